@@ -1,0 +1,194 @@
+#include "Conversions.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "Errors.h"
+
+namespace glebix {
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Correctly rounded value of a decimal text of the form digits[.digits][e[sign]digits]
+// (no sign). Underflow gives zero, overflow infinity.
+double DecimalToDouble(std::string_view text) {
+    double value = 0;
+    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+    if (ec != std::errc::result_out_of_range) return value;
+    // Out of range: the decimal exponent of the first significant digit tells an
+    // underflow from an overflow.
+    long long magnitude = 0;
+    bool significant = false, afterPoint = false;
+    size_t i = 0;
+    for (; i < text.size() && (IsDigit(text[i]) || text[i] == '.'); ++i) {
+        if (text[i] == '.') { afterPoint = true; continue; }
+        if (!significant && text[i] == '0') {
+            if (afterPoint) --magnitude;
+            continue;
+        }
+        significant = true;
+        if (!afterPoint) ++magnitude;
+    }
+    if (!significant) return 0;
+    if (i < text.size()) {  // the exponent
+        ++i;
+        bool negative = false;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+        long long exponent = 0;
+        for (; i < text.size(); ++i)
+            if (exponent < 1000000000) exponent = exponent * 10 + (text[i] - '0');
+        magnitude += negative ? -exponent : exponent;
+    }
+    return magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+}
+
+// Scans an optionally signed real; returns the index one past the last character of
+// the longest valid prefix and whether the whole text was consumed.
+struct RealScan {
+    bool whole = false;        // the text is exactly one real
+    bool negative = false;
+    std::string_view number;   // the unsigned number when whole
+    std::string mantissaDigits;  // digits read before the first character that does not fit
+};
+
+RealScan ScanReal(std::string_view s, size_t start) {
+    RealScan r;
+    size_t i = start;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) r.negative = s[i++] == '-';
+    const size_t numberStart = i;
+    size_t digits = 0;
+    bool ok = true;
+    while (i < s.size() && IsDigit(s[i])) { r.mantissaDigits += s[i++]; ++digits; }
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        while (i < s.size() && IsDigit(s[i])) { r.mantissaDigits += s[i++]; ++digits; }
+    }
+    if (digits == 0) ok = false;
+    if (ok && i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        ++i;
+        if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+        size_t expDigits = 0;
+        while (i < s.size() && IsDigit(s[i])) { ++i; ++expDigits; }
+        if (expDigits == 0) ok = false;
+    }
+    r.whole = ok && i == s.size();
+    if (r.whole) r.number = s.substr(numberStart);
+    return r;
+}
+
+double WholeReal(const RealScan &r) {
+    double v = DecimalToDouble(r.number);
+    return r.negative ? -v : v;
+}
+
+struct IntegerScan {
+    bool whole = false;
+    std::int32_t value = 0;    // when whole
+    std::int32_t partial = 0;  // value of the digits read, without the sign
+};
+
+IntegerScan ScanInteger(std::string_view s, bool allowHex) {
+    IntegerScan r;
+    size_t i = 0;
+    while (allowHex && i < s.size() && s[i] == ' ') ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+    int base = 10;
+    if (allowHex) {
+        if (i < s.size() && (s[i] == '$' || s[i] == 'x' || s[i] == 'X')) {
+            base = 16;
+            ++i;
+        } else if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+            base = 16;
+            i += 2;
+        }
+    }
+    // Decimal magnitudes may reach 2^31 (for -2^31); hexadecimal ones use all 32 bits.
+    const std::uint64_t limit = base == 10 ? (negative ? 2147483648ull : 2147483647ull) : 0xFFFFFFFFull;
+    std::uint64_t magnitude = 0;
+    size_t digits = 0;
+    bool stopped = false;
+    for (; i < s.size(); ++i) {
+        int d = base == 10 ? (IsDigit(s[i]) ? s[i] - '0' : -1) : HexValue(s[i]);
+        if (d < 0) { stopped = true; break; }
+        std::uint64_t next = magnitude * base + d;
+        if (next > limit) { stopped = true; break; }
+        magnitude = next;
+        ++digits;
+    }
+    r.partial = static_cast<std::int32_t>(std::min<std::uint64_t>(magnitude, 2147483647ull));
+    r.whole = !stopped && digits > 0;
+    if (r.whole) {
+        std::uint32_t bits = static_cast<std::uint32_t>(magnitude);
+        if (negative) bits = 0u - bits;
+        r.value = static_cast<std::int32_t>(bits);
+    }
+    return r;
+}
+
+}  // namespace
+
+std::int32_t FieldToInteger(std::string_view text) {
+    IntegerScan r = ScanInteger(text, true);
+    return r.whole ? r.value : r.partial;
+}
+
+bool FieldIsWholeInteger(std::string_view text) { return ScanInteger(text, true).whole; }
+
+double FieldToReal(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && text[i] == ' ') ++i;
+    RealScan r = ScanReal(text, i);
+    if (r.whole) return WholeReal(r);
+    if (r.mantissaDigits.empty()) return 0;
+    return DecimalToDouble(r.mantissaDigits);
+}
+
+bool FieldIsWholeReal(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && text[i] == ' ') ++i;
+    return ScanReal(text, i).whole;
+}
+
+std::optional<std::int32_t> ParseWholeToken(std::string_view token) {
+    IntegerScan r = ScanInteger(token, false);
+    if (!r.whole) return std::nullopt;
+    return r.value;
+}
+
+std::optional<double> ParseRealToken(std::string_view token) {
+    RealScan r = ScanReal(token, 0);
+    if (!r.whole) return std::nullopt;
+    return WholeReal(r);
+}
+
+std::int64_t Nearest(long double x) {
+    const long double r = std::nearbyint(x);  // the default rounding: halves to even
+    if (!(r >= -9223372036854775808.0L && r < 9223372036854775808.0L)) ThrowFloatFault(MsgInvalidOperation);
+    return static_cast<std::int64_t>(r);
+}
+
+std::int64_t Truncate(long double x) {
+    const long double r = std::trunc(x);
+    if (!(r >= -9223372036854775808.0L && r < 9223372036854775808.0L)) ThrowFloatFault(MsgInvalidOperation);
+    return static_cast<std::int64_t>(r);
+}
+
+std::string FormatShortest(double x) {
+    char buffer[64];
+    auto [ptr, ec] = std::to_chars(buffer, buffer + sizeof buffer, x);
+    return std::string(buffer, ptr);
+}
+
+}  // namespace glebix

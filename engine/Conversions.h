@@ -1,0 +1,48 @@
+// Numeric rules shared by the whole program: edit-field conversions, the strict
+// conversion of file tokens, and the two real-to-integer conversions. None of them
+// depends on the locale.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace glebix {
+
+// Text of an edit field to a whole number. Never fails: a text that does not convert
+// wholly gives the value of the digits read before the first character that does not
+// fit, without the sign ("12a" -> 12, "-3a" -> 3, "2.5" -> 2, "" -> 0). Accepts the
+// hexadecimal forms "$1F", "x1F", "0x1F". A digit that would take the value beyond
+// 32 bits is a character that does not fit.
+std::int32_t FieldToInteger(std::string_view text);
+
+// Text of an edit field to a real. Never fails: a text that does not convert wholly
+// gives the whole number formed by the digits read before the first character that
+// does not fit, point ignored, sign and exponent not applied ("0.4 " -> 4, "2,5" -> 2).
+// Whole texts are rounded correctly; a value beyond the range of a double gives an
+// infinity, which the engine refuses where it takes the value.
+double FieldToReal(std::string_view text);
+
+// True when FieldToInteger / FieldToReal convert the whole text (no fallback used).
+bool FieldIsWholeInteger(std::string_view text);
+bool FieldIsWholeReal(std::string_view text);
+
+// Strict conversion of one token of a text file: decimal digits with an optional
+// sign for a whole number; sign, digits, optional point and exponent for a real.
+// Empty when the token is not a complete number of that kind or does not fit.
+std::optional<std::int32_t> ParseWholeToken(std::string_view token);
+std::optional<double> ParseRealToken(std::string_view token);
+
+// Reals to integers. Both raise "Opération en virgule flottante incorrecte" for a
+// value that is not a number or does not fit in 64 bits.
+std::int64_t Nearest(long double x);   // to the nearest integer, halves to the even one
+std::int64_t Truncate(long double x);  // toward zero
+
+// Narrowing to 32 bits keeps the low 32 bits, as a 32-bit store does.
+inline std::int32_t Narrow32(std::int64_t v) { return static_cast<std::int32_t>(static_cast<std::uint32_t>(v)); }
+
+// A real in shortest round-trip form with a point ("0.5", "1e+20").
+std::string FormatShortest(double x);
+
+}  // namespace glebix

@@ -1,0 +1,63 @@
+#include "Errors.h"
+
+#include <cerrno>
+#include <string>
+#include <sys/stat.h>
+
+namespace glebix {
+
+void ThrowFloatFault(const char *message) { throw GlebixError(GlebixError::Kind::FloatingPoint, message); }
+
+void ThrowBadNumber() { throw GlebixError(GlebixError::Kind::InputOutput, MsgBadNumber); }
+
+namespace {
+
+// True when the directory that would hold `path` exists: then a missing entry is a
+// missing file, otherwise a wrong path.
+bool ParentDirectoryExists(const std::string &path) {
+    const auto slash = path.find_last_of('/');
+    const std::string parent = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    struct stat st {};
+    return ::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+std::string IoErrorMessage(int errnum, const std::string &path) {
+    switch (errnum) {
+    case ENOENT:
+        if (path.empty() || !ParentDirectoryExists(path)) return "Nom de fichier incorrect";
+        return "Fichier introuvable";
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case EINVAL:
+    case ELOOP:
+        return "Nom de fichier incorrect";
+    case EMFILE:
+    case ENFILE:
+        return "Trop de fichiers ouverts";
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+    case ETXTBSY:
+        return "Accès au fichier refusé";
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return "Disque plein";
+    default:
+        return "Erreur E/S " + std::to_string(errnum);
+    }
+}
+
+void ThrowIoError(int errnum, const std::string &path) {
+    throw GlebixError(GlebixError::Kind::InputOutput, IoErrorMessage(errnum, path));
+}
+
+std::string ErrorBoxText(const std::string &message) {
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + ".";
+    return message;
+}
+
+}  // namespace glebix

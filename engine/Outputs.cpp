@@ -1,0 +1,63 @@
+#include "Outputs.h"
+
+#include "Conversions.h"
+
+namespace glebix {
+
+int DensityClass(std::int32_t n) {
+    if (n < 0) return -1;
+    if (n == 0) return 0;
+    if (n <= 5) return 1;
+    if (n <= 10) return 2;
+    if (n <= 15) return 3;
+    if (n <= 20) return 4;
+    if (n <= 100) return 5;
+    if (n <= 500) return 6;
+    if (n <= 1000) return 7;
+    return 8;
+}
+
+Rgb DensityColour(std::int32_t n) {
+    static constexpr Rgb classColours[9] = {
+        {255, 255, 255},  // white
+        {192, 192, 192},  // silver
+        {128, 128, 128},  // gray
+        {0, 0, 255},      // blue
+        {0, 128, 0},      // green
+        {255, 255, 0},    // yellow
+        {128, 0, 128},    // purple
+        {255, 0, 0},      // red
+        {0, 0, 0},        // black
+    };
+    const int c = DensityClass(n);
+    return c < 0 ? Rgb{255, 0, 255} : classColours[c];  // fuchsia marks a negative count
+}
+
+double MeanDensity(const TPlot &plot) {
+    std::uint32_t sum = 0;  // a 32-bit sum, wrapping as a 32-bit integer does
+    for (const auto &row : plot.Density)
+        for (std::int32_t n : row) sum += static_cast<std::uint32_t>(n);
+    return static_cast<std::int32_t>(sum) / 2500.0;
+}
+
+double MeanCompacted(const TPlot &plot) {
+    double sum = 0;
+    for (const auto &row : plot.Env)
+        for (const TCellEnv &env : row) sum += env.Compacted;
+    return sum / 2500.0;
+}
+
+ChartValues ScaleChartValues(std::int32_t count, double compacted, double decompacted, double meanCount,
+                             double meanCompacted) {
+    ChartValues c;
+    c.v[0] = Nearest(count / 0.2L);
+    c.v[1] = Nearest(compacted);
+    c.v[2] = Nearest(decompacted);
+    c.v[3] = Nearest(meanCount / 0.2L);
+    c.v[4] = Nearest(meanCompacted);
+    return c;
+}
+
+std::int64_t ChartStepPosition(std::int32_t step) { return Nearest(step / 3.0L); }
+
+}  // namespace glebix

@@ -1,0 +1,119 @@
+// The result file: one line "count  compacted" per cell, CR LF line ends. It is
+// written to a temporary file beside the target and renamed over it once complete,
+// so a failed write never leaves a partial file or destroys an earlier result.
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "Errors.h"
+#include "ResultFile.h"
+#include "Simul.h"
+
+namespace glebix {
+
+ResultWriteFunction ResultWrite = [](int fd, const void *data, std::size_t size) -> long {
+    return static_cast<long>(::write(fd, data, size));
+};
+
+void AppendTenths(std::string &out, double value) {
+    // The exact decimal expansion of a double that can round up to a tenth needs at
+    // most 60 places: the digit after the tenths then decides, halves going up.
+    char digits[400];
+    const double magnitude = std::fabs(value);
+    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, magnitude, std::chars_format::fixed, 60);
+    std::string text(digits, end);
+    const auto point = text.find('.');
+    std::string whole = text.substr(0, point);
+    int tenths = text[point + 1] - '0';
+    if (text[point + 2] >= '5') {
+        if (++tenths == 10) {
+            tenths = 0;
+            // Carry into the whole part.
+            int k = static_cast<int>(whole.size()) - 1;
+            while (k >= 0 && whole[k] == '9') whole[k--] = '0';
+            if (k < 0)
+                whole.insert(whole.begin(), '1');
+            else
+                ++whole[k];
+        }
+    }
+    if (value < 0 && !(whole == "0" && tenths == 0)) out += '-';
+    out += whole;
+    out += '.';
+    out += static_cast<char>('0' + tenths);
+}
+
+std::string ResultFileContents(const TPlot &plot) {
+    std::string out;
+    out.reserve(CellCount * 16);
+    char number[16];
+    for (int i = 0; i < GridSide; ++i) {
+        for (int j = 0; j < GridSide; ++j) {
+            auto [end, ec] = std::to_chars(number, number + sizeof number, plot.Density[i][j]);
+            out.append(number, end);
+            out += "  ";
+            AppendTenths(out, plot.Env[i][j].Compacted);
+            out += "\r\n";
+        }
+    }
+    return out;
+}
+
+namespace {
+
+std::string WholeNumber(double v) {
+    char text[32];
+    auto [end, ec] = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, 0);
+    return std::string(text, end);
+}
+
+}  // namespace
+
+std::string Simul::ResultFilePath(const std::string &base, std::int32_t inner, double middle, double outer) const {
+    return Settings.Run.ResultDirectory + "/" + base + std::to_string(inner) + "a" + WholeNumber(middle) + "p" +
+           WholeNumber(outer) + ".txt";
+}
+
+void Simul::WriteResultFile(const std::string &base, std::int32_t inner, double middle, double outer) {
+    const std::string path = ResultFilePath(base, inner, middle, outer);
+    const std::string contents = ResultFileContents(Plot);
+
+    std::string temporary = path + ".tmp-XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) ThrowIoError(errno, path);
+    // mkstemp creates the file for its owner only; give it the usual permissions.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+
+    int failure = 0;
+    std::size_t written = 0;
+    while (written < contents.size()) {
+        const long n = ResultWrite(fd, contents.data() + written, contents.size() - written);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            failure = errno;
+            break;
+        }
+        if (n == 0) {
+            failure = ENOSPC;
+            break;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    if (!failure && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) failure = errno;
+    if (::close(fd) != 0 && !failure) failure = errno;
+    if (!failure && ::rename(temporary.c_str(), path.c_str()) != 0) failure = errno;
+    if (failure) {
+        ::unlink(temporary.c_str());
+        ThrowIoError(failure, path);
+    }
+}
+
+}  // namespace glebix

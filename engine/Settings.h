@@ -1,0 +1,64 @@
+// Every value that steers a run. Edit-field settings are kept as the text typed in
+// their field and converted with FieldToInteger / FieldToReal at the moment the
+// engine reads them; flags and modes are typed values that check boxes and radio
+// buttons write at once.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace glebix {
+
+// Species dialog "Espèce" (and the species parameter file).
+struct SpeciesSettings {
+    std::string Survival = "0.4";             // survival probability per step; read at set-up
+    std::string Fecundity = "2";              // offspring per individual per step; read at set-up
+    std::string MortalityAlpha = "1";         // exponent of the crowding mortality; read at set-up
+    std::string CompactionC = "0.301";        // compaction per individual; read at set-up
+    std::string DispersalSensitivity = "0";   // whole number, exponent of the crowding spread; set-up
+    std::string DispersalSigma = "0.5";       // base spread of the displacement; read at set-up
+    std::int32_t ResponseShape = 2;           // 0 normal, 1 bell, 2 logistic; set by the species file
+    double ResponseOptimum = 0;               // centre (shapes 0, 1) or intercept (shape 2)
+    double ResponseTolerance = 0;             // width (shapes 0, 1) or slope (shape 2)
+    bool SurvivalEnvSensitive = true;         // crowding can raise mortality; live, once per cell
+    bool FecundityEnvSensitive = false;       // births follow the cell's response; live, once per cell
+    bool DispersalFirst = false;              // dispersal before survival; live, once per step
+};
+
+// Initial environment dialog and initial distribution dialog.
+struct InitialSettings {
+    std::int32_t EnvInitMode = 1;        // 0 file, 1 random, 2 homogeneous
+    std::string EnvMean = "33";          // mean compacted share of the random environment
+    std::string EnvVariability = "10";   // half-width of the random environment
+    std::string EnvConstant = "20";      // compacted share of the homogeneous environment
+    std::string EnvFilePath;             // initial environment file, mode 0 only
+    std::int32_t DistInitMode = 4;       // 0 file, 1 random, 2 homogeneous, 3 left third, 4 centre
+    std::string DistConstant = "2";      // whole number: count of the occupied cells
+    std::string DistMean = "5";          // whole number: mean count of the random distribution
+    std::string DistVariability = "20";  // half-width of the random distribution
+    std::string DistFilePath;            // initial distribution file, mode 0 only
+};
+
+// Environment dynamics, outputs and run settings.
+struct RunSettings {
+    bool EnvDynamic = true;               // the fauna reshapes the soil; live, once per step
+    std::string DecompactionD = "5.658";  // largest relaxation per cell and step; converted every step
+    bool ShowDensityMap = true;           // redraw the map after every step; live
+    bool ShowCellChart = true;            // add chart markers after every step; live
+    std::string ChartCellX = "8";         // whole number: row of the chart cell; read at set-up
+    std::string ChartCellY = "8";         // whole number: column of the chart cell; read at set-up
+    bool SaveResults = false;             // write the result file at the last step
+    std::string ResultDirectory;          // directory of the result file; read when it is written
+    std::string StepCount = "300";        // whole number: steps of a run; read when a run starts
+};
+
+struct TSettings {
+    SpeciesSettings Species;
+    InitialSettings Initial;
+    RunSettings Run;
+};
+
+// The settings every unit gives at program start.
+inline TSettings DefaultSettings() { return TSettings{}; }
+
+}  // namespace glebix

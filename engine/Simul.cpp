@@ -1,0 +1,13 @@
+#include "Simul.h"
+
+namespace glebix {
+
+Simul::Simul() = default;
+Simul::~Simul() = default;
+
+Simul &TheSimul() {
+    static Simul *const instance = new Simul();  // lives as long as the program
+    return *instance;
+}
+
+}  // namespace glebix

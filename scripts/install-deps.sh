@@ -1,0 +1,36 @@
+#!/bin/sh
+# Installs the Debian 12 packages that building, running and testing Glebix need.
+# Packages already present are skipped; sudo is used when not root.
+# Usage: scripts/install-deps.sh [run|test]
+set -eu
+
+what=${1:-test}
+pkgs="make g++ cmake ninja-build qt6-base-dev libgl-dev"
+if [ "$what" = test ]; then
+    pkgs="$pkgs libgtest-dev libgmock-dev libbenchmark-dev locales xvfb xauth clang libclang-rt-14-dev"
+fi
+
+if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
+
+missing=""
+for p in $pkgs; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+
+if [ -n "$missing" ]; then
+    echo "Installation des paquets manquants :$missing"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
+fi
+
+# The tests run under a French locale, whose decimal mark is a comma.
+if [ "$what" = test ] && ! locale -a 2>/dev/null | grep -qi '^fr_FR\.utf-\?8$'; then
+    if [ -f /etc/locale.gen ]; then
+        $sudo sed -i 's/^# *fr_FR.UTF-8 UTF-8/fr_FR.UTF-8 UTF-8/' /etc/locale.gen
+        grep -q '^fr_FR.UTF-8 UTF-8' /etc/locale.gen || echo 'fr_FR.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+    fi
+    $sudo locale-gen >/dev/null
+fi
+exit 0

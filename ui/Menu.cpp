@@ -1,0 +1,7 @@
+#include "Menu.h"
+
+namespace glebix {
+
+void CreateMenuAndDialogs() {}
+
+}  // namespace glebix
