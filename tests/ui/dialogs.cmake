@@ -1,0 +1,1 @@
+# Tests of the main menu and the parameter dialogs.

@@ -1,0 +1,1 @@
+# Tests of the launcher, plot window and chart window.
