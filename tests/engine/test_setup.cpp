@@ -1,1 +1,184 @@
 #include <gtest/gtest.h>
+
+#include "Errors.h"
+#include "Simul.h"
+#include "TestSupport.h"
+
+namespace glebix {
+namespace {
+
+using testing::SeedAfter;
+using testing::TempDir;
+
+std::string SetUpError(Simul &s) {
+    try {
+        s.SetUpRun(1);
+    } catch (const GlebixError &e) {
+        return e.what();
+    }
+    return "";
+}
+
+TEST(SetUpRun, DefaultsGiveARandomEnvironmentAndNineCentreCells) {
+    Simul s;
+    s.SetUpRun(123);
+    EXPECT_EQ(s.RandomSeed, SeedAfter(123, 2500));  // one draw per cell for the environment
+    EXPECT_EQ(s.Plot.CellSize, 1);
+    EXPECT_EQ(s.Plot.NRows, 50);
+    for (int i = 1; i <= 50; ++i)
+        for (int j = 1; j <= 50; ++j) {
+            const TCellEnv &env = s.Plot.Env[i - 1][j - 1];
+            EXPECT_GE(env.Compacted, 23);
+            EXPECT_LT(env.Compacted, 43);
+            EXPECT_EQ(env.Decompacted, 100 - env.Compacted);
+            const bool centre = i >= 24 && i <= 26 && j >= 24 && j <= 26;
+            EXPECT_EQ(s.Plot.Density[i - 1][j - 1], centre ? 2 : 0);
+        }
+    EXPECT_EQ(s.ChartCellX, 8);
+    EXPECT_EQ(s.Species.Survival, 0.4);
+    EXPECT_EQ(s.Species.CompactionC, 0.301);
+    EXPECT_EQ(s.Species.ResponseShape, 2);
+}
+
+TEST(SetUpRun, GeneratedModes) {
+    Simul s;
+    s.Settings.Initial.EnvInitMode = 2;
+    s.Settings.Initial.EnvConstant = "120";
+    s.Settings.Initial.DistInitMode = 3;
+    s.SetUpRun(5);
+    EXPECT_EQ(s.RandomSeed, 5u);  // nothing random was drawn
+    for (int j = 0; j < 50; ++j) {
+        EXPECT_EQ(s.Plot.Density[15][j], 2);  // row 16 filled
+        EXPECT_EQ(s.Plot.Density[16][j], 0);  // row 17 empty
+        EXPECT_EQ(s.Plot.Env[0][j].Compacted, 120);
+        EXPECT_EQ(s.Plot.Env[0][j].Decompacted, -20);
+    }
+
+    s.Settings.Initial.EnvInitMode = 1;
+    s.Settings.Initial.EnvMean = "5";
+    s.Settings.Initial.DistInitMode = 1;
+    s.Settings.Initial.DistMean = "5";
+    s.SetUpRun(77);
+    EXPECT_EQ(s.RandomSeed, SeedAfter(77, 5000));  // environment then count, per cell
+    int zeros = 0;
+    for (int i = 0; i < 50; ++i)
+        for (int j = 0; j < 50; ++j) {
+            zeros += s.Plot.Env[i][j].Compacted == 0;
+            EXPECT_EQ(s.Plot.Env[i][j].Decompacted, 100 - s.Plot.Env[i][j].Compacted);
+            EXPECT_GE(s.Plot.Density[i][j], 0);
+            EXPECT_LE(s.Plot.Density[i][j], 25);
+        }
+    EXPECT_NEAR(zeros, 625, 100);  // a quarter of the cells
+
+    s.Settings.Initial.DistInitMode = 2;
+    s.Settings.Initial.DistConstant = "-3";
+    s.SetUpRun(1);
+    EXPECT_EQ(s.Plot.Density[49][49], -3);
+}
+
+TEST(SetUpRun, ChartCellIsBoundedIntoTheGrid) {
+    Simul s;
+    s.Settings.Run.ChartCellX = "";
+    s.Settings.Run.ChartCellY = "99";
+    s.SetUpRun(1);
+    EXPECT_EQ(s.ChartCellX, 1);
+    EXPECT_EQ(s.ChartCellY, 50);
+}
+
+TEST(InputFiles, TriplesSetTheirCellsInFileOrder) {
+    TempDir dir;
+    Simul s;
+    s.Settings.Initial.EnvInitMode = 0;
+    s.Settings.Initial.DistInitMode = 0;
+    s.Settings.Initial.EnvFilePath = dir.File("env.txt", "1 1 150\n1 2\n-10\t2 2 33.5 2 2 40e0\r\n\x1a 9 9 9");
+    s.Settings.Initial.DistFilePath = dir.File("dist.txt", "50 50 20000 3 4 -6\n  \n");
+    s.SetUpRun(1);
+    EXPECT_EQ(s.Plot.Env[0][0].Compacted, 150);
+    EXPECT_EQ(s.Plot.Env[0][0].Decompacted, 0);
+    EXPECT_EQ(s.Plot.Env[0][1].Compacted, -10);
+    EXPECT_EQ(s.Plot.Env[0][1].Decompacted, 110);
+    EXPECT_EQ(s.Plot.Env[1][1].Compacted, 40);  // the later triple holds
+    EXPECT_EQ(s.Plot.Env[8][8].Compacted, -5);  // after code 26 nothing is read
+    EXPECT_EQ(s.Plot.Env[8][8].Decompacted, 105);
+    EXPECT_EQ(s.Plot.Density[49][49], 20000);
+    EXPECT_EQ(s.Plot.Density[2][3], -6);
+    EXPECT_EQ(s.Plot.Density[0][0], 0);
+    EXPECT_EQ(s.RandomSeed, 1u);
+}
+
+struct FileErrorCase {
+    const char *name;
+    const char *contents;
+    const char *message;  // empty: the message names the cell
+};
+
+TEST(InputFiles, BadContentsStopTheSetUp) {
+    const FileErrorCase cases[] = {
+        {"row with a point", "5.0 1 3", "Saisie numérique incorrecte"},
+        {"count with a point", "1 1 7.5", "Saisie numérique incorrecte"},
+        {"letters", "1 1 x", "Saisie numérique incorrecte"},
+        {"ends inside a triple", "1 1 3 2 2", "Saisie numérique incorrecte"},
+        {"token too long", "1 1 00000000000000000000000000000000000000000000000000000000000000000000000000000"
+                           "00000000000000000000000000000000000000000000000000000000000000000000000000000000"
+                           "00000000000000000000000000000000000000000000000000000000000000000000000000000000"
+                           "00000000000000000000000000000000000000000000000000000000000000000000000000000000"
+                           "00000000000000000000000000000000000000000000000000000000000000000000000000000000"
+                           "000000000000000000000000000000000000000000000000000000000001",
+         "Saisie numérique incorrecte"},
+        {"row out of range", "51 3 7", ""},
+        {"column out of range", "3 0 7", ""},
+    };
+    TempDir dir;
+    for (const auto &c : cases) {
+        Simul s;
+        s.Settings.Initial.DistInitMode = 0;
+        s.Settings.Initial.DistFilePath = dir.File("d.txt", std::string("4 4 9 ") + c.contents);
+        const std::string message = SetUpError(s);
+        if (*c.message)
+            EXPECT_EQ(message, c.message) << c.name;
+        else
+            EXPECT_NE(message.find("d.txt"), std::string::npos) << c.name << ": " << message;
+        EXPECT_EQ(s.Plot.Density[3][3], 9) << c.name;  // cells read before the error keep their values
+        EXPECT_EQ(s.Species.Survival, 0) << c.name;    // the species values were not taken
+    }
+    Simul env;
+    env.Settings.Initial.EnvInitMode = 0;
+    env.Settings.Initial.EnvFilePath = dir.File("e.txt", "1 1 33,5");
+    EXPECT_EQ(SetUpError(env), "Saisie numérique incorrecte");
+}
+
+TEST(InputFiles, OpeningFailuresByCause) {
+    TempDir dir;
+    const std::string regular = dir.File("plain.txt", "1 1 1");
+    struct Case {
+        std::string path;
+        const char *message;
+    } cases[] = {
+        {(dir.path() / "missing.txt").string(), "Fichier introuvable"},
+        {(dir.path() / "no-such-dir" / "f.txt").string(), "Nom de fichier incorrect"},
+        {regular + "/f.txt", "Nom de fichier incorrect"},
+        {"", "Nom de fichier incorrect"},
+        {dir.path().string(), "Accès au fichier refusé"},
+    };
+    for (const auto &c : cases) {
+        Simul s;
+        s.Settings.Initial.DistInitMode = 0;
+        s.Settings.Initial.DistFilePath = c.path;
+        EXPECT_EQ(SetUpError(s), c.message) << c.path;
+    }
+}
+
+TEST(SetUpRun, AFailedSetUpKeepsThePreviousSpeciesValues) {
+    Simul s;
+    s.SetUpRun(1);
+    s.Settings.Species.Survival = "0.9";
+    s.Settings.Initial.DistInitMode = 0;  // no file named
+    EXPECT_EQ(SetUpError(s), "Nom de fichier incorrect");
+    EXPECT_EQ(s.Species.Survival, 0.4);
+    s.Settings.Initial.DistInitMode = 4;
+    s.Settings.Initial.EnvConstant = "1e400";  // read whatever the mode
+    EXPECT_EQ(SetUpError(s), "Débordement en virgule flottante");
+}
+
+}  // namespace
+}  // namespace glebix
