@@ -53,13 +53,27 @@ double DecimalToDouble(std::string_view text) {
     return magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
 }
 
-// Scans an optionally signed real; returns the index one past the last character of
-// the longest valid prefix and whether the whole text was consumed.
+// Scans an optionally signed real from `start`. Keeps, without allocating, the
+// significant digits read before the first character that does not fit: the value of
+// a text that does not convert wholly.
 struct RealScan {
+    static constexpr std::size_t MaxDigits = 400;  // more significant digits: beyond a double
+
     bool whole = false;        // the text is exactly one real
     bool negative = false;
     std::string_view number;   // the unsigned number when whole
-    std::string mantissaDigits;  // digits read before the first character that does not fit
+    char digits[MaxDigits];    // significant digits read, the point ignored
+    std::size_t digitCount = 0;
+    bool tooManyDigits = false;
+
+    void AddDigit(char c) {
+        if (digitCount == 0 && c == '0') return;  // leading zeros add nothing
+        if (digitCount == MaxDigits) {
+            tooManyDigits = true;
+            return;
+        }
+        digits[digitCount++] = c;
+    }
 };
 
 RealScan ScanReal(std::string_view s, size_t start) {
@@ -69,10 +83,10 @@ RealScan ScanReal(std::string_view s, size_t start) {
     const size_t numberStart = i;
     size_t digits = 0;
     bool ok = true;
-    while (i < s.size() && IsDigit(s[i])) { r.mantissaDigits += s[i++]; ++digits; }
+    while (i < s.size() && IsDigit(s[i])) { r.AddDigit(s[i++]); ++digits; }
     if (i < s.size() && s[i] == '.') {
         ++i;
-        while (i < s.size() && IsDigit(s[i])) { r.mantissaDigits += s[i++]; ++digits; }
+        while (i < s.size() && IsDigit(s[i])) { r.AddDigit(s[i++]); ++digits; }
     }
     if (digits == 0) ok = false;
     if (ok && i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
@@ -151,8 +165,9 @@ double FieldToReal(std::string_view text) {
     while (i < text.size() && text[i] == ' ') ++i;
     RealScan r = ScanReal(text, i);
     if (r.whole) return WholeReal(r);
-    if (r.mantissaDigits.empty()) return 0;
-    return DecimalToDouble(r.mantissaDigits);
+    if (r.tooManyDigits) return std::numeric_limits<double>::infinity();
+    if (r.digitCount == 0) return 0;
+    return DecimalToDouble(std::string_view(r.digits, r.digitCount));
 }
 
 bool FieldIsWholeReal(std::string_view text) {

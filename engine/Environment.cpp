@@ -12,8 +12,8 @@ namespace glebix {
 void Simul::UpdateEnvironment() {
     // D lives as the text of its field and is converted at every step.
     const double d = FieldToReal(Settings.Run.DecompactionD);
-    if (!std::isfinite(d)) ThrowFloatFault(MsgOverflow);
     if (!Settings.Run.EnvDynamic) return;
+    if (!std::isfinite(d)) ThrowFloatFault(MsgOverflow);
     const long double c = Species.CompactionC;
     for (int i = 0; i < GridSide; ++i) {
         for (int j = 0; j < GridSide; ++j) {

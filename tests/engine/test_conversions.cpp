@@ -1,6 +1,7 @@
 #include <clocale>
 #include <cmath>
 #include <limits>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -61,6 +62,9 @@ TEST(FieldToReal, ConvertsWholeTextsAndFallsBackToAllDigitsRead) {
     }
     EXPECT_TRUE(std::isinf(FieldToReal("1e400")));
     EXPECT_EQ(FieldToReal("-1e400"), -std::numeric_limits<double>::infinity());
+    // Very long texts: leading zeros count for nothing, 400 significant digits exceed a double.
+    EXPECT_EQ(FieldToReal(std::string(1000, '0') + "5x"), 5);
+    EXPECT_TRUE(std::isinf(FieldToReal(std::string(500, '1') + "x")));
 }
 
 TEST(FieldToReal, RoundsCorrectlyWhateverTheLocale) {
