@@ -1,0 +1,107 @@
+#include "AfficheCase.h"
+
+#include <QHideEvent>
+#include <QPainter>
+#include <QResizeEvent>
+#include <algorithm>
+
+#include "MessagePump.h"
+#include "Outputs.h"
+#include "Simul.h"
+
+namespace glebix {
+
+TForm3::TForm3(QWidget *parent) : OuterSizedWindow(parent) {
+    setWindowTitle(QStringLiteral("Une case"));
+    setBackgroundRole(QPalette::Button);
+    setAutoFillBackground(true);
+    SetOuterGeometry(QRect(538, 226, 485, 513));
+    picture_ = QImage(size(), QImage::Format_RGB32);
+    ClearPicture();
+    AffAxes();
+}
+
+void TForm3::AffAxes() {
+    const QRgb black = qRgb(0, 0, 0);
+    const std::int64_t w = OuterWidth();
+    const std::int64_t h = OuterHeight();
+    // Lines leave out their end point: (30, H - 150) to (W - 30, H - 150), and
+    // (30, 30) to (30, H - 30).
+    const std::int64_t axisY = h - ChartBaseMargin;
+    const std::int64_t axisEnd = w - ChartLeft;
+    const std::int64_t dx = axisEnd >= ChartLeft ? 1 : -1;
+    for (std::int64_t x = ChartLeft; x != axisEnd; x += dx) PutPixel(x, axisY, black);
+    const std::int64_t valueEnd = h - 30;
+    const std::int64_t dy = valueEnd >= 30 ? 1 : -1;
+    for (std::int64_t y = 30; y != valueEnd; y += dy) PutPixel(ChartLeft, y, black);
+    update();
+}
+
+void TForm3::PlotCellStep(std::int32_t step) {
+    const Simul &sim = TheSimul();
+    // Bounded into the grid at set-up; bounded here too for a chart drawn before any.
+    const std::int32_t x = std::clamp(sim.ChartCellX, 1, GridSide);
+    const std::int32_t y = std::clamp(sim.ChartCellY, 1, GridSide);
+    const TCellEnv &env = sim.Plot.Env[x - 1][y - 1];
+    const std::int32_t count = sim.Plot.Density[x - 1][y - 1];
+    DrawChartMarkers(step, count, env.Compacted, env.Decompacted, MeanDensity(sim.Plot), MeanCompacted(sim.Plot));
+}
+
+void TForm3::DrawChartMarkers(std::int32_t step, std::int32_t count, double cellCompacted, double cellDecompacted,
+                              double meanCount, double meanCompacted) {
+    ProcessMessages();
+    const std::int64_t base = std::int64_t{OuterHeight()} - ChartBaseMargin;
+    const ChartValues values = ScaleChartValues(count, cellCompacted, cellDecompacted, meanCount, meanCompacted);
+    const std::int64_t left = ChartLeft + 2 * ChartStepPosition(step);
+    for (int series = 0; series < 5; ++series) {
+        const Rgb c = ChartColours[series];
+        const QRgb colour = qRgb(c.r, c.g, c.b);
+        // Scaled values stay far inside 64 bits (|v| <= 5 * 2^31); pixels outside the
+        // picture are left out.
+        const std::int64_t top = base - 2 * values.v[series];
+        for (std::int64_t y = top; y < top + 2; ++y)
+            for (std::int64_t x = left; x < left + 2; ++x) PutPixel(x, y, colour);
+    }
+    update();
+}
+
+void TForm3::paintEvent(QPaintEvent *event) {
+    QPainter painter(this);
+    painter.drawImage(event->rect(), picture_, event->rect());
+}
+
+void TForm3::resizeEvent(QResizeEvent *event) {
+    if (event->size() == picture_.size()) return;
+    // A resize clears the chart; the axes come back at the next show or activation.
+    picture_ = QImage(event->size(), QImage::Format_RGB32);
+    ClearPicture();
+}
+
+void TForm3::showEvent(QShowEvent *event) {
+    OuterSizedWindow::showEvent(event);
+    AffAxes();
+}
+
+void TForm3::hideEvent(QHideEvent *event) {
+    OuterSizedWindow::hideEvent(event);
+    // Hiding by the program clears the chart (that is how a run starts afresh);
+    // minimising, which the window system reports as a spontaneous hide, keeps it.
+    if (!event->spontaneous()) ClearPicture();
+}
+
+void TForm3::changeEvent(QEvent *event) {
+    OuterSizedWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) AffAxes();
+}
+
+void TForm3::ClearPicture() {
+    picture_.fill(palette().color(QPalette::Button));
+    update();
+}
+
+void TForm3::PutPixel(std::int64_t x, std::int64_t y, QRgb colour) {
+    if (x < 0 || y < 0 || x >= picture_.width() || y >= picture_.height()) return;
+    reinterpret_cast<QRgb *>(picture_.scanLine(static_cast<int>(y)))[x] = colour;
+}
+
+}  // namespace glebix

@@ -1,0 +1,47 @@
+// The chart window "Une case": the history of one cell (count, compacted and
+// decompacted shares) and of the plot means, as small markers against the step, over
+// two plain axes. Markers are drawn into an image of the window's own and kept until
+// the window is hidden by the program or resized; the axes are drawn again whenever
+// the window is shown or activated.
+#pragma once
+
+#include <QImage>
+#include <cstdint>
+
+#include "OuterSizedWindow.h"
+
+namespace glebix {
+
+class TForm3 : public OuterSizedWindow {
+    Q_OBJECT
+
+public:
+    explicit TForm3(QWidget *parent = nullptr);
+
+    // Draws the step axis and the value axis for the current outer size.
+    void AffAxes();
+    // Adds the markers of one step for the chart cell and the plot means.
+    void PlotCellStep(std::int32_t step);
+    // Draws the five 2 x 2 markers of one step, in series order.
+    void DrawChartMarkers(std::int32_t step, std::int32_t count, double cellCompacted, double cellDecompacted,
+                          double meanCount, double meanCompacted);
+
+    // What the window shows, in client coordinates.
+    const QImage &Picture() const { return picture_; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void ClearPicture();
+    // Sets the pixel (x, y) when it lies in the picture.
+    void PutPixel(std::int64_t x, std::int64_t y, QRgb colour);
+
+    QImage picture_;  // axes and markers, the size of the client area
+};
+
+}  // namespace glebix
