@@ -1,0 +1,54 @@
+// The command line of glebix-batch.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Settings.h"
+
+namespace glebix::batch {
+
+// An input file that a run reads, kept for the manifest.
+struct InputFile {
+    std::string Role;  // "params", "species", "environment" or "distribution"
+    std::string Path;  // as given
+};
+
+struct BatchOptions {
+    TSettings Settings;                      // defaults, then --species, --params, --set
+    std::optional<std::uint32_t> Seed;       // master seed; the clock when absent
+    std::string OutDir;                      // result file directory; empty: no result file
+    std::string TracePath;                   // per-step CSV; empty: none
+    std::string SnapshotDir;                 // PNG maps; empty: none
+    int Every = 10;                          // steps between two snapshots
+    std::string AscDir;                      // final grids; empty: none
+    int Replicates = 1;                      // number of runs
+    bool ReplicateLayout = false;            // --replicates given: outputs go into run-NNN/
+    int Jobs = 0;                            // runs at a time; 0: the number of cores
+    bool Validate = false;                   // check everything, run nothing
+    bool Quiet = false;                      // no progress line
+    bool Help = false;
+    bool Version = false;
+    std::vector<InputFile> Inputs;           // --params and --species files, in order given
+    std::vector<std::string> Arguments;      // the command line, for the manifest
+};
+
+struct ParsedCommandLine {
+    BatchOptions Options;
+    std::vector<std::string> Problems;  // one line each; any problem is a usage error
+};
+
+// Parses the arguments (without the program name). Options take their value as the
+// next argument or after '=' ("--steps 50", "--steps=50"). Every problem is collected;
+// --species is applied first, then --params files, then the --set options in order.
+ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments);
+
+// The --help text.
+std::string UsageText();
+
+// The program's version, "glebix-batch <version>".
+std::string VersionText();
+
+}  // namespace glebix::batch

@@ -1,0 +1,78 @@
+#include "ParamsFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "SettingsTable.h"
+
+namespace glebix::batch {
+
+namespace {
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && IsSpace(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsSpace(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+}  // namespace
+
+std::vector<std::string> ParseParamsText(std::string_view text, std::string_view source, TSettings &settings) {
+    std::vector<std::string> problems;
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    std::size_t lineNumber = 0;
+    while (!text.empty()) {
+        ++lineNumber;
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+
+        line = Trim(line);
+        if (line.empty() || line.front() == '#') continue;
+        const std::string where = std::string(source) + ":" + std::to_string(lineNumber) + ": ";
+        const std::size_t equals = line.find('=');
+        if (equals == std::string_view::npos) {
+            problems.push_back(where + "expected NAME=VALUE");
+            continue;
+        }
+        const std::string_view name = Trim(line.substr(0, equals));
+        const std::string_view value = Trim(line.substr(equals + 1));
+        if (auto problem = ApplySetting(name, value, settings)) problems.push_back(where + *problem);
+    }
+    return problems;
+}
+
+bool ReadWholeFile(const std::string &path, std::string &contents, std::string &error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    contents.clear();
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            error = std::strerror(errno);
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        contents.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+
+std::vector<std::string> ReadParamsFile(const std::string &path, TSettings &settings) {
+    std::string text, error;
+    if (!ReadWholeFile(path, text, error)) return {"--params " + path + ": cannot read the file (" + error + ")"};
+    return ParseParamsText(text, path, settings);
+}
+
+}  // namespace glebix::batch

@@ -1,0 +1,265 @@
+#include "RunOutputs.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+
+#include "Conversions.h"
+#include "Errors.h"
+#include "Simul.h"
+
+namespace glebix::batch {
+
+namespace {
+
+void AppendInteger(std::string &out, std::int64_t v) {
+    char text[24];
+    auto [end, ec] = std::to_chars(text, text + sizeof text, v);
+    out.append(text, end);
+}
+
+}  // namespace
+
+// ---- Trace -------------------------------------------------------------------
+
+std::string TraceHeader() {
+    return "step,cell_density,cell_compacted,cell_decompacted,mean_density,mean_compacted,total_density\n";
+}
+
+std::int64_t TotalCount(const TPlot &plot) {
+    std::int64_t sum = 0;
+    for (const auto &row : plot.Density)
+        for (std::int32_t n : row) sum += n;
+    return sum;
+}
+
+std::string TraceRow(std::int32_t step, const Simul &simul) {
+    const TPlot &plot = simul.Plot;
+    const int i = simul.ChartCellX - 1, j = simul.ChartCellY - 1;
+    std::string row;
+    AppendInteger(row, step);
+    row += ',';
+    AppendInteger(row, plot.Density[i][j]);
+    row += ',';
+    row += FormatShortest(plot.Env[i][j].Compacted);
+    row += ',';
+    row += FormatShortest(plot.Env[i][j].Decompacted);
+    row += ',';
+    row += FormatShortest(MeanDensity(plot));
+    row += ',';
+    row += FormatShortest(MeanCompacted(plot));
+    row += ',';
+    AppendInteger(row, TotalCount(plot));
+    row += '\n';
+    return row;
+}
+
+LineWriter::~LineWriter() {
+    if (file_) std::fclose(file_);
+}
+
+void LineWriter::Open(const std::string &path) {
+    path_ = path;
+    file_ = std::fopen(path.c_str(), "wb");
+    if (!file_) ThrowIoError(errno, path);
+}
+
+void LineWriter::Write(const std::string &text) {
+    if (std::fwrite(text.data(), 1, text.size(), file_) != text.size() || std::fflush(file_) != 0) {
+        const int failure = errno;
+        std::fclose(file_);
+        file_ = nullptr;
+        ThrowIoError(failure, path_);
+    }
+}
+
+void LineWriter::Close() {
+    if (!file_) return;
+    const int result = std::fclose(file_);
+    file_ = nullptr;
+    if (result != 0) ThrowIoError(errno, path_);
+}
+
+void WriteWholeFile(const std::string &path, const std::string &contents) {
+    LineWriter writer;
+    writer.Open(path);
+    writer.Write(contents);
+    writer.Close();
+}
+
+void MakeDirectories(const std::string &path) {
+    std::error_code ec;
+    std::filesystem::create_directories(path, ec);
+    if (ec) ThrowIoError(ec.value(), path);
+    if (!std::filesystem::is_directory(path, ec)) ThrowIoError(ENOTDIR, path);
+}
+
+// ---- Density map -------------------------------------------------------------
+
+QImage RenderDensityMap(const TPlot &plot) {
+    QImage image(SnapshotWidth, SnapshotHeight, QImage::Format_RGB32);
+    image.fill(qRgb(SnapshotBackground.r, SnapshotBackground.g, SnapshotBackground.b));
+    const QRgb black = qRgb(0, 0, 0);
+    for (int j = 1; j <= GridSide; ++j) {
+        for (int i = 1; i <= GridSide; ++i) {
+            const Rgb c = DensityColour(plot.Density[i - 1][j - 1]);
+            const QRgb fill = qRgb(c.r, c.g, c.b);
+            const int left = MapLeft + MapCellPixels * (i - 1);
+            const int top = SnapshotMapBottom - MapCellPixels * j;
+            for (int y = top; y < top + MapCellPixels; ++y) {
+                QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+                for (int x = left; x < left + MapCellPixels; ++x) {
+                    const bool ring = x == left || y == top || x == left + MapCellPixels - 1 ||
+                                      y == top + MapCellPixels - 1;
+                    line[x] = ring ? black : fill;
+                }
+            }
+        }
+    }
+    return image;
+}
+
+std::string DensityMapPng(const TPlot &plot) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!RenderDensityMap(plot).save(&buffer, "PNG"))
+        throw GlebixError(GlebixError::Kind::InputOutput, "Erreur E/S " + std::to_string(EIO));
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+std::string SnapshotName(std::int32_t step) {
+    std::string digits = std::to_string(step);
+    if (digits.size() < 5) digits.insert(0, 5 - digits.size(), '0');
+    return "map-" + digits + ".png";
+}
+
+// ---- ESRI ASCII grids --------------------------------------------------------
+
+namespace {
+
+template <typename Cell>
+std::string AscGrid(Cell cell) {
+    std::string out = "ncols 50\nnrows 50\nxllcorner 0\nyllcorner 0\ncellsize 1\n";
+    out.reserve(out.size() + CellCount * 8);
+    for (int j = GridSide; j >= 1; --j) {
+        for (int i = 1; i <= GridSide; ++i) {
+            if (i > 1) out += ' ';
+            cell(out, i - 1, j - 1);
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string DensityAsc(const TPlot &plot) {
+    return AscGrid([&plot](std::string &out, int i, int j) { AppendInteger(out, plot.Density[i][j]); });
+}
+
+std::string CompactedAsc(const TPlot &plot) {
+    return AscGrid([&plot](std::string &out, int i, int j) { out += FormatShortest(plot.Env[i][j].Compacted); });
+}
+
+// ---- Summary -----------------------------------------------------------------
+
+namespace {
+
+// Mean and sample standard deviation, two-pass, in the order given.
+void AppendMeanAndDeviation(std::string &out, const std::vector<double> &values) {
+    double sum = 0;
+    for (double v : values) sum += v;
+    const double mean = sum / static_cast<double>(values.size());
+    out += FormatShortest(mean);
+    out += ',';
+    if (values.size() < 2) {
+        out += "NA";
+        return;
+    }
+    double squares = 0;
+    for (double v : values) squares += (v - mean) * (v - mean);
+    out += FormatShortest(std::sqrt(squares / static_cast<double>(values.size() - 1)));
+}
+
+}  // namespace
+
+std::string SummaryCsv(const std::vector<StepSeries> &runs) {
+    std::string out =
+        "step,runs,total_density_mean,total_density_sd,mean_compacted_mean,mean_compacted_sd\n";
+    std::size_t longest = 0;
+    for (const StepSeries &r : runs) longest = std::max(longest, r.Totals.size());
+    std::vector<double> totals, compacted;
+    for (std::size_t s = 0; s < longest; ++s) {
+        totals.clear();
+        compacted.clear();
+        for (const StepSeries &r : runs) {
+            if (s < r.Totals.size()) {
+                totals.push_back(static_cast<double>(r.Totals[s]));
+                compacted.push_back(r.MeanCompacted[s]);
+            }
+        }
+        AppendInteger(out, static_cast<std::int64_t>(s + 1));
+        out += ',';
+        AppendInteger(out, static_cast<std::int64_t>(totals.size()));
+        out += ',';
+        AppendMeanAndDeviation(out, totals);
+        out += ',';
+        AppendMeanAndDeviation(out, compacted);
+        out += '\n';
+    }
+    return out;
+}
+
+// ---- Manifest ----------------------------------------------------------------
+
+std::string JsonString(const std::string &text) {
+    static constexpr char hex[] = "0123456789abcdef";
+    std::string out = "\"";
+    const auto *s = reinterpret_cast<const unsigned char *>(text.data());
+    const std::size_t n = text.size();
+    for (std::size_t k = 0; k < n;) {
+        const unsigned char c = s[k];
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+            ++k;
+        } else if (c < 0x20 || c == 0x7F) {
+            out += "\\u00";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+            ++k;
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+            ++k;
+        } else {
+            // A well-formed UTF-8 sequence is copied; anything else becomes U+FFFD.
+            std::size_t length = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+            bool valid = length != 0 && k + length <= n;
+            for (std::size_t m = 1; valid && m < length; ++m) valid = (s[k + m] & 0xC0) == 0x80;
+            if (valid && length == 3) {
+                const unsigned char d = s[k + 1];
+                valid = !(c == 0xE0 && d < 0xA0) && !(c == 0xED && d >= 0xA0);
+            }
+            if (valid && length == 4) {
+                const unsigned char d = s[k + 1];
+                valid = !(c == 0xF0 && d < 0x90) && !(c == 0xF4 && d >= 0x90);
+            }
+            if (valid) {
+                out.append(text, k, length);
+                k += length;
+            } else {
+                out += "\xEF\xBF\xBD";
+                ++k;
+            }
+        }
+    }
+    out += '"';
+    return out;
+}
+
+}  // namespace glebix::batch

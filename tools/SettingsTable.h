@@ -1,0 +1,44 @@
+// The settings that a batch run can change by name, with the strict check of each
+// value. Unlike a dialog's edit field, a value must be a complete number of its kind;
+// the accepted text is stored as the setting's text, so the run converts it exactly as
+// it would convert the same text typed in the dialog.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Settings.h"
+
+namespace glebix::batch {
+
+// How a setting's value is written and checked.
+enum class SettingKind {
+    Real,      // complete decimal real with a point ("0.4", "1e-3"), finite
+    Whole,     // complete decimal whole number that fits in 32 bits
+    Flag,      // on/off, true/false, 1/0 (any letter case)
+    Mode,      // whole number within the setting's range
+    RealValue, // complete finite real, stored as a double rather than as text
+    Path,      // any text: a file path
+};
+
+// Sets `name` to `value` in `settings` when both are acceptable. Returns the one-line
+// problem otherwise (the setting and the text are named), leaving `settings` as it was.
+std::optional<std::string> ApplySetting(std::string_view name, std::string_view value, TSettings &settings);
+
+// The text of a setting as a run uses it (flags "on"/"off", modes and doubles as
+// numbers). Empty for an unknown name.
+std::string SettingText(std::string_view name, const TSettings &settings);
+
+// Every name that ApplySetting accepts, in the order of the settings tables.
+const std::vector<std::string> &SettingNames();
+
+// Strict check of a count option's text (--steps, --replicates...): a decimal whole
+// number from `minimum` to 2^31 - 1. Empty when refused.
+std::optional<int> ParseCount(std::string_view text, int minimum);
+
+// Strict check of a seed: an unsigned 32-bit decimal number, no sign.
+std::optional<unsigned> ParseSeed(std::string_view text);
+
+}  // namespace glebix::batch
