@@ -19,6 +19,7 @@ TForm2::TForm2(QWidget *parent) : OuterSizedWindow(parent), Edit1(new QLineEdit(
     Edit1->setGeometry(32, 32, 249, 21);
     picture_ = QImage(size(), QImage::Format_RGB32);
     picture_.fill(palette().color(QPalette::Button));
+    pictureOuterHeight_ = OuterHeight();
 }
 
 void TForm2::ShowStepNumber(std::int32_t step) {
@@ -71,14 +72,15 @@ void TForm2::paintEvent(QPaintEvent *event) {
 
 void TForm2::resizeEvent(QResizeEvent *event) {
     if (event->size() == picture_.size()) return;
-    // The map is anchored to the bottom edge: keep what was drawn at the same height
-    // above it, so the picture stays where the next map will be drawn.
+    // The map is anchored to the outer bottom edge: keep what was drawn at the same
+    // height above it, so the picture stays where the next map will be drawn.
     QImage resized(event->size(), QImage::Format_RGB32);
     resized.fill(palette().color(QPalette::Button));
     QPainter painter(&resized);
-    painter.drawImage(QPoint(0, event->size().height() - picture_.height()), picture_);
+    painter.drawImage(QPoint(0, OuterHeight() - pictureOuterHeight_), picture_);
     painter.end();
     picture_ = std::move(resized);
+    pictureOuterHeight_ = OuterHeight();
 }
 
 }  // namespace glebix

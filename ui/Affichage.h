@@ -35,7 +35,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    QImage picture_;  // the map as drawn so far, the size of the client area
+    QImage picture_;              // the map as drawn so far, the size of the client area
+    int pictureOuterHeight_ = 0;  // the outer height the picture was drawn for
 };
 
 }  // namespace glebix

@@ -11,6 +11,11 @@
 
 namespace glebix {
 
+namespace {
+// Scaled values beyond this lie off any picture a window system can make.
+constexpr std::int64_t MarkerValueBound = std::int64_t{1} << 40;
+}  // namespace
+
 TForm3::TForm3(QWidget *parent) : OuterSizedWindow(parent) {
     setWindowTitle(QStringLiteral("Une case"));
     setBackgroundRole(QPalette::Button);
@@ -56,9 +61,10 @@ void TForm3::DrawChartMarkers(std::int32_t step, std::int32_t count, double cell
     for (int series = 0; series < 5; ++series) {
         const Rgb c = ChartColours[series];
         const QRgb colour = qRgb(c.r, c.g, c.b);
-        // Scaled values stay far inside 64 bits (|v| <= 5 * 2^31); pixels outside the
-        // picture are left out.
-        const std::int64_t top = base - 2 * values.v[series];
+        // A value far beyond any picture is held at a bound that is still off the
+        // picture, so that 2 v cannot overflow; pixels outside are left out.
+        const std::int64_t v = std::clamp(values.v[series], -MarkerValueBound, MarkerValueBound);
+        const std::int64_t top = base - 2 * v;
         for (std::int64_t y = top; y < top + 2; ++y)
             for (std::int64_t x = left; x < left + 2; ++x) PutPixel(x, y, colour);
     }

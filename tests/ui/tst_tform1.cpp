@@ -1,0 +1,319 @@
+// The launcher and the run driver, driven through their buttons with a fixed seed,
+// with the plot and chart windows they draw into.
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "AfficheCase.h"
+#include "Affichage.h"
+#include "ErrorBox.h"
+#include "Glebix1.h"
+#include "Outputs.h"
+#include "Simul.h"
+
+using namespace glebix;
+
+namespace {
+
+constexpr std::uint32_t TestSeed = 12345;
+
+// What the launcher showed at the first engine yield of a step.
+struct StepSeen {
+    int step;
+    QString status;
+    bool simulationsEnabled;
+    bool stopEnabled;
+};
+
+// The plot an engine run with the program's settings and the test seed reaches after
+// `steps` steps.
+std::unique_ptr<Simul> ReferenceRun(int steps) {
+    auto sim = std::make_unique<Simul>();
+    sim->Settings = TheSimul().Settings;
+    sim->SetUpRun(TestSeed);
+    for (int k = 0; k < steps; ++k) sim->TimeStep();
+    return sim;
+}
+
+bool SamePlot(const TPlot &a, const TPlot &b) {
+    return std::memcmp(a.Density, b.Density, sizeof a.Density) == 0 && std::memcmp(a.Env, b.Env, sizeof a.Env) == 0;
+}
+
+// Pixels that are neither the background nor black (the axes): the chart's markers.
+int MarkerPixels(const QImage &image) {
+    const QRgb background = image.pixel(5, 5);
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            if (p != background && (p & 0xFFFFFF) != 0) ++n;
+        }
+    return n;
+}
+
+}  // namespace
+
+class TestTForm1 : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TForm1> launcher;
+    std::unique_ptr<TForm2> plotWindow;
+    std::unique_ptr<TForm3> chartWindow;
+    std::unique_ptr<QTemporaryDir> dir;
+    QStringList errors;
+    std::vector<StepSeen> seen;
+
+    // Makes the engine's yield callback record the launcher at each new step and
+    // then run `atYield` (with the current step).
+    void WatchSteps(std::function<void(int)> atYield = {}) {
+        TheSimul().ProcessMessages = [this, atYield] {
+            const int step = launcher->StepIndex;
+            if (seen.empty() || seen.back().step != step)
+                seen.push_back({step, launcher->Edit1->text(), launcher->Button2->isEnabled(),
+                                launcher->Button3->isEnabled()});
+            if (atYield) atYield(step);
+        };
+    }
+
+    QString ResultFile() const { return dir->filePath(QStringLiteral("RireVed1a1p1.txt")); }
+
+private slots:
+    void init() {
+        TheSimul().Settings = DefaultSettings();
+        TheSimul().Plot = TPlot{};
+        TheSimul().ProcessMessages = nullptr;
+        dir = std::make_unique<QTemporaryDir>();
+        TheSimul().Settings.Run.ResultDirectory = dir->path().toStdString();
+        launcher = std::make_unique<TForm1>();
+        plotWindow = std::make_unique<TForm2>();
+        chartWindow = std::make_unique<TForm3>();
+        launcher->SetOutputWindows(plotWindow.get(), chartWindow.get());
+        launcher->Seed = TestSeed;
+        errors.clear();
+        seen.clear();
+        SetErrorBoxHandler([this](const std::string &text) { errors << QString::fromStdString(text); });
+    }
+    void cleanup() {
+        SetErrorBoxHandler({});
+        TheSimul().ProcessMessages = nullptr;
+        launcher.reset();
+        plotWindow.reset();
+        chartWindow.reset();
+    }
+
+    void initialState() {
+        QCOMPARE(launcher->windowTitle(), QStringLiteral("Lanceur"));
+        QCOMPARE(launcher->frameGeometry(), QRect(780, 3, 241, 165));
+        QCOMPARE(launcher->Edit1->text(), QStringLiteral("Programme de simulations Glebix"));
+        QCOMPARE(launcher->Edit1->geometry(), QRect(8, 8, 217, 21));
+        QCOMPARE(launcher->Button1->text(), QStringLiteral(" Quitter"));
+        QCOMPARE(launcher->Button1->geometry(), QRect(8, 56, 105, 33));
+        QVERIFY(launcher->Button1->font().bold());
+        QCOMPARE(launcher->Button2->text(), QStringLiteral("Simulations"));
+        QCOMPARE(launcher->Button2->geometry(), QRect(8, 88, 73, 33));
+        QVERIFY(!launcher->Button2->font().bold());
+        QCOMPARE(launcher->Button3->text(), QStringLiteral("Stopper les simulations"));
+        QCOMPARE(launcher->Button3->geometry(), QRect(112, 56, 113, 33));
+        QVERIFY(launcher->Button1->isEnabled());
+        QVERIFY(launcher->Button2->isEnabled());
+        QVERIFY(!launcher->Button3->isEnabled());
+        QVERIFY(!plotWindow->isVisible());
+        QVERIFY(!chartWindow->isVisible());
+    }
+
+    void shortRun() {
+        TheSimul().Settings.Run.StepCount = "3";
+        WatchSteps();
+        QTest::mouseClick(launcher->Button2, Qt::LeftButton);
+
+        QCOMPARE(seen.size(), size_t{3});
+        for (int k = 0; k < 3; ++k) {
+            QCOMPARE(seen[k].step, k + 1);
+            QCOMPARE(seen[k].status, QStringLiteral("Simulations en cours"));
+            QVERIFY(!seen[k].simulationsEnabled);
+            QVERIFY(seen[k].stopEnabled);
+        }
+        QCOMPARE(launcher->Edit1->text(), QStringLiteral("Simulations finies"));
+        QVERIFY(!launcher->Button3->isEnabled());
+        QVERIFY(launcher->Button2->isEnabled());
+        QVERIFY(!launcher->Running());
+        QCOMPARE(plotWindow->Edit1->text(), QStringLiteral("3"));
+        QVERIFY(plotWindow->isVisible());
+        QVERIFY(chartWindow->isVisible());
+        QVERIFY(errors.isEmpty());
+        QVERIFY(!QFile::exists(ResultFile()));
+
+        // Exactly three steps on the seeded generator, and the map shows their result.
+        const auto reference = ReferenceRun(3);
+        QVERIFY(SamePlot(TheSimul().Plot, reference->Plot));
+        QCOMPARE(TheSimul().RandomSeed, reference->RandomSeed);
+        const int bottom = plotWindow->OuterHeight() - MapBottomMargin;
+        for (int i : {1, 24, 25, 26, 50}) {
+            const Rgb c = DensityColour(reference->Plot.Density[i - 1][24]);
+            QCOMPARE(plotWindow->Picture().pixel(30 + 7 * (i - 1) + 3, bottom - 7 * 25 + 3) & 0xFFFFFF,
+                     qRgb(c.r, c.g, c.b) & 0xFFFFFF);
+        }
+        // Steps 1 to 3 put markers at x 30 and 32.
+        QVERIFY(MarkerPixels(chartWindow->Picture()) > 0);
+    }
+
+    void stopFromInsideAStep() {
+        TheSimul().Settings.Run.StepCount = "10";
+        TheSimul().Settings.Run.SaveResults = true;
+        WatchSteps([this](int step) {
+            if (step == 4) launcher->Button3->click();
+        });
+        launcher->Button2->click();
+
+        QCOMPARE(seen.size(), size_t{4});
+        QCOMPARE(plotWindow->Edit1->text(), QStringLiteral("4"));
+        QCOMPARE(launcher->Edit1->text(), QStringLiteral("Simulations en cours"));
+        QVERIFY(launcher->Button3->isEnabled());
+        QVERIFY(launcher->Button2->isEnabled());
+        QVERIFY(!QFile::exists(ResultFile()));
+        QVERIFY(SamePlot(TheSimul().Plot, ReferenceRun(4)->Plot));
+
+        // The next run clears the request.
+        TheSimul().Settings.Run.StepCount = "2";
+        seen.clear();
+        launcher->Button2->click();
+        QCOMPARE(seen.size(), size_t{2});
+        QCOMPARE(launcher->Edit1->text(), QStringLiteral("Simulations finies"));
+        QVERIFY(QFile::exists(ResultFile()));
+    }
+
+    void singleStepIsTheLast() {
+        TheSimul().Settings.Run.StepCount = "1";
+        TheSimul().Settings.Run.SaveResults = true;
+        WatchSteps();
+        launcher->Button2->click();
+        QCOMPARE(seen.size(), size_t{1});
+        QCOMPARE(seen[0].status, QStringLiteral("Simulations en cours"));
+        QCOMPARE(launcher->Edit1->text(), QStringLiteral("Simulations finies"));
+        QVERIFY(!launcher->Button3->isEnabled());
+        QVERIFY(QFile::exists(ResultFile()));
+    }
+
+    void noStep_data() {
+        QTest::addColumn<QString>("stepCount");
+        QTest::newRow("zero") << "0";
+        QTest::newRow("negative") << "-5";
+        QTest::newRow("no leading digits") << "abc";
+        QTest::newRow("empty") << "";
+    }
+    void noStep() {
+        QFETCH(QString, stepCount);
+        TheSimul().Settings.Run.StepCount = stepCount.toStdString();
+        TheSimul().Settings.Run.SaveResults = true;
+        WatchSteps();
+        launcher->Button2->click();
+        QVERIFY(seen.empty());
+        QVERIFY(plotWindow->isVisible());
+        QVERIFY(plotWindow->Edit1->text().isEmpty());
+        QCOMPARE(launcher->Edit1->text(), QStringLiteral("Programme de simulations Glebix"));
+        QVERIFY(launcher->Button3->isEnabled());
+        QVERIFY(launcher->Button2->isEnabled());
+        QVERIFY(!QFile::exists(ResultFile()));
+        QVERIFY(SamePlot(TheSimul().Plot, ReferenceRun(0)->Plot));
+    }
+
+    void missingDistributionFile() {
+        TheSimul().Settings.Initial.DistInitMode = 0;
+        TheSimul().Settings.Initial.DistFilePath = dir->filePath(QStringLiteral("absent.txt")).toStdString();
+        WatchSteps();
+        launcher->Button2->click();
+        QCOMPARE(errors, QStringList{QStringLiteral("Fichier introuvable.")});
+        QVERIFY(seen.empty());
+        QVERIFY(!plotWindow->isVisible());
+        QVERIFY(plotWindow->Edit1->text().isEmpty());
+        QCOMPARE(launcher->Edit1->text(), QStringLiteral("Programme de simulations Glebix"));
+        QVERIFY(launcher->Button3->isEnabled());
+        QVERIFY(launcher->Button2->isEnabled());
+        QVERIFY(!launcher->Running());
+    }
+
+    void resultFileErrorAfterTheLastStep() {
+        TheSimul().Settings.Run.StepCount = "2";
+        TheSimul().Settings.Run.SaveResults = true;
+        TheSimul().Settings.Run.ResultDirectory = dir->filePath(QStringLiteral("no/such/dir")).toStdString();
+        launcher->Button2->click();
+        QCOMPARE(errors.size(), 1);
+        QVERIFY(errors[0].endsWith(QLatin1Char('.')));
+        QCOMPARE(plotWindow->Edit1->text(), QStringLiteral("2"));
+        QCOMPARE(launcher->Edit1->text(), QStringLiteral("Simulations finies"));
+        QVERIFY(!launcher->Button3->isEnabled());
+        QVERIFY(launcher->Button2->isEnabled());
+    }
+
+    void noRunInsideARun() {
+        TheSimul().Settings.Run.StepCount = "3";
+        WatchSteps([this](int step) {
+            if (step == 2) launcher->Button2Click();  // what a click would do if it got through
+        });
+        launcher->Button2->click();
+        QCOMPARE(seen.size(), size_t{3});
+        QCOMPARE(seen[1].step, 2);
+        QVERIFY(!seen[1].simulationsEnabled);
+        QCOMPARE(launcher->Edit1->text(), QStringLiteral("Simulations finies"));
+        QVERIFY(SamePlot(TheSimul().Plot, ReferenceRun(3)->Plot));
+        QVERIFY(launcher->Button2->isEnabled());
+    }
+
+    void outputFlagsReadAtEachUse() {
+        RunSettings &run = TheSimul().Settings.Run;
+        run.StepCount = "3";
+        run.ShowDensityMap = false;
+        run.ShowCellChart = false;
+        WatchSteps([&run](int step) {
+            if (step == 2) run.ShowCellChart = true;
+        });
+        launcher->Button2->click();
+        // The chart window is shown with the chart off, and gets markers from step 2 on:
+        // steps 2 and 3 at x 32, none at x 30 (step 1).
+        QVERIFY(chartWindow->isVisible());
+        const QImage &chart = chartWindow->Picture();
+        QVERIFY(MarkerPixels(chart) > 0);
+        const QRgb background = chart.pixel(5, 5);
+        for (int y = 0; y < chart.height(); ++y) {
+            const QRgb p = chart.pixel(31, y);
+            QVERIFY(p == background || (p & 0xFFFFFF) == 0);
+        }
+        // The map stays undrawn while the step numbers go on.
+        QCOMPARE(plotWindow->Edit1->text(), QStringLiteral("3"));
+        QImage blank(plotWindow->Picture().size(), plotWindow->Picture().format());
+        blank.fill(plotWindow->Picture().pixel(0, 0));
+        QCOMPARE(plotWindow->Picture(), blank);
+    }
+
+    void chartClearedWhenARunStarts() {
+        TheSimul().Settings.Run.StepCount = "3";
+        launcher->Button2->click();
+        QVERIFY(MarkerPixels(chartWindow->Picture()) > 0);
+        TheSimul().Settings.Run.StepCount = "0";
+        launcher->Button2->click();
+        QCOMPARE(MarkerPixels(chartWindow->Picture()), 0);
+        QCOMPARE(chartWindow->Picture().pixel(100, chartWindow->OuterHeight() - ChartBaseMargin) & 0xFFFFFF, 0u);
+    }
+
+    // Last: ending the program leaves the application's event loop flagged to quit.
+    void closingTheLauncherStopsTheRun() {
+        TheSimul().Settings.Run.StepCount = "10";
+        TheSimul().Settings.Run.SaveResults = true;
+        launcher->show();
+        WatchSteps([this](int step) {
+            if (step == 2) launcher->close();
+        });
+        launcher->Button2->click();
+        QCOMPARE(seen.size(), size_t{2});
+        QCOMPARE(plotWindow->Edit1->text(), QStringLiteral("2"));
+        QVERIFY(launcher->StopRequested);
+        QVERIFY(!QFile::exists(ResultFile()));
+    }
+};
+
+QTEST_MAIN(TestTForm1)
+#include "tst_tform1.moc"

@@ -1,0 +1,163 @@
+// The plot window: its layout, the step field and the pixels of the density map.
+#include <QLineEdit>
+#include <QtTest>
+#include <limits>
+
+#include "Affichage.h"
+#include "Outputs.h"
+#include "Simul.h"
+
+using namespace glebix;
+
+namespace {
+
+QRgb Pixel(const QImage &image, int x, int y) { return image.pixel(x, y) & 0xFFFFFF; }
+
+QRgb AsQRgb(Rgb c) { return qRgb(c.r, c.g, c.b) & 0xFFFFFF; }
+
+// Checks that the 7 x 7 square with top-left (left, top) has a black ring around a
+// 5 x 5 interior of `fill`.
+bool IsCell(const QImage &image, int left, int top, QRgb fill) {
+    for (int y = top; y < top + 7; ++y) {
+        for (int x = left; x < left + 7; ++x) {
+            const bool edge = x == left || x == left + 6 || y == top || y == top + 6;
+            if (Pixel(image, x, y) != (edge ? 0u : fill)) return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+class TestTForm2 : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        TheSimul().Plot = TPlot{};
+        TheSimul().ProcessMessages = nullptr;
+    }
+
+    void layout() {
+        TForm2 form;
+        QCOMPARE(form.windowTitle(), QStringLiteral("La parcelle"));
+        QCOMPARE(form.frameGeometry(), QRect(2, 224, 534, 514));
+        QCOMPARE(form.Edit1->geometry(), QRect(32, 32, 249, 21));
+        QVERIFY(form.Edit1->text().isEmpty());
+        QVERIFY(!form.isVisible());
+    }
+
+    void showStepNumber_data() {
+        QTest::addColumn<int>("step");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("first") << 1 << "1";
+        QTest::newRow("last default") << 300 << "300";
+        QTest::newRow("zero") << 0 << "0";
+        QTest::newRow("negative") << -12 << "-12";
+        QTest::newRow("largest") << std::numeric_limits<int>::max() << "2147483647";
+        QTest::newRow("smallest") << std::numeric_limits<int>::min() << "-2147483648";
+    }
+    void showStepNumber() {
+        QFETCH(int, step);
+        QFETCH(QString, text);
+        TForm2 form;
+        form.ShowStepNumber(step);
+        QCOMPARE(form.Edit1->text(), text);
+    }
+
+    // One cell per density class, in the bottom line of the map (column 1), row i.
+    void classColours_data() {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QColor>("colour");
+        const struct {
+            const char *name;
+            int count;
+            QColor colour;
+        } rows[] = {
+            {"0 white", 0, QColor(255, 255, 255)},     {"1 silver", 1, QColor(192, 192, 192)},
+            {"5 silver", 5, QColor(192, 192, 192)},    {"6 gray", 6, QColor(128, 128, 128)},
+            {"10 gray", 10, QColor(128, 128, 128)},    {"11 blue", 11, QColor(0, 0, 255)},
+            {"15 blue", 15, QColor(0, 0, 255)},        {"16 green", 16, QColor(0, 128, 0)},
+            {"20 green", 20, QColor(0, 128, 0)},       {"21 yellow", 21, QColor(255, 255, 0)},
+            {"100 yellow", 100, QColor(255, 255, 0)},  {"101 purple", 101, QColor(128, 0, 128)},
+            {"500 purple", 500, QColor(128, 0, 128)},  {"501 red", 501, QColor(255, 0, 0)},
+            {"1000 red", 1000, QColor(255, 0, 0)},     {"1001 black", 1001, QColor(0, 0, 0)},
+            {"10000 black", 10000, QColor(0, 0, 0)},   {"above cap black", 25000000, QColor(0, 0, 0)},
+            {"negative fuchsia", -1, QColor(255, 0, 255)},
+        };
+        for (const auto &row : rows) QTest::newRow(row.name) << row.count << row.colour;
+    }
+    void classColours() {
+        QFETCH(int, count);
+        QFETCH(QColor, colour);
+        TForm2 form;
+        // The count in cell (20, 1) with empty neighbours, whose squares must stay
+        // intact beside it.
+        TheSimul().Plot.Density[19][0] = count;
+        form.DrawDensityMap();
+        const QImage &image = form.Picture();
+        const int bottom = 514 - 60;
+        const QRgb white = qRgb(255, 255, 255) & 0xFFFFFF;
+        QVERIFY(IsCell(image, 30 + 7 * 19, bottom - 7, colour.rgb() & 0xFFFFFF));
+        QVERIFY(IsCell(image, 30 + 7 * 18, bottom - 7, white));
+        QVERIFY(IsCell(image, 30 + 7 * 20, bottom - 7, white));
+        QVERIFY(IsCell(image, 30 + 7 * 19, bottom - 14, white));
+    }
+
+    void geometryAtDefaultHeight() {
+        TForm2 form;
+        TheSimul().Plot.Density[0][0] = 1;     // cell (1, 1): bottom left
+        TheSimul().Plot.Density[49][49] = 11;  // cell (50, 50): top right
+        TheSimul().Plot.Density[1][0] = 6;     // cell (2, 1): right of (1, 1)
+        TheSimul().Plot.Density[0][1] = 16;    // cell (1, 2): above (1, 1)
+        form.DrawDensityMap();
+        const QImage &image = form.Picture();
+        QVERIFY(IsCell(image, 30, 447, AsQRgb(DensityColour(1))));
+        QVERIFY(IsCell(image, 37, 447, AsQRgb(DensityColour(6))));
+        QVERIFY(IsCell(image, 30, 440, AsQRgb(DensityColour(16))));
+        QVERIFY(IsCell(image, 373, 104, AsQRgb(DensityColour(11))));
+        // Nothing is drawn outside x 30..379, y 104..453.
+        const QRgb background = Pixel(image, 0, 0);
+        for (int y = 100; y < 460; ++y) {
+            QCOMPARE(Pixel(image, 29, y), background);
+            QCOMPARE(Pixel(image, 380, y), background);
+        }
+        for (int x = 25; x < 385; ++x) {
+            QCOMPARE(Pixel(image, x, 103), background);
+            QCOMPARE(Pixel(image, x, 454), background);
+        }
+    }
+
+    void mapFollowsTheWindowHeight() {
+        TForm2 form;
+        form.show();
+        QCOMPARE(form.frameGeometry(), QRect(2, 224, 534, 514));  // the frame is taken from the client
+        TheSimul().Plot.Density[0][0] = 501;
+        form.DrawDensityMap();
+        QVERIFY(IsCell(form.Picture(), 30, 447, AsQRgb(DensityColour(501))));
+        form.resize(form.width(), form.height() + 100);
+        QCOMPARE(form.OuterHeight(), 614);
+        // What was drawn keeps its place above the bottom edge...
+        QVERIFY(IsCell(form.Picture(), 30, 547, AsQRgb(DensityColour(501))));
+        // ... and the next map is drawn 60 px above the new outer bottom edge.
+        TheSimul().Plot.Density[0][0] = 0;
+        form.DrawDensityMap();
+        QVERIFY(IsCell(form.Picture(), 30, 547, AsQRgb(DensityColour(0))));
+        // A window too small for the whole map clips it.
+        form.resize(200, 200);
+        form.DrawDensityMap();
+        const int top = form.OuterHeight() - 60 - 7;
+        QVERIFY(IsCell(form.Picture(), 30, top, AsQRgb(DensityColour(0))));
+    }
+
+    void yieldsTwicePerCell() {
+        TForm2 form;
+        int yields = 0;
+        TheSimul().ProcessMessages = [&yields] { ++yields; };
+        form.DrawDensityMap();
+        QCOMPARE(yields, 2 * CellCount);
+    }
+};
+
+QTEST_MAIN(TestTForm2)
+#include "tst_tform2.moc"
