@@ -1,0 +1,90 @@
+// The command line.
+#include <gtest/gtest.h>
+
+#include "BatchOptions.h"
+#include "BatchTestSupport.h"
+
+using namespace glebix;
+using namespace glebix::batch;
+
+namespace {
+ParsedCommandLine Parse(std::vector<std::string> args) { return ParseCommandLine(args); }
+}  // namespace
+
+TEST(BatchOptions, Defaults) {
+    const auto p = Parse({});
+    EXPECT_TRUE(p.Problems.empty());
+    EXPECT_EQ(p.Options.Settings.Run.StepCount, "300");
+    EXPECT_FALSE(p.Options.Seed);
+    EXPECT_EQ(p.Options.Every, 10);
+    EXPECT_EQ(p.Options.Replicates, 1);
+    EXPECT_FALSE(p.Options.ReplicateLayout);
+    EXPECT_EQ(p.Options.Jobs, 0);
+    EXPECT_TRUE(p.Options.OutDir.empty() && p.Options.TracePath.empty() && p.Options.SnapshotDir.empty() &&
+                p.Options.AscDir.empty());
+}
+
+TEST(BatchOptions, EveryOptionInBothForms) {
+    const auto p = Parse({"--steps", "12", "--seed=4294967295", "--out", "o", "--trace=t.csv", "--snapshots", "s",
+                          "--every", "3", "--asc=a", "--replicates", "1", "--jobs", "2", "--quiet", "--validate"});
+    ASSERT_TRUE(p.Problems.empty()) << p.Problems.front();
+    const BatchOptions &o = p.Options;
+    EXPECT_EQ(o.Settings.Run.StepCount, "12");
+    EXPECT_EQ(o.Seed, 4294967295u);
+    EXPECT_EQ(o.OutDir, "o");
+    EXPECT_EQ(o.TracePath, "t.csv");
+    EXPECT_EQ(o.SnapshotDir, "s");
+    EXPECT_EQ(o.Every, 3);
+    EXPECT_EQ(o.AscDir, "a");
+    EXPECT_EQ(o.Replicates, 1);
+    EXPECT_TRUE(o.ReplicateLayout);
+    EXPECT_EQ(o.Jobs, 2);
+    EXPECT_TRUE(o.Quiet && o.Validate);
+}
+
+TEST(BatchOptions, RefusalsAreAllCollected) {
+    const auto p = Parse({"--steps", "-1", "--seed", "12a", "--every", "0", "--replicates", "0", "--jobs", "x",
+                          "--frobnicate", "stray", "--quiet=yes", "--out", "", "--set", "Survival", "--set",
+                          "Survival=0,4", "--set", "Nope=1", "--trace"});
+    const std::vector<std::string> expected = {
+        "--steps: \"-1\"", "--seed: \"12a\"", "--every: \"0\"", "--replicates: \"0\"", "--jobs: \"x\"",
+        "unknown option --frobnicate", "unexpected argument \"stray\"", "--quiet takes no value",
+        "--out: the path is empty", "--trace: a value is missing", "--set: \"Survival\" is not NAME=VALUE",
+        "--set: setting Survival: \"0,4\"", "--set: unknown setting \"Nope\""};
+    ASSERT_EQ(p.Problems.size(), expected.size());
+    for (std::size_t k = 0; k < expected.size(); ++k)
+        EXPECT_EQ(p.Problems[k].rfind(expected[k], 0), 0u) << p.Problems[k];
+}
+
+TEST(BatchOptions, SpeciesThenParamsThenSetLaterWinning) {
+    batchtest::ScratchDir dir;
+    batchtest::WriteFile(dir / "species.txt", "0.7 3 1 0.5 2 0.2 0 0.9 1 1.25\n");
+    batchtest::WriteFile(dir / "a.txt", "Survival=0.6\nDispersalSigma=2\nEnvMean=10\n");
+    batchtest::WriteFile(dir / "b.txt", "EnvMean=11\n");
+    const auto p = Parse({"--set", "EnvMean=12", "--params", dir / "a.txt", "--species", dir / "species.txt",
+                          "--params", dir / "b.txt", "--set", "Fecundity=4", "--set", "Fecundity=5"});
+    ASSERT_TRUE(p.Problems.empty()) << p.Problems.front();
+    const SpeciesSettings &sp = p.Options.Settings.Species;
+    EXPECT_EQ(sp.Survival, "0.6");         // params over species file
+    EXPECT_EQ(sp.Fecundity, "5");          // last --set
+    EXPECT_EQ(sp.DispersalSigma, "2");     // params
+    EXPECT_EQ(sp.ResponseShape, 1);        // species file
+    EXPECT_EQ(sp.ResponseOptimum, 0.5);
+    EXPECT_EQ(sp.ResponseTolerance, 2);
+    EXPECT_EQ(sp.MortalityAlpha, " 9.00000000000000E-0001");
+    EXPECT_EQ(p.Options.Settings.Initial.EnvMean, "12");  // --set over both params files
+    ASSERT_EQ(p.Options.Inputs.size(), 3u);
+    EXPECT_EQ(p.Options.Inputs[0].Role, "species");
+    EXPECT_EQ(p.Options.Inputs[1].Path, dir / "a.txt");
+}
+
+TEST(BatchOptions, BadSpeciesFileIsAProblemWithTheFrenchMessage) {
+    batchtest::ScratchDir dir;
+    batchtest::WriteFile(dir / "species.txt", "0.4 2 2.0\n");
+    auto p = Parse({"--species", dir / "species.txt"});
+    ASSERT_EQ(p.Problems.size(), 1u);
+    EXPECT_NE(p.Problems[0].find("Saisie numérique incorrecte"), std::string::npos);
+    p = Parse({"--species", dir / "missing.txt"});
+    ASSERT_EQ(p.Problems.size(), 1u);
+    EXPECT_NE(p.Problems[0].find("Fichier introuvable"), std::string::npos);
+}

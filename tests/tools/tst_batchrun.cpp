@@ -1,0 +1,211 @@
+// Whole batch runs: repeatability, replicates, agreement between the outputs, and the
+// program's exit statuses.
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include "BatchRun.h"
+#include "BatchTestSupport.h"
+#include "Conversions.h"
+#include "ResultFile.h"
+#include "SettingsTable.h"
+
+using namespace glebix;
+using namespace glebix::batch;
+using batchtest::ReadFile;
+using batchtest::ScratchDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+BatchOptions Options(std::vector<std::string> args) {
+    ParsedCommandLine p = ParseCommandLine(args);
+    EXPECT_TRUE(p.Problems.empty()) << p.Problems.front();
+    return p.Options;
+}
+
+// Every output of a run except the manifest, which holds times.
+std::vector<std::string> OutputFiles(const std::string &dir) {
+    std::vector<std::string> files;
+    for (const auto &e : fs::recursive_directory_iterator(dir))
+        if (e.is_regular_file() && e.path().filename() != "manifest.json")
+            files.push_back(fs::relative(e.path(), dir).string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+void ExpectSameFiles(const std::string &a, const std::string &b) {
+    const auto files = OutputFiles(a);
+    EXPECT_EQ(files, OutputFiles(b));
+    for (const std::string &f : files) EXPECT_EQ(ReadFile(a + "/" + f), ReadFile(b + "/" + f)) << f;
+}
+
+std::vector<std::string> Lines(const std::string &text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    return lines;
+}
+
+std::vector<std::string> Fields(const std::string &line, char separator) {
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (std::size_t end; (end = line.find(separator, start)) != std::string::npos; start = end + 1)
+        fields.push_back(line.substr(start, end - start));
+    fields.push_back(line.substr(start));
+    return fields;
+}
+
+int RunProgram(const std::string &arguments) {
+    const std::string command = std::string(GLEBIX_BATCH_PROGRAM) + " " + arguments + " >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+TEST(BatchRun, SameSeedGivesIdenticalFiles) {
+    ScratchDir dir;
+    for (const char *name : {"a", "b"}) {
+        const std::string base = dir / name;
+        const BatchOptions o = Options({"--steps", "12", "--seed", "99", "--every", "5", "--set", "DistInitMode=1",
+                                        "--out", base + "/out", "--trace", base + "/trace.csv", "--snapshots",
+                                        base + "/maps", "--asc", base + "/grids"});
+        EXPECT_EQ(RunBatch(o, 99, false, {}).ExitStatus, 0);
+    }
+    const auto files = OutputFiles(dir / "a");
+    EXPECT_EQ(files, (std::vector<std::string>{"grids/compacted.asc", "grids/density.asc", "maps/map-00005.png",
+                                               "maps/map-00010.png", "maps/map-00012.png", "out/RireVed1a1p1.txt",
+                                               "trace.csv"}));
+    ExpectSameFiles(dir / "a", dir / "b");
+}
+
+TEST(BatchRun, ReplicatesInParallelMatchReplicatesInSequence) {
+    ScratchDir dir;
+    std::vector<BatchOutcome> outcomes;
+    for (const char *jobs : {"1", "2"}) {
+        const std::string base = dir / jobs;
+        const BatchOptions o = Options({"--steps", "8", "--replicates", "3", "--jobs", jobs, "--out", base, "--trace",
+                                        base + "/t.csv", "--set", "DistInitMode=1"});
+        outcomes.push_back(RunBatch(o, 2024, false, {}));
+        EXPECT_EQ(outcomes.back().ExitStatus, 0);
+    }
+    ExpectSameFiles(dir / "1", dir / "2");
+    EXPECT_TRUE(fs::exists(dir / "1/run-003/RireVed1a1p1.txt"));
+    EXPECT_TRUE(fs::exists(dir / "1/run-002/t.csv"));
+    const auto summary = Lines(ReadFile(dir / "1/summary.csv"));
+    ASSERT_EQ(summary.size(), 9u);
+    EXPECT_EQ(summary[8].rfind("8,3,", 0), 0u);
+    // Run 1 uses the master seed; the others their own, and they differ.
+    const auto &runs = outcomes[0].Runs;
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[0].Seed, 2024u);
+    EXPECT_NE(runs[1].Seed, runs[2].Seed);
+    EXPECT_NE(ReadFile(dir / "1/run-001/t.csv"), ReadFile(dir / "1/run-002/t.csv"));
+    const std::string manifest = ReadFile(dir / "1/run-002/manifest.json");
+    EXPECT_NE(manifest.find("\"seed\": " + std::to_string(runs[1].Seed) + ","), std::string::npos);
+    EXPECT_NE(manifest.find("\"status\": \"completed\""), std::string::npos);
+}
+
+TEST(BatchRun, TraceLastRowAgreesWithTheResultFile) {
+    ScratchDir dir;
+    const BatchOptions o = Options({"--steps", "15", "--out", dir.str(), "--trace", dir / "t.csv", "--set",
+                                    "ChartCellX=25", "--set", "ChartCellY=24"});
+    ASSERT_EQ(RunBatch(o, 5, false, {}).ExitStatus, 0);
+    const auto trace = Lines(ReadFile(dir / "t.csv"));
+    ASSERT_EQ(trace.size(), 16u);  // header and one row per step
+    const auto last = Fields(trace.back(), ',');
+    ASSERT_EQ(last.size(), 7u);
+    EXPECT_EQ(last[0], "15");
+
+    const auto result = Lines(ReadFile(dir / "RireVed1a1p1.txt"));
+    ASSERT_EQ(result.size(), 2500u);
+    std::int64_t total = 0;
+    for (const std::string &line : result) total += *ParseWholeToken(Fields(line, ' ')[0]);
+    EXPECT_EQ(std::to_string(total), last[6]);
+    // Cell (25, 24) is line 24 * 50 + 24: its count, and its share to a tenth.
+    const auto cell = Fields(result[24 * 50 + 23], ' ');
+    EXPECT_EQ(cell[0], last[1]);
+    std::string tenths;
+    AppendTenths(tenths, *ParseRealToken(last[2]));
+    EXPECT_EQ(cell[2], tenths + "\r");
+}
+
+TEST(BatchRun, ZeroStepsSetsUpWithoutResultFile) {
+    ScratchDir dir;
+    const BatchOptions o =
+        Options({"--steps", "0", "--out", dir.str(), "--trace", dir / "t.csv", "--snapshots", dir / "maps"});
+    const BatchOutcome outcome = RunBatch(o, 1, false, {});
+    EXPECT_EQ(outcome.ExitStatus, 0);
+    EXPECT_FALSE(fs::exists(dir / "RireVed1a1p1.txt"));
+    EXPECT_EQ(Lines(ReadFile(dir / "t.csv")).size(), 1u);
+    EXPECT_TRUE(fs::is_empty(dir / "maps"));
+    EXPECT_NE(ReadFile(dir / "manifest.json").find("\"steps_reached\": 0"), std::string::npos);
+}
+
+TEST(BatchRun, SetUpErrorEndsEachRunWithItsMessage) {
+    ScratchDir dir;
+    const BatchOptions o = Options({"--steps", "5", "--replicates", "2", "--out", dir.str(), "--set", "EnvInitMode=0",
+                                    "--set", "EnvFilePath=" + (dir / "missing.txt")});
+    std::vector<std::string> reported;
+    const BatchOutcome outcome = RunBatch(o, 1, false, [&](const std::string &m) { reported.push_back(m); });
+    EXPECT_EQ(outcome.ExitStatus, 1);
+    std::sort(reported.begin(), reported.end());
+    EXPECT_EQ(reported, (std::vector<std::string>{"run 1: Fichier introuvable", "run 2: Fichier introuvable"}));
+    for (const char *run : {"run-001", "run-002"}) {
+        const std::string manifest = ReadFile(dir / (std::string(run) + "/manifest.json"));
+        EXPECT_NE(manifest.find("\"status\": \"error\""), std::string::npos);
+        EXPECT_NE(manifest.find("\"message\": \"Fichier introuvable\""), std::string::npos);
+        EXPECT_NE(manifest.find("\"role\": \"environment\""), std::string::npos);
+        EXPECT_NE(manifest.find("\"size\": null"), std::string::npos);
+    }
+}
+
+TEST(BatchRun, ManifestRecordsInputFilesAndSettings) {
+    ScratchDir dir;
+    batchtest::WriteFile(dir / "p.txt", "Survival=0.35\n");
+    const BatchOptions o = Options({"--steps", "2", "--out", dir.str(), "--params", dir / "p.txt"});
+    ASSERT_EQ(RunBatch(o, 3, true, {}).ExitStatus, 0);
+    const std::string manifest = ReadFile(dir / "manifest.json");
+    for (const char *part :
+         {"\"Survival\": \"0.35\"", "\"seed_source\": \"clock\"", "\"step_count\": 2", "\"size\": 14",
+          "\"sha256\": \"e3294d5bc3d6f7ebf4c76fdc8ae5cfc7474ac06a6b3c6e118b491e9e9918891c\"", "\"DispersalFirst\": \"off\"", "\"version\": \""})
+        EXPECT_NE(manifest.find(part), std::string::npos) << part;
+}
+
+TEST(BatchRun, ValidateReportsProblemsAndRunsNothing) {
+    ScratchDir dir;
+    batchtest::WriteFile(dir / "env.txt", "1 1 33\n51 1 20\n");
+    batchtest::WriteFile(dir / "dist.txt", "1 1 2.5\n");
+    batchtest::WriteFile(dir / "file", "");
+    const BatchOptions o = Options({"--validate", "--out", dir / "file", "--set", "EnvInitMode=0", "--set",
+                                    "EnvFilePath=" + (dir / "env.txt"), "--set", "DistInitMode=0", "--set",
+                                    "DistFilePath=" + (dir / "dist.txt"), "--set", "ResponseShape=1"});
+    const auto problems = ValidateRun(o);
+    ASSERT_EQ(problems.size(), 4u);
+    EXPECT_NE(problems[0].find("EnvFilePath"), std::string::npos);
+    EXPECT_NE(problems[0].find("Case hors de la parcelle"), std::string::npos);
+    EXPECT_NE(problems[1].find("Saisie numérique incorrecte"), std::string::npos);
+    EXPECT_NE(problems[2].find("tolérance"), std::string::npos);
+    EXPECT_NE(problems[3].find("--out"), std::string::npos);
+
+    const BatchOptions good = Options({"--validate", "--out", dir / "none", "--steps", "3"});
+    EXPECT_TRUE(ValidateRun(good).empty());
+    EXPECT_EQ(BatchMain({"--validate", "--out", dir / "none", "--steps", "3"}), 0);
+    EXPECT_FALSE(fs::exists(dir / "none"));
+}
+
+TEST(BatchProgram, ExitStatuses) {
+    ScratchDir dir;
+    EXPECT_EQ(RunProgram("--help"), 0);
+    EXPECT_EQ(RunProgram("--version"), 0);
+    EXPECT_EQ(RunProgram("--steps 3 --seed 1 --quiet --out " + dir / "ok"), 0);
+    EXPECT_TRUE(fs::exists(dir / "ok/RireVed1a1p1.txt"));
+    EXPECT_EQ(RunProgram("--steps 3 --set Survival=0,4 --out " + dir / "refused"), 2);
+    EXPECT_FALSE(fs::exists(dir / "refused"));
+    EXPECT_EQ(RunProgram("--steps 3 --frobnicate"), 2);
+    EXPECT_EQ(RunProgram("--validate --set DistInitMode=0 --set DistFilePath=" + dir / "missing"), 2);
+    EXPECT_EQ(RunProgram("--steps 3 --quiet --set DistInitMode=0 --set DistFilePath=" + dir / "missing"), 1);
+}

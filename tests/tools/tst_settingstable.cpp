@@ -1,0 +1,126 @@
+// The strict check of settings given by name.
+#include <gtest/gtest.h>
+
+#include "Conversions.h"
+#include "SettingsTable.h"
+
+using namespace glebix;
+using namespace glebix::batch;
+
+namespace {
+
+struct AcceptCase {
+    const char *name;
+    const char *value;
+    const char *stored;  // SettingText afterwards
+};
+
+class AcceptedSetting : public ::testing::TestWithParam<AcceptCase> {};
+
+TEST_P(AcceptedSetting, IsStoredAsItsText) {
+    const AcceptCase &c = GetParam();
+    TSettings s;
+    EXPECT_EQ(ApplySetting(c.name, c.value, s), std::nullopt);
+    EXPECT_EQ(SettingText(c.name, s), c.stored);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, AcceptedSetting,
+    ::testing::Values(AcceptCase{"Survival", "0.35", "0.35"}, AcceptCase{"Fecundity", "3", "3"},
+                      AcceptCase{"CompactionC", "-2.5e-1", "-2.5e-1"},
+                      AcceptCase{"DispersalSensitivity", "-2", "-2"}, AcceptCase{"DistMean", "+5", "+5"},
+                      AcceptCase{"ResponseShape", "0", "0"}, AcceptCase{"EnvInitMode", "2", "2"},
+                      AcceptCase{"DistInitMode", "4", "4"}, AcceptCase{"ResponseOptimum", "1.50", "1.5"},
+                      AcceptCase{"ResponseTolerance", "-1e3", "-1000"}, AcceptCase{"DispersalFirst", "on", "on"},
+                      AcceptCase{"DispersalFirst", "TRUE", "on"}, AcceptCase{"SurvivalEnvSensitive", "0", "off"},
+                      AcceptCase{"EnvDynamic", "false", "off"}, AcceptCase{"FecundityEnvSensitive", "1", "on"},
+                      AcceptCase{"ChartCellX", "50", "50"}, AcceptCase{"ChartCellY", "1", "1"},
+                      AcceptCase{"EnvFilePath", "dir with space/f.txt", "dir with space/f.txt"},
+                      AcceptCase{"DecompactionD", "0.001", "0.001"}),
+    [](const auto &info) { return std::to_string(info.index); });
+
+}  // namespace
+
+// The species file's scientific form has a leading blank; a strict value has none.
+TEST(SettingsTable, RefusesLeadingBlank) {
+    TSettings s;
+    EXPECT_NE(ApplySetting("MortalityAlpha", " 3.01000000000000E-0001", s), std::nullopt);
+}
+
+struct RefuseCase {
+    const char *name;
+    const char *value;
+    const char *inMessage;  // a part of the message
+};
+
+class RefusedSetting : public ::testing::TestWithParam<RefuseCase> {};
+
+TEST_P(RefusedSetting, NamesTheSettingAndTextAndChangesNothing) {
+    const RefuseCase &c = GetParam();
+    TSettings s;
+    const auto problem = ApplySetting(c.name, c.value, s);
+    ASSERT_NE(problem, std::nullopt);
+    EXPECT_NE(problem->find(c.name), std::string::npos) << *problem;
+    EXPECT_NE(problem->find(c.inMessage), std::string::npos) << *problem;
+    EXPECT_EQ(problem->find('\n'), std::string::npos);
+    const TSettings defaults;
+    for (const std::string &name : SettingNames()) EXPECT_EQ(SettingText(name, s), SettingText(name, defaults));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, RefusedSetting,
+    ::testing::Values(RefuseCase{"Survival", "0,4", "\"0,4\""}, RefuseCase{"Survival", "", "\"\""},
+                      RefuseCase{"Fecundity", "2x", "\"2x\""}, RefuseCase{"EnvMean", "1e999", "out of range"},
+                      RefuseCase{"DecompactionD", "5.658 ", "\"5.658 \""},
+                      RefuseCase{"DispersalSensitivity", "0.5", "\"0.5\""},
+                      RefuseCase{"DistConstant", "$10", "\"$10\""},
+                      RefuseCase{"DistMean", "99999999999", "\"99999999999\""},
+                      RefuseCase{"ResponseShape", "3", "0 to 2"}, RefuseCase{"EnvInitMode", "-1", "0 to 2"},
+                      RefuseCase{"DistInitMode", "1.0", "0 to 4"}, RefuseCase{"DispersalFirst", "yes", "\"yes\""},
+                      RefuseCase{"ResponseOptimum", "nan", "\"nan\""}, RefuseCase{"ChartCellX", "51", "1 to 50"},
+                      RefuseCase{"ChartCellY", "0", "1 to 50"}, RefuseCase{"survival", "0.4", "unknown"},
+                      RefuseCase{"StepCount", "3", "unknown"}, RefuseCase{"EnvMean", "3\n3", "\\x0a"}),
+    [](const auto &info) { return std::to_string(info.index); });
+
+TEST(SettingsTable, AcceptedTextConvertsAsTheFieldWould) {
+    // The run converts the stored text with the field conversions: a strict value
+    // must give the same number through them.
+    for (const char *text : {"0.1", "-7.25e2", "123456789.123456789", "1e-320"}) {
+        TSettings s;
+        ASSERT_EQ(ApplySetting("EnvMean", text, s), std::nullopt);
+        EXPECT_EQ(FieldToReal(s.Initial.EnvMean), *ParseRealToken(text)) << text;
+    }
+    TSettings s;
+    ASSERT_EQ(ApplySetting("DistConstant", "-2147483648", s), std::nullopt);
+    EXPECT_EQ(FieldToInteger(s.Initial.DistConstant), INT32_MIN);
+}
+
+TEST(SettingsTable, EveryNameHasATextAndAcceptsItBack) {
+    EXPECT_EQ(SettingNames().size(), 26u);
+    const TSettings defaults;
+    for (const std::string &name : SettingNames()) {
+        TSettings s;
+        const std::string text = SettingText(name, defaults);
+        if (name == "EnvFilePath" || name == "DistFilePath") continue;  // empty by default
+        EXPECT_EQ(ApplySetting(name, text, s), std::nullopt) << name << "=" << text;
+        EXPECT_EQ(SettingText(name, s), text) << name;
+    }
+    EXPECT_EQ(SettingText("NoSuchSetting", defaults), "");
+}
+
+TEST(SettingsTable, CountsAndSeeds) {
+    EXPECT_EQ(ParseCount("0", 0), 0);
+    EXPECT_EQ(ParseCount("300", 1), 300);
+    EXPECT_EQ(ParseCount("0", 1), std::nullopt);
+    EXPECT_EQ(ParseCount("+3", 0), std::nullopt);
+    EXPECT_EQ(ParseCount("-3", 0), std::nullopt);
+    EXPECT_EQ(ParseCount("3.0", 0), std::nullopt);
+    EXPECT_EQ(ParseCount("2147483648", 0), std::nullopt);
+    EXPECT_EQ(ParseSeed("4294967295"), 4294967295u);
+    EXPECT_EQ(ParseSeed("0"), 0u);
+    EXPECT_EQ(ParseSeed("4294967296"), std::nullopt);
+    EXPECT_EQ(ParseSeed("-1"), std::nullopt);
+    EXPECT_EQ(ParseSeed("+1"), std::nullopt);
+    EXPECT_EQ(ParseSeed("0x10"), std::nullopt);
+    EXPECT_EQ(ParseSeed(""), std::nullopt);
+}
