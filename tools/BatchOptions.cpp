@@ -131,6 +131,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments) {
             count(1, o.Every);
         } else if (option == "--replicates") {
             count(1, o.Replicates);
+            // Every run keeps a record until the batch ends; a larger sweep belongs to
+            // several invocations.
+            if (o.Replicates > MaxReplicates) {
+                problems.push_back("--replicates: at most " + std::to_string(MaxReplicates) + " runs at once");
+                o.Replicates = 1;
+            }
             o.ReplicateLayout = true;
         } else if (option == "--jobs") {
             count(1, o.Jobs);

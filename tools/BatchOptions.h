@@ -16,6 +16,9 @@ struct InputFile {
     std::string Path;  // as given
 };
 
+// Most runs one invocation makes.
+inline constexpr int MaxReplicates = 1000000;
+
 struct BatchOptions {
     TSettings Settings;                      // defaults, then --species, --params, --set
     std::optional<std::uint32_t> Seed;       // master seed; the clock when absent

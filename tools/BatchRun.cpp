@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -151,6 +152,8 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
                  std::uint32_t masterSeed, bool seedFromClock, std::atomic<std::int64_t> *stepsDone) {
     const auto start = std::chrono::steady_clock::now();
     const std::string started = UtcNow();
+    // The per-step values are kept only for the summary across replicates.
+    const bool keepSeries = options.ReplicateLayout && !PrimaryOutputDir(options).empty();
     RunRecord record;
     record.Run = plan.Run;
     record.Seed = plan.Seed;
@@ -175,8 +178,10 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
         for (std::int32_t step = 1; step <= record.StepCount; ++step) {
             simul->TimeStep();
             record.StepsReached = step;
-            record.Series.Totals.push_back(TotalCount(simul->Plot));
-            record.Series.MeanCompacted.push_back(MeanCompacted(simul->Plot));
+            if (keepSeries) {
+                record.Series.Totals.push_back(TotalCount(simul->Plot));
+                record.Series.MeanCompacted.push_back(MeanCompacted(simul->Plot));
+            }
             if (trace.IsOpen()) trace.Write(TraceRow(step, *simul));
             if (!plan.SnapshotDir.empty() && (step % options.Every == 0 || step == record.StepCount))
                 WriteWholeFile(Join(plan.SnapshotDir, SnapshotName(step)), DensityMapPng(simul->Plot));
@@ -214,7 +219,7 @@ BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, boo
                       const std::function<void(std::int64_t, std::int64_t)> &progress) {
     const int runs = options.Replicates;
     int jobs = options.Jobs > 0 ? options.Jobs : static_cast<int>(std::thread::hardware_concurrency());
-    jobs = std::clamp(jobs, 1, runs);
+    jobs = std::clamp(jobs, 1, std::min(runs, MaxJobs));
     const std::vector<InputFileRecord> inputs = DescribeInputs(options);
     const std::int64_t stepsInAll =
         static_cast<std::int64_t>(runs) * std::max(0, FieldToInteger(options.Settings.Run.StepCount));
@@ -241,16 +246,20 @@ BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, boo
         }
     };
     std::vector<std::thread> threads;
-    for (int k = 0; k < jobs; ++k) threads.emplace_back(worker);
+    for (int k = 0; k < jobs; ++k) {
+        try {
+            threads.emplace_back(worker);
+        } catch (const std::system_error &) {
+            break;  // fewer threads than asked: those started share the runs
+        }
+    }
+    if (threads.empty()) worker();
     {
         std::unique_lock lock(mutex);
         while (finished < runs) {
             allFinished.wait_for(lock, std::chrono::milliseconds(200));
-            if (progress) {
-                lock.unlock();
-                progress(stepsDone.load(), stepsInAll);
-                lock.lock();
-            }
+            // Under the lock, so that the progress line and error reports never interleave.
+            if (progress) progress(stepsDone.load(), stepsInAll);
         }
     }
     for (std::thread &t : threads) t.join();

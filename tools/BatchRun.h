@@ -54,7 +54,7 @@ struct RunRecord {
     bool Completed = false;         // reached its last step with every output written
     std::string Message;            // the error message when not completed
     double Seconds = 0;             // wall-clock time of the run
-    StepSeries Series;              // per-step totals for the summary
+    StepSeries Series;              // per-step totals, kept when a summary is written
 };
 
 // Runs one run as the launcher's "Simulations" does (StepCount from its text,
@@ -64,12 +64,16 @@ struct RunRecord {
 RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::vector<InputFileRecord> &inputs,
                  std::uint32_t masterSeed, bool seedFromClock, std::atomic<std::int64_t> *stepsDone = nullptr);
 
+// Most threads a batch uses, whatever --jobs asks.
+inline constexpr int MaxJobs = 256;
+
 struct BatchOutcome {
     std::vector<RunRecord> Runs;  // in run order, whatever order they ended in
     int ExitStatus = 0;           // 0 when every run completed and the summary was written, else 1
 };
 
-// Runs every replicate on `jobs` threads (0: the number of cores), then writes the
+// Runs every replicate on `jobs` threads (0: the number of cores; at most MaxJobs),
+// then writes the
 // summary. `report` receives one line per error (prefixed with the run's number when
 // there are replicates); `progress` (if any) is called about five times a second from
 // the calling thread with the steps done and the steps in all.
