@@ -7,7 +7,10 @@
 #include <cmath>
 #include <cstring>
 
+#include <thread>
+
 #include "Conversions.h"
+#include "FastDispersal.h"
 #include "FloatChecks.h"
 #include "Simul.h"
 
@@ -38,7 +41,26 @@ void ThrowOffsetFault(double value) {
     ThrowFloatFault(std::isinf(value) ? MsgOverflow : MsgInvalidOperation);
 }
 
-void Simul::Disperse() { DisperseReference(); }
+void Simul::SetDispersalThreads(int count) { dispersalThreads_ = std::max(count, 0); }
+
+int Simul::DispersalThreads() const {
+    if (dispersalThreads_ > 0) return dispersalThreads_;
+    return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+// The fast pass, with the same results as DisperseReference. Its threads and work
+// grids are made at the first pass (or after a change of thread count) and kept.
+void Simul::Disperse() {
+    if (fastDispersal_ && fastDispersal_->Busy()) {
+        // Started from the event processing of a pass under way: the fast pass's
+        // grids are taken, the reference has its own.
+        DisperseReference();
+        return;
+    }
+    if (!fastDispersal_ || fastDispersal_->ThreadCount() != DispersalThreads())
+        fastDispersal_ = std::make_shared<FastDispersal>(DispersalThreads());
+    fastDispersal_->Run(Plot, Species, RandomSeed, ProcessMessages);
+}
 
 void Simul::DisperseReference() {
     std::memset(Stayers, 0, sizeof Stayers);

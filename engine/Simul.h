@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,8 @@
 #include "Settings.h"
 
 namespace glebix {
+
+class FastDispersal;
 
 // Species values taken from the settings at run set-up, fixed for the run.
 struct RunSpecies {
@@ -68,6 +71,10 @@ public:
     void ApplySurvival();
     void Disperse();           // the dispersal pass used by TimeStep
     void DisperseReference();  // the plain definition of a dispersal pass
+    // Threads of the dispersal pass; 0 (the default) means one per processor. The
+    // results do not depend on it.
+    void SetDispersalThreads(int count);
+    int DispersalThreads() const;
     void UpdateEnvironment();
 
     // Successes among `count` trials of probability p (rounded expectation above 100).
@@ -90,6 +97,9 @@ private:
     }
     void ReadEnvironmentFile(const std::string &path);
     void ReadDistributionFile(const std::string &path);
+
+    int dispersalThreads_ = 0;                      // as set; 0 = one per processor
+    std::shared_ptr<FastDispersal> fastDispersal_;  // threads and work grids of Disperse
 };
 
 // The program-wide instance used by the windows.

@@ -1,0 +1,110 @@
+// Individuals per second of the dispersal pass (fast and reference), of a time step
+// and of a whole default run. Every case reports items = individuals that draw.
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+#include <benchmark/benchmark.h>
+
+#include "Simul.h"
+
+namespace glebix {
+namespace {
+
+constexpr std::uint32_t BenchSeed = 20261208;
+
+std::int64_t Individuals(const TPlot &plot) {
+    std::int64_t total = 0;
+    for (const auto &row : plot.Density)
+        for (std::int32_t n : row) total += n > 0 ? n : 0;
+    return total;
+}
+
+// Every cell at the cap, Compacted 33, the default species but for the sensitivity.
+std::unique_ptr<Simul> SaturatedPlot(int sensitivity) {
+    auto s = std::make_unique<Simul>();
+    s->SetUpRun(BenchSeed);
+    s->Species.DispersalSensitivity = sensitivity;
+    for (int i = 0; i < GridSide; ++i) {
+        for (int j = 0; j < GridSide; ++j) {
+            s->Plot.Env[i][j] = {33, 67};
+            s->Plot.Density[i][j] = DensityCap;
+        }
+    }
+    return s;
+}
+
+// Dispersal on the saturated plot; args: sensitivity, threads (0: the reference).
+void BM_DisperseSaturated(benchmark::State &state) {
+    const int sensitivity = static_cast<int>(state.range(0));
+    const int threads = static_cast<int>(state.range(1));
+    auto s = SaturatedPlot(sensitivity);
+    s->SetDispersalThreads(threads > 0 ? threads : 1);
+    const TPlot start = s->Plot;
+    std::int64_t items = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::memcpy(s->Plot.Density, start.Density, sizeof start.Density);
+        items += Individuals(s->Plot);
+        state.ResumeTiming();
+        if (threads > 0)
+            s->Disperse();
+        else
+            s->DisperseReference();
+        benchmark::DoNotOptimize(s->Plot.Density);
+    }
+    state.SetItemsProcessed(items);
+}
+BENCHMARK(BM_DisperseSaturated)
+    ->ArgNames({"sensitivity", "threads"})
+    ->Args({0, 0})
+    ->Args({0, 1})
+    ->Args({0, 2})
+    ->Args({2, 0})
+    ->Args({2, 1})
+    ->Args({2, 2})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// One time step from the state that the default settings reach after 100 steps.
+void BM_TimeStepAfter100(benchmark::State &state) {
+    auto s = std::make_unique<Simul>();
+    s->SetUpRun(BenchSeed);
+    for (int step = 0; step < 100; ++step) s->TimeStep();
+    const TPlot start = s->Plot;
+    const std::uint32_t seed = s->RandomSeed;
+    std::int64_t items = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        s->Plot = start;
+        s->RandomSeed = seed;
+        state.ResumeTiming();
+        s->TimeStep();
+        items += Individuals(start);
+    }
+    state.SetItemsProcessed(items);
+    state.counters["individuals"] = static_cast<double>(Individuals(start));
+}
+BENCHMARK(BM_TimeStepAfter100)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A whole default run of 300 steps; items = individuals at the start of each step.
+void BM_DefaultRun300(benchmark::State &state) {
+    auto s = std::make_unique<Simul>();
+    std::int64_t items = 0;
+    for (auto _ : state) {
+        s->SetUpRun(BenchSeed);
+        for (int step = 0; step < 300; ++step) {
+            state.PauseTiming();
+            items += Individuals(s->Plot);
+            state.ResumeTiming();
+            s->TimeStep();
+        }
+    }
+    state.SetItemsProcessed(items);
+}
+BENCHMARK(BM_DefaultRun300)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+
+}  // namespace
+}  // namespace glebix
+
+BENCHMARK_MAIN();

@@ -1,0 +1,60 @@
+// The vectorised part of the fast dispersal pass: the offsets of a block of
+// individuals of one cell, computed with polynomial approximations whose error is
+// bounded, so that every offset either equals the exact one or is marked for exact
+// recomputation.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "Random.h"
+
+namespace glebix {
+
+// Individuals handled together; their draws come from one jump table.
+inline constexpr int OffsetBlock = 256;
+
+// Offset value meaning "too close to a rounding boundary: recompute exactly".
+inline constexpr std::int32_t OffsetToRecompute = INT32_MIN;
+
+// Largest |displacement / CellSize| the approximate kernel handles; beyond it the
+// pass computes every individual exactly (and can meet the overflow faults there).
+inline constexpr double ApproximateReachLimit = 1048576.0;
+
+// Upper bound of the Box-Muller radius: sqrt(-2 ln 0.001) = 3.71692218884984...,
+// rounded up with room for the rounding of the exact expression.
+inline constexpr double RadiusBound = 3.7169221888498383 * (1 + 1e-9);
+
+// Generator states of the draws of a block: individual k of a block that starts
+// after state x draws U1 from state Mul1[k] x + Inc1[k] and U2 from Mul2[k] x + Inc2[k].
+struct OffsetBlockDraws {
+    std::array<std::uint32_t, OffsetBlock> Mul1;  // a^(2k+1)
+    std::array<std::uint32_t, OffsetBlock> Inc1;  // increment of 2k+1 steps
+    std::array<std::uint32_t, OffsetBlock> Mul2;  // a^(2k+2)
+    std::array<std::uint32_t, OffsetBlock> Inc2;  // increment of 2k+2 steps
+};
+
+constexpr OffsetBlockDraws MakeOffsetBlockDraws() {
+    OffsetBlockDraws t{};
+    RandomJump step;  // identity, then one more generator step at a time
+    for (int k = 0; k < OffsetBlock; ++k) {
+        step = {step.Multiplier * RandomMultiplier, step.Increment * RandomMultiplier + RandomIncrement};
+        t.Mul1[k] = step.Multiplier;
+        t.Inc1[k] = step.Increment;
+        step = {step.Multiplier * RandomMultiplier, step.Increment * RandomMultiplier + RandomIncrement};
+        t.Mul2[k] = step.Multiplier;
+        t.Inc2[k] = step.Increment;
+    }
+    return t;
+}
+
+inline constexpr OffsetBlockDraws BlockDraws = MakeOffsetBlockDraws();
+
+// Offsets di, dj of `count` (<= OffsetBlock) consecutive individuals whose draws
+// start after generator state `state`, for the displacement scale `scale` = S /
+// CellSize with |scale| * RadiusBound < ApproximateReachLimit. Entries that could
+// differ from the exact offsets hold OffsetToRecompute in di. The arrays need room
+// for OffsetBlock entries (the last group of four is computed whole).
+void ApproximateOffsets(std::uint32_t state, int count, double scale, std::int32_t *di, std::int32_t *dj);
+
+}  // namespace glebix

@@ -1,0 +1,89 @@
+// The fast dispersal pass: the same results as the reference pass (Density grid,
+// generator state, faults) with the individuals split into chunks that run on
+// several threads. Each chunk starts its draws by jumping the generator ahead, so the
+// split does not change a single number.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+
+#include "DispersalKernel.h"
+#include "Plot.h"
+#include "WorkerPool.h"
+
+namespace glebix {
+
+struct RunSpecies;
+
+class FastDispersal {
+public:
+    // Uses `threadCount` threads in all: the calling thread and threadCount - 1 workers.
+    explicit FastDispersal(int threadCount);
+    ~FastDispersal();
+    FastDispersal(const FastDispersal &) = delete;
+    FastDispersal &operator=(const FastDispersal &) = delete;
+
+    int ThreadCount() const { return threadCount_; }
+    // True while a pass runs (a pass cannot start from the yields of another).
+    bool Busy() const { return busy_; }
+
+    // One dispersal pass over `plot`, drawing from the generator state `seed`.
+    // `yield` runs on the calling thread, once per cell in all, as the work advances.
+    // On a floating-point fault the plot is left as it was, `seed` holds the state
+    // the reference pass reaches at the fault, and the same GlebixError is raised.
+    void Run(TPlot &plot, const RunSpecies &species, std::uint32_t &seed, const std::function<void()> &yield);
+
+private:
+    // How a cell's individuals are handled.
+    enum class CellMode : std::uint8_t {
+        Empty,     // N <= 0: no draws
+        AllStay,   // |S / CellSize| R < 1/2 for every R: nobody moves, draws only
+        Counted,   // movers counted per offset, then added per offset
+        Direct,    // offsets too wide for counting: movers added one by one
+        Exact,     // scale too large for the approximations: the exact expression
+    };
+
+    // What a pass knows of a cell before the draws.
+    struct CellPlan {
+        double S = 0;               // displacement scale
+        double Scale = 0;           // S / CellSize
+        std::int32_t N = 0;         // count at the start of the pass
+        std::int32_t CellSize = 1;  // the plot's cell size
+        std::int32_t Reach = 0;     // bound of |di| and |dj| (Counted)
+        CellMode Mode = CellMode::Empty;
+    };
+
+    // What one thread gathers in a pass.
+    struct Scratch;
+
+    static void WorkerJob(void *self, int worker);
+    void TakeChunks(Scratch &scratch);
+    void RunChunk(std::uint64_t chunk, Scratch &scratch);
+    // Individuals [first, first + count) of `cell`, whose draws start after `state`;
+    // returns the state after their draws, or false through `ok` on a fault.
+    std::uint32_t RunPiece(int cell, std::uint64_t first, std::uint64_t count, std::uint32_t state, Scratch &scratch,
+                           bool &ok);
+    void PaceYields(const std::function<void()> &yield, std::uint64_t limit);
+
+    const int threadCount_;
+    std::unique_ptr<Scratch[]> scratch_;  // one per thread; [0] is the calling thread's
+    std::unique_ptr<WorkerPool> pool_;    // the other threads
+    bool busy_ = false;
+
+    // ---- State of the pass under way -------------------------------------------
+    CellPlan plan_[CellCount];
+    std::uint64_t first_[CellCount + 1] = {};  // index of each cell's first individual; [CellCount] = total
+    std::uint64_t total_ = 0;                  // individuals that draw in the pass
+    std::uint64_t chunkCount_ = 0;
+    std::uint32_t startSeed_ = 0;
+    std::atomic<std::uint64_t> nextChunk_{0};
+    std::atomic<std::uint64_t> doneIndividuals_{0};
+    std::atomic<std::uint64_t> earliestFault_{0};  // smallest fault key met so far
+    std::uint64_t yieldsDone_ = 0;
+    std::exception_ptr yieldError_;
+};
+
+}  // namespace glebix
