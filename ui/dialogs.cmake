@@ -1,5 +1,26 @@
 add_library(glebix_dialogs STATIC
+  DialogControls.cpp
+  DialogControls.h
+  DynEnvt.cpp
+  DynEnvt.h
+  Espece.cpp
+  Espece.h
+  FileChooser.cpp
+  FileChooser.h
+  IniEnvt.cpp
+  IniEnvt.h
+  InitDistEsp.cpp
+  InitDistEsp.h
   Menu.cpp
+  Menu.h
+  Sauvegarde.cpp
+  Sauvegarde.h
+  Simulation.cpp
+  Simulation.h
+  WindowPlacement.cpp
+  WindowPlacement.h
+  sorties.cpp
+  sorties.h
 )
 target_include_directories(glebix_dialogs PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(glebix_dialogs PUBLIC glebix_engine glebix_windows Qt6::Widgets)

@@ -1,0 +1,53 @@
+#include "IniEnvt.h"
+
+#include <QLineEdit>
+#include <QRadioButton>
+
+#include "DialogControls.h"
+#include "FileChooser.h"
+#include "WindowPlacement.h"
+
+namespace glebix {
+
+TForm8::TForm8(Simul &simul, QWidget *parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("Form8"));
+    setWindowTitle(QStringLiteral("Intitilisation du milieu physique"));
+    setAttribute(Qt::WA_QuitOnClose, false);
+    PlaceWindow(this, 245, 223, 670, 391);
+    InitialSettings &initial = simul.Settings.Initial;
+
+    RadioButton1 = MakeRadioButton(this, "RadioButton1", QStringLiteral("Charger l'environement initial :"), 16, 32);
+    RadioButton3 =
+        MakeRadioButton(this, "RadioButton3", QStringLiteral("Environnement aléatoire sans structure"), 16, 64);
+    MakeLabel(this, "Label4", QStringLiteral("Moyenne"), 24, 104);
+    BindRealField(Edit2 = MakeEdit(this, "Edit2", 104, 104, 65), initial.EnvMean);
+    MakeLabel(this, "Label5", QStringLiteral("Variabilité"), 176, 104);
+    BindRealField(Edit3 = MakeEdit(this, "Edit3", 248, 104, 65), initial.EnvVariability);
+    RadioButton2 = MakeRadioButton(this, "RadioButton2", QStringLiteral("Environement homogène"), 16, 128);
+    MakeLabel(this, "Label3", QStringLiteral("Constante 1"), 24, 160);
+    BindRealField(Edit1 = MakeEdit(this, "Edit1", 112, 160, 49), initial.EnvConstant);
+    MakeLabel(this, "Label6", QStringLiteral("Constante 2"), 168, 160);
+    Edit5 = MakeEdit(this, "Edit5", 256, 160, 57);
+    Edit5->setText(QStringLiteral("40"));  // nothing reads it
+
+    // The selected button shows the mode; setting it runs no handler.
+    RadioButton1->setChecked(initial.EnvInitMode == 0);
+    RadioButton3->setChecked(initial.EnvInitMode == 1);
+    RadioButton2->setChecked(initial.EnvInitMode == 2);
+    BindRadioButton(RadioButton1, initial.EnvInitMode, 0);
+    BindRadioButton(RadioButton3, initial.EnvInitMode, 1);
+    BindRadioButton(RadioButton2, initial.EnvInitMode, 2);
+
+    MakeLabel(this, "Label7", QStringLiteral("Double cliquer sur un nom de fichier "), 368, 16);
+    MakeLabel(this, "Label1", QStringLiteral("pour charger un fichier contenant  "), 368, 40);
+    MakeLabel(this, "Label2", QStringLiteral("l'environement initial  "), 368, 64);
+    Chooser = new FileChooser(this, QPoint(368, 96), QPoint(368, 128), QSize(121, 121), QPoint(496, 128),
+                              QSize(145, 121));
+    connect(Chooser, &FileChooser::FileDblClick, this, &TForm8::FileChoice);
+    BindPathField(Edit4 = MakeEdit(this, "Edit4", 368, 256, 273), initial.EnvFilePath);
+    MakeOkButton(this, 256, 296);
+}
+
+void TForm8::FileChoice() { Edit4->setText(Chooser->SelectedFilePath()); }
+
+}  // namespace glebix

@@ -1,0 +1,48 @@
+#include "InitDistEsp.h"
+
+#include <QLineEdit>
+#include <QRadioButton>
+
+#include "DialogControls.h"
+#include "FileChooser.h"
+#include "WindowPlacement.h"
+
+namespace glebix {
+
+TForm9::TForm9(Simul &simul, QWidget *parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("Form9"));
+    setWindowTitle(QStringLiteral("Initialisation de la distirbution de la faune"));
+    setAttribute(Qt::WA_QuitOnClose, false);
+    PlaceWindow(this, 446, 259, 666, 394);
+    InitialSettings &initial = simul.Settings.Initial;
+
+    RadioButton1 = MakeRadioButton(this, "RadioButton1", QStringLiteral("Charger la distribution initiale:"), 16, 32);
+    RadioButton3 = MakeRadioButton(this, "RadioButton3", QStringLiteral("Distirbution aléatoire"), 16, 64);
+    MakeLabel(this, "Label4", QStringLiteral("Moyenne"), 24, 104);
+    BindWholeField(Edit2 = MakeEdit(this, "Edit2", 88, 104, 65), initial.DistMean);
+    MakeLabel(this, "Label5", QStringLiteral("Variabilité"), 176, 104);
+    BindRealField(Edit3 = MakeEdit(this, "Edit3", 248, 104, 65), initial.DistVariability);
+    RadioButton2 = MakeRadioButton(this, "RadioButton2", QStringLiteral("Distribution homogène"), 16, 128);
+    RadioButton4 = MakeRadioButton(this, "RadioButton4", QStringLiteral("Tout dans le tiers gauche"), 16, 168);
+    RadioButton5 = MakeRadioButton(this, "RadioButton5", QStringLiteral("Tout au centre"), 16, 208);
+    MakeLabel(this, "Label3", QStringLiteral("Constante"), 16, 256);
+    BindWholeField(Edit1 = MakeEdit(this, "Edit1", 88, 256, 65), initial.DistConstant);
+
+    // The selected button shows the mode; setting it runs no handler.
+    QRadioButton *const byMode[] = {RadioButton1, RadioButton3, RadioButton2, RadioButton4, RadioButton5};
+    for (std::int32_t mode = 0; mode < 5; ++mode) byMode[mode]->setChecked(initial.DistInitMode == mode);
+    for (std::int32_t mode = 0; mode < 5; ++mode) BindRadioButton(byMode[mode], initial.DistInitMode, mode);
+
+    MakeLabel(this, "Label7", QStringLiteral("Double cliquer sur un nom de fichier "), 368, 16);
+    MakeLabel(this, "Label1", QStringLiteral("pour charger un fichier contenant  "), 368, 40);
+    MakeLabel(this, "Label2", QStringLiteral("l'environement initial  "), 368, 64);
+    Chooser = new FileChooser(this, QPoint(368, 96), QPoint(368, 128), QSize(121, 121), QPoint(496, 128),
+                              QSize(145, 121));
+    connect(Chooser, &FileChooser::FileDblClick, this, &TForm9::FileChoice);
+    BindPathField(Edit4 = MakeEdit(this, "Edit4", 368, 256, 273), initial.DistFilePath);
+    MakeOkButton(this, 256, 296);
+}
+
+void TForm9::FileChoice() { Edit4->setText(Chooser->SelectedFilePath()); }
+
+}  // namespace glebix

@@ -1,0 +1,17 @@
+// Placement of the menu window and the dialogs: a fixed position and outer size,
+// showing that brings a window to the front, and closing that only hides.
+#pragma once
+
+class QWidget;
+
+namespace glebix {
+
+// Moves `window` to (left, top) and gives it the outer size width x height, frame
+// included. The frame is known only once the window is shown, so the client area is
+// fitted again whenever the window system reports other frame margins.
+void PlaceWindow(QWidget *window, int left, int top, int width, int height);
+
+// Shows `window` (restoring it when minimised) and brings it to the front.
+void ShowAndRaise(QWidget *window);
+
+}  // namespace glebix
