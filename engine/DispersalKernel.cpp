@@ -48,10 +48,21 @@ inline __attribute__((always_inline)) V4d RoundNearest(V4d v) {
 }  // namespace
 
 __attribute__((target_clones("avx2", "default")))
-void ApproximateOffsets(std::uint32_t state, int count, double scale, std::int32_t *di, std::int32_t *dj) {
+void BlockStates(std::uint32_t state, int count, std::uint32_t *states1, std::uint32_t *states2) {
     for (int k = 0; k < count; k += 4) {
-        const V4d u1 = Uniform(Load4(&BlockDraws.Mul1[k]) * state + Load4(&BlockDraws.Inc1[k]));
-        const V4d u2raw = Uniform(Load4(&BlockDraws.Mul2[k]) * state + Load4(&BlockDraws.Inc2[k]));
+        const V4u32 s1 = Load4(&BlockDraws.Mul1[k]) * state + Load4(&BlockDraws.Inc1[k]);
+        const V4u32 s2 = Load4(&BlockDraws.Mul2[k]) * state + Load4(&BlockDraws.Inc2[k]);
+        std::memcpy(states1 + k, &s1, sizeof s1);
+        std::memcpy(states2 + k, &s2, sizeof s2);
+    }
+}
+
+__attribute__((target_clones("avx2", "default")))
+void ApproximateOffsets(const std::uint32_t *states1, const std::uint32_t *states2, int count, double scale,
+                        std::int32_t *di, std::int32_t *dj) {
+    for (int k = 0; k < count; k += 4) {
+        const V4d u1 = Uniform(Load4(states1 + k));
+        const V4d u2raw = Uniform(Load4(states2 + k));
 
         // theta = (q + f) pi/2 with q the nearest integer of 4 U1 and |f| <= 1/2.
         const V4d quarters = u1 * Splat(4.0);

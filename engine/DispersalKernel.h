@@ -50,11 +50,17 @@ constexpr OffsetBlockDraws MakeOffsetBlockDraws() {
 
 inline constexpr OffsetBlockDraws BlockDraws = MakeOffsetBlockDraws();
 
-// Offsets di, dj of `count` (<= OffsetBlock) consecutive individuals whose draws
-// start after generator state `state`, for the displacement scale `scale` = S /
-// CellSize with |scale| * RadiusBound < ApproximateReachLimit. Entries that could
-// differ from the exact offsets hold OffsetToRecompute in di. The arrays need room
-// for OffsetBlock entries (the last group of four is computed whole).
-void ApproximateOffsets(std::uint32_t state, int count, double scale, std::int32_t *di, std::int32_t *dj);
+// Generator states of the two draws of `count` (<= OffsetBlock) consecutive
+// individuals whose draws start after generator state `state`.
+void BlockStates(std::uint32_t state, int count, std::uint32_t *states1, std::uint32_t *states2);
+
+// Offsets di, dj of `count` individuals (at most OffsetBlock) from the generator
+// states of their draws U1 (`states1`) and U2 (`states2`), for the displacement
+// scale `scale` = S / CellSize with |scale| * RadiusBound < ApproximateReachLimit.
+// Entries that could differ from the exact offsets hold OffsetToRecompute in di.
+// All arrays need room for OffsetBlock entries (the last group of four is computed
+// whole).
+void ApproximateOffsets(const std::uint32_t *states1, const std::uint32_t *states2, int count, double scale,
+                        std::int32_t *di, std::int32_t *dj);
 
 }  // namespace glebix

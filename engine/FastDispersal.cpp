@@ -32,6 +32,18 @@ constexpr std::uint64_t NoFault = std::numeric_limits<std::uint64_t>::max();
 // Relative room left around the bounds of the scale before trusting them.
 constexpr double BoundRoom = 1e-6;
 
+// Sorting the sure stayers out of a block pays when at least this share stays.
+constexpr double WorthSortingOut = 0.15;
+
+// The U2 state from which an individual surely stays at this scale (see CellPlan).
+std::uint64_t StayThreshold(double scale) {
+    const double radius = 0.5 * (1 - BoundRoom) / std::fabs(scale);  // R below it stays
+    const double u2 = std::exp(-0.5 * radius * radius) * (1 + 1e-7);  // U2 above it
+    if (!(u2 < 1 - WorthSortingOut)) return (1ull << 32) + 1;
+    const std::uint64_t from = static_cast<std::uint64_t>(std::ceil(u2 * 4294967296.0));
+    return std::max<std::uint64_t>(from, 4294968u);  // never below U2 = 0.001
+}
+
 // Offsets of one individual from its two generator states, by the very expression of
 // the reference pass. False on a floating-point fault, whose message is then set.
 bool ExactOffsets(std::uint32_t state1, std::uint32_t state2, double S, std::int32_t cellSize, std::int64_t &di,
@@ -67,7 +79,11 @@ struct FastDispersal::Scratch {
     // four copies so that consecutive individuals rarely add to the same counter;
     // all zero between cells.
     std::uint32_t Counts[4][MaxCountedSide * MaxCountedSide];
-    std::int32_t Di[OffsetBlock];
+    std::uint32_t States1[OffsetBlock];  // generator states of the U1 draws of a block
+    std::uint32_t States2[OffsetBlock];  // and of the U2 draws
+    std::uint32_t Moving1[OffsetBlock];  // the same for the individuals that may move
+    std::uint32_t Moving2[OffsetBlock];
+    std::int32_t Di[OffsetBlock];  // their offsets
     std::int32_t Dj[OffsetBlock];
     std::uint64_t FaultKey;    // 2 x individual + 1 of the earliest fault met, or NoFault
     const char *FaultMessage;  // its message
@@ -120,6 +136,7 @@ void FastDispersal::Run(TPlot &plot, const RunSpecies &species, std::uint32_t &s
         } else {
             p.Reach = static_cast<std::int32_t>(reach + 0.5) + 1;
             p.Mode = p.Reach <= MaxCountedReach ? CellMode::Counted : CellMode::Direct;
+            p.StayFrom = StayThreshold(p.Scale);
         }
         total += static_cast<std::uint64_t>(cell.N);
     }
@@ -252,18 +269,33 @@ std::uint32_t FastDispersal::RunPiece(int cell, std::uint64_t first, std::uint64
     case CellMode::Direct: {
         const bool counted = p.Mode == CellMode::Counted;
         const int side = 2 * p.Reach + 1;
+        const bool sortOut = p.StayFrom <= (1ull << 32);
         for (std::uint64_t done = 0; done < count;) {
             const int block = static_cast<int>(std::min<std::uint64_t>(OffsetBlock, count - done));
-            ApproximateOffsets(state, block, p.Scale, scratch.Di, scratch.Dj);
-            for (int k = 0; k < block; ++k) {
+            BlockStates(state, block, scratch.States1, scratch.States2);
+            const std::uint32_t *states1 = scratch.States1;
+            const std::uint32_t *states2 = scratch.States2;
+            int candidates = block;
+            if (sortOut) {
+                // Only the individuals that may move go on; the others stay.
+                candidates = 0;
+                for (int k = 0; k < block; ++k) {
+                    scratch.Moving1[candidates] = scratch.States1[k];
+                    scratch.Moving2[candidates] = scratch.States2[k];
+                    candidates += scratch.States2[k] < p.StayFrom;
+                }
+                states1 = scratch.Moving1;
+                states2 = scratch.Moving2;
+            }
+            ApproximateOffsets(states1, states2, candidates, p.Scale, scratch.Di, scratch.Dj);
+            for (int k = 0; k < candidates; ++k) {
                 std::int64_t di = scratch.Di[k];
                 std::int64_t dj = scratch.Dj[k];
                 if (di == OffsetToRecompute) {
                     // Near a rounding boundary: the exact expression decides. It cannot
                     // fault at these scales.
                     const char *fault = nullptr;
-                    ExactOffsets(BlockDraws.Mul1[k] * state + BlockDraws.Inc1[k],
-                                 BlockDraws.Mul2[k] * state + BlockDraws.Inc2[k], p.S, p.CellSize, di, dj, fault);
+                    ExactOffsets(states1[k], states2[k], p.S, p.CellSize, di, dj, fault);
                 }
                 if (counted) {
                     ++scratch.Counts[k & 3][(di + p.Reach) * side + dj + p.Reach];
@@ -272,7 +304,7 @@ std::uint32_t FastDispersal::RunPiece(int cell, std::uint64_t first, std::uint64
                     ++moved;
                 }
             }
-            state = BlockDraws.Mul2[block - 1] * state + BlockDraws.Inc2[block - 1];
+            state = scratch.States2[block - 1];
             done += static_cast<std::uint64_t>(block);
         }
         if (counted) {

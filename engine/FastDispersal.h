@@ -53,6 +53,9 @@ private:
         std::int32_t N = 0;         // count at the start of the pass
         std::int32_t CellSize = 1;  // the plot's cell size
         std::int32_t Reach = 0;     // bound of |di| and |dj| (Counted)
+        // Individuals whose U2 state is at least this surely stay (R |scale| < 1/2);
+        // above 2^32 when too few would, and no individual is sorted out.
+        std::uint64_t StayFrom = 0;
         CellMode Mode = CellMode::Empty;
     };
 

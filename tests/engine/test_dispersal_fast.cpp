@@ -87,19 +87,22 @@ std::pair<std::int64_t, std::int64_t> ReferenceOffsets(std::uint32_t state1, std
 TEST(ApproximateOffsets, AreExactOrMarkedForRecomputation) {
     std::mt19937 rng(7);
     std::int32_t di[OffsetBlock], dj[OffsetBlock];
+    std::uint32_t states1[OffsetBlock], states2[OffsetBlock];
     for (double scale : {0.5, -0.5, 0.25, 0.7, 1.0, 1.9785, 3.3, 13.59, 100.0, 12345.678, 250000.0}) {
         long marked = 0, total = 0;
         for (int block = 0; block < 400; ++block) {
             const std::uint32_t state = rng();
             const int count = 1 + static_cast<int>(rng() % OffsetBlock);
-            ApproximateOffsets(state, count, scale, di, dj);
+            BlockStates(state, count, states1, states2);
+            ApproximateOffsets(states1, states2, count, scale, di, dj);
             for (int k = 0; k < count; ++k, ++total) {
                 if (di[k] == OffsetToRecompute) {
                     ++marked;
                     continue;
                 }
-                const auto [ri, rj] = ReferenceOffsets(BlockDraws.Mul1[k] * state + BlockDraws.Inc1[k],
-                                                       BlockDraws.Mul2[k] * state + BlockDraws.Inc2[k], scale);
+                ASSERT_EQ(states1[k], AdvanceRandom(state, 2 * k + 1));
+                ASSERT_EQ(states2[k], AdvanceRandom(state, 2 * k + 2));
+                const auto [ri, rj] = ReferenceOffsets(states1[k], states2[k], scale);
                 ASSERT_EQ(di[k], ri) << "scale " << scale << ", state " << state << ", individual " << k;
                 ASSERT_EQ(dj[k], rj) << "scale " << scale << ", state " << state << ", individual " << k;
             }
@@ -119,6 +122,8 @@ TEST(ApproximateOffsets, MarksExactHalves) {
     ASSERT_EQ(state * 134775813u + 1u, 0u);
     const double radius = std::sqrt(-2.0 * std::log(0.001));
     std::int32_t di[OffsetBlock], dj[OffsetBlock];
+    std::uint32_t states1[OffsetBlock], states2[OffsetBlock];
+    BlockStates(state, 4, states1, states2);
     int tested = 0;
     for (double target : {0.5, 1.5, 2.5, -0.5, -3.5}) {
         double scale = target / radius;
@@ -126,7 +131,7 @@ TEST(ApproximateOffsets, MarksExactHalves) {
             scale = std::nextafter(scale, 1.0 * radius * scale / 1 < target ? INFINITY : -INFINITY);
         if (1.0 * radius * scale / 1 != target) continue;
         ++tested;
-        ApproximateOffsets(state, 4, scale, di, dj);
+        ApproximateOffsets(states1, states2, 4, scale, di, dj);
         EXPECT_EQ(di[0], OffsetToRecompute) << target;
     }
     EXPECT_GE(tested, 3);
@@ -160,10 +165,10 @@ void FillPlot(Simul &s, PlotKind kind, std::mt19937 &rng) {
             std::int32_t n = 0;
             switch (kind) {
             case PlotKind::Few: n = static_cast<std::int32_t>(rng() % 21); break;
-            case PlotKind::Signed: n = static_cast<std::int32_t>(rng() % 251) - 50; break;
-            case PlotKind::Sparse: n = rng() % 100 == 0 ? static_cast<std::int32_t>(rng() % 30001) : 0; break;
-            case PlotKind::Dense: n = static_cast<std::int32_t>(rng() % 201); break;
-            case PlotKind::Crowded: n = (i + j) % 7 == 0 && i % 4 == 0 ? static_cast<std::int32_t>(rng() % 12001) : 0; break;
+            case PlotKind::Signed: n = static_cast<std::int32_t>(rng() % 151) - 50; break;
+            case PlotKind::Sparse: n = rng() % 200 == 0 ? static_cast<std::int32_t>(rng() % 30001) : 0; break;
+            case PlotKind::Dense: n = static_cast<std::int32_t>(rng() % 101); break;
+            case PlotKind::Crowded: n = (i + j) % 7 == 0 && i % 8 == 0 ? static_cast<std::int32_t>(rng() % 12001) : 0; break;
             }
             s.Plot.Density[i][j] = n;
         }
