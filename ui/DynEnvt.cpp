@@ -11,9 +11,7 @@ namespace glebix {
 
 TForm10::TForm10(Simul &simul, QWidget *parent) : QWidget(parent) {
     setObjectName(QStringLiteral("Form10"));
-    setWindowTitle(QStringLiteral("Dynamique du milieu physique"));
-    setAttribute(Qt::WA_QuitOnClose, false);
-    PlaceWindow(this, 296, 289, 549, 353);
+    SetUpWindow(this, QStringLiteral("Dynamique du milieu physique"), 296, 289, 549, 353);
     RunSettings &run = simul.Settings.Run;
 
     RadioButton1 = MakeRadioButton(this, "RadioButton1", QStringLiteral("Milieu physique constant"), 56, 24);

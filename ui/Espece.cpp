@@ -15,9 +15,7 @@ namespace glebix {
 
 TForm5::TForm5(Simul &simul, QWidget *parent) : QWidget(parent), simul_(simul) {
     setObjectName(QStringLiteral("Form5"));
-    setWindowTitle(QStringLiteral("Espèce"));
-    setAttribute(Qt::WA_QuitOnClose, false);
-    PlaceWindow(this, 245, 129, 653, 543);
+    SetUpWindow(this, QStringLiteral("Espèce"), 245, 129, 653, 543);
     SpeciesSettings &species = simul_.Settings.Species;
 
     MakeLabel(this, "Label7", QStringLiteral("Double cliquer sur un nom de fichier ou saisissez directement les paramètres"),
@@ -49,8 +47,8 @@ TForm5::TForm5(Simul &simul, QWidget *parent) : QWidget(parent), simul_(simul) {
     MakeLabel(this, "Label13", QStringLiteral("Ordre des processus "), 224, 440);
     MakeLabel(this, "Label14", QStringLiteral("au cours d'un pas de temps"), 224, 456);
 
-    Chooser = new FileChooser(this, QPoint(336, 88), QPoint(336, 120), QSize(121, 241), QPoint(464, 120),
-                              QSize(161, 241));
+    Chooser = new FileChooser(this, QPoint(336, 88), QPoint(336, 120), QSize(121, 201), QPoint(464, 120),
+                              QSize(161, 201));
     connect(Chooser, &FileChooser::FileDblClick, this, &TForm5::FileListBox1DblClick);
 
     MakeOkButton(this, 488, 384);

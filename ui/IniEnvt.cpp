@@ -11,9 +11,7 @@ namespace glebix {
 
 TForm8::TForm8(Simul &simul, QWidget *parent) : QWidget(parent) {
     setObjectName(QStringLiteral("Form8"));
-    setWindowTitle(QStringLiteral("Intitilisation du milieu physique"));
-    setAttribute(Qt::WA_QuitOnClose, false);
-    PlaceWindow(this, 245, 223, 670, 391);
+    SetUpWindow(this, QStringLiteral("Intitilisation du milieu physique"), 245, 223, 670, 391);
     InitialSettings &initial = simul.Settings.Initial;
 
     RadioButton1 = MakeRadioButton(this, "RadioButton1", QStringLiteral("Charger l'environement initial :"), 16, 32);

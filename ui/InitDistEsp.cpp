@@ -11,9 +11,7 @@ namespace glebix {
 
 TForm9::TForm9(Simul &simul, QWidget *parent) : QWidget(parent) {
     setObjectName(QStringLiteral("Form9"));
-    setWindowTitle(QStringLiteral("Initialisation de la distirbution de la faune"));
-    setAttribute(Qt::WA_QuitOnClose, false);
-    PlaceWindow(this, 446, 259, 666, 394);
+    SetUpWindow(this, QStringLiteral("Initialisation de la distirbution de la faune"), 446, 259, 666, 394);
     InitialSettings &initial = simul.Settings.Initial;
 
     RadioButton1 = MakeRadioButton(this, "RadioButton1", QStringLiteral("Charger la distribution initiale:"), 16, 32);

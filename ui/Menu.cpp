@@ -35,10 +35,7 @@ QAction *AddItem(QMenu *menu, const char *name, const QString &caption) {
 
 TForm4::TForm4(QWidget *parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("Form4"));
-    setWindowTitle(QStringLiteral("Glebix"));
-    // Closing this window only hides it; the launcher ends the program.
-    setAttribute(Qt::WA_QuitOnClose, false);
-    PlaceWindow(this, -1, 111, 782, 115);
+    SetUpWindow(this, QStringLiteral("Glebix"), -1, 111, 782, 115);
 
     QMenuBar *MainMenu1 = menuBar();
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));

@@ -11,9 +11,7 @@ namespace glebix {
 
 TForm7::TForm7(Simul &simul, QWidget *parent) : QWidget(parent) {
     setObjectName(QStringLiteral("Form7"));
-    setWindowTitle(QStringLiteral("Sauvegarde"));
-    setAttribute(Qt::WA_QuitOnClose, false);
-    PlaceWindow(this, 228, 224, 339, 349);
+    SetUpWindow(this, QStringLiteral("Sauvegarde"), 228, 224, 339, 349);
     RunSettings &run = simul.Settings.Run;
 
     Chooser = new FileChooser(this, QPoint(24, 24), QPoint(24, 64), QSize(129, 121), QPoint(163, 64),

@@ -1,6 +1,7 @@
 #include "WindowPlacement.h"
 
 #include <QEvent>
+#include <QFont>
 #include <QMargins>
 #include <QWidget>
 #include <QWindow>
@@ -41,6 +42,17 @@ void PlaceWindow(QWidget *window, int left, int top, int width, int height) {
     window->move(left, top);  // the position of a window is that of its frame
     window->resize(width, height);
     window->installEventFilter(new OuterSizeKeeper(window, QSize(width, height)));
+}
+
+void SetUpWindow(QWidget *window, const QString &caption, int left, int top, int width, int height) {
+    window->setWindowTitle(caption);
+    window->setAttribute(Qt::WA_QuitOnClose, false);
+    // The controls sit at fixed positions, some 16 pixels apart: text of 11 pixels
+    // keeps neighbouring captions clear of each other.
+    QFont font = window->font();
+    font.setPixelSize(11);
+    window->setFont(font);
+    PlaceWindow(window, left, top, width, height);
 }
 
 void ShowAndRaise(QWidget *window) {

@@ -2,6 +2,7 @@
 // showing that brings a window to the front, and closing that only hides.
 #pragma once
 
+class QString;
 class QWidget;
 
 namespace glebix {
@@ -10,6 +11,11 @@ namespace glebix {
 // included. The frame is known only once the window is shown, so the client area is
 // fitted again whenever the window system reports other frame margins.
 void PlaceWindow(QWidget *window, int left, int top, int width, int height);
+
+// Gives a menu or dialog window its caption and place, the compact font its
+// controls' positions are laid out for, and a closing that only hides it (the
+// launcher alone ends the program).
+void SetUpWindow(QWidget *window, const QString &caption, int left, int top, int width, int height);
 
 // Shows `window` (restoring it when minimised) and brings it to the front.
 void ShowAndRaise(QWidget *window);

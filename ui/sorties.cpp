@@ -10,9 +10,7 @@ namespace glebix {
 
 TForm6::TForm6(Simul &simul, QWidget *parent) : QWidget(parent) {
     setObjectName(QStringLiteral("Form6"));
-    setWindowTitle(QStringLiteral("Sorties"));
-    setAttribute(Qt::WA_QuitOnClose, false);
-    PlaceWindow(this, 424, 273, 407, 193);
+    SetUpWindow(this, QStringLiteral("Sorties"), 424, 273, 407, 193);
     RunSettings &run = simul.Settings.Run;
 
     BindCheckBox(CheckBox1 = MakeCheckBox(this, "CheckBox1", QStringLiteral("Carte des densités"), 24, 24),

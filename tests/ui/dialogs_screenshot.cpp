@@ -1,10 +1,14 @@
 // Draws the main menu window and the seven dialogs, as created, into one picture:
 //   QT_QPA_PLATFORM=offscreen dialogs_screenshot docs/dialogs.png
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
+#include <QTemporaryDir>
 
 #include "DynEnvt.h"
 #include "Espece.h"
@@ -18,6 +22,21 @@
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
     if (argc != 2) return 2;
+    const QString output = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
+    // The file choosers start in the working directory: show one holding examples.
+    QTemporaryDir examples(QDir::tempPath() + QStringLiteral("/exemples-XXXXXX"));
+    if (!examples.isValid()) return 1;
+    const char *const files[][2] = {
+        {"espece.txt", "0.4 2 2 0 0 0.301 0 1 0 0.5\r\n"},
+        {"milieu.txt", "1 1 33.5\r\n1 2 40\r\n"},
+        {"faune.txt", "25 25 10\r\n25 26 4\r\n"},
+    };
+    for (const auto &file : files) {
+        QFile out(examples.filePath(QString::fromLatin1(file[0])));
+        if (!out.open(QIODevice::WriteOnly)) return 1;
+        out.write(file[1]);
+    }
+    QDir::setCurrent(examples.path());
     glebix::Simul simul;
     const glebix::MenuAndDialogs windows = glebix::CreateMenuAndDialogs(simul);
     const glebix::ParameterDialogs &d = windows.Dialogs;
@@ -61,7 +80,7 @@ int main(int argc, char **argv) {
         painter.drawPixmap(places[k], shots[k]);
     }
     painter.end();
-    const bool saved = picture.save(QString::fromLocal8Bit(argv[1]));
+    const bool saved = picture.save(output);
     for (auto it = order.rbegin(); it != order.rend(); ++it) delete *it;
     return saved ? 0 : 1;
 }
