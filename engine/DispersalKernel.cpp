@@ -45,21 +45,10 @@ inline __attribute__((always_inline)) V4d RoundNearest(V4d v) {
     return (v + Splat(0x1.8p52)) - Splat(0x1.8p52);
 }
 
-}  // namespace
-
-__attribute__((target_clones("avx2", "default")))
-void BlockStates(std::uint32_t state, int count, std::uint32_t *states1, std::uint32_t *states2) {
-    for (int k = 0; k < count; k += 4) {
-        const V4u32 s1 = Load4(&BlockDraws.Mul1[k]) * state + Load4(&BlockDraws.Inc1[k]);
-        const V4u32 s2 = Load4(&BlockDraws.Mul2[k]) * state + Load4(&BlockDraws.Inc2[k]);
-        std::memcpy(states1 + k, &s1, sizeof s1);
-        std::memcpy(states2 + k, &s2, sizeof s2);
-    }
-}
-
-__attribute__((target_clones("avx2", "default")))
-void ApproximateOffsets(const std::uint32_t *states1, const std::uint32_t *states2, int count, double scale,
-                        std::int32_t *di, std::int32_t *dj) {
+// The kernel, inlined into one build per instruction set.
+inline __attribute__((always_inline)) void OffsetsOfBlock(const std::uint32_t *states1,
+                                                          const std::uint32_t *states2, int count, double scale,
+                                                          std::int32_t *di, std::int32_t *dj) {
     for (int k = 0; k < count; k += 4) {
         const V4d u1 = Uniform(Load4(states1 + k));
         const V4d u2raw = Uniform(Load4(states2 + k));
@@ -126,6 +115,42 @@ void ApproximateOffsets(const std::uint32_t *states1, const std::uint32_t *state
         std::memcpy(di + k, &outX, sizeof outX);
         std::memcpy(dj + k, &iy, sizeof iy);
     }
+}
+
+__attribute__((target("avx2"))) void OffsetsAvx2(const std::uint32_t *states1, const std::uint32_t *states2,
+                                                 int count, double scale, std::int32_t *di, std::int32_t *dj) {
+    OffsetsOfBlock(states1, states2, count, scale, di, dj);
+}
+
+using OffsetsFunction = void (*)(const std::uint32_t *, const std::uint32_t *, int, double, std::int32_t *,
+                                 std::int32_t *);
+
+OffsetsFunction ChooseOffsets() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") ? &OffsetsAvx2 : &ApproximateOffsetsSse2;
+}
+
+}  // namespace
+
+__attribute__((target_clones("avx2", "default")))
+void BlockStates(std::uint32_t state, int count, std::uint32_t *states1, std::uint32_t *states2) {
+    for (int k = 0; k < count; k += 4) {
+        const V4u32 s1 = Load4(&BlockDraws.Mul1[k]) * state + Load4(&BlockDraws.Inc1[k]);
+        const V4u32 s2 = Load4(&BlockDraws.Mul2[k]) * state + Load4(&BlockDraws.Inc2[k]);
+        std::memcpy(states1 + k, &s1, sizeof s1);
+        std::memcpy(states2 + k, &s2, sizeof s2);
+    }
+}
+
+void ApproximateOffsetsSse2(const std::uint32_t *states1, const std::uint32_t *states2, int count, double scale,
+                            std::int32_t *di, std::int32_t *dj) {
+    OffsetsOfBlock(states1, states2, count, scale, di, dj);
+}
+
+void ApproximateOffsets(const std::uint32_t *states1, const std::uint32_t *states2, int count, double scale,
+                        std::int32_t *di, std::int32_t *dj) {
+    static const OffsetsFunction best = ChooseOffsets();
+    best(states1, states2, count, scale, di, dj);
 }
 
 }  // namespace glebix
