@@ -258,6 +258,8 @@ TEST(FastDispersal, FaultsLikeTheReference) {
         std::int32_t uncrowded;  // count of cells with room (Compacted 100)
         std::int32_t crowded;    // count of cells without room (Compacted 0), every 97th cell
     } cases[] = {
+        // the scale is divided by the cell size
+        {"cell size 0", {0.5, 0, 0.301, 0}, 5, 0},
         // exp overflows in the scale of the first cell without room
         {"scale overflow", {0.5, 1000, 0.301, 1}, 50, 20},
         // offsets beyond 64 bits in crowded cells only, after many huge exact offsets
