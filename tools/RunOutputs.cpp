@@ -22,6 +22,12 @@ void AppendInteger(std::string &out, std::int64_t v) {
     out.append(text, end);
 }
 
+// The engine's message for a failed file operation, followed by the file's path: a
+// run writes several files, and the message alone would not say which one failed.
+[[noreturn]] void ThrowOutputError(int errnum, const std::string &path) {
+    throw GlebixError(GlebixError::Kind::InputOutput, IoErrorMessage(errnum, path) + " : " + path);
+}
+
 }  // namespace
 
 // ---- Trace -------------------------------------------------------------------
@@ -65,7 +71,7 @@ LineWriter::~LineWriter() {
 void LineWriter::Open(const std::string &path) {
     path_ = path;
     file_ = std::fopen(path.c_str(), "wb");
-    if (!file_) ThrowIoError(errno, path);
+    if (!file_) ThrowOutputError(errno, path);
 }
 
 void LineWriter::Write(const std::string &text) {
@@ -73,7 +79,7 @@ void LineWriter::Write(const std::string &text) {
         const int failure = errno;
         std::fclose(file_);
         file_ = nullptr;
-        ThrowIoError(failure, path_);
+        ThrowOutputError(failure, path_);
     }
 }
 
@@ -81,7 +87,7 @@ void LineWriter::Close() {
     if (!file_) return;
     const int result = std::fclose(file_);
     file_ = nullptr;
-    if (result != 0) ThrowIoError(errno, path_);
+    if (result != 0) ThrowOutputError(errno, path_);
 }
 
 void WriteWholeFile(const std::string &path, const std::string &contents) {
@@ -94,8 +100,8 @@ void WriteWholeFile(const std::string &path, const std::string &contents) {
 void MakeDirectories(const std::string &path) {
     std::error_code ec;
     std::filesystem::create_directories(path, ec);
-    if (ec) ThrowIoError(ec.value(), path);
-    if (!std::filesystem::is_directory(path, ec)) ThrowIoError(ENOTDIR, path);
+    if (ec) ThrowOutputError(ec.value(), path);
+    if (!std::filesystem::is_directory(path, ec)) ThrowOutputError(ENOTDIR, path);
 }
 
 // ---- Density map -------------------------------------------------------------

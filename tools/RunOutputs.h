@@ -48,7 +48,8 @@ private:
     std::string path_;
 };
 
-// Writes `contents` to `path` in one go, replacing any file there, or raises.
+// Writes `contents` to `path` in one go, replacing any file there, or raises with the
+// French message followed by the path ("Accès au fichier refusé : out/trace.csv").
 void WriteWholeFile(const std::string &path, const std::string &contents);
 // Creates a directory and its parents when missing, or raises.
 void MakeDirectories(const std::string &path);

@@ -163,6 +163,21 @@ TEST(BatchRun, SetUpErrorEndsEachRunWithItsMessage) {
     }
 }
 
+TEST(BatchRun, FailedRunLeavesTheOthersGoingOn) {
+    ScratchDir dir;
+    batchtest::WriteFile(dir / "run-002", "");  // a file where run 2's folder should go
+    const BatchOptions o = Options({"--steps", "4", "--replicates", "3", "--jobs", "2", "--out", dir.str()});
+    std::vector<std::string> reported;
+    const BatchOutcome outcome = RunBatch(o, 8, false, [&](const std::string &m) { reported.push_back(m); });
+    EXPECT_EQ(outcome.ExitStatus, 1);
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_EQ(reported[0].rfind("run 2: ", 0), 0u) << reported[0];
+    EXPECT_NE(reported[0].find(dir / "run-002"), std::string::npos) << reported[0];
+    EXPECT_TRUE(outcome.Runs[0].Completed && outcome.Runs[2].Completed);
+    EXPECT_TRUE(fs::exists(dir / "run-003/RireVed1a1p1.txt"));
+    EXPECT_EQ(Lines(ReadFile(dir / "summary.csv")).back().rfind("4,2,", 0), 0u);
+}
+
 TEST(BatchRun, ManifestRecordsInputFilesAndSettings) {
     ScratchDir dir;
     batchtest::WriteFile(dir / "p.txt", "Survival=0.35\n");
