@@ -147,6 +147,14 @@ private slots:
             << QByteArray("0.4 2 1 0 0 0.301 0 1 3\x1a 0.5") << QStringList{"0.4", "2.0", " 3.01000000000000E-0001",
                                                                              " 1.00000000000000E+0000", "3", "0.0"}
             << 1 << "";
+        QTest::newRow("control characters as blanks")
+            << QByteArray("0.4\t2\v2\f0\x01" "0\0" "0.301\x1f" "0 1 0 0.5", 27) << LoadedDefaults << 2 << "";
+        // A real is cut after 64 characters and a whole number after 32; the rest of
+        // the run is the next value.
+        QTest::newRow("long real cut")
+            << QByteArray("0.4" + QByteArray(61, '0') + "2 2 0 0 0.301 0 1 0 0.5") << LoadedDefaults << 2 << "";
+        QTest::newRow("long whole number cut")
+            << QByteArray("0.4 2 " + QByteArray(32, '0') + "1 0 0.301 0 1 0 0.5") << LoadedDefaults << 0 << "";
         QTest::newRow("2.0 as the shape") << QByteArray("0.4 2 2.0 0 0 0.301 0 1 0 0.5") << QStringList() << -1
                                           << "Saisie numérique incorrecte.";
         QTest::newRow("decimal comma") << QByteArray("0,4 2 2 0 0 0.301 0 1 0 0.5") << QStringList() << -1
