@@ -1,11 +1,14 @@
 #!/bin/sh
 # Installs the Debian 12 packages that building, running and testing Glebix need.
 # Packages already present are skipped; sudo is used when not root.
-# Usage: scripts/install-deps.sh [run|test]
+# Usage: scripts/install-deps.sh [run|test|screenshot]
 set -eu
 
 what=${1:-test}
 pkgs="make g++ cmake ninja-build qt6-base-dev libgl-dev"
+if [ "$what" = screenshot ]; then
+    pkgs="$pkgs xvfb xauth xdotool imagemagick"  # scripts/screenshot.sh
+fi
 if [ "$what" = test ]; then
     pkgs="$pkgs libgtest-dev libgmock-dev libbenchmark-dev locales xvfb xauth clang libclang-rt-14-dev"
 fi

@@ -14,7 +14,7 @@ namespace glebix {
 TForm2::TForm2(QWidget *parent) : OuterSizedWindow(parent), Edit1(new QLineEdit(this)) {
     setWindowTitle(QStringLiteral("La parcelle"));
     setBackgroundRole(QPalette::Button);
-    setAutoFillBackground(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);  // the picture covers the whole client area
     SetOuterGeometry(QRect(2, 224, 534, 514));
     Edit1->setGeometry(32, 32, 249, 21);
     picture_ = QImage(size(), QImage::Format_RGB32);
@@ -36,7 +36,10 @@ void TForm2::DrawDensityMap() {
             DrawDensityCell(i, j, plot.Density[i - 1][j - 1]);
         }
     }
-    repaint();
+    const int bottom = OuterHeight() - MapBottomMargin;
+    const int side = GridSide * MapCellPixels;
+    update(MapLeft, bottom - side, side, side);
+    RepaintNow();
 }
 
 void TForm2::DrawDensityCell(std::int32_t i, std::int32_t j, std::int32_t n) {

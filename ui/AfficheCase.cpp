@@ -19,7 +19,7 @@ constexpr std::int64_t MarkerValueBound = std::int64_t{1} << 40;
 TForm3::TForm3(QWidget *parent) : OuterSizedWindow(parent) {
     setWindowTitle(QStringLiteral("Une case"));
     setBackgroundRole(QPalette::Button);
-    setAutoFillBackground(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);  // the picture covers the whole client area
     SetOuterGeometry(QRect(538, 226, 485, 513));
     picture_ = QImage(size(), QImage::Format_RGB32);
     ClearPicture();
@@ -67,8 +67,9 @@ void TForm3::DrawChartMarkers(std::int32_t step, std::int32_t count, double cell
         const std::int64_t top = base - 2 * v;
         for (std::int64_t y = top; y < top + 2; ++y)
             for (std::int64_t x = left; x < left + 2; ++x) PutPixel(x, y, colour);
+        if (top > -2 && top < picture_.height() && left > -2 && left < picture_.width())
+            update(static_cast<int>(left), static_cast<int>(top), 2, 2);
     }
-    update();
 }
 
 void TForm3::paintEvent(QPaintEvent *event) {

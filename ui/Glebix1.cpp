@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -78,7 +79,7 @@ void TForm1::RunSimulations() {
     StepCount = FieldToInteger(run.StepCount);
     ProcessMessages();
     if (run.ShowCellChart) chartWindow_->show();
-    chartWindow_->repaint();
+    chartWindow_->RepaintNow();
 
     // The result file is named after three run indices; a run is always run 1, 1, 1.
     constexpr std::int32_t outerRun = 1, middleRun = 1, innerRun = 1;
@@ -94,14 +95,14 @@ void TForm1::RunSimulations() {
         ProcessMessages();
         if (StopRequested) break;
         Edit1->setText(QStringLiteral("Simulations en cours"));
-        repaint();
+        RepaintNow();
         sim.TimeStep();
         plotWindow_->ShowStepNumber(StepIndex);
-        chartWindow_->repaint();
+        chartWindow_->RepaintNow();
         chartWindow_->show();
-        chartWindow_->raise();
-        plotWindow_->repaint();
-        repaint();
+        if (QGuiApplication::platformName() != QLatin1String("offscreen")) chartWindow_->raise();  // no stacking there
+        plotWindow_->RepaintNow();
+        RepaintNow();
         if (run.ShowDensityMap) plotWindow_->DrawDensityMap();
         if (run.ShowCellChart) chartWindow_->PlotCellStep(StepIndex);
         if (StepIndex == StepCount) {

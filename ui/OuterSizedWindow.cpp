@@ -1,5 +1,6 @@
 #include "OuterSizedWindow.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 
 namespace glebix {
@@ -12,6 +13,11 @@ void OuterSizedWindow::SetOuterGeometry(const QRect &outer) {
     move(outer.topLeft());
     resize(outer.size());
     FitClientToFrame();
+}
+
+void OuterSizedWindow::RepaintNow() {
+    // Changed areas are painted when the window's pending update request is handled.
+    QCoreApplication::sendPostedEvents(this, QEvent::UpdateRequest);
 }
 
 bool OuterSizedWindow::event(QEvent *event) {

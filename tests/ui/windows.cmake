@@ -6,3 +6,7 @@ foreach(test IN LISTS GLEBIX_WINDOW_TESTS)
   add_test(NAME ${test} COMMAND ${test})
   set_tests_properties(${test} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=fr_FR.UTF-8")
 endforeach()
+
+# Not a test: times a run through the windows against the engine alone.
+add_executable(time_window_run time_window_run.cpp)
+target_link_libraries(time_window_run PRIVATE glebix_windows)

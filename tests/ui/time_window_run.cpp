@@ -1,0 +1,57 @@
+// Times one run through the launcher, with the plot and chart windows drawing after
+// every step and the throttled event processing of the program, against the same run
+// on the engine alone (same seed and settings). Not a test: run it by hand, e.g.
+//   QT_QPA_PLATFORM=offscreen build/tests/ui/time_window_run [steps] [seed]
+#include <QApplication>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "AfficheCase.h"
+#include "Affichage.h"
+#include "Conversions.h"
+#include "Glebix1.h"
+#include "MessagePump.h"
+#include "Simul.h"
+
+using namespace glebix;
+
+int main(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+    const std::string steps = argc > 1 ? argv[1] : "300";
+    const auto seed = static_cast<std::uint32_t>(argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 1);
+    using Clock = std::chrono::steady_clock;
+
+    Simul &sim = TheSimul();
+    sim.Settings.Run.StepCount = steps;
+    sim.ProcessMessages = ProcessMessagesThrottled;
+    TForm1 launcher;
+    TForm2 plotWindow;
+    TForm3 chartWindow;
+    launcher.SetOutputWindows(&plotWindow, &chartWindow);
+    launcher.Seed = seed;
+    launcher.show();
+    QCoreApplication::processEvents();
+
+    const auto windowStart = Clock::now();
+    launcher.Button2Click();
+    const std::chrono::duration<double> windowTime = Clock::now() - windowStart;
+
+    Simul engineOnly;
+    engineOnly.Settings = sim.Settings;
+    const auto engineStart = Clock::now();
+    engineOnly.SetUpRun(seed);
+    for (long k = 0, n = std::strtol(steps.c_str(), nullptr, 10); k < n; ++k) engineOnly.TimeStep();
+    const std::chrono::duration<double> engineTime = Clock::now() - engineStart;
+
+    const bool same = std::equal(&sim.Plot.Density[0][0], &sim.Plot.Density[0][0] + CellCount,
+                                 &engineOnly.Plot.Density[0][0]);
+    // Printed without the locale's decimal comma.
+    std::printf("steps %s seed %u: windows %s s, engine only %s s, ratio %s, same plot: %s\n", steps.c_str(), seed,
+                FormatShortest(windowTime.count()).c_str(), FormatShortest(engineTime.count()).c_str(),
+                FormatShortest(windowTime.count() / engineTime.count()).c_str(), same ? "yes" : "NO");
+    sim.ProcessMessages = nullptr;
+    return same ? 0 : 1;
+}
