@@ -96,8 +96,12 @@ void ReadAsc(const std::string &text, T (&grid)[GridSide][GridSide], T (*convert
     for (const char *expected : {"ncols", "nrows", "xllcorner", "yllcorner", "cellsize"}) {
         in >> key >> value;
         ASSERT_EQ(key, expected);
-        if (key == "ncols" || key == "nrows") ASSERT_EQ(value, "50");
-        if (key == "cellsize") ASSERT_EQ(value, "1");
+        if (key == "ncols" || key == "nrows") {
+            ASSERT_EQ(value, "50");
+        }
+        if (key == "cellsize") {
+            ASSERT_EQ(value, "1");
+        }
     }
     for (int r = 0; r < GridSide; ++r)
         for (int c = 0; c < GridSide; ++c) {
