@@ -162,6 +162,7 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
     auto simul = std::make_unique<Simul>();
     simul->Settings = options.Settings;
     simul->Settings.Run.ResultDirectory = plan.OutDir;
+    simul->SetDispersalThreads(plan.DispersalThreads);
     try {
         record.StepCount = FieldToInteger(simul->Settings.Run.StepCount);
         for (const std::string *dir : {&plan.OutDir, &plan.SnapshotDir, &plan.AscDir})
@@ -220,6 +221,9 @@ BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, boo
     const int runs = options.Replicates;
     int jobs = options.Jobs > 0 ? options.Jobs : static_cast<int>(std::thread::hardware_concurrency());
     jobs = std::clamp(jobs, 1, std::min(runs, MaxJobs));
+    // The processors are shared between the runs at a time and the dispersal passes
+    // within each run; the results depend on neither.
+    const int dispersalThreads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()) / jobs);
     const std::vector<InputFileRecord> inputs = DescribeInputs(options);
     const std::int64_t stepsInAll =
         static_cast<std::int64_t>(runs) * std::max(0, FieldToInteger(options.Settings.Run.StepCount));
@@ -234,8 +238,9 @@ BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, boo
 
     auto worker = [&] {
         for (int run; (run = next.fetch_add(1)) <= runs;) {
-            RunRecord record =
-                RunOne(options, PlanRun(options, run, masterSeed), inputs, masterSeed, seedFromClock, &stepsDone);
+            RunPlan plan = PlanRun(options, run, masterSeed);
+            plan.DispersalThreads = dispersalThreads;
+            RunRecord record = RunOne(options, plan, inputs, masterSeed, seedFromClock, &stepsDone);
             std::lock_guard lock(mutex);
             if (!record.Completed && report)
                 report((options.ReplicateLayout ? "run " + std::to_string(run) + ": " : std::string()) +

@@ -34,6 +34,7 @@ struct RunPlan {
     std::string SnapshotDir;     // PNG maps
     std::string AscDir;          // final grids
     std::string ManifestPath;    // manifest.json; empty when no output is asked for
+    int DispersalThreads = 0;    // threads of each dispersal pass; 0: one per processor
 };
 
 // The plan of run `run` (from 1) of a sweep with master seed `master`. With
