@@ -1,5 +1,6 @@
 // Offsets of four individuals at a time, in double precision, with GCC vector types
-// (AVX2 where the processor has it, SSE2 otherwise; the results are the same).
+// (AVX2 where the processor has it, SSE2 otherwise; the results are the same). The
+// build is chosen at the first call, not by an ifunc, which sanitizers do not support.
 //
 // Exact offsets are nearest(cos(theta) R S / CellSize) with theta = 2 pi U1 and
 // R = sqrt(-2 ln max(U2, 0.001)), computed with the C library's functions. Here
@@ -132,7 +133,6 @@ OffsetsFunction ChooseOffsets() {
 
 }  // namespace
 
-__attribute__((target_clones("avx2", "default")))
 void BlockStates(std::uint32_t state, int count, std::uint32_t *states1, std::uint32_t *states2) {
     for (int k = 0; k < count; k += 4) {
         const V4u32 s1 = Load4(&BlockDraws.Mul1[k]) * state + Load4(&BlockDraws.Inc1[k]);
