@@ -45,7 +45,8 @@ void Simul::SetDispersalThreads(int count) { dispersalThreads_ = std::max(count,
 
 int Simul::DispersalThreads() const {
     if (dispersalThreads_ > 0) return dispersalThreads_;
-    return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    static const int processors = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    return processors;
 }
 
 // The fast pass, with the same results as DisperseReference. Its threads and work
