@@ -19,12 +19,12 @@ constexpr int ButtonHeight = 25;
 
 // Marks a field whose text the conversion reads only in part, or clears the mark.
 void ShowValueInUse(QLineEdit *edit, bool whole, const std::string &valueText) {
-    QPalette palette = edit->palette();
     if (whole) {
         edit->setPalette(QPalette());
         edit->setToolTip(QString());
         return;
     }
+    QPalette palette = edit->palette();
     palette.setColor(QPalette::Base, FallbackFieldColour);
     edit->setPalette(palette);
     edit->setToolTip(ValueInUseText(valueText));
