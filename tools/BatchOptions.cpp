@@ -14,36 +14,46 @@
 namespace glebix::batch {
 
 std::string UsageText() {
-    return R"(Usage: glebix-batch [options]
-Runs Glebix without windows: set-up, then the time steps, then the outputs.
+    return R"(Utilisation : glebix-batch [options]
+Lance Glebix sans fenêtres : l'initialisation, puis les pas de temps,
+puis les sorties.
 
-  --steps N            number of time steps (default 300; 0 sets up and ends)
-  --seed S             master seed, unsigned 32-bit decimal (default: from the clock)
-  --set NAME=VALUE     one setting by name; repeatable, later ones win
-  --params FILE        NAME=VALUE lines (blank lines and # comments allowed),
-                       applied before the --set options
-  --species FILE       a species parameter file, applied before --params
-  --out DIR            write the result file RireVed1a1p1.txt into DIR
-  --trace FILE         CSV with one row per step
-  --snapshots DIR      PNG maps of the densities, every K steps and after the last
-  --every K            steps between two snapshots (default 10)
-  --asc DIR            final density.asc and compacted.asc (ESRI ASCII grids)
-  --replicates R       R runs, each into run-001/, run-002/ ... of every output,
-                       with a summary.csv across runs
-  --jobs J             runs at a time (default: the number of cores)
-  --validate           check every option, setting and input file, run nothing
-  --quiet              no progress line
+  --steps N          nombre de pas de temps (300 par défaut ; avec 0,
+                     initialise et s'arrête)
+  --seed S           graine maîtresse, entier décimal non signé de 32 bits
+                     (par défaut : tirée de l'horloge)
+  --set NAME=VALUE   un paramètre par son nom ; répétable, le dernier l'emporte
+  --params FILE      lignes NAME=VALUE (lignes vides et commentaires # permis),
+                     appliquées avant les options --set
+  --species FILE     fichier de paramètres de l'espèce, appliqué avant --params
+  --out DIR          écrit le fichier de résultats RireVed1a1p1.txt dans DIR
+  --trace FILE       fichier CSV d'une ligne par pas de temps
+  --snapshots DIR    cartes PNG des densités, tous les K pas de temps
+                     et après le dernier
+  --every K          pas de temps entre deux cartes (10 par défaut)
+  --asc DIR          grilles finales density.asc et compacted.asc
+                     (grilles ASCII ESRI)
+  --replicates R     R simulations, chacune dans run-001/, run-002/...
+                     de chaque sortie, et un summary.csv pour l'ensemble
+  --jobs J           simulations menées à la fois (par défaut : le nombre
+                     de cœurs)
+  --validate         vérifie chaque option, paramètre et fichier d'entrée,
+                     sans rien lancer
+  --quiet            pas de ligne de progression
   --help, --version
 
-Settings: Survival, Fecundity, MortalityAlpha, CompactionC, DispersalSensitivity,
-DispersalSigma, ResponseShape (0-2), ResponseOptimum, ResponseTolerance,
-SurvivalEnvSensitive, FecundityEnvSensitive, DispersalFirst, EnvInitMode (0-2), EnvMean,
-EnvVariability, EnvConstant, EnvFilePath, DistInitMode (0-4), DistConstant, DistMean,
-DistVariability, DistFilePath, EnvDynamic, DecompactionD, ChartCellX, ChartCellY.
-Reals take a point ("0.4"), flags on/off/true/false/1/0, modes their numbers.
+Paramètres : Survival, Fecundity, MortalityAlpha, CompactionC,
+DispersalSensitivity, DispersalSigma, ResponseShape (0-2), ResponseOptimum,
+ResponseTolerance, SurvivalEnvSensitive, FecundityEnvSensitive,
+DispersalFirst, EnvInitMode (0-2), EnvMean, EnvVariability, EnvConstant,
+EnvFilePath, DistInitMode (0-4), DistConstant, DistMean, DistVariability,
+DistFilePath, EnvDynamic, DecompactionD, ChartCellX, ChartCellY.
+Les réels s'écrivent avec un point (0.4 et non 0,4), les valeurs oui/non
+en on/off, true/false ou 1/0, les modes par leur numéro.
 
-Exit status: 0 every run reached its last step, 1 a run ended with an error,
-2 a usage error.
+Code de sortie : 0 si toutes les simulations ont atteint leur dernier pas
+de temps, 1 si une simulation s'est arrêtée sur une erreur, 2 pour une erreur
+d'utilisation.
 )";
 }
 
@@ -87,13 +97,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments) {
         if (TakesValue(option)) {
             if (!hasValue) {
                 if (k + 1 >= arguments.size()) {
-                    problems.push_back(option + ": a value is missing");
+                    problems.push_back(option + " : valeur manquante");
                     continue;
                 }
                 value = arguments[++k];
             }
         } else if (hasValue) {
-            problems.push_back(option + " takes no value");
+            problems.push_back(option + " : cette option ne prend pas de valeur");
             continue;
         }
 
@@ -101,19 +111,20 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments) {
             if (auto v = ParseCount(value, minimum))
                 target = *v;
             else
-                problems.push_back(option + ": \"" + value + "\" is not a whole number of at least " +
+                problems.push_back(option + " : «" + value + "» n'est pas un nombre entier supérieur ou égal à " +
                                    std::to_string(minimum));
         };
         if (option == "--steps") {
             if (ParseCount(value, 0))
                 o.Settings.Run.StepCount = value;
             else
-                problems.push_back("--steps: \"" + value + "\" is not a whole number of at least 0");
+                problems.push_back("--steps : «" + value + "» n'est pas un nombre entier supérieur ou égal à 0");
         } else if (option == "--seed") {
             if (auto s = ParseSeed(value))
                 o.Seed = *s;
             else
-                problems.push_back("--seed: \"" + value + "\" is not an unsigned 32-bit decimal number");
+                problems.push_back("--seed : «" + value +
+                                   "» n'est pas un entier décimal non signé de 32 bits (de 0 à 4294967295)");
         } else if (option == "--set") {
             sets.push_back(value);
         } else if (option == "--params") {
@@ -122,7 +133,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments) {
             speciesPath = value;
         } else if (option == "--out" || option == "--trace" || option == "--snapshots" || option == "--asc") {
             if (value.empty()) {
-                problems.push_back(option + ": the path is empty");
+                problems.push_back(option + " : le chemin est vide");
                 continue;
             }
             (option == "--out" ? o.OutDir : option == "--trace" ? o.TracePath
@@ -134,7 +145,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments) {
             // Every run keeps a record until the batch ends; a larger sweep belongs to
             // several invocations.
             if (o.Replicates > MaxReplicates) {
-                problems.push_back("--replicates: at most " + std::to_string(MaxReplicates) + " runs at once");
+                problems.push_back("--replicates : au plus " + std::to_string(MaxReplicates) +
+                                   " simulations par appel");
                 o.Replicates = 1;
             }
             o.ReplicateLayout = true;
@@ -149,9 +161,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments) {
         } else if (option == "--version") {
             o.Version = true;
         } else if (option.rfind("-", 0) == 0) {
-            problems.push_back("unknown option " + option);
+            problems.push_back("option inconnue : " + option);
         } else {
-            problems.push_back("unexpected argument \"" + option + "\"");
+            problems.push_back("argument inattendu : «" + option + "»");
         }
     }
 
@@ -161,7 +173,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments) {
         try {
             ApplySpeciesFile(ReadSpeciesFile(*speciesPath), o.Settings.Species);
         } catch (const GlebixError &e) {
-            problems.push_back("--species " + *speciesPath + ": " + e.what());
+            problems.push_back("--species " + *speciesPath + " : " + e.what());
         }
     }
     for (const std::string &path : paramsPaths) {
@@ -171,11 +183,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments) {
     for (const std::string &set : sets) {
         const auto equals = set.find('=');
         if (equals == std::string::npos) {
-            problems.push_back("--set: \"" + set + "\" is not NAME=VALUE");
+            problems.push_back("--set : «" + set + "» n'est pas de la forme NAME=VALUE");
             continue;
         }
         if (auto p = ApplySetting(set.substr(0, equals), set.substr(equals + 1), o.Settings))
-            problems.push_back("--set: " + *p);
+            problems.push_back("--set : " + *p);
     }
     return parsed;
 }

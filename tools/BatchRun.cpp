@@ -243,7 +243,7 @@ BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, boo
             RunRecord record = RunOne(options, plan, inputs, masterSeed, seedFromClock, &stepsDone);
             std::lock_guard lock(mutex);
             if (!record.Completed && report)
-                report((options.ReplicateLayout ? "run " + std::to_string(run) + ": " : std::string()) +
+                report((options.ReplicateLayout ? "simulation " + std::to_string(run) + " : " : std::string()) +
                        record.Message);
             outcome.Runs[static_cast<std::size_t>(run - 1)] = std::move(record);
             ++finished;
@@ -280,7 +280,7 @@ BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, boo
             WriteWholeFile(Join(primary, "summary.csv"), SummaryCsv(series));
         } catch (const std::exception &e) {
             failed = true;
-            if (report) report(std::string("summary.csv: ") + e.what());
+            if (report) report(std::string("summary.csv : ") + e.what());
         }
     }
     outcome.ExitStatus = failed ? 1 : 0;
@@ -298,7 +298,7 @@ std::vector<std::string> ValidateRun(const BatchOptions &options) {
         try {
             simul->InitialisePlot();
         } catch (const std::exception &e) {
-            problems.push_back("EnvFilePath \"" + in.EnvFilePath + "\": " + e.what());
+            problems.push_back("EnvFilePath «" + in.EnvFilePath + "» : " + e.what());
         }
     }
     if (in.DistInitMode == 0) {
@@ -307,24 +307,24 @@ std::vector<std::string> ValidateRun(const BatchOptions &options) {
         try {
             simul->InitialisePlot();
         } catch (const std::exception &e) {
-            problems.push_back("DistFilePath \"" + in.DistFilePath + "\": " + e.what());
+            problems.push_back("DistFilePath «" + in.DistFilePath + "» : " + e.what());
         }
     }
     simul->Settings = options.Settings;
     try {
         simul->TakeSpeciesParameters();
     } catch (const std::exception &e) {
-        problems.push_back(std::string("species values: ") + e.what());
+        problems.push_back(std::string("valeurs de l'espèce : ") + e.what());
     }
     std::error_code ec;
     const std::pair<const char *, const std::string *> dirs[] = {
         {"--out", &options.OutDir}, {"--snapshots", &options.SnapshotDir}, {"--asc", &options.AscDir}};
     for (const auto &[option, dir] : dirs) {
         if (!dir->empty() && fs::exists(*dir, ec) && !fs::is_directory(*dir, ec))
-            problems.push_back(std::string(option) + " \"" + *dir + "\": exists and is not a directory");
+            problems.push_back(std::string(option) + " «" + *dir + "» : existe déjà et n'est pas un dossier");
     }
     if (!options.TracePath.empty() && fs::is_directory(options.TracePath, ec))
-        problems.push_back("--trace \"" + options.TracePath + "\": is a directory");
+        problems.push_back("--trace «" + options.TracePath + "» : c'est un dossier, pas un fichier");
     return problems;
 }
 
@@ -335,17 +335,17 @@ void PrintLine(std::FILE *stream, const std::string &line) {
     std::fputc('\n', stream);
 }
 
-// "  1200/3000 steps  4500 steps/s  about 1 s left" over the previous line.
+// "1200/3000 pas de temps  4500 pas/s  reste environ 1 s" over the previous line.
 class ProgressLine {
 public:
     void Show(std::int64_t done, std::int64_t all) {
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-        std::string line = "\r" + std::to_string(done) + "/" + std::to_string(all) + " steps";
+        std::string line = "\r" + std::to_string(done) + "/" + std::to_string(all) + " pas de temps";
         if (seconds > 0 && done > 0) {
             const double rate = done / seconds;
-            line += "  " + std::to_string(static_cast<std::int64_t>(rate)) + " steps/s";
+            line += "  " + std::to_string(static_cast<std::int64_t>(rate)) + " pas/s";
             const std::int64_t left = static_cast<std::int64_t>((all - done) / rate + 0.5);
-            line += "  about " + std::to_string(left) + " s left";
+            line += "  reste environ " + std::to_string(left) + " s";
         }
         line += "\x1b[K";
         std::fputs(line.c_str(), stderr);
@@ -379,13 +379,13 @@ int BatchMain(const std::vector<std::string> &arguments) {
     if (options.Validate) {
         // Input files and outputs are worth checking only with settings that parsed.
         for (std::string &p : ValidateRun(options)) problems.push_back(std::move(p));
-        for (const std::string &p : problems) PrintLine(stderr, "glebix-batch: " + p);
-        if (problems.empty()) PrintLine(stderr, "glebix-batch: no problem found");
+        for (const std::string &p : problems) PrintLine(stderr, "glebix-batch : " + p);
+        if (problems.empty()) PrintLine(stderr, "glebix-batch : aucun problème trouvé");
         return problems.empty() ? 0 : 2;
     }
     if (!problems.empty()) {
-        for (const std::string &p : problems) PrintLine(stderr, "glebix-batch: " + p);
-        PrintLine(stderr, "glebix-batch: see glebix-batch --help");
+        for (const std::string &p : problems) PrintLine(stderr, "glebix-batch : " + p);
+        PrintLine(stderr, "glebix-batch : pour l'aide, tapez glebix-batch --help");
         return 2;
     }
 
@@ -397,7 +397,7 @@ int BatchMain(const std::vector<std::string> &arguments) {
         auto clock = std::make_unique<Simul>();
         clock->ReseedFromClock();
         master = clock->RandomSeed;
-        PrintLine(stderr, "glebix-batch: seed " + std::to_string(master) + " (from the clock)");
+        PrintLine(stderr, "glebix-batch : graine " + std::to_string(master) + " (tirée de l'horloge)");
     }
 
     ProgressLine line;

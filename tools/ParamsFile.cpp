@@ -1,10 +1,10 @@
 #include "ParamsFile.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "Errors.h"
 #include "SettingsTable.h"
 
 namespace glebix::batch {
@@ -36,7 +36,7 @@ std::vector<std::string> ParseParamsText(std::string_view text, std::string_view
         const std::string where = std::string(source) + ":" + std::to_string(lineNumber) + ": ";
         const std::size_t equals = line.find('=');
         if (equals == std::string_view::npos) {
-            problems.push_back(where + "expected NAME=VALUE");
+            problems.push_back(where + "ligne attendue de la forme NAME=VALUE");
             continue;
         }
         const std::string_view name = Trim(line.substr(0, equals));
@@ -49,7 +49,7 @@ std::vector<std::string> ParseParamsText(std::string_view text, std::string_view
 bool ReadWholeFile(const std::string &path, std::string &contents, std::string &error) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        error = std::strerror(errno);
+        error = IoErrorMessage(errno, path);
         return false;
     }
     contents.clear();
@@ -58,7 +58,7 @@ bool ReadWholeFile(const std::string &path, std::string &contents, std::string &
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            error = std::strerror(errno);
+            error = IoErrorMessage(errno, path);
             ::close(fd);
             return false;
         }
@@ -71,7 +71,7 @@ bool ReadWholeFile(const std::string &path, std::string &contents, std::string &
 
 std::vector<std::string> ReadParamsFile(const std::string &path, TSettings &settings) {
     std::string text, error;
-    if (!ReadWholeFile(path, text, error)) return {"--params " + path + ": cannot read the file (" + error + ")"};
+    if (!ReadWholeFile(path, text, error)) return {"--params " + path + " : " + error};
     return ParseParamsText(text, path, settings);
 }
 

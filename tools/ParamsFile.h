@@ -20,7 +20,8 @@ std::vector<std::string> ParseParamsText(std::string_view text, std::string_view
 // be read gives a single problem naming it.
 std::vector<std::string> ReadParamsFile(const std::string &path, TSettings &settings);
 
-// The whole contents of a file; false (with `error` set to the reason) on failure.
+// The whole contents of a file; false on failure, with `error` set to the French
+// message of the cause ("Fichier introuvable").
 bool ReadWholeFile(const std::string &path, std::string &contents, std::string &error);
 
 }  // namespace glebix::batch

@@ -82,11 +82,15 @@ const SettingEntry *Find(std::string_view name) {
 }
 
 // Quotes a text for a message, showing control characters as \xNN and cutting it
-// short, so that a message always stays on one readable line.
+// short (never inside a UTF-8 sequence), so that a message always stays on one
+// readable line.
 std::string Quoted(std::string_view text) {
     constexpr std::size_t longest = 80;
-    std::string out = "\"";
-    for (std::size_t k = 0; k < text.size() && k < longest; ++k) {
+    std::size_t cut = std::min(text.size(), longest);
+    // A sequence is at most 4 bytes long: back up over at most 3 continuation bytes.
+    while (cut + 3 > longest && cut < text.size() && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    std::string out = "«";
+    for (std::size_t k = 0; k < cut; ++k) {
         const unsigned char c = static_cast<unsigned char>(text[k]);
         if (c < 32 || c == 127) {
             static constexpr char hex[] = "0123456789abcdef";
@@ -97,8 +101,8 @@ std::string Quoted(std::string_view text) {
             out += static_cast<char>(c);
         }
     }
-    if (text.size() > longest) out += "...";
-    out += '"';
+    if (cut < text.size()) out += "…";
+    out += "»";
     return out;
 }
 
@@ -111,22 +115,23 @@ std::optional<bool> ParseFlag(std::string_view text) {
     return std::nullopt;
 }
 
+// "de 0 à 2".
 std::string RangeText(std::int32_t minimum, std::int32_t maximum) {
-    return std::to_string(minimum) + " to " + std::to_string(maximum);
+    return "de " + std::to_string(minimum) + " à " + std::to_string(maximum);
 }
 
 }  // namespace
 
 std::optional<std::string> ApplySetting(std::string_view name, std::string_view value, TSettings &settings) {
     const SettingEntry *e = Find(name);
-    if (!e) return "unknown setting " + Quoted(name);
-    const std::string what = "setting " + std::string(e->name) + ": ";
+    if (!e) return "paramètre inconnu : " + Quoted(name);
+    const std::string what = "paramètre " + std::string(e->name) + " : ";
     switch (e->kind) {
     case SettingKind::Real:
     case SettingKind::RealValue: {
         const auto v = ParseRealToken(value);
-        if (!v) return what + Quoted(value) + " is not a decimal number (use a point, as in 0.4)";
-        if (!std::isfinite(*v)) return what + Quoted(value) + " is out of range";
+        if (!v) return what + Quoted(value) + " n'est pas un nombre décimal (avec un point, comme 0.4)";
+        if (!std::isfinite(*v)) return what + Quoted(value) + " est hors des limites des nombres réels";
         if (e->kind == SettingKind::Real)
             *e->text(settings) = std::string(value);
         else
@@ -135,22 +140,21 @@ std::optional<std::string> ApplySetting(std::string_view name, std::string_view 
     }
     case SettingKind::Whole: {
         const auto v = ParseWholeToken(value);
-        if (!v) return what + Quoted(value) + " is not a whole number";
-        if (*v < e->minimum || *v > e->maximum)
-            return what + Quoted(value) + " is outside " + RangeText(e->minimum, e->maximum);
+        if (!v || *v < e->minimum || *v > e->maximum)
+            return what + Quoted(value) + " n'est pas un nombre entier " + RangeText(e->minimum, e->maximum);
         *e->text(settings) = std::string(value);
         return std::nullopt;
     }
     case SettingKind::Mode: {
         const auto v = ParseWholeToken(value);
         if (!v || *v < e->minimum || *v > e->maximum)
-            return what + Quoted(value) + " is not a mode number from " + RangeText(e->minimum, e->maximum);
+            return what + Quoted(value) + " n'est pas un numéro de mode " + RangeText(e->minimum, e->maximum);
         *e->mode(settings) = *v;
         return std::nullopt;
     }
     case SettingKind::Flag: {
         const auto v = ParseFlag(value);
-        if (!v) return what + Quoted(value) + " is not a flag (on/off, true/false, 1/0)";
+        if (!v) return what + Quoted(value) + " n'est pas une valeur oui/non (on/off, true/false, 1/0)";
         *e->flag(settings) = *v;
         return std::nullopt;
     }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <set>
 #include <sys/wait.h>
 
 #include "BatchRun.h"
@@ -56,6 +57,13 @@ std::vector<std::string> Fields(const std::string &line, char separator) {
         fields.push_back(line.substr(start, end - start));
     fields.push_back(line.substr(start));
     return fields;
+}
+
+// Runs the program with its standard output and error into `output`; the exit status.
+int RunProgram(const std::string &arguments, const std::string &output) {
+    const std::string command = std::string(GLEBIX_BATCH_PROGRAM) + " " + arguments + " >" + output + " 2>&1";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 int RunProgram(const std::string &arguments) {
@@ -153,7 +161,8 @@ TEST(BatchRun, SetUpErrorEndsEachRunWithItsMessage) {
     const BatchOutcome outcome = RunBatch(o, 1, false, [&](const std::string &m) { reported.push_back(m); });
     EXPECT_EQ(outcome.ExitStatus, 1);
     std::sort(reported.begin(), reported.end());
-    EXPECT_EQ(reported, (std::vector<std::string>{"run 1: Fichier introuvable", "run 2: Fichier introuvable"}));
+    EXPECT_EQ(reported, (std::vector<std::string>{"simulation 1 : Fichier introuvable",
+                                                  "simulation 2 : Fichier introuvable"}));
     for (const char *run : {"run-001", "run-002"}) {
         const std::string manifest = ReadFile(dir / (std::string(run) + "/manifest.json"));
         EXPECT_NE(manifest.find("\"status\": \"error\""), std::string::npos);
@@ -171,7 +180,7 @@ TEST(BatchRun, FailedRunLeavesTheOthersGoingOn) {
     const BatchOutcome outcome = RunBatch(o, 8, false, [&](const std::string &m) { reported.push_back(m); });
     EXPECT_EQ(outcome.ExitStatus, 1);
     ASSERT_EQ(reported.size(), 1u);
-    EXPECT_EQ(reported[0].rfind("run 2: ", 0), 0u) << reported[0];
+    EXPECT_EQ(reported[0].rfind("simulation 2 : ", 0), 0u) << reported[0];
     EXPECT_NE(reported[0].find(dir / "run-002"), std::string::npos) << reported[0];
     EXPECT_TRUE(outcome.Runs[0].Completed && outcome.Runs[2].Completed);
     EXPECT_TRUE(fs::exists(dir / "run-003/RireVed1a1p1.txt"));
@@ -200,11 +209,15 @@ TEST(BatchRun, ValidateReportsProblemsAndRunsNothing) {
                                     "DistFilePath=" + (dir / "dist.txt"), "--set", "ResponseShape=1"});
     const auto problems = ValidateRun(o);
     ASSERT_EQ(problems.size(), 4u);
-    EXPECT_NE(problems[0].find("EnvFilePath"), std::string::npos);
+    EXPECT_EQ(problems[0].rfind("EnvFilePath «" + (dir / "env.txt") + "» : ", 0), 0u) << problems[0];
     EXPECT_NE(problems[0].find("Case hors de la parcelle"), std::string::npos);
+    EXPECT_EQ(problems[1].rfind("DistFilePath «" + (dir / "dist.txt") + "» : ", 0), 0u) << problems[1];
     EXPECT_NE(problems[1].find("Saisie numérique incorrecte"), std::string::npos);
+    EXPECT_EQ(problems[2].rfind("valeurs de l'espèce : ", 0), 0u) << problems[2];
     EXPECT_NE(problems[2].find("tolérance"), std::string::npos);
-    EXPECT_NE(problems[3].find("--out"), std::string::npos);
+    EXPECT_EQ(problems[3], "--out «" + (dir / "file") + "» : existe déjà et n'est pas un dossier");
+    EXPECT_EQ(ValidateRun(Options({"--trace", dir.str()})),
+              std::vector<std::string>{"--trace «" + dir.str() + "» : c'est un dossier, pas un fichier"});
 
     const BatchOptions good = Options({"--validate", "--out", dir / "none", "--steps", "3"});
     EXPECT_TRUE(ValidateRun(good).empty());
@@ -223,4 +236,40 @@ TEST(BatchProgram, ExitStatuses) {
     EXPECT_EQ(RunProgram("--steps 3 --frobnicate"), 2);
     EXPECT_EQ(RunProgram("--validate --set DistInitMode=0 --set DistFilePath=" + dir / "missing"), 2);
     EXPECT_EQ(RunProgram("--steps 3 --quiet --set DistInitMode=0 --set DistFilePath=" + dir / "missing"), 1);
+}
+
+// What the program itself prints: each line in French, the engine's messages as they are.
+TEST(BatchProgram, MessagesInFrench) {
+    ScratchDir dir;
+    const std::string out = dir / "output.txt";
+    EXPECT_EQ(RunProgram("--steps 3 --set Survival=0,4 --every=x", out), 2);
+    EXPECT_EQ(ReadFile(out),
+              "glebix-batch : --every : «x» n'est pas un nombre entier supérieur ou égal à 1\n"
+              "glebix-batch : --set : paramètre Survival : «0,4» n'est pas un nombre décimal (avec un point, comme 0.4)\n"
+              "glebix-batch : pour l'aide, tapez glebix-batch --help\n");
+
+    EXPECT_EQ(RunProgram("--validate --steps 3", out), 0);
+    EXPECT_EQ(ReadFile(out), "glebix-batch : aucun problème trouvé\n");
+    EXPECT_EQ(RunProgram("--validate --set DistInitMode=0 --set DistFilePath=" + dir / "missing", out), 2);
+    EXPECT_EQ(ReadFile(out), "glebix-batch : DistFilePath «" + dir / "missing" + "» : Fichier introuvable\n");
+
+    // Without --seed, the seed drawn from the clock, so that the run can be repeated.
+    EXPECT_EQ(RunProgram("--steps 0", out), 0);
+    const std::string seedLine = ReadFile(out);
+    const std::string seedStart = "glebix-batch : graine ", seedEnd = " (tirée de l'horloge)\n";
+    ASSERT_EQ(seedLine.rfind(seedStart, 0), 0u) << seedLine;
+    ASSERT_GT(seedLine.size(), seedStart.size() + seedEnd.size());
+    EXPECT_EQ(seedLine.substr(seedLine.size() - seedEnd.size()), seedEnd);
+    EXPECT_TRUE(ParseSeed(seedLine.substr(seedStart.size(), seedLine.size() - seedStart.size() - seedEnd.size())));
+
+    EXPECT_EQ(RunProgram("--steps 2 --seed 4 --quiet --replicates 2 --set DistInitMode=0 --set DistFilePath=" +
+                             dir / "missing",
+                         out),
+              1);
+    const auto lines = Lines(ReadFile(out));
+    EXPECT_EQ(std::set<std::string>(lines.begin(), lines.end()),
+              (std::set<std::string>{"simulation 1 : Fichier introuvable", "simulation 2 : Fichier introuvable"}));
+
+    EXPECT_EQ(RunProgram("--help", out), 0);
+    EXPECT_EQ(ReadFile(out), UsageText());
 }

@@ -1,5 +1,6 @@
 // The strict check of settings given by name.
 #include <gtest/gtest.h>
+#include <initializer_list>
 
 #include "Conversions.h"
 #include "SettingsTable.h"
@@ -69,18 +70,47 @@ TEST_P(RefusedSetting, NamesTheSettingAndTextAndChangesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Values, RefusedSetting,
-    ::testing::Values(RefuseCase{"Survival", "0,4", "\"0,4\""}, RefuseCase{"Survival", "", "\"\""},
-                      RefuseCase{"Fecundity", "2x", "\"2x\""}, RefuseCase{"EnvMean", "1e999", "out of range"},
-                      RefuseCase{"DecompactionD", "5.658 ", "\"5.658 \""},
-                      RefuseCase{"DispersalSensitivity", "0.5", "\"0.5\""},
-                      RefuseCase{"DistConstant", "$10", "\"$10\""},
-                      RefuseCase{"DistMean", "99999999999", "\"99999999999\""},
-                      RefuseCase{"ResponseShape", "3", "0 to 2"}, RefuseCase{"EnvInitMode", "-1", "0 to 2"},
-                      RefuseCase{"DistInitMode", "1.0", "0 to 4"}, RefuseCase{"DispersalFirst", "yes", "\"yes\""},
-                      RefuseCase{"ResponseOptimum", "nan", "\"nan\""}, RefuseCase{"ChartCellX", "51", "1 to 50"},
-                      RefuseCase{"ChartCellY", "0", "1 to 50"}, RefuseCase{"survival", "0.4", "unknown"},
-                      RefuseCase{"StepCount", "3", "unknown"}, RefuseCase{"EnvMean", "3\n3", "\\x0a"}),
+    ::testing::Values(RefuseCase{"Survival", "0,4", "«0,4»"}, RefuseCase{"Survival", "", "«»"},
+                      RefuseCase{"Fecundity", "2x", "«2x»"}, RefuseCase{"EnvMean", "1e999", "hors des limites"},
+                      RefuseCase{"DecompactionD", "5.658 ", "«5.658 »"},
+                      RefuseCase{"DispersalSensitivity", "0.5", "«0.5»"},
+                      RefuseCase{"DistConstant", "$10", "«$10»"},
+                      RefuseCase{"DistMean", "99999999999", "«99999999999»"},
+                      RefuseCase{"ResponseShape", "3", "de 0 à 2"}, RefuseCase{"EnvInitMode", "-1", "de 0 à 2"},
+                      RefuseCase{"DistInitMode", "1.0", "de 0 à 4"}, RefuseCase{"DispersalFirst", "yes", "«yes»"},
+                      RefuseCase{"ResponseOptimum", "nan", "«nan»"}, RefuseCase{"ChartCellX", "51", "de 1 à 50"},
+                      RefuseCase{"ChartCellY", "0", "de 1 à 50"}, RefuseCase{"survival", "0.4", "paramètre inconnu"},
+                      RefuseCase{"StepCount", "3", "paramètre inconnu"}, RefuseCase{"EnvMean", "3\n3", "\\x0a"}),
     [](const auto &info) { return std::to_string(info.index); });
+
+// One message of each kind, in full.
+TEST(SettingsTable, RefusalsInFrench) {
+    struct Case {
+        const char *name, *value, *message;
+    };
+    for (const Case &c : std::initializer_list<Case>{
+             {"Survival", "0,4", "paramètre Survival : «0,4» n'est pas un nombre décimal (avec un point, comme 0.4)"},
+             {"EnvMean", "-1e999", "paramètre EnvMean : «-1e999» est hors des limites des nombres réels"},
+             {"DistMean", "2.5", "paramètre DistMean : «2.5» n'est pas un nombre entier de -2147483648 à 2147483647"},
+             {"ChartCellY", "51", "paramètre ChartCellY : «51» n'est pas un nombre entier de 1 à 50"},
+             {"DistInitMode", "5", "paramètre DistInitMode : «5» n'est pas un numéro de mode de 0 à 4"},
+             {"EnvDynamic", "oui", "paramètre EnvDynamic : «oui» n'est pas une valeur oui/non (on/off, true/false, 1/0)"},
+             {"Survie", "0.4", "paramètre inconnu : «Survie»"}}) {
+        TSettings s;
+        EXPECT_EQ(ApplySetting(c.name, c.value, s), c.message);
+    }
+}
+
+// A long text is cut short between two characters, never inside one.
+TEST(SettingsTable, LongTextIsCutOnACharacterBoundary) {
+    std::string value = "x";
+    for (int k = 0; k < 60; ++k) value += "é";  // 2 bytes each: byte 80 is inside a character
+    TSettings s;
+    const auto problem = ApplySetting("EnvMean", value, s);
+    ASSERT_NE(problem, std::nullopt);
+    const std::string expected = "paramètre EnvMean : «x" + value.substr(1, 78) + "…» n'est pas un nombre décimal";
+    EXPECT_EQ(problem->rfind(expected, 0), 0u) << *problem;
+}
 
 TEST(SettingsTable, AcceptedTextConvertsAsTheFieldWould) {
     // The run converts the stored text with the field conversions: a strict value
