@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <time.h>
 
 #include "AfficheCase.h"
 #include "Affichage.h"
@@ -17,6 +18,16 @@
 #include "Simul.h"
 
 using namespace glebix;
+
+namespace {
+// Processor time of the whole process (all threads), less sensitive than the wall
+// clock to other work on the machine.
+double ProcessSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+}  // namespace
 
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
@@ -36,22 +47,29 @@ int main(int argc, char *argv[]) {
     QCoreApplication::processEvents();
 
     const auto windowStart = Clock::now();
+    const double windowCpuStart = ProcessSeconds();
     launcher.Button2Click();
     const std::chrono::duration<double> windowTime = Clock::now() - windowStart;
+    const double windowCpu = ProcessSeconds() - windowCpuStart;
 
     Simul engineOnly;
     engineOnly.Settings = sim.Settings;
     const auto engineStart = Clock::now();
+    const double engineCpuStart = ProcessSeconds();
     engineOnly.SetUpRun(seed);
     for (long k = 0, n = std::strtol(steps.c_str(), nullptr, 10); k < n; ++k) engineOnly.TimeStep();
     const std::chrono::duration<double> engineTime = Clock::now() - engineStart;
+    const double engineCpu = ProcessSeconds() - engineCpuStart;
 
     const bool same = std::equal(&sim.Plot.Density[0][0], &sim.Plot.Density[0][0] + CellCount,
                                  &engineOnly.Plot.Density[0][0]);
     // Printed without the locale's decimal comma.
-    std::printf("steps %s seed %u: windows %s s, engine only %s s, ratio %s, same plot: %s\n", steps.c_str(), seed,
-                FormatShortest(windowTime.count()).c_str(), FormatShortest(engineTime.count()).c_str(),
-                FormatShortest(windowTime.count() / engineTime.count()).c_str(), same ? "yes" : "NO");
+    const auto text = [](double x) { return FormatShortest(static_cast<double>(static_cast<long>(x * 1000)) / 1000); };
+    std::printf("steps %s seed %u: windows %s s (processor %s s), engine only %s s (processor %s s), ratio %s, "
+                "same plot: %s\n",
+                steps.c_str(), seed, text(windowTime.count()).c_str(), text(windowCpu).c_str(),
+                text(engineTime.count()).c_str(), text(engineCpu).c_str(),
+                text(windowTime.count() / engineTime.count()).c_str(), same ? "yes" : "NO");
     sim.ProcessMessages = nullptr;
     return same ? 0 : 1;
 }
