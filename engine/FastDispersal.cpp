@@ -71,6 +71,17 @@ int DestinationCell(int cell, std::int64_t di, std::int64_t dj) {
     return WrapIndex(cell / GridSide, di) * GridSide + WrapIndex(cell % GridSide, dj);
 }
 
+// The same for offsets within +-GridSide, without a division.
+int NearbyCell(int cell, int di, int dj) {
+    int i = cell / GridSide + di;
+    int j = cell % GridSide + dj;
+    i += i < 0 ? GridSide : 0;
+    i -= i >= GridSide ? GridSide : 0;
+    j += j < 0 ? GridSide : 0;
+    j -= j >= GridSide ? GridSide : 0;
+    return i * GridSide + j;
+}
+
 }  // namespace
 
 struct FastDispersal::Scratch {
@@ -267,8 +278,10 @@ std::uint32_t FastDispersal::RunPiece(int cell, std::uint64_t first, std::uint64
         break;
     case CellMode::Counted:
     case CellMode::Direct: {
-        const bool counted = p.Mode == CellMode::Counted;
         const int side = 2 * p.Reach + 1;
+        // Counting pays when the piece is large beside the counters to add and clear.
+        const bool counted = p.Mode == CellMode::Counted && count >= 2u * side * side;
+        const bool nearby = p.Reach < GridSide;
         const bool sortOut = p.StayFrom <= (1ull << 32);
         for (std::uint64_t done = 0; done < count;) {
             const int block = static_cast<int>(std::min<std::uint64_t>(OffsetBlock, count - done));
@@ -300,7 +313,8 @@ std::uint32_t FastDispersal::RunPiece(int cell, std::uint64_t first, std::uint64
                 if (counted) {
                     ++scratch.Counts[k & 3][(di + p.Reach) * side + dj + p.Reach];
                 } else if (di != 0 || dj != 0) {
-                    ++scratch.Delta[DestinationCell(cell, di, dj)];
+                    ++scratch.Delta[nearby ? NearbyCell(cell, static_cast<int>(di), static_cast<int>(dj))
+                                           : DestinationCell(cell, di, dj)];
                     ++moved;
                 }
             }
@@ -318,7 +332,7 @@ std::uint32_t FastDispersal::RunPiece(int cell, std::uint64_t first, std::uint64
                         lane[slot] = 0;
                     }
                     if (n == 0 || (di == 0 && dj == 0)) continue;
-                    scratch.Delta[DestinationCell(cell, di, dj)] += n;
+                    scratch.Delta[NearbyCell(cell, di, dj)] += n;
                     moved += n;
                 }
             }

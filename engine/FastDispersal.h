@@ -41,7 +41,7 @@ private:
     enum class CellMode : std::uint8_t {
         Empty,     // N <= 0: no draws
         AllStay,   // |S / CellSize| R < 1/2 for every R: nobody moves, draws only
-        Counted,   // movers counted per offset, then added per offset
+        Counted,   // movers counted per offset, then added per offset (small pieces: one by one)
         Direct,    // offsets too wide for counting: movers added one by one
         Exact,     // scale too large for the approximations: the exact expression
     };
