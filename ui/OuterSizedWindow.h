@@ -1,9 +1,9 @@
-// A top-level window placed and sized by its outer rectangle, frame included, as the
-// program's windows are specified. Qt positions a top-level window by its frame but
-// sizes it by its client area, and the frame is known only once the window system
-// has decorated the window; so the client is first given the whole outer size and is
-// shrunk by the frame once, when the frame first becomes known. Without a frame (the
-// offscreen platform, a bare X server) outer and client size are the same.
+// A top-level window placed and sized by its outer rectangle, frame included, which
+// is how the program's windows are laid out. Qt positions a top-level window by its
+// frame but sizes it by its client area, and the frame is known only once the window
+// system has decorated the window; so the client is first given the whole outer size
+// and is shrunk by the frame once, when the frame first becomes known. Without a frame
+// (an X server without a window manager) outer and client size are the same.
 #pragma once
 
 #include <QRect>
