@@ -111,6 +111,10 @@ private:
 };
 
 TEST(ReaderErrors, TooManyOpenFiles) {
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizers' own checks need descriptors (a pipe) while the error is raised.
+    GTEST_SKIP() << "not with the sanitizers: they cannot work without a free descriptor";
+#endif
     ScratchDir dir;
     const std::string path = dir.File("ok.txt", "1 1 1\n");
     Simul writer;

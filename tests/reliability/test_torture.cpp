@@ -31,7 +31,7 @@ using reliability::ScratchDir;
 // draws per individual and prove nothing more than a few thousand individuals do.
 constexpr double DispersalBudget = 250000;
 constexpr int StepsPerRun = 4;
-constexpr int RunsPerShard = 40;
+constexpr int RunsPerShard = 60;
 constexpr int Shards = 8;
 
 class SettingsDrawer {
