@@ -1,9 +1,12 @@
 # Quick start: `make run` builds and starts the program, `make test` builds and runs
 # every test. Both first install the Debian packages that are missing.
+# `make test` runs the suite in the normal build, then again under AddressSanitizer
+# and UndefinedBehaviorSanitizer (build-asan/), then each fuzz target for a bounded
+# time (build-fuzz/). The build trees are kept, so later runs rebuild only what changed.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: run test build deps-run deps-test clean
+.PHONY: run test test-plain test-sanitize fuzz long-run build deps-run deps-test clean
 
 run: deps-run
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -11,9 +14,26 @@ run: deps-run
 	./$(BUILD)/glebix
 
 test: deps-test
+	$(MAKE) --no-print-directory test-plain
+	$(MAKE) --no-print-directory test-sanitize
+	$(MAKE) --no-print-directory fuzz
+
+test-plain:
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The whole ctest suite under the sanitizers.
+test-sanitize:
+	ASAN_JOBS=$(JOBS) sh scripts/test-sanitize.sh
+
+# Every fuzz target for about twelve seconds (FUZZ_SECONDS).
+fuzz:
+	FUZZ_JOBS=$(JOBS) sh scripts/fuzz.sh
+
+# 20,000 steps against 300: the peak memory must not grow (about a minute; not in `test`).
+long-run:
+	sh scripts/long-run.sh
 
 build:
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -26,4 +46,4 @@ deps-test:
 	sh scripts/install-deps.sh test
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-asan build-fuzz build-rel
