@@ -3,6 +3,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
 #include <QtTest>
 #include <cstring>
 #include <memory>
@@ -12,6 +14,7 @@
 #include "Affichage.h"
 #include "ErrorBox.h"
 #include "Glebix1.h"
+#include "MessagePump.h"
 #include "Outputs.h"
 #include "Simul.h"
 
@@ -297,6 +300,18 @@ private slots:
         launcher->Button2->click();
         QCOMPARE(MarkerPixels(chartWindow->Picture()), 0);
         QCOMPARE(chartWindow->Picture().pixel(100, chartWindow->OuterHeight() - ChartBaseMargin) & 0xFFFFFF, 0u);
+    }
+
+    void throttledYieldHandlesEventsOnceTheIntervalHasPassed() {
+        int delivered = 0;
+        QObject receiver;
+        QTimer::singleShot(0, &receiver, [&delivered] { ++delivered; });
+        ProcessMessages();
+        QCOMPARE(delivered, 1);
+        QTimer::singleShot(0, &receiver, [&delivered] { ++delivered; });
+        QThread::msleep(2 * MessagePumpInterval.count());
+        for (int k = 0; k < 100 && delivered == 1; ++k) ProcessMessagesThrottled();
+        QCOMPARE(delivered, 2);
     }
 
     // Last: ending the program leaves the application's event loop flagged to quit.
