@@ -139,6 +139,13 @@ TEST(ApproximateOffsets, MarksExactHalves) {
         EXPECT_EQ(di[0], OffsetToRecompute) << target;
     }
     EXPECT_GE(tested, 3);
+    // So are values within the approximation's error bound of a half, on either side.
+    for (double target : {0.5, 1.5, 2.5, -0.5, -3.5}) {
+        for (double relative : {-1e-9, -1e-11, 1e-11, 1e-9}) {
+            ApproximateOffsets(states1, states2, 4, target * (1 + relative) / radius, di, dj);
+            EXPECT_EQ(di[0], OffsetToRecompute) << target << " (1 + " << relative << ")";
+        }
+    }
 }
 
 // ---- The pass against the reference -----------------------------------------
@@ -225,6 +232,7 @@ TEST(FastDispersal, MatchesTheReferenceOnRandomPlotsAndSettings) {
         {6.0, 2, 0.301, 1},  {13.58, 0, 0.301, 1}, {20.0, 1, 0.301, 1},  {40.0, 0, 0.301, -3},
         {1e4, 2, 0.301, 1},  {3e6, 0, 0.301, 1},   {-0.7, 2, 0.301, 1},  {0.5, 7, 0.301, 1},
         {1e17, 1, 0.301, 1}, {0.45, 1, 0.301, 1},  {0.1345, 0, 0.301, 1}, {1.0, 0, 0.301, 3},
+        {8.0, 0, 0.301, 1},  {10.0, 1, 0.301, -1},
     };
     const PlotKind kinds[] = {PlotKind::Few, PlotKind::Signed, PlotKind::Sparse, PlotKind::Dense, PlotKind::Crowded};
     std::mt19937 rng(20261208);
