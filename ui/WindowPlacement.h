@@ -1,5 +1,5 @@
-// Placement of the menu window and the dialogs: a fixed position and outer size,
-// showing that brings a window to the front, and closing that only hides.
+// Placement of the program's windows: a fixed position and outer size, showing that
+// brings a window to the front, and closing that only hides.
 #pragma once
 
 class QString;

@@ -17,8 +17,6 @@ add_library(glebix_dialogs STATIC
   Sauvegarde.h
   Simulation.cpp
   Simulation.h
-  WindowPlacement.cpp
-  WindowPlacement.h
   sorties.cpp
   sorties.h
 )

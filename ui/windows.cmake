@@ -11,6 +11,8 @@ add_library(glebix_windows STATIC
   MessagePump.h
   OuterSizedWindow.cpp
   OuterSizedWindow.h
+  WindowPlacement.cpp
+  WindowPlacement.h
 )
 target_include_directories(glebix_windows PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(glebix_windows PUBLIC glebix_engine Qt6::Widgets)
