@@ -19,10 +19,12 @@ namespace glebix {
 DispersalCell PrepareDispersalCell(const TPlot &plot, const RunSpecies &species, int i, int j) {
     DispersalCell cell;
     cell.N = plot.Density[i][j];
-    if (cell.N <= 0) return cell;
-    if (plot.CellSize == 0) ThrowFloatFault(MsgDivisionByZero);
+    // The capacity is worked out for every cell, empty ones too, so a capacity that
+    // does not fit ends the pass at its cell whatever the cell holds.
     const std::int64_t capacity =
         Truncate(Divide(plot.Env[i][j].Compacted, species.CompactionC + 0.00001L));  // its own guard
+    if (cell.N <= 0) return cell;
+    if (plot.CellSize == 0) ThrowFloatFault(MsgDivisionByZero);
     const std::int64_t over = static_cast<std::int64_t>(static_cast<std::uint64_t>(cell.N) + 1u -
                                                         static_cast<std::uint64_t>(capacity));
     const std::int32_t excess = Narrow32(std::max<std::int64_t>(over, 0));

@@ -2,6 +2,7 @@
 // reproduction and survival share.
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 
 #include "Conversions.h"
 #include "FloatChecks.h"
@@ -43,9 +44,11 @@ void Simul::Reproduce() {
             const long double x = Checked(Settings.Species.FecundityEnvSensitive ? n * fecundity * r : n * fecundity);
             const std::int64_t whole = Truncate(x);
             const double fraction = StoreDouble(x - whole);
-            const std::uint64_t births = static_cast<std::uint64_t>(whole) + static_cast<std::uint64_t>(DrawCount(1, fraction));
-            const std::int64_t total = static_cast<std::int64_t>(static_cast<std::uint64_t>(n) + births);
-            Plot.Density[i][j] = Narrow32(std::min<std::int64_t>(total, DensityCap));
+            const __int128 total = static_cast<__int128>(n) + whole + DrawCount(1, fraction);
+            // Capped at DensityCap; a negative expectation (negative counts or fecundity)
+            // is held at the lowest count rather than wrapping into a huge one.
+            Plot.Density[i][j] = static_cast<std::int32_t>(
+                std::clamp<__int128>(total, std::numeric_limits<std::int32_t>::min(), DensityCap));
         }
     }
 }

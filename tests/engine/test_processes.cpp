@@ -1,4 +1,5 @@
 #include <cmath>
+#include <limits>
 
 #include <gtest/gtest.h>
 
@@ -72,6 +73,11 @@ TEST(Reproduce, AddsTheWholePartAndOneMoreWithTheFractionsProbability) {
     EXPECT_EQ(s->Plot.Density[0][1], 10000);
     EXPECT_EQ(s->Plot.Density[0][2], -4 - 10);
     EXPECT_EQ(s->RandomSeed, SeedAfter(7, 2500));  // one draw per cell, empty ones too
+
+    // A very negative expectation stays at the lowest count instead of wrapping around.
+    s->Plot.Density[0][3] = std::numeric_limits<std::int32_t>::min();
+    s->Reproduce();
+    EXPECT_EQ(s->Plot.Density[0][3], std::numeric_limits<std::int32_t>::min());
 }
 
 TEST(Reproduce, BirthsFollowTheEnvironmentResponseWhenAsked) {
@@ -220,6 +226,14 @@ TEST(Disperse, OffsetsWrapOntoTheTorus) {
     EXPECT_EQ(DispersalOffset(-0.5), 0);
     EXPECT_EQ(DispersalOffset(1.5), 2);
     EXPECT_EQ(DispersalOffset(-1.5), -2);
+}
+
+TEST(Disperse, ACapacityThatDoesNotFitFaultsEvenInAnEmptyCell) {
+    auto s = MakeSimul(50);
+    s->Plot.Env[30][30].Compacted = 1e300;
+    s->Plot.Density[0][0] = 10;
+    ExpectFault([&] { s->Disperse(); }, MsgInvalidOperation);
+    EXPECT_EQ(s->Plot.Density[0][0], 10);
 }
 
 TEST(Disperse, HugeScalesStayOnTheGridOrFault) {
