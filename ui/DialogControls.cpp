@@ -9,8 +9,20 @@
 #include <QRadioButton>
 
 #include "Conversions.h"
+#include "FileChooser.h"
 
 namespace glebix {
+
+InitialFilePanel MakeInitialFilePanel(QWidget *form, std::string &path) {
+    MakeLabel(form, "Label7", QStringLiteral("Double cliquer sur un nom de fichier "), 368, 16);
+    MakeLabel(form, "Label1", QStringLiteral("pour charger un fichier contenant  "), 368, 40);
+    MakeLabel(form, "Label2", QStringLiteral("l'environement initial  "), 368, 64);
+    InitialFilePanel panel;
+    panel.Chooser = new FileChooser(form, QPoint(368, 96), QPoint(368, 128), QSize(121, 121), QPoint(496, 128),
+                                    QSize(145, 121));
+    BindPathField(panel.Edit4 = MakeEdit(form, "Edit4", 368, 256, 273), path);
+    return panel;
+}
 namespace {
 
 constexpr int FieldHeight = 21;

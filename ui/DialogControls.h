@@ -17,6 +17,8 @@ class QWidget;
 
 namespace glebix {
 
+class FileChooser;
+
 // Controls at (x, y) inside `form`, named `name` (their object name).
 QLabel *MakeLabel(QWidget *form, const char *name, const QString &text, int x, int y);
 QLineEdit *MakeEdit(QWidget *form, const char *name, int x, int y, int width);
@@ -33,6 +35,14 @@ void BindRealField(QLineEdit *edit, std::string &setting);
 void BindWholeField(QLineEdit *edit, std::string &setting);
 // A path field: the text as a local file name, never highlighted.
 void BindPathField(QLineEdit *edit, std::string &setting);
+
+// The file panel shared by the initial environment and distribution dialogs: the three
+// instruction labels, the file chooser and the path field Edit4 bound to `path`.
+struct InitialFilePanel {
+    FileChooser *Chooser;
+    QLineEdit *Edit4;
+};
+InitialFilePanel MakeInitialFilePanel(QWidget *form, std::string &path);
 
 // Background of a field whose text does not convert wholly.
 inline const QColor FallbackFieldColour{255, 221, 153};

@@ -36,13 +36,10 @@ TForm8::TForm8(Simul &simul, QWidget *parent) : QWidget(parent) {
     BindRadioButton(RadioButton3, initial.EnvInitMode, 1);
     BindRadioButton(RadioButton2, initial.EnvInitMode, 2);
 
-    MakeLabel(this, "Label7", QStringLiteral("Double cliquer sur un nom de fichier "), 368, 16);
-    MakeLabel(this, "Label1", QStringLiteral("pour charger un fichier contenant  "), 368, 40);
-    MakeLabel(this, "Label2", QStringLiteral("l'environement initial  "), 368, 64);
-    Chooser = new FileChooser(this, QPoint(368, 96), QPoint(368, 128), QSize(121, 121), QPoint(496, 128),
-                              QSize(145, 121));
+    const InitialFilePanel panel = MakeInitialFilePanel(this, initial.EnvFilePath);
+    Chooser = panel.Chooser;
+    Edit4 = panel.Edit4;
     connect(Chooser, &FileChooser::FileDblClick, this, &TForm8::FileChoice);
-    BindPathField(Edit4 = MakeEdit(this, "Edit4", 368, 256, 273), initial.EnvFilePath);
     MakeOkButton(this, 256, 296);
 }
 
