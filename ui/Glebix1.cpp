@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -13,6 +12,7 @@
 #include "Errors.h"
 #include "MessagePump.h"
 #include "Simul.h"
+#include "WindowPlacement.h"
 
 namespace glebix {
 
@@ -88,7 +88,7 @@ void TForm1::RunSimulations() {
     chartWindow_->hide();
     chartWindow_->show();
     sim.SetUpRun(Seed);
-    plotWindow_->show();
+    ShowInFront(plotWindow_);
 
     for (std::int64_t step = 1; step <= StepCount; ++step) {
         StepIndex = static_cast<std::int32_t>(step);
@@ -99,8 +99,7 @@ void TForm1::RunSimulations() {
         sim.TimeStep();
         plotWindow_->ShowStepNumber(StepIndex);
         chartWindow_->RepaintNow();
-        chartWindow_->show();
-        if (QGuiApplication::platformName() != QLatin1String("offscreen")) chartWindow_->raise();  // no stacking there
+        ShowInFront(chartWindow_);
         plotWindow_->RepaintNow();
         RepaintNow();
         if (run.ShowDensityMap) plotWindow_->DrawDensityMap();

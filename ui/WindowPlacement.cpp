@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QFont>
+#include <QGuiApplication>
 #include <QMargins>
 #include <QWidget>
 #include <QWindow>
@@ -55,10 +56,15 @@ void SetUpWindow(QWidget *window, const QString &caption, int left, int top, int
     PlaceWindow(window, left, top, width, height);
 }
 
-void ShowAndRaise(QWidget *window) {
+void ShowInFront(QWidget *window) {
     if (window->isMinimized()) window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
     window->show();
-    window->raise();
+    // The offscreen platform has no stacking and warns at every raise.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) window->raise();
+}
+
+void ShowAndRaise(QWidget *window) {
+    ShowInFront(window);
     window->activateWindow();
 }
 

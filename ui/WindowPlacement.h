@@ -17,7 +17,10 @@ void PlaceWindow(QWidget *window, int left, int top, int width, int height);
 // launcher alone ends the program).
 void SetUpWindow(QWidget *window, const QString &caption, int left, int top, int width, int height);
 
-// Shows `window` (restoring it when minimised) and brings it to the front.
+// Shows `window` (restoring it when minimised) and brings it to the front without
+// taking the keyboard focus from the window the user works in.
+void ShowInFront(QWidget *window);
+// The same, and makes it the active window.
 void ShowAndRaise(QWidget *window);
 
 }  // namespace glebix
