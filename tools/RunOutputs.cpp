@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "Conversions.h"
+#include "DensityMapImage.h"
 #include "Errors.h"
 #include "Simul.h"
 
@@ -109,23 +110,8 @@ void MakeDirectories(const std::string &path) {
 QImage RenderDensityMap(const TPlot &plot) {
     QImage image(SnapshotWidth, SnapshotHeight, QImage::Format_RGB32);
     image.fill(qRgb(SnapshotBackground.r, SnapshotBackground.g, SnapshotBackground.b));
-    const QRgb black = qRgb(0, 0, 0);
-    for (int j = 1; j <= GridSide; ++j) {
-        for (int i = 1; i <= GridSide; ++i) {
-            const Rgb c = DensityColour(plot.Density[i - 1][j - 1]);
-            const QRgb fill = qRgb(c.r, c.g, c.b);
-            const int left = MapLeft + MapCellPixels * (i - 1);
-            const int top = SnapshotMapBottom - MapCellPixels * j;
-            for (int y = top; y < top + MapCellPixels; ++y) {
-                QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-                for (int x = left; x < left + MapCellPixels; ++x) {
-                    const bool ring = x == left || y == top || x == left + MapCellPixels - 1 ||
-                                      y == top + MapCellPixels - 1;
-                    line[x] = ring ? black : fill;
-                }
-            }
-        }
-    }
+    for (int j = 1; j <= GridSide; ++j)
+        for (int i = 1; i <= GridSide; ++i) PaintDensityCell(image, i, j, plot.Density[i - 1][j - 1], SnapshotMapBottom);
     return image;
 }
 

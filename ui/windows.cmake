@@ -15,4 +15,4 @@ add_library(glebix_windows STATIC
   WindowPlacement.h
 )
 target_include_directories(glebix_windows PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(glebix_windows PUBLIC glebix_engine Qt6::Widgets)
+target_link_libraries(glebix_windows PUBLIC glebix_engine glebix_map_image Qt6::Widgets)

@@ -1,0 +1,45 @@
+#include "DensityMapImage.h"
+
+#include <algorithm>
+
+#include "Outputs.h"
+
+namespace glebix {
+
+void PaintDensityCell(QImage &image, std::int32_t i, std::int32_t j, std::int32_t n, std::int64_t bottom) {
+    const Rgb colour = DensityColour(n);
+    const std::int64_t left = MapLeft + std::int64_t{MapCellPixels} * (i - 1);
+    const std::int64_t top = bottom - std::int64_t{MapCellPixels} * j;
+    const QRgb ring = qRgb(0, 0, 0);
+    const QRgb fill = qRgb(colour.r, colour.g, colour.b);
+    constexpr int side = MapCellPixels;
+    if (left >= 0 && top >= 0 && left + side <= image.width() && top + side <= image.height()) {
+        // The whole square lies in the picture: a black ring around a 5 x 5 interior.
+        const qsizetype stride = image.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+        QRgb *row = reinterpret_cast<QRgb *>(image.bits()) + top * stride + left;
+        std::fill_n(row, side, ring);
+        for (int y = 1; y < side - 1; ++y) {
+            row += stride;
+            row[0] = ring;
+            std::fill_n(row + 1, side - 2, fill);
+            row[side - 1] = ring;
+        }
+        std::fill_n(row + stride, side, ring);
+        return;
+    }
+    // Partly or wholly outside (a window too small for the map, say): clipped pixel by pixel.
+    const std::int64_t y0 = std::max<std::int64_t>(top, 0);
+    const std::int64_t y1 = std::min<std::int64_t>(top + side, image.height());
+    const std::int64_t x0 = std::max<std::int64_t>(left, 0);
+    const std::int64_t x1 = std::min<std::int64_t>(left + side, image.width());
+    for (std::int64_t y = y0; y < y1; ++y) {
+        QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(static_cast<int>(y)));
+        const bool edgeRow = y == top || y == top + side - 1;
+        for (std::int64_t x = x0; x < x1; ++x) {
+            const bool edge = edgeRow || x == left || x == left + side - 1;
+            line[x] = edge ? ring : fill;
+        }
+    }
+}
+
+}  // namespace glebix

@@ -1,0 +1,16 @@
+// Painting of one density-map cell into an image: the plot window's map and the batch
+// tool's snapshots share it, so both show the same colours and geometry.
+#pragma once
+
+#include <QImage>
+#include <cstdint>
+
+namespace glebix {
+
+// Paints cell (i, j), each from 1 to 50, in the colour of count n into `image` (32 bits
+// per pixel): a 7 x 7 square whose outer ring is black around a 5 x 5 interior, x from
+// 30 + 7 (i - 1) and its bottom row at `bottom` - 7 (j - 1) - 1. Pixels outside the
+// image are left out.
+void PaintDensityCell(QImage &image, std::int32_t i, std::int32_t j, std::int32_t n, std::int64_t bottom);
+
+}  // namespace glebix
