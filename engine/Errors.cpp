@@ -6,9 +6,9 @@
 
 namespace glebix {
 
-void ThrowFloatFault(const char *message) { throw GlebixError(GlebixError::Kind::FloatingPoint, message); }
+void ThrowFloatFault(const char *message) { throw GlebixError(message); }
 
-void ThrowBadNumber() { throw GlebixError(GlebixError::Kind::InputOutput, MsgBadNumber); }
+void ThrowBadNumber() { throw GlebixError(MsgBadNumber); }
 
 namespace {
 
@@ -52,7 +52,7 @@ std::string IoErrorMessage(int errnum, const std::string &path) {
 }
 
 void ThrowIoError(int errnum, const std::string &path) {
-    throw GlebixError(GlebixError::Kind::InputOutput, IoErrorMessage(errnum, path));
+    throw GlebixError(IoErrorMessage(errnum, path));
 }
 
 std::string ErrorBoxText(const std::string &message) {

@@ -8,12 +8,7 @@ namespace glebix {
 
 class GlebixError : public std::runtime_error {
 public:
-    enum class Kind { InputOutput, FloatingPoint, Setting };
-    GlebixError(Kind kind, const std::string &message) : std::runtime_error(message), kind_(kind) {}
-    Kind kind() const noexcept { return kind_; }
-
-private:
-    Kind kind_;
+    explicit GlebixError(const std::string &message) : std::runtime_error(message) {}
 };
 
 // Messages of the floating-point faults.

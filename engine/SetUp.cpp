@@ -44,7 +44,7 @@ void ReadTriples(const std::string &path, Apply apply) {
         const auto j = ParseWholeToken(column);
         if (!i || !j) ThrowBadNumber();
         if (*i < 1 || *i > GridSide || *j < 1 || *j > GridSide) {
-            throw GlebixError(GlebixError::Kind::InputOutput,
+            throw GlebixError(
                               "Case hors de la parcelle dans le fichier « " + path + " » : ligne " + std::to_string(*i) +
                                   ", colonne " + std::to_string(*j) + " (les deux doivent aller de 1 à 50)");
         }
@@ -175,13 +175,13 @@ void Simul::TakeSpeciesParameters() {
     // The response curve needs a known shape, finite parameters and, for the two
     // bell shapes, a tolerance other than 0.
     if (taken.ResponseShape < 0 || taken.ResponseShape > 2) {
-        throw GlebixError(GlebixError::Kind::Setting,
+        throw GlebixError(
                           "Forme de la réponse au milieu inconnue : " + std::to_string(taken.ResponseShape) +
                               " (valeurs admises : 0, 1 ou 2)");
     }
     if (!std::isfinite(taken.ResponseOptimum) || !std::isfinite(taken.ResponseTolerance) ||
         (taken.ResponseShape != 2 && taken.ResponseTolerance == 0)) {
-        throw GlebixError(GlebixError::Kind::Setting,
+        throw GlebixError(
                           "Réponse au milieu de forme " + std::to_string(taken.ResponseShape) +
                               " : la tolérance doit être un nombre fini" +
                               (taken.ResponseShape != 2 ? " différent de 0" : ""));

@@ -61,7 +61,7 @@ SpeciesFileContents ReadSpeciesFile(const std::string &path) {
     SpeciesFileContents c;
     c.ResponseShape = static_cast<std::int32_t>(values[2]);
     if (c.ResponseShape < 0 || c.ResponseShape > 2) {
-        throw GlebixError(GlebixError::Kind::Setting, "Forme de la réponse au milieu inconnue dans le fichier : " +
+        throw GlebixError("Forme de la réponse au milieu inconnue dans le fichier : " +
                                                           std::to_string(c.ResponseShape) +
                                                           " (valeurs admises : 0, 1 ou 2)");
     }

@@ -26,7 +26,7 @@ void AppendInteger(std::string &out, std::int64_t v) {
 // The engine's message for a failed file operation, followed by the file's path: a
 // run writes several files, and the message alone would not say which one failed.
 [[noreturn]] void ThrowOutputError(int errnum, const std::string &path) {
-    throw GlebixError(GlebixError::Kind::InputOutput, IoErrorMessage(errnum, path) + " : " + path);
+    throw GlebixError(IoErrorMessage(errnum, path) + " : " + path);
 }
 
 }  // namespace
@@ -120,7 +120,7 @@ std::string DensityMapPng(const TPlot &plot) {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     if (!RenderDensityMap(plot).save(&buffer, "PNG"))
-        throw GlebixError(GlebixError::Kind::InputOutput, "Erreur E/S " + std::to_string(EIO));
+        throw GlebixError("Erreur E/S " + std::to_string(EIO));
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
