@@ -6,6 +6,21 @@
 
 namespace glebix {
 
+std::string DescribeContext(const ErrorContext &c) {
+    std::string text;
+    if (!c.Setting.empty()) text = c.Setting;
+    if (!c.Path.empty()) text += (text.empty() ? "« " : " « ") + c.Path + " »";
+    if (c.Line > 0) text += (text.empty() ? "ligne " : ", ligne ") + std::to_string(c.Line);
+    if (c.Column > 0) text += (text.empty() ? "colonne " : ", colonne ") + std::to_string(c.Column);
+    if (!c.Token.empty()) text += (text.empty() ? "« " : " : « ") + c.Token + " »";
+    return text;
+}
+
+std::string MessageWithContext(const GlebixError &error) {
+    const std::string where = DescribeContext(error.Context());
+    return where.empty() ? std::string(error.what()) : where + " : " + error.what();
+}
+
 void ThrowFloatFault(const char *message) { throw GlebixError(message); }
 
 void ThrowBadNumber() { throw GlebixError(MsgBadNumber); }

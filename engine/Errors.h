@@ -1,15 +1,41 @@
-// The one error type of the engine: it carries the French message shown to the user.
+// The one error type of the engine: it carries the French message shown to the user
+// (what()) and, besides it, where the fault lies: the setting, the file, and for a
+// file's contents the line, the column and the refused token. The message never
+// includes the context, so the windows can show it unchanged.
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace glebix {
 
+// Where an error lies; empty fields and zero positions are unknown.
+struct ErrorContext {
+    std::string Setting;    // the setting's batch name, e.g. "EnvFilePath"
+    std::string Path;       // the file concerned, as given
+    std::int64_t Line = 0;  // line of the file, from 1
+    std::int64_t Column = 0;  // column (character) of the file, from 1
+    std::string Token;      // the refused text
+};
+
 class GlebixError : public std::runtime_error {
 public:
-    explicit GlebixError(const std::string &message) : std::runtime_error(message) {}
+    explicit GlebixError(const std::string &message, ErrorContext context = {})
+        : std::runtime_error(message), context_(std::move(context)) {}
+    const ErrorContext &Context() const { return context_; }
+    ErrorContext &Context() { return context_; }
+
+private:
+    ErrorContext context_;
 };
+
+// The context in words, in the order setting « path », ligne L, colonne C : « token »;
+// empty when nothing is known. Used before the message: "<context> : <message>".
+std::string DescribeContext(const ErrorContext &context);
+// "<context> : <message>", or the message alone without context.
+std::string MessageWithContext(const GlebixError &error);
 
 // Messages of the floating-point faults.
 inline constexpr const char *MsgInvalidOperation = "Opération en virgule flottante incorrecte";

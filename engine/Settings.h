@@ -9,6 +9,22 @@
 
 namespace glebix {
 
+// Initial environment modes (the radio buttons of the initial environment dialog).
+inline constexpr std::int32_t EnvModeFile = 0;
+inline constexpr std::int32_t EnvModeRandom = 1;
+inline constexpr std::int32_t EnvModeHomogeneous = 2;
+// Initial distribution modes (the radio buttons of the initial distribution dialog).
+inline constexpr std::int32_t DistModeFile = 0;
+inline constexpr std::int32_t DistModeRandom = 1;
+inline constexpr std::int32_t DistModeHomogeneous = 2;
+inline constexpr std::int32_t DistModeLeftThird = 3;
+inline constexpr std::int32_t DistModeCentre = 4;
+// Environment response shapes (set by the species file).
+inline constexpr std::int32_t ResponseNormal = 0;
+inline constexpr std::int32_t ResponseBell = 1;
+inline constexpr std::int32_t ResponseLogistic = 2;
+inline constexpr std::int32_t ResponseShapeCount = 3;
+
 // Species dialog "Espèce" (and the species parameter file).
 struct SpeciesSettings {
     std::string Survival = "0.4";             // survival probability per step; read at set-up
@@ -17,7 +33,7 @@ struct SpeciesSettings {
     std::string CompactionC = "0.301";        // compaction per individual; read at set-up
     std::string DispersalSensitivity = "0";   // whole number, exponent of the crowding spread; set-up
     std::string DispersalSigma = "0.5";       // base spread of the displacement; read at set-up
-    std::int32_t ResponseShape = 2;           // 0 normal, 1 bell, 2 logistic; set by the species file
+    std::int32_t ResponseShape = ResponseLogistic;         // 0 normal, 1 bell, 2 logistic; set by the species file
     double ResponseOptimum = 0;               // centre (shapes 0, 1) or intercept (shape 2)
     double ResponseTolerance = 0;             // width (shapes 0, 1) or slope (shape 2)
     bool SurvivalEnvSensitive = true;         // crowding can raise mortality; live, once per cell
@@ -27,12 +43,12 @@ struct SpeciesSettings {
 
 // Initial environment dialog and initial distribution dialog.
 struct InitialSettings {
-    std::int32_t EnvInitMode = 1;        // 0 file, 1 random, 2 homogeneous
+    std::int32_t EnvInitMode = EnvModeRandom;      // 0 file, 1 random, 2 homogeneous
     std::string EnvMean = "33";          // mean compacted share of the random environment
     std::string EnvVariability = "10";   // half-width of the random environment
     std::string EnvConstant = "20";      // compacted share of the homogeneous environment
     std::string EnvFilePath;             // initial environment file, mode 0 only
-    std::int32_t DistInitMode = 4;       // 0 file, 1 random, 2 homogeneous, 3 left third, 4 centre
+    std::int32_t DistInitMode = DistModeCentre;     // 0 file, 1 random, 2 homogeneous, 3 left third, 4 centre
     std::string DistConstant = "2";      // whole number: count of the occupied cells
     std::string DistMean = "5";          // whole number: mean count of the random distribution
     std::string DistVariability = "20";  // half-width of the random distribution
