@@ -6,7 +6,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: run test test-plain test-sanitize fuzz long-run build deps-run deps-test clean
+.PHONY: run test format-check format test-plain test-sanitize fuzz long-run build deps-run deps-test clean
 
 run: deps-run
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -14,6 +14,7 @@ run: deps-run
 	./$(BUILD)/glebix
 
 test: deps-test
+	$(MAKE) --no-print-directory format-check
 	$(MAKE) --no-print-directory test-plain
 	$(MAKE) --no-print-directory test-sanitize
 	$(MAKE) --no-print-directory fuzz
@@ -22,6 +23,14 @@ test-plain:
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The C++ sources must be as clang-format writes them (.clang-format).
+FORMAT_DIRS = engine ui app tools tests bench fuzz
+format-check:
+	git ls-files $(FORMAT_DIRS) | grep -E '\.(cpp|h)$$' | xargs clang-format --dry-run -Werror
+
+format:
+	git ls-files $(FORMAT_DIRS) | grep -E '\.(cpp|h)$$' | xargs clang-format -i
 
 # The whole ctest suite under the sanitizers.
 test-sanitize:
