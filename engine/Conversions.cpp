@@ -32,7 +32,10 @@ double DecimalToDouble(std::string_view text) {
     bool significant = false, afterPoint = false;
     size_t i = 0;
     for (; i < text.size() && (IsDigit(text[i]) || text[i] == '.'); ++i) {
-        if (text[i] == '.') { afterPoint = true; continue; }
+        if (text[i] == '.') {
+            afterPoint = true;
+            continue;
+        }
         if (!significant && text[i] == '0') {
             if (afterPoint) --magnitude;
             continue;
@@ -59,10 +62,10 @@ double DecimalToDouble(std::string_view text) {
 struct RealScan {
     static constexpr std::size_t MaxDigits = 400;  // more significant digits: beyond a double
 
-    bool whole = false;        // the text is exactly one real
+    bool whole = false;  // the text is exactly one real
     bool negative = false;
-    std::string_view number;   // the unsigned number when whole
-    char digits[MaxDigits];    // significant digits read, the point ignored
+    std::string_view number;  // the unsigned number when whole
+    char digits[MaxDigits];   // significant digits read, the point ignored
     std::size_t digitCount = 0;
     bool tooManyDigits = false;
 
@@ -83,17 +86,26 @@ RealScan ScanReal(std::string_view s, size_t start) {
     const size_t numberStart = i;
     size_t digits = 0;
     bool ok = true;
-    while (i < s.size() && IsDigit(s[i])) { r.AddDigit(s[i++]); ++digits; }
+    while (i < s.size() && IsDigit(s[i])) {
+        r.AddDigit(s[i++]);
+        ++digits;
+    }
     if (i < s.size() && s[i] == '.') {
         ++i;
-        while (i < s.size() && IsDigit(s[i])) { r.AddDigit(s[i++]); ++digits; }
+        while (i < s.size() && IsDigit(s[i])) {
+            r.AddDigit(s[i++]);
+            ++digits;
+        }
     }
     if (digits == 0) ok = false;
     if (ok && i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
         ++i;
         if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
         size_t expDigits = 0;
-        while (i < s.size() && IsDigit(s[i])) { ++i; ++expDigits; }
+        while (i < s.size() && IsDigit(s[i])) {
+            ++i;
+            ++expDigits;
+        }
         if (expDigits == 0) ok = false;
     }
     r.whole = ok && i == s.size();
@@ -135,9 +147,15 @@ IntegerScan ScanInteger(std::string_view s, bool allowHex) {
     bool stopped = false;
     for (; i < s.size(); ++i) {
         int d = base == 10 ? (IsDigit(s[i]) ? s[i] - '0' : -1) : HexValue(s[i]);
-        if (d < 0) { stopped = true; break; }
+        if (d < 0) {
+            stopped = true;
+            break;
+        }
         std::uint64_t next = magnitude * base + d;
-        if (next > limit) { stopped = true; break; }
+        if (next > limit) {
+            stopped = true;
+            break;
+        }
         magnitude = next;
         ++digits;
     }

@@ -25,8 +25,8 @@ DispersalCell PrepareDispersalCell(const TPlot &plot, const RunSpecies &species,
         Truncate(Divide(plot.Env[i][j].Compacted, species.CompactionC + 0.00001L));  // its own guard
     if (cell.N <= 0) return cell;
     if (plot.CellSize == 0) ThrowFloatFault(MsgDivisionByZero);
-    const std::int64_t over = static_cast<std::int64_t>(static_cast<std::uint64_t>(cell.N) + 1u -
-                                                        static_cast<std::uint64_t>(capacity));
+    const std::int64_t over =
+        static_cast<std::int64_t>(static_cast<std::uint64_t>(cell.N) + 1u - static_cast<std::uint64_t>(capacity));
     const std::int32_t excess = Narrow32(std::max<std::int64_t>(over, 0));
     // S depends on the cell only, so it is computed once per cell.
     const double base = 1.0 + (excess + 0.00001) / (cell.N + 0.00001);
@@ -39,9 +39,7 @@ DispersalCell PrepareDispersalCell(const TPlot &plot, const RunSpecies &species,
     return cell;
 }
 
-void ThrowOffsetFault(double value) {
-    ThrowFloatFault(std::isinf(value) ? MsgOverflow : MsgInvalidOperation);
-}
+void ThrowOffsetFault(double value) { ThrowFloatFault(std::isinf(value) ? MsgOverflow : MsgInvalidOperation); }
 
 void Simul::SetDispersalThreads(int count) { dispersalThreads_ = std::max(count, 0); }
 

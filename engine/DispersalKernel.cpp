@@ -42,14 +42,11 @@ inline __attribute__((always_inline)) V4d Uniform(V4u32 states) {
 }
 
 // Nearest integer (halves to even) of |v| < 2^51, as a double.
-inline __attribute__((always_inline)) V4d RoundNearest(V4d v) {
-    return (v + Splat(0x1.8p52)) - Splat(0x1.8p52);
-}
+inline __attribute__((always_inline)) V4d RoundNearest(V4d v) { return (v + Splat(0x1.8p52)) - Splat(0x1.8p52); }
 
 // The kernel, inlined into one build per instruction set.
-inline __attribute__((always_inline)) void OffsetsOfBlock(const std::uint32_t *states1,
-                                                          const std::uint32_t *states2, int count, double scale,
-                                                          std::int32_t *di, std::int32_t *dj) {
+inline __attribute__((always_inline)) void OffsetsOfBlock(const std::uint32_t *states1, const std::uint32_t *states2,
+                                                          int count, double scale, std::int32_t *di, std::int32_t *dj) {
     for (int k = 0; k < count; k += 4) {
         const V4d u1 = Uniform(Load4(states1 + k));
         const V4d u2raw = Uniform(Load4(states2 + k));
@@ -65,15 +62,13 @@ inline __attribute__((always_inline)) void OffsetsOfBlock(const std::uint32_t *s
             phi * (Splat(1.0) +
                    p2 * (Splat(-1.0 / 6) +
                          p2 * (Splat(1.0 / 120) +
-                               p2 * (Splat(-1.0 / 5040) +
-                                     p2 * (Splat(1.0 / 362880) + p2 * Splat(-1.0 / 39916800))))));
+                               p2 * (Splat(-1.0 / 5040) + p2 * (Splat(1.0 / 362880) + p2 * Splat(-1.0 / 39916800))))));
         const V4d cosPhi =
             Splat(1.0) +
             p2 * (Splat(-0.5) +
                   p2 * (Splat(1.0 / 24) +
                         p2 * (Splat(-1.0 / 720) +
-                              p2 * (Splat(1.0 / 40320) +
-                                    p2 * (Splat(-1.0 / 3628800) + p2 * Splat(1.0 / 479001600))))));
+                              p2 * (Splat(1.0 / 40320) + p2 * (Splat(-1.0 / 3628800) + p2 * Splat(1.0 / 479001600))))));
         // Quarter q: (cos, sin) of theta is (c, s), (-s, c), (-c, -s) or (s, -c).
         const V4l odd = (q & 1u) != 0;
         const V4d c0 = odd ? sinPhi : cosPhi;
@@ -118,8 +113,8 @@ inline __attribute__((always_inline)) void OffsetsOfBlock(const std::uint32_t *s
     }
 }
 
-__attribute__((target("avx2"))) void OffsetsAvx2(const std::uint32_t *states1, const std::uint32_t *states2,
-                                                 int count, double scale, std::int32_t *di, std::int32_t *dj) {
+__attribute__((target("avx2"))) void OffsetsAvx2(const std::uint32_t *states1, const std::uint32_t *states2, int count,
+                                                 double scale, std::int32_t *di, std::int32_t *dj) {
     OffsetsOfBlock(states1, states2, count, scale, di, dj);
 }
 

@@ -66,9 +66,7 @@ std::string IoErrorMessage(int errnum, const std::string &path) {
     }
 }
 
-void ThrowIoError(int errnum, const std::string &path) {
-    throw GlebixError(IoErrorMessage(errnum, path));
-}
+void ThrowIoError(int errnum, const std::string &path) { throw GlebixError(IoErrorMessage(errnum, path)); }
 
 std::string ErrorBoxText(const std::string &message) {
     if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + ".";

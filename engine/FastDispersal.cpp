@@ -37,7 +37,7 @@ constexpr double WorthSortingOut = 0.15;
 
 // The U2 state from which an individual surely stays at this scale (see CellPlan).
 std::uint64_t StayThreshold(double scale) {
-    const double radius = 0.5 * (1 - BoundRoom) / std::fabs(scale);  // R below it stays
+    const double radius = 0.5 * (1 - BoundRoom) / std::fabs(scale);   // R below it stays
     const double u2 = std::exp(-0.5 * radius * radius) * (1 + 1e-7);  // U2 above it
     if (!(u2 < 1 - WorthSortingOut)) return (1ull << 32) + 1;
     const std::uint64_t from = static_cast<std::uint64_t>(std::ceil(u2 * 4294967296.0));
@@ -266,8 +266,7 @@ std::uint32_t FastDispersal::RunPiece(int cell, std::uint64_t first, std::uint64
                     scratch.FaultMessage = fault;
                 }
                 std::uint64_t seen = earliestFault_.load(std::memory_order_relaxed);
-                while (key < seen && !earliestFault_.compare_exchange_weak(seen, key, std::memory_order_relaxed)) {
-                }
+                while (key < seen && !earliestFault_.compare_exchange_weak(seen, key, std::memory_order_relaxed)) {}
                 ok = false;
                 return state;
             }

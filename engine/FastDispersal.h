@@ -39,11 +39,11 @@ public:
 private:
     // How a cell's individuals are handled.
     enum class CellMode : std::uint8_t {
-        Empty,     // N <= 0: no draws
-        AllStay,   // |S / CellSize| R < 1/2 for every R: nobody moves, draws only
-        Counted,   // movers counted per offset, then added per offset (small pieces: one by one)
-        Direct,    // offsets too wide for counting: movers added one by one
-        Exact,     // scale too large for the approximations: the exact expression
+        Empty,    // N <= 0: no draws
+        AllStay,  // |S / CellSize| R < 1/2 for every R: nobody moves, draws only
+        Counted,  // movers counted per offset, then added per offset (small pieces: one by one)
+        Direct,   // offsets too wide for counting: movers added one by one
+        Exact,    // scale too large for the approximations: the exact expression
     };
 
     // What a pass knows of a cell before the draws.

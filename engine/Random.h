@@ -19,8 +19,8 @@ struct RandomJump {
 // The map of `steps` generator steps, by squaring: O(log steps). The generator's
 // period is 2^32, so only the low 32 bits of `steps` matter.
 constexpr RandomJump RandomJumpOf(std::uint64_t steps) {
-    RandomJump total;                                      // identity
-    RandomJump power{RandomMultiplier, RandomIncrement};   // one step, then 2, 4, ...
+    RandomJump total;                                     // identity
+    RandomJump power{RandomMultiplier, RandomIncrement};  // one step, then 2, 4, ...
     for (std::uint64_t n = steps & 0xffffffffu; n != 0; n >>= 1) {
         if (n & 1u) {
             total.Increment = total.Increment * power.Multiplier + power.Increment;

@@ -10,8 +10,7 @@ double Simul::EnvResponse(double optimum, double tolerance, double x) const {
     const long double m = optimum, w = tolerance, c = x;
     switch (Species.ResponseShape) {
     case 0:  // normal density; 6.28318 stands for 2 pi as the model defines it
-        return StoreDouble(Exp(-Divide((m - c) * (m - c), 2 * w * w)) *
-                           Divide(1, std::sqrt(6.28318L * w * w)));
+        return StoreDouble(Exp(-Divide((m - c) * (m - c), 2 * w * w)) * Divide(1, std::sqrt(6.28318L * w * w)));
     case 1:  // bell with its peak 1 at the optimum
         return StoreDouble(Exp(-Divide((m - c) * (m - c), 2 * w * w)));
     default:  // 2, logistic; never divides by the tolerance

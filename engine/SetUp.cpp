@@ -44,9 +44,9 @@ void ReadTriples(const std::string &path, Apply apply) {
         const auto j = ParseWholeToken(column);
         if (!i || !j) ThrowBadNumber();
         if (*i < 1 || *i > GridSide || *j < 1 || *j > GridSide) {
-            throw GlebixError(
-                              "Case hors de la parcelle dans le fichier « " + path + " » : ligne " + std::to_string(*i) +
-                                  ", colonne " + std::to_string(*j) + " (les deux doivent aller de 1 à 50)");
+            throw GlebixError("Case hors de la parcelle dans le fichier « " + path + " » : ligne " +
+                              std::to_string(*i) + ", colonne " + std::to_string(*j) +
+                              " (les deux doivent aller de 1 à 50)");
         }
         apply(*i - 1, *j - 1, value);
     }
@@ -117,8 +117,7 @@ void Simul::InitialisePlot() {
                 break;
             case 1: {
                 const long double u = RandomUniform();
-                const long double x =
-                    u * 2 * distVariability + (static_cast<long double>(distMean) - distVariability);
+                const long double x = u * 2 * distVariability + (static_cast<long double>(distMean) - distVariability);
                 count = Narrow32(std::max<std::int64_t>(0, Nearest(x)));
                 break;
             }
@@ -175,16 +174,14 @@ void Simul::TakeSpeciesParameters() {
     // The response curve needs a known shape, finite parameters and, for the two
     // bell shapes, a tolerance other than 0.
     if (taken.ResponseShape < 0 || taken.ResponseShape > 2) {
-        throw GlebixError(
-                          "Forme de la réponse au milieu inconnue : " + std::to_string(taken.ResponseShape) +
-                              " (valeurs admises : 0, 1 ou 2)");
+        throw GlebixError("Forme de la réponse au milieu inconnue : " + std::to_string(taken.ResponseShape) +
+                          " (valeurs admises : 0, 1 ou 2)");
     }
     if (!std::isfinite(taken.ResponseOptimum) || !std::isfinite(taken.ResponseTolerance) ||
         (taken.ResponseShape != 2 && taken.ResponseTolerance == 0)) {
-        throw GlebixError(
-                          "Réponse au milieu de forme " + std::to_string(taken.ResponseShape) +
-                              " : la tolérance doit être un nombre fini" +
-                              (taken.ResponseShape != 2 ? " différent de 0" : ""));
+        throw GlebixError("Réponse au milieu de forme " + std::to_string(taken.ResponseShape) +
+                          " : la tolérance doit être un nombre fini" +
+                          (taken.ResponseShape != 2 ? " différent de 0" : ""));
     }
     Species = taken;
 }

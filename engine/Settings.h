@@ -27,32 +27,32 @@ inline constexpr std::int32_t ResponseShapeCount = 3;
 
 // Species dialog "Espèce" (and the species parameter file).
 struct SpeciesSettings {
-    std::string Survival = "0.4";             // survival probability per step; read at set-up
-    std::string Fecundity = "2";              // offspring per individual per step; read at set-up
-    std::string MortalityAlpha = "1";         // exponent of the crowding mortality; read at set-up
-    std::string CompactionC = "0.301";        // compaction per individual; read at set-up
-    std::string DispersalSensitivity = "0";   // whole number, exponent of the crowding spread; set-up
-    std::string DispersalSigma = "0.5";       // base spread of the displacement; read at set-up
-    std::int32_t ResponseShape = ResponseLogistic;         // 0 normal, 1 bell, 2 logistic; set by the species file
-    double ResponseOptimum = 0;               // centre (shapes 0, 1) or intercept (shape 2)
-    double ResponseTolerance = 0;             // width (shapes 0, 1) or slope (shape 2)
-    bool SurvivalEnvSensitive = true;         // crowding can raise mortality; live, once per cell
-    bool FecundityEnvSensitive = false;       // births follow the cell's response; live, once per cell
-    bool DispersalFirst = false;              // dispersal before survival; live, once per step
+    std::string Survival = "0.4";                   // survival probability per step; read at set-up
+    std::string Fecundity = "2";                    // offspring per individual per step; read at set-up
+    std::string MortalityAlpha = "1";               // exponent of the crowding mortality; read at set-up
+    std::string CompactionC = "0.301";              // compaction per individual; read at set-up
+    std::string DispersalSensitivity = "0";         // whole number, exponent of the crowding spread; set-up
+    std::string DispersalSigma = "0.5";             // base spread of the displacement; read at set-up
+    std::int32_t ResponseShape = ResponseLogistic;  // 0 normal, 1 bell, 2 logistic; set by the species file
+    double ResponseOptimum = 0;                     // centre (shapes 0, 1) or intercept (shape 2)
+    double ResponseTolerance = 0;                   // width (shapes 0, 1) or slope (shape 2)
+    bool SurvivalEnvSensitive = true;               // crowding can raise mortality; live, once per cell
+    bool FecundityEnvSensitive = false;             // births follow the cell's response; live, once per cell
+    bool DispersalFirst = false;                    // dispersal before survival; live, once per step
 };
 
 // Initial environment dialog and initial distribution dialog.
 struct InitialSettings {
-    std::int32_t EnvInitMode = EnvModeRandom;      // 0 file, 1 random, 2 homogeneous
-    std::string EnvMean = "33";          // mean compacted share of the random environment
-    std::string EnvVariability = "10";   // half-width of the random environment
-    std::string EnvConstant = "20";      // compacted share of the homogeneous environment
-    std::string EnvFilePath;             // initial environment file, mode 0 only
-    std::int32_t DistInitMode = DistModeCentre;     // 0 file, 1 random, 2 homogeneous, 3 left third, 4 centre
-    std::string DistConstant = "2";      // whole number: count of the occupied cells
-    std::string DistMean = "5";          // whole number: mean count of the random distribution
-    std::string DistVariability = "20";  // half-width of the random distribution
-    std::string DistFilePath;            // initial distribution file, mode 0 only
+    std::int32_t EnvInitMode = EnvModeRandom;    // 0 file, 1 random, 2 homogeneous
+    std::string EnvMean = "33";                  // mean compacted share of the random environment
+    std::string EnvVariability = "10";           // half-width of the random environment
+    std::string EnvConstant = "20";              // compacted share of the homogeneous environment
+    std::string EnvFilePath;                     // initial environment file, mode 0 only
+    std::int32_t DistInitMode = DistModeCentre;  // 0 file, 1 random, 2 homogeneous, 3 left third, 4 centre
+    std::string DistConstant = "2";              // whole number: count of the occupied cells
+    std::string DistMean = "5";                  // whole number: mean count of the random distribution
+    std::string DistVariability = "20";          // half-width of the random distribution
+    std::string DistFilePath;                    // initial distribution file, mode 0 only
 };
 
 // Environment dynamics, outputs and run settings.

@@ -38,12 +38,12 @@ public:
     Simul &operator=(const Simul &) = delete;
 
     // ---- State -----------------------------------------------------------------
-    TPlot Plot{};                           // the live plot; all zero before the first run
-    TSettings Settings = DefaultSettings(); // texts, flags and modes as the dialogs hold them
-    RunSpecies Species;                     // species values of the current run
-    std::int32_t ChartCellX = 0;            // chart cell taken at set-up, bounded into 1..50
+    TPlot Plot{};                            // the live plot; all zero before the first run
+    TSettings Settings = DefaultSettings();  // texts, flags and modes as the dialogs hold them
+    RunSpecies Species;                      // species values of the current run
+    std::int32_t ChartCellX = 0;             // chart cell taken at set-up, bounded into 1..50
     std::int32_t ChartCellY = 0;
-    std::uint32_t RandomSeed = 0;           // state of the program's single generator
+    std::uint32_t RandomSeed = 0;  // state of the program's single generator
 
     // Lets pending window events run; called at every yield point of the processes.
     // Does nothing by default.

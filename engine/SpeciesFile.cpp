@@ -62,8 +62,7 @@ SpeciesFileContents ReadSpeciesFile(const std::string &path) {
     c.ResponseShape = static_cast<std::int32_t>(values[2]);
     if (c.ResponseShape < 0 || c.ResponseShape > 2) {
         throw GlebixError("Forme de la réponse au milieu inconnue dans le fichier : " +
-                                                          std::to_string(c.ResponseShape) +
-                                                          " (valeurs admises : 0, 1 ou 2)");
+                          std::to_string(c.ResponseShape) + " (valeurs admises : 0, 1 ou 2)");
     }
     c.Survival = FormatFixedOneDecimal(values[0]);
     c.Fecundity = FormatFixedOneDecimal(values[1]);

@@ -19,8 +19,8 @@ void Simul::ApplySurvival() {
             const std::int32_t a = std::min(n, DensityCap);  // individuals exposed
             const std::int64_t capacity = Truncate(Divide(Plot.Env[i][j].Compacted, guardedC));
             // The + 1 makes a cell holding exactly its capacity already one over it.
-            const std::int64_t over = static_cast<std::int64_t>(static_cast<std::uint64_t>(a) + 1u -
-                                                                static_cast<std::uint64_t>(capacity));
+            const std::int64_t over =
+                static_cast<std::int64_t>(static_cast<std::uint64_t>(a) + 1u - static_cast<std::uint64_t>(capacity));
             const std::int32_t excess = Narrow32(std::max<std::int64_t>(0, over));
             long double p = baseMortality;
             if (Settings.Species.SurvivalEnvSensitive && excess > 0) {

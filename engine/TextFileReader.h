@@ -22,7 +22,10 @@ public:
     int Get() {
         if (pos_ == len_ && !Fill()) return End;
         const int c = static_cast<unsigned char>(buffer_[pos_]);
-        if (c == 26) { ended_ = true; return End; }
+        if (c == 26) {
+            ended_ = true;
+            return End;
+        }
         ++pos_;
         return c;
     }

@@ -15,10 +15,10 @@
 namespace glebix::fuzz {
 
 enum class FileOutcome {
-    Complete,    // every triple applied
-    BadNumber,   // an incomplete triple, a token too long or not a number of its kind
-    OutOfPlot,   // a row or column outside 1..50
-    Overflow,    // a real beyond the range of a double
+    Complete,   // every triple applied
+    BadNumber,  // an incomplete triple, a token too long or not a number of its kind
+    OutOfPlot,  // a row or column outside 1..50
+    Overflow,   // a real beyond the range of a double
 };
 
 // Longest token a reader accepts as a number.
@@ -29,7 +29,10 @@ inline std::vector<std::string_view> SplitTokens(const std::uint8_t *data, std::
     const char *text = reinterpret_cast<const char *>(data);
     std::size_t i = 0;
     while (i < size && data[i] != 26) {
-        if (data[i] <= 32) { ++i; continue; }
+        if (data[i] <= 32) {
+            ++i;
+            continue;
+        }
         const std::size_t start = i;
         while (i < size && data[i] > 32 && data[i] != 26) ++i;
         tokens.emplace_back(text + start, i - start);
@@ -47,13 +50,17 @@ inline bool AllDigits(std::string_view s) {
 // [+-]digits that fits in 32 bits.
 inline std::optional<std::int32_t> ModelWhole(std::string_view t) {
     bool negative = false;
-    if (!t.empty() && (t[0] == '+' || t[0] == '-')) { negative = t[0] == '-'; t.remove_prefix(1); }
+    if (!t.empty() && (t[0] == '+' || t[0] == '-')) {
+        negative = t[0] == '-';
+        t.remove_prefix(1);
+    }
     if (!AllDigits(t)) return std::nullopt;
     std::uint64_t magnitude = 0;
     auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), magnitude);
     if (ec != std::errc() || ptr != t.data() + t.size()) return std::nullopt;
     if (magnitude > (negative ? 2147483648ull : 2147483647ull)) return std::nullopt;
-    return static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude));
+    return static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(magnitude)
+                                              : static_cast<std::int64_t>(magnitude));
 }
 
 struct ModelReal {
@@ -66,12 +73,21 @@ struct ModelReal {
 inline ModelReal ModelRealToken(std::string_view t) {
     ModelReal r;
     bool negative = false;
-    if (!t.empty() && (t[0] == '+' || t[0] == '-')) { negative = t[0] == '-'; t.remove_prefix(1); }
+    if (!t.empty() && (t[0] == '+' || t[0] == '-')) {
+        negative = t[0] == '-';
+        t.remove_prefix(1);
+    }
     std::size_t i = 0, digits = 0;
-    while (i < t.size() && t[i] >= '0' && t[i] <= '9') { ++i; ++digits; }
+    while (i < t.size() && t[i] >= '0' && t[i] <= '9') {
+        ++i;
+        ++digits;
+    }
     if (i < t.size() && t[i] == '.') {
         ++i;
-        while (i < t.size() && t[i] >= '0' && t[i] <= '9') { ++i; ++digits; }
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9') {
+            ++i;
+            ++digits;
+        }
     }
     if (digits == 0) return r;
     const std::size_t mantissaEnd = i;
@@ -91,8 +107,14 @@ inline ModelReal ModelRealToken(std::string_view t) {
         long long exponent = 0, lead = 0;
         bool seen = false, afterPoint = false;
         for (std::size_t k = 0; k < mantissaEnd; ++k) {
-            if (t[k] == '.') { afterPoint = true; continue; }
-            if (!seen && t[k] == '0') { if (afterPoint) --lead; continue; }
+            if (t[k] == '.') {
+                afterPoint = true;
+                continue;
+            }
+            if (!seen && t[k] == '0') {
+                if (afterPoint) --lead;
+                continue;
+            }
             seen = true;
             if (!afterPoint) ++lead;
         }

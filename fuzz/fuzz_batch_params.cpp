@@ -27,6 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const auto reread = batch::ParseParamsText(written, "again", again);
     Require(reread.empty(), "accepted settings cannot be read back");
     for (const std::string &name : batch::SettingNames())
-        Require(batch::SettingText(name, again) == batch::SettingText(name, settings), "a setting changed on reading back");
+        Require(batch::SettingText(name, again) == batch::SettingText(name, settings),
+                "a setting changed on reading back");
     return 0;
 }

@@ -36,16 +36,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::string message;
     try {
         s.SetUpRun(7u);
-    } catch (const GlebixError &e) {
-        message = e.what();
-    }
+    } catch (const GlebixError &e) { message = e.what(); }
     switch (model) {
-    case FileOutcome::Complete: Require(message.empty(), "a valid distribution file is refused"); break;
-    case FileOutcome::BadNumber: Require(message == MsgBadNumber, "expected the numeric-input message"); break;
+    case FileOutcome::Complete:
+        Require(message.empty(), "a valid distribution file is refused");
+        break;
+    case FileOutcome::BadNumber:
+        Require(message == MsgBadNumber, "expected the numeric-input message");
+        break;
     case FileOutcome::OutOfPlot:
         Require(StartsWith(message, "Case hors de la parcelle"), "expected the out-of-plot message");
         break;
-    case FileOutcome::Overflow: Require(false, "a whole number cannot overflow"); break;
+    case FileOutcome::Overflow:
+        Require(false, "a whole number cannot overflow");
+        break;
     }
     Require(s.RandomSeed == 7u, "set-up drew random numbers");
     for (int i = 0; i < 50; ++i)

@@ -53,16 +53,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::string message;
     try {
         s.SetUpRun(20240601u);
-    } catch (const GlebixError &e) {
-        message = e.what();
-    }
+    } catch (const GlebixError &e) { message = e.what(); }
     switch (model) {
-    case FileOutcome::Complete: Require(message.empty(), "a valid environment file is refused"); break;
-    case FileOutcome::BadNumber: Require(message == MsgBadNumber, "expected the numeric-input message"); break;
+    case FileOutcome::Complete:
+        Require(message.empty(), "a valid environment file is refused");
+        break;
+    case FileOutcome::BadNumber:
+        Require(message == MsgBadNumber, "expected the numeric-input message");
+        break;
     case FileOutcome::OutOfPlot:
         Require(StartsWith(message, "Case hors de la parcelle"), "expected the out-of-plot message");
         break;
-    case FileOutcome::Overflow: Require(message == MsgOverflow, "expected the overflow message"); break;
+    case FileOutcome::Overflow:
+        Require(message == MsgOverflow, "expected the overflow message");
+        break;
     }
     for (int i = 0; i < 50; ++i)
         for (int j = 0; j < 50; ++j) {

@@ -34,7 +34,10 @@ IntegerModel ModelInteger(std::string_view t) {
     IntegerModel m;
     t = SkipSpaces(t);
     bool negative = false;
-    if (!t.empty() && (t[0] == '+' || t[0] == '-')) { negative = t[0] == '-'; t.remove_prefix(1); }
+    if (!t.empty() && (t[0] == '+' || t[0] == '-')) {
+        negative = t[0] == '-';
+        t.remove_prefix(1);
+    }
     int base = 10;
     if (!t.empty() && (t[0] == '$' || t[0] == 'x' || t[0] == 'X')) {
         base = 16;
@@ -70,7 +73,10 @@ RealModel ModelReal(std::string_view t) {
     RealModel m;
     t = SkipSpaces(t);
     bool negative = false;
-    if (!t.empty() && (t[0] == '+' || t[0] == '-')) { negative = t[0] == '-'; t.remove_prefix(1); }
+    if (!t.empty() && (t[0] == '+' || t[0] == '-')) {
+        negative = t[0] == '-';
+        t.remove_prefix(1);
+    }
     if (t.empty() || t[0] == '+' || t[0] == '-') return m;
     for (char c : t)
         if (!IsDigit(c) && c != '.' && c != 'e' && c != 'E' && c != '+' && c != '-') return m;
@@ -111,8 +117,9 @@ void CheckInteger(std::string_view text) {
     if (t.size() >= 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) return;
     std::size_t n = 0;
     while (n < t.size() && IsDigit(t[n])) ++n;
-    if (n <= 9) Require(v == (n ? static_cast<std::int32_t>(ShortDigitValue(t.substr(0, n))) : 0),
-                        "a partial integer conversion is not the value of its leading digits");
+    if (n <= 9)
+        Require(v == (n ? static_cast<std::int32_t>(ShortDigitValue(t.substr(0, n))) : 0),
+                "a partial integer conversion is not the value of its leading digits");
 }
 
 void CheckReal(std::string_view text) {
@@ -141,7 +148,8 @@ void CheckReal(std::string_view text) {
 // wholly, with the same value.
 void CheckTokens(std::string_view text) {
     if (const auto w = ParseWholeToken(text)) {
-        Require(FieldIsWholeInteger(text) && FieldToInteger(text) == *w, "ParseWholeToken disagrees with FieldToInteger");
+        Require(FieldIsWholeInteger(text) && FieldToInteger(text) == *w,
+                "ParseWholeToken disagrees with FieldToInteger");
         Require(!text.empty() && text[0] != ' ', "ParseWholeToken accepted leading spaces");
     }
     if (const auto r = ParseRealToken(text)) {

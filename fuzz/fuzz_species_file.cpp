@@ -50,8 +50,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         s.SetUpRun(1u);
         Require(std::isfinite(s.Species.Survival) && std::isfinite(s.Species.DispersalSigma),
                 "set-up took a value that is not finite");
-    } catch (const GlebixError &e) {
-        Require(e.what()[0] != '\0', "set-up ended without a message");
-    }
+    } catch (const GlebixError &e) { Require(e.what()[0] != '\0', "set-up ended without a message"); }
     return 0;
 }

@@ -63,8 +63,8 @@ namespace {
 
 // The options that take a value.
 bool TakesValue(const std::string &option) {
-    static const char *const withValue[] = {"--steps", "--seed",  "--set",        "--params",   "--species", "--out",
-                                            "--trace", "--every", "--snapshots", "--asc", "--replicates", "--jobs"};
+    static const char *const withValue[] = {"--steps", "--seed",  "--set",       "--params", "--species",    "--out",
+                                            "--trace", "--every", "--snapshots", "--asc",    "--replicates", "--jobs"};
     for (const char *o : withValue)
         if (option == o) return true;
     return false;
@@ -136,8 +136,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments) {
                 problems.push_back(option + " : le chemin est vide");
                 continue;
             }
-            (option == "--out" ? o.OutDir : option == "--trace" ? o.TracePath
-                                          : option == "--snapshots" ? o.SnapshotDir : o.AscDir) = value;
+            (option == "--out"         ? o.OutDir
+             : option == "--trace"     ? o.TracePath
+             : option == "--snapshots" ? o.SnapshotDir
+                                       : o.AscDir) = value;
         } else if (option == "--every") {
             count(1, o.Every);
         } else if (option == "--replicates") {
@@ -172,9 +174,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments) {
         o.Inputs.push_back({"species", *speciesPath});
         try {
             ApplySpeciesFile(ReadSpeciesFile(*speciesPath), o.Settings.Species);
-        } catch (const GlebixError &e) {
-            problems.push_back("--species " + *speciesPath + " : " + e.what());
-        }
+        } catch (const GlebixError &e) { problems.push_back("--species " + *speciesPath + " : " + e.what()); }
     }
     for (const std::string &path : paramsPaths) {
         o.Inputs.push_back({"params", path});

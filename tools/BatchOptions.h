@@ -20,22 +20,22 @@ struct InputFile {
 inline constexpr int MaxReplicates = 1000000;
 
 struct BatchOptions {
-    TSettings Settings;                      // defaults, then --species, --params, --set
-    std::optional<std::uint32_t> Seed;       // master seed; the clock when absent
-    std::string OutDir;                      // result file directory; empty: no result file
-    std::string TracePath;                   // per-step CSV; empty: none
-    std::string SnapshotDir;                 // PNG maps; empty: none
-    int Every = 10;                          // steps between two snapshots
-    std::string AscDir;                      // final grids; empty: none
-    int Replicates = 1;                      // number of runs
-    bool ReplicateLayout = false;            // --replicates given: outputs go into run-NNN/
-    int Jobs = 0;                            // runs at a time; 0: the number of cores
-    bool Validate = false;                   // check everything, run nothing
-    bool Quiet = false;                      // no progress line
+    TSettings Settings;                 // defaults, then --species, --params, --set
+    std::optional<std::uint32_t> Seed;  // master seed; the clock when absent
+    std::string OutDir;                 // result file directory; empty: no result file
+    std::string TracePath;              // per-step CSV; empty: none
+    std::string SnapshotDir;            // PNG maps; empty: none
+    int Every = 10;                     // steps between two snapshots
+    std::string AscDir;                 // final grids; empty: none
+    int Replicates = 1;                 // number of runs
+    bool ReplicateLayout = false;       // --replicates given: outputs go into run-NNN/
+    int Jobs = 0;                       // runs at a time; 0: the number of cores
+    bool Validate = false;              // check everything, run nothing
+    bool Quiet = false;                 // no progress line
     bool Help = false;
     bool Version = false;
-    std::vector<InputFile> Inputs;           // --params and --species files, in order given
-    std::vector<std::string> Arguments;      // the command line, for the manifest
+    std::vector<InputFile> Inputs;       // --params and --species files, in order given
+    std::vector<std::string> Arguments;  // the command line, for the manifest
 };
 
 struct ParsedCommandLine {

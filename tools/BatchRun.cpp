@@ -91,8 +91,7 @@ std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const
     j += "    \"asc\": " + output(plan.AscDir) + "\n";
     j += "  },\n";
     j += "  \"command\": [";
-    for (std::size_t k = 0; k < options.Arguments.size(); ++k)
-        j += (k ? ", " : "") + JsonString(options.Arguments[k]);
+    for (std::size_t k = 0; k < options.Arguments.size(); ++k) j += (k ? ", " : "") + JsonString(options.Arguments[k]);
     j += "]\n}\n";
     return j;
 }
@@ -138,10 +137,9 @@ RunPlan PlanRun(const BatchOptions &options, int run, std::uint32_t master) {
     plan.SnapshotDir = place(options.SnapshotDir);
     plan.AscDir = place(options.AscDir);
     if (!options.TracePath.empty()) {
-        plan.TracePath = options.ReplicateLayout
-                             ? Join(Join(ParentOf(options.TracePath), RunFolder(run)),
-                                    fs::path(options.TracePath).filename().string())
-                             : options.TracePath;
+        plan.TracePath = options.ReplicateLayout ? Join(Join(ParentOf(options.TracePath), RunFolder(run)),
+                                                        fs::path(options.TracePath).filename().string())
+                                                 : options.TracePath;
     }
     const std::string primary = PrimaryOutputDir(options);
     if (!primary.empty()) plan.ManifestPath = Join(place(primary), "manifest.json");
@@ -196,9 +194,7 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
         }
         trace.Close();
         record.Completed = true;
-    } catch (const std::exception &e) {
-        record.Message = e.what();
-    }
+    } catch (const std::exception &e) { record.Message = e.what(); }
     record.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
     if (!plan.ManifestPath.empty()) {
@@ -297,9 +293,7 @@ std::vector<std::string> ValidateRun(const BatchOptions &options) {
         simul->Settings.Initial.DistInitMode = 2;
         try {
             simul->InitialisePlot();
-        } catch (const std::exception &e) {
-            problems.push_back("EnvFilePath «" + in.EnvFilePath + "» : " + e.what());
-        }
+        } catch (const std::exception &e) { problems.push_back("EnvFilePath «" + in.EnvFilePath + "» : " + e.what()); }
     }
     if (in.DistInitMode == 0) {
         simul->Settings = options.Settings;
@@ -313,9 +307,7 @@ std::vector<std::string> ValidateRun(const BatchOptions &options) {
     simul->Settings = options.Settings;
     try {
         simul->TakeSpeciesParameters();
-    } catch (const std::exception &e) {
-        problems.push_back(std::string("valeurs de l'espèce : ") + e.what());
-    }
+    } catch (const std::exception &e) { problems.push_back(std::string("valeurs de l'espèce : ") + e.what()); }
     std::error_code ec;
     const std::pair<const char *, const std::string *> dirs[] = {
         {"--out", &options.OutDir}, {"--snapshots", &options.SnapshotDir}, {"--asc", &options.AscDir}};

@@ -27,14 +27,14 @@ std::vector<InputFileRecord> DescribeInputs(const BatchOptions &options);
 
 // Where one run writes. Paths are empty for the outputs not asked for.
 struct RunPlan {
-    int Run = 1;                 // from 1
-    std::uint32_t Seed = 0;      // the seed given to the set-up
-    std::string OutDir;          // result file directory
-    std::string TracePath;       // trace CSV
-    std::string SnapshotDir;     // PNG maps
-    std::string AscDir;          // final grids
-    std::string ManifestPath;    // manifest.json; empty when no output is asked for
-    int DispersalThreads = 0;    // threads of each dispersal pass; 0: one per processor
+    int Run = 1;               // from 1
+    std::uint32_t Seed = 0;    // the seed given to the set-up
+    std::string OutDir;        // result file directory
+    std::string TracePath;     // trace CSV
+    std::string SnapshotDir;   // PNG maps
+    std::string AscDir;        // final grids
+    std::string ManifestPath;  // manifest.json; empty when no output is asked for
+    int DispersalThreads = 0;  // threads of each dispersal pass; 0: one per processor
 };
 
 // The plan of run `run` (from 1) of a sweep with master seed `master`. With
@@ -79,8 +79,8 @@ struct BatchOutcome {
 // there are replicates); `progress` (if any) is called about five times a second from
 // the calling thread with the steps done and the steps in all.
 BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, bool seedFromClock,
-                                 const std::function<void(const std::string &)> &report,
-                                 const std::function<void(std::int64_t, std::int64_t)> &progress = {});
+                      const std::function<void(const std::string &)> &report,
+                      const std::function<void(std::int64_t, std::int64_t)> &progress = {});
 
 // Every problem that would stop or spoil a run, without running: the initial files
 // are read in full, the species values taken, the output places checked.

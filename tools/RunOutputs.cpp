@@ -111,7 +111,8 @@ QImage RenderDensityMap(const TPlot &plot) {
     QImage image(SnapshotWidth, SnapshotHeight, QImage::Format_RGB32);
     image.fill(qRgb(SnapshotBackground.r, SnapshotBackground.g, SnapshotBackground.b));
     for (int j = 1; j <= GridSide; ++j)
-        for (int i = 1; i <= GridSide; ++i) PaintDensityCell(image, i, j, plot.Density[i - 1][j - 1], SnapshotMapBottom);
+        for (int i = 1; i <= GridSide; ++i)
+            PaintDensityCell(image, i, j, plot.Density[i - 1][j - 1], SnapshotMapBottom);
     return image;
 }
 
@@ -119,8 +120,7 @@ std::string DensityMapPng(const TPlot &plot) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    if (!RenderDensityMap(plot).save(&buffer, "PNG"))
-        throw GlebixError("Erreur E/S " + std::to_string(EIO));
+    if (!RenderDensityMap(plot).save(&buffer, "PNG")) throw GlebixError("Erreur E/S " + std::to_string(EIO));
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
@@ -181,8 +181,7 @@ void AppendMeanAndDeviation(std::string &out, const std::vector<double> &values)
 }  // namespace
 
 std::string SummaryCsv(const std::vector<StepSeries> &runs) {
-    std::string out =
-        "step,runs,total_density_mean,total_density_sd,mean_compacted_mean,mean_compacted_sd\n";
+    std::string out = "step,runs,total_density_mean,total_density_sd,mean_compacted_mean,mean_compacted_sd\n";
     std::size_t longest = 0;
     for (const StepSeries &r : runs) longest = std::max(longest, r.Totals.size());
     std::vector<double> totals, compacted;
@@ -230,7 +229,10 @@ std::string JsonString(const std::string &text) {
             ++k;
         } else {
             // A well-formed UTF-8 sequence is copied; anything else becomes U+FFFD.
-            std::size_t length = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+            std::size_t length = c >= 0xC2 && c <= 0xDF   ? 2
+                                 : c >= 0xE0 && c <= 0xEF ? 3
+                                 : c >= 0xF0 && c <= 0xF4 ? 4
+                                                          : 0;
             bool valid = length != 0 && k + length <= n;
             for (std::size_t m = 1; valid && m < length; ++m) valid = (s[k + m] & 0xC0) == 0x80;
             if (valid && length == 3) {

@@ -82,8 +82,8 @@ std::string CompactedAsc(const TPlot &plot);
 // ---- Summary across replicates -----------------------------------------------
 // Per-step values of one run, step 1 first, as far as the run got.
 struct StepSeries {
-    std::vector<std::int64_t> Totals;       // the plot's total count
-    std::vector<double> MeanCompacted;      // MeanCompacted
+    std::vector<std::int64_t> Totals;   // the plot's total count
+    std::vector<double> MeanCompacted;  // MeanCompacted
 };
 // summary.csv: per step, the number of runs that reached it, then the mean and the
 // sample standard deviation (NA below two runs) of the total count and of

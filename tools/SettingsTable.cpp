@@ -69,8 +69,10 @@ const std::vector<SettingEntry> &Table() {
         FlagEntry("EnvDynamic", [](TSettings &s) { return &s.Run.EnvDynamic; }),
         TextEntry("DecompactionD", K::Real, [](TSettings &s) { return &s.Run.DecompactionD; }),
         // A chart cell outside the grid would silently be moved onto its edge.
-        TextEntry("ChartCellX", K::Whole, [](TSettings &s) { return &s.Run.ChartCellX; }, 1, 50),
-        TextEntry("ChartCellY", K::Whole, [](TSettings &s) { return &s.Run.ChartCellY; }, 1, 50),
+        TextEntry(
+            "ChartCellX", K::Whole, [](TSettings &s) { return &s.Run.ChartCellX; }, 1, 50),
+        TextEntry(
+            "ChartCellY", K::Whole, [](TSettings &s) { return &s.Run.ChartCellY; }, 1, 50),
     };
     return table;
 }

@@ -15,12 +15,12 @@ namespace glebix::batch {
 
 // How a setting's value is written and checked.
 enum class SettingKind {
-    Real,      // complete decimal real with a point ("0.4", "1e-3"), finite
-    Whole,     // complete decimal whole number that fits in 32 bits
-    Flag,      // on/off, true/false, 1/0 (any letter case)
-    Mode,      // whole number within the setting's range
-    RealValue, // complete finite real, stored as a double rather than as text
-    Path,      // any text: a file path
+    Real,       // complete decimal real with a point ("0.4", "1e-3"), finite
+    Whole,      // complete decimal whole number that fits in 32 bits
+    Flag,       // on/off, true/false, 1/0 (any letter case)
+    Mode,       // whole number within the setting's range
+    RealValue,  // complete finite real, stored as a double rather than as text
+    Path,       // any text: a file path
 };
 
 // Sets `name` to `value` in `settings` when both are acceptable. Returns the one-line

@@ -18,8 +18,8 @@ InitialFilePanel MakeInitialFilePanel(QWidget *form, std::string &path) {
     MakeLabel(form, "Label1", QStringLiteral("pour charger un fichier contenant  "), 368, 40);
     MakeLabel(form, "Label2", QStringLiteral("l'environement initial  "), 368, 64);
     InitialFilePanel panel;
-    panel.Chooser = new FileChooser(form, QPoint(368, 96), QPoint(368, 128), QSize(121, 121), QPoint(496, 128),
-                                    QSize(145, 121));
+    panel.Chooser =
+        new FileChooser(form, QPoint(368, 96), QPoint(368, 128), QSize(121, 121), QPoint(496, 128), QSize(145, 121));
     BindPathField(panel.Edit4 = MakeEdit(form, "Edit4", 368, 256, 273), path);
     return panel;
 }

@@ -18,8 +18,8 @@ TForm5::TForm5(Simul &simul, QWidget *parent) : QWidget(parent), simul_(simul) {
     SetUpWindow(this, QStringLiteral("Espèce"), 245, 129, 653, 543);
     SpeciesSettings &species = simul_.Settings.Species;
 
-    MakeLabel(this, "Label7", QStringLiteral("Double cliquer sur un nom de fichier ou saisissez directement les paramètres"),
-              40, 32);
+    MakeLabel(this, "Label7",
+              QStringLiteral("Double cliquer sur un nom de fichier ou saisissez directement les paramètres"), 40, 32);
     MakeLabel(this, "Label1", QStringLiteral("Survie"), 112, 64);
     BindRealField(Edit1 = MakeEdit(this, "Edit1", 224, 64, 97), species.Survival);
     MakeLabel(this, "Label2", QStringLiteral("Fécondité"), 96, 88);
@@ -47,8 +47,8 @@ TForm5::TForm5(Simul &simul, QWidget *parent) : QWidget(parent), simul_(simul) {
     MakeLabel(this, "Label13", QStringLiteral("Ordre des processus "), 224, 440);
     MakeLabel(this, "Label14", QStringLiteral("au cours d'un pas de temps"), 224, 456);
 
-    Chooser = new FileChooser(this, QPoint(336, 88), QPoint(336, 120), QSize(121, 201), QPoint(464, 120),
-                              QSize(161, 201));
+    Chooser =
+        new FileChooser(this, QPoint(336, 88), QPoint(336, 120), QSize(121, 201), QPoint(464, 120), QSize(161, 201));
     connect(Chooser, &FileChooser::FileDblClick, this, &TForm5::FileListBox1DblClick);
 
     MakeOkButton(this, 488, 384);

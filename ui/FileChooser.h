@@ -31,8 +31,7 @@ class FileChooser : public QObject {
 public:
     // Creates the three controls on `form`: the mount point selector at `drive`, the
     // directory list at `directories` and the file list at `files`.
-    FileChooser(QWidget *form, QPoint drive, QPoint directories, QSize directoriesSize, QPoint files,
-                QSize filesSize);
+    FileChooser(QWidget *form, QPoint drive, QPoint directories, QSize directoriesSize, QPoint files, QSize filesSize);
 
     // The directory open in the directory list, absolute, without a trailing "/"
     // except for the root.

@@ -66,9 +66,7 @@ void TForm1::Button2Click() {
     try {
         RunEnd runEnd{this};
         RunSimulations();
-    } catch (const GlebixError &error) {
-        ShowErrorBox(error.what());
-    }
+    } catch (const GlebixError &error) { ShowErrorBox(error.what()); }
 }
 
 void TForm1::Button3Click() { StopRequested = true; }

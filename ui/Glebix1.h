@@ -46,9 +46,9 @@ public:
     QPushButton *Button2;  // "Simulations"
     QPushButton *Button3;  // "Stopper les simulations"
 
-    std::int32_t StepCount = 0;   // steps of the current run, read when it starts
-    std::int32_t StepIndex = 0;   // the step being run, from 1
-    bool StopRequested = false;   // the run stops before its next step
+    std::int32_t StepCount = 0;  // steps of the current run, read when it starts
+    std::int32_t StepIndex = 0;  // the step being run, from 1
+    bool StopRequested = false;  // the run stops before its next step
     // Generator seed for the next runs; empty seeds from the clock (tests fix it).
     std::optional<std::uint32_t> Seed;
 

@@ -38,16 +38,16 @@ public:
     // The dialogs the items show; created after this window.
     void SetDialogs(const ParameterDialogs &dialogs) { dialogs_ = dialogs; }
 
-    QMenu *Espce1;                    // "Espèce"
-    QAction *Paramtres1;              // "Paramètres de base"
-    QAction *Rpartitioninitiale1;     // "Répartition initiale"
-    QMenu *Environement1;             // "Milieu physique"
-    QAction *Htrognitinitiale1;       // "Hétérogénéité initiale"
-    QAction *Dynamique1;              // "Dynamique "
-    QMenu *Sauvegarde1;               // "Sorties"
-    QAction *Affichage1;              // "Affichage"
-    QAction *Sauvegarde2;             // "Sauvegarde"
-    QAction *Simulations1;            // "Simulations", acts by itself
+    QMenu *Espce1;                 // "Espèce"
+    QAction *Paramtres1;           // "Paramètres de base"
+    QAction *Rpartitioninitiale1;  // "Répartition initiale"
+    QMenu *Environement1;          // "Milieu physique"
+    QAction *Htrognitinitiale1;    // "Hétérogénéité initiale"
+    QAction *Dynamique1;           // "Dynamique "
+    QMenu *Sauvegarde1;            // "Sorties"
+    QAction *Affichage1;           // "Affichage"
+    QAction *Sauvegarde2;          // "Sauvegarde"
+    QAction *Simulations1;         // "Simulations", acts by itself
 
 private:
     ParameterDialogs dialogs_;

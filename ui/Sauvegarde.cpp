@@ -14,8 +14,7 @@ TForm7::TForm7(Simul &simul, QWidget *parent) : QWidget(parent) {
     SetUpWindow(this, QStringLiteral("Sauvegarde"), 228, 224, 339, 349);
     RunSettings &run = simul.Settings.Run;
 
-    Chooser = new FileChooser(this, QPoint(24, 24), QPoint(24, 64), QSize(129, 121), QPoint(163, 64),
-                              QSize(145, 121));
+    Chooser = new FileChooser(this, QPoint(24, 24), QPoint(24, 64), QSize(129, 121), QPoint(163, 64), QSize(145, 121));
     connect(Chooser, &FileChooser::DirectoryDblClick, this, &TForm7::DirectoryChoice);
     connect(Chooser, &FileChooser::FileDblClick, this, &TForm7::FileChoice);
     MakeLabel(this, "Label1", QStringLiteral("Fichier de sauvegarde"), 24, 192);

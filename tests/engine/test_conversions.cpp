@@ -23,16 +23,29 @@ struct IntegerCase {
 
 TEST(FieldToInteger, ConvertsWholeTextsAndFallsBackToLeadingDigits) {
     const IntegerCase cases[] = {
-        {"300", 300, true},         {" 300", 300, true},       {"-7", -7, true},
-        {"+5", 5, true},            {"$10", 16, true},         {"x1F", 31, true},
-        {"0x1f", 31, true},         {"-$10", -16, true},       {"8.9", 8, false},
-        {"12a", 12, false},         {"12 ", 12, false},        {"-3a", 3, false},
-        {"2.5", 2, false},          {"abc", 0, false},         {"", 0, false},
-        {"0.5", 0, false},          {"2147483647", 2147483647, true},
+        {"300", 300, true},
+        {" 300", 300, true},
+        {"-7", -7, true},
+        {"+5", 5, true},
+        {"$10", 16, true},
+        {"x1F", 31, true},
+        {"0x1f", 31, true},
+        {"-$10", -16, true},
+        {"8.9", 8, false},
+        {"12a", 12, false},
+        {"12 ", 12, false},
+        {"-3a", 3, false},
+        {"2.5", 2, false},
+        {"abc", 0, false},
+        {"", 0, false},
+        {"0.5", 0, false},
+        {"2147483647", 2147483647, true},
         {"-2147483648", std::numeric_limits<std::int32_t>::min(), true},
         // A digit that would leave 32 bits does not fit.
-        {"2147483648", 214748364, false}, {"99999999999", 999999999, false},
-        {"$FFFFFFFF", -1, true},    {"\t5", 0, false},
+        {"2147483648", 214748364, false},
+        {"99999999999", 999999999, false},
+        {"$FFFFFFFF", -1, true},
+        {"\t5", 0, false},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(FieldToInteger(c.text), c.value) << '"' << c.text << '"';
@@ -48,12 +61,17 @@ struct RealCase {
 
 TEST(FieldToReal, ConvertsWholeTextsAndFallsBackToAllDigitsRead) {
     const RealCase cases[] = {
-        {"5.658", 5.658, true}, {"0.4", 0.4, true},   {" 0.4", 0.4, true},   {"-2.5e-3", -0.0025, true},
-        {"1e2", 100, true},     {"1E+2", 100, true},  {".5", 0.5, true},     {"5.", 5, true},
+        {"5.658", 5.658, true}, {"0.4", 0.4, true},
+        {" 0.4", 0.4, true},    {"-2.5e-3", -0.0025, true},
+        {"1e2", 100, true},     {"1E+2", 100, true},
+        {".5", 0.5, true},      {"5.", 5, true},
         {"0.301", 0.301, true}, {" 3.01000000000000E-0001", 0.301, true},
-        {"5,658", 5, false},    {"0,4", 0, false},    {"2,5", 2, false},     {"0.4x", 4, false},
-        {"0.4 ", 4, false},     {"1e", 1, false},     {"-3.5x", 35, false},  {"1.2.3", 12, false},
-        {"", 0, false},         {"abc", 0, false},    {".", 0, false},       {"1e5x", 1, false},
+        {"5,658", 5, false},    {"0,4", 0, false},
+        {"2,5", 2, false},      {"0.4x", 4, false},
+        {"0.4 ", 4, false},     {"1e", 1, false},
+        {"-3.5x", 35, false},   {"1.2.3", 12, false},
+        {"", 0, false},         {"abc", 0, false},
+        {".", 0, false},        {"1e5x", 1, false},
         {"1e-400", 0, true},
     };
     for (const auto &c : cases) {
@@ -101,14 +119,12 @@ TEST(RealToInteger, NearestGoesToEvenAndTruncateTowardZero) {
 }
 
 TEST(RealToInteger, ValuesThatDoNotFitAreInvalidOperations) {
-    for (long double bad : {1e19L, -1e19L, std::numeric_limits<long double>::infinity(),
-                            std::numeric_limits<long double>::quiet_NaN()}) {
+    for (long double bad :
+         {1e19L, -1e19L, std::numeric_limits<long double>::infinity(), std::numeric_limits<long double>::quiet_NaN()}) {
         try {
             Nearest(bad);
             ADD_FAILURE() << "no error for " << static_cast<double>(bad);
-        } catch (const GlebixError &e) {
-            EXPECT_STREQ(e.what(), "Opération en virgule flottante incorrecte");
-        }
+        } catch (const GlebixError &e) { EXPECT_STREQ(e.what(), "Opération en virgule flottante incorrecte"); }
         EXPECT_THROW(Truncate(bad), GlebixError);
     }
 }

@@ -112,9 +112,7 @@ TEST(ApproximateOffsets, AreExactOrMarkedForRecomputation) {
             }
         }
         // The margin is relative to the reach, so only moderate scales mark rarely.
-        if (std::fabs(scale) <= 100) {
-            EXPECT_LT(marked * 1000, total) << "scale " << scale;
-        }
+        if (std::fabs(scale) <= 100) { EXPECT_LT(marked * 1000, total) << "scale " << scale; }
     }
 }
 
@@ -175,11 +173,21 @@ void FillPlot(Simul &s, PlotKind kind, std::mt19937 &rng) {
             s.Plot.Env[i][j] = {compacted, 100 - compacted};
             std::int32_t n = 0;
             switch (kind) {
-            case PlotKind::Few: n = static_cast<std::int32_t>(rng() % 21); break;
-            case PlotKind::Signed: n = static_cast<std::int32_t>(rng() % 151) - 50; break;
-            case PlotKind::Sparse: n = rng() % 200 == 0 ? static_cast<std::int32_t>(rng() % 30001) : 0; break;
-            case PlotKind::Dense: n = static_cast<std::int32_t>(rng() % 101); break;
-            case PlotKind::Crowded: n = (i + j) % 7 == 0 && i % 8 == 0 ? static_cast<std::int32_t>(rng() % 12001) : 0; break;
+            case PlotKind::Few:
+                n = static_cast<std::int32_t>(rng() % 21);
+                break;
+            case PlotKind::Signed:
+                n = static_cast<std::int32_t>(rng() % 151) - 50;
+                break;
+            case PlotKind::Sparse:
+                n = rng() % 200 == 0 ? static_cast<std::int32_t>(rng() % 30001) : 0;
+                break;
+            case PlotKind::Dense:
+                n = static_cast<std::int32_t>(rng() % 101);
+                break;
+            case PlotKind::Crowded:
+                n = (i + j) % 7 == 0 && i % 8 == 0 ? static_cast<std::int32_t>(rng() % 12001) : 0;
+                break;
             }
             s.Plot.Density[i][j] = n;
         }
@@ -196,9 +204,7 @@ Outcome RunPass(Simul &s, bool reference) {
     Outcome o;
     try {
         reference ? s.DisperseReference() : s.Disperse();
-    } catch (const GlebixError &e) {
-        o.fault = e.what();
-    }
+    } catch (const GlebixError &e) { o.fault = e.what(); }
     o.seed = s.RandomSeed;
     std::memcpy(&o.plot, &s.Plot, sizeof o.plot);
     return o;
@@ -208,9 +214,7 @@ void ExpectSameOutcome(const Outcome &ref, const Outcome &fast, const TPlot &bef
     EXPECT_EQ(ref.fault.value_or("-"), fast.fault.value_or("-")) << what;
     EXPECT_EQ(ref.seed, fast.seed) << what;
     EXPECT_EQ(std::memcmp(ref.plot.Density, fast.plot.Density, sizeof ref.plot.Density), 0) << what;
-    if (ref.fault) {
-        EXPECT_EQ(std::memcmp(before.Density, fast.plot.Density, sizeof before.Density), 0) << what;
-    }
+    if (ref.fault) { EXPECT_EQ(std::memcmp(before.Density, fast.plot.Density, sizeof before.Density), 0) << what; }
 }
 
 // Runs `passes` passes from the same state through both, checking after each.
@@ -227,11 +231,10 @@ void CompareOn(Simul &ref, Simul &fast, int passes, const std::string &what) {
 
 TEST(FastDispersal, MatchesTheReferenceOnRandomPlotsAndSettings) {
     const PassSetting settings[] = {
-        {0.5, 0, 0.301, 1},  {0.5, 2, 0.301, 1},   {0.0, 0, 0.301, 1},   {1e-3, 1, 0.301, 1},
-        {0.3, 3, 0.05, 1},   {0.8, 0, 0.0, 1},     {1.3, -2, 1.7, 1},    {2.5, 1, 0.301, 2},
-        {6.0, 2, 0.301, 1},  {13.58, 0, 0.301, 1}, {20.0, 1, 0.301, 1},  {40.0, 0, 0.301, -3},
-        {1e4, 2, 0.301, 1},  {3e6, 0, 0.301, 1},   {-0.7, 2, 0.301, 1},  {0.5, 7, 0.301, 1},
-        {1e17, 1, 0.301, 1}, {0.45, 1, 0.301, 1},  {0.1345, 0, 0.301, 1}, {1.0, 0, 0.301, 3},
+        {0.5, 0, 0.301, 1},  {0.5, 2, 0.301, 1},   {0.0, 0, 0.301, 1},  {1e-3, 1, 0.301, 1},   {0.3, 3, 0.05, 1},
+        {0.8, 0, 0.0, 1},    {1.3, -2, 1.7, 1},    {2.5, 1, 0.301, 2},  {6.0, 2, 0.301, 1},    {13.58, 0, 0.301, 1},
+        {20.0, 1, 0.301, 1}, {40.0, 0, 0.301, -3}, {1e4, 2, 0.301, 1},  {3e6, 0, 0.301, 1},    {-0.7, 2, 0.301, 1},
+        {0.5, 7, 0.301, 1},  {1e17, 1, 0.301, 1},  {0.45, 1, 0.301, 1}, {0.1345, 0, 0.301, 1}, {1.0, 0, 0.301, 3},
         {8.0, 0, 0.301, 1},  {10.0, 1, 0.301, -1},
     };
     const PlotKind kinds[] = {PlotKind::Few, PlotKind::Signed, PlotKind::Sparse, PlotKind::Dense, PlotKind::Crowded};

@@ -25,9 +25,7 @@ void ExpectFault(const std::function<void()> &f, const char *message) {
     try {
         f();
         ADD_FAILURE() << "no error, expected " << message;
-    } catch (const GlebixError &e) {
-        EXPECT_STREQ(e.what(), message);
-    }
+    } catch (const GlebixError &e) { EXPECT_STREQ(e.what(), message); }
 }
 
 TEST(RandomUniform, FollowsTheLinearCongruentialGenerator) {
@@ -55,7 +53,10 @@ TEST(DrawCount, DrawsOncePerTrialUpTo100AndNeverBeyond) {
     s->RandomSeed = 0u - 1u;  // any state x with x * a + 1 == 0 would do; check it
     s->RandomSeed = 0;
     for (std::uint32_t x = 0;; ++x)
-        if (x * 134775813u + 1u == 0u) { s->RandomSeed = x; break; }
+        if (x * 134775813u + 1u == 0u) {
+            s->RandomSeed = x;
+            break;
+        }
     EXPECT_EQ(s->DrawCount(1, 0.0), 1);
 }
 
@@ -63,9 +64,9 @@ TEST(Reproduce, AddsTheWholePartAndOneMoreWithTheFractionsProbability) {
     auto s = MakeSimul();
     s->Settings.Species.Fecundity = "2.5";
     s->TakeSpeciesParameters();
-    s->Plot.Density[0][0] = 3;      // x = 7.5: 7 or 8 newborns
-    s->Plot.Density[0][1] = 9999;   // capped at 10000
-    s->Plot.Density[0][2] = -4;     // negative expectation: no newborn
+    s->Plot.Density[0][0] = 3;     // x = 7.5: 7 or 8 newborns
+    s->Plot.Density[0][1] = 9999;  // capped at 10000
+    s->Plot.Density[0][2] = -4;    // negative expectation: no newborn
     s->RandomSeed = 7;
     const double firstDraw = SeedAfter(7, 1) * std::ldexp(1.0, -32);
     s->Reproduce();
@@ -134,9 +135,9 @@ TEST(ApplySurvival, CrowdingRaisesMortalityAboveTheCapacity) {
     // Compacted 50 with C 0.301: capacity 166. Above 100 exposed the deaths are the
     // rounded expectation, so these cells draw nothing.
     const SurvivalCase cases[] = {
-        {200, "1", true, 80},       {1000, "1", true, 165},    {1000, "2", true, 303},
-        {12000, "1", false, 6000},  {30000, "1", false, 10000}, {150, "1", false, 60},
-        {167, "0", true, 0},  // alpha 0 makes every crowded individual die
+        {200, "1", true, 80},       {1000, "1", true, 165}, {1000, "2", true, 303}, {12000, "1", false, 6000},
+        {30000, "1", false, 10000}, {150, "1", false, 60},  {167, "0", true, 0},  // alpha 0 makes every crowded
+                                                                                  // individual die
     };
     for (const auto &c : cases) {
         auto s = MakeSimul(50);

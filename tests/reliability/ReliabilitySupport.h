@@ -89,9 +89,7 @@ template <typename Operation>
 std::string MessageOf(Operation &&operation) {
     try {
         operation();
-    } catch (const GlebixError &e) {
-        return e.what();
-    }
+    } catch (const GlebixError &e) { return e.what(); }
     return "";
 }
 
@@ -109,8 +107,12 @@ inline bool IsFloatMessage(const std::string &m) {
 // response curve that cannot be computed.
 inline bool IsSetUpMessage(const std::string &m) {
     static const std::set<std::string> exact = {
-        "Fichier introuvable",  "Nom de fichier incorrect", "Trop de fichiers ouverts",
-        "Accès au fichier refusé", "Disque plein",          MsgBadNumber,
+        "Fichier introuvable",
+        "Nom de fichier incorrect",
+        "Trop de fichiers ouverts",
+        "Accès au fichier refusé",
+        "Disque plein",
+        MsgBadNumber,
     };
     return exact.count(m) || IsFloatMessage(m) || StartsWith(m, "Erreur E/S ") ||
            StartsWith(m, "Case hors de la parcelle") || StartsWith(m, "Forme de la réponse au milieu") ||

@@ -27,9 +27,12 @@ enum class Reader { Environment, Distribution, Species };
 
 const char *ReaderName(Reader r) {
     switch (r) {
-    case Reader::Environment: return "environment file";
-    case Reader::Distribution: return "distribution file";
-    default: return "species file";
+    case Reader::Environment:
+        return "environment file";
+    case Reader::Distribution:
+        return "distribution file";
+    default:
+        return "species file";
     }
 }
 
@@ -249,10 +252,25 @@ TEST(ResultFileErrors, InjectedWriteFailures) {
         const char *message;
     };
     const std::vector<Injected> cases = {
-        {"disk full", [](int, const void *, std::size_t) -> long { errno = ENOSPC; return -1; }, "Disque plein"},
-        {"quota", [](int, const void *, std::size_t) -> long { errno = EDQUOT; return -1; }, "Disque plein"},
+        {"disk full",
+         [](int, const void *, std::size_t) -> long {
+             errno = ENOSPC;
+             return -1;
+         },
+         "Disque plein"},
+        {"quota",
+         [](int, const void *, std::size_t) -> long {
+             errno = EDQUOT;
+             return -1;
+         },
+         "Disque plein"},
         {"no progress", [](int, const void *, std::size_t) -> long { return 0; }, "Disque plein"},
-        {"device error", [](int, const void *, std::size_t) -> long { errno = EIO; return -1; }, "Erreur E/S 5"},
+        {"device error",
+         [](int, const void *, std::size_t) -> long {
+             errno = EIO;
+             return -1;
+         },
+         "Erreur E/S 5"},
     };
     for (const Injected &c : cases) {
         SCOPED_TRACE(c.cause);

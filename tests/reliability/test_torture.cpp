@@ -51,8 +51,10 @@ public:
     // Texts no field should hold, yet any may: the conversions take them all.
     std::string Garbage() {
         static const std::array<const char *, 22> texts = {
-            "", " ", "abc", "0,4", "1e", "--1", "$10", "0x7FFFFFFF", "nan", "inf", "-inf", "1e400", "-1e400",
-            "1e-400", "0.4x", "12 ", " 300", "+", ".", "1.2.3", "99999999999999999999", "\t5"};
+            "",           " ",   "abc",  "0,4",  "1e",    "--1",    "$10",
+            "0x7FFFFFFF", "nan", "inf",  "-inf", "1e400", "-1e400", "1e-400",
+            "0.4x",       "12 ", " 300", "+",    ".",     "1.2.3",  "99999999999999999999",
+            "\t5"};
         return texts[Pick(static_cast<int>(texts.size()))];
     }
 
@@ -67,7 +69,8 @@ public:
     std::string Whole(int lo, int hi, std::initializer_list<std::int64_t> extremes) {
         const int kind = Pick(40);
         if (kind == 0) return Garbage();
-        if (kind <= 8 && extremes.size()) return std::to_string(*(extremes.begin() + Pick(static_cast<int>(extremes.size()))));
+        if (kind <= 8 && extremes.size())
+            return std::to_string(*(extremes.begin() + Pick(static_cast<int>(extremes.size()))));
         return std::to_string(std::uniform_int_distribution<int>(lo, hi)(gen_));
     }
 
@@ -223,9 +226,9 @@ TEST_P(Torture, RunsCompleteOrEndWithAMessage) {
         SettingsDrawer drawer(static_cast<std::uint32_t>(shard * 100003 + run));
         Simul &s = *simul;
         s.Settings = drawer.Draw(dir, run);
-        SCOPED_TRACE("shard " + std::to_string(shard) + ", run " + std::to_string(run) + ": Survival=" +
-                     s.Settings.Species.Survival + " Fecundity=" + s.Settings.Species.Fecundity + " C=" +
-                     s.Settings.Species.CompactionC + " Sigma=" + s.Settings.Species.DispersalSigma +
+        SCOPED_TRACE("shard " + std::to_string(shard) + ", run " + std::to_string(run) +
+                     ": Survival=" + s.Settings.Species.Survival + " Fecundity=" + s.Settings.Species.Fecundity +
+                     " C=" + s.Settings.Species.CompactionC + " Sigma=" + s.Settings.Species.DispersalSigma +
                      " Sensitivity=" + s.Settings.Species.DispersalSensitivity +
                      " EnvMode=" + std::to_string(s.Settings.Initial.EnvInitMode) +
                      " DistMode=" + std::to_string(s.Settings.Initial.DistInitMode));
@@ -233,9 +236,7 @@ TEST_P(Torture, RunsCompleteOrEndWithAMessage) {
         std::string message;
         try {
             s.SetUpRun(static_cast<std::uint32_t>(run * 7919u + 1u));
-        } catch (const GlebixError &e) {
-            message = e.what();
-        } catch (const std::exception &e) {
+        } catch (const GlebixError &e) { message = e.what(); } catch (const std::exception &e) {
             FAIL() << "set-up ended with an exception that is not the program's: " << e.what();
         }
         if (!message.empty()) {
@@ -255,9 +256,7 @@ TEST_P(Torture, RunsCompleteOrEndWithAMessage) {
             CopyRunState(s, *twin);
             try {
                 s.TimeStep();
-            } catch (const GlebixError &e) {
-                message = e.what();
-            } catch (const std::exception &e) {
+            } catch (const GlebixError &e) { message = e.what(); } catch (const std::exception &e) {
                 FAIL() << "step " << step << " ended with an exception that is not the program's: " << e.what();
             }
             const std::string twinMessage = StepByProcesses(*twin);
@@ -268,9 +267,7 @@ TEST_P(Torture, RunsCompleteOrEndWithAMessage) {
             ASSERT_TRUE(SamePlot(twin->Plot, s.Plot)) << "step " << step << " differs from its definition";
             if (message.empty()) ASSERT_EQ(twin->RandomSeed, s.RandomSeed) << "step " << step;
             ExpectFinitePlot(s.Plot);
-            if (!message.empty()) {
-                EXPECT_TRUE(IsFloatMessage(message)) << message;
-            }
+            if (!message.empty()) { EXPECT_TRUE(IsFloatMessage(message)) << message; }
         }
         if (!message.empty())
             ++tally.endedByFault;

@@ -44,8 +44,9 @@ TEST(BatchOptions, EveryOptionInBothForms) {
 }
 
 TEST(BatchOptions, RefusalsAreAllCollected) {
-    const auto p = Parse({"--steps", "-1", "--seed", "12a", "--every", "0", "--replicates", "0", "--jobs", "x",
-                          "--frobnicate", "stray", "--quiet=yes", "--out", "", "--set", "Survival", "--set",
+    const auto p = Parse({"--steps",      "-1",    "--seed", "12a",    "--every",      "0",
+                          "--replicates", "0",     "--jobs", "x",      "--frobnicate", "stray",
+                          "--quiet=yes",  "--out", "",       "--set",  "Survival",     "--set",
                           "Survival=0,4", "--set", "Nope=1", "--trace"});
     const std::vector<std::string> expected = {
         "--steps : «-1» n'est pas un nombre entier supérieur ou égal à 0",
@@ -91,10 +92,10 @@ TEST(BatchOptions, SpeciesThenParamsThenSetLaterWinning) {
                           "--params", dir / "b.txt", "--set", "Fecundity=4", "--set", "Fecundity=5"});
     ASSERT_TRUE(p.Problems.empty()) << p.Problems.front();
     const SpeciesSettings &sp = p.Options.Settings.Species;
-    EXPECT_EQ(sp.Survival, "0.6");         // params over species file
-    EXPECT_EQ(sp.Fecundity, "5");          // last --set
-    EXPECT_EQ(sp.DispersalSigma, "2");     // params
-    EXPECT_EQ(sp.ResponseShape, 1);        // species file
+    EXPECT_EQ(sp.Survival, "0.6");      // params over species file
+    EXPECT_EQ(sp.Fecundity, "5");       // last --set
+    EXPECT_EQ(sp.DispersalSigma, "2");  // params
+    EXPECT_EQ(sp.ResponseShape, 1);     // species file
     EXPECT_EQ(sp.ResponseOptimum, 0.5);
     EXPECT_EQ(sp.ResponseTolerance, 2);
     EXPECT_EQ(sp.MortalityAlpha, " 9.00000000000000E-0001");

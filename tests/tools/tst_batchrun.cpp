@@ -78,9 +78,9 @@ TEST(BatchRun, SameSeedGivesIdenticalFiles) {
     ScratchDir dir;
     for (const char *name : {"a", "b"}) {
         const std::string base = dir / name;
-        const BatchOptions o = Options({"--steps", "12", "--seed", "99", "--every", "5", "--set", "DistInitMode=1",
-                                        "--out", base + "/out", "--trace", base + "/trace.csv", "--snapshots",
-                                        base + "/maps", "--asc", base + "/grids"});
+        const BatchOptions o =
+            Options({"--steps", "12", "--seed", "99", "--every", "5", "--set", "DistInitMode=1", "--out", base + "/out",
+                     "--trace", base + "/trace.csv", "--snapshots", base + "/maps", "--asc", base + "/grids"});
         EXPECT_EQ(RunBatch(o, 99, false, {}).ExitStatus, 0);
     }
     const auto files = OutputFiles(dir / "a");
@@ -161,8 +161,8 @@ TEST(BatchRun, SetUpErrorEndsEachRunWithItsMessage) {
     const BatchOutcome outcome = RunBatch(o, 1, false, [&](const std::string &m) { reported.push_back(m); });
     EXPECT_EQ(outcome.ExitStatus, 1);
     std::sort(reported.begin(), reported.end());
-    EXPECT_EQ(reported, (std::vector<std::string>{"simulation 1 : Fichier introuvable",
-                                                  "simulation 2 : Fichier introuvable"}));
+    EXPECT_EQ(reported,
+              (std::vector<std::string>{"simulation 1 : Fichier introuvable", "simulation 2 : Fichier introuvable"}));
     for (const char *run : {"run-001", "run-002"}) {
         const std::string manifest = ReadFile(dir / (std::string(run) + "/manifest.json"));
         EXPECT_NE(manifest.find("\"status\": \"error\""), std::string::npos);
@@ -195,7 +195,8 @@ TEST(BatchRun, ManifestRecordsInputFilesAndSettings) {
     const std::string manifest = ReadFile(dir / "manifest.json");
     for (const char *part :
          {"\"Survival\": \"0.35\"", "\"seed_source\": \"clock\"", "\"step_count\": 2", "\"size\": 14",
-          "\"sha256\": \"e3294d5bc3d6f7ebf4c76fdc8ae5cfc7474ac06a6b3c6e118b491e9e9918891c\"", "\"DispersalFirst\": \"off\"", "\"version\": \""})
+          "\"sha256\": \"e3294d5bc3d6f7ebf4c76fdc8ae5cfc7474ac06a6b3c6e118b491e9e9918891c\"",
+          "\"DispersalFirst\": \"off\"", "\"version\": \""})
         EXPECT_NE(manifest.find(part), std::string::npos) << part;
 }
 
@@ -243,10 +244,11 @@ TEST(BatchProgram, MessagesInFrench) {
     ScratchDir dir;
     const std::string out = dir / "output.txt";
     EXPECT_EQ(RunProgram("--steps 3 --set Survival=0,4 --every=x", out), 2);
-    EXPECT_EQ(ReadFile(out),
-              "glebix-batch : --every : «x» n'est pas un nombre entier supérieur ou égal à 1\n"
-              "glebix-batch : --set : paramètre Survival : «0,4» n'est pas un nombre décimal (avec un point, comme 0.4)\n"
-              "glebix-batch : pour l'aide, tapez glebix-batch --help\n");
+    EXPECT_EQ(
+        ReadFile(out),
+        "glebix-batch : --every : «x» n'est pas un nombre entier supérieur ou égal à 1\n"
+        "glebix-batch : --set : paramètre Survival : «0,4» n'est pas un nombre décimal (avec un point, comme 0.4)\n"
+        "glebix-batch : pour l'aide, tapez glebix-batch --help\n");
 
     EXPECT_EQ(RunProgram("--validate --steps 3", out), 0);
     EXPECT_EQ(ReadFile(out), "glebix-batch : aucun problème trouvé\n");

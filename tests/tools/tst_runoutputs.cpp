@@ -29,9 +29,9 @@ std::unique_ptr<TPlot> PatternPlot() {
 }  // namespace
 
 struct PixelCase {
-    int i, j;       // cell, from 1
-    std::int32_t n; // its count
-    Rgb colour;     // its class colour
+    int i, j;        // cell, from 1
+    std::int32_t n;  // its count
+    Rgb colour;      // its class colour
 };
 
 class SnapshotPixels : public ::testing::TestWithParam<PixelCase> {};
@@ -58,13 +58,12 @@ TEST_P(SnapshotPixels, CellHasItsClassColourInsideABlackRing) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cells, SnapshotPixels,
-    ::testing::Values(PixelCase{1, 1, 0, {255, 255, 255}}, PixelCase{1, 1, 5, {192, 192, 192}},
-                      PixelCase{50, 50, 6, {128, 128, 128}}, PixelCase{2, 49, 15, {0, 0, 255}},
-                      PixelCase{8, 8, 16, {0, 128, 0}}, PixelCase{25, 3, 100, {255, 255, 0}},
-                      PixelCase{3, 25, 101, {128, 0, 128}}, PixelCase{50, 1, 1000, {255, 0, 0}},
-                      PixelCase{1, 50, 10001, {0, 0, 0}}));
+INSTANTIATE_TEST_SUITE_P(Cells, SnapshotPixels,
+                         ::testing::Values(PixelCase{1, 1, 0, {255, 255, 255}}, PixelCase{1, 1, 5, {192, 192, 192}},
+                                           PixelCase{50, 50, 6, {128, 128, 128}}, PixelCase{2, 49, 15, {0, 0, 255}},
+                                           PixelCase{8, 8, 16, {0, 128, 0}}, PixelCase{25, 3, 100, {255, 255, 0}},
+                                           PixelCase{3, 25, 101, {128, 0, 128}}, PixelCase{50, 1, 1000, {255, 0, 0}},
+                                           PixelCase{1, 50, 10001, {0, 0, 0}}));
 
 TEST(Snapshot, GeometryOfTheWholeMap) {
     auto plot = std::make_unique<TPlot>();
@@ -96,12 +95,8 @@ void ReadAsc(const std::string &text, T (&grid)[GridSide][GridSide], T (*convert
     for (const char *expected : {"ncols", "nrows", "xllcorner", "yllcorner", "cellsize"}) {
         in >> key >> value;
         ASSERT_EQ(key, expected);
-        if (key == "ncols" || key == "nrows") {
-            ASSERT_EQ(value, "50");
-        }
-        if (key == "cellsize") {
-            ASSERT_EQ(value, "1");
-        }
+        if (key == "ncols" || key == "nrows") { ASSERT_EQ(value, "50"); }
+        if (key == "cellsize") { ASSERT_EQ(value, "1"); }
     }
     for (int r = 0; r < GridSide; ++r)
         for (int c = 0; c < GridSide; ++c) {
@@ -153,15 +148,19 @@ TEST(Summary, MeansDeviationsAndRunsThatStoppedEarly) {
               "step,runs,total_density_mean,total_density_sd,mean_compacted_mean,mean_compacted_sd\n"
               "1,3,20,10,3,2\n"
               "2,2,30,14.142135623730951,3,1.4142135623730951\n");
-    EXPECT_EQ(SummaryCsv({{{5}, {0.5}}}), "step,runs,total_density_mean,total_density_sd,mean_compacted_mean,"
-                                          "mean_compacted_sd\n1,1,5,NA,0.5,NA\n");
+    EXPECT_EQ(SummaryCsv({{{5}, {0.5}}}),
+              "step,runs,total_density_mean,total_density_sd,mean_compacted_mean,"
+              "mean_compacted_sd\n1,1,5,NA,0.5,NA\n");
 }
 
 TEST(Manifest, JsonStrings) {
     EXPECT_EQ(JsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");
     EXPECT_EQ(JsonString(std::string("\n\t\x01", 3)), "\"\\u000a\\u0009\\u0001\"");
     EXPECT_EQ(JsonString("Accès"), "\"Accès\"");
-    EXPECT_EQ(JsonString("\xff" "a\xc3"), "\"\xEF\xBF\xBD" "a\xEF\xBF\xBD\"");
+    EXPECT_EQ(JsonString("\xff"
+                         "a\xc3"),
+              "\"\xEF\xBF\xBD"
+              "a\xEF\xBF\xBD\"");
     EXPECT_EQ(JsonString("\xed\xa0\x80"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"");  // a lone surrogate
 }
 

@@ -28,14 +28,14 @@ TEST_P(AcceptedSetting, IsStoredAsItsText) {
 INSTANTIATE_TEST_SUITE_P(
     Values, AcceptedSetting,
     ::testing::Values(AcceptCase{"Survival", "0.35", "0.35"}, AcceptCase{"Fecundity", "3", "3"},
-                      AcceptCase{"CompactionC", "-2.5e-1", "-2.5e-1"},
-                      AcceptCase{"DispersalSensitivity", "-2", "-2"}, AcceptCase{"DistMean", "+5", "+5"},
-                      AcceptCase{"ResponseShape", "0", "0"}, AcceptCase{"EnvInitMode", "2", "2"},
-                      AcceptCase{"DistInitMode", "4", "4"}, AcceptCase{"ResponseOptimum", "1.50", "1.5"},
-                      AcceptCase{"ResponseTolerance", "-1e3", "-1000"}, AcceptCase{"DispersalFirst", "on", "on"},
-                      AcceptCase{"DispersalFirst", "TRUE", "on"}, AcceptCase{"SurvivalEnvSensitive", "0", "off"},
-                      AcceptCase{"EnvDynamic", "false", "off"}, AcceptCase{"FecundityEnvSensitive", "1", "on"},
-                      AcceptCase{"ChartCellX", "50", "50"}, AcceptCase{"ChartCellY", "1", "1"},
+                      AcceptCase{"CompactionC", "-2.5e-1", "-2.5e-1"}, AcceptCase{"DispersalSensitivity", "-2", "-2"},
+                      AcceptCase{"DistMean", "+5", "+5"}, AcceptCase{"ResponseShape", "0", "0"},
+                      AcceptCase{"EnvInitMode", "2", "2"}, AcceptCase{"DistInitMode", "4", "4"},
+                      AcceptCase{"ResponseOptimum", "1.50", "1.5"}, AcceptCase{"ResponseTolerance", "-1e3", "-1000"},
+                      AcceptCase{"DispersalFirst", "on", "on"}, AcceptCase{"DispersalFirst", "TRUE", "on"},
+                      AcceptCase{"SurvivalEnvSensitive", "0", "off"}, AcceptCase{"EnvDynamic", "false", "off"},
+                      AcceptCase{"FecundityEnvSensitive", "1", "on"}, AcceptCase{"ChartCellX", "50", "50"},
+                      AcceptCase{"ChartCellY", "1", "1"},
                       AcceptCase{"EnvFilePath", "dir with space/f.txt", "dir with space/f.txt"},
                       AcceptCase{"DecompactionD", "0.001", "0.001"}),
     [](const auto &info) { return std::to_string(info.index); });
@@ -73,8 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(RefuseCase{"Survival", "0,4", "«0,4»"}, RefuseCase{"Survival", "", "«»"},
                       RefuseCase{"Fecundity", "2x", "«2x»"}, RefuseCase{"EnvMean", "1e999", "hors des limites"},
                       RefuseCase{"DecompactionD", "5.658 ", "«5.658 »"},
-                      RefuseCase{"DispersalSensitivity", "0.5", "«0.5»"},
-                      RefuseCase{"DistConstant", "$10", "«$10»"},
+                      RefuseCase{"DispersalSensitivity", "0.5", "«0.5»"}, RefuseCase{"DistConstant", "$10", "«$10»"},
                       RefuseCase{"DistMean", "99999999999", "«99999999999»"},
                       RefuseCase{"ResponseShape", "3", "de 0 à 2"}, RefuseCase{"EnvInitMode", "-1", "de 0 à 2"},
                       RefuseCase{"DistInitMode", "1.0", "de 0 à 4"}, RefuseCase{"DispersalFirst", "yes", "«yes»"},
@@ -94,7 +93,8 @@ TEST(SettingsTable, RefusalsInFrench) {
              {"DistMean", "2.5", "paramètre DistMean : «2.5» n'est pas un nombre entier de -2147483648 à 2147483647"},
              {"ChartCellY", "51", "paramètre ChartCellY : «51» n'est pas un nombre entier de 1 à 50"},
              {"DistInitMode", "5", "paramètre DistInitMode : «5» n'est pas un numéro de mode de 0 à 4"},
-             {"EnvDynamic", "oui", "paramètre EnvDynamic : «oui» n'est pas une valeur oui/non (on/off, true/false, 1/0)"},
+             {"EnvDynamic", "oui",
+              "paramètre EnvDynamic : «oui» n'est pas une valeur oui/non (on/off, true/false, 1/0)"},
              {"Survie", "0.4", "paramètre inconnu : «Survie»"}}) {
         TSettings s;
         EXPECT_EQ(ApplySetting(c.name, c.value, s), c.message);

@@ -61,15 +61,16 @@ int main(int argc, char *argv[]) {
     const std::chrono::duration<double> engineTime = Clock::now() - engineStart;
     const double engineCpu = ProcessSeconds() - engineCpuStart;
 
-    const bool same = std::equal(&sim.Plot.Density[0][0], &sim.Plot.Density[0][0] + CellCount,
-                                 &engineOnly.Plot.Density[0][0]);
+    const bool same =
+        std::equal(&sim.Plot.Density[0][0], &sim.Plot.Density[0][0] + CellCount, &engineOnly.Plot.Density[0][0]);
     // Printed without the locale's decimal comma.
     const auto text = [](double x) { return FormatShortest(static_cast<double>(static_cast<long>(x * 1000)) / 1000); };
-    std::printf("steps %s seed %u: windows %s s (processor %s s), engine only %s s (processor %s s), ratio %s, "
-                "same plot: %s\n",
-                steps.c_str(), seed, text(windowTime.count()).c_str(), text(windowCpu).c_str(),
-                text(engineTime.count()).c_str(), text(engineCpu).c_str(),
-                text(windowTime.count() / engineTime.count()).c_str(), same ? "yes" : "NO");
+    std::printf(
+        "steps %s seed %u: windows %s s (processor %s s), engine only %s s (processor %s s), ratio %s, "
+        "same plot: %s\n",
+        steps.c_str(), seed, text(windowTime.count()).c_str(), text(windowCpu).c_str(),
+        text(engineTime.count()).c_str(), text(engineCpu).c_str(),
+        text(windowTime.count() / engineTime.count()).c_str(), same ? "yes" : "NO");
     sim.ProcessMessages = nullptr;
     return same ? 0 : 1;
 }

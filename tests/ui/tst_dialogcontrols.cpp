@@ -24,20 +24,34 @@ private slots:
         QTest::addColumn<bool>("whole");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("tooltip");  // empty: not highlighted
-        QTest::newRow("real") << false << "5.658" << "";
-        QTest::newRow("real with exponent") << false << "1e2" << "";
-        QTest::newRow("negative real") << false << "-0.5" << "";
-        QTest::newRow("leading blank") << false << " 3" << "";
-        QTest::newRow("decimal comma") << false << "0,4" << "Valeur utilisée : 0";
-        QTest::newRow("trailing blank") << false << "0.4 " << "Valeur utilisée : 4";
-        QTest::newRow("comma and decimals") << false << "12,5" << "Valeur utilisée : 12";
-        QTest::newRow("letters") << false << "abc" << "Valeur utilisée : 0";
-        QTest::newRow("empty real") << false << "" << "Valeur utilisée : 0";
-        QTest::newRow("whole") << true << "300" << "";
-        QTest::newRow("hexadecimal") << true << "$10" << "";
-        QTest::newRow("whole with a point") << true << "2.5" << "Valeur utilisée : 2";
-        QTest::newRow("sign dropped") << true << "-3a" << "Valeur utilisée : 3";
-        QTest::newRow("whole with a blank") << true << "12 " << "Valeur utilisée : 12";
+        QTest::newRow("real") << false << "5.658"
+                              << "";
+        QTest::newRow("real with exponent") << false << "1e2"
+                                            << "";
+        QTest::newRow("negative real") << false << "-0.5"
+                                       << "";
+        QTest::newRow("leading blank") << false << " 3"
+                                       << "";
+        QTest::newRow("decimal comma") << false << "0,4"
+                                       << "Valeur utilisée : 0";
+        QTest::newRow("trailing blank") << false << "0.4 "
+                                        << "Valeur utilisée : 4";
+        QTest::newRow("comma and decimals") << false << "12,5"
+                                            << "Valeur utilisée : 12";
+        QTest::newRow("letters") << false << "abc"
+                                 << "Valeur utilisée : 0";
+        QTest::newRow("empty real") << false << ""
+                                    << "Valeur utilisée : 0";
+        QTest::newRow("whole") << true << "300"
+                               << "";
+        QTest::newRow("hexadecimal") << true << "$10"
+                                     << "";
+        QTest::newRow("whole with a point") << true << "2.5"
+                                            << "Valeur utilisée : 2";
+        QTest::newRow("sign dropped") << true << "-3a"
+                                      << "Valeur utilisée : 3";
+        QTest::newRow("whole with a blank") << true << "12 "
+                                            << "Valeur utilisée : 12";
     }
     void valueInUse() {
         QFETCH(bool, whole);

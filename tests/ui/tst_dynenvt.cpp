@@ -22,9 +22,7 @@ private slots:
         simul.reset();
     }
 
-    void window() {
-        CheckWindow(*form, QStringLiteral("Dynamique du milieu physique"), {296, 289}, {549, 353}, false);
-    }
+    void window() { CheckWindow(*form, QStringLiteral("Dynamique du milieu physique"), {296, 289}, {549, 353}, false); }
 
     void controls_data() {
         AddControlColumns();

@@ -133,30 +133,34 @@ private slots:
         QTest::newRow("eleventh value and later lines ignored")
             << QByteArray("0.4 2 2 0 0 0.301 0 1 0 0.5 7 x\n1 1 1 bad\n") << LoadedDefaults << 2 << "";
         QTest::newRow("one decimal shown")
-            << QByteArray("0.123\t3 1 0.5 1.5 2e-1 9 -2.5 12 1.26") << QStringList{"0.1", "3.0",
-                                                                                 " 2.00000000000000E-0001",
-                                                                                 "-2.50000000000000E+0000", "12", "1.3"}
-            << 1 << "";
-        QTest::newRow("empty file") << QByteArray() << QStringList{"0.0", "0.0", " 0.00000000000000E+0000",
-                                                                   " 0.00000000000000E+0000", "0", "0.0"}
+            << QByteArray("0.123\t3 1 0.5 1.5 2e-1 9 -2.5 12 1.26")
+            << QStringList{"0.1", "3.0", " 2.00000000000000E-0001", "-2.50000000000000E+0000", "12", "1.3"} << 1 << "";
+        QTest::newRow("empty file") << QByteArray()
+                                    << QStringList{"0.0", "0.0", " 0.00000000000000E+0000", " 0.00000000000000E+0000",
+                                                   "0",   "0.0"}
                                     << 0 << "";
-        QTest::newRow("short file") << QByteArray("0.4 2\n") << QStringList{"0.4", "2.0", " 0.00000000000000E+0000",
-                                                                           " 0.00000000000000E+0000", "0", "0.0"}
+        QTest::newRow("short file") << QByteArray("0.4 2\n")
+                                    << QStringList{"0.4", "2.0", " 0.00000000000000E+0000", " 0.00000000000000E+0000",
+                                                   "0",   "0.0"}
                                     << 0 << "";
         QTest::newRow("code 26 ends the file")
-            << QByteArray("0.4 2 1 0 0 0.301 0 1 3\x1a 0.5") << QStringList{"0.4", "2.0", " 3.01000000000000E-0001",
-                                                                             " 1.00000000000000E+0000", "3", "0.0"}
-            << 1 << "";
-        QTest::newRow("control characters as blanks")
-            << QByteArray("0.4\t2\v2\f0\x01" "0\0" "0.301\x1f" "0 1 0 0.5", 27) << LoadedDefaults << 2 << "";
+            << QByteArray("0.4 2 1 0 0 0.301 0 1 3\x1a 0.5")
+            << QStringList{"0.4", "2.0", " 3.01000000000000E-0001", " 1.00000000000000E+0000", "3", "0.0"} << 1 << "";
+        QTest::newRow("control characters as blanks") << QByteArray(
+                                                             "0.4\t2\v2\f0\x01"
+                                                             "0\0"
+                                                             "0.301\x1f"
+                                                             "0 1 0 0.5",
+                                                             27)
+                                                      << LoadedDefaults << 2 << "";
         // A real is cut after 64 characters and a whole number after 32; the rest of
         // the run is the next value.
-        QTest::newRow("long real cut")
-            << QByteArray("0.4" + QByteArray(61, '0') + "2 2 0 0 0.301 0 1 0 0.5") << LoadedDefaults << 2 << "";
+        QTest::newRow("long real cut") << QByteArray("0.4" + QByteArray(61, '0') + "2 2 0 0 0.301 0 1 0 0.5")
+                                       << LoadedDefaults << 2 << "";
         QTest::newRow("long whole number cut")
             << QByteArray("0.4 2 " + QByteArray(32, '0') + "1 0 0.301 0 1 0 0.5") << LoadedDefaults << 0 << "";
-        QTest::newRow("2.0 as the shape") << QByteArray("0.4 2 2.0 0 0 0.301 0 1 0 0.5") << QStringList() << -1
-                                          << "Saisie numérique incorrecte.";
+        QTest::newRow("2.0 as the shape")
+            << QByteArray("0.4 2 2.0 0 0 0.301 0 1 0 0.5") << QStringList() << -1 << "Saisie numérique incorrecte.";
         QTest::newRow("decimal comma") << QByteArray("0,4 2 2 0 0 0.301 0 1 0 0.5") << QStringList() << -1
                                        << "Saisie numérique incorrecte.";
         QTest::newRow("shape outside 0 to 2")

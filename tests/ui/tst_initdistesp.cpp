@@ -70,8 +70,9 @@ private slots:
     void radioButtonsSetTheMode() {
         QFETCH(QString, clicks);
         QFETCH(int, mode);
-        QRadioButton *byNumber[] = {nullptr, form->RadioButton1, form->RadioButton2, form->RadioButton3,
-                                    form->RadioButton4, form->RadioButton5};
+        QRadioButton *byNumber[] = {
+            nullptr,           form->RadioButton1, form->RadioButton2, form->RadioButton3, form->RadioButton4,
+            form->RadioButton5};
         for (QChar c : clicks) byNumber[c.digitValue()]->click();
         QCOMPARE(simul->Settings.Initial.DistInitMode, mode);
     }

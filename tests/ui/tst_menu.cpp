@@ -69,14 +69,20 @@ private slots:
     void itemsShowTheirDialog_data() {
         QTest::addColumn<QString>("item");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("Paramtres1") << "Paramtres1" << "Espèce";
+        QTest::newRow("Paramtres1") << "Paramtres1"
+                                    << "Espèce";
         QTest::newRow("Rpartitioninitiale1") << "Rpartitioninitiale1"
                                              << "Initialisation de la distirbution de la faune";
-        QTest::newRow("Htrognitinitiale1") << "Htrognitinitiale1" << "Intitilisation du milieu physique";
-        QTest::newRow("Dynamique1") << "Dynamique1" << "Dynamique du milieu physique";
-        QTest::newRow("Affichage1") << "Affichage1" << "Sorties";
-        QTest::newRow("Sauvegarde2") << "Sauvegarde2" << "Sauvegarde";
-        QTest::newRow("Simulations1") << "Simulations1" << "Paramètres de la simulation";
+        QTest::newRow("Htrognitinitiale1") << "Htrognitinitiale1"
+                                           << "Intitilisation du milieu physique";
+        QTest::newRow("Dynamique1") << "Dynamique1"
+                                    << "Dynamique du milieu physique";
+        QTest::newRow("Affichage1") << "Affichage1"
+                                    << "Sorties";
+        QTest::newRow("Sauvegarde2") << "Sauvegarde2"
+                                     << "Sauvegarde";
+        QTest::newRow("Simulations1") << "Simulations1"
+                                      << "Paramètres de la simulation";
     }
     void itemsShowTheirDialog() {
         QFETCH(QString, item);

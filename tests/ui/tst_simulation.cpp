@@ -23,9 +23,7 @@ private slots:
         simul.reset();
     }
 
-    void window() {
-        CheckWindow(*form, QStringLiteral("Paramètres de la simulation"), {274, 225}, {547, 260}, false);
-    }
+    void window() { CheckWindow(*form, QStringLiteral("Paramètres de la simulation"), {274, 225}, {547, 260}, false); }
 
     void controls_data() {
         AddControlColumns();

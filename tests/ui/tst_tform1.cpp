@@ -76,8 +76,8 @@ class TestTForm1 : public QObject {
         TheSimul().ProcessMessages = [this, atYield] {
             const int step = launcher->StepIndex;
             if (seen.empty() || seen.back().step != step)
-                seen.push_back({step, launcher->Edit1->text(), launcher->Button2->isEnabled(),
-                                launcher->Button3->isEnabled()});
+                seen.push_back(
+                    {step, launcher->Edit1->text(), launcher->Button2->isEnabled(), launcher->Button3->isEnabled()});
             if (atYield) atYield(step);
         };
     }

@@ -74,15 +74,24 @@ private slots:
             int count;
             QColor colour;
         } rows[] = {
-            {"0 white", 0, QColor(255, 255, 255)},     {"1 silver", 1, QColor(192, 192, 192)},
-            {"5 silver", 5, QColor(192, 192, 192)},    {"6 gray", 6, QColor(128, 128, 128)},
-            {"10 gray", 10, QColor(128, 128, 128)},    {"11 blue", 11, QColor(0, 0, 255)},
-            {"15 blue", 15, QColor(0, 0, 255)},        {"16 green", 16, QColor(0, 128, 0)},
-            {"20 green", 20, QColor(0, 128, 0)},       {"21 yellow", 21, QColor(255, 255, 0)},
-            {"100 yellow", 100, QColor(255, 255, 0)},  {"101 purple", 101, QColor(128, 0, 128)},
-            {"500 purple", 500, QColor(128, 0, 128)},  {"501 red", 501, QColor(255, 0, 0)},
-            {"1000 red", 1000, QColor(255, 0, 0)},     {"1001 black", 1001, QColor(0, 0, 0)},
-            {"10000 black", 10000, QColor(0, 0, 0)},   {"above cap black", 25000000, QColor(0, 0, 0)},
+            {"0 white", 0, QColor(255, 255, 255)},
+            {"1 silver", 1, QColor(192, 192, 192)},
+            {"5 silver", 5, QColor(192, 192, 192)},
+            {"6 gray", 6, QColor(128, 128, 128)},
+            {"10 gray", 10, QColor(128, 128, 128)},
+            {"11 blue", 11, QColor(0, 0, 255)},
+            {"15 blue", 15, QColor(0, 0, 255)},
+            {"16 green", 16, QColor(0, 128, 0)},
+            {"20 green", 20, QColor(0, 128, 0)},
+            {"21 yellow", 21, QColor(255, 255, 0)},
+            {"100 yellow", 100, QColor(255, 255, 0)},
+            {"101 purple", 101, QColor(128, 0, 128)},
+            {"500 purple", 500, QColor(128, 0, 128)},
+            {"501 red", 501, QColor(255, 0, 0)},
+            {"1000 red", 1000, QColor(255, 0, 0)},
+            {"1001 black", 1001, QColor(0, 0, 0)},
+            {"10000 black", 10000, QColor(0, 0, 0)},
+            {"above cap black", 25000000, QColor(0, 0, 0)},
             {"negative fuchsia", -1, QColor(255, 0, 255)},
         };
         for (const auto &row : rows) QTest::newRow(row.name) << row.count << row.colour;
