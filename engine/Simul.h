@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "AsciiGrid.h"
 #include "Plot.h"
 #include "Settings.h"
 
@@ -44,6 +45,9 @@ public:
     std::int32_t ChartCellX = 0;             // chart cell taken at set-up, bounded into 1..50
     std::int32_t ChartCellY = 0;
     std::uint32_t RandomSeed = 0;  // state of the program's single generator
+    // Where the initial environment grid (else the distribution grid) lay; empty when
+    // neither initial file was a grid. Set at set-up.
+    std::optional<GridPlacement> InputGridPlacement;
 
     // Lets pending window events run; called at every yield point of the processes.
     // Does nothing by default.

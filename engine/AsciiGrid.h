@@ -1,0 +1,38 @@
+// ESRI ASCII grids as initial files. A grid is recognised by its first token, "ncols"
+// in any letter case. Its header names, in any order and letter case, ncols and nrows
+// (both 50), xllcorner or xllcenter, yllcorner or yllcenter, cellsize and optionally
+// nodata_value; then come the 2500 values. The first value line is the map's top line
+// (column index 50), and along a line the row index runs from 1 to 50: the layout the
+// batch tool's grids are written in, so a written grid reads back as the same plot.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace glebix {
+
+// Where a grid lies in a GIS. It does not change the model; it is passed on to the
+// grids written from a run that started from one.
+struct GridPlacement {
+    double XllCorner = 0;
+    double YllCorner = 0;
+    double CellSize = 1;
+};
+
+// True when the first token of `bytes` is "ncols" in any letter case.
+bool IsAsciiGrid(std::string_view bytes);
+
+// Receives cell (i, j), each from 0, and its value token. It raises GlebixError for a
+// value it refuses; the reader adds the value's line, column and token.
+using GridCellFunction = std::function<void(int i, int j, std::string_view token)>;
+
+// Reads a grid from `bytes` (the file `path`) and hands every value other than the
+// nodata value to `apply`. Raises GlebixError for a bad header, a grid of another
+// size, or too few or too many values.
+GridPlacement ReadAsciiGrid(std::string_view bytes, const std::string &path, const GridCellFunction &apply);
+
+// The header of a written grid: ncols, nrows, xllcorner, yllcorner, cellsize.
+std::string AsciiGridHeader(const GridPlacement &placement);
+
+}  // namespace glebix

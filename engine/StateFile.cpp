@@ -1,0 +1,440 @@
+#include "StateFile.h"
+
+#include <cerrno>
+#include <charconv>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "AtomicFile.h"
+#include "Conversions.h"
+#include "Errors.h"
+#include "Sha256.h"
+
+namespace glebix {
+
+namespace {
+
+// Every setting, in file order, handed to `visit` with its name and its member; for a
+// const or a non-const TSettings alike.
+template <typename S, typename Visit>
+void VisitSettings(S &s, Visit visit) {
+    visit("Survival", s.Species.Survival);
+    visit("Fecundity", s.Species.Fecundity);
+    visit("MortalityAlpha", s.Species.MortalityAlpha);
+    visit("CompactionC", s.Species.CompactionC);
+    visit("DispersalSensitivity", s.Species.DispersalSensitivity);
+    visit("DispersalSigma", s.Species.DispersalSigma);
+    visit("ResponseShape", s.Species.ResponseShape);
+    visit("ResponseOptimum", s.Species.ResponseOptimum);
+    visit("ResponseTolerance", s.Species.ResponseTolerance);
+    visit("SurvivalEnvSensitive", s.Species.SurvivalEnvSensitive);
+    visit("FecundityEnvSensitive", s.Species.FecundityEnvSensitive);
+    visit("DispersalFirst", s.Species.DispersalFirst);
+    visit("EnvInitMode", s.Initial.EnvInitMode);
+    visit("EnvMean", s.Initial.EnvMean);
+    visit("EnvVariability", s.Initial.EnvVariability);
+    visit("EnvConstant", s.Initial.EnvConstant);
+    visit("EnvFilePath", s.Initial.EnvFilePath);
+    visit("DistInitMode", s.Initial.DistInitMode);
+    visit("DistConstant", s.Initial.DistConstant);
+    visit("DistMean", s.Initial.DistMean);
+    visit("DistVariability", s.Initial.DistVariability);
+    visit("DistFilePath", s.Initial.DistFilePath);
+    visit("EnvDynamic", s.Run.EnvDynamic);
+    visit("DecompactionD", s.Run.DecompactionD);
+    visit("ShowDensityMap", s.Run.ShowDensityMap);
+    visit("ShowCellChart", s.Run.ShowCellChart);
+    visit("ChartCellX", s.Run.ChartCellX);
+    visit("ChartCellY", s.Run.ChartCellY);
+    visit("SaveResults", s.Run.SaveResults);
+    visit("ResultDirectory", s.Run.ResultDirectory);
+    visit("StepCount", s.Run.StepCount);
+}
+
+template <typename R, typename Visit>
+void VisitSpecies(R &r, Visit visit) {
+    visit("Survival", r.Survival);
+    visit("Fecundity", r.Fecundity);
+    visit("ResponseShape", r.ResponseShape);
+    visit("ResponseOptimum", r.ResponseOptimum);
+    visit("ResponseTolerance", r.ResponseTolerance);
+    visit("DispersalSensitivity", r.DispersalSensitivity);
+    visit("DispersalSigma", r.DispersalSigma);
+    visit("CompactionC", r.CompactionC);
+    visit("MortalityAlpha", r.MortalityAlpha);
+}
+
+// ---- Writing -------------------------------------------------------------------
+
+template <typename T>
+void AppendNumber(std::string &out, T v) {
+    char text[32];
+    out.append(text, std::to_chars(text, text + sizeof text, v).ptr);
+}
+
+void AppendValue(std::string &out, const std::string &text) {
+    static constexpr char hex[] = "0123456789abcdef";
+    out += '"';
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (c < 32 || c == 127) {
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+    out += '"';
+}
+void AppendValue(std::string &out, bool flag) { out += flag ? "on" : "off"; }
+void AppendValue(std::string &out, std::int32_t v) { AppendNumber(out, v); }
+void AppendValue(std::string &out, double v) { out += FormatShortest(v); }
+
+void AppendKeyed(std::string &out, const char *key, std::uint32_t v) {
+    out += key;
+    out += ' ';
+    AppendNumber(out, v);
+    out += '\n';
+}
+
+template <typename Cell>
+void AppendGrid(std::string &out, const char *name, Cell cell) {
+    out += name;
+    out += '\n';
+    for (int i = 0; i < GridSide; ++i) {
+        for (int j = 0; j < GridSide; ++j) {
+            if (j > 0) out += ' ';
+            cell(out, i, j);
+        }
+        out += '\n';
+    }
+}
+
+}  // namespace
+
+SavedRun CaptureRun(const Simul &simul, std::uint32_t masterSeed, std::uint32_t runSeed, std::int32_t step,
+                    std::int32_t stepCount) {
+    SavedRun run;
+    run.Settings = simul.Settings;
+    run.Species = simul.Species;
+    run.ChartCellX = simul.ChartCellX;
+    run.ChartCellY = simul.ChartCellY;
+    run.MasterSeed = masterSeed;
+    run.RunSeed = runSeed;
+    run.Step = step;
+    run.StepCount = stepCount;
+    run.Generator = simul.RandomSeed;
+    run.InputGridPlacement = simul.InputGridPlacement;
+    run.Plot = simul.Plot;
+    return run;
+}
+
+void RestoreRun(const SavedRun &run, Simul &simul) {
+    simul.Settings = run.Settings;
+    simul.Species = run.Species;
+    simul.ChartCellX = run.ChartCellX;
+    simul.ChartCellY = run.ChartCellY;
+    simul.RandomSeed = run.Generator;
+    simul.InputGridPlacement = run.InputGridPlacement;
+    simul.Plot = run.Plot;
+}
+
+std::string StateFileText(const SavedRun &run) {
+    std::string out = std::string(StateFileMagic) + " " + std::to_string(StateFileVersion) + "\n";
+    out.reserve(3 * CellCount * 20);
+    VisitSettings(run.Settings, [&out](const char *name, const auto &value) {
+        out += "setting ";
+        out += name;
+        out += ' ';
+        AppendValue(out, value);
+        out += '\n';
+    });
+    VisitSpecies(run.Species, [&out](const char *name, const auto &value) {
+        out += "species ";
+        out += name;
+        out += ' ';
+        AppendValue(out, value);
+        out += '\n';
+    });
+    out += "chart_cell " + std::to_string(run.ChartCellX) + " " + std::to_string(run.ChartCellY) + "\n";
+    AppendKeyed(out, "master_seed", run.MasterSeed);
+    AppendKeyed(out, "run_seed", run.RunSeed);
+    out += "step " + std::to_string(run.Step) + "\nstep_count " + std::to_string(run.StepCount) + "\n";
+    AppendKeyed(out, "generator", run.Generator);
+    out += "grid_placement ";
+    if (const auto &p = run.InputGridPlacement)
+        out += FormatShortest(p->XllCorner) + " " + FormatShortest(p->YllCorner) + " " + FormatShortest(p->CellSize);
+    else
+        out += "none";
+    out += "\nplot_extent " + std::to_string(run.Plot.NRows) + " " + std::to_string(run.Plot.NCols) + " " +
+           std::to_string(run.Plot.CellSize) + "\n";
+    const TPlot &plot = run.Plot;
+    AppendGrid(out, "density", [&plot](std::string &o, int i, int j) { AppendNumber(o, plot.Density[i][j]); });
+    AppendGrid(out, "compacted",
+               [&plot](std::string &o, int i, int j) { o += FormatShortest(plot.Env[i][j].Compacted); });
+    AppendGrid(out, "decompacted",
+               [&plot](std::string &o, int i, int j) { o += FormatShortest(plot.Env[i][j].Decompacted); });
+    out += "sha256 " + Sha256Hex(out) + "\n";
+    return out;
+}
+
+namespace {
+
+// ---- Reading -------------------------------------------------------------------
+
+// The lines of a state file's body, each read once in order, with its number for
+// the error's context.
+class LineCursor {
+public:
+    LineCursor(std::string_view body, const std::string &path) : rest_(body), path_(path) {}
+
+    [[noreturn]] void Fail(const std::string &what) const {
+        throw GlebixError("fichier d'état incorrect : " + what, ErrorContext{{}, path_, line_, 0, {}});
+    }
+    std::string_view Next(const char *expected) {
+        if (rest_.empty()) Fail(std::string("« ") + expected + " » manque");
+        const auto end = rest_.find('\n');
+        const std::string_view line = rest_.substr(0, end);
+        rest_.remove_prefix(end + 1);
+        ++line_;
+        return line;
+    }
+    // The rest of the next line after "<key> ", which it must begin with.
+    std::string_view Keyed(std::string_view key) {
+        std::string_view line = Next(std::string(key).c_str());
+        if (line.size() <= key.size() || line.substr(0, key.size()) != key || line[key.size()] != ' ')
+            Fail("« " + std::string(key) + " » attendu");
+        return line.substr(key.size() + 1);
+    }
+    bool AtEnd() const { return rest_.empty(); }
+
+private:
+    std::string_view rest_;
+    const std::string &path_;
+    std::int64_t line_ = 1;  // the magic line is line 1
+};
+
+template <typename T>
+bool ParseNumber(std::string_view text, T &value) {
+    if (text.empty() || text.front() == '+') return false;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && ptr == text.data() + text.size();
+}
+
+bool ParseValue(std::string_view text, std::string &value) {
+    if (text.size() < 2 || text.front() != '"' || text.back() != '"') return false;
+    value.clear();
+    for (std::size_t k = 1; k + 1 < text.size(); ++k) {
+        char c = text[k];
+        if (c == '"') return false;
+        if (c == '\\') {
+            if (k + 2 >= text.size()) return false;
+            c = text[++k];
+            if (c == 'x') {
+                unsigned byte = 0;
+                if (k + 3 >= text.size()) return false;
+                const auto [ptr, ec] = std::from_chars(text.data() + k + 1, text.data() + k + 3, byte, 16);
+                if (ec != std::errc() || ptr != text.data() + k + 3) return false;
+                c = static_cast<char>(byte);
+                k += 2;
+            } else if (c != '"' && c != '\\') {
+                return false;
+            }
+        }
+        value += c;
+    }
+    return true;
+}
+bool ParseValue(std::string_view text, bool &value) {
+    if (text != "on" && text != "off") return false;
+    value = text == "on";
+    return true;
+}
+bool ParseValue(std::string_view text, std::int32_t &value) { return ParseNumber(text, value); }
+bool ParseValue(std::string_view text, double &value) { return ParseNumber(text, value); }
+
+// The items of one kind ("setting", "species"), in the order they were written.
+template <typename Visitor>
+void ReadItems(LineCursor &lines, const char *kind, Visitor visitAll) {
+    visitAll([&lines, kind](const char *name, auto &value) {
+        const std::string key = std::string(kind) + " " + name;
+        if (!ParseValue(lines.Keyed(key), value)) lines.Fail("valeur illisible de « " + key + " »");
+    });
+}
+
+std::uint32_t ReadUnsigned(LineCursor &lines, const char *key) {
+    std::uint32_t v = 0;
+    if (!ParseNumber(lines.Keyed(key), v)) lines.Fail(std::string("valeur illisible de « ") + key + " »");
+    return v;
+}
+
+std::int32_t ReadStepNumber(LineCursor &lines, const char *key) {
+    std::int32_t v = 0;
+    if (!ParseNumber(lines.Keyed(key), v) || v < 0) lines.Fail(std::string("valeur illisible de « ") + key + " »");
+    return v;
+}
+
+// Three whole numbers or two (chart_cell, plot_extent), separated by single blanks.
+template <std::size_t N>
+void ReadNumbers(LineCursor &lines, const char *key, std::int32_t (&values)[N]) {
+    std::string_view text = lines.Keyed(key);
+    for (std::size_t k = 0; k < N; ++k) {
+        const auto blank = k + 1 < N ? text.find(' ') : text.size();
+        if (blank == std::string_view::npos || !ParseNumber(text.substr(0, blank), values[k]))
+            lines.Fail(std::string("valeurs illisibles de « ") + key + " »");
+        text.remove_prefix(std::min(text.size(), blank + 1));
+    }
+}
+
+std::optional<GridPlacement> ReadPlacement(LineCursor &lines) {
+    std::string_view text = lines.Keyed("grid_placement");
+    if (text == "none") return std::nullopt;
+    double values[3];
+    for (double &v : values) {
+        const auto blank = &v != &values[2] ? text.find(' ') : text.size();
+        if (blank == std::string_view::npos || !ParseNumber(text.substr(0, blank), v))
+            lines.Fail("valeurs illisibles de « grid_placement »");
+        text.remove_prefix(std::min(text.size(), blank + 1));
+    }
+    return GridPlacement{values[0], values[1], values[2]};
+}
+
+template <typename Cell>
+void ReadGrid(LineCursor &lines, const char *name, Cell cell) {
+    if (lines.Next(name) != name) lines.Fail(std::string("« ") + name + " » attendu");
+    for (int i = 0; i < GridSide; ++i) {
+        std::string_view text = lines.Next(name);
+        for (int j = 0; j < GridSide; ++j) {
+            const auto blank = j + 1 < GridSide ? text.find(' ') : text.size();
+            if (blank == std::string_view::npos || !cell(text.substr(0, blank), i, j))
+                lines.Fail(std::string("grille « ") + name + " » : il faut 50 nombres par ligne");
+            text.remove_prefix(std::min(text.size(), blank + 1));
+        }
+    }
+}
+
+// The first line, then the checksum: what a file is and whether it is whole come
+// before what it says. Returns the body that the checksum covers.
+std::string_view CheckEnvelope(std::string_view text, const std::string &path, std::string &checksum) {
+    const ErrorContext where{{}, path, 0, 0, {}};
+    const std::string magic = std::string(StateFileMagic) + " ";
+    const std::string_view first = text.substr(0, text.find('\n'));
+    if (first.substr(0, magic.size()) != magic)
+        throw GlebixError("ce n'est pas un fichier d'état de Glebix (la première ligne doit être « " + magic +
+                              std::to_string(StateFileVersion) + " »)",
+                          where);
+    int version = 0;
+    if (!ParseNumber(first.substr(magic.size()), version) || version < 1)
+        throw GlebixError("version de fichier d'état illisible : « " + std::string(first) + " »", where);
+    if (version > StateFileVersion)
+        throw GlebixError("fichier d'état de version " + std::to_string(version) +
+                              ", plus récente que celle que ce programme sait lire (" +
+                              std::to_string(StateFileVersion) + ")",
+                          where);
+    const std::string_view key = "sha256 ";
+    const auto lastStart = text.size() >= 2 ? text.rfind('\n', text.size() - 2) : std::string_view::npos;
+    const std::string_view last = lastStart == std::string_view::npos ? std::string_view() : text.substr(lastStart + 1);
+    if (text.back() != '\n' || last.size() != key.size() + 65 || last.substr(0, key.size()) != key)
+        throw GlebixError("fichier d'état tronqué : la ligne finale « sha256 » manque", where);
+    const std::string_view body = text.substr(0, lastStart + 1);
+    checksum = std::string(last.substr(key.size(), 64));
+    if (Sha256Hex(body) != checksum)
+        throw GlebixError(
+            "fichier d'état modifié ou abîmé : sa somme de contrôle SHA-256 ne correspond pas à son "
+            "contenu",
+            where);
+    return body.substr(first.size() + 1);
+}
+
+}  // namespace
+
+SavedRun ParseStateFile(std::string_view text, const std::string &path) {
+    SavedRun run;
+    LineCursor lines(CheckEnvelope(text, path, run.Checksum), path);
+    ReadItems(lines, "setting", [&run](auto visit) { VisitSettings(run.Settings, visit); });
+    ReadItems(lines, "species", [&run](auto visit) { VisitSpecies(run.Species, visit); });
+    if (run.Species.ResponseShape < 0 || run.Species.ResponseShape >= ResponseShapeCount)
+        lines.Fail("forme de la réponse au milieu inconnue");
+    std::int32_t chart[2];
+    ReadNumbers(lines, "chart_cell", chart);
+    if (chart[0] < 1 || chart[0] > GridSide || chart[1] < 1 || chart[1] > GridSide)
+        lines.Fail("case du graphique hors de la parcelle");
+    run.ChartCellX = chart[0];
+    run.ChartCellY = chart[1];
+    run.MasterSeed = ReadUnsigned(lines, "master_seed");
+    run.RunSeed = ReadUnsigned(lines, "run_seed");
+    run.Step = ReadStepNumber(lines, "step");
+    run.StepCount = ReadStepNumber(lines, "step_count");
+    if (run.Step > run.StepCount) lines.Fail("le pas atteint dépasse le nombre de pas de la simulation");
+    run.Generator = ReadUnsigned(lines, "generator");
+    run.InputGridPlacement = ReadPlacement(lines);
+    std::int32_t extent[3];
+    ReadNumbers(lines, "plot_extent", extent);
+    run.Plot.NRows = extent[0];
+    run.Plot.NCols = extent[1];
+    run.Plot.CellSize = extent[2];
+    TPlot &plot = run.Plot;
+    ReadGrid(lines, "density",
+             [&plot](std::string_view t, int i, int j) { return ParseNumber(t, plot.Density[i][j]); });
+    ReadGrid(lines, "compacted",
+             [&plot](std::string_view t, int i, int j) { return ParseNumber(t, plot.Env[i][j].Compacted); });
+    ReadGrid(lines, "decompacted",
+             [&plot](std::string_view t, int i, int j) { return ParseNumber(t, plot.Env[i][j].Decompacted); });
+    if (!lines.AtEnd()) {
+        lines.Next("");
+        lines.Fail("ligne en trop après les grilles");
+    }
+    return run;
+}
+
+std::string WriteStateFile(const std::string &path, const SavedRun &run) {
+    const std::string text = StateFileText(run);
+    ReplaceFile(path, text);
+    return text.substr(text.size() - 65, 64);
+}
+
+namespace {
+
+// Far beyond any state file (about 150 kB): a larger file is not one.
+constexpr std::size_t StateFileLimit = 16u << 20;
+
+}  // namespace
+
+SavedRun ReadStateFile(const std::string &path) {
+    std::string text;
+    try {
+        if (path.empty()) ThrowIoError(ENOENT, path);
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) ThrowIoError(errno, path);
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+            ::close(fd);
+            ThrowIoError(EISDIR, path);
+        }
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0 || text.size() + static_cast<std::size_t>(n) > StateFileLimit) {
+                const int failure = n < 0 ? errno : 0;
+                ::close(fd);
+                if (failure) ThrowIoError(failure, path);
+                if (n > 0) throw GlebixError("ce n'est pas un fichier d'état de Glebix (bien trop grand)");
+                break;
+            }
+            text.append(buffer, static_cast<std::size_t>(n));
+        }
+    } catch (GlebixError &e) {
+        e.Context().Path = path;
+        throw;
+    }
+    if (text.empty()) throw GlebixError("fichier d'état vide", ErrorContext{{}, path, 0, 0, {}});
+    return ParseStateFile(text, path);
+}
+
+}  // namespace glebix

@@ -1,0 +1,67 @@
+// The saved state of a run, from which the run goes on exactly as if it had never
+// stopped: every setting's text, the run's species values, the chart cell, the seeds,
+// the step reached and the step count, the generator's state and the plot.
+//
+// The file is text, one item per line, in a fixed order:
+//   GLEBIX-STATE 1
+//   setting <name> <value>        every setting; texts quoted, with \\ \" \xNN escapes
+//   species <name> <value>        the values taken at set-up
+//   chart_cell <x> <y>
+//   master_seed <n>   run_seed <n>   step <n>   step_count <n>   generator <n>
+//   grid_placement <xllcorner> <yllcorner> <cellsize>, or "grid_placement none"
+//   plot_extent <nrows> <ncols> <cellsize>
+//   density / compacted / decompacted, each followed by 50 lines of 50 values:
+//     line k holds row index k, its values for column index 1 to 50
+//   sha256 <digest of every byte above this line>
+// Reals are in shortest round-trip form, so reading gives back the very same doubles.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "Plot.h"
+#include "Settings.h"
+#include "Simul.h"
+
+namespace glebix {
+
+inline constexpr const char *StateFileMagic = "GLEBIX-STATE";
+inline constexpr int StateFileVersion = 1;
+
+struct SavedRun {
+    TSettings Settings;
+    RunSpecies Species;
+    std::int32_t ChartCellX = 1;
+    std::int32_t ChartCellY = 1;
+    std::uint32_t MasterSeed = 0;                     // the invocation's seed the run's seed came from
+    std::uint32_t RunSeed = 0;                        // the seed the set-up was given
+    std::int32_t Step = 0;                            // time steps completed
+    std::int32_t StepCount = 0;                       // the run's StepCount as converted when it started
+    std::uint32_t Generator = 0;                      // the generator's state after step `Step`
+    std::optional<GridPlacement> InputGridPlacement;  // as Simul holds it
+    TPlot Plot{};
+    std::string Checksum;  // the file's SHA-256 digest once written or read
+};
+
+// The state of `simul` after `step` completed steps.
+SavedRun CaptureRun(const Simul &simul, std::uint32_t masterSeed, std::uint32_t runSeed, std::int32_t step,
+                    std::int32_t stepCount);
+// Puts a saved run into `simul`: settings, species values, chart cell, generator and
+// plot. No set-up follows; the next TimeStep is step `Step` + 1.
+void RestoreRun(const SavedRun &run, Simul &simul);
+
+// The file's text, its checksum line included.
+std::string StateFileText(const SavedRun &run);
+// Reads the text of a state file. A foreign, future-version, truncated, edited or
+// malformed file raises GlebixError saying what is wrong, with `path` (and the line
+// when one is at fault) in its context.
+SavedRun ParseStateFile(std::string_view text, const std::string &path);
+
+// Replaces `path` by the state file of `run` with ReplaceFile; returns the checksum.
+std::string WriteStateFile(const std::string &path, const SavedRun &run);
+// Reads and parses a state file; file errors carry the path in their context.
+SavedRun ReadStateFile(const std::string &path);
+
+}  // namespace glebix

@@ -1,0 +1,125 @@
+// Reading ESRI ASCII grids: the header in its usual variants, the orientation of the
+// values, nodata cells, and the faults of a grid that does not fit the plot.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "AsciiGrid.h"
+#include "Errors.h"
+
+namespace glebix {
+namespace {
+
+// 2500 values "i.j" in the written layout: the first line is column index 50.
+std::string Values() {
+    std::string out;
+    for (int j = 50; j >= 1; --j) {
+        for (int i = 1; i <= 50; ++i) out += (i > 1 ? " " : "") + std::to_string(i) + "." + std::to_string(j);
+        out += "\n";
+    }
+    return out;
+}
+
+struct Seen {
+    std::string cell[50][50];
+    int count = 0;
+};
+
+GridPlacement Read(const std::string &text, Seen &seen) {
+    return ReadAsciiGrid(text, "g.asc", [&seen](int i, int j, std::string_view token) {
+        seen.cell[i][j] = std::string(token);
+        ++seen.count;
+    });
+}
+
+GlebixError Refusal(const std::string &text) {
+    Seen seen;
+    try {
+        Read(text, seen);
+    } catch (const GlebixError &e) { return e; }
+    return GlebixError("accepted");
+}
+
+TEST(AsciiGrid, HeaderVariantsAndOrientation) {
+    struct Case {
+        std::string header;
+        GridPlacement expected;
+    } cases[] = {
+        {"ncols 50\nnrows 50\nxllcorner 0\nyllcorner 0\ncellsize 1\n", {0, 0, 1}},
+        {"NCOLS 50\r\nNROWS 50\r\nXLLCORNER 412000.5\r\nYLLCORNER -3\r\nCELLSIZE 2\r\n", {412000.5, -3, 2}},
+        {"nRows 50 NCols 50 cellsize 10 xllcenter 5 yllCenter 105\n", {0, 100, 10}},
+        {"ncols 50\nnrows 50\nxllcorner 1\nyllcorner 2\ncellsize 0.5\nNODATA_value -9999\n", {1, 2, 0.5}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.header);
+        Seen seen;
+        const GridPlacement p = Read(c.header + Values(), seen);
+        EXPECT_EQ(p.XllCorner, c.expected.XllCorner);
+        EXPECT_EQ(p.YllCorner, c.expected.YllCorner);
+        EXPECT_EQ(p.CellSize, c.expected.CellSize);
+        EXPECT_EQ(seen.count, 2500);
+        EXPECT_EQ(seen.cell[0][49], "1.50");  // first value: row index 1, column index 50
+        EXPECT_EQ(seen.cell[49][0], "50.1");  // last value
+        EXPECT_EQ(seen.cell[6][2], "7.3");
+    }
+    EXPECT_TRUE(IsAsciiGrid("  NcOlS 50"));
+    EXPECT_FALSE(IsAsciiGrid("25 25 10\n"));
+    EXPECT_FALSE(IsAsciiGrid(""));
+    EXPECT_EQ(AsciiGridHeader({}), "ncols 50\nnrows 50\nxllcorner 0\nyllcorner 0\ncellsize 1\n");
+}
+
+TEST(AsciiGrid, NoDataCellsAreNotHandedOn) {
+    std::string values = Values();
+    values.replace(0, 4, "-9999.0");  // the first value, "1.50"
+    Seen seen;
+    Read("ncols 50\nnrows 50\nxllcorner 0\nyllcorner 0\ncellsize 1\nnodata_value -9999\n" + values, seen);
+    EXPECT_EQ(seen.count, 2499);
+    EXPECT_EQ(seen.cell[0][49], "");
+}
+
+TEST(AsciiGrid, FaultsNameTheirPlace) {
+    const std::string head = "ncols 50\nnrows 50\nxllcorner 0\nyllcorner 0\ncellsize 1\n";
+    const std::string values = Values();
+    const GlebixError wrongSize = Refusal("ncols 40\nnrows 30\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3\n");
+    EXPECT_STREQ(wrongSize.what(),
+                 "la grille du fichier « g.asc » a 40 colonnes et 30 lignes ; la parcelle en "
+                 "demande 50 × 50");
+    const GlebixError few = Refusal(head + values.substr(0, values.rfind(' ')) + "\n");
+    EXPECT_STREQ(few.what(), "la grille du fichier « g.asc » n'a que 2499 valeurs sur les 2500 attendues");
+    const GlebixError many = Refusal(head + values + "7 8\n");
+    EXPECT_STREQ(many.what(), "la grille du fichier « g.asc » a plus de 2500 valeurs");
+    EXPECT_EQ(many.Context().Line, 56);
+    EXPECT_EQ(many.Context().Column, 1);
+    EXPECT_EQ(many.Context().Token, "7");
+    EXPECT_NE(std::string(Refusal("ncols 50\nnrows 50\nyllcorner 0\ncellsize 1\n" + values).what())
+                  .find("« xllcorner » ou « xllcenter »"),
+              std::string::npos);
+    EXPECT_NE(std::string(Refusal(head + "cellsize 2\n" + values).what()).find("deux fois"), std::string::npos);
+    const GlebixError badHeader = Refusal("ncols 50\nnrows 50\nxllcorner 0,5\nyllcorner 0\ncellsize 1\n" + values);
+    EXPECT_STREQ(badHeader.what(), MsgBadNumber);
+    EXPECT_EQ(badHeader.Context().Line, 3);
+    EXPECT_EQ(badHeader.Context().Column, 11);
+    EXPECT_EQ(badHeader.Context().Token, "0,5");
+}
+
+TEST(AsciiGrid, ARefusedValueGetsItsLineColumnAndToken) {
+    std::string values = Values();
+    values.replace(values.find("3.50"), 4, "3,50");
+    try {
+        ReadAsciiGrid("ncols 50\nnrows 50\nxllcorner 0\nyllcorner 0\ncellsize 1\n" + values, "g.asc",
+                      [](int, int, std::string_view token) {
+                          if (token.find(',') != std::string_view::npos) ThrowBadNumber();
+                      });
+        FAIL();
+    } catch (const GlebixError &e) {
+        EXPECT_STREQ(e.what(), MsgBadNumber);
+        EXPECT_EQ(e.Context().Path, "g.asc");
+        EXPECT_EQ(e.Context().Line, 6);
+        EXPECT_EQ(e.Context().Column, 11);
+        EXPECT_EQ(e.Context().Token, "3,50");
+    }
+}
+
+}  // namespace
+}  // namespace glebix
