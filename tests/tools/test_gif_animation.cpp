@@ -1,0 +1,118 @@
+// Animated maps: the frames read back from the file as they were painted, in order and
+// with their timing; an unfinished animation leaves the earlier file alone; the step
+// field shows the step where the plot window shows it.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <filesystem>
+#include <gif_lib.h>
+
+#include "BatchTestSupport.h"
+#include "Errors.h"
+#include "GifAnimation.h"
+#include "MapPicture.h"
+#include "RunOutputs.h"
+
+namespace glebix::batch {
+namespace {
+
+using batchtest::ReadFile;
+using batchtest::ScratchDir;
+using batchtest::WriteFile;
+
+QImage Picture(std::int32_t step, std::int32_t count) {
+    TPlot plot{};
+    for (int i = 0; i < GridSide; ++i)
+        for (int j = 0; j < GridSide; ++j) plot.Density[i][j] = (i + j) % 3 == 0 ? count : i * 20;
+    QImage image = RenderDensityMap(plot);
+    PaintStepField(image, step);
+    return image;
+}
+
+// The colour of pixel (x, y) of frame `k` of a read animation.
+QRgb FramePixel(GifFileType *gif, int k, int x, int y) {
+    const SavedImage &frame = gif->SavedImages[k];
+    const ColorMapObject *map = frame.ImageDesc.ColorMap ? frame.ImageDesc.ColorMap : gif->SColorMap;
+    const GifColorType c = map->Colors[frame.RasterBits[y * frame.ImageDesc.Width + x]];
+    return qRgb(c.Red, c.Green, c.Blue);
+}
+
+TEST(GifAnimation, FramesReadBackAsPainted) {
+    ScratchDir dir;
+    const std::string path = dir / "carte.gif";
+    const QImage first = Picture(0, 7);
+    {
+        GifAnimation gif;
+        gif.Open(path, first.width(), first.height(), 4, MapPalette());
+        gif.AddFrame(first);
+        gif.AddFrame(Picture(10, 600));
+        gif.AddFrame(Picture(20, -3));
+        EXPECT_FALSE(std::filesystem::exists(path));  // written under a temporary name until finished
+        gif.Finish();
+    }
+    int error = 0;
+    GifFileType *gif = DGifOpenFileName(path.c_str(), &error);
+    ASSERT_NE(gif, nullptr);
+    ASSERT_EQ(DGifSlurp(gif), GIF_OK);
+    EXPECT_EQ(gif->ImageCount, 3);
+    EXPECT_EQ(gif->SWidth, SnapshotWidth);
+    EXPECT_EQ(gif->SHeight, SnapshotHeight);
+    GraphicsControlBlock control{};
+    ASSERT_EQ(DGifSavedExtensionToGCB(gif, 1, &control), GIF_OK);
+    EXPECT_EQ(control.DelayTime, 25);
+    int differing = 0;
+    for (int y = 0; y < first.height(); ++y)
+        for (int x = 0; x < first.width(); ++x)
+            differing += FramePixel(gif, 0, x, y) != (first.pixel(x, y) | 0xFF000000u);
+    EXPECT_EQ(differing, 0);
+    const QImage last = Picture(20, -3);
+    EXPECT_EQ(FramePixel(gif, 2, 31, SnapshotMapBottom - 2), last.pixel(31, SnapshotMapBottom - 2) | 0xFF000000u);
+    DGifCloseFile(gif, &error);
+}
+
+TEST(GifAnimation, UnfinishedOrFailedAnimationKeepsTheEarlierFile) {
+    ScratchDir dir;
+    const std::string path = dir / "carte.gif";
+    WriteFile(path, "earlier");
+    {
+        GifAnimation gif;
+        gif.Open(path, SnapshotWidth, SnapshotHeight, 10, MapPalette());
+        gif.AddFrame(Picture(1, 1));
+        QImage foreign(SnapshotWidth, SnapshotHeight, QImage::Format_RGB32);
+        foreign.fill(qRgb(1, 2, 3));
+        EXPECT_THROW(gif.AddFrame(foreign), GlebixError);
+    }
+    EXPECT_EQ(ReadFile(path), "earlier");
+    for (const auto &entry : std::filesystem::directory_iterator(dir.str()))
+        EXPECT_EQ(entry.path().filename(), "carte.gif");
+    GifAnimation gif;
+    try {
+        gif.Open(dir / "absent/carte.gif", SnapshotWidth, SnapshotHeight, 10, MapPalette());
+        FAIL();
+    } catch (const GlebixError &e) {
+        EXPECT_EQ(std::string(e.what()), "Nom de fichier incorrect : " + (dir / "absent/carte.gif"));
+    }
+}
+
+TEST(StepField, ShowsTheStepInThePlotWindowsField) {
+    const QImage a = Picture(7, 5), b = Picture(128, 5);
+    // Everything outside the field is the map's; inside, the digits differ.
+    int outside = 0, inside = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const bool inField = x >= StepFieldLeft && x < StepFieldLeft + StepFieldWidth && y >= StepFieldTop &&
+                                 y < StepFieldTop + StepFieldHeight;
+            (inField ? inside : outside) += a.pixel(x, y) != b.pixel(x, y);
+        }
+    }
+    EXPECT_EQ(outside, 0);
+    EXPECT_GT(inside, 10);
+    // The frame, the face, and the top bar of the "7" four pixels in from the edge.
+    EXPECT_EQ(a.pixel(StepFieldLeft, StepFieldTop), qRgb(122, 122, 122));
+    EXPECT_EQ(a.pixel(StepFieldLeft + 1, StepFieldTop + 1), qRgb(255, 255, 255));
+    for (int x = 0; x < 5; ++x) EXPECT_EQ(a.pixel(StepFieldLeft + 4 + x, StepFieldTop + 7), qRgb(0, 0, 0));
+    EXPECT_EQ(a.pixel(StepFieldLeft + 4 + 6, StepFieldTop + 7), qRgb(255, 255, 255));  // one digit only
+}
+
+}  // namespace
+}  // namespace glebix::batch

@@ -1,0 +1,50 @@
+// An animated GIF written frame by frame as a run goes, so memory holds one frame at
+// a time. The frames share one palette given at the start; the file loops for ever.
+// It is written under a temporary name beside its place and renamed there by Finish,
+// so an animation that fails or is abandoned leaves any earlier file as it was.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "Outputs.h"
+
+class QImage;
+struct GifFileType;
+
+namespace glebix::batch {
+
+class GifAnimation {
+public:
+    GifAnimation() = default;
+    ~GifAnimation();  // abandons an unfinished file
+    GifAnimation(const GifAnimation &) = delete;
+    GifAnimation &operator=(const GifAnimation &) = delete;
+
+    // Starts the file for frames of `width` x `height` pixels shown `framesPerSecond`
+    // times a second (1 to 100), in the colours of `palette` (at most 256). Raises
+    // GlebixError with the French message and the path.
+    void Open(const std::string &path, int width, int height, int framesPerSecond, const std::vector<Rgb> &palette);
+    // Appends a frame of the size given to Open; every pixel must be a palette colour.
+    void AddFrame(const QImage &frame);
+    // Ends the file and puts it in its place.
+    void Finish();
+    bool IsOpen() const { return gif_ != nullptr; }
+    int FrameCount() const { return frames_; }
+
+private:
+    // giflib's output: every byte goes to the file, or the first failure's errno is
+    // kept and giflib is told that the write fell short.
+    static int WriteBytes(GifFileType *gif, const unsigned char *data, int size);
+    [[noreturn]] void Fail(int errnum);
+    void Abandon();
+
+    GifFileType *gif_ = nullptr;
+    int fd_ = -1;
+    int width_ = 0, height_ = 0, delay_ = 10, frames_ = 0;
+    std::string path_, temporary_;
+    std::vector<Rgb> palette_;
+    int writeErrno_ = 0;  // errno of the first failed write
+};
+
+}  // namespace glebix::batch

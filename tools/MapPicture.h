@@ -1,0 +1,32 @@
+// What a density-map picture of the batch tool holds besides the map: the step field
+// of the plot window, in its place and with the step in its plain decimal form, and
+// the palette that every colour of the picture belongs to.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "Outputs.h"
+
+class QImage;
+
+namespace glebix::batch {
+
+// The plot window's step field: left 32, top 32, 249 x 21 pixels.
+inline constexpr int StepFieldLeft = 32;
+inline constexpr int StepFieldTop = 32;
+inline constexpr int StepFieldWidth = 249;
+inline constexpr int StepFieldHeight = 21;
+inline constexpr Rgb StepFieldFace = {255, 255, 255};
+inline constexpr Rgb StepFieldFrame = {122, 122, 122};
+inline constexpr Rgb StepFieldText = {0, 0, 0};
+
+// Paints the field with `step` written from its left edge, as the window shows it
+// (digits of 5 x 7 pixels, drawn without fonts so every machine paints the same).
+void PaintStepField(QImage &image, std::int32_t step);
+
+// Every colour a picture can hold: the background, the field's, and those of the
+// density classes.
+std::vector<Rgb> MapPalette();
+
+}  // namespace glebix::batch
