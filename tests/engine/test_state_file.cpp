@@ -129,19 +129,19 @@ TEST(StateFile, RefusesWhatIsNotAWholeStateFileOfAKnownVersion) {
 }
 
 TEST(StateFile, WriteAndReadBackWithTheFilesChecksum) {
-    testing::TempDir dir;
+    testing::ScratchDir dir;
     const auto s = RunSteps(8u, 3, 1, false);
-    const std::string path = (dir.path() / "etat.txt").string();
+    const std::string path = dir / "etat.txt";
     const std::string checksum = WriteStateFile(path, CaptureRun(*s, 1u, 8u, 3, 3));
     const SavedRun back = ReadStateFile(path);
     EXPECT_EQ(back.Checksum, checksum);
     EXPECT_EQ(back.Step, 3);
     try {
-        ReadStateFile((dir.path() / "absent.txt").string());
+        ReadStateFile(dir / "absent.txt");
         FAIL();
     } catch (const GlebixError &e) {
         EXPECT_STREQ(e.what(), "Fichier introuvable");
-        EXPECT_EQ(e.Context().Path, (dir.path() / "absent.txt").string());
+        EXPECT_EQ(e.Context().Path, dir / "absent.txt");
     }
 }
 

@@ -7,18 +7,18 @@
 #include <filesystem>
 #include <gif_lib.h>
 
-#include "BatchTestSupport.h"
 #include "Errors.h"
 #include "GifAnimation.h"
 #include "MapPicture.h"
 #include "RunOutputs.h"
+#include "TestFiles.h"
 
 namespace glebix::batch {
 namespace {
 
-using batchtest::ReadFile;
-using batchtest::ScratchDir;
-using batchtest::WriteFile;
+using glebix::testing::ReadAll;
+using glebix::testing::ScratchDir;
+using glebix::testing::WriteAll;
 
 QImage Picture(std::int32_t step, std::int32_t count) {
     TPlot plot{};
@@ -73,7 +73,7 @@ TEST(GifAnimation, FramesReadBackAsPainted) {
 TEST(GifAnimation, UnfinishedOrFailedAnimationKeepsTheEarlierFile) {
     ScratchDir dir;
     const std::string path = dir / "carte.gif";
-    WriteFile(path, "earlier");
+    WriteAll(path, "earlier");
     {
         GifAnimation gif;
         gif.Open(path, SnapshotWidth, SnapshotHeight, 10, MapPalette());
@@ -82,8 +82,8 @@ TEST(GifAnimation, UnfinishedOrFailedAnimationKeepsTheEarlierFile) {
         foreign.fill(qRgb(1, 2, 3));
         EXPECT_THROW(gif.AddFrame(foreign), GlebixError);
     }
-    EXPECT_EQ(ReadFile(path), "earlier");
-    for (const auto &entry : std::filesystem::directory_iterator(dir.str()))
+    EXPECT_EQ(ReadAll(path), "earlier");
+    for (const auto &entry : std::filesystem::directory_iterator(dir.Path()))
         EXPECT_EQ(entry.path().filename(), "carte.gif");
     GifAnimation gif;
     try {
