@@ -41,7 +41,7 @@ TEST(StateFile, ResumedRunEqualsTheUnbrokenRun) {
         const auto whole = RunSteps(77u, N, 1, dispersalFirst);
         const std::string expected = StateFileText(CaptureRun(*whole, 5u, 77u, N, N));
         for (const int threads : {1, 2}) {
-            for (const int k : {0, 1, 11, N - 1, N}) {
+            for (const int k : {0, 7, N - 1}) {
                 SCOPED_TRACE(::testing::Message()
                              << "first " << dispersalFirst << " threads " << threads << " k " << k);
                 const auto part = RunSteps(77u, k, threads, dispersalFirst);
