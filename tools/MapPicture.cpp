@@ -49,6 +49,12 @@ void PaintStepField(QImage &image, std::int32_t step) {
     }
 }
 
+QImage MapPictureOf(const TPlot &plot, std::int32_t step) {
+    QImage image = RenderDensityMap(plot);
+    PaintStepField(image, step);
+    return image;
+}
+
 std::vector<Rgb> MapPalette() {
     std::vector<Rgb> palette = {SnapshotBackground, StepFieldFace, StepFieldFrame, StepFieldText};
     // A count of each density class, and a negative one.

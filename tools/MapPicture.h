@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Outputs.h"
+#include "Plot.h"
 
 class QImage;
 
@@ -24,6 +25,9 @@ inline constexpr Rgb StepFieldText = {0, 0, 0};
 // Paints the field with `step` written from its left edge, as the window shows it
 // (digits of 5 x 7 pixels, drawn without fonts so every machine paints the same).
 void PaintStepField(QImage &image, std::int32_t step);
+
+// The density map of `plot` after `step` with the step field: a snapshot or a frame.
+QImage MapPictureOf(const TPlot &plot, std::int32_t step);
 
 // Every colour a picture can hold: the background, the field's, and those of the
 // density classes.

@@ -1,0 +1,42 @@
+// The state files of one batch run: the checkpoint replaced every K steps, and the
+// state saved when the run ends, also when a step fails (then the state before that
+// step, which the run keeps while it goes).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "StateFile.h"
+
+namespace glebix::batch {
+
+struct StatePlan {
+    std::string SavePath;        // --save-state; empty: none
+    std::string CheckpointPath;  // --checkpoint; empty: none
+    int CheckpointEvery = 0;     // steps between two checkpoints
+};
+
+class StateOutputs {
+public:
+    StateOutputs(const StatePlan &plan, std::uint32_t masterSeed, std::uint32_t runSeed, std::int32_t stepCount);
+
+    // Before step `step` + 1: keeps the state after `step` for a failure to come.
+    void BeforeStep(const Simul &simul, std::int32_t step);
+    // After step `step`: replaces the checkpoint when it is due. Raises on a failed write.
+    void AfterStep(const Simul &simul, std::int32_t step);
+    // The run has ended after `step`: saves that state. Raises on a failed write.
+    void SaveEnd(const Simul &simul, std::int32_t step);
+    // The run has failed: saves the state kept before the failed step, if any.
+    void SaveKept();
+
+private:
+    SavedRun Capture(const Simul &simul, std::int32_t step) const;
+
+    StatePlan plan_;
+    std::uint32_t masterSeed_, runSeed_;
+    std::int32_t stepCount_;
+    bool kept_ = false;
+    SavedRun keptState_;
+};
+
+}  // namespace glebix::batch
