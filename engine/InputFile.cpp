@@ -55,10 +55,23 @@ std::string ReadInputFile(const std::string &path) {
     return bytes;
 }
 
+const ReadInput &ReadInputOnce(InputBytes &store, const std::string &path) {
+    const auto found = store.find(path);
+    if (found != store.end()) return found->second;
+    ReadInput read;
+    try {
+        read.Bytes = std::make_shared<const std::string>(ReadInputFile(path));
+    } catch (const GlebixError &e) { read.Error = e.what(); }
+    return store.emplace(path, std::move(read)).first->second;
+}
+
 std::shared_ptr<const std::string> InputFileBytes(const std::string &path, const InputBytes *given) {
     if (given) {
         const auto found = given->find(path);
-        if (found != given->end() && found->second) return found->second;
+        if (found != given->end()) {
+            if (!found->second.Bytes) throw GlebixError(found->second.Error);
+            return found->second.Bytes;
+        }
     }
     return std::make_shared<const std::string>(ReadInputFile(path));
 }

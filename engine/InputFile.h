@@ -23,13 +23,23 @@ std::string ReadInputFile(const std::string &path);
 // "Fichier « <path> » trop grand : plus de 64 Mio (67108864 octets)".
 std::string InputTooLargeMessage(const std::string &path);
 
-// Contents of input files already read, by path as given: set-up takes a file's bytes
-// from here when it finds its path, so that a caller reading its inputs once (and
-// checksumming them) makes every run use exactly those bytes.
-using InputBytes = std::map<std::string, std::shared_ptr<const std::string>>;
+// An input file as one read left it: its bytes, or the message of the failure.
+struct ReadInput {
+    std::shared_ptr<const std::string> Bytes;  // null when the read failed
+    std::string Error;                         // the GlebixError message of the failure
+};
+
+// Input files already read, by path as given: set-up takes a file from here when it
+// finds its path, so that a caller reading its inputs once (and checksumming them)
+// makes every run use exactly those bytes, or fail as that read failed.
+using InputBytes = std::map<std::string, ReadInput>;
+
+// The file at `path` as `store` holds it, reading it into `store` on the first call
+// for that path; never raises for a failed read (the failure is kept).
+const ReadInput &ReadInputOnce(InputBytes &store, const std::string &path);
 
 // The bytes of the file at `path`: those in `given` (which may be null) when it holds
-// the path, else read now with ReadInputFile.
+// the path, raising its failure if it could not be read; else read now.
 std::shared_ptr<const std::string> InputFileBytes(const std::string &path, const InputBytes *given);
 
 }  // namespace glebix

@@ -6,11 +6,13 @@
 #include <set>
 #include <sys/wait.h>
 
+#include "BatchMain.h"
 #include "BatchRun.h"
 #include "TestFiles.h"
 #include "Conversions.h"
 #include "ResultFile.h"
 #include "SettingsTable.h"
+#include "Validate.h"
 
 using namespace glebix;
 using namespace glebix::batch;
