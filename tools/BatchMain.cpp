@@ -55,8 +55,11 @@ int Validate(const BatchOptions &options, std::vector<std::string> problems) {
 }
 
 int Run(const BatchOptions &options) {
-    const bool fromClock = !options.Seed;
-    const std::uint32_t master = options.Seed ? *options.Seed : ClockSeed();
+    // A resumed run has its seeds from the state file.
+    const bool fromClock = !options.Seed && !options.Resumed;
+    const std::uint32_t master = options.Resumed ? options.Resumed->MasterSeed
+                                 : options.Seed  ? *options.Seed
+                                                 : ClockSeed();
     if (fromClock) PrintLine(stderr, "glebix-batch : graine " + std::to_string(master) + " (tirée de l'horloge)");
 
     ProgressLine line;

@@ -23,6 +23,7 @@ struct Gathered {
     std::optional<std::string> speciesPath;
     std::vector<std::string> paramsPaths;
     std::vector<std::string> sets;
+    std::optional<int> steps;  // --steps, as a number
 };
 
 using ApplyOption = void (*)(Gathered &, const std::string &value);
@@ -56,7 +57,17 @@ void OutputPath(Gathered &g, const char *option, const std::string &value, std::
 
 void Steps(Gathered &g, const std::string &value) {
     int steps = 0;
-    if (Count(g, "--steps", value, 0, steps)) g.options.Settings.Run.StepCount = value;
+    if (Count(g, "--steps", value, 0, steps)) {
+        g.options.Settings.Run.StepCount = value;
+        g.steps = steps;
+    }
+}
+
+void FramesPerSecond(Gathered &g, const std::string &value) {
+    if (Count(g, "--fps", value, 1, g.options.FramesPerSecond) && g.options.FramesPerSecond > MaxFramesPerSecond) {
+        g.problems.push_back("--fps : au plus " + std::to_string(MaxFramesPerSecond) + " images par seconde");
+        g.options.FramesPerSecond = 10;
+    }
 }
 
 void Seed(Gathered &g, const std::string &value) {
@@ -103,6 +114,24 @@ const std::vector<OptionEntry> &OptionTable() {
          [](G &g, S v) { Count(g, "--every", v, 1, g.options.Every); }},
         {"--asc", nullptr, "DIR", "grilles finales density.asc et compacted.asc\n(grilles ASCII ESRI)",
          [](G &g, S v) { OutputPath(g, "--asc", v, g.options.AscDir); }},
+        {"--animate", nullptr, "FILE",
+         "GIF animé de la carte des densités : après l'initialisation,\n"
+         "tous les K pas de temps (--every) et après le dernier",
+         [](G &g, S v) { OutputPath(g, "--animate", v, g.options.AnimatePath); }},
+        {"--fps", nullptr, "F", "images par seconde de l'animation (10 par défaut, de 1 à 100)", FramesPerSecond},
+        {"--save-state", nullptr, "FILE", "écrit l'état de la simulation à sa fin (à reprendre\navec --resume)",
+         [](G &g, S v) { OutputPath(g, "--save-state", v, g.options.SaveStatePath); }},
+        {"--checkpoint", nullptr, "FILE",
+         "remplace FILE par l'état de la simulation tous les K pas\n"
+         "de temps (--checkpoint-every K)",
+         [](G &g, S v) { OutputPath(g, "--checkpoint", v, g.options.CheckpointPath); }},
+        {"--checkpoint-every", nullptr, "K", "pas de temps entre deux états --checkpoint",
+         [](G &g, S v) { Count(g, "--checkpoint-every", v, 1, g.options.CheckpointEvery); }},
+        {"--resume", nullptr, "FILE",
+         "reprend la simulation enregistrée dans FILE, sans\n"
+         "initialisation, jusqu'au pas --steps N ou à son dernier pas ;\n"
+         "--set n'y change que DecompactionD, EnvDynamic et DispersalFirst",
+         [](G &g, S v) { OutputPath(g, "--resume", v, g.options.ResumePath); }},
         {"--replicates", nullptr, "R",
          "R simulations, chacune dans run-001/, run-002/...\nde chaque sortie, et un summary.csv pour l'ensemble",
          Replicates},
@@ -143,9 +172,56 @@ std::string OptionLines() {
     return out + "  " + last + "\n";
 }
 
+bool SettableOnResume(const std::string &name) {
+    for (const char *settable : ResumeSettableNames)
+        if (name == settable) return true;
+    return false;
+}
+
+// --resume: the saved settings, with the --set texts of the settings read at every
+// step; whatever would set the run up differently is refused by name.
+void ApplyResume(Gathered &g) {
+    BatchOptions &o = g.options;
+    try {
+        o.Resumed = std::make_shared<const SavedRun>(ReadStateFile(o.ResumePath));
+    } catch (const GlebixError &e) {
+        g.problems.push_back("--resume : " + MessageWithContext(e));
+        return;
+    }
+    const std::string why = " ne se combine pas avec --resume : la simulation reprend avec ses paramètres enregistrés";
+    if (g.speciesPath) g.problems.push_back("--species" + why);
+    if (!g.paramsPaths.empty()) g.problems.push_back("--params" + why);
+    if (o.ReplicateLayout) g.problems.push_back("--replicates" + why);
+    if (o.Seed) g.problems.push_back("--seed" + why + " et ses graines");
+    o.Settings = o.Resumed->Settings;
+    if (g.steps) {
+        if (*g.steps < o.Resumed->Step)
+            g.problems.push_back("--steps : " + std::to_string(*g.steps) + " est avant le pas enregistré (" +
+                                 std::to_string(o.Resumed->Step) + ")");
+        o.Settings.Run.StepCount = std::to_string(*g.steps);
+    }
+    for (const std::string &set : g.sets) {
+        const std::string name = set.substr(0, set.find('='));
+        if (set.find('=') == std::string::npos)
+            g.problems.push_back("--set : «" + set + "» n'est pas de la forme NAME=VALUE");
+        else if (!SettableOnResume(name))
+            g.problems.push_back("--set " + name +
+                                 " : ne peut pas changer à la reprise (seuls DecompactionD, EnvDynamic et "
+                                 "DispersalFirst, lus à chaque pas de temps, le peuvent)");
+        else if (auto p = ApplySetting(name, set.substr(set.find('=') + 1), o.Settings))
+            g.problems.push_back("--set : " + *p);
+    }
+}
+
 // Applies the gathered files and --set texts in their order of precedence.
 void ApplyGathered(Gathered &g) {
     BatchOptions &o = g.options;
+    if (o.CheckpointPath.empty() != (o.CheckpointEvery == 0))
+        g.problems.push_back("--checkpoint et --checkpoint-every vont ensemble");
+    if (!o.ResumePath.empty()) {
+        ApplyResume(g);
+        return;
+    }
     if (g.speciesPath) {
         o.Inputs.push_back({"species", *g.speciesPath});
         const ReadInput &read = ReadInputOnce(*o.Files, *g.speciesPath);
@@ -204,7 +280,7 @@ std::string VersionText() { return "glebix-batch " + VersionNumber(); }
 ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments) {
     ParsedCommandLine parsed;
     parsed.Options.Arguments = arguments;
-    Gathered g{parsed.Options, parsed.Problems, {}, {}, {}};
+    Gathered g{parsed.Options, parsed.Problems, {}, {}, {}, {}};
     for (std::size_t k = 0; k < arguments.size(); ++k) {
         std::string option = arguments[k], value;
         bool hasValue = false;

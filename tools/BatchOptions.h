@@ -9,6 +9,7 @@
 
 #include "InputFile.h"
 #include "Settings.h"
+#include "StateFile.h"
 
 namespace glebix::batch {
 
@@ -29,11 +30,18 @@ struct BatchOptions {
     std::string SnapshotDir;            // PNG maps; empty: none
     int Every = 10;                     // steps between two snapshots
     std::string AscDir;                 // final grids; empty: none
-    int Replicates = 1;                 // number of runs
-    bool ReplicateLayout = false;       // --replicates given: outputs go into run-NNN/
-    int Jobs = 0;                       // runs at a time; 0: the number of cores
-    bool Validate = false;              // check everything, run nothing
-    bool Quiet = false;                 // no progress line
+    std::string AnimatePath;            // animated GIF of the map; empty: none
+    int FramesPerSecond = 10;           // of the animation
+    std::string SaveStatePath;          // the state at the end of the run; empty: none
+    std::string CheckpointPath;         // the state every CheckpointEvery steps; empty: none
+    int CheckpointEvery = 0;
+    std::string ResumePath;                   // --resume; empty: a run from set-up
+    std::shared_ptr<const SavedRun> Resumed;  // the state read from ResumePath
+    int Replicates = 1;                       // number of runs
+    bool ReplicateLayout = false;             // --replicates given: outputs go into run-NNN/
+    int Jobs = 0;                             // runs at a time; 0: the number of cores
+    bool Validate = false;                    // check everything, run nothing
+    bool Quiet = false;                       // no progress line
     bool Help = false;
     bool Version = false;
     std::vector<InputFile> Inputs;  // --species and --params files, in order applied
@@ -51,7 +59,15 @@ struct ParsedCommandLine {
 // Parses the arguments (without the program name). Options take their value as the
 // next argument or after '=' ("--steps 50", "--steps=50"). Every problem is collected;
 // --species is applied first, then --params files, then the --set options in order.
+// With --resume, the settings are the saved ones, and --set may change only those a
+// run reads at every step (ResumeSettableNames).
 ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments);
+
+// The settings that --set may change on resume: a run reads them at every step.
+inline constexpr const char *ResumeSettableNames[] = {"DecompactionD", "EnvDynamic", "DispersalFirst"};
+
+// Most frames per second of an animation (GIF delays are hundredths of a second).
+inline constexpr int MaxFramesPerSecond = 100;
 
 // The --help text.
 std::string UsageText();

@@ -1,5 +1,6 @@
 #include "BatchRun.h"
 
+#include <QImage>
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -10,17 +11,27 @@
 
 #include "Conversions.h"
 #include "FileIo.h"
+#include "GifAnimation.h"
+#include "MapPicture.h"
 #include "Simul.h"
+#include "StateOutputs.h"
 
 namespace glebix::batch {
 
 namespace {
 
+// The outputs a run writes as it goes, besides those the plan names.
+struct RunWriters {
+    LineWriter Trace;
+    GifAnimation Animation;
+};
+
 // Creates the folders of every output of the run and opens the trace.
 void PrepareOutputs(const RunPlan &plan, LineWriter &trace) {
     for (const std::string *dir : {&plan.OutDir, &plan.SnapshotDir, &plan.AscDir})
         if (!dir->empty()) MakeDirectories(*dir);
-    if (!plan.ManifestPath.empty()) MakeDirectories(ParentOf(plan.ManifestPath));
+    for (const std::string *file : {&plan.ManifestPath, &plan.AnimatePath, &plan.SaveStatePath, &plan.CheckpointPath})
+        if (!file->empty()) MakeDirectories(ParentOf(*file));
     if (!plan.TracePath.empty()) {
         MakeDirectories(ParentOf(plan.TracePath));
         trace.Open(plan.TracePath);
@@ -30,7 +41,8 @@ void PrepareOutputs(const RunPlan &plan, LineWriter &trace) {
 
 // The outputs of one completed step.
 void StepOutputs(const BatchOptions &options, const RunPlan &plan, std::int32_t step, Simul &simul, RunRecord &record,
-                 LineWriter &trace) {
+                 RunWriters &writers) {
+    LineWriter &trace = writers.Trace;
     record.StepsReached = step;
     // The per-step values are kept only for the summary across replicates.
     if (options.ReplicateLayout && !PrimaryOutputDir(options).empty()) {
@@ -38,19 +50,48 @@ void StepOutputs(const BatchOptions &options, const RunPlan &plan, std::int32_t 
         record.Series.MeanCompacted.push_back(MeanCompacted(simul.Plot));
     }
     if (trace.IsOpen()) trace.Write(TraceRow(step, simul));
-    if (!plan.SnapshotDir.empty() && (step % options.Every == 0 || step == record.StepCount))
-        WriteWholeFile(Join(plan.SnapshotDir, SnapshotName(step)), DensityMapPng(simul.Plot));
+    const bool picture = step % options.Every == 0 || step == record.StepCount;
+    if (!plan.SnapshotDir.empty() && picture)
+        WriteWholeFile(Join(plan.SnapshotDir, SnapshotName(step)), DensityMapPng(simul.Plot, step));
+    if (writers.Animation.IsOpen() && picture) writers.Animation.AddFrame(MapPictureOf(simul.Plot, step));
 }
 
 // The outputs written once the last step is done.
-void FinalOutputs(const RunPlan &plan, Simul &simul, const RunRecord &record, LineWriter &trace) {
+void FinalOutputs(const RunPlan &plan, Simul &simul, const RunRecord &record, RunWriters &writers) {
     // As the launcher does: a run without steps writes no result file.
     if (record.StepCount > 0 && !plan.OutDir.empty()) simul.WriteResultFile();
     if (!plan.AscDir.empty()) {
-        WriteWholeFile(Join(plan.AscDir, "density.asc"), DensityAsc(simul.Plot));
-        WriteWholeFile(Join(plan.AscDir, "compacted.asc"), CompactedAsc(simul.Plot));
+        const GridPlacement placement = simul.InputGridPlacement.value_or(GridPlacement{});
+        WriteWholeFile(Join(plan.AscDir, "density.asc"), DensityAsc(simul.Plot, placement));
+        WriteWholeFile(Join(plan.AscDir, "compacted.asc"), CompactedAsc(simul.Plot, placement));
     }
-    trace.Close();
+    writers.Animation.Finish();
+    writers.Trace.Close();
+}
+
+// Sets the run up, or puts the saved run back: the steps go on from the step returned.
+std::int32_t StartRun(const BatchOptions &options, const RunPlan &plan, Simul &simul) {
+    if (!options.Resumed) {
+        simul.SetUpRun(plan.Seed);
+        return 0;
+    }
+    RestoreRun(*options.Resumed, simul);
+    // The saved settings, with what --set and --steps changed for the steps to come.
+    simul.Settings = options.Settings;
+    simul.Settings.Run.ResultDirectory = plan.OutDir;
+    return options.Resumed->Step;
+}
+
+// The steps from `first` + 1 to the last, with their outputs and states.
+void RunSteps(const BatchOptions &options, const RunPlan &plan, std::int32_t first, Simul &simul, RunRecord &record,
+              RunWriters &writers, StateOutputs &states, std::atomic<std::int64_t> *stepsDone) {
+    for (std::int32_t step = first + 1; step <= record.StepCount; ++step) {
+        states.BeforeStep(simul, step - 1);
+        simul.TimeStep();
+        StepOutputs(options, plan, step, simul, record, writers);
+        states.AfterStep(simul, step);
+        if (stepsDone) stepsDone->fetch_add(1, std::memory_order_relaxed);
+    }
 }
 
 // One engine per run, so that runs on other threads share nothing but the inputs.
@@ -74,19 +115,31 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
     record.Run = plan.Run;
     record.Seed = plan.Seed;
     const auto simul = MakeEngine(options, plan);
+    record.StepCount = FieldToInteger(simul->Settings.Run.StepCount);
+    StateOutputs states({plan.SaveStatePath, plan.CheckpointPath, options.CheckpointEvery}, started.MasterSeed,
+                        plan.Seed, record.StepCount);
+    bool running = false;  // set up (or put back): the engine holds a whole state
     try {
-        record.StepCount = FieldToInteger(simul->Settings.Run.StepCount);
-        LineWriter trace;
-        PrepareOutputs(plan, trace);
-        simul->SetUpRun(plan.Seed);
-        for (std::int32_t step = 1; step <= record.StepCount; ++step) {
-            simul->TimeStep();
-            StepOutputs(options, plan, step, *simul, record, trace);
-            if (stepsDone) stepsDone->fetch_add(1, std::memory_order_relaxed);
+        RunWriters writers;
+        PrepareOutputs(plan, writers.Trace);
+        const std::int32_t first = StartRun(options, plan, *simul);
+        running = true;
+        record.StepsReached = first;
+        if (!plan.AnimatePath.empty()) {
+            writers.Animation.Open(plan.AnimatePath, SnapshotWidth, SnapshotHeight, options.FramesPerSecond,
+                                   MapPalette());
+            writers.Animation.AddFrame(MapPictureOf(simul->Plot, first));
         }
-        FinalOutputs(plan, *simul, record, trace);
+        RunSteps(options, plan, first, *simul, record, writers, states, stepsDone);
+        FinalOutputs(plan, *simul, record, writers);
+        states.SaveEnd(*simul, record.StepsReached);
         record.Completed = true;
-    } catch (const std::exception &e) { record.Message = e.what(); }
+    } catch (const std::exception &e) {
+        record.Message = e.what();
+        try {
+            if (running) states.SaveAfterFailure(*simul, record.StepsReached);
+        } catch (const std::exception &f) { record.Message += std::string(" ; ") + f.what(); }
+    }
     record.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
     if (!plan.ManifestPath.empty()) {
@@ -134,8 +187,9 @@ BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, boo
     const int dispersalThreads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()) / jobs);
     const std::vector<InputFileRecord> inputs = DescribeInputs(options);
     const ManifestFacts facts{masterSeed, seedFromClock, {}};
+    const std::int32_t firstStep = options.Resumed ? options.Resumed->Step : 0;
     const std::int64_t stepsInAll =
-        static_cast<std::int64_t>(runs) * std::max(0, FieldToInteger(options.Settings.Run.StepCount));
+        static_cast<std::int64_t>(runs) * std::max(0, FieldToInteger(options.Settings.Run.StepCount) - firstStep);
 
     BatchOutcome outcome;
     outcome.Runs.resize(static_cast<std::size_t>(runs));

@@ -46,6 +46,19 @@ QJsonObject OutputsObject(const RunPlan &plan, const Simul &simul) {
     object["trace"] = PathOrNull(plan.TracePath);
     object["snapshots"] = PathOrNull(plan.SnapshotDir);
     object["asc"] = PathOrNull(plan.AscDir);
+    object["animation"] = PathOrNull(plan.AnimatePath);
+    object["state"] = PathOrNull(plan.SaveStatePath);
+    object["checkpoint"] = PathOrNull(plan.CheckpointPath);
+    return object;
+}
+
+// The state file a resumed run went on from; null for a run from set-up.
+QJsonValue ResumedFrom(const BatchOptions &options) {
+    if (!options.Resumed) return QJsonValue();
+    QJsonObject object;
+    object["path"] = Text(options.ResumePath);
+    object["step"] = options.Resumed->Step;
+    object["sha256"] = Text(options.Resumed->Checksum);
     return object;
 }
 
@@ -86,7 +99,8 @@ std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const
     m["replicates"] = options.Replicates;
     m["seed"] = static_cast<qint64>(plan.Seed);
     m["master_seed"] = static_cast<qint64>(facts.MasterSeed);
-    m["seed_source"] = facts.SeedFromClock ? "clock" : "option";
+    m["seed_source"] = options.Resumed ? "state" : facts.SeedFromClock ? "clock" : "option";
+    m["resumed_from"] = ResumedFrom(options);
     m["step_count"] = record.StepCount;
     m["steps_reached"] = record.StepsReached;
     m["status"] = record.Completed ? "completed" : "error";

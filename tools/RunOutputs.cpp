@@ -10,6 +10,7 @@
 #include "Conversions.h"
 #include "DensityMapImage.h"
 #include "Errors.h"
+#include "MapPicture.h"
 #include "Simul.h"
 
 namespace glebix::batch {
@@ -69,11 +70,11 @@ QImage RenderDensityMap(const TPlot &plot) {
     return image;
 }
 
-std::string DensityMapPng(const TPlot &plot) {
+std::string DensityMapPng(const TPlot &plot, std::int32_t step) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    if (!RenderDensityMap(plot).save(&buffer, "PNG")) throw GlebixError("Erreur E/S " + std::to_string(EIO));
+    if (!MapPictureOf(plot, step).save(&buffer, "PNG")) throw GlebixError("Erreur E/S " + std::to_string(EIO));
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
@@ -88,9 +89,8 @@ std::string SnapshotName(std::int32_t step) {
 namespace {
 
 template <typename Cell>
-std::string AscGrid(Cell cell) {
-    const std::string side = std::to_string(GridSide);
-    std::string out = "ncols " + side + "\nnrows " + side + "\nxllcorner 0\nyllcorner 0\ncellsize 1\n";
+std::string AscGrid(const GridPlacement &placement, Cell cell) {
+    std::string out = AsciiGridHeader(placement);
     out.reserve(out.size() + CellCount * 8);
     for (int j = GridSide; j >= 1; --j) {
         for (int i = 1; i <= GridSide; ++i) {
@@ -104,12 +104,13 @@ std::string AscGrid(Cell cell) {
 
 }  // namespace
 
-std::string DensityAsc(const TPlot &plot) {
-    return AscGrid([&plot](std::string &out, int i, int j) { AppendInteger(out, plot.Density[i][j]); });
+std::string DensityAsc(const TPlot &plot, const GridPlacement &placement) {
+    return AscGrid(placement, [&plot](std::string &out, int i, int j) { AppendInteger(out, plot.Density[i][j]); });
 }
 
-std::string CompactedAsc(const TPlot &plot) {
-    return AscGrid([&plot](std::string &out, int i, int j) { out += FormatShortest(plot.Env[i][j].Compacted); });
+std::string CompactedAsc(const TPlot &plot, const GridPlacement &placement) {
+    return AscGrid(placement,
+                   [&plot](std::string &out, int i, int j) { out += FormatShortest(plot.Env[i][j].Compacted); });
 }
 
 // ---- Summary -----------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "AsciiGrid.h"
 #include "Outputs.h"
 #include "Plot.h"
 
@@ -40,8 +41,8 @@ inline constexpr Rgb SnapshotBackground = {240, 240, 240};
 // black ring and a 5 x 5 interior in its class colour, left edge at 30 + 7 (i - 1),
 // bottom row at SnapshotMapBottom - 7 (j - 1) - 1.
 QImage RenderDensityMap(const TPlot &plot);
-// The PNG bytes of the map.
-std::string DensityMapPng(const TPlot &plot);
+// The PNG bytes of the map after `step`, with the step field (MapPictureOf).
+std::string DensityMapPng(const TPlot &plot, std::int32_t step);
 // Name of the snapshot after `step`: "map-00010.png".
 std::string SnapshotName(std::int32_t step);
 
@@ -49,8 +50,9 @@ std::string SnapshotName(std::int32_t step);
 // A grid of 50 x 50 cells with cell size 1, lower-left corner at (0, 0): the first
 // line is the map's top line (column index 50), and along a line the row index runs
 // from 1 to 50, so the grid looks like the map.
-std::string DensityAsc(const TPlot &plot);
-std::string CompactedAsc(const TPlot &plot);
+// A run whose initial file was a grid passes on where that grid lay.
+std::string DensityAsc(const TPlot &plot, const GridPlacement &placement = {});
+std::string CompactedAsc(const TPlot &plot, const GridPlacement &placement = {});
 
 // ---- Summary across replicates -----------------------------------------------
 // Per-step values of one run, step 1 first, as far as the run got.

@@ -22,6 +22,7 @@ std::string RunFolder(int run) {
 std::vector<InputFile> RunInputs(const BatchOptions &options) {
     std::vector<InputFile> inputs = options.Inputs;
     const InitialSettings &in = options.Settings.Initial;
+    if (options.Resumed) return inputs;
     if (in.EnvInitMode == EnvModeFile) inputs.push_back({"environment", in.EnvFilePath});
     if (in.DistInitMode == DistModeFile) inputs.push_back({"distribution", in.DistFilePath});
     for (const InputFile &input : inputs) ReadInputOnce(*options.Files, input.Path);
@@ -39,7 +40,7 @@ std::string PrimaryOutputDir(const BatchOptions &options) {
 RunPlan PlanRun(const BatchOptions &options, int run, std::uint32_t master) {
     RunPlan plan;
     plan.Run = run;
-    plan.Seed = ReplicateSeed(master, run);
+    plan.Seed = options.Resumed ? options.Resumed->RunSeed : ReplicateSeed(master, run);
     auto place = [&](const std::string &dir) {
         if (dir.empty() || !options.ReplicateLayout) return dir;
         return Join(dir, RunFolder(run));
@@ -47,11 +48,15 @@ RunPlan PlanRun(const BatchOptions &options, int run, std::uint32_t master) {
     plan.OutDir = place(options.OutDir);
     plan.SnapshotDir = place(options.SnapshotDir);
     plan.AscDir = place(options.AscDir);
-    if (!options.TracePath.empty()) {
-        const std::string name = std::filesystem::path(options.TracePath).filename().string();
-        plan.TracePath =
-            options.ReplicateLayout ? Join(Join(ParentOf(options.TracePath), RunFolder(run)), name) : options.TracePath;
-    }
+    auto placeFile = [&](const std::string &path) {
+        if (path.empty() || !options.ReplicateLayout) return path;
+        const std::string name = std::filesystem::path(path).filename().string();
+        return Join(Join(ParentOf(path), RunFolder(run)), name);
+    };
+    plan.TracePath = placeFile(options.TracePath);
+    plan.AnimatePath = placeFile(options.AnimatePath);
+    plan.SaveStatePath = placeFile(options.SaveStatePath);
+    plan.CheckpointPath = placeFile(options.CheckpointPath);
     const std::string primary = PrimaryOutputDir(options);
     if (!primary.empty()) plan.ManifestPath = Join(place(primary), "manifest.json");
     return plan;

@@ -12,24 +12,30 @@
 namespace glebix::batch {
 
 // Every input file the runs read: the --species and --params files in the order given,
-// then the initial environment and distribution files when their mode reads one. Each
+// then the initial environment and distribution files when their mode reads one (none
+// on resume: there is no set-up). Each
 // is read once into options.Files (a failed read is kept there and fails the runs).
 std::vector<InputFile> RunInputs(const BatchOptions &options);
 
 // Where one run writes. Paths are empty for the outputs not asked for.
 struct RunPlan {
-    int Run = 1;               // from 1
-    std::uint32_t Seed = 0;    // the seed given to the set-up
-    std::string OutDir;        // result file folder
-    std::string TracePath;     // trace CSV
-    std::string SnapshotDir;   // PNG maps
-    std::string AscDir;        // final grids
-    std::string ManifestPath;  // manifest.json; empty when no output is asked for
-    int DispersalThreads = 0;  // threads of each dispersal pass; 0: one per processor
+    int Run = 1;                 // from 1
+    std::uint32_t Seed = 0;      // the seed given to the set-up
+    std::string OutDir;          // result file folder
+    std::string TracePath;       // trace CSV
+    std::string SnapshotDir;     // PNG maps
+    std::string AscDir;          // final grids
+    std::string AnimatePath;     // animated GIF
+    std::string SaveStatePath;   // state at the end
+    std::string CheckpointPath;  // state every few steps
+    std::string ManifestPath;    // manifest.json; empty when no output is asked for
+    int DispersalThreads = 0;    // threads of each dispersal pass; 0: one per processor
 };
 
 // The plan of run `run` (from 1) of a sweep with master seed `master`. With
-// replicates, every output goes into a run-NNN folder of its place.
+// replicates, every output goes into a run-NNN folder of its place; a file output
+// (trace, animation, states) into a run-NNN folder beside the file's place. A resumed
+// run takes its seed from the state file.
 RunPlan PlanRun(const BatchOptions &options, int run, std::uint32_t master);
 
 // Folder of summary.csv and of the run-NNN folders that hold the manifests: the

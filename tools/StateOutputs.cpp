@@ -33,8 +33,12 @@ void StateOutputs::SaveEnd(const Simul &simul, std::int32_t step) {
     if (!plan_.SavePath.empty()) WriteStateFile(plan_.SavePath, Capture(simul, step));
 }
 
-void StateOutputs::SaveKept() {
-    if (!plan_.SavePath.empty() && kept_) WriteStateFile(plan_.SavePath, keptState_);
+void StateOutputs::SaveAfterFailure(const Simul &simul, std::int32_t stepsReached) {
+    if (plan_.SavePath.empty()) return;
+    if (kept_ && keptState_.Step == stepsReached)
+        WriteStateFile(plan_.SavePath, keptState_);
+    else
+        SaveEnd(simul, stepsReached);
 }
 
 }  // namespace glebix::batch

@@ -26,8 +26,10 @@ public:
     void AfterStep(const Simul &simul, std::int32_t step);
     // The run has ended after `step`: saves that state. Raises on a failed write.
     void SaveEnd(const Simul &simul, std::int32_t step);
-    // The run has failed: saves the state kept before the failed step, if any.
-    void SaveKept();
+    // The run has failed after `stepsReached` whole steps: saves the state kept before
+    // the step that failed, or, when the failure came after the steps (in an output),
+    // the state of `simul`, which is then whole.
+    void SaveAfterFailure(const Simul &simul, std::int32_t stepsReached);
 
 private:
     SavedRun Capture(const Simul &simul, std::int32_t step) const;

@@ -42,9 +42,10 @@ std::vector<std::string> ValidateRun(const BatchOptions &options) {
     std::vector<std::string> problems;
     RunInputs(options);
     const InitialSettings &in = options.Settings.Initial;
-    if (in.EnvInitMode == EnvModeFile)
+    // A resumed run reads no initial file: its plot comes from the state file.
+    if (in.EnvInitMode == EnvModeFile && !options.Resumed)
         CheckInitialFile(options, "EnvFilePath", in.EnvFilePath, ReadEnvironmentText, problems);
-    if (in.DistInitMode == DistModeFile)
+    if (in.DistInitMode == DistModeFile && !options.Resumed)
         CheckInitialFile(options, "DistFilePath", in.DistFilePath, ReadDistributionText, problems);
     auto simul = std::make_unique<Simul>();
     simul->Settings = options.Settings;

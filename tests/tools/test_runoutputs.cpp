@@ -45,7 +45,7 @@ TEST_P(SnapshotPixels, CellHasItsClassColourInsideABlackRing) {
     auto plot = std::make_unique<TPlot>();
     plot->Density[c.i - 1][c.j - 1] = c.n;
     // Through the PNG bytes, as a reader of the file sees them.
-    const std::string png = DensityMapPng(*plot);
+    const std::string png = DensityMapPng(*plot, 0);
     QImage image;
     ASSERT_TRUE(image.loadFromData(QByteArray(png.data(), static_cast<qsizetype>(png.size())), "PNG"));
     ASSERT_EQ(image.width(), 534);
