@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "Conversions.h"
+#include "Errors.h"
 #include "FileIo.h"
 #include "GifAnimation.h"
 #include "MapPicture.h"
@@ -135,7 +136,8 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
         states.SaveEnd(*simul, record.StepsReached);
         record.Completed = true;
     } catch (const std::exception &e) {
-        record.Message = e.what();
+        const auto *error = dynamic_cast<const GlebixError *>(&e);
+        record.Message = error ? MessageWithContext(*error) : e.what();
         try {
             if (running) states.SaveAfterFailure(*simul, record.StepsReached);
         } catch (const std::exception &f) { record.Message += std::string(" ; ") + f.what(); }

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "Errors.h"
 #include "InitialFiles.h"
 #include "RunPlan.h"
 #include "Simul.h"
@@ -21,6 +22,14 @@ void CheckInitialFile(const BatchOptions &options, const char *setting, const st
     auto plot = std::make_unique<TPlot>();
     try {
         read(*InputFileBytes(path, options.Files.get()), path, *plot);
+    } catch (const GlebixError &e) {
+        // The setting and the file come first; then where in the file, when known.
+        ErrorContext inside = e.Context();
+        inside.Setting.clear();
+        inside.Path.clear();
+        const std::string where = DescribeContext(inside);
+        problems.push_back(std::string(setting) + " «" + path + "» : " + (where.empty() ? "" : where + " : ") +
+                           e.what());
     } catch (const std::exception &e) { problems.push_back(std::string(setting) + " «" + path + "» : " + e.what()); }
 }
 

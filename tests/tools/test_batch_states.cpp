@@ -1,0 +1,184 @@
+// Saved states, animations and grid inputs through the batch tool: a resumed run is
+// the unbroken run, a failed run saves the state before the failed step, bad state
+// files stop everything, frames are the pictures of the run, and written grids read
+// back as the same plot.
+#include <gif_lib.h>
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <cstdlib>
+#include <sys/wait.h>
+
+#include "BatchRun.h"
+#include "MapPicture.h"
+#include "StateFile.h"
+#include "TestFiles.h"
+
+namespace glebix::batch {
+namespace {
+
+using glebix::testing::ReadAll;
+using glebix::testing::ScratchDir;
+
+// Runs one run of the command line `args` on `threads` dispersal threads; its record.
+RunRecord RunArgs(const std::vector<std::string> &args, int threads = 1) {
+    ParsedCommandLine parsed = ParseCommandLine(args);
+    EXPECT_TRUE(parsed.Problems.empty()) << parsed.Problems.front();
+    const BatchOptions &options = parsed.Options;
+    const std::uint32_t master = options.Resumed ? options.Resumed->MasterSeed : *options.Seed;
+    RunPlan plan = PlanRun(options, 1, master);
+    plan.DispersalThreads = threads;
+    return RunOne(options, plan, DescribeInputs(options), ManifestFacts{master, false, {}});
+}
+
+// The lines of a text from line `from` (1 is the first).
+std::string LinesFrom(const std::string &text, int from) {
+    std::size_t start = 0;
+    for (int line = 1; line < from; ++line) start = text.find('\n', start) + 1;
+    return text.substr(start);
+}
+
+int RunProgram(const std::string &arguments) {
+    const std::string command = std::string(GLEBIX_BATCH_PROGRAM) + " " + arguments + " >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(ResumedRun, GivesTheUnbrokenRunsFiles) {
+    constexpr int N = 20;
+    ScratchDir dir;
+    for (const char *first : {"off", "on"}) {
+        const std::vector<std::string> common = {
+            "--seed", "11", "--set", std::string("DispersalFirst=") + first, "--set", "DistInitMode=1"};
+        auto with = [&common](std::vector<std::string> more) {
+            more.insert(more.begin(), common.begin(), common.end());
+            return more;
+        };
+        const std::string whole = dir / (std::string("whole-") + first);
+        ASSERT_TRUE(RunArgs(with({"--steps", "20", "--out", whole, "--trace", whole + "/t.csv", "--save-state",
+                                  whole + "/s.txt"}))
+                        .Completed);
+        for (const int threads : {1, 2}) {
+            for (const int k : {0, 7, N - 1}) {
+                SCOPED_TRACE(::testing::Message() << first << " threads " << threads << " k " << k);
+                const std::string part = dir / ("part-" + std::to_string(k)), rest = dir / "rest";
+                ASSERT_TRUE(
+                    RunArgs(with({"--steps", std::to_string(k), "--save-state", part + "/s.txt"}), threads).Completed);
+                const RunRecord resumed = RunArgs({"--resume", part + "/s.txt", "--steps", "20", "--out", rest,
+                                                   "--trace", rest + "/t.csv", "--save-state", rest + "/s.txt"},
+                                                  threads);
+                ASSERT_TRUE(resumed.Completed) << resumed.Message;
+                EXPECT_EQ(ReadAll(rest + "/RireVed1a1p1.txt"), ReadAll(whole + "/RireVed1a1p1.txt"));
+                EXPECT_EQ(ReadAll(rest + "/s.txt"), ReadAll(whole + "/s.txt"));
+                EXPECT_EQ(LinesFrom(ReadAll(rest + "/t.csv"), 2), LinesFrom(ReadAll(whole + "/t.csv"), k + 2));
+            }
+        }
+    }
+}
+
+TEST(ResumedRun, CheckpointsAndAFailedStep) {
+    ScratchDir dir;
+    ASSERT_TRUE(RunArgs({"--seed", "3", "--steps", "12", "--checkpoint", dir / "c.txt", "--checkpoint-every", "5",
+                         "--save-state", dir / "end.txt"})
+                    .Completed);
+    const SavedRun checkpoint = ReadStateFile(dir / "c.txt");
+    EXPECT_EQ(checkpoint.Step, 10);
+    EXPECT_EQ(checkpoint.StepCount, 12);
+    // From the checkpoint, the run ends as it did.
+    ASSERT_TRUE(RunArgs({"--resume", dir / "c.txt", "--save-state", dir / "again.txt"}).Completed);
+    EXPECT_EQ(ReadAll(dir / "again.txt"), ReadAll(dir / "end.txt"));
+
+    // Reproduction overflows in the first step: the state saved is the one after set-up.
+    const RunRecord failed = RunArgs({"--seed", "3", "--set", "Fecundity=1e300", "--save-state", dir / "f.txt"});
+    ASSERT_FALSE(failed.Completed);
+    ASSERT_TRUE(
+        RunArgs({"--seed", "3", "--set", "Fecundity=1e300", "--steps", "0", "--save-state", dir / "s0.txt"}).Completed);
+    const SavedRun kept = ReadStateFile(dir / "f.txt"), setUp = ReadStateFile(dir / "s0.txt");
+    EXPECT_EQ(kept.Step, 0);
+    EXPECT_EQ(kept.Generator, setUp.Generator);
+    auto grids = [](const SavedRun &run) {
+        const std::string text = StateFileText(run);
+        return text.substr(text.find("density\n"), text.rfind("sha256") - text.find("density\n"));
+    };
+    EXPECT_TRUE(grids(kept) == grids(setUp));
+}
+
+TEST(ResumedRun, RefusedCommandLinesRunNothing) {
+    ScratchDir dir;
+    ASSERT_EQ(RunProgram("--seed 2 --steps 4 --save-state " + (dir / "s.txt")), 0);
+    const std::string state = ReadAll(dir / "s.txt");
+    std::string edited = state;
+    edited[edited.find("generator ") + 10] ^= 1;
+    std::ofstream(dir / "edited.txt") << edited;
+    std::ofstream(dir / "short.txt") << state.substr(0, state.size() - 30);
+    for (const std::string &args :
+         {"--resume " + (dir / "edited.txt"), "--resume " + (dir / "short.txt"), "--resume " + (dir / "absent.txt"),
+          "--resume " + (dir / "s.txt") + " --set Survival=0.5", "--resume " + (dir / "s.txt") + " --replicates 2",
+          "--resume " + (dir / "s.txt") + " --steps 3",
+          "--resume " + (dir / "s.txt") + " --params " + (dir / "s.txt")}) {
+        SCOPED_TRACE(args);
+        EXPECT_EQ(RunProgram(args + " --out " + (dir / "never")), 2);
+        EXPECT_FALSE(std::filesystem::exists(dir / "never"));
+    }
+    // The settings read at every step may change from the next step on.
+    ASSERT_EQ(RunProgram("--resume " + (dir / "s.txt") +
+                         " --steps 6 --set DecompactionD=1.5 --set EnvDynamic=off "
+                         "--save-state " +
+                         (dir / "t.txt")),
+              0);
+    const SavedRun resumed = ReadStateFile(dir / "t.txt");
+    EXPECT_EQ(resumed.Settings.Run.DecompactionD, "1.5");
+    EXPECT_FALSE(resumed.Settings.Run.EnvDynamic);
+    EXPECT_EQ(resumed.Step, 6);
+}
+
+TEST(Animation, OneFrameAfterSetUpThenEveryKStepsAndTheLast) {
+    ScratchDir dir;
+    ASSERT_TRUE(
+        RunArgs({"--seed", "9", "--steps", "12", "--every", "5", "--animate", dir / "a.gif", "--fps", "20"}).Completed);
+    ASSERT_TRUE(RunArgs({"--seed", "9", "--steps", "0", "--save-state", dir / "s0.txt"}).Completed);
+    int error = 0;
+    GifFileType *gif = DGifOpenFileName((dir / "a.gif").c_str(), &error);
+    ASSERT_NE(gif, nullptr);
+    ASSERT_EQ(DGifSlurp(gif), GIF_OK);
+    EXPECT_EQ(gif->ImageCount, 4);  // steps 0, 5, 10, 12
+    const QImage first = MapPictureOf(ReadStateFile(dir / "s0.txt").Plot, 0);
+    const SavedImage &frame = gif->SavedImages[0];
+    int differing = 0;
+    for (int y = 0; y < first.height(); ++y) {
+        for (int x = 0; x < first.width(); ++x) {
+            const GifColorType c = gif->SColorMap->Colors[frame.RasterBits[y * first.width() + x]];
+            differing += qRgb(c.Red, c.Green, c.Blue) != first.pixel(x, y);
+        }
+    }
+    EXPECT_EQ(differing, 0);
+    DGifCloseFile(gif, &error);
+}
+
+TEST(GridInput, WrittenGridsReadBackAsTheSamePlotAndKeepTheirPlace) {
+    ScratchDir dir;
+    ASSERT_TRUE(RunArgs({"--seed", "4", "--steps", "15", "--asc", dir / "a"}).Completed);
+    const std::vector<std::string> fromGrids = {"--seed",  "1",
+                                                "--steps", "0",
+                                                "--set",   "EnvInitMode=0",
+                                                "--set",   "EnvFilePath=" + (dir / "a/compacted.asc"),
+                                                "--set",   "DistInitMode=0",
+                                                "--set",   "DistFilePath=" + (dir / "a/density.asc"),
+                                                "--asc",   dir / "b"};
+    ASSERT_TRUE(RunArgs(fromGrids).Completed);
+    EXPECT_EQ(ReadAll(dir / "b/density.asc"), ReadAll(dir / "a/density.asc"));
+    EXPECT_EQ(ReadAll(dir / "b/compacted.asc"), ReadAll(dir / "a/compacted.asc"));
+
+    std::string placed = ReadAll(dir / "a/density.asc");
+    placed.replace(0, placed.find("cellsize"), "NCOLS 50\nNROWS 50\nxllcenter 1001\nYLLCORNER 2000.5\n");
+    placed.replace(placed.find("cellsize 1"), 10, "cellsize 2");
+    std::ofstream(dir / "placed.asc") << placed;
+    ASSERT_TRUE(RunArgs({"--seed", "1", "--steps", "2", "--set", "DistInitMode=0", "--set",
+                         "DistFilePath=" + (dir / "placed.asc"), "--asc", dir / "c"})
+                    .Completed);
+    EXPECT_EQ(ReadAll(dir / "c/compacted.asc").substr(0, 61),
+              "ncols 50\nnrows 50\nxllcorner 1000\nyllcorner 2000.5\ncellsize 2\n");
+}
+
+}  // namespace
+}  // namespace glebix::batch
