@@ -7,6 +7,9 @@
    legend picture docs/density-classes.svg.
 3. Every relative link and image in README.md and docs/*.md names a file that
    exists, and every anchor (#...) names a heading of its page.
+4. The LaTeX of those pages survives GitHub's Markdown: no backslash before a
+   punctuation mark inside $...$ or $$...$$ (Markdown takes "\{", "\," or "\\" as
+   escapes and drops the backslash), and no inline formula across a line end.
 
 Prints one line per problem and exits with 1 when there is one; standard library
 only. Usage: scripts/check-docs.py [repository root]
@@ -127,6 +130,36 @@ def check_links(root, page):
     return problems
 
 
+DISPLAY_MATH = re.compile(r"\$\$(.+?)\$\$", re.DOTALL)
+INLINE_MATH = re.compile(r"(?<![\\$])\$(?!\$)(.+?)(?<![\\$])\$(?!\$)", re.DOTALL)
+ESCAPED_PUNCTUATION = re.compile(r"\\[!-/:-@\[-`{-~]")
+
+
+def math_problems(text):
+    """(line number, problem) of the formulas that GitHub's Markdown would damage."""
+    lines = strip_code(text)
+    joined = "\n".join(lines)
+    problems, spans = [], []
+    for m in DISPLAY_MATH.finditer(joined):
+        spans.append((m.start(), m.group(1), False))
+    rest = DISPLAY_MATH.sub(lambda m: " " * len(m.group(0)), joined)
+    for m in INLINE_MATH.finditer(rest):
+        spans.append((m.start(), m.group(1), True))
+    for start, formula, inline in sorted(spans):
+        number = joined.count("\n", 0, start) + 1
+        bad = ESCAPED_PUNCTUATION.search(formula)
+        if bad:
+            problems.append((number, "formule avec « %s », que Markdown mange : $%s$" % (bad.group(0), formula)))
+        if inline and "\n" in formula:
+            problems.append((number, "formule en ligne coupée par une fin de ligne : $%s$" % formula))
+    return problems
+
+
+def check_math(root, page):
+    with open(os.path.join(root, page), encoding="utf-8") as f:
+        return ["%s:%d: %s" % (page, n, p) for n, p in math_problems(f.read())]
+
+
 def check_parameter_table(root):
     with open(os.path.join(root, "tools/SettingsTable.cpp"), encoding="utf-8") as f:
         names = list(dict.fromkeys(setting_names(f.read())))
@@ -170,12 +203,12 @@ def main(argv):
     )
     problems = check_parameter_table(root) + check_legend(root)
     for page in pages:
-        problems += check_links(root, page)
+        problems += check_links(root, page) + check_math(root, page)
     for p in problems:
         print("check-docs : " + p, file=sys.stderr)
     if problems:
         return 1
-    print("check-docs : %d pages, liens, légende et tableau des paramètres en ordre" % len(pages))
+    print("check-docs : %d pages, liens, formules, légende et tableau des paramètres en ordre" % len(pages))
     return 0
 
 

@@ -73,6 +73,18 @@ class Parsing(unittest.TestCase):
             [(1, "docs/guide.md#x"), (1, "a.png"), (6, "other.md"), (7, "pic.svg")],
         )
 
+    def test_formulas_that_markdown_would_damage(self):
+        text = (
+            "Sound: $\\operatorname{rnd}(x)$ and $$\\frac{a}{b} \\qquad c$$, a price in `$5`.\n"
+            "Eaten: $A = \\{1\\}$ and\n$$x \\, y$$\n"
+            "Cut: $a +\nb$ ends here.\n"
+        )
+        problems = check_docs.math_problems(text)
+        self.assertEqual([n for n, _ in problems], [2, 3, 4])
+        self.assertIn("\\{", problems[0][1])
+        self.assertIn("\\,", problems[1][1])
+        self.assertIn("coupée", problems[2][1])
+
 
 class Tree(unittest.TestCase):
     """A small tree that passes, then one fault at a time."""
