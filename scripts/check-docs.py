@@ -2,7 +2,8 @@
 """Checks the documentation against the tree.
 
 1. Every setting that the batch tool knows by name (the table in
-   tools/SettingsTable.cpp) has a row in the parameter table of docs/model.md.
+   tools/SettingsTable.cpp) has a row in the parameter table of docs/model.md, and
+   every row of a setting of engine/Settings.h gives the default that the code gives.
 2. Every fill colour of the density classes (engine/Outputs.cpp) appears in the
    legend picture docs/density-classes.svg.
 3. Every relative link and image in README.md and docs/*.md names a file that
@@ -29,6 +30,35 @@ LEGEND_PICTURE = "docs/density-classes.svg"
 def setting_names(source):
     """Names of the batch tool's settings table, in its order."""
     return re.findall(r'\b(?:Text|Flag|Mode|Value)Entry\(\s*"(\w+)"', source)
+
+
+def setting_defaults(source):
+    """Default of every member of the settings structs, as the parameter table writes
+    it: the text of a field ("empty" for none), on/off for a flag, a number otherwise."""
+    constants = dict(re.findall(r"inline constexpr std::int32_t (\w+) = (-?\d+);", source))
+    defaults = {}
+    member = re.compile(r"^\s*(std::string|bool|double|std::int32_t)\s+(\w+)(?:\s*=\s*([^;]+))?;", re.MULTILINE)
+    for kind, name, value in member.findall(source):
+        value = value.strip()
+        if kind == "std::string":
+            text = value.strip('"') if value else ""
+            defaults[name] = text if text else "empty"
+        elif kind == "bool":
+            defaults[name] = "on" if value == "true" else "off"
+        else:
+            defaults[name] = constants.get(value, value or "0")
+    return defaults
+
+
+def table_rows(lines):
+    """The rows of the first table in the parameter section, as lists of cells."""
+    rows, inside = [], False
+    for line in lines:
+        if line.startswith("## "):
+            inside = bool(PARAMETER_SECTION.match(line))
+        elif inside and line.lstrip().startswith("|"):
+            rows.append([cell.strip() for cell in line.strip().strip("|").split("|")])
+    return rows
 
 
 def class_colours(source):
@@ -165,21 +195,27 @@ def check_parameter_table(root):
         names = list(dict.fromkeys(setting_names(f.read())))
     if len(names) < 5:
         return ["tools/SettingsTable.cpp : table des paramètres illisible (%d noms trouvés)" % len(names)]
+    with open(os.path.join(root, "engine/Settings.h"), encoding="utf-8") as f:
+        defaults = setting_defaults(f.read())
     with open(os.path.join(root, PARAMETER_PAGE), encoding="utf-8") as f:
-        lines = f.read().split("\n")
-    rows, inside = [], False
-    for line in lines:
-        if line.startswith("## "):
-            inside = bool(PARAMETER_SECTION.match(line))
-        elif inside and line.lstrip().startswith("|"):
-            rows.append(line)
-    if not rows:
-        return [PARAMETER_PAGE + " : pas de tableau dans la section « Parameter table »"]
-    return [
+        rows = table_rows(f.read().split("\n"))
+    if len(rows) < 3 or "Default" not in rows[0]:
+        return [PARAMETER_PAGE + " : pas de tableau avec une colonne « Default » dans la section « Parameter table »"]
+    column = rows[0].index("Default")
+    problems = [
         "%s : le paramètre %s manque au tableau des paramètres" % (PARAMETER_PAGE, name)
         for name in names
-        if not any("`%s`" % name in row for row in rows)
+        if not any("`%s`" % name in row[0] for row in rows[2:])
     ]
+    for row in rows[2:]:
+        for name, default in defaults.items():
+            if "`%s`" % name in row[0] and (len(row) <= column or row[column] != default):
+                found = row[column] if len(row) > column else ""
+                problems.append(
+                    "%s : %s vaut %s par défaut dans engine/Settings.h, le tableau dit « %s »"
+                    % (PARAMETER_PAGE, name, default, found)
+                )
+    return problems
 
 
 def check_legend(root):

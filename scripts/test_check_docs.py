@@ -22,6 +22,20 @@ SETTINGS_SOURCE = """
             "ChartCellX", K::Whole, [](TSettings &s) { return &s.Run.ChartCellX; }, 1, 50),
 """
 
+SETTINGS_HEADER = """
+inline constexpr std::int32_t EnvModeRandom = 1;
+struct SpeciesSettings {
+    std::string Survival = "0.4";                   // survival probability per step
+    bool DispersalFirst = false;                    // dispersal before survival
+    double ResponseOptimum = 0;
+};
+struct InitialSettings {
+    std::int32_t EnvInitMode = EnvModeRandom;    // 0 file, 1 random, 2 homogeneous
+    std::string EnvFilePath;                     // initial environment file
+    std::string ChartCellX = "8";
+};
+"""
+
 OUTPUTS_SOURCE = """
     static constexpr Rgb classColours[9] = {
         {255, 255, 255},  // white
@@ -37,6 +51,19 @@ class Parsing(unittest.TestCase):
         self.assertEqual(
             check_docs.setting_names(SETTINGS_SOURCE),
             ["Survival", "DispersalFirst", "EnvInitMode", "ResponseOptimum", "ChartCellX"],
+        )
+
+    def test_setting_defaults_as_the_table_writes_them(self):
+        self.assertEqual(
+            check_docs.setting_defaults(SETTINGS_HEADER),
+            {
+                "Survival": "0.4",
+                "DispersalFirst": "off",
+                "ResponseOptimum": "0",
+                "EnvInitMode": "1",
+                "EnvFilePath": "empty",
+                "ChartCellX": "8",
+            },
         )
 
     def test_class_colours_with_the_negative_colour(self):
@@ -96,13 +123,15 @@ class Tree(unittest.TestCase):
             os.mkdir(os.path.join(self.root, d))
         self.write("tools/SettingsTable.cpp", SETTINGS_SOURCE * 2)
         self.write("engine/Outputs.cpp", OUTPUTS_SOURCE)
+        self.write("engine/Settings.h", SETTINGS_HEADER)
         colours = check_docs.class_colours(OUTPUTS_SOURCE)
         self.write("docs/density-classes.svg", "".join('<rect fill="%s"/>' % c for c in colours))
-        rows = "".join("| `%s` | x |\n" % n for n in check_docs.setting_names(SETTINGS_SOURCE))
+        defaults = check_docs.setting_defaults(SETTINGS_HEADER)
+        rows = "".join("| `%s` | %s | x |\n" % (n, defaults[n]) for n in check_docs.setting_names(SETTINGS_SOURCE))
         self.write(
             "docs/model.md",
             "# Model\n## 2. State\nSee [the table](#8-parameter-table).\n"
-            "## 8. Parameter table\n| Name | Meaning |\n|---|---|\n" + rows + "## References\n",
+            "## 8. Parameter table\n| Name | Default | Meaning |\n|---|---|---|\n" + rows + "## References\n",
         )
         self.write("README.md", "# G\n[Model](docs/model.md#2-state) ![p](docs/density-classes.svg)\n")
 
@@ -126,10 +155,18 @@ class Tree(unittest.TestCase):
         with open(os.path.join(self.root, "docs/model.md"), encoding="utf-8") as f:
             text = f.read()
         # Named elsewhere on the page is not enough: it must be a row of the table.
-        self.write("docs/model.md", text.replace("| `EnvInitMode` | x |\n", "") + "Also `EnvInitMode`.\n")
+        self.write("docs/model.md", text.replace("| `EnvInitMode` | 1 | x |\n", "") + "Also `EnvInitMode`.\n")
         problems = self.problems()
         self.assertEqual(len(problems), 1)
         self.assertIn("EnvInitMode", problems[0])
+
+    def test_a_default_that_differs_from_the_code(self):
+        with open(os.path.join(self.root, "docs/model.md"), encoding="utf-8") as f:
+            text = f.read()
+        self.write("docs/model.md", text.replace("| `Survival` | 0.4 |", "| `Survival` | 0.5 |"))
+        problems = self.problems()
+        self.assertEqual(len(problems), 1)
+        self.assertIn("Survival vaut 0.4", problems[0])
 
     def test_an_unreadable_settings_table_is_a_problem(self):
         self.write("tools/SettingsTable.cpp", "// moved elsewhere\n")
