@@ -29,7 +29,7 @@ LEGEND_PICTURE = "docs/density-classes.svg"
 
 def setting_names(source):
     """Names of the batch tool's settings table, in its order."""
-    return re.findall(r'\b(?:Text|Flag|Mode|Value)Entry\(\s*"(\w+)"', source)
+    return re.findall(r'\b\w*Entry\(\s*"(\w+)"', source)
 
 
 def setting_defaults(source):
