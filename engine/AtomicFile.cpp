@@ -13,7 +13,7 @@ namespace glebix {
 void ReplaceFile(const std::string &path, std::string_view contents) {
     std::string temporary = path + ".tmp-XXXXXX";
     const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) ThrowIoError(errno, path);
+    if (fd < 0) throw GlebixError(IoErrorMessage(errno, path), ErrorContext{{}, path, 0, 0, {}});
     // mkstemp creates the file for its owner only; give it the usual permissions.
     const mode_t mask = ::umask(0);
     ::umask(mask);
@@ -39,7 +39,7 @@ void ReplaceFile(const std::string &path, std::string_view contents) {
     if (!failure && ::rename(temporary.c_str(), path.c_str()) != 0) failure = errno;
     if (failure) {
         ::unlink(temporary.c_str());
-        ThrowIoError(failure, path);
+        throw GlebixError(IoErrorMessage(failure, path), ErrorContext{{}, path, 0, 0, {}});
     }
 }
 

@@ -10,7 +10,8 @@
 namespace glebix {
 
 // Writes `contents` to `path` as above, through ResultWrite (ResultFile.h). Raises
-// GlebixError with the message by cause of the failed operation.
+// GlebixError with the message by cause of the failed operation and `path` in its
+// context.
 void ReplaceFile(const std::string &path, std::string_view contents);
 
 }  // namespace glebix
