@@ -14,6 +14,15 @@ SavedRun StateOutputs::Capture(const Simul &simul, std::int32_t step) const {
     return run;
 }
 
+void StateOutputs::Write(const std::string &path, const SavedRun &run) {
+    try {
+        WriteStateFile(path, run);
+    } catch (...) {
+        writeFailed_ = true;
+        throw;
+    }
+}
+
 void StateOutputs::BeforeStep(const Simul &simul, std::int32_t step) {
     if (plan_.SavePath.empty()) return;
     // Only the plot and the generator change within a step.
@@ -26,17 +35,17 @@ void StateOutputs::BeforeStep(const Simul &simul, std::int32_t step) {
 
 void StateOutputs::AfterStep(const Simul &simul, std::int32_t step) {
     if (plan_.CheckpointPath.empty() || plan_.CheckpointEvery <= 0 || step % plan_.CheckpointEvery != 0) return;
-    WriteStateFile(plan_.CheckpointPath, Capture(simul, step));
+    Write(plan_.CheckpointPath, Capture(simul, step));
 }
 
 void StateOutputs::SaveEnd(const Simul &simul, std::int32_t step) {
-    if (!plan_.SavePath.empty()) WriteStateFile(plan_.SavePath, Capture(simul, step));
+    if (!plan_.SavePath.empty()) Write(plan_.SavePath, Capture(simul, step));
 }
 
 void StateOutputs::SaveAfterFailure(const Simul &simul, std::int32_t stepsReached) {
-    if (plan_.SavePath.empty()) return;
+    if (plan_.SavePath.empty() || writeFailed_) return;
     if (kept_ && keptState_.Step == stepsReached)
-        WriteStateFile(plan_.SavePath, keptState_);
+        Write(plan_.SavePath, keptState_);
     else
         SaveEnd(simul, stepsReached);
 }

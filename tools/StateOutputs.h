@@ -28,16 +28,19 @@ public:
     void SaveEnd(const Simul &simul, std::int32_t step);
     // The run has failed after `stepsReached` whole steps: saves the state kept before
     // the step that failed, or, when the failure came after the steps (in an output),
-    // the state of `simul`, which is then whole.
+    // the state of `simul`, which is then whole. Nothing when the failure was the
+    // writing of a state file.
     void SaveAfterFailure(const Simul &simul, std::int32_t stepsReached);
 
 private:
     SavedRun Capture(const Simul &simul, std::int32_t step) const;
+    void Write(const std::string &path, const SavedRun &run);
 
     StatePlan plan_;
     std::uint32_t masterSeed_, runSeed_;
     std::int32_t stepCount_;
     bool kept_ = false;
+    bool writeFailed_ = false;  // a state file could not be written: no second try
     SavedRun keptState_;
 };
 

@@ -101,6 +101,12 @@ TEST(ResumedRun, CheckpointsAndAFailedStep) {
         return text.substr(text.find("density\n"), text.rfind("sha256") - text.find("density\n"));
     };
     EXPECT_TRUE(grids(kept) == grids(setUp));
+
+    // A state file that cannot be written ends the run with one message naming it.
+    std::filesystem::create_directory(dir / "taken");
+    const RunRecord unwritable = RunArgs({"--seed", "3", "--steps", "2", "--save-state", dir / "taken"});
+    EXPECT_FALSE(unwritable.Completed);
+    EXPECT_EQ(unwritable.Message, "« " + (dir / "taken") + " » : Accès au fichier refusé");
 }
 
 TEST(ResumedRun, RefusedCommandLinesRunNothing) {
