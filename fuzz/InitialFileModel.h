@@ -19,6 +19,7 @@ enum class FileOutcome {
     BadNumber,  // an incomplete triple, a token too long or not a number of its kind
     OutOfPlot,  // a row or column outside 1..50
     Overflow,   // a real beyond the range of a double
+    Grid,       // an ESRI ASCII grid: its own reader and target (fuzz_ascii_grid)
 };
 
 // Longest token a reader accepts as a number.
@@ -141,6 +142,12 @@ inline ModelReal ModelRealToken(std::string_view t) {
 template <typename Apply>
 FileOutcome RunFileModel(const std::uint8_t *data, std::size_t size, Apply apply) {
     const auto tokens = SplitTokens(data, size);
+    if (!tokens.empty() && tokens[0].size() == 5) {
+        std::string_view first = tokens[0];
+        bool ncols = true;
+        for (std::size_t k = 0; k < 5; ++k) ncols = ncols && (first[k] | 0x20) == "ncols"[k];
+        if (ncols) return FileOutcome::Grid;
+    }
     for (std::size_t k = 0; k < tokens.size(); k += 3) {
         if (k + 3 > tokens.size()) return FileOutcome::BadNumber;
         for (std::size_t m = k; m < k + 3; ++m)

@@ -37,6 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     try {
         s.SetUpRun(7u);
     } catch (const GlebixError &e) { message = e.what(); }
+    if (model == FileOutcome::Grid) return 0;  // a grid is compared by fuzz_ascii_grid
     switch (model) {
     case FileOutcome::Complete:
         Require(message.empty(), "a valid distribution file is refused");
@@ -49,6 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         break;
     case FileOutcome::Overflow:
         Require(false, "a whole number cannot overflow");
+        break;
+    case FileOutcome::Grid:
         break;
     }
     Require(s.RandomSeed == 7u, "set-up drew random numbers");
