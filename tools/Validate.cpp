@@ -41,8 +41,14 @@ void CheckOutputPlaces(const BatchOptions &options, std::vector<std::string> &pr
         if (!dir->empty() && fs::exists(*dir, ec) && !fs::is_directory(*dir, ec))
             problems.push_back(std::string(option) + " «" + *dir + "» : existe déjà et n'est pas un dossier");
     }
-    if (!options.TracePath.empty() && fs::is_directory(options.TracePath, ec))
-        problems.push_back("--trace «" + options.TracePath + "» : c'est un dossier, pas un fichier");
+    const std::pair<const char *, const std::string *> files[] = {{"--trace", &options.TracePath},
+                                                                  {"--animate", &options.AnimatePath},
+                                                                  {"--save-state", &options.SaveStatePath},
+                                                                  {"--checkpoint", &options.CheckpointPath}};
+    for (const auto &[option, file] : files) {
+        if (!file->empty() && fs::is_directory(*file, ec))
+            problems.push_back(std::string(option) + " «" + *file + "» : c'est un dossier, pas un fichier");
+    }
 }
 
 }  // namespace
