@@ -109,6 +109,18 @@ TEST(ResumedRun, CheckpointsAndAFailedStep) {
     EXPECT_EQ(unwritable.Message, "« " + (dir / "taken") + " » : Accès au fichier refusé");
 }
 
+TEST(ResumedRun, ReplicatesSaveIntoRunFoldersAsTheTraceDoes) {
+    ScratchDir dir;
+    ASSERT_EQ(RunProgram("--seed 2 --steps 3 --replicates 2 --quiet --save-state " + (dir / "etats/s.txt") +
+                         " --animate " + (dir / "a.gif")),
+              0);
+    const SavedRun second = ReadStateFile(dir / "etats/run-002/s.txt");
+    EXPECT_EQ(ReadStateFile(dir / "etats/run-001/s.txt").RunSeed, 2u);
+    EXPECT_NE(second.RunSeed, 2u);
+    EXPECT_EQ(second.MasterSeed, 2u);
+    EXPECT_TRUE(std::filesystem::exists(dir / "run-002/a.gif"));
+}
+
 TEST(ResumedRun, RefusedCommandLinesRunNothing) {
     ScratchDir dir;
     ASSERT_EQ(RunProgram("--seed 2 --steps 4 --save-state " + (dir / "s.txt")), 0);
