@@ -83,6 +83,14 @@ std::int32_t StartRun(const BatchOptions &options, const RunPlan &plan, Simul &s
     return options.Resumed->Step;
 }
 
+// Starts the animation with its first frame: the state the steps start from.
+void StartAnimation(const BatchOptions &options, const RunPlan &plan, const TPlot &plot, std::int32_t first,
+                    GifAnimation &animation) {
+    if (plan.AnimatePath.empty()) return;
+    animation.Open(plan.AnimatePath, SnapshotWidth, SnapshotHeight, options.FramesPerSecond, MapPalette());
+    animation.AddFrame(MapPictureOf(plot, first));
+}
+
 // The steps from `first` + 1 to the last, with their outputs and states.
 void RunSteps(const BatchOptions &options, const RunPlan &plan, std::int32_t first, Simul &simul, RunRecord &record,
               RunWriters &writers, StateOutputs &states, std::atomic<std::int64_t> *stepsDone) {
@@ -126,11 +134,7 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
         const std::int32_t first = StartRun(options, plan, *simul);
         running = true;
         record.StepsReached = first;
-        if (!plan.AnimatePath.empty()) {
-            writers.Animation.Open(plan.AnimatePath, SnapshotWidth, SnapshotHeight, options.FramesPerSecond,
-                                   MapPalette());
-            writers.Animation.AddFrame(MapPictureOf(simul->Plot, first));
-        }
+        StartAnimation(options, plan, simul->Plot, first, writers.Animation);
         RunSteps(options, plan, first, *simul, record, writers, states, stepsDone);
         FinalOutputs(plan, *simul, record, writers);
         states.SaveEnd(*simul, record.StepsReached);
