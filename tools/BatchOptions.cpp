@@ -1,6 +1,7 @@
 #include "BatchOptions.h"
 
 #include <optional>
+#include <set>
 
 #include "Errors.h"
 #include "ParamsFile.h"
@@ -23,7 +24,8 @@ struct Gathered {
     std::optional<std::string> speciesPath;
     std::vector<std::string> paramsPaths;
     std::vector<std::string> sets;
-    std::optional<int> steps;  // --steps, as a number
+    std::optional<int> steps;        // --steps, as a number
+    std::vector<std::string> given;  // the options given, by their names
 };
 
 using ApplyOption = void (*)(Gathered &, const std::string &value);
@@ -188,11 +190,18 @@ void ApplyResume(Gathered &g) {
         g.problems.push_back("--resume : " + MessageWithContext(e));
         return;
     }
-    const std::string why = " ne se combine pas avec --resume : la simulation reprend avec ses paramètres enregistrés";
-    if (g.speciesPath) g.problems.push_back("--species" + why);
-    if (!g.paramsPaths.empty()) g.problems.push_back("--params" + why);
-    if (o.ReplicateLayout) g.problems.push_back("--replicates" + why);
-    if (o.Seed) g.problems.push_back("--seed" + why + " et ses graines");
+    // What a resumed run may be given: its outputs, its last step and the settings read
+    // at every step. Anything else would set a run up, or plan several.
+    static const std::set<std::string> allowed = {
+        "--resume", "--steps",    "--set",    "--out",        "--trace",      "--snapshots",        "--every",
+        "--asc",    "--animate",  "--fps",    "--save-state", "--checkpoint", "--checkpoint-every", "--table",
+        "--jobs",   "--validate", "--strict", "--quiet",      "--help",       "--version"};
+    std::set<std::string> refused;
+    for (const std::string &option : g.given)
+        if (!allowed.count(option) && refused.insert(option).second)
+            g.problems.push_back(option +
+                                 " ne se combine pas avec --resume : la simulation reprend avec ses "
+                                 "paramètres et ses graines enregistrés");
     o.Settings = o.Resumed->Settings;
     if (g.steps) {
         if (*g.steps < o.Resumed->Step)
@@ -280,7 +289,7 @@ std::string VersionText() { return "glebix-batch " + VersionNumber(); }
 ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments) {
     ParsedCommandLine parsed;
     parsed.Options.Arguments = arguments;
-    Gathered g{parsed.Options, parsed.Problems, {}, {}, {}, {}};
+    Gathered g{parsed.Options, parsed.Problems, {}, {}, {}, {}, {}};
     for (std::size_t k = 0; k < arguments.size(); ++k) {
         std::string option = arguments[k], value;
         bool hasValue = false;
@@ -301,6 +310,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments) {
             g.problems.push_back(option + " : valeur manquante");
         } else {
             if (entry->valueName && !hasValue) value = arguments[++k];
+            g.given.emplace_back(entry->name);
             entry->apply(g, value);
         }
     }
