@@ -2,11 +2,14 @@
 // values, nodata cells, and the faults of a grid that does not fit the plot.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "AsciiGrid.h"
 #include "Errors.h"
+#include "InitialFiles.h"
+#include "Plot.h"
 
 namespace glebix {
 namespace {
@@ -119,6 +122,37 @@ TEST(AsciiGrid, ARefusedValueGetsItsLineColumnAndToken) {
         EXPECT_EQ(e.Context().Column, 11);
         EXPECT_EQ(e.Context().Token, "3,50");
     }
+}
+
+// The initial-file readers take a grid where they take triples: values with their
+// complement, nodata cells left as the plot held them, and the placement returned.
+TEST(AsciiGrid, InitialFilesReadGridsAndTriplesAlike) {
+    std::string values;
+    for (int line = 0; line < 50; ++line) {
+        for (int k = 0; k < 50; ++k) values += (k ? " " : "") + std::string(line == 0 && k == 0 ? "-1" : "30.5");
+        values += "\n";
+    }
+    const std::string grid = "ncols 50\nnrows 50\nxllcorner 7\nyllcorner 8\ncellsize 3\nnodata_value -1\n" + values;
+    auto plot = std::make_unique<TPlot>();
+    plot->Env[0][49] = {-5, 105};
+    const auto placement = ReadEnvironmentText(grid, "g.asc", *plot);
+    ASSERT_TRUE(placement);
+    EXPECT_EQ(placement->CellSize, 3);
+    EXPECT_EQ(plot->Env[0][49].Compacted, -5);  // the nodata cell: row index 1, column index 50
+    EXPECT_EQ(plot->Env[1][49].Compacted, 30.5);
+    EXPECT_EQ(plot->Env[49][0].Decompacted, 69.5);
+    EXPECT_FALSE(ReadEnvironmentText("1 2 40\n", "t.txt", *plot));
+    EXPECT_EQ(plot->Env[0][1].Compacted, 40);
+
+    std::string counts = grid;
+    counts.replace(counts.find("30.5"), 4, "12");
+    EXPECT_THROW(ReadDistributionText(grid, "g.asc", *plot), GlebixError);  // 30.5 is not a whole count
+    for (std::size_t at; (at = counts.find("30.5")) != std::string::npos;) counts.replace(at, 4, "4");
+    plot->Density[0][49] = 0;
+    ASSERT_TRUE(ReadDistributionText(counts, "g.asc", *plot));
+    EXPECT_EQ(plot->Density[0][49], 0);
+    EXPECT_EQ(plot->Density[1][49], 12);
+    EXPECT_EQ(plot->Density[49][0], 4);
 }
 
 }  // namespace
