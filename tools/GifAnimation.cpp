@@ -1,6 +1,7 @@
 #include "GifAnimation.h"
 
 #include <QImage>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <gif_lib.h>
@@ -78,7 +79,10 @@ void GifAnimation::Open(const std::string &path, int width, int height, int fram
     gif_ = EGifOpen(this, WriteBytes, &error);
     if (!gif_) Fail(ENOMEM);
     EGifSetGifVersion(gif_, true);
-    const int bits = PaletteBits(palette_.size());
+    if (palette_.size() > 255) throw GlebixError("palette d'animation de plus de 255 couleurs : " + path_);
+    transparent_ = static_cast<int>(palette_.size());  // the entry after the colours
+    shown_.clear();
+    const int bits = PaletteBits(palette_.size() + 1);
     ColorMapObject *map = GifMakeMapObject(1 << bits, nullptr);
     if (!map) Fail(ENOMEM);
     for (std::size_t k = 0; k < palette_.size(); ++k)
@@ -95,22 +99,13 @@ void GifAnimation::Open(const std::string &path, int width, int height, int fram
         Fail(EIO);
 }
 
-void GifAnimation::AddFrame(const QImage &frame) {
+std::vector<unsigned char> GifAnimation::Indices(const QImage &frame) const {
     const QImage image = frame.convertToFormat(QImage::Format_RGB32);
     if (image.width() != width_ || image.height() != height_)
         throw GlebixError("image d'animation de taille inattendue : " + path_);
-    GraphicsControlBlock control{};
-    control.DisposalMode = DISPOSE_DO_NOT;
-    control.DelayTime = delay_;
-    control.TransparentColor = NO_TRANSPARENT_COLOR;
-    GifByteType extension[4];
-    const std::size_t length = EGifGCBToExtension(&control, extension);
-    if (EGifPutExtension(gif_, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(length), extension) != GIF_OK ||
-        EGifPutImageDesc(gif_, 0, 0, width_, height_, false, nullptr) != GIF_OK)
-        Fail(EIO);
-    std::vector<GifPixelType> line(static_cast<std::size_t>(width_));
+    std::vector<unsigned char> indices(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_));
     QRgb last = image.pixel(0, 0) + 1;  // differs from the first pixel
-    GifPixelType lastIndex = 0;
+    unsigned char lastIndex = 0;
     for (int y = 0; y < height_; ++y) {
         const auto *pixels = reinterpret_cast<const QRgb *>(image.constScanLine(y));
         for (int x = 0; x < width_; ++x) {
@@ -122,12 +117,50 @@ void GifAnimation::AddFrame(const QImage &frame) {
                 while (k < palette_.size() && !(palette_[k] == colour)) ++k;
                 if (k == palette_.size()) throw GlebixError("couleur hors de la palette de l'animation : " + path_);
                 last = p;
-                lastIndex = static_cast<GifPixelType>(k);
+                lastIndex = static_cast<unsigned char>(k);
             }
-            line[static_cast<std::size_t>(x)] = lastIndex;
+            indices[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x)] =
+                lastIndex;
         }
-        if (EGifPutLine(gif_, line.data(), width_) != GIF_OK) Fail(EIO);
     }
+    return indices;
+}
+
+void GifAnimation::AddFrame(const QImage &frame) {
+    std::vector<unsigned char> indices = Indices(frame);
+    // After the first frame, only the rectangle that changed is stored, and within it
+    // the pixels that did not change are transparent: the frame before shows through.
+    int left = 0, top = 0, right = width_ - 1, bottom = height_ - 1;
+    const bool first = shown_.empty();
+    if (!first) {
+        left = width_, top = height_, right = -1, bottom = -1;
+        for (int y = 0; y < height_; ++y)
+            for (int x = 0; x < width_; ++x)
+                if (indices[Pixel(x, y)] != shown_[Pixel(x, y)]) {
+                    left = std::min(left, x), right = std::max(right, x);
+                    top = std::min(top, y), bottom = std::max(bottom, y);
+                }
+        if (right < 0) left = top = right = bottom = 0;  // nothing changed: one transparent pixel
+    }
+    GraphicsControlBlock control{};
+    control.DisposalMode = DISPOSE_DO_NOT;
+    control.DelayTime = delay_;
+    control.TransparentColor = first ? NO_TRANSPARENT_COLOR : transparent_;
+    GifByteType extension[4];
+    const std::size_t length = EGifGCBToExtension(&control, extension);
+    const int width = right - left + 1;
+    if (EGifPutExtension(gif_, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(length), extension) != GIF_OK ||
+        EGifPutImageDesc(gif_, left, top, width, bottom - top + 1, false, nullptr) != GIF_OK)
+        Fail(EIO);
+    std::vector<GifPixelType> line(static_cast<std::size_t>(width));
+    for (int y = top; y <= bottom; ++y) {
+        for (int x = left; x <= right; ++x) {
+            const unsigned char index = indices[Pixel(x, y)];
+            line[static_cast<std::size_t>(x - left)] = !first && index == shown_[Pixel(x, y)] ? transparent_ : index;
+        }
+        if (EGifPutLine(gif_, line.data(), width) != GIF_OK) Fail(EIO);
+    }
+    shown_ = std::move(indices);
     ++frames_;
 }
 

@@ -22,10 +22,12 @@ public:
     GifAnimation &operator=(const GifAnimation &) = delete;
 
     // Starts the file for frames of `width` x `height` pixels shown `framesPerSecond`
-    // times a second (1 to 100), in the colours of `palette` (at most 256). Raises
+    // times a second (1 to 100), in the colours of `palette` (at most 255, for one more
+    // palette entry marks the pixels a frame leaves as they were). Raises
     // GlebixError with the French message and the path.
     void Open(const std::string &path, int width, int height, int framesPerSecond, const std::vector<Rgb> &palette);
     // Appends a frame of the size given to Open; every pixel must be a palette colour.
+    // A frame after the first holds only what changed since the one before.
     void AddFrame(const QImage &frame);
     // Ends the file and puts it in its place.
     void Finish();
@@ -37,6 +39,11 @@ private:
     // kept and giflib is told that the write fell short.
     static int WriteBytes(GifFileType *gif, const unsigned char *data, int size);
     [[noreturn]] void Fail(int errnum);
+    // The palette index of every pixel of `frame`, row by row.
+    std::vector<unsigned char> Indices(const QImage &frame) const;
+    std::size_t Pixel(int x, int y) const {
+        return static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x);
+    }
     void Abandon();
 
     GifFileType *gif_ = nullptr;
@@ -44,7 +51,9 @@ private:
     int width_ = 0, height_ = 0, delay_ = 10, frames_ = 0;
     std::string path_, temporary_;
     std::vector<Rgb> palette_;
-    int writeErrno_ = 0;  // errno of the first failed write
+    int transparent_ = 0;               // the palette index of an unchanged pixel
+    std::vector<unsigned char> shown_;  // the indices of the picture the frames so far show
+    int writeErrno_ = 0;                // errno of the first failed write
 };
 
 }  // namespace glebix::batch
