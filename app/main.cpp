@@ -17,7 +17,7 @@ int main(int argc, char *argv[]) {
     glebix::Simul &sim = glebix::TheSimul();
     sim.Settings = glebix::DefaultSettings();
     // The processes yield once per cell; events are handled there every few ms.
-    sim.ProcessMessages = glebix::ProcessMessagesThrottled;
+    sim.ProcessMessages = glebix::PumpWindowEventsThrottled;
 
     glebix::TForm1 launcher;
     glebix::TForm2 plotWindow;

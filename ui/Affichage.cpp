@@ -12,7 +12,7 @@
 
 namespace glebix {
 
-TForm2::TForm2(QWidget *parent) : OuterSizedWindow(parent), Edit1(new QLineEdit(this)) {
+TForm2::TForm2(Simul &simul, QWidget *parent) : OuterSizedWindow(parent), Edit1(new QLineEdit(this)), simul_(simul) {
     setWindowTitle(QStringLiteral("La parcelle"));
     setBackgroundRole(QPalette::Button);
     setAttribute(Qt::WA_OpaquePaintEvent);  // the picture covers the whole client area
@@ -30,10 +30,10 @@ void TForm2::ShowStepNumber(std::int32_t step) {
 }
 
 void TForm2::DrawDensityMap() {
-    const TPlot &plot = TheSimul().Plot;
+    const TPlot &plot = simul_.Plot;
     for (std::int32_t j = 1; j <= GridSide; ++j) {
         for (std::int32_t i = 1; i <= GridSide; ++i) {
-            if (TheSimul().ProcessMessages) TheSimul().ProcessMessages();
+            if (simul_.ProcessMessages) simul_.ProcessMessages();
             DrawDensityCell(i, j, plot.Density[i - 1][j - 1]);
         }
     }
@@ -46,7 +46,7 @@ void TForm2::DrawDensityMap() {
 void TForm2::DrawDensityCell(std::int32_t i, std::int32_t j, std::int32_t n) {
     // Row i runs to the right, column j upwards from 60 px above the outer bottom edge.
     const std::int64_t bottom = OuterHeight() - MapBottomMargin;
-    if (TheSimul().ProcessMessages) TheSimul().ProcessMessages();
+    if (simul_.ProcessMessages) simul_.ProcessMessages();
     PaintDensityCell(picture_, i, j, n, bottom);
 }
 

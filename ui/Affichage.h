@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "OuterSizedWindow.h"
+#include "Simul.h"
 
 class QLineEdit;
 
@@ -16,7 +17,7 @@ class TForm2 : public OuterSizedWindow {
     Q_OBJECT
 
 public:
-    explicit TForm2(QWidget *parent = nullptr);
+    explicit TForm2(Simul &simul = TheSimul(), QWidget *parent = nullptr);
 
     // Shows `step` in the step field, in plain decimal form.
     void ShowStepNumber(std::int32_t step);
@@ -35,6 +36,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    Simul &simul_;
     QImage picture_;              // the map as drawn so far, the size of the client area
     int pictureOuterHeight_ = 0;  // the outer height the picture was drawn for
 };

@@ -16,7 +16,7 @@ namespace {
 constexpr std::int64_t MarkerValueBound = std::int64_t{1} << 40;
 }  // namespace
 
-TForm3::TForm3(QWidget *parent) : OuterSizedWindow(parent) {
+TForm3::TForm3(Simul &simul, QWidget *parent) : OuterSizedWindow(parent), simul_(simul) {
     setWindowTitle(QStringLiteral("Une case"));
     setBackgroundRole(QPalette::Button);
     setAttribute(Qt::WA_OpaquePaintEvent);  // the picture covers the whole client area
@@ -43,7 +43,7 @@ void TForm3::AffAxes() {
 }
 
 void TForm3::PlotCellStep(std::int32_t step) {
-    const Simul &sim = TheSimul();
+    const Simul &sim = simul_;
     // Bounded into the grid at set-up; bounded here too for a chart drawn before any.
     const std::int32_t x = std::clamp(sim.ChartCellX, 1, GridSide);
     const std::int32_t y = std::clamp(sim.ChartCellY, 1, GridSide);
@@ -54,11 +54,11 @@ void TForm3::PlotCellStep(std::int32_t step) {
 
 void TForm3::DrawChartMarkers(std::int32_t step, std::int32_t count, double cellCompacted, double cellDecompacted,
                               double meanCount, double meanCompacted) {
-    ProcessMessages();
+    PumpWindowEvents();
     const std::int64_t base = std::int64_t{OuterHeight()} - ChartBaseMargin;
     const ChartValues values = ScaleChartValues(count, cellCompacted, cellDecompacted, meanCount, meanCompacted);
     const std::int64_t left = ChartLeft + 2 * ChartStepPosition(step);
-    for (int series = 0; series < 5; ++series) {
+    for (int series = 0; series < ChartSeriesCount; ++series) {
         const Rgb c = ChartColours[series];
         const QRgb colour = qRgb(c.r, c.g, c.b);
         // A value far beyond any picture is held at a bound that is still off the

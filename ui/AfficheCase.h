@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "OuterSizedWindow.h"
+#include "Simul.h"
 
 namespace glebix {
 
@@ -16,7 +17,7 @@ class TForm3 : public OuterSizedWindow {
     Q_OBJECT
 
 public:
-    explicit TForm3(QWidget *parent = nullptr);
+    explicit TForm3(Simul &simul = TheSimul(), QWidget *parent = nullptr);
 
     // Draws the step axis and the value axis for the current outer size.
     void AffAxes();
@@ -41,6 +42,7 @@ private:
     // Sets the pixel (x, y) when it lies in the picture.
     void PutPixel(std::int64_t x, std::int64_t y, QRgb colour);
 
+    Simul &simul_;
     QImage picture_;  // axes and markers, the size of the client area
 };
 

@@ -16,12 +16,13 @@
 
 namespace glebix {
 
-TForm1::TForm1(QWidget *parent)
+TForm1::TForm1(Simul &simul, QWidget *parent)
     : OuterSizedWindow(parent),
       Edit1(new QLineEdit(QStringLiteral("Programme de simulations Glebix"), this)),
       Button1(new QPushButton(QStringLiteral(" Quitter"), this)),
       Button2(new QPushButton(QStringLiteral("Simulations"), this)),
-      Button3(new QPushButton(QStringLiteral("Stopper les simulations"), this)) {
+      Button3(new QPushButton(QStringLiteral("Stopper les simulations"), this)),
+      simul_(simul) {
     setWindowTitle(QStringLiteral("Lanceur"));
     SetOuterGeometry(QRect(780, 3, 241, 165));
     Edit1->setGeometry(8, 8, 217, 21);
@@ -72,10 +73,10 @@ void TForm1::Button2Click() {
 void TForm1::Button3Click() { StopRequested = true; }
 
 void TForm1::RunSimulations() {
-    Simul &sim = TheSimul();
+    Simul &sim = simul_;
     const RunSettings &run = sim.Settings.Run;  // flags are read at each use: the dialogs change them live
     StepCount = FieldToInteger(run.StepCount);
-    ProcessMessages();
+    PumpWindowEvents();
     if (run.ShowCellChart) chartWindow_->show();
     chartWindow_->RepaintNow();
 
@@ -90,7 +91,7 @@ void TForm1::RunSimulations() {
 
     for (std::int64_t step = 1; step <= StepCount; ++step) {
         StepIndex = static_cast<std::int32_t>(step);
-        ProcessMessages();
+        PumpWindowEvents();
         if (StopRequested) break;
         Edit1->setText(QStringLiteral("Simulations en cours"));
         RepaintNow();
@@ -108,7 +109,7 @@ void TForm1::RunSimulations() {
             if (run.SaveResults) sim.WriteResultFile("RireVed", innerRun, middleRun, outerRun);
         }
     }
-    ProcessMessages();
+    PumpWindowEvents();
 }
 
 void TForm1::closeEvent(QCloseEvent *event) {

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "OuterSizedWindow.h"
+#include "Simul.h"
 
 class QCloseEvent;
 class QLineEdit;
@@ -23,7 +24,7 @@ class TForm1 : public OuterSizedWindow {
     Q_OBJECT
 
 public:
-    explicit TForm1(QWidget *parent = nullptr);
+    explicit TForm1(Simul &simul = TheSimul(), QWidget *parent = nullptr);
 
     // The plot window and the chart window that runs show and draw into.
     void SetOutputWindows(TForm2 *plotWindow, TForm3 *chartWindow);
@@ -56,6 +57,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    Simul &simul_;
     TForm2 *plotWindow_ = nullptr;
     TForm3 *chartWindow_ = nullptr;
     bool running_ = false;

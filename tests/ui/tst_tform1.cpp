@@ -34,9 +34,9 @@ struct StepSeen {
 
 // The plot an engine run with the program's settings and the test seed reaches after
 // `steps` steps.
-std::unique_ptr<Simul> ReferenceRun(int steps) {
+std::unique_ptr<Simul> ReferenceRun(const Simul &program, int steps) {
     auto sim = std::make_unique<Simul>();
-    sim->Settings = TheSimul().Settings;
+    sim->Settings = program.Settings;
     sim->SetUpRun(TestSeed);
     for (int k = 0; k < steps; ++k) sim->TimeStep();
     return sim;
@@ -63,6 +63,7 @@ int MarkerPixels(const QImage &image) {
 class TestTForm1 : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<Simul> simul;
     std::unique_ptr<TForm1> launcher;
     std::unique_ptr<TForm2> plotWindow;
     std::unique_ptr<TForm3> chartWindow;
@@ -73,7 +74,7 @@ class TestTForm1 : public QObject {
     // Makes the engine's yield callback record the launcher at each new step and
     // then run `atYield` (with the current step).
     void WatchSteps(std::function<void(int)> atYield = {}) {
-        TheSimul().ProcessMessages = [this, atYield] {
+        simul->ProcessMessages = [this, atYield] {
             const int step = launcher->StepIndex;
             if (seen.empty() || seen.back().step != step)
                 seen.push_back(
@@ -86,14 +87,12 @@ class TestTForm1 : public QObject {
 
 private slots:
     void init() {
-        TheSimul().Settings = DefaultSettings();
-        TheSimul().Plot = TPlot{};
-        TheSimul().ProcessMessages = nullptr;
+        simul = std::make_unique<Simul>();
         dir = std::make_unique<QTemporaryDir>();
-        TheSimul().Settings.Run.ResultDirectory = dir->path().toStdString();
-        launcher = std::make_unique<TForm1>();
-        plotWindow = std::make_unique<TForm2>();
-        chartWindow = std::make_unique<TForm3>();
+        simul->Settings.Run.ResultDirectory = dir->path().toStdString();
+        launcher = std::make_unique<TForm1>(*simul);
+        plotWindow = std::make_unique<TForm2>(*simul);
+        chartWindow = std::make_unique<TForm3>(*simul);
         launcher->SetOutputWindows(plotWindow.get(), chartWindow.get());
         launcher->Seed = TestSeed;
         errors.clear();
@@ -102,10 +101,10 @@ private slots:
     }
     void cleanup() {
         SetErrorBoxHandler({});
-        TheSimul().ProcessMessages = nullptr;
         launcher.reset();
         plotWindow.reset();
         chartWindow.reset();
+        simul.reset();
     }
 
     void initialState() {
@@ -129,7 +128,7 @@ private slots:
     }
 
     void shortRun() {
-        TheSimul().Settings.Run.StepCount = "3";
+        simul->Settings.Run.StepCount = "3";
         WatchSteps();
         QTest::mouseClick(launcher->Button2, Qt::LeftButton);
 
@@ -151,9 +150,9 @@ private slots:
         QVERIFY(!QFile::exists(ResultFile()));
 
         // Exactly three steps on the seeded generator, and the map shows their result.
-        const auto reference = ReferenceRun(3);
-        QVERIFY(SamePlot(TheSimul().Plot, reference->Plot));
-        QCOMPARE(TheSimul().RandomSeed, reference->RandomSeed);
+        const auto reference = ReferenceRun(*simul, 3);
+        QVERIFY(SamePlot(simul->Plot, reference->Plot));
+        QCOMPARE(simul->RandomSeed, reference->RandomSeed);
         const int bottom = plotWindow->OuterHeight() - MapBottomMargin;
         for (int i : {1, 24, 25, 26, 50}) {
             const Rgb c = DensityColour(reference->Plot.Density[i - 1][24]);
@@ -165,8 +164,8 @@ private slots:
     }
 
     void stopFromInsideAStep() {
-        TheSimul().Settings.Run.StepCount = "10";
-        TheSimul().Settings.Run.SaveResults = true;
+        simul->Settings.Run.StepCount = "10";
+        simul->Settings.Run.SaveResults = true;
         WatchSteps([this](int step) {
             if (step == 4) launcher->Button3->click();
         });
@@ -178,10 +177,10 @@ private slots:
         QVERIFY(launcher->Button3->isEnabled());
         QVERIFY(launcher->Button2->isEnabled());
         QVERIFY(!QFile::exists(ResultFile()));
-        QVERIFY(SamePlot(TheSimul().Plot, ReferenceRun(4)->Plot));
+        QVERIFY(SamePlot(simul->Plot, ReferenceRun(*simul, 4)->Plot));
 
         // The next run clears the request.
-        TheSimul().Settings.Run.StepCount = "2";
+        simul->Settings.Run.StepCount = "2";
         seen.clear();
         launcher->Button2->click();
         QCOMPARE(seen.size(), size_t{2});
@@ -190,8 +189,8 @@ private slots:
     }
 
     void singleStepIsTheLast() {
-        TheSimul().Settings.Run.StepCount = "1";
-        TheSimul().Settings.Run.SaveResults = true;
+        simul->Settings.Run.StepCount = "1";
+        simul->Settings.Run.SaveResults = true;
         WatchSteps();
         launcher->Button2->click();
         QCOMPARE(seen.size(), size_t{1});
@@ -210,8 +209,8 @@ private slots:
     }
     void noStep() {
         QFETCH(QString, stepCount);
-        TheSimul().Settings.Run.StepCount = stepCount.toStdString();
-        TheSimul().Settings.Run.SaveResults = true;
+        simul->Settings.Run.StepCount = stepCount.toStdString();
+        simul->Settings.Run.SaveResults = true;
         WatchSteps();
         launcher->Button2->click();
         QVERIFY(seen.empty());
@@ -221,12 +220,12 @@ private slots:
         QVERIFY(launcher->Button3->isEnabled());
         QVERIFY(launcher->Button2->isEnabled());
         QVERIFY(!QFile::exists(ResultFile()));
-        QVERIFY(SamePlot(TheSimul().Plot, ReferenceRun(0)->Plot));
+        QVERIFY(SamePlot(simul->Plot, ReferenceRun(*simul, 0)->Plot));
     }
 
     void missingDistributionFile() {
-        TheSimul().Settings.Initial.DistInitMode = 0;
-        TheSimul().Settings.Initial.DistFilePath = dir->filePath(QStringLiteral("absent.txt")).toStdString();
+        simul->Settings.Initial.DistInitMode = 0;
+        simul->Settings.Initial.DistFilePath = dir->filePath(QStringLiteral("absent.txt")).toStdString();
         WatchSteps();
         launcher->Button2->click();
         QCOMPARE(errors, QStringList{QStringLiteral("Fichier introuvable.")});
@@ -240,9 +239,9 @@ private slots:
     }
 
     void resultFileErrorAfterTheLastStep() {
-        TheSimul().Settings.Run.StepCount = "2";
-        TheSimul().Settings.Run.SaveResults = true;
-        TheSimul().Settings.Run.ResultDirectory = dir->filePath(QStringLiteral("no/such/dir")).toStdString();
+        simul->Settings.Run.StepCount = "2";
+        simul->Settings.Run.SaveResults = true;
+        simul->Settings.Run.ResultDirectory = dir->filePath(QStringLiteral("no/such/dir")).toStdString();
         launcher->Button2->click();
         QCOMPARE(errors.size(), 1);
         QVERIFY(errors[0].endsWith(QLatin1Char('.')));
@@ -253,7 +252,7 @@ private slots:
     }
 
     void noRunInsideARun() {
-        TheSimul().Settings.Run.StepCount = "3";
+        simul->Settings.Run.StepCount = "3";
         WatchSteps([this](int step) {
             if (step == 2) launcher->Button2Click();  // what a click would do if it got through
         });
@@ -262,12 +261,12 @@ private slots:
         QCOMPARE(seen[1].step, 2);
         QVERIFY(!seen[1].simulationsEnabled);
         QCOMPARE(launcher->Edit1->text(), QStringLiteral("Simulations finies"));
-        QVERIFY(SamePlot(TheSimul().Plot, ReferenceRun(3)->Plot));
+        QVERIFY(SamePlot(simul->Plot, ReferenceRun(*simul, 3)->Plot));
         QVERIFY(launcher->Button2->isEnabled());
     }
 
     void outputFlagsReadAtEachUse() {
-        RunSettings &run = TheSimul().Settings.Run;
+        RunSettings &run = simul->Settings.Run;
         run.StepCount = "3";
         run.ShowDensityMap = false;
         run.ShowCellChart = false;
@@ -293,10 +292,10 @@ private slots:
     }
 
     void chartClearedWhenARunStarts() {
-        TheSimul().Settings.Run.StepCount = "3";
+        simul->Settings.Run.StepCount = "3";
         launcher->Button2->click();
         QVERIFY(MarkerPixels(chartWindow->Picture()) > 0);
-        TheSimul().Settings.Run.StepCount = "0";
+        simul->Settings.Run.StepCount = "0";
         launcher->Button2->click();
         QCOMPARE(MarkerPixels(chartWindow->Picture()), 0);
         QCOMPARE(chartWindow->Picture().pixel(100, chartWindow->OuterHeight() - ChartBaseMargin) & 0xFFFFFF, 0u);
@@ -306,18 +305,18 @@ private slots:
         int delivered = 0;
         QObject receiver;
         QTimer::singleShot(0, &receiver, [&delivered] { ++delivered; });
-        ProcessMessages();
+        PumpWindowEvents();
         QCOMPARE(delivered, 1);
         QTimer::singleShot(0, &receiver, [&delivered] { ++delivered; });
         QThread::msleep(2 * MessagePumpInterval.count());
-        for (int k = 0; k < 100 && delivered == 1; ++k) ProcessMessagesThrottled();
+        for (int k = 0; k < 100 && delivered == 1; ++k) PumpWindowEventsThrottled();
         QCOMPARE(delivered, 2);
     }
 
     // Last: ending the program leaves the application's event loop flagged to quit.
     void closingTheLauncherStopsTheRun() {
-        TheSimul().Settings.Run.StepCount = "10";
-        TheSimul().Settings.Run.SaveResults = true;
+        simul->Settings.Run.StepCount = "10";
+        simul->Settings.Run.SaveResults = true;
         launcher->show();
         WatchSteps([this](int step) {
             if (step == 2) launcher->close();

@@ -2,6 +2,7 @@
 #include <QLineEdit>
 #include <QtTest>
 #include <limits>
+#include <memory>
 
 #include "Affichage.h"
 #include "Outputs.h"
@@ -33,13 +34,11 @@ class TestTForm2 : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() {
-        TheSimul().Plot = TPlot{};
-        TheSimul().ProcessMessages = nullptr;
-    }
+    void init() { simul = std::make_unique<Simul>(); }
+    void cleanup() { simul.reset(); }
 
     void layout() {
-        TForm2 form;
+        TForm2 form(*simul);
         QCOMPARE(form.windowTitle(), QStringLiteral("La parcelle"));
         QCOMPARE(form.frameGeometry(), QRect(2, 224, 534, 514));
         QCOMPARE(form.Edit1->geometry(), QRect(32, 32, 249, 21));
@@ -60,7 +59,7 @@ private slots:
     void showStepNumber() {
         QFETCH(int, step);
         QFETCH(QString, text);
-        TForm2 form;
+        TForm2 form(*simul);
         form.ShowStepNumber(step);
         QCOMPARE(form.Edit1->text(), text);
     }
@@ -99,10 +98,10 @@ private slots:
     void classColours() {
         QFETCH(int, count);
         QFETCH(QColor, colour);
-        TForm2 form;
+        TForm2 form(*simul);
         // The count in cell (20, 1) with empty neighbours, whose squares must stay
         // intact beside it.
-        TheSimul().Plot.Density[19][0] = count;
+        simul->Plot.Density[19][0] = count;
         form.DrawDensityMap();
         const QImage &image = form.Picture();
         const int bottom = 514 - 60;
@@ -114,11 +113,11 @@ private slots:
     }
 
     void geometryAtDefaultHeight() {
-        TForm2 form;
-        TheSimul().Plot.Density[0][0] = 1;     // cell (1, 1): bottom left
-        TheSimul().Plot.Density[49][49] = 11;  // cell (50, 50): top right
-        TheSimul().Plot.Density[1][0] = 6;     // cell (2, 1): right of (1, 1)
-        TheSimul().Plot.Density[0][1] = 16;    // cell (1, 2): above (1, 1)
+        TForm2 form(*simul);
+        simul->Plot.Density[0][0] = 1;     // cell (1, 1): bottom left
+        simul->Plot.Density[49][49] = 11;  // cell (50, 50): top right
+        simul->Plot.Density[1][0] = 6;     // cell (2, 1): right of (1, 1)
+        simul->Plot.Density[0][1] = 16;    // cell (1, 2): above (1, 1)
         form.DrawDensityMap();
         const QImage &image = form.Picture();
         QVERIFY(IsCell(image, 30, 447, AsQRgb(DensityColour(1))));
@@ -138,10 +137,10 @@ private slots:
     }
 
     void mapFollowsTheWindowHeight() {
-        TForm2 form;
+        TForm2 form(*simul);
         form.show();
         QCOMPARE(form.frameGeometry(), QRect(2, 224, 534, 514));  // the frame is taken from the client
-        TheSimul().Plot.Density[0][0] = 501;
+        simul->Plot.Density[0][0] = 501;
         form.DrawDensityMap();
         QVERIFY(IsCell(form.Picture(), 30, 447, AsQRgb(DensityColour(501))));
         form.resize(form.width(), form.height() + 100);
@@ -149,7 +148,7 @@ private slots:
         // What was drawn keeps its place above the bottom edge...
         QVERIFY(IsCell(form.Picture(), 30, 547, AsQRgb(DensityColour(501))));
         // ... and the next map is drawn 60 px above the new outer bottom edge.
-        TheSimul().Plot.Density[0][0] = 0;
+        simul->Plot.Density[0][0] = 0;
         form.DrawDensityMap();
         QVERIFY(IsCell(form.Picture(), 30, 547, AsQRgb(DensityColour(0))));
         // A window too small for the whole map clips it.
@@ -160,12 +159,15 @@ private slots:
     }
 
     void yieldsTwicePerCell() {
-        TForm2 form;
+        TForm2 form(*simul);
         int yields = 0;
-        TheSimul().ProcessMessages = [&yields] { ++yields; };
+        simul->ProcessMessages = [&yields] { ++yields; };
         form.DrawDensityMap();
         QCOMPARE(yields, 2 * CellCount);
     }
+
+private:
+    std::unique_ptr<Simul> simul;
 };
 
 QTEST_MAIN(TestTForm2)

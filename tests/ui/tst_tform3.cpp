@@ -1,6 +1,7 @@
 // The chart window: axes, marker pixels and what clears the chart.
 #include <QtTest>
 #include <limits>
+#include <memory>
 
 #include "AfficheCase.h"
 #include "Outputs.h"
@@ -40,13 +41,11 @@ class TestTForm3 : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() {
-        TheSimul().Plot = TPlot{};
-        TheSimul().ProcessMessages = nullptr;
-    }
+    void init() { simul = std::make_unique<Simul>(); }
+    void cleanup() { simul.reset(); }
 
     void layoutAndAxes() {
-        TForm3 form;
+        TForm3 form(*simul);
         QCOMPARE(form.windowTitle(), QStringLiteral("Une case"));
         QCOMPARE(form.frameGeometry(), QRect(538, 226, 485, 513));
         QVERIFY(!form.isVisible());
@@ -98,7 +97,7 @@ private slots:
         // Elsewhere: counts of 100 and shares of 250 lie above the picture.
         double args[5] = {100, 250, 250, 100, 250};
         args[series] = value;
-        TForm3 form;
+        TForm3 form(*simul);
         const QImage before = form.Picture();
         form.DrawChartMarkers(step, static_cast<int>(args[0]), args[1], args[2], args[3], args[4]);
         const QImage &image = form.Picture();
@@ -112,15 +111,15 @@ private slots:
     }
 
     void laterSeriesCoverEarlier() {
-        TForm3 form;
+        TForm3 form(*simul);
         // Count 1 and mean count 1.0 share a square: blue covers red. Compacted and
         // decompacted 50 share one: lime covers green; mean compacted 50 then navy.
         form.DrawChartMarkers(1, 1, 40, 40, 1.0, 60);
-        QVERIFY(IsMarker(form.Picture(), 30, 353, SeriesColour(3)));
-        QVERIFY(IsMarker(form.Picture(), 30, 283, SeriesColour(2)));
+        QVERIFY(IsMarker(form.Picture(), 30, 353, SeriesColour(ChartMeanCount)));
+        QVERIFY(IsMarker(form.Picture(), 30, 283, SeriesColour(ChartCellDecompacted)));
         form.DrawChartMarkers(1, 0, 50, 50, 0.0, 50);
-        QVERIFY(IsMarker(form.Picture(), 30, 263, SeriesColour(4)));
-        QVERIFY(IsMarker(form.Picture(), 30, 363, SeriesColour(3)));
+        QVERIFY(IsMarker(form.Picture(), 30, 263, SeriesColour(ChartMeanCompacted)));
+        QVERIFY(IsMarker(form.Picture(), 30, 363, SeriesColour(ChartMeanCount)));
     }
 
     void farValuesDrawNothing_data() {
@@ -138,32 +137,32 @@ private slots:
         QFETCH(int, step);
         QFETCH(int, count);
         QFETCH(double, share);
-        TForm3 form;
+        TForm3 form(*simul);
         const QImage before = form.Picture();
         form.DrawChartMarkers(step, count, share, share, count, share);
         QCOMPARE(form.Picture(), before);
     }
 
     void plotCellStepReadsTheChartCell() {
-        Simul &sim = TheSimul();
+        Simul &sim = *simul;
         sim.ChartCellX = 8;
         sim.ChartCellY = 9;
         sim.Plot.Density[7][8] = 3;
         sim.Plot.Env[7][8] = {33.5, 66.5};
         sim.Plot.Density[8][7] = 30;  // the transposed cell must not be read
         sim.Plot.Env[8][7] = {90, 10};
-        TForm3 form;
+        TForm3 form(*simul);
         form.PlotCellStep(2);
         const QImage &image = form.Picture();
-        QVERIFY(IsMarker(image, 32, 333, SeriesColour(0)));
-        QVERIFY(IsMarker(image, 32, 295, SeriesColour(1)));
-        QVERIFY(IsMarker(image, 32, 231, SeriesColour(2)));
+        QVERIFY(IsMarker(image, 32, 333, SeriesColour(ChartCellCount)));
+        QVERIFY(IsMarker(image, 32, 295, SeriesColour(ChartCellCompacted)));
+        QVERIFY(IsMarker(image, 32, 231, SeriesColour(ChartCellDecompacted)));
         // Means 33/2500 and 123.5/2500 give v = 0: navy covers blue on the axis.
-        QVERIFY(IsMarker(image, 32, 363, SeriesColour(4)));
+        QVERIFY(IsMarker(image, 32, 363, SeriesColour(ChartMeanCompacted)));
     }
 
     void hideClearsAndShowDrawsAxes() {
-        TForm3 form;
+        TForm3 form(*simul);
         form.show();
         form.DrawChartMarkers(1, 3, 33.5, 66.5, 1, 40);
         const QRgb background = Pixel(form.Picture(), 10, 10);
@@ -176,7 +175,7 @@ private slots:
     }
 
     void resizeClearsThenAxesFollowTheSize() {
-        TForm3 form;
+        TForm3 form(*simul);
         form.show();
         QCOMPARE(form.frameGeometry(), QRect(538, 226, 485, 513));
         form.DrawChartMarkers(1, 3, 33.5, 66.5, 1, 40);
@@ -194,6 +193,9 @@ private slots:
         QCOMPARE(Pixel(form.Picture(), 30, 569), 0u);
         QCOMPARE(Pixel(form.Picture(), 30, 570), background);
     }
+
+private:
+    std::unique_ptr<Simul> simul;
 };
 
 QTEST_MAIN(TestTForm3)
