@@ -54,6 +54,8 @@ void ReadTriples(const std::string &path, Apply apply) {
 
 }  // namespace
 
+std::int32_t ChartCellFromField(const std::string &text) { return BoundToGrid(FieldToInteger(text)); }
+
 void Simul::ReseedFromClock() {
     const auto ticks = std::chrono::steady_clock::now().time_since_epoch();
     RandomSeed = static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(ticks).count());
@@ -64,6 +66,7 @@ void Simul::SetUpRun(std::optional<std::uint32_t> seed) {
         RandomSeed = *seed;
     else
         ReseedFromClock();
+    RunSeed = RandomSeed;
     InitialisePlot();
     TakeSpeciesParameters();
 }

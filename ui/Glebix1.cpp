@@ -2,12 +2,14 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include "AfficheCase.h"
 #include "Affichage.h"
 #include "Conversions.h"
+#include "DialogControls.h"
 #include "ErrorBox.h"
 #include "Errors.h"
 #include "MessagePump.h"
@@ -32,6 +34,7 @@ TForm1::TForm1(Simul &simul, QWidget *parent)
     Button1->setFont(bold);
     Button2->setGeometry(8, 88, 73, 33);
     Button3->setGeometry(112, 56, 113, 33);
+    FitTextToWidth(Button3, Button3->width());  // the caption is wider than the button at the usual size
     Button3->setEnabled(false);
 
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
@@ -67,7 +70,7 @@ void TForm1::Button2Click() {
     try {
         RunEnd runEnd{this};
         RunSimulations();
-    } catch (const GlebixError &error) { ShowErrorBox(error.what()); }
+    } catch (const GlebixError &error) { ShowErrorBox(error); }
 }
 
 void TForm1::Button3Click() { StopRequested = true; }
@@ -106,7 +109,11 @@ void TForm1::RunSimulations() {
         if (StepIndex == StepCount) {
             Edit1->setText(QStringLiteral("Simulations finies"));
             Button3->setEnabled(false);
-            if (run.SaveResults) sim.WriteResultFile("RireVed", innerRun, middleRun, outerRun);
+            if (run.SaveResults) {
+                sim.WriteResultFile("RireVed", innerRun, middleRun, outerRun);
+                emit ResultFileWritten(QFile::decodeName(
+                    QByteArray::fromStdString(sim.ResultFilePath("RireVed", innerRun, middleRun, outerRun))));
+            }
         }
     }
     PumpWindowEvents();

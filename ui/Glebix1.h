@@ -42,6 +42,11 @@ public:
 
     bool Running() const { return running_; }
 
+signals:
+    // The result file has just been written to `path`.
+    void ResultFileWritten(const QString &path);
+
+public:
     QLineEdit *Edit1;      // the status text
     QPushButton *Button1;  // " Quitter"
     QPushButton *Button2;  // "Simulations"

@@ -5,6 +5,8 @@ add_library(glebix_ui_support STATIC
   DialogControls.h
   ErrorBox.cpp
   ErrorBox.h
+  ExportDialog.cpp
+  ExportDialog.h
   FileChooser.cpp
   FileChooser.h
   MessagePump.cpp

@@ -7,4 +7,4 @@ add_library(glebix_windows STATIC
   Glebix1.h
 )
 target_include_directories(glebix_windows PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(glebix_windows PUBLIC glebix_ui_support glebix_map_image)
+target_link_libraries(glebix_windows PUBLIC glebix_ui_support glebix_map_image glebix_batch_lib)

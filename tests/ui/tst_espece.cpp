@@ -32,7 +32,8 @@ class TestTForm5 : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(dir.isValid());
-        SetErrorBoxHandler([this](const std::string &text) { errors << QString::fromStdString(text); });
+        SetErrorBoxHandler(
+            [this](const std::string &text, const std::string &) { errors << QString::fromStdString(text); });
     }
     void cleanupTestCase() { SetErrorBoxHandler({}); }
     void init() {

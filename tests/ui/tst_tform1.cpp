@@ -97,7 +97,8 @@ private slots:
         launcher->Seed = TestSeed;
         errors.clear();
         seen.clear();
-        SetErrorBoxHandler([this](const std::string &text) { errors << QString::fromStdString(text); });
+        SetErrorBoxHandler(
+            [this](const std::string &text, const std::string &) { errors << QString::fromStdString(text); });
     }
     void cleanup() {
         SetErrorBoxHandler({});
