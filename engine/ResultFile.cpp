@@ -72,13 +72,30 @@ std::string WholeNumber(double v) {
 
 }  // namespace
 
-std::string Simul::ResultFilePath(const std::string &base, std::int32_t inner, double middle, double outer) const {
-    return Settings.Run.ResultDirectory + "/" + base + std::to_string(inner) + "a" + WholeNumber(middle) + "p" +
-           WholeNumber(outer) + ".txt";
+std::string ResultFileName(const std::string &base, std::int32_t inner, double middle, double outer) {
+    return base + std::to_string(inner) + "a" + WholeNumber(middle) + "p" + WholeNumber(outer) + ".txt";
 }
 
+std::string ResultFileName() { return ResultFileName("RireVed", 1, 1.0, 1.0); }
+
+std::string Simul::ResultFilePath(const std::string &base, std::int32_t inner, double middle, double outer) const {
+    return Settings.Run.ResultDirectory + "/" + ResultFileName(base, inner, middle, outer);
+}
+
+std::string Simul::ResultFilePath() const { return Settings.Run.ResultDirectory + "/" + ResultFileName(); }
+
+namespace {
+
+void WriteResultFileAt(const std::string &path, const TPlot &plot) {
+    WriteFileAtomically(path, ResultFileContents(plot), ResultWrite);
+}
+
+}  // namespace
+
+void Simul::WriteResultFile() { WriteResultFileAt(ResultFilePath(), Plot); }
+
 void Simul::WriteResultFile(const std::string &base, std::int32_t inner, double middle, double outer) {
-    WriteFileAtomically(ResultFilePath(base, inner, middle, outer), ResultFileContents(Plot), ResultWrite);
+    WriteResultFileAt(ResultFilePath(base, inner, middle, outer), Plot);
 }
 
 }  // namespace glebix
