@@ -2,10 +2,14 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <unistd.h>
 
 #include "BatchOptions.h"
 #include "BatchRun.h"
+#include "FileIo.h"
+#include "Repeat.h"
+#include "ResultFile.h"
 #include "Simul.h"
 #include "Validate.h"
 
@@ -72,6 +76,21 @@ int Run(const BatchOptions &options) {
     return outcome.ExitStatus;
 }
 
+// --repeat: the manifest's run replaces the settings, the seed and the inputs. Without
+// an output folder the result file goes to the working directory, where it must not
+// replace one already there.
+bool PrepareRepeat(BatchOptions &options) {
+    std::vector<std::string> problems = LoadRepeat(options.RepeatManifest, options);
+    if (problems.empty() && options.OutDir.empty()) {
+        options.OutDir = ".";
+        if (std::filesystem::exists(Join(options.OutDir, ResultFileName())))
+            problems.push_back("--repeat : " + ResultFileName() +
+                               " existe déjà dans le dossier courant ; donnez un autre dossier avec --out");
+    }
+    for (const std::string &p : problems) PrintLine(stderr, "glebix-batch : " + p);
+    return problems.empty();
+}
+
 }  // namespace
 
 int BatchMain(const std::vector<std::string> &arguments) {
@@ -85,13 +104,21 @@ int BatchMain(const std::vector<std::string> &arguments) {
         PrintLine(stdout, VersionText());
         return 0;
     }
+    if (options.Validate && !options.RepeatManifest.empty()) {
+        BatchOptions repeat = options;
+        for (std::string &p : LoadRepeat(repeat.RepeatManifest, repeat)) parsed.Problems.push_back(std::move(p));
+        return Validate(repeat, std::move(parsed.Problems));
+    }
     if (options.Validate) return Validate(options, std::move(parsed.Problems));
     if (!parsed.Problems.empty()) {
         for (const std::string &p : parsed.Problems) PrintLine(stderr, "glebix-batch : " + p);
         PrintLine(stderr, "glebix-batch : pour l'aide, tapez glebix-batch --help");
         return 2;
     }
-    return Run(options);
+    if (options.RepeatManifest.empty()) return Run(options);
+    BatchOptions repeat = options;
+    if (!PrepareRepeat(repeat)) return 2;
+    return Run(repeat);
 }
 
 }  // namespace glebix::batch

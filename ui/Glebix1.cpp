@@ -86,7 +86,7 @@ void TForm1::RunSimulations() {
     // Hiding and showing again clears the previous run's chart.
     chartWindow_->hide();
     chartWindow_->show();
-    sim.SetUpRun(Seed);
+    manifest_.SetUpRun(sim, Seed);
     ShowInFront(plotWindow_);
 
     for (std::int64_t step = 1; step <= StepCount; ++step) {
@@ -108,6 +108,7 @@ void TForm1::RunSimulations() {
             Button3->setEnabled(false);
             if (run.SaveResults) {
                 sim.WriteResultFile();
+                manifest_.Write(sim, StepCount, StepIndex);
                 emit ResultFileWritten(QFile::decodeName(QByteArray::fromStdString(sim.ResultFilePath())));
             }
         }

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "OuterSizedWindow.h"
+#include "RunManifest.h"
 #include "Simul.h"
 
 class QCloseEvent;
@@ -63,6 +64,7 @@ protected:
 
 private:
     Simul &simul_;
+    RunManifest manifest_;  // of the run in progress
     TForm2 *plotWindow_ = nullptr;
     TForm3 *chartWindow_ = nullptr;
     bool running_ = false;
