@@ -22,7 +22,11 @@ inline QFileDialog *OpenExportDialog(const QWidget &window) {
 inline bool AcceptExportDialog(const QWidget &window, const QString &path) {
     QPointer<QFileDialog> dialog = OpenExportDialog(window);
     if (!dialog) return false;
-    dialog->selectFile(path);
+    // A directory is chosen by opening it; a file by typing its name.
+    if (dialog->fileMode() == QFileDialog::Directory)
+        dialog->setDirectory(path);
+    else
+        dialog->selectFile(path);
     static_cast<QDialog *>(dialog.data())->accept();  // public in QDialog, the dialog's own check runs
     return true;
 }

@@ -1,5 +1,8 @@
 // The launcher and the run driver, driven through their buttons with a fixed seed,
 // with the plot and chart windows they draw into.
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -12,7 +15,10 @@
 
 #include "AfficheCase.h"
 #include "Affichage.h"
+#include "../common/TestFiles.h"
 #include "ErrorBox.h"
+#include "ExportChecks.h"
+#include "DialogControls.h"
 #include "Glebix1.h"
 #include "MessagePump.h"
 #include "Outputs.h"
@@ -20,6 +26,7 @@
 #include "Simul.h"
 
 using namespace glebix;
+using namespace glebix::testing;
 
 namespace {
 
@@ -70,6 +77,7 @@ class TestTForm1 : public QObject {
     std::unique_ptr<TForm3> chartWindow;
     std::unique_ptr<QTemporaryDir> dir;
     QStringList errors;
+    QStringList errorDetails;
     std::vector<StepSeen> seen;
 
     // Makes the engine's yield callback record the launcher at each new step and
@@ -97,9 +105,12 @@ private slots:
         launcher->SetOutputWindows(plotWindow.get(), chartWindow.get());
         launcher->Seed = TestSeed;
         errors.clear();
+        errorDetails.clear();
         seen.clear();
-        SetErrorBoxHandler(
-            [this](const std::string &text, const std::string &) { errors << QString::fromStdString(text); });
+        SetErrorBoxHandler([this](const std::string &text, const std::string &details) {
+            errors << QString::fromStdString(text);
+            errorDetails << QString::fromStdString(details);
+        });
     }
     void cleanup() {
         SetErrorBoxHandler({});
@@ -251,6 +262,80 @@ private slots:
         QCOMPARE(launcher->Edit1->text(), QStringLiteral("Simulations finies"));
         QVERIFY(!launcher->Button3->isEnabled());
         QVERIFY(launcher->Button2->isEnabled());
+    }
+
+    // The caption is fitted to the button's specified size rather than clipped.
+    void stopCaptionFitsItsButton() {
+        QCOMPARE(launcher->Button3->text(), QStringLiteral("Stopper les simulations"));
+        QCOMPARE(launcher->Button3->geometry(), QRect(112, 56, 113, 33));
+        QVERIFY(launcher->Button3->sizeHint().width() <= 113);
+        QVERIFY(launcher->Button3->font().pixelSize() >= MinFittedPixels);
+    }
+
+    // The error box keeps the message as its text; where the fault lies is its details.
+    void errorBoxDetailsNameTheFile() {
+        simul->Settings.Initial.DistInitMode = DistModeFile;
+        const std::string path = dir->filePath(QStringLiteral("absent.txt")).toStdString();
+        simul->Settings.Initial.DistFilePath = path;
+        launcher->Button2->click();
+        QCOMPARE(errors, QStringList{QStringLiteral("Fichier introuvable.")});
+        QCOMPARE(errorDetails.size(), 1);
+        QVERIFY(errorDetails[0].contains(QString::fromStdString(path)));
+    }
+
+    // Beside the result file, its manifest: the batch tool's keys, the seed the set-up
+    // took from the clock, every setting's text and the initial file's checksum.
+    void manifestBesideTheResultFile() {
+        const std::string envFile = dir->filePath(QStringLiteral("milieu.txt")).toStdString();
+        WriteAll(envFile, "1 1 40\r\n2 3 55.5\r\n");
+        simul->Settings.Initial.EnvInitMode = EnvModeFile;
+        simul->Settings.Initial.EnvFilePath = envFile;
+        simul->Settings.Run.StepCount = "3";
+        simul->Settings.Run.SaveResults = true;
+        simul->Settings.Species.Survival = "0.45x";
+        launcher->Seed.reset();
+        launcher->Button2->click();
+        QVERIFY(errors.isEmpty());
+        const QString path = dir->filePath(QStringLiteral("RireVed1a1p1.json"));
+        const QJsonObject m = QJsonDocument::fromJson(QByteArray::fromStdString(ReadAll(path.toStdString()))).object();
+        const QStringList keys = {"command",       "elapsed_seconds", "inputs",      "master_seed", "message",
+                                  "outputs",       "program",         "replicates",  "run",         "seed",
+                                  "seed_source",   "settings",        "started_utc", "status",      "step_count",
+                                  "steps_reached", "version"};
+        QCOMPARE(m.keys(), keys);
+        QCOMPARE(m["program"].toString(), QStringLiteral("glebix"));
+        QCOMPARE(m["seed"].toInteger(), static_cast<qint64>(simul->RunSeed));
+        QCOMPARE(m["seed_source"].toString(), QStringLiteral("clock"));
+        QCOMPARE(m["step_count"].toInt(), 3);
+        QCOMPARE(m["steps_reached"].toInt(), 3);
+        QCOMPARE(m["status"].toString(), QStringLiteral("completed"));
+        QCOMPARE(m["settings"]["Survival"].toString(), QStringLiteral("0.45x"));
+        QCOMPARE(m["settings"]["StepCount"].toString(), QStringLiteral("3"));
+        QCOMPARE(m["outputs"]["result_file"].toString(), ResultFile());
+        const QJsonArray inputs = m["inputs"].toArray();
+        QCOMPARE(inputs.size(), 1);
+        QCOMPARE(inputs[0]["role"].toString(), QStringLiteral("environment"));
+        QCOMPARE(inputs[0]["size"].toInt(), 18);
+        QCOMPARE(inputs[0]["sha256"].toString().size(), 64);
+        // The program reads its files anew at the next set-up.
+        QVERIFY(!simul->GivenInputs);
+    }
+
+    // An export dialog opened during a run leaves the run going: it ends while the
+    // dialog stays open.
+    void exportDialogDoesNotStopTheRun() {
+        simul->Settings.Run.StepCount = "4";
+        plotWindow->show();
+        WatchSteps([this](int step) {
+            if (step == 2 && !OpenExportDialog(*plotWindow)) plotWindow->ExportGridsAction->trigger();
+        });
+        launcher->Button2->click();
+        QCOMPARE(seen.size(), size_t{4});
+        QCOMPARE(launcher->Edit1->text(), QStringLiteral("Simulations finies"));
+        QVERIFY(OpenExportDialog(*plotWindow));
+        QVERIFY(AcceptExportDialog(*plotWindow, dir->path()));
+        QCOMPARE(ReadAll(dir->filePath(QStringLiteral("density.asc")).toStdString()).substr(0, 9),
+                 std::string("ncols 50\n"));
     }
 
     void noRunInsideARun() {

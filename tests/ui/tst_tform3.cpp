@@ -1,13 +1,20 @@
-// The chart window: axes, marker pixels and what clears the chart.
+// The chart window: axes, marker pixels and what clears the chart; the series it keeps
+// and the context menu's exports.
+#include <QAction>
+#include <QMenu>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <limits>
 #include <memory>
 
+#include "../common/TestFiles.h"
 #include "AfficheCase.h"
+#include "ExportChecks.h"
 #include "Outputs.h"
 #include "Simul.h"
 
 using namespace glebix;
+using namespace glebix::testing;
 
 namespace {
 
@@ -159,6 +166,56 @@ private slots:
         QVERIFY(IsMarker(image, 32, 231, SeriesColour(ChartCellDecompacted)));
         // Means 33/2500 and 123.5/2500 give v = 0: navy covers blue on the axis.
         QVERIFY(IsMarker(image, 32, 363, SeriesColour(ChartMeanCompacted)));
+    }
+
+    // The CSV of the series: the batch trace's column names, one row per step drawn,
+    // reals in shortest round-trip form with a point whatever the locale.
+    void seriesCsv() {
+        QCOMPARE(ChartSeriesCsv({}), std::string("step,cell_density,cell_compacted,cell_decompacted,mean_density,"
+                                                 "mean_compacted\n"));
+        const std::string csv = ChartSeriesCsv({{1, 3, 33.5, 66.5, 0.0012, 40}, {2, -1, 0.1, 99.9, 1, 1e-300}});
+        QCOMPARE(csv, std::string("step,cell_density,cell_compacted,cell_decompacted,mean_density,mean_compacted\n"
+                                  "1,3,33.5,66.5,0.0012,40\n"
+                                  "2,-1,0.1,99.9,1,1e-300\n"));
+    }
+
+    // Every step drawn is kept, including those off the picture; hiding by the program
+    // (a run's start) forgets them, a resize does not.
+    void seriesFollowTheSteps() {
+        TForm3 form(*simul);
+        form.show();
+        form.DrawChartMarkers(1, 3, 33.5, 66.5, 1, 40);
+        form.DrawChartMarkers(2, 500, 33.5, 66.5, 1, 40);
+        QCOMPARE(form.Series().size(), size_t{2});
+        QCOMPARE(form.Series()[1].Step, 2);
+        QCOMPARE(form.Series()[1].Count, 500);
+        QCOMPARE(form.Series()[1].MeanCompacted, 40.0);
+        form.resize(form.width() + 10, form.height());
+        QCOMPARE(form.Series().size(), size_t{2});
+        form.hide();
+        form.show();
+        QVERIFY(form.Series().empty());
+    }
+
+    void exports() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        TForm3 form(*simul);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(form.ChartMenu->actions().size(), 2);
+        QCOMPARE(form.SaveImageAction->text(), QStringLiteral("Enregistrer l'image…"));
+        QCOMPARE(form.ExportSeriesAction->text(), QStringLiteral("Exporter les séries (CSV)…"));
+        form.DrawChartMarkers(1, 3, 33.5, 66.5, 1, 40);
+        form.ExportSeriesAction->trigger();
+        form.SaveImageAction->trigger();
+        const std::vector<ChartSample> chosen = form.Series();
+        const QImage picture = form.Picture();
+        form.DrawChartMarkers(2, 4, 33.5, 66.5, 1, 40);  // the run goes on meanwhile
+        QVERIFY(AcceptExportDialog(form, dir.filePath(QStringLiteral("case.png"))));
+        QVERIFY(AcceptExportDialog(form, dir.filePath(QStringLiteral("series"))));
+        QCOMPARE(ReadAll(dir.filePath(QStringLiteral("series.csv")).toStdString()), ChartSeriesCsv(chosen));
+        QCOMPARE(QImage(dir.filePath(QStringLiteral("case.png"))).convertToFormat(QImage::Format_RGB32), picture);
     }
 
     void hideClearsAndShowDrawsAxes() {
