@@ -15,7 +15,7 @@
 
 #include "AfficheCase.h"
 #include "Affichage.h"
-#include "../common/TestFiles.h"
+#include "TestFiles.h"
 #include "ErrorBox.h"
 #include "ExportChecks.h"
 #include "DialogControls.h"

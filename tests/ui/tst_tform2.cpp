@@ -12,7 +12,7 @@
 #include <limits>
 #include <memory>
 
-#include "../common/TestFiles.h"
+#include "TestFiles.h"
 #include "Affichage.h"
 #include "ErrorBox.h"
 #include "ExportChecks.h"

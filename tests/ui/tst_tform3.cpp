@@ -7,7 +7,7 @@
 #include <limits>
 #include <memory>
 
-#include "../common/TestFiles.h"
+#include "TestFiles.h"
 #include "AfficheCase.h"
 #include "ExportChecks.h"
 #include "Outputs.h"
