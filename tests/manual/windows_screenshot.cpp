@@ -1,11 +1,14 @@
-// Runs the program's windows on a short seeded run, then shows a cell's tooltip on
-// the map, the chart's context menu and the outputs dialog, and saves the whole
-// screen. Run it on a virtual screen of 1024 x 768:
-//   xvfb-run -s "-screen 0 1024x768x24" build/tests/manual/windows_screenshot docs/inspect.png
+// Runs the program's windows on a seeded run of the default 300 steps, then shows what
+// a user can ask of them (a cell's tooltip on the map, the map's and the chart's
+// context menus) and saves the whole screen. Run it on a virtual screen of
+// 1024 x 768 (scripts/screenshot.sh does):
+//   xvfb-run -s "-screen 0 1024x768x24" build/tests/manual/windows_screenshot docs/screenshot.png
+// A context menu closes when another opens, so each is taken from the screen while it
+// is open and laid onto the final picture at its place.
 #include <QApplication>
-#include <QCursor>
 #include <QFileInfo>
 #include <QMenu>
+#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QThread>
@@ -13,10 +16,33 @@
 
 #include "MessagePump.h"
 #include "ProgramWindows.h"
-#include "WindowPlacement.h"
-#include "sorties.h"
 
 using namespace glebix;
+
+namespace {
+
+// Lets the windows settle and paint.
+void Settle() {
+    for (int k = 0; k < 10; ++k) {
+        PumpWindowEvents();
+        QThread::msleep(30);
+    }
+}
+
+QPixmap Screen() { return QGuiApplication::primaryScreen()->grabWindow(0); }
+
+// The menu opened at `at` (global), as the screen shows it, and where.
+QPair<QPixmap, QPoint> MenuShot(QMenu *menu, QPoint at) {
+    menu->popup(at);
+    Settle();
+    const QRect place = menu->geometry();
+    const QPixmap shot = Screen().copy(place);
+    menu->hide();
+    Settle();
+    return {shot, place.topLeft()};
+}
+
+}  // namespace
 
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
@@ -25,29 +51,31 @@ int main(int argc, char *argv[]) {
     const QString output = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
 
     Simul &sim = TheSimul();
-    sim.Settings.Run.StepCount = "120";
     sim.ProcessMessages = PumpWindowEventsThrottled;
     int status = 1;
     {
         ProgramWindows windows(sim);
         windows.Launcher.Seed = 20240611u;
         windows.Launcher.show();
-        ShowInFront(windows.Menu.Dialogs.Form6);
-        PumpWindowEvents();
+        Settle();
         windows.Launcher.Button2Click();
+        Settle();
 
-        // The tooltip of the square at row 27, column 24, and the chart's menu.
-        const QPoint cell(30 + 7 * 26 + 3, windows.PlotWindow.OuterHeight() - 60 - 7 * 24 + 3);
-        windows.PlotWindow.ChooseChartCell(27, 24);
-        windows.ChartWindow.ChartMenu->popup(windows.ChartWindow.mapToGlobal(QPoint(250, 250)));
-        QToolTip::showText(windows.PlotWindow.mapToGlobal(cell), windows.PlotWindow.CellToolTip(cell),
-                           &windows.PlotWindow);
-        for (int k = 0; k < 20; ++k) {
-            PumpWindowEvents();
-            QThread::msleep(50);
-        }
-        const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
-        status = screen.save(output, "PNG") ? 0 : 1;
+        TForm2 &plot = windows.PlotWindow;
+        TForm3 &chart = windows.ChartWindow;
+        const auto mapMenu = MenuShot(plot.MapMenu, plot.mapToGlobal(QPoint(250, 150)));
+        const auto chartMenu = MenuShot(chart.ChartMenu, chart.mapToGlobal(QPoint(280, 420)));
+        // The square at row 27, column 24, chosen as the next chart cell, hovered.
+        const QPoint cell(30 + 7 * 26 + 3, plot.OuterHeight() - MapBottomMargin - 7 * 24 + 3);
+        plot.ChooseChartCell(27, 24);
+        QToolTip::showText(plot.mapToGlobal(cell), plot.CellToolTip(cell), &plot);
+        Settle();
+        QPixmap picture = Screen();
+        QPainter painter(&picture);
+        painter.drawPixmap(mapMenu.second, mapMenu.first);
+        painter.drawPixmap(chartMenu.second, chartMenu.first);
+        painter.end();
+        status = picture.save(output, "PNG") ? 0 : 1;
     }
     sim.ProcessMessages = nullptr;
     return status;
