@@ -106,14 +106,23 @@ void TForm1::RunSimulations() {
         if (StepIndex == StepCount) {
             Edit1->setText(QStringLiteral("Simulations finies"));
             Button3->setEnabled(false);
-            if (run.SaveResults) {
-                sim.WriteResultFile();
-                manifest_.Write(sim, StepCount, StepIndex);
-                emit ResultFileWritten(QFile::decodeName(QByteArray::fromStdString(sim.ResultFilePath())));
-            }
+            if (run.SaveResults) SaveResults();
         }
     }
     PumpWindowEvents();
+}
+
+void TForm1::SaveResults() {
+    simul_.WriteResultFile();
+    // The file lists show the result file even when its manifest cannot be written.
+    const QString path = QFile::decodeName(QByteArray::fromStdString(simul_.ResultFilePath()));
+    try {
+        manifest_.Write(simul_, StepCount, StepIndex);
+    } catch (...) {
+        emit ResultFileWritten(path);
+        throw;
+    }
+    emit ResultFileWritten(path);
 }
 
 void TForm1::closeEvent(QCloseEvent *event) {

@@ -63,6 +63,9 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // Writes the result file and its manifest beside it.
+    void SaveResults();
+
     Simul &simul_;
     RunManifest manifest_;  // of the run in progress
     TForm2 *plotWindow_ = nullptr;
