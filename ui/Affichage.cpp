@@ -103,13 +103,16 @@ void TForm2::ExportGridsAs() {
 bool TForm2::event(QEvent *event) {
     if (event->type() == QEvent::ToolTip) {
         auto *help = static_cast<QHelpEvent *>(event);
-        const QString text = CellToolTip(help->pos());
-        if (text.isEmpty()) {
+        const std::optional<MapCell> cell = MapCellAt(help->pos().x(), help->pos().y(), MapBottom());
+        if (!cell) {
             QToolTip::hideText();
             event->ignore();
-        } else {
-            QToolTip::showText(help->globalPos(), text, this);
+            return true;
         }
+        // The tip stays while the mouse rests on the square, and goes when it leaves.
+        const QRect square(MapLeft + MapCellPixels * (cell->I - 1),
+                           static_cast<int>(MapBottom()) - MapCellPixels * cell->J, MapCellPixels, MapCellPixels);
+        QToolTip::showText(help->globalPos(), CellToolTip(help->pos()), this, square);
         return true;
     }
     return OuterSizedWindow::event(event);
