@@ -4,6 +4,7 @@
 
 #include "FileIo.h"
 #include "InputFile.h"
+#include "ResultFile.h"
 #include "SeedMixing.h"
 
 namespace glebix::batch {
@@ -55,6 +56,17 @@ RunPlan PlanRun(const BatchOptions &options, int run, std::uint32_t master) {
     const std::string primary = PrimaryOutputDir(options);
     if (!primary.empty()) plan.ManifestPath = Join(place(primary), "manifest.json");
     return plan;
+}
+
+std::vector<std::string> PlannedFiles(const RunPlan &plan) {
+    std::vector<std::string> files;
+    if (!plan.OutDir.empty()) files.push_back(Join(plan.OutDir, ResultFileName()));
+    if (!plan.TracePath.empty()) files.push_back(plan.TracePath);
+    if (!plan.AscDir.empty()) {
+        files.push_back(Join(plan.AscDir, DensityGridName));
+        files.push_back(Join(plan.AscDir, CompactedGridName));
+    }
+    return files;
 }
 
 }  // namespace glebix::batch
