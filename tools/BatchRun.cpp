@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "Conversions.h"
+#include "Errors.h"
 #include "FileIo.h"
 #include "ResultFile.h"
 #include "Simul.h"

@@ -17,9 +17,6 @@ namespace glebix::batch {
 // then ends after its current step, and no run starts.
 std::atomic<int> &StopSignal();
 
-// Message of an allocation that failed.
-inline constexpr const char *MsgOutOfMemory = "Mémoire insuffisante";
-
 // Runs one run as the launcher's "Simulations" does (StepCount from its text,
 // set-up with the plan's seed, the steps, the result file). Every output is written
 // under a temporary name; when the run ends, however it ends, they are all renamed
