@@ -198,25 +198,39 @@ struct Batch {
     std::condition_variable allFinished;
     int finished = 0;
 
-    // Takes runs until none is left or a stop is asked for.
+    // Takes runs until none is left or a stop is asked for. Nothing escapes a thread:
+    // even a failed allocation only ends its run.
     void Work() {
         const int runs = options.Replicates;
         for (int run; (run = next.fetch_add(1)) <= runs;) {
             RunRecord record;
             record.Run = run;
-            if (StopSignal().load() == 0) {
-                RunPlan plan = PlanRun(options, run, facts.MasterSeed);
-                plan.DispersalThreads = dispersalThreads;
-                record = RunOne(options, plan, inputs, facts, &stepsDone);
-            }
+            try {
+                if (StopSignal().load() == 0) {
+                    RunPlan plan = PlanRun(options, run, facts.MasterSeed);
+                    plan.DispersalThreads = dispersalThreads;
+                    record = RunOne(options, plan, inputs, facts, &stepsDone);
+                }
+            } catch (const std::bad_alloc &) { OutOfMemory(record); }
             std::lock_guard lock(mutex);
-            if (!record.Completed && !record.Message.empty() && report)
-                report((options.ReplicateLayout ? "simulation " + std::to_string(run) + " : " : std::string()) +
-                       record.Message);
+            try {
+                if (!record.Completed && !record.Message.empty() && report)
+                    report((options.ReplicateLayout ? "simulation " + std::to_string(run) + " : " : std::string()) +
+                           record.Message);
+            } catch (const std::bad_alloc &) {
+                // The record keeps the message; only its line is lost.
+            }
             outcome.Runs[static_cast<std::size_t>(run - 1)] = std::move(record);
             ++finished;
             allFinished.notify_all();
         }
+    }
+
+    static void OutOfMemory(RunRecord &record) {
+        record.Completed = record.Interrupted = false;
+        try {
+            record.Message = MsgOutOfMemory;
+        } catch (const std::bad_alloc &) { record.Message.clear(); }
     }
 
     // Waits for every run, showing the progress and warning once of refused threads.
@@ -275,11 +289,16 @@ BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, boo
         static_cast<std::int64_t>(runs) * std::max(0, FieldToInteger(options.Settings.Run.StepCount));
 
     std::vector<std::thread> threads = StartThreads(jobs, [&batch](int) { batch.Work(); });
-    if (threads.empty()) {
-        batch.Work();  // no thread could be made: the runs go on in this one
-    }
+    // Whatever happens here, the threads are joined before they are destroyed.
+    struct Joiner {
+        std::vector<std::thread> &threads;
+        ~Joiner() {
+            for (std::thread &t : threads)
+                if (t.joinable()) t.join();
+        }
+    } joiner{threads};
+    if (threads.empty()) batch.Work();  // no thread could be made: the runs go on in this one
     batch.Wait(progress, stepsInAll);
-    for (std::thread &t : threads) t.join();
 
     bool failed = false;
     for (const RunRecord &r : batch.outcome.Runs) failed = failed || !r.Completed;

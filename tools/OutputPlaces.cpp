@@ -71,8 +71,11 @@ void AddRunPlaces(const BatchOptions &options, int run, std::vector<Place> &plac
         places.push_back(MakePlace("le fichier de résultats " + QuotedPath(Join(plan.OutDir, ResultFileName())),
                                    Join(plan.OutDir, ResultFileName()), false));
     }
-    if (!plan.TracePath.empty())
+    if (!plan.TracePath.empty()) {
         places.push_back(MakePlace("--trace " + QuotedPath(plan.TracePath), plan.TracePath, false));
+        const std::string folder = ParentOf(plan.TracePath);
+        places.push_back(MakePlace("le dossier de --trace " + QuotedPath(folder), folder, true));
+    }
     if (!plan.SnapshotDir.empty())
         places.push_back(MakePlace("--snapshots " + QuotedPath(plan.SnapshotDir), plan.SnapshotDir, true));
     if (!plan.AscDir.empty()) {
@@ -127,9 +130,12 @@ std::optional<std::string> CheckFolder(const Place &place) {
     }
     std::string probe = (at / ".glebix-probe-XXXXXX").string();
     const int fd = ::mkstemp(probe.data());
-    if (fd < 0)
+    if (fd < 0) {
+        // A folder that refuses new entries (as /proc does) refuses writing.
+        const int failure = errno == ENOENT ? EACCES : errno;
         return place.name + " : impossible d'écrire dans " + QuotedPath(at.string()) + " : " +
-               IoErrorMessage(errno, probe);
+               IoErrorMessage(failure, probe);
+    }
     ::close(fd);
     ::unlink(probe.c_str());
     return std::nullopt;
