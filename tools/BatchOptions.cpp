@@ -106,7 +106,7 @@ const std::vector<OptionEntry> &OptionTable() {
         {"--replicates", nullptr, "R",
          "R simulations, chacune dans run-001/, run-002/...\nde chaque sortie, et un summary.csv pour l'ensemble",
          Replicates},
-        {"--jobs", nullptr, "J", "simulations menées à la fois (par défaut : le nombre\nde cœurs)",
+        {"--jobs", nullptr, "J", "simulations menées à la fois (par défaut : le nombre\nde processeurs disponibles)",
          [](G &g, S v) { Count(g, "--jobs", v, 1, g.options.Jobs); }},
         {"--validate", nullptr, nullptr, "vérifie chaque option, paramètre et fichier d'entrée,\nsans rien lancer",
          [](G &g, S) { g.options.Validate = true; }},
@@ -193,7 +193,8 @@ en on/off, true/false ou 1/0, les modes par leur numéro.
 
 Code de sortie : 0 si toutes les simulations ont atteint leur dernier pas
 de temps, 1 si une simulation s'est arrêtée sur une erreur, 2 pour une erreur
-d'utilisation.
+d'utilisation, 128 + le numéro du signal après une interruption (130 pour
+Ctrl-C, 143 pour SIGTERM).
 )";
 }
 
