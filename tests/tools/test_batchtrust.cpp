@@ -9,6 +9,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
+#include <map>
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/wait.h>
@@ -310,6 +311,36 @@ TEST(BatchTrust, AFailedManifestKeepsTheEarlierRun) {
     EXPECT_EQ(ReadAll(dir / "r/t.csv"), earlierTrace);
     EXPECT_EQ(ReadAll(dir / "r/manifest.json"), earlierManifest);
     EXPECT_FALSE(fs::exists(dir / "r/t.csv.part"));
+}
+
+// A full disk never leaves an empty or partial output: the folder holds the earlier
+// run whole, or the new run with a manifest that says how it ended.
+TEST(BatchTrust, AFullDiskLeavesOneTruthfulRun) {
+    const glebix::testing::SmallTmpfs disk("size=256k");
+    if (!disk.Mounted()) GTEST_SKIP() << "no tmpfs can be mounted here";
+    const std::string r = disk.Dir() / "r";
+    const std::vector<std::string> places = {"--out", r, "--trace", r + "/t.csv", "--asc", r + "/g"};
+    std::vector<std::string> first = places, second = places;
+    first.insert(first.end(), {"--steps", "3"});
+    ASSERT_EQ(RunBatch(Options(first), 1, false, {}).ExitStatus, 0);
+    std::map<std::string, std::string> earlier;
+    for (const auto &e : fs::recursive_directory_iterator(r))
+        if (e.is_regular_file()) earlier[e.path().string()] = ReadAll(e.path().string());
+
+    second.insert(second.end(), {"--steps", "400", "--snapshots", r + "/maps", "--every", "1"});
+    const BatchOutcome outcome = RunBatch(Options(second), 2, false, {});
+    EXPECT_EQ(outcome.ExitStatus, 1);
+    EXPECT_TRUE(Contains(outcome.Runs[0].Message, "Disque plein")) << outcome.Runs[0].Message;
+    EXPECT_TRUE(PartFiles(r).empty());
+    for (const auto &e : fs::recursive_directory_iterator(r))
+        if (e.is_regular_file()) EXPECT_GT(e.file_size(), 0u) << e.path();
+    const std::string manifest = ReadAll(r + "/manifest.json");
+    if (Contains(manifest, "\"seed\": 2,")) {
+        EXPECT_TRUE(Contains(manifest, "\"status\": \"error\"")) << manifest;
+        EXPECT_TRUE(Contains(manifest, "Disque plein")) << manifest;
+    } else {
+        for (const auto &[path, bytes] : earlier) EXPECT_EQ(ReadAll(path), bytes) << path;
+    }
 }
 
 // ---- Threads and memory ------------------------------------------------------------
