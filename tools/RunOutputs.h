@@ -42,9 +42,6 @@ inline constexpr Rgb SnapshotBackground = {240, 240, 240};
 QImage RenderDensityMap(const TPlot &plot);
 // The PNG bytes of the map.
 std::string DensityMapPng(const TPlot &plot);
-// Name of the snapshot after `step`: "map-00010.png"; IsSnapshotName tells such a name.
-std::string SnapshotName(std::int32_t step);
-bool IsSnapshotName(const std::string &name);
 
 // ---- ESRI ASCII grids --------------------------------------------------------
 // A grid of 50 x 50 cells with cell size 1, lower-left corner at (0, 0): the first
