@@ -268,17 +268,22 @@ TEST(BatchTrust, AnInterruptedRerunLeavesOnlyItsOwnOutputs) {
     }
 }
 
+// The second signal comes during a long first step (250 million individuals
+// dispersing): the program ends at once, without waiting for the step, without
+// writing a manifest and without leaving a temporary file.
 TEST(BatchTrust, ASecondSignalEndsAtOnceWithoutTemporaryFiles) {
     ScratchDir dir;
-    const pid_t pid = Spawn({"--steps", "100000000", "--seed", "3", "--quiet", "--replicates", "2", "--jobs", "2",
-                             "--trace", dir / "r/t.csv", "--snapshots", dir / "r/maps", "--every", "1"},
+    const pid_t pid = Spawn({"--steps", "5", "--seed", "3", "--quiet", "--jobs", "1", "--trace", dir / "r/t.csv",
+                             "--set", "DispersalFirst=on", "--set", "DistInitMode=2", "--set", "DistConstant=100000"},
                             dir / "log");
-    ASSERT_TRUE(WaitForLines(dir / "r/run-001/t.csv.part", 3)) << ReadAll(dir / "log");
+    ASSERT_TRUE(WaitForLines(dir / "r/t.csv.part", 1)) << ReadAll(dir / "log");
     ::kill(pid, SIGINT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
     ::kill(pid, SIGINT);
-    const int status = ExitStatus(pid);
-    EXPECT_EQ(status, 130) << ReadAll(dir / "log");
+    EXPECT_EQ(ExitStatus(pid), 130) << ReadAll(dir / "log");
     EXPECT_TRUE(PartFiles(dir / "r").empty());
+    EXPECT_FALSE(fs::exists(dir / "r/manifest.json"));
+    EXPECT_FALSE(fs::exists(dir / "r/t.csv"));
 }
 
 TEST(BatchTrust, InterruptedReplicatesWriteTheSummaryOfWhatRan) {
