@@ -108,7 +108,7 @@ const std::vector<OptionEntry> &OptionTable() {
         {"--replicates", nullptr, "R",
          "R simulations, chacune dans run-001/, run-002/...\nde chaque sortie, et un summary.csv pour l'ensemble",
          Replicates},
-        {"--jobs", nullptr, "J", "simulations menées à la fois (par défaut : le nombre\nde cœurs)",
+        {"--jobs", nullptr, "J", "simulations menées à la fois (par défaut : le nombre\nde processeurs disponibles)",
          [](G &g, S v) { Count(g, "--jobs", v, 1, g.options.Jobs); }},
         {"--repeat", nullptr, "MANIFEST",
          "relance la simulation que décrit un manifeste\n(RireVed1a1p1.json des fenêtres, manifest.json) :\n"
@@ -209,7 +209,8 @@ en on/off, true/false ou 1/0, les modes par leur numéro.
 
 Code de sortie : 0 si toutes les simulations ont atteint leur dernier pas
 de temps, 1 si une simulation s'est arrêtée sur une erreur, 2 pour une erreur
-d'utilisation.
+d'utilisation, 128 + le numéro du signal après une interruption (130 pour
+Ctrl-C, 143 pour SIGTERM).
 )";
 }
 

@@ -91,8 +91,8 @@ std::string ManifestText(const ManifestContents &c) {
     m["seed_source"] = c.SeedFromClock ? "clock" : "option";
     m["step_count"] = c.StepCount;
     m["steps_reached"] = c.StepsReached;
-    m["status"] = c.Completed ? "completed" : "error";
-    m["message"] = c.Completed ? QJsonValue() : Text(c.Message);
+    m["status"] = c.Completed ? "completed" : c.Interrupted ? "interrupted" : "error";
+    m["message"] = c.Message.empty() ? QJsonValue() : Text(c.Message);
     m["started_utc"] = Text(c.Started);
     m["elapsed_seconds"] = c.Seconds;
     m["settings"] = SettingsObject(c.Settings);
@@ -124,6 +124,7 @@ std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const
     c.StepCount = record.StepCount;
     c.StepsReached = record.StepsReached;
     c.Completed = record.Completed;
+    c.Interrupted = record.Interrupted;
     c.Message = record.Message;
     c.Started = facts.Started;
     c.Seconds = record.Seconds;
