@@ -1,14 +1,10 @@
 // The result file: one line "count  compacted" per cell, CR LF line ends. It is
-// written by ReplaceFile, so a failed write never leaves a partial file or destroys an
-// earlier result.
-#include <cerrno>
+// written to a temporary file beside the target and renamed over it once complete,
+// so a failed write never leaves a partial file or destroys an earlier result.
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "AtomicFile.h"
@@ -90,7 +86,9 @@ std::string Simul::ResultFilePath() const { return Settings.Run.ResultDirectory 
 
 namespace {
 
-void WriteResultFileAt(const std::string &path, const TPlot &plot) { ReplaceFile(path, ResultFileContents(plot)); }
+void WriteResultFileAt(const std::string &path, const TPlot &plot) {
+    WriteFileAtomically(path, ResultFileContents(plot), ResultWrite);
+}
 
 }  // namespace
 

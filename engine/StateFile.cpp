@@ -140,6 +140,7 @@ void RestoreRun(const SavedRun &run, Simul &simul) {
     simul.ChartCellX = run.ChartCellX;
     simul.ChartCellY = run.ChartCellY;
     simul.RandomSeed = run.Generator;
+    simul.RunSeed = run.RunSeed;
     simul.InputGridPlacement = run.InputGridPlacement;
     simul.Plot = run.Plot;
 }
@@ -394,7 +395,7 @@ SavedRun ParseStateFile(std::string_view text, const std::string &path) {
 
 std::string WriteStateFile(const std::string &path, const SavedRun &run) {
     const std::string text = StateFileText(run);
-    ReplaceFile(path, text);
+    WriteFileAtomically(path, text);
     return text.substr(text.size() - 65, 64);
 }
 

@@ -59,7 +59,8 @@ std::string StateFileText(const SavedRun &run);
 // when one is at fault) in its context.
 SavedRun ParseStateFile(std::string_view text, const std::string &path);
 
-// Replaces `path` by the state file of `run` with ReplaceFile; returns the checksum.
+// Replaces `path` by the state file of `run` with WriteFileAtomically; returns the
+// checksum.
 std::string WriteStateFile(const std::string &path, const SavedRun &run);
 // Reads and parses a state file; file errors carry the path in their context.
 SavedRun ReadStateFile(const std::string &path);

@@ -1,5 +1,6 @@
 #include "BatchOptions.h"
 
+#include <algorithm>
 #include <optional>
 #include <set>
 
@@ -24,8 +25,8 @@ struct Gathered {
     std::optional<std::string> speciesPath;
     std::vector<std::string> paramsPaths;
     std::vector<std::string> sets;
-    std::optional<int> steps;        // --steps, as a number
-    std::vector<std::string> given;  // the options given, by their names
+    std::optional<int> steps;       // --steps, as a number
+    std::vector<std::string> seen;  // the options given, by name
 };
 
 using ApplyOption = void (*)(Gathered &, const std::string &value);
@@ -137,8 +138,12 @@ const std::vector<OptionEntry> &OptionTable() {
         {"--replicates", nullptr, "R",
          "R simulations, chacune dans run-001/, run-002/...\nde chaque sortie, et un summary.csv pour l'ensemble",
          Replicates},
-        {"--jobs", nullptr, "J", "simulations menées à la fois (par défaut : le nombre\nde cœurs)",
+        {"--jobs", nullptr, "J", "simulations menées à la fois (par défaut : le nombre\nde processeurs disponibles)",
          [](G &g, S v) { Count(g, "--jobs", v, 1, g.options.Jobs); }},
+        {"--repeat", nullptr, "MANIFEST",
+         "relance la simulation que décrit un manifeste\n(RireVed1a1p1.json des fenêtres, manifest.json) :\n"
+         "mêmes paramètres, graine et fichiers d'entrée",
+         [](G &g, S v) { OutputPath(g, "--repeat", v, g.options.RepeatManifest); }},
         {"--validate", nullptr, nullptr, "vérifie chaque option, paramètre et fichier d'entrée,\nsans rien lancer",
          [](G &g, S) { g.options.Validate = true; }},
         {"--quiet", nullptr, nullptr, "pas de ligne de progression", [](G &g, S) { g.options.Quiet = true; }},
@@ -197,7 +202,7 @@ void ApplyResume(Gathered &g) {
         "--asc",    "--animate",  "--fps",    "--save-state", "--checkpoint", "--checkpoint-every", "--table",
         "--jobs",   "--validate", "--strict", "--quiet",      "--help",       "--version"};
     std::set<std::string> refused;
-    for (const std::string &option : g.given)
+    for (const std::string &option : g.seen)
         if (!allowed.count(option) && refused.insert(option).second)
             g.problems.push_back(option +
                                  " ne se combine pas avec --resume : la simulation reprend avec ses "
@@ -222,11 +227,21 @@ void ApplyResume(Gathered &g) {
     }
 }
 
+// The options that would change what a repeated run does: the manifest says it all.
+void CheckRepeat(Gathered &g) {
+    static const char *const fixed[] = {"--steps", "--seed", "--set", "--params", "--species", "--replicates"};
+    for (const char *name : fixed)
+        if (std::find(g.seen.begin(), g.seen.end(), name) != g.seen.end())
+            g.problems.push_back(std::string("--repeat : ") + name +
+                                 " ne s'emploie pas avec --repeat (le manifeste donne la simulation entière)");
+}
+
 // Applies the gathered files and --set texts in their order of precedence.
 void ApplyGathered(Gathered &g) {
     BatchOptions &o = g.options;
     if (o.CheckpointPath.empty() != (o.CheckpointEvery == 0))
         g.problems.push_back("--checkpoint et --checkpoint-every vont ensemble");
+    if (!o.RepeatManifest.empty()) CheckRepeat(g);
     if (!o.ResumePath.empty()) {
         ApplyResume(g);
         return;
@@ -278,7 +293,8 @@ en on/off, true/false ou 1/0, les modes par leur numéro.
 
 Code de sortie : 0 si toutes les simulations ont atteint leur dernier pas
 de temps, 1 si une simulation s'est arrêtée sur une erreur, 2 pour une erreur
-d'utilisation.
+d'utilisation, 128 + le numéro du signal après une interruption (130 pour
+Ctrl-C, 143 pour SIGTERM).
 )";
 }
 
@@ -310,7 +326,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments) {
             g.problems.push_back(option + " : valeur manquante");
         } else {
             if (entry->valueName && !hasValue) value = arguments[++k];
-            g.given.emplace_back(entry->name);
+            g.seen.push_back(entry->name);
             entry->apply(g, value);
         }
     }

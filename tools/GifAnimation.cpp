@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "Errors.h"
+#include "FileIo.h"
 
 namespace glebix::batch {
 
@@ -48,6 +49,7 @@ void GifAnimation::Abandon() {
     if (fd_ >= 0) {
         ::close(fd_);
         ::unlink(temporary_.c_str());
+        ForgetTemporary(temporary_);
         fd_ = -1;
     }
 }
@@ -71,6 +73,7 @@ void GifAnimation::Open(const std::string &path, int width, int height, int fram
     temporary_ = path + ".tmp-XXXXXX";
     fd_ = ::mkstemp(temporary_.data());
     if (fd_ < 0) Fail(errno);
+    RegisterTemporary(temporary_);  // removed by a program that must end at once
     const mode_t mask = ::umask(0);
     ::umask(mask);
     ::fchmod(fd_, 0666 & ~mask);
@@ -173,11 +176,11 @@ void GifAnimation::Finish() {
     if (::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) Fail(errno);
     const int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0 || ::rename(temporary_.c_str(), path_.c_str()) != 0) {
-        const int failure = errno;
-        ::unlink(temporary_.c_str());
-        throw GlebixError(IoErrorMessage(failure, path_) + " : " + path_);
-    }
+    const bool failed = ::close(fd) != 0 || ::rename(temporary_.c_str(), path_.c_str()) != 0;
+    const int failure = errno;
+    if (failed) ::unlink(temporary_.c_str());
+    ForgetTemporary(temporary_);
+    if (failed) throw GlebixError(IoErrorMessage(failure, path_) + " : " + path_);
 }
 
 }  // namespace glebix::batch

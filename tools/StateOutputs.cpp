@@ -6,7 +6,7 @@ StateOutputs::StateOutputs(const StatePlan &plan, std::uint32_t masterSeed, std:
                            std::int32_t stepCount)
     : plan_(plan), masterSeed_(masterSeed), runSeed_(runSeed), stepCount_(stepCount) {}
 
-SavedRun StateOutputs::Capture(const Simul &simul, std::int32_t step) const {
+SavedRun StateOutputs::AtEnd(const Simul &simul, std::int32_t step) const {
     SavedRun run = CaptureRun(simul, masterSeed_, runSeed_, step, stepCount_);
     // The result folder is a place of the invocation, given anew on resume, not a
     // setting of the run: states of the same run compare equal wherever they were made.
@@ -14,19 +14,10 @@ SavedRun StateOutputs::Capture(const Simul &simul, std::int32_t step) const {
     return run;
 }
 
-void StateOutputs::Write(const std::string &path, const SavedRun &run) {
-    try {
-        WriteStateFile(path, run);
-    } catch (...) {
-        writeFailed_ = true;
-        throw;
-    }
-}
-
 void StateOutputs::BeforeStep(const Simul &simul, std::int32_t step) {
     if (plan_.SavePath.empty()) return;
     // Only the plot and the generator change within a step.
-    if (!kept_) keptState_ = Capture(simul, step);
+    if (!kept_) keptState_ = AtEnd(simul, step);
     keptState_.Plot = simul.Plot;
     keptState_.Generator = simul.RandomSeed;
     keptState_.Step = step;
@@ -35,19 +26,12 @@ void StateOutputs::BeforeStep(const Simul &simul, std::int32_t step) {
 
 void StateOutputs::AfterStep(const Simul &simul, std::int32_t step) {
     if (plan_.CheckpointPath.empty() || plan_.CheckpointEvery <= 0 || step % plan_.CheckpointEvery != 0) return;
-    Write(plan_.CheckpointPath, Capture(simul, step));
+    WriteStateFile(plan_.CheckpointPath, AtEnd(simul, step));
 }
 
-void StateOutputs::SaveEnd(const Simul &simul, std::int32_t step) {
-    if (!plan_.SavePath.empty()) Write(plan_.SavePath, Capture(simul, step));
-}
-
-void StateOutputs::SaveAfterFailure(const Simul &simul, std::int32_t stepsReached) {
-    if (plan_.SavePath.empty() || writeFailed_) return;
-    if (kept_ && keptState_.Step == stepsReached)
-        Write(plan_.SavePath, keptState_);
-    else
-        SaveEnd(simul, stepsReached);
+SavedRun StateOutputs::AfterFailure(const Simul &simul, std::int32_t stepsReached) const {
+    if (kept_ && keptState_.Step == stepsReached) return keptState_;
+    return AtEnd(simul, stepsReached);
 }
 
 }  // namespace glebix::batch

@@ -1,6 +1,6 @@
-// The state files of one batch run: the checkpoint replaced every K steps, and the
-// state saved when the run ends, also when a step fails (then the state before that
-// step, which the run keeps while it goes).
+// The state files of one batch run: the checkpoint replaced every K steps as the run
+// goes, and the state the run ends with, also when a step fails (then the state
+// before that step, which the run keeps while it goes).
 #pragma once
 
 #include <cstdint>
@@ -24,23 +24,18 @@ public:
     void BeforeStep(const Simul &simul, std::int32_t step);
     // After step `step`: replaces the checkpoint when it is due. Raises on a failed write.
     void AfterStep(const Simul &simul, std::int32_t step);
-    // The run has ended after `step`: saves that state. Raises on a failed write.
-    void SaveEnd(const Simul &simul, std::int32_t step);
-    // The run has failed after `stepsReached` whole steps: saves the state kept before
-    // the step that failed, or, when the failure came after the steps (in an output),
-    // the state of `simul`, which is then whole. Nothing when the failure was the
-    // writing of a state file.
-    void SaveAfterFailure(const Simul &simul, std::int32_t stepsReached);
+    // The state of a run that ended after `step` whole steps.
+    SavedRun AtEnd(const Simul &simul, std::int32_t step) const;
+    // The state of a run that failed after `stepsReached` whole steps: the one kept
+    // before the step that failed, or, when the failure came after the steps (in an
+    // output), the state of `simul`, which is then whole.
+    SavedRun AfterFailure(const Simul &simul, std::int32_t stepsReached) const;
 
 private:
-    SavedRun Capture(const Simul &simul, std::int32_t step) const;
-    void Write(const std::string &path, const SavedRun &run);
-
     StatePlan plan_;
     std::uint32_t masterSeed_, runSeed_;
     std::int32_t stepCount_;
     bool kept_ = false;
-    bool writeFailed_ = false;  // a state file could not be written: no second try
     SavedRun keptState_;
 };
 

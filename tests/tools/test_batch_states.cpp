@@ -68,9 +68,10 @@ TEST(ResumedRun, GivesTheUnbrokenRunsFiles) {
                                                    "--trace", rest + "/t.csv", "--save-state", rest + "/s.txt"},
                                                   threads);
                 ASSERT_TRUE(resumed.Completed) << resumed.Message;
-                EXPECT_EQ(ReadAll(rest + "/RireVed1a1p1.txt"), ReadAll(whole + "/RireVed1a1p1.txt"));
-                EXPECT_EQ(ReadAll(rest + "/s.txt"), ReadAll(whole + "/s.txt"));
-                EXPECT_EQ(LinesFrom(ReadAll(rest + "/t.csv"), 2), LinesFrom(ReadAll(whole + "/t.csv"), k + 2));
+                // Compared whole, without printing files of thousands of lines.
+                EXPECT_TRUE(ReadAll(rest + "/RireVed1a1p1.txt") == ReadAll(whole + "/RireVed1a1p1.txt"));
+                EXPECT_TRUE(ReadAll(rest + "/s.txt") == ReadAll(whole + "/s.txt"));
+                EXPECT_TRUE(LinesFrom(ReadAll(rest + "/t.csv"), 2) == LinesFrom(ReadAll(whole + "/t.csv"), k + 2));
             }
         }
     }
@@ -86,7 +87,7 @@ TEST(ResumedRun, CheckpointsAndAFailedStep) {
     EXPECT_EQ(checkpoint.StepCount, 12);
     // From the checkpoint, the run ends as it did.
     ASSERT_TRUE(RunArgs({"--resume", dir / "c.txt", "--save-state", dir / "again.txt"}).Completed);
-    EXPECT_EQ(ReadAll(dir / "again.txt"), ReadAll(dir / "end.txt"));
+    EXPECT_TRUE(ReadAll(dir / "again.txt") == ReadAll(dir / "end.txt"));
 
     // Reproduction overflows in the first step: the state saved is the one after set-up.
     const RunRecord failed = RunArgs({"--seed", "3", "--set", "Fecundity=1e300", "--save-state", dir / "f.txt"});
@@ -106,7 +107,7 @@ TEST(ResumedRun, CheckpointsAndAFailedStep) {
     std::filesystem::create_directory(dir / "taken");
     const RunRecord unwritable = RunArgs({"--seed", "3", "--steps", "2", "--save-state", dir / "taken"});
     EXPECT_FALSE(unwritable.Completed);
-    EXPECT_EQ(unwritable.Message, "« " + (dir / "taken") + " » : Accès au fichier refusé");
+    EXPECT_EQ(unwritable.Message, "Accès au fichier refusé : " + (dir / "taken"));
 }
 
 TEST(ResumedRun, ReplicatesSaveIntoRunFoldersAsTheTraceDoes) {
@@ -184,8 +185,8 @@ TEST(GridInput, WrittenGridsReadBackAsTheSamePlotAndKeepTheirPlace) {
                                                 "--set",   "DistFilePath=" + (dir / "a/density.asc"),
                                                 "--asc",   dir / "b"};
     ASSERT_TRUE(RunArgs(fromGrids).Completed);
-    EXPECT_EQ(ReadAll(dir / "b/density.asc"), ReadAll(dir / "a/density.asc"));
-    EXPECT_EQ(ReadAll(dir / "b/compacted.asc"), ReadAll(dir / "a/compacted.asc"));
+    EXPECT_TRUE(ReadAll(dir / "b/density.asc") == ReadAll(dir / "a/density.asc"));
+    EXPECT_TRUE(ReadAll(dir / "b/compacted.asc") == ReadAll(dir / "a/compacted.asc"));
 
     std::string placed = ReadAll(dir / "a/density.asc");
     placed.replace(0, placed.find("cellsize"), "NCOLS 50\nNROWS 50\nxllcenter 1001\nYLLCORNER 2000.5\n");
