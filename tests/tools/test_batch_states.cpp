@@ -122,6 +122,21 @@ TEST(ResumedRun, ReplicatesSaveIntoRunFoldersAsTheTraceDoes) {
     EXPECT_TRUE(std::filesystem::exists(dir / "run-002/a.gif"));
 }
 
+// A run stopped by a signal saves the state of its last whole step, and goes on from
+// it as if never stopped (wherever the signal falls, the property holds).
+TEST(ResumedRun, AStopSignalSavesTheStateToGoOnFrom) {
+    ScratchDir dir;
+    const std::string run = std::string(GLEBIX_BATCH_PROGRAM) + " --quiet --seed 9 --steps 400 ";
+    const std::string stopped = run + "--save-state " + (dir / "s.txt") + " >/dev/null 2>&1 & pid=$!; sleep 0.2; " +
+                                "kill -TERM $pid; wait $pid; exit 0";
+    ASSERT_EQ(std::system(stopped.c_str()), 0);
+    const SavedRun saved = ReadStateFile(dir / "s.txt");
+    EXPECT_LE(saved.Step, 400);
+    ASSERT_EQ(RunProgram("--resume " + (dir / "s.txt") + " --save-state " + (dir / "r.txt")), 0);
+    ASSERT_EQ(RunProgram("--seed 9 --steps 400 --save-state " + (dir / "w.txt")), 0);
+    EXPECT_TRUE(ReadAll(dir / "r.txt") == ReadAll(dir / "w.txt"));
+}
+
 TEST(ResumedRun, RefusedCommandLinesRunNothing) {
     ScratchDir dir;
     ASSERT_EQ(RunProgram("--seed 2 --steps 4 --save-state " + (dir / "s.txt")), 0);
