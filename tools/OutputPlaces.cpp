@@ -27,6 +27,7 @@ struct Place {
     std::string path;  // as given
     std::string key;   // resolved: absolute, symbolic links followed where they exist
     bool folder = false;
+    bool state = false;  // a state file: a resumed run may write the state it read
 };
 
 std::string Resolved(const std::string &path) {
@@ -60,6 +61,10 @@ std::vector<Place> InputPlaces(const BatchOptions &options) {
                                                              : "--" + in.Role;
         places.push_back(MakePlace(name + " " + QuotedPath(in.Path), in.Path, false));
     }
+    if (options.Resumed) {
+        places.push_back(MakePlace("--resume " + QuotedPath(options.ResumePath), options.ResumePath, false));
+        places.back().state = true;
+    }
     return places;
 }
 
@@ -84,6 +89,7 @@ void AddRunPlaces(const BatchOptions &options, int run, std::vector<Place> &plac
     for (const auto &[option, file] : files) {
         if (file->empty()) continue;
         places.push_back(MakePlace(option + (" " + QuotedPath(*file)), *file, false));
+        places.back().state = file != &plan.AnimatePath;
         const std::string folder = ParentOf(*file);
         places.push_back(MakePlace("le dossier de " + (option + (" " + QuotedPath(folder))), folder, true));
     }
@@ -110,6 +116,7 @@ std::vector<Place> OutputPlaceList(const BatchOptions &options, int runs) {
 // The clash of two places, if any: the same file, a file where a folder must be, or a
 // file among the snapshots.
 std::optional<std::string> Clash(const Place &a, const Place &b) {
+    if (a.state && b.state) return std::nullopt;  // the state read, then replaced whole
     if (a.key == b.key || SameFile(a.path, b.path)) {
         if (a.folder && b.folder) return std::nullopt;  // one folder may hold several outputs
         if (a.folder != b.folder) return a.name + " et " + b.name + " : un même chemin ne peut être fichier et dossier";
@@ -197,7 +204,8 @@ std::vector<std::string> CheckOutputPlaces(const BatchOptions &options) {
     for (int run = 2; run <= std::min(options.Replicates, comparedRuns); ++run) AddRunPlaces(options, run, later);
     for (const Place &out : later)
         for (const Place &in : inputs)
-            if (out.key == in.key) add(out.name + " et " + in.name + " désignent le même fichier");
+            if (out.key == in.key && !(out.state && in.state))
+                add(out.name + " et " + in.name + " désignent le même fichier");
     for (const Place &p : first) add(p.folder ? CheckFolder(p) : CheckFile(p));
     return problems;
 }

@@ -148,19 +148,21 @@ TEST(ResumedRun, RefusedCommandLinesRunNothing) {
     for (const std::string &args :
          {"--resume " + (dir / "edited.txt"), "--resume " + (dir / "short.txt"), "--resume " + (dir / "absent.txt"),
           "--resume " + (dir / "s.txt") + " --set Survival=0.5", "--resume " + (dir / "s.txt") + " --replicates 2",
-          "--resume " + (dir / "s.txt") + " --steps 3",
-          "--resume " + (dir / "s.txt") + " --params " + (dir / "s.txt")}) {
+          "--resume " + (dir / "s.txt") + " --steps 3", "--resume " + (dir / "s.txt") + " --params " + (dir / "s.txt"),
+          "--resume " + (dir / "s.txt") + " --trace " + (dir / "s.txt")}) {
         SCOPED_TRACE(args);
         EXPECT_EQ(RunProgram(args + " --out " + (dir / "never")), 2);
         EXPECT_FALSE(std::filesystem::exists(dir / "never"));
     }
-    // The settings read at every step may change from the next step on.
-    ASSERT_EQ(RunProgram("--resume " + (dir / "s.txt") +
-                         " --steps 6 --set DecompactionD=1.5 --set EnvDynamic=off "
-                         "--save-state " +
-                         (dir / "t.txt")),
-              0);
+    EXPECT_TRUE(ReadAll(dir / "s.txt") == state);  // the input aimed at is untouched
+    // The settings read at every step may change from the next step on; the state may
+    // be written back where it was read.
+    ASSERT_EQ(
+        RunProgram("--resume " + (dir / "s.txt") + " --steps 6 --set DecompactionD=1.5 --set EnvDynamic=off " +
+                   "--save-state " + (dir / "t.txt") + " --checkpoint " + (dir / "s.txt") + " --checkpoint-every 1"),
+        0);
     const SavedRun resumed = ReadStateFile(dir / "t.txt");
+    EXPECT_TRUE(ReadAll(dir / "s.txt") == ReadAll(dir / "t.txt"));
     EXPECT_EQ(resumed.Settings.Run.DecompactionD, "1.5");
     EXPECT_FALSE(resumed.Settings.Run.EnvDynamic);
     EXPECT_EQ(resumed.Step, 6);
