@@ -38,10 +38,10 @@ constexpr OffsetBlockDraws MakeOffsetBlockDraws() {
     OffsetBlockDraws t{};
     RandomJump step;  // identity, then one more generator step at a time
     for (int k = 0; k < OffsetBlock; ++k) {
-        step = {step.Multiplier * RandomMultiplier, step.Increment * RandomMultiplier + RandomIncrement};
+        step = OneStepAfter(step);
         t.Mul1[k] = step.Multiplier;
         t.Inc1[k] = step.Increment;
-        step = {step.Multiplier * RandomMultiplier, step.Increment * RandomMultiplier + RandomIncrement};
+        step = OneStepAfter(step);
         t.Mul2[k] = step.Multiplier;
         t.Inc2[k] = step.Increment;
     }

@@ -19,9 +19,13 @@
 namespace glebix {
 namespace {
 
-// Individuals per chunk: small enough to share the work evenly and to let the
-// calling thread yield often, large enough to make the jump per chunk negligible.
-constexpr std::uint64_t ChunkSize = 32768;
+// Chunks per thread in a pass: enough for the threads to end together although
+// chunks differ in cost, and for the calling thread to yield evenly.
+constexpr std::uint64_t ChunksPerThread = 8;
+// Bounds of a chunk: below the lower one the jump per chunk begins to count, above
+// the upper one the calling thread would yield in bursts.
+constexpr std::uint64_t MinChunkSize = 1024;
+constexpr std::uint64_t MaxChunkSize = 32768;
 
 // Widest offset that Counted cells count per offset.
 constexpr int MaxCountedReach = 24;
@@ -42,29 +46,6 @@ std::uint64_t StayThreshold(double scale) {
     if (!(u2 < 1 - WorthSortingOut)) return (1ull << 32) + 1;
     const std::uint64_t from = static_cast<std::uint64_t>(std::ceil(u2 * 4294967296.0));
     return std::max<std::uint64_t>(from, 4294968u);  // never below U2 = 0.001
-}
-
-// Offsets of one individual from its two generator states, by the very expression of
-// the reference pass. False on a floating-point fault, whose message is then set.
-bool ExactOffsets(std::uint32_t state1, std::uint32_t state2, double S, std::int32_t cellSize, std::int64_t &di,
-                  std::int64_t &dj, const char *&fault) {
-    const double u1 = state1 * (1.0 / 4294967296.0);
-    const double theta = 2.0 * u1 * DispersalPi;
-    const double u2 = state2 * (1.0 / 4294967296.0);
-    const double radius = std::sqrt(-2.0 * std::log(std::max(u2, 0.001)));
-    const double x = std::cos(theta) * radius * S / cellSize;
-    if (!(std::fabs(x) < 9.2e18)) {
-        fault = std::isinf(x) ? MsgOverflow : MsgInvalidOperation;
-        return false;
-    }
-    di = static_cast<std::int64_t>(std::nearbyint(x));
-    const double y = std::sin(theta) * radius * S / cellSize;
-    if (!(std::fabs(y) < 9.2e18)) {
-        fault = std::isinf(y) ? MsgOverflow : MsgInvalidOperation;
-        return false;
-    }
-    dj = static_cast<std::int64_t>(std::nearbyint(y));
-    return true;
 }
 
 int DestinationCell(int cell, std::int64_t di, std::int64_t dj) {
@@ -107,54 +88,71 @@ FastDispersal::FastDispersal(int threadCount)
 
 FastDispersal::~FastDispersal() = default;
 
-void FastDispersal::Run(TPlot &plot, const RunSpecies &species, std::uint32_t &seed,
-                        const std::function<void()> &yield) {
+std::uint64_t FastDispersal::ChunkSizeFor(std::uint64_t total, int threadCount) {
+    const std::uint64_t pieces = ChunksPerThread * static_cast<std::uint64_t>(std::max(threadCount, 1));
+    return std::clamp((total + pieces - 1) / pieces, MinChunkSize, MaxChunkSize);
+}
+
+void FastDispersal::Run(TPlot &plot, const RunSpecies &species, std::uint32_t &seed, const std::function<void()> &yield,
+                        DispersalCellPreparation prepare) {
     struct BusyFlag {
         bool &flag;
         explicit BusyFlag(bool &f) : flag(f) { flag = true; }
         ~BusyFlag() { flag = false; }
     } busy(busy_);
-
-    // Plan the cells in the reference's order; a fault here ends the pass at that
-    // cell, after the draws of the cells before it.
     startSeed_ = seed;
-    std::exception_ptr setUpFault;
-    int cellsVisited = CellCount;
+    const PlanOutcome planned = PlanCells(plot, species, prepare);
+    StartChunks();
+    RunChunks(yield, planned.CellsVisited);
+    FinishPass(plot, seed, planned.Fault);
+}
+
+FastDispersal::CellPlan FastDispersal::PlanOf(const DispersalCell &cell) {
+    CellPlan p;
+    p.N = cell.N;
+    if (cell.N <= 0) return p;
+    p.S = cell.S;
+    p.CellSize = cell.CellSize;
+    p.Scale = cell.S / cell.CellSize;
+    const double reach = std::fabs(p.Scale) * RadiusBound * (1 + BoundRoom);
+    if (reach < 0.5) {
+        p.Mode = CellMode::AllStay;
+    } else if (!(reach < ApproximateReachLimit)) {
+        p.Mode = CellMode::Exact;
+    } else {
+        p.Reach = static_cast<std::int32_t>(reach + 0.5) + 1;
+        p.Mode = p.Reach <= MaxCountedReach ? CellMode::Counted : CellMode::Direct;
+        p.StayFrom = StayThreshold(p.Scale);
+    }
+    return p;
+}
+
+// Plans the cells in the reference's order and numbers their individuals.
+FastDispersal::PlanOutcome FastDispersal::PlanCells(const TPlot &plot, const RunSpecies &species,
+                                                    DispersalCellPreparation prepare) {
+    PlanOutcome outcome;
     std::uint64_t total = 0;
     for (int c = 0; c < CellCount; ++c) {
         first_[c] = total;
-        CellPlan &p = plan_[c];
-        p = CellPlan{};
-        if (setUpFault) continue;
-        DispersalCell cell;
+        plan_[c] = CellPlan{};
+        if (outcome.Fault) continue;
         try {
-            cell = PrepareDispersalCell(plot, species, c / GridSide, c % GridSide);
+            plan_[c] = PlanOf(prepare(plot, species, c / GridSide, c % GridSide));
         } catch (...) {
-            setUpFault = std::current_exception();
-            cellsVisited = c + 1;
+            outcome.Fault = std::current_exception();
+            outcome.CellsVisited = c + 1;
             continue;
         }
-        p.N = cell.N;
-        if (cell.N <= 0) continue;
-        p.S = cell.S;
-        p.CellSize = cell.CellSize;
-        p.Scale = cell.S / cell.CellSize;
-        const double reach = std::fabs(p.Scale) * RadiusBound * (1 + BoundRoom);
-        if (reach < 0.5) {
-            p.Mode = CellMode::AllStay;
-        } else if (!(reach < ApproximateReachLimit)) {
-            p.Mode = CellMode::Exact;
-        } else {
-            p.Reach = static_cast<std::int32_t>(reach + 0.5) + 1;
-            p.Mode = p.Reach <= MaxCountedReach ? CellMode::Counted : CellMode::Direct;
-            p.StayFrom = StayThreshold(p.Scale);
-        }
-        total += static_cast<std::uint64_t>(cell.N);
+        total += static_cast<std::uint64_t>(std::max(plan_[c].N, 0));
     }
     first_[CellCount] = total;
     total_ = total;
+    return outcome;
+}
 
-    chunkCount_ = (total + ChunkSize - 1) / ChunkSize;
+void FastDispersal::StartChunks() {
+    chunkSize_ = ChunkSizeFor(total_, threadCount_);
+    chunkCount_ = (total_ + chunkSize_ - 1) / chunkSize_;
     nextChunk_.store(0, std::memory_order_relaxed);
     doneIndividuals_.store(0, std::memory_order_relaxed);
     earliestFault_.store(NoFault, std::memory_order_relaxed);
@@ -165,21 +163,29 @@ void FastDispersal::Run(TPlot &plot, const RunSpecies &species, std::uint32_t &s
         scratch_[t].FaultKey = NoFault;
         scratch_[t].FaultMessage = nullptr;
     }
+}
 
+// The calling thread takes chunks like the workers and yields as the work advances.
+void FastDispersal::RunChunks(const std::function<void()> &yield, int cellsVisited) {
+    const auto yieldSoFar = [&] {
+        PaceYields(yield, cellsVisited * doneIndividuals_.load(std::memory_order_relaxed) / total_);
+    };
     const bool shared = pool_ && chunkCount_ > 1;
     if (shared) pool_->Start(&FastDispersal::WorkerJob, this);
     for (std::uint64_t chunk; (chunk = nextChunk_.fetch_add(1, std::memory_order_relaxed)) < chunkCount_;) {
         RunChunk(chunk, scratch_[0]);
-        PaceYields(yield, cellsVisited * doneIndividuals_.load(std::memory_order_relaxed) / total);
+        yieldSoFar();
     }
     if (shared) {
-        while (!pool_->WaitFor(std::chrono::milliseconds(1)))
-            PaceYields(yield, cellsVisited * doneIndividuals_.load(std::memory_order_relaxed) / total);
+        while (!pool_->WaitFor(std::chrono::milliseconds(1))) yieldSoFar();
     }
     PaceYields(yield, cellsVisited);
     if (yieldError_) std::rethrow_exception(yieldError_);
+}
 
-    // The earliest fault decides; the plot keeps its counts.
+// The earliest fault decides and the plot keeps its counts; otherwise every thread's
+// arrivals minus departures are added to the counts the pass started from.
+void FastDispersal::FinishPass(TPlot &plot, std::uint32_t &seed, const std::exception_ptr &planFault) {
     std::uint64_t faultKey = NoFault;
     const char *faultMessage = nullptr;
     for (int t = 0; t < threadCount_; ++t) {
@@ -192,8 +198,8 @@ void FastDispersal::Run(TPlot &plot, const RunSpecies &species, std::uint32_t &s
         seed = AdvanceRandom(startSeed_, faultKey + 1);  // both draws of the faulting individual
         ThrowFloatFault(faultMessage);
     }
-    seed = AdvanceRandom(startSeed_, 2 * total);
-    if (setUpFault) std::rethrow_exception(setUpFault);
+    seed = AdvanceRandom(startSeed_, 2 * total_);
+    if (planFault) std::rethrow_exception(planFault);
 
     for (int c = 0; c < CellCount; ++c) {
         std::uint32_t sum = static_cast<std::uint32_t>(std::max(plan_[c].N, 0));
@@ -225,8 +231,8 @@ void FastDispersal::PaceYields(const std::function<void()> &yield, std::uint64_t
 }
 
 void FastDispersal::RunChunk(std::uint64_t chunk, Scratch &scratch) {
-    const std::uint64_t begin = chunk * ChunkSize;
-    const std::uint64_t end = std::min(total_, begin + ChunkSize);
+    const std::uint64_t begin = chunk * chunkSize_;
+    const std::uint64_t end = std::min(total_, begin + chunkSize_);
     // A fault before this chunk decides the pass: its draws cannot matter.
     if (earliestFault_.load(std::memory_order_relaxed) >= 2 * begin) {
         int cell = static_cast<int>(std::upper_bound(first_, first_ + CellCount + 1, begin) - first_) - 1;
@@ -245,102 +251,124 @@ void FastDispersal::RunChunk(std::uint64_t chunk, Scratch &scratch) {
 
 std::uint32_t FastDispersal::RunPiece(int cell, std::uint64_t first, std::uint64_t count, std::uint32_t state,
                                       Scratch &scratch, bool &ok) {
-    const CellPlan &p = plan_[cell];
     std::uint32_t moved = 0;
-    switch (p.Mode) {
+    switch (plan_[cell].Mode) {
     case CellMode::Empty:
         break;
     case CellMode::AllStay:
         state = AdvanceRandom(state, 2 * count);
         break;
     case CellMode::Exact:
-        for (std::uint64_t k = 0; k < count; ++k) {
-            const std::uint32_t state1 = state * RandomMultiplier + RandomIncrement;
-            state = state1 * RandomMultiplier + RandomIncrement;
-            std::int64_t di = 0, dj = 0;
-            const char *fault = nullptr;
-            if (!ExactOffsets(state1, state, p.S, p.CellSize, di, dj, fault)) {
-                const std::uint64_t key = 2 * (first_[cell] + first + k) + 1;
-                if (key < scratch.FaultKey) {
-                    scratch.FaultKey = key;
-                    scratch.FaultMessage = fault;
-                }
-                std::uint64_t seen = earliestFault_.load(std::memory_order_relaxed);
-                while (key < seen && !earliestFault_.compare_exchange_weak(seen, key, std::memory_order_relaxed)) {}
-                ok = false;
-                return state;
-            }
-            if (di == 0 && dj == 0) continue;
-            ++scratch.Delta[DestinationCell(cell, di, dj)];
-            ++moved;
-        }
+        state = RunExact(cell, first, count, state, scratch, moved, ok);
         break;
     case CellMode::Counted:
-    case CellMode::Direct: {
-        const int side = 2 * p.Reach + 1;
-        // Counting pays when the piece is large beside the counters to add and clear.
-        const bool counted = p.Mode == CellMode::Counted && count >= 2u * side * side;
-        const bool nearby = p.Reach < GridSide;
-        const bool sortOut = p.StayFrom <= (1ull << 32);
-        for (std::uint64_t done = 0; done < count;) {
-            const int block = static_cast<int>(std::min<std::uint64_t>(OffsetBlock, count - done));
-            BlockStates(state, block, scratch.States1, scratch.States2);
-            const std::uint32_t *states1 = scratch.States1;
-            const std::uint32_t *states2 = scratch.States2;
-            int candidates = block;
-            if (sortOut) {
-                // Only the individuals that may move go on; the others stay.
-                candidates = 0;
-                for (int k = 0; k < block; ++k) {
-                    scratch.Moving1[candidates] = scratch.States1[k];
-                    scratch.Moving2[candidates] = scratch.States2[k];
-                    candidates += scratch.States2[k] < p.StayFrom;
-                }
-                states1 = scratch.Moving1;
-                states2 = scratch.Moving2;
-            }
-            ApproximateOffsets(states1, states2, candidates, p.Scale, scratch.Di, scratch.Dj);
-            for (int k = 0; k < candidates; ++k) {
-                std::int64_t di = scratch.Di[k];
-                std::int64_t dj = scratch.Dj[k];
-                if (di == OffsetToRecompute) {
-                    // Near a rounding boundary: the exact expression decides. It cannot
-                    // fault at these scales.
-                    const char *fault = nullptr;
-                    ExactOffsets(states1[k], states2[k], p.S, p.CellSize, di, dj, fault);
-                }
-                if (counted) {
-                    ++scratch.Counts[k & 3][(di + p.Reach) * side + dj + p.Reach];
-                } else if (di != 0 || dj != 0) {
-                    ++scratch.Delta[nearby ? NearbyCell(cell, static_cast<int>(di), static_cast<int>(dj))
-                                           : DestinationCell(cell, di, dj)];
-                    ++moved;
-                }
-            }
-            state = scratch.States2[block - 1];
-            done += static_cast<std::uint64_t>(block);
-        }
-        if (counted) {
-            // Movers are added once per offset, then the counters are cleared.
-            for (int di = -p.Reach; di <= p.Reach; ++di) {
-                for (int dj = -p.Reach; dj <= p.Reach; ++dj) {
-                    const int slot = (di + p.Reach) * side + dj + p.Reach;
-                    std::uint32_t n = 0;
-                    for (auto &lane : scratch.Counts) {
-                        n += lane[slot];
-                        lane[slot] = 0;
-                    }
-                    if (n == 0 || (di == 0 && dj == 0)) continue;
-                    scratch.Delta[NearbyCell(cell, di, dj)] += n;
-                    moved += n;
-                }
-            }
-        }
+    case CellMode::Direct:
+        state = RunApproximate(cell, count, state, scratch, moved);
         break;
-    }
     }
     scratch.Delta[cell] -= moved;
     return state;
+}
+
+void FastDispersal::RecordFault(std::uint64_t key, const char *message, Scratch &scratch) {
+    if (key < scratch.FaultKey) {
+        scratch.FaultKey = key;
+        scratch.FaultMessage = message;
+    }
+    std::uint64_t seen = earliestFault_.load(std::memory_order_relaxed);
+    while (key < seen && !earliestFault_.compare_exchange_weak(seen, key, std::memory_order_relaxed)) {}
+}
+
+// One individual at a time by the reference's expression; a fault is recorded under
+// its individual's number and ends the piece.
+std::uint32_t FastDispersal::RunExact(int cell, std::uint64_t first, std::uint64_t count, std::uint32_t state,
+                                      Scratch &scratch, std::uint32_t &moved, bool &ok) {
+    const CellPlan &p = plan_[cell];
+    for (std::uint64_t k = 0; k < count; ++k) {
+        const std::uint32_t state1 = NextRandom(state);
+        state = NextRandom(state1);
+        std::int64_t di = 0, dj = 0;
+        if (const char *fault = ExactOffsets(state1, state, p.S, p.CellSize, di, dj)) {
+            RecordFault(2 * (first_[cell] + first + k) + 1, fault, scratch);
+            ok = false;
+            return state;
+        }
+        if (di == 0 && dj == 0) continue;
+        ++scratch.Delta[DestinationCell(cell, di, dj)];
+        ++moved;
+    }
+    return state;
+}
+
+// Blocks of individuals through the vectorised kernel; the offsets it marks are
+// decided by the exact expression, which cannot fault at these scales.
+std::uint32_t FastDispersal::RunApproximate(int cell, std::uint64_t count, std::uint32_t state, Scratch &scratch,
+                                            std::uint32_t &moved) {
+    const CellPlan &p = plan_[cell];
+    const int side = 2 * p.Reach + 1;
+    // Counting pays when the piece is large beside the counters to add and clear.
+    const bool counted = p.Mode == CellMode::Counted && count >= 2u * side * side;
+    const bool nearby = p.Reach < GridSide;
+    for (std::uint64_t done = 0; done < count;) {
+        const int block = static_cast<int>(std::min<std::uint64_t>(OffsetBlock, count - done));
+        BlockStates(state, block, scratch.States1, scratch.States2);
+        const std::uint32_t *states1 = scratch.States1;
+        const std::uint32_t *states2 = scratch.States2;
+        const int candidates = MayMove(p, block, scratch, states1, states2);
+        ApproximateOffsets(states1, states2, candidates, p.Scale, scratch.Di, scratch.Dj);
+        for (int k = 0; k < candidates; ++k) {
+            std::int64_t di = scratch.Di[k];
+            std::int64_t dj = scratch.Dj[k];
+            if (di == OffsetToRecompute) ExactOffsets(states1[k], states2[k], p.S, p.CellSize, di, dj);
+            if (counted) {
+                ++scratch.Counts[k & 3][(di + p.Reach) * side + dj + p.Reach];
+            } else if (di != 0 || dj != 0) {
+                ++scratch.Delta[nearby ? NearbyCell(cell, static_cast<int>(di), static_cast<int>(dj))
+                                       : DestinationCell(cell, di, dj)];
+                ++moved;
+            }
+        }
+        state = scratch.States2[block - 1];
+        done += static_cast<std::uint64_t>(block);
+    }
+    if (counted) moved += AddCounted(cell, p, scratch);
+    return state;
+}
+
+// Sorts the sure stayers of a block out where that pays; returns how many may move,
+// whose states `states1` and `states2` then point to.
+int FastDispersal::MayMove(const CellPlan &p, int block, Scratch &scratch, const std::uint32_t *&states1,
+                           const std::uint32_t *&states2) {
+    if (p.StayFrom > (1ull << 32)) return block;
+    int candidates = 0;
+    for (int k = 0; k < block; ++k) {
+        scratch.Moving1[candidates] = scratch.States1[k];
+        scratch.Moving2[candidates] = scratch.States2[k];
+        candidates += scratch.States2[k] < p.StayFrom;
+    }
+    states1 = scratch.Moving1;
+    states2 = scratch.Moving2;
+    return candidates;
+}
+
+// Movers are added once per offset, then the counters are cleared; returns the movers.
+std::uint32_t FastDispersal::AddCounted(int cell, const CellPlan &p, Scratch &scratch) {
+    const int side = 2 * p.Reach + 1;
+    std::uint32_t moved = 0;
+    for (int di = -p.Reach; di <= p.Reach; ++di) {
+        for (int dj = -p.Reach; dj <= p.Reach; ++dj) {
+            const int slot = (di + p.Reach) * side + dj + p.Reach;
+            std::uint32_t n = 0;
+            for (auto &lane : scratch.Counts) {
+                n += lane[slot];
+                lane[slot] = 0;
+            }
+            if (n == 0 || (di == 0 && dj == 0)) continue;
+            scratch.Delta[NearbyCell(cell, di, dj)] += n;
+            moved += n;
+        }
+    }
+    return moved;
 }
 
 }  // namespace glebix

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+#include "Dispersal.h"
 #include "DispersalKernel.h"
 #include "Plot.h"
 #include "WorkerPool.h"
@@ -34,7 +35,12 @@ public:
     // `yield` runs on the calling thread, once per cell in all, as the work advances.
     // On a floating-point fault the plot is left as it was, `seed` holds the state
     // the reference pass reaches at the fault, and the same GlebixError is raised.
-    void Run(TPlot &plot, const RunSpecies &species, std::uint32_t &seed, const std::function<void()> &yield);
+    // `prepare` works out each cell's scale (the reference form for measurements).
+    void Run(TPlot &plot, const RunSpecies &species, std::uint32_t &seed, const std::function<void()> &yield,
+             DispersalCellPreparation prepare = PrepareDispersalCell);
+
+    // Individuals per chunk for a pass of `total` individuals on `threadCount` threads.
+    static std::uint64_t ChunkSizeFor(std::uint64_t total, int threadCount);
 
 private:
     // How a cell's individuals are handled.
@@ -62,6 +68,20 @@ private:
     // What one thread gathers in a pass.
     struct Scratch;
 
+    // Where planning stopped: a fault of the preparation ends the pass at its cell,
+    // after the draws of the cells before it.
+    struct PlanOutcome {
+        std::exception_ptr Fault;
+        int CellsVisited = CellCount;
+    };
+
+    // ---- Stages of a pass, in order --------------------------------------------
+    PlanOutcome PlanCells(const TPlot &plot, const RunSpecies &species, DispersalCellPreparation prepare);
+    void StartChunks();
+    void RunChunks(const std::function<void()> &yield, int cellsVisited);
+    void FinishPass(TPlot &plot, std::uint32_t &seed, const std::exception_ptr &planFault);
+
+    static CellPlan PlanOf(const DispersalCell &cell);
     static void WorkerJob(void *self, int worker);
     void TakeChunks(Scratch &scratch);
     void RunChunk(std::uint64_t chunk, Scratch &scratch);
@@ -69,6 +89,14 @@ private:
     // returns the state after their draws, or false through `ok` on a fault.
     std::uint32_t RunPiece(int cell, std::uint64_t first, std::uint64_t count, std::uint32_t state, Scratch &scratch,
                            bool &ok);
+    std::uint32_t RunExact(int cell, std::uint64_t first, std::uint64_t count, std::uint32_t state, Scratch &scratch,
+                           std::uint32_t &moved, bool &ok);
+    std::uint32_t RunApproximate(int cell, std::uint64_t count, std::uint32_t state, Scratch &scratch,
+                                 std::uint32_t &moved);
+    int MayMove(const CellPlan &p, int block, Scratch &scratch, const std::uint32_t *&states1,
+                const std::uint32_t *&states2);
+    static std::uint32_t AddCounted(int cell, const CellPlan &p, Scratch &scratch);
+    void RecordFault(std::uint64_t key, const char *message, Scratch &scratch);
     void PaceYields(const std::function<void()> &yield, std::uint64_t limit);
 
     const int threadCount_;
@@ -80,6 +108,7 @@ private:
     CellPlan plan_[CellCount];
     std::uint64_t first_[CellCount + 1] = {};  // index of each cell's first individual; [CellCount] = total
     std::uint64_t total_ = 0;                  // individuals that draw in the pass
+    std::uint64_t chunkSize_ = 1;
     std::uint64_t chunkCount_ = 0;
     std::uint32_t startSeed_ = 0;
     std::atomic<std::uint64_t> nextChunk_{0};

@@ -1,5 +1,7 @@
 #include "Simul.h"
 
+#include "MortalityCache.h"
+
 namespace glebix {
 
 Simul::Simul() = default;

@@ -11,11 +11,13 @@
 #include <string>
 
 #include "Plot.h"
+#include "Random.h"
 #include "Settings.h"
 
 namespace glebix {
 
 class FastDispersal;
+class MortalityCache;
 
 // Species values taken from the settings at run set-up, fixed for the run.
 struct RunSpecies {
@@ -52,8 +54,8 @@ public:
     // ---- Random numbers --------------------------------------------------------
     // Next uniform number in [0, 1) of the linear congruential generator.
     double RandomUniform() {
-        RandomSeed = RandomSeed * 134775813u + 1u;
-        return RandomSeed * (1.0 / 4294967296.0);
+        RandomSeed = NextRandom(RandomSeed);
+        return UniformOf(RandomSeed);
     }
     // RandomSeed := low 32 bits of a monotonic clock in nanoseconds.
     void ReseedFromClock();
@@ -71,6 +73,13 @@ public:
     void ApplySurvival();
     void Disperse();           // the dispersal pass used by TimeStep
     void DisperseReference();  // the plain definition of a dispersal pass
+    // The plain definitions of reproduction and survival, and a time step made of them
+    // and of the fast dispersal pass with the plain preparation of its cells: the same
+    // results, generator states and faults as the processes TimeStep uses, which skip
+    // work that cannot change a result. For tests and measurements.
+    void TimeStepReference();
+    void ReproduceReference();
+    void ApplySurvivalReference();
     // Threads of the dispersal pass; 0 (the default) means one per processor. The
     // results do not depend on it.
     void SetDispersalThreads(int count);
@@ -81,6 +90,8 @@ public:
     std::int32_t DrawCount(std::int32_t count, double p);
     // Environment response of a cell of compacted share x for the run's shape.
     double EnvResponse(double optimum, double tolerance, double x) const;
+    // True when EnvResponse of these values surely raises no fault (false may be wrong).
+    bool EnvResponseCannotFault(double optimum, double tolerance, double x) const;
 
     // ---- Result file -----------------------------------------------------------
     // Writes "<ResultDirectory>/<base><inner>a<middle>p<outer>.txt".
@@ -95,11 +106,16 @@ private:
     void Yield() {
         if (ProcessMessages) ProcessMessages();
     }
+    void DisperseFast(bool referencePreparation);
+    std::int32_t CountAfterBirths(std::int32_t n, long double expected);
+    double CrowdedMortality(std::int32_t exposed, std::int32_t excess) const;
+    std::int32_t DrawDeaths(std::int32_t exposed, double p);
     void ReadEnvironmentFile(const std::string &path);
     void ReadDistributionFile(const std::string &path);
 
     int dispersalThreads_ = 0;                      // as set; 0 = one per processor
     std::shared_ptr<FastDispersal> fastDispersal_;  // threads and work grids of Disperse
+    std::unique_ptr<MortalityCache> mortality_;     // made at the first survival
 };
 
 // The program-wide instance used by the windows.

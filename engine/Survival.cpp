@@ -3,31 +3,72 @@
 #include <cstdint>
 
 #include "Conversions.h"
+#include "Crowding.h"
 #include "FloatChecks.h"
+#include "MortalityCache.h"
 #include "Simul.h"
+#include "TrialCount.h"
 
 namespace glebix {
 
-void Simul::ApplySurvival() {
-    const long double guardedC = Species.CompactionC + 0.0001L;  // keeps the capacity finite for C = 0
+// ((E + 0.0001) / (a + 0.0001)) ^ alpha, held between the base mortality and 1.
+double Simul::CrowdedMortality(std::int32_t exposed, std::int32_t excess) const {
     const long double alpha = Species.MortalityAlpha;
+    const long double baseMortality = 1.0L - Species.Survival;
+    const long double q = Exp(Checked(alpha * Ln(Divide(excess + 0.0001L, exposed + 0.0001L))));
+    return StoreDouble(std::min(1.0L, std::max(baseMortality, q)));
+}
+
+void Simul::ApplySurvivalReference() {
     const long double baseMortality = 1.0L - Species.Survival;
     for (int i = 0; i < GridSide; ++i) {
         for (int j = 0; j < GridSide; ++j) {
             Yield();
             const std::int32_t n = Plot.Density[i][j];
             const std::int32_t a = std::min(n, DensityCap);  // individuals exposed
-            const std::int64_t capacity = Truncate(Divide(Plot.Env[i][j].Compacted, guardedC));
-            // The + 1 makes a cell holding exactly its capacity already one over it.
-            const std::int64_t over =
-                static_cast<std::int64_t>(static_cast<std::uint64_t>(a) + 1u - static_cast<std::uint64_t>(capacity));
-            const std::int32_t excess = Narrow32(std::max<std::int64_t>(0, over));
-            long double p = baseMortality;
-            if (Settings.Species.SurvivalEnvSensitive && excess > 0) {
-                const long double q = Exp(Checked(alpha * Ln(Divide(excess + 0.0001L, a + 0.0001L))));
-                p = std::min(1.0L, std::max(baseMortality, q));
+            const Crowding crowding = CellCrowding(Plot.Env[i][j].Compacted, Species.CompactionC, 0.0001L, a);
+            double p = 0;
+            if (Settings.Species.SurvivalEnvSensitive && crowding.Excess > 0)
+                p = CrowdedMortality(a, crowding.Excess);
+            else
+                p = StoreDouble(baseMortality);
+            const std::int32_t deaths = DrawCount(a, p);
+            Plot.Density[i][j] = Narrow32(std::min<std::int64_t>(static_cast<std::int64_t>(n) - deaths, DensityCap));
+        }
+    }
+}
+
+// DrawCount with the trials of a cell compared all at once.
+std::int32_t Simul::DrawDeaths(std::int32_t exposed, double p) {
+    if (exposed > MaxDrawnTrials || exposed <= 0) return DrawCount(exposed, p);
+    const std::int32_t deaths = CountSuccesses(RandomSeed, exposed, p);
+    RandomSeed = StateAfterTrials(RandomSeed, exposed);
+    return deaths;
+}
+
+// The plain definition with crowded mortalities kept by their inputs.
+void Simul::ApplySurvival() {
+    if (!mortality_) mortality_ = std::make_unique<MortalityCache>();
+    mortality_->Use(Species.MortalityAlpha, Species.Survival);
+    const long double baseMortality = 1.0L - Species.Survival;
+    for (int i = 0; i < GridSide; ++i) {
+        for (int j = 0; j < GridSide; ++j) {
+            Yield();
+            const std::int32_t n = Plot.Density[i][j];
+            const std::int32_t a = std::min(n, DensityCap);
+            const Crowding crowding = CellCrowding(Plot.Env[i][j].Compacted, Species.CompactionC, 0.0001L, a);
+            double p = 0;
+            if (Settings.Species.SurvivalEnvSensitive && crowding.Excess > 0) {
+                if (const double *kept = mortality_->Find(a, crowding.Excess)) {
+                    p = *kept;
+                } else {
+                    p = CrowdedMortality(a, crowding.Excess);
+                    mortality_->Keep(a, crowding.Excess, p);
+                }
+            } else {
+                p = StoreDouble(baseMortality);
             }
-            const std::int32_t deaths = DrawCount(a, StoreDouble(p));
+            const std::int32_t deaths = DrawDeaths(a, p);
             Plot.Density[i][j] = Narrow32(std::min<std::int64_t>(static_cast<std::int64_t>(n) - deaths, DensityCap));
         }
     }

@@ -7,6 +7,7 @@
 #include "Conversions.h"
 #include "FloatChecks.h"
 #include "Simul.h"
+#include "TrialCount.h"
 
 namespace glebix {
 
@@ -23,8 +24,20 @@ void Simul::TimeStep() {
     UpdateEnvironment();  // always last: it sees the counts the step left
 }
 
+void Simul::TimeStepReference() {
+    ReproduceReference();
+    if (Settings.Species.DispersalFirst) {
+        DisperseFast(true);
+        ApplySurvivalReference();
+    } else {
+        ApplySurvivalReference();
+        DisperseFast(true);
+    }
+    UpdateEnvironment();
+}
+
 std::int32_t Simul::DrawCount(std::int32_t count, double p) {
-    if (count > 100) return Narrow32(Nearest(static_cast<long double>(count) * p));
+    if (count > MaxDrawnTrials) return Narrow32(Nearest(static_cast<long double>(count) * p));
     if (count <= 0) return 0;
     std::int32_t successes = 0;
     for (std::int32_t t = 0; t < count; ++t)
@@ -32,23 +45,48 @@ std::int32_t Simul::DrawCount(std::int32_t count, double p) {
     return successes;
 }
 
-void Simul::Reproduce() {
+// Expected offspring; its whole part is born for certain, one more with the
+// probability of its fraction (exactly one draw per cell).
+std::int32_t Simul::CountAfterBirths(std::int32_t n, long double expected) {
+    const std::int64_t whole = Truncate(expected);
+    const double fraction = StoreDouble(expected - whole);
+    const __int128 total = static_cast<__int128>(n) + whole + DrawCount(1, fraction);
+    // Capped at DensityCap; a negative expectation (negative counts or fecundity) is
+    // held at the lowest count rather than wrapping into a huge one.
+    return static_cast<std::int32_t>(std::clamp<__int128>(total, std::numeric_limits<std::int32_t>::min(), DensityCap));
+}
+
+void Simul::ReproduceReference() {
     const long double fecundity = Species.Fecundity;
     for (int i = 0; i < GridSide; ++i) {
         for (int j = 0; j < GridSide; ++j) {
             Yield();
             const double r = EnvResponse(Species.ResponseOptimum, Species.ResponseTolerance, Plot.Env[i][j].Compacted);
             const std::int32_t n = Plot.Density[i][j];
-            // Expected offspring; its whole part is born for certain, one more with
-            // the probability of its fraction (exactly one draw per cell).
             const long double x = Checked(Settings.Species.FecundityEnvSensitive ? n * fecundity * r : n * fecundity);
-            const std::int64_t whole = Truncate(x);
-            const double fraction = StoreDouble(x - whole);
-            const __int128 total = static_cast<__int128>(n) + whole + DrawCount(1, fraction);
-            // Capped at DensityCap; a negative expectation (negative counts or fecundity)
-            // is held at the lowest count rather than wrapping into a huge one.
-            Plot.Density[i][j] = static_cast<std::int32_t>(
-                std::clamp<__int128>(total, std::numeric_limits<std::int32_t>::min(), DensityCap));
+            Plot.Density[i][j] = CountAfterBirths(n, x);
+        }
+    }
+}
+
+// The response is worked out only where births depend on it, or where it could
+// raise a fault, which must come at its cell.
+void Simul::Reproduce() {
+    const long double fecundity = Species.Fecundity;
+    const double optimum = Species.ResponseOptimum, tolerance = Species.ResponseTolerance;
+    for (int i = 0; i < GridSide; ++i) {
+        for (int j = 0; j < GridSide; ++j) {
+            Yield();
+            const double compacted = Plot.Env[i][j].Compacted;
+            const std::int32_t n = Plot.Density[i][j];
+            long double x;
+            if (Settings.Species.FecundityEnvSensitive) {
+                x = Checked(n * fecundity * EnvResponse(optimum, tolerance, compacted));
+            } else {
+                if (!EnvResponseCannotFault(optimum, tolerance, compacted)) EnvResponse(optimum, tolerance, compacted);
+                x = Checked(n * fecundity);
+            }
+            Plot.Density[i][j] = CountAfterBirths(n, x);
         }
     }
 }
