@@ -19,11 +19,10 @@ inline constexpr std::int32_t MaxDrawnTrials = 100;
 // Room for whole vectors of 16 lanes.
 inline constexpr int TrialTableSize = 112;
 
-// Entry k: the map of k + 1 generator steps, and k itself (to mask lanes past the last trial).
+// Entry k: the map of k + 1 generator steps.
 struct TrialJumps {
     std::array<std::uint32_t, TrialTableSize> Mul;
     std::array<std::uint32_t, TrialTableSize> Inc;
-    std::array<std::uint32_t, TrialTableSize> Index;
 };
 
 constexpr TrialJumps MakeTrialJumps() {
@@ -33,7 +32,6 @@ constexpr TrialJumps MakeTrialJumps() {
         step = OneStepAfter(step);
         t.Mul[k] = step.Multiplier;
         t.Inc[k] = step.Increment;
-        t.Index[k] = static_cast<std::uint32_t>(k);
     }
     return t;
 }
@@ -52,7 +50,7 @@ std::int32_t TrialsAtMost(std::uint32_t state, std::int32_t count, std::uint32_t
 // The builds themselves, for the tests; one that the processor lacks is null.
 using TrialsAtMostFunction = std::int32_t (*)(std::uint32_t, std::int32_t, std::uint32_t);
 struct TrialCountBuilds {
-    TrialsAtMostFunction Sse2;
+    TrialsAtMostFunction Plain;
     TrialsAtMostFunction Avx2;
     TrialsAtMostFunction Avx512;
 };
