@@ -64,7 +64,7 @@ int Simul::DispersalThreads() const {
 // grids are made at the first pass (or after a change of thread count) and kept.
 void Simul::Disperse() { DisperseFast(false); }
 
-void Simul::DisperseFast(bool referencePreparation) {
+void Simul::DisperseFast(bool plainForm) {
     if (fastDispersal_ && fastDispersal_->Busy()) {
         // Started from the event processing of a pass under way: the fast pass's
         // grids are taken, the reference has its own.
@@ -73,8 +73,7 @@ void Simul::DisperseFast(bool referencePreparation) {
     }
     if (!fastDispersal_ || fastDispersal_->ThreadCount() != DispersalThreads())
         fastDispersal_ = std::make_shared<FastDispersal>(DispersalThreads());
-    fastDispersal_->Run(Plot, Species, RandomSeed, ProcessMessages,
-                        referencePreparation ? PrepareDispersalCellReference : PrepareDispersalCell);
+    fastDispersal_->Run(Plot, Species, RandomSeed, ProcessMessages, plainForm);
 }
 
 void Simul::DisperseReference() {

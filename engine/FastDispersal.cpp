@@ -33,6 +33,9 @@ constexpr int MaxCountedSide = 2 * MaxCountedReach + 1;
 
 constexpr std::uint64_t NoFault = std::numeric_limits<std::uint64_t>::max();
 
+// Individuals at one scale that pay for a table made for a single pass.
+constexpr std::uint64_t TableWorth = 1000000;
+
 // Relative room left around the bounds of the scale before trusting them.
 constexpr double BoundRoom = 1e-6;
 
@@ -71,6 +74,9 @@ struct FastDispersal::Scratch {
     // four copies so that consecutive individuals rarely add to the same counter;
     // all zero between cells.
     std::uint32_t Counts[4][MaxCountedSide * MaxCountedSide];
+    // Arrivals of the individuals of tabled cells, on the table's grid with margins,
+    // in two copies like the counters; added to Delta and cleared at the end of a pass.
+    std::uint32_t Padded[2][OffsetTable::PaddedCount];
     std::uint32_t States1[OffsetBlock];  // generator states of the U1 draws of a block
     std::uint32_t States2[OffsetBlock];  // and of the U2 draws
     std::uint32_t Moving1[OffsetBlock];  // the same for the individuals that may move
@@ -94,14 +100,15 @@ std::uint64_t FastDispersal::ChunkSizeFor(std::uint64_t total, int threadCount) 
 }
 
 void FastDispersal::Run(TPlot &plot, const RunSpecies &species, std::uint32_t &seed, const std::function<void()> &yield,
-                        DispersalCellPreparation prepare) {
+                        bool plain) {
     struct BusyFlag {
         bool &flag;
         explicit BusyFlag(bool &f) : flag(f) { flag = true; }
         ~BusyFlag() { flag = false; }
     } busy(busy_);
     startSeed_ = seed;
-    const PlanOutcome planned = PlanCells(plot, species, prepare);
+    const PlanOutcome planned = PlanCells(plot, species, plain ? PrepareDispersalCellReference : PrepareDispersalCell);
+    ChooseTable(plain);
     StartChunks();
     RunChunks(yield, planned.CellsVisited);
     FinishPass(plot, seed, planned.Fault);
@@ -150,6 +157,33 @@ FastDispersal::PlanOutcome FastDispersal::PlanCells(const TPlot &plot, const Run
     return outcome;
 }
 
+// The table pays for its making (about a million individuals' worth) when its scale
+// comes back pass after pass, as it does when the crowding does not change scales.
+void FastDispersal::ChooseTable(bool plain) {
+    if (plain) return;
+    int largest = -1;
+    for (int c = 0; c < CellCount; ++c) {
+        const CellPlan &p = plan_[c];
+        if (p.Mode == CellMode::Counted && p.Reach <= OffsetTable::MaxReach && (largest < 0 || p.N > plan_[largest].N))
+            largest = c;
+    }
+    if (largest < 0) return;
+    const double scale = plan_[largest].Scale;
+    std::uint64_t individuals = 0;
+    for (int c = 0; c < CellCount; ++c)
+        if (plan_[c].Mode == CellMode::Counted && plan_[c].Scale == scale) individuals += plan_[c].N;
+    const bool recurs = scale == lastCandidate_;
+    lastCandidate_ = scale;
+    if (!table_.IsFor(scale) || table_.Reach() != plan_[largest].Reach) {
+        if (!recurs && individuals < TableWorth) return;
+        table_.Build(scale, plan_[largest].Reach);
+    }
+    for (int c = 0; c < CellCount; ++c) {
+        CellPlan &p = plan_[c];
+        p.Tabled = p.Mode == CellMode::Counted && p.Scale == scale && p.Reach == table_.Reach();
+    }
+}
+
 void FastDispersal::StartChunks() {
     chunkSize_ = ChunkSizeFor(total_, threadCount_);
     chunkCount_ = (total_ + chunkSize_ - 1) / chunkSize_;
@@ -186,6 +220,7 @@ void FastDispersal::RunChunks(const std::function<void()> &yield, int cellsVisit
 // The earliest fault decides and the plot keeps its counts; otherwise every thread's
 // arrivals minus departures are added to the counts the pass started from.
 void FastDispersal::FinishPass(TPlot &plot, std::uint32_t &seed, const std::exception_ptr &planFault) {
+    for (int t = 0; t < threadCount_; ++t) FoldPadded(scratch_[t]);
     std::uint64_t faultKey = NoFault;
     const char *faultMessage = nullptr;
     for (int t = 0; t < threadCount_; ++t) {
@@ -263,7 +298,10 @@ std::uint32_t FastDispersal::RunPiece(int cell, std::uint64_t first, std::uint64
         break;
     case CellMode::Counted:
     case CellMode::Direct:
-        state = RunApproximate(cell, count, state, scratch, moved);
+        if (plan_[cell].Tabled)
+            state = RunTabled(cell, count, state, scratch, moved);
+        else
+            state = RunApproximate(cell, count, state, scratch, moved);
         break;
     }
     scratch.Delta[cell] -= moved;
@@ -335,6 +373,52 @@ std::uint32_t FastDispersal::RunApproximate(int cell, std::uint64_t count, std::
     return state;
 }
 
+// Offsets from the table; the unsure ones from the kernel, or exactly. Every
+// individual is added as a mover, the stayers as movers into their own cell.
+std::uint32_t FastDispersal::RunTabled(int cell, std::uint64_t count, std::uint32_t state, Scratch &scratch,
+                                       std::uint32_t &moved) {
+    const CellPlan &p = plan_[cell];
+    const int home = OffsetTable::PaddedIndex(cell / GridSide, cell % GridSide);
+    for (std::uint64_t done = 0; done < count;) {
+        const int block = static_cast<int>(std::min<std::uint64_t>(OffsetBlock, count - done));
+        BlockStates(state, block, scratch.States1, scratch.States2);
+        int unsure = 0;
+        for (int k = 0; k < block; ++k) {
+            const std::uint8_t entry = table_.At(scratch.States1[k], scratch.States2[k]);
+            ++scratch.Padded[k & 1][home + table_.Shift(entry)];
+            scratch.Moving1[unsure] = scratch.States1[k];
+            scratch.Moving2[unsure] = scratch.States2[k];
+            unsure += entry == OffsetTable::Unsure;
+        }
+        scratch.Padded[0][home] -= static_cast<std::uint32_t>(unsure);  // added above at Shift(Unsure) = 0
+        ApproximateOffsets(scratch.Moving1, scratch.Moving2, unsure, p.Scale, scratch.Di, scratch.Dj);
+        for (int k = 0; k < unsure; ++k) {
+            std::int64_t di = scratch.Di[k];
+            std::int64_t dj = scratch.Dj[k];
+            if (di == OffsetToRecompute) ExactOffsets(scratch.Moving1[k], scratch.Moving2[k], p.S, p.CellSize, di, dj);
+            ++scratch.Padded[k & 1][home + di * OffsetTable::PaddedSide + dj];
+        }
+        moved += static_cast<std::uint32_t>(block);
+        state = scratch.States2[block - 1];
+        done += static_cast<std::uint64_t>(block);
+    }
+    return state;
+}
+
+// Adds the arrivals on the grid with margins to Delta, each margin cell to the cell
+// it wraps to, and clears them.
+void FastDispersal::FoldPadded(Scratch &scratch) {
+    constexpr int margin = OffsetTable::MaxReach;
+    for (int pi = 0; pi < OffsetTable::PaddedSide; ++pi) {
+        const int i = WrapIndex(pi - margin, 0);
+        for (int pj = 0; pj < OffsetTable::PaddedSide; ++pj) {
+            const int at = pi * OffsetTable::PaddedSide + pj;
+            scratch.Delta[i * GridSide + WrapIndex(pj - margin, 0)] += scratch.Padded[0][at] + scratch.Padded[1][at];
+            scratch.Padded[0][at] = scratch.Padded[1][at] = 0;
+        }
+    }
+}
+
 // Sorts the sure stayers of a block out where that pays; returns how many may move,
 // whose states `states1` and `states2` then point to.
 int FastDispersal::MayMove(const CellPlan &p, int block, Scratch &scratch, const std::uint32_t *&states1,
@@ -354,8 +438,10 @@ int FastDispersal::MayMove(const CellPlan &p, int block, Scratch &scratch, const
 // Movers are added once per offset, then the counters are cleared; returns the movers.
 std::uint32_t FastDispersal::AddCounted(int cell, const CellPlan &p, Scratch &scratch) {
     const int side = 2 * p.Reach + 1;
+    const int row = cell / GridSide, column = cell % GridSide;
     std::uint32_t moved = 0;
     for (int di = -p.Reach; di <= p.Reach; ++di) {
+        const int i = WrapIndex(row, di);
         for (int dj = -p.Reach; dj <= p.Reach; ++dj) {
             const int slot = (di + p.Reach) * side + dj + p.Reach;
             std::uint32_t n = 0;
@@ -364,7 +450,7 @@ std::uint32_t FastDispersal::AddCounted(int cell, const CellPlan &p, Scratch &sc
                 lane[slot] = 0;
             }
             if (n == 0 || (di == 0 && dj == 0)) continue;
-            scratch.Delta[NearbyCell(cell, di, dj)] += n;
+            scratch.Delta[i * GridSide + WrapIndex(column, dj)] += n;
             moved += n;
         }
     }

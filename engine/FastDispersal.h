@@ -12,6 +12,7 @@
 
 #include "Dispersal.h"
 #include "DispersalKernel.h"
+#include "OffsetTable.h"
 #include "Plot.h"
 #include "WorkerPool.h"
 
@@ -35,9 +36,10 @@ public:
     // `yield` runs on the calling thread, once per cell in all, as the work advances.
     // On a floating-point fault the plot is left as it was, `seed` holds the state
     // the reference pass reaches at the fault, and the same GlebixError is raised.
-    // `prepare` works out each cell's scale (the reference form for measurements).
+    // `plain` takes the plain preparation of the cells and works every offset out,
+    // as the pass first did (for measurements); the results are the same.
     void Run(TPlot &plot, const RunSpecies &species, std::uint32_t &seed, const std::function<void()> &yield,
-             DispersalCellPreparation prepare = PrepareDispersalCell);
+             bool plain = false);
 
     // Individuals per chunk for a pass of `total` individuals on `threadCount` threads.
     static std::uint64_t ChunkSizeFor(std::uint64_t total, int threadCount);
@@ -63,6 +65,7 @@ private:
         // above 2^32 when too few would, and no individual is sorted out.
         std::uint64_t StayFrom = 0;
         CellMode Mode = CellMode::Empty;
+        bool Tabled = false;  // Counted, offsets read from the table where it is sure
     };
 
     // What one thread gathers in a pass.
@@ -77,6 +80,7 @@ private:
 
     // ---- Stages of a pass, in order --------------------------------------------
     PlanOutcome PlanCells(const TPlot &plot, const RunSpecies &species, DispersalCellPreparation prepare);
+    void ChooseTable(bool plain);
     void StartChunks();
     void RunChunks(const std::function<void()> &yield, int cellsVisited);
     void FinishPass(TPlot &plot, std::uint32_t &seed, const std::exception_ptr &planFault);
@@ -91,6 +95,8 @@ private:
                            bool &ok);
     std::uint32_t RunExact(int cell, std::uint64_t first, std::uint64_t count, std::uint32_t state, Scratch &scratch,
                            std::uint32_t &moved, bool &ok);
+    std::uint32_t RunTabled(int cell, std::uint64_t count, std::uint32_t state, Scratch &scratch, std::uint32_t &moved);
+    static void FoldPadded(Scratch &scratch);
     std::uint32_t RunApproximate(int cell, std::uint64_t count, std::uint32_t state, Scratch &scratch,
                                  std::uint32_t &moved);
     int MayMove(const CellPlan &p, int block, Scratch &scratch, const std::uint32_t *&states1,
@@ -103,6 +109,8 @@ private:
     std::unique_ptr<Scratch[]> scratch_;  // one per thread; [0] is the calling thread's
     std::unique_ptr<WorkerPool> pool_;    // the other threads
     bool busy_ = false;
+    OffsetTable table_;          // for the scale that most individuals share
+    double lastCandidate_ = -1;  // scale the table was wanted for in the previous pass
 
     // ---- State of the pass under way -------------------------------------------
     CellPlan plan_[CellCount];

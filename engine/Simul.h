@@ -74,9 +74,10 @@ public:
     void Disperse();           // the dispersal pass used by TimeStep
     void DisperseReference();  // the plain definition of a dispersal pass
     // The plain definitions of reproduction and survival, and a time step made of them
-    // and of the fast dispersal pass with the plain preparation of its cells: the same
-    // results, generator states and faults as the processes TimeStep uses, which skip
-    // work that cannot change a result. For tests and measurements.
+    // and of the fast dispersal pass in its plain form (plain preparation of the cells,
+    // every offset worked out): the same results, generator states and faults as the
+    // processes TimeStep uses, which skip work that cannot change a result. For tests
+    // and measurements.
     void TimeStepReference();
     void ReproduceReference();
     void ApplySurvivalReference();
@@ -106,7 +107,7 @@ private:
     void Yield() {
         if (ProcessMessages) ProcessMessages();
     }
-    void DisperseFast(bool referencePreparation);
+    void DisperseFast(bool plainForm);
     std::int32_t CountAfterBirths(std::int32_t n, long double expected);
     double CrowdedMortality(std::int32_t exposed, std::int32_t excess) const;
     std::int32_t DrawDeaths(std::int32_t exposed, double p);
