@@ -211,12 +211,12 @@ namespace {
 
 static_assert(std::numeric_limits<long double>::digits == 64, "the x87 extended format is assumed");
 
-// Below 2^62 in magnitude a real is rounded by one addition, without a library call
+// Below 2^61 in magnitude a real is rounded by one addition, without a library call
 // or a change of the rounding mode: x + 1.5 x 2^63 lies in [2^63, 2^64), where the
 // 64-bit significand counts units, so the sum is rounded to a whole number in the
 // current rounding mode (by default halves to even) and its significand holds
-// 1.5 x 2^63 plus that number.
-constexpr long double DirectRoundingLimit = 0x1p62L;
+// 1.5 x 2^63 plus that number. (At 2^62 the rounded sum could reach 2^64.)
+constexpr long double DirectRoundingLimit = 0x1p61L;
 
 std::int64_t NearestBelowLimit(long double x) {
     const long double shifted = x + 0x1.8p63L;
