@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <string>
 
@@ -209,40 +208,17 @@ std::optional<double> ParseRealToken(std::string_view token) {
 
 namespace {
 
-static_assert(std::numeric_limits<long double>::digits == 64, "the x87 extended format is assumed");
-
-// Below 2^61 in magnitude a real is rounded by one addition, without a library call
-// or a change of the rounding mode: x + 1.5 x 2^63 lies in [2^63, 2^64), where the
-// 64-bit significand counts units, so the sum is rounded to a whole number in the
-// current rounding mode (by default halves to even) and its significand holds
-// 1.5 x 2^63 plus that number. (At 2^62 the rounded sum could reach 2^64.)
-constexpr long double DirectRoundingLimit = 0x1p61L;
-
-std::int64_t NearestBelowLimit(long double x) {
-    const long double shifted = x + 0x1.8p63L;
-    std::uint64_t significand;
-    std::memcpy(&significand, &shifted, sizeof significand);
-    return static_cast<std::int64_t>(significand - 0xC000000000000000ull);
-}
-
 bool FitsIn64Bits(long double r) { return r >= -9223372036854775808.0L && r < 9223372036854775808.0L; }
 
 }  // namespace
 
-std::int64_t Nearest(long double x) {
-    if (std::fabs(x) < DirectRoundingLimit) return NearestBelowLimit(x);
+std::int64_t NearestBeyondDirect(long double x) {
     const long double r = std::nearbyint(x);  // the default rounding: halves to even
     if (!FitsIn64Bits(r)) ThrowFloatFault(MsgInvalidOperation);
     return static_cast<std::int64_t>(r);
 }
 
-std::int64_t Truncate(long double x) {
-    if (std::fabs(x) < DirectRoundingLimit) {
-        const std::int64_t n = NearestBelowLimit(x);
-        // Rounded away from zero: one unit back toward it.
-        if (x >= 0 ? n > x : n < x) return x >= 0 ? n - 1 : n + 1;
-        return n;
-    }
+std::int64_t TruncateBeyondDirect(long double x) {
     const long double r = std::trunc(x);
     if (!FitsIn64Bits(r)) ThrowFloatFault(MsgInvalidOperation);
     return static_cast<std::int64_t>(r);

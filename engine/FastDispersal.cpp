@@ -129,7 +129,6 @@ FastDispersal::CellPlan FastDispersal::PlanOf(const DispersalCell &cell) {
     } else {
         p.Reach = static_cast<std::int32_t>(reach + 0.5) + 1;
         p.Mode = p.Reach <= MaxCountedReach ? CellMode::Counted : CellMode::Direct;
-        p.StayFrom = StayThreshold(p.Scale);
     }
     return p;
 }
@@ -139,6 +138,8 @@ FastDispersal::PlanOutcome FastDispersal::PlanCells(const TPlot &plot, const Run
                                                     DispersalCellPreparation prepare) {
     PlanOutcome outcome;
     std::uint64_t total = 0;
+    double stayScale = std::numeric_limits<double>::quiet_NaN();
+    std::uint64_t stayFrom = 0;
     for (int c = 0; c < CellCount; ++c) {
         first_[c] = total;
         plan_[c] = CellPlan{};
@@ -149,6 +150,11 @@ FastDispersal::PlanOutcome FastDispersal::PlanCells(const TPlot &plot, const Run
             outcome.Fault = std::current_exception();
             outcome.CellsVisited = c + 1;
             continue;
+        }
+        if (plan_[c].Mode == CellMode::Counted || plan_[c].Mode == CellMode::Direct) {
+            // Cells mostly share their scale: the threshold is worked out once per scale met.
+            if (plan_[c].Scale != stayScale) stayFrom = StayThreshold(stayScale = plan_[c].Scale);
+            plan_[c].StayFrom = stayFrom;
         }
         total += static_cast<std::uint64_t>(std::max(plan_[c].N, 0));
     }
