@@ -114,15 +114,19 @@ void FastDispersal::Run(TPlot &plot, const RunSpecies &species, std::uint32_t &s
     FinishPass(plot, seed, planned.Fault);
 }
 
-FastDispersal::CellPlan FastDispersal::PlanOf(const DispersalCell &cell) {
-    CellPlan p;
+// Field by field: copies of whole plans through the stack cost more than the rest.
+void FastDispersal::PlanOf(const DispersalCell &cell, CellPlan &p) {
     p.N = cell.N;
-    if (cell.N <= 0) return p;
     p.S = cell.S;
     p.CellSize = cell.CellSize;
     p.Scale = cell.S / cell.CellSize;
+    p.Reach = 0;
+    p.StayFrom = 0;
+    p.Tabled = false;
     const double reach = std::fabs(p.Scale) * RadiusBound * (1 + BoundRoom);
-    if (reach < 0.5) {
+    if (cell.N <= 0) {
+        p.Mode = CellMode::Empty;
+    } else if (reach < 0.5) {
         p.Mode = CellMode::AllStay;
     } else if (!(reach < ApproximateReachLimit)) {
         p.Mode = CellMode::Exact;
@@ -130,7 +134,6 @@ FastDispersal::CellPlan FastDispersal::PlanOf(const DispersalCell &cell) {
         p.Reach = static_cast<std::int32_t>(reach + 0.5) + 1;
         p.Mode = p.Reach <= MaxCountedReach ? CellMode::Counted : CellMode::Direct;
     }
-    return p;
 }
 
 // Plans the cells in the reference's order and numbers their individuals.
@@ -142,11 +145,14 @@ FastDispersal::PlanOutcome FastDispersal::PlanCells(const TPlot &plot, const Run
     std::uint64_t stayFrom = 0;
     for (int c = 0; c < CellCount; ++c) {
         first_[c] = total;
-        plan_[c] = CellPlan{};
-        if (outcome.Fault) continue;
+        if (outcome.Fault) {
+            plan_[c] = CellPlan{};
+            continue;
+        }
         try {
-            plan_[c] = PlanOf(prepare(plot, species, c / GridSide, c % GridSide));
+            PlanOf(prepare(plot, species, c / GridSide, c % GridSide), plan_[c]);
         } catch (...) {
+            plan_[c] = CellPlan{};
             outcome.Fault = std::current_exception();
             outcome.CellsVisited = c + 1;
             continue;

@@ -85,7 +85,7 @@ private:
     void RunChunks(const std::function<void()> &yield, int cellsVisited);
     void FinishPass(TPlot &plot, std::uint32_t &seed, const std::exception_ptr &planFault);
 
-    static CellPlan PlanOf(const DispersalCell &cell);
+    static void PlanOf(const DispersalCell &cell, CellPlan &plan);
     static void WorkerJob(void *self, int worker);
     void TakeChunks(Scratch &scratch);
     void RunChunk(std::uint64_t chunk, Scratch &scratch);
