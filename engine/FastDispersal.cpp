@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <thread>
 
 #include "Dispersal.h"
 #include "Errors.h"
@@ -107,7 +108,16 @@ void FastDispersal::Run(TPlot &plot, const RunSpecies &species, std::uint32_t &s
         ~BusyFlag() { flag = false; }
     } busy(busy_);
     startSeed_ = seed;
-    const PlanOutcome planned = PlanCells(plot, species, plain ? PrepareDispersalCellReference : PrepareDispersalCell);
+    plot_ = &plot;
+    species_ = &species;
+    prepare_ = plain ? PrepareDispersalCellReference : PrepareDispersalCell;
+    nextPlanBlock_.store(0, std::memory_order_relaxed);
+    plannedBlocks_.store(0, std::memory_order_relaxed);
+    chunksReady_.store(false, std::memory_order_relaxed);
+    if (pool_) pool_->Start(&FastDispersal::WorkerJob, this);
+    PlanBlocks();
+    while (plannedBlocks_.load(std::memory_order_acquire) < PlanBlockCount) std::this_thread::yield();
+    const PlanOutcome planned = NumberIndividuals();
     ChooseTable(plain);
     StartChunks();
     RunChunks(yield, planned.CellsVisited);
@@ -136,25 +146,28 @@ void FastDispersal::PlanOf(const DispersalCell &cell, CellPlan &p) {
     }
 }
 
-// Plans the cells in the reference's order and numbers their individuals.
-FastDispersal::PlanOutcome FastDispersal::PlanCells(const TPlot &plot, const RunSpecies &species,
-                                                    DispersalCellPreparation prepare) {
-    PlanOutcome outcome;
-    std::uint64_t total = 0;
+// Any thread plans any block of cells; a fault ends its block's planning.
+void FastDispersal::PlanBlocks() {
+    for (int b; (b = nextPlanBlock_.fetch_add(1, std::memory_order_relaxed)) < PlanBlockCount;) {
+        PlanBlock(b);
+        plannedBlocks_.fetch_add(1, std::memory_order_release);
+    }
+}
+
+void FastDispersal::PlanBlock(int block) {
     double stayScale = std::numeric_limits<double>::quiet_NaN();
     std::uint64_t stayFrom = 0;
-    for (int c = 0; c < CellCount; ++c) {
-        first_[c] = total;
-        if (outcome.Fault) {
+    planFault_[block] = {};
+    for (int c = block * PlanBlockCells; c < (block + 1) * PlanBlockCells; ++c) {
+        if (planFault_[block].Error) {
             plan_[c] = CellPlan{};
             continue;
         }
         try {
-            PlanOf(prepare(plot, species, c / GridSide, c % GridSide), plan_[c]);
+            PlanOf(prepare_(*plot_, *species_, c / GridSide, c % GridSide), plan_[c]);
         } catch (...) {
             plan_[c] = CellPlan{};
-            outcome.Fault = std::current_exception();
-            outcome.CellsVisited = c + 1;
+            planFault_[block] = {std::current_exception(), c};
             continue;
         }
         if (plan_[c].Mode == CellMode::Counted || plan_[c].Mode == CellMode::Direct) {
@@ -162,6 +175,25 @@ FastDispersal::PlanOutcome FastDispersal::PlanCells(const TPlot &plot, const Run
             if (plan_[c].Scale != stayScale) stayFrom = StayThreshold(stayScale = plan_[c].Scale);
             plan_[c].StayFrom = stayFrom;
         }
+    }
+}
+
+// Numbers the individuals in the reference's order. The first fault ends the pass at
+// its cell: the cells after it draw nothing.
+FastDispersal::PlanOutcome FastDispersal::NumberIndividuals() {
+    PlanOutcome outcome;
+    int faultCell = CellCount;
+    for (const PlanFault &f : planFault_) {
+        if (!f.Error) continue;
+        outcome.Fault = f.Error;
+        outcome.CellsVisited = f.Cell + 1;
+        faultCell = f.Cell;
+        break;
+    }
+    std::uint64_t total = 0;
+    for (int c = 0; c < CellCount; ++c) {
+        first_[c] = total;
+        if (c >= faultCell) plan_[c] = CellPlan{};
         total += static_cast<std::uint64_t>(std::max(plan_[c].N, 0));
     }
     first_[CellCount] = total;
@@ -209,20 +241,20 @@ void FastDispersal::StartChunks() {
         scratch_[t].FaultKey = NoFault;
         scratch_[t].FaultMessage = nullptr;
     }
+    chunksReady_.store(true, std::memory_order_release);
 }
 
 // The calling thread takes chunks like the workers and yields as the work advances.
 void FastDispersal::RunChunks(const std::function<void()> &yield, int cellsVisited) {
     const auto yieldSoFar = [&] {
-        PaceYields(yield, cellsVisited * doneIndividuals_.load(std::memory_order_relaxed) / total_);
+        if (total_ > 0) PaceYields(yield, cellsVisited * doneIndividuals_.load(std::memory_order_relaxed) / total_);
     };
-    const bool shared = pool_ && chunkCount_ > 1;
-    if (shared) pool_->Start(&FastDispersal::WorkerJob, this);
     for (std::uint64_t chunk; (chunk = nextChunk_.fetch_add(1, std::memory_order_relaxed)) < chunkCount_;) {
         RunChunk(chunk, scratch_[0]);
         yieldSoFar();
     }
-    if (shared) {
+    FoldPadded(scratch_[0]);
+    if (pool_) {
         while (!pool_->WaitFor(std::chrono::milliseconds(1))) yieldSoFar();
     }
     PaceYields(yield, cellsVisited);
@@ -232,7 +264,6 @@ void FastDispersal::RunChunks(const std::function<void()> &yield, int cellsVisit
 // The earliest fault decides and the plot keeps its counts; otherwise every thread's
 // arrivals minus departures are added to the counts the pass started from.
 void FastDispersal::FinishPass(TPlot &plot, std::uint32_t &seed, const std::exception_ptr &planFault) {
-    for (int t = 0; t < threadCount_; ++t) FoldPadded(scratch_[t]);
     std::uint64_t faultKey = NoFault;
     const char *faultMessage = nullptr;
     for (int t = 0; t < threadCount_; ++t) {
@@ -255,14 +286,19 @@ void FastDispersal::FinishPass(TPlot &plot, std::uint32_t &seed, const std::exce
     }
 }
 
+// A worker helps plan, waits for the chunks (a short wait: the numbering of the
+// individuals), and takes chunks until none is left.
 void FastDispersal::WorkerJob(void *self, int worker) {
     FastDispersal &pass = *static_cast<FastDispersal *>(self);
+    pass.PlanBlocks();
+    while (!pass.chunksReady_.load(std::memory_order_acquire)) std::this_thread::yield();
     pass.TakeChunks(pass.scratch_[worker]);
 }
 
 void FastDispersal::TakeChunks(Scratch &scratch) {
     for (std::uint64_t chunk; (chunk = nextChunk_.fetch_add(1, std::memory_order_relaxed)) < chunkCount_;)
         RunChunk(chunk, scratch);
+    FoldPadded(scratch);
 }
 
 void FastDispersal::PaceYields(const std::function<void()> &yield, std::uint64_t target) {

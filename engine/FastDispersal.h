@@ -77,14 +77,23 @@ private:
         std::exception_ptr Fault;
         int CellsVisited = CellCount;
     };
+    struct PlanFault {
+        std::exception_ptr Error;  // the first fault of a block of cells, if any
+        int Cell = 0;
+    };
+    static constexpr int PlanBlockCount = 10;  // blocks of cells that the threads plan
+    static constexpr int PlanBlockCells = CellCount / PlanBlockCount;
+    static_assert(PlanBlockCells * PlanBlockCount == CellCount);
 
     // ---- Stages of a pass, in order --------------------------------------------
-    PlanOutcome PlanCells(const TPlot &plot, const RunSpecies &species, DispersalCellPreparation prepare);
+    void PlanBlocks();
+    PlanOutcome NumberIndividuals();
     void ChooseTable(bool plain);
     void StartChunks();
     void RunChunks(const std::function<void()> &yield, int cellsVisited);
     void FinishPass(TPlot &plot, std::uint32_t &seed, const std::exception_ptr &planFault);
 
+    void PlanBlock(int block);
     static void PlanOf(const DispersalCell &cell, CellPlan &plan);
     static void WorkerJob(void *self, int worker);
     void TakeChunks(Scratch &scratch);
@@ -113,6 +122,13 @@ private:
     double lastCandidate_ = -1;  // scale the table was wanted for in the previous pass
 
     // ---- State of the pass under way -------------------------------------------
+    const TPlot *plot_ = nullptr;
+    const RunSpecies *species_ = nullptr;
+    DispersalCellPreparation prepare_ = nullptr;
+    PlanFault planFault_[PlanBlockCount];
+    std::atomic<int> nextPlanBlock_{0};
+    std::atomic<int> plannedBlocks_{0};
+    std::atomic<bool> chunksReady_{false};  // the individuals are numbered: chunks may start
     CellPlan plan_[CellCount];
     std::uint64_t first_[CellCount + 1] = {};  // index of each cell's first individual; [CellCount] = total
     std::uint64_t total_ = 0;                  // individuals that draw in the pass
