@@ -1,10 +1,11 @@
-// The fast dispersal pass. The calling thread prepares every cell (capacity, excess,
-// scale: the faults of that stage are met in cell order), numbers the individuals of
-// the pass in the reference's order, and splits them into chunks. Any thread can run
-// any chunk: a chunk's first draw is at 2 x (its first individual) after the pass's
-// first state, which the generator reaches by jumping ahead. Every thread adds its
-// movers into its own grid of arrivals minus departures; the grids are summed at the
-// end, so the result does not depend on which thread ran what.
+// The fast dispersal pass. The threads prepare the cells (capacity, excess, scale) in
+// blocks; the first fault in cell order decides. The calling thread then numbers the
+// individuals of the pass in the reference's order and splits them into chunks, which
+// every thread takes from. Any thread can run any chunk: a chunk's first draw is at
+// 2 x (its first individual) after the pass's first state, which the generator
+// reaches by jumping ahead. Every thread adds its movers into its own grid of arrivals
+// minus departures; the grids are summed at the end, so the result does not depend on
+// which thread ran what.
 #include "FastDispersal.h"
 
 #include <algorithm>
