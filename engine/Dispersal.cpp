@@ -9,6 +9,7 @@
 
 #include <thread>
 
+#include "CellShare.h"
 #include "Conversions.h"
 #include "Crowding.h"
 #include "FastDispersal.h"
@@ -71,9 +72,18 @@ void Simul::DisperseFast(bool plainForm) {
         DisperseReference();
         return;
     }
+    StepThreads().Run(Plot, Species, RandomSeed, ProcessMessages, plainForm);
+}
+
+FastDispersal &Simul::StepThreads() {
     if (!fastDispersal_ || fastDispersal_->ThreadCount() != DispersalThreads())
         fastDispersal_ = std::make_shared<FastDispersal>(DispersalThreads());
-    fastDispersal_->Run(Plot, Species, RandomSeed, ProcessMessages, plainForm);
+    return *fastDispersal_;
+}
+
+CellShare &Simul::Share() {
+    if (!share_) share_ = std::make_unique<CellShare>();
+    return *share_;
 }
 
 void Simul::DisperseReference() {

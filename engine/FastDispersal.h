@@ -29,6 +29,8 @@ public:
     FastDispersal &operator=(const FastDispersal &) = delete;
 
     int ThreadCount() const { return threadCount_; }
+    // The worker threads (null for one thread), free between passes for other work.
+    WorkerPool *Pool() const { return pool_.get(); }
     // True while a pass runs (a pass cannot start from the yields of another).
     bool Busy() const { return busy_; }
 

@@ -1,5 +1,6 @@
 #include "Simul.h"
 
+#include "CellShare.h"
 #include "MortalityCache.h"
 
 namespace glebix {

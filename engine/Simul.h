@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Plot.h"
 #include "Random.h"
@@ -16,6 +17,7 @@
 
 namespace glebix {
 
+class CellShare;
 class FastDispersal;
 class MortalityCache;
 
@@ -81,8 +83,9 @@ public:
     void TimeStepReference();
     void ReproduceReference();
     void ApplySurvivalReference();
-    // Threads of the dispersal pass; 0 (the default) means one per processor. The
-    // results do not depend on it.
+    // Threads of the dispersal pass, and of reproduction and survival when no event
+    // processing runs between cells (ProcessMessages empty); 0 (the default) means
+    // one per processor. The results do not depend on it.
     void SetDispersalThreads(int count);
     int DispersalThreads() const;
     void UpdateEnvironment();
@@ -108,15 +111,21 @@ private:
         if (ProcessMessages) ProcessMessages();
     }
     void DisperseFast(bool plainForm);
-    std::int32_t CountAfterBirths(std::int32_t n, long double expected);
+    FastDispersal &StepThreads();  // the dispersal pass, whose threads the step shares
+    CellShare &Share();
+    bool ShareCells() const { return !ProcessMessages && DispersalThreads() > 1; }
+    void BreedCell(int cell, std::uint32_t &state);
+    static void BreedSharedCell(void *self, int cell, std::uint32_t &state, int thread);
     double CrowdedMortality(std::int32_t exposed, std::int32_t excess) const;
-    std::int32_t DrawDeaths(std::int32_t exposed, double p);
+    void SurviveCell(int cell, std::uint32_t &state, MortalityCache &kept);
+    static void SurviveSharedCell(void *self, int cell, std::uint32_t &state, int thread);
     void ReadEnvironmentFile(const std::string &path);
     void ReadDistributionFile(const std::string &path);
 
-    int dispersalThreads_ = 0;                      // as set; 0 = one per processor
-    std::shared_ptr<FastDispersal> fastDispersal_;  // threads and work grids of Disperse
-    std::unique_ptr<MortalityCache> mortality_;     // made at the first survival
+    int dispersalThreads_ = 0;                                // as set; 0 = one per processor
+    std::shared_ptr<FastDispersal> fastDispersal_;            // threads and work grids of Disperse
+    std::unique_ptr<CellShare> share_;                        // reproduction and survival on the threads
+    std::vector<std::unique_ptr<MortalityCache>> mortality_;  // one per thread
 };
 
 // The program-wide instance used by the windows.

@@ -2,8 +2,10 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "CellShare.h"
 #include "Conversions.h"
 #include "Crowding.h"
+#include "FastDispersal.h"
 #include "FloatChecks.h"
 #include "MortalityCache.h"
 #include "Simul.h"
@@ -38,40 +40,60 @@ void Simul::ApplySurvivalReference() {
     }
 }
 
-// DrawCount with the trials of a cell compared all at once.
-std::int32_t Simul::DrawDeaths(std::int32_t exposed, double p) {
-    if (exposed > MaxDrawnTrials || exposed <= 0) return DrawCount(exposed, p);
-    const std::int32_t deaths = CountSuccesses(RandomSeed, exposed, p);
-    RandomSeed = StateAfterTrials(RandomSeed, exposed);
-    return deaths;
+// The plain definition for one cell, drawing from `state`: crowded mortalities are
+// kept by their inputs, and the trials are compared all at once.
+void Simul::SurviveCell(int cell, std::uint32_t &state, MortalityCache &kept) {
+    std::int32_t &count = Plot.Density[cell / GridSide][cell % GridSide];
+    const std::int32_t n = count;
+    const std::int32_t a = std::min(n, DensityCap);
+    const Crowding crowding =
+        CellCrowding(Plot.Env[cell / GridSide][cell % GridSide].Compacted, Species.CompactionC, 0.0001L, a);
+    double p = 0;
+    if (Settings.Species.SurvivalEnvSensitive && crowding.Excess > 0) {
+        if (const double *known = kept.Find(a, crowding.Excess)) {
+            p = *known;
+        } else {
+            p = CrowdedMortality(a, crowding.Excess);
+            kept.Keep(a, crowding.Excess, p);
+        }
+    } else {
+        p = StoreDouble(1.0L - Species.Survival);
+    }
+    std::int32_t deaths = 0;
+    if (a > MaxDrawnTrials) {
+        deaths = Narrow32(Nearest(static_cast<long double>(a) * p));
+    } else if (a > 0) {
+        deaths = CountSuccesses(state, a, p);
+        state = StateAfterTrials(state, a);
+    }
+    count = Narrow32(std::min<std::int64_t>(static_cast<std::int64_t>(n) - deaths, DensityCap));
 }
 
-// The plain definition with crowded mortalities kept by their inputs.
 void Simul::ApplySurvival() {
-    if (!mortality_) mortality_ = std::make_unique<MortalityCache>();
-    mortality_->Use(Species.MortalityAlpha, Species.Survival);
-    const long double baseMortality = 1.0L - Species.Survival;
-    for (int i = 0; i < GridSide; ++i) {
-        for (int j = 0; j < GridSide; ++j) {
-            Yield();
-            const std::int32_t n = Plot.Density[i][j];
-            const std::int32_t a = std::min(n, DensityCap);
-            const Crowding crowding = CellCrowding(Plot.Env[i][j].Compacted, Species.CompactionC, 0.0001L, a);
-            double p = 0;
-            if (Settings.Species.SurvivalEnvSensitive && crowding.Excess > 0) {
-                if (const double *kept = mortality_->Find(a, crowding.Excess)) {
-                    p = *kept;
-                } else {
-                    p = CrowdedMortality(a, crowding.Excess);
-                    mortality_->Keep(a, crowding.Excess, p);
-                }
-            } else {
-                p = StoreDouble(baseMortality);
-            }
-            const std::int32_t deaths = DrawDeaths(a, p);
-            Plot.Density[i][j] = Narrow32(std::min<std::int64_t>(static_cast<std::int64_t>(n) - deaths, DensityCap));
-        }
+    // One table of kept mortalities per thread, made at the first survival.
+    const std::size_t threads = static_cast<std::size_t>(DispersalThreads());
+    if (mortality_.size() != threads) {
+        mortality_.clear();
+        for (std::size_t t = 0; t < threads; ++t) mortality_.push_back(std::make_unique<MortalityCache>());
     }
+    for (auto &kept : mortality_) kept->Use(Species.MortalityAlpha, Species.Survival);
+    if (ShareCells()) {
+        for (int c = 0; c < CellCount; ++c) {
+            const std::int32_t a = std::min(Plot.Density[c / GridSide][c % GridSide], DensityCap);
+            Share().Draws[c] = a >= 1 && a <= MaxDrawnTrials ? static_cast<std::uint32_t>(a) : 0u;
+        }
+        Share().Run(StepThreads().Pool(), Plot, RandomSeed, &SurviveSharedCell, this);
+        return;
+    }
+    for (int cell = 0; cell < CellCount; ++cell) {
+        Yield();
+        SurviveCell(cell, RandomSeed, *mortality_[0]);
+    }
+}
+
+void Simul::SurviveSharedCell(void *self, int cell, std::uint32_t &state, int thread) {
+    Simul &s = *static_cast<Simul *>(self);
+    s.SurviveCell(cell, state, *s.mortality_[thread]);
 }
 
 }  // namespace glebix

@@ -6,6 +6,8 @@
 
 #include "Conversions.h"
 #include "FloatChecks.h"
+#include "CellShare.h"
+#include "FastDispersal.h"
 #include "Simul.h"
 #include "TrialCount.h"
 
@@ -45,17 +47,6 @@ std::int32_t Simul::DrawCount(std::int32_t count, double p) {
     return successes;
 }
 
-// Expected offspring; its whole part is born for certain, one more with the
-// probability of its fraction (exactly one draw per cell).
-std::int32_t Simul::CountAfterBirths(std::int32_t n, long double expected) {
-    const std::int64_t whole = Truncate(expected);
-    const double fraction = StoreDouble(expected - whole);
-    const __int128 total = static_cast<__int128>(n) + whole + DrawCount(1, fraction);
-    // Capped at DensityCap; a negative expectation (negative counts or fecundity) is
-    // held at the lowest count rather than wrapping into a huge one.
-    return static_cast<std::int32_t>(std::clamp<__int128>(total, std::numeric_limits<std::int32_t>::min(), DensityCap));
-}
-
 void Simul::ReproduceReference() {
     const long double fecundity = Species.Fecundity;
     for (int i = 0; i < GridSide; ++i) {
@@ -63,32 +54,58 @@ void Simul::ReproduceReference() {
             Yield();
             const double r = EnvResponse(Species.ResponseOptimum, Species.ResponseTolerance, Plot.Env[i][j].Compacted);
             const std::int32_t n = Plot.Density[i][j];
+            // Expected offspring; its whole part is born for certain, one more with
+            // the probability of its fraction (exactly one draw per cell).
             const long double x = Checked(Settings.Species.FecundityEnvSensitive ? n * fecundity * r : n * fecundity);
-            Plot.Density[i][j] = CountAfterBirths(n, x);
+            const std::int64_t whole = Truncate(x);
+            const double fraction = StoreDouble(x - whole);
+            const __int128 total = static_cast<__int128>(n) + whole + DrawCount(1, fraction);
+            // Capped at DensityCap; a negative expectation (negative counts or fecundity)
+            // is held at the lowest count rather than wrapping into a huge one.
+            Plot.Density[i][j] = static_cast<std::int32_t>(
+                std::clamp<__int128>(total, std::numeric_limits<std::int32_t>::min(), DensityCap));
         }
     }
 }
 
-// The response is worked out only where births depend on it, or where it could
-// raise a fault, which must come at its cell.
-void Simul::Reproduce() {
-    const long double fecundity = Species.Fecundity;
+// The plain definition for one cell, drawing from `state`, with the response worked
+// out only where births depend on it, or where it could raise a fault, which must
+// come at its cell.
+void Simul::BreedCell(int cell, std::uint32_t &state) {
+    const int i = cell / GridSide, j = cell % GridSide;
     const double optimum = Species.ResponseOptimum, tolerance = Species.ResponseTolerance;
-    for (int i = 0; i < GridSide; ++i) {
-        for (int j = 0; j < GridSide; ++j) {
-            Yield();
-            const double compacted = Plot.Env[i][j].Compacted;
-            const std::int32_t n = Plot.Density[i][j];
-            long double x;
-            if (Settings.Species.FecundityEnvSensitive) {
-                x = Checked(n * fecundity * EnvResponse(optimum, tolerance, compacted));
-            } else {
-                if (!EnvResponseCannotFault(optimum, tolerance, compacted)) EnvResponse(optimum, tolerance, compacted);
-                x = Checked(n * fecundity);
-            }
-            Plot.Density[i][j] = CountAfterBirths(n, x);
-        }
+    const double compacted = Plot.Env[i][j].Compacted;
+    const long double fecundity = Species.Fecundity;
+    const std::int32_t n = Plot.Density[i][j];
+    long double x;
+    if (Settings.Species.FecundityEnvSensitive) {
+        x = Checked(n * fecundity * EnvResponse(optimum, tolerance, compacted));
+    } else {
+        if (!EnvResponseCannotFault(optimum, tolerance, compacted)) EnvResponse(optimum, tolerance, compacted);
+        x = Checked(n * fecundity);
     }
+    const std::int64_t whole = Truncate(x);
+    const double fraction = StoreDouble(x - whole);
+    state = NextRandom(state);
+    const __int128 total = static_cast<__int128>(n) + whole + (UniformOf(state) <= fraction ? 1 : 0);
+    Plot.Density[i][j] =
+        static_cast<std::int32_t>(std::clamp<__int128>(total, std::numeric_limits<std::int32_t>::min(), DensityCap));
+}
+
+void Simul::Reproduce() {
+    if (ShareCells()) {
+        std::fill(std::begin(Share().Draws), std::end(Share().Draws), 1u);
+        Share().Run(StepThreads().Pool(), Plot, RandomSeed, &BreedSharedCell, this);
+        return;
+    }
+    for (int cell = 0; cell < CellCount; ++cell) {
+        Yield();
+        BreedCell(cell, RandomSeed);
+    }
+}
+
+void Simul::BreedSharedCell(void *self, int cell, std::uint32_t &state, int) {
+    static_cast<Simul *>(self)->BreedCell(cell, state);
 }
 
 }  // namespace glebix
