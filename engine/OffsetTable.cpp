@@ -8,7 +8,12 @@
 namespace glebix {
 namespace {
 
-constexpr int Side = 256;
+constexpr int Side = OffsetTable::Side;
+
+// Nearest integer, halves to even (the default rounding), inline below 2^51.
+double RoundToWhole(double v) {
+    return std::fabs(v) < 0x1p51 ? (v + 0x1.8p52) - 0x1.8p52 : std::nearbyint(v);
+}
 
 // Room for the rounding of the exact expression and of the bounds, relative to the
 // displacement and at least absolute: far above both, far below a rectangle's spread.
@@ -17,7 +22,7 @@ constexpr double Room = 1e-9;
 // The one offset of every value in [low, high] widened by the room, or none.
 bool SameOffset(double low, double high, std::int64_t &offset) {
     const double room = Room * (1 + std::max(std::fabs(low), std::fabs(high)));
-    const double a = std::nearbyint(low - room), b = std::nearbyint(high + room);
+    const double a = RoundToWhole(low - room), b = RoundToWhole(high + room);
     offset = static_cast<std::int64_t>(a);
     return a == b;
 }
@@ -28,9 +33,9 @@ struct Range {
 
 // Bounds of c R scale for c in `c` and R in `r` (R >= 0).
 Range ProductRange(Range c, Range r, double scale) {
-    const double p[4] = {c.Low * r.Low * scale, c.Low * r.High * scale, c.High * r.Low * scale,
-                         c.High * r.High * scale};
-    return {*std::min_element(p, p + 4), *std::max_element(p, p + 4)};
+    const double low = (c.Low >= 0 ? c.Low * r.Low : c.Low * r.High) * scale;
+    const double high = (c.High >= 0 ? c.High * r.High : c.High * r.Low) * scale;
+    return scale >= 0 ? Range{low, high} : Range{high, low};
 }
 
 }  // namespace

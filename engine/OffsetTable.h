@@ -1,6 +1,6 @@
-// Offsets read from a table instead of worked out. The high 8 bits of an individual's
-// two generator states place U1 and U2 in one of 256 x 256 rectangles; over each
-// rectangle the angle covers 1/256 of a turn, within one quarter (so cos and sin are
+// Offsets read from a table instead of worked out. The high 9 bits of an individual's
+// two generator states place U1 and U2 in one of 512 x 512 rectangles; over each
+// rectangle the angle covers 1/512 of a turn, within one quarter (so cos and sin are
 // monotonic) and the radius is decreasing in U2, so the displacement's bounds come
 // from the rectangle's corners. Where both offsets are the same over the whole
 // rectangle, with room for the rounding of the exact expression, the table holds
@@ -16,6 +16,8 @@ class OffsetTable {
 public:
     // Widest offset the table holds: the offset pairs must fit below Unsure.
     static constexpr int MaxReach = 7;
+    static constexpr int Bits = 9;  // of each state
+    static constexpr int Side = 1 << Bits;
     static constexpr std::uint8_t Unsure = 255;
 
     OffsetTable();
@@ -28,7 +30,7 @@ public:
 
     // (di + reach) (2 reach + 1) + dj + reach, or Unsure.
     std::uint8_t At(std::uint32_t state1, std::uint32_t state2) const {
-        return entries_[(state1 >> 24) << 8 | state2 >> 24];
+        return entries_[(state1 >> (32 - Bits)) << Bits | state2 >> (32 - Bits)];
     }
 
     // Arrivals of the table's individuals go to a grid with a margin of MaxReach
@@ -40,7 +42,7 @@ public:
     int Shift(std::uint8_t entry) const { return shift_[entry]; }
 
 private:
-    std::unique_ptr<std::uint8_t[]> entries_;  // 256 x 256
+    std::unique_ptr<std::uint8_t[]> entries_;  // Side x Side
     std::int16_t shift_[256] = {};
     double scale_ = 0;
     int reach_ = 0;

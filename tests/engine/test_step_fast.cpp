@@ -132,8 +132,9 @@ TEST(OffsetTable, SureEntriesAreTheExactOffsets) {
         for (int k = 0; k < 200000; ++k, ++total) {
             // Rectangle corners and edges as often as their insides.
             std::uint32_t s1 = rng(), s2 = rng();
-            if (k % 4 == 1) s1 |= 0x00ffffffu;
-            if (k % 4 == 2) s2 &= 0xff000000u;
+            constexpr std::uint32_t inside = (1u << (32 - OffsetTable::Bits)) - 1;
+            if (k % 4 == 1) s1 |= inside;
+            if (k % 4 == 2) s2 &= ~inside;
             const std::uint8_t entry = table.At(s1, s2);
             if (entry == OffsetTable::Unsure) {
                 ++unsure;
