@@ -133,7 +133,6 @@ void FastDispersal::PlanOf(const DispersalCell &cell, CellPlan &p) {
     p.Scale = cell.S / cell.CellSize;
     p.Reach = 0;
     p.StayFrom = 0;
-    p.Tabled = false;
     const double reach = std::fabs(p.Scale) * RadiusBound * (1 + BoundRoom);
     if (cell.N <= 0) {
         p.Mode = CellMode::Empty;
@@ -205,6 +204,7 @@ FastDispersal::PlanOutcome FastDispersal::NumberIndividuals() {
 // The table pays for its making (a few million individuals' worth) when its scale
 // comes back pass after pass, as it does when the crowding does not change scales.
 void FastDispersal::ChooseTable(bool plain) {
+    tableInUse_ = false;
     if (plain) return;
     int largest = -1;
     for (int c = 0; c < CellCount; ++c) {
@@ -214,19 +214,20 @@ void FastDispersal::ChooseTable(bool plain) {
     }
     if (largest < 0) return;
     const double scale = plan_[largest].Scale;
-    std::uint64_t individuals = 0;
-    for (int c = 0; c < CellCount; ++c)
-        if (plan_[c].Mode == CellMode::Counted && plan_[c].Scale == scale) individuals += plan_[c].N;
     const bool recurs = scale == lastCandidate_;
     lastCandidate_ = scale;
     if (!table_.IsFor(scale) || table_.Reach() != plan_[largest].Reach) {
+        std::uint64_t individuals = 0;
+        for (int c = 0; c < CellCount; ++c)
+            if (plan_[c].Mode == CellMode::Counted && plan_[c].Scale == scale) individuals += plan_[c].N;
         if (!recurs && individuals < TableWorth) return;
         table_.Build(scale, plan_[largest].Reach);
     }
-    for (int c = 0; c < CellCount; ++c) {
-        CellPlan &p = plan_[c];
-        p.Tabled = p.Mode == CellMode::Counted && p.Scale == scale && p.Reach == table_.Reach();
-    }
+    tableInUse_ = true;
+}
+
+bool FastDispersal::Tabled(const CellPlan &p) const {
+    return tableInUse_ && p.Mode == CellMode::Counted && table_.IsFor(p.Scale) && p.Reach == table_.Reach();
 }
 
 void FastDispersal::StartChunks() {
@@ -347,7 +348,7 @@ std::uint32_t FastDispersal::RunPiece(int cell, std::uint64_t first, std::uint64
         break;
     case CellMode::Counted:
     case CellMode::Direct:
-        if (plan_[cell].Tabled)
+        if (Tabled(plan_[cell]))
             state = RunTabled(cell, count, state, scratch, moved);
         else
             state = RunApproximate(cell, count, state, scratch, moved);

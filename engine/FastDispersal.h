@@ -67,7 +67,6 @@ private:
         // above 2^32 when too few would, and no individual is sorted out.
         std::uint64_t StayFrom = 0;
         CellMode Mode = CellMode::Empty;
-        bool Tabled = false;  // Counted, offsets read from the table where it is sure
     };
 
     // What one thread gathers in a pass.
@@ -96,6 +95,8 @@ private:
     void FinishPass(TPlot &plot, std::uint32_t &seed, const std::exception_ptr &planFault);
 
     void PlanBlock(int block);
+    // Counted, with offsets read from the table where it is sure.
+    bool Tabled(const CellPlan &p) const;
     static void PlanOf(const DispersalCell &cell, CellPlan &plan);
     static void WorkerJob(void *self, int worker);
     void TakeChunks(Scratch &scratch);
@@ -121,6 +122,7 @@ private:
     std::unique_ptr<WorkerPool> pool_;    // the other threads
     bool busy_ = false;
     OffsetTable table_;          // for the scale that most individuals share
+    bool tableInUse_ = false;    // in the pass under way
     double lastCandidate_ = -1;  // scale the table was wanted for in the previous pass
 
     // ---- State of the pass under way -------------------------------------------

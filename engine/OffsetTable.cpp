@@ -11,9 +11,7 @@ namespace {
 constexpr int Side = OffsetTable::Side;
 
 // Nearest integer, halves to even (the default rounding), inline below 2^51.
-double RoundToWhole(double v) {
-    return std::fabs(v) < 0x1p51 ? (v + 0x1.8p52) - 0x1.8p52 : std::nearbyint(v);
-}
+double RoundToWhole(double v) { return std::fabs(v) < 0x1p51 ? (v + 0x1.8p52) - 0x1.8p52 : std::nearbyint(v); }
 
 // Room for the rounding of the exact expression and of the bounds, relative to the
 // displacement and at least absolute: far above both, far below a rectangle's spread.
