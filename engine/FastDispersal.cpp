@@ -36,7 +36,7 @@ constexpr int MaxCountedSide = 2 * MaxCountedReach + 1;
 constexpr std::uint64_t NoFault = std::numeric_limits<std::uint64_t>::max();
 
 // Individuals at one scale that pay for a table made for a single pass.
-constexpr std::uint64_t TableWorth = 3000000;
+constexpr std::uint64_t TableWorth = 500000;
 
 // Relative room left around the bounds of the scale before trusting them.
 constexpr double BoundRoom = 1e-6;
@@ -201,7 +201,7 @@ FastDispersal::PlanOutcome FastDispersal::NumberIndividuals() {
     return outcome;
 }
 
-// The table pays for its making (a few million individuals' worth) when its scale
+// The table pays for its making (some hundred thousand individuals' worth) when its scale
 // comes back pass after pass, as it does when the crowding does not change scales.
 void FastDispersal::ChooseTable(bool plain) {
     tableInUse_ = false;

@@ -1,6 +1,6 @@
-// Offsets read from a table instead of worked out. The high 9 bits of an individual's
-// two generator states place U1 and U2 in one of 512 x 512 rectangles; over each
-// rectangle the angle covers 1/512 of a turn, within one quarter (so cos and sin are
+// Offsets read from a table instead of worked out. The high 8 bits of an individual's
+// two generator states place U1 and U2 in one of 256 x 256 rectangles; over each
+// rectangle the angle covers 1/256 of a turn, within one quarter (so cos and sin are
 // monotonic) and the radius is decreasing in U2, so the displacement's bounds come
 // from the rectangle's corners. Where both offsets are the same over the whole
 // rectangle, with room for the rounding of the exact expression, the table holds
@@ -16,7 +16,7 @@ class OffsetTable {
 public:
     // Widest offset the table holds: the offset pairs must fit below Unsure.
     static constexpr int MaxReach = 7;
-    static constexpr int Bits = 9;  // of each state
+    static constexpr int Bits = 8;  // of each state
     static constexpr int Side = 1 << Bits;
     static constexpr std::uint8_t Unsure = 255;
 
