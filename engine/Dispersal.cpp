@@ -28,13 +28,14 @@ DispersalCell PrepareCell(const TPlot &plot, const RunSpecies &species, int i, i
     const Crowding crowding = CellCrowding(plot.Env[i][j].Compacted, species.CompactionC, 0.00001L, cell.N);
     if (cell.N <= 0) return cell;
     if (plot.CellSize == 0) ThrowFloatFault(MsgDivisionByZero);
-    // S depends on the cell only, so it is computed once per cell.
-    const double base = 1.0 + (crowding.Excess + 0.00001) / (cell.N + 0.00001);
-    if (!(base > 0)) ThrowFloatFault(base == 0 ? MsgDivisionByZero : MsgInvalidOperation);
-    // A finite positive base to the power 0 is exactly 1: exp(0 x ln base).
+    // S depends on the cell only, so it is computed once per cell. A finite positive
+    // base to the power 0 is exactly 1 (exp(0 x ln base)), and then the base matters
+    // only for its check, which a non-negative excess passes.
     double growth = 1.0;
-    if (!unitGrowth) {
-        growth = std::exp(species.DispersalSensitivity * std::log(base));
+    if (!unitGrowth || crowding.Excess < 0) {
+        const double base = 1.0 + (crowding.Excess + 0.00001) / (cell.N + 0.00001);
+        if (!(base > 0)) ThrowFloatFault(base == 0 ? MsgDivisionByZero : MsgInvalidOperation);
+        if (!unitGrowth) growth = std::exp(species.DispersalSensitivity * std::log(base));
         if (std::isinf(growth)) ThrowFloatFault(MsgOverflow);
     }
     cell.S = species.DispersalSigma * growth;

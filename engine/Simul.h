@@ -94,8 +94,9 @@ public:
     std::int32_t DrawCount(std::int32_t count, double p);
     // Environment response of a cell of compacted share x for the run's shape.
     double EnvResponse(double optimum, double tolerance, double x) const;
-    // True when EnvResponse of these values surely raises no fault (false may be wrong).
-    bool EnvResponseCannotFault(double optimum, double tolerance, double x) const;
+    // EnvResponse(optimum, tolerance, x) surely raises no fault for any x with |x| at
+    // most this (negative: no x is sure; x beyond it may still raise none).
+    double EnvResponseSureLimit(double optimum, double tolerance) const;
 
     // ---- Result file -----------------------------------------------------------
     // Writes "<ResultDirectory>/<base><inner>a<middle>p<outer>.txt".
@@ -122,8 +123,14 @@ private:
     void ReadEnvironmentFile(const std::string &path);
     void ReadDistributionFile(const std::string &path);
 
-    int dispersalThreads_ = 0;                                // as set; 0 = one per processor
-    std::shared_ptr<FastDispersal> fastDispersal_;            // threads and work grids of Disperse
+    int dispersalThreads_ = 0;                      // as set; 0 = one per processor
+    std::shared_ptr<FastDispersal> fastDispersal_;  // threads and work grids of Disperse
+    // Values of the pass under way that do not change from cell to cell.
+    struct PassConstants {
+        double ResponseSureLimit = -1;  // of EnvResponse for the run's species
+        double BaseMortality = 0;       // 1 - Survival as a double, when BaseStored
+        bool BaseStored = false;
+    } pass_;
     std::unique_ptr<CellShare> share_;                        // reproduction and survival on the threads
     std::vector<std::unique_ptr<MortalityCache>> mortality_;  // one per thread
 };

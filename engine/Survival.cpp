@@ -1,5 +1,7 @@
 // Mortality: base mortality, raised by crowding beyond the cell's capacity.
 #include <algorithm>
+#include <cfloat>
+#include <cmath>
 #include <cstdint>
 
 #include "CellShare.h"
@@ -57,7 +59,7 @@ void Simul::SurviveCell(int cell, std::uint32_t &state, MortalityCache &kept) {
             kept.Keep(a, crowding.Excess, p);
         }
     } else {
-        p = StoreDouble(1.0L - Species.Survival);
+        p = pass_.BaseStored ? pass_.BaseMortality : StoreDouble(1.0L - Species.Survival);  // raises its fault
     }
     std::int32_t deaths = 0;
     if (a > MaxDrawnTrials) {
@@ -77,6 +79,9 @@ void Simul::ApplySurvival() {
         for (std::size_t t = 0; t < threads; ++t) mortality_.push_back(std::make_unique<MortalityCache>());
     }
     for (auto &kept : mortality_) kept->Use(Species.MortalityAlpha, Species.Survival);
+    const long double base = 1.0L - Species.Survival;
+    pass_.BaseStored = std::fabs(base) <= static_cast<long double>(DBL_MAX);  // stored as it is, no fault
+    pass_.BaseMortality = static_cast<double>(base);
     if (ShareCells()) {
         for (int c = 0; c < CellCount; ++c) {
             const std::int32_t a = std::min(Plot.Density[c / GridSide][c % GridSide], DensityCap);

@@ -1,6 +1,7 @@
 // The time step and its first process, reproduction, with the count draw that
 // reproduction and survival share.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 
@@ -81,7 +82,7 @@ void Simul::BreedCell(int cell, std::uint32_t &state) {
     if (Settings.Species.FecundityEnvSensitive) {
         x = Checked(n * fecundity * EnvResponse(optimum, tolerance, compacted));
     } else {
-        if (!EnvResponseCannotFault(optimum, tolerance, compacted)) EnvResponse(optimum, tolerance, compacted);
+        if (!(std::fabs(compacted) <= pass_.ResponseSureLimit)) EnvResponse(optimum, tolerance, compacted);
         x = Checked(n * fecundity);
     }
     const std::int64_t whole = Truncate(x);
@@ -93,6 +94,7 @@ void Simul::BreedCell(int cell, std::uint32_t &state) {
 }
 
 void Simul::Reproduce() {
+    pass_.ResponseSureLimit = EnvResponseSureLimit(Species.ResponseOptimum, Species.ResponseTolerance);
     if (ShareCells()) {
         std::fill(std::begin(Share().Draws), std::end(Share().Draws), 1u);
         Share().Run(StepThreads().Pool(), Plot, RandomSeed, &BreedSharedCell, this);

@@ -333,22 +333,33 @@ TEST(FastStep, KeptMortalitiesFollowTheSpecies) {
     }
 }
 
-TEST(EnvResponse, SureCasesNeverFault) {
+TEST(EnvResponse, NoFaultWithinTheSureLimit) {
     std::mt19937_64 rng(23);
-    const double specials[] = {0, 1e-150, -1e-150, 1e-151, 1e300, -1e300, 5000, 11000, 1e-320};
+    const double specials[] = {0, 1e-150, -1e-150, 1e-151, 1e300, -1e300, 5000, 10000, 11000, 1e-320, 1.5e-5};
     Simul s;
+    int sure = 0;
     for (std::int32_t shape : {ResponseNormal, ResponseBell, ResponseLogistic, 9}) {
         s.Species.ResponseShape = shape;
-        for (int k = 0; k < 30000; ++k) {
+        for (int k = 0; k < 20000; ++k) {
             auto value = [&] {
                 return rng() % 3 == 0 ? specials[rng() % std::size(specials)] * (rng() % 2 ? 1 : -1)
                                       : std::ldexp(static_cast<double>(rng() % 1000000) / 1e6, (int)(rng() % 80) - 40);
             };
-            const double m = value(), w = value(), x = value();
-            if (!s.EnvResponseCannotFault(m, w, x)) continue;
-            EXPECT_NO_THROW(s.EnvResponse(m, w, x)) << shape << " " << m << " " << w << " " << x;
+            const double m = value(), w = value();
+            const double limit = s.EnvResponseSureLimit(m, w);
+            if (!(limit >= 0)) continue;
+            ++sure;
+            for (double x : {limit, -limit, value(), std::nextafter(limit, 0.0)}) {
+                if (!(std::fabs(x) <= limit)) continue;
+                EXPECT_NO_THROW(s.EnvResponse(m, w, x)) << shape << " " << m << " " << w << " " << x;
+            }
         }
     }
+    EXPECT_GT(sure, 20000);
+    // Where the limit says nothing, a fault remains possible: the logistic overflows.
+    s.Species.ResponseShape = ResponseLogistic;
+    EXPECT_LT(s.EnvResponseSureLimit(-20000, 0), 0);
+    EXPECT_THROW(s.EnvResponse(-20000, 0, 1), GlebixError);
 }
 
 }  // namespace
