@@ -8,8 +8,6 @@
 namespace glebix {
 namespace {
 
-constexpr int Side = OffsetTable::Side;
-
 // Nearest integer, halves to even (the default rounding), inline below 2^51.
 double RoundToWhole(double v) { return std::fabs(v) < 0x1p51 ? (v + 0x1.8p52) - 0x1.8p52 : std::nearbyint(v); }
 
