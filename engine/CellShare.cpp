@@ -23,6 +23,9 @@ void CellShare::Run(WorkerPool *pool, TPlot &plot, std::uint32_t &seed, CellWork
     if (pool) pool->Start(&CellShare::WorkerJob, this);
     TakeBlocks(0);
     if (pool) {
+        // A worker that has not begun yet has nothing left to do: no need to wait
+        // for it to be scheduled.
+        pool->Withdraw();
         while (!pool->WaitFor(std::chrono::milliseconds(1))) {}
     }
     for (const BlockFault &f : fault_) {

@@ -257,6 +257,8 @@ void FastDispersal::RunChunks(const std::function<void()> &yield, int cellsVisit
     }
     FoldPadded(scratch_[0]);
     if (pool_) {
+        // Every chunk is taken: a worker that has not begun has nothing left to do.
+        pool_->Withdraw();
         while (!pool_->WaitFor(std::chrono::milliseconds(1))) yieldSoFar();
     }
     PaceYields(yield, cellsVisited);

@@ -22,6 +22,7 @@ void WorkerPool::Start(Job job, void *context) {
         job_ = job;
         context_ = context;
         running_ = WorkerCount();
+        started_ = 0;
         ++generation_;
     }
     wake_.notify_all();
@@ -32,6 +33,16 @@ bool WorkerPool::WaitFor(std::chrono::microseconds timeout) {
     return finished_.wait_for(lock, timeout, [this] { return running_ == 0; });
 }
 
+int WorkerPool::Withdraw() {
+    std::lock_guard lock(mutex_);
+    if (withdrawn_ != generation_) {
+        running_ -= WorkerCount() - started_;
+        withdrawn_ = generation_;
+    }
+    if (running_ == 0) finished_.notify_all();
+    return started_;
+}
+
 void WorkerPool::Work(int worker) {
     std::uint64_t seen = 0;
     std::unique_lock lock(mutex_);
@@ -39,6 +50,8 @@ void WorkerPool::Work(int worker) {
         wake_.wait(lock, [&] { return closing_ || generation_ != seen; });
         if (closing_) return;
         seen = generation_;
+        if (withdrawn_ == seen) continue;  // counted as done by Withdraw
+        ++started_;
         const Job job = job_;
         void *const context = context_;
         lock.unlock();

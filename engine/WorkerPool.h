@@ -29,6 +29,10 @@ public:
     // Waits until every worker has finished the current job, or `timeout` has passed;
     // true when they have finished.
     bool WaitFor(std::chrono::microseconds timeout);
+    // No worker begins the current job any more: those that have not begun it skip it
+    // (for jobs that only help the calling thread, which has done what was left).
+    // Returns how many had begun it.
+    int Withdraw();
 
 private:
     void Work(int worker);
@@ -39,6 +43,8 @@ private:
     std::condition_variable finished_;  // the last worker finished the job
     std::uint64_t generation_ = 0;      // number of jobs started
     int running_ = 0;                   // workers still on the current job
+    int started_ = 0;                   // workers that began the current job
+    std::uint64_t withdrawn_ = 0;       // the job no worker begins any more
     bool closing_ = false;
     Job job_ = nullptr;
     void *context_ = nullptr;
