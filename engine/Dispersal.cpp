@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include <thread>
 
@@ -24,8 +25,16 @@ DispersalCell PrepareCell(const TPlot &plot, const RunSpecies &species, int i, i
     DispersalCell cell;
     cell.N = plot.Density[i][j];
     // The capacity is worked out for every cell, empty ones too, so a capacity that
-    // does not fit ends the pass at its cell whatever the cell holds.
-    const Crowding crowding = CellCrowding(plot.Env[i][j].Compacted, species.CompactionC, 0.00001L, cell.N);
+    // does not fit ends the pass at its cell whatever the cell holds. With a crowding
+    // factor of exactly 1 it matters only through that fault and, by a negative excess,
+    // through the check of the base below: neither can come from a share from 0 to
+    // 2^61 divisors (a capacity from 0 to 2^61) and a count below the largest.
+    const double compacted = plot.Env[i][j].Compacted;
+    const bool capacityUnused = unitGrowth && compacted >= 0 &&
+                                compacted < 0x1p61L * (species.CompactionC + 0.00001L) &&
+                                cell.N < std::numeric_limits<std::int32_t>::max();
+    Crowding crowding;  // excess 0
+    if (!capacityUnused) crowding = CellCrowding(compacted, species.CompactionC, 0.00001L, cell.N);
     if (cell.N <= 0) return cell;
     if (plot.CellSize == 0) ThrowFloatFault(MsgDivisionByZero);
     // S depends on the cell only, so it is computed once per cell. A finite positive

@@ -298,6 +298,9 @@ TEST(FastStep, CellPreparationMatchesThePlainOne) {
             Simul s;
             Prepare(s, t, Counts::Extreme, plotSeed++);
             s.Plot.CellSize = cellSize;
+            // Shares around the bounds of a capacity that fits, and beyond them.
+            const double shares[] = {-0.0, -3, -1e30, 1e17, 6e17, 7e17, 1e18, 3e18, 1e30, INFINITY, NAN};
+            for (int k = 0; k < 40; ++k) s.Plot.Env[k * 37 % GridSide][k * 11 % GridSide].Compacted = shares[k % 11];
             for (int c = 0; c < CellCount; ++c) {
                 std::string plainFault = "-", fastFault = "-";
                 DispersalCell plain, fast;
