@@ -11,8 +11,10 @@
 #include <gtest/gtest.h>
 
 #include "Conversions.h"
+#include "Crowding.h"
 #include "Dispersal.h"
 #include "Errors.h"
+#include "FloatChecks.h"
 #include "OffsetTable.h"
 #include "Settings.h"
 #include "Simul.h"
@@ -67,6 +69,42 @@ TEST(RealToInteger, DirectRoundingAgreesWithTheLibrary) {
     for (long double x : values) {
         EXPECT_EQ(Call(Nearest, x), ByLibrary(x, true)) << static_cast<double>(x);
         EXPECT_EQ(Call(Truncate, x), ByLibrary(x, false)) << static_cast<double>(x);
+    }
+}
+
+std::optional<std::int64_t> LongDoubleCapacity(double compacted, long double divisor) {
+    try {
+        return Truncate(Divide(compacted, divisor));
+    } catch (const GlebixError &) { return std::nullopt; }
+}
+
+std::optional<std::int64_t> FastCapacity(double compacted, long double divisor) {
+    try {
+        return Capacity(compacted, divisor);
+    } catch (const GlebixError &) { return std::nullopt; }
+}
+
+TEST(Crowding, CapacityIsTheLongDoubleQuotientTruncated) {
+    std::mt19937_64 rng(31);
+    for (double c : {0.301, 0.0, -0.0001, -0.00001, 1e-300, 3.0, 0.1, 1e300}) {
+        for (long double guard : {0.0001L, 0.00001L}) {
+            const long double divisor = c + guard;
+            for (int k = 0; k < 4000; ++k) {
+                double compacted =
+                    std::ldexp(static_cast<double>(rng() % 1000000) / 1e6, static_cast<int>(rng() % 90) - 20);
+                if (k % 4 == 1) {
+                    // Quotients at and next to whole numbers.
+                    compacted = static_cast<double>(static_cast<long double>(rng() % 5000) * divisor);
+                    for (int step = static_cast<int>(rng() % 5); step > 0; --step)
+                        compacted = std::nextafter(compacted, rng() % 2 ? INFINITY : -INFINITY);
+                }
+                if (k % 17 == 2) compacted = -compacted;
+                if (k % 97 == 3) compacted = k % 2 ? INFINITY : NAN;
+                if (k % 89 == 4) compacted = 0;
+                ASSERT_EQ(FastCapacity(compacted, divisor), LongDoubleCapacity(compacted, divisor))
+                    << compacted << " / " << static_cast<double>(divisor);
+            }
+        }
     }
 }
 
