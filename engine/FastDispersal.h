@@ -38,8 +38,8 @@ public:
     // `yield` runs on the calling thread, once per cell in all, as the work advances.
     // On a floating-point fault the plot is left as it was, `seed` holds the state
     // the reference pass reaches at the fault, and the same GlebixError is raised.
-    // `plain` takes the plain preparation of the cells and works every offset out,
-    // as the pass first did (for measurements); the results are the same.
+    // `plain` takes the plain preparation of the cells and reads no offset from the
+    // offset table (for measurements); the results are the same.
     void Run(TPlot &plot, const RunSpecies &species, std::uint32_t &seed, const std::function<void()> &yield,
              bool plain = false);
 
@@ -51,7 +51,8 @@ private:
     enum class CellMode : std::uint8_t {
         Empty,    // N <= 0: no draws
         AllStay,  // |S / CellSize| R < 1/2 for every R: nobody moves, draws only
-        Counted,  // movers counted per offset, then added per offset (small pieces: one by one)
+        Counted,  // movers counted per offset, then added per offset (small pieces: one by
+                  // one), or read from the offset table
         Direct,   // offsets too wide for counting: movers added one by one
         Exact,    // scale too large for the approximations: the exact expression
     };
