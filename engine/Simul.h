@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "InputFile.h"
 #include "Plot.h"
 #include "Random.h"
 #include "Settings.h"
@@ -48,6 +49,10 @@ public:
     std::int32_t ChartCellX = 0;             // chart cell taken at set-up, bounded into 1..50
     std::int32_t ChartCellY = 0;
     std::uint32_t RandomSeed = 0;  // state of the program's single generator
+    std::uint32_t RunSeed = 0;     // the seed the last set-up started the generator from
+    // Bytes of input files already read by the caller; set-up reads the files it does
+    // not find here. Null in the program: every set-up reads its files anew.
+    std::shared_ptr<const InputBytes> GivenInputs;
 
     // Lets pending window events run; called at every yield point of the processes.
     // Does nothing by default.
@@ -59,7 +64,7 @@ public:
         RandomSeed = NextRandom(RandomSeed);
         return UniformOf(RandomSeed);
     }
-    // RandomSeed := low 32 bits of a monotonic clock in nanoseconds.
+    // RandomSeed := ClockSeed().
     void ReseedFromClock();
 
     // ---- Run set-up ------------------------------------------------------------
@@ -85,7 +90,8 @@ public:
     void ApplySurvivalReference();
     // Threads of the dispersal pass, and of reproduction and survival when no event
     // processing runs between cells (ProcessMessages empty); 0 (the default) means
-    // one per processor. The results do not depend on it.
+    // one per processor the process may run on (fewer when the system refuses
+    // threads). The results do not depend on it.
     void SetDispersalThreads(int count);
     int DispersalThreads() const;
     void UpdateEnvironment();
@@ -99,7 +105,10 @@ public:
     double EnvResponseSureLimit(double optimum, double tolerance) const;
 
     // ---- Result file -----------------------------------------------------------
-    // Writes "<ResultDirectory>/<base><inner>a<middle>p<outer>.txt".
+    // Writes the plot to "<ResultDirectory>/RireVed1a1p1.txt" (ResultFileName()).
+    void WriteResultFile();
+    std::string ResultFilePath() const;
+    // The same for any base name and run indices: "<base><inner>a<middle>p<outer>.txt".
     void WriteResultFile(const std::string &base, std::int32_t inner, double middle, double outer);
     std::string ResultFilePath(const std::string &base, std::int32_t inner, double middle, double outer) const;
 
@@ -120,8 +129,6 @@ private:
     double CrowdedMortality(std::int32_t exposed, std::int32_t excess) const;
     void SurviveCell(int cell, std::uint32_t &state, MortalityCache &kept);
     static void SurviveSharedCell(void *self, int cell, std::uint32_t &state, int thread);
-    void ReadEnvironmentFile(const std::string &path);
-    void ReadDistributionFile(const std::string &path);
 
     int dispersalThreads_ = 0;                      // as set; 0 = one per processor
     std::shared_ptr<FastDispersal> fastDispersal_;  // threads and work grids of Disperse
@@ -134,6 +141,13 @@ private:
     std::unique_ptr<CellShare> share_;                        // reproduction and survival on the threads
     std::vector<std::unique_ptr<MortalityCache>> mortality_;  // one per thread
 };
+
+// The chart cell index that run set-up takes from a field's text: the whole number
+// it converts to, bounded into 1 to 50.
+std::int32_t ChartCellFromField(const std::string &text);
+
+// The low 32 bits of a monotonic clock in nanoseconds: the seed of a run without one.
+std::uint32_t ClockSeed();
 
 // The program-wide instance used by the windows.
 Simul &TheSimul();
