@@ -284,7 +284,7 @@ const Trial Trials[] = {
     {0.4, 2, 1, 0.301, ResponseLogistic, 0, 500, 0, 0.5, true, false},      // overflow in some cells
     {0.4, 2, 1, 0.301, 7, 1, 1, 0, 0.5, true, true},                        // shape beyond the three
     {0.4, 2, 1, 0.301, ResponseBell, 30, 1e-160, 0, 0.5, true, false},      // below the sure tolerance
-    {0.4, 2, 1, 1e-300, ResponseLogistic, 0, 0, 1000, 0.5, true, false},    // capacity beyond 64 bits
+    {0.4, 2, 1, 1e-300, ResponseLogistic, 0, 0, 1000, 0.5, true, false},    // guard alone, crowding^1000
     {0.4, 2, 1, 0.301, ResponseLogistic, 0, 0, 1000, 1e-300, true, false},  // scale overflow
 };
 
