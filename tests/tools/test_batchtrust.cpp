@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QCryptographicHash>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
@@ -359,7 +360,7 @@ TEST(BatchTrust, RefusedThreadsSlowTheBatchButChangeNothing) {
     };
     ASSERT_EQ(RunBatch(options("free"), 11, false, {}).ExitStatus, 0);
     const auto saved = ThreadCreationAllowed;
-    static int allowed;
+    static std::atomic<int> allowed;
     for (int limit : {0, 1}) {
         allowed = limit;  // the first `limit` threads are made, no more
         ThreadCreationAllowed = [] { return allowed-- > 0; };
