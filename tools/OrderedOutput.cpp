@@ -1,0 +1,43 @@
+#include "OrderedOutput.h"
+
+#include <exception>
+
+namespace glebix::batch {
+
+OrderedOutput::OrderedOutput(std::function<void(const std::string &)> write, std::size_t window)
+    : write_(std::move(write)), window_(window < 1 ? 1 : window) {}
+
+void OrderedOutput::WaitForTurn(std::size_t index) {
+    std::unique_lock lock(mutex_);
+    turn_.wait(lock, [&] { return index < next_ + window_; });
+}
+
+void OrderedOutput::Submit(std::size_t index, std::string text) {
+    std::lock_guard lock(mutex_);
+    held_.emplace(index, std::move(text));
+    // The writer runs under the lock: writes stay in order and one at a time.
+    for (auto it = held_.begin(); it != held_.end() && it->first == next_; it = held_.erase(it), ++next_) {
+        if (!error_.empty() || it->second.empty()) continue;
+        try {
+            write_(it->second);
+        } catch (const std::exception &e) { error_ = e.what(); }
+    }
+    turn_.notify_all();
+}
+
+std::size_t OrderedOutput::Written() const {
+    std::lock_guard lock(mutex_);
+    return next_;
+}
+
+std::size_t OrderedOutput::Held() const {
+    std::lock_guard lock(mutex_);
+    return held_.size();
+}
+
+std::string OrderedOutput::Error() const {
+    std::lock_guard lock(mutex_);
+    return error_;
+}
+
+}  // namespace glebix::batch
