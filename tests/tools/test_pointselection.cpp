@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "PointSelection.h"
+#include "StudyPlan.h"
 
 using namespace glebix::batch;
 
@@ -51,4 +52,31 @@ TEST(PointSelection, SlicesCoverEveryPointOnceInNearlyEqualShares) {
             EXPECT_LE(largest - smallest, 1u) << count << " points in " << n;
         }
     }
+}
+
+TEST(StudyPlan, ARunKeepsItsSeedAndFolderWhicheverPointsRun) {
+    StudyLayout full;
+    full.Points = {1, 2, 3, 4, 5};
+    full.Replicates = 3;
+    full.HasDesign = true;
+    for (bool independent : {false, true}) {
+        full.IndependentSeeds = independent;
+        StudyLayout part = full;
+        part.Points = {2, 5};
+        ASSERT_EQ(RunCount(part), 6u);
+        for (std::size_t k = 0; k < RunCount(part); ++k) {
+            const StudyRun a = PlanStudyRun(part, k, 99);
+            const StudyRun b = PlanStudyRun(full, static_cast<std::size_t>(a.Point - 1) * 3 + (a.Replicate - 1), 99);
+            EXPECT_EQ(a.Point, b.Point);
+            EXPECT_EQ(a.Seed, b.Seed);
+            EXPECT_EQ(a.Folder, b.Folder);
+        }
+    }
+    const StudyRun last = PlanStudyRun(full, 14, 99);
+    EXPECT_EQ(last.Folder, "point-005/run-003");
+    StudyLayout plain;
+    plain.Replicates = 1200;
+    EXPECT_EQ(PlanStudyRun(plain, 0, 99).Folder, "");
+    plain.ReplicateFolders = true;
+    EXPECT_EQ(PlanStudyRun(plain, 1199, 99).Folder, "run-1200");
 }
