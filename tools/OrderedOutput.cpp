@@ -4,28 +4,29 @@
 
 namespace glebix::batch {
 
-OrderedOutput::OrderedOutput(std::function<void(const std::string &)> write, std::size_t window)
-    : write_(std::move(write)), window_(window < 1 ? 1 : window) {}
+OrderedOutput::OrderedOutput(Consumer consume, std::size_t window)
+    : consume_(std::move(consume)), window_(window < 1 ? 1 : window) {}
 
 void OrderedOutput::WaitForTurn(std::size_t index) {
     std::unique_lock lock(mutex_);
     turn_.wait(lock, [&] { return index < next_ + window_; });
 }
 
-void OrderedOutput::Submit(std::size_t index, std::string text) {
+void OrderedOutput::Submit(std::size_t index, std::string piece) {
     std::lock_guard lock(mutex_);
-    held_.emplace(index, std::move(text));
-    // The writer runs under the lock: writes stay in order and one at a time.
+    held_.emplace(index, std::move(piece));
+    // The consumer runs under the lock: pieces go out in order and one at a time.
     for (auto it = held_.begin(); it != held_.end() && it->first == next_; it = held_.erase(it), ++next_) {
-        if (!error_.empty() || it->second.empty()) continue;
         try {
-            write_(it->second);
-        } catch (const std::exception &e) { error_ = e.what(); }
+            consume_(it->first, it->second);
+        } catch (const std::exception &e) {
+            if (error_.empty()) error_ = e.what();
+        }
     }
     turn_.notify_all();
 }
 
-std::size_t OrderedOutput::Written() const {
+std::size_t OrderedOutput::Consumed() const {
     std::lock_guard lock(mutex_);
     return next_;
 }

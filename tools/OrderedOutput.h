@@ -1,7 +1,7 @@
 // Pieces of text numbered from 0, produced by several threads in any order, handed to
-// one writer in number order. A producer about to make piece k waits while k is a
-// window or more ahead of the next piece to write, so at most a window of pieces ever
-// wait in memory, however long one of them takes.
+// one consumer in number order. A producer about to make piece k waits while k is a
+// window or more ahead of the next piece to hand on, so at most a window of pieces
+// ever wait in memory, however long one of them takes.
 #pragma once
 
 #include <condition_variable>
@@ -15,22 +15,24 @@ namespace glebix::batch {
 
 class OrderedOutput {
 public:
-    // `write` is called with the pieces in order, one call at a time; when it throws,
-    // the message is kept, nothing more is written and later pieces are dropped.
-    OrderedOutput(std::function<void(const std::string &)> write, std::size_t window);
+    // `consume` is called with every piece in order, one call at a time. When it
+    // throws, the first message is kept and the later pieces are still handed on: the
+    // consumer decides what a failure stops.
+    using Consumer = std::function<void(std::size_t index, std::string &piece)>;
+    OrderedOutput(Consumer consume, std::size_t window);
 
     // Blocks until piece `index` may be made. Pieces are taken in increasing order, so
-    // the next piece to write is always being made or waiting: this never deadlocks.
+    // the next piece to hand on is always being made or waiting: this never deadlocks.
     void WaitForTurn(std::size_t index);
     // Hands in piece `index`; every index must be handed in once, empty or not.
-    void Submit(std::size_t index, std::string text);
+    void Submit(std::size_t index, std::string piece);
 
-    std::size_t Written() const;  // pieces handed to the writer so far
-    std::size_t Held() const;     // pieces waiting for an earlier one
-    std::string Error() const;    // the writer's first error; empty when none
+    std::size_t Consumed() const;  // pieces handed on so far
+    std::size_t Held() const;      // pieces waiting for an earlier one
+    std::string Error() const;     // the consumer's first error; empty when none
 
 private:
-    std::function<void(const std::string &)> write_;
+    Consumer consume_;
     std::size_t window_;
     mutable std::mutex mutex_;
     std::condition_variable turn_;

@@ -1,5 +1,5 @@
 // The reorder buffer behind the study table: order, bounded memory, and a failing
-// writer that must neither lose the order nor hang the producers.
+// consumer that must neither lose the order nor hang the producers.
 #include <atomic>
 #include <gtest/gtest.h>
 #include <random>
@@ -14,7 +14,13 @@ TEST(OrderedOutput, WritesInOrderWhateverOrderPiecesFinishIn) {
     constexpr std::size_t pieces = 400, window = 6;
     std::string written;
     std::atomic<std::size_t> mostHeld{0};
-    OrderedOutput out([&](const std::string &text) { written += text; }, window);
+    std::size_t expectedIndex = 0;
+    OrderedOutput out(
+        [&](std::size_t index, std::string &text) {
+            EXPECT_EQ(index, expectedIndex++);
+            written += text;
+        },
+        window);
     std::atomic<std::size_t> next{0};
     auto producer = [&](unsigned seed) {
         std::mt19937 random(seed);
@@ -34,27 +40,28 @@ TEST(OrderedOutput, WritesInOrderWhateverOrderPiecesFinishIn) {
     for (std::size_t k = 0; k < pieces; ++k)
         if (k % 7 != 3) expected += std::to_string(k) + ";";
     EXPECT_EQ(written, expected);
-    EXPECT_EQ(out.Written(), pieces);
+    EXPECT_EQ(out.Consumed(), pieces);
     EXPECT_EQ(out.Held(), 0u);
     EXPECT_LE(mostHeld.load(), window);
     EXPECT_EQ(out.Error(), "");
 }
 
-TEST(OrderedOutput, AFailingWriterKeepsItsFirstErrorAndReleasesTheProducers) {
-    int calls = 0;
+TEST(OrderedOutput, AFailingConsumerKeepsItsFirstErrorAndReleasesTheProducers) {
+    std::string seen;
     OrderedOutput out(
-        [&](const std::string &text) {
-            ++calls;
-            if (text == "b") throw std::runtime_error("Disque plein");
+        [&](std::size_t, std::string &text) {
+            seen += text;
+            if (text == "b" || text == "c") throw std::runtime_error("Disque plein " + text);
         },
         2);
     out.Submit(1, "b");
+    EXPECT_EQ(seen, "");
     out.Submit(0, "a");
-    EXPECT_EQ(calls, 2);
-    out.WaitForTurn(3);  // would block for good if a failed piece did not count as written
+    EXPECT_EQ(seen, "ab");
+    out.WaitForTurn(3);  // would block for good if a failed piece did not count as handed on
     out.Submit(2, "c");
     out.Submit(3, "d");
-    EXPECT_EQ(calls, 2);
-    EXPECT_EQ(out.Error(), "Disque plein");
-    EXPECT_EQ(out.Written(), 4u);
+    EXPECT_EQ(seen, "abcd");
+    EXPECT_EQ(out.Error(), "Disque plein b");
+    EXPECT_EQ(out.Consumed(), 4u);
 }

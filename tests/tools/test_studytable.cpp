@@ -7,6 +7,7 @@
 #include "RunOutputs.h"
 #include "SeedMixing.h"
 #include "Simul.h"
+#include "StudySummary.h"
 #include "StudyTable.h"
 
 using namespace glebix;
@@ -54,4 +55,15 @@ TEST(StudySeeds, CommonNumbersShareReplicateSeedsAndIndependentOnesNever) {
     }
     EXPECT_EQ(StudySeed(master, 1, 1, replicates, true), master);  // run 1 keeps the master, as without a design
     EXPECT_EQ(independent.size(), static_cast<std::size_t>(points * replicates));
+}
+
+TEST(StudySummary, OneBlockPerPointLedByItsValuesAndTheSameNumbersAsWithoutADesign) {
+    const std::vector<StepSeries> runs = {{{10, 20}, {1.5, 2.5}}, {{14}, {2.5}}};
+    const std::string plain = SummaryHeader({}, false) + SummaryRows("", runs);
+    EXPECT_EQ(plain, SummaryCsv(runs));
+    EXPECT_EQ(SummaryHeader({"Survival"}, true),
+              "point,Survival,step,runs,total_density_mean,total_density_sd,mean_compacted_mean,mean_compacted_sd\n");
+    EXPECT_EQ(SummaryRows(SummaryPrefix(3, {"0.5"}), runs),
+              "3,0.5,1,2,12,2.8284271247461903,2,0.7071067811865476\n"
+              "3,0.5,2,1,20,NA,2.5,NA\n");
 }
