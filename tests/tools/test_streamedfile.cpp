@@ -3,29 +3,29 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-#include "BatchTestSupport.h"
 #include "Errors.h"
 #include "StreamedFile.h"
+#include "TestFiles.h"
 
 using namespace glebix;
 using namespace glebix::batch;
-using batchtest::ReadFile;
-using batchtest::ScratchDir;
-using batchtest::WriteFile;
+using glebix::testing::ReadAll;
+using glebix::testing::ScratchDir;
+using glebix::testing::WriteAll;
 namespace fs = std::filesystem;
 
 TEST(StreamedFile, ReplacesTheEarlierFileOnlyWhenFinished) {
     ScratchDir dir;
     const std::string path = dir / "table.csv";
-    WriteFile(path, "earlier\n");
+    WriteAll(path, "earlier\n");
     {
         StreamedFile file;
         file.Open(path);
         file.Write("a,b\n");
-        EXPECT_EQ(ReadFile(path), "earlier\n");
-        EXPECT_EQ(ReadFile(path + ".part"), "a,b\n");  // can be followed meanwhile
-    }                                                  // not finished: abandoned
-    EXPECT_EQ(ReadFile(path), "earlier\n");
+        EXPECT_EQ(ReadAll(path), "earlier\n");
+        EXPECT_EQ(ReadAll(path + ".part"), "a,b\n");  // can be followed meanwhile
+    }                                                 // not finished: abandoned
+    EXPECT_EQ(ReadAll(path), "earlier\n");
     EXPECT_FALSE(fs::exists(path + ".part"));
 
     StreamedFile file;
@@ -33,7 +33,7 @@ TEST(StreamedFile, ReplacesTheEarlierFileOnlyWhenFinished) {
     file.Write("a,b\n");
     file.Write("1,2\n");
     file.Finish();
-    EXPECT_EQ(ReadFile(path), "a,b\n1,2\n");
+    EXPECT_EQ(ReadAll(path), "a,b\n1,2\n");
     EXPECT_FALSE(fs::exists(path + ".part"));
 
     try {
