@@ -21,11 +21,14 @@ struct SpeciesFileContents {
     std::string MortalityAlpha;        // value 8, long scientific form
     std::string DispersalSensitivity;  // value 9, decimal whole number
     std::string DispersalSigma;        // value 10, fixed point with one decimal
+    double Values[10] = {};            // the ten values as the file gives them
 };
 
 // Reads a species file. Raises GlebixError with the message by cause when the file
 // cannot be read, a value is not a number of its kind ("Saisie numérique
 // incorrecte"), or the shape is unknown (CheckResponseShape). Missing values read as 0.
+// The error's context gives the path, and for a refused value its line, column and
+// token (ReadSpeciesText leaves the path to its caller).
 SpeciesFileContents ReadSpeciesFile(const std::string &path);
 // The same from the file's bytes, already read.
 SpeciesFileContents ReadSpeciesText(std::string_view text);

@@ -8,6 +8,7 @@
 #include "BatchRun.h"
 #include "Simul.h"
 #include "Validate.h"
+#include "Warnings.h"
 
 namespace glebix::batch {
 
@@ -45,16 +46,36 @@ private:
     bool shown_ = false;
 };
 
-// --validate: the problems of the command line, then those of the inputs and outputs.
+void PrintWarnings(const StudyWarnings &warnings) {
+    for (const std::string &w : warnings.All()) PrintLine(stderr, WarningPrefix + w);
+}
+
+// Under --strict a warning is a usage error: says so after the warnings.
+bool RefusedByStrict(const BatchOptions &options, const StudyWarnings &warnings) {
+    if (!options.Strict || warnings.All().empty()) return false;
+    PrintLine(stderr, "glebix-batch : --strict : chaque avertissement est une erreur d'utilisation");
+    return true;
+}
+
+// --validate: the problems of the command line, then those of the inputs and outputs,
+// then the warnings, which fail the check only under --strict.
 int Validate(const BatchOptions &options, std::vector<std::string> problems) {
+    const bool parsed = problems.empty();
     // Input files and outputs are worth checking only with settings that parsed.
     for (std::string &p : ValidateRun(options)) problems.push_back(std::move(p));
     for (const std::string &p : problems) PrintLine(stderr, "glebix-batch : " + p);
+    StudyWarnings warnings;
+    if (parsed) warnings = CollectWarnings(options);
+    PrintWarnings(warnings);
+    if (RefusedByStrict(options, warnings)) return 2;
     if (problems.empty()) PrintLine(stderr, "glebix-batch : aucun problème trouvé");
     return problems.empty() ? 0 : 2;
 }
 
 int Run(const BatchOptions &options) {
+    const StudyWarnings warnings = CollectWarnings(options);
+    PrintWarnings(warnings);
+    if (RefusedByStrict(options, warnings)) return 2;
     const bool fromClock = !options.Seed;
     const std::uint32_t master = options.Seed ? *options.Seed : ClockSeed();
     if (fromClock) PrintLine(stderr, "glebix-batch : graine " + std::to_string(master) + " (tirée de l'horloge)");
@@ -65,9 +86,9 @@ int Run(const BatchOptions &options) {
     if (showProgress) progress = [&line](std::int64_t done, std::int64_t all) { line.Show(done, all); };
     auto report = [&line](const std::string &message) {
         line.Clear();
-        PrintLine(stderr, message);
+        PrintLine(stderr, "glebix-batch : " + message);
     };
-    const BatchOutcome outcome = RunBatch(options, master, fromClock, report, progress);
+    const BatchOutcome outcome = RunBatch(options, master, fromClock, report, progress, &warnings);
     line.Clear();
     return outcome.ExitStatus;
 }

@@ -10,15 +10,22 @@
 #include "BatchOptions.h"
 #include "Manifest.h"
 #include "RunPlan.h"
+#include "Warnings.h"
 
 namespace glebix::batch {
 
 // Runs one run as the launcher's "Simulations" does (StepCount from its text,
 // set-up with the plan's seed, the steps, the result file), writing the outputs as it
-// goes and the manifest at its end. `stepsDone` (if any) counts the completed steps.
-// Errors end the run and are reported in the record, never thrown.
+// goes and the manifest at its end. `stepsDone` (if any) counts the completed steps;
+// `tableRows` (if any) receives the run's rows of the study table, step 0 first.
+// Errors end the run and are reported in the record, with their context, never thrown.
 RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::vector<InputFileRecord> &inputs,
-                 const ManifestFacts &facts, std::atomic<std::int64_t> *stepsDone = nullptr);
+                 const ManifestFacts &facts, std::atomic<std::int64_t> *stepsDone = nullptr,
+                 std::string *tableRows = nullptr);
+
+// Whether the runs keep their per-step totals for summary.csv: with replicates or a
+// design, and a place to write it.
+bool SummaryWanted(const BatchOptions &options);
 
 // Most threads a batch uses, whatever --jobs asks.
 inline constexpr int MaxJobs = 256;
@@ -28,12 +35,15 @@ struct BatchOutcome {
     int ExitStatus = 0;           // 0 when every run completed and the summary was written, else 1
 };
 
-// Runs every replicate on `jobs` threads (0: the number of cores; at most MaxJobs),
-// then writes the summary. `report` receives one line per error (prefixed with the
-// run's number when there are replicates); `progress` (if any) is called about five
-// times a second from the calling thread with the steps done and the steps in all.
+// Runs every run of every point on `jobs` threads (0: the number of cores; at most
+// MaxJobs), writing the study table and the summary as the runs come in their order.
+// `report` receives one line per error (prefixed with the run's point and replicate
+// when there are several runs); `progress` (if any) is called about five times a
+// second from the calling thread with the steps done and the steps in all;
+// `warnings` (if any) go into the manifests.
 BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, bool seedFromClock,
                       const std::function<void(const std::string &)> &report,
-                      const std::function<void(std::int64_t, std::int64_t)> &progress = {});
+                      const std::function<void(std::int64_t, std::int64_t)> &progress = {},
+                      const StudyWarnings *warnings = nullptr);
 
 }  // namespace glebix::batch

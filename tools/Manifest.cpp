@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <ctime>
+#include <filesystem>
 
 #include "InputFile.h"
 #include "SettingsTable.h"
@@ -27,12 +28,20 @@ QJsonObject SettingsObject(const TSettings &settings) {
     return object;
 }
 
+// A path as an absolute one, without resolving links; null when it has none.
+QJsonValue AbsolutePath(const std::string &path) {
+    std::error_code ec;
+    const std::filesystem::path absolute = path.empty() ? std::filesystem::path() : std::filesystem::absolute(path, ec);
+    return absolute.empty() || ec ? QJsonValue() : Text(absolute.lexically_normal().string());
+}
+
 QJsonArray InputsArray(const std::vector<InputFileRecord> &inputs) {
     QJsonArray array;
     for (const InputFileRecord &in : inputs) {
         QJsonObject object;
         object["role"] = Text(in.Role);
         object["path"] = Text(in.Path);
+        object["absolute_path"] = AbsolutePath(in.Path);
         object["size"] = in.Size < 0 ? QJsonValue() : QJsonValue(static_cast<qint64>(in.Size));
         object["sha256"] = in.Sha256.empty() ? QJsonValue() : Text(in.Sha256);
         array.append(object);
@@ -40,20 +49,46 @@ QJsonArray InputsArray(const std::vector<InputFileRecord> &inputs) {
     return array;
 }
 
+// The outputs the run left: a file that was never written (the result file of a run
+// without steps, or of a run that failed before its end) is not listed.
 QJsonObject OutputsObject(const RunPlan &plan, const Simul &simul) {
+    auto existing = [](const std::string &path) {
+        std::error_code ec;
+        return !path.empty() && std::filesystem::exists(path, ec) ? path : std::string();
+    };
     QJsonObject object;
-    object["result_file"] = PathOrNull(plan.OutDir.empty() ? std::string() : simul.ResultFilePath());
-    object["trace"] = PathOrNull(plan.TracePath);
-    object["snapshots"] = PathOrNull(plan.SnapshotDir);
-    object["asc"] = PathOrNull(plan.AscDir);
+    object["result_file"] = PathOrNull(plan.OutDir.empty() ? std::string() : existing(simul.ResultFilePath()));
+    object["trace"] = PathOrNull(existing(plan.TracePath));
+    object["snapshots"] = PathOrNull(existing(plan.SnapshotDir));
+    object["asc"] = PathOrNull(existing(plan.AscDir));
     return object;
+}
+
+QJsonArray TextArray(const std::vector<std::string> &texts) {
+    QJsonArray array;
+    for (const std::string &text : texts) array.append(Text(text));
+    return array;
+}
+
+std::string WorkingDirectory() {
+    std::error_code ec;
+    const std::filesystem::path here = std::filesystem::current_path(ec);
+    return ec ? std::string() : here.string();
 }
 
 }  // namespace
 
-std::vector<InputFileRecord> DescribeInputs(const BatchOptions &options) {
+std::vector<InputFileRecord> DescribeInputs(const BatchOptions &options, const TSettings *settings,
+                                            std::map<std::string, InputFileRecord> *digests) {
     std::vector<InputFileRecord> records;
-    for (const InputFile &input : RunInputs(options)) {
+    for (const InputFile &input : RunInputs(options, settings)) {
+        if (digests) {
+            if (auto known = digests->find(input.Path); known != digests->end()) {
+                records.push_back(known->second);
+                records.back().Role = input.Role;
+                continue;
+            }
+        }
         InputFileRecord r{input.Role, input.Path, -1, {}};
         const ReadInput &read = ReadInputOnce(*options.Files, input.Path);
         if (read.Bytes) {
@@ -63,6 +98,7 @@ std::vector<InputFileRecord> DescribeInputs(const BatchOptions &options) {
                 QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())), QCryptographicHash::Sha256);
             r.Sha256 = digest.toHex().toStdString();
         }
+        if (digests) (*digests)[input.Path] = r;
         records.push_back(std::move(r));
     }
     return records;
@@ -82,8 +118,16 @@ std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const
     QJsonObject m;
     m["program"] = "glebix-batch";
     m["version"] = Text(VersionNumber());
-    m["run"] = plan.Run;
+    m["run"] = plan.Replicate;
     m["replicates"] = options.Replicates;
+    if (options.StudyDesign) {
+        m["point"] = plan.Point;
+        QJsonObject design;
+        for (const std::string &name : options.StudyDesign->Columns)
+            design[QString::fromStdString(name)] = Text(SettingText(name, plan.Settings));
+        m["design"] = design;
+        m["independent_seeds"] = options.IndependentSeeds;
+    }
     m["seed"] = static_cast<qint64>(plan.Seed);
     m["master_seed"] = static_cast<qint64>(facts.MasterSeed);
     m["seed_source"] = facts.SeedFromClock ? "clock" : "option";
@@ -96,6 +140,8 @@ std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const
     m["settings"] = SettingsObject(simul.Settings);
     m["inputs"] = InputsArray(inputs);
     m["outputs"] = OutputsObject(plan, simul);
+    m["warnings"] = TextArray(facts.Warnings);
+    m["working_directory"] = PathOrNull(WorkingDirectory());
     QJsonArray command;
     for (const std::string &argument : options.Arguments) command.append(Text(argument));
     m["command"] = command;

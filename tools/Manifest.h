@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,9 +24,11 @@ struct InputFileRecord {
     std::string Sha256;  // hexadecimal digest; empty when the file could not be read
 };
 
-// Size and SHA-256 of every input the runs read (RunInputs), from the very bytes the
-// runs use.
-std::vector<InputFileRecord> DescribeInputs(const BatchOptions &options);
+// Size and SHA-256 of every input the runs read (RunInputs, with a point's settings
+// when given), from the very bytes the runs use. `digests` (if any) keeps the records
+// by path, so that a file used by many points is checksummed once.
+std::vector<InputFileRecord> DescribeInputs(const BatchOptions &options, const TSettings *settings = nullptr,
+                                            std::map<std::string, InputFileRecord> *digests = nullptr);
 
 // The time now, "2026-01-31T12:00:00Z".
 std::string UtcNow();
@@ -34,7 +37,8 @@ std::string UtcNow();
 struct ManifestFacts {
     std::uint32_t MasterSeed = 0;
     bool SeedFromClock = false;
-    std::string Started;  // UtcNow() at the start of the run
+    std::string Started;                // UtcNow() at the start of the run
+    std::vector<std::string> Warnings;  // about this run's settings and inputs
 };
 
 // The manifest's JSON text, keys in alphabetical order. `simul` gives the settings

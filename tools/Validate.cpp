@@ -1,8 +1,10 @@
 #include "Validate.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
+#include "Errors.h"
 #include "InitialFiles.h"
 #include "RunPlan.h"
 #include "Simul.h"
@@ -21,7 +23,28 @@ void CheckInitialFile(const BatchOptions &options, const char *setting, const st
     auto plot = std::make_unique<TPlot>();
     try {
         read(*InputFileBytes(path, options.Files.get()), path, *plot);
-    } catch (const std::exception &e) { problems.push_back(std::string(setting) + " «" + path + "» : " + e.what()); }
+    } catch (GlebixError &e) {
+        e.Context().Setting = setting;
+        e.Context().Path = path;
+        problems.push_back(MessageWithContext(e));
+    }
+}
+
+// The problems of one set of settings: its initial files and its species values.
+std::vector<std::string> CheckSettings(const BatchOptions &options, const TSettings &settings) {
+    std::vector<std::string> problems;
+    RunInputs(options, &settings);
+    const InitialSettings &in = settings.Initial;
+    if (in.EnvInitMode == EnvModeFile)
+        CheckInitialFile(options, "EnvFilePath", in.EnvFilePath, ReadEnvironmentText, problems);
+    if (in.DistInitMode == DistModeFile)
+        CheckInitialFile(options, "DistFilePath", in.DistFilePath, ReadDistributionText, problems);
+    auto simul = std::make_unique<Simul>();
+    simul->Settings = settings;
+    try {
+        simul->TakeSpeciesParameters();
+    } catch (const GlebixError &e) { problems.push_back("valeurs de l'espèce : " + MessageWithContext(e)); }
+    return problems;
 }
 
 void CheckOutputPlaces(const BatchOptions &options, std::vector<std::string> &problems) {
@@ -32,25 +55,25 @@ void CheckOutputPlaces(const BatchOptions &options, std::vector<std::string> &pr
         if (!dir->empty() && fs::exists(*dir, ec) && !fs::is_directory(*dir, ec))
             problems.push_back(std::string(option) + " «" + *dir + "» : existe déjà et n'est pas un dossier");
     }
-    if (!options.TracePath.empty() && fs::is_directory(options.TracePath, ec))
-        problems.push_back("--trace «" + options.TracePath + "» : c'est un dossier, pas un fichier");
+    const std::pair<const char *, const std::string *> files[] = {{"--trace", &options.TracePath},
+                                                                  {"--table", &options.TablePath}};
+    for (const auto &[option, file] : files) {
+        if (!file->empty() && fs::is_directory(*file, ec))
+            problems.push_back(std::string(option) + " «" + *file + "» : c'est un dossier, pas un fichier");
+    }
 }
 
 }  // namespace
 
 std::vector<std::string> ValidateRun(const BatchOptions &options) {
-    std::vector<std::string> problems;
-    RunInputs(options);
-    const InitialSettings &in = options.Settings.Initial;
-    if (in.EnvInitMode == EnvModeFile)
-        CheckInitialFile(options, "EnvFilePath", in.EnvFilePath, ReadEnvironmentText, problems);
-    if (in.DistInitMode == DistModeFile)
-        CheckInitialFile(options, "DistFilePath", in.DistFilePath, ReadDistributionText, problems);
-    auto simul = std::make_unique<Simul>();
-    simul->Settings = options.Settings;
-    try {
-        simul->TakeSpeciesParameters();
-    } catch (const std::exception &e) { problems.push_back(std::string("valeurs de l'espèce : ") + e.what()); }
+    std::vector<std::string> problems = CheckSettings(options, options.Settings);
+    // A point's own problems: those its row brings beyond the common ones.
+    for (int point : options.StudyDesign ? options.Points : std::vector<int>{}) {
+        for (std::string &p : CheckSettings(options, PointSettings(options, point))) {
+            if (std::find(problems.begin(), problems.end(), p) == problems.end())
+                problems.push_back("point " + std::to_string(point) + " : " + p);
+        }
+    }
     CheckOutputPlaces(options, problems);
     return problems;
 }

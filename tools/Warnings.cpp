@@ -1,8 +1,14 @@
 #include "Warnings.h"
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
 
+#include "BatchOptions.h"
 #include "Conversions.h"
+#include "InitialFiles.h"
+#include "RunPlan.h"
+#include "SpeciesFile.h"
 
 namespace glebix::batch {
 
@@ -61,6 +67,132 @@ std::optional<std::string> SpeciesRoundingWarning(const std::string &path, const
     return "fichier de l'espèce « " + path + " » : " + setting + " " + exact + " devient " + shown +
            " dans la forme à une décimale du dialogue de l'espèce, et la simulation prend " + shown + " ; --set " +
            setting + "=" + exact + " donne la valeur exacte";
+}
+
+}  // namespace glebix::batch
+
+namespace glebix::batch {
+
+namespace {
+
+// The warnings of initial files, by path: a file that many points use is read once.
+class FileWarnings {
+public:
+    explicit FileWarnings(const BatchOptions &options) : options_(options) {}
+
+    std::vector<std::string> Environment(const std::string &path) {
+        return Cached(environment_, path, [&](const std::string &bytes) {
+            auto plot = std::make_unique<TPlot>();
+            for (auto &row : plot->Env)
+                for (auto &cell : row) cell.Compacted = std::nan("");
+            ReadEnvironmentText(bytes, path, *plot);
+            return EnvironmentFileWarnings(*plot, path);
+        });
+    }
+    std::vector<std::string> Distribution(const std::string &path) {
+        return Cached(distribution_, path, [&](const std::string &bytes) {
+            auto plot = std::make_unique<TPlot>();
+            ReadDistributionText(bytes, path, *plot);
+            return DistributionFileWarnings(*plot, path);
+        });
+    }
+
+private:
+    using Cache = std::map<std::string, std::vector<std::string>>;
+
+    // A file that cannot be read or parsed gives no warning: it is a problem, reported
+    // as such by the check or by the runs.
+    template <typename Read>
+    std::vector<std::string> Cached(Cache &cache, const std::string &path, Read read) {
+        if (auto known = cache.find(path); known != cache.end()) return known->second;
+        std::vector<std::string> found;
+        const ReadInput &input = ReadInputOnce(*options_.Files, path);
+        if (input.Bytes) {
+            try {
+                found = read(*input.Bytes);
+            } catch (const std::exception &) {}
+        }
+        return cache[path] = found;
+    }
+
+    const BatchOptions &options_;
+    Cache environment_, distribution_;
+};
+
+std::vector<std::string> WarningsOf(const TSettings &settings, FileWarnings &files) {
+    std::vector<std::string> out = SettingsWarnings(settings);
+    auto add = [&out](const std::vector<std::string> &more) { out.insert(out.end(), more.begin(), more.end()); };
+    if (settings.Initial.EnvInitMode == EnvModeFile) add(files.Environment(settings.Initial.EnvFilePath));
+    if (settings.Initial.DistInitMode == DistModeFile) add(files.Distribution(settings.Initial.DistFilePath));
+    return out;
+}
+
+// The species file's values that the dialog's one-decimal texts change, as long as
+// the run still uses those texts (a later --set or design column gives its own).
+void SpeciesWarnings(const BatchOptions &options, std::vector<std::string> &out) {
+    for (const InputFile &input : options.Inputs) {
+        if (input.Role != "species") continue;
+        const ReadInput &read = ReadInputOnce(*options.Files, input.Path);
+        if (!read.Bytes) continue;
+        SpeciesFileContents file;
+        try {
+            file = ReadSpeciesText(*read.Bytes);
+        } catch (const std::exception &) { continue; }
+        const SpeciesSettings &s = options.Settings.Species;
+        const struct {
+            const char *name;
+            double value;
+            const std::string &shown, &used;
+        } rounded[] = {{"Survival", file.Values[0], file.Survival, s.Survival},
+                       {"Fecundity", file.Values[1], file.Fecundity, s.Fecundity},
+                       {"DispersalSigma", file.Values[9], file.DispersalSigma, s.DispersalSigma}};
+        for (const auto &r : rounded) {
+            if (r.used != r.shown) continue;
+            if (auto w = SpeciesRoundingWarning(input.Path, r.name, r.value, r.shown)) out.push_back(*w);
+        }
+    }
+}
+
+bool KeepsSomething(const BatchOptions &o) {
+    return !o.OutDir.empty() || !o.TablePath.empty() || !o.TracePath.empty() || !o.SnapshotDir.empty() ||
+           !o.AscDir.empty();
+}
+
+}  // namespace
+
+std::vector<std::string> StudyWarnings::For(int point) const {
+    std::vector<std::string> out = Common;
+    if (auto own = ByPoint.find(point); own != ByPoint.end())
+        out.insert(out.end(), own->second.begin(), own->second.end());
+    return out;
+}
+
+std::vector<std::string> StudyWarnings::All() const {
+    std::vector<std::string> out = Common;
+    for (const auto &[point, own] : ByPoint) out.insert(out.end(), own.begin(), own.end());
+    return out;
+}
+
+StudyWarnings CollectWarnings(const BatchOptions &options) {
+    StudyWarnings w;
+    FileWarnings files(options);
+    SpeciesWarnings(options, w.Common);
+    const std::vector<std::string> common = WarningsOf(options.Settings, files);
+    w.Common.insert(w.Common.end(), common.begin(), common.end());
+    const std::size_t runs = options.Points.size() * static_cast<std::size_t>(options.Replicates);
+    if ((runs > 1 || options.StudyDesign) && !KeepsSomething(options)) w.Common.push_back(NothingKeptWarning());
+    if (options.Points.empty() && options.SliceAsked)
+        w.Common.push_back("--slice " + std::to_string(options.SliceAsked->Index) + "/" +
+                           std::to_string(options.SliceAsked->Count) + " : cette part ne contient aucun point");
+    if (!options.StudyDesign) return w;
+    // A point's own warnings: those its row brings beyond the common ones.
+    for (int point : options.Points) {
+        for (const std::string &text : WarningsOf(PointSettings(options, point), files)) {
+            if (std::find(common.begin(), common.end(), text) == common.end())
+                w.ByPoint[point].push_back("point " + std::to_string(point) + " : " + text);
+        }
+    }
+    return w;
 }
 
 }  // namespace glebix::batch

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +13,24 @@
 #include "Settings.h"
 
 namespace glebix::batch {
+
+struct BatchOptions;
+
+// The warnings of one invocation.
+struct StudyWarnings {
+    std::vector<std::string> Common;                  // about every run
+    std::map<int, std::vector<std::string>> ByPoint;  // about one point's runs only, "point 3 : ..."
+
+    // The warnings of point `point`'s runs, for their manifests.
+    std::vector<std::string> For(int point) const;
+    // Every warning once, in the order they are printed.
+    std::vector<std::string> All() const;
+};
+
+// Every warning of an invocation: those of the settings, the initial files and the
+// species file, for the common settings and then for each point whose row changes
+// them; and a study that keeps nothing. Reads the inputs into options.Files.
+StudyWarnings CollectWarnings(const BatchOptions &options);
 
 // The prefix of a warning on the standard error.
 inline constexpr const char *WarningPrefix = "glebix-batch : attention : ";

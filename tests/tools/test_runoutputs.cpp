@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "Conversions.h"
+#include "TestFiles.h"
 #include "Manifest.h"
 #include "RunOutputs.h"
 #include "SeedMixing.h"
@@ -164,8 +165,10 @@ TEST(Manifest, AnyBytesGiveValidJson) {
     options.Arguments = {"--out", std::string("a\"b\\c\n\t\x01", 8), "Accès",
                          "\xff"
                          "a\xc3"};
+    glebix::testing::ScratchDir dir;  // the manifest lists only the outputs that exist
+    const std::string tracePath = dir.File("t\x1f.csv", "");
     RunPlan plan;
-    plan.TracePath = "t\x1f.csv";
+    plan.TracePath = tracePath;
     RunRecord record;
     record.Message = std::string("a\"b\n\x01", 5);
     Simul simul;
@@ -177,7 +180,7 @@ TEST(Manifest, AnyBytesGiveValidJson) {
     const QJsonObject m = doc.object();
     EXPECT_EQ(m["message"].toString(), QString::fromUtf8("a\"b\n\x01"));
     EXPECT_EQ(m["status"].toString(), "error");
-    EXPECT_EQ(m["outputs"].toObject()["trace"].toString(), QString::fromUtf8("t\x1f.csv"));
+    EXPECT_EQ(m["outputs"].toObject()["trace"].toString(), QString::fromStdString(tracePath));
     EXPECT_TRUE(m["outputs"].toObject()["result_file"].isNull());
     const QJsonArray command = m["command"].toArray();
     ASSERT_EQ(command.size(), 4);
