@@ -119,26 +119,25 @@ private:
     Cache environment_, distribution_;
 };
 
-std::vector<std::string> WarningsOf(const TSettings &settings, FileWarnings &files) {
-    std::vector<std::string> out = SettingsWarnings(settings);
-    auto add = [&out](const std::vector<std::string> &more) { out.insert(out.end(), more.begin(), more.end()); };
-    if (settings.Initial.EnvInitMode == EnvModeFile) add(files.Environment(settings.Initial.EnvFilePath));
-    if (settings.Initial.DistInitMode == DistModeFile) add(files.Distribution(settings.Initial.DistFilePath));
-    return out;
-}
-
-// The species file's values that the dialog's one-decimal texts change, as long as
-// the run still uses those texts (a later --set or design column gives its own).
-void SpeciesWarnings(const BatchOptions &options, std::vector<std::string> &out) {
+// The species files as read, for the rounding of their values.
+std::vector<std::pair<std::string, SpeciesFileContents>> SpeciesFiles(const BatchOptions &options) {
+    std::vector<std::pair<std::string, SpeciesFileContents>> files;
     for (const InputFile &input : options.Inputs) {
         if (input.Role != "species") continue;
         const ReadInput &read = ReadInputOnce(*options.Files, input.Path);
         if (!read.Bytes) continue;
-        SpeciesFileContents file;
         try {
-            file = ReadSpeciesText(*read.Bytes);
-        } catch (const std::exception &) { continue; }
-        const SpeciesSettings &s = options.Settings.Species;
+            files.emplace_back(input.Path, ReadSpeciesText(*read.Bytes));
+        } catch (const std::exception &) {}
+    }
+    return files;
+}
+
+// A species file's values that the dialog's one-decimal texts change, as long as the
+// settings still hold those texts (a later --set or design column gives its own).
+void SpeciesWarnings(const std::vector<std::pair<std::string, SpeciesFileContents>> &species, const SpeciesSettings &s,
+                     std::vector<std::string> &out) {
+    for (const auto &[path, file] : species) {
         const struct {
             const char *name;
             double value;
@@ -148,9 +147,25 @@ void SpeciesWarnings(const BatchOptions &options, std::vector<std::string> &out)
                        {"DispersalSigma", file.Values[9], file.DispersalSigma, s.DispersalSigma}};
         for (const auto &r : rounded) {
             if (r.used != r.shown) continue;
-            if (auto w = SpeciesRoundingWarning(input.Path, r.name, r.value, r.shown)) out.push_back(*w);
+            if (auto w = SpeciesRoundingWarning(path, r.name, r.value, r.shown)) out.push_back(*w);
         }
     }
+}
+
+std::vector<std::string> WarningsOf(const TSettings &settings, FileWarnings &files,
+                                    const std::vector<std::pair<std::string, SpeciesFileContents>> &species) {
+    std::vector<std::string> out;
+    SpeciesWarnings(species, settings.Species, out);
+    const std::vector<std::string> own = SettingsWarnings(settings);
+    out.insert(out.end(), own.begin(), own.end());
+    auto add = [&out](const std::vector<std::string> &more) { out.insert(out.end(), more.begin(), more.end()); };
+    if (settings.Initial.EnvInitMode == EnvModeFile) add(files.Environment(settings.Initial.EnvFilePath));
+    if (settings.Initial.DistInitMode == DistModeFile) add(files.Distribution(settings.Initial.DistFilePath));
+    return out;
+}
+
+bool Contains(const std::vector<std::string> &list, const std::string &text) {
+    return std::find(list.begin(), list.end(), text) != list.end();
 }
 
 bool KeepsSomething(const BatchOptions &o) {
@@ -176,22 +191,26 @@ std::vector<std::string> StudyWarnings::All() const {
 StudyWarnings CollectWarnings(const BatchOptions &options) {
     StudyWarnings w;
     FileWarnings files(options);
-    SpeciesWarnings(options, w.Common);
-    const std::vector<std::string> common = WarningsOf(options.Settings, files);
-    w.Common.insert(w.Common.end(), common.begin(), common.end());
+    const auto species = SpeciesFiles(options);
+    // With a design, a warning is common when every point's runs have it, and a point's
+    // own otherwise.
+    std::vector<std::vector<std::string>> points;
+    for (int point : options.StudyDesign ? options.Points : std::vector<int>{})
+        points.push_back(WarningsOf(PointSettings(options, point), files, species));
+    for (const std::string &text : WarningsOf(options.Settings, files, species)) {
+        if (std::all_of(points.begin(), points.end(), [&](const auto &own) { return Contains(own, text); }))
+            w.Common.push_back(text);
+    }
+    for (std::size_t k = 0; k < points.size(); ++k) {
+        const int point = options.Points[k];
+        for (const std::string &text : points[k])
+            if (!Contains(w.Common, text)) w.ByPoint[point].push_back("point " + std::to_string(point) + " : " + text);
+    }
     const std::size_t runs = options.Points.size() * static_cast<std::size_t>(options.Replicates);
     if ((runs > 1 || options.StudyDesign) && !KeepsSomething(options)) w.Common.push_back(NothingKeptWarning());
     if (options.Points.empty() && options.SliceAsked)
         w.Common.push_back("--slice " + std::to_string(options.SliceAsked->Index) + "/" +
                            std::to_string(options.SliceAsked->Count) + " : cette part ne contient aucun point");
-    if (!options.StudyDesign) return w;
-    // A point's own warnings: those its row brings beyond the common ones.
-    for (int point : options.Points) {
-        for (const std::string &text : WarningsOf(PointSettings(options, point), files)) {
-            if (std::find(common.begin(), common.end(), text) == common.end())
-                w.ByPoint[point].push_back("point " + std::to_string(point) + " : " + text);
-        }
-    }
     return w;
 }
 
