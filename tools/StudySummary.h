@@ -5,13 +5,18 @@
 // file serves the whole study; the blocks come in point order.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "RunOutputs.h"
-
 namespace glebix::batch {
+
+// Per-step values of one run, step 1 first, as far as the run got.
+struct StepSeries {
+    std::vector<std::int64_t> Totals;   // the plot's total count
+    std::vector<double> MeanCompacted;  // MeanCompacted
+};
 
 // "step,runs,..." without a design; "point,<design columns>,step,runs,..." with one.
 std::string SummaryHeader(const std::vector<std::string> &designColumns, bool hasDesign);

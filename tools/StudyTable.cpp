@@ -16,15 +16,14 @@ void AppendInteger(std::string &out, std::int64_t v) {
     out.append(text, end);
 }
 
-// Sum of every cell's count, without wrapping.
-std::int64_t SumOfCounts(const TPlot &plot) {
+}  // namespace
+
+std::int64_t TotalCount(const TPlot &plot) {
     std::int64_t sum = 0;
     for (const auto &row : plot.Density)
         for (std::int32_t n : row) sum += n;
     return sum;
 }
-
-}  // namespace
 
 StepRecord RecordStep(const Simul &simul) {
     const TPlot &plot = simul.Plot;
@@ -35,7 +34,7 @@ StepRecord RecordStep(const Simul &simul) {
     r.CellDecompacted = plot.Env[i][j].Decompacted;
     r.MeanDensity = MeanDensity(plot);
     r.MeanCompacted = MeanCompacted(plot);
-    r.TotalDensity = SumOfCounts(plot);
+    r.TotalDensity = TotalCount(plot);
     return r;
 }
 

@@ -32,6 +32,9 @@ struct StepRecord {
 // The record of the engine's present state (after set-up or after a step).
 StepRecord RecordStep(const Simul &simul);
 
+// Sum of every cell's count, without wrapping.
+std::int64_t TotalCount(const TPlot &plot);
+
 // "step,cell_density,cell_compacted,cell_decompacted,mean_density,mean_compacted,total_density"
 // without a line end: the columns of a step, shared with the trace.
 std::string StepColumns();
