@@ -170,7 +170,9 @@ std::string OptionLines() {
             continue;
         }
         std::string left = std::string(e.name) + (e.valueName ? std::string(" ") + e.valueName : "");
-        left.resize(std::max(column, left.size() + 1), ' ');
+        // A name too long for the first column has its help on the next line.
+        left = left.size() < column ? left + std::string(column - left.size(), ' ')
+                                    : left + "\n  " + std::string(column, ' ');
         out += "  " + left;
         for (const char *c = e.help; *c; ++c)
             out += *c == '\n' ? "\n  " + std::string(column, ' ') : std::string(1, *c);
