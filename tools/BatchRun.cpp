@@ -204,6 +204,19 @@ private:
     int groupPoint_ = 0;
 };
 
+// Starts `jobs` threads running `worker`; when none can be started, runs it on this
+// thread. Fewer threads than asked share the runs.
+std::vector<std::thread> StartWorkers(int jobs, const std::function<void()> &worker) {
+    std::vector<std::thread> threads;
+    for (int k = 0; k < jobs; ++k) {
+        try {
+            threads.emplace_back(worker);
+        } catch (const std::system_error &) { break; }
+    }
+    if (threads.empty()) worker();
+    return threads;
+}
+
 // Size and checksum of the inputs of every point's runs, read before any run starts.
 std::map<int, std::vector<InputFileRecord>> PointInputs(const BatchOptions &options) {
     std::map<int, std::vector<InputFileRecord>> inputs;
@@ -218,6 +231,30 @@ std::map<int, std::vector<InputFileRecord>> PointInputs(const BatchOptions &opti
 
 }  // namespace
 
+namespace {
+
+// What every run of a batch shares, and the making of one run.
+struct BatchRuns {
+    const BatchOptions &options;
+    StudyLayout layout;
+    ManifestFacts facts;  // the master seed and its source
+    const StudyWarnings *warnings;
+    std::map<int, std::vector<InputFileRecord>> inputs;
+    int dispersalThreads;
+    std::atomic<std::int64_t> stepsDone{0};
+
+    // Runs the invocation's run `index`, its table rows into `rows` when asked for.
+    RunRecord Run(std::size_t index, std::string *rows) {
+        RunPlan plan = PlanRun(options, PlanStudyRun(layout, index, facts.MasterSeed));
+        plan.DispersalThreads = dispersalThreads;
+        ManifestFacts own = facts;
+        if (warnings) own.Warnings = warnings->For(plan.Point);
+        return RunOne(options, plan, inputs.at(options.StudyDesign ? plan.Point : 1), own, &stepsDone, rows);
+    }
+};
+
+}  // namespace
+
 BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, bool seedFromClock,
                       const std::function<void(const std::string &)> &report,
                       const std::function<void(std::int64_t, std::int64_t)> &progress, const StudyWarnings *warnings) {
@@ -227,11 +264,14 @@ BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, boo
     jobs = std::clamp(jobs, 1, static_cast<int>(std::clamp<std::size_t>(runs, 1, MaxJobs)));
     // The processors are shared between the runs at a time and the dispersal passes
     // within each run; the results depend on neither.
-    const int dispersalThreads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()) / jobs);
-    const std::map<int, std::vector<InputFileRecord>> inputs = PointInputs(options);
+    BatchRuns batch{options,
+                    layout,
+                    {masterSeed, seedFromClock, {}, {}},
+                    warnings,
+                    PointInputs(options),
+                    std::max(1, static_cast<int>(std::thread::hardware_concurrency()) / jobs)};
     const std::int64_t stepsInAll =
         static_cast<std::int64_t>(runs) * std::max(0, FieldToInteger(options.Settings.Run.StepCount));
-
     BatchOutcome outcome;
     outcome.Runs.resize(runs);
     InOrderOutputs ordered(options, outcome);
@@ -240,27 +280,19 @@ BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, boo
         outcome.ExitStatus = 1;
         return outcome;
     }
-    const bool table = !options.TablePath.empty();
     // A window of twice the runs at a time keeps every thread busy while one run is
     // slower than the others, and bounds the rows waiting to be written.
     OrderedOutput output([&](std::size_t index, std::string &rows) { ordered.Consume(index, rows); },
                          2 * static_cast<std::size_t>(jobs));
     std::atomic<std::size_t> next{0};
-    std::atomic<std::int64_t> stepsDone{0};
     std::mutex mutex;  // guards `finished` and the calls of `report`
     std::condition_variable allFinished;
     std::size_t finished = 0;
-
     auto worker = [&] {
         for (std::size_t index; (index = next.fetch_add(1)) < runs;) {
             output.WaitForTurn(index);
-            RunPlan plan = PlanRun(options, PlanStudyRun(layout, index, masterSeed));
-            plan.DispersalThreads = dispersalThreads;
-            ManifestFacts facts{
-                masterSeed, seedFromClock, {}, warnings ? warnings->For(plan.Point) : std::vector<std::string>{}};
             std::string rows;
-            RunRecord record = RunOne(options, plan, inputs.at(options.StudyDesign ? plan.Point : 1), facts, &stepsDone,
-                                      table ? &rows : nullptr);
+            RunRecord record = batch.Run(index, options.TablePath.empty() ? nullptr : &rows);
             {
                 std::lock_guard lock(mutex);
                 if (!record.Completed && report) report(RunLabel(options, record) + record.Message);
@@ -272,25 +304,16 @@ BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, boo
             allFinished.notify_all();
         }
     };
-    std::vector<std::thread> threads;
-    for (int k = 0; k < jobs; ++k) {
-        try {
-            threads.emplace_back(worker);
-        } catch (const std::system_error &) {
-            break;  // fewer threads than asked: those started share the runs
-        }
-    }
-    if (threads.empty()) worker();
+    std::vector<std::thread> threads = StartWorkers(jobs, worker);
     {
         std::unique_lock lock(mutex);
         while (finished < runs) {
             allFinished.wait_for(lock, std::chrono::milliseconds(200));
             // Under the lock, so that the progress line and error reports never interleave.
-            if (progress) progress(stepsDone.load(), stepsInAll);
+            if (progress) progress(batch.stepsDone.load(), stepsInAll);
         }
     }
     for (std::thread &t : threads) t.join();
-
     bool failed = !ordered.Finish(report);
     for (const RunRecord &r : outcome.Runs) failed = failed || !r.Completed;
     outcome.ExitStatus = failed ? 1 : 0;
