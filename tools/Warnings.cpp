@@ -36,8 +36,8 @@ std::vector<std::string> SettingsWarnings(const TSettings &s) {
 }
 
 std::string NothingKeptWarning() {
-    return "plusieurs simulations sans aucune sortie (--out, --table, --trace, --snapshots ou --asc) : "
-           "rien n'en sera gardé";
+    return "--replicates ou --design sans aucune sortie (--out, --table, --trace, --snapshots ou --asc) : "
+           "rien des simulations ne sera gardé";
 }
 
 std::vector<std::string> EnvironmentFileWarnings(const TPlot &read, const std::string &path) {
