@@ -83,9 +83,13 @@ void AppendStudyRow(std::string &out, std::string_view prefix, std::int32_t step
 }
 
 std::string CsvField(std::string_view text) {
+    // Blanks at the ends would be dropped, and a line starting with '#' skipped, by a
+    // reader of design files.
     const bool blankEnds =
         !text.empty() && (text.front() == ' ' || text.front() == '\t' || text.back() == ' ' || text.back() == '\t');
-    if (!blankEnds && text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+    const bool looksLikeComment = !text.empty() && text.front() == '#';
+    if (!blankEnds && !looksLikeComment && text.find_first_of(",\"\r\n") == std::string_view::npos)
+        return std::string(text);
     std::string out = "\"";
     for (char c : text) {
         if (c == '"') out += '"';

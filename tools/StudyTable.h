@@ -52,7 +52,8 @@ std::string StudyRowPrefix(int point, int replicate, std::uint32_t seed, const s
 void AppendStudyRow(std::string &out, std::string_view prefix, std::int32_t step, const StepRecord &record);
 
 // A CSV field: as it is, or within quotes (doubled inside) when it holds a comma, a
-// quote, a line end, or blanks at either end.
+// quote, a line end, blanks at either end, or starts with '#'; a design file written
+// with it reads back to the same values.
 std::string CsvField(std::string_view text);
 
 }  // namespace glebix::batch

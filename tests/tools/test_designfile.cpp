@@ -3,6 +3,7 @@
 
 #include "DesignFile.h"
 #include "SettingsTable.h"
+#include "StudyTable.h"
 
 using namespace glebix;
 using namespace glebix::batch;
@@ -83,6 +84,17 @@ TEST(DesignFile, AHeaderThatCannotBeUsedStopsTheReading) {
         EXPECT_EQ(p.Problems[0], c.problem);
         EXPECT_TRUE(p.Result.Points.empty());
     }
+}
+
+TEST(DesignFile, ValuesWrittenWithTheTableQuotingReadBackUnchanged) {
+    const std::vector<std::string> paths = {"#lead.txt", " blank.txt", "a,b.txt",   "say \"hi\".txt",
+                                            "tab\t",     "plain.txt",  "cr\rinside"};
+    std::string text = "EnvFilePath,Survival\n";
+    for (const std::string &path : paths) text += CsvField(path) + ",0.5\n";
+    const ParsedDesign p = ParseDesignText(text, "back.csv");
+    ASSERT_TRUE(p.Problems.empty()) << p.Problems.front();
+    ASSERT_EQ(p.Result.Points.size(), paths.size());
+    for (std::size_t k = 0; k < paths.size(); ++k) EXPECT_EQ(*p.Result.Points[k].Values[0], paths[k]);
 }
 
 TEST(DesignFile, AnyBytesGiveProblemsNotFaults) {
