@@ -10,7 +10,7 @@ if [ "$what" = screenshot ]; then
     pkgs="$pkgs xvfb xauth xdotool imagemagick"  # scripts/screenshot.sh
 fi
 if [ "$what" = test ]; then
-    pkgs="$pkgs libgtest-dev libgmock-dev libbenchmark-dev locales xvfb xauth clang clang-format libclang-rt-14-dev time"
+    pkgs="$pkgs libgtest-dev libgmock-dev libbenchmark-dev locales xvfb xauth clang clang-format libclang-rt-14-dev time python3"
 fi
 
 if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
