@@ -207,6 +207,11 @@ TEST(Studies, ARunErrorSaysWhichRunAndWhereInTheFile) {
     EXPECT_EQ(ReadAll(out),
               "glebix-batch : point 3, simulation 1 : EnvFilePath « milieu.txt », ligne 4, colonne 7 : « 33,5 » : "
               "Saisie numérique incorrecte\n");
+    // --validate finds it first, naming the point.
+    EXPECT_EQ(RunIn(dir.Path(), "--design plan.csv --seed 1 --steps 2 --table t.csv --validate", out), 2);
+    EXPECT_EQ(ReadAll(out),
+              "glebix-batch : point 3 : EnvFilePath « milieu.txt », ligne 4, colonne 7 : « 33,5 » : "
+              "Saisie numérique incorrecte\n");
     // The failed run has no rows; the others are all there.
     const std::string table = ReadAll(dir / "t.csv");
     EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 1 + 2 * 3);
