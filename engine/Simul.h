@@ -75,7 +75,8 @@ public:
     void ApplySurvival();
     void Disperse();           // the dispersal pass used by TimeStep
     void DisperseReference();  // the plain definition of a dispersal pass
-    // Threads of the dispersal pass; 0 (the default) means one per processor. The
+    // Threads of the dispersal pass; 0 (the default) means one per processor the
+    // process may run on (fewer when the system refuses threads). The
     // results do not depend on it.
     void SetDispersalThreads(int count);
     int DispersalThreads() const;

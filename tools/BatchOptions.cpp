@@ -126,7 +126,7 @@ const std::vector<OptionEntry> &OptionTable() {
         {"--replicates", nullptr, "R",
          "R simulations, chacune dans run-001/, run-002/...\nde chaque sortie, et un summary.csv pour l'ensemble",
          Replicates},
-        {"--jobs", nullptr, "J", "simulations menées à la fois (par défaut : le nombre\nde cœurs)",
+        {"--jobs", nullptr, "J", "simulations menées à la fois (par défaut : le nombre\nde processeurs disponibles)",
          [](G &g, S v) { Count(g, "--jobs", v, 1, g.options.Jobs); }},
         {"--design", nullptr, "FILE",
          "plan d'expérience CSV : une colonne par paramètre, une ligne\npar point ; chaque point dans "
@@ -266,7 +266,8 @@ en on/off, true/false ou 1/0, les modes par leur numéro.
 
 Code de sortie : 0 si toutes les simulations ont atteint leur dernier pas
 de temps, 1 si une simulation s'est arrêtée sur une erreur, 2 pour une erreur
-d'utilisation.
+d'utilisation, 128 + le numéro du signal après une interruption (130 pour
+Ctrl-C, 143 pour SIGTERM).
 )";
 }
 
@@ -277,7 +278,7 @@ std::string VersionText() { return "glebix-batch " + VersionNumber(); }
 ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments) {
     ParsedCommandLine parsed;
     parsed.Options.Arguments = arguments;
-    Gathered g{parsed.Options, parsed.Problems, {}, {}, {}};
+    Gathered g{parsed.Options, parsed.Problems, {}, {}, {}, {}};
     for (std::size_t k = 0; k < arguments.size(); ++k) {
         std::string option = arguments[k], value;
         bool hasValue = false;

@@ -3,40 +3,50 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <system_error>
+#include <new>
+#include <set>
 #include <thread>
+#include <unistd.h>
 
 #include "Conversions.h"
 #include "Errors.h"
 #include "FileIo.h"
 #include "OrderedOutput.h"
+#include "ResultFile.h"
 #include "Simul.h"
 #include "StreamedFile.h"
 #include "StudySummary.h"
 #include "StudyTable.h"
+#include "Threads.h"
 
 namespace glebix::batch {
+
+std::atomic<int> &StopSignal() {
+    static std::atomic<int> signal{0};
+    return signal;
+}
 
 namespace {
 
 // Creates the folders of every output of the run and opens the trace.
-void PrepareOutputs(const RunPlan &plan, LineWriter &trace) {
+void PrepareOutputs(const RunPlan &plan, StagedFiles &files, LineWriter &trace) {
     for (const std::string *dir : {&plan.OutDir, &plan.SnapshotDir, &plan.AscDir})
         if (!dir->empty()) MakeDirectories(*dir);
     if (!plan.ManifestPath.empty()) MakeDirectories(ParentOf(plan.ManifestPath));
     if (!plan.TracePath.empty()) {
         MakeDirectories(ParentOf(plan.TracePath));
-        trace.Open(plan.TracePath);
+        files.OpenLines(plan.TracePath, trace);
         trace.Write(TraceHeader());
     }
 }
 
 // The outputs of one completed step.
 void StepOutputs(const BatchOptions &options, const RunPlan &plan, std::int32_t step, Simul &simul, RunRecord &record,
-                 LineWriter &trace, std::string *tableRows) {
+                 StagedFiles &files, LineWriter &trace, std::string *tableRows) {
     record.StepsReached = step;
     if (tableRows) AppendStudyRow(*tableRows, plan.TablePrefix, step, RecordStep(simul));
     // The per-step values are kept only for the summary.
@@ -46,18 +56,18 @@ void StepOutputs(const BatchOptions &options, const RunPlan &plan, std::int32_t 
     }
     if (trace.IsOpen()) trace.Write(TraceRow(step, simul));
     if (!plan.SnapshotDir.empty() && (step % options.Every == 0 || step == record.StepCount))
-        WriteWholeFile(Join(plan.SnapshotDir, SnapshotName(step)), DensityMapPng(simul.Plot));
+        files.Write(Join(plan.SnapshotDir, SnapshotName(step)), DensityMapPng(simul.Plot));
 }
 
 // The outputs written once the last step is done.
-void FinalOutputs(const RunPlan &plan, Simul &simul, const RunRecord &record, LineWriter &trace) {
+void FinalOutputs(const RunPlan &plan, Simul &simul, const RunRecord &record, StagedFiles &files) {
     // As the launcher does: a run without steps writes no result file.
-    if (record.StepCount > 0 && !plan.OutDir.empty()) simul.WriteResultFile();
+    if (record.StepCount > 0 && !plan.OutDir.empty())
+        files.Write(simul.ResultFilePath(), ResultFileContents(simul.Plot));
     if (!plan.AscDir.empty()) {
-        WriteWholeFile(Join(plan.AscDir, "density.asc"), DensityAsc(simul.Plot));
-        WriteWholeFile(Join(plan.AscDir, "compacted.asc"), CompactedAsc(simul.Plot));
+        files.Write(Join(plan.AscDir, DensityGridName), DensityAsc(simul.Plot));
+        files.Write(Join(plan.AscDir, CompactedGridName), CompactedAsc(simul.Plot));
     }
-    trace.Close();
 }
 
 // One engine per run, so that runs on other threads share nothing but the inputs.
@@ -68,6 +78,84 @@ std::unique_ptr<Simul> MakeEngine(const BatchOptions &options, const RunPlan &pl
     simul->GivenInputs = options.Files;
     simul->SetDispersalThreads(plan.DispersalThreads);
     return simul;
+}
+
+// The set-up and the steps, up to the last or to a stop request.
+void Steps(const BatchOptions &options, const RunPlan &plan, Simul &simul, RunRecord &record, StagedFiles &files,
+           std::atomic<std::int64_t> *stepsDone, std::string *tableRows) {
+    record.StepCount = FieldToInteger(simul.Settings.Run.StepCount);
+    LineWriter trace;
+    PrepareOutputs(plan, files, trace);
+    simul.SetUpRun(plan.Seed);
+    if (tableRows) AppendStudyRow(*tableRows, plan.TablePrefix, 0, RecordStep(simul));
+    for (std::int32_t step : StepRange(1, record.StepCount)) {
+        if (StopSignal().load() != 0) {
+            record.Interrupted = true;
+            break;
+        }
+        simul.TimeStep();
+        StepOutputs(options, plan, step, simul, record, files, trace, tableRows);
+        if (stepsDone) stepsDone->fetch_add(1, std::memory_order_relaxed);
+    }
+    if (!record.Interrupted) FinalOutputs(plan, simul, record, files);
+    trace.Close();
+    record.Completed = !record.Interrupted;
+}
+
+void Fail(RunRecord &record, const std::string &message) {
+    if (!record.Completed && !record.Message.empty()) return;  // the first error tells
+    record.Completed = record.Interrupted = false;
+    record.Message = message;
+}
+
+// Removes the files an earlier run left at the places of this run's outputs and
+// that this run did not write, so that the folder holds one run's outputs only.
+void RemoveEarlierOutputs(const RunPlan &plan, const std::vector<std::string> &written) {
+    namespace fs = std::filesystem;
+    const std::set<std::string> kept(written.begin(), written.end());
+    std::vector<std::string> candidates = PlannedFiles(plan);
+    std::error_code ec;
+    if (!plan.SnapshotDir.empty())
+        for (const auto &e : fs::directory_iterator(plan.SnapshotDir, ec))
+            if (IsSnapshotName(e.path().filename().string())) candidates.push_back(e.path().string());
+    for (const std::string &path : candidates)
+        if (!kept.count(path) && fs::is_regular_file(fs::symlink_status(path, ec))) ::unlink(path.c_str());
+}
+
+// The end of a run, whatever it was: the manifest is written under its temporary
+// name first, so that a full disk keeps the earlier run whole; then the earlier
+// manifest goes, the outputs are put in place, and the manifest comes last.
+void EndRun(const BatchOptions &options, const RunPlan &plan, const std::vector<InputFileRecord> &inputs,
+            const ManifestFacts &facts, const Simul *simul, StagedFiles &files, RunRecord &record) {
+    if (plan.ManifestPath.empty() || !simul) return;
+    const std::string part = PartName(plan.ManifestPath);
+    auto writeManifest = [&] {
+        LineWriter manifest;
+        manifest.Open(plan.ManifestPath);
+        manifest.Write(ManifestJson(options, plan, record, inputs, *simul, facts));
+        manifest.Close();
+    };
+    try {
+        writeManifest();
+    } catch (const std::exception &e) {
+        ::unlink(part.c_str());
+        ForgetTemporary(part);
+        return Fail(record, e.what());  // the staged files are removed with `files`
+    }
+    ::unlink(plan.ManifestPath.c_str());
+    const std::string failure = files.PutAllInPlace();
+    RemoveEarlierOutputs(plan, files.Paths());
+    try {
+        if (!failure.empty()) {
+            Fail(record, failure);
+            writeManifest();
+        }
+        PutInPlace(part, plan.ManifestPath);
+    } catch (const std::exception &e) {
+        ::unlink(part.c_str());
+        ForgetTemporary(part);
+        Fail(record, e.what());
+    }
 }
 
 }  // namespace
@@ -82,35 +170,18 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
     record.Point = plan.Point;
     record.Replicate = plan.Replicate;
     record.Seed = plan.Seed;
-    const auto simul = MakeEngine(options, plan);
+    StagedFiles files;
+    std::unique_ptr<Simul> simul;
     try {
-        record.StepCount = FieldToInteger(simul->Settings.Run.StepCount);
-        LineWriter trace;
-        PrepareOutputs(plan, trace);
-        simul->SetUpRun(plan.Seed);
-        if (tableRows) AppendStudyRow(*tableRows, plan.TablePrefix, 0, RecordStep(*simul));
-        for (std::int32_t step = 1; step <= record.StepCount; ++step) {
-            simul->TimeStep();
-            StepOutputs(options, plan, step, *simul, record, trace, tableRows);
-            if (stepsDone) stepsDone->fetch_add(1, std::memory_order_relaxed);
-        }
-        FinalOutputs(plan, *simul, record, trace);
-        record.Completed = true;
-    } catch (const GlebixError &e) { record.Message = MessageWithContext(e); } catch (const std::exception &e) {
-        record.Message = e.what();
-    }
+        simul = MakeEngine(options, plan);
+        Steps(options, plan, *simul, record, files, stepsDone, tableRows);
+    } catch (const std::bad_alloc &) { Fail(record, MsgOutOfMemory); } catch (const GlebixError &e) {
+        Fail(record, MessageWithContext(e));
+    } catch (const std::exception &e) { Fail(record, e.what()); }
     record.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-
-    if (!plan.ManifestPath.empty()) {
-        try {
-            WriteWholeFile(plan.ManifestPath, ManifestJson(options, plan, record, inputs, *simul, started));
-        } catch (const std::exception &e) {
-            if (record.Completed) {
-                record.Completed = false;
-                record.Message = e.what();
-            }
-        }
-    }
+    try {
+        EndRun(options, plan, inputs, started, simul.get(), files, record);
+    } catch (const std::bad_alloc &) { Fail(record, MsgOutOfMemory); }
     return record;
 }
 
@@ -204,19 +275,6 @@ private:
     int groupPoint_ = 0;
 };
 
-// Starts `jobs` threads running `worker`; when none can be started, runs it on this
-// thread. Fewer threads than asked share the runs.
-std::vector<std::thread> StartWorkers(int jobs, const std::function<void()> &worker) {
-    std::vector<std::thread> threads;
-    for (int k = 0; k < jobs; ++k) {
-        try {
-            threads.emplace_back(worker);
-        } catch (const std::system_error &) { break; }
-    }
-    if (threads.empty()) worker();
-    return threads;
-}
-
 // Size and checksum of the inputs of every point's runs, read before any run starts.
 std::map<int, std::vector<InputFileRecord>> PointInputs(const BatchOptions &options) {
     std::map<int, std::vector<InputFileRecord>> inputs;
@@ -233,23 +291,100 @@ std::map<int, std::vector<InputFileRecord>> PointInputs(const BatchOptions &opti
 
 namespace {
 
-// What every run of a batch shares, and the making of one run.
-struct BatchRuns {
-    const BatchOptions &options;
-    StudyLayout layout;
-    ManifestFacts facts;  // the master seed and its source
-    const StudyWarnings *warnings;
-    std::map<int, std::vector<InputFileRecord>> inputs;
-    int dispersalThreads;
-    std::atomic<std::int64_t> stepsDone{0};
+// One batch under way: the runs handed out one by one to the threads in the
+// invocation's order, their records, their rows handed on in that order, and the
+// progress shown from the calling thread.
+struct Batch {
+    Batch(const BatchOptions &o, const std::function<void(const std::string &)> &r, const ManifestFacts &f,
+          const StudyWarnings *w)
+        : options(o), report(r), layout(Layout(o)), inputs(PointInputs(o)), facts(f), warnings(w) {
+        outcome.Runs.resize(RunCount(layout));
+    }
 
-    // Runs the invocation's run `index`, its table rows into `rows` when asked for.
-    RunRecord Run(std::size_t index, std::string *rows) {
-        RunPlan plan = PlanRun(options, PlanStudyRun(layout, index, facts.MasterSeed));
+    const BatchOptions &options;
+    const std::function<void(const std::string &)> &report;
+    StudyLayout layout;
+    std::map<int, std::vector<InputFileRecord>> inputs;  // by point (1 without a design)
+    ManifestFacts facts;
+    const StudyWarnings *warnings;
+    int dispersalThreads = 1;
+    BatchOutcome outcome;
+    OrderedOutput *output = nullptr;  // hands the table rows on in run order
+    std::atomic<std::size_t> next{0};
+    std::atomic<std::int64_t> stepsDone{0};
+    std::mutex mutex;  // guards `finished`, `outcome` and the calls of `report`
+    std::condition_variable allFinished;
+    std::size_t finished = 0;
+
+    // One run, its table rows into `rows` when a table is written.
+    RunRecord Run(const StudyRun &run, std::string *rows) {
+        RunPlan plan = PlanRun(options, run);
         plan.DispersalThreads = dispersalThreads;
         ManifestFacts own = facts;
         if (warnings) own.Warnings = warnings->For(plan.Point);
         return RunOne(options, plan, inputs.at(options.StudyDesign ? plan.Point : 1), own, &stepsDone, rows);
+    }
+
+    // Takes runs until none is left or a stop is asked for. Nothing escapes a thread:
+    // even a failed allocation only ends its run. Every run's rows are handed on, the
+    // rows of a run that did not start being none.
+    void Work() {
+        const std::size_t runs = outcome.Runs.size();
+        for (std::size_t index; (index = next.fetch_add(1)) < runs;) {
+            output->WaitForTurn(index);
+            RunRecord record;
+            record.Run = static_cast<int>(index) + 1;
+            std::string rows;
+            try {
+                const StudyRun run = PlanStudyRun(layout, index, facts.MasterSeed);
+                record.Point = run.Point;
+                record.Replicate = run.Replicate;
+                record.Seed = run.Seed;
+                if (StopSignal().load() == 0) record = Run(run, options.TablePath.empty() ? nullptr : &rows);
+            } catch (const std::bad_alloc &) { OutOfMemory(record); }
+            {
+                std::lock_guard lock(mutex);
+                try {
+                    if (!record.Completed && !record.Message.empty() && report)
+                        report(RunLabel(options, record) + record.Message);
+                } catch (const std::bad_alloc &) {
+                    // The record keeps the message; only its line is lost.
+                }
+                outcome.Runs[index] = std::move(record);
+            }
+            output->Submit(index, std::move(rows));
+            std::lock_guard lock(mutex);
+            ++finished;
+            allFinished.notify_all();
+        }
+    }
+
+    static void OutOfMemory(RunRecord &record) {
+        record.Completed = record.Interrupted = false;
+        try {
+            record.Message = MsgOutOfMemory;
+        } catch (const std::bad_alloc &) { record.Message.clear(); }
+    }
+
+    // Waits for every run, showing the progress and warning once of refused threads.
+    // Called under the lock, so that the progress line and the reports never interleave.
+    void Wait(const std::function<void(std::int64_t, std::int64_t)> &progress, std::int64_t stepsInAll) {
+        std::unique_lock lock(mutex);
+        while (finished < outcome.Runs.size()) {
+            allFinished.wait_for(lock, std::chrono::milliseconds(200));
+            WarnOfRefusedThreads();
+            if (progress) progress(stepsDone.load(), stepsInAll);
+        }
+        WarnOfRefusedThreads();
+    }
+    int refusedBefore = ThreadsRefused();
+    bool warned = false;
+    void WarnOfRefusedThreads() {
+        const int refused = ThreadsRefused() - refusedBefore;
+        if (warned || refused <= 0 || !report) return;
+        warned = true;
+        report("glebix-batch : attention : le système a refusé " + std::to_string(refused) +
+               " fil(s) d'exécution ; les simulations continuent avec ceux qui ont pu être créés");
     }
 };
 
@@ -258,66 +393,45 @@ struct BatchRuns {
 BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, bool seedFromClock,
                       const std::function<void(const std::string &)> &report,
                       const std::function<void(std::int64_t, std::int64_t)> &progress, const StudyWarnings *warnings) {
-    const StudyLayout layout = Layout(options);
-    const std::size_t runs = RunCount(layout);
-    int jobs = options.Jobs > 0 ? options.Jobs : static_cast<int>(std::thread::hardware_concurrency());
-    jobs = std::clamp(jobs, 1, static_cast<int>(std::clamp<std::size_t>(runs, 1, MaxJobs)));
+    Batch batch(options, report, {masterSeed, seedFromClock, {}, {}}, warnings);
+    const std::size_t runs = batch.outcome.Runs.size();
+    const int processors = AvailableProcessors();
+    const int jobs = std::clamp(options.Jobs > 0 ? options.Jobs : processors, 1,
+                                static_cast<int>(std::clamp<std::size_t>(runs, 1, MaxJobs)));
     // The processors are shared between the runs at a time and the dispersal passes
     // within each run; the results depend on neither.
-    BatchRuns batch{options,
-                    layout,
-                    {masterSeed, seedFromClock, {}, {}},
-                    warnings,
-                    PointInputs(options),
-                    std::max(1, static_cast<int>(std::thread::hardware_concurrency()) / jobs)};
+    batch.dispersalThreads = std::max(1, processors / jobs);
     const std::int64_t stepsInAll =
         static_cast<std::int64_t>(runs) * std::max(0, FieldToInteger(options.Settings.Run.StepCount));
-    BatchOutcome outcome;
-    outcome.Runs.resize(runs);
-    InOrderOutputs ordered(options, outcome);
+    InOrderOutputs ordered(options, batch.outcome);
     if (const std::string problem = ordered.Open(); !problem.empty()) {
         if (report) report(problem);
-        outcome.ExitStatus = 1;
-        return outcome;
+        batch.outcome.ExitStatus = 1;
+        return std::move(batch.outcome);
     }
     // A window of twice the runs at a time keeps every thread busy while one run is
     // slower than the others, and bounds the rows waiting to be written.
-    OrderedOutput output([&](std::size_t index, std::string &rows) { ordered.Consume(index, rows); },
+    OrderedOutput output([&ordered](std::size_t index, std::string &rows) { ordered.Consume(index, rows); },
                          2 * static_cast<std::size_t>(jobs));
-    std::atomic<std::size_t> next{0};
-    std::mutex mutex;  // guards `finished` and the calls of `report`
-    std::condition_variable allFinished;
-    std::size_t finished = 0;
-    auto worker = [&] {
-        for (std::size_t index; (index = next.fetch_add(1)) < runs;) {
-            output.WaitForTurn(index);
-            std::string rows;
-            RunRecord record = batch.Run(index, options.TablePath.empty() ? nullptr : &rows);
-            {
-                std::lock_guard lock(mutex);
-                if (!record.Completed && report) report(RunLabel(options, record) + record.Message);
-                outcome.Runs[index] = std::move(record);
-            }
-            output.Submit(index, std::move(rows));
-            std::lock_guard lock(mutex);
-            ++finished;
-            allFinished.notify_all();
+    batch.output = &output;
+
+    std::vector<std::thread> threads = StartThreads(jobs, [&batch](int) { batch.Work(); });
+    // Whatever happens here, the threads are joined before they are destroyed.
+    struct Joiner {
+        std::vector<std::thread> &threads;
+        ~Joiner() {
+            for (std::thread &t : threads)
+                if (t.joinable()) t.join();
         }
-    };
-    std::vector<std::thread> threads = StartWorkers(jobs, worker);
-    {
-        std::unique_lock lock(mutex);
-        while (finished < runs) {
-            allFinished.wait_for(lock, std::chrono::milliseconds(200));
-            // Under the lock, so that the progress line and error reports never interleave.
-            if (progress) progress(batch.stepsDone.load(), stepsInAll);
-        }
-    }
+    } joiner{threads};
+    if (threads.empty()) batch.Work();  // no thread could be made: the runs go on in this one
+    batch.Wait(progress, stepsInAll);
     for (std::thread &t : threads) t.join();
+
     bool failed = !ordered.Finish(report);
-    for (const RunRecord &r : outcome.Runs) failed = failed || !r.Completed;
-    outcome.ExitStatus = failed ? 1 : 0;
-    return outcome;
+    for (const RunRecord &r : batch.outcome.Runs) failed = failed || !r.Completed;
+    batch.outcome.ExitStatus = failed ? 1 : 0;
+    return std::move(batch.outcome);
 }
 
 }  // namespace glebix::batch

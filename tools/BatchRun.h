@@ -14,11 +14,18 @@
 
 namespace glebix::batch {
 
+// The number of the signal that asked the runs to stop, 0 until one comes: every run
+// then ends after its current step, and no run starts.
+std::atomic<int> &StopSignal();
+
 // Runs one run as the launcher's "Simulations" does (StepCount from its text,
-// set-up with the plan's seed, the steps, the result file), writing the outputs as it
-// goes and the manifest at its end. `stepsDone` (if any) counts the completed steps;
-// `tableRows` (if any) receives the run's rows of the study table, step 0 first.
-// Errors end the run and are reported in the record, with their context, never thrown.
+// set-up with the plan's seed, the steps, the result file). Every output is written
+// under a temporary name; when the run ends, however it ends, they are all renamed
+// into place, the earlier run's outputs that this run did not write are removed, and
+// the manifest comes last. When the manifest cannot be written, nothing of the run
+// is put in place. `stepsDone` (if any) counts the completed steps; `tableRows` (if
+// any) receives the run's rows of the study table, step 0 first. Errors end the run
+// and are reported in the record, with their context, never thrown.
 RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::vector<InputFileRecord> &inputs,
                  const ManifestFacts &facts, std::atomic<std::int64_t> *stepsDone = nullptr,
                  std::string *tableRows = nullptr);
@@ -35,12 +42,14 @@ struct BatchOutcome {
     int ExitStatus = 0;           // 0 when every run completed and the summary was written, else 1
 };
 
-// Runs every run of every point on `jobs` threads (0: the number of cores; at most
-// MaxJobs), writing the study table and the summary as the runs come in their order.
-// `report` receives one line per error (prefixed with the run's point and replicate
-// when there are several runs); `progress` (if any) is called about five times a
-// second from the calling thread with the steps done and the steps in all;
-// `warnings` (if any) go into the manifests.
+// Runs every run of every point on `jobs` threads (0: the processors the process may
+// use; at most MaxJobs; fewer when the system refuses threads, down to the calling
+// thread), writing the study table and the summary of the runs that ran as the runs
+// come in their order. `report` receives one line per error (prefixed with the run's
+// point and replicate when there are several runs) and a warning when threads were
+// refused; `progress` (if any) is called about five times a second from the calling
+// thread with the steps done and the steps in all; `warnings` (if any) go into the
+// manifests.
 BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, bool seedFromClock,
                       const std::function<void(const std::string &)> &report,
                       const std::function<void(std::int64_t, std::int64_t)> &progress = {},

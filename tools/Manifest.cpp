@@ -133,8 +133,8 @@ std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const
     m["seed_source"] = facts.SeedFromClock ? "clock" : "option";
     m["step_count"] = record.StepCount;
     m["steps_reached"] = record.StepsReached;
-    m["status"] = record.Completed ? "completed" : "error";
-    m["message"] = record.Completed ? QJsonValue() : Text(record.Message);
+    m["status"] = record.Completed ? "completed" : record.Interrupted ? "interrupted" : "error";
+    m["message"] = record.Message.empty() ? QJsonValue() : Text(record.Message);
     m["started_utc"] = Text(facts.Started);
     m["elapsed_seconds"] = record.Seconds;
     m["settings"] = SettingsObject(simul.Settings);

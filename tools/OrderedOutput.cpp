@@ -5,7 +5,7 @@
 namespace glebix::batch {
 
 OrderedOutput::OrderedOutput(Consumer consume, std::size_t window)
-    : consume_(std::move(consume)), window_(window < 1 ? 1 : window) {}
+    : consume_(std::move(consume)), window_(window < 1 ? 1 : window), slots_(window_) {}
 
 void OrderedOutput::WaitForTurn(std::size_t index) {
     std::unique_lock lock(mutex_);
@@ -14,14 +14,22 @@ void OrderedOutput::WaitForTurn(std::size_t index) {
 
 void OrderedOutput::Submit(std::size_t index, std::string piece) {
     std::lock_guard lock(mutex_);
-    held_.emplace(index, std::move(piece));
+    slots_[index % window_] = std::move(piece);
+    ++held_;
     // The consumer runs under the lock: pieces go out in order and one at a time.
-    for (auto it = held_.begin(); it != held_.end() && it->first == next_; it = held_.erase(it), ++next_) {
+    for (std::optional<std::string> *slot; (slot = &slots_[next_ % window_])->has_value(); ++next_) {
         try {
-            consume_(it->first, it->second);
+            consume_(next_, **slot);
         } catch (const std::exception &e) {
-            if (error_.empty()) error_ = e.what();
+            try {
+                if (error_.empty()) error_ = e.what();
+            } catch (const std::exception &) {
+                // Without memory for the message the failure is still known.
+                error_ = "?";
+            }
         }
+        slot->reset();
+        --held_;
     }
     turn_.notify_all();
 }
@@ -33,7 +41,7 @@ std::size_t OrderedOutput::Consumed() const {
 
 std::size_t OrderedOutput::Held() const {
     std::lock_guard lock(mutex_);
-    return held_.size();
+    return held_;
 }
 
 std::string OrderedOutput::Error() const {

@@ -7,9 +7,10 @@
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
-#include <map>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace glebix::batch {
 
@@ -24,7 +25,9 @@ public:
     // Blocks until piece `index` may be made. Pieces are taken in increasing order, so
     // the next piece to hand on is always being made or waiting: this never deadlocks.
     void WaitForTurn(std::size_t index);
-    // Hands in piece `index`; every index must be handed in once, empty or not.
+    // Hands in piece `index`, once for every index, empty or not, after WaitForTurn
+    // said it may be made. Allocates nothing, so that a piece is never lost for lack
+    // of memory and the order never stalls.
     void Submit(std::size_t index, std::string piece);
 
     std::size_t Consumed() const;  // pieces handed on so far
@@ -36,7 +39,8 @@ private:
     std::size_t window_;
     mutable std::mutex mutex_;
     std::condition_variable turn_;
-    std::map<std::size_t, std::string> held_;
+    std::vector<std::optional<std::string>> slots_;  // piece k waits in slot k % window
+    std::size_t held_ = 0;
     std::size_t next_ = 0;
     std::string error_;
 };

@@ -1,11 +1,6 @@
 #include "StreamedFile.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
 #include <unistd.h>
-
-#include "Errors.h"
 
 namespace glebix::batch {
 
@@ -14,40 +9,41 @@ StreamedFile::~StreamedFile() { Abandon(); }
 void StreamedFile::Open(const std::string &path) {
     Abandon();
     path_ = path;
-    fd_ = ::open(PartPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd_ < 0) throw GlebixError(IoErrorMessage(errno, path) + " : " + path);
+    writer_.Open(path);
+    open_ = true;
 }
 
-void StreamedFile::Write(std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd_, text.data(), text.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) Fail(n < 0 ? errno : ENOSPC);
-        text.remove_prefix(static_cast<std::size_t>(n));
+void StreamedFile::Write(const std::string &text) {
+    try {
+        writer_.Write(text);
+    } catch (...) {
+        Abandon();
+        throw;
     }
 }
 
 void StreamedFile::Finish() {
-    if (::fsync(fd_) != 0 && errno != EINVAL) Fail(errno);
-    const int closed = ::close(fd_);
-    fd_ = -1;
-    if (closed != 0 || std::rename(PartPath().c_str(), path_.c_str()) != 0) {
-        const int failure = errno;
-        ::unlink(PartPath().c_str());
-        throw GlebixError(IoErrorMessage(failure, path_) + " : " + path_);
+    try {
+        writer_.Close();
+        PutInPlace(PartName(path_), path_);
+        open_ = false;
+    } catch (...) {
+        Abandon();
+        throw;
     }
 }
 
 void StreamedFile::Abandon() {
-    if (fd_ < 0) return;
-    ::close(fd_);
-    fd_ = -1;
-    ::unlink(PartPath().c_str());
-}
-
-void StreamedFile::Fail(int errnum) {
-    Abandon();
-    throw GlebixError(IoErrorMessage(errnum, path_) + " : " + path_);
+    if (!open_) return;
+    open_ = false;
+    try {
+        writer_.Close();
+    } catch (...) {
+        // The part file goes anyway.
+    }
+    const std::string part = PartName(path_);
+    ::unlink(part.c_str());
+    ForgetTemporary(part);
 }
 
 }  // namespace glebix::batch

@@ -1,19 +1,20 @@
 #include "Validate.h"
 
 #include <algorithm>
-#include <filesystem>
+#include <map>
 #include <memory>
+#include <new>
 
+#include "Conversions.h"
 #include "Errors.h"
 #include "InitialFiles.h"
+#include "OutputPlaces.h"
 #include "RunPlan.h"
 #include "Simul.h"
 
 namespace glebix::batch {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // Reads one initial file into a scratch plot, so that a fault in one file does not
 // hide one in the other.
@@ -47,34 +48,70 @@ std::vector<std::string> CheckSettings(const BatchOptions &options, const TSetti
     return problems;
 }
 
-void CheckOutputPlaces(const BatchOptions &options, std::vector<std::string> &problems) {
-    std::error_code ec;
-    const std::pair<const char *, const std::string *> dirs[] = {
-        {"--out", &options.OutDir}, {"--snapshots", &options.SnapshotDir}, {"--asc", &options.AscDir}};
-    for (const auto &[option, dir] : dirs) {
-        if (!dir->empty() && fs::exists(*dir, ec) && !fs::is_directory(*dir, ec))
-            problems.push_back(std::string(option) + " «" + *dir + "» : existe déjà et n'est pas un dossier");
+// "simulation 3", "point 2, simulation 3", or "simulation" for a lone run.
+std::string RunName(const BatchOptions &options, const StudyRun &run) {
+    if (options.StudyDesign)
+        return "point " + std::to_string(run.Point) + ", simulation " + std::to_string(run.Replicate);
+    return options.ReplicateLayout ? "simulation " + std::to_string(run.Replicate) : std::string("simulation");
+}
+
+// The set-up and the first time step of every run, on a scratch engine: the faults
+// that come at once. Runs failing alike are reported on one line.
+void CheckRuns(const BatchOptions &options, std::vector<std::string> &problems) {
+    const std::uint32_t master = options.Seed ? *options.Seed : ClockSeed();
+    const StudyLayout layout = Layout(options);
+    std::map<std::string, std::pair<StudyRun, int>> failures;  // message -> first run, runs
+    std::vector<std::string> order;
+    auto simul = std::make_unique<Simul>();
+    simul->SetDispersalThreads(1);
+    simul->GivenInputs = options.Files;
+    for (std::size_t index = 0; index < RunCount(layout); ++index) {
+        const StudyRun run = PlanStudyRun(layout, index, master);
+        std::string message;
+        try {
+            simul->Settings = PointSettings(options, run.Point);
+            simul->SetUpRun(run.Seed);
+            if (FieldToInteger(options.Settings.Run.StepCount) > 0) simul->TimeStep();
+        } catch (const std::bad_alloc &) { message = MsgOutOfMemory; } catch (const GlebixError &e) {
+            message = MessageWithContext(e);
+        } catch (const std::exception &e) { message = e.what(); }
+        if (message.empty()) continue;
+        auto [at, added] = failures.try_emplace(message, run, 0);
+        if (added) order.push_back(message);
+        ++at->second.second;
     }
-    const std::pair<const char *, const std::string *> files[] = {{"--trace", &options.TracePath},
-                                                                  {"--table", &options.TablePath}};
-    for (const auto &[option, file] : files) {
-        if (!file->empty() && fs::is_directory(*file, ec))
-            problems.push_back(std::string(option) + " «" + *file + "» : c'est un dossier, pas un fichier");
+    for (const std::string &message : order) {
+        const auto &[run, count] = failures.at(message);
+        std::string who = RunName(options, run);
+        if (count > 1) who += " (et " + std::to_string(count - 1) + " autres)";
+        problems.push_back(who + " : " + message);
     }
 }
 
 }  // namespace
 
 std::vector<std::string> ValidateRun(const BatchOptions &options) {
-    std::vector<std::string> problems = CheckSettings(options, options.Settings);
-    // A point's own problems: those its row brings beyond the common ones.
-    for (int point : options.StudyDesign ? options.Points : std::vector<int>{}) {
-        for (std::string &p : CheckSettings(options, PointSettings(options, point))) {
-            if (std::find(problems.begin(), problems.end(), p) == problems.end())
-                problems.push_back("point " + std::to_string(point) + " : " + p);
-        }
+    std::vector<std::string> problems;
+    if (!options.StudyDesign) {
+        problems = CheckSettings(options, options.Settings);
+    } else {
+        // A problem of every point is said once; the others name their point.
+        std::vector<std::vector<std::string>> points;
+        for (int point : options.Points) points.push_back(CheckSettings(options, PointSettings(options, point)));
+        auto inAll = [&points](const std::string &p) {
+            return std::all_of(points.begin(), points.end(),
+                               [&p](const auto &own) { return std::find(own.begin(), own.end(), p) != own.end(); });
+        };
+        if (!points.empty())
+            for (const std::string &p : points.front())
+                if (inAll(p)) problems.push_back(p);
+        for (std::size_t k = 0; k < points.size(); ++k)
+            for (const std::string &p : points[k])
+                if (!inAll(p)) problems.push_back("point " + std::to_string(options.Points[k]) + " : " + p);
     }
-    CheckOutputPlaces(options, problems);
+    // With the inputs sound, every run is tried as far as its first step.
+    if (problems.empty()) CheckRuns(options, problems);
+    for (std::string &p : CheckOutputPlaces(options)) problems.push_back(std::move(p));
     return problems;
 }
 

@@ -1,0 +1,253 @@
+#include "OutputPlaces.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "Errors.h"
+#include "FileIo.h"
+#include "ResultFile.h"
+#include "RunOutputs.h"
+#include "RunPlan.h"
+
+namespace glebix::batch {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// One place an invocation reads or writes.
+struct Place {
+    std::string name;  // how a message names it: "--trace «t.csv»"
+    std::string path;  // as given
+    std::string key;   // resolved: absolute, symbolic links followed where they exist
+    bool folder = false;
+};
+
+std::string Resolved(const std::string &path) {
+    std::error_code ec;
+    const fs::path resolved = fs::weakly_canonical(fs::absolute(path, ec), ec);
+    return ec ? fs::absolute(path).lexically_normal().string() : resolved.string();
+}
+
+Place MakePlace(std::string name, const std::string &path, bool folder) {
+    return {std::move(name), path, Resolved(path), folder};
+}
+
+// True when both name the same existing file, through any links.
+bool SameFile(const std::string &a, const std::string &b) {
+    struct stat sa {
+    }, sb{};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+bool Inside(const std::string &path, const std::string &folder) {
+    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+           (folder.back() == '/' || path[folder.size()] == '/');
+}
+
+std::vector<Place> InputPlaces(const BatchOptions &options) {
+    std::vector<Place> places;
+    std::vector<InputFile> inputs = RunInputs(options);
+    // With a design, the initial files of the points too (of the first ones, as for
+    // the outputs below).
+    const std::size_t comparedPoints = options.StudyDesign ? std::min<std::size_t>(options.Points.size(), 1000) : 0;
+    for (std::size_t k = 0; k < comparedPoints; ++k) {
+        const TSettings settings = PointSettings(options, options.Points[k]);
+        for (InputFile &in : RunInputs(options, &settings))
+            if (in.Role == "environment" || in.Role == "distribution") inputs.push_back(std::move(in));
+    }
+    for (const InputFile &in : inputs) {
+        const std::string name = in.Role == "environment"    ? "EnvFilePath"
+                                 : in.Role == "distribution" ? "DistFilePath"
+                                                             : "--" + in.Role;
+        places.push_back(MakePlace(name + " " + QuotedPath(in.Path), in.Path, false));
+    }
+    return places;
+}
+
+// The files and folders the invocation's run `index` writes.
+void AddRunPlaces(const BatchOptions &options, std::size_t index, std::vector<Place> &places) {
+    const RunPlan plan = PlanRun(options, PlanStudyRun(Layout(options), index, 0));
+    if (!plan.OutDir.empty()) {
+        places.push_back(MakePlace("--out " + QuotedPath(plan.OutDir), plan.OutDir, true));
+        places.push_back(MakePlace("le fichier de résultats " + QuotedPath(Join(plan.OutDir, ResultFileName())),
+                                   Join(plan.OutDir, ResultFileName()), false));
+    }
+    if (!plan.TracePath.empty()) {
+        places.push_back(MakePlace("--trace " + QuotedPath(plan.TracePath), plan.TracePath, false));
+        const std::string folder = ParentOf(plan.TracePath);
+        places.push_back(MakePlace("le dossier de --trace " + QuotedPath(folder), folder, true));
+    }
+    if (!plan.SnapshotDir.empty())
+        places.push_back(MakePlace("--snapshots " + QuotedPath(plan.SnapshotDir), plan.SnapshotDir, true));
+    if (!plan.AscDir.empty()) {
+        places.push_back(MakePlace("--asc " + QuotedPath(plan.AscDir), plan.AscDir, true));
+        for (const char *grid : {DensityGridName, CompactedGridName})
+            places.push_back(
+                MakePlace("la grille " + QuotedPath(Join(plan.AscDir, grid)), Join(plan.AscDir, grid), false));
+    }
+    if (!plan.ManifestPath.empty())
+        places.push_back(MakePlace("le manifeste " + QuotedPath(plan.ManifestPath), plan.ManifestPath, false));
+}
+
+// The places of the invocation's first run, the summary and the study table.
+std::vector<Place> OutputPlaceList(const BatchOptions &options) {
+    std::vector<Place> places;
+    if (RunCount(Layout(options)) > 0) AddRunPlaces(options, 0, places);
+    const std::string primary = PrimaryOutputDir(options);
+    if ((options.ReplicateLayout || options.StudyDesign) && !primary.empty())
+        places.push_back(
+            MakePlace("le résumé " + QuotedPath(Join(primary, "summary.csv")), Join(primary, "summary.csv"), false));
+    if (!options.TablePath.empty()) {
+        places.push_back(MakePlace("--table " + QuotedPath(options.TablePath), options.TablePath, false));
+        const std::string folder = ParentOf(options.TablePath);
+        places.push_back(MakePlace("le dossier de --table " + QuotedPath(folder), folder, true));
+    }
+    return places;
+}
+
+// The clash of two places, if any: the same file, a file where a folder must be, or a
+// file among the snapshots.
+std::optional<std::string> Clash(const Place &a, const Place &b) {
+    if (a.key == b.key || SameFile(a.path, b.path)) {
+        if (a.folder && b.folder) return std::nullopt;  // one folder may hold several outputs
+        if (a.folder != b.folder) return a.name + " et " + b.name + " : un même chemin ne peut être fichier et dossier";
+        return a.name + " et " + b.name + " désignent le même fichier";
+    }
+    for (const auto &[file, other] : {std::pair{&a, &b}, std::pair{&b, &a}}) {
+        if (!file->folder && Inside(other->key, file->key))
+            return file->name + " et " + other->name + " : un fichier ne peut contenir d'autres fichiers";
+        if (!file->folder && other->name.rfind("--snapshots", 0) == 0 && ParentOf(file->key) == other->key &&
+            IsSnapshotName(fs::path(file->key).filename().string()))
+            return file->name + " et " + other->name + " : ce nom est celui d'une carte";
+    }
+    return std::nullopt;
+}
+
+// A folder that exists, or whose nearest existing parent is a folder that a probe file
+// can be created in.
+std::optional<std::string> CheckFolder(const Place &place) {
+    fs::path at = fs::absolute(place.path);
+    std::error_code ec;
+    while (!fs::exists(fs::symlink_status(at, ec)) && at.has_parent_path() && at != at.parent_path())
+        at = at.parent_path();
+    if (!fs::is_directory(at, ec)) {
+        return at.string() == fs::absolute(place.path).string()
+                   ? place.name + " : existe déjà et n'est pas un dossier"
+                   : place.name + " : " + QuotedPath(at.string()) + " n'est pas un dossier";
+    }
+    std::string probe = (at / ".glebix-probe-XXXXXX").string();
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0) {
+        // A folder that refuses new entries (as /proc does) refuses writing.
+        const int failure = errno == ENOENT ? EACCES : errno;
+        return place.name + " : impossible d'écrire dans " + QuotedPath(at.string()) + " : " +
+               IoErrorMessage(failure, probe);
+    }
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return std::nullopt;
+}
+
+// An output file that exists must be a plain file the run can replace.
+std::optional<std::string> CheckFile(const Place &place) {
+    struct stat st {};
+    if (::stat(place.path.c_str(), &st) != 0) return std::nullopt;
+    if (S_ISDIR(st.st_mode)) return place.name + " : c'est un dossier, pas un fichier";
+    if (!S_ISREG(st.st_mode)) return place.name + " : existe déjà et n'est pas un fichier ordinaire";
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string QuotedPath(const std::string &path) {
+    static constexpr char hex[] = "0123456789abcdef";
+    std::string out = "«";
+    for (const char ch : path) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 32 || c == 127) {
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+    return out + "»";
+}
+
+std::vector<std::string> CheckOutputPlaces(const BatchOptions &options) {
+    // The places repeat from run to run in their own folders: run 1 shows every clash
+    // between outputs and every unwritable place; the inputs are compared with the
+    // outputs of the first runs too.
+    constexpr int comparedRuns = 1000;
+    std::vector<std::string> problems;
+    std::set<std::string> seen;  // each problem once
+    auto add = [&](const std::optional<std::string> &p) {
+        if (p && seen.insert(*p).second) problems.push_back(*p);
+    };
+    const std::vector<Place> inputs = InputPlaces(options);
+    const std::vector<Place> first = OutputPlaceList(options);
+    for (const Place &out : first)
+        for (const Place &in : inputs) add(Clash(out, in));
+    for (std::size_t a = 0; a < first.size(); ++a)
+        for (std::size_t b = a + 1; b < first.size(); ++b) add(Clash(first[a], first[b]));
+    std::vector<Place> later;
+    const std::size_t runs = std::min<std::size_t>(RunCount(Layout(options)), comparedRuns);
+    for (std::size_t index = 1; index < runs; ++index) AddRunPlaces(options, index, later);
+    for (const Place &out : later)
+        for (const Place &in : inputs)
+            if (out.key == in.key) add(out.name + " et " + in.name + " désignent le même fichier");
+    for (const Place &p : first) add(p.folder ? CheckFolder(p) : CheckFile(p));
+    return problems;
+}
+
+std::vector<std::string> OutputFolders(const BatchOptions &options) {
+    std::vector<std::string> folders;
+    std::set<std::string> keys;
+    for (const std::string &dir : {options.OutDir, options.SnapshotDir, options.AscDir,
+                                   options.TracePath.empty() ? std::string() : ParentOf(options.TracePath)})
+        if (!dir.empty() && keys.insert(Resolved(dir)).second) folders.push_back(dir);
+    return folders;
+}
+
+FolderLocks::~FolderLocks() {
+    for (int fd : fds_) ::close(fd);
+}
+
+std::string FolderLocks::Acquire(const std::vector<std::string> &folders) {
+    std::set<std::pair<dev_t, ino_t>> locked;  // a folder reached by two paths is locked once
+    for (const std::string &folder : folders) {
+        try {
+            MakeDirectories(folder);
+        } catch (const GlebixError &e) { return e.what(); }
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        struct stat st {};
+        if (fd < 0 || ::fstat(fd, &st) != 0) {
+            const int failure = errno;
+            if (fd >= 0) ::close(fd);
+            return IoErrorMessage(failure, folder) + " : " + folder;
+        }
+        if (!locked.insert({st.st_dev, st.st_ino}).second) {
+            ::close(fd);
+            continue;
+        }
+        fds_.push_back(fd);
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            if (errno == EWOULDBLOCK)
+                return "le dossier de sortie " + QuotedPath(folder) +
+                       " est déjà utilisé par une autre invocation de glebix-batch en cours";
+            return IoErrorMessage(errno, folder) + " : " + folder;
+        }
+    }
+    return {};
+}
+
+}  // namespace glebix::batch
