@@ -129,10 +129,12 @@ void EndRun(const BatchOptions &options, const RunPlan &plan, const std::vector<
             const ManifestFacts &facts, const Simul *simul, StagedFiles &files, RunRecord &record) {
     if (plan.ManifestPath.empty() || !simul) return;
     const std::string part = PartName(plan.ManifestPath);
+    ManifestFacts written = facts;
+    written.Written = files.Paths();
     auto writeManifest = [&] {
         LineWriter manifest;
         manifest.Open(plan.ManifestPath);
-        manifest.Write(ManifestJson(options, plan, record, inputs, *simul, facts));
+        manifest.Write(ManifestJson(options, plan, record, inputs, *simul, written));
         manifest.Close();
     };
     try {

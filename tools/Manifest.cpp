@@ -5,9 +5,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <ctime>
 #include <filesystem>
 
+#include "FileIo.h"
 #include "InputFile.h"
 #include "SettingsTable.h"
 #include "Simul.h"
@@ -49,18 +51,22 @@ QJsonArray InputsArray(const std::vector<InputFileRecord> &inputs) {
     return array;
 }
 
-// The outputs the run left: a file that was never written (the result file of a run
-// without steps, or of a run that failed before its end) is not listed.
-QJsonObject OutputsObject(const RunPlan &plan, const Simul &simul) {
-    auto existing = [](const std::string &path) {
-        std::error_code ec;
-        return !path.empty() && std::filesystem::exists(path, ec) ? path : std::string();
+// The outputs the run wrote: a file that was never written (the result file of a run
+// without steps, or of a run that ended before its last step) is not listed.
+QJsonObject OutputsObject(const RunPlan &plan, const Simul &simul, const std::vector<std::string> &written) {
+    auto wrote = [&written](const std::string &path) {
+        return std::find(written.begin(), written.end(), path) != written.end();
     };
+    auto listed = [&](const std::string &path) { return !path.empty() && wrote(path) ? path : std::string(); };
+    const bool maps = std::any_of(written.begin(), written.end(), [&plan](const std::string &path) {
+        return !plan.SnapshotDir.empty() && ParentOf(path) == plan.SnapshotDir;
+    });
     QJsonObject object;
-    object["result_file"] = PathOrNull(plan.OutDir.empty() ? std::string() : existing(simul.ResultFilePath()));
-    object["trace"] = PathOrNull(existing(plan.TracePath));
-    object["snapshots"] = PathOrNull(existing(plan.SnapshotDir));
-    object["asc"] = PathOrNull(existing(plan.AscDir));
+    object["result_file"] = PathOrNull(plan.OutDir.empty() ? std::string() : listed(simul.ResultFilePath()));
+    object["trace"] = PathOrNull(listed(plan.TracePath));
+    object["snapshots"] = PathOrNull(maps ? plan.SnapshotDir : std::string());
+    object["asc"] =
+        PathOrNull(plan.AscDir.empty() || !wrote(Join(plan.AscDir, DensityGridName)) ? std::string() : plan.AscDir);
     return object;
 }
 
@@ -139,7 +145,7 @@ std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const
     m["elapsed_seconds"] = record.Seconds;
     m["settings"] = SettingsObject(simul.Settings);
     m["inputs"] = InputsArray(inputs);
-    m["outputs"] = OutputsObject(plan, simul);
+    m["outputs"] = OutputsObject(plan, simul, facts.Written);
     m["warnings"] = TextArray(facts.Warnings);
     m["working_directory"] = PathOrNull(WorkingDirectory());
     QJsonArray command;

@@ -39,6 +39,7 @@ struct ManifestFacts {
     bool SeedFromClock = false;
     std::string Started;                // UtcNow() at the start of the run
     std::vector<std::string> Warnings;  // about this run's settings and inputs
+    std::vector<std::string> Written;   // the files the run wrote, by final path
 };
 
 // The manifest's JSON text, keys in alphabetical order. `simul` gives the settings

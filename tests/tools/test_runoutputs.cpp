@@ -169,14 +169,14 @@ TEST(Manifest, AnyBytesGiveValidJson) {
     options.Arguments = {"--out", std::string("a\"b\\c\n\t\x01", 8), "Accès",
                          "\xff"
                          "a\xc3"};
-    glebix::testing::ScratchDir dir;  // the manifest lists only the outputs that exist
-    const std::string tracePath = dir.File("t\x1f.csv", "");
+    const std::string tracePath = "t\x1f.csv";
     RunPlan plan;
     plan.TracePath = tracePath;
     RunRecord record;
     record.Message = std::string("a\"b\n\x01", 5);
     Simul simul;
-    const std::string json = ManifestJson(options, plan, record, {}, simul, ManifestFacts{});
+    const std::string json =
+        ManifestJson(options, plan, record, {}, simul, ManifestFacts{0, false, {}, {}, {tracePath}});
     for (char c : json) EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << int(c);
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(json), &error);

@@ -124,7 +124,8 @@ TEST(Studies, FoldersByPointAndOneSummaryLedByTheDesign) {
 
     const std::string manifest = ReadAll(dir / "out/point-002/run-001/manifest.json");
     for (const char *part : {"\"point\": 2", "\"run\": 1", "\"EnvDynamic\": \"on\"", "\"role\": \"design\"",
-                             "\"warnings\": [", "\"working_directory\": \""})
+                             "\"result_file\": \"out/point-002/run-001/RireVed1a1p1.txt\"", "\"warnings\": [",
+                             "\"working_directory\": \""})
         EXPECT_NE(manifest.find(part), std::string::npos) << part;
     EXPECT_NE(manifest.find("\"absolute_path\": \"" + (dir / "plan.csv") + "\""), std::string::npos) << manifest;
 
