@@ -4,6 +4,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <new>
 #include <pthread.h>
 #include <thread>
@@ -14,6 +15,8 @@
 #include "Errors.h"
 #include "FileIo.h"
 #include "OutputPlaces.h"
+#include "Repeat.h"
+#include "ResultFile.h"
 #include "Simul.h"
 #include "Validate.h"
 #include "Warnings.h"
@@ -181,14 +184,37 @@ int Run(const BatchOptions &options) {
     return stop != 0 ? 128 + stop : outcome.ExitStatus;
 }
 
+// --repeat: the manifest's run replaces the settings, the seed and the inputs. Without
+// an output folder the result file goes to the working directory, where it must not
+// replace one already there.
+bool PrepareRepeat(BatchOptions &options) {
+    std::vector<std::string> problems = LoadRepeat(options.RepeatManifest, options);
+    if (problems.empty() && options.OutDir.empty()) {
+        options.OutDir = ".";
+        if (std::filesystem::exists(Join(options.OutDir, ResultFileName())))
+            problems.push_back("--repeat : " + ResultFileName() +
+                               " existe déjà dans le dossier courant ; donnez un autre dossier avec --out");
+    }
+    for (const std::string &p : problems) PrintLine("glebix-batch : " + p);
+    return problems.empty();
+}
+
 int Main(const std::vector<std::string> &arguments) {
     ParsedCommandLine parsed = ParseCommandLine(arguments);
     const BatchOptions &options = parsed.Options;
     if (options.Help) return PrintToStdout(UsageText());
     if (options.Version) return PrintToStdout(VersionText() + "\n");
+    if (options.Validate && !options.RepeatManifest.empty()) {
+        BatchOptions repeat = options;
+        for (std::string &p : LoadRepeat(repeat.RepeatManifest, repeat)) parsed.Problems.push_back(std::move(p));
+        return Validate(repeat, std::move(parsed.Problems));
+    }
     if (options.Validate) return Validate(options, std::move(parsed.Problems));
     if (!parsed.Problems.empty()) return UsageError(parsed.Problems);
-    return Run(options);
+    if (options.RepeatManifest.empty()) return Run(options);
+    BatchOptions repeat = options;
+    if (!PrepareRepeat(repeat)) return 2;
+    return Run(repeat);
 }
 
 }  // namespace

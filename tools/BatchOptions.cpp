@@ -27,6 +27,7 @@ struct Gathered {
     std::vector<std::string> paramsPaths;
     std::vector<std::string> sets;
     std::optional<std::string> designPath;
+    std::vector<std::string> seen;  // the options given, by name
 };
 
 using ApplyOption = void (*)(Gathered &, const std::string &value);
@@ -144,6 +145,10 @@ const std::vector<OptionEntry> &OptionTable() {
          [](G &g, S) { g.options.IndependentSeeds = true; }},
         {"--strict", nullptr, nullptr, "chaque avertissement devient une erreur d'utilisation",
          [](G &g, S) { g.options.Strict = true; }},
+        {"--repeat", nullptr, "MANIFEST",
+         "relance la simulation que décrit un manifeste\n(RireVed1a1p1.json des fenêtres, manifest.json) :\n"
+         "mêmes paramètres, graine et fichiers d'entrée",
+         [](G &g, S v) { OutputPath(g, "--repeat", v, g.options.RepeatManifest); }},
         {"--validate", nullptr, nullptr, "vérifie chaque option, paramètre et fichier d'entrée,\nsans rien lancer",
          [](G &g, S) { g.options.Validate = true; }},
         {"--quiet", nullptr, nullptr, "pas de ligne de progression", [](G &g, S) { g.options.Quiet = true; }},
@@ -181,9 +186,19 @@ std::string OptionLines() {
     return out + "  " + last + "\n";
 }
 
+// The options that would change what a repeated run does: the manifest says it all.
+void CheckRepeat(Gathered &g) {
+    static const char *const fixed[] = {"--steps", "--seed", "--set", "--params", "--species", "--replicates"};
+    for (const char *name : fixed)
+        if (std::find(g.seen.begin(), g.seen.end(), name) != g.seen.end())
+            g.problems.push_back(std::string("--repeat : ") + name +
+                                 " ne s'emploie pas avec --repeat (le manifeste donne la simulation entière)");
+}
+
 // Applies the gathered files and --set texts in their order of precedence.
 void ApplyGathered(Gathered &g) {
     BatchOptions &o = g.options;
+    if (!o.RepeatManifest.empty()) CheckRepeat(g);
     if (g.speciesPath) {
         o.Inputs.push_back({"species", *g.speciesPath});
         const ReadInput &read = ReadInputOnce(*o.Files, *g.speciesPath);
@@ -278,7 +293,7 @@ std::string VersionText() { return "glebix-batch " + VersionNumber(); }
 ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments) {
     ParsedCommandLine parsed;
     parsed.Options.Arguments = arguments;
-    Gathered g{parsed.Options, parsed.Problems, {}, {}, {}, {}};
+    Gathered g{parsed.Options, parsed.Problems, {}, {}, {}, {}, {}};
     for (std::size_t k = 0; k < arguments.size(); ++k) {
         std::string option = arguments[k], value;
         bool hasValue = false;
@@ -299,6 +314,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments) {
             g.problems.push_back(option + " : valeur manquante");
         } else {
             if (entry->valueName && !hasValue) value = arguments[++k];
+            g.seen.push_back(entry->name);
             entry->apply(g, value);
         }
     }

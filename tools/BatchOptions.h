@@ -42,6 +42,7 @@ struct BatchOptions {
     bool IndependentSeeds = false;         // --independent-seeds
     bool Strict = false;                   // warnings are usage errors
     bool Validate = false;                 // check everything, run nothing
+    std::string RepeatManifest;            // --repeat: the manifest of the run to repeat
     bool Quiet = false;                    // no progress line
     bool Help = false;
     bool Version = false;

@@ -51,22 +51,12 @@ QJsonArray InputsArray(const std::vector<InputFileRecord> &inputs) {
     return array;
 }
 
-// The outputs the run wrote: a file that was never written (the result file of a run
-// without steps, or of a run that ended before its last step) is not listed.
-QJsonObject OutputsObject(const RunPlan &plan, const Simul &simul, const std::vector<std::string> &written) {
-    auto wrote = [&written](const std::string &path) {
-        return std::find(written.begin(), written.end(), path) != written.end();
-    };
-    auto listed = [&](const std::string &path) { return !path.empty() && wrote(path) ? path : std::string(); };
-    const bool maps = std::any_of(written.begin(), written.end(), [&plan](const std::string &path) {
-        return !plan.SnapshotDir.empty() && ParentOf(path) == plan.SnapshotDir;
-    });
+QJsonObject OutputsObject(const ManifestContents &m) {
     QJsonObject object;
-    object["result_file"] = PathOrNull(plan.OutDir.empty() ? std::string() : listed(simul.ResultFilePath()));
-    object["trace"] = PathOrNull(listed(plan.TracePath));
-    object["snapshots"] = PathOrNull(maps ? plan.SnapshotDir : std::string());
-    object["asc"] =
-        PathOrNull(plan.AscDir.empty() || !wrote(Join(plan.AscDir, DensityGridName)) ? std::string() : plan.AscDir);
+    object["result_file"] = PathOrNull(m.ResultFile);
+    object["trace"] = PathOrNull(m.Trace);
+    object["snapshots"] = PathOrNull(m.Snapshots);
+    object["asc"] = PathOrNull(m.Asc);
     return object;
 }
 
@@ -76,13 +66,36 @@ QJsonArray TextArray(const std::vector<std::string> &texts) {
     return array;
 }
 
+// The outputs the run wrote: a file that was never written (the result file of a run
+// without steps, or of a run that ended before its last step) is not listed.
+void WrittenOutputs(const RunPlan &plan, const Simul &simul, const std::vector<std::string> &written,
+                    ManifestContents &c) {
+    auto wrote = [&written](const std::string &path) {
+        return !path.empty() && std::find(written.begin(), written.end(), path) != written.end();
+    };
+    const std::string result = plan.OutDir.empty() ? std::string() : simul.ResultFilePath();
+    c.ResultFile = wrote(result) ? result : std::string();
+    c.Trace = wrote(plan.TracePath) ? plan.TracePath : std::string();
+    const bool maps = std::any_of(written.begin(), written.end(), [&plan](const std::string &path) {
+        return !plan.SnapshotDir.empty() && ParentOf(path) == plan.SnapshotDir;
+    });
+    c.Snapshots = maps ? plan.SnapshotDir : std::string();
+    c.Asc = !plan.AscDir.empty() && wrote(Join(plan.AscDir, DensityGridName)) ? plan.AscDir : std::string();
+}
+
+}  // namespace
+
 std::string WorkingDirectory() {
     std::error_code ec;
     const std::filesystem::path here = std::filesystem::current_path(ec);
     return ec ? std::string() : here.string();
 }
 
-}  // namespace
+std::string Sha256Hex(const std::string &bytes) {
+    const QByteArray digest = QCryptographicHash::hash(
+        QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())), QCryptographicHash::Sha256);
+    return digest.toHex().toStdString();
+}
 
 std::vector<InputFileRecord> DescribeInputs(const BatchOptions &options, const TSettings *settings,
                                             std::map<std::string, InputFileRecord> *digests) {
@@ -98,11 +111,8 @@ std::vector<InputFileRecord> DescribeInputs(const BatchOptions &options, const T
         InputFileRecord r{input.Role, input.Path, -1, {}};
         const ReadInput &read = ReadInputOnce(*options.Files, input.Path);
         if (read.Bytes) {
-            const std::string &bytes = *read.Bytes;
-            r.Size = static_cast<std::int64_t>(bytes.size());
-            const QByteArray digest = QCryptographicHash::hash(
-                QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())), QCryptographicHash::Sha256);
-            r.Sha256 = digest.toHex().toStdString();
+            r.Size = static_cast<std::int64_t>(read.Bytes->size());
+            r.Sha256 = Sha256Hex(*read.Bytes);
         }
         if (digests) (*digests)[input.Path] = r;
         records.push_back(std::move(r));
@@ -119,40 +129,77 @@ std::string UtcNow() {
     return std::string(text, n);
 }
 
-std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const RunRecord &record,
-                         const std::vector<InputFileRecord> &inputs, const Simul &simul, const ManifestFacts &facts) {
+std::string ManifestText(const ManifestContents &c) {
     QJsonObject m;
-    m["program"] = "glebix-batch";
+    m["program"] = Text(c.Program);
     m["version"] = Text(VersionNumber());
-    m["run"] = plan.Replicate;
-    m["replicates"] = options.Replicates;
-    if (options.StudyDesign) {
-        m["point"] = plan.Point;
+    m["run"] = c.Run;
+    m["replicates"] = c.Replicates;
+    m["seed"] = static_cast<qint64>(c.Seed);
+    m["master_seed"] = static_cast<qint64>(c.MasterSeed);
+    m["seed_source"] = c.SeedFromClock ? "clock" : "option";
+    m["step_count"] = c.StepCount;
+    m["steps_reached"] = c.StepsReached;
+    m["status"] = c.Completed ? "completed" : c.Interrupted ? "interrupted" : "error";
+    m["message"] = c.Message.empty() ? QJsonValue() : Text(c.Message);
+    m["started_utc"] = Text(c.Started);
+    m["elapsed_seconds"] = c.Seconds;
+    m["settings"] = SettingsObject(c.Settings);
+    m["inputs"] = InputsArray(c.Inputs);
+    m["outputs"] = OutputsObject(c);
+    m["warnings"] = TextArray(c.Warnings);
+    m["working_directory"] = PathOrNull(c.WorkingDirectory.empty() ? WorkingDirectory() : c.WorkingDirectory);
+    if (c.HasDesign) {
+        m["point"] = c.Point;
         QJsonObject design;
-        for (const std::string &name : options.StudyDesign->Columns)
-            design[QString::fromStdString(name)] = Text(SettingText(name, plan.Settings));
+        for (const auto &[name, value] : c.Design) design[QString::fromStdString(name)] = Text(value);
         m["design"] = design;
-        m["independent_seeds"] = options.IndependentSeeds;
+        m["independent_seeds"] = c.IndependentSeeds;
     }
-    m["seed"] = static_cast<qint64>(plan.Seed);
-    m["master_seed"] = static_cast<qint64>(facts.MasterSeed);
-    m["seed_source"] = facts.SeedFromClock ? "clock" : "option";
-    m["step_count"] = record.StepCount;
-    m["steps_reached"] = record.StepsReached;
-    m["status"] = record.Completed ? "completed" : record.Interrupted ? "interrupted" : "error";
-    m["message"] = record.Message.empty() ? QJsonValue() : Text(record.Message);
-    m["started_utc"] = Text(facts.Started);
-    m["elapsed_seconds"] = record.Seconds;
-    m["settings"] = SettingsObject(simul.Settings);
-    m["inputs"] = InputsArray(inputs);
-    m["outputs"] = OutputsObject(plan, simul, facts.Written);
-    m["warnings"] = TextArray(facts.Warnings);
-    m["working_directory"] = PathOrNull(WorkingDirectory());
     QJsonArray command;
-    for (const std::string &argument : options.Arguments) command.append(Text(argument));
+    for (const std::string &argument : c.Command) command.append(Text(argument));
     m["command"] = command;
     const QByteArray json = QJsonDocument(m).toJson(QJsonDocument::Indented);
     return std::string(json.constData(), static_cast<std::size_t>(json.size()));
+}
+
+std::string ManifestPathBeside(const std::string &resultFilePath) {
+    const std::size_t slash = resultFilePath.find_last_of('/');
+    const std::size_t dot = resultFilePath.find_last_of('.');
+    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (hasExtension ? resultFilePath.substr(0, dot) : resultFilePath) + ".json";
+}
+
+std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const RunRecord &record,
+                         const std::vector<InputFileRecord> &inputs, const Simul &simul, const ManifestFacts &facts) {
+    ManifestContents c;
+    c.Program = "glebix-batch";
+    c.Run = plan.Replicate;
+    c.Replicates = options.Replicates;
+    c.Seed = plan.Seed;
+    c.MasterSeed = facts.MasterSeed;
+    c.SeedFromClock = facts.SeedFromClock;
+    c.StepCount = record.StepCount;
+    c.StepsReached = record.StepsReached;
+    c.Completed = record.Completed;
+    c.Interrupted = record.Interrupted;
+    c.Message = record.Message;
+    c.Started = facts.Started;
+    c.Seconds = record.Seconds;
+    c.Settings = simul.Settings;
+    c.Inputs = inputs;
+    WrittenOutputs(plan, simul, facts.Written, c);
+    c.Command = options.Arguments;
+    c.WorkingDirectory = WorkingDirectory();
+    c.Warnings = facts.Warnings;
+    if (options.StudyDesign) {
+        c.HasDesign = true;
+        c.Point = plan.Point;
+        for (const std::string &name : options.StudyDesign->Columns)
+            c.Design.emplace_back(name, SettingText(name, plan.Settings));
+        c.IndependentSeeds = options.IndependentSeeds;
+    }
+    return ManifestText(c);
 }
 
 }  // namespace glebix::batch
