@@ -18,8 +18,7 @@
 #include "OrderedOutput.h"
 #include "ResultFile.h"
 #include "Simul.h"
-#include "StreamedFile.h"
-#include "StudySummary.h"
+#include "StudyOutputs.h"
 #include "StudyTable.h"
 #include "Threads.h"
 
@@ -187,10 +186,6 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
     return record;
 }
 
-bool SummaryWanted(const BatchOptions &options) {
-    return (options.ReplicateLayout || options.StudyDesign) && !PrimaryOutputDir(options).empty();
-}
-
 namespace {
 
 // "point 2, simulation 3 : ", "simulation 3 : ", or nothing for a lone run.
@@ -199,83 +194,6 @@ std::string RunLabel(const BatchOptions &options, const RunRecord &record) {
         return "point " + std::to_string(record.Point) + ", simulation " + std::to_string(record.Replicate) + " : ";
     return options.ReplicateLayout ? "simulation " + std::to_string(record.Replicate) + " : " : std::string();
 }
-
-// The study table and the summary, written as the runs come in their order: each
-// run's rows as soon as every earlier run's are written, the summary one point at a
-// time (all runs without a design). Runs on the workers' threads, one at a time.
-class InOrderOutputs {
-public:
-    InOrderOutputs(const BatchOptions &options, BatchOutcome &outcome) : options_(options), outcome_(outcome) {}
-
-    // Opens the table and the summary; the problem of the first that cannot be opened.
-    std::string Open() {
-        const std::vector<std::string> columns =
-            options_.StudyDesign ? options_.StudyDesign->Columns : std::vector<std::string>{};
-        try {
-            if (!options_.TablePath.empty()) {
-                MakeDirectories(ParentOf(options_.TablePath));
-                table_.Open(options_.TablePath);
-                table_.Write(StudyTableHeader(columns));
-            }
-        } catch (const std::exception &e) { return std::string("--table : ") + e.what(); }
-        if (!SummaryWanted(options_)) return {};
-        try {
-            MakeDirectories(PrimaryOutputDir(options_));
-            summary_.Open(Join(PrimaryOutputDir(options_), "summary.csv"));
-            summary_.Write(SummaryHeader(columns, options_.StudyDesign.has_value()));
-        } catch (const std::exception &e) { summaryError_ = e.what(); }
-        return {};
-    }
-
-    void Consume(std::size_t index, std::string &rows) {
-        RunRecord &record = outcome_.Runs[index];
-        if (table_.IsOpen()) Guard(tableError_, [&] { table_.Write(rows); });
-        if (!summary_.IsOpen()) return;
-        if (!group_.empty() && record.Point != groupPoint_) FlushGroup();
-        groupPoint_ = record.Point;
-        group_.push_back(std::move(record.Series));
-        record.Series = {};
-    }
-
-    // Finishes both files; reports and returns false when one failed.
-    bool Finish(const std::function<void(const std::string &)> &report) {
-        if (summary_.IsOpen()) {
-            FlushGroup();
-            Guard(summaryError_, [&] { summary_.Finish(); });
-        }
-        if (table_.IsOpen()) Guard(tableError_, [&] { table_.Finish(); });
-        if (report && !summaryError_.empty()) report("summary.csv : " + summaryError_);
-        if (report && !tableError_.empty()) report("--table : " + tableError_);
-        return summaryError_.empty() && tableError_.empty();
-    }
-
-private:
-    template <typename Write>
-    static void Guard(std::string &error, Write write) {
-        try {
-            write();
-        } catch (const std::exception &e) {
-            if (error.empty()) error = e.what();
-        }
-    }
-
-    void FlushGroup() {
-        if (group_.empty()) return;
-        std::string prefix;
-        if (options_.StudyDesign)
-            prefix =
-                SummaryPrefix(groupPoint_, DesignValues(*options_.StudyDesign, PointSettings(options_, groupPoint_)));
-        Guard(summaryError_, [&] { summary_.Write(SummaryRows(prefix, group_)); });
-        group_.clear();
-    }
-
-    const BatchOptions &options_;
-    BatchOutcome &outcome_;
-    StreamedFile table_, summary_;
-    std::string tableError_, summaryError_;
-    std::vector<StepSeries> group_;  // the runs of the point being summarised
-    int groupPoint_ = 0;
-};
 
 // Size and checksum of the inputs of every point's runs, read before any run starts.
 std::map<int, std::vector<InputFileRecord>> PointInputs(const BatchOptions &options) {
@@ -405,7 +323,7 @@ BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, boo
     batch.dispersalThreads = std::max(1, processors / jobs);
     const std::int64_t stepsInAll =
         static_cast<std::int64_t>(runs) * std::max(0, FieldToInteger(options.Settings.Run.StepCount));
-    InOrderOutputs ordered(options, batch.outcome);
+    StudyOutputs ordered(options, batch.outcome.Runs);
     if (const std::string problem = ordered.Open(); !problem.empty()) {
         if (report) report(problem);
         batch.outcome.ExitStatus = 1;

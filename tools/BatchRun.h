@@ -30,10 +30,6 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
                  const ManifestFacts &facts, std::atomic<std::int64_t> *stepsDone = nullptr,
                  std::string *tableRows = nullptr);
 
-// Whether the runs keep their per-step totals for summary.csv: with replicates or a
-// design, and a place to write it.
-bool SummaryWanted(const BatchOptions &options);
-
 // Most threads a batch uses, whatever --jobs asks.
 inline constexpr int MaxJobs = 256;
 
