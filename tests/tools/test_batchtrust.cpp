@@ -269,9 +269,10 @@ TEST(BatchTrust, AnInterruptedRerunLeavesOnlyItsOwnOutputs) {
     }
 }
 
-// The second signal comes during a long first step (25 million individuals
-// dispersing over the whole plot, each by the exact expression): the program ends at once, without waiting for the
-// step, without writing a manifest and without leaving a temporary file.
+// The second signal comes during a long first step (25 million individuals spread
+// over the whole plot, each by the exact expression): the program ends at once,
+// without waiting for the step, without writing a manifest and without leaving a
+// temporary file.
 TEST(BatchTrust, ASecondSignalEndsAtOnceWithoutTemporaryFiles) {
     ScratchDir dir;
     const pid_t pid = Spawn(
