@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "DesignFile.h"
 #include "InputFile.h"
+#include "PointSelection.h"
 #include "Settings.h"
 #include "StateFile.h"
 
@@ -15,7 +17,7 @@ namespace glebix::batch {
 
 // An input file that a run reads, kept for the manifest.
 struct InputFile {
-    std::string Role;  // "params", "species", "environment" or "distribution"
+    std::string Role;  // "params", "species", "design", "environment" or "distribution"
     std::string Path;  // as given
 };
 
@@ -40,6 +42,13 @@ struct BatchOptions {
     int Replicates = 1;                       // number of runs
     bool ReplicateLayout = false;             // --replicates given: outputs go into run-NNN/
     int Jobs = 0;                             // runs at a time; 0: the number of cores
+    std::string TablePath;                    // the study table; empty: none
+    std::optional<Design> StudyDesign;        // --design, as read
+    std::optional<PointList> PointsAsked;     // --points
+    std::optional<Slice> SliceAsked;          // --slice
+    std::vector<int> Points{1};               // the points this invocation runs, in order
+    bool IndependentSeeds = false;            // --independent-seeds
+    bool Strict = false;                      // warnings are usage errors
     bool Validate = false;                    // check everything, run nothing
     std::string RepeatManifest;               // --repeat: the manifest of the run to repeat
     bool Quiet = false;                       // no progress line
@@ -59,7 +68,8 @@ struct ParsedCommandLine {
 
 // Parses the arguments (without the program name). Options take their value as the
 // next argument or after '=' ("--steps 50", "--steps=50"). Every problem is collected;
-// --species is applied first, then --params files, then the --set options in order.
+// --species is applied first, then --params files, then the --set options in order;
+// a design's rows are applied to each point's runs on top of those (ApplyDesignPoint).
 // With --resume, the settings are the saved ones, and --set may change only those a
 // run reads at every step (ResumeSettableNames).
 ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments);

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <charconv>
+#include <new>
 
 #include "RunOutputs.h"
 
@@ -30,7 +31,7 @@ QRgb ToQRgb(Rgb c) { return qRgb(c.r, c.g, c.b); }
 
 void PaintStepField(QImage &image, std::int32_t step) {
     const QRect field(StepFieldLeft, StepFieldTop, StepFieldWidth, StepFieldHeight);
-    image.setPixel(0, 0, image.pixel(0, 0));  // detaches a shared image before painting
+    if (!image.rect().contains(field)) return;
     for (int y = field.top(); y <= field.bottom(); ++y) {
         for (int x = field.left(); x <= field.right(); ++x) {
             const bool edge = y == field.top() || y == field.bottom() || x == field.left() || x == field.right();
@@ -51,6 +52,7 @@ void PaintStepField(QImage &image, std::int32_t step) {
 
 QImage MapPictureOf(const TPlot &plot, std::int32_t step) {
     QImage image = RenderDensityMap(plot);
+    if (image.isNull()) throw std::bad_alloc();  // Qt's way of saying memory ran out
     PaintStepField(image, step);
     return image;
 }

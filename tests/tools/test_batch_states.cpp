@@ -26,7 +26,7 @@ RunRecord RunArgs(const std::vector<std::string> &args, int threads = 1) {
     EXPECT_TRUE(parsed.Problems.empty()) << parsed.Problems.front();
     const BatchOptions &options = parsed.Options;
     const std::uint32_t master = options.Resumed ? options.Resumed->MasterSeed : *options.Seed;
-    RunPlan plan = PlanRun(options, 1, master);
+    RunPlan plan = PlanRun(options, PlanStudyRun(Layout(options), 0, master));
     plan.DispersalThreads = threads;
     return RunOne(options, plan, DescribeInputs(options), ManifestFacts{master, false, {}});
 }
