@@ -11,6 +11,8 @@ if [ "$what" = screenshot ]; then
 fi
 if [ "$what" = test ]; then
     pkgs="$pkgs libgtest-dev libgmock-dev libbenchmark-dev locales xvfb xauth clang clang-format libclang-rt-14-dev time"
+    # The Python package and its tests.
+    pkgs="$pkgs python3-dev pybind11-dev python3-numpy python3-pytest python3-pandas python3-distributed"
 fi
 
 if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi

@@ -6,7 +6,9 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -119,15 +121,28 @@ const TPlot &PlotOf(const py::object &self) { return self.cast<SimulationHandle 
 // Python error is raised once the lock on the interpreter is taken back.
 struct Interrupted {};
 
+unsigned long MainThreadId = 0;
+// Signals reach Python in its main thread only, which looks for them this often
+// while steps run: often enough for Ctrl-C, rarely enough to cost nothing even when
+// other Python threads are busy.
+constexpr auto SignalCheckInterval = std::chrono::milliseconds(100);
+
 void StepReleased(SimulationHandle &h, std::int64_t count) {
     if (count < 0)
         throw py::value_error("step : le nombre de pas doit être positif ou nul (" + std::to_string(count) + ")");
-    try {
-        py::gil_scoped_release release;
-        h.Step(count, [] {
+    std::function<void()> checkSignals;
+    if (PyThread_get_thread_ident() == MainThreadId) {
+        checkSignals = [last = std::chrono::steady_clock::now()]() mutable {
+            const auto now = std::chrono::steady_clock::now();
+            if (now - last < SignalCheckInterval) return;
+            last = now;
             py::gil_scoped_acquire acquire;
             if (PyErr_CheckSignals() != 0) throw Interrupted{};
-        });
+        };
+    }
+    try {
+        py::gil_scoped_release release;
+        h.Step(count, checkSignals);
     } catch (const Interrupted &) { throw py::error_already_set(); }
 }
 
@@ -179,6 +194,7 @@ void BindSimulation(py::module_ &m) {
 
 PYBIND11_MODULE(_core, m) {
     m.attr("__version__") = GLEBIX_VERSION;
+    MainThreadId = py::module_::import("threading").attr("main_thread")().attr("ident").cast<unsigned long>();
     GlebixErrorType = PyErr_NewExceptionWithDoc(
         "glebix.GlebixError",
         "An error of the engine: str() gives the context and the French message; the attributes message, "
