@@ -10,7 +10,7 @@ if [ "$what" = screenshot ]; then
     pkgs="$pkgs xvfb xauth xdotool imagemagick"  # scripts/screenshot.sh
 fi
 if [ "$what" = test ]; then
-    pkgs="$pkgs libgtest-dev libgmock-dev libbenchmark-dev locales xvfb xauth clang clang-format libclang-rt-14-dev time"
+    pkgs="$pkgs libgtest-dev libgmock-dev libbenchmark-dev locales xvfb xauth clang clang-format libclang-rt-14-dev time python3"
     # The Python package and its tests.
     pkgs="$pkgs python3-dev pybind11-dev python3-numpy python3-pytest python3-pandas python3-distributed"
 fi
