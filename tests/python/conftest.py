@@ -1,6 +1,5 @@
 """Shared helpers: the batch tool to compare with, and the table rows in its text."""
 
-import csv
 import json
 import os
 import pathlib
@@ -53,8 +52,3 @@ def table_lines(table, first_step=1):
 
 def manifest(path):
     return json.loads(pathlib.Path(path).read_text())
-
-
-def read_csv(path):
-    with open(path, newline="") as f:
-        return list(csv.reader(f))

@@ -12,7 +12,7 @@ import numpy as np
 import pytest
 
 import glebix
-from conftest import table_lines, trace_lines
+from conftest import manifest, table_lines, trace_lines
 
 # Settings away from the defaults, so that every process and option is exercised.
 VARIED = dict(Survival=0.55, Fecundity=2.5, DispersalFirst=True, DispersalSigma=0.9, DistInitMode=1, DistMean=3,
@@ -89,8 +89,6 @@ def test_a_view_keeps_its_simulation_alive():
 
 def test_settings_round_trip_and_defaults_match_the_batch_manifest(batch, tmp_path):
     batch("--seed", 1, "--steps", 0, "--out", "out")
-    from conftest import manifest
-
     batch_settings = manifest(tmp_path / "out" / "manifest.json")["settings"]
     assert glebix.SETTINGS == {k: v for k, v in batch_settings.items() if k != "StepCount"}
     sim = glebix.Simulation(seed=3, steps=15, **VARIED)

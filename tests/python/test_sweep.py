@@ -80,3 +80,18 @@ def test_an_engine_error_in_a_study_names_its_point_and_replicate(tmp_path):
     e = caught.value
     assert (e.point, e.replicate) == (2, 1)
     assert str(e).startswith("point 2, répétition 1 : ") and e.message == "Fichier introuvable"
+
+
+def test_without_pandas_tables_are_dicts_of_arrays(monkeypatch):
+    with_pandas = glebix.sweep([{"Survival": 0.3}, {}], replicates=2, seed=5, steps=4)
+    monkeypatch.setattr(glebix._tables, "pandas", None)
+    monkeypatch.setattr(glebix._sweep, "pandas", None)
+    plain = glebix.sweep([{"Survival": 0.3}, {}], replicates=2, seed=5, steps=4)
+    assert list(plain) == list(with_pandas.columns)
+    for name in plain:
+        assert isinstance(plain[name], np.ndarray) and len(plain[name]) == len(with_pandas)
+    assert list(plain["Survival"][:5]) == [0.3] * 5 and plain["Survival"][-1] is None
+    for name in ["point", "replicate", "seed"] + TRACE:
+        assert (plain[name] == with_pandas[name].to_numpy()).all()
+    sim = glebix.Simulation(seed=5, steps=4)
+    assert isinstance(sim.run(), dict) and list(sim.trace) == TRACE
