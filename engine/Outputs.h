@@ -25,7 +25,7 @@ inline constexpr int MapLeft = 30;
 inline constexpr int MapBottomMargin = 60;
 
 // Mean count (sum kept as a 32-bit integer) and mean compacted share (summed in
-// memory order) over the 2500 cells.
+// memory order) over the CellCount cells.
 double MeanDensity(const TPlot &plot);
 double MeanCompacted(const TPlot &plot);
 

@@ -75,14 +75,22 @@ std::string WholeNumber(double v) {
 
 }  // namespace
 
-std::string Simul::ResultFilePath(const std::string &base, std::int32_t inner, double middle, double outer) const {
-    return Settings.Run.ResultDirectory + "/" + base + std::to_string(inner) + "a" + WholeNumber(middle) + "p" +
-           WholeNumber(outer) + ".txt";
+std::string ResultFileName(const std::string &base, std::int32_t inner, double middle, double outer) {
+    return base + std::to_string(inner) + "a" + WholeNumber(middle) + "p" + WholeNumber(outer) + ".txt";
 }
 
-void Simul::WriteResultFile(const std::string &base, std::int32_t inner, double middle, double outer) {
-    const std::string path = ResultFilePath(base, inner, middle, outer);
-    const std::string contents = ResultFileContents(Plot);
+std::string ResultFileName() { return ResultFileName("RireVed", 1, 1.0, 1.0); }
+
+std::string Simul::ResultFilePath(const std::string &base, std::int32_t inner, double middle, double outer) const {
+    return Settings.Run.ResultDirectory + "/" + ResultFileName(base, inner, middle, outer);
+}
+
+std::string Simul::ResultFilePath() const { return Settings.Run.ResultDirectory + "/" + ResultFileName(); }
+
+namespace {
+
+void WriteResultFileAt(const std::string &path, const TPlot &plot) {
+    const std::string contents = ResultFileContents(plot);
 
     std::string temporary = path + ".tmp-XXXXXX";
     const int fd = ::mkstemp(temporary.data());
@@ -114,6 +122,14 @@ void Simul::WriteResultFile(const std::string &base, std::int32_t inner, double 
         ::unlink(temporary.c_str());
         ThrowIoError(failure, path);
     }
+}
+
+}  // namespace
+
+void Simul::WriteResultFile() { WriteResultFileAt(ResultFilePath(), Plot); }
+
+void Simul::WriteResultFile(const std::string &base, std::int32_t inner, double middle, double outer) {
+    WriteResultFileAt(ResultFilePath(base, inner, middle, outer), Plot);
 }
 
 }  // namespace glebix

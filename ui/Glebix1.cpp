@@ -79,9 +79,6 @@ void TForm1::RunSimulations() {
     if (run.ShowCellChart) chartWindow_->show();
     chartWindow_->RepaintNow();
 
-    // The result file is named after three run indices; a run is always run 1, 1, 1.
-    constexpr std::int32_t outerRun = 1, middleRun = 1, innerRun = 1;
-
     // Hiding and showing again clears the previous run's chart.
     chartWindow_->hide();
     chartWindow_->show();
@@ -105,7 +102,7 @@ void TForm1::RunSimulations() {
         if (StepIndex == StepCount) {
             Edit1->setText(QStringLiteral("Simulations finies"));
             Button3->setEnabled(false);
-            if (run.SaveResults) sim.WriteResultFile("RireVed", innerRun, middleRun, outerRun);
+            if (run.SaveResults) sim.WriteResultFile();
         }
     }
     ProcessMessages();

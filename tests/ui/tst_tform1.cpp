@@ -16,6 +16,7 @@
 #include "Glebix1.h"
 #include "MessagePump.h"
 #include "Outputs.h"
+#include "ResultFile.h"
 #include "Simul.h"
 
 using namespace glebix;
@@ -82,7 +83,7 @@ class TestTForm1 : public QObject {
         };
     }
 
-    QString ResultFile() const { return dir->filePath(QStringLiteral("RireVed1a1p1.txt")); }
+    QString ResultFile() const { return dir->filePath(QString::fromStdString(ResultFileName())); }
 
 private slots:
     void init() {
