@@ -214,11 +214,7 @@ PYBIND11_MODULE(_core, m) {
     m.def("default_settings", [] { return SettingTexts(DefaultSettings()); });
     m.def("format_real", &FormatShortest, "A real in shortest round-trip form, as the tables write it.");
     m.def("replicate_seed", &batch::ReplicateSeed, py::arg("master"), py::arg("run"));
-    m.def("clock_seed", [] {
-        Simul clock;
-        clock.ReseedFromClock();
-        return clock.RandomSeed;
-    });
+    m.def("clock_seed", &ClockSeed);
     m.def("read_species", &ReadSpecies, py::arg("path"));
     m.def(
         "check_settings",

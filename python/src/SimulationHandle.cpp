@@ -68,8 +68,8 @@ std::string SimulationHandle::WriteResultFile(const std::string &directory) {
     const auto busy = TakeBusy();
     RequireSetUp();
     simul_->Settings.Run.ResultDirectory = directory;
-    simul_->WriteResultFile("RireVed", 1, 1.0, 1.0);
-    return simul_->ResultFilePath("RireVed", 1, 1.0, 1.0);
+    simul_->WriteResultFile();
+    return simul_->ResultFilePath();
 }
 
 TraceColumns SimulationHandle::TraceCopy() const {
