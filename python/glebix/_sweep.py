@@ -93,6 +93,12 @@ def _study(points, columns, frame, replicates, seed, steps, jobs, client, indepe
     _core.check_settings(species, base)
     point_texts = _check_points(points, species, base)
     master = check_seed(seed)
+    # As glebix-batch does, every input file is read once, before the runs: they all use
+    # the same bytes, and Dask workers need no access to the files.
+    inputs = _core.InputStore()
+    for texts in point_texts:
+        for path in _core.input_paths(species, texts):
+            inputs.read(path)
 
     tasks = []
     for p, texts in enumerate(point_texts, start=1):
@@ -100,11 +106,11 @@ def _study(points, columns, frame, replicates, seed, steps, jobs, client, indepe
             k = (p - 1) * replicates + r if independent_seeds else r
             tasks.append((p, r, _core.replicate_seed(master, k), steps, texts))
     if client is not None:
-        results = _run_on_dask(client, tasks, species, 1 if threads is None else threads)
+        results = _run_on_dask(client, tasks, species, 1 if threads is None else threads, inputs)
     else:
         jobs = min(jobs or os.cpu_count() or 1, len(tasks))
         per_run = threads if threads is not None else max(1, (os.cpu_count() or 1) // jobs)
-        results = _run_local(tasks, species, per_run, jobs)
+        results = _run_local(tasks, species, per_run, jobs, inputs)
     table = _assemble(tasks, results, columns, frame)
     if pandas is not None:
         table.attrs.update(master_seed=master, steps=steps, replicates=replicates,
@@ -163,11 +169,11 @@ def _check_points(points, species, base):
     return texts
 
 
-def _run_task(task):
+def _run_task(task, inputs=None):
     """One run of a study: its trace's columns. Runs in a worker thread or a Dask
     worker process; an engine error names the point and the replicate."""
     (point, replicate, seed, steps, texts), species, threads = task
-    sim = _core.Simulation(seed, steps, threads, species, texts)
+    sim = _core.Simulation(seed, steps, threads, species, texts, inputs)
     try:
         sim.setup()
         sim.step(steps)
@@ -178,27 +184,30 @@ def _run_task(task):
     return sim._trace_columns()
 
 
-def _run_local(tasks, species, threads, jobs):
+def _run_local(tasks, species, threads, jobs, inputs):
     work = [(t, species, threads) for t in tasks]
     if jobs <= 1:
-        return [_run_task(w) for w in work]
+        return [_run_task(w, inputs) for w in work]
     pool = ThreadPoolExecutor(max_workers=jobs, thread_name_prefix="glebix")
     try:
-        futures = [pool.submit(_run_task, w) for w in work]
+        futures = [pool.submit(_run_task, w, inputs) for w in work]
         return [f.result() for f in futures]
     finally:
         # On an error or an interruption the runs not started are dropped.
         pool.shutdown(wait=True, cancel_futures=True)
 
 
-def _run_on_dask(client, tasks, species, threads):
+def _run_on_dask(client, tasks, species, threads, inputs):
     work = [(t, species, threads) for t in tasks]
-    # Not pure: input files named by the settings may change between two sweeps.
-    futures = client.map(_run_task, work, pure=False)
+    # The input files go to every worker once, not with every task.
+    shared = client.scatter(inputs, broadcast=True, hash=False) if len(inputs) else None
+    futures = client.map(_run_task, work, inputs=shared, pure=False)
     try:
         return client.gather(futures)
     finally:
         client.cancel(futures)
+        if shared is not None:
+            client.cancel(shared)
 
 
 def _assemble(tasks, results, columns, frame):

@@ -11,9 +11,11 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Conversions.h"
 #include "Errors.h"
+#include "InputFile.h"
 #include "RunSettings.h"
 #include "RunTrace.h"
 #include "SeedMixing.h"
@@ -146,14 +148,60 @@ void StepReleased(SimulationHandle &h, std::int64_t count) {
     } catch (const Interrupted &) { throw py::error_already_set(); }
 }
 
+// Input files read once for a whole study, shared by its runs; pickled with their
+// bytes, so that runs in other processes use the same bytes without reading again.
+struct InputStore {
+    std::shared_ptr<InputBytes> Files = std::make_shared<InputBytes>();
+};
+
+void BindInputStore(py::module_ &m) {
+    py::class_<InputStore>(m, "InputStore")
+        .def(py::init<>())
+        .def(
+            "read", [](InputStore &s, const std::string &path) { ReadInputOnce(*s.Files, path); }, py::arg("path"),
+            py::call_guard<py::gil_scoped_release>(),
+            "Reads the file unless already held; a failed read is kept and fails the runs that use it.")
+        .def("__len__", [](const InputStore &s) { return s.Files->size(); })
+        .def(py::pickle(
+            [](const InputStore &s) {
+                py::list files;
+                for (const auto &[path, read] : *s.Files) {
+                    py::object bytes = read.Bytes ? py::object(py::bytes(*read.Bytes)) : py::object(py::none());
+                    files.append(py::make_tuple(path, bytes, read.Error));
+                }
+                return files;
+            },
+            [](const py::list &files) {
+                InputStore s;
+                for (const py::handle &f : files) {
+                    const auto t = f.cast<py::tuple>();
+                    ReadInput read;
+                    if (!t[1].is_none()) read.Bytes = std::make_shared<const std::string>(t[1].cast<std::string>());
+                    read.Error = t[2].cast<std::string>();
+                    (*s.Files)[t[0].cast<std::string>()] = std::move(read);
+                }
+                return s;
+            }));
+}
+
+// The input files a run with these settings reads at set-up.
+std::vector<std::string> InputPaths(const TSettings &s) {
+    std::vector<std::string> paths;
+    if (s.Initial.EnvInitMode == EnvModeFile) paths.push_back(s.Initial.EnvFilePath);
+    if (s.Initial.DistInitMode == DistModeFile) paths.push_back(s.Initial.DistFilePath);
+    return paths;
+}
+
 void BindSimulation(py::module_ &m) {
     py::class_<SimulationHandle>(m, "Simulation")
         .def(py::init([](std::uint32_t seed, std::int32_t steps, int threads, const py::object &species,
-                         const NamedTexts &settings) {
+                         const NamedTexts &settings, const InputStore *inputs) {
                  return std::make_unique<SimulationHandle>(BuildRunSettings(SpeciesFromObject(species), settings), seed,
-                                                           steps, threads);
+                                                           steps, threads,
+                                                           inputs ? inputs->Files : std::shared_ptr<InputBytes>());
              }),
-             py::arg("seed"), py::arg("steps"), py::arg("threads"), py::arg("species"), py::arg("settings"))
+             py::arg("seed"), py::arg("steps"), py::arg("threads"), py::arg("species"), py::arg("settings"),
+             py::arg("inputs") = py::none())
         .def(
             "setup",
             [](SimulationHandle &h) {
@@ -209,6 +257,7 @@ PYBIND11_MODULE(_core, m) {
         } catch (const StateError &e) { PyErr_SetString(PyExc_RuntimeError, e.what()); }
     });
 
+    BindInputStore(m);
     BindSimulation(m);
     m.def("setting_names", [] { return batch::SettingNames(); });
     m.def("default_settings", [] { return SettingTexts(DefaultSettings()); });
@@ -220,6 +269,12 @@ PYBIND11_MODULE(_core, m) {
         "check_settings",
         [](const py::object &species, const NamedTexts &settings) {
             BuildRunSettings(SpeciesFromObject(species), settings);
+        },
+        py::arg("species"), py::arg("settings"));
+    m.def(
+        "input_paths",
+        [](const py::object &species, const NamedTexts &settings) {
+            return InputPaths(BuildRunSettings(SpeciesFromObject(species), settings));
         },
         py::arg("species"), py::arg("settings"));
 }

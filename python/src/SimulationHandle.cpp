@@ -8,8 +8,14 @@
 
 namespace glebix::python {
 
-SimulationHandle::SimulationHandle(const TSettings &settings, std::uint32_t seed, std::int32_t steps, int threads)
-    : simul_(std::make_unique<Simul>()), settings_(settings), seed_(seed), steps_(steps), threads_(threads) {
+SimulationHandle::SimulationHandle(const TSettings &settings, std::uint32_t seed, std::int32_t steps, int threads,
+                                   std::shared_ptr<const InputBytes> inputs)
+    : simul_(std::make_unique<Simul>()),
+      settings_(settings),
+      inputs_(std::move(inputs)),
+      seed_(seed),
+      steps_(steps),
+      threads_(threads) {
     simul_->SetDispersalThreads(threads);
 }
 
@@ -38,6 +44,7 @@ void SimulationHandle::SetUp() {
         trace_.Clear();
     }
     simul_->Settings = settings_;
+    simul_->GivenInputs = inputs_;
     simul_->SetUpRun(seed_);
     std::lock_guard lock(traceMutex_);
     trace_.Reserve(static_cast<std::size_t>(std::max(steps_, 0)) + 1);

@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "InputFile.h"
 #include "RunTrace.h"
 #include "Settings.h"
 
@@ -29,8 +30,11 @@ public:
 
 class SimulationHandle {
 public:
-    // `threads`: threads of each dispersal pass, 0 for one per processor.
-    SimulationHandle(const TSettings &settings, std::uint32_t seed, std::int32_t steps, int threads);
+    // `threads`: threads of each dispersal pass, 0 for one per processor. `inputs`
+    // (if any) holds input files already read, which set-up then uses instead of
+    // reading them.
+    SimulationHandle(const TSettings &settings, std::uint32_t seed, std::int32_t steps, int threads,
+                     std::shared_ptr<const InputBytes> inputs = nullptr);
     ~SimulationHandle();
     SimulationHandle(const SimulationHandle &) = delete;
     SimulationHandle &operator=(const SimulationHandle &) = delete;
@@ -61,6 +65,7 @@ private:
 
     std::unique_ptr<Simul> simul_;
     TSettings settings_;
+    std::shared_ptr<const InputBytes> inputs_;
     std::uint32_t seed_;
     std::int32_t steps_;
     int threads_;

@@ -1,6 +1,9 @@
 """Studies: the batch tool's runs and seeds, one table whatever the jobs, designs
 applied and checked as the batch tool applies and checks them."""
 
+import os
+import threading
+
 import numpy as np
 import pandas as pd
 import pytest
@@ -95,3 +98,24 @@ def test_without_pandas_tables_are_dicts_of_arrays(monkeypatch):
         assert (plain[name] == with_pandas[name].to_numpy()).all()
     sim = glebix.Simulation(seed=5, steps=4)
     assert isinstance(sim.run(), dict) and list(sim.trace) == TRACE
+
+
+def test_input_files_are_read_once_for_the_whole_study(tmp_path):
+    env = "".join(f"{i} {j} {20 + (i * j) % 30}\n" for i in range(1, 51) for j in range(1, 51))
+    (tmp_path / "env.txt").write_text(env)
+    fifo = tmp_path / "env.fifo"  # a pipe can be read only once
+    os.mkfifo(fifo)
+    writer = threading.Thread(target=lambda: fifo.write_text(env))
+    writer.start()
+    try:
+        table = glebix.sweep([{"Survival": 0.4}, {"Survival": 0.5}], replicates=2, seed=6, steps=15, jobs=2,
+                             EnvInitMode=0, EnvFilePath=fifo)
+    finally:
+        writer.join(timeout=5)
+    for point, survival in ((1, 0.4), (2, 0.5)):
+        alone = glebix.sweep([{}], replicates=2, seed=6, steps=15, Survival=survival, EnvInitMode=0,
+                             EnvFilePath=tmp_path / "env.txt")
+        rows = table[table.point == point].drop(columns="Survival").reset_index(drop=True)
+        pd.testing.assert_frame_equal(rows.drop(columns="point"), alone.drop(columns="point"))
+    direct = glebix.Simulation(seed=6, steps=15, Survival=0.5, EnvInitMode=0, EnvFilePath=tmp_path / "env.txt")
+    assert table[(table.point == 2) & (table.replicate == 1)][TRACE].reset_index(drop=True).equals(direct.run())
