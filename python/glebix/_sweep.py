@@ -40,7 +40,7 @@ _PROBLEMS_SHOWN = 20
 def run(steps=300, seed=None, replicates=1, jobs=0, *, client=None, species=None, threads=None, **settings):
     """`replicates` runs of one setting; the table of glebix.sweep without design
     columns (point is 1)."""
-    return _study([{}], [], None, replicates, seed, steps, jobs, client, False, species, threads, settings)
+    return _study([{}], [], replicates, seed, steps, jobs, client, False, species, threads, settings)
 
 
 def sweep(
@@ -71,18 +71,18 @@ def sweep(
                the jobs; one per run on Dask)
     species    a species parameter file; then **settings; then the point's row
 
-    Columns: point, replicate, seed, the design's columns, step, cell_density,
-    cell_compacted, cell_decompacted, mean_density, mean_compacted, total_density;
-    runs in order of point, then replicate; row step 0 of each run is its state after
-    set-up.
+    Columns: point, replicate, seed, the design's columns (the values the runs use,
+    as numbers when every value of the column is one, else as the settings' texts),
+    step, cell_density, cell_compacted, cell_decompacted, mean_density,
+    mean_compacted, total_density; runs in order of point, then replicate; row step 0
+    of each run is its state after set-up.
     """
-    points, columns, frame = _read_design(design)
-    return _study(points, columns, frame, replicates, seed, steps, jobs, client, independent_seeds, species, threads,
+    points, columns = _read_design(design)
+    return _study(points, columns, replicates, seed, steps, jobs, client, independent_seeds, species, threads,
                   settings)
 
 
-def _study(points, columns, frame, replicates, seed, steps, jobs, client, independent_seeds, species, threads,
-           settings):
+def _study(points, columns, replicates, seed, steps, jobs, client, independent_seeds, species, threads, settings):
     replicates = check_count("replicates", replicates)
     steps = check_steps(steps)
     jobs = check_count("jobs", jobs, minimum=0)
@@ -90,8 +90,8 @@ def _study(points, columns, frame, replicates, seed, steps, jobs, client, indepe
         threads = check_threads(threads)
     species = species_values(species)
     base = named_texts(settings)
-    _core.check_settings(species, base)
-    point_texts = _check_points(points, species, base)
+    _core.run_settings(species, base)
+    point_texts, point_settings = _check_points(points, species, base)
     master = check_seed(seed)
     # As glebix-batch does, every input file is read once, before the runs: they all use
     # the same bytes, and Dask workers need no access to the files.
@@ -111,7 +111,8 @@ def _study(points, columns, frame, replicates, seed, steps, jobs, client, indepe
         jobs = min(jobs or os.cpu_count() or 1, len(tasks))
         per_run = threads if threads is not None else max(1, (os.cpu_count() or 1) // jobs)
         results = _run_local(tasks, species, per_run, jobs, inputs)
-    table = _assemble(tasks, results, columns, frame)
+    design = {name: _design_column([s[name] for s in point_settings]) for name in columns}
+    table = _assemble(tasks, results, design)
     if pandas is not None:
         table.attrs.update(master_seed=master, steps=steps, replicates=replicates,
                            independent_seeds=bool(independent_seeds))
@@ -127,38 +128,36 @@ def _is_missing(value):
 
 
 def _read_design(design):
-    """The points (one {name: value} each, missing values left out), the columns in
-    design order, and the design as a DataFrame (None without pandas)."""
+    """The points (one {name: value} each, missing values left out) and the columns
+    in design order."""
     if pandas is not None and isinstance(design, pandas.DataFrame):
         columns = list(design.columns)
         if len(set(columns)) != len(columns):
             raise ValueError("plan d'expérience : une colonne apparaît deux fois")
         rows = design.to_dict("records")
-        frame = design.reset_index(drop=True)
     else:
         if isinstance(design, (str, bytes)) or not hasattr(design, "__iter__"):
             raise TypeError("plan d'expérience : un DataFrame ou une liste de dictionnaires est attendu")
         rows = [dict(row) for row in design]
         columns = list(dict.fromkeys(name for row in rows for name in row))
-        frame = pandas.DataFrame(rows, columns=columns) if pandas is not None else rows
     for name in columns:
         if name not in SETTINGS:
             raise unknown_setting(name)
     if not rows:
         raise ValueError("plan d'expérience : aucun point")
     points = [{name: v for name, v in row.items() if not _is_missing(v)} for row in rows]
-    return points, columns, frame
+    return points, columns
 
 
 def _check_points(points, species, base):
-    """Each point's setting texts (the base first), every value checked before
-    anything runs; all problems in one error."""
-    problems, texts = [], []
+    """Each point's setting texts (the base first) and its run's settings, every
+    value checked before anything runs; all problems in one error."""
+    problems, texts, settings = [], [], []
     for p, point in enumerate(points, start=1):
         try:
-            pairs = [(name, setting_text(name, value)) for name, value in point.items()]
-            _core.check_settings(species, base + pairs)
-            texts.append(base + pairs)
+            pairs = base + [(name, setting_text(name, value)) for name, value in point.items()]
+            settings.append(_core.run_settings(species, pairs))
+            texts.append(pairs)
         except (ValueError, TypeError) as e:
             problems.append(f"point {p} : {e}")
     if problems:
@@ -166,7 +165,18 @@ def _check_points(points, species, base):
         if len(problems) > len(shown):
             shown.append(f"… et {len(problems) - len(shown)} autres problèmes")
         raise ValueError("\n".join(shown))
-    return texts
+    return texts, settings
+
+
+def _design_column(texts):
+    """A design column of the table from its points' setting texts: whole numbers or
+    reals when every text is one, as a CSV reader would take them, else the texts."""
+    for kind in (int, float):
+        try:
+            return np.array([kind(t) for t in texts])
+        except ValueError:
+            pass
+    return np.array(texts, dtype=object)
 
 
 def _run_task(task, inputs=None):
@@ -210,20 +220,14 @@ def _run_on_dask(client, tasks, species, threads, inputs):
             client.cancel(shared)
 
 
-def _assemble(tasks, results, columns, frame):
+def _assemble(tasks, results, design):
     counts = np.array([len(r["step"]) for r in results], dtype=np.int64)
-    head = {
-        "point": np.repeat(np.array([t[0] for t in tasks], dtype=np.int64), counts),
+    points = np.repeat(np.array([t[0] for t in tasks], dtype=np.int64), counts)
+    columns = {
+        "point": points,
         "replicate": np.repeat(np.array([t[1] for t in tasks], dtype=np.int64), counts),
         "seed": np.repeat(np.array([t[2] for t in tasks], dtype=np.int64), counts),
     }
-    rows = head["point"] - 1  # the design row of every table row
-    tail = {name: np.concatenate([r[name] for r in results]) for name in TRACE_COLUMNS}
-    if pandas is None:
-        design = {name: np.array([row.get(name) for row in frame], dtype=object)[rows] for name in columns}
-        return {**head, **design, **tail}
-    parts = [pandas.DataFrame(head)]
-    if columns:
-        parts.append(frame.iloc[rows].reset_index(drop=True))
-    parts.append(pandas.DataFrame(tail))
-    return pandas.concat(parts, axis=1)
+    columns.update((name, values[points - 1]) for name, values in design.items())
+    columns.update((name, np.concatenate([r[name] for r in results])) for name in TRACE_COLUMNS)
+    return pandas.DataFrame(columns) if pandas is not None else columns

@@ -266,11 +266,11 @@ PYBIND11_MODULE(_core, m) {
     m.def("clock_seed", &ClockSeed);
     m.def("read_species", &ReadSpecies, py::arg("path"));
     m.def(
-        "check_settings",
+        "run_settings",
         [](const py::object &species, const NamedTexts &settings) {
-            BuildRunSettings(SpeciesFromObject(species), settings);
+            return SettingTexts(BuildRunSettings(SpeciesFromObject(species), settings));
         },
-        py::arg("species"), py::arg("settings"));
+        py::arg("species"), py::arg("settings"), "{name: text} of a run's settings, or KeyError / ValueError.");
     m.def(
         "input_paths",
         [](const py::object &species, const NamedTexts &settings) {
