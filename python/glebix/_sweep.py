@@ -59,8 +59,8 @@ def sweep(
     """Runs every point of `design` `replicates` times and returns one tidy table.
 
     design     a pandas DataFrame, or a list of dicts, whose columns are setting names;
-               each row is a point, numbered from 1; a missing value (None, NaN) keeps
-               the value the point would otherwise have
+               each row is a point, numbered from 1; a missing value (None, NaN, "")
+               keeps the value the point would otherwise have
     seed       master seed (the clock's when None): replicate r of every point uses
                the seed replicate r of glebix-batch uses; with independent_seeds, run
                k = (point - 1) * replicates + r uses the seed of replicate k
@@ -120,7 +120,9 @@ def _study(points, columns, replicates, seed, steps, jobs, client, independent_s
 
 
 def _is_missing(value):
-    if value is None:
+    """A design cell left empty: None, NaN, pandas' NA, or an empty text (as an empty
+    field of a design file)."""
+    if value is None or (isinstance(value, str) and value == ""):
         return True
     if isinstance(value, numbers.Real) and not isinstance(value, numbers.Integral):
         return math.isnan(value)

@@ -57,9 +57,10 @@ def test_the_table_does_not_depend_on_jobs_or_the_form_of_the_design():
 
 
 def test_a_points_row_comes_after_the_settings_and_a_missing_value_keeps_them():
-    table = glebix.sweep([{"Survival": 0.6}, {"Survival": None}], seed=3, steps=20, Survival=0.3, DistMean=4)
+    design = [{"Survival": 0.6}, {"Survival": None}, {"Survival": ""}]
+    table = glebix.sweep(design, seed=3, steps=20, Survival=0.3, DistMean=4)
     assert list(table.Survival.unique()) == [0.6, 0.3]
-    for point, survival in ((1, 0.6), (2, 0.3)):
+    for point, survival in ((1, 0.6), (2, 0.3), (3, 0.3)):
         alone = glebix.Simulation(seed=3, steps=20, Survival=survival, DistMean=4).run()
         rows = table[table.point == point].reset_index(drop=True)
         assert rows[TRACE].equals(alone)
