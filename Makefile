@@ -27,7 +27,7 @@ test-plain:
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 # The C++ sources must be as clang-format writes them (.clang-format).
-FORMAT_DIRS = engine ui app tools tests bench fuzz python
+FORMAT_DIRS = engine render ui app tools tests bench fuzz python
 format-check:
 	git ls-files $(FORMAT_DIRS) | grep -E '\.(cpp|h)$$' | xargs clang-format --dry-run -Werror
 

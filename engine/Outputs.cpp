@@ -50,11 +50,11 @@ double MeanCompacted(const TPlot &plot) {
 ChartValues ScaleChartValues(std::int32_t count, double compacted, double decompacted, double meanCount,
                              double meanCompacted) {
     ChartValues c;
-    c.v[0] = Nearest(count / 0.2L);
-    c.v[1] = Nearest(compacted);
-    c.v[2] = Nearest(decompacted);
-    c.v[3] = Nearest(meanCount / 0.2L);
-    c.v[4] = Nearest(meanCompacted);
+    c.v[ChartCellCount] = Nearest(count / 0.2L);
+    c.v[ChartCellCompacted] = Nearest(compacted);
+    c.v[ChartCellDecompacted] = Nearest(decompacted);
+    c.v[ChartMeanCount] = Nearest(meanCount / 0.2L);
+    c.v[ChartMeanCompacted] = Nearest(meanCompacted);
     return c;
 }
 

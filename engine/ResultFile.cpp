@@ -1,16 +1,13 @@
 // The result file: one line "count  compacted" per cell, CR LF line ends. It is
 // written to a temporary file beside the target and renamed over it once complete,
 // so a failed write never leaves a partial file or destroys an earlier result.
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include "AtomicFile.h"
 #include "Errors.h"
 #include "ResultFile.h"
 #include "Simul.h"
@@ -90,38 +87,7 @@ std::string Simul::ResultFilePath() const { return Settings.Run.ResultDirectory 
 namespace {
 
 void WriteResultFileAt(const std::string &path, const TPlot &plot) {
-    const std::string contents = ResultFileContents(plot);
-
-    std::string temporary = path + ".tmp-XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) ThrowIoError(errno, path);
-    // mkstemp creates the file for its owner only; give it the usual permissions.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-
-    int failure = 0;
-    std::size_t written = 0;
-    while (written < contents.size()) {
-        const long n = ResultWrite(fd, contents.data() + written, contents.size() - written);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            failure = errno;
-            break;
-        }
-        if (n == 0) {
-            failure = ENOSPC;
-            break;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    if (!failure && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) failure = errno;
-    if (::close(fd) != 0 && !failure) failure = errno;
-    if (!failure && ::rename(temporary.c_str(), path.c_str()) != 0) failure = errno;
-    if (failure) {
-        ::unlink(temporary.c_str());
-        ThrowIoError(failure, path);
-    }
+    WriteFileAtomically(path, ResultFileContents(plot), ResultWrite);
 }
 
 }  // namespace

@@ -98,6 +98,8 @@ void InitialCount(std::int32_t mode, int i, int j, const InitialValues &v, Simul
 
 }  // namespace
 
+std::int32_t ChartCellFromField(const std::string &text) { return BoundToGrid(FieldToInteger(text)); }
+
 std::uint32_t ClockSeed() {
     const auto ticks = std::chrono::steady_clock::now().time_since_epoch();
     return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(ticks).count());
@@ -110,14 +112,15 @@ void Simul::SetUpRun(std::optional<std::uint32_t> seed) {
         RandomSeed = *seed;
     else
         ReseedFromClock();
+    RunSeed = RandomSeed;
     InitialisePlot();
     TakeSpeciesParameters();
 }
 
 void Simul::InitialisePlot() {
     const InitialSettings &in = Settings.Initial;
-    ChartCellX = BoundToGrid(FieldToInteger(Settings.Run.ChartCellX));
-    ChartCellY = BoundToGrid(FieldToInteger(Settings.Run.ChartCellY));
+    ChartCellX = ChartCellFromField(Settings.Run.ChartCellX);
+    ChartCellY = ChartCellFromField(Settings.Run.ChartCellY);
     const InitialValues values = TakeInitialValues(in);
 
     Plot.CellSize = 1;

@@ -45,6 +45,7 @@ public:
     std::int32_t ChartCellX = 0;             // chart cell taken at set-up, bounded into 1..50
     std::int32_t ChartCellY = 0;
     std::uint32_t RandomSeed = 0;  // state of the program's single generator
+    std::uint32_t RunSeed = 0;     // the seed the last set-up started the generator from
     // Bytes of input files already read by the caller; set-up reads the files it does
     // not find here. Null in the program: every set-up reads its files anew.
     std::shared_ptr<const InputBytes> GivenInputs;
@@ -75,7 +76,8 @@ public:
     void ApplySurvival();
     void Disperse();           // the dispersal pass used by TimeStep
     void DisperseReference();  // the plain definition of a dispersal pass
-    // Threads of the dispersal pass; 0 (the default) means one per processor. The
+    // Threads of the dispersal pass; 0 (the default) means one per processor the
+    // process may run on (fewer when the system refuses threads). The
     // results do not depend on it.
     void SetDispersalThreads(int count);
     int DispersalThreads() const;
@@ -106,6 +108,10 @@ private:
     int dispersalThreads_ = 0;                      // as set; 0 = one per processor
     std::shared_ptr<FastDispersal> fastDispersal_;  // threads and work grids of Disperse
 };
+
+// The chart cell index that run set-up takes from a field's text: the whole number
+// it converts to, bounded into 1 to 50.
+std::int32_t ChartCellFromField(const std::string &text);
 
 // The low 32 bits of a monotonic clock in nanoseconds: the seed of a run without one.
 std::uint32_t ClockSeed();

@@ -1,6 +1,8 @@
 #include "SpeciesFile.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <cmath>
 #include <cstdlib>
 
@@ -73,6 +75,7 @@ SpeciesFileContents ReadSpeciesText(std::string_view text) {
     c.MortalityAlpha = FormatLongScientific(values[7]);
     c.DispersalSensitivity = std::to_string(static_cast<std::int32_t>(values[8]));
     c.DispersalSigma = FormatFixedOneDecimal(values[9]);
+    std::copy(std::begin(values), std::end(values), c.Values);
     return c;
 }
 

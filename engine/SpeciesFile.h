@@ -21,6 +21,7 @@ struct SpeciesFileContents {
     std::string MortalityAlpha;        // value 8, long scientific form
     std::string DispersalSensitivity;  // value 9, decimal whole number
     std::string DispersalSigma;        // value 10, fixed point with one decimal
+    double Values[10] = {};            // the ten values as the file gives them
 };
 
 // Reads a species file. Raises GlebixError with the message by cause when the file

@@ -1,5 +1,6 @@
 #include "BatchOptions.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "Errors.h"
@@ -23,6 +24,7 @@ struct Gathered {
     std::optional<std::string> speciesPath;
     std::vector<std::string> paramsPaths;
     std::vector<std::string> sets;
+    std::vector<std::string> seen;  // the options given, by name
 };
 
 using ApplyOption = void (*)(Gathered &, const std::string &value);
@@ -106,8 +108,12 @@ const std::vector<OptionEntry> &OptionTable() {
         {"--replicates", nullptr, "R",
          "R simulations, chacune dans run-001/, run-002/...\nde chaque sortie, et un summary.csv pour l'ensemble",
          Replicates},
-        {"--jobs", nullptr, "J", "simulations menées à la fois (par défaut : le nombre\nde cœurs)",
+        {"--jobs", nullptr, "J", "simulations menées à la fois (par défaut : le nombre\nde processeurs disponibles)",
          [](G &g, S v) { Count(g, "--jobs", v, 1, g.options.Jobs); }},
+        {"--repeat", nullptr, "MANIFEST",
+         "relance la simulation que décrit un manifeste\n(RireVed1a1p1.json des fenêtres, manifest.json) :\n"
+         "mêmes paramètres, graine et fichiers d'entrée",
+         [](G &g, S v) { OutputPath(g, "--repeat", v, g.options.RepeatManifest); }},
         {"--validate", nullptr, nullptr, "vérifie chaque option, paramètre et fichier d'entrée,\nsans rien lancer",
          [](G &g, S) { g.options.Validate = true; }},
         {"--quiet", nullptr, nullptr, "pas de ligne de progression", [](G &g, S) { g.options.Quiet = true; }},
@@ -143,9 +149,19 @@ std::string OptionLines() {
     return out + "  " + last + "\n";
 }
 
+// The options that would change what a repeated run does: the manifest says it all.
+void CheckRepeat(Gathered &g) {
+    static const char *const fixed[] = {"--steps", "--seed", "--set", "--params", "--species", "--replicates"};
+    for (const char *name : fixed)
+        if (std::find(g.seen.begin(), g.seen.end(), name) != g.seen.end())
+            g.problems.push_back(std::string("--repeat : ") + name +
+                                 " ne s'emploie pas avec --repeat (le manifeste donne la simulation entière)");
+}
+
 // Applies the gathered files and --set texts in their order of precedence.
 void ApplyGathered(Gathered &g) {
     BatchOptions &o = g.options;
+    if (!o.RepeatManifest.empty()) CheckRepeat(g);
     if (g.speciesPath) {
         o.Inputs.push_back({"species", *g.speciesPath});
         const ReadInput &read = ReadInputOnce(*o.Files, *g.speciesPath);
@@ -193,7 +209,8 @@ en on/off, true/false ou 1/0, les modes par leur numéro.
 
 Code de sortie : 0 si toutes les simulations ont atteint leur dernier pas
 de temps, 1 si une simulation s'est arrêtée sur une erreur, 2 pour une erreur
-d'utilisation.
+d'utilisation, 128 + le numéro du signal après une interruption (130 pour
+Ctrl-C, 143 pour SIGTERM).
 )";
 }
 
@@ -204,7 +221,7 @@ std::string VersionText() { return "glebix-batch " + VersionNumber(); }
 ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments) {
     ParsedCommandLine parsed;
     parsed.Options.Arguments = arguments;
-    Gathered g{parsed.Options, parsed.Problems, {}, {}, {}};
+    Gathered g{parsed.Options, parsed.Problems, {}, {}, {}, {}};
     for (std::size_t k = 0; k < arguments.size(); ++k) {
         std::string option = arguments[k], value;
         bool hasValue = false;
@@ -225,6 +242,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments) {
             g.problems.push_back(option + " : valeur manquante");
         } else {
             if (entry->valueName && !hasValue) value = arguments[++k];
+            g.seen.push_back(entry->name);
             entry->apply(g, value);
         }
     }

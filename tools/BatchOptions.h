@@ -33,6 +33,7 @@ struct BatchOptions {
     bool ReplicateLayout = false;       // --replicates given: outputs go into run-NNN/
     int Jobs = 0;                       // runs at a time; 0: the number of cores
     bool Validate = false;              // check everything, run nothing
+    std::string RepeatManifest;         // --repeat: the manifest of the run to repeat
     bool Quiet = false;                 // no progress line
     bool Help = false;
     bool Version = false;

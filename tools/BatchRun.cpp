@@ -3,34 +3,45 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <memory>
 #include <mutex>
-#include <system_error>
+#include <new>
+#include <set>
 #include <thread>
+#include <unistd.h>
 
 #include "Conversions.h"
+#include "Errors.h"
 #include "FileIo.h"
+#include "ResultFile.h"
 #include "Simul.h"
+#include "Threads.h"
 
 namespace glebix::batch {
+
+std::atomic<int> &StopSignal() {
+    static std::atomic<int> signal{0};
+    return signal;
+}
 
 namespace {
 
 // Creates the folders of every output of the run and opens the trace.
-void PrepareOutputs(const RunPlan &plan, LineWriter &trace) {
+void PrepareOutputs(const RunPlan &plan, StagedFiles &files, LineWriter &trace) {
     for (const std::string *dir : {&plan.OutDir, &plan.SnapshotDir, &plan.AscDir})
         if (!dir->empty()) MakeDirectories(*dir);
     if (!plan.ManifestPath.empty()) MakeDirectories(ParentOf(plan.ManifestPath));
     if (!plan.TracePath.empty()) {
         MakeDirectories(ParentOf(plan.TracePath));
-        trace.Open(plan.TracePath);
+        files.OpenLines(plan.TracePath, trace);
         trace.Write(TraceHeader());
     }
 }
 
 // The outputs of one completed step.
 void StepOutputs(const BatchOptions &options, const RunPlan &plan, std::int32_t step, Simul &simul, RunRecord &record,
-                 LineWriter &trace) {
+                 StagedFiles &files, LineWriter &trace) {
     record.StepsReached = step;
     // The per-step values are kept only for the summary across replicates.
     if (options.ReplicateLayout && !PrimaryOutputDir(options).empty()) {
@@ -39,18 +50,18 @@ void StepOutputs(const BatchOptions &options, const RunPlan &plan, std::int32_t 
     }
     if (trace.IsOpen()) trace.Write(TraceRow(step, simul));
     if (!plan.SnapshotDir.empty() && (step % options.Every == 0 || step == record.StepCount))
-        WriteWholeFile(Join(plan.SnapshotDir, SnapshotName(step)), DensityMapPng(simul.Plot));
+        files.Write(Join(plan.SnapshotDir, SnapshotName(step)), DensityMapPng(simul.Plot));
 }
 
 // The outputs written once the last step is done.
-void FinalOutputs(const RunPlan &plan, Simul &simul, const RunRecord &record, LineWriter &trace) {
+void FinalOutputs(const RunPlan &plan, Simul &simul, const RunRecord &record, StagedFiles &files) {
     // As the launcher does: a run without steps writes no result file.
-    if (record.StepCount > 0 && !plan.OutDir.empty()) simul.WriteResultFile();
+    if (record.StepCount > 0 && !plan.OutDir.empty())
+        files.Write(simul.ResultFilePath(), ResultFileContents(simul.Plot));
     if (!plan.AscDir.empty()) {
-        WriteWholeFile(Join(plan.AscDir, "density.asc"), DensityAsc(simul.Plot));
-        WriteWholeFile(Join(plan.AscDir, "compacted.asc"), CompactedAsc(simul.Plot));
+        files.Write(Join(plan.AscDir, DensityGridName), DensityAsc(simul.Plot));
+        files.Write(Join(plan.AscDir, CompactedGridName), CompactedAsc(simul.Plot));
     }
-    trace.Close();
 }
 
 // One engine per run, so that runs on other threads share nothing but the inputs.
@@ -63,6 +74,83 @@ std::unique_ptr<Simul> MakeEngine(const BatchOptions &options, const RunPlan &pl
     return simul;
 }
 
+// The set-up and the steps, up to the last or to a stop request.
+void Steps(const BatchOptions &options, const RunPlan &plan, Simul &simul, RunRecord &record, StagedFiles &files,
+           std::atomic<std::int64_t> *stepsDone) {
+    record.StepCount = FieldToInteger(simul.Settings.Run.StepCount);
+    LineWriter trace;
+    PrepareOutputs(plan, files, trace);
+    simul.SetUpRun(plan.Seed);
+    for (std::int32_t step : StepRange(1, record.StepCount)) {
+        if (StopSignal().load() != 0) {
+            record.Interrupted = true;
+            break;
+        }
+        simul.TimeStep();
+        StepOutputs(options, plan, step, simul, record, files, trace);
+        if (stepsDone) stepsDone->fetch_add(1, std::memory_order_relaxed);
+    }
+    if (!record.Interrupted) FinalOutputs(plan, simul, record, files);
+    trace.Close();
+    record.Completed = !record.Interrupted;
+}
+
+void Fail(RunRecord &record, const std::string &message) {
+    if (!record.Completed && !record.Message.empty()) return;  // the first error tells
+    record.Completed = record.Interrupted = false;
+    record.Message = message;
+}
+
+// Removes the files an earlier run left at the places of this run's outputs and
+// that this run did not write, so that the folder holds one run's outputs only.
+void RemoveEarlierOutputs(const RunPlan &plan, const std::vector<std::string> &written) {
+    namespace fs = std::filesystem;
+    const std::set<std::string> kept(written.begin(), written.end());
+    std::vector<std::string> candidates = PlannedFiles(plan);
+    std::error_code ec;
+    if (!plan.SnapshotDir.empty())
+        for (const auto &e : fs::directory_iterator(plan.SnapshotDir, ec))
+            if (IsSnapshotName(e.path().filename().string())) candidates.push_back(e.path().string());
+    for (const std::string &path : candidates)
+        if (!kept.count(path) && fs::is_regular_file(fs::symlink_status(path, ec))) ::unlink(path.c_str());
+}
+
+// The end of a run, whatever it was: the manifest is written under its temporary
+// name first, so that a full disk keeps the earlier run whole; then the earlier
+// manifest goes, the outputs are put in place, and the manifest comes last.
+void EndRun(const BatchOptions &options, const RunPlan &plan, const std::vector<InputFileRecord> &inputs,
+            const ManifestFacts &facts, const Simul *simul, StagedFiles &files, RunRecord &record) {
+    if (plan.ManifestPath.empty() || !simul) return;
+    const std::string part = PartName(plan.ManifestPath);
+    auto writeManifest = [&] {
+        LineWriter manifest;
+        manifest.Open(plan.ManifestPath);
+        manifest.Write(ManifestJson(options, plan, record, inputs, *simul, facts));
+        manifest.Close();
+    };
+    try {
+        writeManifest();
+    } catch (const std::exception &e) {
+        ::unlink(part.c_str());
+        ForgetTemporary(part);
+        return Fail(record, e.what());  // the staged files are removed with `files`
+    }
+    ::unlink(plan.ManifestPath.c_str());
+    const std::string failure = files.PutAllInPlace();
+    RemoveEarlierOutputs(plan, files.Paths());
+    try {
+        if (!failure.empty()) {
+            Fail(record, failure);
+            writeManifest();
+        }
+        PutInPlace(part, plan.ManifestPath);
+    } catch (const std::exception &e) {
+        ::unlink(part.c_str());
+        ForgetTemporary(part);
+        Fail(record, e.what());
+    }
+}
+
 }  // namespace
 
 RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::vector<InputFileRecord> &inputs,
@@ -73,36 +161,100 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
     RunRecord record;
     record.Run = plan.Run;
     record.Seed = plan.Seed;
-    const auto simul = MakeEngine(options, plan);
+    StagedFiles files;
+    std::unique_ptr<Simul> simul;
     try {
-        record.StepCount = FieldToInteger(simul->Settings.Run.StepCount);
-        LineWriter trace;
-        PrepareOutputs(plan, trace);
-        simul->SetUpRun(plan.Seed);
-        for (std::int32_t step = 1; step <= record.StepCount; ++step) {
-            simul->TimeStep();
-            StepOutputs(options, plan, step, *simul, record, trace);
-            if (stepsDone) stepsDone->fetch_add(1, std::memory_order_relaxed);
-        }
-        FinalOutputs(plan, *simul, record, trace);
-        record.Completed = true;
-    } catch (const std::exception &e) { record.Message = e.what(); }
-    record.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-
-    if (!plan.ManifestPath.empty()) {
-        try {
-            WriteWholeFile(plan.ManifestPath, ManifestJson(options, plan, record, inputs, *simul, started));
-        } catch (const std::exception &e) {
-            if (record.Completed) {
-                record.Completed = false;
-                record.Message = e.what();
-            }
-        }
+        simul = MakeEngine(options, plan);
+        Steps(options, plan, *simul, record, files, stepsDone);
+    } catch (const std::bad_alloc &) { Fail(record, MsgOutOfMemory); } catch (const std::exception &e) {
+        Fail(record, e.what());
     }
+    record.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    try {
+        EndRun(options, plan, inputs, started, simul.get(), files, record);
+    } catch (const std::bad_alloc &) { Fail(record, MsgOutOfMemory); }
     return record;
 }
 
 namespace {
+
+// One batch under way: the runs handed out one by one to the threads, their records,
+// and the progress shown from the calling thread.
+struct Batch {
+    Batch(const BatchOptions &o, const std::function<void(const std::string &)> &r, const ManifestFacts &f)
+        : options(o), report(r), inputs(DescribeInputs(o)), facts(f) {
+        outcome.Runs.resize(static_cast<std::size_t>(o.Replicates));
+    }
+
+    const BatchOptions &options;
+    const std::function<void(const std::string &)> &report;
+    std::vector<InputFileRecord> inputs;
+    ManifestFacts facts;
+    int dispersalThreads = 1;
+    BatchOutcome outcome;
+    std::atomic<int> next{1};
+    std::atomic<std::int64_t> stepsDone{0};
+    std::mutex mutex;  // guards `finished`, `outcome` and the calls of `report`
+    std::condition_variable allFinished;
+    int finished = 0;
+
+    // Takes runs until none is left or a stop is asked for. Nothing escapes a thread:
+    // even a failed allocation only ends its run.
+    void Work() {
+        const int runs = options.Replicates;
+        for (int run; (run = next.fetch_add(1)) <= runs;) {
+            RunRecord record;
+            record.Run = run;
+            try {
+                if (StopSignal().load() == 0) {
+                    RunPlan plan = PlanRun(options, run, facts.MasterSeed);
+                    plan.DispersalThreads = dispersalThreads;
+                    record = RunOne(options, plan, inputs, facts, &stepsDone);
+                }
+            } catch (const std::bad_alloc &) { OutOfMemory(record); }
+            std::lock_guard lock(mutex);
+            try {
+                if (!record.Completed && !record.Message.empty() && report)
+                    report((options.ReplicateLayout ? "simulation " + std::to_string(run) + " : " : std::string()) +
+                           record.Message);
+            } catch (const std::bad_alloc &) {
+                // The record keeps the message; only its line is lost.
+            }
+            outcome.Runs[static_cast<std::size_t>(run - 1)] = std::move(record);
+            ++finished;
+            allFinished.notify_all();
+        }
+    }
+
+    static void OutOfMemory(RunRecord &record) {
+        record.Completed = record.Interrupted = false;
+        try {
+            record.Message = MsgOutOfMemory;
+        } catch (const std::bad_alloc &) { record.Message.clear(); }
+    }
+
+    // Waits for every run, showing the progress and warning once of refused threads.
+    // Called under the lock, so that the progress line and the reports never interleave.
+    void Wait(const std::function<void(std::int64_t, std::int64_t)> &progress, std::int64_t stepsInAll) {
+        std::unique_lock lock(mutex);
+        while (finished < options.Replicates) {
+            allFinished.wait_for(lock, std::chrono::milliseconds(200));
+            WarnOfRefusedThreads();
+            if (progress) progress(stepsDone.load(), stepsInAll);
+        }
+        WarnOfRefusedThreads();
+    }
+
+    int refusedBefore = ThreadsRefused();
+    bool warned = false;
+    void WarnOfRefusedThreads() {
+        const int refused = ThreadsRefused() - refusedBefore;
+        if (warned || refused <= 0 || !report) return;
+        warned = true;
+        report("glebix-batch : attention : le système a refusé " + std::to_string(refused) +
+               " fil(s) d'exécution ; les simulations continuent avec ceux qui ont pu être créés");
+    }
+};
 
 // Writes summary.csv across the replicates; false (after reporting) when it fails.
 bool WriteSummary(const BatchOptions &options, const BatchOutcome &outcome,
@@ -127,62 +279,32 @@ BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, boo
                       const std::function<void(const std::string &)> &report,
                       const std::function<void(std::int64_t, std::int64_t)> &progress) {
     const int runs = options.Replicates;
-    int jobs = options.Jobs > 0 ? options.Jobs : static_cast<int>(std::thread::hardware_concurrency());
-    jobs = std::clamp(jobs, 1, std::min(runs, MaxJobs));
+    const int processors = AvailableProcessors();
+    const int jobs = std::clamp(options.Jobs > 0 ? options.Jobs : processors, 1, std::min(runs, MaxJobs));
+    Batch batch(options, report, {masterSeed, seedFromClock, {}});
     // The processors are shared between the runs at a time and the dispersal passes
     // within each run; the results depend on neither.
-    const int dispersalThreads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()) / jobs);
-    const std::vector<InputFileRecord> inputs = DescribeInputs(options);
-    const ManifestFacts facts{masterSeed, seedFromClock, {}};
+    batch.dispersalThreads = std::max(1, processors / jobs);
     const std::int64_t stepsInAll =
         static_cast<std::int64_t>(runs) * std::max(0, FieldToInteger(options.Settings.Run.StepCount));
 
-    BatchOutcome outcome;
-    outcome.Runs.resize(static_cast<std::size_t>(runs));
-    std::atomic<int> next{1};
-    std::atomic<std::int64_t> stepsDone{0};
-    std::mutex mutex;  // guards `finished` and the calls of `report`
-    std::condition_variable allFinished;
-    int finished = 0;
-
-    auto worker = [&] {
-        for (int run; (run = next.fetch_add(1)) <= runs;) {
-            RunPlan plan = PlanRun(options, run, masterSeed);
-            plan.DispersalThreads = dispersalThreads;
-            RunRecord record = RunOne(options, plan, inputs, facts, &stepsDone);
-            std::lock_guard lock(mutex);
-            if (!record.Completed && report)
-                report((options.ReplicateLayout ? "simulation " + std::to_string(run) + " : " : std::string()) +
-                       record.Message);
-            outcome.Runs[static_cast<std::size_t>(run - 1)] = std::move(record);
-            ++finished;
-            allFinished.notify_all();
+    std::vector<std::thread> threads = StartThreads(jobs, [&batch](int) { batch.Work(); });
+    // Whatever happens here, the threads are joined before they are destroyed.
+    struct Joiner {
+        std::vector<std::thread> &threads;
+        ~Joiner() {
+            for (std::thread &t : threads)
+                if (t.joinable()) t.join();
         }
-    };
-    std::vector<std::thread> threads;
-    for (int k = 0; k < jobs; ++k) {
-        try {
-            threads.emplace_back(worker);
-        } catch (const std::system_error &) {
-            break;  // fewer threads than asked: those started share the runs
-        }
-    }
-    if (threads.empty()) worker();
-    {
-        std::unique_lock lock(mutex);
-        while (finished < runs) {
-            allFinished.wait_for(lock, std::chrono::milliseconds(200));
-            // Under the lock, so that the progress line and error reports never interleave.
-            if (progress) progress(stepsDone.load(), stepsInAll);
-        }
-    }
-    for (std::thread &t : threads) t.join();
+    } joiner{threads};
+    if (threads.empty()) batch.Work();  // no thread could be made: the runs go on in this one
+    batch.Wait(progress, stepsInAll);
 
     bool failed = false;
-    for (const RunRecord &r : outcome.Runs) failed = failed || !r.Completed;
-    if (!WriteSummary(options, outcome, report)) failed = true;
-    outcome.ExitStatus = failed ? 1 : 0;
-    return outcome;
+    for (const RunRecord &r : batch.outcome.Runs) failed = failed || !r.Completed;
+    if (!WriteSummary(options, batch.outcome, report)) failed = true;
+    batch.outcome.ExitStatus = failed ? 1 : 0;
+    return std::move(batch.outcome);
 }
 
 }  // namespace glebix::batch

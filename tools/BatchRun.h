@@ -13,10 +13,17 @@
 
 namespace glebix::batch {
 
+// The number of the signal that asked the runs to stop, 0 until one comes: every run
+// then ends after its current step, and no run starts.
+std::atomic<int> &StopSignal();
+
 // Runs one run as the launcher's "Simulations" does (StepCount from its text,
-// set-up with the plan's seed, the steps, the result file), writing the outputs as it
-// goes and the manifest at its end. `stepsDone` (if any) counts the completed steps.
-// Errors end the run and are reported in the record, never thrown.
+// set-up with the plan's seed, the steps, the result file). Every output is written
+// under a temporary name; when the run ends, however it ends, they are all renamed
+// into place, the earlier run's outputs that this run did not write are removed, and
+// the manifest comes last. When the manifest cannot be written, nothing of the run
+// is put in place. `stepsDone` (if any) counts the completed steps. Errors end the
+// run and are reported in the record, never thrown.
 RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::vector<InputFileRecord> &inputs,
                  const ManifestFacts &facts, std::atomic<std::int64_t> *stepsDone = nullptr);
 
@@ -28,10 +35,12 @@ struct BatchOutcome {
     int ExitStatus = 0;           // 0 when every run completed and the summary was written, else 1
 };
 
-// Runs every replicate on `jobs` threads (0: the number of cores; at most MaxJobs),
-// then writes the summary. `report` receives one line per error (prefixed with the
-// run's number when there are replicates); `progress` (if any) is called about five
-// times a second from the calling thread with the steps done and the steps in all.
+// Runs every replicate on `jobs` threads (0: the processors the process may use; at
+// most MaxJobs; fewer when the system refuses threads, down to the calling thread),
+// then writes the summary of the runs that ran. `report` receives one line per error
+// (prefixed with the run's number when there are replicates) and a warning when
+// threads were refused; `progress` (if any) is called about five times a second from
+// the calling thread with the steps done and the steps in all.
 BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, bool seedFromClock,
                       const std::function<void(const std::string &)> &report,
                       const std::function<void(std::int64_t, std::int64_t)> &progress = {});

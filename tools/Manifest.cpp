@@ -40,16 +40,22 @@ QJsonArray InputsArray(const std::vector<InputFileRecord> &inputs) {
     return array;
 }
 
-QJsonObject OutputsObject(const RunPlan &plan, const Simul &simul) {
+QJsonObject OutputsObject(const ManifestContents &m) {
     QJsonObject object;
-    object["result_file"] = PathOrNull(plan.OutDir.empty() ? std::string() : simul.ResultFilePath());
-    object["trace"] = PathOrNull(plan.TracePath);
-    object["snapshots"] = PathOrNull(plan.SnapshotDir);
-    object["asc"] = PathOrNull(plan.AscDir);
+    object["result_file"] = PathOrNull(m.ResultFile);
+    object["trace"] = PathOrNull(m.Trace);
+    object["snapshots"] = PathOrNull(m.Snapshots);
+    object["asc"] = PathOrNull(m.Asc);
     return object;
 }
 
 }  // namespace
+
+std::string Sha256Hex(const std::string &bytes) {
+    const QByteArray digest = QCryptographicHash::hash(
+        QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())), QCryptographicHash::Sha256);
+    return digest.toHex().toStdString();
+}
 
 std::vector<InputFileRecord> DescribeInputs(const BatchOptions &options) {
     std::vector<InputFileRecord> records;
@@ -57,11 +63,8 @@ std::vector<InputFileRecord> DescribeInputs(const BatchOptions &options) {
         InputFileRecord r{input.Role, input.Path, -1, {}};
         const ReadInput &read = ReadInputOnce(*options.Files, input.Path);
         if (read.Bytes) {
-            const std::string &bytes = *read.Bytes;
-            r.Size = static_cast<std::int64_t>(bytes.size());
-            const QByteArray digest = QCryptographicHash::hash(
-                QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())), QCryptographicHash::Sha256);
-            r.Sha256 = digest.toHex().toStdString();
+            r.Size = static_cast<std::int64_t>(read.Bytes->size());
+            r.Sha256 = Sha256Hex(*read.Bytes);
         }
         records.push_back(std::move(r));
     }
@@ -77,30 +80,62 @@ std::string UtcNow() {
     return std::string(text, n);
 }
 
-std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const RunRecord &record,
-                         const std::vector<InputFileRecord> &inputs, const Simul &simul, const ManifestFacts &facts) {
+std::string ManifestText(const ManifestContents &c) {
     QJsonObject m;
-    m["program"] = "glebix-batch";
+    m["program"] = Text(c.Program);
     m["version"] = Text(VersionNumber());
-    m["run"] = plan.Run;
-    m["replicates"] = options.Replicates;
-    m["seed"] = static_cast<qint64>(plan.Seed);
-    m["master_seed"] = static_cast<qint64>(facts.MasterSeed);
-    m["seed_source"] = facts.SeedFromClock ? "clock" : "option";
-    m["step_count"] = record.StepCount;
-    m["steps_reached"] = record.StepsReached;
-    m["status"] = record.Completed ? "completed" : "error";
-    m["message"] = record.Completed ? QJsonValue() : Text(record.Message);
-    m["started_utc"] = Text(facts.Started);
-    m["elapsed_seconds"] = record.Seconds;
-    m["settings"] = SettingsObject(simul.Settings);
-    m["inputs"] = InputsArray(inputs);
-    m["outputs"] = OutputsObject(plan, simul);
+    m["run"] = c.Run;
+    m["replicates"] = c.Replicates;
+    m["seed"] = static_cast<qint64>(c.Seed);
+    m["master_seed"] = static_cast<qint64>(c.MasterSeed);
+    m["seed_source"] = c.SeedFromClock ? "clock" : "option";
+    m["step_count"] = c.StepCount;
+    m["steps_reached"] = c.StepsReached;
+    m["status"] = c.Completed ? "completed" : c.Interrupted ? "interrupted" : "error";
+    m["message"] = c.Message.empty() ? QJsonValue() : Text(c.Message);
+    m["started_utc"] = Text(c.Started);
+    m["elapsed_seconds"] = c.Seconds;
+    m["settings"] = SettingsObject(c.Settings);
+    m["inputs"] = InputsArray(c.Inputs);
+    m["outputs"] = OutputsObject(c);
     QJsonArray command;
-    for (const std::string &argument : options.Arguments) command.append(Text(argument));
+    for (const std::string &argument : c.Command) command.append(Text(argument));
     m["command"] = command;
     const QByteArray json = QJsonDocument(m).toJson(QJsonDocument::Indented);
     return std::string(json.constData(), static_cast<std::size_t>(json.size()));
+}
+
+std::string ManifestPathBeside(const std::string &resultFilePath) {
+    const std::size_t slash = resultFilePath.find_last_of('/');
+    const std::size_t dot = resultFilePath.find_last_of('.');
+    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (hasExtension ? resultFilePath.substr(0, dot) : resultFilePath) + ".json";
+}
+
+std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const RunRecord &record,
+                         const std::vector<InputFileRecord> &inputs, const Simul &simul, const ManifestFacts &facts) {
+    ManifestContents c;
+    c.Program = "glebix-batch";
+    c.Run = plan.Run;
+    c.Replicates = options.Replicates;
+    c.Seed = plan.Seed;
+    c.MasterSeed = facts.MasterSeed;
+    c.SeedFromClock = facts.SeedFromClock;
+    c.StepCount = record.StepCount;
+    c.StepsReached = record.StepsReached;
+    c.Completed = record.Completed;
+    c.Interrupted = record.Interrupted;
+    c.Message = record.Message;
+    c.Started = facts.Started;
+    c.Seconds = record.Seconds;
+    c.Settings = simul.Settings;
+    c.Inputs = inputs;
+    c.ResultFile = plan.OutDir.empty() ? std::string() : simul.ResultFilePath();
+    c.Trace = plan.TracePath;
+    c.Snapshots = plan.SnapshotDir;
+    c.Asc = plan.AscDir;
+    c.Command = options.Arguments;
+    return ManifestText(c);
 }
 
 }  // namespace glebix::batch

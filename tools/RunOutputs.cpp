@@ -77,12 +77,6 @@ std::string DensityMapPng(const TPlot &plot) {
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-std::string SnapshotName(std::int32_t step) {
-    std::string digits = std::to_string(step);
-    if (digits.size() < 5) digits.insert(0, 5 - digits.size(), '0');
-    return "map-" + digits + ".png";
-}
-
 // ---- ESRI ASCII grids --------------------------------------------------------
 
 namespace {

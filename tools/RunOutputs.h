@@ -42,13 +42,13 @@ inline constexpr Rgb SnapshotBackground = {240, 240, 240};
 QImage RenderDensityMap(const TPlot &plot);
 // The PNG bytes of the map.
 std::string DensityMapPng(const TPlot &plot);
-// Name of the snapshot after `step`: "map-00010.png".
-std::string SnapshotName(std::int32_t step);
 
 // ---- ESRI ASCII grids --------------------------------------------------------
 // A grid of 50 x 50 cells with cell size 1, lower-left corner at (0, 0): the first
 // line is the map's top line (column index 50), and along a line the row index runs
 // from 1 to 50, so the grid looks like the map.
+inline constexpr const char *DensityGridName = "density.asc";
+inline constexpr const char *CompactedGridName = "compacted.asc";
 std::string DensityAsc(const TPlot &plot);
 std::string CompactedAsc(const TPlot &plot);
 

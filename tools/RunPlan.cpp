@@ -4,6 +4,7 @@
 
 #include "FileIo.h"
 #include "InputFile.h"
+#include "ResultFile.h"
 #include "SeedMixing.h"
 
 namespace glebix::batch {
@@ -55,6 +56,31 @@ RunPlan PlanRun(const BatchOptions &options, int run, std::uint32_t master) {
     const std::string primary = PrimaryOutputDir(options);
     if (!primary.empty()) plan.ManifestPath = Join(place(primary), "manifest.json");
     return plan;
+}
+
+std::string SnapshotName(std::int32_t step) {
+    std::string digits = std::to_string(step);
+    if (digits.size() < 5) digits.insert(0, 5 - digits.size(), '0');
+    return "map-" + digits + ".png";
+}
+
+bool IsSnapshotName(const std::string &name) {
+    constexpr std::size_t prefix = 4, suffix = 4;  // "map-", ".png"
+    if (name.size() < prefix + 5 + suffix || name.rfind("map-", 0) != 0 || !name.ends_with(".png")) return false;
+    for (std::size_t k = prefix; k < name.size() - suffix; ++k)
+        if (name[k] < '0' || name[k] > '9') return false;
+    return true;
+}
+
+std::vector<std::string> PlannedFiles(const RunPlan &plan) {
+    std::vector<std::string> files;
+    if (!plan.OutDir.empty()) files.push_back(Join(plan.OutDir, ResultFileName()));
+    if (!plan.TracePath.empty()) files.push_back(plan.TracePath);
+    if (!plan.AscDir.empty()) {
+        files.push_back(Join(plan.AscDir, DensityGridName));
+        files.push_back(Join(plan.AscDir, CompactedGridName));
+    }
+    return files;
 }
 
 }  // namespace glebix::batch

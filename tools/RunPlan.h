@@ -2,6 +2,7 @@
 // record of how each one ended.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -44,9 +45,43 @@ struct RunRecord {
     std::int32_t StepCount = 0;     // StepCount as converted at the start of the run
     std::int32_t StepsReached = 0;  // time steps completed
     bool Completed = false;         // reached its last step with every output written
-    std::string Message;            // the error message when not completed
+    bool Interrupted = false;       // stopped by a signal after a whole step
+    std::string Message;            // the error message when it ended on an error
     double Seconds = 0;             // wall-clock time of the run
     StepSeries Series;              // per-step totals, kept when a summary is written
 };
+
+// The steps first..last of a run, each once: the counter never passes `last`, so the
+// largest StepCount ends like any other.
+class StepRange {
+public:
+    StepRange(std::int32_t first, std::int32_t last) : first_(first), last_(last) {}
+    class Iterator {
+    public:
+        explicit Iterator(std::int64_t step) : step_(step) {}
+        std::int32_t operator*() const { return static_cast<std::int32_t>(step_); }
+        Iterator &operator++() {
+            ++step_;
+            return *this;
+        }
+        bool operator!=(const Iterator &other) const { return step_ != other.step_; }
+
+    private:
+        std::int64_t step_;
+    };
+    Iterator begin() const { return Iterator(first_); }
+    Iterator end() const { return Iterator(std::max<std::int64_t>(first_, std::int64_t{last_} + 1)); }
+
+private:
+    std::int32_t first_, last_;
+};
+
+// Name of the snapshot after `step`: "map-00010.png"; IsSnapshotName tells such a name.
+std::string SnapshotName(std::int32_t step);
+bool IsSnapshotName(const std::string &name);
+
+// The output files that a run at `plan` may write, besides the manifest and the
+// snapshots: the result file, the trace and the two grids, those asked for.
+std::vector<std::string> PlannedFiles(const RunPlan &plan);
 
 }  // namespace glebix::batch

@@ -186,6 +186,16 @@ std::optional<std::string> ApplySetting(std::string_view name, std::string_view 
     return std::nullopt;
 }
 
+std::optional<std::string> RestoreSetting(std::string_view name, std::string_view text, TSettings &settings) {
+    const SettingEntry *e = Find(name);
+    if (!e) return "paramètre inconnu : " + Quoted(name);
+    if (e->kind == SettingKind::Real || e->kind == SettingKind::Whole) {
+        *e->text.at(settings) = std::string(text);
+        return std::nullopt;
+    }
+    return ApplySetting(name, text, settings);
+}
+
 std::string SettingText(std::string_view name, const TSettings &settings) {
     const SettingEntry *e = Find(name);
     if (!e) return {};

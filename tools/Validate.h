@@ -8,8 +8,10 @@
 
 namespace glebix::batch {
 
-// Every problem that would stop or spoil a run, one line each, without running: the
-// initial files are read in full, the species values taken, the output places checked.
+// Every problem that would stop or spoil a run, one line each, without writing
+// anything: the initial files are read in full, the species values taken, the set-up
+// and the first time step of every run made on a scratch engine, the output places
+// checked (CheckOutputPlaces).
 std::vector<std::string> ValidateRun(const BatchOptions &options);
 
 }  // namespace glebix::batch

@@ -1,4 +1,5 @@
-// Files for tests: a fresh scratch folder per use, and whole-file reading and writing.
+// Files for tests: a fresh scratch folder per use, a small tmpfs for full disks, and
+// whole-file reading and writing.
 // Shared by every test folder.
 #pragma once
 
@@ -9,6 +10,7 @@
 #include <iterator>
 #include <set>
 #include <string>
+#include <sys/mount.h>
 #include <system_error>
 
 namespace glebix::testing {
@@ -47,6 +49,24 @@ public:
 
 private:
     std::filesystem::path path_;
+};
+
+// A tmpfs of `size` mounted on a fresh directory, when the machine allows mounting
+// (root, or a user namespace that may). Mounted() tells whether it worked.
+class SmallTmpfs {
+public:
+    explicit SmallTmpfs(const std::string &options) {
+        if (::mount("glebix-test", dir_.Path().c_str(), "tmpfs", 0, options.c_str()) == 0) mounted_ = true;
+    }
+    ~SmallTmpfs() {
+        if (mounted_) ::umount2(dir_.Path().c_str(), MNT_DETACH);
+    }
+    bool Mounted() const { return mounted_; }
+    const ScratchDir &Dir() const { return dir_; }
+
+private:
+    ScratchDir dir_;
+    bool mounted_ = false;
 };
 
 // The whole contents of a file; empty when it cannot be read.

@@ -48,11 +48,11 @@ TEST(PlotMeans, CoverTheWholeGrid) {
 
 TEST(ChartValues, ScaledAndRoundedHalvesToEven) {
     const ChartValues v = ScaleChartValues(3, 33.5, 32.5, 1.0, 100);
-    EXPECT_EQ(v.v[0], 15);
-    EXPECT_EQ(v.v[1], 34);
-    EXPECT_EQ(v.v[2], 32);
-    EXPECT_EQ(v.v[3], 5);
-    EXPECT_EQ(v.v[4], 100);
+    EXPECT_EQ(v.v[ChartCellCount], 15);
+    EXPECT_EQ(v.v[ChartCellCompacted], 34);
+    EXPECT_EQ(v.v[ChartCellDecompacted], 32);
+    EXPECT_EQ(v.v[ChartMeanCount], 5);
+    EXPECT_EQ(v.v[ChartMeanCompacted], 100);
     EXPECT_EQ(ChartStepPosition(1), 0);
     for (int step : {2, 3, 4}) EXPECT_EQ(ChartStepPosition(step), 1);
     EXPECT_EQ(ChartStepPosition(5), 2);

@@ -1,5 +1,5 @@
-// Helpers of the reliability tests: small tmpfs mounts, the
-// program's messages, and a guard that swaps the result file's write call.
+// Helpers of the reliability tests: the program's messages, and a guard that swaps
+// the result file's write call.
 #pragma once
 
 #include <cerrno>
@@ -9,7 +9,6 @@
 #include <iterator>
 #include <set>
 #include <string>
-#include <sys/mount.h>
 #include <unistd.h>
 
 #include "Errors.h"
@@ -21,23 +20,7 @@ namespace glebix::reliability {
 using testing::ReadAll;
 using testing::ScratchDir;
 
-// A tmpfs of `size` mounted on a fresh directory, when the machine allows mounting
-// (root, or a user namespace that may). Mounted() tells whether it worked.
-class SmallTmpfs {
-public:
-    explicit SmallTmpfs(const std::string &options) {
-        if (::mount("glebix-test", dir_.Path().c_str(), "tmpfs", 0, options.c_str()) == 0) mounted_ = true;
-    }
-    ~SmallTmpfs() {
-        if (mounted_) ::umount2(dir_.Path().c_str(), MNT_DETACH);
-    }
-    bool Mounted() const { return mounted_; }
-    const ScratchDir &Dir() const { return dir_; }
-
-private:
-    ScratchDir dir_;
-    bool mounted_ = false;
-};
+using testing::SmallTmpfs;
 
 // Replaces the result file's write call for the lifetime of the guard.
 class ResultWriteGuard {

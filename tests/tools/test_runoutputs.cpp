@@ -12,6 +12,7 @@
 #include "Conversions.h"
 #include "Manifest.h"
 #include "RunOutputs.h"
+#include "RunPlan.h"
 #include "SeedMixing.h"
 #include "Simul.h"
 
@@ -88,6 +89,9 @@ TEST(Snapshot, Names) {
     EXPECT_EQ(SnapshotName(10), "map-00010.png");
     EXPECT_EQ(SnapshotName(7), "map-00007.png");
     EXPECT_EQ(SnapshotName(123456), "map-123456.png");
+    for (const char *name : {"map-00010.png", "map-123456.png"}) EXPECT_TRUE(IsSnapshotName(name)) << name;
+    for (const char *name : {"map-0010.png", "map-0001x.png", "map-00010.png.part", "trace.csv", "map-.png"})
+        EXPECT_FALSE(IsSnapshotName(name)) << name;
 }
 
 // Reads an ESRI ASCII grid back into [i][j] the way a GIS reader places it: line r
