@@ -23,15 +23,7 @@ from ._settings import (
 )
 from ._tables import pandas
 
-TRACE_COLUMNS = (
-    "step",
-    "cell_density",
-    "cell_compacted",
-    "cell_decompacted",
-    "mean_density",
-    "mean_compacted",
-    "total_density",
-)
+TRACE_COLUMNS = _core.TRACE_COLUMNS
 
 # Most problems of a design listed in one error.
 _PROBLEMS_SHOWN = 20

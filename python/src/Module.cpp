@@ -257,6 +257,8 @@ PYBIND11_MODULE(_core, m) {
         } catch (const StateError &e) { PyErr_SetString(PyExc_RuntimeError, e.what()); }
     });
 
+    m.attr("TRACE_COLUMNS") =
+        py::tuple(py::cast(std::vector<std::string>(std::begin(TraceColumnNames), std::end(TraceColumnNames))));
     BindInputStore(m);
     BindSimulation(m);
     m.def("setting_names", [] { return batch::SettingNames(); });
