@@ -95,8 +95,8 @@ def _study(points, columns, replicates, seed, steps, jobs, client, independent_s
     tasks = []
     for p, texts in enumerate(point_texts, start=1):
         for r in range(1, replicates + 1):
-            k = (p - 1) * replicates + r if independent_seeds else r
-            tasks.append((p, r, _core.replicate_seed(master, k), steps, texts))
+            seed = _core.study_seed(master, p, r, replicates, bool(independent_seeds))
+            tasks.append((p, r, seed, steps, texts))
     if client is not None:
         results = _run_on_dask(client, tasks, species, 1 if threads is None else threads, inputs)
     else:

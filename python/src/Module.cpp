@@ -264,7 +264,8 @@ PYBIND11_MODULE(_core, m) {
     m.def("setting_names", [] { return batch::SettingNames(); });
     m.def("default_settings", [] { return SettingTexts(DefaultSettings()); });
     m.def("format_real", &FormatShortest, "A real in shortest round-trip form, as the tables write it.");
-    m.def("replicate_seed", &batch::ReplicateSeed, py::arg("master"), py::arg("run"));
+    m.def("study_seed", &batch::StudySeed, py::arg("master"), py::arg("point"), py::arg("replicate"),
+          py::arg("replicates"), py::arg("independent"));
     m.def("clock_seed", &ClockSeed);
     m.def("read_species", &ReadSpecies, py::arg("path"));
     m.def(

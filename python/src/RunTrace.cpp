@@ -1,7 +1,6 @@
 #include "RunTrace.h"
 
-#include "Outputs.h"
-#include "Simul.h"
+#include "StudyTable.h"
 
 namespace glebix::python {
 
@@ -16,18 +15,14 @@ void TraceColumns::Reserve(std::size_t rows) {
 }
 
 void AppendTraceRow(TraceColumns &trace, std::int64_t step, const Simul &simul) {
-    const TPlot &plot = simul.Plot;
-    const int i = simul.ChartCellX - 1, j = simul.ChartCellY - 1;
-    std::int64_t total = 0;  // without wrapping, unlike the 32-bit sum of the mean
-    for (const auto &row : plot.Density)
-        for (std::int32_t n : row) total += n;
+    const batch::StepRecord r = batch::RecordStep(simul);
     trace.Step.push_back(step);
-    trace.CellDensity.push_back(plot.Density[i][j]);
-    trace.CellCompacted.push_back(plot.Env[i][j].Compacted);
-    trace.CellDecompacted.push_back(plot.Env[i][j].Decompacted);
-    trace.MeanDensity.push_back(MeanDensity(plot));
-    trace.MeanCompacted.push_back(MeanCompacted(plot));
-    trace.TotalDensity.push_back(total);
+    trace.CellDensity.push_back(r.CellDensity);
+    trace.CellCompacted.push_back(r.CellCompacted);
+    trace.CellDecompacted.push_back(r.CellDecompacted);
+    trace.MeanDensity.push_back(r.MeanDensity);
+    trace.MeanCompacted.push_back(r.MeanCompacted);
+    trace.TotalDensity.push_back(r.TotalDensity);
 }
 
 }  // namespace glebix::python

@@ -30,7 +30,8 @@ struct TraceColumns {
 inline constexpr const char *TraceColumnNames[7] = {
     "step", "cell_density", "cell_compacted", "cell_decompacted", "mean_density", "mean_compacted", "total_density"};
 
-// Appends the row of `simul`'s present state as the state after step `step`.
+// Appends the row of `simul`'s present state as the state after step `step`: the
+// values of the batch tool's trace and study table (RecordStep).
 void AppendTraceRow(TraceColumns &trace, std::int64_t step, const Simul &simul);
 
 }  // namespace glebix::python

@@ -103,13 +103,15 @@ def test_engine_errors_carry_the_french_message_and_context(tmp_path):
     e = caught.value
     assert isinstance(e, RuntimeError)
     assert e.message == "Saisie numérique incorrecte" and e.path == str(tmp_path / "species.txt")
-    assert str(e) == f"« {e.path} » : Saisie numérique incorrecte"
+    assert (e.line, e.column, e.token) == (1, 7, "2.0")
+    assert str(e) == f"« {e.path} », ligne 1, colonne 7 : « 2.0 » : Saisie numérique incorrecte"
     back = pickle.loads(pickle.dumps(e))  # as a Dask worker sends it
-    assert type(back) is glebix.GlebixError and (back.message, back.path) == (e.message, e.path)
+    assert type(back) is glebix.GlebixError and (back.message, back.path, back.token) == (e.message, e.path, e.token)
 
     sim = glebix.Simulation(seed=1, EnvInitMode=0, EnvFilePath=tmp_path / "missing.txt")
-    with pytest.raises(glebix.GlebixError, match="Fichier introuvable"):
+    with pytest.raises(glebix.GlebixError, match="Fichier introuvable") as caught:
         sim.setup()
+    assert (caught.value.setting, caught.value.path) == ("EnvFilePath", str(tmp_path / "missing.txt"))
     with pytest.raises(RuntimeError, match="pas initialisée"):
         sim.step()
 
