@@ -15,6 +15,19 @@ TRACE = ["step", "cell_density", "cell_compacted", "cell_decompacted", "mean_den
          "total_density"]
 
 
+@pytest.mark.parametrize("independent", [False, True])
+def test_a_sweep_is_the_batch_tools_study_table(batch, tmp_path, independent):
+    (tmp_path / "design.csv").write_text("Survival,DispersalFirst,DistMean\n0.30,on,\n0.5,off,3\n0.45,on,7\n")
+    batch("--seed", 31, "--steps", 12, "--replicates", 2, "--design", "design.csv", "--table", "table.csv",
+          "--set", "EnvMean=30", *(["--independent-seeds"] if independent else []))
+    design = pd.read_csv(tmp_path / "design.csv", dtype=str, keep_default_na=False)
+    table = glebix.sweep(design, replicates=2, seed=31, steps=12, independent_seeds=independent, EnvMean=30)
+    expected = pd.read_csv(tmp_path / "table.csv", float_precision="round_trip")
+    pd.testing.assert_frame_equal(table, expected, check_exact=True)
+    lines = (tmp_path / "table.csv").read_text().splitlines()[1:]
+    assert table_lines(table, first_step=0) == [",".join(line.split(",")[-7:]) for line in lines]
+
+
 def test_replicates_are_the_batch_tools_runs(batch, tmp_path):
     batch("--seed", 77, "--steps", 25, "--replicates", 3, "--set", "Survival=0.5", "--trace", "t/trace.csv")
     table = glebix.run(steps=25, seed=77, replicates=3, jobs=2, Survival=0.5)
