@@ -1,0 +1,32 @@
+#!/bin/sh
+# Assembles the R package's source in $BUILD/r/glebix: the files of r/glebix, with the
+# engine's sources and the settings table and seed mixing of the batch tool copied
+# into src/, then builds the source tarball $BUILD/r/glebix_<version>.tar.gz.
+# Usage: scripts/r-package.sh [BUILD]   (BUILD defaults to build)
+set -eu
+
+build=${1:-build}
+here=$(cd "$(dirname "$0")/.." && pwd)
+out="$build/r"
+
+if ! command -v R >/dev/null 2>&1; then
+    echo "r-package : R est introuvable (paquet Debian r-base-dev)" >&2
+    exit 1
+fi
+
+mkdir -p "$out"
+rm -rf "$out/glebix" "$out"/glebix_*.tar.gz
+cp -R "$here/r/glebix" "$out/glebix"
+for f in "$here"/engine/*.cpp "$here"/engine/*.h \
+         "$here"/tools/SettingsTable.cpp "$here"/tools/SettingsTable.h \
+         "$here"/tools/SeedMixing.cpp "$here"/tools/SeedMixing.h; do
+    name=$(basename "$f")
+    # A glue file of the same name would be overwritten without a word.
+    if [ -e "$here/r/glebix/src/$name" ]; then
+        echo "r-package : r/glebix/src/$name porte le nom d'un fichier du moteur" >&2
+        exit 1
+    fi
+    cp "$f" "$out/glebix/src/$name"
+done
+cd "$out"
+R CMD build --no-build-vignettes --no-manual glebix
