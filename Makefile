@@ -3,10 +3,12 @@
 # `make test` runs the suite in the normal build, then again under AddressSanitizer
 # and UndefinedBehaviorSanitizer (build-asan/), then each fuzz target for a bounded
 # time (build-fuzz/). The build trees are kept, so later runs rebuild only what changed.
+# When R is installed, the R package's tests run after the plain suite (test-r).
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: run test format-check format test-plain test-sanitize fuzz long-run build deps-run deps-test clean
+.PHONY: run test format-check format test-plain test-r test-sanitize fuzz long-run build deps-run deps-test clean \
+	r-package r-check
 
 run: deps-run
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -16,6 +18,7 @@ run: deps-run
 test: deps-test
 	$(MAKE) --no-print-directory format-check
 	$(MAKE) --no-print-directory test-plain
+	$(MAKE) --no-print-directory test-r
 	$(MAKE) --no-print-directory test-sanitize
 	$(MAKE) --no-print-directory fuzz
 
@@ -23,6 +26,18 @@ test-plain:
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The R package: its source tarball in $(BUILD)/r/ (r-package), its testthat tests on
+# an install in $(BUILD)/r/lib (test-r; skipped without R), and R CMD check (r-check,
+# a few minutes; not part of test).
+r-package:
+	sh scripts/r-package.sh $(BUILD)
+
+test-r:
+	JOBS=$(JOBS) sh scripts/test-r.sh $(BUILD)
+
+r-check: r-package
+	cd $(BUILD)/r && _R_CHECK_FORCE_SUGGESTS_=false R CMD check --no-manual --no-build-vignettes glebix_*.tar.gz
 
 # The C++ sources must be as clang-format writes them (.clang-format).
 FORMAT_DIRS = engine ui app tools tests bench fuzz
