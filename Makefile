@@ -36,11 +36,11 @@ r-package:
 test-r:
 	JOBS=$(JOBS) sh scripts/test-r.sh $(BUILD)
 
-r-check: r-package
-	cd $(BUILD)/r && _R_CHECK_FORCE_SUGGESTS_=false R CMD check --no-manual --no-build-vignettes glebix_*.tar.gz
+r-check:
+	JOBS=$(JOBS) sh scripts/test-r.sh $(BUILD) check
 
 # The C++ sources must be as clang-format writes them (.clang-format).
-FORMAT_DIRS = engine ui app tools tests bench fuzz
+FORMAT_DIRS = engine ui app tools tests bench fuzz r
 format-check:
 	git ls-files $(FORMAT_DIRS) | grep -E '\.(cpp|h)$$' | xargs clang-format --dry-run -Werror
 

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Assembles the R package's source in $BUILD/r/glebix: the files of r/glebix, with the
 # engine's sources and the settings table and seed mixing of the batch tool copied
-# into src/, then builds the source tarball $BUILD/r/glebix_<version>.tar.gz.
+# into src/ and a compile rule for each source appended to src/Makevars, then builds
+# the source tarball $BUILD/r/glebix_<version>.tar.gz.
 # Usage: scripts/r-package.sh [BUILD]   (BUILD defaults to build)
 set -eu
 
@@ -27,6 +28,13 @@ for f in "$here"/engine/*.cpp "$here"/engine/*.h \
         exit 1
     fi
     cp "$f" "$out/glebix/src/$name"
+done
+# Explicit rules rather than flags in PKG_CXXFLAGS, which R CMD check refuses as
+# non-portable even where the compiler is known.
+for f in "$out"/glebix/src/*.cpp; do
+    name=$(basename "$f" .cpp)
+    printf '\n%s.o: %s.cpp\n\t$(CXX) $(ALL_CPPFLAGS) $(ALL_CXXFLAGS) $(GLEBIX_CXXFLAGS) $(%s_FLAGS) -c %s.cpp -o $@\n' \
+        "$name" "$name" "$name" "$name" >>"$out/glebix/src/Makevars"
 done
 cd "$out"
 R CMD build --no-build-vignettes --no-manual glebix

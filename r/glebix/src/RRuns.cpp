@@ -49,9 +49,7 @@ void CheckPoint(const TSettings &settings, int point) {
     try {
         scratch->InitialisePlot();
         scratch->TakeSpeciesParameters();
-    } catch (GlebixError &e) {
-        throw GlebixError("point " + std::to_string(point) + " : " + e.what(), e.Context());
-    }
+    } catch (GlebixError &e) { throw GlebixError("point " + std::to_string(point) + " : " + e.what(), e.Context()); }
 }
 
 void RunOne(const TSettings &settings, const RunJob &job, int steps, int threads, const std::atomic<bool> &cancel,
@@ -78,8 +76,8 @@ void RunOne(const TSettings &settings, const RunJob &job, int steps, int threads
 
 // Runs every job on `cores` threads; the calling thread waits and watches for an
 // interrupt, after which the runs stop at their next step and the interrupt goes on.
-void RunAll(const std::vector<TSettings> &points, const std::vector<RunJob> &jobs, int steps, int cores,
-            int threads, std::vector<RunResult> &results) {
+void RunAll(const std::vector<TSettings> &points, const std::vector<RunJob> &jobs, int steps, int cores, int threads,
+            std::vector<RunResult> &results) {
     std::atomic<std::size_t> next{0};
     std::atomic<bool> cancel{false};
     std::mutex mutex;
@@ -156,8 +154,8 @@ using namespace glebix::r;
 // `pointValues` a character matrix (points x names) of their texts, NA keeping the
 // value the point has without it. Returns the columns, with a "failures" element
 // listing the runs that stopped on an error (their rows go as far as they got).
-extern "C" SEXP gx_run_many(SEXP species, SEXP names, SEXP values, SEXP pointNames, SEXP pointValues,
-                            SEXP replicates, SEXP master, SEXP independent, SEXP steps, SEXP cores, SEXP threads) {
+extern "C" SEXP gx_run_many(SEXP species, SEXP names, SEXP values, SEXP pointNames, SEXP pointValues, SEXP replicates,
+                            SEXP master, SEXP independent, SEXP steps, SEXP cores, SEXP threads) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
         const TSettings base = BuildSettings(Text(species), Rcpp::as<std::vector<std::string>>(names),
@@ -182,7 +180,8 @@ extern "C" SEXP gx_run_many(SEXP species, SEXP names, SEXP values, SEXP pointNam
         const auto masterSeed = static_cast<std::uint32_t>(Rcpp::as<double>(master));
         std::vector<RunJob> jobs;
         for (int p = 1; p <= static_cast<int>(points.size()); ++p)
-            for (int k = 1; k <= r; ++k) jobs.push_back({p, k, JobSeed(masterSeed, p, k, r, Rcpp::as<bool>(independent))});
+            for (int k = 1; k <= r; ++k)
+                jobs.push_back({p, k, JobSeed(masterSeed, p, k, r, Rcpp::as<bool>(independent))});
         std::vector<RunResult> results(jobs.size());
         const int runsAtOnce = std::clamp(Rcpp::as<int>(cores), 1, static_cast<int>(jobs.size()));
         RunAll(points, jobs, stepCount, runsAtOnce, Rcpp::as<int>(threads), results);

@@ -40,8 +40,7 @@ constexpr SettingNote Notes[] = {
     {"EnvVariability", "real", "demi-étendue du milieu aléatoire (%)"},
     {"EnvConstant", "real", "part compactée du milieu homogène (%)"},
     {"EnvFilePath", "path", "fichier du milieu initial (mode 0)"},
-    {"DistInitMode", "mode 0-4",
-     "répartition initiale : 0 fichier, 1 aléatoire, 2 homogène, 3 tiers gauche, 4 centre"},
+    {"DistInitMode", "mode 0-4", "répartition initiale : 0 fichier, 1 aléatoire, 2 homogène, 3 tiers gauche, 4 centre"},
     {"DistConstant", "whole", "effectif de chaque case occupée"},
     {"DistMean", "whole", "effectif moyen de la répartition aléatoire"},
     {"DistVariability", "real", "demi-étendue de la répartition aléatoire"},
@@ -94,8 +93,7 @@ extern "C" SEXP gx_settings_table() {
         kinds.push_back(note ? note->kind : "");
         notes.push_back(note ? note->what : "");
     }
-    return Rcpp::List::create(Rcpp::Named("name") = r::Utf8Vector(names),
-                              Rcpp::Named("default") = r::Utf8Vector(texts),
+    return Rcpp::List::create(Rcpp::Named("name") = r::Utf8Vector(names), Rcpp::Named("default") = r::Utf8Vector(texts),
                               Rcpp::Named("kind") = r::Utf8Vector(kinds),
                               Rcpp::Named("description") = r::Utf8Vector(notes));
     END_RCPP

@@ -35,8 +35,7 @@ Simulation &Get(SEXP handle) {
 
 Simulation &ReadySimulation(SEXP handle) {
     Simulation &s = Get(handle);
-    if (s.Failed)
-        throw GlebixError("la simulation s'est arrêtée sur une erreur ; relancez glebix_setup()");
+    if (s.Failed) throw GlebixError("la simulation s'est arrêtée sur une erreur ; relancez glebix_setup()");
     if (!s.SetUp) throw GlebixError("la simulation n'est pas initialisée ; appelez d'abord glebix_setup()");
     return s;
 }
@@ -124,9 +123,8 @@ extern "C" SEXP gx_density(SEXP handle) {
 
 extern "C" SEXP gx_shares(SEXP handle, SEXP compacted) {
     BEGIN_RCPP
-    return Guarded([&]() -> SEXP {
-        return ShareMatrix(ReadySimulation(handle).Engine->Plot, Rcpp::as<bool>(compacted));
-    });
+    return Guarded(
+        [&]() -> SEXP { return ShareMatrix(ReadySimulation(handle).Engine->Plot, Rcpp::as<bool>(compacted)); });
     END_RCPP
 }
 
@@ -164,9 +162,8 @@ extern "C" SEXP gx_info(SEXP handle) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
         const Simulation &s = Get(handle);
-        return Rcpp::List::create(Rcpp::Named("seed") = static_cast<double>(s.Seed),
-                                  Rcpp::Named("steps") = s.StepCount, Rcpp::Named("step") = s.Step,
-                                  Rcpp::Named("set_up") = s.SetUp && !s.Failed,
+        return Rcpp::List::create(Rcpp::Named("seed") = static_cast<double>(s.Seed), Rcpp::Named("steps") = s.StepCount,
+                                  Rcpp::Named("step") = s.Step, Rcpp::Named("set_up") = s.SetUp && !s.Failed,
                                   Rcpp::Named("threads") = s.Engine->DispersalThreads());
     });
     END_RCPP
