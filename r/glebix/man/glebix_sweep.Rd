@@ -9,7 +9,8 @@ can be repeated from the command line.
 }
 \usage{
 glebix_sweep(design, replicates = 1, seed = NULL, steps = 300, cores = 1,
-             independent_seeds = FALSE, ..., species = NULL, threads = NULL)
+             independent_seeds = FALSE, ..., species = NULL, threads = NULL,
+             points = NULL)
 }
 \arguments{
   \item{design}{a data frame whose columns are setting names (see
@@ -28,6 +29,10 @@ glebix_sweep(design, replicates = 1, seed = NULL, steps = 300, cores = 1,
     before the point's row.}
   \item{species}{a species parameter file, applied first.}
   \item{threads}{threads of each run's dispersal pass, as in \code{\link{glebix_run}}.}
+  \item{points}{the numbers (rows) of the points to run, as \code{glebix-batch
+    --points} takes them; \code{NULL} runs them all. The points run keep their numbers,
+    seeds and rows of the whole sweep, so shares of a large sweep run apart (on a
+    cluster's nodes) bind with \code{rbind} into the whole sweep's table.}
 }
 \value{
 A data frame with the columns \code{point}, \code{replicate}, \code{seed}, the
@@ -45,4 +50,6 @@ design <- expand.grid(Survival = c(0.35, 0.45), EnvDynamic = c(TRUE, FALSE))
 sweep <- glebix_sweep(design, replicates = 2, seed = 1, steps = 20)
 last <- sweep[sweep$step == 20, ]
 aggregate(total_density ~ Survival + EnvDynamic, data = last, FUN = mean)
+# Points 2 and 4 alone, as in the whole sweep:
+share <- glebix_sweep(design, replicates = 2, seed = 1, steps = 20, points = c(2, 4))
 }

@@ -143,6 +143,44 @@ Rcpp::List Columns(const std::vector<RunJob> &jobs, const std::vector<RunResult>
     return out;
 }
 
+// The settings of every point: `base`, then the point's row of `design` (points x
+// names, texts; NA keeps the value the point has without it).
+std::vector<TSettings> PointSettings(const TSettings &base, SEXP names, SEXP design) {
+    const Rcpp::CharacterVector designNames(names);
+    const Rcpp::CharacterMatrix values(design);
+    std::vector<TSettings> points(static_cast<std::size_t>(values.nrow()), base);
+    for (int p = 0; p < values.nrow(); ++p) {
+        for (int c = 0; c < values.ncol(); ++c) {
+            const SEXP cell = STRING_ELT(values, p + static_cast<R_xlen_t>(c) * values.nrow());
+            if (cell == NA_STRING) continue;
+            ApplyOrRaise(Rcpp::as<std::string>(designNames[c]), CHAR(cell), points[static_cast<std::size_t>(p)]);
+        }
+    }
+    return points;
+}
+
+// The runs of the selected points (numbers from 1, ascending), each point's
+// replicates in order.
+std::vector<RunJob> PlanJobs(const std::vector<int> &selected, int replicates, std::uint32_t master, bool independent) {
+    std::vector<RunJob> jobs;
+    for (int p : selected)
+        for (int r = 1; r <= replicates; ++r) jobs.push_back({p, r, JobSeed(master, p, r, replicates, independent)});
+    return jobs;
+}
+
+Rcpp::List Failures(const std::vector<RunJob> &jobs, const std::vector<RunResult> &results) {
+    Rcpp::List failures;
+    for (std::size_t k = 0; k < jobs.size(); ++k) {
+        if (!results[k].Failed) continue;
+        Rcpp::List f = Failure(*results[k].Error);
+        f["point"] = jobs[k].Point;
+        f["replicate"] = jobs[k].Replicate;
+        f["seed"] = static_cast<double>(jobs[k].Seed);
+        failures.push_back(f);
+    }
+    return failures;
+}
+
 }  // namespace
 
 }  // namespace glebix::r
@@ -150,53 +188,31 @@ Rcpp::List Columns(const std::vector<RunJob> &jobs, const std::vector<RunResult>
 using namespace glebix;
 using namespace glebix::r;
 
-// Every replicate of every point. `pointNames` are the design's setting names and
-// `pointValues` a character matrix (points x names) of their texts, NA keeping the
-// value the point has without it. Returns the columns, with a "failures" element
-// listing the runs that stopped on an error (their rows go as far as they got).
-extern "C" SEXP gx_run_many(SEXP species, SEXP names, SEXP values, SEXP pointNames, SEXP pointValues, SEXP replicates,
-                            SEXP master, SEXP independent, SEXP steps, SEXP cores, SEXP threads) {
+// Every replicate of the selected points of a design (see PointSettings). Returns the
+// columns, with a "failures" attribute listing the runs that stopped on an error
+// (their rows go as far as they got).
+extern "C" SEXP gx_run_many(SEXP species, SEXP names, SEXP values, SEXP pointNames, SEXP pointValues, SEXP selected,
+                            SEXP replicates, SEXP master, SEXP independent, SEXP steps, SEXP cores, SEXP threads) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
         const TSettings base = BuildSettings(Text(species), Rcpp::as<std::vector<std::string>>(names),
                                              Rcpp::as<std::vector<std::string>>(values));
-        const Rcpp::CharacterVector designNames(pointNames);
-        const Rcpp::CharacterMatrix design(pointValues);
+        std::vector<TSettings> points = PointSettings(base, pointNames, pointValues);
+        const std::vector<int> chosen = Rcpp::as<std::vector<int>>(selected);
         const int stepCount = Rcpp::as<int>(steps);
-        std::vector<TSettings> points(static_cast<std::size_t>(std::max(1, design.nrow())), base);
-        for (int p = 0; p < design.nrow(); ++p) {
-            for (int c = 0; c < design.ncol(); ++c) {
-                const SEXP cell = STRING_ELT(design, p + static_cast<R_xlen_t>(c) * design.nrow());
-                if (cell == NA_STRING) continue;
-                ApplyOrRaise(Rcpp::as<std::string>(designNames[c]), CHAR(cell), points[static_cast<std::size_t>(p)]);
-            }
+        for (int p : chosen) {
+            points[static_cast<std::size_t>(p - 1)].Run.StepCount = std::to_string(stepCount);
+            CheckPoint(points[static_cast<std::size_t>(p - 1)], p);
         }
-        for (std::size_t p = 0; p < points.size(); ++p) {
-            points[p].Run.StepCount = std::to_string(stepCount);
-            CheckPoint(points[p], static_cast<int>(p) + 1);
-        }
-
-        const int r = Rcpp::as<int>(replicates);
-        const auto masterSeed = static_cast<std::uint32_t>(Rcpp::as<double>(master));
-        std::vector<RunJob> jobs;
-        for (int p = 1; p <= static_cast<int>(points.size()); ++p)
-            for (int k = 1; k <= r; ++k)
-                jobs.push_back({p, k, JobSeed(masterSeed, p, k, r, Rcpp::as<bool>(independent))});
+        const std::vector<RunJob> jobs =
+            PlanJobs(chosen, Rcpp::as<int>(replicates), static_cast<std::uint32_t>(Rcpp::as<double>(master)),
+                     Rcpp::as<bool>(independent));
         std::vector<RunResult> results(jobs.size());
-        const int runsAtOnce = std::clamp(Rcpp::as<int>(cores), 1, static_cast<int>(jobs.size()));
+        const int runsAtOnce = std::clamp(Rcpp::as<int>(cores), 1, std::max(1, static_cast<int>(jobs.size())));
         RunAll(points, jobs, stepCount, runsAtOnce, Rcpp::as<int>(threads), results);
 
         Rcpp::List out = Columns(jobs, results);
-        Rcpp::List failures;
-        for (std::size_t k = 0; k < jobs.size(); ++k) {
-            if (!results[k].Failed) continue;
-            Rcpp::List f = Failure(*results[k].Error);
-            f["point"] = jobs[k].Point;
-            f["replicate"] = jobs[k].Replicate;
-            f["seed"] = static_cast<double>(jobs[k].Seed);
-            failures.push_back(f);
-        }
-        out.attr("failures") = failures;
+        out.attr("failures") = Failures(jobs, results);
         return out;
     });
     END_RCPP

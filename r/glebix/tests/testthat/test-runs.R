@@ -43,6 +43,19 @@ test_that("any run of a sweep can be repeated alone from its settings and seed",
   expect_equal(as.list(row[names(trace)]), as.list(trace), ignore_attr = TRUE)
 })
 
+test_that("a share of the points runs with the seeds and rows it has in the whole sweep", {
+  design <- data.frame(Survival = c(0.35, 0.4, 0.45, 0.5))
+  for (independent in c(FALSE, TRUE)) {
+    whole <- glebix_sweep(design, replicates = 2, seed = 77, steps = 5,
+                          independent_seeds = independent)
+    share <- glebix_sweep(design, replicates = 2, seed = 77, steps = 5,
+                          independent_seeds = independent, points = c(4, 2))
+    expect_equal(share, whole[whole$point %in% c(2, 4), ], ignore_attr = TRUE)
+  }
+  expect_error(glebix_sweep(design, points = 5), class = "glebix_error")
+  expect_error(glebix_sweep(design, points = c(1, 1)), class = "glebix_error")
+})
+
 test_that("an NA in the design keeps the value the point has without it", {
   design <- data.frame(Survival = c(NA, 0.5))
   out <- glebix_sweep(design, seed = 8, steps = 4, Survival = 0.3)
