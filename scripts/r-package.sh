@@ -29,6 +29,10 @@ for f in "$here"/engine/*.cpp "$here"/engine/*.h \
     fi
     cp "$f" "$out/glebix/src/$name"
 done
+# The package's version is the project's (CMakeLists.txt).
+version=$(sed -n 's/^project(Glebix VERSION \([0-9.]*\).*/\1/p' "$here/CMakeLists.txt")
+sed -i "s/^Version: .*/Version: $version/" "$out/glebix/DESCRIPTION"
+
 # Explicit rules rather than flags in PKG_CXXFLAGS, which R CMD check refuses as
 # non-portable even where the compiler is known.
 for f in "$out"/glebix/src/*.cpp; do
