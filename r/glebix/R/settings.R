@@ -68,7 +68,11 @@ setting_matrix <- function(values, where, call) {
       found <- .Call(gx_check_settings, rep(name, length(present)), text[present])
       for (p in which(nzchar(found))) {
         row <- present[p]
-        note(paste0(if (is.null(where)) "" else where(row), found[p]), name, if (is.null(where)) 0 else row, text[row])
+        if (is.null(where)) {
+          note(found[p], name, 0, text[row])
+        } else {
+          note(paste0(where(row), found[p]), name, row, text[row])
+        }
       }
     }
   }
