@@ -1,14 +1,15 @@
 # Quick start: `make run` builds and starts the program, `make test` builds and runs
 # every test. Both first install the Debian packages that are missing.
-# `make test` runs the suite in the normal build, then again under AddressSanitizer
-# and UndefinedBehaviorSanitizer (build-asan/), then each fuzz target for a bounded
-# time (build-fuzz/). The build trees are kept, so later runs rebuild only what changed.
-# When R is installed, the R package's tests run after the plain suite (test-r).
+# `make test` checks the formatting and the documentation, runs the suite in the normal
+# build, then again under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/),
+# then each fuzz target for a bounded time (build-fuzz/). The build trees are kept, so
+# later runs rebuild only what changed. When R is installed, the R package's tests run
+# after the plain suite (test-r).
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: run test format-check format test-plain test-r test-sanitize fuzz long-run build deps-run deps-test clean \
-	r-package r-check
+.PHONY: run test format-check docs-check format test-plain test-r test-sanitize fuzz long-run build deps-run \
+	deps-test clean r-package r-check
 
 run: deps-run
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -17,6 +18,7 @@ run: deps-run
 
 test: deps-test
 	$(MAKE) --no-print-directory format-check
+	$(MAKE) --no-print-directory docs-check
 	$(MAKE) --no-print-directory test-plain
 	$(MAKE) --no-print-directory test-r
 	$(MAKE) --no-print-directory test-sanitize
@@ -43,6 +45,12 @@ r-check:
 FORMAT_DIRS = engine ui app tools tests bench fuzz r
 format-check:
 	git ls-files $(FORMAT_DIRS) | grep -E '\.(cpp|h)$$' | xargs clang-format --dry-run -Werror
+
+# The parameter table, the map's legend and every link of README.md and docs/*.md
+# against the tree; the checker's own tests first.
+docs-check:
+	python3 scripts/test_check_docs.py
+	python3 scripts/check-docs.py
 
 format:
 	git ls-files $(FORMAT_DIRS) | grep -E '\.(cpp|h)$$' | xargs clang-format -i

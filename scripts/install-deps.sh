@@ -10,7 +10,7 @@ if [ "$what" = screenshot ]; then
     pkgs="$pkgs xvfb xauth xdotool imagemagick"  # scripts/screenshot.sh
 fi
 if [ "$what" = test ]; then
-    pkgs="$pkgs libgtest-dev libgmock-dev libbenchmark-dev locales xvfb xauth clang clang-format libclang-rt-14-dev time
+    pkgs="$pkgs libgtest-dev libgmock-dev libbenchmark-dev locales xvfb xauth clang clang-format libclang-rt-14-dev time python3"
     # The R package's tests (terra only for its raster test).
     pkgs="$pkgs r-base-dev r-cran-rcpp r-cran-testthat r-cran-terra r-cran-codetools"
 fi

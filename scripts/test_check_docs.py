@@ -1,0 +1,188 @@
+#!/usr/bin/env python3
+"""Tests of scripts/check-docs.py on small trees: it must see what it is there to see."""
+
+import importlib.util
+import os
+import sys
+import tempfile
+import unittest
+
+spec = importlib.util.spec_from_file_location(
+    "check_docs", os.path.join(os.path.dirname(os.path.abspath(__file__)), "check-docs.py")
+)
+check_docs = importlib.util.module_from_spec(spec)
+spec.loader.exec_module(check_docs)
+
+SETTINGS_SOURCE = """
+        TextEntry("Survival", K::Real, [](TSettings &s) { return &s.Species.Survival; }),
+        FlagEntry("DispersalFirst", [](TSettings &s) { return &s.Species.DispersalFirst; }),
+        ModeEntry("EnvInitMode", 2, [](TSettings &s) { return &s.Initial.EnvInitMode; }),
+        ValueEntry("ResponseOptimum", [](TSettings &s) { return &s.Species.ResponseOptimum; }),
+        TextEntry(
+            "ChartCellX", K::Whole, [](TSettings &s) { return &s.Run.ChartCellX; }, 1, 50),
+"""
+
+SETTINGS_HEADER = """
+inline constexpr std::int32_t EnvModeRandom = 1;
+struct SpeciesSettings {
+    std::string Survival = "0.4";                   // survival probability per step
+    bool DispersalFirst = false;                    // dispersal before survival
+    double ResponseOptimum = 0;
+};
+struct InitialSettings {
+    std::int32_t EnvInitMode = EnvModeRandom;    // 0 file, 1 random, 2 homogeneous
+    std::string EnvFilePath;                     // initial environment file
+    std::string ChartCellX = "8";
+};
+"""
+
+OUTPUTS_SOURCE = """
+    static constexpr Rgb classColours[9] = {
+        {255, 255, 255},  // white
+        {192, 192, 192}, {128, 128, 128}, {0, 0, 255}, {0, 128, 0},
+        {255, 255, 0}, {128, 0, 128}, {255, 0, 0}, {0, 0, 0},
+    };
+    return c < 0 ? Rgb{255, 0, 255} : classColours[c];
+"""
+
+
+class Parsing(unittest.TestCase):
+    def test_setting_names_of_every_entry_kind_also_when_wrapped(self):
+        self.assertEqual(
+            check_docs.setting_names(SETTINGS_SOURCE),
+            ["Survival", "DispersalFirst", "EnvInitMode", "ResponseOptimum", "ChartCellX"],
+        )
+
+    def test_setting_defaults_as_the_table_writes_them(self):
+        self.assertEqual(
+            check_docs.setting_defaults(SETTINGS_HEADER),
+            {
+                "Survival": "0.4",
+                "DispersalFirst": "off",
+                "ResponseOptimum": "0",
+                "EnvInitMode": "1",
+                "EnvFilePath": "empty",
+                "ChartCellX": "8",
+            },
+        )
+
+    def test_class_colours_with_the_negative_colour(self):
+        colours = check_docs.class_colours(OUTPUTS_SOURCE)
+        self.assertEqual(len(colours), 10)
+        self.assertEqual(colours[1], "#c0c0c0")
+        self.assertEqual(colours[-1], "#ff00ff")
+
+    def test_slugs_as_github_makes_them(self):
+        cases = {
+            "1. Purpose and patterns": "1-purpose-and-patterns",
+            "7.7 Rounding, guards and precision": "77-rounding-guards-and-precision",
+            "The density map (La parcelle)": "the-density-map-la-parcelle",
+            "Speed of the time step": "speed-of-the-time-step",
+            "`glebix-batch` options": "glebix-batch-options",
+            "Paramètres de la simulation": "paramètres-de-la-simulation",
+            "50 × 50 cells": "50--50-cells",
+        }
+        for heading, expected in cases.items():
+            self.assertEqual(check_docs.slug(heading), expected, heading)
+
+    def test_repeated_headings_are_numbered_and_code_is_skipped(self):
+        text = "# A\n## Notes\n```sh\n# not a heading\n```\n## Notes\n"
+        self.assertEqual(check_docs.anchors(text), {"a", "notes", "notes-1"})
+
+    def test_links_outside_code_only(self):
+        text = (
+            "See [the guide](docs/guide.md#x) and ![map](a.png).\n"
+            "`[not](a link)` and\n```\n[nor](this.md)\n```\n"
+            '[ref]: other.md\n<img src="pic.svg" width="10">\n'
+        )
+        self.assertEqual(
+            check_docs.links(text),
+            [(1, "docs/guide.md#x"), (1, "a.png"), (6, "other.md"), (7, "pic.svg")],
+        )
+
+    def test_formulas_that_markdown_would_damage(self):
+        text = (
+            "Sound: $\\operatorname{rnd}(x)$ and $$\\frac{a}{b} \\qquad c$$, a price in `$5`.\n"
+            "Eaten: $A = \\{1\\}$ and\n$$x \\, y$$\n"
+            "Cut: $a +\nb$ ends here.\n"
+        )
+        problems = check_docs.math_problems(text)
+        self.assertEqual([n for n, _ in problems], [2, 3, 4])
+        self.assertIn("\\{", problems[0][1])
+        self.assertIn("\\,", problems[1][1])
+        self.assertIn("coupée", problems[2][1])
+
+
+class Tree(unittest.TestCase):
+    """A small tree that passes, then one fault at a time."""
+
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+        self.root = self.dir.name
+        for d in ("docs", "tools", "engine"):
+            os.mkdir(os.path.join(self.root, d))
+        self.write("tools/SettingsTable.cpp", SETTINGS_SOURCE * 2)
+        self.write("engine/Outputs.cpp", OUTPUTS_SOURCE)
+        self.write("engine/Settings.h", SETTINGS_HEADER)
+        colours = check_docs.class_colours(OUTPUTS_SOURCE)
+        self.write("docs/density-classes.svg", "".join('<rect fill="%s"/>' % c for c in colours))
+        defaults = check_docs.setting_defaults(SETTINGS_HEADER)
+        rows = "".join("| `%s` | %s | x |\n" % (n, defaults[n]) for n in check_docs.setting_names(SETTINGS_SOURCE))
+        self.write(
+            "docs/model.md",
+            "# Model\n## 2. State\nSee [the table](#8-parameter-table).\n"
+            "## 8. Parameter table\n| Name | Default | Meaning |\n|---|---|---|\n" + rows + "## References\n",
+        )
+        self.write("README.md", "# G\n[Model](docs/model.md#2-state) ![p](docs/density-classes.svg)\n")
+
+    def tearDown(self):
+        self.dir.cleanup()
+
+    def write(self, path, text):
+        with open(os.path.join(self.root, path), "w", encoding="utf-8") as f:
+            f.write(text)
+
+    def problems(self):
+        found = check_docs.check_parameter_table(self.root) + check_docs.check_legend(self.root)
+        for page in ("README.md", "docs/model.md"):
+            found += check_docs.check_links(self.root, page)
+        return found
+
+    def test_a_sound_tree_passes(self):
+        self.assertEqual(self.problems(), [])
+
+    def test_a_setting_missing_from_the_table(self):
+        with open(os.path.join(self.root, "docs/model.md"), encoding="utf-8") as f:
+            text = f.read()
+        # Named elsewhere on the page is not enough: it must be a row of the table.
+        self.write("docs/model.md", text.replace("| `EnvInitMode` | 1 | x |\n", "") + "Also `EnvInitMode`.\n")
+        problems = self.problems()
+        self.assertEqual(len(problems), 1)
+        self.assertIn("EnvInitMode", problems[0])
+
+    def test_a_default_that_differs_from_the_code(self):
+        with open(os.path.join(self.root, "docs/model.md"), encoding="utf-8") as f:
+            text = f.read()
+        self.write("docs/model.md", text.replace("| `Survival` | 0.4 |", "| `Survival` | 0.5 |"))
+        problems = self.problems()
+        self.assertEqual(len(problems), 1)
+        self.assertIn("Survival vaut 0.4", problems[0])
+
+    def test_an_unreadable_settings_table_is_a_problem(self):
+        self.write("tools/SettingsTable.cpp", "// moved elsewhere\n")
+        self.assertEqual(len(self.problems()), 1)
+
+    def test_a_colour_missing_from_the_legend(self):
+        self.write("docs/density-classes.svg", '<rect fill="#ffffff"/>')
+        self.assertEqual(len(self.problems()), 9)
+
+    def test_a_missing_file_and_a_missing_anchor(self):
+        self.write("README.md", "[a](docs/gone.md) [b](docs/model.md#9-nothing) [c](https://example.org/x)\n")
+        problems = self.problems()
+        self.assertEqual(len(problems), 2)
+        self.assertIn("docs/gone.md", problems[0])
+        self.assertIn("#9-nothing", problems[1])
+
+
+if __name__ == "__main__":
+    sys.exit(unittest.main())
