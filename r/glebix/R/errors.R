@@ -28,12 +28,11 @@ failure_condition <- function(failure, call = NULL, prefix = "") {
   condition
 }
 
-# Calls compiled code and raises the engine's error, if any, in the caller's name.
-gx_call <- function(fun, ...) {
+# Calls compiled code and raises the engine's error, if any, in the name of `call`
+# (by default the caller's).
+gx_call <- function(fun, ..., call = sys.call(-1)) {
   result <- .Call(fun, ...)
-  if (inherits(result, "glebix_failure")) {
-    stop(failure_condition(result, call = sys.call(-1)))
-  }
+  if (inherits(result, "glebix_failure")) stop(failure_condition(result, call = call))
   result
 }
 

@@ -58,7 +58,7 @@ run_points <- function(design, selected, replicates, seed, steps, cores, indepen
   }
   columns <- gx_call(gx_run_many, species, settings$names, settings$values,
                      colnames(texts) %||% character(), texts, selected, replicates, seed,
-                     independent, steps, cores, as.integer(threads))
+                     independent, steps, cores, as.integer(threads), call = call)
   failures <- attr(columns, "failures")
   attr(columns, "failures") <- NULL
   if (!is.null(design)) {

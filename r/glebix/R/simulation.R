@@ -7,7 +7,8 @@ glebix_simulation <- function(seed = NULL, steps = 300, threads = 0, species = N
   steps <- count_argument(steps, "steps", 0, call)
   threads <- count_argument(threads, "threads", 0, call)
   species <- path_argument(species, "species", call)
-  handle <- gx_call(gx_new, species, settings$names, settings$values, steps, threads, seed)
+  handle <- gx_call(gx_new, species, settings$names, settings$values, steps, threads, seed,
+                    call = call)
   structure(list(handle = handle), class = "glebix_simulation")
 }
 
