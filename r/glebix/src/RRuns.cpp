@@ -42,14 +42,18 @@ std::uint32_t JobSeed(std::uint32_t master, int point, int replicate, int replic
 }
 
 // Everything a run reads before its first step, tried on a scratch engine: a bad
-// file or species value stops the whole sweep before any run starts.
+// file or species value stops the whole sweep before any run starts. The message
+// names the point when there is a design (`point` from 1), not otherwise (0).
 void CheckPoint(const TSettings &settings, int point) {
     auto scratch = std::make_unique<Simul>();
     scratch->Settings = settings;
     try {
         scratch->InitialisePlot();
         scratch->TakeSpeciesParameters();
-    } catch (GlebixError &e) { throw GlebixError("point " + std::to_string(point) + " : " + e.what(), e.Context()); }
+    } catch (GlebixError &e) {
+        if (point == 0) throw;
+        throw GlebixError("point " + std::to_string(point) + " : " + e.what(), e.Context());
+    }
 }
 
 void RunOne(const TSettings &settings, const RunJob &job, int steps, int threads, const std::atomic<bool> &cancel,
@@ -202,7 +206,7 @@ extern "C" SEXP gx_run_many(SEXP species, SEXP names, SEXP values, SEXP pointNam
         const int stepCount = Rcpp::as<int>(steps);
         for (int p : chosen) {
             points[static_cast<std::size_t>(p - 1)].Run.StepCount = std::to_string(stepCount);
-            CheckPoint(points[static_cast<std::size_t>(p - 1)], p);
+            CheckPoint(points[static_cast<std::size_t>(p - 1)], Rf_length(pointNames) > 0 ? p : 0);
         }
         const std::vector<RunJob> jobs =
             PlanJobs(chosen, Rcpp::as<int>(replicates), static_cast<std::uint32_t>(Rcpp::as<double>(master)),
