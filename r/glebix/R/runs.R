@@ -67,6 +67,7 @@ run_points <- function(design, selected, replicates, seed, steps, cores, indepen
     columns <- c(columns[seq_len(at - 1)], chosen, columns[at:length(columns)])
   }
   result <- as_data_frame(columns)
+  attr(result, "master_seed") <- seed
   if (length(failures)) {
     f <- failures[[1]]
     prefix <- paste0("point ", f$point, ", simulation ", f$replicate, " (graine ",

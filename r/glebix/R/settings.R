@@ -1,8 +1,13 @@
 
-glebix_settings <- function() {
+glebix_settings <- function(sim = NULL) {
   table <- .Call(gx_settings_table)
-  data.frame(name = table$name, default = table$default, kind = table$kind,
-             description = table$description, stringsAsFactors = FALSE)
+  out <- data.frame(name = table$name, default = table$default, kind = table$kind,
+                    description = table$description, stringsAsFactors = FALSE)
+  if (!is.null(sim)) {
+    out$value <- gx_call(gx_setting_values, handle_of(sim, sys.call()))
+    out <- out[c("name", "value", "default", "kind", "description")]
+  }
+  out
 }
 
 setting_names <- function() .Call(gx_settings_table)$name

@@ -38,7 +38,8 @@ glebix_sweep(design, replicates = 1, seed = NULL, steps = 300, cores = 1,
 A data frame with the columns \code{point}, \code{replicate}, \code{seed}, the
 design's columns in design order (with the design's values), \code{step} and the
 columns of \code{\link{glebix_trace}}. Rows come in order of point, then replicate,
-then step, step 0 being the state right after set-up.
+then step, step 0 being the state right after set-up. Its attribute
+\code{master_seed} is the master seed.
 }
 \section{Errors}{
 Every refused value of the design is reported at once, each with its row and column,

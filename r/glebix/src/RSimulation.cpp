@@ -7,6 +7,7 @@
 #include "RGlue.h"
 #include "RSettings.h"
 #include "RTrace.h"
+#include "SettingsTable.h"
 #include "Simul.h"
 
 namespace glebix::r {
@@ -165,6 +166,19 @@ extern "C" SEXP gx_info(SEXP handle) {
         return Rcpp::List::create(Rcpp::Named("seed") = static_cast<double>(s.Seed), Rcpp::Named("steps") = s.StepCount,
                                   Rcpp::Named("step") = s.Step, Rcpp::Named("set_up") = s.SetUp && !s.Failed,
                                   Rcpp::Named("threads") = s.Engine->DispersalThreads());
+    });
+    END_RCPP
+}
+
+// The text of every setting as the simulation's runs use it, in the order of
+// batch::SettingNames().
+extern "C" SEXP gx_setting_values(SEXP handle) {
+    BEGIN_RCPP
+    return Guarded([&]() -> SEXP {
+        const TSettings &settings = Get(handle).Engine->Settings;
+        std::vector<std::string> texts;
+        for (const std::string &name : batch::SettingNames()) texts.push_back(batch::SettingText(name, settings));
+        return Utf8Vector(texts);
     });
     END_RCPP
 }

@@ -85,3 +85,15 @@ test_that("a species file is read as the batch tool reads it, before the setting
   expect_equal(e$glebix_message, "Fichier introuvable")
   expect_equal(e$context$path, file.path(tempdir(), "absent.txt"))
 })
+
+test_that("the settings of a simulation made without species file repeat its run", {
+  sim <- glebix_simulation(seed = 9, steps = 3, EnvMean = 40.5, DispersalFirst = TRUE,
+                           ResponseOptimum = 0.1 + 0.2)
+  mine <- glebix_settings(sim)
+  expect_equal(names(mine), c("name", "value", "default", "kind", "description"))
+  expect_equal(mine$value[mine$name == "EnvMean"], "40.5")
+  again <- do.call(glebix_simulation, c(list(seed = 9, steps = 3),
+                                        setNames(as.list(mine$value), mine$name)))
+  expect_identical(glebix_trace(glebix_step(glebix_setup(again), 3)),
+                   glebix_trace(glebix_step(glebix_setup(sim), 3)))
+})
