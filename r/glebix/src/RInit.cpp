@@ -1,6 +1,7 @@
 // The entry points that the R functions call with .Call.
 #include <R.h>
 #include <R_ext/Rdynload.h>
+#include <R_ext/Visibility.h>
 #include <Rinternals.h>
 
 extern "C" {
@@ -37,7 +38,7 @@ static const R_CallMethodDef CallEntries[] = {
     {nullptr, nullptr, 0},
 };
 
-void R_init_glebix(DllInfo *dll) {
+void attribute_visible R_init_glebix(DllInfo *dll) {
     R_registerRoutines(dll, nullptr, CallEntries, nullptr, nullptr);
     R_useDynamicSymbols(dll, FALSE);
     R_forceSymbols(dll, TRUE);
