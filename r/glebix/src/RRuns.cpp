@@ -122,8 +122,10 @@ void RunAll(const std::vector<TSettings> &points, const std::vector<RunJob> &job
     if (interrupted) throw Rcpp::internal::InterruptedException();
 }
 
-// The runs' rows as columns: point, replicate, seed, then the trace's columns.
-Rcpp::List Columns(const std::vector<RunJob> &jobs, const std::vector<RunResult> &results) {
+// The runs' rows as columns: point, replicate, seed, then the trace's columns. Each
+// run's rows are released once gathered, so that a large sweep is not held twice
+// over.
+Rcpp::List Columns(const std::vector<RunJob> &jobs, std::vector<RunResult> &results) {
     std::vector<TraceValues> rows;
     std::size_t count = 0;
     for (const RunResult &r : results) count += r.Rows.size();
@@ -139,6 +141,7 @@ Rcpp::List Columns(const std::vector<RunJob> &jobs, const std::vector<RunResult>
             ++at;
             rows.push_back(v);
         }
+        std::vector<TraceValues>().swap(results[k].Rows);
     }
     Rcpp::List out = Rcpp::List::create(point, replicate, seed);
     Rcpp::CharacterVector names = {"point", "replicate", "seed"};
