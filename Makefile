@@ -43,7 +43,7 @@ r-check:
 	JOBS=$(JOBS) sh scripts/test-r.sh $(BUILD) check
 
 # The C++ sources must be as clang-format writes them (.clang-format).
-FORMAT_DIRS = engine ui app tools tests bench fuzz r
+FORMAT_DIRS = engine render ui app tools tests bench fuzz r
 format-check:
 	git ls-files $(FORMAT_DIRS) | grep -E '\.(cpp|h)$$' | xargs clang-format --dry-run -Werror
 

@@ -13,6 +13,7 @@
 #include "FastDispersal.h"
 #include "FloatChecks.h"
 #include "Simul.h"
+#include "Threads.h"
 
 namespace glebix {
 
@@ -45,7 +46,7 @@ void Simul::SetDispersalThreads(int count) { dispersalThreads_ = std::max(count,
 
 int Simul::DispersalThreads() const {
     if (dispersalThreads_ > 0) return dispersalThreads_;
-    static const int processors = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    static const int processors = AvailableProcessors();
     return processors;
 }
 

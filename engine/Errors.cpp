@@ -66,7 +66,11 @@ std::string IoErrorMessage(int errnum, const std::string &path) {
     }
 }
 
-void ThrowIoError(int errnum, const std::string &path) { throw GlebixError(IoErrorMessage(errnum, path)); }
+void ThrowIoError(int errnum, const std::string &path) {
+    ErrorContext context;
+    context.Path = path;
+    throw GlebixError(IoErrorMessage(errnum, path), context);
+}
 
 std::string ErrorBoxText(const std::string &message) {
     if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + ".";

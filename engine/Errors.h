@@ -41,6 +41,8 @@ std::string MessageWithContext(const GlebixError &error);
 inline constexpr const char *MsgInvalidOperation = "Opération en virgule flottante incorrecte";
 inline constexpr const char *MsgDivisionByZero = "Division par zéro en virgule flottante";
 inline constexpr const char *MsgOverflow = "Débordement en virgule flottante";
+// Message of an allocation that failed.
+inline constexpr const char *MsgOutOfMemory = "Mémoire insuffisante";
 // Message of a token that is not a number of the expected kind.
 inline constexpr const char *MsgBadNumber = "Saisie numérique incorrecte";
 

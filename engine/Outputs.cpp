@@ -37,24 +37,24 @@ double MeanDensity(const TPlot &plot) {
     std::uint32_t sum = 0;  // a 32-bit sum, wrapping as a 32-bit integer does
     for (const auto &row : plot.Density)
         for (std::int32_t n : row) sum += static_cast<std::uint32_t>(n);
-    return static_cast<std::int32_t>(sum) / 2500.0;
+    return static_cast<std::int32_t>(sum) / static_cast<double>(CellCount);
 }
 
 double MeanCompacted(const TPlot &plot) {
     double sum = 0;
     for (const auto &row : plot.Env)
         for (const TCellEnv &env : row) sum += env.Compacted;
-    return sum / 2500.0;
+    return sum / static_cast<double>(CellCount);
 }
 
 ChartValues ScaleChartValues(std::int32_t count, double compacted, double decompacted, double meanCount,
                              double meanCompacted) {
     ChartValues c;
-    c.v[0] = Nearest(count / 0.2L);
-    c.v[1] = Nearest(compacted);
-    c.v[2] = Nearest(decompacted);
-    c.v[3] = Nearest(meanCount / 0.2L);
-    c.v[4] = Nearest(meanCompacted);
+    c.v[ChartCellCount] = Nearest(count / 0.2L);
+    c.v[ChartCellCompacted] = Nearest(compacted);
+    c.v[ChartCellDecompacted] = Nearest(decompacted);
+    c.v[ChartMeanCount] = Nearest(meanCount / 0.2L);
+    c.v[ChartMeanCompacted] = Nearest(meanCompacted);
     return c;
 }
 

@@ -25,16 +25,23 @@ inline constexpr int MapLeft = 30;
 inline constexpr int MapBottomMargin = 60;
 
 // Mean count (sum kept as a 32-bit integer) and mean compacted share (summed in
-// memory order) over the 2500 cells.
+// memory order) over the CellCount cells.
 double MeanDensity(const TPlot &plot);
 double MeanCompacted(const TPlot &plot);
 
-// The five chart values of one step, already scaled to pixels (v), in drawing order:
-// cell count, cell compacted, cell decompacted, mean count, mean compacted.
+// The chart's five series, in drawing order (a later series covers an earlier one).
+inline constexpr int ChartCellCount = 0;
+inline constexpr int ChartCellCompacted = 1;
+inline constexpr int ChartCellDecompacted = 2;
+inline constexpr int ChartMeanCount = 3;
+inline constexpr int ChartMeanCompacted = 4;
+inline constexpr int ChartSeriesCount = 5;
+
+// The five chart values of one step, already scaled to pixels (v), by series.
 struct ChartValues {
-    std::int64_t v[5];
+    std::int64_t v[ChartSeriesCount];
 };
-inline constexpr Rgb ChartColours[5] = {
+inline constexpr Rgb ChartColours[ChartSeriesCount] = {
     {255, 0, 0},  // red: the cell's count
     {0, 128, 0},  // green: the cell's compacted share
     {0, 255, 0},  // lime: the cell's decompacted share

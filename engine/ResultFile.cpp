@@ -1,16 +1,13 @@
 // The result file: one line "count  compacted" per cell, CR LF line ends. It is
 // written to a temporary file beside the target and renamed over it once complete,
 // so a failed write never leaves a partial file or destroys an earlier result.
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include "AtomicFile.h"
 #include "Errors.h"
 #include "ResultFile.h"
 #include "Simul.h"
@@ -75,45 +72,30 @@ std::string WholeNumber(double v) {
 
 }  // namespace
 
-std::string Simul::ResultFilePath(const std::string &base, std::int32_t inner, double middle, double outer) const {
-    return Settings.Run.ResultDirectory + "/" + base + std::to_string(inner) + "a" + WholeNumber(middle) + "p" +
-           WholeNumber(outer) + ".txt";
+std::string ResultFileName(const std::string &base, std::int32_t inner, double middle, double outer) {
+    return base + std::to_string(inner) + "a" + WholeNumber(middle) + "p" + WholeNumber(outer) + ".txt";
 }
 
+std::string ResultFileName() { return ResultFileName("RireVed", 1, 1.0, 1.0); }
+
+std::string Simul::ResultFilePath(const std::string &base, std::int32_t inner, double middle, double outer) const {
+    return Settings.Run.ResultDirectory + "/" + ResultFileName(base, inner, middle, outer);
+}
+
+std::string Simul::ResultFilePath() const { return Settings.Run.ResultDirectory + "/" + ResultFileName(); }
+
+namespace {
+
+void WriteResultFileAt(const std::string &path, const TPlot &plot) {
+    WriteFileAtomically(path, ResultFileContents(plot), ResultWrite);
+}
+
+}  // namespace
+
+void Simul::WriteResultFile() { WriteResultFileAt(ResultFilePath(), Plot); }
+
 void Simul::WriteResultFile(const std::string &base, std::int32_t inner, double middle, double outer) {
-    const std::string path = ResultFilePath(base, inner, middle, outer);
-    const std::string contents = ResultFileContents(Plot);
-
-    std::string temporary = path + ".tmp-XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) ThrowIoError(errno, path);
-    // mkstemp creates the file for its owner only; give it the usual permissions.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-
-    int failure = 0;
-    std::size_t written = 0;
-    while (written < contents.size()) {
-        const long n = ResultWrite(fd, contents.data() + written, contents.size() - written);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            failure = errno;
-            break;
-        }
-        if (n == 0) {
-            failure = ENOSPC;
-            break;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    if (!failure && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) failure = errno;
-    if (::close(fd) != 0 && !failure) failure = errno;
-    if (!failure && ::rename(temporary.c_str(), path.c_str()) != 0) failure = errno;
-    if (failure) {
-        ::unlink(temporary.c_str());
-        ThrowIoError(failure, path);
-    }
+    WriteResultFileAt(ResultFilePath(base, inner, middle, outer), Plot);
 }
 
 }  // namespace glebix

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "Plot.h"
@@ -14,7 +15,13 @@ namespace glebix {
 // written without a sign.
 void AppendTenths(std::string &out, double value);
 
-// The 2500 lines of the result file for `plot`.
+// Name of the result file of run <inner>, <middle>, <outer> with base name `base`:
+// "<base><inner>a<middle>p<outer>.txt", the reals as whole numbers.
+std::string ResultFileName(const std::string &base, std::int32_t inner, double middle, double outer);
+// The name the program writes: every run is run 1, 1, 1 of base "RireVed".
+std::string ResultFileName();
+
+// The lines of the result file for `plot`, one per cell.
 std::string ResultFileContents(const TPlot &plot);
 
 // write(2) by default; returns the count written or -1 with errno set.

@@ -1,19 +1,32 @@
 // The environment-response curve of the species.
 #include <cmath>
+#include <string>
 
+#include "Errors.h"
 #include "FloatChecks.h"
+#include "Response.h"
 #include "Simul.h"
 
 namespace glebix {
 
+void CheckResponseShape(std::int32_t shape, ShapeSource source) {
+    if (IsKnownResponseShape(shape)) return;
+    std::string allowed;
+    for (std::int32_t k = 0; k < ResponseShapeCount; ++k)
+        allowed += std::to_string(k) + (k + 2 < ResponseShapeCount ? ", " : k + 2 == ResponseShapeCount ? " ou " : "");
+    throw GlebixError(std::string("Forme de la réponse au milieu inconnue") +
+                      (source == ShapeSource::SpeciesFile ? " dans le fichier" : "") + " : " + std::to_string(shape) +
+                      " (valeurs admises : " + allowed + ")");
+}
+
 double Simul::EnvResponse(double optimum, double tolerance, double x) const {
     const long double m = optimum, w = tolerance, c = x;
     switch (Species.ResponseShape) {
-    case 0:  // normal density; 6.28318 stands for 2 pi as the model defines it
+    case ResponseNormal:  // normal density; 6.28318 stands for 2 pi as the model defines it
         return StoreDouble(Exp(-Divide((m - c) * (m - c), 2 * w * w)) * Divide(1, std::sqrt(6.28318L * w * w)));
-    case 1:  // bell with its peak 1 at the optimum
+    case ResponseBell:  // bell with its peak 1 at the optimum
         return StoreDouble(Exp(-Divide((m - c) * (m - c), 2 * w * w)));
-    default:  // 2, logistic; never divides by the tolerance
+    default:  // ResponseLogistic; never divides by the tolerance
         return StoreDouble(1 / (1 + Exp(-m - c * w)));
     }
 }

@@ -13,12 +13,14 @@ namespace glebix {
 inline constexpr std::int32_t EnvModeFile = 0;
 inline constexpr std::int32_t EnvModeRandom = 1;
 inline constexpr std::int32_t EnvModeHomogeneous = 2;
+inline constexpr std::int32_t EnvModeCount = 3;
 // Initial distribution modes (the radio buttons of the initial distribution dialog).
 inline constexpr std::int32_t DistModeFile = 0;
 inline constexpr std::int32_t DistModeRandom = 1;
 inline constexpr std::int32_t DistModeHomogeneous = 2;
 inline constexpr std::int32_t DistModeLeftThird = 3;
 inline constexpr std::int32_t DistModeCentre = 4;
+inline constexpr std::int32_t DistModeCount = 5;
 // Environment response shapes (set by the species file).
 inline constexpr std::int32_t ResponseNormal = 0;
 inline constexpr std::int32_t ResponseBell = 1;

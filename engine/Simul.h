@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "InputFile.h"
 #include "Plot.h"
 #include "Settings.h"
 
@@ -44,6 +45,10 @@ public:
     std::int32_t ChartCellX = 0;             // chart cell taken at set-up, bounded into 1..50
     std::int32_t ChartCellY = 0;
     std::uint32_t RandomSeed = 0;  // state of the program's single generator
+    std::uint32_t RunSeed = 0;     // the seed the last set-up started the generator from
+    // Bytes of input files already read by the caller; set-up reads the files it does
+    // not find here. Null in the program: every set-up reads its files anew.
+    std::shared_ptr<const InputBytes> GivenInputs;
 
     // Lets pending window events run; called at every yield point of the processes.
     // Does nothing by default.
@@ -55,7 +60,7 @@ public:
         RandomSeed = RandomSeed * 134775813u + 1u;
         return RandomSeed * (1.0 / 4294967296.0);
     }
-    // RandomSeed := low 32 bits of a monotonic clock in nanoseconds.
+    // RandomSeed := ClockSeed().
     void ReseedFromClock();
 
     // ---- Run set-up ------------------------------------------------------------
@@ -71,7 +76,8 @@ public:
     void ApplySurvival();
     void Disperse();           // the dispersal pass used by TimeStep
     void DisperseReference();  // the plain definition of a dispersal pass
-    // Threads of the dispersal pass; 0 (the default) means one per processor. The
+    // Threads of the dispersal pass; 0 (the default) means one per processor the
+    // process may run on (fewer when the system refuses threads). The
     // results do not depend on it.
     void SetDispersalThreads(int count);
     int DispersalThreads() const;
@@ -83,7 +89,10 @@ public:
     double EnvResponse(double optimum, double tolerance, double x) const;
 
     // ---- Result file -----------------------------------------------------------
-    // Writes "<ResultDirectory>/<base><inner>a<middle>p<outer>.txt".
+    // Writes the plot to "<ResultDirectory>/RireVed1a1p1.txt" (ResultFileName()).
+    void WriteResultFile();
+    std::string ResultFilePath() const;
+    // The same for any base name and run indices: "<base><inner>a<middle>p<outer>.txt".
     void WriteResultFile(const std::string &base, std::int32_t inner, double middle, double outer);
     std::string ResultFilePath(const std::string &base, std::int32_t inner, double middle, double outer) const;
 
@@ -95,12 +104,17 @@ private:
     void Yield() {
         if (ProcessMessages) ProcessMessages();
     }
-    void ReadEnvironmentFile(const std::string &path);
-    void ReadDistributionFile(const std::string &path);
 
     int dispersalThreads_ = 0;                      // as set; 0 = one per processor
     std::shared_ptr<FastDispersal> fastDispersal_;  // threads and work grids of Disperse
 };
+
+// The chart cell index that run set-up takes from a field's text: the whole number
+// it converts to, bounded into 1 to 50.
+std::int32_t ChartCellFromField(const std::string &text);
+
+// The low 32 bits of a monotonic clock in nanoseconds: the seed of a run without one.
+std::uint32_t ClockSeed();
 
 // The program-wide instance used by the windows.
 Simul &TheSimul();

@@ -1,13 +1,17 @@
 #include "SpeciesFile.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <cmath>
 #include <cstdlib>
 
 #include "Conversions.h"
 #include "Errors.h"
+#include "InputFile.h"
+#include "Response.h"
 #include "ResultFile.h"
-#include "TextFileReader.h"
+#include "TextReader.h"
 
 namespace glebix {
 
@@ -32,8 +36,10 @@ std::string FormatLongScientific(double value) {
     return out;
 }
 
-SpeciesFileContents ReadSpeciesFile(const std::string &path) {
-    TextFileReader reader(path);
+SpeciesFileContents ReadSpeciesFile(const std::string &path) { return ReadSpeciesText(ReadInputFile(path)); }
+
+SpeciesFileContents ReadSpeciesText(std::string_view text) {
+    TextReader reader(text);
     // Value kinds in file order: true for a whole number.
     static constexpr bool whole[10] = {false, false, true, false, false, false, false, false, true, false};
     double values[10] = {};
@@ -60,10 +66,7 @@ SpeciesFileContents ReadSpeciesFile(const std::string &path) {
 
     SpeciesFileContents c;
     c.ResponseShape = static_cast<std::int32_t>(values[2]);
-    if (c.ResponseShape < 0 || c.ResponseShape > 2) {
-        throw GlebixError("Forme de la réponse au milieu inconnue dans le fichier : " +
-                          std::to_string(c.ResponseShape) + " (valeurs admises : 0, 1 ou 2)");
-    }
+    CheckResponseShape(c.ResponseShape, ShapeSource::SpeciesFile);
     c.Survival = FormatFixedOneDecimal(values[0]);
     c.Fecundity = FormatFixedOneDecimal(values[1]);
     c.ResponseOptimum = values[3];
@@ -72,6 +75,7 @@ SpeciesFileContents ReadSpeciesFile(const std::string &path) {
     c.MortalityAlpha = FormatLongScientific(values[7]);
     c.DispersalSensitivity = std::to_string(static_cast<std::int32_t>(values[8]));
     c.DispersalSigma = FormatFixedOneDecimal(values[9]);
+    std::copy(std::begin(values), std::end(values), c.Values);
     return c;
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "Settings.h"
 
@@ -20,12 +21,15 @@ struct SpeciesFileContents {
     std::string MortalityAlpha;        // value 8, long scientific form
     std::string DispersalSensitivity;  // value 9, decimal whole number
     std::string DispersalSigma;        // value 10, fixed point with one decimal
+    double Values[10] = {};            // the ten values as the file gives them
 };
 
 // Reads a species file. Raises GlebixError with the message by cause when the file
 // cannot be read, a value is not a number of its kind ("Saisie numérique
-// incorrecte"), or the shape lies outside 0 to 2. Missing values read as 0.
+// incorrecte"), or the shape is unknown (CheckResponseShape). Missing values read as 0.
 SpeciesFileContents ReadSpeciesFile(const std::string &path);
+// The same from the file's bytes, already read.
+SpeciesFileContents ReadSpeciesText(std::string_view text);
 
 // Writes what a file gave into the species settings (value 7 is not used).
 void ApplySpeciesFile(const SpeciesFileContents &contents, SpeciesSettings &species);

@@ -1,10 +1,13 @@
 #include "WorkerPool.h"
 
+#include "Threads.h"
+
 namespace glebix {
 
 WorkerPool::WorkerPool(int workerCount) {
-    threads_.reserve(workerCount > 0 ? workerCount : 0);
-    for (int w = 1; w <= workerCount; ++w) threads_.emplace_back(&WorkerPool::Work, this, w);
+    // Fewer workers than asked when the system refuses threads: the others take the
+    // whole job.
+    threads_ = StartThreads(workerCount, [this](int worker) { Work(worker); });
 }
 
 WorkerPool::~WorkerPool() {

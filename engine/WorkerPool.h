@@ -17,12 +17,13 @@ public:
     // A job: called once on every worker with the worker's number (1..WorkerCount()).
     using Job = void (*)(void *context, int worker);
 
+    // Starts `workerCount` workers, or as many as the system allows (StartThreads).
     explicit WorkerPool(int workerCount);
     ~WorkerPool();
     WorkerPool(const WorkerPool &) = delete;
     WorkerPool &operator=(const WorkerPool &) = delete;
 
-    int WorkerCount() const { return static_cast<int>(threads_.size()); }
+    int WorkerCount() const { return static_cast<int>(threads_.size()); }  // those running
 
     // Starts `job` on every worker and returns at once. The previous job must be over.
     void Start(Job job, void *context);

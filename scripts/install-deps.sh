@@ -7,7 +7,7 @@ set -eu
 what=${1:-test}
 pkgs="make g++ cmake ninja-build qt6-base-dev libgl-dev"
 if [ "$what" = screenshot ]; then
-    pkgs="$pkgs xvfb xauth xdotool imagemagick"  # scripts/screenshot.sh
+    pkgs="$pkgs xvfb xauth"  # scripts/screenshot.sh
 fi
 if [ "$what" = test ]; then
     pkgs="$pkgs libgtest-dev libgmock-dev libbenchmark-dev locales xvfb xauth clang clang-format libclang-rt-14-dev time python3"

@@ -1,5 +1,6 @@
 #include "BatchOptions.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "Errors.h"
@@ -13,35 +14,190 @@
 
 namespace glebix::batch {
 
+namespace {
+
+// What the options gather before the settings are applied in their order of
+// precedence: the species file, then the --params files, then the --set texts.
+struct Gathered {
+    BatchOptions &options;
+    std::vector<std::string> &problems;
+    std::optional<std::string> speciesPath;
+    std::vector<std::string> paramsPaths;
+    std::vector<std::string> sets;
+    std::vector<std::string> seen;  // the options given, by name
+};
+
+using ApplyOption = void (*)(Gathered &, const std::string &value);
+
+// One option of the command line. A switch has no value name; the options without
+// help are listed together on the last line of the usage text.
+struct OptionEntry {
+    const char *name;
+    const char *alias;      // another spelling, or nullptr
+    const char *valueName;  // nullptr: a switch
+    const char *help;       // lines separated by '\n'
+    ApplyOption apply;
+};
+
+bool Count(Gathered &g, const char *option, const std::string &value, int minimum, int &target) {
+    const auto v = ParseCount(value, minimum);
+    if (v)
+        target = *v;
+    else
+        g.problems.push_back(std::string(option) + " : «" + value +
+                             "» n'est pas un nombre entier supérieur ou égal à " + std::to_string(minimum));
+    return v.has_value();
+}
+
+void OutputPath(Gathered &g, const char *option, const std::string &value, std::string &target) {
+    if (value.empty())
+        g.problems.push_back(std::string(option) + " : le chemin est vide");
+    else
+        target = value;
+}
+
+void Steps(Gathered &g, const std::string &value) {
+    int steps = 0;
+    if (Count(g, "--steps", value, 0, steps)) g.options.Settings.Run.StepCount = value;
+}
+
+void Seed(Gathered &g, const std::string &value) {
+    if (auto s = ParseSeed(value))
+        g.options.Seed = *s;
+    else
+        g.problems.push_back("--seed : «" + value +
+                             "» n'est pas un entier décimal non signé de 32 bits (de 0 à 4294967295)");
+}
+
+void Replicates(Gathered &g, const std::string &value) {
+    BatchOptions &o = g.options;
+    Count(g, "--replicates", value, 1, o.Replicates);
+    // Every run keeps a record until the batch ends; a larger sweep belongs to
+    // several invocations.
+    if (o.Replicates > MaxReplicates) {
+        g.problems.push_back("--replicates : au plus " + std::to_string(MaxReplicates) + " simulations par appel");
+        o.Replicates = 1;
+    }
+    o.ReplicateLayout = true;
+}
+
+const std::vector<OptionEntry> &OptionTable() {
+    using G = Gathered;
+    using S = const std::string &;
+    static const std::vector<OptionEntry> table = {
+        {"--steps", nullptr, "N", "nombre de pas de temps (300 par défaut ; avec 0,\ninitialise et s'arrête)", Steps},
+        {"--seed", nullptr, "S",
+         "graine maîtresse, entier décimal non signé de 32 bits\n(par défaut : tirée de l'horloge)", Seed},
+        {"--set", nullptr, "NAME=VALUE", "un paramètre par son nom ; répétable, le dernier l'emporte",
+         [](G &g, S v) { g.sets.push_back(v); }},
+        {"--params", nullptr, "FILE",
+         "lignes NAME=VALUE (lignes vides et commentaires # permis),\nappliquées avant les options --set",
+         [](G &g, S v) { g.paramsPaths.push_back(v); }},
+        {"--species", nullptr, "FILE", "fichier de paramètres de l'espèce, appliqué avant --params",
+         [](G &g, S v) { g.speciesPath = v; }},
+        {"--out", nullptr, "DIR", "écrit le fichier de résultats RireVed1a1p1.txt dans DIR",
+         [](G &g, S v) { OutputPath(g, "--out", v, g.options.OutDir); }},
+        {"--trace", nullptr, "FILE", "fichier CSV d'une ligne par pas de temps",
+         [](G &g, S v) { OutputPath(g, "--trace", v, g.options.TracePath); }},
+        {"--snapshots", nullptr, "DIR", "cartes PNG des densités, tous les K pas de temps\net après le dernier",
+         [](G &g, S v) { OutputPath(g, "--snapshots", v, g.options.SnapshotDir); }},
+        {"--every", nullptr, "K", "pas de temps entre deux cartes (10 par défaut)",
+         [](G &g, S v) { Count(g, "--every", v, 1, g.options.Every); }},
+        {"--asc", nullptr, "DIR", "grilles finales density.asc et compacted.asc\n(grilles ASCII ESRI)",
+         [](G &g, S v) { OutputPath(g, "--asc", v, g.options.AscDir); }},
+        {"--replicates", nullptr, "R",
+         "R simulations, chacune dans run-001/, run-002/...\nde chaque sortie, et un summary.csv pour l'ensemble",
+         Replicates},
+        {"--jobs", nullptr, "J", "simulations menées à la fois (par défaut : le nombre\nde processeurs disponibles)",
+         [](G &g, S v) { Count(g, "--jobs", v, 1, g.options.Jobs); }},
+        {"--repeat", nullptr, "MANIFEST",
+         "relance la simulation que décrit un manifeste\n(RireVed1a1p1.json des fenêtres, manifest.json) :\n"
+         "mêmes paramètres, graine et fichiers d'entrée",
+         [](G &g, S v) { OutputPath(g, "--repeat", v, g.options.RepeatManifest); }},
+        {"--validate", nullptr, nullptr, "vérifie chaque option, paramètre et fichier d'entrée,\nsans rien lancer",
+         [](G &g, S) { g.options.Validate = true; }},
+        {"--quiet", nullptr, nullptr, "pas de ligne de progression", [](G &g, S) { g.options.Quiet = true; }},
+        {"--help", "-h", nullptr, nullptr, [](G &g, S) { g.options.Help = true; }},
+        {"--version", nullptr, nullptr, nullptr, [](G &g, S) { g.options.Version = true; }},
+    };
+    return table;
+}
+
+const OptionEntry *FindOption(const std::string &name) {
+    for (const OptionEntry &e : OptionTable())
+        if (name == e.name || (e.alias && name == e.alias)) return &e;
+    return nullptr;
+}
+
+// The options part of the usage text: one entry per option, its help aligned in a
+// second column; the options without help on one last line.
+std::string OptionLines() {
+    constexpr std::size_t column = 19;
+    std::string out, last;
+    for (const OptionEntry &e : OptionTable()) {
+        if (!e.help) {
+            last += (last.empty() ? "" : ", ") + std::string(e.name);
+            continue;
+        }
+        std::string left = std::string(e.name) + (e.valueName ? std::string(" ") + e.valueName : "");
+        left.resize(std::max(column, left.size() + 1), ' ');
+        out += "  " + left;
+        for (const char *c = e.help; *c; ++c)
+            out += *c == '\n' ? "\n  " + std::string(column, ' ') : std::string(1, *c);
+        out += '\n';
+    }
+    return out + "  " + last + "\n";
+}
+
+// The options that would change what a repeated run does: the manifest says it all.
+void CheckRepeat(Gathered &g) {
+    static const char *const fixed[] = {"--steps", "--seed", "--set", "--params", "--species", "--replicates"};
+    for (const char *name : fixed)
+        if (std::find(g.seen.begin(), g.seen.end(), name) != g.seen.end())
+            g.problems.push_back(std::string("--repeat : ") + name +
+                                 " ne s'emploie pas avec --repeat (le manifeste donne la simulation entière)");
+}
+
+// Applies the gathered files and --set texts in their order of precedence.
+void ApplyGathered(Gathered &g) {
+    BatchOptions &o = g.options;
+    if (!o.RepeatManifest.empty()) CheckRepeat(g);
+    if (g.speciesPath) {
+        o.Inputs.push_back({"species", *g.speciesPath});
+        const ReadInput &read = ReadInputOnce(*o.Files, *g.speciesPath);
+        try {
+            if (!read.Bytes) throw GlebixError(read.Error);
+            ApplySpeciesFile(ReadSpeciesText(*read.Bytes), o.Settings.Species);
+        } catch (const GlebixError &e) { g.problems.push_back("--species " + *g.speciesPath + " : " + e.what()); }
+    }
+    for (const std::string &path : g.paramsPaths) {
+        o.Inputs.push_back({"params", path});
+        const ReadInput &read = ReadInputOnce(*o.Files, path);
+        if (!read.Bytes) {
+            g.problems.push_back("--params " + path + " : " + read.Error);
+            continue;
+        }
+        for (std::string &p : ParseParamsText(*read.Bytes, path, o.Settings)) g.problems.push_back(std::move(p));
+    }
+    for (const std::string &set : g.sets) {
+        const auto equals = set.find('=');
+        if (equals == std::string::npos) {
+            g.problems.push_back("--set : «" + set + "» n'est pas de la forme NAME=VALUE");
+            continue;
+        }
+        if (auto p = ApplySetting(set.substr(0, equals), set.substr(equals + 1), o.Settings))
+            g.problems.push_back("--set : " + *p);
+    }
+}
+
+}  // namespace
+
 std::string UsageText() {
-    return R"(Utilisation : glebix-batch [options]
-Lance Glebix sans fenêtres : l'initialisation, puis les pas de temps,
-puis les sorties.
-
-  --steps N          nombre de pas de temps (300 par défaut ; avec 0,
-                     initialise et s'arrête)
-  --seed S           graine maîtresse, entier décimal non signé de 32 bits
-                     (par défaut : tirée de l'horloge)
-  --set NAME=VALUE   un paramètre par son nom ; répétable, le dernier l'emporte
-  --params FILE      lignes NAME=VALUE (lignes vides et commentaires # permis),
-                     appliquées avant les options --set
-  --species FILE     fichier de paramètres de l'espèce, appliqué avant --params
-  --out DIR          écrit le fichier de résultats RireVed1a1p1.txt dans DIR
-  --trace FILE       fichier CSV d'une ligne par pas de temps
-  --snapshots DIR    cartes PNG des densités, tous les K pas de temps
-                     et après le dernier
-  --every K          pas de temps entre deux cartes (10 par défaut)
-  --asc DIR          grilles finales density.asc et compacted.asc
-                     (grilles ASCII ESRI)
-  --replicates R     R simulations, chacune dans run-001/, run-002/...
-                     de chaque sortie, et un summary.csv pour l'ensemble
-  --jobs J           simulations menées à la fois (par défaut : le nombre
-                     de cœurs)
-  --validate         vérifie chaque option, paramètre et fichier d'entrée,
-                     sans rien lancer
-  --quiet            pas de ligne de progression
-  --help, --version
-
+    return "Utilisation : glebix-batch [options]\n"
+           "Lance Glebix sans fenêtres : l'initialisation, puis les pas de temps,\n"
+           "puis les sorties.\n\n" +
+           OptionLines() +
+           R"(
 Paramètres : Survival, Fecundity, MortalityAlpha, CompactionC,
 DispersalSensitivity, DispersalSigma, ResponseShape (0-2), ResponseOptimum,
 ResponseTolerance, SurvivalEnvSensitive, FecundityEnvSensitive,
@@ -53,142 +209,44 @@ en on/off, true/false ou 1/0, les modes par leur numéro.
 
 Code de sortie : 0 si toutes les simulations ont atteint leur dernier pas
 de temps, 1 si une simulation s'est arrêtée sur une erreur, 2 pour une erreur
-d'utilisation.
+d'utilisation, 128 + le numéro du signal après une interruption (130 pour
+Ctrl-C, 143 pour SIGTERM).
 )";
 }
 
-std::string VersionText() { return std::string("glebix-batch ") + GLEBIX_VERSION; }
+std::string VersionNumber() { return GLEBIX_VERSION; }
 
-namespace {
-
-// The options that take a value.
-bool TakesValue(const std::string &option) {
-    static const char *const withValue[] = {"--steps", "--seed",  "--set",       "--params", "--species",    "--out",
-                                            "--trace", "--every", "--snapshots", "--asc",    "--replicates", "--jobs"};
-    for (const char *o : withValue)
-        if (option == o) return true;
-    return false;
-}
-
-}  // namespace
+std::string VersionText() { return "glebix-batch " + VersionNumber(); }
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments) {
     ParsedCommandLine parsed;
-    BatchOptions &o = parsed.Options;
-    auto &problems = parsed.Problems;
-    o.Arguments = arguments;
-
-    std::optional<std::string> speciesPath;
-    std::vector<std::string> paramsPaths;
-    std::vector<std::string> sets;
-
+    parsed.Options.Arguments = arguments;
+    Gathered g{parsed.Options, parsed.Problems, {}, {}, {}, {}};
     for (std::size_t k = 0; k < arguments.size(); ++k) {
-        std::string option = arguments[k];
-        std::string value;
+        std::string option = arguments[k], value;
         bool hasValue = false;
         if (option.rfind("--", 0) == 0) {
-            const auto equals = option.find('=');
-            if (equals != std::string::npos) {
+            if (const auto equals = option.find('='); equals != std::string::npos) {
                 value = option.substr(equals + 1);
-                option = option.substr(0, equals);
+                option.resize(equals);
                 hasValue = true;
             }
         }
-        if (TakesValue(option)) {
-            if (!hasValue) {
-                if (k + 1 >= arguments.size()) {
-                    problems.push_back(option + " : valeur manquante");
-                    continue;
-                }
-                value = arguments[++k];
-            }
-        } else if (hasValue) {
-            problems.push_back(option + " : cette option ne prend pas de valeur");
-            continue;
-        }
-
-        auto count = [&](int minimum, int &target) {
-            if (auto v = ParseCount(value, minimum))
-                target = *v;
-            else
-                problems.push_back(option + " : «" + value + "» n'est pas un nombre entier supérieur ou égal à " +
-                                   std::to_string(minimum));
-        };
-        if (option == "--steps") {
-            if (ParseCount(value, 0))
-                o.Settings.Run.StepCount = value;
-            else
-                problems.push_back("--steps : «" + value + "» n'est pas un nombre entier supérieur ou égal à 0");
-        } else if (option == "--seed") {
-            if (auto s = ParseSeed(value))
-                o.Seed = *s;
-            else
-                problems.push_back("--seed : «" + value +
-                                   "» n'est pas un entier décimal non signé de 32 bits (de 0 à 4294967295)");
-        } else if (option == "--set") {
-            sets.push_back(value);
-        } else if (option == "--params") {
-            paramsPaths.push_back(value);
-        } else if (option == "--species") {
-            speciesPath = value;
-        } else if (option == "--out" || option == "--trace" || option == "--snapshots" || option == "--asc") {
-            if (value.empty()) {
-                problems.push_back(option + " : le chemin est vide");
-                continue;
-            }
-            (option == "--out"         ? o.OutDir
-             : option == "--trace"     ? o.TracePath
-             : option == "--snapshots" ? o.SnapshotDir
-                                       : o.AscDir) = value;
-        } else if (option == "--every") {
-            count(1, o.Every);
-        } else if (option == "--replicates") {
-            count(1, o.Replicates);
-            // Every run keeps a record until the batch ends; a larger sweep belongs to
-            // several invocations.
-            if (o.Replicates > MaxReplicates) {
-                problems.push_back("--replicates : au plus " + std::to_string(MaxReplicates) +
-                                   " simulations par appel");
-                o.Replicates = 1;
-            }
-            o.ReplicateLayout = true;
-        } else if (option == "--jobs") {
-            count(1, o.Jobs);
-        } else if (option == "--validate") {
-            o.Validate = true;
-        } else if (option == "--quiet") {
-            o.Quiet = true;
-        } else if (option == "--help" || option == "-h") {
-            o.Help = true;
-        } else if (option == "--version") {
-            o.Version = true;
-        } else if (option.rfind("-", 0) == 0) {
-            problems.push_back("option inconnue : " + option);
+        const OptionEntry *entry = FindOption(option);
+        if (!entry) {
+            g.problems.push_back(option.rfind("-", 0) == 0 ? "option inconnue : " + option
+                                                           : "argument inattendu : «" + option + "»");
+        } else if (!entry->valueName && hasValue) {
+            g.problems.push_back(option + " : cette option ne prend pas de valeur");
+        } else if (entry->valueName && !hasValue && k + 1 >= arguments.size()) {
+            g.problems.push_back(option + " : valeur manquante");
         } else {
-            problems.push_back("argument inattendu : «" + option + "»");
+            if (entry->valueName && !hasValue) value = arguments[++k];
+            g.seen.push_back(entry->name);
+            entry->apply(g, value);
         }
     }
-
-    // Settings, in their order of precedence.
-    if (speciesPath) {
-        o.Inputs.push_back({"species", *speciesPath});
-        try {
-            ApplySpeciesFile(ReadSpeciesFile(*speciesPath), o.Settings.Species);
-        } catch (const GlebixError &e) { problems.push_back("--species " + *speciesPath + " : " + e.what()); }
-    }
-    for (const std::string &path : paramsPaths) {
-        o.Inputs.push_back({"params", path});
-        for (std::string &p : ReadParamsFile(path, o.Settings)) problems.push_back(std::move(p));
-    }
-    for (const std::string &set : sets) {
-        const auto equals = set.find('=');
-        if (equals == std::string::npos) {
-            problems.push_back("--set : «" + set + "» n'est pas de la forme NAME=VALUE");
-            continue;
-        }
-        if (auto p = ApplySetting(set.substr(0, equals), set.substr(equals + 1), o.Settings))
-            problems.push_back("--set : " + *p);
-    }
+    ApplyGathered(g);
     return parsed;
 }
 

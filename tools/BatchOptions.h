@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "InputFile.h"
 #include "Settings.h"
 
 namespace glebix::batch {
@@ -31,10 +33,14 @@ struct BatchOptions {
     bool ReplicateLayout = false;       // --replicates given: outputs go into run-NNN/
     int Jobs = 0;                       // runs at a time; 0: the number of cores
     bool Validate = false;              // check everything, run nothing
+    std::string RepeatManifest;         // --repeat: the manifest of the run to repeat
     bool Quiet = false;                 // no progress line
     bool Help = false;
     bool Version = false;
-    std::vector<InputFile> Inputs;       // --params and --species files, in order given
+    std::vector<InputFile> Inputs;  // --species and --params files, in order applied
+    // Every input file as read once for this invocation (RunInputs, ReadInputOnce): the
+    // runs parse, and the manifest checksums, these bytes.
+    std::shared_ptr<InputBytes> Files = std::make_shared<InputBytes>();
     std::vector<std::string> Arguments;  // the command line, for the manifest
 };
 
@@ -51,7 +57,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments);
 // The --help text.
 std::string UsageText();
 
-// The program's version, "glebix-batch <version>".
+// The program's version, "glebix-batch <version>", and the version alone.
 std::string VersionText();
+std::string VersionNumber();
 
 }  // namespace glebix::batch

@@ -1,408 +1,310 @@
 #include "BatchRun.h"
 
-#include <QByteArray>
-#include <QCryptographicHash>
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <mutex>
-#include <system_error>
+#include <new>
+#include <set>
 #include <thread>
 #include <unistd.h>
 
 #include "Conversions.h"
 #include "Errors.h"
-#include "ParamsFile.h"
-#include "SeedMixing.h"
-#include "SettingsTable.h"
+#include "FileIo.h"
+#include "ResultFile.h"
 #include "Simul.h"
+#include "Threads.h"
 
 namespace glebix::batch {
 
-namespace fs = std::filesystem;
+std::atomic<int> &StopSignal() {
+    static std::atomic<int> signal{0};
+    return signal;
+}
 
 namespace {
 
-std::string Join(const std::string &dir, const std::string &name) { return (fs::path(dir) / name).string(); }
-
-// "run-001", with more digits beyond 999 runs.
-std::string RunFolder(int run) {
-    std::string digits = std::to_string(run);
-    if (digits.size() < 3) digits.insert(0, 3 - digits.size(), '0');
-    return "run-" + digits;
-}
-
-std::string ParentOf(const std::string &path) {
-    const fs::path parent = fs::path(path).parent_path();
-    return parent.empty() ? std::string(".") : parent.string();
-}
-
-std::string UtcNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    char text[32];
-    const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return std::string(text, n);
-}
-
-std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const RunRecord &record,
-                         const std::vector<InputFileRecord> &inputs, const Simul &simul, std::uint32_t masterSeed,
-                         bool seedFromClock, const std::string &started) {
-    auto number = [](std::int64_t v) { return std::to_string(v); };
-    std::string j = "{\n";
-    j += "  \"program\": \"glebix-batch\",\n";
-    j += "  \"version\": " + JsonString(VersionText().substr(std::string("glebix-batch ").size())) + ",\n";
-    j += "  \"run\": " + number(plan.Run) + ",\n";
-    j += "  \"replicates\": " + number(options.Replicates) + ",\n";
-    j += "  \"seed\": " + number(plan.Seed) + ",\n";
-    j += "  \"master_seed\": " + number(masterSeed) + ",\n";
-    j += "  \"seed_source\": " + std::string(seedFromClock ? "\"clock\"" : "\"option\"") + ",\n";
-    j += "  \"step_count\": " + number(record.StepCount) + ",\n";
-    j += "  \"steps_reached\": " + number(record.StepsReached) + ",\n";
-    j += "  \"status\": " + std::string(record.Completed ? "\"completed\"" : "\"error\"") + ",\n";
-    j += "  \"message\": " + (record.Completed ? std::string("null") : JsonString(record.Message)) + ",\n";
-    j += "  \"started_utc\": " + JsonString(started) + ",\n";
-    j += "  \"elapsed_seconds\": " + FormatShortest(record.Seconds) + ",\n";
-    j += "  \"settings\": {\n";
-    j += "    \"StepCount\": " + JsonString(simul.Settings.Run.StepCount);
-    for (const std::string &name : SettingNames())
-        j += ",\n    " + JsonString(name) + ": " + JsonString(SettingText(name, simul.Settings));
-    j += "\n  },\n";
-    j += "  \"inputs\": [";
-    for (std::size_t k = 0; k < inputs.size(); ++k) {
-        const InputFileRecord &in = inputs[k];
-        j += k ? ",\n" : "\n";
-        j += "    {\"role\": " + JsonString(in.Role) + ", \"path\": " + JsonString(in.Path) +
-             ", \"size\": " + (in.Size < 0 ? std::string("null") : number(in.Size)) +
-             ", \"sha256\": " + (in.Sha256.empty() ? std::string("null") : JsonString(in.Sha256)) + "}";
+// Creates the folders of every output of the run and opens the trace.
+void PrepareOutputs(const RunPlan &plan, StagedFiles &files, LineWriter &trace) {
+    for (const std::string *dir : {&plan.OutDir, &plan.SnapshotDir, &plan.AscDir})
+        if (!dir->empty()) MakeDirectories(*dir);
+    if (!plan.ManifestPath.empty()) MakeDirectories(ParentOf(plan.ManifestPath));
+    if (!plan.TracePath.empty()) {
+        MakeDirectories(ParentOf(plan.TracePath));
+        files.OpenLines(plan.TracePath, trace);
+        trace.Write(TraceHeader());
     }
-    j += inputs.empty() ? "],\n" : "\n  ],\n";
-    auto output = [](const std::string &path) { return path.empty() ? std::string("null") : JsonString(path); };
-    j += "  \"outputs\": {\n";
-    j += "    \"result_file\": " +
-         output(plan.OutDir.empty() ? std::string() : simul.ResultFilePath("RireVed", 1, 1.0, 1.0)) + ",\n";
-    j += "    \"trace\": " + output(plan.TracePath) + ",\n";
-    j += "    \"snapshots\": " + output(plan.SnapshotDir) + ",\n";
-    j += "    \"asc\": " + output(plan.AscDir) + "\n";
-    j += "  },\n";
-    j += "  \"command\": [";
-    for (std::size_t k = 0; k < options.Arguments.size(); ++k) j += (k ? ", " : "") + JsonString(options.Arguments[k]);
-    j += "]\n}\n";
-    return j;
+}
+
+// The outputs of one completed step.
+void StepOutputs(const BatchOptions &options, const RunPlan &plan, std::int32_t step, Simul &simul, RunRecord &record,
+                 StagedFiles &files, LineWriter &trace) {
+    record.StepsReached = step;
+    // The per-step values are kept only for the summary across replicates.
+    if (options.ReplicateLayout && !PrimaryOutputDir(options).empty()) {
+        record.Series.Totals.push_back(TotalCount(simul.Plot));
+        record.Series.MeanCompacted.push_back(MeanCompacted(simul.Plot));
+    }
+    if (trace.IsOpen()) trace.Write(TraceRow(step, simul));
+    if (!plan.SnapshotDir.empty() && (step % options.Every == 0 || step == record.StepCount))
+        files.Write(Join(plan.SnapshotDir, SnapshotName(step)), DensityMapPng(simul.Plot));
+}
+
+// The outputs written once the last step is done.
+void FinalOutputs(const RunPlan &plan, Simul &simul, const RunRecord &record, StagedFiles &files) {
+    // As the launcher does: a run without steps writes no result file.
+    if (record.StepCount > 0 && !plan.OutDir.empty())
+        files.Write(simul.ResultFilePath(), ResultFileContents(simul.Plot));
+    if (!plan.AscDir.empty()) {
+        files.Write(Join(plan.AscDir, DensityGridName), DensityAsc(simul.Plot));
+        files.Write(Join(plan.AscDir, CompactedGridName), CompactedAsc(simul.Plot));
+    }
+}
+
+// One engine per run, so that runs on other threads share nothing but the inputs.
+std::unique_ptr<Simul> MakeEngine(const BatchOptions &options, const RunPlan &plan) {
+    auto simul = std::make_unique<Simul>();
+    simul->Settings = options.Settings;
+    simul->Settings.Run.ResultDirectory = plan.OutDir;
+    simul->GivenInputs = options.Files;
+    simul->SetDispersalThreads(plan.DispersalThreads);
+    return simul;
+}
+
+// The set-up and the steps, up to the last or to a stop request.
+void Steps(const BatchOptions &options, const RunPlan &plan, Simul &simul, RunRecord &record, StagedFiles &files,
+           std::atomic<std::int64_t> *stepsDone) {
+    record.StepCount = FieldToInteger(simul.Settings.Run.StepCount);
+    LineWriter trace;
+    PrepareOutputs(plan, files, trace);
+    simul.SetUpRun(plan.Seed);
+    for (std::int32_t step : StepRange(1, record.StepCount)) {
+        if (StopSignal().load() != 0) {
+            record.Interrupted = true;
+            break;
+        }
+        simul.TimeStep();
+        StepOutputs(options, plan, step, simul, record, files, trace);
+        if (stepsDone) stepsDone->fetch_add(1, std::memory_order_relaxed);
+    }
+    if (!record.Interrupted) FinalOutputs(plan, simul, record, files);
+    trace.Close();
+    record.Completed = !record.Interrupted;
+}
+
+void Fail(RunRecord &record, const std::string &message) {
+    if (!record.Completed && !record.Message.empty()) return;  // the first error tells
+    record.Completed = record.Interrupted = false;
+    record.Message = message;
+}
+
+// Removes the files an earlier run left at the places of this run's outputs and
+// that this run did not write, so that the folder holds one run's outputs only.
+void RemoveEarlierOutputs(const RunPlan &plan, const std::vector<std::string> &written) {
+    namespace fs = std::filesystem;
+    const std::set<std::string> kept(written.begin(), written.end());
+    std::vector<std::string> candidates = PlannedFiles(plan);
+    std::error_code ec;
+    if (!plan.SnapshotDir.empty())
+        for (const auto &e : fs::directory_iterator(plan.SnapshotDir, ec))
+            if (IsSnapshotName(e.path().filename().string())) candidates.push_back(e.path().string());
+    for (const std::string &path : candidates)
+        if (!kept.count(path) && fs::is_regular_file(fs::symlink_status(path, ec))) ::unlink(path.c_str());
+}
+
+// The end of a run, whatever it was: the manifest is written under its temporary
+// name first, so that a full disk keeps the earlier run whole; then the earlier
+// manifest goes, the outputs are put in place, and the manifest comes last.
+void EndRun(const BatchOptions &options, const RunPlan &plan, const std::vector<InputFileRecord> &inputs,
+            const ManifestFacts &facts, const Simul *simul, StagedFiles &files, RunRecord &record) {
+    if (plan.ManifestPath.empty() || !simul) return;
+    const std::string part = PartName(plan.ManifestPath);
+    auto writeManifest = [&] {
+        LineWriter manifest;
+        manifest.Open(plan.ManifestPath);
+        manifest.Write(ManifestJson(options, plan, record, inputs, *simul, facts));
+        manifest.Close();
+    };
+    try {
+        writeManifest();
+    } catch (const std::exception &e) {
+        ::unlink(part.c_str());
+        ForgetTemporary(part);
+        return Fail(record, e.what());  // the staged files are removed with `files`
+    }
+    ::unlink(plan.ManifestPath.c_str());
+    const std::string failure = files.PutAllInPlace();
+    RemoveEarlierOutputs(plan, files.Paths());
+    try {
+        if (!failure.empty()) {
+            Fail(record, failure);
+            writeManifest();
+        }
+        PutInPlace(part, plan.ManifestPath);
+    } catch (const std::exception &e) {
+        ::unlink(part.c_str());
+        ForgetTemporary(part);
+        Fail(record, e.what());
+    }
 }
 
 }  // namespace
 
-std::vector<InputFileRecord> DescribeInputs(const BatchOptions &options) {
-    std::vector<InputFileRecord> records;
-    auto describe = [&records](const std::string &role, const std::string &path) {
-        InputFileRecord r{role, path, -1, {}};
-        std::string contents, error;
-        if (ReadWholeFile(path, contents, error)) {
-            r.Size = static_cast<std::int64_t>(contents.size());
-            const QByteArray digest = QCryptographicHash::hash(
-                QByteArrayView(contents.data(), static_cast<qsizetype>(contents.size())), QCryptographicHash::Sha256);
-            r.Sha256 = digest.toHex().toStdString();
-        }
-        records.push_back(std::move(r));
-    };
-    for (const InputFile &in : options.Inputs) describe(in.Role, in.Path);
-    if (options.Settings.Initial.EnvInitMode == 0) describe("environment", options.Settings.Initial.EnvFilePath);
-    if (options.Settings.Initial.DistInitMode == 0) describe("distribution", options.Settings.Initial.DistFilePath);
-    return records;
-}
-
-std::string PrimaryOutputDir(const BatchOptions &options) {
-    if (!options.OutDir.empty()) return options.OutDir;
-    if (!options.AscDir.empty()) return options.AscDir;
-    if (!options.SnapshotDir.empty()) return options.SnapshotDir;
-    if (!options.TracePath.empty()) return ParentOf(options.TracePath);
-    return {};
-}
-
-RunPlan PlanRun(const BatchOptions &options, int run, std::uint32_t master) {
-    RunPlan plan;
-    plan.Run = run;
-    plan.Seed = ReplicateSeed(master, run);
-    auto place = [&](const std::string &dir) {
-        if (dir.empty() || !options.ReplicateLayout) return dir;
-        return Join(dir, RunFolder(run));
-    };
-    plan.OutDir = place(options.OutDir);
-    plan.SnapshotDir = place(options.SnapshotDir);
-    plan.AscDir = place(options.AscDir);
-    if (!options.TracePath.empty()) {
-        plan.TracePath = options.ReplicateLayout ? Join(Join(ParentOf(options.TracePath), RunFolder(run)),
-                                                        fs::path(options.TracePath).filename().string())
-                                                 : options.TracePath;
-    }
-    const std::string primary = PrimaryOutputDir(options);
-    if (!primary.empty()) plan.ManifestPath = Join(place(primary), "manifest.json");
-    return plan;
-}
-
 RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::vector<InputFileRecord> &inputs,
-                 std::uint32_t masterSeed, bool seedFromClock, std::atomic<std::int64_t> *stepsDone) {
+                 const ManifestFacts &facts, std::atomic<std::int64_t> *stepsDone) {
     const auto start = std::chrono::steady_clock::now();
-    const std::string started = UtcNow();
-    // The per-step values are kept only for the summary across replicates.
-    const bool keepSeries = options.ReplicateLayout && !PrimaryOutputDir(options).empty();
+    ManifestFacts started = facts;
+    started.Started = UtcNow();
     RunRecord record;
     record.Run = plan.Run;
     record.Seed = plan.Seed;
-
-    // One engine per run, so that runs on other threads share nothing.
-    auto simul = std::make_unique<Simul>();
-    simul->Settings = options.Settings;
-    simul->Settings.Run.ResultDirectory = plan.OutDir;
-    simul->SetDispersalThreads(plan.DispersalThreads);
+    StagedFiles files;
+    std::unique_ptr<Simul> simul;
     try {
-        record.StepCount = FieldToInteger(simul->Settings.Run.StepCount);
-        for (const std::string *dir : {&plan.OutDir, &plan.SnapshotDir, &plan.AscDir})
-            if (!dir->empty()) MakeDirectories(*dir);
-        if (!plan.ManifestPath.empty()) MakeDirectories(ParentOf(plan.ManifestPath));
-        LineWriter trace;
-        if (!plan.TracePath.empty()) {
-            MakeDirectories(ParentOf(plan.TracePath));
-            trace.Open(plan.TracePath);
-            trace.Write(TraceHeader());
-        }
-
-        simul->SetUpRun(plan.Seed);
-        for (std::int32_t step = 1; step <= record.StepCount; ++step) {
-            simul->TimeStep();
-            record.StepsReached = step;
-            if (keepSeries) {
-                record.Series.Totals.push_back(TotalCount(simul->Plot));
-                record.Series.MeanCompacted.push_back(MeanCompacted(simul->Plot));
-            }
-            if (trace.IsOpen()) trace.Write(TraceRow(step, *simul));
-            if (!plan.SnapshotDir.empty() && (step % options.Every == 0 || step == record.StepCount))
-                WriteWholeFile(Join(plan.SnapshotDir, SnapshotName(step)), DensityMapPng(simul->Plot));
-            if (stepsDone) stepsDone->fetch_add(1, std::memory_order_relaxed);
-        }
-        // As the launcher does: a run without steps writes no result file.
-        if (record.StepCount > 0 && !plan.OutDir.empty()) simul->WriteResultFile("RireVed", 1, 1.0, 1.0);
-        if (!plan.AscDir.empty()) {
-            WriteWholeFile(Join(plan.AscDir, "density.asc"), DensityAsc(simul->Plot));
-            WriteWholeFile(Join(plan.AscDir, "compacted.asc"), CompactedAsc(simul->Plot));
-        }
-        trace.Close();
-        record.Completed = true;
-    } catch (const std::exception &e) { record.Message = e.what(); }
-    record.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-
-    if (!plan.ManifestPath.empty()) {
-        try {
-            WriteWholeFile(plan.ManifestPath,
-                           ManifestJson(options, plan, record, inputs, *simul, masterSeed, seedFromClock, started));
-        } catch (const std::exception &e) {
-            if (record.Completed) {
-                record.Completed = false;
-                record.Message = e.what();
-            }
-        }
+        simul = MakeEngine(options, plan);
+        Steps(options, plan, *simul, record, files, stepsDone);
+    } catch (const std::bad_alloc &) { Fail(record, MsgOutOfMemory); } catch (const std::exception &e) {
+        Fail(record, e.what());
     }
+    record.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    try {
+        EndRun(options, plan, inputs, started, simul.get(), files, record);
+    } catch (const std::bad_alloc &) { Fail(record, MsgOutOfMemory); }
     return record;
 }
+
+namespace {
+
+// One batch under way: the runs handed out one by one to the threads, their records,
+// and the progress shown from the calling thread.
+struct Batch {
+    Batch(const BatchOptions &o, const std::function<void(const std::string &)> &r, const ManifestFacts &f)
+        : options(o), report(r), inputs(DescribeInputs(o)), facts(f) {
+        outcome.Runs.resize(static_cast<std::size_t>(o.Replicates));
+    }
+
+    const BatchOptions &options;
+    const std::function<void(const std::string &)> &report;
+    std::vector<InputFileRecord> inputs;
+    ManifestFacts facts;
+    int dispersalThreads = 1;
+    BatchOutcome outcome;
+    std::atomic<int> next{1};
+    std::atomic<std::int64_t> stepsDone{0};
+    std::mutex mutex;  // guards `finished`, `outcome` and the calls of `report`
+    std::condition_variable allFinished;
+    int finished = 0;
+
+    // Takes runs until none is left or a stop is asked for. Nothing escapes a thread:
+    // even a failed allocation only ends its run.
+    void Work() {
+        const int runs = options.Replicates;
+        for (int run; (run = next.fetch_add(1)) <= runs;) {
+            RunRecord record;
+            record.Run = run;
+            try {
+                if (StopSignal().load() == 0) {
+                    RunPlan plan = PlanRun(options, run, facts.MasterSeed);
+                    plan.DispersalThreads = dispersalThreads;
+                    record = RunOne(options, plan, inputs, facts, &stepsDone);
+                }
+            } catch (const std::bad_alloc &) { OutOfMemory(record); }
+            std::lock_guard lock(mutex);
+            try {
+                if (!record.Completed && !record.Message.empty() && report)
+                    report((options.ReplicateLayout ? "simulation " + std::to_string(run) + " : " : std::string()) +
+                           record.Message);
+            } catch (const std::bad_alloc &) {
+                // The record keeps the message; only its line is lost.
+            }
+            outcome.Runs[static_cast<std::size_t>(run - 1)] = std::move(record);
+            ++finished;
+            allFinished.notify_all();
+        }
+    }
+
+    static void OutOfMemory(RunRecord &record) {
+        record.Completed = record.Interrupted = false;
+        try {
+            record.Message = MsgOutOfMemory;
+        } catch (const std::bad_alloc &) { record.Message.clear(); }
+    }
+
+    // Waits for every run, showing the progress and warning once of refused threads.
+    // Called under the lock, so that the progress line and the reports never interleave.
+    void Wait(const std::function<void(std::int64_t, std::int64_t)> &progress, std::int64_t stepsInAll) {
+        std::unique_lock lock(mutex);
+        while (finished < options.Replicates) {
+            allFinished.wait_for(lock, std::chrono::milliseconds(200));
+            WarnOfRefusedThreads();
+            if (progress) progress(stepsDone.load(), stepsInAll);
+        }
+        WarnOfRefusedThreads();
+    }
+
+    int refusedBefore = ThreadsRefused();
+    bool warned = false;
+    void WarnOfRefusedThreads() {
+        const int refused = ThreadsRefused() - refusedBefore;
+        if (warned || refused <= 0 || !report) return;
+        warned = true;
+        report("glebix-batch : attention : le système a refusé " + std::to_string(refused) +
+               " fil(s) d'exécution ; les simulations continuent avec ceux qui ont pu être créés");
+    }
+};
+
+// Writes summary.csv across the replicates; false (after reporting) when it fails.
+bool WriteSummary(const BatchOptions &options, const BatchOutcome &outcome,
+                  const std::function<void(const std::string &)> &report) {
+    const std::string primary = PrimaryOutputDir(options);
+    if (!options.ReplicateLayout || primary.empty()) return true;
+    std::vector<StepSeries> series;
+    for (const RunRecord &r : outcome.Runs) series.push_back(r.Series);
+    try {
+        MakeDirectories(primary);
+        WriteWholeFile(Join(primary, "summary.csv"), SummaryCsv(series));
+    } catch (const std::exception &e) {
+        if (report) report(std::string("summary.csv : ") + e.what());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, bool seedFromClock,
                       const std::function<void(const std::string &)> &report,
                       const std::function<void(std::int64_t, std::int64_t)> &progress) {
     const int runs = options.Replicates;
-    int jobs = options.Jobs > 0 ? options.Jobs : static_cast<int>(std::thread::hardware_concurrency());
-    jobs = std::clamp(jobs, 1, std::min(runs, MaxJobs));
+    const int processors = AvailableProcessors();
+    const int jobs = std::clamp(options.Jobs > 0 ? options.Jobs : processors, 1, std::min(runs, MaxJobs));
+    Batch batch(options, report, {masterSeed, seedFromClock, {}});
     // The processors are shared between the runs at a time and the dispersal passes
     // within each run; the results depend on neither.
-    const int dispersalThreads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()) / jobs);
-    const std::vector<InputFileRecord> inputs = DescribeInputs(options);
+    batch.dispersalThreads = std::max(1, processors / jobs);
     const std::int64_t stepsInAll =
         static_cast<std::int64_t>(runs) * std::max(0, FieldToInteger(options.Settings.Run.StepCount));
 
-    BatchOutcome outcome;
-    outcome.Runs.resize(static_cast<std::size_t>(runs));
-    std::atomic<int> next{1};
-    std::atomic<std::int64_t> stepsDone{0};
-    std::mutex mutex;  // guards `finished` and the calls of `report`
-    std::condition_variable allFinished;
-    int finished = 0;
-
-    auto worker = [&] {
-        for (int run; (run = next.fetch_add(1)) <= runs;) {
-            RunPlan plan = PlanRun(options, run, masterSeed);
-            plan.DispersalThreads = dispersalThreads;
-            RunRecord record = RunOne(options, plan, inputs, masterSeed, seedFromClock, &stepsDone);
-            std::lock_guard lock(mutex);
-            if (!record.Completed && report)
-                report((options.ReplicateLayout ? "simulation " + std::to_string(run) + " : " : std::string()) +
-                       record.Message);
-            outcome.Runs[static_cast<std::size_t>(run - 1)] = std::move(record);
-            ++finished;
-            allFinished.notify_all();
+    std::vector<std::thread> threads = StartThreads(jobs, [&batch](int) { batch.Work(); });
+    // Whatever happens here, the threads are joined before they are destroyed.
+    struct Joiner {
+        std::vector<std::thread> &threads;
+        ~Joiner() {
+            for (std::thread &t : threads)
+                if (t.joinable()) t.join();
         }
-    };
-    std::vector<std::thread> threads;
-    for (int k = 0; k < jobs; ++k) {
-        try {
-            threads.emplace_back(worker);
-        } catch (const std::system_error &) {
-            break;  // fewer threads than asked: those started share the runs
-        }
-    }
-    if (threads.empty()) worker();
-    {
-        std::unique_lock lock(mutex);
-        while (finished < runs) {
-            allFinished.wait_for(lock, std::chrono::milliseconds(200));
-            // Under the lock, so that the progress line and error reports never interleave.
-            if (progress) progress(stepsDone.load(), stepsInAll);
-        }
-    }
-    for (std::thread &t : threads) t.join();
+    } joiner{threads};
+    if (threads.empty()) batch.Work();  // no thread could be made: the runs go on in this one
+    batch.Wait(progress, stepsInAll);
 
     bool failed = false;
-    for (const RunRecord &r : outcome.Runs) failed = failed || !r.Completed;
-    const std::string primary = PrimaryOutputDir(options);
-    if (options.ReplicateLayout && !primary.empty()) {
-        std::vector<StepSeries> series;
-        for (const RunRecord &r : outcome.Runs) series.push_back(r.Series);
-        try {
-            MakeDirectories(primary);
-            WriteWholeFile(Join(primary, "summary.csv"), SummaryCsv(series));
-        } catch (const std::exception &e) {
-            failed = true;
-            if (report) report(std::string("summary.csv : ") + e.what());
-        }
-    }
-    outcome.ExitStatus = failed ? 1 : 0;
-    return outcome;
-}
-
-std::vector<std::string> ValidateRun(const BatchOptions &options) {
-    std::vector<std::string> problems;
-    auto simul = std::make_unique<Simul>();
-    const InitialSettings &in = options.Settings.Initial;
-    // Each initial file is read alone, so that a fault in one does not hide the other.
-    if (in.EnvInitMode == 0) {
-        simul->Settings = options.Settings;
-        simul->Settings.Initial.DistInitMode = 2;
-        try {
-            simul->InitialisePlot();
-        } catch (const std::exception &e) { problems.push_back("EnvFilePath «" + in.EnvFilePath + "» : " + e.what()); }
-    }
-    if (in.DistInitMode == 0) {
-        simul->Settings = options.Settings;
-        simul->Settings.Initial.EnvInitMode = 2;
-        try {
-            simul->InitialisePlot();
-        } catch (const std::exception &e) {
-            problems.push_back("DistFilePath «" + in.DistFilePath + "» : " + e.what());
-        }
-    }
-    simul->Settings = options.Settings;
-    try {
-        simul->TakeSpeciesParameters();
-    } catch (const std::exception &e) { problems.push_back(std::string("valeurs de l'espèce : ") + e.what()); }
-    std::error_code ec;
-    const std::pair<const char *, const std::string *> dirs[] = {
-        {"--out", &options.OutDir}, {"--snapshots", &options.SnapshotDir}, {"--asc", &options.AscDir}};
-    for (const auto &[option, dir] : dirs) {
-        if (!dir->empty() && fs::exists(*dir, ec) && !fs::is_directory(*dir, ec))
-            problems.push_back(std::string(option) + " «" + *dir + "» : existe déjà et n'est pas un dossier");
-    }
-    if (!options.TracePath.empty() && fs::is_directory(options.TracePath, ec))
-        problems.push_back("--trace «" + options.TracePath + "» : c'est un dossier, pas un fichier");
-    return problems;
-}
-
-namespace {
-
-void PrintLine(std::FILE *stream, const std::string &line) {
-    std::fputs(line.c_str(), stream);
-    std::fputc('\n', stream);
-}
-
-// "1200/3000 pas de temps  4500 pas/s  reste environ 1 s" over the previous line.
-class ProgressLine {
-public:
-    void Show(std::int64_t done, std::int64_t all) {
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-        std::string line = "\r" + std::to_string(done) + "/" + std::to_string(all) + " pas de temps";
-        if (seconds > 0 && done > 0) {
-            const double rate = done / seconds;
-            line += "  " + std::to_string(static_cast<std::int64_t>(rate)) + " pas/s";
-            const std::int64_t left = static_cast<std::int64_t>((all - done) / rate + 0.5);
-            line += "  reste environ " + std::to_string(left) + " s";
-        }
-        line += "\x1b[K";
-        std::fputs(line.c_str(), stderr);
-        std::fflush(stderr);
-        shown_ = true;
-    }
-    void Clear() {
-        if (shown_) std::fputs("\r\x1b[K", stderr);
-        shown_ = false;
-    }
-
-private:
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-    bool shown_ = false;
-};
-
-}  // namespace
-
-int BatchMain(const std::vector<std::string> &arguments) {
-    ParsedCommandLine parsed = ParseCommandLine(arguments);
-    const BatchOptions &options = parsed.Options;
-    if (options.Help) {
-        std::fputs(UsageText().c_str(), stdout);
-        return 0;
-    }
-    if (options.Version) {
-        PrintLine(stdout, VersionText());
-        return 0;
-    }
-    std::vector<std::string> &problems = parsed.Problems;
-    if (options.Validate) {
-        // Input files and outputs are worth checking only with settings that parsed.
-        for (std::string &p : ValidateRun(options)) problems.push_back(std::move(p));
-        for (const std::string &p : problems) PrintLine(stderr, "glebix-batch : " + p);
-        if (problems.empty()) PrintLine(stderr, "glebix-batch : aucun problème trouvé");
-        return problems.empty() ? 0 : 2;
-    }
-    if (!problems.empty()) {
-        for (const std::string &p : problems) PrintLine(stderr, "glebix-batch : " + p);
-        PrintLine(stderr, "glebix-batch : pour l'aide, tapez glebix-batch --help");
-        return 2;
-    }
-
-    std::uint32_t master;
-    const bool fromClock = !options.Seed;
-    if (options.Seed) {
-        master = *options.Seed;
-    } else {
-        auto clock = std::make_unique<Simul>();
-        clock->ReseedFromClock();
-        master = clock->RandomSeed;
-        PrintLine(stderr, "glebix-batch : graine " + std::to_string(master) + " (tirée de l'horloge)");
-    }
-
-    ProgressLine line;
-    const bool showProgress = !options.Quiet && ::isatty(STDERR_FILENO);
-    std::function<void(std::int64_t, std::int64_t)> progress;
-    if (showProgress) progress = [&line](std::int64_t done, std::int64_t all) { line.Show(done, all); };
-    auto report = [&line](const std::string &message) {
-        line.Clear();
-        PrintLine(stderr, message);
-    };
-    const BatchOutcome outcome = RunBatch(options, master, fromClock, report, progress);
-    line.Clear();
-    return outcome.ExitStatus;
+    for (const RunRecord &r : batch.outcome.Runs) failed = failed || !r.Completed;
+    if (!WriteSummary(options, batch.outcome, report)) failed = true;
+    batch.outcome.ExitStatus = failed ? 1 : 0;
+    return std::move(batch.outcome);
 }
 
 }  // namespace glebix::batch

@@ -1,10 +1,7 @@
 #include "ParamsFile.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "Errors.h"
+#include "InputFile.h"
 #include "SettingsTable.h"
 
 namespace glebix::batch {
@@ -46,32 +43,11 @@ std::vector<std::string> ParseParamsText(std::string_view text, std::string_view
     return problems;
 }
 
-bool ReadWholeFile(const std::string &path, std::string &contents, std::string &error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = IoErrorMessage(errno, path);
-        return false;
-    }
-    contents.clear();
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            error = IoErrorMessage(errno, path);
-            ::close(fd);
-            return false;
-        }
-        if (n == 0) break;
-        contents.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return true;
-}
-
 std::vector<std::string> ReadParamsFile(const std::string &path, TSettings &settings) {
-    std::string text, error;
-    if (!ReadWholeFile(path, text, error)) return {"--params " + path + " : " + error};
+    std::string text;
+    try {
+        text = ReadInputFile(path);
+    } catch (const GlebixError &e) { return {"--params " + path + " : " + e.what()}; }
     return ParseParamsText(text, path, settings);
 }
 

@@ -16,12 +16,8 @@ namespace glebix::batch {
 // the start too. Takes any bytes; never throws except for lack of memory.
 std::vector<std::string> ParseParamsText(std::string_view text, std::string_view source, TSettings &settings);
 
-// Reads the file at `path` and applies it as ParseParamsText does. A file that cannot
-// be read gives a single problem naming it.
+// Reads the file at `path` (ReadInputFile) and applies it as ParseParamsText does. A
+// file that cannot be read gives a single problem naming it.
 std::vector<std::string> ReadParamsFile(const std::string &path, TSettings &settings);
-
-// The whole contents of a file; false on failure, with `error` set to the French
-// message of the cause ("Fichier introuvable").
-bool ReadWholeFile(const std::string &path, std::string &contents, std::string &error);
 
 }  // namespace glebix::batch

@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <filesystem>
 
 #include "Conversions.h"
 #include "DensityMapImage.h"
@@ -21,12 +20,6 @@ void AppendInteger(std::string &out, std::int64_t v) {
     char text[24];
     auto [end, ec] = std::to_chars(text, text + sizeof text, v);
     out.append(text, end);
-}
-
-// The engine's message for a failed file operation, followed by the file's path: a
-// run writes several files, and the message alone would not say which one failed.
-[[noreturn]] void ThrowOutputError(int errnum, const std::string &path) {
-    throw GlebixError(IoErrorMessage(errnum, path) + " : " + path);
 }
 
 }  // namespace
@@ -65,46 +58,6 @@ std::string TraceRow(std::int32_t step, const Simul &simul) {
     return row;
 }
 
-LineWriter::~LineWriter() {
-    if (file_) std::fclose(file_);
-}
-
-void LineWriter::Open(const std::string &path) {
-    path_ = path;
-    file_ = std::fopen(path.c_str(), "wb");
-    if (!file_) ThrowOutputError(errno, path);
-}
-
-void LineWriter::Write(const std::string &text) {
-    if (std::fwrite(text.data(), 1, text.size(), file_) != text.size() || std::fflush(file_) != 0) {
-        const int failure = errno;
-        std::fclose(file_);
-        file_ = nullptr;
-        ThrowOutputError(failure, path_);
-    }
-}
-
-void LineWriter::Close() {
-    if (!file_) return;
-    const int result = std::fclose(file_);
-    file_ = nullptr;
-    if (result != 0) ThrowOutputError(errno, path_);
-}
-
-void WriteWholeFile(const std::string &path, const std::string &contents) {
-    LineWriter writer;
-    writer.Open(path);
-    writer.Write(contents);
-    writer.Close();
-}
-
-void MakeDirectories(const std::string &path) {
-    std::error_code ec;
-    std::filesystem::create_directories(path, ec);
-    if (ec) ThrowOutputError(ec.value(), path);
-    if (!std::filesystem::is_directory(path, ec)) ThrowOutputError(ENOTDIR, path);
-}
-
 // ---- Density map -------------------------------------------------------------
 
 QImage RenderDensityMap(const TPlot &plot) {
@@ -124,19 +77,14 @@ std::string DensityMapPng(const TPlot &plot) {
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-std::string SnapshotName(std::int32_t step) {
-    std::string digits = std::to_string(step);
-    if (digits.size() < 5) digits.insert(0, 5 - digits.size(), '0');
-    return "map-" + digits + ".png";
-}
-
 // ---- ESRI ASCII grids --------------------------------------------------------
 
 namespace {
 
 template <typename Cell>
 std::string AscGrid(Cell cell) {
-    std::string out = "ncols 50\nnrows 50\nxllcorner 0\nyllcorner 0\ncellsize 1\n";
+    const std::string side = std::to_string(GridSide);
+    std::string out = "ncols " + side + "\nnrows " + side + "\nxllcorner 0\nyllcorner 0\ncellsize 1\n";
     out.reserve(out.size() + CellCount * 8);
     for (int j = GridSide; j >= 1; --j) {
         for (int i = 1; i <= GridSide; ++i) {
@@ -203,56 +151,6 @@ std::string SummaryCsv(const std::vector<StepSeries> &runs) {
         AppendMeanAndDeviation(out, compacted);
         out += '\n';
     }
-    return out;
-}
-
-// ---- Manifest ----------------------------------------------------------------
-
-std::string JsonString(const std::string &text) {
-    static constexpr char hex[] = "0123456789abcdef";
-    std::string out = "\"";
-    const auto *s = reinterpret_cast<const unsigned char *>(text.data());
-    const std::size_t n = text.size();
-    for (std::size_t k = 0; k < n;) {
-        const unsigned char c = s[k];
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-            ++k;
-        } else if (c < 0x20 || c == 0x7F) {
-            out += "\\u00";
-            out += hex[c >> 4];
-            out += hex[c & 15];
-            ++k;
-        } else if (c < 0x80) {
-            out += static_cast<char>(c);
-            ++k;
-        } else {
-            // A well-formed UTF-8 sequence is copied; anything else becomes U+FFFD.
-            std::size_t length = c >= 0xC2 && c <= 0xDF   ? 2
-                                 : c >= 0xE0 && c <= 0xEF ? 3
-                                 : c >= 0xF0 && c <= 0xF4 ? 4
-                                                          : 0;
-            bool valid = length != 0 && k + length <= n;
-            for (std::size_t m = 1; valid && m < length; ++m) valid = (s[k + m] & 0xC0) == 0x80;
-            if (valid && length == 3) {
-                const unsigned char d = s[k + 1];
-                valid = !(c == 0xE0 && d < 0xA0) && !(c == 0xED && d >= 0xA0);
-            }
-            if (valid && length == 4) {
-                const unsigned char d = s[k + 1];
-                valid = !(c == 0xF0 && d < 0x90) && !(c == 0xF4 && d >= 0x90);
-            }
-            if (valid) {
-                out.append(text, k, length);
-                k += length;
-            } else {
-                out += "\xEF\xBF\xBD";
-                ++k;
-            }
-        }
-    }
-    out += '"';
     return out;
 }
 

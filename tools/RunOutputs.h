@@ -1,11 +1,9 @@
 // What a batch run writes besides the result file: the per-step trace, the density
 // map snapshots, the final grids as ESRI ASCII grids, the manifest and the summary
-// across replicates. Texts are built here; the writers raise GlebixError with the
-// French message of the input/output error, as the engine's files do.
+// across replicates: the texts and images; FileIo.h writes them.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -29,31 +27,6 @@ std::string TraceRow(std::int32_t step, const Simul &simul);
 // Sum of every cell's count, without wrapping.
 std::int64_t TotalCount(const TPlot &plot);
 
-// A text file written line by line and flushed after every write, so that an
-// interrupted run keeps every row already computed.
-class LineWriter {
-public:
-    LineWriter() = default;
-    ~LineWriter();
-    LineWriter(const LineWriter &) = delete;
-    LineWriter &operator=(const LineWriter &) = delete;
-
-    void Open(const std::string &path);   // creates or replaces the file, or raises
-    void Write(const std::string &text);  // appends and flushes, or raises
-    void Close();                         // raises when the last data cannot be written
-    bool IsOpen() const { return file_ != nullptr; }
-
-private:
-    std::FILE *file_ = nullptr;
-    std::string path_;
-};
-
-// Writes `contents` to `path` in one go, replacing any file there, or raises with the
-// French message followed by the path ("Accès au fichier refusé : out/trace.csv").
-void WriteWholeFile(const std::string &path, const std::string &contents);
-// Creates a directory and its parents when missing, or raises.
-void MakeDirectories(const std::string &path);
-
 // ---- Density map -------------------------------------------------------------
 // Size of the snapshot image: the plot window's default outer size.
 inline constexpr int SnapshotWidth = 534;
@@ -69,13 +42,13 @@ inline constexpr Rgb SnapshotBackground = {240, 240, 240};
 QImage RenderDensityMap(const TPlot &plot);
 // The PNG bytes of the map.
 std::string DensityMapPng(const TPlot &plot);
-// Name of the snapshot after `step`: "map-00010.png".
-std::string SnapshotName(std::int32_t step);
 
 // ---- ESRI ASCII grids --------------------------------------------------------
 // A grid of 50 x 50 cells with cell size 1, lower-left corner at (0, 0): the first
 // line is the map's top line (column index 50), and along a line the row index runs
 // from 1 to 50, so the grid looks like the map.
+inline constexpr const char *DensityGridName = "density.asc";
+inline constexpr const char *CompactedGridName = "compacted.asc";
 std::string DensityAsc(const TPlot &plot);
 std::string CompactedAsc(const TPlot &plot);
 
@@ -89,10 +62,5 @@ struct StepSeries {
 // sample standard deviation (NA below two runs) of the total count and of
 // MeanCompacted. Runs are taken in their order, whatever order they ended in.
 std::string SummaryCsv(const std::vector<StepSeries> &runs);
-
-// ---- Manifest ----------------------------------------------------------------
-// A JSON string literal (with its quotes) for any bytes: control characters are
-// escaped, and bytes that are not valid UTF-8 are written as U+FFFD.
-std::string JsonString(const std::string &text);
 
 }  // namespace glebix::batch

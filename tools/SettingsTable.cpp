@@ -4,12 +4,30 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
+#include <utility>
 
 #include "Conversions.h"
+#include "Plot.h"
 
 namespace glebix::batch {
 
 namespace {
+
+// Where a setting of type T lives, for writing and for reading.
+template <typename T>
+struct Place {
+    T *(*at)(TSettings &);
+    const T *(*of)(const TSettings &);
+};
+
+// The place of settings.*Group.*Member.
+template <auto Group, auto Member>
+constexpr auto At() {
+    using T = std::remove_cvref_t<decltype(std::declval<TSettings &>().*Group.*Member)>;
+    return Place<T>{[](TSettings &s) { return &(s.*Group.*Member); },
+                    [](const TSettings &s) { return &(s.*Group.*Member); }};
+}
 
 // One named setting: its kind, the range of a mode or a whole number, and where its
 // value lives. Exactly one of `text`, `flag`, `mode` and `value` is set.
@@ -18,61 +36,62 @@ struct SettingEntry {
     SettingKind kind;
     std::int32_t minimum;  // range of a mode or of a bounded whole number
     std::int32_t maximum;
-    std::string *(*text)(TSettings &);
-    bool *(*flag)(TSettings &);
-    std::int32_t *(*mode)(TSettings &);
-    double *(*value)(TSettings &);
+    Place<std::string> text;
+    Place<bool> flag;
+    Place<std::int32_t> mode;
+    Place<double> value;
 };
 
 constexpr std::int32_t NoMin = INT32_MIN;
 constexpr std::int32_t NoMax = INT32_MAX;
 
-SettingEntry TextEntry(const char *name, SettingKind kind, std::string *(*text)(TSettings &),
-                       std::int32_t minimum = NoMin, std::int32_t maximum = NoMax) {
-    return {name, kind, minimum, maximum, text, nullptr, nullptr, nullptr};
+SettingEntry TextEntry(const char *name, SettingKind kind, Place<std::string> text, std::int32_t minimum = NoMin,
+                       std::int32_t maximum = NoMax) {
+    return {name, kind, minimum, maximum, text, {}, {}, {}};
 }
-SettingEntry FlagEntry(const char *name, bool *(*flag)(TSettings &)) {
-    return {name, SettingKind::Flag, 0, 1, nullptr, flag, nullptr, nullptr};
+SettingEntry FlagEntry(const char *name, Place<bool> flag) { return {name, SettingKind::Flag, 0, 1, {}, flag, {}, {}}; }
+// A mode numbered from 0 to count - 1.
+SettingEntry ModeEntry(const char *name, std::int32_t count, Place<std::int32_t> mode) {
+    return {name, SettingKind::Mode, 0, count - 1, {}, {}, mode, {}};
 }
-SettingEntry ModeEntry(const char *name, std::int32_t maximum, std::int32_t *(*mode)(TSettings &)) {
-    return {name, SettingKind::Mode, 0, maximum, nullptr, nullptr, mode, nullptr};
-}
-SettingEntry ValueEntry(const char *name, double *(*value)(TSettings &)) {
-    return {name, SettingKind::RealValue, 0, 0, nullptr, nullptr, nullptr, value};
+SettingEntry ValueEntry(const char *name, Place<double> value) {
+    return {name, SettingKind::RealValue, 0, 0, {}, {}, {}, value};
 }
 
 const std::vector<SettingEntry> &Table() {
     using K = SettingKind;
+    using T = TSettings;
+    using Sp = SpeciesSettings;
+    using In = InitialSettings;
+    using Ru = RunSettings;
     static const std::vector<SettingEntry> table = {
-        TextEntry("Survival", K::Real, [](TSettings &s) { return &s.Species.Survival; }),
-        TextEntry("Fecundity", K::Real, [](TSettings &s) { return &s.Species.Fecundity; }),
-        TextEntry("MortalityAlpha", K::Real, [](TSettings &s) { return &s.Species.MortalityAlpha; }),
-        TextEntry("CompactionC", K::Real, [](TSettings &s) { return &s.Species.CompactionC; }),
-        TextEntry("DispersalSensitivity", K::Whole, [](TSettings &s) { return &s.Species.DispersalSensitivity; }),
-        TextEntry("DispersalSigma", K::Real, [](TSettings &s) { return &s.Species.DispersalSigma; }),
-        ModeEntry("ResponseShape", 2, [](TSettings &s) { return &s.Species.ResponseShape; }),
-        ValueEntry("ResponseOptimum", [](TSettings &s) { return &s.Species.ResponseOptimum; }),
-        ValueEntry("ResponseTolerance", [](TSettings &s) { return &s.Species.ResponseTolerance; }),
-        FlagEntry("SurvivalEnvSensitive", [](TSettings &s) { return &s.Species.SurvivalEnvSensitive; }),
-        FlagEntry("FecundityEnvSensitive", [](TSettings &s) { return &s.Species.FecundityEnvSensitive; }),
-        FlagEntry("DispersalFirst", [](TSettings &s) { return &s.Species.DispersalFirst; }),
-        ModeEntry("EnvInitMode", 2, [](TSettings &s) { return &s.Initial.EnvInitMode; }),
-        TextEntry("EnvMean", K::Real, [](TSettings &s) { return &s.Initial.EnvMean; }),
-        TextEntry("EnvVariability", K::Real, [](TSettings &s) { return &s.Initial.EnvVariability; }),
-        TextEntry("EnvConstant", K::Real, [](TSettings &s) { return &s.Initial.EnvConstant; }),
-        TextEntry("EnvFilePath", K::Path, [](TSettings &s) { return &s.Initial.EnvFilePath; }),
-        ModeEntry("DistInitMode", 4, [](TSettings &s) { return &s.Initial.DistInitMode; }),
-        TextEntry("DistConstant", K::Whole, [](TSettings &s) { return &s.Initial.DistConstant; }),
-        TextEntry("DistMean", K::Whole, [](TSettings &s) { return &s.Initial.DistMean; }),
-        TextEntry("DistVariability", K::Real, [](TSettings &s) { return &s.Initial.DistVariability; }),
-        TextEntry("DistFilePath", K::Path, [](TSettings &s) { return &s.Initial.DistFilePath; }),
-        FlagEntry("EnvDynamic", [](TSettings &s) { return &s.Run.EnvDynamic; }),
-        TextEntry("DecompactionD", K::Real, [](TSettings &s) { return &s.Run.DecompactionD; }),
+        TextEntry("Survival", K::Real, At<&T::Species, &Sp::Survival>()),
+        TextEntry("Fecundity", K::Real, At<&T::Species, &Sp::Fecundity>()),
+        TextEntry("MortalityAlpha", K::Real, At<&T::Species, &Sp::MortalityAlpha>()),
+        TextEntry("CompactionC", K::Real, At<&T::Species, &Sp::CompactionC>()),
+        TextEntry("DispersalSensitivity", K::Whole, At<&T::Species, &Sp::DispersalSensitivity>()),
+        TextEntry("DispersalSigma", K::Real, At<&T::Species, &Sp::DispersalSigma>()),
+        ModeEntry("ResponseShape", ResponseShapeCount, At<&T::Species, &Sp::ResponseShape>()),
+        ValueEntry("ResponseOptimum", At<&T::Species, &Sp::ResponseOptimum>()),
+        ValueEntry("ResponseTolerance", At<&T::Species, &Sp::ResponseTolerance>()),
+        FlagEntry("SurvivalEnvSensitive", At<&T::Species, &Sp::SurvivalEnvSensitive>()),
+        FlagEntry("FecundityEnvSensitive", At<&T::Species, &Sp::FecundityEnvSensitive>()),
+        FlagEntry("DispersalFirst", At<&T::Species, &Sp::DispersalFirst>()),
+        ModeEntry("EnvInitMode", EnvModeCount, At<&T::Initial, &In::EnvInitMode>()),
+        TextEntry("EnvMean", K::Real, At<&T::Initial, &In::EnvMean>()),
+        TextEntry("EnvVariability", K::Real, At<&T::Initial, &In::EnvVariability>()),
+        TextEntry("EnvConstant", K::Real, At<&T::Initial, &In::EnvConstant>()),
+        TextEntry("EnvFilePath", K::Path, At<&T::Initial, &In::EnvFilePath>()),
+        ModeEntry("DistInitMode", DistModeCount, At<&T::Initial, &In::DistInitMode>()),
+        TextEntry("DistConstant", K::Whole, At<&T::Initial, &In::DistConstant>()),
+        TextEntry("DistMean", K::Whole, At<&T::Initial, &In::DistMean>()),
+        TextEntry("DistVariability", K::Real, At<&T::Initial, &In::DistVariability>()),
+        TextEntry("DistFilePath", K::Path, At<&T::Initial, &In::DistFilePath>()),
+        FlagEntry("EnvDynamic", At<&T::Run, &Ru::EnvDynamic>()),
+        TextEntry("DecompactionD", K::Real, At<&T::Run, &Ru::DecompactionD>()),
         // A chart cell outside the grid would silently be moved onto its edge.
-        TextEntry(
-            "ChartCellX", K::Whole, [](TSettings &s) { return &s.Run.ChartCellX; }, 1, 50),
-        TextEntry(
-            "ChartCellY", K::Whole, [](TSettings &s) { return &s.Run.ChartCellY; }, 1, 50),
+        TextEntry("ChartCellX", K::Whole, At<&T::Run, &Ru::ChartCellX>(), 1, GridSide),
+        TextEntry("ChartCellY", K::Whole, At<&T::Run, &Ru::ChartCellY>(), 1, GridSide),
     };
     return table;
 }
@@ -135,54 +154,62 @@ std::optional<std::string> ApplySetting(std::string_view name, std::string_view 
         if (!v) return what + Quoted(value) + " n'est pas un nombre décimal (avec un point, comme 0.4)";
         if (!std::isfinite(*v)) return what + Quoted(value) + " est hors des limites des nombres réels";
         if (e->kind == SettingKind::Real)
-            *e->text(settings) = std::string(value);
+            *e->text.at(settings) = std::string(value);
         else
-            *e->value(settings) = *v;
+            *e->value.at(settings) = *v;
         return std::nullopt;
     }
     case SettingKind::Whole: {
         const auto v = ParseWholeToken(value);
         if (!v || *v < e->minimum || *v > e->maximum)
             return what + Quoted(value) + " n'est pas un nombre entier " + RangeText(e->minimum, e->maximum);
-        *e->text(settings) = std::string(value);
+        *e->text.at(settings) = std::string(value);
         return std::nullopt;
     }
     case SettingKind::Mode: {
         const auto v = ParseWholeToken(value);
         if (!v || *v < e->minimum || *v > e->maximum)
             return what + Quoted(value) + " n'est pas un numéro de mode " + RangeText(e->minimum, e->maximum);
-        *e->mode(settings) = *v;
+        *e->mode.at(settings) = *v;
         return std::nullopt;
     }
     case SettingKind::Flag: {
         const auto v = ParseFlag(value);
         if (!v) return what + Quoted(value) + " n'est pas une valeur oui/non (on/off, true/false, 1/0)";
-        *e->flag(settings) = *v;
+        *e->flag.at(settings) = *v;
         return std::nullopt;
     }
     case SettingKind::Path:
-        *e->text(settings) = std::string(value);
+        *e->text.at(settings) = std::string(value);
         return std::nullopt;
     }
     return std::nullopt;
 }
 
+std::optional<std::string> RestoreSetting(std::string_view name, std::string_view text, TSettings &settings) {
+    const SettingEntry *e = Find(name);
+    if (!e) return "paramètre inconnu : " + Quoted(name);
+    if (e->kind == SettingKind::Real || e->kind == SettingKind::Whole) {
+        *e->text.at(settings) = std::string(text);
+        return std::nullopt;
+    }
+    return ApplySetting(name, text, settings);
+}
+
 std::string SettingText(std::string_view name, const TSettings &settings) {
     const SettingEntry *e = Find(name);
     if (!e) return {};
-    // The accessors only take the address of a member; nothing is changed.
-    TSettings &s = const_cast<TSettings &>(settings);
     switch (e->kind) {
     case SettingKind::Real:
     case SettingKind::Whole:
     case SettingKind::Path:
-        return *e->text(s);
+        return *e->text.of(settings);
     case SettingKind::Flag:
-        return *e->flag(s) ? "on" : "off";
+        return *e->flag.of(settings) ? "on" : "off";
     case SettingKind::Mode:
-        return std::to_string(*e->mode(s));
+        return std::to_string(*e->mode.of(settings));
     case SettingKind::RealValue:
-        return FormatShortest(*e->value(s));
+        return FormatShortest(*e->value.of(settings));
     }
     return {};
 }

@@ -27,6 +27,12 @@ enum class SettingKind {
 // problem otherwise (the setting and the text are named), leaving `settings` as it was.
 std::optional<std::string> ApplySetting(std::string_view name, std::string_view value, TSettings &settings);
 
+// Sets `name` back to a text that SettingText gave, as a run used it: a real or whole
+// number's text is kept as it stands, even one that a dialog's field converts only in
+// part, so that the run converts it as the original run did. Flags, modes and reals
+// stored as doubles are checked as ApplySetting checks them. Returns the problem, if any.
+std::optional<std::string> RestoreSetting(std::string_view name, std::string_view text, TSettings &settings);
+
 // The text of a setting as a run uses it (flags "on"/"off", modes and doubles as
 // numbers). Empty for an unknown name.
 std::string SettingText(std::string_view name, const TSettings &settings);

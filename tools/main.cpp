@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "BatchRun.h"
+#include "BatchMain.h"
 
 int main(int argc, char **argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);

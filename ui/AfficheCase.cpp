@@ -1,10 +1,17 @@
 #include "AfficheCase.h"
 
+#include <QAction>
+#include <QContextMenuEvent>
 #include <QHideEvent>
+#include <QMenu>
 #include <QPainter>
 #include <QResizeEvent>
 #include <algorithm>
+#include <charconv>
 
+#include "AtomicFile.h"
+#include "Conversions.h"
+#include "ExportDialog.h"
 #include "MessagePump.h"
 #include "Outputs.h"
 #include "Simul.h"
@@ -14,9 +21,30 @@ namespace glebix {
 namespace {
 // Scaled values beyond this lie off any picture a window system can make.
 constexpr std::int64_t MarkerValueBound = std::int64_t{1} << 40;
+
+void AppendInteger(std::string &out, std::int64_t v) {
+    char text[24];
+    out.append(text, std::to_chars(text, text + sizeof text, v).ptr);
+}
+
 }  // namespace
 
-TForm3::TForm3(QWidget *parent) : OuterSizedWindow(parent) {
+std::string ChartSeriesCsv(const std::vector<ChartSample> &series) {
+    std::string out = "step,cell_density,cell_compacted,cell_decompacted,mean_density,mean_compacted\n";
+    for (const ChartSample &s : series) {
+        AppendInteger(out, s.Step);
+        out += ',';
+        AppendInteger(out, s.Count);
+        for (double v : {s.CellCompacted, s.CellDecompacted, s.MeanCount, s.MeanCompacted}) {
+            out += ',';
+            out += FormatShortest(v);
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+TForm3::TForm3(Simul &simul, QWidget *parent) : OuterSizedWindow(parent), simul_(simul) {
     setWindowTitle(QStringLiteral("Une case"));
     setBackgroundRole(QPalette::Button);
     setAttribute(Qt::WA_OpaquePaintEvent);  // the picture covers the whole client area
@@ -24,6 +52,11 @@ TForm3::TForm3(QWidget *parent) : OuterSizedWindow(parent) {
     picture_ = QImage(size(), QImage::Format_RGB32);
     ClearPicture();
     AffAxes();
+
+    ChartMenu = new QMenu(this);
+    SaveImageAction = ChartMenu->addAction(QStringLiteral("Enregistrer l'image…"), this, &TForm3::SaveImageAs);
+    ExportSeriesAction =
+        ChartMenu->addAction(QStringLiteral("Exporter les séries (CSV)…"), this, &TForm3::ExportSeriesAs);
 }
 
 void TForm3::AffAxes() {
@@ -43,7 +76,7 @@ void TForm3::AffAxes() {
 }
 
 void TForm3::PlotCellStep(std::int32_t step) {
-    const Simul &sim = TheSimul();
+    const Simul &sim = simul_;
     // Bounded into the grid at set-up; bounded here too for a chart drawn before any.
     const std::int32_t x = std::clamp(sim.ChartCellX, 1, GridSide);
     const std::int32_t y = std::clamp(sim.ChartCellY, 1, GridSide);
@@ -54,11 +87,12 @@ void TForm3::PlotCellStep(std::int32_t step) {
 
 void TForm3::DrawChartMarkers(std::int32_t step, std::int32_t count, double cellCompacted, double cellDecompacted,
                               double meanCount, double meanCompacted) {
-    ProcessMessages();
+    PumpWindowEvents();
+    series_.push_back({step, count, cellCompacted, cellDecompacted, meanCount, meanCompacted});
     const std::int64_t base = std::int64_t{OuterHeight()} - ChartBaseMargin;
     const ChartValues values = ScaleChartValues(count, cellCompacted, cellDecompacted, meanCount, meanCompacted);
     const std::int64_t left = ChartLeft + 2 * ChartStepPosition(step);
-    for (int series = 0; series < 5; ++series) {
+    for (int series = 0; series < ChartSeriesCount; ++series) {
         const Rgb c = ChartColours[series];
         const QRgb colour = qRgb(c.r, c.g, c.b);
         // A value far beyond any picture is held at a bound that is still off the
@@ -70,6 +104,23 @@ void TForm3::DrawChartMarkers(std::int32_t step, std::int32_t count, double cell
         if (top > -2 && top < picture_.height() && left > -2 && left < picture_.width())
             update(static_cast<int>(left), static_cast<int>(top), 2, 2);
     }
+}
+
+void TForm3::SaveImageAs() {
+    // What the window shows now, whatever the run draws while the dialog is open.
+    AskExportFile(this, QStringLiteral("Enregistrer l'image"), QStringLiteral("case.png"), QStringLiteral("png"),
+                  [picture = picture_.copy()](const std::string &path) { WritePng(path, picture); });
+}
+
+void TForm3::ExportSeriesAs() {
+    AskExportFile(this, QStringLiteral("Exporter les séries"), QStringLiteral("case.csv"), QStringLiteral("csv"),
+                  [csv = ChartSeriesCsv(series_)](const std::string &path) { WriteFileAtomically(path, csv); });
+}
+
+void TForm3::contextMenuEvent(QContextMenuEvent *event) {
+    // popup(), not exec(): a run goes on while the menu is open.
+    ChartMenu->popup(event->globalPos());
+    event->accept();
 }
 
 void TForm3::paintEvent(QPaintEvent *event) {
@@ -93,7 +144,10 @@ void TForm3::hideEvent(QHideEvent *event) {
     OuterSizedWindow::hideEvent(event);
     // Hiding by the program clears the chart (that is how a run starts afresh);
     // minimising, which the window system reports as a spontaneous hide, keeps it.
-    if (!event->spontaneous()) ClearPicture();
+    if (!event->spontaneous()) {
+        ClearPicture();
+        series_.clear();
+    }
 }
 
 void TForm3::changeEvent(QEvent *event) {

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QFile>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
@@ -83,8 +84,35 @@ QPushButton *MakeOkButton(QWidget *form, int x, int y) {
     return button;
 }
 
+void FitTextToWidth(QWidget *control, int width) {
+    QFont font = control->font();
+    // A point size is turned into pixels first, so that it can be lowered pixel by pixel.
+    if (font.pixelSize() <= 0) font.setPixelSize(QFontInfo(font).pixelSize());
+    while (font.pixelSize() > MinFittedPixels) {
+        control->setFont(font);
+        if (control->sizeHint().width() <= width) break;
+        font.setPixelSize(font.pixelSize() - 1);
+    }
+    control->setFont(font);
+    control->resize(width, control->height());
+}
+
 QString ValueInUseText(const std::string &valueText) {
     return QStringLiteral("Valeur utilisée : ") + QString::fromStdString(valueText);
+}
+
+QString FileValueText(double fileValue, double usedValue) {
+    return QStringLiteral("Valeur du fichier : ") + QString::fromStdString(FormatShortest(fileValue)) +
+           QStringLiteral(" ; valeur utilisée : ") + QString::fromStdString(FormatShortest(usedValue));
+}
+
+void ShowFileValue(QLineEdit *edit, double fileValue) {
+    const double used = FieldToReal(edit->text().toStdString());
+    if (used == fileValue) return;
+    QPalette palette = edit->palette();
+    palette.setColor(QPalette::Base, FallbackFieldColour);
+    edit->setPalette(palette);
+    edit->setToolTip(FileValueText(fileValue, used));
 }
 
 void BindRealField(QLineEdit *edit, std::string &setting) {

@@ -27,6 +27,12 @@ QRadioButton *MakeRadioButton(QWidget *form, const char *name, const QString &te
 // An "OK" button that hides `form`.
 QPushButton *MakeOkButton(QWidget *form, int x, int y);
 
+// Makes `control`'s whole text fit in `width` pixels at its place: its font is made
+// smaller, a pixel at a time and no smaller than MinFittedPixels, until the control
+// needs no more than `width`; the control then gets that width. The text is kept.
+inline constexpr int MinFittedPixels = 8;
+void FitTextToWidth(QWidget *control, int width);
+
 // Edit fields that hold the text of a setting: the field starts with the setting's
 // text and every change of the text, typed or set by the program, is written back.
 // A numeric field whose text does not convert wholly is highlighted, with a tooltip
@@ -48,6 +54,14 @@ InitialFilePanel MakeInitialFilePanel(QWidget *form, std::string &path);
 inline const QColor FallbackFieldColour{255, 221, 153};
 // The tooltip of such a field, e.g. "Valeur utilisée : 4".
 QString ValueInUseText(const std::string &valueText);
+
+// Marks a field filled from a file whose text stands for another value than the
+// file's (a value rounded to the one decimal shown, say), as a field that does not
+// convert wholly is marked, with the tooltip "Valeur du fichier : 0.45 ; valeur
+// utilisée : 0.5". Nothing is marked when the two agree. The next change of the
+// text clears the mark.
+void ShowFileValue(QLineEdit *edit, double fileValue);
+QString FileValueText(double fileValue, double usedValue);
 
 // A check box that starts in the flag's state and inverts the flag on each change.
 void BindCheckBox(QCheckBox *box, bool &flag);

@@ -13,16 +13,22 @@ ErrorBoxHandler &Handler() {
 }
 }  // namespace
 
-void ShowErrorBox(const std::string &message) {
-    const std::string text = ErrorBoxText(message);
+std::unique_ptr<QMessageBox> MakeErrorBox(const std::string &message, const std::string &details, QWidget *parent) {
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Critical, QStringLiteral("Glebix"),
+                                             QString::fromStdString(ErrorBoxText(message)), QMessageBox::Ok, parent);
+    if (!details.empty()) box->setDetailedText(QString::fromStdString(details));
+    return box;
+}
+
+void ShowErrorBox(const std::string &message, const std::string &details) {
     if (Handler()) {
-        Handler()(text);
+        Handler()(ErrorBoxText(message), details);
         return;
     }
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Glebix"), QString::fromStdString(text), QMessageBox::Ok,
-                    QApplication::activeWindow());
-    box.exec();
+    MakeErrorBox(message, details, QApplication::activeWindow())->exec();
 }
+
+void ShowErrorBox(const GlebixError &error) { ShowErrorBox(error.what(), DescribeContext(error.Context())); }
 
 void SetErrorBoxHandler(ErrorBoxHandler handler) { Handler() = std::move(handler); }
 

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
+#include <utility>
 
 #include "DialogControls.h"
 #include "ErrorBox.h"
@@ -61,7 +62,7 @@ void TForm5::FileListBox1DblClick() {
     try {
         contents = ReadSpeciesFile(QFile::encodeName(path).toStdString());
     } catch (const GlebixError &error) {
-        ShowErrorBox(error.what());
+        ShowErrorBox(error);
         return;
     }
     hide();
@@ -73,6 +74,9 @@ void TForm5::FileListBox1DblClick() {
     Edit3->setText(QString::fromStdString(contents.MortalityAlpha));
     Edit5->setText(QString::fromStdString(contents.DispersalSensitivity));
     Edit6->setText(QString::fromStdString(contents.DispersalSigma));
+    // The run uses the texts shown; where one rounds the file's value, say so.
+    const std::pair<QLineEdit *, int> shownValues[] = {{Edit1, 0}, {Edit2, 1}, {Edit4, 5}, {Edit3, 7}, {Edit6, 9}};
+    for (const auto &[edit, index] : shownValues) ShowFileValue(edit, contents.Values[index]);
     ShowAndRaise(this);
     repaint();
 }

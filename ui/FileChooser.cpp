@@ -99,17 +99,28 @@ void FileChooser::DirectoryListDblClick() {
     if (!target.isEmpty() && target != directory_) OpenDirectory(target);
 }
 
-void FileChooser::FillDriveSelector() {
-    const QString current = QStorageInfo(directory_).rootPath();
+QStringList DriveRoots(const QStringList &mountedRoots, const QString &currentRoot) {
     QStringList roots;
-    for (const QStorageInfo &volume : QStorageInfo::mountedVolumes())
-        if (volume.isValid() && volume.isReady() && !roots.contains(volume.rootPath())) roots << volume.rootPath();
-    if (!current.isEmpty() && !roots.contains(current)) roots << current;
+    for (const QString &root : mountedRoots)
+        if (!root.isEmpty() && !roots.contains(root)) roots << root;
+    if (!currentRoot.isEmpty() && !roots.contains(currentRoot)) roots << currentRoot;
+    if (roots.isEmpty()) roots << QStringLiteral("/");
     roots.sort();
+    return roots;
+}
+
+void FileChooser::FillDriveSelector() {
+    QStringList mounted;
+    for (const QStorageInfo &volume : QStorageInfo::mountedVolumes())
+        if (volume.isValid() && volume.isReady()) mounted << volume.rootPath();
+    const QString current = QStorageInfo(directory_).rootPath();
+    const QStringList roots = DriveRoots(mounted, current);
     const QSignalBlocker blocker(DriveComboBox1);
     DriveComboBox1->clear();
     for (const QString &root : roots) DriveComboBox1->addItem(root, root);
-    DriveComboBox1->setCurrentIndex(roots.indexOf(current));
+    // Without a known volume the root stands for it.
+    const int index = roots.indexOf(current);
+    DriveComboBox1->setCurrentIndex(index >= 0 ? index : roots.indexOf(QStringLiteral("/")));
 }
 
 }  // namespace glebix

@@ -8,10 +8,16 @@
 #include <QPoint>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 class QComboBox;
 
 namespace glebix {
+
+// The entries of the drive selector: the root paths of the mounted volumes (ready
+// and valid ones, each once), the root of the open directory's volume, sorted. A
+// system that reports no mount point (a chroot, a sandbox) still gets "/".
+QStringList DriveRoots(const QStringList &mountedRoots, const QString &currentRoot);
 
 // A list that reports every double-click, on an entry or not.
 class ChooserListBox : public QListWidget {

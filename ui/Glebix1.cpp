@@ -2,12 +2,14 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include "AfficheCase.h"
 #include "Affichage.h"
 #include "Conversions.h"
+#include "DialogControls.h"
 #include "ErrorBox.h"
 #include "Errors.h"
 #include "MessagePump.h"
@@ -16,12 +18,13 @@
 
 namespace glebix {
 
-TForm1::TForm1(QWidget *parent)
+TForm1::TForm1(Simul &simul, QWidget *parent)
     : OuterSizedWindow(parent),
       Edit1(new QLineEdit(QStringLiteral("Programme de simulations Glebix"), this)),
       Button1(new QPushButton(QStringLiteral(" Quitter"), this)),
       Button2(new QPushButton(QStringLiteral("Simulations"), this)),
-      Button3(new QPushButton(QStringLiteral("Stopper les simulations"), this)) {
+      Button3(new QPushButton(QStringLiteral("Stopper les simulations"), this)),
+      simul_(simul) {
     setWindowTitle(QStringLiteral("Lanceur"));
     SetOuterGeometry(QRect(780, 3, 241, 165));
     Edit1->setGeometry(8, 8, 217, 21);
@@ -31,6 +34,7 @@ TForm1::TForm1(QWidget *parent)
     Button1->setFont(bold);
     Button2->setGeometry(8, 88, 73, 33);
     Button3->setGeometry(112, 56, 113, 33);
+    FitTextToWidth(Button3, Button3->width());  // the caption is wider than the button at the usual size
     Button3->setEnabled(false);
 
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
@@ -66,31 +70,28 @@ void TForm1::Button2Click() {
     try {
         RunEnd runEnd{this};
         RunSimulations();
-    } catch (const GlebixError &error) { ShowErrorBox(error.what()); }
+    } catch (const GlebixError &error) { ShowErrorBox(error); }
 }
 
 void TForm1::Button3Click() { StopRequested = true; }
 
 void TForm1::RunSimulations() {
-    Simul &sim = TheSimul();
+    Simul &sim = simul_;
     const RunSettings &run = sim.Settings.Run;  // flags are read at each use: the dialogs change them live
     StepCount = FieldToInteger(run.StepCount);
-    ProcessMessages();
+    PumpWindowEvents();
     if (run.ShowCellChart) chartWindow_->show();
     chartWindow_->RepaintNow();
-
-    // The result file is named after three run indices; a run is always run 1, 1, 1.
-    constexpr std::int32_t outerRun = 1, middleRun = 1, innerRun = 1;
 
     // Hiding and showing again clears the previous run's chart.
     chartWindow_->hide();
     chartWindow_->show();
-    sim.SetUpRun(Seed);
+    manifest_.SetUpRun(sim, Seed);
     ShowInFront(plotWindow_);
 
     for (std::int64_t step = 1; step <= StepCount; ++step) {
         StepIndex = static_cast<std::int32_t>(step);
-        ProcessMessages();
+        PumpWindowEvents();
         if (StopRequested) break;
         Edit1->setText(QStringLiteral("Simulations en cours"));
         RepaintNow();
@@ -105,10 +106,23 @@ void TForm1::RunSimulations() {
         if (StepIndex == StepCount) {
             Edit1->setText(QStringLiteral("Simulations finies"));
             Button3->setEnabled(false);
-            if (run.SaveResults) sim.WriteResultFile("RireVed", innerRun, middleRun, outerRun);
+            if (run.SaveResults) SaveResults();
         }
     }
-    ProcessMessages();
+    PumpWindowEvents();
+}
+
+void TForm1::SaveResults() {
+    simul_.WriteResultFile();
+    // The file lists show the result file even when its manifest cannot be written.
+    const QString path = QFile::decodeName(QByteArray::fromStdString(simul_.ResultFilePath()));
+    try {
+        manifest_.Write(simul_, StepCount, StepIndex);
+    } catch (...) {
+        emit ResultFileWritten(path);
+        throw;
+    }
+    emit ResultFileWritten(path);
 }
 
 void TForm1::closeEvent(QCloseEvent *event) {

@@ -9,6 +9,8 @@
 #include <optional>
 
 #include "OuterSizedWindow.h"
+#include "RunManifest.h"
+#include "Simul.h"
 
 class QCloseEvent;
 class QLineEdit;
@@ -23,7 +25,7 @@ class TForm1 : public OuterSizedWindow {
     Q_OBJECT
 
 public:
-    explicit TForm1(QWidget *parent = nullptr);
+    explicit TForm1(Simul &simul = TheSimul(), QWidget *parent = nullptr);
 
     // The plot window and the chart window that runs show and draw into.
     void SetOutputWindows(TForm2 *plotWindow, TForm3 *chartWindow);
@@ -41,6 +43,11 @@ public:
 
     bool Running() const { return running_; }
 
+signals:
+    // The result file has just been written to `path`.
+    void ResultFileWritten(const QString &path);
+
+public:
     QLineEdit *Edit1;      // the status text
     QPushButton *Button1;  // " Quitter"
     QPushButton *Button2;  // "Simulations"
@@ -56,6 +63,11 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // Writes the result file and its manifest beside it.
+    void SaveResults();
+
+    Simul &simul_;
+    RunManifest manifest_;  // of the run in progress
     TForm2 *plotWindow_ = nullptr;
     TForm3 *chartWindow_ = nullptr;
     bool running_ = false;

@@ -29,12 +29,12 @@ TForm8::TForm8(Simul &simul, QWidget *parent) : QWidget(parent) {
     Edit5->setText(QStringLiteral("40"));  // nothing reads it
 
     // The selected button shows the mode; setting it runs no handler.
-    RadioButton1->setChecked(initial.EnvInitMode == 0);
-    RadioButton3->setChecked(initial.EnvInitMode == 1);
-    RadioButton2->setChecked(initial.EnvInitMode == 2);
-    BindRadioButton(RadioButton1, initial.EnvInitMode, 0);
-    BindRadioButton(RadioButton3, initial.EnvInitMode, 1);
-    BindRadioButton(RadioButton2, initial.EnvInitMode, 2);
+    RadioButton1->setChecked(initial.EnvInitMode == EnvModeFile);
+    RadioButton3->setChecked(initial.EnvInitMode == EnvModeRandom);
+    RadioButton2->setChecked(initial.EnvInitMode == EnvModeHomogeneous);
+    BindRadioButton(RadioButton1, initial.EnvInitMode, EnvModeFile);
+    BindRadioButton(RadioButton3, initial.EnvInitMode, EnvModeRandom);
+    BindRadioButton(RadioButton2, initial.EnvInitMode, EnvModeHomogeneous);
 
     const InitialFilePanel panel = MakeInitialFilePanel(this, initial.EnvFilePath);
     Chooser = panel.Chooser;

@@ -2,6 +2,7 @@
 
 #include <QLineEdit>
 #include <QRadioButton>
+#include <utility>
 
 #include "DialogControls.h"
 #include "FileChooser.h"
@@ -27,9 +28,13 @@ TForm9::TForm9(Simul &simul, QWidget *parent) : QWidget(parent) {
     BindWholeField(Edit1 = MakeEdit(this, "Edit1", 88, 256, 65), initial.DistConstant);
 
     // The selected button shows the mode; setting it runs no handler.
-    QRadioButton *const byMode[] = {RadioButton1, RadioButton3, RadioButton2, RadioButton4, RadioButton5};
-    for (std::int32_t mode = 0; mode < 5; ++mode) byMode[mode]->setChecked(initial.DistInitMode == mode);
-    for (std::int32_t mode = 0; mode < 5; ++mode) BindRadioButton(byMode[mode], initial.DistInitMode, mode);
+    const std::pair<QRadioButton *, std::int32_t> buttons[] = {{RadioButton1, DistModeFile},
+                                                               {RadioButton3, DistModeRandom},
+                                                               {RadioButton2, DistModeHomogeneous},
+                                                               {RadioButton4, DistModeLeftThird},
+                                                               {RadioButton5, DistModeCentre}};
+    for (const auto &[button, mode] : buttons) button->setChecked(initial.DistInitMode == mode);
+    for (const auto &[button, mode] : buttons) BindRadioButton(button, initial.DistInitMode, mode);
 
     const InitialFilePanel panel = MakeInitialFilePanel(this, initial.DistFilePath);
     Chooser = panel.Chooser;

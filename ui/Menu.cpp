@@ -87,6 +87,14 @@ MenuAndDialogs CreateMenuAndDialogs(Simul &simul) {
     return windows;
 }
 
+void DeleteMenuAndDialogs(MenuAndDialogs &windows) {
+    ParameterDialogs &d = windows.Dialogs;
+    const QList<QPointer<QWidget>> owned = {d.Form12, d.Form10, d.Form9, d.Form8,
+                                            d.Form7,  d.Form6,  d.Form5, windows.Form4};
+    for (const QPointer<QWidget> &window : owned) delete window.data();
+    windows = MenuAndDialogs{};
+}
+
 void CreateMenuAndDialogs() { CreateMenuAndDialogs(TheSimul()); }
 
 }  // namespace glebix

@@ -63,6 +63,9 @@ struct MenuAndDialogs {
 // order, on `simul`. The windows live until the application quits.
 MenuAndDialogs CreateMenuAndDialogs(Simul &simul);
 
+// Deletes the windows CreateMenuAndDialogs made (those not deleted already).
+void DeleteMenuAndDialogs(MenuAndDialogs &windows);
+
 // The same on the program-wide model. The program entry calls it after the
 // launcher, plot and chart windows.
 void CreateMenuAndDialogs();

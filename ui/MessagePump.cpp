@@ -13,15 +13,15 @@ constexpr int ClockStride = 16;
 int callsSinceClock = 0;
 }  // namespace
 
-void ProcessMessages() {
+void PumpWindowEvents() {
     QCoreApplication::processEvents();
     lastPump = Clock::now();
 }
 
-void ProcessMessagesThrottled() {
+void PumpWindowEventsThrottled() {
     if (++callsSinceClock < ClockStride) return;
     callsSinceClock = 0;
-    if (Clock::now() - lastPump >= MessagePumpInterval) ProcessMessages();
+    if (Clock::now() - lastPump >= MessagePumpInterval) PumpWindowEvents();
 }
 
 }  // namespace glebix

@@ -1,6 +1,8 @@
 #include "Sauvegarde.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 
 #include "DialogControls.h"
@@ -26,5 +28,11 @@ TForm7::TForm7(Simul &simul, QWidget *parent) : QWidget(parent) {
 void TForm7::DirectoryChoice(const QString &directory) { Edit1->setText(directory); }
 
 void TForm7::FileChoice() { Edit1->setText(Chooser->SelectedFilePath()); }
+
+void TForm7::ResultFileWritten(const QString &path) {
+    const QString written = QFileInfo(path).absoluteDir().canonicalPath();
+    if (!written.isEmpty() && written == QDir(Chooser->Directory()).canonicalPath())
+        Chooser->OpenDirectory(Chooser->Directory());
+}
 
 }  // namespace glebix

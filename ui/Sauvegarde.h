@@ -24,6 +24,9 @@ public:
     // Double-click in the file list: the selected file's full path goes into the
     // field, or an empty text without a selection.
     void FileChoice();
+    // A result file was written to `path`: the file list shows it when it lists that
+    // file's directory.
+    void ResultFileWritten(const QString &path);
 
     QLineEdit *Edit1;      // directory of the result file
     QCheckBox *CheckBox1;  // "Sauvegarde"

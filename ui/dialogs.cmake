@@ -1,12 +1,8 @@
 add_library(glebix_dialogs STATIC
-  DialogControls.cpp
-  DialogControls.h
   DynEnvt.cpp
   DynEnvt.h
   Espece.cpp
   Espece.h
-  FileChooser.cpp
-  FileChooser.h
   IniEnvt.cpp
   IniEnvt.h
   InitDistEsp.cpp
@@ -21,4 +17,4 @@ add_library(glebix_dialogs STATIC
   sorties.h
 )
 target_include_directories(glebix_dialogs PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(glebix_dialogs PUBLIC glebix_engine glebix_windows Qt6::Widgets)
+target_link_libraries(glebix_dialogs PUBLIC glebix_ui_support)

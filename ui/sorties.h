@@ -15,6 +15,9 @@ class TForm6 : public QWidget {
 public:
     explicit TForm6(Simul &simul = TheSimul(), QWidget *parent = nullptr);
 
+    // Puts row x and column y into the chart cell fields, as typing them would.
+    void SetChartCell(int x, int y);
+
     QCheckBox *CheckBox1;  // "Carte des densités"
     QCheckBox *CheckBox2;  // "Densité d'une case en fonction du temps"
     QLineEdit *Edit1;      // chart cell "X", whole number

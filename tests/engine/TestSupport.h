@@ -2,12 +2,11 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 
 #include "Simul.h"
+#include "TestFiles.h"
 
 namespace glebix::testing {
 
@@ -27,33 +26,6 @@ inline std::unique_ptr<Simul> MakeSimul(double compacted = 50) {
         for (auto &env : row) env = {compacted, 100 - compacted};
     s->TakeSpeciesParameters();
     return s;
-}
-
-// A fresh directory under the system's temporary directory, removed at the end.
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "glebix-test-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    const std::filesystem::path &path() const { return path_; }
-    std::string File(const std::string &name, const std::string &contents) const {
-        const auto p = path_ / name;
-        std::ofstream(p, std::ios::binary) << contents;
-        return p.string();
-    }
-
-private:
-    std::filesystem::path path_;
-};
-
-inline std::string ReadAll(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 }  // namespace glebix::testing

@@ -14,7 +14,7 @@ namespace glebix {
 namespace {
 
 using testing::ReadAll;
-using testing::TempDir;
+using testing::ScratchDir;
 
 TEST(DensityClass, BoundsAndColours) {
     const struct {
@@ -48,11 +48,11 @@ TEST(PlotMeans, CoverTheWholeGrid) {
 
 TEST(ChartValues, ScaledAndRoundedHalvesToEven) {
     const ChartValues v = ScaleChartValues(3, 33.5, 32.5, 1.0, 100);
-    EXPECT_EQ(v.v[0], 15);
-    EXPECT_EQ(v.v[1], 34);
-    EXPECT_EQ(v.v[2], 32);
-    EXPECT_EQ(v.v[3], 5);
-    EXPECT_EQ(v.v[4], 100);
+    EXPECT_EQ(v.v[ChartCellCount], 15);
+    EXPECT_EQ(v.v[ChartCellCompacted], 34);
+    EXPECT_EQ(v.v[ChartCellDecompacted], 32);
+    EXPECT_EQ(v.v[ChartMeanCount], 5);
+    EXPECT_EQ(v.v[ChartMeanCompacted], 100);
     EXPECT_EQ(ChartStepPosition(1), 0);
     for (int step : {2, 3, 4}) EXPECT_EQ(ChartStepPosition(step), 1);
     EXPECT_EQ(ChartStepPosition(5), 2);
@@ -81,11 +81,11 @@ TEST(ResultFile, OneCrLfLinePerCellInRowOrder) {
     s->Plot.Env[0][0].Compacted = 94.34;
     s->Plot.Density[0][1] = 12345;
     s->Plot.Density[49][49] = -3;
-    TempDir dir;
-    s->Settings.Run.ResultDirectory = dir.path().string();
-    s->WriteResultFile("RireVed", 1, 1.0, 1.0);
-    const std::string path = (dir.path() / "RireVed1a1p1.txt").string();
-    EXPECT_EQ(s->ResultFilePath("RireVed", 1, 1.0, 1.0), dir.path().string() + "/RireVed1a1p1.txt");
+    ScratchDir dir;
+    s->Settings.Run.ResultDirectory = dir.Path();
+    s->WriteResultFile();
+    const std::string path = dir.Sub(ResultFileName());
+    EXPECT_EQ(s->ResultFilePath(), dir.Path() + "/RireVed1a1p1.txt");
     const std::string text = ReadAll(path);
     EXPECT_EQ(text.rfind("12  94.3\r\n12345  100.0\r\n0  100.0\r\n", 0), 0u);
     EXPECT_EQ(text.substr(text.size() - 11), "-3  100.0\r\n");
@@ -93,7 +93,7 @@ TEST(ResultFile, OneCrLfLinePerCellInRowOrder) {
     for (std::size_t p = 0; (p = text.find("\r\n", p)) != std::string::npos; p += 2) ++lines;
     EXPECT_EQ(lines, 2500u);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2500);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);  // no temporary left
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);  // no temporary left
 }
 
 // Writes half of what it is given, as a disk that fills up does.
@@ -103,30 +103,30 @@ long original_write_half(int fd, const void *data, std::size_t size) {
 
 std::string WriteError(Simul &s) {
     try {
-        s.WriteResultFile("RireVed", 1, 1.0, 1.0);
+        s.WriteResultFile();
     } catch (const GlebixError &e) { return e.what(); }
     return "";
 }
 
 TEST(ResultFile, FailuresByCause) {
-    TempDir dir;
+    ScratchDir dir;
     auto s = testing::MakeSimul();
     const std::string regular = dir.File("chosen.txt", "x");
-    s->Settings.Run.ResultDirectory = (dir.path() / "missing").string();
+    s->Settings.Run.ResultDirectory = dir.Sub("missing");
     EXPECT_EQ(WriteError(*s), "Nom de fichier incorrect");
     s->Settings.Run.ResultDirectory = regular;  // a file chosen where a directory belongs
     EXPECT_EQ(WriteError(*s), "Nom de fichier incorrect");
-    std::filesystem::create_directory(dir.path() / "RireVed1a1p1.txt");
-    s->Settings.Run.ResultDirectory = dir.path().string();
+    std::filesystem::create_directory(dir.Sub(ResultFileName()));
+    s->Settings.Run.ResultDirectory = dir.Path();
     EXPECT_EQ(WriteError(*s), "Accès au fichier refusé");
 }
 
 TEST(ResultFile, AFailedWriteKeepsTheEarlierFileAndLeavesNoPartialOne) {
-    TempDir dir;
+    ScratchDir dir;
     auto s = testing::MakeSimul();
-    s->Settings.Run.ResultDirectory = dir.path().string();
-    s->WriteResultFile("RireVed", 1, 1.0, 1.0);
-    const std::string path = (dir.path() / "RireVed1a1p1.txt").string();
+    s->Settings.Run.ResultDirectory = dir.Path();
+    s->WriteResultFile();
+    const std::string path = dir.Sub(ResultFileName());
     const std::string earlier = ReadAll(path);
 
     static int calls;
@@ -141,7 +141,7 @@ TEST(ResultFile, AFailedWriteKeepsTheEarlierFileAndLeavesNoPartialOne) {
     EXPECT_EQ(WriteError(*s), "Disque plein");
     ResultWrite = original;
     EXPECT_EQ(ReadAll(path), earlier);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 }
 
 }  // namespace

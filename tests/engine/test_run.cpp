@@ -10,7 +10,7 @@ namespace glebix {
 namespace {
 
 using testing::ReadAll;
-using testing::TempDir;
+using testing::ScratchDir;
 
 // FNV-1a over the plot's grids and the generator state.
 std::uint64_t HashState(const Simul &s) {
@@ -67,10 +67,10 @@ TEST_P(SeededRun, IsRepeatableAndKeepsItsInvariants) {
                 }
         }
         hashes[k] = HashState(*s);
-        TempDir dir;
-        s->Settings.Run.ResultDirectory = dir.path().string();
-        s->WriteResultFile("RireVed", 1, 1.0, 1.0);
-        files[k] = ReadAll(s->ResultFilePath("RireVed", 1, 1.0, 1.0));
+        ScratchDir dir;
+        s->Settings.Run.ResultDirectory = dir.Path();
+        s->WriteResultFile();
+        files[k] = ReadAll(s->ResultFilePath());
     }
     EXPECT_EQ(hashes[0], hashes[1]);
     EXPECT_EQ(files[0], files[1]);

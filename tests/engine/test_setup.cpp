@@ -7,8 +7,8 @@
 namespace glebix {
 namespace {
 
+using testing::ScratchDir;
 using testing::SeedAfter;
-using testing::TempDir;
 
 std::string SetUpError(Simul &s) {
     try {
@@ -84,7 +84,7 @@ TEST(SetUpRun, ChartCellIsBoundedIntoTheGrid) {
 }
 
 TEST(InputFiles, TriplesSetTheirCellsInFileOrder) {
-    TempDir dir;
+    ScratchDir dir;
     Simul s;
     s.Settings.Initial.EnvInitMode = 0;
     s.Settings.Initial.DistInitMode = 0;
@@ -127,7 +127,7 @@ TEST(InputFiles, BadContentsStopTheSetUp) {
         {"row out of range", "51 3 7", ""},
         {"column out of range", "3 0 7", ""},
     };
-    TempDir dir;
+    ScratchDir dir;
     for (const auto &c : cases) {
         Simul s;
         s.Settings.Initial.DistInitMode = 0;
@@ -147,17 +147,15 @@ TEST(InputFiles, BadContentsStopTheSetUp) {
 }
 
 TEST(InputFiles, OpeningFailuresByCause) {
-    TempDir dir;
+    ScratchDir dir;
     const std::string regular = dir.File("plain.txt", "1 1 1");
     struct Case {
         std::string path;
         const char *message;
     } cases[] = {
-        {(dir.path() / "missing.txt").string(), "Fichier introuvable"},
-        {(dir.path() / "no-such-dir" / "f.txt").string(), "Nom de fichier incorrect"},
-        {regular + "/f.txt", "Nom de fichier incorrect"},
-        {"", "Nom de fichier incorrect"},
-        {dir.path().string(), "Accès au fichier refusé"},
+        {dir.Sub("missing.txt"), "Fichier introuvable"},  {dir.Sub("no-such-dir/f.txt"), "Nom de fichier incorrect"},
+        {regular + "/f.txt", "Nom de fichier incorrect"}, {"", "Nom de fichier incorrect"},
+        {dir.Path(), "Accès au fichier refusé"},
     };
     for (const auto &c : cases) {
         Simul s;

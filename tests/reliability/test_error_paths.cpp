@@ -128,7 +128,7 @@ TEST(ReaderErrors, TooManyOpenFiles) {
         EXPECT_EQ(ReadWith(reader, path), "Trop de fichiers ouverts");
     }
     OpenFileLimit limit;
-    EXPECT_EQ(MessageOf([&] { writer.WriteResultFile("RireVed", 1, 1, 1); }), "Trop de fichiers ouverts");
+    EXPECT_EQ(MessageOf([&] { writer.WriteResultFile(); }), "Trop de fichiers ouverts");
 }
 
 struct ContentCause {
@@ -215,7 +215,7 @@ TEST(ReaderErrors, FailedSetUpKeepsThePreviousSpeciesValues) {
 std::string WriteIn(const std::string &directory) {
     Simul s;
     s.Settings.Run.ResultDirectory = directory;
-    return MessageOf([&] { s.WriteResultFile("RireVed", 1, 1, 1); });
+    return MessageOf([&] { s.WriteResultFile(); });
 }
 
 TEST(ResultFileErrors, MessageByCauseOfTheDirectory) {
@@ -224,12 +224,12 @@ TEST(ResultFileErrors, MessageByCauseOfTheDirectory) {
     EXPECT_EQ(WriteIn(dir.File("plain.txt", "x")), "Nom de fichier incorrect");  // a file double-clicked in the list
     EXPECT_EQ(WriteIn(dir.Sub(std::string(300, 'd'))), "Nom de fichier incorrect");
     std::filesystem::create_directory(dir.Sub("taken"));
-    std::filesystem::create_directory(dir.Sub("taken/RireVed1a1p1.txt"));
+    std::filesystem::create_directory(dir.Sub("taken/" + ResultFileName()));
     EXPECT_EQ(WriteIn(dir.Sub("taken")), "Accès au fichier refusé");
-    EXPECT_EQ(std::filesystem::is_directory(dir.Sub("taken/RireVed1a1p1.txt")), true);
+    EXPECT_EQ(std::filesystem::is_directory(dir.Sub("taken/" + ResultFileName())), true);
     std::set<std::string> leftovers;
     for (const auto &e : std::filesystem::directory_iterator(dir.Sub("taken"))) leftovers.insert(e.path().filename());
-    EXPECT_EQ(leftovers, std::set<std::string>{"RireVed1a1p1.txt"});  // no temporary file left
+    EXPECT_EQ(leftovers, std::set<std::string>{ResultFileName()});  // no temporary file left
 }
 
 TEST(ResultFileErrors, ReadOnlyFileSystem) {

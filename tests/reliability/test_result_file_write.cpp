@@ -21,7 +21,7 @@ using reliability::ResultWriteGuard;
 using reliability::ScratchDir;
 using reliability::SmallTmpfs;
 
-const std::string ResultName = "RireVed1a1p1.txt";
+const std::string ResultName = ResultFileName();
 
 // A small run with a fixed seed whose result file is the earlier result.
 void RunAFewSteps(Simul &s, std::uint32_t seed) {
@@ -47,7 +47,7 @@ TEST(ResultFileWrite, FailurePartWayKeepsTheEarlierResult) {
     Simul s;
     s.Settings.Run.ResultDirectory = dir.Path();
     RunAFewSteps(s, 11u);
-    s.WriteResultFile("RireVed", 1, 1, 1);
+    s.WriteResultFile();
     const std::string earlier = ReadAll(dir.Sub(ResultName));
     ASSERT_EQ(earlier, ResultFileContents(s.Plot));
 
@@ -59,7 +59,7 @@ TEST(ResultFileWrite, FailurePartWayKeepsTheEarlierResult) {
         SCOPED_TRACE(budget);
         g_budget = budget;
         ResultWriteGuard guard(FailAfterBudget);
-        EXPECT_EQ(MessageOf([&] { s.WriteResultFile("RireVed", 1, 1, 1); }), "Disque plein");
+        EXPECT_EQ(MessageOf([&] { s.WriteResultFile(); }), "Disque plein");
         EXPECT_EQ(ReadAll(dir.Sub(ResultName)), earlier);
         EXPECT_EQ(dir.Entries(), std::set<std::string>{ResultName});
     }
@@ -72,7 +72,7 @@ TEST(ResultFileWrite, FailureWithoutAnEarlierResultLeavesNothing) {
     RunAFewSteps(s, 5u);
     g_budget = 1000;
     ResultWriteGuard guard(FailAfterBudget);
-    EXPECT_EQ(MessageOf([&] { s.WriteResultFile("RireVed", 1, 1, 1); }), "Disque plein");
+    EXPECT_EQ(MessageOf([&] { s.WriteResultFile(); }), "Disque plein");
     EXPECT_TRUE(dir.Entries().empty());
 }
 
@@ -99,7 +99,7 @@ TEST(ResultFileWrite, ShortAndInterruptedWritesCompleteTheFile) {
         RunAFewSteps(s, 9u);
         g_calls = 0;
         ResultWriteGuard guard(write);
-        EXPECT_EQ(MessageOf([&] { s.WriteResultFile("RireVed", 1, 1, 1); }), "");
+        EXPECT_EQ(MessageOf([&] { s.WriteResultFile(); }), "");
         EXPECT_EQ(ReadAll(dir.Sub(ResultName)), ResultFileContents(s.Plot));
         EXPECT_EQ(dir.Entries(), std::set<std::string>{ResultName});
     }
@@ -110,7 +110,7 @@ TEST(ResultFileWrite, ReplacedFileHasTheUsualPermissions) {
     Simul s;
     s.Settings.Run.ResultDirectory = dir.Path();
     const mode_t mask = ::umask(022);
-    s.WriteResultFile("RireVed", 1, 1, 1);
+    s.WriteResultFile();
     ::umask(mask);
     struct stat st {};
     ASSERT_EQ(::stat(dir.Sub(ResultName).c_str(), &st), 0);
@@ -125,7 +125,7 @@ TEST(ResultFileWrite, FullTmpfsKeepsTheEarlierResult) {
     Simul s;
     s.Settings.Run.ResultDirectory = fs.Dir().Path();
     RunAFewSteps(s, 21u);
-    s.WriteResultFile("RireVed", 1, 1, 1);
+    s.WriteResultFile();
     const std::string earlier = ReadAll(fs.Dir().Sub(ResultName));
     ASSERT_EQ(earlier, ResultFileContents(s.Plot));
     // Fill the rest of the disk, so that no second copy can be written.
@@ -136,7 +136,7 @@ TEST(ResultFileWrite, FullTmpfsKeepsTheEarlierResult) {
     }
     s.Settings.Initial.DistConstant = "40";
     RunAFewSteps(s, 22u);
-    EXPECT_EQ(MessageOf([&] { s.WriteResultFile("RireVed", 1, 1, 1); }), "Disque plein");
+    EXPECT_EQ(MessageOf([&] { s.WriteResultFile(); }), "Disque plein");
     EXPECT_EQ(ReadAll(fs.Dir().Sub(ResultName)), earlier);
     EXPECT_EQ(fs.Dir().Entries(), (std::set<std::string>{"filler", ResultName}));
 }

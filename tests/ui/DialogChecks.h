@@ -1,15 +1,23 @@
-// Checks shared by the dialog tests: a window's caption, place and size, and one
-// control's position, caption or text, and check state, looked up by its name.
+// Checks shared by the dialog tests: a window's caption, place and size, one
+// control's position, caption or text, and check state, looked up by its name, and
+// the file panel of the two initial-condition dialogs.
 #pragma once
 
 #include <QAbstractButton>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPoint>
 #include <QSize>
 #include <QString>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
+#include <functional>
+#include <string>
+
+#include "FileChooser.h"
 
 namespace glebix::testing {
 
@@ -60,6 +68,31 @@ inline void CheckWindow(const QWidget &window, const QString &caption, QPoint at
     QCOMPARE(window.frameGeometry().size(), size);
     QCOMPARE(window.isVisible(), shown);
     QVERIFY(window.isWindow());
+}
+
+// The initial-condition dialogs' file panel: a double-click on a file of the list
+// puts its full path into the path field and the setting; `fileChoice` (the
+// dialog's handler) without a selection empties both.
+inline void CheckInitialFilePanel(QWidget &form, FileChooser &chooser, const QLineEdit &pathField,
+                                  const std::function<void()> &fileChoice, const std::string &setting) {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QFile file(dir.filePath(QStringLiteral("initial.txt")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    chooser.OpenDirectory(dir.path());
+    QListWidget *files = chooser.FileListBox1;
+    QCOMPARE(files->count(), 1);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::mouseDClick(files->viewport(), Qt::LeftButton, {}, files->visualItemRect(files->item(0)).center());
+    const QString expected = QDir(dir.path()).absolutePath() + QStringLiteral("/initial.txt");
+    QCOMPARE(pathField.text(), expected);
+    QCOMPARE(setting, QFile::encodeName(expected).toStdString());
+    files->clearSelection();
+    fileChoice();
+    QCOMPARE(pathField.text(), QString());
+    QCOMPARE(setting, std::string());
 }
 
 }  // namespace glebix::testing

@@ -11,6 +11,3 @@ glebix_add_window_tests(glebix_dialogs
   tst_sorties
 )
 
-# Draws the menu window and the dialogs into one picture (docs/dialogs.png).
-add_executable(dialogs_screenshot dialogs_screenshot.cpp)
-target_link_libraries(dialogs_screenshot PRIVATE glebix_dialogs)

@@ -1,11 +1,16 @@
 #include <memory>
 
+#include <QCheckBox>
+#include <QFontInfo>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPalette>
 #include <QTest>
 
 #include "DialogControls.h"
 #include "DynEnvt.h"
+#include "ErrorBox.h"
+#include "Errors.h"
 #include "IniEnvt.h"
 #include "Sauvegarde.h"
 #include "Simulation.h"
@@ -86,6 +91,44 @@ private slots:
         QVERIFY(environment.Edit4->toolTip().isEmpty());
         QVERIFY(environment.Edit5->toolTip().isEmpty());
         QCOMPARE(simul->Settings.Run.ResultDirectory, std::string("/tmp/2,5 x"));
+    }
+
+    // A text wider than its room is shown in a smaller font, never below the least
+    // size; one that fits keeps its font.
+    void fitTextToWidth() {
+        QWidget form;
+        QCheckBox *wide = MakeCheckBox(&form, "Wide", QStringLiteral("Densité d'une case en fonction du temps"), 0, 0);
+        const int before = wide->sizeHint().width();
+        FitTextToWidth(wide, before - 40);
+        QVERIFY(wide->sizeHint().width() <= before - 40);
+        QCOMPARE(wide->width(), before - 40);
+        QCOMPARE(wide->text(), QStringLiteral("Densité d'une case en fonction du temps"));
+        QCheckBox *narrow = MakeCheckBox(&form, "Narrow", QStringLiteral("X"), 0, 0);
+        const QFont font = narrow->font();
+        FitTextToWidth(narrow, 200);
+        QCOMPARE(QFontInfo(narrow->font()).pixelSize(), QFontInfo(font).pixelSize());
+        FitTextToWidth(wide, 1);
+        QCOMPARE(wide->font().pixelSize(), MinFittedPixels);
+    }
+
+    // The error box: the message with its full stop as text, the context as details.
+    void errorBoxDetails() {
+        GlebixError error("Saisie numérique incorrecte", {"EnvFilePath", "/d/milieu.txt", 3, 7, "2,5"});
+        std::string text, details;
+        SetErrorBoxHandler([&](const std::string &t, const std::string &d) {
+            text = t;
+            details = d;
+        });
+        ShowErrorBox(error);
+        SetErrorBoxHandler({});
+        QCOMPARE(text, std::string("Saisie numérique incorrecte."));
+        QCOMPARE(details, DescribeContext(error.Context()));
+        const auto box = MakeErrorBox(error.what(), details, nullptr);
+        QCOMPARE(box->text(), QStringLiteral("Saisie numérique incorrecte."));
+        QCOMPARE(box->detailedText(), QString::fromStdString(details));
+        QVERIFY(box->detailedText().contains(QStringLiteral("/d/milieu.txt")));
+        QCOMPARE(box->windowTitle(), QStringLiteral("Glebix"));
+        QVERIFY(MakeErrorBox("Disque plein", {}, nullptr)->detailedText().isEmpty());
     }
 
 private:

@@ -4,10 +4,12 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QPalette>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "DialogChecks.h"
+#include "DialogControls.h"
 #include "ErrorBox.h"
 #include "Espece.h"
 #include "FileChooser.h"
@@ -32,7 +34,8 @@ class TestTForm5 : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(dir.isValid());
-        SetErrorBoxHandler([this](const std::string &text) { errors << QString::fromStdString(text); });
+        SetErrorBoxHandler(
+            [this](const std::string &text, const std::string &) { errors << QString::fromStdString(text); });
     }
     void cleanupTestCase() { SetErrorBoxHandler({}); }
     void init() {
@@ -209,6 +212,24 @@ private slots:
         QCOMPARE(simul->Species.ResponseShape, 1);
         QCOMPARE(simul->Species.CompactionC, 0.2);
         QCOMPARE(simul->Species.DispersalSigma, 1.3);
+    }
+
+    // A field whose text rounds the file's value is marked like a field read in part,
+    // with both values; its text and what the run uses stay as shown. Typing clears it.
+    void roundedFileValuesAreMarked() {
+        OpenWithFile("0.45 2 2 0 0 0.301 0 1 0 0.5\n");
+        form->FileListBox1DblClick();
+        QCOMPARE(form->Edit1->text(), QStringLiteral("0.5"));
+        QCOMPARE(simul->Settings.Species.Survival, std::string("0.5"));
+        QCOMPARE(form->Edit1->toolTip(), QStringLiteral("Valeur du fichier : 0.45 ; valeur utilisée : 0.5"));
+        QCOMPARE(form->Edit1->palette().color(QPalette::Base), FallbackFieldColour);
+        for (QLineEdit *same : {form->Edit2, form->Edit4, form->Edit3, form->Edit5, form->Edit6}) {
+            QVERIFY(same->toolTip().isEmpty());
+            QVERIFY(same->palette().color(QPalette::Base) != FallbackFieldColour);
+        }
+        form->Edit1->setText(QStringLiteral("0.45"));
+        QVERIFY(form->Edit1->toolTip().isEmpty());
+        QVERIFY(form->Edit1->palette().color(QPalette::Base) != FallbackFieldColour);
     }
 
     // A failed load leaves a hidden dialog hidden; a good one shows it again.

@@ -1,10 +1,7 @@
 #include <memory>
 
-#include <QDir>
-#include <QFile>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "DialogChecks.h"
@@ -83,27 +80,9 @@ private slots:
         QCOMPARE(initial.EnvConstant, std::string("70"));
     }
 
-    // A double-click on a file puts its full path into the path field; without a
-    // selection the field becomes empty.
     void fileChoiceFillsThePath() {
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        QFile file(dir.filePath(QStringLiteral("milieu.txt")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
-        form->Chooser->OpenDirectory(dir.path());
-        QListWidget *files = form->Chooser->FileListBox1;
-        QCOMPARE(files->count(), 1);
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        QTest::mouseDClick(files->viewport(), Qt::LeftButton, {}, files->visualItemRect(files->item(0)).center());
-        const QString expected = QDir(dir.path()).absolutePath() + QStringLiteral("/milieu.txt");
-        QCOMPARE(form->Edit4->text(), expected);
-        QCOMPARE(simul->Settings.Initial.EnvFilePath, QFile::encodeName(expected).toStdString());
-        files->clearSelection();
-        form->FileChoice();
-        QCOMPARE(form->Edit4->text(), QString());
-        QCOMPARE(simul->Settings.Initial.EnvFilePath, std::string());
+        CheckInitialFilePanel(
+            *form, *form->Chooser, *form->Edit4, [this] { form->FileChoice(); }, simul->Settings.Initial.EnvFilePath);
     }
 
 private:

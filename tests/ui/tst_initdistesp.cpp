@@ -1,10 +1,7 @@
 #include <memory>
 
-#include <QDir>
-#include <QFile>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "DialogChecks.h"
@@ -92,20 +89,8 @@ private slots:
     }
 
     void fileChoiceFillsThePath() {
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        QFile file(dir.filePath(QStringLiteral("faune.txt")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
-        form->Chooser->OpenDirectory(dir.path());
-        form->Chooser->FileListBox1->setCurrentRow(0);
-        form->FileChoice();
-        const QString expected = QDir(dir.path()).absolutePath() + QStringLiteral("/faune.txt");
-        QCOMPARE(form->Edit4->text(), expected);
-        QCOMPARE(simul->Settings.Initial.DistFilePath, QFile::encodeName(expected).toStdString());
-        form->Chooser->FileListBox1->clearSelection();
-        form->FileChoice();
-        QCOMPARE(simul->Settings.Initial.DistFilePath, std::string());
+        CheckInitialFilePanel(
+            *form, *form->Chooser, *form->Edit4, [this] { form->FileChoice(); }, simul->Settings.Initial.DistFilePath);
     }
 
 private:

@@ -120,6 +120,41 @@ private slots:
         QCOMPARE(form->Chooser->FileListBox1->count(), 2);
     }
 
+    // The drive selector lists each mounted root once, sorted; a system that reports
+    // none still offers "/".
+    void driveRoots_data() {
+        QTest::addColumn<QStringList>("mounted");
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<QStringList>("roots");
+        QTest::newRow("none reported") << QStringList{} << QString() << QStringList{"/"};
+        QTest::newRow("only the current") << QStringList{} << "/" << QStringList{"/"};
+        QTest::newRow("several, twice") << QStringList{"/home", "/", "/home", ""} << "/home"
+                                        << QStringList{"/", "/home"};
+        QTest::newRow("current not mounted") << QStringList{"/"} << "/mnt" << QStringList{"/", "/mnt"};
+    }
+    void driveRoots() {
+        QFETCH(QStringList, mounted);
+        QFETCH(QString, current);
+        QFETCH(QStringList, roots);
+        QCOMPARE(DriveRoots(mounted, current), roots);
+    }
+    void driveSelectorIsNeverEmpty() { QVERIFY(form->Chooser->DriveComboBox1->count() >= 1); }
+
+    // A result file written into the directory the list shows appears in it; one
+    // written elsewhere leaves the list as it is.
+    void resultFileWrittenRefreshesTheList() {
+        form->Chooser->OpenDirectory(root);
+        QFile result(root + QStringLiteral("/RireVed1a1p1.txt"));
+        QVERIFY(result.open(QIODevice::WriteOnly));
+        result.close();
+        QCOMPARE(form->Chooser->FileListBox1->count(), 2);
+        form->ResultFileWritten(root + QStringLiteral("/sub/RireVed1a1p1.txt"));
+        QCOMPARE(form->Chooser->FileListBox1->count(), 2);
+        form->ResultFileWritten(root + QStringLiteral("/sub/../RireVed1a1p1.txt"));
+        QCOMPARE(form->Chooser->FileListBox1->count(), 3);
+        QVERIFY(QFile::remove(result.fileName()));
+    }
+
     void checkBoxSetsSaving() {
         form->CheckBox1->click();
         QCOMPARE(simul->Settings.Run.SaveResults, true);

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "DialogChecks.h"
+#include "DialogControls.h"
 #include "sorties.h"
 
 using namespace glebix;
@@ -56,6 +57,26 @@ private slots:
         form->Edit2->setText(QStringLiteral("50"));
         QCOMPARE(simul->Settings.Run.ChartCellX, std::string("12"));
         QCOMPARE(simul->Settings.Run.ChartCellY, std::string("50"));
+    }
+
+    // The chart cell a click on the map chooses goes into the fields as typed text.
+    void setChartCellFillsTheFields() {
+        form->SetChartCell(27, 3);
+        QCOMPARE(form->Edit1->text(), QStringLiteral("27"));
+        QCOMPARE(form->Edit2->text(), QStringLiteral("3"));
+        QCOMPARE(simul->Settings.Run.ChartCellX, std::string("27"));
+        QCOMPARE(simul->Settings.Run.ChartCellY, std::string("3"));
+    }
+
+    // The box's caption ends before the "X" label starts, whole and no smaller than
+    // the least fitted size.
+    void chartCaptionClearsTheXLabel() {
+        const QWidget *label = form->findChild<QWidget *>(QStringLiteral("Label1"));
+        QVERIFY(label);
+        QVERIFY(form->CheckBox2->geometry().right() < label->x());
+        QVERIFY(form->CheckBox2->sizeHint().width() <= form->CheckBox2->width());
+        QVERIFY(form->CheckBox2->font().pixelSize() >= MinFittedPixels);
+        QCOMPARE(form->CheckBox2->pos(), QPoint(24, 56));
     }
 
     void okHidesTheDialog() {

@@ -1,5 +1,8 @@
 // The launcher and the run driver, driven through their buttons with a fixed seed,
 // with the plot and chart windows they draw into.
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -12,13 +15,18 @@
 
 #include "AfficheCase.h"
 #include "Affichage.h"
+#include "TestFiles.h"
 #include "ErrorBox.h"
+#include "ExportChecks.h"
+#include "DialogControls.h"
 #include "Glebix1.h"
 #include "MessagePump.h"
 #include "Outputs.h"
+#include "ResultFile.h"
 #include "Simul.h"
 
 using namespace glebix;
+using namespace glebix::testing;
 
 namespace {
 
@@ -34,9 +42,9 @@ struct StepSeen {
 
 // The plot an engine run with the program's settings and the test seed reaches after
 // `steps` steps.
-std::unique_ptr<Simul> ReferenceRun(int steps) {
+std::unique_ptr<Simul> ReferenceRun(const Simul &program, int steps) {
     auto sim = std::make_unique<Simul>();
-    sim->Settings = TheSimul().Settings;
+    sim->Settings = program.Settings;
     sim->SetUpRun(TestSeed);
     for (int k = 0; k < steps; ++k) sim->TimeStep();
     return sim;
@@ -63,17 +71,19 @@ int MarkerPixels(const QImage &image) {
 class TestTForm1 : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<Simul> simul;
     std::unique_ptr<TForm1> launcher;
     std::unique_ptr<TForm2> plotWindow;
     std::unique_ptr<TForm3> chartWindow;
     std::unique_ptr<QTemporaryDir> dir;
     QStringList errors;
+    QStringList errorDetails;
     std::vector<StepSeen> seen;
 
     // Makes the engine's yield callback record the launcher at each new step and
     // then run `atYield` (with the current step).
     void WatchSteps(std::function<void(int)> atYield = {}) {
-        TheSimul().ProcessMessages = [this, atYield] {
+        simul->ProcessMessages = [this, atYield] {
             const int step = launcher->StepIndex;
             if (seen.empty() || seen.back().step != step)
                 seen.push_back(
@@ -82,30 +92,32 @@ class TestTForm1 : public QObject {
         };
     }
 
-    QString ResultFile() const { return dir->filePath(QStringLiteral("RireVed1a1p1.txt")); }
+    QString ResultFile() const { return dir->filePath(QString::fromStdString(ResultFileName())); }
 
 private slots:
     void init() {
-        TheSimul().Settings = DefaultSettings();
-        TheSimul().Plot = TPlot{};
-        TheSimul().ProcessMessages = nullptr;
+        simul = std::make_unique<Simul>();
         dir = std::make_unique<QTemporaryDir>();
-        TheSimul().Settings.Run.ResultDirectory = dir->path().toStdString();
-        launcher = std::make_unique<TForm1>();
-        plotWindow = std::make_unique<TForm2>();
-        chartWindow = std::make_unique<TForm3>();
+        simul->Settings.Run.ResultDirectory = dir->path().toStdString();
+        launcher = std::make_unique<TForm1>(*simul);
+        plotWindow = std::make_unique<TForm2>(*simul);
+        chartWindow = std::make_unique<TForm3>(*simul);
         launcher->SetOutputWindows(plotWindow.get(), chartWindow.get());
         launcher->Seed = TestSeed;
         errors.clear();
+        errorDetails.clear();
         seen.clear();
-        SetErrorBoxHandler([this](const std::string &text) { errors << QString::fromStdString(text); });
+        SetErrorBoxHandler([this](const std::string &text, const std::string &details) {
+            errors << QString::fromStdString(text);
+            errorDetails << QString::fromStdString(details);
+        });
     }
     void cleanup() {
         SetErrorBoxHandler({});
-        TheSimul().ProcessMessages = nullptr;
         launcher.reset();
         plotWindow.reset();
         chartWindow.reset();
+        simul.reset();
     }
 
     void initialState() {
@@ -129,7 +141,7 @@ private slots:
     }
 
     void shortRun() {
-        TheSimul().Settings.Run.StepCount = "3";
+        simul->Settings.Run.StepCount = "3";
         WatchSteps();
         QTest::mouseClick(launcher->Button2, Qt::LeftButton);
 
@@ -151,9 +163,9 @@ private slots:
         QVERIFY(!QFile::exists(ResultFile()));
 
         // Exactly three steps on the seeded generator, and the map shows their result.
-        const auto reference = ReferenceRun(3);
-        QVERIFY(SamePlot(TheSimul().Plot, reference->Plot));
-        QCOMPARE(TheSimul().RandomSeed, reference->RandomSeed);
+        const auto reference = ReferenceRun(*simul, 3);
+        QVERIFY(SamePlot(simul->Plot, reference->Plot));
+        QCOMPARE(simul->RandomSeed, reference->RandomSeed);
         const int bottom = plotWindow->OuterHeight() - MapBottomMargin;
         for (int i : {1, 24, 25, 26, 50}) {
             const Rgb c = DensityColour(reference->Plot.Density[i - 1][24]);
@@ -165,8 +177,8 @@ private slots:
     }
 
     void stopFromInsideAStep() {
-        TheSimul().Settings.Run.StepCount = "10";
-        TheSimul().Settings.Run.SaveResults = true;
+        simul->Settings.Run.StepCount = "10";
+        simul->Settings.Run.SaveResults = true;
         WatchSteps([this](int step) {
             if (step == 4) launcher->Button3->click();
         });
@@ -178,10 +190,10 @@ private slots:
         QVERIFY(launcher->Button3->isEnabled());
         QVERIFY(launcher->Button2->isEnabled());
         QVERIFY(!QFile::exists(ResultFile()));
-        QVERIFY(SamePlot(TheSimul().Plot, ReferenceRun(4)->Plot));
+        QVERIFY(SamePlot(simul->Plot, ReferenceRun(*simul, 4)->Plot));
 
         // The next run clears the request.
-        TheSimul().Settings.Run.StepCount = "2";
+        simul->Settings.Run.StepCount = "2";
         seen.clear();
         launcher->Button2->click();
         QCOMPARE(seen.size(), size_t{2});
@@ -190,8 +202,8 @@ private slots:
     }
 
     void singleStepIsTheLast() {
-        TheSimul().Settings.Run.StepCount = "1";
-        TheSimul().Settings.Run.SaveResults = true;
+        simul->Settings.Run.StepCount = "1";
+        simul->Settings.Run.SaveResults = true;
         WatchSteps();
         launcher->Button2->click();
         QCOMPARE(seen.size(), size_t{1});
@@ -210,8 +222,8 @@ private slots:
     }
     void noStep() {
         QFETCH(QString, stepCount);
-        TheSimul().Settings.Run.StepCount = stepCount.toStdString();
-        TheSimul().Settings.Run.SaveResults = true;
+        simul->Settings.Run.StepCount = stepCount.toStdString();
+        simul->Settings.Run.SaveResults = true;
         WatchSteps();
         launcher->Button2->click();
         QVERIFY(seen.empty());
@@ -221,12 +233,12 @@ private slots:
         QVERIFY(launcher->Button3->isEnabled());
         QVERIFY(launcher->Button2->isEnabled());
         QVERIFY(!QFile::exists(ResultFile()));
-        QVERIFY(SamePlot(TheSimul().Plot, ReferenceRun(0)->Plot));
+        QVERIFY(SamePlot(simul->Plot, ReferenceRun(*simul, 0)->Plot));
     }
 
     void missingDistributionFile() {
-        TheSimul().Settings.Initial.DistInitMode = 0;
-        TheSimul().Settings.Initial.DistFilePath = dir->filePath(QStringLiteral("absent.txt")).toStdString();
+        simul->Settings.Initial.DistInitMode = 0;
+        simul->Settings.Initial.DistFilePath = dir->filePath(QStringLiteral("absent.txt")).toStdString();
         WatchSteps();
         launcher->Button2->click();
         QCOMPARE(errors, QStringList{QStringLiteral("Fichier introuvable.")});
@@ -240,9 +252,9 @@ private slots:
     }
 
     void resultFileErrorAfterTheLastStep() {
-        TheSimul().Settings.Run.StepCount = "2";
-        TheSimul().Settings.Run.SaveResults = true;
-        TheSimul().Settings.Run.ResultDirectory = dir->filePath(QStringLiteral("no/such/dir")).toStdString();
+        simul->Settings.Run.StepCount = "2";
+        simul->Settings.Run.SaveResults = true;
+        simul->Settings.Run.ResultDirectory = dir->filePath(QStringLiteral("no/such/dir")).toStdString();
         launcher->Button2->click();
         QCOMPARE(errors.size(), 1);
         QVERIFY(errors[0].endsWith(QLatin1Char('.')));
@@ -252,8 +264,82 @@ private slots:
         QVERIFY(launcher->Button2->isEnabled());
     }
 
+    // The caption is fitted to the button's specified size rather than clipped.
+    void stopCaptionFitsItsButton() {
+        QCOMPARE(launcher->Button3->text(), QStringLiteral("Stopper les simulations"));
+        QCOMPARE(launcher->Button3->geometry(), QRect(112, 56, 113, 33));
+        QVERIFY(launcher->Button3->sizeHint().width() <= 113);
+        QVERIFY(launcher->Button3->font().pixelSize() >= MinFittedPixels);
+    }
+
+    // The error box keeps the message as its text; where the fault lies is its details.
+    void errorBoxDetailsNameTheFile() {
+        simul->Settings.Initial.DistInitMode = DistModeFile;
+        const std::string path = dir->filePath(QStringLiteral("absent.txt")).toStdString();
+        simul->Settings.Initial.DistFilePath = path;
+        launcher->Button2->click();
+        QCOMPARE(errors, QStringList{QStringLiteral("Fichier introuvable.")});
+        QCOMPARE(errorDetails.size(), 1);
+        QVERIFY(errorDetails[0].contains(QString::fromStdString(path)));
+    }
+
+    // Beside the result file, its manifest: the batch tool's keys, the seed the set-up
+    // took from the clock, every setting's text and the initial file's checksum.
+    void manifestBesideTheResultFile() {
+        const std::string envFile = dir->filePath(QStringLiteral("milieu.txt")).toStdString();
+        WriteAll(envFile, "1 1 40\r\n2 3 55.5\r\n");
+        simul->Settings.Initial.EnvInitMode = EnvModeFile;
+        simul->Settings.Initial.EnvFilePath = envFile;
+        simul->Settings.Run.StepCount = "3";
+        simul->Settings.Run.SaveResults = true;
+        simul->Settings.Species.Survival = "0.45x";
+        launcher->Seed.reset();
+        launcher->Button2->click();
+        QVERIFY(errors.isEmpty());
+        const QString path = dir->filePath(QStringLiteral("RireVed1a1p1.json"));
+        const QJsonObject m = QJsonDocument::fromJson(QByteArray::fromStdString(ReadAll(path.toStdString()))).object();
+        const QStringList keys = {"command",       "elapsed_seconds", "inputs",      "master_seed", "message",
+                                  "outputs",       "program",         "replicates",  "run",         "seed",
+                                  "seed_source",   "settings",        "started_utc", "status",      "step_count",
+                                  "steps_reached", "version"};
+        QCOMPARE(m.keys(), keys);
+        QCOMPARE(m["program"].toString(), QStringLiteral("glebix"));
+        QCOMPARE(m["seed"].toInteger(), static_cast<qint64>(simul->RunSeed));
+        QCOMPARE(m["seed_source"].toString(), QStringLiteral("clock"));
+        QCOMPARE(m["step_count"].toInt(), 3);
+        QCOMPARE(m["steps_reached"].toInt(), 3);
+        QCOMPARE(m["status"].toString(), QStringLiteral("completed"));
+        QCOMPARE(m["settings"]["Survival"].toString(), QStringLiteral("0.45x"));
+        QCOMPARE(m["settings"]["StepCount"].toString(), QStringLiteral("3"));
+        QCOMPARE(m["outputs"]["result_file"].toString(), ResultFile());
+        const QJsonArray inputs = m["inputs"].toArray();
+        QCOMPARE(inputs.size(), 1);
+        QCOMPARE(inputs[0]["role"].toString(), QStringLiteral("environment"));
+        QCOMPARE(inputs[0]["size"].toInt(), 18);
+        QCOMPARE(inputs[0]["sha256"].toString().size(), 64);
+        // The program reads its files anew at the next set-up.
+        QVERIFY(!simul->GivenInputs);
+    }
+
+    // An export dialog opened during a run leaves the run going: it ends while the
+    // dialog stays open.
+    void exportDialogDoesNotStopTheRun() {
+        simul->Settings.Run.StepCount = "4";
+        plotWindow->show();
+        WatchSteps([this](int step) {
+            if (step == 2 && !OpenExportDialog(*plotWindow)) plotWindow->ExportGridsAction->trigger();
+        });
+        launcher->Button2->click();
+        QCOMPARE(seen.size(), size_t{4});
+        QCOMPARE(launcher->Edit1->text(), QStringLiteral("Simulations finies"));
+        QVERIFY(OpenExportDialog(*plotWindow));
+        QVERIFY(AcceptExportDialog(*plotWindow, dir->path()));
+        QCOMPARE(ReadAll(dir->filePath(QStringLiteral("density.asc")).toStdString()).substr(0, 9),
+                 std::string("ncols 50\n"));
+    }
+
     void noRunInsideARun() {
-        TheSimul().Settings.Run.StepCount = "3";
+        simul->Settings.Run.StepCount = "3";
         WatchSteps([this](int step) {
             if (step == 2) launcher->Button2Click();  // what a click would do if it got through
         });
@@ -262,12 +348,12 @@ private slots:
         QCOMPARE(seen[1].step, 2);
         QVERIFY(!seen[1].simulationsEnabled);
         QCOMPARE(launcher->Edit1->text(), QStringLiteral("Simulations finies"));
-        QVERIFY(SamePlot(TheSimul().Plot, ReferenceRun(3)->Plot));
+        QVERIFY(SamePlot(simul->Plot, ReferenceRun(*simul, 3)->Plot));
         QVERIFY(launcher->Button2->isEnabled());
     }
 
     void outputFlagsReadAtEachUse() {
-        RunSettings &run = TheSimul().Settings.Run;
+        RunSettings &run = simul->Settings.Run;
         run.StepCount = "3";
         run.ShowDensityMap = false;
         run.ShowCellChart = false;
@@ -293,10 +379,10 @@ private slots:
     }
 
     void chartClearedWhenARunStarts() {
-        TheSimul().Settings.Run.StepCount = "3";
+        simul->Settings.Run.StepCount = "3";
         launcher->Button2->click();
         QVERIFY(MarkerPixels(chartWindow->Picture()) > 0);
-        TheSimul().Settings.Run.StepCount = "0";
+        simul->Settings.Run.StepCount = "0";
         launcher->Button2->click();
         QCOMPARE(MarkerPixels(chartWindow->Picture()), 0);
         QCOMPARE(chartWindow->Picture().pixel(100, chartWindow->OuterHeight() - ChartBaseMargin) & 0xFFFFFF, 0u);
@@ -306,18 +392,18 @@ private slots:
         int delivered = 0;
         QObject receiver;
         QTimer::singleShot(0, &receiver, [&delivered] { ++delivered; });
-        ProcessMessages();
+        PumpWindowEvents();
         QCOMPARE(delivered, 1);
         QTimer::singleShot(0, &receiver, [&delivered] { ++delivered; });
         QThread::msleep(2 * MessagePumpInterval.count());
-        for (int k = 0; k < 100 && delivered == 1; ++k) ProcessMessagesThrottled();
+        for (int k = 0; k < 100 && delivered == 1; ++k) PumpWindowEventsThrottled();
         QCOMPARE(delivered, 2);
     }
 
     // Last: ending the program leaves the application's event loop flagged to quit.
     void closingTheLauncherStopsTheRun() {
-        TheSimul().Settings.Run.StepCount = "10";
-        TheSimul().Settings.Run.SaveResults = true;
+        simul->Settings.Run.StepCount = "10";
+        simul->Settings.Run.SaveResults = true;
         launcher->show();
         WatchSteps([this](int step) {
             if (step == 2) launcher->close();

@@ -1,12 +1,20 @@
-// The chart window: axes, marker pixels and what clears the chart.
+// The chart window: axes, marker pixels and what clears the chart; the series it keeps
+// and the context menu's exports.
+#include <QAction>
+#include <QMenu>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <limits>
+#include <memory>
 
+#include "TestFiles.h"
 #include "AfficheCase.h"
+#include "ExportChecks.h"
 #include "Outputs.h"
 #include "Simul.h"
 
 using namespace glebix;
+using namespace glebix::testing;
 
 namespace {
 
@@ -40,13 +48,11 @@ class TestTForm3 : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() {
-        TheSimul().Plot = TPlot{};
-        TheSimul().ProcessMessages = nullptr;
-    }
+    void init() { simul = std::make_unique<Simul>(); }
+    void cleanup() { simul.reset(); }
 
     void layoutAndAxes() {
-        TForm3 form;
+        TForm3 form(*simul);
         QCOMPARE(form.windowTitle(), QStringLiteral("Une case"));
         QCOMPARE(form.frameGeometry(), QRect(538, 226, 485, 513));
         QVERIFY(!form.isVisible());
@@ -98,7 +104,7 @@ private slots:
         // Elsewhere: counts of 100 and shares of 250 lie above the picture.
         double args[5] = {100, 250, 250, 100, 250};
         args[series] = value;
-        TForm3 form;
+        TForm3 form(*simul);
         const QImage before = form.Picture();
         form.DrawChartMarkers(step, static_cast<int>(args[0]), args[1], args[2], args[3], args[4]);
         const QImage &image = form.Picture();
@@ -112,15 +118,15 @@ private slots:
     }
 
     void laterSeriesCoverEarlier() {
-        TForm3 form;
+        TForm3 form(*simul);
         // Count 1 and mean count 1.0 share a square: blue covers red. Compacted and
         // decompacted 50 share one: lime covers green; mean compacted 50 then navy.
         form.DrawChartMarkers(1, 1, 40, 40, 1.0, 60);
-        QVERIFY(IsMarker(form.Picture(), 30, 353, SeriesColour(3)));
-        QVERIFY(IsMarker(form.Picture(), 30, 283, SeriesColour(2)));
+        QVERIFY(IsMarker(form.Picture(), 30, 353, SeriesColour(ChartMeanCount)));
+        QVERIFY(IsMarker(form.Picture(), 30, 283, SeriesColour(ChartCellDecompacted)));
         form.DrawChartMarkers(1, 0, 50, 50, 0.0, 50);
-        QVERIFY(IsMarker(form.Picture(), 30, 263, SeriesColour(4)));
-        QVERIFY(IsMarker(form.Picture(), 30, 363, SeriesColour(3)));
+        QVERIFY(IsMarker(form.Picture(), 30, 263, SeriesColour(ChartMeanCompacted)));
+        QVERIFY(IsMarker(form.Picture(), 30, 363, SeriesColour(ChartMeanCount)));
     }
 
     void farValuesDrawNothing_data() {
@@ -138,32 +144,82 @@ private slots:
         QFETCH(int, step);
         QFETCH(int, count);
         QFETCH(double, share);
-        TForm3 form;
+        TForm3 form(*simul);
         const QImage before = form.Picture();
         form.DrawChartMarkers(step, count, share, share, count, share);
         QCOMPARE(form.Picture(), before);
     }
 
     void plotCellStepReadsTheChartCell() {
-        Simul &sim = TheSimul();
+        Simul &sim = *simul;
         sim.ChartCellX = 8;
         sim.ChartCellY = 9;
         sim.Plot.Density[7][8] = 3;
         sim.Plot.Env[7][8] = {33.5, 66.5};
         sim.Plot.Density[8][7] = 30;  // the transposed cell must not be read
         sim.Plot.Env[8][7] = {90, 10};
-        TForm3 form;
+        TForm3 form(*simul);
         form.PlotCellStep(2);
         const QImage &image = form.Picture();
-        QVERIFY(IsMarker(image, 32, 333, SeriesColour(0)));
-        QVERIFY(IsMarker(image, 32, 295, SeriesColour(1)));
-        QVERIFY(IsMarker(image, 32, 231, SeriesColour(2)));
+        QVERIFY(IsMarker(image, 32, 333, SeriesColour(ChartCellCount)));
+        QVERIFY(IsMarker(image, 32, 295, SeriesColour(ChartCellCompacted)));
+        QVERIFY(IsMarker(image, 32, 231, SeriesColour(ChartCellDecompacted)));
         // Means 33/2500 and 123.5/2500 give v = 0: navy covers blue on the axis.
-        QVERIFY(IsMarker(image, 32, 363, SeriesColour(4)));
+        QVERIFY(IsMarker(image, 32, 363, SeriesColour(ChartMeanCompacted)));
+    }
+
+    // The CSV of the series: the batch trace's column names, one row per step drawn,
+    // reals in shortest round-trip form with a point whatever the locale.
+    void seriesCsv() {
+        QCOMPARE(ChartSeriesCsv({}), std::string("step,cell_density,cell_compacted,cell_decompacted,mean_density,"
+                                                 "mean_compacted\n"));
+        const std::string csv = ChartSeriesCsv({{1, 3, 33.5, 66.5, 0.0012, 40}, {2, -1, 0.1, 99.9, 1, 1e-300}});
+        QCOMPARE(csv, std::string("step,cell_density,cell_compacted,cell_decompacted,mean_density,mean_compacted\n"
+                                  "1,3,33.5,66.5,0.0012,40\n"
+                                  "2,-1,0.1,99.9,1,1e-300\n"));
+    }
+
+    // Every step drawn is kept, including those off the picture; hiding by the program
+    // (a run's start) forgets them, a resize does not.
+    void seriesFollowTheSteps() {
+        TForm3 form(*simul);
+        form.show();
+        form.DrawChartMarkers(1, 3, 33.5, 66.5, 1, 40);
+        form.DrawChartMarkers(2, 500, 33.5, 66.5, 1, 40);
+        QCOMPARE(form.Series().size(), size_t{2});
+        QCOMPARE(form.Series()[1].Step, 2);
+        QCOMPARE(form.Series()[1].Count, 500);
+        QCOMPARE(form.Series()[1].MeanCompacted, 40.0);
+        form.resize(form.width() + 10, form.height());
+        QCOMPARE(form.Series().size(), size_t{2});
+        form.hide();
+        form.show();
+        QVERIFY(form.Series().empty());
+    }
+
+    void exports() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        TForm3 form(*simul);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(form.ChartMenu->actions().size(), 2);
+        QCOMPARE(form.SaveImageAction->text(), QStringLiteral("Enregistrer l'image…"));
+        QCOMPARE(form.ExportSeriesAction->text(), QStringLiteral("Exporter les séries (CSV)…"));
+        form.DrawChartMarkers(1, 3, 33.5, 66.5, 1, 40);
+        form.ExportSeriesAction->trigger();
+        form.SaveImageAction->trigger();
+        const std::vector<ChartSample> chosen = form.Series();
+        const QImage picture = form.Picture();
+        form.DrawChartMarkers(2, 4, 33.5, 66.5, 1, 40);  // the run goes on meanwhile
+        QVERIFY(AcceptExportDialog(form, dir.filePath(QStringLiteral("case.png"))));
+        QVERIFY(AcceptExportDialog(form, dir.filePath(QStringLiteral("series"))));
+        QCOMPARE(ReadAll(dir.filePath(QStringLiteral("series.csv")).toStdString()), ChartSeriesCsv(chosen));
+        QCOMPARE(QImage(dir.filePath(QStringLiteral("case.png"))).convertToFormat(QImage::Format_RGB32), picture);
     }
 
     void hideClearsAndShowDrawsAxes() {
-        TForm3 form;
+        TForm3 form(*simul);
         form.show();
         form.DrawChartMarkers(1, 3, 33.5, 66.5, 1, 40);
         const QRgb background = Pixel(form.Picture(), 10, 10);
@@ -176,7 +232,7 @@ private slots:
     }
 
     void resizeClearsThenAxesFollowTheSize() {
-        TForm3 form;
+        TForm3 form(*simul);
         form.show();
         QCOMPARE(form.frameGeometry(), QRect(538, 226, 485, 513));
         form.DrawChartMarkers(1, 3, 33.5, 66.5, 1, 40);
@@ -194,6 +250,9 @@ private slots:
         QCOMPARE(Pixel(form.Picture(), 30, 569), 0u);
         QCOMPARE(Pixel(form.Picture(), 30, 570), background);
     }
+
+private:
+    std::unique_ptr<Simul> simul;
 };
 
 QTEST_MAIN(TestTForm3)

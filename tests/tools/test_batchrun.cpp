@@ -6,16 +6,18 @@
 #include <set>
 #include <sys/wait.h>
 
+#include "BatchMain.h"
 #include "BatchRun.h"
-#include "BatchTestSupport.h"
+#include "TestFiles.h"
 #include "Conversions.h"
 #include "ResultFile.h"
 #include "SettingsTable.h"
+#include "Validate.h"
 
 using namespace glebix;
 using namespace glebix::batch;
-using batchtest::ReadFile;
-using batchtest::ScratchDir;
+using glebix::testing::ReadAll;
+using glebix::testing::ScratchDir;
 namespace fs = std::filesystem;
 
 namespace {
@@ -39,7 +41,7 @@ std::vector<std::string> OutputFiles(const std::string &dir) {
 void ExpectSameFiles(const std::string &a, const std::string &b) {
     const auto files = OutputFiles(a);
     EXPECT_EQ(files, OutputFiles(b));
-    for (const std::string &f : files) EXPECT_EQ(ReadFile(a + "/" + f), ReadFile(b + "/" + f)) << f;
+    for (const std::string &f : files) EXPECT_EQ(ReadAll(a + "/" + f), ReadAll(b + "/" + f)) << f;
 }
 
 std::vector<std::string> Lines(const std::string &text) {
@@ -85,7 +87,7 @@ TEST(BatchRun, SameSeedGivesIdenticalFiles) {
     }
     const auto files = OutputFiles(dir / "a");
     EXPECT_EQ(files, (std::vector<std::string>{"grids/compacted.asc", "grids/density.asc", "maps/map-00005.png",
-                                               "maps/map-00010.png", "maps/map-00012.png", "out/RireVed1a1p1.txt",
+                                               "maps/map-00010.png", "maps/map-00012.png", "out/" + ResultFileName(),
                                                "trace.csv"}));
     ExpectSameFiles(dir / "a", dir / "b");
 }
@@ -101,9 +103,9 @@ TEST(BatchRun, ReplicatesInParallelMatchReplicatesInSequence) {
         EXPECT_EQ(outcomes.back().ExitStatus, 0);
     }
     ExpectSameFiles(dir / "1", dir / "2");
-    EXPECT_TRUE(fs::exists(dir / "1/run-003/RireVed1a1p1.txt"));
+    EXPECT_TRUE(fs::exists(dir / ("1/run-003/" + ResultFileName())));
     EXPECT_TRUE(fs::exists(dir / "1/run-002/t.csv"));
-    const auto summary = Lines(ReadFile(dir / "1/summary.csv"));
+    const auto summary = Lines(ReadAll(dir / "1/summary.csv"));
     ASSERT_EQ(summary.size(), 9u);
     EXPECT_EQ(summary[8].rfind("8,3,", 0), 0u);
     // Run 1 uses the master seed; the others their own, and they differ.
@@ -111,24 +113,24 @@ TEST(BatchRun, ReplicatesInParallelMatchReplicatesInSequence) {
     ASSERT_EQ(runs.size(), 3u);
     EXPECT_EQ(runs[0].Seed, 2024u);
     EXPECT_NE(runs[1].Seed, runs[2].Seed);
-    EXPECT_NE(ReadFile(dir / "1/run-001/t.csv"), ReadFile(dir / "1/run-002/t.csv"));
-    const std::string manifest = ReadFile(dir / "1/run-002/manifest.json");
+    EXPECT_NE(ReadAll(dir / "1/run-001/t.csv"), ReadAll(dir / "1/run-002/t.csv"));
+    const std::string manifest = ReadAll(dir / "1/run-002/manifest.json");
     EXPECT_NE(manifest.find("\"seed\": " + std::to_string(runs[1].Seed) + ","), std::string::npos);
     EXPECT_NE(manifest.find("\"status\": \"completed\""), std::string::npos);
 }
 
 TEST(BatchRun, TraceLastRowAgreesWithTheResultFile) {
     ScratchDir dir;
-    const BatchOptions o = Options({"--steps", "15", "--out", dir.str(), "--trace", dir / "t.csv", "--set",
+    const BatchOptions o = Options({"--steps", "15", "--out", dir.Path(), "--trace", dir / "t.csv", "--set",
                                     "ChartCellX=25", "--set", "ChartCellY=24"});
     ASSERT_EQ(RunBatch(o, 5, false, {}).ExitStatus, 0);
-    const auto trace = Lines(ReadFile(dir / "t.csv"));
+    const auto trace = Lines(ReadAll(dir / "t.csv"));
     ASSERT_EQ(trace.size(), 16u);  // header and one row per step
     const auto last = Fields(trace.back(), ',');
     ASSERT_EQ(last.size(), 7u);
     EXPECT_EQ(last[0], "15");
 
-    const auto result = Lines(ReadFile(dir / "RireVed1a1p1.txt"));
+    const auto result = Lines(ReadAll(dir / ResultFileName()));
     ASSERT_EQ(result.size(), 2500u);
     std::int64_t total = 0;
     for (const std::string &line : result) total += *ParseWholeToken(Fields(line, ' ')[0]);
@@ -144,18 +146,18 @@ TEST(BatchRun, TraceLastRowAgreesWithTheResultFile) {
 TEST(BatchRun, ZeroStepsSetsUpWithoutResultFile) {
     ScratchDir dir;
     const BatchOptions o =
-        Options({"--steps", "0", "--out", dir.str(), "--trace", dir / "t.csv", "--snapshots", dir / "maps"});
+        Options({"--steps", "0", "--out", dir.Path(), "--trace", dir / "t.csv", "--snapshots", dir / "maps"});
     const BatchOutcome outcome = RunBatch(o, 1, false, {});
     EXPECT_EQ(outcome.ExitStatus, 0);
-    EXPECT_FALSE(fs::exists(dir / "RireVed1a1p1.txt"));
-    EXPECT_EQ(Lines(ReadFile(dir / "t.csv")).size(), 1u);
+    EXPECT_FALSE(fs::exists(dir / ResultFileName()));
+    EXPECT_EQ(Lines(ReadAll(dir / "t.csv")).size(), 1u);
     EXPECT_TRUE(fs::is_empty(dir / "maps"));
-    EXPECT_NE(ReadFile(dir / "manifest.json").find("\"steps_reached\": 0"), std::string::npos);
+    EXPECT_NE(ReadAll(dir / "manifest.json").find("\"steps_reached\": 0"), std::string::npos);
 }
 
 TEST(BatchRun, SetUpErrorEndsEachRunWithItsMessage) {
     ScratchDir dir;
-    const BatchOptions o = Options({"--steps", "5", "--replicates", "2", "--out", dir.str(), "--set", "EnvInitMode=0",
+    const BatchOptions o = Options({"--steps", "5", "--replicates", "2", "--out", dir.Path(), "--set", "EnvInitMode=0",
                                     "--set", "EnvFilePath=" + (dir / "missing.txt")});
     std::vector<std::string> reported;
     const BatchOutcome outcome = RunBatch(o, 1, false, [&](const std::string &m) { reported.push_back(m); });
@@ -164,7 +166,7 @@ TEST(BatchRun, SetUpErrorEndsEachRunWithItsMessage) {
     EXPECT_EQ(reported,
               (std::vector<std::string>{"simulation 1 : Fichier introuvable", "simulation 2 : Fichier introuvable"}));
     for (const char *run : {"run-001", "run-002"}) {
-        const std::string manifest = ReadFile(dir / (std::string(run) + "/manifest.json"));
+        const std::string manifest = ReadAll(dir / (std::string(run) + "/manifest.json"));
         EXPECT_NE(manifest.find("\"status\": \"error\""), std::string::npos);
         EXPECT_NE(manifest.find("\"message\": \"Fichier introuvable\""), std::string::npos);
         EXPECT_NE(manifest.find("\"role\": \"environment\""), std::string::npos);
@@ -174,8 +176,8 @@ TEST(BatchRun, SetUpErrorEndsEachRunWithItsMessage) {
 
 TEST(BatchRun, FailedRunLeavesTheOthersGoingOn) {
     ScratchDir dir;
-    batchtest::WriteFile(dir / "run-002", "");  // a file where run 2's folder should go
-    const BatchOptions o = Options({"--steps", "4", "--replicates", "3", "--jobs", "2", "--out", dir.str()});
+    glebix::testing::WriteAll(dir / "run-002", "");  // a file where run 2's folder should go
+    const BatchOptions o = Options({"--steps", "4", "--replicates", "3", "--jobs", "2", "--out", dir.Path()});
     std::vector<std::string> reported;
     const BatchOutcome outcome = RunBatch(o, 8, false, [&](const std::string &m) { reported.push_back(m); });
     EXPECT_EQ(outcome.ExitStatus, 1);
@@ -183,16 +185,16 @@ TEST(BatchRun, FailedRunLeavesTheOthersGoingOn) {
     EXPECT_EQ(reported[0].rfind("simulation 2 : ", 0), 0u) << reported[0];
     EXPECT_NE(reported[0].find(dir / "run-002"), std::string::npos) << reported[0];
     EXPECT_TRUE(outcome.Runs[0].Completed && outcome.Runs[2].Completed);
-    EXPECT_TRUE(fs::exists(dir / "run-003/RireVed1a1p1.txt"));
-    EXPECT_EQ(Lines(ReadFile(dir / "summary.csv")).back().rfind("4,2,", 0), 0u);
+    EXPECT_TRUE(fs::exists(dir / ("run-003/" + ResultFileName())));
+    EXPECT_EQ(Lines(ReadAll(dir / "summary.csv")).back().rfind("4,2,", 0), 0u);
 }
 
 TEST(BatchRun, ManifestRecordsInputFilesAndSettings) {
     ScratchDir dir;
-    batchtest::WriteFile(dir / "p.txt", "Survival=0.35\n");
-    const BatchOptions o = Options({"--steps", "2", "--out", dir.str(), "--params", dir / "p.txt"});
+    glebix::testing::WriteAll(dir / "p.txt", "Survival=0.35\n");
+    const BatchOptions o = Options({"--steps", "2", "--out", dir.Path(), "--params", dir / "p.txt"});
     ASSERT_EQ(RunBatch(o, 3, true, {}).ExitStatus, 0);
-    const std::string manifest = ReadFile(dir / "manifest.json");
+    const std::string manifest = ReadAll(dir / "manifest.json");
     for (const char *part :
          {"\"Survival\": \"0.35\"", "\"seed_source\": \"clock\"", "\"step_count\": 2", "\"size\": 14",
           "\"sha256\": \"e3294d5bc3d6f7ebf4c76fdc8ae5cfc7474ac06a6b3c6e118b491e9e9918891c\"",
@@ -202,9 +204,9 @@ TEST(BatchRun, ManifestRecordsInputFilesAndSettings) {
 
 TEST(BatchRun, ValidateReportsProblemsAndRunsNothing) {
     ScratchDir dir;
-    batchtest::WriteFile(dir / "env.txt", "1 1 33\n51 1 20\n");
-    batchtest::WriteFile(dir / "dist.txt", "1 1 2.5\n");
-    batchtest::WriteFile(dir / "file", "");
+    glebix::testing::WriteAll(dir / "env.txt", "1 1 33\n51 1 20\n");
+    glebix::testing::WriteAll(dir / "dist.txt", "1 1 2.5\n");
+    glebix::testing::WriteAll(dir / "file", "");
     const BatchOptions o = Options({"--validate", "--out", dir / "file", "--set", "EnvInitMode=0", "--set",
                                     "EnvFilePath=" + (dir / "env.txt"), "--set", "DistInitMode=0", "--set",
                                     "DistFilePath=" + (dir / "dist.txt"), "--set", "ResponseShape=1"});
@@ -217,8 +219,8 @@ TEST(BatchRun, ValidateReportsProblemsAndRunsNothing) {
     EXPECT_EQ(problems[2].rfind("valeurs de l'espèce : ", 0), 0u) << problems[2];
     EXPECT_NE(problems[2].find("tolérance"), std::string::npos);
     EXPECT_EQ(problems[3], "--out «" + (dir / "file") + "» : existe déjà et n'est pas un dossier");
-    EXPECT_EQ(ValidateRun(Options({"--trace", dir.str()})),
-              std::vector<std::string>{"--trace «" + dir.str() + "» : c'est un dossier, pas un fichier"});
+    EXPECT_EQ(ValidateRun(Options({"--trace", dir.Path()})),
+              std::vector<std::string>{"--trace «" + dir.Path() + "» : c'est un dossier, pas un fichier"});
 
     const BatchOptions good = Options({"--validate", "--out", dir / "none", "--steps", "3"});
     EXPECT_TRUE(ValidateRun(good).empty());
@@ -231,7 +233,7 @@ TEST(BatchProgram, ExitStatuses) {
     EXPECT_EQ(RunProgram("--help"), 0);
     EXPECT_EQ(RunProgram("--version"), 0);
     EXPECT_EQ(RunProgram("--steps 3 --seed 1 --quiet --out " + dir / "ok"), 0);
-    EXPECT_TRUE(fs::exists(dir / "ok/RireVed1a1p1.txt"));
+    EXPECT_TRUE(fs::exists(dir / ("ok/" + ResultFileName())));
     EXPECT_EQ(RunProgram("--steps 3 --set Survival=0,4 --out " + dir / "refused"), 2);
     EXPECT_FALSE(fs::exists(dir / "refused"));
     EXPECT_EQ(RunProgram("--steps 3 --frobnicate"), 2);
@@ -245,19 +247,19 @@ TEST(BatchProgram, MessagesInFrench) {
     const std::string out = dir / "output.txt";
     EXPECT_EQ(RunProgram("--steps 3 --set Survival=0,4 --every=x", out), 2);
     EXPECT_EQ(
-        ReadFile(out),
+        ReadAll(out),
         "glebix-batch : --every : «x» n'est pas un nombre entier supérieur ou égal à 1\n"
         "glebix-batch : --set : paramètre Survival : «0,4» n'est pas un nombre décimal (avec un point, comme 0.4)\n"
         "glebix-batch : pour l'aide, tapez glebix-batch --help\n");
 
     EXPECT_EQ(RunProgram("--validate --steps 3", out), 0);
-    EXPECT_EQ(ReadFile(out), "glebix-batch : aucun problème trouvé\n");
+    EXPECT_EQ(ReadAll(out), "glebix-batch : aucun problème trouvé\n");
     EXPECT_EQ(RunProgram("--validate --set DistInitMode=0 --set DistFilePath=" + dir / "missing", out), 2);
-    EXPECT_EQ(ReadFile(out), "glebix-batch : DistFilePath «" + dir / "missing" + "» : Fichier introuvable\n");
+    EXPECT_EQ(ReadAll(out), "glebix-batch : DistFilePath «" + dir / "missing" + "» : Fichier introuvable\n");
 
     // Without --seed, the seed drawn from the clock, so that the run can be repeated.
     EXPECT_EQ(RunProgram("--steps 0", out), 0);
-    const std::string seedLine = ReadFile(out);
+    const std::string seedLine = ReadAll(out);
     const std::string seedStart = "glebix-batch : graine ", seedEnd = " (tirée de l'horloge)\n";
     ASSERT_EQ(seedLine.rfind(seedStart, 0), 0u) << seedLine;
     ASSERT_GT(seedLine.size(), seedStart.size() + seedEnd.size());
@@ -268,10 +270,10 @@ TEST(BatchProgram, MessagesInFrench) {
                              dir / "missing",
                          out),
               1);
-    const auto lines = Lines(ReadFile(out));
+    const auto lines = Lines(ReadAll(out));
     EXPECT_EQ(std::set<std::string>(lines.begin(), lines.end()),
               (std::set<std::string>{"simulation 1 : Fichier introuvable", "simulation 2 : Fichier introuvable"}));
 
     EXPECT_EQ(RunProgram("--help", out), 0);
-    EXPECT_EQ(ReadFile(out), UsageText());
+    EXPECT_EQ(ReadAll(out), UsageText());
 }

@@ -1,7 +1,7 @@
 // Times one run through the launcher, with the plot and chart windows drawing after
 // every step and the throttled event processing of the program, against the same run
 // on the engine alone (same seed and settings). Not a test: run it by hand, e.g.
-//   QT_QPA_PLATFORM=offscreen build/tests/ui/time_window_run [steps] [seed]
+//   QT_QPA_PLATFORM=offscreen build/tests/manual/time_window_run [steps] [seed]
 #include <QApplication>
 #include <algorithm>
 #include <chrono>
@@ -35,12 +35,12 @@ int main(int argc, char *argv[]) {
     const auto seed = static_cast<std::uint32_t>(argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 1);
     using Clock = std::chrono::steady_clock;
 
-    Simul &sim = TheSimul();
+    Simul sim;
     sim.Settings.Run.StepCount = steps;
-    sim.ProcessMessages = ProcessMessagesThrottled;
-    TForm1 launcher;
-    TForm2 plotWindow;
-    TForm3 chartWindow;
+    sim.ProcessMessages = PumpWindowEventsThrottled;
+    TForm1 launcher(sim);
+    TForm2 plotWindow(sim);
+    TForm3 chartWindow(sim);
     launcher.SetOutputWindows(&plotWindow, &chartWindow);
     launcher.Seed = seed;
     launcher.show();

@@ -1,13 +1,18 @@
 // The files a run writes besides the result file, and the replicate seeds.
 #include <QByteArray>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <gtest/gtest.h>
 #include <memory>
 #include <set>
 #include <sstream>
 
 #include "Conversions.h"
+#include "Manifest.h"
 #include "RunOutputs.h"
+#include "RunPlan.h"
 #include "SeedMixing.h"
 #include "Simul.h"
 
@@ -84,6 +89,9 @@ TEST(Snapshot, Names) {
     EXPECT_EQ(SnapshotName(10), "map-00010.png");
     EXPECT_EQ(SnapshotName(7), "map-00007.png");
     EXPECT_EQ(SnapshotName(123456), "map-123456.png");
+    for (const char *name : {"map-00010.png", "map-123456.png"}) EXPECT_TRUE(IsSnapshotName(name)) << name;
+    for (const char *name : {"map-0010.png", "map-0001x.png", "map-00010.png.part", "trace.csv", "map-.png"})
+        EXPECT_FALSE(IsSnapshotName(name)) << name;
 }
 
 // Reads an ESRI ASCII grid back into [i][j] the way a GIS reader places it: line r
@@ -153,15 +161,34 @@ TEST(Summary, MeansDeviationsAndRunsThatStoppedEarly) {
               "mean_compacted_sd\n1,1,5,NA,0.5,NA\n");
 }
 
-TEST(Manifest, JsonStrings) {
-    EXPECT_EQ(JsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");
-    EXPECT_EQ(JsonString(std::string("\n\t\x01", 3)), "\"\\u000a\\u0009\\u0001\"");
-    EXPECT_EQ(JsonString("Accès"), "\"Accès\"");
-    EXPECT_EQ(JsonString("\xff"
-                         "a\xc3"),
-              "\"\xEF\xBF\xBD"
-              "a\xEF\xBF\xBD\"");
-    EXPECT_EQ(JsonString("\xed\xa0\x80"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"");  // a lone surrogate
+// Any bytes in a message or a path make valid JSON: quotes and control characters
+// escaped, bytes that are not UTF-8 replaced, the rest kept.
+TEST(Manifest, AnyBytesGiveValidJson) {
+    BatchOptions options;
+    options.Arguments = {"--out", std::string("a\"b\\c\n\t\x01", 8), "Accès",
+                         "\xff"
+                         "a\xc3"};
+    RunPlan plan;
+    plan.TracePath = "t\x1f.csv";
+    RunRecord record;
+    record.Message = std::string("a\"b\n\x01", 5);
+    Simul simul;
+    const std::string json = ManifestJson(options, plan, record, {}, simul, ManifestFacts{});
+    for (char c : json) EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << int(c);
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(json), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << json;
+    const QJsonObject m = doc.object();
+    EXPECT_EQ(m["message"].toString(), QString::fromUtf8("a\"b\n\x01"));
+    EXPECT_EQ(m["status"].toString(), "error");
+    EXPECT_EQ(m["outputs"].toObject()["trace"].toString(), QString::fromUtf8("t\x1f.csv"));
+    EXPECT_TRUE(m["outputs"].toObject()["result_file"].isNull());
+    const QJsonArray command = m["command"].toArray();
+    ASSERT_EQ(command.size(), 4);
+    EXPECT_EQ(command[1].toString(), QString::fromUtf8("a\"b\\c\n\t\x01"));
+    EXPECT_EQ(command[2].toString(), QString::fromUtf8("Accès"));
+    EXPECT_EQ(command[3].toString(), QString::fromUtf8("\xEF\xBF\xBD"
+                                                       "a\xEF\xBF\xBD"));
 }
 
 TEST(ReplicateSeeds, FirstRunUsesTheMasterAndOthersDiffer) {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "BatchOptions.h"
-#include "BatchTestSupport.h"
+#include "TestFiles.h"
 #include "SettingsTable.h"
 
 using namespace glebix;
@@ -84,10 +84,10 @@ TEST(BatchOptions, HelpIsFrenchAndNamesEveryOptionAndSetting) {
 }
 
 TEST(BatchOptions, SpeciesThenParamsThenSetLaterWinning) {
-    batchtest::ScratchDir dir;
-    batchtest::WriteFile(dir / "species.txt", "0.7 3 1 0.5 2 0.2 0 0.9 1 1.25\n");
-    batchtest::WriteFile(dir / "a.txt", "Survival=0.6\nDispersalSigma=2\nEnvMean=10\n");
-    batchtest::WriteFile(dir / "b.txt", "EnvMean=11\n");
+    glebix::testing::ScratchDir dir;
+    glebix::testing::WriteAll(dir / "species.txt", "0.7 3 1 0.5 2 0.2 0 0.9 1 1.25\n");
+    glebix::testing::WriteAll(dir / "a.txt", "Survival=0.6\nDispersalSigma=2\nEnvMean=10\n");
+    glebix::testing::WriteAll(dir / "b.txt", "EnvMean=11\n");
     const auto p = Parse({"--set", "EnvMean=12", "--params", dir / "a.txt", "--species", dir / "species.txt",
                           "--params", dir / "b.txt", "--set", "Fecundity=4", "--set", "Fecundity=5"});
     ASSERT_TRUE(p.Problems.empty()) << p.Problems.front();
@@ -106,8 +106,8 @@ TEST(BatchOptions, SpeciesThenParamsThenSetLaterWinning) {
 }
 
 TEST(BatchOptions, BadSpeciesFileIsAProblemWithTheFrenchMessage) {
-    batchtest::ScratchDir dir;
-    batchtest::WriteFile(dir / "species.txt", "0.4 2 2.0\n");
+    glebix::testing::ScratchDir dir;
+    glebix::testing::WriteAll(dir / "species.txt", "0.4 2 2.0\n");
     auto p = Parse({"--species", dir / "species.txt"});
     ASSERT_EQ(p.Problems.size(), 1u);
     EXPECT_EQ(p.Problems[0], "--species " + (dir / "species.txt") + " : Saisie numérique incorrecte");

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <cstdint>
+#include <optional>
 
 namespace glebix {
 
@@ -12,5 +13,15 @@ namespace glebix {
 // 30 + 7 (i - 1) and its bottom row at `bottom` - 7 (j - 1) - 1. Pixels outside the
 // image are left out.
 void PaintDensityCell(QImage &image, std::int32_t i, std::int32_t j, std::int32_t n, std::int64_t bottom);
+
+// A cell of the map, row i and column j, each from 1 to 50.
+struct MapCell {
+    std::int32_t I;
+    std::int32_t J;
+    friend bool operator==(const MapCell &, const MapCell &) = default;
+};
+// The cell whose 7 x 7 square holds pixel (x, y) of a map whose bottom row lies at
+// `bottom` - 1, or nothing outside the map.
+std::optional<MapCell> MapCellAt(std::int64_t x, std::int64_t y, std::int64_t bottom);
 
 }  // namespace glebix

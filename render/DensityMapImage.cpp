@@ -42,4 +42,11 @@ void PaintDensityCell(QImage &image, std::int32_t i, std::int32_t j, std::int32_
     }
 }
 
+std::optional<MapCell> MapCellAt(std::int64_t x, std::int64_t y, std::int64_t bottom) {
+    const std::int64_t side = std::int64_t{MapCellPixels} * GridSide;
+    if (x < MapLeft || x >= MapLeft + side || y >= bottom || y < bottom - side) return std::nullopt;
+    return MapCell{static_cast<std::int32_t>((x - MapLeft) / MapCellPixels + 1),
+                   static_cast<std::int32_t>((bottom - 1 - y) / MapCellPixels + 1)};
+}
+
 }  // namespace glebix

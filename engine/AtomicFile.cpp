@@ -1,0 +1,58 @@
+#include "AtomicFile.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "Errors.h"
+
+namespace glebix {
+namespace {
+
+long PosixWrite(int fd, const void *data, std::size_t size) { return static_cast<long>(::write(fd, data, size)); }
+
+[[noreturn]] void Fail(int errnum, const std::string &path) {
+    ErrorContext context;
+    context.Path = path;
+    throw GlebixError(IoErrorMessage(errnum, path), context);
+}
+
+// Writes everything or returns the errno of the failure.
+int WriteAll(int fd, const std::string &contents, FileWriteFunction write) {
+    std::size_t written = 0;
+    while (written < contents.size()) {
+        const long n = write(fd, contents.data() + written, contents.size() - written);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (n == 0) return ENOSPC;
+        written += static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+}  // namespace
+
+void WriteFileAtomically(const std::string &path, const std::string &contents, FileWriteFunction write) {
+    std::string temporary = path + ".tmp-XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) Fail(errno, path);
+    // mkstemp creates the file for its owner only; give it the usual permissions.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+
+    int failure = WriteAll(fd, contents, write ? write : PosixWrite);
+    // Some file systems cannot sync; what was written still stands.
+    if (!failure && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) failure = errno;
+    if (::close(fd) != 0 && !failure) failure = errno;
+    if (!failure && ::rename(temporary.c_str(), path.c_str()) != 0) failure = errno;
+    if (failure) {
+        ::unlink(temporary.c_str());
+        Fail(failure, path);
+    }
+}
+
+}  // namespace glebix

@@ -1,0 +1,45 @@
+// Reading an input file whole into memory, with a size limit, so that every reader
+// parses bytes and a file is read once however many times it is used. Pipes,
+// /dev/stdin and process substitutions work; endless devices stop at the limit.
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace glebix {
+
+// Largest input file: 64 MiB. The largest meaningful initial file (2500 triples of
+// 400-character tokens) is about 3 MB.
+inline constexpr std::size_t MaxInputFileBytes = std::size_t{64} << 20;
+
+// The whole contents of the file at `path`. Raises GlebixError with the message by
+// cause when it cannot be opened or read (a directory is refused as "Accès au fichier
+// refusé"), and with the size message when it holds more than MaxInputFileBytes.
+// A regular file is refused by its size before anything is read.
+std::string ReadInputFile(const std::string &path);
+
+// "Fichier « <path> » trop grand : plus de 64 Mio (67108864 octets)".
+std::string InputTooLargeMessage(const std::string &path);
+
+// An input file as one read left it: its bytes, or the message of the failure.
+struct ReadInput {
+    std::shared_ptr<const std::string> Bytes;  // null when the read failed
+    std::string Error;                         // the GlebixError message of the failure
+};
+
+// Input files already read, by path as given: set-up takes a file from here when it
+// finds its path, so that a caller reading its inputs once (and checksumming them)
+// makes every run use exactly those bytes, or fail as that read failed.
+using InputBytes = std::map<std::string, ReadInput>;
+
+// The file at `path` as `store` holds it, reading it into `store` on the first call
+// for that path; never raises for a failed read (the failure is kept).
+const ReadInput &ReadInputOnce(InputBytes &store, const std::string &path);
+
+// The bytes of the file at `path`: those in `given` (which may be null) when it holds
+// the path, raising its failure if it could not be read; else read now.
+std::shared_ptr<const std::string> InputFileBytes(const std::string &path, const InputBytes *given);
+
+}  // namespace glebix

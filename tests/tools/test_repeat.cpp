@@ -1,0 +1,120 @@
+// Running again what a manifest describes: the same result file byte for byte, and a
+// refusal when an input file has changed since.
+#include <filesystem>
+#include <gtest/gtest.h>
+
+#include "BatchMain.h"
+#include "BatchOptions.h"
+#include "Manifest.h"
+#include "Repeat.h"
+#include "SettingsTable.h"
+#include "TestFiles.h"
+
+using namespace glebix;
+using namespace glebix::batch;
+using glebix::testing::ReadAll;
+using glebix::testing::ScratchDir;
+using glebix::testing::WriteAll;
+
+namespace {
+
+// A run with a species file, an initial environment file and a clock seed.
+struct OriginalRun {
+    ScratchDir dir;
+    std::string species, environment;
+    OriginalRun(const std::vector<std::string> &extra = {}) {
+        species = dir.File("espece.txt", "0.45 2 2 0 0 0.301 0 1 0 0.5\n");
+        environment = dir.File("milieu.txt", "1 1 80\n25 25 10\n");
+        std::vector<std::string> args = {
+            "--species", species, "--set", "EnvInitMode=0", "--set",  "EnvFilePath=" + environment,
+            "--steps",   "6",     "--out", dir / "out",     "--quiet"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        EXPECT_EQ(BatchMain(args), 0);
+    }
+};
+
+}  // namespace
+
+TEST(Repeat, GivesTheSameResultFileAndSeed) {
+    OriginalRun original;
+    ScratchDir again;
+    ASSERT_EQ(BatchMain({"--repeat", original.dir / "out/manifest.json", "--out", again.Path(), "--quiet"}), 0);
+    const std::string result = ReadAll(original.dir / "out/RireVed1a1p1.txt");
+    ASSERT_FALSE(result.empty());
+    EXPECT_EQ(ReadAll(again / "RireVed1a1p1.txt"), result);
+    // The new manifest names the same seed and inputs, so it can be repeated in turn.
+    const std::string manifest = ReadAll(again / "manifest.json");
+    const std::string first = ReadAll(original.dir / "out/manifest.json");
+    const auto seedLine = [](const std::string &m) { return m.substr(m.find("\"seed\":"), 30); };
+    EXPECT_EQ(seedLine(manifest), seedLine(first));
+    EXPECT_NE(manifest.find(original.species), std::string::npos);
+    EXPECT_NE(manifest.find(original.environment), std::string::npos);
+}
+
+TEST(Repeat, OneReplicateOfASweep) {
+    OriginalRun original({"--replicates", "2", "--jobs", "1"});
+    ScratchDir again;
+    ASSERT_EQ(BatchMain({"--repeat", original.dir / "out/run-002/manifest.json", "--out", again.Path(), "--quiet"}), 0);
+    EXPECT_EQ(ReadAll(again / "RireVed1a1p1.txt"), ReadAll(original.dir / "out/run-002/RireVed1a1p1.txt"));
+    EXPECT_NE(ReadAll(again / "RireVed1a1p1.txt"), ReadAll(original.dir / "out/run-001/RireVed1a1p1.txt"));
+}
+
+TEST(Repeat, RefusesAChangedOrMissingInput) {
+    OriginalRun original;
+    const std::string manifest = original.dir / "out/manifest.json";
+    WriteAll(original.environment, "1 1 81\n25 25 10\n");
+    BatchOptions options;
+    std::vector<std::string> problems = LoadRepeat(manifest, options);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find(original.environment), std::string::npos);
+    EXPECT_NE(problems[0].find("a changé"), std::string::npos);
+    ScratchDir again;
+    EXPECT_EQ(BatchMain({"--repeat", manifest, "--out", again.Path(), "--quiet"}), 2);
+    EXPECT_TRUE(again.Entries().empty());
+
+    std::filesystem::remove(original.species);
+    BatchOptions second;
+    problems = LoadRepeat(manifest, second);
+    ASSERT_EQ(problems.size(), 2u);
+    EXPECT_NE(problems[0].find("ne peut être lu : Fichier introuvable"), std::string::npos);
+}
+
+TEST(Repeat, RefusesWhatIsNotAManifestAndOptionsThatWouldChangeTheRun) {
+    ScratchDir dir;
+    BatchOptions options;
+    EXPECT_EQ(LoadRepeat(dir.File("x.json", "{\"program\": \"autre\", \"settings\": {}}"), options).size(), 1u);
+    EXPECT_EQ(LoadRepeat(dir.File("y.json", "pas du JSON"), options).size(), 1u);
+    EXPECT_EQ(LoadRepeat(dir / "absent.json", options).size(), 1u);
+    const std::vector<std::string> bad = LoadRepeat(
+        dir.File("z.json", R"({"program": "glebix", "seed": 5, "settings": {"Inconnu": "1", "Survival": 3}})"),
+        options);
+    EXPECT_EQ(bad.size(), 2u);
+
+    const ParsedCommandLine parsed =
+        ParseCommandLine({"--repeat", "m.json", "--seed", "3", "--steps", "2", "--out", "o"});
+    ASSERT_EQ(parsed.Problems.size(), 2u);
+    EXPECT_NE(parsed.Problems[0].find("--steps"), std::string::npos);
+    EXPECT_NE(parsed.Problems[1].find("--seed"), std::string::npos);
+    EXPECT_TRUE(ParseCommandLine({"--repeat", "m.json", "--out", "o", "--trace", "t.csv"}).Problems.empty());
+}
+
+// Texts come back as the run used them, even those a dialog's field reads in part;
+// flags and modes are still checked.
+TEST(Repeat, RestoreSettingKeepsTextsAsTheyStand) {
+    TSettings settings;
+    EXPECT_FALSE(RestoreSetting("Survival", "0.45x", settings));
+    EXPECT_EQ(settings.Species.Survival, "0.45x");
+    EXPECT_FALSE(RestoreSetting("ChartCellX", "0", settings));
+    EXPECT_EQ(settings.Run.ChartCellX, "0");
+    EXPECT_FALSE(RestoreSetting("ResponseOptimum", "0.1", settings));
+    EXPECT_EQ(settings.Species.ResponseOptimum, 0.1);
+    EXPECT_TRUE(RestoreSetting("EnvDynamic", "peut-être", settings));
+    EXPECT_TRUE(RestoreSetting("DistInitMode", "9", settings));
+    EXPECT_TRUE(RestoreSetting("Inconnu", "1", settings));
+}
+
+TEST(Repeat, ManifestPathBesideTheResultFile) {
+    EXPECT_EQ(ManifestPathBeside("/d/RireVed1a1p1.txt"), "/d/RireVed1a1p1.json");
+    EXPECT_EQ(ManifestPathBeside("/d.x/RireVed"), "/d.x/RireVed.json");
+    EXPECT_EQ(ManifestPathBeside("RireVed1a1p1.txt"), "RireVed1a1p1.json");
+}

@@ -1,0 +1,209 @@
+#include "BatchMain.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <new>
+#include <pthread.h>
+#include <thread>
+#include <unistd.h>
+
+#include "BatchOptions.h"
+#include "BatchRun.h"
+#include "Errors.h"
+#include "FileIo.h"
+#include "OutputPlaces.h"
+#include "Repeat.h"
+#include "ResultFile.h"
+#include "Simul.h"
+#include "Validate.h"
+
+namespace glebix::batch {
+
+namespace {
+
+// Longest list of problems printed; the rest are counted.
+constexpr std::size_t MaxProblemLines = 100;
+
+// One line on stderr, control characters shown as \xNN so that it stays one line.
+void PrintLine(const std::string &line) {
+    static constexpr char hex[] = "0123456789abcdef";
+    std::string out;
+    for (const char ch : line) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 32 || c == 127) {
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+    out += '\n';
+    std::fputs(out.c_str(), stderr);
+}
+
+void PrintProblems(const std::vector<std::string> &problems) {
+    for (std::size_t k = 0; k < problems.size() && k < MaxProblemLines; ++k) PrintLine("glebix-batch : " + problems[k]);
+    if (problems.size() > MaxProblemLines)
+        PrintLine("glebix-batch : … et " + std::to_string(problems.size() - MaxProblemLines) + " autres problèmes");
+}
+
+// Writes `text` to stdout; 0, or 1 after saying on stderr that it could not be written.
+int PrintToStdout(const std::string &text) {
+    std::fputs(text.c_str(), stdout);
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
+    PrintLine("glebix-batch : écriture impossible sur la sortie standard : " + IoErrorMessage(errno, "-"));
+    return 1;
+}
+
+// "1200/3000 pas de temps  4500 pas/s  reste environ 1 s" over the previous line.
+class ProgressLine {
+public:
+    void Show(std::int64_t done, std::int64_t all) {
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+        std::string line = "\r" + std::to_string(done) + "/" + std::to_string(all) + " pas de temps";
+        if (seconds > 0 && done > 0) {
+            const double rate = done / seconds;
+            line += "  " + std::to_string(static_cast<std::int64_t>(rate)) + " pas/s";
+            const std::int64_t left = static_cast<std::int64_t>((all - done) / rate + 0.5);
+            line += "  reste environ " + std::to_string(left) + " s";
+        }
+        line += "\x1b[K";
+        std::fputs(line.c_str(), stderr);
+        std::fflush(stderr);
+        shown_ = true;
+    }
+    void Clear() {
+        if (shown_) std::fputs("\r\x1b[K", stderr);
+        shown_ = false;
+    }
+
+private:
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    bool shown_ = false;
+};
+
+// The interrupting signals, taken by a thread of their own: the first asks the runs
+// to stop after their current step (StopSignal); the second ends the program at once
+// after removing the temporary files. Every thread started later inherits the block.
+class SignalWatch {
+public:
+    SignalWatch() {
+        sigemptyset(&set_);
+        for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set_, s);
+        pthread_sigmask(SIG_BLOCK, &set_, nullptr);
+        try {
+            std::thread([set = set_] { Watch(set); }).detach();
+        } catch (const std::system_error &) {
+            // No thread for the watch: a handler that can only note the first signal.
+            pthread_sigmask(SIG_UNBLOCK, &set_, nullptr);
+            struct sigaction action {};
+            action.sa_handler = [](int s) {
+                if (StopSignal().exchange(s) != 0) ::_exit(128 + s);
+            };
+            for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);
+        }
+    }
+
+private:
+    [[noreturn]] static void Watch(sigset_t set) {
+        for (;;) {
+            int s = 0;
+            if (sigwait(&set, &s) != 0) continue;
+            if (StopSignal().exchange(s) == 0) continue;
+            RemoveTemporaries();
+            ::_exit(128 + s);
+        }
+    }
+    sigset_t set_;
+};
+
+// --validate: the problems of the command line, then those of the inputs and outputs.
+int Validate(const BatchOptions &options, std::vector<std::string> problems) {
+    for (std::string &p : ValidateRun(options)) problems.push_back(std::move(p));
+    PrintProblems(problems);
+    if (problems.empty()) PrintLine("glebix-batch : aucun problème trouvé");
+    return problems.empty() ? 0 : 2;
+}
+
+int UsageError(const std::vector<std::string> &problems) {
+    PrintProblems(problems);
+    PrintLine("glebix-batch : pour l'aide, tapez glebix-batch --help");
+    return 2;
+}
+
+int Run(const BatchOptions &options) {
+    if (auto problems = CheckOutputPlaces(options); !problems.empty()) return UsageError(problems);
+    FolderLocks locks;
+    if (const std::string problem = locks.Acquire(OutputFolders(options)); !problem.empty()) {
+        PrintLine("glebix-batch : " + problem);
+        return 2;
+    }
+    const SignalWatch signals;
+    const bool fromClock = !options.Seed;
+    const std::uint32_t master = options.Seed ? *options.Seed : ClockSeed();
+    if (fromClock) PrintLine("glebix-batch : graine " + std::to_string(master) + " (tirée de l'horloge)");
+
+    ProgressLine line;
+    std::function<void(std::int64_t, std::int64_t)> progress;
+    if (!options.Quiet && ::isatty(STDERR_FILENO))
+        progress = [&line](std::int64_t done, std::int64_t all) { line.Show(done, all); };
+    auto report = [&line](const std::string &message) {
+        line.Clear();
+        PrintLine(message);
+    };
+    const BatchOutcome outcome = RunBatch(options, master, fromClock, report, progress);
+    line.Clear();
+    const int stop = StopSignal().load();
+    return stop != 0 ? 128 + stop : outcome.ExitStatus;
+}
+
+// --repeat: the manifest's run replaces the settings, the seed and the inputs. Without
+// an output folder the result file goes to the working directory, where it must not
+// replace one already there.
+bool PrepareRepeat(BatchOptions &options) {
+    std::vector<std::string> problems = LoadRepeat(options.RepeatManifest, options);
+    if (problems.empty() && options.OutDir.empty()) {
+        options.OutDir = ".";
+        if (std::filesystem::exists(Join(options.OutDir, ResultFileName())))
+            problems.push_back("--repeat : " + ResultFileName() +
+                               " existe déjà dans le dossier courant ; donnez un autre dossier avec --out");
+    }
+    for (const std::string &p : problems) PrintLine("glebix-batch : " + p);
+    return problems.empty();
+}
+
+int Main(const std::vector<std::string> &arguments) {
+    ParsedCommandLine parsed = ParseCommandLine(arguments);
+    const BatchOptions &options = parsed.Options;
+    if (options.Help) return PrintToStdout(UsageText());
+    if (options.Version) return PrintToStdout(VersionText() + "\n");
+    if (options.Validate && !options.RepeatManifest.empty()) {
+        BatchOptions repeat = options;
+        for (std::string &p : LoadRepeat(repeat.RepeatManifest, repeat)) parsed.Problems.push_back(std::move(p));
+        return Validate(repeat, std::move(parsed.Problems));
+    }
+    if (options.Validate) return Validate(options, std::move(parsed.Problems));
+    if (!parsed.Problems.empty()) return UsageError(parsed.Problems);
+    if (options.RepeatManifest.empty()) return Run(options);
+    BatchOptions repeat = options;
+    if (!PrepareRepeat(repeat)) return 2;
+    return Run(repeat);
+}
+
+}  // namespace
+
+int BatchMain(const std::vector<std::string> &arguments) {
+    try {
+        return Main(arguments);
+    } catch (const std::bad_alloc &) {
+        RemoveTemporaries();
+        PrintLine(std::string("glebix-batch : ") + MsgOutOfMemory);
+        return 1;
+    }
+}
+
+}  // namespace glebix::batch

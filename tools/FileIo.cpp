@@ -1,0 +1,156 @@
+#include "FileIo.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <filesystem>
+#include <mutex>
+#include <set>
+#include <unistd.h>
+
+#include "Errors.h"
+
+namespace glebix::batch {
+
+namespace fs = std::filesystem;
+
+std::string Join(const std::string &dir, const std::string &name) { return (fs::path(dir) / name).string(); }
+
+std::string ParentOf(const std::string &path) {
+    const fs::path parent = fs::path(path).parent_path();
+    return parent.empty() ? std::string(".") : parent.string();
+}
+
+void ThrowOutputError(int errnum, const std::string &path) {
+    throw GlebixError(IoErrorMessage(errnum, path) + " : " + path);
+}
+
+void MakeDirectories(const std::string &path) {
+    std::error_code ec;
+    fs::create_directories(path, ec);
+    if (ec) ThrowOutputError(ec.value(), path);
+    if (!fs::is_directory(path, ec)) ThrowOutputError(ENOTDIR, path);
+}
+
+// ---- Temporary files ---------------------------------------------------------
+
+namespace {
+
+std::mutex temporariesMutex;
+std::set<std::string> &Temporaries() {
+    static auto *const set = new std::set<std::string>();  // lives until the process ends
+    return *set;
+}
+
+}  // namespace
+
+std::string PartName(const std::string &path) { return path + ".part"; }
+
+void RegisterTemporary(const std::string &path) {
+    std::lock_guard lock(temporariesMutex);
+    Temporaries().insert(path);
+}
+
+void ForgetTemporary(const std::string &path) {
+    std::lock_guard lock(temporariesMutex);
+    Temporaries().erase(path);
+}
+
+void RemoveTemporaries() {
+    std::lock_guard lock(temporariesMutex);
+    for (const std::string &path : Temporaries()) ::unlink(path.c_str());
+    Temporaries().clear();
+}
+
+void PutInPlace(const std::string &part, const std::string &path) {
+    if (::rename(part.c_str(), path.c_str()) != 0) ThrowOutputError(errno, path);
+    ForgetTemporary(part);
+}
+
+// ---- Line writer -------------------------------------------------------------
+
+LineWriter::~LineWriter() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void LineWriter::Open(const std::string &path) {
+    path_ = path;
+    const std::string part = PartName(path);
+    RegisterTemporary(part);
+    fd_ = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+        const int failure = errno;
+        ForgetTemporary(part);
+        ThrowOutputError(failure, path);
+    }
+}
+
+void LineWriter::Write(const std::string &text) {
+    for (std::size_t done = 0; done < text.size();) {
+        const ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) ThrowOutputError(n < 0 ? errno : ENOSPC, path_);
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+void LineWriter::Close() {
+    if (fd_ < 0) return;
+    int failure = ::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS ? errno : 0;
+    if (::close(fd_) != 0 && !failure) failure = errno;
+    fd_ = -1;
+    if (failure) ThrowOutputError(failure, path_);
+}
+
+void WriteWholeFile(const std::string &path, const std::string &contents) {
+    const std::string part = PartName(path);
+    try {
+        LineWriter writer;
+        writer.Open(path);
+        writer.Write(contents);
+        writer.Close();
+        PutInPlace(part, path);
+    } catch (...) {
+        ::unlink(part.c_str());
+        ForgetTemporary(part);
+        throw;
+    }
+}
+
+// ---- Staged files ------------------------------------------------------------
+
+StagedFiles::~StagedFiles() {
+    for (std::size_t k = placed_; k < paths_.size(); ++k) {
+        const std::string part = PartName(paths_[k]);
+        ::unlink(part.c_str());
+        ForgetTemporary(part);
+    }
+}
+
+void StagedFiles::Write(const std::string &path, const std::string &contents) {
+    LineWriter writer;
+    OpenLines(path, writer);
+    writer.Write(contents);
+    writer.Close();
+}
+
+void StagedFiles::OpenLines(const std::string &path, LineWriter &writer) {
+    writer.Open(path);
+    paths_.push_back(path);
+}
+
+std::string StagedFiles::PutAllInPlace() {
+    std::string first;
+    for (; placed_ < paths_.size(); ++placed_) {
+        try {
+            PutInPlace(PartName(paths_[placed_]), paths_[placed_]);
+        } catch (const GlebixError &e) {
+            if (first.empty()) first = e.what();
+            const std::string part = PartName(paths_[placed_]);
+            ::unlink(part.c_str());
+            ForgetTemporary(part);
+        }
+    }
+    return first;
+}
+
+}  // namespace glebix::batch

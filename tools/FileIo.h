@@ -1,0 +1,84 @@
+// File input/output of the batch tool: paths, folders, and output files that are
+// written under a temporary name ("<name>.part") and renamed into place, so that a
+// failed or interrupted write never leaves a partial file under the final name.
+// Failures raise GlebixError with the engine's French message for the cause followed
+// by the path, since a run writes several files and the message alone would not say
+// which one failed.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace glebix::batch {
+
+// `dir`/`name`.
+std::string Join(const std::string &dir, const std::string &name);
+// The folder of `path`; "." for a bare name.
+std::string ParentOf(const std::string &path);
+
+// Raises "<message for errnum> : <path>".
+[[noreturn]] void ThrowOutputError(int errnum, const std::string &path);
+
+// Creates a folder and its parents when missing, or raises.
+void MakeDirectories(const std::string &path);
+
+// ---- Temporary files ---------------------------------------------------------
+// The temporary name of an output file while it is written: "<path>.part".
+std::string PartName(const std::string &path);
+// Every temporary file of the process is known while it exists, so that a program
+// that must end at once can remove them all first.
+void RegisterTemporary(const std::string &path);
+void ForgetTemporary(const std::string &path);
+// Removes every temporary file still known.
+void RemoveTemporaries();
+// Renames `part` to `path` and forgets it as a temporary, or raises (naming `path`).
+void PutInPlace(const std::string &part, const std::string &path);
+
+// A file written line by line under its temporary name, each line flushed at once so
+// that the file can be followed and an interrupted run keeps every row computed.
+class LineWriter {
+public:
+    LineWriter() = default;
+    ~LineWriter();  // closes; the temporary file stays for the caller to rename or remove
+    LineWriter(const LineWriter &) = delete;
+    LineWriter &operator=(const LineWriter &) = delete;
+
+    void Open(const std::string &path);   // creates or empties "<path>.part", or raises
+    void Write(const std::string &text);  // appends, or raises
+    void Close();                         // syncs and closes, or raises
+    bool IsOpen() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+    std::string path_;
+};
+
+// Writes `contents` to "<path>.part", syncs it and renames it over `path`, or raises
+// leaving any earlier file at `path` as it was.
+void WriteWholeFile(const std::string &path, const std::string &contents);
+
+// The output files of one run: each written whole or line by line under its
+// temporary name, then all renamed into place together when the run ends.
+class StagedFiles {
+public:
+    StagedFiles() = default;
+    ~StagedFiles();  // removes the temporary files not put in place
+    StagedFiles(const StagedFiles &) = delete;
+    StagedFiles &operator=(const StagedFiles &) = delete;
+
+    // Writes `contents` to "<path>.part" and syncs it, or raises.
+    void Write(const std::string &path, const std::string &contents);
+    // Opens `writer` on "<path>.part"; the file is put in place with the others.
+    void OpenLines(const std::string &path, LineWriter &writer);
+    // Renames every file into place in the order staged; each failure is tried past
+    // and the first one's message returned (empty when all succeed).
+    std::string PutAllInPlace();
+    // Every file staged so far, by final path.
+    const std::vector<std::string> &Paths() const { return paths_; }
+
+private:
+    std::vector<std::string> paths_;
+    std::size_t placed_ = 0;  // files already put in place
+};
+
+}  // namespace glebix::batch

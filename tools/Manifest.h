@@ -1,0 +1,76 @@
+// The manifest of a run (manifest.json): what was run, on what inputs, how it ended
+// and where its outputs are, so that a folder of outputs explains itself.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "BatchOptions.h"
+#include "RunPlan.h"
+
+namespace glebix {
+class Simul;
+}
+
+namespace glebix::batch {
+
+// An input file as the runs use it.
+struct InputFileRecord {
+    std::string Role;    // "species", "params", "environment" or "distribution"
+    std::string Path;    // as given
+    std::int64_t Size;   // bytes; -1 when the file could not be read
+    std::string Sha256;  // hexadecimal digest; empty when the file could not be read
+};
+
+// Size and SHA-256 of every input the runs read (RunInputs), from the very bytes the
+// runs use.
+std::vector<InputFileRecord> DescribeInputs(const BatchOptions &options);
+
+// The time now, "2026-01-31T12:00:00Z".
+std::string UtcNow();
+
+// The SHA-256 digest of `bytes` in lower-case hexadecimal.
+std::string Sha256Hex(const std::string &bytes);
+
+// Everything a manifest states, whichever program made the run.
+struct ManifestContents {
+    std::string Program;  // "glebix" (the windows) or "glebix-batch"
+    int Run = 1;
+    int Replicates = 1;
+    std::uint32_t Seed = 0;  // the seed the run's set-up started the generator from
+    std::uint32_t MasterSeed = 0;
+    bool SeedFromClock = false;
+    std::int32_t StepCount = 0;
+    std::int32_t StepsReached = 0;
+    bool Completed = false;
+    bool Interrupted = false;  // stopped by a signal after a whole step
+    std::string Message;       // the error message when it ended on an error
+    std::string Started;       // UtcNow() at the start of the run
+    double Seconds = 0;
+    TSettings Settings;  // as the run used them
+    std::vector<InputFileRecord> Inputs;
+    std::string ResultFile, Trace, Snapshots, Asc;  // the outputs; empty for those not written
+    std::vector<std::string> Command;
+};
+
+// The manifest's JSON text, keys in alphabetical order.
+std::string ManifestText(const ManifestContents &contents);
+
+// Where the windows write the manifest of a result file: beside it, with the same
+// name and ".json" in place of its extension ("RireVed1a1p1.json").
+std::string ManifestPathBeside(const std::string &resultFilePath);
+
+// What the manifest says besides the options, the plan and the record.
+struct ManifestFacts {
+    std::uint32_t MasterSeed = 0;
+    bool SeedFromClock = false;
+    std::string Started;  // UtcNow() at the start of the run
+};
+
+// The manifest's JSON text, keys in alphabetical order. `simul` gives the settings
+// and the result file's path as the run used them.
+std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const RunRecord &record,
+                         const std::vector<InputFileRecord> &inputs, const Simul &simul, const ManifestFacts &facts);
+
+}  // namespace glebix::batch

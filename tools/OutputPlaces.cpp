@@ -1,0 +1,237 @@
+#include "OutputPlaces.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "Errors.h"
+#include "FileIo.h"
+#include "ResultFile.h"
+#include "RunOutputs.h"
+#include "RunPlan.h"
+
+namespace glebix::batch {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// One place an invocation reads or writes.
+struct Place {
+    std::string name;  // how a message names it: "--trace «t.csv»"
+    std::string path;  // as given
+    std::string key;   // resolved: absolute, symbolic links followed where they exist
+    bool folder = false;
+};
+
+std::string Resolved(const std::string &path) {
+    std::error_code ec;
+    const fs::path resolved = fs::weakly_canonical(fs::absolute(path, ec), ec);
+    return ec ? fs::absolute(path).lexically_normal().string() : resolved.string();
+}
+
+Place MakePlace(std::string name, const std::string &path, bool folder) {
+    return {std::move(name), path, Resolved(path), folder};
+}
+
+// True when both name the same existing file, through any links.
+bool SameFile(const std::string &a, const std::string &b) {
+    struct stat sa {
+    }, sb{};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+bool Inside(const std::string &path, const std::string &folder) {
+    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+           (folder.back() == '/' || path[folder.size()] == '/');
+}
+
+std::vector<Place> InputPlaces(const BatchOptions &options) {
+    std::vector<Place> places;
+    for (const InputFile &in : RunInputs(options)) {
+        const std::string name = in.Role == "environment"    ? "EnvFilePath"
+                                 : in.Role == "distribution" ? "DistFilePath"
+                                                             : "--" + in.Role;
+        places.push_back(MakePlace(name + " " + QuotedPath(in.Path), in.Path, false));
+    }
+    return places;
+}
+
+// The files and folders run `run` writes.
+void AddRunPlaces(const BatchOptions &options, int run, std::vector<Place> &places) {
+    const RunPlan plan = PlanRun(options, run, 0);
+    if (!plan.OutDir.empty()) {
+        places.push_back(MakePlace("--out " + QuotedPath(plan.OutDir), plan.OutDir, true));
+        places.push_back(MakePlace("le fichier de résultats " + QuotedPath(Join(plan.OutDir, ResultFileName())),
+                                   Join(plan.OutDir, ResultFileName()), false));
+    }
+    if (!plan.TracePath.empty()) {
+        places.push_back(MakePlace("--trace " + QuotedPath(plan.TracePath), plan.TracePath, false));
+        const std::string folder = ParentOf(plan.TracePath);
+        places.push_back(MakePlace("le dossier de --trace " + QuotedPath(folder), folder, true));
+    }
+    if (!plan.SnapshotDir.empty())
+        places.push_back(MakePlace("--snapshots " + QuotedPath(plan.SnapshotDir), plan.SnapshotDir, true));
+    if (!plan.AscDir.empty()) {
+        places.push_back(MakePlace("--asc " + QuotedPath(plan.AscDir), plan.AscDir, true));
+        for (const char *grid : {DensityGridName, CompactedGridName})
+            places.push_back(
+                MakePlace("la grille " + QuotedPath(Join(plan.AscDir, grid)), Join(plan.AscDir, grid), false));
+    }
+    if (!plan.ManifestPath.empty())
+        places.push_back(MakePlace("le manifeste " + QuotedPath(plan.ManifestPath), plan.ManifestPath, false));
+}
+
+std::vector<Place> OutputPlaceList(const BatchOptions &options, int runs) {
+    std::vector<Place> places;
+    for (int run = 1; run <= runs; ++run) AddRunPlaces(options, run, places);
+    const std::string primary = PrimaryOutputDir(options);
+    if (options.ReplicateLayout && !primary.empty())
+        places.push_back(
+            MakePlace("le résumé " + QuotedPath(Join(primary, "summary.csv")), Join(primary, "summary.csv"), false));
+    return places;
+}
+
+// The clash of two places, if any: the same file, a file where a folder must be, or a
+// file among the snapshots.
+std::optional<std::string> Clash(const Place &a, const Place &b) {
+    if (a.key == b.key || SameFile(a.path, b.path)) {
+        if (a.folder && b.folder) return std::nullopt;  // one folder may hold several outputs
+        if (a.folder != b.folder) return a.name + " et " + b.name + " : un même chemin ne peut être fichier et dossier";
+        return a.name + " et " + b.name + " désignent le même fichier";
+    }
+    for (const auto &[file, other] : {std::pair{&a, &b}, std::pair{&b, &a}}) {
+        if (!file->folder && Inside(other->key, file->key))
+            return file->name + " et " + other->name + " : un fichier ne peut contenir d'autres fichiers";
+        if (!file->folder && other->name.rfind("--snapshots", 0) == 0 && ParentOf(file->key) == other->key &&
+            IsSnapshotName(fs::path(file->key).filename().string()))
+            return file->name + " et " + other->name + " : ce nom est celui d'une carte";
+    }
+    return std::nullopt;
+}
+
+// A folder that exists, or whose nearest existing parent is a folder that a probe file
+// can be created in.
+std::optional<std::string> CheckFolder(const Place &place) {
+    fs::path at = fs::absolute(place.path);
+    std::error_code ec;
+    while (!fs::exists(fs::symlink_status(at, ec)) && at.has_parent_path() && at != at.parent_path())
+        at = at.parent_path();
+    if (!fs::is_directory(at, ec)) {
+        return at.string() == fs::absolute(place.path).string()
+                   ? place.name + " : existe déjà et n'est pas un dossier"
+                   : place.name + " : " + QuotedPath(at.string()) + " n'est pas un dossier";
+    }
+    std::string probe = (at / ".glebix-probe-XXXXXX").string();
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0) {
+        // A folder that refuses new entries (as /proc does) refuses writing.
+        const int failure = errno == ENOENT ? EACCES : errno;
+        return place.name + " : impossible d'écrire dans " + QuotedPath(at.string()) + " : " +
+               IoErrorMessage(failure, probe);
+    }
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return std::nullopt;
+}
+
+// An output file that exists must be a plain file the run can replace.
+std::optional<std::string> CheckFile(const Place &place) {
+    struct stat st {};
+    if (::stat(place.path.c_str(), &st) != 0) return std::nullopt;
+    if (S_ISDIR(st.st_mode)) return place.name + " : c'est un dossier, pas un fichier";
+    if (!S_ISREG(st.st_mode)) return place.name + " : existe déjà et n'est pas un fichier ordinaire";
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string QuotedPath(const std::string &path) {
+    static constexpr char hex[] = "0123456789abcdef";
+    std::string out = "«";
+    for (const char ch : path) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 32 || c == 127) {
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+    return out + "»";
+}
+
+std::vector<std::string> CheckOutputPlaces(const BatchOptions &options) {
+    // The places repeat from run to run in their own folders: run 1 shows every clash
+    // between outputs and every unwritable place; the inputs are compared with the
+    // outputs of the first runs too.
+    constexpr int comparedRuns = 1000;
+    std::vector<std::string> problems;
+    std::set<std::string> seen;  // each problem once
+    auto add = [&](const std::optional<std::string> &p) {
+        if (p && seen.insert(*p).second) problems.push_back(*p);
+    };
+    const std::vector<Place> inputs = InputPlaces(options);
+    const std::vector<Place> first = OutputPlaceList(options, 1);
+    for (const Place &out : first)
+        for (const Place &in : inputs) add(Clash(out, in));
+    for (std::size_t a = 0; a < first.size(); ++a)
+        for (std::size_t b = a + 1; b < first.size(); ++b) add(Clash(first[a], first[b]));
+    std::vector<Place> later;
+    for (int run = 2; run <= std::min(options.Replicates, comparedRuns); ++run) AddRunPlaces(options, run, later);
+    for (const Place &out : later)
+        for (const Place &in : inputs)
+            if (out.key == in.key) add(out.name + " et " + in.name + " désignent le même fichier");
+    for (const Place &p : first) add(p.folder ? CheckFolder(p) : CheckFile(p));
+    return problems;
+}
+
+std::vector<std::string> OutputFolders(const BatchOptions &options) {
+    std::vector<std::string> folders;
+    std::set<std::string> keys;
+    for (const std::string &dir : {options.OutDir, options.SnapshotDir, options.AscDir,
+                                   options.TracePath.empty() ? std::string() : ParentOf(options.TracePath)})
+        if (!dir.empty() && keys.insert(Resolved(dir)).second) folders.push_back(dir);
+    return folders;
+}
+
+FolderLocks::~FolderLocks() {
+    for (int fd : fds_) ::close(fd);
+}
+
+std::string FolderLocks::Acquire(const std::vector<std::string> &folders) {
+    std::set<std::pair<dev_t, ino_t>> locked;  // a folder reached by two paths is locked once
+    for (const std::string &folder : folders) {
+        try {
+            MakeDirectories(folder);
+        } catch (const GlebixError &e) { return e.what(); }
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        struct stat st {};
+        if (fd < 0 || ::fstat(fd, &st) != 0) {
+            const int failure = errno;
+            if (fd >= 0) ::close(fd);
+            return IoErrorMessage(failure, folder) + " : " + folder;
+        }
+        if (!locked.insert({st.st_dev, st.st_ino}).second) {
+            ::close(fd);
+            continue;
+        }
+        fds_.push_back(fd);
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            if (errno == EWOULDBLOCK)
+                return "le dossier de sortie " + QuotedPath(folder) +
+                       " est déjà utilisé par une autre invocation de glebix-batch en cours";
+            return IoErrorMessage(errno, folder) + " : " + folder;
+        }
+    }
+    return {};
+}
+
+}  // namespace glebix::batch

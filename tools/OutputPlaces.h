@@ -1,0 +1,42 @@
+// The places a batch writes, checked before anything runs: no output may be an input
+// file or another output of the same invocation, every output folder must exist or
+// be creatable and be writable, and no other invocation may write into it meanwhile.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "BatchOptions.h"
+
+namespace glebix::batch {
+
+// "«path»" with control characters shown as \xNN, so that a message stays one line.
+std::string QuotedPath(const std::string &path);
+
+// Every problem of the output places, one line each: clashes with an input or between
+// outputs (naming both), paths that cannot be files or folders, folders that a probe
+// file cannot be created in. Creates nothing that stays.
+std::vector<std::string> CheckOutputPlaces(const BatchOptions &options);
+
+// The folders given for the outputs (--out, --snapshots, --asc, the trace's folder),
+// each once.
+std::vector<std::string> OutputFolders(const BatchOptions &options);
+
+// Exclusive locks (flock) on output folders, held while the object lives.
+class FolderLocks {
+public:
+    FolderLocks() = default;
+    ~FolderLocks();
+    FolderLocks(const FolderLocks &) = delete;
+    FolderLocks &operator=(const FolderLocks &) = delete;
+
+    // Creates each folder when missing and locks it. Returns the problem that stops the
+    // invocation (a folder another invocation holds, or one that cannot be made), or
+    // an empty text when every folder is locked.
+    std::string Acquire(const std::vector<std::string> &folders);
+
+private:
+    std::vector<int> fds_;
+};
+
+}  // namespace glebix::batch

@@ -1,0 +1,92 @@
+#include "Repeat.h"
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "Errors.h"
+#include "InputFile.h"
+#include "Manifest.h"
+#include "SettingsTable.h"
+
+namespace glebix::batch {
+
+namespace {
+
+std::string Std(const QJsonValue &value) { return value.toString().toStdString(); }
+
+// The manifest's JSON object, or a problem.
+QJsonObject ReadManifest(const std::string &path, std::vector<std::string> &problems) {
+    std::string bytes;
+    try {
+        bytes = ReadInputFile(path);
+    } catch (const GlebixError &e) {
+        problems.push_back("--repeat « " + path + " » : " + e.what());
+        return {};
+    }
+    QJsonParseError error{};
+    const QJsonDocument document =
+        QJsonDocument::fromJson(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())), &error);
+    const QJsonObject manifest = document.object();
+    const QString program = manifest.value("program").toString();
+    if (error.error != QJsonParseError::NoError || !document.isObject() ||
+        (program != "glebix" && program != "glebix-batch") || !manifest.value("settings").isObject()) {
+        problems.push_back("--repeat « " + path + " » : ce n'est pas un manifeste de Glebix");
+        return {};
+    }
+    return manifest;
+}
+
+void RestoreSettings(const QJsonObject &settings, TSettings &target, std::vector<std::string> &problems) {
+    for (auto it = settings.begin(); it != settings.end(); ++it) {
+        const std::string name = it.key().toStdString();
+        if (!it.value().isString()) {
+            problems.push_back("--repeat : le paramètre " + name + " du manifeste n'est pas un texte");
+        } else if (name == "StepCount") {
+            target.Run.StepCount = Std(it.value());
+        } else if (auto problem = RestoreSetting(name, Std(it.value()), target)) {
+            problems.push_back("--repeat : " + *problem);
+        }
+    }
+}
+
+// Reads every input the manifest lists and compares it with what the manifest says.
+void CheckInputs(const QJsonArray &inputs, BatchOptions &options, std::vector<std::string> &problems) {
+    for (const QJsonValue &value : inputs) {
+        const QJsonObject input = value.toObject();
+        const std::string role = Std(input.value("role"));
+        const std::string path = Std(input.value("path"));
+        const std::string expected = Std(input.value("sha256"));
+        if (role == "species" || role == "params") options.Inputs.push_back({role, path});
+        const std::string what = "--repeat : le fichier d'entrée « " + path + " » (" + role + ")";
+        const ReadInput &read = ReadInputOnce(*options.Files, path);
+        if (!read.Bytes) {
+            problems.push_back(what + " ne peut être lu : " + read.Error);
+        } else if (expected.empty()) {
+            problems.push_back(what + " n'avait pas pu être lu par la simulation d'origine");
+        } else if (Sha256Hex(*read.Bytes) != expected) {
+            problems.push_back(what + " a changé depuis la simulation d'origine (sa somme SHA-256 n'est plus " +
+                               "celle du manifeste)");
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> LoadRepeat(const std::string &path, BatchOptions &options) {
+    std::vector<std::string> problems;
+    const QJsonObject manifest = ReadManifest(path, problems);
+    if (!problems.empty()) return problems;
+    const double seed = manifest.value("seed").toDouble(-1);
+    if (seed < 0 || seed > 4294967295.0 || seed != static_cast<double>(static_cast<std::uint32_t>(seed)))
+        problems.push_back("--repeat « " + path + " » : la graine du manifeste manque ou n'est pas valable");
+    else
+        options.Seed = static_cast<std::uint32_t>(seed);
+    options.Settings = DefaultSettings();
+    RestoreSettings(manifest.value("settings").toObject(), options.Settings, problems);
+    CheckInputs(manifest.value("inputs").toArray(), options, problems);
+    return problems;
+}
+
+}  // namespace glebix::batch

@@ -1,0 +1,20 @@
+// Running again what a manifest describes (--repeat): its settings, its seed and its
+// step count, on input files that must still be the ones the first run read.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "BatchOptions.h"
+
+namespace glebix::batch {
+
+// Reads the manifest at `path` into `options`: the settings as the run used them, the
+// run's own seed, and its species and parameter files (listed again in the new
+// manifest). Every input file the manifest lists is read into options.Files and must
+// have the size and SHA-256 digest the manifest gives, so that the run uses the very
+// bytes the first run used. Returns the problems, one line each; when there are any,
+// nothing must be run.
+std::vector<std::string> LoadRepeat(const std::string &path, BatchOptions &options);
+
+}  // namespace glebix::batch

@@ -1,0 +1,87 @@
+// Planning the runs of a batch: what they read, where each one writes, and the
+// record of how each one ended.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "BatchOptions.h"
+#include "RunOutputs.h"
+
+namespace glebix::batch {
+
+// Every input file the runs read: the --species and --params files in the order given,
+// then the initial environment and distribution files when their mode reads one. Each
+// is read once into options.Files (a failed read is kept there and fails the runs).
+std::vector<InputFile> RunInputs(const BatchOptions &options);
+
+// Where one run writes. Paths are empty for the outputs not asked for.
+struct RunPlan {
+    int Run = 1;               // from 1
+    std::uint32_t Seed = 0;    // the seed given to the set-up
+    std::string OutDir;        // result file folder
+    std::string TracePath;     // trace CSV
+    std::string SnapshotDir;   // PNG maps
+    std::string AscDir;        // final grids
+    std::string ManifestPath;  // manifest.json; empty when no output is asked for
+    int DispersalThreads = 0;  // threads of each dispersal pass; 0: one per processor
+};
+
+// The plan of run `run` (from 1) of a sweep with master seed `master`. With
+// replicates, every output goes into a run-NNN folder of its place.
+RunPlan PlanRun(const BatchOptions &options, int run, std::uint32_t master);
+
+// Folder of summary.csv and of the run-NNN folders that hold the manifests: the
+// --out folder, else the --asc folder, else the --snapshots folder, else the folder
+// of the trace. Empty when no output is asked for.
+std::string PrimaryOutputDir(const BatchOptions &options);
+
+// How one run ended.
+struct RunRecord {
+    int Run = 1;
+    std::uint32_t Seed = 0;
+    std::int32_t StepCount = 0;     // StepCount as converted at the start of the run
+    std::int32_t StepsReached = 0;  // time steps completed
+    bool Completed = false;         // reached its last step with every output written
+    bool Interrupted = false;       // stopped by a signal after a whole step
+    std::string Message;            // the error message when it ended on an error
+    double Seconds = 0;             // wall-clock time of the run
+    StepSeries Series;              // per-step totals, kept when a summary is written
+};
+
+// The steps first..last of a run, each once: the counter never passes `last`, so the
+// largest StepCount ends like any other.
+class StepRange {
+public:
+    StepRange(std::int32_t first, std::int32_t last) : first_(first), last_(last) {}
+    class Iterator {
+    public:
+        explicit Iterator(std::int64_t step) : step_(step) {}
+        std::int32_t operator*() const { return static_cast<std::int32_t>(step_); }
+        Iterator &operator++() {
+            ++step_;
+            return *this;
+        }
+        bool operator!=(const Iterator &other) const { return step_ != other.step_; }
+
+    private:
+        std::int64_t step_;
+    };
+    Iterator begin() const { return Iterator(first_); }
+    Iterator end() const { return Iterator(std::max<std::int64_t>(first_, std::int64_t{last_} + 1)); }
+
+private:
+    std::int32_t first_, last_;
+};
+
+// Name of the snapshot after `step`: "map-00010.png"; IsSnapshotName tells such a name.
+std::string SnapshotName(std::int32_t step);
+bool IsSnapshotName(const std::string &name);
+
+// The output files that a run at `plan` may write, besides the manifest and the
+// snapshots: the result file, the trace and the two grids, those asked for.
+std::vector<std::string> PlannedFiles(const RunPlan &plan);
+
+}  // namespace glebix::batch

@@ -1,0 +1,26 @@
+// The program's windows, created in their fixed order on one engine and tied to each
+// other: the launcher (the main window), the plot window, the chart window, then the
+// main menu window and the seven dialogs.
+#pragma once
+
+#include "AfficheCase.h"
+#include "Affichage.h"
+#include "Glebix1.h"
+#include "Menu.h"
+
+namespace glebix {
+
+class ProgramWindows {
+public:
+    explicit ProgramWindows(Simul &simul = TheSimul());
+    ~ProgramWindows();
+    ProgramWindows(const ProgramWindows &) = delete;
+    ProgramWindows &operator=(const ProgramWindows &) = delete;
+
+    TForm1 Launcher;
+    TForm2 PlotWindow;
+    TForm3 ChartWindow;
+    MenuAndDialogs Menu;  // created after the three windows above
+};
+
+}  // namespace glebix

@@ -1,0 +1,57 @@
+#include "RunManifest.h"
+
+#include "AtomicFile.h"
+
+namespace glebix {
+
+void RunManifest::SetUpRun(Simul &simul, std::optional<std::uint32_t> seed) {
+    started_ = batch::UtcNow();
+    start_ = std::chrono::steady_clock::now();
+    seedFromClock_ = !seed;
+    inputs_.clear();
+    auto files = std::make_shared<InputBytes>();
+    const InitialSettings &initial = simul.Settings.Initial;
+    const std::pair<const char *, const std::string *> named[] = {
+        {"environment", initial.EnvInitMode == EnvModeFile ? &initial.EnvFilePath : nullptr},
+        {"distribution", initial.DistInitMode == DistModeFile ? &initial.DistFilePath : nullptr}};
+    for (const auto &[role, path] : named) {
+        if (!path) continue;
+        const ReadInput &read = ReadInputOnce(*files, *path);
+        if (!read.Bytes) {
+            // Set-up reads it itself and reports the failure with all it knows.
+            files->erase(*path);
+            continue;
+        }
+        inputs_.push_back({role, *path, static_cast<std::int64_t>(read.Bytes->size()), batch::Sha256Hex(*read.Bytes)});
+    }
+    struct Forget {
+        Simul &simul;
+        ~Forget() { simul.GivenInputs = nullptr; }
+    } forget{simul};
+    simul.GivenInputs = files;
+    simul.SetUpRun(seed);
+}
+
+batch::ManifestContents RunManifest::Contents(const Simul &simul, std::int32_t stepCount,
+                                              std::int32_t stepsReached) const {
+    batch::ManifestContents c;
+    c.Program = "glebix";
+    c.Seed = c.MasterSeed = simul.RunSeed;
+    c.SeedFromClock = seedFromClock_;
+    c.StepCount = stepCount;
+    c.StepsReached = stepsReached;
+    c.Completed = stepsReached == stepCount;
+    c.Started = started_;
+    c.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    c.Settings = simul.Settings;
+    c.Inputs = inputs_;
+    c.ResultFile = simul.ResultFilePath();
+    return c;
+}
+
+void RunManifest::Write(const Simul &simul, std::int32_t stepCount, std::int32_t stepsReached) const {
+    WriteFileAtomically(batch::ManifestPathBeside(simul.ResultFilePath()),
+                        batch::ManifestText(Contents(simul, stepCount, stepsReached)));
+}
+
+}  // namespace glebix

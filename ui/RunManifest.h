@@ -1,0 +1,41 @@
+// The manifest of a run made in the windows: written beside the result file
+// (RireVed1a1p1.json) with the batch tool's keys, so that glebix-batch --repeat can
+// run it again and give the same result file. It records the seed the set-up took,
+// every setting's text, the initial files with their checksums, the step count and
+// the steps reached, and when the run started.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "InputFile.h"
+#include "Manifest.h"
+#include "Simul.h"
+
+namespace glebix {
+
+class RunManifest {
+public:
+    // Sets up a run with `seed` (from the clock when empty). The initial files that the
+    // settings name are read first, and set-up parses those very bytes, so that the
+    // checksums are those of what the run used; the next set-up reads its files anew.
+    void SetUpRun(Simul &simul, std::optional<std::uint32_t> seed);
+
+    // Writes the manifest beside the result file of `simul`'s settings, atomically.
+    void Write(const Simul &simul, std::int32_t stepCount, std::int32_t stepsReached) const;
+
+    // What Write writes.
+    batch::ManifestContents Contents(const Simul &simul, std::int32_t stepCount, std::int32_t stepsReached) const;
+
+private:
+    std::vector<batch::InputFileRecord> inputs_;
+    std::string started_;
+    std::chrono::steady_clock::time_point start_;
+    bool seedFromClock_ = true;
+};
+
+}  // namespace glebix
