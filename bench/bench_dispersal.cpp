@@ -1,5 +1,5 @@
-// Individuals per second of the dispersal pass (fast and reference), of a time step
-// and of a whole default run. Every case reports items = individuals that draw.
+// Individuals per second of the dispersal pass (fast and reference) and of a time
+// step. Every case reports items = individuals that draw.
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -87,24 +87,5 @@ void BM_TimeStepAfter100(benchmark::State &state) {
 }
 BENCHMARK(BM_TimeStepAfter100)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// A whole default run of 300 steps; items = individuals at the start of each step.
-void BM_DefaultRun300(benchmark::State &state) {
-    auto s = std::make_unique<Simul>();
-    std::int64_t items = 0;
-    for (auto _ : state) {
-        s->SetUpRun(BenchSeed);
-        for (int step = 0; step < 300; ++step) {
-            state.PauseTiming();
-            items += Individuals(s->Plot);
-            state.ResumeTiming();
-            s->TimeStep();
-        }
-    }
-    state.SetItemsProcessed(items);
-}
-BENCHMARK(BM_DefaultRun300)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
-
 }  // namespace
 }  // namespace glebix
-
-BENCHMARK_MAIN();

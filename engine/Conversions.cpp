@@ -206,15 +206,21 @@ std::optional<double> ParseRealToken(std::string_view token) {
     return WholeReal(r);
 }
 
-std::int64_t Nearest(long double x) {
+namespace {
+
+bool FitsIn64Bits(long double r) { return r >= -9223372036854775808.0L && r < 9223372036854775808.0L; }
+
+}  // namespace
+
+std::int64_t NearestBeyondDirect(long double x) {
     const long double r = std::nearbyint(x);  // the default rounding: halves to even
-    if (!(r >= -9223372036854775808.0L && r < 9223372036854775808.0L)) ThrowFloatFault(MsgInvalidOperation);
+    if (!FitsIn64Bits(r)) ThrowFloatFault(MsgInvalidOperation);
     return static_cast<std::int64_t>(r);
 }
 
-std::int64_t Truncate(long double x) {
+std::int64_t TruncateBeyondDirect(long double x) {
     const long double r = std::trunc(x);
-    if (!(r >= -9223372036854775808.0L && r < 9223372036854775808.0L)) ThrowFloatFault(MsgInvalidOperation);
+    if (!FitsIn64Bits(r)) ThrowFloatFault(MsgInvalidOperation);
     return static_cast<std::int64_t>(r);
 }
 

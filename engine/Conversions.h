@@ -36,8 +36,36 @@ std::optional<double> ParseRealToken(std::string_view token);
 
 // Reals to integers. Both raise "Opération en virgule flottante incorrecte" for a
 // value that is not a number or does not fit in 64 bits.
-std::int64_t Nearest(long double x);   // to the nearest integer, halves to the even one
-std::int64_t Truncate(long double x);  // toward zero
+//   Nearest: to the nearest integer, halves to the even one.
+//   Truncate: toward zero.
+//
+// Below 2^62 in magnitude both round without a library call or a change of the x87
+// rounding mode: the store to an integer rounds in the current mode (by default
+// halves to even), and adding then taking off 1.5 x 2^63 rounds in the registers,
+// since units are the last place of the 64-bit significand there. Beyond, the
+// library's rounding and the range check.
+inline constexpr long double DirectRoundingLimit = 0x1p62L;
+std::int64_t NearestBeyondDirect(long double x);
+std::int64_t TruncateBeyondDirect(long double x);
+
+// A whole number of magnitude below 2^63 (or any value, rounded in the current mode).
+inline std::int64_t StoreWhole(long double x) {
+    std::int64_t v;
+    asm("fistpll %0" : "=m"(v) : "t"(x) : "st");
+    return v;
+}
+
+inline std::int64_t Nearest(long double x) {
+    if (__builtin_fabsl(x) < DirectRoundingLimit) return StoreWhole(x);
+    return NearestBeyondDirect(x);
+}
+
+inline std::int64_t Truncate(long double x) {
+    if (!(__builtin_fabsl(x) < DirectRoundingLimit)) return TruncateBeyondDirect(x);
+    long double r = (x + 0x1.8p63L) - 0x1.8p63L;
+    if (x >= 0 ? r > x : r < x) r += x >= 0 ? -1 : 1;  // rounded away from zero: one unit back
+    return StoreWhole(r);
+}
 
 // Narrowing to 32 bits keeps the low 32 bits, as a 32-bit store does.
 inline std::int32_t Narrow32(std::int64_t v) { return static_cast<std::int32_t>(static_cast<std::uint32_t>(v)); }

@@ -6,10 +6,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include <thread>
 
+#include "CellShare.h"
 #include "Conversions.h"
+#include "Crowding.h"
 #include "FastDispersal.h"
 #include "FloatChecks.h"
 #include "Simul.h"
@@ -17,30 +20,49 @@
 
 namespace glebix {
 
-DispersalCell PrepareDispersalCell(const TPlot &plot, const RunSpecies &species, int i, int j) {
+namespace {
+
+DispersalCell PrepareCell(const TPlot &plot, const RunSpecies &species, int i, int j, bool unitGrowth) {
     DispersalCell cell;
     cell.N = plot.Density[i][j];
     // The capacity is worked out for every cell, empty ones too, so a capacity that
-    // does not fit ends the pass at its cell whatever the cell holds.
-    const std::int64_t capacity =
-        Truncate(Divide(plot.Env[i][j].Compacted, species.CompactionC + 0.00001L));  // its own guard
+    // does not fit ends the pass at its cell whatever the cell holds. With a crowding
+    // factor of exactly 1 it matters only through that fault and, by a negative excess,
+    // through the check of the base below: neither can come from a share from 0 to
+    // 2^61 divisors (a capacity from 0 to 2^61) and a count below the largest.
+    const double compacted = plot.Env[i][j].Compacted;
+    const bool capacityUnused = unitGrowth && compacted >= 0 &&
+                                compacted < 0x1p61L * (species.CompactionC + 0.00001L) &&
+                                cell.N < std::numeric_limits<std::int32_t>::max();
+    Crowding crowding;  // excess 0
+    if (!capacityUnused) crowding = CellCrowding(compacted, species.CompactionC, 0.00001L, cell.N);
     if (cell.N <= 0) return cell;
     if (plot.CellSize == 0) ThrowFloatFault(MsgDivisionByZero);
-    const std::int64_t over =
-        static_cast<std::int64_t>(static_cast<std::uint64_t>(cell.N) + 1u - static_cast<std::uint64_t>(capacity));
-    const std::int32_t excess = Narrow32(std::max<std::int64_t>(over, 0));
-    // S depends on the cell only, so it is computed once per cell.
-    const double base = 1.0 + (excess + 0.00001) / (cell.N + 0.00001);
-    if (!(base > 0)) ThrowFloatFault(base == 0 ? MsgDivisionByZero : MsgInvalidOperation);
-    const double growth = std::exp(species.DispersalSensitivity * std::log(base));
-    if (std::isinf(growth)) ThrowFloatFault(MsgOverflow);
+    // S depends on the cell only, so it is computed once per cell. A finite positive
+    // base to the power 0 is exactly 1 (exp(0 x ln base)), and then the base matters
+    // only for its check, which a non-negative excess passes.
+    double growth = 1.0;
+    if (!unitGrowth || crowding.Excess < 0) {
+        const double base = 1.0 + (crowding.Excess + 0.00001) / (cell.N + 0.00001);
+        if (!(base > 0)) ThrowFloatFault(base == 0 ? MsgDivisionByZero : MsgInvalidOperation);
+        if (!unitGrowth) growth = std::exp(species.DispersalSensitivity * std::log(base));
+        if (std::isinf(growth)) ThrowFloatFault(MsgOverflow);
+    }
     cell.S = species.DispersalSigma * growth;
     if (!std::isfinite(cell.S)) ThrowFloatFault(std::isnan(cell.S) ? MsgInvalidOperation : MsgOverflow);
     cell.CellSize = plot.CellSize;
     return cell;
 }
 
-void ThrowOffsetFault(double value) { ThrowFloatFault(std::isinf(value) ? MsgOverflow : MsgInvalidOperation); }
+}  // namespace
+
+DispersalCell PrepareDispersalCell(const TPlot &plot, const RunSpecies &species, int i, int j) {
+    return PrepareCell(plot, species, i, j, species.DispersalSensitivity == 0);
+}
+
+DispersalCell PrepareDispersalCellReference(const TPlot &plot, const RunSpecies &species, int i, int j) {
+    return PrepareCell(plot, species, i, j, false);
+}
 
 void Simul::SetDispersalThreads(int count) { dispersalThreads_ = std::max(count, 0); }
 
@@ -52,16 +74,27 @@ int Simul::DispersalThreads() const {
 
 // The fast pass, with the same results as DisperseReference. Its threads and work
 // grids are made at the first pass (or after a change of thread count) and kept.
-void Simul::Disperse() {
+void Simul::Disperse() { DisperseFast(false); }
+
+void Simul::DisperseFast(bool plainForm) {
     if (fastDispersal_ && fastDispersal_->Busy()) {
         // Started from the event processing of a pass under way: the fast pass's
         // grids are taken, the reference has its own.
         DisperseReference();
         return;
     }
+    StepThreads().Run(Plot, Species, RandomSeed, ProcessMessages, plainForm);
+}
+
+FastDispersal &Simul::StepThreads() {
     if (!fastDispersal_ || fastDispersal_->ThreadCount() != DispersalThreads())
         fastDispersal_ = std::make_shared<FastDispersal>(DispersalThreads());
-    fastDispersal_->Run(Plot, Species, RandomSeed, ProcessMessages);
+    return *fastDispersal_;
+}
+
+CellShare &Simul::Share() {
+    if (!share_) share_ = std::make_unique<CellShare>();
+    return *share_;
 }
 
 void Simul::DisperseReference() {
@@ -70,15 +103,14 @@ void Simul::DisperseReference() {
     for (int i = 0; i < GridSide; ++i) {
         for (int j = 0; j < GridSide; ++j) {
             Yield();
-            const DispersalCell cell = PrepareDispersalCell(Plot, Species, i, j);
+            const DispersalCell cell = PrepareDispersalCellReference(Plot, Species, i, j);
             std::int32_t moved = 0;
             for (std::int32_t k = 0; k < cell.N; ++k) {
-                const double u1 = RandomUniform();
-                const double theta = 2.0 * u1 * DispersalPi;
-                const double u2 = RandomUniform();
-                const double radius = std::sqrt(-2.0 * std::log(std::max(u2, 0.001)));
-                const std::int64_t di = DispersalOffset(std::cos(theta) * radius * cell.S / cell.CellSize);
-                const std::int64_t dj = DispersalOffset(std::sin(theta) * radius * cell.S / cell.CellSize);
+                const std::uint32_t state1 = NextRandom(RandomSeed);  // U1, then U2
+                RandomSeed = NextRandom(state1);
+                std::int64_t di = 0, dj = 0;
+                if (const char *fault = ExactOffsets(state1, RandomSeed, cell.S, cell.CellSize, di, dj))
+                    ThrowFloatFault(fault);
                 if (di == 0 && dj == 0) continue;  // stays
                 Arrivals[WrapIndex(i, di)][WrapIndex(j, dj)] += 1;
                 ++moved;

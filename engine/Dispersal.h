@@ -1,10 +1,13 @@
 // Pieces of the dispersal pass shared by the reference pass and the fast pass.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
+#include "Errors.h"
 #include "Plot.h"
+#include "Random.h"
 
 namespace glebix {
 
@@ -21,15 +24,38 @@ struct DispersalCell {
 };
 
 // Capacity, crowding excess and scale of cell (i, j) (0-based); raises the
-// floating-point faults.
+// floating-point faults. The reference form works the crowding factor out even where
+// it is exactly 1 (sensitivity 0); the results and faults are the same.
 DispersalCell PrepareDispersalCell(const TPlot &plot, const RunSpecies &species, int i, int j);
+DispersalCell PrepareDispersalCellReference(const TPlot &plot, const RunSpecies &species, int i, int j);
+using DispersalCellPreparation = DispersalCell (*)(const TPlot &, const RunSpecies &, int, int);
 
-[[noreturn]] void ThrowOffsetFault(double value);
+// Displacements in cells at or beyond this magnitude do not fit an offset: the fault
+// of such a value (infinite: overflow; too large or not a number: invalid operation).
+inline constexpr double OffsetLimit = 9.2e18;
+inline const char *OffsetFault(double value) { return std::isinf(value) ? MsgOverflow : MsgInvalidOperation; }
 
 // Offset in cells: the nearest integer, halves to even (the default rounding mode).
 inline std::int64_t DispersalOffset(double value) {
-    if (!(std::fabs(value) < 9.2e18)) ThrowOffsetFault(value);
+    if (!(std::fabs(value) < OffsetLimit)) ThrowFloatFault(OffsetFault(value));
     return static_cast<std::int64_t>(std::nearbyint(value));
+}
+
+// Offsets of one individual whose draws U1 and U2 left the generator at `state1` and
+// `state2`: theta = 2 pi U1, R = sqrt(-2 ln max(U2, 0.001)), di from cos theta R S /
+// CellSize, dj from sin. Null, or the message of the fault of the first offset that
+// does not fit (di first; dj is then not worked out).
+inline const char *ExactOffsets(std::uint32_t state1, std::uint32_t state2, double S, std::int32_t cellSize,
+                                std::int64_t &di, std::int64_t &dj) {
+    const double theta = 2.0 * UniformOf(state1) * DispersalPi;
+    const double radius = std::sqrt(-2.0 * std::log(std::max(UniformOf(state2), 0.001)));
+    const double x = std::cos(theta) * radius * S / cellSize;
+    if (!(std::fabs(x) < OffsetLimit)) return OffsetFault(x);
+    di = static_cast<std::int64_t>(std::nearbyint(x));
+    const double y = std::sin(theta) * radius * S / cellSize;
+    if (!(std::fabs(y) < OffsetLimit)) return OffsetFault(y);
+    dj = static_cast<std::int64_t>(std::nearbyint(y));
+    return nullptr;
 }
 
 // 0-based index reached from `index` by `offset` on the torus. Within +-50 this is

@@ -38,10 +38,10 @@ constexpr OffsetBlockDraws MakeOffsetBlockDraws() {
     OffsetBlockDraws t{};
     RandomJump step;  // identity, then one more generator step at a time
     for (int k = 0; k < OffsetBlock; ++k) {
-        step = {step.Multiplier * RandomMultiplier, step.Increment * RandomMultiplier + RandomIncrement};
+        step = OneStepAfter(step);
         t.Mul1[k] = step.Multiplier;
         t.Inc1[k] = step.Increment;
-        step = {step.Multiplier * RandomMultiplier, step.Increment * RandomMultiplier + RandomIncrement};
+        step = OneStepAfter(step);
         t.Mul2[k] = step.Multiplier;
         t.Inc2[k] = step.Increment;
     }
@@ -51,7 +51,8 @@ constexpr OffsetBlockDraws MakeOffsetBlockDraws() {
 inline constexpr OffsetBlockDraws BlockDraws = MakeOffsetBlockDraws();
 
 // Generator states of the two draws of `count` (<= OffsetBlock) consecutive
-// individuals whose draws start after generator state `state`.
+// individuals whose draws start after generator state `state`. The arrays need room
+// for OffsetBlock entries (the last group of eight is computed whole).
 void BlockStates(std::uint32_t state, int count, std::uint32_t *states1, std::uint32_t *states2);
 
 // Offsets di, dj of `count` individuals (at most OffsetBlock) from the generator

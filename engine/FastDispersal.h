@@ -10,7 +10,9 @@
 #include <functional>
 #include <memory>
 
+#include "Dispersal.h"
 #include "DispersalKernel.h"
+#include "OffsetTable.h"
 #include "Plot.h"
 #include "WorkerPool.h"
 
@@ -27,6 +29,8 @@ public:
     FastDispersal &operator=(const FastDispersal &) = delete;
 
     int ThreadCount() const { return threadCount_; }
+    // The worker threads (null for one thread), free between passes for other work.
+    WorkerPool *Pool() const { return pool_.get(); }
     // True while a pass runs (a pass cannot start from the yields of another).
     bool Busy() const { return busy_; }
 
@@ -34,14 +38,21 @@ public:
     // `yield` runs on the calling thread, once per cell in all, as the work advances.
     // On a floating-point fault the plot is left as it was, `seed` holds the state
     // the reference pass reaches at the fault, and the same GlebixError is raised.
-    void Run(TPlot &plot, const RunSpecies &species, std::uint32_t &seed, const std::function<void()> &yield);
+    // `plain` takes the plain preparation of the cells and reads no offset from the
+    // offset table (for measurements); the results are the same.
+    void Run(TPlot &plot, const RunSpecies &species, std::uint32_t &seed, const std::function<void()> &yield,
+             bool plain = false);
+
+    // Individuals per chunk for a pass of `total` individuals on `threadCount` threads.
+    static std::uint64_t ChunkSizeFor(std::uint64_t total, int threadCount);
 
 private:
     // How a cell's individuals are handled.
     enum class CellMode : std::uint8_t {
         Empty,    // N <= 0: no draws
         AllStay,  // |S / CellSize| R < 1/2 for every R: nobody moves, draws only
-        Counted,  // movers counted per offset, then added per offset (small pieces: one by one)
+        Counted,  // movers counted per offset, then added per offset (small pieces: one by
+                  // one), or read from the offset table
         Direct,   // offsets too wide for counting: movers added one by one
         Exact,    // scale too large for the approximations: the exact expression
     };
@@ -62,6 +73,32 @@ private:
     // What one thread gathers in a pass.
     struct Scratch;
 
+    // Where planning stopped: a fault of the preparation ends the pass at its cell,
+    // after the draws of the cells before it.
+    struct PlanOutcome {
+        std::exception_ptr Fault;
+        int CellsVisited = CellCount;
+    };
+    struct PlanFault {
+        std::exception_ptr Error;  // the first fault of a block of cells, if any
+        int Cell = 0;
+    };
+    static constexpr int PlanBlockCount = 10;  // blocks of cells that the threads plan
+    static constexpr int PlanBlockCells = CellCount / PlanBlockCount;
+    static_assert(PlanBlockCells * PlanBlockCount == CellCount);
+
+    // ---- Stages of a pass, in order --------------------------------------------
+    void PlanBlocks();
+    PlanOutcome NumberIndividuals();
+    void ChooseTable(bool plain);
+    void StartChunks();
+    void RunChunks(const std::function<void()> &yield, int cellsVisited);
+    void FinishPass(TPlot &plot, std::uint32_t &seed, const std::exception_ptr &planFault);
+
+    void PlanBlock(int block);
+    // Counted, with offsets read from the table where it is sure.
+    bool Tabled(const CellPlan &p) const;
+    static void PlanOf(const DispersalCell &cell, CellPlan &plan);
     static void WorkerJob(void *self, int worker);
     void TakeChunks(Scratch &scratch);
     void RunChunk(std::uint64_t chunk, Scratch &scratch);
@@ -69,17 +106,38 @@ private:
     // returns the state after their draws, or false through `ok` on a fault.
     std::uint32_t RunPiece(int cell, std::uint64_t first, std::uint64_t count, std::uint32_t state, Scratch &scratch,
                            bool &ok);
+    std::uint32_t RunExact(int cell, std::uint64_t first, std::uint64_t count, std::uint32_t state, Scratch &scratch,
+                           std::uint32_t &moved, bool &ok);
+    std::uint32_t RunTabled(int cell, std::uint64_t count, std::uint32_t state, Scratch &scratch, std::uint32_t &moved);
+    static void FoldPadded(Scratch &scratch);
+    std::uint32_t RunApproximate(int cell, std::uint64_t count, std::uint32_t state, Scratch &scratch,
+                                 std::uint32_t &moved);
+    int MayMove(const CellPlan &p, int block, Scratch &scratch, const std::uint32_t *&states1,
+                const std::uint32_t *&states2);
+    static std::uint32_t AddCounted(int cell, const CellPlan &p, Scratch &scratch);
+    void RecordFault(std::uint64_t key, const char *message, Scratch &scratch);
     void PaceYields(const std::function<void()> &yield, std::uint64_t limit);
 
     const int threadCount_;
     std::unique_ptr<Scratch[]> scratch_;  // one per thread; [0] is the calling thread's
     std::unique_ptr<WorkerPool> pool_;    // the other threads
     bool busy_ = false;
+    OffsetTable table_;          // for the scale that most individuals share
+    bool tableInUse_ = false;    // in the pass under way
+    double lastCandidate_ = -1;  // scale the table was wanted for in the previous pass
 
     // ---- State of the pass under way -------------------------------------------
+    const TPlot *plot_ = nullptr;
+    const RunSpecies *species_ = nullptr;
+    DispersalCellPreparation prepare_ = nullptr;
+    PlanFault planFault_[PlanBlockCount];
+    std::atomic<int> nextPlanBlock_{0};
+    std::atomic<int> plannedBlocks_{0};
+    std::atomic<bool> chunksReady_{false};  // the individuals are numbered: chunks may start
     CellPlan plan_[CellCount];
     std::uint64_t first_[CellCount + 1] = {};  // index of each cell's first individual; [CellCount] = total
     std::uint64_t total_ = 0;                  // individuals that draw in the pass
+    std::uint64_t chunkSize_ = 1;
     std::uint64_t chunkCount_ = 0;
     std::uint32_t startSeed_ = 0;
     std::atomic<std::uint64_t> nextChunk_{0};

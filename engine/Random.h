@@ -10,11 +10,22 @@ namespace glebix {
 inline constexpr std::uint32_t RandomMultiplier = 134775813u;
 inline constexpr std::uint32_t RandomIncrement = 1u;
 
+// The generator state after one step from `state`.
+constexpr std::uint32_t NextRandom(std::uint32_t state) { return state * RandomMultiplier + RandomIncrement; }
+
+// The uniform number in [0, 1) that a generator state stands for: state / 2^32, exact.
+constexpr double UniformOf(std::uint32_t state) { return state * (1.0 / 4294967296.0); }
+
 // The affine map of a number of generator steps: state -> Multiplier * state + Increment.
 struct RandomJump {
     std::uint32_t Multiplier = 1;  // a^n mod 2^32
     std::uint32_t Increment = 0;   // c (a^n - 1) / (a - 1) mod 2^32
 };
+
+// The map of one more step after `jump`.
+constexpr RandomJump OneStepAfter(RandomJump jump) {
+    return {jump.Multiplier * RandomMultiplier, NextRandom(jump.Increment)};
+}
 
 // The map of `steps` generator steps, by squaring: O(log steps). The generator's
 // period is 2^32, so only the low 32 bits of `steps` matter.

@@ -1,4 +1,6 @@
 // The environment-response curve of the species.
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <string>
 
@@ -29,6 +31,19 @@ double Simul::EnvResponse(double optimum, double tolerance, double x) const {
     default:  // ResponseLogistic; never divides by the tolerance
         return StoreDouble(1 / (1 + Exp(-m - c * w)));
     }
+}
+
+// Shapes 0 and 1 with finite values and |W| >= 1e-150: the quotient is finite and
+// 1 / sqrt(6.28318 W^2) stays far below the largest double. The logistic with
+// |M| + |X W| <= 11000: its exponential stays far below the largest long double.
+double Simul::EnvResponseSureLimit(double optimum, double tolerance) const {
+    constexpr double never = -1;
+    if (!std::isfinite(optimum) || !std::isfinite(tolerance)) return never;
+    if (Species.ResponseShape == ResponseNormal || Species.ResponseShape == ResponseBell)
+        return std::fabs(tolerance) >= 1e-150 ? DBL_MAX : never;
+    if (std::fabs(optimum) > 10000) return never;
+    if (tolerance == 0) return DBL_MAX;
+    return std::min(DBL_MAX, (11000 - std::fabs(optimum)) / std::fabs(tolerance));
 }
 
 }  // namespace glebix

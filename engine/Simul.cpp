@@ -1,5 +1,8 @@
 #include "Simul.h"
 
+#include "CellShare.h"
+#include "MortalityCache.h"
+
 namespace glebix {
 
 Simul::Simul() = default;

@@ -9,14 +9,18 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "InputFile.h"
 #include "Plot.h"
+#include "Random.h"
 #include "Settings.h"
 
 namespace glebix {
 
+class CellShare;
 class FastDispersal;
+class MortalityCache;
 
 // Species values taken from the settings at run set-up, fixed for the run.
 struct RunSpecies {
@@ -57,8 +61,8 @@ public:
     // ---- Random numbers --------------------------------------------------------
     // Next uniform number in [0, 1) of the linear congruential generator.
     double RandomUniform() {
-        RandomSeed = RandomSeed * 134775813u + 1u;
-        return RandomSeed * (1.0 / 4294967296.0);
+        RandomSeed = NextRandom(RandomSeed);
+        return UniformOf(RandomSeed);
     }
     // RandomSeed := ClockSeed().
     void ReseedFromClock();
@@ -76,9 +80,18 @@ public:
     void ApplySurvival();
     void Disperse();           // the dispersal pass used by TimeStep
     void DisperseReference();  // the plain definition of a dispersal pass
-    // Threads of the dispersal pass; 0 (the default) means one per processor the
-    // process may run on (fewer when the system refuses threads). The
-    // results do not depend on it.
+    // The plain definitions of reproduction and survival, and a time step made of them
+    // and of the fast dispersal pass in its plain form (plain preparation of the cells,
+    // every offset worked out): the same results, generator states and faults as the
+    // processes TimeStep uses, which skip work that cannot change a result. For tests
+    // and measurements.
+    void TimeStepReference();
+    void ReproduceReference();
+    void ApplySurvivalReference();
+    // Threads of the dispersal pass, and of reproduction and survival when no event
+    // processing runs between cells (ProcessMessages empty); 0 (the default) means
+    // one per processor the process may run on (fewer when the system refuses
+    // threads). The results do not depend on it.
     void SetDispersalThreads(int count);
     int DispersalThreads() const;
     void UpdateEnvironment();
@@ -87,6 +100,9 @@ public:
     std::int32_t DrawCount(std::int32_t count, double p);
     // Environment response of a cell of compacted share x for the run's shape.
     double EnvResponse(double optimum, double tolerance, double x) const;
+    // EnvResponse(optimum, tolerance, x) surely raises no fault for any x with |x| at
+    // most this (negative: no x is sure; x beyond it may still raise none).
+    double EnvResponseSureLimit(double optimum, double tolerance) const;
 
     // ---- Result file -----------------------------------------------------------
     // Writes the plot to "<ResultDirectory>/RireVed1a1p1.txt" (ResultFileName()).
@@ -104,9 +120,26 @@ private:
     void Yield() {
         if (ProcessMessages) ProcessMessages();
     }
+    void DisperseFast(bool plainForm);
+    FastDispersal &StepThreads();  // the dispersal pass, whose threads the step shares
+    CellShare &Share();
+    bool ShareCells() const { return !ProcessMessages && DispersalThreads() > 1; }
+    void BreedCell(int cell, std::uint32_t &state);
+    static void BreedSharedCell(void *self, int cell, std::uint32_t &state, int thread);
+    double CrowdedMortality(std::int32_t exposed, std::int32_t excess) const;
+    void SurviveCell(int cell, std::uint32_t &state, MortalityCache &kept);
+    static void SurviveSharedCell(void *self, int cell, std::uint32_t &state, int thread);
 
     int dispersalThreads_ = 0;                      // as set; 0 = one per processor
     std::shared_ptr<FastDispersal> fastDispersal_;  // threads and work grids of Disperse
+    // Values of the pass under way that do not change from cell to cell.
+    struct PassConstants {
+        double ResponseSureLimit = -1;  // of EnvResponse for the run's species
+        double BaseMortality = 0;       // 1 - Survival as a double, when BaseStored
+        bool BaseStored = false;
+    } pass_;
+    std::unique_ptr<CellShare> share_;                        // reproduction and survival on the threads
+    std::vector<std::unique_ptr<MortalityCache>> mortality_;  // one per thread
 };
 
 // The chart cell index that run set-up takes from a field's text: the whole number

@@ -1,12 +1,16 @@
 // The time step and its first process, reproduction, with the count draw that
 // reproduction and survival share.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 
 #include "Conversions.h"
 #include "FloatChecks.h"
+#include "CellShare.h"
+#include "FastDispersal.h"
 #include "Simul.h"
+#include "TrialCount.h"
 
 namespace glebix {
 
@@ -23,8 +27,20 @@ void Simul::TimeStep() {
     UpdateEnvironment();  // always last: it sees the counts the step left
 }
 
+void Simul::TimeStepReference() {
+    ReproduceReference();
+    if (Settings.Species.DispersalFirst) {
+        DisperseFast(true);
+        ApplySurvivalReference();
+    } else {
+        ApplySurvivalReference();
+        DisperseFast(true);
+    }
+    UpdateEnvironment();
+}
+
 std::int32_t Simul::DrawCount(std::int32_t count, double p) {
-    if (count > 100) return Narrow32(Nearest(static_cast<long double>(count) * p));
+    if (count > MaxDrawnTrials) return Narrow32(Nearest(static_cast<long double>(count) * p));
     if (count <= 0) return 0;
     std::int32_t successes = 0;
     for (std::int32_t t = 0; t < count; ++t)
@@ -32,7 +48,7 @@ std::int32_t Simul::DrawCount(std::int32_t count, double p) {
     return successes;
 }
 
-void Simul::Reproduce() {
+void Simul::ReproduceReference() {
     const long double fecundity = Species.Fecundity;
     for (int i = 0; i < GridSide; ++i) {
         for (int j = 0; j < GridSide; ++j) {
@@ -51,6 +67,47 @@ void Simul::Reproduce() {
                 std::clamp<__int128>(total, std::numeric_limits<std::int32_t>::min(), DensityCap));
         }
     }
+}
+
+// The plain definition for one cell, drawing from `state`, with the response worked
+// out only where births depend on it, or where it could raise a fault, which must
+// come at its cell.
+void Simul::BreedCell(int cell, std::uint32_t &state) {
+    const int i = cell / GridSide, j = cell % GridSide;
+    const double optimum = Species.ResponseOptimum, tolerance = Species.ResponseTolerance;
+    const double compacted = Plot.Env[i][j].Compacted;
+    const long double fecundity = Species.Fecundity;
+    const std::int32_t n = Plot.Density[i][j];
+    long double x;
+    if (Settings.Species.FecundityEnvSensitive) {
+        x = Checked(n * fecundity * EnvResponse(optimum, tolerance, compacted));
+    } else {
+        if (!(std::fabs(compacted) <= pass_.ResponseSureLimit)) EnvResponse(optimum, tolerance, compacted);
+        x = Checked(n * fecundity);
+    }
+    const std::int64_t whole = Truncate(x);
+    const double fraction = StoreDouble(x - whole);
+    state = NextRandom(state);
+    const __int128 total = static_cast<__int128>(n) + whole + (UniformOf(state) <= fraction ? 1 : 0);
+    Plot.Density[i][j] =
+        static_cast<std::int32_t>(std::clamp<__int128>(total, std::numeric_limits<std::int32_t>::min(), DensityCap));
+}
+
+void Simul::Reproduce() {
+    pass_.ResponseSureLimit = EnvResponseSureLimit(Species.ResponseOptimum, Species.ResponseTolerance);
+    if (ShareCells()) {
+        std::fill(std::begin(Share().Draws), std::end(Share().Draws), 1u);
+        Share().Run(StepThreads().Pool(), Plot, RandomSeed, &BreedSharedCell, this);
+        return;
+    }
+    for (int cell = 0; cell < CellCount; ++cell) {
+        Yield();
+        BreedCell(cell, RandomSeed);
+    }
+}
+
+void Simul::BreedSharedCell(void *self, int cell, std::uint32_t &state, int) {
+    static_cast<Simul *>(self)->BreedCell(cell, state);
 }
 
 }  // namespace glebix

@@ -350,11 +350,13 @@ TEST(FastDispersal, NestedPassFromTheYieldsIsSafe) {
 }
 
 TEST(FastDispersal, AllocatesNothingPerStep) {
-    for (int threads : {1, 2}) {
+    // Two threads without event processing share reproduction and survival too.
+    for (int threads : {1, 2, -2}) {
         Simul s;
-        s.Settings.Species.DispersalSensitivity = "2";
+        s.Settings.Species.DispersalSensitivity = threads == -2 ? "0" : "2";
         s.Settings.Species.DispersalFirst = threads == 2;
-        s.ProcessMessages = [] {};
+        if (threads > 0) s.ProcessMessages = [] {};
+        threads = std::abs(threads);
         s.SetDispersalThreads(threads);
         s.SetUpRun(42);
         // Enough individuals for the pass to share its chunks between the threads.
