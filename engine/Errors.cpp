@@ -1,7 +1,9 @@
 #include "Errors.h"
 
 #include <cerrno>
+#include <new>
 #include <string>
+#include <system_error>
 #include <sys/stat.h>
 
 namespace glebix {
@@ -19,6 +21,14 @@ std::string DescribeContext(const ErrorContext &c) {
 std::string MessageWithContext(const GlebixError &error) {
     const std::string where = DescribeContext(error.Context());
     return where.empty() ? std::string(error.what()) : where + " : " + error.what();
+}
+
+std::string ExceptionMessage(const std::exception &error) {
+    if (dynamic_cast<const GlebixError *>(&error)) return error.what();
+    if (dynamic_cast<const std::bad_alloc *>(&error)) return MsgOutOfMemory;
+    if (const auto *system = dynamic_cast<const std::system_error *>(&error))
+        return IoErrorMessage(system->code().value(), std::string());
+    return error.what();
 }
 
 void ThrowFloatFault(const char *message) { throw GlebixError(message); }

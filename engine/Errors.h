@@ -43,6 +43,9 @@ inline constexpr const char *MsgDivisionByZero = "Division par zéro en virgule 
 inline constexpr const char *MsgOverflow = "Débordement en virgule flottante";
 // Message of an allocation that failed.
 inline constexpr const char *MsgOutOfMemory = "Mémoire insuffisante";
+// The French message of any exception an operation ends with: what() of a GlebixError,
+// MsgOutOfMemory for a failed allocation, the input/output message of a system error.
+std::string ExceptionMessage(const std::exception &error);
 // Message of a token that is not a number of the expected kind.
 inline constexpr const char *MsgBadNumber = "Saisie numérique incorrecte";
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <exception>
 #include <sched.h>
 #include <system_error>
 
@@ -30,7 +31,7 @@ std::vector<std::thread> StartThreads(int count, const std::function<void(int)> 
         try {
             if (!ThreadCreationAllowed()) throw std::system_error(EAGAIN, std::generic_category());
             threads.emplace_back(fn, k);
-        } catch (const std::system_error &) {
+        } catch (const std::exception &) {  // std::system_error, or std::bad_alloc for its state
             refused.fetch_add(count - k + 1, std::memory_order_relaxed);
             break;
         }

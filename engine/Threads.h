@@ -13,7 +13,8 @@ namespace glebix {
 int AvailableProcessors();
 
 // Starts up to `count` threads, thread k (from 1) running fn(k). Stops at the first
-// thread the system refuses and returns those that run, in order.
+// thread the system refuses (or that memory cannot be found for) and returns those
+// that run, in order.
 std::vector<std::thread> StartThreads(int count, const std::function<void(int)> &fn);
 
 // Threads refused since the program started; tells a caller to warn once.

@@ -5,7 +5,7 @@
 set -eu
 
 what=${1:-test}
-pkgs="make g++ cmake ninja-build qt6-base-dev libgl-dev"
+pkgs="make g++ cmake ninja-build qt6-base-dev libgl-dev zlib1g-dev"
 if [ "$what" = screenshot ]; then
     pkgs="$pkgs xvfb xauth"  # scripts/screenshot.sh
 fi

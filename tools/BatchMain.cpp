@@ -97,7 +97,7 @@ public:
         pthread_sigmask(SIG_BLOCK, &set_, nullptr);
         try {
             std::thread([set = set_] { Watch(set); }).detach();
-        } catch (const std::system_error &) {
+        } catch (const std::exception &) {
             // No thread for the watch: a handler that can only note the first signal.
             pthread_sigmask(SIG_UNBLOCK, &set_, nullptr);
             struct sigaction action {};

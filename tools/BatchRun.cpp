@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <set>
 #include <thread>
+#include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "Conversions.h"
@@ -102,17 +103,19 @@ void Fail(RunRecord &record, const std::string &message) {
 }
 
 // Removes the files an earlier run left at the places of this run's outputs and
-// that this run did not write, so that the folder holds one run's outputs only.
+// that this run did not write, so that the folder holds one run's outputs only. With
+// plain system calls, which fail without ending the program when memory runs out.
 void RemoveEarlierOutputs(const RunPlan &plan, const std::vector<std::string> &written) {
-    namespace fs = std::filesystem;
     const std::set<std::string> kept(written.begin(), written.end());
     std::vector<std::string> candidates = PlannedFiles(plan);
-    std::error_code ec;
-    if (!plan.SnapshotDir.empty())
-        for (const auto &e : fs::directory_iterator(plan.SnapshotDir, ec))
-            if (IsSnapshotName(e.path().filename().string())) candidates.push_back(e.path().string());
+    if (!plan.SnapshotDir.empty()) {
+        const std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(plan.SnapshotDir.c_str()), ::closedir);
+        while (const dirent *e = dir ? ::readdir(dir.get()) : nullptr)
+            if (IsSnapshotName(e->d_name)) candidates.push_back(Join(plan.SnapshotDir, e->d_name));
+    }
+    struct stat st {};
     for (const std::string &path : candidates)
-        if (!kept.count(path) && fs::is_regular_file(fs::symlink_status(path, ec))) ::unlink(path.c_str());
+        if (!kept.count(path) && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.c_str());
 }
 
 // The end of a run, whatever it was: the manifest is written under its temporary
@@ -133,7 +136,7 @@ void EndRun(const BatchOptions &options, const RunPlan &plan, const std::vector<
     } catch (const std::exception &e) {
         ::unlink(part.c_str());
         ForgetTemporary(part);
-        return Fail(record, e.what());  // the staged files are removed with `files`
+        return Fail(record, ExceptionMessage(e));  // the staged files are removed with `files`
     }
     ::unlink(plan.ManifestPath.c_str());
     const std::string failure = files.PutAllInPlace();
@@ -147,7 +150,7 @@ void EndRun(const BatchOptions &options, const RunPlan &plan, const std::vector<
     } catch (const std::exception &e) {
         ::unlink(part.c_str());
         ForgetTemporary(part);
-        Fail(record, e.what());
+        Fail(record, ExceptionMessage(e));
     }
 }
 
@@ -166,9 +169,7 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
     try {
         simul = MakeEngine(options, plan);
         Steps(options, plan, *simul, record, files, stepsDone);
-    } catch (const std::bad_alloc &) { Fail(record, MsgOutOfMemory); } catch (const std::exception &e) {
-        Fail(record, e.what());
-    }
+    } catch (const std::exception &e) { Fail(record, ExceptionMessage(e)); }
     record.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     try {
         EndRun(options, plan, inputs, started, simul.get(), files, record);
@@ -267,7 +268,7 @@ bool WriteSummary(const BatchOptions &options, const BatchOutcome &outcome,
         MakeDirectories(primary);
         WriteWholeFile(Join(primary, "summary.csv"), SummaryCsv(series));
     } catch (const std::exception &e) {
-        if (report) report(std::string("summary.csv : ") + e.what());
+        if (report) report("summary.csv : " + ExceptionMessage(e));
         return false;
     }
     return true;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <mutex>
 #include <set>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "Errors.h"
@@ -24,11 +25,17 @@ void ThrowOutputError(int errnum, const std::string &path) {
     throw GlebixError(IoErrorMessage(errnum, path) + " : " + path);
 }
 
+// With plain system calls: the error-code forms of std::filesystem end the program
+// when they run out of memory.
 void MakeDirectories(const std::string &path) {
-    std::error_code ec;
-    fs::create_directories(path, ec);
-    if (ec) ThrowOutputError(ec.value(), path);
-    if (!fs::is_directory(path, ec)) ThrowOutputError(ENOTDIR, path);
+    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        const std::string prefix = path.substr(0, slash);
+        if (!prefix.empty() && ::mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) ThrowOutputError(errno, path);
+        if (slash == std::string::npos) break;
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) ThrowOutputError(errno, path);
+    if (!S_ISDIR(st.st_mode)) ThrowOutputError(ENOTDIR, path);
 }
 
 // ---- Temporary files ---------------------------------------------------------

@@ -1,14 +1,14 @@
 #include "RunOutputs.h"
 
-#include <QBuffer>
-#include <QByteArray>
 #include <QImage>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <new>
 
 #include "Conversions.h"
 #include "DensityMapImage.h"
+#include "PngFile.h"
 #include "Errors.h"
 #include "Simul.h"
 
@@ -70,11 +70,12 @@ QImage RenderDensityMap(const TPlot &plot) {
 }
 
 std::string DensityMapPng(const TPlot &plot) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!RenderDensityMap(plot).save(&buffer, "PNG")) throw GlebixError("Erreur E/S " + std::to_string(EIO));
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    const QImage image = RenderDensityMap(plot);
+    if (image.isNull()) throw std::bad_alloc();
+    // Encoded here rather than by QImage::save, whose locks a failed allocation inside
+    // Qt could leave taken for good.
+    return EncodePng(reinterpret_cast<const std::uint32_t *>(image.constBits()), image.width(), image.height(),
+                     image.bytesPerLine() / static_cast<qsizetype>(sizeof(std::uint32_t)));
 }
 
 // ---- ESRI ASCII grids --------------------------------------------------------

@@ -25,7 +25,7 @@ void CheckInitialFile(const BatchOptions &options, const char *setting, const st
     try {
         read(*InputFileBytes(path, options.Files.get()), path, *plot);
     } catch (const std::exception &e) {
-        problems.push_back(std::string(setting) + " " + QuotedPath(path) + " : " + e.what());
+        problems.push_back(std::string(setting) + " " + QuotedPath(path) + " : " + ExceptionMessage(e));
     }
 }
 
@@ -44,9 +44,7 @@ void CheckRuns(const BatchOptions &options, std::vector<std::string> &problems) 
             simul->Settings = options.Settings;
             simul->SetUpRun(ReplicateSeed(master, run));
             if (FieldToInteger(options.Settings.Run.StepCount) > 0) simul->TimeStep();
-        } catch (const std::bad_alloc &) { message = MsgOutOfMemory; } catch (const std::exception &e) {
-            message = e.what();
-        }
+        } catch (const std::exception &e) { message = ExceptionMessage(e); }
         if (message.empty()) continue;
         auto [at, added] = failures.try_emplace(message, run, 0);
         if (added) order.push_back(message);
@@ -74,7 +72,7 @@ std::vector<std::string> ValidateRun(const BatchOptions &options) {
     simul->Settings = options.Settings;
     try {
         simul->TakeSpeciesParameters();
-    } catch (const std::exception &e) { problems.push_back(std::string("valeurs de l'espèce : ") + e.what()); }
+    } catch (const std::exception &e) { problems.push_back("valeurs de l'espèce : " + ExceptionMessage(e)); }
     // With the inputs sound, every run is tried as far as its first step.
     if (problems.empty()) CheckRuns(options, problems);
     for (std::string &p : CheckOutputPlaces(options)) problems.push_back(std::move(p));

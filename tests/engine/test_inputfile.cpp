@@ -2,7 +2,10 @@
 // caller already read, and the free readers of the initial files.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fcntl.h>
+#include <new>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -140,6 +143,14 @@ TEST(InitialFiles, ReadersFillOnlyTheNamedCells) {
                      "Case hors de la parcelle dans le fichier « d.txt » : ligne 51, colonne 1 (les deux doivent aller "
                      "de 1 à 50)");
     }
+}
+
+// What a caller shows for any exception: French, whatever its kind.
+TEST(Errors, EveryExceptionGivesAFrenchMessage) {
+    EXPECT_EQ(ExceptionMessage(GlebixError("Fichier introuvable")), "Fichier introuvable");
+    EXPECT_EQ(ExceptionMessage(std::bad_alloc()), "Mémoire insuffisante");
+    EXPECT_EQ(ExceptionMessage(std::system_error(ENOSPC, std::generic_category())), "Disque plein");
+    EXPECT_EQ(ExceptionMessage(std::system_error(EAGAIN, std::generic_category())), "Erreur E/S 11");
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ public:
         ThreadCreationAllowed = [] { return Allowed-- > 0; };
     }
     ~ThreadLimit() { ThreadCreationAllowed = saved_; }
-    static inline int Allowed = 0;
+    static inline std::atomic<int> Allowed{0};
 
 private:
     bool (*saved_)();
