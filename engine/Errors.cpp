@@ -1,5 +1,6 @@
 #include "Errors.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
 #include <string>
@@ -12,8 +13,9 @@ std::string DescribeContext(const ErrorContext &c) {
     std::string text;
     if (!c.Setting.empty()) text = c.Setting;
     if (!c.Path.empty()) text += (text.empty() ? "« " : " « ") + c.Path + " »";
-    if (c.Line > 0) text += (text.empty() ? "ligne " : ", ligne ") + std::to_string(c.Line);
-    if (c.Column > 0) text += (text.empty() ? "colonne " : ", colonne ") + std::to_string(c.Column);
+    const char *line = c.NamesPlotCell ? "ligne du fichier " : "ligne ";
+    if (c.Line > 0) text += (text.empty() ? "" : ", ") + (line + std::to_string(c.Line));
+    if (c.Column > 0 && !c.NamesPlotCell) text += (text.empty() ? "colonne " : ", colonne ") + std::to_string(c.Column);
     if (!c.Token.empty()) text += (text.empty() ? "« " : " : « ") + c.Token + " »";
     return text;
 }
@@ -24,11 +26,32 @@ std::string MessageWithContext(const GlebixError &error) {
 }
 
 std::string ExceptionMessage(const std::exception &error) {
-    if (dynamic_cast<const GlebixError *>(&error)) return error.what();
+    if (const auto *own = dynamic_cast<const GlebixError *>(&error)) return MessageWithContext(*own);
     if (dynamic_cast<const std::bad_alloc *>(&error)) return MsgOutOfMemory;
     if (const auto *system = dynamic_cast<const std::system_error *>(&error))
         return IoErrorMessage(system->code().value(), std::string());
     return error.what();
+}
+
+void LocateInText(ErrorContext &context, std::string_view text, std::size_t offset, std::string_view token) {
+    offset = std::min(offset, text.size());
+    std::int64_t line = 1, column = 1;
+    for (std::size_t k = 0; k < offset; ++k) {
+        const unsigned char c = static_cast<unsigned char>(text[k]);
+        if (c == '\n') {
+            ++line;
+            column = 1;
+        } else if ((c & 0xC0) != 0x80) {
+            ++column;  // a UTF-8 continuation byte is part of the character before
+        }
+    }
+    context.Line = line;
+    context.Column = column;
+    // A token is at most a few hundred bytes; forty characters say which one it is.
+    constexpr std::size_t longest = 40;
+    std::size_t cut = std::min(token.size(), longest);
+    while (cut < token.size() && cut > 0 && (static_cast<unsigned char>(token[cut]) & 0xC0) == 0x80) --cut;
+    context.Token = std::string(token.substr(0, cut)) + (cut < token.size() ? "…" : "");
 }
 
 void ThrowFloatFault(const char *message) { throw GlebixError(message); }

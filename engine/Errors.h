@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace glebix {
@@ -18,6 +19,10 @@ struct ErrorContext {
     std::int64_t Line = 0;    // line of the file, from 1
     std::int64_t Column = 0;  // column (character) of the file, from 1
     std::string Token;        // the refused text
+    // The message names a cell of the plot by its row and column: the file's line is
+    // then called "ligne du fichier" and its column left out, so that neither is taken
+    // for the plot's.
+    bool NamesPlotCell = false;
 };
 
 class GlebixError : public std::runtime_error {
@@ -37,14 +42,19 @@ std::string DescribeContext(const ErrorContext &context);
 // "<context> : <message>", or the message alone without context.
 std::string MessageWithContext(const GlebixError &error);
 
+// Sets the context's line and column (each from 1, the column counted in characters)
+// of the byte at `offset` of a file's text, and its token, cut to a readable length.
+void LocateInText(ErrorContext &context, std::string_view text, std::size_t offset, std::string_view token);
+
 // Messages of the floating-point faults.
 inline constexpr const char *MsgInvalidOperation = "Opération en virgule flottante incorrecte";
 inline constexpr const char *MsgDivisionByZero = "Division par zéro en virgule flottante";
 inline constexpr const char *MsgOverflow = "Débordement en virgule flottante";
 // Message of an allocation that failed.
 inline constexpr const char *MsgOutOfMemory = "Mémoire insuffisante";
-// The French message of any exception an operation ends with: what() of a GlebixError,
-// MsgOutOfMemory for a failed allocation, the input/output message of a system error.
+// The French message of any exception an operation ends with: a GlebixError with its
+// context (MessageWithContext), MsgOutOfMemory for a failed allocation, the
+// input/output message of a system error.
 std::string ExceptionMessage(const std::exception &error);
 // Message of a token that is not a number of the expected kind.
 inline constexpr const char *MsgBadNumber = "Saisie numérique incorrecte";

@@ -12,29 +12,49 @@ namespace glebix {
 
 namespace {
 
+// Raises `message` with the place of the token that starts at `offset`.
+[[noreturn]] void ThrowAt(const std::string &message, std::string_view text, const std::string &path,
+                          std::size_t offset, std::string_view token, bool namesCell = false) {
+    ErrorContext context;
+    context.Path = path;
+    context.NamesPlotCell = namesCell;
+    LocateInText(context, text, offset, token);
+    throw GlebixError(message, std::move(context));
+}
+
 // Hands each triple of `text` to `apply` with its zero-based row and column and its
-// value token. The row and column must lie in 1..GridSide.
+// value token. The row and column must lie in 1..GridSide. Every fault names the line,
+// the column and the token of the file where it lies.
 template <typename Apply>
 void ReadTriples(std::string_view text, const std::string &path, Apply apply) {
     TextReader reader(text);
     constexpr std::size_t cut = MaxTripleTokenLength + 1;
-    std::string row, column, value;
+    std::string tokens[3];  // row, column, value
+    std::size_t starts[3] = {};
     for (;;) {
-        if (!reader.ReadToken(row, cut)) return;
-        if (!reader.ReadToken(column, cut) || !reader.ReadToken(value, cut))
-            ThrowBadNumber();  // the file ends inside a triple
-        if (row.size() > MaxTripleTokenLength || column.size() > MaxTripleTokenLength ||
-            value.size() > MaxTripleTokenLength)
-            ThrowBadNumber();
-        const auto i = ParseWholeToken(row);
-        const auto j = ParseWholeToken(column);
-        if (!i || !j) ThrowBadNumber();
-        if (*i < 1 || *i > GridSide || *j < 1 || *j > GridSide) {
-            throw GlebixError("Case hors de la parcelle dans le fichier « " + path + " » : ligne " +
-                              std::to_string(*i) + ", colonne " + std::to_string(*j) +
-                              " (les deux doivent aller de 1 à " + std::to_string(GridSide) + ")");
+        for (int k = 0; k < 3; ++k) {
+            if (!reader.ReadToken(tokens[k], cut)) {
+                if (k == 0) return;
+                // The file ends inside a triple: the place of its first member.
+                ThrowAt(MsgBadNumber, text, path, starts[0], tokens[0]);
+            }
+            starts[k] = reader.TokenStart();
+            if (tokens[k].size() > MaxTripleTokenLength) ThrowAt(MsgBadNumber, text, path, starts[k], tokens[k]);
         }
-        apply(*i - 1, *j - 1, value);
+        const auto i = ParseWholeToken(tokens[0]);
+        if (!i) ThrowAt(MsgBadNumber, text, path, starts[0], tokens[0]);
+        const auto j = ParseWholeToken(tokens[1]);
+        if (!j) ThrowAt(MsgBadNumber, text, path, starts[1], tokens[1]);
+        for (int k = 0; k < 2; ++k) {
+            const std::int32_t index = k == 0 ? *i : *j;
+            if (index < 1 || index > GridSide)
+                ThrowAt("Case hors de la parcelle : ligne " + std::to_string(*i) + ", colonne " + std::to_string(*j) +
+                            " de la parcelle (chacune va de 1 à " + std::to_string(GridSide) + ")",
+                        text, path, starts[k], tokens[k], true);
+        }
+        try {
+            apply(*i - 1, *j - 1, tokens[2]);
+        } catch (const GlebixError &e) { ThrowAt(e.what(), text, path, starts[2], tokens[2]); }
     }
 }
 

@@ -17,11 +17,24 @@ namespace glebix {
 
 namespace {
 
-// A real taken from a field must be a finite double.
-double TakeReal(const std::string &text) {
+// A real taken from a field must be a finite double; a refusal names the setting.
+double TakeReal(const std::string &text, const char *setting) {
     const double v = FieldToReal(text);
-    if (!std::isfinite(v)) ThrowFloatFault(MsgOverflow);
+    if (!std::isfinite(v)) throw GlebixError(MsgOverflow, ErrorContext{setting, {}, 0, 0, text});
     return v;
+}
+
+// Reads an initial file into the plot; a fault also names the setting that gave the
+// file, and the file when it could not be read at all.
+template <typename Reader>
+void ReadInitialFile(Reader read, const char *setting, const std::string &path, const InputBytes *given, TPlot &plot) {
+    try {
+        read(*InputFileBytes(path, given), path, plot);
+    } catch (GlebixError &e) {
+        e.Context().Setting = setting;
+        e.Context().Path = path;
+        throw;
+    }
 }
 
 std::int32_t BoundToGrid(std::int32_t v) { return std::clamp(v, 1, GridSide); }
@@ -36,12 +49,12 @@ struct InitialValues {
 
 InitialValues TakeInitialValues(const InitialSettings &in) {
     InitialValues v;
-    v.EnvConstant = TakeReal(in.EnvConstant);
-    v.EnvMean = TakeReal(in.EnvMean);
-    v.EnvVariability = TakeReal(in.EnvVariability);
+    v.EnvConstant = TakeReal(in.EnvConstant, "EnvConstant");
+    v.EnvMean = TakeReal(in.EnvMean, "EnvMean");
+    v.EnvVariability = TakeReal(in.EnvVariability, "EnvVariability");
     v.DistConstant = FieldToInteger(in.DistConstant);
     v.DistMean = FieldToInteger(in.DistMean);
-    v.DistVariability = TakeReal(in.DistVariability);
+    v.DistVariability = TakeReal(in.DistVariability, "DistVariability");
     return v;
 }
 
@@ -136,32 +149,38 @@ void Simul::InitialisePlot() {
     // The files are read after the loop: the environment file first, each only when
     // its mode asks for it.
     if (in.EnvInitMode == EnvModeFile)
-        ReadEnvironmentText(*InputFileBytes(in.EnvFilePath, GivenInputs.get()), in.EnvFilePath, Plot);
+        ReadInitialFile(ReadEnvironmentText, "EnvFilePath", in.EnvFilePath, GivenInputs.get(), Plot);
     if (in.DistInitMode == DistModeFile)
-        ReadDistributionText(*InputFileBytes(in.DistFilePath, GivenInputs.get()), in.DistFilePath, Plot);
+        ReadInitialFile(ReadDistributionText, "DistFilePath", in.DistFilePath, GivenInputs.get(), Plot);
 }
 
 void Simul::TakeSpeciesParameters() {
     const SpeciesSettings &s = Settings.Species;
     RunSpecies taken;
-    taken.Survival = TakeReal(s.Survival);
-    taken.Fecundity = TakeReal(s.Fecundity);
+    taken.Survival = TakeReal(s.Survival, "Survival");
+    taken.Fecundity = TakeReal(s.Fecundity, "Fecundity");
     taken.ResponseShape = s.ResponseShape;
     taken.ResponseOptimum = s.ResponseOptimum;
     taken.ResponseTolerance = s.ResponseTolerance;
     taken.DispersalSensitivity = FieldToInteger(s.DispersalSensitivity);
-    taken.DispersalSigma = TakeReal(s.DispersalSigma);
-    taken.CompactionC = TakeReal(s.CompactionC);
-    taken.MortalityAlpha = TakeReal(s.MortalityAlpha);
+    taken.DispersalSigma = TakeReal(s.DispersalSigma, "DispersalSigma");
+    taken.CompactionC = TakeReal(s.CompactionC, "CompactionC");
+    taken.MortalityAlpha = TakeReal(s.MortalityAlpha, "MortalityAlpha");
 
     // The response curve needs a known shape, finite parameters and, for the two
     // bell shapes, a tolerance other than 0.
-    CheckResponseShape(taken.ResponseShape, ShapeSource::Settings);
+    try {
+        CheckResponseShape(taken.ResponseShape, ShapeSource::Settings);
+    } catch (GlebixError &e) {
+        e.Context().Setting = "ResponseShape";
+        throw;
+    }
     const bool bell = taken.ResponseShape != ResponseLogistic;
     if (!std::isfinite(taken.ResponseOptimum) || !std::isfinite(taken.ResponseTolerance) ||
         (bell && taken.ResponseTolerance == 0)) {
         throw GlebixError("Réponse au milieu de forme " + std::to_string(taken.ResponseShape) +
-                          " : la tolérance doit être un nombre fini" + (bell ? " différent de 0" : ""));
+                              " : la tolérance doit être un nombre fini" + (bell ? " différent de 0" : ""),
+                          ErrorContext{"ResponseTolerance", {}, 0, 0, {}});
     }
     Species = taken;
 }

@@ -36,14 +36,39 @@ std::string FormatLongScientific(double value) {
     return out;
 }
 
-SpeciesFileContents ReadSpeciesFile(const std::string &path) { return ReadSpeciesText(ReadInputFile(path)); }
+SpeciesFileContents ReadSpeciesFile(const std::string &path) {
+    try {
+        return ReadSpeciesText(ReadInputFile(path));
+    } catch (GlebixError &e) {
+        e.Context().Path = path;
+        throw;
+    }
+}
+
+namespace {
+
+double WholeValue(const std::string &token) {
+    const auto v = ParseWholeToken(token);
+    if (!v) ThrowBadNumber();
+    return *v;
+}
+
+double RealValue(const std::string &token) {
+    const auto v = ParseRealToken(token);
+    if (!v) ThrowBadNumber();
+    if (!std::isfinite(*v)) ThrowFloatFault(MsgOverflow);
+    return *v;
+}
+
+}  // namespace
 
 SpeciesFileContents ReadSpeciesText(std::string_view text) {
     TextReader reader(text);
     // Value kinds in file order: true for a whole number.
     static constexpr bool whole[10] = {false, false, true, false, false, false, false, false, true, false};
     double values[10] = {};
-    std::string token;
+    std::string token, shapeToken;
+    std::size_t shapeStart = 0;
     bool ended = false;
     for (int k = 0; k < 10 && !ended; ++k) {
         // A run longer than the cut is split: its rest is read as the next value.
@@ -51,22 +76,28 @@ SpeciesFileContents ReadSpeciesText(std::string_view text) {
             ended = true;  // this value and every later one read as 0
             break;
         }
-        if (whole[k]) {
-            const auto v = ParseWholeToken(token);
-            if (!v) ThrowBadNumber();
-            values[k] = *v;
-        } else {
-            const auto v = ParseRealToken(token);
-            if (!v) ThrowBadNumber();
-            if (!std::isfinite(*v)) ThrowFloatFault(MsgOverflow);
-            values[k] = *v;
+        try {
+            values[k] = whole[k] ? WholeValue(token) : RealValue(token);
+        } catch (GlebixError &e) {
+            LocateInText(e.Context(), text, reader.TokenStart(), token);
+            throw;
+        }
+        if (k == 2) {
+            shapeToken = token;
+            shapeStart = reader.TokenStart();
         }
     }
     if (!ended) reader.SkipLine();
 
     SpeciesFileContents c;
+    std::copy(std::begin(values), std::end(values), std::begin(c.Values));
     c.ResponseShape = static_cast<std::int32_t>(values[2]);
-    CheckResponseShape(c.ResponseShape, ShapeSource::SpeciesFile);
+    try {
+        CheckResponseShape(c.ResponseShape, ShapeSource::SpeciesFile);
+    } catch (GlebixError &e) {
+        if (!shapeToken.empty()) LocateInText(e.Context(), text, shapeStart, shapeToken);
+        throw;
+    }
     c.Survival = FormatFixedOneDecimal(values[0]);
     c.Fecundity = FormatFixedOneDecimal(values[1]);
     c.ResponseOptimum = values[3];

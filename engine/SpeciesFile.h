@@ -27,6 +27,8 @@ struct SpeciesFileContents {
 // Reads a species file. Raises GlebixError with the message by cause when the file
 // cannot be read, a value is not a number of its kind ("Saisie numérique
 // incorrecte"), or the shape is unknown (CheckResponseShape). Missing values read as 0.
+// The error's context gives the path, and for a refused value its line, column and
+// token (ReadSpeciesText leaves the path to its caller).
 SpeciesFileContents ReadSpeciesFile(const std::string &path);
 // The same from the file's bytes, already read.
 SpeciesFileContents ReadSpeciesText(std::string_view text);

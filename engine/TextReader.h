@@ -37,9 +37,12 @@ public:
     bool ReadToken(std::string &out, std::size_t cut) {
         out.clear();
         if (!SkipBlanks()) return false;
+        tokenStart_ = pos_;
         for (int c; out.size() < cut && (c = Peek()) != End && !IsBlank(c); ++pos_) out.push_back(static_cast<char>(c));
         return true;
     }
+    // Offset in the text of the last token read, for messages.
+    std::size_t TokenStart() const { return tokenStart_; }
     // Skips the rest of the current line, line end included.
     void SkipLine() {
         for (int c; (c = Get()) != End;) {
@@ -54,6 +57,7 @@ public:
 private:
     std::string_view text_;
     std::size_t pos_ = 0;
+    std::size_t tokenStart_ = 0;
 };
 
 }  // namespace glebix

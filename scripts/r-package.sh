@@ -1,8 +1,8 @@
 #!/bin/sh
 # Assembles the R package's source in $BUILD/r/glebix: the files of r/glebix, with the
-# engine's sources and the settings table and seed mixing of the batch tool copied
-# into src/ and a compile rule for each source appended to src/Makevars, then builds
-# the source tarball $BUILD/r/glebix_<version>.tar.gz.
+# engine's sources and the settings table, seed mixing and study table of the batch
+# tool copied into src/ and a compile rule for each source appended to src/Makevars,
+# then builds the source tarball $BUILD/r/glebix_<version>.tar.gz.
 # Usage: scripts/r-package.sh [BUILD]   (BUILD defaults to build)
 set -eu
 
@@ -20,7 +20,8 @@ rm -rf "$out/glebix" "$out"/glebix_*.tar.gz
 cp -R "$here/r/glebix" "$out/glebix"
 for f in "$here"/engine/*.cpp "$here"/engine/*.h \
          "$here"/tools/SettingsTable.cpp "$here"/tools/SettingsTable.h \
-         "$here"/tools/SeedMixing.cpp "$here"/tools/SeedMixing.h; do
+         "$here"/tools/SeedMixing.cpp "$here"/tools/SeedMixing.h \
+         "$here"/tools/StudyTable.cpp "$here"/tools/StudyTable.h; do
     name=$(basename "$f")
     # A glue file of the same name would be overwritten without a word.
     if [ -e "$here/r/glebix/src/$name" ]; then

@@ -19,6 +19,7 @@
 #include "ResultFile.h"
 #include "Simul.h"
 #include "Validate.h"
+#include "Warnings.h"
 
 namespace glebix::batch {
 
@@ -121,10 +122,28 @@ private:
     sigset_t set_;
 };
 
-// --validate: the problems of the command line, then those of the inputs and outputs.
+void PrintWarnings(const StudyWarnings &warnings) {
+    for (const std::string &w : warnings.All()) PrintLine(WarningPrefix + w);
+}
+
+// Under --strict a warning is a usage error: says so after the warnings.
+bool RefusedByStrict(const BatchOptions &options, const StudyWarnings &warnings) {
+    if (!options.Strict || warnings.All().empty()) return false;
+    PrintLine("glebix-batch : --strict : chaque avertissement est une erreur d'utilisation");
+    return true;
+}
+
+// --validate: the problems of the command line, then those of the inputs and outputs,
+// then the warnings, which fail the check only under --strict.
 int Validate(const BatchOptions &options, std::vector<std::string> problems) {
+    const bool parsed = problems.empty();
     for (std::string &p : ValidateRun(options)) problems.push_back(std::move(p));
     PrintProblems(problems);
+    // The warnings are worth looking for only with settings that parsed.
+    StudyWarnings warnings;
+    if (parsed) warnings = CollectWarnings(options);
+    PrintWarnings(warnings);
+    if (RefusedByStrict(options, warnings)) return 2;
     if (problems.empty()) PrintLine("glebix-batch : aucun problème trouvé");
     return problems.empty() ? 0 : 2;
 }
@@ -137,6 +156,9 @@ int UsageError(const std::vector<std::string> &problems) {
 
 int Run(const BatchOptions &options) {
     if (auto problems = CheckOutputPlaces(options); !problems.empty()) return UsageError(problems);
+    const StudyWarnings warnings = CollectWarnings(options);
+    PrintWarnings(warnings);
+    if (RefusedByStrict(options, warnings)) return 2;
     FolderLocks locks;
     if (const std::string problem = locks.Acquire(OutputFolders(options)); !problem.empty()) {
         PrintLine("glebix-batch : " + problem);
@@ -153,9 +175,10 @@ int Run(const BatchOptions &options) {
         progress = [&line](std::int64_t done, std::int64_t all) { line.Show(done, all); };
     auto report = [&line](const std::string &message) {
         line.Clear();
-        PrintLine(message);
+        const std::string program = "glebix-batch : ";
+        PrintLine(message.rfind(program, 0) == 0 ? message : program + message);
     };
-    const BatchOutcome outcome = RunBatch(options, master, fromClock, report, progress);
+    const BatchOutcome outcome = RunBatch(options, master, fromClock, report, progress, &warnings);
     line.Clear();
     const int stop = StopSignal().load();
     return stop != 0 ? 128 + stop : outcome.ExitStatus;

@@ -1,7 +1,9 @@
 #include "BatchOptions.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <optional>
+#include <variant>
 
 #include "Errors.h"
 #include "ParamsFile.h"
@@ -24,6 +26,7 @@ struct Gathered {
     std::optional<std::string> speciesPath;
     std::vector<std::string> paramsPaths;
     std::vector<std::string> sets;
+    std::optional<std::string> designPath;
     std::vector<std::string> seen;  // the options given, by name
 };
 
@@ -81,6 +84,22 @@ void Replicates(Gathered &g, const std::string &value) {
     o.ReplicateLayout = true;
 }
 
+void Points(Gathered &g, const std::string &value) {
+    auto parsed = ParsePointList(value);
+    if (auto *problem = std::get_if<std::string>(&parsed))
+        g.problems.push_back(*problem);
+    else
+        g.options.PointsAsked = std::get<PointList>(parsed);
+}
+
+void SliceOption(Gathered &g, const std::string &value) {
+    auto parsed = ParseSlice(value);
+    if (auto *problem = std::get_if<std::string>(&parsed))
+        g.problems.push_back(*problem);
+    else
+        g.options.SliceAsked = std::get<Slice>(parsed);
+}
+
 const std::vector<OptionEntry> &OptionTable() {
     using G = Gathered;
     using S = const std::string &;
@@ -110,6 +129,22 @@ const std::vector<OptionEntry> &OptionTable() {
          Replicates},
         {"--jobs", nullptr, "J", "simulations menées à la fois (par défaut : le nombre\nde processeurs disponibles)",
          [](G &g, S v) { Count(g, "--jobs", v, 1, g.options.Jobs); }},
+        {"--design", nullptr, "FILE",
+         "plan d'expérience CSV : une colonne par paramètre, une ligne\npar point ; chaque point dans "
+         "point-NNN/run-RRR/",
+         [](G &g, S v) { g.designPath = v; }},
+        {"--table", nullptr, "FILE",
+         "un CSV pour tout l'appel : une ligne par pas de temps de\nchaque simulation, pas 0 compris",
+         [](G &g, S v) { OutputPath(g, "--table", v, g.options.TablePath); }},
+        {"--points", nullptr, "LIST", "seulement ces points du plan (3, 2-5, 1,4,7-9)", Points},
+        {"--slice", nullptr, "I/N",
+         "seulement la I-ième de N parts contiguës des points\n(pour les tâches d'un job array)", SliceOption},
+        {"--independent-seeds", nullptr, nullptr,
+         "une graine propre à chaque simulation du plan (par défaut,\nla répétition r de chaque point a la même "
+         "graine)",
+         [](G &g, S) { g.options.IndependentSeeds = true; }},
+        {"--strict", nullptr, nullptr, "chaque avertissement devient une erreur d'utilisation",
+         [](G &g, S) { g.options.Strict = true; }},
         {"--repeat", nullptr, "MANIFEST",
          "relance la simulation que décrit un manifeste\n(RireVed1a1p1.json des fenêtres, manifest.json) :\n"
          "mêmes paramètres, graine et fichiers d'entrée",
@@ -140,7 +175,9 @@ std::string OptionLines() {
             continue;
         }
         std::string left = std::string(e.name) + (e.valueName ? std::string(" ") + e.valueName : "");
-        left.resize(std::max(column, left.size() + 1), ' ');
+        // A name too long for the first column has its help on the next line.
+        left = left.size() < column ? left + std::string(column - left.size(), ' ')
+                                    : left + "\n  " + std::string(column, ' ');
         out += "  " + left;
         for (const char *c = e.help; *c; ++c)
             out += *c == '\n' ? "\n  " + std::string(column, ' ') : std::string(1, *c);
@@ -168,7 +205,11 @@ void ApplyGathered(Gathered &g) {
         try {
             if (!read.Bytes) throw GlebixError(read.Error);
             ApplySpeciesFile(ReadSpeciesText(*read.Bytes), o.Settings.Species);
-        } catch (const GlebixError &e) { g.problems.push_back("--species " + *g.speciesPath + " : " + e.what()); }
+        } catch (GlebixError &e) {
+            e.Context().Setting = "--species";
+            e.Context().Path = *g.speciesPath;
+            g.problems.push_back(MessageWithContext(e));
+        }
     }
     for (const std::string &path : g.paramsPaths) {
         o.Inputs.push_back({"params", path});
@@ -188,6 +229,37 @@ void ApplyGathered(Gathered &g) {
         if (auto p = ApplySetting(set.substr(0, equals), set.substr(equals + 1), o.Settings))
             g.problems.push_back("--set : " + *p);
     }
+}
+
+// Reads the design and works out the points to run and their number of runs.
+void ApplyStudy(Gathered &g) {
+    BatchOptions &o = g.options;
+    int pointCount = 1;
+    if (g.designPath) {
+        o.Inputs.push_back({"design", *g.designPath});
+        const ReadInput &read = ReadInputOnce(*o.Files, *g.designPath);
+        if (!read.Bytes) {
+            g.problems.push_back("--design « " + *g.designPath + " » : " + read.Error);
+            return;
+        }
+        ParsedDesign parsed = ParseDesignText(*read.Bytes, *g.designPath);
+        for (std::string &p : parsed.Problems) g.problems.push_back(std::move(p));
+        if (!parsed.Problems.empty()) return;
+        o.StudyDesign = std::move(parsed.Result);
+        pointCount = static_cast<int>(std::min<std::size_t>(o.StudyDesign->Points.size(), INT32_MAX));
+    }
+    auto selected = SelectPoints(pointCount, o.PointsAsked, o.SliceAsked);
+    if (auto *problem = std::get_if<std::string>(&selected)) {
+        g.problems.push_back(*problem);
+        return;
+    }
+    o.Points = std::get<std::vector<int>>(std::move(selected));
+    // Every run keeps a record until the batch ends, and a run's place in the whole
+    // design numbers its independent seed.
+    const std::int64_t runs = static_cast<std::int64_t>(o.Points.size()) * o.Replicates;
+    if (runs > MaxReplicates || static_cast<std::int64_t>(pointCount) * o.Replicates > INT32_MAX)
+        g.problems.push_back("--design : au plus " + std::to_string(MaxReplicates) +
+                             " simulations par appel (points × répétitions) ; partagez le plan avec --slice");
 }
 
 }  // namespace
@@ -221,7 +293,7 @@ std::string VersionText() { return "glebix-batch " + VersionNumber(); }
 ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments) {
     ParsedCommandLine parsed;
     parsed.Options.Arguments = arguments;
-    Gathered g{parsed.Options, parsed.Problems, {}, {}, {}, {}};
+    Gathered g{parsed.Options, parsed.Problems, {}, {}, {}, {}, {}};
     for (std::size_t k = 0; k < arguments.size(); ++k) {
         std::string option = arguments[k], value;
         bool hasValue = false;
@@ -247,6 +319,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments) {
         }
     }
     ApplyGathered(g);
+    ApplyStudy(g);
     return parsed;
 }
 

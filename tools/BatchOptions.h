@@ -7,14 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "DesignFile.h"
 #include "InputFile.h"
+#include "PointSelection.h"
 #include "Settings.h"
 
 namespace glebix::batch {
 
 // An input file that a run reads, kept for the manifest.
 struct InputFile {
-    std::string Role;  // "params", "species", "environment" or "distribution"
+    std::string Role;  // "params", "species", "design", "environment" or "distribution"
     std::string Path;  // as given
 };
 
@@ -22,19 +24,26 @@ struct InputFile {
 inline constexpr int MaxReplicates = 1000000;
 
 struct BatchOptions {
-    TSettings Settings;                 // defaults, then --species, --params, --set
-    std::optional<std::uint32_t> Seed;  // master seed; the clock when absent
-    std::string OutDir;                 // result file directory; empty: no result file
-    std::string TracePath;              // per-step CSV; empty: none
-    std::string SnapshotDir;            // PNG maps; empty: none
-    int Every = 10;                     // steps between two snapshots
-    std::string AscDir;                 // final grids; empty: none
-    int Replicates = 1;                 // number of runs
-    bool ReplicateLayout = false;       // --replicates given: outputs go into run-NNN/
-    int Jobs = 0;                       // runs at a time; 0: the number of cores
-    bool Validate = false;              // check everything, run nothing
-    std::string RepeatManifest;         // --repeat: the manifest of the run to repeat
-    bool Quiet = false;                 // no progress line
+    TSettings Settings;                    // defaults, then --species, --params, --set
+    std::optional<std::uint32_t> Seed;     // master seed; the clock when absent
+    std::string OutDir;                    // result file directory; empty: no result file
+    std::string TracePath;                 // per-step CSV; empty: none
+    std::string SnapshotDir;               // PNG maps; empty: none
+    int Every = 10;                        // steps between two snapshots
+    std::string AscDir;                    // final grids; empty: none
+    int Replicates = 1;                    // number of runs
+    bool ReplicateLayout = false;          // --replicates given: outputs go into run-NNN/
+    int Jobs = 0;                          // runs at a time; 0: the number of cores
+    std::string TablePath;                 // the study table; empty: none
+    std::optional<Design> StudyDesign;     // --design, as read
+    std::optional<PointList> PointsAsked;  // --points
+    std::optional<Slice> SliceAsked;       // --slice
+    std::vector<int> Points{1};            // the points this invocation runs, in order
+    bool IndependentSeeds = false;         // --independent-seeds
+    bool Strict = false;                   // warnings are usage errors
+    bool Validate = false;                 // check everything, run nothing
+    std::string RepeatManifest;            // --repeat: the manifest of the run to repeat
+    bool Quiet = false;                    // no progress line
     bool Help = false;
     bool Version = false;
     std::vector<InputFile> Inputs;  // --species and --params files, in order applied
@@ -51,7 +60,8 @@ struct ParsedCommandLine {
 
 // Parses the arguments (without the program name). Options take their value as the
 // next argument or after '=' ("--steps 50", "--steps=50"). Every problem is collected;
-// --species is applied first, then --params files, then the --set options in order.
+// --species is applied first, then --params files, then the --set options in order;
+// a design's rows are applied to each point's runs on top of those (ApplyDesignPoint).
 ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments);
 
 // The --help text.

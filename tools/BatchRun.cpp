@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -15,8 +16,11 @@
 #include "Conversions.h"
 #include "Errors.h"
 #include "FileIo.h"
+#include "OrderedOutput.h"
 #include "ResultFile.h"
 #include "Simul.h"
+#include "StudyOutputs.h"
+#include "StudyTable.h"
 #include "Threads.h"
 
 namespace glebix::batch {
@@ -42,10 +46,11 @@ void PrepareOutputs(const RunPlan &plan, StagedFiles &files, LineWriter &trace) 
 
 // The outputs of one completed step.
 void StepOutputs(const BatchOptions &options, const RunPlan &plan, std::int32_t step, Simul &simul, RunRecord &record,
-                 StagedFiles &files, LineWriter &trace) {
+                 StagedFiles &files, LineWriter &trace, std::string *tableRows) {
     record.StepsReached = step;
-    // The per-step values are kept only for the summary across replicates.
-    if (options.ReplicateLayout && !PrimaryOutputDir(options).empty()) {
+    if (tableRows) AppendStudyRow(*tableRows, plan.TablePrefix, step, RecordStep(simul));
+    // The per-step values are kept only for the summary.
+    if (SummaryWanted(options)) {
         record.Series.Totals.push_back(TotalCount(simul.Plot));
         record.Series.MeanCompacted.push_back(MeanCompacted(simul.Plot));
     }
@@ -68,7 +73,7 @@ void FinalOutputs(const RunPlan &plan, Simul &simul, const RunRecord &record, St
 // One engine per run, so that runs on other threads share nothing but the inputs.
 std::unique_ptr<Simul> MakeEngine(const BatchOptions &options, const RunPlan &plan) {
     auto simul = std::make_unique<Simul>();
-    simul->Settings = options.Settings;
+    simul->Settings = plan.Settings;
     simul->Settings.Run.ResultDirectory = plan.OutDir;
     simul->GivenInputs = options.Files;
     simul->SetDispersalThreads(plan.DispersalThreads);
@@ -77,18 +82,19 @@ std::unique_ptr<Simul> MakeEngine(const BatchOptions &options, const RunPlan &pl
 
 // The set-up and the steps, up to the last or to a stop request.
 void Steps(const BatchOptions &options, const RunPlan &plan, Simul &simul, RunRecord &record, StagedFiles &files,
-           std::atomic<std::int64_t> *stepsDone) {
+           std::atomic<std::int64_t> *stepsDone, std::string *tableRows) {
     record.StepCount = FieldToInteger(simul.Settings.Run.StepCount);
     LineWriter trace;
     PrepareOutputs(plan, files, trace);
     simul.SetUpRun(plan.Seed);
+    if (tableRows) AppendStudyRow(*tableRows, plan.TablePrefix, 0, RecordStep(simul));
     for (std::int32_t step : StepRange(1, record.StepCount)) {
         if (StopSignal().load() != 0) {
             record.Interrupted = true;
             break;
         }
         simul.TimeStep();
-        StepOutputs(options, plan, step, simul, record, files, trace);
+        StepOutputs(options, plan, step, simul, record, files, trace, tableRows);
         if (stepsDone) stepsDone->fetch_add(1, std::memory_order_relaxed);
     }
     if (!record.Interrupted) FinalOutputs(plan, simul, record, files);
@@ -125,10 +131,12 @@ void EndRun(const BatchOptions &options, const RunPlan &plan, const std::vector<
             const ManifestFacts &facts, const Simul *simul, StagedFiles &files, RunRecord &record) {
     if (plan.ManifestPath.empty() || !simul) return;
     const std::string part = PartName(plan.ManifestPath);
+    ManifestFacts written = facts;
+    written.Written = files.Paths();
     auto writeManifest = [&] {
         LineWriter manifest;
         manifest.Open(plan.ManifestPath);
-        manifest.Write(ManifestJson(options, plan, record, inputs, *simul, facts));
+        manifest.Write(ManifestJson(options, plan, record, inputs, *simul, written));
         manifest.Close();
     };
     try {
@@ -157,18 +165,20 @@ void EndRun(const BatchOptions &options, const RunPlan &plan, const std::vector<
 }  // namespace
 
 RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::vector<InputFileRecord> &inputs,
-                 const ManifestFacts &facts, std::atomic<std::int64_t> *stepsDone) {
+                 const ManifestFacts &facts, std::atomic<std::int64_t> *stepsDone, std::string *tableRows) {
     const auto start = std::chrono::steady_clock::now();
     ManifestFacts started = facts;
     started.Started = UtcNow();
     RunRecord record;
     record.Run = plan.Run;
+    record.Point = plan.Point;
+    record.Replicate = plan.Replicate;
     record.Seed = plan.Seed;
     StagedFiles files;
     std::unique_ptr<Simul> simul;
     try {
         simul = MakeEngine(options, plan);
-        Steps(options, plan, *simul, record, files, stepsDone);
+        Steps(options, plan, *simul, record, files, stepsDone, tableRows);
     } catch (const std::exception &e) { Fail(record, ExceptionMessage(e)); }
     record.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     try {
@@ -179,49 +189,92 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
 
 namespace {
 
-// One batch under way: the runs handed out one by one to the threads, their records,
-// and the progress shown from the calling thread.
+// "point 2, simulation 3 : ", "simulation 3 : ", or nothing for a lone run.
+std::string RunLabel(const BatchOptions &options, const RunRecord &record) {
+    if (options.StudyDesign)
+        return "point " + std::to_string(record.Point) + ", simulation " + std::to_string(record.Replicate) + " : ";
+    return options.ReplicateLayout ? "simulation " + std::to_string(record.Replicate) + " : " : std::string();
+}
+
+// Size and checksum of the inputs of every point's runs, read before any run starts.
+std::map<int, std::vector<InputFileRecord>> PointInputs(const BatchOptions &options) {
+    std::map<int, std::vector<InputFileRecord>> inputs;
+    std::map<std::string, InputFileRecord> digests;
+    for (int point : options.Points) {
+        const TSettings settings = PointSettings(options, point);
+        inputs[point] = DescribeInputs(options, &settings, &digests);
+        if (!options.StudyDesign) break;
+    }
+    return inputs;
+}
+
+}  // namespace
+
+namespace {
+
+// One batch under way: the runs handed out one by one to the threads in the
+// invocation's order, their records, their rows handed on in that order, and the
+// progress shown from the calling thread.
 struct Batch {
-    Batch(const BatchOptions &o, const std::function<void(const std::string &)> &r, const ManifestFacts &f)
-        : options(o), report(r), inputs(DescribeInputs(o)), facts(f) {
-        outcome.Runs.resize(static_cast<std::size_t>(o.Replicates));
+    Batch(const BatchOptions &o, const std::function<void(const std::string &)> &r, const ManifestFacts &f,
+          const StudyWarnings *w)
+        : options(o), report(r), layout(Layout(o)), inputs(PointInputs(o)), facts(f), warnings(w) {
+        outcome.Runs.resize(RunCount(layout));
     }
 
     const BatchOptions &options;
     const std::function<void(const std::string &)> &report;
-    std::vector<InputFileRecord> inputs;
+    StudyLayout layout;
+    std::map<int, std::vector<InputFileRecord>> inputs;  // by point (1 without a design)
     ManifestFacts facts;
+    const StudyWarnings *warnings;
     int dispersalThreads = 1;
     BatchOutcome outcome;
-    std::atomic<int> next{1};
+    OrderedOutput *output = nullptr;  // hands the table rows on in run order
+    std::atomic<std::size_t> next{0};
     std::atomic<std::int64_t> stepsDone{0};
     std::mutex mutex;  // guards `finished`, `outcome` and the calls of `report`
     std::condition_variable allFinished;
-    int finished = 0;
+    std::size_t finished = 0;
+
+    // One run, its table rows into `rows` when a table is written.
+    RunRecord Run(const StudyRun &run, std::string *rows) {
+        RunPlan plan = PlanRun(options, run);
+        plan.DispersalThreads = dispersalThreads;
+        ManifestFacts own = facts;
+        if (warnings) own.Warnings = warnings->For(plan.Point);
+        return RunOne(options, plan, inputs.at(options.StudyDesign ? plan.Point : 1), own, &stepsDone, rows);
+    }
 
     // Takes runs until none is left or a stop is asked for. Nothing escapes a thread:
-    // even a failed allocation only ends its run.
+    // even a failed allocation only ends its run. Every run's rows are handed on, the
+    // rows of a run that did not start being none.
     void Work() {
-        const int runs = options.Replicates;
-        for (int run; (run = next.fetch_add(1)) <= runs;) {
+        const std::size_t runs = outcome.Runs.size();
+        for (std::size_t index; (index = next.fetch_add(1)) < runs;) {
+            output->WaitForTurn(index);
             RunRecord record;
-            record.Run = run;
+            record.Run = static_cast<int>(index) + 1;
+            std::string rows;
             try {
-                if (StopSignal().load() == 0) {
-                    RunPlan plan = PlanRun(options, run, facts.MasterSeed);
-                    plan.DispersalThreads = dispersalThreads;
-                    record = RunOne(options, plan, inputs, facts, &stepsDone);
-                }
+                const StudyRun run = PlanStudyRun(layout, index, facts.MasterSeed);
+                record.Point = run.Point;
+                record.Replicate = run.Replicate;
+                record.Seed = run.Seed;
+                if (StopSignal().load() == 0) record = Run(run, options.TablePath.empty() ? nullptr : &rows);
             } catch (const std::bad_alloc &) { OutOfMemory(record); }
-            std::lock_guard lock(mutex);
-            try {
-                if (!record.Completed && !record.Message.empty() && report)
-                    report((options.ReplicateLayout ? "simulation " + std::to_string(run) + " : " : std::string()) +
-                           record.Message);
-            } catch (const std::bad_alloc &) {
-                // The record keeps the message; only its line is lost.
+            {
+                std::lock_guard lock(mutex);
+                try {
+                    if (!record.Completed && !record.Message.empty() && report)
+                        report(RunLabel(options, record) + record.Message);
+                } catch (const std::bad_alloc &) {
+                    // The record keeps the message; only its line is lost.
+                }
+                outcome.Runs[index] = std::move(record);
             }
-            outcome.Runs[static_cast<std::size_t>(run - 1)] = std::move(record);
+            output->Submit(index, std::move(rows));
+            std::lock_guard lock(mutex);
             ++finished;
             allFinished.notify_all();
         }
@@ -238,14 +291,13 @@ struct Batch {
     // Called under the lock, so that the progress line and the reports never interleave.
     void Wait(const std::function<void(std::int64_t, std::int64_t)> &progress, std::int64_t stepsInAll) {
         std::unique_lock lock(mutex);
-        while (finished < options.Replicates) {
+        while (finished < outcome.Runs.size()) {
             allFinished.wait_for(lock, std::chrono::milliseconds(200));
             WarnOfRefusedThreads();
             if (progress) progress(stepsDone.load(), stepsInAll);
         }
         WarnOfRefusedThreads();
     }
-
     int refusedBefore = ThreadsRefused();
     bool warned = false;
     void WarnOfRefusedThreads() {
@@ -257,37 +309,32 @@ struct Batch {
     }
 };
 
-// Writes summary.csv across the replicates; false (after reporting) when it fails.
-bool WriteSummary(const BatchOptions &options, const BatchOutcome &outcome,
-                  const std::function<void(const std::string &)> &report) {
-    const std::string primary = PrimaryOutputDir(options);
-    if (!options.ReplicateLayout || primary.empty()) return true;
-    std::vector<StepSeries> series;
-    for (const RunRecord &r : outcome.Runs) series.push_back(r.Series);
-    try {
-        MakeDirectories(primary);
-        WriteWholeFile(Join(primary, "summary.csv"), SummaryCsv(series));
-    } catch (const std::exception &e) {
-        if (report) report("summary.csv : " + ExceptionMessage(e));
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, bool seedFromClock,
                       const std::function<void(const std::string &)> &report,
-                      const std::function<void(std::int64_t, std::int64_t)> &progress) {
-    const int runs = options.Replicates;
+                      const std::function<void(std::int64_t, std::int64_t)> &progress, const StudyWarnings *warnings) {
+    Batch batch(options, report, {masterSeed, seedFromClock, {}, {}}, warnings);
+    const std::size_t runs = batch.outcome.Runs.size();
     const int processors = AvailableProcessors();
-    const int jobs = std::clamp(options.Jobs > 0 ? options.Jobs : processors, 1, std::min(runs, MaxJobs));
-    Batch batch(options, report, {masterSeed, seedFromClock, {}});
+    const int jobs = std::clamp(options.Jobs > 0 ? options.Jobs : processors, 1,
+                                static_cast<int>(std::clamp<std::size_t>(runs, 1, MaxJobs)));
     // The processors are shared between the runs at a time and the dispersal passes
     // within each run; the results depend on neither.
     batch.dispersalThreads = std::max(1, processors / jobs);
     const std::int64_t stepsInAll =
         static_cast<std::int64_t>(runs) * std::max(0, FieldToInteger(options.Settings.Run.StepCount));
+    StudyOutputs ordered(options, batch.outcome.Runs);
+    if (const std::string problem = ordered.Open(); !problem.empty()) {
+        if (report) report(problem);
+        batch.outcome.ExitStatus = 1;
+        return std::move(batch.outcome);
+    }
+    // A window of twice the runs at a time keeps every thread busy while one run is
+    // slower than the others, and bounds the rows waiting to be written.
+    OrderedOutput output([&ordered](std::size_t index, std::string &rows) { ordered.Consume(index, rows); },
+                         2 * static_cast<std::size_t>(jobs));
+    batch.output = &output;
 
     std::vector<std::thread> threads = StartThreads(jobs, [&batch](int) { batch.Work(); });
     // Whatever happens here, the threads are joined before they are destroyed.
@@ -300,10 +347,10 @@ BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, boo
     } joiner{threads};
     if (threads.empty()) batch.Work();  // no thread could be made: the runs go on in this one
     batch.Wait(progress, stepsInAll);
+    for (std::thread &t : threads) t.join();
 
-    bool failed = false;
+    bool failed = !ordered.Finish(report);
     for (const RunRecord &r : batch.outcome.Runs) failed = failed || !r.Completed;
-    if (!WriteSummary(options, batch.outcome, report)) failed = true;
     batch.outcome.ExitStatus = failed ? 1 : 0;
     return std::move(batch.outcome);
 }

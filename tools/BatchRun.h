@@ -10,6 +10,7 @@
 #include "BatchOptions.h"
 #include "Manifest.h"
 #include "RunPlan.h"
+#include "Warnings.h"
 
 namespace glebix::batch {
 
@@ -22,10 +23,12 @@ std::atomic<int> &StopSignal();
 // under a temporary name; when the run ends, however it ends, they are all renamed
 // into place, the earlier run's outputs that this run did not write are removed, and
 // the manifest comes last. When the manifest cannot be written, nothing of the run
-// is put in place. `stepsDone` (if any) counts the completed steps. Errors end the
-// run and are reported in the record, never thrown.
+// is put in place. `stepsDone` (if any) counts the completed steps; `tableRows` (if
+// any) receives the run's rows of the study table, step 0 first. Errors end the run
+// and are reported in the record, with their context, never thrown.
 RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::vector<InputFileRecord> &inputs,
-                 const ManifestFacts &facts, std::atomic<std::int64_t> *stepsDone = nullptr);
+                 const ManifestFacts &facts, std::atomic<std::int64_t> *stepsDone = nullptr,
+                 std::string *tableRows = nullptr);
 
 // Most threads a batch uses, whatever --jobs asks.
 inline constexpr int MaxJobs = 256;
@@ -35,14 +38,17 @@ struct BatchOutcome {
     int ExitStatus = 0;           // 0 when every run completed and the summary was written, else 1
 };
 
-// Runs every replicate on `jobs` threads (0: the processors the process may use; at
-// most MaxJobs; fewer when the system refuses threads, down to the calling thread),
-// then writes the summary of the runs that ran. `report` receives one line per error
-// (prefixed with the run's number when there are replicates) and a warning when
-// threads were refused; `progress` (if any) is called about five times a second from
-// the calling thread with the steps done and the steps in all.
+// Runs every run of every point on `jobs` threads (0: the processors the process may
+// use; at most MaxJobs; fewer when the system refuses threads, down to the calling
+// thread), writing the study table and the summary of the runs that ran as the runs
+// come in their order. `report` receives one line per error (prefixed with the run's
+// point and replicate when there are several runs) and a warning when threads were
+// refused; `progress` (if any) is called about five times a second from the calling
+// thread with the steps done and the steps in all; `warnings` (if any) go into the
+// manifests.
 BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, bool seedFromClock,
                       const std::function<void(const std::string &)> &report,
-                      const std::function<void(std::int64_t, std::int64_t)> &progress = {});
+                      const std::function<void(std::int64_t, std::int64_t)> &progress = {},
+                      const StudyWarnings *warnings = nullptr);
 
 }  // namespace glebix::batch

@@ -5,8 +5,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <ctime>
+#include <filesystem>
 
+#include "FileIo.h"
 #include "InputFile.h"
 #include "SettingsTable.h"
 #include "Simul.h"
@@ -27,12 +30,20 @@ QJsonObject SettingsObject(const TSettings &settings) {
     return object;
 }
 
+// A path as an absolute one, without resolving links; null when it has none.
+QJsonValue AbsolutePath(const std::string &path) {
+    std::error_code ec;
+    const std::filesystem::path absolute = path.empty() ? std::filesystem::path() : std::filesystem::absolute(path, ec);
+    return absolute.empty() || ec ? QJsonValue() : Text(absolute.lexically_normal().string());
+}
+
 QJsonArray InputsArray(const std::vector<InputFileRecord> &inputs) {
     QJsonArray array;
     for (const InputFileRecord &in : inputs) {
         QJsonObject object;
         object["role"] = Text(in.Role);
         object["path"] = Text(in.Path);
+        object["absolute_path"] = AbsolutePath(in.Path);
         object["size"] = in.Size < 0 ? QJsonValue() : QJsonValue(static_cast<qint64>(in.Size));
         object["sha256"] = in.Sha256.empty() ? QJsonValue() : Text(in.Sha256);
         array.append(object);
@@ -49,7 +60,36 @@ QJsonObject OutputsObject(const ManifestContents &m) {
     return object;
 }
 
+QJsonArray TextArray(const std::vector<std::string> &texts) {
+    QJsonArray array;
+    for (const std::string &text : texts) array.append(Text(text));
+    return array;
+}
+
+// The outputs the run wrote: a file that was never written (the result file of a run
+// without steps, or of a run that ended before its last step) is not listed.
+void WrittenOutputs(const RunPlan &plan, const Simul &simul, const std::vector<std::string> &written,
+                    ManifestContents &c) {
+    auto wrote = [&written](const std::string &path) {
+        return !path.empty() && std::find(written.begin(), written.end(), path) != written.end();
+    };
+    const std::string result = plan.OutDir.empty() ? std::string() : simul.ResultFilePath();
+    c.ResultFile = wrote(result) ? result : std::string();
+    c.Trace = wrote(plan.TracePath) ? plan.TracePath : std::string();
+    const bool maps = std::any_of(written.begin(), written.end(), [&plan](const std::string &path) {
+        return !plan.SnapshotDir.empty() && ParentOf(path) == plan.SnapshotDir;
+    });
+    c.Snapshots = maps ? plan.SnapshotDir : std::string();
+    c.Asc = !plan.AscDir.empty() && wrote(Join(plan.AscDir, DensityGridName)) ? plan.AscDir : std::string();
+}
+
 }  // namespace
+
+std::string WorkingDirectory() {
+    std::error_code ec;
+    const std::filesystem::path here = std::filesystem::current_path(ec);
+    return ec ? std::string() : here.string();
+}
 
 std::string Sha256Hex(const std::string &bytes) {
     const QByteArray digest = QCryptographicHash::hash(
@@ -57,15 +97,24 @@ std::string Sha256Hex(const std::string &bytes) {
     return digest.toHex().toStdString();
 }
 
-std::vector<InputFileRecord> DescribeInputs(const BatchOptions &options) {
+std::vector<InputFileRecord> DescribeInputs(const BatchOptions &options, const TSettings *settings,
+                                            std::map<std::string, InputFileRecord> *digests) {
     std::vector<InputFileRecord> records;
-    for (const InputFile &input : RunInputs(options)) {
+    for (const InputFile &input : RunInputs(options, settings)) {
+        if (digests) {
+            if (auto known = digests->find(input.Path); known != digests->end()) {
+                records.push_back(known->second);
+                records.back().Role = input.Role;
+                continue;
+            }
+        }
         InputFileRecord r{input.Role, input.Path, -1, {}};
         const ReadInput &read = ReadInputOnce(*options.Files, input.Path);
         if (read.Bytes) {
             r.Size = static_cast<std::int64_t>(read.Bytes->size());
             r.Sha256 = Sha256Hex(*read.Bytes);
         }
+        if (digests) (*digests)[input.Path] = r;
         records.push_back(std::move(r));
     }
     return records;
@@ -98,6 +147,15 @@ std::string ManifestText(const ManifestContents &c) {
     m["settings"] = SettingsObject(c.Settings);
     m["inputs"] = InputsArray(c.Inputs);
     m["outputs"] = OutputsObject(c);
+    m["warnings"] = TextArray(c.Warnings);
+    m["working_directory"] = PathOrNull(c.WorkingDirectory.empty() ? WorkingDirectory() : c.WorkingDirectory);
+    if (c.HasDesign) {
+        m["point"] = c.Point;
+        QJsonObject design;
+        for (const auto &[name, value] : c.Design) design[QString::fromStdString(name)] = Text(value);
+        m["design"] = design;
+        m["independent_seeds"] = c.IndependentSeeds;
+    }
     QJsonArray command;
     for (const std::string &argument : c.Command) command.append(Text(argument));
     m["command"] = command;
@@ -116,7 +174,7 @@ std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const
                          const std::vector<InputFileRecord> &inputs, const Simul &simul, const ManifestFacts &facts) {
     ManifestContents c;
     c.Program = "glebix-batch";
-    c.Run = plan.Run;
+    c.Run = plan.Replicate;
     c.Replicates = options.Replicates;
     c.Seed = plan.Seed;
     c.MasterSeed = facts.MasterSeed;
@@ -130,11 +188,17 @@ std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const
     c.Seconds = record.Seconds;
     c.Settings = simul.Settings;
     c.Inputs = inputs;
-    c.ResultFile = plan.OutDir.empty() ? std::string() : simul.ResultFilePath();
-    c.Trace = plan.TracePath;
-    c.Snapshots = plan.SnapshotDir;
-    c.Asc = plan.AscDir;
+    WrittenOutputs(plan, simul, facts.Written, c);
     c.Command = options.Arguments;
+    c.WorkingDirectory = WorkingDirectory();
+    c.Warnings = facts.Warnings;
+    if (options.StudyDesign) {
+        c.HasDesign = true;
+        c.Point = plan.Point;
+        for (const std::string &name : options.StudyDesign->Columns)
+            c.Design.emplace_back(name, SettingText(name, plan.Settings));
+        c.IndependentSeeds = options.IndependentSeeds;
+    }
     return ManifestText(c);
 }
 

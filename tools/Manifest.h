@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "BatchOptions.h"
@@ -23,9 +25,11 @@ struct InputFileRecord {
     std::string Sha256;  // hexadecimal digest; empty when the file could not be read
 };
 
-// Size and SHA-256 of every input the runs read (RunInputs), from the very bytes the
-// runs use.
-std::vector<InputFileRecord> DescribeInputs(const BatchOptions &options);
+// Size and SHA-256 of every input the runs read (RunInputs, with a point's settings
+// when given), from the very bytes the runs use. `digests` (if any) keeps the records
+// by path, so that a file used by many points is checksummed once.
+std::vector<InputFileRecord> DescribeInputs(const BatchOptions &options, const TSettings *settings = nullptr,
+                                            std::map<std::string, InputFileRecord> *digests = nullptr);
 
 // The time now, "2026-01-31T12:00:00Z".
 std::string UtcNow();
@@ -52,7 +56,18 @@ struct ManifestContents {
     std::vector<InputFileRecord> Inputs;
     std::string ResultFile, Trace, Snapshots, Asc;  // the outputs; empty for those not written
     std::vector<std::string> Command;
+    std::string WorkingDirectory;       // where relative paths start; empty: the process's
+    std::vector<std::string> Warnings;  // about the run's settings and inputs
+    // A run of a design: its point, the design's settings with their texts as the run
+    // used them, and whether every run of the study has its own seed.
+    bool HasDesign = false;
+    int Point = 1;
+    std::vector<std::pair<std::string, std::string>> Design;
+    bool IndependentSeeds = false;
 };
+
+// The folder the process runs in; empty when it cannot be told.
+std::string WorkingDirectory();
 
 // The manifest's JSON text, keys in alphabetical order.
 std::string ManifestText(const ManifestContents &contents);
@@ -65,7 +80,9 @@ std::string ManifestPathBeside(const std::string &resultFilePath);
 struct ManifestFacts {
     std::uint32_t MasterSeed = 0;
     bool SeedFromClock = false;
-    std::string Started;  // UtcNow() at the start of the run
+    std::string Started;                // UtcNow() at the start of the run
+    std::vector<std::string> Warnings;  // about this run's settings and inputs
+    std::vector<std::string> Written;   // the files the run wrote, by final path
 };
 
 // The manifest's JSON text, keys in alphabetical order. `simul` gives the settings

@@ -54,7 +54,16 @@ bool Inside(const std::string &path, const std::string &folder) {
 
 std::vector<Place> InputPlaces(const BatchOptions &options) {
     std::vector<Place> places;
-    for (const InputFile &in : RunInputs(options)) {
+    std::vector<InputFile> inputs = RunInputs(options);
+    // With a design, the initial files of the points too (of the first ones, as for
+    // the outputs below).
+    const std::size_t comparedPoints = options.StudyDesign ? std::min<std::size_t>(options.Points.size(), 1000) : 0;
+    for (std::size_t k = 0; k < comparedPoints; ++k) {
+        const TSettings settings = PointSettings(options, options.Points[k]);
+        for (InputFile &in : RunInputs(options, &settings))
+            if (in.Role == "environment" || in.Role == "distribution") inputs.push_back(std::move(in));
+    }
+    for (const InputFile &in : inputs) {
         const std::string name = in.Role == "environment"    ? "EnvFilePath"
                                  : in.Role == "distribution" ? "DistFilePath"
                                                              : "--" + in.Role;
@@ -63,9 +72,9 @@ std::vector<Place> InputPlaces(const BatchOptions &options) {
     return places;
 }
 
-// The files and folders run `run` writes.
-void AddRunPlaces(const BatchOptions &options, int run, std::vector<Place> &places) {
-    const RunPlan plan = PlanRun(options, run, 0);
+// The files and folders the invocation's run `index` writes.
+void AddRunPlaces(const BatchOptions &options, std::size_t index, std::vector<Place> &places) {
+    const RunPlan plan = PlanRun(options, PlanStudyRun(Layout(options), index, 0));
     if (!plan.OutDir.empty()) {
         places.push_back(MakePlace("--out " + QuotedPath(plan.OutDir), plan.OutDir, true));
         places.push_back(MakePlace("le fichier de résultats " + QuotedPath(Join(plan.OutDir, ResultFileName())),
@@ -88,13 +97,19 @@ void AddRunPlaces(const BatchOptions &options, int run, std::vector<Place> &plac
         places.push_back(MakePlace("le manifeste " + QuotedPath(plan.ManifestPath), plan.ManifestPath, false));
 }
 
-std::vector<Place> OutputPlaceList(const BatchOptions &options, int runs) {
+// The places of the invocation's first run, the summary and the study table.
+std::vector<Place> OutputPlaceList(const BatchOptions &options) {
     std::vector<Place> places;
-    for (int run = 1; run <= runs; ++run) AddRunPlaces(options, run, places);
+    if (RunCount(Layout(options)) > 0) AddRunPlaces(options, 0, places);
     const std::string primary = PrimaryOutputDir(options);
-    if (options.ReplicateLayout && !primary.empty())
+    if ((options.ReplicateLayout || options.StudyDesign) && !primary.empty())
         places.push_back(
             MakePlace("le résumé " + QuotedPath(Join(primary, "summary.csv")), Join(primary, "summary.csv"), false));
+    if (!options.TablePath.empty()) {
+        places.push_back(MakePlace("--table " + QuotedPath(options.TablePath), options.TablePath, false));
+        const std::string folder = ParentOf(options.TablePath);
+        places.push_back(MakePlace("le dossier de --table " + QuotedPath(folder), folder, true));
+    }
     return places;
 }
 
@@ -179,13 +194,14 @@ std::vector<std::string> CheckOutputPlaces(const BatchOptions &options) {
         if (p && seen.insert(*p).second) problems.push_back(*p);
     };
     const std::vector<Place> inputs = InputPlaces(options);
-    const std::vector<Place> first = OutputPlaceList(options, 1);
+    const std::vector<Place> first = OutputPlaceList(options);
     for (const Place &out : first)
         for (const Place &in : inputs) add(Clash(out, in));
     for (std::size_t a = 0; a < first.size(); ++a)
         for (std::size_t b = a + 1; b < first.size(); ++b) add(Clash(first[a], first[b]));
     std::vector<Place> later;
-    for (int run = 2; run <= std::min(options.Replicates, comparedRuns); ++run) AddRunPlaces(options, run, later);
+    const std::size_t runs = std::min<std::size_t>(RunCount(Layout(options)), comparedRuns);
+    for (std::size_t index = 1; index < runs; ++index) AddRunPlaces(options, index, later);
     for (const Place &out : later)
         for (const Place &in : inputs)
             if (out.key == in.key) add(out.name + " et " + in.name + " désignent le même fichier");

@@ -11,6 +11,7 @@
 #include "PngFile.h"
 #include "Errors.h"
 #include "Simul.h"
+#include "StudyTable.h"
 
 namespace glebix::batch {
 
@@ -26,34 +27,11 @@ void AppendInteger(std::string &out, std::int64_t v) {
 
 // ---- Trace -------------------------------------------------------------------
 
-std::string TraceHeader() {
-    return "step,cell_density,cell_compacted,cell_decompacted,mean_density,mean_compacted,total_density\n";
-}
-
-std::int64_t TotalCount(const TPlot &plot) {
-    std::int64_t sum = 0;
-    for (const auto &row : plot.Density)
-        for (std::int32_t n : row) sum += n;
-    return sum;
-}
+std::string TraceHeader() { return StepColumns() + "\n"; }
 
 std::string TraceRow(std::int32_t step, const Simul &simul) {
-    const TPlot &plot = simul.Plot;
-    const int i = simul.ChartCellX - 1, j = simul.ChartCellY - 1;
     std::string row;
-    AppendInteger(row, step);
-    row += ',';
-    AppendInteger(row, plot.Density[i][j]);
-    row += ',';
-    row += FormatShortest(plot.Env[i][j].Compacted);
-    row += ',';
-    row += FormatShortest(plot.Env[i][j].Decompacted);
-    row += ',';
-    row += FormatShortest(MeanDensity(plot));
-    row += ',';
-    row += FormatShortest(MeanCompacted(plot));
-    row += ',';
-    AppendInteger(row, TotalCount(plot));
+    AppendStepValues(row, step, RecordStep(simul));
     row += '\n';
     return row;
 }
@@ -109,50 +87,6 @@ std::string CompactedAsc(const TPlot &plot) {
 
 // ---- Summary -----------------------------------------------------------------
 
-namespace {
-
-// Mean and sample standard deviation, two-pass, in the order given.
-void AppendMeanAndDeviation(std::string &out, const std::vector<double> &values) {
-    double sum = 0;
-    for (double v : values) sum += v;
-    const double mean = sum / static_cast<double>(values.size());
-    out += FormatShortest(mean);
-    out += ',';
-    if (values.size() < 2) {
-        out += "NA";
-        return;
-    }
-    double squares = 0;
-    for (double v : values) squares += (v - mean) * (v - mean);
-    out += FormatShortest(std::sqrt(squares / static_cast<double>(values.size() - 1)));
-}
-
-}  // namespace
-
-std::string SummaryCsv(const std::vector<StepSeries> &runs) {
-    std::string out = "step,runs,total_density_mean,total_density_sd,mean_compacted_mean,mean_compacted_sd\n";
-    std::size_t longest = 0;
-    for (const StepSeries &r : runs) longest = std::max(longest, r.Totals.size());
-    std::vector<double> totals, compacted;
-    for (std::size_t s = 0; s < longest; ++s) {
-        totals.clear();
-        compacted.clear();
-        for (const StepSeries &r : runs) {
-            if (s < r.Totals.size()) {
-                totals.push_back(static_cast<double>(r.Totals[s]));
-                compacted.push_back(r.MeanCompacted[s]);
-            }
-        }
-        AppendInteger(out, static_cast<std::int64_t>(s + 1));
-        out += ',';
-        AppendInteger(out, static_cast<std::int64_t>(totals.size()));
-        out += ',';
-        AppendMeanAndDeviation(out, totals);
-        out += ',';
-        AppendMeanAndDeviation(out, compacted);
-        out += '\n';
-    }
-    return out;
-}
+std::string SummaryCsv(const std::vector<StepSeries> &runs) { return SummaryHeader({}, false) + SummaryRows("", runs); }
 
 }  // namespace glebix::batch

@@ -9,6 +9,8 @@
 
 #include "Outputs.h"
 #include "Plot.h"
+#include "StudySummary.h"
+#include "StudyTable.h"
 
 class QImage;
 
@@ -24,8 +26,6 @@ std::string TraceHeader();
 // One trace row after step `step`: the chart cell's count and shares, MeanDensity,
 // MeanCompacted and the plot's total count; reals in shortest round-trip form.
 std::string TraceRow(std::int32_t step, const Simul &simul);
-// Sum of every cell's count, without wrapping.
-std::int64_t TotalCount(const TPlot &plot);
 
 // ---- Density map -------------------------------------------------------------
 // Size of the snapshot image: the plot window's default outer size.
@@ -53,11 +53,6 @@ std::string DensityAsc(const TPlot &plot);
 std::string CompactedAsc(const TPlot &plot);
 
 // ---- Summary across replicates -----------------------------------------------
-// Per-step values of one run, step 1 first, as far as the run got.
-struct StepSeries {
-    std::vector<std::int64_t> Totals;   // the plot's total count
-    std::vector<double> MeanCompacted;  // MeanCompacted
-};
 // summary.csv: per step, the number of runs that reached it, then the mean and the
 // sample standard deviation (NA below two runs) of the total count and of
 // MeanCompacted. Runs are taken in their order, whatever order they ended in.

@@ -5,24 +5,13 @@
 #include "FileIo.h"
 #include "InputFile.h"
 #include "ResultFile.h"
-#include "SeedMixing.h"
+#include "StudyTable.h"
 
 namespace glebix::batch {
 
-namespace {
-
-// "run-001", with more digits beyond 999 runs.
-std::string RunFolder(int run) {
-    std::string digits = std::to_string(run);
-    if (digits.size() < 3) digits.insert(0, 3 - digits.size(), '0');
-    return "run-" + digits;
-}
-
-}  // namespace
-
-std::vector<InputFile> RunInputs(const BatchOptions &options) {
+std::vector<InputFile> RunInputs(const BatchOptions &options, const TSettings *settings) {
     std::vector<InputFile> inputs = options.Inputs;
-    const InitialSettings &in = options.Settings.Initial;
+    const InitialSettings &in = (settings ? *settings : options.Settings).Initial;
     if (in.EnvInitMode == EnvModeFile) inputs.push_back({"environment", in.EnvFilePath});
     if (in.DistInitMode == DistModeFile) inputs.push_back({"distribution", in.DistFilePath});
     for (const InputFile &input : inputs) ReadInputOnce(*options.Files, input.Path);
@@ -37,21 +26,43 @@ std::string PrimaryOutputDir(const BatchOptions &options) {
     return {};
 }
 
-RunPlan PlanRun(const BatchOptions &options, int run, std::uint32_t master) {
+TSettings PointSettings(const BatchOptions &options, int point) {
+    TSettings settings = options.Settings;
+    if (options.StudyDesign) ApplyDesignPoint(*options.StudyDesign, point, settings);
+    return settings;
+}
+
+StudyLayout Layout(const BatchOptions &options) {
+    StudyLayout layout;
+    layout.Points = options.Points;
+    layout.Replicates = options.Replicates;
+    layout.HasDesign = options.StudyDesign.has_value();
+    layout.ReplicateFolders = options.ReplicateLayout;
+    layout.IndependentSeeds = options.IndependentSeeds;
+    return layout;
+}
+
+RunPlan PlanRun(const BatchOptions &options, const StudyRun &run) {
     RunPlan plan;
-    plan.Run = run;
-    plan.Seed = ReplicateSeed(master, run);
+    plan.Run = static_cast<int>(run.Index) + 1;
+    plan.Point = run.Point;
+    plan.Replicate = run.Replicate;
+    plan.Seed = run.Seed;
+    plan.Settings = PointSettings(options, run.Point);
+    if (!options.TablePath.empty()) {
+        const std::vector<std::string> values =
+            options.StudyDesign ? DesignValues(*options.StudyDesign, plan.Settings) : std::vector<std::string>{};
+        plan.TablePrefix = StudyRowPrefix(run.Point, run.Replicate, run.Seed, values);
+    }
     auto place = [&](const std::string &dir) {
-        if (dir.empty() || !options.ReplicateLayout) return dir;
-        return Join(dir, RunFolder(run));
+        return dir.empty() || run.Folder.empty() ? dir : Join(dir, run.Folder);
     };
     plan.OutDir = place(options.OutDir);
     plan.SnapshotDir = place(options.SnapshotDir);
     plan.AscDir = place(options.AscDir);
     if (!options.TracePath.empty()) {
         const std::string name = std::filesystem::path(options.TracePath).filename().string();
-        plan.TracePath =
-            options.ReplicateLayout ? Join(Join(ParentOf(options.TracePath), RunFolder(run)), name) : options.TracePath;
+        plan.TracePath = run.Folder.empty() ? options.TracePath : Join(place(ParentOf(options.TracePath)), name);
     }
     const std::string primary = PrimaryOutputDir(options);
     if (!primary.empty()) plan.ManifestPath = Join(place(primary), "manifest.json");

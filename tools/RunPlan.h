@@ -9,17 +9,30 @@
 
 #include "BatchOptions.h"
 #include "RunOutputs.h"
+#include "StudyPlan.h"
 
 namespace glebix::batch {
 
 // Every input file the runs read: the --species and --params files in the order given,
-// then the initial environment and distribution files when their mode reads one. Each
-// is read once into options.Files (a failed read is kept there and fails the runs).
-std::vector<InputFile> RunInputs(const BatchOptions &options);
+// the design, then the initial environment and distribution files when their mode
+// reads one (with `settings`, a point's, when given). Each is read once into
+// options.Files (a failed read is kept there and fails the runs). Not thread-safe: the
+// inputs of every point are read before the runs start.
+std::vector<InputFile> RunInputs(const BatchOptions &options, const TSettings *settings = nullptr);
+
+// The settings of point `point`'s runs: the options' settings, then the point's row.
+TSettings PointSettings(const BatchOptions &options, int point);
+
+// The order of the invocation's runs (point, then replicate) and their folders.
+StudyLayout Layout(const BatchOptions &options);
 
 // Where one run writes. Paths are empty for the outputs not asked for.
 struct RunPlan {
-    int Run = 1;               // from 1
+    int Run = 1;               // position in the invocation's order, from 1
+    int Point = 1;             // point of the design; 1 without one
+    int Replicate = 1;         // from 1
+    TSettings Settings;        // the point's settings
+    std::string TablePrefix;   // the start of the run's rows in the study table
     std::uint32_t Seed = 0;    // the seed given to the set-up
     std::string OutDir;        // result file folder
     std::string TracePath;     // trace CSV
@@ -29,9 +42,10 @@ struct RunPlan {
     int DispersalThreads = 0;  // threads of each dispersal pass; 0: one per processor
 };
 
-// The plan of run `run` (from 1) of a sweep with master seed `master`. With
-// replicates, every output goes into a run-NNN folder of its place.
-RunPlan PlanRun(const BatchOptions &options, int run, std::uint32_t master);
+// The plan of the invocation's run `run` of a study with master seed `master`: with a
+// design every output goes into a point-NNN/run-RRR folder of its place, with
+// replicates into a run-RRR folder.
+RunPlan PlanRun(const BatchOptions &options, const StudyRun &run);
 
 // Folder of summary.csv and of the run-NNN folders that hold the manifests: the
 // --out folder, else the --asc folder, else the --snapshots folder, else the folder
@@ -41,6 +55,8 @@ std::string PrimaryOutputDir(const BatchOptions &options);
 // How one run ended.
 struct RunRecord {
     int Run = 1;
+    int Point = 1;
+    int Replicate = 1;
     std::uint32_t Seed = 0;
     std::int32_t StepCount = 0;     // StepCount as converted at the start of the run
     std::int32_t StepsReached = 0;  // time steps completed

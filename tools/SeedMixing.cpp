@@ -15,4 +15,9 @@ std::uint32_t ReplicateSeed(std::uint32_t master, int run) {
     return static_cast<std::uint32_t>(SplitMix64(key));
 }
 
+std::uint32_t StudySeed(std::uint32_t master, int point, int replicate, int replicates, bool independent) {
+    if (!independent) return ReplicateSeed(master, replicate);
+    return ReplicateSeed(master, (point - 1) * replicates + replicate);
+}
+
 }  // namespace glebix::batch

@@ -14,4 +14,11 @@ std::uint64_t SplitMix64(std::uint64_t x);
 // one master thus draw from unrelated points of the generator's cycle.
 std::uint32_t ReplicateSeed(std::uint32_t master, int run);
 
+// Seed of replicate `replicate` (from 1) of point `point` (from 1) of a design run with
+// `replicates` replicates per point. Common random numbers (the default): replicate r
+// of every point uses the seed of run r, so that points differ only by their settings.
+// Independent seeds: it uses the seed of run (point - 1) * replicates + replicate, so
+// that no two runs of the study share a seed.
+std::uint32_t StudySeed(std::uint32_t master, int point, int replicate, int replicates, bool independent);
+
 }  // namespace glebix::batch

@@ -139,9 +139,9 @@ TEST(InitialFiles, ReadersFillOnlyTheNamedCells) {
         ReadDistributionText("51 1 2", "d.txt", *plot);
         ADD_FAILURE();
     } catch (const GlebixError &e) {
-        EXPECT_STREQ(e.what(),
-                     "Case hors de la parcelle dans le fichier « d.txt » : ligne 51, colonne 1 (les deux doivent aller "
-                     "de 1 à 50)");
+        EXPECT_EQ(MessageWithContext(e),
+                  "« d.txt », ligne du fichier 1 : « 51 » : Case hors de la parcelle : ligne 51, colonne 1 de la "
+                  "parcelle (chacune va de 1 à 50)");
     }
 }
 

@@ -17,6 +17,14 @@ std::string SetUpError(Simul &s) {
     return "";
 }
 
+// The message with its context, as the batch tool prints it.
+std::string SetUpErrorWithContext(Simul &s) {
+    try {
+        s.SetUpRun(1);
+    } catch (const GlebixError &e) { return MessageWithContext(e); }
+    return "";
+}
+
 TEST(SetUpRun, DefaultsGiveARandomEnvironmentAndNineCentreCells) {
     Simul s;
     s.SetUpRun(123);
@@ -136,7 +144,7 @@ TEST(InputFiles, BadContentsStopTheSetUp) {
         if (*c.message)
             EXPECT_EQ(message, c.message) << c.name;
         else
-            EXPECT_NE(message.find("d.txt"), std::string::npos) << c.name << ": " << message;
+            EXPECT_EQ(message.rfind("Case hors de la parcelle : ", 0), 0u) << c.name << ": " << message;
         EXPECT_EQ(s.Plot.Density[3][3], 9) << c.name;  // cells read before the error keep their values
         EXPECT_EQ(s.Species.Survival, 0) << c.name;    // the species values were not taken
     }
@@ -144,6 +152,44 @@ TEST(InputFiles, BadContentsStopTheSetUp) {
     env.Settings.Initial.EnvInitMode = 0;
     env.Settings.Initial.EnvFilePath = dir.File("e.txt", "1 1 33,5");
     EXPECT_EQ(SetUpError(env), "Saisie numérique incorrecte");
+}
+
+// Each fault says where it lies: the setting, the file, and for its contents the line,
+// the column (in characters) and the refused token; a cell outside the plot names the
+// file's line so that it is not taken for a plot row.
+TEST(InputFiles, ErrorsSayWhereTheyLie) {
+    ScratchDir dir;
+    struct Case {
+        const char *setting, *contents, *where;
+    } cases[] = {
+        {"EnvFilePath", "1 1 20\n1 2 20\n1 3 20\n3 4   33,5\n",
+         ", ligne 4, colonne 7 : « 33,5 » : Saisie numérique incorrecte"},
+        {"EnvFilePath", "1 1 20\n1 1\t\xC3\xA9\xC3\xA9", ", ligne 2, colonne 5 : « éé » : Saisie numérique incorrecte"},
+        {"EnvFilePath", "\xC3\xA9 1 1", ", ligne 1, colonne 1 : « \xC3\xA9 » : Saisie numérique incorrecte"},
+        {"DistFilePath", "1 1 2\n\n  4 51 2",
+         ", ligne du fichier 3 : « 51 » : Case hors de la parcelle : ligne 4, "
+         "colonne 51 de la parcelle (chacune va de 1 à 50)"},
+        {"DistFilePath", "1 1 2\n7 7", ", ligne 2, colonne 1 : « 7 » : Saisie numérique incorrecte"},
+        {"DistFilePath", "1 1 1e3", ", ligne 1, colonne 5 : « 1e3 » : Saisie numérique incorrecte"},
+    };
+    for (const Case &c : cases) {
+        Simul s;
+        const bool env = std::string(c.setting) == "EnvFilePath";
+        const std::string path = dir.File("f.txt", c.contents);
+        (env ? s.Settings.Initial.EnvInitMode : s.Settings.Initial.DistInitMode) = 0;
+        (env ? s.Settings.Initial.EnvFilePath : s.Settings.Initial.DistFilePath) = path;
+        EXPECT_EQ(SetUpErrorWithContext(s), std::string(c.setting) + " « " + path + " »" + c.where) << c.contents;
+    }
+    Simul missing;
+    missing.Settings.Initial.DistInitMode = 0;
+    missing.Settings.Initial.DistFilePath = dir.Sub("none.txt");
+    EXPECT_EQ(SetUpErrorWithContext(missing), "DistFilePath « " + dir.Sub("none.txt") + " » : Fichier introuvable");
+    Simul setting;
+    setting.Settings.Species.Fecundity = "1e999";
+    EXPECT_EQ(SetUpErrorWithContext(setting), "Fecundity : « 1e999 » : Débordement en virgule flottante");
+    setting.Settings.Species.Fecundity = "2";
+    setting.Settings.Species.ResponseShape = 7;
+    EXPECT_EQ(SetUpErrorWithContext(setting).rfind("ResponseShape : Forme de la réponse au milieu inconnue", 0), 0u);
 }
 
 TEST(InputFiles, OpeningFailuresByCause) {

@@ -110,8 +110,9 @@ TEST(BatchOptions, BadSpeciesFileIsAProblemWithTheFrenchMessage) {
     glebix::testing::WriteAll(dir / "species.txt", "0.4 2 2.0\n");
     auto p = Parse({"--species", dir / "species.txt"});
     ASSERT_EQ(p.Problems.size(), 1u);
-    EXPECT_EQ(p.Problems[0], "--species " + (dir / "species.txt") + " : Saisie numérique incorrecte");
+    EXPECT_EQ(p.Problems[0], "--species « " + (dir / "species.txt") +
+                                 " », ligne 1, colonne 7 : « 2.0 » : Saisie numérique incorrecte");
     p = Parse({"--species", dir / "missing.txt"});
     ASSERT_EQ(p.Problems.size(), 1u);
-    EXPECT_EQ(p.Problems[0], "--species " + (dir / "missing.txt") + " : Fichier introuvable");
+    EXPECT_EQ(p.Problems[0], "--species « " + (dir / "missing.txt") + " » : Fichier introuvable");
 }

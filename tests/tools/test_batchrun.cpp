@@ -12,6 +12,7 @@
 #include "Conversions.h"
 #include "ResultFile.h"
 #include "SettingsTable.h"
+#include "Warnings.h"
 #include "Validate.h"
 
 using namespace glebix;
@@ -163,12 +164,12 @@ TEST(BatchRun, SetUpErrorEndsEachRunWithItsMessage) {
     const BatchOutcome outcome = RunBatch(o, 1, false, [&](const std::string &m) { reported.push_back(m); });
     EXPECT_EQ(outcome.ExitStatus, 1);
     std::sort(reported.begin(), reported.end());
-    EXPECT_EQ(reported,
-              (std::vector<std::string>{"simulation 1 : Fichier introuvable", "simulation 2 : Fichier introuvable"}));
+    const std::string message = "EnvFilePath « " + (dir / "missing.txt") + " » : Fichier introuvable";
+    EXPECT_EQ(reported, (std::vector<std::string>{"simulation 1 : " + message, "simulation 2 : " + message}));
     for (const char *run : {"run-001", "run-002"}) {
         const std::string manifest = ReadAll(dir / (std::string(run) + "/manifest.json"));
         EXPECT_NE(manifest.find("\"status\": \"error\""), std::string::npos);
-        EXPECT_NE(manifest.find("\"message\": \"Fichier introuvable\""), std::string::npos);
+        EXPECT_NE(manifest.find("\"message\": \"" + message + "\""), std::string::npos);
         EXPECT_NE(manifest.find("\"role\": \"environment\""), std::string::npos);
         EXPECT_NE(manifest.find("\"size\": null"), std::string::npos);
     }
@@ -212,11 +213,13 @@ TEST(BatchRun, ValidateReportsProblemsAndRunsNothing) {
                                     "DistFilePath=" + (dir / "dist.txt"), "--set", "ResponseShape=1"});
     const auto problems = ValidateRun(o);
     ASSERT_EQ(problems.size(), 4u);
-    EXPECT_EQ(problems[0].rfind("EnvFilePath «" + (dir / "env.txt") + "» : ", 0), 0u) << problems[0];
-    EXPECT_NE(problems[0].find("Case hors de la parcelle"), std::string::npos);
-    EXPECT_EQ(problems[1].rfind("DistFilePath «" + (dir / "dist.txt") + "» : ", 0), 0u) << problems[1];
-    EXPECT_NE(problems[1].find("Saisie numérique incorrecte"), std::string::npos);
-    EXPECT_EQ(problems[2].rfind("valeurs de l'espèce : ", 0), 0u) << problems[2];
+    // The file's line is not called a plot row; a refused token has its line and column.
+    EXPECT_EQ(problems[0], "EnvFilePath « " + (dir / "env.txt") +
+                               " », ligne du fichier 2 : « 51 » : Case hors de la parcelle : ligne 51, colonne 1 de la "
+                               "parcelle (chacune va de 1 à 50)");
+    EXPECT_EQ(problems[1], "DistFilePath « " + (dir / "dist.txt") +
+                               " », ligne 1, colonne 5 : « 2.5 » : Saisie numérique incorrecte");
+    EXPECT_EQ(problems[2].rfind("valeurs de l'espèce : ResponseTolerance : ", 0), 0u) << problems[2];
     EXPECT_NE(problems[2].find("tolérance"), std::string::npos);
     EXPECT_EQ(problems[3], "--out «" + (dir / "file") + "» : existe déjà et n'est pas un dossier");
     EXPECT_EQ(ValidateRun(Options({"--trace", dir.Path()})),
@@ -255,7 +258,7 @@ TEST(BatchProgram, MessagesInFrench) {
     EXPECT_EQ(RunProgram("--validate --steps 3", out), 0);
     EXPECT_EQ(ReadAll(out), "glebix-batch : aucun problème trouvé\n");
     EXPECT_EQ(RunProgram("--validate --set DistInitMode=0 --set DistFilePath=" + dir / "missing", out), 2);
-    EXPECT_EQ(ReadAll(out), "glebix-batch : DistFilePath «" + dir / "missing" + "» : Fichier introuvable\n");
+    EXPECT_EQ(ReadAll(out), "glebix-batch : DistFilePath « " + dir / "missing" + " » : Fichier introuvable\n");
 
     // Without --seed, the seed drawn from the clock, so that the run can be repeated.
     EXPECT_EQ(RunProgram("--steps 0", out), 0);
@@ -271,8 +274,11 @@ TEST(BatchProgram, MessagesInFrench) {
                          out),
               1);
     const auto lines = Lines(ReadAll(out));
+    const std::string missing = "DistFilePath « " + dir / "missing" + " » : Fichier introuvable";
     EXPECT_EQ(std::set<std::string>(lines.begin(), lines.end()),
-              (std::set<std::string>{"simulation 1 : Fichier introuvable", "simulation 2 : Fichier introuvable"}));
+              (std::set<std::string>{"glebix-batch : attention : " + NothingKeptWarning(),
+                                     "glebix-batch : simulation 1 : " + missing,
+                                     "glebix-batch : simulation 2 : " + missing}));
 
     EXPECT_EQ(RunProgram("--help", out), 0);
     EXPECT_EQ(ReadAll(out), UsageText());

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "Conversions.h"
+#include "TestFiles.h"
 #include "Manifest.h"
 #include "RunOutputs.h"
 #include "RunPlan.h"
@@ -168,12 +169,14 @@ TEST(Manifest, AnyBytesGiveValidJson) {
     options.Arguments = {"--out", std::string("a\"b\\c\n\t\x01", 8), "Accès",
                          "\xff"
                          "a\xc3"};
+    const std::string tracePath = "t\x1f.csv";
     RunPlan plan;
-    plan.TracePath = "t\x1f.csv";
+    plan.TracePath = tracePath;
     RunRecord record;
     record.Message = std::string("a\"b\n\x01", 5);
     Simul simul;
-    const std::string json = ManifestJson(options, plan, record, {}, simul, ManifestFacts{});
+    const std::string json =
+        ManifestJson(options, plan, record, {}, simul, ManifestFacts{0, false, {}, {}, {tracePath}});
     for (char c : json) EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << int(c);
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(json), &error);
@@ -181,7 +184,7 @@ TEST(Manifest, AnyBytesGiveValidJson) {
     const QJsonObject m = doc.object();
     EXPECT_EQ(m["message"].toString(), QString::fromUtf8("a\"b\n\x01"));
     EXPECT_EQ(m["status"].toString(), "error");
-    EXPECT_EQ(m["outputs"].toObject()["trace"].toString(), QString::fromUtf8("t\x1f.csv"));
+    EXPECT_EQ(m["outputs"].toObject()["trace"].toString(), QString::fromStdString(tracePath));
     EXPECT_TRUE(m["outputs"].toObject()["result_file"].isNull());
     const QJsonArray command = m["command"].toArray();
     ASSERT_EQ(command.size(), 4);

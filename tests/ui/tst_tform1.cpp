@@ -298,10 +298,11 @@ private slots:
         QVERIFY(errors.isEmpty());
         const QString path = dir->filePath(QStringLiteral("RireVed1a1p1.json"));
         const QJsonObject m = QJsonDocument::fromJson(QByteArray::fromStdString(ReadAll(path.toStdString()))).object();
-        const QStringList keys = {"command",       "elapsed_seconds", "inputs",      "master_seed", "message",
-                                  "outputs",       "program",         "replicates",  "run",         "seed",
-                                  "seed_source",   "settings",        "started_utc", "status",      "step_count",
-                                  "steps_reached", "version"};
+        const QStringList keys = {
+            "command",          "elapsed_seconds", "inputs",     "master_seed",   "message",     "outputs",
+            "program",          "replicates",      "run",        "seed",          "seed_source", "settings",
+            "started_utc",      "status",          "step_count", "steps_reached", "version",     "warnings",
+            "working_directory"};
         QCOMPARE(m.keys(), keys);
         QCOMPARE(m["program"].toString(), QStringLiteral("glebix"));
         QCOMPARE(m["seed"].toInteger(), static_cast<qint64>(simul->RunSeed));

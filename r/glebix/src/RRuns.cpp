@@ -34,13 +34,6 @@ struct RunResult {
     std::unique_ptr<GlebixError> Error;
 };
 
-// Seed of replicate r of point p: replicate r of every point shares the seed that run
-// r of a plain sweep uses, so that points are compared on common random numbers;
-// with independent seeds, run (p - 1) R + r of a plain sweep lends its seed instead.
-std::uint32_t JobSeed(std::uint32_t master, int point, int replicate, int replicates, bool independent) {
-    return batch::ReplicateSeed(master, independent ? (point - 1) * replicates + replicate : replicate);
-}
-
 // Everything a run reads before its first step, tried on a scratch engine: a bad
 // file or species value stops the whole sweep before any run starts. The message
 // names the point when there is a design (`point` from 1), not otherwise (0).
@@ -171,7 +164,8 @@ std::vector<TSettings> PointSettings(const TSettings &base, SEXP names, SEXP des
 std::vector<RunJob> PlanJobs(const std::vector<int> &selected, int replicates, std::uint32_t master, bool independent) {
     std::vector<RunJob> jobs;
     for (int p : selected)
-        for (int r = 1; r <= replicates; ++r) jobs.push_back({p, r, JobSeed(master, p, r, replicates, independent)});
+        for (int r = 1; r <= replicates; ++r)
+            jobs.push_back({p, r, batch::StudySeed(master, p, r, replicates, independent)});
     return jobs;
 }
 

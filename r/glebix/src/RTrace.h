@@ -1,35 +1,29 @@
-// The values of one trace row, as the batch tool's trace and table hold them: the
-// chart cell's count and shares, the plot's means as the chart shows them, and the
-// plot's total count.
+// The trace's rows on the R side: the batch tool's record of a step (the chart cell's
+// count and shares, the plot's means as the chart shows them, and the plot's total
+// count) with its step number.
 #pragma once
 
 #include <Rcpp.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "Simul.h"
+#include "StudyTable.h"
 
 namespace glebix::r {
 
 struct TraceValues {
     std::int32_t Step;
-    std::int32_t CellDensity;
-    double CellCompacted;
-    double CellDecompacted;
-    double MeanDensity;
-    double MeanCompacted;
-    std::int64_t TotalDensity;
+    batch::StepRecord Record;
 };
 
 // The row of the plot as it stands after step `step` (0: right after set-up).
-TraceValues TakeTraceValues(std::int32_t step, const Simul &simul);
+inline TraceValues TakeTraceValues(std::int32_t step, const Simul &simul) { return {step, batch::RecordStep(simul)}; }
 
-// Names of the trace's columns, in order.
-extern const char *const TraceColumns[7];
-
-// The rows' columns appended to `out` under TraceColumns' names; the total is a
-// double (it may exceed R's integers).
+// The rows' columns appended to `out`, named as the batch tool's trace names them; the
+// total is a double (it may exceed R's integers).
 void AppendTraceColumns(const std::vector<TraceValues> &rows, Rcpp::List &out, Rcpp::CharacterVector &names);
 
 }  // namespace glebix::r

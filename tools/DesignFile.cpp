@@ -1,0 +1,168 @@
+#include "DesignFile.h"
+
+#include <algorithm>
+
+#include "SettingsTable.h"
+
+namespace glebix::batch {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+// A quoted field from the opening quote at `line[k]`; `k` ends after the closing quote.
+std::optional<std::string> QuotedField(std::string_view line, std::size_t &k, std::string &field) {
+    for (++k; k < line.size(); ++k) {
+        if (line[k] != '"') {
+            field += line[k];
+        } else if (k + 1 < line.size() && line[k + 1] == '"') {
+            field += '"';
+            ++k;
+        } else {
+            ++k;
+            return std::nullopt;
+        }
+    }
+    return "guillemet non fermé (un champ entre guillemets doit finir sur sa ligne)";
+}
+
+// The problem ApplySetting gives without its leading "paramètre NAME : ", which the
+// column's name already says.
+std::string WithoutSettingName(const std::string &problem, const std::string &name) {
+    const std::string prefix = "paramètre " + name + " : ";
+    return problem.rfind(prefix, 0) == 0 ? problem.substr(prefix.size()) : problem;
+}
+
+// "plan.csv:4: ".
+std::string Where(std::string_view source, std::int64_t line) {
+    return std::string(source) + ":" + std::to_string(line) + ": ";
+}
+
+std::vector<std::string> CheckHeader(const std::vector<std::string> &names, std::string_view source,
+                                     std::int64_t line) {
+    std::vector<std::string> problems;
+    for (std::size_t c = 0; c < names.size(); ++c) {
+        const std::string &name = names[c];
+        const std::string where = Where(source, line) + "colonne " + std::to_string(c + 1) + " : ";
+        const auto &known = SettingNames();
+        if (name.empty()) {
+            problems.push_back(where +
+                               "colonne sans nom (des numéros de ligne ? en R, écrivez le fichier avec "
+                               "row.names = FALSE ; avec pandas, index=False)");
+        } else if (std::find(known.begin(), known.end(), name) == known.end()) {
+            problems.push_back(where + "paramètre inconnu : «" + name + "»");
+        } else if (std::find(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(c), name) !=
+                   names.begin() + static_cast<std::ptrdiff_t>(c)) {
+            problems.push_back(where + "le paramètre " + name + " figure deux fois");
+        }
+    }
+    return problems;
+}
+
+// One point's fields, each checked against a scratch copy of the settings.
+void ReadPoint(const std::vector<std::string> &fields, std::int64_t line, std::string_view source,
+               ParsedDesign &parsed) {
+    const std::vector<std::string> &columns = parsed.Result.Columns;
+    if (fields.size() != columns.size()) {
+        parsed.Problems.push_back(Where(source, line) + std::to_string(fields.size()) + " champs au lieu de " +
+                                  std::to_string(columns.size()) + " (un par colonne de l'en-tête)");
+        return;
+    }
+    DesignPoint point;
+    point.Line = line;
+    TSettings scratch;
+    for (std::size_t c = 0; c < fields.size(); ++c) {
+        if (fields[c].empty()) {
+            point.Values.emplace_back();
+            continue;
+        }
+        if (auto problem = ApplySetting(columns[c], fields[c], scratch)) {
+            parsed.Problems.push_back(Where(source, line) + "colonne " + columns[c] + " : " +
+                                      WithoutSettingName(*problem, columns[c]));
+        }
+        point.Values.emplace_back(fields[c]);
+    }
+    parsed.Result.Points.push_back(std::move(point));
+}
+
+}  // namespace
+
+std::optional<std::string> SplitCsvLine(std::string_view line, std::vector<std::string> &fields) {
+    fields.clear();
+    std::size_t k = 0;
+    for (;;) {
+        std::string field;
+        while (k < line.size() && IsBlank(line[k])) ++k;
+        const bool isQuoted = k < line.size() && line[k] == '"';
+        if (isQuoted) {
+            if (auto problem = QuotedField(line, k, field)) return problem;
+            while (k < line.size() && IsBlank(line[k])) ++k;
+            if (k < line.size() && line[k] != ',')
+                return "texte après le guillemet fermant du champ " + std::to_string(fields.size() + 1);
+        } else {
+            const std::size_t end = std::min(line.find(',', k), line.size());
+            field = std::string(Trim(line.substr(k, end - k)));
+            if (field.find('"') != std::string::npos)
+                return "guillemet au milieu du champ " + std::to_string(fields.size() + 1) +
+                       " (mettez le champ entier entre guillemets, et doublez ceux qu'il contient)";
+            k = end;
+        }
+        fields.push_back(std::move(field));
+        if (k >= line.size()) return std::nullopt;
+        ++k;  // the comma
+    }
+}
+
+ParsedDesign ParseDesignText(std::string_view text, std::string_view source) {
+    ParsedDesign parsed;
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    bool haveHeader = false;
+    std::vector<std::string> fields;
+    for (std::int64_t lineNumber = 1; !text.empty(); ++lineNumber) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        const std::string_view trimmed = Trim(line);
+        if (trimmed.empty() || trimmed.front() == '#') continue;
+
+        if (auto problem = SplitCsvLine(line, fields)) {
+            parsed.Problems.push_back(Where(source, lineNumber) + *problem);
+            if (!haveHeader) return parsed;  // without the header no later line means anything
+            continue;
+        }
+        if (!haveHeader) {
+            haveHeader = true;
+            parsed.Problems = CheckHeader(fields, source, lineNumber);
+            parsed.Result.Columns = fields;
+            if (!parsed.Problems.empty()) return parsed;
+            continue;
+        }
+        ReadPoint(fields, lineNumber, source, parsed);
+    }
+    if (!haveHeader)
+        parsed.Problems.push_back(std::string(source) + " : aucune ligne d'en-tête (les noms des paramètres)");
+    else if (parsed.Result.Points.empty() && parsed.Problems.empty())
+        parsed.Problems.push_back(std::string(source) + " : aucun point (une ligne de valeurs après l'en-tête)");
+    return parsed;
+}
+
+void ApplyDesignPoint(const Design &design, int point, TSettings &settings) {
+    const DesignPoint &row = design.Points.at(static_cast<std::size_t>(point - 1));
+    for (std::size_t c = 0; c < design.Columns.size(); ++c)
+        if (row.Values[c]) ApplySetting(design.Columns[c], *row.Values[c], settings);
+}
+
+std::vector<std::string> DesignValues(const Design &design, const TSettings &pointSettings) {
+    std::vector<std::string> values;
+    for (const std::string &name : design.Columns) values.push_back(SettingText(name, pointSettings));
+    return values;
+}
+
+}  // namespace glebix::batch

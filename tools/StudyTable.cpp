@@ -1,0 +1,101 @@
+#include "StudyTable.h"
+
+#include <charconv>
+
+#include "Conversions.h"
+#include "Outputs.h"
+#include "Simul.h"
+
+namespace glebix::batch {
+
+namespace {
+
+void AppendInteger(std::string &out, std::int64_t v) {
+    char text[24];
+    auto [end, ec] = std::to_chars(text, text + sizeof text, v);
+    out.append(text, end);
+}
+
+}  // namespace
+
+std::int64_t TotalCount(const TPlot &plot) {
+    std::int64_t sum = 0;
+    for (const auto &row : plot.Density)
+        for (std::int32_t n : row) sum += n;
+    return sum;
+}
+
+StepRecord RecordStep(const Simul &simul) {
+    const TPlot &plot = simul.Plot;
+    const int i = simul.ChartCellX - 1, j = simul.ChartCellY - 1;
+    StepRecord r;
+    r.CellDensity = plot.Density[i][j];
+    r.CellCompacted = plot.Env[i][j].Compacted;
+    r.CellDecompacted = plot.Env[i][j].Decompacted;
+    r.MeanDensity = MeanDensity(plot);
+    r.MeanCompacted = MeanCompacted(plot);
+    r.TotalDensity = TotalCount(plot);
+    return r;
+}
+
+std::string StepColumns() {
+    return "step,cell_density,cell_compacted,cell_decompacted,mean_density,mean_compacted,total_density";
+}
+
+void AppendStepValues(std::string &out, std::int32_t step, const StepRecord &r) {
+    AppendInteger(out, step);
+    out += ',';
+    AppendInteger(out, r.CellDensity);
+    out += ',';
+    out += FormatShortest(r.CellCompacted);
+    out += ',';
+    out += FormatShortest(r.CellDecompacted);
+    out += ',';
+    out += FormatShortest(r.MeanDensity);
+    out += ',';
+    out += FormatShortest(r.MeanCompacted);
+    out += ',';
+    AppendInteger(out, r.TotalDensity);
+}
+
+std::string StudyTableHeader(const std::vector<std::string> &designColumns) {
+    std::string header = "point,replicate,seed,";
+    for (const std::string &name : designColumns) header += CsvField(name) + ',';
+    return header + StepColumns() + '\n';
+}
+
+std::string StudyRowPrefix(int point, int replicate, std::uint32_t seed, const std::vector<std::string> &designValues) {
+    std::string prefix;
+    AppendInteger(prefix, point);
+    prefix += ',';
+    AppendInteger(prefix, replicate);
+    prefix += ',';
+    AppendInteger(prefix, seed);
+    prefix += ',';
+    for (const std::string &value : designValues) prefix += CsvField(value) + ',';
+    return prefix;
+}
+
+void AppendStudyRow(std::string &out, std::string_view prefix, std::int32_t step, const StepRecord &record) {
+    out += prefix;
+    AppendStepValues(out, step, record);
+    out += '\n';
+}
+
+std::string CsvField(std::string_view text) {
+    // Blanks at the ends would be dropped, and a line starting with '#' skipped, by a
+    // reader of design files.
+    const bool blankEnds =
+        !text.empty() && (text.front() == ' ' || text.front() == '\t' || text.back() == ' ' || text.back() == '\t');
+    const bool looksLikeComment = !text.empty() && text.front() == '#';
+    if (!blankEnds && !looksLikeComment && text.find_first_of(",\"\r\n") == std::string_view::npos)
+        return std::string(text);
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + '"';
+}
+
+}  // namespace glebix::batch

@@ -1,0 +1,59 @@
+// The tidy table of a study: one CSV for a whole invocation, one row per step of every
+// run, step 0 being the state right after set-up. The rows of one run are contiguous
+// and the runs come in order of point, then replicate. Other front ends (the Python
+// and R packages) build the same table with these functions, so that a study's table
+// is the same byte for byte whichever front end ran it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Plot.h"
+
+namespace glebix {
+class Simul;
+}
+
+namespace glebix::batch {
+
+// What a run records after a step: the chart cell's count and shares, and the plot's
+// means and total, as the cell chart would show them.
+struct StepRecord {
+    std::int32_t CellDensity = 0;
+    double CellCompacted = 0;
+    double CellDecompacted = 0;
+    double MeanDensity = 0;
+    double MeanCompacted = 0;
+    std::int64_t TotalDensity = 0;
+};
+
+// The record of the engine's present state (after set-up or after a step).
+StepRecord RecordStep(const Simul &simul);
+
+// Sum of every cell's count, without wrapping.
+std::int64_t TotalCount(const TPlot &plot);
+
+// "step,cell_density,cell_compacted,cell_decompacted,mean_density,mean_compacted,total_density"
+// without a line end: the columns of a step, shared with the trace.
+std::string StepColumns();
+// The values of those columns, reals in shortest round-trip form, without a line end.
+void AppendStepValues(std::string &out, std::int32_t step, const StepRecord &record);
+
+// "point,replicate,seed,<design columns>,<step columns>\n".
+std::string StudyTableHeader(const std::vector<std::string> &designColumns);
+
+// "point,replicate,seed,<design values>," : the start of every row of one run. The
+// design values are the settings' texts as the point's run uses them.
+std::string StudyRowPrefix(int point, int replicate, std::uint32_t seed, const std::vector<std::string> &designValues);
+
+// One row: the run's prefix, then the step's values and a line end.
+void AppendStudyRow(std::string &out, std::string_view prefix, std::int32_t step, const StepRecord &record);
+
+// A CSV field: as it is, or within quotes (doubled inside) when it holds a comma, a
+// quote, a line end, blanks at either end, or starts with '#'; a design file written
+// with it reads back to the same values.
+std::string CsvField(std::string_view text);
+
+}  // namespace glebix::batch

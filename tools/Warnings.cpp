@@ -1,0 +1,217 @@
+#include "Warnings.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "BatchOptions.h"
+#include "Conversions.h"
+#include "InitialFiles.h"
+#include "RunPlan.h"
+#include "SpeciesFile.h"
+
+namespace glebix::batch {
+
+namespace {
+
+// "DistFilePath « d.txt » est donné, mais DistInitMode vaut 4 : ...".
+void UnusedPath(std::vector<std::string> &out, const char *pathSetting, const std::string &path,
+                const char *modeSetting, std::int32_t mode) {
+    if (path.empty() || mode == 0) return;
+    out.push_back(std::string(pathSetting) + " « " + path + " » est donné, mais " + modeSetting + " vaut " +
+                  std::to_string(mode) + " : le fichier n'est pas lu (il ne l'est qu'avec " + modeSetting + "=0)");
+}
+
+}  // namespace
+
+std::vector<std::string> SettingsWarnings(const TSettings &s) {
+    std::vector<std::string> out;
+    UnusedPath(out, "EnvFilePath", s.Initial.EnvFilePath, "EnvInitMode", s.Initial.EnvInitMode);
+    UnusedPath(out, "DistFilePath", s.Initial.DistFilePath, "DistInitMode", s.Initial.DistInitMode);
+    const double survival = FieldToReal(s.Species.Survival);
+    if (!(survival >= 0 && survival <= 1))
+        out.push_back("Survival vaut " + s.Species.Survival +
+                      ", hors de [0, 1] : ce n'est pas une probabilité de survie");
+    return out;
+}
+
+std::string NothingKeptWarning() {
+    return "--replicates ou --design sans aucune sortie (--out, --table, --trace, --snapshots ou --asc) : "
+           "rien des simulations ne sera gardé";
+}
+
+std::vector<std::string> EnvironmentFileWarnings(const TPlot &read, const std::string &path) {
+    int unnamed = 0;
+    for (const auto &row : read.Env)
+        for (const auto &cell : row) unnamed += std::isnan(cell.Compacted) ? 1 : 0;
+    if (unnamed == 0) return {};
+    return {"le fichier du milieu initial « " + path + " » ne nomme pas " + std::to_string(unnamed) + " case" +
+            (unnamed > 1 ? "s" : "") + " sur " + std::to_string(CellCount) +
+            " : elles commencent avec un taux de compaction de -5 %, ce qui tue leur faune dès le premier pas "
+            "de temps"};
+}
+
+std::vector<std::string> DistributionFileWarnings(const TPlot &read, const std::string &path) {
+    int negative = 0;
+    for (const auto &row : read.Density)
+        for (std::int32_t n : row) negative += n < 0 ? 1 : 0;
+    if (negative == 0) return {};
+    return {"le fichier de distribution « " + path + " » donne un effectif négatif à " + std::to_string(negative) +
+            " case" + (negative > 1 ? "s" : "")};
+}
+
+std::optional<std::string> SpeciesRoundingWarning(const std::string &path, const char *setting, double fileValue,
+                                                  const std::string &shown) {
+    if (FieldToReal(shown) == fileValue) return std::nullopt;
+    const std::string exact = FormatShortest(fileValue);
+    return "fichier de l'espèce « " + path + " » : " + setting + " " + exact + " devient " + shown +
+           " dans la forme à une décimale du dialogue de l'espèce, et la simulation prend " + shown + " ; --set " +
+           setting + "=" + exact + " donne la valeur exacte";
+}
+
+}  // namespace glebix::batch
+
+namespace glebix::batch {
+
+namespace {
+
+// The warnings of initial files, by path: a file that many points use is read once.
+class FileWarnings {
+public:
+    explicit FileWarnings(const BatchOptions &options) : options_(options) {}
+
+    std::vector<std::string> Environment(const std::string &path) {
+        return Cached(environment_, path, [&](const std::string &bytes) {
+            auto plot = std::make_unique<TPlot>();
+            for (auto &row : plot->Env)
+                for (auto &cell : row) cell.Compacted = std::nan("");
+            ReadEnvironmentText(bytes, path, *plot);
+            return EnvironmentFileWarnings(*plot, path);
+        });
+    }
+    std::vector<std::string> Distribution(const std::string &path) {
+        return Cached(distribution_, path, [&](const std::string &bytes) {
+            auto plot = std::make_unique<TPlot>();
+            ReadDistributionText(bytes, path, *plot);
+            return DistributionFileWarnings(*plot, path);
+        });
+    }
+
+private:
+    using Cache = std::map<std::string, std::vector<std::string>>;
+
+    // A file that cannot be read or parsed gives no warning: it is a problem, reported
+    // as such by the check or by the runs.
+    template <typename Read>
+    std::vector<std::string> Cached(Cache &cache, const std::string &path, Read read) {
+        if (auto known = cache.find(path); known != cache.end()) return known->second;
+        std::vector<std::string> found;
+        const ReadInput &input = ReadInputOnce(*options_.Files, path);
+        if (input.Bytes) {
+            try {
+                found = read(*input.Bytes);
+            } catch (const std::exception &) {}
+        }
+        return cache[path] = found;
+    }
+
+    const BatchOptions &options_;
+    Cache environment_, distribution_;
+};
+
+// The species files as read, for the rounding of their values.
+std::vector<std::pair<std::string, SpeciesFileContents>> SpeciesFiles(const BatchOptions &options) {
+    std::vector<std::pair<std::string, SpeciesFileContents>> files;
+    for (const InputFile &input : options.Inputs) {
+        if (input.Role != "species") continue;
+        const ReadInput &read = ReadInputOnce(*options.Files, input.Path);
+        if (!read.Bytes) continue;
+        try {
+            files.emplace_back(input.Path, ReadSpeciesText(*read.Bytes));
+        } catch (const std::exception &) {}
+    }
+    return files;
+}
+
+// A species file's values that the dialog's one-decimal texts change, as long as the
+// settings still hold those texts (a later --set or design column gives its own).
+void SpeciesWarnings(const std::vector<std::pair<std::string, SpeciesFileContents>> &species, const SpeciesSettings &s,
+                     std::vector<std::string> &out) {
+    for (const auto &[path, file] : species) {
+        const struct {
+            const char *name;
+            double value;
+            const std::string &shown, &used;
+        } rounded[] = {{"Survival", file.Values[0], file.Survival, s.Survival},
+                       {"Fecundity", file.Values[1], file.Fecundity, s.Fecundity},
+                       {"DispersalSigma", file.Values[9], file.DispersalSigma, s.DispersalSigma}};
+        for (const auto &r : rounded) {
+            if (r.used != r.shown) continue;
+            if (auto w = SpeciesRoundingWarning(path, r.name, r.value, r.shown)) out.push_back(*w);
+        }
+    }
+}
+
+std::vector<std::string> WarningsOf(const TSettings &settings, FileWarnings &files,
+                                    const std::vector<std::pair<std::string, SpeciesFileContents>> &species) {
+    std::vector<std::string> out;
+    SpeciesWarnings(species, settings.Species, out);
+    const std::vector<std::string> own = SettingsWarnings(settings);
+    out.insert(out.end(), own.begin(), own.end());
+    auto add = [&out](const std::vector<std::string> &more) { out.insert(out.end(), more.begin(), more.end()); };
+    if (settings.Initial.EnvInitMode == EnvModeFile) add(files.Environment(settings.Initial.EnvFilePath));
+    if (settings.Initial.DistInitMode == DistModeFile) add(files.Distribution(settings.Initial.DistFilePath));
+    return out;
+}
+
+bool Contains(const std::vector<std::string> &list, const std::string &text) {
+    return std::find(list.begin(), list.end(), text) != list.end();
+}
+
+bool KeepsSomething(const BatchOptions &o) {
+    return !o.OutDir.empty() || !o.TablePath.empty() || !o.TracePath.empty() || !o.SnapshotDir.empty() ||
+           !o.AscDir.empty();
+}
+
+}  // namespace
+
+std::vector<std::string> StudyWarnings::For(int point) const {
+    std::vector<std::string> out = Common;
+    if (auto own = ByPoint.find(point); own != ByPoint.end())
+        out.insert(out.end(), own->second.begin(), own->second.end());
+    return out;
+}
+
+std::vector<std::string> StudyWarnings::All() const {
+    std::vector<std::string> out = Common;
+    for (const auto &[point, own] : ByPoint) out.insert(out.end(), own.begin(), own.end());
+    return out;
+}
+
+StudyWarnings CollectWarnings(const BatchOptions &options) {
+    StudyWarnings w;
+    FileWarnings files(options);
+    const auto species = SpeciesFiles(options);
+    // With a design, a warning is common when every point's runs have it, and a point's
+    // own otherwise.
+    std::vector<std::vector<std::string>> points;
+    for (int point : options.StudyDesign ? options.Points : std::vector<int>{})
+        points.push_back(WarningsOf(PointSettings(options, point), files, species));
+    for (const std::string &text : WarningsOf(options.Settings, files, species)) {
+        if (std::all_of(points.begin(), points.end(), [&](const auto &own) { return Contains(own, text); }))
+            w.Common.push_back(text);
+    }
+    for (std::size_t k = 0; k < points.size(); ++k) {
+        const int point = options.Points[k];
+        for (const std::string &text : points[k])
+            if (!Contains(w.Common, text)) w.ByPoint[point].push_back("point " + std::to_string(point) + " : " + text);
+    }
+    const std::size_t runs = options.Points.size() * static_cast<std::size_t>(options.Replicates);
+    if ((runs > 1 || options.StudyDesign) && !KeepsSomething(options)) w.Common.push_back(NothingKeptWarning());
+    if (options.Points.empty() && options.SliceAsked)
+        w.Common.push_back("--slice " + std::to_string(options.SliceAsked->Index) + "/" +
+                           std::to_string(options.SliceAsked->Count) + " : cette part ne contient aucun point");
+    return w;
+}
+
+}  // namespace glebix::batch

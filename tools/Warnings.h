@@ -1,0 +1,56 @@
+// Warnings: what does not stop a run but most likely spoils what it means. Each is one
+// French line; the tool prints it as "glebix-batch : attention : <text>", records it in
+// the manifests, lists it under --validate, and refuses to run on it under --strict.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Plot.h"
+#include "Settings.h"
+
+namespace glebix::batch {
+
+struct BatchOptions;
+
+// The warnings of one invocation.
+struct StudyWarnings {
+    std::vector<std::string> Common;                  // about every run
+    std::map<int, std::vector<std::string>> ByPoint;  // about one point's runs only, "point 3 : ..."
+
+    // The warnings of point `point`'s runs, for their manifests.
+    std::vector<std::string> For(int point) const;
+    // Every warning once, in the order they are printed.
+    std::vector<std::string> All() const;
+};
+
+// Every warning of an invocation: those of the settings, the initial files and the
+// species file, for the common settings and then for each point whose row changes
+// them; and a study that keeps nothing. Reads the inputs into options.Files.
+StudyWarnings CollectWarnings(const BatchOptions &options);
+
+// The prefix of a warning on the standard error.
+inline constexpr const char *WarningPrefix = "glebix-batch : attention : ";
+
+// Warnings about the settings alone: a file path that the mode does not read, and a
+// survival outside [0, 1].
+std::vector<std::string> SettingsWarnings(const TSettings &settings);
+
+// Replicates or a design, and no output place to keep anything in.
+std::string NothingKeptWarning();
+
+// Initial files, as read into a plot: cells of the environment file left unnamed
+// (counted as the cells whose Compacted is still NaN, the reader having started from a
+// plot of NaN) and negative counts in the distribution file.
+std::vector<std::string> EnvironmentFileWarnings(const TPlot &readFromNaN, const std::string &path);
+std::vector<std::string> DistributionFileWarnings(const TPlot &read, const std::string &path);
+
+// A species file value that the dialog's one-decimal form changes: the run uses the
+// rounded text. None when the shown text gives back the file's value.
+std::optional<std::string> SpeciesRoundingWarning(const std::string &path, const char *setting, double fileValue,
+                                                  const std::string &shown);
+
+}  // namespace glebix::batch
