@@ -3,11 +3,13 @@
 # `make test` checks the formatting and the documentation, runs the suite in the normal
 # build, then again under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/),
 # then each fuzz target for a bounded time (build-fuzz/). The build trees are kept, so
-# later runs rebuild only what changed.
+# later runs rebuild only what changed. When R is installed, R CMD check of the R
+# package (which runs its tests) follows the plain suite.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: run test format-check docs-check format test-plain test-sanitize fuzz long-run build deps-run deps-test clean
+.PHONY: run test format-check docs-check format test-plain r-check test-sanitize fuzz long-run build deps-run \
+	deps-test clean r-package test-r
 
 run: deps-run
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -18,6 +20,7 @@ test: deps-test
 	$(MAKE) --no-print-directory format-check
 	$(MAKE) --no-print-directory docs-check
 	$(MAKE) --no-print-directory test-plain
+	$(MAKE) --no-print-directory r-check
 	$(MAKE) --no-print-directory test-sanitize
 	$(MAKE) --no-print-directory fuzz
 
@@ -26,8 +29,21 @@ test-plain:
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+# The R package: its source tarball in $(BUILD)/r/ (r-package); its testthat tests on
+# an install in $(BUILD)/r/lib (test-r, the quick loop); R CMD check, which installs it,
+# runs its examples and tests and checks its help pages, and fails on any warning
+# (r-check, part of test). Both say so and succeed without R.
+r-package:
+	sh scripts/r-package.sh $(BUILD)
+
+test-r:
+	JOBS=$(JOBS) sh scripts/test-r.sh $(BUILD)
+
+r-check:
+	JOBS=$(JOBS) sh scripts/test-r.sh $(BUILD) check
+
 # The C++ sources must be as clang-format writes them (.clang-format).
-FORMAT_DIRS = engine render ui app tools tests bench fuzz
+FORMAT_DIRS = engine render ui app tools tests bench fuzz python r
 format-check:
 	git ls-files $(FORMAT_DIRS) | grep -E '\.(cpp|h)$$' | xargs clang-format --dry-run -Werror
 

@@ -1,0 +1,93 @@
+"""Python values to the texts glebix-batch's --set takes, and the checks of names and
+values that --set makes."""
+
+import difflib
+import numbers
+import os
+
+import numpy as np
+
+from . import _core
+
+#: Every setting the batch tool knows, with its default text, in the batch tool's order.
+SETTINGS = _core.default_settings()
+
+_BY_LOWER_NAME = {name.lower(): name for name in SETTINGS}
+
+# Whole numbers that seeds, step counts and thread counts may take.
+_SEED_MAX = 2**32 - 1
+_COUNT_MAX = 2**31 - 1
+_THREADS_MAX = 256
+
+
+def unknown_setting(name):
+    """The KeyError for an unknown setting name, naming the close matches."""
+    close = difflib.get_close_matches(str(name).lower(), list(_BY_LOWER_NAME), n=3, cutoff=0.6)
+    if close:
+        hint = "noms proches : " + ", ".join(_BY_LOWER_NAME[c] for c in close)
+    else:
+        hint = "les noms sont dans glebix.SETTINGS"
+    return KeyError(f"paramètre inconnu : «{name}» ({hint})")
+
+
+def setting_text(name, value):
+    """The text of `value` as --set would be given it: a string or path as it is, a
+    bool as on/off, an integer in decimal, a real in shortest round-trip form."""
+    if isinstance(value, str):
+        return value
+    if isinstance(value, os.PathLike):
+        return os.fsdecode(os.fspath(value))
+    if isinstance(value, (bool, np.bool_)):
+        return "on" if value else "off"
+    if isinstance(value, numbers.Integral):
+        return str(int(value))
+    if isinstance(value, numbers.Real):
+        return _core.format_real(float(value))
+    raise TypeError(
+        f"paramètre {name} : une valeur de type {type(value).__name__} ne convient pas "
+        "(nombre, booléen, texte ou chemin attendu)"
+    )
+
+
+def named_texts(settings):
+    """[(name, text)] of a mapping of settings, the names checked."""
+    pairs = []
+    for name, value in settings.items():
+        if name not in SETTINGS:
+            raise unknown_setting(name)
+        pairs.append((name, setting_text(name, value)))
+    return pairs
+
+
+def species_values(species):
+    """The values of a species file (a path), or None."""
+    if species is None:
+        return None
+    return _core.read_species(os.fsdecode(os.fspath(species)))
+
+
+def _whole(what, value, minimum, maximum, message):
+    if isinstance(value, (bool, np.bool_)) or not isinstance(value, numbers.Integral):
+        raise TypeError(f"{what} : un nombre entier est attendu, pas {type(value).__name__}")
+    if not minimum <= int(value) <= maximum:
+        raise ValueError(f"{what} : «{int(value)}» {message}")
+    return int(value)
+
+
+def check_seed(seed):
+    """A seed as the batch tool takes it; the clock's when None."""
+    if seed is None:
+        return _core.clock_seed()
+    return _whole("seed", seed, 0, _SEED_MAX, "n'est pas un entier décimal non signé de 32 bits (de 0 à 4294967295)")
+
+
+def check_steps(steps):
+    return _whole("steps", steps, 0, _COUNT_MAX, "n'est pas un nombre entier supérieur ou égal à 0")
+
+
+def check_threads(threads):
+    return _whole("threads", threads, 0, _THREADS_MAX, f"n'est pas un nombre de fils de 0 à {_THREADS_MAX}")
+
+
+def check_count(what, value, minimum=1):
+    return _whole(what, value, minimum, _COUNT_MAX, f"n'est pas un nombre entier supérieur ou égal à {minimum}")

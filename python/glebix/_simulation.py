@@ -1,0 +1,56 @@
+"""One simulation driven step by step."""
+
+import os
+
+from . import _core
+from ._settings import check_seed, check_steps, check_threads, named_texts, species_values
+from ._tables import as_table
+
+
+class Simulation(_core.Simulation):
+    """One run of the model.
+
+    Simulation(seed=None, steps=300, threads=0, species=None, **settings)
+
+    seed      the generator's seed (0 to 2**32 - 1); drawn from the clock when None
+    steps     the steps run() makes
+    threads   threads of each dispersal pass, 0 for one per processor (results do
+              not depend on it)
+    species   a species parameter file, applied before the settings
+    settings  any of glebix.SETTINGS by name, as numbers, bools or strings, checked as
+              glebix-batch --set checks them
+
+    setup() runs the set-up, step(n) makes n time steps with the interpreter free for
+    other threads, run() does both. density, compacted and decompacted are read-only
+    views of the engine's grids ([row - 1, column - 1]) that follow the run; trace is
+    a table of one row per step, row 0 the state after set-up.
+    """
+
+    def __init__(self, seed=None, steps=300, threads=0, species=None, **settings):
+        super().__init__(
+            check_seed(seed),
+            check_steps(steps),
+            check_threads(threads),
+            species_values(species),
+            named_texts(settings),
+        )
+
+    def run(self):
+        """Set-up, then `steps` time steps; returns the trace."""
+        self.setup()
+        self.step(self.steps)
+        return self.trace
+
+    @property
+    def trace(self):
+        """The batch trace's columns, with a row 0 for the state after set-up: a pandas
+        DataFrame, or a dict of NumPy arrays without pandas."""
+        return as_table(self._trace_columns())
+
+    def write_result_file(self, directory):
+        """Writes the result file RireVed1a1p1.txt into an existing directory, as the
+        program writes it; returns its path."""
+        return super().write_result_file(os.fsdecode(os.fspath(directory)))
+
+    def __repr__(self):
+        return f"<glebix.Simulation seed={self.seed} step {self.step_index}/{self.steps}>"

@@ -1,0 +1,227 @@
+"""Studies: replicates of one setting, or designs of many points, run on local threads
+or as Dask tasks, returned as one tidy table with the batch tool's columns and seeds."""
+
+import math
+import numbers
+import os
+from concurrent.futures import ThreadPoolExecutor
+
+import numpy as np
+
+from . import _core
+from ._core import GlebixError
+from ._settings import (
+    SETTINGS,
+    check_count,
+    check_seed,
+    check_steps,
+    check_threads,
+    named_texts,
+    setting_text,
+    species_values,
+    unknown_setting,
+)
+from ._tables import pandas
+
+TRACE_COLUMNS = _core.TRACE_COLUMNS
+
+# Most problems of a design listed in one error.
+_PROBLEMS_SHOWN = 20
+
+
+def run(steps=300, seed=None, replicates=1, jobs=0, *, client=None, species=None, threads=None, **settings):
+    """`replicates` runs of one setting; the table of glebix.sweep without design
+    columns (point is 1)."""
+    return _study([{}], [], replicates, seed, steps, jobs, client, False, species, threads, settings)
+
+
+def sweep(
+    design,
+    replicates=1,
+    seed=None,
+    steps=300,
+    jobs=0,
+    client=None,
+    independent_seeds=False,
+    *,
+    species=None,
+    threads=None,
+    **settings,
+):
+    """Runs every point of `design` `replicates` times and returns one tidy table.
+
+    design     a pandas DataFrame, or a list of dicts, whose columns are setting names;
+               each row is a point, numbered from 1; a missing value (None, NaN, "")
+               keeps the value the point would otherwise have
+    seed       master seed (the clock's when None): replicate r of every point uses
+               the seed replicate r of glebix-batch uses; with independent_seeds, run
+               k = (point - 1) * replicates + r uses the seed of replicate k
+    jobs       runs at a time on local threads (0: one per processor)
+    client     a dask.distributed.Client: every run becomes a Dask task; the table is
+               the same as the local one
+    threads    threads of each dispersal pass (default: the processors shared between
+               the jobs; one per run on Dask)
+    species    a species parameter file; then **settings; then the point's row
+
+    Columns: point, replicate, seed, the design's columns (the values the runs use,
+    as numbers when every value of the column is one, else as the settings' texts),
+    step, cell_density, cell_compacted, cell_decompacted, mean_density,
+    mean_compacted, total_density; runs in order of point, then replicate; row step 0
+    of each run is its state after set-up.
+    """
+    points, columns = _read_design(design)
+    return _study(points, columns, replicates, seed, steps, jobs, client, independent_seeds, species, threads,
+                  settings)
+
+
+def _study(points, columns, replicates, seed, steps, jobs, client, independent_seeds, species, threads, settings):
+    replicates = check_count("replicates", replicates)
+    steps = check_steps(steps)
+    jobs = check_count("jobs", jobs, minimum=0)
+    if threads is not None:
+        threads = check_threads(threads)
+    species = species_values(species)
+    base = named_texts(settings)
+    _core.run_settings(species, base)
+    point_texts, point_settings = _check_points(points, species, base)
+    master = check_seed(seed)
+    # As glebix-batch does, every input file is read once, before the runs: they all use
+    # the same bytes, and Dask workers need no access to the files.
+    inputs = _core.InputStore()
+    for texts in point_texts:
+        for path in _core.input_paths(species, texts):
+            inputs.read(path)
+
+    tasks = []
+    for p, texts in enumerate(point_texts, start=1):
+        for r in range(1, replicates + 1):
+            seed = _core.study_seed(master, p, r, replicates, bool(independent_seeds))
+            tasks.append((p, r, seed, steps, texts))
+    if client is not None:
+        results = _run_on_dask(client, tasks, species, 1 if threads is None else threads, inputs)
+    else:
+        jobs = min(jobs or os.cpu_count() or 1, len(tasks))
+        per_run = threads if threads is not None else max(1, (os.cpu_count() or 1) // jobs)
+        results = _run_local(tasks, species, per_run, jobs, inputs)
+    design = {name: _design_column([s[name] for s in point_settings]) for name in columns}
+    table = _assemble(tasks, results, design)
+    if pandas is not None:
+        table.attrs.update(master_seed=master, steps=steps, replicates=replicates,
+                           independent_seeds=bool(independent_seeds))
+    return table
+
+
+def _is_missing(value):
+    """A design cell left empty: None, NaN, pandas' NA, or an empty text (as an empty
+    field of a design file)."""
+    if value is None or (isinstance(value, str) and value == ""):
+        return True
+    if isinstance(value, numbers.Real) and not isinstance(value, numbers.Integral):
+        return math.isnan(value)
+    return pandas is not None and value is pandas.NA
+
+
+def _read_design(design):
+    """The points (one {name: value} each, missing values left out) and the columns
+    in design order."""
+    if pandas is not None and isinstance(design, pandas.DataFrame):
+        columns = list(design.columns)
+        if len(set(columns)) != len(columns):
+            raise ValueError("plan d'expérience : une colonne apparaît deux fois")
+        rows = design.to_dict("records")
+    else:
+        if isinstance(design, (str, bytes)) or not hasattr(design, "__iter__"):
+            raise TypeError("plan d'expérience : un DataFrame ou une liste de dictionnaires est attendu")
+        rows = [dict(row) for row in design]
+        columns = list(dict.fromkeys(name for row in rows for name in row))
+    for name in columns:
+        if name not in SETTINGS:
+            raise unknown_setting(name)
+    if not rows:
+        raise ValueError("plan d'expérience : aucun point")
+    points = [{name: v for name, v in row.items() if not _is_missing(v)} for row in rows]
+    return points, columns
+
+
+def _check_points(points, species, base):
+    """Each point's setting texts (the base first) and its run's settings, every
+    value checked before anything runs; all problems in one error."""
+    problems, texts, settings = [], [], []
+    for p, point in enumerate(points, start=1):
+        try:
+            pairs = base + [(name, setting_text(name, value)) for name, value in point.items()]
+            settings.append(_core.run_settings(species, pairs))
+            texts.append(pairs)
+        except (ValueError, TypeError) as e:
+            problems.append(f"point {p} : {e}")
+    if problems:
+        shown = problems[:_PROBLEMS_SHOWN]
+        if len(problems) > len(shown):
+            shown.append(f"… et {len(problems) - len(shown)} autres problèmes")
+        raise ValueError("\n".join(shown))
+    return texts, settings
+
+
+def _design_column(texts):
+    """A design column of the table from its points' setting texts: whole numbers or
+    reals when every text is one, as a CSV reader would take them, else the texts."""
+    for kind in (int, float):
+        try:
+            return np.array([kind(t) for t in texts])
+        except ValueError:
+            pass
+    return np.array(texts, dtype=object)
+
+
+def _run_task(task, inputs=None):
+    """One run of a study: its trace's columns. Runs in a worker thread or a Dask
+    worker process; an engine error names the point and the replicate."""
+    (point, replicate, seed, steps, texts), species, threads = task
+    sim = _core.Simulation(seed, steps, threads, species, texts, inputs)
+    try:
+        sim.setup()
+        sim.step(steps)
+    except GlebixError as e:
+        e.point, e.replicate = point, replicate
+        e.args = (f"point {point}, répétition {replicate} : {e.args[0]}",)
+        raise
+    return sim._trace_columns()
+
+
+def _run_local(tasks, species, threads, jobs, inputs):
+    work = [(t, species, threads) for t in tasks]
+    if jobs <= 1:
+        return [_run_task(w, inputs) for w in work]
+    pool = ThreadPoolExecutor(max_workers=jobs, thread_name_prefix="glebix")
+    try:
+        futures = [pool.submit(_run_task, w, inputs) for w in work]
+        return [f.result() for f in futures]
+    finally:
+        # On an error or an interruption the runs not started are dropped.
+        pool.shutdown(wait=True, cancel_futures=True)
+
+
+def _run_on_dask(client, tasks, species, threads, inputs):
+    work = [(t, species, threads) for t in tasks]
+    # The input files go to every worker once, not with every task.
+    shared = client.scatter(inputs, broadcast=True, hash=False) if len(inputs) else None
+    futures = client.map(_run_task, work, inputs=shared, pure=False)
+    try:
+        return client.gather(futures)
+    finally:
+        client.cancel(futures)
+        if shared is not None:
+            client.cancel(shared)
+
+
+def _assemble(tasks, results, design):
+    counts = np.array([len(r["step"]) for r in results], dtype=np.int64)
+    points = np.repeat(np.array([t[0] for t in tasks], dtype=np.int64), counts)
+    columns = {
+        "point": points,
+        "replicate": np.repeat(np.array([t[1] for t in tasks], dtype=np.int64), counts),
+        "seed": np.repeat(np.array([t[2] for t in tasks], dtype=np.int64), counts),
+    }
+    columns.update((name, values[points - 1]) for name, values in design.items())
+    columns.update((name, np.concatenate([r[name] for r in results])) for name in TRACE_COLUMNS)
+    return pandas.DataFrame(columns) if pandas is not None else columns

@@ -1,0 +1,283 @@
+// The compiled part of the glebix package (glebix._core): the simulation with its
+// grids as NumPy views into the engine, the settings table, the seeds, and the
+// engine's error as glebix.GlebixError. glebix/__init__.py builds the public
+// interface on it: Python values to setting texts, tables, sweeps.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Conversions.h"
+#include "Errors.h"
+#include "InputFile.h"
+#include "RunSettings.h"
+#include "RunTrace.h"
+#include "SeedMixing.h"
+#include "SettingsTable.h"
+#include "Simul.h"
+#include "SimulationHandle.h"
+#include "SpeciesFile.h"
+
+#ifndef GLEBIX_VERSION
+#define GLEBIX_VERSION "unknown"
+#endif
+
+namespace py = pybind11;
+using namespace glebix;
+using namespace glebix::python;
+
+namespace {
+
+PyObject *GlebixErrorType = nullptr;
+
+py::object TextOrNone(const std::string &text) { return text.empty() ? py::object(py::none()) : py::str(text); }
+py::object PositionOrNone(std::int64_t v) { return v > 0 ? py::object(py::int_(v)) : py::object(py::none()); }
+
+// glebix.GlebixError("<context> : <message>") with the message and each part of the
+// context as attributes (None when unknown).
+void SetGlebixError(const GlebixError &e) {
+    const ErrorContext &c = e.Context();
+    py::object error = py::reinterpret_borrow<py::object>(GlebixErrorType)(MessageWithContext(e));
+    error.attr("message") = py::str(e.what());
+    error.attr("setting") = TextOrNone(c.Setting);
+    error.attr("path") = TextOrNone(c.Path);
+    error.attr("line") = PositionOrNone(c.Line);
+    error.attr("column") = PositionOrNone(c.Column);
+    error.attr("token") = TextOrNone(c.Token);
+    PyErr_SetObject(GlebixErrorType, error.ptr());
+}
+
+// The species file's values travel as a plain tuple, so that a sweep's tasks can be
+// sent to other processes.
+py::tuple SpeciesToTuple(const SpeciesFileContents &c) {
+    return py::make_tuple(c.Survival, c.Fecundity, c.ResponseShape, c.ResponseOptimum, c.ResponseTolerance,
+                          c.CompactionC, c.MortalityAlpha, c.DispersalSensitivity, c.DispersalSigma);
+}
+
+std::optional<SpeciesFileContents> SpeciesFromObject(const py::object &species) {
+    if (species.is_none()) return std::nullopt;
+    const auto t = species.cast<py::tuple>();
+    if (t.size() != 9) throw py::value_error("valeurs d'espèce : 9 valeurs attendues");
+    SpeciesFileContents c;
+    c.Survival = t[0].cast<std::string>();
+    c.Fecundity = t[1].cast<std::string>();
+    c.ResponseShape = t[2].cast<std::int32_t>();
+    c.ResponseOptimum = t[3].cast<double>();
+    c.ResponseTolerance = t[4].cast<double>();
+    c.CompactionC = t[5].cast<std::string>();
+    c.MortalityAlpha = t[6].cast<std::string>();
+    c.DispersalSensitivity = t[7].cast<std::string>();
+    c.DispersalSigma = t[8].cast<std::string>();
+    return c;
+}
+
+py::tuple ReadSpecies(const std::string &path) {
+    try {
+        return SpeciesToTuple(ReadSpeciesFile(path));
+    } catch (GlebixError &e) {
+        if (e.Context().Path.empty()) e.Context().Path = path;
+        throw;
+    }
+}
+
+py::dict SettingTexts(const TSettings &settings) {
+    py::dict out;
+    for (const std::string &name : batch::SettingNames()) out[py::str(name)] = batch::SettingText(name, settings);
+    return out;
+}
+
+template <typename T>
+py::array_t<T> ColumnArray(const std::vector<T> &column) {
+    return py::array_t<T>(static_cast<py::ssize_t>(column.size()), column.data());
+}
+
+py::dict TraceDict(const TraceColumns &t) {
+    py::dict out;
+    out[TraceColumnNames[0]] = ColumnArray(t.Step);
+    out[TraceColumnNames[1]] = ColumnArray(t.CellDensity);
+    out[TraceColumnNames[2]] = ColumnArray(t.CellCompacted);
+    out[TraceColumnNames[3]] = ColumnArray(t.CellDecompacted);
+    out[TraceColumnNames[4]] = ColumnArray(t.MeanDensity);
+    out[TraceColumnNames[5]] = ColumnArray(t.MeanCompacted);
+    out[TraceColumnNames[6]] = ColumnArray(t.TotalDensity);
+    return out;
+}
+
+// A read-only 50 x 50 view of engine memory that keeps `owner` alive.
+template <typename T>
+py::array GridView(const py::object &owner, const T *first, std::size_t rowStride, std::size_t cellStride) {
+    py::array_t<T> view({GridSide, GridSide}, {rowStride, cellStride}, first, owner);
+    view.attr("flags").attr("writeable") = false;
+    return view;
+}
+
+const TPlot &PlotOf(const py::object &self) { return self.cast<SimulationHandle &>().Engine().Plot; }
+
+// Thrown from inside the steps when Python has a pending signal (Ctrl-C); the
+// Python error is raised once the lock on the interpreter is taken back.
+struct Interrupted {};
+
+unsigned long MainThreadId = 0;
+// Signals reach Python in its main thread only, which looks for them this often
+// while steps run: often enough for Ctrl-C, rarely enough to cost nothing even when
+// other Python threads are busy.
+constexpr auto SignalCheckInterval = std::chrono::milliseconds(100);
+
+void StepReleased(SimulationHandle &h, std::int64_t count) {
+    if (count < 0)
+        throw py::value_error("step : le nombre de pas doit être positif ou nul (" + std::to_string(count) + ")");
+    std::function<void()> checkSignals;
+    if (PyThread_get_thread_ident() == MainThreadId) {
+        checkSignals = [last = std::chrono::steady_clock::now()]() mutable {
+            const auto now = std::chrono::steady_clock::now();
+            if (now - last < SignalCheckInterval) return;
+            last = now;
+            py::gil_scoped_acquire acquire;
+            if (PyErr_CheckSignals() != 0) throw Interrupted{};
+        };
+    }
+    try {
+        py::gil_scoped_release release;
+        h.Step(count, checkSignals);
+    } catch (const Interrupted &) { throw py::error_already_set(); }
+}
+
+// Input files read once for a whole study, shared by its runs; pickled with their
+// bytes, so that runs in other processes use the same bytes without reading again.
+struct InputStore {
+    std::shared_ptr<InputBytes> Files = std::make_shared<InputBytes>();
+};
+
+void BindInputStore(py::module_ &m) {
+    py::class_<InputStore>(m, "InputStore")
+        .def(py::init<>())
+        .def(
+            "read", [](InputStore &s, const std::string &path) { ReadInputOnce(*s.Files, path); }, py::arg("path"),
+            py::call_guard<py::gil_scoped_release>(),
+            "Reads the file unless already held; a failed read is kept and fails the runs that use it.")
+        .def("__len__", [](const InputStore &s) { return s.Files->size(); })
+        .def(py::pickle(
+            [](const InputStore &s) {
+                py::list files;
+                for (const auto &[path, read] : *s.Files) {
+                    py::object bytes = read.Bytes ? py::object(py::bytes(*read.Bytes)) : py::object(py::none());
+                    files.append(py::make_tuple(path, bytes, read.Error));
+                }
+                return files;
+            },
+            [](const py::list &files) {
+                InputStore s;
+                for (const py::handle &f : files) {
+                    const auto t = f.cast<py::tuple>();
+                    ReadInput read;
+                    if (!t[1].is_none()) read.Bytes = std::make_shared<const std::string>(t[1].cast<std::string>());
+                    read.Error = t[2].cast<std::string>();
+                    (*s.Files)[t[0].cast<std::string>()] = std::move(read);
+                }
+                return s;
+            }));
+}
+
+// The input files a run with these settings reads at set-up.
+std::vector<std::string> InputPaths(const TSettings &s) {
+    std::vector<std::string> paths;
+    if (s.Initial.EnvInitMode == EnvModeFile) paths.push_back(s.Initial.EnvFilePath);
+    if (s.Initial.DistInitMode == DistModeFile) paths.push_back(s.Initial.DistFilePath);
+    return paths;
+}
+
+void BindSimulation(py::module_ &m) {
+    py::class_<SimulationHandle>(m, "Simulation")
+        .def(py::init([](std::uint32_t seed, std::int32_t steps, int threads, const py::object &species,
+                         const NamedTexts &settings, const InputStore *inputs) {
+                 return std::make_unique<SimulationHandle>(BuildRunSettings(SpeciesFromObject(species), settings), seed,
+                                                           steps, threads,
+                                                           inputs ? inputs->Files : std::shared_ptr<InputBytes>());
+             }),
+             py::arg("seed"), py::arg("steps"), py::arg("threads"), py::arg("species"), py::arg("settings"),
+             py::arg("inputs") = py::none())
+        .def(
+            "setup",
+            [](SimulationHandle &h) {
+                py::gil_scoped_release release;
+                h.SetUp();
+            },
+            "Run set-up: the plot is rebuilt from the settings (input files are read here).")
+        .def("step", &StepReleased, py::arg("n") = 1, "Run n time steps; other Python threads run meanwhile.")
+        .def("write_result_file", &SimulationHandle::WriteResultFile, py::arg("directory"),
+             py::call_guard<py::gil_scoped_release>())
+        .def_property_readonly("step_index", &SimulationHandle::StepIndex)
+        .def_property_readonly("seed", &SimulationHandle::Seed)
+        .def_property_readonly("steps", &SimulationHandle::Steps)
+        .def_property_readonly("threads", &SimulationHandle::Threads)
+        .def_property_readonly("is_set_up", &SimulationHandle::IsSetUp)
+        .def_property_readonly("settings", [](const SimulationHandle &h) { return SettingTexts(h.Settings()); })
+        .def_property_readonly(
+            "chart_cell",
+            [](const SimulationHandle &h) { return py::make_tuple(h.Engine().ChartCellX, h.Engine().ChartCellY); })
+        .def("_trace_columns", [](const SimulationHandle &h) { return TraceDict(h.TraceCopy()); })
+        .def_property_readonly("density",
+                               [](const py::object &self) {
+                                   const TPlot &p = PlotOf(self);
+                                   return GridView(self, &p.Density[0][0], sizeof p.Density[0], sizeof p.Density[0][0]);
+                               })
+        .def_property_readonly("compacted",
+                               [](const py::object &self) {
+                                   const TPlot &p = PlotOf(self);
+                                   return GridView(self, &p.Env[0][0].Compacted, sizeof p.Env[0], sizeof p.Env[0][0]);
+                               })
+        .def_property_readonly("decompacted", [](const py::object &self) {
+            const TPlot &p = PlotOf(self);
+            return GridView(self, &p.Env[0][0].Decompacted, sizeof p.Env[0], sizeof p.Env[0][0]);
+        });
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_core, m) {
+    m.attr("__version__") = GLEBIX_VERSION;
+    MainThreadId = py::module_::import("threading").attr("main_thread")().attr("ident").cast<unsigned long>();
+    GlebixErrorType = PyErr_NewExceptionWithDoc(
+        "glebix.GlebixError",
+        "An error of the engine: str() gives the context and the French message; the attributes message, "
+        "setting, path, line, column and token give each part (None when unknown).",
+        PyExc_RuntimeError, nullptr);
+    m.attr("GlebixError") = py::handle(GlebixErrorType);
+    py::register_exception_translator([](std::exception_ptr p) {
+        try {
+            if (p) std::rethrow_exception(p);
+        } catch (const GlebixError &e) { SetGlebixError(e); } catch (const SettingRefused &e) {
+            PyErr_SetString(e.Unknown ? PyExc_KeyError : PyExc_ValueError, e.what());
+        } catch (const StateError &e) { PyErr_SetString(PyExc_RuntimeError, e.what()); }
+    });
+
+    m.attr("TRACE_COLUMNS") =
+        py::tuple(py::cast(std::vector<std::string>(std::begin(TraceColumnNames), std::end(TraceColumnNames))));
+    BindInputStore(m);
+    BindSimulation(m);
+    m.def("setting_names", [] { return batch::SettingNames(); });
+    m.def("default_settings", [] { return SettingTexts(DefaultSettings()); });
+    m.def("format_real", &FormatShortest, "A real in shortest round-trip form, as the tables write it.");
+    m.def("study_seed", &batch::StudySeed, py::arg("master"), py::arg("point"), py::arg("replicate"),
+          py::arg("replicates"), py::arg("independent"));
+    m.def("clock_seed", &ClockSeed);
+    m.def("read_species", &ReadSpecies, py::arg("path"));
+    m.def(
+        "run_settings",
+        [](const py::object &species, const NamedTexts &settings) {
+            return SettingTexts(BuildRunSettings(SpeciesFromObject(species), settings));
+        },
+        py::arg("species"), py::arg("settings"), "{name: text} of a run's settings, or KeyError / ValueError.");
+    m.def(
+        "input_paths",
+        [](const py::object &species, const NamedTexts &settings) {
+            return InputPaths(BuildRunSettings(SpeciesFromObject(species), settings));
+        },
+        py::arg("species"), py::arg("settings"));
+}

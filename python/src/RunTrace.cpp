@@ -1,0 +1,28 @@
+#include "RunTrace.h"
+
+#include "StudyTable.h"
+
+namespace glebix::python {
+
+void TraceColumns::Clear() {
+    for (auto *v : {&Step, &CellDensity, &TotalDensity}) v->clear();
+    for (auto *v : {&CellCompacted, &CellDecompacted, &MeanDensity, &MeanCompacted}) v->clear();
+}
+
+void TraceColumns::Reserve(std::size_t rows) {
+    for (auto *v : {&Step, &CellDensity, &TotalDensity}) v->reserve(rows);
+    for (auto *v : {&CellCompacted, &CellDecompacted, &MeanDensity, &MeanCompacted}) v->reserve(rows);
+}
+
+void AppendTraceRow(TraceColumns &trace, std::int64_t step, const Simul &simul) {
+    const batch::StepRecord r = batch::RecordStep(simul);
+    trace.Step.push_back(step);
+    trace.CellDensity.push_back(r.CellDensity);
+    trace.CellCompacted.push_back(r.CellCompacted);
+    trace.CellDecompacted.push_back(r.CellDecompacted);
+    trace.MeanDensity.push_back(r.MeanDensity);
+    trace.MeanCompacted.push_back(r.MeanCompacted);
+    trace.TotalDensity.push_back(r.TotalDensity);
+}
+
+}  // namespace glebix::python

@@ -1,0 +1,37 @@
+// The per-step values of a run, kept column by column: the chart cell's count and
+// shares, the plot means as the chart shows them, and the plot's total count. Row 0
+// is the state right after set-up.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace glebix {
+class Simul;
+}
+
+namespace glebix::python {
+
+struct TraceColumns {
+    std::vector<std::int64_t> Step;
+    std::vector<std::int64_t> CellDensity;
+    std::vector<double> CellCompacted;
+    std::vector<double> CellDecompacted;
+    std::vector<double> MeanDensity;
+    std::vector<double> MeanCompacted;
+    std::vector<std::int64_t> TotalDensity;
+
+    std::size_t Size() const { return Step.size(); }
+    void Clear();
+    void Reserve(std::size_t rows);
+};
+
+// Column names, in the order of the batch tool's trace.
+inline constexpr const char *TraceColumnNames[7] = {
+    "step", "cell_density", "cell_compacted", "cell_decompacted", "mean_density", "mean_compacted", "total_density"};
+
+// Appends the row of `simul`'s present state as the state after step `step`: the
+// values of the batch tool's trace and study table (RecordStep).
+void AppendTraceRow(TraceColumns &trace, std::int64_t step, const Simul &simul);
+
+}  // namespace glebix::python

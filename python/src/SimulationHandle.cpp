@@ -1,0 +1,87 @@
+#include "SimulationHandle.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "Errors.h"
+#include "Simul.h"
+
+namespace glebix::python {
+
+SimulationHandle::SimulationHandle(const TSettings &settings, std::uint32_t seed, std::int32_t steps, int threads,
+                                   std::shared_ptr<const InputBytes> inputs)
+    : simul_(std::make_unique<Simul>()),
+      settings_(settings),
+      inputs_(std::move(inputs)),
+      seed_(seed),
+      steps_(steps),
+      threads_(threads) {
+    simul_->SetDispersalThreads(threads);
+}
+
+SimulationHandle::~SimulationHandle() = default;
+
+std::unique_lock<std::mutex> SimulationHandle::TakeBusy() {
+    std::unique_lock lock(busy_, std::try_to_lock);
+    if (!lock.owns_lock()) throw StateError("la simulation est déjà en cours dans un autre fil d'exécution");
+    return lock;
+}
+
+void SimulationHandle::RequireSetUp() const {
+    if (!setUp_) throw StateError("la simulation n'est pas initialisée : appelez setup() ou run() d'abord");
+    if (failed_)
+        throw StateError("la simulation s'est arrêtée sur une erreur après le pas " +
+                         std::to_string(stepIndex_.load()) + " : appelez setup() pour la reprendre au début");
+}
+
+void SimulationHandle::SetUp() {
+    const auto busy = TakeBusy();
+    setUp_ = false;
+    failed_ = false;
+    stepIndex_ = 0;
+    {
+        std::lock_guard lock(traceMutex_);
+        trace_.Clear();
+    }
+    simul_->Settings = settings_;
+    simul_->GivenInputs = inputs_;
+    simul_->SetUpRun(seed_);
+    std::lock_guard lock(traceMutex_);
+    trace_.Reserve(static_cast<std::size_t>(std::max(steps_, 0)) + 1);
+    AppendTraceRow(trace_, 0, *simul_);
+    setUp_ = true;
+}
+
+void SimulationHandle::Step(std::int64_t count, const std::function<void()> &afterStep) {
+    const auto busy = TakeBusy();
+    RequireSetUp();
+    for (std::int64_t k = 0; k < count; ++k) {
+        try {
+            simul_->TimeStep();
+        } catch (...) {
+            failed_ = true;
+            throw;
+        }
+        {
+            std::lock_guard lock(traceMutex_);
+            AppendTraceRow(trace_, stepIndex_ + 1, *simul_);
+        }
+        ++stepIndex_;
+        if (afterStep) afterStep();
+    }
+}
+
+std::string SimulationHandle::WriteResultFile(const std::string &directory) {
+    const auto busy = TakeBusy();
+    RequireSetUp();
+    simul_->Settings.Run.ResultDirectory = directory;
+    simul_->WriteResultFile();
+    return simul_->ResultFilePath();
+}
+
+TraceColumns SimulationHandle::TraceCopy() const {
+    std::lock_guard lock(traceMutex_);
+    return trace_;
+}
+
+}  // namespace glebix::python

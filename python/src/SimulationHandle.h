@@ -1,0 +1,80 @@
+// One simulation as the Python package drives it: its own engine, seed, step count
+// and trace. Set-up, steps and the result file hold the handle's lock, so that two
+// threads never change one engine at once; the grids are read without it.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+
+#include "InputFile.h"
+#include "RunTrace.h"
+#include "Settings.h"
+
+namespace glebix {
+class Simul;
+}
+
+namespace glebix::python {
+
+// A call that the simulation's present state does not allow (a step before set-up,
+// two threads at once).
+class StateError : public std::logic_error {
+public:
+    using std::logic_error::logic_error;
+};
+
+class SimulationHandle {
+public:
+    // `threads`: threads of each dispersal pass, 0 for one per processor. `inputs`
+    // (if any) holds input files already read, which set-up then uses instead of
+    // reading them.
+    SimulationHandle(const TSettings &settings, std::uint32_t seed, std::int32_t steps, int threads,
+                     std::shared_ptr<const InputBytes> inputs = nullptr);
+    ~SimulationHandle();
+    SimulationHandle(const SimulationHandle &) = delete;
+    SimulationHandle &operator=(const SimulationHandle &) = delete;
+
+    // Set-up with the handle's seed: the plot is rebuilt and the trace restarts with
+    // row 0. Raises GlebixError from the input files and the species values.
+    void SetUp();
+    // `count` time steps; `afterStep` (if any) runs after each one and may throw to
+    // stop, the run then staying at the last step completed. An engine error leaves
+    // the plot as the failed step left it, and no further step is allowed.
+    void Step(std::int64_t count, const std::function<void()> &afterStep = {});
+    // Writes RireVed1a1p1.txt into `directory`; returns its path.
+    std::string WriteResultFile(const std::string &directory);
+
+    const Simul &Engine() const { return *simul_; }
+    const TSettings &Settings() const { return settings_; }
+    std::uint32_t Seed() const { return seed_; }
+    std::int32_t Steps() const { return steps_; }
+    int Threads() const { return threads_; }
+    std::int64_t StepIndex() const { return stepIndex_.load(); }
+    bool IsSetUp() const { return setUp_.load(); }
+    // A copy of the rows so far; safe while another thread steps.
+    TraceColumns TraceCopy() const;
+
+private:
+    std::unique_lock<std::mutex> TakeBusy();
+    void RequireSetUp() const;
+
+    std::unique_ptr<Simul> simul_;
+    TSettings settings_;
+    std::shared_ptr<const InputBytes> inputs_;
+    std::uint32_t seed_;
+    std::int32_t steps_;
+    int threads_;
+    std::atomic<bool> setUp_{false};
+    std::atomic<bool> failed_{false};
+    std::atomic<std::int64_t> stepIndex_{0};
+    TraceColumns trace_;
+    mutable std::mutex traceMutex_;  // held only while a row is added or copied
+    std::mutex busy_;
+};
+
+}  // namespace glebix::python

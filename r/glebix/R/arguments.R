@@ -1,0 +1,47 @@
+# Checks of the arguments that are not settings.
+
+is_whole_number <- function(x, minimum, maximum) {
+  is.numeric(x) && length(x) == 1 && !is.na(x) && is.finite(x) && x == trunc(x) &&
+    x >= minimum && x <= maximum
+}
+
+# A whole number from `minimum` to 2^31 - 1, as an R integer.
+count_argument <- function(x, name, minimum, call = sys.call(-1)) {
+  if (!is_whole_number(x, minimum, .Machine$integer.max)) {
+    gx_stop(paste0(name, " : ", describe_value(x),
+                   " n'est pas un nombre entier sup\u00e9rieur ou \u00e9gal \u00e0 ", minimum),
+            setting = name, token = describe_value(x), call = call)
+  }
+  as.integer(x)
+}
+
+# A seed: an unsigned 32-bit whole number; NULL draws one from R's generator, so
+# that set.seed() makes the run repeatable.
+seed_argument <- function(seed, call = sys.call(-1)) {
+  if (is.null(seed)) return(floor(stats::runif(1) * 4294967296))
+  if (!is_whole_number(seed, 0, 4294967295)) {
+    gx_stop(paste0("seed : ", describe_value(seed),
+                   " n'est pas un entier de 0 \u00e0 4294967295"),
+            setting = "seed", token = describe_value(seed), call = call)
+  }
+  as.numeric(seed)
+}
+
+# A file path, or "" for none.
+path_argument <- function(path, name, call = sys.call(-1)) {
+  if (is.null(path)) return("")
+  if (!is.character(path) || length(path) != 1 || is.na(path) || !nzchar(path)) {
+    gx_stop(paste0(name, " : un chemin de fichier est attendu"), setting = name,
+            call = call)
+  }
+  enc2native(path.expand(path))
+}
+
+describe_value <- function(x) {
+  if (is.null(x)) return("NULL")
+  if (length(x) != 1) return(paste0(length(x), " valeurs"))
+  if (is.numeric(x)) return(gx_format(as.numeric(x)))
+  as.character(x)
+}
+
+gx_format <- function(x) .Call(gx_format_reals, x)

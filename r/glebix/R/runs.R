@@ -1,0 +1,86 @@
+# Many runs at once: replicates of one set of settings, and sweeps over a design.
+
+glebix_run <- function(steps = 300, seed = NULL, replicates = 1, cores = 1, ...,
+                       species = NULL, threads = NULL) {
+  run_points(NULL, NULL, replicates, seed, steps, cores, FALSE, list(...), species, threads,
+             sys.call())
+}
+
+glebix_sweep <- function(design, replicates = 1, seed = NULL, steps = 300, cores = 1,
+                         independent_seeds = FALSE, ..., species = NULL, threads = NULL,
+                         points = NULL) {
+  call <- sys.call()
+  if (!is.data.frame(design) || nrow(design) < 1 || ncol(design) < 1) {
+    gx_stop(paste0("design : un data.frame d'au moins une ligne est attendu, ",
+                   "dont les colonnes sont des noms de param\u00e8tres"), call = call)
+  }
+  if (!is.logical(independent_seeds) || length(independent_seeds) != 1 ||
+      is.na(independent_seeds)) {
+    gx_stop("independent_seeds : TRUE ou FALSE est attendu", call = call)
+  }
+  if (!is.null(points)) {
+    if (!is.numeric(points) || !length(points) || anyNA(points) || any(points != trunc(points)) ||
+        any(points < 1 | points > nrow(design)) || anyDuplicated(points)) {
+      gx_stop(paste0("points : des num\u00e9ros de lignes du design distincts, de 1 \u00e0 ",
+                     nrow(design), ", sont attendus"), setting = "points", call = call)
+    }
+    points <- sort(as.integer(points))
+  }
+  run_points(design, points, replicates, seed, steps, cores, independent_seeds, list(...),
+             species, threads, call)
+}
+
+# Runs the selected points of `design` (all when NULL; a single point without design).
+run_points <- function(design, selected, replicates, seed, steps, cores, independent, dots,
+                       species, threads, call) {
+  settings <- dots_settings(dots, call)
+  replicates <- count_argument(replicates, "replicates", 1, call)
+  seed <- seed_argument(seed, call)
+  steps <- count_argument(steps, "steps", 0, call)
+  cores <- count_argument(cores, "cores", 1, call)
+  species <- path_argument(species, "species", call)
+  points <- if (is.null(design)) 1 else nrow(design)
+  if (is.null(selected)) selected <- seq_len(points)
+  if (points * replicates > .Machine$integer.max) {
+    gx_stop("trop de simulations : points \u00d7 replicates d\u00e9passe 2^31 - 1", call = call)
+  }
+  texts <- if (is.null(design)) {
+    matrix(NA_character_, 1, 0)
+  } else {
+    setting_matrix(design, function(row) paste0("design, ligne ", row, " : "), call)
+  }
+  # The processors left to each run's dispersal pass when `cores` runs go at once.
+  runs_at_once <- min(cores, length(selected) * replicates)
+  threads <- if (is.null(threads)) {
+    max(1L, cores %/% runs_at_once)
+  } else {
+    count_argument(threads, "threads", 0, call)
+  }
+  columns <- gx_call(gx_run_many, species, settings$names, settings$values,
+                     colnames(texts) %||% character(), texts, selected, replicates, seed,
+                     independent, steps, cores, as.integer(threads), call = call)
+  failures <- attr(columns, "failures")
+  attr(columns, "failures") <- NULL
+  if (!is.null(design)) {
+    at <- match("step", names(columns))
+    chosen <- lapply(design, function(column) column[columns$point])
+    columns <- c(columns[seq_len(at - 1)], chosen, columns[at:length(columns)])
+  }
+  result <- as_data_frame(columns)
+  attr(result, "master_seed") <- seed
+  if (length(failures)) {
+    f <- failures[[1]]
+    prefix <- paste0("point ", f$point, ", simulation ", f$replicate, " (graine ",
+                     format(f$seed, scientific = FALSE), ") : ")
+    condition <- failure_condition(f, call = call, prefix = prefix)
+    if (length(failures) > 1) {
+      condition$message <- paste0(condition$message, " (et ", length(failures) - 1,
+                                  " autre(s) simulation(s) en erreur)")
+    }
+    condition$result <- result
+    stop(condition)
+  }
+  result
+}
+
+`%||%` <- function(a, b) if (is.null(a)) b else a

@@ -1,0 +1,109 @@
+
+glebix_settings <- function(sim = NULL) {
+  table <- .Call(gx_settings_table)
+  out <- data.frame(name = table$name, default = table$default, kind = table$kind,
+                    description = table$description, stringsAsFactors = FALSE)
+  if (!is.null(sim)) {
+    out$value <- gx_call(gx_setting_values, handle_of(sim, sys.call()))
+    out <- out[c("name", "value", "default", "kind", "description")]
+  }
+  out
+}
+
+setting_names <- function() .Call(gx_settings_table)$name
+
+# The known names closest to an unknown one: the same letters in another case, a
+# name it begins, or a name within a few typing errors.
+close_names <- function(name, known) {
+  lower <- tolower(known)
+  distance <- as.vector(utils::adist(tolower(name), lower))
+  near <- distance <= max(2, nchar(name) %/% 4) |
+    (nchar(name) >= 3 & startsWith(lower, tolower(name)))
+  known[near][order(distance[near])]
+}
+
+unknown_setting_message <- function(name, known) {
+  close <- close_names(name, known)
+  paste0("param\u00e8tre inconnu : \u00ab", name, "\u00bb",
+         if (length(close)) {
+           paste0(" ; noms proches : ", paste(utils::head(close, 3), collapse = ", "))
+         })
+}
+
+# R values of one setting as the texts that --set takes: TRUE/FALSE as true/false,
+# whole reals as plain digits, other reals in shortest round-trip form. NA stays NA.
+setting_texts <- function(x) {
+  if (is.factor(x)) x <- as.character(x)
+  if (is.logical(x)) return(ifelse(x, "true", "false"))
+  if (is.integer(x)) return(ifelse(is.na(x), NA_character_, as.character(x)))
+  if (is.numeric(x)) return(gx_format(as.numeric(x)))
+  if (is.character(x)) return(enc2native(x))
+  NULL
+}
+
+# Checks named settings (`values` a list or data.frame of columns, one value per row)
+# strictly, as --set does, and returns their texts as a character matrix. Every
+# problem is listed; `where(row)` says where a row lies (NULL: a single row, the
+# named arguments).
+setting_matrix <- function(values, where, call) {
+  names <- names(values)
+  known <- setting_names()
+  problems <- character()
+  first <- NULL
+  note <- function(message, setting, row = 0, token = "") {
+    problems[length(problems) + 1] <<- message
+    if (is.null(first)) first <<- list(setting = setting, line = row, token = token)
+  }
+  rows <- if (length(values)) length(values[[1]]) else 0L
+  texts <- matrix(NA_character_, rows, length(values), dimnames = list(NULL, names))
+  for (k in seq_along(values)) {
+    name <- names[k]
+    if (is.null(name) || is.na(name) || !nzchar(name)) {
+      note("chaque param\u00e8tre doit \u00eatre nomm\u00e9", "")
+    } else if (!name %in% known) {
+      note(unknown_setting_message(name, known), name, token = name)
+    } else if (sum(names == name) > 1 && match(name, names) != k) {
+      note(paste0("param\u00e8tre ", name, " donn\u00e9 deux fois"), name)
+    } else if (is.null(text <- setting_texts(values[[k]]))) {
+      note(paste0("param\u00e8tre ", name, " : valeur d'un type inattendu (",
+                  class(values[[k]])[1], ")"), name)
+    } else {
+      texts[, k] <- text
+      present <- which(!is.na(text))
+      found <- .Call(gx_check_settings, rep(name, length(present)), text[present])
+      for (p in which(nzchar(found))) {
+        row <- present[p]
+        if (is.null(where)) {
+          note(found[p], name, 0, text[row])
+        } else {
+          note(paste0(where(row), found[p]), name, row, text[row])
+        }
+      }
+    }
+  }
+  if (length(problems)) {
+    stop(glebix_condition(paste(problems, collapse = "\n"), setting = first$setting,
+                          line = first$line, token = first$token, call = call))
+  }
+  texts
+}
+
+# The settings given as named arguments (`...` of the functions that make runs), one
+# value each, as names and texts.
+dots_settings <- function(dots, call) {
+  if (!length(dots)) return(list(names = character(), values = character()))
+  for (k in seq_along(dots)) {
+    value <- dots[[k]]
+    problem <- if (length(value) != 1) {
+      paste0("une seule valeur est attendue, ", length(value), " re\u00e7ue(s)")
+    } else if (!is.list(value) && is.na(value)) {
+      "valeur manquante (NA)"
+    }
+    if (!is.null(problem)) {
+      name <- if (is.null(names(dots))) "" else names(dots)[k]
+      gx_stop(paste0("param\u00e8tre ", name, " : ", problem), setting = name, call = call)
+    }
+  }
+  texts <- setting_matrix(dots, NULL, call)
+  list(names = colnames(texts), values = as.vector(texts[1, ]))
+}

@@ -1,0 +1,67 @@
+# One simulation driven step by step.
+
+glebix_simulation <- function(seed = NULL, steps = 300, threads = 0, species = NULL, ...) {
+  call <- sys.call()
+  settings <- dots_settings(list(...), call)
+  seed <- seed_argument(seed, call)
+  steps <- count_argument(steps, "steps", 0, call)
+  threads <- count_argument(threads, "threads", 0, call)
+  species <- path_argument(species, "species", call)
+  handle <- gx_call(gx_new, species, settings$names, settings$values, steps, threads, seed,
+                    call = call)
+  structure(list(handle = handle), class = "glebix_simulation")
+}
+
+handle_of <- function(sim, call) {
+  if (!inherits(sim, "glebix_simulation")) {
+    gx_stop("un objet cr\u00e9\u00e9 par glebix_simulation() est attendu", call = call)
+  }
+  sim$handle
+}
+
+glebix_setup <- function(sim) {
+  gx_call(gx_setup, handle_of(sim, sys.call()))
+  invisible(sim)
+}
+
+glebix_step <- function(sim, n = 1) {
+  call <- sys.call()
+  handle <- handle_of(sim, call)
+  gx_call(gx_step, handle, count_argument(n, "n", 0, call))
+  invisible(sim)
+}
+
+glebix_density <- function(sim) gx_call(gx_density, handle_of(sim, sys.call()))
+
+glebix_compacted <- function(sim) gx_call(gx_shares, handle_of(sim, sys.call()), TRUE)
+
+glebix_decompacted <- function(sim) gx_call(gx_shares, handle_of(sim, sys.call()), FALSE)
+
+glebix_trace <- function(sim) as_data_frame(gx_call(gx_trace, handle_of(sim, sys.call())))
+
+glebix_seed <- function(sim) gx_call(gx_info, handle_of(sim, sys.call()))$seed
+
+glebix_write_result_file <- function(sim, directory) {
+  call <- sys.call()
+  handle <- handle_of(sim, call)
+  directory <- path_argument(directory, "directory", call)
+  invisible(gx_call(gx_write_result_file, handle, directory))
+}
+
+print.glebix_simulation <- function(x, ...) {
+  info <- gx_call(gx_info, x$handle)
+  state <- if (info$set_up) {
+    paste0("pas ", info$step, " sur ", info$steps)
+  } else {
+    paste0(info$steps, " pas, pas encore initialis\u00e9e")
+  }
+  cat("<simulation Glebix : graine ", format(info$seed, scientific = FALSE), ", ", state,
+      ">\n", sep = "")
+  invisible(x)
+}
+
+# A list of equal-length columns as a data.frame, without copying them.
+as_data_frame <- function(columns) {
+  n <- if (length(columns)) length(columns[[1]]) else 0L
+  structure(columns, class = "data.frame", row.names = .set_row_names(n))
+}

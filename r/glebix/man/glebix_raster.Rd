@@ -1,0 +1,25 @@
+\name{glebix_raster}
+\alias{glebix_raster}
+\title{The grids as a terra raster}
+\description{
+The plot's grids as a \code{SpatRaster} of the \pkg{terra} package, laid out as the
+density map: the row index runs along x from left to right, the column index along y
+from bottom to top, each cell one unit wide, the plot's lower-left corner at (0, 0).
+Needs \pkg{terra}.
+}
+\usage{
+glebix_raster(sim, what = c("density", "compacted"))
+}
+\arguments{
+  \item{sim}{a simulation that has been set up.}
+  \item{what}{the layers, among \code{"density"}, \code{"compacted"} and
+    \code{"decompacted"}.}
+}
+\value{A \code{SpatRaster} with one layer per element of \code{what}, so named.}
+\examples{
+if (requireNamespace("terra", quietly = TRUE)) {
+  sim <- glebix_step(glebix_setup(glebix_simulation(seed = 3, steps = 30)), 30)
+  r <- glebix_raster(sim)
+  terra::plot(r)
+}
+}

@@ -1,0 +1,39 @@
+\name{glebix_run}
+\alias{glebix_run}
+\title{Replicated runs as one data frame}
+\description{
+Runs \code{replicates} simulations of the same settings, on \code{cores} threads,
+and returns every step of every run as one tidy data frame: the table that
+\code{glebix-batch --replicates R --table} writes.
+}
+\usage{
+glebix_run(steps = 300, seed = NULL, replicates = 1, cores = 1, ...,
+           species = NULL, threads = NULL)
+}
+\arguments{
+  \item{steps}{time steps of each run.}
+  \item{seed}{the master seed (0 to 4294967295); \code{NULL} draws one from R's
+    generator. Run 1 uses the master seed itself, run \code{r} the seed the batch tool
+    derives for its replicate \code{r}.}
+  \item{replicates}{number of runs.}
+  \item{cores}{runs at a time. The results do not depend on it.}
+  \item{...}{settings by name (see \code{\link{glebix_settings}}).}
+  \item{species}{a species parameter file, applied before the settings.}
+  \item{threads}{threads of each run's dispersal pass; by default the cores left to each
+    run (\code{cores} divided by the runs at a time, at least 1).}
+}
+\value{
+A data frame with the columns \code{point} (always 1), \code{replicate}, \code{seed},
+\code{step} and the columns of \code{\link{glebix_trace}}; the rows of a run are
+contiguous, step 0 first, in replicate order. Its attribute \code{master_seed} is the
+master seed (also the seed of replicate 1).
+}
+\section{Errors}{
+Settings and input files are checked before any run starts. When a run stops on an
+error, the call stops with a \code{\link{glebix_error}} naming the run and its seed;
+the condition's \code{result} element holds every row computed.
+}
+\examples{
+runs <- glebix_run(steps = 30, seed = 1, replicates = 3, Survival = 0.45)
+aggregate(total_density ~ step, data = runs, FUN = mean)[c(1, 11, 31), ]
+}

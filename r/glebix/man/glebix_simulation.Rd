@@ -1,0 +1,43 @@
+\name{glebix_simulation}
+\alias{glebix_simulation}
+\alias{glebix_seed}
+\alias{print.glebix_simulation}
+\title{A simulation to drive step by step}
+\description{
+Makes a simulation with its settings, seed and number of steps. Nothing is computed
+until \code{\link{glebix_setup}}.
+}
+\usage{
+glebix_simulation(seed = NULL, steps = 300, threads = 0, species = NULL, ...)
+glebix_seed(sim)
+\method{print}{glebix_simulation}(x, ...)
+}
+\arguments{
+  \item{seed}{the generator's seed, a whole number from 0 to 4294967295. \code{NULL}
+    draws one from R's random number generator, so that \code{set.seed()} makes the
+    simulation repeatable; \code{glebix_seed()} tells which.}
+  \item{steps}{the run's number of time steps (0 or more).}
+  \item{threads}{threads of the dispersal pass; 0 means one per processor. Results do
+    not depend on it.}
+  \item{species}{a species parameter file, read as the program's species dialog and
+    \code{glebix-batch --species} read it, before the named settings.}
+  \item{...}{settings by name, one value each (see \code{\link{glebix_settings}}),
+    applied in order after the species file. For \code{print}, ignored.}
+  \item{sim, x}{a simulation.}
+}
+\value{
+An object of class \code{glebix_simulation}, a handle on the engine: the functions
+that step it change it in place. It does not survive \code{saveRDS()} or the end of
+the session. \code{glebix_seed()} gives the seed as a number.
+}
+\section{Errors}{
+An unknown name stops with \code{"paramètre inconnu"} and the closest names; a value
+that is not of the setting's kind stops with the batch tool's message. Both are
+conditions of class \code{\link{glebix_error}}.
+}
+\examples{
+sim <- glebix_simulation(seed = 42, steps = 50, Survival = 0.45, DistInitMode = 1)
+sim
+glebix_seed(sim)
+try(glebix_simulation(Survivl = 0.45))
+}

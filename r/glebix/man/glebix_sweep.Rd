@@ -1,0 +1,56 @@
+\name{glebix_sweep}
+\alias{glebix_sweep}
+\title{A sweep over a design}
+\description{
+Runs every point of a design \code{replicates} times, on \code{cores} threads, and
+returns one tidy data frame: the rows, columns, values and seeds of
+\code{glebix-batch --design FILE --table TABLE} for the same design, so that any run
+can be repeated from the command line.
+}
+\usage{
+glebix_sweep(design, replicates = 1, seed = NULL, steps = 300, cores = 1,
+             independent_seeds = FALSE, ..., species = NULL, threads = NULL,
+             points = NULL)
+}
+\arguments{
+  \item{design}{a data frame whose columns are setting names (see
+    \code{\link{glebix_settings}}) and whose rows are the points, numbered from 1. An
+    \code{NA} keeps the value the point would have without it.}
+  \item{replicates}{runs of each point.}
+  \item{seed}{the master seed; \code{NULL} draws one from R's generator.}
+  \item{steps}{time steps of each run.}
+  \item{cores}{runs at a time. The results do not depend on it.}
+  \item{independent_seeds}{by default, replicate \code{r} of every point uses the
+    seed of run \code{r} of \code{\link{glebix_run}}, so points are compared on common
+    random numbers. With \code{TRUE}, run \code{(p - 1) R + r} of \code{glebix_run}
+    lends its seed to replicate \code{r} of point \code{p} instead, and no two runs
+    share one.}
+  \item{...}{settings by name for every point, applied after the species file and
+    before the point's row.}
+  \item{species}{a species parameter file, applied first.}
+  \item{threads}{threads of each run's dispersal pass, as in \code{\link{glebix_run}}.}
+  \item{points}{the numbers (rows) of the points to run, as \code{glebix-batch
+    --points} takes them; \code{NULL} runs them all. The points run keep their numbers,
+    seeds and rows of the whole sweep, so shares of a large sweep run apart (on a
+    cluster's nodes) bind with \code{rbind} into the whole sweep's table.}
+}
+\value{
+A data frame with the columns \code{point}, \code{replicate}, \code{seed}, the
+design's columns in design order (with the design's values), \code{step} and the
+columns of \code{\link{glebix_trace}}. Rows come in order of point, then replicate,
+then step, step 0 being the state right after set-up. Its attribute
+\code{master_seed} is the master seed.
+}
+\section{Errors}{
+Every refused value of the design is reported at once, each with its row and column,
+and nothing runs. As for \code{\link{glebix_run}}, a run that stops on an error stops
+the call, with every row computed in the condition's \code{result}.
+}
+\examples{
+design <- expand.grid(Survival = c(0.35, 0.45), EnvDynamic = c(TRUE, FALSE))
+sweep <- glebix_sweep(design, replicates = 2, seed = 1, steps = 20)
+last <- sweep[sweep$step == 20, ]
+aggregate(total_density ~ Survival + EnvDynamic, data = last, FUN = mean)
+# Points 2 and 4 alone, as in the whole sweep:
+share <- glebix_sweep(design, replicates = 2, seed = 1, steps = 20, points = c(2, 4))
+}

@@ -1,0 +1,40 @@
+// What the R entry points share: texts handed to R as UTF-8, the engine's error as
+// a value that the R side turns into a condition of class glebix_error, and the
+// check for an interrupt that never jumps over C++ frames.
+#pragma once
+
+#include <Rcpp.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Errors.h"
+
+namespace glebix::r {
+
+// A text as an R string marked UTF-8 (the engine's messages are UTF-8 whatever the
+// session's locale).
+Rcpp::String Utf8(const std::string &text);
+Rcpp::CharacterVector Utf8Vector(const std::vector<std::string> &texts);
+
+// The engine's error as a list of class "glebix_failure": message, the context's
+// fields (setting, path, line, column, token) and the context in words. The R side
+// raises it (a longjmp from here would skip the C++ destructors).
+Rcpp::List Failure(const GlebixError &error);
+
+// Runs `body`, returning its value, or the failure when the engine raises.
+template <typename Body>
+SEXP Guarded(Body body) {
+    try {
+        return body();
+    } catch (const GlebixError &e) { return Failure(e); }
+}
+
+// True when the user has asked R to interrupt; never longjmps.
+bool InterruptPending();
+
+// A text argument of length one (NA and NULL are refused by the R side).
+std::string Text(SEXP x);
+
+}  // namespace glebix::r

@@ -1,0 +1,46 @@
+// The entry points that the R functions call with .Call.
+#include <R.h>
+#include <R_ext/Rdynload.h>
+#include <R_ext/Visibility.h>
+#include <Rinternals.h>
+
+extern "C" {
+SEXP gx_settings_table();
+SEXP gx_check_settings(SEXP, SEXP);
+SEXP gx_format_reals(SEXP);
+SEXP gx_new(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
+SEXP gx_setup(SEXP);
+SEXP gx_step(SEXP, SEXP);
+SEXP gx_density(SEXP);
+SEXP gx_shares(SEXP, SEXP);
+SEXP gx_trace(SEXP);
+SEXP gx_write_result_file(SEXP, SEXP);
+SEXP gx_info(SEXP);
+SEXP gx_setting_values(SEXP);
+SEXP gx_run_many(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
+SEXP gx_replicate_seed(SEXP, SEXP);
+
+static const R_CallMethodDef CallEntries[] = {
+    {"gx_settings_table", (DL_FUNC)&gx_settings_table, 0},
+    {"gx_check_settings", (DL_FUNC)&gx_check_settings, 2},
+    {"gx_format_reals", (DL_FUNC)&gx_format_reals, 1},
+    {"gx_new", (DL_FUNC)&gx_new, 6},
+    {"gx_setup", (DL_FUNC)&gx_setup, 1},
+    {"gx_step", (DL_FUNC)&gx_step, 2},
+    {"gx_density", (DL_FUNC)&gx_density, 1},
+    {"gx_shares", (DL_FUNC)&gx_shares, 2},
+    {"gx_trace", (DL_FUNC)&gx_trace, 1},
+    {"gx_write_result_file", (DL_FUNC)&gx_write_result_file, 2},
+    {"gx_info", (DL_FUNC)&gx_info, 1},
+    {"gx_setting_values", (DL_FUNC)&gx_setting_values, 1},
+    {"gx_run_many", (DL_FUNC)&gx_run_many, 12},
+    {"gx_replicate_seed", (DL_FUNC)&gx_replicate_seed, 2},
+    {nullptr, nullptr, 0},
+};
+
+void attribute_visible R_init_glebix(DllInfo *dll) {
+    R_registerRoutines(dll, nullptr, CallEntries, nullptr, nullptr);
+    R_useDynamicSymbols(dll, FALSE);
+    R_forceSymbols(dll, TRUE);
+}
+}

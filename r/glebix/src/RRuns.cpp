@@ -1,0 +1,228 @@
+// Many runs at once: every replicate of every point, `cores` runs at a time on worker
+// threads, gathered in the order of point, then replicate. The rows of a run depend
+// only on its settings and its seed, so they are the same for any number of cores.
+#include <Rcpp.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "RGlue.h"
+#include "RSettings.h"
+#include "RTrace.h"
+#include "SeedMixing.h"
+#include "Simul.h"
+
+namespace glebix::r {
+
+namespace {
+
+struct RunJob {
+    int Point;      // from 1
+    int Replicate;  // from 1
+    std::uint32_t Seed;
+};
+
+struct RunResult {
+    std::vector<TraceValues> Rows;  // step 0 first, as far as the run got
+    bool Failed = false;
+    std::unique_ptr<GlebixError> Error;
+};
+
+// Everything a run reads before its first step, tried on a scratch engine: a bad
+// file or species value stops the whole sweep before any run starts. The message
+// names the point when there is a design (`point` from 1), not otherwise (0).
+void CheckPoint(const TSettings &settings, int point) {
+    auto scratch = std::make_unique<Simul>();
+    scratch->Settings = settings;
+    try {
+        scratch->InitialisePlot();
+        scratch->TakeSpeciesParameters();
+    } catch (GlebixError &e) {
+        if (point == 0) throw;
+        throw GlebixError("point " + std::to_string(point) + " : " + e.what(), e.Context());
+    }
+}
+
+void RunOne(const TSettings &settings, const RunJob &job, int steps, int threads, const std::atomic<bool> &cancel,
+            RunResult &result) {
+    auto simul = std::make_unique<Simul>();
+    simul->Settings = settings;
+    simul->SetDispersalThreads(threads);
+    try {
+        simul->SetUpRun(job.Seed);
+        result.Rows.reserve(static_cast<std::size_t>(steps) + 1);
+        result.Rows.push_back(TakeTraceValues(0, *simul));
+        for (int step = 1; step <= steps && !cancel.load(std::memory_order_relaxed); ++step) {
+            simul->TimeStep();
+            result.Rows.push_back(TakeTraceValues(step, *simul));
+        }
+    } catch (const GlebixError &e) {
+        result.Failed = true;
+        result.Error = std::make_unique<GlebixError>(e);
+    } catch (const std::exception &e) {
+        result.Failed = true;
+        result.Error = std::make_unique<GlebixError>(e.what());
+    }
+}
+
+// Runs every job on `cores` threads; the calling thread waits and watches for an
+// interrupt, after which the runs stop at their next step and the interrupt goes on.
+void RunAll(const std::vector<TSettings> &points, const std::vector<RunJob> &jobs, int steps, int cores, int threads,
+            std::vector<RunResult> &results) {
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> cancel{false};
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::size_t finished = 0;
+    auto worker = [&] {
+        for (std::size_t k; (k = next.fetch_add(1)) < jobs.size();) {
+            if (!cancel.load()) RunOne(points[jobs[k].Point - 1], jobs[k], steps, threads, cancel, results[k]);
+            std::lock_guard lock(mutex);
+            ++finished;
+            changed.notify_all();
+        }
+    };
+    std::vector<std::thread> pool;
+    for (int k = 0; k < cores; ++k) {
+        try {
+            pool.emplace_back(worker);
+        } catch (const std::system_error &) {
+            break;  // fewer threads than asked: those started share the runs
+        }
+    }
+    if (pool.empty()) {
+        worker();
+        return;
+    }
+    bool interrupted = false;
+    {
+        std::unique_lock lock(mutex);
+        while (finished < jobs.size()) {
+            changed.wait_for(lock, std::chrono::milliseconds(100));
+            if (!interrupted && InterruptPending()) {
+                interrupted = true;
+                cancel = true;
+            }
+        }
+    }
+    for (std::thread &t : pool) t.join();
+    if (interrupted) throw Rcpp::internal::InterruptedException();
+}
+
+// The runs' rows as columns: point, replicate, seed, then the trace's columns. Each
+// run's rows are released once gathered, so that a large sweep is not held twice
+// over.
+Rcpp::List Columns(const std::vector<RunJob> &jobs, std::vector<RunResult> &results) {
+    std::vector<TraceValues> rows;
+    std::size_t count = 0;
+    for (const RunResult &r : results) count += r.Rows.size();
+    rows.reserve(count);
+    Rcpp::IntegerVector point(count), replicate(count);
+    Rcpp::NumericVector seed(count);
+    R_xlen_t at = 0;
+    for (std::size_t k = 0; k < jobs.size(); ++k) {
+        for (const TraceValues &v : results[k].Rows) {
+            point[at] = jobs[k].Point;
+            replicate[at] = jobs[k].Replicate;
+            seed[at] = jobs[k].Seed;
+            ++at;
+            rows.push_back(v);
+        }
+        std::vector<TraceValues>().swap(results[k].Rows);
+    }
+    Rcpp::List out = Rcpp::List::create(point, replicate, seed);
+    Rcpp::CharacterVector names = {"point", "replicate", "seed"};
+    AppendTraceColumns(rows, out, names);
+    out.attr("names") = names;
+    return out;
+}
+
+// The settings of every point: `base`, then the point's row of `design` (points x
+// names, texts; NA keeps the value the point has without it).
+std::vector<TSettings> PointSettings(const TSettings &base, SEXP names, SEXP design) {
+    const Rcpp::CharacterVector designNames(names);
+    const Rcpp::CharacterMatrix values(design);
+    std::vector<TSettings> points(static_cast<std::size_t>(values.nrow()), base);
+    for (int p = 0; p < values.nrow(); ++p) {
+        for (int c = 0; c < values.ncol(); ++c) {
+            const SEXP cell = STRING_ELT(values, p + static_cast<R_xlen_t>(c) * values.nrow());
+            if (cell == NA_STRING) continue;
+            ApplyOrRaise(Rcpp::as<std::string>(designNames[c]), CHAR(cell), points[static_cast<std::size_t>(p)]);
+        }
+    }
+    return points;
+}
+
+// The runs of the selected points (numbers from 1, ascending), each point's
+// replicates in order.
+std::vector<RunJob> PlanJobs(const std::vector<int> &selected, int replicates, std::uint32_t master, bool independent) {
+    std::vector<RunJob> jobs;
+    for (int p : selected)
+        for (int r = 1; r <= replicates; ++r)
+            jobs.push_back({p, r, batch::StudySeed(master, p, r, replicates, independent)});
+    return jobs;
+}
+
+Rcpp::List Failures(const std::vector<RunJob> &jobs, const std::vector<RunResult> &results) {
+    Rcpp::List failures;
+    for (std::size_t k = 0; k < jobs.size(); ++k) {
+        if (!results[k].Failed) continue;
+        Rcpp::List f = Failure(*results[k].Error);
+        f["point"] = jobs[k].Point;
+        f["replicate"] = jobs[k].Replicate;
+        f["seed"] = static_cast<double>(jobs[k].Seed);
+        failures.push_back(f);
+    }
+    return failures;
+}
+
+}  // namespace
+
+}  // namespace glebix::r
+
+using namespace glebix;
+using namespace glebix::r;
+
+// Every replicate of the selected points of a design (see PointSettings). Returns the
+// columns, with a "failures" attribute listing the runs that stopped on an error
+// (their rows go as far as they got).
+extern "C" SEXP gx_run_many(SEXP species, SEXP names, SEXP values, SEXP pointNames, SEXP pointValues, SEXP selected,
+                            SEXP replicates, SEXP master, SEXP independent, SEXP steps, SEXP cores, SEXP threads) {
+    BEGIN_RCPP
+    return Guarded([&]() -> SEXP {
+        const TSettings base = BuildSettings(Text(species), Rcpp::as<std::vector<std::string>>(names),
+                                             Rcpp::as<std::vector<std::string>>(values));
+        std::vector<TSettings> points = PointSettings(base, pointNames, pointValues);
+        const std::vector<int> chosen = Rcpp::as<std::vector<int>>(selected);
+        const int stepCount = Rcpp::as<int>(steps);
+        for (int p : chosen) {
+            points[static_cast<std::size_t>(p - 1)].Run.StepCount = std::to_string(stepCount);
+            CheckPoint(points[static_cast<std::size_t>(p - 1)], Rf_length(pointNames) > 0 ? p : 0);
+        }
+        const std::vector<RunJob> jobs =
+            PlanJobs(chosen, Rcpp::as<int>(replicates), static_cast<std::uint32_t>(Rcpp::as<double>(master)),
+                     Rcpp::as<bool>(independent));
+        std::vector<RunResult> results(jobs.size());
+        const int runsAtOnce = std::clamp(Rcpp::as<int>(cores), 1, std::max(1, static_cast<int>(jobs.size())));
+        RunAll(points, jobs, stepCount, runsAtOnce, Rcpp::as<int>(threads), results);
+
+        Rcpp::List out = Columns(jobs, results);
+        out.attr("failures") = Failures(jobs, results);
+        return out;
+    });
+    END_RCPP
+}
+
+// The seed that replicate `run` of a sweep with master seed `master` uses.
+extern "C" SEXP gx_replicate_seed(SEXP master, SEXP run) {
+    BEGIN_RCPP
+    return Rcpp::wrap(static_cast<double>(
+        batch::ReplicateSeed(static_cast<std::uint32_t>(Rcpp::as<double>(master)), Rcpp::as<int>(run))));
+    END_RCPP
+}

@@ -1,0 +1,135 @@
+#include "RSettings.h"
+
+#include <Rcpp.h>
+
+#include <charconv>
+#include <cmath>
+
+#include "Conversions.h"
+#include "RGlue.h"
+#include "SettingsTable.h"
+#include "SpeciesFile.h"
+
+namespace glebix::r {
+
+namespace {
+
+// What glebix_settings() says of each setting: how its value is written and what it
+// sets. The names must be those of the batch tool's table, in its order.
+struct SettingNote {
+    const char *name;
+    const char *kind;
+    const char *what;
+};
+
+constexpr SettingNote Notes[] = {
+    {"Survival", "real", "probabilité de survie d'un individu à chaque pas de temps"},
+    {"Fecundity", "real", "descendants par individu et par pas de temps"},
+    {"MortalityAlpha", "real", "exposant de la mortalité due à l'entassement"},
+    {"CompactionC", "real", "décompaction apportée par individu"},
+    {"DispersalSensitivity", "whole", "exposant de l'effet de l'entassement sur la dispersion"},
+    {"DispersalSigma", "real", "écart type de base du déplacement"},
+    {"ResponseShape", "mode 0-2", "forme de la réponse au milieu : 0 normale, 1 en cloche, 2 logistique"},
+    {"ResponseOptimum", "real", "centre (formes 0 et 1) ou ordonnée à l'origine (forme 2) de la réponse"},
+    {"ResponseTolerance", "real", "largeur (formes 0 et 1) ou pente (forme 2) de la réponse"},
+    {"SurvivalEnvSensitive", "flag", "l'entassement peut accroître la mortalité"},
+    {"FecundityEnvSensitive", "flag", "les naissances suivent la réponse de la case au milieu"},
+    {"DispersalFirst", "flag", "la dispersion précède la survie"},
+    {"EnvInitMode", "mode 0-2", "milieu initial : 0 fichier, 1 aléatoire, 2 homogène"},
+    {"EnvMean", "real", "part compactée moyenne du milieu aléatoire (%)"},
+    {"EnvVariability", "real", "demi-étendue du milieu aléatoire (%)"},
+    {"EnvConstant", "real", "part compactée du milieu homogène (%)"},
+    {"EnvFilePath", "path", "fichier du milieu initial (mode 0)"},
+    {"DistInitMode", "mode 0-4", "répartition initiale : 0 fichier, 1 aléatoire, 2 homogène, 3 tiers gauche, 4 centre"},
+    {"DistConstant", "whole", "effectif de chaque case occupée"},
+    {"DistMean", "whole", "effectif moyen de la répartition aléatoire"},
+    {"DistVariability", "real", "demi-étendue de la répartition aléatoire"},
+    {"DistFilePath", "path", "fichier de la répartition initiale (mode 0)"},
+    {"EnvDynamic", "flag", "la faune remodèle le sol"},
+    {"DecompactionD", "real", "plus grand retour de la part décompactée par case et par pas de temps"},
+    {"ChartCellX", "whole 1-50", "ligne de la case suivie par la trace"},
+    {"ChartCellY", "whole 1-50", "colonne de la case suivie par la trace"},
+};
+
+std::vector<std::string> Texts(SEXP x) { return Rcpp::as<std::vector<std::string>>(x); }
+
+}  // namespace
+
+void ApplyOrRaise(const std::string &name, const std::string &value, TSettings &settings) {
+    if (auto problem = batch::ApplySetting(name, value, settings))
+        throw GlebixError(*problem, ErrorContext{name, {}, 0, 0, value});
+}
+
+TSettings BuildSettings(const std::string &speciesPath, const std::vector<std::string> &names,
+                        const std::vector<std::string> &values) {
+    TSettings settings = DefaultSettings();
+    if (!speciesPath.empty()) {
+        try {
+            ApplySpeciesFile(ReadSpeciesFile(speciesPath), settings.Species);
+        } catch (GlebixError &e) {
+            if (e.Context().Path.empty()) e.Context().Path = speciesPath;
+            throw;
+        }
+    }
+    for (std::size_t k = 0; k < names.size() && k < values.size(); ++k) ApplyOrRaise(names[k], values[k], settings);
+    return settings;
+}
+
+}  // namespace glebix::r
+
+using namespace glebix;
+
+// name, default, kind, description of every setting, in the batch tool's order.
+extern "C" SEXP gx_settings_table() {
+    BEGIN_RCPP
+    const std::vector<std::string> &names = batch::SettingNames();
+    const TSettings defaults = DefaultSettings();
+    std::vector<std::string> texts, kinds, notes;
+    for (const std::string &name : names) {
+        texts.push_back(batch::SettingText(name, defaults));
+        const r::SettingNote *note = nullptr;
+        for (const r::SettingNote &n : r::Notes)
+            if (name == n.name) note = &n;
+        kinds.push_back(note ? note->kind : "");
+        notes.push_back(note ? note->what : "");
+    }
+    return Rcpp::List::create(Rcpp::Named("name") = r::Utf8Vector(names), Rcpp::Named("default") = r::Utf8Vector(texts),
+                              Rcpp::Named("kind") = r::Utf8Vector(kinds),
+                              Rcpp::Named("description") = r::Utf8Vector(notes));
+    END_RCPP
+}
+
+// The problem with each name = value pair ("" when it is acceptable).
+extern "C" SEXP gx_check_settings(SEXP names, SEXP values) {
+    BEGIN_RCPP
+    const std::vector<std::string> n = r::Texts(names), v = r::Texts(values);
+    std::vector<std::string> problems;
+    for (std::size_t k = 0; k < n.size() && k < v.size(); ++k) {
+        TSettings scratch = DefaultSettings();
+        problems.push_back(batch::ApplySetting(n[k], v[k], scratch).value_or(""));
+    }
+    return r::Utf8Vector(problems);
+    END_RCPP
+}
+
+// Reals as setting texts: whole values as plain digits ("300", not "3e+02"), which
+// whole-number settings require, others in shortest round-trip form.
+extern "C" SEXP gx_format_reals(SEXP x) {
+    BEGIN_RCPP
+    const Rcpp::NumericVector values(x);
+    Rcpp::CharacterVector out(values.size());
+    for (R_xlen_t k = 0; k < values.size(); ++k) {
+        const double v = values[k];
+        if (std::isnan(v)) {
+            out[k] = NA_STRING;
+        } else if (std::isfinite(v) && v == std::trunc(v) && std::fabs(v) < 0x1p53) {
+            char digits[32];
+            auto [end, ec] = std::to_chars(digits, digits + sizeof digits, static_cast<std::int64_t>(v));
+            out[k] = std::string(digits, end);
+        } else {
+            out[k] = FormatShortest(v);
+        }
+    }
+    return out;
+    END_RCPP
+}

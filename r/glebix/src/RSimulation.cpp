@@ -1,0 +1,184 @@
+// The simulation handle of the R side: one engine with its seed, its number of steps
+// and the trace rows gathered since set-up.
+#include <Rcpp.h>
+
+#include <memory>
+
+#include "RGlue.h"
+#include "RSettings.h"
+#include "RTrace.h"
+#include "SettingsTable.h"
+#include "Simul.h"
+
+namespace glebix::r {
+
+namespace {
+
+struct Simulation {
+    std::unique_ptr<Simul> Engine = std::make_unique<Simul>();
+    std::uint32_t Seed = 0;
+    std::int32_t StepCount = 0;
+    std::int32_t Step = 0;  // steps done since set-up
+    bool SetUp = false;     // set-up done and no error since
+    bool Failed = false;    // the last step or set-up raised
+    std::vector<TraceValues> Trace;
+};
+
+using Handle = Rcpp::XPtr<Simulation>;
+
+// The simulation behind a handle; an R session restored from disk keeps the handle
+// but not the engine.
+Simulation &Get(SEXP handle) {
+    Handle h(handle);
+    if (!h.get()) throw GlebixError("simulation perdue : elle vient d'une session précédente ; recréez-la");
+    return *h;
+}
+
+Simulation &ReadySimulation(SEXP handle) {
+    Simulation &s = Get(handle);
+    if (s.Failed) throw GlebixError("la simulation s'est arrêtée sur une erreur ; relancez glebix_setup()");
+    if (!s.SetUp) throw GlebixError("la simulation n'est pas initialisée ; appelez d'abord glebix_setup()");
+    return s;
+}
+
+Rcpp::NumericMatrix ShareMatrix(const TPlot &plot, bool compacted) {
+    Rcpp::NumericMatrix m(GridSide, GridSide);
+    for (int i = 0; i < GridSide; ++i)
+        for (int j = 0; j < GridSide; ++j) m(i, j) = compacted ? plot.Env[i][j].Compacted : plot.Env[i][j].Decompacted;
+    return m;
+}
+
+}  // namespace
+
+}  // namespace glebix::r
+
+using namespace glebix;
+using namespace glebix::r;
+
+extern "C" SEXP gx_new(SEXP species, SEXP names, SEXP values, SEXP steps, SEXP threads, SEXP seed) {
+    BEGIN_RCPP
+    return Guarded([&]() -> SEXP {
+        auto s = std::make_unique<Simulation>();
+        s->Engine->Settings = BuildSettings(Text(species), Rcpp::as<std::vector<std::string>>(names),
+                                            Rcpp::as<std::vector<std::string>>(values));
+        s->StepCount = Rcpp::as<int>(steps);
+        s->Engine->Settings.Run.StepCount = std::to_string(s->StepCount);
+        s->Engine->SetDispersalThreads(Rcpp::as<int>(threads));
+        s->Seed = static_cast<std::uint32_t>(Rcpp::as<double>(seed));
+        return Handle(s.release(), true);
+    });
+    END_RCPP
+}
+
+extern "C" SEXP gx_setup(SEXP handle) {
+    BEGIN_RCPP
+    return Guarded([&]() -> SEXP {
+        Simulation &s = Get(handle);
+        s.SetUp = false;
+        s.Failed = true;
+        s.Step = 0;
+        s.Trace.clear();
+        s.Engine->SetUpRun(s.Seed);
+        s.Trace.push_back(TakeTraceValues(0, *s.Engine));
+        s.SetUp = true;
+        s.Failed = false;
+        return R_NilValue;
+    });
+    END_RCPP
+}
+
+// Runs `n` steps; stops between two steps when the user interrupts.
+extern "C" SEXP gx_step(SEXP handle, SEXP count) {
+    BEGIN_RCPP
+    return Guarded([&]() -> SEXP {
+        Simulation &s = ReadySimulation(handle);
+        const int n = Rcpp::as<int>(count);
+        if (n > s.StepCount - s.Step)
+            throw GlebixError("la simulation compte " + std::to_string(s.StepCount) + " pas de temps ; " +
+                              std::to_string(s.Step) + " sont faits, il en reste " +
+                              std::to_string(s.StepCount - s.Step));
+        for (int k = 0; k < n; ++k) {
+            if (InterruptPending()) throw Rcpp::internal::InterruptedException();
+            s.Failed = true;
+            s.Engine->TimeStep();
+            s.Failed = false;
+            ++s.Step;
+            s.Trace.push_back(TakeTraceValues(s.Step, *s.Engine));
+        }
+        return R_NilValue;
+    });
+    END_RCPP
+}
+
+extern "C" SEXP gx_density(SEXP handle) {
+    BEGIN_RCPP
+    return Guarded([&]() -> SEXP {
+        const TPlot &plot = ReadySimulation(handle).Engine->Plot;
+        Rcpp::IntegerMatrix m(GridSide, GridSide);
+        for (int i = 0; i < GridSide; ++i)
+            for (int j = 0; j < GridSide; ++j) m(i, j) = plot.Density[i][j];
+        return m;
+    });
+    END_RCPP
+}
+
+extern "C" SEXP gx_shares(SEXP handle, SEXP compacted) {
+    BEGIN_RCPP
+    return Guarded(
+        [&]() -> SEXP { return ShareMatrix(ReadySimulation(handle).Engine->Plot, Rcpp::as<bool>(compacted)); });
+    END_RCPP
+}
+
+extern "C" SEXP gx_trace(SEXP handle) {
+    BEGIN_RCPP
+    return Guarded([&]() -> SEXP {
+        Rcpp::List out;
+        Rcpp::CharacterVector names;
+        AppendTraceColumns(ReadySimulation(handle).Trace, out, names);
+        out.attr("names") = names;
+        return out;
+    });
+    END_RCPP
+}
+
+extern "C" SEXP gx_write_result_file(SEXP handle, SEXP directory) {
+    BEGIN_RCPP
+    return Guarded([&]() -> SEXP {
+        Simul &engine = *ReadySimulation(handle).Engine;
+        engine.Settings.Run.ResultDirectory = Text(directory);
+        const std::string path = engine.ResultFilePath("RireVed", 1, 1.0, 1.0);
+        try {
+            engine.WriteResultFile("RireVed", 1, 1.0, 1.0);
+        } catch (GlebixError &e) {
+            if (e.Context().Path.empty()) e.Context().Path = path;
+            throw;
+        }
+        return Rcpp::wrap(path);
+    });
+    END_RCPP
+}
+
+// seed, steps, step, set_up, threads and the settings' texts.
+extern "C" SEXP gx_info(SEXP handle) {
+    BEGIN_RCPP
+    return Guarded([&]() -> SEXP {
+        const Simulation &s = Get(handle);
+        return Rcpp::List::create(Rcpp::Named("seed") = static_cast<double>(s.Seed), Rcpp::Named("steps") = s.StepCount,
+                                  Rcpp::Named("step") = s.Step, Rcpp::Named("set_up") = s.SetUp && !s.Failed,
+                                  Rcpp::Named("threads") = s.Engine->DispersalThreads());
+    });
+    END_RCPP
+}
+
+// The text of every setting as the simulation's runs use it, in the order of
+// batch::SettingNames().
+extern "C" SEXP gx_setting_values(SEXP handle) {
+    BEGIN_RCPP
+    return Guarded([&]() -> SEXP {
+        const TSettings &settings = Get(handle).Engine->Settings;
+        std::vector<std::string> texts;
+        for (const std::string &name : batch::SettingNames()) texts.push_back(batch::SettingText(name, settings));
+        return Utf8Vector(texts);
+    });
+    END_RCPP
+}

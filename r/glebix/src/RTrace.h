@@ -1,0 +1,29 @@
+// The trace's rows on the R side: the batch tool's record of a step (the chart cell's
+// count and shares, the plot's means as the chart shows them, and the plot's total
+// count) with its step number.
+#pragma once
+
+#include <Rcpp.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Simul.h"
+#include "StudyTable.h"
+
+namespace glebix::r {
+
+struct TraceValues {
+    std::int32_t Step;
+    batch::StepRecord Record;
+};
+
+// The row of the plot as it stands after step `step` (0: right after set-up).
+inline TraceValues TakeTraceValues(std::int32_t step, const Simul &simul) { return {step, batch::RecordStep(simul)}; }
+
+// The rows' columns appended to `out`, named as the batch tool's trace names them; the
+// total is a double (it may exceed R's integers).
+void AppendTraceColumns(const std::vector<TraceValues> &rows, Rcpp::List &out, Rcpp::CharacterVector &names);
+
+}  // namespace glebix::r

@@ -1,0 +1,4 @@
+library(testthat)
+library(glebix)
+
+test_check("glebix")

@@ -1,0 +1,103 @@
+test_that("runs give the same rows on one core and on two", {
+  design <- data.frame(Survival = c(0.35, 0.45), DistInitMode = c(1L, 4L))
+  one <- glebix_sweep(design, replicates = 3, seed = 99, steps = 15, cores = 1)
+  two <- glebix_sweep(design, replicates = 3, seed = 99, steps = 15, cores = 2)
+  expect_identical(two, one)
+  expect_identical(glebix_run(steps = 10, seed = 4, replicates = 3, cores = 2),
+                   glebix_run(steps = 10, seed = 4, replicates = 3, cores = 1))
+})
+
+test_that("a sweep has the batch table's columns and rows, in order of point, then replicate", {
+  design <- data.frame(Fecundity = c(2, 2.5), DistMean = c(5L, 8L))
+  out <- glebix_sweep(design, replicates = 2, seed = 7, steps = 3)
+  expect_equal(names(out), c("point", "replicate", "seed", "Fecundity", "DistMean", "step",
+                             "cell_density", "cell_compacted", "cell_decompacted",
+                             "mean_density", "mean_compacted", "total_density"))
+  expect_equal(nrow(out), 2 * 2 * 4)
+  expect_equal(out$point, rep(1:2, each = 8))
+  expect_equal(out$replicate, rep(rep(1:2, each = 4), 2))
+  expect_equal(out$step, rep(0:3, 4))
+  expect_equal(out$Fecundity, rep(c(2, 2.5), each = 8))
+  expect_equal(out$DistMean, rep(c(5L, 8L), each = 8))
+})
+
+test_that("replicate r of every point shares a seed, unless the seeds are independent", {
+  design <- data.frame(Survival = c(0.4, 0.5))
+  common <- glebix_sweep(design, replicates = 3, seed = 123, steps = 0)
+  plain <- glebix_run(steps = 0, seed = 123, replicates = 6)
+  expect_equal(common$seed, rep(plain$seed[1:3], 2))
+  expect_equal(common$seed[1], 123)
+  independent <- glebix_sweep(design, replicates = 3, seed = 123, steps = 0,
+                              independent_seeds = TRUE)
+  expect_equal(independent$seed, plain$seed)
+  expect_equal(length(unique(plain$seed)), 6)
+})
+
+test_that("any run of a sweep can be repeated alone from its settings and seed", {
+  design <- data.frame(Survival = c(0.4, 0.5), EnvDynamic = c(TRUE, FALSE))
+  out <- glebix_sweep(design, replicates = 2, seed = 2024, steps = 6, DispersalSigma = 0.8)
+  row <- out[out$point == 2 & out$replicate == 2, ]
+  sim <- ready(seed = row$seed[1], steps = 6, DispersalSigma = 0.8, Survival = 0.5,
+               EnvDynamic = FALSE)
+  trace <- glebix_trace(glebix_step(sim, 6))
+  expect_equal(as.list(row[names(trace)]), as.list(trace), ignore_attr = TRUE)
+})
+
+test_that("a share of the points runs with the seeds and rows it has in the whole sweep", {
+  design <- data.frame(Survival = c(0.35, 0.4, 0.45, 0.5))
+  for (independent in c(FALSE, TRUE)) {
+    whole <- glebix_sweep(design, replicates = 2, seed = 77, steps = 5,
+                          independent_seeds = independent)
+    share <- glebix_sweep(design, replicates = 2, seed = 77, steps = 5,
+                          independent_seeds = independent, points = c(4, 2))
+    expect_equal(share, whole[whole$point %in% c(2, 4), ], ignore_attr = TRUE)
+  }
+  expect_error(glebix_sweep(design, points = 5), class = "glebix_error")
+  expect_error(glebix_sweep(design, points = c(1, 1)), class = "glebix_error")
+})
+
+test_that("an NA in the design keeps the value the point has without it", {
+  design <- data.frame(Survival = c(NA, 0.5))
+  out <- glebix_sweep(design, seed = 8, steps = 4, Survival = 0.3)
+  base <- glebix_run(steps = 4, seed = 8, Survival = 0.3)
+  expect_equal(out[out$point == 1, names(base)[-1]], base[names(base)[-1]],
+               ignore_attr = TRUE)
+})
+
+test_that("every problem of a design is reported with its row and column, before any run", {
+  design <- data.frame(Survival = c("0.4", "x", "0.5"), DistMean = c(1, 2, 2.5),
+                       stringsAsFactors = FALSE)
+  e <- tryCatch(glebix_sweep(design, steps = 1), error = identity)
+  expect_s3_class(e, "glebix_error")
+  lines <- strsplit(conditionMessage(e), "\n")[[1]]
+  expect_length(lines, 2)
+  expect_match(lines[1], "^design, ligne 2 : param\u00e8tre Survival : \u00abx\u00bb")
+  expect_match(lines[2], "^design, ligne 3 : param\u00e8tre DistMean : \u00ab2.5\u00bb")
+  expect_equal(e$context[c("setting", "line", "token")],
+               list(setting = "Survival", line = 2L, token = "x"))
+
+  e <- tryCatch(glebix_sweep(data.frame(Survivl = 0.4)), error = identity)
+  expect_match(conditionMessage(e), "noms proches : Survival", fixed = TRUE)
+  expect_error(glebix_sweep(data.frame()), class = "glebix_error")
+  expect_error(glebix_sweep(list(Survival = 0.4)), class = "glebix_error")
+
+  missing <- file.path(tempdir(), "absent.txt")
+  design <- data.frame(DistInitMode = c(4L, 0L), DistFilePath = c("", missing))
+  e <- tryCatch(glebix_sweep(design, steps = 1), error = identity)
+  expect_s3_class(e, "glebix_error")
+  expect_match(conditionMessage(e), "point 2 : Fichier introuvable")
+})
+
+test_that("a run that fails part-way stops the call but keeps every row computed", {
+  # Crowded cells spread with a factor of about 2^2000, which overflows.
+  design <- data.frame(DispersalSensitivity = c(0L, 2000L))
+  e <- tryCatch(glebix_sweep(design, seed = 1, steps = 5, DistConstant = 500),
+                error = identity)
+  expect_s3_class(e, "glebix_error")
+  expect_match(conditionMessage(e), "^point 2, simulation 1 \\(graine 1\\) : ")
+  expect_match(e$glebix_message, "virgule flottante")
+  expect_equal(sum(e$result$point == 1), 6)
+  reached <- e$result$step[e$result$point == 2]
+  expect_lt(length(reached), 6)
+  expect_equal(reached, seq_along(reached) - 1L)
+})

@@ -1,0 +1,54 @@
+"""Shared helpers: the batch tool to compare with, and the table rows in its text."""
+
+import json
+import os
+import pathlib
+import subprocess
+
+import pytest
+
+import glebix
+from glebix import _core
+
+REPO = pathlib.Path(__file__).resolve().parents[2]
+
+
+def batch_program():
+    return os.environ.get("GLEBIX_BATCH") or str(REPO / "build" / "glebix-batch")
+
+
+@pytest.fixture
+def batch(tmp_path):
+    """Runs glebix-batch with the given arguments in tmp_path; returns the process."""
+
+    def run(*arguments, check=True):
+        done = subprocess.run(
+            [batch_program(), "--quiet", *map(str, arguments)], cwd=tmp_path, capture_output=True, text=True
+        )
+        if check and done.returncode != 0:
+            raise AssertionError(f"glebix-batch {arguments}: {done.returncode}\n{done.stderr}")
+        return done
+
+    return run
+
+
+def trace_lines(path):
+    """The data lines of a batch trace file, as written."""
+    return pathlib.Path(path).read_text().splitlines()[1:]
+
+
+def table_lines(table, first_step=1):
+    """Rows of a table's trace columns as the batch tool writes them."""
+    out = []
+    for row in table.itertuples(index=False):
+        if row.step < first_step:
+            continue
+        reals = (row.cell_compacted, row.cell_decompacted, row.mean_density, row.mean_compacted)
+        out.append(
+            ",".join([str(row.step), str(row.cell_density), *map(_core.format_real, reals), str(row.total_density)])
+        )
+    return out
+
+
+def manifest(path):
+    return json.loads(pathlib.Path(path).read_text())

@@ -1,0 +1,138 @@
+"""Studies: the batch tool's runs and seeds, one table whatever the jobs, designs
+applied and checked as the batch tool applies and checks them."""
+
+import os
+import threading
+
+import numpy as np
+import pandas as pd
+import pytest
+
+import glebix
+from conftest import manifest, table_lines, trace_lines
+
+TRACE = ["step", "cell_density", "cell_compacted", "cell_decompacted", "mean_density", "mean_compacted",
+         "total_density"]
+
+
+@pytest.mark.parametrize("independent", [False, True])
+def test_a_sweep_is_the_batch_tools_study_table(batch, tmp_path, independent):
+    (tmp_path / "design.csv").write_text("Survival,DispersalFirst,DistMean\n0.30,on,\n0.5,off,3\n0.45,on,7\n")
+    batch("--seed", 31, "--steps", 12, "--replicates", 2, "--design", "design.csv", "--table", "table.csv",
+          "--set", "EnvMean=30", *(["--independent-seeds"] if independent else []))
+    design = pd.read_csv(tmp_path / "design.csv", dtype=str, keep_default_na=False)
+    table = glebix.sweep(design, replicates=2, seed=31, steps=12, independent_seeds=independent, EnvMean=30)
+    expected = pd.read_csv(tmp_path / "table.csv", float_precision="round_trip")
+    pd.testing.assert_frame_equal(table, expected, check_exact=True)
+    lines = (tmp_path / "table.csv").read_text().splitlines()[1:]
+    assert table_lines(table, first_step=0) == [",".join(line.split(",")[-7:]) for line in lines]
+
+
+def test_replicates_are_the_batch_tools_runs(batch, tmp_path):
+    batch("--seed", 77, "--steps", 25, "--replicates", 3, "--set", "Survival=0.5", "--trace", "t/trace.csv")
+    table = glebix.run(steps=25, seed=77, replicates=3, jobs=2, Survival=0.5)
+    assert list(table.columns) == ["point", "replicate", "seed"] + TRACE
+    assert (table.point == 1).all() and len(table) == 3 * 26
+    for r in (1, 2, 3):
+        rows = table[table.replicate == r]
+        assert table_lines(rows) == trace_lines(tmp_path / "t" / f"run-00{r}" / "trace.csv")
+        assert (rows.seed == manifest(tmp_path / "t" / f"run-00{r}" / "manifest.json")["seed"]).all()
+        start = glebix.Simulation(seed=int(rows.seed.iloc[0]), Survival=0.5)
+        start.setup()
+        assert rows.iloc[:1].reset_index(drop=True)[TRACE].equals(start.trace)
+
+
+@pytest.mark.parametrize("independent", [False, True])
+def test_seeds_follow_the_batch_tools_rule(batch, tmp_path, independent):
+    batch("--seed", 4242, "--steps", 0, "--replicates", 6, "--out", "o")
+    seeds = [manifest(tmp_path / "o" / f"run-00{k}" / "manifest.json")["seed"] for k in range(1, 7)]
+    table = glebix.sweep([{"Survival": 0.3}, {"Survival": 0.5}], replicates=3, seed=4242, steps=0,
+                         independent_seeds=independent)
+    expected = seeds if independent else seeds[:3] * 2
+    assert list(table.seed) == expected
+    assert list(table.point) == [1, 1, 1, 2, 2, 2] and list(table.replicate) == [1, 2, 3] * 2
+    assert table.attrs["master_seed"] == 4242
+
+
+def test_the_table_does_not_depend_on_jobs_or_the_form_of_the_design():
+    frame = pd.DataFrame({"Survival": [0.3, 0.5, np.nan], "DispersalFirst": [True, False, True]})
+    one = glebix.sweep(frame, replicates=2, seed=9, steps=30, jobs=1)
+    many = glebix.sweep(frame, replicates=2, seed=9, steps=30, jobs=4)
+    pd.testing.assert_frame_equal(one, many)
+    records = [{"Survival": 0.3, "DispersalFirst": True}, {"Survival": 0.5, "DispersalFirst": False},
+               {"DispersalFirst": True}]
+    listed = glebix.sweep(records, replicates=2, seed=9, steps=30, jobs=3)
+    pd.testing.assert_frame_equal(one, listed)
+    assert list(one.columns) == ["point", "replicate", "seed", "Survival", "DispersalFirst"] + TRACE
+    # The design's columns hold the values the runs used, as the batch tool's table does.
+    assert list(one.Survival.unique()) == [0.3, 0.5, 0.4]
+    assert list(one.DispersalFirst.unique()) == ["on", "off"]
+
+
+def test_a_points_row_comes_after_the_settings_and_a_missing_value_keeps_them():
+    design = [{"Survival": 0.6}, {"Survival": None}, {"Survival": ""}]
+    table = glebix.sweep(design, seed=3, steps=20, Survival=0.3, DistMean=4)
+    assert list(table.Survival.unique()) == [0.6, 0.3]
+    for point, survival in ((1, 0.6), (2, 0.3), (3, 0.3)):
+        alone = glebix.Simulation(seed=3, steps=20, Survival=survival, DistMean=4).run()
+        rows = table[table.point == point].reset_index(drop=True)
+        assert rows[TRACE].equals(alone)
+
+
+def test_design_problems_are_all_named_before_anything_runs():
+    with pytest.raises(ValueError) as caught:
+        glebix.sweep([{"Survival": "x"}, {"Survival": 0.4}, {"DistMean": 2.5, "Survival": "0,4"}], seed=1)
+    lines = str(caught.value).splitlines()
+    assert len(lines) == 2
+    assert lines[0].startswith("point 1 : paramètre Survival : «x»")
+    assert lines[1].startswith("point 3 : paramètre DistMean : «2.5»")
+    with pytest.raises(KeyError, match="Survival"):
+        glebix.sweep([{"Survivl": 0.4}])
+    with pytest.raises(ValueError, match="aucun point"):
+        glebix.sweep([])
+    with pytest.raises(ValueError, match="replicates"):
+        glebix.sweep([{}], replicates=0)
+
+
+def test_an_engine_error_in_a_study_names_its_point_and_replicate(tmp_path):
+    design = [{}, {"EnvInitMode": 0, "EnvFilePath": tmp_path / "missing.txt"}]
+    with pytest.raises(glebix.GlebixError) as caught:
+        glebix.sweep(design, replicates=2, seed=1, steps=3, jobs=2)
+    e = caught.value
+    assert (e.point, e.replicate) == (2, 1)
+    assert str(e).startswith("point 2, répétition 1 : ") and e.message == "Fichier introuvable"
+
+
+def test_without_pandas_tables_are_dicts_of_arrays(monkeypatch):
+    with_pandas = glebix.sweep([{"Survival": 0.3}, {}], replicates=2, seed=5, steps=4)
+    monkeypatch.setattr(glebix._tables, "pandas", None)
+    monkeypatch.setattr(glebix._sweep, "pandas", None)
+    plain = glebix.sweep([{"Survival": 0.3}, {}], replicates=2, seed=5, steps=4)
+    assert list(plain) == list(with_pandas.columns)
+    for name in plain:
+        assert isinstance(plain[name], np.ndarray) and len(plain[name]) == len(with_pandas)
+    for name in ["point", "replicate", "seed", "Survival"] + TRACE:
+        assert (plain[name] == with_pandas[name].to_numpy()).all()
+    sim = glebix.Simulation(seed=5, steps=4)
+    assert isinstance(sim.run(), dict) and list(sim.trace) == TRACE
+
+
+def test_input_files_are_read_once_for_the_whole_study(tmp_path):
+    env = "".join(f"{i} {j} {20 + (i * j) % 30}\n" for i in range(1, 51) for j in range(1, 51))
+    (tmp_path / "env.txt").write_text(env)
+    fifo = tmp_path / "env.fifo"  # a pipe can be read only once
+    os.mkfifo(fifo)
+    writer = threading.Thread(target=lambda: fifo.write_text(env))
+    writer.start()
+    try:
+        table = glebix.sweep([{"Survival": 0.4}, {"Survival": 0.5}], replicates=2, seed=6, steps=15, jobs=2,
+                             EnvInitMode=0, EnvFilePath=fifo)
+    finally:
+        writer.join(timeout=5)
+    for point, survival in ((1, 0.4), (2, 0.5)):
+        alone = glebix.sweep([{}], replicates=2, seed=6, steps=15, Survival=survival, EnvInitMode=0,
+                             EnvFilePath=tmp_path / "env.txt")
+        rows = table[table.point == point].drop(columns="Survival").reset_index(drop=True)
+        pd.testing.assert_frame_equal(rows.drop(columns="point"), alone.drop(columns="point"))
+    direct = glebix.Simulation(seed=6, steps=15, Survival=0.5, EnvInitMode=0, EnvFilePath=tmp_path / "env.txt")
+    assert table[(table.point == 2) & (table.replicate == 1)][TRACE].reset_index(drop=True).equals(direct.run())
