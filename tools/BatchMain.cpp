@@ -30,19 +30,7 @@ constexpr std::size_t MaxProblemLines = 100;
 
 // One line on stderr, control characters shown as \xNN so that it stays one line.
 void PrintLine(const std::string &line) {
-    static constexpr char hex[] = "0123456789abcdef";
-    std::string out;
-    for (const char ch : line) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 32 || c == 127) {
-            out += "\\x";
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        } else {
-            out += ch;
-        }
-    }
-    out += '\n';
+    const std::string out = EscapeControls(line) + '\n';
     std::fputs(out.c_str(), stderr);
 }
 

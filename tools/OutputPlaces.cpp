@@ -183,10 +183,10 @@ std::optional<std::string> CheckFile(const Place &place) {
 
 }  // namespace
 
-std::string QuotedPath(const std::string &path) {
+std::string EscapeControls(const std::string &text) {
     static constexpr char hex[] = "0123456789abcdef";
-    std::string out = "«";
-    for (const char ch : path) {
+    std::string out;
+    for (const char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
         if (c < 32 || c == 127) {
             out += "\\x";
@@ -196,8 +196,10 @@ std::string QuotedPath(const std::string &path) {
             out += ch;
         }
     }
-    return out + "»";
+    return out;
 }
+
+std::string QuotedPath(const std::string &path) { return "«" + EscapeControls(path) + "»"; }
 
 std::vector<std::string> CheckOutputPlaces(const BatchOptions &options) {
     // The places repeat from run to run in their own folders: run 1 shows every clash

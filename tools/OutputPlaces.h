@@ -10,7 +10,9 @@
 
 namespace glebix::batch {
 
-// "«path»" with control characters shown as \xNN, so that a message stays one line.
+// `text` with control characters shown as \xNN, so that a message stays one line.
+std::string EscapeControls(const std::string &text);
+// "«path»", escaped as above.
 std::string QuotedPath(const std::string &path);
 
 // Every problem of the output places, one line each: clashes with an input or between

@@ -16,16 +16,6 @@
 
 namespace glebix::batch {
 
-namespace {
-
-void AppendInteger(std::string &out, std::int64_t v) {
-    char text[24];
-    auto [end, ec] = std::to_chars(text, text + sizeof text, v);
-    out.append(text, end);
-}
-
-}  // namespace
-
 // ---- Trace -------------------------------------------------------------------
 
 std::string TraceHeader() { return StepColumns() + "\n"; }

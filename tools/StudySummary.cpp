@@ -10,12 +10,6 @@ namespace glebix::batch {
 
 namespace {
 
-void AppendInteger(std::string &out, std::int64_t v) {
-    char text[24];
-    auto [end, ec] = std::to_chars(text, text + sizeof text, v);
-    out.append(text, end);
-}
-
 // Mean and sample standard deviation, two-pass, in the order given.
 void AppendMeanAndDeviation(std::string &out, const std::vector<double> &values) {
     double sum = 0;

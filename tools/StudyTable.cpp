@@ -8,15 +8,11 @@
 
 namespace glebix::batch {
 
-namespace {
-
 void AppendInteger(std::string &out, std::int64_t v) {
     char text[24];
     auto [end, ec] = std::to_chars(text, text + sizeof text, v);
     out.append(text, end);
 }
-
-}  // namespace
 
 std::int64_t TotalCount(const TPlot &plot) {
     std::int64_t sum = 0;

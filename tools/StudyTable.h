@@ -34,6 +34,8 @@ StepRecord RecordStep(const Simul &simul);
 
 // Sum of every cell's count, without wrapping.
 std::int64_t TotalCount(const TPlot &plot);
+// `v` in decimal, appended to `out`.
+void AppendInteger(std::string &out, std::int64_t v);
 
 // "step,cell_density,cell_compacted,cell_decompacted,mean_density,mean_compacted,total_density"
 // without a line end: the columns of a step, shared with the trace.
