@@ -35,11 +35,38 @@ class Simulation(_core.Simulation):
             named_texts(settings),
         )
 
+    @classmethod
+    def resume(cls, path, steps=None, threads=0, **settings):
+        """A saved run put back from the state file at `path` (written by save_state() or
+        glebix-batch --save-state), ready to step from the saved step + 1 up to `steps`
+        (the saved step count when None). The seeds and settings are the saved ones;
+        only DecompactionD, EnvDynamic and DispersalFirst may be given, and apply from
+        the next step. The trace holds the steps made after the saved one."""
+        sim = cls.__new__(cls)
+        _core.Simulation.__init__(
+            sim,
+            os.fsdecode(os.fspath(path)),
+            named_texts(settings),
+            None if steps is None else check_steps(steps),
+            check_threads(threads),
+        )
+        sim._resumed = True
+        return sim
+
     def run(self):
-        """Set-up, then `steps` time steps; returns the trace."""
+        """Set-up, then `steps` time steps; returns the trace. A resumed run makes the
+        steps left up to `steps` instead, with no set-up."""
+        if getattr(self, "_resumed", False) and self.is_set_up:
+            self.step(max(self.steps - self.step_index, 0))
+            return self.trace
         self.setup()
         self.step(self.steps)
         return self.trace
+
+    def save_state(self, path):
+        """Writes the run's state at its present step to `path` (replaced atomically), to
+        be taken up by Simulation.resume() or glebix-batch --resume."""
+        super().save_state(os.fsdecode(os.fspath(path)))
 
     @property
     def trace(self):

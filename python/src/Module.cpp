@@ -23,6 +23,7 @@
 #include "Simul.h"
 #include "SimulationHandle.h"
 #include "SpeciesFile.h"
+#include "StateFile.h"
 
 #ifndef GLEBIX_VERSION
 #define GLEBIX_VERSION "unknown"
@@ -202,6 +203,13 @@ void BindSimulation(py::module_ &m) {
              }),
              py::arg("seed"), py::arg("steps"), py::arg("threads"), py::arg("species"), py::arg("settings"),
              py::arg("inputs") = py::none())
+        .def(py::init([](const std::string &path, const NamedTexts &overrides, std::optional<std::int32_t> steps,
+                         int threads) {
+                 return std::make_unique<SimulationHandle>(ReadStateFile(path), overrides, steps, threads);
+             }),
+             py::arg("state"), py::arg("overrides"), py::arg("steps"), py::arg("threads"))
+        .def("save_state", &SimulationHandle::SaveState, py::arg("path"), py::call_guard<py::gil_scoped_release>(),
+             "Replaces the file by the run's state at its present step.")
         .def(
             "setup",
             [](SimulationHandle &h) {
@@ -214,6 +222,7 @@ void BindSimulation(py::module_ &m) {
              py::call_guard<py::gil_scoped_release>())
         .def_property_readonly("step_index", &SimulationHandle::StepIndex)
         .def_property_readonly("seed", &SimulationHandle::Seed)
+        .def_property_readonly("master_seed", &SimulationHandle::MasterSeed)
         .def_property_readonly("steps", &SimulationHandle::Steps)
         .def_property_readonly("threads", &SimulationHandle::Threads)
         .def_property_readonly("is_set_up", &SimulationHandle::IsSetUp)

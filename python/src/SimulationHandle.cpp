@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "BatchOptions.h"
 #include "Errors.h"
+#include "SettingsTable.h"
 #include "Simul.h"
 
 namespace glebix::python {
@@ -14,9 +16,49 @@ SimulationHandle::SimulationHandle(const TSettings &settings, std::uint32_t seed
       settings_(settings),
       inputs_(std::move(inputs)),
       seed_(seed),
+      masterSeed_(seed),
       steps_(steps),
       threads_(threads) {
     simul_->SetDispersalThreads(threads);
+}
+
+namespace {
+
+TSettings ResumedSettings(const SavedRun &saved, const NamedTexts &overrides, std::int32_t steps) {
+    TSettings settings = saved.Settings;
+    settings.Run.StepCount = std::to_string(steps);
+    for (const auto &[name, text] : overrides) {
+        const auto &settable = batch::ResumeSettableNames;
+        if (std::find(std::begin(settable), std::end(settable), name) == std::end(settable))
+            throw SettingRefused(name +
+                                     " : ne peut pas changer à la reprise (seuls DecompactionD, EnvDynamic et "
+                                     "DispersalFirst, lus à chaque pas de temps, le peuvent)",
+                                 name, false);
+        if (auto problem = batch::ApplySetting(name, text, settings)) throw SettingRefused(*problem, name, false);
+    }
+    return settings;
+}
+
+}  // namespace
+
+SimulationHandle::SimulationHandle(const SavedRun &saved, const NamedTexts &overrides,
+                                   std::optional<std::int32_t> steps, int threads)
+    : simul_(std::make_unique<Simul>()),
+      settings_(ResumedSettings(saved, overrides, steps.value_or(saved.StepCount))),
+      seed_(saved.RunSeed),
+      masterSeed_(saved.MasterSeed),
+      steps_(steps.value_or(saved.StepCount)),
+      threads_(threads) {
+    if (steps_ < saved.Step)
+        throw SettingRefused(
+            "steps : " + std::to_string(steps_) + " est avant le pas enregistré (" + std::to_string(saved.Step) + ")",
+            "steps", false);
+    simul_->SetDispersalThreads(threads);
+    RestoreRun(saved, *simul_);
+    simul_->Settings = settings_;
+    stepIndex_ = saved.Step;
+    trace_.Reserve(static_cast<std::size_t>(steps_ - saved.Step));
+    setUp_ = true;
 }
 
 SimulationHandle::~SimulationHandle() = default;
@@ -69,6 +111,17 @@ void SimulationHandle::Step(std::int64_t count, const std::function<void()> &aft
         ++stepIndex_;
         if (afterStep) afterStep();
     }
+}
+
+void SimulationHandle::SaveState(const std::string &path) {
+    const auto busy = TakeBusy();
+    RequireSetUp();
+    SavedRun run = CaptureRun(*simul_, masterSeed_, seed_, static_cast<std::int32_t>(stepIndex_.load()), steps_);
+    // As the batch tool saves it: the step count's text is the count, and the result
+    // folder belongs to the call that writes the result file, not to the run.
+    run.Settings.Run.StepCount = std::to_string(steps_);
+    run.Settings.Run.ResultDirectory.clear();
+    WriteStateFile(path, run);
 }
 
 std::string SimulationHandle::WriteResultFile(const std::string &directory) {

@@ -8,12 +8,15 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
 #include "InputFile.h"
+#include "RunSettings.h"
 #include "RunTrace.h"
 #include "Settings.h"
+#include "StateFile.h"
 
 namespace glebix {
 class Simul;
@@ -35,6 +38,12 @@ public:
     // reading them.
     SimulationHandle(const TSettings &settings, std::uint32_t seed, std::int32_t steps, int threads,
                      std::shared_ptr<const InputBytes> inputs = nullptr);
+    // A saved run put back, ready to step from its saved step + 1 to `steps` (the saved
+    // step count when absent). `overrides` may change only the settings a run reads at
+    // every step; any other name is refused (SettingRefused). No set-up follows, and
+    // the trace starts with the step after the saved one.
+    SimulationHandle(const SavedRun &saved, const NamedTexts &overrides, std::optional<std::int32_t> steps,
+                     int threads);
     ~SimulationHandle();
     SimulationHandle(const SimulationHandle &) = delete;
     SimulationHandle &operator=(const SimulationHandle &) = delete;
@@ -46,12 +55,16 @@ public:
     // stop, the run then staying at the last step completed. An engine error leaves
     // the plot as the failed step left it, and no further step is allowed.
     void Step(std::int64_t count, const std::function<void()> &afterStep = {});
+    // Replaces `path` by the state file of the run at its present step, with the seeds
+    // and the step count the batch tool writes for the same run.
+    void SaveState(const std::string &path);
     // Writes RireVed1a1p1.txt into `directory`; returns its path.
     std::string WriteResultFile(const std::string &directory);
 
     const Simul &Engine() const { return *simul_; }
     const TSettings &Settings() const { return settings_; }
     std::uint32_t Seed() const { return seed_; }
+    std::uint32_t MasterSeed() const { return masterSeed_; }
     std::int32_t Steps() const { return steps_; }
     int Threads() const { return threads_; }
     std::int64_t StepIndex() const { return stepIndex_.load(); }
@@ -67,6 +80,7 @@ private:
     TSettings settings_;
     std::shared_ptr<const InputBytes> inputs_;
     std::uint32_t seed_;
+    std::uint32_t masterSeed_;  // the seed the run's seed came from: its own, or the saved one
     std::int32_t steps_;
     int threads_;
     std::atomic<bool> setUp_{false};
