@@ -216,12 +216,6 @@ std::string OptionLines() {
     return out + "  " + last + "\n";
 }
 
-bool SettableOnResume(const std::string &name) {
-    for (const char *settable : ResumeSettableNames)
-        if (name == settable) return true;
-    return false;
-}
-
 // --resume: the saved settings, with the --set texts of the settings read at every
 // step; whatever would set the run up differently is refused by name.
 void ApplyResume(Gathered &g) {
@@ -255,10 +249,8 @@ void ApplyResume(Gathered &g) {
         const std::string name = set.substr(0, set.find('='));
         if (set.find('=') == std::string::npos)
             g.problems.push_back("--set : «" + set + "» n'est pas de la forme NAME=VALUE");
-        else if (!SettableOnResume(name))
-            g.problems.push_back("--set " + name +
-                                 " : ne peut pas changer à la reprise (seuls DecompactionD, EnvDynamic et "
-                                 "DispersalFirst, lus à chaque pas de temps, le peuvent)");
+        else if (auto refusal = RefusedOnResume(name))
+            g.problems.push_back("--set " + *refusal);
         else if (auto p = ApplySetting(name, set.substr(set.find('=') + 1), o.Settings))
             g.problems.push_back("--set : " + *p);
     }
@@ -347,6 +339,14 @@ void ApplyStudy(Gathered &g) {
 }
 
 }  // namespace
+
+std::optional<std::string> RefusedOnResume(const std::string &name) {
+    for (const char *settable : ResumeSettableNames)
+        if (name == settable) return std::nullopt;
+    return name +
+           " : ne peut pas changer à la reprise (seuls DecompactionD, EnvDynamic et DispersalFirst, lus à chaque pas "
+           "de temps, le peuvent)";
+}
 
 std::string UsageText() {
     return "Utilisation : glebix-batch [options]\n"

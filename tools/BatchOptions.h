@@ -76,6 +76,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments);
 
 // The settings that --set may change on resume: a run reads them at every step.
 inline constexpr const char *ResumeSettableNames[] = {"DecompactionD", "EnvDynamic", "DispersalFirst"};
+// Why the setting `name` cannot be changed on resume ("<name> : ..."); nothing when it can.
+std::optional<std::string> RefusedOnResume(const std::string &name);
 
 // Most frames per second of an animation (GIF delays are hundredths of a second).
 inline constexpr int MaxFramesPerSecond = 100;

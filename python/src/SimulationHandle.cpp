@@ -28,12 +28,7 @@ TSettings ResumedSettings(const SavedRun &saved, const NamedTexts &overrides, st
     TSettings settings = saved.Settings;
     settings.Run.StepCount = std::to_string(steps);
     for (const auto &[name, text] : overrides) {
-        const auto &settable = batch::ResumeSettableNames;
-        if (std::find(std::begin(settable), std::end(settable), name) == std::end(settable))
-            throw SettingRefused(name +
-                                     " : ne peut pas changer à la reprise (seuls DecompactionD, EnvDynamic et "
-                                     "DispersalFirst, lus à chaque pas de temps, le peuvent)",
-                                 name, false);
+        if (auto refusal = batch::RefusedOnResume(name)) throw SettingRefused(*refusal, name, false);
         if (auto problem = batch::ApplySetting(name, text, settings)) throw SettingRefused(*problem, name, false);
     }
     return settings;
