@@ -6,19 +6,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchSupport.h"
 #include "Simul.h"
 
 namespace glebix {
 namespace {
-
-constexpr std::uint32_t BenchSeed = 20261208;
-
-std::int64_t Individuals(const TPlot &plot) {
-    std::int64_t total = 0;
-    for (const auto &row : plot.Density)
-        for (std::int32_t n : row) total += n > 0 ? n : 0;
-    return total;
-}
 
 // Every cell at the cap, Compacted 33, the default species but for the sensitivity.
 std::unique_ptr<Simul> SaturatedPlot(int sensitivity) {

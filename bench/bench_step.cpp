@@ -7,20 +7,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchSupport.h"
 #include "Simul.h"
 #include "TrialCount.h"
 
 namespace glebix {
 namespace {
-
-constexpr std::uint32_t BenchSeed = 20261208;
-
-std::int64_t Individuals(const TPlot &plot) {
-    std::int64_t total = 0;
-    for (const auto &row : plot.Density)
-        for (std::int32_t n : row) total += n > 0 ? n : 0;
-    return total;
-}
 
 // A run of 300 steps; args: path (0 the plain step, 1 the step), threads.
 // Items = individuals at the start of each step.

@@ -1,7 +1,6 @@
 #include "Manifest.h"
 
 #include <QByteArray>
-#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -101,12 +100,6 @@ std::string WorkingDirectory() {
     std::error_code ec;
     const std::filesystem::path here = std::filesystem::current_path(ec);
     return ec ? std::string() : here.string();
-}
-
-std::string Sha256Hex(const std::string &bytes) {
-    const QByteArray digest = QCryptographicHash::hash(
-        QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())), QCryptographicHash::Sha256);
-    return digest.toHex().toStdString();
 }
 
 std::vector<InputFileRecord> DescribeInputs(const BatchOptions &options, const TSettings *settings,

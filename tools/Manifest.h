@@ -10,6 +10,7 @@
 
 #include "BatchOptions.h"
 #include "RunPlan.h"
+#include "Sha256.h"  // the digest of the inputs
 
 namespace glebix {
 class Simul;
@@ -33,9 +34,6 @@ std::vector<InputFileRecord> DescribeInputs(const BatchOptions &options, const T
 
 // The time now, "2026-01-31T12:00:00Z".
 std::string UtcNow();
-
-// The SHA-256 digest of `bytes` in lower-case hexadecimal.
-std::string Sha256Hex(const std::string &bytes);
 
 // Everything a manifest states, whichever program made the run.
 struct ManifestContents {

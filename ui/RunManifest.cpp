@@ -22,7 +22,7 @@ void RunManifest::SetUpRun(Simul &simul, std::optional<std::uint32_t> seed) {
             files->erase(*path);
             continue;
         }
-        inputs_.push_back({role, *path, static_cast<std::int64_t>(read.Bytes->size()), batch::Sha256Hex(*read.Bytes)});
+        inputs_.push_back({role, *path, static_cast<std::int64_t>(read.Bytes->size()), Sha256Hex(*read.Bytes)});
     }
     struct Forget {
         Simul &simul;
