@@ -148,20 +148,19 @@ void RestoreRun(const SavedRun &run, Simul &simul) {
 std::string StateFileText(const SavedRun &run) {
     std::string out = std::string(StateFileMagic) + " " + std::to_string(StateFileVersion) + "\n";
     out.reserve(3 * CellCount * 20);
-    VisitSettings(run.Settings, [&out](const char *name, const auto &value) {
-        out += "setting ";
-        out += name;
-        out += ' ';
-        AppendValue(out, value);
-        out += '\n';
-    });
-    VisitSpecies(run.Species, [&out](const char *name, const auto &value) {
-        out += "species ";
-        out += name;
-        out += ' ';
-        AppendValue(out, value);
-        out += '\n';
-    });
+    // One line "<kind> <name> <value>" per field.
+    auto lines = [&out](const char *kind) {
+        return [&out, kind](const char *name, const auto &value) {
+            out += kind;
+            out += ' ';
+            out += name;
+            out += ' ';
+            AppendValue(out, value);
+            out += '\n';
+        };
+    };
+    VisitSettings(run.Settings, lines("setting"));
+    VisitSpecies(run.Species, lines("species"));
     out += "chart_cell " + std::to_string(run.ChartCellX) + " " + std::to_string(run.ChartCellY) + "\n";
     AppendKeyed(out, "master_seed", run.MasterSeed);
     AppendKeyed(out, "run_seed", run.RunSeed);

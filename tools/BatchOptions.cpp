@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <set>
+#include <utility>
 #include <variant>
 
 #include "Errors.h"
@@ -96,21 +97,18 @@ void Replicates(Gathered &g, const std::string &value) {
     o.ReplicateLayout = true;
 }
 
-void Points(Gathered &g, const std::string &value) {
-    auto parsed = ParsePointList(value);
+// Stores what `parse` makes of `value` in `target`, or keeps its problem.
+template <typename Value, typename Target>
+void TakeParsed(Gathered &g, std::variant<Value, std::string> parsed, Target &target) {
     if (auto *problem = std::get_if<std::string>(&parsed))
         g.problems.push_back(*problem);
     else
-        g.options.PointsAsked = std::get<PointList>(parsed);
+        target = std::get<Value>(std::move(parsed));
 }
 
-void SliceOption(Gathered &g, const std::string &value) {
-    auto parsed = ParseSlice(value);
-    if (auto *problem = std::get_if<std::string>(&parsed))
-        g.problems.push_back(*problem);
-    else
-        g.options.SliceAsked = std::get<Slice>(parsed);
-}
+void Points(Gathered &g, const std::string &value) { TakeParsed(g, ParsePointList(value), g.options.PointsAsked); }
+
+void SliceOption(Gathered &g, const std::string &value) { TakeParsed(g, ParseSlice(value), g.options.SliceAsked); }
 
 const std::vector<OptionEntry> &OptionTable() {
     using G = Gathered;

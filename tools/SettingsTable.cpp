@@ -214,6 +214,26 @@ std::string SettingText(std::string_view name, const TSettings &settings) {
     return {};
 }
 
+std::string SettingKindText(std::string_view name) {
+    const SettingEntry *e = Find(name);
+    if (!e) return {};
+    const std::string range = std::to_string(e->minimum) + "-" + std::to_string(e->maximum);
+    switch (e->kind) {
+    case SettingKind::Real:
+    case SettingKind::RealValue:
+        return "real";
+    case SettingKind::Whole:
+        return e->minimum == NoMin && e->maximum == NoMax ? "whole" : "whole " + range;
+    case SettingKind::Mode:
+        return "mode " + range;
+    case SettingKind::Flag:
+        return "flag";
+    case SettingKind::Path:
+        return "path";
+    }
+    return {};
+}
+
 const std::vector<std::string> &SettingNames() {
     static const std::vector<std::string> names = [] {
         std::vector<std::string> out;

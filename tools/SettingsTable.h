@@ -37,6 +37,10 @@ std::optional<std::string> RestoreSetting(std::string_view name, std::string_vie
 // numbers). Empty for an unknown name.
 std::string SettingText(std::string_view name, const TSettings &settings);
 
+// How a setting's value is written, in one word with its range where it has one:
+// "real", "whole", "whole 1-50", "mode 0-2", "flag", "path". Empty for an unknown name.
+std::string SettingKindText(std::string_view name);
+
 // Every name that ApplySetting accepts, in the order of the settings tables.
 const std::vector<std::string> &SettingNames();
 

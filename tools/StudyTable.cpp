@@ -35,7 +35,9 @@ StepRecord RecordStep(const Simul &simul) {
 }
 
 std::string StepColumns() {
-    return "step,cell_density,cell_compacted,cell_decompacted,mean_density,mean_compacted,total_density";
+    std::string header;
+    for (const char *name : StepColumnNames) header += (header.empty() ? "" : ",") + std::string(name);
+    return header;
 }
 
 void AppendStepValues(std::string &out, std::int32_t step, const StepRecord &r) {

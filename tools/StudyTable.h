@@ -40,6 +40,9 @@ void AppendInteger(std::string &out, std::int64_t v);
 // "step,cell_density,cell_compacted,cell_decompacted,mean_density,mean_compacted,total_density"
 // without a line end: the columns of a step, shared with the trace.
 std::string StepColumns();
+// The same names one by one, in that order.
+inline constexpr const char *StepColumnNames[] = {
+    "step", "cell_density", "cell_compacted", "cell_decompacted", "mean_density", "mean_compacted", "total_density"};
 // The values of those columns, reals in shortest round-trip form, without a line end.
 void AppendStepValues(std::string &out, std::int32_t step, const StepRecord &record);
 

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "StudyTable.h"
+
 namespace glebix {
 class Simul;
 }
@@ -27,8 +29,7 @@ struct TraceColumns {
 };
 
 // Column names, in the order of the batch tool's trace.
-inline constexpr const char *TraceColumnNames[7] = {
-    "step", "cell_density", "cell_compacted", "cell_decompacted", "mean_density", "mean_compacted", "total_density"};
+inline constexpr const auto &TraceColumnNames = batch::StepColumnNames;
 
 // Appends the row of `simul`'s present state as the state after step `step`: the
 // values of the batch tool's trace and study table (RecordStep).

@@ -1,5 +1,7 @@
 #include "RTrace.h"
 
+#include <iterator>
+
 namespace glebix::r {
 
 void AppendTraceColumns(const std::vector<TraceValues> &rows, Rcpp::List &out, Rcpp::CharacterVector &names) {
@@ -18,13 +20,10 @@ void AppendTraceColumns(const std::vector<TraceValues> &rows, Rcpp::List &out, R
     }
     // In the order of the batch tool's columns, whose names they take.
     const SEXP columns[] = {step, cell, compacted, decompacted, meanDensity, meanCompacted, total};
-    const std::string header = batch::StepColumns();
-    std::size_t start = 0;
-    for (const SEXP column : columns) {
-        const std::size_t comma = header.find(',', start);
-        out.push_back(column);
-        names.push_back(header.substr(start, comma - start));
-        start = comma + 1;
+    static_assert(std::size(columns) == std::size(batch::StepColumnNames));
+    for (std::size_t k = 0; k < std::size(columns); ++k) {
+        out.push_back(columns[k]);
+        names.push_back(batch::StepColumnNames[k]);
     }
 }
 
