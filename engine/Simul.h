@@ -125,7 +125,8 @@ private:
         if (ProcessMessages) ProcessMessages();
     }
     void DisperseFast(bool plainForm);
-    FastDispersal &StepThreads();  // the dispersal pass, whose threads the step shares
+    void StepWith(bool plainForms);  // TimeStep, or TimeStepReference with the plain forms
+    FastDispersal &StepThreads();    // the dispersal pass, whose threads the step shares
     CellShare &Share();
     bool ShareCells() const { return !ProcessMessages && DispersalThreads() > 1; }
     void BreedCell(int cell, std::uint32_t &state);

@@ -14,29 +14,21 @@
 
 namespace glebix {
 
-void Simul::TimeStep() {
-    Reproduce();
+void Simul::TimeStep() { StepWith(false); }
+
+void Simul::TimeStepReference() { StepWith(true); }
+
+void Simul::StepWith(bool plainForms) {
+    plainForms ? ReproduceReference() : Reproduce();
     // The order of mortality and dispersal is read once per step.
     if (Settings.Species.DispersalFirst) {
-        Disperse();
-        ApplySurvival();
+        DisperseFast(plainForms);
+        plainForms ? ApplySurvivalReference() : ApplySurvival();
     } else {
-        ApplySurvival();
-        Disperse();
+        plainForms ? ApplySurvivalReference() : ApplySurvival();
+        DisperseFast(plainForms);
     }
     UpdateEnvironment();  // always last: it sees the counts the step left
-}
-
-void Simul::TimeStepReference() {
-    ReproduceReference();
-    if (Settings.Species.DispersalFirst) {
-        DisperseFast(true);
-        ApplySurvivalReference();
-    } else {
-        ApplySurvivalReference();
-        DisperseFast(true);
-    }
-    UpdateEnvironment();
 }
 
 std::int32_t Simul::DrawCount(std::int32_t count, double p) {

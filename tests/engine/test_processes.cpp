@@ -187,7 +187,7 @@ TEST(Disperse, ConsumesTwoDrawsPerIndividualAndKeepsTheTotal) {
         for (int j = 0; j < 50; ++j) {
             const bool nearSource = (std::min(i, 50 - i) <= 2 || std::min(49 - i, i + 1) <= 2) &&
                                     (std::min(j, 50 - j) <= 2 || std::min(49 - j, j + 1) <= 2);
-            if (!nearSource) EXPECT_EQ(s->Plot.Density[i][j], 0) << i << ' ' << j;
+            if (!nearSource) { EXPECT_EQ(s->Plot.Density[i][j], 0) << i << ' ' << j; }
         }
 }
 

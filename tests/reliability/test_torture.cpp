@@ -265,7 +265,7 @@ TEST_P(Torture, RunsCompleteOrEndWithAMessage) {
             // and after a complete step the same generator state.
             EXPECT_EQ(twinMessage, message) << "step " << step;
             ASSERT_TRUE(SamePlot(twin->Plot, s.Plot)) << "step " << step << " differs from its definition";
-            if (message.empty()) ASSERT_EQ(twin->RandomSeed, s.RandomSeed) << "step " << step;
+            if (message.empty()) { ASSERT_EQ(twin->RandomSeed, s.RandomSeed) << "step " << step; }
             ExpectFinitePlot(s.Plot);
             if (!message.empty()) { EXPECT_TRUE(IsFloatMessage(message)) << message; }
         }
