@@ -5,6 +5,8 @@
 
 #include "BatchOptions.h"
 #include "Errors.h"
+#include "FileIo.h"
+#include "GridOutputs.h"
 #include "SettingsTable.h"
 #include "Simul.h"
 
@@ -116,6 +118,7 @@ void SimulationHandle::SaveState(const std::string &path) {
     // folder belongs to the call that writes the result file, not to the run.
     run.Settings.Run.StepCount = std::to_string(steps_);
     run.Settings.Run.ResultDirectory.clear();
+    batch::PrepareOutputFile(path);
     WriteStateFile(path, run);
 }
 
@@ -123,8 +126,15 @@ std::string SimulationHandle::WriteResultFile(const std::string &directory) {
     const auto busy = TakeBusy();
     RequireSetUp();
     simul_->Settings.Run.ResultDirectory = directory;
+    batch::PrepareOutputFile(simul_->ResultFilePath());
     simul_->WriteResultFile();
     return simul_->ResultFilePath();
+}
+
+std::vector<std::string> SimulationHandle::WriteGrids(const std::string &directory) {
+    const auto busy = TakeBusy();
+    RequireSetUp();
+    return batch::WriteFinalGrids(*simul_, directory);
 }
 
 TraceColumns SimulationHandle::TraceCopy() const {
