@@ -5,10 +5,12 @@ glebix_simulation <- function(seed = NULL, steps = 300, threads = 0, species = N
   settings <- dots_settings(list(...), call)
   seed <- seed_argument(seed, call)
   steps <- count_argument(steps, "steps", 0, call)
-  threads <- count_argument(threads, "threads", 0, call)
+  threads <- threads_argument(threads, call)
   species <- path_argument(species, "species", call)
   handle <- gx_call(gx_new, species, settings$names, settings$values, steps, threads, seed,
                     call = call)
+  gx_warn(gx_call(gx_run_warnings, species, settings$names, settings$values, character(),
+                  matrix(NA_character_, 1, 0), 1L, call = call), call)
   structure(list(handle = handle), class = "glebix_simulation")
 }
 
@@ -46,6 +48,13 @@ glebix_write_result_file <- function(sim, directory) {
   handle <- handle_of(sim, call)
   directory <- path_argument(directory, "directory", call)
   invisible(gx_call(gx_write_result_file, handle, directory))
+}
+
+glebix_write_asc <- function(sim, directory) {
+  call <- sys.call()
+  handle <- handle_of(sim, call)
+  directory <- path_argument(directory, "directory", call)
+  invisible(gx_call(gx_write_asc, handle, directory))
 }
 
 print.glebix_simulation <- function(x, ...) {

@@ -19,6 +19,9 @@ SEXP gx_info(SEXP);
 SEXP gx_setting_values(SEXP);
 SEXP gx_run_many(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_replicate_seed(SEXP, SEXP);
+SEXP gx_write_asc(SEXP, SEXP);
+SEXP gx_threads_bound(SEXP);
+SEXP gx_run_warnings(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
 
 static const R_CallMethodDef CallEntries[] = {
     {"gx_settings_table", (DL_FUNC)&gx_settings_table, 0},
@@ -35,6 +38,9 @@ static const R_CallMethodDef CallEntries[] = {
     {"gx_setting_values", (DL_FUNC)&gx_setting_values, 1},
     {"gx_run_many", (DL_FUNC)&gx_run_many, 12},
     {"gx_replicate_seed", (DL_FUNC)&gx_replicate_seed, 2},
+    {"gx_write_asc", (DL_FUNC)&gx_write_asc, 2},
+    {"gx_threads_bound", (DL_FUNC)&gx_threads_bound, 1},
+    {"gx_run_warnings", (DL_FUNC)&gx_run_warnings, 6},
     {nullptr, nullptr, 0},
 };
 

@@ -4,11 +4,14 @@
 
 #include <memory>
 
+#include "FileIo.h"
+#include "GridOutputs.h"
 #include "RGlue.h"
 #include "RSettings.h"
 #include "RTrace.h"
 #include "SettingsTable.h"
 #include "Simul.h"
+#include "ThreadCount.h"
 
 namespace glebix::r {
 
@@ -148,6 +151,7 @@ extern "C" SEXP gx_write_result_file(SEXP handle, SEXP directory) {
         engine.Settings.Run.ResultDirectory = Text(directory);
         const std::string path = engine.ResultFilePath("RireVed", 1, 1.0, 1.0);
         try {
+            batch::PrepareOutputFile(path);
             engine.WriteResultFile("RireVed", 1, 1.0, 1.0);
         } catch (GlebixError &e) {
             if (e.Context().Path.empty()) e.Context().Path = path;
@@ -155,6 +159,23 @@ extern "C" SEXP gx_write_result_file(SEXP handle, SEXP directory) {
         }
         return Rcpp::wrap(path);
     });
+    END_RCPP
+}
+
+// Writes the present grids into `directory` as glebix-batch --asc does; returns the
+// files' paths.
+extern "C" SEXP gx_write_asc(SEXP handle, SEXP directory) {
+    BEGIN_RCPP
+    return Guarded(
+        [&]() -> SEXP { return Utf8Vector(batch::WriteFinalGrids(*ReadySimulation(handle).Engine, Text(directory))); });
+    END_RCPP
+}
+
+// The bound on `threads` and the refusal of `shown`, a count outside it.
+extern "C" SEXP gx_threads_bound(SEXP shown) {
+    BEGIN_RCPP
+    return Rcpp::List::create(Rcpp::Named("max") = batch::MaxThreads,
+                              Rcpp::Named("message") = Utf8(batch::ThreadCountRefusal(Text(shown))));
     END_RCPP
 }
 
