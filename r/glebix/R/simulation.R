@@ -50,6 +50,25 @@ glebix_write_result_file <- function(sim, directory) {
   invisible(gx_call(gx_write_result_file, handle, directory))
 }
 
+glebix_save_state <- function(sim, path) {
+  call <- sys.call()
+  handle <- handle_of(sim, call)
+  path <- path_argument(path, "path", call)
+  gx_call(gx_save_state, handle, path)
+  invisible(path)
+}
+
+glebix_resume <- function(path, steps = NULL, threads = 0, ...) {
+  call <- sys.call()
+  settings <- dots_settings(list(...), call)
+  path <- path_argument(path, "path", call)
+  steps <- if (is.null(steps)) NA_integer_ else count_argument(steps, "steps", 0, call)
+  threads <- threads_argument(threads, call)
+  handle <- gx_call(gx_resume, path, settings$names, settings$values, steps, threads,
+                    call = call)
+  structure(list(handle = handle), class = "glebix_simulation")
+}
+
 glebix_write_asc <- function(sim, directory) {
   call <- sys.call()
   handle <- handle_of(sim, call)
