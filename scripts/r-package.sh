@@ -1,7 +1,7 @@
 #!/bin/sh
 # Assembles the R package's source in $BUILD/r/glebix: the files of r/glebix, with the
-# engine's sources and the settings table, seed mixing and study table of the batch
-# tool copied into src/ and a compile rule for each source appended to src/Makevars,
+# engine's sources and the settings table, seed mixing, study table, output files,
+# grid files, thread bound, run states and warnings of the batch tool copied into src/ and a compile rule for each source appended to src/Makevars,
 # then builds the source tarball $BUILD/r/glebix_<version>.tar.gz.
 # Usage: scripts/r-package.sh [BUILD]   (BUILD defaults to build)
 set -eu
@@ -21,7 +21,12 @@ cp -R "$here/r/glebix" "$out/glebix"
 for f in "$here"/engine/*.cpp "$here"/engine/*.h \
          "$here"/tools/SettingsTable.cpp "$here"/tools/SettingsTable.h \
          "$here"/tools/SeedMixing.cpp "$here"/tools/SeedMixing.h \
-         "$here"/tools/StudyTable.cpp "$here"/tools/StudyTable.h; do
+         "$here"/tools/StudyTable.cpp "$here"/tools/StudyTable.h \
+         "$here"/tools/FileIo.cpp "$here"/tools/FileIo.h \
+         "$here"/tools/GridOutputs.cpp "$here"/tools/GridOutputs.h \
+         "$here"/tools/ThreadCount.cpp "$here"/tools/ThreadCount.h \
+         "$here"/tools/RunState.cpp "$here"/tools/RunState.h \
+         "$here"/tools/Warnings.cpp "$here"/tools/Warnings.h; do
     name=$(basename "$f")
     # A glue file of the same name would be overwritten without a word.
     if [ -e "$here/r/glebix/src/$name" ]; then

@@ -238,9 +238,7 @@ void ApplyResume(Gathered &g) {
                                  "paramètres et ses graines enregistrés");
     o.Settings = o.Resumed->Settings;
     if (g.steps) {
-        if (*g.steps < o.Resumed->Step)
-            g.problems.push_back("--steps : " + std::to_string(*g.steps) + " est avant le pas enregistré (" +
-                                 std::to_string(o.Resumed->Step) + ")");
+        if (auto problem = StepsBeforeSaved(*g.steps, *o.Resumed)) g.problems.push_back("--steps : " + *problem);
         o.Settings.Run.StepCount = std::to_string(*g.steps);
     }
     for (const std::string &set : g.sets) {
@@ -337,14 +335,6 @@ void ApplyStudy(Gathered &g) {
 }
 
 }  // namespace
-
-std::optional<std::string> RefusedOnResume(const std::string &name) {
-    for (const char *settable : ResumeSettableNames)
-        if (name == settable) return std::nullopt;
-    return name +
-           " : ne peut pas changer à la reprise (seuls DecompactionD, EnvDynamic et DispersalFirst, lus à chaque pas "
-           "de temps, le peuvent)";
-}
 
 std::string UsageText() {
     return "Utilisation : glebix-batch [options]\n"

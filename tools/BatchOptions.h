@@ -10,6 +10,7 @@
 #include "DesignFile.h"
 #include "InputFile.h"
 #include "PointSelection.h"
+#include "RunState.h"
 #include "Settings.h"
 #include "StateFile.h"
 
@@ -73,11 +74,6 @@ struct ParsedCommandLine {
 // With --resume, the settings are the saved ones, and --set may change only those a
 // run reads at every step (ResumeSettableNames).
 ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments);
-
-// The settings that --set may change on resume: a run reads them at every step.
-inline constexpr const char *ResumeSettableNames[] = {"DecompactionD", "EnvDynamic", "DispersalFirst"};
-// Why the setting `name` cannot be changed on resume ("<name> : ..."); nothing when it can.
-std::optional<std::string> RefusedOnResume(const std::string &name);
 
 // Most frames per second of an animation (GIF delays are hundredths of a second).
 inline constexpr int MaxFramesPerSecond = 100;

@@ -86,11 +86,7 @@ void FinalOutputs(const RunPlan &plan, Simul &simul, const RunRecord &record, St
     // As the launcher does: a run without steps writes no result file.
     if (record.StepCount > 0 && !plan.OutDir.empty())
         files.Write(simul.ResultFilePath(), ResultFileContents(simul.Plot));
-    if (!plan.AscDir.empty()) {
-        const GridPlacement placement = simul.InputGridPlacement.value_or(GridPlacement{});
-        files.Write(Join(plan.AscDir, DensityGridName), DensityAsc(simul.Plot, placement));
-        files.Write(Join(plan.AscDir, CompactedGridName), CompactedAsc(simul.Plot, placement));
-    }
+    if (!plan.AscDir.empty()) StageFinalGrids(simul, plan.AscDir, files);
 }
 
 // Sets the run up, or puts the saved run back: the steps go on from the step returned.

@@ -38,6 +38,23 @@ void MakeDirectories(const std::string &path) {
     if (!S_ISDIR(st.st_mode)) ThrowOutputError(ENOTDIR, path);
 }
 
+std::optional<std::string> NotPlainFileProblem(const std::string &path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    if (S_ISDIR(st.st_mode)) return "c'est un dossier, pas un fichier";
+    if (!S_ISREG(st.st_mode)) return "existe déjà et n'est pas un fichier ordinaire";
+    return std::nullopt;
+}
+
+void PrepareOutputFile(const std::string &path) {
+    MakeDirectories(ParentOf(path));
+    if (auto problem = NotPlainFileProblem(path)) {
+        ErrorContext context;
+        context.Path = path;
+        throw GlebixError(*problem, context);
+    }
+}
+
 // ---- Temporary files ---------------------------------------------------------
 
 namespace {

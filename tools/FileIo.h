@@ -6,6 +6,7 @@
 // which one failed.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,13 @@ std::string ParentOf(const std::string &path);
 
 // Creates a folder and its parents when missing, or raises.
 void MakeDirectories(const std::string &path);
+
+// Why an output file cannot be written at `path`, when something other than a plain
+// file is there (a folder, a device, a pipe): the rename into place would replace it.
+std::optional<std::string> NotPlainFileProblem(const std::string &path);
+// Readies `path` for one output file: its folder created when missing, and a path
+// that holds something other than a plain file refused (GlebixError naming it).
+void PrepareOutputFile(const std::string &path);
 
 // ---- Temporary files ---------------------------------------------------------
 // The temporary name of an output file while it is written: "<path>.part".

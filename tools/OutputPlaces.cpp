@@ -174,10 +174,7 @@ std::optional<std::string> CheckFolder(const Place &place) {
 
 // An output file that exists must be a plain file the run can replace.
 std::optional<std::string> CheckFile(const Place &place) {
-    struct stat st {};
-    if (::stat(place.path.c_str(), &st) != 0) return std::nullopt;
-    if (S_ISDIR(st.st_mode)) return place.name + " : c'est un dossier, pas un fichier";
-    if (!S_ISREG(st.st_mode)) return place.name + " : existe déjà et n'est pas un fichier ordinaire";
+    if (auto problem = NotPlainFileProblem(place.path)) return place.name + " : " + *problem;
     return std::nullopt;
 }
 

@@ -47,35 +47,6 @@ std::string DensityMapPng(const TPlot &plot, std::int32_t step) {
                      image.bytesPerLine() / static_cast<qsizetype>(sizeof(std::uint32_t)));
 }
 
-// ---- ESRI ASCII grids --------------------------------------------------------
-
-namespace {
-
-template <typename Cell>
-std::string AscGrid(const GridPlacement &placement, Cell cell) {
-    std::string out = AsciiGridHeader(placement);
-    out.reserve(out.size() + CellCount * 8);
-    for (int j = GridSide; j >= 1; --j) {
-        for (int i = 1; i <= GridSide; ++i) {
-            if (i > 1) out += ' ';
-            cell(out, i - 1, j - 1);
-        }
-        out += '\n';
-    }
-    return out;
-}
-
-}  // namespace
-
-std::string DensityAsc(const TPlot &plot, const GridPlacement &placement) {
-    return AscGrid(placement, [&plot](std::string &out, int i, int j) { AppendInteger(out, plot.Density[i][j]); });
-}
-
-std::string CompactedAsc(const TPlot &plot, const GridPlacement &placement) {
-    return AscGrid(placement,
-                   [&plot](std::string &out, int i, int j) { out += FormatShortest(plot.Env[i][j].Compacted); });
-}
-
 // ---- Summary -----------------------------------------------------------------
 
 std::string SummaryCsv(const std::vector<StepSeries> &runs) { return SummaryHeader({}, false) + SummaryRows("", runs); }

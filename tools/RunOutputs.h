@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "AsciiGrid.h"
+#include "GridOutputs.h"
 #include "Outputs.h"
 #include "Plot.h"
 #include "StudySummary.h"
@@ -43,16 +43,6 @@ inline constexpr Rgb SnapshotBackground = {240, 240, 240};
 QImage RenderDensityMap(const TPlot &plot);
 // The PNG bytes of the map after `step`, with the step field (MapPictureOf).
 std::string DensityMapPng(const TPlot &plot, std::int32_t step);
-
-// ---- ESRI ASCII grids --------------------------------------------------------
-// A grid of 50 x 50 cells with cell size 1, lower-left corner at (0, 0): the first
-// line is the map's top line (column index 50), and along a line the row index runs
-// from 1 to 50, so the grid looks like the map.
-inline constexpr const char *DensityGridName = "density.asc";
-inline constexpr const char *CompactedGridName = "compacted.asc";
-// A run whose initial file was a grid passes on where that grid lay.
-std::string DensityAsc(const TPlot &plot, const GridPlacement &placement = {});
-std::string CompactedAsc(const TPlot &plot, const GridPlacement &placement = {});
 
 // ---- Summary across replicates -----------------------------------------------
 // summary.csv: per step, the number of runs that reached it, then the mean and the

@@ -4,10 +4,8 @@
 #include <cmath>
 #include <memory>
 
-#include "BatchOptions.h"
 #include "Conversions.h"
 #include "InitialFiles.h"
-#include "RunPlan.h"
 #include "SpeciesFile.h"
 
 namespace glebix::batch {
@@ -33,11 +31,6 @@ std::vector<std::string> SettingsWarnings(const TSettings &s) {
         out.push_back("Survival vaut " + s.Species.Survival +
                       ", hors de [0, 1] : ce n'est pas une probabilité de survie");
     return out;
-}
-
-std::string NothingKeptWarning() {
-    return "--replicates ou --design sans aucune sortie (--out, --table, --trace, --snapshots ou --asc) : "
-           "rien des simulations ne sera gardé";
 }
 
 std::vector<std::string> EnvironmentFileWarnings(const TPlot &read, const std::string &path) {
@@ -69,16 +62,12 @@ std::optional<std::string> SpeciesRoundingWarning(const std::string &path, const
            setting + "=" + exact + " donne la valeur exacte";
 }
 
-}  // namespace glebix::batch
-
-namespace glebix::batch {
-
 namespace {
 
 // The warnings of initial files, by path: a file that many points use is read once.
 class FileWarnings {
 public:
-    explicit FileWarnings(const BatchOptions &options) : options_(options) {}
+    explicit FileWarnings(InputBytes &files) : files_(files) {}
 
     std::vector<std::string> Environment(const std::string &path) {
         return Cached(environment_, path, [&](const std::string &bytes) {
@@ -106,7 +95,7 @@ private:
     std::vector<std::string> Cached(Cache &cache, const std::string &path, Read read) {
         if (auto known = cache.find(path); known != cache.end()) return known->second;
         std::vector<std::string> found;
-        const ReadInput &input = ReadInputOnce(*options_.Files, path);
+        const ReadInput &input = ReadInputOnce(files_, path);
         if (input.Bytes) {
             try {
                 found = read(*input.Bytes);
@@ -115,22 +104,23 @@ private:
         return cache[path] = found;
     }
 
-    const BatchOptions &options_;
+    InputBytes &files_;
     Cache environment_, distribution_;
 };
 
-// The species files as read, for the rounding of their values.
-std::vector<std::pair<std::string, SpeciesFileContents>> SpeciesFiles(const BatchOptions &options) {
-    std::vector<std::pair<std::string, SpeciesFileContents>> files;
-    for (const InputFile &input : options.Inputs) {
-        if (input.Role != "species") continue;
-        const ReadInput &read = ReadInputOnce(*options.Files, input.Path);
-        if (!read.Bytes) continue;
+// The species files as read, for the rounding of their values; a file that cannot be
+// read or parsed is a problem reported elsewhere.
+std::vector<std::pair<std::string, SpeciesFileContents>> SpeciesFiles(const std::vector<std::string> &paths,
+                                                                      InputBytes &files) {
+    std::vector<std::pair<std::string, SpeciesFileContents>> read;
+    for (const std::string &path : paths) {
+        const ReadInput &input = ReadInputOnce(files, path);
+        if (!input.Bytes) continue;
         try {
-            files.emplace_back(input.Path, ReadSpeciesText(*read.Bytes));
+            read.emplace_back(path, ReadSpeciesText(*input.Bytes));
         } catch (const std::exception &) {}
     }
-    return files;
+    return read;
 }
 
 // A species file's values that the dialog's one-decimal texts change, as long as the
@@ -168,11 +158,6 @@ bool Contains(const std::vector<std::string> &list, const std::string &text) {
     return std::find(list.begin(), list.end(), text) != list.end();
 }
 
-bool KeepsSomething(const BatchOptions &o) {
-    return !o.OutDir.empty() || !o.TablePath.empty() || !o.TracePath.empty() || !o.SnapshotDir.empty() ||
-           !o.AscDir.empty();
-}
-
 }  // namespace
 
 std::vector<std::string> StudyWarnings::For(int point) const {
@@ -188,29 +173,24 @@ std::vector<std::string> StudyWarnings::All() const {
     return out;
 }
 
-StudyWarnings CollectWarnings(const BatchOptions &options) {
+StudyWarnings RunWarnings(const TSettings &common, const std::vector<std::pair<int, TSettings>> &points,
+                          const std::vector<std::string> &speciesPaths, InputBytes &files) {
     StudyWarnings w;
-    FileWarnings files(options);
-    const auto species = SpeciesFiles(options);
+    FileWarnings fileWarnings(files);
+    const auto species = SpeciesFiles(speciesPaths, files);
     // With a design, a warning is common when every point's runs have it, and a point's
     // own otherwise.
-    std::vector<std::vector<std::string>> points;
-    for (int point : options.StudyDesign ? options.Points : std::vector<int>{})
-        points.push_back(WarningsOf(PointSettings(options, point), files, species));
-    for (const std::string &text : WarningsOf(options.Settings, files, species)) {
-        if (std::all_of(points.begin(), points.end(), [&](const auto &own) { return Contains(own, text); }))
+    std::vector<std::vector<std::string>> own;
+    for (const auto &[point, settings] : points) own.push_back(WarningsOf(settings, fileWarnings, species));
+    for (const std::string &text : WarningsOf(common, fileWarnings, species)) {
+        if (std::all_of(own.begin(), own.end(), [&](const auto &list) { return Contains(list, text); }))
             w.Common.push_back(text);
     }
     for (std::size_t k = 0; k < points.size(); ++k) {
-        const int point = options.Points[k];
-        for (const std::string &text : points[k])
+        const int point = points[k].first;
+        for (const std::string &text : own[k])
             if (!Contains(w.Common, text)) w.ByPoint[point].push_back("point " + std::to_string(point) + " : " + text);
     }
-    const std::size_t runs = options.Points.size() * static_cast<std::size_t>(options.Replicates);
-    if ((runs > 1 || options.StudyDesign) && !KeepsSomething(options)) w.Common.push_back(NothingKeptWarning());
-    if (options.Points.empty() && options.SliceAsked)
-        w.Common.push_back("--slice " + std::to_string(options.SliceAsked->Index) + "/" +
-                           std::to_string(options.SliceAsked->Count) + " : cette part ne contient aucun point");
     return w;
 }
 

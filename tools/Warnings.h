@@ -7,8 +7,10 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "InputFile.h"
 #include "Plot.h"
 #include "Settings.h"
 
@@ -26,6 +28,13 @@ struct StudyWarnings {
     // Every warning once, in the order they are printed.
     std::vector<std::string> All() const;
 };
+
+// The warnings of runs with the settings `common`, and of each of `points` (by number)
+// whose settings change them: those of the settings, of the initial files (read into
+// `files` unless already there) and of the species files at `speciesPaths`. The
+// language bindings take them from here too.
+StudyWarnings RunWarnings(const TSettings &common, const std::vector<std::pair<int, TSettings>> &points,
+                          const std::vector<std::string> &speciesPaths, InputBytes &files);
 
 // Every warning of an invocation: those of the settings, the initial files and the
 // species file, for the common settings and then for each point whose row changes

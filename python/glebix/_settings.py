@@ -17,7 +17,6 @@ _BY_LOWER_NAME = {name.lower(): name for name in SETTINGS}
 # Whole numbers that seeds, step counts and thread counts may take.
 _SEED_MAX = 2**32 - 1
 _COUNT_MAX = 2**31 - 1
-_THREADS_MAX = 256
 
 
 def unknown_setting(name):
@@ -67,10 +66,12 @@ def species_values(species):
 
 
 def _whole(what, value, minimum, maximum, message):
+    """`value` as an int from `minimum` to `maximum`; else TypeError, or ValueError with
+    `message`, a text or the refusal's function of the value's text."""
     if isinstance(value, (bool, np.bool_)) or not isinstance(value, numbers.Integral):
         raise TypeError(f"{what} : un nombre entier est attendu, pas {type(value).__name__}")
     if not minimum <= int(value) <= maximum:
-        raise ValueError(f"{what} : «{int(value)}» {message}")
+        raise ValueError(message(str(int(value))) if callable(message) else f"{what} : «{int(value)}» {message}")
     return int(value)
 
 
@@ -86,7 +87,7 @@ def check_steps(steps):
 
 
 def check_threads(threads):
-    return _whole("threads", threads, 0, _THREADS_MAX, f"n'est pas un nombre de fils de 0 à {_THREADS_MAX}")
+    return _whole("threads", threads, 0, _core.MAX_THREADS, _core.threads_refusal)
 
 
 def check_count(what, value, minimum=1):

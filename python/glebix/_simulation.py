@@ -1,10 +1,18 @@
 """One simulation driven step by step."""
 
+import collections
+import numbers
 import os
+
+import numpy as np
 
 from . import _core
 from ._settings import check_seed, check_steps, check_threads, named_texts, species_values
 from ._tables import as_table
+from ._warnings import warn_all
+
+#: One cell of the plot: its count and its soil shares (percent).
+Cell = collections.namedtuple("Cell", "density compacted decompacted")
 
 
 class Simulation(_core.Simulation):
@@ -22,18 +30,18 @@ class Simulation(_core.Simulation):
 
     setup() runs the set-up, step(n) makes n time steps with the interpreter free for
     other threads, run() does both. density, compacted and decompacted are read-only
-    views of the engine's grids ([row - 1, column - 1]) that follow the run; trace is
-    a table of one row per step, row 0 the state after set-up.
+    views of the engine's grids that follow the run, laid out as the map: [k, l] is
+    the map's line k from the top and its column l from the left; cell(i, j) reads
+    the model's cell (row i, column j). trace is a table of one row per step, row 0
+    the state after set-up. The batch tool's warnings about the settings and the input
+    files are issued as glebix.GlebixWarning.
     """
 
     def __init__(self, seed=None, steps=300, threads=0, species=None, **settings):
-        super().__init__(
-            check_seed(seed),
-            check_steps(steps),
-            check_threads(threads),
-            species_values(species),
-            named_texts(settings),
-        )
+        texts = named_texts(settings)
+        super().__init__(check_seed(seed), check_steps(steps), check_threads(threads), species_values(species), texts)
+        species_path = "" if species is None else os.fsdecode(os.fspath(species))
+        warn_all(_core.run_warnings(species_path, texts, [], None), stacklevel=2)
 
     @classmethod
     def resume(cls, path, steps=None, threads=0, **settings):
@@ -75,9 +83,28 @@ class Simulation(_core.Simulation):
         return as_table(self._trace_columns())
 
     def write_result_file(self, directory):
-        """Writes the result file RireVed1a1p1.txt into an existing directory, as the
-        program writes it; returns its path."""
+        """Writes the result file RireVed1a1p1.txt into `directory` (created when
+        missing), as the program writes it; returns its path."""
         return super().write_result_file(os.fsdecode(os.fspath(directory)))
+
+    def write_asc(self, directory):
+        """Writes the present grids into `directory` (created when missing) as
+        density.asc and compacted.asc, the files of glebix-batch --asc, placed where an
+        initial grid file lay; returns their paths."""
+        return super().write_asc(os.fsdecode(os.fspath(directory)))
+
+    def cell(self, i, j):
+        """The model's cell (row i, column j), both from 1 as the result file numbers
+        them: its count and soil shares at the present step."""
+        side = _core.GRID_SIDE
+        for name, index in (("i", i), ("j", j)):
+            if isinstance(index, (bool, np.bool_)) or not isinstance(index, numbers.Integral):
+                raise TypeError(f"cell : {name} doit être un nombre entier, pas {type(index).__name__}")
+            if not 1 <= index <= side:
+                raise IndexError(f"cell : {name} = {index} hors de 1 à {side}")
+        line, column = side - j, i - 1
+        return Cell(int(self.density[line, column]), float(self.compacted[line, column]),
+                    float(self.decompacted[line, column]))
 
     def __repr__(self):
         return f"<glebix.Simulation seed={self.seed} step {self.step_index}/{self.steps}>"

@@ -22,6 +22,7 @@ from ._settings import (
     unknown_setting,
 )
 from ._tables import pandas
+from ._warnings import warn_all
 
 TRACE_COLUMNS = _core.TRACE_COLUMNS
 
@@ -80,6 +81,7 @@ def _study(points, columns, replicates, seed, steps, jobs, client, independent_s
     jobs = check_count("jobs", jobs, minimum=0)
     if threads is not None:
         threads = check_threads(threads)
+    species_path = "" if species is None else os.fsdecode(os.fspath(species))
     species = species_values(species)
     base = named_texts(settings)
     _core.run_settings(species, base)
@@ -91,6 +93,8 @@ def _study(points, columns, replicates, seed, steps, jobs, client, independent_s
     for texts in point_texts:
         for path in _core.input_paths(species, texts):
             inputs.read(path)
+    design_points = list(enumerate(point_texts, start=1)) if columns else []
+    warn_all(_core.run_warnings(species_path, base, design_points, inputs), stacklevel=3)
 
     tasks = []
     for p, texts in enumerate(point_texts, start=1):

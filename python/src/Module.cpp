@@ -24,6 +24,8 @@
 #include "SimulationHandle.h"
 #include "SpeciesFile.h"
 #include "StateFile.h"
+#include "ThreadCount.h"
+#include "Warnings.h"
 
 #ifndef GLEBIX_VERSION
 #define GLEBIX_VERSION "unknown"
@@ -110,10 +112,14 @@ py::dict TraceDict(const TraceColumns &t) {
     return out;
 }
 
-// A read-only 50 x 50 view of engine memory that keeps `owner` alive.
+// A read-only 50 x 50 view of engine memory laid out as the map, that keeps `owner`
+// alive: index [k, l] is the map's line k from the top (the model's column 50 - k) and
+// its column l from the left (the model's row l + 1). `cell11` is the model's cell
+// (1, 1); a row of the model is `rowStride` bytes, a cell `cellStride`.
 template <typename T>
-py::array GridView(const py::object &owner, const T *first, std::size_t rowStride, std::size_t cellStride) {
-    py::array_t<T> view({GridSide, GridSide}, {rowStride, cellStride}, first, owner);
+py::array MapView(const py::object &owner, const T *cell11, py::ssize_t rowStride, py::ssize_t cellStride) {
+    const auto *topLeft = reinterpret_cast<const char *>(cell11) + (GridSide - 1) * cellStride;
+    py::array_t<T> view({GridSide, GridSide}, {-cellStride, rowStride}, reinterpret_cast<const T *>(topLeft), owner);
     view.attr("flags").attr("writeable") = false;
     return view;
 }
@@ -193,6 +199,27 @@ std::vector<std::string> InputPaths(const TSettings &s) {
     return paths;
 }
 
+// Every warning of runs with these settings, and of the design's points (number, named
+// texts) whose own settings change them, each point's prefixed with its number.
+std::vector<std::string> RunWarnings(const std::string &speciesPath, const NamedTexts &named,
+                                     const std::vector<std::pair<int, NamedTexts>> &points, const InputStore *inputs) {
+    std::optional<SpeciesFileContents> species;
+    std::vector<std::string> speciesPaths;
+    if (!speciesPath.empty()) {
+        species = ReadSpeciesFile(speciesPath);
+        speciesPaths.push_back(speciesPath);
+    }
+    std::vector<std::pair<int, TSettings>> pointSettings;
+    for (const auto &[point, texts] : points) {
+        NamedTexts all = named;
+        all.insert(all.end(), texts.begin(), texts.end());
+        pointSettings.emplace_back(point, BuildRunSettings(species, all));
+    }
+    InputBytes scratch;
+    InputBytes &files = inputs ? *inputs->Files : scratch;
+    return batch::RunWarnings(BuildRunSettings(species, named), pointSettings, speciesPaths, files).All();
+}
+
 void BindSimulation(py::module_ &m) {
     py::class_<SimulationHandle>(m, "Simulation")
         .def(py::init([](std::uint32_t seed, std::int32_t steps, int threads, const py::object &species,
@@ -220,6 +247,7 @@ void BindSimulation(py::module_ &m) {
         .def("step", &StepReleased, py::arg("n") = 1, "Run n time steps; other Python threads run meanwhile.")
         .def("write_result_file", &SimulationHandle::WriteResultFile, py::arg("directory"),
              py::call_guard<py::gil_scoped_release>())
+        .def("write_asc", &SimulationHandle::WriteGrids, py::arg("directory"), py::call_guard<py::gil_scoped_release>())
         .def_property_readonly("step_index", &SimulationHandle::StepIndex)
         .def_property_readonly("seed", &SimulationHandle::Seed)
         .def_property_readonly("master_seed", &SimulationHandle::MasterSeed)
@@ -234,16 +262,16 @@ void BindSimulation(py::module_ &m) {
         .def_property_readonly("density",
                                [](const py::object &self) {
                                    const TPlot &p = PlotOf(self);
-                                   return GridView(self, &p.Density[0][0], sizeof p.Density[0], sizeof p.Density[0][0]);
+                                   return MapView(self, &p.Density[0][0], sizeof p.Density[0], sizeof p.Density[0][0]);
                                })
         .def_property_readonly("compacted",
                                [](const py::object &self) {
                                    const TPlot &p = PlotOf(self);
-                                   return GridView(self, &p.Env[0][0].Compacted, sizeof p.Env[0], sizeof p.Env[0][0]);
+                                   return MapView(self, &p.Env[0][0].Compacted, sizeof p.Env[0], sizeof p.Env[0][0]);
                                })
         .def_property_readonly("decompacted", [](const py::object &self) {
             const TPlot &p = PlotOf(self);
-            return GridView(self, &p.Env[0][0].Decompacted, sizeof p.Env[0], sizeof p.Env[0][0]);
+            return MapView(self, &p.Env[0][0].Decompacted, sizeof p.Env[0], sizeof p.Env[0][0]);
         });
 }
 
@@ -271,6 +299,11 @@ PYBIND11_MODULE(_core, m) {
     BindInputStore(m);
     BindSimulation(m);
     m.def("setting_names", [] { return batch::SettingNames(); });
+    m.attr("GRID_SIDE") = GridSide;
+    m.attr("MAX_THREADS") = batch::MaxThreads;
+    m.def("threads_refusal", &batch::ThreadCountRefusal, py::arg("shown"));
+    m.def("run_warnings", &RunWarnings, py::arg("species"), py::arg("settings"), py::arg("points"), py::arg("inputs"),
+          py::call_guard<py::gil_scoped_release>());
     m.def("default_settings", [] { return SettingTexts(DefaultSettings()); });
     m.def("format_real", &FormatShortest, "A real in shortest round-trip form, as the tables write it.");
     m.def("study_seed", &batch::StudySeed, py::arg("master"), py::arg("point"), py::arg("replicate"),

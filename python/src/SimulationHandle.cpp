@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "BatchOptions.h"
 #include "Errors.h"
+#include "FileIo.h"
+#include "GridOutputs.h"
+#include "RunState.h"
 #include "SettingsTable.h"
 #include "Simul.h"
 
@@ -25,13 +27,10 @@ SimulationHandle::SimulationHandle(const TSettings &settings, std::uint32_t seed
 namespace {
 
 TSettings ResumedSettings(const SavedRun &saved, const NamedTexts &overrides, std::int32_t steps) {
-    TSettings settings = saved.Settings;
-    settings.Run.StepCount = std::to_string(steps);
-    for (const auto &[name, text] : overrides) {
-        if (auto refusal = batch::RefusedOnResume(name)) throw SettingRefused(*refusal, name, false);
-        if (auto problem = batch::ApplySetting(name, text, settings)) throw SettingRefused(*problem, name, false);
-    }
-    return settings;
+    auto resumed = batch::ResumedSettings(saved, overrides, steps);
+    if (auto *refusal = std::get_if<batch::ResumeRefusal>(&resumed))
+        throw SettingRefused(refusal->Message, refusal->Setting, false);
+    return std::get<TSettings>(std::move(resumed));
 }
 
 }  // namespace
@@ -44,10 +43,8 @@ SimulationHandle::SimulationHandle(const SavedRun &saved, const NamedTexts &over
       masterSeed_(saved.MasterSeed),
       steps_(steps.value_or(saved.StepCount)),
       threads_(threads) {
-    if (steps_ < saved.Step)
-        throw SettingRefused(
-            "steps : " + std::to_string(steps_) + " est avant le pas enregistré (" + std::to_string(saved.Step) + ")",
-            "steps", false);
+    if (auto problem = batch::StepsBeforeSaved(steps_, saved))
+        throw SettingRefused("steps : " + *problem, "steps", false);
     simul_->SetDispersalThreads(threads);
     RestoreRun(saved, *simul_);
     simul_->Settings = settings_;
@@ -111,20 +108,23 @@ void SimulationHandle::Step(std::int64_t count, const std::function<void()> &aft
 void SimulationHandle::SaveState(const std::string &path) {
     const auto busy = TakeBusy();
     RequireSetUp();
-    SavedRun run = CaptureRun(*simul_, masterSeed_, seed_, static_cast<std::int32_t>(stepIndex_.load()), steps_);
-    // As the batch tool saves it: the step count's text is the count, and the result
-    // folder belongs to the call that writes the result file, not to the run.
-    run.Settings.Run.StepCount = std::to_string(steps_);
-    run.Settings.Run.ResultDirectory.clear();
-    WriteStateFile(path, run);
+    batch::SaveRunState(
+        path, batch::StateToSave(*simul_, masterSeed_, seed_, static_cast<std::int32_t>(stepIndex_.load()), steps_));
 }
 
 std::string SimulationHandle::WriteResultFile(const std::string &directory) {
     const auto busy = TakeBusy();
     RequireSetUp();
     simul_->Settings.Run.ResultDirectory = directory;
+    batch::PrepareOutputFile(simul_->ResultFilePath());
     simul_->WriteResultFile();
     return simul_->ResultFilePath();
+}
+
+std::vector<std::string> SimulationHandle::WriteGrids(const std::string &directory) {
+    const auto busy = TakeBusy();
+    RequireSetUp();
+    return batch::WriteFinalGrids(*simul_, directory);
 }
 
 TraceColumns SimulationHandle::TraceCopy() const {

@@ -11,6 +11,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "InputFile.h"
 #include "RunSettings.h"
@@ -58,8 +59,11 @@ public:
     // Replaces `path` by the state file of the run at its present step, with the seeds
     // and the step count the batch tool writes for the same run.
     void SaveState(const std::string &path);
-    // Writes RireVed1a1p1.txt into `directory`; returns its path.
+    // Writes RireVed1a1p1.txt into `directory`, created when missing; returns its path.
     std::string WriteResultFile(const std::string &directory);
+    // Writes the present grids into `directory` as the batch tool's --asc does; returns
+    // the files' paths.
+    std::vector<std::string> WriteGrids(const std::string &directory);
 
     const Simul &Engine() const { return *simul_; }
     const TSettings &Settings() const { return settings_; }

@@ -47,9 +47,10 @@ def test_step_zero_is_the_state_after_set_up_and_steps_add_up():
     first = sim.trace
     assert len(first) == 1 and sim.step_index == 0
     row = first.iloc[0]
-    # [row - 1, column - 1]: the chart cell is (3, 17), not (17, 3).
-    assert row.cell_density == sim.density[2, 16]
-    assert row.cell_compacted == sim.compacted[2, 16] and row.cell_decompacted == sim.decompacted[2, 16]
+    # The chart cell (row 3, column 17) is on the map's line 50 - 17 from the top, column 3 - 1.
+    assert (row.cell_density, row.cell_compacted, row.cell_decompacted) == sim.cell(3, 17)
+    assert row.cell_density == sim.density[33, 2]
+    assert row.cell_compacted == sim.compacted[33, 2] and row.cell_decompacted == sim.decompacted[33, 2]
     assert row.total_density == sim.density.sum() and row.mean_compacted == pytest.approx(sim.compacted.mean())
     sim.step()
     sim.step(29)
@@ -128,8 +129,9 @@ def test_a_failed_step_stops_the_run_and_setup_restarts_it(tmp_path):
         sim.write_result_file(tmp_path)
     sim.setup()
     assert sim.step_index == 0 and len(sim.trace) == 1
+    (tmp_path / "a file").write_text("")
     with pytest.raises(glebix.GlebixError) as caught:
-        sim.write_result_file(tmp_path / "no" / "such")
+        sim.write_result_file(tmp_path / "a file" / "such")
     assert caught.value.message
 
 

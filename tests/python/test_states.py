@@ -95,5 +95,5 @@ def test_a_truncated_or_edited_state_is_refused_with_its_path(tmp_path):
         assert caught.value.path == str(tmp_path / f"{name}.state") and caught.value.message
     # A failed write keeps the earlier file.
     with pytest.raises(glebix.GlebixError):
-        sim.save_state(tmp_path / "no" / "such.state")
+        sim.save_state(tmp_path / "good.state" / "such.state")
     assert (tmp_path / "good.state").read_text() == text

@@ -15,6 +15,15 @@ count_argument <- function(x, name, minimum, call = sys.call(-1)) {
   as.integer(x)
 }
 
+# Threads of each dispersal pass: from 0 (one per processor) to the engine's bound.
+threads_argument <- function(x, call = sys.call(-1)) {
+  bound <- .Call(gx_threads_bound, describe_value(x))
+  if (!is_whole_number(x, 0, bound$max)) {
+    gx_stop(bound$message, setting = "threads", token = describe_value(x), call = call)
+  }
+  as.integer(x)
+}
+
 # A seed: an unsigned 32-bit whole number; NULL draws one from R's generator, so
 # that set.seed() makes the run repeatable.
 seed_argument <- function(seed, call = sys.call(-1)) {

@@ -39,3 +39,12 @@ gx_call <- function(fun, ..., call = sys.call(-1)) {
 gx_stop <- function(message, ..., call = sys.call(-1)) {
   stop(glebix_condition(message, ..., call = call))
 }
+
+# Each of the batch tool's warnings (French texts) as a warning of class
+# glebix_warning, in the name of `call`.
+gx_warn <- function(texts, call) {
+  for (text in texts) {
+    warning(structure(class = c("glebix_warning", "warning", "condition"),
+                      list(message = text, call = call)))
+  }
+}

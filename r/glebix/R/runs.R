@@ -54,8 +54,10 @@ run_points <- function(design, selected, replicates, seed, steps, cores, indepen
   threads <- if (is.null(threads)) {
     max(1L, cores %/% runs_at_once)
   } else {
-    count_argument(threads, "threads", 0, call)
+    threads_argument(threads, call)
   }
+  gx_warn(gx_call(gx_run_warnings, species, settings$names, settings$values,
+                  colnames(texts) %||% character(), texts, selected, call = call), call)
   columns <- gx_call(gx_run_many, species, settings$names, settings$values,
                      colnames(texts) %||% character(), texts, selected, replicates, seed,
                      independent, steps, cores, as.integer(threads), call = call)
@@ -63,7 +65,10 @@ run_points <- function(design, selected, replicates, seed, steps, cores, indepen
   attr(columns, "failures") <- NULL
   if (!is.null(design)) {
     at <- match("step", names(columns))
-    chosen <- lapply(design, function(column) column[columns$point])
+    # Flags as the batch tool's table writes them.
+    chosen <- lapply(design, function(column) {
+      if (is.logical(column)) setting_texts(column)[columns$point] else column[columns$point]
+    })
     columns <- c(columns[seq_len(at - 1)], chosen, columns[at:length(columns)])
   }
   result <- as_data_frame(columns)

@@ -30,11 +30,12 @@ unknown_setting_message <- function(name, known) {
          })
 }
 
-# R values of one setting as the texts that --set takes: TRUE/FALSE as true/false,
-# whole reals as plain digits, other reals in shortest round-trip form. NA stays NA.
+# R values of one setting as the texts that --set takes: TRUE/FALSE as on/off (as the
+# batch tool writes flags), whole reals as plain digits, other reals in shortest
+# round-trip form. NA stays NA.
 setting_texts <- function(x) {
   if (is.factor(x)) x <- as.character(x)
-  if (is.logical(x)) return(ifelse(x, "true", "false"))
+  if (is.logical(x)) return(ifelse(x, "on", "off"))
   if (is.integer(x)) return(ifelse(is.na(x), NA_character_, as.character(x)))
   if (is.numeric(x)) return(gx_format(as.numeric(x)))
   if (is.character(x)) return(enc2native(x))

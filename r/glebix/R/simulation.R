@@ -5,10 +5,12 @@ glebix_simulation <- function(seed = NULL, steps = 300, threads = 0, species = N
   settings <- dots_settings(list(...), call)
   seed <- seed_argument(seed, call)
   steps <- count_argument(steps, "steps", 0, call)
-  threads <- count_argument(threads, "threads", 0, call)
+  threads <- threads_argument(threads, call)
   species <- path_argument(species, "species", call)
   handle <- gx_call(gx_new, species, settings$names, settings$values, steps, threads, seed,
                     call = call)
+  gx_warn(gx_call(gx_run_warnings, species, settings$names, settings$values, character(),
+                  matrix(NA_character_, 1, 0), 1L, call = call), call)
   structure(list(handle = handle), class = "glebix_simulation")
 }
 
@@ -46,6 +48,32 @@ glebix_write_result_file <- function(sim, directory) {
   handle <- handle_of(sim, call)
   directory <- path_argument(directory, "directory", call)
   invisible(gx_call(gx_write_result_file, handle, directory))
+}
+
+glebix_save_state <- function(sim, path) {
+  call <- sys.call()
+  handle <- handle_of(sim, call)
+  path <- path_argument(path, "path", call)
+  gx_call(gx_save_state, handle, path)
+  invisible(path)
+}
+
+glebix_resume <- function(path, steps = NULL, threads = 0, ...) {
+  call <- sys.call()
+  settings <- dots_settings(list(...), call)
+  path <- path_argument(path, "path", call)
+  steps <- if (is.null(steps)) NA_integer_ else count_argument(steps, "steps", 0, call)
+  threads <- threads_argument(threads, call)
+  handle <- gx_call(gx_resume, path, settings$names, settings$values, steps, threads,
+                    call = call)
+  structure(list(handle = handle), class = "glebix_simulation")
+}
+
+glebix_write_asc <- function(sim, directory) {
+  call <- sys.call()
+  handle <- handle_of(sim, call)
+  directory <- path_argument(directory, "directory", call)
+  invisible(gx_call(gx_write_asc, handle, directory))
 }
 
 print.glebix_simulation <- function(x, ...) {

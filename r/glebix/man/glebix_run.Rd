@@ -20,7 +20,7 @@ glebix_run(steps = 300, seed = NULL, replicates = 1, cores = 1, ...,
   \item{...}{settings by name (see \code{\link{glebix_settings}}).}
   \item{species}{a species parameter file, applied before the settings.}
   \item{threads}{threads of each run's dispersal pass; by default the cores left to each
-    run (\code{cores} divided by the runs at a time, at least 1).}
+    run (\code{cores} divided by the runs at a time, at least 1); at most 256.}
 }
 \value{
 A data frame with the columns \code{point} (always 1), \code{replicate}, \code{seed},

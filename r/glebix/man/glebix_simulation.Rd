@@ -17,8 +17,8 @@ glebix_seed(sim)
     draws one from R's random number generator, so that \code{set.seed()} makes the
     simulation repeatable; \code{glebix_seed()} tells which.}
   \item{steps}{the run's number of time steps (0 or more).}
-  \item{threads}{threads of the dispersal pass; 0 means one per processor. Results do
-    not depend on it.}
+  \item{threads}{threads of the dispersal pass, from 0 (one per processor) to 256.
+    Results do not depend on it.}
   \item{species}{a species parameter file, read as the program's species dialog and
     \code{glebix-batch --species} read it, before the named settings.}
   \item{...}{settings by name, one value each (see \code{\link{glebix_settings}}),
@@ -33,7 +33,11 @@ the session. \code{glebix_seed()} gives the seed as a number.
 \section{Errors}{
 An unknown name stops with \code{"paramètre inconnu"} and the closest names; a value
 that is not of the setting's kind stops with the batch tool's message. Both are
-conditions of class \code{\link{glebix_error}}.
+conditions of class \code{\link{glebix_error}}. What \code{glebix-batch} warns about
+(a file path that its mode does not read, \code{Survival} outside [0, 1], cells that
+an initial file leaves unnamed, species values that the dialog rounds) is a warning of
+class \code{glebix_warning} with the batch tool's text; \code{\link{glebix_run}} and
+\code{\link{glebix_sweep}} give the same warnings, a design point's own naming it.
 }
 \examples{
 sim <- glebix_simulation(seed = 42, steps = 50, Survival = 0.45, DistInitMode = 1)

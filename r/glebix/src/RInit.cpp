@@ -19,6 +19,11 @@ SEXP gx_info(SEXP);
 SEXP gx_setting_values(SEXP);
 SEXP gx_run_many(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_replicate_seed(SEXP, SEXP);
+SEXP gx_write_asc(SEXP, SEXP);
+SEXP gx_threads_bound(SEXP);
+SEXP gx_run_warnings(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
+SEXP gx_save_state(SEXP, SEXP);
+SEXP gx_resume(SEXP, SEXP, SEXP, SEXP, SEXP);
 
 static const R_CallMethodDef CallEntries[] = {
     {"gx_settings_table", (DL_FUNC)&gx_settings_table, 0},
@@ -35,6 +40,11 @@ static const R_CallMethodDef CallEntries[] = {
     {"gx_setting_values", (DL_FUNC)&gx_setting_values, 1},
     {"gx_run_many", (DL_FUNC)&gx_run_many, 12},
     {"gx_replicate_seed", (DL_FUNC)&gx_replicate_seed, 2},
+    {"gx_write_asc", (DL_FUNC)&gx_write_asc, 2},
+    {"gx_threads_bound", (DL_FUNC)&gx_threads_bound, 1},
+    {"gx_run_warnings", (DL_FUNC)&gx_run_warnings, 6},
+    {"gx_save_state", (DL_FUNC)&gx_save_state, 2},
+    {"gx_resume", (DL_FUNC)&gx_resume, 5},
     {nullptr, nullptr, 0},
 };
 

@@ -17,6 +17,7 @@
 #include "RTrace.h"
 #include "SeedMixing.h"
 #include "Simul.h"
+#include "Warnings.h"
 
 namespace glebix::r {
 
@@ -224,5 +225,27 @@ extern "C" SEXP gx_replicate_seed(SEXP master, SEXP run) {
     BEGIN_RCPP
     return Rcpp::wrap(static_cast<double>(
         batch::ReplicateSeed(static_cast<std::uint32_t>(Rcpp::as<double>(master)), Rcpp::as<int>(run))));
+    END_RCPP
+}
+
+// The batch tool's warnings about runs with these settings and, with a design, about
+// its selected points, each point's own prefixed with its number.
+extern "C" SEXP gx_run_warnings(SEXP species, SEXP names, SEXP values, SEXP pointNames, SEXP pointValues,
+                                SEXP selected) {
+    BEGIN_RCPP
+    return Guarded([&]() -> SEXP {
+        const std::string speciesPath = Text(species);
+        const TSettings base = BuildSettings(speciesPath, Rcpp::as<std::vector<std::string>>(names),
+                                             Rcpp::as<std::vector<std::string>>(values));
+        std::vector<std::pair<int, TSettings>> chosen;
+        if (Rf_length(pointNames) > 0) {
+            const std::vector<TSettings> points = PointSettings(base, pointNames, pointValues);
+            for (int p : Rcpp::as<std::vector<int>>(selected)) chosen.emplace_back(p, points[p - 1]);
+        }
+        std::vector<std::string> speciesPaths;
+        if (!speciesPath.empty()) speciesPaths.push_back(speciesPath);
+        InputBytes files;
+        return Utf8Vector(batch::RunWarnings(base, chosen, speciesPaths, files).All());
+    });
     END_RCPP
 }

@@ -4,11 +4,15 @@
 
 #include <memory>
 
+#include "FileIo.h"
+#include "GridOutputs.h"
 #include "RGlue.h"
 #include "RSettings.h"
 #include "RTrace.h"
+#include "RunState.h"
 #include "SettingsTable.h"
 #include "Simul.h"
+#include "ThreadCount.h"
 
 namespace glebix::r {
 
@@ -17,6 +21,7 @@ namespace {
 struct Simulation {
     std::unique_ptr<Simul> Engine = std::make_unique<Simul>();
     std::uint32_t Seed = 0;
+    std::uint32_t MasterSeed = 0;  // the seed the run's seed came from: its own, or the saved one
     std::int32_t StepCount = 0;
     std::int32_t Step = 0;  // steps done since set-up
     bool SetUp = false;     // set-up done and no error since
@@ -65,6 +70,7 @@ extern "C" SEXP gx_new(SEXP species, SEXP names, SEXP values, SEXP steps, SEXP t
         s->Engine->Settings.Run.StepCount = std::to_string(s->StepCount);
         s->Engine->SetDispersalThreads(Rcpp::as<int>(threads));
         s->Seed = static_cast<std::uint32_t>(Rcpp::as<double>(seed));
+        s->MasterSeed = s->Seed;
         return Handle(s.release(), true);
     });
     END_RCPP
@@ -148,12 +154,72 @@ extern "C" SEXP gx_write_result_file(SEXP handle, SEXP directory) {
         engine.Settings.Run.ResultDirectory = Text(directory);
         const std::string path = engine.ResultFilePath("RireVed", 1, 1.0, 1.0);
         try {
+            batch::PrepareOutputFile(path);
             engine.WriteResultFile("RireVed", 1, 1.0, 1.0);
         } catch (GlebixError &e) {
             if (e.Context().Path.empty()) e.Context().Path = path;
             throw;
         }
         return Rcpp::wrap(path);
+    });
+    END_RCPP
+}
+
+// Writes the present grids into `directory` as glebix-batch --asc does; returns the
+// files' paths.
+extern "C" SEXP gx_write_asc(SEXP handle, SEXP directory) {
+    BEGIN_RCPP
+    return Guarded(
+        [&]() -> SEXP { return Utf8Vector(batch::WriteFinalGrids(*ReadySimulation(handle).Engine, Text(directory))); });
+    END_RCPP
+}
+
+// The bound on `threads` and the refusal of `shown`, a count outside it.
+extern "C" SEXP gx_threads_bound(SEXP shown) {
+    BEGIN_RCPP
+    return Rcpp::List::create(Rcpp::Named("max") = batch::MaxThreads,
+                              Rcpp::Named("message") = Utf8(batch::ThreadCountRefusal(Text(shown))));
+    END_RCPP
+}
+
+// Replaces `path` by the state file of the run at its present step.
+extern "C" SEXP gx_save_state(SEXP handle, SEXP path) {
+    BEGIN_RCPP
+    return Guarded([&]() -> SEXP {
+        const Simulation &s = ReadySimulation(handle);
+        batch::SaveRunState(Text(path), batch::StateToSave(*s.Engine, s.MasterSeed, s.Seed, s.Step, s.StepCount));
+        return R_NilValue;
+    });
+    END_RCPP
+}
+
+// The saved run at `path` put back, ready to step on to `steps` (NA: the saved step
+// count), with the settings `names` = `values` changed where a resumed run allows it.
+extern "C" SEXP gx_resume(SEXP path, SEXP names, SEXP values, SEXP steps, SEXP threads) {
+    BEGIN_RCPP
+    return Guarded([&]() -> SEXP {
+        const SavedRun saved = ReadStateFile(Text(path));
+        const std::vector<std::string> keys = Rcpp::as<std::vector<std::string>>(names);
+        const std::vector<std::string> texts = Rcpp::as<std::vector<std::string>>(values);
+        std::vector<std::pair<std::string, std::string>> overrides;
+        for (std::size_t k = 0; k < keys.size() && k < texts.size(); ++k) overrides.emplace_back(keys[k], texts[k]);
+        const int asked = Rcpp::as<int>(steps);
+        const std::int32_t stepCount = asked == NA_INTEGER ? saved.StepCount : asked;
+        if (auto problem = batch::StepsBeforeSaved(stepCount, saved))
+            throw GlebixError("steps : " + *problem, ErrorContext{"steps", {}, 0, 0, std::to_string(stepCount)});
+        auto resumed = batch::ResumedSettings(saved, overrides, stepCount);
+        if (auto *refusal = std::get_if<batch::ResumeRefusal>(&resumed))
+            throw GlebixError(refusal->Message, ErrorContext{refusal->Setting, {}, 0, 0, {}});
+        auto s = std::make_unique<Simulation>();
+        s->Engine->SetDispersalThreads(Rcpp::as<int>(threads));
+        RestoreRun(saved, *s->Engine);
+        s->Engine->Settings = std::get<TSettings>(std::move(resumed));
+        s->Seed = saved.RunSeed;
+        s->MasterSeed = saved.MasterSeed;
+        s->StepCount = stepCount;
+        s->Step = saved.Step;
+        s->SetUp = true;
+        return Handle(s.release(), true);
     });
     END_RCPP
 }

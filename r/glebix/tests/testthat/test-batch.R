@@ -35,9 +35,10 @@ test_that("the trace has the batch trace's columns and values", {
 
 test_that("a sweep gives the batch tool's table for the same design", {
   tool <- batch_tool()
-  design <- data.frame(Survival = c(0.35, 0.5), DistInitMode = c(4L, 1L))
+  design <- data.frame(Survival = c(0.35, 0.5), DistInitMode = c(4L, 1L),
+                       DispersalFirst = c(TRUE, FALSE))
   design_path <- tempfile("design-", fileext = ".csv")
-  writeLines(c("Survival,DistInitMode", "0.35,4", "0.5,1"), design_path)
+  writeLines(c("Survival,DistInitMode,DispersalFirst", "0.35,4,true", "0.5,1,0"), design_path)
   said <- suppressWarnings(system2(tool, c("--design", design_path, "--validate"),
                                    stdout = TRUE, stderr = TRUE))
   skip_if(any(grepl("option inconnue", said, fixed = TRUE)), "glebix-batch sans --design")

@@ -1,0 +1,108 @@
+"""What a simulation writes and shows besides its trace: grids laid out as the map,
+the batch tool's grid files, output folders made as needed, places that are not plain
+files refused, the bound on threads, and the batch tool's warnings."""
+
+import os
+import warnings
+
+import numpy as np
+import pytest
+
+import glebix
+
+
+def test_grids_are_laid_out_as_the_map_and_its_grid_file(tmp_path):
+    sim = glebix.Simulation(seed=17, steps=20, DistInitMode=1, DistMean=3)
+    sim.run()
+    paths = sim.write_asc(tmp_path / "asc")
+    assert [os.path.basename(p) for p in paths] == ["density.asc", "compacted.asc"]
+    # The grid file's first line is the map's top line: the arrays read as it does.
+    assert (np.loadtxt(paths[0], skiprows=5) == sim.density).all()
+    assert (np.loadtxt(paths[1], skiprows=5) == sim.compacted).all()
+    # cell(i, j) keeps the model's numbering: line 50 (i - 1) + j of the result file.
+    lines = open(sim.write_result_file(tmp_path / "out")).read().splitlines()
+    for i, j in [(1, 1), (1, 50), (50, 1), (50, 50), (3, 17), (17, 3)]:
+        cell = sim.cell(i, j)
+        assert cell.density == sim.density[50 - j, i - 1]
+        assert cell.compacted == sim.compacted[50 - j, i - 1]
+        assert str(cell.density) in lines[50 * (i - 1) + j - 1].split()
+    for bad, error in [((0, 1), IndexError), ((1, 51), IndexError), ((1.0, 2), TypeError), ((True, 2), TypeError)]:
+        with pytest.raises(error):
+            sim.cell(*bad)
+
+
+def test_grid_files_equal_the_batch_tools_with_the_input_placement(batch, tmp_path):
+    batch("--seed", 3, "--steps", 12, "--asc", "first")
+    placed = (tmp_path / "first" / "compacted.asc").read_text().replace("xllcorner 0", "xllcorner 512000.5", 1)
+    (tmp_path / "placed.asc").write_text(placed)
+    settings = dict(EnvInitMode=0, EnvFilePath=tmp_path / "placed.asc", DispersalFirst=True)
+    batch("--seed", 8, "--steps", 9, "--set", "EnvInitMode=0", "--set", f"EnvFilePath={tmp_path / 'placed.asc'}",
+          "--set", "DispersalFirst=on", "--asc", "batch")
+    sim = glebix.Simulation(seed=8, steps=9, **settings)
+    sim.run()
+    sim.write_asc(tmp_path / "new" / "sub")
+    for name in ("density.asc", "compacted.asc"):
+        written = (tmp_path / "new" / "sub" / name).read_bytes()
+        assert written == (tmp_path / "batch" / name).read_bytes()
+        assert b"xllcorner 512000.5" in written
+
+
+@pytest.mark.parametrize("write", [
+    lambda sim, place: sim.save_state(place / "s.state"),
+    lambda sim, place: sim.write_result_file(place),
+    lambda sim, place: sim.write_asc(place),
+], ids=["state", "result", "asc"])
+def test_outputs_make_their_folders_and_replace_only_plain_files(tmp_path, write):
+    sim = glebix.Simulation(seed=2, steps=3)
+    sim.run()
+    write(sim, tmp_path / "new" / "sub" / "dir")
+    assert os.listdir(tmp_path / "new" / "sub" / "dir")
+    write(sim, tmp_path / "new" / "sub" / "dir")  # plain files are replaced
+    fifo = tmp_path / "fifo"
+    os.mkfifo(fifo)
+    for name in ("s.state", "RireVed1a1p1.txt", "density.asc"):
+        (tmp_path / "odd").mkdir(exist_ok=True)
+        target = tmp_path / "odd" / name
+        if not target.exists():
+            os.symlink(fifo, target)
+    with pytest.raises(glebix.GlebixError, match="n'est pas un fichier ordinaire"):
+        write(sim, tmp_path / "odd")
+    assert os.path.islink(tmp_path / "odd" / "s.state") and not any(p.endswith(".part") for p in os.listdir(tmp_path / "odd"))
+
+
+def test_threads_are_bounded_with_one_message():
+    assert glebix.Simulation(threads=glebix._core.MAX_THREADS).threads == glebix._core.MAX_THREADS
+    with pytest.raises(ValueError) as caught:
+        glebix.Simulation(threads=100000)
+    assert str(caught.value) == glebix._core.threads_refusal("100000")
+    with pytest.raises(ValueError, match="threads"):
+        glebix.run(steps=1, seed=1, threads=-1)
+
+
+def test_batch_warnings_are_python_warnings(batch, tmp_path):
+    (tmp_path / "species.txt").write_text("0.45 3 1 0.5 2 0.2 0 0.9 1 1.25\n")
+    lines = [" ".join(["50"] * 50)] * 50
+    lines[0] = "-9999 " + lines[0][3:]  # one cell left unnamed
+    header = "ncols 50\nnrows 50\nxllcorner 0\nyllcorner 0\ncellsize 1\nnodata_value -9999\n"
+    (tmp_path / "env.asc").write_text(header + "\n".join(lines) + "\n")
+    settings = dict(EnvInitMode=0, EnvFilePath=tmp_path / "env.asc", Survival=1.5)
+    expected = [line.split(" : attention : ", 1)[1]
+                for line in batch("--validate", "--steps", 1, "--species", tmp_path / "species.txt", *[
+                    a for k, v in settings.items() for a in ("--set", f"{k}={v}")], check=False).stderr.splitlines()
+                if " : attention : " in line]
+    assert len(expected) == 3
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        glebix.Simulation(seed=1, species=tmp_path / "species.txt", **settings)
+    assert [str(w.message) for w in caught] == expected
+    assert all(w.category is glebix.GlebixWarning and w.filename == __file__ for w in caught)
+    # A design: what every point has once, a point's own named by its number.
+    with pytest.warns(glebix.GlebixWarning) as caught:
+        glebix.sweep([{"Survival": 1.5}, {"Survival": -1}], steps=0, seed=1)
+    assert [str(w.message) for w in caught] == [
+        "point 1 : Survival vaut 1.5, hors de [0, 1] : ce n'est pas une probabilité de survie",
+        "point 2 : Survival vaut -1, hors de [0, 1] : ce n'est pas une probabilité de survie",
+    ]
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        glebix.Simulation(seed=1)

@@ -1,0 +1,52 @@
+#include "GridOutputs.h"
+
+#include "Conversions.h"
+#include "Errors.h"
+#include "FileIo.h"
+#include "Simul.h"
+#include "StudyTable.h"
+
+namespace glebix::batch {
+
+namespace {
+
+template <typename Cell>
+std::string AscGrid(const GridPlacement &placement, Cell cell) {
+    std::string out = AsciiGridHeader(placement);
+    out.reserve(out.size() + CellCount * 8);
+    for (int j = GridSide; j >= 1; --j) {
+        for (int i = 1; i <= GridSide; ++i) {
+            if (i > 1) out += ' ';
+            cell(out, i - 1, j - 1);
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string DensityAsc(const TPlot &plot, const GridPlacement &placement) {
+    return AscGrid(placement, [&plot](std::string &out, int i, int j) { AppendInteger(out, plot.Density[i][j]); });
+}
+
+std::string CompactedAsc(const TPlot &plot, const GridPlacement &placement) {
+    return AscGrid(placement,
+                   [&plot](std::string &out, int i, int j) { out += FormatShortest(plot.Env[i][j].Compacted); });
+}
+
+void StageFinalGrids(const Simul &simul, const std::string &folder, StagedFiles &files) {
+    const GridPlacement placement = simul.InputGridPlacement.value_or(GridPlacement{});
+    files.Write(Join(folder, DensityGridName), DensityAsc(simul.Plot, placement));
+    files.Write(Join(folder, CompactedGridName), CompactedAsc(simul.Plot, placement));
+}
+
+std::vector<std::string> WriteFinalGrids(const Simul &simul, const std::string &folder) {
+    for (const char *name : {DensityGridName, CompactedGridName}) PrepareOutputFile(Join(folder, name));
+    StagedFiles files;
+    StageFinalGrids(simul, folder, files);
+    if (std::string problem = files.PutAllInPlace(); !problem.empty()) throw GlebixError(problem);
+    return files.Paths();
+}
+
+}  // namespace glebix::batch

@@ -1,0 +1,35 @@
+// The final grids of a run as ESRI ASCII grids: the texts, and the two files written
+// into a folder, for the batch tool's --asc and for the language bindings alike.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "AsciiGrid.h"
+#include "Plot.h"
+
+namespace glebix {
+class Simul;
+}
+
+namespace glebix::batch {
+
+class StagedFiles;
+
+// A grid of 50 x 50 cells with cell size 1, lower-left corner at (0, 0): the first
+// line is the map's top line (column index 50), and along a line the row index runs
+// from 1 to 50, so the grid looks like the map.
+inline constexpr const char *DensityGridName = "density.asc";
+inline constexpr const char *CompactedGridName = "compacted.asc";
+// A run whose initial file was a grid passes on where that grid lay.
+std::string DensityAsc(const TPlot &plot, const GridPlacement &placement = {});
+std::string CompactedAsc(const TPlot &plot, const GridPlacement &placement = {});
+
+// Stages both grids of the run's present plot in `folder`, placed where its initial
+// grid lay (or at (0, 0)).
+void StageFinalGrids(const Simul &simul, const std::string &folder, StagedFiles &files);
+// The same, put in place at once: the folder created when missing, and a path that
+// holds something other than a plain file refused. Returns the files' paths.
+std::vector<std::string> WriteFinalGrids(const Simul &simul, const std::string &folder);
+
+}  // namespace glebix::batch

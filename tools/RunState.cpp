@@ -1,0 +1,45 @@
+#include "RunState.h"
+
+#include "FileIo.h"
+#include "SettingsTable.h"
+
+namespace glebix::batch {
+
+std::optional<std::string> RefusedOnResume(const std::string &name) {
+    for (const char *settable : ResumeSettableNames)
+        if (name == settable) return std::nullopt;
+    return name +
+           " : ne peut pas changer à la reprise (seuls DecompactionD, EnvDynamic et DispersalFirst, lus à chaque pas "
+           "de temps, le peuvent)";
+}
+
+std::optional<std::string> StepsBeforeSaved(std::int32_t steps, const SavedRun &saved) {
+    if (steps >= saved.Step) return std::nullopt;
+    return std::to_string(steps) + " est avant le pas enregistré (" + std::to_string(saved.Step) + ")";
+}
+
+std::variant<TSettings, ResumeRefusal> ResumedSettings(
+    const SavedRun &saved, const std::vector<std::pair<std::string, std::string>> &overrides, std::int32_t steps) {
+    TSettings settings = saved.Settings;
+    settings.Run.StepCount = std::to_string(steps);
+    for (const auto &[name, text] : overrides) {
+        if (auto refusal = RefusedOnResume(name)) return ResumeRefusal{name, *refusal};
+        if (auto problem = ApplySetting(name, text, settings)) return ResumeRefusal{name, *problem};
+    }
+    return settings;
+}
+
+SavedRun StateToSave(const Simul &simul, std::uint32_t masterSeed, std::uint32_t runSeed, std::int32_t step,
+                     std::int32_t stepCount) {
+    SavedRun run = CaptureRun(simul, masterSeed, runSeed, step, stepCount);
+    run.Settings.Run.StepCount = std::to_string(stepCount);
+    run.Settings.Run.ResultDirectory.clear();
+    return run;
+}
+
+void SaveRunState(const std::string &path, const SavedRun &run) {
+    PrepareOutputFile(path);
+    WriteStateFile(path, run);
+}
+
+}  // namespace glebix::batch

@@ -1,0 +1,44 @@
+// A run's state as every front end saves it and takes it up again: what the state
+// holds, the settings that may change on resume and the steps it may go on to.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "Settings.h"
+#include "StateFile.h"
+
+namespace glebix::batch {
+
+// The settings that may change on resume: a run reads them at every step.
+inline constexpr const char *ResumeSettableNames[] = {"DecompactionD", "EnvDynamic", "DispersalFirst"};
+// Why the setting `name` cannot be changed on resume ("<name> : ..."); nothing when it can.
+std::optional<std::string> RefusedOnResume(const std::string &name);
+// "<steps> est avant le pas enregistré (<step>)" when a resumed run would end before
+// the step it was saved at.
+std::optional<std::string> StepsBeforeSaved(std::int32_t steps, const SavedRun &saved);
+
+// A setting refused on resume, and why.
+struct ResumeRefusal {
+    std::string Setting;
+    std::string Message;
+};
+// The settings of `saved` taken up to `steps`, with `overrides` (name, text) applied in
+// order; or the first refusal: a setting that may not change, or a value --set refuses.
+std::variant<TSettings, ResumeRefusal> ResumedSettings(
+    const SavedRun &saved, const std::vector<std::pair<std::string, std::string>> &overrides, std::int32_t steps);
+
+// The state of `simul` after `step` steps of a run of `stepCount` steps, as the batch
+// tool saves it: the step count's text is the count, and the result folder, a place
+// of the call that writes it, is not part of the run.
+SavedRun StateToSave(const Simul &simul, std::uint32_t masterSeed, std::uint32_t runSeed, std::int32_t step,
+                     std::int32_t stepCount);
+// Replaces `path` by the state file of `run`; the folder is made when missing, and a
+// path that holds anything but a plain file is refused (GlebixError naming it).
+void SaveRunState(const std::string &path, const SavedRun &run);
+
+}  // namespace glebix::batch

@@ -1,0 +1,9 @@
+#include "ThreadCount.h"
+
+namespace glebix::batch {
+
+std::string ThreadCountRefusal(const std::string &shown) {
+    return "threads : «" + shown + "» n'est pas un nombre de fils de 0 à " + std::to_string(MaxThreads);
+}
+
+}  // namespace glebix::batch
