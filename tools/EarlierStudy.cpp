@@ -5,6 +5,7 @@
 #include <map>
 #include <set>
 #include <system_error>
+#include <vector>
 
 #include "FileIo.h"
 #include "OutputPlaces.h"
@@ -31,13 +32,17 @@ bool IsRunFolder(const std::string &name) { return IsNumbered(name, "run-", RunF
 // The study folders in `folder` (real folders, not links) that `wanted` does not accept.
 template <typename Wanted>
 void RemoveUnwanted(const fs::path &folder, Wanted wanted) {
+    std::vector<fs::path> unwanted;  // listed whole first: the folder is not changed while read
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         std::error_code statusError;
-        if (!IsStudyFolderName(name) || wanted(name) || !fs::is_directory(it->symlink_status(statusError))) continue;
+        if (IsStudyFolderName(name) && !wanted(name) && fs::is_directory(it->symlink_status(statusError)))
+            unwanted.push_back(it->path());
+    }
+    for (const fs::path &path : unwanted) {
         std::error_code removeError;
-        fs::remove_all(it->path(), removeError);  // what cannot be removed stays, as with earlier files
+        fs::remove_all(path, removeError);  // what cannot be removed stays, as with earlier files
     }
 }
 
