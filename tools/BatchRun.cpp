@@ -16,6 +16,7 @@
 
 #include "Conversions.h"
 #include "Errors.h"
+#include "EarlierStudy.h"
 #include "FileIo.h"
 #include "GifAnimation.h"
 #include "MapPicture.h"
@@ -424,6 +425,7 @@ BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, boo
 
     bool failed = !ordered.Finish(report);
     for (const RunRecord &r : batch.outcome.Runs) failed = failed || !r.Completed;
+    if (!failed) RemoveEarlierStudy(options);
     batch.outcome.ExitStatus = failed ? 1 : 0;
     return std::move(batch.outcome);
 }

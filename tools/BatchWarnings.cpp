@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <iterator>
 
 #include "BatchOptions.h"
 #include "RunPlan.h"
@@ -8,16 +9,32 @@ namespace glebix::batch {
 
 namespace {
 
+// Every option that keeps something of the runs, with the place it gives.
+struct KeptOutput {
+    const char *option;
+    std::string BatchOptions::*place;
+};
+constexpr KeptOutput KeptOutputs[] = {{"--out", &BatchOptions::OutDir},
+                                      {"--table", &BatchOptions::TablePath},
+                                      {"--trace", &BatchOptions::TracePath},
+                                      {"--snapshots", &BatchOptions::SnapshotDir},
+                                      {"--asc", &BatchOptions::AscDir},
+                                      {"--animate", &BatchOptions::AnimatePath},
+                                      {"--save-state", &BatchOptions::SaveStatePath},
+                                      {"--checkpoint", &BatchOptions::CheckpointPath}};
+
 bool KeepsSomething(const BatchOptions &o) {
-    return !o.OutDir.empty() || !o.TablePath.empty() || !o.TracePath.empty() || !o.SnapshotDir.empty() ||
-           !o.AscDir.empty();
+    return std::any_of(std::begin(KeptOutputs), std::end(KeptOutputs),
+                       [&o](const KeptOutput &k) { return !(o.*k.place).empty(); });
 }
 
 }  // namespace
 
 std::string NothingKeptWarning() {
-    return "--replicates ou --design sans aucune sortie (--out, --table, --trace, --snapshots ou --asc) : "
-           "rien des simulations ne sera gardé";
+    std::string options;
+    for (std::size_t k = 0; k < std::size(KeptOutputs); ++k)
+        options += (k == 0 ? "" : k + 1 == std::size(KeptOutputs) ? " ou " : ", ") + std::string(KeptOutputs[k].option);
+    return "--replicates ou --design sans aucune sortie (" + options + ") : rien des simulations ne sera gardé";
 }
 
 StudyWarnings CollectWarnings(const BatchOptions &options) {

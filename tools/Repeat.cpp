@@ -4,11 +4,13 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <memory>
 
 #include "Errors.h"
 #include "InputFile.h"
 #include "Manifest.h"
 #include "SettingsTable.h"
+#include "StateFile.h"
 
 namespace glebix::batch {
 
@@ -58,6 +60,8 @@ void CheckInputs(const QJsonArray &inputs, BatchOptions &options, std::vector<st
         const std::string role = Std(input.value("role"));
         const std::string path = Std(input.value("path"));
         const std::string expected = Std(input.value("sha256"));
+        // A design point's values are among the manifest's settings: its file is not read.
+        if (role == "design") continue;
         if (role == "species" || role == "params") options.Inputs.push_back({role, path});
         const std::string what = "--repeat : le fichier d'entrée « " + path + " » (" + role + ")";
         const ReadInput &read = ReadInputOnce(*options.Files, path);
@@ -70,6 +74,21 @@ void CheckInputs(const QJsonArray &inputs, BatchOptions &options, std::vector<st
                                "celle du manifeste)");
         }
     }
+}
+
+// A resumed run goes on again from the state it went on from, which must be the very
+// state the manifest names: the state holds the plot the steps start from, and the run
+// reads no other input.
+void ResumeFromRecordedState(const QJsonObject &from, BatchOptions &options, std::vector<std::string> &problems) {
+    const std::string path = Std(from.value("path"));
+    const std::string what = "--repeat : l'état enregistré « " + path + " » dont la simulation reprenait";
+    try {
+        auto saved = std::make_shared<const SavedRun>(ReadStateFile(path));
+        if (saved->Checksum != Std(from.value("sha256")))
+            return problems.push_back(what + " a changé depuis (sa somme SHA-256 n'est plus celle du manifeste)");
+        options.ResumePath = path;
+        options.Resumed = std::move(saved);
+    } catch (const GlebixError &e) { problems.push_back(what + " ne peut être lu : " + MessageWithContext(e)); }
 }
 
 }  // namespace
@@ -86,6 +105,8 @@ std::vector<std::string> LoadRepeat(const std::string &path, BatchOptions &optio
     options.Settings = DefaultSettings();
     RestoreSettings(manifest.value("settings").toObject(), options.Settings, problems);
     CheckInputs(manifest.value("inputs").toArray(), options, problems);
+    if (manifest.contains("resumed_from"))
+        ResumeFromRecordedState(manifest.value("resumed_from").toObject(), options, problems);
     return problems;
 }
 

@@ -53,7 +53,7 @@ RunPlan PlanRun(const BatchOptions &options, const StudyRun &run) {
     if (!options.TablePath.empty()) {
         const std::vector<std::string> values =
             options.StudyDesign ? DesignValues(*options.StudyDesign, plan.Settings) : std::vector<std::string>{};
-        plan.TablePrefix = StudyRowPrefix(run.Point, run.Replicate, run.Seed, values);
+        plan.TablePrefix = StudyRowPrefix(run.Point, run.Replicate, plan.Seed, values);
     }
     auto place = [&](const std::string &dir) {
         return dir.empty() || run.Folder.empty() ? dir : Join(dir, run.Folder);

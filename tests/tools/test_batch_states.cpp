@@ -122,6 +122,21 @@ TEST(ResumedRun, ReplicatesSaveIntoRunFoldersAsTheTraceDoes) {
     EXPECT_TRUE(std::filesystem::exists(dir / "run-002/a.gif"));
 }
 
+// The table of a resumed replicate gives the run's own seed, the one its manifest names.
+TEST(ResumedRun, TheTableGivesTheRunsOwnSeed) {
+    ScratchDir dir;
+    ASSERT_EQ(RunProgram("--seed 5 --steps 2 --replicates 2 --quiet --save-state " + (dir / "s.txt")), 0);
+    const SavedRun second = ReadStateFile(dir / "run-002/s.txt");
+    ASSERT_EQ(RunProgram("--resume " + (dir / "run-002/s.txt") + " --steps 3 --table " + (dir / "t.csv") + " --out " +
+                         (dir / "o")),
+              0);
+    const std::string seed = "," + std::to_string(second.RunSeed) + ",";
+    const std::string table = ReadAll(dir / "t.csv");
+    EXPECT_EQ(LinesFrom(table, 2).rfind("1,1" + seed, 0), 0u) << table;
+    EXPECT_NE(ReadAll(dir / "o/manifest.json").find("\"seed\": " + std::to_string(second.RunSeed) + ","),
+              std::string::npos);
+}
+
 // A run stopped by a signal saves the state of its last whole step, and goes on from
 // it as if never stopped (wherever the signal falls, the property holds).
 TEST(ResumedRun, AStopSignalSavesTheStateToGoOnFrom) {

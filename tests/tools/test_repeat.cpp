@@ -118,3 +118,55 @@ TEST(Repeat, ManifestPathBesideTheResultFile) {
     EXPECT_EQ(ManifestPathBeside("/d.x/RireVed"), "/d.x/RireVed.json");
     EXPECT_EQ(ManifestPathBeside("RireVed1a1p1.txt"), "RireVed1a1p1.json");
 }
+
+// A resumed run is repeated from the state it went on from, which must be unchanged.
+TEST(Repeat, AResumedRunGoesOnFromItsRecordedState) {
+    ScratchDir dir;
+    const std::string state = dir / "s.txt", manifest = dir / "r/manifest.json";
+    ASSERT_EQ(BatchMain({"--seed", "4", "--steps", "3", "--save-state", state, "--quiet"}), 0);
+    ASSERT_EQ(
+        BatchMain({"--resume", state, "--steps", "6", "--set", "DecompactionD=1.5", "--out", dir / "r", "--quiet"}), 0);
+    ASSERT_EQ(BatchMain({"--repeat", manifest, "--out", dir / "again", "--quiet"}), 0);
+    const std::string result = ReadAll(dir / "r/RireVed1a1p1.txt");
+    EXPECT_EQ(ReadAll(dir / "again/RireVed1a1p1.txt"), result);
+    EXPECT_NE(ReadAll(dir / "again/manifest.json").find("\"resumed_from\""), std::string::npos);
+
+    // Another valid state at the same place is not the one the run went on from.
+    ASSERT_EQ(BatchMain({"--seed", "5", "--steps", "3", "--save-state", state, "--quiet"}), 0);
+    BatchOptions options;
+    const std::vector<std::string> problems = LoadRepeat(manifest, options);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("« " + state + " »"), std::string::npos);
+    EXPECT_NE(problems[0].find("a changé"), std::string::npos);
+    std::filesystem::remove(state);
+    EXPECT_EQ(BatchMain({"--repeat", manifest, "--out", dir / "third", "--quiet"}), 2);
+    EXPECT_FALSE(std::filesystem::exists(dir / "third/RireVed1a1p1.txt"));
+}
+
+// A design point comes back from the values its manifest holds, whatever became of the
+// design file; a repeat is one run and takes no study options.
+TEST(Repeat, ADesignPointFromItsRecordedValuesAndNoStudyOptions) {
+    ScratchDir dir;
+    const std::string design = dir.File("plan.csv", "Survival,EnvDynamic\n0.3,off\n0.4,on\n");
+    ASSERT_EQ(BatchMain({"--design", design, "--replicates", "2", "--seed", "7", "--steps", "3", "--out", dir / "out",
+                         "--quiet"}),
+              0);
+    WriteAll(design, "# changed\nSurvival\n0.9\n");
+    ASSERT_EQ(BatchMain({"--repeat", dir / "out/point-002/run-002/manifest.json", "--out", dir / "again", "--quiet"}),
+              0);
+    EXPECT_EQ(ReadAll(dir / "again/RireVed1a1p1.txt"), ReadAll(dir / "out/point-002/run-002/RireVed1a1p1.txt"));
+
+    for (const std::vector<std::string> &study : {std::vector<std::string>{"--design", design},
+                                                  {"--points", "2"},
+                                                  {"--slice", "1/2"},
+                                                  {"--independent-seeds"}}) {
+        std::vector<std::string> args = {"--repeat", dir / "out/point-001/run-001/manifest.json", "--out", dir / "no"};
+        args.insert(args.end(), study.begin(), study.end());
+        const ParsedCommandLine parsed = ParseCommandLine(args);
+        ASSERT_FALSE(parsed.Problems.empty()) << study[0];
+        EXPECT_EQ(parsed.Problems[0], "--repeat : " + study[0] +
+                                          " ne s'emploie pas avec --repeat (le manifeste donne la simulation entière)");
+        EXPECT_EQ(BatchMain(args), 2);
+        EXPECT_FALSE(std::filesystem::exists(dir / "no"));
+    }
+}

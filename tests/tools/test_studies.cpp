@@ -171,8 +171,8 @@ TEST(Studies, WarningsArePrintedRecordedListedAndRefusedUnderStrict) {
         "lu (il ne l'est qu'avec DistInitMode=0)\n"
         "glebix-batch : attention : le fichier du milieu initial « milieu.txt » ne nomme pas 2497 cases sur 2500 : "
         "elles commencent avec un taux de compaction de -5 %, ce qui tue leur faune dès le premier pas de temps\n"
-        "glebix-batch : attention : --replicates ou --design sans aucune sortie (--out, --table, --trace, --snapshots "
-        "ou --asc) : rien des simulations ne sera gardé\n"
+        "glebix-batch : attention : --replicates ou --design sans aucune sortie (--out, --table, --trace, --snapshots, "
+        "--asc, --animate, --save-state ou --checkpoint) : rien des simulations ne sera gardé\n"
         "glebix-batch : attention : point 2 : Survival vaut 1.5, hors de [0, 1] : ce n'est pas une probabilité de "
         "survie\n";
     // The species file's 0.123 is taken over by the design's column: no rounding warning.
@@ -222,4 +222,31 @@ TEST(Studies, ARunErrorSaysWhichRunAndWhereInTheFile) {
     EXPECT_NE(ReadAll(out).find("glebix-batch : simulation 3 : EnvFilePath « milieu.txt », ligne 4, colonne 7 : "
                                 "« 33,5 » : Saisie numérique incorrecte\n"),
               std::string::npos);
+}
+
+// A place used again holds the new study's runs only, once they have all completed;
+// what the layout does not name, and other invocations' points, stay.
+TEST(Studies, AReusedPlaceLosesTheEarlierStudysOtherRunFolders) {
+    ScratchDir dir;
+    dir.File("plan.csv", "Survival\n0.3\n0.4\n0.5\n");
+    dir.File("milieu.txt", "1 1 33,5\n");
+    auto folders = [&dir](const std::string &sub) {
+        std::vector<std::string> names;
+        for (const auto &e : fs::directory_iterator(dir / ("out/" + sub))) names.push_back(e.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const std::string common = "--seed 1 --steps 1 --out out --trace out/t.csv ";
+    ASSERT_EQ(RunIn(dir.Path(), common + "--design plan.csv --replicates 2"), 0);
+    for (const char *mine : {"out/notes/", "out/run-01/"}) fs::create_directories(dir / mine);
+    dir.File("out/run-009", "");
+    ASSERT_EQ(RunIn(dir.Path(), common + "--design plan.csv --replicates 1 --points 2"), 0);
+    EXPECT_EQ(folders("point-002"), std::vector<std::string>{"run-001"});
+    EXPECT_EQ(folders("point-003"), (std::vector<std::string>{"run-001", "run-002"}));
+    // A failed study keeps the earlier one whole.
+    EXPECT_EQ(RunIn(dir.Path(), common + "--replicates 2 --set EnvInitMode=0 --set EnvFilePath=milieu.txt"), 1);
+    EXPECT_TRUE(fs::exists(dir / "out/point-001/run-002/manifest.json"));
+    ASSERT_EQ(RunIn(dir.Path(), common + "--replicates 2"), 0);
+    EXPECT_EQ(folders(""),
+              (std::vector<std::string>{"notes", "run-001", "run-002", "run-009", "run-01", "summary.csv"}));
 }

@@ -1,9 +1,11 @@
 // The warnings a study can raise, each from the condition that calls for it and not
 // from its neighbours.
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <memory>
 
+#include "BatchOptions.h"
 #include "SettingsTable.h"
 #include "Warnings.h"
 
@@ -65,4 +67,30 @@ TEST(Warnings, SpeciesValuesThatTheDialogRounds) {
     EXPECT_EQ(SpeciesRoundingWarning("s.txt", "Survival", 0.123, "0.1"),
               "fichier de l'espèce « s.txt » : Survival 0.123 devient 0.1 dans la forme à une décimale du dialogue de "
               "l'espèce, et la simulation prend 0.1 ; --set Survival=0.123 donne la valeur exacte");
+}
+
+TEST(Warnings, NothingKeptOnlyWhenNoOptionKeepsAnything) {
+    const std::vector<std::string> study = {"--seed", "1", "--steps", "1", "--replicates", "2"};
+    auto warned = [](const std::vector<std::string> &args) {
+        const ParsedCommandLine parsed = ParseCommandLine(args);
+        EXPECT_TRUE(parsed.Problems.empty()) << parsed.Problems.front();
+        const std::vector<std::string> all = CollectWarnings(parsed.Options).All();
+        return std::find(all.begin(), all.end(), NothingKeptWarning()) != all.end();
+    };
+    EXPECT_TRUE(warned(study));
+    const std::vector<std::vector<std::string>> keeping = {{"--out", "o"},
+                                                           {"--table", "t.csv"},
+                                                           {"--trace", "t.csv"},
+                                                           {"--snapshots", "s"},
+                                                           {"--asc", "a"},
+                                                           {"--animate", "a.gif"},
+                                                           {"--save-state", "s.txt"},
+                                                           {"--checkpoint", "c.txt", "--checkpoint-every", "1"}};
+    for (const auto &output : keeping) {
+        std::vector<std::string> args = study;
+        args.insert(args.end(), output.begin(), output.end());
+        EXPECT_FALSE(warned(args)) << output[0];
+        // The warning names every option that would have kept something.
+        EXPECT_NE(NothingKeptWarning().find(output[0]), std::string::npos) << output[0];
+    }
 }
