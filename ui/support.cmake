@@ -1,5 +1,6 @@
 # What every window of the program shares: placement by the outer rectangle, the
-# message pump, the error box, the dialogs' controls and the file chooser.
+# message pump, the error box, the dialogs' controls, the file chooser and Qt's own
+# French texts.
 add_library(glebix_ui_support STATIC
   DialogControls.cpp
   DialogControls.h
@@ -13,6 +14,8 @@ add_library(glebix_ui_support STATIC
   MessagePump.h
   OuterSizedWindow.cpp
   OuterSizedWindow.h
+  QtFrench.cpp
+  QtFrench.h
   WindowPlacement.cpp
   WindowPlacement.h
 )
