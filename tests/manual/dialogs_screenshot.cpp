@@ -81,6 +81,5 @@ int main(int argc, char **argv) {
     }
     painter.end();
     const bool saved = picture.save(output);
-    for (auto it = order.rbegin(); it != order.rend(); ++it) delete *it;
     return saved ? 0 : 1;
 }
