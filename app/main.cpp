@@ -1,12 +1,13 @@
-// Program entry: the settings start at their defaults (the program-wide engine object
-// holds them), the windows are created in their fixed order, the launcher is shown
-// and the event loop runs until " Quitter" or the launcher's closing ends it.
+// Program entry: Qt's own French texts are installed, the settings start at their
+// defaults (the program-wide engine object holds them), the windows are created in their fixed order, the launcher is
+// shown and the event loop runs until " Quitter" or the launcher's closing ends it.
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
 
 #include "MessagePump.h"
 #include "ProgramWindows.h"
+#include "QtFrench.h"
 #include "Simul.h"
 
 namespace {
@@ -33,6 +34,7 @@ int main(int argc, char *argv[]) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Glebix"));
+    glebix::InstallQtFrench(app);
 
     glebix::Simul &sim = glebix::TheSimul();
     sim.Settings = glebix::DefaultSettings();

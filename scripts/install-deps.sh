@@ -6,6 +6,7 @@ set -eu
 
 what=${1:-test}
 pkgs="make g++ cmake ninja-build qt6-base-dev libgl-dev zlib1g-dev libgif-dev"
+pkgs="$pkgs qt6-translations-l10n"  # the standard dialogs in French
 if [ "$what" = screenshot ]; then
     pkgs="$pkgs xvfb xauth"  # scripts/screenshot.sh
 fi

@@ -16,9 +16,9 @@
 #include "AtomicFile.h"
 #include "DensityMapImage.h"
 #include "ExportDialog.h"
+#include "FrenchNumber.h"
 #include "Outputs.h"
 #include "RunOutputs.h"
-#include "SpeciesFile.h"
 
 namespace glebix {
 
@@ -71,8 +71,7 @@ QString TForm2::CellToolTip(QPoint pos) const {
     const TCellEnv &env = simul_.Plot.Env[cell->I - 1][cell->J - 1];
     std::string text = "Ligne " + std::to_string(cell->I) + ", colonne " + std::to_string(cell->J) + " : " +
                        std::to_string(simul_.Plot.Density[cell->I - 1][cell->J - 1]) + " individus ; tassé " +
-                       FormatFixedOneDecimal(env.Compacted) + " % ; décompacté " +
-                       FormatFixedOneDecimal(env.Decompacted) + " %";
+                       FrenchOneDecimal(env.Compacted) + " % ; décompacté " + FrenchOneDecimal(env.Decompacted) + " %";
     const RunSettings &run = simul_.Settings.Run;
     if (ChartCellFromField(run.ChartCellX) == cell->I && ChartCellFromField(run.ChartCellY) == cell->J)
         text += " (case du graphique au prochain lancement)";

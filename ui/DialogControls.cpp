@@ -11,6 +11,7 @@
 
 #include "Conversions.h"
 #include "FileChooser.h"
+#include "FrenchNumber.h"
 
 namespace glebix {
 
@@ -102,8 +103,8 @@ QString ValueInUseText(const std::string &valueText) {
 }
 
 QString FileValueText(double fileValue, double usedValue) {
-    return QStringLiteral("Valeur du fichier : ") + QString::fromStdString(FormatShortest(fileValue)) +
-           QStringLiteral(" ; valeur utilisée : ") + QString::fromStdString(FormatShortest(usedValue));
+    return QStringLiteral("Valeur du fichier : ") + QString::fromStdString(FrenchShortest(fileValue)) +
+           QStringLiteral(" ; valeur utilisée : ") + QString::fromStdString(FrenchShortest(usedValue));
 }
 
 void ShowFileValue(QLineEdit *edit, double fileValue) {
@@ -118,7 +119,7 @@ void ShowFileValue(QLineEdit *edit, double fileValue) {
 void BindRealField(QLineEdit *edit, std::string &setting) {
     const auto update = [edit, &setting](const QString &text) {
         setting = text.toStdString();
-        ShowValueInUse(edit, FieldIsWholeReal(setting), FormatShortest(FieldToReal(setting)));
+        ShowValueInUse(edit, FieldIsWholeReal(setting), FrenchShortest(FieldToReal(setting)));
     };
     edit->setText(QString::fromStdString(setting));
     update(edit->text());

@@ -1,19 +1,10 @@
 #include "Menu.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPointer>
 
-#include "DynEnvt.h"
-#include "Espece.h"
-#include "IniEnvt.h"
-#include "InitDistEsp.h"
-#include "Sauvegarde.h"
-#include "Simulation.h"
 #include "WindowPlacement.h"
-#include "sorties.h"
 
 namespace glebix {
 namespace {
@@ -61,40 +52,12 @@ TForm4::TForm4(QWidget *parent) : QMainWindow(parent) {
     connect(Simulations1, &QAction::triggered, this, [this] { ShowAndRaise(dialogs_.Form12); });
 }
 
-MenuAndDialogs CreateMenuAndDialogs(Simul &simul) {
-    MenuAndDialogs windows;
-    windows.Form4 = new TForm4;
-    windows.Form4->show();
-    ParameterDialogs &d = windows.Dialogs;
-    d.Form5 = new TForm5(simul);
-    d.Form6 = new TForm6(simul);
-    d.Form7 = new TForm7(simul);
-    d.Form8 = new TForm8(simul);
-    d.Form9 = new TForm9(simul);
-    d.Form10 = new TForm10(simul);
-    d.Form12 = new TForm12(simul);
-    windows.Form4->SetDialogs(d);
-
-    // Top-level windows have no owner: free them when the application quits, before
-    // it is destroyed (unless someone freed them first).
-    if (QCoreApplication *app = QCoreApplication::instance()) {
-        const QList<QPointer<QWidget>> owned = {d.Form12, d.Form10, d.Form9, d.Form8,
-                                                d.Form7,  d.Form6,  d.Form5, windows.Form4};
-        QObject::connect(app, &QCoreApplication::aboutToQuit, app, [owned] {
-            for (const QPointer<QWidget> &window : owned) delete window.data();
-        });
-    }
-    return windows;
+MenuAndDialogs::MenuAndDialogs(Simul &simul)
+    : Form5(simul), Form6(simul), Form7(simul), Form8(simul), Form9(simul), Form10(simul), Form12(simul) {
+    Form4.show();
+    Form4.SetDialogs(Dialogs());
 }
 
-void DeleteMenuAndDialogs(MenuAndDialogs &windows) {
-    ParameterDialogs &d = windows.Dialogs;
-    const QList<QPointer<QWidget>> owned = {d.Form12, d.Form10, d.Form9, d.Form8,
-                                            d.Form7,  d.Form6,  d.Form5, windows.Form4};
-    for (const QPointer<QWidget> &window : owned) delete window.data();
-    windows = MenuAndDialogs{};
-}
-
-void CreateMenuAndDialogs() { CreateMenuAndDialogs(TheSimul()); }
+ParameterDialogs MenuAndDialogs::Dialogs() { return {&Form5, &Form6, &Form7, &Form8, &Form9, &Form10, &Form12}; }
 
 }  // namespace glebix

@@ -3,22 +3,21 @@
 
 #include <QMainWindow>
 
+#include "DynEnvt.h"
+#include "Espece.h"
+#include "IniEnvt.h"
+#include "InitDistEsp.h"
+#include "Sauvegarde.h"
 #include "Simul.h"
+#include "Simulation.h"
+#include "sorties.h"
 
 class QAction;
 class QMenu;
 
 namespace glebix {
 
-class TForm5;
-class TForm6;
-class TForm7;
-class TForm8;
-class TForm9;
-class TForm10;
-class TForm12;
-
-// The seven parameter dialogs the menu opens.
+// The seven parameter dialogs the menu opens (it does not own them).
 struct ParameterDialogs {
     TForm5 *Form5 = nullptr;    // "Espèce"
     TForm6 *Form6 = nullptr;    // "Sorties"
@@ -53,21 +52,23 @@ private:
     ParameterDialogs dialogs_;
 };
 
-// The menu window and the dialogs of one program.
-struct MenuAndDialogs {
-    TForm4 *Form4 = nullptr;
-    ParameterDialogs Dialogs;
+// The main menu window (shown) and the seven dialogs (hidden) of one program, created
+// in their order on one model. They are members: each is deleted once, the dialogs
+// before the menu window, when this object goes away.
+class MenuAndDialogs {
+public:
+    explicit MenuAndDialogs(Simul &simul = TheSimul());
+
+    ParameterDialogs Dialogs();
+
+    TForm4 Form4;
+    TForm5 Form5;
+    TForm6 Form6;
+    TForm7 Form7;
+    TForm8 Form8;
+    TForm9 Form9;
+    TForm10 Form10;
+    TForm12 Form12;
 };
-
-// Creates the main menu window (shown) and the seven dialogs (hidden), in their
-// order, on `simul`. The windows live until the application quits.
-MenuAndDialogs CreateMenuAndDialogs(Simul &simul);
-
-// Deletes the windows CreateMenuAndDialogs made (those not deleted already).
-void DeleteMenuAndDialogs(MenuAndDialogs &windows);
-
-// The same on the program-wide model. The program entry calls it after the
-// launcher, plot and chart windows.
-void CreateMenuAndDialogs();
 
 }  // namespace glebix

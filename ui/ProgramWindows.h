@@ -10,12 +10,11 @@
 
 namespace glebix {
 
+// The only owner of every window: each is a member, deleted once, in the reverse of
+// its creation order, when this object goes away (after the event loop has ended).
 class ProgramWindows {
 public:
     explicit ProgramWindows(Simul &simul = TheSimul());
-    ~ProgramWindows();
-    ProgramWindows(const ProgramWindows &) = delete;
-    ProgramWindows &operator=(const ProgramWindows &) = delete;
 
     TForm1 Launcher;
     TForm2 PlotWindow;

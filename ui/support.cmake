@@ -1,5 +1,6 @@
 # What every window of the program shares: placement by the outer rectangle, the
-# message pump, the error box, the dialogs' controls and the file chooser.
+# message pump, the error box, the dialogs' controls, the file chooser, French
+# numbers and Qt's own French texts.
 add_library(glebix_ui_support STATIC
   DialogControls.cpp
   DialogControls.h
@@ -9,10 +10,14 @@ add_library(glebix_ui_support STATIC
   ExportDialog.h
   FileChooser.cpp
   FileChooser.h
+  FrenchNumber.cpp
+  FrenchNumber.h
   MessagePump.cpp
   MessagePump.h
   OuterSizedWindow.cpp
   OuterSizedWindow.h
+  QtFrench.cpp
+  QtFrench.h
   WindowPlacement.cpp
   WindowPlacement.h
 )

@@ -38,10 +38,10 @@ int main(int argc, char **argv) {
     }
     QDir::setCurrent(examples.path());
     glebix::Simul simul;
-    const glebix::MenuAndDialogs windows = glebix::CreateMenuAndDialogs(simul);
-    const glebix::ParameterDialogs &d = windows.Dialogs;
+    glebix::MenuAndDialogs windows(simul);
+    const glebix::ParameterDialogs d = windows.Dialogs();
     // Menu window on top, then the dialogs two by two.
-    const QList<QWidget *> order = {windows.Form4, d.Form5, d.Form6, d.Form7, d.Form8, d.Form9, d.Form10, d.Form12};
+    const QList<QWidget *> order = {&windows.Form4, d.Form5, d.Form6, d.Form7, d.Form8, d.Form9, d.Form10, d.Form12};
 
     constexpr int Gap = 12, TitleHeight = 22;
     QList<QPixmap> shots;
@@ -81,6 +81,5 @@ int main(int argc, char **argv) {
     }
     painter.end();
     const bool saved = picture.save(output);
-    for (auto it = order.rbegin(); it != order.rend(); ++it) delete *it;
     return saved ? 0 : 1;
 }

@@ -11,3 +11,5 @@ glebix_add_window_tests(glebix_dialogs
   tst_sorties
 )
 
+# Qt's own French texts in the standard dialogs.
+glebix_add_window_tests(glebix_ui_support tst_qtfrench)

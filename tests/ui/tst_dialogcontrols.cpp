@@ -43,6 +43,8 @@ private slots:
                                         << "Valeur utilisée : 4";
         QTest::newRow("comma and decimals") << false << "12,5"
                                             << "Valeur utilisée : 12";
+        QTest::newRow("digits beyond a double's") << false << "123456789012345678901234x"
+                                                  << "Valeur utilisée : 1,2345678901234569e+23";
         QTest::newRow("letters") << false << "abc"
                                  << "Valeur utilisée : 0";
         QTest::newRow("empty real") << false << ""

@@ -221,7 +221,7 @@ private slots:
         form->FileListBox1DblClick();
         QCOMPARE(form->Edit1->text(), QStringLiteral("0.5"));
         QCOMPARE(simul->Settings.Species.Survival, std::string("0.5"));
-        QCOMPARE(form->Edit1->toolTip(), QStringLiteral("Valeur du fichier : 0.45 ; valeur utilisée : 0.5"));
+        QCOMPARE(form->Edit1->toolTip(), QStringLiteral("Valeur du fichier : 0,45 ; valeur utilisée : 0,5"));
         QCOMPARE(form->Edit1->palette().color(QPalette::Base), FallbackFieldColour);
         for (QLineEdit *same : {form->Edit2, form->Edit4, form->Edit3, form->Edit5, form->Edit6}) {
             QVERIFY(same->toolTip().isEmpty());

@@ -25,29 +25,21 @@ class TestTForm4 : public QObject {
 private slots:
     void init() {
         simul = std::make_unique<Simul>();
-        windows = CreateMenuAndDialogs(*simul);
+        windows = std::make_unique<MenuAndDialogs>(*simul);
     }
     void cleanup() {
-        const ParameterDialogs &d = windows.Dialogs;
-        delete d.Form12;
-        delete d.Form10;
-        delete d.Form9;
-        delete d.Form8;
-        delete d.Form7;
-        delete d.Form6;
-        delete d.Form5;
-        delete windows.Form4;
+        windows.reset();
         simul.reset();
     }
 
     void windowsAfterStartUp() {
-        CheckWindow(*windows.Form4, QStringLiteral("Glebix"), {-1, 111}, {782, 115}, true);
+        CheckWindow(windows->Form4, QStringLiteral("Glebix"), {-1, 111}, {782, 115}, true);
         for (QWidget *dialog : Dialogs()) QVERIFY2(!dialog->isVisible(), qPrintable(dialog->windowTitle()));
     }
 
     // The menu bar's entries in order, each with its items in order.
     void menuEntries() {
-        const QList<QAction *> entries = windows.Form4->menuBar()->actions();
+        const QList<QAction *> entries = windows->Form4.menuBar()->actions();
         QStringList texts;
         for (QAction *entry : entries) {
             QStringList items;
@@ -87,44 +79,52 @@ private slots:
     void itemsShowTheirDialog() {
         QFETCH(QString, item);
         QFETCH(QString, caption);
-        auto *action = windows.Form4->findChild<QAction *>(item);
+        auto *action = windows->Form4.findChild<QAction *>(item);
         QVERIFY(action);
         action->trigger();
-        QStringList shown;
-        for (QWidget *dialog : Dialogs())
-            if (dialog->isVisible()) shown << dialog->windowTitle();
-        QCOMPARE(shown, QStringList{caption});
+        QCOMPARE(ShownCaptions(), QStringList{caption});
         // Again while shown: it stays shown, with what it holds.
+        QList<QLineEdit *> fields;
+        for (QWidget *dialog : Dialogs())
+            if (dialog->isVisible()) fields = dialog->findChildren<QLineEdit *>();
+        for (QLineEdit *field : fields) field->setText(QStringLiteral("7"));
         action->trigger();
-        QCOMPARE(shown.size(), 1);
+        QCOMPARE(ShownCaptions(), QStringList{caption});
+        for (QLineEdit *field : fields) QCOMPARE(field->text(), QStringLiteral("7"));
     }
 
     // Closing the menu window hides it and leaves the dialogs as they are.
     void closingTheMenuHidesIt() {
-        windows.Form4->Affichage1->trigger();
-        QVERIFY(windows.Form4->close());
-        QVERIFY(!windows.Form4->isVisible());
-        QVERIFY(windows.Dialogs.Form6->isVisible());
-        QVERIFY(!windows.Form4->testAttribute(Qt::WA_QuitOnClose));
+        windows->Form4.Affichage1->trigger();
+        QVERIFY(windows->Form4.close());
+        QVERIFY(!windows->Form4.isVisible());
+        QVERIFY(windows->Form6.isVisible());
+        QVERIFY(!windows->Form4.testAttribute(Qt::WA_QuitOnClose));
         for (QWidget *dialog : Dialogs()) QVERIFY(!dialog->testAttribute(Qt::WA_QuitOnClose));
     }
 
     // The dialogs write into the model they were created on.
     void dialogsShareTheModel() {
-        windows.Dialogs.Form12->Edit1->setText(QStringLiteral("50"));
-        windows.Dialogs.Form10->RadioButton1->click();
+        windows->Form12.Edit1->setText(QStringLiteral("50"));
+        windows->Form10.RadioButton1->click();
         QCOMPARE(simul->Settings.Run.StepCount, std::string("50"));
         QCOMPARE(simul->Settings.Run.EnvDynamic, false);
     }
 
 private:
     QList<QWidget *> Dialogs() const {
-        const ParameterDialogs &d = windows.Dialogs;
+        const ParameterDialogs d = windows->Dialogs();
         return {d.Form5, d.Form6, d.Form7, d.Form8, d.Form9, d.Form10, d.Form12};
+    }
+    QStringList ShownCaptions() const {
+        QStringList shown;
+        for (QWidget *dialog : Dialogs())
+            if (dialog->isVisible()) shown << dialog->windowTitle();
+        return shown;
     }
 
     std::unique_ptr<Simul> simul;
-    MenuAndDialogs windows;
+    std::unique_ptr<MenuAndDialogs> windows;
 };
 
 QTEST_MAIN(TestTForm4)

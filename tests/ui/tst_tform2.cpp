@@ -176,15 +176,15 @@ private slots:
     void cellToolTip_data() {
         QTest::addColumn<QPoint>("pos");
         QTest::addColumn<QString>("text");
-        const QString cell34 = QStringLiteral("Ligne 3, colonne 4 : 12 individus ; tassé 33.3 % ; décompacté 66.8 %");
+        const QString cell34 = QStringLiteral("Ligne 3, colonne 4 : 12 individus ; tassé 33,3 % ; décompacté 66,8 %");
         QTest::newRow("inside (3, 4)") << QPoint(47, 429) << cell34;
         QTest::newRow("top-left pixel of (3, 4)") << QPoint(44, 426) << cell34;
         QTest::newRow("bottom-right pixel of (3, 4)") << QPoint(50, 432) << cell34;
         QTest::newRow("bottom-left cell")
-            << QPoint(30, 453) << QStringLiteral("Ligne 1, colonne 1 : 0 individus ; tassé 0.0 % ; décompacté 0.0 %");
+            << QPoint(30, 453) << QStringLiteral("Ligne 1, colonne 1 : 0 individus ; tassé 0,0 % ; décompacté 0,0 %");
         QTest::newRow("top-right cell")
             << QPoint(379, 104)
-            << QStringLiteral("Ligne 50, colonne 50 : -3 individus ; tassé 100.0 % ; décompacté 0.0 %");
+            << QStringLiteral("Ligne 50, colonne 50 : -3 individus ; tassé 100,0 % ; décompacté 0,0 %");
         QTest::newRow("left of the map") << QPoint(29, 429) << QString();
         QTest::newRow("right of the map") << QPoint(380, 429) << QString();
         QTest::newRow("below the map") << QPoint(47, 454) << QString();

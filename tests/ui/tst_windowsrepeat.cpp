@@ -39,7 +39,7 @@ private slots:
         simul.Settings.Run.ResultDirectory = dir / "resultats";
         std::filesystem::create_directory(dir / "resultats");
         windows.PlotWindow.ChooseChartCell(12, 40);
-        QCOMPARE(windows.Menu.Dialogs.Form6->Edit1->text(), QStringLiteral("12"));
+        QCOMPARE(windows.Menu.Form6.Edit1->text(), QStringLiteral("12"));
         windows.Launcher.Button2->click();
         SetErrorBoxHandler({});
         QVERIFY(errors.isEmpty());
