@@ -40,6 +40,14 @@ std::string NothingKeptWarning() {
            "rien des simulations ne sera gardé";
 }
 
+std::string FramesPerSecondWarning(int framesPerSecond) {
+    return "--fps " + std::to_string(framesPerSecond) +
+           " : une animation GIF compte ses délais en centièmes de seconde ; elle est écrite à " +
+           FormatShortest(WrittenFramesPerSecond(framesPerSecond)) + " images par seconde, et au-delà de " +
+           std::to_string(MaxShownFramesPerSecond) +
+           " bien des visionneuses la ralentissent (souvent à 10 images par seconde)";
+}
+
 std::vector<std::string> EnvironmentFileWarnings(const TPlot &read, const std::string &path) {
     int unnamed = 0;
     for (const auto &row : read.Env)
@@ -208,6 +216,8 @@ StudyWarnings CollectWarnings(const BatchOptions &options) {
     }
     const std::size_t runs = options.Points.size() * static_cast<std::size_t>(options.Replicates);
     if ((runs > 1 || options.StudyDesign) && !KeepsSomething(options)) w.Common.push_back(NothingKeptWarning());
+    if (!options.AnimatePath.empty() && options.FramesPerSecond > MaxShownFramesPerSecond)
+        w.Common.push_back(FramesPerSecondWarning(options.FramesPerSecond));
     if (options.Points.empty() && options.SliceAsked)
         w.Common.push_back("--slice " + std::to_string(options.SliceAsked->Index) + "/" +
                            std::to_string(options.SliceAsked->Count) + " : cette part ne contient aucun point");

@@ -39,6 +39,9 @@ inline constexpr const char *WarningPrefix = "glebix-batch : attention : ";
 // survival outside [0, 1].
 std::vector<std::string> SettingsWarnings(const TSettings &settings);
 
+// An animation asked for at more frames per second than viewers show as written.
+std::string FramesPerSecondWarning(int framesPerSecond);
+
 // Replicates or a design, and no output place to keep anything in.
 std::string NothingKeptWarning();
 
