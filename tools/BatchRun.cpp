@@ -167,10 +167,17 @@ void Steps(const BatchOptions &options, const RunPlan &plan, Simul &simul, RunRe
     EndSessionFiles(plan, simul, record, session);
 }
 
-void Fail(RunRecord &record, const std::string &message) {
+// A run that ends on an error. Whichever error tells, a fault of the system (an output
+// not written, memory) makes the run's outputs other than a result of the model.
+void Fail(RunRecord &record, const std::string &message, bool systemFault) {
+    record.SystemFault = record.SystemFault || systemFault;
     if (!record.Completed && !record.Message.empty()) return;  // the first error tells
     record.Completed = record.Interrupted = false;
     record.Message = message;
+}
+
+bool IsSystemFault(const std::exception &e) {
+    return dynamic_cast<const OutputError *>(&e) != nullptr || dynamic_cast<const std::bad_alloc *>(&e) != nullptr;
 }
 
 // Removes the files an earlier run left at the places of this run's outputs and
@@ -196,7 +203,7 @@ void EndRun(const BatchOptions &options, const RunPlan &plan, const std::vector<
             const ManifestFacts &facts, const Simul *simul, StagedFiles &files, RunRecord &record) {
     if (!simul) return;
     if (plan.ManifestPath.empty()) {  // the animation or a state file alone
-        if (const std::string failure = files.PutAllInPlace(); !failure.empty()) Fail(record, failure);
+        if (const std::string failure = files.PutAllInPlace(); !failure.empty()) Fail(record, failure, true);
         return;
     }
     const std::string part = PartName(plan.ManifestPath);
@@ -213,21 +220,21 @@ void EndRun(const BatchOptions &options, const RunPlan &plan, const std::vector<
     } catch (const std::exception &e) {
         ::unlink(part.c_str());
         ForgetTemporary(part);
-        return Fail(record, ExceptionMessage(e));  // the staged files are removed with `files`
+        return Fail(record, ExceptionMessage(e), true);  // the staged files are removed with `files`
     }
     ::unlink(plan.ManifestPath.c_str());
     const std::string failure = files.PutAllInPlace();
     RemoveEarlierOutputs(plan, files.Paths());
     try {
         if (!failure.empty()) {
-            Fail(record, failure);
+            Fail(record, failure, true);
             writeManifest();
         }
         PutInPlace(part, plan.ManifestPath);
     } catch (const std::exception &e) {
         ::unlink(part.c_str());
         ForgetTemporary(part);
-        Fail(record, ExceptionMessage(e));
+        Fail(record, ExceptionMessage(e), true);
     }
 }
 
@@ -251,15 +258,18 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
         session = std::make_unique<RunSession>(options, plan, facts.MasterSeed, record.StepCount);
         Steps(options, plan, *simul, record, *session, stepsDone, tableRows);
     } catch (const std::exception &e) {
-        Fail(record, ExceptionMessage(e));
+        Fail(record, ExceptionMessage(e), IsSystemFault(e));
         try {
             if (session) EndSessionFiles(plan, *simul, record, *session);
-        } catch (const std::exception &f) { record.Message += " ; " + ExceptionMessage(f); }
+        } catch (const std::exception &f) {
+            record.Message += " ; " + ExceptionMessage(f);
+            record.SystemFault = true;
+        }
     }
     record.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     try {
         if (session) EndRun(options, plan, inputs, started, simul.get(), session->files, record);
-    } catch (const std::bad_alloc &) { Fail(record, MsgOutOfMemory); }
+    } catch (const std::bad_alloc &) { Fail(record, MsgOutOfMemory, true); }
     return record;
 }
 
@@ -358,6 +368,7 @@ struct Batch {
 
     static void OutOfMemory(RunRecord &record) {
         record.Completed = record.Interrupted = false;
+        record.SystemFault = true;
         try {
             record.Message = MsgOutOfMemory;
         } catch (const std::bad_alloc &) { record.Message.clear(); }

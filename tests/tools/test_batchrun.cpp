@@ -182,12 +182,15 @@ TEST(BatchRun, FailedRunLeavesTheOthersGoingOn) {
     std::vector<std::string> reported;
     const BatchOutcome outcome = RunBatch(o, 8, false, [&](const std::string &m) { reported.push_back(m); });
     EXPECT_EQ(outcome.ExitStatus, 1);
-    ASSERT_EQ(reported.size(), 1u);
+    ASSERT_EQ(reported.size(), 2u);
     EXPECT_EQ(reported[0].rfind("simulation 2 : ", 0), 0u) << reported[0];
     EXPECT_NE(reported[0].find(dir / "run-002"), std::string::npos) << reported[0];
     EXPECT_TRUE(outcome.Runs[0].Completed && outcome.Runs[2].Completed);
     EXPECT_TRUE(fs::exists(dir / ("run-003/" + ResultFileName())));
-    EXPECT_EQ(Lines(ReadAll(dir / "summary.csv")).back().rfind("4,2,", 0), 0u);
+    // A run whose outputs could not be written is no result: the summary says so by its name.
+    EXPECT_NE(reported[1].find("summary.csv.incomplete"), std::string::npos) << reported[1];
+    EXPECT_FALSE(fs::exists(dir / "summary.csv"));
+    EXPECT_EQ(Lines(ReadAll(dir / "summary.csv.incomplete")).back().rfind("4,2,", 0), 0u);
 }
 
 TEST(BatchRun, ManifestRecordsInputFilesAndSettings) {

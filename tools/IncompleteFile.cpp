@@ -1,0 +1,100 @@
+#include "IncompleteFile.h"
+
+#include <cstdio>
+
+namespace glebix::batch {
+
+namespace {
+
+std::string JsonString(const std::string &text) {
+    std::string out = "\"";
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (ch == '"' || ch == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += ch;
+        }
+    }
+    return out + "\"";
+}
+
+// "1-3,5": the replicates of one point, in increasing order.
+std::string Ranges(const std::vector<int> &replicates) {
+    std::string out;
+    for (std::size_t k = 0; k < replicates.size();) {
+        std::size_t last = k;
+        while (last + 1 < replicates.size() && replicates[last + 1] == replicates[last] + 1) ++last;
+        if (!out.empty()) out += ',';
+        out += std::to_string(replicates[k]);
+        if (last > k) out += '-' + std::to_string(replicates[last]);
+        k = last + 1;
+    }
+    return out;
+}
+
+// The runs of one point that the file does not hold whole, by how they ended.
+struct PointGaps {
+    std::vector<int> notStarted, notWritten;
+    std::string ended;  // the runs stopped on the way, one entry each
+};
+
+void AddGap(const RunRecord &r, bool written, PointGaps &gaps) {
+    if (!written) return gaps.notWritten.push_back(r.Replicate);
+    if (!r.Interrupted && r.Message.empty()) return gaps.notStarted.push_back(r.Replicate);
+    gaps.ended += ",\n    {\"point\": " + std::to_string(r.Point) + ", \"replicates\": \"" +
+                  std::to_string(r.Replicate) + "\", \"status\": \"" + (r.Interrupted ? "interrupted" : "error") +
+                  "\", \"steps_reached\": " + std::to_string(r.StepsReached) +
+                  (r.Message.empty() ? std::string() : ", \"message\": " + JsonString(r.Message)) + "}";
+}
+
+std::string RangeEntry(int point, const std::vector<int> &replicates, const char *status) {
+    if (replicates.empty()) return {};
+    return ",\n    {\"point\": " + std::to_string(point) + ", \"replicates\": \"" + Ranges(replicates) + "\"" +
+           (status ? std::string(", \"status\": \"") + status + "\"" : std::string()) + "}";
+}
+
+}  // namespace
+
+std::string IncompleteName(const std::string &path) { return path + ".incomplete"; }
+std::string IncompleteManifestName(const std::string &path) { return IncompleteName(path) + ".json"; }
+
+bool IsResult(const RunRecord &record) {
+    return record.Completed || (!record.Interrupted && !record.SystemFault && !record.Message.empty());
+}
+
+std::string IncompleteManifestText(const std::string &path, const std::vector<RunRecord> &runs,
+                                   const std::vector<bool> &written) {
+    std::string whole, others;
+    std::size_t wholeCount = 0;
+    for (std::size_t k = 0; k < runs.size();) {
+        const int point = runs[k].Point;
+        std::vector<int> replicates;
+        PointGaps gaps;
+        for (; k < runs.size() && runs[k].Point == point; ++k) {
+            if (written[k] && IsResult(runs[k]))
+                replicates.push_back(runs[k].Replicate);
+            else
+                AddGap(runs[k], written[k], gaps);
+        }
+        wholeCount += replicates.size();
+        whole += RangeEntry(point, replicates, nullptr);
+        others += gaps.ended + RangeEntry(point, gaps.notStarted, "not_started") +
+                  RangeEntry(point, gaps.notWritten, "rows_not_written");
+    }
+    // Each entry starts with ",\n": the first comma goes.
+    auto list = [](const std::string &items) {
+        return items.empty() ? std::string("[]") : "[" + items.substr(1) + "\n  ]";
+    };
+    return "{\n  \"program\": \"glebix-batch\",\n  \"status\": \"incomplete\",\n  \"file\": " +
+           JsonString(IncompleteName(path)) + ",\n  \"complete_name\": " + JsonString(path) +
+           ",\n  \"runs\": " + std::to_string(runs.size()) + ",\n  \"whole_runs\": " + std::to_string(wholeCount) +
+           ",\n  \"whole\": " + list(whole) + ",\n  \"not_whole\": " + list(others) + "\n}\n";
+}
+
+}  // namespace glebix::batch
