@@ -44,13 +44,13 @@ struct PointGaps {
     std::string ended;  // the runs stopped on the way, one entry each
 };
 
-void AddGap(const RunRecord &r, bool written, PointGaps &gaps) {
-    if (!written) return gaps.notWritten.push_back(r.Replicate);
-    if (!r.Interrupted && r.Message.empty()) return gaps.notStarted.push_back(r.Replicate);
-    gaps.ended += ",\n    {\"point\": " + std::to_string(r.Point) + ", \"replicates\": \"" +
-                  std::to_string(r.Replicate) + "\", \"status\": \"" + (r.Interrupted ? "interrupted" : "error") +
+void AddGap(int point, int replicate, const RunEnd &r, const std::string *message, bool written, PointGaps &gaps) {
+    if (!written) return gaps.notWritten.push_back(replicate);
+    if (!r.Interrupted && !r.Failed) return gaps.notStarted.push_back(replicate);
+    gaps.ended += ",\n    {\"point\": " + std::to_string(point) + ", \"replicates\": \"" + std::to_string(replicate) +
+                  "\", \"status\": \"" + (r.Interrupted ? "interrupted" : "error") +
                   "\", \"steps_reached\": " + std::to_string(r.StepsReached) +
-                  (r.Message.empty() ? std::string() : ", \"message\": " + JsonString(r.Message)) + "}";
+                  (message ? ", \"message\": " + JsonString(*message) : std::string()) + "}";
 }
 
 std::string RangeEntry(int point, const std::vector<int> &replicates, const char *status) {
@@ -64,26 +64,29 @@ std::string RangeEntry(int point, const std::vector<int> &replicates, const char
 std::string IncompleteName(const std::string &path) { return path + ".incomplete"; }
 std::string IncompleteManifestName(const std::string &path) { return IncompleteName(path) + ".json"; }
 
-bool IsResult(const RunRecord &record) {
-    return record.Completed || (!record.Interrupted && !record.SystemFault && !record.Message.empty());
-}
+bool IsResult(const RunEnd &run) { return run.Completed || (run.Failed && !run.Interrupted && !run.SystemFault); }
 
-std::string IncompleteManifestText(const std::string &path, const std::vector<RunRecord> &runs,
+std::string IncompleteManifestText(const std::string &path, const StudyLayout &layout, const std::vector<RunEnd> &runs,
+                                   const std::map<std::size_t, std::string> &messages,
                                    const std::vector<bool> &written) {
     std::string whole, others;
     std::size_t wholeCount = 0;
-    for (std::size_t k = 0; k < runs.size();) {
-        const int point = runs[k].Point;
-        std::vector<int> replicates;
+    const auto replicates = static_cast<std::size_t>(layout.Replicates);
+    for (std::size_t p = 0; p < layout.Points.size(); ++p) {
+        const int point = layout.Points[p];
+        std::vector<int> held;
         PointGaps gaps;
-        for (; k < runs.size() && runs[k].Point == point; ++k) {
+        for (std::size_t k = p * replicates; k < (p + 1) * replicates && k < runs.size(); ++k) {
+            const int replicate = static_cast<int>(k - p * replicates) + 1;
+            const auto message = messages.find(k);
             if (written[k] && IsResult(runs[k]))
-                replicates.push_back(runs[k].Replicate);
+                held.push_back(replicate);
             else
-                AddGap(runs[k], written[k], gaps);
+                AddGap(point, replicate, runs[k], message == messages.end() ? nullptr : &message->second, written[k],
+                       gaps);
         }
-        wholeCount += replicates.size();
-        whole += RangeEntry(point, replicates, nullptr);
+        wholeCount += held.size();
+        whole += RangeEntry(point, held, nullptr);
         others += gaps.ended + RangeEntry(point, gaps.notStarted, "not_started") +
                   RangeEntry(point, gaps.notWritten, "rows_not_written");
     }

@@ -5,10 +5,12 @@
 // ended on a fault of the model or of its inputs is a result: its rows are whole.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include "RunPlan.h"
+#include "StudyPlan.h"
 
 namespace glebix::batch {
 
@@ -18,13 +20,14 @@ std::string IncompleteManifestName(const std::string &path);
 
 // Whether a run's rows are all there is of it: it completed, or ended on a fault of
 // the model or of its inputs.
-bool IsResult(const RunRecord &record);
+bool IsResult(const RunEnd &run);
 
 // The manifest of the incomplete file kept for `path`: the runs of the invocation
-// (`runs`, in its order), those whose rows the file holds whole (by point, their
-// replicates as ranges), and each of the others with how it ended. `written[k]` is
-// false when run k's rows could not be written to the file.
-std::string IncompleteManifestText(const std::string &path, const std::vector<RunRecord> &runs,
+// (of `layout`, ended as `runs` and `messages` say), those whose rows the file holds
+// whole (by point, their replicates as ranges), and the others with how they ended.
+// `written[k]` is false when run k's rows could not be written to the file.
+std::string IncompleteManifestText(const std::string &path, const StudyLayout &layout, const std::vector<RunEnd> &runs,
+                                   const std::map<std::size_t, std::string> &messages,
                                    const std::vector<bool> &written);
 
 }  // namespace glebix::batch

@@ -73,6 +73,19 @@ struct RunRecord {
     StepSeries Series;              // per-step totals, kept when a summary is written
 };
 
+// How a run ended, as kept for every run of an invocation until it ends: a few bytes,
+// for an invocation makes up to a million runs. The error messages are kept apart.
+struct RunEnd {
+    std::int32_t StepsReached = 0;
+    bool Completed = false;
+    bool Interrupted = false;
+    bool SystemFault = false;
+    bool Failed = false;  // ended on an error
+};
+inline RunEnd EndOf(const RunRecord &r) {
+    return {r.StepsReached, r.Completed, r.Interrupted, r.SystemFault, !r.Completed && !r.Message.empty()};
+}
+
 // The steps first..last of a run, each once: the counter never passes `last`, so the
 // largest StepCount ends like any other.
 class StepRange {

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "BatchRun.h"
 #include "FileIo.h"
 #include "IncompleteFile.h"
 #include "OutputPlaces.h"
@@ -49,6 +50,13 @@ std::vector<std::string> StudyWideFiles(const BatchOptions &options) {
     return files;
 }
 
+StudyOutputs::StudyOutputs(const BatchOptions &options, const StudyLayout &layout, BatchOutcome &outcome)
+    : options_(options),
+      layout_(layout),
+      outcome_(outcome),
+      tableWritten_(outcome.Runs.size()),
+      summaryWritten_(outcome.Runs.size()) {}
+
 std::string StudyOutputs::Open() {
     const std::vector<std::string> columns =
         options_.StudyDesign ? options_.StudyDesign->Columns : std::vector<std::string>{};
@@ -68,8 +76,9 @@ std::string StudyOutputs::Open() {
     return {};
 }
 
-void StudyOutputs::Consume(std::size_t index, std::string &rows) {
-    RunRecord &record = runs_[index];
+void StudyOutputs::Consume(std::size_t index, RunRecord &record, std::string &rows) {
+    outcome_.Runs[index] = EndOf(record);
+    if (outcome_.Runs[index].Failed) outcome_.Messages[index] = record.Message;
     if (table_.IsOpen() && tableError_.empty()) {
         Guard(tableError_, [&] { table_.Write(rows); });
         tableWritten_[index] = tableError_.empty();
@@ -83,7 +92,7 @@ void StudyOutputs::Consume(std::size_t index, std::string &rows) {
 }
 
 bool StudyOutputs::Finish(const std::function<void(const std::string &)> &report) {
-    const bool allResults = std::all_of(runs_.begin(), runs_.end(), IsResult);
+    const bool allResults = std::all_of(outcome_.Runs.begin(), outcome_.Runs.end(), IsResult);
     if (summary_.IsOpen()) {
         FlushGroup();
         Settle(summary_, summaryError_, summaryWritten_, allResults, report);
@@ -107,7 +116,8 @@ void StudyOutputs::Settle(StreamedFile &file, std::string &error, const std::vec
     std::string kept;
     Guard(kept, [&] {
         file.Keep(IncompleteName(path));
-        WriteWholeFile(IncompleteManifestName(path), IncompleteManifestText(path, runs_, written));
+        WriteWholeFile(IncompleteManifestName(path),
+                       IncompleteManifestText(path, layout_, outcome_.Runs, outcome_.Messages, written));
     });
     if (!kept.empty() && error.empty()) error = kept;
     if (report && kept.empty())

@@ -25,18 +25,20 @@ std::string SummaryPath(const BatchOptions &options);
 // The files written for the whole invocation: the table and the summary, those asked for.
 std::vector<std::string> StudyWideFiles(const BatchOptions &options);
 
+struct BatchOutcome;
+
 class StudyOutputs {
 public:
-    // `runs` are the invocation's records, in its order; a run's record must be in
-    // place before its rows are consumed, and gives up its per-step totals then.
-    StudyOutputs(const BatchOptions &options, std::vector<RunRecord> &runs)
-        : options_(options), runs_(runs), tableWritten_(runs.size()), summaryWritten_(runs.size()) {}
+    // `outcome` receives how each run ended as its rows are consumed; its Runs hold
+    // one entry per run of `layout`.
+    StudyOutputs(const BatchOptions &options, const StudyLayout &layout, BatchOutcome &outcome);
 
     // Opens the table and the summary. Returns the problem when the table cannot be
     // opened (nothing should run); a summary that cannot be is reported by Finish.
     std::string Open();
-    // The rows of run `index`, in the invocation's order, one call at a time.
-    void Consume(std::size_t index, std::string &rows);
+    // The rows of run `index` and its record, in the invocation's order, one call at a
+    // time; the record gives up its per-step totals.
+    void Consume(std::size_t index, RunRecord &record, std::string &rows);
     // Puts both files in place, or keeps them as incomplete files when a run is not a
     // result or a write failed; reports each failure and each file kept, and returns
     // false when a write failed.
@@ -48,7 +50,8 @@ private:
                 const std::function<void(const std::string &)> &report);
 
     const BatchOptions &options_;
-    std::vector<RunRecord> &runs_;
+    const StudyLayout &layout_;
+    BatchOutcome &outcome_;
     StreamedFile table_, summary_;
     std::string tableError_, summaryError_;
     std::vector<bool> tableWritten_, summaryWritten_;  // by run: its rows are in the file

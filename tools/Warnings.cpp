@@ -201,19 +201,20 @@ StudyWarnings CollectWarnings(const BatchOptions &options) {
     FileWarnings files(options);
     const auto species = SpeciesFiles(options);
     // With a design, a warning is common when every point's runs have it, and a point's
-    // own otherwise.
-    std::vector<std::vector<std::string>> points;
+    // own otherwise. Only the points that have warnings are kept.
+    std::map<int, std::vector<std::string>> points;
     for (int point : options.StudyDesign ? options.Points : std::vector<int>{})
-        points.push_back(WarningsOf(PointSettings(options, point), files, species));
+        if (auto own = WarningsOf(PointSettings(options, point), files, species); !own.empty())
+            points.emplace(point, std::move(own));
+    const bool everyPointHasSome = points.size() == (options.StudyDesign ? options.Points.size() : 0);
     for (const std::string &text : WarningsOf(options.Settings, files, species)) {
-        if (std::all_of(points.begin(), points.end(), [&](const auto &own) { return Contains(own, text); }))
+        if (everyPointHasSome &&
+            std::all_of(points.begin(), points.end(), [&](const auto &own) { return Contains(own.second, text); }))
             w.Common.push_back(text);
     }
-    for (std::size_t k = 0; k < points.size(); ++k) {
-        const int point = options.Points[k];
-        for (const std::string &text : points[k])
+    for (const auto &[point, own] : points)
+        for (const std::string &text : own)
             if (!Contains(w.Common, text)) w.ByPoint[point].push_back("point " + std::to_string(point) + " : " + text);
-    }
     const std::size_t runs = options.Points.size() * static_cast<std::size_t>(options.Replicates);
     if ((runs > 1 || options.StudyDesign) && !KeepsSomething(options)) w.Common.push_back(NothingKeptWarning());
     if (!options.AnimatePath.empty() && options.FramesPerSecond > MaxShownFramesPerSecond)

@@ -110,13 +110,14 @@ TEST(BatchRun, ReplicatesInParallelMatchReplicatesInSequence) {
     ASSERT_EQ(summary.size(), 9u);
     EXPECT_EQ(summary[8].rfind("8,3,", 0), 0u);
     // Run 1 uses the master seed; the others their own, and they differ.
-    const auto &runs = outcomes[0].Runs;
-    ASSERT_EQ(runs.size(), 3u);
-    EXPECT_EQ(runs[0].Seed, 2024u);
-    EXPECT_NE(runs[1].Seed, runs[2].Seed);
+    ASSERT_EQ(outcomes[0].Runs.size(), 3u);
+    const StudyLayout layout = Layout(Options({"--replicates", "3"}));
+    EXPECT_EQ(PlanStudyRun(layout, 0, 2024).Seed, 2024u);
+    EXPECT_NE(PlanStudyRun(layout, 1, 2024).Seed, PlanStudyRun(layout, 2, 2024).Seed);
     EXPECT_NE(ReadAll(dir / "1/run-001/t.csv"), ReadAll(dir / "1/run-002/t.csv"));
     const std::string manifest = ReadAll(dir / "1/run-002/manifest.json");
-    EXPECT_NE(manifest.find("\"seed\": " + std::to_string(runs[1].Seed) + ","), std::string::npos);
+    EXPECT_NE(manifest.find("\"seed\": " + std::to_string(PlanStudyRun(layout, 1, 2024).Seed) + ","),
+              std::string::npos);
     EXPECT_NE(manifest.find("\"status\": \"completed\""), std::string::npos);
 }
 

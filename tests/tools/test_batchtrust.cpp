@@ -14,6 +14,7 @@
 #include <sstream>
 #include <spawn.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -457,7 +458,8 @@ TEST(BatchTrust, AFullDiskLeavesOneTruthfulRun) {
     second.insert(second.end(), {"--steps", "400", "--snapshots", r + "/maps", "--every", "1"});
     const BatchOutcome outcome = RunBatch(Options(second), 2, false, {});
     EXPECT_EQ(outcome.ExitStatus, 1);
-    EXPECT_TRUE(Contains(outcome.Runs[0].Message, "Disque plein")) << outcome.Runs[0].Message;
+    ASSERT_EQ(outcome.Messages.count(0), 1u);
+    EXPECT_TRUE(Contains(outcome.Messages.at(0), "Disque plein")) << outcome.Messages.at(0);
     EXPECT_TRUE(PartFiles(r).empty());
     for (const auto &e : fs::recursive_directory_iterator(r)) {
         if (e.is_regular_file()) { EXPECT_GT(e.file_size(), 0u) << e.path(); }
@@ -472,6 +474,28 @@ TEST(BatchTrust, AFullDiskLeavesOneTruthfulRun) {
 }
 
 // ---- Threads and memory ------------------------------------------------------------
+
+// A design of a million points is checked in a few seconds and little more memory than
+// its file, and a fault that only one point's extreme value brings is still found.
+TEST(BatchTrust, AMillionPointDesignIsCheckedCompactly) {
+    ScratchDir dir;
+    constexpr int points = 1000000, faulty = 765432;
+    std::string design = "Survival,Fecundity\n";
+    for (int p = 1; p <= points; ++p)
+        design +=
+            "0." + std::to_string(200 + p % 300) + "," + (p == faulty ? "1e300" : std::to_string(2 + p % 7)) + "\n";
+    glebix::testing::WriteAll(dir / "d.csv", design);
+    const pid_t pid =
+        Spawn({"--validate", "--design", dir / "d.csv", "--seed", "1", "--table", dir / "t.csv"}, dir / "log");
+    int status = 0;
+    struct rusage usage {};
+    ASSERT_EQ(::wait4(pid, &status, 0, &usage), pid);
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    const long limitKb = (64L << 10) + 2 * static_cast<long>(design.size() >> 10);
+    EXPECT_LT(usage.ru_maxrss, limitKb);
+    const std::string log = ReadAll(dir / "log");
+    EXPECT_TRUE(Contains(log, "point " + std::to_string(faulty) + ", simulation 1 : ")) << log;
+}
 
 TEST(BatchTrust, RefusedThreadsSlowTheBatchButChangeNothing) {
     ScratchDir dir;
