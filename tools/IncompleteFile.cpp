@@ -1,7 +1,5 @@
 #include "IncompleteFile.h"
 
-#include <cstdio>
-
 namespace glebix::batch {
 
 namespace {
@@ -14,9 +12,10 @@ std::string JsonString(const std::string &text) {
             out += '\\';
             out += ch;
         } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
+            static constexpr char hex[] = "0123456789abcdef";
+            out += "\\u00";
+            out += hex[c >> 4];
+            out += hex[c & 15];
         } else {
             out += ch;
         }

@@ -82,8 +82,9 @@ std::vector<Place> InputPlaces(const BatchOptions &options) {
 }
 
 // The files and folders the invocation's run `index` writes.
-void AddRunPlaces(const BatchOptions &options, std::size_t index, std::vector<Place> &places) {
-    const RunPlan plan = PlanRun(options, PlanStudyRun(Layout(options), index, 0));
+void AddRunPlaces(const BatchOptions &options, const StudyLayout &layout, std::size_t index,
+                  std::vector<Place> &places) {
+    const RunPlan plan = PlanRun(options, PlanStudyRun(layout, index, 0));
     if (!plan.OutDir.empty()) {
         places.push_back(MakePlace("--out " + QuotedPath(plan.OutDir), plan.OutDir, true));
         places.push_back(MakePlace("le fichier de résultats " + QuotedPath(Join(plan.OutDir, ResultFileName())),
@@ -129,7 +130,8 @@ std::vector<Place> StudyPlaces(const BatchOptions &options) {
 // The places of the invocation's first run, the summary and the study table.
 std::vector<Place> OutputPlaceList(const BatchOptions &options) {
     std::vector<Place> places;
-    if (RunCount(Layout(options)) > 0) AddRunPlaces(options, 0, places);
+    const StudyLayout layout = Layout(options);
+    if (RunCount(layout) > 0) AddRunPlaces(options, layout, 0, places);
     for (Place &p : StudyPlaces(options)) places.push_back(std::move(p));
     if (!options.TablePath.empty()) {
         const std::string folder = ParentOf(options.TablePath);
@@ -199,7 +201,7 @@ void LaterRunClashes(const BatchOptions &options, const std::function<void(const
             const std::optional<std::size_t> run = RunHolding(layout, Resolved(folder), study.key);
             if (!run || *run == 0) continue;  // the first run's places are compared with every output
             std::vector<Place> places;
-            AddRunPlaces(options, *run, places);
+            AddRunPlaces(options, layout, *run, places);
             for (const Place &p : places) add(Clash(study, p));
         }
     }
@@ -276,8 +278,9 @@ std::vector<std::string> CheckOutputPlaces(const BatchOptions &options) {
     for (std::size_t a = 0; a < first.size(); ++a)
         for (std::size_t b = a + 1; b < first.size(); ++b) add(Clash(first[a], first[b]));
     std::vector<Place> later;
-    const std::size_t runs = std::min<std::size_t>(RunCount(Layout(options)), comparedRuns);
-    for (std::size_t index = 1; index < runs; ++index) AddRunPlaces(options, index, later);
+    const StudyLayout layout = Layout(options);
+    const std::size_t runs = std::min<std::size_t>(RunCount(layout), comparedRuns);
+    for (std::size_t index = 1; index < runs; ++index) AddRunPlaces(options, layout, index, later);
     for (const Place &out : later)
         for (const Place &in : inputs)
             if (out.key == in.key && !(out.state && in.state))
