@@ -17,25 +17,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     for (const std::string &p : parsed.Problems) Require(StartsWith(p, "fuzz"), "a problem does not name its source");
     if (!parsed.Problems.empty()) return 0;
     const batch::Design &design = parsed.Result;
-    Require(!design.Points.empty(), "a design without points was accepted");
+    Require(design.PointCount() > 0, "a design without points was accepted");
 
     std::string written;
     for (std::size_t c = 0; c < design.Columns.size(); ++c)
         written += (c ? "," : "") + batch::CsvField(design.Columns[c]);
     written += '\n';
-    for (const batch::DesignPoint &point : design.Points) {
-        for (std::size_t c = 0; c < point.Values.size(); ++c) {
+    const int points = static_cast<int>(design.PointCount());
+    for (int point = 1; point <= points; ++point) {
+        for (std::size_t c = 0; c < design.Columns.size(); ++c) {
             // An empty line would be skipped: a point without values writes "" fields.
             written += c ? "," : "";
-            written += point.Values[c] ? batch::CsvField(*point.Values[c]) : "\"\"";
+            const std::string_view value = design.Value(point, c);
+            written += value.empty() ? "\"\"" : batch::CsvField(value);
         }
         written += '\n';
     }
     const batch::ParsedDesign again = batch::ParseDesignText(written, "again");
     Require(again.Problems.empty(), "an accepted design cannot be read back");
     Require(again.Result.Columns == design.Columns, "the columns changed on reading back");
-    Require(again.Result.Points.size() == design.Points.size(), "the number of points changed on reading back");
-    for (std::size_t p = 0; p < design.Points.size(); ++p)
-        Require(again.Result.Points[p].Values == design.Points[p].Values, "a value changed on reading back");
+    Require(again.Result.PointCount() == design.PointCount(), "the number of points changed on reading back");
+    for (int point = 1; point <= points; ++point)
+        for (std::size_t c = 0; c < design.Columns.size(); ++c)
+            Require(again.Result.Value(point, c) == design.Value(point, c), "a value changed on reading back");
     return 0;
 }

@@ -18,6 +18,8 @@
 #include "Repeat.h"
 #include "ResultFile.h"
 #include "Simul.h"
+#include "StudyFileLocks.h"
+#include "StudyOutputs.h"
 #include "Validate.h"
 #include "Warnings.h"
 
@@ -149,6 +151,11 @@ int Run(const BatchOptions &options) {
     if (RefusedByStrict(options, warnings)) return 2;
     FolderLocks locks;
     if (const std::string problem = locks.Acquire(OutputFolders(options)); !problem.empty()) {
+        PrintLine("glebix-batch : " + problem);
+        return 2;
+    }
+    StudyFileLocks studyLocks;
+    if (const std::string problem = studyLocks.Acquire(StudyWideFiles(options)); !problem.empty()) {
         PrintLine("glebix-batch : " + problem);
         return 2;
     }

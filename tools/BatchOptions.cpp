@@ -319,7 +319,7 @@ void ApplyStudy(Gathered &g) {
         for (std::string &p : parsed.Problems) g.problems.push_back(std::move(p));
         if (!parsed.Problems.empty()) return;
         o.StudyDesign = std::move(parsed.Result);
-        pointCount = static_cast<int>(std::min<std::size_t>(o.StudyDesign->Points.size(), INT32_MAX));
+        pointCount = static_cast<int>(std::min<std::size_t>(o.StudyDesign->PointCount(), INT32_MAX));
     }
     auto selected = SelectPoints(pointCount, o.PointsAsked, o.SliceAsked);
     if (auto *problem = std::get_if<std::string>(&selected)) {

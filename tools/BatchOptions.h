@@ -77,6 +77,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments);
 
 // Most frames per second of an animation (GIF delays are hundredths of a second).
 inline constexpr int MaxFramesPerSecond = 100;
+// The most frames per second that common viewers show as written: they slow shorter
+// delays (often to a tenth of a second).
+inline constexpr int MaxShownFramesPerSecond = 50;
+// The delay between frames for `framesPerSecond` (1 to 100), in hundredths of a
+// second to the nearest, and the rate that delay gives.
+inline int FrameDelayCentiseconds(int framesPerSecond) { return (100 + framesPerSecond / 2) / framesPerSecond; }
+inline double WrittenFramesPerSecond(int framesPerSecond) { return 100.0 / FrameDelayCentiseconds(framesPerSecond); }
 
 // The --help text.
 std::string UsageText();

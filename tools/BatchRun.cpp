@@ -164,10 +164,17 @@ void Steps(const BatchOptions &options, const RunPlan &plan, Simul &simul, RunRe
     EndSessionFiles(plan, simul, record, session);
 }
 
-void Fail(RunRecord &record, const std::string &message) {
+// A run that ends on an error. Whichever error tells, a fault of the system (an output
+// not written, memory) makes the run's outputs other than a result of the model.
+void Fail(RunRecord &record, const std::string &message, bool systemFault) {
+    record.SystemFault = record.SystemFault || systemFault;
     if (!record.Completed && !record.Message.empty()) return;  // the first error tells
     record.Completed = record.Interrupted = false;
     record.Message = message;
+}
+
+bool IsSystemFault(const std::exception &e) {
+    return dynamic_cast<const OutputError *>(&e) != nullptr || dynamic_cast<const std::bad_alloc *>(&e) != nullptr;
 }
 
 // Removes the files an earlier run left at the places of this run's outputs and
@@ -193,7 +200,7 @@ void EndRun(const BatchOptions &options, const RunPlan &plan, const std::vector<
             const ManifestFacts &facts, const Simul *simul, StagedFiles &files, RunRecord &record) {
     if (!simul) return;
     if (plan.ManifestPath.empty()) {  // the animation or a state file alone
-        if (const std::string failure = files.PutAllInPlace(); !failure.empty()) Fail(record, failure);
+        if (const std::string failure = files.PutAllInPlace(); !failure.empty()) Fail(record, failure, true);
         return;
     }
     const std::string part = PartName(plan.ManifestPath);
@@ -210,21 +217,21 @@ void EndRun(const BatchOptions &options, const RunPlan &plan, const std::vector<
     } catch (const std::exception &e) {
         ::unlink(part.c_str());
         ForgetTemporary(part);
-        return Fail(record, ExceptionMessage(e));  // the staged files are removed with `files`
+        return Fail(record, ExceptionMessage(e), true);  // the staged files are removed with `files`
     }
     ::unlink(plan.ManifestPath.c_str());
     const std::string failure = files.PutAllInPlace();
     RemoveEarlierOutputs(plan, files.Paths());
     try {
         if (!failure.empty()) {
-            Fail(record, failure);
+            Fail(record, failure, true);
             writeManifest();
         }
         PutInPlace(part, plan.ManifestPath);
     } catch (const std::exception &e) {
         ::unlink(part.c_str());
         ForgetTemporary(part);
-        Fail(record, ExceptionMessage(e));
+        Fail(record, ExceptionMessage(e), true);
     }
 }
 
@@ -248,15 +255,18 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
         session = std::make_unique<RunSession>(options, plan, facts.MasterSeed, record.StepCount);
         Steps(options, plan, *simul, record, *session, stepsDone, tableRows);
     } catch (const std::exception &e) {
-        Fail(record, ExceptionMessage(e));
+        Fail(record, ExceptionMessage(e), IsSystemFault(e));
         try {
             if (session) EndSessionFiles(plan, *simul, record, *session);
-        } catch (const std::exception &f) { record.Message += " ; " + ExceptionMessage(f); }
+        } catch (const std::exception &f) {
+            record.Message += " ; " + ExceptionMessage(f);
+            record.SystemFault = true;
+        }
     }
     record.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     try {
         if (session) EndRun(options, plan, inputs, started, simul.get(), session->files, record);
-    } catch (const std::bad_alloc &) { Fail(record, MsgOutOfMemory); }
+    } catch (const std::bad_alloc &) { Fail(record, MsgOutOfMemory, true); }
     return record;
 }
 
@@ -269,17 +279,32 @@ std::string RunLabel(const BatchOptions &options, const RunRecord &record) {
     return options.ReplicateLayout ? "simulation " + std::to_string(record.Replicate) + " : " : std::string();
 }
 
-// Size and checksum of the inputs of every point's runs, read before any run starts.
-std::map<int, std::vector<InputFileRecord>> PointInputs(const BatchOptions &options) {
-    std::map<int, std::vector<InputFileRecord>> inputs;
-    std::map<std::string, InputFileRecord> digests;
-    for (int point : options.Points) {
-        const TSettings settings = PointSettings(options, point);
-        inputs[point] = DescribeInputs(options, &settings, &digests);
-        if (!options.StudyDesign) break;
+// Size and checksum of the inputs of every point's runs, read before any run starts:
+// each list of inputs once, and for every point (by its place in options.Points)
+// which one is its.
+struct PointInputs {
+    std::vector<std::vector<InputFileRecord>> lists;
+    std::vector<std::uint32_t> listOf;
+
+    explicit PointInputs(const BatchOptions &options) {
+        std::map<std::string, InputFileRecord> digests;
+        std::map<std::string, std::uint32_t> known;  // a list by its roles and paths
+        for (int point : options.Points) {
+            const TSettings settings = PointSettings(options, point);
+            std::vector<InputFileRecord> list = DescribeInputs(options, &settings, &digests);
+            std::string key;
+            for (const InputFileRecord &r : list) key += r.Role + '\0' + r.Path + '\0';
+            const auto [at, added] = known.try_emplace(key, static_cast<std::uint32_t>(lists.size()));
+            if (added) lists.push_back(std::move(list));
+            listOf.push_back(at->second);
+            if (!options.StudyDesign) break;
+        }
     }
-    return inputs;
-}
+    const std::vector<InputFileRecord> &Of(const std::vector<int> &points, int point) const {
+        const auto at = std::lower_bound(points.begin(), points.end(), point);
+        return lists.at(listOf.at(at == points.end() ? 0 : static_cast<std::size_t>(at - points.begin())));
+    }
+};
 
 }  // namespace
 
@@ -298,7 +323,7 @@ struct Batch {
     const BatchOptions &options;
     const std::function<void(const std::string &)> &report;
     StudyLayout layout;
-    std::map<int, std::vector<InputFileRecord>> inputs;  // by point (1 without a design)
+    PointInputs inputs;
     ManifestFacts facts;
     const StudyWarnings *warnings;
     int dispersalThreads = 1;
@@ -306,7 +331,8 @@ struct Batch {
     OrderedOutput *output = nullptr;  // hands the table rows on in run order
     std::atomic<std::size_t> next{0};
     std::atomic<std::int64_t> stepsDone{0};
-    std::mutex mutex;  // guards `finished`, `outcome` and the calls of `report`
+    std::vector<RunRecord> pending;  // a run's record until its rows are consumed, by index % window
+    std::mutex mutex;                // guards `finished` and the calls of `report`
     std::condition_variable allFinished;
     std::size_t finished = 0;
 
@@ -316,7 +342,8 @@ struct Batch {
         plan.DispersalThreads = dispersalThreads;
         ManifestFacts own = facts;
         if (warnings) own.Warnings = warnings->For(plan.Point);
-        return RunOne(options, plan, inputs.at(options.StudyDesign ? plan.Point : 1), own, &stepsDone, rows);
+        return RunOne(options, plan, inputs.Of(options.Points, options.StudyDesign ? plan.Point : 1), own, &stepsDone,
+                      rows);
     }
 
     // Takes runs until none is left or a stop is asked for. Nothing escapes a thread:
@@ -344,8 +371,8 @@ struct Batch {
                 } catch (const std::bad_alloc &) {
                     // The record keeps the message; only its line is lost.
                 }
-                outcome.Runs[index] = std::move(record);
             }
+            pending[index % pending.size()] = std::move(record);
             output->Submit(index, std::move(rows));
             std::lock_guard lock(mutex);
             ++finished;
@@ -355,6 +382,7 @@ struct Batch {
 
     static void OutOfMemory(RunRecord &record) {
         record.Completed = record.Interrupted = false;
+        record.SystemFault = true;
         try {
             record.Message = MsgOutOfMemory;
         } catch (const std::bad_alloc &) { record.Message.clear(); }
@@ -398,16 +426,19 @@ BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, boo
     const std::int32_t firstStep = options.Resumed ? options.Resumed->Step : 0;
     const std::int64_t stepsInAll =
         static_cast<std::int64_t>(runs) * std::max(0, FieldToInteger(options.Settings.Run.StepCount) - firstStep);
-    StudyOutputs ordered(options, batch.outcome.Runs);
+    StudyOutputs ordered(options, batch.layout, batch.outcome);
     if (const std::string problem = ordered.Open(); !problem.empty()) {
         if (report) report(problem);
         batch.outcome.ExitStatus = 1;
         return std::move(batch.outcome);
     }
     // A window of twice the runs at a time keeps every thread busy while one run is
-    // slower than the others, and bounds the rows waiting to be written.
-    OrderedOutput output([&ordered](std::size_t index, std::string &rows) { ordered.Consume(index, rows); },
-                         2 * static_cast<std::size_t>(jobs));
+    // slower than the others, and bounds the rows and records waiting to be written.
+    const std::size_t window = 2 * static_cast<std::size_t>(jobs);
+    batch.pending.resize(window);
+    OrderedOutput output(
+        [&](std::size_t index, std::string &rows) { ordered.Consume(index, batch.pending[index % window], rows); },
+        window);
     batch.output = &output;
 
     std::vector<std::thread> threads = StartThreads(jobs, [&batch](int) { batch.Work(); });
@@ -424,7 +455,7 @@ BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, boo
     for (std::thread &t : threads) t.join();
 
     bool failed = !ordered.Finish(report);
-    for (const RunRecord &r : batch.outcome.Runs) failed = failed || !r.Completed;
+    for (const RunEnd &r : batch.outcome.Runs) failed = failed || !r.Completed;
     if (!failed) RemoveEarlierStudy(options);
     batch.outcome.ExitStatus = failed ? 1 : 0;
     return std::move(batch.outcome);

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -34,8 +35,9 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
 inline constexpr int MaxJobs = 256;
 
 struct BatchOutcome {
-    std::vector<RunRecord> Runs;  // in run order, whatever order they ended in
-    int ExitStatus = 0;           // 0 when every run completed and the summary was written, else 1
+    std::vector<RunEnd> Runs;                     // in run order, whatever order they ended in
+    std::map<std::size_t, std::string> Messages;  // by run (from 0): the error it ended on
+    int ExitStatus = 0;                           // 0 when every run completed and the summary was written, else 1
 };
 
 // Runs every run of every point on `jobs` threads (0: the processors the process may

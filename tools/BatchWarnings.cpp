@@ -2,6 +2,7 @@
 #include <iterator>
 
 #include "BatchOptions.h"
+#include "Conversions.h"
 #include "RunPlan.h"
 #include "Warnings.h"
 
@@ -37,16 +38,25 @@ std::string NothingKeptWarning() {
     return "--replicates ou --design sans aucune sortie (" + options + ") : rien des simulations ne sera gardé";
 }
 
+std::string FramesPerSecondWarning(int framesPerSecond) {
+    return "--fps " + std::to_string(framesPerSecond) +
+           " : une animation GIF compte ses délais en centièmes de seconde ; elle est écrite à " +
+           FormatShortest(WrittenFramesPerSecond(framesPerSecond)) + " images par seconde, et au-delà de " +
+           std::to_string(MaxShownFramesPerSecond) +
+           " bien des visionneuses la ralentissent (souvent à 10 images par seconde)";
+}
+
 StudyWarnings CollectWarnings(const BatchOptions &options) {
-    std::vector<std::pair<int, TSettings>> points;
-    for (int point : options.StudyDesign ? options.Points : std::vector<int>{})
-        points.emplace_back(point, PointSettings(options, point));
+    const std::vector<int> points = options.StudyDesign ? options.Points : std::vector<int>{};
     std::vector<std::string> species;
     for (const InputFile &input : options.Inputs)
         if (input.Role == "species") species.push_back(input.Path);
-    StudyWarnings w = RunWarnings(options.Settings, points, species, *options.Files);
+    const auto settingsOf = [&options](int point) { return PointSettings(options, point); };
+    StudyWarnings w = RunWarnings(options.Settings, points, settingsOf, species, *options.Files);
     const std::size_t runs = options.Points.size() * static_cast<std::size_t>(options.Replicates);
     if ((runs > 1 || options.StudyDesign) && !KeepsSomething(options)) w.Common.push_back(NothingKeptWarning());
+    if (!options.AnimatePath.empty() && options.FramesPerSecond > MaxShownFramesPerSecond)
+        w.Common.push_back(FramesPerSecondWarning(options.FramesPerSecond));
     if (options.Points.empty() && options.SliceAsked)
         w.Common.push_back("--slice " + std::to_string(options.SliceAsked->Index) + "/" +
                            std::to_string(options.SliceAsked->Count) + " : cette part ne contient aucun point");

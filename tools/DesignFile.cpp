@@ -74,21 +74,16 @@ void ReadPoint(const std::vector<std::string> &fields, std::int64_t line, std::s
                                   std::to_string(columns.size()) + " (un par colonne de l'en-tête)");
         return;
     }
-    DesignPoint point;
-    point.Line = line;
     TSettings scratch;
     for (std::size_t c = 0; c < fields.size(); ++c) {
-        if (fields[c].empty()) {
-            point.Values.emplace_back();
-            continue;
-        }
+        if (fields[c].empty()) continue;
         if (auto problem = ApplySetting(columns[c], fields[c], scratch)) {
             parsed.Problems.push_back(Where(source, line) + "colonne " + columns[c] + " : " +
                                       WithoutSettingName(*problem, columns[c]));
         }
-        point.Values.emplace_back(fields[c]);
     }
-    parsed.Result.Points.push_back(std::move(point));
+    if (!parsed.Result.AddPoint(line, fields))
+        parsed.Problems.push_back(Where(source, line) + "plan trop grand (au plus 4 Gio de valeurs)");
 }
 
 }  // namespace
@@ -146,17 +141,42 @@ ParsedDesign ParseDesignText(std::string_view text, std::string_view source) {
         }
         ReadPoint(fields, lineNumber, source, parsed);
     }
+    parsed.Result.Trim();
     if (!haveHeader)
         parsed.Problems.push_back(std::string(source) + " : aucune ligne d'en-tête (les noms des paramètres)");
-    else if (parsed.Result.Points.empty() && parsed.Problems.empty())
+    else if (parsed.Result.PointCount() == 0 && parsed.Problems.empty())
         parsed.Problems.push_back(std::string(source) + " : aucun point (une ligne de valeurs après l'en-tête)");
     return parsed;
 }
 
+std::string_view Design::Value(int point, std::size_t column) const {
+    const std::size_t k = static_cast<std::size_t>(point - 1) * Columns.size() + column;
+    const std::size_t start = k == 0 ? 0 : ends_.at(k - 1);
+    return std::string_view(text_).substr(start, ends_.at(k) - start);
+}
+
+bool Design::AddPoint(std::int64_t line, const std::vector<std::string> &values) {
+    std::size_t size = text_.size();
+    for (const std::string &v : values) size += v.size();
+    if (size > UINT32_MAX || line > UINT32_MAX) return false;
+    for (const std::string &v : values) {
+        text_ += v;
+        ends_.push_back(static_cast<std::uint32_t>(text_.size()));
+    }
+    lines_.push_back(static_cast<std::uint32_t>(line));
+    return true;
+}
+
+void Design::Trim() {
+    text_.shrink_to_fit();
+    ends_.shrink_to_fit();
+    lines_.shrink_to_fit();
+}
+
 void ApplyDesignPoint(const Design &design, int point, TSettings &settings) {
-    const DesignPoint &row = design.Points.at(static_cast<std::size_t>(point - 1));
     for (std::size_t c = 0; c < design.Columns.size(); ++c)
-        if (row.Values[c]) ApplySetting(design.Columns[c], *row.Values[c], settings);
+        if (const std::string_view value = design.Value(point, c); !value.empty())
+            ApplySetting(design.Columns[c], value, settings);
 }
 
 std::vector<std::string> DesignValues(const Design &design, const TSettings &pointSettings) {

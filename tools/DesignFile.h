@@ -17,14 +17,27 @@
 
 namespace glebix::batch {
 
-struct DesignPoint {
-    std::int64_t Line = 0;                           // line of the file, from 1
-    std::vector<std::optional<std::string>> Values;  // one per column; empty: unchanged
-};
-
-struct Design {
+// The points are held end to end, a few bytes beyond their text each, so that a
+// design of a million points takes little more memory than its file.
+class Design {
+public:
     std::vector<std::string> Columns;  // setting names, in file order
-    std::vector<DesignPoint> Points;   // point p is Points[p - 1]
+
+    std::size_t PointCount() const { return lines_.size(); }
+    // The line of the file of point `point` (from 1).
+    std::int64_t Line(int point) const { return lines_.at(static_cast<std::size_t>(point - 1)); }
+    // The text of point `point` (from 1) in column `column`; empty: unchanged.
+    std::string_view Value(int point, std::size_t column) const;
+    // Appends a point, one value per column. False when the design would outgrow
+    // what it can hold (4 GiB of values).
+    bool AddPoint(std::int64_t line, const std::vector<std::string> &values);
+    // Gives back the room reserved for more points.
+    void Trim();
+
+private:
+    std::string text_;                 // every value, end to end
+    std::vector<std::uint32_t> ends_;  // where each value ends in text_, point by point
+    std::vector<std::uint32_t> lines_;
 };
 
 struct ParsedDesign {

@@ -22,7 +22,7 @@ std::string ParentOf(const std::string &path) {
 }
 
 void ThrowOutputError(int errnum, const std::string &path) {
-    throw GlebixError(IoErrorMessage(errnum, path) + " : " + path);
+    throw OutputError(IoErrorMessage(errnum, path) + " : " + path);
 }
 
 // With plain system calls: the error-code forms of std::filesystem end the program
@@ -115,6 +115,11 @@ void LineWriter::Write(const std::string &text) {
         if (n <= 0) ThrowOutputError(n < 0 ? errno : ENOSPC, path_);
         done += static_cast<std::size_t>(n);
     }
+}
+
+void LineWriter::CutBack(std::uint64_t size) {
+    if (fd_ < 0) return;
+    if (::ftruncate(fd_, static_cast<off_t>(size)) == 0) ::lseek(fd_, static_cast<off_t>(size), SEEK_SET);
 }
 
 void LineWriter::Close() {

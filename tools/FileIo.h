@@ -6,18 +6,28 @@
 // which one failed.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "Errors.h"
+
 namespace glebix::batch {
+
+// An output that could not be written: a fault of the system the run ran on, not of
+// the model or its inputs.
+class OutputError : public GlebixError {
+public:
+    using GlebixError::GlebixError;
+};
 
 // `dir`/`name`.
 std::string Join(const std::string &dir, const std::string &name);
 // The folder of `path`; "." for a bare name.
 std::string ParentOf(const std::string &path);
 
-// Raises "<message for errnum> : <path>".
+// Raises OutputError("<message for errnum> : <path>").
 [[noreturn]] void ThrowOutputError(int errnum, const std::string &path);
 
 // Creates a folder and its parents when missing, or raises.
@@ -54,6 +64,8 @@ public:
     void Open(const std::string &path);   // creates or empties "<path>.part", or raises
     void Write(const std::string &text);  // appends, or raises
     void Close();                         // syncs and closes, or raises
+    // Cuts the file back to its first `size` bytes, as far as the system allows.
+    void CutBack(std::uint64_t size);
     bool IsOpen() const { return fd_ >= 0; }
 
 private:

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "BatchOptions.h"
 #include "Errors.h"
 #include "FileIo.h"
 
@@ -57,7 +58,7 @@ void GifAnimation::Abandon() {
 void GifAnimation::Fail(int errnum) {
     const int cause = writeErrno_ ? writeErrno_ : errnum;
     Abandon();
-    throw GlebixError(IoErrorMessage(cause, path_) + " : " + path_);
+    throw OutputError(IoErrorMessage(cause, path_) + " : " + path_);
 }
 
 void GifAnimation::Open(const std::string &path, int width, int height, int framesPerSecond,
@@ -69,7 +70,7 @@ void GifAnimation::Open(const std::string &path, int width, int height, int fram
     palette_ = palette;
     frames_ = 0;
     writeErrno_ = 0;
-    delay_ = (100 + framesPerSecond / 2) / framesPerSecond;  // hundredths of a second, to the nearest
+    delay_ = FrameDelayCentiseconds(framesPerSecond);
     temporary_ = path + ".tmp-XXXXXX";
     fd_ = ::mkstemp(temporary_.data());
     if (fd_ < 0) Fail(errno);
@@ -180,7 +181,7 @@ void GifAnimation::Finish() {
     const int failure = errno;
     if (failed) ::unlink(temporary_.c_str());
     ForgetTemporary(temporary_);
-    if (failed) throw GlebixError(IoErrorMessage(failure, path_) + " : " + path_);
+    if (failed) throw OutputError(IoErrorMessage(failure, path_) + " : " + path_);
 }
 
 }  // namespace glebix::batch

@@ -153,6 +153,7 @@ std::string ManifestText(const ManifestContents &c) {
     m["settings"] = SettingsObject(c.Settings);
     m["inputs"] = InputsArray(c.Inputs);
     m["outputs"] = OutputsObject(c);
+    if (!c.Animation.empty()) m["animation_frames_per_second"] = c.AnimationFramesPerSecond;
     m["warnings"] = TextArray(c.Warnings);
     m["working_directory"] = PathOrNull(c.WorkingDirectory.empty() ? WorkingDirectory() : c.WorkingDirectory);
     if (c.HasDesign) {
@@ -198,6 +199,7 @@ std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const
     c.Animation = std::find(facts.Written.begin(), facts.Written.end(), plan.AnimatePath) != facts.Written.end()
                       ? plan.AnimatePath
                       : std::string();
+    c.AnimationFramesPerSecond = WrittenFramesPerSecond(options.FramesPerSecond);
     c.State = std::find(facts.Written.begin(), facts.Written.end(), plan.SaveStatePath) != facts.Written.end()
                   ? plan.SaveStatePath
                   : std::string();

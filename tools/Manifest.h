@@ -54,7 +54,8 @@ struct ManifestContents {
     std::vector<InputFileRecord> Inputs;
     std::string ResultFile, Trace, Snapshots, Asc;  // the outputs; empty for those not written
     std::string Animation, State, Checkpoint;
-    std::string ResumedFrom;  // the state file a resumed run went on from; empty otherwise
+    double AnimationFramesPerSecond = 0;  // the rate the animation's delays give
+    std::string ResumedFrom;              // the state file a resumed run went on from; empty otherwise
     std::int32_t ResumedFromStep = 0;
     std::string ResumedFromSha256;
     std::vector<std::string> Command;

@@ -1,6 +1,9 @@
 #include "OutputPlaces.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <functional>
 #include <fcntl.h>
 #include <filesystem>
 #include <optional>
@@ -14,6 +17,7 @@
 #include "ResultFile.h"
 #include "RunOutputs.h"
 #include "RunPlan.h"
+#include "StudyOutputs.h"
 
 namespace glebix::batch {
 
@@ -78,8 +82,9 @@ std::vector<Place> InputPlaces(const BatchOptions &options) {
 }
 
 // The files and folders the invocation's run `index` writes.
-void AddRunPlaces(const BatchOptions &options, std::size_t index, std::vector<Place> &places) {
-    const RunPlan plan = PlanRun(options, PlanStudyRun(Layout(options), index, 0));
+void AddRunPlaces(const BatchOptions &options, const StudyLayout &layout, std::size_t index,
+                  std::vector<Place> &places) {
+    const RunPlan plan = PlanRun(options, PlanStudyRun(layout, index, 0));
     if (!plan.OutDir.empty()) {
         places.push_back(MakePlace("--out " + QuotedPath(plan.OutDir), plan.OutDir, true));
         places.push_back(MakePlace("le fichier de résultats " + QuotedPath(Join(plan.OutDir, ResultFileName())),
@@ -112,20 +117,60 @@ void AddRunPlaces(const BatchOptions &options, std::size_t index, std::vector<Pl
         places.push_back(MakePlace("le manifeste " + QuotedPath(plan.ManifestPath), plan.ManifestPath, false));
 }
 
+// The files written for the whole invocation: the summary and the study table.
+std::vector<Place> StudyPlaces(const BatchOptions &options) {
+    std::vector<Place> places;
+    if (const std::string summary = SummaryPath(options); !summary.empty())
+        places.push_back(MakePlace("le résumé " + QuotedPath(summary), summary, false));
+    if (!options.TablePath.empty())
+        places.push_back(MakePlace("--table " + QuotedPath(options.TablePath), options.TablePath, false));
+    return places;
+}
+
 // The places of the invocation's first run, the summary and the study table.
 std::vector<Place> OutputPlaceList(const BatchOptions &options) {
     std::vector<Place> places;
-    if (RunCount(Layout(options)) > 0) AddRunPlaces(options, 0, places);
-    const std::string primary = PrimaryOutputDir(options);
-    if ((options.ReplicateLayout || options.StudyDesign) && !primary.empty())
-        places.push_back(
-            MakePlace("le résumé " + QuotedPath(Join(primary, "summary.csv")), Join(primary, "summary.csv"), false));
+    const StudyLayout layout = Layout(options);
+    if (RunCount(layout) > 0) AddRunPlaces(options, layout, 0, places);
+    for (Place &p : StudyPlaces(options)) places.push_back(std::move(p));
     if (!options.TablePath.empty()) {
-        places.push_back(MakePlace("--table " + QuotedPath(options.TablePath), options.TablePath, false));
         const std::string folder = ParentOf(options.TablePath);
         places.push_back(MakePlace("le dossier de --table " + QuotedPath(folder), folder, true));
     }
     return places;
+}
+
+// The number a run folder's name gives ("point-007" with "point-" gives 7), when the
+// name is exactly the one that number's folder has.
+std::optional<int> FolderNumber(const std::string &name, const char *prefix, std::string (*nameOf)(int)) {
+    const std::size_t start = std::char_traits<char>::length(prefix);
+    if (name.compare(0, start, prefix) != 0) return std::nullopt;
+    int number = 0;
+    const auto [end, ec] = std::from_chars(name.data() + start, name.data() + name.size(), number);
+    if (ec != std::errc() || end != name.data() + name.size() || number < 1 || nameOf(number) != name)
+        return std::nullopt;
+    return number;
+}
+
+// The invocation's run whose folder holds `key` (resolved) below the output place
+// `base`, by the layout's rule (point-NNN/run-RRR, or run-RRR): found without listing
+// the runs. With a point's folder alone, its first run.
+std::optional<std::size_t> RunHolding(const StudyLayout &layout, const std::string &base, const std::string &key) {
+    if (!Inside(key, base) || !(layout.HasDesign || layout.ReplicateFolders)) return std::nullopt;
+    std::vector<std::string> parts;
+    for (const auto &part : fs::path(key.substr(base.size())).relative_path()) parts.push_back(part.string());
+    std::size_t position = 0;
+    if (layout.HasDesign) {
+        const std::optional<int> point = FolderNumber(parts.front(), "point-", PointFolderName);
+        const auto at = std::lower_bound(layout.Points.begin(), layout.Points.end(), point.value_or(0));
+        if (!point || at == layout.Points.end() || *at != *point) return std::nullopt;
+        position = static_cast<std::size_t>(at - layout.Points.begin());
+        parts.erase(parts.begin());
+        if (parts.empty()) return position * static_cast<std::size_t>(layout.Replicates);
+    }
+    const std::optional<int> replicate = FolderNumber(parts.front(), "run-", RunFolderName);
+    if (!replicate || *replicate > layout.Replicates) return std::nullopt;
+    return position * static_cast<std::size_t>(layout.Replicates) + static_cast<std::size_t>(*replicate - 1);
 }
 
 // The clash of two places, if any: the same file, a file where a folder must be, or a
@@ -145,6 +190,21 @@ std::optional<std::string> Clash(const Place &a, const Place &b) {
             return file->name + " et " + other->name + " : ce nom est celui d'une carte";
     }
     return std::nullopt;
+}
+
+// The clashes of the study-wide files with the outputs of a later run: the run whose
+// folder a file lies in is found by rule, and its places alone compared.
+void LaterRunClashes(const BatchOptions &options, const std::function<void(const std::optional<std::string> &)> &add) {
+    const StudyLayout layout = Layout(options);
+    for (const Place &study : StudyPlaces(options)) {
+        for (const std::string &folder : OutputFolders(options)) {
+            const std::optional<std::size_t> run = RunHolding(layout, Resolved(folder), study.key);
+            if (!run || *run == 0) continue;  // the first run's places are compared with every output
+            std::vector<Place> places;
+            AddRunPlaces(options, layout, *run, places);
+            for (const Place &p : places) add(Clash(study, p));
+        }
+    }
 }
 
 // A folder that exists, or whose nearest existing parent is a folder that a probe file
@@ -215,12 +275,14 @@ std::vector<std::string> CheckOutputPlaces(const BatchOptions &options) {
     for (std::size_t a = 0; a < first.size(); ++a)
         for (std::size_t b = a + 1; b < first.size(); ++b) add(Clash(first[a], first[b]));
     std::vector<Place> later;
-    const std::size_t runs = std::min<std::size_t>(RunCount(Layout(options)), comparedRuns);
-    for (std::size_t index = 1; index < runs; ++index) AddRunPlaces(options, index, later);
+    const StudyLayout layout = Layout(options);
+    const std::size_t runs = std::min<std::size_t>(RunCount(layout), comparedRuns);
+    for (std::size_t index = 1; index < runs; ++index) AddRunPlaces(options, layout, index, later);
     for (const Place &out : later)
         for (const Place &in : inputs)
             if (out.key == in.key && !(out.state && in.state))
                 add(out.name + " et " + in.name + " désignent le même fichier");
+    LaterRunClashes(options, add);
     for (const Place &p : first) add(p.folder ? CheckFolder(p) : CheckFile(p));
     return problems;
 }

@@ -67,10 +67,24 @@ struct RunRecord {
     std::int32_t StepsReached = 0;  // time steps completed
     bool Completed = false;         // reached its last step with every output written
     bool Interrupted = false;       // stopped by a signal after a whole step
+    bool SystemFault = false;       // an output could not be written, or memory ran out
     std::string Message;            // the error message when it ended on an error
     double Seconds = 0;             // wall-clock time of the run
     StepSeries Series;              // per-step totals, kept when a summary is written
 };
+
+// How a run ended, as kept for every run of an invocation until it ends: a few bytes,
+// for an invocation makes up to a million runs. The error messages are kept apart.
+struct RunEnd {
+    std::int32_t StepsReached = 0;
+    bool Completed = false;
+    bool Interrupted = false;
+    bool SystemFault = false;
+    bool Failed = false;  // ended on an error
+};
+inline RunEnd EndOf(const RunRecord &r) {
+    return {r.StepsReached, r.Completed, r.Interrupted, r.SystemFault, !r.Completed && !r.Message.empty()};
+}
 
 // The steps first..last of a run, each once: the counter never passes `last`, so the
 // largest StepCount ends like any other.

@@ -1,5 +1,6 @@
 #include "StreamedFile.h"
 
+#include <cerrno>
 #include <unistd.h>
 
 namespace glebix::batch {
@@ -11,21 +12,28 @@ void StreamedFile::Open(const std::string &path) {
     path_ = path;
     writer_.Open(path);
     open_ = true;
+    failed_ = false;
+    size_ = 0;
 }
 
 void StreamedFile::Write(const std::string &text) {
+    if (failed_) ThrowOutputError(EIO, path_);
     try {
         writer_.Write(text);
+        size_ += text.size();
     } catch (...) {
-        Abandon();
+        failed_ = true;
+        writer_.CutBack(size_);
         throw;
     }
 }
 
-void StreamedFile::Finish() {
+void StreamedFile::Finish() { Keep(path_); }
+
+void StreamedFile::Keep(const std::string &name) {
     try {
         writer_.Close();
-        PutInPlace(PartName(path_), path_);
+        PutInPlace(PartName(path_), name);
         open_ = false;
     } catch (...) {
         Abandon();

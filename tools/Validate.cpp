@@ -1,6 +1,10 @@
 #include "Validate.h"
 
 #include <algorithm>
+#include <charconv>
+#include <optional>
+#include <set>
+#include <string_view>
 #include <map>
 #include <memory>
 #include <new>
@@ -57,8 +61,43 @@ std::string RunName(const BatchOptions &options, const StudyRun &run) {
     return options.ReplicateLayout ? "simulation " + std::to_string(run.Replicate) : std::string("simulation");
 }
 
-// The set-up and the first time step of every run, on a scratch engine: the faults
-// that come at once. Runs failing alike are reported on one line.
+// Runs tried as far as their first step: the first ones, then with a design the first
+// run of each point that holds a column's smallest or largest number or one of its
+// first distinct texts.
+constexpr std::size_t TriedFirstRuns = 1000;
+constexpr std::size_t TriedTextsPerColumn = 100;
+
+// The runs tried, in the invocation's order: the faults that a setting's values bring
+// at once come with its extreme values, so a design of any size is checked in a time
+// that does not grow with its points beyond reading them.
+std::vector<std::size_t> TriedRuns(const BatchOptions &options, const StudyLayout &layout) {
+    std::set<std::size_t> runs;
+    for (std::size_t index = 0; index < std::min(RunCount(layout), TriedFirstRuns); ++index) runs.insert(index);
+    if (!options.StudyDesign) return {runs.begin(), runs.end()};
+    const Design &design = *options.StudyDesign;
+    const auto replicates = static_cast<std::size_t>(layout.Replicates);
+    for (std::size_t c = 0; c < design.Columns.size(); ++c) {
+        std::optional<std::pair<double, std::size_t>> least, most;  // value, place in the points
+        std::set<std::string_view> texts;
+        for (std::size_t p = 0; p < layout.Points.size(); ++p) {
+            const std::string_view text = design.Value(layout.Points[p], c);
+            double x = 0;
+            const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), x);
+            if (ec == std::errc() && end == text.data() + text.size()) {
+                if (!least || x < least->first) least.emplace(x, p);
+                if (!most || x > most->first) most.emplace(x, p);
+            } else if (texts.size() < TriedTextsPerColumn && texts.insert(text).second) {
+                runs.insert(p * replicates);
+            }
+        }
+        for (const auto &extreme : {least, most})
+            if (extreme) runs.insert(extreme->second * replicates);
+    }
+    return {runs.begin(), runs.end()};
+}
+
+// The set-up and the first time step of the runs tried, on a scratch engine: the
+// faults that come at once. Runs failing alike are reported on one line.
 void CheckRuns(const BatchOptions &options, std::vector<std::string> &problems) {
     const std::uint32_t master = options.Seed ? *options.Seed : ClockSeed();
     const StudyLayout layout = Layout(options);
@@ -67,7 +106,7 @@ void CheckRuns(const BatchOptions &options, std::vector<std::string> &problems) 
     auto simul = std::make_unique<Simul>();
     simul->SetDispersalThreads(1);
     simul->GivenInputs = options.Files;
-    for (std::size_t index = 0; index < RunCount(layout); ++index) {
+    for (const std::size_t index : TriedRuns(options, layout)) {
         const StudyRun run = PlanStudyRun(layout, index, master);
         std::string message;
         try {
@@ -95,19 +134,24 @@ std::vector<std::string> ValidateRun(const BatchOptions &options) {
     if (!options.StudyDesign) {
         problems = CheckSettings(options, options.Settings);
     } else {
-        // A problem of every point is said once; the others name their point.
-        std::vector<std::vector<std::string>> points;
-        for (int point : options.Points) points.push_back(CheckSettings(options, PointSettings(options, point)));
-        auto inAll = [&points](const std::string &p) {
-            return std::all_of(points.begin(), points.end(),
-                               [&p](const auto &own) { return std::find(own.begin(), own.end(), p) != own.end(); });
+        // A problem of every point is said once; the others name their point. Only the
+        // points with problems are kept.
+        std::map<int, std::vector<std::string>> points;
+        for (int point : options.Points)
+            if (auto own = CheckSettings(options, PointSettings(options, point)); !own.empty())
+                points.emplace(point, std::move(own));
+        auto inAll = [&](const std::string &p) {
+            return points.size() == options.Points.size() &&
+                   std::all_of(points.begin(), points.end(), [&p](const auto &own) {
+                       return std::find(own.second.begin(), own.second.end(), p) != own.second.end();
+                   });
         };
         if (!points.empty())
-            for (const std::string &p : points.front())
+            for (const std::string &p : points.begin()->second)
                 if (inAll(p)) problems.push_back(p);
-        for (std::size_t k = 0; k < points.size(); ++k)
-            for (const std::string &p : points[k])
-                if (!inAll(p)) problems.push_back("point " + std::to_string(options.Points[k]) + " : " + p);
+        for (const auto &[point, own] : points)
+            for (const std::string &p : own)
+                if (!inAll(p)) problems.push_back("point " + std::to_string(point) + " : " + p);
     }
     // With the inputs sound, every run is tried as far as its first step.
     if (problems.empty()) CheckRuns(options, problems);

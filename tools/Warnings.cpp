@@ -173,25 +173,43 @@ std::vector<std::string> StudyWarnings::All() const {
     return out;
 }
 
-StudyWarnings RunWarnings(const TSettings &common, const std::vector<std::pair<int, TSettings>> &points,
-                          const std::vector<std::string> &speciesPaths, InputBytes &files) {
+StudyWarnings RunWarnings(const TSettings &common, const std::vector<int> &points,
+                          const std::function<TSettings(int)> &settingsOf, const std::vector<std::string> &speciesPaths,
+                          InputBytes &files) {
     StudyWarnings w;
     FileWarnings fileWarnings(files);
     const auto species = SpeciesFiles(speciesPaths, files);
     // With a design, a warning is common when every point's runs have it, and a point's
-    // own otherwise.
-    std::vector<std::vector<std::string>> own;
-    for (const auto &[point, settings] : points) own.push_back(WarningsOf(settings, fileWarnings, species));
+    // own otherwise. Only the points that have warnings are kept, so that a large design
+    // costs no more than its points with something to say.
+    std::map<int, std::vector<std::string>> own;
+    for (int point : points)
+        if (auto list = WarningsOf(settingsOf(point), fileWarnings, species); !list.empty())
+            own.emplace(point, std::move(list));
+    const bool everyPointHasSome = own.size() == points.size();
     for (const std::string &text : WarningsOf(common, fileWarnings, species)) {
-        if (std::all_of(own.begin(), own.end(), [&](const auto &list) { return Contains(list, text); }))
+        if (everyPointHasSome &&
+            std::all_of(own.begin(), own.end(), [&](const auto &entry) { return Contains(entry.second, text); }))
             w.Common.push_back(text);
     }
-    for (std::size_t k = 0; k < points.size(); ++k) {
-        const int point = points[k].first;
-        for (const std::string &text : own[k])
+    for (const auto &[point, list] : own)
+        for (const std::string &text : list)
             if (!Contains(w.Common, text)) w.ByPoint[point].push_back("point " + std::to_string(point) + " : " + text);
-    }
     return w;
+}
+
+}  // namespace glebix::batch
+
+namespace glebix::batch {
+
+StudyWarnings RunWarnings(const TSettings &common, const std::vector<std::pair<int, TSettings>> &points,
+                          const std::vector<std::string> &speciesPaths, InputBytes &files) {
+    std::vector<int> numbers;
+    for (const auto &entry : points) numbers.push_back(entry.first);
+    const auto settingsOf = [&points](int point) {
+        return std::find_if(points.begin(), points.end(), [point](const auto &e) { return e.first == point; })->second;
+    };
+    return RunWarnings(common, numbers, settingsOf, speciesPaths, files);
 }
 
 }  // namespace glebix::batch

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -35,6 +36,11 @@ struct StudyWarnings {
 // language bindings take them from here too.
 StudyWarnings RunWarnings(const TSettings &common, const std::vector<std::pair<int, TSettings>> &points,
                           const std::vector<std::string> &speciesPaths, InputBytes &files);
+// The same with each point's settings made on demand by `settingsOf`, for designs too
+// large to hold every point's settings at once.
+StudyWarnings RunWarnings(const TSettings &common, const std::vector<int> &points,
+                          const std::function<TSettings(int)> &settingsOf, const std::vector<std::string> &speciesPaths,
+                          InputBytes &files);
 
 // Every warning of an invocation: those of the settings, the initial files and the
 // species file, for the common settings and then for each point whose row changes
@@ -47,6 +53,9 @@ inline constexpr const char *WarningPrefix = "glebix-batch : attention : ";
 // Warnings about the settings alone: a file path that the mode does not read, and a
 // survival outside [0, 1].
 std::vector<std::string> SettingsWarnings(const TSettings &settings);
+
+// An animation asked for at more frames per second than viewers show as written.
+std::string FramesPerSecondWarning(int framesPerSecond);
 
 // Replicates or a design, and no output place to keep anything in.
 std::string NothingKeptWarning();

@@ -110,13 +110,14 @@ TEST(BatchRun, ReplicatesInParallelMatchReplicatesInSequence) {
     ASSERT_EQ(summary.size(), 9u);
     EXPECT_EQ(summary[8].rfind("8,3,", 0), 0u);
     // Run 1 uses the master seed; the others their own, and they differ.
-    const auto &runs = outcomes[0].Runs;
-    ASSERT_EQ(runs.size(), 3u);
-    EXPECT_EQ(runs[0].Seed, 2024u);
-    EXPECT_NE(runs[1].Seed, runs[2].Seed);
+    ASSERT_EQ(outcomes[0].Runs.size(), 3u);
+    const StudyLayout layout = Layout(Options({"--replicates", "3"}));
+    EXPECT_EQ(PlanStudyRun(layout, 0, 2024).Seed, 2024u);
+    EXPECT_NE(PlanStudyRun(layout, 1, 2024).Seed, PlanStudyRun(layout, 2, 2024).Seed);
     EXPECT_NE(ReadAll(dir / "1/run-001/t.csv"), ReadAll(dir / "1/run-002/t.csv"));
     const std::string manifest = ReadAll(dir / "1/run-002/manifest.json");
-    EXPECT_NE(manifest.find("\"seed\": " + std::to_string(runs[1].Seed) + ","), std::string::npos);
+    EXPECT_NE(manifest.find("\"seed\": " + std::to_string(PlanStudyRun(layout, 1, 2024).Seed) + ","),
+              std::string::npos);
     EXPECT_NE(manifest.find("\"status\": \"completed\""), std::string::npos);
 }
 
@@ -182,12 +183,15 @@ TEST(BatchRun, FailedRunLeavesTheOthersGoingOn) {
     std::vector<std::string> reported;
     const BatchOutcome outcome = RunBatch(o, 8, false, [&](const std::string &m) { reported.push_back(m); });
     EXPECT_EQ(outcome.ExitStatus, 1);
-    ASSERT_EQ(reported.size(), 1u);
+    ASSERT_EQ(reported.size(), 2u);
     EXPECT_EQ(reported[0].rfind("simulation 2 : ", 0), 0u) << reported[0];
     EXPECT_NE(reported[0].find(dir / "run-002"), std::string::npos) << reported[0];
     EXPECT_TRUE(outcome.Runs[0].Completed && outcome.Runs[2].Completed);
     EXPECT_TRUE(fs::exists(dir / ("run-003/" + ResultFileName())));
-    EXPECT_EQ(Lines(ReadAll(dir / "summary.csv")).back().rfind("4,2,", 0), 0u);
+    // A run whose outputs could not be written is no result: the summary says so by its name.
+    EXPECT_NE(reported[1].find("summary.csv.incomplete"), std::string::npos) << reported[1];
+    EXPECT_FALSE(fs::exists(dir / "summary.csv"));
+    EXPECT_EQ(Lines(ReadAll(dir / "summary.csv.incomplete")).back().rfind("4,2,", 0), 0u);
 }
 
 TEST(BatchRun, ManifestRecordsInputFilesAndSettings) {

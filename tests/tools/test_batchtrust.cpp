@@ -11,8 +11,10 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <map>
+#include <sstream>
 #include <spawn.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -232,6 +234,123 @@ TEST(BatchTrust, ASecondInvocationOnTheSameFolderStopsAtOnce) {
     EXPECT_EQ(Shell(Program + " --steps 2 --seed 1 --quiet --out out", dir).status, 0);  // free again
 }
 
+// ---- Study-wide files ---------------------------------------------------------------
+
+// The lines of `text`, and whether each has `fields` fields.
+std::pair<std::size_t, bool> RowsOf(const std::string &text, std::size_t fields) {
+    std::size_t lines = 0;
+    bool even = true;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line); ++lines)
+        even = even && static_cast<std::size_t>(std::count(line.begin(), line.end(), ',')) + 1 == fields;
+    return {lines, even && (text.empty() || text.back() == '\n')};
+}
+
+constexpr std::size_t TableFields = 10;  // without a design
+
+// Two invocations given one table: the second is refused before it runs anything and
+// the first one's table is whole.
+TEST(BatchTrust, ASecondInvocationOnTheSameTableIsRefused) {
+    ScratchDir dir;
+    const pid_t first = Spawn({"--replicates", "2", "--steps", "1500", "--seed", "1", "--jobs", "1", "--quiet",
+                               "--table", dir / "same.csv", "--out", dir / "a"},
+                              dir / "log");
+    ASSERT_TRUE(WaitForLines(dir / "same.csv.part", 1)) << ReadAll(dir / "log");  // the header: under way
+    const Outcome second = Shell(Program + " --replicates 3 --steps 5 --seed 2 --quiet --table same.csv --out b", dir);
+    EXPECT_EQ(second.status, 2);
+    EXPECT_TRUE(Contains(second.output, "«same.csv» est déjà écrit par une autre invocation")) << second.output;
+    EXPECT_FALSE(fs::exists(dir / "b/run-001"));
+    ASSERT_EQ(ExitStatus(first), 0) << ReadAll(dir / "log");
+    EXPECT_EQ(RowsOf(ReadAll(dir / "same.csv"), TableFields), std::make_pair(std::size_t{1 + 2 * 1501}, true));
+    EXPECT_TRUE(PartFiles(dir.Path()).empty());
+}
+
+// An invocation stopped by a signal keeps its rows under a name that says so, beside
+// a manifest of its runs, and leaves the earlier complete table as it was; runs that
+// end on a fault of the model are results, and their table is complete.
+TEST(BatchTrust, AnInterruptedStudyNeverPassesForComplete) {
+    ScratchDir dir;
+    ASSERT_EQ(Shell(Program + " --replicates 3 --steps 5 --seed 1 --quiet --table int.csv", dir).status, 0);
+    const std::string earlier = ReadAll(dir / "int.csv");
+    const pid_t pid = Spawn({"--replicates", "20", "--steps", "100000000", "--seed", "3", "--jobs", "2", "--quiet",
+                             "--table", dir / "int.csv", "--trace", dir / "t/t.csv"},
+                            dir / "log");
+    ASSERT_TRUE(WaitForLines(dir / "t/run-002/t.csv.part", 3)) << ReadAll(dir / "log");
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(ExitStatus(pid), 143) << ReadAll(dir / "log");
+    EXPECT_EQ(ReadAll(dir / "int.csv"), earlier);
+    EXPECT_TRUE(RowsOf(ReadAll(dir / "int.csv.incomplete"), TableFields).second);
+    const std::string manifest = ReadAll(dir / "int.csv.incomplete.json");
+    for (const char *part :
+         {"\"status\": \"incomplete\"", "\"whole_runs\": 0,", "\"replicates\": \"1\", \"status\": \"interrupted\"",
+          "\"replicates\": \"3-20\", \"status\": \"not_started\""})
+        EXPECT_TRUE(Contains(manifest, part)) << part << "\n" << manifest;
+    EXPECT_TRUE(PartFiles(dir.Path()).empty());
+
+    // Faults of the model (an overflow at step 1): a result, in place, and the
+    // incomplete file of the earlier invocation goes.
+    const Outcome faulted =
+        Shell(Program + " --replicates 2 --steps 5 --seed 1 --quiet --table int.csv --set Fecundity=1e300", dir);
+    EXPECT_EQ(faulted.status, 1) << faulted.output;
+    EXPECT_EQ(RowsOf(ReadAll(dir / "int.csv"), TableFields), std::make_pair(std::size_t{3}, true));
+    EXPECT_FALSE(fs::exists(dir / "int.csv.incomplete"));
+    EXPECT_FALSE(fs::exists(dir / "int.csv.incomplete.json"));
+}
+
+// A table that cannot be written in full (a file size limit) keeps the rows of the
+// runs written before, each run whole, as an incomplete file.
+TEST(BatchTrust, ATableThatCannotBeWrittenKeepsItsWholeRuns) {
+    ScratchDir dir;
+    const Outcome o = Shell(
+        "trap '' XFSZ; ulimit -f 20; " + Program + " --replicates 6 --steps 50 --seed 1 --jobs 2 --quiet --table w.csv",
+        dir);
+    EXPECT_EQ(o.status, 1) << o.output;
+    EXPECT_FALSE(fs::exists(dir / "w.csv"));
+    const auto [lines, even] = RowsOf(ReadAll(dir / "w.csv.incomplete"), TableFields);
+    EXPECT_TRUE(even);
+    ASSERT_EQ((lines - 1) % 51, 0u) << lines;
+    const std::string manifest = ReadAll(dir / "w.csv.incomplete.json");
+    EXPECT_TRUE(Contains(manifest, "\"whole_runs\": " + std::to_string((lines - 1) / 51) + ",")) << manifest;
+    EXPECT_TRUE(Contains(manifest, "\"status\": \"rows_not_written\"")) << manifest;
+}
+
+// A study-wide file on the place of a later run's output is found by the folders'
+// rule, whichever run it is.
+TEST(BatchTrust, ATableOnALaterRunsOutputIsRefused) {
+    ScratchDir dir;
+    glebix::testing::WriteAll(dir / "d.csv", "Survival\n0.3\n0.4\n0.5\n");
+    const std::string result = ResultFileName();
+    const struct {
+        std::vector<std::string> arguments;
+        std::string clash;  // the start of the problem; empty: none
+    } cases[] = {
+        {{"--design", dir / "d.csv", "--replicates", "2", "--out", dir / "o", "--table",
+          dir / ("o/point-002/run-002/" + result)},
+         "--table «" + (dir / ("o/point-002/run-002/" + result)) + "» et le fichier de résultats"},
+        {{"--replicates", "3", "--out", dir / "o", "--table", dir / "o/run-003/manifest.json"},
+         "--table «" + (dir / "o/run-003/manifest.json") + "» et le manifeste"},
+        {{"--replicates", "3", "--asc", dir / "g", "--table", dir / "g/run-002"}, "--table «" + (dir / "g/run-002")},
+        {{"--design", dir / "d.csv", "--points", "1", "--out", dir / "o", "--table",
+          dir / ("o/point-002/run-001/" + result)},
+         ""},  // a run of another invocation
+        {{"--replicates", "3", "--out", dir / "o", "--table", dir / "o/run-004/manifest.json"}, ""},
+        {{"--replicates", "3", "--out", dir / "o", "--table", dir / "o/run-02/manifest.json"}, ""},
+    };
+    for (const auto &c : cases) {
+        const std::vector<std::string> problems = CheckOutputPlaces(Options(c.arguments));
+        if (c.clash.empty()) {
+            EXPECT_TRUE(problems.empty()) << problems.front();
+            continue;
+        }
+        ASSERT_FALSE(problems.empty()) << c.clash;
+        EXPECT_EQ(problems.front().rfind(c.clash, 0), 0u) << problems.front();
+    }
+    const Outcome o = Shell(Program + " --replicates 3 --steps 2 --out o --table o/run-002/" + result, dir);
+    EXPECT_EQ(o.status, 2);
+    EXPECT_TRUE(Contains(o.output, "désignent le même fichier")) << o.output;
+    EXPECT_FALSE(fs::exists(dir / "o/run-001"));
+}
+
 // ---- A folder that tells the truth ---------------------------------------------------
 
 // An interrupted rerun replaces the earlier run's outputs with its own, and its
@@ -289,7 +408,7 @@ TEST(BatchTrust, ASecondSignalEndsAtOnceWithoutTemporaryFiles) {
     EXPECT_FALSE(fs::exists(dir / "r/t.csv"));
 }
 
-TEST(BatchTrust, InterruptedReplicatesWriteTheSummaryOfWhatRan) {
+TEST(BatchTrust, InterruptedReplicatesKeepTheSummaryOfWhatRanAsIncomplete) {
     ScratchDir dir;
     const pid_t pid = Spawn({"--steps", "100000000", "--seed", "3", "--quiet", "--replicates", "5", "--jobs", "1",
                              "--out", dir / "r", "--trace", dir / "r/t.csv"},
@@ -299,7 +418,8 @@ TEST(BatchTrust, InterruptedReplicatesWriteTheSummaryOfWhatRan) {
     EXPECT_EQ(ExitStatus(pid), 143) << ReadAll(dir / "log");
     EXPECT_TRUE(Contains(ReadAll(dir / "r/run-001/manifest.json"), "\"status\": \"interrupted\""));
     EXPECT_FALSE(fs::exists(dir / "r/run-002"));  // never started
-    const std::string summary = ReadAll(dir / "r/summary.csv");
+    EXPECT_FALSE(fs::exists(dir / "r/summary.csv"));
+    const std::string summary = ReadAll(dir / "r/summary.csv.incomplete");
     EXPECT_TRUE(Contains(summary, "\n1,1,")) << summary;
     EXPECT_TRUE(PartFiles(dir / "r").empty());
 }
@@ -338,7 +458,8 @@ TEST(BatchTrust, AFullDiskLeavesOneTruthfulRun) {
     second.insert(second.end(), {"--steps", "400", "--snapshots", r + "/maps", "--every", "1"});
     const BatchOutcome outcome = RunBatch(Options(second), 2, false, {});
     EXPECT_EQ(outcome.ExitStatus, 1);
-    EXPECT_TRUE(Contains(outcome.Runs[0].Message, "Disque plein")) << outcome.Runs[0].Message;
+    ASSERT_EQ(outcome.Messages.count(0), 1u);
+    EXPECT_TRUE(Contains(outcome.Messages.at(0), "Disque plein")) << outcome.Messages.at(0);
     EXPECT_TRUE(PartFiles(r).empty());
     for (const auto &e : fs::recursive_directory_iterator(r)) {
         if (e.is_regular_file()) { EXPECT_GT(e.file_size(), 0u) << e.path(); }
@@ -353,6 +474,28 @@ TEST(BatchTrust, AFullDiskLeavesOneTruthfulRun) {
 }
 
 // ---- Threads and memory ------------------------------------------------------------
+
+// A design of a million points is checked in a few seconds and little more memory than
+// its file, and a fault that only one point's extreme value brings is still found.
+TEST(BatchTrust, AMillionPointDesignIsCheckedCompactly) {
+    ScratchDir dir;
+    constexpr int points = 1000000, faulty = 765432;
+    std::string design = "Survival,Fecundity\n";
+    for (int p = 1; p <= points; ++p)
+        design +=
+            "0." + std::to_string(200 + p % 300) + "," + (p == faulty ? "1e300" : std::to_string(2 + p % 7)) + "\n";
+    glebix::testing::WriteAll(dir / "d.csv", design);
+    const pid_t pid =
+        Spawn({"--validate", "--design", dir / "d.csv", "--seed", "1", "--table", dir / "t.csv"}, dir / "log");
+    int status = 0;
+    struct rusage usage {};
+    ASSERT_EQ(::wait4(pid, &status, 0, &usage), pid);
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    const long limitKb = (64L << 10) + 2 * static_cast<long>(design.size() >> 10);
+    EXPECT_LT(usage.ru_maxrss, limitKb);
+    const std::string log = ReadAll(dir / "log");
+    EXPECT_TRUE(Contains(log, "point " + std::to_string(faulty) + ", simulation 1 : ")) << log;
+}
 
 TEST(BatchTrust, RefusedThreadsSlowTheBatchButChangeNothing) {
     ScratchDir dir;

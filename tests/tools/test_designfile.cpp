@@ -20,13 +20,13 @@ TEST(DesignFile, ReadsTheFormsThatToolsWrite) {
         "plan.csv");
     ASSERT_TRUE(p.Problems.empty()) << p.Problems.front();
     EXPECT_EQ(p.Result.Columns, (std::vector<std::string>{"Survival", "DistFilePath", "EnvDynamic"}));
-    ASSERT_EQ(p.Result.Points.size(), 3u);
-    EXPECT_EQ(p.Result.Points[0].Line, 4);
-    EXPECT_EQ(p.Result.Points[1].Line, 6);
-    EXPECT_EQ(p.Result.Points[2].Line, 7);
-    EXPECT_EQ(*p.Result.Points[0].Values[1], "counts, june.txt");
-    EXPECT_EQ(*p.Result.Points[1].Values[1], "say \"hi\".txt");
-    EXPECT_FALSE(p.Result.Points[1].Values[2]);
+    ASSERT_EQ(p.Result.PointCount(), 3u);
+    EXPECT_EQ(p.Result.Line(1), 4);
+    EXPECT_EQ(p.Result.Line(2), 6);
+    EXPECT_EQ(p.Result.Line(3), 7);
+    EXPECT_EQ(p.Result.Value(1, 1), "counts, june.txt");
+    EXPECT_EQ(p.Result.Value(2, 1), "say \"hi\".txt");
+    EXPECT_TRUE(p.Result.Value(2, 2).empty());
 
     // The point's row comes last and an empty field keeps what the point would have.
     TSettings s;
@@ -82,7 +82,7 @@ TEST(DesignFile, AHeaderThatCannotBeUsedStopsTheReading) {
         const ParsedDesign p = ParseDesignText(c.text, "plan.csv");
         ASSERT_EQ(p.Problems.size(), 1u) << c.text;
         EXPECT_EQ(p.Problems[0], c.problem);
-        EXPECT_TRUE(p.Result.Points.empty());
+        EXPECT_TRUE((p.Result.PointCount() == 0));
     }
 }
 
@@ -93,8 +93,8 @@ TEST(DesignFile, ValuesWrittenWithTheTableQuotingReadBackUnchanged) {
     for (const std::string &path : paths) text += CsvField(path) + ",0.5\n";
     const ParsedDesign p = ParseDesignText(text, "back.csv");
     ASSERT_TRUE(p.Problems.empty()) << p.Problems.front();
-    ASSERT_EQ(p.Result.Points.size(), paths.size());
-    for (std::size_t k = 0; k < paths.size(); ++k) EXPECT_EQ(*p.Result.Points[k].Values[0], paths[k]);
+    ASSERT_EQ(p.Result.PointCount(), paths.size());
+    for (std::size_t k = 0; k < paths.size(); ++k) EXPECT_EQ(p.Result.Value(static_cast<int>(k) + 1, 0), paths[k]);
 }
 
 TEST(DesignFile, AnyBytesGiveProblemsNotFaults) {
@@ -111,6 +111,6 @@ TEST(DesignFile, AnyBytesGiveProblemsNotFaults) {
     };
     for (const std::string &text : inputs) {
         const ParsedDesign p = ParseDesignText(text, "x.csv");
-        EXPECT_FALSE(p.Problems.empty() && p.Result.Points.empty()) << text.substr(0, 20);
+        EXPECT_FALSE(p.Problems.empty() && (p.Result.PointCount() == 0)) << text.substr(0, 20);
     }
 }

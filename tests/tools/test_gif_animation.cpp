@@ -7,11 +7,14 @@
 #include <filesystem>
 #include <gif_lib.h>
 
+#include "BatchOptions.h"
+#include "BatchRun.h"
 #include "Errors.h"
 #include "GifAnimation.h"
 #include "MapPicture.h"
 #include "RunOutputs.h"
 #include "TestFiles.h"
+#include "Warnings.h"
 
 namespace glebix::batch {
 namespace {
@@ -104,6 +107,42 @@ TEST(GifAnimation, UnfinishedOrFailedAnimationKeepsTheEarlierFile) {
         FAIL();
     } catch (const GlebixError &e) {
         EXPECT_EQ(std::string(e.what()), "Nom de fichier incorrect : " + (dir / "absent/carte.gif"));
+    }
+}
+
+// A GIF's delays are whole hundredths of a second: the rate asked for is rounded to the
+// nearest delay, the manifest says the rate written, and rates that viewers slow are
+// warned of.
+TEST(GifAnimation, TheRateWrittenIsTheNearestDelayAndIsRecorded) {
+    const struct {
+        int asked, delay;
+        std::string written;  // in the manifest
+        bool warned;
+    } cases[] = {{30, 3, "33.333333333333336", false},
+                 {50, 2, "50", false},
+                 {60, 2, "50", true},
+                 {67, 1, "100", true},
+                 {7, 14, "7.142857142857143", false}};
+    for (const auto &c : cases) {
+        ScratchDir dir;
+        const std::string fps = std::to_string(c.asked);
+        ParsedCommandLine p =
+            ParseCommandLine({"--steps", "2", "--fps", fps, "--animate", dir / "a.gif", "--out", dir / "o"});
+        ASSERT_TRUE(p.Problems.empty());
+        ASSERT_EQ(RunBatch(p.Options, 1, false, {}).ExitStatus, 0);
+        int error = 0;
+        GifFileType *gif = DGifOpenFileName((dir / "a.gif").c_str(), &error);
+        ASSERT_NE(gif, nullptr);
+        ASSERT_EQ(DGifSlurp(gif), GIF_OK);
+        GraphicsControlBlock control{};
+        ASSERT_EQ(DGifSavedExtensionToGCB(gif, 1, &control), GIF_OK);
+        DGifCloseFile(gif, &error);
+        EXPECT_EQ(control.DelayTime, c.delay) << fps;
+        const std::string manifest = ReadAll(dir / "o/manifest.json");
+        EXPECT_NE(manifest.find("\"animation_frames_per_second\": " + c.written + ","), std::string::npos) << manifest;
+        const std::vector<std::string> warnings = CollectWarnings(p.Options).All();
+        EXPECT_EQ(warnings.size(), c.warned ? 1u : 0u) << fps;
+        if (c.warned) { EXPECT_EQ(warnings.front().rfind("--fps " + fps + " : ", 0), 0u) << warnings.front(); }
     }
 }
 
