@@ -1,6 +1,6 @@
 #!/bin/sh
 # Assembles the R package's source in $BUILD/r/glebix: the files of r/glebix, with the
-# engine's sources and the settings table, seed mixing and study table of the batch
+# engine's sources and the settings table, close names, seed mixing and study table of the batch
 # tool copied into src/ and a compile rule for each source appended to src/Makevars,
 # then builds the source tarball $BUILD/r/glebix_<version>.tar.gz.
 # Usage: scripts/r-package.sh [BUILD]   (BUILD defaults to build)
@@ -20,6 +20,7 @@ rm -rf "$out/glebix" "$out"/glebix_*.tar.gz
 cp -R "$here/r/glebix" "$out/glebix"
 for f in "$here"/engine/*.cpp "$here"/engine/*.h \
          "$here"/tools/SettingsTable.cpp "$here"/tools/SettingsTable.h \
+         "$here"/tools/CloseNames.cpp "$here"/tools/CloseNames.h \
          "$here"/tools/SeedMixing.cpp "$here"/tools/SeedMixing.h \
          "$here"/tools/StudyTable.cpp "$here"/tools/StudyTable.h; do
     name=$(basename "$f")

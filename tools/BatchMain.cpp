@@ -211,6 +211,7 @@ int Main(const std::vector<std::string> &arguments) {
 }  // namespace
 
 int BatchMain(const std::vector<std::string> &arguments) {
+    NameMissingFolders(true);
     try {
         return Main(arguments);
     } catch (const std::bad_alloc &) {
