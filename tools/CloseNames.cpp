@@ -56,10 +56,12 @@ std::vector<std::string> CloseNames(std::string_view name, const std::vector<std
         if (distance <= allowed) nearest = std::min(nearest, distance);
     }
     std::stable_sort(close.begin(), close.end(), [](const auto &a, const auto &b) { return a.distance < b.distance; });
-    // Past the nearest, a name within reach is more likely chance than meant.
+    // Past the nearest, a name within reach is more likely chance than meant; a name
+    // in another letter case is surely the one meant.
     std::vector<std::string> out;
     for (const Candidate &c : close)
-        if ((c.begins || c.distance == nearest) && out.size() < MostSuggestions) out.push_back(*c.name);
+        if ((c.distance == nearest || (c.begins && nearest > 0)) && out.size() < MostSuggestions)
+            out.push_back(*c.name);
     return out;
 }
 

@@ -123,6 +123,7 @@ TEST(SettingsTable, UnknownNamesSuggestTheCloseOnes) {
         const char *typed, *suggestion;
     } cases[] = {{"Survivl", " ; voulez-vous dire Survival ?"},
                  {"dispersalsigma", " ; voulez-vous dire DispersalSigma ?"},
+                 {"survival", " ; voulez-vous dire Survival ?"},
                  {"Dist", " ; voulez-vous dire DistMean, DistInitMode ou DistConstant ?"},
                  {"ChartCell", " ; voulez-vous dire ChartCellX ou ChartCellY ?"},
                  {"Zzz", ""},
