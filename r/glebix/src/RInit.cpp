@@ -19,6 +19,8 @@ SEXP gx_info(SEXP);
 SEXP gx_setting_values(SEXP);
 SEXP gx_run_many(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_replicate_seed(SEXP, SEXP);
+SEXP gx_unknown_setting(SEXP);
+void gx_name_missing_folders();
 
 static const R_CallMethodDef CallEntries[] = {
     {"gx_settings_table", (DL_FUNC)&gx_settings_table, 0},
@@ -35,6 +37,7 @@ static const R_CallMethodDef CallEntries[] = {
     {"gx_setting_values", (DL_FUNC)&gx_setting_values, 1},
     {"gx_run_many", (DL_FUNC)&gx_run_many, 12},
     {"gx_replicate_seed", (DL_FUNC)&gx_replicate_seed, 2},
+    {"gx_unknown_setting", (DL_FUNC)&gx_unknown_setting, 1},
     {nullptr, nullptr, 0},
 };
 
@@ -42,5 +45,6 @@ void attribute_visible R_init_glebix(DllInfo *dll) {
     R_registerRoutines(dll, nullptr, CallEntries, nullptr, nullptr);
     R_useDynamicSymbols(dll, FALSE);
     R_forceSymbols(dll, TRUE);
+    gx_name_missing_folders();
 }
 }
