@@ -1,6 +1,6 @@
 // What the R entry points share: texts handed to R as UTF-8, the engine's error as
 // a value that the R side turns into a condition of class glebix_error, and the
-// check for an interrupt that never jumps over C++ frames.
+// check for an interrupt whose jump crosses C++ frames only as an exception.
 #pragma once
 
 #include <Rcpp.h>
