@@ -1,6 +1,7 @@
 #include "Errors.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <new>
 #include <string>
@@ -60,21 +61,42 @@ void ThrowBadNumber() { throw GlebixError(MsgBadNumber); }
 
 namespace {
 
-// True when the directory that would hold `path` exists: then a missing entry is a
-// missing file, otherwise a wrong path.
-bool ParentDirectoryExists(const std::string &path) {
+std::atomic<bool> namesMissingFolders{false};
+
+// The folder that would hold `path`.
+std::string ParentFolder(const std::string &path) {
     const auto slash = path.find_last_of('/');
-    const std::string parent = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+}
+
+bool IsDirectory(const std::string &path) {
     struct stat st {};
-    return ::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The outermost missing folder on the way to `folder` (itself missing).
+std::string FirstMissingFolder(std::string folder) {
+    for (std::string up = ParentFolder(folder); up != folder && !IsDirectory(up); up = ParentFolder(folder))
+        folder = up;
+    return folder;
+}
+
+// The message of a path that leads nowhere: the windows' one, or what is wrong with it.
+std::string WrongPathMessage(const std::string &path) {
+    if (!namesMissingFolders.load(std::memory_order_relaxed)) return "Nom de fichier incorrect";
+    if (path.empty()) return "Chemin vide";
+    return "Dossier inexistant « " + FirstMissingFolder(ParentFolder(path)) + " »";
 }
 
 }  // namespace
 
+void NameMissingFolders(bool on) { namesMissingFolders.store(on); }
+
 std::string IoErrorMessage(int errnum, const std::string &path) {
     switch (errnum) {
     case ENOENT:
-        if (path.empty() || !ParentDirectoryExists(path)) return "Nom de fichier incorrect";
+        // When the folder that would hold it exists, the file alone is missing.
+        if (path.empty() || !IsDirectory(ParentFolder(path))) return WrongPathMessage(path);
         return "Fichier introuvable";
     case ENOTDIR:
     case ENAMETOOLONG:

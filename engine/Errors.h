@@ -65,6 +65,11 @@ inline constexpr const char *MsgBadNumber = "Saisie numérique incorrecte";
 // Message for a failed file operation with the system's error number, by cause.
 // `path` is the file concerned: it tells a missing file from a missing directory.
 std::string IoErrorMessage(int errnum, const std::string &path);
+// Whether IoErrorMessage says what is wrong with a path that leads nowhere: "Chemin
+// vide", or "Dossier inexistant « <the outermost missing folder> »". Off, it says
+// "Nom de fichier incorrect" as the windows do; the batch tool and the language
+// packages turn it on when they start.
+void NameMissingFolders(bool on);
 [[noreturn]] void ThrowIoError(int errnum, const std::string &path);
 
 // The text shown in the error box: the message, with a full stop appended when its

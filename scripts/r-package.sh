@@ -1,7 +1,8 @@
 #!/bin/sh
 # Assembles the R package's source in $BUILD/r/glebix: the files of r/glebix, with the
-# engine's sources and the settings table, seed mixing, study table, output files,
-# grid files, thread bound, run states and warnings of the batch tool copied into src/ and a compile rule for each source appended to src/Makevars,
+# engine's sources and the settings table, close names, seed mixing, study table,
+# output files, grid files, thread bound, run states and warnings of the batch tool
+# copied into src/ and a compile rule for each source appended to src/Makevars,
 # then builds the source tarball $BUILD/r/glebix_<version>.tar.gz.
 # Usage: scripts/r-package.sh [BUILD]   (BUILD defaults to build)
 set -eu
@@ -20,6 +21,7 @@ rm -rf "$out/glebix" "$out"/glebix_*.tar.gz
 cp -R "$here/r/glebix" "$out/glebix"
 for f in "$here"/engine/*.cpp "$here"/engine/*.h \
          "$here"/tools/SettingsTable.cpp "$here"/tools/SettingsTable.h \
+         "$here"/tools/CloseNames.cpp "$here"/tools/CloseNames.h \
          "$here"/tools/SeedMixing.cpp "$here"/tools/SeedMixing.h \
          "$here"/tools/StudyTable.cpp "$here"/tools/StudyTable.h \
          "$here"/tools/FileIo.cpp "$here"/tools/FileIo.h \

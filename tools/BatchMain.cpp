@@ -218,6 +218,7 @@ int Main(const std::vector<std::string> &arguments) {
 }  // namespace
 
 int BatchMain(const std::vector<std::string> &arguments) {
+    NameMissingFolders(true);
     try {
         return Main(arguments);
     } catch (const std::bad_alloc &) {

@@ -7,6 +7,7 @@
 #include <utility>
 #include <variant>
 
+#include "CloseNames.h"
 #include "Errors.h"
 #include "ParamsFile.h"
 #include "SettingsTable.h"
@@ -60,6 +61,12 @@ void OutputPath(Gathered &g, const char *option, const std::string &value, std::
         g.problems.push_back(std::string(option) + " : le chemin est vide");
     else
         target = value;
+}
+
+void InputPath(Gathered &g, const char *option, const std::string &value, std::optional<std::string> &target) {
+    std::string path;
+    OutputPath(g, option, value, path);
+    if (!path.empty()) target = path;
 }
 
 void Steps(Gathered &g, const std::string &value) {
@@ -121,9 +128,13 @@ const std::vector<OptionEntry> &OptionTable() {
          [](G &g, S v) { g.sets.push_back(v); }},
         {"--params", nullptr, "FILE",
          "lignes NAME=VALUE (lignes vides et commentaires # permis),\nappliquées avant les options --set",
-         [](G &g, S v) { g.paramsPaths.push_back(v); }},
+         [](G &g, S v) {
+             std::optional<std::string> path;
+             InputPath(g, "--params", v, path);
+             if (path) g.paramsPaths.push_back(*path);
+         }},
         {"--species", nullptr, "FILE", "fichier de paramètres de l'espèce, appliqué avant --params",
-         [](G &g, S v) { g.speciesPath = v; }},
+         [](G &g, S v) { InputPath(g, "--species", v, g.speciesPath); }},
         {"--out", nullptr, "DIR", "écrit le fichier de résultats RireVed1a1p1.txt dans DIR",
          [](G &g, S v) { OutputPath(g, "--out", v, g.options.OutDir); }},
         {"--trace", nullptr, "FILE", "fichier CSV d'une ligne par pas de temps",
@@ -160,7 +171,7 @@ const std::vector<OptionEntry> &OptionTable() {
         {"--design", nullptr, "FILE",
          "plan d'expérience CSV : une colonne par paramètre, une ligne\npar point ; chaque point dans "
          "point-NNN/run-RRR/",
-         [](G &g, S v) { g.designPath = v; }},
+         [](G &g, S v) { InputPath(g, "--design", v, g.designPath); }},
         {"--table", nullptr, "FILE",
          "un CSV pour tout l'appel : une ligne par pas de temps de\nchaque simulation, pas 0 compris",
          [](G &g, S v) { OutputPath(g, "--table", v, g.options.TablePath); }},
@@ -190,6 +201,15 @@ const OptionEntry *FindOption(const std::string &name) {
     for (const OptionEntry &e : OptionTable())
         if (name == e.name || (e.alias && name == e.alias)) return &e;
     return nullptr;
+}
+
+std::string UnknownOptionMessage(const std::string &option) {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> out;
+        for (const OptionEntry &e : OptionTable()) out.emplace_back(e.name);
+        return out;
+    }();
+    return "option inconnue : " + option + SuggestionText(option, names);
 }
 
 // The options part of the usage text: one entry per option, its help aligned in a
@@ -379,7 +399,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments) {
         }
         const OptionEntry *entry = FindOption(option);
         if (!entry) {
-            g.problems.push_back(option.rfind("-", 0) == 0 ? "option inconnue : " + option
+            g.problems.push_back(option.rfind("-", 0) == 0 ? UnknownOptionMessage(option)
                                                            : "argument inattendu : «" + option + "»");
         } else if (!entry->valueName && hasValue) {
             g.problems.push_back(option + " : cette option ne prend pas de valeur");

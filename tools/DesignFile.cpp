@@ -56,7 +56,7 @@ std::vector<std::string> CheckHeader(const std::vector<std::string> &names, std:
                                "colonne sans nom (des numéros de ligne ? en R, écrivez le fichier avec "
                                "row.names = FALSE ; avec pandas, index=False)");
         } else if (std::find(known.begin(), known.end(), name) == known.end()) {
-            problems.push_back(where + "paramètre inconnu : «" + name + "»");
+            problems.push_back(where + UnknownSettingMessage(name));
         } else if (std::find(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(c), name) !=
                    names.begin() + static_cast<std::ptrdiff_t>(c)) {
             problems.push_back(where + "le paramètre " + name + " figure deux fois");

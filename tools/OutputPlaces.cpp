@@ -57,23 +57,31 @@ bool Inside(const std::string &path, const std::string &folder) {
            (folder.back() == '/' || path[folder.size()] == '/');
 }
 
-std::vector<Place> InputPlaces(const BatchOptions &options) {
-    std::vector<Place> places;
+// The input files of the invocation's runs: with a design, the initial files of the
+// points too (of the first ones, as for the outputs below).
+std::vector<InputFile> AllInputs(const BatchOptions &options) {
     std::vector<InputFile> inputs = RunInputs(options);
-    // With a design, the initial files of the points too (of the first ones, as for
-    // the outputs below).
     const std::size_t comparedPoints = options.StudyDesign ? std::min<std::size_t>(options.Points.size(), 1000) : 0;
     for (std::size_t k = 0; k < comparedPoints; ++k) {
         const TSettings settings = PointSettings(options, options.Points[k]);
         for (InputFile &in : RunInputs(options, &settings))
             if (in.Role == "environment" || in.Role == "distribution") inputs.push_back(std::move(in));
     }
-    for (const InputFile &in : inputs) {
-        const std::string name = in.Role == "environment"    ? "EnvFilePath"
-                                 : in.Role == "distribution" ? "DistFilePath"
-                                                             : "--" + in.Role;
-        places.push_back(MakePlace(name + " " + QuotedPath(in.Path), in.Path, false));
-    }
+    return inputs;
+}
+
+// The setting or option that names an input.
+std::string InputName(const InputFile &in) {
+    return in.Role == "environment" ? "EnvFilePath" : in.Role == "distribution" ? "DistFilePath" : "--" + in.Role;
+}
+
+std::string EmptyInputMessage(const std::string &name) { return name + " : le chemin du fichier à lire est vide"; }
+
+// An empty path names no file: it is said as such, and has no place to compare.
+std::vector<Place> InputPlaces(const BatchOptions &options, const std::vector<InputFile> &inputs) {
+    std::vector<Place> places;
+    for (const InputFile &in : inputs)
+        if (!in.Path.empty()) places.push_back(MakePlace(InputName(in) + " " + QuotedPath(in.Path), in.Path, false));
     if (options.Resumed) {
         places.push_back(MakePlace("--resume " + QuotedPath(options.ResumePath), options.ResumePath, false));
         places.back().state = true;
@@ -268,7 +276,10 @@ std::vector<std::string> CheckOutputPlaces(const BatchOptions &options) {
     auto add = [&](const std::optional<std::string> &p) {
         if (p && seen.insert(*p).second) problems.push_back(*p);
     };
-    const std::vector<Place> inputs = InputPlaces(options);
+    const std::vector<InputFile> inputFiles = AllInputs(options);
+    for (const InputFile &in : inputFiles)
+        if (in.Path.empty()) add(EmptyInputMessage(InputName(in)));
+    const std::vector<Place> inputs = InputPlaces(options, inputFiles);
     const std::vector<Place> first = OutputPlaceList(options);
     for (const Place &out : first)
         for (const Place &in : inputs) add(Clash(out, in));

@@ -7,6 +7,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "CloseNames.h"
 #include "Conversions.h"
 #include "Plot.h"
 
@@ -102,9 +103,8 @@ const SettingEntry *Find(std::string_view name) {
     return nullptr;
 }
 
-// Quotes a text for a message, showing control characters as \xNN and cutting it
-// short (never inside a UTF-8 sequence), so that a message always stays on one
-// readable line.
+}  // namespace
+
 std::string Quoted(std::string_view text) {
     constexpr std::size_t longest = 80;
     std::size_t cut = std::min(text.size(), longest);
@@ -127,6 +127,8 @@ std::string Quoted(std::string_view text) {
     return out;
 }
 
+namespace {
+
 std::optional<bool> ParseFlag(std::string_view text) {
     std::string lower(text);
     std::transform(lower.begin(), lower.end(), lower.begin(),
@@ -143,10 +145,22 @@ std::string RangeText(std::int32_t minimum, std::int32_t maximum) {
 
 }  // namespace
 
+std::optional<std::string> NullByteProblem(std::string_view text) {
+    // C strings end at a null byte: a path would open a file other than the text that
+    // the manifest and the table record.
+    if (text.find('\0') == std::string_view::npos) return std::nullopt;
+    return Quoted(text) + " contient un octet nul, qu'aucune valeur ni aucun chemin ne peut contenir";
+}
+
+std::string UnknownSettingMessage(std::string_view name) {
+    return "paramètre inconnu : " + Quoted(name) + SuggestionText(name, SettingNames());
+}
+
 std::optional<std::string> ApplySetting(std::string_view name, std::string_view value, TSettings &settings) {
     const SettingEntry *e = Find(name);
-    if (!e) return "paramètre inconnu : " + Quoted(name);
+    if (!e) return UnknownSettingMessage(name);
     const std::string what = "paramètre " + std::string(e->name) + " : ";
+    if (auto problem = NullByteProblem(value)) return what + *problem;
     switch (e->kind) {
     case SettingKind::Real:
     case SettingKind::RealValue: {

@@ -25,6 +25,7 @@ enum class SettingKind {
 
 // Sets `name` to `value` in `settings` when both are acceptable. Returns the one-line
 // problem otherwise (the setting and the text are named), leaving `settings` as it was.
+// No value may hold a null byte.
 std::optional<std::string> ApplySetting(std::string_view name, std::string_view value, TSettings &settings);
 
 // Sets `name` back to a text that SettingText gave, as a run used it: a real or whole
@@ -32,6 +33,17 @@ std::optional<std::string> ApplySetting(std::string_view name, std::string_view 
 // part, so that the run converts it as the original run did. Flags, modes and reals
 // stored as doubles are checked as ApplySetting checks them. Returns the problem, if any.
 std::optional<std::string> RestoreSetting(std::string_view name, std::string_view text, TSettings &settings);
+
+// "«text» contient un octet nul..." when `text` holds a null byte, which no setting's
+// value and no path may hold.
+std::optional<std::string> NullByteProblem(std::string_view text);
+
+// "paramètre inconnu : «name»", with the known names it most likely meant.
+std::string UnknownSettingMessage(std::string_view name);
+
+// A text quoted for a message: control characters as \xNN, cut short (never inside a
+// UTF-8 sequence), so that a message always stays on one readable line.
+std::string Quoted(std::string_view text);
 
 // The text of a setting as a run uses it (flags "on"/"off", modes and doubles as
 // numbers). Empty for an unknown name.

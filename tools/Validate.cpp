@@ -37,14 +37,20 @@ void CheckInitialFile(const BatchOptions &options, const char *setting, const st
     }
 }
 
+// An initial file read from an empty path: the places' check says so (CheckOutputPlaces).
+bool ReadsEmptyPath(const InitialSettings &in) {
+    return (in.EnvInitMode == EnvModeFile && in.EnvFilePath.empty()) ||
+           (in.DistInitMode == DistModeFile && in.DistFilePath.empty());
+}
+
 // The problems of one set of settings: its initial files and its species values.
 std::vector<std::string> CheckSettings(const BatchOptions &options, const TSettings &settings) {
     std::vector<std::string> problems;
     RunInputs(options, &settings);
     const InitialSettings &in = settings.Initial;
-    if (in.EnvInitMode == EnvModeFile)
+    if (in.EnvInitMode == EnvModeFile && !in.EnvFilePath.empty())
         CheckInitialFile(options, "EnvFilePath", in.EnvFilePath, ReadEnvironmentText, problems);
-    if (in.DistInitMode == DistModeFile)
+    if (in.DistInitMode == DistModeFile && !in.DistFilePath.empty())
         CheckInitialFile(options, "DistFilePath", in.DistFilePath, ReadDistributionText, problems);
     auto simul = std::make_unique<Simul>();
     simul->Settings = settings;
@@ -111,6 +117,7 @@ void CheckRuns(const BatchOptions &options, std::vector<std::string> &problems) 
         std::string message;
         try {
             simul->Settings = PointSettings(options, run.Point);
+            if (ReadsEmptyPath(simul->Settings.Initial)) continue;
             simul->SetUpRun(run.Seed);
             if (FieldToInteger(options.Settings.Run.StepCount) > 0) simul->TimeStep();
         } catch (const std::exception &e) { message = ExceptionMessage(e); }

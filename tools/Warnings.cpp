@@ -53,6 +53,27 @@ std::vector<std::string> DistributionFileWarnings(const TPlot &read, const std::
             " case" + (negative > 1 ? "s" : "")};
 }
 
+namespace {
+
+std::string PlacementText(const GridPlacement &p) {
+    return "xllcorner " + FormatShortest(p.XllCorner) + ", yllcorner " + FormatShortest(p.YllCorner) + ", cellsize " +
+           FormatShortest(p.CellSize);
+}
+
+}  // namespace
+
+std::optional<std::string> PlacementWarning(const std::string &environmentPath, const GridPlacement &environment,
+                                            const std::string &distributionPath, const GridPlacement &distribution) {
+    if (environment.XllCorner == distribution.XllCorner && environment.YllCorner == distribution.YllCorner &&
+        environment.CellSize == distribution.CellSize)
+        return std::nullopt;
+    return "les grilles EnvFilePath « " + environmentPath + " » (" + PlacementText(environment) +
+           ") et DistFilePath « " + distributionPath + " » (" + PlacementText(distribution) +
+           ") ne sont pas au même endroit : la simulation les superpose case à case, et les grilles écrites "
+           "(--asc) prennent le placement de EnvFilePath « " +
+           environmentPath + " »";
+}
+
 std::optional<std::string> SpeciesRoundingWarning(const std::string &path, const char *setting, double fileValue,
                                                   const std::string &shown) {
     if (FieldToReal(shown) == fileValue) return std::nullopt;
@@ -64,44 +85,51 @@ std::optional<std::string> SpeciesRoundingWarning(const std::string &path, const
 
 namespace {
 
-// The warnings of initial files, by path: a file that many points use is read once.
+// What an initial file says beside its values: its warnings, and where an ESRI grid
+// lies.
+struct FileFindings {
+    std::vector<std::string> Warnings;
+    std::optional<GridPlacement> Placement;
+};
+
+// The findings of initial files, by path: a file that many points use is read once.
 class FileWarnings {
 public:
     explicit FileWarnings(InputBytes &files) : files_(files) {}
 
-    std::vector<std::string> Environment(const std::string &path) {
+    const FileFindings &Environment(const std::string &path) {
         return Cached(environment_, path, [&](const std::string &bytes) {
             auto plot = std::make_unique<TPlot>();
             for (auto &row : plot->Env)
                 for (auto &cell : row) cell.Compacted = std::nan("");
-            ReadEnvironmentText(bytes, path, *plot);
-            return EnvironmentFileWarnings(*plot, path);
+            const auto placement = ReadEnvironmentText(bytes, path, *plot);
+            return FileFindings{EnvironmentFileWarnings(*plot, path), placement};
         });
     }
-    std::vector<std::string> Distribution(const std::string &path) {
+    const FileFindings &Distribution(const std::string &path) {
         return Cached(distribution_, path, [&](const std::string &bytes) {
             auto plot = std::make_unique<TPlot>();
-            ReadDistributionText(bytes, path, *plot);
-            return DistributionFileWarnings(*plot, path);
+            const auto placement = ReadDistributionText(bytes, path, *plot);
+            return FileFindings{DistributionFileWarnings(*plot, path), placement};
         });
     }
 
 private:
-    using Cache = std::map<std::string, std::vector<std::string>>;
+    using Cache = std::map<std::string, FileFindings>;
 
     // A file that cannot be read or parsed gives no warning: it is a problem, reported
     // as such by the check or by the runs.
     template <typename Read>
-    std::vector<std::string> Cached(Cache &cache, const std::string &path, Read read) {
+    const FileFindings &Cached(Cache &cache, const std::string &path, Read read) {
         if (auto known = cache.find(path); known != cache.end()) return known->second;
-        std::vector<std::string> found;
+        FileFindings found;
         const ReadInput &input = ReadInputOnce(files_, path);
         if (input.Bytes) {
             try {
                 found = read(*input.Bytes);
             } catch (const std::exception &) {}
         }
-        return cache[path] = found;
+        return cache[path] = std::move(found);
     }
 
     InputBytes &files_;
@@ -148,9 +176,15 @@ std::vector<std::string> WarningsOf(const TSettings &settings, FileWarnings &fil
     SpeciesWarnings(species, settings.Species, out);
     const std::vector<std::string> own = SettingsWarnings(settings);
     out.insert(out.end(), own.begin(), own.end());
-    auto add = [&out](const std::vector<std::string> &more) { out.insert(out.end(), more.begin(), more.end()); };
-    if (settings.Initial.EnvInitMode == EnvModeFile) add(files.Environment(settings.Initial.EnvFilePath));
-    if (settings.Initial.DistInitMode == DistModeFile) add(files.Distribution(settings.Initial.DistFilePath));
+    const InitialSettings &in = settings.Initial;
+    const FileFindings none;
+    const FileFindings &environment = in.EnvInitMode == EnvModeFile ? files.Environment(in.EnvFilePath) : none;
+    const FileFindings &distribution = in.DistInitMode == DistModeFile ? files.Distribution(in.DistFilePath) : none;
+    for (const FileFindings *f : {&environment, &distribution})
+        out.insert(out.end(), f->Warnings.begin(), f->Warnings.end());
+    if (environment.Placement && distribution.Placement)
+        if (auto w = PlacementWarning(in.EnvFilePath, *environment.Placement, in.DistFilePath, *distribution.Placement))
+            out.push_back(*w);
     return out;
 }
 

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "AsciiGrid.h"
 #include "InputFile.h"
 #include "Plot.h"
 #include "Settings.h"
@@ -65,6 +66,12 @@ std::string NothingKeptWarning();
 // plot of NaN) and negative counts in the distribution file.
 std::vector<std::string> EnvironmentFileWarnings(const TPlot &readFromNaN, const std::string &path);
 std::vector<std::string> DistributionFileWarnings(const TPlot &read, const std::string &path);
+
+// Both initial files are ESRI grids, placed differently: the run lays them on one
+// another cell by cell, and its written grids take the environment grid's placement
+// (the one set-up keeps). None when they agree.
+std::optional<std::string> PlacementWarning(const std::string &environmentPath, const GridPlacement &environment,
+                                            const std::string &distributionPath, const GridPlacement &distribution);
 
 // A species file value that the dialog's one-decimal form changes: the run uses the
 // rounded text. None when the shown text gives back the file's value.

@@ -1,7 +1,6 @@
 """Python values to the texts glebix-batch's --set takes, and the checks of names and
 values that --set makes."""
 
-import difflib
 import numbers
 import os
 
@@ -12,30 +11,48 @@ from . import _core
 #: Every setting the batch tool knows, with its default text, in the batch tool's order.
 SETTINGS = _core.default_settings()
 
-_BY_LOWER_NAME = {name.lower(): name for name in SETTINGS}
-
 # Whole numbers that seeds, step counts and thread counts may take.
 _SEED_MAX = 2**32 - 1
 _COUNT_MAX = 2**31 - 1
 
 
 def unknown_setting(name):
-    """The KeyError for an unknown setting name, naming the close matches."""
-    close = difflib.get_close_matches(str(name).lower(), list(_BY_LOWER_NAME), n=3, cutoff=0.6)
-    if close:
-        hint = "noms proches : " + ", ".join(_BY_LOWER_NAME[c] for c in close)
-    else:
-        hint = "les noms sont dans glebix.SETTINGS"
-    return KeyError(f"paramètre inconnu : «{name}» ({hint})")
+    """The KeyError for an unknown setting name, naming the names it most likely meant."""
+    return KeyError(_core.unknown_setting_message(str(name).encode("utf-8", "backslashreplace").decode()))
+
+
+def _refused(setting, message, token=None):
+    """A GlebixError about an argument or a setting, shaped as the engine's."""
+    error = _core.GlebixError(f"{setting} : {message}")
+    error.message, error.setting, error.token = message, setting, token
+    error.path = error.line = error.column = None
+    return error
+
+
+def checked_text(what, text):
+    """`text` as the engine takes it: UTF-8, as the tables and manifests record it,
+    and without a null byte, at which a C path would end."""
+    try:
+        text.encode("utf-8")
+    except UnicodeEncodeError:
+        shown = os.fsencode(text).decode("utf-8", "backslashreplace")
+        raise _refused(what, f"«{shown}» n'est pas un texte UTF-8 valide", shown) from None
+    problem = _core.null_byte_problem(text)
+    if problem is not None:
+        raise _refused(what, problem, text.replace("\0", "\\x00"))
+    return text
+
+
+def path_text(what, path):
+    """The text of a path argument (str, bytes or os.PathLike), checked as above."""
+    return checked_text(what, os.fsdecode(os.fspath(path)))
 
 
 def setting_text(name, value):
     """The text of `value` as --set would be given it: a string or path as it is, a
     bool as on/off, an integer in decimal, a real in shortest round-trip form."""
-    if isinstance(value, str):
-        return value
-    if isinstance(value, os.PathLike):
-        return os.fsdecode(os.fspath(value))
+    if isinstance(value, (str, os.PathLike)):
+        return path_text(name, value)
     if isinstance(value, (bool, np.bool_)):
         return "on" if value else "off"
     if isinstance(value, numbers.Integral):
@@ -62,7 +79,7 @@ def species_values(species):
     """The values of a species file (a path), or None."""
     if species is None:
         return None
-    return _core.read_species(os.fsdecode(os.fspath(species)))
+    return _core.read_species(path_text("species", species))
 
 
 def _whole(what, value, minimum, maximum, message):

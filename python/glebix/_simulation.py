@@ -7,7 +7,7 @@ import os
 import numpy as np
 
 from . import _core
-from ._settings import check_seed, check_steps, check_threads, named_texts, species_values
+from ._settings import check_seed, check_steps, check_threads, named_texts, path_text, species_values
 from ._tables import as_table
 from ._warnings import warn_all
 
@@ -53,7 +53,7 @@ class Simulation(_core.Simulation):
         sim = cls.__new__(cls)
         _core.Simulation.__init__(
             sim,
-            os.fsdecode(os.fspath(path)),
+            path_text("state", path),
             named_texts(settings),
             None if steps is None else check_steps(steps),
             check_threads(threads),
@@ -74,7 +74,7 @@ class Simulation(_core.Simulation):
     def save_state(self, path):
         """Writes the run's state at its present step to `path` (replaced atomically), to
         be taken up by Simulation.resume() or glebix-batch --resume."""
-        super().save_state(os.fsdecode(os.fspath(path)))
+        super().save_state(path_text("path", path))
 
     @property
     def trace(self):
@@ -85,7 +85,7 @@ class Simulation(_core.Simulation):
     def write_result_file(self, directory):
         """Writes the result file RireVed1a1p1.txt into `directory` (created when
         missing), as the program writes it; returns its path."""
-        return super().write_result_file(os.fsdecode(os.fspath(directory)))
+        return super().write_result_file(path_text("directory", directory))
 
     def write_asc(self, directory):
         """Writes the present grids into `directory` (created when missing) as

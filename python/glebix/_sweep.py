@@ -158,6 +158,10 @@ def _check_points(points, species, base):
             texts.append(pairs)
         except (ValueError, TypeError) as e:
             problems.append(f"point {p} : {e}")
+        except GlebixError as e:
+            e.point = p
+            e.args = (f"point {p} : {e.args[0]}",)
+            raise
     if problems:
         shown = problems[:_PROBLEMS_SHOWN]
         if len(problems) > len(shown):
@@ -177,14 +181,15 @@ def _design_column(texts):
     return np.array(texts, dtype=object)
 
 
-def _run_task(task, inputs=None):
+def _run_task(task, inputs=None, stop=None):
     """One run of a study: its trace's columns. Runs in a worker thread or a Dask
-    worker process; an engine error names the point and the replicate."""
+    worker process; an engine error names the point and the replicate. The run ends
+    early, raising, once `stop` (a StopFlag) is set."""
     (point, replicate, seed, steps, texts), species, threads = task
     sim = _core.Simulation(seed, steps, threads, species, texts, inputs)
     try:
         sim.setup()
-        sim.step(steps)
+        sim.step(steps, stop)
     except GlebixError as e:
         e.point, e.replicate = point, replicate
         e.args = (f"point {point}, répétition {replicate} : {e.args[0]}",)
@@ -196,12 +201,18 @@ def _run_local(tasks, species, threads, jobs, inputs):
     work = [(t, species, threads) for t in tasks]
     if jobs <= 1:
         return [_run_task(w, inputs) for w in work]
+    # Ctrl-C reaches the main thread only, which waits here: on it, or on a run's
+    # error, the runs under way end after their present step and those not started are
+    # dropped, so that no worker outlives the call.
+    stop = _core.StopFlag()
     pool = ThreadPoolExecutor(max_workers=jobs, thread_name_prefix="glebix")
     try:
-        futures = [pool.submit(_run_task, w, inputs) for w in work]
+        futures = [pool.submit(_run_task, w, inputs, stop) for w in work]
         return [f.result() for f in futures]
+    except BaseException:
+        stop.set()
+        raise
     finally:
-        # On an error or an interruption the runs not started are dropped.
         pool.shutdown(wait=True, cancel_futures=True)
 
 

@@ -6,9 +6,11 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -130,20 +132,33 @@ const TPlot &PlotOf(const py::object &self) { return self.cast<SimulationHandle 
 // Python error is raised once the lock on the interpreter is taken back.
 struct Interrupted {};
 
+// Asks the runs of a study to end after their present step: the study was interrupted,
+// or one of its runs failed. Signals reach the main thread only, which sets it for
+// the runs in other threads.
+struct StopFlag {
+    std::shared_ptr<std::atomic<bool>> Set = std::make_shared<std::atomic<bool>>(false);
+};
+
+// Thrown from inside the steps when the study's stop flag is set.
+struct Stopped {};
+
 unsigned long MainThreadId = 0;
 // Signals reach Python in its main thread only, which looks for them this often
 // while steps run: often enough for Ctrl-C, rarely enough to cost nothing even when
 // other Python threads are busy.
 constexpr auto SignalCheckInterval = std::chrono::milliseconds(100);
 
-void StepReleased(SimulationHandle &h, std::int64_t count) {
+void StepReleased(SimulationHandle &h, std::int64_t count, const StopFlag *stop) {
     if (count < 0)
         throw py::value_error("step : le nombre de pas doit être positif ou nul (" + std::to_string(count) + ")");
-    std::function<void()> checkSignals;
-    if (PyThread_get_thread_ident() == MainThreadId) {
-        checkSignals = [last = std::chrono::steady_clock::now()]() mutable {
+    const bool mainThread = PyThread_get_thread_ident() == MainThreadId;
+    std::function<void()> afterStep;
+    if (mainThread || stop) {
+        afterStep = [mainThread, stopSet = stop ? stop->Set : nullptr,
+                     last = std::chrono::steady_clock::now()]() mutable {
+            if (stopSet && stopSet->load(std::memory_order_relaxed)) throw Stopped{};
             const auto now = std::chrono::steady_clock::now();
-            if (now - last < SignalCheckInterval) return;
+            if (!mainThread || now - last < SignalCheckInterval) return;
             last = now;
             py::gil_scoped_acquire acquire;
             if (PyErr_CheckSignals() != 0) throw Interrupted{};
@@ -151,8 +166,21 @@ void StepReleased(SimulationHandle &h, std::int64_t count) {
     }
     try {
         py::gil_scoped_release release;
-        h.Step(count, checkSignals);
-    } catch (const Interrupted &) { throw py::error_already_set(); }
+        h.Step(count, afterStep);
+    } catch (const Interrupted &) { throw py::error_already_set(); } catch (const Stopped &) {
+        throw py::value_error("simulation arrêtée au pas " + std::to_string(h.StepIndex()) +
+                              " : l'étude dont elle fait partie a été interrompue ou une autre de ses simulations a "
+                              "échoué");
+    }
+}
+
+void BindStopFlag(py::module_ &m) {
+    py::class_<StopFlag>(m, "StopFlag")
+        .def(py::init<>())
+        .def(
+            "set", [](StopFlag &f) { f.Set->store(true); },
+            "Runs stepping with this flag stop after their present step.")
+        .def("is_set", [](const StopFlag &f) { return f.Set->load(); });
 }
 
 // Input files read once for a whole study, shared by its runs; pickled with their
@@ -244,7 +272,8 @@ void BindSimulation(py::module_ &m) {
                 h.SetUp();
             },
             "Run set-up: the plot is rebuilt from the settings (input files are read here).")
-        .def("step", &StepReleased, py::arg("n") = 1, "Run n time steps; other Python threads run meanwhile.")
+        .def("step", &StepReleased, py::arg("n") = 1, py::arg("stop") = nullptr,
+             "Run n time steps; other Python threads run meanwhile. With a StopFlag, the steps end once it is set.")
         .def("write_result_file", &SimulationHandle::WriteResultFile, py::arg("directory"),
              py::call_guard<py::gil_scoped_release>())
         .def("write_asc", &SimulationHandle::WriteGrids, py::arg("directory"), py::call_guard<py::gil_scoped_release>())
@@ -279,6 +308,7 @@ void BindSimulation(py::module_ &m) {
 
 PYBIND11_MODULE(_core, m) {
     m.attr("__version__") = GLEBIX_VERSION;
+    NameMissingFolders(true);
     MainThreadId = py::module_::import("threading").attr("main_thread")().attr("ident").cast<unsigned long>();
     GlebixErrorType = PyErr_NewExceptionWithDoc(
         "glebix.GlebixError",
@@ -297,6 +327,7 @@ PYBIND11_MODULE(_core, m) {
     m.attr("TRACE_COLUMNS") =
         py::tuple(py::cast(std::vector<std::string>(std::begin(TraceColumnNames), std::end(TraceColumnNames))));
     BindInputStore(m);
+    BindStopFlag(m);
     BindSimulation(m);
     m.def("setting_names", [] { return batch::SettingNames(); });
     m.attr("GRID_SIDE") = GridSide;
@@ -304,6 +335,9 @@ PYBIND11_MODULE(_core, m) {
     m.def("threads_refusal", &batch::ThreadCountRefusal, py::arg("shown"));
     m.def("run_warnings", &RunWarnings, py::arg("species"), py::arg("settings"), py::arg("points"), py::arg("inputs"),
           py::call_guard<py::gil_scoped_release>());
+    m.def("unknown_setting_message", &batch::UnknownSettingMessage, py::arg("name"));
+    m.def("null_byte_problem", &batch::NullByteProblem, py::arg("text"),
+          "The problem of a text holding a null byte, which no value or path may hold; None otherwise.");
     m.def("default_settings", [] { return SettingTexts(DefaultSettings()); });
     m.def("format_real", &FormatShortest, "A real in shortest round-trip form, as the tables write it.");
     m.def("study_seed", &batch::StudySeed, py::arg("master"), py::arg("point"), py::arg("replicate"),

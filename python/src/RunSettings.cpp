@@ -12,7 +12,7 @@ TSettings BuildRunSettings(const std::optional<SpeciesFileContents> &species, co
     const auto &names = batch::SettingNames();
     for (const auto &[name, text] : named) {
         if (std::find(names.begin(), names.end(), name) == names.end())
-            throw SettingRefused("paramètre inconnu : «" + name + "»", name, true);
+            throw SettingRefused(batch::UnknownSettingMessage(name), name, true);
         if (auto problem = batch::ApplySetting(name, text, settings)) throw SettingRefused(*problem, name, false);
     }
     return settings;

@@ -1,5 +1,6 @@
 """Settings are checked exactly as glebix-batch --set checks them, from Python values."""
 
+import os
 import pathlib
 
 import numpy as np
@@ -58,15 +59,48 @@ def test_refused_values_raise_the_batch_tools_french_message(batch, name, value)
     assert f"glebix-batch : --set : {caught.value}" in done.stderr.splitlines()
 
 
-def test_unknown_names_raise_key_error_with_close_matches():
-    with pytest.raises(KeyError, match="Survival"):
-        glebix.Simulation(Survivl=0.4)
-    with pytest.raises(KeyError, match="DispersalSigma"):
-        glebix.Simulation(dispersalsigma=0.4)
-    with pytest.raises(KeyError, match="glebix.SETTINGS"):
-        glebix.Simulation(Zzz=1)
+@pytest.mark.parametrize("name", ["Survivl", "dispersalsigma", "surv", "Zzz"])
+def test_unknown_names_are_told_as_the_batch_tool_tells_them(batch, name):
+    with pytest.raises(KeyError) as caught:
+        glebix.Simulation(**{name: 1})
+    done = batch("--validate", "--set", f"{name}=1", check=False)
+    assert f"glebix-batch : --set : {caught.value.args[0]}" in done.stderr.splitlines()
     with pytest.raises(KeyError, match="StepCount"):  # the step count is `steps`
         glebix.Simulation(StepCount=5)
+
+
+def test_close_names_are_suggested():
+    said = {}
+    for name in ["Survivl", "dispersalsigma", "surv", "Zzz"]:
+        with pytest.raises(KeyError) as caught:
+            glebix.Simulation(**{name: 1})
+        said[name] = caught.value.args[0]
+    assert said["Survivl"] == "paramètre inconnu : «Survivl» ; voulez-vous dire Survival ?"
+    assert said["dispersalsigma"].endswith("voulez-vous dire DispersalSigma ?")
+    assert said["surv"].endswith("voulez-vous dire Survival ou SurvivalEnvSensitive ?")
+    assert said["Zzz"] == "paramètre inconnu : «Zzz»"
+
+
+# Texts a C path would cut short, or that tables and manifests cannot record.
+BAD_TEXTS = [("a\0b", "octet nul"), (os.fsdecode(b"sol/\xe9t\xe9.txt"), "UTF-8")]
+
+
+@pytest.mark.parametrize("text,problem", BAD_TEXTS)
+def test_texts_no_path_may_hold_are_refused_by_name(tmp_path, text, problem):
+    def refused(call, name):
+        with pytest.raises(glebix.GlebixError, match=problem) as caught:
+            call()
+        assert caught.value.setting == name and problem in caught.value.message
+
+    refused(lambda: glebix.Simulation(EnvInitMode=0, EnvFilePath=text), "EnvFilePath")
+    refused(lambda: glebix.Simulation(DistFilePath=pathlib.Path(text)), "DistFilePath")
+    refused(lambda: glebix.Simulation(species=text), "species")
+    refused(lambda: glebix.Simulation.resume(text), "state")
+    refused(lambda: glebix.sweep([{"DistFilePath": "d.txt"}, {"DistFilePath": text}], steps=0), "DistFilePath")
+    sim = glebix.Simulation(seed=1, steps=0)
+    sim.setup()
+    refused(lambda: sim.save_state(tmp_path / text), "path")
+    refused(lambda: sim.write_result_file(tmp_path / text), "directory")
 
 
 @pytest.mark.parametrize(

@@ -117,6 +117,18 @@ def test_engine_errors_carry_the_french_message_and_context(tmp_path):
         sim.step()
 
 
+def test_a_path_that_leads_nowhere_says_why(tmp_path):
+    for path, message in [("", "Chemin vide"), (tmp_path / "a" / "b" / "m.txt", f"Dossier inexistant « {tmp_path / 'a'} »")]:
+        sim = glebix.Simulation(seed=1, EnvInitMode=0, EnvFilePath=path)
+        with pytest.raises(glebix.GlebixError) as caught:
+            sim.setup()
+        assert (caught.value.setting, caught.value.message) == ("EnvFilePath", message)
+    # An output's missing folders are made, as the batch tool makes them.
+    sim = glebix.Simulation(seed=1, steps=0)
+    sim.setup()
+    assert os.path.isfile(sim.write_result_file(tmp_path / "no" / "such"))
+
+
 def test_a_failed_step_stops_the_run_and_setup_restarts_it(tmp_path):
     sim = glebix.Simulation(seed=1, steps=3, Fecundity=1e308)
     sim.setup()

@@ -2,7 +2,11 @@
 applied and checked as the batch tool applies and checks them."""
 
 import os
+import signal
+import subprocess
+import sys
 import threading
+import time
 
 import numpy as np
 import pandas as pd
@@ -136,3 +140,30 @@ def test_input_files_are_read_once_for_the_whole_study(tmp_path):
         pd.testing.assert_frame_equal(rows.drop(columns="point"), alone.drop(columns="point"))
     direct = glebix.Simulation(seed=6, steps=15, Survival=0.5, EnvInitMode=0, EnvFilePath=tmp_path / "env.txt")
     assert table[(table.point == 2) & (table.replicate == 1)][TRACE].reset_index(drop=True).equals(direct.run())
+
+
+INTERRUPTED = """
+import sys, threading, glebix
+print("started", flush=True)
+try:
+    glebix.{call}(steps=10**7, seed=1, jobs={jobs}, threads=1)
+except KeyboardInterrupt:
+    print("interrupted", sum(t.name.startswith("glebix") for t in threading.enumerate()), flush=True)
+"""
+
+
+@pytest.mark.parametrize("call,jobs", [("run", 1), ("run", 3), ("sweep", 2)])
+def test_ctrl_c_stops_a_study_at_once_whatever_the_jobs(call, jobs):
+    call = "sweep([{}, {'Survival': 0.3}, {'Survival': 0.5}], replicates=2," if call == "sweep" else "run(replicates=4,"
+    script = INTERRUPTED.replace("{call}(", call).replace("{jobs}", str(jobs))
+    child = subprocess.Popen([sys.executable, "-c", script], stdout=subprocess.PIPE, text=True)
+    assert child.stdout.readline() == "started\n"
+    time.sleep(1)  # the runs are under way: ten million steps take hours
+    sent = time.monotonic()
+    child.send_signal(signal.SIGINT)
+    try:
+        out, _ = child.communicate(timeout=30)
+    finally:
+        child.kill()
+    assert time.monotonic() - sent < 3
+    assert out == "interrupted 0\n"  # KeyboardInterrupt, and no worker thread left

@@ -44,10 +44,11 @@ TEST(BatchOptions, EveryOptionInBothForms) {
 }
 
 TEST(BatchOptions, RefusalsAreAllCollected) {
-    const auto p = Parse({"--steps",      "-1",    "--seed", "12a",    "--every",      "0",
-                          "--replicates", "0",     "--jobs", "x",      "--frobnicate", "stray",
-                          "--quiet=yes",  "--out", "",       "--set",  "Survival",     "--set",
-                          "Survival=0,4", "--set", "Nope=1", "--trace"});
+    const auto p =
+        Parse({"--steps",   "-1",     "--seed",   "12a",          "--every",      "0",           "--replicates",
+               "0",         "--jobs", "x",        "--frobnicate", "stray",        "--quiet=yes", "--out",
+               "",          "--set",  "Survival", "--set",        "Survival=0,4", "--set",       "Nope=1",
+               "--species", "",       "--step=3", "--trace"});
     const std::vector<std::string> expected = {
         "--steps : «-1» n'est pas un nombre entier supérieur ou égal à 0",
         "--seed : «12a» n'est pas un entier décimal non signé de 32 bits (de 0 à 4294967295)",
@@ -58,6 +59,8 @@ TEST(BatchOptions, RefusalsAreAllCollected) {
         "argument inattendu : «stray»",
         "--quiet : cette option ne prend pas de valeur",
         "--out : le chemin est vide",
+        "--species : le chemin est vide",
+        "option inconnue : --step ; voulez-vous dire --steps ?",
         "--trace : valeur manquante",
         "--set : «Survival» n'est pas de la forme NAME=VALUE",
         "--set : paramètre Survival : «0,4» n'est pas un nombre décimal (avec un point, comme 0.4)",

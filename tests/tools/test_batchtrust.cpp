@@ -587,3 +587,37 @@ TEST(BatchTrust, ProblemListsAndStandardOutput) {
               "glebix-batch : --out «/proc/a\\x0ab» : impossible d'écrire dans «/proc» : Accès au fichier "
               "refusé\n");
 }
+
+// A path that names no file says why, once; a null byte is refused where it is written.
+TEST(BatchTrust, APathThatNamesNoFileSaysWhy) {
+    using namespace std::string_literals;
+    ScratchDir dir;
+    dir.File("design.csv", "DistInitMode,DistFilePath\n0,\"d.txt\0evil\"\n"s);
+    dir.File("params.txt", "EnvFilePath=e.txt\0evil\n"s);
+    const struct {
+        std::string arguments;
+        int status;
+        std::string output;
+    } cases[] = {
+        {"--set DistInitMode=0 --out o5", 2, "glebix-batch : DistFilePath : le chemin du fichier à lire est vide\n"},
+        {"--set DistInitMode=0 --out o5 --validate", 2,
+         "glebix-batch : DistFilePath : le chemin du fichier à lire est vide\n"},
+        {"--set EnvInitMode=0 --set EnvFilePath=no/such/e.txt", 1,
+         "glebix-batch : EnvFilePath « no/such/e.txt » : Dossier inexistant « no »\n"},
+        {"--design design.csv", 2,
+         "glebix-batch : design.csv:2: colonne DistFilePath : «d.txt\\x00evil» contient un octet nul, qu'aucune "
+         "valeur ni aucun chemin ne peut contenir\n"},
+        {"--params params.txt", 2,
+         "glebix-batch : params.txt:1: paramètre EnvFilePath : «e.txt\\x00evil» contient un octet nul, qu'aucune "
+         "valeur ni aucun chemin ne peut contenir\n"},
+        {"--step=3", 2, "glebix-batch : option inconnue : --step ; voulez-vous dire --steps ?\n"},
+        {"--set Survivl=0.3", 2,
+         "glebix-batch : --set : paramètre inconnu : «Survivl» ; voulez-vous dire Survival ?\n"},
+    };
+    for (const auto &c : cases) {
+        const Outcome o = Shell(Program + " --steps 2 --seed 1 --quiet " + c.arguments, dir);
+        EXPECT_EQ(o.status, c.status) << c.arguments;
+        EXPECT_EQ(o.output.substr(0, o.output.find("glebix-batch : pour l'aide")), c.output) << c.arguments;
+    }
+    EXPECT_EQ(dir.Entries(), (std::set<std::string>{"design.csv", "params.txt", "shell-output.txt"}));
+}

@@ -71,7 +71,8 @@ TEST(DesignFile, AHeaderThatCannotBeUsedStopsTheReading) {
         {"\"\",\"Survival\"\n\"1\",0.3\n",
          "plan.csv:1: colonne 1 : colonne sans nom (des numéros de ligne ? en R, écrivez le fichier avec "
          "row.names = FALSE ; avec pandas, index=False)"},
-        {"Survival,Survivl\n0.3,0.3\n", "plan.csv:1: colonne 2 : paramètre inconnu : «Survivl»"},
+        {"Survival,Survivl\n0.3,0.3\n",
+         "plan.csv:1: colonne 2 : paramètre inconnu : «Survivl» ; voulez-vous dire Survival ?"},
         {"Survival,Survival\n0.3,0.3\n", "plan.csv:1: colonne 2 : le paramètre Survival figure deux fois"},
         {"StepCount\n10\n", "plan.csv:1: colonne 1 : paramètre inconnu : «StepCount»"},
         {"# only a comment\n\n", "plan.csv : aucune ligne d'en-tête (les noms des paramètres)"},

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <initializer_list>
 
+#include "CloseNames.h"
 #include "Conversions.h"
 #include "SettingsTable.h"
 
@@ -99,6 +100,42 @@ TEST(SettingsTable, RefusalsInFrench) {
         TSettings s;
         EXPECT_EQ(ApplySetting(c.name, c.value, s), c.message);
     }
+}
+
+// A C path ends at a null byte: no value may hold one, whatever its kind.
+TEST(SettingsTable, ANullByteIsRefusedInEveryKindOfValue) {
+    using namespace std::string_literals;
+    for (const char *name : {"EnvFilePath", "DistFilePath", "Survival", "DistMean", "EnvDynamic", "EnvInitMode"}) {
+        TSettings s;
+        const auto problem = ApplySetting(name, "0\0evil"s, s);
+        ASSERT_NE(problem, std::nullopt) << name;
+        EXPECT_EQ(*problem,
+                  "paramètre "s + name +
+                      " : «0\\x00evil» contient un octet nul, qu'aucune valeur ni aucun chemin ne peut contenir");
+    }
+}
+
+// What a mistyped name most likely meant: its letters in another case, a beginning,
+// the nearest names within a few typing errors.
+TEST(SettingsTable, UnknownNamesSuggestTheCloseOnes) {
+    const std::vector<std::string> options = {"--steps", "--seed", "--set", "--every", "--out"};
+    const struct {
+        const char *typed, *suggestion;
+    } cases[] = {{"Survivl", " ; voulez-vous dire Survival ?"},
+                 {"dispersalsigma", " ; voulez-vous dire DispersalSigma ?"},
+                 {"survival", " ; voulez-vous dire Survival ?"},
+                 {"Dist", " ; voulez-vous dire DistMean, DistInitMode ou DistConstant ?"},
+                 {"ChartCell", " ; voulez-vous dire ChartCellX ou ChartCellY ?"},
+                 {"Zzz", ""},
+                 {"", ""}};
+    for (const auto &c : cases) {
+        EXPECT_EQ(UnknownSettingMessage(c.typed), "paramètre inconnu : «" + std::string(c.typed) + "»" + c.suggestion);
+        TSettings s;
+        EXPECT_EQ(ApplySetting(c.typed, "1", s), UnknownSettingMessage(c.typed));
+    }
+    EXPECT_EQ(CloseNames("--step", options), std::vector<std::string>{"--steps"});
+    EXPECT_EQ(CloseNames("--SEED", options), std::vector<std::string>{"--seed"});
+    EXPECT_EQ(CloseNames("--outt", options), std::vector<std::string>{"--out"});
 }
 
 // A long text is cut short between two characters, never inside one.

@@ -7,6 +7,7 @@
 
 #include "BatchOptions.h"
 #include "SettingsTable.h"
+#include "TestFiles.h"
 #include "Warnings.h"
 
 using namespace glebix;
@@ -92,5 +93,45 @@ TEST(Warnings, NothingKeptOnlyWhenNoOptionKeepsAnything) {
         EXPECT_FALSE(warned(args)) << output[0];
         // The warning names every option that would have kept something.
         EXPECT_NE(NothingKeptWarning().find(output[0]), std::string::npos) << output[0];
+    }
+}
+
+namespace {
+
+std::string Grid(const std::string &corner, const char *value) {
+    std::string text = "ncols 50\nnrows 50\n" + corner + "\ncellsize 1\n";
+    for (int line = 0; line < 50; ++line) {
+        for (int k = 0; k < 50; ++k) text += std::string(k ? " " : "") + value;
+        text += '\n';
+    }
+    return text;
+}
+
+}  // namespace
+
+// Two grids placed apart are laid on one another all the same: said, with the
+// placement the written grids take.
+TEST(Warnings, InitialGridsPlacedApart) {
+    glebix::testing::ScratchDir dir;
+    const std::string env = dir.File("env.asc", Grid("xllcorner 0\nyllcorner 0", "20"));
+    dir.File("same.asc", Grid("yllcorner 0\nxllcorner 0", "3"));
+    const std::string moved = dir.File("moved.asc", Grid("xllcenter 100.5\nyllcorner 0", "3"));
+    dir.File("cells.txt", "1 1 3\n");
+    const std::string apart =
+        "les grilles EnvFilePath « " + env + " » (xllcorner 0, yllcorner 0, cellsize 1) et DistFilePath « " + moved +
+        " » (xllcorner 100, yllcorner 0, cellsize 1) ne sont pas au même endroit : la simulation les superpose case "
+        "à case, et les grilles écrites (--asc) prennent le placement de EnvFilePath « " +
+        env + " »";
+    const struct {
+        const char *distribution;
+        bool warned;
+    } cases[] = {{"moved.asc", true}, {"same.asc", false}, {"cells.txt", false}};
+    for (const auto &c : cases) {
+        auto parsed = ParseCommandLine({"--set", "EnvInitMode=0", "--set", "EnvFilePath=" + env, "--set",
+                                        "DistInitMode=0", "--set", "DistFilePath=" + (dir / c.distribution)});
+        ASSERT_TRUE(parsed.Problems.empty());
+        const auto all = CollectWarnings(parsed.Options).All();
+        EXPECT_EQ(std::count(all.begin(), all.end(), apart), c.warned ? 1 : 0) << c.distribution;
+        EXPECT_EQ(all.size(), c.warned ? 1u : 0u) << c.distribution;
     }
 }

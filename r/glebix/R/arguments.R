@@ -8,8 +8,8 @@ is_whole_number <- function(x, minimum, maximum) {
 # A whole number from `minimum` to 2^31 - 1, as an R integer.
 count_argument <- function(x, name, minimum, call = sys.call(-1)) {
   if (!is_whole_number(x, minimum, .Machine$integer.max)) {
-    gx_stop(paste0(name, " : ", describe_value(x),
-                   " n'est pas un nombre entier sup\u00e9rieur ou \u00e9gal \u00e0 ", minimum),
+    gx_stop(paste0(name, " : ", describe_value(x), " n'est pas un nombre entier de ", minimum,
+                   " \u00e0 ", .Machine$integer.max),
             setting = name, token = describe_value(x), call = call)
   }
   as.integer(x)

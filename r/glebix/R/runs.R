@@ -41,8 +41,13 @@ run_points <- function(design, selected, replicates, seed, steps, cores, indepen
   species <- path_argument(species, "species", call)
   points <- if (is.null(design)) 1 else nrow(design)
   if (is.null(selected)) selected <- seq_len(points)
-  if (points * replicates > .Machine$integer.max) {
+  # In doubles: the products of R integers overflow to NA.
+  if (as.numeric(points) * replicates > .Machine$integer.max) {
     gx_stop("trop de simulations : points \u00d7 replicates d\u00e9passe 2^31 - 1", call = call)
+  }
+  if (as.numeric(length(selected)) * replicates * (steps + 1) > .Machine$integer.max) {
+    gx_stop(paste0("trop de lignes : simulations \u00d7 (steps + 1) d\u00e9passe 2^31 - 1, ",
+                   "le plus grand nombre de lignes d'un data.frame"), call = call)
   }
   texts <- if (is.null(design)) {
     matrix(NA_character_, 1, 0)
@@ -62,13 +67,20 @@ run_points <- function(design, selected, replicates, seed, steps, cores, indepen
                      colnames(texts) %||% character(), texts, selected, replicates, seed,
                      independent, steps, cores, as.integer(threads), call = call)
   failures <- attr(columns, "failures")
+  used <- attr(columns, "used")
   attr(columns, "failures") <- NULL
+  attr(columns, "used") <- NULL
   if (!is.null(design)) {
     at <- match("step", names(columns))
-    # Flags as the batch tool's table writes them.
-    chosen <- lapply(design, function(column) {
-      if (is.logical(column)) setting_texts(column)[columns$point] else column[columns$point]
+    # The value each run used where the design says NA; flags as the batch tool's table
+    # writes them.
+    kinds <- glebix_settings()$kind[match(names(design), setting_names())]
+    chosen <- lapply(seq_along(design), function(k) {
+      column <- fill_missing(design[[k]], used[, k], kinds[k])
+      if (is.logical(column)) column <- setting_texts(column)
+      column[columns$point]
     })
+    names(chosen) <- names(design)
     columns <- c(columns[seq_len(at - 1)], chosen, columns[at:length(columns)])
   }
   result <- as_data_frame(columns)
@@ -89,3 +101,26 @@ run_points <- function(design, selected, replicates, seed, steps, cores, indepen
 }
 
 `%||%` <- function(a, b) if (is.null(a)) b else a
+
+# A design column with each NA replaced by the value the point's runs used (`used`,
+# the setting's texts), as the batch tool's table shows it: numbers for numeric kinds,
+# TRUE / FALSE for a flag, texts for a path or in a column of texts.
+fill_missing <- function(column, used, kind) {
+  if (is.factor(column)) column <- as.character(column)
+  missing <- is.na(column)
+  if (!any(missing)) return(column)
+  if (is.character(column) || kind == "path") {
+    column[missing] <- used[missing]
+    return(column)
+  }
+  typed <- if (kind == "flag") {
+    used == "on"
+  } else if (startsWith(kind, "real")) {
+    as.numeric(used)
+  } else {
+    as.integer(used)
+  }
+  if (all(missing)) return(typed)
+  column[missing] <- typed[missing]
+  column
+}

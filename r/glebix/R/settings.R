@@ -12,30 +12,16 @@ glebix_settings <- function(sim = NULL) {
 
 setting_names <- function() .Call(gx_settings_table)$name
 
-# The known names closest to an unknown one: the same letters in another case, a
-# name it begins, or a name within a few typing errors.
-close_names <- function(name, known) {
-  lower <- tolower(known)
-  distance <- as.vector(utils::adist(tolower(name), lower))
-  near <- distance <= max(2, nchar(name) %/% 4) |
-    (nchar(name) >= 3 & startsWith(lower, tolower(name)))
-  known[near][order(distance[near])]
-}
-
-unknown_setting_message <- function(name, known) {
-  close <- close_names(name, known)
-  paste0("param\u00e8tre inconnu : \u00ab", name, "\u00bb",
-         if (length(close)) {
-           paste0(" ; noms proches : ", paste(utils::head(close, 3), collapse = ", "))
-         })
-}
+# The message of an unknown setting name, with the names it most likely meant, as
+# the batch tool says it.
+unknown_setting_message <- function(name) .Call(gx_unknown_setting, enc2utf8(name))
 
 # R values of one setting as the texts that --set takes: TRUE/FALSE as on/off (as the
 # batch tool writes flags), whole reals as plain digits, other reals in shortest
 # round-trip form. NA stays NA.
 setting_texts <- function(x) {
   if (is.factor(x)) x <- as.character(x)
-  if (is.logical(x)) return(ifelse(x, "on", "off"))
+  if (is.logical(x)) return(c("off", "on")[x + 1L])
   if (is.integer(x)) return(ifelse(is.na(x), NA_character_, as.character(x)))
   if (is.numeric(x)) return(gx_format(as.numeric(x)))
   if (is.character(x)) return(enc2native(x))
@@ -62,7 +48,7 @@ setting_matrix <- function(values, where, call) {
     if (is.null(name) || is.na(name) || !nzchar(name)) {
       note("chaque param\u00e8tre doit \u00eatre nomm\u00e9", "")
     } else if (!name %in% known) {
-      note(unknown_setting_message(name, known), name, token = name)
+      note(unknown_setting_message(name), name, token = name)
     } else if (sum(names == name) > 1 && match(name, names) != k) {
       note(paste0("param\u00e8tre ", name, " donn\u00e9 deux fois"), name)
     } else if (is.null(text <- setting_texts(values[[k]]))) {

@@ -9,7 +9,8 @@ one) and takes the species values, as the program does when a run starts. Settin
 again starts the same run afresh.
 
 \code{glebix_step()} advances the simulation by \code{n} time steps. It stops between
-two steps when R is interrupted.
+two steps when R is interrupted (an interrupt) or when a time limit set by
+\code{setTimeLimit()} passes (R's usual error).
 }
 \usage{
 glebix_setup(sim)

@@ -15,7 +15,8 @@ glebix_sweep(design, replicates = 1, seed = NULL, steps = 300, cores = 1,
 \arguments{
   \item{design}{a data frame whose columns are setting names (see
     \code{\link{glebix_settings}}) and whose rows are the points, numbered from 1. An
-    \code{NA} keeps the value the point would have without it.}
+    \code{NA} keeps the value the point would have without it, and the result shows
+    that value.}
   \item{replicates}{runs of each point.}
   \item{seed}{the master seed; \code{NULL} draws one from R's generator.}
   \item{steps}{time steps of each run.}

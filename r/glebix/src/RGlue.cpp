@@ -23,15 +23,12 @@ Rcpp::List Failure(const GlebixError &error) {
     return failure;
 }
 
-namespace {
-
-void CheckInterrupt(void *) { R_CheckUserInterrupt(); }
-
-}  // namespace
-
-// R_CheckUserInterrupt jumps out when an interrupt is pending; R_ToplevelExec stops
-// the jump there and reports it as a failed call.
-bool InterruptPending() { return R_ToplevelExec(CheckInterrupt, nullptr) == FALSE; }
+void CheckInterrupt() {
+    Rcpp::unwindProtect([]() -> SEXP {
+        R_CheckUserInterrupt();
+        return R_NilValue;
+    });
+}
 
 std::string Text(SEXP x) { return Rcpp::as<std::string>(x); }
 

@@ -24,6 +24,8 @@ SEXP gx_threads_bound(SEXP);
 SEXP gx_run_warnings(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_save_state(SEXP, SEXP);
 SEXP gx_resume(SEXP, SEXP, SEXP, SEXP, SEXP);
+SEXP gx_unknown_setting(SEXP);
+void gx_name_missing_folders();
 
 static const R_CallMethodDef CallEntries[] = {
     {"gx_settings_table", (DL_FUNC)&gx_settings_table, 0},
@@ -45,6 +47,7 @@ static const R_CallMethodDef CallEntries[] = {
     {"gx_run_warnings", (DL_FUNC)&gx_run_warnings, 6},
     {"gx_save_state", (DL_FUNC)&gx_save_state, 2},
     {"gx_resume", (DL_FUNC)&gx_resume, 5},
+    {"gx_unknown_setting", (DL_FUNC)&gx_unknown_setting, 1},
     {nullptr, nullptr, 0},
 };
 
@@ -52,5 +55,6 @@ void attribute_visible R_init_glebix(DllInfo *dll) {
     R_registerRoutines(dll, nullptr, CallEntries, nullptr, nullptr);
     R_useDynamicSymbols(dll, FALSE);
     R_forceSymbols(dll, TRUE);
+    gx_name_missing_folders();
 }
 }

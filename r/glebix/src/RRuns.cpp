@@ -16,6 +16,7 @@
 #include "RSettings.h"
 #include "RTrace.h"
 #include "SeedMixing.h"
+#include "SettingsTable.h"
 #include "Simul.h"
 #include "Warnings.h"
 
@@ -73,7 +74,8 @@ void RunOne(const TSettings &settings, const RunJob &job, int steps, int threads
 }
 
 // Runs every job on `cores` threads; the calling thread waits and watches for an
-// interrupt, after which the runs stop at their next step and the interrupt goes on.
+// interrupt or a time limit, after which the runs stop at their next step and R's
+// condition goes on once every thread has ended.
 void RunAll(const std::vector<TSettings> &points, const std::vector<RunJob> &jobs, int steps, int cores, int threads,
             std::vector<RunResult> &results) {
     std::atomic<std::size_t> next{0};
@@ -101,19 +103,21 @@ void RunAll(const std::vector<TSettings> &points, const std::vector<RunJob> &job
         worker();
         return;
     }
-    bool interrupted = false;
-    {
-        std::unique_lock lock(mutex);
-        while (finished < jobs.size()) {
-            changed.wait_for(lock, std::chrono::milliseconds(100));
-            if (!interrupted && InterruptPending()) {
-                interrupted = true;
-                cancel = true;
-            }
+    std::unique_lock lock(mutex);
+    while (finished < jobs.size()) {
+        changed.wait_for(lock, std::chrono::milliseconds(100));
+        lock.unlock();
+        try {
+            CheckInterrupt();
+        } catch (...) {
+            cancel = true;
+            for (std::thread &t : pool) t.join();
+            throw;
         }
+        lock.lock();
     }
+    lock.unlock();
     for (std::thread &t : pool) t.join();
-    if (interrupted) throw Rcpp::internal::InterruptedException();
 }
 
 // The runs' rows as columns: point, replicate, seed, then the trace's columns. Each
@@ -170,6 +174,19 @@ std::vector<RunJob> PlanJobs(const std::vector<int> &selected, int replicates, s
     return jobs;
 }
 
+// The text of each design column's setting as each point's runs use it (points x
+// names), an NA of the design showing the value the point has without it.
+Rcpp::CharacterMatrix UsedTexts(const std::vector<TSettings> &points, SEXP names) {
+    const Rcpp::CharacterVector designNames(names);
+    Rcpp::CharacterMatrix used(static_cast<int>(points.size()), static_cast<int>(designNames.size()));
+    for (int c = 0; c < designNames.size(); ++c) {
+        const std::string name = Rcpp::as<std::string>(designNames[c]);
+        for (std::size_t p = 0; p < points.size(); ++p)
+            used(static_cast<int>(p), c) = Utf8(batch::SettingText(name, points[p]));
+    }
+    return used;
+}
+
 Rcpp::List Failures(const std::vector<RunJob> &jobs, const std::vector<RunResult> &results) {
     Rcpp::List failures;
     for (std::size_t k = 0; k < jobs.size(); ++k) {
@@ -192,7 +209,7 @@ using namespace glebix::r;
 
 // Every replicate of the selected points of a design (see PointSettings). Returns the
 // columns, with a "failures" attribute listing the runs that stopped on an error
-// (their rows go as far as they got).
+// (their rows go as far as they got) and a "used" attribute (UsedTexts).
 extern "C" SEXP gx_run_many(SEXP species, SEXP names, SEXP values, SEXP pointNames, SEXP pointValues, SEXP selected,
                             SEXP replicates, SEXP master, SEXP independent, SEXP steps, SEXP cores, SEXP threads) {
     BEGIN_RCPP
@@ -215,6 +232,7 @@ extern "C" SEXP gx_run_many(SEXP species, SEXP names, SEXP values, SEXP pointNam
 
         Rcpp::List out = Columns(jobs, results);
         out.attr("failures") = Failures(jobs, results);
+        out.attr("used") = UsedTexts(points, pointNames);
         return out;
     });
     END_RCPP

@@ -98,6 +98,16 @@ extern "C" SEXP gx_settings_table() {
     END_RCPP
 }
 
+// The message of an unknown setting name, with the names it most likely meant.
+extern "C" SEXP gx_unknown_setting(SEXP name) {
+    BEGIN_RCPP
+    return Rcpp::wrap(r::Utf8(batch::UnknownSettingMessage(r::Text(name))));
+    END_RCPP
+}
+
+// File messages say what is wrong with a path, as the batch tool's do.
+extern "C" void gx_name_missing_folders() { NameMissingFolders(true); }
+
 // The problem with each name = value pair ("" when it is acceptable).
 extern "C" SEXP gx_check_settings(SEXP names, SEXP values) {
     BEGIN_RCPP

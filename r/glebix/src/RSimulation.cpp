@@ -93,7 +93,7 @@ extern "C" SEXP gx_setup(SEXP handle) {
     END_RCPP
 }
 
-// Runs `n` steps; stops between two steps when the user interrupts.
+// Runs `n` steps; stops between two steps on a user interrupt or a time limit.
 extern "C" SEXP gx_step(SEXP handle, SEXP count) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
@@ -104,7 +104,7 @@ extern "C" SEXP gx_step(SEXP handle, SEXP count) {
                               std::to_string(s.Step) + " sont faits, il en reste " +
                               std::to_string(s.StepCount - s.Step));
         for (int k = 0; k < n; ++k) {
-            if (InterruptPending()) throw Rcpp::internal::InterruptedException();
+            CheckInterrupt();
             s.Failed = true;
             s.Engine->TimeStep();
             s.Failed = false;

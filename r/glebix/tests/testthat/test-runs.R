@@ -56,12 +56,35 @@ test_that("a share of the points runs with the seeds and rows it has in the whol
   expect_error(glebix_sweep(design, points = c(1, 1)), class = "glebix_error")
 })
 
-test_that("an NA in the design keeps the value the point has without it", {
+test_that("an NA in the design keeps the value the point has without it, and shows it", {
   design <- data.frame(Survival = c(NA, 0.5))
   out <- glebix_sweep(design, seed = 8, steps = 4, Survival = 0.3)
   base <- glebix_run(steps = 4, seed = 8, Survival = 0.3)
   expect_equal(out[out$point == 1, names(base)[-1]], base[names(base)[-1]],
                ignore_attr = TRUE)
+  expect_equal(unique(out$Survival), c(0.3, 0.5))
+
+  design <- data.frame(EnvDynamic = c(NA, FALSE), DistMean = c(NA, 3L), ChartCellX = NA,
+                       EnvFilePath = c("e.txt", NA), stringsAsFactors = FALSE)
+  out <- suppressWarnings(glebix_sweep(design, steps = 0, DistMean = 7, EnvFilePath = "f.txt"))
+  expect_identical(out$EnvDynamic, c("on", "off"))  # flags as the batch tool's table writes them
+  expect_identical(out$DistMean, c(7L, 3L))
+  expect_identical(out$ChartCellX, c(8L, 8L))
+  expect_identical(out$EnvFilePath, c("e.txt", "f.txt"))
+})
+
+test_that("counts beyond an R integer are refused with the package's message", {
+  cases <- list(
+    list(quote(glebix_run(replicates = 3e9)), "replicates : 3000000000 n'est pas un nombre entier"),
+    list(quote(glebix_sweep(data.frame(Survival = c(0.3, 0.4, 0.5)), replicates = 1e9)),
+         "trop de simulations"),
+    list(quote(glebix_run(replicates = 1e9)), "trop de lignes"),
+    list(quote(glebix_run(steps = 2^31, replicates = 1)), "steps : 2147483648"))
+  for (case in cases) {
+    expect_no_warning(e <- tryCatch(eval(case[[1]]), error = identity))
+    expect_s3_class(e, "glebix_error")
+    expect_match(conditionMessage(e), case[[2]], fixed = TRUE)
+  }
 })
 
 test_that("every problem of a design is reported with its row and column, before any run", {
@@ -77,7 +100,7 @@ test_that("every problem of a design is reported with its row and column, before
                list(setting = "Survival", line = 2L, token = "x"))
 
   e <- tryCatch(glebix_sweep(data.frame(Survivl = 0.4)), error = identity)
-  expect_match(conditionMessage(e), "noms proches : Survival", fixed = TRUE)
+  expect_match(conditionMessage(e), "voulez-vous dire Survival ?", fixed = TRUE)
   expect_error(glebix_sweep(data.frame()), class = "glebix_error")
   expect_error(glebix_sweep(list(Survival = 0.4)), class = "glebix_error")
 

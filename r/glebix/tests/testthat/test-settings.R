@@ -34,11 +34,11 @@ test_that("an unknown name or a bad value stops with the French message and its 
   e <- tryCatch(glebix_simulation(survival = 0.5), error = identity)
   expect_s3_class(e, "glebix_error")
   expect_match(conditionMessage(e), "param\u00e8tre inconnu : \u00absurvival\u00bb", fixed = TRUE)
-  expect_match(conditionMessage(e), "noms proches : Survival", fixed = TRUE)
+  expect_match(conditionMessage(e), "voulez-vous dire Survival ?", fixed = TRUE)
   expect_equal(e$context$setting, "survival")
 
   e <- tryCatch(glebix_simulation(DispersalSigmaa = 1), error = identity)
-  expect_match(conditionMessage(e), "noms proches : DispersalSigma", fixed = TRUE)
+  expect_match(conditionMessage(e), "voulez-vous dire DispersalSigma ?", fixed = TRUE)
 
   e <- tryCatch(glebix_simulation(Survival = "0,4"), error = identity)
   expect_s3_class(e, "glebix_error")

@@ -103,3 +103,55 @@ test_that("a NULL seed is drawn from R's generator and kept", {
   expect_equal(glebix_seed(a), glebix_seed(b))
   expect_output(print(a), paste0("graine ", format(glebix_seed(a), scientific = FALSE)))
 })
+
+test_that("a time limit stops steps and runs with R's usual error", {
+  sim <- ready(seed = 1, steps = 1e7)
+  calls <- list(function() glebix_step(sim, 1e7),
+                function() glebix_run(steps = 1e7, replicates = 2, cores = 2),
+                function() glebix_run(steps = 1e7, replicates = 2, cores = 1))
+  for (call in calls) {
+    started <- Sys.time()
+    caught <- tryCatch({
+      setTimeLimit(elapsed = 1, transient = TRUE)
+      call()
+    }, error = function(e) "error", interrupt = function(i) "interrupt")
+    setTimeLimit()
+    expect_equal(caught, "error")
+    expect_lt(as.numeric(difftime(Sys.time(), started, units = "secs")), 10)
+  }
+})
+
+test_that("a user's interrupt stops steps and runs as an interrupt", {
+  # A child R process is interrupted as a user would, by a signal from outside.
+  dir <- tempfile("glebix-interrupt-")
+  dir.create(dir)
+  ready <- file.path(dir, "ready")
+  out <- file.path(dir, "out")
+  pid <- file.path(dir, "pid")
+  script <- file.path(dir, "child.R")
+  writeLines(c(
+    "library(glebix)",
+    "sim <- glebix_setup(glebix_simulation(seed = 1, steps = 1e7))",
+    "calls <- list(function() glebix_step(sim, 1e7),",
+    "              function() glebix_run(steps = 1e7, replicates = 2, cores = 2))",
+    "for (call in calls) {",
+    sprintf("  file.create('%s')", ready),
+    "  cat(tryCatch(call(), interrupt = function(i) 'interrupt', error = function(e) 'error'), '\\n')",
+    "}"), script)
+  system2("sh", c("-c", shQuote(sprintf("echo $$ > '%s'; exec '%s' '%s' > '%s' 2>&1", pid,
+                                        file.path(R.home("bin"), "Rscript"), script, out))),
+          wait = FALSE)
+  deadline <- Sys.time() + 60
+  wait_for <- function(done) while (!done() && Sys.time() < deadline) Sys.sleep(0.05)
+  for (k in 1:2) {
+    wait_for(function() file.exists(ready))
+    unlink(ready)
+    Sys.sleep(0.5)  # the call is under way: ten million steps take hours
+    sent <- Sys.time()
+    tools::pskill(as.integer(readLines(pid)), tools::SIGINT)
+    wait_for(function() length(readLines(out, warn = FALSE)) >= k)
+    expect_lt(as.numeric(difftime(Sys.time(), sent, units = "secs")), 5)
+  }
+  tools::pskill(as.integer(readLines(pid)), tools::SIGKILL)
+  expect_equal(trimws(readLines(out)), c("interrupt", "interrupt"))
+})
