@@ -68,9 +68,10 @@ fuzz:
 long-run:
 	sh scripts/long-run.sh
 
+# The programs and the Python module only; the tests and benchmarks are built by test-plain.
 build:
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(BUILD) -j $(JOBS)
+	cmake --build $(BUILD) -j $(JOBS) --target programs
 
 deps-run:
 	sh scripts/install-deps.sh run
