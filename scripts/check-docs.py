@@ -304,11 +304,16 @@ def check_legend(root):
     ]
 
 
-def main(argv):
-    root = argv[1] if len(argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
-    pages = ["README.md"] + sorted(
+def documentation_pages(root):
+    """README.md and docs/*.md, relative to the root."""
+    return ["README.md"] + sorted(
         os.path.join("docs", name) for name in os.listdir(os.path.join(root, "docs")) if name.endswith(".md")
     )
+
+
+def main(argv):
+    root = argv[1] if len(argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
+    pages = documentation_pages(root)
     problems = check_parameter_table(root) + check_legend(root)
     for page in pages:
         problems += check_links(root, page) + check_math(root, page)

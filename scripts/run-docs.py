@@ -137,9 +137,7 @@ def run_page(root, page, env, timeout):
 
 def main(argv):
     build = os.path.abspath(argv[1] if len(argv) > 1 else os.path.join(ROOT, "build"))
-    pages = argv[2:] or ["README.md"] + sorted(
-        os.path.join("docs", name) for name in os.listdir(os.path.join(ROOT, "docs")) if name.endswith(".md")
-    )
+    pages = argv[2:] or check_docs.documentation_pages(ROOT)
     if not os.path.exists(os.path.join(build, "glebix-batch")):
         print("run-docs : %s/glebix-batch manque : construisez d'abord (make build)" % build, file=sys.stderr)
         return 1
