@@ -1,7 +1,7 @@
 # Quick start: `make run` builds and starts the program, `make test` builds and runs
 # every test. Both first install the Debian packages that are missing.
 # `make test` checks the formatting and the documentation, runs the suite in the normal
-# build, then again under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/),
+# build and the documentation's runnable examples, then again under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/),
 # then each fuzz target for a bounded time (build-fuzz/). The build trees are kept, so
 # later runs rebuild only what changed. When R is installed, R CMD check of the R
 # package (which runs its tests) follows the plain suite.
@@ -9,7 +9,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 
 .PHONY: run test format-check docs-check format test-plain r-check test-sanitize fuzz long-run build deps-run \
-	deps-test clean r-package test-r
+	deps-test clean r-package test-r docs-run
 
 run: deps-run
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -21,6 +21,7 @@ test: deps-test
 	$(MAKE) --no-print-directory docs-check
 	$(MAKE) --no-print-directory test-plain
 	$(MAKE) --no-print-directory r-check
+	$(MAKE) --no-print-directory docs-run
 	$(MAKE) --no-print-directory test-sanitize
 	$(MAKE) --no-print-directory fuzz
 
@@ -47,11 +48,20 @@ FORMAT_DIRS = engine render ui app tools tests bench fuzz python r
 format-check:
 	git ls-files $(FORMAT_DIRS) | grep -E '\.(cpp|h)$$' | xargs clang-format --dry-run -Werror
 
-# The parameter table, the map's legend and every link of README.md and docs/*.md
-# against the tree; the checker's own tests first.
+# The parameter table, the map's legend, every link of README.md and docs/*.md
+# against the tree, and a runnable/not runnable mark on every code block; the
+# checker's own tests first.
 docs-check:
 	python3 scripts/test_check_docs.py
 	python3 scripts/check-docs.py
+
+# Every block of README.md and docs/*.md marked runnable, each in a new folder with the
+# build's programs, its Python package and the R package of $(BUILD)/r/lib (R blocks are
+# skipped without R); at most a minute each.
+docs-run: build
+	python3 scripts/test_run_docs.py
+	JOBS=$(JOBS) sh scripts/test-r.sh $(BUILD) install
+	LC_ALL=fr_FR.UTF-8 python3 scripts/run-docs.py $(BUILD)
 
 format:
 	git ls-files $(FORMAT_DIRS) | grep -E '\.(cpp|h)$$' | xargs clang-format -i
@@ -68,9 +78,10 @@ fuzz:
 long-run:
 	sh scripts/long-run.sh
 
+# The programs and the Python module only; the tests and benchmarks are built by test-plain.
 build:
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(BUILD) -j $(JOBS)
+	cmake --build $(BUILD) -j $(JOBS) --target programs
 
 deps-run:
 	sh scripts/install-deps.sh run

@@ -11,6 +11,11 @@
 4. The LaTeX of those pages survives GitHub's Markdown: no backslash before a
    punctuation mark inside $...$ or $$...$$ (Markdown takes "\{", "\," or "\\" as
    escapes and drops the backslash), and no inline formula across a line end.
+5. Every fenced code block of those pages says on the line before it whether it runs:
+   "<!-- runnable -->" (a sh, python or r block that scripts/run-docs.py runs in a
+   fresh folder; "<!-- runnable: continues -->" runs it after the page's previous
+   runnable block of its language, in the same folder), "<!-- not runnable: why -->"
+   or "<!-- sample: what -->" (output, a transcript or a file's contents).
 
 Prints one line per problem and exits with 1 when there is one; standard library
 only. Usage: scripts/check-docs.py [repository root]
@@ -160,6 +165,73 @@ def check_links(root, page):
     return problems
 
 
+FENCE = re.compile(r"^\s*(`{3,}|~{3,})\s*([^\s`]*)")
+BLOCK_MARKER = re.compile(r"^\s*<!--\s*(runnable|not runnable|sample)\s*(?::\s*(.*?))?\s*-->\s*$")
+RUNNABLE_LANGUAGES = {"sh": "sh", "bash": "sh", "shell": "sh", "python": "python", "r": "r"}
+CONTINUES = "continues"
+
+
+def code_blocks(text):
+    """Every fenced block: a dict with its line, language, marker, note and code."""
+    lines = text.split("\n")
+    blocks, i = [], 0
+    while i < len(lines):
+        opening = FENCE.match(lines[i])
+        if not opening:
+            i += 1
+            continue
+        fence = opening.group(1)[0] * len(opening.group(1))
+        end = i + 1
+        while end < len(lines) and not lines[end].lstrip().startswith(fence):
+            end += 1
+        marker = BLOCK_MARKER.match(lines[i - 1]) if i > 0 else None
+        blocks.append(
+            {
+                "line": i + 1,
+                "language": opening.group(2).lower(),
+                "marker": marker.group(1) if marker else None,
+                "note": (marker.group(2) or "") if marker else "",
+                "code": "\n".join(lines[i + 1 : end]) + "\n",
+            }
+        )
+        i = end + 1
+    return blocks
+
+
+def block_problem(block, languages):
+    """What is wrong with a block's marker, or None; languages: those of the runnable
+    blocks above it on its page."""
+    marker, note, language = block["marker"], block["note"], block["language"]
+    if marker is None:
+        return "bloc de code sans <!-- runnable --> ni <!-- not runnable: raison --> avant lui"
+    if marker != "runnable":
+        return None if note else "bloc marqué « %s » sans raison" % marker
+    if language not in RUNNABLE_LANGUAGES:
+        return "bloc exécutable dans une langue que le lanceur ne connaît pas : « %s »" % language
+    if note not in ("", CONTINUES):
+        return "bloc exécutable : seule la note « %s » est connue, pas « %s »" % (CONTINUES, note)
+    if note == CONTINUES and RUNNABLE_LANGUAGES[language] not in languages:
+        return "bloc qui continue sans bloc exécutable en %s avant lui" % language
+    return None
+
+
+def block_problems(text):
+    """(line number, problem) of the code blocks whose marker is missing or wrong."""
+    problems, languages = [], set()
+    for block in code_blocks(text):
+        problem = block_problem(block, languages)
+        if problem:
+            problems.append((block["line"], problem))
+        elif block["marker"] == "runnable":
+            languages.add(RUNNABLE_LANGUAGES[block["language"]])
+    return problems
+
+
+def check_blocks(root, page):
+    with open(os.path.join(root, page), encoding="utf-8") as f:
+        return ["%s:%d: %s" % (page, n, p) for n, p in block_problems(f.read())]
+
+
 DISPLAY_MATH = re.compile(r"\$\$(.+?)\$\$", re.DOTALL)
 INLINE_MATH = re.compile(r"(?<![\\$])\$(?!\$)(.+?)(?<![\\$])\$(?!\$)", re.DOTALL)
 ESCAPED_PUNCTUATION = re.compile(r"\\[!-/:-@\[-`{-~]")
@@ -232,19 +304,25 @@ def check_legend(root):
     ]
 
 
-def main(argv):
-    root = argv[1] if len(argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
-    pages = ["README.md"] + sorted(
+def documentation_pages(root):
+    """README.md and docs/*.md, relative to the root."""
+    return ["README.md"] + sorted(
         os.path.join("docs", name) for name in os.listdir(os.path.join(root, "docs")) if name.endswith(".md")
     )
+
+
+def main(argv):
+    root = argv[1] if len(argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
+    pages = documentation_pages(root)
     problems = check_parameter_table(root) + check_legend(root)
     for page in pages:
         problems += check_links(root, page) + check_math(root, page)
+        problems += check_blocks(root, page)
     for p in problems:
         print("check-docs : " + p, file=sys.stderr)
     if problems:
         return 1
-    print("check-docs : %d pages, liens, formules, légende et tableau des paramètres en ordre" % len(pages))
+    print("check-docs : %d pages, liens, formules, blocs de code, légende et tableau des paramètres en ordre" % len(pages))
     return 0
 
 

@@ -113,6 +113,51 @@ class Parsing(unittest.TestCase):
         self.assertIn("coupée", problems[2][1])
 
 
+class Blocks(unittest.TestCase):
+    PAGE = (
+        "Text\n<!-- runnable -->\n```sh\nglebix-batch --version\n```\n"
+        "<!-- runnable: continues -->\n~~~bash\nls\n~~~\n"
+        "<!-- not runnable: needs a display -->\n```sh\nglebix\n```\n"
+        "<!--sample: a file's contents-->\n```\n1 2 3\n```\n"
+    )
+
+    def test_markers_notes_and_code_of_every_block(self):
+        blocks = check_docs.code_blocks(self.PAGE)
+        self.assertEqual(
+            [(b["line"], b["language"], b["marker"], b["note"]) for b in blocks],
+            [
+                (3, "sh", "runnable", ""),
+                (7, "bash", "runnable", "continues"),
+                (11, "sh", "not runnable", "needs a display"),
+                (15, "", "sample", "a file's contents"),
+            ],
+        )
+        self.assertEqual(blocks[0]["code"], "glebix-batch --version\n")
+        self.assertEqual(check_docs.block_problems(self.PAGE), [])
+
+    def test_blocks_the_checker_refuses(self):
+        cases = {
+            "unmarked": ("Text\n```sh\nls\n```\n", "sans <!-- runnable -->"),
+            "marker not just before": ("<!-- runnable -->\n\n```sh\nls\n```\n", "sans <!-- runnable -->"),
+            "no reason": ("<!-- not runnable -->\n```sh\nls\n```\n", "sans raison"),
+            "unknown language": ("<!-- runnable -->\n```text\nls\n```\n", "« text »"),
+            "unknown note": ("<!-- runnable: later -->\n```sh\nls\n```\n", "« later »"),
+            "continues nothing": (
+                "<!-- runnable -->\n```r\nx <- 1\n```\n<!-- runnable: continues -->\n```python\nx\n```\n",
+                "sans bloc exécutable en python",
+            ),
+        }
+        for name, (page, expected) in cases.items():
+            problems = check_docs.block_problems(page)
+            self.assertEqual(len(problems), 1, name)
+            self.assertIn(expected, problems[0][1], name)
+
+    def test_a_fence_inside_a_longer_fence_is_code(self):
+        page = "<!-- sample: markdown -->\n````md\n```sh\nls\n```\n````\n"
+        self.assertEqual(len(check_docs.code_blocks(page)), 1)
+        self.assertEqual(check_docs.block_problems(page), [])
+
+
 class Tree(unittest.TestCase):
     """A small tree that passes, then one fault at a time."""
 
