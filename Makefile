@@ -9,7 +9,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 
 .PHONY: run test format-check docs-check format test-plain r-check test-sanitize fuzz long-run build deps-run \
-	deps-test clean r-package test-r
+	deps-test clean r-package test-r test-pip
 
 run: deps-run
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -20,6 +20,7 @@ test: deps-test
 	$(MAKE) --no-print-directory format-check
 	$(MAKE) --no-print-directory docs-check
 	$(MAKE) --no-print-directory test-plain
+	$(MAKE) --no-print-directory test-pip
 	$(MAKE) --no-print-directory r-check
 	$(MAKE) --no-print-directory test-sanitize
 	$(MAKE) --no-print-directory fuzz
@@ -28,6 +29,12 @@ test-plain:
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The Python package installed by pip into a temporary virtual environment, and the
+# Python tests run against that install.
+test-pip:
+	cmake --build $(BUILD) -j $(JOBS) --target glebix-batch
+	sh scripts/test-pip.sh $(BUILD)
 
 # The R package: its source tarball in $(BUILD)/r/ (r-package); its testthat tests on
 # an install in $(BUILD)/r/lib (test-r, the quick loop); R CMD check, which installs it,

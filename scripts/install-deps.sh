@@ -14,6 +14,8 @@ if [ "$what" = test ]; then
     pkgs="$pkgs libgtest-dev libgmock-dev libbenchmark-dev locales xvfb xauth clang clang-format libclang-rt-14-dev time python3"
     # The Python package and its tests.
     pkgs="$pkgs python3-dev pybind11-dev python3-numpy python3-pytest python3-pandas python3-distributed"
+    # Its pip install into a virtual environment (scripts/test-pip.sh).
+    pkgs="$pkgs python3-venv python3-pip python3-setuptools python3-wheel ccache"
     # The R package's tests (terra only for its raster test).
     pkgs="$pkgs r-base-dev r-cran-rcpp r-cran-testthat r-cran-terra r-cran-codetools"
 fi
