@@ -1,7 +1,8 @@
 # Quick start: `make run` builds and starts the program, `make test` builds and runs
 # every test. Both first install the Debian packages that are missing.
 # `make test` checks the formatting and the documentation, runs the suite in the normal
-# build, then again under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/),
+# build, installs the Python package with pip into a temporary virtual environment and
+# runs the Python tests against it (test-pip), then runs the suite again under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/),
 # then each fuzz target for a bounded time (build-fuzz/). The build trees are kept, so
 # later runs rebuild only what changed. When R is installed, R CMD check of the R
 # package (which runs its tests) follows the plain suite.

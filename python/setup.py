@@ -34,12 +34,13 @@ def project_version():
 
 
 class CMakeBuild(build_ext):
-    """Configures and builds the module's target in build_temp (kept, so that a second
-    install compiles only what changed), then copies it where setuptools expects it."""
+    """Configures and builds the module's target in a CMake tree that is kept (so that a
+    second install compiles only what changed), then copies it where setuptools expects
+    it. The tree is GLEBIX_PIP_BUILD_DIR when set, else a folder of build_temp."""
 
     def build_extension(self, ext):
         cmake = os.environ.get("CMAKE", "cmake")
-        tree = pathlib.Path(self.build_temp).resolve() / "cmake"
+        tree = pathlib.Path(os.environ.get("GLEBIX_PIP_BUILD_DIR") or pathlib.Path(self.build_temp) / "cmake").resolve()
         generator = ["-G", "Ninja"] if shutil.which("ninja") and not (tree / "CMakeCache.txt").exists() else []
         subprocess.run([cmake, "-S", str(ROOT), "-B", str(tree), *generator, *CMAKE_OPTIONS,
                         f"-DPython3_EXECUTABLE={sys.executable}"], check=True)

@@ -14,10 +14,13 @@ if [ ! -x "$build/glebix-batch" ]; then
     echo "test-pip : $build/glebix-batch manque (make build d'abord)" >&2
     exit 1
 fi
-# The compiled module's objects are those of the build: a compiler cache makes them cheap.
+# The compiled module's objects are those of the build: with a compiler cache, and the
+# pip build's CMake tree beside the build folder (the same relative paths), they are
+# taken from the cache; the tree is kept for the next install.
 if [ -z "${CMAKE_CXX_COMPILER_LAUNCHER:-}" ] && command -v ccache >/dev/null; then
     export CMAKE_CXX_COMPILER_LAUNCHER=ccache CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
 fi
+export GLEBIX_PIP_BUILD_DIR="$build-pip"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
