@@ -2,10 +2,11 @@
 # every test. Both first install the Debian packages that are missing.
 # `make test` checks the formatting and the documentation, runs the suite in the normal
 # build, installs the Python package with pip into a temporary virtual environment and
-# runs the Python tests against it (test-pip), then runs the suite again under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/),
-# then each fuzz target for a bounded time (build-fuzz/). The build trees are kept, so
-# later runs rebuild only what changed. When R is installed, R CMD check of the R
-# package (which runs its tests) follows the plain suite.
+# runs the Python tests against that install (test-pip), then runs the suite again
+# under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/), then each fuzz
+# target for a bounded time (build-fuzz/). The build trees are kept, so later runs
+# rebuild only what changed. When R is installed, R CMD check of the R package (which
+# runs its tests) follows the Python tests.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
