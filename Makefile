@@ -1,15 +1,18 @@
 # Quick start: `make run` builds and starts the program, `make test` builds and runs
 # every test. Both first install the Debian packages that are missing.
 # `make test` checks the formatting and the documentation, runs the suite in the normal
-# build and the documentation's runnable examples, then again under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/),
-# then each fuzz target for a bounded time (build-fuzz/). The build trees are kept, so
-# later runs rebuild only what changed. When R is installed, R CMD check of the R
-# package (which runs its tests) follows the plain suite.
+# build, installs the Python package with pip into a temporary virtual environment and
+# runs the Python tests against that install (test-pip), runs the documentation's
+# runnable examples (docs-run), then runs the suite again under AddressSanitizer and
+# UndefinedBehaviorSanitizer (build-asan/), then each fuzz target for a bounded time
+# (build-fuzz/). The build trees are kept, so later runs rebuild only what changed.
+# When R is installed, R CMD check of the R package (which runs its tests) follows the
+# Python tests.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
 .PHONY: run test format-check docs-check format test-plain r-check test-sanitize fuzz long-run build deps-run \
-	deps-test clean r-package test-r docs-run
+	deps-test clean r-package test-r docs-run test-pip
 
 run: deps-run
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -20,6 +23,7 @@ test: deps-test
 	$(MAKE) --no-print-directory format-check
 	$(MAKE) --no-print-directory docs-check
 	$(MAKE) --no-print-directory test-plain
+	$(MAKE) --no-print-directory test-pip
 	$(MAKE) --no-print-directory r-check
 	$(MAKE) --no-print-directory docs-run
 	$(MAKE) --no-print-directory test-sanitize
@@ -29,6 +33,12 @@ test-plain:
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The Python package installed by pip into a temporary virtual environment, and the
+# Python tests run against that install.
+test-pip:
+	cmake --build $(BUILD) -j $(JOBS) --target glebix-batch
+	sh scripts/test-pip.sh $(BUILD)
 
 # The R package: its source tarball in $(BUILD)/r/ (r-package); its testthat tests on
 # an install in $(BUILD)/r/lib (test-r, the quick loop); R CMD check, which installs it,

@@ -1,0 +1,98 @@
+# Types of the package's public names, for editors and type checkers.
+from collections.abc import Iterable, Mapping
+from os import PathLike
+from typing import Any, NamedTuple, Union
+
+import numpy as np
+import numpy.typing as npt
+
+_Path = Union[str, bytes, PathLike[str], PathLike[bytes]]
+_Setting = Union[int, float, bool, str]
+# A pandas DataFrame, or a dict of NumPy arrays when pandas is missing.
+_Table = Any
+
+__version__: str
+SETTINGS: dict[str, str]
+
+class GlebixError(RuntimeError):
+    message: str | None
+    setting: str | None
+    path: str | None
+    line: int | None
+    column: int | None
+    token: str | None
+
+class GlebixWarning(UserWarning): ...
+
+class _Cell(NamedTuple):
+    density: int
+    compacted: float
+    decompacted: float
+
+class Simulation:
+    def __init__(
+        self,
+        seed: int | None = None,
+        steps: int = 300,
+        threads: int = 0,
+        species: _Path | None = None,
+        **settings: _Setting,
+    ) -> None: ...
+    @classmethod
+    def resume(cls, path: _Path, steps: int | None = None, threads: int = 0, **settings: _Setting) -> Simulation: ...
+    def setup(self) -> None: ...
+    def step(self, n: int = 1) -> None: ...
+    def run(self) -> _Table: ...
+    def save_state(self, path: _Path) -> None: ...
+    def write_result_file(self, directory: _Path) -> str: ...
+    def write_asc(self, directory: _Path) -> list[str]: ...
+    def cell(self, i: int, j: int) -> _Cell: ...
+    @property
+    def trace(self) -> _Table: ...
+    @property
+    def step_index(self) -> int: ...
+    @property
+    def seed(self) -> int: ...
+    @property
+    def master_seed(self) -> int: ...
+    @property
+    def steps(self) -> int: ...
+    @property
+    def threads(self) -> int: ...
+    @property
+    def is_set_up(self) -> bool: ...
+    @property
+    def settings(self) -> dict[str, str]: ...
+    @property
+    def chart_cell(self) -> tuple[int, int]: ...
+    @property
+    def density(self) -> npt.NDArray[np.int32]: ...
+    @property
+    def compacted(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def decompacted(self) -> npt.NDArray[np.float64]: ...
+
+def run(
+    steps: int = 300,
+    seed: int | None = None,
+    replicates: int = 1,
+    jobs: int = 0,
+    *,
+    client: Any = None,
+    species: _Path | None = None,
+    threads: int | None = None,
+    **settings: _Setting,
+) -> _Table: ...
+def sweep(
+    design: Any,
+    replicates: int = 1,
+    seed: int | None = None,
+    steps: int = 300,
+    jobs: int = 0,
+    client: Any = None,
+    independent_seeds: bool = False,
+    *,
+    species: _Path | None = None,
+    threads: int | None = None,
+    **settings: _Setting,
+) -> _Table: ...
