@@ -43,8 +43,6 @@ void RestoreSettings(const QJsonObject &settings, TSettings &target, std::vector
         const std::string name = it.key().toStdString();
         if (!it.value().isString()) {
             problems.push_back("--repeat : le paramètre " + name + " du manifeste n'est pas un texte");
-        } else if (name == "StepCount") {
-            target.Run.StepCount = Std(it.value());
         } else if (auto problem = RestoreSetting(name, Std(it.value()), target)) {
             problems.push_back("--repeat : " + *problem);
         }
