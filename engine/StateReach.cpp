@@ -54,8 +54,8 @@ std::optional<std::string> ReachableState::CountProblem(int i, int j, std::int32
     if (step_ == 0 && mode != DistModeRandom && mode != DistModeFile) {
         const std::int32_t expected = PatternCount(mode, i, j, distConstant_);
         if (count != expected)
-            return Cell(i, j) + "effectif " + std::to_string(count) + " au pas 0, où la distribution initiale en donne " +
-                   std::to_string(expected);
+            return Cell(i, j) + "effectif " + std::to_string(count) +
+                   " au pas 0, où la distribution initiale en donne " + std::to_string(expected);
     }
     if (step_ > 0 && count > MaxCountAfterStep)
         return Cell(i, j) + "effectif " + std::to_string(count) + " qu'aucune simulation n'atteint (au plus " +

@@ -24,6 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     }
     const std::string written = StateFileText(run);
-    Require(StateFileText(ParseStateFile(written, "etat", batch::CheckSavedSetting)) == written, "a written state does not read back");
+    Require(StateFileText(ParseStateFile(written, "etat", batch::CheckSavedSetting)) == written,
+            "a written state does not read back");
     return 0;
 }

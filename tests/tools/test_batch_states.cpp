@@ -97,7 +97,8 @@ TEST(ResumedRun, CheckpointsAndAFailedStep) {
     ASSERT_FALSE(failed.Completed);
     ASSERT_TRUE(
         RunArgs({"--seed", "3", "--set", "Fecundity=1e300", "--steps", "0", "--save-state", dir / "s0.txt"}).Completed);
-    const SavedRun kept = ReadStateFile(dir / "f.txt", CheckSavedSetting), setUp = ReadStateFile(dir / "s0.txt", CheckSavedSetting);
+    const SavedRun kept = ReadStateFile(dir / "f.txt", CheckSavedSetting),
+                   setUp = ReadStateFile(dir / "s0.txt", CheckSavedSetting);
     EXPECT_EQ(kept.Step, 0);
     EXPECT_EQ(kept.Generator, setUp.Generator);
     auto grids = [](const SavedRun &run) {
@@ -188,7 +189,8 @@ TEST(ResumedRun, EditedStatesAreRefusedByMeaning) {
     struct Case {
         std::string from, to, expected;
     } cases[] = {
-        {"DecompactionD \"5.658\"", "DecompactionD \"nan\"", "ligne 25 : fichier d'état incorrect : paramètre DecompactionD : «nan»"},
+        {"DecompactionD \"5.658\"", "DecompactionD \"nan\"",
+         "ligne 25 : fichier d'état incorrect : paramètre DecompactionD : «nan»"},
         {"StepCount \"4\"", "StepCount \"50\"", "ligne 46 : fichier d'état incorrect : nombre de pas « step_count 4 »"},
         {"ChartCellX \"8\"", "ChartCellX \"99\"", "ligne 28 : fichier d'état incorrect : paramètre ChartCellX : «99»"},
     };
@@ -199,7 +201,8 @@ TEST(ResumedRun, EditedStatesAreRefusedByMeaning) {
             ReadStateFile(dir / "e.txt", CheckSavedSetting);
             ADD_FAILURE() << "accepted";
         } catch (const GlebixError &e) {
-            EXPECT_NE(MessageWithContext(e).find("« " + std::string(dir / "e.txt") + " », " + c.expected), std::string::npos)
+            EXPECT_NE(MessageWithContext(e).find("« " + std::string(dir / "e.txt") + " », " + c.expected),
+                      std::string::npos)
                 << MessageWithContext(e);
         }
         EXPECT_EQ(RunProgram("--resume " + (dir / "e.txt") + " --out " + (dir / "never")), 2);

@@ -103,12 +103,12 @@ TEST(Repeat, RefusesWhatIsNotAManifestAndOptionsThatWouldChangeTheRun) {
 TEST(Repeat, ManifestSettingsAreCheckedAsTheOptionsCheckThem) {
     ScratchDir dir;
     const auto manifest = [&dir](const std::string &name, const std::string &text) {
-        return dir.File("m.json", R"({"program": "glebix-batch", "seed": 5, "settings": {")" + name + R"(": ")" +
-                                      text + R"("}})");
+        return dir.File(
+            "m.json", R"({"program": "glebix-batch", "seed": 5, "settings": {")" + name + R"(": ")" + text + R"("}})");
     };
     const std::pair<std::string, std::string> refused[] = {
-        {"StepCount", "abc"},       {"StepCount", "-5"},    {"StepCount", "1e3"},     {"StepCount", "99999999999"},
-        {"Survival", "0,45"},       {"Survival", "0.45x"},  {"ChartCellX", "99"},     {"DecompactionD", "nan"},
+        {"StepCount", "abc"},        {"StepCount", "-5"},   {"StepCount", "1e3"},       {"StepCount", "99999999999"},
+        {"Survival", "0,45"},        {"Survival", "0.45x"}, {"ChartCellX", "99"},       {"DecompactionD", "nan"},
         {"EnvDynamic", "peut-être"}, {"DistInitMode", "9"}, {"ResponseOptimum", "inf"},
     };
     for (const auto &[name, text] : refused) {
