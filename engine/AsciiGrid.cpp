@@ -21,10 +21,16 @@ struct Token {
     std::int64_t Column = 0;
 };
 
-// Blank-separated tokens with their line and column; code 26 ends the text.
+// The UTF-8 byte-order mark that some programs put before a text.
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+
+// Blank-separated tokens with their line and column; code 26 ends the text. A line
+// ends with LF, CR LF or a lone CR.
 class Tokens {
 public:
-    explicit Tokens(std::string_view bytes) : bytes_(bytes.substr(0, bytes.find('\x1a'))) {}
+    explicit Tokens(std::string_view bytes) : bytes_(bytes.substr(0, bytes.find('\x1a'))) {
+        if (bytes_.substr(0, ByteOrderMark.size()) == ByteOrderMark) pos_ = lineStart_ = ByteOrderMark.size();
+    }
     std::optional<Token> Next() {
         while (pos_ < bytes_.size() && static_cast<unsigned char>(bytes_[pos_]) <= 32) Advance();
         if (pos_ == bytes_.size()) return std::nullopt;
@@ -41,7 +47,8 @@ public:
 
 private:
     void Advance() {
-        if (bytes_[pos_++] == '\n') {
+        const char c = bytes_[pos_++];
+        if (c == '\n' || (c == '\r' && (pos_ == bytes_.size() || bytes_[pos_] != '\n'))) {
             ++line_;
             lineStart_ = pos_;
         }
@@ -68,29 +75,43 @@ double HeaderReal(const Token &t, const std::string &path) {
     return *v;
 }
 
-// The header's values by key; the keys of a pair may come in any order.
+// "nan" in any letter case, with or without a sign: how GDAL and R write a real that
+// is not a number, the nodata value of their floating-point grids.
+bool IsNanText(std::string_view text) {
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) text.remove_prefix(1);
+    return Lower(text) == "nan";
+}
+
+// The header's values by key; the keys may come in any order.
+enum HeaderKey { NCols, NRows, XllCorner, XllCenter, YllCorner, YllCenter, CellSize, Dx, Dy, NoDataValue, KeyCount };
+constexpr const char *HeaderKeys[KeyCount] = {"ncols",     "nrows",    "xllcorner", "xllcenter", "yllcorner",
+                                              "yllcenter", "cellsize", "dx",        "dy",        "nodata_value"};
+
 struct Header {
-    std::optional<double> Values[7];  // ncols nrows xllcorner xllcenter yllcorner yllcenter cellsize
-    std::optional<double> NoData;
+    std::optional<double> Values[KeyCount];  // a nodata value "nan" is held as a NaN
 };
-constexpr const char *HeaderKeys[] = {"ncols",     "nrows",     "xllcorner", "xllcenter",
-                                      "yllcorner", "yllcenter", "cellsize",  "nodata_value"};
+
+int KeyIndex(std::string_view token) {
+    const std::string name = Lower(token);
+    int k = 0;
+    while (k < KeyCount && name != HeaderKeys[k]) ++k;
+    return k;
+}
 
 Header ReadHeader(Tokens &tokens, const std::string &path) {
     Header h;
     for (;;) {
         const auto key = tokens.Peek();
         if (!key) break;
-        const std::string name = Lower(key->Text);
-        int k = 0;
-        while (k < 8 && name != HeaderKeys[k]) ++k;
-        if (k == 8) break;  // the first value
+        const int k = KeyIndex(key->Text);
+        if (k == KeyCount) break;  // the first value
         tokens.Next();
+        const std::string name = HeaderKeys[k];
         const auto value = tokens.Next();
         if (!value) throw GlebixError("en-tête de grille incomplet : « " + name + " » sans valeur", Where(path, *key));
-        std::optional<double> &slot = k < 7 ? h.Values[k] : h.NoData;
+        std::optional<double> &slot = h.Values[k];
         if (slot) throw GlebixError("en-tête de grille : « " + name + " » donné deux fois", Where(path, *key));
-        slot = HeaderReal(*value, path);
+        slot = k == NoDataValue && IsNanText(value->Text) ? std::nan("") : HeaderReal(*value, path);
     }
     return h;
 }
@@ -100,35 +121,51 @@ std::string SizeText(double v) {
     return v == std::floor(v) && std::fabs(v) < 1e15 ? std::to_string(static_cast<std::int64_t>(v)) : FormatShortest(v);
 }
 
+// The side of a cell: "cellsize", or "dx" and "dy" when they are equal. The plot's
+// cells are square, so a grid whose cells are not cannot be read as it.
+double CellSide(const Header &h, const ErrorContext &where) {
+    const auto &dx = h.Values[Dx], &dy = h.Values[Dy], &cellSize = h.Values[CellSize];
+    if ((dx || dy) && (cellSize || !dx || !dy || *dx != *dy))
+        throw GlebixError("en-tête de grille : « dx » " + (dx ? FormatShortest(*dx) : "absent") + " et « dy » " +
+                              (dy ? FormatShortest(*dy) : "absent") +
+                              " décrivent des cases non carrées ; les cases de la parcelle sont carrées, d'un seul "
+                              "« cellsize »",
+                          where);
+    const std::optional<double> side = cellSize ? cellSize : dx;
+    if (!side) throw GlebixError("en-tête de grille incomplet : « cellsize » manque", where);
+    if (!(*side > 0)) throw GlebixError("en-tête de grille : « cellsize » doit être positif", where);
+    return *side;
+}
+
 GridPlacement CheckHeader(const Header &h, const std::string &path) {
     const ErrorContext where{{}, path, 0, 0, {}};
     auto missing = [&where](const std::string &what) {
         throw GlebixError("en-tête de grille incomplet : " + what + " manque", where);
     };
-    if (!h.Values[0]) missing("« ncols »");
-    if (!h.Values[1]) missing("« nrows »");
-    if (*h.Values[0] != GridSide || *h.Values[1] != GridSide)
-        throw GlebixError("la grille du fichier « " + path + " » a " + SizeText(*h.Values[0]) + " colonnes et " +
-                              SizeText(*h.Values[1]) + " lignes ; la parcelle en demande 50 × 50",
+    if (!h.Values[NCols]) missing("« ncols »");
+    if (!h.Values[NRows]) missing("« nrows »");
+    if (*h.Values[NCols] != GridSide || *h.Values[NRows] != GridSide)
+        throw GlebixError("la grille du fichier « " + path + " » a " + SizeText(*h.Values[NCols]) + " colonnes et " +
+                              SizeText(*h.Values[NRows]) + " lignes ; la parcelle en demande 50 × 50",
                           where);
-    if (h.Values[2].has_value() == h.Values[3].has_value())
+    if (h.Values[XllCorner].has_value() == h.Values[XllCenter].has_value())
         missing("« xllcorner » ou « xllcenter » (un seul des deux)");
-    if (h.Values[4].has_value() == h.Values[5].has_value())
+    if (h.Values[YllCorner].has_value() == h.Values[YllCenter].has_value())
         missing("« yllcorner » ou « yllcenter » (un seul des deux)");
-    if (!h.Values[6]) missing("« cellsize »");
-    if (!(*h.Values[6] > 0)) throw GlebixError("en-tête de grille : « cellsize » doit être positif", where);
     GridPlacement p;
-    p.CellSize = *h.Values[6];
-    p.XllCorner = h.Values[2] ? *h.Values[2] : *h.Values[3] - p.CellSize / 2;
-    p.YllCorner = h.Values[4] ? *h.Values[4] : *h.Values[5] - p.CellSize / 2;
+    p.CellSize = CellSide(h, where);
+    p.XllCorner = h.Values[XllCorner] ? *h.Values[XllCorner] : *h.Values[XllCenter] - p.CellSize / 2;
+    p.YllCorner = h.Values[YllCorner] ? *h.Values[YllCorner] : *h.Values[YllCenter] - p.CellSize / 2;
     return p;
 }
 
 bool IsNoData(const Header &h, std::string_view token) {
-    if (!h.NoData) return false;
+    const std::optional<double> &noData = h.Values[NoDataValue];
+    if (!noData) return false;
+    if (std::isnan(*noData)) return IsNanText(token);
     double v = 0;
     const auto [ptr, ec] = std::from_chars(token.data(), token.data() + token.size(), v);
-    return ec == std::errc() && ptr == token.data() + token.size() && v == *h.NoData;
+    return ec == std::errc() && ptr == token.data() + token.size() && v == *noData;
 }
 
 }  // namespace
@@ -136,7 +173,7 @@ bool IsNoData(const Header &h, std::string_view token) {
 bool IsAsciiGrid(std::string_view bytes) {
     Tokens tokens(bytes);
     const auto first = tokens.Next();
-    return first && Lower(first->Text) == "ncols";
+    return first && KeyIndex(first->Text) != KeyCount;
 }
 
 GridPlacement ReadAsciiGrid(std::string_view bytes, const std::string &path, const GridCellFunction &apply) {

@@ -1,9 +1,11 @@
-// ESRI ASCII grids as initial files. A grid is recognised by its first token, "ncols"
-// in any letter case. Its header names, in any order and letter case, ncols and nrows
-// (both 50), xllcorner or xllcenter, yllcorner or yllcenter, cellsize and optionally
-// nodata_value; then come the 2500 values. The first value line is the map's top line
-// (column index 50), and along a line the row index runs from 1 to 50: the layout the
-// batch tool's grids are written in, so a written grid reads back as the same plot.
+// ESRI ASCII grids as initial files. A grid is recognised by its first token, a header
+// key in any letter case, after an optional UTF-8 byte-order mark. Its header names, in
+// any order and letter case, ncols and nrows (both 50), xllcorner or xllcenter,
+// yllcorner or yllcenter, cellsize (or dx and dy of one value) and optionally
+// nodata_value, a number or "nan"; then come the 2500 values. Lines end with LF, CR LF
+// or a lone CR. The first value line is the map's top line (column index 50), and along
+// a line the row index runs from 1 to 50: the layout the batch tool's grids are written
+// in, so a written grid reads back as the same plot.
 #pragma once
 
 #include <functional>
@@ -20,7 +22,7 @@ struct GridPlacement {
     double CellSize = 1;
 };
 
-// True when the first token of `bytes` is "ncols" in any letter case.
+// True when the first token of `bytes` is a header key.
 bool IsAsciiGrid(std::string_view bytes);
 
 // Receives cell (i, j), each from 0, and its value token. It raises GlebixError for a

@@ -58,6 +58,8 @@ inline constexpr const char *MsgOutOfMemory = "Mémoire insuffisante";
 std::string ExceptionMessage(const std::exception &error);
 // Message of a token that is not a number of the expected kind.
 inline constexpr const char *MsgBadNumber = "Saisie numérique incorrecte";
+// A count of a grid written as a real that is not a whole number.
+inline constexpr const char *MsgCountNotWhole = "effectif non entier : les effectifs doivent être des nombres entiers";
 
 [[noreturn]] void ThrowFloatFault(const char *message);
 [[noreturn]] void ThrowBadNumber();

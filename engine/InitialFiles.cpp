@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "Conversions.h"
 #include "Errors.h"
@@ -77,6 +78,17 @@ void SetCount(TPlot &plot, int i, int j, std::string_view token) {
     plot.Density[i][j] = *value;
 }
 
+// A grid's count: a whole number, or a real with a whole value ("12.0"), as programs
+// write a grid of reals.
+void SetGridCount(TPlot &plot, int i, int j, std::string_view token) {
+    if (ParseWholeToken(token)) return SetCount(plot, i, j, token);
+    const auto value = ParseRealToken(token);
+    if (!value) ThrowBadNumber();
+    if (*value != std::floor(*value)) throw GlebixError(MsgCountNotWhole);
+    if (*value < INT32_MIN || *value > INT32_MAX) ThrowBadNumber();
+    plot.Density[i][j] = static_cast<std::int32_t>(*value);
+}
+
 }  // namespace
 
 std::optional<GridPlacement> ReadEnvironmentText(std::string_view text, const std::string &path, TPlot &plot) {
@@ -87,9 +99,9 @@ std::optional<GridPlacement> ReadEnvironmentText(std::string_view text, const st
 }
 
 std::optional<GridPlacement> ReadDistributionText(std::string_view text, const std::string &path, TPlot &plot) {
-    auto set = [&plot](int i, int j, std::string_view token) { SetCount(plot, i, j, token); };
-    if (IsAsciiGrid(text)) return ReadAsciiGrid(text, path, set);
-    ReadTriples(text, path, set);
+    if (IsAsciiGrid(text))
+        return ReadAsciiGrid(text, path, [&plot](int i, int j, std::string_view t) { SetGridCount(plot, i, j, t); });
+    ReadTriples(text, path, [&plot](int i, int j, std::string_view t) { SetCount(plot, i, j, t); });
     return std::nullopt;
 }
 

@@ -85,31 +85,33 @@ void InitialCellEnv(std::int32_t mode, const InitialValues &v, Simul &simul, TCe
 
 // The initial count of cell (i, j), each from 1; the random mode makes one draw.
 void InitialCount(std::int32_t mode, int i, int j, const InitialValues &v, Simul &simul, std::int32_t &count) {
-    switch (mode) {
-    case DistModeFile:
-        count = 0;
-        break;
-    case DistModeRandom: {
+    if (mode == DistModeRandom) {
         const long double u = simul.RandomUniform();
         const long double x = u * 2 * v.DistVariability + (static_cast<long double>(v.DistMean) - v.DistVariability);
         count = Narrow32(std::max<std::int64_t>(0, Nearest(x)));
-        break;
-    }
-    case DistModeHomogeneous:
-        count = v.DistConstant;
-        break;
-    case DistModeLeftThird:
-        count = i < 50.0L / 3.0L ? v.DistConstant : 0;
-        break;
-    case DistModeCentre:
-        count = (i > 23.75 && i < 26.25 && j > 23.75 && j < 26.25) ? v.DistConstant : 0;
-        break;
-    default:
-        break;
+    } else if (mode >= 0 && mode < DistModeCount) {
+        count = PatternCount(mode, i, j, v.DistConstant);
     }
 }
 
 }  // namespace
+
+std::int32_t PatternCount(std::int32_t mode, int i, int j, std::int32_t constant) {
+    switch (mode) {
+    case DistModeHomogeneous:
+        return constant;
+    case DistModeLeftThird:
+        return i < 50.0L / 3.0L ? constant : 0;
+    case DistModeCentre:
+        return (i > 23.75 && i < 26.25 && j > 23.75 && j < 26.25) ? constant : 0;
+    default:
+        return 0;  // the file mode: cells the file does not name
+    }
+}
+
+std::uint32_t SetUpDraws(const InitialSettings &in) {
+    return (in.EnvInitMode == EnvModeRandom ? CellCount : 0) + (in.DistInitMode == DistModeRandom ? CellCount : 0);
+}
 
 std::int32_t ChartCellFromField(const std::string &text) { return BoundToGrid(FieldToInteger(text)); }
 
@@ -159,8 +161,9 @@ void Simul::InitialisePlot() {
     }
 }
 
-void Simul::TakeSpeciesParameters() {
-    const SpeciesSettings &s = Settings.Species;
+void Simul::TakeSpeciesParameters() { Species = SpeciesTakenFrom(Settings.Species); }
+
+RunSpecies SpeciesTakenFrom(const SpeciesSettings &s) {
     RunSpecies taken;
     taken.Survival = TakeReal(s.Survival, "Survival");
     taken.Fecundity = TakeReal(s.Fecundity, "Fecundity");
@@ -187,7 +190,7 @@ void Simul::TakeSpeciesParameters() {
                               " : la tolérance doit être un nombre fini" + (bell ? " différent de 0" : ""),
                           ErrorContext{"ResponseTolerance", {}, 0, 0, {}});
     }
-    Species = taken;
+    return taken;
 }
 
 }  // namespace glebix

@@ -151,6 +151,17 @@ private:
 // it converts to, bounded into 1 to 50.
 std::int32_t ChartCellFromField(const std::string &text);
 
+// The species values that run set-up takes from the settings. Raises GlebixError,
+// naming the setting, for a value the run cannot take.
+RunSpecies SpeciesTakenFrom(const SpeciesSettings &settings);
+
+// The initial count that the distribution mode `mode` (other than the random one)
+// gives cell (i, j), each from 1, with the count setting's value `constant`.
+std::int32_t PatternCount(std::int32_t mode, int i, int j, std::int32_t constant);
+
+// How many generator draws run set-up makes with these settings.
+std::uint32_t SetUpDraws(const InitialSettings &initial);
+
 // The low 32 bits of a monotonic clock in nanoseconds: the seed of a run without one.
 std::uint32_t ClockSeed();
 

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cmath>
+#include <vector>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +12,7 @@
 #include "Conversions.h"
 #include "Errors.h"
 #include "Sha256.h"
+#include "StateReach.h"
 
 namespace glebix {
 
@@ -202,6 +205,7 @@ public:
         const std::string_view line = rest_.substr(0, end);
         rest_.remove_prefix(end + 1);
         ++line_;
+        current_ = line;
         return line;
     }
     // The rest of the next line after "<key> ", which it must begin with.
@@ -212,9 +216,11 @@ public:
         return line.substr(key.size() + 1);
     }
     bool AtEnd() const { return rest_.empty(); }
+    // The line read last, for a message that quotes it.
+    std::string_view Current() const { return current_; }
 
 private:
-    std::string_view rest_;
+    std::string_view rest_, current_;
     const std::string &path_;
     std::int64_t line_ = 1;  // the magic line is line 1
 };
@@ -258,13 +264,60 @@ bool ParseValue(std::string_view text, bool &value) {
 bool ParseValue(std::string_view text, std::int32_t &value) { return ParseNumber(text, value); }
 bool ParseValue(std::string_view text, double &value) { return ParseNumber(text, value); }
 
-// The items of one kind ("setting", "species"), in the order they were written.
-template <typename Visitor>
-void ReadItems(LineCursor &lines, const char *kind, Visitor visitAll) {
-    visitAll([&lines, kind](const char *name, auto &value) {
+// The text of a value as a setting's check sees it: a text unquoted, any other as written.
+std::string_view CheckedText(std::string_view, const std::string &value) { return value; }
+template <typename T>
+std::string_view CheckedText(std::string_view written, const T &) {
+    return written;
+}
+
+// The items of one kind ("setting", "species"), in the order they were written; each
+// item's name, text and value go to `check` once read, which fails on the item's line.
+template <typename Visitor, typename Check>
+void ReadItems(LineCursor &lines, const char *kind, Visitor visitAll, Check check) {
+    visitAll([&lines, kind, &check](const char *name, auto &value) {
         const std::string key = std::string(kind) + " " + name;
-        if (!ParseValue(lines.Keyed(key), value)) lines.Fail("valeur illisible de « " + key + " »");
+        const std::string_view written = lines.Keyed(key);
+        if (!ParseValue(written, value)) lines.Fail("valeur illisible de « " + key + " »");
+        check(name, CheckedText(written, value));
     });
+}
+
+// The species values as the state file writes them, in file order.
+std::vector<std::string> SpeciesTexts(const RunSpecies &species) {
+    std::vector<std::string> texts;
+    VisitSpecies(species, [&texts](const char *, const auto &value) {
+        std::string text;
+        AppendValue(text, value);
+        texts.push_back(std::move(text));
+    });
+    return texts;
+}
+
+void ReadSettings(LineCursor &lines, TSettings &settings, SettingCheck checkSetting) {
+    ReadItems(
+        lines, "setting", [&settings](auto visit) { VisitSettings(settings, visit); },
+        [&lines, checkSetting](const char *name, std::string_view text) {
+            if (auto problem = checkSetting(name, text)) lines.Fail(*problem);
+        });
+}
+
+// The species values, which must be the ones set-up takes from `settings`.
+void ReadSpecies(LineCursor &lines, const TSettings &settings, RunSpecies &species) {
+    std::vector<std::string> expected;
+    try {
+        expected = SpeciesTexts(SpeciesTakenFrom(settings.Species));
+    } catch (const GlebixError &e) {
+        lines.Fail(std::string("les paramètres de l'espèce ne se prennent pas : ") + e.what());
+    }
+    std::size_t k = 0;
+    ReadItems(
+        lines, "species", [&species](auto visit) { VisitSpecies(species, visit); },
+        [&lines, &expected, &k](const char *name, std::string_view text) {
+            if (text != expected[k++])
+                lines.Fail("valeur « " + std::string(text) + " » de « species " + name +
+                           " », où les paramètres donnent « " + expected[k - 1] + " »");
+        });
 }
 
 std::uint32_t ReadUnsigned(LineCursor &lines, const char *key) {
@@ -291,19 +344,25 @@ void ReadNumbers(LineCursor &lines, const char *key, std::int32_t (&values)[N]) 
     }
 }
 
-std::optional<GridPlacement> ReadPlacement(LineCursor &lines) {
+// A grid's placement, which only a run started from an initial file has.
+std::optional<GridPlacement> ReadPlacement(LineCursor &lines, const InitialSettings &initial) {
     std::string_view text = lines.Keyed("grid_placement");
     if (text == "none") return std::nullopt;
     double values[3];
     for (double &v : values) {
         const auto blank = &v != &values[2] ? text.find(' ') : text.size();
-        if (blank == std::string_view::npos || !ParseNumber(text.substr(0, blank), v))
-            lines.Fail("valeurs illisibles de « grid_placement »");
+        if (blank == std::string_view::npos || !ParseNumber(text.substr(0, blank), v) || !std::isfinite(v))
+            lines.Fail("valeurs illisibles de « grid_placement » : « " + std::string(lines.Current()) + " »");
         text.remove_prefix(std::min(text.size(), blank + 1));
     }
+    if (!(values[2] > 0)) lines.Fail("« grid_placement » : la taille de case doit être positive");
+    if (initial.EnvInitMode != EnvModeFile && initial.DistInitMode != DistModeFile)
+        lines.Fail("« grid_placement » sans fichier initial (seule une grille lue en donne une)");
     return GridPlacement{values[0], values[1], values[2]};
 }
 
+// A grid's lines; `cell` reads one value and returns false for a value it cannot read,
+// or fails on the line for one beyond reach.
 template <typename Cell>
 void ReadGrid(LineCursor &lines, const char *name, Cell cell) {
     if (lines.Next(name) != name) lines.Fail(std::string("« ") + name + " » attendu");
@@ -316,6 +375,23 @@ void ReadGrid(LineCursor &lines, const char *name, Cell cell) {
             text.remove_prefix(std::min(text.size(), blank + 1));
         }
     }
+}
+
+void ReadPlot(LineCursor &lines, const ReachableState &reach, TPlot &plot) {
+    auto fail = [&lines](const std::optional<std::string> &problem) {
+        if (problem) lines.Fail(*problem);
+        return true;
+    };
+    ReadGrid(lines, "density", [&](std::string_view t, int i, int j) {
+        return ParseNumber(t, plot.Density[i][j]) && fail(reach.CountProblem(i + 1, j + 1, plot.Density[i][j]));
+    });
+    ReadGrid(lines, "compacted",
+             [&plot](std::string_view t, int i, int j) { return ParseNumber(t, plot.Env[i][j].Compacted); });
+    ReadGrid(lines, "decompacted", [&](std::string_view t, int i, int j) {
+        TCellEnv &env = plot.Env[i][j];
+        return ParseNumber(t, env.Decompacted) &&
+               fail(reach.SharesProblem(i + 1, j + 1, env.Compacted, env.Decompacted));
+    });
 }
 
 // The first line, then the checksum: what a file is and whether it is whole come
@@ -351,40 +427,47 @@ std::string_view CheckEnvelope(std::string_view text, const std::string &path, s
     return body.substr(first.size() + 1);
 }
 
-}  // namespace
-
-SavedRun ParseStateFile(std::string_view text, const std::string &path) {
-    SavedRun run;
-    LineCursor lines(CheckEnvelope(text, path, run.Checksum), path);
-    ReadItems(lines, "setting", [&run](auto visit) { VisitSettings(run.Settings, visit); });
-    ReadItems(lines, "species", [&run](auto visit) { VisitSpecies(run.Species, visit); });
-    if (run.Species.ResponseShape < 0 || run.Species.ResponseShape >= ResponseShapeCount)
-        lines.Fail("forme de la réponse au milieu inconnue");
+// The chart cell, the seeds, the steps and the generator state, each as set-up and
+// the steps leave them.
+void ReadRunPlace(LineCursor &lines, SavedRun &run) {
     std::int32_t chart[2];
     ReadNumbers(lines, "chart_cell", chart);
-    if (chart[0] < 1 || chart[0] > GridSide || chart[1] < 1 || chart[1] > GridSide)
-        lines.Fail("case du graphique hors de la parcelle");
+    if (chart[0] != ChartCellFromField(run.Settings.Run.ChartCellX) ||
+        chart[1] != ChartCellFromField(run.Settings.Run.ChartCellY))
+        lines.Fail("case du graphique « " + std::string(lines.Current()) + " » autre que celle des paramètres");
     run.ChartCellX = chart[0];
     run.ChartCellY = chart[1];
     run.MasterSeed = ReadUnsigned(lines, "master_seed");
     run.RunSeed = ReadUnsigned(lines, "run_seed");
     run.Step = ReadStepNumber(lines, "step");
     run.StepCount = ReadStepNumber(lines, "step_count");
+    if (run.StepCount != FieldToInteger(run.Settings.Run.StepCount))
+        lines.Fail("nombre de pas « " + std::string(lines.Current()) + " » autre que celui du paramètre StepCount");
     if (run.Step > run.StepCount) lines.Fail("le pas atteint dépasse le nombre de pas de la simulation");
     run.Generator = ReadUnsigned(lines, "generator");
-    run.InputGridPlacement = ReadPlacement(lines);
+    // Every generator state follows some other, so only set-up's is known.
+    if (run.Step == 0 && run.Generator != AdvanceRandom(run.RunSeed, SetUpDraws(run.Settings.Initial)))
+        lines.Fail("état du générateur « " + std::string(lines.Current()) +
+                   " » autre que celui que la mise en place laisse au pas 0");
+}
+
+}  // namespace
+
+SavedRun ParseStateFile(std::string_view text, const std::string &path, SettingCheck checkSetting) {
+    SavedRun run;
+    LineCursor lines(CheckEnvelope(text, path, run.Checksum), path);
+    ReadSettings(lines, run.Settings, checkSetting);
+    ReadSpecies(lines, run.Settings, run.Species);
+    ReadRunPlace(lines, run);
+    run.InputGridPlacement = ReadPlacement(lines, run.Settings.Initial);
     std::int32_t extent[3];
     ReadNumbers(lines, "plot_extent", extent);
+    if (extent[0] != GridSide || extent[1] != GridSide || extent[2] != 1)
+        lines.Fail("étendue « " + std::string(lines.Current()) + " » : la parcelle est toujours de 50 × 50 cases de 1");
     run.Plot.NRows = extent[0];
     run.Plot.NCols = extent[1];
     run.Plot.CellSize = extent[2];
-    TPlot &plot = run.Plot;
-    ReadGrid(lines, "density",
-             [&plot](std::string_view t, int i, int j) { return ParseNumber(t, plot.Density[i][j]); });
-    ReadGrid(lines, "compacted",
-             [&plot](std::string_view t, int i, int j) { return ParseNumber(t, plot.Env[i][j].Compacted); });
-    ReadGrid(lines, "decompacted",
-             [&plot](std::string_view t, int i, int j) { return ParseNumber(t, plot.Env[i][j].Decompacted); });
+    ReadPlot(lines, ReachableState(run.Settings, run.Species, run.Step), run.Plot);
     if (!lines.AtEnd()) {
         lines.Next("");
         lines.Fail("ligne en trop après les grilles");
@@ -405,7 +488,7 @@ constexpr std::size_t StateFileLimit = 16u << 20;
 
 }  // namespace
 
-SavedRun ReadStateFile(const std::string &path) {
+SavedRun ReadStateFile(const std::string &path, SettingCheck checkSetting) {
     std::string text;
     try {
         if (path.empty()) ThrowIoError(ENOENT, path);
@@ -434,7 +517,7 @@ SavedRun ReadStateFile(const std::string &path) {
         throw;
     }
     if (text.empty()) throw GlebixError("fichier d'état vide", ErrorContext{{}, path, 0, 0, {}});
-    return ParseStateFile(text, path);
+    return ParseStateFile(text, path, checkSetting);
 }
 
 }  // namespace glebix

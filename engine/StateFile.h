@@ -54,15 +54,23 @@ void RestoreRun(const SavedRun &run, Simul &simul);
 
 // The file's text, its checksum line included.
 std::string StateFileText(const SavedRun &run);
+
+// Checks the text of a setting's value as the front ends check a value they are
+// given; returns the problem, naming the setting and the text.
+using SettingCheck = std::optional<std::string> (*)(std::string_view name, std::string_view text);
+
 // Reads the text of a state file. A foreign, future-version, truncated, edited or
 // malformed file raises GlebixError saying what is wrong, with `path` (and the line
-// when one is at fault) in its context.
-SavedRun ParseStateFile(std::string_view text, const std::string &path);
+// when one is at fault) in its context. So does a file whose checksum holds but whose
+// content no run writes: a setting that `checkSetting` refuses, species values, chart
+// cell or step count other than the settings give, or a plot, a step or a generator
+// state beyond what a run with these settings reaches (StateReach.h).
+SavedRun ParseStateFile(std::string_view text, const std::string &path, SettingCheck checkSetting);
 
 // Replaces `path` by the state file of `run` with WriteFileAtomically; returns the
 // checksum.
 std::string WriteStateFile(const std::string &path, const SavedRun &run);
 // Reads and parses a state file; file errors carry the path in their context.
-SavedRun ReadStateFile(const std::string &path);
+SavedRun ReadStateFile(const std::string &path, SettingCheck checkSetting);
 
 }  // namespace glebix

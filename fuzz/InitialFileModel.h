@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
@@ -137,17 +138,29 @@ inline ModelReal ModelRealToken(std::string_view t) {
     return r;
 }
 
+// A grid: its first token is a header key in any letter case, after a byte-order
+// mark at the very start of the text.
+inline bool IsGrid(const std::uint8_t *data, std::size_t size, const std::vector<std::string_view> &tokens) {
+    if (tokens.empty()) return false;
+    std::string_view first = tokens[0];
+    if (size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) {
+        first.remove_prefix(3);
+        if (first.empty() && tokens.size() > 1) first = tokens[1];  // the mark alone
+    }
+    std::string lower(first);
+    for (char &c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    for (const char *key :
+         {"ncols", "nrows", "xllcorner", "xllcenter", "yllcorner", "yllcenter", "cellsize", "dx", "dy", "nodata_value"})
+        if (lower == key) return true;
+    return false;
+}
+
 // Walks the triples of a file; `apply(row0, col0, token)` sets a cell (0-based) and
 // returns false when the value token is refused (then `refusal` says why).
 template <typename Apply>
 FileOutcome RunFileModel(const std::uint8_t *data, std::size_t size, Apply apply) {
     const auto tokens = SplitTokens(data, size);
-    if (!tokens.empty() && tokens[0].size() == 5) {
-        std::string_view first = tokens[0];
-        bool ncols = true;
-        for (std::size_t k = 0; k < 5; ++k) ncols = ncols && (first[k] | 0x20) == "ncols"[k];
-        if (ncols) return FileOutcome::Grid;
-    }
+    if (IsGrid(data, size, tokens)) return FileOutcome::Grid;
     for (std::size_t k = 0; k < tokens.size(); k += 3) {
         if (k + 3 > tokens.size()) return FileOutcome::BadNumber;
         for (std::size_t m = k; m < k + 3; ++m)

@@ -5,6 +5,7 @@
 
 #include "Errors.h"
 #include "FuzzFiles.h"
+#include "SettingsTable.h"
 #include "Sha256.h"
 #include "StateFile.h"
 
@@ -17,12 +18,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     text += "sha256 " + Sha256Hex(text) + "\n";
     SavedRun run;
     try {
-        run = ParseStateFile(text, "etat");
+        run = ParseStateFile(text, "etat", batch::CheckSavedSetting);
     } catch (const GlebixError &e) {
         Require(e.Context().Path == "etat", "a refusal without the file's name");
         return 0;
     }
     const std::string written = StateFileText(run);
-    Require(StateFileText(ParseStateFile(written, "etat")) == written, "a written state does not read back");
+    Require(StateFileText(ParseStateFile(written, "etat", batch::CheckSavedSetting)) == written,
+            "a written state does not read back");
     return 0;
 }

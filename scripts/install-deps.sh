@@ -20,6 +20,8 @@ if [ "$what" = test ]; then
     pkgs="$pkgs python3-venv python3-pip python3-setuptools python3-wheel ccache"
     # The R package's tests (terra only for its raster test).
     pkgs="$pkgs r-base-dev r-cran-rcpp r-cran-testthat r-cran-terra r-cran-codetools"
+    # Grids written by GDAL (and by terra, above) read as initial files.
+    pkgs="$pkgs gdal-bin"
 fi
 
 if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi

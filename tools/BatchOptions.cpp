@@ -239,7 +239,7 @@ std::string OptionLines() {
 void ApplyResume(Gathered &g) {
     BatchOptions &o = g.options;
     try {
-        o.Resumed = std::make_shared<const SavedRun>(ReadStateFile(o.ResumePath));
+        o.Resumed = std::make_shared<const SavedRun>(ReadStateFile(o.ResumePath, CheckSavedSetting));
     } catch (const GlebixError &e) {
         g.problems.push_back("--resume : " + MessageWithContext(e));
         return;

@@ -45,8 +45,6 @@ void RestoreSettings(const QJsonObject &settings, TSettings &target, std::vector
         const std::string name = it.key().toStdString();
         if (!it.value().isString()) {
             problems.push_back("--repeat : le paramètre " + name + " du manifeste n'est pas un texte");
-        } else if (name == "StepCount") {
-            target.Run.StepCount = Std(it.value());
         } else if (auto problem = RestoreSetting(name, Std(it.value()), target)) {
             problems.push_back("--repeat : " + *problem);
         }
@@ -83,7 +81,7 @@ void ResumeFromRecordedState(const QJsonObject &from, BatchOptions &options, std
     const std::string path = Std(from.value("path"));
     const std::string what = "--repeat : l'état enregistré « " + path + " » dont la simulation reprenait";
     try {
-        auto saved = std::make_shared<const SavedRun>(ReadStateFile(path));
+        auto saved = std::make_shared<const SavedRun>(ReadStateFile(path, CheckSavedSetting));
         if (saved->Checksum != Std(from.value("sha256")))
             return problems.push_back(what + " a changé depuis (sa somme SHA-256 n'est plus celle du manifeste)");
         options.ResumePath = path;

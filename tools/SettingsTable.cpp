@@ -44,6 +44,8 @@ struct SettingEntry {
 };
 
 constexpr std::int32_t NoMin = INT32_MIN;
+// The step count: set by --steps rather than --set, but restored with the others.
+constexpr std::string_view StepCountName = "StepCount";
 constexpr std::int32_t NoMax = INT32_MAX;
 
 SettingEntry TextEntry(const char *name, SettingKind kind, Place<std::string> text, std::int32_t minimum = NoMin,
@@ -202,12 +204,23 @@ std::optional<std::string> ApplySetting(std::string_view name, std::string_view 
 
 std::optional<std::string> RestoreSetting(std::string_view name, std::string_view text, TSettings &settings) {
     const SettingEntry *e = Find(name);
-    if (!e) return "paramètre inconnu : " + Quoted(name);
-    if (e->kind == SettingKind::Real || e->kind == SettingKind::Whole) {
-        *e->text.at(settings) = std::string(text);
+    const bool number = name == StepCountName || (e && e->kind != SettingKind::Path);
+    const std::string_view checked = number ? text.substr(std::min(text.size(), text.find_first_not_of(' '))) : text;
+    if (name == StepCountName) {
+        if (!ParseCount(checked, 0))
+            return "paramètre StepCount : " + Quoted(text) + " n'est pas un nombre entier " + RangeText(0, NoMax);
+        settings.Run.StepCount = std::string(text);
         return std::nullopt;
     }
-    return ApplySetting(name, text, settings);
+    if (auto problem = ApplySetting(name, checked, settings)) return problem;
+    if (e && (e->kind == SettingKind::Real || e->kind == SettingKind::Whole)) *e->text.at(settings) = std::string(text);
+    return std::nullopt;
+}
+
+std::optional<std::string> CheckSavedSetting(std::string_view name, std::string_view text) {
+    if (name != StepCountName && !Find(name)) return std::nullopt;
+    TSettings scratch;
+    return RestoreSetting(name, text, scratch);
 }
 
 std::string SettingText(std::string_view name, const TSettings &settings) {

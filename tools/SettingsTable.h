@@ -28,10 +28,11 @@ enum class SettingKind {
 // No value may hold a null byte.
 std::optional<std::string> ApplySetting(std::string_view name, std::string_view value, TSettings &settings);
 
-// Sets `name` back to a text that SettingText gave, as a run used it: a real or whole
-// number's text is kept as it stands, even one that a dialog's field converts only in
-// part, so that the run converts it as the original run did. Flags, modes and reals
-// stored as doubles are checked as ApplySetting checks them. Returns the problem, if any.
+// Sets `name` back to the text that a manifest or a state file holds for it, checked
+// exactly as ApplySetting checks a value (StepCount as --steps checks its count).
+// Blanks before a number, which the texts a species file gives begin with, are let
+// through and kept: the run converts the text as the original run did. Returns the
+// problem, if any, leaving `settings` as it was.
 std::optional<std::string> RestoreSetting(std::string_view name, std::string_view text, TSettings &settings);
 
 // "«text» contient un octet nul..." when `text` holds a null byte, which no setting's
@@ -44,6 +45,11 @@ std::string UnknownSettingMessage(std::string_view name);
 // A text quoted for a message: control characters as \xNN, cut short (never inside a
 // UTF-8 sequence), so that a message always stays on one readable line.
 std::string Quoted(std::string_view text);
+
+// RestoreSetting's check alone, for a state file's settings. The settings of a run
+// that no front end sets by name (the display flags, the result folder) are left to
+// the file's own form.
+std::optional<std::string> CheckSavedSetting(std::string_view name, std::string_view text);
 
 // The text of a setting as a run uses it (flags "on"/"off", modes and doubles as
 // numbers). Empty for an unknown name.

@@ -260,7 +260,8 @@ void BindSimulation(py::module_ &m) {
              py::arg("inputs") = py::none())
         .def(py::init([](const std::string &path, const NamedTexts &overrides, std::optional<std::int32_t> steps,
                          int threads) {
-                 return std::make_unique<SimulationHandle>(ReadStateFile(path), overrides, steps, threads);
+                 return std::make_unique<SimulationHandle>(ReadStateFile(path, batch::CheckSavedSetting), overrides,
+                                                           steps, threads);
              }),
              py::arg("state"), py::arg("overrides"), py::arg("steps"), py::arg("threads"))
         .def("save_state", &SimulationHandle::SaveState, py::arg("path"), py::call_guard<py::gil_scoped_release>(),

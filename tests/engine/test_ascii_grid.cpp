@@ -2,7 +2,9 @@
 // values, nodata cells, and the faults of a grid that does not fit the plot.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
+#include <sys/wait.h>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,7 @@
 #include "Errors.h"
 #include "InitialFiles.h"
 #include "Plot.h"
+#include "TestSupport.h"
 
 namespace glebix {
 namespace {
@@ -153,6 +156,121 @@ TEST(AsciiGrid, InitialFilesReadGridsAndTriplesAlike) {
     EXPECT_EQ(plot->Density[0][49], 0);
     EXPECT_EQ(plot->Density[1][49], 12);
     EXPECT_EQ(plot->Density[49][0], 4);
+}
+
+// A count grid: cell (i, j), each from 1, holds i + 50 (j - 1), one number at a time
+// written by `number`.
+std::string CountGrid(
+    const std::string &header, std::string (*number)(int) = [](int v) { return std::to_string(v); },
+    const std::string &lineEnd = "\n") {
+    std::string out = header;
+    for (int j = 50; j >= 1; --j) {
+        for (int i = 1; i <= 50; ++i) out += (i > 1 ? " " : "") + number(i + 50 * (j - 1));
+        out += lineEnd;
+    }
+    return out;
+}
+
+const std::string PlainHead = "ncols 50\nnrows 50\nxllcorner 0\nyllcorner 0\ncellsize 1\n";
+
+void ExpectCountGridRead(const TPlot &plot) {
+    for (int i = 1; i <= 50; ++i)
+        for (int j = 1; j <= 50; ++j) ASSERT_EQ(plot.Density[i - 1][j - 1], i + 50 * (j - 1)) << i << " " << j;
+}
+
+// What GIS programs write: reals for counts, "nan" for nodata, headers in their own
+// order, a byte-order mark, old Mac line ends.
+TEST(AsciiGrid, GridsAsOtherProgramsWriteThem) {
+    const auto real = [](int v) { return std::to_string(v) + ".0"; };
+    std::string withNan = CountGrid("NODATA_value  nan\n" + PlainHead);
+    withNan.replace(withNan.rfind("\n1 2 "), 5, "\n1 NaN ");  // cell (2, 1), which keeps its count
+    const std::string cases[] = {
+        CountGrid(PlainHead, real),
+        CountGrid("nrows 50\nNCOLS 50\ncellsize 1\nyllcorner 0\nxllcorner 0\n"),
+        "\xEF\xBB\xBF" + CountGrid(PlainHead),
+        CountGrid("ncols 50\rnrows 50\rxllcorner 0\ryllcorner 0\rcellsize 1\r", real, "\r"),
+        CountGrid("ncols 50\nnrows 50\nxllcorner 0\nyllcorner 0\ndx 1\ndy 1\n"),
+        withNan,
+    };
+    for (const std::string &text : cases) {
+        SCOPED_TRACE(text.substr(0, 60));
+        auto plot = std::make_unique<TPlot>();
+        plot->Density[1][0] = 2;  // the nan cell
+        const auto placement = ReadDistributionText(text, "g.asc", *plot);
+        ASSERT_TRUE(placement);
+        EXPECT_EQ(placement->CellSize, 1);
+        ExpectCountGridRead(*plot);
+    }
+}
+
+TEST(AsciiGrid, CountsMustBeWholeAndCellsSquare) {
+    struct Case {
+        std::string text, message;
+        std::int64_t line, column;
+    } cases[] = {
+        {CountGrid(PlainHead, [](int v) { return v == 52 ? std::string("52.5") : std::to_string(v); }),
+         "les effectifs doivent être des nombres entiers", 54, 4},
+        {CountGrid(
+             PlainHead, [](int v) { return v == 52 ? std::string("52.5") : std::to_string(v); }, "\r"),
+         "les effectifs doivent être des nombres entiers", 54, 4},
+        {CountGrid("ncols 50\nnrows 50\nxllcorner 0\nyllcorner 0\ndx 1\ndy 2\n"),
+         "« dx » 1 et « dy » 2 décrivent des cases non carrées", 0, 0},
+        {CountGrid(PlainHead + "dx 1\n"), "décrivent des cases non carrées", 0, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.message);
+        auto plot = std::make_unique<TPlot>();
+        try {
+            ReadDistributionText(c.text, "g.asc", *plot);
+            ADD_FAILURE() << "accepted";
+        } catch (const GlebixError &e) {
+            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+            EXPECT_EQ(e.Context().Line, c.line);
+            EXPECT_EQ(e.Context().Column, c.column);
+        }
+    }
+}
+
+// Runs a shell command quietly; true when it succeeds.
+bool Succeeds(const std::string &command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+
+// Count and share grids that GDAL converts to reals, read back as the plot written.
+TEST(AsciiGrid, GridsWrittenByGdal) {
+    if (!Succeeds("command -v gdal_translate")) GTEST_SKIP() << "gdal_translate absent (Debian gdal-bin)";
+    testing::ScratchDir dir;
+    const std::string source = dir.File("n.asc", CountGrid(PlainHead));
+    ASSERT_TRUE(Succeeds("gdal_translate -q -ot Float32 -of AAIGrid " + source + " " + (dir / "f.asc")));
+    ASSERT_TRUE(Succeeds("gdal_translate -q -ot Float64 -a_nodata -1 -of AAIGrid " + source + " " + (dir / "e.asc")));
+    auto plot = std::make_unique<TPlot>();
+    ReadDistributionFile(dir / "f.asc", *plot);
+    ExpectCountGridRead(*plot);
+    ReadEnvironmentFile(dir / "e.asc", *plot);
+    EXPECT_EQ(plot->Env[0][0].Compacted, 1);
+    EXPECT_EQ(plot->Env[49][49].Compacted, 2500);
+}
+
+// terra writes a grid of reals with "nan" for its nodata value and cells.
+TEST(AsciiGrid, GridsWrittenByTerra) {
+    if (!Succeeds("command -v Rscript")) GTEST_SKIP() << "Rscript absent";
+    testing::ScratchDir dir;
+    const std::string source = dir.File("n.asc", CountGrid(PlainHead));
+    constexpr int absent = 77;
+    const std::string script =
+        "if (!requireNamespace('terra', quietly = TRUE)) quit(status = " + std::to_string(absent) +
+        "); library(terra); r <- rast('" + source + "'); r[1] <- NA; writeRaster(r, '" + (dir / "t.asc") +
+        "', datatype = 'FLT4S')";
+    const int status = std::system(("Rscript -e \"" + script + "\" >/dev/null 2>&1").c_str());
+    if (WIFEXITED(status) && WEXITSTATUS(status) == absent) GTEST_SKIP() << "R's terra package absent";
+    ASSERT_EQ(status, 0);
+    ASSERT_NE(testing::ReadAll(dir / "t.asc").find("nan"), std::string::npos);
+    auto plot = std::make_unique<TPlot>();
+    plot->Density[0][49] = 1 + 50 * 49;  // the NA cell: the first of the top line
+    ReadDistributionFile(dir / "t.asc", *plot);
+    ExpectCountGridRead(*plot);
+    plot->Env[0][49] = {-5, 105};
+    ReadEnvironmentFile(dir / "t.asc", *plot);
+    EXPECT_EQ(plot->Env[0][49].Compacted, -5);
+    EXPECT_EQ(plot->Env[1][49].Compacted, 2 + 50 * 49);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <string>
 
 #include "Errors.h"
@@ -24,6 +25,20 @@ TEST(Sha256, KnownDigests) {
     EXPECT_EQ(Sha256Hex(std::string(1000000, 'a')), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
 }
 
+// The settings' own check belongs to the front ends; here every text passes.
+std::optional<std::string> AnySetting(std::string_view, std::string_view) { return std::nullopt; }
+
+SavedRun Parse(const std::string &text, const std::string &path = "s") {
+    return ParseStateFile(text, path, AnySetting);
+}
+
+// The state of `simul` as a run of `stepCount` steps saves it.
+SavedRun Captured(const Simul &simul, std::uint32_t runSeed, std::int32_t step, std::int32_t stepCount) {
+    SavedRun run = CaptureRun(simul, 5u, runSeed, step, stepCount);
+    run.Settings.Run.StepCount = std::to_string(stepCount);
+    return run;
+}
+
 // A run of `steps` steps from `seed`, on `threads` dispersal threads.
 std::unique_ptr<Simul> RunSteps(std::uint32_t seed, int steps, int threads, bool dispersalFirst) {
     auto s = std::make_unique<Simul>();
@@ -39,18 +54,18 @@ TEST(StateFile, ResumedRunEqualsTheUnbrokenRun) {
     constexpr int N = 24;
     for (const bool dispersalFirst : {false, true}) {
         const auto whole = RunSteps(77u, N, 1, dispersalFirst);
-        const std::string expected = StateFileText(CaptureRun(*whole, 5u, 77u, N, N));
+        const std::string expected = StateFileText(Captured(*whole, 77u, N, N));
         for (const int threads : {1, 2}) {
             for (const int k : {0, 7, N - 1}) {
                 SCOPED_TRACE(::testing::Message()
                              << "first " << dispersalFirst << " threads " << threads << " k " << k);
                 const auto part = RunSteps(77u, k, threads, dispersalFirst);
-                const SavedRun saved = ParseStateFile(StateFileText(CaptureRun(*part, 5u, 77u, k, N)), "s");
+                const SavedRun saved = Parse(StateFileText(Captured(*part, 77u, k, N)));
                 Simul resumed;
                 resumed.SetDispersalThreads(threads);
                 RestoreRun(saved, resumed);
                 for (int step = saved.Step + 1; step <= saved.StepCount; ++step) resumed.TimeStep();
-                EXPECT_EQ(StateFileText(CaptureRun(resumed, 5u, 77u, N, N)), expected);
+                EXPECT_EQ(StateFileText(Captured(resumed, 77u, N, N)), expected);
             }
         }
     }
@@ -58,20 +73,24 @@ TEST(StateFile, ResumedRunEqualsTheUnbrokenRun) {
 
 TEST(StateFile, EveryItemReadsBackExactly) {
     auto s = RunSteps(3u, 2, 1, false);
+    // Initial files allow any share and any count.
+    s->Settings.Initial.EnvInitMode = EnvModeFile;
+    s->Settings.Initial.DistInitMode = DistModeFile;
     s->Settings.Initial.EnvFilePath = "dossier \"à\" \\ x\ty\n.txt";
-    s->Settings.Species.Survival = " 0.4 ";
+    s->Settings.Species.Survival = " 0.4";
     s->Settings.Species.ResponseOptimum = 0.1 + 0.2;
+    s->TakeSpeciesParameters();
     s->Settings.Run.SaveResults = true;
     s->Plot.Env[3][4].Compacted = 5e-324;
     s->Plot.Env[4][3].Decompacted = -0.0;
     s->Plot.Density[49][0] = -2147483647 - 1;
     s->InputGridPlacement = GridPlacement{412345.5, -7.25, 2.5};
-    const SavedRun before = CaptureRun(*s, 4000000000u, 9u, 2, 300);
+    SavedRun before = CaptureRun(*s, 4000000000u, 9u, 2, 300);
     const std::string text = StateFileText(before);
-    const SavedRun after = ParseStateFile(text, "s");
+    const SavedRun after = Parse(text);
     EXPECT_EQ(StateFileText(after), text);
     EXPECT_EQ(after.Settings.Initial.EnvFilePath, before.Settings.Initial.EnvFilePath);
-    EXPECT_EQ(after.Settings.Species.Survival, " 0.4 ");
+    EXPECT_EQ(after.Settings.Species.Survival, " 0.4");
     EXPECT_EQ(after.Settings.Species.ResponseOptimum, 0.1 + 0.2);
     EXPECT_EQ(after.Plot.Env[3][4].Compacted, 5e-324);
     EXPECT_TRUE(std::signbit(after.Plot.Env[4][3].Decompacted));
@@ -93,7 +112,7 @@ std::string Resealed(std::string text) {
 
 std::string Refusal(const std::string &text) {
     try {
-        ParseStateFile(text, "etat.txt");
+        Parse(text, "etat.txt");
     } catch (const GlebixError &e) {
         EXPECT_EQ(e.Context().Path, "etat.txt");
         return e.what();
@@ -103,7 +122,7 @@ std::string Refusal(const std::string &text) {
 
 TEST(StateFile, RefusesWhatIsNotAWholeStateFileOfAKnownVersion) {
     const auto s = RunSteps(3u, 1, 1, false);
-    const std::string good = StateFileText(CaptureRun(*s, 1u, 1u, 1, 10));
+    const std::string good = StateFileText(Captured(*s, 3u, 1, 10));
     std::string edited = good;
     edited[good.find("density\n") + 8] ^= 1;
     std::string future = good;
@@ -128,16 +147,74 @@ TEST(StateFile, RefusesWhatIsNotAWholeStateFileOfAKnownVersion) {
     }
 }
 
+// `text` with the line that starts with `key` replaced by `line`; for a grid's name,
+// its first value replaced by `line`.
+std::string WithLine(std::string text, const std::string &key, const std::string &line) {
+    const bool grid = key.back() == '\n';
+    const auto start = text.find(key) + (grid ? key.size() : 0);
+    const auto end = text.find(grid ? ' ' : '\n', start);
+    return Resealed(text.replace(start, end - start, line));
+}
+
+TEST(StateFile, RefusesWhatNoRunReaches) {
+    const auto s = RunSteps(3u, 1, 1, false);
+    const std::string good = StateFileText(Captured(*s, 3u, 1, 10));
+    const auto set = RunSteps(3u, 0, 1, false);
+    const std::string setUp = StateFileText(Captured(*set, 3u, 0, 10));
+    ASSERT_EQ(Refusal(good), "accepted");
+    ASSERT_EQ(Refusal(setUp), "accepted");
+    const std::string generator = "generator " + std::to_string(set->RandomSeed + 1);
+    struct Case {
+        std::string text, expected;
+    } cases[] = {
+        {WithLine(good, "compacted\n", "500"), "chaque part reste entre 0 et 100"},
+        {WithLine(good, "decompacted\n", "nan"), "doit être un nombre fini"},
+        {WithLine(good, "density\n", "2147483647"), "au plus 25000000 après un pas"},
+        {WithLine(good, "density\n", "-1"), "effectif négatif -1"},
+        {WithLine(good, "plot_extent", "plot_extent 50 50 -1"), "« plot_extent 50 50 -1 »"},
+        {WithLine(good, "plot_extent", "plot_extent 1000000 50 1"), "toujours de 50 × 50"},
+        {WithLine(good, "step_count", "step_count 300"), "autre que celui du paramètre StepCount"},
+        {WithLine(good, "chart_cell", "chart_cell 9 8"), "case du graphique « chart_cell 9 8 »"},
+        {WithLine(good, "species Survival", "species Survival 5"), "« 5 » de « species Survival »"},
+        {WithLine(good, "grid_placement", "grid_placement 1 2 3"), "sans fichier initial"},
+        {WithLine(setUp, "generator", generator), "état du générateur « " + generator},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.expected);
+        const std::string refusal = Refusal(c.text);
+        EXPECT_NE(refusal.find(c.expected), std::string::npos) << refusal;
+        EXPECT_EQ(refusal.rfind("fichier d'état incorrect : ", 0), 0u) << refusal;
+    }
+}
+
+// Settings out of their expected ranges reach shares and counts that ordinary ones
+// do not: states with them stay readable.
+TEST(StateFile, TakesWhatOddSettingsReach) {
+    auto s = std::make_unique<Simul>();
+    s->Settings.Initial.EnvInitMode = EnvModeHomogeneous;
+    s->Settings.Initial.EnvConstant = "500";
+    s->Settings.Initial.DistInitMode = DistModeHomogeneous;
+    s->Settings.Initial.DistConstant = "-3";
+    s->SetUpRun(4u);
+    const std::string setUp = StateFileText(Captured(*s, 4u, 0, 2));
+    EXPECT_EQ(Refusal(setUp), "accepted");
+    EXPECT_NE(Refusal(WithLine(setUp, "density\n", "-2")).find("au pas 0, où la distribution initiale en donne -3"),
+              std::string::npos);
+    s->TimeStep();
+    s->TimeStep();
+    EXPECT_EQ(Refusal(StateFileText(Captured(*s, 4u, 2, 2))), "accepted");
+}
+
 TEST(StateFile, WriteAndReadBackWithTheFilesChecksum) {
     testing::ScratchDir dir;
     const auto s = RunSteps(8u, 3, 1, false);
     const std::string path = dir / "etat.txt";
-    const std::string checksum = WriteStateFile(path, CaptureRun(*s, 1u, 8u, 3, 3));
-    const SavedRun back = ReadStateFile(path);
+    const std::string checksum = WriteStateFile(path, Captured(*s, 8u, 3, 3));
+    const SavedRun back = ReadStateFile(path, AnySetting);
     EXPECT_EQ(back.Checksum, checksum);
     EXPECT_EQ(back.Step, 3);
     try {
-        ReadStateFile(dir / "absent.txt");
+        ReadStateFile(dir / "absent.txt", AnySetting);
         FAIL();
     } catch (const GlebixError &e) {
         EXPECT_STREQ(e.what(), "Fichier introuvable");

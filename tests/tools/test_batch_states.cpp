@@ -11,6 +11,9 @@
 
 #include "BatchRun.h"
 #include "MapPicture.h"
+#include "Errors.h"
+#include "SettingsTable.h"
+#include "Sha256.h"
 #include "StateFile.h"
 #include "TestFiles.h"
 
@@ -82,7 +85,7 @@ TEST(ResumedRun, CheckpointsAndAFailedStep) {
     ASSERT_TRUE(RunArgs({"--seed", "3", "--steps", "12", "--checkpoint", dir / "c.txt", "--checkpoint-every", "5",
                          "--save-state", dir / "end.txt"})
                     .Completed);
-    const SavedRun checkpoint = ReadStateFile(dir / "c.txt");
+    const SavedRun checkpoint = ReadStateFile(dir / "c.txt", CheckSavedSetting);
     EXPECT_EQ(checkpoint.Step, 10);
     EXPECT_EQ(checkpoint.StepCount, 12);
     // From the checkpoint, the run ends as it did.
@@ -94,7 +97,8 @@ TEST(ResumedRun, CheckpointsAndAFailedStep) {
     ASSERT_FALSE(failed.Completed);
     ASSERT_TRUE(
         RunArgs({"--seed", "3", "--set", "Fecundity=1e300", "--steps", "0", "--save-state", dir / "s0.txt"}).Completed);
-    const SavedRun kept = ReadStateFile(dir / "f.txt"), setUp = ReadStateFile(dir / "s0.txt");
+    const SavedRun kept = ReadStateFile(dir / "f.txt", CheckSavedSetting),
+                   setUp = ReadStateFile(dir / "s0.txt", CheckSavedSetting);
     EXPECT_EQ(kept.Step, 0);
     EXPECT_EQ(kept.Generator, setUp.Generator);
     auto grids = [](const SavedRun &run) {
@@ -115,8 +119,8 @@ TEST(ResumedRun, ReplicatesSaveIntoRunFoldersAsTheTraceDoes) {
     ASSERT_EQ(RunProgram("--seed 2 --steps 3 --replicates 2 --quiet --save-state " + (dir / "etats/s.txt") +
                          " --animate " + (dir / "a.gif")),
               0);
-    const SavedRun second = ReadStateFile(dir / "etats/run-002/s.txt");
-    EXPECT_EQ(ReadStateFile(dir / "etats/run-001/s.txt").RunSeed, 2u);
+    const SavedRun second = ReadStateFile(dir / "etats/run-002/s.txt", CheckSavedSetting);
+    EXPECT_EQ(ReadStateFile(dir / "etats/run-001/s.txt", CheckSavedSetting).RunSeed, 2u);
     EXPECT_NE(second.RunSeed, 2u);
     EXPECT_EQ(second.MasterSeed, 2u);
     EXPECT_TRUE(std::filesystem::exists(dir / "run-002/a.gif"));
@@ -126,7 +130,7 @@ TEST(ResumedRun, ReplicatesSaveIntoRunFoldersAsTheTraceDoes) {
 TEST(ResumedRun, TheTableGivesTheRunsOwnSeed) {
     ScratchDir dir;
     ASSERT_EQ(RunProgram("--seed 5 --steps 2 --replicates 2 --quiet --save-state " + (dir / "s.txt")), 0);
-    const SavedRun second = ReadStateFile(dir / "run-002/s.txt");
+    const SavedRun second = ReadStateFile(dir / "run-002/s.txt", CheckSavedSetting);
     ASSERT_EQ(RunProgram("--resume " + (dir / "run-002/s.txt") + " --steps 3 --table " + (dir / "t.csv") + " --out " +
                          (dir / "o")),
               0);
@@ -145,7 +149,7 @@ TEST(ResumedRun, AStopSignalSavesTheStateToGoOnFrom) {
     const std::string stopped = run + "--save-state " + (dir / "s.txt") + " >/dev/null 2>&1 & pid=$!; sleep 0.2; " +
                                 "kill -TERM $pid; wait $pid; exit 0";
     ASSERT_EQ(std::system(stopped.c_str()), 0);
-    const SavedRun saved = ReadStateFile(dir / "s.txt");
+    const SavedRun saved = ReadStateFile(dir / "s.txt", CheckSavedSetting);
     EXPECT_LE(saved.Step, 400);
     ASSERT_EQ(RunProgram("--resume " + (dir / "s.txt") + " --save-state " + (dir / "r.txt")), 0);
     ASSERT_EQ(RunProgram("--seed 9 --steps 400 --save-state " + (dir / "w.txt")), 0);
@@ -176,11 +180,49 @@ TEST(ResumedRun, RefusedCommandLinesRunNothing) {
         RunProgram("--resume " + (dir / "s.txt") + " --steps 6 --set DecompactionD=1.5 --set EnvDynamic=off " +
                    "--save-state " + (dir / "t.txt") + " --checkpoint " + (dir / "s.txt") + " --checkpoint-every 1"),
         0);
-    const SavedRun resumed = ReadStateFile(dir / "t.txt");
+    const SavedRun resumed = ReadStateFile(dir / "t.txt", CheckSavedSetting);
     EXPECT_TRUE(ReadAll(dir / "s.txt") == ReadAll(dir / "t.txt"));
     EXPECT_EQ(resumed.Settings.Run.DecompactionD, "1.5");
     EXPECT_FALSE(resumed.Settings.Run.EnvDynamic);
     EXPECT_EQ(resumed.Step, 6);
+}
+
+// A state edited with its checksum made right again is refused for what it says,
+// naming the file, the line and the value; a state of a run from a species file,
+// whose texts start with a blank, resumes.
+TEST(ResumedRun, EditedStatesAreRefusedByMeaning) {
+    ScratchDir dir;
+    const std::string species = dir.File("espece.txt", "0.45 2 2 0 0 0.301 0 1 0 0.5\n");
+    ASSERT_EQ(RunProgram("--seed 2 --steps 4 --species " + species + " --save-state " + (dir / "s.txt")), 0);
+    const std::string state = ReadAll(dir / "s.txt");
+    ASSERT_EQ(RunProgram("--resume " + (dir / "s.txt") + " --steps 6 --out " + (dir / "on")), 0);
+    const auto sealed = [&state](const std::string &from, const std::string &to) {
+        std::string text = state.substr(0, state.rfind("sha256 "));
+        text.replace(text.find(from), from.size(), to);
+        return text + "sha256 " + Sha256Hex(text) + "\n";
+    };
+    struct Case {
+        std::string from, to, expected;
+    } cases[] = {
+        {"DecompactionD \"5.658\"", "DecompactionD \"nan\"",
+         "ligne 25 : fichier d'état incorrect : paramètre DecompactionD : «nan»"},
+        {"StepCount \"4\"", "StepCount \"50\"", "ligne 46 : fichier d'état incorrect : nombre de pas « step_count 4 »"},
+        {"ChartCellX \"8\"", "ChartCellX \"99\"", "ligne 28 : fichier d'état incorrect : paramètre ChartCellX : «99»"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.to);
+        std::ofstream(dir / "e.txt") << sealed(c.from, c.to);
+        try {
+            ReadStateFile(dir / "e.txt", CheckSavedSetting);
+            ADD_FAILURE() << "accepted";
+        } catch (const GlebixError &e) {
+            EXPECT_NE(MessageWithContext(e).find("« " + std::string(dir / "e.txt") + " », " + c.expected),
+                      std::string::npos)
+                << MessageWithContext(e);
+        }
+        EXPECT_EQ(RunProgram("--resume " + (dir / "e.txt") + " --out " + (dir / "never")), 2);
+        EXPECT_FALSE(std::filesystem::exists(dir / "never"));
+    }
 }
 
 TEST(Animation, OneFrameAfterSetUpThenEveryKStepsAndTheLast) {
@@ -193,7 +235,7 @@ TEST(Animation, OneFrameAfterSetUpThenEveryKStepsAndTheLast) {
     ASSERT_NE(gif, nullptr);
     ASSERT_EQ(DGifSlurp(gif), GIF_OK);
     EXPECT_EQ(gif->ImageCount, 4);  // steps 0, 5, 10, 12
-    const QImage first = MapPictureOf(ReadStateFile(dir / "s0.txt").Plot, 0);
+    const QImage first = MapPictureOf(ReadStateFile(dir / "s0.txt", CheckSavedSetting).Plot, 0);
     const SavedImage &frame = gif->SavedImages[0];
     int differing = 0;
     for (int y = 0; y < first.height(); ++y) {

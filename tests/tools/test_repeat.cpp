@@ -98,19 +98,36 @@ TEST(Repeat, RefusesWhatIsNotAManifestAndOptionsThatWouldChangeTheRun) {
     EXPECT_TRUE(ParseCommandLine({"--repeat", "m.json", "--out", "o", "--trace", "t.csv"}).Problems.empty());
 }
 
-// Texts come back as the run used them, even those a dialog's field reads in part;
-// flags and modes are still checked.
-TEST(Repeat, RestoreSettingKeepsTextsAsTheyStand) {
-    TSettings settings;
-    EXPECT_FALSE(RestoreSetting("Survival", "0.45x", settings));
-    EXPECT_EQ(settings.Species.Survival, "0.45x");
-    EXPECT_FALSE(RestoreSetting("ChartCellX", "0", settings));
-    EXPECT_EQ(settings.Run.ChartCellX, "0");
-    EXPECT_FALSE(RestoreSetting("ResponseOptimum", "0.1", settings));
-    EXPECT_EQ(settings.Species.ResponseOptimum, 0.1);
-    EXPECT_TRUE(RestoreSetting("EnvDynamic", "peut-être", settings));
-    EXPECT_TRUE(RestoreSetting("DistInitMode", "9", settings));
-    EXPECT_TRUE(RestoreSetting("Inconnu", "1", settings));
+// A manifest's settings are checked as --set and --steps check them; only the blanks
+// that lead a species file's numbers pass, kept as they stand.
+TEST(Repeat, ManifestSettingsAreCheckedAsTheOptionsCheckThem) {
+    ScratchDir dir;
+    const auto manifest = [&dir](const std::string &name, const std::string &text) {
+        return dir.File(
+            "m.json", R"({"program": "glebix-batch", "seed": 5, "settings": {")" + name + R"(": ")" + text + R"("}})");
+    };
+    const std::pair<std::string, std::string> refused[] = {
+        {"StepCount", "abc"},        {"StepCount", "-5"},   {"StepCount", "1e3"},       {"StepCount", "99999999999"},
+        {"Survival", "0,45"},        {"Survival", "0.45x"}, {"ChartCellX", "99"},       {"DecompactionD", "nan"},
+        {"EnvDynamic", "peut-être"}, {"DistInitMode", "9"}, {"ResponseOptimum", "inf"},
+    };
+    for (const auto &[name, text] : refused) {
+        SCOPED_TRACE(name + "=" + text);
+        BatchOptions options;
+        const std::vector<std::string> problems = LoadRepeat(manifest(name, text), options);
+        ASSERT_EQ(problems.size(), 1u);
+        EXPECT_NE(problems[0].find(name), std::string::npos) << problems[0];
+        EXPECT_NE(problems[0].find("«" + text + "»"), std::string::npos) << problems[0];
+    }
+    BatchOptions options;
+    EXPECT_TRUE(LoadRepeat(manifest("CompactionC", " 3.0100000000000E-0001"), options).empty());
+    EXPECT_EQ(options.Settings.Species.CompactionC, " 3.0100000000000E-0001");
+    EXPECT_TRUE(LoadRepeat(manifest("StepCount", "12"), options).empty());
+    EXPECT_EQ(options.Settings.Run.StepCount, "12");
+
+    ScratchDir out;
+    EXPECT_EQ(BatchMain({"--repeat", manifest("StepCount", "-5"), "--out", out.Path(), "--quiet"}), 2);
+    EXPECT_TRUE(out.Entries().empty());
 }
 
 TEST(Repeat, ManifestPathBesideTheResultFile) {

@@ -1,6 +1,7 @@
 // A run made in the windows, seeded from the clock, repeated by the batch tool from
 // the manifest written beside its result file: the same result file, byte for byte,
-// and a refusal once an input file has changed.
+// and a refusal once an input file has changed or for a field's text that --set
+// would refuse.
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -25,15 +26,15 @@ private slots:
         QStringList errors;
         SetErrorBoxHandler(
             [&errors](const std::string &text, const std::string &) { errors << QString::fromStdString(text); });
-        // Settings as a user sets them: a typed field read in part, a chart cell
-        // chosen on the map, initial files from disk, saving on.
+        // Settings as a user sets them: a typed field, a chart cell chosen on the map,
+        // initial files from disk, saving on.
         const std::string environment = dir.File("milieu.txt", "1 1 80\n25 25 10\n");
         const std::string distribution = dir.File("faune.txt", "25 25 40\n26 25 3\n");
         simul.Settings.Initial.EnvInitMode = EnvModeFile;
         simul.Settings.Initial.EnvFilePath = environment;
         simul.Settings.Initial.DistInitMode = DistModeFile;
         simul.Settings.Initial.DistFilePath = distribution;
-        simul.Settings.Species.Fecundity = "2.5abc";
+        simul.Settings.Species.Fecundity = "2.5";
         simul.Settings.Run.StepCount = "8";
         simul.Settings.Run.SaveResults = true;
         simul.Settings.Run.ResultDirectory = dir / "resultats";
@@ -50,6 +51,13 @@ private slots:
 
         QCOMPARE(batch::BatchMain({"--repeat", manifest, "--out", dir / "encore", "--quiet"}), 0);
         QVERIFY(ReadAll(dir / "encore/RireVed1a1p1.txt") == result);
+
+        // A field's text that a dialog reads in part is not one a repeat takes.
+        std::string partial = ReadAll(manifest);
+        partial.replace(partial.find("\"2.5\""), 5, "\"2.5abc\"");
+        const std::string edited = dir.File("partiel.json", partial);
+        QCOMPARE(batch::BatchMain({"--repeat", edited, "--out", dir / "partiel", "--quiet"}), 2);
+        QVERIFY(!std::filesystem::exists(dir / "partiel/RireVed1a1p1.txt"));
 
         WriteAll(distribution, "25 25 41\n26 25 3\n");
         QCOMPARE(batch::BatchMain({"--repeat", manifest, "--out", dir / "change", "--quiet"}), 2);

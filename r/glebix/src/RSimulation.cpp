@@ -198,7 +198,7 @@ extern "C" SEXP gx_save_state(SEXP handle, SEXP path) {
 extern "C" SEXP gx_resume(SEXP path, SEXP names, SEXP values, SEXP steps, SEXP threads) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
-        const SavedRun saved = ReadStateFile(Text(path));
+        const SavedRun saved = ReadStateFile(Text(path), batch::CheckSavedSetting);
         const std::vector<std::string> keys = Rcpp::as<std::vector<std::string>>(names);
         const std::vector<std::string> texts = Rcpp::as<std::vector<std::string>>(values);
         std::vector<std::pair<std::string, std::string>> overrides;

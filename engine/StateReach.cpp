@@ -1,0 +1,86 @@
+#include "StateReach.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "Conversions.h"
+#include "FloatChecks.h"
+
+namespace glebix {
+
+namespace {
+
+// The largest count a cell can hold after a step: every individual of the plot, each
+// cell having been capped by reproduction and survival.
+constexpr std::int32_t MaxCountAfterStep = CellCount * DensityCap;
+
+// Rounding of one share operation on a value below 128: half a unit in the last place.
+// A step makes four of them; set-up and the check's own sum one each.
+constexpr int RoundingsPerStep = 4;
+const double HalfUlpBelow128 = std::ldexp(1.0, -47);
+
+bool CountsStartWhole(const InitialSettings &in) {
+    if (in.DistInitMode == DistModeRandom) {
+        // No drawn count wraps past 2^31 - 1 into a negative one.
+        const long double reach = std::fabs(static_cast<long double>(FieldToInteger(in.DistMean))) +
+                                  std::fabs(static_cast<long double>(FieldToReal(in.DistVariability)));
+        return reach < 2147483647.0L;
+    }
+    return in.DistInitMode != DistModeFile && FieldToInteger(in.DistConstant) >= 0;
+}
+
+bool SharesStartInRange(const InitialSettings &in) {
+    if (in.EnvInitMode == EnvModeRandom) return true;  // drawn shares are bounded into 0 to 100
+    const double constant = FieldToReal(in.EnvConstant);
+    return in.EnvInitMode == EnvModeHomogeneous && constant >= 0 && constant <= 100;
+}
+
+std::string Cell(int i, int j) {
+    return "case (ligne " + std::to_string(i) + ", colonne " + std::to_string(j) + ") : ";
+}
+
+}  // namespace
+
+ReachableState::ReachableState(const TSettings &settings, const RunSpecies &species, std::int32_t step)
+    : settings_(settings), step_(step), distConstant_(FieldToInteger(settings.Initial.DistConstant)) {
+    countsStayWhole_ = CountsStartWhole(settings.Initial) && species.Survival >= 0 && species.Fecundity >= 0;
+    sharesStayInRange_ = countsStayWhole_ && SharesStartInRange(settings.Initial) && species.CompactionC >= 0 &&
+                         FieldToReal(settings.Run.DecompactionD) >= 0;
+    sumTolerance_ = (static_cast<double>(step) * RoundingsPerStep + 2) * HalfUlpBelow128;
+}
+
+std::optional<std::string> ReachableState::CountProblem(int i, int j, std::int32_t count) const {
+    const std::int32_t mode = settings_.Initial.DistInitMode;
+    if (step_ == 0 && mode != DistModeRandom && mode != DistModeFile) {
+        const std::int32_t expected = PatternCount(mode, i, j, distConstant_);
+        if (count != expected)
+            return Cell(i, j) + "effectif " + std::to_string(count) +
+                   " au pas 0, où la distribution initiale en donne " + std::to_string(expected);
+    }
+    if (step_ > 0 && count > MaxCountAfterStep)
+        return Cell(i, j) + "effectif " + std::to_string(count) + " qu'aucune simulation n'atteint (au plus " +
+               std::to_string(MaxCountAfterStep) + " après un pas de temps)";
+    if (countsStayWhole_ && count < 0)
+        return Cell(i, j) + "effectif négatif " + std::to_string(count) +
+               ", qu'aucune simulation n'atteint avec ces paramètres";
+    return std::nullopt;
+}
+
+std::optional<std::string> ReachableState::SharesProblem(int i, int j, double compacted, double decompacted) const {
+    const std::string values = "parts " + FormatShortest(compacted) + " et " + FormatShortest(decompacted);
+    if (!std::isfinite(compacted) || !std::isfinite(decompacted))
+        return Cell(i, j) + values + " : une part doit être un nombre fini";
+    if (step_ == 0 && settings_.Initial.EnvInitMode == EnvModeHomogeneous) {
+        const double constant = FieldToReal(settings_.Initial.EnvConstant);
+        if (compacted != constant || decompacted != StoreDouble(100.0L - constant))
+            return Cell(i, j) + values + " au pas 0, où le milieu homogène donne " + FormatShortest(constant) +
+                   " et son complément";
+    }
+    if (!sharesStayInRange_) return std::nullopt;
+    const long double off = std::fabs(static_cast<long double>(compacted) + decompacted - 100);
+    if (compacted < 0 || decompacted < 0 || off > sumTolerance_)
+        return Cell(i, j) + values + " : avec ces paramètres, chaque part reste entre 0 et 100 et leur somme vaut 100";
+    return std::nullopt;
+}
+
+}  // namespace glebix
