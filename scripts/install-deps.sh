@@ -13,7 +13,7 @@ fi
 if [ "$what" = test ]; then
     pkgs="$pkgs libgtest-dev libgmock-dev libbenchmark-dev locales xvfb xauth clang clang-format libclang-rt-14-dev time python3"
     # The Python package and its tests.
-    pkgs="$pkgs python3-dev pybind11-dev python3-numpy python3-pytest python3-pandas python3-distributed"
+    pkgs="$pkgs python3-dev pybind11-dev python3-numpy python3-pytest python3-pandas python3-distributed python3-tqdm"
     # The documentation's examples and figures (scripts/run-docs.py, docs/python-sweep.py).
     pkgs="$pkgs python3-matplotlib"
     # Its pip install into a virtual environment (scripts/test-pip.sh).
