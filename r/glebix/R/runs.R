@@ -37,7 +37,7 @@ run_points <- function(design, selected, replicates, seed, steps, cores, indepen
   replicates <- count_argument(replicates, "replicates", 1, call)
   seed <- seed_argument(seed, call)
   steps <- count_argument(steps, "steps", 0, call)
-  cores <- count_argument(cores, "cores", 1, call)
+  cores <- cores_argument(cores, call)
   species <- path_argument(species, "species", call)
   points <- if (is.null(design)) 1 else nrow(design)
   if (is.null(selected)) selected <- seq_len(points)
@@ -63,9 +63,15 @@ run_points <- function(design, selected, replicates, seed, steps, cores, indepen
   }
   gx_warn(gx_call(gx_run_warnings, species, settings$names, settings$values,
                   colnames(texts) %||% character(), texts, selected, call = call), call)
+  # The runs as they end, to progressr when it is installed: shown within
+  # progressr::with_progress(), ignored otherwise.
+  report <- if (requireNamespace("progressr", quietly = TRUE)) {
+    tick <- progressr::progressor(steps = length(selected) * replicates)
+    function(ended) tick(amount = ended)
+  }
   columns <- gx_call(gx_run_many, species, settings$names, settings$values,
                      colnames(texts) %||% character(), texts, selected, replicates, seed,
-                     independent, steps, cores, as.integer(threads), call = call)
+                     independent, steps, cores, as.integer(threads), report, call = call)
   failures <- attr(columns, "failures")
   used <- attr(columns, "used")
   attr(columns, "failures") <- NULL

@@ -124,3 +124,22 @@ test_that("a run that fails part-way stops the call but keeps every row computed
   expect_lt(length(reached), 6)
   expect_equal(reached, seq_along(reached) - 1L)
 })
+
+test_that("progressr hears of every run as it ends, and the rows do not change", {
+  skip_if_not_installed("progressr")
+  old <- options(progressr.enable = TRUE)  # off by default outside interactive sessions
+  on.exit(options(old), add = TRUE)
+  design <- data.frame(Survival = c(0.35, 0.45, 0.5))
+  for (cores in c(1, 2)) {
+    ended <- 0
+    heard <- withCallingHandlers(
+      glebix_sweep(design, replicates = 2, seed = 5, steps = 8, cores = cores),
+      progression = function(p) if (identical(p$type, "update")) ended <<- ended + p$amount)
+    expect_equal(ended, 6)
+    expect_identical(heard, glebix_sweep(design, replicates = 2, seed = 5, steps = 8, cores = 2))
+  }
+  shown <- capture.output(
+    progressr::with_progress(runs <- glebix_run(steps = 2, seed = 1, replicates = 3),
+                             handlers = progressr::handler_txtprogressbar(style = 3, file = stdout())))
+  expect_match(paste(shown, collapse = ""), "100%", fixed = TRUE)
+})
