@@ -54,12 +54,16 @@ run_points <- function(design, selected, replicates, seed, steps, cores, indepen
   } else {
     setting_matrix(design, function(row) paste0("design, ligne ", row, " : "), call)
   }
-  # The processors left to each run's dispersal pass when `cores` runs go at once.
+  on_future <- use_future()
+  # The processors left to each run's dispersal pass when `cores` runs go at once; one
+  # on the workers of a future plan, where every run is a task.
   runs_at_once <- min(cores, length(selected) * replicates)
-  threads <- if (is.null(threads)) {
-    max(1L, cores %/% runs_at_once)
-  } else {
+  threads <- if (!is.null(threads)) {
     threads_argument(threads, call)
+  } else if (on_future) {
+    1L
+  } else {
+    max(1L, cores %/% runs_at_once)
   }
   gx_warn(gx_call(gx_run_warnings, species, settings$names, settings$values,
                   colnames(texts) %||% character(), texts, selected, call = call), call)
@@ -69,9 +73,16 @@ run_points <- function(design, selected, replicates, seed, steps, cores, indepen
     tick <- progressr::progressor(steps = length(selected) * replicates)
     function(ended) tick(amount = ended)
   }
-  columns <- gx_call(gx_run_many, species, settings$names, settings$values,
-                     colnames(texts) %||% character(), texts, selected, replicates, seed,
-                     independent, steps, cores, as.integer(threads), report, call = call)
+  run_many <- function(points, only = integer(), cores = 1L) {
+    gx_call(gx_run_many, species, settings$names, settings$values,
+            colnames(texts) %||% character(), texts, points, replicates, as.integer(only), seed,
+            independent, steps, cores, as.integer(threads), report, call = call)
+  }
+  columns <- if (on_future) {
+    run_on_future(run_many, selected, replicates)
+  } else {
+    run_many(selected, cores = cores)
+  }
   failures <- attr(columns, "failures")
   used <- attr(columns, "used")
   attr(columns, "failures") <- NULL

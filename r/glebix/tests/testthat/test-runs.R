@@ -143,3 +143,24 @@ test_that("progressr hears of every run as it ends, and the rows do not change",
                              handlers = progressr::handler_txtprogressbar(style = 3, file = stdout())))
   expect_match(paste(shown, collapse = ""), "100%", fixed = TRUE)
 })
+
+test_that("on the workers of a future plan, the runs give the local rows, seeds included", {
+  skip_if_not_installed("future.apply")
+  design <- data.frame(Survival = c(0.35, 0.45), DistInitMode = c(1L, 4L))
+  local <- list(glebix_sweep(design, replicates = 3, seed = 99, steps = 12, independent_seeds = TRUE),
+                glebix_run(steps = 10, seed = 4, replicates = 3))
+  old <- future::plan(future::multisession, workers = 2)
+  on.exit(future::plan(old), add = TRUE)
+  worker <- future::value(future::future(Sys.getpid()))
+  expect_false(worker == Sys.getpid())
+  expect_identical(glebix_sweep(design, replicates = 3, seed = 99, steps = 12,
+                                independent_seeds = TRUE), local[[1]])
+  expect_identical(glebix_run(steps = 10, seed = 4, replicates = 3), local[[2]])
+  failing <- quote(glebix_sweep(data.frame(DispersalSensitivity = c(0L, 2000L)), seed = 1,
+                                steps = 5, DistConstant = 500))
+  remote <- tryCatch(eval(failing), error = identity)
+  future::plan(future::sequential)
+  here <- tryCatch(eval(failing), error = identity)
+  expect_identical(conditionMessage(remote), conditionMessage(here))
+  expect_identical(remote$result, here$result)
+})
