@@ -11,4 +11,8 @@ inline constexpr int MaxThreads = 256;
 // The refusal of `shown`, a count given for `threads` outside [0, MaxThreads].
 std::string ThreadCountRefusal(const std::string &shown);
 
+// The refusal of `shown`, a count of runs at once, each on its own thread, given for
+// `setting` outside [1, MaxThreads].
+std::string RunCountRefusal(const std::string &setting, const std::string &shown);
+
 }  // namespace glebix::batch

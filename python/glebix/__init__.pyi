@@ -81,6 +81,7 @@ def run(
     client: Any = None,
     species: _Path | None = None,
     threads: int | None = None,
+    progress: bool = False,
     **settings: _Setting,
 ) -> _Table: ...
 def sweep(
@@ -94,5 +95,6 @@ def sweep(
     *,
     species: _Path | None = None,
     threads: int | None = None,
+    progress: bool = False,
     **settings: _Setting,
 ) -> _Table: ...

@@ -4,12 +4,13 @@ or as Dask tasks, returned as one tidy table with the batch tool's columns and s
 import math
 import numbers
 import os
-from concurrent.futures import ThreadPoolExecutor
+from concurrent.futures import ThreadPoolExecutor, as_completed
 
 import numpy as np
 
 from . import _core
 from ._core import GlebixError
+from ._progress import progress_bar
 from ._settings import (
     SETTINGS,
     check_count,
@@ -30,10 +31,11 @@ TRACE_COLUMNS = _core.TRACE_COLUMNS
 _PROBLEMS_SHOWN = 20
 
 
-def run(steps=300, seed=None, replicates=1, jobs=0, *, client=None, species=None, threads=None, **settings):
+def run(steps=300, seed=None, replicates=1, jobs=0, *, client=None, species=None, threads=None, progress=False,
+        **settings):
     """`replicates` runs of one setting; the table of glebix.sweep without design
     columns (point is 1)."""
-    return _study([{}], [], replicates, seed, steps, jobs, client, False, species, threads, settings)
+    return _study([{}], [], replicates, seed, steps, jobs, client, False, species, threads, progress, settings)
 
 
 def sweep(
@@ -47,6 +49,7 @@ def sweep(
     *,
     species=None,
     threads=None,
+    progress=False,
     **settings,
 ):
     """Runs every point of `design` `replicates` times and returns one tidy table.
@@ -63,6 +66,8 @@ def sweep(
     threads    threads of each dispersal pass (default: the processors shared between
                the jobs; one per run on Dask)
     species    a species parameter file; then **settings; then the point's row
+    progress   True: a bar of the finished runs on the standard error, when tqdm is
+               installed (without it, nothing is shown)
 
     Columns: point, replicate, seed, the design's columns (the values the runs use,
     as numbers when every value of the column is one, else as the settings' texts),
@@ -72,10 +77,11 @@ def sweep(
     """
     points, columns = _read_design(design)
     return _study(points, columns, replicates, seed, steps, jobs, client, independent_seeds, species, threads,
-                  settings)
+                  progress, settings)
 
 
-def _study(points, columns, replicates, seed, steps, jobs, client, independent_seeds, species, threads, settings):
+def _study(points, columns, replicates, seed, steps, jobs, client, independent_seeds, species, threads, progress,
+           settings):
     replicates = check_count("replicates", replicates)
     steps = check_steps(steps)
     jobs = check_count("jobs", jobs, minimum=0)
@@ -101,12 +107,16 @@ def _study(points, columns, replicates, seed, steps, jobs, client, independent_s
         for r in range(1, replicates + 1):
             seed = _core.study_seed(master, p, r, replicates, bool(independent_seeds))
             tasks.append((p, r, seed, steps, texts))
-    if client is not None:
-        results = _run_on_dask(client, tasks, species, 1 if threads is None else threads, inputs)
-    else:
-        jobs = min(jobs or os.cpu_count() or 1, len(tasks))
-        per_run = threads if threads is not None else max(1, (os.cpu_count() or 1) // jobs)
-        results = _run_local(tasks, species, per_run, jobs, inputs)
+    bar = progress_bar(len(tasks), progress)
+    try:
+        if client is not None:
+            results = _run_on_dask(client, tasks, species, 1 if threads is None else threads, inputs, bar)
+        else:
+            jobs = min(jobs or os.cpu_count() or 1, len(tasks))
+            per_run = threads if threads is not None else max(1, (os.cpu_count() or 1) // jobs)
+            results = _run_local(tasks, species, per_run, jobs, inputs, bar)
+    finally:
+        bar.close()
     design = {name: _design_column([s[name] for s in point_settings]) for name in columns}
     table = _assemble(tasks, results, design)
     if pandas is not None:
@@ -197,10 +207,14 @@ def _run_task(task, inputs=None, stop=None):
     return sim._trace_columns()
 
 
-def _run_local(tasks, species, threads, jobs, inputs):
+def _run_local(tasks, species, threads, jobs, inputs, bar):
     work = [(t, species, threads) for t in tasks]
     if jobs <= 1:
-        return [_run_task(w, inputs) for w in work]
+        results = []
+        for w in work:
+            results.append(_run_task(w, inputs))
+            bar.update()
+        return results
     # Ctrl-C reaches the main thread only, which waits here: on it, or on a run's
     # error, the runs under way end after their present step and those not started are
     # dropped, so that no worker outlives the call.
@@ -208,6 +222,7 @@ def _run_local(tasks, species, threads, jobs, inputs):
     pool = ThreadPoolExecutor(max_workers=jobs, thread_name_prefix="glebix")
     try:
         futures = [pool.submit(_run_task, w, inputs, stop) for w in work]
+        _count_finished(as_completed(futures), bar, lambda f: f.exception() is not None)
         return [f.result() for f in futures]
     except BaseException:
         stop.set()
@@ -216,17 +231,33 @@ def _run_local(tasks, species, threads, jobs, inputs):
         pool.shutdown(wait=True, cancel_futures=True)
 
 
-def _run_on_dask(client, tasks, species, threads, inputs):
+def _count_finished(done, bar, failed):
+    """Moves `bar` on as the runs end, in any order, up to the first that failed: the
+    caller then collects the results in order and raises the first run's error."""
+    for future in done:
+        if failed(future):
+            return
+        bar.update()
+
+
+def _run_on_dask(client, tasks, species, threads, inputs, bar):
     work = [(t, species, threads) for t in tasks]
     # The input files go to every worker once, not with every task.
     shared = client.scatter(inputs, broadcast=True, hash=False) if len(inputs) else None
     futures = client.map(_run_task, work, inputs=shared, pure=False)
     try:
+        _count_finished(_dask_completed(futures), bar, lambda f: f.status == "error")
         return client.gather(futures)
     finally:
         client.cancel(futures)
         if shared is not None:
             client.cancel(shared)
+
+
+def _dask_completed(futures):
+    from distributed import as_completed as completed
+
+    return completed(futures)
 
 
 def _assemble(tasks, results, design):

@@ -35,14 +35,17 @@ def client():
         signal.signal(signal.SIGALRM, previous)
 
 
-def test_a_dask_sweep_equals_the_local_one(client, tmp_path, monkeypatch):
+def test_a_dask_sweep_equals_the_local_one(client, tmp_path, monkeypatch, capsys):
     (tmp_path / "dist.txt").write_text("25 25 40\n10 12 7\n")
     design = pd.DataFrame({"Survival": [0.3, 0.45, 0.6], "DecompactionD": ["5.658", "3", "7.5"],
                            "DistInitMode": [4, 0, 0], "DistFilePath": ["", str(tmp_path / "dist.txt"), "dist.txt"]})
     monkeypatch.chdir(tmp_path)  # the relative path is read here, not where the workers run
-    remote = glebix.sweep(design, replicates=3, seed=2024, steps=40, client=client, independent_seeds=True)
+    remote = glebix.sweep(design, replicates=3, seed=2024, steps=40, client=client, independent_seeds=True,
+                          progress=True)
     local = glebix.sweep(design, replicates=3, seed=2024, steps=40, jobs=2, independent_seeds=True)
     pd.testing.assert_frame_equal(remote, local)
+    if "tqdm" in sys.modules:
+        assert "9/9" in capsys.readouterr().err
     # The runs were made in the worker processes, which import glebix for them.
     assert any(client.run(lambda: "glebix" in sys.modules).values())
 

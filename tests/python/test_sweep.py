@@ -98,10 +98,11 @@ def test_design_problems_are_all_named_before_anything_runs():
         glebix.sweep([{}], replicates=0)
 
 
-def test_an_engine_error_in_a_study_names_its_point_and_replicate(tmp_path):
+@pytest.mark.parametrize("progress", [False, True])
+def test_an_engine_error_in_a_study_names_its_point_and_replicate(tmp_path, progress):
     design = [{}, {"EnvInitMode": 0, "EnvFilePath": tmp_path / "missing.txt"}]
     with pytest.raises(glebix.GlebixError) as caught:
-        glebix.sweep(design, replicates=2, seed=1, steps=3, jobs=2)
+        glebix.sweep(design, replicates=2, seed=1, steps=3, jobs=2, progress=progress)
     e = caught.value
     assert (e.point, e.replicate) == (2, 1)
     assert str(e).startswith("point 2, répétition 1 : ") and e.message == "Fichier introuvable"
@@ -146,17 +147,19 @@ INTERRUPTED = """
 import sys, threading, glebix
 print("started", flush=True)
 try:
-    glebix.{call}(steps=10**7, seed=1, jobs={jobs}, threads=1)
+    glebix.{call}(steps=10**7, seed=1, jobs={jobs}, threads=1, progress={progress})
 except KeyboardInterrupt:
     print("interrupted", sum(t.name.startswith("glebix") for t in threading.enumerate()), flush=True)
 """
 
 
-@pytest.mark.parametrize("call,jobs", [("run", 1), ("run", 3), ("sweep", 2)])
-def test_ctrl_c_stops_a_study_at_once_whatever_the_jobs(call, jobs):
+@pytest.mark.parametrize("call,jobs,progress", [("run", 1, False), ("run", 3, False), ("sweep", 2, False),
+                                               ("run", 1, True), ("sweep", 2, True)])
+def test_ctrl_c_stops_a_study_at_once_whatever_the_jobs(call, jobs, progress):
     call = "sweep([{}, {'Survival': 0.3}, {'Survival': 0.5}], replicates=2," if call == "sweep" else "run(replicates=4,"
-    script = INTERRUPTED.replace("{call}(", call).replace("{jobs}", str(jobs))
-    child = subprocess.Popen([sys.executable, "-c", script], stdout=subprocess.PIPE, text=True)
+    script = INTERRUPTED.replace("{call}(", call).replace("{jobs}", str(jobs)).replace("{progress}", str(progress))
+    child = subprocess.Popen([sys.executable, "-c", script], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                             text=True)
     assert child.stdout.readline() == "started\n"
     time.sleep(1)  # the runs are under way: ten million steps take hours
     sent = time.monotonic()
@@ -167,3 +170,24 @@ def test_ctrl_c_stops_a_study_at_once_whatever_the_jobs(call, jobs):
         child.kill()
     assert time.monotonic() - sent < 3
     assert out == "interrupted 0\n"  # KeyboardInterrupt, and no worker thread left
+
+
+STUDIES = {
+    "run": lambda **kw: glebix.run(replicates=3, **kw),
+    "sweep": lambda **kw: glebix.sweep([{}, {"Survival": 0.3}], replicates=2, **kw),
+}
+
+
+@pytest.mark.parametrize("jobs", [1, 2])
+@pytest.mark.parametrize("study,runs", [("run", 3), ("sweep", 4)])
+def test_a_progress_bar_counts_the_runs_and_changes_nothing(capsys, monkeypatch, study, runs, jobs):
+    pytest.importorskip("tqdm")
+    quiet = STUDIES[study](steps=6, seed=8, jobs=jobs)
+    assert capsys.readouterr().err == ""
+    shown = STUDIES[study](steps=6, seed=8, jobs=jobs, progress=True)
+    pd.testing.assert_frame_equal(shown, quiet, check_exact=True)
+    assert f"{runs}/{runs}" in capsys.readouterr().err
+    monkeypatch.setitem(sys.modules, "tqdm", None)  # as if tqdm were not installed
+    pd.testing.assert_frame_equal(STUDIES[study](steps=6, seed=8, jobs=jobs, progress=True), quiet, check_exact=True)
+    assert capsys.readouterr().err == ""
+

@@ -17,9 +17,18 @@ count_argument <- function(x, name, minimum, call = sys.call(-1)) {
 
 # Threads of each dispersal pass: from 0 (one per processor) to the engine's bound.
 threads_argument <- function(x, call = sys.call(-1)) {
-  bound <- .Call(gx_threads_bound, describe_value(x))
-  if (!is_whole_number(x, 0, bound$max)) {
-    gx_stop(bound$message, setting = "threads", token = describe_value(x), call = call)
+  bounded_count(x, "threads", 0, call)
+}
+
+# Runs at once, each on its own thread: from 1 to the same bound.
+cores_argument <- function(x, call = sys.call(-1)) {
+  bounded_count(x, "cores", 1, call)
+}
+
+bounded_count <- function(x, name, minimum, call) {
+  bound <- .Call(gx_threads_bound, describe_value(x), name)
+  if (!is_whole_number(x, minimum, bound$max)) {
+    gx_stop(bound$message, setting = name, token = describe_value(x), call = call)
   }
   as.integer(x)
 }

@@ -37,7 +37,7 @@ run_points <- function(design, selected, replicates, seed, steps, cores, indepen
   replicates <- count_argument(replicates, "replicates", 1, call)
   seed <- seed_argument(seed, call)
   steps <- count_argument(steps, "steps", 0, call)
-  cores <- count_argument(cores, "cores", 1, call)
+  cores <- cores_argument(cores, call)
   species <- path_argument(species, "species", call)
   points <- if (is.null(design)) 1 else nrow(design)
   if (is.null(selected)) selected <- seq_len(points)
@@ -54,18 +54,35 @@ run_points <- function(design, selected, replicates, seed, steps, cores, indepen
   } else {
     setting_matrix(design, function(row) paste0("design, ligne ", row, " : "), call)
   }
-  # The processors left to each run's dispersal pass when `cores` runs go at once.
+  on_future <- use_future()
+  # The processors left to each run's dispersal pass when `cores` runs go at once; one
+  # on the workers of a future plan, where every run is a task.
   runs_at_once <- min(cores, length(selected) * replicates)
-  threads <- if (is.null(threads)) {
-    max(1L, cores %/% runs_at_once)
-  } else {
+  threads <- if (!is.null(threads)) {
     threads_argument(threads, call)
+  } else if (on_future) {
+    1L
+  } else {
+    max(1L, cores %/% runs_at_once)
   }
   gx_warn(gx_call(gx_run_warnings, species, settings$names, settings$values,
                   colnames(texts) %||% character(), texts, selected, call = call), call)
-  columns <- gx_call(gx_run_many, species, settings$names, settings$values,
-                     colnames(texts) %||% character(), texts, selected, replicates, seed,
-                     independent, steps, cores, as.integer(threads), call = call)
+  # The runs as they end, to progressr when it is installed: shown within
+  # progressr::with_progress(), ignored otherwise.
+  report <- if (requireNamespace("progressr", quietly = TRUE)) {
+    tick <- progressr::progressor(steps = length(selected) * replicates)
+    function(ended) tick(amount = ended)
+  }
+  run_many <- function(points, only = integer(), cores = 1L) {
+    gx_call(gx_run_many, species, settings$names, settings$values,
+            colnames(texts) %||% character(), texts, points, replicates, as.integer(only), seed,
+            independent, steps, cores, as.integer(threads), report, call = call)
+  }
+  columns <- if (on_future) {
+    run_on_future(run_many, selected, replicates)
+  } else {
+    run_many(selected, cores = cores)
+  }
   failures <- attr(columns, "failures")
   used <- attr(columns, "used")
   attr(columns, "failures") <- NULL

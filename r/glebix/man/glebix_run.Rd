@@ -16,17 +16,25 @@ glebix_run(steps = 300, seed = NULL, replicates = 1, cores = 1, ...,
     generator. Run 1 uses the master seed itself, run \code{r} the seed the batch tool
     derives for its replicate \code{r}.}
   \item{replicates}{number of runs.}
-  \item{cores}{runs at a time. The results do not depend on it.}
+  \item{cores}{runs at a time, from 1 to 256. The results do not depend on it.}
   \item{...}{settings by name (see \code{\link{glebix_settings}}).}
   \item{species}{a species parameter file, applied before the settings.}
   \item{threads}{threads of each run's dispersal pass; by default the cores left to each
-    run (\code{cores} divided by the runs at a time, at least 1); at most 256.}
+    run (\code{cores} divided by the runs at a time, at least 1), or 1 on the workers of
+    a future plan; at most 256.}
 }
 \value{
 A data frame with the columns \code{point} (always 1), \code{replicate}, \code{seed},
 \code{step} and the columns of \code{\link{glebix_trace}}; the rows of a run are
 contiguous, step 0 first, in replicate order. Its attribute \code{master_seed} is the
 master seed (also the seed of replicate 1).
+}
+\section{Progress and futures}{
+With the \pkg{progressr} package installed, each finished run is reported to it: a
+call inside \code{progressr::with_progress()} shows a progress bar. With a plan other
+than the sequential one chosen by \code{future::plan()} and \pkg{future.apply}
+installed, every run is one future on the plan's workers, \code{cores} is not used,
+and the rows, seeds included, are those of the local call.
 }
 \section{Errors}{
 Settings and input files are checked before any run starts. When a run stops on an

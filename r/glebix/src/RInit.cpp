@@ -17,10 +17,10 @@ SEXP gx_trace(SEXP);
 SEXP gx_write_result_file(SEXP, SEXP);
 SEXP gx_info(SEXP);
 SEXP gx_setting_values(SEXP);
-SEXP gx_run_many(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
+SEXP gx_run_many(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_replicate_seed(SEXP, SEXP);
 SEXP gx_write_asc(SEXP, SEXP);
-SEXP gx_threads_bound(SEXP);
+SEXP gx_threads_bound(SEXP, SEXP);
 SEXP gx_run_warnings(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_save_state(SEXP, SEXP);
 SEXP gx_resume(SEXP, SEXP, SEXP, SEXP, SEXP);
@@ -40,10 +40,10 @@ static const R_CallMethodDef CallEntries[] = {
     {"gx_write_result_file", (DL_FUNC)&gx_write_result_file, 2},
     {"gx_info", (DL_FUNC)&gx_info, 1},
     {"gx_setting_values", (DL_FUNC)&gx_setting_values, 1},
-    {"gx_run_many", (DL_FUNC)&gx_run_many, 12},
+    {"gx_run_many", (DL_FUNC)&gx_run_many, 14},
     {"gx_replicate_seed", (DL_FUNC)&gx_replicate_seed, 2},
     {"gx_write_asc", (DL_FUNC)&gx_write_asc, 2},
-    {"gx_threads_bound", (DL_FUNC)&gx_threads_bound, 1},
+    {"gx_threads_bound", (DL_FUNC)&gx_threads_bound, 2},
     {"gx_run_warnings", (DL_FUNC)&gx_run_warnings, 6},
     {"gx_save_state", (DL_FUNC)&gx_save_state, 2},
     {"gx_resume", (DL_FUNC)&gx_resume, 5},

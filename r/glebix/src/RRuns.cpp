@@ -73,11 +73,22 @@ void RunOne(const TSettings &settings, const RunJob &job, int steps, int threads
     }
 }
 
-// Runs every job on `cores` threads; the calling thread waits and watches for an
-// interrupt or a time limit, after which the runs stop at their next step and R's
-// condition goes on once every thread has ended.
+// Tells `report` (an R function, or NULL) that `count` more runs have ended.
+void ReportFinished(SEXP report, std::size_t count) {
+    if (Rf_isNull(report) || count == 0) return;
+    Rcpp::unwindProtect([&]() -> SEXP {
+        SEXP call = PROTECT(Rf_lang2(report, Rf_ScalarInteger(static_cast<int>(count))));
+        Rf_eval(call, R_GlobalEnv);
+        UNPROTECT(1);
+        return R_NilValue;
+    });
+}
+
+// Runs every job on `cores` threads; the calling thread waits, reports the runs ended
+// and watches for an interrupt or a time limit, after which the runs stop at their
+// next step and R's condition goes on once every thread has ended.
 void RunAll(const std::vector<TSettings> &points, const std::vector<RunJob> &jobs, int steps, int cores, int threads,
-            std::vector<RunResult> &results) {
+            SEXP report, std::vector<RunResult> &results) {
     std::atomic<std::size_t> next{0};
     std::atomic<bool> cancel{false};
     std::mutex mutex;
@@ -99,16 +110,17 @@ void RunAll(const std::vector<TSettings> &points, const std::vector<RunJob> &job
             break;  // fewer threads than asked: those started share the runs
         }
     }
-    if (pool.empty()) {
-        worker();
-        return;
-    }
+    std::size_t reported = 0;
+    if (pool.empty()) worker();
     std::unique_lock lock(mutex);
     while (finished < jobs.size()) {
         changed.wait_for(lock, std::chrono::milliseconds(100));
+        const std::size_t ended = finished;
         lock.unlock();
         try {
             CheckInterrupt();
+            ReportFinished(report, ended - reported);
+            reported = ended;
         } catch (...) {
             cancel = true;
             for (std::thread &t : pool) t.join();
@@ -118,6 +130,7 @@ void RunAll(const std::vector<TSettings> &points, const std::vector<RunJob> &job
     }
     lock.unlock();
     for (std::thread &t : pool) t.join();
+    ReportFinished(report, jobs.size() - reported);
 }
 
 // The runs' rows as columns: point, replicate, seed, then the trace's columns. Each
@@ -165,12 +178,16 @@ std::vector<TSettings> PointSettings(const TSettings &base, SEXP names, SEXP des
 }
 
 // The runs of the selected points (numbers from 1, ascending), each point's
-// replicates in order.
-std::vector<RunJob> PlanJobs(const std::vector<int> &selected, int replicates, std::uint32_t master, bool independent) {
+// replicates in order: all `replicates` of them, or those of `only` when it is not
+// empty (a share of the study, with the seeds the whole study gives them).
+std::vector<RunJob> PlanJobs(const std::vector<int> &selected, int replicates, const std::vector<int> &only,
+                             std::uint32_t master, bool independent) {
+    std::vector<int> numbers = only;
+    if (numbers.empty())
+        for (int r = 1; r <= replicates; ++r) numbers.push_back(r);
     std::vector<RunJob> jobs;
     for (int p : selected)
-        for (int r = 1; r <= replicates; ++r)
-            jobs.push_back({p, r, batch::StudySeed(master, p, r, replicates, independent)});
+        for (int r : numbers) jobs.push_back({p, r, batch::StudySeed(master, p, r, replicates, independent)});
     return jobs;
 }
 
@@ -207,11 +224,14 @@ Rcpp::List Failures(const std::vector<RunJob> &jobs, const std::vector<RunResult
 using namespace glebix;
 using namespace glebix::r;
 
-// Every replicate of the selected points of a design (see PointSettings). Returns the
+// Every replicate of the selected points of a design (see PointSettings), or those
+// numbered in `only` when it is not empty, `report`
+// (an R function, or NULL) told of the runs as they end. Returns the
 // columns, with a "failures" attribute listing the runs that stopped on an error
 // (their rows go as far as they got) and a "used" attribute (UsedTexts).
 extern "C" SEXP gx_run_many(SEXP species, SEXP names, SEXP values, SEXP pointNames, SEXP pointValues, SEXP selected,
-                            SEXP replicates, SEXP master, SEXP independent, SEXP steps, SEXP cores, SEXP threads) {
+                            SEXP replicates, SEXP only, SEXP master, SEXP independent, SEXP steps, SEXP cores,
+                            SEXP threads, SEXP report) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
         const TSettings base = BuildSettings(Text(species), Rcpp::as<std::vector<std::string>>(names),
@@ -224,11 +244,11 @@ extern "C" SEXP gx_run_many(SEXP species, SEXP names, SEXP values, SEXP pointNam
             CheckPoint(points[static_cast<std::size_t>(p - 1)], Rf_length(pointNames) > 0 ? p : 0);
         }
         const std::vector<RunJob> jobs =
-            PlanJobs(chosen, Rcpp::as<int>(replicates), static_cast<std::uint32_t>(Rcpp::as<double>(master)),
-                     Rcpp::as<bool>(independent));
+            PlanJobs(chosen, Rcpp::as<int>(replicates), Rcpp::as<std::vector<int>>(only),
+                     static_cast<std::uint32_t>(Rcpp::as<double>(master)), Rcpp::as<bool>(independent));
         std::vector<RunResult> results(jobs.size());
         const int runsAtOnce = std::clamp(Rcpp::as<int>(cores), 1, std::max(1, static_cast<int>(jobs.size())));
-        RunAll(points, jobs, stepCount, runsAtOnce, Rcpp::as<int>(threads), results);
+        RunAll(points, jobs, stepCount, runsAtOnce, Rcpp::as<int>(threads), report, results);
 
         Rcpp::List out = Columns(jobs, results);
         out.attr("failures") = Failures(jobs, results);

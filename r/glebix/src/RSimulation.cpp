@@ -175,10 +175,12 @@ extern "C" SEXP gx_write_asc(SEXP handle, SEXP directory) {
 }
 
 // The bound on `threads` and the refusal of `shown`, a count outside it.
-extern "C" SEXP gx_threads_bound(SEXP shown) {
+extern "C" SEXP gx_threads_bound(SEXP shown, SEXP setting) {
     BEGIN_RCPP
-    return Rcpp::List::create(Rcpp::Named("max") = batch::MaxThreads,
-                              Rcpp::Named("message") = Utf8(batch::ThreadCountRefusal(Text(shown))));
+    const std::string name = Text(setting);
+    const std::string message =
+        name == "threads" ? batch::ThreadCountRefusal(Text(shown)) : batch::RunCountRefusal(name, Text(shown));
+    return Rcpp::List::create(Rcpp::Named("max") = batch::MaxThreads, Rcpp::Named("message") = Utf8(message));
     END_RCPP
 }
 

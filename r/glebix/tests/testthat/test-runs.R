@@ -124,3 +124,43 @@ test_that("a run that fails part-way stops the call but keeps every row computed
   expect_lt(length(reached), 6)
   expect_equal(reached, seq_along(reached) - 1L)
 })
+
+test_that("progressr hears of every run as it ends, and the rows do not change", {
+  skip_if_not_installed("progressr")
+  old <- options(progressr.enable = TRUE)  # off by default outside interactive sessions
+  on.exit(options(old), add = TRUE)
+  design <- data.frame(Survival = c(0.35, 0.45, 0.5))
+  for (cores in c(1, 2)) {
+    ended <- 0
+    heard <- withCallingHandlers(
+      glebix_sweep(design, replicates = 2, seed = 5, steps = 8, cores = cores),
+      progression = function(p) if (identical(p$type, "update")) ended <<- ended + p$amount)
+    expect_equal(ended, 6)
+    expect_identical(heard, glebix_sweep(design, replicates = 2, seed = 5, steps = 8, cores = 2))
+  }
+  shown <- capture.output(
+    progressr::with_progress(runs <- glebix_run(steps = 2, seed = 1, replicates = 3),
+                             handlers = progressr::handler_txtprogressbar(style = 3, file = stdout())))
+  expect_match(paste(shown, collapse = ""), "100%", fixed = TRUE)
+})
+
+test_that("on the workers of a future plan, the runs give the local rows, seeds included", {
+  skip_if_not_installed("future.apply")
+  design <- data.frame(Survival = c(0.35, 0.45), DistInitMode = c(1L, 4L))
+  local <- list(glebix_sweep(design, replicates = 3, seed = 99, steps = 12, independent_seeds = TRUE),
+                glebix_run(steps = 10, seed = 4, replicates = 3))
+  old <- future::plan(future::multisession, workers = 2)
+  on.exit(future::plan(old), add = TRUE)
+  worker <- future::value(future::future(Sys.getpid()))
+  expect_false(worker == Sys.getpid())
+  expect_identical(glebix_sweep(design, replicates = 3, seed = 99, steps = 12,
+                                independent_seeds = TRUE), local[[1]])
+  expect_identical(glebix_run(steps = 10, seed = 4, replicates = 3), local[[2]])
+  failing <- quote(glebix_sweep(data.frame(DispersalSensitivity = c(0L, 2000L)), seed = 1,
+                                steps = 5, DistConstant = 500))
+  remote <- tryCatch(eval(failing), error = identity)
+  future::plan(future::sequential)
+  here <- tryCatch(eval(failing), error = identity)
+  expect_identical(conditionMessage(remote), conditionMessage(here))
+  expect_identical(remote$result, here$result)
+})

@@ -1,0 +1,27 @@
+# The runs of a study on the workers of the plan chosen with future::plan(): local R
+# sessions, a cluster's machines or a scheduler's jobs.
+
+# TRUE when the user chose a plan other than the sequential one and future.apply is
+# installed. The future package is not loaded for it: a plan was chosen only if the
+# user loaded it.
+use_future <- function() {
+  isNamespaceLoaded("future") && !inherits(future::plan(), "sequential") &&
+    requireNamespace("future.apply", quietly = TRUE)
+}
+
+# The columns of every run of the points `selected`, `replicates` each, one future per
+# run: `run_many(point, replicate)` gives a run's columns with the seed the whole study
+# gives it. Bound in order of point, then replicate, as one local call returns them.
+run_on_future <- function(run_many, selected, replicates) {
+  runs <- expand.grid(replicate = seq_len(replicates), point = selected)
+  parts <- future.apply::future_lapply(seq_len(nrow(runs)), function(k) {
+    run_many(runs$point[k], runs$replicate[k])
+  }, future.seed = FALSE)
+  columns <- lapply(seq_along(parts[[1]]), function(k) {
+    unlist(lapply(parts, `[[`, k), use.names = FALSE)
+  })
+  names(columns) <- names(parts[[1]])
+  attr(columns, "used") <- attr(parts[[1]], "used")
+  attr(columns, "failures") <- do.call(c, lapply(parts, attr, "failures"))
+  columns
+}
