@@ -66,9 +66,11 @@ void RemoveEarlierStudy(const BatchOptions &options) {
     const bool wholeStudy = !options.PointsAsked && !options.SliceAsked;
     for (const std::string &place : OutputFolders(options)) {
         RemoveUnwanted(place, [&](const std::string &name) { return top.count(name) || !wholeStudy; });
-        for (const auto &[point, kept] : runs)
-            RemoveUnwanted(Join(place, point),
-                           [&](const std::string &name) { return kept.count(name) || !IsRunFolder(name); });
+        for (const auto &entry : runs) {
+            const std::set<std::string> &kept = entry.second;
+            RemoveUnwanted(Join(place, entry.first),
+                           [&kept](const std::string &name) { return kept.count(name) || !IsRunFolder(name); });
+        }
     }
 }
 
