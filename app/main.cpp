@@ -1,6 +1,7 @@
 // Program entry: Qt's own French texts are installed, the settings start at their
-// defaults (the program-wide engine object holds them), the windows are created in their fixed order, the launcher is
-// shown and the event loop runs until " Quitter" or the launcher's closing ends it.
+// defaults (the program-wide engine object holds them), the windows are created in
+// their fixed order, the launcher is shown and the event loop runs until " Quitter"
+// or the launcher's closing ends it.
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>

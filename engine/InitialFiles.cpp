@@ -81,7 +81,10 @@ void SetCount(TPlot &plot, int i, int j, std::string_view token) {
 // A grid's count: a whole number, or a real with a whole value ("12.0"), as programs
 // write a grid of reals.
 void SetGridCount(TPlot &plot, int i, int j, std::string_view token) {
-    if (ParseWholeToken(token)) return SetCount(plot, i, j, token);
+    if (const auto whole = ParseWholeToken(token)) {
+        plot.Density[i][j] = *whole;
+        return;
+    }
     const auto value = ParseRealToken(token);
     if (!value) ThrowBadNumber();
     if (*value != std::floor(*value)) throw GlebixError(MsgCountNotWhole);

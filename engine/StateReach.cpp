@@ -67,19 +67,20 @@ std::optional<std::string> ReachableState::CountProblem(int i, int j, std::int32
 }
 
 std::optional<std::string> ReachableState::SharesProblem(int i, int j, double compacted, double decompacted) const {
-    const std::string values = "parts " + FormatShortest(compacted) + " et " + FormatShortest(decompacted);
+    const auto values = [&] { return "parts " + FormatShortest(compacted) + " et " + FormatShortest(decompacted); };
     if (!std::isfinite(compacted) || !std::isfinite(decompacted))
-        return Cell(i, j) + values + " : une part doit être un nombre fini";
+        return Cell(i, j) + values() + " : une part doit être un nombre fini";
     if (step_ == 0 && settings_.Initial.EnvInitMode == EnvModeHomogeneous) {
         const double constant = FieldToReal(settings_.Initial.EnvConstant);
         if (compacted != constant || decompacted != StoreDouble(100.0L - constant))
-            return Cell(i, j) + values + " au pas 0, où le milieu homogène donne " + FormatShortest(constant) +
+            return Cell(i, j) + values() + " au pas 0, où le milieu homogène donne " + FormatShortest(constant) +
                    " et son complément";
     }
     if (!sharesStayInRange_) return std::nullopt;
     const long double off = std::fabs(static_cast<long double>(compacted) + decompacted - 100);
     if (compacted < 0 || decompacted < 0 || off > sumTolerance_)
-        return Cell(i, j) + values + " : avec ces paramètres, chaque part reste entre 0 et 100 et leur somme vaut 100";
+        return Cell(i, j) + values() +
+               " : avec ces paramètres, chaque part reste entre 0 et 100 et leur somme vaut 100";
     return std::nullopt;
 }
 

@@ -11,6 +11,7 @@
 #include "BatchOptions.h"
 #include "Manifest.h"
 #include "RunPlan.h"
+#include "ThreadCount.h"
 #include "Warnings.h"
 
 namespace glebix::batch {
@@ -32,7 +33,7 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
                  std::string *tableRows = nullptr);
 
 // Most threads a batch uses, whatever --jobs asks.
-inline constexpr int MaxJobs = 256;
+inline constexpr int MaxJobs = MaxThreads;
 
 struct BatchOutcome {
     std::vector<RunEnd> Runs;                     // in run order, whatever order they ended in

@@ -105,8 +105,6 @@ const SettingEntry *Find(std::string_view name) {
     return nullptr;
 }
 
-}  // namespace
-
 std::string Quoted(std::string_view text) {
     constexpr std::size_t longest = 80;
     std::size_t cut = std::min(text.size(), longest);
@@ -128,8 +126,6 @@ std::string Quoted(std::string_view text) {
     out += "»";
     return out;
 }
-
-namespace {
 
 std::optional<bool> ParseFlag(std::string_view text) {
     std::string lower(text);

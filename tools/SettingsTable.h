@@ -42,10 +42,6 @@ std::optional<std::string> NullByteProblem(std::string_view text);
 // "paramètre inconnu : «name»", with the known names it most likely meant.
 std::string UnknownSettingMessage(std::string_view name);
 
-// A text quoted for a message: control characters as \xNN, cut short (never inside a
-// UTF-8 sequence), so that a message always stays on one readable line.
-std::string Quoted(std::string_view text);
-
 // RestoreSetting's check alone, for a state file's settings. The settings of a run
 // that no front end sets by name (the display flags, the result folder) are left to
 // the file's own form.

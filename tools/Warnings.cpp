@@ -232,17 +232,15 @@ StudyWarnings RunWarnings(const TSettings &common, const std::vector<int> &point
     return w;
 }
 
-}  // namespace glebix::batch
-
-namespace glebix::batch {
-
 StudyWarnings RunWarnings(const TSettings &common, const std::vector<std::pair<int, TSettings>> &points,
                           const std::vector<std::string> &speciesPaths, InputBytes &files) {
     std::vector<int> numbers;
-    for (const auto &entry : points) numbers.push_back(entry.first);
-    const auto settingsOf = [&points](int point) {
-        return std::find_if(points.begin(), points.end(), [point](const auto &e) { return e.first == point; })->second;
-    };
+    std::map<int, const TSettings *> byNumber;
+    for (const auto &[point, settings] : points) {
+        numbers.push_back(point);
+        byNumber.emplace(point, &settings);
+    }
+    const auto settingsOf = [&byNumber](int point) { return *byNumber.at(point); };
     return RunWarnings(common, numbers, settingsOf, speciesPaths, files);
 }
 

@@ -91,7 +91,7 @@ class Simulation(_core.Simulation):
         """Writes the present grids into `directory` (created when missing) as
         density.asc and compacted.asc, the files of glebix-batch --asc, placed where an
         initial grid file lay; returns their paths."""
-        return super().write_asc(os.fsdecode(os.fspath(directory)))
+        return super().write_asc(path_text("directory", directory))
 
     def cell(self, i, j):
         """The model's cell (row i, column j), both from 1 as the result file numbers
