@@ -8,14 +8,15 @@
 #include "FloatChecks.h"
 #include "Response.h"
 #include "Simul.h"
+#include "WordList.h"
 
 namespace glebix {
 
 void CheckResponseShape(std::int32_t shape, ShapeSource source) {
     if (IsKnownResponseShape(shape)) return;
-    std::string allowed;
-    for (std::int32_t k = 0; k < ResponseShapeCount; ++k)
-        allowed += std::to_string(k) + (k + 2 < ResponseShapeCount ? ", " : k + 2 == ResponseShapeCount ? " ou " : "");
+    std::vector<std::string> shapes;
+    for (std::int32_t k = 0; k < ResponseShapeCount; ++k) shapes.push_back(std::to_string(k));
+    const std::string allowed = JoinWords(shapes, "ou");
     throw GlebixError(std::string("Forme de la réponse au milieu inconnue") +
                       (source == ShapeSource::SpeciesFile ? " dans le fichier" : "") + " : " + std::to_string(shape) +
                       " (valeurs admises : " + allowed + ")");

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <algorithm>
 #include <cmath>
 #include <vector>
 #include <fcntl.h>
@@ -11,62 +12,13 @@
 #include "AtomicFile.h"
 #include "Conversions.h"
 #include "Errors.h"
+#include "SettingsRegistry.h"
 #include "Sha256.h"
 #include "StateReach.h"
 
 namespace glebix {
 
 namespace {
-
-// Every setting, in file order, handed to `visit` with its name and its member; for a
-// const or a non-const TSettings alike.
-template <typename S, typename Visit>
-void VisitSettings(S &s, Visit visit) {
-    visit("Survival", s.Species.Survival);
-    visit("Fecundity", s.Species.Fecundity);
-    visit("MortalityAlpha", s.Species.MortalityAlpha);
-    visit("CompactionC", s.Species.CompactionC);
-    visit("DispersalSensitivity", s.Species.DispersalSensitivity);
-    visit("DispersalSigma", s.Species.DispersalSigma);
-    visit("ResponseShape", s.Species.ResponseShape);
-    visit("ResponseOptimum", s.Species.ResponseOptimum);
-    visit("ResponseTolerance", s.Species.ResponseTolerance);
-    visit("SurvivalEnvSensitive", s.Species.SurvivalEnvSensitive);
-    visit("FecundityEnvSensitive", s.Species.FecundityEnvSensitive);
-    visit("DispersalFirst", s.Species.DispersalFirst);
-    visit("EnvInitMode", s.Initial.EnvInitMode);
-    visit("EnvMean", s.Initial.EnvMean);
-    visit("EnvVariability", s.Initial.EnvVariability);
-    visit("EnvConstant", s.Initial.EnvConstant);
-    visit("EnvFilePath", s.Initial.EnvFilePath);
-    visit("DistInitMode", s.Initial.DistInitMode);
-    visit("DistConstant", s.Initial.DistConstant);
-    visit("DistMean", s.Initial.DistMean);
-    visit("DistVariability", s.Initial.DistVariability);
-    visit("DistFilePath", s.Initial.DistFilePath);
-    visit("EnvDynamic", s.Run.EnvDynamic);
-    visit("DecompactionD", s.Run.DecompactionD);
-    visit("ShowDensityMap", s.Run.ShowDensityMap);
-    visit("ShowCellChart", s.Run.ShowCellChart);
-    visit("ChartCellX", s.Run.ChartCellX);
-    visit("ChartCellY", s.Run.ChartCellY);
-    visit("SaveResults", s.Run.SaveResults);
-    visit("ResultDirectory", s.Run.ResultDirectory);
-    visit("StepCount", s.Run.StepCount);
-}
-
-template <typename R, typename Visit>
-void VisitSpecies(R &r, Visit visit) {
-    visit("Survival", r.Survival);
-    visit("Fecundity", r.Fecundity);
-    visit("ResponseShape", r.ResponseShape);
-    visit("ResponseOptimum", r.ResponseOptimum);
-    visit("ResponseTolerance", r.ResponseTolerance);
-    visit("DispersalSensitivity", r.DispersalSensitivity);
-    visit("DispersalSigma", r.DispersalSigma);
-    visit("CompactionC", r.CompactionC);
-    visit("MortalityAlpha", r.MortalityAlpha);
-}
 
 // ---- Writing -------------------------------------------------------------------
 
@@ -153,7 +105,7 @@ std::string StateFileText(const SavedRun &run) {
     out.reserve(3 * CellCount * 20);
     // One line "<kind> <name> <value>" per field.
     auto lines = [&out](const char *kind) {
-        return [&out, kind](const char *name, const auto &value) {
+        return [&out, kind](std::string_view name, const auto &value) {
             out += kind;
             out += ' ';
             out += name;
@@ -162,8 +114,9 @@ std::string StateFileText(const SavedRun &run) {
             out += '\n';
         };
     };
-    VisitSettings(run.Settings, lines("setting"));
-    VisitSpecies(run.Species, lines("species"));
+    VisitSettings(run.Settings,
+                  [&lines](const SettingRow &row, const auto &value) { lines("setting")(row.name, value); });
+    VisitRunSpecies(run.Species, lines("species"));
     out += "chart_cell " + std::to_string(run.ChartCellX) + " " + std::to_string(run.ChartCellY) + "\n";
     AppendKeyed(out, "master_seed", run.MasterSeed);
     AppendKeyed(out, "run_seed", run.RunSeed);
@@ -216,6 +169,7 @@ public:
         return line.substr(key.size() + 1);
     }
     bool AtEnd() const { return rest_.empty(); }
+    bool NextBegins(std::string_view prefix) const { return rest_.substr(0, prefix.size()) == prefix; }
     // The line read last, for a message that quotes it.
     std::string_view Current() const { return current_; }
 
@@ -275,8 +229,8 @@ std::string_view CheckedText(std::string_view written, const T &) {
 // item's name, text and value go to `check` once read, which fails on the item's line.
 template <typename Visitor, typename Check>
 void ReadItems(LineCursor &lines, const char *kind, Visitor visitAll, Check check) {
-    visitAll([&lines, kind, &check](const char *name, auto &value) {
-        const std::string key = std::string(kind) + " " + name;
+    visitAll([&lines, kind, &check](std::string_view name, auto &value) {
+        const std::string key = std::string(kind) + " " + std::string(name);
         const std::string_view written = lines.Keyed(key);
         if (!ParseValue(written, value)) lines.Fail("valeur illisible de « " + key + " »");
         check(name, CheckedText(written, value));
@@ -286,7 +240,7 @@ void ReadItems(LineCursor &lines, const char *kind, Visitor visitAll, Check chec
 // The species values as the state file writes them, in file order.
 std::vector<std::string> SpeciesTexts(const RunSpecies &species) {
     std::vector<std::string> texts;
-    VisitSpecies(species, [&texts](const char *, const auto &value) {
+    VisitRunSpecies(species, [&texts](std::string_view, const auto &value) {
         std::string text;
         AppendValue(text, value);
         texts.push_back(std::move(text));
@@ -294,12 +248,40 @@ std::vector<std::string> SpeciesTexts(const RunSpecies &species) {
     return texts;
 }
 
-void ReadSettings(LineCursor &lines, TSettings &settings, SettingCheck checkSetting) {
-    ReadItems(
-        lines, "setting", [&settings](auto visit) { VisitSettings(settings, visit); },
-        [&lines, checkSetting](const char *name, std::string_view text) {
-            if (auto problem = checkSetting(name, text)) lines.Fail(*problem);
-        });
+// The text of one "setting NAME VALUE" line into its member, checked by `checkSetting`.
+// False for a name the registry does not know.
+bool ReadSetting(LineCursor &lines, std::string_view name, std::string_view written, TSettings &settings,
+                 SettingCheck checkSetting) {
+    bool known = false;
+    VisitSettings(settings, [&](const SettingRow &row, auto &value) {
+        if (row.name != name) return;
+        known = true;
+        if (!ParseValue(written, value)) lines.Fail("valeur illisible de « setting " + std::string(name) + " »");
+        if (auto problem = checkSetting(row.name, CheckedText(written, value))) lines.Fail(*problem);
+    });
+    return known;
+}
+
+// The settings are read by name, in any order. A setting that the file's version did not
+// record yet keeps its default, which is how runs went before the setting existed; one
+// that the version records must be there.
+void ReadSettings(LineCursor &lines, int version, TSettings &settings, SettingCheck checkSetting) {
+    constexpr std::string_view key = "setting";
+    std::vector<std::string> seen;
+    while (lines.NextBegins(std::string(key) + " ")) {
+        const std::string_view rest = lines.Keyed(key);
+        const auto blank = rest.find(' ');
+        const std::string name(rest.substr(0, blank));
+        if (blank == std::string_view::npos) lines.Fail("« setting " + name + " » sans valeur");
+        if (std::find(seen.begin(), seen.end(), name) != seen.end())
+            lines.Fail("« setting " + name + " » donné deux fois");
+        if (!ReadSetting(lines, name, rest.substr(blank + 1), settings, checkSetting))
+            lines.Fail("paramètre inconnu « " + name + " »");
+        seen.push_back(name);
+    }
+    for (const SettingRow &row : SettingRows())
+        if (row.firstStateVersion <= version && std::find(seen.begin(), seen.end(), row.name) == seen.end())
+            lines.Fail("« setting " + std::string(row.name) + " » manque");
 }
 
 // The species values, which must be the ones set-up takes from `settings`.
@@ -312,10 +294,10 @@ void ReadSpecies(LineCursor &lines, const TSettings &settings, RunSpecies &speci
     }
     std::size_t k = 0;
     ReadItems(
-        lines, "species", [&species](auto visit) { VisitSpecies(species, visit); },
-        [&lines, &expected, &k](const char *name, std::string_view text) {
+        lines, "species", [&species](auto visit) { VisitRunSpecies(species, visit); },
+        [&lines, &expected, &k](std::string_view name, std::string_view text) {
             if (text != expected[k++])
-                lines.Fail("valeur « " + std::string(text) + " » de « species " + name +
+                lines.Fail("valeur « " + std::string(text) + " » de « species " + std::string(name) +
                            " », où les paramètres donnent « " + expected[k - 1] + " »");
         });
 }
@@ -396,7 +378,7 @@ void ReadPlot(LineCursor &lines, const ReachableState &reach, TPlot &plot) {
 
 // The first line, then the checksum: what a file is and whether it is whole come
 // before what it says. Returns the body that the checksum covers.
-std::string_view CheckEnvelope(std::string_view text, const std::string &path, std::string &checksum) {
+std::string_view CheckEnvelope(std::string_view text, const std::string &path, std::string &checksum, int &version) {
     const ErrorContext where{{}, path, 0, 0, {}};
     const std::string magic = std::string(StateFileMagic) + " ";
     const std::string_view first = text.substr(0, text.find('\n'));
@@ -404,7 +386,6 @@ std::string_view CheckEnvelope(std::string_view text, const std::string &path, s
         throw GlebixError("ce n'est pas un fichier d'état de Glebix (la première ligne doit être « " + magic +
                               std::to_string(StateFileVersion) + " »)",
                           where);
-    int version = 0;
     if (!ParseNumber(first.substr(magic.size()), version) || version < 1)
         throw GlebixError("version de fichier d'état illisible : « " + std::string(first) + " »", where);
     if (version > StateFileVersion)
@@ -455,8 +436,9 @@ void ReadRunPlace(LineCursor &lines, SavedRun &run) {
 
 SavedRun ParseStateFile(std::string_view text, const std::string &path, SettingCheck checkSetting) {
     SavedRun run;
-    LineCursor lines(CheckEnvelope(text, path, run.Checksum), path);
-    ReadSettings(lines, run.Settings, checkSetting);
+    int version = 0;
+    LineCursor lines(CheckEnvelope(text, path, run.Checksum, version), path);
+    ReadSettings(lines, version, run.Settings, checkSetting);
     ReadSpecies(lines, run.Settings, run.Species);
     ReadRunPlace(lines, run);
     run.InputGridPlacement = ReadPlacement(lines, run.Settings.Initial);

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Checks the documentation against the tree.
 
-1. Every setting that the batch tool knows by name (the table in
-   tools/SettingsTable.cpp) has a row in the parameter table of docs/model.md, and
+1. Every setting that the batch tool knows by name (the registry,
+   engine/SettingsRegistry.h) has a row in the parameter table of docs/model.md, and
    every row of a setting of engine/Settings.h gives the default that the code gives.
 2. Every fill colour of the density classes (engine/Outputs.cpp) appears in the
    legend picture docs/density-classes.svg.
@@ -28,13 +28,15 @@ import unicodedata
 from urllib.parse import unquote
 
 PARAMETER_PAGE = "docs/model.md"
+REGISTRY = "engine/SettingsRegistry.h"
 PARAMETER_SECTION = re.compile(r"^##\s+.*parameter table", re.IGNORECASE)
 LEGEND_PICTURE = "docs/density-classes.svg"
 
 
 def setting_names(source):
-    """Names of the batch tool's settings table, in its order."""
-    return re.findall(r'\b\w*Entry\(\s*"(\w+)"', source)
+    """Names of the settings registry's rows, in its order, but those only the windows set."""
+    rows = re.findall(r'SettingRow\{"(\w+)",\s*K::\w+,\s*R(?:::\w+)?,\s*([\w:]+)', source)
+    return [name for name, setter in rows if setter not in ("W", "SettingSetter::Windows")]
 
 
 def setting_defaults(source):
@@ -263,10 +265,10 @@ def check_math(root, page):
 
 
 def check_parameter_table(root):
-    with open(os.path.join(root, "tools/SettingsTable.cpp"), encoding="utf-8") as f:
+    with open(os.path.join(root, REGISTRY), encoding="utf-8") as f:
         names = list(dict.fromkeys(setting_names(f.read())))
     if len(names) < 5:
-        return ["tools/SettingsTable.cpp : table des paramètres illisible (%d noms trouvés)" % len(names)]
+        return [REGISTRY + " : registre des paramètres illisible (%d noms trouvés)" % len(names)]
     with open(os.path.join(root, "engine/Settings.h"), encoding="utf-8") as f:
         defaults = setting_defaults(f.read())
     with open(os.path.join(root, PARAMETER_PAGE), encoding="utf-8") as f:

@@ -14,12 +14,15 @@ check_docs = types.SimpleNamespace(
 )
 
 SETTINGS_SOURCE = """
-        TextEntry("Survival", K::Real, [](TSettings &s) { return &s.Species.Survival; }),
-        FlagEntry("DispersalFirst", [](TSettings &s) { return &s.Species.DispersalFirst; }),
-        ModeEntry("EnvInitMode", 2, [](TSettings &s) { return &s.Initial.EnvInitMode; }),
-        ValueEntry("ResponseOptimum", [](TSettings &s) { return &s.Species.ResponseOptimum; }),
-        TextEntry(
-            "ChartCellX", K::Whole, [](TSettings &s) { return &s.Run.ChartCellX; }, 1, 50),
+    visit(SettingRow{"Survival", K::Real, R::AtSetUp, N, "survival", "probabilité de survie"}, sp.Survival);
+    visit(SettingRow{"DispersalFirst", K::Flag, R::EveryStep, N, "step order", "la dispersion précède la survie"},
+          sp.DispersalFirst);
+    visit(SettingRow{"EnvInitMode", K::Mode, R, N, "initial environment", "milieu initial", 0, 2}, in.EnvInitMode);
+    visit(SettingRow{"ResponseOptimum", K::RealValue, R::AtSetUp, N, "response", "centre"}, sp.ResponseOptimum);
+    visit(SettingRow{"ShowDensityMap", K::Flag, R::WhenWritten, W, "display", "carte"}, ru.ShowDensityMap);
+    visit(SettingRow{"ChartCellX", K::Whole, R::AtSetUp, SettingSetter::ByName, "chart",
+                     "ligne de la case suivie par la trace", 1, GridSide},
+          ru.ChartCellX);
 """
 
 SETTINGS_HEADER = """
@@ -166,7 +169,7 @@ class Tree(unittest.TestCase):
         self.root = self.dir.name
         for d in ("docs", "tools", "engine"):
             os.mkdir(os.path.join(self.root, d))
-        self.write("tools/SettingsTable.cpp", SETTINGS_SOURCE * 2)
+        self.write("engine/SettingsRegistry.h", SETTINGS_SOURCE * 2)
         self.write("engine/Outputs.cpp", OUTPUTS_SOURCE)
         self.write("engine/Settings.h", SETTINGS_HEADER)
         colours = check_docs.class_colours(OUTPUTS_SOURCE)
@@ -214,7 +217,7 @@ class Tree(unittest.TestCase):
         self.assertIn("Survival vaut 0.4", problems[0])
 
     def test_an_unreadable_settings_table_is_a_problem(self):
-        self.write("tools/SettingsTable.cpp", "// moved elsewhere\n")
+        self.write("engine/SettingsRegistry.h", "// moved elsewhere\n")
         self.assertEqual(len(self.problems()), 1)
 
     def test_a_colour_missing_from_the_legend(self):

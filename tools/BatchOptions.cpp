@@ -161,7 +161,7 @@ const std::vector<OptionEntry> &OptionTable() {
         {"--resume", nullptr, "FILE",
          "reprend la simulation enregistrée dans FILE, sans\n"
          "initialisation, jusqu'au pas --steps N ou à son dernier pas ;\n"
-         "--set n'y change que DecompactionD, EnvDynamic et DispersalFirst",
+         "--set n'y change que les paramètres lus à chaque pas (plus bas)",
          [](G &g, S v) { OutputPath(g, "--resume", v, g.options.ResumePath); }},
         {"--replicates", nullptr, "R",
          "R simulations, chacune dans run-001/, run-002/...\nde chaque sortie, et un summary.csv pour l'ensemble",
@@ -361,15 +361,8 @@ std::string UsageText() {
     return "Utilisation : glebix-batch [options]\n"
            "Lance Glebix sans fenêtres : l'initialisation, puis les pas de temps,\n"
            "puis les sorties.\n\n" +
-           OptionLines() +
-           R"(
-Paramètres : Survival, Fecundity, MortalityAlpha, CompactionC,
-DispersalSensitivity, DispersalSigma, ResponseShape (0-2), ResponseOptimum,
-ResponseTolerance, SurvivalEnvSensitive, FecundityEnvSensitive,
-DispersalFirst, EnvInitMode (0-2), EnvMean, EnvVariability, EnvConstant,
-EnvFilePath, DistInitMode (0-4), DistConstant, DistMean, DistVariability,
-DistFilePath, EnvDynamic, DecompactionD, ChartCellX, ChartCellY.
-Les réels s'écrivent avec un point (0.4 et non 0,4), les valeurs oui/non
+           OptionLines() + "\n" + SettingNamesParagraph() +
+           R"(Les réels s'écrivent avec un point (0.4 et non 0,4), les valeurs oui/non
 en on/off, true/false ou 1/0, les modes par leur numéro.
 
 Code de sortie : 0 si toutes les simulations ont atteint leur dernier pas

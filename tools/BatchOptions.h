@@ -72,7 +72,7 @@ struct ParsedCommandLine {
 // --species is applied first, then --params files, then the --set options in order;
 // a design's rows are applied to each point's runs on top of those (ApplyDesignPoint).
 // With --resume, the settings are the saved ones, and --set may change only those a
-// run reads at every step (ResumeSettableNames).
+// run reads at every step (ResumeSettableNames in SettingsTable.h).
 ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments);
 
 // Most frames per second of an animation (GIF delays are hundredths of a second).

@@ -2,6 +2,7 @@
 #include <iterator>
 
 #include "BatchOptions.h"
+#include "WordList.h"
 #include "Conversions.h"
 #include "RunPlan.h"
 #include "Warnings.h"
@@ -32,10 +33,10 @@ bool KeepsSomething(const BatchOptions &o) {
 }  // namespace
 
 std::string NothingKeptWarning() {
-    std::string options;
-    for (std::size_t k = 0; k < std::size(KeptOutputs); ++k)
-        options += (k == 0 ? "" : k + 1 == std::size(KeptOutputs) ? " ou " : ", ") + std::string(KeptOutputs[k].option);
-    return "--replicates ou --design sans aucune sortie (" + options + ") : rien des simulations ne sera gardé";
+    std::vector<std::string> options;
+    for (const KeptOutput &k : KeptOutputs) options.emplace_back(k.option);
+    return "--replicates ou --design sans aucune sortie (" + JoinWords(options, "ou") +
+           ") : rien des simulations ne sera gardé";
 }
 
 std::string FramesPerSecondWarning(int framesPerSecond) {

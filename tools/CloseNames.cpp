@@ -1,5 +1,7 @@
 #include "CloseNames.h"
 
+#include "WordList.h"
+
 #include <algorithm>
 #include <cstddef>
 
@@ -68,10 +70,7 @@ std::vector<std::string> CloseNames(std::string_view name, const std::vector<std
 std::string SuggestionText(std::string_view name, const std::vector<std::string> &known) {
     const std::vector<std::string> close = CloseNames(name, known);
     if (close.empty()) return {};
-    std::string text = " ; voulez-vous dire ";
-    for (std::size_t k = 0; k < close.size(); ++k)
-        text += (k == 0 ? "" : k + 1 == close.size() ? " ou " : ", ") + close[k];
-    return text + " ?";
+    return " ; voulez-vous dire " + JoinWords(close, "ou") + " ?";
 }
 
 }  // namespace glebix::batch

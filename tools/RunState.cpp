@@ -1,16 +1,18 @@
 #include "RunState.h"
 
+#include <algorithm>
+
 #include "FileIo.h"
 #include "SettingsTable.h"
+#include "WordList.h"
 
 namespace glebix::batch {
 
 std::optional<std::string> RefusedOnResume(const std::string &name) {
-    for (const char *settable : ResumeSettableNames)
-        if (name == settable) return std::nullopt;
-    return name +
-           " : ne peut pas changer à la reprise (seuls DecompactionD, EnvDynamic et DispersalFirst, lus à chaque pas "
-           "de temps, le peuvent)";
+    const auto &settable = ResumeSettableNames();
+    if (std::find(settable.begin(), settable.end(), name) != settable.end()) return std::nullopt;
+    return name + " : ne peut pas changer à la reprise (seuls " + JoinWords(settable, "et") +
+           ", lus à chaque pas de temps, le peuvent)";
 }
 
 std::optional<std::string> StepsBeforeSaved(std::int32_t steps, const SavedRun &saved) {

@@ -14,8 +14,6 @@
 
 namespace glebix::batch {
 
-// The settings that may change on resume: a run reads them at every step.
-inline constexpr const char *ResumeSettableNames[] = {"DecompactionD", "EnvDynamic", "DispersalFirst"};
 // Why the setting `name` cannot be changed on resume ("<name> : ..."); nothing when it can.
 std::optional<std::string> RefusedOnResume(const std::string &name);
 // "<steps> est avant le pas enregistré (<step>)" when a resumed run would end before

@@ -9,101 +9,42 @@
 
 #include "CloseNames.h"
 #include "Conversions.h"
-#include "Plot.h"
+#include "SettingsRegistry.h"
+#include "WordList.h"
 
 namespace glebix::batch {
 
 namespace {
 
-// Where a setting of type T lives, for writing and for reading.
-template <typename T>
-struct Place {
-    T *(*at)(TSettings &);
-    const T *(*of)(const TSettings &);
+// Calls act(row, member) for the setting `name`; false when the registry has no such
+// setting or when it is one that `setter` does not set.
+template <typename S, typename Act>
+bool WithSetting(S &settings, std::string_view name, SettingSetter setter, Act act) {
+    bool found = false;
+    VisitSettings(settings, [&](const SettingRow &row, auto &member) {
+        if (found || row.name != name || row.setter != setter) return;
+        found = true;
+        act(row, member);
+    });
+    return found;
+}
+
+const SettingRow *FindByName(std::string_view name) {
+    const SettingRow *row = FindSettingRow(name);
+    return row && row->setter == SettingSetter::ByName ? row : nullptr;
+}
+
+// A checked value, in the form its member keeps.
+struct CheckedValue {
+    std::string_view text;
+    double real = 0;
+    std::int32_t whole = 0;
+    bool flag = false;
 };
-
-// The place of settings.*Group.*Member.
-template <auto Group, auto Member>
-constexpr auto At() {
-    using T = std::remove_cvref_t<decltype(std::declval<TSettings &>().*Group.*Member)>;
-    return Place<T>{[](TSettings &s) { return &(s.*Group.*Member); },
-                    [](const TSettings &s) { return &(s.*Group.*Member); }};
-}
-
-// One named setting: its kind, the range of a mode or a whole number, and where its
-// value lives. Exactly one of `text`, `flag`, `mode` and `value` is set.
-struct SettingEntry {
-    const char *name;
-    SettingKind kind;
-    std::int32_t minimum;  // range of a mode or of a bounded whole number
-    std::int32_t maximum;
-    Place<std::string> text;
-    Place<bool> flag;
-    Place<std::int32_t> mode;
-    Place<double> value;
-};
-
-constexpr std::int32_t NoMin = INT32_MIN;
-// The step count: set by --steps rather than --set, but restored with the others.
-constexpr std::string_view StepCountName = "StepCount";
-constexpr std::int32_t NoMax = INT32_MAX;
-
-SettingEntry TextEntry(const char *name, SettingKind kind, Place<std::string> text, std::int32_t minimum = NoMin,
-                       std::int32_t maximum = NoMax) {
-    return {name, kind, minimum, maximum, text, {}, {}, {}};
-}
-SettingEntry FlagEntry(const char *name, Place<bool> flag) { return {name, SettingKind::Flag, 0, 1, {}, flag, {}, {}}; }
-// A mode numbered from 0 to count - 1.
-SettingEntry ModeEntry(const char *name, std::int32_t count, Place<std::int32_t> mode) {
-    return {name, SettingKind::Mode, 0, count - 1, {}, {}, mode, {}};
-}
-SettingEntry ValueEntry(const char *name, Place<double> value) {
-    return {name, SettingKind::RealValue, 0, 0, {}, {}, {}, value};
-}
-
-const std::vector<SettingEntry> &Table() {
-    using K = SettingKind;
-    using T = TSettings;
-    using Sp = SpeciesSettings;
-    using In = InitialSettings;
-    using Ru = RunSettings;
-    static const std::vector<SettingEntry> table = {
-        TextEntry("Survival", K::Real, At<&T::Species, &Sp::Survival>()),
-        TextEntry("Fecundity", K::Real, At<&T::Species, &Sp::Fecundity>()),
-        TextEntry("MortalityAlpha", K::Real, At<&T::Species, &Sp::MortalityAlpha>()),
-        TextEntry("CompactionC", K::Real, At<&T::Species, &Sp::CompactionC>()),
-        TextEntry("DispersalSensitivity", K::Whole, At<&T::Species, &Sp::DispersalSensitivity>()),
-        TextEntry("DispersalSigma", K::Real, At<&T::Species, &Sp::DispersalSigma>()),
-        ModeEntry("ResponseShape", ResponseShapeCount, At<&T::Species, &Sp::ResponseShape>()),
-        ValueEntry("ResponseOptimum", At<&T::Species, &Sp::ResponseOptimum>()),
-        ValueEntry("ResponseTolerance", At<&T::Species, &Sp::ResponseTolerance>()),
-        FlagEntry("SurvivalEnvSensitive", At<&T::Species, &Sp::SurvivalEnvSensitive>()),
-        FlagEntry("FecundityEnvSensitive", At<&T::Species, &Sp::FecundityEnvSensitive>()),
-        FlagEntry("DispersalFirst", At<&T::Species, &Sp::DispersalFirst>()),
-        ModeEntry("EnvInitMode", EnvModeCount, At<&T::Initial, &In::EnvInitMode>()),
-        TextEntry("EnvMean", K::Real, At<&T::Initial, &In::EnvMean>()),
-        TextEntry("EnvVariability", K::Real, At<&T::Initial, &In::EnvVariability>()),
-        TextEntry("EnvConstant", K::Real, At<&T::Initial, &In::EnvConstant>()),
-        TextEntry("EnvFilePath", K::Path, At<&T::Initial, &In::EnvFilePath>()),
-        ModeEntry("DistInitMode", DistModeCount, At<&T::Initial, &In::DistInitMode>()),
-        TextEntry("DistConstant", K::Whole, At<&T::Initial, &In::DistConstant>()),
-        TextEntry("DistMean", K::Whole, At<&T::Initial, &In::DistMean>()),
-        TextEntry("DistVariability", K::Real, At<&T::Initial, &In::DistVariability>()),
-        TextEntry("DistFilePath", K::Path, At<&T::Initial, &In::DistFilePath>()),
-        FlagEntry("EnvDynamic", At<&T::Run, &Ru::EnvDynamic>()),
-        TextEntry("DecompactionD", K::Real, At<&T::Run, &Ru::DecompactionD>()),
-        // A chart cell outside the grid would silently be moved onto its edge.
-        TextEntry("ChartCellX", K::Whole, At<&T::Run, &Ru::ChartCellX>(), 1, GridSide),
-        TextEntry("ChartCellY", K::Whole, At<&T::Run, &Ru::ChartCellY>(), 1, GridSide),
-    };
-    return table;
-}
-
-const SettingEntry *Find(std::string_view name) {
-    for (const SettingEntry &e : Table())
-        if (name == e.name) return &e;
-    return nullptr;
-}
+void Store(std::string &member, const CheckedValue &v) { member = std::string(v.text); }
+void Store(double &member, const CheckedValue &v) { member = v.real; }
+void Store(std::int32_t &member, const CheckedValue &v) { member = v.whole; }
+void Store(bool &member, const CheckedValue &v) { member = v.flag; }
 
 std::string Quoted(std::string_view text) {
     constexpr std::size_t longest = 80;
@@ -154,91 +95,101 @@ std::string UnknownSettingMessage(std::string_view name) {
     return "paramètre inconnu : " + Quoted(name) + SuggestionText(name, SettingNames());
 }
 
-std::optional<std::string> ApplySetting(std::string_view name, std::string_view value, TSettings &settings) {
-    const SettingEntry *e = Find(name);
-    if (!e) return UnknownSettingMessage(name);
-    const std::string what = "paramètre " + std::string(e->name) + " : ";
+namespace {
+
+// The problem with `value` for `row`, or the value checked.
+std::optional<std::string> Check(const SettingRow &row, std::string_view value, CheckedValue &v) {
+    const std::string what = "paramètre " + std::string(row.name) + " : ";
     if (auto problem = NullByteProblem(value)) return what + *problem;
-    switch (e->kind) {
+    v.text = value;
+    switch (row.kind) {
     case SettingKind::Real:
     case SettingKind::RealValue: {
-        const auto v = ParseRealToken(value);
-        if (!v) return what + Quoted(value) + " n'est pas un nombre décimal (avec un point, comme 0.4)";
-        if (!std::isfinite(*v)) return what + Quoted(value) + " est hors des limites des nombres réels";
-        if (e->kind == SettingKind::Real)
-            *e->text.at(settings) = std::string(value);
-        else
-            *e->value.at(settings) = *v;
+        const auto real = ParseRealToken(value);
+        if (!real) return what + Quoted(value) + " n'est pas un nombre décimal (avec un point, comme 0.4)";
+        if (!std::isfinite(*real)) return what + Quoted(value) + " est hors des limites des nombres réels";
+        v.real = *real;
         return std::nullopt;
     }
-    case SettingKind::Whole: {
-        const auto v = ParseWholeToken(value);
-        if (!v || *v < e->minimum || *v > e->maximum)
-            return what + Quoted(value) + " n'est pas un nombre entier " + RangeText(e->minimum, e->maximum);
-        *e->text.at(settings) = std::string(value);
-        return std::nullopt;
-    }
+    case SettingKind::Whole:
     case SettingKind::Mode: {
-        const auto v = ParseWholeToken(value);
-        if (!v || *v < e->minimum || *v > e->maximum)
-            return what + Quoted(value) + " n'est pas un numéro de mode " + RangeText(e->minimum, e->maximum);
-        *e->mode.at(settings) = *v;
+        const auto whole = ParseWholeToken(value);
+        if (!whole || *whole < row.minimum || *whole > row.maximum)
+            return what + Quoted(value) +
+                   (row.kind == SettingKind::Whole ? " n'est pas un nombre entier " : " n'est pas un numéro de mode ") +
+                   RangeText(row.minimum, row.maximum);
+        v.whole = *whole;
         return std::nullopt;
     }
     case SettingKind::Flag: {
-        const auto v = ParseFlag(value);
-        if (!v) return what + Quoted(value) + " n'est pas une valeur oui/non (on/off, true/false, 1/0)";
-        *e->flag.at(settings) = *v;
+        const auto flag = ParseFlag(value);
+        if (!flag) return what + Quoted(value) + " n'est pas une valeur oui/non (on/off, true/false, 1/0)";
+        v.flag = *flag;
         return std::nullopt;
     }
     case SettingKind::Path:
-        *e->text.at(settings) = std::string(value);
         return std::nullopt;
     }
     return std::nullopt;
 }
 
+}  // namespace
+
+std::optional<std::string> ApplySetting(std::string_view name, std::string_view value, TSettings &settings) {
+    std::optional<std::string> problem;
+    const bool known = WithSetting(settings, name, SettingSetter::ByName, [&](const SettingRow &row, auto &member) {
+        CheckedValue v;
+        problem = Check(row, value, v);
+        if (!problem) Store(member, v);
+    });
+    if (!known) return UnknownSettingMessage(name);
+    return problem;
+}
+
 std::optional<std::string> RestoreSetting(std::string_view name, std::string_view text, TSettings &settings) {
-    const SettingEntry *e = Find(name);
-    const bool number = name == StepCountName || (e && e->kind != SettingKind::Path);
+    const SettingRow *row = FindSettingRow(name);
+    const bool number = row && row->kind != SettingKind::Path;
     const std::string_view checked = number ? text.substr(std::min(text.size(), text.find_first_not_of(' '))) : text;
-    if (name == StepCountName) {
-        if (!ParseCount(checked, 0))
-            return "paramètre StepCount : " + Quoted(text) + " n'est pas un nombre entier " + RangeText(0, NoMax);
-        settings.Run.StepCount = std::string(text);
-        return std::nullopt;
-    }
-    if (auto problem = ApplySetting(name, checked, settings)) return problem;
-    if (e && (e->kind == SettingKind::Real || e->kind == SettingKind::Whole)) *e->text.at(settings) = std::string(text);
+    std::optional<std::string> problem;
+    // The step count is kept as the text a manifest holds, like the numbers set by name.
+    const bool steps = WithSetting(settings, name, SettingSetter::Steps, [&](const SettingRow &r, auto &member) {
+        if (!ParseCount(checked, r.minimum))
+            problem = "paramètre " + std::string(r.name) + " : " + Quoted(text) + " n'est pas un nombre entier " +
+                      RangeText(r.minimum, r.maximum);
+        else
+            Store(member, CheckedValue{text});
+    });
+    if (steps) return problem;
+    if (auto p = ApplySetting(name, checked, settings)) return p;
+    if (row && (row->kind == SettingKind::Real || row->kind == SettingKind::Whole))
+        WithSetting(settings, name, SettingSetter::ByName,
+                    [&](const SettingRow &, auto &member) { Store(member, CheckedValue{text}); });
     return std::nullopt;
 }
 
 std::optional<std::string> CheckSavedSetting(std::string_view name, std::string_view text) {
-    if (name != StepCountName && !Find(name)) return std::nullopt;
+    const SettingRow *row = FindSettingRow(name);
+    if (!row || row->setter == SettingSetter::Windows) return std::nullopt;
     TSettings scratch;
     return RestoreSetting(name, text, scratch);
 }
 
+namespace {
+std::string TextOf(const std::string &member) { return member; }
+std::string TextOf(bool member) { return member ? "on" : "off"; }
+std::string TextOf(std::int32_t member) { return std::to_string(member); }
+std::string TextOf(double member) { return FormatShortest(member); }
+}  // namespace
+
 std::string SettingText(std::string_view name, const TSettings &settings) {
-    const SettingEntry *e = Find(name);
-    if (!e) return {};
-    switch (e->kind) {
-    case SettingKind::Real:
-    case SettingKind::Whole:
-    case SettingKind::Path:
-        return *e->text.of(settings);
-    case SettingKind::Flag:
-        return *e->flag.of(settings) ? "on" : "off";
-    case SettingKind::Mode:
-        return std::to_string(*e->mode.of(settings));
-    case SettingKind::RealValue:
-        return FormatShortest(*e->value.of(settings));
-    }
-    return {};
+    std::string text;
+    WithSetting(settings, name, SettingSetter::ByName,
+                [&text](const SettingRow &, const auto &member) { text = TextOf(member); });
+    return text;
 }
 
 std::string SettingKindText(std::string_view name) {
-    const SettingEntry *e = Find(name);
+    const SettingRow *e = FindByName(name);
     if (!e) return {};
     const std::string range = std::to_string(e->minimum) + "-" + std::to_string(e->maximum);
     switch (e->kind) {
@@ -246,7 +197,7 @@ std::string SettingKindText(std::string_view name) {
     case SettingKind::RealValue:
         return "real";
     case SettingKind::Whole:
-        return e->minimum == NoMin && e->maximum == NoMax ? "whole" : "whole " + range;
+        return e->minimum == NoMinimum && e->maximum == NoMaximum ? "whole" : "whole " + range;
     case SettingKind::Mode:
         return "mode " + range;
     case SettingKind::Flag:
@@ -260,10 +211,42 @@ std::string SettingKindText(std::string_view name) {
 const std::vector<std::string> &SettingNames() {
     static const std::vector<std::string> names = [] {
         std::vector<std::string> out;
-        for (const SettingEntry &e : Table()) out.emplace_back(e.name);
+        for (const SettingRow &row : SettingRows())
+            if (row.setter == SettingSetter::ByName) out.emplace_back(row.name);
         return out;
     }();
     return names;
+}
+
+const std::vector<std::string> &ResumeSettableNames() {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> out;
+        for (const SettingRow &row : SettingRows())
+            if (row.setter == SettingSetter::ByName && row.changesOnResume()) out.emplace_back(row.name);
+        return out;
+    }();
+    return names;
+}
+
+std::string SettingNamesParagraph() {
+    constexpr std::size_t width = 76;
+    std::string text, line = "Paramètres :";
+    const auto &names = SettingNames();
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        const SettingRow &row = *FindSettingRow(names[k]);
+        std::string word = names[k];
+        if (row.kind == SettingKind::Mode)
+            word += " (" + std::to_string(row.minimum) + "-" + std::to_string(row.maximum) + ")";
+        word += k + 1 == names.size() ? "." : ",";
+        if (line.size() + 1 + word.size() > width) {
+            text += line + "\n";
+            line = word;
+        } else {
+            line += " " + word;
+        }
+    }
+    return text + line + "\nÀ la reprise (--resume), --set ne change que " + JoinWords(ResumeSettableNames(), "et") +
+           ".\n";
 }
 
 std::optional<int> ParseCount(std::string_view text, int minimum) {

@@ -10,18 +10,9 @@
 #include <vector>
 
 #include "Settings.h"
+#include "SettingsRegistry.h"
 
 namespace glebix::batch {
-
-// How a setting's value is written and checked.
-enum class SettingKind {
-    Real,       // complete decimal real with a point ("0.4", "1e-3"), finite
-    Whole,      // complete decimal whole number that fits in 32 bits
-    Flag,       // on/off, true/false, 1/0 (any letter case)
-    Mode,       // whole number within the setting's range
-    RealValue,  // complete finite real, stored as a double rather than as text
-    Path,       // any text: a file path
-};
 
 // Sets `name` to `value` in `settings` when both are acceptable. Returns the one-line
 // problem otherwise (the setting and the text are named), leaving `settings` as it was.
@@ -55,8 +46,14 @@ std::string SettingText(std::string_view name, const TSettings &settings);
 // "real", "whole", "whole 1-50", "mode 0-2", "flag", "path". Empty for an unknown name.
 std::string SettingKindText(std::string_view name);
 
-// Every name that ApplySetting accepts, in the order of the settings tables.
+// Every name that ApplySetting accepts, in the registry's order.
 const std::vector<std::string> &SettingNames();
+
+// The names that may change when a saved run resumes: those a run reads at every step.
+const std::vector<std::string> &ResumeSettableNames();
+
+// The usage text's paragraph of setting names ("Paramètres : Survival, ..."), wrapped.
+std::string SettingNamesParagraph();
 
 // Strict check of a count option's text (--steps, --replicates...): a decimal whole
 // number from `minimum` to 2^31 - 1. Empty when refused.

@@ -12,9 +12,9 @@ one tidy table.
 """
 
 from ._core import GlebixError, __version__
-from ._settings import SETTINGS
+from ._settings import SETTING_INFO, SETTINGS
 from ._simulation import Simulation
 from ._sweep import run, sweep
 from ._warnings import GlebixWarning
 
-__all__ = ["GlebixError", "GlebixWarning", "SETTINGS", "Simulation", "run", "sweep", "__version__"]
+__all__ = ["GlebixError", "GlebixWarning", "SETTING_INFO", "SETTINGS", "Simulation", "run", "sweep", "__version__"]

@@ -13,6 +13,7 @@ _Table = Any
 
 __version__: str
 SETTINGS: dict[str, str]
+SETTING_INFO: dict[str, dict[str, str | bool]]
 
 class GlebixError(RuntimeError):
     message: str | None

@@ -11,6 +11,9 @@ from . import _core
 #: Every setting the batch tool knows, with its default text, in the batch tool's order.
 SETTINGS = _core.default_settings()
 
+#: What each setting is: {name: {"kind", "description", "process", "changes_on_resume"}}.
+SETTING_INFO = _core.setting_info()
+
 # Whole numbers that seeds, step counts and thread counts may take.
 _SEED_MAX = 2**32 - 1
 _COUNT_MAX = 2**31 - 1

@@ -97,6 +97,22 @@ py::dict SettingTexts(const TSettings &settings) {
     return out;
 }
 
+// What each setting is, for help: its kind, description, the part that reads it and
+// whether it may change on resume.
+py::dict SettingInfo() {
+    py::dict out;
+    for (const std::string &name : batch::SettingNames()) {
+        const SettingRow &row = *FindSettingRow(name);
+        py::dict info;
+        info["kind"] = batch::SettingKindText(name);
+        info["description"] = std::string(row.description);
+        info["process"] = std::string(row.process);
+        info["changes_on_resume"] = row.changesOnResume();
+        out[py::str(name)] = info;
+    }
+    return out;
+}
+
 template <typename T>
 py::array_t<T> ColumnArray(const std::vector<T> &column) {
     return py::array_t<T>(static_cast<py::ssize_t>(column.size()), column.data());
@@ -331,6 +347,7 @@ PYBIND11_MODULE(_core, m) {
     BindStopFlag(m);
     BindSimulation(m);
     m.def("setting_names", [] { return batch::SettingNames(); });
+    m.def("setting_info", &SettingInfo);
     m.attr("GRID_SIDE") = GridSide;
     m.attr("MAX_THREADS") = batch::MaxThreads;
     m.def("threads_refusal", &batch::ThreadCountRefusal, py::arg("shown"));

@@ -6,8 +6,10 @@
 #include <cmath>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Errors.h"
+#include "SettingsRegistry.h"
 #include "Sha256.h"
 #include "Simul.h"
 #include "StateFile.h"
@@ -140,6 +142,43 @@ TEST(StateFile, RefusesWhatIsNotAWholeStateFileOfAKnownVersion) {
         {Resealed(good.substr(0, good.find("step 1\n")) + "step 11\n" + good.substr(good.find("step_count"))),
          "dépasse le nombre de pas"},
         {Resealed(good.substr(0, good.find("species Survival"))), "« species Survival » manque"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.expected);
+        EXPECT_NE(Refusal(c.text).find(c.expected), std::string::npos) << Refusal(c.text);
+    }
+}
+
+// The settings are found by name: a later version may add some, and an older file,
+// which lacks them, keeps their defaults. Every setting of the registry is written.
+TEST(StateFile, SettingsAreReadByName) {
+    const auto s = RunSteps(3u, 1, 1, false);
+    const std::string good = StateFileText(Captured(*s, 3u, 1, 10));
+    for (const SettingRow &row : SettingRows())
+        EXPECT_NE(good.find("\nsetting " + std::string(row.name) + " "), std::string::npos) << row.name;
+    const auto first = good.find("setting "), end = good.find("species ");
+    std::vector<std::string> lines;
+    for (auto k = first; k < end; k = good.find('\n', k) + 1)
+        lines.push_back(good.substr(k, good.find('\n', k) + 1 - k));
+    std::string reversed = good.substr(0, first);
+    for (auto line = lines.rbegin(); line != lines.rend(); ++line) reversed += *line;
+    reversed = Resealed(reversed + good.substr(end));
+    EXPECT_EQ(StateFileText(Parse(reversed)), good);
+
+    const std::string body = good.substr(0, first), rest = good.substr(end);
+    auto without = [&](const std::string &name) {
+        std::string out = body;
+        for (const std::string &line : lines)
+            if (line.rfind("setting " + name + " ", 0) != 0) out += line;
+        return out;
+    };
+    struct Case {
+        std::string text, expected;
+    } cases[] = {
+        {Resealed(without("Fecundity") + rest), "« setting Fecundity » manque"},
+        {Resealed(without("") + lines[1] + rest), "donné deux fois"},
+        {Resealed(without("") + "setting Colour \"blue\"\n" + rest), "paramètre inconnu « Colour »"},
+        {Resealed(without("") + "setting Fecundity\n" + rest), "sans valeur"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.expected);

@@ -97,3 +97,18 @@ def test_a_truncated_or_edited_state_is_refused_with_its_path(tmp_path):
     with pytest.raises(glebix.GlebixError):
         sim.save_state(tmp_path / "good.state" / "such.state")
     assert (tmp_path / "good.state").read_text() == text
+
+
+def test_resume_takes_a_setting_exactly_when_its_help_says_it_may_change(tmp_path):
+    sim = glebix.Simulation(seed=9, steps=4)
+    sim.setup()
+    sim.save_state(tmp_path / "s.state")
+    assert set(glebix.SETTING_INFO) == set(glebix.SETTINGS)
+    for name, info in glebix.SETTING_INFO.items():
+        assert info["description"] and info["kind"], name
+        value = glebix.SETTINGS[name]
+        if info["changes_on_resume"]:
+            assert glebix.Simulation.resume(tmp_path / "s.state", **{name: value}).settings[name] == value
+        else:
+            with pytest.raises(ValueError, match="ne peut pas changer à la reprise"):
+                glebix.Simulation.resume(tmp_path / "s.state", **{name: value})

@@ -1,0 +1,189 @@
+// The settings registry: one row per setting, the one place that names them. The state
+// file, the batch tool's --set and usage text, the bindings and the documentation check
+// all take a setting's facts from here; none keeps its own list.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "Plot.h"
+#include "Settings.h"
+#include "Simul.h"
+
+namespace glebix {
+
+// How a setting's value is written and checked.
+enum class SettingKind {
+    Real,       // complete decimal real with a point ("0.4", "1e-3"), finite; kept as text
+    Whole,      // complete decimal whole number that fits in 32 bits; kept as text
+    Flag,       // on/off, true/false, 1/0 (any letter case)
+    Mode,       // whole number within the setting's range
+    RealValue,  // complete finite real, stored as a double rather than as text
+    Path,       // any text: a file path
+};
+
+// When the engine reads a setting.
+enum class SettingRead {
+    AtSetUp,      // once, when a run sets its plot up
+    EveryStep,    // at every step: a change takes effect at the next step
+    WhenWritten,  // when an output is written or shown; never by the model
+};
+
+// Who sets a setting by its name.
+enum class SettingSetter {
+    ByName,   // --set, design columns, the bindings' keyword arguments
+    Steps,    // --steps and the bindings' step count
+    Windows,  // the windows alone (display and result-folder choices)
+};
+
+inline constexpr std::int32_t NoMinimum = INT32_MIN;
+inline constexpr std::int32_t NoMaximum = INT32_MAX;
+
+struct SettingRow {
+    std::string_view name;
+    SettingKind kind;
+    SettingRead read;
+    SettingSetter setter;
+    std::string_view process;          // the part of the model or of the program that reads it
+    std::string_view description;      // one line, for the bindings' help and the usage text
+    std::int32_t minimum = NoMinimum;  // range of a mode or of a bounded whole number
+    std::int32_t maximum = NoMaximum;
+    int firstStateVersion = 1;  // the state file's version that first records it
+    // May change when a saved run resumes: only what the model reads at every step.
+    bool changesOnResume() const { return read == SettingRead::EveryStep; }
+};
+
+// The initial environment and distribution, in the state file's order.
+template <typename I, typename Visit>
+void VisitInitialSettings(I &in, Visit visit) {
+    using K = SettingKind;
+    constexpr auto R = SettingRead::AtSetUp;
+    constexpr auto N = SettingSetter::ByName;
+    visit(SettingRow{"EnvInitMode", K::Mode, R, N, "initial environment",
+                     "milieu initial : 0 fichier, 1 aléatoire, 2 homogène", 0, EnvModeCount - 1},
+          in.EnvInitMode);
+    visit(SettingRow{"EnvMean", K::Real, R, N, "initial environment", "part compactée moyenne du milieu aléatoire (%)"},
+          in.EnvMean);
+    visit(SettingRow{"EnvVariability", K::Real, R, N, "initial environment", "demi-étendue du milieu aléatoire (%)"},
+          in.EnvVariability);
+    visit(SettingRow{"EnvConstant", K::Real, R, N, "initial environment", "part compactée du milieu homogène (%)"},
+          in.EnvConstant);
+    visit(SettingRow{"EnvFilePath", K::Path, R, N, "initial environment", "fichier du milieu initial (mode 0)"},
+          in.EnvFilePath);
+    visit(SettingRow{"DistInitMode", K::Mode, R, N, "initial distribution",
+                     "répartition initiale : 0 fichier, 1 aléatoire, 2 homogène, 3 tiers gauche, 4 centre", 0,
+                     DistModeCount - 1},
+          in.DistInitMode);
+    visit(SettingRow{"DistConstant", K::Whole, R, N, "initial distribution", "effectif de chaque case occupée"},
+          in.DistConstant);
+    visit(SettingRow{"DistMean", K::Whole, R, N, "initial distribution", "effectif moyen de la répartition aléatoire"},
+          in.DistMean);
+    visit(SettingRow{"DistVariability", K::Real, R, N, "initial distribution",
+                     "demi-étendue de la répartition aléatoire"},
+          in.DistVariability);
+    visit(SettingRow{"DistFilePath", K::Path, R, N, "initial distribution",
+                     "fichier de la répartition initiale (mode 0)"},
+          in.DistFilePath);
+}
+
+// The display, chart, result-file and run-length settings, in the state file's order.
+template <typename U, typename Visit>
+void VisitOutputSettings(U &ru, Visit visit) {
+    using K = SettingKind;
+    using R = SettingRead;
+    constexpr auto W = SettingSetter::Windows;
+    visit(SettingRow{"ShowDensityMap", K::Flag, R::WhenWritten, W, "display", "la carte est redessinée à chaque pas"},
+          ru.ShowDensityMap);
+    visit(SettingRow{"ShowCellChart", K::Flag, R::WhenWritten, W, "display", "la trace est complétée à chaque pas"},
+          ru.ShowCellChart);
+    // A chart cell outside the grid would silently be moved onto its edge.
+    visit(SettingRow{"ChartCellX", K::Whole, R::AtSetUp, SettingSetter::ByName, "chart",
+                     "ligne de la case suivie par la trace", 1, GridSide},
+          ru.ChartCellX);
+    visit(SettingRow{"ChartCellY", K::Whole, R::AtSetUp, SettingSetter::ByName, "chart",
+                     "colonne de la case suivie par la trace", 1, GridSide},
+          ru.ChartCellY);
+    visit(SettingRow{"SaveResults", K::Flag, R::WhenWritten, W, "result file",
+                     "le fichier de résultats est écrit au dernier pas"},
+          ru.SaveResults);
+    visit(SettingRow{"ResultDirectory", K::Path, R::WhenWritten, W, "result file", "dossier du fichier de résultats"},
+          ru.ResultDirectory);
+    visit(SettingRow{"StepCount", K::Whole, R::AtSetUp, SettingSetter::Steps, "run",
+                     "nombre de pas de temps d'une simulation", 0},
+          ru.StepCount);
+}
+
+// Every setting, in the state file's order, handed to visit(row, member) for a const or
+// a non-const TSettings alike. A row's member is a std::string for Real, Whole and Path,
+// bool for Flag, std::int32_t for Mode and double for RealValue.
+template <typename S, typename Visit>
+void VisitSettings(S &s, Visit visit) {
+    using K = SettingKind;
+    using R = SettingRead;
+    constexpr auto N = SettingSetter::ByName;
+    auto &sp = s.Species;
+    auto &in = s.Initial;
+    auto &ru = s.Run;
+    visit(SettingRow{"Survival", K::Real, R::AtSetUp, N, "survival",
+                     "probabilité de survie d'un individu à chaque pas de temps"},
+          sp.Survival);
+    visit(
+        SettingRow{"Fecundity", K::Real, R::AtSetUp, N, "reproduction", "descendants par individu et par pas de temps"},
+        sp.Fecundity);
+    visit(SettingRow{"MortalityAlpha", K::Real, R::AtSetUp, N, "survival",
+                     "exposant de la mortalité due à l'entassement"},
+          sp.MortalityAlpha);
+    visit(SettingRow{"CompactionC", K::Real, R::AtSetUp, N, "soil", "décompaction apportée par individu"},
+          sp.CompactionC);
+    visit(SettingRow{"DispersalSensitivity", K::Whole, R::AtSetUp, N, "dispersal",
+                     "exposant de l'effet de l'entassement sur la dispersion"},
+          sp.DispersalSensitivity);
+    visit(SettingRow{"DispersalSigma", K::Real, R::AtSetUp, N, "dispersal", "écart type de base du déplacement"},
+          sp.DispersalSigma);
+    visit(SettingRow{"ResponseShape", K::Mode, R::AtSetUp, N, "response",
+                     "forme de la réponse au milieu : 0 normale, 1 en cloche, 2 logistique", 0, ResponseShapeCount - 1},
+          sp.ResponseShape);
+    visit(SettingRow{"ResponseOptimum", K::RealValue, R::AtSetUp, N, "response",
+                     "centre (formes 0 et 1) ou ordonnée à l'origine (forme 2) de la réponse"},
+          sp.ResponseOptimum);
+    visit(SettingRow{"ResponseTolerance", K::RealValue, R::AtSetUp, N, "response",
+                     "largeur (formes 0 et 1) ou pente (forme 2) de la réponse"},
+          sp.ResponseTolerance);
+    visit(SettingRow{"SurvivalEnvSensitive", K::Flag, R::AtSetUp, N, "survival",
+                     "l'entassement peut accroître la mortalité"},
+          sp.SurvivalEnvSensitive);
+    visit(SettingRow{"FecundityEnvSensitive", K::Flag, R::AtSetUp, N, "reproduction",
+                     "les naissances suivent la réponse de la case au milieu"},
+          sp.FecundityEnvSensitive);
+    visit(SettingRow{"DispersalFirst", K::Flag, R::EveryStep, N, "step order", "la dispersion précède la survie"},
+          sp.DispersalFirst);
+    VisitInitialSettings(in, visit);
+    visit(SettingRow{"EnvDynamic", K::Flag, R::EveryStep, N, "soil", "la faune remodèle le sol"}, ru.EnvDynamic);
+    visit(SettingRow{"DecompactionD", K::Real, R::EveryStep, N, "soil",
+                     "plus grand retour de la part décompactée par case et par pas de temps"},
+          ru.DecompactionD);
+    VisitOutputSettings(ru, visit);
+}
+
+// The species values a run converted at set-up, in the state file's order.
+template <typename P, typename Visit>
+void VisitRunSpecies(P &r, Visit visit) {
+    visit("Survival", r.Survival);
+    visit("Fecundity", r.Fecundity);
+    visit("ResponseShape", r.ResponseShape);
+    visit("ResponseOptimum", r.ResponseOptimum);
+    visit("ResponseTolerance", r.ResponseTolerance);
+    visit("DispersalSensitivity", r.DispersalSensitivity);
+    visit("DispersalSigma", r.DispersalSigma);
+    visit("CompactionC", r.CompactionC);
+    visit("MortalityAlpha", r.MortalityAlpha);
+}
+
+// Every row, in order.
+const std::vector<SettingRow> &SettingRows();
+
+// The row of `name`; nullptr for an unknown name.
+const SettingRow *FindSettingRow(std::string_view name);
+
+}  // namespace glebix
