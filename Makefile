@@ -7,12 +7,15 @@
 # UndefinedBehaviorSanitizer (build-asan/), then each fuzz target for a bounded time
 # (build-fuzz/). The build trees are kept, so later runs rebuild only what changed.
 # When R is installed, R CMD check of the R package (which runs its tests) follows the
-# Python tests.
+# Python tests; then one small study is run through the batch tool, Python and R and
+# their outputs compared byte for byte (test-parity).
 BUILD ?= build
 JOBS ?= $(shell nproc)
+# Debian's interpreter, which has NumPy and pandas.
+PYTHON ?= /usr/bin/python3
 
 .PHONY: run test format-check docs-check format test-plain r-check test-sanitize fuzz long-run build deps-run \
-	deps-test clean r-package test-r docs-run test-pip
+	deps-test clean r-package test-r docs-run test-pip test-parity
 
 run: deps-run
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -25,6 +28,7 @@ test: deps-test
 	$(MAKE) --no-print-directory test-plain
 	$(MAKE) --no-print-directory test-pip
 	$(MAKE) --no-print-directory r-check
+	$(MAKE) --no-print-directory test-parity
 	$(MAKE) --no-print-directory docs-run
 	$(MAKE) --no-print-directory test-sanitize
 	$(MAKE) --no-print-directory fuzz
@@ -52,6 +56,14 @@ test-r:
 
 r-check:
 	JOBS=$(JOBS) sh scripts/test-r.sh $(BUILD) check
+
+# The same small study through the batch tool, Python and R, compared byte for byte
+# (R's part skipped without R).
+test-parity:
+	cmake --build $(BUILD) -j $(JOBS) --target glebix-batch glebix_python
+	JOBS=$(JOBS) sh scripts/test-r.sh $(BUILD) install
+	GLEBIX_BATCH=$(CURDIR)/$(BUILD)/glebix-batch PYTHONPATH=$(BUILD)/python R_LIBS=$(CURDIR)/$(BUILD)/r/lib \
+		LC_ALL=fr_FR.UTF-8 $(PYTHON) -m pytest -q -p no:cacheprovider tests/parity
 
 # The C++ sources must be as clang-format writes them (.clang-format).
 FORMAT_DIRS = engine render ui app tools tests bench fuzz python r

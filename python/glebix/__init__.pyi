@@ -37,6 +37,7 @@ class Simulation:
         steps: int = 300,
         threads: int = 0,
         species: _Path | None = None,
+        replicate: int | None = None,
         **settings: _Setting,
     ) -> None: ...
     @classmethod

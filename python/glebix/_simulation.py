@@ -7,7 +7,7 @@ import os
 import numpy as np
 
 from . import _core
-from ._settings import check_seed, check_steps, check_threads, named_texts, path_text, species_values
+from ._settings import check_count, check_seed, check_steps, check_threads, named_texts, path_text, species_values
 from ._tables import as_table
 from ._warnings import warn_all
 
@@ -18,9 +18,13 @@ Cell = collections.namedtuple("Cell", "density compacted decompacted")
 class Simulation(_core.Simulation):
     """One run of the model.
 
-    Simulation(seed=None, steps=300, threads=0, species=None, **settings)
+    Simulation(seed=None, steps=300, threads=0, species=None, replicate=None, **settings)
 
     seed      the generator's seed (0 to 2**32 - 1); drawn from the clock when None
+    replicate with a seed: this is run `replicate` of a study whose master seed is
+              `seed` (glebix-batch --seed S --replicates R; the k-th run of a design
+              with independent seeds): it draws from that run's seed, and a saved
+              state records the master seed as the study's does
     steps     the steps run() makes
     threads   threads of each dispersal pass, 0 for one per processor (results do
               not depend on it)
@@ -37,9 +41,15 @@ class Simulation(_core.Simulation):
     files are issued as glebix.GlebixWarning.
     """
 
-    def __init__(self, seed=None, steps=300, threads=0, species=None, **settings):
+    def __init__(self, seed=None, steps=300, threads=0, species=None, replicate=None, **settings):
         texts = named_texts(settings)
-        super().__init__(check_seed(seed), check_steps(steps), check_threads(threads), species_values(species), texts)
+        if replicate is not None and seed is None:
+            raise ValueError("replicate : une graine (seed) est nécessaire")
+        seed, master = check_seed(seed), None
+        if replicate is not None:
+            master, seed = seed, _core.replicate_seed(seed, check_count("replicate", replicate))
+        super().__init__(seed, check_steps(steps), check_threads(threads), species_values(species), texts,
+                         master=master)
         species_path = "" if species is None else os.fsdecode(os.fspath(species))
         warn_all(_core.run_warnings(species_path, texts, [], None), stacklevel=2)
 

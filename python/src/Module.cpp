@@ -267,13 +267,14 @@ std::vector<std::string> RunWarnings(const std::string &speciesPath, const Named
 void BindSimulation(py::module_ &m) {
     py::class_<SimulationHandle>(m, "Simulation")
         .def(py::init([](std::uint32_t seed, std::int32_t steps, int threads, const py::object &species,
-                         const NamedTexts &settings, const InputStore *inputs) {
+                         const NamedTexts &settings, const InputStore *inputs, std::optional<std::uint32_t> master) {
                  return std::make_unique<SimulationHandle>(BuildRunSettings(SpeciesFromObject(species), settings), seed,
                                                            steps, threads,
-                                                           inputs ? inputs->Files : std::shared_ptr<InputBytes>());
+                                                           inputs ? inputs->Files : std::shared_ptr<InputBytes>(),
+                                                           master);
              }),
              py::arg("seed"), py::arg("steps"), py::arg("threads"), py::arg("species"), py::arg("settings"),
-             py::arg("inputs") = py::none())
+             py::arg("inputs") = py::none(), py::arg("master") = py::none())
         .def(py::init([](const std::string &path, const NamedTexts &overrides, std::optional<std::int32_t> steps,
                          int threads) {
                  return std::make_unique<SimulationHandle>(ReadStateFile(path, batch::CheckSavedSetting), overrides,
@@ -361,6 +362,7 @@ PYBIND11_MODULE(_core, m) {
     m.def("study_seed", &batch::StudySeed, py::arg("master"), py::arg("point"), py::arg("replicate"),
           py::arg("replicates"), py::arg("independent"));
     m.def("clock_seed", &ClockSeed);
+    m.def("replicate_seed", &batch::ReplicateSeed, py::arg("master"), py::arg("run"));
     m.def("read_species", &ReadSpecies, py::arg("path"));
     m.def(
         "run_settings",

@@ -13,12 +13,12 @@
 namespace glebix::python {
 
 SimulationHandle::SimulationHandle(const TSettings &settings, std::uint32_t seed, std::int32_t steps, int threads,
-                                   std::shared_ptr<const InputBytes> inputs)
+                                   std::shared_ptr<const InputBytes> inputs, std::optional<std::uint32_t> master)
     : simul_(std::make_unique<Simul>()),
       settings_(settings),
       inputs_(std::move(inputs)),
       seed_(seed),
-      masterSeed_(seed),
+      masterSeed_(master.value_or(seed)),
       steps_(steps),
       threads_(threads) {
     simul_->SetDispersalThreads(threads);

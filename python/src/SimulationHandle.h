@@ -37,8 +37,10 @@ public:
     // `threads`: threads of each dispersal pass, 0 for one per processor. `inputs`
     // (if any) holds input files already read, which set-up then uses instead of
     // reading them.
+    // `master`: the study's master seed that `seed` was derived from (a saved state
+    // records it); `seed` itself when absent.
     SimulationHandle(const TSettings &settings, std::uint32_t seed, std::int32_t steps, int threads,
-                     std::shared_ptr<const InputBytes> inputs = nullptr);
+                     std::shared_ptr<const InputBytes> inputs = nullptr, std::optional<std::uint32_t> master = {});
     // A saved run put back, ready to step from its saved step + 1 to `steps` (the saved
     // step count when absent). `overrides` may change only the settings a run reads at
     // every step; any other name is refused (SettingRefused). No set-up follows, and

@@ -1,14 +1,23 @@
 # One simulation driven step by step.
 
-glebix_simulation <- function(seed = NULL, steps = 300, threads = 0, species = NULL, ...) {
+glebix_simulation <- function(seed = NULL, steps = 300, threads = 0, species = NULL, ...,
+                              replicate = NULL) {
   call <- sys.call()
   settings <- dots_settings(list(...), call)
+  if (!is.null(replicate) && is.null(seed)) {
+    gx_stop("replicate : une graine (seed) est n\u00e9cessaire", setting = "replicate", call = call)
+  }
   seed <- seed_argument(seed, call)
+  master <- NA_real_
+  if (!is.null(replicate)) {
+    master <- seed
+    seed <- .Call(gx_replicate_seed, seed, count_argument(replicate, "replicate", 1, call))
+  }
   steps <- count_argument(steps, "steps", 0, call)
   threads <- threads_argument(threads, call)
   species <- path_argument(species, "species", call)
   handle <- gx_call(gx_new, species, settings$names, settings$values, steps, threads, seed,
-                    call = call)
+                    master, call = call)
   gx_warn(gx_call(gx_run_warnings, species, settings$names, settings$values, character(),
                   matrix(NA_character_, 1, 0), 1L, call = call), call)
   structure(list(handle = handle), class = "glebix_simulation")

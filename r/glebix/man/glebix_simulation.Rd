@@ -8,7 +8,8 @@ Makes a simulation with its settings, seed and number of steps. Nothing is compu
 until \code{\link{glebix_setup}}.
 }
 \usage{
-glebix_simulation(seed = NULL, steps = 300, threads = 0, species = NULL, ...)
+glebix_simulation(seed = NULL, steps = 300, threads = 0, species = NULL, ...,
+                  replicate = NULL)
 glebix_seed(sim)
 \method{print}{glebix_simulation}(x, ...)
 }
@@ -23,6 +24,11 @@ glebix_seed(sim)
     \code{glebix-batch --species} read it, before the named settings.}
   \item{...}{settings by name, one value each (see \code{\link{glebix_settings}}),
     applied in order after the species file. For \code{print}, ignored.}
+  \item{replicate}{with a \code{seed}: this is run \code{replicate} of a study whose
+    master seed is \code{seed} (\code{glebix_run(seed = S, replicates = R)}, or the
+    k-th run of a design with independent seeds): it draws from that run's seed, and
+    a saved state records the master seed as the study's does. \code{NULL}: the seed
+    is the run's own.}
   \item{sim, x}{a simulation.}
 }
 \value{

@@ -8,7 +8,7 @@ extern "C" {
 SEXP gx_settings_table();
 SEXP gx_check_settings(SEXP, SEXP);
 SEXP gx_format_reals(SEXP);
-SEXP gx_new(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
+SEXP gx_new(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_setup(SEXP);
 SEXP gx_step(SEXP, SEXP);
 SEXP gx_density(SEXP);
@@ -31,7 +31,7 @@ static const R_CallMethodDef CallEntries[] = {
     {"gx_settings_table", (DL_FUNC)&gx_settings_table, 0},
     {"gx_check_settings", (DL_FUNC)&gx_check_settings, 2},
     {"gx_format_reals", (DL_FUNC)&gx_format_reals, 1},
-    {"gx_new", (DL_FUNC)&gx_new, 6},
+    {"gx_new", (DL_FUNC)&gx_new, 7},
     {"gx_setup", (DL_FUNC)&gx_setup, 1},
     {"gx_step", (DL_FUNC)&gx_step, 2},
     {"gx_density", (DL_FUNC)&gx_density, 1},

@@ -2,6 +2,7 @@
 // and the trace rows gathered since set-up.
 #include <Rcpp.h>
 
+#include <cmath>
 #include <memory>
 
 #include "FileIo.h"
@@ -60,7 +61,8 @@ Rcpp::NumericMatrix ShareMatrix(const TPlot &plot, bool compacted) {
 using namespace glebix;
 using namespace glebix::r;
 
-extern "C" SEXP gx_new(SEXP species, SEXP names, SEXP values, SEXP steps, SEXP threads, SEXP seed) {
+// `master`: the study's master seed that `seed` was derived from, or NA for `seed` itself.
+extern "C" SEXP gx_new(SEXP species, SEXP names, SEXP values, SEXP steps, SEXP threads, SEXP seed, SEXP master) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
         auto s = std::make_unique<Simulation>();
@@ -70,7 +72,8 @@ extern "C" SEXP gx_new(SEXP species, SEXP names, SEXP values, SEXP steps, SEXP t
         s->Engine->Settings.Run.StepCount = std::to_string(s->StepCount);
         s->Engine->SetDispersalThreads(Rcpp::as<int>(threads));
         s->Seed = static_cast<std::uint32_t>(Rcpp::as<double>(seed));
-        s->MasterSeed = s->Seed;
+        const double m = Rcpp::as<double>(master);
+        s->MasterSeed = std::isnan(m) ? s->Seed : static_cast<std::uint32_t>(m);
         return Handle(s.release(), true);
     });
     END_RCPP
