@@ -268,10 +268,9 @@ void BindSimulation(py::module_ &m) {
     py::class_<SimulationHandle>(m, "Simulation")
         .def(py::init([](std::uint32_t seed, std::int32_t steps, int threads, const py::object &species,
                          const NamedTexts &settings, const InputStore *inputs, std::optional<std::uint32_t> master) {
-                 return std::make_unique<SimulationHandle>(BuildRunSettings(SpeciesFromObject(species), settings), seed,
-                                                           steps, threads,
-                                                           inputs ? inputs->Files : std::shared_ptr<InputBytes>(),
-                                                           master);
+                 return std::make_unique<SimulationHandle>(
+                     BuildRunSettings(SpeciesFromObject(species), settings), seed, steps, threads,
+                     inputs ? inputs->Files : std::shared_ptr<InputBytes>(), master);
              }),
              py::arg("seed"), py::arg("steps"), py::arg("threads"), py::arg("species"), py::arg("settings"),
              py::arg("inputs") = py::none(), py::arg("master") = py::none())
