@@ -27,6 +27,7 @@ for f in "$here"/engine/*.cpp "$here"/engine/*.h \
          "$here"/tools/FileIo.cpp "$here"/tools/FileIo.h \
          "$here"/tools/GridOutputs.cpp "$here"/tools/GridOutputs.h \
          "$here"/tools/ThreadCount.cpp "$here"/tools/ThreadCount.h \
+         "$here"/tools/StudyRunner.cpp "$here"/tools/StudyRunner.h \
          "$here"/tools/RunState.cpp "$here"/tools/RunState.h \
          "$here"/tools/Warnings.cpp "$here"/tools/Warnings.h; do
     name=$(basename "$f")

@@ -21,6 +21,7 @@
 #include "GifAnimation.h"
 #include "MapPicture.h"
 #include "OrderedOutput.h"
+#include "StudyRunner.h"
 #include "ResultFile.h"
 #include "Simul.h"
 #include "StateOutputs.h"
@@ -329,12 +330,9 @@ struct Batch {
     int dispersalThreads = 1;
     BatchOutcome outcome;
     OrderedOutput *output = nullptr;  // hands the table rows on in run order
-    std::atomic<std::size_t> next{0};
     std::atomic<std::int64_t> stepsDone{0};
     std::vector<RunRecord> pending;  // a run's record until its rows are consumed, by index % window
-    std::mutex mutex;                // guards `finished` and the calls of `report`
-    std::condition_variable allFinished;
-    std::size_t finished = 0;
+    std::mutex mutex;                // guards the calls of `report`
 
     // One run, its table rows into `rows` when a table is written.
     RunRecord Run(const StudyRun &run, std::string *rows) {
@@ -346,38 +344,32 @@ struct Batch {
                       rows);
     }
 
-    // Takes runs until none is left or a stop is asked for. Nothing escapes a thread:
-    // even a failed allocation only ends its run. Every run's rows are handed on, the
-    // rows of a run that did not start being none.
-    void Work() {
-        const std::size_t runs = outcome.Runs.size();
-        for (std::size_t index; (index = next.fetch_add(1)) < runs;) {
-            output->WaitForTurn(index);
-            RunRecord record;
-            record.Run = static_cast<int>(index) + 1;
-            std::string rows;
-            try {
-                const StudyRun run = PlanStudyRun(layout, index, facts.MasterSeed);
-                record.Point = run.Point;
-                record.Replicate = run.Replicate;
-                record.Seed = run.Seed;
-                if (StopSignal().load() == 0) record = Run(run, options.TablePath.empty() ? nullptr : &rows);
-            } catch (const std::bad_alloc &) { OutOfMemory(record); }
-            {
-                std::lock_guard lock(mutex);
-                try {
-                    if (!record.Completed && !record.Message.empty() && report)
-                        report(RunLabel(options, record) + record.Message);
-                } catch (const std::bad_alloc &) {
-                    // The record keeps the message; only its line is lost.
-                }
-            }
-            pending[index % pending.size()] = std::move(record);
-            output->Submit(index, std::move(rows));
+    // Run `index`, unless a stop was asked for. Nothing escapes: even a failed
+    // allocation only ends its run. Every run's rows are handed on, the rows of a run
+    // that did not start being none.
+    void RunIndex(std::size_t index) {
+        output->WaitForTurn(index);
+        RunRecord record;
+        record.Run = static_cast<int>(index) + 1;
+        std::string rows;
+        try {
+            const StudyRun run = PlanStudyRun(layout, index, facts.MasterSeed);
+            record.Point = run.Point;
+            record.Replicate = run.Replicate;
+            record.Seed = run.Seed;
+            if (StopSignal().load() == 0) record = Run(run, options.TablePath.empty() ? nullptr : &rows);
+        } catch (const std::bad_alloc &) { OutOfMemory(record); }
+        {
             std::lock_guard lock(mutex);
-            ++finished;
-            allFinished.notify_all();
+            try {
+                if (!record.Completed && !record.Message.empty() && report)
+                    report(RunLabel(options, record) + record.Message);
+            } catch (const std::bad_alloc &) {
+                // The record keeps the message; only its line is lost.
+            }
         }
+        pending[index % pending.size()] = std::move(record);
+        output->Submit(index, std::move(rows));
     }
 
     static void OutOfMemory(RunRecord &record) {
@@ -388,16 +380,12 @@ struct Batch {
         } catch (const std::bad_alloc &) { record.Message.clear(); }
     }
 
-    // Waits for every run, showing the progress and warning once of refused threads.
-    // Called under the lock, so that the progress line and the reports never interleave.
-    void Wait(const std::function<void(std::int64_t, std::int64_t)> &progress, std::int64_t stepsInAll) {
-        std::unique_lock lock(mutex);
-        while (finished < outcome.Runs.size()) {
-            allFinished.wait_for(lock, std::chrono::milliseconds(200));
-            WarnOfRefusedThreads();
-            if (progress) progress(stepsDone.load(), stepsInAll);
-        }
+    // Shows the progress and warns once of refused threads, under the lock, so that
+    // the progress line and the reports never interleave.
+    void Watch(const std::function<void(std::int64_t, std::int64_t)> &progress, std::int64_t stepsInAll) {
+        std::lock_guard lock(mutex);
         WarnOfRefusedThreads();
+        if (progress) progress(stepsDone.load(), stepsInAll);
     }
     int refusedBefore = ThreadsRefused();
     bool warned = false;
@@ -417,12 +405,10 @@ BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, boo
                       const std::function<void(std::int64_t, std::int64_t)> &progress, const StudyWarnings *warnings) {
     Batch batch(options, report, {masterSeed, seedFromClock, {}, {}}, warnings);
     const std::size_t runs = batch.outcome.Runs.size();
-    const int processors = AvailableProcessors();
-    const int jobs = std::clamp(options.Jobs > 0 ? options.Jobs : processors, 1,
-                                static_cast<int>(std::clamp<std::size_t>(runs, 1, MaxJobs)));
+    const int jobs = RunsAtOnce(options.Jobs, runs);
     // The processors are shared between the runs at a time and the dispersal passes
     // within each run; the results depend on neither.
-    batch.dispersalThreads = std::max(1, processors / jobs);
+    batch.dispersalThreads = DispersalThreadsPerRun(0, jobs);
     const std::int32_t firstStep = options.Resumed ? options.Resumed->Step : 0;
     const std::int64_t stepsInAll =
         static_cast<std::int64_t>(runs) * std::max(0, FieldToInteger(options.Settings.Run.StepCount) - firstStep);
@@ -441,18 +427,11 @@ BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, boo
         window);
     batch.output = &output;
 
-    std::vector<std::thread> threads = StartThreads(jobs, [&batch](int) { batch.Work(); });
-    // Whatever happens here, the threads are joined before they are destroyed.
-    struct Joiner {
-        std::vector<std::thread> &threads;
-        ~Joiner() {
-            for (std::thread &t : threads)
-                if (t.joinable()) t.join();
-        }
-    } joiner{threads};
-    if (threads.empty()) batch.Work();  // no thread could be made: the runs go on in this one
-    batch.Wait(progress, stepsInAll);
-    for (std::thread &t : threads) t.join();
+    // A stop comes through the signal flag, which each run watches itself.
+    std::atomic<bool> unused{false};
+    RunStudy(
+        runs, jobs, [&batch](std::size_t index, std::atomic<bool> &) { batch.RunIndex(index); },
+        [&](std::size_t) { batch.Watch(progress, stepsInAll); }, unused);
 
     bool failed = !ordered.Finish(report);
     for (const RunEnd &r : batch.outcome.Runs) failed = failed || !r.Completed;

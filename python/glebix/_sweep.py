@@ -4,7 +4,6 @@ or as Dask tasks, returned as one tidy table with the batch tool's columns and s
 import math
 import numbers
 import os
-from concurrent.futures import ThreadPoolExecutor, as_completed
 
 import numpy as np
 
@@ -102,19 +101,16 @@ def _study(points, columns, replicates, seed, steps, jobs, client, independent_s
     design_points = list(enumerate(point_texts, start=1)) if columns else []
     warn_all(_core.run_warnings(species_path, base, design_points, inputs), stacklevel=3)
 
-    tasks = []
-    for p, texts in enumerate(point_texts, start=1):
-        for r in range(1, replicates + 1):
-            seed = _core.study_seed(master, p, r, replicates, bool(independent_seeds))
-            tasks.append((p, r, seed, steps, texts))
+    runs = _core.study_runs(len(point_texts), replicates, master, bool(independent_seeds))
+    tasks = [(p, r, seed, steps, point_texts[p - 1]) for p, r, seed in runs]
     bar = progress_bar(len(tasks), progress)
     try:
         if client is not None:
             results = _run_on_dask(client, tasks, species, 1 if threads is None else threads, inputs, bar)
         else:
-            jobs = min(jobs or os.cpu_count() or 1, len(tasks))
-            per_run = threads if threads is not None else max(1, (os.cpu_count() or 1) // jobs)
-            results = _run_local(tasks, species, per_run, jobs, inputs, bar)
+            jobs = _core.runs_at_once(jobs, len(tasks))
+            per_run = _core.dispersal_threads_per_run(threads or 0, jobs)
+            results = _core.run_study(tasks, species, jobs, per_run, inputs, bar.update)
     finally:
         bar.close()
     design = {name: _design_column([s[name] for s in point_settings]) for name in columns}
@@ -191,44 +187,19 @@ def _design_column(texts):
     return np.array(texts, dtype=object)
 
 
-def _run_task(task, inputs=None, stop=None):
-    """One run of a study: its trace's columns. Runs in a worker thread or a Dask
-    worker process; an engine error names the point and the replicate. The run ends
-    early, raising, once `stop` (a StopFlag) is set."""
+def _run_task(task, inputs=None):
+    """One run of a study as a Dask task: its trace's columns. An engine error names
+    the point and the replicate, as the local runs' errors do."""
     (point, replicate, seed, steps, texts), species, threads = task
     sim = _core.Simulation(seed, steps, threads, species, texts, inputs)
     try:
         sim.setup()
-        sim.step(steps, stop)
+        sim.step(steps)
     except GlebixError as e:
         e.point, e.replicate = point, replicate
         e.args = (f"point {point}, répétition {replicate} : {e.args[0]}",)
         raise
     return sim._trace_columns()
-
-
-def _run_local(tasks, species, threads, jobs, inputs, bar):
-    work = [(t, species, threads) for t in tasks]
-    if jobs <= 1:
-        results = []
-        for w in work:
-            results.append(_run_task(w, inputs))
-            bar.update()
-        return results
-    # Ctrl-C reaches the main thread only, which waits here: on it, or on a run's
-    # error, the runs under way end after their present step and those not started are
-    # dropped, so that no worker outlives the call.
-    stop = _core.StopFlag()
-    pool = ThreadPoolExecutor(max_workers=jobs, thread_name_prefix="glebix")
-    try:
-        futures = [pool.submit(_run_task, w, inputs, stop) for w in work]
-        _count_finished(as_completed(futures), bar, lambda f: f.exception() is not None)
-        return [f.result() for f in futures]
-    except BaseException:
-        stop.set()
-        raise
-    finally:
-        pool.shutdown(wait=True, cancel_futures=True)
 
 
 def _count_finished(done, bar, failed):

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "Conversions.h"
@@ -26,6 +27,9 @@
 #include "SimulationHandle.h"
 #include "SpeciesFile.h"
 #include "StateFile.h"
+#include "StudyPlan.h"
+#include "StudyRunner.h"
+#include "StudyRuns.h"
 #include "ThreadCount.h"
 #include "Warnings.h"
 
@@ -46,9 +50,16 @@ py::object PositionOrNone(std::int64_t v) { return v > 0 ? py::object(py::int_(v
 
 // glebix.GlebixError("<context> : <message>") with the message and each part of the
 // context as attributes (None when unknown).
-void SetGlebixError(const GlebixError &e) {
+// A run of a study also gives its point and replicate, in front of the message too.
+void SetGlebixError(const GlebixError &e, int point = 0, int replicate = 0) {
     const ErrorContext &c = e.Context();
-    py::object error = py::reinterpret_borrow<py::object>(GlebixErrorType)(MessageWithContext(e));
+    const std::string where =
+        point > 0 ? "point " + std::to_string(point) + ", répétition " + std::to_string(replicate) + " : " : "";
+    py::object error = py::reinterpret_borrow<py::object>(GlebixErrorType)(where + MessageWithContext(e));
+    if (point > 0) {
+        error.attr("point") = point;
+        error.attr("replicate") = replicate;
+    }
     error.attr("message") = py::str(e.what());
     error.attr("setting") = TextOrNone(c.Setting);
     error.attr("path") = TextOrNone(c.Path);
@@ -148,33 +159,20 @@ const TPlot &PlotOf(const py::object &self) { return self.cast<SimulationHandle 
 // Python error is raised once the lock on the interpreter is taken back.
 struct Interrupted {};
 
-// Asks the runs of a study to end after their present step: the study was interrupted,
-// or one of its runs failed. Signals reach the main thread only, which sets it for
-// the runs in other threads.
-struct StopFlag {
-    std::shared_ptr<std::atomic<bool>> Set = std::make_shared<std::atomic<bool>>(false);
-};
-
-// Thrown from inside the steps when the study's stop flag is set.
-struct Stopped {};
-
 unsigned long MainThreadId = 0;
 // Signals reach Python in its main thread only, which looks for them this often
 // while steps run: often enough for Ctrl-C, rarely enough to cost nothing even when
 // other Python threads are busy.
 constexpr auto SignalCheckInterval = std::chrono::milliseconds(100);
 
-void StepReleased(SimulationHandle &h, std::int64_t count, const StopFlag *stop) {
+void StepReleased(SimulationHandle &h, std::int64_t count) {
     if (count < 0)
         throw py::value_error("step : le nombre de pas doit être positif ou nul (" + std::to_string(count) + ")");
-    const bool mainThread = PyThread_get_thread_ident() == MainThreadId;
     std::function<void()> afterStep;
-    if (mainThread || stop) {
-        afterStep = [mainThread, stopSet = stop ? stop->Set : nullptr,
-                     last = std::chrono::steady_clock::now()]() mutable {
-            if (stopSet && stopSet->load(std::memory_order_relaxed)) throw Stopped{};
+    if (PyThread_get_thread_ident() == MainThreadId) {
+        afterStep = [last = std::chrono::steady_clock::now()]() mutable {
             const auto now = std::chrono::steady_clock::now();
-            if (!mainThread || now - last < SignalCheckInterval) return;
+            if (now - last < SignalCheckInterval) return;
             last = now;
             py::gil_scoped_acquire acquire;
             if (PyErr_CheckSignals() != 0) throw Interrupted{};
@@ -183,20 +181,7 @@ void StepReleased(SimulationHandle &h, std::int64_t count, const StopFlag *stop)
     try {
         py::gil_scoped_release release;
         h.Step(count, afterStep);
-    } catch (const Interrupted &) { throw py::error_already_set(); } catch (const Stopped &) {
-        throw py::value_error("simulation arrêtée au pas " + std::to_string(h.StepIndex()) +
-                              " : l'étude dont elle fait partie a été interrompue ou une autre de ses simulations a "
-                              "échoué");
-    }
-}
-
-void BindStopFlag(py::module_ &m) {
-    py::class_<StopFlag>(m, "StopFlag")
-        .def(py::init<>())
-        .def(
-            "set", [](StopFlag &f) { f.Set->store(true); },
-            "Runs stepping with this flag stop after their present step.")
-        .def("is_set", [](const StopFlag &f) { return f.Set->load(); });
+    } catch (const Interrupted &) { throw py::error_already_set(); }
 }
 
 // Input files read once for a whole study, shared by its runs; pickled with their
@@ -264,6 +249,33 @@ std::vector<std::string> RunWarnings(const std::string &speciesPath, const Named
     return batch::RunWarnings(BuildRunSettings(species, named), pointSettings, speciesPaths, files).All();
 }
 
+using TaskTuple = std::tuple<int, int, std::uint32_t, std::int32_t, NamedTexts>;
+
+// glebix.sweep's runs on local threads; `report` (None or a callable) is told of the
+// runs as they end, and Ctrl-C stops them after their present step.
+py::list RunStudy(const std::vector<TaskTuple> &tuples, const py::object &species, int jobs, int threads,
+                  const InputStore *inputs, const py::object &report) {
+    std::vector<StudyTask> tasks;
+    for (const auto &[point, replicate, seed, steps, texts] : tuples)
+        tasks.push_back({point, replicate, seed, steps, texts});
+    const auto values = SpeciesFromObject(species);
+    std::size_t reported = 0;
+    auto watch = [&report, &reported](std::size_t ended) {
+        py::gil_scoped_acquire acquire;
+        if (PyErr_CheckSignals() != 0) throw WatchInterrupted{};
+        if (!report.is_none() && ended > reported) report(ended - reported);
+        reported = ended;
+    };
+    std::vector<TraceColumns> traces;
+    try {
+        py::gil_scoped_release release;
+        traces = RunStudyTasks(tasks, values, jobs, threads, inputs ? inputs->Files : nullptr, watch);
+    } catch (const WatchInterrupted &) { throw py::error_already_set(); }
+    py::list out;
+    for (const TraceColumns &t : traces) out.append(TraceDict(t));
+    return out;
+}
+
 void BindSimulation(py::module_ &m) {
     py::class_<SimulationHandle>(m, "Simulation")
         .def(py::init([](std::uint32_t seed, std::int32_t steps, int threads, const py::object &species,
@@ -289,8 +301,7 @@ void BindSimulation(py::module_ &m) {
                 h.SetUp();
             },
             "Run set-up: the plot is rebuilt from the settings (input files are read here).")
-        .def("step", &StepReleased, py::arg("n") = 1, py::arg("stop") = nullptr,
-             "Run n time steps; other Python threads run meanwhile. With a StopFlag, the steps end once it is set.")
+        .def("step", &StepReleased, py::arg("n") = 1, "Run n time steps; other Python threads run meanwhile.")
         .def("write_result_file", &SimulationHandle::WriteResultFile, py::arg("directory"),
              py::call_guard<py::gil_scoped_release>())
         .def("write_asc", &SimulationHandle::WriteGrids, py::arg("directory"), py::call_guard<py::gil_scoped_release>())
@@ -336,7 +347,9 @@ PYBIND11_MODULE(_core, m) {
     py::register_exception_translator([](std::exception_ptr p) {
         try {
             if (p) std::rethrow_exception(p);
-        } catch (const GlebixError &e) { SetGlebixError(e); } catch (const SettingRefused &e) {
+        } catch (const GlebixError &e) { SetGlebixError(e); } catch (const RunFailed &e) {
+            SetGlebixError(e.Error, e.Point, e.Replicate);
+        } catch (const SettingRefused &e) {
             PyErr_SetString(e.Unknown ? PyExc_KeyError : PyExc_ValueError, e.what());
         } catch (const StateError &e) { PyErr_SetString(PyExc_RuntimeError, e.what()); }
     });
@@ -344,10 +357,29 @@ PYBIND11_MODULE(_core, m) {
     m.attr("TRACE_COLUMNS") =
         py::tuple(py::cast(std::vector<std::string>(std::begin(TraceColumnNames), std::end(TraceColumnNames))));
     BindInputStore(m);
-    BindStopFlag(m);
     BindSimulation(m);
     m.def("setting_names", [] { return batch::SettingNames(); });
     m.def("setting_info", &SettingInfo);
+    m.def(
+        "study_runs",
+        [](int points, int replicates, std::uint32_t master, bool independent) {
+            batch::StudyLayout layout;
+            layout.Points.clear();
+            for (int p = 1; p <= points; ++p) layout.Points.push_back(p);
+            layout.Replicates = replicates;
+            layout.IndependentSeeds = independent;
+            std::vector<std::tuple<int, int, std::uint32_t>> out;
+            for (std::size_t k = 0; k < batch::RunCount(layout); ++k) {
+                const batch::StudyRun run = batch::PlanStudyRun(layout, k, master);
+                out.emplace_back(run.Point, run.Replicate, run.Seed);
+            }
+            return out;
+        },
+        py::arg("points"), py::arg("replicates"), py::arg("master"), py::arg("independent"));
+    m.def("runs_at_once", &batch::RunsAtOnce, py::arg("asked"), py::arg("runs"));
+    m.def("dispersal_threads_per_run", &batch::DispersalThreadsPerRun, py::arg("asked"), py::arg("runs_at_once"));
+    m.def("run_study", &RunStudy, py::arg("tasks"), py::arg("species"), py::arg("jobs"), py::arg("threads"),
+          py::arg("inputs"), py::arg("report"));
     m.attr("GRID_SIDE") = GridSide;
     m.attr("MAX_THREADS") = batch::MaxThreads;
     m.def("threads_refusal", &batch::ThreadCountRefusal, py::arg("shown"));

@@ -5,18 +5,14 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
-#include <system_error>
-#include <thread>
 
 #include "RGlue.h"
 #include "RSettings.h"
 #include "RTrace.h"
 #include "SeedMixing.h"
 #include "SettingsTable.h"
+#include "StudyRunner.h"
 #include "Simul.h"
 #include "Warnings.h"
 
@@ -84,53 +80,24 @@ void ReportFinished(SEXP report, std::size_t count) {
     });
 }
 
-// Runs every job on `cores` threads; the calling thread waits, reports the runs ended
-// and watches for an interrupt or a time limit, after which the runs stop at their
-// next step and R's condition goes on once every thread has ended.
+// Runs every job, `cores` at a time, in the core's study runner; the calling thread
+// reports the runs ended and watches for an interrupt or a time limit, after which the
+// runs stop at their next step and R's condition goes on once every thread has ended.
 void RunAll(const std::vector<TSettings> &points, const std::vector<RunJob> &jobs, int steps, int cores, int threads,
             SEXP report, std::vector<RunResult> &results) {
-    std::atomic<std::size_t> next{0};
-    std::atomic<bool> cancel{false};
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::size_t finished = 0;
-    auto worker = [&] {
-        for (std::size_t k; (k = next.fetch_add(1)) < jobs.size();) {
-            if (!cancel.load()) RunOne(points[jobs[k].Point - 1], jobs[k], steps, threads, cancel, results[k]);
-            std::lock_guard lock(mutex);
-            ++finished;
-            changed.notify_all();
-        }
-    };
-    std::vector<std::thread> pool;
-    for (int k = 0; k < cores; ++k) {
-        try {
-            pool.emplace_back(worker);
-        } catch (const std::system_error &) {
-            break;  // fewer threads than asked: those started share the runs
-        }
-    }
+    std::atomic<bool> stop{false};
     std::size_t reported = 0;
-    if (pool.empty()) worker();
-    std::unique_lock lock(mutex);
-    while (finished < jobs.size()) {
-        changed.wait_for(lock, std::chrono::milliseconds(100));
-        const std::size_t ended = finished;
-        lock.unlock();
-        try {
+    batch::RunStudy(
+        jobs.size(), cores,
+        [&](std::size_t k, std::atomic<bool> &halt) {
+            if (!halt.load()) RunOne(points[jobs[k].Point - 1], jobs[k], steps, threads, halt, results[k]);
+        },
+        [&](std::size_t ended) {
             CheckInterrupt();
             ReportFinished(report, ended - reported);
             reported = ended;
-        } catch (...) {
-            cancel = true;
-            for (std::thread &t : pool) t.join();
-            throw;
-        }
-        lock.lock();
-    }
-    lock.unlock();
-    for (std::thread &t : pool) t.join();
-    ReportFinished(report, jobs.size() - reported);
+        },
+        stop);
 }
 
 // The runs' rows as columns: point, replicate, seed, then the trace's columns. Each
@@ -247,7 +214,7 @@ extern "C" SEXP gx_run_many(SEXP species, SEXP names, SEXP values, SEXP pointNam
             PlanJobs(chosen, Rcpp::as<int>(replicates), Rcpp::as<std::vector<int>>(only),
                      static_cast<std::uint32_t>(Rcpp::as<double>(master)), Rcpp::as<bool>(independent));
         std::vector<RunResult> results(jobs.size());
-        const int runsAtOnce = std::clamp(Rcpp::as<int>(cores), 1, std::max(1, static_cast<int>(jobs.size())));
+        const int runsAtOnce = batch::RunsAtOnce(std::max(1, Rcpp::as<int>(cores)), jobs.size());
         RunAll(points, jobs, stepCount, runsAtOnce, Rcpp::as<int>(threads), report, results);
 
         Rcpp::List out = Columns(jobs, results);

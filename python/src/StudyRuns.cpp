@@ -1,0 +1,67 @@
+#include "StudyRuns.h"
+
+#include <atomic>
+#include <exception>
+
+#include "SimulationHandle.h"
+#include "StudyRunner.h"
+
+namespace glebix::python {
+
+namespace {
+
+// Thrown from inside a run's steps once the study stops.
+struct StopRequested {};
+
+struct RunOutcome {
+    TraceColumns Trace;
+    std::optional<GlebixError> Error;
+};
+
+RunOutcome RunTask(const TSettings &settings, const StudyTask &task, int threads,
+                   const std::shared_ptr<const InputBytes> &inputs, const std::atomic<bool> &stop) {
+    RunOutcome out;
+    if (stop.load()) return out;
+    try {
+        SimulationHandle run(settings, task.Seed, task.Steps, threads, inputs);
+        run.SetUp();
+        run.Step(task.Steps, [&stop] {
+            if (stop.load(std::memory_order_relaxed)) throw StopRequested{};
+        });
+        out.Trace = run.TraceCopy();
+    } catch (const StopRequested &) {
+    } catch (const GlebixError &e) { out.Error = e; } catch (const std::exception &e) {
+        out.Error = GlebixError(e.what());
+    }
+    return out;
+}
+
+}  // namespace
+
+std::vector<TraceColumns> RunStudyTasks(const std::vector<StudyTask> &tasks,
+                                        const std::optional<SpeciesFileContents> &species, int jobs, int threads,
+                                        std::shared_ptr<const InputBytes> inputs,
+                                        const std::function<void(std::size_t)> &watch) {
+    std::vector<TSettings> settings;
+    settings.reserve(tasks.size());
+    for (const StudyTask &t : tasks) settings.push_back(BuildRunSettings(species, t.Texts));
+    std::vector<RunOutcome> outcomes(tasks.size());
+    std::atomic<bool> stop{false};
+    batch::RunStudy(
+        tasks.size(), jobs,
+        [&](std::size_t k, std::atomic<bool> &halt) {
+            outcomes[k] = RunTask(settings[k], tasks[k], threads, inputs, halt);
+            // A failed run stops the others: the study raises its error.
+            if (outcomes[k].Error) halt = true;
+        },
+        watch, stop);
+    std::vector<TraceColumns> traces;
+    traces.reserve(tasks.size());
+    for (std::size_t k = 0; k < tasks.size(); ++k) {
+        if (outcomes[k].Error) throw RunFailed{*outcomes[k].Error, tasks[k].Point, tasks[k].Replicate};
+        traces.push_back(std::move(outcomes[k].Trace));
+    }
+    return traces;
+}
+
+}  // namespace glebix::python
