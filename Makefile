@@ -12,7 +12,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 
 .PHONY: run test format-check docs-check format test-plain r-check test-sanitize fuzz long-run build deps-run \
-	deps-test clean r-package test-r docs-run test-pip
+	deps-test clean r-package test-r docs-run test-pip deb r-install
 
 run: deps-run
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -92,6 +92,11 @@ long-run:
 build:
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS) --target programs
+
+# The Debian package $(BUILD)/glebix_<version>-1_amd64.deb of the programs, their manual
+# pages, bash completion and desktop entry (CPack on the built tree; packaging/).
+deb: build
+	cd $(BUILD) && cpack -G DEB
 
 deps-run:
 	sh scripts/install-deps.sh run

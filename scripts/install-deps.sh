@@ -16,6 +16,8 @@ if [ "$what" = test ]; then
     pkgs="$pkgs python3-dev pybind11-dev python3-numpy python3-pytest python3-pandas python3-distributed python3-tqdm"
     # The documentation's examples and figures (scripts/run-docs.py, docs/python-sweep.py).
     pkgs="$pkgs python3-matplotlib"
+    # The Debian package and its checks (make deb, scripts/test-deb.sh).
+    pkgs="$pkgs dpkg-dev lintian desktop-file-utils"
     # Its pip install into a virtual environment (scripts/test-pip.sh).
     pkgs="$pkgs python3-venv python3-pip python3-setuptools python3-wheel ccache"
     # The R package's tests (terra for its raster test, progressr and future.apply for progress and futures).
