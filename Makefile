@@ -43,9 +43,13 @@ test-pip:
 # The R package: its source tarball in $(BUILD)/r/ (r-package); its testthat tests on
 # an install in $(BUILD)/r/lib (test-r, the quick loop); R CMD check, which installs it,
 # runs its examples and tests and checks its help pages, and fails on any warning
-# (r-check, part of test). Both say so and succeed without R.
+# (r-check, part of test). Both say so and succeed without R. r-install installs the
+# tarball into R's first writable library (else the user's, R_LIBS_USER).
 r-package:
 	sh scripts/r-package.sh $(BUILD)
+
+r-install:
+	JOBS=$(JOBS) sh scripts/r-install.sh $(BUILD)
 
 test-r:
 	JOBS=$(JOBS) sh scripts/test-r.sh $(BUILD)
