@@ -79,6 +79,8 @@ std::string RoffText(const std::string &text) {
 std::string ManPageText() {
     const std::string version = RoffText(VersionNumber());
     return ".TH GLEBIX\\-BATCH 1 \"\" \"glebix\\-batch " + version + "\" \"Glebix\"\n" +
+           // Option names are not to be split across lines, nor spread apart.
+           ".nh\n.ad l\n"
            ".SH NOM\n"
            "glebix\\-batch \\- simulations de Glebix sans fenêtres\n"
            ".SH SYNOPSIS\n"
