@@ -15,7 +15,7 @@ JOBS ?= $(shell nproc)
 PYTHON ?= /usr/bin/python3
 
 .PHONY: run test format-check docs-check format test-plain r-check test-sanitize fuzz long-run build deps-run \
-	deps-test clean r-package test-r docs-run test-pip test-parity
+	deps-test clean r-package test-r docs-run test-pip test-parity deb r-install
 
 run: deps-run
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -47,9 +47,13 @@ test-pip:
 # The R package: its source tarball in $(BUILD)/r/ (r-package); its testthat tests on
 # an install in $(BUILD)/r/lib (test-r, the quick loop); R CMD check, which installs it,
 # runs its examples and tests and checks its help pages, and fails on any warning
-# (r-check, part of test). Both say so and succeed without R.
+# (r-check, part of test). Both say so and succeed without R. r-install installs the
+# tarball into R's first writable library (else the user's, R_LIBS_USER).
 r-package:
 	sh scripts/r-package.sh $(BUILD)
+
+r-install:
+	JOBS=$(JOBS) sh scripts/r-install.sh $(BUILD)
 
 test-r:
 	JOBS=$(JOBS) sh scripts/test-r.sh $(BUILD)
@@ -104,6 +108,11 @@ long-run:
 build:
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS) --target programs
+
+# The Debian package $(BUILD)/glebix_<version>-1_amd64.deb of the programs, their manual
+# pages, bash completion and desktop entry (CPack on the built tree; packaging/).
+deb: build
+	cd $(BUILD) && cpack -G DEB
 
 deps-run:
 	sh scripts/install-deps.sh run

@@ -3,7 +3,10 @@
 # engine's sources and the settings table, close names, seed mixing, study table,
 # output files, grid files, thread bound, run states and warnings of the batch tool
 # copied into src/ and a compile rule for each source appended to src/Makevars,
-# then builds the source tarball $BUILD/r/glebix_<version>.tar.gz.
+# then builds the source tarball $BUILD/r/glebix_<version>.tar.gz. Its vignette is
+# built (R CMD build installs the package in a temporary library for that) when knitr
+# and markdown are installed and GLEBIX_R_VIGNETTES is not 0; the tarball has no
+# vignette otherwise.
 # Usage: scripts/r-package.sh [BUILD]   (BUILD defaults to build)
 set -eu
 
@@ -50,4 +53,12 @@ for f in "$out"/glebix/src/*.cpp; do
         "$name" "$name" "$name" "$name" >>"$out/glebix/src/Makevars"
 done
 cd "$out"
-R CMD build --no-build-vignettes --no-manual glebix
+vignettes=--no-build-vignettes
+if [ "${GLEBIX_R_VIGNETTES:-1}" != 0 ]; then
+    if Rscript -e 'quit(status = !all(c("knitr", "markdown") %in% rownames(installed.packages())))' >/dev/null 2>&1; then
+        vignettes=""
+    else
+        echo "r-package : knitr ou markdown manque (paquets Debian r-cran-knitr, r-cran-markdown) ; paquet sans vignette" >&2
+    fi
+fi
+R CMD build $vignettes --no-manual glebix

@@ -18,17 +18,15 @@ if ! command -v Rscript >/dev/null 2>&1 ||
     exit 0
 fi
 
-sh "$here/scripts/r-package.sh" "$build" >/dev/null
 lib="$build/r/lib"
 mkdir -p "$lib"
-# ccache keeps repeated installs short; R compiles in a new temporary folder each time.
-makevars="$build/r/Makevars.user"
-: >"$makevars"
-if command -v ccache >/dev/null 2>&1; then
-    echo "CXX20 = ccache $(R CMD config CXX20)" >"$makevars"
-    export CCACHE_NOHASHDIR=1
+. "$here/scripts/r-env.sh"
+# R CMD check needs the vignette built; the quick loop and the docs' install do not.
+if [ "$mode" = check ]; then
+    sh "$here/scripts/r-package.sh" "$build" >/dev/null
+else
+    GLEBIX_R_VIGNETTES=0 sh "$here/scripts/r-package.sh" "$build" >/dev/null
 fi
-export R_MAKEVARS_USER="$makevars" MAKEFLAGS="-j${JOBS:-2}"
 if [ -x "$build/glebix-batch" ]; then
     export GLEBIX_BATCH="$build/glebix-batch"
 fi

@@ -357,19 +357,30 @@ void ApplyStudy(Gathered &g) {
 
 }  // namespace
 
+std::string ValueFormText() {
+    return "Les réels s'écrivent avec un point (0.4 et non 0,4), les valeurs oui/non\n"
+           "en on/off, true/false ou 1/0, les modes par leur numéro.\n";
+}
+
+std::string ExitStatusText() {
+    return "Code de sortie : 0 si toutes les simulations ont atteint leur dernier pas\n"
+           "de temps, 1 si une simulation s'est arrêtée sur une erreur, 2 pour une erreur\n"
+           "d'utilisation, 128 + le numéro du signal après une interruption (130 pour\n"
+           "Ctrl-C, 143 pour SIGTERM).\n";
+}
+
 std::string UsageText() {
     return "Utilisation : glebix-batch [options]\n"
            "Lance Glebix sans fenêtres : l'initialisation, puis les pas de temps,\n"
            "puis les sorties.\n\n" +
-           OptionLines() + "\n" + SettingNamesParagraph() +
-           R"(Les réels s'écrivent avec un point (0.4 et non 0,4), les valeurs oui/non
-en on/off, true/false ou 1/0, les modes par leur numéro.
+           OptionLines() + "\n" + SettingNamesParagraph() + ValueFormText() + "\n" + ExitStatusText();
+}
 
-Code de sortie : 0 si toutes les simulations ont atteint leur dernier pas
-de temps, 1 si une simulation s'est arrêtée sur une erreur, 2 pour une erreur
-d'utilisation, 128 + le numéro du signal après une interruption (130 pour
-Ctrl-C, 143 pour SIGTERM).
-)";
+std::vector<OptionHelp> OptionHelps() {
+    std::vector<OptionHelp> out;
+    for (const OptionEntry &e : OptionTable())
+        out.push_back({e.name, e.alias ? e.alias : "", e.valueName ? e.valueName : "", e.help ? e.help : ""});
+    return out;
 }
 
 std::string VersionNumber() { return GLEBIX_VERSION; }

@@ -88,6 +88,22 @@ inline double WrittenFramesPerSecond(int framesPerSecond) { return 100.0 / Frame
 // The --help text.
 std::string UsageText();
 
+// One option as the usage text documents it. A switch has no value name; the options
+// with no help are those the usage text lists together on its last line.
+struct OptionHelp {
+    std::string Name;
+    std::string Alias;      // another spelling; empty when none
+    std::string ValueName;  // empty for a switch
+    std::string Help;       // lines separated by '\n'; may be empty
+};
+// Every option of the command line, in the order of the usage text.
+std::vector<OptionHelp> OptionHelps();
+
+// The usage text's paragraphs after the setting names: how values are written, and the
+// exit status of each outcome.
+std::string ValueFormText();
+std::string ExitStatusText();
+
 // The program's version, "glebix-batch <version>", and the version alone.
 std::string VersionText();
 std::string VersionNumber();
