@@ -110,5 +110,10 @@ def check_threads(threads):
     return _whole("threads", threads, 0, _core.MAX_THREADS, _core.threads_refusal)
 
 
+def check_jobs(jobs):
+    """Runs at once, each on its own thread: 0 (one per processor) to the threads' bound."""
+    return _whole("jobs", jobs, 0, _core.MAX_THREADS, lambda shown: _core.run_count_refusal("jobs", shown))
+
+
 def check_count(what, value, minimum=1):
     return _whole(what, value, minimum, _COUNT_MAX, f"n'est pas un nombre entier supérieur ou égal à {minimum}")

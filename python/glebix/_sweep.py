@@ -13,6 +13,7 @@ from ._progress import progress_bar
 from ._settings import (
     SETTINGS,
     check_count,
+    check_jobs,
     check_seed,
     check_steps,
     check_threads,
@@ -83,7 +84,7 @@ def _study(points, columns, replicates, seed, steps, jobs, client, independent_s
            settings):
     replicates = check_count("replicates", replicates)
     steps = check_steps(steps)
-    jobs = check_count("jobs", jobs, minimum=0)
+    jobs = check_jobs(jobs)
     if threads is not None:
         threads = check_threads(threads)
     species_path = "" if species is None else os.fsdecode(os.fspath(species))

@@ -383,6 +383,7 @@ PYBIND11_MODULE(_core, m) {
     m.attr("GRID_SIDE") = GridSide;
     m.attr("MAX_THREADS") = batch::MaxThreads;
     m.def("threads_refusal", &batch::ThreadCountRefusal, py::arg("shown"));
+    m.def("run_count_refusal", &batch::RunCountRefusal, py::arg("setting"), py::arg("shown"));
     m.def("run_warnings", &RunWarnings, py::arg("species"), py::arg("settings"), py::arg("points"), py::arg("inputs"),
           py::call_guard<py::gil_scoped_release>());
     m.def("unknown_setting_message", &batch::UnknownSettingMessage, py::arg("name"));

@@ -106,3 +106,6 @@ def test_batch_warnings_are_python_warnings(batch, tmp_path):
     with warnings.catch_warnings():
         warnings.simplefilter("error")
         glebix.Simulation(seed=1)
+    with pytest.raises(ValueError) as caught:
+        glebix.run(steps=1, seed=1, jobs=100000)
+    assert str(caught.value) == glebix._core.run_count_refusal("jobs", "100000")
