@@ -3,13 +3,11 @@
 #include <QImage>
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <set>
-#include <thread>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,6 +21,7 @@
 #include "OrderedOutput.h"
 #include "StudyRunner.h"
 #include "ResultFile.h"
+#include "RunOutputs.h"
 #include "Simul.h"
 #include "StateOutputs.h"
 #include "StudyOutputs.h"

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "BatchOptions.h"
-#include "RunOutputs.h"
+#include "GridOutputs.h"
+#include "StudySummary.h"
 #include "StudyPlan.h"
 
 namespace glebix::batch {
