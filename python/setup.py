@@ -1,6 +1,7 @@
 """The compiled module glebix._core is built by the repository's CMake build, so that it
 has the sources and the compile options (those results depend on) of every other build;
-only the engine, the batch tool's Qt-free core and the module are compiled."""
+only the engine, the batch tool's Qt-free core, its animated maps (QtGui, giflib) and
+the module are compiled."""
 
 import os
 import pathlib

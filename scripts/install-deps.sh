@@ -20,8 +20,9 @@ if [ "$what" = test ]; then
     pkgs="$pkgs dpkg-dev lintian desktop-file-utils"
     # Its pip install into a virtual environment (scripts/test-pip.sh).
     pkgs="$pkgs python3-venv python3-pip python3-setuptools python3-wheel ccache"
-    # The R package's tests (terra for its raster test, progressr and future.apply for progress and futures).
-    pkgs="$pkgs r-base-dev r-cran-rcpp r-cran-testthat r-cran-terra r-cran-codetools r-cran-progressr r-cran-future.apply"
+    # The R package's tests (pkg-config finds QtGui and giflib for its animated maps; terra
+    # for its raster test, progressr and future.apply for progress and futures).
+    pkgs="$pkgs r-base-dev pkg-config r-cran-rcpp r-cran-testthat r-cran-terra r-cran-codetools r-cran-progressr r-cran-future.apply"
     # The R package's vignette, knitted to HTML without pandoc.
     pkgs="$pkgs r-cran-knitr r-cran-markdown"
     # Grids written by GDAL (and by terra, above) read as initial files.

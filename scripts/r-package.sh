@@ -1,8 +1,9 @@
 #!/bin/sh
 # Assembles the R package's source in $BUILD/r/glebix: the files of r/glebix, with the
 # engine's sources and the settings table, close names, seed mixing, study table,
-# output files, grid files, thread bound, run states and warnings of the batch tool
-# copied into src/ and a compile rule for each source appended to src/Makevars,
+# output files, grid files, thread bound, run states, warnings and animated maps
+# (with the map painting of render/) of the batch tool copied into src/ and a
+# compile rule for each source appended to src/Makevars,
 # then builds the source tarball $BUILD/r/glebix_<version>.tar.gz. Its vignette is
 # built (R CMD build installs the package in a temporary library for that) when knitr
 # and markdown are installed and GLEBIX_R_VIGNETTES is not 0; the tarball has no
@@ -32,7 +33,16 @@ for f in "$here"/engine/*.cpp "$here"/engine/*.h \
          "$here"/tools/ThreadCount.cpp "$here"/tools/ThreadCount.h \
          "$here"/tools/StudyRunner.cpp "$here"/tools/StudyRunner.h \
          "$here"/tools/RunState.cpp "$here"/tools/RunState.h \
-         "$here"/tools/Warnings.cpp "$here"/tools/Warnings.h; do
+         "$here"/tools/Warnings.cpp "$here"/tools/Warnings.h \
+         "$here"/tools/AnimationLook.cpp "$here"/tools/AnimationLook.h \
+         "$here"/tools/RunAnimation.cpp "$here"/tools/RunAnimation.h \
+         "$here"/tools/MapAnimation.cpp "$here"/tools/MapAnimation.h \
+         "$here"/tools/GifAnimation.cpp "$here"/tools/GifAnimation.h \
+         "$here"/tools/MapPicture.cpp "$here"/tools/MapPicture.h \
+         "$here"/tools/SlideMap.cpp "$here"/tools/SlideMap.h \
+         "$here"/tools/PixelFont.cpp "$here"/tools/PixelFont.h \
+         "$here"/tools/RunOutputs.h "$here"/tools/StudySummary.h \
+         "$here"/render/DensityMapImage.cpp "$here"/render/DensityMapImage.h; do
     name=$(basename "$f")
     # A glue file of the same name would be overwritten without a word.
     if [ -e "$here/r/glebix/src/$name" ]; then

@@ -77,11 +77,34 @@ void Steps(Gathered &g, const std::string &value) {
     }
 }
 
+// Stores what `parse` makes of `value` in `target`, or keeps its problem.
+template <typename Value, typename Target>
+void TakeParsed(Gathered &g, std::variant<Value, std::string> parsed, Target &target) {
+    if (auto *problem = std::get_if<std::string>(&parsed))
+        g.problems.push_back(*problem);
+    else
+        target = std::get<Value>(std::move(parsed));
+}
+
 void FramesPerSecond(Gathered &g, const std::string &value) {
-    if (Count(g, "--fps", value, 1, g.options.FramesPerSecond) && g.options.FramesPerSecond > MaxFramesPerSecond) {
-        g.problems.push_back("--fps : au plus " + std::to_string(MaxFramesPerSecond) + " images par seconde");
-        g.options.FramesPerSecond = 10;
+    if (!Count(g, "--fps", value, 1, g.options.FramesPerSecond)) return;
+    if (auto problem = FramesPerSecondProblem("--fps", g.options.FramesPerSecond)) {
+        g.problems.push_back(*problem);
+        g.options.FramesPerSecond = DefaultFramesPerSecond;
     }
+}
+
+void AnimateStyle(Gathered &g, const std::string &value) {
+    TakeParsed(g, ParseAnimationStyle("--animate-style", value), g.options.AnimateStyle);
+}
+
+void AnimateCellSize(Gathered &g, const std::string &value) {
+    int size = 0;
+    if (!Count(g, "--animate-cell-size", value, 1, size)) return;
+    if (auto problem = CellSizeProblem("--animate-cell-size", size))
+        g.problems.push_back(*problem);
+    else
+        g.options.AnimateCellSize = size;
 }
 
 void Seed(Gathered &g, const std::string &value) {
@@ -102,15 +125,6 @@ void Replicates(Gathered &g, const std::string &value) {
         o.Replicates = 1;
     }
     o.ReplicateLayout = true;
-}
-
-// Stores what `parse` makes of `value` in `target`, or keeps its problem.
-template <typename Value, typename Target>
-void TakeParsed(Gathered &g, std::variant<Value, std::string> parsed, Target &target) {
-    if (auto *problem = std::get_if<std::string>(&parsed))
-        g.problems.push_back(*problem);
-    else
-        target = std::get<Value>(std::move(parsed));
 }
 
 void Points(Gathered &g, const std::string &value) { TakeParsed(g, ParsePointList(value), g.options.PointsAsked); }
@@ -150,6 +164,12 @@ const std::vector<OptionEntry> &OptionTable() {
          "tous les K pas de temps (--every) et après le dernier",
          [](G &g, S v) { OutputPath(g, "--animate", v, g.options.AnimatePath); }},
         {"--fps", nullptr, "F", "images par seconde de l'animation (10 par défaut, de 1 à 100)", FramesPerSecond},
+        {"--animate-style", nullptr, "STYLE",
+         "window (par défaut) : l'image de la fenêtre de la parcelle ;\n"
+         "map : la carte seule, sa légende et le pas, pour une diapositive",
+         AnimateStyle},
+        {"--animate-cell-size", nullptr, "N", "pixels par case du style map (10 par défaut, de 2 à 40)",
+         AnimateCellSize},
         {"--save-state", nullptr, "FILE", "écrit l'état de la simulation à sa fin (à reprendre\navec --resume)",
          [](G &g, S v) { OutputPath(g, "--save-state", v, g.options.SaveStatePath); }},
         {"--checkpoint", nullptr, "FILE",
@@ -246,10 +266,14 @@ void ApplyResume(Gathered &g) {
     }
     // What a resumed run may be given: its outputs, its last step and the settings read
     // at every step. Anything else would set a run up, or plan several.
-    static const std::set<std::string> allowed = {
-        "--resume", "--steps",    "--set",    "--out",        "--trace",      "--snapshots",        "--every",
-        "--asc",    "--animate",  "--fps",    "--save-state", "--checkpoint", "--checkpoint-every", "--table",
-        "--jobs",   "--validate", "--strict", "--quiet",      "--help",       "--version"};
+    static const std::set<std::string> allowed = {"--resume",     "--steps",         "--set",
+                                                  "--out",        "--trace",         "--snapshots",
+                                                  "--every",      "--asc",           "--animate",
+                                                  "--fps",        "--animate-style", "--animate-cell-size",
+                                                  "--save-state", "--checkpoint",    "--checkpoint-every",
+                                                  "--table",      "--jobs",          "--validate",
+                                                  "--strict",     "--quiet",         "--help",
+                                                  "--version"};
     std::set<std::string> refused;
     for (const std::string &option : g.seen)
         if (!allowed.count(option) && refused.insert(option).second)
@@ -288,6 +312,8 @@ void ApplyGathered(Gathered &g) {
     if (o.CheckpointPath.empty() != (o.CheckpointEvery == 0))
         g.problems.push_back("--checkpoint et --checkpoint-every vont ensemble");
     if (!o.RepeatManifest.empty()) CheckRepeat(g);
+    if (o.AnimateCellSize && o.AnimateStyle != AnimationStyle::Map)
+        g.problems.push_back(CellSizeWithoutMapMessage("--animate-cell-size", "--animate-style map"));
     if (!o.ResumePath.empty()) {
         ApplyResume(g);
         return;
@@ -381,6 +407,10 @@ std::vector<OptionHelp> OptionHelps() {
     for (const OptionEntry &e : OptionTable())
         out.push_back({e.name, e.alias ? e.alias : "", e.valueName ? e.valueName : "", e.help ? e.help : ""});
     return out;
+}
+
+AnimationLook AnimationLookOf(const BatchOptions &options) {
+    return {options.AnimateStyle, options.AnimateCellSize.value_or(DefaultAnimationCellSize), options.FramesPerSecond};
 }
 
 std::string VersionNumber() { return GLEBIX_VERSION; }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "AnimationLook.h"
 #include "DesignFile.h"
 #include "InputFile.h"
 #include "PointSelection.h"
@@ -26,17 +27,19 @@ struct InputFile {
 inline constexpr int MaxReplicates = 1000000;
 
 struct BatchOptions {
-    TSettings Settings;                 // defaults, then --species, --params, --set
-    std::optional<std::uint32_t> Seed;  // master seed; the clock when absent
-    std::string OutDir;                 // result file directory; empty: no result file
-    std::string TracePath;              // per-step CSV; empty: none
-    std::string SnapshotDir;            // PNG maps; empty: none
-    int Every = 10;                     // steps between two snapshots
-    std::string AscDir;                 // final grids; empty: none
-    std::string AnimatePath;            // animated GIF of the map; empty: none
-    int FramesPerSecond = 10;           // of the animation
-    std::string SaveStatePath;          // the state at the end of the run; empty: none
-    std::string CheckpointPath;         // the state every CheckpointEvery steps; empty: none
+    TSettings Settings;                            // defaults, then --species, --params, --set
+    std::optional<std::uint32_t> Seed;             // master seed; the clock when absent
+    std::string OutDir;                            // result file directory; empty: no result file
+    std::string TracePath;                         // per-step CSV; empty: none
+    std::string SnapshotDir;                       // PNG maps; empty: none
+    int Every = 10;                                // steps between two snapshots
+    std::string AscDir;                            // final grids; empty: none
+    std::string AnimatePath;                       // animated GIF of the map; empty: none
+    int FramesPerSecond = DefaultFramesPerSecond;  // of the animation
+    AnimationStyle AnimateStyle = AnimationStyle::Window;
+    std::optional<int> AnimateCellSize;  // of the map style; the default when absent
+    std::string SaveStatePath;           // the state at the end of the run; empty: none
+    std::string CheckpointPath;          // the state every CheckpointEvery steps; empty: none
     int CheckpointEvery = 0;
     std::string ResumePath;                   // --resume; empty: a run from set-up
     std::shared_ptr<const SavedRun> Resumed;  // the state read from ResumePath
@@ -75,15 +78,8 @@ struct ParsedCommandLine {
 // run reads at every step (ResumeSettableNames in SettingsTable.h).
 ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments);
 
-// Most frames per second of an animation (GIF delays are hundredths of a second).
-inline constexpr int MaxFramesPerSecond = 100;
-// The most frames per second that common viewers show as written: they slow shorter
-// delays (often to a tenth of a second).
-inline constexpr int MaxShownFramesPerSecond = 50;
-// The delay between frames for `framesPerSecond` (1 to 100), in hundredths of a
-// second to the nearest, and the rate that delay gives.
-inline int FrameDelayCentiseconds(int framesPerSecond) { return (100 + framesPerSecond / 2) / framesPerSecond; }
-inline double WrittenFramesPerSecond(int framesPerSecond) { return 100.0 / FrameDelayCentiseconds(framesPerSecond); }
+// How the animation looks and plays.
+AnimationLook AnimationLookOf(const BatchOptions &options);
 
 // The --help text.
 std::string UsageText();

@@ -1,6 +1,5 @@
 #include "BatchRun.h"
 
-#include <QImage>
 #include <algorithm>
 #include <chrono>
 #include <map>
@@ -16,8 +15,7 @@
 #include "Errors.h"
 #include "EarlierStudy.h"
 #include "FileIo.h"
-#include "GifAnimation.h"
-#include "MapPicture.h"
+#include "MapAnimation.h"
 #include "OrderedOutput.h"
 #include "StudyRunner.h"
 #include "ResultFile.h"
@@ -45,7 +43,7 @@ struct RunSession {
     }
     StagedFiles files;
     LineWriter trace;
-    GifAnimation animation;
+    MapAnimation animation;
     StateOutputs states;
     bool running = false;      // set up or put back: the engine holds a whole state
     bool stateStaged = false;  // the end state was staged (or tried)
@@ -76,10 +74,10 @@ void StepOutputs(const BatchOptions &options, const RunPlan &plan, std::int32_t 
         record.Series.MeanCompacted.push_back(MeanCompacted(simul.Plot));
     }
     if (trace.IsOpen()) trace.Write(TraceRow(step, simul));
-    const bool picture = step % options.Every == 0 || step == record.StepCount;
+    const bool picture = IsPictureStep(step, options.Every, record.StepCount);
     if (!plan.SnapshotDir.empty() && picture)
         session.files.Write(Join(plan.SnapshotDir, SnapshotName(step)), DensityMapPng(simul.Plot, step));
-    if (session.animation.IsOpen() && picture) session.animation.AddFrame(MapPictureOf(simul.Plot, step));
+    if (session.animation.IsOpen() && picture) session.animation.AddFrame(simul.Plot, step);
 }
 
 // The outputs written once the last step is done.
@@ -105,10 +103,10 @@ std::int32_t StartRun(const BatchOptions &options, const RunPlan &plan, Simul &s
 
 // Starts the animation with its first frame: the state the steps start from.
 void StartAnimation(const BatchOptions &options, const RunPlan &plan, const TPlot &plot, std::int32_t first,
-                    GifAnimation &animation) {
+                    MapAnimation &animation) {
     if (plan.AnimatePath.empty()) return;
-    animation.Open(PartName(plan.AnimatePath), SnapshotWidth, SnapshotHeight, options.FramesPerSecond, MapPalette());
-    animation.AddFrame(MapPictureOf(plot, first));
+    animation.Open(PartName(plan.AnimatePath), AnimationLookOf(options));
+    animation.AddFrame(plot, first);
 }
 
 // The end of the animation and of the state file, whatever the end of the run: the

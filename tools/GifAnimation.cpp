@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "BatchOptions.h"
+#include "AnimationLook.h"
 #include "Errors.h"
 #include "FileIo.h"
 

@@ -31,6 +31,8 @@ public:
     void AddFrame(const QImage &frame);
     // Ends the file and puts it in its place.
     void Finish();
+    // Drops an unfinished file; any earlier file at the path stays.
+    void Abandon();
     bool IsOpen() const { return gif_ != nullptr; }
     int FrameCount() const { return frames_; }
 
@@ -44,7 +46,6 @@ private:
     std::size_t Pixel(int x, int y) const {
         return static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x);
     }
-    void Abandon();
 
     GifFileType *gif_ = nullptr;
     int fd_ = -1;

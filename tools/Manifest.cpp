@@ -153,7 +153,11 @@ std::string ManifestText(const ManifestContents &c) {
     m["settings"] = SettingsObject(c.Settings);
     m["inputs"] = InputsArray(c.Inputs);
     m["outputs"] = OutputsObject(c);
-    if (!c.Animation.empty()) m["animation_frames_per_second"] = c.AnimationFramesPerSecond;
+    if (!c.Animation.empty()) {
+        m["animation_frames_per_second"] = c.AnimationFramesPerSecond;
+        m["animation_style"] = Text(c.AnimationStyleText);
+        if (c.AnimationCellSize > 0) m["animation_cell_size"] = c.AnimationCellSize;
+    }
     m["warnings"] = TextArray(c.Warnings);
     m["working_directory"] = PathOrNull(c.WorkingDirectory.empty() ? WorkingDirectory() : c.WorkingDirectory);
     if (c.HasDesign) {
@@ -200,6 +204,9 @@ std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const
                       ? plan.AnimatePath
                       : std::string();
     c.AnimationFramesPerSecond = WrittenFramesPerSecond(options.FramesPerSecond);
+    const AnimationLook look = AnimationLookOf(options);
+    c.AnimationStyleText = AnimationStyleName(look.Style);
+    if (look.Style == AnimationStyle::Map) c.AnimationCellSize = look.CellSize;
     c.State = std::find(facts.Written.begin(), facts.Written.end(), plan.SaveStatePath) != facts.Written.end()
                   ? plan.SaveStatePath
                   : std::string();

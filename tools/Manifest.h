@@ -55,6 +55,8 @@ struct ManifestContents {
     std::string ResultFile, Trace, Snapshots, Asc;  // the outputs; empty for those not written
     std::string Animation, State, Checkpoint;
     double AnimationFramesPerSecond = 0;  // the rate the animation's delays give
+    std::string AnimationStyleText;       // "window" or "map"
+    int AnimationCellSize = 0;            // of the map style
     std::string ResumedFrom;              // the state file a resumed run went on from; empty otherwise
     std::int32_t ResumedFromStep = 0;
     std::string ResumedFromSha256;

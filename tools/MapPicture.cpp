@@ -3,27 +3,17 @@
 #include <QImage>
 #include <charconv>
 #include <new>
+#include <string_view>
 
+#include "DensityMapImage.h"
+#include "PixelFont.h"
 #include "RunOutputs.h"
 
 namespace glebix::batch {
 
 namespace {
 
-constexpr int GlyphWidth = 5;
-constexpr int GlyphHeight = 7;
-constexpr int GlyphPitch = GlyphWidth + 1;
 constexpr int TextIndent = 4;  // from the field's left edge
-
-// Rows of each glyph, most significant of the 5 bits on the left: 0 to 9, then '-'.
-constexpr std::uint8_t Glyphs[11][GlyphHeight] = {
-    {0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E}, {0x04, 0x0C, 0x04, 0x04, 0x04, 0x04, 0x0E},
-    {0x0E, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1F}, {0x1F, 0x02, 0x04, 0x02, 0x01, 0x11, 0x0E},
-    {0x02, 0x06, 0x0A, 0x12, 0x1F, 0x02, 0x02}, {0x1F, 0x10, 0x1E, 0x01, 0x01, 0x11, 0x0E},
-    {0x06, 0x08, 0x10, 0x1E, 0x11, 0x11, 0x0E}, {0x1F, 0x01, 0x02, 0x04, 0x08, 0x08, 0x08},
-    {0x0E, 0x11, 0x11, 0x0E, 0x11, 0x11, 0x0E}, {0x0E, 0x11, 0x11, 0x0F, 0x01, 0x02, 0x0C},
-    {0x00, 0x00, 0x00, 0x1F, 0x00, 0x00, 0x00},
-};
 
 QRgb ToQRgb(Rgb c) { return qRgb(c.r, c.g, c.b); }
 
@@ -41,13 +31,16 @@ void PaintStepField(QImage &image, std::int32_t step) {
     char text[16];
     const char *end = std::to_chars(text, text + sizeof text, step).ptr;
     const int top = field.top() + (StepFieldHeight - GlyphHeight) / 2;
-    int left = field.left() + TextIndent;
-    for (const char *c = text; c != end; ++c, left += GlyphPitch) {
-        const auto &glyph = Glyphs[*c == '-' ? 10 : *c - '0'];
-        for (int row = 0; row < GlyphHeight; ++row)
-            for (int col = 0; col < GlyphWidth; ++col)
-                if (glyph[row] & (0x10 >> col)) image.setPixel(left + col, top + row, ToQRgb(StepFieldText));
-    }
+    PaintText(image, field.left() + TextIndent, top, std::string_view(text, end - text), ToQRgb(StepFieldText), 1);
+}
+
+QImage RenderDensityMap(const TPlot &plot) {
+    QImage image(SnapshotWidth, SnapshotHeight, QImage::Format_RGB32);
+    image.fill(qRgb(SnapshotBackground.r, SnapshotBackground.g, SnapshotBackground.b));
+    for (int j = 1; j <= GridSide; ++j)
+        for (int i = 1; i <= GridSide; ++i)
+            PaintDensityCell(image, i, j, plot.Density[i - 1][j - 1], SnapshotMapBottom);
+    return image;
 }
 
 QImage MapPictureOf(const TPlot &plot, std::int32_t step) {

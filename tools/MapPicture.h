@@ -23,8 +23,13 @@ inline constexpr Rgb StepFieldFrame = {122, 122, 122};
 inline constexpr Rgb StepFieldText = {0, 0, 0};
 
 // Paints the field with `step` written from its left edge, as the window shows it
-// (digits of 5 x 7 pixels, drawn without fonts so every machine paints the same).
+// (in the built-in font of PixelFont.h, so every machine paints the same).
 void PaintStepField(QImage &image, std::int32_t step);
+
+// The density map as the plot window draws it: cell (i, j) a 7 x 7 square with a
+// black ring and a 5 x 5 interior in its class colour, left edge at 30 + 7 (i - 1),
+// bottom row at SnapshotMapBottom - 7 (j - 1) - 1.
+QImage RenderDensityMap(const TPlot &plot);
 
 // The density map of `plot` after `step` with the step field: a snapshot or a frame.
 QImage MapPictureOf(const TPlot &plot, std::int32_t step);

@@ -7,7 +7,6 @@
 #include <new>
 
 #include "Conversions.h"
-#include "DensityMapImage.h"
 #include "PngFile.h"
 #include "Errors.h"
 #include "MapPicture.h"
@@ -28,15 +27,6 @@ std::string TraceRow(std::int32_t step, const Simul &simul) {
 }
 
 // ---- Density map -------------------------------------------------------------
-
-QImage RenderDensityMap(const TPlot &plot) {
-    QImage image(SnapshotWidth, SnapshotHeight, QImage::Format_RGB32);
-    image.fill(qRgb(SnapshotBackground.r, SnapshotBackground.g, SnapshotBackground.b));
-    for (int j = 1; j <= GridSide; ++j)
-        for (int i = 1; i <= GridSide; ++i)
-            PaintDensityCell(image, i, j, plot.Density[i - 1][j - 1], SnapshotMapBottom);
-    return image;
-}
 
 std::string DensityMapPng(const TPlot &plot, std::int32_t step) {
     const QImage image = MapPictureOf(plot, step);

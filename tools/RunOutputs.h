@@ -13,8 +13,6 @@
 #include "StudySummary.h"
 #include "StudyTable.h"
 
-class QImage;
-
 namespace glebix {
 class Simul;
 }
@@ -37,10 +35,6 @@ inline constexpr int SnapshotMapBottom = SnapshotHeight - MapBottomMargin;
 // Background of the snapshot: the button-face grey of the plot window.
 inline constexpr Rgb SnapshotBackground = {240, 240, 240};
 
-// The density map as the plot window draws it: cell (i, j) a 7 x 7 square with a
-// black ring and a 5 x 5 interior in its class colour, left edge at 30 + 7 (i - 1),
-// bottom row at SnapshotMapBottom - 7 (j - 1) - 1.
-QImage RenderDensityMap(const TPlot &plot);
 // The PNG bytes of the map after `step`, with the step field (MapPictureOf).
 std::string DensityMapPng(const TPlot &plot, std::int32_t step);
 

@@ -1,7 +1,7 @@
 # Types of the package's public names, for editors and type checkers.
 from collections.abc import Iterable, Mapping
 from os import PathLike
-from typing import Any, NamedTuple, Union
+from typing import Any, Literal, NamedTuple, Union
 
 import numpy as np
 import numpy.typing as npt
@@ -48,6 +48,15 @@ class Simulation:
     def save_state(self, path: _Path) -> None: ...
     def write_result_file(self, directory: _Path) -> str: ...
     def write_asc(self, directory: _Path) -> list[str]: ...
+    def animate(
+        self,
+        path: _Path,
+        every: int = 10,
+        style: Literal["window", "map"] = "window",
+        cell_size: int | None = None,
+        fps: int = 10,
+    ) -> None: ...
+    def end_animation(self) -> str | None: ...
     def cell(self, i: int, j: int) -> _Cell: ...
     @property
     def trace(self) -> _Table: ...

@@ -117,3 +117,11 @@ def check_jobs(jobs):
 
 def check_count(what, value, minimum=1):
     return _whole(what, value, minimum, _COUNT_MAX, f"n'est pas un nombre entier supérieur ou égal à {minimum}")
+
+
+def whole_number(what, value):
+    """`value` as an int whose range the engine checks (beyond 64 bits, taken at the
+    nearest bound); TypeError when it is not a whole number."""
+    if isinstance(value, (bool, np.bool_)) or not isinstance(value, numbers.Integral):
+        raise TypeError(f"{what} : un nombre entier est attendu, pas {type(value).__name__}")
+    return max(-(2**63), min(int(value), 2**63 - 1))

@@ -7,7 +7,16 @@ import os
 import numpy as np
 
 from . import _core
-from ._settings import check_count, check_seed, check_steps, check_threads, named_texts, path_text, species_values
+from ._settings import (
+    check_count,
+    check_seed,
+    check_steps,
+    check_threads,
+    named_texts,
+    path_text,
+    species_values,
+    whole_number,
+)
 from ._tables import as_table
 from ._warnings import warn_all
 
@@ -85,6 +94,25 @@ class Simulation(_core.Simulation):
         """Writes the run's state at its present step to `path` (replaced atomically), to
         be taken up by Simulation.resume() or glebix-batch --resume."""
         super().save_state(path_text("path", path))
+
+    def animate(self, path, every=10, style="window", cell_size=None, fps=10):
+        """Writes an animated GIF of the density map to `path` (folder created when
+        missing) as the run goes, the one glebix-batch --animate writes for the same run:
+        the state it starts from (after set-up, or the present step when set up), then
+        every `every` steps and the last step (`steps`), where the file is put in place.
+        style="window" paints the plot window's picture; style="map" the map alone with
+        its colour legend and the step number, `cell_size` pixels a cell (2 to 40,
+        default 10), for slides. `fps` frames per second (1 to 100). end_animation()
+        puts it in place earlier, with the frames so far."""
+        every = check_count("every", every)
+        if cell_size is not None:
+            cell_size = whole_number("cell_size", cell_size)
+        super().animate(path_text("path", path), every, str(style), cell_size, whole_number("fps", fps))
+
+    def end_animation(self):
+        """Puts the animation under way in place with its frames so far; returns its
+        path, or None when there was none."""
+        return super().end_animation() or None
 
     @property
     def trace(self):

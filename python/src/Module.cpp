@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <tuple>
+#include <variant>
 #include <vector>
 
 #include "Conversions.h"
@@ -305,6 +306,17 @@ void BindSimulation(py::module_ &m) {
         .def("write_result_file", &SimulationHandle::WriteResultFile, py::arg("directory"),
              py::call_guard<py::gil_scoped_release>())
         .def("write_asc", &SimulationHandle::WriteGrids, py::arg("directory"), py::call_guard<py::gil_scoped_release>())
+        .def(
+            "animate",
+            [](SimulationHandle &h, const std::string &path, int every, const std::string &style,
+               std::optional<std::int64_t> cellSize, std::int64_t fps) {
+                auto look = batch::LookFromArguments(style, cellSize, fps);
+                if (auto *problem = std::get_if<std::string>(&look)) throw SettingRefused(*problem, "", false);
+                py::gil_scoped_release release;
+                h.Animate(path, every, std::get<batch::AnimationLook>(look));
+            },
+            py::arg("path"), py::arg("every"), py::arg("style"), py::arg("cell_size"), py::arg("fps"))
+        .def("end_animation", &SimulationHandle::EndAnimation, py::call_guard<py::gil_scoped_release>())
         .def_property_readonly("step_index", &SimulationHandle::StepIndex)
         .def_property_readonly("seed", &SimulationHandle::Seed)
         .def_property_readonly("master_seed", &SimulationHandle::MasterSeed)

@@ -84,6 +84,7 @@ void SimulationHandle::SetUp() {
     trace_.Reserve(static_cast<std::size_t>(std::max(steps_, 0)) + 1);
     AppendTraceRow(trace_, 0, *simul_);
     setUp_ = true;
+    animation_.Start(simul_->Plot, 0, steps_);
 }
 
 void SimulationHandle::Step(std::int64_t count, const std::function<void()> &afterStep) {
@@ -101,6 +102,7 @@ void SimulationHandle::Step(std::int64_t count, const std::function<void()> &aft
             AppendTraceRow(trace_, stepIndex_ + 1, *simul_);
         }
         ++stepIndex_;
+        animation_.AfterStep(simul_->Plot, static_cast<std::int32_t>(stepIndex_.load()));
         if (afterStep) afterStep();
     }
 }
@@ -125,6 +127,17 @@ std::vector<std::string> SimulationHandle::WriteGrids(const std::string &directo
     const auto busy = TakeBusy();
     RequireSetUp();
     return batch::WriteFinalGrids(*simul_, directory);
+}
+
+void SimulationHandle::Animate(const std::string &path, int every, const batch::AnimationLook &look) {
+    const auto busy = TakeBusy();
+    animation_.Ask(path, every, look);
+    if (setUp_ && !failed_) animation_.Start(simul_->Plot, static_cast<std::int32_t>(stepIndex_.load()), steps_);
+}
+
+std::string SimulationHandle::EndAnimation() {
+    const auto busy = TakeBusy();
+    return animation_.End();
 }
 
 TraceColumns SimulationHandle::TraceCopy() const {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "InputFile.h"
+#include "RunAnimation.h"
 #include "RunSettings.h"
 #include "RunTrace.h"
 #include "Settings.h"
@@ -67,6 +68,13 @@ public:
     // the files' paths.
     std::vector<std::string> WriteGrids(const std::string &directory);
 
+    // Asks for an animated map at `path` (RunAnimation): it starts now when the run is
+    // set up, else at set-up, and is put in place at the last step.
+    void Animate(const std::string &path, int every, const batch::AnimationLook &look);
+    // Puts the animation under way in place with its frames so far; returns its path,
+    // or an empty text when there was none.
+    std::string EndAnimation();
+
     const Simul &Engine() const { return *simul_; }
     const TSettings &Settings() const { return settings_; }
     std::uint32_t Seed() const { return seed_; }
@@ -93,6 +101,7 @@ private:
     std::atomic<bool> failed_{false};
     std::atomic<std::int64_t> stepIndex_{0};
     TraceColumns trace_;
+    batch::RunAnimation animation_;
     mutable std::mutex traceMutex_;  // held only while a row is added or copied
     std::mutex busy_;
 };

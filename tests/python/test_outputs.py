@@ -51,7 +51,8 @@ def test_grid_files_equal_the_batch_tools_with_the_input_placement(batch, tmp_pa
     lambda sim, place: sim.save_state(place / "s.state"),
     lambda sim, place: sim.write_result_file(place),
     lambda sim, place: sim.write_asc(place),
-], ids=["state", "result", "asc"])
+    lambda sim, place: sim.animate(place / "a.gif", style="map"),
+], ids=["state", "result", "asc", "animation"])
 def test_outputs_make_their_folders_and_replace_only_plain_files(tmp_path, write):
     sim = glebix.Simulation(seed=2, steps=3)
     sim.run()
@@ -60,7 +61,7 @@ def test_outputs_make_their_folders_and_replace_only_plain_files(tmp_path, write
     write(sim, tmp_path / "new" / "sub" / "dir")  # plain files are replaced
     fifo = tmp_path / "fifo"
     os.mkfifo(fifo)
-    for name in ("s.state", "RireVed1a1p1.txt", "density.asc"):
+    for name in ("s.state", "RireVed1a1p1.txt", "density.asc", "a.gif"):
         (tmp_path / "odd").mkdir(exist_ok=True)
         target = tmp_path / "odd" / name
         if not target.exists():
@@ -68,6 +69,47 @@ def test_outputs_make_their_folders_and_replace_only_plain_files(tmp_path, write
     with pytest.raises(glebix.GlebixError, match="n'est pas un fichier ordinaire"):
         write(sim, tmp_path / "odd")
     assert os.path.islink(tmp_path / "odd" / "s.state") and not any(p.endswith(".part") for p in os.listdir(tmp_path / "odd"))
+
+
+@pytest.mark.parametrize("look, options", [
+    ({}, []),
+    (dict(style="map", cell_size=4, fps=20), ["--animate-style", "map", "--animate-cell-size", 4, "--fps", 20]),
+], ids=["window", "map"])
+def test_animations_are_the_batch_tools_bytes(batch, tmp_path, look, options):
+    batch("--seed", 5, "--steps", 12, "--every", 5, "--animate", "b.gif", *options)
+    sim = glebix.Simulation(seed=5, steps=12)
+    sim.animate(tmp_path / "new" / "p.gif", every=5, **look)
+    sim.run()
+    assert (tmp_path / "new" / "p.gif").read_bytes() == (tmp_path / "b.gif").read_bytes()
+    # A resumed run's animation starts at the saved step, as --resume's does.
+    batch("--seed", 5, "--steps", 7, "--save-state", "s.state")
+    batch("--resume", "s.state", "--steps", 12, "--every", 5, "--animate", "rb.gif", *options)
+    resumed = glebix.Simulation.resume(tmp_path / "s.state", steps=12)
+    resumed.animate(tmp_path / "rp.gif", every=5, **look)
+    resumed.run()
+    assert (tmp_path / "rp.gif").read_bytes() == (tmp_path / "rb.gif").read_bytes()
+
+
+def test_animation_arguments_are_checked_and_an_early_end_keeps_the_frames(tmp_path):
+    sim = glebix.Simulation(seed=1, steps=50)
+    refused = [
+        (dict(style="carte"), ValueError, "style : «carte» n'est pas un style d'animation"),
+        (dict(style="map", cell_size=41), ValueError, "cell_size : «41» hors de 2 à 40 pixels par case"),
+        (dict(cell_size=8), ValueError, "cell_size ne vaut que pour le style map"),
+        (dict(fps=101), ValueError, "fps : au plus 100 images par seconde"),
+        (dict(every=0), ValueError, "every"),
+        (dict(style="map", cell_size=4.0), TypeError, "cell_size"),
+    ]
+    for arguments, error, message in refused:
+        with pytest.raises(error, match=message):
+            sim.animate(tmp_path / "a.gif", **arguments)
+    sim.animate(tmp_path / "a.gif", every=2)
+    sim.setup()
+    sim.step(5)
+    assert not (tmp_path / "a.gif").exists()  # written under a temporary name until its end
+    assert sim.end_animation() == str(tmp_path / "a.gif")
+    assert (tmp_path / "a.gif").read_bytes()[:6] == b"GIF89a"
+    assert sim.end_animation() is None
 
 
 def test_threads_are_bounded_with_one_message():

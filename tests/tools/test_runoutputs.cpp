@@ -12,6 +12,7 @@
 #include "Conversions.h"
 #include "TestFiles.h"
 #include "Manifest.h"
+#include "MapPicture.h"
 #include "RunOutputs.h"
 #include "RunPlan.h"
 #include "SeedMixing.h"

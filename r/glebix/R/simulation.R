@@ -85,6 +85,25 @@ glebix_write_asc <- function(sim, directory) {
   invisible(gx_call(gx_write_asc, handle, directory))
 }
 
+glebix_animate <- function(sim, path, every = 10, style = "window", cell_size = NULL,
+                           fps = 10) {
+  call <- sys.call()
+  handle <- handle_of(sim, call)
+  path <- path_argument(path, "path", call)
+  every <- count_argument(every, "every", 1, call)
+  if (!is.character(style) || length(style) != 1 || is.na(style)) {
+    gx_stop("style : \"window\" ou \"map\" est attendu", setting = "style", call = call)
+  }
+  cell_size <- if (is.null(cell_size)) NA_integer_ else count_argument(cell_size, "cell_size", 1, call)
+  fps <- count_argument(fps, "fps", 1, call)
+  gx_call(gx_animate, handle, path, every, style, cell_size, fps, call = call)
+  invisible(sim)
+}
+
+glebix_end_animation <- function(sim) {
+  invisible(gx_call(gx_end_animation, handle_of(sim, sys.call())))
+}
+
 print.glebix_simulation <- function(x, ...) {
   info <- gx_call(gx_info, x$handle)
   state <- if (info$set_up) {

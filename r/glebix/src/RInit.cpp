@@ -25,6 +25,8 @@ SEXP gx_run_warnings(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_save_state(SEXP, SEXP);
 SEXP gx_resume(SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_unknown_setting(SEXP);
+SEXP gx_animate(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
+SEXP gx_end_animation(SEXP);
 void gx_name_missing_folders();
 
 static const R_CallMethodDef CallEntries[] = {
@@ -48,6 +50,8 @@ static const R_CallMethodDef CallEntries[] = {
     {"gx_save_state", (DL_FUNC)&gx_save_state, 2},
     {"gx_resume", (DL_FUNC)&gx_resume, 5},
     {"gx_unknown_setting", (DL_FUNC)&gx_unknown_setting, 1},
+    {"gx_animate", (DL_FUNC)&gx_animate, 6},
+    {"gx_end_animation", (DL_FUNC)&gx_end_animation, 1},
     {nullptr, nullptr, 0},
 };
 

@@ -10,6 +10,7 @@
 #include "RGlue.h"
 #include "RSettings.h"
 #include "RTrace.h"
+#include "RunAnimation.h"
 #include "RunState.h"
 #include "SettingsTable.h"
 #include "Simul.h"
@@ -28,6 +29,7 @@ struct Simulation {
     bool SetUp = false;     // set-up done and no error since
     bool Failed = false;    // the last step or set-up raised
     std::vector<TraceValues> Trace;
+    batch::RunAnimation Animation;
 };
 
 using Handle = Rcpp::XPtr<Simulation>;
@@ -91,6 +93,7 @@ extern "C" SEXP gx_setup(SEXP handle) {
         s.Trace.push_back(TakeTraceValues(0, *s.Engine));
         s.SetUp = true;
         s.Failed = false;
+        s.Animation.Start(s.Engine->Plot, 0, s.StepCount);
         return R_NilValue;
     });
     END_RCPP
@@ -113,6 +116,7 @@ extern "C" SEXP gx_step(SEXP handle, SEXP count) {
             s.Failed = false;
             ++s.Step;
             s.Trace.push_back(TakeTraceValues(s.Step, *s.Engine));
+            s.Animation.AfterStep(s.Engine->Plot, s.Step);
         }
         return R_NilValue;
     });
@@ -174,6 +178,33 @@ extern "C" SEXP gx_write_asc(SEXP handle, SEXP directory) {
     BEGIN_RCPP
     return Guarded(
         [&]() -> SEXP { return Utf8Vector(batch::WriteFinalGrids(*ReadySimulation(handle).Engine, Text(directory))); });
+    END_RCPP
+}
+
+// Asks for an animated map at `path` (batch::RunAnimation): `every` steps apart, in
+// the look `style`, `cellSize` (NA: the default) and `fps` ask for.
+extern "C" SEXP gx_animate(SEXP handle, SEXP path, SEXP every, SEXP style, SEXP cellSize, SEXP fps) {
+    BEGIN_RCPP
+    return Guarded([&]() -> SEXP {
+        Simulation &s = Get(handle);
+        const int size = Rcpp::as<int>(cellSize);
+        auto look = batch::LookFromArguments(Text(style), size == NA_INTEGER ? std::nullopt : std::optional(size),
+                                             Rcpp::as<int>(fps));
+        if (auto *problem = std::get_if<std::string>(&look)) throw GlebixError(*problem);
+        s.Animation.Ask(Text(path), Rcpp::as<int>(every), std::get<batch::AnimationLook>(look));
+        if (s.SetUp && !s.Failed) s.Animation.Start(s.Engine->Plot, s.Step, s.StepCount);
+        return R_NilValue;
+    });
+    END_RCPP
+}
+
+// Puts the animation under way in place with its frames so far: its path, or NULL.
+extern "C" SEXP gx_end_animation(SEXP handle) {
+    BEGIN_RCPP
+    return Guarded([&]() -> SEXP {
+        const std::string path = Get(handle).Animation.End();
+        return path.empty() ? R_NilValue : Rcpp::wrap(path);
+    });
     END_RCPP
 }
 

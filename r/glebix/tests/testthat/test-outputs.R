@@ -25,7 +25,11 @@ test_that("the grid files are the batch tool's, with the input grid's placement"
 
 test_that("outputs make their folders and replace nothing but plain files", {
   sim <- glebix_step(ready(seed = 2, steps = 3), 3)
-  writers <- list(result = glebix_write_result_file, asc = glebix_write_asc)
+  animate <- function(sim, place) {
+    glebix_animate(sim, file.path(place, "a.gif"), style = "map")
+    file.path(place, "a.gif")
+  }
+  writers <- list(result = glebix_write_result_file, asc = glebix_write_asc, animation = animate)
   for (name in names(writers)) {
     place <- file.path(tempfile("glebix-"), "new", "sub")
     written <- writers[[name]](sim, place)
@@ -40,6 +44,41 @@ test_that("outputs make their folders and replace nothing but plain files", {
     expect_equal(e$context$path, file.path(odd, basename(written)[1]))
     expect_equal(Sys.readlink(file.path(odd, basename(written)[1])), "/dev/null")
   }
+})
+
+test_that("animations are the batch tool's bytes, and their arguments checked by name", {
+  looks <- list(window = list(list(), character()),
+                map = list(list(style = "map", cell_size = 4, fps = 20),
+                           c("--animate-style", "map", "--animate-cell-size", "4", "--fps", "20")))
+  for (name in names(looks)) {
+    dir <- tempfile("glebix-anim-")
+    run_batch("--seed", "5", "--steps", "12", "--every", "5", "--animate", file.path(dir, "b.gif"),
+              looks[[name]][[2]])
+    sim <- do.call(glebix_animate, c(list(glebix_simulation(seed = 5, steps = 12),
+                                          file.path(dir, "new", "r.gif"), every = 5), looks[[name]][[1]]))
+    glebix_step(glebix_setup(sim), 12)
+    expect_identical(readBin(file.path(dir, "new", "r.gif"), "raw", 1e7),
+                     readBin(file.path(dir, "b.gif"), "raw", 1e7), label = name)
+  }
+  sim <- glebix_simulation(seed = 1, steps = 50)
+  refused <- list(list(list(style = "carte"), "style : \u00abcarte\u00bb"),
+                  list(list(style = "map", cell_size = 41), "cell_size : \u00ab41\u00bb hors de 2"),
+                  list(list(cell_size = 8), "ne vaut que pour le style map"),
+                  list(list(fps = 101), "fps : au plus 100"),
+                  list(list(every = 0), "every"))
+  for (case in refused) {
+    e <- tryCatch(do.call(glebix_animate, c(list(sim, tempfile(fileext = ".gif")), case[[1]])),
+                  error = identity)
+    expect_s3_class(e, "glebix_error")
+    expect_match(conditionMessage(e), case[[2]], fixed = TRUE)
+  }
+  # Ended before its last step, the file holds the frames so far.
+  place <- tempfile("glebix-early-", fileext = ".gif")
+  sim <- glebix_step(glebix_setup(glebix_animate(sim, place, every = 2)), 5)
+  expect_false(file.exists(place))
+  expect_equal(glebix_end_animation(sim), place)
+  expect_null(glebix_end_animation(sim))
+  expect_identical(readBin(place, "raw", 6), charToRaw("GIF89a"))
 })
 
 test_that("threads and cores are bounded as in Python, with the core's message", {

@@ -1,0 +1,60 @@
+#include "AnimationLook.h"
+
+namespace glebix::batch {
+
+namespace {
+
+constexpr struct {
+    AnimationStyle style;
+    const char *name;
+} StyleNames[] = {{AnimationStyle::Window, "window"}, {AnimationStyle::Map, "map"}};
+
+}  // namespace
+
+const char *AnimationStyleName(AnimationStyle style) {
+    for (const auto &s : StyleNames)
+        if (s.style == style) return s.name;
+    return "";
+}
+
+std::variant<AnimationStyle, std::string> ParseAnimationStyle(const std::string &option, const std::string &name) {
+    for (const auto &s : StyleNames)
+        if (name == s.name) return s.style;
+    return option + " : «" + name + "» n'est pas un style d'animation (window ou map)";
+}
+
+std::optional<std::string> CellSizeProblem(const std::string &option, std::int64_t size) {
+    if (size >= MinAnimationCellSize && size <= MaxAnimationCellSize) return std::nullopt;
+    return option + " : «" + std::to_string(size) + "» hors de " + std::to_string(MinAnimationCellSize) + " à " +
+           std::to_string(MaxAnimationCellSize) + " pixels par case";
+}
+
+std::string CellSizeWithoutMapMessage(const std::string &option, const std::string &mapAsked) {
+    return option + " ne vaut que pour le style map (" + mapAsked + ")";
+}
+
+std::optional<std::string> FramesPerSecondProblem(const std::string &option, std::int64_t framesPerSecond) {
+    if (framesPerSecond < 1)
+        return option + " : «" + std::to_string(framesPerSecond) + "» n'est pas un nombre entier supérieur ou égal à 1";
+    if (framesPerSecond > MaxFramesPerSecond)
+        return option + " : au plus " + std::to_string(MaxFramesPerSecond) + " images par seconde";
+    return std::nullopt;
+}
+
+std::variant<AnimationLook, std::string> LookFromArguments(const std::string &style,
+                                                           std::optional<std::int64_t> cellSize, std::int64_t fps) {
+    AnimationLook look;
+    auto parsed = ParseAnimationStyle("style", style);
+    if (auto *problem = std::get_if<std::string>(&parsed)) return *problem;
+    look.Style = std::get<AnimationStyle>(parsed);
+    if (cellSize) {
+        if (look.Style != AnimationStyle::Map) return CellSizeWithoutMapMessage("cell_size", "style \"map\"");
+        if (auto problem = CellSizeProblem("cell_size", *cellSize)) return *problem;
+        look.CellSize = static_cast<int>(*cellSize);
+    }
+    if (auto problem = FramesPerSecondProblem("fps", fps)) return *problem;
+    look.FramesPerSecond = static_cast<int>(fps);
+    return look;
+}
+
+}  // namespace glebix::batch

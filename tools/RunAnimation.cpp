@@ -1,0 +1,38 @@
+#include "RunAnimation.h"
+
+#include "FileIo.h"
+
+namespace glebix::batch {
+
+void RunAnimation::Ask(const std::string &path, int every, const AnimationLook &look) {
+    animation_.Abandon();
+    path_.clear();
+    PrepareOutputFile(path);
+    path_ = path;
+    every_ = every;
+    look_ = look;
+}
+
+void RunAnimation::Start(const TPlot &plot, std::int32_t step, std::int32_t last) {
+    if (!IsAsked()) return;
+    last_ = last;
+    animation_.Open(path_, look_);
+    animation_.AddFrame(plot, step);
+    if (step >= last_) End();
+}
+
+void RunAnimation::AfterStep(const TPlot &plot, std::int32_t step) {
+    if (!animation_.IsOpen()) return;
+    if (IsPictureStep(step, every_, last_)) animation_.AddFrame(plot, step);
+    if (step >= last_) End();
+}
+
+std::string RunAnimation::End() {
+    if (!animation_.IsOpen()) return {};
+    const std::string path = path_;
+    path_.clear();
+    animation_.Finish();
+    return path;
+}
+
+}  // namespace glebix::batch
