@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "BatchOptions.h"
+#include "Georeference.h"
 #include "RunPlan.h"
 #include "Sha256.h"  // the digest of the inputs
 
@@ -54,6 +55,9 @@ struct ManifestContents {
     std::vector<InputFileRecord> Inputs;
     std::string ResultFile, Trace, Snapshots, Asc;  // the outputs; empty for those not written
     std::string Animation, State, Checkpoint;
+    std::string Tif, Netcdf;
+    // Where the initial grid lay and its CRS: the grids written lie there too.
+    gis::Georeference Georeference;
     double AnimationFramesPerSecond = 0;  // the rate the animation's delays give
     std::string ResumedFrom;              // the state file a resumed run went on from; empty otherwise
     std::int32_t ResumedFromStep = 0;
