@@ -54,7 +54,7 @@ r-check:
 	JOBS=$(JOBS) sh scripts/test-r.sh $(BUILD) check
 
 # The C++ sources must be as clang-format writes them (.clang-format).
-FORMAT_DIRS = engine render ui app tools tests bench fuzz python r
+FORMAT_DIRS = engine render ui app tools tests bench fuzz python r gis
 format-check:
 	git ls-files $(FORMAT_DIRS) | grep -E '\.(cpp|h)$$' | xargs clang-format --dry-run -Werror
 
