@@ -5,7 +5,9 @@
 
 #include "Errors.h"
 #include "FileIo.h"
+#include "GeoTiffGrids.h"
 #include "GridOutputs.h"
+#include "RasterInput.h"
 #include "RunState.h"
 #include "SettingsTable.h"
 #include "Simul.h"
@@ -25,6 +27,15 @@ SimulationHandle::SimulationHandle(const TSettings &settings, std::uint32_t seed
 }
 
 namespace {
+
+// The initial files a set-up reads, rasters turned into grids (RasterInput.h).
+std::shared_ptr<const InputBytes> InitialInputs(const TSettings &settings) {
+    auto files = std::make_shared<InputBytes>();
+    const InitialSettings &in = settings.Initial;
+    if (in.EnvInitMode == EnvModeFile) gis::ReadInitialInputOnce(*files, in.EnvFilePath);
+    if (in.DistInitMode == DistModeFile) gis::ReadInitialInputOnce(*files, in.DistFilePath);
+    return files;
+}
 
 TSettings ResumedSettings(const SavedRun &saved, const NamedTexts &overrides, std::int32_t steps) {
     auto resumed = batch::ResumedSettings(saved, overrides, steps);
@@ -78,8 +89,9 @@ void SimulationHandle::SetUp() {
         trace_.Clear();
     }
     simul_->Settings = settings_;
-    simul_->GivenInputs = inputs_;
+    simul_->GivenInputs = inputs_ ? inputs_ : InitialInputs(settings_);
     simul_->SetUpRun(seed_);
+    if (recordEvery_ > 0) RecordNow(true);
     std::lock_guard lock(traceMutex_);
     trace_.Reserve(static_cast<std::size_t>(std::max(steps_, 0)) + 1);
     AppendTraceRow(trace_, 0, *simul_);
@@ -101,6 +113,7 @@ void SimulationHandle::Step(std::int64_t count, const std::function<void()> &aft
             AppendTraceRow(trace_, stepIndex_ + 1, *simul_);
         }
         ++stepIndex_;
+        if (recordEvery_ > 0 && (stepIndex_ % recordEvery_ == 0 || stepIndex_ == steps_)) RecordNow(false);
         if (afterStep) afterStep();
     }
 }
@@ -125,6 +138,46 @@ std::vector<std::string> SimulationHandle::WriteGrids(const std::string &directo
     const auto busy = TakeBusy();
     RequireSetUp();
     return batch::WriteFinalGrids(*simul_, directory);
+}
+
+std::vector<std::string> SimulationHandle::WriteTifGrids(const std::string &directory) {
+    const auto busy = TakeBusy();
+    RequireSetUp();
+    return gis::WriteTifGrids(*simul_, directory);
+}
+
+std::string SimulationHandle::WriteNetcdf(const std::string &path) {
+    const auto busy = TakeBusy();
+    RequireSetUp();
+    gis::WriteNetcdfNow(path, *simul_, seed_, static_cast<std::int32_t>(stepIndex_.load()));
+    return path;
+}
+
+void SimulationHandle::StartRecording(const std::string &path, int every) {
+    const auto busy = TakeBusy();
+    if (recording_.IsOpen()) recording_.Abandon();
+    batch::PrepareOutputFile(path);
+    recordPath_ = path;
+    recordEvery_ = every;
+    if (setUp_ && !failed_) RecordNow(false);
+}
+
+// Opens the recording when it is not (or anew after a set-up), then records the step.
+void SimulationHandle::RecordNow(bool afterSetUp) {
+    if (afterSetUp || !recording_.IsOpen()) {
+        if (recording_.IsOpen()) recording_.Abandon();
+        recording_.Open(recordPath_, *simul_, seed_);
+    }
+    recording_.Record(static_cast<std::int32_t>(stepIndex_.load()), simul_->Plot);
+}
+
+std::string SimulationHandle::FinishRecording() {
+    const auto busy = TakeBusy();
+    recordEvery_ = 0;
+    if (!recording_.IsOpen()) throw StateError("aucun enregistrement NetCDF en cours");
+    recording_.Finish();
+    batch::PutInPlace(batch::PartName(recordPath_), recordPath_);
+    return recordPath_;
 }
 
 TraceColumns SimulationHandle::TraceCopy() const {
