@@ -6,7 +6,6 @@
 #include <unistd.h>
 #include <vector>
 
-#include "BatchOptions.h"
 #include "FileIo.h"
 #include "GdalSession.h"
 #include "Georeference.h"
@@ -14,6 +13,10 @@
 #include "GridLayers.h"
 #include "SettingsTable.h"
 #include "Simul.h"
+
+#ifndef GLEBIX_VERSION
+#define GLEBIX_VERSION "unknown"
+#endif
 
 namespace glebix::gis {
 
@@ -172,7 +175,7 @@ void NetcdfStack::Define(const Simul &simul, std::uint32_t seed, const Georefere
     }
     PutText(nc_, NC_GLOBAL, "Conventions", "CF-1.8", status);
     PutText(nc_, NC_GLOBAL, "title", "Glebix run", status);
-    PutText(nc_, NC_GLOBAL, "source", "Glebix " + batch::VersionNumber(), status);
+    PutText(nc_, NC_GLOBAL, "source", std::string("Glebix ") + GLEBIX_VERSION, status);
     const long long seedValue = seed;
     if (status == NC_NOERR) status = nc_put_att_longlong(nc_, NC_GLOBAL, "seed", NC_INT64, 1, &seedValue);
     PutText(nc_, NC_GLOBAL, "setting_StepCount", simul.Settings.Run.StepCount, status);

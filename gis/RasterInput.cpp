@@ -152,4 +152,12 @@ const ReadInput &ReadInitialInputOnce(InputBytes &store, const std::string &path
     return store[path] = std::move(converted);
 }
 
+std::shared_ptr<const InputBytes> InitialInputs(const TSettings &settings) {
+    auto files = std::make_shared<InputBytes>();
+    const InitialSettings &in = settings.Initial;
+    if (in.EnvInitMode == EnvModeFile) ReadInitialInputOnce(*files, in.EnvFilePath);
+    if (in.DistInitMode == DistModeFile) ReadInitialInputOnce(*files, in.DistFilePath);
+    return files;
+}
+
 }  // namespace glebix::gis

@@ -10,10 +10,12 @@
 // variable name) and the text before it the file.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "InputFile.h"
+#include "Settings.h"
 
 namespace glebix::gis {
 
@@ -43,5 +45,9 @@ std::string RasterAsAsciiGrid(const std::string &path);
 // call: the file's own bytes when the engine reads them, else its raster as a grid (a
 // refusal is kept as a failed read). Never raises.
 const ReadInput &ReadInitialInputOnce(InputBytes &store, const std::string &path);
+
+// The initial files that a set-up with `settings` reads, each read as above: for the
+// front ends that read a run's inputs at its set-up.
+std::shared_ptr<const InputBytes> InitialInputs(const TSettings &settings);
 
 }  // namespace glebix::gis

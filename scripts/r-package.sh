@@ -1,6 +1,6 @@
 #!/bin/sh
 # Assembles the R package's source in $BUILD/r/glebix: the files of r/glebix, with the
-# engine's sources and the settings table, close names, seed mixing, study table,
+# engine's sources, the GIS files (gis/), and the settings table, close names, seed mixing, study table,
 # output files, grid files, thread bound, run states and warnings of the batch tool
 # copied into src/ and a compile rule for each source appended to src/Makevars,
 # then builds the source tarball $BUILD/r/glebix_<version>.tar.gz.
@@ -28,7 +28,8 @@ for f in "$here"/engine/*.cpp "$here"/engine/*.h \
          "$here"/tools/GridOutputs.cpp "$here"/tools/GridOutputs.h \
          "$here"/tools/ThreadCount.cpp "$here"/tools/ThreadCount.h \
          "$here"/tools/RunState.cpp "$here"/tools/RunState.h \
-         "$here"/tools/Warnings.cpp "$here"/tools/Warnings.h; do
+         "$here"/tools/Warnings.cpp "$here"/tools/Warnings.h \
+         "$here"/gis/*.cpp "$here"/gis/*.h; do
     name=$(basename "$f")
     # A glue file of the same name would be overwritten without a word.
     if [ -e "$here/r/glebix/src/$name" ]; then
@@ -48,5 +49,7 @@ for f in "$out"/glebix/src/*.cpp; do
     printf '\n%s.o: %s.cpp\n\t$(CXX) $(ALL_CPPFLAGS) $(ALL_CXXFLAGS) $(GLEBIX_CXXFLAGS) $(%s_FLAGS) -c %s.cpp -o $@\n' \
         "$name" "$name" "$name" "$name" >>"$out/glebix/src/Makevars"
 done
+# The NetCDF files name the version that wrote them.
+printf '\nNetcdfStack_FLAGS = -DGLEBIX_VERSION=\\"%s\\"\n' "$version" >>"$out/glebix/src/Makevars"
 cd "$out"
 R CMD build --no-build-vignettes --no-manual glebix

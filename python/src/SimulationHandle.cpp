@@ -28,15 +28,6 @@ SimulationHandle::SimulationHandle(const TSettings &settings, std::uint32_t seed
 
 namespace {
 
-// The initial files a set-up reads, rasters turned into grids (RasterInput.h).
-std::shared_ptr<const InputBytes> InitialInputs(const TSettings &settings) {
-    auto files = std::make_shared<InputBytes>();
-    const InitialSettings &in = settings.Initial;
-    if (in.EnvInitMode == EnvModeFile) gis::ReadInitialInputOnce(*files, in.EnvFilePath);
-    if (in.DistInitMode == DistModeFile) gis::ReadInitialInputOnce(*files, in.DistFilePath);
-    return files;
-}
-
 TSettings ResumedSettings(const SavedRun &saved, const NamedTexts &overrides, std::int32_t steps) {
     auto resumed = batch::ResumedSettings(saved, overrides, steps);
     if (auto *refusal = std::get_if<batch::ResumeRefusal>(&resumed))
@@ -89,7 +80,7 @@ void SimulationHandle::SetUp() {
         trace_.Clear();
     }
     simul_->Settings = settings_;
-    simul_->GivenInputs = inputs_ ? inputs_ : InitialInputs(settings_);
+    simul_->GivenInputs = inputs_ ? inputs_ : gis::InitialInputs(settings_);
     simul_->SetUpRun(seed_);
     if (recordEvery_ > 0) RecordNow(true);
     std::lock_guard lock(traceMutex_);

@@ -12,6 +12,7 @@
 #include <system_error>
 #include <thread>
 
+#include "RasterInput.h"
 #include "RGlue.h"
 #include "RSettings.h"
 #include "RTrace.h"
@@ -42,6 +43,7 @@ struct RunResult {
 void CheckPoint(const TSettings &settings, int point) {
     auto scratch = std::make_unique<Simul>();
     scratch->Settings = settings;
+    scratch->GivenInputs = gis::InitialInputs(settings);
     try {
         scratch->InitialisePlot();
         scratch->TakeSpeciesParameters();
@@ -57,6 +59,7 @@ void RunOne(const TSettings &settings, const RunJob &job, int steps, int threads
     simul->Settings = settings;
     simul->SetDispersalThreads(threads);
     try {
+        simul->GivenInputs = gis::InitialInputs(settings);
         simul->SetUpRun(job.Seed);
         result.Rows.reserve(static_cast<std::size_t>(steps) + 1);
         result.Rows.push_back(TakeTraceValues(0, *simul));
