@@ -23,7 +23,9 @@ namespace glebix::gis {
 namespace {
 
 constexpr const char *CrsVariable = "crs";
-constexpr int DeflateLevel = 1;
+// The classic format with 64-bit offsets: records are appended at the file's end with
+// no index to grow, and every NetCDF reader (GDAL, terra, xarray, Panoply) reads it.
+constexpr int FileFormat = NC_64BIT_OFFSET;
 
 void PutText(int nc, int var, const char *name, const std::string &text, int &status) {
     if (status == NC_NOERR) status = nc_put_att_text(nc, var, name, text.size(), text.c_str());
@@ -33,6 +35,8 @@ void PutText(int nc, int var, const char *name, const std::string &text, int &st
 // mapping variable, copied onto `var` of `nc`: GDAL is made to write a one-cell file
 // beside `part`, which is removed again.
 int CopyGridMapping(const std::string &part, const std::string &crsWkt, int nc, int var) {
+    EnsureGdal();
+    const QuietGdal quiet;
     const std::string scratch = part + ".crs";
     batch::RegisterTemporary(scratch);
     int status = NC_NOERR;
@@ -97,8 +101,6 @@ void NetcdfStack::Check(int status) const {
 }
 
 void NetcdfStack::Open(const std::string &path, const Simul &simul, std::uint32_t seed) {
-    EnsureGdal();
-    const QuietGdal quiet;
     const Georeference where = RunGeoreference(simul);  // before the lock, which it may take
     const auto named = NamedLayer(simul);
     const std::lock_guard lock(NetcdfMutex());
@@ -106,7 +108,7 @@ void NetcdfStack::Open(const std::string &path, const Simul &simul, std::uint32_
     part_ = batch::PartName(path);
     records_ = 0;
     batch::RegisterTemporary(part_);
-    Check(nc_create(part_.c_str(), NC_CLOBBER | NC_NETCDF4, &nc_));
+    Check(nc_create(part_.c_str(), NC_CLOBBER | FileFormat, &nc_));
     try {
         Define(simul, seed, where, named);
     } catch (...) {
@@ -153,9 +155,6 @@ void NetcdfStack::Define(const Simul &simul, std::uint32_t seed, const Georefere
                             {"decompacted", NC_DOUBLE, "decompacted share of the soil", "percent", &decompacted_}};
     for (const Layer &layer : layers) {
         Check(nc_def_var(nc_, layer.name, layer.type, 3, gridDims, layer.id));
-        const std::size_t chunks[3] = {1, GridSide, GridSide};
-        Check(nc_def_var_chunking(nc_, *layer.id, NC_CHUNKED, chunks));
-        Check(nc_def_var_deflate(nc_, *layer.id, 1, 1, DeflateLevel));
         PutText(nc_, *layer.id, "long_name", layer.longName, status);
         PutText(nc_, *layer.id, "units", layer.units, status);
         if (crs) PutText(nc_, *layer.id, "grid_mapping", CrsVariable, status);
@@ -176,8 +175,8 @@ void NetcdfStack::Define(const Simul &simul, std::uint32_t seed, const Georefere
     PutText(nc_, NC_GLOBAL, "Conventions", "CF-1.8", status);
     PutText(nc_, NC_GLOBAL, "title", "Glebix run", status);
     PutText(nc_, NC_GLOBAL, "source", std::string("Glebix ") + GLEBIX_VERSION, status);
-    const long long seedValue = seed;
-    if (status == NC_NOERR) status = nc_put_att_longlong(nc_, NC_GLOBAL, "seed", NC_INT64, 1, &seedValue);
+    const double seedValue = seed;  // exact: a double holds every 32-bit whole number
+    if (status == NC_NOERR) status = nc_put_att_double(nc_, NC_GLOBAL, "seed", NC_DOUBLE, 1, &seedValue);
     PutText(nc_, NC_GLOBAL, "setting_StepCount", simul.Settings.Run.StepCount, status);
     for (const std::string &name : batch::SettingNames())
         PutText(nc_, NC_GLOBAL, ("setting_" + name).c_str(), batch::SettingText(name, simul.Settings), status);
