@@ -169,7 +169,7 @@ std::string ManifestText(const ManifestContents &c) {
     m["settings"] = SettingsObject(c.Settings);
     m["inputs"] = InputsArray(c.Inputs);
     m["outputs"] = OutputsObject(c);
-    m["georeference"] = GeoreferenceObject(c.Georeference);
+    if (c.Georeference) m["georeference"] = GeoreferenceObject(*c.Georeference);
     if (!c.Animation.empty()) m["animation_frames_per_second"] = c.AnimationFramesPerSecond;
     m["warnings"] = TextArray(c.Warnings);
     m["working_directory"] = PathOrNull(c.WorkingDirectory.empty() ? WorkingDirectory() : c.WorkingDirectory);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -56,8 +57,9 @@ struct ManifestContents {
     std::string ResultFile, Trace, Snapshots, Asc;  // the outputs; empty for those not written
     std::string Animation, State, Checkpoint;
     std::string Tif, Netcdf;
-    // Where the initial grid lay and its CRS: the grids written lie there too.
-    gis::Georeference Georeference;
+    // Where the initial grid lay and its CRS: the grids written lie there too. The
+    // windows, which write no GIS grids, leave it out.
+    std::optional<gis::Georeference> Georeference;
     double AnimationFramesPerSecond = 0;  // the rate the animation's delays give
     std::string ResumedFrom;              // the state file a resumed run went on from; empty otherwise
     std::int32_t ResumedFromStep = 0;

@@ -311,8 +311,9 @@ std::vector<std::string> OutputFolders(const BatchOptions &options) {
     std::set<std::string> keys;
     auto folderOf = [](const std::string &file) { return file.empty() ? std::string() : ParentOf(file); };
     for (const std::string &dir :
-         {options.OutDir, options.SnapshotDir, options.AscDir, folderOf(options.TracePath),
-          folderOf(options.AnimatePath), folderOf(options.SaveStatePath), folderOf(options.CheckpointPath)})
+         {options.OutDir, options.SnapshotDir, options.AscDir, options.TifDir, folderOf(options.TracePath),
+          folderOf(options.AnimatePath), folderOf(options.NetcdfPath), folderOf(options.SaveStatePath),
+          folderOf(options.CheckpointPath)})
         if (!dir.empty() && keys.insert(Resolved(dir)).second) folders.push_back(dir);
     return folders;
 }
