@@ -92,10 +92,7 @@ void FinalOutputs(const RunPlan &plan, Simul &simul, const RunRecord &record, St
     // As the launcher does: a run without steps writes no result file.
     if (record.StepCount > 0 && !plan.OutDir.empty())
         files.Write(simul.ResultFilePath(), ResultFileContents(simul.Plot));
-    if (!plan.AscDir.empty()) {
-        StageFinalGrids(simul, plan.AscDir, files);
-        gis::StagePrjFiles(simul, {Join(plan.AscDir, DensityGridName), Join(plan.AscDir, CompactedGridName)}, files);
-    }
+    if (!plan.AscDir.empty()) StageFinalGrids(simul, plan.AscDir, files);
     if (!plan.TifDir.empty()) gis::StageTifGrids(simul, plan.TifDir, files);
 }
 

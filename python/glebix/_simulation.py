@@ -114,7 +114,8 @@ class Simulation(_core.Simulation):
     def write_asc(self, directory):
         """Writes the present grids into `directory` (created when missing) as
         density.asc and compacted.asc, the files of glebix-batch --asc, placed where an
-        initial grid file lay; returns their paths."""
+        initial grid file lay, with density.prj and compacted.prj beside them when it had
+        a CRS; returns their paths."""
         return super().write_asc(path_text("directory", directory))
 
     def write_tif(self, directory):

@@ -110,6 +110,9 @@ def test_python_stack_equals_the_batch_file(batch, land, tmp_path):
     assert now.crs.attrs["grid_mapping_name"] == "lambert_conformal_conic"
     paths = sim.write_tif(tmp_path / "py")
     assert gdal.Info(paths[1], format="json")["geoTransform"][0] == ORIGIN[0]
+    grids = sim.write_asc(tmp_path / "asc")
+    assert [pathlib.Path(p).name for p in grids] == ["density.asc", "compacted.asc", "density.prj", "compacted.prj"]
+    assert "Lambert" in (tmp_path / "asc/density.prj").read_text()
 
 
 def test_refusals_name_the_file(batch, land, tmp_path):
