@@ -6,6 +6,8 @@ set -eu
 
 what=${1:-test}
 pkgs="make g++ cmake ninja-build qt6-base-dev libgl-dev zlib1g-dev libgif-dev"
+# Rasters read with GDAL, GeoTIFF and NetCDF grids written (GDAL, netCDF-C).
+pkgs="$pkgs libgdal-dev libnetcdf-dev"
 pkgs="$pkgs qt6-translations-l10n"  # the standard dialogs in French
 if [ "$what" = screenshot ]; then
     pkgs="$pkgs xvfb xauth"  # scripts/screenshot.sh
@@ -25,8 +27,9 @@ if [ "$what" = test ]; then
     pkgs="$pkgs r-base-dev pkg-config r-cran-rcpp r-cran-testthat r-cran-terra r-cran-codetools r-cran-progressr r-cran-future.apply"
     # The R package's vignette, knitted to HTML without pandoc.
     pkgs="$pkgs r-cran-knitr r-cran-markdown"
-    # Grids written by GDAL (and by terra, above) read as initial files.
-    pkgs="$pkgs gdal-bin"
+    # Grids written by GDAL (and by terra, above) read as initial files; NetCDF files
+    # read back by xarray.
+    pkgs="$pkgs gdal-bin python3-gdal python3-xarray python3-netcdf4"
 fi
 
 if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi

@@ -1,9 +1,9 @@
 #!/bin/sh
 # Assembles the R package's source in $BUILD/r/glebix: the files of r/glebix, with the
-# engine's sources and the settings table, close names, seed mixing, study table,
-# output files, grid files, thread bound, run states, warnings and animated maps
-# (with the map painting of render/) of the batch tool copied into src/ and a
-# compile rule for each source appended to src/Makevars,
+# engine's sources, the GIS files (gis/), and the settings table, close names, seed
+# mixing, study table, output files, grid files, thread bound, run states, warnings
+# and animated maps (with the map painting of render/) of the batch tool copied into
+# src/ and a compile rule for each source appended to src/Makevars,
 # then builds the source tarball $BUILD/r/glebix_<version>.tar.gz. Its vignette is
 # built (R CMD build installs the package in a temporary library for that) when knitr
 # and markdown are installed and GLEBIX_R_VIGNETTES is not 0; the tarball has no
@@ -42,7 +42,8 @@ for f in "$here"/engine/*.cpp "$here"/engine/*.h \
          "$here"/tools/SlideMap.cpp "$here"/tools/SlideMap.h \
          "$here"/tools/PixelFont.cpp "$here"/tools/PixelFont.h \
          "$here"/tools/RunOutputs.h "$here"/tools/StudySummary.h \
-         "$here"/render/DensityMapImage.cpp "$here"/render/DensityMapImage.h; do
+         "$here"/render/DensityMapImage.cpp "$here"/render/DensityMapImage.h \
+         "$here"/gis/*.cpp "$here"/gis/*.h; do
     name=$(basename "$f")
     # A glue file of the same name would be overwritten without a word.
     if [ -e "$here/r/glebix/src/$name" ]; then
@@ -62,6 +63,8 @@ for f in "$out"/glebix/src/*.cpp; do
     printf '\n%s.o: %s.cpp\n\t$(CXX) $(ALL_CPPFLAGS) $(ALL_CXXFLAGS) $(GLEBIX_CXXFLAGS) $(%s_FLAGS) -c %s.cpp -o $@\n' \
         "$name" "$name" "$name" "$name" >>"$out/glebix/src/Makevars"
 done
+# The NetCDF files name the version that wrote them.
+printf '\nNetcdfStack_FLAGS = -DGLEBIX_VERSION=\\"%s\\"\n' "$version" >>"$out/glebix/src/Makevars"
 cd "$out"
 vignettes=--no-build-vignettes
 if [ "${GLEBIX_R_VIGNETTES:-1}" != 0 ]; then

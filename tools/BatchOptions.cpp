@@ -159,6 +159,14 @@ const std::vector<OptionEntry> &OptionTable() {
          [](G &g, S v) { Count(g, "--every", v, 1, g.options.Every); }},
         {"--asc", nullptr, "DIR", "grilles finales density.asc et compacted.asc\n(grilles ASCII ESRI)",
          [](G &g, S v) { OutputPath(g, "--asc", v, g.options.AscDir); }},
+        {"--tif", nullptr, "DIR",
+         "grilles finales density.tif, compacted.tif et decompacted.tif\n(GeoTIFF, géoréférencées comme la grille "
+         "initiale)",
+         [](G &g, S v) { OutputPath(g, "--tif", v, g.options.TifDir); }},
+        {"--netcdf", nullptr, "FILE",
+         "grilles density, compacted et decompacted en NetCDF (CF-1.8) :\naprès l'initialisation, tous les K pas "
+         "(--every)\net après le dernier",
+         [](G &g, S v) { OutputPath(g, "--netcdf", v, g.options.NetcdfPath); }},
         {"--animate", nullptr, "FILE",
          "GIF animé de la carte des densités : après l'initialisation,\n"
          "tous les K pas de temps (--every) et après le dernier",
@@ -266,13 +274,29 @@ void ApplyResume(Gathered &g) {
     }
     // What a resumed run may be given: its outputs, its last step and the settings read
     // at every step. Anything else would set a run up, or plan several.
-    static const std::set<std::string> allowed = {"--resume",     "--steps",         "--set",
-                                                  "--out",        "--trace",         "--snapshots",
-                                                  "--every",      "--asc",           "--animate",
-                                                  "--fps",        "--animate-style", "--animate-cell-size",
-                                                  "--save-state", "--checkpoint",    "--checkpoint-every",
-                                                  "--table",      "--jobs",          "--validate",
-                                                  "--strict",     "--quiet",         "--help",
+    static const std::set<std::string> allowed = {"--resume",
+                                                  "--steps",
+                                                  "--set",
+                                                  "--out",
+                                                  "--trace",
+                                                  "--snapshots",
+                                                  "--every",
+                                                  "--asc",
+                                                  "--tif",
+                                                  "--netcdf",
+                                                  "--animate",
+                                                  "--fps",
+                                                  "--animate-style",
+                                                  "--animate-cell-size",
+                                                  "--save-state",
+                                                  "--checkpoint",
+                                                  "--checkpoint-every",
+                                                  "--table",
+                                                  "--jobs",
+                                                  "--validate",
+                                                  "--strict",
+                                                  "--quiet",
+                                                  "--help",
                                                   "--version"};
     std::set<std::string> refused;
     for (const std::string &option : g.seen)

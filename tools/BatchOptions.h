@@ -34,6 +34,8 @@ struct BatchOptions {
     std::string SnapshotDir;                       // PNG maps; empty: none
     int Every = 10;                                // steps between two snapshots
     std::string AscDir;                            // final grids; empty: none
+    std::string TifDir;                            // final grids as GeoTIFF; empty: none
+    std::string NetcdfPath;                        // the grids every K steps as NetCDF; empty: none
     std::string AnimatePath;                       // animated GIF of the map; empty: none
     int FramesPerSecond = DefaultFramesPerSecond;  // of the animation
     AnimationStyle AnimateStyle = AnimationStyle::Window;

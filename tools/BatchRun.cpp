@@ -15,7 +15,9 @@
 #include "Errors.h"
 #include "EarlierStudy.h"
 #include "FileIo.h"
+#include "GeoTiffGrids.h"
 #include "MapAnimation.h"
+#include "NetcdfStack.h"
 #include "OrderedOutput.h"
 #include "StudyRunner.h"
 #include "ResultFile.h"
@@ -44,6 +46,7 @@ struct RunSession {
     StagedFiles files;
     LineWriter trace;
     MapAnimation animation;
+    gis::NetcdfStack netcdf;
     StateOutputs states;
     bool running = false;      // set up or put back: the engine holds a whole state
     bool stateStaged = false;  // the end state was staged (or tried)
@@ -51,9 +54,10 @@ struct RunSession {
 
 // Creates the folders of every output of the run and opens the trace.
 void PrepareOutputs(const RunPlan &plan, StagedFiles &files, LineWriter &trace) {
-    for (const std::string *dir : {&plan.OutDir, &plan.SnapshotDir, &plan.AscDir})
+    for (const std::string *dir : {&plan.OutDir, &plan.SnapshotDir, &plan.AscDir, &plan.TifDir})
         if (!dir->empty()) MakeDirectories(*dir);
-    for (const std::string *file : {&plan.ManifestPath, &plan.AnimatePath, &plan.SaveStatePath, &plan.CheckpointPath})
+    for (const std::string *file :
+         {&plan.ManifestPath, &plan.AnimatePath, &plan.SaveStatePath, &plan.CheckpointPath, &plan.NetcdfPath})
         if (!file->empty()) MakeDirectories(ParentOf(*file));
     if (!plan.TracePath.empty()) {
         MakeDirectories(ParentOf(plan.TracePath));
@@ -78,6 +82,7 @@ void StepOutputs(const BatchOptions &options, const RunPlan &plan, std::int32_t 
     if (!plan.SnapshotDir.empty() && picture)
         session.files.Write(Join(plan.SnapshotDir, SnapshotName(step)), DensityMapPng(simul.Plot, step));
     if (session.animation.IsOpen() && picture) session.animation.AddFrame(simul.Plot, step);
+    if (session.netcdf.IsOpen() && picture) session.netcdf.Record(step, simul.Plot);
 }
 
 // The outputs written once the last step is done.
@@ -86,6 +91,7 @@ void FinalOutputs(const RunPlan &plan, Simul &simul, const RunRecord &record, St
     if (record.StepCount > 0 && !plan.OutDir.empty())
         files.Write(simul.ResultFilePath(), ResultFileContents(simul.Plot));
     if (!plan.AscDir.empty()) StageFinalGrids(simul, plan.AscDir, files);
+    if (!plan.TifDir.empty()) gis::StageTifGrids(simul, plan.TifDir, files);
 }
 
 // Sets the run up, or puts the saved run back: the steps go on from the step returned.
@@ -109,13 +115,24 @@ void StartAnimation(const BatchOptions &options, const RunPlan &plan, const TPlo
     animation.AddFrame(plot, first);
 }
 
-// The end of the animation and of the state file, whatever the end of the run: the
-// animation holds the frames made so far; the state is the last whole one. Both are
-// put in place with the other files.
+// Starts the NetCDF file with its first record: the state the steps start from.
+void StartNetcdf(const RunPlan &plan, const Simul &simul, std::int32_t first, gis::NetcdfStack &netcdf) {
+    if (plan.NetcdfPath.empty()) return;
+    netcdf.Open(plan.NetcdfPath, simul, plan.Seed);
+    netcdf.Record(first, simul.Plot);
+}
+
+// The end of the animation, of the NetCDF file and of the state file, whatever the
+// end of the run: the animation and the NetCDF file hold the steps recorded so far;
+// the state is the last whole one. All are put in place with the other files.
 void EndSessionFiles(const RunPlan &plan, const Simul &simul, const RunRecord &record, RunSession &session) {
     if (session.animation.IsOpen()) {
         session.animation.Finish();
         session.files.Adopt(plan.AnimatePath);
+    }
+    if (session.netcdf.IsOpen()) {
+        session.netcdf.Finish();
+        session.files.Adopt(plan.NetcdfPath);
     }
     if (plan.SaveStatePath.empty() || !session.running || session.stateStaged) return;
     session.stateStaged = true;
@@ -145,6 +162,7 @@ void Steps(const BatchOptions &options, const RunPlan &plan, Simul &simul, RunRe
     record.StepsReached = first;
     if (tableRows && !options.Resumed) AppendStudyRow(*tableRows, plan.TablePrefix, 0, RecordStep(simul));
     StartAnimation(options, plan, simul.Plot, first, session.animation);
+    StartNetcdf(plan, simul, first, session.netcdf);
     for (std::int32_t step : StepRange(first + 1, record.StepCount)) {
         if (StopSignal().load() != 0) {
             record.Interrupted = true;

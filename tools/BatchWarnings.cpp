@@ -21,6 +21,8 @@ constexpr KeptOutput KeptOutputs[] = {{"--out", &BatchOptions::OutDir},
                                       {"--trace", &BatchOptions::TracePath},
                                       {"--snapshots", &BatchOptions::SnapshotDir},
                                       {"--asc", &BatchOptions::AscDir},
+                                      {"--tif", &BatchOptions::TifDir},
+                                      {"--netcdf", &BatchOptions::NetcdfPath},
                                       {"--animate", &BatchOptions::AnimatePath},
                                       {"--save-state", &BatchOptions::SaveStatePath},
                                       {"--checkpoint", &BatchOptions::CheckpointPath}};

@@ -3,6 +3,8 @@
 #include "Conversions.h"
 #include "Errors.h"
 #include "FileIo.h"
+#include "GeoTiffGrids.h"
+#include "Georeference.h"
 #include "Simul.h"
 #include "StudyTable.h"
 
@@ -39,10 +41,14 @@ void StageFinalGrids(const Simul &simul, const std::string &folder, StagedFiles 
     const GridPlacement placement = simul.InputGridPlacement.value_or(GridPlacement{});
     files.Write(Join(folder, DensityGridName), DensityAsc(simul.Plot, placement));
     files.Write(Join(folder, CompactedGridName), CompactedAsc(simul.Plot, placement));
+    gis::StagePrjFiles(simul, {Join(folder, DensityGridName), Join(folder, CompactedGridName)}, files);
 }
 
 std::vector<std::string> WriteFinalGrids(const Simul &simul, const std::string &folder) {
-    for (const char *name : {DensityGridName, CompactedGridName}) PrepareOutputFile(Join(folder, name));
+    for (const char *name : {DensityGridName, CompactedGridName}) {
+        PrepareOutputFile(Join(folder, name));
+        PrepareOutputFile(gis::PrjPathOf(Join(folder, name)));
+    }
     StagedFiles files;
     StageFinalGrids(simul, folder, files);
     if (std::string problem = files.PutAllInPlace(); !problem.empty()) throw GlebixError(problem);

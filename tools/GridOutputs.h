@@ -26,7 +26,7 @@ std::string DensityAsc(const TPlot &plot, const GridPlacement &placement = {});
 std::string CompactedAsc(const TPlot &plot, const GridPlacement &placement = {});
 
 // Stages both grids of the run's present plot in `folder`, placed where its initial
-// grid lay (or at (0, 0)).
+// grid lay (or at (0, 0)), with a ".prj" beside each when that grid has a CRS.
 void StageFinalGrids(const Simul &simul, const std::string &folder, StagedFiles &files);
 // The same, put in place at once: the folder created when missing, and a path that
 // holds something other than a plain file refused. Returns the files' paths.

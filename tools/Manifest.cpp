@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "FileIo.h"
+#include "GeoTiffGrids.h"
 #include "InputFile.h"
 #include "SettingsTable.h"
 #include "Simul.h"
@@ -59,6 +60,19 @@ QJsonObject OutputsObject(const ManifestContents &m) {
     object["animation"] = PathOrNull(m.Animation);
     object["state"] = PathOrNull(m.State);
     object["checkpoint"] = PathOrNull(m.Checkpoint);
+    object["tif"] = PathOrNull(m.Tif);
+    object["netcdf"] = PathOrNull(m.Netcdf);
+    return object;
+}
+
+// The georeference of the initial grid, which the written grids share.
+QJsonObject GeoreferenceObject(const gis::Georeference &g) {
+    QJsonObject object;
+    object["source"] = PathOrNull(g.Source);
+    object["xllcorner"] = g.Placement.XllCorner;
+    object["yllcorner"] = g.Placement.YllCorner;
+    object["cellsize"] = g.Placement.CellSize;
+    object["crs_wkt"] = PathOrNull(g.CrsWkt);
     return object;
 }
 
@@ -92,6 +106,8 @@ void WrittenOutputs(const RunPlan &plan, const Simul &simul, const std::vector<s
     });
     c.Snapshots = maps ? plan.SnapshotDir : std::string();
     c.Asc = !plan.AscDir.empty() && wrote(Join(plan.AscDir, DensityGridName)) ? plan.AscDir : std::string();
+    c.Tif = !plan.TifDir.empty() && wrote(Join(plan.TifDir, gis::DensityTifName)) ? plan.TifDir : std::string();
+    c.Netcdf = wrote(plan.NetcdfPath) ? plan.NetcdfPath : std::string();
 }
 
 }  // namespace
@@ -153,6 +169,7 @@ std::string ManifestText(const ManifestContents &c) {
     m["settings"] = SettingsObject(c.Settings);
     m["inputs"] = InputsArray(c.Inputs);
     m["outputs"] = OutputsObject(c);
+    if (c.Georeference) m["georeference"] = GeoreferenceObject(*c.Georeference);
     if (!c.Animation.empty()) {
         m["animation_frames_per_second"] = c.AnimationFramesPerSecond;
         m["animation_style"] = Text(c.AnimationStyleText);
@@ -199,6 +216,7 @@ std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const
     c.Seconds = record.Seconds;
     c.Settings = simul.Settings;
     c.Inputs = inputs;
+    c.Georeference = gis::RunGeoreference(simul);
     WrittenOutputs(plan, simul, facts.Written, c);
     c.Animation = std::find(facts.Written.begin(), facts.Written.end(), plan.AnimatePath) != facts.Written.end()
                       ? plan.AnimatePath

@@ -4,11 +4,13 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "BatchOptions.h"
+#include "Georeference.h"
 #include "RunPlan.h"
 #include "Sha256.h"  // the digest of the inputs
 
@@ -54,6 +56,10 @@ struct ManifestContents {
     std::vector<InputFileRecord> Inputs;
     std::string ResultFile, Trace, Snapshots, Asc;  // the outputs; empty for those not written
     std::string Animation, State, Checkpoint;
+    std::string Tif, Netcdf;
+    // Where the initial grid lay and its CRS: the grids written lie there too. The
+    // windows, which write no GIS grids, leave it out.
+    std::optional<gis::Georeference> Georeference;
     double AnimationFramesPerSecond = 0;  // the rate the animation's delays give
     std::string AnimationStyleText;       // "window" or "map"
     int AnimationCellSize = 0;            // of the map style

@@ -14,6 +14,7 @@
 
 #include "Errors.h"
 #include "FileIo.h"
+#include "GeoTiffGrids.h"
 #include "ResultFile.h"
 #include "RunOutputs.h"
 #include "RunPlan.h"
@@ -106,6 +107,7 @@ void AddRunPlaces(const BatchOptions &options, const StudyLayout &layout, std::s
     if (!plan.SnapshotDir.empty())
         places.push_back(MakePlace("--snapshots " + QuotedPath(plan.SnapshotDir), plan.SnapshotDir, true));
     const std::pair<const char *, const std::string *> files[] = {{"--animate", &plan.AnimatePath},
+                                                                  {"--netcdf", &plan.NetcdfPath},
                                                                   {"--save-state", &plan.SaveStatePath},
                                                                   {"--checkpoint", &plan.CheckpointPath}};
     for (const auto &[option, file] : files) {
@@ -120,6 +122,12 @@ void AddRunPlaces(const BatchOptions &options, const StudyLayout &layout, std::s
         for (const char *grid : {DensityGridName, CompactedGridName})
             places.push_back(
                 MakePlace("la grille " + QuotedPath(Join(plan.AscDir, grid)), Join(plan.AscDir, grid), false));
+    }
+    if (!plan.TifDir.empty()) {
+        places.push_back(MakePlace("--tif " + QuotedPath(plan.TifDir), plan.TifDir, true));
+        for (const char *grid : gis::TifGridNames)
+            places.push_back(
+                MakePlace("la grille " + QuotedPath(Join(plan.TifDir, grid)), Join(plan.TifDir, grid), false));
     }
     if (!plan.ManifestPath.empty())
         places.push_back(MakePlace("le manifeste " + QuotedPath(plan.ManifestPath), plan.ManifestPath, false));
@@ -303,8 +311,9 @@ std::vector<std::string> OutputFolders(const BatchOptions &options) {
     std::set<std::string> keys;
     auto folderOf = [](const std::string &file) { return file.empty() ? std::string() : ParentOf(file); };
     for (const std::string &dir :
-         {options.OutDir, options.SnapshotDir, options.AscDir, folderOf(options.TracePath),
-          folderOf(options.AnimatePath), folderOf(options.SaveStatePath), folderOf(options.CheckpointPath)})
+         {options.OutDir, options.SnapshotDir, options.AscDir, options.TifDir, folderOf(options.TracePath),
+          folderOf(options.AnimatePath), folderOf(options.NetcdfPath), folderOf(options.SaveStatePath),
+          folderOf(options.CheckpointPath)})
         if (!dir.empty() && keys.insert(Resolved(dir)).second) folders.push_back(dir);
     return folders;
 }

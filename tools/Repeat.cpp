@@ -9,6 +9,7 @@
 #include "Errors.h"
 #include "InputFile.h"
 #include "Manifest.h"
+#include "RasterInput.h"
 #include "SettingsTable.h"
 #include "StateFile.h"
 
@@ -62,7 +63,10 @@ void CheckInputs(const QJsonArray &inputs, BatchOptions &options, std::vector<st
         if (role == "design") continue;
         if (role == "species" || role == "params") options.Inputs.push_back({role, path});
         const std::string what = "--repeat : le fichier d'entrée « " + path + " » (" + role + ")";
-        const ReadInput &read = ReadInputOnce(*options.Files, path);
+        // An initial raster is checksummed as the grid the runs read it as (RasterInput.h).
+        const bool initial = role == "environment" || role == "distribution";
+        const ReadInput &read =
+            initial ? gis::ReadInitialInputOnce(*options.Files, path) : ReadInputOnce(*options.Files, path);
         if (!read.Bytes) {
             problems.push_back(what + " ne peut être lu : " + read.Error);
         } else if (expected.empty()) {

@@ -3,6 +3,9 @@
 #include <filesystem>
 
 #include "FileIo.h"
+#include "GeoTiffGrids.h"
+#include "Georeference.h"
+#include "RasterInput.h"
 #include "InputFile.h"
 #include "ResultFile.h"
 #include "StudyTable.h"
@@ -15,15 +18,22 @@ std::vector<InputFile> RunInputs(const BatchOptions &options, const TSettings *s
     if (options.Resumed) return inputs;
     if (in.EnvInitMode == EnvModeFile) inputs.push_back({"environment", in.EnvFilePath});
     if (in.DistInitMode == DistModeFile) inputs.push_back({"distribution", in.DistFilePath});
-    for (const InputFile &input : inputs) ReadInputOnce(*options.Files, input.Path);
+    for (const InputFile &input : inputs) {
+        if (input.Role == "environment" || input.Role == "distribution")
+            gis::ReadInitialInputOnce(*options.Files, input.Path);
+        else
+            ReadInputOnce(*options.Files, input.Path);
+    }
     return inputs;
 }
 
 std::string PrimaryOutputDir(const BatchOptions &options) {
     if (!options.OutDir.empty()) return options.OutDir;
     if (!options.AscDir.empty()) return options.AscDir;
+    if (!options.TifDir.empty()) return options.TifDir;
     if (!options.SnapshotDir.empty()) return options.SnapshotDir;
     if (!options.TracePath.empty()) return ParentOf(options.TracePath);
+    if (!options.NetcdfPath.empty()) return ParentOf(options.NetcdfPath);
     return {};
 }
 
@@ -61,6 +71,7 @@ RunPlan PlanRun(const BatchOptions &options, const StudyRun &run) {
     plan.OutDir = place(options.OutDir);
     plan.SnapshotDir = place(options.SnapshotDir);
     plan.AscDir = place(options.AscDir);
+    plan.TifDir = place(options.TifDir);
     auto placeFile = [&](const std::string &path) {
         if (path.empty() || run.Folder.empty()) return path;
         const std::string name = std::filesystem::path(path).filename().string();
@@ -68,6 +79,7 @@ RunPlan PlanRun(const BatchOptions &options, const StudyRun &run) {
     };
     plan.TracePath = placeFile(options.TracePath);
     plan.AnimatePath = placeFile(options.AnimatePath);
+    plan.NetcdfPath = placeFile(options.NetcdfPath);
     plan.SaveStatePath = placeFile(options.SaveStatePath);
     plan.CheckpointPath = placeFile(options.CheckpointPath);
     const std::string primary = PrimaryOutputDir(options);
@@ -96,7 +108,12 @@ std::vector<std::string> PlannedFiles(const RunPlan &plan) {
     if (!plan.AscDir.empty()) {
         files.push_back(Join(plan.AscDir, DensityGridName));
         files.push_back(Join(plan.AscDir, CompactedGridName));
+        for (const char *grid : {DensityGridName, CompactedGridName})
+            files.push_back(gis::PrjPathOf(Join(plan.AscDir, grid)));
     }
+    for (const char *name : gis::TifGridNames)
+        if (!plan.TifDir.empty()) files.push_back(Join(plan.TifDir, name));
+    if (!plan.NetcdfPath.empty()) files.push_back(plan.NetcdfPath);
     if (!plan.AnimatePath.empty()) files.push_back(plan.AnimatePath);
     if (!plan.SaveStatePath.empty()) files.push_back(plan.SaveStatePath);
     return files;

@@ -40,6 +40,8 @@ struct RunPlan {
     std::string TracePath;       // trace CSV
     std::string SnapshotDir;     // PNG maps
     std::string AscDir;          // final grids
+    std::string TifDir;          // final grids as GeoTIFF
+    std::string NetcdfPath;      // grids over time as NetCDF
     std::string AnimatePath;     // animated GIF
     std::string SaveStatePath;   // state at the end
     std::string CheckpointPath;  // state every few steps
@@ -54,8 +56,9 @@ struct RunPlan {
 RunPlan PlanRun(const BatchOptions &options, const StudyRun &run);
 
 // Folder of summary.csv and of the run-NNN folders that hold the manifests: the
-// --out folder, else the --asc folder, else the --snapshots folder, else the folder
-// of the trace. Empty when no output is asked for.
+// --out folder, else the --asc folder, else the --tif folder, else the --snapshots
+// folder, else the folder of the trace, else that of the NetCDF file. Empty when no
+// output is asked for.
 std::string PrimaryOutputDir(const BatchOptions &options);
 
 // How one run ended.

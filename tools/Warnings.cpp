@@ -6,6 +6,7 @@
 
 #include "Conversions.h"
 #include "InitialFiles.h"
+#include "RasterInput.h"
 #include "SpeciesFile.h"
 
 namespace glebix::batch {
@@ -123,7 +124,7 @@ private:
     const FileFindings &Cached(Cache &cache, const std::string &path, Read read) {
         if (auto known = cache.find(path); known != cache.end()) return known->second;
         FileFindings found;
-        const ReadInput &input = ReadInputOnce(files_, path);
+        const ReadInput &input = gis::ReadInitialInputOnce(files_, path);
         if (input.Bytes) {
             try {
                 found = read(*input.Bytes);

@@ -3,6 +3,7 @@
 import collections
 import numbers
 import os
+import tempfile
 
 import numpy as np
 
@@ -80,9 +81,32 @@ class Simulation(_core.Simulation):
         sim._resumed = True
         return sim
 
-    def run(self):
+    def run(self, record_every=None, netcdf=None):
         """Set-up, then `steps` time steps; returns the trace. A resumed run makes the
-        steps left up to `steps` instead, with no set-up."""
+        steps left up to `steps` instead, with no set-up.
+
+        With record_every=K, returns instead the grids over time as an xarray.Dataset,
+        the file glebix-batch --netcdf FILE --every K writes: recorded after set-up,
+        every K steps and after the last step. It is written to `netcdf` when given
+        (and kept), else to a temporary file."""
+        if record_every is None:
+            return self._run_steps()
+        every = check_steps(record_every)
+        if every < 1:
+            raise ValueError(f"record_every : {every} n'est pas un nombre entier supérieur ou égal à 1")
+        import xarray
+
+        with tempfile.TemporaryDirectory() as scratch:
+            path = path_text("netcdf", netcdf) if netcdf is not None else os.path.join(scratch, "stack.nc")
+            self._start_recording(path, every)
+            try:
+                self._run_steps()
+            finally:
+                written = self._finish_recording()
+            with xarray.open_dataset(written) as stack:
+                return stack.load()
+
+    def _run_steps(self):
         if getattr(self, "_resumed", False) and self.is_set_up:
             self.step(max(self.steps - self.step_index, 0))
             return self.trace
@@ -128,8 +152,31 @@ class Simulation(_core.Simulation):
     def write_asc(self, directory):
         """Writes the present grids into `directory` (created when missing) as
         density.asc and compacted.asc, the files of glebix-batch --asc, placed where an
-        initial grid file lay; returns their paths."""
+        initial grid file lay, with density.prj and compacted.prj beside them when it had
+        a CRS; returns their paths."""
         return super().write_asc(path_text("directory", directory))
+
+    def write_tif(self, directory):
+        """Writes the present grids into `directory` (created when missing) as
+        density.tif, compacted.tif and decompacted.tif, the files of glebix-batch --tif,
+        with the georeference and CRS of the initial grid file; returns their paths."""
+        return super().write_tif(path_text("directory", directory))
+
+    def write_netcdf(self, path):
+        """Writes the present grids to `path` as a NetCDF file of one record, laid out
+        as glebix-batch --netcdf writes them; returns the path."""
+        return super().write_netcdf(path_text("path", path))
+
+    def to_xarray(self):
+        """The present grids as an xarray.Dataset: density, compacted and decompacted
+        on the cell centres x and y of the initial grid's georeference (the local grid
+        without one), the mask `named`, the CRS as the CF grid mapping `crs`, the step
+        as the scalar coordinate `time`, the settings and the seed as attributes."""
+        import xarray
+
+        with tempfile.TemporaryDirectory() as scratch:
+            with xarray.open_dataset(self.write_netcdf(os.path.join(scratch, "grids.nc"))) as grids:
+                return grids.load().isel(time=0)
 
     def cell(self, i, j):
         """The model's cell (row i, column j), both from 1 as the result file numbers

@@ -20,6 +20,7 @@
 #include "Conversions.h"
 #include "Errors.h"
 #include "InputFile.h"
+#include "RasterInput.h"
 #include "RunSettings.h"
 #include "RunTrace.h"
 #include "SeedMixing.h"
@@ -195,8 +196,8 @@ void BindInputStore(py::module_ &m) {
     py::class_<InputStore>(m, "InputStore")
         .def(py::init<>())
         .def(
-            "read", [](InputStore &s, const std::string &path) { ReadInputOnce(*s.Files, path); }, py::arg("path"),
-            py::call_guard<py::gil_scoped_release>(),
+            "read", [](InputStore &s, const std::string &path) { gis::ReadInitialInputOnce(*s.Files, path); },
+            py::arg("path"), py::call_guard<py::gil_scoped_release>(),
             "Reads the file unless already held; a failed read is kept and fails the runs that use it.")
         .def("__len__", [](const InputStore &s) { return s.Files->size(); })
         .def(py::pickle(
@@ -317,6 +318,12 @@ void BindSimulation(py::module_ &m) {
             },
             py::arg("path"), py::arg("every"), py::arg("style"), py::arg("cell_size"), py::arg("fps"))
         .def("end_animation", &SimulationHandle::EndAnimation, py::call_guard<py::gil_scoped_release>())
+        .def("write_tif", &SimulationHandle::WriteTifGrids, py::arg("directory"),
+             py::call_guard<py::gil_scoped_release>())
+        .def("write_netcdf", &SimulationHandle::WriteNetcdf, py::arg("path"), py::call_guard<py::gil_scoped_release>())
+        .def("_start_recording", &SimulationHandle::StartRecording, py::arg("path"), py::arg("every"),
+             py::call_guard<py::gil_scoped_release>())
+        .def("_finish_recording", &SimulationHandle::FinishRecording, py::call_guard<py::gil_scoped_release>())
         .def_property_readonly("step_index", &SimulationHandle::StepIndex)
         .def_property_readonly("seed", &SimulationHandle::Seed)
         .def_property_readonly("master_seed", &SimulationHandle::MasterSeed)

@@ -5,7 +5,9 @@
 
 #include "Errors.h"
 #include "FileIo.h"
+#include "GeoTiffGrids.h"
 #include "GridOutputs.h"
+#include "RasterInput.h"
 #include "RunState.h"
 #include "SettingsTable.h"
 #include "Simul.h"
@@ -78,8 +80,9 @@ void SimulationHandle::SetUp() {
         trace_.Clear();
     }
     simul_->Settings = settings_;
-    simul_->GivenInputs = inputs_;
+    simul_->GivenInputs = inputs_ ? inputs_ : gis::InitialInputs(settings_);
     simul_->SetUpRun(seed_);
+    if (recordEvery_ > 0) RecordNow(true);
     std::lock_guard lock(traceMutex_);
     trace_.Reserve(static_cast<std::size_t>(std::max(steps_, 0)) + 1);
     AppendTraceRow(trace_, 0, *simul_);
@@ -103,6 +106,7 @@ void SimulationHandle::Step(std::int64_t count, const std::function<void()> &aft
         }
         ++stepIndex_;
         animation_.AfterStep(simul_->Plot, static_cast<std::int32_t>(stepIndex_.load()));
+        if (recordEvery_ > 0 && (stepIndex_ % recordEvery_ == 0 || stepIndex_ == steps_)) RecordNow(false);
         if (afterStep) afterStep();
     }
 }
@@ -138,6 +142,46 @@ void SimulationHandle::Animate(const std::string &path, int every, const batch::
 std::string SimulationHandle::EndAnimation() {
     const auto busy = TakeBusy();
     return animation_.End();
+}
+
+std::vector<std::string> SimulationHandle::WriteTifGrids(const std::string &directory) {
+    const auto busy = TakeBusy();
+    RequireSetUp();
+    return gis::WriteTifGrids(*simul_, directory);
+}
+
+std::string SimulationHandle::WriteNetcdf(const std::string &path) {
+    const auto busy = TakeBusy();
+    RequireSetUp();
+    gis::WriteNetcdfNow(path, *simul_, seed_, static_cast<std::int32_t>(stepIndex_.load()));
+    return path;
+}
+
+void SimulationHandle::StartRecording(const std::string &path, int every) {
+    const auto busy = TakeBusy();
+    if (recording_.IsOpen()) recording_.Abandon();
+    batch::PrepareOutputFile(path);
+    recordPath_ = path;
+    recordEvery_ = every;
+    if (setUp_ && !failed_) RecordNow(false);
+}
+
+// Opens the recording when it is not (or anew after a set-up), then records the step.
+void SimulationHandle::RecordNow(bool afterSetUp) {
+    if (afterSetUp || !recording_.IsOpen()) {
+        if (recording_.IsOpen()) recording_.Abandon();
+        recording_.Open(recordPath_, *simul_, seed_);
+    }
+    recording_.Record(static_cast<std::int32_t>(stepIndex_.load()), simul_->Plot);
+}
+
+std::string SimulationHandle::FinishRecording() {
+    const auto busy = TakeBusy();
+    recordEvery_ = 0;
+    if (!recording_.IsOpen()) throw StateError("aucun enregistrement NetCDF en cours");
+    recording_.Finish();
+    batch::PutInPlace(batch::PartName(recordPath_), recordPath_);
+    return recordPath_;
 }
 
 TraceColumns SimulationHandle::TraceCopy() const {

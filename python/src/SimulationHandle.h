@@ -15,6 +15,7 @@
 
 #include "InputFile.h"
 #include "RunAnimation.h"
+#include "NetcdfStack.h"
 #include "RunSettings.h"
 #include "RunTrace.h"
 #include "Settings.h"
@@ -67,6 +68,15 @@ public:
     // Writes the present grids into `directory` as the batch tool's --asc does; returns
     // the files' paths.
     std::vector<std::string> WriteGrids(const std::string &directory);
+    // The same as GeoTIFF files, as --tif writes them.
+    std::vector<std::string> WriteTifGrids(const std::string &directory);
+    // Writes the present grids as a NetCDF file of one record, as --netcdf writes them.
+    std::string WriteNetcdf(const std::string &path);
+    // Records the grids into the NetCDF file at `path` as --netcdf --every `every` does:
+    // after set-up (or now, when set up already), every `every` steps and after the
+    // last step. FinishRecording puts the file in place and returns its path.
+    void StartRecording(const std::string &path, int every);
+    std::string FinishRecording();
 
     // Asks for an animated map at `path` (RunAnimation): it starts now when the run is
     // set up, else at set-up, and is put in place at the last step.
@@ -89,6 +99,7 @@ public:
 private:
     std::unique_lock<std::mutex> TakeBusy();
     void RequireSetUp() const;
+    void RecordNow(bool afterSetUp);
 
     std::unique_ptr<Simul> simul_;
     TSettings settings_;
@@ -102,6 +113,9 @@ private:
     std::atomic<std::int64_t> stepIndex_{0};
     TraceColumns trace_;
     batch::RunAnimation animation_;
+    gis::NetcdfStack recording_;
+    int recordEvery_ = 0;  // 0: not recording
+    std::string recordPath_;
     mutable std::mutex traceMutex_;  // held only while a row is added or copied
     std::mutex busy_;
 };

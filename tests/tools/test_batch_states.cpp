@@ -142,11 +142,13 @@ TEST(ResumedRun, TheTableGivesTheRunsOwnSeed) {
 }
 
 // A run stopped by a signal saves the state of its last whole step, and goes on from
-// it as if never stopped (wherever the signal falls, the property holds).
+// it as if never stopped (wherever the signal falls, the property holds). The signal
+// waits for the program to have started: its shared libraries (GDAL's) take a tenth of
+// a second to load, more on a busy machine.
 TEST(ResumedRun, AStopSignalSavesTheStateToGoOnFrom) {
     ScratchDir dir;
     const std::string run = std::string(GLEBIX_BATCH_PROGRAM) + " --quiet --seed 9 --steps 400 ";
-    const std::string stopped = run + "--save-state " + (dir / "s.txt") + " >/dev/null 2>&1 & pid=$!; sleep 0.2; " +
+    const std::string stopped = run + "--save-state " + (dir / "s.txt") + " >/dev/null 2>&1 & pid=$!; sleep 0.5; " +
                                 "kill -TERM $pid; wait $pid; exit 0";
     ASSERT_EQ(std::system(stopped.c_str()), 0);
     const SavedRun saved = ReadStateFile(dir / "s.txt", CheckSavedSetting);

@@ -172,7 +172,7 @@ TEST(Studies, WarningsArePrintedRecordedListedAndRefusedUnderStrict) {
         "glebix-batch : attention : le fichier du milieu initial « milieu.txt » ne nomme pas 2497 cases sur 2500 : "
         "elles commencent avec un taux de compaction de -5 %, ce qui tue leur faune dès le premier pas de temps\n"
         "glebix-batch : attention : --replicates ou --design sans aucune sortie (--out, --table, --trace, --snapshots, "
-        "--asc, --animate, --save-state ou --checkpoint) : rien des simulations ne sera gardé\n"
+        "--asc, --tif, --netcdf, --animate, --save-state ou --checkpoint) : rien des simulations ne sera gardé\n"
         "glebix-batch : attention : point 2 : Survival vaut 1.5, hors de [0, 1] : ce n'est pas une probabilité de "
         "survie\n";
     // The species file's 0.123 is taken over by the design's column: no rounding warning.

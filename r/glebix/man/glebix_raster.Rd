@@ -3,9 +3,12 @@
 \title{The grids as a terra raster}
 \description{
 The plot's grids as a \code{SpatRaster} of the \pkg{terra} package, laid out as the
-density map: the row index runs along x from left to right, the column index along y
-from bottom to top, each cell one unit wide, the plot's lower-left corner at (0, 0).
-Needs \pkg{terra}.
+density map: the row index runs along x from west to east, the column index along y
+from south to north. The raster has the extent, resolution and CRS of the initial grid
+file when the run started from one (a GeoTIFF's own CRS, an ESRI ASCII grid's
+\file{.prj}), so that \code{terra::compareGeom(input, glebix_raster(sim))} holds;
+otherwise each cell is one unit wide, the plot's lower-left corner at (0, 0), without
+CRS. Needs \pkg{terra}.
 }
 \usage{
 glebix_raster(sim, what = c("density", "compacted"))

@@ -20,6 +20,10 @@ SEXP gx_setting_values(SEXP);
 SEXP gx_run_many(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_replicate_seed(SEXP, SEXP);
 SEXP gx_write_asc(SEXP, SEXP);
+SEXP gx_write_tif(SEXP, SEXP);
+SEXP gx_write_netcdf(SEXP, SEXP);
+SEXP gx_record(SEXP, SEXP, SEXP);
+SEXP gx_georeference(SEXP);
 SEXP gx_threads_bound(SEXP, SEXP);
 SEXP gx_run_warnings(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_save_state(SEXP, SEXP);
@@ -45,6 +49,10 @@ static const R_CallMethodDef CallEntries[] = {
     {"gx_run_many", (DL_FUNC)&gx_run_many, 14},
     {"gx_replicate_seed", (DL_FUNC)&gx_replicate_seed, 2},
     {"gx_write_asc", (DL_FUNC)&gx_write_asc, 2},
+    {"gx_write_tif", (DL_FUNC)&gx_write_tif, 2},
+    {"gx_write_netcdf", (DL_FUNC)&gx_write_netcdf, 2},
+    {"gx_record", (DL_FUNC)&gx_record, 3},
+    {"gx_georeference", (DL_FUNC)&gx_georeference, 1},
     {"gx_threads_bound", (DL_FUNC)&gx_threads_bound, 2},
     {"gx_run_warnings", (DL_FUNC)&gx_run_warnings, 6},
     {"gx_save_state", (DL_FUNC)&gx_save_state, 2},

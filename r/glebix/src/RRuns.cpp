@@ -7,6 +7,7 @@
 #include <atomic>
 #include <memory>
 
+#include "RasterInput.h"
 #include "RGlue.h"
 #include "RSettings.h"
 #include "RTrace.h"
@@ -38,6 +39,7 @@ struct RunResult {
 void CheckPoint(const TSettings &settings, int point) {
     auto scratch = std::make_unique<Simul>();
     scratch->Settings = settings;
+    scratch->GivenInputs = gis::InitialInputs(settings);
     try {
         scratch->InitialisePlot();
         scratch->TakeSpeciesParameters();
@@ -53,6 +55,7 @@ void RunOne(const TSettings &settings, const RunJob &job, int steps, int threads
     simul->Settings = settings;
     simul->SetDispersalThreads(threads);
     try {
+        simul->GivenInputs = gis::InitialInputs(settings);
         simul->SetUpRun(job.Seed);
         result.Rows.reserve(static_cast<std::size_t>(steps) + 1);
         result.Rows.push_back(TakeTraceValues(0, *simul));

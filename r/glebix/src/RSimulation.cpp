@@ -6,7 +6,11 @@
 #include <memory>
 
 #include "FileIo.h"
+#include "GeoTiffGrids.h"
+#include "Georeference.h"
 #include "GridOutputs.h"
+#include "NetcdfStack.h"
+#include "RasterInput.h"
 #include "RGlue.h"
 #include "RSettings.h"
 #include "RTrace.h"
@@ -30,7 +34,19 @@ struct Simulation {
     bool Failed = false;    // the last step or set-up raised
     std::vector<TraceValues> Trace;
     batch::RunAnimation Animation;
+    gis::NetcdfStack Recording;  // the NetCDF time stack, when one is recorded
+    int RecordEvery = 0;         // 0: none
+    std::string RecordPath;
 };
+
+// Records the present step into the time stack, opened anew after a set-up.
+void RecordStep(Simulation &s, bool afterSetUp) {
+    if (afterSetUp || !s.Recording.IsOpen()) {
+        if (s.Recording.IsOpen()) s.Recording.Abandon();
+        s.Recording.Open(s.RecordPath, *s.Engine, s.Seed);
+    }
+    s.Recording.Record(s.Step, s.Engine->Plot);
+}
 
 using Handle = Rcpp::XPtr<Simulation>;
 
@@ -89,8 +105,10 @@ extern "C" SEXP gx_setup(SEXP handle) {
         s.Failed = true;
         s.Step = 0;
         s.Trace.clear();
+        s.Engine->GivenInputs = gis::InitialInputs(s.Engine->Settings);
         s.Engine->SetUpRun(s.Seed);
         s.Trace.push_back(TakeTraceValues(0, *s.Engine));
+        if (s.RecordEvery > 0) RecordStep(s, true);
         s.SetUp = true;
         s.Failed = false;
         s.Animation.Start(s.Engine->Plot, 0, s.StepCount);
@@ -117,6 +135,7 @@ extern "C" SEXP gx_step(SEXP handle, SEXP count) {
             ++s.Step;
             s.Trace.push_back(TakeTraceValues(s.Step, *s.Engine));
             s.Animation.AfterStep(s.Engine->Plot, s.Step);
+            if (s.RecordEvery > 0 && (s.Step % s.RecordEvery == 0 || s.Step == s.StepCount)) RecordStep(s, false);
         }
         return R_NilValue;
     });
@@ -198,12 +217,68 @@ extern "C" SEXP gx_animate(SEXP handle, SEXP path, SEXP every, SEXP style, SEXP 
     END_RCPP
 }
 
+// The same as GeoTIFF files, as glebix-batch --tif writes them.
+extern "C" SEXP gx_write_tif(SEXP handle, SEXP directory) {
+    BEGIN_RCPP
+    return Guarded(
+        [&]() -> SEXP { return Utf8Vector(gis::WriteTifGrids(*ReadySimulation(handle).Engine, Text(directory))); });
+    END_RCPP
+}
+
+// The present grids as a NetCDF file of one record, as glebix-batch --netcdf lays them out.
+extern "C" SEXP gx_write_netcdf(SEXP handle, SEXP path) {
+    BEGIN_RCPP
+    return Guarded([&]() -> SEXP {
+        const Simulation &s = ReadySimulation(handle);
+        gis::WriteNetcdfNow(Text(path), *s.Engine, s.Seed, s.Step);
+        return Rcpp::wrap(Utf8(Text(path)));
+    });
+    END_RCPP
+}
+
+// Starts recording the grids into the NetCDF file at `path` as --netcdf --every
+// `every` does (from the next set-up, or now when set up); `every` 0 puts the file in
+// place and returns its path.
+extern "C" SEXP gx_record(SEXP handle, SEXP path, SEXP every) {
+    BEGIN_RCPP
+    return Guarded([&]() -> SEXP {
+        Simulation &s = Get(handle);
+        const int k = Rcpp::as<int>(every);
+        if (k == 0) {
+            s.RecordEvery = 0;
+            if (!s.Recording.IsOpen()) throw GlebixError("aucun enregistrement NetCDF en cours");
+            s.Recording.Finish();
+            batch::PutInPlace(batch::PartName(s.RecordPath), s.RecordPath);
+            return Rcpp::wrap(Utf8(s.RecordPath));
+        }
+        if (s.Recording.IsOpen()) s.Recording.Abandon();
+        s.RecordPath = Text(path);
+        batch::PrepareOutputFile(s.RecordPath);
+        s.RecordEvery = k;
+        if (s.SetUp && !s.Failed) RecordStep(s, false);
+        return R_NilValue;
+    });
+    END_RCPP
+}
+
 // Puts the animation under way in place with its frames so far: its path, or NULL.
 extern "C" SEXP gx_end_animation(SEXP handle) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
         const std::string path = Get(handle).Animation.End();
         return path.empty() ? R_NilValue : Rcpp::wrap(path);
+    });
+    END_RCPP
+}
+
+// Where the grids lie: the initial grid's corner, cell size and CRS (WKT; "" for none).
+extern "C" SEXP gx_georeference(SEXP handle) {
+    BEGIN_RCPP
+    return Guarded([&]() -> SEXP {
+        const gis::Georeference g = gis::RunGeoreference(*Get(handle).Engine);
+        return Rcpp::List::create(Rcpp::Named("xmin") = g.Placement.XllCorner,
+                                  Rcpp::Named("ymin") = g.Placement.YllCorner,
+                                  Rcpp::Named("cellsize") = g.Placement.CellSize, Rcpp::Named("crs") = Utf8(g.CrsWkt));
     });
     END_RCPP
 }

@@ -1,0 +1,100 @@
+#include "GeoTiffGrids.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "FileIo.h"
+#include "GdalSession.h"
+#include "Georeference.h"
+#include "GisMessages.h"
+#include "GridLayers.h"
+#include "Simul.h"
+
+namespace glebix::gis {
+
+namespace {
+
+// Lossless compression that every GIS reads.
+const char *const TifCreationOptions[] = {"COMPRESS=DEFLATE", "PREDICTOR=1", nullptr};
+
+// Flushes a file that GDAL wrote to disk, as every output is before its rename.
+void SyncFile(const std::string &path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) batch::ThrowOutputError(errno, path);
+    const int synced = ::fsync(fd), err = errno;
+    ::close(fd);
+    if (synced != 0) batch::ThrowOutputError(err, path);
+}
+
+// Writes one band of `type` from `values` to "<part>", placed as `where` says.
+void WriteTifPart(const std::string &path, const std::string &part, const Georeference &where, GDALDataType type,
+                  const void *values) {
+    EnsureGdal();
+    const QuietGdal quiet;
+    GDALDriver *driver = GetGDALDriverManager()->GetDriverByName("GTiff");
+    GdalDataset ds(
+        driver ? driver->Create(part.c_str(), GridSide, GridSide, 1, type, const_cast<char **>(TifCreationOptions))
+               : nullptr);
+    if (!ds) throw batch::OutputError(MsgRasterNotWritten(path));
+    double transform[6];
+    GeoTransformOf(where.Placement, transform);
+    bool ok = ds->SetGeoTransform(transform) == CE_None;
+    if (!where.CrsWkt.empty()) {
+        OGRSpatialReference srs;
+        ok = ok && srs.importFromWkt(where.CrsWkt.c_str()) == OGRERR_NONE && ds->SetSpatialRef(&srs) == CE_None;
+    }
+    ok = ok && ds->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, GridSide, GridSide, const_cast<void *>(values), GridSide,
+                                              GridSide, type, 0, 0) == CE_None;
+    CPLErrorReset();
+    ds->FlushCache();
+    ds.reset();
+    if (!ok || CPLGetLastErrorType() >= CE_Failure) throw batch::OutputError(MsgRasterNotWritten(path));
+    SyncFile(part);
+}
+
+// The file under its temporary name, removed again when it cannot be written whole.
+void WriteTif(const std::string &path, const Georeference &where, GDALDataType type, const void *values) {
+    const std::string part = batch::PartName(path);
+    batch::RegisterTemporary(part);
+    try {
+        WriteTifPart(path, part, where, type, values);
+    } catch (...) {
+        ::unlink(part.c_str());
+        batch::ForgetTemporary(part);
+        throw;
+    }
+}
+
+}  // namespace
+
+void StageTifGrids(const Simul &simul, const std::string &folder, batch::StagedFiles &files) {
+    const Georeference where = RunGeoreference(simul);
+    const auto density = DensityLayer(simul.Plot);
+    const auto compacted = CompactedLayer(simul.Plot), decompacted = DecompactedLayer(simul.Plot);
+    const std::pair<const char *, std::pair<GDALDataType, const void *>> grids[] = {
+        {DensityTifName, {GDT_Int32, density.data()}},
+        {CompactedTifName, {GDT_Float64, compacted.data()}},
+        {DecompactedTifName, {GDT_Float64, decompacted.data()}}};
+    for (const auto &[name, layer] : grids) {
+        const std::string path = batch::Join(folder, name);
+        WriteTif(path, where, layer.first, layer.second);
+        files.Adopt(path);
+    }
+}
+
+std::vector<std::string> WriteTifGrids(const Simul &simul, const std::string &folder) {
+    for (const char *name : TifGridNames) batch::PrepareOutputFile(batch::Join(folder, name));
+    batch::StagedFiles files;
+    StageTifGrids(simul, folder, files);
+    if (std::string problem = files.PutAllInPlace(); !problem.empty()) throw GlebixError(problem);
+    return files.Paths();
+}
+
+void StagePrjFiles(const Simul &simul, const std::vector<std::string> &grids, batch::StagedFiles &files) {
+    const std::string prj = PrjText(RunGeoreference(simul).CrsWkt);
+    if (prj.empty()) return;
+    for (const std::string &grid : grids) files.Write(PrjPathOf(grid), prj);
+}
+
+}  // namespace glebix::gis

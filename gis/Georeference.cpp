@@ -1,0 +1,108 @@
+#include "Georeference.h"
+
+#include <map>
+#include <mutex>
+
+#include <ogr_spatialref.h>
+
+#include "GdalSession.h"
+#include "InputFile.h"
+#include "Plot.h"
+#include "RasterInput.h"
+#include "Simul.h"
+
+namespace glebix::gis {
+
+namespace {
+
+std::string CrsOfFile(const std::string &path) {
+    EnsureGdal();
+    const QuietGdal quiet;
+    const std::lock_guard lock(NetcdfMutex());
+    const GdalDataset ds(GDALDataset::Open(SplitRasterPath(path).File.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
+    const OGRSpatialReference *srs = ds ? ds->GetSpatialRef() : nullptr;
+    if (!srs) return {};
+    char *wkt = nullptr;
+    const char *const options[] = {"FORMAT=WKT2_2019", nullptr};
+    std::string out;
+    if (srs->exportToWkt(&wkt, options) == OGRERR_NONE && wkt) out = wkt;
+    CPLFree(wkt);
+    return out;
+}
+
+// Whether the initial file at `path` holds a grid, from the bytes the run read.
+bool IsGridFile(const Simul &simul, const std::string &path) {
+    if (simul.GivenInputs)
+        if (const auto known = simul.GivenInputs->find(path); known != simul.GivenInputs->end())
+            return known->second.Bytes && IsAsciiGrid(*known->second.Bytes);
+    try {
+        return IsAsciiGrid(ReadInputFile(path));
+    } catch (const std::exception &) { return false; }
+}
+
+}  // namespace
+
+std::string FileCrs(const std::string &path) {
+    static std::mutex mutex;
+    static std::map<std::string, std::string> known;
+    {
+        const std::lock_guard lock(mutex);
+        if (const auto k = known.find(path); k != known.end()) return k->second;
+    }
+    const std::string crs = CrsOfFile(path);
+    const std::lock_guard lock(mutex);
+    return known.emplace(path, crs).first->second;
+}
+
+Georeference RunGeoreference(const Simul &simul) {
+    Georeference g;
+    if (!simul.InputGridPlacement) return g;
+    g.Placement = *simul.InputGridPlacement;
+    const InitialSettings &in = simul.Settings.Initial;
+    for (const auto &[file, path] : {std::pair{in.EnvInitMode == EnvModeFile, &in.EnvFilePath},
+                                     std::pair{in.DistInitMode == DistModeFile, &in.DistFilePath}}) {
+        if (!file || !IsGridFile(simul, *path)) continue;
+        g.Source = *path;
+        g.CrsWkt = FileCrs(*path);
+        break;
+    }
+    return g;
+}
+
+std::string PrjText(const std::string &crsWkt) {
+    if (crsWkt.empty()) return {};
+    OGRSpatialReference srs;
+    if (srs.importFromWkt(crsWkt.c_str()) != OGRERR_NONE) return {};
+    char *wkt = nullptr;
+    const char *const options[] = {"FORMAT=WKT1_ESRI", nullptr};
+    std::string out;
+    if (srs.exportToWkt(&wkt, options) == OGRERR_NONE && wkt) out = wkt;
+    CPLFree(wkt);
+    return out;
+}
+
+std::string PrjPathOf(const std::string &gridPath) {
+    const auto dot = gridPath.rfind('.');
+    const auto slash = gridPath.rfind('/');
+    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (hasExtension ? gridPath.substr(0, dot) : gridPath) + ".prj";
+}
+
+void GeoTransformOf(const GridPlacement &placement, double transform[6]) {
+    transform[0] = placement.XllCorner;
+    transform[1] = placement.CellSize;
+    transform[2] = 0;
+    transform[3] = placement.YllCorner + placement.CellSize * GridSide;
+    transform[4] = 0;
+    transform[5] = -placement.CellSize;
+}
+
+double CellCentreX(const GridPlacement &placement, int column) {
+    return placement.XllCorner + (column + 0.5) * placement.CellSize;
+}
+
+double CellCentreY(const GridPlacement &placement, int line) {
+    return placement.YllCorner + (GridSide - line - 0.5) * placement.CellSize;
+}
+
+}  // namespace glebix::gis

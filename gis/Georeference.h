@@ -1,0 +1,44 @@
+// Where a run's grids lie in a GIS: the placement of its initial grid (AsciiGrid.h)
+// and the coordinate reference system of that grid's file, if it has one (a GeoTIFF's
+// own, an ESRI ASCII grid's ".prj" beside it). A run without an initial grid lies on
+// the local grid: lower-left corner (0, 0), cell size 1, no CRS.
+#pragma once
+
+#include <string>
+
+#include "AsciiGrid.h"
+
+namespace glebix {
+class Simul;
+}
+
+namespace glebix::gis {
+
+struct Georeference {
+    GridPlacement Placement;
+    std::string CrsWkt;  // WKT2; empty when there is none
+    std::string Source;  // the initial file that gave it; empty for the local grid
+};
+
+// The georeference of the run's initial grid: the environment file's when it is a
+// grid, else the distribution file's.
+Georeference RunGeoreference(const Simul &simul);
+
+// The CRS of the file at `path` (a band path is allowed), as WKT2; empty when GDAL
+// finds none. Looked up once per path.
+std::string FileCrs(const std::string &path);
+
+// The CRS as an ESRI ".prj" text, as GDAL writes beside an ESRI ASCII grid; empty
+// for an empty or unreadable WKT.
+std::string PrjText(const std::string &crsWkt);
+// "density.prj" for "density.asc".
+std::string PrjPathOf(const std::string &gridPath);
+
+// GDAL's geotransform of the plot placed at `placement`: top-left corner, cell size.
+void GeoTransformOf(const GridPlacement &placement, double transform[6]);
+
+// The centre of column `column` and of line `line` (from the top), each from 0.
+double CellCentreX(const GridPlacement &placement, int column);
+double CellCentreY(const GridPlacement &placement, int line);
+
+}  // namespace glebix::gis

@@ -1,0 +1,242 @@
+#include "NetcdfStack.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <netcdf.h>
+#include <unistd.h>
+#include <vector>
+
+#include "FileIo.h"
+#include "GdalSession.h"
+#include "Georeference.h"
+#include "GisMessages.h"
+#include "GridLayers.h"
+#include "SettingsTable.h"
+#include "Simul.h"
+
+#ifndef GLEBIX_VERSION
+#define GLEBIX_VERSION "unknown"
+#endif
+
+namespace glebix::gis {
+
+namespace {
+
+constexpr const char *CrsVariable = "crs";
+// The classic format with 64-bit offsets: records are appended at the file's end with
+// no index to grow, and every NetCDF reader (GDAL, terra, xarray, Panoply) reads it.
+constexpr int FileFormat = NC_64BIT_OFFSET;
+
+void PutText(int nc, int var, const char *name, const std::string &text, int &status) {
+    if (status == NC_NOERR) status = nc_put_att_text(nc, var, name, text.size(), text.c_str());
+}
+
+// The CF attributes of `crsWkt` as GDAL's NetCDF driver writes them on its grid
+// mapping variable, copied onto `var` of `nc`: GDAL is made to write a one-cell file
+// beside `part`, which is removed again.
+int CopyGridMapping(const std::string &part, const std::string &crsWkt, int nc, int var) {
+    EnsureGdal();
+    const QuietGdal quiet;
+    const std::string scratch = part + ".crs";
+    batch::RegisterTemporary(scratch);
+    int status = NC_NOERR;
+    {
+        GDALDriver *mem = GetGDALDriverManager()->GetDriverByName("MEM");
+        GDALDriver *netcdf = GetGDALDriverManager()->GetDriverByName("netCDF");
+        GdalDataset cell(mem ? mem->Create("", 1, 1, 1, GDT_Byte, nullptr) : nullptr);
+        OGRSpatialReference srs;
+        const double transform[6] = {0, 1, 0, 1, 0, -1};
+        if (!cell || !netcdf || srs.importFromWkt(crsWkt.c_str()) != OGRERR_NONE) return NC_EINVAL;
+        cell->SetGeoTransform(const_cast<double *>(transform));
+        cell->SetSpatialRef(&srs);
+        GdalDataset copy(netcdf->CreateCopy(scratch.c_str(), cell.get(), FALSE, nullptr, nullptr, nullptr));
+        if (!copy) status = NC_EINVAL;
+    }
+    int in = -1, inVar = -1, attributes = 0, variables = 0;
+    if (status == NC_NOERR) status = nc_open(scratch.c_str(), NC_NOWRITE, &in);
+    if (status == NC_NOERR) status = nc_inq_nvars(in, &variables);
+    for (int v = 0; status == NC_NOERR && v < variables && inVar < 0; ++v)
+        if (nc_inq_attid(in, v, "grid_mapping_name", nullptr) == NC_NOERR) inVar = v;
+    if (status == NC_NOERR && inVar >= 0) status = nc_inq_varnatts(in, inVar, &attributes);
+    for (int a = 0; status == NC_NOERR && inVar >= 0 && a < attributes; ++a) {
+        char name[NC_MAX_NAME + 1];
+        status = nc_inq_attname(in, inVar, a, name);
+        if (status == NC_NOERR) status = nc_copy_att(in, inVar, name, nc, var);
+    }
+    if (in >= 0) nc_close(in);
+    ::unlink(scratch.c_str());
+    batch::ForgetTemporary(scratch);
+    return status;
+}
+
+void SyncFile(const std::string &path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) batch::ThrowOutputError(errno, path);
+    const int synced = ::fsync(fd), err = errno;
+    ::close(fd);
+    if (synced != 0) batch::ThrowOutputError(err, path);
+}
+
+struct AxisNames {
+    const char *standardName, *units;
+};
+
+// The x and y axes' standard names and units by the kind of CRS.
+std::pair<AxisNames, AxisNames> Axes(const std::string &crsWkt) {
+    OGRSpatialReference srs;
+    if (!crsWkt.empty() && srs.importFromWkt(crsWkt.c_str()) == OGRERR_NONE && srs.IsGeographic())
+        return {{"longitude", "degrees_east"}, {"latitude", "degrees_north"}};
+    const bool metres = !crsWkt.empty() && srs.IsProjected() && srs.GetLinearUnits() == 1.0;
+    return {{"projection_x_coordinate", metres ? "m" : "1"}, {"projection_y_coordinate", metres ? "m" : "1"}};
+}
+
+}  // namespace
+
+NetcdfStack::~NetcdfStack() {
+    if (IsOpen()) Abandon();
+}
+
+void NetcdfStack::Check(int status) const {
+    if (status != NC_NOERR) throw batch::OutputError(MsgNetcdfNotWritten(path_, nc_strerror(status)));
+}
+
+void NetcdfStack::Open(const std::string &path, const Simul &simul, std::uint32_t seed) {
+    const Georeference where = RunGeoreference(simul);  // before the lock, which it may take
+    const auto named = NamedLayer(simul);
+    const std::lock_guard lock(NetcdfMutex());
+    path_ = path;
+    part_ = batch::PartName(path);
+    records_ = 0;
+    batch::RegisterTemporary(part_);
+    Check(nc_create(part_.c_str(), NC_CLOBBER | FileFormat, &nc_));
+    try {
+        Define(simul, seed, where, named);
+    } catch (...) {
+        nc_close(nc_);
+        nc_ = -1;
+        ::unlink(part_.c_str());
+        batch::ForgetTemporary(part_);
+        throw;
+    }
+}
+
+void NetcdfStack::Define(const Simul &simul, std::uint32_t seed, const Georeference &where,
+                         const std::vector<std::uint8_t> &mask) {
+    const bool crs = !where.CrsWkt.empty();
+    int timeDim = -1, yDim = -1, xDim = -1, x = -1, y = -1, named = -1, crsVar = -1;
+    Check(nc_def_dim(nc_, "time", NC_UNLIMITED, &timeDim));
+    Check(nc_def_dim(nc_, "y", GridSide, &yDim));
+    Check(nc_def_dim(nc_, "x", GridSide, &xDim));
+    Check(nc_def_var(nc_, "time", NC_INT, 1, &timeDim, &time_));
+    Check(nc_def_var(nc_, "y", NC_DOUBLE, 1, &yDim, &y));
+    Check(nc_def_var(nc_, "x", NC_DOUBLE, 1, &xDim, &x));
+    int status = NC_NOERR;
+    PutText(nc_, time_, "long_name", "time step", status);
+    PutText(nc_, time_, "units", "step", status);
+    PutText(nc_, time_, "axis", "T", status);
+    const auto [xAxis, yAxis] = Axes(where.CrsWkt);
+    for (const auto &[var, axis, names] : {std::tuple{x, "X", xAxis}, std::tuple{y, "Y", yAxis}}) {
+        PutText(nc_, var, "standard_name", names.standardName, status);
+        PutText(nc_, var, "long_name", std::string(axis == std::string("X") ? "x" : "y") + " of the cell centre",
+                status);
+        PutText(nc_, var, "units", names.units, status);
+        PutText(nc_, var, "axis", axis, status);
+    }
+    Check(status);
+    const int gridDims[3] = {timeDim, yDim, xDim};
+    struct Layer {
+        const char *name;
+        nc_type type;
+        const char *longName, *units;
+        int *id;
+    };
+    const Layer layers[] = {{"density", NC_INT, "individuals in the cell", "1", &density_},
+                            {"compacted", NC_DOUBLE, "compacted share of the soil", "percent", &compacted_},
+                            {"decompacted", NC_DOUBLE, "decompacted share of the soil", "percent", &decompacted_}};
+    for (const Layer &layer : layers) {
+        Check(nc_def_var(nc_, layer.name, layer.type, 3, gridDims, layer.id));
+        PutText(nc_, *layer.id, "long_name", layer.longName, status);
+        PutText(nc_, *layer.id, "units", layer.units, status);
+        if (crs) PutText(nc_, *layer.id, "grid_mapping", CrsVariable, status);
+    }
+    Check(nc_def_var(nc_, "named", NC_BYTE, 2, gridDims + 1, &named));
+    PutText(nc_, named, "long_name", "cell named by the initial files", status);
+    PutText(nc_, named, "flag_meanings", "unnamed named", status);
+    const signed char flags[2] = {0, 1};
+    if (status == NC_NOERR) status = nc_put_att_schar(nc_, named, "flag_values", NC_BYTE, 2, flags);
+    if (crs) PutText(nc_, named, "grid_mapping", CrsVariable, status);
+    Check(status);
+    if (crs) {
+        Check(nc_def_var(nc_, CrsVariable, NC_INT, 0, nullptr, &crsVar));
+        Check(CopyGridMapping(part_, where.CrsWkt, nc_, crsVar));
+        PutText(nc_, crsVar, "crs_wkt", where.CrsWkt, status);
+        PutText(nc_, crsVar, "spatial_ref", where.CrsWkt, status);
+    }
+    PutText(nc_, NC_GLOBAL, "Conventions", "CF-1.8", status);
+    PutText(nc_, NC_GLOBAL, "title", "Glebix run", status);
+    PutText(nc_, NC_GLOBAL, "source", std::string("Glebix ") + GLEBIX_VERSION, status);
+    const double seedValue = seed;  // exact: a double holds every 32-bit whole number
+    if (status == NC_NOERR) status = nc_put_att_double(nc_, NC_GLOBAL, "seed", NC_DOUBLE, 1, &seedValue);
+    PutText(nc_, NC_GLOBAL, "setting_StepCount", simul.Settings.Run.StepCount, status);
+    for (const std::string &name : batch::SettingNames())
+        PutText(nc_, NC_GLOBAL, ("setting_" + name).c_str(), batch::SettingText(name, simul.Settings), status);
+    Check(status);
+    Check(nc_enddef(nc_));
+    std::vector<double> xs(GridSide), ys(GridSide);
+    for (int k = 0; k < GridSide; ++k) {
+        xs[k] = CellCentreX(where.Placement, k);
+        ys[k] = CellCentreY(where.Placement, k);
+    }
+    Check(nc_put_var_double(nc_, x, xs.data()));
+    Check(nc_put_var_double(nc_, y, ys.data()));
+    const std::vector<signed char> maskValues(mask.begin(), mask.end());
+    Check(nc_put_var_schar(nc_, named, maskValues.data()));
+}
+
+void NetcdfStack::Record(std::int32_t step, const TPlot &plot) {
+    const auto density = DensityLayer(plot);
+    const auto compacted = CompactedLayer(plot), decompacted = DecompactedLayer(plot);
+    const std::lock_guard lock(NetcdfMutex());
+    const std::size_t start[3] = {records_, 0, 0}, count[3] = {1, GridSide, GridSide};
+    const int stepValue = step;
+    Check(nc_put_var1_int(nc_, time_, start, &stepValue));
+    Check(nc_put_vara_int(nc_, density_, start, count, density.data()));
+    Check(nc_put_vara_double(nc_, compacted_, start, count, compacted.data()));
+    Check(nc_put_vara_double(nc_, decompacted_, start, count, decompacted.data()));
+    ++records_;
+}
+
+void NetcdfStack::Finish() {
+    {
+        const std::lock_guard lock(NetcdfMutex());
+        const int status = nc_close(nc_);
+        nc_ = -1;
+        if (status != NC_NOERR) {
+            ::unlink(part_.c_str());
+            batch::ForgetTemporary(part_);
+            Check(status);
+        }
+    }
+    SyncFile(part_);
+}
+
+void NetcdfStack::Abandon() {
+    {
+        const std::lock_guard lock(NetcdfMutex());
+        nc_close(nc_);
+    }
+    nc_ = -1;
+    ::unlink(part_.c_str());
+    batch::ForgetTemporary(part_);
+}
+
+void WriteNetcdfNow(const std::string &path, const Simul &simul, std::uint32_t seed, std::int32_t step) {
+    batch::PrepareOutputFile(path);
+    NetcdfStack stack;
+    stack.Open(path, simul, seed);
+    stack.Record(step, simul.Plot);
+    stack.Finish();
+    batch::PutInPlace(batch::PartName(path), path);
+}
+
+}  // namespace glebix::gis

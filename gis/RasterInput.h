@@ -1,0 +1,53 @@
+// Initial environment and distribution files that the engine does not read itself:
+// any single-band raster GDAL reads (GeoTIFF, NetCDF, ...), recognised by its content.
+// Such a file is turned into the ESRI ASCII grid of the same values (AsciiGrid.h),
+// which the engine then reads as it reads any grid: a NODATA or NaN cell is a cell the
+// file does not name, and the results equal those of the same values given as a grid.
+//
+// A path may choose a band or a NetCDF variable after its last ':': "land.tif:2",
+// "soil.nc:compaction". The whole path is taken as a file first; only when no file
+// has that name is the text after the last ':' a choice (a band number from 1, or a
+// variable name) and the text before it the file.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "InputFile.h"
+#include "Settings.h"
+
+namespace glebix::gis {
+
+// A path split into the file and what it chooses in it.
+struct RasterPath {
+    std::string File;
+    std::optional<int> Band;              // 1-based
+    std::optional<std::string> Variable;  // a NetCDF variable
+};
+RasterPath SplitRasterPath(const std::string &path);
+
+// True when `bytes` cannot be a text the engine reads (a grid or triples): a file
+// holding a null byte near its start.
+bool LooksLikeRaster(const std::string &bytes);
+
+// Raises GlebixError naming `path` unless a raster of `columns` x `rows` cells fits
+// the plot. The one place that compares a raster with the plot's dimensions.
+void CheckRasterSize(const std::string &path, long long columns, long long rows);
+
+// The ESRI ASCII grid of the raster at `path` (band chosen as above). Raises
+// GlebixError with a French message naming the file for a raster GDAL cannot read,
+// several bands and none chosen, a rotated or non-square geotransform, a raster of
+// another size than the plot, a NetCDF variable that is not 2-D.
+std::string RasterAsAsciiGrid(const std::string &path);
+
+// The initial file at `path` as the runs read it, reading it into `store` on the first
+// call: the file's own bytes when the engine reads them, else its raster as a grid (a
+// refusal is kept as a failed read). Never raises.
+const ReadInput &ReadInitialInputOnce(InputBytes &store, const std::string &path);
+
+// The initial files that a set-up with `settings` reads, each read as above: for the
+// front ends that read a run's inputs at its set-up.
+std::shared_ptr<const InputBytes> InitialInputs(const TSettings &settings);
+
+}  // namespace glebix::gis

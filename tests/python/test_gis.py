@@ -1,0 +1,123 @@
+"""GIS files in and out: a GeoTIFF written by GDAL as the initial environment, the
+GeoTIFF and NetCDF grids read back by GDAL and xarray, the same stack from Python."""
+
+import json
+import pathlib
+import subprocess
+
+import numpy as np
+import pytest
+import xarray as xr
+from osgeo import gdal, osr
+
+import glebix
+
+from conftest import batch  # noqa: F401  (the fixture)
+
+gdal.UseExceptions()
+
+ORIGIN = (412000.0, 5610100.0)  # top-left corner
+CELL = 2.0
+NODATA = -9999.0
+
+
+def landscape():
+    rng = np.random.default_rng(3)
+    values = np.round(rng.uniform(0, 100, (50, 50)), 3)
+    values[0, 0] = NODATA
+    return values
+
+
+def write_tif(path, values, bands=1):
+    ds = gdal.GetDriverByName("GTiff").Create(str(path), 50, 50, bands, gdal.GDT_Float64)
+    ds.SetGeoTransform((ORIGIN[0], CELL, 0, ORIGIN[1], 0, -CELL))
+    srs = osr.SpatialReference()
+    srs.ImportFromEPSG(2154)
+    ds.SetProjection(srs.ExportToWkt())
+    for b in range(1, bands + 1):
+        ds.GetRasterBand(b).WriteArray(values)
+        ds.GetRasterBand(b).SetNoDataValue(NODATA)
+    ds = None
+    return path
+
+
+def write_asc(path, values):
+    lines = [f"ncols 50\nnrows 50\nxllcorner {ORIGIN[0]}\nyllcorner {ORIGIN[1] - 50 * CELL}\ncellsize {CELL}",
+             f"NODATA_value {NODATA}"]
+    lines += [" ".join(repr(float(v)) for v in row) for row in values]
+    path.write_text("\n".join(lines) + "\n")
+    return path
+
+
+@pytest.fixture
+def land(tmp_path):
+    values = landscape()
+    return values, write_tif(tmp_path / "land.tif", values), write_asc(tmp_path / "land.asc", values)
+
+
+RUN = ["--steps", "25", "--seed", "11", "--every", "10", "--set", "EnvInitMode=0"]
+
+
+def test_geotiff_runs_as_its_ascii_grid_and_outputs_keep_its_crs(batch, land, tmp_path):
+    values, tif, asc = land
+    batch(*RUN, "--set", f"EnvFilePath={tif}", "--out", "a", "--tif", "a", "--asc", "a")
+    batch(*RUN, "--set", f"EnvFilePath={asc}", "--out", "b")
+    assert (tmp_path / "a/RireVed1a1p1.txt").read_bytes() == (tmp_path / "b/RireVed1a1p1.txt").read_bytes()
+    info = gdal.Info(str(tmp_path / "a/density.tif"), format="json")
+    assert info["geoTransform"] == [ORIGIN[0], CELL, 0.0, ORIGIN[1], 0.0, -CELL]
+    assert info["bands"][0]["type"] == "Int32"
+    srs = subprocess.run(["gdalsrsinfo", "-o", "epsg", str(tmp_path / "a/density.tif")], capture_output=True,
+                         text=True, check=True)
+    assert "EPSG:2154" in srs.stdout
+    assert "Lambert" in (tmp_path / "a/density.prj").read_text()
+    manifest = json.loads((tmp_path / "a/manifest.json").read_text())
+    assert manifest["georeference"]["xllcorner"] == ORIGIN[0] and "2154" in manifest["georeference"]["crs_wkt"]
+    assert manifest["outputs"]["tif"] == "a"
+
+
+def test_netcdf_stack_matches_snapshots_and_final_grids(batch, land, tmp_path):
+    values, tif, _ = land
+    batch(*RUN, "--set", f"EnvFilePath={tif}", "--snapshots", "maps", "--asc", "maps", "--netcdf", "stack.nc")
+    stack = xr.open_dataset(tmp_path / "stack.nc")
+    assert dict(stack.sizes) == {"time": 4, "y": 50, "x": 50}
+    snapshots = sorted(int(p.stem[4:]) for p in (tmp_path / "maps").glob("map-*.png"))
+    assert [0] + snapshots == list(stack.time.values)
+    final = np.loadtxt(tmp_path / "maps/density.asc", skiprows=5)
+    assert (stack.density.isel(time=-1).values == final).all()
+    assert float(stack.x[0]) == ORIGIN[0] + CELL / 2 and float(stack.y[0]) == ORIGIN[1] - CELL / 2
+    assert (stack.named.values == (values != NODATA)).all()
+    assert stack.attrs["Conventions"] == "CF-1.8" and stack.attrs["seed"] == 11
+    assert stack.attrs["setting_EnvFilePath"] == str(tif)
+    # The CF attributes a reader needs.
+    for name in ("x", "y", "time"):
+        assert {"units", "axis"} <= set(stack[name].attrs) and "long_name" in stack[name].attrs
+    for name in ("density", "compacted", "decompacted"):
+        assert {"units", "long_name"} <= set(stack[name].attrs) and stack[name].attrs["grid_mapping"] == "crs"
+    assert stack.crs.attrs["grid_mapping_name"] == "lambert_conformal_conic"
+
+
+def test_python_stack_equals_the_batch_file(batch, land, tmp_path):
+    _, tif, _ = land
+    batch(*RUN, "--set", f"EnvFilePath={tif}", "--netcdf", "stack.nc")
+    with pytest.warns(glebix.GlebixWarning):  # the NODATA cell
+        sim = glebix.Simulation(seed=11, steps=25, EnvInitMode=0, EnvFilePath=str(tif))
+    recorded = sim.run(record_every=10)
+    written = xr.open_dataset(tmp_path / "stack.nc")
+    for name in ("density", "compacted", "decompacted", "named", "x", "y", "time"):
+        np.testing.assert_array_equal(recorded[name].values, written[name].values)
+    now = sim.to_xarray()
+    assert int(now.time) == 25 and (now.density.values == sim.density).all()
+    assert now.crs.attrs["grid_mapping_name"] == "lambert_conformal_conic"
+    paths = sim.write_tif(tmp_path / "py")
+    assert gdal.Info(paths[1], format="json")["geoTransform"][0] == ORIGIN[0]
+    grids = sim.write_asc(tmp_path / "asc")
+    assert [pathlib.Path(p).name for p in grids] == ["density.asc", "compacted.asc", "density.prj", "compacted.prj"]
+    assert "Lambert" in (tmp_path / "asc/density.prj").read_text()
+
+
+def test_refusals_name_the_file(batch, land, tmp_path):
+    values, _, _ = land
+    three = write_tif(tmp_path / "three.tif", values, bands=3)
+    done = batch(*RUN, "--set", f"EnvFilePath={three}", "--out", "o", check=False)
+    assert done.returncode == 1 and f"« {three} » a 3 bandes" in done.stderr
+    batch(*RUN, "--set", f"EnvFilePath={three}:2", "--out", "o")
