@@ -1,5 +1,5 @@
 """The same small study through the batch tool, Python and R: a design whose points
-read an initial file, replicates, a resumed run and final grids. Every file each front
+read an initial file, replicates, a resumed run, final grids and an animated map. Every file each front
 end writes must be the same bytes, and the three study tables the same values.
 
 Run by `make test-parity` with GLEBIX_BATCH naming the batch tool, PYTHONPATH the built
@@ -18,7 +18,9 @@ SIDE = 50
 STEPS, RESUMED_STEPS, REPLICATES, SEED = 6, 9, 2, 11
 POINTS = [{"Survival": "0.45", "DecompactionD": "4"}, {"Survival": "0.5", "DecompactionD": "6"}]
 # Each run's own files, by the batch tool's names.
-RUN_FILES = ["RireVed1a1p1.txt", "grids/density.asc", "grids/compacted.asc", "end.state"]
+RUN_FILES = ["RireVed1a1p1.txt", "grids/density.asc", "grids/compacted.asc", "end.state", "anim.gif"]
+# The slide-ready animation, a frame every other step.
+ANIMATION = ["--animate-style", "map", "--animate-cell-size", "4", "--every", "2"]
 
 
 def _environment_grid(path):
@@ -48,14 +50,15 @@ def _batch(*arguments, cwd):
 def _batch_study(root):
     out = root / "batch"
     _batch("--design", "design.csv", "--replicates", str(REPLICATES), "--seed", str(SEED), "--steps", str(STEPS),
-           "--out", "batch", "--asc", "batch", "--save-state", "batch/end.state", "--table", "batch.csv", cwd=root)
+           "--out", "batch", "--asc", "batch", "--save-state", "batch/end.state", "--table", "batch.csv",
+           "--animate", "batch/anim.gif", *ANIMATION, cwd=root)
     # The run folders hold the grids beside the result file: move them under grids/.
     for run in out.glob("point-*/run-*"):
         (run / "grids").mkdir()
         for name in ("density.asc", "compacted.asc"):
             shutil.move(run / name, run / "grids" / name)
     _batch("--resume", "batch/point-002/run-002/end.state", "--steps", str(RESUMED_STEPS), "--out", "batch-resumed",
-           "--save-state", "batch-resumed/end.state", cwd=root)
+           "--save-state", "batch-resumed/end.state", "--animate", "batch-resumed/anim.gif", *ANIMATION, cwd=root)
     return pd.read_csv(root / "batch.csv")
 
 
@@ -64,12 +67,14 @@ def _python_study(root, design, table):
     for row in table[table.step == 0].itertuples():
         point = POINTS[row.point - 1] | {"EnvInitMode": "0", "EnvFilePath": design.EnvFilePath[0]}
         sim = glebix.Simulation(seed=SEED, replicate=row.replicate, steps=STEPS, **point)
-        sim.run()
         folder = out / f"point-{row.point:03d}" / f"run-{row.replicate:03d}"
+        sim.animate(folder / "anim.gif", every=2, style="map", cell_size=4)
+        sim.run()
         sim.write_result_file(folder)
         sim.write_asc(folder / "grids")
         sim.save_state(folder / "end.state")
     resumed = glebix.Simulation.resume(out / "point-002/run-002/end.state", steps=RESUMED_STEPS)
+    resumed.animate(root / "python-resumed/anim.gif", every=2, style="map", cell_size=4)
     resumed.run()
     resumed.write_result_file(root / "python-resumed")
     resumed.save_state(root / "python-resumed/end.state")
@@ -86,14 +91,16 @@ first <- table[table$step == 0, ]
 for (k in seq_len(nrow(first))) {{
   point <- as.list(design[first$point[k], ])
   sim <- do.call(glebix_simulation, c(list(seed = {seed}, replicate = first$replicate[k], steps = {steps}), point))
+  folder <- file.path(root, "r", sprintf("point-%03d", first$point[k]), sprintf("run-%03d", first$replicate[k]))
+  glebix_animate(sim, file.path(folder, "anim.gif"), every = 2, style = "map", cell_size = 4)
   glebix_setup(sim)
   glebix_step(sim, {steps})
-  folder <- file.path(root, "r", sprintf("point-%03d", first$point[k]), sprintf("run-%03d", first$replicate[k]))
   glebix_write_result_file(sim, folder)
   glebix_write_asc(sim, file.path(folder, "grids"))
   glebix_save_state(sim, file.path(folder, "end.state"))
 }}
 resumed <- glebix_resume(file.path(root, "r/point-002/run-002/end.state"), steps = {resumed})
+glebix_animate(resumed, file.path(root, "r-resumed/anim.gif"), every = 2, style = "map", cell_size = 4)
 glebix_step(resumed, {resumed} - {steps})
 glebix_write_result_file(resumed, file.path(root, "r-resumed"))
 glebix_save_state(resumed, file.path(root, "r-resumed/end.state"))
@@ -115,7 +122,7 @@ def _same_files(root, other):
             for name in RUN_FILES:
                 expected = (root / "batch" / run / name).read_bytes()
                 assert (root / other / run / name).read_bytes() == expected, f"{other}/{run}/{name}"
-    for name in ("RireVed1a1p1.txt", "end.state"):
+    for name in ("RireVed1a1p1.txt", "end.state", "anim.gif"):
         expected = (root / "batch-resumed" / name).read_bytes()
         assert (root / f"{other}-resumed" / name).read_bytes() == expected, f"{other}-resumed/{name}"
 
