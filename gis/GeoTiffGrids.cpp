@@ -18,15 +18,6 @@ namespace {
 // Lossless compression that every GIS reads.
 const char *const TifCreationOptions[] = {"COMPRESS=DEFLATE", "PREDICTOR=1", nullptr};
 
-// Flushes a file that GDAL wrote to disk, as every output is before its rename.
-void SyncFile(const std::string &path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) batch::ThrowOutputError(errno, path);
-    const int synced = ::fsync(fd), err = errno;
-    ::close(fd);
-    if (synced != 0) batch::ThrowOutputError(err, path);
-}
-
 // Writes one band of `type` from `values` to "<part>", placed as `where` says.
 void WriteTifPart(const std::string &path, const std::string &part, const Georeference &where, GDALDataType type,
                   const void *values) {
@@ -50,7 +41,7 @@ void WriteTifPart(const std::string &path, const std::string &part, const Georef
     ds->FlushCache();
     ds.reset();
     if (!ok || CPLGetLastErrorType() >= CE_Failure) throw batch::OutputError(MsgRasterNotWritten(path));
-    SyncFile(part);
+    batch::SyncWrittenFile(part);
 }
 
 // The file under its temporary name, removed again when it cannot be written whole.

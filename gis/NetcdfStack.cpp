@@ -69,14 +69,6 @@ int CopyGridMapping(const std::string &part, const std::string &crsWkt, int nc, 
     return status;
 }
 
-void SyncFile(const std::string &path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) batch::ThrowOutputError(errno, path);
-    const int synced = ::fsync(fd), err = errno;
-    ::close(fd);
-    if (synced != 0) batch::ThrowOutputError(err, path);
-}
-
 struct AxisNames {
     const char *standardName, *units;
 };
@@ -217,7 +209,7 @@ void NetcdfStack::Finish() {
             Check(status);
         }
     }
-    SyncFile(part_);
+    batch::SyncWrittenFile(part_);
 }
 
 void NetcdfStack::Abandon() {

@@ -21,6 +21,14 @@ std::string ParentOf(const std::string &path) {
     return parent.empty() ? std::string(".") : parent.string();
 }
 
+void SyncWrittenFile(const std::string &path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) ThrowOutputError(errno, path);
+    const int synced = ::fsync(fd), err = errno;
+    ::close(fd);
+    if (synced != 0) ThrowOutputError(err, path);
+}
+
 void ThrowOutputError(int errnum, const std::string &path) {
     throw OutputError(IoErrorMessage(errnum, path) + " : " + path);
 }

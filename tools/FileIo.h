@@ -30,6 +30,10 @@ std::string ParentOf(const std::string &path);
 // Raises OutputError("<message for errnum> : <path>").
 [[noreturn]] void ThrowOutputError(int errnum, const std::string &path);
 
+// Flushes to disk a file that another library wrote (GDAL, netCDF), as every output
+// is flushed before its rename; throws ThrowOutputError's error when it cannot.
+void SyncWrittenFile(const std::string &path);
+
 // Creates a folder and its parents when missing, or raises.
 void MakeDirectories(const std::string &path);
 
