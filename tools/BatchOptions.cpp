@@ -368,7 +368,9 @@ DispersalSensitivity, DispersalSigma, ResponseShape (0-2), ResponseOptimum,
 ResponseTolerance, SurvivalEnvSensitive, FecundityEnvSensitive,
 DispersalFirst, EnvInitMode (0-2), EnvMean, EnvVariability, EnvConstant,
 EnvFilePath, DistInitMode (0-4), DistConstant, DistMean, DistVariability,
-DistFilePath, EnvDynamic, DecompactionD, ChartCellX, ChartCellY.
+DistFilePath, EnvDynamic, DecompactionD, ChartCellX, ChartCellY,
+PlotWidth, PlotHeight (1-4096 ; une grille initiale les donne), Edges
+(torus ou bounded).
 Les réels s'écrivent avec un point (0.4 et non 0,4), les valeurs oui/non
 en on/off, true/false ou 1/0, les modes par leur numéro.
 

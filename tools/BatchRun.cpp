@@ -133,6 +133,7 @@ std::unique_ptr<Simul> MakeEngine(const BatchOptions &options, const RunPlan &pl
     simul->Settings = plan.Settings;
     simul->Settings.Run.ResultDirectory = plan.OutDir;
     simul->GivenInputs = options.Files;
+    simul->RefuseChartCellOutside = true;
     simul->SetDispersalThreads(plan.DispersalThreads);
     return simul;
 }

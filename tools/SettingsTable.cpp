@@ -10,6 +10,7 @@
 #include "CloseNames.h"
 #include "Conversions.h"
 #include "Plot.h"
+#include "PlotShape.h"
 
 namespace glebix::batch {
 
@@ -67,6 +68,7 @@ const std::vector<SettingEntry> &Table() {
     using Sp = SpeciesSettings;
     using In = InitialSettings;
     using Ru = RunSettings;
+    using Pl = PlotSettings;
     static const std::vector<SettingEntry> table = {
         TextEntry("Survival", K::Real, At<&T::Species, &Sp::Survival>()),
         TextEntry("Fecundity", K::Real, At<&T::Species, &Sp::Fecundity>()),
@@ -92,9 +94,13 @@ const std::vector<SettingEntry> &Table() {
         TextEntry("DistFilePath", K::Path, At<&T::Initial, &In::DistFilePath>()),
         FlagEntry("EnvDynamic", At<&T::Run, &Ru::EnvDynamic>()),
         TextEntry("DecompactionD", K::Real, At<&T::Run, &Ru::DecompactionD>()),
-        // A chart cell outside the grid would silently be moved onto its edge.
-        TextEntry("ChartCellX", K::Whole, At<&T::Run, &Ru::ChartCellX>(), 1, GridSide),
-        TextEntry("ChartCellY", K::Whole, At<&T::Run, &Ru::ChartCellY>(), 1, GridSide),
+        // A chart cell outside the plot would silently be moved onto its edge; set-up
+        // refuses one beyond the plot's size.
+        TextEntry("ChartCellX", K::Whole, At<&T::Run, &Ru::ChartCellX>(), 1, MaxPlotSide),
+        TextEntry("ChartCellY", K::Whole, At<&T::Run, &Ru::ChartCellY>(), 1, MaxPlotSide),
+        TextEntry("PlotWidth", K::Whole, At<&T::Plot, &Pl::Width>(), 1, MaxPlotSide),
+        TextEntry("PlotHeight", K::Whole, At<&T::Plot, &Pl::Height>(), 1, MaxPlotSide),
+        TextEntry("Edges", K::Word, At<&T::Plot, &Pl::Edges>()),
     };
     return table;
 }
@@ -191,6 +197,10 @@ std::optional<std::string> ApplySetting(std::string_view name, std::string_view 
         *e->flag.at(settings) = *v;
         return std::nullopt;
     }
+    case SettingKind::Word:
+        if (!IsEdgesWord(value)) return what + Quoted(value) + EdgesRefusal();
+        *e->text.at(settings) = std::string(value);
+        return std::nullopt;
     case SettingKind::Path:
         *e->text.at(settings) = std::string(value);
         return std::nullopt;
@@ -200,7 +210,7 @@ std::optional<std::string> ApplySetting(std::string_view name, std::string_view 
 
 std::optional<std::string> RestoreSetting(std::string_view name, std::string_view text, TSettings &settings) {
     const SettingEntry *e = Find(name);
-    const bool number = name == StepCountName || (e && e->kind != SettingKind::Path);
+    const bool number = name == StepCountName || (e && e->kind != SettingKind::Path && e->kind != SettingKind::Word);
     const std::string_view checked = number ? text.substr(std::min(text.size(), text.find_first_not_of(' '))) : text;
     if (name == StepCountName) {
         if (!ParseCount(checked, 0))
@@ -225,6 +235,7 @@ std::string SettingText(std::string_view name, const TSettings &settings) {
     switch (e->kind) {
     case SettingKind::Real:
     case SettingKind::Whole:
+    case SettingKind::Word:
     case SettingKind::Path:
         return *e->text.of(settings);
     case SettingKind::Flag:
@@ -251,6 +262,8 @@ std::string SettingKindText(std::string_view name) {
         return "mode " + range;
     case SettingKind::Flag:
         return "flag";
+    case SettingKind::Word:
+        return std::string(EdgesTorus) + "|" + EdgesBounded;
     case SettingKind::Path:
         return "path";
     }

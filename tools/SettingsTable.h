@@ -20,6 +20,7 @@ enum class SettingKind {
     Flag,       // on/off, true/false, 1/0 (any letter case)
     Mode,       // whole number within the setting's range
     RealValue,  // complete finite real, stored as a double rather than as text
+    Word,       // one of the setting's words (Edges: torus, bounded)
     Path,       // any text: a file path
 };
 

@@ -16,8 +16,7 @@ void AppendInteger(std::string &out, std::int64_t v) {
 
 std::int64_t TotalCount(const TPlot &plot) {
     std::int64_t sum = 0;
-    for (const auto &row : plot.Density)
-        for (std::int32_t n : row) sum += n;
+    for (std::size_t c = 0; c < plot.Density.Size(); ++c) sum += plot.Density.Data()[c];
     return sum;
 }
 

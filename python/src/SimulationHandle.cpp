@@ -79,6 +79,7 @@ void SimulationHandle::SetUp() {
     }
     simul_->Settings = settings_;
     simul_->GivenInputs = inputs_;
+    simul_->RefuseChartCellOutside = true;
     simul_->SetUpRun(seed_);
     std::lock_guard lock(traceMutex_);
     trace_.Reserve(static_cast<std::size_t>(std::max(steps_, 0)) + 1);

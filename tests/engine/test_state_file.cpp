@@ -172,7 +172,7 @@ TEST(StateFile, RefusesWhatNoRunReaches) {
         {WithLine(good, "density\n", "2147483647"), "au plus 25000000 après un pas"},
         {WithLine(good, "density\n", "-1"), "effectif négatif -1"},
         {WithLine(good, "plot_extent", "plot_extent 50 50 -1"), "« plot_extent 50 50 -1 »"},
-        {WithLine(good, "plot_extent", "plot_extent 1000000 50 1"), "toujours de 50 × 50"},
+        {WithLine(good, "plot_extent", "plot_extent 1000000 50 1"), "est de 50 × 50"},
         {WithLine(good, "step_count", "step_count 300"), "autre que celui du paramètre StepCount"},
         {WithLine(good, "chart_cell", "chart_cell 9 8"), "case du graphique « chart_cell 9 8 »"},
         {WithLine(good, "species Survival", "species Survival 5"), "« 5 » de « species Survival »"},

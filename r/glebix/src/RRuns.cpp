@@ -42,6 +42,7 @@ struct RunResult {
 void CheckPoint(const TSettings &settings, int point) {
     auto scratch = std::make_unique<Simul>();
     scratch->Settings = settings;
+    scratch->RefuseChartCellOutside = true;
     try {
         scratch->InitialisePlot();
         scratch->TakeSpeciesParameters();
@@ -55,6 +56,7 @@ void RunOne(const TSettings &settings, const RunJob &job, int steps, int threads
             RunResult &result) {
     auto simul = std::make_unique<Simul>();
     simul->Settings = settings;
+    simul->RefuseChartCellOutside = true;
     simul->SetDispersalThreads(threads);
     try {
         simul->SetUpRun(job.Seed);

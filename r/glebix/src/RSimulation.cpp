@@ -84,6 +84,7 @@ extern "C" SEXP gx_setup(SEXP handle) {
         s.Failed = true;
         s.Step = 0;
         s.Trace.clear();
+        s.Engine->RefuseChartCellOutside = true;
         s.Engine->SetUpRun(s.Seed);
         s.Trace.push_back(TakeTraceValues(0, *s.Engine));
         s.SetUp = true;
