@@ -75,9 +75,9 @@ struct RunSettings {
 inline constexpr const char *EdgesTorus = "torus";      // a disperser beyond an edge comes in at the other
 inline constexpr const char *EdgesBounded = "bounded";  // it leaves the plot
 struct PlotSettings {
-    std::string Width = "50";        // whole number: cells along the row index i, west to east
-    std::string Height = "50";       // whole number: cells along the column index j, south to north
-    std::string Edges = EdgesTorus;  // "torus" or "bounded"
+    std::string Width = "50";     // whole number: cells along the row index i, west to east
+    std::string Height = "50";    // whole number: cells along the column index j, south to north
+    std::string Edges = "torus";  // EdgesTorus or EdgesBounded
 };
 
 struct TSettings {

@@ -60,7 +60,7 @@ void PrepareOutputs(const RunPlan &plan, StagedFiles &files, LineWriter &trace) 
     if (!plan.TracePath.empty()) {
         MakeDirectories(ParentOf(plan.TracePath));
         files.OpenLines(plan.TracePath, trace);
-        trace.Write(TraceHeader());
+        trace.Write(TraceHeader(plan.Settings.Plot.Edges == EdgesBounded));
     }
 }
 
@@ -69,13 +69,13 @@ void StepOutputs(const BatchOptions &options, const RunPlan &plan, std::int32_t 
                  RunSession &session, std::string *tableRows) {
     LineWriter &trace = session.trace;
     record.StepsReached = step;
-    if (tableRows) AppendStudyRow(*tableRows, plan.TablePrefix, step, RecordStep(simul));
+    if (tableRows) AppendStudyRow(*tableRows, plan.TablePrefix, step, RecordStep(simul), TableCountsEmigrants(options));
     // The per-step values are kept only for the summary.
     if (SummaryWanted(options)) {
         record.Series.Totals.push_back(TotalCount(simul.Plot));
         record.Series.MeanCompacted.push_back(MeanCompacted(simul.Plot));
     }
-    if (trace.IsOpen()) trace.Write(TraceRow(step, simul));
+    if (trace.IsOpen()) trace.Write(TraceRow(step, simul, simul.Plot.Bounded));
     const bool picture = step % options.Every == 0 || step == record.StepCount;
     if (!plan.SnapshotDir.empty() && picture)
         session.files.Write(Join(plan.SnapshotDir, SnapshotName(step)), DensityMapPng(simul.Plot, step));
@@ -146,7 +146,8 @@ void Steps(const BatchOptions &options, const RunPlan &plan, Simul &simul, RunRe
     const std::int32_t first = StartRun(options, plan, simul);
     session.running = true;
     record.StepsReached = first;
-    if (tableRows && !options.Resumed) AppendStudyRow(*tableRows, plan.TablePrefix, 0, RecordStep(simul));
+    if (tableRows && !options.Resumed)
+        AppendStudyRow(*tableRows, plan.TablePrefix, 0, RecordStep(simul), TableCountsEmigrants(options));
     StartAnimation(options, plan, simul.Plot, first, session.animation);
     for (std::int32_t step : StepRange(first + 1, record.StepCount)) {
         if (StopSignal().load() != 0) {

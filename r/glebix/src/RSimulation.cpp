@@ -47,9 +47,10 @@ Simulation &ReadySimulation(SEXP handle) {
 }
 
 Rcpp::NumericMatrix ShareMatrix(const TPlot &plot, bool compacted) {
-    Rcpp::NumericMatrix m(GridSide, GridSide);
-    for (int i = 0; i < GridSide; ++i)
-        for (int j = 0; j < GridSide; ++j) m(i, j) = compacted ? plot.Env[i][j].Compacted : plot.Env[i][j].Decompacted;
+    Rcpp::NumericMatrix m(plot.Width, plot.Height);
+    for (int i = 0; i < plot.Width; ++i)
+        for (int j = 0; j < plot.Height; ++j)
+            m(i, j) = compacted ? plot.Env[i][j].Compacted : plot.Env[i][j].Decompacted;
     return m;
 }
 
@@ -121,9 +122,9 @@ extern "C" SEXP gx_density(SEXP handle) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
         const TPlot &plot = ReadySimulation(handle).Engine->Plot;
-        Rcpp::IntegerMatrix m(GridSide, GridSide);
-        for (int i = 0; i < GridSide; ++i)
-            for (int j = 0; j < GridSide; ++j) m(i, j) = plot.Density[i][j];
+        Rcpp::IntegerMatrix m(plot.Width, plot.Height);
+        for (int i = 0; i < plot.Width; ++i)
+            for (int j = 0; j < plot.Height; ++j) m(i, j) = plot.Density[i][j];
         return m;
     });
     END_RCPP
