@@ -36,14 +36,14 @@ void BM_DisperseSaturated(benchmark::State &state) {
     std::int64_t items = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        std::memcpy(s->Plot.Density, start.Density, sizeof start.Density);
+        s->Plot.Density = start.Density;
         items += Individuals(s->Plot);
         state.ResumeTiming();
         if (threads > 0)
             s->Disperse();
         else
             s->DisperseReference();
-        benchmark::DoNotOptimize(s->Plot.Density);
+        benchmark::DoNotOptimize(s->Plot.Density.Data());
     }
     state.SetItemsProcessed(items);
 }

@@ -137,16 +137,31 @@ double CellSide(const Header &h, const ErrorContext &where) {
     return *side;
 }
 
-GridPlacement CheckHeader(const Header &h, const std::string &path) {
+// The grid's size as a plot's, each side a whole number from 1 to MaxPlotSide.
+GridSize SizeOf(const Header &h, const std::string &path) {
+    const ErrorContext where{{}, path, 0, 0, {}};
+    if (!h.Values[NCols]) throw GlebixError("en-tête de grille incomplet : « ncols » manque", where);
+    if (!h.Values[NRows]) throw GlebixError("en-tête de grille incomplet : « nrows » manque", where);
+    const double columns = *h.Values[NCols], rows = *h.Values[NRows];
+    auto fits = [](double v) { return v == std::floor(v) && v >= 1 && v <= MaxPlotSide; };
+    if (!fits(columns) || !fits(rows))
+        throw GlebixError("la grille du fichier « " + path + " » a " + SizeText(columns) + " colonnes et " +
+                              SizeText(rows) + " lignes ; une parcelle en a de 1 à " + std::to_string(MaxPlotSide),
+                          where);
+    return GridSize{static_cast<int>(columns), static_cast<int>(rows)};
+}
+
+GridPlacement CheckHeader(const Header &h, const std::string &path, GridSize wanted) {
     const ErrorContext where{{}, path, 0, 0, {}};
     auto missing = [&where](const std::string &what) {
         throw GlebixError("en-tête de grille incomplet : " + what + " manque", where);
     };
     if (!h.Values[NCols]) missing("« ncols »");
     if (!h.Values[NRows]) missing("« nrows »");
-    if (*h.Values[NCols] != GridSide || *h.Values[NRows] != GridSide)
+    if (*h.Values[NCols] != wanted.Columns || *h.Values[NRows] != wanted.Rows)
         throw GlebixError("la grille du fichier « " + path + " » a " + SizeText(*h.Values[NCols]) + " colonnes et " +
-                              SizeText(*h.Values[NRows]) + " lignes ; la parcelle en demande 50 × 50",
+                              SizeText(*h.Values[NRows]) + " lignes ; la parcelle en demande " +
+                              std::to_string(wanted.Columns) + " × " + std::to_string(wanted.Rows),
                           where);
     if (h.Values[XllCorner].has_value() == h.Values[XllCenter].has_value())
         missing("« xllcorner » ou « xllcenter » (un seul des deux)");
@@ -176,20 +191,30 @@ bool IsAsciiGrid(std::string_view bytes) {
     return first && KeyIndex(first->Text) != KeyCount;
 }
 
-GridPlacement ReadAsciiGrid(std::string_view bytes, const std::string &path, const GridCellFunction &apply) {
+GridSize AsciiGridSize(std::string_view bytes, const std::string &path) {
+    Tokens tokens(bytes);
+    return SizeOf(ReadHeader(tokens, path), path);
+}
+
+GridPlacement ReadAsciiGrid(std::string_view bytes, const std::string &path, const GridCellFunction &apply,
+                            GridSize size) {
     Tokens tokens(bytes);
     const Header header = ReadHeader(tokens, path);
-    const GridPlacement placement = CheckHeader(header, path);
-    int count = 0;
+    const GridPlacement placement = CheckHeader(header, path, size);
+    const std::int64_t cells = std::int64_t{size.Columns} * size.Rows;
+    std::int64_t count = 0;
+    int line = 0, along = 0;
     for (std::optional<Token> t; (t = tokens.Next());) {
-        if (count == CellCount)
-            throw GlebixError("la grille du fichier « " + path + " » a plus de 2500 valeurs", Where(path, *t));
-        const int line = count / GridSide, along = count % GridSide;
+        if (count == cells)
+            throw GlebixError("la grille du fichier « " + path + " » a plus de " + std::to_string(cells) + " valeurs",
+                              Where(path, *t));
+        const int at = along, atLine = line;
         ++count;
+        if (++along == size.Columns) along = 0, ++line;
         if (IsNoData(header, t->Text)) continue;
         try {
             if (t->Text.size() > MaxTokenLength) ThrowBadNumber();
-            apply(along, GridSide - 1 - line, t->Text);
+            apply(at, size.Rows - 1 - atLine, t->Text);
         } catch (GlebixError &e) {
             const ErrorContext where = Where(path, *t);
             e.Context().Path = where.Path;
@@ -199,17 +224,17 @@ GridPlacement ReadAsciiGrid(std::string_view bytes, const std::string &path, con
             throw;
         }
     }
-    if (count < CellCount)
+    if (count < cells)
         throw GlebixError("la grille du fichier « " + path + " » n'a que " + std::to_string(count) +
-                              " valeurs sur les 2500 attendues",
+                              " valeurs sur les " + std::to_string(cells) + " attendues",
                           ErrorContext{{}, path, 0, 0, {}});
     return placement;
 }
 
-std::string AsciiGridHeader(const GridPlacement &placement) {
-    const std::string side = std::to_string(GridSide);
-    return "ncols " + side + "\nnrows " + side + "\nxllcorner " + FormatShortest(placement.XllCorner) + "\nyllcorner " +
-           FormatShortest(placement.YllCorner) + "\ncellsize " + FormatShortest(placement.CellSize) + "\n";
+std::string AsciiGridHeader(const GridPlacement &placement, GridSize size) {
+    return "ncols " + std::to_string(size.Columns) + "\nnrows " + std::to_string(size.Rows) + "\nxllcorner " +
+           FormatShortest(placement.XllCorner) + "\nyllcorner " + FormatShortest(placement.YllCorner) + "\ncellsize " +
+           FormatShortest(placement.CellSize) + "\n";
 }
 
 }  // namespace glebix

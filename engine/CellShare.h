@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <exception>
+#include <vector>
 
 #include "Plot.h"
 
@@ -23,11 +24,16 @@ public:
     // thread, else the worker's number.
     using CellWork = void (*)(void *context, int cell, std::uint32_t &state, int thread);
 
-    static constexpr int BlockCount = 10;
-    static constexpr int BlockCells = CellCount / BlockCount;
+    // Blocks: ten on the 50 x 50 plot, one per BlockCells cells on larger ones.
+    static constexpr int MinBlockCount = 10;
+    static constexpr int BlockCells = CellCount / MinBlockCount;
+
+    // Sizes the grids below for `plot` (anew only when its size changed). To be
+    // called before the caller sets Draws.
+    void UsePlot(const TPlot &plot);
 
     // Draws of each cell (row by row), set by the caller before Run.
-    std::uint32_t Draws[CellCount];
+    std::vector<std::uint32_t> Draws;
 
     // Runs `work` on every cell of `plot` from generator state `seed`, on the calling
     // thread and the workers of `pool` (null: the calling thread alone).
@@ -42,12 +48,15 @@ private:
 
     static void WorkerJob(void *self, int worker);
     void TakeBlocks(int thread);
+    int BlockBegin(int block) const { return static_cast<int>(std::int64_t{cells_} * block / blockCount_); }
 
     CellWork work_ = nullptr;
     void *context_ = nullptr;
-    std::uint32_t blockStart_[BlockCount] = {};
-    BlockFault fault_[BlockCount];
-    std::int32_t before_[CellCount] = {};  // counts at the start, for a fault
+    int cells_ = 0;
+    int blockCount_ = 0;
+    std::vector<std::uint32_t> blockStart_;
+    std::vector<BlockFault> fault_;
+    std::vector<std::int32_t> before_;  // counts at the start, for a fault
     std::atomic<int> nextBlock_{0};
 };
 

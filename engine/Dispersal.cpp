@@ -83,7 +83,7 @@ void Simul::DisperseFast(bool plainForm) {
         DisperseReference();
         return;
     }
-    StepThreads().Run(Plot, Species, RandomSeed, ProcessMessages, plainForm);
+    Emigrants = StepThreads().Run(Plot, Species, RandomSeed, ProcessMessages, plainForm);
 }
 
 FastDispersal &Simul::StepThreads() {
@@ -98,10 +98,16 @@ CellShare &Simul::Share() {
 }
 
 void Simul::DisperseReference() {
-    std::memset(Stayers, 0, sizeof Stayers);
-    std::memset(Arrivals, 0, sizeof Arrivals);
-    for (int i = 0; i < GridSide; ++i) {
-        for (int j = 0; j < GridSide; ++j) {
+    if (!stayers_ || stayers_->Size() != static_cast<std::size_t>(Plot.Cells())) {
+        stayers_ = std::make_unique<CellGrid<std::int32_t>>(Plot.Width, Plot.Height);
+        arrivals_ = std::make_unique<CellGrid<std::int32_t>>(Plot.Width, Plot.Height);
+    }
+    CellGrid<std::int32_t> &stayers = *stayers_, &arrivals = *arrivals_;
+    std::fill_n(stayers.Data(), stayers.Size(), 0);
+    std::fill_n(arrivals.Data(), arrivals.Size(), 0);
+    std::int64_t emigrants = 0;
+    for (int i = 0; i < Plot.Width; ++i) {
+        for (int j = 0; j < Plot.Height; ++j) {
             Yield();
             const DispersalCell cell = PrepareDispersalCellReference(Plot, Species, i, j);
             std::int32_t moved = 0;
@@ -112,15 +118,19 @@ void Simul::DisperseReference() {
                 if (const char *fault = ExactOffsets(state1, RandomSeed, cell.S, cell.CellSize, di, dj))
                     ThrowFloatFault(fault);
                 if (di == 0 && dj == 0) continue;  // stays
-                Arrivals[WrapIndex(i, di)][WrapIndex(j, dj)] += 1;
+                const int to = DestinationOf(Plot, i, j, di, dj);
+                if (to < 0)
+                    ++emigrants;
+                else
+                    arrivals.Data()[to] += 1;
                 ++moved;
             }
-            Stayers[i][j] = std::max(cell.N - moved, 0);
+            stayers[i][j] = std::max(cell.N - moved, 0);
         }
     }
-    for (int i = 0; i < GridSide; ++i)
-        for (int j = 0; j < GridSide; ++j)
-            Plot.Density[i][j] = Narrow32(static_cast<std::int64_t>(Stayers[i][j]) + Arrivals[i][j]);
+    for (std::size_t c = 0; c < stayers.Size(); ++c)
+        Plot.Density.Data()[c] = Narrow32(static_cast<std::int64_t>(stayers.Data()[c]) + arrivals.Data()[c]);
+    Emigrants = emigrants;
 }
 
 }  // namespace glebix

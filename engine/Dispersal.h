@@ -58,12 +58,23 @@ inline const char *ExactOffsets(std::uint32_t state1, std::uint32_t state2, doub
     return nullptr;
 }
 
-// 0-based index reached from `index` by `offset` on the torus. Within +-50 this is
-// the single wrap into 1..50; larger offsets wrap fully.
-inline int WrapIndex(int index, std::int64_t offset) {
-    std::int64_t k = (index + offset) % GridSide;
-    if (k < 0) k += GridSide;
+// 0-based index reached from `index` by `offset` along a side of `side` cells on the
+// torus: the full wrap modulo the side.
+inline int WrapIndex(int index, std::int64_t offset, int side = GridSide) {
+    std::int64_t k = (index + offset) % side;
+    if (k < 0) k += side;
     return static_cast<int>(k);
+}
+
+// The cell (i * Height + j) where an individual of cell (i, j) moved by (di, dj)
+// arrives, or -1 when it leaves a bounded plot.
+inline int DestinationOf(const TPlot &plot, int i, int j, std::int64_t di, std::int64_t dj) {
+    if (plot.Bounded) {
+        const std::int64_t ti = i + di, tj = j + dj;
+        if (ti < 0 || ti >= plot.Width || tj < 0 || tj >= plot.Height) return -1;
+        return static_cast<int>(ti) * plot.Height + static_cast<int>(tj);
+    }
+    return WrapIndex(i, di, plot.Width) * plot.Height + WrapIndex(j, dj, plot.Height);
 }
 
 }  // namespace glebix

@@ -15,8 +15,8 @@ void Simul::UpdateEnvironment() {
     if (!Settings.Run.EnvDynamic) return;
     if (!std::isfinite(d)) ThrowFloatFault(MsgOverflow);
     const long double c = Species.CompactionC;
-    for (int i = 0; i < GridSide; ++i) {
-        for (int j = 0; j < GridSide; ++j) {
+    for (int i = 0; i < Plot.Width; ++i) {
+        for (int j = 0; j < Plot.Height; ++j) {
             TCellEnv &env = Plot.Env[i][j];
             // Transfer by the fauna.
             const double moved = StoreDouble(std::min(Plot.Density[i][j] * c, static_cast<long double>(env.Compacted)));

@@ -53,32 +53,33 @@ std::uint64_t StayThreshold(double scale) {
     return std::max<std::uint64_t>(from, 4294968u);  // never below U2 = 0.001
 }
 
-int DestinationCell(int cell, std::int64_t di, std::int64_t dj) {
-    return WrapIndex(cell / GridSide, di) * GridSide + WrapIndex(cell % GridSide, dj);
-}
-
-// The same for offsets within +-GridSide, without a division.
-int NearbyCell(int cell, int di, int dj) {
-    int i = cell / GridSide + di;
-    int j = cell % GridSide + dj;
-    i += i < 0 ? GridSide : 0;
-    i -= i >= GridSide ? GridSide : 0;
-    j += j < 0 ? GridSide : 0;
-    j -= j >= GridSide ? GridSide : 0;
-    return i * GridSide + j;
-}
-
 }  // namespace
 
+int FastDispersal::DestinationCell(int cell, std::int64_t di, std::int64_t dj) const {
+    return DestinationOf(*plot_, cell / height_, cell % height_, di, dj);
+}
+
+int FastDispersal::NearbyCell(int row, int column, int di, int dj) const {
+    int i = row + di;
+    int j = column + dj;
+    if (bounded_) return i < 0 || i >= width_ || j < 0 || j >= height_ ? -1 : i * height_ + j;
+    i += i < 0 ? width_ : 0;
+    i -= i >= width_ ? width_ : 0;
+    j += j < 0 ? height_ : 0;
+    j -= j >= height_ ? height_ : 0;
+    return i * height_ + j;
+}
+
 struct FastDispersal::Scratch {
-    std::uint32_t Delta[CellCount];  // arrivals minus departures per cell, modulo 2^32
+    std::vector<std::uint32_t> Delta;  // arrivals minus departures per cell, modulo 2^32
+    std::int64_t Emigrants = 0;        // movers that left a bounded plot
     // Movers of the current cell per offset ((di + Reach) * side + dj + Reach), in
     // four copies so that consecutive individuals rarely add to the same counter;
     // all zero between cells.
     std::uint32_t Counts[4][MaxCountedSide * MaxCountedSide];
     // Arrivals of the individuals of tabled cells, on the table's grid with margins,
     // in two copies like the counters; added to Delta and cleared at the end of a pass.
-    std::uint32_t Padded[2][OffsetTable::PaddedCount];
+    std::vector<std::uint32_t> Padded[2];
     std::uint32_t States1[OffsetBlock];  // generator states of the U1 draws of a block
     std::uint32_t States2[OffsetBlock];  // and of the U2 draws
     std::uint32_t Moving1[OffsetBlock];  // the same for the individuals that may move
@@ -88,6 +89,19 @@ struct FastDispersal::Scratch {
     std::uint64_t FaultKey;    // 2 x individual + 1 of the earliest fault met, or NoFault
     const char *FaultMessage;  // its message
 };
+
+namespace {
+
+// One mover into `cell`, or out of a bounded plot (-1).
+template <typename Scratch>
+inline void Arrive(Scratch &scratch, int cell) {
+    if (cell < 0)
+        ++scratch.Emigrants;
+    else
+        ++scratch.Delta[static_cast<std::size_t>(cell)];
+}
+
+}  // namespace
 
 FastDispersal::FastDispersal(int threadCount)
     : threadCount_(std::max(threadCount, 1)), scratch_(new Scratch[threadCount_]()) {
@@ -101,15 +115,15 @@ std::uint64_t FastDispersal::ChunkSizeFor(std::uint64_t total, int threadCount) 
     return std::clamp((total + pieces - 1) / pieces, MinChunkSize, MaxChunkSize);
 }
 
-void FastDispersal::Run(TPlot &plot, const RunSpecies &species, std::uint32_t &seed, const std::function<void()> &yield,
-                        bool plain) {
+std::int64_t FastDispersal::Run(TPlot &plot, const RunSpecies &species, std::uint32_t &seed,
+                                const std::function<void()> &yield, bool plain) {
     struct BusyFlag {
         bool &flag;
         explicit BusyFlag(bool &f) : flag(f) { flag = true; }
         ~BusyFlag() { flag = false; }
     } busy(busy_);
     startSeed_ = seed;
-    plot_ = &plot;
+    UsePlot(plot);
     species_ = &species;
     prepare_ = plain ? PrepareDispersalCellReference : PrepareDispersalCell;
     nextPlanBlock_.store(0, std::memory_order_relaxed);
@@ -117,12 +131,32 @@ void FastDispersal::Run(TPlot &plot, const RunSpecies &species, std::uint32_t &s
     chunksReady_.store(false, std::memory_order_relaxed);
     if (pool_) pool_->Start(&FastDispersal::WorkerJob, this);
     PlanBlocks();
-    while (plannedBlocks_.load(std::memory_order_acquire) < PlanBlockCount) std::this_thread::yield();
+    while (plannedBlocks_.load(std::memory_order_acquire) < planBlocks_) std::this_thread::yield();
     const PlanOutcome planned = NumberIndividuals();
     ChooseTable(plain);
     StartChunks();
     RunChunks(yield, planned.CellsVisited);
-    FinishPass(plot, seed, planned.Fault);
+    return FinishPass(plot, seed, planned.Fault);
+}
+
+// The grids of a pass, made anew only for a plot of another shape.
+void FastDispersal::UsePlot(const TPlot &plot) {
+    plot_ = &plot;
+    bounded_ = plot.Bounded;
+    if (plot.Width == width_ && plot.Height == height_) return;
+    width_ = plot.Width;
+    height_ = plot.Height;
+    cells_ = plot.Cells();
+    paddedColumns_ = height_ + 2 * OffsetTable::MaxReach;
+    planBlocks_ = std::max(MinPlanBlocks, cells_ / PlanBlockCells);
+    planFault_.assign(static_cast<std::size_t>(planBlocks_), PlanFault{});
+    plan_.assign(static_cast<std::size_t>(cells_), CellPlan{});
+    first_.assign(static_cast<std::size_t>(cells_) + 1, 0);
+    const std::size_t padded = static_cast<std::size_t>(width_ + 2 * OffsetTable::MaxReach) * paddedColumns_;
+    for (int t = 0; t < threadCount_; ++t) {
+        scratch_[t].Delta.assign(static_cast<std::size_t>(cells_), 0);
+        for (auto &copy : scratch_[t].Padded) copy.assign(padded, 0);
+    }
 }
 
 // Field by field: copies of whole plans through the stack cost more than the rest.
@@ -148,7 +182,7 @@ void FastDispersal::PlanOf(const DispersalCell &cell, CellPlan &p) {
 
 // Any thread plans any block of cells; a fault ends its block's planning.
 void FastDispersal::PlanBlocks() {
-    for (int b; (b = nextPlanBlock_.fetch_add(1, std::memory_order_relaxed)) < PlanBlockCount;) {
+    for (int b; (b = nextPlanBlock_.fetch_add(1, std::memory_order_relaxed)) < planBlocks_;) {
         PlanBlock(b);
         plannedBlocks_.fetch_add(1, std::memory_order_release);
     }
@@ -158,13 +192,13 @@ void FastDispersal::PlanBlock(int block) {
     double stayScale = std::numeric_limits<double>::quiet_NaN();
     std::uint64_t stayFrom = 0;
     planFault_[block] = {};
-    for (int c = block * PlanBlockCells; c < (block + 1) * PlanBlockCells; ++c) {
+    for (int c = BlockBegin(block); c < BlockBegin(block + 1); ++c) {
         if (planFault_[block].Error) {
             plan_[c] = CellPlan{};
             continue;
         }
         try {
-            PlanOf(prepare_(*plot_, *species_, c / GridSide, c % GridSide), plan_[c]);
+            PlanOf(prepare_(*plot_, *species_, c / height_, c % height_), plan_[c]);
         } catch (...) {
             plan_[c] = CellPlan{};
             planFault_[block] = {std::current_exception(), c};
@@ -182,7 +216,8 @@ void FastDispersal::PlanBlock(int block) {
 // its cell: the cells after it draw nothing.
 FastDispersal::PlanOutcome FastDispersal::NumberIndividuals() {
     PlanOutcome outcome;
-    int faultCell = CellCount;
+    outcome.CellsVisited = cells_;
+    int faultCell = cells_;
     for (const PlanFault &f : planFault_) {
         if (!f.Error) continue;
         outcome.Fault = f.Error;
@@ -191,12 +226,12 @@ FastDispersal::PlanOutcome FastDispersal::NumberIndividuals() {
         break;
     }
     std::uint64_t total = 0;
-    for (int c = 0; c < CellCount; ++c) {
+    for (int c = 0; c < cells_; ++c) {
         first_[c] = total;
         if (c >= faultCell) plan_[c] = CellPlan{};
         total += static_cast<std::uint64_t>(std::max(plan_[c].N, 0));
     }
-    first_[CellCount] = total;
+    first_[cells_] = total;
     total_ = total;
     return outcome;
 }
@@ -207,7 +242,7 @@ void FastDispersal::ChooseTable(bool plain) {
     tableInUse_ = false;
     if (plain) return;
     int largest = -1;
-    for (int c = 0; c < CellCount; ++c) {
+    for (int c = 0; c < cells_; ++c) {
         const CellPlan &p = plan_[c];
         if (p.Mode == CellMode::Counted && p.Reach <= OffsetTable::MaxReach && (largest < 0 || p.N > plan_[largest].N))
             largest = c;
@@ -218,11 +253,12 @@ void FastDispersal::ChooseTable(bool plain) {
     lastCandidate_ = scale;
     if (!table_.IsFor(scale) || table_.Reach() != plan_[largest].Reach) {
         std::uint64_t individuals = 0;
-        for (int c = 0; c < CellCount; ++c)
+        for (int c = 0; c < cells_; ++c)
             if (plan_[c].Mode == CellMode::Counted && plan_[c].Scale == scale) individuals += plan_[c].N;
         if (!recurs && individuals < TableWorth) return;
         table_.Build(scale, plan_[largest].Reach);
     }
+    if (table_.PaddedColumns() != paddedColumns_) table_.UsePaddedColumns(paddedColumns_);
     tableInUse_ = true;
 }
 
@@ -239,7 +275,8 @@ void FastDispersal::StartChunks() {
     yieldsDone_ = 0;
     yieldError_ = nullptr;
     for (int t = 0; t < threadCount_; ++t) {
-        std::memset(scratch_[t].Delta, 0, sizeof scratch_[t].Delta);
+        std::fill(scratch_[t].Delta.begin(), scratch_[t].Delta.end(), 0u);
+        scratch_[t].Emigrants = 0;
         scratch_[t].FaultKey = NoFault;
         scratch_[t].FaultMessage = nullptr;
     }
@@ -267,7 +304,7 @@ void FastDispersal::RunChunks(const std::function<void()> &yield, int cellsVisit
 
 // The earliest fault decides and the plot keeps its counts; otherwise every thread's
 // arrivals minus departures are added to the counts the pass started from.
-void FastDispersal::FinishPass(TPlot &plot, std::uint32_t &seed, const std::exception_ptr &planFault) {
+std::int64_t FastDispersal::FinishPass(TPlot &plot, std::uint32_t &seed, const std::exception_ptr &planFault) {
     std::uint64_t faultKey = NoFault;
     const char *faultMessage = nullptr;
     for (int t = 0; t < threadCount_; ++t) {
@@ -283,11 +320,15 @@ void FastDispersal::FinishPass(TPlot &plot, std::uint32_t &seed, const std::exce
     seed = AdvanceRandom(startSeed_, 2 * total_);
     if (planFault) std::rethrow_exception(planFault);
 
-    for (int c = 0; c < CellCount; ++c) {
+    std::int32_t *counts = plot.Density.Data();
+    for (int c = 0; c < cells_; ++c) {
         std::uint32_t sum = static_cast<std::uint32_t>(std::max(plan_[c].N, 0));
         for (int t = 0; t < threadCount_; ++t) sum += scratch_[t].Delta[c];
-        plot.Density[c / GridSide][c % GridSide] = static_cast<std::int32_t>(sum);
+        counts[c] = static_cast<std::int32_t>(sum);
     }
+    std::int64_t emigrants = 0;
+    for (int t = 0; t < threadCount_; ++t) emigrants += scratch_[t].Emigrants;
+    return emigrants;
 }
 
 // A worker helps plan, waits for the chunks (a short wait: the numbering of the
@@ -322,7 +363,7 @@ void FastDispersal::RunChunk(std::uint64_t chunk, Scratch &scratch) {
     const std::uint64_t end = std::min(total_, begin + chunkSize_);
     // A fault before this chunk decides the pass: its draws cannot matter.
     if (earliestFault_.load(std::memory_order_relaxed) >= 2 * begin) {
-        int cell = static_cast<int>(std::upper_bound(first_, first_ + CellCount + 1, begin) - first_) - 1;
+        int cell = static_cast<int>(std::upper_bound(first_.begin(), first_.end(), begin) - first_.begin()) - 1;
         std::uint32_t state = AdvanceRandom(startSeed_, 2 * begin);
         for (std::uint64_t at = begin; at < end;) {
             while (first_[cell + 1] <= at) ++cell;  // cells without draws
@@ -384,7 +425,7 @@ std::uint32_t FastDispersal::RunExact(int cell, std::uint64_t first, std::uint64
             return state;
         }
         if (di == 0 && dj == 0) continue;
-        ++scratch.Delta[DestinationCell(cell, di, dj)];
+        Arrive(scratch, DestinationCell(cell, di, dj));
         ++moved;
     }
     return state;
@@ -398,7 +439,8 @@ std::uint32_t FastDispersal::RunApproximate(int cell, std::uint64_t count, std::
     const int side = 2 * p.Reach + 1;
     // Counting pays when the piece is large beside the counters to add and clear.
     const bool counted = p.Mode == CellMode::Counted && count >= 2u * side * side;
-    const bool nearby = p.Reach < GridSide;
+    const bool nearby = p.Reach < std::min(width_, height_);
+    const int row = cell / height_, column = cell % height_;
     for (std::uint64_t done = 0; done < count;) {
         const int block = static_cast<int>(std::min<std::uint64_t>(OffsetBlock, count - done));
         BlockStates(state, block, scratch.States1, scratch.States2);
@@ -413,8 +455,8 @@ std::uint32_t FastDispersal::RunApproximate(int cell, std::uint64_t count, std::
             if (counted) {
                 ++scratch.Counts[k & 3][(di + p.Reach) * side + dj + p.Reach];
             } else if (di != 0 || dj != 0) {
-                ++scratch.Delta[nearby ? NearbyCell(cell, static_cast<int>(di), static_cast<int>(dj))
-                                       : DestinationCell(cell, di, dj)];
+                Arrive(scratch, nearby ? NearbyCell(row, column, static_cast<int>(di), static_cast<int>(dj))
+                                       : DestinationCell(cell, di, dj));
                 ++moved;
             }
         }
@@ -430,7 +472,7 @@ std::uint32_t FastDispersal::RunApproximate(int cell, std::uint64_t count, std::
 std::uint32_t FastDispersal::RunTabled(int cell, std::uint64_t count, std::uint32_t state, Scratch &scratch,
                                        std::uint32_t &moved) {
     const CellPlan &p = plan_[cell];
-    const int home = OffsetTable::PaddedIndex(cell / GridSide, cell % GridSide);
+    const int home = (cell / height_ + OffsetTable::MaxReach) * paddedColumns_ + cell % height_ + OffsetTable::MaxReach;
     for (std::uint64_t done = 0; done < count;) {
         const int block = static_cast<int>(std::min<std::uint64_t>(OffsetBlock, count - done));
         BlockStates(state, block, scratch.States1, scratch.States2);
@@ -448,7 +490,7 @@ std::uint32_t FastDispersal::RunTabled(int cell, std::uint64_t count, std::uint3
             std::int64_t di = scratch.Di[k];
             std::int64_t dj = scratch.Dj[k];
             if (di == OffsetToRecompute) ExactOffsets(scratch.Moving1[k], scratch.Moving2[k], p.S, p.CellSize, di, dj);
-            ++scratch.Padded[k & 1][home + di * OffsetTable::PaddedSide + dj];
+            ++scratch.Padded[k & 1][home + di * paddedColumns_ + dj];
         }
         moved += static_cast<std::uint32_t>(block);
         state = scratch.States2[block - 1];
@@ -458,15 +500,34 @@ std::uint32_t FastDispersal::RunTabled(int cell, std::uint64_t count, std::uint3
 }
 
 // Adds the arrivals on the grid with margins to Delta, each margin cell to the cell
-// it wraps to, and clears them.
-void FastDispersal::FoldPadded(Scratch &scratch) {
+// it wraps to (or to the emigrants of a bounded plot), and clears them.
+void FastDispersal::FoldPadded(Scratch &scratch) const {
     constexpr int margin = OffsetTable::MaxReach;
-    for (int pi = 0; pi < OffsetTable::PaddedSide; ++pi) {
-        const int i = WrapIndex(pi - margin, 0);
-        for (int pj = 0; pj < OffsetTable::PaddedSide; ++pj) {
-            const int at = pi * OffsetTable::PaddedSide + pj;
-            scratch.Delta[i * GridSide + WrapIndex(pj - margin, 0)] += scratch.Padded[0][at] + scratch.Padded[1][at];
-            scratch.Padded[0][at] = scratch.Padded[1][at] = 0;
+    if (!tableInUse_) return;  // nothing was added
+    for (int pi = 0; pi < width_ + 2 * margin; ++pi) {
+        std::uint32_t *row0 = scratch.Padded[0].data() + static_cast<std::size_t>(pi) * paddedColumns_;
+        std::uint32_t *row1 = scratch.Padded[1].data() + static_cast<std::size_t>(pi) * paddedColumns_;
+        const bool rowInside = pi >= margin && pi < width_ + margin;
+        if (rowInside) {
+            // The inner cells, without a wrap.
+            std::uint32_t *delta = scratch.Delta.data() + static_cast<std::size_t>(pi - margin) * height_;
+            for (int j = 0; j < height_; ++j) {
+                delta[j] += row0[j + margin] + row1[j + margin];
+                row0[j + margin] = row1[j + margin] = 0;
+            }
+        }
+        for (int pj = 0; pj < paddedColumns_; ++pj) {
+            if (rowInside && pj == margin) pj = height_ + margin;  // done above
+            if (pj >= paddedColumns_) break;
+            const std::uint32_t n = row0[pj] + row1[pj];
+            if (n == 0) continue;
+            row0[pj] = row1[pj] = 0;
+            if (bounded_) {
+                scratch.Emigrants += n;
+                continue;
+            }
+            scratch.Delta[static_cast<std::size_t>(WrapIndex(pi - margin, 0, width_)) * height_ +
+                          WrapIndex(pj - margin, 0, height_)] += n;
         }
     }
 }
@@ -488,12 +549,11 @@ int FastDispersal::MayMove(const CellPlan &p, int block, Scratch &scratch, const
 }
 
 // Movers are added once per offset, then the counters are cleared; returns the movers.
-std::uint32_t FastDispersal::AddCounted(int cell, const CellPlan &p, Scratch &scratch) {
+std::uint32_t FastDispersal::AddCounted(int cell, const CellPlan &p, Scratch &scratch) const {
     const int side = 2 * p.Reach + 1;
-    const int row = cell / GridSide, column = cell % GridSide;
+    const int row = cell / height_, column = cell % height_;
     std::uint32_t moved = 0;
     for (int di = -p.Reach; di <= p.Reach; ++di) {
-        const int i = WrapIndex(row, di);
         for (int dj = -p.Reach; dj <= p.Reach; ++dj) {
             const int slot = (di + p.Reach) * side + dj + p.Reach;
             std::uint32_t n = 0;
@@ -502,7 +562,11 @@ std::uint32_t FastDispersal::AddCounted(int cell, const CellPlan &p, Scratch &sc
                 lane[slot] = 0;
             }
             if (n == 0 || (di == 0 && dj == 0)) continue;
-            scratch.Delta[i * GridSide + WrapIndex(column, dj)] += n;
+            const int to = DestinationOf(*plot_, row, column, di, dj);
+            if (to < 0)
+                scratch.Emigrants += n;
+            else
+                scratch.Delta[to] += n;
             moved += n;
         }
     }

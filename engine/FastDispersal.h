@@ -9,6 +9,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "Dispersal.h"
 #include "DispersalKernel.h"
@@ -39,9 +40,10 @@ public:
     // On a floating-point fault the plot is left as it was, `seed` holds the state
     // the reference pass reaches at the fault, and the same GlebixError is raised.
     // `plain` takes the plain preparation of the cells and reads no offset from the
-    // offset table (for measurements); the results are the same.
-    void Run(TPlot &plot, const RunSpecies &species, std::uint32_t &seed, const std::function<void()> &yield,
-             bool plain = false);
+    // offset table (for measurements); the results are the same. Returns how many
+    // individuals left a bounded plot.
+    std::int64_t Run(TPlot &plot, const RunSpecies &species, std::uint32_t &seed, const std::function<void()> &yield,
+                     bool plain = false);
 
     // Individuals per chunk for a pass of `total` individuals on `threadCount` threads.
     static std::uint64_t ChunkSizeFor(std::uint64_t total, int threadCount);
@@ -77,15 +79,16 @@ private:
     // after the draws of the cells before it.
     struct PlanOutcome {
         std::exception_ptr Fault;
-        int CellsVisited = CellCount;
+        int CellsVisited = 0;
     };
     struct PlanFault {
         std::exception_ptr Error;  // the first fault of a block of cells, if any
         int Cell = 0;
     };
-    static constexpr int PlanBlockCount = 10;  // blocks of cells that the threads plan
-    static constexpr int PlanBlockCells = CellCount / PlanBlockCount;
-    static_assert(PlanBlockCells * PlanBlockCount == CellCount);
+    // Blocks of cells that the threads plan: ten on the 50 x 50 plot, one per
+    // PlanBlockCells on larger ones.
+    static constexpr int MinPlanBlocks = 10;
+    static constexpr int PlanBlockCells = CellCount / MinPlanBlocks;
 
     // ---- Stages of a pass, in order --------------------------------------------
     void PlanBlocks();
@@ -93,7 +96,14 @@ private:
     void ChooseTable(bool plain);
     void StartChunks();
     void RunChunks(const std::function<void()> &yield, int cellsVisited);
-    void FinishPass(TPlot &plot, std::uint32_t &seed, const std::exception_ptr &planFault);
+    std::int64_t FinishPass(TPlot &plot, std::uint32_t &seed, const std::exception_ptr &planFault);
+    void UsePlot(const TPlot &plot);
+    int BlockBegin(int block) const { return static_cast<int>(std::int64_t{cells_} * block / planBlocks_); }
+    // Where an individual of `cell` moved by (di, dj) arrives: the cell, or -1 beyond a
+    // bounded plot's edge.
+    int DestinationCell(int cell, std::int64_t di, std::int64_t dj) const;
+    // The same for offsets smaller than both sides, without a division.
+    int NearbyCell(int row, int column, int di, int dj) const;
 
     void PlanBlock(int block);
     // Counted, with offsets read from the table where it is sure.
@@ -109,12 +119,12 @@ private:
     std::uint32_t RunExact(int cell, std::uint64_t first, std::uint64_t count, std::uint32_t state, Scratch &scratch,
                            std::uint32_t &moved, bool &ok);
     std::uint32_t RunTabled(int cell, std::uint64_t count, std::uint32_t state, Scratch &scratch, std::uint32_t &moved);
-    static void FoldPadded(Scratch &scratch);
+    void FoldPadded(Scratch &scratch) const;
     std::uint32_t RunApproximate(int cell, std::uint64_t count, std::uint32_t state, Scratch &scratch,
                                  std::uint32_t &moved);
     int MayMove(const CellPlan &p, int block, Scratch &scratch, const std::uint32_t *&states1,
                 const std::uint32_t *&states2);
-    static std::uint32_t AddCounted(int cell, const CellPlan &p, Scratch &scratch);
+    std::uint32_t AddCounted(int cell, const CellPlan &p, Scratch &scratch) const;
     void RecordFault(std::uint64_t key, const char *message, Scratch &scratch);
     void PaceYields(const std::function<void()> &yield, std::uint64_t limit);
 
@@ -130,13 +140,17 @@ private:
     const TPlot *plot_ = nullptr;
     const RunSpecies *species_ = nullptr;
     DispersalCellPreparation prepare_ = nullptr;
-    PlanFault planFault_[PlanBlockCount];
+    // The shape of the plot the grids below are made for (at the first pass on it).
+    int width_ = 0, height_ = 0, cells_ = 0, paddedColumns_ = 0;
+    bool bounded_ = false;
+    int planBlocks_ = 0;
+    std::vector<PlanFault> planFault_;
     std::atomic<int> nextPlanBlock_{0};
     std::atomic<int> plannedBlocks_{0};
     std::atomic<bool> chunksReady_{false};  // the individuals are numbered: chunks may start
-    CellPlan plan_[CellCount];
-    std::uint64_t first_[CellCount + 1] = {};  // index of each cell's first individual; [CellCount] = total
-    std::uint64_t total_ = 0;                  // individuals that draw in the pass
+    std::vector<CellPlan> plan_;
+    std::vector<std::uint64_t> first_;  // index of each cell's first individual; [cells_] = total
+    std::uint64_t total_ = 0;           // individuals that draw in the pass
     std::uint64_t chunkSize_ = 1;
     std::uint64_t chunkCount_ = 0;
     std::uint32_t startSeed_ = 0;

@@ -13,6 +13,13 @@ namespace glebix {
 
 namespace {
 
+// "(chacune va de 1 à 50)", or the range of each index when they differ.
+std::string PlotRangeText(const TPlot &plot) {
+    if (plot.Width == plot.Height) return "(chacune va de 1 à " + std::to_string(plot.Width) + ")";
+    return "(la ligne va de 1 à " + std::to_string(plot.Width) + ", la colonne de 1 à " + std::to_string(plot.Height) +
+           ")";
+}
+
 // Raises `message` with the place of the token that starts at `offset`.
 [[noreturn]] void ThrowAt(const std::string &message, std::string_view text, const std::string &path,
                           std::size_t offset, std::string_view token, bool namesCell = false) {
@@ -24,10 +31,10 @@ namespace {
 }
 
 // Hands each triple of `text` to `apply` with its zero-based row and column and its
-// value token. The row and column must lie in 1..GridSide. Every fault names the line,
+// value token. The row and column must lie in the plot. Every fault names the line,
 // the column and the token of the file where it lies.
 template <typename Apply>
-void ReadTriples(std::string_view text, const std::string &path, Apply apply) {
+void ReadTriples(std::string_view text, const std::string &path, const TPlot &plot, Apply apply) {
     TextReader reader(text);
     constexpr std::size_t cut = MaxTripleTokenLength + 1;
     std::string tokens[3];  // row, column, value
@@ -48,9 +55,9 @@ void ReadTriples(std::string_view text, const std::string &path, Apply apply) {
         if (!j) ThrowAt(MsgBadNumber, text, path, starts[1], tokens[1]);
         for (int k = 0; k < 2; ++k) {
             const std::int32_t index = k == 0 ? *i : *j;
-            if (index < 1 || index > GridSide)
+            if (index < 1 || index > (k == 0 ? plot.Width : plot.Height))
                 ThrowAt("Case hors de la parcelle : ligne " + std::to_string(*i) + ", colonne " + std::to_string(*j) +
-                            " de la parcelle (chacune va de 1 à " + std::to_string(GridSide) + ")",
+                            " de la parcelle " + PlotRangeText(plot),
                         text, path, starts[k], tokens[k], true);
         }
         try {
@@ -96,15 +103,16 @@ void SetGridCount(TPlot &plot, int i, int j, std::string_view token) {
 
 std::optional<GridPlacement> ReadEnvironmentText(std::string_view text, const std::string &path, TPlot &plot) {
     auto set = [&plot](int i, int j, std::string_view token) { SetEnvironment(plot, i, j, token); };
-    if (IsAsciiGrid(text)) return ReadAsciiGrid(text, path, set);
-    ReadTriples(text, path, set);
+    if (IsAsciiGrid(text)) return ReadAsciiGrid(text, path, set, {plot.Width, plot.Height});
+    ReadTriples(text, path, plot, set);
     return std::nullopt;
 }
 
 std::optional<GridPlacement> ReadDistributionText(std::string_view text, const std::string &path, TPlot &plot) {
     if (IsAsciiGrid(text))
-        return ReadAsciiGrid(text, path, [&plot](int i, int j, std::string_view t) { SetGridCount(plot, i, j, t); });
-    ReadTriples(text, path, [&plot](int i, int j, std::string_view t) { SetCount(plot, i, j, t); });
+        return ReadAsciiGrid(text, path, [&plot](int i, int j, std::string_view t) { SetGridCount(plot, i, j, t); },
+                             {plot.Width, plot.Height});
+    ReadTriples(text, path, plot, [&plot](int i, int j, std::string_view t) { SetCount(plot, i, j, t); });
     return std::nullopt;
 }
 

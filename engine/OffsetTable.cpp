@@ -60,13 +60,23 @@ void OffsetTable::Build(double scale, int reach) {
             entries_[b1 * Side + b2] = sure ? static_cast<std::uint8_t>((di + reach) * side + dj + reach) : Unsure;
         }
     }
-    for (int entry = 0; entry < 256; ++entry) {
-        const int di = entry / side - reach, dj = entry % side - reach;
-        shift_[entry] = static_cast<std::int16_t>(entry < side * side ? di * PaddedSide + dj : 0);
-    }
     scale_ = scale;
     reach_ = reach;
     built_ = true;
+    MakeShifts();
+}
+
+void OffsetTable::UsePaddedColumns(int columns) {
+    paddedColumns_ = columns;
+    MakeShifts();
+}
+
+void OffsetTable::MakeShifts() {
+    const int side = 2 * reach_ + 1;
+    for (int entry = 0; entry < 256; ++entry) {
+        const int di = entry / side - reach_, dj = entry % side - reach_;
+        shift_[entry] = entry < side * side ? di * paddedColumns_ + dj : 0;
+    }
 }
 
 }  // namespace glebix

@@ -34,16 +34,17 @@ public:
     }
 
     // Arrivals of the table's individuals go to a grid with a margin of MaxReach
-    // cells on every side, where no offset needs a wrap: an individual of the cell at
-    // `home` arrives at home + Shift(entry). Shift(Unsure) is 0.
-    static constexpr int PaddedSide = 50 + 2 * MaxReach;
-    static constexpr int PaddedCount = PaddedSide * PaddedSide;
-    static int PaddedIndex(int row, int column) { return (row + MaxReach) * PaddedSide + column + MaxReach; }
+    // cells on every side, where no offset needs a wrap, of `columns` cells a row: an
+    // individual of the cell at `home` arrives at home + Shift(entry). Shift(Unsure) is 0.
+    void UsePaddedColumns(int columns);
+    int PaddedColumns() const { return paddedColumns_; }
     int Shift(std::uint8_t entry) const { return shift_[entry]; }
 
 private:
     std::unique_ptr<std::uint8_t[]> entries_;  // Side x Side
-    std::int16_t shift_[256] = {};
+    void MakeShifts();
+    std::int32_t shift_[256] = {};
+    int paddedColumns_ = 0;
     double scale_ = 0;
     int reach_ = 0;
     bool built_ = false;

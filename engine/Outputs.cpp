@@ -34,17 +34,23 @@ Rgb DensityColour(std::int32_t n) {
 }
 
 double MeanDensity(const TPlot &plot) {
-    std::uint32_t sum = 0;  // a 32-bit sum, wrapping as a 32-bit integer does
-    for (const auto &row : plot.Density)
-        for (std::int32_t n : row) sum += static_cast<std::uint32_t>(n);
-    return static_cast<std::int32_t>(sum) / static_cast<double>(CellCount);
+    const std::int32_t *counts = plot.Density.Data();
+    const std::size_t cells = plot.Density.Size();
+    if (cells == CellCount) {
+        std::uint32_t sum = 0;  // on the 50 x 50 plot, a 32-bit sum wrapping as a 32-bit integer does
+        for (std::size_t c = 0; c < cells; ++c) sum += static_cast<std::uint32_t>(counts[c]);
+        return static_cast<std::int32_t>(sum) / static_cast<double>(CellCount);
+    }
+    std::int64_t sum = 0;
+    for (std::size_t c = 0; c < cells; ++c) sum += counts[c];
+    return static_cast<double>(sum) / static_cast<double>(cells);
 }
 
 double MeanCompacted(const TPlot &plot) {
     double sum = 0;
-    for (const auto &row : plot.Env)
-        for (const TCellEnv &env : row) sum += env.Compacted;
-    return sum / static_cast<double>(CellCount);
+    const TCellEnv *env = plot.Env.Data();
+    for (std::size_t c = 0; c < plot.Env.Size(); ++c) sum += env[c].Compacted;
+    return sum / static_cast<double>(plot.Env.Size());
 }
 
 ChartValues ScaleChartValues(std::int32_t count, double compacted, double decompacted, double meanCount,

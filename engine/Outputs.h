@@ -24,8 +24,9 @@ inline constexpr int MapCellPixels = 7;
 inline constexpr int MapLeft = 30;
 inline constexpr int MapBottomMargin = 60;
 
-// Mean count (sum kept as a 32-bit integer) and mean compacted share (summed in
-// memory order) over the CellCount cells.
+// Mean count and mean compacted share (summed in memory order) over the plot's
+// cells. On a plot of 2500 cells the count sum is kept as a 32-bit integer, as the
+// 50 x 50 plot's always was; larger plots sum without wrapping.
 double MeanDensity(const TPlot &plot);
 double MeanCompacted(const TPlot &plot);
 

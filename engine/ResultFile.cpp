@@ -48,10 +48,10 @@ void AppendTenths(std::string &out, double value) {
 
 std::string ResultFileContents(const TPlot &plot) {
     std::string out;
-    out.reserve(CellCount * 16);
+    out.reserve(static_cast<std::size_t>(plot.Cells()) * 16);
     char number[16];
-    for (int i = 0; i < GridSide; ++i) {
-        for (int j = 0; j < GridSide; ++j) {
+    for (int i = 0; i < plot.Width; ++i) {
+        for (int j = 0; j < plot.Height; ++j) {
             auto [end, ec] = std::to_chars(number, number + sizeof number, plot.Density[i][j]);
             out.append(number, end);
             out += "  ";

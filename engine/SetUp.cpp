@@ -10,12 +10,20 @@
 #include "FloatChecks.h"
 #include "InitialFiles.h"
 #include "InputFile.h"
+#include "PlotShape.h"
 #include "Response.h"
 #include "Simul.h"
 
 namespace glebix {
 
 namespace {
+
+// Whether index k of a side of n cells lies strictly between 0.475 n and 0.525 n (the
+// 50 x 50 plot's 23.75 and 26.25), in whole numbers: 200 k against 95 n and 105 n.
+bool InCentre(int k, int n) {
+    const std::int64_t k200 = 200 * std::int64_t{k};
+    return k200 > 95 * std::int64_t{n} && k200 < 105 * std::int64_t{n};
+}
 
 // A real taken from a field must be a finite double; a refusal names the setting.
 double TakeReal(const std::string &text, const char *setting) {
@@ -36,8 +44,6 @@ auto ReadInitialFile(Reader read, const char *setting, const std::string &path, 
         throw;
     }
 }
-
-std::int32_t BoundToGrid(std::int32_t v) { return std::clamp(v, 1, GridSide); }
 
 // The initial-condition fields as set-up converts them, in the order it takes them
 // (the first refused one ends the set-up).
@@ -83,37 +89,39 @@ void InitialCellEnv(std::int32_t mode, const InitialValues &v, Simul &simul, TCe
     }
 }
 
-// The initial count of cell (i, j), each from 1; the random mode makes one draw.
-void InitialCount(std::int32_t mode, int i, int j, const InitialValues &v, Simul &simul, std::int32_t &count) {
+// The initial count of cell (i, j), each from 1, of a plot `width` x `height`; the
+// random mode makes one draw.
+void InitialCount(std::int32_t mode, int i, int j, const TPlot &plot, const InitialValues &v, Simul &simul,
+                  std::int32_t &count) {
     if (mode == DistModeRandom) {
         const long double u = simul.RandomUniform();
         const long double x = u * 2 * v.DistVariability + (static_cast<long double>(v.DistMean) - v.DistVariability);
         count = Narrow32(std::max<std::int64_t>(0, Nearest(x)));
     } else if (mode >= 0 && mode < DistModeCount) {
-        count = PatternCount(mode, i, j, v.DistConstant);
+        count = PatternCount(mode, i, j, v.DistConstant, plot.Width, plot.Height);
     }
 }
 
 }  // namespace
 
-std::int32_t PatternCount(std::int32_t mode, int i, int j, std::int32_t constant) {
+std::int32_t PatternCount(std::int32_t mode, int i, int j, std::int32_t constant, int width, int height) {
     switch (mode) {
     case DistModeHomogeneous:
         return constant;
     case DistModeLeftThird:
-        return i < 50.0L / 3.0L ? constant : 0;
+        return i < width / 3.0L ? constant : 0;
     case DistModeCentre:
-        return (i > 23.75 && i < 26.25 && j > 23.75 && j < 26.25) ? constant : 0;
+        return InCentre(i, width) && InCentre(j, height) ? constant : 0;
     default:
         return 0;  // the file mode: cells the file does not name
     }
 }
 
-std::uint32_t SetUpDraws(const InitialSettings &in) {
-    return (in.EnvInitMode == EnvModeRandom ? CellCount : 0) + (in.DistInitMode == DistModeRandom ? CellCount : 0);
+std::uint64_t SetUpDraws(const InitialSettings &in, std::uint64_t cells) {
+    return (in.EnvInitMode == EnvModeRandom ? cells : 0) + (in.DistInitMode == DistModeRandom ? cells : 0);
 }
 
-std::int32_t ChartCellFromField(const std::string &text) { return BoundToGrid(FieldToInteger(text)); }
+std::int32_t ChartCellFromField(const std::string &text, int side) { return std::clamp(FieldToInteger(text), 1, side); }
 
 std::uint32_t ClockSeed() {
     const auto ticks = std::chrono::steady_clock::now().time_since_epoch();
@@ -132,20 +140,50 @@ void Simul::SetUpRun(std::optional<std::uint32_t> seed) {
     TakeSpeciesParameters();
 }
 
+PlotShape Simul::TakePlotShape() const {
+    const InitialSettings &in = Settings.Initial;
+    PlotShape shape = PlotShapeOf(Settings.Plot);
+    // A grid input sets the size; the environment file first.
+    auto withGrid = [&](bool used, const char *setting, const std::string &path) {
+        if (!used) return;
+        try {
+            const auto bytes = InputFileBytes(path, GivenInputs.get());
+            if (IsAsciiGrid(*bytes))
+                shape = ShapeWithGrid(shape, Settings.Plot, AsciiGridSize(*bytes, path), path, FixedPlotSize);
+        } catch (GlebixError &e) {
+            if (e.Context().Setting.empty()) e.Context().Setting = setting;
+            e.Context().Path = path;
+            throw;
+        }
+    };
+    withGrid(in.EnvInitMode == EnvModeFile, "EnvFilePath", in.EnvFilePath);
+    withGrid(in.DistInitMode == DistModeFile, "DistFilePath", in.DistFilePath);
+    return shape;
+}
+
 void Simul::InitialisePlot() {
     const InitialSettings &in = Settings.Initial;
-    ChartCellX = ChartCellFromField(Settings.Run.ChartCellX);
-    ChartCellY = ChartCellFromField(Settings.Run.ChartCellY);
+    const PlotShape shape = TakePlotShape();
+    if (RefuseChartCellOutside) {
+        CheckChartCell("ChartCellX", Settings.Run.ChartCellX, shape.Width);
+        CheckChartCell("ChartCellY", Settings.Run.ChartCellY, shape.Height);
+    }
+    ChartCellX = ChartCellFromField(Settings.Run.ChartCellX, shape.Width);
+    ChartCellY = ChartCellFromField(Settings.Run.ChartCellY, shape.Height);
     const InitialValues values = TakeInitialValues(in);
 
+    // The grids are made anew only for a plot of another size.
+    if (Plot.Width != shape.Width || Plot.Height != shape.Height) Plot = TPlot(shape.Width, shape.Height);
+    Plot.Bounded = shape.Bounded;
     Plot.CellSize = 1;
-    Plot.NRows = GridSide * Plot.CellSize;
-    Plot.NCols = GridSide * Plot.CellSize;
+    Plot.NRows = Plot.Width * Plot.CellSize;
+    Plot.NCols = Plot.Height * Plot.CellSize;
+    Emigrants = 0;
     // Each cell's environment draw comes before its distribution draw.
-    for (int i = 1; i <= GridSide; ++i) {
-        for (int j = 1; j <= GridSide; ++j) {
+    for (int i = 1; i <= Plot.Width; ++i) {
+        for (int j = 1; j <= Plot.Height; ++j) {
             InitialCellEnv(in.EnvInitMode, values, *this, Plot.Env[i - 1][j - 1]);
-            InitialCount(in.DistInitMode, i, j, values, *this, Plot.Density[i - 1][j - 1]);
+            InitialCount(in.DistInitMode, i, j, Plot, values, *this, Plot.Density[i - 1][j - 1]);
         }
     }
     // The files are read after the loop: the environment file first, each only when

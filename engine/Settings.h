@@ -70,10 +70,21 @@ struct RunSettings {
     std::string StepCount = "300";        // whole number: steps of a run; read when a run starts
 };
 
+// Size and edges of the plot; read at set-up. A grid input sets the size when these
+// hold the default 50 x 50.
+inline constexpr const char *EdgesTorus = "torus";      // a disperser beyond an edge comes in at the other
+inline constexpr const char *EdgesBounded = "bounded";  // it leaves the plot
+struct PlotSettings {
+    std::string Width = "50";     // whole number: cells along the row index i, west to east
+    std::string Height = "50";    // whole number: cells along the column index j, south to north
+    std::string Edges = "torus";  // EdgesTorus or EdgesBounded
+};
+
 struct TSettings {
     SpeciesSettings Species;
     InitialSettings Initial;
     RunSettings Run;
+    PlotSettings Plot;
 };
 
 // The settings every unit gives at program start.

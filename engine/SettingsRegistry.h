@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "Plot.h"
@@ -20,6 +21,7 @@ enum class SettingKind {
     Flag,       // on/off, true/false, 1/0 (any letter case)
     Mode,       // whole number within the setting's range
     RealValue,  // complete finite real, stored as a double rather than as text
+    Word,       // one of the setting's words (Edges: torus, bounded); kept as text
     Path,       // any text: a file path
 };
 
@@ -50,6 +52,8 @@ struct SettingRow {
     std::int32_t minimum = NoMinimum;  // range of a mode or of a bounded whole number
     std::int32_t maximum = NoMaximum;
     int firstStateVersion = 1;  // the state file's version that first records it
+    // A state file leaves it out when it has its default, which a file without it means.
+    bool omittedWhenDefault = false;
     // May change when a saved run resumes: only what the model reads at every step.
     bool changesOnResume() const { return read == SettingRead::EveryStep; }
 };
@@ -99,10 +103,10 @@ void VisitOutputSettings(U &ru, Visit visit) {
           ru.ShowCellChart);
     // A chart cell outside the grid would silently be moved onto its edge.
     visit(SettingRow{"ChartCellX", K::Whole, R::AtSetUp, SettingSetter::ByName, "chart",
-                     "ligne de la case suivie par la trace", 1, GridSide},
+                     "ligne de la case suivie par la trace", 1, MaxPlotSide},
           ru.ChartCellX);
     visit(SettingRow{"ChartCellY", K::Whole, R::AtSetUp, SettingSetter::ByName, "chart",
-                     "colonne de la case suivie par la trace", 1, GridSide},
+                     "colonne de la case suivie par la trace", 1, MaxPlotSide},
           ru.ChartCellY);
     visit(SettingRow{"SaveResults", K::Flag, R::WhenWritten, W, "result file",
                      "le fichier de résultats est écrit au dernier pas"},
@@ -112,6 +116,28 @@ void VisitOutputSettings(U &ru, Visit visit) {
     visit(SettingRow{"StepCount", K::Whole, R::AtSetUp, SettingSetter::Steps, "run",
                      "nombre de pas de temps d'une simulation", 0},
           ru.StepCount);
+}
+
+// The plot's size and edges, in the state file's order.
+template <typename P, typename Visit>
+void VisitPlotSettings(P &p, Visit visit) {
+    using K = SettingKind;
+    constexpr auto R = SettingRead::AtSetUp;
+    constexpr auto N = SettingSetter::ByName;
+    constexpr int Since = 1;
+    constexpr bool Omitted = true;
+    visit(SettingRow{"PlotWidth", K::Whole, R, N, "plot",
+                     "cases de la parcelle d'ouest en est (lignes i ; une grille initiale le donne)", 1, MaxPlotSide,
+                     Since, Omitted},
+          p.Width);
+    visit(SettingRow{"PlotHeight", K::Whole, R, N, "plot",
+                     "cases de la parcelle du sud au nord (colonnes j ; une grille initiale le donne)", 1, MaxPlotSide,
+                     Since, Omitted},
+          p.Height);
+    visit(SettingRow{"Edges", K::Word, R, N, "dispersal",
+                     "bords de la parcelle : torus (tore) ou bounded (qui s'en va la quitte)", NoMinimum, NoMaximum,
+                     Since, Omitted},
+          p.Edges);
 }
 
 // Every setting, in the state file's order, handed to visit(row, member) for a const or
@@ -164,6 +190,7 @@ void VisitSettings(S &s, Visit visit) {
                      "plus grand retour de la part décompactée par case et par pas de temps"},
           ru.DecompactionD);
     VisitOutputSettings(ru, visit);
+    VisitPlotSettings(s.Plot, visit);
 }
 
 // The species values a run converted at set-up, in the state file's order.
@@ -178,6 +205,18 @@ void VisitRunSpecies(P &r, Visit visit) {
     visit("DispersalSigma", r.DispersalSigma);
     visit("CompactionC", r.CompactionC);
     visit("MortalityAlpha", r.MortalityAlpha);
+}
+
+// Whether `value` is the default of `row`'s setting.
+template <typename T>
+bool IsDefaultValue(const SettingRow &row, const T &value) {
+    bool same = false;
+    const TSettings defaults = DefaultSettings();
+    VisitSettings(defaults, [&](const SettingRow &r, const auto &d) {
+        if constexpr (std::is_same_v<std::remove_cvref_t<decltype(d)>, T>)
+            if (r.name == row.name) same = d == value;
+    });
+    return same;
 }
 
 // Every row, in order.

@@ -9,7 +9,11 @@ Simul::Simul() = default;
 Simul::~Simul() = default;
 
 Simul &TheSimul() {
-    static Simul *const instance = new Simul();  // lives as long as the program
+    static Simul *const instance = [] {
+        auto *simul = new Simul();  // lives as long as the program
+        simul->FixedPlotSize = true;
+        return simul;
+    }();
     return *instance;
 }
 

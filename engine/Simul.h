@@ -13,6 +13,7 @@
 
 #include "AsciiGrid.h"
 #include "InputFile.h"
+#include "PlotShape.h"
 #include "Plot.h"
 #include "Random.h"
 #include "Settings.h"
@@ -47,10 +48,18 @@ public:
     TPlot Plot{};                            // the live plot; all zero before the first run
     TSettings Settings = DefaultSettings();  // texts, flags and modes as the dialogs hold them
     RunSpecies Species;                      // species values of the current run
-    std::int32_t ChartCellX = 0;             // chart cell taken at set-up, bounded into 1..50
+    std::int32_t ChartCellX = 0;             // chart cell taken at set-up, bounded into the plot
     std::int32_t ChartCellY = 0;
     std::uint32_t RandomSeed = 0;  // state of the program's single generator
     std::uint32_t RunSeed = 0;     // the seed the last set-up started the generator from
+    // Individuals that left a bounded plot in the last dispersal pass.
+    std::int64_t Emigrants = 0;
+    // The windows show 50 x 50 plots only: on, a grid of another size is refused with
+    // a message saying where it runs.
+    bool FixedPlotSize = false;
+    // On, set-up refuses a chart cell outside the plot (the front ends that name
+    // settings); off, it bounds it into the plot as the windows do.
+    bool RefuseChartCellOutside = false;
     // Where the initial environment grid (else the distribution grid) lay; empty when
     // neither initial file was a grid. Set at set-up.
     std::optional<GridPlacement> InputGridPlacement;
@@ -76,6 +85,8 @@ public:
     // the species values. Raises GlebixError on a bad input file or refused setting.
     void SetUpRun(std::optional<std::uint32_t> seed = std::nullopt);
     void InitialisePlot();
+    // The size and edges set-up gives the plot: the settings', or a grid input's.
+    PlotShape TakePlotShape() const;
     void TakeSpeciesParameters();
 
     // ---- Time step -------------------------------------------------------------
@@ -116,10 +127,6 @@ public:
     void WriteResultFile(const std::string &base, std::int32_t inner, double middle, double outer);
     std::string ResultFilePath(const std::string &base, std::int32_t inner, double middle, double outer) const;
 
-    // Work grids of the dispersal pass; their contents between passes mean nothing.
-    std::int32_t Stayers[GridSide][GridSide]{};
-    std::int32_t Arrivals[GridSide][GridSide]{};
-
 private:
     void Yield() {
         if (ProcessMessages) ProcessMessages();
@@ -143,24 +150,28 @@ private:
         double BaseMortality = 0;       // 1 - Survival as a double, when BaseStored
         bool BaseStored = false;
     } pass_;
+    // Work grids of the plain dispersal pass, made at its first use at the plot's size.
+    std::unique_ptr<CellGrid<std::int32_t>> stayers_, arrivals_;
     std::unique_ptr<CellShare> share_;                        // reproduction and survival on the threads
     std::vector<std::unique_ptr<MortalityCache>> mortality_;  // one per thread
 };
 
 // The chart cell index that run set-up takes from a field's text: the whole number
-// it converts to, bounded into 1 to 50.
-std::int32_t ChartCellFromField(const std::string &text);
+// it converts to, bounded into 1 to `side`.
+std::int32_t ChartCellFromField(const std::string &text, int side = GridSide);
 
 // The species values that run set-up takes from the settings. Raises GlebixError,
 // naming the setting, for a value the run cannot take.
 RunSpecies SpeciesTakenFrom(const SpeciesSettings &settings);
 
 // The initial count that the distribution mode `mode` (other than the random one)
-// gives cell (i, j), each from 1, with the count setting's value `constant`.
-std::int32_t PatternCount(std::int32_t mode, int i, int j, std::int32_t constant);
+// gives cell (i, j), each from 1, of a plot `width` x `height`, with the count
+// setting's value `constant`.
+std::int32_t PatternCount(std::int32_t mode, int i, int j, std::int32_t constant, int width = GridSide,
+                          int height = GridSide);
 
-// How many generator draws run set-up makes with these settings.
-std::uint32_t SetUpDraws(const InitialSettings &initial);
+// How many generator draws run set-up makes with these settings on a plot of `cells` cells.
+std::uint64_t SetUpDraws(const InitialSettings &initial, std::uint64_t cells = CellCount);
 
 // The low 32 bits of a monotonic clock in nanoseconds: the seed of a run without one.
 std::uint32_t ClockSeed();

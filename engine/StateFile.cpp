@@ -58,11 +58,11 @@ void AppendKeyed(std::string &out, const char *key, std::uint32_t v) {
 }
 
 template <typename Cell>
-void AppendGrid(std::string &out, const char *name, Cell cell) {
+void AppendGrid(std::string &out, const char *name, const TPlot &plot, Cell cell) {
     out += name;
     out += '\n';
-    for (int i = 0; i < GridSide; ++i) {
-        for (int j = 0; j < GridSide; ++j) {
+    for (int i = 0; i < plot.Width; ++i) {
+        for (int j = 0; j < plot.Height; ++j) {
             if (j > 0) out += ' ';
             cell(out, i, j);
         }
@@ -102,7 +102,7 @@ void RestoreRun(const SavedRun &run, Simul &simul) {
 
 std::string StateFileText(const SavedRun &run) {
     std::string out = std::string(StateFileMagic) + " " + std::to_string(StateFileVersion) + "\n";
-    out.reserve(3 * CellCount * 20);
+    out.reserve(3 * static_cast<std::size_t>(run.Plot.Cells()) * 20);
     // One line "<kind> <name> <value>" per field.
     auto lines = [&out](const char *kind) {
         return [&out, kind](std::string_view name, const auto &value) {
@@ -114,8 +114,14 @@ std::string StateFileText(const SavedRun &run) {
             out += '\n';
         };
     };
-    VisitSettings(run.Settings,
-                  [&lines](const SettingRow &row, const auto &value) { lines("setting")(row.name, value); });
+    // The plot's shape as the plot has it, whether its settings or a grid gave it; the
+    // rows that a default value leaves out are not written then.
+    TSettings written = run.Settings;
+    written.Plot = PlotSettings{std::to_string(run.Plot.Width), std::to_string(run.Plot.Height),
+                                run.Plot.Bounded ? EdgesBounded : EdgesTorus};
+    VisitSettings(written, [&lines](const SettingRow &row, const auto &value) {
+        if (!row.omittedWhenDefault || !IsDefaultValue(row, value)) lines("setting")(row.name, value);
+    });
     VisitRunSpecies(run.Species, lines("species"));
     out += "chart_cell " + std::to_string(run.ChartCellX) + " " + std::to_string(run.ChartCellY) + "\n";
     AppendKeyed(out, "master_seed", run.MasterSeed);
@@ -130,10 +136,10 @@ std::string StateFileText(const SavedRun &run) {
     out += "\nplot_extent " + std::to_string(run.Plot.NRows) + " " + std::to_string(run.Plot.NCols) + " " +
            std::to_string(run.Plot.CellSize) + "\n";
     const TPlot &plot = run.Plot;
-    AppendGrid(out, "density", [&plot](std::string &o, int i, int j) { AppendNumber(o, plot.Density[i][j]); });
-    AppendGrid(out, "compacted",
+    AppendGrid(out, "density", plot, [&plot](std::string &o, int i, int j) { AppendNumber(o, plot.Density[i][j]); });
+    AppendGrid(out, "compacted", plot,
                [&plot](std::string &o, int i, int j) { o += FormatShortest(plot.Env[i][j].Compacted); });
-    AppendGrid(out, "decompacted",
+    AppendGrid(out, "decompacted", plot,
                [&plot](std::string &o, int i, int j) { o += FormatShortest(plot.Env[i][j].Decompacted); });
     out += "sha256 " + Sha256Hex(out) + "\n";
     return out;
@@ -280,8 +286,16 @@ void ReadSettings(LineCursor &lines, int version, TSettings &settings, SettingCh
         seen.push_back(name);
     }
     for (const SettingRow &row : SettingRows())
-        if (row.firstStateVersion <= version && std::find(seen.begin(), seen.end(), row.name) == seen.end())
+        if (row.firstStateVersion <= version && !row.omittedWhenDefault &&
+            std::find(seen.begin(), seen.end(), row.name) == seen.end())
             lines.Fail("« setting " + std::string(row.name) + " » manque");
+}
+
+// The shape the settings read give, or a failure on the line read last.
+PlotShape ShapeRead(LineCursor &lines, const TSettings &settings) {
+    try {
+        return PlotShapeOf(settings.Plot);
+    } catch (const GlebixError &e) { lines.Fail(std::string(e.what())); }
 }
 
 // The species values, which must be the ones set-up takes from `settings`.
@@ -346,14 +360,15 @@ std::optional<GridPlacement> ReadPlacement(LineCursor &lines, const InitialSetti
 // A grid's lines; `cell` reads one value and returns false for a value it cannot read,
 // or fails on the line for one beyond reach.
 template <typename Cell>
-void ReadGrid(LineCursor &lines, const char *name, Cell cell) {
+void ReadGrid(LineCursor &lines, const char *name, const TPlot &plot, Cell cell) {
     if (lines.Next(name) != name) lines.Fail(std::string("« ") + name + " » attendu");
-    for (int i = 0; i < GridSide; ++i) {
+    for (int i = 0; i < plot.Width; ++i) {
         std::string_view text = lines.Next(name);
-        for (int j = 0; j < GridSide; ++j) {
-            const auto blank = j + 1 < GridSide ? text.find(' ') : text.size();
+        for (int j = 0; j < plot.Height; ++j) {
+            const auto blank = j + 1 < plot.Height ? text.find(' ') : text.size();
             if (blank == std::string_view::npos || !cell(text.substr(0, blank), i, j))
-                lines.Fail(std::string("grille « ") + name + " » : il faut 50 nombres par ligne");
+                lines.Fail(std::string("grille « ") + name + " » : il faut " + std::to_string(plot.Height) +
+                           " nombres par ligne");
             text.remove_prefix(std::min(text.size(), blank + 1));
         }
     }
@@ -364,12 +379,12 @@ void ReadPlot(LineCursor &lines, const ReachableState &reach, TPlot &plot) {
         if (problem) lines.Fail(*problem);
         return true;
     };
-    ReadGrid(lines, "density", [&](std::string_view t, int i, int j) {
+    ReadGrid(lines, "density", plot, [&](std::string_view t, int i, int j) {
         return ParseNumber(t, plot.Density[i][j]) && fail(reach.CountProblem(i + 1, j + 1, plot.Density[i][j]));
     });
-    ReadGrid(lines, "compacted",
+    ReadGrid(lines, "compacted", plot,
              [&plot](std::string_view t, int i, int j) { return ParseNumber(t, plot.Env[i][j].Compacted); });
-    ReadGrid(lines, "decompacted", [&](std::string_view t, int i, int j) {
+    ReadGrid(lines, "decompacted", plot, [&](std::string_view t, int i, int j) {
         TCellEnv &env = plot.Env[i][j];
         return ParseNumber(t, env.Decompacted) &&
                fail(reach.SharesProblem(i + 1, j + 1, env.Compacted, env.Decompacted));
@@ -410,11 +425,11 @@ std::string_view CheckEnvelope(std::string_view text, const std::string &path, s
 
 // The chart cell, the seeds, the steps and the generator state, each as set-up and
 // the steps leave them.
-void ReadRunPlace(LineCursor &lines, SavedRun &run) {
+void ReadRunPlace(LineCursor &lines, const PlotShape &shape, SavedRun &run) {
     std::int32_t chart[2];
     ReadNumbers(lines, "chart_cell", chart);
-    if (chart[0] != ChartCellFromField(run.Settings.Run.ChartCellX) ||
-        chart[1] != ChartCellFromField(run.Settings.Run.ChartCellY))
+    if (chart[0] != ChartCellFromField(run.Settings.Run.ChartCellX, shape.Width) ||
+        chart[1] != ChartCellFromField(run.Settings.Run.ChartCellY, shape.Height))
         lines.Fail("case du graphique « " + std::string(lines.Current()) + " » autre que celle des paramètres");
     run.ChartCellX = chart[0];
     run.ChartCellY = chart[1];
@@ -427,7 +442,8 @@ void ReadRunPlace(LineCursor &lines, SavedRun &run) {
     if (run.Step > run.StepCount) lines.Fail("le pas atteint dépasse le nombre de pas de la simulation");
     run.Generator = ReadUnsigned(lines, "generator");
     // Every generator state follows some other, so only set-up's is known.
-    if (run.Step == 0 && run.Generator != AdvanceRandom(run.RunSeed, SetUpDraws(run.Settings.Initial)))
+    const std::uint64_t cells = std::uint64_t(shape.Width) * std::uint64_t(shape.Height);
+    if (run.Step == 0 && run.Generator != AdvanceRandom(run.RunSeed, SetUpDraws(run.Settings.Initial, cells)))
         lines.Fail("état du générateur « " + std::string(lines.Current()) +
                    " » autre que celui que la mise en place laisse au pas 0");
 }
@@ -439,13 +455,17 @@ SavedRun ParseStateFile(std::string_view text, const std::string &path, SettingC
     int version = 0;
     LineCursor lines(CheckEnvelope(text, path, run.Checksum, version), path);
     ReadSettings(lines, version, run.Settings, checkSetting);
+    const PlotShape shape = ShapeRead(lines, run.Settings);
     ReadSpecies(lines, run.Settings, run.Species);
-    ReadRunPlace(lines, run);
+    ReadRunPlace(lines, shape, run);
     run.InputGridPlacement = ReadPlacement(lines, run.Settings.Initial);
     std::int32_t extent[3];
     ReadNumbers(lines, "plot_extent", extent);
-    if (extent[0] != GridSide || extent[1] != GridSide || extent[2] != 1)
-        lines.Fail("étendue « " + std::string(lines.Current()) + " » : la parcelle est toujours de 50 × 50 cases de 1");
+    if (extent[0] != shape.Width || extent[1] != shape.Height || extent[2] != 1)
+        lines.Fail("étendue « " + std::string(lines.Current()) + " » : la parcelle est de " +
+                   std::to_string(shape.Width) + " × " + std::to_string(shape.Height) + " cases de 1");
+    run.Plot = TPlot(shape.Width, shape.Height);
+    run.Plot.Bounded = shape.Bounded;
     run.Plot.NRows = extent[0];
     run.Plot.NCols = extent[1];
     run.Plot.CellSize = extent[2];
@@ -465,8 +485,9 @@ std::string WriteStateFile(const std::string &path, const SavedRun &run) {
 
 namespace {
 
-// Far beyond any state file (about 150 kB): a larger file is not one.
-constexpr std::size_t StateFileLimit = 16u << 20;
+// Far beyond any state file (about 60 bytes a cell, 150 kB at 50 x 50): a larger
+// file is not one.
+constexpr std::size_t StateFileLimit = std::size_t{64} * MaxPlotSide * MaxPlotSide + (std::size_t{1} << 20);
 
 }  // namespace
 

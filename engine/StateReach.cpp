@@ -11,8 +11,8 @@ namespace glebix {
 namespace {
 
 // The largest count a cell can hold after a step: every individual of the plot, each
-// cell having been capped by reproduction and survival.
-constexpr std::int32_t MaxCountAfterStep = CellCount * DensityCap;
+// cell having been capped by reproduction and survival (beyond 32 bits: any).
+std::int64_t MaxCountAfterStep(const PlotShape &shape) { return std::int64_t{shape.Width} * shape.Height * DensityCap; }
 
 // Rounding of one share operation on a value below 128: half a unit in the last place.
 // A step makes four of them; set-up and the check's own sum one each.
@@ -42,7 +42,10 @@ std::string Cell(int i, int j) {
 }  // namespace
 
 ReachableState::ReachableState(const TSettings &settings, const RunSpecies &species, std::int32_t step)
-    : settings_(settings), step_(step), distConstant_(FieldToInteger(settings.Initial.DistConstant)) {
+    : settings_(settings),
+      step_(step),
+      shape_(PlotShapeOf(settings.Plot)),
+      distConstant_(FieldToInteger(settings.Initial.DistConstant)) {
     countsStayWhole_ = CountsStartWhole(settings.Initial) && species.Survival >= 0 && species.Fecundity >= 0;
     sharesStayInRange_ = countsStayWhole_ && SharesStartInRange(settings.Initial) && species.CompactionC >= 0 &&
                          FieldToReal(settings.Run.DecompactionD) >= 0;
@@ -52,14 +55,14 @@ ReachableState::ReachableState(const TSettings &settings, const RunSpecies &spec
 std::optional<std::string> ReachableState::CountProblem(int i, int j, std::int32_t count) const {
     const std::int32_t mode = settings_.Initial.DistInitMode;
     if (step_ == 0 && mode != DistModeRandom && mode != DistModeFile) {
-        const std::int32_t expected = PatternCount(mode, i, j, distConstant_);
+        const std::int32_t expected = PatternCount(mode, i, j, distConstant_, shape_.Width, shape_.Height);
         if (count != expected)
             return Cell(i, j) + "effectif " + std::to_string(count) +
                    " au pas 0, où la distribution initiale en donne " + std::to_string(expected);
     }
-    if (step_ > 0 && count > MaxCountAfterStep)
+    if (step_ > 0 && count > MaxCountAfterStep(shape_))
         return Cell(i, j) + "effectif " + std::to_string(count) + " qu'aucune simulation n'atteint (au plus " +
-               std::to_string(MaxCountAfterStep) + " après un pas de temps)";
+               std::to_string(MaxCountAfterStep(shape_)) + " après un pas de temps)";
     if (countsStayWhole_ && count < 0)
         return Cell(i, j) + "effectif négatif " + std::to_string(count) +
                ", qu'aucune simulation n'atteint avec ces paramètres";

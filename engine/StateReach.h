@@ -4,7 +4,7 @@
 // have been edited, but it is one that a run could have come to.
 //
 // Always: shares are finite (every process refuses a value that is not), and after a
-// step no count is above CellCount x DensityCap (reproduction and survival cap every
+// step no count is above the cells x DensityCap (reproduction and survival cap every
 // cell, dispersal only moves individuals). Settings in their expected ranges keep
 // more: no count below 0, and both shares of a cell within 0 to 100 with a sum of
 // 100, which the processes keep up to rounding. At step 0 the plot is set-up's own:
@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 
+#include "PlotShape.h"
 #include "Settings.h"
 #include "Simul.h"
 
@@ -32,6 +33,7 @@ public:
 private:
     const TSettings &settings_;
     std::int32_t step_;
+    PlotShape shape_;
     std::int32_t distConstant_;
     bool countsStayWhole_;  // no count can fall below 0
     bool sharesStayInRange_;

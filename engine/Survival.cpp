@@ -25,8 +25,8 @@ double Simul::CrowdedMortality(std::int32_t exposed, std::int32_t excess) const 
 
 void Simul::ApplySurvivalReference() {
     const long double baseMortality = 1.0L - Species.Survival;
-    for (int i = 0; i < GridSide; ++i) {
-        for (int j = 0; j < GridSide; ++j) {
+    for (int i = 0; i < Plot.Width; ++i) {
+        for (int j = 0; j < Plot.Height; ++j) {
             Yield();
             const std::int32_t n = Plot.Density[i][j];
             const std::int32_t a = std::min(n, DensityCap);  // individuals exposed
@@ -45,11 +45,10 @@ void Simul::ApplySurvivalReference() {
 // The plain definition for one cell, drawing from `state`: crowded mortalities are
 // kept by their inputs, and the trials are compared all at once.
 void Simul::SurviveCell(int cell, std::uint32_t &state, MortalityCache &kept) {
-    std::int32_t &count = Plot.Density[cell / GridSide][cell % GridSide];
+    std::int32_t &count = Plot.Density.Data()[cell];
     const std::int32_t n = count;
     const std::int32_t a = std::min(n, DensityCap);
-    const Crowding crowding =
-        CellCrowding(Plot.Env[cell / GridSide][cell % GridSide].Compacted, Species.CompactionC, 0.0001L, a);
+    const Crowding crowding = CellCrowding(Plot.Env.Data()[cell].Compacted, Species.CompactionC, 0.0001L, a);
     double p = 0;
     if (Settings.Species.SurvivalEnvSensitive && crowding.Excess > 0) {
         if (const double *known = kept.Find(a, crowding.Excess)) {
@@ -82,15 +81,17 @@ void Simul::ApplySurvival() {
     const long double base = 1.0L - Species.Survival;
     pass_.BaseStored = std::fabs(base) <= static_cast<long double>(DBL_MAX);  // stored as it is, no fault
     pass_.BaseMortality = static_cast<double>(base);
+    const int cells = Plot.Cells();
     if (ShareCells()) {
-        for (int c = 0; c < CellCount; ++c) {
-            const std::int32_t a = std::min(Plot.Density[c / GridSide][c % GridSide], DensityCap);
+        Share().UsePlot(Plot);
+        for (int c = 0; c < cells; ++c) {
+            const std::int32_t a = std::min(Plot.Density.Data()[c], DensityCap);
             Share().Draws[c] = a >= 1 && a <= MaxDrawnTrials ? static_cast<std::uint32_t>(a) : 0u;
         }
         Share().Run(StepThreads().Pool(), Plot, RandomSeed, &SurviveSharedCell, this);
         return;
     }
-    for (int cell = 0; cell < CellCount; ++cell) {
+    for (int cell = 0; cell < cells; ++cell) {
         Yield();
         SurviveCell(cell, RandomSeed, *mortality_[0]);
     }

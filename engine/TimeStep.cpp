@@ -42,8 +42,8 @@ std::int32_t Simul::DrawCount(std::int32_t count, double p) {
 
 void Simul::ReproduceReference() {
     const long double fecundity = Species.Fecundity;
-    for (int i = 0; i < GridSide; ++i) {
-        for (int j = 0; j < GridSide; ++j) {
+    for (int i = 0; i < Plot.Width; ++i) {
+        for (int j = 0; j < Plot.Height; ++j) {
             Yield();
             const double r = EnvResponse(Species.ResponseOptimum, Species.ResponseTolerance, Plot.Env[i][j].Compacted);
             const std::int32_t n = Plot.Density[i][j];
@@ -65,11 +65,11 @@ void Simul::ReproduceReference() {
 // out only where births depend on it, or where it could raise a fault, which must
 // come at its cell.
 void Simul::BreedCell(int cell, std::uint32_t &state) {
-    const int i = cell / GridSide, j = cell % GridSide;
     const double optimum = Species.ResponseOptimum, tolerance = Species.ResponseTolerance;
-    const double compacted = Plot.Env[i][j].Compacted;
+    const double compacted = Plot.Env.Data()[cell].Compacted;
     const long double fecundity = Species.Fecundity;
-    const std::int32_t n = Plot.Density[i][j];
+    std::int32_t &count = Plot.Density.Data()[cell];
+    const std::int32_t n = count;
     long double x;
     if (Settings.Species.FecundityEnvSensitive) {
         x = Checked(n * fecundity * EnvResponse(optimum, tolerance, compacted));
@@ -81,18 +81,19 @@ void Simul::BreedCell(int cell, std::uint32_t &state) {
     const double fraction = StoreDouble(x - whole);
     state = NextRandom(state);
     const __int128 total = static_cast<__int128>(n) + whole + (UniformOf(state) <= fraction ? 1 : 0);
-    Plot.Density[i][j] =
+    count =
         static_cast<std::int32_t>(std::clamp<__int128>(total, std::numeric_limits<std::int32_t>::min(), DensityCap));
 }
 
 void Simul::Reproduce() {
     pass_.ResponseSureLimit = EnvResponseSureLimit(Species.ResponseOptimum, Species.ResponseTolerance);
     if (ShareCells()) {
-        std::fill(std::begin(Share().Draws), std::end(Share().Draws), 1u);
+        Share().UsePlot(Plot);
+        std::fill(Share().Draws.begin(), Share().Draws.end(), 1u);
         Share().Run(StepThreads().Pool(), Plot, RandomSeed, &BreedSharedCell, this);
         return;
     }
-    for (int cell = 0; cell < CellCount; ++cell) {
+    for (int cell = 0, cells = Plot.Cells(); cell < cells; ++cell) {
         Yield();
         BreedCell(cell, RandomSeed);
     }

@@ -24,19 +24,19 @@ void WriteTifPart(const std::string &path, const std::string &part, const Georef
     EnsureGdal();
     const QuietGdal quiet;
     GDALDriver *driver = GetGDALDriverManager()->GetDriverByName("GTiff");
-    GdalDataset ds(
-        driver ? driver->Create(part.c_str(), GridSide, GridSide, 1, type, const_cast<char **>(TifCreationOptions))
-               : nullptr);
+    GdalDataset ds(driver ? driver->Create(part.c_str(), where.Columns, where.Lines, 1, type,
+                                           const_cast<char **>(TifCreationOptions))
+                          : nullptr);
     if (!ds) throw batch::OutputError(MsgRasterNotWritten(path));
     double transform[6];
-    GeoTransformOf(where.Placement, transform);
+    GeoTransformOf(where, transform);
     bool ok = ds->SetGeoTransform(transform) == CE_None;
     if (!where.CrsWkt.empty()) {
         OGRSpatialReference srs;
         ok = ok && srs.importFromWkt(where.CrsWkt.c_str()) == OGRERR_NONE && ds->SetSpatialRef(&srs) == CE_None;
     }
-    ok = ok && ds->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, GridSide, GridSide, const_cast<void *>(values), GridSide,
-                                              GridSide, type, 0, 0) == CE_None;
+    ok = ok && ds->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, where.Columns, where.Lines, const_cast<void *>(values),
+                                              where.Columns, where.Lines, type, 0, 0) == CE_None;
     CPLErrorReset();
     ds->FlushCache();
     ds.reset();

@@ -56,6 +56,8 @@ std::string FileCrs(const std::string &path) {
 
 Georeference RunGeoreference(const Simul &simul) {
     Georeference g;
+    g.Columns = simul.Plot.Width;
+    g.Lines = simul.Plot.Height;
     if (!simul.InputGridPlacement) return g;
     g.Placement = *simul.InputGridPlacement;
     const InitialSettings &in = simul.Settings.Initial;
@@ -88,21 +90,22 @@ std::string PrjPathOf(const std::string &gridPath) {
     return (hasExtension ? gridPath.substr(0, dot) : gridPath) + ".prj";
 }
 
-void GeoTransformOf(const GridPlacement &placement, double transform[6]) {
+void GeoTransformOf(const Georeference &where, double transform[6]) {
+    const GridPlacement &placement = where.Placement;
     transform[0] = placement.XllCorner;
     transform[1] = placement.CellSize;
     transform[2] = 0;
-    transform[3] = placement.YllCorner + placement.CellSize * GridSide;
+    transform[3] = placement.YllCorner + placement.CellSize * where.Lines;
     transform[4] = 0;
     transform[5] = -placement.CellSize;
 }
 
-double CellCentreX(const GridPlacement &placement, int column) {
-    return placement.XllCorner + (column + 0.5) * placement.CellSize;
+double CellCentreX(const Georeference &where, int column) {
+    return where.Placement.XllCorner + (column + 0.5) * where.Placement.CellSize;
 }
 
-double CellCentreY(const GridPlacement &placement, int line) {
-    return placement.YllCorner + (GridSide - line - 0.5) * placement.CellSize;
+double CellCentreY(const Georeference &where, int line) {
+    return where.Placement.YllCorner + (where.Lines - line - 0.5) * where.Placement.CellSize;
 }
 
 }  // namespace glebix::gis

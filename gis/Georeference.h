@@ -7,6 +7,7 @@
 #include <string>
 
 #include "AsciiGrid.h"
+#include "Plot.h"
 
 namespace glebix {
 class Simul;
@@ -16,8 +17,10 @@ namespace glebix::gis {
 
 struct Georeference {
     GridPlacement Placement;
-    std::string CrsWkt;  // WKT2; empty when there is none
-    std::string Source;  // the initial file that gave it; empty for the local grid
+    int Columns = GridSide;  // the plot's width: cells along x, west to east
+    int Lines = GridSide;    // its height: cells along y
+    std::string CrsWkt;      // WKT2; empty when there is none
+    std::string Source;      // the initial file that gave it; empty for the local grid
 };
 
 // The georeference of the run's initial grid: the environment file's when it is a
@@ -34,11 +37,11 @@ std::string PrjText(const std::string &crsWkt);
 // "density.prj" for "density.asc".
 std::string PrjPathOf(const std::string &gridPath);
 
-// GDAL's geotransform of the plot placed at `placement`: top-left corner, cell size.
-void GeoTransformOf(const GridPlacement &placement, double transform[6]);
+// GDAL's geotransform of the plot placed as `where` says: top-left corner, cell size.
+void GeoTransformOf(const Georeference &where, double transform[6]);
 
 // The centre of column `column` and of line `line` (from the top), each from 0.
-double CellCentreX(const GridPlacement &placement, int column);
-double CellCentreY(const GridPlacement &placement, int line);
+double CellCentreX(const Georeference &where, int column);
+double CellCentreY(const Georeference &where, int line);
 
 }  // namespace glebix::gis

@@ -50,8 +50,7 @@ std::string MsgBottomUpRaster(const std::string &path) {
 
 std::string MsgRasterSize(const std::string &path, long long columns, long long rows, int side) {
     return "la grille du fichier " + Quoted(path) + " a " + std::to_string(columns) + " colonnes et " +
-           std::to_string(rows) + " lignes ; la parcelle en demande " + std::to_string(side) + " × " +
-           std::to_string(side);
+           std::to_string(rows) + " lignes ; une parcelle a de 1 à " + std::to_string(side) + " cases de côté";
 }
 
 std::string MsgNoSuchVariable(const std::string &path, const std::string &variable) {

@@ -12,12 +12,13 @@ namespace glebix::gis {
 
 namespace {
 
+// Line k from the top holds column index j = Height - k; along it, row index i from 1.
 template <typename Value, typename Cell>
-std::vector<Value> Layer(Cell cell) {
-    std::vector<Value> out(CellCount);
-    for (int line = 0; line < GridSide; ++line)
-        for (int column = 0; column < GridSide; ++column)
-            out[static_cast<std::size_t>(line) * GridSide + column] = cell(column, GridSide - 1 - line);
+std::vector<Value> Layer(const TPlot &plot, Cell cell) {
+    std::vector<Value> out(static_cast<std::size_t>(plot.Width) * plot.Height);
+    for (int line = 0; line < plot.Height; ++line)
+        for (int column = 0; column < plot.Width; ++column)
+            out[static_cast<std::size_t>(line) * plot.Width + column] = cell(column, plot.Height - 1 - line);
     return out;
 }
 
@@ -26,37 +27,38 @@ std::vector<Value> Layer(Cell cell) {
 template <typename Read, typename Unnamed>
 void MarkNamed(const Simul &simul, const std::string &path, Read read, Unnamed unnamed,
                std::vector<std::uint8_t> &out) {
-    auto plot = std::make_unique<TPlot>();
-    for (auto &row : plot->Env)
+    auto plot = std::make_unique<TPlot>(simul.Plot.Width, simul.Plot.Height);
+    for (auto &&row : plot->Env)
         for (auto &cell : row) cell.Compacted = std::nan("");
-    for (auto &row : plot->Density)
+    for (auto &&row : plot->Density)
         for (auto &count : row) count = INT32_MIN;
     try {
         read(*InputFileBytes(path, simul.GivenInputs.get()), path, *plot);
     } catch (const std::exception &) { return; }  // the run read it: it cannot fail now
-    const auto named = Layer<std::uint8_t>([&](int i, int j) { return unnamed(*plot, i, j) ? 0 : 1; });
+    const auto named = Layer<std::uint8_t>(*plot, [&](int i, int j) { return unnamed(*plot, i, j) ? 0 : 1; });
     for (std::size_t k = 0; k < out.size(); ++k) out[k] = out[k] || named[k];
 }
 
 }  // namespace
 
 std::vector<std::int32_t> DensityLayer(const TPlot &plot) {
-    return Layer<std::int32_t>([&plot](int i, int j) { return plot.Density[i][j]; });
+    return Layer<std::int32_t>(plot, [&plot](int i, int j) { return plot.Density[i][j]; });
 }
 
 std::vector<double> CompactedLayer(const TPlot &plot) {
-    return Layer<double>([&plot](int i, int j) { return plot.Env[i][j].Compacted; });
+    return Layer<double>(plot, [&plot](int i, int j) { return plot.Env[i][j].Compacted; });
 }
 
 std::vector<double> DecompactedLayer(const TPlot &plot) {
-    return Layer<double>([&plot](int i, int j) { return plot.Env[i][j].Decompacted; });
+    return Layer<double>(plot, [&plot](int i, int j) { return plot.Env[i][j].Decompacted; });
 }
 
 std::vector<std::uint8_t> NamedLayer(const Simul &simul) {
     const InitialSettings &in = simul.Settings.Initial;
     const bool environment = in.EnvInitMode == EnvModeFile, distribution = in.DistInitMode == DistModeFile;
-    if (!environment && !distribution) return std::vector<std::uint8_t>(CellCount, 1);
-    std::vector<std::uint8_t> out(CellCount, 0);
+    const std::size_t cells = static_cast<std::size_t>(simul.Plot.Width) * simul.Plot.Height;
+    if (!environment && !distribution) return std::vector<std::uint8_t>(cells, 1);
+    std::vector<std::uint8_t> out(cells, 0);
     if (environment)
         MarkNamed(
             simul, in.EnvFilePath, ReadEnvironmentText,

@@ -117,8 +117,8 @@ void NetcdfStack::Define(const Simul &simul, std::uint32_t seed, const Georefere
     const bool crs = !where.CrsWkt.empty();
     int timeDim = -1, yDim = -1, xDim = -1, x = -1, y = -1, named = -1, crsVar = -1;
     Check(nc_def_dim(nc_, "time", NC_UNLIMITED, &timeDim));
-    Check(nc_def_dim(nc_, "y", GridSide, &yDim));
-    Check(nc_def_dim(nc_, "x", GridSide, &xDim));
+    Check(nc_def_dim(nc_, "y", static_cast<std::size_t>(where.Lines), &yDim));
+    Check(nc_def_dim(nc_, "x", static_cast<std::size_t>(where.Columns), &xDim));
     Check(nc_def_var(nc_, "time", NC_INT, 1, &timeDim, &time_));
     Check(nc_def_var(nc_, "y", NC_DOUBLE, 1, &yDim, &y));
     Check(nc_def_var(nc_, "x", NC_DOUBLE, 1, &xDim, &x));
@@ -174,11 +174,9 @@ void NetcdfStack::Define(const Simul &simul, std::uint32_t seed, const Georefere
         PutText(nc_, NC_GLOBAL, ("setting_" + name).c_str(), batch::SettingText(name, simul.Settings), status);
     Check(status);
     Check(nc_enddef(nc_));
-    std::vector<double> xs(GridSide), ys(GridSide);
-    for (int k = 0; k < GridSide; ++k) {
-        xs[k] = CellCentreX(where.Placement, k);
-        ys[k] = CellCentreY(where.Placement, k);
-    }
+    std::vector<double> xs(static_cast<std::size_t>(where.Columns)), ys(static_cast<std::size_t>(where.Lines));
+    for (int k = 0; k < where.Columns; ++k) xs[k] = CellCentreX(where, k);
+    for (int k = 0; k < where.Lines; ++k) { ys[k] = CellCentreY(where, k); }
     Check(nc_put_var_double(nc_, x, xs.data()));
     Check(nc_put_var_double(nc_, y, ys.data()));
     const std::vector<signed char> maskValues(mask.begin(), mask.end());
@@ -189,7 +187,8 @@ void NetcdfStack::Record(std::int32_t step, const TPlot &plot) {
     const auto density = DensityLayer(plot);
     const auto compacted = CompactedLayer(plot), decompacted = DecompactedLayer(plot);
     const std::lock_guard lock(NetcdfMutex());
-    const std::size_t start[3] = {records_, 0, 0}, count[3] = {1, GridSide, GridSide};
+    const std::size_t start[3] = {records_, 0, 0};
+    const std::size_t count[3] = {1, static_cast<std::size_t>(plot.Height), static_cast<std::size_t>(plot.Width)};
     const int stepValue = step;
     Check(nc_put_var1_int(nc_, time_, start, &stepValue));
     Check(nc_put_vara_int(nc_, density_, start, count, density.data()));

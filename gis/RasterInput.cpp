@@ -75,19 +75,19 @@ GridPlacement Placement(GDALDataset &ds, const std::string &path) {
 // The grid text of one band: the header, then the lines from the top. NODATA and NaN
 // cells are written as the nodata value, so that the engine leaves them unnamed.
 std::string GridText(GDALRasterBand &band, const GridPlacement &placement, const std::string &path) {
+    const int columns = band.GetXSize(), rows = band.GetYSize();
     int hasNoData = 0;
     const double noData = band.GetNoDataValue(&hasNoData);
     const bool finiteNoData = hasNoData && std::isfinite(noData);
     const std::string noDataText = finiteNoData ? FormatShortest(noData) : "nan";
-    std::vector<double> values(CellCount);
-    if (band.RasterIO(GF_Read, 0, 0, GridSide, GridSide, values.data(), GridSide, GridSide, GDT_Float64, 0, 0) !=
-        CE_None)
+    std::vector<double> values(static_cast<std::size_t>(columns) * rows);
+    if (band.RasterIO(GF_Read, 0, 0, columns, rows, values.data(), columns, rows, GDT_Float64, 0, 0) != CE_None)
         throw GlebixError(MsgRasterUnreadable(path));
-    std::string out = AsciiGridHeader(placement) + "nodata_value " + noDataText + "\n";
-    out.reserve(out.size() + CellCount * 8);
-    for (int row = 0; row < GridSide; ++row) {
-        for (int column = 0; column < GridSide; ++column) {
-            const double v = values[static_cast<std::size_t>(row) * GridSide + column];
+    std::string out = AsciiGridHeader(placement, GridSize{columns, rows}) + "nodata_value " + noDataText + "\n";
+    out.reserve(out.size() + values.size() * 8);
+    for (int row = 0; row < rows; ++row) {
+        for (int column = 0; column < columns; ++column) {
+            const double v = values[static_cast<std::size_t>(row) * columns + column];
             if (column > 0) out += ' ';
             out += std::isnan(v) || (finiteNoData && v == noData) ? noDataText : FormatShortest(v);
         }
@@ -110,7 +110,8 @@ RasterPath SplitRasterPath(const std::string &path) {
 bool LooksLikeRaster(const std::string &bytes) { return bytes.find('\0') < std::min(bytes.size(), BinaryProbeBytes); }
 
 void CheckRasterSize(const std::string &path, long long columns, long long rows) {
-    if (columns != GridSide || rows != GridSide) throw GlebixError(MsgRasterSize(path, columns, rows, GridSide));
+    if (columns < 1 || rows < 1 || columns > MaxPlotSide || rows > MaxPlotSide)
+        throw GlebixError(MsgRasterSize(path, columns, rows, MaxPlotSide));
 }
 
 std::string RasterAsAsciiGrid(const std::string &path) {

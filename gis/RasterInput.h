@@ -31,8 +31,9 @@ RasterPath SplitRasterPath(const std::string &path);
 // holding a null byte near its start.
 bool LooksLikeRaster(const std::string &bytes);
 
-// Raises GlebixError naming `path` unless a raster of `columns` x `rows` cells fits
-// the plot. The one place that compares a raster with the plot's dimensions.
+// Raises GlebixError naming `path` unless a raster of `columns` x `rows` cells can be a
+// plot (at most MaxPlotSide a side). Its size then sets the plot's, as an ESRI ASCII
+// grid's does, and set-up refuses one that the size settings contradict.
 void CheckRasterSize(const std::string &path, long long columns, long long rows);
 
 // The ESRI ASCII grid of the raster at `path` (band chosen as above). Raises

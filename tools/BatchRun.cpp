@@ -62,7 +62,7 @@ void PrepareOutputs(const RunPlan &plan, StagedFiles &files, LineWriter &trace) 
     if (!plan.TracePath.empty()) {
         MakeDirectories(ParentOf(plan.TracePath));
         files.OpenLines(plan.TracePath, trace);
-        trace.Write(TraceHeader());
+        trace.Write(TraceHeader(plan.Settings.Plot.Edges == EdgesBounded));
     }
 }
 
@@ -71,13 +71,13 @@ void StepOutputs(const BatchOptions &options, const RunPlan &plan, std::int32_t 
                  RunSession &session, std::string *tableRows) {
     LineWriter &trace = session.trace;
     record.StepsReached = step;
-    if (tableRows) AppendStudyRow(*tableRows, plan.TablePrefix, step, RecordStep(simul));
+    if (tableRows) AppendStudyRow(*tableRows, plan.TablePrefix, step, RecordStep(simul), TableCountsEmigrants(options));
     // The per-step values are kept only for the summary.
     if (SummaryWanted(options)) {
         record.Series.Totals.push_back(TotalCount(simul.Plot));
         record.Series.MeanCompacted.push_back(MeanCompacted(simul.Plot));
     }
-    if (trace.IsOpen()) trace.Write(TraceRow(step, simul));
+    if (trace.IsOpen()) trace.Write(TraceRow(step, simul, simul.Plot.Bounded));
     const bool picture = IsPictureStep(step, options.Every, record.StepCount);
     if (!plan.SnapshotDir.empty() && picture)
         session.files.Write(Join(plan.SnapshotDir, SnapshotName(step)), DensityMapPng(simul.Plot, step));
@@ -148,6 +148,7 @@ std::unique_ptr<Simul> MakeEngine(const BatchOptions &options, const RunPlan &pl
     simul->Settings = plan.Settings;
     simul->Settings.Run.ResultDirectory = plan.OutDir;
     simul->GivenInputs = options.Files;
+    simul->RefuseChartCellOutside = true;
     simul->SetDispersalThreads(plan.DispersalThreads);
     return simul;
 }
@@ -160,7 +161,8 @@ void Steps(const BatchOptions &options, const RunPlan &plan, Simul &simul, RunRe
     const std::int32_t first = StartRun(options, plan, simul);
     session.running = true;
     record.StepsReached = first;
-    if (tableRows && !options.Resumed) AppendStudyRow(*tableRows, plan.TablePrefix, 0, RecordStep(simul));
+    if (tableRows && !options.Resumed)
+        AppendStudyRow(*tableRows, plan.TablePrefix, 0, RecordStep(simul), TableCountsEmigrants(options));
     StartAnimation(options, plan, simul.Plot, first, session.animation);
     StartNetcdf(plan, simul, first, session.netcdf);
     for (std::int32_t step : StepRange(first + 1, record.StepCount)) {

@@ -13,11 +13,11 @@ namespace glebix::batch {
 namespace {
 
 template <typename Cell>
-std::string AscGrid(const GridPlacement &placement, Cell cell) {
-    std::string out = AsciiGridHeader(placement);
-    out.reserve(out.size() + CellCount * 8);
-    for (int j = GridSide; j >= 1; --j) {
-        for (int i = 1; i <= GridSide; ++i) {
+std::string AscGrid(const TPlot &plot, const GridPlacement &placement, Cell cell) {
+    std::string out = AsciiGridHeader(placement, {plot.Width, plot.Height});
+    out.reserve(out.size() + static_cast<std::size_t>(plot.Cells()) * 8);
+    for (int j = plot.Height; j >= 1; --j) {
+        for (int i = 1; i <= plot.Width; ++i) {
             if (i > 1) out += ' ';
             cell(out, i - 1, j - 1);
         }
@@ -29,11 +29,12 @@ std::string AscGrid(const GridPlacement &placement, Cell cell) {
 }  // namespace
 
 std::string DensityAsc(const TPlot &plot, const GridPlacement &placement) {
-    return AscGrid(placement, [&plot](std::string &out, int i, int j) { AppendInteger(out, plot.Density[i][j]); });
+    return AscGrid(plot, placement,
+                   [&plot](std::string &out, int i, int j) { AppendInteger(out, plot.Density[i][j]); });
 }
 
 std::string CompactedAsc(const TPlot &plot, const GridPlacement &placement) {
-    return AscGrid(placement,
+    return AscGrid(plot, placement,
                    [&plot](std::string &out, int i, int j) { out += FormatShortest(plot.Env[i][j].Compacted); });
 }
 

@@ -1,5 +1,6 @@
 #include "MapPicture.h"
 
+#include <algorithm>
 #include <QImage>
 #include <charconv>
 #include <new>
@@ -37,8 +38,9 @@ void PaintStepField(QImage &image, std::int32_t step) {
 QImage RenderDensityMap(const TPlot &plot) {
     QImage image(SnapshotWidth, SnapshotHeight, QImage::Format_RGB32);
     image.fill(qRgb(SnapshotBackground.r, SnapshotBackground.g, SnapshotBackground.b));
-    for (int j = 1; j <= GridSide; ++j)
-        for (int i = 1; i <= GridSide; ++i)
+    // A plot other than 50 x 50 shows its first 50 x 50 cells at most.
+    for (int j = 1; j <= std::min(GridSide, plot.Height); ++j)
+        for (int i = 1; i <= std::min(GridSide, plot.Width); ++i)
             PaintDensityCell(image, i, j, plot.Density[i - 1][j - 1], SnapshotMapBottom);
     return image;
 }

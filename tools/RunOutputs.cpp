@@ -17,11 +17,11 @@ namespace glebix::batch {
 
 // ---- Trace -------------------------------------------------------------------
 
-std::string TraceHeader() { return StepColumns() + "\n"; }
+std::string TraceHeader(bool emigrants) { return StepColumns(emigrants) + "\n"; }
 
-std::string TraceRow(std::int32_t step, const Simul &simul) {
+std::string TraceRow(std::int32_t step, const Simul &simul, bool emigrants) {
     std::string row;
-    AppendStepValues(row, step, RecordStep(simul));
+    AppendStepValues(row, step, RecordStep(simul), emigrants);
     row += '\n';
     return row;
 }

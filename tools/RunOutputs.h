@@ -21,10 +21,10 @@ namespace glebix::batch {
 
 // ---- Trace -------------------------------------------------------------------
 // Header line of the trace CSV (with its line end).
-std::string TraceHeader();
+std::string TraceHeader(bool emigrants = false);
 // One trace row after step `step`: the chart cell's count and shares, MeanDensity,
 // MeanCompacted and the plot's total count; reals in shortest round-trip form.
-std::string TraceRow(std::int32_t step, const Simul &simul);
+std::string TraceRow(std::int32_t step, const Simul &simul, bool emigrants = false);
 
 // ---- Density map -------------------------------------------------------------
 // Size of the snapshot image: the plot window's default outer size.

@@ -11,6 +11,7 @@
 #include "Conversions.h"
 #include "SettingsRegistry.h"
 #include "WordList.h"
+#include "PlotShape.h"
 
 namespace glebix::batch {
 
@@ -127,6 +128,9 @@ std::optional<std::string> Check(const SettingRow &row, std::string_view value, 
         v.flag = *flag;
         return std::nullopt;
     }
+    case SettingKind::Word:
+        if (!IsEdgesWord(value)) return what + Quoted(value) + EdgesRefusal();
+        return std::nullopt;
     case SettingKind::Path:
         return std::nullopt;
     }
@@ -148,7 +152,7 @@ std::optional<std::string> ApplySetting(std::string_view name, std::string_view 
 
 std::optional<std::string> RestoreSetting(std::string_view name, std::string_view text, TSettings &settings) {
     const SettingRow *row = FindSettingRow(name);
-    const bool number = row && row->kind != SettingKind::Path;
+    const bool number = row && row->kind != SettingKind::Path && row->kind != SettingKind::Word;
     const std::string_view checked = number ? text.substr(std::min(text.size(), text.find_first_not_of(' '))) : text;
     std::optional<std::string> problem;
     // The step count is kept as the text a manifest holds, like the numbers set by name.
@@ -202,6 +206,8 @@ std::string SettingKindText(std::string_view name) {
         return "mode " + range;
     case SettingKind::Flag:
         return "flag";
+    case SettingKind::Word:
+        return std::string(EdgesTorus) + "|" + EdgesBounded;
     case SettingKind::Path:
         return "path";
     }

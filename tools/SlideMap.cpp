@@ -94,9 +94,10 @@ QImage SlideMapOf(const TPlot &plot, std::int32_t step, int cellSize) {
     image.fill(ToQRgb(Ground));
     PaintText(image, l.Margin, l.Margin, StepLabel(step), ToQRgb(Ink), l.Scale);
     Fill(image, l.MapLeft - 1, l.MapTop - 1, l.MapSide + 2, l.MapSide + 2, ToQRgb(Ink));
-    // Column i from the left, row j from the bottom, as the plot window lays them.
-    for (int i = 1; i <= GridSide; ++i)
-        for (int j = 1; j <= GridSide; ++j)
+    // Column i from the left, row j from the bottom, as the plot window lays them; a
+    // plot other than 50 x 50 shows its first 50 x 50 cells at most.
+    for (int i = 1; i <= std::min(GridSide, plot.Width); ++i)
+        for (int j = 1; j <= std::min(GridSide, plot.Height); ++j)
             Fill(image, l.MapLeft + (i - 1) * cellSize, l.MapTop + (GridSide - j) * cellSize, cellSize, cellSize,
                  ToQRgb(DensityColour(plot.Density[i - 1][j - 1])));
     PaintLegend(image, l);

@@ -39,6 +39,13 @@ bool SummaryWanted(const BatchOptions &options) {
     return (options.ReplicateLayout || options.StudyDesign) && !PrimaryOutputDir(options).empty();
 }
 
+bool TableCountsEmigrants(const BatchOptions &options) {
+    if (options.Settings.Plot.Edges == EdgesBounded) return true;
+    if (!options.StudyDesign) return false;
+    const auto &columns = options.StudyDesign->Columns;
+    return std::find(columns.begin(), columns.end(), "Edges") != columns.end();
+}
+
 std::string SummaryPath(const BatchOptions &options) {
     return SummaryWanted(options) ? Join(PrimaryOutputDir(options), "summary.csv") : std::string();
 }
@@ -64,7 +71,7 @@ std::string StudyOutputs::Open() {
         if (!options_.TablePath.empty()) {
             MakeDirectories(ParentOf(options_.TablePath));
             table_.Open(options_.TablePath);
-            table_.Write(StudyTableHeader(columns));
+            table_.Write(StudyTableHeader(columns, TableCountsEmigrants(options_)));
         }
     } catch (const std::exception &e) { return std::string("--table : ") + e.what(); }
     if (!SummaryWanted(options_)) return {};

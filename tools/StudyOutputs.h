@@ -20,6 +20,9 @@ namespace glebix::batch {
 // Whether the runs keep their per-step totals for summary.csv: with replicates or a
 // design, and a place to write it.
 bool SummaryWanted(const BatchOptions &options);
+// Whether the study table has the emigrants column: its plots are bounded, or a
+// design sets their edges (its torus runs then count 0).
+bool TableCountsEmigrants(const BatchOptions &options);
 // Where summary.csv goes; empty when it is not written.
 std::string SummaryPath(const BatchOptions &options);
 // The files written for the whole invocation: the table and the summary, those asked for.

@@ -16,8 +16,7 @@ void AppendInteger(std::string &out, std::int64_t v) {
 
 std::int64_t TotalCount(const TPlot &plot) {
     std::int64_t sum = 0;
-    for (const auto &row : plot.Density)
-        for (std::int32_t n : row) sum += n;
+    for (std::size_t c = 0; c < plot.Density.Size(); ++c) sum += plot.Density.Data()[c];
     return sum;
 }
 
@@ -31,16 +30,18 @@ StepRecord RecordStep(const Simul &simul) {
     r.MeanDensity = MeanDensity(plot);
     r.MeanCompacted = MeanCompacted(plot);
     r.TotalDensity = TotalCount(plot);
+    r.Emigrants = simul.Emigrants;
     return r;
 }
 
-std::string StepColumns() {
+std::string StepColumns(bool emigrants) {
     std::string header;
     for (const char *name : StepColumnNames) header += (header.empty() ? "" : ",") + std::string(name);
+    if (emigrants) header += std::string(",") + EmigrantsColumnName;
     return header;
 }
 
-void AppendStepValues(std::string &out, std::int32_t step, const StepRecord &r) {
+void AppendStepValues(std::string &out, std::int32_t step, const StepRecord &r, bool emigrants) {
     AppendInteger(out, step);
     out += ',';
     AppendInteger(out, r.CellDensity);
@@ -54,12 +55,15 @@ void AppendStepValues(std::string &out, std::int32_t step, const StepRecord &r) 
     out += FormatShortest(r.MeanCompacted);
     out += ',';
     AppendInteger(out, r.TotalDensity);
+    if (!emigrants) return;
+    out += ',';
+    AppendInteger(out, r.Emigrants);
 }
 
-std::string StudyTableHeader(const std::vector<std::string> &designColumns) {
+std::string StudyTableHeader(const std::vector<std::string> &designColumns, bool emigrants) {
     std::string header = "point,replicate,seed,";
     for (const std::string &name : designColumns) header += CsvField(name) + ',';
-    return header + StepColumns() + '\n';
+    return header + StepColumns(emigrants) + '\n';
 }
 
 std::string StudyRowPrefix(int point, int replicate, std::uint32_t seed, const std::vector<std::string> &designValues) {
@@ -74,9 +78,10 @@ std::string StudyRowPrefix(int point, int replicate, std::uint32_t seed, const s
     return prefix;
 }
 
-void AppendStudyRow(std::string &out, std::string_view prefix, std::int32_t step, const StepRecord &record) {
+void AppendStudyRow(std::string &out, std::string_view prefix, std::int32_t step, const StepRecord &record,
+                    bool emigrants) {
     out += prefix;
-    AppendStepValues(out, step, record);
+    AppendStepValues(out, step, record, emigrants);
     out += '\n';
 }
 

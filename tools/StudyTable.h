@@ -27,6 +27,7 @@ struct StepRecord {
     double MeanDensity = 0;
     double MeanCompacted = 0;
     std::int64_t TotalDensity = 0;
+    std::int64_t Emigrants = 0;  // left a bounded plot in the step's dispersal (0 on a torus)
 };
 
 // The record of the engine's present state (after set-up or after a step).
@@ -39,22 +40,26 @@ void AppendInteger(std::string &out, std::int64_t v);
 
 // "step,cell_density,cell_compacted,cell_decompacted,mean_density,mean_compacted,total_density"
 // without a line end: the columns of a step, shared with the trace.
-std::string StepColumns();
+// With `emigrants`, a last column "emigrants" follows: tables and traces of bounded
+// plots have it, those of the torus keep the columns above.
+std::string StepColumns(bool emigrants = false);
+inline constexpr const char *EmigrantsColumnName = "emigrants";
 // The same names one by one, in that order.
 inline constexpr const char *StepColumnNames[] = {
     "step", "cell_density", "cell_compacted", "cell_decompacted", "mean_density", "mean_compacted", "total_density"};
 // The values of those columns, reals in shortest round-trip form, without a line end.
-void AppendStepValues(std::string &out, std::int32_t step, const StepRecord &record);
+void AppendStepValues(std::string &out, std::int32_t step, const StepRecord &record, bool emigrants = false);
 
 // "point,replicate,seed,<design columns>,<step columns>\n".
-std::string StudyTableHeader(const std::vector<std::string> &designColumns);
+std::string StudyTableHeader(const std::vector<std::string> &designColumns, bool emigrants = false);
 
 // "point,replicate,seed,<design values>," : the start of every row of one run. The
 // design values are the settings' texts as the point's run uses them.
 std::string StudyRowPrefix(int point, int replicate, std::uint32_t seed, const std::vector<std::string> &designValues);
 
 // One row: the run's prefix, then the step's values and a line end.
-void AppendStudyRow(std::string &out, std::string_view prefix, std::int32_t step, const StepRecord &record);
+void AppendStudyRow(std::string &out, std::string_view prefix, std::int32_t step, const StepRecord &record,
+                    bool emigrants = false);
 
 // A CSV field: as it is, or within quotes (doubled inside) when it holds a comma, a
 // quote, a line end, blanks at either end, or starts with '#'; a design file written

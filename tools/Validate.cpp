@@ -112,6 +112,7 @@ void CheckRuns(const BatchOptions &options, std::vector<std::string> &problems) 
     auto simul = std::make_unique<Simul>();
     simul->SetDispersalThreads(1);
     simul->GivenInputs = options.Files;
+    simul->RefuseChartCellOutside = true;
     for (const std::size_t index : TriedRuns(options, layout)) {
         const StudyRun run = PlanStudyRun(layout, index, master);
         std::string message;

@@ -36,19 +36,17 @@ std::vector<std::string> SettingsWarnings(const TSettings &s) {
 
 std::vector<std::string> EnvironmentFileWarnings(const TPlot &read, const std::string &path) {
     int unnamed = 0;
-    for (const auto &row : read.Env)
-        for (const auto &cell : row) unnamed += std::isnan(cell.Compacted) ? 1 : 0;
+    for (std::size_t c = 0; c < read.Env.Size(); ++c) unnamed += std::isnan(read.Env.Data()[c].Compacted) ? 1 : 0;
     if (unnamed == 0) return {};
     return {"le fichier du milieu initial « " + path + " » ne nomme pas " + std::to_string(unnamed) + " case" +
-            (unnamed > 1 ? "s" : "") + " sur " + std::to_string(CellCount) +
+            (unnamed > 1 ? "s" : "") + " sur " + std::to_string(read.Cells()) +
             " : elles commencent avec un taux de compaction de -5 %, ce qui tue leur faune dès le premier pas "
             "de temps"};
 }
 
 std::vector<std::string> DistributionFileWarnings(const TPlot &read, const std::string &path) {
     int negative = 0;
-    for (const auto &row : read.Density)
-        for (std::int32_t n : row) negative += n < 0 ? 1 : 0;
+    for (std::size_t c = 0; c < read.Density.Size(); ++c) negative += read.Density.Data()[c] < 0 ? 1 : 0;
     if (negative == 0) return {};
     return {"le fichier de distribution « " + path + " » donne un effectif négatif à " + std::to_string(negative) +
             " case" + (negative > 1 ? "s" : "")};
@@ -93,6 +91,14 @@ struct FileFindings {
     std::optional<GridPlacement> Placement;
 };
 
+// A plot for reading an initial file: of a grid's size, else 50 x 50 (a file of
+// triples beyond it gives no warning; its runs' set-up checks it).
+std::unique_ptr<TPlot> PlotFor(const std::string &bytes, const std::string &path) {
+    if (!IsAsciiGrid(bytes)) return std::make_unique<TPlot>();
+    const GridSize size = AsciiGridSize(bytes, path);
+    return std::make_unique<TPlot>(size.Columns, size.Rows);
+}
+
 // The findings of initial files, by path: a file that many points use is read once.
 class FileWarnings {
 public:
@@ -100,16 +106,15 @@ public:
 
     const FileFindings &Environment(const std::string &path) {
         return Cached(environment_, path, [&](const std::string &bytes) {
-            auto plot = std::make_unique<TPlot>();
-            for (auto &row : plot->Env)
-                for (auto &cell : row) cell.Compacted = std::nan("");
+            auto plot = PlotFor(bytes, path);
+            std::fill_n(plot->Env.Data(), plot->Env.Size(), TCellEnv{std::nan(""), 0});
             const auto placement = ReadEnvironmentText(bytes, path, *plot);
             return FileFindings{EnvironmentFileWarnings(*plot, path), placement};
         });
     }
     const FileFindings &Distribution(const std::string &path) {
         return Cached(distribution_, path, [&](const std::string &bytes) {
-            auto plot = std::make_unique<TPlot>();
+            auto plot = PlotFor(bytes, path);
             const auto placement = ReadDistributionText(bytes, path, *plot);
             return FileFindings{DistributionFileWarnings(*plot, path), placement};
         });

@@ -181,13 +181,13 @@ class Simulation(_core.Simulation):
     def cell(self, i, j):
         """The model's cell (row i, column j), both from 1 as the result file numbers
         them: its count and soil shares at the present step."""
-        side = _core.GRID_SIDE
-        for name, index in (("i", i), ("j", j)):
+        height, width = self.density.shape
+        for name, index, side in (("i", i, width), ("j", j, height)):
             if isinstance(index, (bool, np.bool_)) or not isinstance(index, numbers.Integral):
                 raise TypeError(f"cell : {name} doit être un nombre entier, pas {type(index).__name__}")
             if not 1 <= index <= side:
                 raise IndexError(f"cell : {name} = {index} hors de 1 à {side}")
-        line, column = side - j, i - 1
+        line, column = height - j, i - 1
         return Cell(int(self.density[line, column]), float(self.compacted[line, column]),
                     float(self.decompacted[line, column]))
 

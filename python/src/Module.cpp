@@ -143,14 +143,16 @@ py::dict TraceDict(const TraceColumns &t) {
     return out;
 }
 
-// A read-only 50 x 50 view of engine memory laid out as the map, that keeps `owner`
-// alive: index [k, l] is the map's line k from the top (the model's column 50 - k) and
-// its column l from the left (the model's row l + 1). `cell11` is the model's cell
-// (1, 1); a row of the model is `rowStride` bytes, a cell `cellStride`.
+// A read-only height x width view of engine memory laid out as the map, that keeps
+// `owner` alive: index [k, l] is the map's line k from the top (the model's column
+// height - k) and its column l from the left (the model's row l + 1). `cell11` is the
+// model's cell (1, 1); a cell is `cellStride` bytes, a row of the model `height` cells.
 template <typename T>
-py::array MapView(const py::object &owner, const T *cell11, py::ssize_t rowStride, py::ssize_t cellStride) {
-    const auto *topLeft = reinterpret_cast<const char *>(cell11) + (GridSide - 1) * cellStride;
-    py::array_t<T> view({GridSide, GridSide}, {-cellStride, rowStride}, reinterpret_cast<const T *>(topLeft), owner);
+py::array MapView(const py::object &owner, const TPlot &plot, const T *cell11, py::ssize_t cellStride) {
+    const py::ssize_t rowStride = cellStride * plot.Height;
+    const auto *topLeft = reinterpret_cast<const char *>(cell11) + (plot.Height - 1) * cellStride;
+    py::array_t<T> view({static_cast<py::ssize_t>(plot.Height), static_cast<py::ssize_t>(plot.Width)},
+                        {-cellStride, rowStride}, reinterpret_cast<const T *>(topLeft), owner);
     view.attr("flags").attr("writeable") = false;
     return view;
 }
@@ -338,16 +340,16 @@ void BindSimulation(py::module_ &m) {
         .def_property_readonly("density",
                                [](const py::object &self) {
                                    const TPlot &p = PlotOf(self);
-                                   return MapView(self, &p.Density[0][0], sizeof p.Density[0], sizeof p.Density[0][0]);
+                                   return MapView(self, p, p.Density.Data(), sizeof(std::int32_t));
                                })
         .def_property_readonly("compacted",
                                [](const py::object &self) {
                                    const TPlot &p = PlotOf(self);
-                                   return MapView(self, &p.Env[0][0].Compacted, sizeof p.Env[0], sizeof p.Env[0][0]);
+                                   return MapView(self, p, &p.Env.Data()->Compacted, sizeof(TCellEnv));
                                })
         .def_property_readonly("decompacted", [](const py::object &self) {
             const TPlot &p = PlotOf(self);
-            return MapView(self, &p.Env[0][0].Decompacted, sizeof p.Env[0], sizeof p.Env[0][0]);
+            return MapView(self, p, &p.Env.Data()->Decompacted, sizeof(TCellEnv));
         });
 }
 

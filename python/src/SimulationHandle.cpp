@@ -81,6 +81,7 @@ void SimulationHandle::SetUp() {
     }
     simul_->Settings = settings_;
     simul_->GivenInputs = inputs_ ? inputs_ : gis::InitialInputs(settings_);
+    simul_->RefuseChartCellOutside = true;
     simul_->SetUpRun(seed_);
     if (recordEvery_ > 0) RecordNow(true);
     std::lock_guard lock(traceMutex_);

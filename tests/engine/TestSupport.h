@@ -22,7 +22,7 @@ inline std::unique_ptr<Simul> MakeSimul(double compacted = 50) {
     auto s = std::make_unique<Simul>();
     s->Plot.CellSize = 1;
     s->Plot.NRows = s->Plot.NCols = 50;
-    for (auto &row : s->Plot.Env)
+    for (auto &&row : s->Plot.Env)
         for (auto &env : row) env = {compacted, 100 - compacted};
     s->TakeSpeciesParameters();
     return s;

@@ -206,22 +206,22 @@ Outcome RunPass(Simul &s, bool reference) {
         reference ? s.DisperseReference() : s.Disperse();
     } catch (const GlebixError &e) { o.fault = e.what(); }
     o.seed = s.RandomSeed;
-    std::memcpy(&o.plot, &s.Plot, sizeof o.plot);
+    o.plot = s.Plot;
     return o;
 }
 
 void ExpectSameOutcome(const Outcome &ref, const Outcome &fast, const TPlot &before, const std::string &what) {
     EXPECT_EQ(ref.fault.value_or("-"), fast.fault.value_or("-")) << what;
     EXPECT_EQ(ref.seed, fast.seed) << what;
-    EXPECT_EQ(std::memcmp(ref.plot.Density, fast.plot.Density, sizeof ref.plot.Density), 0) << what;
-    if (ref.fault) { EXPECT_EQ(std::memcmp(before.Density, fast.plot.Density, sizeof before.Density), 0) << what; }
+    EXPECT_TRUE(ref.plot.Density == fast.plot.Density) << what;
+    if (ref.fault) { EXPECT_TRUE(before.Density == fast.plot.Density) << what; }
 }
 
 // Runs `passes` passes from the same state through both, checking after each.
 void CompareOn(Simul &ref, Simul &fast, int passes, const std::string &what) {
     for (int pass = 1; pass <= passes; ++pass) {
         TPlot before;
-        std::memcpy(&before, &fast.Plot, sizeof before);
+        before = fast.Plot;
         const Outcome r = RunPass(ref, true);
         const Outcome f = RunPass(fast, false);
         ExpectSameOutcome(r, f, before, what + ", pass " + std::to_string(pass));
@@ -249,7 +249,7 @@ TEST(FastDispersal, MatchesTheReferenceOnRandomPlotsAndSettings) {
             Configure(ref, p);
             Configure(fast, p);
             FillPlot(ref, kind, rng);
-            std::memcpy(&fast.Plot, &ref.Plot, sizeof ref.Plot);
+            fast.Plot = ref.Plot;
             ref.RandomSeed = fast.RandomSeed = rng();
             fast.SetDispersalThreads(1 + trial % 4);
             CompareOn(ref, fast, 2,
@@ -293,11 +293,11 @@ TEST(FastDispersal, FaultsLikeTheReference) {
                     ref.Plot.Density[i][j] = crowded ? c.crowded : c.uncrowded;
                 }
             }
-            std::memcpy(&fast.Plot, &ref.Plot, sizeof ref.Plot);
+            fast.Plot = ref.Plot;
             ref.RandomSeed = fast.RandomSeed = 99;
             fast.SetDispersalThreads(threads);
             TPlot before;
-            std::memcpy(&before, &fast.Plot, sizeof before);
+            before = fast.Plot;
             const Outcome r = RunPass(ref, true);
             const Outcome f = RunPass(fast, false);
             ASSERT_TRUE(r.fault.has_value()) << c.name;
@@ -360,7 +360,7 @@ TEST(FastDispersal, AllocatesNothingPerStep) {
         s.SetDispersalThreads(threads);
         s.SetUpRun(42);
         // Enough individuals for the pass to share its chunks between the threads.
-        for (auto &row : s.Plot.Density)
+        for (auto &&row : s.Plot.Density)
             for (auto &n : row) n = 300;
         const long setUp = allocations.load();
         s.TimeStep();  // warm-up: the pass makes its threads and grids once

@@ -36,9 +36,9 @@ TEST(DensityClass, BoundsAndColours) {
 
 TEST(PlotMeans, CoverTheWholeGrid) {
     TPlot plot{};
-    for (auto &row : plot.Density)
+    for (auto &&row : plot.Density)
         for (auto &n : row) n = 1;
-    for (auto &row : plot.Env)
+    for (auto &&row : plot.Env)
         for (auto &env : row) env.Compacted = 33.5;
     EXPECT_EQ(MeanDensity(plot), 1.0);
     EXPECT_EQ(MeanCompacted(plot), 33.5);

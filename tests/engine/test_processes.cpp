@@ -95,7 +95,7 @@ TEST(Reproduce, AFractionIsBornWithItsProbability) {
     s->TakeSpeciesParameters();
     int born = 0;
     for (int round = 0; round < 4; ++round) {
-        for (auto &row : s->Plot.Density)
+        for (auto &&row : s->Plot.Density)
             for (auto &n : row) n = 1;
         s->Reproduce();
         for (const auto &row : s->Plot.Density)

@@ -19,8 +19,8 @@ std::uint64_t HashState(const Simul &s) {
         const auto *p = static_cast<const unsigned char *>(data);
         for (std::size_t k = 0; k < size; ++k) h = (h ^ p[k]) * 1099511628211ull;
     };
-    mix(s.Plot.Density, sizeof s.Plot.Density);
-    mix(s.Plot.Env, sizeof s.Plot.Env);
+    mix(s.Plot.Density.Data(), s.Plot.Density.Size() * sizeof(std::int32_t));
+    mix(s.Plot.Env.Data(), s.Plot.Env.Size() * sizeof(TCellEnv));
     mix(&s.RandomSeed, sizeof s.RandomSeed);
     return h;
 }

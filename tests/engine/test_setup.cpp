@@ -82,13 +82,25 @@ TEST(SetUpRun, GeneratedModes) {
     EXPECT_EQ(s.Plot.Density[49][49], -3);
 }
 
-TEST(SetUpRun, ChartCellIsBoundedIntoTheGrid) {
+TEST(SetUpRun, ChartCellIsBoundedIntoTheGridOrRefused) {
     Simul s;
     s.Settings.Run.ChartCellX = "";
     s.Settings.Run.ChartCellY = "99";
     s.SetUpRun(1);
     EXPECT_EQ(s.ChartCellX, 1);
     EXPECT_EQ(s.ChartCellY, 50);
+    // The front ends that name settings refuse it, by the plot's size.
+    s.RefuseChartCellOutside = true;
+    s.Settings.Plot.Height = "99";
+    EXPECT_NO_THROW(s.SetUpRun(1));
+    s.Settings.Plot.Height = "98";
+    try {
+        s.SetUpRun(1);
+        ADD_FAILURE() << "chart cell beyond the plot taken";
+    } catch (const GlebixError &e) {
+        EXPECT_EQ(e.Context().Setting, "ChartCellY");
+        EXPECT_NE(std::string(e.what()).find("de 1 à 98"), std::string::npos) << e.what();
+    }
 }
 
 TEST(InputFiles, TriplesSetTheirCellsInFileOrder) {

@@ -166,6 +166,8 @@ TEST(OffsetTable, SureEntriesAreTheExactOffsets) {
         table.Build(scale, reach);
         ASSERT_TRUE(table.IsFor(scale));
         const int side = 2 * reach + 1;
+        const int paddedColumns = 50 + 2 * OffsetTable::MaxReach;
+        table.UsePaddedColumns(paddedColumns);
         long unsure = 0, total = 0;
         for (int k = 0; k < 200000; ++k, ++total) {
             // Rectangle corners and edges as often as their insides.
@@ -181,7 +183,7 @@ TEST(OffsetTable, SureEntriesAreTheExactOffsets) {
             std::int64_t di = 0, dj = 0;
             ASSERT_EQ(ExactOffsets(s1, s2, scale, 1, di, dj), nullptr);
             ASSERT_EQ(entry, (di + reach) * side + dj + reach) << "scale " << scale << " states " << s1 << " " << s2;
-            ASSERT_EQ(table.Shift(entry), di * OffsetTable::PaddedSide + dj);
+            ASSERT_EQ(table.Shift(entry), di * paddedColumns + dj);
         }
         EXPECT_LT(unsure * 10, total) << "scale " << scale;
     }
@@ -256,7 +258,7 @@ Outcome RunProcess(Simul &s, void (Simul::*process)(), bool countYields = true) 
     } catch (const GlebixError &e) { o.fault = e.what(); }
     s.ProcessMessages = nullptr;
     o.seed = s.RandomSeed;
-    std::memcpy(o.density, s.Plot.Density, sizeof o.density);
+    std::memcpy(o.density, s.Plot.Density.Data(), sizeof o.density);
     return o;
 }
 

@@ -35,7 +35,7 @@ REFUSED = [
     ("DistMean", 2.5),
     ("DistMean", "3 "),
     ("ChartCellX", 0),
-    ("ChartCellY", 51),
+    ("ChartCellY", 4097),
     ("ResponseShape", 3),
     ("DistInitMode", -1),
     ("DispersalFirst", "yes"),

@@ -170,7 +170,7 @@ std::int64_t PositiveTotal(const TPlot &plot) {
 // Bit for bit, field by field (the record has padding).
 bool SamePlot(const TPlot &a, const TPlot &b) {
     return a.NRows == b.NRows && a.NCols == b.NCols && a.CellSize == b.CellSize &&
-           std::memcmp(a.Env, b.Env, sizeof a.Env) == 0 && std::memcmp(a.Density, b.Density, sizeof a.Density) == 0;
+           std::memcmp(a.Env.Data(), b.Env.Data(), a.Env.Size() * sizeof(TCellEnv)) == 0 && a.Density == b.Density;
 }
 
 // Copies the state a step depends on.

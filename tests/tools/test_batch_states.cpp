@@ -209,7 +209,8 @@ TEST(ResumedRun, EditedStatesAreRefusedByMeaning) {
         {"DecompactionD \"5.658\"", "DecompactionD \"nan\"",
          "ligne 25 : fichier d'état incorrect : paramètre DecompactionD : «nan»"},
         {"StepCount \"4\"", "StepCount \"50\"", "ligne 46 : fichier d'état incorrect : nombre de pas « step_count 4 »"},
-        {"ChartCellX \"8\"", "ChartCellX \"99\"", "ligne 28 : fichier d'état incorrect : paramètre ChartCellX : «99»"},
+        {"ChartCellX \"8\"", "ChartCellX \"5000\"",
+         "ligne 28 : fichier d'état incorrect : paramètre ChartCellX : «5000»"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.to);

@@ -61,7 +61,7 @@ std::string WriteRaster(const std::string &path, const RasterShape &shape) {
 
 std::unique_ptr<TPlot> ReadEnvironment(const std::string &path, InputBytes &store) {
     auto plot = std::make_unique<TPlot>();
-    for (auto &row : plot->Env)
+    for (auto &&row : plot->Env)
         for (auto &cell : row) cell = {-1, -1};
     const ReadInput &read = ReadInitialInputOnce(store, path);
     if (!read.Bytes) throw GlebixError(read.Error);
@@ -113,7 +113,7 @@ TEST(GisRasters, RefusalsNameTheFileAndTheFault) {
     three.bands = 3;
     rotated.transform[2] = 0.5;
     oblong.transform[5] = -4;
-    small.columns = 40;
+    small.columns = MaxPlotSide + 1;
     stack.bands = 3;
     stack.driver = "netCDF";
     WriteRaster(dir / "stack.nc", stack);
@@ -124,7 +124,8 @@ TEST(GisRasters, RefusalsNameTheFileAndTheFault) {
         {dir / "three.tif:4", "n'a pas de bande 4 (il en a 3)"},
         {WriteRaster(dir / "rotated.tif", rotated), "est tournée"},
         {WriteRaster(dir / "oblong.tif", oblong), "cases non carrées (2 × 4)"},
-        {WriteRaster(dir / "small.tif", small), "a 40 colonnes et 50 lignes ; la parcelle en demande 50 × 50"},
+        {WriteRaster(dir / "wide.tif", small),
+         "a 4097 colonnes et 50 lignes ; une parcelle a de 1 à 4096 cases de côté"},
         {dir.File("broken.tif", std::string("II*\0\x08\0\0\0garbage", 15)), "ni une grille que GDAL sait lire"},
         {dir / "stack.nc", "a plusieurs variables (Band1, Band2, Band3)"},
         {dir / "stack.nc:x", "a 1 dimension(s) (x)"},

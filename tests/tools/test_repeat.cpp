@@ -108,7 +108,7 @@ TEST(Repeat, ManifestSettingsAreCheckedAsTheOptionsCheckThem) {
     };
     const std::pair<std::string, std::string> refused[] = {
         {"StepCount", "abc"},        {"StepCount", "-5"},   {"StepCount", "1e3"},       {"StepCount", "99999999999"},
-        {"Survival", "0,45"},        {"Survival", "0.45x"}, {"ChartCellX", "99"},       {"DecompactionD", "nan"},
+        {"Survival", "0,45"},        {"Survival", "0.45x"}, {"ChartCellX", "5000"},     {"DecompactionD", "nan"},
         {"EnvDynamic", "peut-être"}, {"DistInitMode", "9"}, {"ResponseOptimum", "inf"},
     };
     for (const auto &[name, text] : refused) {

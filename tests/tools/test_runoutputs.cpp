@@ -138,7 +138,7 @@ TEST(Trace, RowFormat) {
     simul->ChartCellY = 3;
     simul->Plot.Density[1][2] = 7;
     simul->Plot.Density[49][49] = 2147483647;  // the total must not wrap
-    for (auto &row : simul->Plot.Env)
+    for (auto &&row : simul->Plot.Env)
         for (auto &env : row) env.Compacted = 0.1;
     simul->Plot.Env[1][2] = {12.5, 87.5};
     EXPECT_EQ(TraceHeader(),

@@ -78,8 +78,11 @@ INSTANTIATE_TEST_SUITE_P(
                       RefuseCase{"DistMean", "99999999999", "«99999999999»"},
                       RefuseCase{"ResponseShape", "3", "de 0 à 2"}, RefuseCase{"EnvInitMode", "-1", "de 0 à 2"},
                       RefuseCase{"DistInitMode", "1.0", "de 0 à 4"}, RefuseCase{"DispersalFirst", "yes", "«yes»"},
-                      RefuseCase{"ResponseOptimum", "nan", "«nan»"}, RefuseCase{"ChartCellX", "51", "de 1 à 50"},
-                      RefuseCase{"ChartCellY", "0", "de 1 à 50"}, RefuseCase{"survival", "0.4", "paramètre inconnu"},
+                      RefuseCase{"ResponseOptimum", "nan", "«nan»"}, RefuseCase{"ChartCellX", "4097", "de 1 à 4096"},
+                      RefuseCase{"ChartCellY", "0", "de 1 à 4096"}, RefuseCase{"PlotWidth", "0", "de 1 à 4096"},
+                      RefuseCase{"PlotHeight", "4097", "de 1 à 4096"}, RefuseCase{"PlotWidth", "2.5", "«2.5»"},
+                      RefuseCase{"PlotHeight", "-3", "«-3»"}, RefuseCase{"Edges", "bonded", "torus"},
+                      RefuseCase{"survival", "0.4", "paramètre inconnu"},
                       RefuseCase{"StepCount", "3", "paramètre inconnu"}, RefuseCase{"EnvMean", "3\n3", "\\x0a"}),
     [](const auto &info) { return std::to_string(info.index); });
 
@@ -92,7 +95,10 @@ TEST(SettingsTable, RefusalsInFrench) {
              {"Survival", "0,4", "paramètre Survival : «0,4» n'est pas un nombre décimal (avec un point, comme 0.4)"},
              {"EnvMean", "-1e999", "paramètre EnvMean : «-1e999» est hors des limites des nombres réels"},
              {"DistMean", "2.5", "paramètre DistMean : «2.5» n'est pas un nombre entier de -2147483648 à 2147483647"},
-             {"ChartCellY", "51", "paramètre ChartCellY : «51» n'est pas un nombre entier de 1 à 50"},
+             {"ChartCellY", "4097", "paramètre ChartCellY : «4097» n'est pas un nombre entier de 1 à 4096"},
+             {"Edges", "Torus",
+              "paramètre Edges : «Torus» n'est pas un bord de parcelle : torus (tore) ou bounded (bords que les "
+              "individus franchissent pour partir)"},
              {"DistInitMode", "5", "paramètre DistInitMode : «5» n'est pas un numéro de mode de 0 à 4"},
              {"EnvDynamic", "oui",
               "paramètre EnvDynamic : «oui» n'est pas une valeur oui/non (on/off, true/false, 1/0)"},
@@ -163,7 +169,7 @@ TEST(SettingsTable, AcceptedTextConvertsAsTheFieldWould) {
 }
 
 TEST(SettingsTable, EveryNameHasATextAndAcceptsItBack) {
-    EXPECT_EQ(SettingNames().size(), 26u);
+    EXPECT_EQ(SettingNames().size(), 29u);
     const TSettings defaults;
     for (const std::string &name : SettingNames()) {
         TSettings s;

@@ -47,7 +47,7 @@ TEST(Warnings, SettingsThatAreIgnoredOrOutOfRange) {
 
 TEST(Warnings, InitialFilesCountTheCellsConcerned) {
     auto plot = std::make_unique<TPlot>();
-    for (auto &row : plot->Env)
+    for (auto &&row : plot->Env)
         for (auto &cell : row) cell.Compacted = 20;
     EXPECT_TRUE(EnvironmentFileWarnings(*plot, "m.txt").empty());
     plot->Env[0][0].Compacted = std::nan("");

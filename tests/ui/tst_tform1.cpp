@@ -51,7 +51,8 @@ std::unique_ptr<Simul> ReferenceRun(const Simul &program, int steps) {
 }
 
 bool SamePlot(const TPlot &a, const TPlot &b) {
-    return std::memcmp(a.Density, b.Density, sizeof a.Density) == 0 && std::memcmp(a.Env, b.Env, sizeof a.Env) == 0;
+    return a.Density == b.Density &&
+           std::memcmp(a.Env.Data(), b.Env.Data(), a.Env.Size() * sizeof(glebix::TCellEnv)) == 0;
 }
 
 // Pixels that are neither the background nor black (the axes): the chart's markers.

@@ -40,6 +40,7 @@ void CheckPoint(const TSettings &settings, int point) {
     auto scratch = std::make_unique<Simul>();
     scratch->Settings = settings;
     scratch->GivenInputs = gis::InitialInputs(settings);
+    scratch->RefuseChartCellOutside = true;
     try {
         scratch->InitialisePlot();
         scratch->TakeSpeciesParameters();
@@ -53,6 +54,7 @@ void RunOne(const TSettings &settings, const RunJob &job, int steps, int threads
             RunResult &result) {
     auto simul = std::make_unique<Simul>();
     simul->Settings = settings;
+    simul->RefuseChartCellOutside = true;
     simul->SetDispersalThreads(threads);
     try {
         simul->GivenInputs = gis::InitialInputs(settings);

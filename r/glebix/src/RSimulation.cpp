@@ -66,9 +66,10 @@ Simulation &ReadySimulation(SEXP handle) {
 }
 
 Rcpp::NumericMatrix ShareMatrix(const TPlot &plot, bool compacted) {
-    Rcpp::NumericMatrix m(GridSide, GridSide);
-    for (int i = 0; i < GridSide; ++i)
-        for (int j = 0; j < GridSide; ++j) m(i, j) = compacted ? plot.Env[i][j].Compacted : plot.Env[i][j].Decompacted;
+    Rcpp::NumericMatrix m(plot.Width, plot.Height);
+    for (int i = 0; i < plot.Width; ++i)
+        for (int j = 0; j < plot.Height; ++j)
+            m(i, j) = compacted ? plot.Env[i][j].Compacted : plot.Env[i][j].Decompacted;
     return m;
 }
 
@@ -106,6 +107,7 @@ extern "C" SEXP gx_setup(SEXP handle) {
         s.Step = 0;
         s.Trace.clear();
         s.Engine->GivenInputs = gis::InitialInputs(s.Engine->Settings);
+        s.Engine->RefuseChartCellOutside = true;
         s.Engine->SetUpRun(s.Seed);
         s.Trace.push_back(TakeTraceValues(0, *s.Engine));
         if (s.RecordEvery > 0) RecordStep(s, true);
@@ -146,9 +148,9 @@ extern "C" SEXP gx_density(SEXP handle) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
         const TPlot &plot = ReadySimulation(handle).Engine->Plot;
-        Rcpp::IntegerMatrix m(GridSide, GridSide);
-        for (int i = 0; i < GridSide; ++i)
-            for (int j = 0; j < GridSide; ++j) m(i, j) = plot.Density[i][j];
+        Rcpp::IntegerMatrix m(plot.Width, plot.Height);
+        for (int i = 0; i < plot.Width; ++i)
+            for (int j = 0; j < plot.Height; ++j) m(i, j) = plot.Density[i][j];
         return m;
     });
     END_RCPP

@@ -1,0 +1,239 @@
+// Plots of other sizes and bounded edges: the fast processes against their plain forms
+// over odd shapes and both edges, what leaves a bounded plot, the initial patterns on
+// any size, a grid input that sets the size, and the state file of such a plot.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "Errors.h"
+#include "Sha256.h"
+#include "Simul.h"
+#include "StateFile.h"
+#include "TestSupport.h"
+
+namespace glebix {
+namespace {
+
+struct Shape {
+    int width, height;
+};
+constexpr Shape OddShapes[] = {{1, 1}, {1, 97}, {97, 1}, {50, 51}, {333, 211}};
+
+// Species whose dispersal crosses the edges at every reach: counted and tabled cells
+// (sigma 0.9), wide offsets that wrap several times (crowding spreads them), and a
+// scale whose offsets do not fit (a fault).
+struct Spread {
+    const char *sigma, *sensitivity, *constant;
+};
+constexpr Spread Spreads[] = {{"0.9", "0", "30"}, {"3", "2", "40"}, {"1e305", "0", "2"}};
+
+std::unique_ptr<Simul> ShapedRun(Shape shape, bool bounded, const Spread &spread, int threads) {
+    auto s = std::make_unique<Simul>();
+    s->Settings.Plot.Width = std::to_string(shape.width);
+    s->Settings.Plot.Height = std::to_string(shape.height);
+    s->Settings.Plot.Edges = bounded ? EdgesBounded : EdgesTorus;
+    s->Settings.Initial.DistInitMode = DistModeHomogeneous;
+    s->Settings.Initial.DistConstant = spread.constant;
+    s->Settings.Species.DispersalSigma = spread.sigma;
+    s->Settings.Species.DispersalSensitivity = spread.sensitivity;
+    s->SetDispersalThreads(threads);
+    s->SetUpRun(20261208u);
+    return s;
+}
+
+struct StepOutcome {
+    std::string fault = "-";
+    std::uint32_t seed = 0;
+    std::int64_t emigrants = 0;
+    TPlot plot;
+};
+
+StepOutcome Step(Simul &s, void (Simul::*step)()) {
+    StepOutcome o;
+    try {
+        (s.*step)();
+    } catch (const GlebixError &e) { o.fault = e.what(); }
+    o.seed = s.RandomSeed;
+    o.emigrants = s.Emigrants;
+    o.plot = s.Plot;
+    return o;
+}
+
+void ExpectSame(const StepOutcome &plain, const StepOutcome &fast, const std::string &what) {
+    EXPECT_EQ(plain.fault, fast.fault) << what;
+    EXPECT_EQ(plain.seed, fast.seed) << what;
+    EXPECT_EQ(plain.emigrants, fast.emigrants) << what;
+    EXPECT_TRUE(plain.plot.Density == fast.plot.Density) << what;
+    EXPECT_TRUE(plain.plot.Env == fast.plot.Env) << what;
+}
+
+std::int64_t Total(const TPlot &plot) {
+    std::int64_t total = 0;
+    for (const auto &row : plot.Density)
+        for (std::int32_t n : row) total += n;
+    return total;
+}
+
+// The heart of it: every shape, both edges, one and two threads, the dispersal pass
+// against its plain definition and whole steps against their plain forms.
+TEST(PlotShapes, FastFormsEqualPlainFormsOnOddShapes) {
+    for (const Shape shape : OddShapes) {
+        for (const bool bounded : {false, true}) {
+            for (const Spread &spread : Spreads) {
+                for (const int threads : {1, 2}) {
+                    const std::string what = std::to_string(shape.width) + " x " + std::to_string(shape.height) +
+                                             (bounded ? " bounded" : " torus") + ", sigma " + spread.sigma + ", " +
+                                             std::to_string(threads) + " threads";
+                    auto plain = ShapedRun(shape, bounded, spread, threads);
+                    auto fast = ShapedRun(shape, bounded, spread, threads);
+                    ASSERT_EQ(fast->Plot.Width, shape.width) << what;
+                    ASSERT_EQ(fast->Plot.Height, shape.height) << what;
+                    const std::int64_t before = Total(fast->Plot);
+                    const StepOutcome p = Step(*plain, &Simul::DisperseReference);
+                    const StepOutcome f = Step(*fast, &Simul::Disperse);
+                    ExpectSame(p, f, what + ", dispersal");
+                    if (f.fault == "-") {
+                        EXPECT_EQ(Total(f.plot) + f.emigrants, before) << what;
+                        if (!bounded) EXPECT_EQ(f.emigrants, 0) << what;
+                    }
+                    for (int step = 1; step <= 3 && p.fault == "-"; ++step)
+                        ExpectSame(Step(*plain, &Simul::TimeStepReference), Step(*fast, &Simul::TimeStep),
+                                   what + ", step " + std::to_string(step));
+                }
+            }
+        }
+    }
+}
+
+TEST(PlotShapes, BoundedPlotLosesTheWideDispersers) {
+    auto s = ShapedRun({50, 51}, true, Spreads[1], 2);
+    s->Disperse();
+    EXPECT_GT(s->Emigrants, 0);
+    auto torus = ShapedRun({50, 51}, false, Spreads[1], 2);
+    torus->Disperse();
+    EXPECT_EQ(Total(torus->Plot), Total(s->Plot) + s->Emigrants);
+}
+
+TEST(PlotShapes, PatternsGeneraliseTheFiftyByFiftyOnes) {
+    for (int i = 1; i <= 50; ++i) {
+        for (int j = 1; j <= 50; ++j) {
+            EXPECT_EQ(PatternCount(DistModeLeftThird, i, j, 7), i <= 16 ? 7 : 0);
+            const bool centre = i >= 24 && i <= 26 && j >= 24 && j <= 26;
+            EXPECT_EQ(PatternCount(DistModeCentre, i, j, 7), centre ? 7 : 0);
+        }
+    }
+    struct Case {
+        int mode, side, firstIn, lastIn;  // the indices of a side that the pattern holds
+    };
+    for (const Case c :
+         {Case{DistModeLeftThird, 10, 1, 3}, Case{DistModeLeftThird, 3, 0, -1}, Case{DistModeLeftThird, 4, 1, 1},
+          Case{DistModeCentre, 1000, 476, 524}, Case{DistModeCentre, 40, 20, 20}, Case{DistModeCentre, 19, 0, -1}}) {
+        for (int k = 1; k <= c.side; ++k) {
+            const int count = PatternCount(c.mode, k, k, 1, c.side, c.side);
+            EXPECT_EQ(count, k >= c.firstIn && k <= c.lastIn ? 1 : 0) << c.mode << " side " << c.side << " at " << k;
+        }
+    }
+}
+
+std::string Grid(int columns, int rows) {
+    std::string text = "ncols " + std::to_string(columns) + "\nnrows " + std::to_string(rows) +
+                       "\nxllcorner 0\nyllcorner 0\ncellsize 1\n";
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) text += std::to_string(r * 10 + c) + " ";
+        text += "\n";
+    }
+    return text;
+}
+
+std::string SetUpMessage(Simul &s) {
+    try {
+        s.SetUpRun(1);
+    } catch (const GlebixError &e) { return MessageWithContext(e); }
+    return {};
+}
+
+TEST(PlotShapes, AGridInputSetsTheSizeOrIsRefused) {
+    testing::ScratchDir dir;
+    Simul s;
+    s.Settings.Initial.DistInitMode = DistModeFile;
+    s.Settings.Initial.DistFilePath = dir.File("g.asc", Grid(4, 3));
+    s.SetUpRun(1);
+    EXPECT_EQ(s.Plot.Width, 4);
+    EXPECT_EQ(s.Plot.Height, 3);
+    EXPECT_EQ(s.Plot.Density[1][2], 1);  // top line, second value: row 2, column 3
+    EXPECT_EQ(s.Plot.Density[3][0], 23);
+
+    s.Settings.Plot.Width = "5";
+    const std::string refused = SetUpMessage(s);
+    EXPECT_NE(refused.find("4 colonnes et 3 lignes"), std::string::npos) << refused;
+    EXPECT_NE(refused.find("PlotWidth 5"), std::string::npos) << refused;
+    s.Settings.Plot.Width = "4";
+    s.Settings.Plot.Height = "3";
+    EXPECT_EQ(SetUpMessage(s), "");
+
+    Simul windows;
+    windows.FixedPlotSize = true;
+    windows.Settings.Initial = s.Settings.Initial;
+    const std::string shown = SetUpMessage(windows);
+    EXPECT_NE(shown.find("glebix-batch"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("Python ou R"), std::string::npos) << shown;
+}
+
+TEST(PlotShapes, TriplesBeyondThePlotAreRefusedByLine) {
+    testing::ScratchDir dir;
+    Simul s;
+    s.Settings.Plot.Width = "60";
+    s.Settings.Plot.Height = "7";
+    s.Settings.Initial.DistInitMode = DistModeFile;
+    s.Settings.Initial.DistFilePath = dir.File("d.txt", "60 7 3\n55 8 1\n");
+    const std::string refused = SetUpMessage(s);
+    EXPECT_NE(refused.find("ligne du fichier 2"), std::string::npos) << refused;
+    EXPECT_NE(refused.find("la colonne de 1 à 7"), std::string::npos) << refused;
+}
+
+TEST(PlotShapes, BadShapeSettingsAreRefusedByName) {
+    for (const auto &[name, text] : {std::pair{"PlotWidth", "0"}, std::pair{"PlotHeight", "4097"},
+                                     std::pair{"PlotWidth", "2.5"}, std::pair{"Edges", "tore"}}) {
+        Simul s;
+        (std::string(name) == "Edges"       ? s.Settings.Plot.Edges
+         : std::string(name) == "PlotWidth" ? s.Settings.Plot.Width
+                                            : s.Settings.Plot.Height) = text;
+        try {
+            s.SetUpRun(1);
+            ADD_FAILURE() << name << " " << text << " taken";
+        } catch (const GlebixError &e) { EXPECT_EQ(e.Context().Setting, name); }
+    }
+}
+
+std::optional<std::string> AnySetting(std::string_view, std::string_view) { return std::nullopt; }
+
+TEST(PlotShapes, StateFileKeepsTheShape) {
+    auto s = ShapedRun({7, 5}, true, Spreads[0], 1);
+    s->TimeStep();
+    SavedRun run = CaptureRun(*s, 1u, 20261208u, 1, 300);
+    const std::string text = StateFileText(run);
+    EXPECT_NE(text.find("setting PlotWidth \"7\"\nsetting PlotHeight \"5\"\nsetting Edges \"bounded\"\n"),
+              std::string::npos);
+    const SavedRun back = ParseStateFile(text, "s", AnySetting);
+    EXPECT_EQ(back.Plot.Width, 7);
+    EXPECT_EQ(back.Plot.Height, 5);
+    EXPECT_TRUE(back.Plot.Bounded);
+    EXPECT_EQ(StateFileText(back), text);
+
+    // A grid line that disagrees with the size is refused, by its line.
+    std::string body = text.substr(0, text.rfind("sha256 "));
+    const std::size_t line = body.find("density\n") + 8;
+    body.erase(body.rfind(' ', body.find('\n', line)), body.find('\n', line) - body.rfind(' ', body.find('\n', line)));
+    try {
+        ParseStateFile(body + "sha256 " + Sha256Hex(body) + "\n", "s", AnySetting);
+        ADD_FAILURE() << "a short grid line taken";
+    } catch (const GlebixError &e) {
+        EXPECT_NE(std::string(e.what()).find("il faut 5 nombres par ligne"), std::string::npos) << e.what();
+        EXPECT_GT(e.Context().Line, 30);
+    }
+}
+
+}  // namespace
+}  // namespace glebix
