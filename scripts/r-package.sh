@@ -28,7 +28,9 @@ for f in "$here"/engine/*.cpp "$here"/engine/*.h \
          "$here"/tools/GridOutputs.cpp "$here"/tools/GridOutputs.h \
          "$here"/tools/ThreadCount.cpp "$here"/tools/ThreadCount.h \
          "$here"/tools/RunState.cpp "$here"/tools/RunState.h \
-         "$here"/tools/Warnings.cpp "$here"/tools/Warnings.h; do
+         "$here"/tools/Warnings.cpp "$here"/tools/Warnings.h \
+         "$here"/tools/Language.cpp "$here"/tools/Language.h \
+         "$here"/tools/Messages.cpp "$here"/tools/Messages.h "$here"/tools/MessageCatalogue.cpp; do
     name=$(basename "$f")
     # A glue file of the same name would be overwritten without a word.
     if [ -e "$here/r/glebix/src/$name" ]; then

@@ -3,6 +3,7 @@
 
 #include "BatchOptions.h"
 #include "Conversions.h"
+#include "Messages.h"
 #include "RunPlan.h"
 #include "Warnings.h"
 
@@ -34,16 +35,17 @@ bool KeepsSomething(const BatchOptions &o) {
 std::string NothingKeptWarning() {
     std::string options;
     for (std::size_t k = 0; k < std::size(KeptOutputs); ++k)
-        options += (k == 0 ? "" : k + 1 == std::size(KeptOutputs) ? " ou " : ", ") + std::string(KeptOutputs[k].option);
-    return "--replicates ou --design sans aucune sortie (" + options + ") : rien des simulations ne sera gardé";
+        options += (k == 0                            ? ""
+                    : k + 1 == std::size(KeptOutputs) ? Message("suggestion.or")
+                                                      : ", ") +
+                   std::string(KeptOutputs[k].option);
+    return Message("warning.nothing_kept", {options});
 }
 
 std::string FramesPerSecondWarning(int framesPerSecond) {
-    return "--fps " + std::to_string(framesPerSecond) +
-           " : une animation GIF compte ses délais en centièmes de seconde ; elle est écrite à " +
-           FormatShortest(WrittenFramesPerSecond(framesPerSecond)) + " images par seconde, et au-delà de " +
-           std::to_string(MaxShownFramesPerSecond) +
-           " bien des visionneuses la ralentissent (souvent à 10 images par seconde)";
+    return Message("warning.fps",
+                   {std::to_string(framesPerSecond), FormatShortest(WrittenFramesPerSecond(framesPerSecond)),
+                    std::to_string(MaxShownFramesPerSecond)});
 }
 
 StudyWarnings CollectWarnings(const BatchOptions &options) {
@@ -58,8 +60,8 @@ StudyWarnings CollectWarnings(const BatchOptions &options) {
     if (!options.AnimatePath.empty() && options.FramesPerSecond > MaxShownFramesPerSecond)
         w.Common.push_back(FramesPerSecondWarning(options.FramesPerSecond));
     if (options.Points.empty() && options.SliceAsked)
-        w.Common.push_back("--slice " + std::to_string(options.SliceAsked->Index) + "/" +
-                           std::to_string(options.SliceAsked->Count) + " : cette part ne contient aucun point");
+        w.Common.push_back(Message("warning.empty_slice", {std::to_string(options.SliceAsked->Index),
+                                                           std::to_string(options.SliceAsked->Count)}));
     return w;
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "Messages.h"
+
 namespace glebix::batch {
 
 namespace {
@@ -68,10 +70,10 @@ std::vector<std::string> CloseNames(std::string_view name, const std::vector<std
 std::string SuggestionText(std::string_view name, const std::vector<std::string> &known) {
     const std::vector<std::string> close = CloseNames(name, known);
     if (close.empty()) return {};
-    std::string text = " ; voulez-vous dire ";
+    std::string names;
     for (std::size_t k = 0; k < close.size(); ++k)
-        text += (k == 0 ? "" : k + 1 == close.size() ? " ou " : ", ") + close[k];
-    return text + " ?";
+        names += (k == 0 ? "" : k + 1 == close.size() ? Message("suggestion.or") : ", ") + close[k];
+    return Message("suggestion", {names});
 }
 
 }  // namespace glebix::batch

@@ -1,6 +1,7 @@
 #include "RunState.h"
 
 #include "FileIo.h"
+#include "Messages.h"
 #include "SettingsTable.h"
 
 namespace glebix::batch {
@@ -8,14 +9,12 @@ namespace glebix::batch {
 std::optional<std::string> RefusedOnResume(const std::string &name) {
     for (const char *settable : ResumeSettableNames)
         if (name == settable) return std::nullopt;
-    return name +
-           " : ne peut pas changer à la reprise (seuls DecompactionD, EnvDynamic et DispersalFirst, lus à chaque pas "
-           "de temps, le peuvent)";
+    return Message("resume.fixed_setting", {name});
 }
 
 std::optional<std::string> StepsBeforeSaved(std::int32_t steps, const SavedRun &saved) {
     if (steps >= saved.Step) return std::nullopt;
-    return std::to_string(steps) + " est avant le pas enregistré (" + std::to_string(saved.Step) + ")";
+    return Message("resume.steps_before", {std::to_string(steps), std::to_string(saved.Step)});
 }
 
 std::variant<TSettings, ResumeRefusal> ResumedSettings(

@@ -9,6 +9,7 @@
 
 #include "CloseNames.h"
 #include "Conversions.h"
+#include "Messages.h"
 #include "Plot.h"
 
 namespace glebix::batch {
@@ -110,7 +111,7 @@ std::string Quoted(std::string_view text) {
     std::size_t cut = std::min(text.size(), longest);
     // A sequence is at most 4 bytes long: back up over at most 3 continuation bytes.
     while (cut + 3 > longest && cut < text.size() && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-    std::string out = "«";
+    std::string out = Message("quote.open");
     for (std::size_t k = 0; k < cut; ++k) {
         const unsigned char c = static_cast<unsigned char>(text[k]);
         if (c < 32 || c == 127) {
@@ -123,7 +124,7 @@ std::string Quoted(std::string_view text) {
         }
     }
     if (cut < text.size()) out += "…";
-    out += "»";
+    out += Message("quote.close");
     return out;
 }
 
@@ -138,7 +139,7 @@ std::optional<bool> ParseFlag(std::string_view text) {
 
 // "de 0 à 2".
 std::string RangeText(std::int32_t minimum, std::int32_t maximum) {
-    return "de " + std::to_string(minimum) + " à " + std::to_string(maximum);
+    return Message("setting.range", {std::to_string(minimum), std::to_string(maximum)});
 }
 
 }  // namespace
@@ -147,24 +148,24 @@ std::optional<std::string> NullByteProblem(std::string_view text) {
     // C strings end at a null byte: a path would open a file other than the text that
     // the manifest and the table record.
     if (text.find('\0') == std::string_view::npos) return std::nullopt;
-    return Quoted(text) + " contient un octet nul, qu'aucune valeur ni aucun chemin ne peut contenir";
+    return Message("setting.null_byte", {Quoted(text)});
 }
 
 std::string UnknownSettingMessage(std::string_view name) {
-    return "paramètre inconnu : " + Quoted(name) + SuggestionText(name, SettingNames());
+    return Message("setting.unknown", {Quoted(name), SuggestionText(name, SettingNames())});
 }
 
 std::optional<std::string> ApplySetting(std::string_view name, std::string_view value, TSettings &settings) {
     const SettingEntry *e = Find(name);
     if (!e) return UnknownSettingMessage(name);
-    const std::string what = "paramètre " + std::string(e->name) + " : ";
-    if (auto problem = NullByteProblem(value)) return what + *problem;
+    const auto what = [e] { return Message("setting.prefix", {e->name}); };  // made for a refusal only
+    if (auto problem = NullByteProblem(value)) return what() + *problem;
     switch (e->kind) {
     case SettingKind::Real:
     case SettingKind::RealValue: {
         const auto v = ParseRealToken(value);
-        if (!v) return what + Quoted(value) + " n'est pas un nombre décimal (avec un point, comme 0.4)";
-        if (!std::isfinite(*v)) return what + Quoted(value) + " est hors des limites des nombres réels";
+        if (!v) return what() + Message("setting.not_real", {Quoted(value)});
+        if (!std::isfinite(*v)) return what() + Message("setting.not_finite", {Quoted(value)});
         if (e->kind == SettingKind::Real)
             *e->text.at(settings) = std::string(value);
         else
@@ -174,20 +175,20 @@ std::optional<std::string> ApplySetting(std::string_view name, std::string_view 
     case SettingKind::Whole: {
         const auto v = ParseWholeToken(value);
         if (!v || *v < e->minimum || *v > e->maximum)
-            return what + Quoted(value) + " n'est pas un nombre entier " + RangeText(e->minimum, e->maximum);
+            return what() + Message("setting.not_whole", {Quoted(value), RangeText(e->minimum, e->maximum)});
         *e->text.at(settings) = std::string(value);
         return std::nullopt;
     }
     case SettingKind::Mode: {
         const auto v = ParseWholeToken(value);
         if (!v || *v < e->minimum || *v > e->maximum)
-            return what + Quoted(value) + " n'est pas un numéro de mode " + RangeText(e->minimum, e->maximum);
+            return what() + Message("setting.not_mode", {Quoted(value), RangeText(e->minimum, e->maximum)});
         *e->mode.at(settings) = *v;
         return std::nullopt;
     }
     case SettingKind::Flag: {
         const auto v = ParseFlag(value);
-        if (!v) return what + Quoted(value) + " n'est pas une valeur oui/non (on/off, true/false, 1/0)";
+        if (!v) return what() + Message("setting.not_flag", {Quoted(value)});
         *e->flag.at(settings) = *v;
         return std::nullopt;
     }
@@ -204,7 +205,8 @@ std::optional<std::string> RestoreSetting(std::string_view name, std::string_vie
     const std::string_view checked = number ? text.substr(std::min(text.size(), text.find_first_not_of(' '))) : text;
     if (name == StepCountName) {
         if (!ParseCount(checked, 0))
-            return "paramètre StepCount : " + Quoted(text) + " n'est pas un nombre entier " + RangeText(0, NoMax);
+            return Message("setting.prefix", {"StepCount"}) +
+                   Message("setting.not_whole", {Quoted(text), RangeText(0, NoMax)});
         settings.Run.StepCount = std::string(text);
         return std::nullopt;
     }

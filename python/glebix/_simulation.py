@@ -7,6 +7,7 @@ import os
 import numpy as np
 
 from . import _core
+from ._messages import message
 from ._settings import check_seed, check_steps, check_threads, named_texts, path_text, species_values
 from ._tables import as_table
 from ._warnings import warn_all
@@ -99,9 +100,9 @@ class Simulation(_core.Simulation):
         side = _core.GRID_SIDE
         for name, index in (("i", i), ("j", j)):
             if isinstance(index, (bool, np.bool_)) or not isinstance(index, numbers.Integral):
-                raise TypeError(f"cell : {name} doit être un nombre entier, pas {type(index).__name__}")
+                raise TypeError(message("python.cell_type", name, type(index).__name__))
             if not 1 <= index <= side:
-                raise IndexError(f"cell : {name} = {index} hors de 1 à {side}")
+                raise IndexError(message("python.cell_range", name, index, side))
         line, column = side - j, i - 1
         return Cell(int(self.density[line, column]), float(self.compacted[line, column]),
                     float(self.decompacted[line, column]))

@@ -18,6 +18,7 @@
 #include "Conversions.h"
 #include "Errors.h"
 #include "InputFile.h"
+#include "Messages.h"
 #include "RunSettings.h"
 #include "RunTrace.h"
 #include "SeedMixing.h"
@@ -48,8 +49,8 @@ py::object PositionOrNone(std::int64_t v) { return v > 0 ? py::object(py::int_(v
 // context as attributes (None when unknown).
 void SetGlebixError(const GlebixError &e) {
     const ErrorContext &c = e.Context();
-    py::object error = py::reinterpret_borrow<py::object>(GlebixErrorType)(MessageWithContext(e));
-    error.attr("message") = py::str(e.what());
+    py::object error = py::reinterpret_borrow<py::object>(GlebixErrorType)(batch::LocalMessageWithContext(e));
+    error.attr("message") = py::str(batch::FromFrench(e.what()));
     error.attr("setting") = TextOrNone(c.Setting);
     error.attr("path") = TextOrNone(c.Path);
     error.attr("line") = PositionOrNone(c.Line);
@@ -68,7 +69,7 @@ py::tuple SpeciesToTuple(const SpeciesFileContents &c) {
 std::optional<SpeciesFileContents> SpeciesFromObject(const py::object &species) {
     if (species.is_none()) return std::nullopt;
     const auto t = species.cast<py::tuple>();
-    if (t.size() != 9) throw py::value_error("valeurs d'espèce : 9 valeurs attendues");
+    if (t.size() != 9) throw py::value_error(batch::Message("python.species_values"));
     SpeciesFileContents c;
     c.Survival = t[0].cast<std::string>();
     c.Fecundity = t[1].cast<std::string>();
@@ -149,8 +150,7 @@ unsigned long MainThreadId = 0;
 constexpr auto SignalCheckInterval = std::chrono::milliseconds(100);
 
 void StepReleased(SimulationHandle &h, std::int64_t count, const StopFlag *stop) {
-    if (count < 0)
-        throw py::value_error("step : le nombre de pas doit être positif ou nul (" + std::to_string(count) + ")");
+    if (count < 0) throw py::value_error(batch::Message("python.negative_steps", {std::to_string(count)}));
     const bool mainThread = PyThread_get_thread_ident() == MainThreadId;
     std::function<void()> afterStep;
     if (mainThread || stop) {
@@ -168,9 +168,7 @@ void StepReleased(SimulationHandle &h, std::int64_t count, const StopFlag *stop)
         py::gil_scoped_release release;
         h.Step(count, afterStep);
     } catch (const Interrupted &) { throw py::error_already_set(); } catch (const Stopped &) {
-        throw py::value_error("simulation arrêtée au pas " + std::to_string(h.StepIndex()) +
-                              " : l'étude dont elle fait partie a été interrompue ou une autre de ses simulations a "
-                              "échoué");
+        throw py::value_error(batch::Message("python.stopped", {std::to_string(h.StepIndex())}));
     }
 }
 
@@ -313,7 +311,8 @@ PYBIND11_MODULE(_core, m) {
     MainThreadId = py::module_::import("threading").attr("main_thread")().attr("ident").cast<unsigned long>();
     GlebixErrorType = PyErr_NewExceptionWithDoc(
         "glebix.GlebixError",
-        "An error of the engine: str() gives the context and the French message; the attributes message, "
+        "An error of the engine: str() gives the context and the message, in the user's language; the attributes "
+        "message, "
         "setting, path, line, column and token give each part (None when unknown).",
         PyExc_RuntimeError, nullptr);
     m.attr("GlebixError") = py::handle(GlebixErrorType);
@@ -337,6 +336,13 @@ PYBIND11_MODULE(_core, m) {
     m.def("run_warnings", &RunWarnings, py::arg("species"), py::arg("settings"), py::arg("points"), py::arg("inputs"),
           py::call_guard<py::gil_scoped_release>());
     m.def("unknown_setting_message", &batch::UnknownSettingMessage, py::arg("name"));
+    m.def(
+        "message",
+        [](const std::string &key, const std::vector<std::string> &args) {
+            return batch::MessageIn(batch::UserLanguage(), key, args);
+        },
+        py::arg("key"), py::arg("args") = std::vector<std::string>{},
+        "The catalogue's message `key` in the user's language, its placeholders {0}, {1}, ... filled with args.");
     m.def("null_byte_problem", &batch::NullByteProblem, py::arg("text"),
           "The problem of a text holding a null byte, which no value or path may hold; None otherwise.");
     m.def("default_settings", [] { return SettingTexts(DefaultSettings()); });

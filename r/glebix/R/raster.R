@@ -6,7 +6,7 @@ glebix_raster <- function(sim, what = c("density", "compacted")) {
   call <- sys.call()
   what <- match.arg(what, c("density", "compacted", "decompacted"), several.ok = TRUE)
   if (!requireNamespace("terra", quietly = TRUE)) {
-    gx_stop("glebix_raster() demande le paquet terra (install.packages(\"terra\"))",
+    gx_stop(gx_message("r.terra"),
             call = call)
   }
   layers <- lapply(what, function(w) {

@@ -16,7 +16,7 @@ glebix_simulation <- function(seed = NULL, steps = 300, threads = 0, species = N
 
 handle_of <- function(sim, call) {
   if (!inherits(sim, "glebix_simulation")) {
-    gx_stop("un objet cr\u00e9\u00e9 par glebix_simulation() est attendu", call = call)
+    gx_stop(gx_message("r.not_simulation"), call = call)
   }
   sim$handle
 }
@@ -79,12 +79,11 @@ glebix_write_asc <- function(sim, directory) {
 print.glebix_simulation <- function(x, ...) {
   info <- gx_call(gx_info, x$handle)
   state <- if (info$set_up) {
-    paste0("pas ", info$step, " sur ", info$steps)
+    gx_message("r.print_step", info$step, info$steps)
   } else {
-    paste0(info$steps, " pas, pas encore initialis\u00e9e")
+    gx_message("r.print_not_set_up", info$steps)
   }
-  cat("<simulation Glebix : graine ", format(info$seed, scientific = FALSE), ", ", state,
-      ">\n", sep = "")
+  cat(gx_message("r.print", format(info$seed, scientific = FALSE), state), "\n", sep = "")
   invisible(x)
 }
 

@@ -25,6 +25,7 @@ SEXP gx_run_warnings(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_save_state(SEXP, SEXP);
 SEXP gx_resume(SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_unknown_setting(SEXP);
+SEXP gx_catalogue_message(SEXP, SEXP);
 void gx_name_missing_folders();
 
 static const R_CallMethodDef CallEntries[] = {
@@ -48,6 +49,7 @@ static const R_CallMethodDef CallEntries[] = {
     {"gx_save_state", (DL_FUNC)&gx_save_state, 2},
     {"gx_resume", (DL_FUNC)&gx_resume, 5},
     {"gx_unknown_setting", (DL_FUNC)&gx_unknown_setting, 1},
+    {"gx_catalogue_message", (DL_FUNC)&gx_catalogue_message, 2},
     {nullptr, nullptr, 0},
 };
 

@@ -105,6 +105,13 @@ extern "C" SEXP gx_unknown_setting(SEXP name) {
     END_RCPP
 }
 
+// The catalogue's message `key` in the user's language, filled with `args`.
+extern "C" SEXP gx_catalogue_message(SEXP key, SEXP args) {
+    BEGIN_RCPP
+    return Rcpp::wrap(r::Utf8(batch::MessageIn(batch::UserLanguage(), r::Text(key), r::Texts(args))));
+    END_RCPP
+}
+
 // File messages say what is wrong with a path, as the batch tool's do.
 extern "C" void gx_name_missing_folders() { NameMissingFolders(true); }
 

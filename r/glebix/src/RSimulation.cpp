@@ -35,14 +35,14 @@ using Handle = Rcpp::XPtr<Simulation>;
 // but not the engine.
 Simulation &Get(SEXP handle) {
     Handle h(handle);
-    if (!h.get()) throw GlebixError("simulation perdue : elle vient d'une session précédente ; recréez-la");
+    if (!h.get()) throw GlebixError(batch::Message("r.lost"));
     return *h;
 }
 
 Simulation &ReadySimulation(SEXP handle) {
     Simulation &s = Get(handle);
-    if (s.Failed) throw GlebixError("la simulation s'est arrêtée sur une erreur ; relancez glebix_setup()");
-    if (!s.SetUp) throw GlebixError("la simulation n'est pas initialisée ; appelez d'abord glebix_setup()");
+    if (s.Failed) throw GlebixError(batch::Message("r.failed"));
+    if (!s.SetUp) throw GlebixError(batch::Message("r.not_set_up"));
     return s;
 }
 
@@ -100,9 +100,8 @@ extern "C" SEXP gx_step(SEXP handle, SEXP count) {
         Simulation &s = ReadySimulation(handle);
         const int n = Rcpp::as<int>(count);
         if (n > s.StepCount - s.Step)
-            throw GlebixError("la simulation compte " + std::to_string(s.StepCount) + " pas de temps ; " +
-                              std::to_string(s.Step) + " sont faits, il en reste " +
-                              std::to_string(s.StepCount - s.Step));
+            throw GlebixError(batch::Message("r.steps_left", {std::to_string(s.StepCount), std::to_string(s.Step),
+                                                              std::to_string(s.StepCount - s.Step)}));
         for (int k = 0; k < n; ++k) {
             CheckInterrupt();
             s.Failed = true;

@@ -1,3 +1,7 @@
+# The tests check the package's French messages: French, whatever language the
+# check runs in (scripts/test-r.sh runs R CMD check with LANGUAGE=en for its log).
+Sys.setenv(LANGUAGE = "fr")
+
 # The batch tool named by GLEBIX_BATCH (set by scripts/test-r.sh), or a skip.
 batch_tool <- function() {
   path <- Sys.getenv("GLEBIX_BATCH")
