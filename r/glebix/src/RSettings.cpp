@@ -14,40 +14,40 @@ namespace glebix::r {
 
 namespace {
 
-// What glebix_settings() says of each setting: what it sets. The names must be those
-// of the batch tool's table, in its order.
+// What glebix_settings() says of each setting: what it sets, by its catalogue key. The
+// names must be those of the batch tool's table, in its order.
 struct SettingNote {
     const char *name;
-    const char *what;
+    const char *what;  // the key of its description
 };
 
 constexpr SettingNote Notes[] = {
-    {"Survival", "probabilité de survie d'un individu à chaque pas de temps"},
-    {"Fecundity", "descendants par individu et par pas de temps"},
-    {"MortalityAlpha", "exposant de la mortalité due à l'entassement"},
-    {"CompactionC", "décompaction apportée par individu"},
-    {"DispersalSensitivity", "exposant de l'effet de l'entassement sur la dispersion"},
-    {"DispersalSigma", "écart type de base du déplacement"},
-    {"ResponseShape", "forme de la réponse au milieu : 0 normale, 1 en cloche, 2 logistique"},
-    {"ResponseOptimum", "centre (formes 0 et 1) ou ordonnée à l'origine (forme 2) de la réponse"},
-    {"ResponseTolerance", "largeur (formes 0 et 1) ou pente (forme 2) de la réponse"},
-    {"SurvivalEnvSensitive", "l'entassement peut accroître la mortalité"},
-    {"FecundityEnvSensitive", "les naissances suivent la réponse de la case au milieu"},
-    {"DispersalFirst", "la dispersion précède la survie"},
-    {"EnvInitMode", "milieu initial : 0 fichier, 1 aléatoire, 2 homogène"},
-    {"EnvMean", "part compactée moyenne du milieu aléatoire (%)"},
-    {"EnvVariability", "demi-étendue du milieu aléatoire (%)"},
-    {"EnvConstant", "part compactée du milieu homogène (%)"},
-    {"EnvFilePath", "fichier du milieu initial (mode 0)"},
-    {"DistInitMode", "répartition initiale : 0 fichier, 1 aléatoire, 2 homogène, 3 tiers gauche, 4 centre"},
-    {"DistConstant", "effectif de chaque case occupée"},
-    {"DistMean", "effectif moyen de la répartition aléatoire"},
-    {"DistVariability", "demi-étendue de la répartition aléatoire"},
-    {"DistFilePath", "fichier de la répartition initiale (mode 0)"},
-    {"EnvDynamic", "la faune remodèle le sol"},
-    {"DecompactionD", "plus grand retour de la part décompactée par case et par pas de temps"},
-    {"ChartCellX", "ligne de la case suivie par la trace"},
-    {"ChartCellY", "colonne de la case suivie par la trace"},
+    {"Survival", "describe.survival"},
+    {"Fecundity", "describe.fecundity"},
+    {"MortalityAlpha", "describe.mortalityalpha"},
+    {"CompactionC", "describe.compactionc"},
+    {"DispersalSensitivity", "describe.dispersalsensitivity"},
+    {"DispersalSigma", "describe.dispersalsigma"},
+    {"ResponseShape", "describe.responseshape"},
+    {"ResponseOptimum", "describe.responseoptimum"},
+    {"ResponseTolerance", "describe.responsetolerance"},
+    {"SurvivalEnvSensitive", "describe.survivalenvsensitive"},
+    {"FecundityEnvSensitive", "describe.fecundityenvsensitive"},
+    {"DispersalFirst", "describe.dispersalfirst"},
+    {"EnvInitMode", "describe.envinitmode"},
+    {"EnvMean", "describe.envmean"},
+    {"EnvVariability", "describe.envvariability"},
+    {"EnvConstant", "describe.envconstant"},
+    {"EnvFilePath", "describe.envfilepath"},
+    {"DistInitMode", "describe.distinitmode"},
+    {"DistConstant", "describe.distconstant"},
+    {"DistMean", "describe.distmean"},
+    {"DistVariability", "describe.distvariability"},
+    {"DistFilePath", "describe.distfilepath"},
+    {"EnvDynamic", "describe.envdynamic"},
+    {"DecompactionD", "describe.decompactiond"},
+    {"ChartCellX", "describe.chartcellx"},
+    {"ChartCellY", "describe.chartcelly"},
 };
 
 std::vector<std::string> Texts(SEXP x) { return Rcpp::as<std::vector<std::string>>(x); }
@@ -90,7 +90,7 @@ extern "C" SEXP gx_settings_table() {
         for (const r::SettingNote &n : r::Notes)
             if (name == n.name) note = &n;
         kinds.push_back(batch::SettingKindText(name));
-        notes.push_back(note ? note->what : "");
+        notes.push_back(note ? batch::Message(note->what) : "");
     }
     return Rcpp::List::create(Rcpp::Named("name") = r::Utf8Vector(names), Rcpp::Named("default") = r::Utf8Vector(texts),
                               Rcpp::Named("kind") = r::Utf8Vector(kinds),
