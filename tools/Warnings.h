@@ -1,6 +1,7 @@
 // Warnings: what does not stop a run but most likely spoils what it means. Each is one
-// line in the user's language; the tool prints it after the prefix "batch.warning", records it in
-// the manifests, lists it under --validate, and refuses to run on it under --strict.
+// line in the user's language; the tool prints it as "glebix-batch : attention : <text>"
+// (the catalogue's "batch.warning"), records it in the manifests, lists it under
+// --validate, and refuses to run on it under --strict.
 #pragma once
 
 #include <cstdint>
