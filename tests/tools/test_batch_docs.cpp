@@ -13,7 +13,7 @@ using namespace glebix::batch;
 
 TEST(BatchDocs, ManPageHasAnEntryForEveryOptionAndSetting) {
     const std::string page = ManPageText();
-    for (const OptionHelp &o : OptionHelps()) {
+    for (const OptionHelp &o : OptionHelps(Language::French)) {
         const auto entry = page.find(".TP\n\\fB" + RoffText(o.Name) + "\\fR");
         ASSERT_NE(entry, std::string::npos) << o.Name;
         // Every option has a line of help, those the usage text lists without one too.
@@ -25,7 +25,7 @@ TEST(BatchDocs, ManPageHasAnEntryForEveryOptionAndSetting) {
             page.find(".TP\n\\fB" + name + "\\fR\n" + RoffText(std::string(glebix::FindSettingRow(name)->description))),
             std::string::npos)
             << name;
-    EXPECT_NE(page.find(RoffText(ExitStatusText().substr(0, 30))), std::string::npos);
+    EXPECT_NE(page.find(RoffText(ExitStatusText(Language::French).substr(0, 30))), std::string::npos);
 }
 
 TEST(BatchDocs, RoffTextKeepsControlCharactersAsText) {
@@ -40,7 +40,8 @@ TEST(BatchDocs, RoffTextKeepsControlCharactersAsText) {
 
 TEST(BatchDocs, CompletionOffersEveryOptionAndSettingName) {
     const std::string script = BashCompletionText();
-    for (const OptionHelp &o : OptionHelps()) EXPECT_NE(script.find(" " + o.Name), std::string::npos) << o.Name;
+    for (const OptionHelp &o : OptionHelps(Language::French))
+        EXPECT_NE(script.find(" " + o.Name), std::string::npos) << o.Name;
     for (const std::string &name : SettingNames()) EXPECT_NE(script.find(name + "="), std::string::npos);
     EXPECT_NE(script.find("complete -F _glebix_batch glebix-batch"), std::string::npos);
 }
