@@ -55,3 +55,24 @@ def test_the_lookup_is_the_batch_tools_catalogue(lang):
     assert glebix._message("option.value_missing", "--seed") == expected(
         lang, "--seed : valeur manquante", "--seed: value missing"
     )
+
+
+def test_the_bindings_own_refusals_and_the_descriptions_are_in_the_users_language(lang):
+    with pytest.raises(ValueError) as caught:
+        glebix.Simulation(replicate=2)
+    assert str(caught.value) == expected(
+        lang, "replicate : une graine (seed) est nécessaire", "replicate: a seed is needed"
+    )
+    with pytest.raises(ValueError) as caught:
+        glebix.run(jobs=999)
+    assert str(caught.value) == expected(
+        lang,
+        "jobs : «999» n'est pas un nombre de simulations simultanées de 1 à 256",
+        'jobs: "999" is not a number of simultaneous runs from 1 to 256',
+    )
+    described = glebix._core.setting_info()["Survival"]["description"]
+    assert described == expected(
+        lang,
+        "probabilité de survie d'un individu à chaque pas de temps",
+        "probability that an individual survives each time step",
+    )

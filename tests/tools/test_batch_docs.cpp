@@ -2,11 +2,13 @@
 // made from: every option and setting named, and roff's control characters kept as text.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "BashCompletion.h"
 #include "BatchOptions.h"
 #include "ManPage.h"
+#include "Messages.h"
 #include "SettingsTable.h"
 
 using namespace glebix::batch;
@@ -44,4 +46,20 @@ TEST(BatchDocs, CompletionOffersEveryOptionAndSettingName) {
         EXPECT_NE(script.find(" " + o.Name), std::string::npos) << o.Name;
     for (const std::string &name : SettingNames()) EXPECT_NE(script.find(name + "="), std::string::npos);
     EXPECT_NE(script.find("complete -F _glebix_batch glebix-batch"), std::string::npos);
+}
+
+// The manual page is French whatever the language of the machine that writes it.
+TEST(BatchDocs, ManPageIsFrenchInAnyLanguage) {
+    const char *before = std::getenv("LANGUAGE");
+    const std::string saved = before ? before : "";
+    ::setenv("LANGUAGE", "en", 1);
+    const std::string page = ManPageText();
+    ::setenv("LANGUAGE", "fr", 1);
+    EXPECT_EQ(ManPageText(), page);
+    if (before)
+        ::setenv("LANGUAGE", saved.c_str(), 1);
+    else
+        ::unsetenv("LANGUAGE");
+    EXPECT_NE(page.find(RoffText(MessageIn(Language::French, "help.resume", {}).substr(0, 20))), std::string::npos);
+    EXPECT_EQ(page.find("resumes the run"), std::string::npos);
 }

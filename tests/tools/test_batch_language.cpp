@@ -2,6 +2,8 @@
 // English environment give the same lines, in French and in English.
 #include <gtest/gtest.h>
 
+#include <string_view>
+
 #include <sys/wait.h>
 
 #include "../common/TestFiles.h"
@@ -26,8 +28,9 @@ Outcome RunIn(const std::string &variables, const std::string &arguments, const 
 
 struct Case {
     const char *arguments;
-    const char *french;   // a line, or a part of one, under LANG=fr_FR.UTF-8
-    const char *english;  // the same under LANG=en_US.UTF-8
+    const char *french;            // a line, or a part of one, under LANG=fr_FR.UTF-8
+    const char *english;           // the same under LANG=en_US.UTF-8
+    std::string_view raster = {};  // the contents of bad.tif, written first when given
 };
 
 class BatchLanguage : public ::testing::TestWithParam<Case> {};
@@ -35,6 +38,7 @@ class BatchLanguage : public ::testing::TestWithParam<Case> {};
 TEST_P(BatchLanguage, FrenchUnderAFrenchLocaleAndEnglishOtherwise) {
     const Case &c = GetParam();
     ScratchDir dir;
+    if (!c.raster.empty()) WriteAll(dir / "bad.tif", std::string(c.raster));
     const Outcome french = RunIn("LANG=fr_FR.UTF-8", c.arguments, dir);
     const Outcome english = RunIn("LANG=en_US.UTF-8", c.arguments, dir);
     EXPECT_NE(french.output.find(c.french), std::string::npos) << french.output;
@@ -59,7 +63,18 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"--set EnvInitMode=2 --set EnvFilePath=m.txt --steps 0 --validate",
              "glebix-batch : attention : EnvFilePath « m.txt » est donné, mais EnvInitMode vaut 2",
              "glebix-batch: warning: EnvFilePath \"m.txt\" is given, but EnvInitMode is 2"},
-        Case{"--help", "Utilisation : glebix-batch [options]\n", "Usage: glebix-batch [options]\n"}),
+        Case{"--help", "Utilisation : glebix-batch [options]\n", "Usage: glebix-batch [options]\n"},
+        Case{"--help", "\nÀ la reprise (--resume), --set ne change que DispersalFirst, EnvDynamic et DecompactionD.\n",
+             "\nOn resuming (--resume), --set changes only DispersalFirst, EnvDynamic and DecompactionD.\n"},
+        Case{"--animate-style carte --animate-cell-size 4",
+             "glebix-batch : --animate-style : «carte» n'est pas un style d'animation (window ou map)\n"
+             "glebix-batch : --animate-cell-size ne vaut que pour le style map (--animate-style map)\n",
+             "glebix-batch: --animate-style: \"carte\" is not an animation style (window or map)\n"
+             "glebix-batch: --animate-cell-size applies to the map style only (--animate-style map)\n"},
+        Case{"--set EnvInitMode=0 --set EnvFilePath=bad.tif --validate",
+             "glebix-batch : EnvFilePath « bad.tif » : le fichier « bad.tif » n'est ni une grille ASCII ESRI",
+             "glebix-batch: EnvFilePath \"bad.tif\": the file \"bad.tif\" is neither an ESRI ASCII grid",
+             std::string_view("II*\0garbage", 11)}),
     [](const auto &info) { return std::to_string(info.index); });
 
 // The first of LANGUAGE, LC_ALL, LC_MESSAGES and LANG that is set decides.

@@ -31,3 +31,16 @@ test_that("an engine error is told in French or in English", {
   expect_equal(in_language("C", message_of(setup())),
                paste0("EnvFilePath \"", missing, "\": File not found"))
 })
+
+test_that("the package's own refusals and the settings' descriptions follow the language", {
+  expect_equal(in_language("fr_FR.UTF-8", message_of(glebix_simulation(replicate = 2))),
+               "replicate : une graine (seed) est n\u00e9cessaire")
+  expect_equal(in_language("en_US.UTF-8", message_of(glebix_simulation(replicate = 2))),
+               "replicate: a seed is needed")
+  described <- function() {
+    table <- glebix_settings()
+    table$description[table$name == "DispersalFirst"]
+  }
+  expect_equal(in_language("fr_FR.UTF-8", described()), "la dispersion pr\u00e9c\u00e8de la survie")
+  expect_equal(in_language("en_US.UTF-8", described()), "dispersal comes before survival")
+})
