@@ -10,14 +10,14 @@
 
 namespace glebix {
 
-std::string DescribeContext(const ErrorContext &c) {
+std::string DescribeContext(const ErrorContext &c, const ContextWords &w) {
     std::string text;
     if (!c.Setting.empty()) text = c.Setting;
-    if (!c.Path.empty()) text += (text.empty() ? "« " : " « ") + c.Path + " »";
-    const char *line = c.NamesPlotCell ? "ligne du fichier " : "ligne ";
+    if (!c.Path.empty()) text += (text.empty() ? "" : " ") + (w.OpenQuote + c.Path + w.CloseQuote);
+    const char *line = c.NamesPlotCell ? w.FileLine : w.Line;
     if (c.Line > 0) text += (text.empty() ? "" : ", ") + (line + std::to_string(c.Line));
-    if (c.Column > 0 && !c.NamesPlotCell) text += (text.empty() ? "colonne " : ", colonne ") + std::to_string(c.Column);
-    if (!c.Token.empty()) text += (text.empty() ? "« " : " : « ") + c.Token + " »";
+    if (c.Column > 0 && !c.NamesPlotCell) text += (text.empty() ? "" : ", ") + (w.Column + std::to_string(c.Column));
+    if (!c.Token.empty()) text += (text.empty() ? "" : w.Separator) + (w.OpenQuote + c.Token + w.CloseQuote);
     return text;
 }
 

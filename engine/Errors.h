@@ -36,9 +36,20 @@ private:
     ErrorContext context_;
 };
 
+// The words DescribeContext puts between the context's parts; French by default, as the
+// windows show them.
+struct ContextWords {
+    const char *OpenQuote = "« ";
+    const char *CloseQuote = " »";
+    const char *Line = "ligne ";
+    const char *FileLine = "ligne du fichier ";  // when the message names a cell of the plot
+    const char *Column = "colonne ";
+    const char *Separator = " : ";
+};
+
 // The context in words, in the order setting « path », ligne L, colonne C : « token »;
 // empty when nothing is known. Used before the message: "<context> : <message>".
-std::string DescribeContext(const ErrorContext &context);
+std::string DescribeContext(const ErrorContext &context, const ContextWords &words = {});
 // "<context> : <message>", or the message alone without context.
 std::string MessageWithContext(const GlebixError &error);
 

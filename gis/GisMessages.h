@@ -1,5 +1,5 @@
-// The French messages of the raster inputs and of the GIS outputs, each in one place.
-// Every one names the file it is about.
+// The messages of the raster inputs and of the GIS outputs, in the user's language
+// (Messages.h). Every one about a file names it.
 #pragma once
 
 #include <string>
@@ -20,5 +20,7 @@ std::string MsgVariableNot2D(const std::string &path, const std::string &variabl
 std::string MsgChooseVariable(const std::string &path, const std::vector<std::string> &variables);
 std::string MsgRasterNotWritten(const std::string &path);
 std::string MsgNetcdfNotWritten(const std::string &path, const std::string &cause);
+// A time stack asked for before one was begun.
+std::string MsgNotRecording();
 
 }  // namespace glebix::gis

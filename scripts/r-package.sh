@@ -43,7 +43,9 @@ for f in "$here"/engine/*.cpp "$here"/engine/*.h \
          "$here"/tools/PixelFont.cpp "$here"/tools/PixelFont.h \
          "$here"/tools/RunOutputs.h "$here"/tools/StudySummary.h \
          "$here"/render/DensityMapImage.cpp "$here"/render/DensityMapImage.h \
-         "$here"/gis/*.cpp "$here"/gis/*.h; do
+         "$here"/gis/*.cpp "$here"/gis/*.h \
+         "$here"/tools/Language.cpp "$here"/tools/Language.h \
+         "$here"/tools/Messages.cpp "$here"/tools/Messages.h "$here"/tools/MessageCatalogue.cpp; do
     name=$(basename "$f")
     # A glue file of the same name would be overwritten without a word.
     if [ -e "$here/r/glebix/src/$name" ]; then

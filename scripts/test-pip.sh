@@ -29,5 +29,5 @@ trap 'exit 130' INT TERM
 "$work/venv/bin/python" -m pip install --no-build-isolation --no-index --quiet "$root/python"
 
 cd "$work"
-env -u PYTHONPATH GLEBIX_BATCH="$build/glebix-batch" GLEBIX_INSTALLED=1 LC_ALL=fr_FR.UTF-8 \
+env -u PYTHONPATH -u LANGUAGE GLEBIX_BATCH="$build/glebix-batch" GLEBIX_INSTALLED=1 LC_ALL=fr_FR.UTF-8 \
     PYTHONDONTWRITEBYTECODE=1 "$work/venv/bin/python" -m pytest -q -p no:cacheprovider "$root/tests/python"

@@ -1,5 +1,7 @@
 #include "AnimationLook.h"
 
+#include "Messages.h"
+
 namespace glebix::batch {
 
 namespace {
@@ -20,24 +22,23 @@ const char *AnimationStyleName(AnimationStyle style) {
 std::variant<AnimationStyle, std::string> ParseAnimationStyle(const std::string &option, const std::string &name) {
     for (const auto &s : StyleNames)
         if (name == s.name) return s.style;
-    return option + " : «" + name + "» n'est pas un style d'animation (window ou map)";
+    return Message("animation.bad_style", {option, name});
 }
 
 std::optional<std::string> CellSizeProblem(const std::string &option, std::int64_t size) {
     if (size >= MinAnimationCellSize && size <= MaxAnimationCellSize) return std::nullopt;
-    return option + " : «" + std::to_string(size) + "» hors de " + std::to_string(MinAnimationCellSize) + " à " +
-           std::to_string(MaxAnimationCellSize) + " pixels par case";
+    return Message("animation.cell_size_range", {option, std::to_string(size), std::to_string(MinAnimationCellSize),
+                                                 std::to_string(MaxAnimationCellSize)});
 }
 
 std::string CellSizeWithoutMapMessage(const std::string &option, const std::string &mapAsked) {
-    return option + " ne vaut que pour le style map (" + mapAsked + ")";
+    return Message("animation.cell_size_without_map", {option, mapAsked});
 }
 
 std::optional<std::string> FramesPerSecondProblem(const std::string &option, std::int64_t framesPerSecond) {
-    if (framesPerSecond < 1)
-        return option + " : «" + std::to_string(framesPerSecond) + "» n'est pas un nombre entier supérieur ou égal à 1";
+    if (framesPerSecond < 1) return Message("option.not_count", {option, std::to_string(framesPerSecond), "1"});
     if (framesPerSecond > MaxFramesPerSecond)
-        return option + " : au plus " + std::to_string(MaxFramesPerSecond) + " images par seconde";
+        return Message("option.fps_bound", {option, std::to_string(MaxFramesPerSecond)});
     return std::nullopt;
 }
 

@@ -10,7 +10,7 @@ namespace {
 // The options whose value has the given name, as a bash case pattern ("--out|--asc").
 std::string OptionsTaking(bool (*takes)(const std::string &valueName)) {
     std::string out;
-    for (const OptionHelp &o : OptionHelps())
+    for (const OptionHelp &o : OptionHelps(Language::French))
         if (!o.ValueName.empty() && takes(o.ValueName)) out += (out.empty() ? "" : "|") + o.Name;
     return out;
 }
@@ -23,7 +23,7 @@ bool IsOther(const std::string &valueName) {
 
 std::string Words() {
     std::string out;
-    for (const OptionHelp &o : OptionHelps()) {
+    for (const OptionHelp &o : OptionHelps(Language::French)) {
         out += (out.empty() ? "" : " ") + o.Name;
         if (!o.Alias.empty()) out += " " + o.Alias;
     }

@@ -14,6 +14,7 @@
 #include "BatchRun.h"
 #include "Errors.h"
 #include "FileIo.h"
+#include "Messages.h"
 #include "OutputPlaces.h"
 #include "Repeat.h"
 #include "ResultFile.h"
@@ -37,16 +38,18 @@ void PrintLine(const std::string &line) {
 }
 
 void PrintProblems(const std::vector<std::string> &problems) {
-    for (std::size_t k = 0; k < problems.size() && k < MaxProblemLines; ++k) PrintLine("glebix-batch : " + problems[k]);
+    for (std::size_t k = 0; k < problems.size() && k < MaxProblemLines; ++k)
+        PrintLine(Message("batch.line", {problems[k]}));
     if (problems.size() > MaxProblemLines)
-        PrintLine("glebix-batch : … et " + std::to_string(problems.size() - MaxProblemLines) + " autres problèmes");
+        PrintLine(
+            Message("batch.line", {Message("more_problems", {std::to_string(problems.size() - MaxProblemLines)})}));
 }
 
 // Writes `text` to stdout; 0, or 1 after saying on stderr that it could not be written.
 int PrintToStdout(const std::string &text) {
     std::fputs(text.c_str(), stdout);
     if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
-    PrintLine("glebix-batch : écriture impossible sur la sortie standard : " + IoErrorMessage(errno, "-"));
+    PrintLine(Message("batch.stdout_failed", {LocalIoErrorMessage(errno, "-")}));
     return 1;
 }
 
@@ -55,12 +58,12 @@ class ProgressLine {
 public:
     void Show(std::int64_t done, std::int64_t all) {
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-        std::string line = "\r" + std::to_string(done) + "/" + std::to_string(all) + " pas de temps";
+        std::string line = "\r" + Message("progress.steps", {std::to_string(done), std::to_string(all)});
         if (seconds > 0 && done > 0) {
             const double rate = done / seconds;
-            line += "  " + std::to_string(static_cast<std::int64_t>(rate)) + " pas/s";
+            line += "  " + Message("progress.rate", {std::to_string(static_cast<std::int64_t>(rate))});
             const std::int64_t left = static_cast<std::int64_t>((all - done) / rate + 0.5);
-            line += "  reste environ " + std::to_string(left) + " s";
+            line += "  " + Message("progress.left", {std::to_string(left)});
         }
         line += "\x1b[K";
         std::fputs(line.c_str(), stderr);
@@ -113,13 +116,13 @@ private:
 };
 
 void PrintWarnings(const StudyWarnings &warnings) {
-    for (const std::string &w : warnings.All()) PrintLine(WarningPrefix + w);
+    for (const std::string &w : warnings.All()) PrintLine(Message("batch.warning", {w}));
 }
 
 // Under --strict a warning is a usage error: says so after the warnings.
 bool RefusedByStrict(const BatchOptions &options, const StudyWarnings &warnings) {
     if (!options.Strict || warnings.All().empty()) return false;
-    PrintLine("glebix-batch : --strict : chaque avertissement est une erreur d'utilisation");
+    PrintLine(Message("batch.line", {Message("strict_refusal")}));
     return true;
 }
 
@@ -134,13 +137,13 @@ int Validate(const BatchOptions &options, std::vector<std::string> problems) {
     if (parsed) warnings = CollectWarnings(options);
     PrintWarnings(warnings);
     if (RefusedByStrict(options, warnings)) return 2;
-    if (problems.empty()) PrintLine("glebix-batch : aucun problème trouvé");
+    if (problems.empty()) PrintLine(Message("batch.line", {Message("no_problem")}));
     return problems.empty() ? 0 : 2;
 }
 
 int UsageError(const std::vector<std::string> &problems) {
     PrintProblems(problems);
-    PrintLine("glebix-batch : pour l'aide, tapez glebix-batch --help");
+    PrintLine(Message("batch.line", {Message("help_hint")}));
     return 2;
 }
 
@@ -151,12 +154,12 @@ int Run(const BatchOptions &options) {
     if (RefusedByStrict(options, warnings)) return 2;
     FolderLocks locks;
     if (const std::string problem = locks.Acquire(OutputFolders(options)); !problem.empty()) {
-        PrintLine("glebix-batch : " + problem);
+        PrintLine(Message("batch.line", {problem}));
         return 2;
     }
     StudyFileLocks studyLocks;
     if (const std::string problem = studyLocks.Acquire(StudyWideFiles(options)); !problem.empty()) {
-        PrintLine("glebix-batch : " + problem);
+        PrintLine(Message("batch.line", {problem}));
         return 2;
     }
     const SignalWatch signals;
@@ -165,7 +168,7 @@ int Run(const BatchOptions &options) {
     const std::uint32_t master = options.Resumed ? options.Resumed->MasterSeed
                                  : options.Seed  ? *options.Seed
                                                  : ClockSeed();
-    if (fromClock) PrintLine("glebix-batch : graine " + std::to_string(master) + " (tirée de l'horloge)");
+    if (fromClock) PrintLine(Message("batch.line", {Message("clock_seed", {std::to_string(master)})}));
 
     ProgressLine line;
     std::function<void(std::int64_t, std::int64_t)> progress;
@@ -173,7 +176,7 @@ int Run(const BatchOptions &options) {
         progress = [&line](std::int64_t done, std::int64_t all) { line.Show(done, all); };
     auto report = [&line](const std::string &message) {
         line.Clear();
-        const std::string program = "glebix-batch : ";
+        const std::string program = Message("batch.line", {""});
         PrintLine(message.rfind(program, 0) == 0 ? message : program + message);
     };
     const BatchOutcome outcome = RunBatch(options, master, fromClock, report, progress, &warnings);
@@ -190,10 +193,9 @@ bool PrepareRepeat(BatchOptions &options) {
     if (problems.empty() && options.OutDir.empty()) {
         options.OutDir = ".";
         if (std::filesystem::exists(Join(options.OutDir, ResultFileName())))
-            problems.push_back("--repeat : " + ResultFileName() +
-                               " existe déjà dans le dossier courant ; donnez un autre dossier avec --out");
+            problems.push_back(Message("repeat.result_exists", {ResultFileName()}));
     }
-    for (const std::string &p : problems) PrintLine("glebix-batch : " + p);
+    for (const std::string &p : problems) PrintLine(Message("batch.line", {p}));
     return problems.empty();
 }
 
@@ -223,7 +225,7 @@ int BatchMain(const std::vector<std::string> &arguments) {
         return Main(arguments);
     } catch (const std::bad_alloc &) {
         RemoveTemporaries();
-        PrintLine(std::string("glebix-batch : ") + MsgOutOfMemory);
+        PrintLine(Message("batch.line", {FromFrench(MsgOutOfMemory)}));
         return 1;
     }
 }

@@ -9,6 +9,7 @@
 
 #include "CloseNames.h"
 #include "Errors.h"
+#include "Messages.h"
 #include "ParamsFile.h"
 #include "SettingsTable.h"
 #include "SpeciesFile.h"
@@ -42,7 +43,7 @@ struct OptionEntry {
     const char *name;
     const char *alias;      // another spelling, or nullptr
     const char *valueName;  // nullptr: a switch
-    const char *help;       // lines separated by '\n'
+    const char *help;       // the catalogue key of its help, in lines separated by '\n'
     ApplyOption apply;
 };
 
@@ -51,14 +52,13 @@ bool Count(Gathered &g, const char *option, const std::string &value, int minimu
     if (v)
         target = *v;
     else
-        g.problems.push_back(std::string(option) + " : «" + value +
-                             "» n'est pas un nombre entier supérieur ou égal à " + std::to_string(minimum));
+        g.problems.push_back(Message("option.not_count", {option, value, std::to_string(minimum)}));
     return v.has_value();
 }
 
 void OutputPath(Gathered &g, const char *option, const std::string &value, std::string &target) {
     if (value.empty())
-        g.problems.push_back(std::string(option) + " : le chemin est vide");
+        g.problems.push_back(Message("option.empty_path", {option}));
     else
         target = value;
 }
@@ -111,8 +111,7 @@ void Seed(Gathered &g, const std::string &value) {
     if (auto s = ParseSeed(value))
         g.options.Seed = *s;
     else
-        g.problems.push_back("--seed : «" + value +
-                             "» n'est pas un entier décimal non signé de 32 bits (de 0 à 4294967295)");
+        g.problems.push_back(Message("option.bad_seed", {"--seed", value}));
 }
 
 void Replicates(Gathered &g, const std::string &value) {
@@ -121,7 +120,7 @@ void Replicates(Gathered &g, const std::string &value) {
     // Every run keeps a record until the batch ends; a larger sweep belongs to
     // several invocations.
     if (o.Replicates > MaxReplicates) {
-        g.problems.push_back("--replicates : au plus " + std::to_string(MaxReplicates) + " simulations par appel");
+        g.problems.push_back(Message("option.replicates_bound", {std::to_string(MaxReplicates)}));
         o.Replicates = 1;
     }
     o.ReplicateLayout = true;
@@ -135,90 +134,51 @@ const std::vector<OptionEntry> &OptionTable() {
     using G = Gathered;
     using S = const std::string &;
     static const std::vector<OptionEntry> table = {
-        {"--steps", nullptr, "N", "nombre de pas de temps (300 par défaut ; avec 0,\ninitialise et s'arrête)", Steps},
-        {"--seed", nullptr, "S",
-         "graine maîtresse, entier décimal non signé de 32 bits\n(par défaut : tirée de l'horloge)", Seed},
-        {"--set", nullptr, "NAME=VALUE", "un paramètre par son nom ; répétable, le dernier l'emporte",
-         [](G &g, S v) { g.sets.push_back(v); }},
-        {"--params", nullptr, "FILE",
-         "lignes NAME=VALUE (lignes vides et commentaires # permis),\nappliquées avant les options --set",
+        {"--steps", nullptr, "N", "help.steps", Steps},
+        {"--seed", nullptr, "S", "help.seed", Seed},
+        {"--set", nullptr, "NAME=VALUE", "help.set", [](G &g, S v) { g.sets.push_back(v); }},
+        {"--params", nullptr, "FILE", "help.params",
          [](G &g, S v) {
              std::optional<std::string> path;
              InputPath(g, "--params", v, path);
              if (path) g.paramsPaths.push_back(*path);
          }},
-        {"--species", nullptr, "FILE", "fichier de paramètres de l'espèce, appliqué avant --params",
-         [](G &g, S v) { InputPath(g, "--species", v, g.speciesPath); }},
-        {"--out", nullptr, "DIR", "écrit le fichier de résultats RireVed1a1p1.txt dans DIR",
-         [](G &g, S v) { OutputPath(g, "--out", v, g.options.OutDir); }},
-        {"--trace", nullptr, "FILE", "fichier CSV d'une ligne par pas de temps",
-         [](G &g, S v) { OutputPath(g, "--trace", v, g.options.TracePath); }},
-        {"--snapshots", nullptr, "DIR", "cartes PNG des densités, tous les K pas de temps\net après le dernier",
+        {"--species", nullptr, "FILE", "help.species", [](G &g, S v) { InputPath(g, "--species", v, g.speciesPath); }},
+        {"--out", nullptr, "DIR", "help.out", [](G &g, S v) { OutputPath(g, "--out", v, g.options.OutDir); }},
+        {"--trace", nullptr, "FILE", "help.trace", [](G &g, S v) { OutputPath(g, "--trace", v, g.options.TracePath); }},
+        {"--snapshots", nullptr, "DIR", "help.snapshots",
          [](G &g, S v) { OutputPath(g, "--snapshots", v, g.options.SnapshotDir); }},
-        {"--every", nullptr, "K", "pas de temps entre deux cartes (10 par défaut)",
-         [](G &g, S v) { Count(g, "--every", v, 1, g.options.Every); }},
-        {"--asc", nullptr, "DIR", "grilles finales density.asc et compacted.asc\n(grilles ASCII ESRI)",
-         [](G &g, S v) { OutputPath(g, "--asc", v, g.options.AscDir); }},
-        {"--tif", nullptr, "DIR",
-         "grilles finales density.tif, compacted.tif et decompacted.tif\n(GeoTIFF, géoréférencées comme la grille "
-         "initiale)",
-         [](G &g, S v) { OutputPath(g, "--tif", v, g.options.TifDir); }},
-        {"--netcdf", nullptr, "FILE",
-         "grilles density, compacted et decompacted en NetCDF (CF-1.8) :\naprès l'initialisation, tous les K pas "
-         "(--every)\net après le dernier",
+        {"--every", nullptr, "K", "help.every", [](G &g, S v) { Count(g, "--every", v, 1, g.options.Every); }},
+        {"--asc", nullptr, "DIR", "help.asc", [](G &g, S v) { OutputPath(g, "--asc", v, g.options.AscDir); }},
+        {"--tif", nullptr, "DIR", "help.tif", [](G &g, S v) { OutputPath(g, "--tif", v, g.options.TifDir); }},
+        {"--netcdf", nullptr, "FILE", "help.netcdf",
          [](G &g, S v) { OutputPath(g, "--netcdf", v, g.options.NetcdfPath); }},
-        {"--animate", nullptr, "FILE",
-         "GIF animé de la carte des densités : après l'initialisation,\n"
-         "tous les K pas de temps (--every) et après le dernier",
+        {"--animate", nullptr, "FILE", "help.animate",
          [](G &g, S v) { OutputPath(g, "--animate", v, g.options.AnimatePath); }},
-        {"--fps", nullptr, "F", "images par seconde de l'animation (10 par défaut, de 1 à 100)", FramesPerSecond},
-        {"--animate-style", nullptr, "STYLE",
-         "window (par défaut) : l'image de la fenêtre de la parcelle ;\n"
-         "map : la carte seule, sa légende et le pas, pour une diapositive",
-         AnimateStyle},
-        {"--animate-cell-size", nullptr, "N", "pixels par case du style map (10 par défaut, de 2 à 40)",
-         AnimateCellSize},
-        {"--save-state", nullptr, "FILE", "écrit l'état de la simulation à sa fin (à reprendre\navec --resume)",
+        {"--fps", nullptr, "F", "help.fps", FramesPerSecond},
+        {"--animate-style", nullptr, "STYLE", "help.animate-style", AnimateStyle},
+        {"--animate-cell-size", nullptr, "N", "help.animate-cell-size", AnimateCellSize},
+        {"--save-state", nullptr, "FILE", "help.save-state",
          [](G &g, S v) { OutputPath(g, "--save-state", v, g.options.SaveStatePath); }},
-        {"--checkpoint", nullptr, "FILE",
-         "remplace FILE par l'état de la simulation tous les K pas\n"
-         "de temps (--checkpoint-every K)",
+        {"--checkpoint", nullptr, "FILE", "help.checkpoint",
          [](G &g, S v) { OutputPath(g, "--checkpoint", v, g.options.CheckpointPath); }},
-        {"--checkpoint-every", nullptr, "K", "pas de temps entre deux états --checkpoint",
+        {"--checkpoint-every", nullptr, "K", "help.checkpoint-every",
          [](G &g, S v) { Count(g, "--checkpoint-every", v, 1, g.options.CheckpointEvery); }},
-        {"--resume", nullptr, "FILE",
-         "reprend la simulation enregistrée dans FILE, sans\n"
-         "initialisation, jusqu'au pas --steps N ou à son dernier pas ;\n"
-         "--set n'y change que les paramètres lus à chaque pas (plus bas)",
+        {"--resume", nullptr, "FILE", "help.resume",
          [](G &g, S v) { OutputPath(g, "--resume", v, g.options.ResumePath); }},
-        {"--replicates", nullptr, "R",
-         "R simulations, chacune dans run-001/, run-002/...\nde chaque sortie, et un summary.csv pour l'ensemble",
-         Replicates},
-        {"--jobs", nullptr, "J", "simulations menées à la fois (par défaut : le nombre\nde processeurs disponibles)",
-         [](G &g, S v) { Count(g, "--jobs", v, 1, g.options.Jobs); }},
-        {"--design", nullptr, "FILE",
-         "plan d'expérience CSV : une colonne par paramètre, une ligne\npar point ; chaque point dans "
-         "point-NNN/run-RRR/",
-         [](G &g, S v) { InputPath(g, "--design", v, g.designPath); }},
-        {"--table", nullptr, "FILE",
-         "un CSV pour tout l'appel : une ligne par pas de temps de\nchaque simulation, pas 0 compris",
-         [](G &g, S v) { OutputPath(g, "--table", v, g.options.TablePath); }},
-        {"--points", nullptr, "LIST", "seulement ces points du plan (3, 2-5, 1,4,7-9)", Points},
-        {"--slice", nullptr, "I/N",
-         "seulement la I-ième de N parts contiguës des points\n(pour les tâches d'un job array)", SliceOption},
-        {"--independent-seeds", nullptr, nullptr,
-         "une graine propre à chaque simulation du plan (par défaut,\nla répétition r de chaque point a la même "
-         "graine)",
+        {"--replicates", nullptr, "R", "help.replicates", Replicates},
+        {"--jobs", nullptr, "J", "help.jobs", [](G &g, S v) { Count(g, "--jobs", v, 1, g.options.Jobs); }},
+        {"--design", nullptr, "FILE", "help.design", [](G &g, S v) { InputPath(g, "--design", v, g.designPath); }},
+        {"--table", nullptr, "FILE", "help.table", [](G &g, S v) { OutputPath(g, "--table", v, g.options.TablePath); }},
+        {"--points", nullptr, "LIST", "help.points", Points},
+        {"--slice", nullptr, "I/N", "help.slice", SliceOption},
+        {"--independent-seeds", nullptr, nullptr, "help.independent-seeds",
          [](G &g, S) { g.options.IndependentSeeds = true; }},
-        {"--strict", nullptr, nullptr, "chaque avertissement devient une erreur d'utilisation",
-         [](G &g, S) { g.options.Strict = true; }},
-        {"--repeat", nullptr, "MANIFEST",
-         "relance la simulation que décrit un manifeste\n(RireVed1a1p1.json des fenêtres, manifest.json) :\n"
-         "mêmes paramètres, graine et fichiers d'entrée",
+        {"--strict", nullptr, nullptr, "help.strict", [](G &g, S) { g.options.Strict = true; }},
+        {"--repeat", nullptr, "MANIFEST", "help.repeat",
          [](G &g, S v) { OutputPath(g, "--repeat", v, g.options.RepeatManifest); }},
-        {"--validate", nullptr, nullptr, "vérifie chaque option, paramètre et fichier d'entrée,\nsans rien lancer",
-         [](G &g, S) { g.options.Validate = true; }},
-        {"--quiet", nullptr, nullptr, "pas de ligne de progression", [](G &g, S) { g.options.Quiet = true; }},
+        {"--validate", nullptr, nullptr, "help.validate", [](G &g, S) { g.options.Validate = true; }},
+        {"--quiet", nullptr, nullptr, "help.quiet", [](G &g, S) { g.options.Quiet = true; }},
         {"--help", "-h", nullptr, nullptr, [](G &g, S) { g.options.Help = true; }},
         {"--version", nullptr, nullptr, nullptr, [](G &g, S) { g.options.Version = true; }},
     };
@@ -237,12 +197,12 @@ std::string UnknownOptionMessage(const std::string &option) {
         for (const OptionEntry &e : OptionTable()) out.emplace_back(e.name);
         return out;
     }();
-    return "option inconnue : " + option + SuggestionText(option, names);
+    return Message("option.unknown", {option, SuggestionText(option, names)});
 }
 
 // The options part of the usage text: one entry per option, its help aligned in a
 // second column; the options without help on one last line.
-std::string OptionLines() {
+std::string OptionLines(Language language) {
     constexpr std::size_t column = 19;
     std::string out, last;
     for (const OptionEntry &e : OptionTable()) {
@@ -255,8 +215,8 @@ std::string OptionLines() {
         left = left.size() < column ? left + std::string(column - left.size(), ' ')
                                     : left + "\n  " + std::string(column, ' ');
         out += "  " + left;
-        for (const char *c = e.help; *c; ++c)
-            out += *c == '\n' ? "\n  " + std::string(column, ' ') : std::string(1, *c);
+        for (const char c : MessageIn(language, e.help, {}))
+            out += c == '\n' ? "\n  " + std::string(column, ' ') : std::string(1, c);
         out += '\n';
     }
     return out + "  " + last + "\n";
@@ -269,7 +229,7 @@ void ApplyResume(Gathered &g) {
     try {
         o.Resumed = std::make_shared<const SavedRun>(ReadStateFile(o.ResumePath, CheckSavedSetting));
     } catch (const GlebixError &e) {
-        g.problems.push_back("--resume : " + MessageWithContext(e));
+        g.problems.push_back(Labelled("--resume", LocalMessageWithContext(e)));
         return;
     }
     // What a resumed run may be given: its outputs, its last step and the settings read
@@ -301,22 +261,20 @@ void ApplyResume(Gathered &g) {
     std::set<std::string> refused;
     for (const std::string &option : g.seen)
         if (!allowed.count(option) && refused.insert(option).second)
-            g.problems.push_back(option +
-                                 " ne se combine pas avec --resume : la simulation reprend avec ses "
-                                 "paramètres et ses graines enregistrés");
+            g.problems.push_back(Message("option.not_with_resume", {option}));
     o.Settings = o.Resumed->Settings;
     if (g.steps) {
-        if (auto problem = StepsBeforeSaved(*g.steps, *o.Resumed)) g.problems.push_back("--steps : " + *problem);
+        if (auto problem = StepsBeforeSaved(*g.steps, *o.Resumed)) g.problems.push_back(Labelled("--steps", *problem));
         o.Settings.Run.StepCount = std::to_string(*g.steps);
     }
     for (const std::string &set : g.sets) {
         const std::string name = set.substr(0, set.find('='));
         if (set.find('=') == std::string::npos)
-            g.problems.push_back("--set : «" + set + "» n'est pas de la forme NAME=VALUE");
+            g.problems.push_back(Message("option.set_form", {set}));
         else if (auto refusal = RefusedOnResume(name))
             g.problems.push_back("--set " + *refusal);
         else if (auto p = ApplySetting(name, set.substr(set.find('=') + 1), o.Settings))
-            g.problems.push_back("--set : " + *p);
+            g.problems.push_back(Labelled("--set", *p));
     }
 }
 
@@ -326,15 +284,13 @@ void CheckRepeat(Gathered &g) {
                                         "--replicates", "--design", "--points", "--slice",  "--independent-seeds"};
     for (const char *name : fixed)
         if (std::find(g.seen.begin(), g.seen.end(), name) != g.seen.end())
-            g.problems.push_back(std::string("--repeat : ") + name +
-                                 " ne s'emploie pas avec --repeat (le manifeste donne la simulation entière)");
+            g.problems.push_back(Message("option.not_with_repeat", {name}));
 }
 
 // Applies the gathered files and --set texts in their order of precedence.
 void ApplyGathered(Gathered &g) {
     BatchOptions &o = g.options;
-    if (o.CheckpointPath.empty() != (o.CheckpointEvery == 0))
-        g.problems.push_back("--checkpoint et --checkpoint-every vont ensemble");
+    if (o.CheckpointPath.empty() != (o.CheckpointEvery == 0)) g.problems.push_back(Message("option.checkpoint_pair"));
     if (!o.RepeatManifest.empty()) CheckRepeat(g);
     if (o.AnimateCellSize && o.AnimateStyle != AnimationStyle::Map)
         g.problems.push_back(CellSizeWithoutMapMessage("--animate-cell-size", "--animate-style map"));
@@ -351,14 +307,14 @@ void ApplyGathered(Gathered &g) {
         } catch (GlebixError &e) {
             e.Context().Setting = "--species";
             e.Context().Path = *g.speciesPath;
-            g.problems.push_back(MessageWithContext(e));
+            g.problems.push_back(LocalMessageWithContext(e));
         }
     }
     for (const std::string &path : g.paramsPaths) {
         o.Inputs.push_back({"params", path});
         const ReadInput &read = ReadInputOnce(*o.Files, path);
         if (!read.Bytes) {
-            g.problems.push_back("--params " + path + " : " + read.Error);
+            g.problems.push_back(Labelled("--params " + path, FromFrench(read.Error)));
             continue;
         }
         for (std::string &p : ParseParamsText(*read.Bytes, path, o.Settings)) g.problems.push_back(std::move(p));
@@ -366,11 +322,11 @@ void ApplyGathered(Gathered &g) {
     for (const std::string &set : g.sets) {
         const auto equals = set.find('=');
         if (equals == std::string::npos) {
-            g.problems.push_back("--set : «" + set + "» n'est pas de la forme NAME=VALUE");
+            g.problems.push_back(Message("option.set_form", {set}));
             continue;
         }
         if (auto p = ApplySetting(set.substr(0, equals), set.substr(equals + 1), o.Settings))
-            g.problems.push_back("--set : " + *p);
+            g.problems.push_back(Labelled("--set", *p));
     }
 }
 
@@ -382,7 +338,7 @@ void ApplyStudy(Gathered &g) {
         o.Inputs.push_back({"design", *g.designPath});
         const ReadInput &read = ReadInputOnce(*o.Files, *g.designPath);
         if (!read.Bytes) {
-            g.problems.push_back("--design « " + *g.designPath + " » : " + read.Error);
+            g.problems.push_back(Message("option.design_unread", {*g.designPath, FromFrench(read.Error)}));
             return;
         }
         ParsedDesign parsed = ParseDesignText(*read.Bytes, *g.designPath);
@@ -401,35 +357,26 @@ void ApplyStudy(Gathered &g) {
     // design numbers its independent seed.
     const std::int64_t runs = static_cast<std::int64_t>(o.Points.size()) * o.Replicates;
     if (runs > MaxReplicates || static_cast<std::int64_t>(pointCount) * o.Replicates > INT32_MAX)
-        g.problems.push_back("--design : au plus " + std::to_string(MaxReplicates) +
-                             " simulations par appel (points × répétitions) ; partagez le plan avec --slice");
+        g.problems.push_back(Message("option.design_bound", {std::to_string(MaxReplicates)}));
 }
 
 }  // namespace
 
-std::string ValueFormText() {
-    return "Les réels s'écrivent avec un point (0.4 et non 0,4), les valeurs oui/non\n"
-           "en on/off, true/false ou 1/0, les modes par leur numéro.\n";
-}
+std::string ValueFormText(Language language) { return MessageIn(language, "usage.value_form", {}); }
 
-std::string ExitStatusText() {
-    return "Code de sortie : 0 si toutes les simulations ont atteint leur dernier pas\n"
-           "de temps, 1 si une simulation s'est arrêtée sur une erreur, 2 pour une erreur\n"
-           "d'utilisation, 128 + le numéro du signal après une interruption (130 pour\n"
-           "Ctrl-C, 143 pour SIGTERM).\n";
-}
+std::string ExitStatusText(Language language) { return MessageIn(language, "usage.exit_status", {}); }
 
 std::string UsageText() {
-    return "Utilisation : glebix-batch [options]\n"
-           "Lance Glebix sans fenêtres : l'initialisation, puis les pas de temps,\n"
-           "puis les sorties.\n\n" +
-           OptionLines() + "\n" + SettingNamesParagraph() + ValueFormText() + "\n" + ExitStatusText();
+    const Language language = UserLanguage();
+    return MessageIn(language, "usage.head", {}) + OptionLines(language) + "\n" + SettingNamesParagraph(language) +
+           ValueFormText(language) + "\n" + ExitStatusText(language);
 }
 
-std::vector<OptionHelp> OptionHelps() {
+std::vector<OptionHelp> OptionHelps(Language language) {
     std::vector<OptionHelp> out;
     for (const OptionEntry &e : OptionTable())
-        out.push_back({e.name, e.alias ? e.alias : "", e.valueName ? e.valueName : "", e.help ? e.help : ""});
+        out.push_back({e.name, e.alias ? e.alias : "", e.valueName ? e.valueName : "",
+                       e.help ? MessageIn(language, e.help, {}) : ""});
     return out;
 }
 
@@ -458,11 +405,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments) {
         const OptionEntry *entry = FindOption(option);
         if (!entry) {
             g.problems.push_back(option.rfind("-", 0) == 0 ? UnknownOptionMessage(option)
-                                                           : "argument inattendu : «" + option + "»");
+                                                           : Message("option.unexpected", {option}));
         } else if (!entry->valueName && hasValue) {
-            g.problems.push_back(option + " : cette option ne prend pas de valeur");
+            g.problems.push_back(Message("option.no_value_taken", {option}));
         } else if (entry->valueName && !hasValue && k + 1 >= arguments.size()) {
-            g.problems.push_back(option + " : valeur manquante");
+            g.problems.push_back(Message("option.value_missing", {option}));
         } else {
             if (entry->valueName && !hasValue) value = arguments[++k];
             g.seen.push_back(entry->name);

@@ -10,6 +10,7 @@
 #include "AnimationLook.h"
 #include "DesignFile.h"
 #include "InputFile.h"
+#include "Language.h"
 #include "PointSelection.h"
 #include "RunState.h"
 #include "Settings.h"
@@ -83,7 +84,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments);
 // How the animation looks and plays.
 AnimationLook AnimationLookOf(const BatchOptions &options);
 
-// The --help text.
+// The --help text, in the user's language.
 std::string UsageText();
 
 // One option as the usage text documents it. A switch has no value name; the options
@@ -94,13 +95,14 @@ struct OptionHelp {
     std::string ValueName;  // empty for a switch
     std::string Help;       // lines separated by '\n'; may be empty
 };
-// Every option of the command line, in the order of the usage text.
-std::vector<OptionHelp> OptionHelps();
+// Every option of the command line, in the order of the usage text, its help in
+// `language`.
+std::vector<OptionHelp> OptionHelps(Language language);
 
 // The usage text's paragraphs after the setting names: how values are written, and the
-// exit status of each outcome.
-std::string ValueFormText();
-std::string ExitStatusText();
+// exit status of each outcome, in `language`.
+std::string ValueFormText(Language language);
+std::string ExitStatusText(Language language);
 
 // The program's version, "glebix-batch <version>", and the version alone.
 std::string VersionText();

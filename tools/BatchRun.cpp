@@ -17,6 +17,7 @@
 #include "FileIo.h"
 #include "GeoTiffGrids.h"
 #include "MapAnimation.h"
+#include "Messages.h"
 #include "NetcdfStack.h"
 #include "OrderedOutput.h"
 #include "StudyRunner.h"
@@ -188,7 +189,7 @@ void Fail(RunRecord &record, const std::string &message, bool systemFault) {
     record.SystemFault = record.SystemFault || systemFault;
     if (!record.Completed && !record.Message.empty()) return;  // the first error tells
     record.Completed = record.Interrupted = false;
-    record.Message = message;
+    record.Message = FromFrench(message);
 }
 
 bool IsSystemFault(const std::exception &e) {
@@ -235,7 +236,7 @@ void EndRun(const BatchOptions &options, const RunPlan &plan, const std::vector<
     } catch (const std::exception &e) {
         ::unlink(part.c_str());
         ForgetTemporary(part);
-        return Fail(record, ExceptionMessage(e), true);  // the staged files are removed with `files`
+        return Fail(record, LocalExceptionMessage(e), true);  // the staged files are removed with `files`
     }
     ::unlink(plan.ManifestPath.c_str());
     const std::string failure = files.PutAllInPlace();
@@ -249,7 +250,7 @@ void EndRun(const BatchOptions &options, const RunPlan &plan, const std::vector<
     } catch (const std::exception &e) {
         ::unlink(part.c_str());
         ForgetTemporary(part);
-        Fail(record, ExceptionMessage(e), true);
+        Fail(record, LocalExceptionMessage(e), true);
     }
 }
 
@@ -273,11 +274,11 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
         session = std::make_unique<RunSession>(options, plan, facts.MasterSeed, record.StepCount);
         Steps(options, plan, *simul, record, *session, stepsDone, tableRows);
     } catch (const std::exception &e) {
-        Fail(record, ExceptionMessage(e), IsSystemFault(e));
+        Fail(record, LocalExceptionMessage(e), IsSystemFault(e));
         try {
             if (session) EndSessionFiles(plan, *simul, record, *session);
         } catch (const std::exception &f) {
-            record.Message += " ; " + ExceptionMessage(f);
+            record.Message += Message("run.then", {LocalExceptionMessage(f)});
             record.SystemFault = true;
         }
     }
@@ -293,8 +294,10 @@ namespace {
 // "point 2, simulation 3 : ", "simulation 3 : ", or nothing for a lone run.
 std::string RunLabel(const BatchOptions &options, const RunRecord &record) {
     if (options.StudyDesign)
-        return "point " + std::to_string(record.Point) + ", simulation " + std::to_string(record.Replicate) + " : ";
-    return options.ReplicateLayout ? "simulation " + std::to_string(record.Replicate) + " : " : std::string();
+        return Labelled(
+            Message("run.point_replicate", {std::to_string(record.Point), std::to_string(record.Replicate)}), "");
+    return options.ReplicateLayout ? Labelled(Message("run.replicate", {std::to_string(record.Replicate)}), "")
+                                   : std::string();
 }
 
 // Size and checksum of the inputs of every point's runs, read before any run starts:
@@ -393,7 +396,7 @@ struct Batch {
         record.Completed = record.Interrupted = false;
         record.SystemFault = true;
         try {
-            record.Message = MsgOutOfMemory;
+            record.Message = FromFrench(MsgOutOfMemory);
         } catch (const std::bad_alloc &) { record.Message.clear(); }
     }
 
@@ -410,8 +413,7 @@ struct Batch {
         const int refused = ThreadsRefused() - refusedBefore;
         if (warned || refused <= 0 || !report) return;
         warned = true;
-        report("glebix-batch : attention : le système a refusé " + std::to_string(refused) +
-               " fil(s) d'exécution ; les simulations continuent avec ceux qui ont pu être créés");
+        report(Message("batch.warning", {Message("threads.refused_by_system", {std::to_string(refused)})}));
     }
 };
 

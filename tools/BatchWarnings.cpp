@@ -4,6 +4,7 @@
 #include "BatchOptions.h"
 #include "WordList.h"
 #include "Conversions.h"
+#include "Messages.h"
 #include "RunPlan.h"
 #include "Warnings.h"
 
@@ -37,16 +38,13 @@ bool KeepsSomething(const BatchOptions &o) {
 std::string NothingKeptWarning() {
     std::vector<std::string> options;
     for (const KeptOutput &k : KeptOutputs) options.emplace_back(k.option);
-    return "--replicates ou --design sans aucune sortie (" + JoinWords(options, "ou") +
-           ") : rien des simulations ne sera gardé";
+    return Message("warning.nothing_kept", {JoinWords(options, Message("word.or"))});
 }
 
 std::string FramesPerSecondWarning(int framesPerSecond) {
-    return "--fps " + std::to_string(framesPerSecond) +
-           " : une animation GIF compte ses délais en centièmes de seconde ; elle est écrite à " +
-           FormatShortest(WrittenFramesPerSecond(framesPerSecond)) + " images par seconde, et au-delà de " +
-           std::to_string(MaxShownFramesPerSecond) +
-           " bien des visionneuses la ralentissent (souvent à 10 images par seconde)";
+    return Message("warning.fps",
+                   {std::to_string(framesPerSecond), FormatShortest(WrittenFramesPerSecond(framesPerSecond)),
+                    std::to_string(MaxShownFramesPerSecond)});
 }
 
 StudyWarnings CollectWarnings(const BatchOptions &options) {
@@ -61,8 +59,8 @@ StudyWarnings CollectWarnings(const BatchOptions &options) {
     if (!options.AnimatePath.empty() && options.FramesPerSecond > MaxShownFramesPerSecond)
         w.Common.push_back(FramesPerSecondWarning(options.FramesPerSecond));
     if (options.Points.empty() && options.SliceAsked)
-        w.Common.push_back("--slice " + std::to_string(options.SliceAsked->Index) + "/" +
-                           std::to_string(options.SliceAsked->Count) + " : cette part ne contient aucun point");
+        w.Common.push_back(Message("warning.empty_slice", {std::to_string(options.SliceAsked->Index),
+                                                           std::to_string(options.SliceAsked->Count)}));
     return w;
 }
 

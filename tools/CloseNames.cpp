@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "Messages.h"
+
 namespace glebix::batch {
 
 namespace {
@@ -70,7 +72,7 @@ std::vector<std::string> CloseNames(std::string_view name, const std::vector<std
 std::string SuggestionText(std::string_view name, const std::vector<std::string> &known) {
     const std::vector<std::string> close = CloseNames(name, known);
     if (close.empty()) return {};
-    return " ; voulez-vous dire " + JoinWords(close, "ou") + " ?";
+    return Message("suggestion", {JoinWords(close, Message("word.or"))});
 }
 
 }  // namespace glebix::batch

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "Messages.h"
 #include "SettingsTable.h"
 
 namespace glebix::batch {
@@ -29,13 +30,13 @@ std::optional<std::string> QuotedField(std::string_view line, std::size_t &k, st
             return std::nullopt;
         }
     }
-    return "guillemet non fermé (un champ entre guillemets doit finir sur sa ligne)";
+    return Message("design.open_quote");
 }
 
-// The problem ApplySetting gives without its leading "paramètre NAME : ", which the
+// The problem ApplySetting gives without its leading "setting.prefix", which the
 // column's name already says.
 std::string WithoutSettingName(const std::string &problem, const std::string &name) {
-    const std::string prefix = "paramètre " + name + " : ";
+    const std::string prefix = Message("setting.prefix", {name});
     return problem.rfind(prefix, 0) == 0 ? problem.substr(prefix.size()) : problem;
 }
 
@@ -49,17 +50,15 @@ std::vector<std::string> CheckHeader(const std::vector<std::string> &names, std:
     std::vector<std::string> problems;
     for (std::size_t c = 0; c < names.size(); ++c) {
         const std::string &name = names[c];
-        const std::string where = Where(source, line) + "colonne " + std::to_string(c + 1) + " : ";
+        const std::string where = Where(source, line) + Message("design.column", {std::to_string(c + 1)});
         const auto &known = SettingNames();
         if (name.empty()) {
-            problems.push_back(where +
-                               "colonne sans nom (des numéros de ligne ? en R, écrivez le fichier avec "
-                               "row.names = FALSE ; avec pandas, index=False)");
+            problems.push_back(where + Message("design.unnamed_column"));
         } else if (std::find(known.begin(), known.end(), name) == known.end()) {
             problems.push_back(where + UnknownSettingMessage(name));
         } else if (std::find(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(c), name) !=
                    names.begin() + static_cast<std::ptrdiff_t>(c)) {
-            problems.push_back(where + "le paramètre " + name + " figure deux fois");
+            problems.push_back(where + Message("design.twice", {name}));
         }
     }
     return problems;
@@ -70,20 +69,21 @@ void ReadPoint(const std::vector<std::string> &fields, std::int64_t line, std::s
                ParsedDesign &parsed) {
     const std::vector<std::string> &columns = parsed.Result.Columns;
     if (fields.size() != columns.size()) {
-        parsed.Problems.push_back(Where(source, line) + std::to_string(fields.size()) + " champs au lieu de " +
-                                  std::to_string(columns.size()) + " (un par colonne de l'en-tête)");
+        parsed.Problems.push_back(
+            Where(source, line) +
+            Message("design.field_count", {std::to_string(fields.size()), std::to_string(columns.size())}));
         return;
     }
     TSettings scratch;
     for (std::size_t c = 0; c < fields.size(); ++c) {
         if (fields[c].empty()) continue;
         if (auto problem = ApplySetting(columns[c], fields[c], scratch)) {
-            parsed.Problems.push_back(Where(source, line) + "colonne " + columns[c] + " : " +
+            parsed.Problems.push_back(Where(source, line) + Message("design.column", {columns[c]}) +
                                       WithoutSettingName(*problem, columns[c]));
         }
     }
     if (!parsed.Result.AddPoint(line, fields))
-        parsed.Problems.push_back(Where(source, line) + "plan trop grand (au plus 4 Gio de valeurs)");
+        parsed.Problems.push_back(Where(source, line) + Message("design.too_large"));
 }
 
 }  // namespace
@@ -99,13 +99,12 @@ std::optional<std::string> SplitCsvLine(std::string_view line, std::vector<std::
             if (auto problem = QuotedField(line, k, field)) return problem;
             while (k < line.size() && IsBlank(line[k])) ++k;
             if (k < line.size() && line[k] != ',')
-                return "texte après le guillemet fermant du champ " + std::to_string(fields.size() + 1);
+                return Message("design.after_quote", {std::to_string(fields.size() + 1)});
         } else {
             const std::size_t end = std::min(line.find(',', k), line.size());
             field = std::string(Trim(line.substr(k, end - k)));
             if (field.find('"') != std::string::npos)
-                return "guillemet au milieu du champ " + std::to_string(fields.size() + 1) +
-                       " (mettez le champ entier entre guillemets, et doublez ceux qu'il contient)";
+                return Message("design.inner_quote", {std::to_string(fields.size() + 1)});
             k = end;
         }
         fields.push_back(std::move(field));
@@ -143,9 +142,9 @@ ParsedDesign ParseDesignText(std::string_view text, std::string_view source) {
     }
     parsed.Result.Trim();
     if (!haveHeader)
-        parsed.Problems.push_back(std::string(source) + " : aucune ligne d'en-tête (les noms des paramètres)");
+        parsed.Problems.push_back(Labelled(std::string(source), Message("design.no_header")));
     else if (parsed.Result.PointCount() == 0 && parsed.Problems.empty())
-        parsed.Problems.push_back(std::string(source) + " : aucun point (une ligne de valeurs après l'en-tête)");
+        parsed.Problems.push_back(Labelled(std::string(source), Message("design.no_point")));
     return parsed;
 }
 

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "Errors.h"
+#include "Messages.h"
 
 namespace glebix::batch {
 
@@ -30,7 +31,7 @@ void SyncWrittenFile(const std::string &path) {
 }
 
 void ThrowOutputError(int errnum, const std::string &path) {
-    throw OutputError(IoErrorMessage(errnum, path) + " : " + path);
+    throw OutputError(Labelled(LocalIoErrorMessage(errnum, path), path));
 }
 
 // With plain system calls: the error-code forms of std::filesystem end the program
@@ -49,8 +50,8 @@ void MakeDirectories(const std::string &path) {
 std::optional<std::string> NotPlainFileProblem(const std::string &path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-    if (S_ISDIR(st.st_mode)) return "c'est un dossier, pas un fichier";
-    if (!S_ISREG(st.st_mode)) return "existe déjà et n'est pas un fichier ordinaire";
+    if (S_ISDIR(st.st_mode)) return Message("file.is_folder");
+    if (!S_ISREG(st.st_mode)) return Message("file.not_plain");
     return std::nullopt;
 }
 

@@ -11,6 +11,7 @@
 #include "AnimationLook.h"
 #include "Errors.h"
 #include "FileIo.h"
+#include "Messages.h"
 
 namespace glebix::batch {
 
@@ -58,7 +59,7 @@ void GifAnimation::Abandon() {
 void GifAnimation::Fail(int errnum) {
     const int cause = writeErrno_ ? writeErrno_ : errnum;
     Abandon();
-    throw OutputError(IoErrorMessage(cause, path_) + " : " + path_);
+    throw OutputError(Labelled(LocalIoErrorMessage(cause, path_), path_));
 }
 
 void GifAnimation::Open(const std::string &path, int width, int height, int framesPerSecond,
@@ -83,7 +84,7 @@ void GifAnimation::Open(const std::string &path, int width, int height, int fram
     gif_ = EGifOpen(this, WriteBytes, &error);
     if (!gif_) Fail(ENOMEM);
     EGifSetGifVersion(gif_, true);
-    if (palette_.size() > 255) throw GlebixError("palette d'animation de plus de 255 couleurs : " + path_);
+    if (palette_.size() > 255) throw GlebixError(Message("animation.palette", {path_}));
     transparent_ = static_cast<int>(palette_.size());  // the entry after the colours
     shown_.clear();
     const int bits = PaletteBits(palette_.size() + 1);
@@ -106,7 +107,7 @@ void GifAnimation::Open(const std::string &path, int width, int height, int fram
 std::vector<unsigned char> GifAnimation::Indices(const QImage &frame) const {
     const QImage image = frame.convertToFormat(QImage::Format_RGB32);
     if (image.width() != width_ || image.height() != height_)
-        throw GlebixError("image d'animation de taille inattendue : " + path_);
+        throw GlebixError(Message("animation.frame_size", {path_}));
     std::vector<unsigned char> indices(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_));
     QRgb last = image.pixel(0, 0) + 1;  // differs from the first pixel
     unsigned char lastIndex = 0;
@@ -119,7 +120,7 @@ std::vector<unsigned char> GifAnimation::Indices(const QImage &frame) const {
                                  static_cast<std::uint8_t>(qBlue(p))};
                 std::size_t k = 0;
                 while (k < palette_.size() && !(palette_[k] == colour)) ++k;
-                if (k == palette_.size()) throw GlebixError("couleur hors de la palette de l'animation : " + path_);
+                if (k == palette_.size()) throw GlebixError(Message("animation.colour", {path_}));
                 last = p;
                 lastIndex = static_cast<unsigned char>(k);
             }
@@ -181,7 +182,7 @@ void GifAnimation::Finish() {
     const int failure = errno;
     if (failed) ::unlink(temporary_.c_str());
     ForgetTemporary(temporary_);
-    if (failed) throw OutputError(IoErrorMessage(failure, path_) + " : " + path_);
+    if (failed) throw OutputError(Labelled(LocalIoErrorMessage(failure, path_), path_));
 }
 
 }  // namespace glebix::batch

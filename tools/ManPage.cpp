@@ -32,7 +32,7 @@ std::string OptionsSection() {
         ".SH OPTIONS\n"
         "Une option prend sa valeur dans l'argument suivant ou après \\(Fo=\\(Fc "
         "(\\fB\\-\\-steps 50\\fR, \\fB\\-\\-steps=50\\fR).\n";
-    for (const OptionHelp &o : OptionHelps()) {
+    for (const OptionHelp &o : OptionHelps(Language::French)) {
         out += ".TP\n\\fB" + RoffText(o.Name) + "\\fR";
         if (!o.Alias.empty()) out += ", \\fB" + RoffText(o.Alias) + "\\fR";
         if (!o.ValueName.empty()) out += " \\fI" + RoffText(o.ValueName) + "\\fR";
@@ -56,7 +56,7 @@ std::string SettingsSection() {
                " (" + RoffText(SettingKindText(name)) + (value.empty() ? "" : " ; par défaut " + RoffText(value)) +
                ")\n";
     }
-    return out + ".PP\n" + RoffText(OneParagraph(ValueFormText())) + "\n";
+    return out + ".PP\n" + RoffText(OneParagraph(ValueFormText(Language::French))) + "\n";
 }
 
 }  // namespace
@@ -93,8 +93,8 @@ std::string ManPageText() {
            "GIF animé, états enregistrés). Avec \\fB\\-\\-replicates\\fR et \\fB\\-\\-design\\fR, "
            "mène des répétitions et des plans d'expérience entiers sur plusieurs processeurs ; "
            "la même graine donne les mêmes résultats.\n" +
-           OptionsSection() + SettingsSection() + ".SH CODE DE SORTIE\n" + RoffText(OneParagraph(ExitStatusText())) +
-           "\n" +
+           OptionsSection() + SettingsSection() + ".SH CODE DE SORTIE\n" +
+           RoffText(OneParagraph(ExitStatusText(Language::French))) + "\n" +
            ".SH VOIR AUSSI\n"
            "\\fBglebix\\fR(1)\n";
 }

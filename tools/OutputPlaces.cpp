@@ -15,6 +15,7 @@
 #include "Errors.h"
 #include "FileIo.h"
 #include "GeoTiffGrids.h"
+#include "Messages.h"
 #include "ResultFile.h"
 #include "RunOutputs.h"
 #include "RunPlan.h"
@@ -76,7 +77,7 @@ std::string InputName(const InputFile &in) {
     return in.Role == "environment" ? "EnvFilePath" : in.Role == "distribution" ? "DistFilePath" : "--" + in.Role;
 }
 
-std::string EmptyInputMessage(const std::string &name) { return name + " : le chemin du fichier à lire est vide"; }
+std::string EmptyInputMessage(const std::string &name) { return Message("place.empty_input", {name}); }
 
 // An empty path names no file: it is said as such, and has no place to compare.
 std::vector<Place> InputPlaces(const BatchOptions &options, const std::vector<InputFile> &inputs) {
@@ -96,13 +97,13 @@ void AddRunPlaces(const BatchOptions &options, const StudyLayout &layout, std::s
     const RunPlan plan = PlanRun(options, PlanStudyRun(layout, index, 0));
     if (!plan.OutDir.empty()) {
         places.push_back(MakePlace("--out " + QuotedPath(plan.OutDir), plan.OutDir, true));
-        places.push_back(MakePlace("le fichier de résultats " + QuotedPath(Join(plan.OutDir, ResultFileName())),
+        places.push_back(MakePlace(Message("place.result_file", {QuotedPath(Join(plan.OutDir, ResultFileName()))}),
                                    Join(plan.OutDir, ResultFileName()), false));
     }
     if (!plan.TracePath.empty()) {
         places.push_back(MakePlace("--trace " + QuotedPath(plan.TracePath), plan.TracePath, false));
         const std::string folder = ParentOf(plan.TracePath);
-        places.push_back(MakePlace("le dossier de --trace " + QuotedPath(folder), folder, true));
+        places.push_back(MakePlace(Message("place.folder_of", {"--trace", QuotedPath(folder)}), folder, true));
     }
     if (!plan.SnapshotDir.empty())
         places.push_back(MakePlace("--snapshots " + QuotedPath(plan.SnapshotDir), plan.SnapshotDir, true));
@@ -115,29 +116,30 @@ void AddRunPlaces(const BatchOptions &options, const StudyLayout &layout, std::s
         places.push_back(MakePlace(option + (" " + QuotedPath(*file)), *file, false));
         places.back().state = file != &plan.AnimatePath;
         const std::string folder = ParentOf(*file);
-        places.push_back(MakePlace("le dossier de " + (option + (" " + QuotedPath(folder))), folder, true));
+        places.push_back(MakePlace(Message("place.folder_of", {option, QuotedPath(folder)}), folder, true));
     }
     if (!plan.AscDir.empty()) {
         places.push_back(MakePlace("--asc " + QuotedPath(plan.AscDir), plan.AscDir, true));
         for (const char *grid : {DensityGridName, CompactedGridName})
-            places.push_back(
-                MakePlace("la grille " + QuotedPath(Join(plan.AscDir, grid)), Join(plan.AscDir, grid), false));
+            places.push_back(MakePlace(Message("place.grid", {QuotedPath(Join(plan.AscDir, grid))}),
+                                       Join(plan.AscDir, grid), false));
     }
     if (!plan.TifDir.empty()) {
         places.push_back(MakePlace("--tif " + QuotedPath(plan.TifDir), plan.TifDir, true));
         for (const char *grid : gis::TifGridNames)
-            places.push_back(
-                MakePlace("la grille " + QuotedPath(Join(plan.TifDir, grid)), Join(plan.TifDir, grid), false));
+            places.push_back(MakePlace(Message("place.grid", {QuotedPath(Join(plan.TifDir, grid))}),
+                                       Join(plan.TifDir, grid), false));
     }
     if (!plan.ManifestPath.empty())
-        places.push_back(MakePlace("le manifeste " + QuotedPath(plan.ManifestPath), plan.ManifestPath, false));
+        places.push_back(
+            MakePlace(Message("place.manifest", {QuotedPath(plan.ManifestPath)}), plan.ManifestPath, false));
 }
 
 // The files written for the whole invocation: the summary and the study table.
 std::vector<Place> StudyPlaces(const BatchOptions &options) {
     std::vector<Place> places;
     if (const std::string summary = SummaryPath(options); !summary.empty())
-        places.push_back(MakePlace("le résumé " + QuotedPath(summary), summary, false));
+        places.push_back(MakePlace(Message("place.summary", {QuotedPath(summary)}), summary, false));
     if (!options.TablePath.empty())
         places.push_back(MakePlace("--table " + QuotedPath(options.TablePath), options.TablePath, false));
     return places;
@@ -151,7 +153,7 @@ std::vector<Place> OutputPlaceList(const BatchOptions &options) {
     for (Place &p : StudyPlaces(options)) places.push_back(std::move(p));
     if (!options.TablePath.empty()) {
         const std::string folder = ParentOf(options.TablePath);
-        places.push_back(MakePlace("le dossier de --table " + QuotedPath(folder), folder, true));
+        places.push_back(MakePlace(Message("place.folder_of", {"--table", QuotedPath(folder)}), folder, true));
     }
     return places;
 }
@@ -195,15 +197,15 @@ std::optional<std::string> Clash(const Place &a, const Place &b) {
     if (a.state && b.state) return std::nullopt;  // the state read, then replaced whole
     if (a.key == b.key || SameFile(a.path, b.path)) {
         if (a.folder && b.folder) return std::nullopt;  // one folder may hold several outputs
-        if (a.folder != b.folder) return a.name + " et " + b.name + " : un même chemin ne peut être fichier et dossier";
-        return a.name + " et " + b.name + " désignent le même fichier";
+        if (a.folder != b.folder) return Message("place.file_and_folder", {a.name, b.name});
+        return Message("place.same_file", {a.name, b.name});
     }
     for (const auto &[file, other] : {std::pair{&a, &b}, std::pair{&b, &a}}) {
         if (!file->folder && Inside(other->key, file->key))
-            return file->name + " et " + other->name + " : un fichier ne peut contenir d'autres fichiers";
+            return Message("place.file_holds_files", {file->name, other->name});
         if (!file->folder && other->name.rfind("--snapshots", 0) == 0 && ParentOf(file->key) == other->key &&
             IsSnapshotName(fs::path(file->key).filename().string()))
-            return file->name + " et " + other->name + " : ce nom est celui d'une carte";
+            return Message("place.map_name", {file->name, other->name});
     }
     return std::nullopt;
 }
@@ -232,16 +234,15 @@ std::optional<std::string> CheckFolder(const Place &place) {
         at = at.parent_path();
     if (!fs::is_directory(at, ec)) {
         return at.string() == fs::absolute(place.path).string()
-                   ? place.name + " : existe déjà et n'est pas un dossier"
-                   : place.name + " : " + QuotedPath(at.string()) + " n'est pas un dossier";
+                   ? Message("place.not_folder_here", {place.name})
+                   : Message("place.not_folder", {place.name, QuotedPath(at.string())});
     }
     std::string probe = (at / ".glebix-probe-XXXXXX").string();
     const int fd = ::mkstemp(probe.data());
     if (fd < 0) {
         // A folder that refuses new entries (as /proc does) refuses writing.
         const int failure = errno == ENOENT ? EACCES : errno;
-        return place.name + " : impossible d'écrire dans " + QuotedPath(at.string()) + " : " +
-               IoErrorMessage(failure, probe);
+        return Message("place.unwritable", {place.name, QuotedPath(at.string()), LocalIoErrorMessage(failure, probe)});
     }
     ::close(fd);
     ::unlink(probe.c_str());
@@ -250,7 +251,7 @@ std::optional<std::string> CheckFolder(const Place &place) {
 
 // An output file that exists must be a plain file the run can replace.
 std::optional<std::string> CheckFile(const Place &place) {
-    if (auto problem = NotPlainFileProblem(place.path)) return place.name + " : " + *problem;
+    if (auto problem = NotPlainFileProblem(place.path)) return Labelled(place.name, *problem);
     return std::nullopt;
 }
 
@@ -272,7 +273,9 @@ std::string EscapeControls(const std::string &text) {
     return out;
 }
 
-std::string QuotedPath(const std::string &path) { return "«" + EscapeControls(path) + "»"; }
+std::string QuotedPath(const std::string &path) {
+    return Message("quote.open") + EscapeControls(path) + Message("quote.close");
+}
 
 std::vector<std::string> CheckOutputPlaces(const BatchOptions &options) {
     // The places repeat from run to run in their own folders: run 1 shows every clash
@@ -299,8 +302,7 @@ std::vector<std::string> CheckOutputPlaces(const BatchOptions &options) {
     for (std::size_t index = 1; index < runs; ++index) AddRunPlaces(options, layout, index, later);
     for (const Place &out : later)
         for (const Place &in : inputs)
-            if (out.key == in.key && !(out.state && in.state))
-                add(out.name + " et " + in.name + " désignent le même fichier");
+            if (out.key == in.key && !(out.state && in.state)) add(Message("place.same_file", {out.name, in.name}));
     LaterRunClashes(options, add);
     for (const Place &p : first) add(p.folder ? CheckFolder(p) : CheckFile(p));
     return problems;
@@ -327,13 +329,13 @@ std::string FolderLocks::Acquire(const std::vector<std::string> &folders) {
     for (const std::string &folder : folders) {
         try {
             MakeDirectories(folder);
-        } catch (const GlebixError &e) { return e.what(); }
+        } catch (const GlebixError &e) { return FromFrench(e.what()); }
         const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         struct stat st {};
         if (fd < 0 || ::fstat(fd, &st) != 0) {
             const int failure = errno;
             if (fd >= 0) ::close(fd);
-            return IoErrorMessage(failure, folder) + " : " + folder;
+            return Labelled(LocalIoErrorMessage(failure, folder), folder);
         }
         if (!locked.insert({st.st_dev, st.st_ino}).second) {
             ::close(fd);
@@ -341,10 +343,8 @@ std::string FolderLocks::Acquire(const std::vector<std::string> &folders) {
         }
         fds_.push_back(fd);
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            if (errno == EWOULDBLOCK)
-                return "le dossier de sortie " + QuotedPath(folder) +
-                       " est déjà utilisé par une autre invocation de glebix-batch en cours";
-            return IoErrorMessage(errno, folder) + " : " + folder;
+            if (errno == EWOULDBLOCK) return Message("place.folder_locked", {QuotedPath(folder)});
+            return Labelled(LocalIoErrorMessage(errno, folder), folder);
         }
     }
     return {};

@@ -2,6 +2,7 @@
 
 #include "Errors.h"
 #include "InputFile.h"
+#include "Messages.h"
 #include "SettingsTable.h"
 
 namespace glebix::batch {
@@ -33,7 +34,7 @@ std::vector<std::string> ParseParamsText(std::string_view text, std::string_view
         const std::string where = std::string(source) + ":" + std::to_string(lineNumber) + ": ";
         const std::size_t equals = line.find('=');
         if (equals == std::string_view::npos) {
-            problems.push_back(where + "ligne attendue de la forme NAME=VALUE");
+            problems.push_back(where + Message("params.line_form"));
             continue;
         }
         const std::string_view name = Trim(line.substr(0, equals));
@@ -47,7 +48,7 @@ std::vector<std::string> ReadParamsFile(const std::string &path, TSettings &sett
     std::string text;
     try {
         text = ReadInputFile(path);
-    } catch (const GlebixError &e) { return {"--params " + path + " : " + e.what()}; }
+    } catch (const GlebixError &e) { return {Labelled("--params " + path, FromFrench(e.what()))}; }
     return ParseParamsText(text, path, settings);
 }
 

@@ -2,22 +2,23 @@
 
 #include <algorithm>
 
+#include "Messages.h"
+
 #include "SettingsTable.h"
 
 namespace glebix::batch {
 
 std::variant<PointList, std::string> ParsePointList(std::string_view text) {
     PointList list;
-    const std::string form = " (attendu : des numéros de points à partir de 1, comme 3, 2-5 ou 1,4,7-9)";
-    if (text.empty()) return "--points : la liste est vide" + form;
+    if (text.empty()) return Message("points.empty");
     for (std::size_t start = 0;;) {
         const std::size_t end = std::min(text.find(',', start), text.size());
         const std::string_view item = text.substr(start, end - start);
         const std::size_t dash = item.find('-');
         const auto first = ParseCount(item.substr(0, dash), 1);
         const auto last = dash == std::string_view::npos ? first : ParseCount(item.substr(dash + 1), 1);
-        if (!first || !last) return "--points : «" + std::string(item) + "» n'est pas un point ni un intervalle" + form;
-        if (*last < *first) return "--points : «" + std::string(item) + "» : l'intervalle va à rebours";
+        if (!first || !last) return Message("points.bad_item", {std::string(item)});
+        if (*last < *first) return Message("points.backwards", {std::string(item)});
         list.Ranges.emplace_back(*first, *last);
         if (end == text.size()) return list;
         start = end + 1;
@@ -28,8 +29,7 @@ std::variant<Slice, std::string> ParseSlice(std::string_view text) {
     const std::size_t slash = text.find('/');
     const auto index = ParseCount(text.substr(0, slash), 1);
     const auto count = slash == std::string_view::npos ? std::nullopt : ParseCount(text.substr(slash + 1), 1);
-    if (!index || !count || *index > *count)
-        return "--slice : «" + std::string(text) + "» n'est pas de la forme I/N avec 1 ≤ I ≤ N (par exemple 2/10)";
+    if (!index || !count || *index > *count) return Message("slice.bad", {std::string(text)});
     return Slice{*index, *count};
 }
 
@@ -45,8 +45,8 @@ std::variant<std::vector<int>, std::string> SelectPoints(int pointCount, const s
         std::vector<bool> chosen(static_cast<std::size_t>(pointCount) + 1, false);
         for (const auto &[first, last] : list->Ranges) {
             if (last > pointCount)
-                return "--points : le point " + std::to_string(std::max(first, pointCount + 1)) +
-                       " n'existe pas (le plan en compte " + std::to_string(pointCount) + ")";
+                return Message("points.missing",
+                               {std::to_string(std::max(first, pointCount + 1)), std::to_string(pointCount)});
             for (int p = first; p <= last; ++p) chosen[static_cast<std::size_t>(p)] = true;
         }
         for (int p = 1; p <= pointCount; ++p)

@@ -9,6 +9,7 @@
 #include "Errors.h"
 #include "InputFile.h"
 #include "Manifest.h"
+#include "Messages.h"
 #include "RasterInput.h"
 #include "SettingsTable.h"
 #include "StateFile.h"
@@ -25,7 +26,7 @@ QJsonObject ReadManifest(const std::string &path, std::vector<std::string> &prob
     try {
         bytes = ReadInputFile(path);
     } catch (const GlebixError &e) {
-        problems.push_back("--repeat « " + path + " » : " + e.what());
+        problems.push_back(Message("repeat.unread", {path, FromFrench(e.what())}));
         return {};
     }
     QJsonParseError error{};
@@ -35,7 +36,7 @@ QJsonObject ReadManifest(const std::string &path, std::vector<std::string> &prob
     const QString program = manifest.value("program").toString();
     if (error.error != QJsonParseError::NoError || !document.isObject() ||
         (program != "glebix" && program != "glebix-batch") || !manifest.value("settings").isObject()) {
-        problems.push_back("--repeat « " + path + " » : ce n'est pas un manifeste de Glebix");
+        problems.push_back(Message("repeat.not_manifest", {path}));
         return {};
     }
     return manifest;
@@ -45,9 +46,9 @@ void RestoreSettings(const QJsonObject &settings, TSettings &target, std::vector
     for (auto it = settings.begin(); it != settings.end(); ++it) {
         const std::string name = it.key().toStdString();
         if (!it.value().isString()) {
-            problems.push_back("--repeat : le paramètre " + name + " du manifeste n'est pas un texte");
+            problems.push_back(Message("repeat.setting_not_text", {name}));
         } else if (auto problem = RestoreSetting(name, Std(it.value()), target)) {
-            problems.push_back("--repeat : " + *problem);
+            problems.push_back(Labelled("--repeat", *problem));
         }
     }
 }
@@ -62,18 +63,17 @@ void CheckInputs(const QJsonArray &inputs, BatchOptions &options, std::vector<st
         // A design point's values are among the manifest's settings: its file is not read.
         if (role == "design") continue;
         if (role == "species" || role == "params") options.Inputs.push_back({role, path});
-        const std::string what = "--repeat : le fichier d'entrée « " + path + " » (" + role + ")";
+        const std::vector<std::string> what{path, role};
         // An initial raster is checksummed as the grid the runs read it as (RasterInput.h).
         const bool initial = role == "environment" || role == "distribution";
         const ReadInput &read =
             initial ? gis::ReadInitialInputOnce(*options.Files, path) : ReadInputOnce(*options.Files, path);
         if (!read.Bytes) {
-            problems.push_back(what + " ne peut être lu : " + read.Error);
+            problems.push_back(MessageIn(UserLanguage(), "repeat.input_unread", {path, role, FromFrench(read.Error)}));
         } else if (expected.empty()) {
-            problems.push_back(what + " n'avait pas pu être lu par la simulation d'origine");
+            problems.push_back(MessageIn(UserLanguage(), "repeat.input_unread_before", what));
         } else if (Sha256Hex(*read.Bytes) != expected) {
-            problems.push_back(what + " a changé depuis la simulation d'origine (sa somme SHA-256 n'est plus " +
-                               "celle du manifeste)");
+            problems.push_back(MessageIn(UserLanguage(), "repeat.input_changed", what));
         }
     }
 }
@@ -83,14 +83,15 @@ void CheckInputs(const QJsonArray &inputs, BatchOptions &options, std::vector<st
 // reads no other input.
 void ResumeFromRecordedState(const QJsonObject &from, BatchOptions &options, std::vector<std::string> &problems) {
     const std::string path = Std(from.value("path"));
-    const std::string what = "--repeat : l'état enregistré « " + path + " » dont la simulation reprenait";
     try {
         auto saved = std::make_shared<const SavedRun>(ReadStateFile(path, CheckSavedSetting));
         if (saved->Checksum != Std(from.value("sha256")))
-            return problems.push_back(what + " a changé depuis (sa somme SHA-256 n'est plus celle du manifeste)");
+            return problems.push_back(Message("repeat.state_changed", {path}));
         options.ResumePath = path;
         options.Resumed = std::move(saved);
-    } catch (const GlebixError &e) { problems.push_back(what + " ne peut être lu : " + MessageWithContext(e)); }
+    } catch (const GlebixError &e) {
+        problems.push_back(Message("repeat.state_unread", {path, LocalMessageWithContext(e)}));
+    }
 }
 
 }  // namespace
@@ -101,7 +102,7 @@ std::vector<std::string> LoadRepeat(const std::string &path, BatchOptions &optio
     if (!problems.empty()) return problems;
     const double seed = manifest.value("seed").toDouble(-1);
     if (seed < 0 || seed > 4294967295.0 || seed != static_cast<double>(static_cast<std::uint32_t>(seed)))
-        problems.push_back("--repeat « " + path + " » : la graine du manifeste manque ou n'est pas valable");
+        problems.push_back(Message("repeat.bad_seed", {path}));
     else
         options.Seed = static_cast<std::uint32_t>(seed);
     options.Settings = DefaultSettings();

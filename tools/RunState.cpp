@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "FileIo.h"
+#include "Messages.h"
 #include "SettingsTable.h"
 #include "WordList.h"
 
@@ -11,13 +12,12 @@ namespace glebix::batch {
 std::optional<std::string> RefusedOnResume(const std::string &name) {
     const auto &settable = ResumeSettableNames();
     if (std::find(settable.begin(), settable.end(), name) != settable.end()) return std::nullopt;
-    return name + " : ne peut pas changer à la reprise (seuls " + JoinWords(settable, "et") +
-           ", lus à chaque pas de temps, le peuvent)";
+    return Message("resume.fixed_setting", {name, JoinWords(settable, Message("word.and"))});
 }
 
 std::optional<std::string> StepsBeforeSaved(std::int32_t steps, const SavedRun &saved) {
     if (steps >= saved.Step) return std::nullopt;
-    return std::to_string(steps) + " est avant le pas enregistré (" + std::to_string(saved.Step) + ")";
+    return Message("resume.steps_before", {std::to_string(steps), std::to_string(saved.Step)});
 }
 
 std::variant<TSettings, ResumeRefusal> ResumedSettings(

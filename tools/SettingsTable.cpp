@@ -9,6 +9,7 @@
 
 #include "CloseNames.h"
 #include "Conversions.h"
+#include "Messages.h"
 #include "SettingsRegistry.h"
 #include "WordList.h"
 #include "PlotShape.h"
@@ -52,7 +53,7 @@ std::string Quoted(std::string_view text) {
     std::size_t cut = std::min(text.size(), longest);
     // A sequence is at most 4 bytes long: back up over at most 3 continuation bytes.
     while (cut + 3 > longest && cut < text.size() && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-    std::string out = "«";
+    std::string out = Message("quote.open");
     for (std::size_t k = 0; k < cut; ++k) {
         const unsigned char c = static_cast<unsigned char>(text[k]);
         if (c < 32 || c == 127) {
@@ -65,7 +66,7 @@ std::string Quoted(std::string_view text) {
         }
     }
     if (cut < text.size()) out += "…";
-    out += "»";
+    out += Message("quote.close");
     return out;
 }
 
@@ -80,7 +81,7 @@ std::optional<bool> ParseFlag(std::string_view text) {
 
 // "de 0 à 2".
 std::string RangeText(std::int32_t minimum, std::int32_t maximum) {
-    return "de " + std::to_string(minimum) + " à " + std::to_string(maximum);
+    return Message("setting.range", {std::to_string(minimum), std::to_string(maximum)});
 }
 
 }  // namespace
@@ -89,26 +90,26 @@ std::optional<std::string> NullByteProblem(std::string_view text) {
     // C strings end at a null byte: a path would open a file other than the text that
     // the manifest and the table record.
     if (text.find('\0') == std::string_view::npos) return std::nullopt;
-    return Quoted(text) + " contient un octet nul, qu'aucune valeur ni aucun chemin ne peut contenir";
+    return Message("setting.null_byte", {Quoted(text)});
 }
 
 std::string UnknownSettingMessage(std::string_view name) {
-    return "paramètre inconnu : " + Quoted(name) + SuggestionText(name, SettingNames());
+    return Message("setting.unknown", {Quoted(name), SuggestionText(name, SettingNames())});
 }
 
 namespace {
 
 // The problem with `value` for `row`, or the value checked.
 std::optional<std::string> Check(const SettingRow &row, std::string_view value, CheckedValue &v) {
-    const std::string what = "paramètre " + std::string(row.name) + " : ";
-    if (auto problem = NullByteProblem(value)) return what + *problem;
+    const auto what = [&row] { return Message("setting.prefix", {std::string(row.name)}); };  // made for a refusal only
+    if (auto problem = NullByteProblem(value)) return what() + *problem;
     v.text = value;
     switch (row.kind) {
     case SettingKind::Real:
     case SettingKind::RealValue: {
         const auto real = ParseRealToken(value);
-        if (!real) return what + Quoted(value) + " n'est pas un nombre décimal (avec un point, comme 0.4)";
-        if (!std::isfinite(*real)) return what + Quoted(value) + " est hors des limites des nombres réels";
+        if (!real) return what() + Message("setting.not_real", {Quoted(value)});
+        if (!std::isfinite(*real)) return what() + Message("setting.not_finite", {Quoted(value)});
         v.real = *real;
         return std::nullopt;
     }
@@ -116,20 +117,19 @@ std::optional<std::string> Check(const SettingRow &row, std::string_view value, 
     case SettingKind::Mode: {
         const auto whole = ParseWholeToken(value);
         if (!whole || *whole < row.minimum || *whole > row.maximum)
-            return what + Quoted(value) +
-                   (row.kind == SettingKind::Whole ? " n'est pas un nombre entier " : " n'est pas un numéro de mode ") +
-                   RangeText(row.minimum, row.maximum);
+            return what() + Message(row.kind == SettingKind::Whole ? "setting.not_whole" : "setting.not_mode",
+                                    {Quoted(value), RangeText(row.minimum, row.maximum)});
         v.whole = *whole;
         return std::nullopt;
     }
     case SettingKind::Flag: {
         const auto flag = ParseFlag(value);
-        if (!flag) return what + Quoted(value) + " n'est pas une valeur oui/non (on/off, true/false, 1/0)";
+        if (!flag) return what() + Message("setting.not_flag", {Quoted(value)});
         v.flag = *flag;
         return std::nullopt;
     }
     case SettingKind::Word:
-        if (!IsEdgesWord(value)) return what + Quoted(value) + EdgesRefusal();
+        if (!IsEdgesWord(value)) return what() + Message("setting.not_edges", {Quoted(value)});
         return std::nullopt;
     case SettingKind::Path:
         return std::nullopt;
@@ -158,8 +158,8 @@ std::optional<std::string> RestoreSetting(std::string_view name, std::string_vie
     // The step count is kept as the text a manifest holds, like the numbers set by name.
     const bool steps = WithSetting(settings, name, SettingSetter::Steps, [&](const SettingRow &r, auto &member) {
         if (!ParseCount(checked, r.minimum))
-            problem = "paramètre " + std::string(r.name) + " : " + Quoted(text) + " n'est pas un nombre entier " +
-                      RangeText(r.minimum, r.maximum);
+            problem = Message("setting.prefix", {std::string(r.name)}) +
+                      Message("setting.not_whole", {Quoted(text), RangeText(r.minimum, r.maximum)});
         else
             Store(member, CheckedValue{text});
     });
@@ -234,9 +234,9 @@ const std::vector<std::string> &ResumeSettableNames() {
     return names;
 }
 
-std::string SettingNamesParagraph() {
+std::string SettingNamesParagraph(Language language) {
     constexpr std::size_t width = 76;
-    std::string text, line = "Paramètres :";
+    std::string text, line = MessageIn(language, "usage.settings", {});
     const auto &names = SettingNames();
     for (std::size_t k = 0; k < names.size(); ++k) {
         const SettingRow &row = *FindSettingRow(names[k]);
@@ -251,8 +251,8 @@ std::string SettingNamesParagraph() {
             line += " " + word;
         }
     }
-    return text + line + "\nÀ la reprise (--resume), --set ne change que " + JoinWords(ResumeSettableNames(), "et") +
-           ".\n";
+    const std::string settable = JoinWords(ResumeSettableNames(), MessageIn(language, "word.and", {}));
+    return text + line + "\n" + MessageIn(language, "usage.resume", {settable}) + "\n";
 }
 
 std::optional<int> ParseCount(std::string_view text, int minimum) {

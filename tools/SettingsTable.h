@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Language.h"
 #include "Settings.h"
 #include "SettingsRegistry.h"
 
@@ -52,8 +53,9 @@ const std::vector<std::string> &SettingNames();
 // The names that may change when a saved run resumes: those a run reads at every step.
 const std::vector<std::string> &ResumeSettableNames();
 
-// The usage text's paragraph of setting names ("Paramètres : Survival, ..."), wrapped.
-std::string SettingNamesParagraph();
+// The usage text's paragraph of setting names ("Paramètres : Survival, ..."), wrapped,
+// and the names --set may change on resuming, in `language`.
+std::string SettingNamesParagraph(Language language);
 
 // Strict check of a count option's text (--steps, --replicates...): a decimal whole
 // number from `minimum` to 2^31 - 1. Empty when refused.

@@ -8,6 +8,7 @@
 
 #include "Errors.h"
 #include "FileIo.h"
+#include "Messages.h"
 #include "OutputPlaces.h"
 
 namespace glebix::batch {
@@ -42,17 +43,16 @@ std::string StudyFileLocks::Acquire(const std::vector<std::string> &files) {
     for (const std::string &file : files) {
         try {
             MakeDirectories(ParentOf(file));
-        } catch (const GlebixError &e) { return e.what(); }
+        } catch (const GlebixError &e) { return FromFrench(e.what()); }
         const std::string part = PartName(file);
         for (int attempt = 0;; ++attempt) {
             const int fd = ::open(part.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-            if (fd < 0) return IoErrorMessage(errno, file) + " : " + file;
+            if (fd < 0) return Labelled(LocalIoErrorMessage(errno, file), file);
             if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
                 const int failure = errno;
                 ::close(fd);
-                if (failure == EWOULDBLOCK)
-                    return QuotedPath(file) + " est déjà écrit par une autre invocation de glebix-batch en cours";
-                return IoErrorMessage(failure, file) + " : " + file;
+                if (failure == EWOULDBLOCK) return Message("place.file_locked", {QuotedPath(file)});
+                return Labelled(LocalIoErrorMessage(failure, file), file);
             }
             // The holder may have renamed the file into place meanwhile: lock the new one.
             if (!SameInode(fd, part) && attempt + 1 < LockAttempts) {

@@ -8,6 +8,7 @@
 #include "BatchRun.h"
 #include "FileIo.h"
 #include "IncompleteFile.h"
+#include "Messages.h"
 #include "OutputPlaces.h"
 #include "StudyTable.h"
 
@@ -73,7 +74,7 @@ std::string StudyOutputs::Open() {
             table_.Open(options_.TablePath);
             table_.Write(StudyTableHeader(columns, TableCountsEmigrants(options_)));
         }
-    } catch (const std::exception &e) { return std::string("--table : ") + e.what(); }
+    } catch (const std::exception &e) { return Labelled("--table", FromFrench(e.what())); }
     if (!SummaryWanted(options_)) return {};
     Guard(summaryError_, [&] {
         MakeDirectories(PrimaryOutputDir(options_));
@@ -105,8 +106,8 @@ bool StudyOutputs::Finish(const std::function<void(const std::string &)> &report
         Settle(summary_, summaryError_, summaryWritten_, allResults, report);
     }
     if (table_.IsOpen()) Settle(table_, tableError_, tableWritten_, allResults, report);
-    if (report && !summaryError_.empty()) report("summary.csv : " + summaryError_);
-    if (report && !tableError_.empty()) report("--table : " + tableError_);
+    if (report && !summaryError_.empty()) report(Labelled("summary.csv", FromFrench(summaryError_)));
+    if (report && !tableError_.empty()) report(Labelled("--table", FromFrench(tableError_)));
     return summaryError_.empty() && tableError_.empty();
 }
 
@@ -128,9 +129,8 @@ void StudyOutputs::Settle(StreamedFile &file, std::string &error, const std::vec
     });
     if (!kept.empty() && error.empty()) error = kept;
     if (report && kept.empty())
-        report(QuotedPath(path) + " : toutes les simulations ne sont pas allées au bout ; leurs lignes sont dans " +
-               QuotedPath(IncompleteName(path)) + ", et " + QuotedPath(IncompleteManifestName(path)) +
-               " dit lesquelles sont entières");
+        report(Message("study.incomplete",
+                       {QuotedPath(path), QuotedPath(IncompleteName(path)), QuotedPath(IncompleteManifestName(path))}));
 }
 
 void StudyOutputs::FlushGroup() {

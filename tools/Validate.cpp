@@ -12,6 +12,7 @@
 #include "Conversions.h"
 #include "Errors.h"
 #include "InitialFiles.h"
+#include "Messages.h"
 #include "OutputPlaces.h"
 #include "RunPlan.h"
 #include "Simul.h"
@@ -31,9 +32,9 @@ void CheckInitialFile(const BatchOptions &options, const char *setting, const st
     } catch (GlebixError &e) {
         e.Context().Setting = setting;
         e.Context().Path = path;
-        problems.push_back(MessageWithContext(e));
+        problems.push_back(LocalMessageWithContext(e));
     } catch (const std::exception &e) {
-        problems.push_back(std::string(setting) + " " + QuotedPath(path) + " : " + ExceptionMessage(e));
+        problems.push_back(Labelled(std::string(setting) + " " + QuotedPath(path), LocalExceptionMessage(e)));
     }
 }
 
@@ -56,15 +57,17 @@ std::vector<std::string> CheckSettings(const BatchOptions &options, const TSetti
     simul->Settings = settings;
     try {
         simul->TakeSpeciesParameters();
-    } catch (const std::exception &e) { problems.push_back("valeurs de l'espèce : " + ExceptionMessage(e)); }
+    } catch (const std::exception &e) {
+        problems.push_back(Message("validate.species_values", {LocalExceptionMessage(e)}));
+    }
     return problems;
 }
 
 // "simulation 3", "point 2, simulation 3", or "simulation" for a lone run.
 std::string RunName(const BatchOptions &options, const StudyRun &run) {
     if (options.StudyDesign)
-        return "point " + std::to_string(run.Point) + ", simulation " + std::to_string(run.Replicate);
-    return options.ReplicateLayout ? "simulation " + std::to_string(run.Replicate) : std::string("simulation");
+        return Message("run.point_replicate", {std::to_string(run.Point), std::to_string(run.Replicate)});
+    return options.ReplicateLayout ? Message("run.replicate", {std::to_string(run.Replicate)}) : Message("run.lone");
 }
 
 // Runs tried as far as their first step: the first ones, then with a design the first
@@ -121,7 +124,7 @@ void CheckRuns(const BatchOptions &options, std::vector<std::string> &problems) 
             if (ReadsEmptyPath(simul->Settings.Initial)) continue;
             simul->SetUpRun(run.Seed);
             if (FieldToInteger(options.Settings.Run.StepCount) > 0) simul->TimeStep();
-        } catch (const std::exception &e) { message = ExceptionMessage(e); }
+        } catch (const std::exception &e) { message = LocalExceptionMessage(e); }
         if (message.empty()) continue;
         auto [at, added] = failures.try_emplace(message, run, 0);
         if (added) order.push_back(message);
@@ -130,8 +133,8 @@ void CheckRuns(const BatchOptions &options, std::vector<std::string> &problems) 
     for (const std::string &message : order) {
         const auto &[run, count] = failures.at(message);
         std::string who = RunName(options, run);
-        if (count > 1) who += " (et " + std::to_string(count - 1) + " autres)";
-        problems.push_back(who + " : " + message);
+        if (count > 1) who += Message("validate.and_others", {std::to_string(count - 1)});
+        problems.push_back(Labelled(who, message));
     }
 }
 
@@ -159,7 +162,7 @@ std::vector<std::string> ValidateRun(const BatchOptions &options) {
                 if (inAll(p)) problems.push_back(p);
         for (const auto &[point, own] : points)
             for (const std::string &p : own)
-                if (!inAll(p)) problems.push_back("point " + std::to_string(point) + " : " + p);
+                if (!inAll(p)) problems.push_back(Labelled(Message("run.point", {std::to_string(point)}), p));
     }
     // With the inputs sound, every run is tried as far as its first step.
     if (problems.empty()) CheckRuns(options, problems);

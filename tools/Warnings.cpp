@@ -6,6 +6,7 @@
 
 #include "Conversions.h"
 #include "InitialFiles.h"
+#include "Messages.h"
 #include "RasterInput.h"
 #include "SpeciesFile.h"
 
@@ -17,8 +18,7 @@ namespace {
 void UnusedPath(std::vector<std::string> &out, const char *pathSetting, const std::string &path,
                 const char *modeSetting, std::int32_t mode) {
     if (path.empty() || mode == 0) return;
-    out.push_back(std::string(pathSetting) + " « " + path + " » est donné, mais " + modeSetting + " vaut " +
-                  std::to_string(mode) + " : le fichier n'est pas lu (il ne l'est qu'avec " + modeSetting + "=0)");
+    out.push_back(Message("warning.unused_path", {pathSetting, path, modeSetting, std::to_string(mode)}));
 }
 
 }  // namespace
@@ -28,9 +28,7 @@ std::vector<std::string> SettingsWarnings(const TSettings &s) {
     UnusedPath(out, "EnvFilePath", s.Initial.EnvFilePath, "EnvInitMode", s.Initial.EnvInitMode);
     UnusedPath(out, "DistFilePath", s.Initial.DistFilePath, "DistInitMode", s.Initial.DistInitMode);
     const double survival = FieldToReal(s.Species.Survival);
-    if (!(survival >= 0 && survival <= 1))
-        out.push_back("Survival vaut " + s.Species.Survival +
-                      ", hors de [0, 1] : ce n'est pas une probabilité de survie");
+    if (!(survival >= 0 && survival <= 1)) out.push_back(Message("warning.survival", {s.Species.Survival}));
     return out;
 }
 
@@ -38,18 +36,16 @@ std::vector<std::string> EnvironmentFileWarnings(const TPlot &read, const std::s
     int unnamed = 0;
     for (std::size_t c = 0; c < read.Env.Size(); ++c) unnamed += std::isnan(read.Env.Data()[c].Compacted) ? 1 : 0;
     if (unnamed == 0) return {};
-    return {"le fichier du milieu initial « " + path + " » ne nomme pas " + std::to_string(unnamed) + " case" +
-            (unnamed > 1 ? "s" : "") + " sur " + std::to_string(read.Cells()) +
-            " : elles commencent avec un taux de compaction de -5 %, ce qui tue leur faune dès le premier pas "
-            "de temps"};
+    return {Message(unnamed > 1 ? "warning.unnamed_cells" : "warning.unnamed_cell",
+                    {path, std::to_string(unnamed), std::to_string(read.Cells())})};
 }
 
 std::vector<std::string> DistributionFileWarnings(const TPlot &read, const std::string &path) {
     int negative = 0;
     for (std::size_t c = 0; c < read.Density.Size(); ++c) negative += read.Density.Data()[c] < 0 ? 1 : 0;
     if (negative == 0) return {};
-    return {"le fichier de distribution « " + path + " » donne un effectif négatif à " + std::to_string(negative) +
-            " case" + (negative > 1 ? "s" : "")};
+    return {
+        Message(negative > 1 ? "warning.negative_counts" : "warning.negative_count", {path, std::to_string(negative)})};
 }
 
 namespace {
@@ -66,20 +62,15 @@ std::optional<std::string> PlacementWarning(const std::string &environmentPath, 
     if (environment.XllCorner == distribution.XllCorner && environment.YllCorner == distribution.YllCorner &&
         environment.CellSize == distribution.CellSize)
         return std::nullopt;
-    return "les grilles EnvFilePath « " + environmentPath + " » (" + PlacementText(environment) +
-           ") et DistFilePath « " + distributionPath + " » (" + PlacementText(distribution) +
-           ") ne sont pas au même endroit : la simulation les superpose case à case, et les grilles écrites "
-           "(--asc) prennent le placement de EnvFilePath « " +
-           environmentPath + " »";
+    return Message("warning.placement",
+                   {environmentPath, PlacementText(environment), distributionPath, PlacementText(distribution)});
 }
 
 std::optional<std::string> SpeciesRoundingWarning(const std::string &path, const char *setting, double fileValue,
                                                   const std::string &shown) {
     if (FieldToReal(shown) == fileValue) return std::nullopt;
     const std::string exact = FormatShortest(fileValue);
-    return "fichier de l'espèce « " + path + " » : " + setting + " " + exact + " devient " + shown +
-           " dans la forme à une décimale du dialogue de l'espèce, et la simulation prend " + shown + " ; --set " +
-           setting + "=" + exact + " donne la valeur exacte";
+    return Message("warning.species_rounding", {path, setting, exact, shown});
 }
 
 namespace {
@@ -234,7 +225,8 @@ StudyWarnings RunWarnings(const TSettings &common, const std::vector<int> &point
     }
     for (const auto &[point, list] : own)
         for (const std::string &text : list)
-            if (!Contains(w.Common, text)) w.ByPoint[point].push_back("point " + std::to_string(point) + " : " + text);
+            if (!Contains(w.Common, text))
+                w.ByPoint[point].push_back(Labelled(Message("run.point", {std::to_string(point)}), text));
     return w;
 }
 

@@ -1,6 +1,7 @@
 // Warnings: what does not stop a run but most likely spoils what it means. Each is one
-// French line; the tool prints it as "glebix-batch : attention : <text>", records it in
-// the manifests, lists it under --validate, and refuses to run on it under --strict.
+// line in the user's language; the tool prints it as "glebix-batch : attention : <text>"
+// (the catalogue's "batch.warning"), records it in the manifests, lists it under
+// --validate, and refuses to run on it under --strict.
 #pragma once
 
 #include <cstdint>
@@ -47,9 +48,6 @@ StudyWarnings RunWarnings(const TSettings &common, const std::vector<int> &point
 // species file, for the common settings and then for each point whose row changes
 // them; and a study that keeps nothing. Reads the inputs into options.Files.
 StudyWarnings CollectWarnings(const BatchOptions &options);
-
-// The prefix of a warning on the standard error.
-inline constexpr const char *WarningPrefix = "glebix-batch : attention : ";
 
 // Warnings about the settings alone: a file path that the mode does not read, and a
 // survival outside [0, 1].

@@ -15,6 +15,7 @@ from ._core import GlebixError, __version__
 from ._settings import SETTING_INFO, SETTINGS
 from ._simulation import Simulation
 from ._sweep import run, sweep
+from ._messages import message as _message
 from ._warnings import GlebixWarning
 
 __all__ = ["GlebixError", "GlebixWarning", "SETTING_INFO", "SETTINGS", "Simulation", "run", "sweep", "__version__"]

@@ -3,6 +3,8 @@ tqdm, or when not asked for, a bar that draws nothing."""
 
 import importlib
 
+from ._messages import message
+
 
 class _NoBar:
     def update(self, n=1):
@@ -20,4 +22,4 @@ def progress_bar(total, wanted):
         tqdm = importlib.import_module("tqdm").tqdm
     except ImportError:
         return _NoBar()
-    return tqdm(total=total, unit="simulation", desc="glebix")
+    return tqdm(total=total, unit=message("progress.unit"), desc="glebix")

@@ -7,6 +7,7 @@ import os
 import numpy as np
 
 from . import _core
+from ._messages import labelled, message
 
 #: Every setting the batch tool knows, with its default text, in the batch tool's order.
 SETTINGS = _core.default_settings()
@@ -26,7 +27,7 @@ def unknown_setting(name):
 
 def _refused(setting, message, token=None):
     """A GlebixError about an argument or a setting, shaped as the engine's."""
-    error = _core.GlebixError(f"{setting} : {message}")
+    error = _core.GlebixError(labelled(setting, message))
     error.message, error.setting, error.token = message, setting, token
     error.path = error.line = error.column = None
     return error
@@ -39,7 +40,7 @@ def checked_text(what, text):
         text.encode("utf-8")
     except UnicodeEncodeError:
         shown = os.fsencode(text).decode("utf-8", "backslashreplace")
-        raise _refused(what, f"«{shown}» n'est pas un texte UTF-8 valide", shown) from None
+        raise _refused(what, message("python.not_utf8", shown), shown) from None
     problem = _core.null_byte_problem(text)
     if problem is not None:
         raise _refused(what, problem, text.replace("\0", "\\x00"))
@@ -62,10 +63,7 @@ def setting_text(name, value):
         return str(int(value))
     if isinstance(value, numbers.Real):
         return _core.format_real(float(value))
-    raise TypeError(
-        f"paramètre {name} : une valeur de type {type(value).__name__} ne convient pas "
-        "(nombre, booléen, texte ou chemin attendu)"
-    )
+    raise TypeError(message("python.value_type", name, type(value).__name__))
 
 
 def named_texts(settings):
@@ -85,13 +83,13 @@ def species_values(species):
     return _core.read_species(path_text("species", species))
 
 
-def _whole(what, value, minimum, maximum, message):
+def _whole(what, value, minimum, maximum, refusal):
     """`value` as an int from `minimum` to `maximum`; else TypeError, or ValueError with
-    `message`, a text or the refusal's function of the value's text."""
+    the message `refusal` gives for the value's text."""
     if isinstance(value, (bool, np.bool_)) or not isinstance(value, numbers.Integral):
-        raise TypeError(f"{what} : un nombre entier est attendu, pas {type(value).__name__}")
+        raise TypeError(message("python.whole_expected", what, type(value).__name__))
     if not minimum <= int(value) <= maximum:
-        raise ValueError(message(str(int(value))) if callable(message) else f"{what} : «{int(value)}» {message}")
+        raise ValueError(refusal(str(int(value))))
     return int(value)
 
 
@@ -99,11 +97,11 @@ def check_seed(seed):
     """A seed as the batch tool takes it; the clock's when None."""
     if seed is None:
         return _core.clock_seed()
-    return _whole("seed", seed, 0, _SEED_MAX, "n'est pas un entier décimal non signé de 32 bits (de 0 à 4294967295)")
+    return _whole("seed", seed, 0, _SEED_MAX, lambda shown: message("option.bad_seed", "seed", shown))
 
 
 def check_steps(steps):
-    return _whole("steps", steps, 0, _COUNT_MAX, "n'est pas un nombre entier supérieur ou égal à 0")
+    return check_count("steps", steps, 0)
 
 
 def check_threads(threads):
@@ -116,12 +114,12 @@ def check_jobs(jobs):
 
 
 def check_count(what, value, minimum=1):
-    return _whole(what, value, minimum, _COUNT_MAX, f"n'est pas un nombre entier supérieur ou égal à {minimum}")
+    return _whole(what, value, minimum, _COUNT_MAX, lambda shown: message("option.not_count", what, shown, minimum))
 
 
 def whole_number(what, value):
     """`value` as an int whose range the engine checks (beyond 64 bits, taken at the
     nearest bound); TypeError when it is not a whole number."""
     if isinstance(value, (bool, np.bool_)) or not isinstance(value, numbers.Integral):
-        raise TypeError(f"{what} : un nombre entier est attendu, pas {type(value).__name__}")
+        raise TypeError(message("python.whole_expected", what, type(value).__name__))
     return max(-(2**63), min(int(value), 2**63 - 1))

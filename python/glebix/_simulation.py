@@ -8,6 +8,7 @@ import tempfile
 import numpy as np
 
 from . import _core
+from ._messages import message
 from ._settings import (
     check_count,
     check_seed,
@@ -54,7 +55,7 @@ class Simulation(_core.Simulation):
     def __init__(self, seed=None, steps=300, threads=0, species=None, replicate=None, **settings):
         texts = named_texts(settings)
         if replicate is not None and seed is None:
-            raise ValueError("replicate : une graine (seed) est nécessaire")
+            raise ValueError(message("replicate.needs_seed"))
         seed, master = check_seed(seed), None
         if replicate is not None:
             master, seed = seed, _core.replicate_seed(seed, check_count("replicate", replicate))
@@ -93,7 +94,7 @@ class Simulation(_core.Simulation):
             return self._run_steps()
         every = check_steps(record_every)
         if every < 1:
-            raise ValueError(f"record_every : {every} n'est pas un nombre entier supérieur ou égal à 1")
+            raise ValueError(message("python.record_every", every))
         import xarray
 
         with tempfile.TemporaryDirectory() as scratch:
@@ -184,9 +185,9 @@ class Simulation(_core.Simulation):
         height, width = self.density.shape
         for name, index, side in (("i", i, width), ("j", j, height)):
             if isinstance(index, (bool, np.bool_)) or not isinstance(index, numbers.Integral):
-                raise TypeError(f"cell : {name} doit être un nombre entier, pas {type(index).__name__}")
+                raise TypeError(message("python.cell_type", name, type(index).__name__))
             if not 1 <= index <= side:
-                raise IndexError(f"cell : {name} = {index} hors de 1 à {side}")
+                raise IndexError(message("python.cell_range", name, index, side))
         line, column = height - j, i - 1
         return Cell(int(self.density[line, column]), float(self.compacted[line, column]),
                     float(self.decompacted[line, column]))

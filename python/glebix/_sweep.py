@@ -9,6 +9,7 @@ import numpy as np
 
 from . import _core
 from ._core import GlebixError
+from ._messages import labelled, message
 from ._progress import progress_bar
 from ._settings import (
     SETTINGS,
@@ -138,18 +139,18 @@ def _read_design(design):
     if pandas is not None and isinstance(design, pandas.DataFrame):
         columns = list(design.columns)
         if len(set(columns)) != len(columns):
-            raise ValueError("plan d'expérience : une colonne apparaît deux fois")
+            raise ValueError(message("python.design_column_twice"))
         rows = design.to_dict("records")
     else:
         if isinstance(design, (str, bytes)) or not hasattr(design, "__iter__"):
-            raise TypeError("plan d'expérience : un DataFrame ou une liste de dictionnaires est attendu")
+            raise TypeError(message("python.design_type"))
         rows = [dict(row) for row in design]
         columns = list(dict.fromkeys(name for row in rows for name in row))
     for name in columns:
         if name not in SETTINGS:
             raise unknown_setting(name)
     if not rows:
-        raise ValueError("plan d'expérience : aucun point")
+        raise ValueError(message("python.design_empty"))
     points = [{name: v for name, v in row.items() if not _is_missing(v)} for row in rows]
     return points, columns
 
@@ -164,15 +165,15 @@ def _check_points(points, species, base):
             settings.append(_core.run_settings(species, pairs))
             texts.append(pairs)
         except (ValueError, TypeError) as e:
-            problems.append(f"point {p} : {e}")
+            problems.append(labelled(message("run.point", p), e))
         except GlebixError as e:
             e.point = p
-            e.args = (f"point {p} : {e.args[0]}",)
+            e.args = (labelled(message("run.point", p), e.args[0]),)
             raise
     if problems:
         shown = problems[:_PROBLEMS_SHOWN]
         if len(problems) > len(shown):
-            shown.append(f"… et {len(problems) - len(shown)} autres problèmes")
+            shown.append(message("more_problems", len(problems) - len(shown)))
         raise ValueError("\n".join(shown))
     return texts, settings
 
@@ -198,7 +199,7 @@ def _run_task(task, inputs=None):
         sim.step(steps)
     except GlebixError as e:
         e.point, e.replicate = point, replicate
-        e.args = (f"point {point}, répétition {replicate} : {e.args[0]}",)
+        e.args = (labelled(message("python.point_replicate", point, replicate), e.args[0]),)
         raise
     return sim._trace_columns()
 

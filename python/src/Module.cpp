@@ -21,6 +21,7 @@
 #include "Errors.h"
 #include "InputFile.h"
 #include "RasterInput.h"
+#include "Messages.h"
 #include "RunSettings.h"
 #include "RunTrace.h"
 #include "SeedMixing.h"
@@ -56,13 +57,16 @@ py::object PositionOrNone(std::int64_t v) { return v > 0 ? py::object(py::int_(v
 void SetGlebixError(const GlebixError &e, int point = 0, int replicate = 0) {
     const ErrorContext &c = e.Context();
     const std::string where =
-        point > 0 ? "point " + std::to_string(point) + ", répétition " + std::to_string(replicate) + " : " : "";
-    py::object error = py::reinterpret_borrow<py::object>(GlebixErrorType)(where + MessageWithContext(e));
+        point > 0
+            ? batch::Labelled(
+                  batch::Message("python.point_replicate", {std::to_string(point), std::to_string(replicate)}), "")
+            : "";
+    py::object error = py::reinterpret_borrow<py::object>(GlebixErrorType)(where + batch::LocalMessageWithContext(e));
     if (point > 0) {
         error.attr("point") = point;
         error.attr("replicate") = replicate;
     }
-    error.attr("message") = py::str(e.what());
+    error.attr("message") = py::str(batch::FromFrench(e.what()));
     error.attr("setting") = TextOrNone(c.Setting);
     error.attr("path") = TextOrNone(c.Path);
     error.attr("line") = PositionOrNone(c.Line);
@@ -81,7 +85,7 @@ py::tuple SpeciesToTuple(const SpeciesFileContents &c) {
 std::optional<SpeciesFileContents> SpeciesFromObject(const py::object &species) {
     if (species.is_none()) return std::nullopt;
     const auto t = species.cast<py::tuple>();
-    if (t.size() != 9) throw py::value_error("valeurs d'espèce : 9 valeurs attendues");
+    if (t.size() != 9) throw py::value_error(batch::Message("python.species_values"));
     SpeciesFileContents c;
     c.Survival = t[0].cast<std::string>();
     c.Fecundity = t[1].cast<std::string>();
@@ -118,7 +122,7 @@ py::dict SettingInfo() {
         const SettingRow &row = *FindSettingRow(name);
         py::dict info;
         info["kind"] = batch::SettingKindText(name);
-        info["description"] = std::string(row.description);
+        info["description"] = batch::FromFrench(std::string(row.description));
         info["process"] = std::string(row.process);
         info["changes_on_resume"] = row.changesOnResume();
         out[py::str(name)] = info;
@@ -170,8 +174,7 @@ unsigned long MainThreadId = 0;
 constexpr auto SignalCheckInterval = std::chrono::milliseconds(100);
 
 void StepReleased(SimulationHandle &h, std::int64_t count) {
-    if (count < 0)
-        throw py::value_error("step : le nombre de pas doit être positif ou nul (" + std::to_string(count) + ")");
+    if (count < 0) throw py::value_error(batch::Message("python.negative_steps", {std::to_string(count)}));
     std::function<void()> afterStep;
     if (PyThread_get_thread_ident() == MainThreadId) {
         afterStep = [last = std::chrono::steady_clock::now()]() mutable {
@@ -361,7 +364,8 @@ PYBIND11_MODULE(_core, m) {
     MainThreadId = py::module_::import("threading").attr("main_thread")().attr("ident").cast<unsigned long>();
     GlebixErrorType = PyErr_NewExceptionWithDoc(
         "glebix.GlebixError",
-        "An error of the engine: str() gives the context and the French message; the attributes message, "
+        "An error of the engine: str() gives the context and the message, in the user's language; the attributes "
+        "message, "
         "setting, path, line, column and token give each part (None when unknown).",
         PyExc_RuntimeError, nullptr);
     m.attr("GlebixError") = py::handle(GlebixErrorType);
@@ -408,6 +412,13 @@ PYBIND11_MODULE(_core, m) {
     m.def("run_warnings", &RunWarnings, py::arg("species"), py::arg("settings"), py::arg("points"), py::arg("inputs"),
           py::call_guard<py::gil_scoped_release>());
     m.def("unknown_setting_message", &batch::UnknownSettingMessage, py::arg("name"));
+    m.def(
+        "message",
+        [](const std::string &key, const std::vector<std::string> &args) {
+            return batch::MessageIn(batch::UserLanguage(), key, args);
+        },
+        py::arg("key"), py::arg("args") = std::vector<std::string>{},
+        "The catalogue's message `key` in the user's language, its placeholders {0}, {1}, ... filled with args.");
     m.def("null_byte_problem", &batch::NullByteProblem, py::arg("text"),
           "The problem of a text holding a null byte, which no value or path may hold; None otherwise.");
     m.def("default_settings", [] { return SettingTexts(DefaultSettings()); });

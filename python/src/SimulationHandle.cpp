@@ -6,7 +6,9 @@
 #include "Errors.h"
 #include "FileIo.h"
 #include "GeoTiffGrids.h"
+#include "GisMessages.h"
 #include "GridOutputs.h"
+#include "Messages.h"
 #include "RasterInput.h"
 #include "RunState.h"
 #include "SettingsTable.h"
@@ -46,7 +48,7 @@ SimulationHandle::SimulationHandle(const SavedRun &saved, const NamedTexts &over
       steps_(steps.value_or(saved.StepCount)),
       threads_(threads) {
     if (auto problem = batch::StepsBeforeSaved(steps_, saved))
-        throw SettingRefused("steps : " + *problem, "steps", false);
+        throw SettingRefused(batch::Labelled("steps", *problem), "steps", false);
     simul_->SetDispersalThreads(threads);
     RestoreRun(saved, *simul_);
     simul_->Settings = settings_;
@@ -59,15 +61,13 @@ SimulationHandle::~SimulationHandle() = default;
 
 std::unique_lock<std::mutex> SimulationHandle::TakeBusy() {
     std::unique_lock lock(busy_, std::try_to_lock);
-    if (!lock.owns_lock()) throw StateError("la simulation est déjà en cours dans un autre fil d'exécution");
+    if (!lock.owns_lock()) throw StateError(batch::Message("python.busy"));
     return lock;
 }
 
 void SimulationHandle::RequireSetUp() const {
-    if (!setUp_) throw StateError("la simulation n'est pas initialisée : appelez setup() ou run() d'abord");
-    if (failed_)
-        throw StateError("la simulation s'est arrêtée sur une erreur après le pas " +
-                         std::to_string(stepIndex_.load()) + " : appelez setup() pour la reprendre au début");
+    if (!setUp_) throw StateError(batch::Message("python.not_set_up"));
+    if (failed_) throw StateError(batch::Message("python.failed", {std::to_string(stepIndex_.load())}));
 }
 
 void SimulationHandle::SetUp() {
@@ -179,7 +179,7 @@ void SimulationHandle::RecordNow(bool afterSetUp) {
 std::string SimulationHandle::FinishRecording() {
     const auto busy = TakeBusy();
     recordEvery_ = 0;
-    if (!recording_.IsOpen()) throw StateError("aucun enregistrement NetCDF en cours");
+    if (!recording_.IsOpen()) throw StateError(gis::MsgNotRecording());
     recording_.Finish();
     batch::PutInPlace(batch::PartName(recordPath_), recordPath_);
     return recordPath_;

@@ -8,8 +8,7 @@ is_whole_number <- function(x, minimum, maximum) {
 # A whole number from `minimum` to 2^31 - 1, as an R integer.
 count_argument <- function(x, name, minimum, call = sys.call(-1)) {
   if (!is_whole_number(x, minimum, .Machine$integer.max)) {
-    gx_stop(paste0(name, " : ", describe_value(x), " n'est pas un nombre entier de ", minimum,
-                   " \u00e0 ", .Machine$integer.max),
+    gx_stop(gx_message("r.not_count", name, describe_value(x), minimum, .Machine$integer.max),
             setting = name, token = describe_value(x), call = call)
   }
   as.integer(x)
@@ -38,8 +37,7 @@ bounded_count <- function(x, name, minimum, call) {
 seed_argument <- function(seed, call = sys.call(-1)) {
   if (is.null(seed)) return(floor(stats::runif(1) * 4294967296))
   if (!is_whole_number(seed, 0, 4294967295)) {
-    gx_stop(paste0("seed : ", describe_value(seed),
-                   " n'est pas un entier de 0 \u00e0 4294967295"),
+    gx_stop(gx_message("r.bad_seed", describe_value(seed)),
             setting = "seed", token = describe_value(seed), call = call)
   }
   as.numeric(seed)
@@ -49,7 +47,7 @@ seed_argument <- function(seed, call = sys.call(-1)) {
 path_argument <- function(path, name, call = sys.call(-1)) {
   if (is.null(path)) return("")
   if (!is.character(path) || length(path) != 1 || is.na(path) || !nzchar(path)) {
-    gx_stop(paste0(name, " : un chemin de fichier est attendu"), setting = name,
+    gx_stop(gx_message("r.path_expected", name), setting = name,
             call = call)
   }
   enc2native(path.expand(path))
@@ -57,7 +55,7 @@ path_argument <- function(path, name, call = sys.call(-1)) {
 
 describe_value <- function(x) {
   if (is.null(x)) return("NULL")
-  if (length(x) != 1) return(paste0(length(x), " valeurs"))
+  if (length(x) != 1) return(gx_message("r.values", length(x)))
   if (is.numeric(x)) return(gx_format(as.numeric(x)))
   as.character(x)
 }

@@ -1,7 +1,14 @@
-# Errors of the engine and of the arguments, as conditions of class glebix_error.
-# French texts are written with \u escapes: R code must stay ASCII.
+# Errors of the engine and of the arguments, as conditions of class glebix_error, in
+# the user's language.
 
-# A condition of class glebix_error. `message` is the French message alone; the
+# The message `key` of the batch tool's catalogue in the user's language (French when
+# LANGUAGE, LC_ALL, LC_MESSAGES or LANG, the first set, names French; English
+# otherwise), its placeholders {0}, {1}, ... filled with the further arguments.
+gx_message <- function(key, ...) {
+  .Call(gx_catalogue_message, key, vapply(list(...), as.character, ""))
+}
+
+# A condition of class glebix_error. `message` is the message alone; the
 # condition's message puts `where` (the context in words) before it, as the batch
 # tool prints it.
 glebix_condition <- function(message, where = "", setting = "", path = "", line = 0,
@@ -9,7 +16,11 @@ glebix_condition <- function(message, where = "", setting = "", path = "", line 
   structure(
     class = c("glebix_error", "error", "condition"),
     list(
-      message = if (nzchar(where)) paste0(where, " : ", message) else message,
+      message = if (nzchar(where)) {
+        paste0(where, gx_message("context_separator"), message)
+      } else {
+        message
+      },
       call = call,
       glebix_message = message,
       context = list(setting = setting, path = path, line = line, column = column,
@@ -40,7 +51,7 @@ gx_stop <- function(message, ..., call = sys.call(-1)) {
   stop(glebix_condition(message, ..., call = call))
 }
 
-# Each of the batch tool's warnings (French texts) as a warning of class
+# Each of the batch tool's warnings as a warning of class
 # glebix_warning, in the name of `call`.
 gx_warn <- function(texts, call) {
   for (text in texts) {

@@ -59,7 +59,7 @@ glebix_write_netcdf <- function(sim, path) {
 
 need_terra <- function(name, call) {
   if (!requireNamespace("terra", quietly = TRUE)) {
-    gx_stop(paste0(name, "() demande le paquet terra (install.packages(\"terra\"))"), call = call)
+    gx_stop(gx_message("r.terra", name), call = call)
   }
 }
 

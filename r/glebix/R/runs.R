@@ -11,18 +11,16 @@ glebix_sweep <- function(design, replicates = 1, seed = NULL, steps = 300, cores
                          points = NULL) {
   call <- sys.call()
   if (!is.data.frame(design) || nrow(design) < 1 || ncol(design) < 1) {
-    gx_stop(paste0("design : un data.frame d'au moins une ligne est attendu, ",
-                   "dont les colonnes sont des noms de param\u00e8tres"), call = call)
+    gx_stop(gx_message("r.design_type"), call = call)
   }
   if (!is.logical(independent_seeds) || length(independent_seeds) != 1 ||
       is.na(independent_seeds)) {
-    gx_stop("independent_seeds : TRUE ou FALSE est attendu", call = call)
+    gx_stop(gx_message("r.independent_seeds"), call = call)
   }
   if (!is.null(points)) {
     if (!is.numeric(points) || !length(points) || anyNA(points) || any(points != trunc(points)) ||
         any(points < 1 | points > nrow(design)) || anyDuplicated(points)) {
-      gx_stop(paste0("points : des num\u00e9ros de lignes du design distincts, de 1 \u00e0 ",
-                     nrow(design), ", sont attendus"), setting = "points", call = call)
+      gx_stop(gx_message("r.points", nrow(design)), setting = "points", call = call)
     }
     points <- sort(as.integer(points))
   }
@@ -43,16 +41,15 @@ run_points <- function(design, selected, replicates, seed, steps, cores, indepen
   if (is.null(selected)) selected <- seq_len(points)
   # In doubles: the products of R integers overflow to NA.
   if (as.numeric(points) * replicates > .Machine$integer.max) {
-    gx_stop("trop de simulations : points \u00d7 replicates d\u00e9passe 2^31 - 1", call = call)
+    gx_stop(gx_message("r.too_many_runs"), call = call)
   }
   if (as.numeric(length(selected)) * replicates * (steps + 1) > .Machine$integer.max) {
-    gx_stop(paste0("trop de lignes : simulations \u00d7 (steps + 1) d\u00e9passe 2^31 - 1, ",
-                   "le plus grand nombre de lignes d'un data.frame"), call = call)
+    gx_stop(gx_message("r.too_many_rows"), call = call)
   }
   texts <- if (is.null(design)) {
     matrix(NA_character_, 1, 0)
   } else {
-    setting_matrix(design, function(row) paste0("design, ligne ", row, " : "), call)
+    setting_matrix(design, function(row) gx_message("r.design_row", row), call)
   }
   on_future <- use_future()
   # The processors left to each run's dispersal pass when `cores` runs go at once; one
@@ -104,12 +101,11 @@ run_points <- function(design, selected, replicates, seed, steps, cores, indepen
   attr(result, "master_seed") <- seed
   if (length(failures)) {
     f <- failures[[1]]
-    prefix <- paste0("point ", f$point, ", simulation ", f$replicate, " (graine ",
-                     format(f$seed, scientific = FALSE), ") : ")
+    prefix <- gx_message("r.failed_run", f$point, f$replicate, format(f$seed, scientific = FALSE))
     condition <- failure_condition(f, call = call, prefix = prefix)
     if (length(failures) > 1) {
-      condition$message <- paste0(condition$message, " (et ", length(failures) - 1,
-                                  " autre(s) simulation(s) en erreur)")
+      condition$message <- paste0(condition$message,
+                                  gx_message("r.other_failures", length(failures) - 1))
     }
     condition$result <- result
     stop(condition)

@@ -46,14 +46,13 @@ setting_matrix <- function(values, where, call) {
   for (k in seq_along(values)) {
     name <- names[k]
     if (is.null(name) || is.na(name) || !nzchar(name)) {
-      note("chaque param\u00e8tre doit \u00eatre nomm\u00e9", "")
+      note(gx_message("r.unnamed_setting"), "")
     } else if (!name %in% known) {
       note(unknown_setting_message(name), name, token = name)
     } else if (sum(names == name) > 1 && match(name, names) != k) {
-      note(paste0("param\u00e8tre ", name, " donn\u00e9 deux fois"), name)
+      note(gx_message("r.setting_twice", name), name)
     } else if (is.null(text <- setting_texts(values[[k]]))) {
-      note(paste0("param\u00e8tre ", name, " : valeur d'un type inattendu (",
-                  class(values[[k]])[1], ")"), name)
+      note(gx_message("r.setting_type", name, class(values[[k]])[1]), name)
     } else {
       texts[, k] <- text
       present <- which(!is.na(text))
@@ -82,13 +81,13 @@ dots_settings <- function(dots, call) {
   for (k in seq_along(dots)) {
     value <- dots[[k]]
     problem <- if (length(value) != 1) {
-      paste0("une seule valeur est attendue, ", length(value), " re\u00e7ue(s)")
+      gx_message("r.one_value", length(value))
     } else if (!is.list(value) && is.na(value)) {
-      "valeur manquante (NA)"
+      gx_message("r.missing_value")
     }
     if (!is.null(problem)) {
       name <- if (is.null(names(dots))) "" else names(dots)[k]
-      gx_stop(paste0("param\u00e8tre ", name, " : ", problem), setting = name, call = call)
+      gx_stop(paste0(gx_message("setting.prefix", name), problem), setting = name, call = call)
     }
   }
   texts <- setting_matrix(dots, NULL, call)

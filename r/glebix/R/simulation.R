@@ -5,7 +5,7 @@ glebix_simulation <- function(seed = NULL, steps = 300, threads = 0, species = N
   call <- sys.call()
   settings <- dots_settings(list(...), call)
   if (!is.null(replicate) && is.null(seed)) {
-    gx_stop("replicate : une graine (seed) est n\u00e9cessaire", setting = "replicate", call = call)
+    gx_stop(gx_message("replicate.needs_seed"), setting = "replicate", call = call)
   }
   seed <- seed_argument(seed, call)
   master <- NA_real_
@@ -25,7 +25,7 @@ glebix_simulation <- function(seed = NULL, steps = 300, threads = 0, species = N
 
 handle_of <- function(sim, call) {
   if (!inherits(sim, "glebix_simulation")) {
-    gx_stop("un objet cr\u00e9\u00e9 par glebix_simulation() est attendu", call = call)
+    gx_stop(gx_message("r.not_simulation"), call = call)
   }
   sim$handle
 }
@@ -92,7 +92,7 @@ glebix_animate <- function(sim, path, every = 10, style = "window", cell_size = 
   path <- path_argument(path, "path", call)
   every <- count_argument(every, "every", 1, call)
   if (!is.character(style) || length(style) != 1 || is.na(style)) {
-    gx_stop("style : \"window\" ou \"map\" est attendu", setting = "style", call = call)
+    gx_stop(gx_message("r.style"), setting = "style", call = call)
   }
   cell_size <- if (is.null(cell_size)) NA_integer_ else count_argument(cell_size, "cell_size", 1, call)
   fps <- count_argument(fps, "fps", 1, call)
@@ -107,12 +107,11 @@ glebix_end_animation <- function(sim) {
 print.glebix_simulation <- function(x, ...) {
   info <- gx_call(gx_info, x$handle)
   state <- if (info$set_up) {
-    paste0("pas ", info$step, " sur ", info$steps)
+    gx_message("r.print_step", info$step, info$steps)
   } else {
-    paste0(info$steps, " pas, pas encore initialis\u00e9e")
+    gx_message("r.print_not_set_up", info$steps)
   }
-  cat("<simulation Glebix : graine ", format(info$seed, scientific = FALSE), ", ", state,
-      ">\n", sep = "")
+  cat(gx_message("r.print", format(info$seed, scientific = FALSE), state), "\n", sep = "")
   invisible(x)
 }
 

@@ -16,7 +16,7 @@ glebix_settings(sim = NULL)
 A data frame with one row per setting and the columns \code{name}, \code{default}
 (the default as text, as \code{--set} writes it), \code{kind} (\code{"real"},
 \code{"whole"}, \code{"whole 1-50"}, \code{"flag"}, \code{"mode 0-2"},
-\code{"mode 0-4"} or \code{"path"}) and \code{description} (in French). With
+\code{"mode 0-4"} or \code{"path"}) and \code{description} (in the user's language). With
 \code{sim}, a column \code{value} after \code{name} gives each setting's text in the
 simulation (species file and settings applied). For a simulation made without
 species file, passed back to \code{glebix_simulation()} with the same seed, they repeat

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Errors.h"
+#include "Messages.h"
 
 namespace glebix::r {
 

@@ -31,6 +31,7 @@ SEXP gx_resume(SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_unknown_setting(SEXP);
 SEXP gx_animate(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_end_animation(SEXP);
+SEXP gx_catalogue_message(SEXP, SEXP);
 void gx_name_missing_folders();
 
 static const R_CallMethodDef CallEntries[] = {
@@ -60,6 +61,7 @@ static const R_CallMethodDef CallEntries[] = {
     {"gx_unknown_setting", (DL_FUNC)&gx_unknown_setting, 1},
     {"gx_animate", (DL_FUNC)&gx_animate, 6},
     {"gx_end_animation", (DL_FUNC)&gx_end_animation, 1},
+    {"gx_catalogue_message", (DL_FUNC)&gx_catalogue_message, 2},
     {nullptr, nullptr, 0},
 };
 

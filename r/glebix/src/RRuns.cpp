@@ -46,7 +46,9 @@ void CheckPoint(const TSettings &settings, int point) {
         scratch->TakeSpeciesParameters();
     } catch (GlebixError &e) {
         if (point == 0) throw;
-        throw GlebixError("point " + std::to_string(point) + " : " + e.what(), e.Context());
+        throw GlebixError(
+            batch::Labelled(batch::Message("run.point", {std::to_string(point)}), batch::FromFrench(e.what())),
+            e.Context());
     }
 }
 

@@ -52,7 +52,7 @@ extern "C" SEXP gx_settings_table() {
     for (const std::string &name : names) {
         texts.push_back(batch::SettingText(name, defaults));
         kinds.push_back(batch::SettingKindText(name));
-        notes.emplace_back(FindSettingRow(name)->description);
+        notes.push_back(batch::FromFrench(std::string(FindSettingRow(name)->description)));
     }
     return Rcpp::List::create(Rcpp::Named("name") = r::Utf8Vector(names), Rcpp::Named("default") = r::Utf8Vector(texts),
                               Rcpp::Named("kind") = r::Utf8Vector(kinds),
@@ -64,6 +64,13 @@ extern "C" SEXP gx_settings_table() {
 extern "C" SEXP gx_unknown_setting(SEXP name) {
     BEGIN_RCPP
     return Rcpp::wrap(r::Utf8(batch::UnknownSettingMessage(r::Text(name))));
+    END_RCPP
+}
+
+// The catalogue's message `key` in the user's language, filled with `args`.
+extern "C" SEXP gx_catalogue_message(SEXP key, SEXP args) {
+    BEGIN_RCPP
+    return Rcpp::wrap(r::Utf8(batch::MessageIn(batch::UserLanguage(), r::Text(key), r::Texts(args))));
     END_RCPP
 }
 

@@ -8,6 +8,7 @@
 #include "FileIo.h"
 #include "GeoTiffGrids.h"
 #include "Georeference.h"
+#include "GisMessages.h"
 #include "GridOutputs.h"
 #include "NetcdfStack.h"
 #include "RasterInput.h"
@@ -54,14 +55,14 @@ using Handle = Rcpp::XPtr<Simulation>;
 // but not the engine.
 Simulation &Get(SEXP handle) {
     Handle h(handle);
-    if (!h.get()) throw GlebixError("simulation perdue : elle vient d'une session précédente ; recréez-la");
+    if (!h.get()) throw GlebixError(batch::Message("r.lost"));
     return *h;
 }
 
 Simulation &ReadySimulation(SEXP handle) {
     Simulation &s = Get(handle);
-    if (s.Failed) throw GlebixError("la simulation s'est arrêtée sur une erreur ; relancez glebix_setup()");
-    if (!s.SetUp) throw GlebixError("la simulation n'est pas initialisée ; appelez d'abord glebix_setup()");
+    if (s.Failed) throw GlebixError(batch::Message("r.failed"));
+    if (!s.SetUp) throw GlebixError(batch::Message("r.not_set_up"));
     return s;
 }
 
@@ -126,9 +127,8 @@ extern "C" SEXP gx_step(SEXP handle, SEXP count) {
         Simulation &s = ReadySimulation(handle);
         const int n = Rcpp::as<int>(count);
         if (n > s.StepCount - s.Step)
-            throw GlebixError("la simulation compte " + std::to_string(s.StepCount) + " pas de temps ; " +
-                              std::to_string(s.Step) + " sont faits, il en reste " +
-                              std::to_string(s.StepCount - s.Step));
+            throw GlebixError(batch::Message("r.steps_left", {std::to_string(s.StepCount), std::to_string(s.Step),
+                                                              std::to_string(s.StepCount - s.Step)}));
         for (int k = 0; k < n; ++k) {
             CheckInterrupt();
             s.Failed = true;
@@ -248,7 +248,7 @@ extern "C" SEXP gx_record(SEXP handle, SEXP path, SEXP every) {
         const int k = Rcpp::as<int>(every);
         if (k == 0) {
             s.RecordEvery = 0;
-            if (!s.Recording.IsOpen()) throw GlebixError("aucun enregistrement NetCDF en cours");
+            if (!s.Recording.IsOpen()) throw GlebixError(gis::MsgNotRecording());
             s.Recording.Finish();
             batch::PutInPlace(batch::PartName(s.RecordPath), s.RecordPath);
             return Rcpp::wrap(Utf8(s.RecordPath));
@@ -319,7 +319,8 @@ extern "C" SEXP gx_resume(SEXP path, SEXP names, SEXP values, SEXP steps, SEXP t
         const int asked = Rcpp::as<int>(steps);
         const std::int32_t stepCount = asked == NA_INTEGER ? saved.StepCount : asked;
         if (auto problem = batch::StepsBeforeSaved(stepCount, saved))
-            throw GlebixError("steps : " + *problem, ErrorContext{"steps", {}, 0, 0, std::to_string(stepCount)});
+            throw GlebixError(batch::Labelled("steps", *problem),
+                              ErrorContext{"steps", {}, 0, 0, std::to_string(stepCount)});
         auto resumed = batch::ResumedSettings(saved, overrides, stepCount);
         if (auto *refusal = std::get_if<batch::ResumeRefusal>(&resumed))
             throw GlebixError(refusal->Message, ErrorContext{refusal->Setting, {}, 0, 0, {}});

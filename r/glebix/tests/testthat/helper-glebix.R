@@ -1,3 +1,14 @@
+# The tests check the package's French messages, and testthat sets LANGUAGE=en inside
+# every test: each test here starts by naming French instead (testthat restores
+# LANGUAGE after it).
+test_that <- function(desc, code) {
+  code <- bquote({
+    Sys.setenv(LANGUAGE = "fr")
+    .(substitute(code))
+  })
+  eval(bquote(testthat::test_that(.(desc), .(code))), parent.frame())
+}
+
 # The batch tool named by GLEBIX_BATCH (set by scripts/test-r.sh), or a skip.
 batch_tool <- function() {
   path <- Sys.getenv("GLEBIX_BATCH")

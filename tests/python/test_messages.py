@@ -1,0 +1,78 @@
+"""The package's messages in the user's language, from the batch tool's catalogue."""
+
+import pytest
+
+import glebix
+
+LANGUAGE_VARIABLES = ("LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG")
+
+
+@pytest.fixture(params=["fr_FR.UTF-8", "en_US.UTF-8"])
+def lang(request, monkeypatch):
+    """Runs the test under LANG=<param> with no other variable naming a language."""
+    for name in LANGUAGE_VARIABLES:
+        monkeypatch.delenv(name, raising=False)
+    monkeypatch.setenv("LANG", request.param)
+    return request.param[:2]
+
+
+def expected(lang, french, english):
+    return french if lang == "fr" else english
+
+
+def test_a_refused_argument_is_told_in_the_users_language(lang):
+    with pytest.raises(ValueError) as caught:
+        glebix.Simulation(seed=-1)
+    assert str(caught.value) == expected(
+        lang,
+        "seed : «-1» n'est pas un entier décimal non signé de 32 bits (de 0 à 4294967295)",
+        'seed: "-1" is not an unsigned 32-bit decimal integer (from 0 to 4294967295)',
+    )
+
+
+def test_an_unknown_setting_is_told_in_the_users_language(lang):
+    with pytest.raises(KeyError) as caught:
+        glebix.Simulation(Survivl=0.4)
+    assert caught.value.args[0] == expected(
+        lang,
+        "paramètre inconnu : «Survivl» ; voulez-vous dire Survival ?",
+        'unknown setting: "Survivl"; did you mean Survival?',
+    )
+
+
+def test_an_engine_error_is_told_in_the_users_language(lang, tmp_path):
+    missing = tmp_path / "absent.txt"
+    sim = glebix.Simulation(seed=1, steps=1, EnvInitMode=0, EnvFilePath=str(missing))
+    with pytest.raises(glebix.GlebixError) as caught:
+        sim.setup()
+    assert caught.value.message == expected(lang, "Fichier introuvable", "File not found")
+    assert str(caught.value) == expected(
+        lang, f"EnvFilePath « {missing} » : Fichier introuvable", f'EnvFilePath "{missing}": File not found'
+    )
+
+
+def test_the_lookup_is_the_batch_tools_catalogue(lang):
+    assert glebix._message("option.value_missing", "--seed") == expected(
+        lang, "--seed : valeur manquante", "--seed: value missing"
+    )
+
+
+def test_the_bindings_own_refusals_and_the_descriptions_are_in_the_users_language(lang):
+    with pytest.raises(ValueError) as caught:
+        glebix.Simulation(replicate=2)
+    assert str(caught.value) == expected(
+        lang, "replicate : une graine (seed) est nécessaire", "replicate: a seed is needed"
+    )
+    with pytest.raises(ValueError) as caught:
+        glebix.run(jobs=999)
+    assert str(caught.value) == expected(
+        lang,
+        "jobs : «999» n'est pas un nombre de simulations simultanées de 1 à 256",
+        'jobs: "999" is not a number of simultaneous runs from 1 to 256',
+    )
+    described = glebix._core.setting_info()["Survival"]["description"]
+    assert described == expected(
+        lang,
+        "probabilité de survie d'un individu à chaque pas de temps",
+        "probability that an individual survives each time step",
+    )
