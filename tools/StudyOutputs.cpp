@@ -41,10 +41,8 @@ bool SummaryWanted(const BatchOptions &options) {
 }
 
 bool TableCountsEmigrants(const BatchOptions &options) {
-    if (options.Settings.Plot.Edges == EdgesBounded) return true;
-    if (!options.StudyDesign) return false;
-    const auto &columns = options.StudyDesign->Columns;
-    return std::find(columns.begin(), columns.end(), "Edges") != columns.end();
+    const bool bounded = options.Settings.Plot.Edges == EdgesBounded;
+    return options.StudyDesign ? TableCountsEmigrants(bounded, options.StudyDesign->Columns) : bounded;
 }
 
 std::string SummaryPath(const BatchOptions &options) {

@@ -1,5 +1,6 @@
 #include "StudyTable.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "Conversions.h"
@@ -58,6 +59,10 @@ void AppendStepValues(std::string &out, std::int32_t step, const StepRecord &r, 
     if (!emigrants) return;
     out += ',';
     AppendInteger(out, r.Emigrants);
+}
+
+bool TableCountsEmigrants(bool bounded, const std::vector<std::string> &designColumns) {
+    return bounded || std::find(designColumns.begin(), designColumns.end(), "Edges") != designColumns.end();
 }
 
 std::string StudyTableHeader(const std::vector<std::string> &designColumns, bool emigrants) {

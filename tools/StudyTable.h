@@ -44,6 +44,9 @@ void AppendInteger(std::string &out, std::int64_t v);
 // plots have it, those of the torus keep the columns above.
 std::string StepColumns(bool emigrants = false);
 inline constexpr const char *EmigrantsColumnName = "emigrants";
+// Whether a study's table has that column: its plots are bounded, or its design varies
+// the edges (its torus runs then count 0). A single run's trace has it when bounded.
+bool TableCountsEmigrants(bool bounded, const std::vector<std::string> &designColumns);
 // The same names one by one, in that order.
 inline constexpr const char *StepColumnNames[] = {
     "step", "cell_density", "cell_compacted", "cell_decompacted", "mean_density", "mean_compacted", "total_density"};

@@ -27,6 +27,7 @@ from ._tables import pandas
 from ._warnings import warn_all
 
 TRACE_COLUMNS = _core.TRACE_COLUMNS
+EMIGRANTS_COLUMN = _core.EMIGRANTS_COLUMN
 
 # Most problems of a design listed in one error.
 _PROBLEMS_SHOWN = 20
@@ -73,8 +74,9 @@ def sweep(
     Columns: point, replicate, seed, the design's columns (the values the runs use,
     as numbers when every value of the column is one, else as the settings' texts),
     step, cell_density, cell_compacted, cell_decompacted, mean_density,
-    mean_compacted, total_density; runs in order of point, then replicate; row step 0
-    of each run is its state after set-up.
+    mean_compacted, total_density, and emigrants when the plots are bounded or the
+    design varies Edges (0 for its torus runs); runs in order of point, then
+    replicate; row step 0 of each run is its state after set-up.
     """
     points, columns = _read_design(design)
     return _study(points, columns, replicates, seed, steps, jobs, client, independent_seeds, species, threads,
@@ -243,4 +245,10 @@ def _assemble(tasks, results, design):
     }
     columns.update((name, values[points - 1]) for name, values in design.items())
     columns.update((name, np.concatenate([r[name] for r in results])) for name in TRACE_COLUMNS)
+    # Without Edges in the design, every run has the base's edges: one bounded run
+    # tells that they all are.
+    bounded = any(EMIGRANTS_COLUMN in r for r in results)
+    if _core.table_counts_emigrants(bounded, list(design)):
+        columns[EMIGRANTS_COLUMN] = np.concatenate(
+            [r.get(EMIGRANTS_COLUMN, np.zeros(len(r["step"]), dtype=np.int64)) for r in results])
     return pandas.DataFrame(columns) if pandas is not None else columns

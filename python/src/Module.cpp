@@ -144,6 +144,7 @@ py::dict TraceDict(const TraceColumns &t) {
     out[TraceColumnNames[4]] = ColumnArray(t.MeanDensity);
     out[TraceColumnNames[5]] = ColumnArray(t.MeanCompacted);
     out[TraceColumnNames[6]] = ColumnArray(t.TotalDensity);
+    if (t.Bounded) out[batch::EmigrantsColumnName] = ColumnArray(t.Emigrants);
     return out;
 }
 
@@ -381,6 +382,8 @@ PYBIND11_MODULE(_core, m) {
 
     m.attr("TRACE_COLUMNS") =
         py::tuple(py::cast(std::vector<std::string>(std::begin(TraceColumnNames), std::end(TraceColumnNames))));
+    m.attr("EMIGRANTS_COLUMN") = batch::EmigrantsColumnName;
+    m.def("table_counts_emigrants", &batch::TableCountsEmigrants, py::arg("bounded"), py::arg("design_columns"));
     BindInputStore(m);
     BindSimulation(m);
     m.def("setting_names", [] { return batch::SettingNames(); });

@@ -1,16 +1,17 @@
 #include "RunTrace.h"
 
+#include "Simul.h"
 #include "StudyTable.h"
 
 namespace glebix::python {
 
 void TraceColumns::Clear() {
-    for (auto *v : {&Step, &CellDensity, &TotalDensity}) v->clear();
+    for (auto *v : {&Step, &CellDensity, &TotalDensity, &Emigrants}) v->clear();
     for (auto *v : {&CellCompacted, &CellDecompacted, &MeanDensity, &MeanCompacted}) v->clear();
 }
 
 void TraceColumns::Reserve(std::size_t rows) {
-    for (auto *v : {&Step, &CellDensity, &TotalDensity}) v->reserve(rows);
+    for (auto *v : {&Step, &CellDensity, &TotalDensity, &Emigrants}) v->reserve(rows);
     for (auto *v : {&CellCompacted, &CellDecompacted, &MeanDensity, &MeanCompacted}) v->reserve(rows);
 }
 
@@ -23,6 +24,8 @@ void AppendTraceRow(TraceColumns &trace, std::int64_t step, const Simul &simul) 
     trace.MeanDensity.push_back(r.MeanDensity);
     trace.MeanCompacted.push_back(r.MeanCompacted);
     trace.TotalDensity.push_back(r.TotalDensity);
+    trace.Emigrants.push_back(r.Emigrants);
+    trace.Bounded = simul.Plot.Bounded;
 }
 
 }  // namespace glebix::python

@@ -22,13 +22,16 @@ struct TraceColumns {
     std::vector<double> MeanDensity;
     std::vector<double> MeanCompacted;
     std::vector<std::int64_t> TotalDensity;
+    std::vector<std::int64_t> Emigrants;
+    bool Bounded = false;  // the run's plot is bounded: its trace shows the emigrants
 
     std::size_t Size() const { return Step.size(); }
     void Clear();
     void Reserve(std::size_t rows);
 };
 
-// Column names, in the order of the batch tool's trace.
+// Column names, in the order of the batch tool's trace; a bounded plot's trace has
+// batch::EmigrantsColumnName last.
 inline constexpr const auto &TraceColumnNames = batch::StepColumnNames;
 
 // Appends the row of `simul`'s present state as the state after step `step`: the

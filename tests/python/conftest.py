@@ -38,15 +38,16 @@ def trace_lines(path):
 
 
 def table_lines(table, first_step=1):
-    """Rows of a table's trace columns as the batch tool writes them."""
+    """Rows of a table's trace columns as the batch tool writes them, the emigrants
+    last when the table has them."""
     out = []
     for row in table.itertuples(index=False):
         if row.step < first_step:
             continue
         reals = (row.cell_compacted, row.cell_decompacted, row.mean_density, row.mean_compacted)
-        out.append(
-            ",".join([str(row.step), str(row.cell_density), *map(_core.format_real, reals), str(row.total_density)])
-        )
+        emigrants = [str(row.emigrants)] if hasattr(row, "emigrants") else []
+        out.append(",".join([str(row.step), str(row.cell_density), *map(_core.format_real, reals),
+                             str(row.total_density), *emigrants]))
     return out
 
 

@@ -17,9 +17,13 @@ from conftest import manifest, table_lines, trace_lines
 # Settings away from the defaults, so that every process and option is exercised.
 VARIED = dict(Survival=0.55, Fecundity=2.5, DispersalFirst=True, DispersalSigma=0.9, DistInitMode=1, DistMean=3,
               EnvMean=40.5, ChartCellX=3, ChartCellY=17, DecompactionD="4.25")
+# A small bounded plot whose dispersers leave it: its trace ends with the emigrants.
+BOUNDED = dict(PlotWidth=20, PlotHeight=30, Edges="bounded", DistInitMode=2, DispersalSigma=2.5, ChartCellX=4,
+               ChartCellY=25)
 
 
-@pytest.mark.parametrize("settings,steps", [({}, 300), (VARIED, 120)], ids=["defaults", "varied"])
+@pytest.mark.parametrize("settings,steps", [({}, 300), (VARIED, 120), (BOUNDED, 15)],
+                         ids=["defaults", "varied", "bounded"])
 def test_result_file_and_trace_equal_the_batch_tool(batch, tmp_path, settings, steps):
     sets = [a for name, value in settings.items() for a in ("--set", f"{name}={glebix._settings.setting_text(name, value)}")]
     batch("--seed", 987654321, "--steps", steps, "--out", "out", "--trace", "trace.csv", *sets)
@@ -31,6 +35,9 @@ def test_result_file_and_trace_equal_the_batch_tool(batch, tmp_path, settings, s
     assert (tmp_path / "py" / "RireVed1a1p1.txt").read_bytes() == (tmp_path / "out" / "RireVed1a1p1.txt").read_bytes()
     assert table_lines(trace) == trace_lines(tmp_path / "trace.csv")
     assert list(trace.step) == list(range(steps + 1))
+    assert list(trace.columns) == list(glebix._core.TRACE_COLUMNS) + ["emigrants"] * ("Edges" in settings)
+    if "Edges" in settings:
+        assert trace.emigrants.iloc[1:].sum() > 0
 
 
 def test_species_file_is_applied_before_the_settings(batch, tmp_path):

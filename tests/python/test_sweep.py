@@ -32,6 +32,23 @@ def test_a_sweep_is_the_batch_tools_study_table(batch, tmp_path, independent):
     assert table_lines(table, first_step=0) == [",".join(line.split(",")[-7:]) for line in lines]
 
 
+@pytest.mark.parametrize("design", [None, "Edges\ntorus\nbounded\n"], ids=["bounded", "edges-varied"])
+def test_a_bounded_study_has_the_batch_tools_emigrants_column(batch, tmp_path, design):
+    shape = dict(PlotWidth=20, PlotHeight=30, DistInitMode=2, DispersalSigma=2.5)
+    sets = [a for name, value in shape.items() for a in ("--set", f"{name}={value}")]
+    if design is None:
+        sets += ["--set", "Edges=bounded"]
+        table = glebix.run(steps=6, seed=8, replicates=2, Edges="bounded", **shape)
+    else:
+        (tmp_path / "design.csv").write_text(design)
+        sets += ["--design", "design.csv"]
+        table = glebix.sweep([{"Edges": "torus"}, {"Edges": "bounded"}], replicates=2, seed=8, steps=6, **shape)
+    batch("--seed", 8, "--steps", 6, "--replicates", 2, "--table", "table.csv", *sets)
+    expected = pd.read_csv(tmp_path / "table.csv", float_precision="round_trip")
+    pd.testing.assert_frame_equal(table, expected, check_exact=True)
+    assert list(table.columns)[-1] == "emigrants" and table.emigrants[table.step > 0].sum() > 0
+
+
 def test_replicates_are_the_batch_tools_runs(batch, tmp_path):
     batch("--seed", 77, "--steps", 25, "--replicates", 3, "--set", "Survival=0.5", "--trace", "t/trace.csv")
     table = glebix.run(steps=25, seed=77, replicates=3, jobs=2, Survival=0.5)

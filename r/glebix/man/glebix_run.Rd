@@ -25,7 +25,8 @@ glebix_run(steps = 300, seed = NULL, replicates = 1, cores = 1, ...,
 }
 \value{
 A data frame with the columns \code{point} (always 1), \code{replicate}, \code{seed},
-\code{step} and the columns of \code{\link{glebix_trace}}; the rows of a run are
+\code{step} and the columns of \code{\link{glebix_trace}} (with \code{emigrants} for
+a bounded plot); the rows of a run are
 contiguous, step 0 first, in replicate order. Its attribute \code{master_seed} is the
 master seed (also the seed of replicate 1).
 }

@@ -39,7 +39,8 @@ glebix_sweep(design, replicates = 1, seed = NULL, steps = 300, cores = 1,
 \value{
 A data frame with the columns \code{point}, \code{replicate}, \code{seed}, the
 design's columns in design order (with the design's values), \code{step} and the
-columns of \code{\link{glebix_trace}}. Rows come in order of point, then replicate,
+columns of \code{\link{glebix_trace}}, with \code{emigrants} last when the plots are
+bounded or the design varies \code{Edges} (0 for torus runs). Rows come in order of point, then replicate,
 then step, step 0 being the state right after set-up. Its attribute
 \code{master_seed} is the master seed.
 }

@@ -16,7 +16,8 @@ A data frame with the columns \code{step}; \code{cell_density},
 \code{cell_compacted} and \code{cell_decompacted}, the chart cell's count and shares
 (settings \code{ChartCellX}, \code{ChartCellY}); \code{mean_density} and
 \code{mean_compacted}, the plot's means as the chart shows them; and
-\code{total_density}, the plot's total count.
+\code{total_density}, the plot's total count; for a bounded plot (setting
+\code{Edges}), last, \code{emigrants}, the individuals that left the plot in the step.
 }
 \examples{
 sim <- glebix_step(glebix_setup(glebix_simulation(seed = 3, steps = 40)), 40)

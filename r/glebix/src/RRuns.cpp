@@ -110,7 +110,7 @@ void RunAll(const std::vector<TSettings> &points, const std::vector<RunJob> &job
 // The runs' rows as columns: point, replicate, seed, then the trace's columns. Each
 // run's rows are released once gathered, so that a large sweep is not held twice
 // over.
-Rcpp::List Columns(const std::vector<RunJob> &jobs, std::vector<RunResult> &results) {
+Rcpp::List Columns(const std::vector<RunJob> &jobs, std::vector<RunResult> &results, bool emigrants) {
     std::vector<TraceValues> rows;
     std::size_t count = 0;
     for (const RunResult &r : results) count += r.Rows.size();
@@ -130,7 +130,7 @@ Rcpp::List Columns(const std::vector<RunJob> &jobs, std::vector<RunResult> &resu
     }
     Rcpp::List out = Rcpp::List::create(point, replicate, seed);
     Rcpp::CharacterVector names = {"point", "replicate", "seed"};
-    AppendTraceColumns(rows, out, names);
+    AppendTraceColumns(rows, out, names, emigrants);
     out.attr("names") = names;
     return out;
 }
@@ -224,7 +224,9 @@ extern "C" SEXP gx_run_many(SEXP species, SEXP names, SEXP values, SEXP pointNam
         const int runsAtOnce = batch::RunsAtOnce(std::max(1, Rcpp::as<int>(cores)), jobs.size());
         RunAll(points, jobs, stepCount, runsAtOnce, Rcpp::as<int>(threads), report, results);
 
-        Rcpp::List out = Columns(jobs, results);
+        const bool emigrants = batch::TableCountsEmigrants(base.Plot.Edges == EdgesBounded,
+                                                           Rcpp::as<std::vector<std::string>>(pointNames));
+        Rcpp::List out = Columns(jobs, results, emigrants);
         out.attr("failures") = Failures(jobs, results);
         out.attr("used") = UsedTexts(points, pointNames);
         return out;

@@ -168,7 +168,8 @@ extern "C" SEXP gx_trace(SEXP handle) {
     return Guarded([&]() -> SEXP {
         Rcpp::List out;
         Rcpp::CharacterVector names;
-        AppendTraceColumns(ReadySimulation(handle).Trace, out, names);
+        const Simulation &s = ReadySimulation(handle);
+        AppendTraceColumns(s.Trace, out, names, s.Engine->Plot.Bounded);
         out.attr("names") = names;
         return out;
     });

@@ -23,7 +23,9 @@ struct TraceValues {
 inline TraceValues TakeTraceValues(std::int32_t step, const Simul &simul) { return {step, batch::RecordStep(simul)}; }
 
 // The rows' columns appended to `out`, named as the batch tool's trace names them; the
-// total is a double (it may exceed R's integers).
-void AppendTraceColumns(const std::vector<TraceValues> &rows, Rcpp::List &out, Rcpp::CharacterVector &names);
+// total is a double (it may exceed R's integers). With `emigrants`, the emigrants
+// column comes last (see batch::TableCountsEmigrants).
+void AppendTraceColumns(const std::vector<TraceValues> &rows, Rcpp::List &out, Rcpp::CharacterVector &names,
+                        bool emigrants);
 
 }  // namespace glebix::r

@@ -53,3 +53,32 @@ test_that("a sweep gives the batch tool's table for the same design", {
     expect_equal(ours, theirs, ignore_attr = TRUE, tolerance = 1e-14)
   }
 })
+
+test_that("a bounded plot's trace and table end with the batch tool's emigrants", {
+  shape <- c("PlotWidth=20", "PlotHeight=30", "DistInitMode=2", "DispersalSigma=2.5")
+  sets <- as.vector(rbind("--set", c(shape, "Edges=bounded")))
+  trace_path <- tempfile("glebix-trace-", fileext = ".csv")
+  run_batch("--seed", "8", "--steps", "6", sets, "--trace", trace_path)
+  ours <- glebix_trace(glebix_step(ready(seed = 8, steps = 6, PlotWidth = 20, PlotHeight = 30,
+                                         DistInitMode = 2, DispersalSigma = 2.5,
+                                         Edges = "bounded"), 6))
+  theirs <- utils::read.csv(trace_path)
+  expect_equal(names(ours), names(theirs))
+  expect_equal(ours[-1, ], theirs, ignore_attr = TRUE, tolerance = 1e-14)
+  expect_gt(sum(ours$emigrants), 0)
+  # A design of both edges: the torus runs count 0 in the same column.
+  design_path <- tempfile("design-", fileext = ".csv")
+  writeLines(c("Edges", "torus", "bounded"), design_path)
+  table_path <- tempfile("table-", fileext = ".csv")
+  run_batch("--design", design_path, "--replicates", "2", "--seed", "8", "--steps", "6",
+            as.vector(rbind("--set", shape)), "--table", table_path)
+  ours <- glebix_sweep(data.frame(Edges = c("torus", "bounded")), replicates = 2, seed = 8,
+                       steps = 6, PlotWidth = 20, PlotHeight = 30, DistInitMode = 2,
+                       DispersalSigma = 2.5)
+  theirs <- utils::read.csv(table_path)
+  expect_equal(names(ours), names(theirs))
+  expect_equal(ours, theirs, ignore_attr = TRUE, tolerance = 1e-14)
+  expect_equal(sum(ours$emigrants[ours$Edges == "torus"]), 0)
+  # Neither bounded nor varying the edges: the columns stay those of the torus.
+  expect_false("emigrants" %in% names(glebix_run(steps = 1, seed = 8)))
+})

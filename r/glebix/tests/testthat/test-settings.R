@@ -24,8 +24,9 @@ test_that("every setting is described, with a kind that its checks agree with", 
       expect_true(accepts(name, top), label = name)
       expect_false(accepts(name, top + 1), label = name)
     } else if (grepl("|", kind, fixed = TRUE)) {
+      # One of some words: each is taken, a misspelling is not.
       for (word in strsplit(kind, "|", fixed = TRUE)[[1]]) expect_true(accepts(name, word), label = name)
-      expect_false(accepts(name, "autre"), label = name)
+      expect_false(accepts(name, "bornee"), label = name)
     } else {
       expect_equal(kind, "path")
       expect_true(accepts(name, "un dossier/un fichier,1.txt"), label = name)
@@ -52,6 +53,8 @@ test_that("an unknown name or a bad value stops with the French message and its 
   expect_error(glebix_simulation(ResponseShape = 3), class = "glebix_error")
   expect_error(glebix_simulation(EnvDynamic = "peut-\u00eatre"), class = "glebix_error")
   expect_error(glebix_simulation(ChartCellX = 4097), class = "glebix_error")
+  # Within that bound, the chart cell is checked against the plot's size, known at set-up.
+  expect_error(glebix_setup(glebix_simulation(ChartCellX = 51)), class = "glebix_error")
   expect_error(glebix_simulation(Survival = c(0.4, 0.5)), class = "glebix_error")
   expect_error(glebix_simulation(Survival = NA), class = "glebix_error")
   expect_error(glebix_simulation(0.5), class = "glebix_error")
