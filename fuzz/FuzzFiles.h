@@ -7,11 +7,22 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <unistd.h>
 
+#include "Plot.h"
+
 namespace glebix::fuzz {
+
+// The plot back at 50 x 50 with every cell's bytes 0x5A, so that what the previous
+// input left cannot show through.
+inline void PoisonPlot(TPlot &plot) {
+    plot = TPlot();
+    std::memset(static_cast<void *>(plot.Env.Data()), 0x5A, plot.Env.Size() * sizeof(TCellEnv));
+    std::memset(static_cast<void *>(plot.Density.Data()), 0x5A, plot.Density.Size() * sizeof(std::int32_t));
+}
 
 // Writes the input to the same file every time and returns its path. The directory
 // is made once per process and removed at exit.

@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     static std::int32_t expected[50][50];
     Simul &s = *simul;
     s.Settings.Initial.DistFilePath = WriteInputFile(data, size);
-    std::memset(&s.Plot, 0x5A, sizeof s.Plot);
+    PoisonPlot(s.Plot);
 
     std::memset(expected, 0, sizeof expected);
     const FileOutcome model = RunFileModel(data, size, [](int i, int j, std::string_view token) {

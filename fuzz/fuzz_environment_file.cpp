@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     Simul &s = *simul;
     s.Settings.Initial.EnvFilePath = WriteInputFile(data, size);
     // Leftovers of the previous input must not show through.
-    std::memset(&s.Plot, 0x5A, sizeof s.Plot);
+    PoisonPlot(s.Plot);
 
     for (int i = 0; i < 50; ++i)
         for (int j = 0; j < 50; ++j) {
