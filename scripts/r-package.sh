@@ -1,8 +1,6 @@
 #!/bin/sh
 # Assembles the R package's source in $BUILD/r/glebix: the files of r/glebix, with the
-# engine's sources, the GIS files (gis/), and the settings table, close names, seed
-# mixing, study table, output files, grid files, thread bound, run states, warnings
-# and animated maps (with the map painting of render/) of the batch tool copied into
+# sources of the engine, of the study core (with gis/) and of the pictures copied into
 # src/ and a compile rule for each source appended to src/Makevars,
 # then builds the source tarball $BUILD/r/glebix_<version>.tar.gz. Its vignette is
 # built (R CMD build installs the package in a temporary library for that) when knitr
@@ -23,29 +21,19 @@ fi
 mkdir -p "$out"
 rm -rf "$out/glebix" "$out"/glebix_*.tar.gz
 cp -R "$here/r/glebix" "$out/glebix"
-for f in "$here"/engine/*.cpp "$here"/engine/*.h \
-         "$here"/tools/SettingsTable.cpp "$here"/tools/SettingsTable.h \
-         "$here"/tools/CloseNames.cpp "$here"/tools/CloseNames.h \
-         "$here"/tools/SeedMixing.cpp "$here"/tools/SeedMixing.h \
-         "$here"/tools/StudyTable.cpp "$here"/tools/StudyTable.h \
-         "$here"/tools/FileIo.cpp "$here"/tools/FileIo.h \
-         "$here"/tools/GridOutputs.cpp "$here"/tools/GridOutputs.h \
-         "$here"/tools/ThreadCount.cpp "$here"/tools/ThreadCount.h \
-         "$here"/tools/StudyRunner.cpp "$here"/tools/StudyRunner.h \
-         "$here"/tools/RunState.cpp "$here"/tools/RunState.h \
-         "$here"/tools/Warnings.cpp "$here"/tools/Warnings.h \
-         "$here"/tools/AnimationLook.cpp "$here"/tools/AnimationLook.h \
-         "$here"/tools/RunAnimation.cpp "$here"/tools/RunAnimation.h \
-         "$here"/tools/MapAnimation.cpp "$here"/tools/MapAnimation.h \
-         "$here"/tools/GifAnimation.cpp "$here"/tools/GifAnimation.h \
-         "$here"/tools/MapPicture.cpp "$here"/tools/MapPicture.h \
-         "$here"/tools/SlideMap.cpp "$here"/tools/SlideMap.h \
-         "$here"/tools/PixelFont.cpp "$here"/tools/PixelFont.h \
-         "$here"/tools/RunOutputs.h "$here"/tools/StudySummary.h \
-         "$here"/render/DensityMapImage.cpp "$here"/render/DensityMapImage.h \
-         "$here"/gis/*.cpp "$here"/gis/*.h \
-         "$here"/tools/Language.cpp "$here"/tools/Language.h \
-         "$here"/tools/Messages.cpp "$here"/tools/Messages.h "$here"/tools/MessageCatalogue.cpp; do
+# The sources of the libraries the package links, as CMake lists them: the study core
+# (with gis/) and the pictures, with their headers.
+library_sources() {
+    sed -n "/^add_library($2 /,/)/p" "$here/$1/CMakeLists.txt" |
+        sed 's/^add_library([a-z_]* STATIC//; s/)$//; s/#.*//' | tr ' ' '\n' | sed -n 's/\.cpp$//p' |
+        while read -r source; do
+            echo "$here/$1/$source.cpp"
+            [ ! -e "$here/$1/$source.h" ] || echo "$here/$1/$source.h"
+        done
+}
+sources=$( (library_sources core glebix_core; library_sources render glebix_map_image
+            library_sources render glebix_pictures) | sort -u)
+for f in "$here"/engine/*.cpp "$here"/engine/*.h "$here"/core/*.h $sources; do
     name=$(basename "$f")
     # A glue file of the same name would be overwritten without a word.
     if [ -e "$here/r/glebix/src/$name" ]; then

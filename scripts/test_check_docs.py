@@ -167,7 +167,7 @@ class Tree(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.TemporaryDirectory()
         self.root = self.dir.name
-        for d in ("docs", "tools", "engine"):
+        for d in ("docs", "core", "engine"):
             os.mkdir(os.path.join(self.root, d))
         self.write("engine/SettingsRegistry.h", SETTINGS_SOURCE * 2)
         self.write("engine/Outputs.cpp", OUTPUTS_SOURCE)

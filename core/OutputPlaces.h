@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "BatchOptions.h"
+#include "StudyOptions.h"
 
 namespace glebix::batch {
 

@@ -11,6 +11,7 @@
 #include "BatchOptions.h"
 #include "Manifest.h"
 #include "RunPlan.h"
+#include "StudyOutputs.h"
 #include "ThreadCount.h"
 #include "Warnings.h"
 
@@ -34,12 +35,6 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
 
 // Most threads a batch uses, whatever --jobs asks.
 inline constexpr int MaxJobs = MaxThreads;
-
-struct BatchOutcome {
-    std::vector<RunEnd> Runs;                     // in run order, whatever order they ended in
-    std::map<std::size_t, std::string> Messages;  // by run (from 0): the error it ended on
-    int ExitStatus = 0;                           // 0 when every run completed and the summary was written, else 1
-};
 
 // Runs every run of every point on `jobs` threads (0: the processors the process may
 // use; at most MaxJobs; fewer when the system refuses threads, down to the calling

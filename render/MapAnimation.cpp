@@ -3,7 +3,7 @@
 #include <QImage>
 
 #include "MapPicture.h"
-#include "RunOutputs.h"
+#include "MapPicture.h"
 #include "SlideMap.h"
 
 namespace glebix::batch {

@@ -1,6 +1,6 @@
 // The catalogue of the messages of the batch tool and the language packages: one line
 // per message, its key, its French text and its English text, which name the same
-// placeholders {0}, {1}, ... A new message is one new line; tests/tools/test_messages.cpp
+// placeholders {0}, {1}, ... A new message is one new line; tests/core/test_messages.cpp
 // refuses an entry without its English, or whose two texts differ in placeholders.
 #include "Messages.h"
 

@@ -17,6 +17,7 @@
 #include "FileIo.h"
 #include "GeoTiffGrids.h"
 #include "MapAnimation.h"
+#include "MapPicture.h"
 #include "Messages.h"
 #include "NetcdfStack.h"
 #include "OrderedOutput.h"

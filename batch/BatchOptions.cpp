@@ -14,10 +14,6 @@
 #include "SettingsTable.h"
 #include "SpeciesFile.h"
 
-#ifndef GLEBIX_VERSION
-#define GLEBIX_VERSION "unknown"
-#endif
-
 namespace glebix::batch {
 
 namespace {
@@ -379,14 +375,6 @@ std::vector<OptionHelp> OptionHelps(Language language) {
                        e.help ? MessageIn(language, e.help, {}) : ""});
     return out;
 }
-
-AnimationLook AnimationLookOf(const BatchOptions &options) {
-    return {options.AnimateStyle, options.AnimateCellSize.value_or(DefaultAnimationCellSize), options.FramesPerSecond};
-}
-
-std::string VersionNumber() { return GLEBIX_VERSION; }
-
-std::string VersionText() { return "glebix-batch " + VersionNumber(); }
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments) {
     ParsedCommandLine parsed;

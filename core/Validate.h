@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "BatchOptions.h"
+#include "StudyOptions.h"
 
 namespace glebix::batch {
 

@@ -7,10 +7,11 @@
 
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
-#include "BatchOptions.h"
+#include "StudyOptions.h"
 #include "RunPlan.h"
 #include "StreamedFile.h"
 #include "StudySummary.h"
@@ -28,7 +29,12 @@ std::string SummaryPath(const BatchOptions &options);
 // The files written for the whole invocation: the table and the summary, those asked for.
 std::vector<std::string> StudyWideFiles(const BatchOptions &options);
 
-struct BatchOutcome;
+// How the runs of an invocation ended.
+struct BatchOutcome {
+    std::vector<RunEnd> Runs;                     // in run order, whatever order they ended in
+    std::map<std::size_t, std::string> Messages;  // by run (from 0): the error it ended on
+    int ExitStatus = 0;                           // 0 when every run completed and the summary was written, else 1
+};
 
 class StudyOutputs {
 public:

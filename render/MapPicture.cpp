@@ -8,7 +8,7 @@
 
 #include "DensityMapImage.h"
 #include "PixelFont.h"
-#include "RunOutputs.h"
+#include "PngFile.h"
 
 namespace glebix::batch {
 
@@ -62,6 +62,17 @@ std::vector<Rgb> MapPalette() {
         if (!known) palette.push_back(c);
     }
     return palette;
+}
+
+// ---- Density map -------------------------------------------------------------
+
+std::string DensityMapPng(const TPlot &plot, std::int32_t step) {
+    const QImage image = MapPictureOf(plot, step);
+    if (image.isNull()) throw std::bad_alloc();
+    // Encoded here rather than by QImage::save, whose locks a failed allocation inside
+    // Qt could leave taken for good.
+    return EncodePng(reinterpret_cast<const std::uint32_t *>(image.constBits()), image.width(), image.height(),
+                     image.bytesPerLine() / static_cast<qsizetype>(sizeof(std::uint32_t)));
 }
 
 }  // namespace glebix::batch

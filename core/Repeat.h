@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "BatchOptions.h"
+#include "StudyOptions.h"
 
 namespace glebix::batch {
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "BatchOptions.h"
+#include "StudyOptions.h"
 #include "Georeference.h"
 #include "RunPlan.h"
 #include "Sha256.h"  // the digest of the inputs

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "BatchRun.h"
 #include "FileIo.h"
 #include "IncompleteFile.h"
 #include "Messages.h"

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "Outputs.h"
@@ -37,5 +38,17 @@ QImage MapPictureOf(const TPlot &plot, std::int32_t step);
 // Every colour a picture can hold: the background, the field's, and those of the
 // density classes.
 std::vector<Rgb> MapPalette();
+
+// ---- Density map -------------------------------------------------------------
+// Size of the snapshot image: the plot window's default outer size.
+inline constexpr int SnapshotWidth = 534;
+inline constexpr int SnapshotHeight = 514;
+// Bottom of the map: the height less the map's bottom margin.
+inline constexpr int SnapshotMapBottom = SnapshotHeight - MapBottomMargin;
+// Background of the snapshot: the button-face grey of the plot window.
+inline constexpr Rgb SnapshotBackground = {240, 240, 240};
+
+// The PNG bytes of the map after `step`, with the step field (MapPictureOf).
+std::string DensityMapPng(const TPlot &plot, std::int32_t step);
 
 }  // namespace glebix::batch

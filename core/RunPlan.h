@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "BatchOptions.h"
+#include "StudyOptions.h"
 #include "GridOutputs.h"
 #include "StudySummary.h"
 #include "StudyPlan.h"

@@ -1,0 +1,17 @@
+#include "StudyOptions.h"
+
+#ifndef GLEBIX_VERSION
+#define GLEBIX_VERSION "unknown"
+#endif
+
+namespace glebix::batch {
+
+AnimationLook AnimationLookOf(const BatchOptions &options) {
+    return {options.AnimateStyle, options.AnimateCellSize.value_or(DefaultAnimationCellSize), options.FramesPerSecond};
+}
+
+std::string VersionNumber() { return GLEBIX_VERSION; }
+
+std::string VersionText() { return "glebix-batch " + VersionNumber(); }
+
+}  // namespace glebix::batch
