@@ -21,6 +21,7 @@
 #include "Simul.h"
 #include "StudyFileLocks.h"
 #include "StudyOutputs.h"
+#include "ShapeCheck.h"
 #include "Validate.h"
 #include "Warnings.h"
 
@@ -148,6 +149,7 @@ int UsageError(const std::vector<std::string> &problems) {
 }
 
 int Run(const BatchOptions &options) {
+    if (auto problems = PlotShapeProblems(options); !problems.empty()) return UsageError(problems);
     if (auto problems = CheckOutputPlaces(options); !problems.empty()) return UsageError(problems);
     const StudyWarnings warnings = CollectWarnings(options);
     PrintWarnings(warnings);

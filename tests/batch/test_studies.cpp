@@ -155,6 +155,35 @@ TEST(Studies, ABadDesignIsReportedLineByLineAndNothingRuns) {
     EXPECT_EQ(ReadAll(out).rfind("glebix-batch : --design « missing.csv » : Fichier introuvable\n", 0), 0u);
 }
 
+// The plot each point asks for is checked before anything runs: a chart cell beyond
+// the plot's size, or a size that contradicts the grid input, is a usage error that
+// leaves no output behind, whichever point asks for it.
+TEST(Studies, APlotThatCannotBeIsRefusedBeforeAnyRun) {
+    ScratchDir dir;
+    std::string grid = "ncols 30\nnrows 20\nxllcorner 0\nyllcorner 0\ncellsize 1\n";
+    for (int line = 0; line < 20; ++line) grid += std::string(30 * 2 - 1, ' ').replace(0, 1, "1") + "\n";
+    for (std::size_t at = 0; (at = grid.find("  ", at)) != std::string::npos;) grid.replace(at, 2, " 1");
+    dir.File("g.asc", grid);
+    dir.File("plan.csv", "ChartCellY\n18\n25\n");
+    const std::string out = dir / "stderr.txt";
+    const std::string grid_input = "--set EnvInitMode=0 --set EnvFilePath=g.asc --seed 2 --steps 2 --quiet ";
+    struct Case {
+        std::string arguments;
+        std::string says;
+    };
+    for (const Case &c : {Case{"--set PlotWidth=20 --set ChartCellX=30 --steps 2", "ChartCellX : "},
+                          Case{grid_input + "--set PlotWidth=10", "30 colonnes et 20 lignes"},
+                          Case{grid_input + "--design plan.csv --replicates 2", "point 2 : ChartCellY : "}}) {
+        EXPECT_EQ(RunIn(dir.Path(), c.arguments + " --out o --trace t.csv --table s.csv", out), 2) << c.arguments;
+        const std::string said = ReadAll(out);
+        EXPECT_NE(said.find(c.says), std::string::npos) << said;
+        EXPECT_NE(said.find("pour l'aide"), std::string::npos) << said;
+        for (const char *written : {"o", "t.csv", "s.csv"}) EXPECT_FALSE(fs::exists(dir / written)) << c.arguments;
+    }
+    // The same grid with a chart cell inside it runs.
+    EXPECT_EQ(RunIn(dir.Path(), grid_input + "--set ChartCellY=18 --out o", out), 0) << ReadAll(out);
+}
+
 TEST(Studies, WarningsArePrintedRecordedListedAndRefusedUnderStrict) {
     ScratchDir dir;
     dir.File("milieu.txt", "1 1 20\n1 2 20\n2 1 20\n");  // names 3 cells of 2500
