@@ -35,7 +35,7 @@ std::string DensityAsc(const TPlot &plot, const GridPlacement &placement) {
 
 std::string CompactedAsc(const TPlot &plot, const GridPlacement &placement) {
     return AscGrid(plot, placement,
-                   [&plot](std::string &out, int i, int j) { out += FormatShortest(plot.Env[i][j].Compacted); });
+                   [&plot](std::string &out, int i, int j) { AppendShortest(out, plot.Env[i][j].Compacted); });
 }
 
 void StageFinalGrids(const Simul &simul, const std::string &folder, StagedFiles &files) {

@@ -225,9 +225,14 @@ std::int64_t TruncateBeyondDirect(long double x) {
 }
 
 std::string FormatShortest(double x) {
+    std::string text;
+    AppendShortest(text, x);
+    return text;
+}
+
+void AppendShortest(std::string &out, double x) {
     char buffer[64];
-    auto [ptr, ec] = std::to_chars(buffer, buffer + sizeof buffer, x);
-    return std::string(buffer, ptr);
+    out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, x).ptr);
 }
 
 }  // namespace glebix

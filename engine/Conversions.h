@@ -72,5 +72,7 @@ inline std::int32_t Narrow32(std::int64_t v) { return static_cast<std::int32_t>(
 
 // A real in shortest round-trip form with a point ("0.5", "1e+20").
 std::string FormatShortest(double x);
+// The same text appended to `out`, without a string of its own: grids write millions.
+void AppendShortest(std::string &out, double x);
 
 }  // namespace glebix

@@ -3,6 +3,11 @@
 #include <array>
 #include <cstdint>
 
+#if defined(__x86_64__)
+#include <cpuid.h>
+#include <immintrin.h>
+#endif
+
 namespace glebix {
 
 namespace {
@@ -49,15 +54,70 @@ void Compress(std::array<std::uint32_t, 8> &h, const unsigned char *block) {
     for (int n = 0; n < 8; ++n) h[n] += out[n];
 }
 
-}  // namespace
+using State = std::array<std::uint32_t, 8>;
+using CompressBlocks = void (*)(State &h, const unsigned char *blocks, std::size_t count);
 
-std::string Sha256Hex(std::string_view bytes) {
-    std::array<std::uint32_t, 8> h = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-                                      0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+void CompressPlain(State &h, const unsigned char *blocks, std::size_t count) {
+    for (std::size_t n = 0; n < count; ++n) Compress(h, blocks + 64 * n);
+}
+
+#if defined(__x86_64__)
+// The SHA extensions keep the state as the pairs ABEF and CDGH, and take four message
+// words at a time with two rounds per instruction.
+__attribute__((target("sha,sse4.1"))) void CompressShaNi(State &h, const unsigned char *blocks, std::size_t count) {
+    const __m128i byteSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
+    __m128i cdab = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(&h[0])), 0xB1);
+    __m128i cdgh = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(&h[4])), 0x1B);
+    __m128i abef = _mm_alignr_epi8(cdab, cdgh, 8);
+    cdgh = _mm_blend_epi16(cdgh, cdab, 0xF0);
+    for (std::size_t n = 0; n < count; ++n, blocks += 64) {
+        const __m128i abefBefore = abef, cdghBefore = cdgh;
+        __m128i w[4];
+        for (int g = 0; g < 16; ++g) {
+            __m128i &words = w[g % 4];
+            if (g < 4)
+                words = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(blocks + 16 * g)), byteSwap);
+            else
+                words = _mm_sha256msg2_epu32(_mm_add_epi32(_mm_sha256msg1_epu32(words, w[(g + 1) % 4]),
+                                                           _mm_alignr_epi8(w[(g + 3) % 4], w[(g + 2) % 4], 4)),
+                                             w[(g + 3) % 4]);
+            __m128i k =
+                _mm_add_epi32(words, _mm_loadu_si128(reinterpret_cast<const __m128i *>(&RoundConstants[4 * g])));
+            cdgh = _mm_sha256rnds2_epu32(cdgh, abef, k);
+            abef = _mm_sha256rnds2_epu32(abef, cdgh, _mm_shuffle_epi32(k, 0x0E));
+        }
+        abef = _mm_add_epi32(abef, abefBefore);
+        cdgh = _mm_add_epi32(cdgh, cdghBefore);
+    }
+    const __m128i feba = _mm_shuffle_epi32(abef, 0x1B);
+    const __m128i dchg = _mm_shuffle_epi32(cdgh, 0xB1);
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(&h[0]), _mm_blend_epi16(feba, dchg, 0xF0));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(&h[4]), _mm_alignr_epi8(dchg, feba, 8));
+}
+
+bool HasShaInstructions() {
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx) || !(ecx & bit_SSE4_1) || !(ecx & bit_SSSE3)) return false;
+    if (!__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx)) return false;
+    return (ebx & bit_SHA) != 0;
+}
+#endif
+
+CompressBlocks FastestCompress() {
+#if defined(__x86_64__)
+    static const CompressBlocks chosen = HasShaInstructions() ? CompressShaNi : CompressPlain;
+    return chosen;
+#else
+    return CompressPlain;
+#endif
+}
+
+std::string Digest(std::string_view bytes, CompressBlocks compress) {
+    State h = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
     const auto *data = reinterpret_cast<const unsigned char *>(bytes.data());
     const std::size_t size = bytes.size();
-    std::size_t done = 0;
-    for (; size - done >= 64; done += 64) Compress(h, data + done);
+    const std::size_t done = size - size % 64;
+    compress(h, data, size / 64);
 
     // The last bytes, a one bit, zeros, and the length in bits: one or two blocks.
     unsigned char tail[128] = {};
@@ -67,8 +127,7 @@ std::string Sha256Hex(std::string_view bytes) {
     const std::size_t tailSize = rest < 56 ? 64 : 128;
     const std::uint64_t bits = static_cast<std::uint64_t>(size) * 8;
     for (int k = 0; k < 8; ++k) tail[tailSize - 1 - k] = static_cast<unsigned char>(bits >> (8 * k));
-    Compress(h, tail);
-    if (tailSize == 128) Compress(h, tail + 64);
+    compress(h, tail, tailSize / 64);
 
     static constexpr char hex[] = "0123456789abcdef";
     std::string digest;
@@ -77,5 +136,11 @@ std::string Sha256Hex(std::string_view bytes) {
         for (int shift = 28; shift >= 0; shift -= 4) digest += hex[(word >> shift) & 15];
     return digest;
 }
+
+}  // namespace
+
+std::string Sha256Hex(std::string_view bytes) { return Digest(bytes, FastestCompress()); }
+
+std::string Sha256HexPlain(std::string_view bytes) { return Digest(bytes, CompressPlain); }
 
 }  // namespace glebix

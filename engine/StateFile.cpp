@@ -48,7 +48,7 @@ void AppendValue(std::string &out, const std::string &text) {
 }
 void AppendValue(std::string &out, bool flag) { out += flag ? "on" : "off"; }
 void AppendValue(std::string &out, std::int32_t v) { AppendNumber(out, v); }
-void AppendValue(std::string &out, double v) { out += FormatShortest(v); }
+void AppendValue(std::string &out, double v) { AppendShortest(out, v); }
 
 void AppendKeyed(std::string &out, const char *key, std::uint32_t v) {
     out += key;
@@ -56,6 +56,10 @@ void AppendKeyed(std::string &out, const char *key, std::uint32_t v) {
     AppendNumber(out, v);
     out += '\n';
 }
+
+// About what a cell takes in the three grids: a count and two reals of up to 17 digits,
+// with their separators.
+constexpr std::size_t StateBytesPerCell = 48;
 
 template <typename Cell>
 void AppendGrid(std::string &out, const char *name, const TPlot &plot, Cell cell) {
@@ -136,11 +140,12 @@ std::string StateFileText(const SavedRun &run) {
     out += "\nplot_extent " + std::to_string(run.Plot.NRows) + " " + std::to_string(run.Plot.NCols) + " " +
            std::to_string(run.Plot.CellSize) + "\n";
     const TPlot &plot = run.Plot;
+    out.reserve(out.size() + static_cast<std::size_t>(plot.Cells()) * StateBytesPerCell);
     AppendGrid(out, "density", plot, [&plot](std::string &o, int i, int j) { AppendNumber(o, plot.Density[i][j]); });
     AppendGrid(out, "compacted", plot,
-               [&plot](std::string &o, int i, int j) { o += FormatShortest(plot.Env[i][j].Compacted); });
+               [&plot](std::string &o, int i, int j) { AppendShortest(o, plot.Env[i][j].Compacted); });
     AppendGrid(out, "decompacted", plot,
-               [&plot](std::string &o, int i, int j) { o += FormatShortest(plot.Env[i][j].Decompacted); });
+               [&plot](std::string &o, int i, int j) { AppendShortest(o, plot.Env[i][j].Decompacted); });
     out += "sha256 " + Sha256Hex(out) + "\n";
     return out;
 }
