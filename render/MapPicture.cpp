@@ -1,11 +1,12 @@
 #include "MapPicture.h"
 
-#include <algorithm>
 #include <QImage>
+#include <algorithm>
 #include <charconv>
 #include <new>
 #include <string_view>
 
+#include "AnimationLook.h"
 #include "DensityMapImage.h"
 #include "PixelFont.h"
 #include "PngFile.h"
@@ -35,13 +36,26 @@ void PaintStepField(QImage &image, std::int32_t step) {
     PaintText(image, field.left() + TextIndent, top, std::string_view(text, end - text), ToQRgb(StepFieldText), 1);
 }
 
+WindowPicture WindowPictureFor(int width, int height) {
+    WindowPicture p{};
+    p.CellSide = FittedCellSide(MapCellPixels, width, height);
+    p.Width = std::max(SnapshotWidth, MapLeft + p.CellSide * width + WindowMapRightMargin);
+    p.Height = std::max(SnapshotHeight, WindowMapTopMargin + p.CellSide * height + MapBottomMargin);
+    p.MapBottom = p.Height - MapBottomMargin;
+    return p;
+}
+// The largest plot's picture, with cells of one pixel, stays within the bound.
+static_assert(MapLeft + MaxPlotSide + WindowMapRightMargin <= MaxPictureSide);
+static_assert(WindowMapTopMargin + MaxPlotSide + MapBottomMargin <= MaxPictureSide);
+
 QImage RenderDensityMap(const TPlot &plot) {
-    QImage image(SnapshotWidth, SnapshotHeight, QImage::Format_RGB32);
+    const WindowPicture p = WindowPictureFor(plot.Width, plot.Height);
+    QImage image(p.Width, p.Height, QImage::Format_RGB32);
+    if (image.isNull()) return image;
     image.fill(qRgb(SnapshotBackground.r, SnapshotBackground.g, SnapshotBackground.b));
-    // A plot other than 50 x 50 shows its first 50 x 50 cells at most.
-    for (int j = 1; j <= std::min(GridSide, plot.Height); ++j)
-        for (int i = 1; i <= std::min(GridSide, plot.Width); ++i)
-            PaintDensityCell(image, i, j, plot.Density[i - 1][j - 1], SnapshotMapBottom);
+    for (int j = 1; j <= plot.Height; ++j)
+        for (int i = 1; i <= plot.Width; ++i)
+            PaintDensityCell(image, i, j, plot.Density[i - 1][j - 1], p.MapBottom, p.CellSide);
     return image;
 }
 
