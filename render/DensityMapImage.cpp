@@ -10,8 +10,8 @@ void PaintDensityCell(QImage &image, std::int32_t i, std::int32_t j, std::int32_
     const Rgb colour = DensityColour(n);
     const std::int64_t left = MapLeft + std::int64_t{side} * (i - 1);
     const std::int64_t top = bottom - std::int64_t{side} * j;
+    const QRgb ring = qRgb(0, 0, 0);
     const QRgb fill = qRgb(colour.r, colour.g, colour.b);
-    const QRgb ring = side >= MinRingedCellSide ? qRgb(0, 0, 0) : fill;
     if (left >= 0 && top >= 0 && left + side <= image.width() && top + side <= image.height()) {
         // The whole square lies in the picture: a ring around the interior.
         const qsizetype stride = image.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
@@ -23,7 +23,7 @@ void PaintDensityCell(QImage &image, std::int32_t i, std::int32_t j, std::int32_
             std::fill_n(row + 1, side - 2, fill);
             row[side - 1] = ring;
         }
-        if (side > 1) std::fill_n(row + stride, side, ring);
+        std::fill_n(row + stride, side, ring);
         return;
     }
     // Partly or wholly outside (a window too small for the map, say): clipped pixel by pixel.

@@ -10,10 +10,6 @@
 
 namespace glebix {
 
-// The smallest cell side, in pixels, painted with a black ring: a smaller cell is
-// wholly its colour, which a ring would nearly hide.
-inline constexpr int MinRingedCellSide = 5;
-
 // Paints cell (i, j), each from 1, in the colour of count n into `image` (32 bits per
 // pixel): a `side` x `side` square (7 x 7 in the plot window) whose outer ring is black
 // around its interior, x from 30 + side (i - 1) and its bottom row at

@@ -19,6 +19,22 @@ constexpr int TextIndent = 4;  // from the field's left edge
 
 QRgb ToQRgb(Rgb c) { return qRgb(c.r, c.g, c.b); }
 
+// The cells of a map too small for rings, each wholly its colour, written straight
+// into the picture's rows: the millions of cells of a large plot without a call each.
+// The map lies within the picture (WindowPictureFor).
+void FillSmallCells(QImage &image, const TPlot &plot, const WindowPicture &p) {
+    const qsizetype stride = image.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+    QRgb *const bits = reinterpret_cast<QRgb *>(image.bits());
+    const int side = p.CellSide;
+    for (int j = 1; j <= plot.Height; ++j) {
+        QRgb *const top = bits + static_cast<qsizetype>(p.MapBottom - side * j) * stride + MapLeft;
+        for (int i = 0; i < plot.Width; ++i) {
+            const QRgb colour = ToQRgb(DensityColour(plot.Density[i][j - 1]));
+            for (int y = 0; y < side; ++y) std::fill_n(top + y * stride + i * side, side, colour);
+        }
+    }
+}
+
 }  // namespace
 
 void PaintStepField(QImage &image, std::int32_t step) {
@@ -53,6 +69,10 @@ QImage RenderDensityMap(const TPlot &plot) {
     QImage image(p.Width, p.Height, QImage::Format_RGB32);
     if (image.isNull()) return image;
     image.fill(qRgb(SnapshotBackground.r, SnapshotBackground.g, SnapshotBackground.b));
+    if (p.CellSide < MinRingedCellSide) {
+        FillSmallCells(image, plot, p);
+        return image;
+    }
     for (int j = 1; j <= plot.Height; ++j)
         for (int i = 1; i <= plot.Width; ++i)
             PaintDensityCell(image, i, j, plot.Density[i - 1][j - 1], p.MapBottom, p.CellSide);

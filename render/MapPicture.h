@@ -27,6 +27,10 @@ inline constexpr Rgb StepFieldText = {0, 0, 0};
 // (in the built-in font of PixelFont.h, so every machine paints the same).
 void PaintStepField(QImage &image, std::int32_t step);
 
+// The smallest cell side, in pixels, painted with the window's black ring: a smaller
+// cell is wholly its colour, which a ring would nearly hide.
+inline constexpr int MinRingedCellSide = 5;
+
 // Where the window style puts the map of a `width` x `height` plot: cells of
 // FittedCellSide(7) pixels, the map's left edge at 30 and its bottom 60 pixels above
 // the picture's, in a picture of the plot window's default size that grows, keeping
