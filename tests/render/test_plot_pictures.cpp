@@ -182,6 +182,12 @@ TEST(PlotPictures, AMapStyleTooLargeForAPictureIsRefusedByItsOption) {
     EXPECT_NE(std::system(command.c_str()), 0);
     EXPECT_NE(glebix::testing::ReadAll(dir / "err.txt").find("plus de 8192 de côté"), std::string::npos);
     EXPECT_EQ(dir.Entries(), (std::set<std::string>{"a.gif", "err.txt"}));
+    // Without the option the cells fit the plot, and the manifest says the size drawn.
+    const std::string fitted = std::string("cd ") + dir.Path() + " && " + GLEBIX_BATCH_PROGRAM +
+                               " --quiet --steps 1 --set PlotWidth=300 --set PlotHeight=20 --animate-style map "
+                               "--animate c.gif --out o";
+    ASSERT_EQ(std::system(fitted.c_str()), 0);
+    EXPECT_NE(glebix::testing::ReadAll(dir / "o/manifest.json").find("\"animation_cell_size\": 3,"), std::string::npos);
 }
 
 }  // namespace
