@@ -113,7 +113,7 @@ std::int32_t StartRun(const BatchOptions &options, const RunPlan &plan, Simul &s
 void StartAnimation(const BatchOptions &options, const RunPlan &plan, const TPlot &plot, std::int32_t first,
                     MapAnimation &animation) {
     if (plan.AnimatePath.empty()) return;
-    animation.Open(PartName(plan.AnimatePath), AnimationLookOf(options));
+    animation.Open(PartName(plan.AnimatePath), AnimationLookOf(options), plot.Width, plot.Height);
     animation.AddFrame(plot, first);
 }
 

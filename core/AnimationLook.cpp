@@ -1,5 +1,7 @@
 #include "AnimationLook.h"
 
+#include <algorithm>
+
 #include "Messages.h"
 
 namespace glebix::batch {
@@ -12,6 +14,14 @@ constexpr struct {
 } StyleNames[] = {{AnimationStyle::Window, "window"}, {AnimationStyle::Map, "map"}};
 
 }  // namespace
+
+int FittedCellSide(int preferred, int width, int height) {
+    return std::clamp(FittedMapSide / std::max({width, height, 1}), 1, preferred);
+}
+
+int MapStyleCellSize(const AnimationLook &look, int width, int height) {
+    return look.CellSize ? *look.CellSize : FittedCellSide(DefaultAnimationCellSize, width, height);
+}
 
 const char *AnimationStyleName(AnimationStyle style) {
     for (const auto &s : StyleNames)
@@ -45,12 +55,13 @@ std::optional<std::string> FramesPerSecondProblem(const std::string &option, std
 std::variant<AnimationLook, std::string> LookFromArguments(const std::string &style,
                                                            std::optional<std::int64_t> cellSize, std::int64_t fps) {
     AnimationLook look;
+    look.CellSizeOption = "cell_size";
     auto parsed = ParseAnimationStyle("style", style);
     if (auto *problem = std::get_if<std::string>(&parsed)) return *problem;
     look.Style = std::get<AnimationStyle>(parsed);
     if (cellSize) {
-        if (look.Style != AnimationStyle::Map) return CellSizeWithoutMapMessage("cell_size", "style \"map\"");
-        if (auto problem = CellSizeProblem("cell_size", *cellSize)) return *problem;
+        if (look.Style != AnimationStyle::Map) return CellSizeWithoutMapMessage(look.CellSizeOption, "style \"map\"");
+        if (auto problem = CellSizeProblem(look.CellSizeOption, *cellSize)) return *problem;
         look.CellSize = static_cast<int>(*cellSize);
     }
     if (auto problem = FramesPerSecondProblem("fps", fps)) return *problem;

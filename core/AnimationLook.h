@@ -13,10 +13,21 @@ namespace glebix::batch {
 
 enum class AnimationStyle { Window, Map };
 
-// Pixels per cell of the map style, and the size taken when none is given.
+// Pixels per cell of the map style that may be asked for, and the size taken when
+// none is given and the plot is small enough (FittedCellSide).
 inline constexpr int MinAnimationCellSize = 2;
 inline constexpr int MaxAnimationCellSize = 40;
 inline constexpr int DefaultAnimationCellSize = 10;
+
+// The longer side of a map, in pixels, up to which its cells keep their preferred
+// size; the cells of a longer plot shrink so that its map fits, down to one pixel.
+inline constexpr int FittedMapSide = 1000;
+// The longest side of a picture: a frame of 8192 x 8192 pixels already takes 256 MiB
+// painted and 128 MiB as palette indices, and many viewers refuse larger ones.
+inline constexpr int MaxPictureSide = 8192;
+// The side of a cell of a `width` x `height` plot's map: `preferred` pixels while
+// the map's longer side stays within FittedMapSide, less for a longer plot, at least 1.
+int FittedCellSide(int preferred, int width, int height);
 
 // Most frames per second of an animation (GIF delays are hundredths of a second).
 inline constexpr int MaxFramesPerSecond = 100;
@@ -31,9 +42,14 @@ inline double WrittenFramesPerSecond(int framesPerSecond) { return 100.0 / Frame
 
 struct AnimationLook {
     AnimationStyle Style = AnimationStyle::Window;
-    int CellSize = DefaultAnimationCellSize;  // of the map style
+    std::optional<int> CellSize;  // of the map style; when absent, fitted to the plot
     int FramesPerSecond = DefaultFramesPerSecond;
+    std::string CellSizeOption = "--animate-cell-size";  // how the cell size was asked for
 };
+
+// The pixels per cell of the map style for a `width` x `height` plot: the size asked
+// for, else the default fitted to the plot.
+int MapStyleCellSize(const AnimationLook &look, int width, int height);
 
 // The name of a style as the options and the manifest write it: "window" or "map".
 const char *AnimationStyleName(AnimationStyle style);

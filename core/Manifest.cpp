@@ -224,7 +224,8 @@ std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const
     c.AnimationFramesPerSecond = WrittenFramesPerSecond(options.FramesPerSecond);
     const AnimationLook look = AnimationLookOf(options);
     c.AnimationStyleText = AnimationStyleName(look.Style);
-    if (look.Style == AnimationStyle::Map) c.AnimationCellSize = look.CellSize;
+    if (look.Style == AnimationStyle::Map)
+        c.AnimationCellSize = MapStyleCellSize(look, simul.Plot.Width, simul.Plot.Height);
     c.State = std::find(facts.Written.begin(), facts.Written.end(), plan.SaveStatePath) != facts.Written.end()
                   ? plan.SaveStatePath
                   : std::string();

@@ -137,6 +137,7 @@ constexpr CatalogueEntry Entries[] = {
     {"animation.colour", "couleur hors de la palette de l'animation : {0}", "colour outside the animation's palette: {0}"},
     {"animation.bad_style", "{0} : «{1}» n'est pas un style d'animation (window ou map)", "{0}: \"{1}\" is not an animation style (window or map)"},
     {"animation.cell_size_range", "{0} : «{1}» hors de {2} à {3} pixels par case", "{0}: \"{1}\" outside {2} to {3} pixels per cell"},
+    {"animation.picture_too_large", "{0} : à {1} pixels par case, la carte d'une parcelle de {2} × {3} cases ferait une image de {4} × {5} pixels, plus de {6} de côté ; demandez moins de pixels par case, ou omettez {0} : la taille des cases suit alors celle de la parcelle", "{0}: at {1} pixels per cell, the map of a plot of {2} × {3} cells would make a picture of {4} × {5} pixels, more than {6} a side; ask for fewer pixels per cell, or leave out {0}: the cells' size then follows the plot's"},
     {"animation.cell_size_without_map", "{0} ne vaut que pour le style map ({1})", "{0} applies to the map style only ({1})"},
     // Rasters read with GDAL, GeoTIFF grids and NetCDF time stacks.
     {"gis.raster_unreadable", "le fichier « {0} » n'est ni une grille ASCII ESRI, ni un fichier de triplets, ni une grille que GDAL sait lire (fichier endommagé ou format inconnu)", "the file \"{0}\" is neither an ESRI ASCII grid, nor a file of triplets, nor a grid GDAL can read (damaged file or unknown format)"},
@@ -215,7 +216,7 @@ constexpr CatalogueEntry Entries[] = {
     {"help.animate", "GIF animé de la carte des densités : après l'initialisation,\ntous les K pas de temps (--every) et après le dernier", "animated GIF of the density map: after the set-up,\nevery K time steps (--every) and after the last one"},
     {"help.fps", "images par seconde de l'animation (10 par défaut, de 1 à 100)", "frames per second of the animation (10 by default, from 1 to 100)"},
     {"help.animate-style", "window (par défaut) : l'image de la fenêtre de la parcelle ;\nmap : la carte seule, sa légende et le pas, pour une diapositive", "window (by default): the picture of the plot's window;\nmap: the map alone, its legend and the step, for a slide"},
-    {"help.animate-cell-size", "pixels par case du style map (10 par défaut, de 2 à 40)", "pixels per cell of the map style (10 by default, from 2 to 40)"},
+    {"help.animate-cell-size", "pixels par case du style map, de 2 à 40 (par défaut 10,\nmoins sur une grande parcelle)", "pixels per cell of the map style, from 2 to 40 (by default 10,\nless on a large plot)"},
     {"help.save-state", "écrit l'état de la simulation à sa fin (à reprendre\navec --resume)", "writes the run's state at its end (to resume\nwith --resume)"},
     {"help.checkpoint", "remplace FILE par l'état de la simulation tous les K pas\nde temps (--checkpoint-every K)", "replaces FILE with the run's state every K time\nsteps (--checkpoint-every K)"},
     {"help.checkpoint-every", "pas de temps entre deux états --checkpoint", "time steps between two --checkpoint states"},

@@ -7,7 +7,7 @@
 namespace glebix::batch {
 
 AnimationLook AnimationLookOf(const BatchOptions &options) {
-    return {options.AnimateStyle, options.AnimateCellSize.value_or(DefaultAnimationCellSize), options.FramesPerSecond};
+    return {options.AnimateStyle, options.AnimateCellSize, options.FramesPerSecond};
 }
 
 std::string VersionNumber() { return GLEBIX_VERSION; }

@@ -6,15 +6,14 @@
 
 namespace glebix {
 
-void PaintDensityCell(QImage &image, std::int32_t i, std::int32_t j, std::int32_t n, std::int64_t bottom) {
+void PaintDensityCell(QImage &image, std::int32_t i, std::int32_t j, std::int32_t n, std::int64_t bottom, int side) {
     const Rgb colour = DensityColour(n);
-    const std::int64_t left = MapLeft + std::int64_t{MapCellPixels} * (i - 1);
-    const std::int64_t top = bottom - std::int64_t{MapCellPixels} * j;
+    const std::int64_t left = MapLeft + std::int64_t{side} * (i - 1);
+    const std::int64_t top = bottom - std::int64_t{side} * j;
     const QRgb ring = qRgb(0, 0, 0);
     const QRgb fill = qRgb(colour.r, colour.g, colour.b);
-    constexpr int side = MapCellPixels;
     if (left >= 0 && top >= 0 && left + side <= image.width() && top + side <= image.height()) {
-        // The whole square lies in the picture: a black ring around a 5 x 5 interior.
+        // The whole square lies in the picture: a ring around the interior.
         const qsizetype stride = image.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
         QRgb *row = reinterpret_cast<QRgb *>(image.bits()) + top * stride + left;
         std::fill_n(row, side, ring);

@@ -6,13 +6,16 @@
 #include <cstdint>
 #include <optional>
 
+#include "Outputs.h"
+
 namespace glebix {
 
-// Paints cell (i, j), each from 1 to 50, in the colour of count n into `image` (32 bits
-// per pixel): a 7 x 7 square whose outer ring is black around a 5 x 5 interior, x from
-// 30 + 7 (i - 1) and its bottom row at `bottom` - 7 (j - 1) - 1. Pixels outside the
-// image are left out.
-void PaintDensityCell(QImage &image, std::int32_t i, std::int32_t j, std::int32_t n, std::int64_t bottom);
+// Paints cell (i, j), each from 1, in the colour of count n into `image` (32 bits per
+// pixel): a `side` x `side` square (7 x 7 in the plot window) whose outer ring is black
+// around its interior, x from 30 + side (i - 1) and its bottom row at
+// `bottom` - side (j - 1) - 1. Pixels outside the image are left out.
+void PaintDensityCell(QImage &image, std::int32_t i, std::int32_t j, std::int32_t n, std::int64_t bottom,
+                      int side = MapCellPixels);
 
 // A cell of the map, row i and column j, each from 1 to 50.
 struct MapCell {

@@ -14,9 +14,11 @@ namespace glebix::batch {
 
 class MapAnimation {
 public:
-    // Starts the file at `path` (written under a temporary name until Finish).
-    void Open(const std::string &path, const AnimationLook &look);
-    // Appends the picture of `plot` after `step`.
+    // Starts the file at `path` (written under a temporary name until Finish) for the
+    // pictures of a `width` x `height` plot. A map style whose cell size asked for
+    // makes pictures beyond MaxPictureSide is refused (GlebixError naming the option).
+    void Open(const std::string &path, const AnimationLook &look, int width, int height);
+    // Appends the picture of `plot` (of the size given to Open) after `step`.
     void AddFrame(const TPlot &plot, std::int32_t step);
     // Ends the file and puts it at its path.
     void Finish() { gif_.Finish(); }
@@ -27,6 +29,7 @@ public:
 
 private:
     AnimationLook look_;
+    int cellSize_ = DefaultAnimationCellSize;  // of the map style, for this plot
     GifAnimation gif_;
 };
 

@@ -1,11 +1,12 @@
 #include "MapPicture.h"
 
-#include <algorithm>
 #include <QImage>
+#include <algorithm>
 #include <charconv>
 #include <new>
 #include <string_view>
 
+#include "AnimationLook.h"
 #include "DensityMapImage.h"
 #include "PixelFont.h"
 #include "PngFile.h"
@@ -17,6 +18,22 @@ namespace {
 constexpr int TextIndent = 4;  // from the field's left edge
 
 QRgb ToQRgb(Rgb c) { return qRgb(c.r, c.g, c.b); }
+
+// The cells of a map too small for rings, each wholly its colour, written straight
+// into the picture's rows: the millions of cells of a large plot without a call each.
+// The map lies within the picture (WindowPictureFor).
+void FillSmallCells(QImage &image, const TPlot &plot, const WindowPicture &p) {
+    const qsizetype stride = image.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+    QRgb *const bits = reinterpret_cast<QRgb *>(image.bits());
+    const int side = p.CellSide;
+    for (int j = 1; j <= plot.Height; ++j) {
+        QRgb *const top = bits + static_cast<qsizetype>(p.MapBottom - side * j) * stride + MapLeft;
+        for (int i = 0; i < plot.Width; ++i) {
+            const QRgb colour = ToQRgb(DensityColour(plot.Density[i][j - 1]));
+            for (int y = 0; y < side; ++y) std::fill_n(top + y * stride + i * side, side, colour);
+        }
+    }
+}
 
 }  // namespace
 
@@ -35,13 +52,30 @@ void PaintStepField(QImage &image, std::int32_t step) {
     PaintText(image, field.left() + TextIndent, top, std::string_view(text, end - text), ToQRgb(StepFieldText), 1);
 }
 
+WindowPicture WindowPictureFor(int width, int height) {
+    WindowPicture p{};
+    p.CellSide = FittedCellSide(MapCellPixels, width, height);
+    p.Width = std::max(SnapshotWidth, MapLeft + p.CellSide * width + WindowMapRightMargin);
+    p.Height = std::max(SnapshotHeight, WindowMapTopMargin + p.CellSide * height + MapBottomMargin);
+    p.MapBottom = p.Height - MapBottomMargin;
+    return p;
+}
+// The largest plot's picture, with cells of one pixel, stays within the bound.
+static_assert(MapLeft + MaxPlotSide + WindowMapRightMargin <= MaxPictureSide);
+static_assert(WindowMapTopMargin + MaxPlotSide + MapBottomMargin <= MaxPictureSide);
+
 QImage RenderDensityMap(const TPlot &plot) {
-    QImage image(SnapshotWidth, SnapshotHeight, QImage::Format_RGB32);
+    const WindowPicture p = WindowPictureFor(plot.Width, plot.Height);
+    QImage image(p.Width, p.Height, QImage::Format_RGB32);
+    if (image.isNull()) return image;
     image.fill(qRgb(SnapshotBackground.r, SnapshotBackground.g, SnapshotBackground.b));
-    // A plot other than 50 x 50 shows its first 50 x 50 cells at most.
-    for (int j = 1; j <= std::min(GridSide, plot.Height); ++j)
-        for (int i = 1; i <= std::min(GridSide, plot.Width); ++i)
-            PaintDensityCell(image, i, j, plot.Density[i - 1][j - 1], SnapshotMapBottom);
+    if (p.CellSide < MinRingedCellSide) {
+        FillSmallCells(image, plot, p);
+        return image;
+    }
+    for (int j = 1; j <= plot.Height; ++j)
+        for (int i = 1; i <= plot.Width; ++i)
+            PaintDensityCell(image, i, j, plot.Density[i - 1][j - 1], p.MapBottom, p.CellSide);
     return image;
 }
 

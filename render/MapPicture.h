@@ -27,9 +27,24 @@ inline constexpr Rgb StepFieldText = {0, 0, 0};
 // (in the built-in font of PixelFont.h, so every machine paints the same).
 void PaintStepField(QImage &image, std::int32_t step);
 
-// The density map as the plot window draws it: cell (i, j) a 7 x 7 square with a
-// black ring and a 5 x 5 interior in its class colour, left edge at 30 + 7 (i - 1),
-// bottom row at SnapshotMapBottom - 7 (j - 1) - 1.
+// The smallest cell side, in pixels, painted with the window's black ring: a smaller
+// cell is wholly its colour, which a ring would nearly hide.
+inline constexpr int MinRingedCellSide = 5;
+
+// Where the window style puts the map of a `width` x `height` plot: cells of
+// FittedCellSide(7) pixels, the map's left edge at 30 and its bottom 60 pixels above
+// the picture's, in a picture of the plot window's default size that grows, keeping
+// the window's margins, to hold a larger map.
+struct WindowPicture {
+    int CellSide;
+    int Width, Height;
+    int MapBottom;  // the row below the map's lowest cells
+};
+WindowPicture WindowPictureFor(int width, int height);
+
+// The density map as the plot window draws it, the whole plot: cell (i, j) a square of
+// CellSide pixels (a black ring around its class colour from MinRingedCellSide up),
+// left edge at 30 + CellSide (i - 1), bottom row at MapBottom - CellSide (j - 1) - 1.
 QImage RenderDensityMap(const TPlot &plot);
 
 // The density map of `plot` after `step` with the step field: a snapshot or a frame.
@@ -40,11 +55,14 @@ QImage MapPictureOf(const TPlot &plot, std::int32_t step);
 std::vector<Rgb> MapPalette();
 
 // ---- Density map -------------------------------------------------------------
-// Size of the snapshot image: the plot window's default outer size.
+// Size of the snapshot image of a 50 x 50 plot: the plot window's default outer size.
 inline constexpr int SnapshotWidth = 534;
 inline constexpr int SnapshotHeight = 514;
 // Bottom of the map: the height less the map's bottom margin.
 inline constexpr int SnapshotMapBottom = SnapshotHeight - MapBottomMargin;
+// The window's margins right of and above its 50 x 50 map, which a larger map keeps.
+inline constexpr int WindowMapRightMargin = SnapshotWidth - MapLeft - GridSide * MapCellPixels;
+inline constexpr int WindowMapTopMargin = SnapshotMapBottom - GridSide * MapCellPixels;
 // Background of the snapshot: the button-face grey of the plot window.
 inline constexpr Rgb SnapshotBackground = {240, 240, 240};
 

@@ -16,8 +16,14 @@ void RunAnimation::Ask(const std::string &path, int every, const AnimationLook &
 void RunAnimation::Start(const TPlot &plot, std::int32_t step, std::int32_t last) {
     if (!IsAsked()) return;
     last_ = last;
-    animation_.Open(path_, look_);
-    animation_.AddFrame(plot, step);
+    try {
+        animation_.Open(path_, look_, plot.Width, plot.Height);
+        animation_.AddFrame(plot, step);
+    } catch (...) {
+        animation_.Abandon();
+        path_.clear();  // told once; the run goes on without it
+        throw;
+    }
     if (step >= last_) End();
 }
 

@@ -21,7 +21,9 @@ public:
     void Ask(const std::string &path, int every, const AnimationLook &look);
     bool IsAsked() const { return !path_.empty(); }
     // Starts the file with the frame of `plot` at `step`, again from there after a
-    // new set-up; `last` is the run's last step, where the file is put in place.
+    // new set-up; `last` is the run's last step, where the file is put in place. An
+    // animation that cannot start (its pictures too large, say) raises its error and
+    // is no longer asked for.
     void Start(const TPlot &plot, std::int32_t step, std::int32_t last);
     // The frame of the state after `step`, when it is one; the file put in place at
     // the last step.

@@ -67,14 +67,15 @@ std::vector<std::string> DensityClassLabels() {
     return labels;
 }
 
-SlideLayout SlideLayoutFor(int cellSize) {
+SlideLayout SlideLayoutFor(int cellSize, int width, int height) {
     SlideLayout l{};
     l.Scale = std::clamp(cellSize / CellsPerFontPixel, 1, MaxFontScale);
     l.Margin = MarginGlyphs * GlyphPitch * l.Scale;
     l.MapLeft = l.Margin + 1;  // inside the frame
     l.MapTop = l.Margin + GlyphHeight * l.Scale + l.Margin + 1;
-    l.MapSide = GridSide * cellSize;
-    l.LegendLeft = l.MapLeft + l.MapSide + 1 + l.Margin;
+    l.MapWidth = width * cellSize;
+    l.MapHeight = height * cellSize;
+    l.LegendLeft = l.MapLeft + l.MapWidth + 1 + l.Margin;
     l.LegendTop = l.MapTop;
     l.SwatchSide = (GlyphHeight + 2) * l.Scale;
     l.RowPitch = l.SwatchSide + RowGap * l.Scale;
@@ -83,22 +84,21 @@ SlideLayout SlideLayoutFor(int cellSize) {
         legendWidth = std::max(legendWidth, l.SwatchSide + SwatchGap * l.Scale + TextWidth(label, l.Scale));
     l.Width = l.LegendLeft + legendWidth + l.Margin;
     const int legendBottom = l.LegendTop + DensityClassCount * l.RowPitch + l.SwatchSide;
-    l.Height = std::max(l.MapTop + l.MapSide + 1, legendBottom) + l.Margin;
+    l.Height = std::max(l.MapTop + l.MapHeight + 1, legendBottom) + l.Margin;
     return l;
 }
 
 QImage SlideMapOf(const TPlot &plot, std::int32_t step, int cellSize) {
-    const SlideLayout l = SlideLayoutFor(cellSize);
+    const SlideLayout l = SlideLayoutFor(cellSize, plot.Width, plot.Height);
     QImage image(l.Width, l.Height, QImage::Format_RGB32);
     if (image.isNull()) throw std::bad_alloc();  // Qt's way of saying memory ran out
     image.fill(ToQRgb(Ground));
     PaintText(image, l.Margin, l.Margin, StepLabel(step), ToQRgb(Ink), l.Scale);
-    Fill(image, l.MapLeft - 1, l.MapTop - 1, l.MapSide + 2, l.MapSide + 2, ToQRgb(Ink));
-    // Column i from the left, row j from the bottom, as the plot window lays them; a
-    // plot other than 50 x 50 shows its first 50 x 50 cells at most.
-    for (int i = 1; i <= std::min(GridSide, plot.Width); ++i)
-        for (int j = 1; j <= std::min(GridSide, plot.Height); ++j)
-            Fill(image, l.MapLeft + (i - 1) * cellSize, l.MapTop + (GridSide - j) * cellSize, cellSize, cellSize,
+    Fill(image, l.MapLeft - 1, l.MapTop - 1, l.MapWidth + 2, l.MapHeight + 2, ToQRgb(Ink));
+    // Column i from the left, row j from the bottom, as the plot window lays them.
+    for (int i = 1; i <= plot.Width; ++i)
+        for (int j = 1; j <= plot.Height; ++j)
+            Fill(image, l.MapLeft + (i - 1) * cellSize, l.MapTop + (plot.Height - j) * cellSize, cellSize, cellSize,
                  ToQRgb(DensityColour(plot.Density[i - 1][j - 1])));
     PaintLegend(image, l);
     return image;

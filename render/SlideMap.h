@@ -21,19 +21,20 @@ std::string StepLabel(std::int32_t step);
 const char *LegendTitle();
 std::vector<std::string> DensityClassLabels();
 
-// Where the parts of a picture lie for cells of `cellSize` pixels.
+// Where the parts of the picture of a `width` x `height` plot lie for cells of
+// `cellSize` pixels (the text's size follows the cells').
 struct SlideLayout {
-    int Scale;            // pixels per pixel of the font
-    int Margin;           // around everything, and between the parts
-    int MapLeft, MapTop;  // the map's top-left cell corner; a black frame surrounds it
-    int MapSide;          // GridSide cells
+    int Scale;                // pixels per pixel of the font
+    int Margin;               // around everything, and between the parts
+    int MapLeft, MapTop;      // the map's top-left cell corner; a black frame surrounds it
+    int MapWidth, MapHeight;  // width cells across, height cells down
     int LegendLeft, LegendTop;
     int SwatchSide, RowPitch;  // of the legend's colour squares and their rows
     int Width, Height;         // of the whole picture
 };
-SlideLayout SlideLayoutFor(int cellSize);
+SlideLayout SlideLayoutFor(int cellSize, int width, int height);
 
-// The picture of `plot` after `step`.
+// The picture of `plot` after `step`, every cell of it.
 QImage SlideMapOf(const TPlot &plot, std::int32_t step, int cellSize);
 // Every colour such a picture can hold.
 std::vector<Rgb> SlidePalette();

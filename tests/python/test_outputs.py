@@ -90,6 +90,24 @@ def test_animations_are_the_batch_tools_bytes(batch, tmp_path, look, options):
     assert (tmp_path / "rp.gif").read_bytes() == (tmp_path / "rb.gif").read_bytes()
 
 
+def test_animations_of_another_plot_size_are_the_batch_tools_bytes(batch, tmp_path):
+    shape = dict(PlotWidth=20, PlotHeight=30, Edges="bounded", DistInitMode=2)
+    sets = [a for k, v in shape.items() for a in ("--set", f"{k}={v}")]
+    for style in ("window", "map"):
+        batch("--seed", 5, "--steps", 6, "--every", 3, *sets, "--animate-style", style, "--animate", f"{style}.gif")
+        sim = glebix.Simulation(seed=5, steps=6, **shape)
+        sim.animate(tmp_path / f"p-{style}.gif", every=3, style=style)
+        sim.run()
+        assert (tmp_path / f"p-{style}.gif").read_bytes() == (tmp_path / f"{style}.gif").read_bytes(), style
+    # A cell size whose picture passes the bound is refused when the animation starts.
+    sim = glebix.Simulation(seed=5, steps=6, PlotWidth=300, PlotHeight=20)
+    sim.animate(tmp_path / "big.gif", style="map", cell_size=26)
+    with pytest.raises(glebix.GlebixError, match="cell_size : à 26 pixels par case"):
+        sim.setup()
+    sim.step(6)  # the run goes on without it
+    assert not (tmp_path / "big.gif").exists()
+
+
 def test_animation_arguments_are_checked_and_an_early_end_keeps_the_frames(tmp_path):
     sim = glebix.Simulation(seed=1, steps=50)
     refused = [

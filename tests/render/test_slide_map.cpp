@@ -57,10 +57,10 @@ TEST(SlideMap, EveryPartLiesWhereTheLayoutPutsItAtEveryCellSize) {
     const TPlot plot = ClassPlot();
     for (const int cell : {MinAnimationCellSize, 7, DefaultAnimationCellSize, MaxAnimationCellSize}) {
         SCOPED_TRACE(cell);
-        const SlideLayout l = SlideLayoutFor(cell);
+        const SlideLayout l = SlideLayoutFor(cell, GridSide, GridSide);
         const QImage picture = SlideMapOf(plot, 120, cell);
         ASSERT_EQ(picture.size(), QSize(l.Width, l.Height));
-        EXPECT_EQ(l.MapSide, GridSide * cell);
+        EXPECT_EQ(l.MapWidth, GridSide * cell);
         // Cell (i, j): column i from the left, row j from the bottom, wholly its colour.
         for (const auto &[i, j] : {std::pair{1, 1}, {5, 50}, {9, 17}, {50, 50}, {50, 1}}) {
             const int left = l.MapLeft + (i - 1) * cell, top = l.MapTop + (GridSide - j) * cell;
@@ -132,7 +132,8 @@ TEST(AnimationOptions, StyleCellSizeAndRateAreCheckedWithTheirNames) {
         }
     }
     const AnimationLook look = AnimationLookOf(ParseCommandLine({"--animate-style", "map"}).Options);
-    EXPECT_EQ(look.CellSize, DefaultAnimationCellSize);
+    EXPECT_EQ(look.CellSize, std::nullopt);
+    EXPECT_EQ(MapStyleCellSize(look, GridSide, GridSide), DefaultAnimationCellSize);
     // The bindings' arguments, with the same messages under their own names.
     const auto refused = [](auto look) { return std::get<std::string>(look); };
     EXPECT_EQ(refused(LookFromArguments("map", 50, 10)), "cell_size : «50» hors de 2 à 40 pixels par case");
@@ -142,16 +143,34 @@ TEST(AnimationOptions, StyleCellSizeAndRateAreCheckedWithTheirNames) {
     EXPECT_EQ(std::get<AnimationLook>(LookFromArguments("map", 3, 7)).CellSize, 3);
 }
 
-// Today's window pictures, byte for byte: a change to them shows here.
-TEST(AnimationFile, TheWindowStyleKeepsItsBytes) {
-    ScratchDir dir;
-    ASSERT_EQ(RunProgram("--seed 3 --steps 4 --every 1 --set DistInitMode=1 --animate " + (dir / "a.gif")), 0);
-    const std::string bytes = ReadAll(dir / "a.gif");
-    EXPECT_EQ(QCryptographicHash::hash(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())),
-                                       QCryptographicHash::Sha256)
-                  .toHex()
-                  .toStdString(),
-              "b0d201f04e23d4ad6acd9a800dfdcd468040b1ab96b8f2b1da8737bfd1821f05");
+// The pictures of 50 x 50 plots, torus or bounded, byte for byte: a change to them
+// shows here.
+TEST(AnimationFile, PicturesOfTheSpecifiedPlotKeepTheirBytes) {
+    const struct {
+        std::string arguments, file, sha256;
+    } cases[] = {
+        {"--seed 3 --steps 4 --every 1 --set DistInitMode=1 --animate a.gif", "a.gif",
+         "b0d201f04e23d4ad6acd9a800dfdcd468040b1ab96b8f2b1da8737bfd1821f05"},
+        {"--seed 4 --steps 6 --every 3 --set Edges=bounded --set DistInitMode=2 --animate-style map "
+         "--animate-cell-size 5 --fps 7 --animate a.gif",
+         "a.gif", "194336815909d4fc348db9041b5757e59dc21c29adfdb1f75a0d2d21ef05e280"},
+        {"--seed 4 --steps 6 --every 3 --set DistInitMode=2 --animate-style map --animate a.gif", "a.gif",
+         "86f0e8fc12efbaabe6222b6012acd6234430cb44f7f2e1eed58077d08d159dbc"},
+        {"--seed 6 --steps 4 --every 2 --set Edges=bounded --snapshots maps", "maps/map-00004.png",
+         "b4906f9b8e175650059d0d664bf51affb47034a8e05b0b7e9c3950ab5e06de58"},
+    };
+    for (const auto &c : cases) {
+        ScratchDir dir;
+        const std::string command = "cd " + dir.Path() + " && " + GLEBIX_BATCH_PROGRAM + " --quiet " + c.arguments;
+        ASSERT_EQ(std::system(command.c_str()), 0) << c.arguments;
+        const std::string bytes = ReadAll(dir / c.file);
+        EXPECT_EQ(QCryptographicHash::hash(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())),
+                                           QCryptographicHash::Sha256)
+                      .toHex()
+                      .toStdString(),
+                  c.sha256)
+            << c.arguments;
+    }
 }
 
 TEST(AnimationFile, MapStyleFramesHaveTheLayoutsSizeAndTheRunsCount) {
@@ -162,8 +181,8 @@ TEST(AnimationFile, MapStyleFramesHaveTheLayoutsSizeAndTheRunsCount) {
     const ReadGif read(dir / "m.gif");
     ASSERT_NE(read.gif, nullptr);
     EXPECT_EQ(read.gif->ImageCount, 4);  // steps 0, 5, 10, 12
-    EXPECT_EQ(read.gif->SWidth, SlideLayoutFor(6).Width);
-    EXPECT_EQ(read.gif->SHeight, SlideLayoutFor(6).Height);
+    EXPECT_EQ(read.gif->SWidth, SlideLayoutFor(6, GridSide, GridSide).Width);
+    EXPECT_EQ(read.gif->SHeight, SlideLayoutFor(6, GridSide, GridSide).Height);
     const std::string manifest = ReadAll(dir / "o/manifest.json");
     EXPECT_NE(manifest.find("\"animation_style\": \"map\""), std::string::npos) << manifest;
     EXPECT_NE(manifest.find("\"animation_cell_size\": 6"), std::string::npos) << manifest;

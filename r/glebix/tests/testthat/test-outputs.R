@@ -81,6 +81,21 @@ test_that("animations are the batch tool's bytes, and their arguments checked by
   expect_identical(readBin(place, "raw", 6), charToRaw("GIF89a"))
 })
 
+test_that("animations of another plot size are the batch tool's bytes", {
+  dir <- tempfile("glebix-anim-")
+  for (style in c("window", "map")) {
+    run_batch("--seed", "5", "--steps", "6", "--every", "3", "--set", "PlotWidth=20", "--set", "PlotHeight=30",
+              "--set", "Edges=bounded", "--set", "DistInitMode=2", "--animate-style", style,
+              "--animate", file.path(dir, paste0(style, ".gif")))
+    sim <- glebix_animate(glebix_simulation(seed = 5, steps = 6, PlotWidth = 20, PlotHeight = 30,
+                                            Edges = "bounded", DistInitMode = 2),
+                          file.path(dir, paste0("r-", style, ".gif")), every = 3, style = style)
+    glebix_step(glebix_setup(sim), 6)
+    expect_identical(readBin(file.path(dir, paste0("r-", style, ".gif")), "raw", 1e7),
+                     readBin(file.path(dir, paste0(style, ".gif")), "raw", 1e7), label = style)
+  }
+})
+
 test_that("threads and cores are bounded as in Python, with the core's message", {
   expect_equal(glebix:::gx_call(glebix:::gx_info, glebix_simulation(threads = 256)$handle)$threads,
                256L)
