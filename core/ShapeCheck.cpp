@@ -13,7 +13,7 @@ namespace glebix::batch {
 
 namespace {
 
-// Whether the initial files the settings name can be read: a file that cannot is
+// Whether the initial files the settings name were read: a file that could not be is
 // each run's to report (and an empty path the output places' check's), not the plot's.
 bool InputsReadable(const InitialSettings &in, const InputBytes *given) {
     auto readable = [given](bool used, const std::string &path) {
@@ -40,6 +40,7 @@ std::vector<std::string> PlotShapeProblems(const BatchOptions &options) {
         std::string problem;
         try {
             simul->Settings = PointSettings(options, point);
+            RunInputs(options, &simul->Settings);  // read once, as the runs will read them
             if (!InputsReadable(simul->Settings.Initial, options.Files.get())) continue;
             const PlotShape shape = simul->TakePlotShape();
             CheckChartCell("ChartCellX", simul->Settings.Run.ChartCellX, shape.Width);
