@@ -7,6 +7,7 @@
 #include "Georeference.h"
 #include "RasterInput.h"
 #include "InputFile.h"
+#include "OutputRegistry.h"
 #include "ResultFile.h"
 #include "StudyTable.h"
 
@@ -65,25 +66,19 @@ RunPlan PlanRun(const BatchOptions &options, const StudyRun &run) {
             options.StudyDesign ? DesignValues(*options.StudyDesign, plan.Settings) : std::vector<std::string>{};
         plan.TablePrefix = StudyRowPrefix(run.Point, run.Replicate, plan.Seed, values);
     }
+    // Each output of the run's own in its run folder: a folder there, a file in the
+    // run folder of its own folder.
     auto place = [&](const std::string &dir) {
         return dir.empty() || run.Folder.empty() ? dir : Join(dir, run.Folder);
     };
-    plan.OutDir = place(options.OutDir);
-    plan.SnapshotDir = place(options.SnapshotDir);
-    plan.AscDir = place(options.AscDir);
-    plan.TifDir = place(options.TifDir);
-    auto placeFile = [&](const std::string &path) {
-        if (path.empty() || run.Folder.empty()) return path;
-        const std::string name = std::filesystem::path(path).filename().string();
-        return Join(place(ParentOf(path)), name);
-    };
-    plan.TracePath = placeFile(options.TracePath);
-    plan.AnimatePath = placeFile(options.AnimatePath);
-    plan.NetcdfPath = placeFile(options.NetcdfPath);
-    plan.SaveStatePath = placeFile(options.SaveStatePath);
-    plan.CheckpointPath = placeFile(options.CheckpointPath);
-    const std::string primary = PrimaryOutputDir(options);
-    if (!primary.empty()) plan.ManifestPath = Join(place(primary), "manifest.json");
+    for (const OutputKind &kind : OutputKinds()) {
+        const std::string path = AskedPath(options, kind);
+        if (!kind.planned) continue;
+        if (kind.place == OutputPlace::Folder || path.empty() || run.Folder.empty())
+            plan.*kind.planned = place(path);
+        else
+            plan.*kind.planned = Join(place(ParentOf(path)), std::filesystem::path(path).filename().string());
+    }
     return plan;
 }
 
@@ -103,19 +98,14 @@ bool IsSnapshotName(const std::string &name) {
 
 std::vector<std::string> PlannedFiles(const RunPlan &plan) {
     std::vector<std::string> files;
-    if (!plan.OutDir.empty()) files.push_back(Join(plan.OutDir, ResultFileName()));
-    if (!plan.TracePath.empty()) files.push_back(plan.TracePath);
-    if (!plan.AscDir.empty()) {
-        files.push_back(Join(plan.AscDir, DensityGridName));
-        files.push_back(Join(plan.AscDir, CompactedGridName));
-        for (const char *grid : {DensityGridName, CompactedGridName})
-            files.push_back(gis::PrjPathOf(Join(plan.AscDir, grid)));
+    for (const OutputKind &kind : OutputKinds()) {
+        const bool staged = kind.staging == OutputStaging::Whole || kind.staging == OutputStaging::Streamed;
+        if (!kind.planned || !kind.option || !staged || (plan.*kind.planned).empty()) continue;
+        if (kind.filesInside)
+            for (std::string &file : kind.filesInside(plan.*kind.planned)) files.push_back(std::move(file));
+        else
+            files.push_back(plan.*kind.planned);
     }
-    for (const char *name : gis::TifGridNames)
-        if (!plan.TifDir.empty()) files.push_back(Join(plan.TifDir, name));
-    if (!plan.NetcdfPath.empty()) files.push_back(plan.NetcdfPath);
-    if (!plan.AnimatePath.empty()) files.push_back(plan.AnimatePath);
-    if (!plan.SaveStatePath.empty()) files.push_back(plan.SaveStatePath);
     return files;
 }
 
