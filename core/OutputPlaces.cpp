@@ -288,7 +288,8 @@ std::vector<std::string> OutputFolders(const BatchOptions &options) {
     std::vector<std::string> folders;
     std::set<std::string> keys;
     for (const OutputKind &kind : OutputKinds()) {
-        const std::string folder = kind.locked ? FolderOfOutput(kind, AskedPath(options, kind)) : std::string();
+        const std::string folder =
+            kind.lock == OutputLock::Dir ? FolderOfOutput(kind, AskedPath(options, kind)) : std::string();
         if (!folder.empty() && keys.insert(Resolved(folder)).second) folders.push_back(folder);
     }
     return folders;

@@ -18,6 +18,7 @@ using enum OutputPlace;
 using enum OutputScope;
 using enum OutputStaging;
 using enum ManifestRecord;
+using enum OutputLock;
 using B = BatchOptions;
 using P = RunPlan;
 using M = ManifestContents;
@@ -47,32 +48,32 @@ std::string ManifestByRule(const BatchOptions &options) {
 
 // clang-format off
 constexpr OutputKind Kinds[] = {
-//   option          value   help               place   scope  keeps  staging    lock   state  manifest key  record
-//   asked               by rule         planned             recorded        place message        files inside
-    {"--out",        "DIR",  "help.out",        Folder, Run,   true,  Whole,     true,  false, "result_file", HeldFile,
-     &B::OutDir,         nullptr,        &P::OutDir,         &M::ResultFile, "place.result_file", ResultFileInside},
-    {"--table",      "FILE", "help.table",      File,   Study, true,  StudyWide, false, false, nullptr,       Place,
-     &B::TablePath,      nullptr,        nullptr,            nullptr,        nullptr,             nullptr},
-    {"--trace",      "FILE", "help.trace",      File,   Run,   true,  Streamed,  true,  false, "trace",       Place,
-     &B::TracePath,      nullptr,        &P::TracePath,      &M::Trace,      nullptr,             nullptr},
-    {"--snapshots",  "DIR",  "help.snapshots",  Folder, Run,   true,  PerStep,   true,  false, "snapshots",   Place,
-     &B::SnapshotDir,    nullptr,        &P::SnapshotDir,    &M::Snapshots,  nullptr,             nullptr},
-    {"--asc",        "DIR",  "help.asc",        Folder, Run,   true,  Whole,     true,  false, "asc",         Place,
-     &B::AscDir,         nullptr,        &P::AscDir,         &M::Asc,        "place.grid",        AscGridsInside},
-    {"--tif",        "DIR",  "help.tif",        Folder, Run,   true,  Whole,     true,  false, "tif",         Place,
-     &B::TifDir,         nullptr,        &P::TifDir,         &M::Tif,        "place.grid",        TifGridsInside},
-    {"--netcdf",     "FILE", "help.netcdf",     File,   Run,   true,  Streamed,  true,  false, "netcdf",      Place,
-     &B::NetcdfPath,     nullptr,        &P::NetcdfPath,     &M::Netcdf,     nullptr,             nullptr},
-    {"--animate",    "FILE", "help.animate",    File,   Run,   true,  Streamed,  true,  false, "animation",   Place,
-     &B::AnimatePath,    nullptr,        &P::AnimatePath,    &M::Animation,  nullptr,             nullptr},
-    {"--save-state", "FILE", "help.save-state", File,   Run,   true,  Whole,     true,  true,  "state",       Place,
-     &B::SaveStatePath,  nullptr,        &P::SaveStatePath,  &M::State,      nullptr,             nullptr},
-    {"--checkpoint", "FILE", "help.checkpoint", File,   Run,   true,  Replaced,  true,  true,  "checkpoint",  Place,
-     &B::CheckpointPath, nullptr,        &P::CheckpointPath, &M::Checkpoint, nullptr,             nullptr},
-    {nullptr,        "FILE", nullptr,           File,   Run,   false, Whole,     false, false, nullptr,       Place,
-     nullptr,            ManifestByRule, &P::ManifestPath,   nullptr,        "place.manifest",    nullptr},
-    {nullptr,        "FILE", nullptr,           File,   Study, false, StudyWide, false, false, nullptr,       Place,
-     nullptr,            SummaryPath,    nullptr,            nullptr,        "place.summary",     nullptr},
+//   option          value   help               place   scope  keeps  staging    lock    state  manifest key   record
+//   asked               by rule         planned             recorded        place message        files inside      rank
+    {"--out",        "DIR",  "help.out",        Folder, Run,   true,  Whole,     Dir,    false, "result_file", HeldFile,
+     &B::OutDir,         nullptr,        &P::OutDir,         &M::ResultFile, "place.result_file", ResultFileInside, 1},
+    {"--table",      "FILE", "help.table",      File,   Study, true,  StudyWide, Itself, false, nullptr,       Place,
+     &B::TablePath,      nullptr,        nullptr,            nullptr,        nullptr,             nullptr,          0},
+    {"--trace",      "FILE", "help.trace",      File,   Run,   true,  Streamed,  Dir,    false, "trace",       Place,
+     &B::TracePath,      nullptr,        &P::TracePath,      &M::Trace,      nullptr,             nullptr,          5},
+    {"--snapshots",  "DIR",  "help.snapshots",  Folder, Run,   true,  PerStep,   Dir,    false, "snapshots",   Place,
+     &B::SnapshotDir,    nullptr,        &P::SnapshotDir,    &M::Snapshots,  nullptr,             nullptr,          4},
+    {"--asc",        "DIR",  "help.asc",        Folder, Run,   true,  Whole,     Dir,    false, "asc",         Place,
+     &B::AscDir,         nullptr,        &P::AscDir,         &M::Asc,        "place.grid",        AscGridsInside,   2},
+    {"--tif",        "DIR",  "help.tif",        Folder, Run,   true,  Whole,     Dir,    false, "tif",         Place,
+     &B::TifDir,         nullptr,        &P::TifDir,         &M::Tif,        "place.grid",        TifGridsInside,   3},
+    {"--netcdf",     "FILE", "help.netcdf",     File,   Run,   true,  Streamed,  Dir,    false, "netcdf",      Place,
+     &B::NetcdfPath,     nullptr,        &P::NetcdfPath,     &M::Netcdf,     nullptr,             nullptr,          6},
+    {"--animate",    "FILE", "help.animate",    File,   Run,   true,  Streamed,  Dir,    false, "animation",   Place,
+     &B::AnimatePath,    nullptr,        &P::AnimatePath,    &M::Animation,  nullptr,             nullptr,          0},
+    {"--save-state", "FILE", "help.save-state", File,   Run,   true,  Whole,     Dir,    true,  "state",       Place,
+     &B::SaveStatePath,  nullptr,        &P::SaveStatePath,  &M::State,      nullptr,             nullptr,          0},
+    {"--checkpoint", "FILE", "help.checkpoint", File,   Run,   true,  Replaced,  Dir,    true,  "checkpoint",  Place,
+     &B::CheckpointPath, nullptr,        &P::CheckpointPath, &M::Checkpoint, nullptr,             nullptr,          0},
+    {nullptr,        "FILE", nullptr,           File,   Run,   false, Whole,     None,   false, nullptr,       Place,
+     nullptr,            ManifestByRule, &P::ManifestPath,   nullptr,        "place.manifest",    nullptr,          0},
+    {nullptr,        "FILE", nullptr,           File,   Study, false, StudyWide, Itself, false, nullptr,       Place,
+     nullptr,            SummaryPath,    nullptr,            nullptr,        "place.summary",     nullptr,          0},
 };
 // clang-format on
 

@@ -31,6 +31,10 @@ enum class OutputStaging {
     StudyWide,  // written as the runs end, renamed once the invocation ends
 };
 
+// What keeps another invocation from writing the output meanwhile: a lock on its
+// folder (Dir: the folder itself, or the file's), or on the study-wide file itself.
+enum class OutputLock { None, Dir, Itself };
+
 // What the manifest's "outputs" holds for a written output: its place, or the one file
 // its folder holds (the result file).
 enum class ManifestRecord { Place, HeldFile };
@@ -43,7 +47,7 @@ struct OutputKind {
     OutputScope scope;
     bool keepsRuns;  // asking for it alone keeps something of a study's runs
     OutputStaging staging;
-    bool locked;              // its folder (or the file's folder) is locked while the invocation runs
+    OutputLock lock;
     bool stateFile;           // a state file: may replace the state the run was resumed from
     const char *manifestKey;  // under the manifest's "outputs"; nullptr: not listed there
     ManifestRecord record;
@@ -56,6 +60,9 @@ struct OutputKind {
     const char *placeMessage;
     // The files a folder output holds, as each run writes them; nullptr: none named.
     std::vector<std::string> (*filesInside)(const std::string &folder);
+    // Its rank among the outputs whose folder holds the manifests and the summary (the
+    // first one asked for does); 0: never.
+    int recordsRank;
 };
 
 // Every kind of output, in the order the warnings and the place checks name them.

@@ -29,13 +29,12 @@ std::vector<InputFile> RunInputs(const BatchOptions &options, const TSettings *s
 }
 
 std::string PrimaryOutputDir(const BatchOptions &options) {
-    if (!options.OutDir.empty()) return options.OutDir;
-    if (!options.AscDir.empty()) return options.AscDir;
-    if (!options.TifDir.empty()) return options.TifDir;
-    if (!options.SnapshotDir.empty()) return options.SnapshotDir;
-    if (!options.TracePath.empty()) return ParentOf(options.TracePath);
-    if (!options.NetcdfPath.empty()) return ParentOf(options.NetcdfPath);
-    return {};
+    const OutputKind *first = nullptr;
+    for (const OutputKind &kind : OutputKinds())
+        if (kind.recordsRank > 0 && !AskedPath(options, kind).empty() &&
+            (!first || kind.recordsRank < first->recordsRank))
+            first = &kind;
+    return first ? FolderOfOutput(*first, AskedPath(options, *first)) : std::string();
 }
 
 TSettings PointSettings(const BatchOptions &options, int point) {
