@@ -3,12 +3,9 @@
 #include <filesystem>
 
 #include "FileIo.h"
-#include "GeoTiffGrids.h"
-#include "Georeference.h"
 #include "RasterInput.h"
 #include "InputFile.h"
 #include "OutputRegistry.h"
-#include "ResultFile.h"
 #include "StudyTable.h"
 
 namespace glebix::batch {
@@ -71,8 +68,8 @@ RunPlan PlanRun(const BatchOptions &options, const StudyRun &run) {
         return dir.empty() || run.Folder.empty() ? dir : Join(dir, run.Folder);
     };
     for (const OutputKind &kind : OutputKinds()) {
-        const std::string path = AskedPath(options, kind);
         if (!kind.planned) continue;
+        const std::string path = AskedPath(options, kind);
         if (kind.place == OutputPlace::Folder || path.empty() || run.Folder.empty())
             plan.*kind.planned = place(path);
         else
@@ -98,6 +95,7 @@ bool IsSnapshotName(const std::string &name) {
 std::vector<std::string> PlannedFiles(const RunPlan &plan) {
     std::vector<std::string> files;
     for (const OutputKind &kind : OutputKinds()) {
+        // Those asked for by an option: the manifest, placed by rule, is not listed.
         const bool staged = kind.staging == OutputStaging::Whole || kind.staging == OutputStaging::Streamed;
         if (!kind.planned || !kind.option || !staged || (plan.*kind.planned).empty()) continue;
         if (kind.filesInside)
