@@ -21,6 +21,7 @@
 #include "Messages.h"
 #include "NetcdfStack.h"
 #include "OrderedOutput.h"
+#include "OutputRegistry.h"
 #include "StudyRunner.h"
 #include "ResultFile.h"
 #include "RunOutputs.h"
@@ -56,13 +57,9 @@ struct RunSession {
 
 // Creates the folders of every output of the run and opens the trace.
 void PrepareOutputs(const RunPlan &plan, StagedFiles &files, LineWriter &trace) {
-    for (const std::string *dir : {&plan.OutDir, &plan.SnapshotDir, &plan.AscDir, &plan.TifDir})
-        if (!dir->empty()) MakeDirectories(*dir);
-    for (const std::string *file :
-         {&plan.ManifestPath, &plan.AnimatePath, &plan.SaveStatePath, &plan.CheckpointPath, &plan.NetcdfPath})
-        if (!file->empty()) MakeDirectories(ParentOf(*file));
+    for (const OutputKind &kind : OutputKinds())
+        if (kind.planned && !(plan.*kind.planned).empty()) MakeDirectories(FolderOfOutput(kind, plan.*kind.planned));
     if (!plan.TracePath.empty()) {
-        MakeDirectories(ParentOf(plan.TracePath));
         files.OpenLines(plan.TracePath, trace);
         trace.Write(TraceHeader(plan.Settings.Plot.Edges == EdgesBounded));
     }

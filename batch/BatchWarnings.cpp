@@ -1,10 +1,10 @@
 #include <algorithm>
-#include <iterator>
 
 #include "BatchOptions.h"
 #include "WordList.h"
 #include "Conversions.h"
 #include "Messages.h"
+#include "OutputRegistry.h"
 #include "RunPlan.h"
 #include "Warnings.h"
 
@@ -12,32 +12,18 @@ namespace glebix::batch {
 
 namespace {
 
-// Every option that keeps something of the runs, with the place it gives.
-struct KeptOutput {
-    const char *option;
-    std::string BatchOptions::*place;
-};
-constexpr KeptOutput KeptOutputs[] = {{"--out", &BatchOptions::OutDir},
-                                      {"--table", &BatchOptions::TablePath},
-                                      {"--trace", &BatchOptions::TracePath},
-                                      {"--snapshots", &BatchOptions::SnapshotDir},
-                                      {"--asc", &BatchOptions::AscDir},
-                                      {"--tif", &BatchOptions::TifDir},
-                                      {"--netcdf", &BatchOptions::NetcdfPath},
-                                      {"--animate", &BatchOptions::AnimatePath},
-                                      {"--save-state", &BatchOptions::SaveStatePath},
-                                      {"--checkpoint", &BatchOptions::CheckpointPath}};
-
 bool KeepsSomething(const BatchOptions &o) {
-    return std::any_of(std::begin(KeptOutputs), std::end(KeptOutputs),
-                       [&o](const KeptOutput &k) { return !(o.*k.place).empty(); });
+    const auto kinds = OutputKinds();
+    return std::any_of(kinds.begin(), kinds.end(),
+                       [&o](const OutputKind &k) { return k.keepsRuns && !AskedPath(o, k).empty(); });
 }
 
 }  // namespace
 
 std::string NothingKeptWarning() {
     std::vector<std::string> options;
-    for (const KeptOutput &k : KeptOutputs) options.emplace_back(k.option);
+    for (const OutputKind &k : OutputKinds())
+        if (k.keepsRuns) options.emplace_back(k.option);
     return Message("warning.nothing_kept", {JoinWords(options, Message("word.or"))});
 }
 

@@ -11,6 +11,7 @@
 #include "FileIo.h"
 #include "GeoTiffGrids.h"
 #include "InputFile.h"
+#include "OutputRegistry.h"
 #include "SettingsTable.h"
 #include "Simul.h"
 
@@ -53,15 +54,8 @@ QJsonArray InputsArray(const std::vector<InputFileRecord> &inputs) {
 
 QJsonObject OutputsObject(const ManifestContents &m) {
     QJsonObject object;
-    object["result_file"] = PathOrNull(m.ResultFile);
-    object["trace"] = PathOrNull(m.Trace);
-    object["snapshots"] = PathOrNull(m.Snapshots);
-    object["asc"] = PathOrNull(m.Asc);
-    object["animation"] = PathOrNull(m.Animation);
-    object["state"] = PathOrNull(m.State);
-    object["checkpoint"] = PathOrNull(m.Checkpoint);
-    object["tif"] = PathOrNull(m.Tif);
-    object["netcdf"] = PathOrNull(m.Netcdf);
+    for (const OutputKind &kind : OutputKinds())
+        if (kind.manifestKey) object[kind.manifestKey] = PathOrNull(m.*kind.recorded);
     return object;
 }
 
@@ -91,23 +85,32 @@ QJsonArray TextArray(const std::vector<std::string> &texts) {
     return array;
 }
 
-// The outputs the run wrote: a file that was never written (the result file of a run
-// without steps, or of a run that ended before its last step) is not listed.
-void WrittenOutputs(const RunPlan &plan, const Simul &simul, const std::vector<std::string> &written,
-                    ManifestContents &c) {
-    auto wrote = [&written](const std::string &path) {
-        return !path.empty() && std::find(written.begin(), written.end(), path) != written.end();
+// Whether the run wrote its output at `path`: a file among those it wrote (the result
+// file of a run without steps, or of a run that ended before its last step, never
+// is), a folder holding its first named file or any file it wrote, or the checkpoint,
+// which is replaced as the run goes outside the staged files, where it lies.
+bool Wrote(const OutputKind &kind, const std::string &path, const std::vector<std::string> &written) {
+    auto among = [&written](const std::string &file) {
+        return std::find(written.begin(), written.end(), file) != written.end();
     };
-    const std::string result = plan.OutDir.empty() ? std::string() : simul.ResultFilePath();
-    c.ResultFile = wrote(result) ? result : std::string();
-    c.Trace = wrote(plan.TracePath) ? plan.TracePath : std::string();
-    const bool maps = std::any_of(written.begin(), written.end(), [&plan](const std::string &path) {
-        return !plan.SnapshotDir.empty() && ParentOf(path) == plan.SnapshotDir;
-    });
-    c.Snapshots = maps ? plan.SnapshotDir : std::string();
-    c.Asc = !plan.AscDir.empty() && wrote(Join(plan.AscDir, DensityGridName)) ? plan.AscDir : std::string();
-    c.Tif = !plan.TifDir.empty() && wrote(Join(plan.TifDir, gis::DensityTifName)) ? plan.TifDir : std::string();
-    c.Netcdf = wrote(plan.NetcdfPath) ? plan.NetcdfPath : std::string();
+    std::error_code ec;
+    if (path.empty()) return false;
+    if (kind.staging == OutputStaging::Replaced) return std::filesystem::exists(path, ec);
+    if (kind.place == OutputPlace::File) return among(path);
+    if (kind.filesInside) return among(kind.filesInside(path).front());
+    return std::any_of(written.begin(), written.end(),
+                       [&path](const std::string &file) { return ParentOf(file) == path; });
+}
+
+// The outputs the run wrote, each by its place (or its folder's file); those not
+// written are left empty.
+void WrittenOutputs(const RunPlan &plan, const std::vector<std::string> &written, ManifestContents &c) {
+    for (const OutputKind &kind : OutputKinds()) {
+        if (!kind.recorded) continue;
+        const std::string &path = plan.*kind.planned;
+        const bool inside = kind.record == ManifestRecord::HeldFile && !path.empty();
+        c.*kind.recorded = Wrote(kind, path, written) ? inside ? kind.filesInside(path).front() : path : std::string();
+    }
 }
 
 }  // namespace
@@ -217,23 +220,12 @@ std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const
     c.Settings = simul.Settings;
     c.Inputs = inputs;
     c.Georeference = gis::RunGeoreference(simul);
-    WrittenOutputs(plan, simul, facts.Written, c);
-    c.Animation = std::find(facts.Written.begin(), facts.Written.end(), plan.AnimatePath) != facts.Written.end()
-                      ? plan.AnimatePath
-                      : std::string();
+    WrittenOutputs(plan, facts.Written, c);
     c.AnimationFramesPerSecond = WrittenFramesPerSecond(options.FramesPerSecond);
     const AnimationLook look = AnimationLookOf(options);
     c.AnimationStyleText = AnimationStyleName(look.Style);
     if (look.Style == AnimationStyle::Map)
         c.AnimationCellSize = MapStyleCellSize(look, simul.Plot.Width, simul.Plot.Height);
-    c.State = std::find(facts.Written.begin(), facts.Written.end(), plan.SaveStatePath) != facts.Written.end()
-                  ? plan.SaveStatePath
-                  : std::string();
-    // The checkpoint is replaced as the run goes, outside the staged files.
-    std::error_code ec;
-    c.Checkpoint = !plan.CheckpointPath.empty() && std::filesystem::exists(plan.CheckpointPath, ec)
-                       ? plan.CheckpointPath
-                       : std::string();
     if (options.Resumed) {
         c.ResumedFrom = options.ResumePath;
         c.ResumedFromStep = options.Resumed->Step;

@@ -4,20 +4,16 @@
 #include <cerrno>
 #include <charconv>
 #include <functional>
-#include <fcntl.h>
 #include <filesystem>
 #include <optional>
 #include <set>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "Errors.h"
 #include "FileIo.h"
-#include "GeoTiffGrids.h"
 #include "Messages.h"
-#include "ResultFile.h"
-#include "RunOutputs.h"
+#include "OutputRegistry.h"
 #include "RunPlan.h"
 #include "StudyOutputs.h"
 
@@ -34,6 +30,7 @@ struct Place {
     std::string key;   // resolved: absolute, symbolic links followed where they exist
     bool folder = false;
     bool state = false;  // a state file: a resumed run may write the state it read
+    bool maps = false;   // the folder of the maps of every recorded step
 };
 
 std::string Resolved(const std::string &path) {
@@ -91,70 +88,49 @@ std::vector<Place> InputPlaces(const BatchOptions &options, const std::vector<In
     return places;
 }
 
+// The places of an output at `path`: the output, the folder of a file, the files a
+// folder holds by name.
+void AddOutputPlaces(const OutputKind &kind, const std::string &path, std::vector<Place> &places) {
+    if (path.empty()) return;
+    if (!kind.option) {
+        places.push_back(MakePlace(Message(kind.placeMessage, {QuotedPath(path)}), path, false));
+        return;
+    }
+    places.push_back(MakePlace(kind.option + (" " + QuotedPath(path)), path, kind.place == OutputPlace::Folder));
+    places.back().state = kind.stateFile;
+    places.back().maps = kind.staging == OutputStaging::PerStep;
+    if (kind.place == OutputPlace::File) {
+        const std::string folder = ParentOf(path);
+        places.push_back(MakePlace(Message("place.folder_of", {kind.option, QuotedPath(folder)}), folder, true));
+    }
+    if (kind.filesInside)
+        for (const std::string &file : kind.filesInside(path))
+            places.push_back(MakePlace(Message(kind.placeMessage, {QuotedPath(file)}), file, false));
+}
+
 // The files and folders the invocation's run `index` writes.
 void AddRunPlaces(const BatchOptions &options, const StudyLayout &layout, std::size_t index,
                   std::vector<Place> &places) {
     const RunPlan plan = PlanRun(options, PlanStudyRun(layout, index, 0));
-    if (!plan.OutDir.empty()) {
-        places.push_back(MakePlace("--out " + QuotedPath(plan.OutDir), plan.OutDir, true));
-        places.push_back(MakePlace(Message("place.result_file", {QuotedPath(Join(plan.OutDir, ResultFileName()))}),
-                                   Join(plan.OutDir, ResultFileName()), false));
-    }
-    if (!plan.TracePath.empty()) {
-        places.push_back(MakePlace("--trace " + QuotedPath(plan.TracePath), plan.TracePath, false));
-        const std::string folder = ParentOf(plan.TracePath);
-        places.push_back(MakePlace(Message("place.folder_of", {"--trace", QuotedPath(folder)}), folder, true));
-    }
-    if (!plan.SnapshotDir.empty())
-        places.push_back(MakePlace("--snapshots " + QuotedPath(plan.SnapshotDir), plan.SnapshotDir, true));
-    const std::pair<const char *, const std::string *> files[] = {{"--animate", &plan.AnimatePath},
-                                                                  {"--netcdf", &plan.NetcdfPath},
-                                                                  {"--save-state", &plan.SaveStatePath},
-                                                                  {"--checkpoint", &plan.CheckpointPath}};
-    for (const auto &[option, file] : files) {
-        if (file->empty()) continue;
-        places.push_back(MakePlace(option + (" " + QuotedPath(*file)), *file, false));
-        places.back().state = file != &plan.AnimatePath;
-        const std::string folder = ParentOf(*file);
-        places.push_back(MakePlace(Message("place.folder_of", {option, QuotedPath(folder)}), folder, true));
-    }
-    if (!plan.AscDir.empty()) {
-        places.push_back(MakePlace("--asc " + QuotedPath(plan.AscDir), plan.AscDir, true));
-        for (const char *grid : {DensityGridName, CompactedGridName})
-            places.push_back(MakePlace(Message("place.grid", {QuotedPath(Join(plan.AscDir, grid))}),
-                                       Join(plan.AscDir, grid), false));
-    }
-    if (!plan.TifDir.empty()) {
-        places.push_back(MakePlace("--tif " + QuotedPath(plan.TifDir), plan.TifDir, true));
-        for (const char *grid : gis::TifGridNames)
-            places.push_back(MakePlace(Message("place.grid", {QuotedPath(Join(plan.TifDir, grid))}),
-                                       Join(plan.TifDir, grid), false));
-    }
-    if (!plan.ManifestPath.empty())
-        places.push_back(
-            MakePlace(Message("place.manifest", {QuotedPath(plan.ManifestPath)}), plan.ManifestPath, false));
+    for (const OutputKind &kind : OutputKinds())
+        if (kind.scope == OutputScope::Run) AddOutputPlaces(kind, plan.*kind.planned, places);
 }
 
-// The files written for the whole invocation: the summary and the study table.
+// The files written for the whole invocation (the study table, the summary), and
+// their folders.
 std::vector<Place> StudyPlaces(const BatchOptions &options) {
     std::vector<Place> places;
-    if (const std::string summary = SummaryPath(options); !summary.empty())
-        places.push_back(MakePlace(Message("place.summary", {QuotedPath(summary)}), summary, false));
-    if (!options.TablePath.empty())
-        places.push_back(MakePlace("--table " + QuotedPath(options.TablePath), options.TablePath, false));
+    for (const OutputKind &kind : OutputKinds())
+        if (kind.scope == OutputScope::Study) AddOutputPlaces(kind, AskedPath(options, kind), places);
     return places;
 }
 
-// The places of the invocation's first run, the summary and the study table.
+// The places of the invocation's first run and of the study.
 std::vector<Place> OutputPlaceList(const BatchOptions &options) {
     std::vector<Place> places;
     const StudyLayout layout = Layout(options);
     if (RunCount(layout) > 0) AddRunPlaces(options, layout, 0, places);
     for (Place &p : StudyPlaces(options)) places.push_back(std::move(p));
-    if (!options.TablePath.empty()) {
-        const std::string folder = ParentOf(options.TablePath);
-        places.push_back(MakePlace(Message("place.folder_of", {"--table", QuotedPath(folder)}), folder, true));
-    }
     return places;
 }
 
@@ -203,7 +179,7 @@ std::optional<std::string> Clash(const Place &a, const Place &b) {
     for (const auto &[file, other] : {std::pair{&a, &b}, std::pair{&b, &a}}) {
         if (!file->folder && Inside(other->key, file->key))
             return Message("place.file_holds_files", {file->name, other->name});
-        if (!file->folder && other->name.rfind("--snapshots", 0) == 0 && ParentOf(file->key) == other->key &&
+        if (!file->folder && other->maps && ParentOf(file->key) == other->key &&
             IsSnapshotName(fs::path(file->key).filename().string()))
             return Message("place.map_name", {file->name, other->name});
     }
@@ -311,43 +287,12 @@ std::vector<std::string> CheckOutputPlaces(const BatchOptions &options) {
 std::vector<std::string> OutputFolders(const BatchOptions &options) {
     std::vector<std::string> folders;
     std::set<std::string> keys;
-    auto folderOf = [](const std::string &file) { return file.empty() ? std::string() : ParentOf(file); };
-    for (const std::string &dir :
-         {options.OutDir, options.SnapshotDir, options.AscDir, options.TifDir, folderOf(options.TracePath),
-          folderOf(options.AnimatePath), folderOf(options.NetcdfPath), folderOf(options.SaveStatePath),
-          folderOf(options.CheckpointPath)})
-        if (!dir.empty() && keys.insert(Resolved(dir)).second) folders.push_back(dir);
-    return folders;
-}
-
-FolderLocks::~FolderLocks() {
-    for (int fd : fds_) ::close(fd);
-}
-
-std::string FolderLocks::Acquire(const std::vector<std::string> &folders) {
-    std::set<std::pair<dev_t, ino_t>> locked;  // a folder reached by two paths is locked once
-    for (const std::string &folder : folders) {
-        try {
-            MakeDirectories(folder);
-        } catch (const GlebixError &e) { return FromFrench(e.what()); }
-        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        struct stat st {};
-        if (fd < 0 || ::fstat(fd, &st) != 0) {
-            const int failure = errno;
-            if (fd >= 0) ::close(fd);
-            return Labelled(LocalIoErrorMessage(failure, folder), folder);
-        }
-        if (!locked.insert({st.st_dev, st.st_ino}).second) {
-            ::close(fd);
-            continue;
-        }
-        fds_.push_back(fd);
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            if (errno == EWOULDBLOCK) return Message("place.folder_locked", {QuotedPath(folder)});
-            return Labelled(LocalIoErrorMessage(errno, folder), folder);
-        }
+    for (const OutputKind &kind : OutputKinds()) {
+        const std::string folder =
+            kind.lock == OutputLock::Dir ? FolderOfOutput(kind, AskedPath(options, kind)) : std::string();
+        if (!folder.empty() && keys.insert(Resolved(folder)).second) folders.push_back(folder);
     }
-    return {};
+    return folders;
 }
 
 }  // namespace glebix::batch

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "FolderLocks.h"
 #include "StudyOptions.h"
 
 namespace glebix::batch {
@@ -23,22 +24,5 @@ std::vector<std::string> CheckOutputPlaces(const BatchOptions &options);
 // The folders given for the outputs (--out, --snapshots, --asc, the folders of the
 // trace, the animation and the state files), each once.
 std::vector<std::string> OutputFolders(const BatchOptions &options);
-
-// Exclusive locks (flock) on output folders, held while the object lives.
-class FolderLocks {
-public:
-    FolderLocks() = default;
-    ~FolderLocks();
-    FolderLocks(const FolderLocks &) = delete;
-    FolderLocks &operator=(const FolderLocks &) = delete;
-
-    // Creates each folder when missing and locks it. Returns the problem that stops the
-    // invocation (a folder another invocation holds, or one that cannot be made), or
-    // an empty text when every folder is locked.
-    std::string Acquire(const std::vector<std::string> &folders);
-
-private:
-    std::vector<int> fds_;
-};
 
 }  // namespace glebix::batch

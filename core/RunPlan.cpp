@@ -3,11 +3,9 @@
 #include <filesystem>
 
 #include "FileIo.h"
-#include "GeoTiffGrids.h"
-#include "Georeference.h"
 #include "RasterInput.h"
 #include "InputFile.h"
-#include "ResultFile.h"
+#include "OutputRegistry.h"
 #include "StudyTable.h"
 
 namespace glebix::batch {
@@ -28,13 +26,12 @@ std::vector<InputFile> RunInputs(const BatchOptions &options, const TSettings *s
 }
 
 std::string PrimaryOutputDir(const BatchOptions &options) {
-    if (!options.OutDir.empty()) return options.OutDir;
-    if (!options.AscDir.empty()) return options.AscDir;
-    if (!options.TifDir.empty()) return options.TifDir;
-    if (!options.SnapshotDir.empty()) return options.SnapshotDir;
-    if (!options.TracePath.empty()) return ParentOf(options.TracePath);
-    if (!options.NetcdfPath.empty()) return ParentOf(options.NetcdfPath);
-    return {};
+    const OutputKind *first = nullptr;
+    for (const OutputKind &kind : OutputKinds())
+        if (kind.recordsRank > 0 && !AskedPath(options, kind).empty() &&
+            (!first || kind.recordsRank < first->recordsRank))
+            first = &kind;
+    return first ? FolderOfOutput(*first, AskedPath(options, *first)) : std::string();
 }
 
 TSettings PointSettings(const BatchOptions &options, int point) {
@@ -65,25 +62,19 @@ RunPlan PlanRun(const BatchOptions &options, const StudyRun &run) {
             options.StudyDesign ? DesignValues(*options.StudyDesign, plan.Settings) : std::vector<std::string>{};
         plan.TablePrefix = StudyRowPrefix(run.Point, run.Replicate, plan.Seed, values);
     }
+    // Each output of the run's own in its run folder: a folder there, a file in the
+    // run folder of its own folder.
     auto place = [&](const std::string &dir) {
         return dir.empty() || run.Folder.empty() ? dir : Join(dir, run.Folder);
     };
-    plan.OutDir = place(options.OutDir);
-    plan.SnapshotDir = place(options.SnapshotDir);
-    plan.AscDir = place(options.AscDir);
-    plan.TifDir = place(options.TifDir);
-    auto placeFile = [&](const std::string &path) {
-        if (path.empty() || run.Folder.empty()) return path;
-        const std::string name = std::filesystem::path(path).filename().string();
-        return Join(place(ParentOf(path)), name);
-    };
-    plan.TracePath = placeFile(options.TracePath);
-    plan.AnimatePath = placeFile(options.AnimatePath);
-    plan.NetcdfPath = placeFile(options.NetcdfPath);
-    plan.SaveStatePath = placeFile(options.SaveStatePath);
-    plan.CheckpointPath = placeFile(options.CheckpointPath);
-    const std::string primary = PrimaryOutputDir(options);
-    if (!primary.empty()) plan.ManifestPath = Join(place(primary), "manifest.json");
+    for (const OutputKind &kind : OutputKinds()) {
+        if (!kind.planned) continue;
+        const std::string path = AskedPath(options, kind);
+        if (kind.place == OutputPlace::Folder || path.empty() || run.Folder.empty())
+            plan.*kind.planned = place(path);
+        else
+            plan.*kind.planned = Join(place(ParentOf(path)), std::filesystem::path(path).filename().string());
+    }
     return plan;
 }
 
@@ -103,19 +94,15 @@ bool IsSnapshotName(const std::string &name) {
 
 std::vector<std::string> PlannedFiles(const RunPlan &plan) {
     std::vector<std::string> files;
-    if (!plan.OutDir.empty()) files.push_back(Join(plan.OutDir, ResultFileName()));
-    if (!plan.TracePath.empty()) files.push_back(plan.TracePath);
-    if (!plan.AscDir.empty()) {
-        files.push_back(Join(plan.AscDir, DensityGridName));
-        files.push_back(Join(plan.AscDir, CompactedGridName));
-        for (const char *grid : {DensityGridName, CompactedGridName})
-            files.push_back(gis::PrjPathOf(Join(plan.AscDir, grid)));
+    for (const OutputKind &kind : OutputKinds()) {
+        // Those asked for by an option: the manifest, placed by rule, is not listed.
+        const bool staged = kind.staging == OutputStaging::Whole || kind.staging == OutputStaging::Streamed;
+        if (!kind.planned || !kind.option || !staged || (plan.*kind.planned).empty()) continue;
+        if (kind.filesInside)
+            for (std::string &file : kind.filesInside(plan.*kind.planned)) files.push_back(std::move(file));
+        else
+            files.push_back(plan.*kind.planned);
     }
-    for (const char *name : gis::TifGridNames)
-        if (!plan.TifDir.empty()) files.push_back(Join(plan.TifDir, name));
-    if (!plan.NetcdfPath.empty()) files.push_back(plan.NetcdfPath);
-    if (!plan.AnimatePath.empty()) files.push_back(plan.AnimatePath);
-    if (!plan.SaveStatePath.empty()) files.push_back(plan.SaveStatePath);
     return files;
 }
 

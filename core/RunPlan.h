@@ -55,10 +55,9 @@ struct RunPlan {
 // folder beside the file's place. A resumed run takes its seed from the state file.
 RunPlan PlanRun(const BatchOptions &options, const StudyRun &run);
 
-// Folder of summary.csv and of the run-NNN folders that hold the manifests: the
-// --out folder, else the --asc folder, else the --tif folder, else the --snapshots
-// folder, else the folder of the trace, else that of the NetCDF file. Empty when no
-// output is asked for.
+// Folder of summary.csv and of the run-NNN folders that hold the manifests: that of
+// the output asked for of lowest rank (OutputKind::recordsRank: --out, --asc, --tif,
+// --snapshots, the trace's folder, the NetCDF file's). Empty when none is asked for.
 std::string PrimaryOutputDir(const BatchOptions &options);
 
 // How one run ended.

@@ -24,11 +24,15 @@ std::variant<TSettings, ResumeRefusal> ResumedSettings(
     const SavedRun &saved, const std::vector<std::pair<std::string, std::string>> &overrides, std::int32_t steps) {
     TSettings settings = saved.Settings;
     settings.Run.StepCount = std::to_string(steps);
-    for (const auto &[name, text] : overrides) {
-        if (auto refusal = RefusedOnResume(name)) return ResumeRefusal{name, *refusal};
-        if (auto problem = ApplySetting(name, text, settings)) return ResumeRefusal{name, *problem};
-    }
+    for (const auto &[name, text] : overrides)
+        if (auto refusal = ApplyOnResume(name, text, settings)) return *refusal;
     return settings;
+}
+
+std::optional<ResumeRefusal> ApplyOnResume(const std::string &name, const std::string &text, TSettings &settings) {
+    if (auto refusal = RefusedOnResume(name)) return ResumeRefusal{name, *refusal, true};
+    if (auto problem = ApplySetting(name, text, settings)) return ResumeRefusal{name, *problem};
+    return std::nullopt;
 }
 
 SavedRun StateToSave(const Simul &simul, std::uint32_t masterSeed, std::uint32_t runSeed, std::int32_t step,

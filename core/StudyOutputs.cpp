@@ -9,6 +9,7 @@
 #include "IncompleteFile.h"
 #include "Messages.h"
 #include "OutputPlaces.h"
+#include "OutputRegistry.h"
 #include "StudyTable.h"
 
 namespace glebix::batch {
@@ -50,8 +51,9 @@ std::string SummaryPath(const BatchOptions &options) {
 
 std::vector<std::string> StudyWideFiles(const BatchOptions &options) {
     std::vector<std::string> files;
-    for (const std::string &path : {options.TablePath, SummaryPath(options)})
-        if (!path.empty()) files.push_back(path);
+    for (const OutputKind &kind : OutputKinds())
+        if (const std::string path = AskedPath(options, kind); kind.lock == OutputLock::Itself && !path.empty())
+            files.push_back(path);
     return files;
 }
 

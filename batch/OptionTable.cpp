@@ -1,0 +1,213 @@
+#include "OptionTable.h"
+
+#include <variant>
+
+#include "AnimationLook.h"
+#include "BatchOptions.h"
+#include "Messages.h"
+#include "PointSelection.h"
+#include "SettingsTable.h"
+
+namespace glebix::batch {
+
+namespace {
+
+// The option that asks for an output: its facts are the registry's.
+OptionEntry Output(const char *option) {
+    const OutputKind &kind = *OutputKindOf(option);
+    return {kind.option, nullptr, kind.valueName, kind.help, nullptr, &kind};
+}
+
+bool Count(Gathered &g, const char *option, const std::string &value, int minimum, int &target) {
+    const auto v = ParseCount(value, minimum);
+    if (v)
+        target = *v;
+    else
+        g.problems.push_back(Message("option.not_count", {option, value, std::to_string(minimum)}));
+    return v.has_value();
+}
+
+void OutputPath(Gathered &g, const char *option, const std::string &value, std::string &target) {
+    if (value.empty())
+        g.problems.push_back(Message("option.empty_path", {option}));
+    else
+        target = value;
+}
+
+void InputPath(Gathered &g, const char *option, const std::string &value, std::optional<std::string> &target) {
+    std::string path;
+    OutputPath(g, option, value, path);
+    if (!path.empty()) target = path;
+}
+
+void Steps(Gathered &g, const std::string &value) {
+    int steps = 0;
+    if (Count(g, "--steps", value, 0, steps)) {
+        g.options.Settings.Run.StepCount = value;
+        g.steps = steps;
+    }
+}
+
+// Stores what `parse` makes of `value` in `target`, or keeps its problem.
+template <typename Value, typename Target>
+void TakeParsed(Gathered &g, std::variant<Value, std::string> parsed, Target &target) {
+    if (auto *problem = std::get_if<std::string>(&parsed))
+        g.problems.push_back(*problem);
+    else
+        target = std::get<Value>(std::move(parsed));
+}
+
+void FramesPerSecond(Gathered &g, const std::string &value) {
+    if (!Count(g, "--fps", value, 1, g.options.FramesPerSecond)) return;
+    if (auto problem = FramesPerSecondProblem("--fps", g.options.FramesPerSecond)) {
+        g.problems.push_back(*problem);
+        g.options.FramesPerSecond = DefaultFramesPerSecond;
+    }
+}
+
+void AnimateStyle(Gathered &g, const std::string &value) {
+    TakeParsed(g, ParseAnimationStyle("--animate-style", value), g.options.AnimateStyle);
+}
+
+void AnimateCellSize(Gathered &g, const std::string &value) {
+    int size = 0;
+    if (!Count(g, "--animate-cell-size", value, 1, size)) return;
+    if (auto problem = CellSizeProblem("--animate-cell-size", size))
+        g.problems.push_back(*problem);
+    else
+        g.options.AnimateCellSize = size;
+}
+
+void Seed(Gathered &g, const std::string &value) {
+    if (auto s = ParseSeed(value))
+        g.options.Seed = *s;
+    else
+        g.problems.push_back(Message("option.bad_seed", {"--seed", value}));
+}
+
+void Replicates(Gathered &g, const std::string &value) {
+    BatchOptions &o = g.options;
+    Count(g, "--replicates", value, 1, o.Replicates);
+    // Every run keeps a record until the batch ends; a larger sweep belongs to
+    // several invocations.
+    if (o.Replicates > MaxReplicates) {
+        g.problems.push_back(Message("option.replicates_bound", {std::to_string(MaxReplicates)}));
+        o.Replicates = 1;
+    }
+    o.ReplicateLayout = true;
+}
+
+void Points(Gathered &g, const std::string &value) { TakeParsed(g, ParsePointList(value), g.options.PointsAsked); }
+
+void SliceOption(Gathered &g, const std::string &value) { TakeParsed(g, ParseSlice(value), g.options.SliceAsked); }
+
+}  // namespace
+
+const std::vector<OptionEntry> &OptionTable() {
+    using G = Gathered;
+    using S = const std::string &;
+    static const std::vector<OptionEntry> table = {
+        {"--steps", nullptr, "N", "help.steps", Steps},
+        {"--seed", nullptr, "S", "help.seed", Seed},
+        {"--set", nullptr, "NAME=VALUE", "help.set", [](G &g, S v) { g.sets.push_back(v); }},
+        {"--params", nullptr, "FILE", "help.params",
+         [](G &g, S v) {
+             std::optional<std::string> path;
+             InputPath(g, "--params", v, path);
+             if (path) g.paramsPaths.push_back(*path);
+         }},
+        {"--species", nullptr, "FILE", "help.species", [](G &g, S v) { InputPath(g, "--species", v, g.speciesPath); }},
+        Output("--out"),
+        Output("--trace"),
+        Output("--snapshots"),
+        {"--every", nullptr, "K", "help.every", [](G &g, S v) { Count(g, "--every", v, 1, g.options.Every); }},
+        Output("--asc"),
+        Output("--tif"),
+        Output("--netcdf"),
+        Output("--animate"),
+        {"--fps", nullptr, "F", "help.fps", FramesPerSecond},
+        {"--animate-style", nullptr, "STYLE", "help.animate-style", AnimateStyle},
+        {"--animate-cell-size", nullptr, "N", "help.animate-cell-size", AnimateCellSize},
+        Output("--save-state"),
+        Output("--checkpoint"),
+        {"--checkpoint-every", nullptr, "K", "help.checkpoint-every",
+         [](G &g, S v) { Count(g, "--checkpoint-every", v, 1, g.options.CheckpointEvery); }},
+        {"--resume", nullptr, "FILE", "help.resume",
+         [](G &g, S v) { OutputPath(g, "--resume", v, g.options.ResumePath); }},
+        {"--replicates", nullptr, "R", "help.replicates", Replicates},
+        {"--jobs", nullptr, "J", "help.jobs", [](G &g, S v) { Count(g, "--jobs", v, 1, g.options.Jobs); }},
+        {"--design", nullptr, "FILE", "help.design", [](G &g, S v) { InputPath(g, "--design", v, g.designPath); }},
+        Output("--table"),
+        {"--points", nullptr, "LIST", "help.points", Points},
+        {"--slice", nullptr, "I/N", "help.slice", SliceOption},
+        {"--independent-seeds", nullptr, nullptr, "help.independent-seeds",
+         [](G &g, S) { g.options.IndependentSeeds = true; }},
+        {"--strict", nullptr, nullptr, "help.strict", [](G &g, S) { g.options.Strict = true; }},
+        {"--repeat", nullptr, "MANIFEST", "help.repeat",
+         [](G &g, S v) { OutputPath(g, "--repeat", v, g.options.RepeatManifest); }},
+        {"--validate", nullptr, nullptr, "help.validate", [](G &g, S) { g.options.Validate = true; }},
+        {"--quiet", nullptr, nullptr, "help.quiet", [](G &g, S) { g.options.Quiet = true; }},
+        {"--help", "-h", nullptr, nullptr, [](G &g, S) { g.options.Help = true; }},
+        {"--version", nullptr, nullptr, nullptr, [](G &g, S) { g.options.Version = true; }},
+    };
+    return table;
+}
+
+const OptionEntry *FindOption(const std::string &name) {
+    for (const OptionEntry &e : OptionTable())
+        if (name == e.name || (e.alias && name == e.alias)) return &e;
+    return nullptr;
+}
+
+void ApplyEntry(const OptionEntry &entry, Gathered &g, const std::string &value) {
+    if (entry.output)
+        OutputPath(g, entry.name, value, g.options.*entry.output->asked);
+    else
+        entry.apply(g, value);
+}
+
+namespace {
+
+// The options part of the usage text: one entry per option, its help aligned in a
+// second column; the options without help on one last line.
+std::string OptionLines(Language language) {
+    constexpr std::size_t column = 19;
+    std::string out, last;
+    for (const OptionEntry &e : OptionTable()) {
+        if (!e.help) {
+            last += (last.empty() ? "" : ", ") + std::string(e.name);
+            continue;
+        }
+        std::string left = std::string(e.name) + (e.valueName ? std::string(" ") + e.valueName : "");
+        // A name too long for the first column has its help on the next line.
+        left = left.size() < column ? left + std::string(column - left.size(), ' ')
+                                    : left + "\n  " + std::string(column, ' ');
+        out += "  " + left;
+        for (const char c : MessageIn(language, e.help, {}))
+            out += c == '\n' ? "\n  " + std::string(column, ' ') : std::string(1, c);
+        out += '\n';
+    }
+    return out + "  " + last + "\n";
+}
+
+}  // namespace
+
+std::string ValueFormText(Language language) { return MessageIn(language, "usage.value_form", {}); }
+
+std::string ExitStatusText(Language language) { return MessageIn(language, "usage.exit_status", {}); }
+
+std::string UsageText() {
+    const Language language = UserLanguage();
+    return MessageIn(language, "usage.head", {}) + OptionLines(language) + "\n" + SettingNamesParagraph(language) +
+           ValueFormText(language) + "\n" + ExitStatusText(language);
+}
+
+std::vector<OptionHelp> OptionHelps(Language language) {
+    std::vector<OptionHelp> out;
+    for (const OptionEntry &e : OptionTable())
+        out.push_back({e.name, e.alias ? e.alias : "", e.valueName ? e.valueName : "",
+                       e.help ? MessageIn(language, e.help, {}) : ""});
+    return out;
+}
+
+}  // namespace glebix::batch

@@ -1,0 +1,98 @@
+#include "OutputRegistry.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "FileIo.h"
+#include "GeoTiffGrids.h"
+#include "Georeference.h"
+#include "GridOutputs.h"
+#include "ResultFile.h"
+#include "StudyOutputs.h"
+
+namespace glebix::batch {
+
+namespace {
+
+using enum OutputPlace;
+using enum OutputScope;
+using enum OutputStaging;
+using enum ManifestRecord;
+using enum OutputLock;
+using B = BatchOptions;
+using P = RunPlan;
+using M = ManifestContents;
+
+// Named as the engine writes it (Simul::ResultFilePath), so that the file planned is
+// the very one staged.
+std::vector<std::string> ResultFileInside(const std::string &folder) { return {folder + "/" + ResultFileName()}; }
+
+// The grids, and the projection beside each when the initial grid had one.
+std::vector<std::string> AscGridsInside(const std::string &folder) {
+    std::vector<std::string> files;
+    for (const char *grid : {DensityGridName, CompactedGridName}) files.push_back(Join(folder, grid));
+    for (const char *grid : {DensityGridName, CompactedGridName}) files.push_back(gis::PrjPathOf(Join(folder, grid)));
+    return files;
+}
+
+std::vector<std::string> TifGridsInside(const std::string &folder) {
+    std::vector<std::string> files;
+    for (const char *grid : gis::TifGridNames) files.push_back(Join(folder, grid));
+    return files;
+}
+
+std::string ManifestByRule(const BatchOptions &options) {
+    const std::string primary = PrimaryOutputDir(options);
+    return primary.empty() ? primary : Join(primary, "manifest.json");
+}
+
+// clang-format off
+constexpr OutputKind Kinds[] = {
+//   option          value   help               place   scope  keeps  staging    lock    state  manifest key   record
+//   asked               by rule         planned             recorded        place message        files inside      rank
+    {"--out",        "DIR",  "help.out",        Folder, Run,   true,  Whole,     Dir,    false, "result_file", HeldFile,
+     &B::OutDir,         nullptr,        &P::OutDir,         &M::ResultFile, "place.result_file", ResultFileInside, 1},
+    {"--table",      "FILE", "help.table",      File,   Study, true,  StudyWide, Itself, false, nullptr,       Place,
+     &B::TablePath,      nullptr,        nullptr,            nullptr,        nullptr,             nullptr,          0},
+    {"--trace",      "FILE", "help.trace",      File,   Run,   true,  Streamed,  Dir,    false, "trace",       Place,
+     &B::TracePath,      nullptr,        &P::TracePath,      &M::Trace,      nullptr,             nullptr,          5},
+    {"--snapshots",  "DIR",  "help.snapshots",  Folder, Run,   true,  PerStep,   Dir,    false, "snapshots",   Place,
+     &B::SnapshotDir,    nullptr,        &P::SnapshotDir,    &M::Snapshots,  nullptr,             nullptr,          4},
+    {"--asc",        "DIR",  "help.asc",        Folder, Run,   true,  Whole,     Dir,    false, "asc",         Place,
+     &B::AscDir,         nullptr,        &P::AscDir,         &M::Asc,        "place.grid",        AscGridsInside,   2},
+    {"--tif",        "DIR",  "help.tif",        Folder, Run,   true,  Whole,     Dir,    false, "tif",         Place,
+     &B::TifDir,         nullptr,        &P::TifDir,         &M::Tif,        "place.grid",        TifGridsInside,   3},
+    {"--netcdf",     "FILE", "help.netcdf",     File,   Run,   true,  Streamed,  Dir,    false, "netcdf",      Place,
+     &B::NetcdfPath,     nullptr,        &P::NetcdfPath,     &M::Netcdf,     nullptr,             nullptr,          6},
+    {"--animate",    "FILE", "help.animate",    File,   Run,   true,  Streamed,  Dir,    false, "animation",   Place,
+     &B::AnimatePath,    nullptr,        &P::AnimatePath,    &M::Animation,  nullptr,             nullptr,          0},
+    {"--save-state", "FILE", "help.save-state", File,   Run,   true,  Whole,     Dir,    true,  "state",       Place,
+     &B::SaveStatePath,  nullptr,        &P::SaveStatePath,  &M::State,      nullptr,             nullptr,          0},
+    {"--checkpoint", "FILE", "help.checkpoint", File,   Run,   true,  Replaced,  Dir,    true,  "checkpoint",  Place,
+     &B::CheckpointPath, nullptr,        &P::CheckpointPath, &M::Checkpoint, nullptr,             nullptr,          0},
+    {nullptr,        "FILE", nullptr,           File,   Run,   false, Whole,     None,   false, nullptr,       Place,
+     nullptr,            ManifestByRule, &P::ManifestPath,   nullptr,        "place.manifest",    nullptr,          0},
+    {nullptr,        "FILE", nullptr,           File,   Study, false, StudyWide, Itself, false, nullptr,       Place,
+     nullptr,            SummaryPath,    nullptr,            nullptr,        "place.summary",     nullptr,          0},
+};
+// clang-format on
+
+}  // namespace
+
+std::span<const OutputKind> OutputKinds() { return Kinds; }
+
+const OutputKind *OutputKindOf(std::string_view option) {
+    const auto at = std::find_if(std::begin(Kinds), std::end(Kinds),
+                                 [option](const OutputKind &k) { return k.option && option == k.option; });
+    return at == std::end(Kinds) ? nullptr : &*at;
+}
+
+std::string AskedPath(const BatchOptions &options, const OutputKind &kind) {
+    return kind.asked ? options.*kind.asked : kind.placedByRule(options);
+}
+
+std::string FolderOfOutput(const OutputKind &kind, const std::string &path) {
+    return kind.place == OutputPlace::Folder || path.empty() ? path : ParentOf(path);
+}
+
+}  // namespace glebix::batch

@@ -1,0 +1,81 @@
+// Every kind of output an invocation may write, one row each: the option that asks for
+// it, its place, whether it keeps something of the runs, how it is written and locked,
+// and how the manifest records it. The place checks, the warnings, the run plans, the
+// staging, the manifest and the usage text walk this table: a new kind of output is
+// one more row, and its writer.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Manifest.h"
+#include "RunPlan.h"
+#include "StudyOptions.h"
+
+namespace glebix::batch {
+
+enum class OutputPlace { File, Folder };
+
+// Whether each run writes its own (in its run folder with replicates or a design), or
+// the invocation one for all its runs.
+enum class OutputScope { Run, Study };
+
+// How the output reaches its place; every way writes under a temporary name beside it.
+enum class OutputStaging {
+    Whole,      // written whole at the end of the run, renamed with the run's other files
+    Streamed,   // written as the run goes, renamed with the run's other files
+    PerStep,    // one file per recorded step, each renamed with the run's other files
+    Replaced,   // rewritten as the run goes, each version renamed over the last
+    StudyWide,  // written as the runs end, renamed once the invocation ends
+};
+
+// What keeps another invocation from writing the output meanwhile: a lock on its
+// folder (Dir: the folder itself, or the file's), or on the study-wide file itself.
+enum class OutputLock { None, Dir, Itself };
+
+// What the manifest's "outputs" holds for a written output: its place, or the one file
+// its folder holds (the result file).
+enum class ManifestRecord { Place, HeldFile };
+
+struct OutputKind {
+    const char *option;     // nullptr: written without being asked for
+    const char *valueName;  // of the usage text
+    const char *help;       // catalogue key of its help; nullptr without an option
+    OutputPlace place;
+    OutputScope scope;
+    bool keepsRuns;  // asking for it alone keeps something of a study's runs
+    OutputStaging staging;
+    OutputLock lock;
+    bool stateFile;           // a state file: may replace the state the run was resumed from
+    const char *manifestKey;  // under the manifest's "outputs"; nullptr: not listed there
+    ManifestRecord record;
+    std::string BatchOptions::*asked;                   // the path given; nullptr: placed by rule
+    std::string (*placedByRule)(const BatchOptions &);  // the place without an option
+    std::string RunPlan::*planned;                      // a run's path; nullptr for a study output
+    std::string ManifestContents::*recorded;            // nullptr: not listed in the manifest
+    // How a message names the place when no option names it ("le manifeste «…»"), or
+    // the files a folder holds ("la grille «…»"): a catalogue key; nullptr when none.
+    const char *placeMessage;
+    // The files a folder output holds, as each run writes them; nullptr: none named.
+    std::vector<std::string> (*filesInside)(const std::string &folder);
+    // Its rank among the outputs whose folder holds the manifests and the summary (the
+    // first one asked for does); 0: never.
+    int recordsRank;
+};
+
+// Every kind of output, in the order the warnings and the place checks name them.
+std::span<const OutputKind> OutputKinds();
+
+// The kind that `option` asks for ("--trace"); nullptr for any other option.
+const OutputKind *OutputKindOf(std::string_view option);
+
+// The path the invocation gives a kind of output: its option's, or the one its rule
+// gives (the manifest and the summary, in the first output folder); empty when none.
+std::string AskedPath(const BatchOptions &options, const OutputKind &kind);
+
+// The folder an output is written into: the folder itself, or the file's folder.
+std::string FolderOfOutput(const OutputKind &kind, const std::string &path);
+
+}  // namespace glebix::batch
