@@ -29,6 +29,7 @@
 #include "StudyOutputs.h"
 #include "StudyTable.h"
 #include "Threads.h"
+#include "PlotShape.h"
 
 namespace glebix::batch {
 
@@ -64,7 +65,7 @@ void PrepareOutputs(const RunPlan &plan, StagedFiles &files, LineWriter &trace) 
     if (!plan.TracePath.empty()) {
         MakeDirectories(ParentOf(plan.TracePath));
         files.OpenLines(plan.TracePath, trace);
-        trace.Write(TraceHeader(plan.Settings.Plot.Edges == EdgesBounded));
+        trace.Write(TraceHeader(HasBoundedEdges(plan.Settings.Plot)));
     }
 }
 

@@ -10,6 +10,7 @@
 #include "Messages.h"
 #include "OutputPlaces.h"
 #include "StudyTable.h"
+#include "PlotShape.h"
 
 namespace glebix::batch {
 
@@ -40,7 +41,7 @@ bool SummaryWanted(const BatchOptions &options) {
 }
 
 bool TableCountsEmigrants(const BatchOptions &options) {
-    const bool bounded = options.Settings.Plot.Edges == EdgesBounded;
+    const bool bounded = HasBoundedEdges(options.Settings.Plot);
     return options.StudyDesign ? TableCountsEmigrants(bounded, options.StudyDesign->Columns) : bounded;
 }
 
