@@ -30,6 +30,7 @@
 #include "StudyOutputs.h"
 #include "StudyTable.h"
 #include "Threads.h"
+#include "PlotShape.h"
 
 namespace glebix::batch {
 
@@ -61,7 +62,7 @@ void PrepareOutputs(const RunPlan &plan, StagedFiles &files, LineWriter &trace) 
         if (kind.planned && !(plan.*kind.planned).empty()) MakeDirectories(FolderOfOutput(kind, plan.*kind.planned));
     if (!plan.TracePath.empty()) {
         files.OpenLines(plan.TracePath, trace);
-        trace.Write(TraceHeader(plan.Settings.Plot.Edges == EdgesBounded));
+        trace.Write(TraceHeader(HasBoundedEdges(plan.Settings.Plot)));
     }
 }
 

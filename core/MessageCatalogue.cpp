@@ -125,12 +125,12 @@ constexpr CatalogueEntry Entries[] = {
     {"warning.fps", "--fps {0} : une animation GIF compte ses délais en centièmes de seconde ; elle est écrite à {1} images par seconde, et au-delà de {2} bien des visionneuses la ralentissent (souvent à 10 images par seconde)", "--fps {0}: a GIF animation counts its delays in hundredths of a second; it is written at {1} frames per second, and above {2} many viewers slow it down (often to 10 frames per second)"},
     {"warning.empty_slice", "--slice {0}/{1} : cette part ne contient aucun point", "--slice {0}/{1}: this share holds no point"},
     {"warning.unused_path", "{0} « {1} » est donné, mais {2} vaut {3} : le fichier n'est pas lu (il ne l'est qu'avec {2}=0)", "{0} \"{1}\" is given, but {2} is {3}: the file is not read (it is only with {2}=0)"},
-    {"warning.survival", "Survival vaut {0}, hors de [0, 1] : ce n'est pas une probabilité de survie", "Survival is {0}, outside [0, 1]: it is not a survival probability"},
+    {"warning.survival", "{1} vaut {0}, hors de [0, 1] : ce n'est pas une probabilité de survie", "{1} is {0}, outside [0, 1]: it is not a survival probability"},
     {"warning.unnamed_cell", "le fichier du milieu initial « {0} » ne nomme pas {1} case sur {2} : elles commencent avec un taux de compaction de -5 %, ce qui tue leur faune dès le premier pas de temps", "the initial environment file \"{0}\" does not name {1} cell of {2}: it starts with a compacted share of -5 %, which kills its fauna in the first time step"},
     {"warning.unnamed_cells", "le fichier du milieu initial « {0} » ne nomme pas {1} cases sur {2} : elles commencent avec un taux de compaction de -5 %, ce qui tue leur faune dès le premier pas de temps", "the initial environment file \"{0}\" does not name {1} cells of {2}: they start with a compacted share of -5 %, which kills their fauna in the first time step"},
     {"warning.negative_count", "le fichier de distribution « {0} » donne un effectif négatif à {1} case", "the distribution file \"{0}\" gives a negative count to {1} cell"},
     {"warning.negative_counts", "le fichier de distribution « {0} » donne un effectif négatif à {1} cases", "the distribution file \"{0}\" gives a negative count to {1} cells"},
-    {"warning.placement", "les grilles EnvFilePath « {0} » ({1}) et DistFilePath « {2} » ({3}) ne sont pas au même endroit : la simulation les superpose case à case, et les grilles écrites (--asc) prennent le placement de EnvFilePath « {0} »", "the grids EnvFilePath \"{0}\" ({1}) and DistFilePath \"{2}\" ({3}) do not lie at the same place: the run lays them on one another cell by cell, and the written grids (--asc) take the placement of EnvFilePath \"{0}\""},
+    {"warning.placement", "les grilles {4} « {0} » ({1}) et {5} « {2} » ({3}) ne sont pas au même endroit : la simulation les superpose case à case, et les grilles écrites (--asc) prennent le placement de {4} « {0} »", "the grids {4} \"{0}\" ({1}) and {5} \"{2}\" ({3}) do not lie at the same place: the run lays them on one another cell by cell, and the written grids (--asc) take the placement of {4} \"{0}\""},
     {"warning.species_rounding", "fichier de l'espèce « {0} » : {1} {2} devient {3} dans la forme à une décimale du dialogue de l'espèce, et la simulation prend {3} ; --set {1}={2} donne la valeur exacte", "species file \"{0}\": {1} {2} becomes {3} in the one-decimal form of the species dialog, and the run takes {3}; --set {1}={2} gives the exact value"},
     {"animation.palette", "palette d'animation de plus de 255 couleurs : {0}", "animation palette of more than 255 colours: {0}"},
     {"animation.frame_size", "image d'animation de taille inattendue : {0}", "animation frame of unexpected size: {0}"},
@@ -156,7 +156,7 @@ constexpr CatalogueEntry Entries[] = {
     // Python and R.
     {"replicate.needs_seed", "replicate : une graine (seed) est nécessaire", "replicate: a seed is needed"},
     // Python.
-    {"python.species_values", "valeurs d'espèce : 9 valeurs attendues", "species values: 9 values expected"},
+    {"python.species_values", "valeurs d'espèce : {0} valeurs attendues", "species values: {0} values expected"},
     {"python.negative_steps", "step : le nombre de pas doit être positif ou nul ({0})", "step: the number of steps must be positive or zero ({0})"},
     {"python.record_every", "record_every : {0} n'est pas un nombre entier supérieur ou égal à 1", "record_every: {0} is not a whole number greater than or equal to 1"},
     {"python.busy", "la simulation est déjà en cours dans un autre fil d'exécution", "the simulation is already running in another thread"},

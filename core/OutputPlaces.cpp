@@ -12,6 +12,7 @@
 
 #include "Errors.h"
 #include "FileIo.h"
+#include "InitialSources.h"
 #include "Messages.h"
 #include "OutputRegistry.h"
 #include "RunPlan.h"
@@ -64,14 +65,15 @@ std::vector<InputFile> AllInputs(const BatchOptions &options) {
     for (std::size_t k = 0; k < comparedPoints; ++k) {
         const TSettings settings = PointSettings(options, options.Points[k]);
         for (InputFile &in : RunInputs(options, &settings))
-            if (in.Role == "environment" || in.Role == "distribution") inputs.push_back(std::move(in));
+            if (!InitialPathSetting(in.Role).empty()) inputs.push_back(std::move(in));
     }
     return inputs;
 }
 
 // The setting or option that names an input.
 std::string InputName(const InputFile &in) {
-    return in.Role == "environment" ? "EnvFilePath" : in.Role == "distribution" ? "DistFilePath" : "--" + in.Role;
+    const std::string_view setting = InitialPathSetting(in.Role);
+    return setting.empty() ? "--" + in.Role : std::string(setting);
 }
 
 std::string EmptyInputMessage(const std::string &name) { return Message("place.empty_input", {name}); }

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "FileIo.h"
+#include "InitialSources.h"
 #include "RasterInput.h"
 #include "InputFile.h"
 #include "OutputRegistry.h"
@@ -14,10 +15,10 @@ std::vector<InputFile> RunInputs(const BatchOptions &options, const TSettings *s
     std::vector<InputFile> inputs = options.Inputs;
     const InitialSettings &in = (settings ? *settings : options.Settings).Initial;
     if (options.Resumed) return inputs;
-    if (in.EnvInitMode == EnvModeFile) inputs.push_back({"environment", in.EnvFilePath});
-    if (in.DistInitMode == DistModeFile) inputs.push_back({"distribution", in.DistFilePath});
+    for (const InitialSource &source : ReadInitialSources(in))
+        inputs.push_back({std::string(source.role), source.path});
     for (const InputFile &input : inputs) {
-        if (input.Role == "environment" || input.Role == "distribution")
+        if (!InitialPathSetting(input.Role).empty())
             gis::ReadInitialInputOnce(*options.Files, input.Path);
         else
             ReadInputOnce(*options.Files, input.Path);

@@ -53,7 +53,7 @@ const std::vector<std::string> &SettingNames();
 // The names that may change when a saved run resumes: those a run reads at every step.
 const std::vector<std::string> &ResumeSettableNames();
 
-// The usage text's paragraph of setting names ("Paramètres : Survival, ..."), wrapped,
+// The usage text's paragraph of setting names ("Paramètres : " and the names), wrapped,
 // and the names --set may change on resuming, in `language`.
 std::string SettingNamesParagraph(Language language);
 

@@ -11,6 +11,7 @@
 #include "OutputPlaces.h"
 #include "OutputRegistry.h"
 #include "StudyTable.h"
+#include "PlotShape.h"
 
 namespace glebix::batch {
 
@@ -41,7 +42,7 @@ bool SummaryWanted(const BatchOptions &options) {
 }
 
 bool TableCountsEmigrants(const BatchOptions &options) {
-    const bool bounded = options.Settings.Plot.Edges == EdgesBounded;
+    const bool bounded = HasBoundedEdges(options.Settings.Plot);
     return options.StudyDesign ? TableCountsEmigrants(bounded, options.StudyDesign->Columns) : bounded;
 }
 

@@ -6,6 +6,7 @@
 #include "Conversions.h"
 #include "Outputs.h"
 #include "Simul.h"
+#include "PlotShape.h"
 
 namespace glebix::batch {
 
@@ -23,7 +24,8 @@ std::int64_t TotalCount(const TPlot &plot) {
 
 StepRecord RecordStep(const Simul &simul) {
     const TPlot &plot = simul.Plot;
-    const int i = simul.ChartCellX - 1, j = simul.ChartCellY - 1;
+    const CellIndex cell = simul.ChartCell();
+    const int i = cell.I - 1, j = cell.J - 1;
     StepRecord r;
     r.CellDensity = plot.Density[i][j];
     r.CellCompacted = plot.Env[i][j].Compacted;
@@ -62,7 +64,7 @@ void AppendStepValues(std::string &out, std::int32_t step, const StepRecord &r, 
 }
 
 bool TableCountsEmigrants(bool bounded, const std::vector<std::string> &designColumns) {
-    return bounded || std::find(designColumns.begin(), designColumns.end(), "Edges") != designColumns.end();
+    return bounded || std::any_of(designColumns.begin(), designColumns.end(), IsEdgesSetting);
 }
 
 std::string StudyTableHeader(const std::vector<std::string> &designColumns, bool emigrants) {

@@ -12,6 +12,7 @@
 #include "Conversions.h"
 #include "Errors.h"
 #include "InitialFiles.h"
+#include "InitialSources.h"
 #include "Messages.h"
 #include "OutputPlaces.h"
 #include "RunPlan.h"
@@ -23,36 +24,33 @@ namespace {
 
 // Reads one initial file into a scratch plot, so that a fault in one file does not
 // hide one in the other.
-template <typename Reader>
-void CheckInitialFile(const BatchOptions &options, const char *setting, const std::string &path, Reader read,
-                      std::vector<std::string> &problems) {
+void CheckInitialFile(const BatchOptions &options, const InitialSource &source, std::vector<std::string> &problems) {
+    const std::string &path = source.path;
+    const std::string setting(source.pathSetting);
     auto plot = std::make_unique<TPlot>();
     try {
-        read(*InputFileBytes(path, options.Files.get()), path, *plot);
+        source.readText(*InputFileBytes(path, options.Files.get()), path, *plot);
     } catch (GlebixError &e) {
         e.Context().Setting = setting;
         e.Context().Path = path;
         problems.push_back(LocalMessageWithContext(e));
     } catch (const std::exception &e) {
-        problems.push_back(Labelled(std::string(setting) + " " + QuotedPath(path), LocalExceptionMessage(e)));
+        problems.push_back(Labelled(setting + " " + QuotedPath(path), LocalExceptionMessage(e)));
     }
 }
 
 // An initial file read from an empty path: the places' check says so (CheckOutputPlaces).
 bool ReadsEmptyPath(const InitialSettings &in) {
-    return (in.EnvInitMode == EnvModeFile && in.EnvFilePath.empty()) ||
-           (in.DistInitMode == DistModeFile && in.DistFilePath.empty());
+    const std::vector<InitialSource> read = ReadInitialSources(in);
+    return std::any_of(read.begin(), read.end(), [](const InitialSource &s) { return s.path.empty(); });
 }
 
 // The problems of one set of settings: its initial files and its species values.
 std::vector<std::string> CheckSettings(const BatchOptions &options, const TSettings &settings) {
     std::vector<std::string> problems;
     RunInputs(options, &settings);
-    const InitialSettings &in = settings.Initial;
-    if (in.EnvInitMode == EnvModeFile && !in.EnvFilePath.empty())
-        CheckInitialFile(options, "EnvFilePath", in.EnvFilePath, ReadEnvironmentText, problems);
-    if (in.DistInitMode == DistModeFile && !in.DistFilePath.empty())
-        CheckInitialFile(options, "DistFilePath", in.DistFilePath, ReadDistributionText, problems);
+    for (const InitialSource &source : ReadInitialSources(settings.Initial))
+        if (!source.path.empty()) CheckInitialFile(options, source, problems);
     auto simul = std::make_unique<Simul>();
     simul->Settings = settings;
     try {

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <type_traits>
 
 #include "Conversions.h"
 #include "InitialFiles.h"
+#include "InitialSources.h"
 #include "Messages.h"
 #include "RasterInput.h"
 #include "SpeciesFile.h"
@@ -14,21 +16,32 @@ namespace glebix::batch {
 
 namespace {
 
-// "DistFilePath « d.txt » est donné, mais DistInitMode vaut 4 : ...".
-void UnusedPath(std::vector<std::string> &out, const char *pathSetting, const std::string &path,
-                const char *modeSetting, std::int32_t mode) {
-    if (path.empty() || mode == 0) return;
-    out.push_back(Message("warning.unused_path", {pathSetting, path, modeSetting, std::to_string(mode)}));
+// A path given to a file the mode does not read: "<path setting> « d.txt » est donné,
+// mais <mode setting> vaut 4 : ...".
+void UnusedPath(std::vector<std::string> &out, const InitialSource &source) {
+    if (source.path.empty() || source.read) return;
+    out.push_back(Message("warning.unused_path", {std::string(source.pathSetting), source.path,
+                                                  std::string(source.modeSetting), std::to_string(source.mode)}));
+}
+
+// Each Real setting's value outside the range within which it makes sense.
+void OutsideAdvice(const TSettings &s, std::vector<std::string> &out) {
+    VisitSettings(s, [&out](const SettingRow &row, const auto &value) {
+        if constexpr (std::is_same_v<std::remove_cvref_t<decltype(value)>, std::string>) {
+            if (row.kind != SettingKind::Real || row.outsideAdvice.empty()) return;
+            const double real = FieldToReal(value);
+            if (!(real >= row.advisedMinimum && real <= row.advisedMaximum))
+                out.push_back(Message(std::string(row.outsideAdvice), {value, std::string(row.name)}));
+        }
+    });
 }
 
 }  // namespace
 
 std::vector<std::string> SettingsWarnings(const TSettings &s) {
     std::vector<std::string> out;
-    UnusedPath(out, "EnvFilePath", s.Initial.EnvFilePath, "EnvInitMode", s.Initial.EnvInitMode);
-    UnusedPath(out, "DistFilePath", s.Initial.DistFilePath, "DistInitMode", s.Initial.DistInitMode);
-    const double survival = FieldToReal(s.Species.Survival);
-    if (!(survival >= 0 && survival <= 1)) out.push_back(Message("warning.survival", {s.Species.Survival}));
+    for (const InitialSource &source : InitialSources(s.Initial)) UnusedPath(out, source);
+    OutsideAdvice(s, out);
     return out;
 }
 
@@ -63,7 +76,9 @@ std::optional<std::string> PlacementWarning(const std::string &environmentPath, 
         environment.CellSize == distribution.CellSize)
         return std::nullopt;
     return Message("warning.placement",
-                   {environmentPath, PlacementText(environment), distributionPath, PlacementText(distribution)});
+                   {environmentPath, PlacementText(environment), distributionPath, PlacementText(distribution),
+                    std::string(InitialPathSetting(InitialGrid::Environment)),
+                    std::string(InitialPathSetting(InitialGrid::Distribution))});
 }
 
 std::optional<std::string> SpeciesRoundingWarning(const std::string &path, const char *setting, double fileValue,
@@ -152,19 +167,17 @@ std::vector<std::pair<std::string, SpeciesFileContents>> SpeciesFiles(const std:
 // settings still hold those texts (a later --set or design column gives its own).
 void SpeciesWarnings(const std::vector<std::pair<std::string, SpeciesFileContents>> &species, const SpeciesSettings &s,
                      std::vector<std::string> &out) {
-    for (const auto &[path, file] : species) {
-        const struct {
-            const char *name;
-            double value;
-            const std::string &shown, &used;
-        } rounded[] = {{"Survival", file.Values[0], file.Survival, s.Survival},
-                       {"Fecundity", file.Values[1], file.Fecundity, s.Fecundity},
-                       {"DispersalSigma", file.Values[9], file.DispersalSigma, s.DispersalSigma}};
-        for (const auto &r : rounded) {
-            if (r.used != r.shown) continue;
-            if (auto w = SpeciesRoundingWarning(path, r.name, r.value, r.shown)) out.push_back(*w);
-        }
-    }
+    for (const auto &[path, file] : species)
+        VisitSpeciesSettings(s, [&](const SettingRow &row, const auto &used) {
+            if constexpr (std::is_same_v<std::remove_cvref_t<decltype(used)>, std::string>) {
+                if (row.speciesFile.form != SpeciesFileForm::Tenths) return;
+                const double value = file.Values[row.speciesFile.position - 1];
+                const std::string shown = SpeciesFileText(row.speciesFile.form, value);
+                if (used != shown) return;
+                if (auto w = SpeciesRoundingWarning(path, std::string(row.name).c_str(), value, shown))
+                    out.push_back(*w);
+            }
+        });
 }
 
 std::vector<std::string> WarningsOf(const TSettings &settings, FileWarnings &files,
@@ -173,14 +186,18 @@ std::vector<std::string> WarningsOf(const TSettings &settings, FileWarnings &fil
     SpeciesWarnings(species, settings.Species, out);
     const std::vector<std::string> own = SettingsWarnings(settings);
     out.insert(out.end(), own.begin(), own.end());
-    const InitialSettings &in = settings.Initial;
     const FileFindings none;
-    const FileFindings &environment = in.EnvInitMode == EnvModeFile ? files.Environment(in.EnvFilePath) : none;
-    const FileFindings &distribution = in.DistInitMode == DistModeFile ? files.Distribution(in.DistFilePath) : none;
-    for (const FileFindings *f : {&environment, &distribution})
-        out.insert(out.end(), f->Warnings.begin(), f->Warnings.end());
-    if (environment.Placement && distribution.Placement)
-        if (auto w = PlacementWarning(in.EnvFilePath, *environment.Placement, in.DistFilePath, *distribution.Placement))
+    std::vector<const FileFindings *> found;
+    std::vector<std::string> paths;
+    for (const InitialSource &source : InitialSources(settings.Initial)) {
+        found.push_back(!source.read                              ? &none
+                        : source.grid == InitialGrid::Environment ? &files.Environment(source.path)
+                                                                  : &files.Distribution(source.path));
+        paths.push_back(source.path);
+        out.insert(out.end(), found.back()->Warnings.begin(), found.back()->Warnings.end());
+    }
+    if (found[0]->Placement && found[1]->Placement)
+        if (auto w = PlacementWarning(paths[0], *found[0]->Placement, paths[1], *found[1]->Placement))
             out.push_back(*w);
     return out;
 }

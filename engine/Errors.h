@@ -14,7 +14,7 @@ namespace glebix {
 
 // Where an error lies; empty fields and zero positions are unknown.
 struct ErrorContext {
-    std::string Setting;      // the setting's batch name, e.g. "EnvFilePath"
+    std::string Setting;      // the setting's batch name, as the settings registry gives it
     std::string Path;         // the file concerned, as given
     std::int64_t Line = 0;    // line of the file, from 1
     std::int64_t Column = 0;  // column (character) of the file, from 1

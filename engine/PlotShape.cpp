@@ -2,6 +2,7 @@
 
 #include "Conversions.h"
 #include "Errors.h"
+#include "SettingsRegistry.h"
 
 namespace glebix {
 
@@ -33,13 +34,24 @@ std::string EdgesRefusal() {
            " (bords que les individus franchissent pour partir)";
 }
 
+bool HasBoundedEdges(const PlotSettings &settings) { return settings.Edges == EdgesBounded; }
+
+bool IsEdgesSetting(std::string_view name) {
+    const PlotSettings plot;
+    bool found = false;
+    VisitPlotSettings(plot, [&](const SettingRow &row, const auto &member) {
+        if (static_cast<const void *>(&member) == &plot.Edges) found = row.name == name;
+    });
+    return found;
+}
+
 PlotShape PlotShapeOf(const PlotSettings &settings) {
     PlotShape shape;
     shape.Width = TakeSide("PlotWidth", settings.Width);
     shape.Height = TakeSide("PlotHeight", settings.Height);
     if (!IsEdgesWord(settings.Edges))
         throw GlebixError(Quoted(settings.Edges) + EdgesRefusal(), ErrorContext{"Edges", {}, 0, 0, settings.Edges});
-    shape.Bounded = settings.Edges == EdgesBounded;
+    shape.Bounded = HasBoundedEdges(settings);
     return shape;
 }
 

@@ -23,6 +23,10 @@ std::optional<std::string> PlotSideProblem(std::string_view text);
 // text quoted: " n'est pas un bord de parcelle : torus (tore) ou bounded (...)".
 bool IsEdgesWord(std::string_view text);
 std::string EdgesRefusal();
+// Whether the settings make the plot's edges bounded (a refused word makes them not).
+bool HasBoundedEdges(const PlotSettings &settings);
+// Whether `name` is the setting of the plot's edges.
+bool IsEdgesSetting(std::string_view name);
 
 // The shape the settings give. Raises GlebixError naming the setting it refuses.
 PlotShape PlotShapeOf(const PlotSettings &settings);

@@ -123,6 +123,10 @@ std::uint64_t SetUpDraws(const InitialSettings &in, std::uint64_t cells) {
 
 std::int32_t ChartCellFromField(const std::string &text, int side) { return std::clamp(FieldToInteger(text), 1, side); }
 
+CellIndex TakenChartCell(const RunSettings &run, const PlotShape &shape) {
+    return {ChartCellFromField(run.ChartCellX, shape.Width), ChartCellFromField(run.ChartCellY, shape.Height)};
+}
+
 std::uint32_t ClockSeed() {
     const auto ticks = std::chrono::steady_clock::now().time_since_epoch();
     return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(ticks).count());
@@ -168,8 +172,7 @@ void Simul::InitialisePlot() {
         CheckChartCell("ChartCellX", Settings.Run.ChartCellX, shape.Width);
         CheckChartCell("ChartCellY", Settings.Run.ChartCellY, shape.Height);
     }
-    ChartCellX = ChartCellFromField(Settings.Run.ChartCellX, shape.Width);
-    ChartCellY = ChartCellFromField(Settings.Run.ChartCellY, shape.Height);
+    SetChartCell(TakenChartCell(Settings.Run, shape));
     const InitialValues values = TakeInitialValues(in);
 
     // The grids are made anew only for a plot of another size.

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string_view>
 #include <type_traits>
 #include <vector>
 
+#include "InitialSources.h"
 #include "Plot.h"
 #include "Settings.h"
 #include "Simul.h"
@@ -39,6 +41,25 @@ enum class SettingSetter {
     Windows,  // the windows alone (display and result-folder choices)
 };
 
+// How a species file's value becomes a setting's value: a Real setting's text takes one
+// of two forms; the other kinds take the value as it is (a Whole setting as a decimal text).
+enum class SpeciesFileForm {
+    AsKind,
+    Tenths,          // fixed point with one decimal: "0.4", "2.0"
+    LongScientific,  // " 3.01000000000000E-0001"
+};
+
+// A setting's value in the species file: its place there (from 1; 0 when the file does
+// not give it) and its form.
+struct SpeciesFileValue {
+    int position = 0;
+    SpeciesFileForm form = SpeciesFileForm::AsKind;
+};
+
+// What a run's state keeps while a setting is not negative: its counts whole numbers of
+// 32 bits, or its shares within 0 to 100 (StateReach.h).
+enum class StateKept { Nothing, Counts, Shares };
+
 inline constexpr std::int32_t NoMinimum = INT32_MIN;
 inline constexpr std::int32_t NoMaximum = INT32_MAX;
 
@@ -54,9 +75,92 @@ struct SettingRow {
     int firstStateVersion = 1;  // the state file's version that first records it
     // A state file leaves it out when it has its default, which a file without it means.
     bool omittedWhenDefault = false;
+    SpeciesFileValue speciesFile = {};
+    // The range within which a Real value makes sense, and the message key of the
+    // warning that a value outside it gets ({0} the value, {1} the setting's name).
+    double advisedMinimum = -std::numeric_limits<double>::infinity();
+    double advisedMaximum = std::numeric_limits<double>::infinity();
+    std::string_view outsideAdvice = {};
+    StateKept keptWhenNotNegative = StateKept::Nothing;
     // May change when a saved run resumes: only what the model reads at every step.
     bool changesOnResume() const { return read == SettingRead::EveryStep; }
+    // This row, given by the species file's value at `position`.
+    constexpr SettingRow InSpeciesFile(int position, SpeciesFileForm form = SpeciesFileForm::AsKind) const {
+        SettingRow row = *this;
+        row.speciesFile = {position, form};
+        return row;
+    }
+    // This row, keeping `kept` while its value is not negative.
+    constexpr SettingRow KeepsWhenNotNegative(StateKept kept) const {
+        SettingRow row = *this;
+        row.keptWhenNotNegative = kept;
+        return row;
+    }
+    // This row, with the warning `advice` for a value outside [low, high].
+    constexpr SettingRow AdvisedWithin(double low, double high, std::string_view advice) const {
+        SettingRow row = *this;
+        row.advisedMinimum = low;
+        row.advisedMaximum = high;
+        row.outsideAdvice = advice;
+        return row;
+    }
 };
+
+// The species settings, in the state file's order: those a species file gives with
+// their place in it.
+template <typename Sp, typename Visit>
+void VisitSpeciesSettings(Sp &sp, Visit visit) {
+    using K = SettingKind;
+    using R = SettingRead;
+    using F = SpeciesFileForm;
+    constexpr auto N = SettingSetter::ByName;
+    visit(SettingRow{"Survival", K::Real, R::AtSetUp, N, "survival",
+                     "probabilité de survie d'un individu à chaque pas de temps"}
+              .InSpeciesFile(1, F::Tenths)
+              .AdvisedWithin(0, 1, "warning.survival")
+              .KeepsWhenNotNegative(StateKept::Counts),
+          sp.Survival);
+    visit(
+        SettingRow{"Fecundity", K::Real, R::AtSetUp, N, "reproduction", "descendants par individu et par pas de temps"}
+            .InSpeciesFile(2, F::Tenths)
+            .KeepsWhenNotNegative(StateKept::Counts),
+        sp.Fecundity);
+    visit(
+        SettingRow{"MortalityAlpha", K::Real, R::AtSetUp, N, "survival", "exposant de la mortalité due à l'entassement"}
+            .InSpeciesFile(8, F::LongScientific),
+        sp.MortalityAlpha);
+    visit(SettingRow{"CompactionC", K::Real, R::AtSetUp, N, "soil", "décompaction apportée par individu"}
+              .InSpeciesFile(6, F::LongScientific)
+              .KeepsWhenNotNegative(StateKept::Shares),
+          sp.CompactionC);
+    visit(SettingRow{"DispersalSensitivity", K::Whole, R::AtSetUp, N, "dispersal",
+                     "exposant de l'effet de l'entassement sur la dispersion"}
+              .InSpeciesFile(9),
+          sp.DispersalSensitivity);
+    visit(SettingRow{"DispersalSigma", K::Real, R::AtSetUp, N, "dispersal", "écart type de base du déplacement"}
+              .InSpeciesFile(10, F::Tenths),
+          sp.DispersalSigma);
+    visit(SettingRow{"ResponseShape", K::Mode, R::AtSetUp, N, "response",
+                     "forme de la réponse au milieu : 0 normale, 1 en cloche, 2 logistique", 0, ResponseShapeCount - 1}
+              .InSpeciesFile(3),
+          sp.ResponseShape);
+    visit(SettingRow{"ResponseOptimum", K::RealValue, R::AtSetUp, N, "response",
+                     "centre (formes 0 et 1) ou ordonnée à l'origine (forme 2) de la réponse"}
+              .InSpeciesFile(4),
+          sp.ResponseOptimum);
+    visit(SettingRow{"ResponseTolerance", K::RealValue, R::AtSetUp, N, "response",
+                     "largeur (formes 0 et 1) ou pente (forme 2) de la réponse"}
+              .InSpeciesFile(5),
+          sp.ResponseTolerance);
+    visit(SettingRow{"SurvivalEnvSensitive", K::Flag, R::AtSetUp, N, "survival",
+                     "l'entassement peut accroître la mortalité"},
+          sp.SurvivalEnvSensitive);
+    visit(SettingRow{"FecundityEnvSensitive", K::Flag, R::AtSetUp, N, "reproduction",
+                     "les naissances suivent la réponse de la case au milieu"},
+          sp.FecundityEnvSensitive);
+    visit(SettingRow{"DispersalFirst", K::Flag, R::EveryStep, N, "step order", "la dispersion précède la survie"},
+          sp.DispersalFirst);
+}
 
 // The initial environment and distribution, in the state file's order.
 template <typename I, typename Visit>
@@ -88,6 +192,16 @@ void VisitInitialSettings(I &in, Visit visit) {
           in.DistVariability);
     visit(SettingRow{"DistFilePath", K::Path, R, N, "initial distribution",
                      "fichier de la répartition initiale (mode 0)"},
+          in.DistFilePath);
+}
+
+// The initial files: each one's grid and role (as the manifest names it), the setting of
+// its mode with the mode that reads the file, and the setting of its path.
+template <typename I, typename Visit>
+void VisitInitialFileSettings(I &in, Visit visit) {
+    visit(InitialGrid::Environment, "environment", "EnvInitMode", in.EnvInitMode, EnvModeFile, "EnvFilePath",
+          in.EnvFilePath);
+    visit(InitialGrid::Distribution, "distribution", "DistInitMode", in.DistInitMode, DistModeFile, "DistFilePath",
           in.DistFilePath);
 }
 
@@ -148,46 +262,14 @@ void VisitSettings(S &s, Visit visit) {
     using K = SettingKind;
     using R = SettingRead;
     constexpr auto N = SettingSetter::ByName;
-    auto &sp = s.Species;
     auto &in = s.Initial;
     auto &ru = s.Run;
-    visit(SettingRow{"Survival", K::Real, R::AtSetUp, N, "survival",
-                     "probabilité de survie d'un individu à chaque pas de temps"},
-          sp.Survival);
-    visit(
-        SettingRow{"Fecundity", K::Real, R::AtSetUp, N, "reproduction", "descendants par individu et par pas de temps"},
-        sp.Fecundity);
-    visit(SettingRow{"MortalityAlpha", K::Real, R::AtSetUp, N, "survival",
-                     "exposant de la mortalité due à l'entassement"},
-          sp.MortalityAlpha);
-    visit(SettingRow{"CompactionC", K::Real, R::AtSetUp, N, "soil", "décompaction apportée par individu"},
-          sp.CompactionC);
-    visit(SettingRow{"DispersalSensitivity", K::Whole, R::AtSetUp, N, "dispersal",
-                     "exposant de l'effet de l'entassement sur la dispersion"},
-          sp.DispersalSensitivity);
-    visit(SettingRow{"DispersalSigma", K::Real, R::AtSetUp, N, "dispersal", "écart type de base du déplacement"},
-          sp.DispersalSigma);
-    visit(SettingRow{"ResponseShape", K::Mode, R::AtSetUp, N, "response",
-                     "forme de la réponse au milieu : 0 normale, 1 en cloche, 2 logistique", 0, ResponseShapeCount - 1},
-          sp.ResponseShape);
-    visit(SettingRow{"ResponseOptimum", K::RealValue, R::AtSetUp, N, "response",
-                     "centre (formes 0 et 1) ou ordonnée à l'origine (forme 2) de la réponse"},
-          sp.ResponseOptimum);
-    visit(SettingRow{"ResponseTolerance", K::RealValue, R::AtSetUp, N, "response",
-                     "largeur (formes 0 et 1) ou pente (forme 2) de la réponse"},
-          sp.ResponseTolerance);
-    visit(SettingRow{"SurvivalEnvSensitive", K::Flag, R::AtSetUp, N, "survival",
-                     "l'entassement peut accroître la mortalité"},
-          sp.SurvivalEnvSensitive);
-    visit(SettingRow{"FecundityEnvSensitive", K::Flag, R::AtSetUp, N, "reproduction",
-                     "les naissances suivent la réponse de la case au milieu"},
-          sp.FecundityEnvSensitive);
-    visit(SettingRow{"DispersalFirst", K::Flag, R::EveryStep, N, "step order", "la dispersion précède la survie"},
-          sp.DispersalFirst);
+    VisitSpeciesSettings(s.Species, visit);
     VisitInitialSettings(in, visit);
     visit(SettingRow{"EnvDynamic", K::Flag, R::EveryStep, N, "soil", "la faune remodèle le sol"}, ru.EnvDynamic);
     visit(SettingRow{"DecompactionD", K::Real, R::EveryStep, N, "soil",
-                     "plus grand retour de la part décompactée par case et par pas de temps"},
+                     "plus grand retour de la part décompactée par case et par pas de temps"}
+              .KeepsWhenNotNegative(StateKept::Shares),
           ru.DecompactionD);
     VisitOutputSettings(ru, visit);
     VisitPlotSettings(s.Plot, visit);

@@ -24,6 +24,12 @@ class CellShare;
 class FastDispersal;
 class MortalityCache;
 
+// A cell of the plot by its row i and its column j, each from 1.
+struct CellIndex {
+    std::int32_t I = 1;
+    std::int32_t J = 1;
+};
+
 // Species values taken from the settings at run set-up, fixed for the run.
 struct RunSpecies {
     double Survival = 0;
@@ -50,6 +56,8 @@ public:
     RunSpecies Species;                      // species values of the current run
     std::int32_t ChartCellX = 0;             // chart cell taken at set-up, bounded into the plot
     std::int32_t ChartCellY = 0;
+    CellIndex ChartCell() const { return {ChartCellX, ChartCellY}; }
+    void SetChartCell(CellIndex cell) { ChartCellX = cell.I, ChartCellY = cell.J; }
     std::uint32_t RandomSeed = 0;  // state of the program's single generator
     std::uint32_t RunSeed = 0;     // the seed the last set-up started the generator from
     // Individuals that left a bounded plot in the last dispersal pass.
@@ -159,6 +167,9 @@ private:
 // The chart cell index that run set-up takes from a field's text: the whole number
 // it converts to, bounded into 1 to `side`.
 std::int32_t ChartCellFromField(const std::string &text, int side = GridSide);
+
+// The chart cell a run with `run`'s settings takes on a plot of `shape`.
+CellIndex TakenChartCell(const RunSettings &run, const PlotShape &shape);
 
 // The species values that run set-up takes from the settings. Raises GlebixError,
 // naming the setting, for a value the run cannot take.

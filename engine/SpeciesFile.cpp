@@ -1,6 +1,8 @@
 #include "SpeciesFile.h"
 
 #include <algorithm>
+#include <array>
+#include <type_traits>
 #include <charconv>
 #include <iterator>
 #include <cmath>
@@ -60,17 +62,29 @@ double RealValue(const std::string &token) {
     return *v;
 }
 
+// Whether each value of the file is a whole number: those of Whole and Mode settings.
+std::array<bool, SpeciesFileValueCount> WholeValues() {
+    std::array<bool, SpeciesFileValueCount> whole{};
+    const SpeciesSettings species;
+    VisitSpeciesSettings(species, [&whole](const SettingRow &row, const auto &) {
+        if (row.speciesFile.position > 0)
+            whole[row.speciesFile.position - 1] = row.kind == SettingKind::Whole || row.kind == SettingKind::Mode;
+    });
+    return whole;
+}
+
 }  // namespace
 
 SpeciesFileContents ReadSpeciesText(std::string_view text) {
     TextReader reader(text);
-    // Value kinds in file order: true for a whole number.
-    static constexpr bool whole[10] = {false, false, true, false, false, false, false, false, true, false};
-    double values[10] = {};
-    std::string token, shapeToken;
-    std::size_t shapeStart = 0;
+    static const std::array<bool, SpeciesFileValueCount> whole = WholeValues();
+    SpeciesFileContents c;
+    double *values = c.Values;
+    std::string token;
+    std::size_t starts[SpeciesFileValueCount] = {};
+    std::string tokens[SpeciesFileValueCount];
     bool ended = false;
-    for (int k = 0; k < 10 && !ended; ++k) {
+    for (int k = 0; k < SpeciesFileValueCount && !ended; ++k) {
         // A run longer than the cut is split: its rest is read as the next value.
         if (!reader.ReadToken(token, whole[k] ? 32 : 64)) {
             ended = true;  // this value and every later one read as 0
@@ -82,44 +96,45 @@ SpeciesFileContents ReadSpeciesText(std::string_view text) {
             LocateInText(e.Context(), text, reader.TokenStart(), token);
             throw;
         }
-        if (k == 2) {
-            shapeToken = token;
-            shapeStart = reader.TokenStart();
-        }
+        tokens[k] = token;
+        starts[k] = reader.TokenStart();
     }
     if (!ended) reader.SkipLine();
-
-    SpeciesFileContents c;
-    std::copy(std::begin(values), std::end(values), std::begin(c.Values));
-    c.ResponseShape = static_cast<std::int32_t>(values[2]);
-    try {
-        CheckResponseShape(c.ResponseShape, ShapeSource::SpeciesFile);
-    } catch (GlebixError &e) {
-        if (!shapeToken.empty()) LocateInText(e.Context(), text, shapeStart, shapeToken);
-        throw;
-    }
-    c.Survival = FormatFixedOneDecimal(values[0]);
-    c.Fecundity = FormatFixedOneDecimal(values[1]);
-    c.ResponseOptimum = values[3];
-    c.ResponseTolerance = values[4];
-    c.CompactionC = FormatLongScientific(values[5]);
-    c.MortalityAlpha = FormatLongScientific(values[7]);
-    c.DispersalSensitivity = std::to_string(static_cast<std::int32_t>(values[8]));
-    c.DispersalSigma = FormatFixedOneDecimal(values[9]);
-    std::copy(std::begin(values), std::end(values), c.Values);
+    // The file's one mode is the response's shape.
+    VisitSpeciesSettings(c.Species, [&](const SettingRow &row, const auto &) {
+        const int k = row.speciesFile.position - 1;
+        if (k < 0 || row.kind != SettingKind::Mode) return;
+        try {
+            CheckResponseShape(static_cast<std::int32_t>(values[k]), ShapeSource::SpeciesFile);
+        } catch (GlebixError &e) {
+            if (!tokens[k].empty()) LocateInText(e.Context(), text, starts[k], tokens[k]);
+            throw;
+        }
+    });
+    ApplySpeciesValues(c.Values, c.Species);
     return c;
 }
 
-void ApplySpeciesFile(const SpeciesFileContents &c, SpeciesSettings &species) {
-    species.Survival = c.Survival;
-    species.Fecundity = c.Fecundity;
-    species.ResponseShape = c.ResponseShape;
-    species.ResponseOptimum = c.ResponseOptimum;
-    species.ResponseTolerance = c.ResponseTolerance;
-    species.CompactionC = c.CompactionC;
-    species.MortalityAlpha = c.MortalityAlpha;
-    species.DispersalSensitivity = c.DispersalSensitivity;
-    species.DispersalSigma = c.DispersalSigma;
+std::string SpeciesFileText(SpeciesFileForm form, double value) {
+    return form == SpeciesFileForm::Tenths ? FormatFixedOneDecimal(value) : FormatLongScientific(value);
 }
+
+void ApplySpeciesValues(const double (&values)[SpeciesFileValueCount], SpeciesSettings &species) {
+    VisitSpeciesSettings(species, [&values](const SettingRow &row, auto &member) {
+        const int k = row.speciesFile.position - 1;
+        if (k < 0) return;
+        using T = std::remove_cvref_t<decltype(member)>;
+        if constexpr (std::is_same_v<T, std::string>) {
+            member = row.kind == SettingKind::Whole ? std::to_string(static_cast<std::int32_t>(values[k]))
+                                                    : SpeciesFileText(row.speciesFile.form, values[k]);
+        } else if constexpr (std::is_same_v<T, std::int32_t>) {
+            member = static_cast<std::int32_t>(values[k]);
+        } else if constexpr (std::is_same_v<T, double>) {
+            member = values[k];
+        }
+    });
+}
+
+void ApplySpeciesFile(const SpeciesFileContents &c, SpeciesSettings &species) { ApplySpeciesValues(c.Values, species); }
 
 }  // namespace glebix

@@ -6,22 +6,19 @@
 #include <string_view>
 
 #include "Settings.h"
+#include "SettingsRegistry.h"
 
 namespace glebix {
 
-// What a species file gives: the six field texts in the forms the dialog shows, and
-// the response curve (value 3 its shape, values 4 and 5 its optimum and tolerance).
+// The values a species file holds; the registry says which setting each one gives
+// (SettingRow::speciesFile). Value 7 gives none.
+inline constexpr int SpeciesFileValueCount = 10;
+
+// What a species file gives: its values as the file gives them, and the species
+// settings they make, in the forms the dialog shows (the others at their defaults).
 struct SpeciesFileContents {
-    std::string Survival;              // value 1, fixed point with one decimal
-    std::string Fecundity;             // value 2, fixed point with one decimal
-    std::int32_t ResponseShape = 0;    // value 3
-    double ResponseOptimum = 0;        // value 4
-    double ResponseTolerance = 0;      // value 5
-    std::string CompactionC;           // value 6, long scientific form
-    std::string MortalityAlpha;        // value 8, long scientific form
-    std::string DispersalSensitivity;  // value 9, decimal whole number
-    std::string DispersalSigma;        // value 10, fixed point with one decimal
-    double Values[10] = {};            // the ten values as the file gives them
+    double Values[SpeciesFileValueCount] = {};
+    SpeciesSettings Species;
 };
 
 // Reads a species file. Raises GlebixError with the message by cause when the file
@@ -33,8 +30,13 @@ SpeciesFileContents ReadSpeciesFile(const std::string &path);
 // The same from the file's bytes, already read.
 SpeciesFileContents ReadSpeciesText(std::string_view text);
 
-// Writes what a file gave into the species settings (value 7 is not used).
+// Writes what a file gave into the species settings it gives.
 void ApplySpeciesFile(const SpeciesFileContents &contents, SpeciesSettings &species);
+// The same from the file's values alone.
+void ApplySpeciesValues(const double (&values)[SpeciesFileValueCount], SpeciesSettings &species);
+
+// The text a species file's `value` takes in a setting of `form` (a Real setting's).
+std::string SpeciesFileText(SpeciesFileForm form, double value);
 
 // The text forms the loader writes: "0.4", "2.0"; " 3.01000000000000E-0001".
 std::string FormatFixedOneDecimal(double value);

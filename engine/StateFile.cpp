@@ -12,6 +12,7 @@
 #include "AtomicFile.h"
 #include "Conversions.h"
 #include "Errors.h"
+#include "InitialSources.h"
 #include "SettingsRegistry.h"
 #include "Sha256.h"
 #include "StateReach.h"
@@ -81,8 +82,7 @@ SavedRun CaptureRun(const Simul &simul, std::uint32_t masterSeed, std::uint32_t 
     SavedRun run;
     run.Settings = simul.Settings;
     run.Species = simul.Species;
-    run.ChartCellX = simul.ChartCellX;
-    run.ChartCellY = simul.ChartCellY;
+    run.ChartCell = simul.ChartCell();
     run.MasterSeed = masterSeed;
     run.RunSeed = runSeed;
     run.Step = step;
@@ -96,8 +96,7 @@ SavedRun CaptureRun(const Simul &simul, std::uint32_t masterSeed, std::uint32_t 
 void RestoreRun(const SavedRun &run, Simul &simul) {
     simul.Settings = run.Settings;
     simul.Species = run.Species;
-    simul.ChartCellX = run.ChartCellX;
-    simul.ChartCellY = run.ChartCellY;
+    simul.SetChartCell(run.ChartCell);
     simul.RandomSeed = run.Generator;
     simul.RunSeed = run.RunSeed;
     simul.InputGridPlacement = run.InputGridPlacement;
@@ -127,7 +126,7 @@ std::string StateFileText(const SavedRun &run) {
         if (!row.omittedWhenDefault || !IsDefaultValue(row, value)) lines("setting")(row.name, value);
     });
     VisitRunSpecies(run.Species, lines("species"));
-    out += "chart_cell " + std::to_string(run.ChartCellX) + " " + std::to_string(run.ChartCellY) + "\n";
+    out += "chart_cell " + std::to_string(run.ChartCell.I) + " " + std::to_string(run.ChartCell.J) + "\n";
     AppendKeyed(out, "master_seed", run.MasterSeed);
     AppendKeyed(out, "run_seed", run.RunSeed);
     out += "step " + std::to_string(run.Step) + "\nstep_count " + std::to_string(run.StepCount) + "\n";
@@ -357,7 +356,7 @@ std::optional<GridPlacement> ReadPlacement(LineCursor &lines, const InitialSetti
         text.remove_prefix(std::min(text.size(), blank + 1));
     }
     if (!(values[2] > 0)) lines.Fail("« grid_placement » : la taille de case doit être positive");
-    if (initial.EnvInitMode != EnvModeFile && initial.DistInitMode != DistModeFile)
+    if (ReadInitialSources(initial).empty())
         lines.Fail("« grid_placement » sans fichier initial (seule une grille lue en donne une)");
     return GridPlacement{values[0], values[1], values[2]};
 }
@@ -433,11 +432,9 @@ std::string_view CheckEnvelope(std::string_view text, const std::string &path, s
 void ReadRunPlace(LineCursor &lines, const PlotShape &shape, SavedRun &run) {
     std::int32_t chart[2];
     ReadNumbers(lines, "chart_cell", chart);
-    if (chart[0] != ChartCellFromField(run.Settings.Run.ChartCellX, shape.Width) ||
-        chart[1] != ChartCellFromField(run.Settings.Run.ChartCellY, shape.Height))
+    run.ChartCell = TakenChartCell(run.Settings.Run, shape);
+    if (chart[0] != run.ChartCell.I || chart[1] != run.ChartCell.J)
         lines.Fail("case du graphique « " + std::string(lines.Current()) + " » autre que celle des paramètres");
-    run.ChartCellX = chart[0];
-    run.ChartCellY = chart[1];
     run.MasterSeed = ReadUnsigned(lines, "master_seed");
     run.RunSeed = ReadUnsigned(lines, "run_seed");
     run.Step = ReadStepNumber(lines, "step");

@@ -33,8 +33,7 @@ inline constexpr int StateFileVersion = 1;
 struct SavedRun {
     TSettings Settings;
     RunSpecies Species;
-    std::int32_t ChartCellX = 1;
-    std::int32_t ChartCellY = 1;
+    CellIndex ChartCell;
     std::uint32_t MasterSeed = 0;                     // the invocation's seed the run's seed came from
     std::uint32_t RunSeed = 0;                        // the seed the set-up was given
     std::int32_t Step = 0;                            // time steps completed

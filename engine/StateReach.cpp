@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <type_traits>
 
 #include "Conversions.h"
 #include "FloatChecks.h"
+#include "SettingsRegistry.h"
 
 namespace glebix {
 
@@ -35,6 +38,23 @@ bool SharesStartInRange(const InitialSettings &in) {
     return in.EnvInitMode == EnvModeHomogeneous && constant >= 0 && constant <= 100;
 }
 
+// Whether every setting that keeps `kept` while not negative is so: the value the run
+// took at set-up where it took one, else the setting's text converted.
+bool NoneNegative(const TSettings &settings, const RunSpecies &species, StateKept kept) {
+    bool none = true;
+    VisitSettings(settings, [&](const SettingRow &row, const auto &text) {
+        if constexpr (std::is_same_v<std::remove_cvref_t<decltype(text)>, std::string>) {
+            if (row.keptWhenNotNegative != kept) return;
+            std::optional<double> taken;
+            VisitRunSpecies(species, [&](std::string_view name, const auto &value) {
+                if (name == row.name) taken = static_cast<double>(value);
+            });
+            none = none && taken.value_or(FieldToReal(text)) >= 0;
+        }
+    });
+    return none;
+}
+
 std::string Cell(int i, int j) {
     return "case (ligne " + std::to_string(i) + ", colonne " + std::to_string(j) + ") : ";
 }
@@ -46,9 +66,9 @@ ReachableState::ReachableState(const TSettings &settings, const RunSpecies &spec
       step_(step),
       shape_(PlotShapeOf(settings.Plot)),
       distConstant_(FieldToInteger(settings.Initial.DistConstant)) {
-    countsStayWhole_ = CountsStartWhole(settings.Initial) && species.Survival >= 0 && species.Fecundity >= 0;
-    sharesStayInRange_ = countsStayWhole_ && SharesStartInRange(settings.Initial) && species.CompactionC >= 0 &&
-                         FieldToReal(settings.Run.DecompactionD) >= 0;
+    countsStayWhole_ = CountsStartWhole(settings.Initial) && NoneNegative(settings, species, StateKept::Counts);
+    sharesStayInRange_ =
+        countsStayWhole_ && SharesStartInRange(settings.Initial) && NoneNegative(settings, species, StateKept::Shares);
     sumTolerance_ = (static_cast<double>(step) * RoundingsPerStep + 2) * HalfUlpBelow128;
 }
 

@@ -30,16 +30,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         Require(KnownMessage(e.what()), "a species file ends with an unknown message");
         return 0;
     }
-    Require(contents.ResponseShape >= 0 && contents.ResponseShape <= 2, "a shape outside 0..2 was loaded");
-    for (const std::string *text : {&contents.Survival, &contents.Fecundity, &contents.DispersalSigma}) {
+    Require(contents.Species.ResponseShape >= 0 && contents.Species.ResponseShape <= 2,
+            "a shape outside 0..2 was loaded");
+    for (const std::string *text :
+         {&contents.Species.Survival, &contents.Species.Fecundity, &contents.Species.DispersalSigma}) {
         Require(FieldIsWholeReal(*text), "a fixed-point text does not convert wholly");
         Require(text->find('.') == text->size() - 2, "a fixed-point text has not one decimal");
     }
-    for (const std::string *text : {&contents.CompactionC, &contents.MortalityAlpha}) {
+    for (const std::string *text : {&contents.Species.CompactionC, &contents.Species.MortalityAlpha}) {
         Require(text->size() == 23, "a long scientific text is not 23 characters");
         Require(FieldIsWholeReal(*text), "a long scientific text does not convert wholly");
     }
-    Require(FieldIsWholeInteger(contents.DispersalSensitivity), "the sensitivity text does not convert wholly");
+    Require(FieldIsWholeInteger(contents.Species.DispersalSensitivity), "the sensitivity text does not convert wholly");
 
     // What was loaded must set up a run, or be refused there with a message.
     Simul s;

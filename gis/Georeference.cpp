@@ -6,6 +6,7 @@
 #include <ogr_spatialref.h>
 
 #include "GdalSession.h"
+#include "InitialSources.h"
 #include "InputFile.h"
 #include "Plot.h"
 #include "RasterInput.h"
@@ -60,12 +61,10 @@ Georeference RunGeoreference(const Simul &simul) {
     g.Lines = simul.Plot.Height;
     if (!simul.InputGridPlacement) return g;
     g.Placement = *simul.InputGridPlacement;
-    const InitialSettings &in = simul.Settings.Initial;
-    for (const auto &[file, path] : {std::pair{in.EnvInitMode == EnvModeFile, &in.EnvFilePath},
-                                     std::pair{in.DistInitMode == DistModeFile, &in.DistFilePath}}) {
-        if (!file || !IsGridFile(simul, *path)) continue;
-        g.Source = *path;
-        g.CrsWkt = FileCrs(*path);
+    for (const InitialSource &source : ReadInitialSources(simul.Settings.Initial)) {
+        if (!IsGridFile(simul, source.path)) continue;
+        g.Source = source.path;
+        g.CrsWkt = FileCrs(source.path);
         break;
     }
     return g;

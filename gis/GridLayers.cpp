@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "InitialFiles.h"
+#include "InitialSources.h"
 #include "InputFile.h"
 #include "Simul.h"
 
@@ -54,19 +55,19 @@ std::vector<double> DecompactedLayer(const TPlot &plot) {
 }
 
 std::vector<std::uint8_t> NamedLayer(const Simul &simul) {
-    const InitialSettings &in = simul.Settings.Initial;
-    const bool environment = in.EnvInitMode == EnvModeFile, distribution = in.DistInitMode == DistModeFile;
+    const std::vector<InitialSource> read = ReadInitialSources(simul.Settings.Initial);
     const std::size_t cells = static_cast<std::size_t>(simul.Plot.Width) * simul.Plot.Height;
-    if (!environment && !distribution) return std::vector<std::uint8_t>(cells, 1);
+    if (read.empty()) return std::vector<std::uint8_t>(cells, 1);
     std::vector<std::uint8_t> out(cells, 0);
-    if (environment)
-        MarkNamed(
-            simul, in.EnvFilePath, ReadEnvironmentText,
-            [](const TPlot &p, int i, int j) { return std::isnan(p.Env[i][j].Compacted); }, out);
-    if (distribution)
-        MarkNamed(
-            simul, in.DistFilePath, ReadDistributionText,
-            [](const TPlot &p, int i, int j) { return p.Density[i][j] == INT32_MIN; }, out);
+    for (const InitialSource &source : read)
+        if (source.grid == InitialGrid::Environment)
+            MarkNamed(
+                simul, source.path, source.readText,
+                [](const TPlot &p, int i, int j) { return std::isnan(p.Env[i][j].Compacted); }, out);
+        else
+            MarkNamed(
+                simul, source.path, source.readText,
+                [](const TPlot &p, int i, int j) { return p.Density[i][j] == INT32_MIN; }, out);
     return out;
 }
 

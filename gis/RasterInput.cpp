@@ -13,6 +13,7 @@
 #include "Conversions.h"
 #include "Errors.h"
 #include "GdalSession.h"
+#include "InitialSources.h"
 #include "GisMessages.h"
 #include "Plot.h"
 
@@ -155,9 +156,7 @@ const ReadInput &ReadInitialInputOnce(InputBytes &store, const std::string &path
 
 std::shared_ptr<const InputBytes> InitialInputs(const TSettings &settings) {
     auto files = std::make_shared<InputBytes>();
-    const InitialSettings &in = settings.Initial;
-    if (in.EnvInitMode == EnvModeFile) ReadInitialInputOnce(*files, in.EnvFilePath);
-    if (in.DistInitMode == DistModeFile) ReadInitialInputOnce(*files, in.DistFilePath);
+    for (const InitialSource &source : ReadInitialSources(settings.Initial)) ReadInitialInputOnce(*files, source.path);
     return files;
 }
 

@@ -68,12 +68,12 @@ void TForm5::FileListBox1DblClick() {
     hide();
     // The fields write their texts into the settings as they change.
     ApplySpeciesFile(contents, simul_.Settings.Species);
-    Edit1->setText(QString::fromStdString(contents.Survival));
-    Edit2->setText(QString::fromStdString(contents.Fecundity));
-    Edit4->setText(QString::fromStdString(contents.CompactionC));
-    Edit3->setText(QString::fromStdString(contents.MortalityAlpha));
-    Edit5->setText(QString::fromStdString(contents.DispersalSensitivity));
-    Edit6->setText(QString::fromStdString(contents.DispersalSigma));
+    Edit1->setText(QString::fromStdString(contents.Species.Survival));
+    Edit2->setText(QString::fromStdString(contents.Species.Fecundity));
+    Edit4->setText(QString::fromStdString(contents.Species.CompactionC));
+    Edit3->setText(QString::fromStdString(contents.Species.MortalityAlpha));
+    Edit5->setText(QString::fromStdString(contents.Species.DispersalSensitivity));
+    Edit6->setText(QString::fromStdString(contents.Species.DispersalSigma));
     // The run uses the texts shown; where one rounds the file's value, say so.
     const std::pair<QLineEdit *, int> shownValues[] = {{Edit1, 0}, {Edit2, 1}, {Edit4, 5}, {Edit3, 7}, {Edit6, 9}};
     for (const auto &[edit, index] : shownValues) ShowFileValue(edit, contents.Values[index]);

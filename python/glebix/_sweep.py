@@ -75,7 +75,7 @@ def sweep(
     as numbers when every value of the column is one, else as the settings' texts),
     step, cell_density, cell_compacted, cell_decompacted, mean_density,
     mean_compacted, total_density, and emigrants when the plots are bounded or the
-    design varies Edges (0 for its torus runs); runs in order of point, then
+    design varies their edges (0 for its torus runs); runs in order of point, then
     replicate; row step 0 of each run is its state after set-up.
     """
     points, columns = _read_design(design)
@@ -245,7 +245,7 @@ def _assemble(tasks, results, design):
     }
     columns.update((name, values[points - 1]) for name, values in design.items())
     columns.update((name, np.concatenate([r[name] for r in results])) for name in TRACE_COLUMNS)
-    # Without Edges in the design, every run has the base's edges: one bounded run
+    # Without the edges in the design, every run has the base's edges: one bounded run
     # tells that they all are.
     bounded = any(EMIGRANTS_COLUMN in r for r in results)
     if _core.table_counts_emigrants(bounded, list(design)):

@@ -19,6 +19,7 @@
 
 #include "Conversions.h"
 #include "Errors.h"
+#include "InitialSources.h"
 #include "InputFile.h"
 #include "RasterInput.h"
 #include "Messages.h"
@@ -75,27 +76,22 @@ void SetGlebixError(const GlebixError &e, int point = 0, int replicate = 0) {
     PyErr_SetObject(GlebixErrorType, error.ptr());
 }
 
-// The species file's values travel as a plain tuple, so that a sweep's tasks can be
-// sent to other processes.
+// The species file's values travel as a plain tuple of its numbers, so that a sweep's
+// tasks can be sent to other processes.
 py::tuple SpeciesToTuple(const SpeciesFileContents &c) {
-    return py::make_tuple(c.Survival, c.Fecundity, c.ResponseShape, c.ResponseOptimum, c.ResponseTolerance,
-                          c.CompactionC, c.MortalityAlpha, c.DispersalSensitivity, c.DispersalSigma);
+    py::tuple t(SpeciesFileValueCount);
+    for (int k = 0; k < SpeciesFileValueCount; ++k) t[k] = c.Values[k];
+    return t;
 }
 
 std::optional<SpeciesFileContents> SpeciesFromObject(const py::object &species) {
     if (species.is_none()) return std::nullopt;
     const auto t = species.cast<py::tuple>();
-    if (t.size() != 9) throw py::value_error(batch::Message("python.species_values"));
+    if (t.size() != SpeciesFileValueCount)
+        throw py::value_error(batch::Message("python.species_values", {std::to_string(SpeciesFileValueCount)}));
     SpeciesFileContents c;
-    c.Survival = t[0].cast<std::string>();
-    c.Fecundity = t[1].cast<std::string>();
-    c.ResponseShape = t[2].cast<std::int32_t>();
-    c.ResponseOptimum = t[3].cast<double>();
-    c.ResponseTolerance = t[4].cast<double>();
-    c.CompactionC = t[5].cast<std::string>();
-    c.MortalityAlpha = t[6].cast<std::string>();
-    c.DispersalSensitivity = t[7].cast<std::string>();
-    c.DispersalSigma = t[8].cast<std::string>();
+    for (int k = 0; k < SpeciesFileValueCount; ++k) c.Values[k] = t[k].cast<double>();
+    ApplySpeciesValues(c.Values, c.Species);
     return c;
 }
 
@@ -231,8 +227,7 @@ void BindInputStore(py::module_ &m) {
 // The input files a run with these settings reads at set-up.
 std::vector<std::string> InputPaths(const TSettings &s) {
     std::vector<std::string> paths;
-    if (s.Initial.EnvInitMode == EnvModeFile) paths.push_back(s.Initial.EnvFilePath);
-    if (s.Initial.DistInitMode == DistModeFile) paths.push_back(s.Initial.DistFilePath);
+    for (const InitialSource &source : ReadInitialSources(s.Initial)) paths.push_back(source.path);
     return paths;
 }
 
@@ -337,9 +332,11 @@ void BindSimulation(py::module_ &m) {
         .def_property_readonly("threads", &SimulationHandle::Threads)
         .def_property_readonly("is_set_up", &SimulationHandle::IsSetUp)
         .def_property_readonly("settings", [](const SimulationHandle &h) { return SettingTexts(h.Settings()); })
-        .def_property_readonly(
-            "chart_cell",
-            [](const SimulationHandle &h) { return py::make_tuple(h.Engine().ChartCellX, h.Engine().ChartCellY); })
+        .def_property_readonly("chart_cell",
+                               [](const SimulationHandle &h) {
+                                   const CellIndex cell = h.Engine().ChartCell();
+                                   return py::make_tuple(cell.I, cell.J);
+                               })
         .def("_trace_columns", [](const SimulationHandle &h) { return TraceDict(h.TraceCopy()); })
         .def_property_readonly("density",
                                [](const py::object &self) {

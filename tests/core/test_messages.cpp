@@ -64,8 +64,9 @@ TEST(MessageCatalogue, EachEngineMessageIsGivenInEnglish) {
     }
 }
 
-// Every key a source names is in the catalogue, and every entry but the engine's (found
-// by their French text) is named by a source.
+// Every key a source names (the settings registry's warnings among them) is in the
+// catalogue, and every entry but the engine's (found by their French text) is named by
+// a source.
 TEST(MessageCatalogue, KeysOfTheSourcesAndOfTheCatalogueAgree) {
     std::set<std::string> catalogue, prefixes;
     for (const CatalogueEntry &e : Catalogue()) {
@@ -80,7 +81,7 @@ TEST(MessageCatalogue, KeysOfTheSourcesAndOfTheCatalogueAgree) {
     const std::filesystem::path root = GLEBIX_SOURCE_DIR;
     int files = 0;
     for (const char *folder :
-         {"core", "batch", "render", "gis", "python/src", "python/glebix", "r/glebix/src", "r/glebix/R"}) {
+         {"engine", "core", "batch", "render", "gis", "python/src", "python/glebix", "r/glebix/src", "r/glebix/R"}) {
         for (const auto &entry : std::filesystem::directory_iterator(root / folder)) {
             if (entry.path().filename() == "MessageCatalogue.cpp") continue;
             std::ifstream in(entry.path());

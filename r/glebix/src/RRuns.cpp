@@ -16,6 +16,7 @@
 #include "StudyRunner.h"
 #include "Simul.h"
 #include "Warnings.h"
+#include "PlotShape.h"
 
 namespace glebix::r {
 
@@ -224,8 +225,8 @@ extern "C" SEXP gx_run_many(SEXP species, SEXP names, SEXP values, SEXP pointNam
         const int runsAtOnce = batch::RunsAtOnce(std::max(1, Rcpp::as<int>(cores)), jobs.size());
         RunAll(points, jobs, stepCount, runsAtOnce, Rcpp::as<int>(threads), report, results);
 
-        const bool emigrants = batch::TableCountsEmigrants(base.Plot.Edges == EdgesBounded,
-                                                           Rcpp::as<std::vector<std::string>>(pointNames));
+        const bool emigrants =
+            batch::TableCountsEmigrants(HasBoundedEdges(base.Plot), Rcpp::as<std::vector<std::string>>(pointNames));
         Rcpp::List out = Columns(jobs, results, emigrants);
         out.attr("failures") = Failures(jobs, results);
         out.attr("used") = UsedTexts(points, pointNames);

@@ -1,0 +1,49 @@
+// The run's initial files as the registry lists them: which ones a run reads, by its
+// modes, and the settings that name each one's mode and path.
+#include <gtest/gtest.h>
+
+#include "InitialSources.h"
+#include "SettingsRegistry.h"
+
+namespace glebix {
+namespace {
+
+TEST(InitialSources, TheModesChooseTheFilesARunReads) {
+    const struct {
+        std::int32_t envMode, distMode;
+        std::vector<std::string> read;  // the paths read, in order
+    } cases[] = {
+        {EnvModeRandom, DistModeCentre, {}},
+        {EnvModeFile, DistModeCentre, {"e.txt"}},
+        {EnvModeHomogeneous, DistModeFile, {"d.txt"}},
+        {EnvModeFile, DistModeFile, {"e.txt", "d.txt"}},
+    };
+    for (const auto &c : cases) {
+        InitialSettings in;
+        in.EnvInitMode = c.envMode;
+        in.DistInitMode = c.distMode;
+        in.EnvFilePath = "e.txt";
+        in.DistFilePath = "d.txt";
+        std::vector<std::string> read;
+        for (const InitialSource &s : ReadInitialSources(in)) read.push_back(s.path);
+        EXPECT_EQ(read, c.read) << c.envMode << " " << c.distMode;
+        EXPECT_EQ(InitialSources(in).size(), 2u);  // a file not read is still listed, with its path
+    }
+}
+
+TEST(InitialSources, EachNamesRegistrySettingsOfItsKinds) {
+    for (const InitialSource &s : InitialSources(InitialSettings{})) {
+        SCOPED_TRACE(std::string(s.role));
+        const SettingRow *path = FindSettingRow(s.pathSetting);
+        const SettingRow *mode = FindSettingRow(s.modeSetting);
+        ASSERT_TRUE(path && mode);
+        EXPECT_EQ(path->kind, SettingKind::Path);
+        EXPECT_EQ(mode->kind, SettingKind::Mode);
+        EXPECT_EQ(InitialPathSetting(s.role), s.pathSetting);
+        EXPECT_EQ(InitialPathSetting(s.grid), s.pathSetting);
+    }
+    EXPECT_TRUE(InitialPathSetting("species").empty());
+}
+
+}  // namespace
+}  // namespace glebix
