@@ -24,8 +24,8 @@ cp -R "$here/r/glebix" "$out/glebix"
 # The sources of the libraries the package links, as CMake lists them: the study core
 # (with gis/) and the pictures, with their headers.
 library_sources() {
-    sed -n "/^add_library($2 /,/)/p" "$here/$1/CMakeLists.txt" |
-        sed 's/^add_library([a-z_]* STATIC//; s/)$//; s/#.*//' | tr ' ' '\n' | sed -n 's/\.cpp$//p' |
+    sed 's/#.*//' "$here/$1/CMakeLists.txt" | sed -n "/^add_library($2 /,/)/p" |
+        sed 's/^add_library([a-z_]* STATIC//; s/)$//' | tr ' ' '\n' | sed -n 's/\.cpp$//p' |
         while read -r source; do
             echo "$here/$1/$source.cpp"
             [ ! -e "$here/$1/$source.h" ] || echo "$here/$1/$source.h"
