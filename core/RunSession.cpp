@@ -88,10 +88,7 @@ void RunSession::SaveState(const std::string &path) const { SaveRunState(path, S
 
 std::string RunSession::ResultFilePath() const { return simul_->ResultFilePath(); }
 
-void RunSession::SetResultDirectory(const std::string &directory) {
-    settings_.Run.ResultDirectory = directory;
-    simul_->Settings.Run.ResultDirectory = directory;
-}
+void RunSession::SetResultDirectory(const std::string &directory) { simul_->Settings.Run.ResultDirectory = directory; }
 
 std::string RunSession::WriteResultFile(const std::string &directory) {
     SetResultDirectory(directory);

@@ -95,7 +95,8 @@ public:
     // Replaces `path` by that state's file (SaveRunState).
     void SaveState(const std::string &path) const;
 
-    // The result file's place: RireVed1a1p1.txt in the result folder of the settings.
+    // The result file's place: RireVed1a1p1.txt in the engine's result folder, which
+    // the next set-up takes again from Settings().
     std::string ResultFilePath() const;
     void SetResultDirectory(const std::string &directory);
     // Writes the result file into `directory`, created when missing; returns its path.

@@ -181,6 +181,10 @@ TEST(RunSession, OutputsRefusePlacesThatAreNotPlainFilesAndNameThem) {
     // A new folder is made.
     EXPECT_EQ(run.WriteResultFile(dir / "new/sub"), dir / "new/sub/RireVed1a1p1.txt");
     EXPECT_TRUE(std::filesystem::is_regular_file(dir / "new/sub/RireVed1a1p1.txt"));
+    // The folder is the call's: the run's settings, and the next set-up, keep theirs.
+    EXPECT_EQ(run.Settings().Run.ResultDirectory, "");
+    run.SetUp();
+    EXPECT_EQ(run.ResultFilePath(), "/RireVed1a1p1.txt");
 }
 
 }  // namespace
