@@ -1,6 +1,5 @@
 #include "RunTrace.h"
 
-#include "Simul.h"
 #include "StudyTable.h"
 
 namespace glebix::python {
@@ -15,8 +14,7 @@ void TraceColumns::Reserve(std::size_t rows) {
     for (auto *v : {&CellCompacted, &CellDecompacted, &MeanDensity, &MeanCompacted}) v->reserve(rows);
 }
 
-void AppendTraceRow(TraceColumns &trace, std::int64_t step, const Simul &simul) {
-    const batch::StepRecord r = batch::RecordStep(simul);
+void AppendTraceRow(TraceColumns &trace, std::int64_t step, const batch::StepRecord &r) {
     trace.Step.push_back(step);
     trace.CellDensity.push_back(r.CellDensity);
     trace.CellCompacted.push_back(r.CellCompacted);
@@ -25,7 +23,6 @@ void AppendTraceRow(TraceColumns &trace, std::int64_t step, const Simul &simul) 
     trace.MeanCompacted.push_back(r.MeanCompacted);
     trace.TotalDensity.push_back(r.TotalDensity);
     trace.Emigrants.push_back(r.Emigrants);
-    trace.Bounded = simul.Plot.Bounded;
 }
 
 }  // namespace glebix::python

@@ -8,10 +8,6 @@
 
 #include "StudyTable.h"
 
-namespace glebix {
-class Simul;
-}
-
 namespace glebix::python {
 
 struct TraceColumns {
@@ -34,8 +30,8 @@ struct TraceColumns {
 // batch::EmigrantsColumnName last.
 inline constexpr const auto &TraceColumnNames = batch::StepColumnNames;
 
-// Appends the row of `simul`'s present state as the state after step `step`: the
-// values of the batch tool's trace and study table (RecordStep).
-void AppendTraceRow(TraceColumns &trace, std::int64_t step, const Simul &simul);
+// Appends `record` as the row of the state after step `step`: the values of the batch
+// tool's trace and study table.
+void AppendTraceRow(TraceColumns &trace, std::int64_t step, const batch::StepRecord &record);
 
 }  // namespace glebix::python

@@ -1,6 +1,7 @@
-// One simulation as the Python package drives it: its own engine, seed, step count
-// and trace. Set-up, steps and the result file hold the handle's lock, so that two
-// threads never change one engine at once; the grids are read without it.
+// One simulation as the Python package drives it: a run session with its trace, its
+// animation and its NetCDF recording. Set-up, steps and the outputs hold the handle's
+// lock, so that two threads never change one engine at once; the grids are read
+// without it.
 #pragma once
 
 #include <atomic>
@@ -14,16 +15,14 @@
 #include <vector>
 
 #include "InputFile.h"
-#include "RunAnimation.h"
-#include "NetcdfStack.h"
+#include "NetcdfRecording.h"
+#include "RunSession.h"
 #include "RunSettings.h"
 #include "RunTrace.h"
+#include "SessionAnimation.h"
 #include "Settings.h"
 #include "StateFile.h"
-
-namespace glebix {
-class Simul;
-}
+#include "StepTrace.h"
 
 namespace glebix::python {
 
@@ -85,38 +84,25 @@ public:
     // or an empty text when there was none.
     std::string EndAnimation();
 
-    const Simul &Engine() const { return *simul_; }
-    const TSettings &Settings() const { return settings_; }
-    std::uint32_t Seed() const { return seed_; }
-    std::uint32_t MasterSeed() const { return masterSeed_; }
-    std::int32_t Steps() const { return steps_; }
-    int Threads() const { return threads_; }
-    std::int64_t StepIndex() const { return stepIndex_.load(); }
-    bool IsSetUp() const { return setUp_.load(); }
+    const Simul &Engine() const { return session_->Engine(); }
+    const TSettings &Settings() const { return session_->Settings(); }
+    std::uint32_t Seed() const { return session_->Seed(); }
+    std::uint32_t MasterSeed() const { return session_->MasterSeed(); }
+    std::int32_t Steps() const { return session_->StepCount(); }
+    int Threads() const { return session_->Threads(); }
+    std::int64_t StepIndex() const { return session_->StepIndex(); }
+    bool IsSetUp() const { return session_->HoldsRun(); }
     // A copy of the rows so far; safe while another thread steps.
     TraceColumns TraceCopy() const;
 
 private:
     std::unique_lock<std::mutex> TakeBusy();
     void RequireSetUp() const;
-    void RecordNow(bool afterSetUp);
 
-    std::unique_ptr<Simul> simul_;
-    TSettings settings_;
-    std::shared_ptr<const InputBytes> inputs_;
-    std::uint32_t seed_;
-    std::uint32_t masterSeed_;  // the seed the run's seed came from: its own, or the saved one
-    std::int32_t steps_;
-    int threads_;
-    std::atomic<bool> setUp_{false};
-    std::atomic<bool> failed_{false};
-    std::atomic<std::int64_t> stepIndex_{0};
-    TraceColumns trace_;
-    batch::RunAnimation animation_;
-    gis::NetcdfStack recording_;
-    int recordEvery_ = 0;  // 0: not recording
-    std::string recordPath_;
-    mutable std::mutex traceMutex_;  // held only while a row is added or copied
+    std::unique_ptr<batch::RunSession> session_;
+    batch::StepTrace trace_;
+    batch::SessionAnimation animation_;
+    batch::NetcdfRecording recording_;
     std::mutex busy_;
 };
 

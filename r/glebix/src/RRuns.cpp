@@ -11,6 +11,7 @@
 #include "RGlue.h"
 #include "RSettings.h"
 #include "RTrace.h"
+#include "RunSession.h"
 #include "SeedMixing.h"
 #include "SettingsTable.h"
 #include "StudyRunner.h"
@@ -55,19 +56,12 @@ void CheckPoint(const TSettings &settings, int point) {
 
 void RunOne(const TSettings &settings, const RunJob &job, int steps, int threads, const std::atomic<bool> &cancel,
             RunResult &result) {
-    auto simul = std::make_unique<Simul>();
-    simul->Settings = settings;
-    simul->RefuseChartCellOutside = true;
-    simul->SetDispersalThreads(threads);
+    batch::StepTrace trace;
     try {
-        simul->GivenInputs = gis::InitialInputs(settings);
-        simul->SetUpRun(job.Seed);
-        result.Rows.reserve(static_cast<std::size_t>(steps) + 1);
-        result.Rows.push_back(TakeTraceValues(0, *simul));
-        for (int step = 1; step <= steps && !cancel.load(std::memory_order_relaxed); ++step) {
-            simul->TimeStep();
-            result.Rows.push_back(TakeTraceValues(step, *simul));
-        }
+        batch::RunSession run(batch::RunStart{settings, job.Seed, job.Seed, steps, threads, nullptr});
+        run.Observe(trace);
+        run.SetUp();
+        for (int step = 1; step <= steps && !cancel.load(std::memory_order_relaxed); ++step) run.Step();
     } catch (const GlebixError &e) {
         result.Failed = true;
         result.Error = std::make_unique<GlebixError>(e);
@@ -75,6 +69,7 @@ void RunOne(const TSettings &settings, const RunJob &job, int steps, int threads
         result.Failed = true;
         result.Error = std::make_unique<GlebixError>(e.what());
     }
+    result.Rows = trace.Take();
 }
 
 // Tells `report` (an R function, or NULL) that `count` more runs have ended.

@@ -1,53 +1,38 @@
-// The simulation handle of the R side: one engine with its seed, its number of steps
-// and the trace rows gathered since set-up.
+// The simulation handle of the R side: a run session with the trace rows gathered
+// since set-up.
 #include <Rcpp.h>
 
 #include <cmath>
 #include <memory>
 
-#include "FileIo.h"
-#include "GeoTiffGrids.h"
 #include "Georeference.h"
-#include "GisMessages.h"
-#include "GridOutputs.h"
-#include "NetcdfStack.h"
-#include "RasterInput.h"
+#include "NetcdfRecording.h"
 #include "RGlue.h"
 #include "RSettings.h"
 #include "RTrace.h"
-#include "RunAnimation.h"
+#include "RunSession.h"
 #include "RunState.h"
+#include "SessionAnimation.h"
 #include "SettingsTable.h"
 #include "Simul.h"
+#include "StepTrace.h"
 #include "ThreadCount.h"
 
 namespace glebix::r {
 
 namespace {
 
+// A run session with the trace, the animation and the NetCDF recording that follow it.
 struct Simulation {
-    std::unique_ptr<Simul> Engine = std::make_unique<Simul>();
-    std::uint32_t Seed = 0;
-    std::uint32_t MasterSeed = 0;  // the seed the run's seed came from: its own, or the saved one
-    std::int32_t StepCount = 0;
-    std::int32_t Step = 0;  // steps done since set-up
-    bool SetUp = false;     // set-up done and no error since
-    bool Failed = false;    // the last step or set-up raised
-    std::vector<TraceValues> Trace;
-    batch::RunAnimation Animation;
-    gis::NetcdfStack Recording;  // the NetCDF time stack, when one is recorded
-    int RecordEvery = 0;         // 0: none
-    std::string RecordPath;
-};
-
-// Records the present step into the time stack, opened anew after a set-up.
-void RecordStep(Simulation &s, bool afterSetUp) {
-    if (afterSetUp || !s.Recording.IsOpen()) {
-        if (s.Recording.IsOpen()) s.Recording.Abandon();
-        s.Recording.Open(s.RecordPath, *s.Engine, s.Seed);
+    explicit Simulation(std::unique_ptr<batch::RunSession> session) : Session(std::move(session)) {
+        for (batch::RunObserver *o : std::initializer_list<batch::RunObserver *>{&Trace, &Animation, &Recording})
+            Session->Observe(*o);
     }
-    s.Recording.Record(s.Step, s.Engine->Plot);
-}
+    std::unique_ptr<batch::RunSession> Session;
+    batch::StepTrace Trace;
+    batch::SessionAnimation Animation;
+    batch::NetcdfRecording Recording;
+};
 
 using Handle = Rcpp::XPtr<Simulation>;
 
@@ -61,10 +46,13 @@ Simulation &Get(SEXP handle) {
 
 Simulation &ReadySimulation(SEXP handle) {
     Simulation &s = Get(handle);
-    if (s.Failed) throw GlebixError(batch::Message("r.failed"));
-    if (!s.SetUp) throw GlebixError(batch::Message("r.not_set_up"));
+    if (s.Session->HasFailed()) throw GlebixError(batch::Message("r.failed"));
+    if (!s.Session->HoldsRun()) throw GlebixError(batch::Message("r.not_set_up"));
     return s;
 }
+
+// The engine of a simulation set up and not failed since.
+const Simul &ReadyEngine(SEXP handle) { return ReadySimulation(handle).Session->Engine(); }
 
 Rcpp::NumericMatrix ShareMatrix(const TPlot &plot, bool compacted) {
     Rcpp::NumericMatrix m(plot.Width, plot.Height);
@@ -85,16 +73,16 @@ using namespace glebix::r;
 extern "C" SEXP gx_new(SEXP species, SEXP names, SEXP values, SEXP steps, SEXP threads, SEXP seed, SEXP master) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
-        auto s = std::make_unique<Simulation>();
-        s->Engine->Settings = BuildSettings(Text(species), Rcpp::as<std::vector<std::string>>(names),
-                                            Rcpp::as<std::vector<std::string>>(values));
-        s->StepCount = Rcpp::as<int>(steps);
-        s->Engine->Settings.Run.StepCount = std::to_string(s->StepCount);
-        s->Engine->SetDispersalThreads(Rcpp::as<int>(threads));
-        s->Seed = static_cast<std::uint32_t>(Rcpp::as<double>(seed));
+        batch::RunStart start;
+        start.Settings = BuildSettings(Text(species), Rcpp::as<std::vector<std::string>>(names),
+                                       Rcpp::as<std::vector<std::string>>(values));
+        start.StepCount = Rcpp::as<int>(steps);
+        start.Settings.Run.StepCount = std::to_string(start.StepCount);
+        start.Threads = Rcpp::as<int>(threads);
+        start.Seed = static_cast<std::uint32_t>(Rcpp::as<double>(seed));
         const double m = Rcpp::as<double>(master);
-        s->MasterSeed = std::isnan(m) ? s->Seed : static_cast<std::uint32_t>(m);
-        return Handle(s.release(), true);
+        start.MasterSeed = std::isnan(m) ? start.Seed : static_cast<std::uint32_t>(m);
+        return Handle(new Simulation(std::make_unique<batch::RunSession>(std::move(start))), true);
     });
     END_RCPP
 }
@@ -103,18 +91,8 @@ extern "C" SEXP gx_setup(SEXP handle) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
         Simulation &s = Get(handle);
-        s.SetUp = false;
-        s.Failed = true;
-        s.Step = 0;
-        s.Trace.clear();
-        s.Engine->GivenInputs = gis::InitialInputs(s.Engine->Settings);
-        s.Engine->RefuseChartCellOutside = true;
-        s.Engine->SetUpRun(s.Seed);
-        s.Trace.push_back(TakeTraceValues(0, *s.Engine));
-        if (s.RecordEvery > 0) RecordStep(s, true);
-        s.SetUp = true;
-        s.Failed = false;
-        s.Animation.Start(s.Engine->Plot, 0, s.StepCount);
+        s.Trace.Clear();
+        s.Session->SetUp();
         return R_NilValue;
     });
     END_RCPP
@@ -124,20 +102,15 @@ extern "C" SEXP gx_setup(SEXP handle) {
 extern "C" SEXP gx_step(SEXP handle, SEXP count) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
-        Simulation &s = ReadySimulation(handle);
+        batch::RunSession &run = *ReadySimulation(handle).Session;
         const int n = Rcpp::as<int>(count);
-        if (n > s.StepCount - s.Step)
-            throw GlebixError(batch::Message("r.steps_left", {std::to_string(s.StepCount), std::to_string(s.Step),
-                                                              std::to_string(s.StepCount - s.Step)}));
+        const std::int32_t step = run.StepIndex(), last = run.StepCount();
+        if (n > last - step)
+            throw GlebixError(batch::Message(
+                "r.steps_left", {std::to_string(last), std::to_string(step), std::to_string(last - step)}));
         for (int k = 0; k < n; ++k) {
             CheckInterrupt();
-            s.Failed = true;
-            s.Engine->TimeStep();
-            s.Failed = false;
-            ++s.Step;
-            s.Trace.push_back(TakeTraceValues(s.Step, *s.Engine));
-            s.Animation.AfterStep(s.Engine->Plot, s.Step);
-            if (s.RecordEvery > 0 && (s.Step % s.RecordEvery == 0 || s.Step == s.StepCount)) RecordStep(s, false);
+            run.Step();
         }
         return R_NilValue;
     });
@@ -147,7 +120,7 @@ extern "C" SEXP gx_step(SEXP handle, SEXP count) {
 extern "C" SEXP gx_density(SEXP handle) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
-        const TPlot &plot = ReadySimulation(handle).Engine->Plot;
+        const TPlot &plot = ReadyEngine(handle).Plot;
         Rcpp::IntegerMatrix m(plot.Width, plot.Height);
         for (int i = 0; i < plot.Width; ++i)
             for (int j = 0; j < plot.Height; ++j) m(i, j) = plot.Density[i][j];
@@ -158,8 +131,7 @@ extern "C" SEXP gx_density(SEXP handle) {
 
 extern "C" SEXP gx_shares(SEXP handle, SEXP compacted) {
     BEGIN_RCPP
-    return Guarded(
-        [&]() -> SEXP { return ShareMatrix(ReadySimulation(handle).Engine->Plot, Rcpp::as<bool>(compacted)); });
+    return Guarded([&]() -> SEXP { return ShareMatrix(ReadyEngine(handle).Plot, Rcpp::as<bool>(compacted)); });
     END_RCPP
 }
 
@@ -169,7 +141,7 @@ extern "C" SEXP gx_trace(SEXP handle) {
         Rcpp::List out;
         Rcpp::CharacterVector names;
         const Simulation &s = ReadySimulation(handle);
-        AppendTraceColumns(s.Trace, out, names, s.Engine->Plot.Bounded);
+        AppendTraceColumns(s.Trace.Copy(), out, names, s.Session->Plot().Bounded);
         out.attr("names") = names;
         return out;
     });
@@ -178,19 +150,8 @@ extern "C" SEXP gx_trace(SEXP handle) {
 
 extern "C" SEXP gx_write_result_file(SEXP handle, SEXP directory) {
     BEGIN_RCPP
-    return Guarded([&]() -> SEXP {
-        Simul &engine = *ReadySimulation(handle).Engine;
-        engine.Settings.Run.ResultDirectory = Text(directory);
-        const std::string path = engine.ResultFilePath("RireVed", 1, 1.0, 1.0);
-        try {
-            batch::PrepareOutputFile(path);
-            engine.WriteResultFile("RireVed", 1, 1.0, 1.0);
-        } catch (GlebixError &e) {
-            if (e.Context().Path.empty()) e.Context().Path = path;
-            throw;
-        }
-        return Rcpp::wrap(path);
-    });
+    return Guarded(
+        [&]() -> SEXP { return Rcpp::wrap(ReadySimulation(handle).Session->WriteResultFile(Text(directory))); });
     END_RCPP
 }
 
@@ -198,8 +159,7 @@ extern "C" SEXP gx_write_result_file(SEXP handle, SEXP directory) {
 // files' paths.
 extern "C" SEXP gx_write_asc(SEXP handle, SEXP directory) {
     BEGIN_RCPP
-    return Guarded(
-        [&]() -> SEXP { return Utf8Vector(batch::WriteFinalGrids(*ReadySimulation(handle).Engine, Text(directory))); });
+    return Guarded([&]() -> SEXP { return Utf8Vector(ReadySimulation(handle).Session->WriteAsc(Text(directory))); });
     END_RCPP
 }
 
@@ -213,8 +173,7 @@ extern "C" SEXP gx_animate(SEXP handle, SEXP path, SEXP every, SEXP style, SEXP 
         auto look = batch::LookFromArguments(Text(style), size == NA_INTEGER ? std::nullopt : std::optional(size),
                                              Rcpp::as<int>(fps));
         if (auto *problem = std::get_if<std::string>(&look)) throw GlebixError(*problem);
-        s.Animation.Ask(Text(path), Rcpp::as<int>(every), std::get<batch::AnimationLook>(look));
-        if (s.SetUp && !s.Failed) s.Animation.Start(s.Engine->Plot, s.Step, s.StepCount);
+        s.Animation.Ask(Text(path), Rcpp::as<int>(every), std::get<batch::AnimationLook>(look), *s.Session);
         return R_NilValue;
     });
     END_RCPP
@@ -223,8 +182,7 @@ extern "C" SEXP gx_animate(SEXP handle, SEXP path, SEXP every, SEXP style, SEXP 
 // The same as GeoTIFF files, as glebix-batch --tif writes them.
 extern "C" SEXP gx_write_tif(SEXP handle, SEXP directory) {
     BEGIN_RCPP
-    return Guarded(
-        [&]() -> SEXP { return Utf8Vector(gis::WriteTifGrids(*ReadySimulation(handle).Engine, Text(directory))); });
+    return Guarded([&]() -> SEXP { return Utf8Vector(ReadySimulation(handle).Session->WriteTif(Text(directory))); });
     END_RCPP
 }
 
@@ -232,8 +190,7 @@ extern "C" SEXP gx_write_tif(SEXP handle, SEXP directory) {
 extern "C" SEXP gx_write_netcdf(SEXP handle, SEXP path) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
-        const Simulation &s = ReadySimulation(handle);
-        gis::WriteNetcdfNow(Text(path), *s.Engine, s.Seed, s.Step);
+        ReadySimulation(handle).Session->WriteNetcdf(Text(path));
         return Rcpp::wrap(Utf8(Text(path)));
     });
     END_RCPP
@@ -247,18 +204,8 @@ extern "C" SEXP gx_record(SEXP handle, SEXP path, SEXP every) {
     return Guarded([&]() -> SEXP {
         Simulation &s = Get(handle);
         const int k = Rcpp::as<int>(every);
-        if (k == 0) {
-            s.RecordEvery = 0;
-            if (!s.Recording.IsOpen()) throw GlebixError(gis::MsgNotRecording());
-            s.Recording.Finish();
-            batch::PutInPlace(batch::PartName(s.RecordPath), s.RecordPath);
-            return Rcpp::wrap(Utf8(s.RecordPath));
-        }
-        if (s.Recording.IsOpen()) s.Recording.Abandon();
-        s.RecordPath = Text(path);
-        batch::PrepareOutputFile(s.RecordPath);
-        s.RecordEvery = k;
-        if (s.SetUp && !s.Failed) RecordStep(s, false);
+        if (k == 0) return Rcpp::wrap(Utf8(s.Recording.Finish()));
+        s.Recording.Start(Text(path), k, *s.Session);
         return R_NilValue;
     });
     END_RCPP
@@ -278,7 +225,7 @@ extern "C" SEXP gx_end_animation(SEXP handle) {
 extern "C" SEXP gx_georeference(SEXP handle) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
-        const gis::Georeference g = gis::RunGeoreference(*Get(handle).Engine);
+        const gis::Georeference g = gis::RunGeoreference(Get(handle).Session->Engine());
         return Rcpp::List::create(Rcpp::Named("xmin") = g.Placement.XllCorner,
                                   Rcpp::Named("ymin") = g.Placement.YllCorner,
                                   Rcpp::Named("cellsize") = g.Placement.CellSize, Rcpp::Named("crs") = Utf8(g.CrsWkt));
@@ -300,8 +247,7 @@ extern "C" SEXP gx_threads_bound(SEXP shown, SEXP setting) {
 extern "C" SEXP gx_save_state(SEXP handle, SEXP path) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
-        const Simulation &s = ReadySimulation(handle);
-        batch::SaveRunState(Text(path), batch::StateToSave(*s.Engine, s.MasterSeed, s.Seed, s.Step, s.StepCount));
+        ReadySimulation(handle).Session->SaveState(Text(path));
         return R_NilValue;
     });
     END_RCPP
@@ -325,16 +271,9 @@ extern "C" SEXP gx_resume(SEXP path, SEXP names, SEXP values, SEXP steps, SEXP t
         auto resumed = batch::ResumedSettings(saved, overrides, stepCount);
         if (auto *refusal = std::get_if<batch::ResumeRefusal>(&resumed))
             throw GlebixError(refusal->Message, ErrorContext{refusal->Setting, {}, 0, 0, {}});
-        auto s = std::make_unique<Simulation>();
-        s->Engine->SetDispersalThreads(Rcpp::as<int>(threads));
-        RestoreRun(saved, *s->Engine);
-        s->Engine->Settings = std::get<TSettings>(std::move(resumed));
-        s->Seed = saved.RunSeed;
-        s->MasterSeed = saved.MasterSeed;
-        s->StepCount = stepCount;
-        s->Step = saved.Step;
-        s->SetUp = true;
-        return Handle(s.release(), true);
+        auto session =
+            std::make_unique<batch::RunSession>(saved, std::get<TSettings>(resumed), stepCount, Rcpp::as<int>(threads));
+        return Handle(new Simulation(std::move(session)), true);
     });
     END_RCPP
 }
@@ -343,10 +282,11 @@ extern "C" SEXP gx_resume(SEXP path, SEXP names, SEXP values, SEXP steps, SEXP t
 extern "C" SEXP gx_info(SEXP handle) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
-        const Simulation &s = Get(handle);
-        return Rcpp::List::create(Rcpp::Named("seed") = static_cast<double>(s.Seed), Rcpp::Named("steps") = s.StepCount,
-                                  Rcpp::Named("step") = s.Step, Rcpp::Named("set_up") = s.SetUp && !s.Failed,
-                                  Rcpp::Named("threads") = s.Engine->DispersalThreads());
+        const batch::RunSession &s = *Get(handle).Session;
+        return Rcpp::List::create(Rcpp::Named("seed") = static_cast<double>(s.Seed()),
+                                  Rcpp::Named("steps") = s.StepCount(), Rcpp::Named("step") = s.StepIndex(),
+                                  Rcpp::Named("set_up") = s.IsReady(),
+                                  Rcpp::Named("threads") = s.Engine().DispersalThreads());
     });
     END_RCPP
 }
@@ -356,7 +296,7 @@ extern "C" SEXP gx_info(SEXP handle) {
 extern "C" SEXP gx_setting_values(SEXP handle) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
-        const TSettings &settings = Get(handle).Engine->Settings;
+        const TSettings &settings = Get(handle).Session->Engine().Settings;
         std::vector<std::string> texts;
         for (const std::string &name : batch::SettingNames()) texts.push_back(batch::SettingText(name, settings));
         return Utf8Vector(texts);

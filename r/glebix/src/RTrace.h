@@ -10,17 +10,12 @@
 #include <vector>
 
 #include "Simul.h"
+#include "StepTrace.h"
 #include "StudyTable.h"
 
 namespace glebix::r {
 
-struct TraceValues {
-    std::int32_t Step;
-    batch::StepRecord Record;
-};
-
-// The row of the plot as it stands after step `step` (0: right after set-up).
-inline TraceValues TakeTraceValues(std::int32_t step, const Simul &simul) { return {step, batch::RecordStep(simul)}; }
+using TraceValues = batch::TracedStep;
 
 // The rows' columns appended to `out`, named as the batch tool's trace names them; the
 // total is a double (it may exceed R's integers). With `emigrants`, the emigrants

@@ -1,0 +1,43 @@
+#include "NetcdfRecording.h"
+
+#include "Errors.h"
+#include "FileIo.h"
+#include "GisMessages.h"
+
+namespace glebix::batch {
+
+void NetcdfRecording::Start(const std::string &path, int every, const RunSession &session) {
+    if (stack_.IsOpen()) stack_.Abandon();
+    PrepareOutputFile(path);
+    path_ = path;
+    every_ = every;
+    if (session.IsReady()) Record(session, false);
+}
+
+// Opens the file when it is not (or anew), then records the present step.
+void NetcdfRecording::Record(const RunSession &session, bool anew) {
+    if (anew || !stack_.IsOpen()) {
+        if (stack_.IsOpen()) stack_.Abandon();
+        stack_.Open(path_, session.Engine(), session.Seed());
+    }
+    stack_.Record(session.StepIndex(), session.Plot());
+}
+
+void NetcdfRecording::SetUp(const RunSession &session) {
+    if (every_ > 0) Record(session, true);
+}
+
+void NetcdfRecording::Stepped(const RunSession &session) {
+    const std::int32_t step = session.StepIndex();
+    if (every_ > 0 && (step % every_ == 0 || step == session.StepCount())) Record(session, false);
+}
+
+std::string NetcdfRecording::Finish() {
+    every_ = 0;
+    if (!stack_.IsOpen()) throw GlebixError(gis::MsgNotRecording());
+    stack_.Finish();
+    PutInPlace(PartName(path_), path_);
+    return path_;
+}
+
+}  // namespace glebix::batch

@@ -1,0 +1,39 @@
+// The grids of a run driven step by step recorded into one NetCDF file, as the batch
+// tool's --netcdf --every records them: from the state it is asked at (or the state
+// after set-up, the file then started anew), every `every` steps and at the run's
+// last step.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "NetcdfStack.h"
+#include "RunSession.h"
+
+namespace glebix::batch {
+
+class NetcdfRecording : public RunObserver {
+public:
+    // Records into `path` from now: its folder is created when missing, and a path
+    // that holds something other than a plain file is refused (GlebixError). A
+    // recording under way is dropped.
+    void Start(const std::string &path, int every, const RunSession &session);
+    bool IsOpen() const { return stack_.IsOpen(); }
+    // Puts the file in place with the records so far and stops; returns its path.
+    // Raises GlebixError when nothing is recorded.
+    std::string Finish();
+    // Records nothing more; a file under way stays until Finish.
+    void Stop() { every_ = 0; }
+
+    void SetUp(const RunSession &session) override;
+    void Stepped(const RunSession &session) override;
+
+private:
+    void Record(const RunSession &session, bool anew);
+
+    gis::NetcdfStack stack_;
+    std::string path_;
+    int every_ = 0;  // 0: not recording
+};
+
+}  // namespace glebix::batch

@@ -1,0 +1,130 @@
+#include "RunSession.h"
+
+#include <stdexcept>
+
+#include "Errors.h"
+#include "FileIo.h"
+#include "GeoTiffGrids.h"
+#include "GridOutputs.h"
+#include "NetcdfStack.h"
+#include "RasterInput.h"
+#include "ResultFile.h"
+#include "RunOutputs.h"
+#include "RunState.h"
+#include "Simul.h"
+
+namespace glebix::batch {
+
+RunSession::RunSession(RunStart start)
+    : simul_(std::make_unique<Simul>()),
+      settings_(std::move(start.Settings)),
+      inputs_(std::move(start.Inputs)),
+      seed_(start.Seed),
+      masterSeed_(start.MasterSeed),
+      stepCount_(start.StepCount),
+      threads_(start.Threads) {
+    simul_->Settings = settings_;
+    simul_->SetDispersalThreads(threads_);
+}
+
+RunSession::RunSession(const SavedRun &saved, const TSettings &settings, std::int32_t stepCount, int threads)
+    : simul_(std::make_unique<Simul>()),
+      settings_(settings),
+      seed_(saved.RunSeed),
+      masterSeed_(saved.MasterSeed),
+      stepCount_(stepCount),
+      threads_(threads) {
+    simul_->SetDispersalThreads(threads_);
+    RestoreRun(saved, *simul_);
+    simul_->Settings = settings_;
+    step_ = saved.Step;
+    setUp_ = true;
+}
+
+RunSession::~RunSession() = default;
+
+template <typename Call>
+void RunSession::Notify(Call call) {
+    for (RunObserver *observer : observers_) call(*observer);
+}
+
+void RunSession::SetUp() {
+    setUp_ = false;
+    failed_ = true;
+    step_ = 0;
+    simul_->Settings = settings_;
+    simul_->GivenInputs = inputs_ ? inputs_ : gis::InitialInputs(settings_);
+    simul_->RefuseChartCellOutside = true;
+    simul_->SetUpRun(seed_);
+    setUp_ = true;
+    failed_ = false;
+    Notify([this](RunObserver &o) { o.SetUp(*this); });
+}
+
+void RunSession::Step() {
+    if (!IsReady()) throw std::logic_error("RunSession::Step: the run is not set up, or failed");
+    Notify([this](RunObserver &o) { o.BeforeStep(*this); });
+    failed_ = true;
+    simul_->TimeStep();
+    failed_ = false;
+    ++step_;
+    Notify([this](RunObserver &o) { o.Stepped(*this); });
+}
+
+void RunSession::Run(std::int64_t count, const std::function<void()> &afterEach) {
+    for (std::int64_t k = 0; k < count; ++k) {
+        Step();
+        if (afterEach) afterEach();
+    }
+}
+
+const TPlot &RunSession::Plot() const { return simul_->Plot; }
+
+StepRecord RunSession::Record() const { return RecordStep(*simul_); }
+
+SavedRun RunSession::State() const { return StateToSave(*simul_, masterSeed_, seed_, step_, stepCount_); }
+
+void RunSession::SaveState(const std::string &path) const { SaveRunState(path, State()); }
+
+std::string RunSession::ResultFilePath() const { return simul_->ResultFilePath(); }
+
+void RunSession::SetResultDirectory(const std::string &directory) { simul_->Settings.Run.ResultDirectory = directory; }
+
+std::string RunSession::WriteResultFile(const std::string &directory) {
+    SetResultDirectory(directory);
+    const std::string path = ResultFilePath();
+    try {
+        PrepareOutputFile(path);
+        simul_->WriteResultFile();
+    } catch (GlebixError &e) {
+        if (e.Context().Path.empty()) e.Context().Path = path;
+        throw;
+    }
+    return path;
+}
+
+void RunSession::StageResultFile(StagedFiles &files) const {
+    files.Write(ResultFilePath(), ResultFileContents(simul_->Plot));
+}
+
+std::vector<std::string> RunSession::WriteAsc(const std::string &directory) const {
+    return WriteFinalGrids(*simul_, directory);
+}
+
+void RunSession::StageAsc(const std::string &directory, StagedFiles &files) const {
+    StageFinalGrids(*simul_, directory, files);
+}
+
+std::vector<std::string> RunSession::WriteTif(const std::string &directory) const {
+    return gis::WriteTifGrids(*simul_, directory);
+}
+
+void RunSession::StageTif(const std::string &directory, StagedFiles &files) const {
+    gis::StageTifGrids(*simul_, directory, files);
+}
+
+void RunSession::WriteNetcdf(const std::string &path) const { gis::WriteNetcdfNow(path, *simul_, seed_, step_); }
+
+std::string RunSession::TraceRow() const { return batch::TraceRow(step_, *simul_, simul_->Plot.Bounded); }
+
+}  // namespace glebix::batch

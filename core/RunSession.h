@@ -1,0 +1,132 @@
+// One run of the model, as every front end drives it: set up from settings and a seed,
+// or a saved run put back; stepped, with observers following each step; its grids and
+// step record read; its state saved; its outputs written, each the same bytes
+// whichever front end asks. The pictures are drawn by observers (render/).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "InputFile.h"
+#include "Plot.h"
+#include "Settings.h"
+#include "StateFile.h"
+#include "StudyTable.h"
+
+namespace glebix {
+class Simul;
+}
+
+namespace glebix::batch {
+
+class RunSession;
+class StagedFiles;
+
+// Follows a session. An observer that throws ends the call that stepped: the run stays
+// at the last whole step, and it may go on.
+class RunObserver {
+public:
+    virtual ~RunObserver() = default;
+    // After a set-up: the run is at step 0.
+    virtual void SetUp(const RunSession &) {}
+    // Before a step, the run being at the step before it.
+    virtual void BeforeStep(const RunSession &) {}
+    // After a whole step.
+    virtual void Stepped(const RunSession &) {}
+};
+
+// A run to set up.
+struct RunStart {
+    TSettings Settings;
+    std::uint32_t Seed = 0;
+    std::uint32_t MasterSeed = 0;  // the study's seed that Seed came from (a saved state records it)
+    std::int32_t StepCount = 0;
+    int Threads = 1;  // of each dispersal pass; 0: one per processor
+    // Input files already read, which set-up uses instead of reading them; when
+    // empty, set-up reads the files the settings name.
+    std::shared_ptr<const InputBytes> Inputs;
+};
+
+class RunSession {
+public:
+    // A run not yet set up.
+    explicit RunSession(RunStart start);
+    // `saved` put back, ready to step on to `stepCount` with `settings` (the saved
+    // ones, with the changes a resumed run allows: ResumedSettings).
+    RunSession(const SavedRun &saved, const TSettings &settings, std::int32_t stepCount, int threads);
+    ~RunSession();
+    RunSession(const RunSession &) = delete;
+    RunSession &operator=(const RunSession &) = delete;
+
+    // `observer` follows the run from now on, until the session ends.
+    void Observe(RunObserver &observer) { observers_.push_back(&observer); }
+
+    // Sets the run up with its seed, anew after a set-up or a resume. Raises GlebixError
+    // from the input files and the settings, and the run is then failed.
+    void SetUp();
+    // One time step. An engine error leaves the plot as the failed step left it, and
+    // the run failed; a failed run or one not set up raises std::logic_error.
+    void Step();
+    // `count` steps; `afterEach` (if any) runs after each one and may throw to stop.
+    void Run(std::int64_t count, const std::function<void()> &afterEach = {});
+
+    bool IsReady() const { return setUp_.load() && !failed_.load(); }
+    // Set up or put back: the engine holds a whole run, also after a failed step.
+    bool HoldsRun() const { return setUp_.load(); }
+    bool HasFailed() const { return failed_.load(); }
+    std::int32_t StepIndex() const { return step_.load(); }
+    std::int32_t StepCount() const { return stepCount_; }
+    std::uint32_t Seed() const { return seed_; }
+    std::uint32_t MasterSeed() const { return masterSeed_; }
+    int Threads() const { return threads_; }
+    // The settings set-up takes; the steps read the engine's own (Engine().Settings).
+    const TSettings &Settings() const { return settings_; }
+    const Simul &Engine() const { return *simul_; }
+    const TPlot &Plot() const;
+    // The record of the present state (RecordStep).
+    StepRecord Record() const;
+
+    // The state at the present step, as the batch tool saves it.
+    SavedRun State() const;
+    // Replaces `path` by that state's file (SaveRunState).
+    void SaveState(const std::string &path) const;
+
+    // The result file's place: RireVed1a1p1.txt in the engine's result folder, which
+    // the next set-up takes again from Settings().
+    std::string ResultFilePath() const;
+    void SetResultDirectory(const std::string &directory);
+    // Writes the result file into `directory`, created when missing; returns its path.
+    std::string WriteResultFile(const std::string &directory);
+    void StageResultFile(StagedFiles &files) const;
+    // The present grids as ESRI ASCII and as GeoTIFF files in `directory`, placed where
+    // the initial grid lay; returns their paths.
+    std::vector<std::string> WriteAsc(const std::string &directory) const;
+    void StageAsc(const std::string &directory, StagedFiles &files) const;
+    std::vector<std::string> WriteTif(const std::string &directory) const;
+    void StageTif(const std::string &directory, StagedFiles &files) const;
+    // The present grids as a NetCDF file of one record.
+    void WriteNetcdf(const std::string &path) const;
+    // The trace's row of the present step (with its line end).
+    std::string TraceRow() const;
+
+private:
+    template <typename Call>
+    void Notify(Call call);
+
+    std::unique_ptr<Simul> simul_;
+    TSettings settings_;
+    std::shared_ptr<const InputBytes> inputs_;
+    std::uint32_t seed_, masterSeed_;
+    std::int32_t stepCount_;
+    int threads_;
+    std::atomic<std::int32_t> step_{0};
+    std::atomic<bool> setUp_{false};
+    std::atomic<bool> failed_{false};
+    std::vector<RunObserver *> observers_;
+};
+
+}  // namespace glebix::batch

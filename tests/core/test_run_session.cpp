@@ -1,0 +1,191 @@
+// The run session: the steps of one run however they are split or interrupted, a run
+// put back from its saved state that goes on as the unbroken one, and faults that end
+// the run with the structured error and leave no output behind.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "Errors.h"
+#include "NetcdfRecording.h"
+#include "RunSession.h"
+#include "RunState.h"
+#include "SettingsTable.h"
+#include "Simul.h"
+#include "StepTrace.h"
+#include "TestFiles.h"
+
+namespace glebix::batch {
+namespace {
+
+using glebix::testing::ScratchDir;
+
+constexpr std::int32_t StepCount = 12;
+
+// A run from a random distribution with `changes` (name, text) applied.
+RunStart Start(const std::vector<std::pair<std::string, std::string>> &changes = {}, int threads = 1) {
+    RunStart start;
+    start.Settings.Initial.DistInitMode = DistModeRandom;
+    for (const auto &[name, text] : changes) EXPECT_FALSE(ApplySetting(name, text, start.Settings)) << name;
+    start.Seed = 41u;
+    start.MasterSeed = 7u;
+    start.StepCount = StepCount;
+    start.Threads = threads;
+    return start;
+}
+
+// Everything the run holds: grids, generator, species values, step, seeds.
+std::string Whole(const RunSession &run) { return StateFileText(run.State()); }
+
+// Counts what an observer is told.
+struct Tally : RunObserver {
+    int setUps = 0, before = 0, after = 0;
+    void SetUp(const RunSession &) override { ++setUps; }
+    void BeforeStep(const RunSession &) override { ++before; }
+    void Stepped(const RunSession &) override { ++after; }
+};
+
+// Steps split as `parts` (after set-up), each by Run.
+std::string SteppedIn(const std::vector<std::int64_t> &parts, const RunStart &start) {
+    RunSession run(start);
+    run.SetUp();
+    for (const std::int64_t count : parts) run.Run(count);
+    return Whole(run);
+}
+
+TEST(RunSession, StepsSplitAnyWayGiveTheUnbrokenRun) {
+    const struct {
+        const char *what;
+        std::vector<std::pair<std::string, std::string>> changes;
+        int threads;
+    } plots[] = {{"torus", {}, 1}, {"bounded", {{"Edges", "bounded"}}, 1}, {"torus, 2 threads", {}, 2}};
+    for (const auto &plot : plots) {
+        const RunStart start = Start(plot.changes, plot.threads);
+        const std::string unbroken = SteppedIn({StepCount}, start);
+        for (const auto &parts : std::vector<std::vector<std::int64_t>>{{1, 11}, {5, 7}, {0, 12}, {3, 4, 5}})
+            EXPECT_EQ(SteppedIn(parts, start), unbroken) << plot.what << ", first part " << parts.front();
+    }
+}
+
+TEST(RunSession, AnObserverThatThrowsStopsAtAWholeStepAndTheRunGoesOn) {
+    RunSession run(Start());
+    Tally tally;
+    run.Observe(tally);
+    run.SetUp();
+    int calls = 0;
+    EXPECT_THROW(run.Run(StepCount,
+                         [&] {
+                             if (++calls == 4) throw std::runtime_error("stop");
+                         }),
+                 std::runtime_error);
+    EXPECT_EQ(run.StepIndex(), 4);
+    EXPECT_TRUE(run.IsReady());
+    run.Run(StepCount - 4);
+    EXPECT_EQ(Whole(run), SteppedIn({StepCount}, Start()));
+    EXPECT_EQ(tally.setUps, 1);
+    EXPECT_EQ(tally.before, StepCount);
+    EXPECT_EQ(tally.after, StepCount);
+}
+
+TEST(RunSession, ResumedFromItsSavedStateGoesOnAsTheUnbrokenRun) {
+    ScratchDir dir;
+    RunSession unbroken(Start({{"Edges", "bounded"}}));
+    StepTrace unbrokenTrace;
+    unbroken.Observe(unbrokenTrace);
+    unbroken.SetUp();
+    for (const std::int32_t saveAt : {0, 5, StepCount}) {
+        RunSession first(Start({{"Edges", "bounded"}}));
+        first.SetUp();
+        first.Run(saveAt);
+        const std::string path = dir / ("s" + std::to_string(saveAt) + ".txt");
+        first.SaveState(path);
+        const SavedRun saved = ReadStateFile(path, CheckSavedSetting);
+        const auto settings = ResumedSettings(saved, {}, StepCount);
+        ASSERT_TRUE(std::holds_alternative<TSettings>(settings));
+        RunSession resumed(saved, std::get<TSettings>(settings), StepCount, 2);
+        StepTrace trace;
+        resumed.Observe(trace);
+        EXPECT_EQ(resumed.StepIndex(), saveAt);
+        EXPECT_EQ(resumed.Seed(), 41u);
+        EXPECT_EQ(resumed.MasterSeed(), 7u);
+        EXPECT_EQ(Whole(resumed), Whole(first)) << "put back at " << saveAt;
+        resumed.Run(StepCount - saveAt);
+        if (unbroken.StepIndex() < StepCount) unbroken.Run(StepCount);
+        EXPECT_EQ(Whole(resumed), Whole(unbroken)) << "resumed at " << saveAt;
+        // The records of the steps after the saved one are the unbroken run's.
+        const std::vector<TracedStep> all = unbrokenTrace.Copy(), after = trace.Copy();
+        ASSERT_EQ(after.size(), static_cast<std::size_t>(StepCount - saveAt));
+        for (const TracedStep &row : after) {
+            const StepRecord &want = all.at(static_cast<std::size_t>(row.Step)).Record;
+            EXPECT_EQ(row.Record.TotalDensity, want.TotalDensity) << row.Step;
+            EXPECT_EQ(row.Record.MeanCompacted, want.MeanCompacted) << row.Step;
+            EXPECT_EQ(row.Record.Emigrants, want.Emigrants) << row.Step;
+        }
+    }
+}
+
+TEST(RunSession, AFaultInAStepEndsTheRunWithTheErrorAndNoOutput) {
+    ScratchDir dir;
+    // Reproduction overflows in the first step.
+    RunSession run(Start({{"Fecundity", "1e300"}}));
+    Tally tally;
+    StepTrace trace;
+    NetcdfRecording recording;
+    for (RunObserver *o : std::initializer_list<RunObserver *>{&tally, &trace, &recording}) run.Observe(*o);
+    recording.Start(dir / "stack.nc", 1, run);
+    run.SetUp();
+    EXPECT_THROW(run.Run(3), GlebixError);
+    EXPECT_TRUE(run.HasFailed());
+    EXPECT_FALSE(run.IsReady());
+    EXPECT_EQ(run.StepIndex(), 0);
+    EXPECT_EQ(tally.after, 0);
+    EXPECT_EQ(trace.Copy().size(), 1u);  // step 0 only
+    EXPECT_THROW(run.Step(), std::logic_error);
+    recording.Stop();
+    EXPECT_FALSE(std::filesystem::exists(dir / "stack.nc"));
+}
+
+TEST(RunSession, AFaultAtSetUpNamesTheSettingAndTellsNoObserver) {
+    RunStart start = Start();
+    start.Settings.Initial.DistInitMode = DistModeFile;
+    start.Settings.Initial.DistFilePath = "/nonexistent/distribution.txt";
+    RunSession run(start);
+    Tally tally;
+    run.Observe(tally);
+    try {
+        run.SetUp();
+        FAIL() << "set-up of a missing file";
+    } catch (const GlebixError &e) {
+        EXPECT_EQ(e.Context().Setting, "DistFilePath");
+        EXPECT_EQ(e.Context().Path, "/nonexistent/distribution.txt");
+    }
+    EXPECT_EQ(tally.setUps, 0);
+    EXPECT_FALSE(run.HoldsRun());
+    EXPECT_THROW(run.Step(), std::logic_error);
+}
+
+TEST(RunSession, OutputsRefusePlacesThatAreNotPlainFilesAndNameThem) {
+    ScratchDir dir;
+    RunSession run(Start());
+    run.SetUp();
+    std::filesystem::create_directories(dir / "taken/RireVed1a1p1.txt");
+    for (const auto &write : std::vector<std::function<void()>>{[&] { run.WriteResultFile(dir / "taken"); },
+                                                                [&] { run.SaveState(dir / "taken"); }}) {
+        try {
+            write();
+            ADD_FAILURE() << "a folder taken for a file";
+        } catch (const GlebixError &e) { EXPECT_NE(MessageWithContext(e).find(dir / "taken"), std::string::npos); }
+    }
+    // A new folder is made.
+    EXPECT_EQ(run.WriteResultFile(dir / "new/sub"), dir / "new/sub/RireVed1a1p1.txt");
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir / "new/sub/RireVed1a1p1.txt"));
+    // The folder is the call's: the run's settings, and the next set-up, keep theirs.
+    EXPECT_EQ(run.Settings().Run.ResultDirectory, "");
+    run.SetUp();
+    EXPECT_EQ(run.ResultFilePath(), "/RireVed1a1p1.txt");
+}
+
+}  // namespace
+}  // namespace glebix::batch
