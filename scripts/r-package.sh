@@ -23,9 +23,13 @@ rm -rf "$out/glebix" "$out"/glebix_*.tar.gz
 cp -R "$here/r/glebix" "$out/glebix"
 # The sources of the libraries the package links, as CMake lists them: the study core
 # (with gis/) and the pictures, with their headers.
+# The list ends at the first ")" outside a comment.
 library_sources() {
-    sed -n "/^add_library($2 /,/)/p" "$here/$1/CMakeLists.txt" |
-        sed 's/^add_library([a-z_]* STATIC//; s/)$//; s/#.*//' | tr ' ' '\n' | sed -n 's/\.cpp$//p' |
+    awk -v start="add_library($2 " '
+        index($0, start) == 1 { listed = 1 }
+        listed { line = $0; sub(/#.*/, "", line); print line; if (line ~ /\)[ \t]*$/) listed = 0 }
+    ' "$here/$1/CMakeLists.txt" |
+        sed 's/^add_library([a-z_]* STATIC//; s/)[ \t]*$//' | tr ' ' '\n' | sed -n 's/\.cpp$//p' |
         while read -r source; do
             echo "$here/$1/$source.cpp"
             [ ! -e "$here/$1/$source.h" ] || echo "$here/$1/$source.h"
