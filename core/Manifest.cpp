@@ -1,9 +1,5 @@
 #include "Manifest.h"
 
-#include <QByteArray>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
@@ -11,6 +7,7 @@
 #include "FileIo.h"
 #include "GeoTiffGrids.h"
 #include "InputFile.h"
+#include "JsonText.h"
 #include "OutputRegistry.h"
 #include "SettingsTable.h"
 #include "Simul.h"
@@ -19,70 +16,54 @@ namespace glebix::batch {
 
 namespace {
 
-QJsonValue Text(const std::string &text) { return QString::fromStdString(text); }
 // A path, or null for an output not asked for.
-QJsonValue PathOrNull(const std::string &path) { return path.empty() ? QJsonValue() : Text(path); }
+Json PathOrNull(const std::string &path) { return path.empty() ? Json() : Json(path); }
 
-QJsonObject SettingsObject(const TSettings &settings) {
-    QJsonObject object;
-    object["StepCount"] = Text(settings.Run.StepCount);
-    for (const std::string &name : SettingNames())
-        object[QString::fromStdString(name)] = Text(SettingText(name, settings));
+Json SettingsObject(const TSettings &settings) {
+    Json object = Json::object();
+    object["StepCount"] = settings.Run.StepCount;
+    for (const std::string &name : SettingNames()) object[name] = SettingText(name, settings);
     return object;
 }
 
 // A path as an absolute one, without resolving links; null when it has none.
-QJsonValue AbsolutePath(const std::string &path) {
+Json AbsolutePath(const std::string &path) {
     std::error_code ec;
     const std::filesystem::path absolute = path.empty() ? std::filesystem::path() : std::filesystem::absolute(path, ec);
-    return absolute.empty() || ec ? QJsonValue() : Text(absolute.lexically_normal().string());
+    return absolute.empty() || ec ? Json() : Json(absolute.lexically_normal().string());
 }
 
-QJsonArray InputsArray(const std::vector<InputFileRecord> &inputs) {
-    QJsonArray array;
+Json InputsArray(const std::vector<InputFileRecord> &inputs) {
+    Json array = Json::array();
     for (const InputFileRecord &in : inputs) {
-        QJsonObject object;
-        object["role"] = Text(in.Role);
-        object["path"] = Text(in.Path);
-        object["absolute_path"] = AbsolutePath(in.Path);
-        object["size"] = in.Size < 0 ? QJsonValue() : QJsonValue(static_cast<qint64>(in.Size));
-        object["sha256"] = in.Sha256.empty() ? QJsonValue() : Text(in.Sha256);
-        array.append(object);
+        array.push_back(Json{{"role", in.Role},
+                             {"path", in.Path},
+                             {"absolute_path", AbsolutePath(in.Path)},
+                             {"size", in.Size < 0 ? Json() : Json(in.Size)},
+                             {"sha256", PathOrNull(in.Sha256)}});
     }
     return array;
 }
 
-QJsonObject OutputsObject(const ManifestContents &m) {
-    QJsonObject object;
+Json OutputsObject(const ManifestContents &m) {
+    Json object = Json::object();
     for (const OutputKind &kind : OutputKinds())
         if (kind.manifestKey) object[kind.manifestKey] = PathOrNull(m.*kind.recorded);
     return object;
 }
 
 // The georeference of the initial grid, which the written grids share.
-QJsonObject GeoreferenceObject(const gis::Georeference &g) {
-    QJsonObject object;
-    object["source"] = PathOrNull(g.Source);
-    object["xllcorner"] = g.Placement.XllCorner;
-    object["yllcorner"] = g.Placement.YllCorner;
-    object["cellsize"] = g.Placement.CellSize;
-    object["crs_wkt"] = PathOrNull(g.CrsWkt);
-    return object;
+Json GeoreferenceObject(const gis::Georeference &g) {
+    return {{"source", PathOrNull(g.Source)},
+            {"xllcorner", g.Placement.XllCorner},
+            {"yllcorner", g.Placement.YllCorner},
+            {"cellsize", g.Placement.CellSize},
+            {"crs_wkt", PathOrNull(g.CrsWkt)}};
 }
 
 // The state file a resumed run went on from; a run from set-up has no such key.
-QJsonObject ResumedFrom(const ManifestContents &m) {
-    QJsonObject object;
-    object["path"] = Text(m.ResumedFrom);
-    object["step"] = m.ResumedFromStep;
-    object["sha256"] = Text(m.ResumedFromSha256);
-    return object;
-}
-
-QJsonArray TextArray(const std::vector<std::string> &texts) {
-    QJsonArray array;
-    for (const std::string &text : texts) array.append(Text(text));
-    return array;
+Json ResumedFrom(const ManifestContents &m) {
+    return {{"path", m.ResumedFrom}, {"step", m.ResumedFromStep}, {"sha256", m.ResumedFromSha256}};
 }
 
 // Whether the run wrote its output at `path`: a file among those it wrote (the result
@@ -154,20 +135,20 @@ std::string UtcNow() {
 }
 
 std::string ManifestText(const ManifestContents &c) {
-    QJsonObject m;
-    m["program"] = Text(c.Program);
-    m["version"] = Text(VersionNumber());
+    Json m = Json::object();
+    m["program"] = c.Program;
+    m["version"] = VersionNumber();
     m["run"] = c.Run;
     m["replicates"] = c.Replicates;
-    m["seed"] = static_cast<qint64>(c.Seed);
-    m["master_seed"] = static_cast<qint64>(c.MasterSeed);
+    m["seed"] = c.Seed;
+    m["master_seed"] = c.MasterSeed;
     m["seed_source"] = !c.ResumedFrom.empty() ? "state" : c.SeedFromClock ? "clock" : "option";
     if (!c.ResumedFrom.empty()) m["resumed_from"] = ResumedFrom(c);
     m["step_count"] = c.StepCount;
     m["steps_reached"] = c.StepsReached;
     m["status"] = c.Completed ? "completed" : c.Interrupted ? "interrupted" : "error";
-    m["message"] = c.Message.empty() ? QJsonValue() : Text(c.Message);
-    m["started_utc"] = Text(c.Started);
+    m["message"] = c.Message.empty() ? Json() : Json(c.Message);
+    m["started_utc"] = c.Started;
     m["elapsed_seconds"] = c.Seconds;
     m["settings"] = SettingsObject(c.Settings);
     m["inputs"] = InputsArray(c.Inputs);
@@ -175,23 +156,20 @@ std::string ManifestText(const ManifestContents &c) {
     if (c.Georeference) m["georeference"] = GeoreferenceObject(*c.Georeference);
     if (!c.Animation.empty()) {
         m["animation_frames_per_second"] = c.AnimationFramesPerSecond;
-        m["animation_style"] = Text(c.AnimationStyleText);
+        m["animation_style"] = c.AnimationStyleText;
         if (c.AnimationCellSize > 0) m["animation_cell_size"] = c.AnimationCellSize;
     }
-    m["warnings"] = TextArray(c.Warnings);
+    m["warnings"] = c.Warnings;
     m["working_directory"] = PathOrNull(c.WorkingDirectory.empty() ? WorkingDirectory() : c.WorkingDirectory);
     if (c.HasDesign) {
         m["point"] = c.Point;
-        QJsonObject design;
-        for (const auto &[name, value] : c.Design) design[QString::fromStdString(name)] = Text(value);
+        Json design = Json::object();
+        for (const auto &[name, value] : c.Design) design[name] = value;
         m["design"] = design;
         m["independent_seeds"] = c.IndependentSeeds;
     }
-    QJsonArray command;
-    for (const std::string &argument : c.Command) command.append(Text(argument));
-    m["command"] = command;
-    const QByteArray json = QJsonDocument(m).toJson(QJsonDocument::Indented);
-    return std::string(json.constData(), static_cast<std::size_t>(json.size()));
+    m["command"] = c.Command;
+    return JsonText(m);
 }
 
 std::string ManifestPathBeside(const std::string &resultFilePath) {

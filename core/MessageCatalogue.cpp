@@ -62,7 +62,7 @@ constexpr CatalogueEntry Entries[] = {
     {"word.or", "ou", "or"},
     {"word.and", "et", "and"},
     {"threads.refused", "threads : «{0}» n'est pas un nombre de fils de 0 à {1}", "threads: \"{0}\" is not a number of threads from 0 to {1}"},
-    {"jobs.refused", "{0} : «{1}» n'est pas un nombre de simulations simultanées de 1 à {2}", "{0}: \"{1}\" is not a number of simultaneous runs from 1 to {2}"},
+    {"jobs.refused", "{0} : «{1}» n'est pas un nombre de simulations simultanées de 0 (une par processeur) à {2}", "{0}: \"{1}\" is not a number of simultaneous runs from 0 (one per processor) to {2}"},
     {"resume.fixed_setting", "{0} : ne peut pas changer à la reprise (seuls {1}, lus à chaque pas de temps, le peuvent)", "{0}: cannot change on resuming (only {1}, read at every time step, can)"},
     {"resume.steps_before", "{0} est avant le pas enregistré ({1})", "{0} is before the saved step ({1})"},
     {"points.empty", "--points : la liste est vide (attendu : des numéros de points à partir de 1, comme 3, 2-5 ou 1,4,7-9)", "--points: the list is empty (expected: point numbers from 1, as in 3, 2-5 or 1,4,7-9)"},

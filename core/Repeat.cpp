@@ -1,13 +1,10 @@
 #include "Repeat.h"
 
-#include <QByteArray>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <memory>
 
 #include "Errors.h"
 #include "InputFile.h"
+#include "JsonText.h"
 #include "Manifest.h"
 #include "Messages.h"
 #include "RasterInput.h"
@@ -18,10 +15,22 @@ namespace glebix::batch {
 
 namespace {
 
-std::string Std(const QJsonValue &value) { return value.toString().toStdString(); }
+// The text of `object`'s member `key`; empty when it has none, holds another kind of
+// value, or is no object.
+std::string TextOf(const Json &object, const char *key) {
+    const auto member = object.find(key);
+    return member != object.end() && member->is_string() ? member->get<std::string>() : std::string();
+}
+
+// The member `key` of `object` when it has the kind `is` tells; an empty value of that
+// kind otherwise.
+Json MemberOf(const Json &object, const char *key, bool (Json::*is)() const noexcept, Json empty) {
+    const auto member = object.find(key);
+    return member != object.end() && ((*member).*is)() ? *member : empty;
+}
 
 // The manifest's JSON object, or a problem.
-QJsonObject ReadManifest(const std::string &path, std::vector<std::string> &problems) {
+Json ReadManifest(const std::string &path, std::vector<std::string> &problems) {
     std::string bytes;
     try {
         bytes = ReadInputFile(path);
@@ -29,37 +38,33 @@ QJsonObject ReadManifest(const std::string &path, std::vector<std::string> &prob
         problems.push_back(Message("repeat.unread", {path, FromFrench(e.what())}));
         return {};
     }
-    QJsonParseError error{};
-    const QJsonDocument document =
-        QJsonDocument::fromJson(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())), &error);
-    const QJsonObject manifest = document.object();
-    const QString program = manifest.value("program").toString();
-    if (error.error != QJsonParseError::NoError || !document.isObject() ||
-        (program != "glebix" && program != "glebix-batch") || !manifest.value("settings").isObject()) {
+    // Not a manifest unless an object, from either program, with its settings.
+    Json manifest = Json::parse(bytes, nullptr, false);
+    const std::string program = TextOf(manifest, "program");
+    if ((program != "glebix" && program != "glebix-batch") ||
+        !MemberOf(manifest, "settings", &Json::is_object, Json()).is_object()) {
         problems.push_back(Message("repeat.not_manifest", {path}));
         return {};
     }
     return manifest;
 }
 
-void RestoreSettings(const QJsonObject &settings, TSettings &target, std::vector<std::string> &problems) {
-    for (auto it = settings.begin(); it != settings.end(); ++it) {
-        const std::string name = it.key().toStdString();
-        if (!it.value().isString()) {
+void RestoreSettings(const Json &settings, TSettings &target, std::vector<std::string> &problems) {
+    for (const auto &[name, value] : settings.items()) {
+        if (!value.is_string()) {
             problems.push_back(Message("repeat.setting_not_text", {name}));
-        } else if (auto problem = RestoreSetting(name, Std(it.value()), target)) {
+        } else if (auto problem = RestoreSetting(name, value.get<std::string>(), target)) {
             problems.push_back(Labelled("--repeat", *problem));
         }
     }
 }
 
 // Reads every input the manifest lists and compares it with what the manifest says.
-void CheckInputs(const QJsonArray &inputs, BatchOptions &options, std::vector<std::string> &problems) {
-    for (const QJsonValue &value : inputs) {
-        const QJsonObject input = value.toObject();
-        const std::string role = Std(input.value("role"));
-        const std::string path = Std(input.value("path"));
-        const std::string expected = Std(input.value("sha256"));
+void CheckInputs(const Json &inputs, BatchOptions &options, std::vector<std::string> &problems) {
+    for (const Json &input : inputs) {
+        const std::string role = TextOf(input, "role");
+        const std::string path = TextOf(input, "path");
+        const std::string expected = TextOf(input, "sha256");
         // A design point's values are among the manifest's settings: its file is not read.
         if (role == "design") continue;
         if (role == "species" || role == "params") options.Inputs.push_back({role, path});
@@ -81,11 +86,11 @@ void CheckInputs(const QJsonArray &inputs, BatchOptions &options, std::vector<st
 // A resumed run goes on again from the state it went on from, which must be the very
 // state the manifest names: the state holds the plot the steps start from, and the run
 // reads no other input.
-void ResumeFromRecordedState(const QJsonObject &from, BatchOptions &options, std::vector<std::string> &problems) {
-    const std::string path = Std(from.value("path"));
+void ResumeFromRecordedState(const Json &from, BatchOptions &options, std::vector<std::string> &problems) {
+    const std::string path = TextOf(from, "path");
     try {
         auto saved = std::make_shared<const SavedRun>(ReadStateFile(path, CheckSavedSetting));
-        if (saved->Checksum != Std(from.value("sha256")))
+        if (saved->Checksum != TextOf(from, "sha256"))
             return problems.push_back(Message("repeat.state_changed", {path}));
         options.ResumePath = path;
         options.Resumed = std::move(saved);
@@ -98,18 +103,20 @@ void ResumeFromRecordedState(const QJsonObject &from, BatchOptions &options, std
 
 std::vector<std::string> LoadRepeat(const std::string &path, BatchOptions &options) {
     std::vector<std::string> problems;
-    const QJsonObject manifest = ReadManifest(path, problems);
+    const Json manifest = ReadManifest(path, problems);
     if (!problems.empty()) return problems;
-    const double seed = manifest.value("seed").toDouble(-1);
+    const Json seedValue = MemberOf(manifest, "seed", &Json::is_number, -1);
+    const double seed = seedValue.get<double>();
     if (seed < 0 || seed > 4294967295.0 || seed != static_cast<double>(static_cast<std::uint32_t>(seed)))
         problems.push_back(Message("repeat.bad_seed", {path}));
     else
         options.Seed = static_cast<std::uint32_t>(seed);
     options.Settings = DefaultSettings();
-    RestoreSettings(manifest.value("settings").toObject(), options.Settings, problems);
-    CheckInputs(manifest.value("inputs").toArray(), options, problems);
+    RestoreSettings(manifest.at("settings"), options.Settings, problems);
+    CheckInputs(MemberOf(manifest, "inputs", &Json::is_array, Json::array()), options, problems);
     if (manifest.contains("resumed_from"))
-        ResumeFromRecordedState(manifest.value("resumed_from").toObject(), options, problems);
+        ResumeFromRecordedState(MemberOf(manifest, "resumed_from", &Json::is_object, Json::object()), options,
+                                problems);
     return problems;
 }
 

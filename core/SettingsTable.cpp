@@ -150,25 +150,41 @@ std::optional<std::string> ApplySetting(std::string_view name, std::string_view 
     return problem;
 }
 
-std::optional<std::string> RestoreSetting(std::string_view name, std::string_view text, TSettings &settings) {
-    const SettingRow *row = FindSettingRow(name);
-    const bool number = row && row->kind != SettingKind::Path && row->kind != SettingKind::Word;
+namespace {
+
+// A manifest's or state's text for `row` into its member. A number may start with
+// blanks; the step count and the numbers set by name keep the very text given.
+template <typename Member>
+std::optional<std::string> RestoreMember(const SettingRow &row, std::string_view text, Member &member) {
+    const bool number = row.kind != SettingKind::Path && row.kind != SettingKind::Word;
     const std::string_view checked = number ? text.substr(std::min(text.size(), text.find_first_not_of(' '))) : text;
-    std::optional<std::string> problem;
-    // The step count is kept as the text a manifest holds, like the numbers set by name.
-    const bool steps = WithSetting(settings, name, SettingSetter::Steps, [&](const SettingRow &r, auto &member) {
-        if (!ParseCount(checked, r.minimum))
-            problem = Message("setting.prefix", {std::string(r.name)}) +
-                      Message("setting.not_whole", {Quoted(text), RangeText(r.minimum, r.maximum)});
-        else
-            Store(member, CheckedValue{text});
-    });
-    if (steps) return problem;
-    if (auto p = ApplySetting(name, checked, settings)) return p;
-    if (row && (row->kind == SettingKind::Real || row->kind == SettingKind::Whole))
-        WithSetting(settings, name, SettingSetter::ByName,
-                    [&](const SettingRow &, auto &member) { Store(member, CheckedValue{text}); });
+    if (row.setter == SettingSetter::Steps) {
+        if (!ParseCount(checked, row.minimum))
+            return Message("setting.prefix", {std::string(row.name)}) +
+                   Message("setting.not_whole", {Quoted(text), RangeText(row.minimum, row.maximum)});
+        Store(member, CheckedValue{text});
+        return std::nullopt;
+    }
+    CheckedValue v;
+    if (auto problem = Check(row, checked, v)) return problem;
+    if (row.kind == SettingKind::Real || row.kind == SettingKind::Whole) v.text = text;
+    Store(member, v);
     return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> RestoreSetting(std::string_view name, std::string_view text, TSettings &settings) {
+    std::optional<std::string> problem;
+    bool known = false;
+    VisitSettings(settings, [&](const SettingRow &row, auto &member) {
+        if (known || row.name != name || (row.setter != SettingSetter::ByName && row.setter != SettingSetter::Steps))
+            return;
+        known = true;
+        problem = RestoreMember(row, text, member);
+    });
+    if (!known) return UnknownSettingMessage(name);
+    return problem;
 }
 
 std::optional<std::string> CheckSavedSetting(std::string_view name, std::string_view text) {

@@ -12,7 +12,7 @@ inline constexpr int MaxThreads = 256;
 std::string ThreadCountRefusal(const std::string &shown);
 
 // The refusal of `shown`, a count of runs at once, each on its own thread, given for
-// `setting` outside [1, MaxThreads].
+// `setting` outside [0, MaxThreads], 0 meaning one per processor (RunsAtOnce).
 std::string RunCountRefusal(const std::string &setting, const std::string &shown);
 
 }  // namespace glebix::batch

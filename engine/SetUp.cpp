@@ -81,8 +81,7 @@ void InitialCellEnv(std::int32_t mode, const InitialValues &v, Simul &simul, TCe
         break;
     }
     case EnvModeHomogeneous:
-        env.Compacted = v.EnvConstant;
-        env.Decompacted = StoreDouble(100.0L - v.EnvConstant);
+        env = HomogeneousCellEnv(v.EnvConstant);
         break;
     default:
         break;  // no other mode can be selected
@@ -116,6 +115,8 @@ std::int32_t PatternCount(std::int32_t mode, int i, int j, std::int32_t constant
         return 0;  // the file mode: cells the file does not name
     }
 }
+
+TCellEnv HomogeneousCellEnv(double constant) { return {constant, StoreDouble(100.0L - constant)}; }
 
 std::uint64_t SetUpDraws(const InitialSettings &in, std::uint64_t cells) {
     return (in.EnvInitMode == EnvModeRandom ? cells : 0) + (in.DistInitMode == DistModeRandom ? cells : 0);

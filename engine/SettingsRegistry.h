@@ -5,8 +5,10 @@
 
 #include <cstdint>
 #include <limits>
+#include <string>
 #include <string_view>
 #include <type_traits>
+#include <variant>
 #include <vector>
 
 #include "InitialSources.h"
@@ -289,16 +291,17 @@ void VisitRunSpecies(P &r, Visit visit) {
     visit("MortalityAlpha", r.MortalityAlpha);
 }
 
+// A setting's value, of its member's type; none for a row the registry does not hold.
+using SettingValue = std::variant<std::monostate, std::string, bool, std::int32_t, double>;
+
+// The default (DefaultSettings()) of `row`'s setting, taken from the registry once.
+const SettingValue &DefaultValue(const SettingRow &row);
+
 // Whether `value` is the default of `row`'s setting.
 template <typename T>
 bool IsDefaultValue(const SettingRow &row, const T &value) {
-    bool same = false;
-    const TSettings defaults = DefaultSettings();
-    VisitSettings(defaults, [&](const SettingRow &r, const auto &d) {
-        if constexpr (std::is_same_v<std::remove_cvref_t<decltype(d)>, T>)
-            if (r.name == row.name) same = d == value;
-    });
-    return same;
+    const T *defaultValue = std::get_if<T>(&DefaultValue(row));
+    return defaultValue && *defaultValue == value;
 }
 
 // Every row, in order.

@@ -181,6 +181,10 @@ RunSpecies SpeciesTakenFrom(const SpeciesSettings &settings);
 std::int32_t PatternCount(std::int32_t mode, int i, int j, std::int32_t constant, int width = GridSide,
                           int height = GridSide);
 
+// The soil that the homogeneous initial environment gives every cell, from the
+// compacted share `constant`.
+TCellEnv HomogeneousCellEnv(double constant);
+
 // How many generator draws run set-up makes with these settings on a plot of `cells` cells.
 std::uint64_t SetUpDraws(const InitialSettings &initial, std::uint64_t cells = CellCount);
 

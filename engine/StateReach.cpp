@@ -95,7 +95,8 @@ std::optional<std::string> ReachableState::SharesProblem(int i, int j, double co
         return Cell(i, j) + values() + " : une part doit être un nombre fini";
     if (step_ == 0 && settings_.Initial.EnvInitMode == EnvModeHomogeneous) {
         const double constant = FieldToReal(settings_.Initial.EnvConstant);
-        if (compacted != constant || decompacted != StoreDouble(100.0L - constant))
+        const TCellEnv expected = HomogeneousCellEnv(constant);
+        if (compacted != expected.Compacted || decompacted != expected.Decompacted)
             return Cell(i, j) + values() + " au pas 0, où le milieu homogène donne " + FormatShortest(constant) +
                    " et son complément";
     }

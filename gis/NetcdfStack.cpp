@@ -112,16 +112,16 @@ void NetcdfStack::Open(const std::string &path, const Simul &simul, std::uint32_
     }
 }
 
-void NetcdfStack::Define(const Simul &simul, std::uint32_t seed, const Georeference &where,
-                         const std::vector<std::uint8_t> &mask) {
-    const bool crs = !where.CrsWkt.empty();
-    int timeDim = -1, yDim = -1, xDim = -1, x = -1, y = -1, named = -1, crsVar = -1;
-    Check(nc_def_dim(nc_, "time", NC_UNLIMITED, &timeDim));
-    Check(nc_def_dim(nc_, "y", static_cast<std::size_t>(where.Lines), &yDim));
-    Check(nc_def_dim(nc_, "x", static_cast<std::size_t>(where.Columns), &xDim));
-    Check(nc_def_var(nc_, "time", NC_INT, 1, &timeDim, &time_));
-    Check(nc_def_var(nc_, "y", NC_DOUBLE, 1, &yDim, &y));
-    Check(nc_def_var(nc_, "x", NC_DOUBLE, 1, &xDim, &x));
+// The dimensions time, y and x (in `dims`, in that order) and their coordinate
+// variables; the ids of x and y.
+std::pair<int, int> NetcdfStack::DefineAxes(const Georeference &where, int (&dims)[3]) {
+    int x = -1, y = -1;
+    Check(nc_def_dim(nc_, "time", NC_UNLIMITED, &dims[0]));
+    Check(nc_def_dim(nc_, "y", static_cast<std::size_t>(where.Lines), &dims[1]));
+    Check(nc_def_dim(nc_, "x", static_cast<std::size_t>(where.Columns), &dims[2]));
+    Check(nc_def_var(nc_, "time", NC_INT, 1, &dims[0], &time_));
+    Check(nc_def_var(nc_, "y", NC_DOUBLE, 1, &dims[1], &y));
+    Check(nc_def_var(nc_, "x", NC_DOUBLE, 1, &dims[2], &x));
     int status = NC_NOERR;
     PutText(nc_, time_, "long_name", "time step", status);
     PutText(nc_, time_, "units", "step", status);
@@ -135,7 +135,11 @@ void NetcdfStack::Define(const Simul &simul, std::uint32_t seed, const Georefere
         PutText(nc_, var, "axis", axis, status);
     }
     Check(status);
-    const int gridDims[3] = {timeDim, yDim, xDim};
+    return {x, y};
+}
+
+// The three layers over time and the mask of named cells; the mask's id.
+int NetcdfStack::DefineLayers(const int (&gridDims)[3], bool crs) {
     struct Layer {
         const char *name;
         nc_type type;
@@ -145,6 +149,7 @@ void NetcdfStack::Define(const Simul &simul, std::uint32_t seed, const Georefere
     const Layer layers[] = {{"density", NC_INT, "individuals in the cell", "1", &density_},
                             {"compacted", NC_DOUBLE, "compacted share of the soil", "percent", &compacted_},
                             {"decompacted", NC_DOUBLE, "decompacted share of the soil", "percent", &decompacted_}};
+    int status = NC_NOERR, named = -1;
     for (const Layer &layer : layers) {
         Check(nc_def_var(nc_, layer.name, layer.type, 3, gridDims, layer.id));
         PutText(nc_, *layer.id, "long_name", layer.longName, status);
@@ -158,7 +163,15 @@ void NetcdfStack::Define(const Simul &simul, std::uint32_t seed, const Georefere
     if (status == NC_NOERR) status = nc_put_att_schar(nc_, named, "flag_values", NC_BYTE, 2, flags);
     if (crs) PutText(nc_, named, "grid_mapping", CrsVariable, status);
     Check(status);
-    if (crs) {
+    return named;
+}
+
+// The grid mapping, when there is a CRS, and the file's own attributes: conventions,
+// the seed and every setting.
+void NetcdfStack::DefineGlobals(const Simul &simul, std::uint32_t seed, const Georeference &where) {
+    int status = NC_NOERR;
+    if (!where.CrsWkt.empty()) {
+        int crsVar = -1;
         Check(nc_def_var(nc_, CrsVariable, NC_INT, 0, nullptr, &crsVar));
         Check(CopyGridMapping(part_, where.CrsWkt, nc_, crsVar));
         PutText(nc_, crsVar, "crs_wkt", where.CrsWkt, status);
@@ -173,6 +186,14 @@ void NetcdfStack::Define(const Simul &simul, std::uint32_t seed, const Georefere
     for (const std::string &name : batch::SettingNames())
         PutText(nc_, NC_GLOBAL, ("setting_" + name).c_str(), batch::SettingText(name, simul.Settings), status);
     Check(status);
+}
+
+void NetcdfStack::Define(const Simul &simul, std::uint32_t seed, const Georeference &where,
+                         const std::vector<std::uint8_t> &mask) {
+    int dims[3] = {-1, -1, -1};
+    const auto [x, y] = DefineAxes(where, dims);
+    const int named = DefineLayers(dims, !where.CrsWkt.empty());
+    DefineGlobals(simul, seed, where);
     Check(nc_enddef(nc_));
     std::vector<double> xs(static_cast<std::size_t>(where.Columns)), ys(static_cast<std::size_t>(where.Lines));
     for (int k = 0; k < where.Columns; ++k) xs[k] = CellCentreX(where, k);

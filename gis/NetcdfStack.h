@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Plot.h"
@@ -47,6 +48,9 @@ private:
     void Check(int status) const;
     void Define(const Simul &simul, std::uint32_t seed, const Georeference &where,
                 const std::vector<std::uint8_t> &named);
+    std::pair<int, int> DefineAxes(const Georeference &where, int (&dims)[3]);
+    int DefineLayers(const int (&gridDims)[3], bool crs);
+    void DefineGlobals(const Simul &simul, std::uint32_t seed, const Georeference &where);
 
     int nc_ = -1;
     int time_ = -1, density_ = -1, compacted_ = -1, decompacted_ = -1;

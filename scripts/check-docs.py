@@ -81,21 +81,13 @@ def class_colours(source):
 def strip_code(text):
     """The text with fenced code blocks blanked and inline code removed, line
     numbers kept."""
-    out, fence = [], None
-    for line in text.split("\n"):
-        stripped = line.lstrip()
-        marker = re.match(r"(`{3,}|~{3,})", stripped)
-        if fence is None and marker:
-            fence = marker.group(1)[0] * len(marker.group(1))
-            out.append("")
-            continue
-        if fence is not None:
-            if stripped.startswith(fence):
-                fence = None
-            out.append("")
-            continue
-        out.append(re.sub(r"(`+)(?:(?!\1).)*?\1", "", line))
-    return out
+    fenced = set()
+    for block in code_blocks(text):
+        fenced.update(range(block["line"] - 1, block["end"] + 1))
+    return [
+        "" if number in fenced else re.sub(r"(`+)(?:(?!\1).)*?\1", "", line)
+        for number, line in enumerate(text.split("\n"))
+    ]
 
 
 def slug(heading):
@@ -174,7 +166,9 @@ CONTINUES = "continues"
 
 
 def code_blocks(text):
-    """Every fenced block: a dict with its line, language, marker, note and code."""
+    """Every fenced block: a dict with its line (from 1), the index of its closing
+    line (from 0; past the end for a block never closed), language, marker, note and
+    code."""
     lines = text.split("\n")
     blocks, i = [], 0
     while i < len(lines):
@@ -190,6 +184,7 @@ def code_blocks(text):
         blocks.append(
             {
                 "line": i + 1,
+                "end": end,
                 "language": opening.group(2).lower(),
                 "marker": marker.group(1) if marker else None,
                 "note": (marker.group(2) or "") if marker else "",

@@ -8,6 +8,8 @@ what=${1:-test}
 pkgs="make g++ cmake ninja-build qt6-base-dev libgl-dev zlib1g-dev libgif-dev"
 # Rasters read with GDAL, GeoTIFF and NetCDF grids written (GDAL, netCDF-C).
 pkgs="$pkgs libgdal-dev libnetcdf-dev"
+# The manifests' JSON (headers only).
+pkgs="$pkgs nlohmann-json3-dev"
 pkgs="$pkgs qt6-translations-l10n"  # the standard dialogs in French
 if [ "$what" = screenshot ]; then
     pkgs="$pkgs xvfb xauth"  # scripts/screenshot.sh

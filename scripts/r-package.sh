@@ -23,6 +23,7 @@ rm -rf "$out/glebix" "$out"/glebix_*.tar.gz
 cp -R "$here/r/glebix" "$out/glebix"
 # The sources of the libraries the package links, as CMake lists them: the study core
 # (with gis/) and the pictures, with their headers.
+# The list ends at the first ")" outside a comment.
 library_sources() {
     # Comments first: a parenthesis in one would end the list early.
     sed 's/#.*//' "$here/$1/CMakeLists.txt" | sed -n "/^add_library($2 /,/)/p" |

@@ -9,4 +9,4 @@ add_library(glebix_windows STATIC
   RunManifest.h
 )
 target_include_directories(glebix_windows PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(glebix_windows PUBLIC glebix_ui_support glebix_map_image glebix_manifest)
+target_link_libraries(glebix_windows PUBLIC glebix_ui_support glebix_map_image glebix_core)

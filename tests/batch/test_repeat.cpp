@@ -98,6 +98,29 @@ TEST(Repeat, RefusesWhatIsNotAManifestAndOptionsThatWouldChangeTheRun) {
     EXPECT_TRUE(ParseCommandLine({"--repeat", "m.json", "--out", "o", "--trace", "t.csv"}).Problems.empty());
 }
 
+// A member of another kind than a manifest gives it is a problem, or a member not
+// there, never a failure of the reading itself.
+TEST(Repeat, MembersOfAnotherKindAreProblems) {
+    ScratchDir dir;
+    const std::pair<std::string, std::size_t> cases[] = {
+        {R"({"program": "glebix", "seed": "5", "settings": {}})", 1},
+        {R"({"program": "glebix", "seed": 4294967296, "settings": {}})", 1},
+        {R"({"program": "glebix", "seed": 2.5, "settings": {}})", 1},
+        {R"({"program": "glebix", "seed": 5, "settings": [], "inputs": []})", 1},
+        {R"({"program": 3, "seed": 5, "settings": {}})", 1},
+        {"{\"program\": \"glebix\", \"seed\": 5, \"settings\": {\"Survival\": \"\xff\"}}", 1},
+        {R"({"program": "glebix", "seed": 5, "settings": {}, "inputs": 3})", 0},
+        {R"({"program": "glebix", "seed": 5, "settings": {}, "inputs": [1, {"role": 2}]})", 2},
+        {R"({"program": "glebix", "seed": 5, "settings": {}, "resumed_from": 3})", 1},
+        {R"({"program": "glebix", "seed": 4294967295, "settings": {"Survival": "0.5"}} )", 0},
+    };
+    for (const auto &[text, problems] : cases) {
+        SCOPED_TRACE(text);
+        BatchOptions options;
+        EXPECT_EQ(LoadRepeat(dir.File("m.json", text), options).size(), problems);
+    }
+}
+
 // A manifest's settings are checked as --set and --steps check them; only the blanks
 // that lead a species file's numbers pass, kept as they stand.
 TEST(Repeat, ManifestSettingsAreCheckedAsTheOptionsCheckThem) {

@@ -67,8 +67,8 @@ def test_the_bindings_own_refusals_and_the_descriptions_are_in_the_users_languag
         glebix.run(jobs=999)
     assert str(caught.value) == expected(
         lang,
-        "jobs : «999» n'est pas un nombre de simulations simultanées de 1 à 256",
-        'jobs: "999" is not a number of simultaneous runs from 1 to 256',
+        "jobs : «999» n'est pas un nombre de simulations simultanées de 0 (une par processeur) à 256",
+        'jobs: "999" is not a number of simultaneous runs from 0 (one per processor) to 256',
     )
     described = glebix._core.setting_info()["Survival"]["description"]
     assert described == expected(

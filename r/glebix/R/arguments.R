@@ -19,17 +19,18 @@ threads_argument <- function(x, call = sys.call(-1)) {
   bounded_count(x, "threads", 0, call)
 }
 
-# Runs at once, each on its own thread: from 1 to the same bound.
+# Runs at once, each on its own thread: from 0 (one per processor, as Python's `jobs`)
+# to the same bound.
 cores_argument <- function(x, call = sys.call(-1)) {
-  bounded_count(x, "cores", 1, call)
+  bounded_count(x, "cores", 0, call, zero_is_processors = TRUE)
 }
 
-bounded_count <- function(x, name, minimum, call) {
+bounded_count <- function(x, name, minimum, call, zero_is_processors = FALSE) {
   bound <- .Call(gx_threads_bound, describe_value(x), name)
   if (!is_whole_number(x, minimum, bound$max)) {
     gx_stop(bound$message, setting = name, token = describe_value(x), call = call)
   }
-  as.integer(x)
+  if (zero_is_processors && x == 0) bound$processors else as.integer(x)
 }
 
 # A seed: an unsigned 32-bit whole number; NULL draws one from R's generator, so

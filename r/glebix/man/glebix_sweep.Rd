@@ -20,7 +20,7 @@ glebix_sweep(design, replicates = 1, seed = NULL, steps = 300, cores = 1,
   \item{replicates}{runs of each point.}
   \item{seed}{the master seed; \code{NULL} draws one from R's generator.}
   \item{steps}{time steps of each run.}
-  \item{cores}{runs at a time, from 1 to 256. The results do not depend on it. Progress
+  \item{cores}{runs at a time, from 0 (one per processor) to 256. The results do not depend on it. Progress
     and futures are as in \code{\link{glebix_run}}.}
   \item{independent_seeds}{by default, replicate \code{r} of every point uses the
     seed of run \code{r} of \code{\link{glebix_run}}, so points are compared on common

@@ -17,6 +17,7 @@
 #include "Simul.h"
 #include "StepTrace.h"
 #include "ThreadCount.h"
+#include "Threads.h"
 
 namespace glebix::r {
 
@@ -233,13 +234,15 @@ extern "C" SEXP gx_georeference(SEXP handle) {
     END_RCPP
 }
 
-// The bound on `threads` and the refusal of `shown`, a count outside it.
+// The bound on `threads` and the refusal of `shown`, a count outside it; and the
+// processors that a count of 0 stands for.
 extern "C" SEXP gx_threads_bound(SEXP shown, SEXP setting) {
     BEGIN_RCPP
     const std::string name = Text(setting);
     const std::string message =
         name == "threads" ? batch::ThreadCountRefusal(Text(shown)) : batch::RunCountRefusal(name, Text(shown));
-    return Rcpp::List::create(Rcpp::Named("max") = batch::MaxThreads, Rcpp::Named("message") = Utf8(message));
+    return Rcpp::List::create(Rcpp::Named("max") = batch::MaxThreads, Rcpp::Named("message") = Utf8(message),
+                              Rcpp::Named("processors") = AvailableProcessors());
     END_RCPP
 }
 

@@ -100,12 +100,14 @@ test_that("threads and cores are bounded as in Python, with the core's message",
   expect_equal(glebix:::gx_call(glebix:::gx_info, glebix_simulation(threads = 256)$handle)$threads,
                256L)
   expect_equal(nrow(glebix_run(steps = 1, seed = 1, cores = 256)), 2)
+  expect_equal(nrow(glebix_run(steps = 1, seed = 1, cores = 0, replicates = 2)), 4)
   refused <- list(
     list(quote(glebix_simulation(threads = 100000)), "threads", "de fils de 0 \u00e0 256"),
     list(quote(glebix_run(steps = 1, seed = 1, threads = 257)), "threads", "de fils de 0 \u00e0 256"),
-    list(quote(glebix_run(steps = 1, seed = 1, cores = 257)), "cores", "simultan\u00e9es de 1 \u00e0 256"),
-    list(quote(glebix_sweep(data.frame(Survival = 0.3), cores = 0)), "cores", "\u00ab0\u00bb"),
-    list(quote(glebix_run(steps = 1, cores = 1e9)), "cores", "de 1 \u00e0 256"))
+    list(quote(glebix_run(steps = 1, seed = 1, cores = 257)), "cores",
+         "simultan\u00e9es de 0 (une par processeur) \u00e0 256"),
+    list(quote(glebix_sweep(data.frame(Survival = 0.3), cores = -1)), "cores", "\u00ab-1\u00bb"),
+    list(quote(glebix_run(steps = 1, cores = 1e9)), "cores", "\u00e0 256"))
   for (case in refused) {
     e <- tryCatch(eval(case[[1]]), glebix_error = identity)
     expect_s3_class(e, "glebix_error")

@@ -1,0 +1,269 @@
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "Conversions.h"
+#include "Errors.h"
+#include "InitialSources.h"
+#include "SettingsRegistry.h"
+#include "Sha256.h"
+#include "StateFile.h"
+#include "StateLines.h"
+#include "StateReach.h"
+#include "StateValues.h"
+
+namespace glebix {
+
+namespace {
+
+using state::AppendValue;
+using state::CheckedText;
+using state::LineCursor;
+using state::ParseNumber;
+using state::ParseValue;
+
+// The items of one kind ("setting", "species"), in the order they were written; each
+// item's name, text and value go to `check` once read, which fails on the item's line.
+template <typename Visitor, typename Check>
+void ReadItems(LineCursor &lines, const char *kind, Visitor visitAll, Check check) {
+    visitAll([&lines, kind, &check](std::string_view name, auto &value) {
+        const std::string key = std::string(kind) + " " + std::string(name);
+        const std::string_view written = lines.Keyed(key);
+        if (!ParseValue(written, value)) lines.Fail("valeur illisible de « " + key + " »");
+        check(name, CheckedText(written, value));
+    });
+}
+
+// The species values as the state file writes them, in file order.
+std::vector<std::string> SpeciesTexts(const RunSpecies &species) {
+    std::vector<std::string> texts;
+    VisitRunSpecies(species, [&texts](std::string_view, const auto &value) {
+        std::string text;
+        AppendValue(text, value);
+        texts.push_back(std::move(text));
+    });
+    return texts;
+}
+
+// The text of one "setting NAME VALUE" line into its member, checked by `checkSetting`.
+// False for a name the registry does not know.
+bool ReadSetting(LineCursor &lines, std::string_view name, std::string_view written, TSettings &settings,
+                 SettingCheck checkSetting) {
+    bool known = false;
+    VisitSettings(settings, [&](const SettingRow &row, auto &value) {
+        if (row.name != name) return;
+        known = true;
+        if (!ParseValue(written, value)) lines.Fail("valeur illisible de « setting " + std::string(name) + " »");
+        if (auto problem = checkSetting(row.name, CheckedText(written, value))) lines.Fail(*problem);
+    });
+    return known;
+}
+
+// The settings are read by name, in any order. A setting that the file's version did not
+// record yet keeps its default, which is how runs went before the setting existed; one
+// that the version records must be there.
+void ReadSettings(LineCursor &lines, int version, TSettings &settings, SettingCheck checkSetting) {
+    constexpr std::string_view key = "setting";
+    std::vector<std::string> seen;
+    while (lines.NextBegins(std::string(key) + " ")) {
+        const std::string_view rest = lines.Keyed(key);
+        const auto blank = rest.find(' ');
+        const std::string name(rest.substr(0, blank));
+        if (blank == std::string_view::npos) lines.Fail("« setting " + name + " » sans valeur");
+        if (std::find(seen.begin(), seen.end(), name) != seen.end())
+            lines.Fail("« setting " + name + " » donné deux fois");
+        if (!ReadSetting(lines, name, rest.substr(blank + 1), settings, checkSetting))
+            lines.Fail("paramètre inconnu « " + name + " »");
+        seen.push_back(name);
+    }
+    for (const SettingRow &row : SettingRows())
+        if (row.firstStateVersion <= version && !row.omittedWhenDefault &&
+            std::find(seen.begin(), seen.end(), row.name) == seen.end())
+            lines.Fail("« setting " + std::string(row.name) + " » manque");
+}
+
+// The shape the settings read give, or a failure on the line read last.
+PlotShape ShapeRead(LineCursor &lines, const TSettings &settings) {
+    try {
+        return PlotShapeOf(settings.Plot);
+    } catch (const GlebixError &e) { lines.Fail(std::string(e.what())); }
+}
+
+// The species values, which must be the ones set-up takes from `settings`.
+void ReadSpecies(LineCursor &lines, const TSettings &settings, RunSpecies &species) {
+    std::vector<std::string> expected;
+    try {
+        expected = SpeciesTexts(SpeciesTakenFrom(settings.Species));
+    } catch (const GlebixError &e) {
+        lines.Fail(std::string("les paramètres de l'espèce ne se prennent pas : ") + e.what());
+    }
+    std::size_t k = 0;
+    ReadItems(
+        lines, "species", [&species](auto visit) { VisitRunSpecies(species, visit); },
+        [&lines, &expected, &k](std::string_view name, std::string_view text) {
+            if (text != expected[k++])
+                lines.Fail("valeur « " + std::string(text) + " » de « species " + std::string(name) +
+                           " », où les paramètres donnent « " + expected[k - 1] + " »");
+        });
+}
+
+std::uint32_t ReadUnsigned(LineCursor &lines, const char *key) {
+    std::uint32_t v = 0;
+    if (!ParseNumber(lines.Keyed(key), v)) lines.Fail(std::string("valeur illisible de « ") + key + " »");
+    return v;
+}
+
+std::int32_t ReadStepNumber(LineCursor &lines, const char *key) {
+    std::int32_t v = 0;
+    if (!ParseNumber(lines.Keyed(key), v) || v < 0) lines.Fail(std::string("valeur illisible de « ") + key + " »");
+    return v;
+}
+
+// Three whole numbers or two (chart_cell, plot_extent), separated by single blanks.
+template <std::size_t N>
+void ReadNumbers(LineCursor &lines, const char *key, std::int32_t (&values)[N]) {
+    std::string_view text = lines.Keyed(key);
+    for (std::size_t k = 0; k < N; ++k) {
+        const auto blank = k + 1 < N ? text.find(' ') : text.size();
+        if (blank == std::string_view::npos || !ParseNumber(text.substr(0, blank), values[k]))
+            lines.Fail(std::string("valeurs illisibles de « ") + key + " »");
+        text.remove_prefix(std::min(text.size(), blank + 1));
+    }
+}
+
+// A grid's placement, which only a run started from an initial file has.
+std::optional<GridPlacement> ReadPlacement(LineCursor &lines, const InitialSettings &initial) {
+    std::string_view text = lines.Keyed("grid_placement");
+    if (text == "none") return std::nullopt;
+    double values[3];
+    for (double &v : values) {
+        const auto blank = &v != &values[2] ? text.find(' ') : text.size();
+        if (blank == std::string_view::npos || !ParseNumber(text.substr(0, blank), v) || !std::isfinite(v))
+            lines.Fail("valeurs illisibles de « grid_placement » : « " + std::string(lines.Current()) + " »");
+        text.remove_prefix(std::min(text.size(), blank + 1));
+    }
+    if (!(values[2] > 0)) lines.Fail("« grid_placement » : la taille de case doit être positive");
+    if (ReadInitialSources(initial).empty())
+        lines.Fail("« grid_placement » sans fichier initial (seule une grille lue en donne une)");
+    return GridPlacement{values[0], values[1], values[2]};
+}
+
+// A grid's lines; `cell` reads one value and returns false for a value it cannot read,
+// or fails on the line for one beyond reach.
+template <typename Cell>
+void ReadGrid(LineCursor &lines, const char *name, const TPlot &plot, Cell cell) {
+    if (lines.Next(name) != name) lines.Fail(std::string("« ") + name + " » attendu");
+    for (int i = 0; i < plot.Width; ++i) {
+        std::string_view text = lines.Next(name);
+        for (int j = 0; j < plot.Height; ++j) {
+            const auto blank = j + 1 < plot.Height ? text.find(' ') : text.size();
+            if (blank == std::string_view::npos || !cell(text.substr(0, blank), i, j))
+                lines.Fail(std::string("grille « ") + name + " » : il faut " + std::to_string(plot.Height) +
+                           " nombres par ligne");
+            text.remove_prefix(std::min(text.size(), blank + 1));
+        }
+    }
+}
+
+void ReadPlot(LineCursor &lines, const ReachableState &reach, TPlot &plot) {
+    auto fail = [&lines](const std::optional<std::string> &problem) {
+        if (problem) lines.Fail(*problem);
+        return true;
+    };
+    ReadGrid(lines, "density", plot, [&](std::string_view t, int i, int j) {
+        return ParseNumber(t, plot.Density[i][j]) && fail(reach.CountProblem(i + 1, j + 1, plot.Density[i][j]));
+    });
+    ReadGrid(lines, "compacted", plot,
+             [&plot](std::string_view t, int i, int j) { return ParseNumber(t, plot.Env[i][j].Compacted); });
+    ReadGrid(lines, "decompacted", plot, [&](std::string_view t, int i, int j) {
+        TCellEnv &env = plot.Env[i][j];
+        return ParseNumber(t, env.Decompacted) &&
+               fail(reach.SharesProblem(i + 1, j + 1, env.Compacted, env.Decompacted));
+    });
+}
+
+// The first line, then the checksum: what a file is and whether it is whole come
+// before what it says. Returns the body that the checksum covers.
+std::string_view CheckEnvelope(std::string_view text, const std::string &path, std::string &checksum, int &version) {
+    const ErrorContext where{{}, path, 0, 0, {}};
+    const std::string magic = std::string(StateFileMagic) + " ";
+    const std::string_view first = text.substr(0, text.find('\n'));
+    if (first.substr(0, magic.size()) != magic)
+        throw GlebixError("ce n'est pas un fichier d'état de Glebix (la première ligne doit être « " + magic +
+                              std::to_string(StateFileVersion) + " »)",
+                          where);
+    if (!ParseNumber(first.substr(magic.size()), version) || version < 1)
+        throw GlebixError("version de fichier d'état illisible : « " + std::string(first) + " »", where);
+    if (version > StateFileVersion)
+        throw GlebixError("fichier d'état de version " + std::to_string(version) +
+                              ", plus récente que celle que ce programme sait lire (" +
+                              std::to_string(StateFileVersion) + ")",
+                          where);
+    const std::string_view key = "sha256 ";
+    const auto lastStart = text.size() >= 2 ? text.rfind('\n', text.size() - 2) : std::string_view::npos;
+    const std::string_view last = lastStart == std::string_view::npos ? std::string_view() : text.substr(lastStart + 1);
+    if (text.back() != '\n' || last.size() != key.size() + 65 || last.substr(0, key.size()) != key)
+        throw GlebixError("fichier d'état tronqué : la ligne finale « sha256 » manque", where);
+    const std::string_view body = text.substr(0, lastStart + 1);
+    checksum = std::string(last.substr(key.size(), 64));
+    if (Sha256Hex(body) != checksum)
+        throw GlebixError(
+            "fichier d'état modifié ou abîmé : sa somme de contrôle SHA-256 ne correspond pas à son "
+            "contenu",
+            where);
+    return body.substr(first.size() + 1);
+}
+
+// The chart cell, the seeds, the steps and the generator state, each as set-up and
+// the steps leave them.
+void ReadRunPlace(LineCursor &lines, const PlotShape &shape, SavedRun &run) {
+    std::int32_t chart[2];
+    ReadNumbers(lines, "chart_cell", chart);
+    run.ChartCell = TakenChartCell(run.Settings.Run, shape);
+    if (chart[0] != run.ChartCell.I || chart[1] != run.ChartCell.J)
+        lines.Fail("case du graphique « " + std::string(lines.Current()) + " » autre que celle des paramètres");
+    run.MasterSeed = ReadUnsigned(lines, "master_seed");
+    run.RunSeed = ReadUnsigned(lines, "run_seed");
+    run.Step = ReadStepNumber(lines, "step");
+    run.StepCount = ReadStepNumber(lines, "step_count");
+    if (run.StepCount != FieldToInteger(run.Settings.Run.StepCount))
+        lines.Fail("nombre de pas « " + std::string(lines.Current()) + " » autre que celui du paramètre StepCount");
+    if (run.Step > run.StepCount) lines.Fail("le pas atteint dépasse le nombre de pas de la simulation");
+    run.Generator = ReadUnsigned(lines, "generator");
+    // Every generator state follows some other, so only set-up's is known.
+    const std::uint64_t cells = std::uint64_t(shape.Width) * std::uint64_t(shape.Height);
+    if (run.Step == 0 && run.Generator != AdvanceRandom(run.RunSeed, SetUpDraws(run.Settings.Initial, cells)))
+        lines.Fail("état du générateur « " + std::string(lines.Current()) +
+                   " » autre que celui que la mise en place laisse au pas 0");
+}
+
+}  // namespace
+
+SavedRun ParseStateFile(std::string_view text, const std::string &path, SettingCheck checkSetting) {
+    SavedRun run;
+    int version = 0;
+    LineCursor lines(CheckEnvelope(text, path, run.Checksum, version), path);
+    ReadSettings(lines, version, run.Settings, checkSetting);
+    const PlotShape shape = ShapeRead(lines, run.Settings);
+    ReadSpecies(lines, run.Settings, run.Species);
+    ReadRunPlace(lines, shape, run);
+    run.InputGridPlacement = ReadPlacement(lines, run.Settings.Initial);
+    std::int32_t extent[3];
+    ReadNumbers(lines, "plot_extent", extent);
+    if (extent[0] != shape.Width || extent[1] != shape.Height || extent[2] != 1)
+        lines.Fail("étendue « " + std::string(lines.Current()) + " » : la parcelle est de " +
+                   std::to_string(shape.Width) + " × " + std::to_string(shape.Height) + " cases de 1");
+    run.Plot = TPlot(shape.Width, shape.Height);
+    run.Plot.Bounded = shape.Bounded;
+    run.Plot.NRows = extent[0];
+    run.Plot.NCols = extent[1];
+    run.Plot.CellSize = extent[2];
+    ReadPlot(lines, ReachableState(run.Settings, run.Species, run.Step), run.Plot);
+    if (!lines.AtEnd()) {
+        lines.Next("");
+        lines.Fail("ligne en trop après les grilles");
+    }
+    return run;
+}
+
+}  // namespace glebix
