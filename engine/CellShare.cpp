@@ -9,6 +9,13 @@
 #include "StepResources.h"
 
 namespace glebix {
+namespace {
+
+// Plots below this many cells count and clear on the calling thread: waking the
+// workers would cost more.
+constexpr int ShareRoundsFrom = 65536;
+
+}  // namespace
 
 void CellShare::UsePlot(const TPlot &plot) {
     if (plot.Cells() == cells_) return;
@@ -26,7 +33,7 @@ void CellShare::Run(StepResources &step, TPlot &plot, std::uint32_t &seed, CellW
     context_ = context;
     plot_ = &plot;
     before_ = reinterpret_cast<std::int32_t *>(step.Grid(0, 0));
-    step.ShareBlocks(blockCount_, &CellShare::CountBlock, this);
+    Round(step, &CellShare::CountBlock);
     std::uint32_t state = seed;
     for (std::uint64_t &start : blockDraws_) {
         const std::uint64_t blockDraws = start;
@@ -37,12 +44,20 @@ void CellShare::Run(StepResources &step, TPlot &plot, std::uint32_t &seed, CellW
     for (const BlockFault &f : fault_) {
         if (!f.Error) continue;
         std::copy(before_ + f.Cell, before_ + cells_, plot.Density.Data() + f.Cell);
-        step.ShareBlocks(blockCount_, &CellShare::ClearBlock, this);
+        Round(step, &CellShare::ClearBlock);
         seed = f.State;
         std::rethrow_exception(f.Error);
     }
-    step.ShareBlocks(blockCount_, &CellShare::ClearBlock, this);
+    Round(step, &CellShare::ClearBlock);
     seed = state;
+}
+
+void CellShare::Round(StepResources &step, StepResources::BlockWork work) {
+    if (cells_ >= ShareRoundsFrom) {
+        step.ShareBlocks(blockCount_, work, this);
+        return;
+    }
+    for (int b = 0; b < blockCount_; ++b) work(this, b, 0);
 }
 
 void CellShare::CountBlock(void *self, int block, int) {

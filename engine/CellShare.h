@@ -11,10 +11,9 @@
 #include <vector>
 
 #include "Plot.h"
+#include "StepResources.h"
 
 namespace glebix {
-
-class StepResources;
 
 class CellShare {
 public:
@@ -42,6 +41,8 @@ private:
     };
 
     void UsePlot(const TPlot &plot);
+    // Runs `work` on every block, on the step's threads where that pays.
+    void Round(StepResources &step, StepResources::BlockWork work);
     static void CountBlock(void *self, int block, int thread);
     static void RunBlock(void *self, int block, int thread);
     static void ClearBlock(void *self, int block, int thread);

@@ -1,11 +1,11 @@
-// The fast dispersal pass. The threads try the preparation of every cell (capacity,
-// excess, scale) in blocks, for its faults, and count each block's individuals; the
+// The fast dispersal pass. The threads prepare every cell (capacity, excess, scale)
+// in blocks, keep its S, and count each block's individuals; the
 // first fault in cell order decides. The calling thread then numbers the blocks'
 // individuals in the reference's order and splits them into chunks, which every
 // thread takes from. Any thread can run any chunk: a chunk's first draw is at
 // 2 x (its first individual) after the pass's first state, which the generator
-// reaches by jumping ahead; the thread prepares the chunk's cells again as it meets
-// them, so no plan of the whole plot is kept. Every thread adds its movers into its own
+// reaches by jumping ahead; the thread plans the chunk's cells from their S as it
+// meets them, so no plan of the whole plot is kept. Every thread adds its movers into its own
 // work grids of arrivals minus departures; the grids are summed at the end, so the
 // result does not depend on which thread ran what.
 #include "FastDispersal.h"
@@ -103,14 +103,15 @@ void FastDispersal::PlanBlocks() {
 }
 
 // The block's individuals up to its first fault go to blockFirst_[block + 1] until
-// they are numbered.
+// they are numbered, and each cell's S to the step's cell values.
 void FastDispersal::PlanBlock(int block) {
     planFault_[block] = {};
     std::uint64_t individuals = 0;
     const std::int32_t *counts = plot_->Density.Data();
+    double *scales = step_->CellValues();
     for (int c = BlockBegin(block); c < BlockBegin(block + 1); ++c) {
         try {
-            prepare_(*plot_, *species_, c / height_, c % height_);
+            scales[c] = prepare_(*plot_, *species_, c / height_, c % height_).S;
         } catch (...) {
             planFault_[block] = {std::current_exception(), c};
             break;

@@ -57,8 +57,8 @@ private:
         Exact,    // scale too large for the approximations: the exact expression
     };
 
-    // What the pass knows of a cell before its draws, worked out by the thread that
-    // meets it (again by the next one when a chunk ends inside the cell).
+    // What the pass knows of a cell before its draws, worked out from its S by the
+    // thread that meets it (again by the next one when a chunk ends inside the cell).
     struct CellPlan {
         double S = 0;               // displacement scale
         double Scale = 0;           // S / CellSize

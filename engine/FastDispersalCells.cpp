@@ -50,13 +50,16 @@ void FastDispersal::PlanOf(const DispersalCell &cell, CellPlan &p) {
     }
 }
 
-// The cells before the pass's first fault of preparation raise none: their
-// preparation was tried before the draws began.
+// From the cell's count and the S its preparation kept.
 const FastDispersal::CellPlan &FastDispersal::PlanFor(int cell, Scratch &scratch) const {
     CellPlan &p = scratch.Plan;
     if (scratch.PlanCell == cell) return p;
     scratch.PlanCell = cell;
-    PlanOf(prepare_(*plot_, *species_, cell / height_, cell % height_), p);
+    DispersalCell prepared;
+    prepared.N = plot_->Density.Data()[cell];
+    prepared.S = step_->CellValues()[cell];
+    prepared.CellSize = plot_->CellSize;
+    PlanOf(prepared, p);
     if (p.Mode == CellMode::Counted || p.Mode == CellMode::Direct) {
         // Cells mostly share their scale: the threshold is worked out once per scale met.
         if (p.Scale != scratch.StayScale) scratch.StayFrom = StayThreshold(scratch.StayScale = p.Scale);

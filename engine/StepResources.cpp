@@ -16,6 +16,7 @@ void StepResources::UsePlot(int width, int height) {
     const std::size_t size = static_cast<std::size_t>(width + 2 * Margin) * PaddedColumns();
     grids_.assign(static_cast<std::size_t>(threadCount_) * Lanes, {});
     for (auto &grid : grids_) grid.assign(size, 0);
+    values_.assign(static_cast<std::size_t>(width) * height, 0);
 }
 
 void StepResources::ShareBlocks(int blocks, BlockWork work, void *context) {

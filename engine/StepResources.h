@@ -38,6 +38,9 @@ public:
     // passes. Lane `lane` of thread `thread` (0 is the calling thread).
     std::uint32_t *Grid(int thread, int lane) { return grids_[thread * Lanes + lane].data(); }
     int PaddedColumns() const { return height_ + 2 * Margin; }
+    // One value per cell (row by row) that a process keeps from one of its stages to
+    // the next; any value between passes.
+    double *CellValues() { return values_.data(); }
     std::size_t GridSize() const { return grids_.empty() ? 0 : grids_[0].size(); }
     // Index in a work grid of cell `cell` (row by row, Height a row) of the plot.
     int PaddedIndex(int cell) const { return (cell / height_ + Margin) * PaddedColumns() + cell % height_ + Margin; }
@@ -56,6 +59,7 @@ private:
     std::unique_ptr<WorkerPool> pool_;
     int width_ = 0, height_ = 0;
     std::vector<std::vector<std::uint32_t>> grids_;
+    std::vector<double> values_;
     // The blocks under way in ShareBlocks.
     BlockWork work_ = nullptr;
     void *context_ = nullptr;
