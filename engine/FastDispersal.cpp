@@ -249,7 +249,7 @@ void FastDispersal::SumRows(void *self, int block, int) {
         const std::size_t rowStart = static_cast<std::size_t>(i + margin) * pass.paddedColumns_ + margin;
         for (int j = 0; j < height; ++j) counts[j] = std::max(counts[j], 0);
         for (int t = 0; t < pass.threadCount_; ++t) {
-            for (int lane = 0; lane < StepResources::Lanes; ++lane) {
+            for (int lane = 0; lane < pass.step_->LaneCount(); ++lane) {
                 std::uint32_t *delta = pass.scratch_[t].Lane[lane] + rowStart;
                 for (int j = 0; j < height; ++j)
                     counts[j] = static_cast<std::int32_t>(static_cast<std::uint32_t>(counts[j]) + delta[j]);
@@ -261,8 +261,7 @@ void FastDispersal::SumRows(void *self, int block, int) {
 
 void FastDispersal::ClearGrids() {
     for (int t = 0; t < threadCount_; ++t)
-        for (int lane = 0; lane < StepResources::Lanes; ++lane)
-            std::fill_n(step_->Grid(t, lane), step_->GridSize(), 0u);
+        for (int lane = 0; lane < step_->LaneCount(); ++lane) std::fill_n(step_->Grid(t, lane), step_->GridSize(), 0u);
 }
 
 // A worker helps prepare, waits for the chunks (a short wait: the numbering of the
@@ -322,7 +321,8 @@ void FastDispersal::RunChunk(std::uint64_t chunk, Scratch &scratch) {
 // (or to the emigrants of a bounded plot), and clears them.
 void FastDispersal::FoldMargins(Scratch &scratch) const {
     constexpr int margin = StepResources::Margin;
-    for (std::uint32_t *grid : scratch.Lane) {
+    for (int lane = 0; lane < step_->LaneCount(); ++lane) {
+        std::uint32_t *grid = scratch.Lane[lane];
         for (int pi = 0; pi < width_ + 2 * margin; ++pi) {
             std::uint32_t *row = grid + static_cast<std::size_t>(pi) * paddedColumns_;
             const bool rowInside = pi >= margin && pi < width_ + margin;

@@ -14,7 +14,8 @@ void StepResources::UsePlot(int width, int height) {
     width_ = width;
     height_ = height;
     const std::size_t size = static_cast<std::size_t>(width + 2 * Margin) * PaddedColumns();
-    grids_.assign(static_cast<std::size_t>(threadCount_) * Lanes, {});
+    laneCount_ = std::int64_t{width} * height <= TwoLanesUpTo ? Lanes : 1;
+    grids_.assign(static_cast<std::size_t>(threadCount_) * laneCount_, {});
     for (auto &grid : grids_) grid.assign(size, 0);
     values_.assign(static_cast<std::size_t>(width) * height, 0);
 }

@@ -4,6 +4,7 @@
 // for its pass and leaves the grids as it found them, all zero.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -18,8 +19,11 @@ public:
     // Cells of margin on every side of a work grid, where arrivals from up to this
     // many cells away land without a wrap.
     static constexpr int Margin = 7;
-    // Grids per thread.
+    // Grids per thread: two (see FastDispersal::Scratch) on plots of up to
+    // TwoLanesUpTo cells, where the second one is cheap beside what it saves; one on
+    // larger plots, where Grid(thread, 1) is Grid(thread, 0).
     static constexpr int Lanes = 2;
+    static constexpr std::int64_t TwoLanesUpTo = std::int64_t{1} << 21;
 
     // `threadCount` threads in all: the calling thread and threadCount - 1 workers.
     explicit StepResources(int threadCount);
@@ -36,7 +40,10 @@ public:
     int Height() const { return height_; }
     // A work grid: (Width + 2 Margin) rows of PaddedColumns() values, zero between
     // passes. Lane `lane` of thread `thread` (0 is the calling thread).
-    std::uint32_t *Grid(int thread, int lane) { return grids_[thread * Lanes + lane].data(); }
+    std::uint32_t *Grid(int thread, int lane) {
+        return grids_[thread * laneCount_ + std::min(lane, laneCount_ - 1)].data();
+    }
+    int LaneCount() const { return laneCount_; }  // distinct grids per thread
     int PaddedColumns() const { return height_ + 2 * Margin; }
     // One value per cell (row by row) that a process keeps from one of its stages to
     // the next; any value between passes.
@@ -58,6 +65,7 @@ private:
     const int threadCount_;
     std::unique_ptr<WorkerPool> pool_;
     int width_ = 0, height_ = 0;
+    int laneCount_ = Lanes;
     std::vector<std::vector<std::uint32_t>> grids_;
     std::vector<double> values_;
     // The blocks under way in ShareBlocks.

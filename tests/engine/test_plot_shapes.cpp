@@ -143,6 +143,19 @@ TEST(PlotShapes, PassAfterAFaultStartsFromCleanGrids) {
     }
 }
 
+// A plot larger than the step's two-lane grids allow: one work grid per thread, and
+// the offset table in use from the second pass on.
+TEST(PlotShapes, PlotWithOneWorkGridPerThreadEqualsThePlainPass) {
+    const Spread few{"0.9", "0", "2"};
+    for (const bool bounded : {false, true}) {
+        auto plain = ShapedRun({1500, 1401}, bounded, few, 2);
+        auto fast = ShapedRun({1500, 1401}, bounded, few, 2);
+        for (int pass = 1; pass <= 2; ++pass)
+            ExpectSame(Step(*plain, &Simul::DisperseReference), Step(*fast, &Simul::Disperse),
+                       std::string(bounded ? "bounded" : "torus") + ", pass " + std::to_string(pass));
+    }
+}
+
 TEST(PlotShapes, BoundedPlotLosesTheWideDispersers) {
     auto s = ShapedRun({50, 51}, true, Spreads[1], 2);
     s->Disperse();
