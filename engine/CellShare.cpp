@@ -1,9 +1,8 @@
-// Three rounds over the blocks, each shared by the threads: the blocks' draws are
-// counted (and their counts kept), the cells worked out, and the kept counts cleared.
+// The blocks' draws are counted (by the threads on large plots), then the threads
+// work the blocks out, each keeping its counts first for a fault.
 #include "CellShare.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "Random.h"
 #include "StepResources.h"
@@ -11,9 +10,9 @@
 namespace glebix {
 namespace {
 
-// Plots below this many cells count and clear on the calling thread: waking the
+// Plots below this many cells count their draws on the calling thread: waking the
 // workers would cost more.
-constexpr int ShareRoundsFrom = 65536;
+constexpr int ShareCountsFrom = 65536;
 
 }  // namespace
 
@@ -32,8 +31,11 @@ void CellShare::Run(StepResources &step, TPlot &plot, std::uint32_t &seed, CellW
     draws_ = draws;
     context_ = context;
     plot_ = &plot;
-    before_ = reinterpret_cast<std::int32_t *>(step.Grid(0, 0));
-    Round(step, &CellShare::CountBlock);
+    before_ = step.CellCounts();
+    if (draws && cells_ >= ShareCountsFrom)
+        step.ShareBlocks(blockCount_, &CellShare::CountBlock, this);
+    else
+        for (int b = 0; b < blockCount_; ++b) CountBlock(this, b, 0);
     std::uint32_t state = seed;
     for (std::uint64_t &start : blockDraws_) {
         const std::uint64_t blockDraws = start;
@@ -44,26 +46,15 @@ void CellShare::Run(StepResources &step, TPlot &plot, std::uint32_t &seed, CellW
     for (const BlockFault &f : fault_) {
         if (!f.Error) continue;
         std::copy(before_ + f.Cell, before_ + cells_, plot.Density.Data() + f.Cell);
-        Round(step, &CellShare::ClearBlock);
         seed = f.State;
         std::rethrow_exception(f.Error);
     }
-    Round(step, &CellShare::ClearBlock);
     seed = state;
-}
-
-void CellShare::Round(StepResources &step, StepResources::BlockWork work) {
-    if (cells_ >= ShareRoundsFrom) {
-        step.ShareBlocks(blockCount_, work, this);
-        return;
-    }
-    for (int b = 0; b < blockCount_; ++b) work(this, b, 0);
 }
 
 void CellShare::CountBlock(void *self, int block, int) {
     CellShare &share = *static_cast<CellShare *>(self);
     const int begin = share.BlockBegin(block), end = share.BlockBegin(block + 1);
-    std::copy(share.plot_->Density.Data() + begin, share.plot_->Density.Data() + end, share.before_ + begin);
     std::uint64_t draws = static_cast<std::uint64_t>(end - begin);
     if (share.draws_) {
         draws = 0;
@@ -75,8 +66,11 @@ void CellShare::CountBlock(void *self, int block, int) {
 void CellShare::RunBlock(void *self, int block, int thread) {
     CellShare &share = *static_cast<CellShare *>(self);
     share.fault_[block] = BlockFault{};
+    const int begin = share.BlockBegin(block), end = share.BlockBegin(block + 1);
+    const std::int32_t *counts = share.plot_->Density.Data();
+    std::copy(counts + begin, counts + end, share.before_ + begin);
     std::uint32_t state = static_cast<std::uint32_t>(share.blockDraws_[block]);
-    for (int c = share.BlockBegin(block); c < share.BlockBegin(block + 1); ++c) {
+    for (int c = begin; c < end; ++c) {
         try {
             share.work_(share.context_, c, state, thread);
         } catch (...) {
@@ -84,12 +78,6 @@ void CellShare::RunBlock(void *self, int block, int thread) {
             break;
         }
     }
-}
-
-void CellShare::ClearBlock(void *self, int block, int) {
-    CellShare &share = *static_cast<CellShare *>(self);
-    const int begin = share.BlockBegin(block), end = share.BlockBegin(block + 1);
-    std::memset(share.before_ + begin, 0, sizeof(std::int32_t) * static_cast<std::size_t>(end - begin));
 }
 
 }  // namespace glebix

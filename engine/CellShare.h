@@ -29,7 +29,7 @@ public:
     static constexpr int BlockCells = CellCount / MinBlockCount;
 
     // Runs `work` on every cell of `plot` from generator state `seed`, on the threads
-    // of `step`, whose first work grid keeps the counts a fault restores. `draws` null:
+    // of `step`, whose cell counts keep the counts a fault restores. `draws` null:
     // one draw per cell.
     void Run(StepResources &step, TPlot &plot, std::uint32_t &seed, CellWork work, CellDraws draws, void *context);
 
@@ -41,18 +41,15 @@ private:
     };
 
     void UsePlot(const TPlot &plot);
-    // Runs `work` on every block, on the step's threads where that pays.
-    void Round(StepResources &step, StepResources::BlockWork work);
     static void CountBlock(void *self, int block, int thread);
     static void RunBlock(void *self, int block, int thread);
-    static void ClearBlock(void *self, int block, int thread);
     int BlockBegin(int block) const { return static_cast<int>(std::int64_t{cells_} * block / blockCount_); }
 
     CellWork work_ = nullptr;
     CellDraws draws_ = nullptr;
     void *context_ = nullptr;
     TPlot *plot_ = nullptr;
-    std::int32_t *before_ = nullptr;  // counts at the start, for a fault (a borrowed grid)
+    std::int32_t *before_ = nullptr;  // counts at the start, for a fault (the step's)
     int cells_ = 0;
     int blockCount_ = 0;
     std::vector<std::uint64_t> blockDraws_;  // draws of each block, then the state it starts from
