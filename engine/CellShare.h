@@ -6,16 +6,14 @@
 // and the generator stands where that cell would have begun to draw.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <vector>
 
 #include "Plot.h"
+#include "StepResources.h"
 
 namespace glebix {
-
-class WorkerPool;
 
 class CellShare {
 public:
@@ -23,21 +21,17 @@ public:
     // after its last; raises a fault before it draws. `thread` is 0 for the calling
     // thread, else the worker's number.
     using CellWork = void (*)(void *context, int cell, std::uint32_t &state, int thread);
+    // The draws of a cell, read before any cell is worked out.
+    using CellDraws = std::uint32_t (*)(void *context, int cell);
 
     // Blocks: ten on the 50 x 50 plot, one per BlockCells cells on larger ones.
     static constexpr int MinBlockCount = 10;
     static constexpr int BlockCells = CellCount / MinBlockCount;
 
-    // Sizes the grids below for `plot` (anew only when its size changed). To be
-    // called before the caller sets Draws.
-    void UsePlot(const TPlot &plot);
-
-    // Draws of each cell (row by row), set by the caller before Run.
-    std::vector<std::uint32_t> Draws;
-
-    // Runs `work` on every cell of `plot` from generator state `seed`, on the calling
-    // thread and the workers of `pool` (null: the calling thread alone).
-    void Run(WorkerPool *pool, TPlot &plot, std::uint32_t &seed, CellWork work, void *context);
+    // Runs `work` on every cell of `plot` from generator state `seed`, on the threads
+    // of `step`, whose cell counts keep the counts a fault restores. `draws` null:
+    // one draw per cell.
+    void Run(StepResources &step, TPlot &plot, std::uint32_t &seed, CellWork work, CellDraws draws, void *context);
 
 private:
     struct BlockFault {
@@ -46,18 +40,20 @@ private:
         std::uint32_t State = 0;  // at the start of the cell
     };
 
-    static void WorkerJob(void *self, int worker);
-    void TakeBlocks(int thread);
+    void UsePlot(const TPlot &plot);
+    static void CountBlock(void *self, int block, int thread);
+    static void RunBlock(void *self, int block, int thread);
     int BlockBegin(int block) const { return static_cast<int>(std::int64_t{cells_} * block / blockCount_); }
 
     CellWork work_ = nullptr;
+    CellDraws draws_ = nullptr;
     void *context_ = nullptr;
+    TPlot *plot_ = nullptr;
+    std::int32_t *before_ = nullptr;  // counts at the start, for a fault (the step's)
     int cells_ = 0;
     int blockCount_ = 0;
-    std::vector<std::uint32_t> blockStart_;
+    std::vector<std::uint64_t> blockDraws_;  // draws of each block, then the state it starts from
     std::vector<BlockFault> fault_;
-    std::vector<std::int32_t> before_;  // counts at the start, for a fault
-    std::atomic<int> nextBlock_{0};
 };
 
 }  // namespace glebix

@@ -10,7 +10,6 @@
 
 #include <thread>
 
-#include "CellShare.h"
 #include "Conversions.h"
 #include "Crowding.h"
 #include "FastDispersal.h"
@@ -72,8 +71,8 @@ int Simul::DispersalThreads() const {
     return processors;
 }
 
-// The fast pass, with the same results as DisperseReference. Its threads and work
-// grids are made at the first pass (or after a change of thread count) and kept.
+// The fast pass, with the same results as DisperseReference, on the step's threads
+// and work grids.
 void Simul::Disperse() { DisperseFast(false); }
 
 void Simul::DisperseFast(bool plainForm) {
@@ -83,18 +82,8 @@ void Simul::DisperseFast(bool plainForm) {
         DisperseReference();
         return;
     }
-    Emigrants = StepThreads().Run(Plot, Species, RandomSeed, ProcessMessages, plainForm);
-}
-
-FastDispersal &Simul::StepThreads() {
-    if (!fastDispersal_ || fastDispersal_->ThreadCount() != DispersalThreads())
-        fastDispersal_ = std::make_shared<FastDispersal>(DispersalThreads());
-    return *fastDispersal_;
-}
-
-CellShare &Simul::Share() {
-    if (!share_) share_ = std::make_unique<CellShare>();
-    return *share_;
+    if (!fastDispersal_) fastDispersal_ = std::make_shared<FastDispersal>();
+    Emigrants = fastDispersal_->Run(Step(), Plot, Species, RandomSeed, ProcessMessages, plainForm);
 }
 
 void Simul::DisperseReference() {

@@ -6,20 +6,28 @@
 #include "Conversions.h"
 #include "FloatChecks.h"
 #include "Simul.h"
+#include "StepResources.h"
 
 namespace glebix {
 
-void Simul::UpdateEnvironment() {
-    // D lives as the text of its field and is converted at every step.
-    const double d = FieldToReal(Settings.Run.DecompactionD);
-    if (!Settings.Run.EnvDynamic) return;
-    if (!std::isfinite(d)) ThrowFloatFault(MsgOverflow);
-    const long double c = Species.CompactionC;
-    for (int i = 0; i < Plot.Width; ++i) {
-        for (int j = 0; j < Plot.Height; ++j) {
-            TCellEnv &env = Plot.Env[i][j];
+namespace {
+
+// Cells per block of rows that the step's threads share, at the least.
+constexpr int EnvironmentBlockCells = 16384;
+
+struct EnvironmentPass {
+    TPlot &plot;
+    double d;
+    long double c;
+    int blocks;
+};
+
+void UpdateRows(TPlot &plot, int firstRow, int endRow, double d, long double c) {
+    for (int i = firstRow; i < endRow; ++i) {
+        for (int j = 0; j < plot.Height; ++j) {
+            TCellEnv &env = plot.Env[i][j];
             // Transfer by the fauna.
-            const double moved = StoreDouble(std::min(Plot.Density[i][j] * c, static_cast<long double>(env.Compacted)));
+            const double moved = StoreDouble(std::min(plot.Density[i][j] * c, static_cast<long double>(env.Compacted)));
             double compacted = StoreDouble(static_cast<long double>(env.Compacted) - moved);
             double decompacted = StoreDouble(static_cast<long double>(env.Decompacted) + moved);
             // Relaxation, at most D. A negative decompacted share below D is left as it is.
@@ -34,6 +42,30 @@ void Simul::UpdateEnvironment() {
             env.Decompacted = decompacted;
         }
     }
+}
+
+void UpdateBlock(void *context, int block, int) {
+    EnvironmentPass &pass = *static_cast<EnvironmentPass *>(context);
+    const int width = pass.plot.Width;
+    UpdateRows(pass.plot, width * block / pass.blocks, width * (block + 1) / pass.blocks, pass.d, pass.c);
+}
+
+}  // namespace
+
+// Every cell from its own values only: the rows may be shared between threads.
+void Simul::UpdateEnvironment() {
+    // D lives as the text of its field and is converted at every step.
+    const double d = FieldToReal(Settings.Run.DecompactionD);
+    if (!Settings.Run.EnvDynamic) return;
+    if (!std::isfinite(d)) ThrowFloatFault(MsgOverflow);
+    const long double c = Species.CompactionC;
+    const int blocks = std::max(1, std::min(Plot.Width, Plot.Cells() / EnvironmentBlockCells));
+    if (!ShareCells() || blocks == 1) {
+        UpdateRows(Plot, 0, Plot.Width, d, c);
+        return;
+    }
+    EnvironmentPass pass{Plot, d, c, blocks};
+    Step().ShareBlocks(blocks, &UpdateBlock, &pass);
 }
 
 }  // namespace glebix

@@ -1,7 +1,8 @@
 // The fast dispersal pass: the same results as the reference pass (Density grid,
 // generator state, faults) with the individuals split into chunks that run on
 // several threads. Each chunk starts its draws by jumping the generator ahead, so the
-// split does not change a single number.
+// split does not change a single number. The threads and work grids are the step's
+// (StepResources), borrowed for the pass.
 #pragma once
 
 #include <atomic>
@@ -15,7 +16,7 @@
 #include "DispersalKernel.h"
 #include "OffsetTable.h"
 #include "Plot.h"
-#include "WorkerPool.h"
+#include "StepResources.h"
 
 namespace glebix {
 
@@ -23,27 +24,24 @@ struct RunSpecies;
 
 class FastDispersal {
 public:
-    // Uses `threadCount` threads in all: the calling thread and threadCount - 1 workers.
-    explicit FastDispersal(int threadCount);
+    FastDispersal();
     ~FastDispersal();
     FastDispersal(const FastDispersal &) = delete;
     FastDispersal &operator=(const FastDispersal &) = delete;
 
-    int ThreadCount() const { return threadCount_; }
-    // The worker threads (null for one thread), free between passes for other work.
-    WorkerPool *Pool() const { return pool_.get(); }
     // True while a pass runs (a pass cannot start from the yields of another).
     bool Busy() const { return busy_; }
 
-    // One dispersal pass over `plot`, drawing from the generator state `seed`.
-    // `yield` runs on the calling thread, once per cell in all, as the work advances.
-    // On a floating-point fault the plot is left as it was, `seed` holds the state
-    // the reference pass reaches at the fault, and the same GlebixError is raised.
-    // `plain` takes the plain preparation of the cells and reads no offset from the
-    // offset table (for measurements); the results are the same. Returns how many
-    // individuals left a bounded plot.
-    std::int64_t Run(TPlot &plot, const RunSpecies &species, std::uint32_t &seed, const std::function<void()> &yield,
-                     bool plain = false);
+    // One dispersal pass over `plot`, drawing from the generator state `seed`, on the
+    // threads and grids of `step` (sized for the plot). `yield` runs on the calling
+    // thread, once per cell in all, as the work advances. On a floating-point fault
+    // the plot is left as it was, `seed` holds the state the reference pass reaches at
+    // the fault, and the same GlebixError is raised. `plain` takes the plain
+    // preparation of the cells and reads no offset from the offset table (for
+    // measurements); the results are the same. Returns how many individuals left a
+    // bounded plot.
+    std::int64_t Run(StepResources &step, TPlot &plot, const RunSpecies &species, std::uint32_t &seed,
+                     const std::function<void()> &yield, bool plain = false);
 
     // Individuals per chunk for a pass of `total` individuals on `threadCount` threads.
     static std::uint64_t ChunkSizeFor(std::uint64_t total, int threadCount);
@@ -59,7 +57,8 @@ private:
         Exact,    // scale too large for the approximations: the exact expression
     };
 
-    // What a pass knows of a cell before the draws.
+    // What the pass knows of a cell before its draws, worked out from its S by the
+    // thread that meets it (again by the next one when a chunk ends inside the cell).
     struct CellPlan {
         double S = 0;               // displacement scale
         double Scale = 0;           // S / CellSize
@@ -72,85 +71,123 @@ private:
         CellMode Mode = CellMode::Empty;
     };
 
-    // What one thread gathers in a pass.
-    struct Scratch;
+    // Widest offset that Counted cells count per offset.
+    static constexpr int MaxCountedReach = 24;
+    static constexpr int MaxCountedSide = 2 * MaxCountedReach + 1;
 
-    // Where planning stopped: a fault of the preparation ends the pass at its cell,
-    // after the draws of the cells before it.
-    struct PlanOutcome {
-        std::exception_ptr Fault;
-        int CellsVisited = 0;
+    // What one thread works with in a pass.
+    struct Scratch {
+        // Arrivals minus departures on the step's work grids, modulo 2^32; lane 1 takes
+        // every other tabled individual, so that consecutive ones rarely add to the same
+        // value.
+        std::uint32_t *Lane[StepResources::Lanes];
+        std::int64_t Emigrants = 0;  // movers that left a bounded plot
+        // Movers of the current cell per offset ((di + Reach) * side + dj + Reach), in
+        // four copies like the lanes; all zero between cells.
+        std::uint32_t Counts[4][MaxCountedSide * MaxCountedSide];
+        std::uint32_t States1[OffsetBlock];  // generator states of the U1 draws of a block
+        std::uint32_t States2[OffsetBlock];  // and of the U2 draws
+        std::uint32_t Moving1[OffsetBlock];  // the same for the individuals that may move
+        std::uint32_t Moving2[OffsetBlock];
+        std::int32_t Di[OffsetBlock];  // their offsets
+        std::int32_t Dj[OffsetBlock];
+        std::uint64_t FaultKey;    // 2 x individual + 1 of the earliest fault met, or NoFault
+        const char *FaultMessage;  // its message
+        int PlanCell = -1;         // the cell `Plan` is for
+        CellPlan Plan;
+        double StayScale = 0;  // the scale StayFrom was last worked out for
+        std::uint64_t StayFrom = 0;
+        // The largest Counted cell met within the table's reach: the scale the table
+        // is wanted for.
+        std::int32_t LargestN = -1;
+        double LargestScale = 0;
+        std::int32_t LargestReach = 0;
     };
+
+    // A fault of the preparation of a block's cells: it ends the pass at its cell,
+    // after the draws of the cells before it.
     struct PlanFault {
-        std::exception_ptr Error;  // the first fault of a block of cells, if any
+        std::exception_ptr Error;
         int Cell = 0;
     };
-    // Blocks of cells that the threads plan: ten on the 50 x 50 plot, one per
-    // PlanBlockCells on larger ones.
+    // Blocks of cells that the threads prepare and sum, and where chunks look for
+    // their first cell: ten on the 50 x 50 plot, one per PlanBlockCells on larger ones.
     static constexpr int MinPlanBlocks = 10;
     static constexpr int PlanBlockCells = CellCount / MinPlanBlocks;
+    // Cells per block of the final sum, at the least (the blocks are whole rows).
+    static constexpr int SumBlockCells = 16384;
 
-    // ---- Stages of a pass, in order --------------------------------------------
+    // ---- Stages of a pass, in order (FastDispersal.cpp) ---------------------------
+    void UsePlot(StepResources &step, TPlot &plot);
     void PlanBlocks();
-    PlanOutcome NumberIndividuals();
+    void PlanBlock(int block);
+    int NumberIndividuals();
     void ChooseTable(bool plain);
     void StartChunks();
     void RunChunks(const std::function<void()> &yield, int cellsVisited);
-    std::int64_t FinishPass(TPlot &plot, std::uint32_t &seed, const std::exception_ptr &planFault);
-    void UsePlot(const TPlot &plot);
+    std::int64_t FinishPass(std::uint32_t &seed);
+    void NoteCandidate(const Scratch *largest);
+    static void SumRows(void *self, int block, int thread);
     int BlockBegin(int block) const { return static_cast<int>(std::int64_t{cells_} * block / planBlocks_); }
-    // Where an individual of `cell` moved by (di, dj) arrives: the cell, or -1 beyond a
-    // bounded plot's edge.
-    int DestinationCell(int cell, std::int64_t di, std::int64_t dj) const;
-    // The same for offsets smaller than both sides, without a division.
-    int NearbyCell(int row, int column, int di, int dj) const;
-
-    void PlanBlock(int block);
-    // Counted, with offsets read from the table where it is sure.
-    bool Tabled(const CellPlan &p) const;
-    static void PlanOf(const DispersalCell &cell, CellPlan &plan);
     static void WorkerJob(void *self, int worker);
     void TakeChunks(Scratch &scratch);
     void RunChunk(std::uint64_t chunk, Scratch &scratch);
-    // Individuals [first, first + count) of `cell`, whose draws start after `state`;
-    // returns the state after their draws, or false through `ok` on a fault.
-    std::uint32_t RunPiece(int cell, std::uint64_t first, std::uint64_t count, std::uint32_t state, Scratch &scratch,
-                           bool &ok);
-    std::uint32_t RunExact(int cell, std::uint64_t first, std::uint64_t count, std::uint32_t state, Scratch &scratch,
-                           std::uint32_t &moved, bool &ok);
-    std::uint32_t RunTabled(int cell, std::uint64_t count, std::uint32_t state, Scratch &scratch, std::uint32_t &moved);
-    void FoldPadded(Scratch &scratch) const;
-    std::uint32_t RunApproximate(int cell, std::uint64_t count, std::uint32_t state, Scratch &scratch,
-                                 std::uint32_t &moved);
-    int MayMove(const CellPlan &p, int block, Scratch &scratch, const std::uint32_t *&states1,
-                const std::uint32_t *&states2);
-    std::uint32_t AddCounted(int cell, const CellPlan &p, Scratch &scratch) const;
-    void RecordFault(std::uint64_t key, const char *message, Scratch &scratch);
+    void FoldMargins(Scratch &scratch) const;
+    void ClearGrids();
     void PaceYields(const std::function<void()> &yield, std::uint64_t limit);
+    void RecordFault(std::uint64_t key, const char *message, Scratch &scratch);
 
-    const int threadCount_;
+    // ---- A cell's individuals (FastDispersalCells.cpp) --------------------------
+    const CellPlan &PlanFor(int cell, Scratch &scratch) const;
+    static void PlanOf(const DispersalCell &cell, CellPlan &plan);
+    // Counted, with offsets read from the table where it is sure.
+    bool Tabled(const CellPlan &p) const;
+    // Individuals [first, first + count) of `cell`, whose first individual in the pass
+    // is `cellFirst` and whose draws start after `state`; returns the state after their
+    // draws, or false through `ok` on a fault.
+    std::uint32_t RunPiece(int cell, std::uint64_t cellFirst, std::uint64_t first, std::uint64_t count,
+                           std::uint32_t state, Scratch &scratch, bool &ok);
+    std::uint32_t RunExact(int cell, const CellPlan &p, std::uint64_t firstKey, std::uint64_t count,
+                           std::uint32_t state, Scratch &scratch, std::uint32_t &moved, bool &ok);
+    std::uint32_t RunTabled(int cell, const CellPlan &p, std::uint64_t count, std::uint32_t state, Scratch &scratch);
+    std::uint32_t RunApproximate(int cell, const CellPlan &p, std::uint64_t count, std::uint32_t state,
+                                 Scratch &scratch, std::uint32_t &moved);
+    int MayMove(const CellPlan &p, int block, Scratch &scratch, const std::uint32_t *&states1,
+                const std::uint32_t *&states2) const;
+    std::uint32_t AddCounted(int cell, const CellPlan &p, Scratch &scratch) const;
+    // `n` movers from cell (row, column) by (di, dj), added where they arrive.
+    void Arrive(Scratch &scratch, int row, int column, std::int64_t di, std::int64_t dj, std::uint32_t n = 1) const;
+
     std::unique_ptr<Scratch[]> scratch_;  // one per thread; [0] is the calling thread's
-    std::unique_ptr<WorkerPool> pool_;    // the other threads
+    int scratchCount_ = 0;
     bool busy_ = false;
-    OffsetTable table_;          // for the scale that most individuals share
-    bool tableInUse_ = false;    // in the pass under way
-    double lastCandidate_ = -1;  // scale the table was wanted for in the previous pass
+    OffsetTable table_;  // for the scale that most individuals share
+    bool tableInUse_ = false;
+    // The scale the table was wanted for in the last two passes, and the individuals
+    // of the last pass.
+    double candidate_ = -1, lastCandidate_ = -1;
+    int candidateReach_ = 0;
+    bool hasCandidate_ = false, tableBuilt_ = false;
+    std::uint64_t lastTotal_ = 0;
 
     // ---- State of the pass under way -------------------------------------------
-    const TPlot *plot_ = nullptr;
+    StepResources *step_ = nullptr;
+    int threadCount_ = 1;
+    TPlot *plot_ = nullptr;
     const RunSpecies *species_ = nullptr;
     DispersalCellPreparation prepare_ = nullptr;
-    // The shape of the plot the grids below are made for (at the first pass on it).
+    // The shape of the plot the block tables are made for (at the first pass on it).
     int width_ = 0, height_ = 0, cells_ = 0, paddedColumns_ = 0;
     bool bounded_ = false;
     int planBlocks_ = 0;
+    int sumBlocks_ = 1;
     std::vector<PlanFault> planFault_;
+    std::exception_ptr planError_;           // the pass's first fault of preparation
+    std::vector<std::uint64_t> blockFirst_;  // first individual of each block; [planBlocks_] = total
     std::atomic<int> nextPlanBlock_{0};
     std::atomic<int> plannedBlocks_{0};
     std::atomic<bool> chunksReady_{false};  // the individuals are numbered: chunks may start
-    std::vector<CellPlan> plan_;
-    std::vector<std::uint64_t> first_;  // index of each cell's first individual; [cells_] = total
-    std::uint64_t total_ = 0;           // individuals that draw in the pass
+    std::uint64_t total_ = 0;               // individuals that draw in the pass
     std::uint64_t chunkSize_ = 1;
     std::uint64_t chunkCount_ = 0;
     std::uint32_t startSeed_ = 0;

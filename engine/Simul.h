@@ -22,6 +22,7 @@ namespace glebix {
 
 class CellShare;
 class FastDispersal;
+class StepResources;
 class MortalityCache;
 
 // A cell of the plot by its row i and its column j, each from 1.
@@ -141,7 +142,9 @@ private:
     }
     void DisperseFast(bool plainForm);
     void StepWith(bool plainForms);  // TimeStep, or TimeStepReference with the plain forms
-    FastDispersal &StepThreads();    // the dispersal pass, whose threads the step shares
+    // The step's threads and work grids, which its processes borrow: made anew for
+    // another thread count, sized for the plot.
+    StepResources &Step();
     CellShare &Share();
     bool ShareCells() const { return !ProcessMessages && DispersalThreads() > 1; }
     void BreedCell(int cell, std::uint32_t &state);
@@ -149,9 +152,11 @@ private:
     double CrowdedMortality(std::int32_t exposed, std::int32_t excess) const;
     void SurviveCell(int cell, std::uint32_t &state, MortalityCache &kept);
     static void SurviveSharedCell(void *self, int cell, std::uint32_t &state, int thread);
+    static std::uint32_t SurvivalDraws(void *self, int cell);
 
     int dispersalThreads_ = 0;                      // as set; 0 = one per processor
-    std::shared_ptr<FastDispersal> fastDispersal_;  // threads and work grids of Disperse
+    std::shared_ptr<StepResources> step_;           // see Step()
+    std::shared_ptr<FastDispersal> fastDispersal_;  // the pass of Disperse, with its offset table
     // Values of the pass under way that do not change from cell to cell.
     struct PassConstants {
         double ResponseSureLimit = -1;  // of EnvResponse for the run's species

@@ -7,7 +7,7 @@
 #include "CellShare.h"
 #include "Conversions.h"
 #include "Crowding.h"
-#include "FastDispersal.h"
+#include "StepResources.h"
 #include "FloatChecks.h"
 #include "MortalityCache.h"
 #include "Simul.h"
@@ -83,18 +83,19 @@ void Simul::ApplySurvival() {
     pass_.BaseMortality = static_cast<double>(base);
     const int cells = Plot.Cells();
     if (ShareCells()) {
-        Share().UsePlot(Plot);
-        for (int c = 0; c < cells; ++c) {
-            const std::int32_t a = std::min(Plot.Density.Data()[c], DensityCap);
-            Share().Draws[c] = a >= 1 && a <= MaxDrawnTrials ? static_cast<std::uint32_t>(a) : 0u;
-        }
-        Share().Run(StepThreads().Pool(), Plot, RandomSeed, &SurviveSharedCell, this);
+        Share().Run(Step(), Plot, RandomSeed, &SurviveSharedCell, &SurvivalDraws, this);
         return;
     }
     for (int cell = 0; cell < cells; ++cell) {
         Yield();
         SurviveCell(cell, RandomSeed, *mortality_[0]);
     }
+}
+
+// The trials SurviveCell draws for a cell.
+std::uint32_t Simul::SurvivalDraws(void *self, int cell) {
+    const std::int32_t a = std::min(static_cast<Simul *>(self)->Plot.Density.Data()[cell], DensityCap);
+    return a >= 1 && a <= MaxDrawnTrials ? static_cast<std::uint32_t>(a) : 0u;
 }
 
 void Simul::SurviveSharedCell(void *self, int cell, std::uint32_t &state, int thread) {

@@ -8,8 +8,8 @@
 #include "Conversions.h"
 #include "FloatChecks.h"
 #include "CellShare.h"
-#include "FastDispersal.h"
 #include "Simul.h"
+#include "StepResources.h"
 #include "TrialCount.h"
 
 namespace glebix {
@@ -29,6 +29,18 @@ void Simul::StepWith(bool plainForms) {
         DisperseFast(plainForms);
     }
     UpdateEnvironment();  // always last: it sees the counts the step left
+}
+
+StepResources &Simul::Step() {
+    if (!step_ || step_->ThreadCount() != DispersalThreads())
+        step_ = std::make_shared<StepResources>(DispersalThreads());
+    step_->UsePlot(Plot.Width, Plot.Height);
+    return *step_;
+}
+
+CellShare &Simul::Share() {
+    if (!share_) share_ = std::make_unique<CellShare>();
+    return *share_;
 }
 
 std::int32_t Simul::DrawCount(std::int32_t count, double p) {
@@ -88,9 +100,7 @@ void Simul::BreedCell(int cell, std::uint32_t &state) {
 void Simul::Reproduce() {
     pass_.ResponseSureLimit = EnvResponseSureLimit(Species.ResponseOptimum, Species.ResponseTolerance);
     if (ShareCells()) {
-        Share().UsePlot(Plot);
-        std::fill(Share().Draws.begin(), Share().Draws.end(), 1u);
-        Share().Run(StepThreads().Pool(), Plot, RandomSeed, &BreedSharedCell, this);
+        Share().Run(Step(), Plot, RandomSeed, &BreedSharedCell, nullptr, this);
         return;
     }
     for (int cell = 0, cells = Plot.Cells(); cell < cells; ++cell) {

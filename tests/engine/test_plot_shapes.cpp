@@ -107,6 +107,55 @@ TEST(PlotShapes, FastFormsEqualPlainFormsOnOddShapes) {
     }
 }
 
+// The work grids that the step's processes share stay with the run: a pass that
+// faults after movers were added leaves them clean for the next pass, on every shape,
+// whichever thread met the fault.
+TEST(PlotShapes, PassAfterAFaultStartsFromCleanGrids) {
+    for (const Shape shape : {Shape{50, 51}, Shape{333, 211}}) {
+        for (const bool bounded : {false, true}) {
+            for (const int threads : {1, 3}) {
+                const std::string what = std::to_string(shape.width) + " x " + std::to_string(shape.height) +
+                                         (bounded ? " bounded, " : " torus, ") + std::to_string(threads) + " threads";
+                auto plain = ShapedRun(shape, bounded, Spreads[0], threads);
+                auto fast = ShapedRun(shape, bounded, Spreads[0], threads);
+                for (Simul *s : {plain.get(), fast.get()}) {
+                    // Huge offsets everywhere, beyond any range in every 97th cell,
+                    // whose crowding multiplies its scale.
+                    s->Species.DispersalSigma = 1e10;
+                    s->Species.DispersalSensitivity = 30;
+                    for (int c = 0; c < s->Plot.Cells(); ++c) {
+                        const bool crowded = c % 97 == 96;
+                        s->Plot.Env.Data()[c] = {crowded ? 0.0 : 100.0, crowded ? 100.0 : 0.0};
+                        s->Plot.Density.Data()[c] = crowded ? 3 : 40;
+                    }
+                }
+                const StepOutcome p = Step(*plain, &Simul::DisperseReference);
+                ASSERT_NE(p.fault, "-") << what;
+                ExpectSame(p, Step(*fast, &Simul::Disperse), what + ", the fault");
+                for (Simul *s : {plain.get(), fast.get()}) {
+                    s->Species.DispersalSigma = 0.9;
+                    s->Species.DispersalSensitivity = 0;
+                }
+                ExpectSame(Step(*plain, &Simul::DisperseReference), Step(*fast, &Simul::Disperse),
+                           what + ", the pass after it");
+            }
+        }
+    }
+}
+
+// A plot larger than the step's two-lane grids allow: one work grid per thread, and
+// the offset table in use from the second pass on.
+TEST(PlotShapes, PlotWithOneWorkGridPerThreadEqualsThePlainPass) {
+    const Spread few{"0.9", "0", "2"};
+    for (const bool bounded : {false, true}) {
+        auto plain = ShapedRun({1500, 1401}, bounded, few, 2);
+        auto fast = ShapedRun({1500, 1401}, bounded, few, 2);
+        for (int pass = 1; pass <= 2; ++pass)
+            ExpectSame(Step(*plain, &Simul::DisperseReference), Step(*fast, &Simul::Disperse),
+                       std::string(bounded ? "bounded" : "torus") + ", pass " + std::to_string(pass));
+    }
+}
+
 TEST(PlotShapes, BoundedPlotLosesTheWideDispersers) {
     auto s = ShapedRun({50, 51}, true, Spreads[1], 2);
     s->Disperse();
