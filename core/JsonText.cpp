@@ -104,53 +104,54 @@ void AppendInteger(std::string &out, Integer value) {
     out.append(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
-void AppendValue(std::string &out, const Json &value, std::size_t depth);
+void AppendValue(std::string &out, const JsonValue &value, std::size_t depth);
 
 // "{" or "[", the members one a line at the next depth, then the closing bracket at
 // this depth; `member` writes one member.
-template <typename Member>
-void AppendContainer(std::string &out, const Json &value, std::size_t depth, char open, char close, Member member) {
+template <typename Items, typename Member>
+void AppendContainer(std::string &out, const Items &items, std::size_t depth, char open, char close, Member member) {
     out += open;
     out += '\n';
     bool first = true;
-    for (auto it = value.begin(); it != value.end(); ++it) {
+    for (const auto &item : items) {
         if (!first) out += ",\n";
         first = false;
         out.append((depth + 1) * IndentWidth, ' ');
-        member(it);
+        member(item);
     }
     if (!first) out += '\n';
     out.append(depth * IndentWidth, ' ');
     out += close;
 }
 
-void AppendValue(std::string &out, const Json &value, std::size_t depth) {
-    switch (value.type()) {
-    case Json::value_t::object:
-        return AppendContainer(out, value, depth, '{', '}', [&out, depth](const auto &it) {
-            AppendString(out, it.key());
+void AppendValue(std::string &out, const JsonValue &value, std::size_t depth) {
+    using Kind = JsonValue::Kind;
+    switch (value.GetKind()) {
+    case Kind::Object:
+        return AppendContainer(out, value.Members(), depth, '{', '}', [&out, depth](const JsonValue::Member &m) {
+            AppendString(out, m.first);
             out += ": ";
-            AppendValue(out, it.value(), depth + 1);
+            AppendValue(out, m.second, depth + 1);
         });
-    case Json::value_t::array:
-        return AppendContainer(out, value, depth, '[', ']',
-                               [&out, depth](const auto &it) { AppendValue(out, *it, depth + 1); });
-    case Json::value_t::string:
-        return AppendString(out, value.get_ref<const std::string &>());
-    case Json::value_t::boolean:
-        out += value.get<bool>() ? "true" : "false";
+    case Kind::Array:
+        return AppendContainer(out, value.Items(), depth, '[', ']',
+                               [&out, depth](const JsonValue &item) { AppendValue(out, item, depth + 1); });
+    case Kind::Text:
+        return AppendString(out, value.Text());
+    case Kind::Flag:
+        out += value.Flag() ? "true" : "false";
         return;
-    case Json::value_t::number_integer:
-        return AppendInteger(out, value.get<std::int64_t>());
-    case Json::value_t::number_unsigned:
-        return AppendInteger(out, value.get<std::uint64_t>());
-    case Json::value_t::number_float:
-        out += JsonNumber(value.get<double>());
+    case Kind::Signed:
+        return AppendInteger(out, value.Signed());
+    case Kind::Unsigned:
+        return AppendInteger(out, value.Unsigned());
+    case Kind::Real:
+        out += JsonNumber(value.Real());
         return;
-    default:
-        out += "null";
-        return;
+    case Kind::Null:
+        break;
     }
+    out += "null";
 }
 
 }  // namespace
@@ -184,7 +185,7 @@ std::string JsonNumber(double value) {
     return sign + (fixed.size() <= scientific.size() ? fixed : std::string(scientific));
 }
 
-std::string JsonText(const Json &value) {
+std::string JsonText(const JsonValue &value) {
     std::string out;
     AppendValue(out, value, 0);
     out += '\n';

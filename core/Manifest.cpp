@@ -14,13 +14,15 @@
 
 namespace glebix::batch {
 
+using Json = JsonValue;
+
 namespace {
 
 // A path, or null for an output not asked for.
 Json PathOrNull(const std::string &path) { return path.empty() ? Json() : Json(path); }
 
 Json SettingsObject(const TSettings &settings) {
-    Json object = Json::object();
+    Json object = Json::Object();
     object["StepCount"] = settings.Run.StepCount;
     for (const std::string &name : SettingNames()) object[name] = SettingText(name, settings);
     return object;
@@ -34,19 +36,19 @@ Json AbsolutePath(const std::string &path) {
 }
 
 Json InputsArray(const std::vector<InputFileRecord> &inputs) {
-    Json array = Json::array();
+    Json array = Json::Array();
     for (const InputFileRecord &in : inputs) {
-        array.push_back(Json{{"role", in.Role},
-                             {"path", in.Path},
-                             {"absolute_path", AbsolutePath(in.Path)},
-                             {"size", in.Size < 0 ? Json() : Json(in.Size)},
-                             {"sha256", PathOrNull(in.Sha256)}});
+        array.PushBack(Json{{"role", in.Role},
+                            {"path", in.Path},
+                            {"absolute_path", AbsolutePath(in.Path)},
+                            {"size", in.Size < 0 ? Json() : Json(in.Size)},
+                            {"sha256", PathOrNull(in.Sha256)}});
     }
     return array;
 }
 
 Json OutputsObject(const ManifestContents &m) {
-    Json object = Json::object();
+    Json object = Json::Object();
     for (const OutputKind &kind : OutputKinds())
         if (kind.manifestKey) object[kind.manifestKey] = PathOrNull(m.*kind.recorded);
     return object;
@@ -135,7 +137,7 @@ std::string UtcNow() {
 }
 
 std::string ManifestText(const ManifestContents &c) {
-    Json m = Json::object();
+    Json m = Json::Object();
     m["program"] = c.Program;
     m["version"] = VersionNumber();
     m["run"] = c.Run;
@@ -163,7 +165,7 @@ std::string ManifestText(const ManifestContents &c) {
     m["working_directory"] = PathOrNull(c.WorkingDirectory.empty() ? WorkingDirectory() : c.WorkingDirectory);
     if (c.HasDesign) {
         m["point"] = c.Point;
-        Json design = Json::object();
+        Json design = Json::Object();
         for (const auto &[name, value] : c.Design) design[name] = value;
         m["design"] = design;
         m["independent_seeds"] = c.IndependentSeeds;

@@ -1,10 +1,10 @@
 #include "Repeat.h"
 
 #include <memory>
+#include <nlohmann/json.hpp>
 
 #include "Errors.h"
 #include "InputFile.h"
-#include "JsonText.h"
 #include "Manifest.h"
 #include "Messages.h"
 #include "RasterInput.h"
@@ -12,6 +12,8 @@
 #include "StateFile.h"
 
 namespace glebix::batch {
+
+using Json = nlohmann::json;
 
 namespace {
 
