@@ -25,8 +25,7 @@ public:
     template <std::signed_integral Whole>
     JsonValue(Whole v) : kind_(Kind::Signed), signed_(v) {}
     template <std::unsigned_integral Whole>
-        requires(!std::same_as<Whole, bool>)
-    JsonValue(Whole v) : kind_(Kind::Unsigned), unsigned_(v) {}
+    requires(!std::same_as<Whole, bool>) JsonValue(Whole v) : kind_(Kind::Unsigned), unsigned_(v) {}
     JsonValue(double real) : kind_(Kind::Real), real_(real) {}
     JsonValue(std::string text) : kind_(Kind::Text), text_(std::move(text)) {}
     JsonValue(const char *text) : JsonValue(std::string(text)) {}

@@ -4,6 +4,9 @@
 // refuses an entry without its English, or whose two texts differ in placeholders.
 #include "Messages.h"
 
+#include <iterator>
+#include <vector>
+
 namespace glebix::batch {
 
 namespace {
@@ -232,119 +235,19 @@ constexpr CatalogueEntry Entries[] = {
     {"help.repeat", "relance la simulation que décrit un manifeste\n(RireVed1a1p1.json des fenêtres, manifest.json) :\nmêmes paramètres, graine et fichiers d'entrée", "runs again the run a manifest describes\n(RireVed1a1p1.json of the windows, manifest.json):\nsame settings, seed and input files"},
     {"help.validate", "vérifie chaque option, paramètre et fichier d'entrée,\nsans rien lancer", "checks every option, setting and input file,\nwithout running anything"},
     {"help.quiet", "pas de ligne de progression", "no progress line"},
-    // The engine's messages, which stay French in the windows: an engine message in French
-    // is matched against these French texts; the most specific come first.
-    {"engine.file_not_found", "Fichier introuvable", "File not found"},
-    {"engine.bad_file_name", "Nom de fichier incorrect", "Incorrect file name"},
-    {"engine.empty_path", "Chemin vide", "Empty path"},
-    {"engine.missing_folder", "Dossier inexistant « {0} »", "Missing folder \"{0}\""},
-    {"engine.too_many_files", "Trop de fichiers ouverts", "Too many open files"},
-    {"engine.access_denied", "Accès au fichier refusé", "File access denied"},
-    {"engine.disk_full", "Disque plein", "Disk full"},
-    {"engine.io_error", "Erreur E/S {0}", "I/O error {0}"},
-    {"engine.invalid_operation", "Opération en virgule flottante incorrecte", "Invalid floating-point operation"},
-    {"engine.division_by_zero", "Division par zéro en virgule flottante", "Floating-point division by zero"},
-    {"engine.overflow", "Débordement en virgule flottante", "Floating-point overflow"},
-    {"engine.out_of_memory", "Mémoire insuffisante", "Out of memory"},
-    {"engine.bad_number", "Saisie numérique incorrecte", "Incorrect numeric input"},
-    {"engine.count_not_whole", "effectif non entier : les effectifs doivent être des nombres entiers", "count not whole: counts must be whole numbers"},
-    {"engine.input_too_large", "Fichier « {0} » trop grand : plus de {1} Mio ({2} octets)", "File \"{0}\" too large: more than {1} MiB ({2} bytes)"},
-    {"engine.cell_outside", "Case hors de la parcelle : ligne {0}, colonne {1} de la parcelle (chacune va de 1 à {2})", "Cell outside the plot: row {0}, column {1} of the plot (each goes from 1 to {2})"},
-    {"engine.cell_outside_oblong", "Case hors de la parcelle : ligne {0}, colonne {1} de la parcelle (la ligne va de 1 à {2}, la colonne de 1 à {3})", "Cell outside the plot: row {0}, column {1} of the plot (the row goes from 1 to {2}, the column from 1 to {3})"},
-    {"engine.shape_in_file", "Forme de la réponse au milieu inconnue dans le fichier : {0} (valeurs admises : 0, 1 ou 2)", "Unknown shape of the response to the environment in the file: {0} (allowed values: 0, 1 or 2)"},
-    {"engine.shape", "Forme de la réponse au milieu inconnue : {0} (valeurs admises : 0, 1 ou 2)", "Unknown shape of the response to the environment: {0} (allowed values: 0, 1 or 2)"},
-    {"engine.tolerance_nonzero", "Réponse au milieu de forme {0} : la tolérance doit être un nombre fini différent de 0", "Response to the environment of shape {0}: the tolerance must be a finite number other than 0"},
-    {"engine.tolerance", "Réponse au milieu de forme {0} : la tolérance doit être un nombre fini", "Response to the environment of shape {0}: the tolerance must be a finite number"},
-    {"engine.grid_key_no_value", "en-tête de grille incomplet : « {0} » sans valeur", "incomplete grid header: \"{0}\" without a value"},
-    {"engine.grid_key_twice", "en-tête de grille : « {0} » donné deux fois", "grid header: \"{0}\" given twice"},
-    {"engine.grid_not_square", "en-tête de grille : « dx » {0} et « dy » {1} décrivent des cases non carrées ; les cases de la parcelle sont carrées, d'un seul « cellsize »", "grid header: \"dx\" {0} and \"dy\" {1} describe cells that are not square; the plot's cells are square, of one \"cellsize\""},
-    {"engine.grid_cellsize_positive", "en-tête de grille : « cellsize » doit être positif", "grid header: \"cellsize\" must be positive"},
-    {"engine.grid_missing", "en-tête de grille incomplet : {0} manque", "incomplete grid header: {0} missing"},
-    {"engine.grid_one_of", "« {0} » ou « {1} » (un seul des deux)", "\"{0}\" or \"{1}\" (only one of the two)"},
-    {"engine.grid_size", "la grille du fichier « {0} » a {1} colonnes et {2} lignes ; une parcelle en a de 1 à {3}", "the grid of the file \"{0}\" has {1} columns and {2} rows; a plot has 1 to {3} of each"},
-    {"engine.grid_size_settings", "la grille du fichier « {0} » a {1} colonnes et {2} lignes ; PlotWidth {3} et PlotHeight {4} en demandent {5} colonnes et {6} lignes", "the grid of the file \"{0}\" has {1} columns and {2} rows; PlotWidth {3} and PlotHeight {4} ask for {5} columns and {6} rows"},
-    {"engine.grid_too_many_values", "la grille du fichier « {0} » a plus de {1} valeurs", "the grid of the file \"{0}\" has more than {1} values"},
-    {"engine.plot_side", "« {0} » n'est pas un nombre entier de cases de 1 à {1}", "\"{0}\" is not a whole number of cells from 1 to {1}"},
-    {"engine.edges", "« {0} » n'est pas un bord de parcelle : torus (tore) ou bounded (bords que les individus franchissent pour partir)", "\"{0}\" is not a plot edge: torus (the plot wraps around) or bounded (edges that individuals cross to leave)"},
-    {"engine.chart_cell_outside", "la case du graphique « {0} » est hors de la parcelle, dont l'indice va de 1 à {1}", "the chart cell \"{0}\" is outside the plot, whose index runs from 1 to {1}"},
-    {"engine.grid_too_many", "la grille du fichier « {0} » a plus de 2500 valeurs", "the grid of the file \"{0}\" has more than 2500 values"},
-    {"engine.grid_too_few", "la grille du fichier « {0} » n'a que {1} valeurs sur les 2500 attendues", "the grid of the file \"{0}\" has only {1} values of the 2500 expected"},
-    {"engine.state_not_state", "ce n'est pas un fichier d'état de Glebix (la première ligne doit être « {0} »)", "this is not a Glebix state file (the first line must be \"{0}\")"},
-    {"engine.state_too_large", "ce n'est pas un fichier d'état de Glebix (bien trop grand)", "this is not a Glebix state file (far too large)"},
-    {"engine.state_version_unread", "version de fichier d'état illisible : « {0} »", "unreadable state file version: \"{0}\""},
-    {"engine.state_version_newer", "fichier d'état de version {0}, plus récente que celle que ce programme sait lire ({1})", "state file of version {0}, newer than the one this program can read ({1})"},
-    {"engine.state_truncated", "fichier d'état tronqué : la ligne finale « sha256 » manque", "truncated state file: the final \"sha256\" line is missing"},
-    {"engine.state_altered", "fichier d'état modifié ou abîmé : sa somme de contrôle SHA-256 ne correspond pas à son contenu", "state file altered or damaged: its SHA-256 checksum does not match its contents"},
-    {"engine.state_empty", "fichier d'état vide", "empty state file"},
-    {"engine.state_incorrect", "fichier d'état incorrect : {0}", "incorrect state file: {0}"},
-    {"engine.state_missing", "« {0} » manque", "\"{0}\" missing"},
-    {"engine.state_expected", "« {0} » attendu", "\"{0}\" expected"},
-    {"engine.state_unreadable_value", "valeur illisible de « {0} »", "unreadable value of \"{0}\""},
-    {"engine.state_unreadable_placement", "valeurs illisibles de « grid_placement » : « {0} »", "unreadable values of \"grid_placement\": \"{0}\""},
-    {"engine.state_unreadable_values", "valeurs illisibles de « {0} »", "unreadable values of \"{0}\""},
-    {"engine.state_no_value", "« {0} » sans valeur", "\"{0}\" without a value"},
-    {"engine.state_twice", "« {0} » donné deux fois", "\"{0}\" given twice"},
-    {"engine.state_unknown_setting", "paramètre inconnu « {0} »", "unknown setting \"{0}\""},
-    {"engine.state_species", "les paramètres de l'espèce ne se prennent pas : {0}", "the species settings cannot be taken: {0}"},
-    {"engine.state_species_value", "valeur « {0} » de « species {1} », où les paramètres donnent « {2} »", "value \"{0}\" of \"species {1}\", where the settings give \"{2}\""},
-    {"engine.state_cell_size", "« grid_placement » : la taille de case doit être positive", "\"grid_placement\": the cell size must be positive"},
-    {"engine.state_placement_without_file", "« grid_placement » sans fichier initial (seule une grille lue en donne une)", "\"grid_placement\" without an initial file (only a grid read gives one)"},
-    {"engine.state_grid_width", "grille « {0} » : il faut {1} nombres par ligne", "grid \"{0}\": {1} numbers are needed per line"},
-    {"engine.state_chart_cell", "case du graphique « {0} » autre que celle des paramètres", "chart cell \"{0}\" other than the settings' one"},
-    {"engine.state_step_count", "nombre de pas « {0} » autre que celui du paramètre StepCount", "step count \"{0}\" other than the StepCount setting's"},
-    {"engine.state_step_beyond", "le pas atteint dépasse le nombre de pas de la simulation", "the step reached is beyond the run's number of steps"},
-    {"engine.state_generator", "état du générateur « {0} » autre que celui que la mise en place laisse au pas 0", "generator state \"{0}\" other than the one the set-up leaves at step 0"},
-    {"engine.state_extent", "étendue « {0} » : la parcelle est de {1} × {2} cases de 1", "extent \"{0}\": the plot is {1} × {2} cells of 1"},
-    {"engine.state_extra_line", "ligne en trop après les grilles", "extra line after the grids"},
-    {"engine.state_cell", "case (ligne {0}, colonne {1}) : {2}", "cell (row {0}, column {1}): {2}"},
-    {"engine.state_count_at_start", "effectif {0} au pas 0, où la distribution initiale en donne {1}", "count {0} at step 0, where the initial distribution gives {1}"},
-    {"engine.state_count_unreached", "effectif {0} qu'aucune simulation n'atteint (au plus {1} après un pas de temps)", "count {0} that no run reaches (at most {1} after one time step)"},
-    {"engine.state_count_negative", "effectif négatif {0}, qu'aucune simulation n'atteint avec ces paramètres", "negative count {0}, which no run reaches with these settings"},
-    {"engine.state_shares_finite", "parts {0} et {1} : une part doit être un nombre fini", "shares {0} and {1}: a share must be a finite number"},
-    {"engine.state_shares_at_start", "parts {0} et {1} au pas 0, où le milieu homogène donne {2} et son complément", "shares {0} and {1} at step 0, where the homogeneous environment gives {2} and its complement"},
-    {"engine.state_shares_range", "parts {0} et {1} : avec ces paramètres, chaque part reste entre 0 et 100 et leur somme vaut 100", "shares {0} and {1}: with these settings, each share stays between 0 and 100 and their sum is 100"},
-    // What each setting is (engine/SettingsRegistry.h), as R's glebix_settings() and
-    // Python's SETTING_INFO give it.
-    {"engine.describe.survival", "probabilité de survie d'un individu à chaque pas de temps", "probability that an individual survives each time step"},
-    {"engine.describe.fecundity", "descendants par individu et par pas de temps", "offspring per individual and per time step"},
-    {"engine.describe.mortalityalpha", "exposant de la mortalité due à l'entassement", "exponent of the mortality due to crowding"},
-    {"engine.describe.compactionc", "décompaction apportée par individu", "decompaction brought by each individual"},
-    {"engine.describe.dispersalsensitivity", "exposant de l'effet de l'entassement sur la dispersion", "exponent of the effect of crowding on dispersal"},
-    {"engine.describe.dispersalsigma", "écart type de base du déplacement", "base standard deviation of the displacement"},
-    {"engine.describe.responseshape", "forme de la réponse au milieu : 0 normale, 1 en cloche, 2 logistique", "shape of the response to the environment: 0 normal, 1 bell, 2 logistic"},
-    {"engine.describe.responseoptimum", "centre (formes 0 et 1) ou ordonnée à l'origine (forme 2) de la réponse", "centre (shapes 0 and 1) or intercept (shape 2) of the response"},
-    {"engine.describe.responsetolerance", "largeur (formes 0 et 1) ou pente (forme 2) de la réponse", "width (shapes 0 and 1) or slope (shape 2) of the response"},
-    {"engine.describe.survivalenvsensitive", "l'entassement peut accroître la mortalité", "crowding can raise the mortality"},
-    {"engine.describe.fecundityenvsensitive", "les naissances suivent la réponse de la case au milieu", "births follow the cell's response to the environment"},
-    {"engine.describe.dispersalfirst", "la dispersion précède la survie", "dispersal comes before survival"},
-    {"engine.describe.envinitmode", "milieu initial : 0 fichier, 1 aléatoire, 2 homogène", "initial environment: 0 file, 1 random, 2 homogeneous"},
-    {"engine.describe.envmean", "part compactée moyenne du milieu aléatoire (%)", "mean compacted share of the random environment (%)"},
-    {"engine.describe.envvariability", "demi-étendue du milieu aléatoire (%)", "half-range of the random environment (%)"},
-    {"engine.describe.envconstant", "part compactée du milieu homogène (%)", "compacted share of the homogeneous environment (%)"},
-    {"engine.describe.envfilepath", "fichier du milieu initial (mode 0)", "file of the initial environment (mode 0)"},
-    {"engine.describe.distinitmode", "répartition initiale : 0 fichier, 1 aléatoire, 2 homogène, 3 tiers gauche, 4 centre", "initial distribution: 0 file, 1 random, 2 homogeneous, 3 left third, 4 centre"},
-    {"engine.describe.distconstant", "effectif de chaque case occupée", "count of every occupied cell"},
-    {"engine.describe.distmean", "effectif moyen de la répartition aléatoire", "mean count of the random distribution"},
-    {"engine.describe.distvariability", "demi-étendue de la répartition aléatoire", "half-range of the random distribution"},
-    {"engine.describe.distfilepath", "fichier de la répartition initiale (mode 0)", "file of the initial distribution (mode 0)"},
-    {"engine.describe.envdynamic", "la faune remodèle le sol", "the fauna reshapes the soil"},
-    {"engine.describe.decompactiond", "plus grand retour de la part décompactée par case et par pas de temps", "largest return of the decompacted share per cell and per time step"},
-    {"engine.describe.plotwidth", "cases de la parcelle d'ouest en est (lignes i ; une grille initiale le donne)", "cells of the plot from west to east (rows i; an initial grid gives it)"},
-    {"engine.describe.plotheight", "cases de la parcelle du sud au nord (colonnes j ; une grille initiale le donne)", "cells of the plot from south to north (columns j; an initial grid gives it)"},
-    {"engine.describe.edges", "bords de la parcelle : torus (tore) ou bounded (qui s'en va la quitte)", "edges of the plot: torus (it wraps around) or bounded (what goes beyond leaves it)"},
-    {"engine.describe.chartcellx", "ligne de la case suivie par la trace", "row of the cell the trace follows"},
-    {"engine.describe.chartcelly", "colonne de la case suivie par la trace", "column of the cell the trace follows"},
-    {"engine.describe.showdensitymap", "la carte est redessinée à chaque pas", "the map is drawn again at every step"},
-    {"engine.describe.showcellchart", "la trace est complétée à chaque pas", "the trace grows at every step"},
-    {"engine.describe.saveresults", "le fichier de résultats est écrit au dernier pas", "the result file is written at the last step"},
-    {"engine.describe.resultdirectory", "dossier du fichier de résultats", "folder of the result file"},
-    {"engine.describe.stepcount", "nombre de pas de temps d'une simulation", "number of time steps of a run"},
-    {"engine.quoted", "« {0} »", "\"{0}\""},
 };
 // clang-format on
 
 }  // namespace
 
-std::span<const CatalogueEntry> Catalogue() { return Entries; }
+std::span<const CatalogueEntry> Catalogue() {
+    static const std::vector<CatalogueEntry> all = [] {
+        std::vector<CatalogueEntry> entries(std::begin(Entries), std::end(Entries));
+        const std::span<const CatalogueEntry> engine = EngineCatalogue();
+        entries.insert(entries.end(), engine.begin(), engine.end());
+        return entries;
+    }();
+    return all;
+}
 
 }  // namespace glebix::batch

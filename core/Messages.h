@@ -23,8 +23,10 @@ struct CatalogueEntry {
     const char *English;
 };
 
-// Every entry, in no particular order.
+// Every entry: the core's, then the engine's (EngineMessageCatalogue.cpp), whose
+// patterns are tried in their order.
 std::span<const CatalogueEntry> Catalogue();
+std::span<const CatalogueEntry> EngineCatalogue();
 
 // `text` with each placeholder {k} replaced by args[k]; a placeholder without its
 // argument is left as written.
