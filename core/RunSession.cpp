@@ -1,5 +1,6 @@
 #include "RunSession.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "Errors.h"
@@ -104,7 +105,21 @@ std::string RunSession::WriteResultFile(const std::string &directory) {
 }
 
 void RunSession::StageResultFile(StagedFiles &files) const {
-    files.Write(ResultFilePath(), ResultFileContents(simul_->Plot));
+    // A block of rows at a time, so that a large plot's file is never held whole.
+    constexpr std::size_t BlockBytes = std::size_t{1} << 20;
+    constexpr std::size_t LineBytes = 16;  // about what one cell's line takes
+    const TPlot &plot = simul_->Plot;
+    const int rowsPerBlock =
+        static_cast<int>(std::max<std::size_t>(1, BlockBytes / (LineBytes * static_cast<std::size_t>(plot.Height))));
+    LineWriter writer;
+    files.OpenLines(ResultFilePath(), writer);
+    std::string block;
+    for (int first = 0; first < plot.Width; first += rowsPerBlock) {
+        block.clear();
+        AppendResultRows(block, plot, first, std::min(plot.Width, first + rowsPerBlock));
+        writer.Write(block);
+    }
+    writer.Close();
 }
 
 std::vector<std::string> RunSession::WriteAsc(const std::string &directory) const {

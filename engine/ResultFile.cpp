@@ -49,8 +49,13 @@ void AppendTenths(std::string &out, double value) {
 std::string ResultFileContents(const TPlot &plot) {
     std::string out;
     out.reserve(static_cast<std::size_t>(plot.Cells()) * 16);
+    AppendResultRows(out, plot, 0, plot.Width);
+    return out;
+}
+
+void AppendResultRows(std::string &out, const TPlot &plot, int first, int last) {
     char number[16];
-    for (int i = 0; i < plot.Width; ++i) {
+    for (int i = first; i < last; ++i) {
         for (int j = 0; j < plot.Height; ++j) {
             auto [end, ec] = std::to_chars(number, number + sizeof number, plot.Density[i][j]);
             out.append(number, end);
@@ -59,7 +64,6 @@ std::string ResultFileContents(const TPlot &plot) {
             out += "\r\n";
         }
     }
-    return out;
 }
 
 namespace {

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "Errors.h"
+#include "FileIo.h"
 #include "NetcdfRecording.h"
+#include "ResultFile.h"
 #include "RunSession.h"
 #include "RunState.h"
 #include "SettingsTable.h"
@@ -185,6 +187,28 @@ TEST(RunSession, OutputsRefusePlacesThatAreNotPlainFilesAndNameThem) {
     EXPECT_EQ(run.Settings().Run.ResultDirectory, "");
     run.SetUp();
     EXPECT_EQ(run.ResultFilePath(), "/RireVed1a1p1.txt");
+}
+
+// The staged result file is written a block of rows at a time; its bytes are the whole
+// file's, on a plot of many blocks and on one of a single row.
+TEST(RunSession, StagedResultFileIsTheWholeFileWrittenInBlocks) {
+    ScratchDir dir;
+    for (const auto &[width, height] : {std::pair{700, 400}, std::pair{1, 97}, std::pair{97, 1}}) {
+        RunStart start = Start({{"PlotWidth", std::to_string(width)},
+                                {"PlotHeight", std::to_string(height)},
+                                {"ChartCellX", "1"},
+                                {"ChartCellY", "1"}});
+        start.Settings.Run.ResultDirectory = dir.Path();
+        RunSession run(start);
+        run.SetUp();
+        run.Run(1);
+        {
+            StagedFiles files;
+            run.StageResultFile(files);
+            ASSERT_EQ(files.PutAllInPlace(), "");
+        }
+        EXPECT_EQ(glebix::testing::ReadAll(run.ResultFilePath()), ResultFileContents(run.Plot())) << width;
+    }
 }
 
 }  // namespace
