@@ -139,7 +139,10 @@ void EndRecordings(const RunPlan &plan, const RunSession *run, const RunRecord &
     const SavedRun state = record.Completed || record.Interrupted
                                ? out.states.AtEnd(run->Engine(), record.StepsReached)
                                : out.states.AfterFailure(run->Engine(), record.StepsReached);
-    out.files.Write(plan.SaveStatePath, StateFileText(state));
+    LineWriter writer;  // in pieces: a large plot's state is never held whole
+    out.files.OpenLines(plan.SaveStatePath, writer);
+    WriteStateText(state, [&writer](std::string_view piece) { writer.Write(std::string(piece)); });
+    writer.Close();
 }
 
 // The set-up (or the saved state put back) and the steps, up to the last or to a

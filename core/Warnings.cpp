@@ -167,7 +167,9 @@ std::vector<std::pair<std::string, SpeciesFileContents>> SpeciesFiles(const std:
 // settings still hold those texts (a later --set or design column gives its own).
 void SpeciesWarnings(const std::vector<std::pair<std::string, SpeciesFileContents>> &species, const SpeciesSettings &s,
                      std::vector<std::string> &out) {
-    for (const auto &[path, file] : species)
+    for (const auto &named : species) {
+        const std::string &path = named.first;
+        const SpeciesFileContents &file = named.second;
         VisitSpeciesSettings(s, [&](const SettingRow &row, const auto &used) {
             if constexpr (std::is_same_v<std::remove_cvref_t<decltype(used)>, std::string>) {
                 if (row.speciesFile.form != SpeciesFileForm::Tenths) return;
@@ -178,6 +180,7 @@ void SpeciesWarnings(const std::vector<std::pair<std::string, SpeciesFileContent
                     out.push_back(*w);
             }
         });
+    }
 }
 
 std::vector<std::string> WarningsOf(const TSettings &settings, FileWarnings &files,

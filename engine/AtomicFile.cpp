@@ -19,7 +19,7 @@ long PosixWrite(int fd, const void *data, std::size_t size) { return static_cast
 }
 
 // Writes everything or returns the errno of the failure.
-int WriteAll(int fd, const std::string &contents, FileWriteFunction write) {
+int WriteAll(int fd, std::string_view contents, FileWriteFunction write) {
     std::size_t written = 0;
     while (written < contents.size()) {
         const long n = write(fd, contents.data() + written, contents.size() - written);
@@ -36,6 +36,12 @@ int WriteAll(int fd, const std::string &contents, FileWriteFunction write) {
 }  // namespace
 
 void WriteFileAtomically(const std::string &path, const std::string &contents, FileWriteFunction write) {
+    WriteFileAtomically(
+        path, [&contents](const PieceSink &sink) { sink(contents); }, write);
+}
+
+void WriteFileAtomically(const std::string &path, const std::function<void(const PieceSink &)> &produce,
+                         FileWriteFunction write) {
     std::string temporary = path + ".tmp-XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) Fail(errno, path);
@@ -44,7 +50,16 @@ void WriteFileAtomically(const std::string &path, const std::string &contents, F
     ::umask(mask);
     ::fchmod(fd, 0666 & ~mask);
 
-    int failure = WriteAll(fd, contents, write ? write : PosixWrite);
+    int failure = 0;
+    try {
+        produce([&](std::string_view piece) {
+            if (!failure) failure = WriteAll(fd, piece, write ? write : PosixWrite);
+        });
+    } catch (...) {
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        throw;
+    }
     // Some file systems cannot sync; what was written still stands.
     if (!failure && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) failure = errno;
     if (::close(fd) != 0 && !failure) failure = errno;

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace glebix {
 
@@ -16,5 +18,12 @@ using FileWriteFunction = long (*)(int fd, const void *data, std::size_t size);
 // with the French message of the cause and `path` as its context. `write` is the
 // call that moves the bytes (tests make it fail part-way).
 void WriteFileAtomically(const std::string &path, const std::string &contents, FileWriteFunction write = nullptr);
+
+// The same for contents made in pieces: `produce` hands each piece to the function it
+// is given, in order, and the file is never held whole. An exception from `produce`
+// leaves the earlier file too, and goes on.
+using PieceSink = std::function<void(std::string_view piece)>;
+void WriteFileAtomically(const std::string &path, const std::function<void(const PieceSink &)> &produce,
+                         FileWriteFunction write = nullptr);
 
 }  // namespace glebix

@@ -1,7 +1,9 @@
 #include "Sha256.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #if defined(__x86_64__)
 #include <cpuid.h>
@@ -112,35 +114,60 @@ CompressBlocks FastestCompress() {
 #endif
 }
 
-std::string Digest(std::string_view bytes, CompressBlocks compress) {
-    State h = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-    const auto *data = reinterpret_cast<const unsigned char *>(bytes.data());
-    const std::size_t size = bytes.size();
-    const std::size_t done = size - size % 64;
-    compress(h, data, size / 64);
+}  // namespace
 
+Sha256Stream::Sha256Stream() : compress_(FastestCompress()) {}
+
+Sha256Stream::Sha256Stream(Compress compress) : compress_(compress) {}
+
+void Sha256Stream::Update(std::string_view bytes) {
+    const auto *data = reinterpret_cast<const unsigned char *>(bytes.data());
+    std::size_t size = bytes.size();
+    if (size == 0) return;
+    total_ += size;
+    if (pendingSize_ > 0) {
+        const std::size_t taken = std::min(size, sizeof pending_ - pendingSize_);
+        std::memcpy(pending_ + pendingSize_, data, taken);
+        pendingSize_ += taken;
+        data += taken;
+        size -= taken;
+        if (pendingSize_ < sizeof pending_) return;
+        compress_(h_, pending_, 1);
+        pendingSize_ = 0;
+    }
+    compress_(h_, data, size / 64);
+    pendingSize_ = size % 64;
+    std::memcpy(pending_, data + size - pendingSize_, pendingSize_);
+}
+
+std::string Sha256Stream::HexDigest() {
     // The last bytes, a one bit, zeros, and the length in bits: one or two blocks.
     unsigned char tail[128] = {};
-    const std::size_t rest = size - done;
-    for (std::size_t k = 0; k < rest; ++k) tail[k] = data[done + k];
-    tail[rest] = 0x80;
-    const std::size_t tailSize = rest < 56 ? 64 : 128;
-    const std::uint64_t bits = static_cast<std::uint64_t>(size) * 8;
+    std::memcpy(tail, pending_, pendingSize_);
+    tail[pendingSize_] = 0x80;
+    const std::size_t tailSize = pendingSize_ < 56 ? 64 : 128;
+    const std::uint64_t bits = total_ * 8;
     for (int k = 0; k < 8; ++k) tail[tailSize - 1 - k] = static_cast<unsigned char>(bits >> (8 * k));
-    compress(h, tail, tailSize / 64);
+    compress_(h_, tail, tailSize / 64);
 
     static constexpr char hex[] = "0123456789abcdef";
     std::string digest;
     digest.reserve(64);
-    for (std::uint32_t word : h)
+    for (std::uint32_t word : h_)
         for (int shift = 28; shift >= 0; shift -= 4) digest += hex[(word >> shift) & 15];
     return digest;
 }
 
-}  // namespace
+std::string Sha256Hex(std::string_view bytes) {
+    Sha256Stream stream;
+    stream.Update(bytes);
+    return stream.HexDigest();
+}
 
-std::string Sha256Hex(std::string_view bytes) { return Digest(bytes, FastestCompress()); }
-
-std::string Sha256HexPlain(std::string_view bytes) { return Digest(bytes, CompressPlain); }
+std::string Sha256HexPlain(std::string_view bytes) {
+    Sha256Stream stream(CompressPlain);
+    stream.Update(bytes);
+    return stream.HexDigest();
+}
 
 }  // namespace glebix

@@ -1,6 +1,7 @@
 #include "StateFile.h"
 
 #include <cerrno>
+#include <functional>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,9 +30,28 @@ void AppendKeyed(std::string &out, const char *key, std::uint32_t v) {
 // About what a cell takes in the three grids: a count and two reals of up to 17 digits,
 // with their separators.
 constexpr std::size_t StateBytesPerCell = 48;
+// The size of the pieces a state file is written in.
+constexpr std::size_t PieceBytes = std::size_t{1} << 20;
+
+// The text so far, handed on in pieces of about PieceBytes and checksummed as it goes.
+struct Pieces {
+    const std::function<void(std::string_view)> &sink;
+    std::string out;
+    Sha256Stream hash;
+
+    void Flush() {
+        hash.Update(out);
+        sink(out);
+        out.clear();
+    }
+    void FlushWhenFull() {
+        if (out.size() >= PieceBytes) Flush();
+    }
+};
 
 template <typename Cell>
-void AppendGrid(std::string &out, const char *name, const TPlot &plot, Cell cell) {
+void AppendGrid(Pieces &pieces, const char *name, const TPlot &plot, Cell cell) {
+    std::string &out = pieces.out;
     out += name;
     out += '\n';
     for (int i = 0; i < plot.Width; ++i) {
@@ -40,6 +60,7 @@ void AppendGrid(std::string &out, const char *name, const TPlot &plot, Cell cell
             cell(out, i, j);
         }
         out += '\n';
+        pieces.FlushWhenFull();
     }
 }
 
@@ -71,9 +92,11 @@ void RestoreRun(const SavedRun &run, Simul &simul) {
     simul.Plot = run.Plot;
 }
 
-std::string StateFileText(const SavedRun &run) {
-    std::string out = std::string(StateFileMagic) + " " + std::to_string(StateFileVersion) + "\n";
-    out.reserve(3 * static_cast<std::size_t>(run.Plot.Cells()) * 20);
+namespace {
+
+// The lines before the grids.
+void AppendHeader(std::string &out, const SavedRun &run) {
+    out += std::string(StateFileMagic) + " " + std::to_string(StateFileVersion) + "\n";
     // One line "<kind> <name> <value>" per field.
     auto lines = [&out](const char *kind) {
         return [&out, kind](std::string_view name, const auto &value) {
@@ -106,21 +129,36 @@ std::string StateFileText(const SavedRun &run) {
         out += "none";
     out += "\nplot_extent " + std::to_string(run.Plot.NRows) + " " + std::to_string(run.Plot.NCols) + " " +
            std::to_string(run.Plot.CellSize) + "\n";
+}
+
+}  // namespace
+
+std::string WriteStateText(const SavedRun &run, const std::function<void(std::string_view)> &sink) {
+    Pieces pieces{sink, {}, {}};
+    AppendHeader(pieces.out, run);
     const TPlot &plot = run.Plot;
-    out.reserve(out.size() + static_cast<std::size_t>(plot.Cells()) * StateBytesPerCell);
-    AppendGrid(out, "density", plot, [&plot](std::string &o, int i, int j) { AppendNumber(o, plot.Density[i][j]); });
-    AppendGrid(out, "compacted", plot,
+    AppendGrid(pieces, "density", plot, [&plot](std::string &o, int i, int j) { AppendNumber(o, plot.Density[i][j]); });
+    AppendGrid(pieces, "compacted", plot,
                [&plot](std::string &o, int i, int j) { AppendShortest(o, plot.Env[i][j].Compacted); });
-    AppendGrid(out, "decompacted", plot,
+    AppendGrid(pieces, "decompacted", plot,
                [&plot](std::string &o, int i, int j) { AppendShortest(o, plot.Env[i][j].Decompacted); });
-    out += "sha256 " + Sha256Hex(out) + "\n";
-    return out;
+    pieces.Flush();
+    const std::string digest = pieces.hash.HexDigest();
+    sink("sha256 " + digest + "\n");
+    return digest;
+}
+
+std::string StateFileText(const SavedRun &run) {
+    std::string text;
+    text.reserve(static_cast<std::size_t>(run.Plot.Cells()) * StateBytesPerCell + PieceBytes);
+    WriteStateText(run, [&text](std::string_view piece) { text += piece; });
+    return text;
 }
 
 std::string WriteStateFile(const std::string &path, const SavedRun &run) {
-    const std::string text = StateFileText(run);
-    WriteFileAtomically(path, text);
-    return text.substr(text.size() - 65, 64);
+    std::string digest;
+    WriteFileAtomically(path, [&](const PieceSink &sink) { digest = WriteStateText(run, sink); });
+    return digest;
 }
 
 namespace {

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,6 +54,9 @@ void RestoreRun(const SavedRun &run, Simul &simul);
 
 // The file's text, its checksum line included.
 std::string StateFileText(const SavedRun &run);
+// The same text handed to `sink` in pieces of about a megabyte, so that a large plot's
+// file is never held whole; returns the checksum.
+std::string WriteStateText(const SavedRun &run, const std::function<void(std::string_view)> &sink);
 
 // Checks the text of a setting's value as the front ends check a value they are
 // given; returns the problem, naming the setting and the text.

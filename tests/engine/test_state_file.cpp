@@ -30,6 +30,21 @@ TEST(Sha256, KnownDigests) {
               "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
 }
 
+// A digest taken piece by piece, however the bytes are cut, is the digest of the whole.
+TEST(Sha256, PiecesGiveTheDigestOfTheWhole) {
+    std::mt19937 bytes(11);
+    std::string text(3000, '\0');
+    for (char &c : text) c = static_cast<char>(bytes());
+    for (const std::size_t cut : {std::size_t{1}, std::size_t{7}, std::size_t{55}, std::size_t{64}, std::size_t{129}}) {
+        Sha256Stream stream;
+        for (std::size_t at = 0; at < text.size(); at += cut) stream.Update(std::string_view(text).substr(at, cut));
+        EXPECT_EQ(stream.HexDigest(), Sha256Hex(text)) << cut;
+    }
+    Sha256Stream none;
+    none.Update({});
+    EXPECT_EQ(none.HexDigest(), Sha256Hex(""));
+}
+
 // The processor's SHA instructions, where it has them, give the portable code's digest
 // for every length around the block and padding boundaries and for any bytes.
 TEST(Sha256, FastFormEqualsThePlainOne) {
@@ -278,6 +293,26 @@ TEST(StateFile, WriteAndReadBackWithTheFilesChecksum) {
         EXPECT_STREQ(e.what(), "Fichier introuvable");
         EXPECT_EQ(e.Context().Path, dir / "absent.txt");
     }
+}
+
+// A plot whose state is many pieces long is written piece by piece with the bytes and
+// checksum of its whole text, and reads back.
+TEST(StateFile, ALargePlotIsWrittenInPiecesAsItsWholeText) {
+    testing::ScratchDir dir;
+    auto s = std::make_unique<Simul>();
+    s->Settings.Plot.Width = "700";
+    s->Settings.Plot.Height = "400";
+    s->Settings.Initial.DistInitMode = DistModeRandom;
+    s->SetUpRun(3u);
+    s->TimeStep();
+    const SavedRun run = Captured(*s, 3u, 1, 1);
+    const std::string text = StateFileText(run);
+    ASSERT_GT(text.size(), std::size_t{4} << 20);
+    const std::string path = dir / "grand.txt";
+    const std::string checksum = WriteStateFile(path, run);
+    EXPECT_EQ(testing::ReadAll(path), text);
+    EXPECT_EQ(text.substr(text.size() - 65, 64), checksum);
+    EXPECT_EQ(ReadStateFile(path, AnySetting).Plot.Width, 700);
 }
 
 }  // namespace
