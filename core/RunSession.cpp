@@ -107,10 +107,9 @@ std::string RunSession::WriteResultFile(const std::string &directory) {
 void RunSession::StageResultFile(StagedFiles &files) const {
     // A block of rows at a time, so that a large plot's file is never held whole.
     constexpr std::size_t BlockBytes = std::size_t{1} << 20;
-    constexpr std::size_t LineBytes = 16;  // about what one cell's line takes
     const TPlot &plot = simul_->Plot;
-    const int rowsPerBlock =
-        static_cast<int>(std::max<std::size_t>(1, BlockBytes / (LineBytes * static_cast<std::size_t>(plot.Height))));
+    const int rowsPerBlock = static_cast<int>(
+        std::max<std::size_t>(1, BlockBytes / (ResultLineBytes * static_cast<std::size_t>(plot.Height))));
     LineWriter writer;
     files.OpenLines(ResultFilePath(), writer);
     std::string block;

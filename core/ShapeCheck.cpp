@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "InitialSources.h"
 #include "InputFile.h"
 #include "Messages.h"
 #include "PlotShape.h"
@@ -16,16 +17,14 @@ namespace {
 // Whether the initial files the settings name were read: a file that could not be is
 // each run's to report (and an empty path the output places' check's), not the plot's.
 bool InputsReadable(const InitialSettings &in, const InputBytes *given) {
-    auto readable = [given](bool used, const std::string &path) {
-        if (!used) return true;
-        if (path.empty()) return false;
+    const std::vector<InitialSource> read = ReadInitialSources(in);
+    return std::all_of(read.begin(), read.end(), [given](const InitialSource &source) {
+        if (source.path.empty()) return false;
         try {
-            InputFileBytes(path, given);
+            InputFileBytes(source.path, given);
             return true;
         } catch (const std::exception &) { return false; }
-    };
-    return readable(in.EnvInitMode == EnvModeFile, in.EnvFilePath) &&
-           readable(in.DistInitMode == DistModeFile, in.DistFilePath);
+    });
 }
 
 }  // namespace

@@ -48,7 +48,7 @@ void AppendTenths(std::string &out, double value) {
 
 std::string ResultFileContents(const TPlot &plot) {
     std::string out;
-    out.reserve(static_cast<std::size_t>(plot.Cells()) * 16);
+    out.reserve(static_cast<std::size_t>(plot.Cells()) * ResultLineBytes);
     AppendResultRows(out, plot, 0, plot.Width);
     return out;
 }

@@ -21,6 +21,9 @@ std::string ResultFileName(const std::string &base, std::int32_t inner, double m
 // The name the program writes: every run is run 1, 1, 1 of base "RireVed".
 std::string ResultFileName();
 
+// About what one cell's line of the result file takes.
+inline constexpr std::size_t ResultLineBytes = 16;
+
 // The lines of the result file for `plot`, one per cell.
 std::string ResultFileContents(const TPlot &plot);
 // The lines of the plot's rows i from `first` to before `last` appended to `out`: the
