@@ -8,18 +8,12 @@
 #include "StepResources.h"
 
 namespace glebix {
-namespace {
-
-// Plots below this many cells count their draws on the calling thread: waking the
-// workers would cost more.
-constexpr int ShareCountsFrom = 65536;
-
-}  // namespace
+namespace {}  // namespace
 
 void CellShare::UsePlot(const TPlot &plot) {
     if (plot.Cells() == cells_) return;
     cells_ = plot.Cells();
-    blockCount_ = std::max(MinBlockCount, cells_ / BlockCells);
+    blockCount_ = std::max(MinBlockCount, cells_ / (cells_ >= LargePlotCells ? LargeBlockCells : BlockCells));
     blockDraws_.assign(static_cast<std::size_t>(blockCount_), 0);
     fault_.assign(static_cast<std::size_t>(blockCount_), BlockFault{});
 }
@@ -32,7 +26,8 @@ void CellShare::Run(StepResources &step, TPlot &plot, std::uint32_t &seed, CellW
     context_ = context;
     plot_ = &plot;
     before_ = step.CellCounts();
-    if (draws && cells_ >= ShareCountsFrom)
+    // A small plot counts its draws on the calling thread: waking the workers would cost more.
+    if (draws && cells_ >= LargePlotCells)
         step.ShareBlocks(blockCount_, &CellShare::CountBlock, this);
     else
         for (int b = 0; b < blockCount_; ++b) CountBlock(this, b, 0);

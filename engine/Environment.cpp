@@ -2,6 +2,9 @@
 // share, then the decompacted share relaxes back by at most D per step.
 #include <algorithm>
 #include <cmath>
+#include <exception>
+#include <limits>
+#include <mutex>
 
 #include "Conversions.h"
 #include "FloatChecks.h"
@@ -20,6 +23,10 @@ struct EnvironmentPass {
     double d;
     long double c;
     int blocks;
+    // The fault of the earliest block that met one, raised once the threads are done.
+    std::mutex faultLock;
+    int faultBlock = std::numeric_limits<int>::max();
+    std::exception_ptr fault;
 };
 
 void UpdateRows(TPlot &plot, int firstRow, int endRow, double d, long double c) {
@@ -47,7 +54,15 @@ void UpdateRows(TPlot &plot, int firstRow, int endRow, double d, long double c) 
 void UpdateBlock(void *context, int block, int) {
     EnvironmentPass &pass = *static_cast<EnvironmentPass *>(context);
     const int width = pass.plot.Width;
-    UpdateRows(pass.plot, width * block / pass.blocks, width * (block + 1) / pass.blocks, pass.d, pass.c);
+    try {
+        UpdateRows(pass.plot, width * block / pass.blocks, width * (block + 1) / pass.blocks, pass.d, pass.c);
+    } catch (...) {
+        std::lock_guard lock(pass.faultLock);
+        if (block < pass.faultBlock) {
+            pass.faultBlock = block;
+            pass.fault = std::current_exception();
+        }
+    }
 }
 
 }  // namespace
@@ -66,6 +81,8 @@ void Simul::UpdateEnvironment() {
     }
     EnvironmentPass pass{Plot, d, c, blocks};
     Step().ShareBlocks(blocks, &UpdateBlock, &pass);
+    // The plain pass's fault; the blocks after its block may have been brought up to date.
+    if (pass.fault) std::rethrow_exception(pass.fault);
 }
 
 }  // namespace glebix

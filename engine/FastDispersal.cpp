@@ -15,6 +15,7 @@
 #include <limits>
 #include <thread>
 
+#include "CellShare.h"
 #include "Errors.h"
 #include "Simul.h"
 
@@ -89,16 +90,18 @@ void FastDispersal::UsePlot(StepResources &step, TPlot &plot) {
     cells_ = plot.Cells();
     paddedColumns_ = step.PaddedColumns();
     planBlocks_ = std::max(MinPlanBlocks, cells_ / PlanBlockCells);
+    planRun_ = cells_ >= CellShare::LargePlotCells ? LargePlanRun : 1;
     planFault_.assign(static_cast<std::size_t>(planBlocks_), PlanFault{});
     blockFirst_.assign(static_cast<std::size_t>(planBlocks_) + 1, 0);
     sumBlocks_ = std::max(1, std::min(width_, cells_ / SumBlockCells));
 }
 
-// Any thread prepares any block of cells; a fault ends its block.
+// Any thread prepares any run of planRun_ blocks of cells; a fault ends its block.
 void FastDispersal::PlanBlocks() {
-    for (int b; (b = nextPlanBlock_.fetch_add(1, std::memory_order_relaxed)) < planBlocks_;) {
-        PlanBlock(b);
-        plannedBlocks_.fetch_add(1, std::memory_order_release);
+    for (int first; (first = nextPlanBlock_.fetch_add(planRun_, std::memory_order_relaxed)) < planBlocks_;) {
+        const int end = std::min(planBlocks_, first + planRun_);
+        for (int b = first; b < end; ++b) PlanBlock(b);
+        plannedBlocks_.fetch_add(end - first, std::memory_order_release);
     }
 }
 
@@ -280,8 +283,9 @@ void FastDispersal::TakeChunks(Scratch &scratch) {
 }
 
 void FastDispersal::PaceYields(const std::function<void()> &yield, std::uint64_t target) {
+    if (!yield) yieldsDone_ = std::max(yieldsDone_, target);
     for (; yieldsDone_ < target; ++yieldsDone_) {
-        if (yieldError_ || !yield) continue;
+        if (yieldError_) continue;
         try {
             yield();
         } catch (...) {

@@ -143,6 +143,26 @@ TEST(PlotShapes, PassAfterAFaultStartsFromCleanGrids) {
     }
 }
 
+// The environment's rows are shared between threads on a large plot: a fault met by
+// any of them is the one the plain pass meets first, raised on the calling thread, and
+// the rows before it are updated as the plain pass updates them.
+TEST(PlotShapes, AnEnvironmentFaultOnSharedRowsIsTheFirstInOrder) {
+    const Shape shape{1500, 1401};
+    const int firstRow = 100, column = 7;
+    std::vector<StepOutcome> outcomes;
+    for (const int threads : {1, 2}) {
+        auto s = ShapedRun(shape, false, Spreads[0], threads);
+        std::fill_n(s->Plot.Density.Data(), s->Plot.Cells(), 0);
+        for (int i = firstRow; i < shape.width; ++i) s->Plot.Density[i][column] = 10;
+        s->Species.CompactionC = -1.7e308;  // the fauna's transfer overflows where it lives
+        outcomes.push_back(Step(*s, &Simul::UpdateEnvironment));
+        EXPECT_EQ(outcomes.back().fault, MsgOverflow) << threads << " threads";
+    }
+    const TPlot &plain = outcomes[0].plot, &shared = outcomes[1].plot;
+    EXPECT_EQ(plain.Density, shared.Density);
+    EXPECT_TRUE(std::equal(plain.Env[0], plain.Env[firstRow] + column + 1, shared.Env[0]));
+}
+
 // A plot larger than the step's two-lane grids allow: one work grid per thread, and
 // the offset table in use from the second pass on.
 TEST(PlotShapes, PlotWithOneWorkGridPerThreadEqualsThePlainPass) {
