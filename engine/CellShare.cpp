@@ -8,12 +8,18 @@
 #include "StepResources.h"
 
 namespace glebix {
-namespace {}  // namespace
+namespace {
+
+// Plots below this many cells count their draws on the calling thread: waking the
+// workers would cost more.
+constexpr int ShareCountsFrom = 65536;
+
+}  // namespace
 
 void CellShare::UsePlot(const TPlot &plot) {
     if (plot.Cells() == cells_) return;
     cells_ = plot.Cells();
-    blockCount_ = std::max(MinBlockCount, cells_ / (cells_ >= LargePlotCells ? LargeBlockCells : BlockCells));
+    blockCount_ = std::max(MinBlockCount, cells_ / BlockCells);
     blockDraws_.assign(static_cast<std::size_t>(blockCount_), 0);
     fault_.assign(static_cast<std::size_t>(blockCount_), BlockFault{});
 }
@@ -26,8 +32,7 @@ void CellShare::Run(StepResources &step, TPlot &plot, std::uint32_t &seed, CellW
     context_ = context;
     plot_ = &plot;
     before_ = step.CellCounts();
-    // A small plot counts its draws on the calling thread: waking the workers would cost more.
-    if (draws && cells_ >= LargePlotCells)
+    if (draws && cells_ >= ShareCountsFrom)
         step.ShareBlocks(blockCount_, &CellShare::CountBlock, this);
     else
         for (int b = 0; b < blockCount_; ++b) CountBlock(this, b, 0);

@@ -24,13 +24,9 @@ public:
     // The draws of a cell, read before any cell is worked out.
     using CellDraws = std::uint32_t (*)(void *context, int cell);
 
-    // Blocks: ten on the 50 x 50 plot, one per BlockCells cells on larger ones, one per
-    // LargeBlockCells from LargePlotCells on: threads that take short blocks in turn
-    // share the cache lines at their ends and lose the memory's read-ahead.
+    // Blocks: ten on the 50 x 50 plot, one per BlockCells cells on larger ones.
     static constexpr int MinBlockCount = 10;
     static constexpr int BlockCells = CellCount / MinBlockCount;
-    static constexpr int LargePlotCells = 65536;
-    static constexpr int LargeBlockCells = 4096;
 
     // Runs `work` on every cell of `plot` from generator state `seed`, on the threads
     // of `step`, whose cell counts keep the counts a fault restores. `draws` null:

@@ -15,7 +15,6 @@
 #include <limits>
 #include <thread>
 
-#include "CellShare.h"
 #include "Errors.h"
 #include "Simul.h"
 
@@ -90,18 +89,16 @@ void FastDispersal::UsePlot(StepResources &step, TPlot &plot) {
     cells_ = plot.Cells();
     paddedColumns_ = step.PaddedColumns();
     planBlocks_ = std::max(MinPlanBlocks, cells_ / PlanBlockCells);
-    planRun_ = cells_ >= CellShare::LargePlotCells ? LargePlanRun : 1;
     planFault_.assign(static_cast<std::size_t>(planBlocks_), PlanFault{});
     blockFirst_.assign(static_cast<std::size_t>(planBlocks_) + 1, 0);
     sumBlocks_ = std::max(1, std::min(width_, cells_ / SumBlockCells));
 }
 
-// Any thread prepares any run of planRun_ blocks of cells; a fault ends its block.
+// Any thread prepares any block of cells; a fault ends its block.
 void FastDispersal::PlanBlocks() {
-    for (int first; (first = nextPlanBlock_.fetch_add(planRun_, std::memory_order_relaxed)) < planBlocks_;) {
-        const int end = std::min(planBlocks_, first + planRun_);
-        for (int b = first; b < end; ++b) PlanBlock(b);
-        plannedBlocks_.fetch_add(end - first, std::memory_order_release);
+    for (int b; (b = nextPlanBlock_.fetch_add(1, std::memory_order_relaxed)) < planBlocks_;) {
+        PlanBlock(b);
+        plannedBlocks_.fetch_add(1, std::memory_order_release);
     }
 }
 

@@ -114,9 +114,6 @@ private:
     // their first cell: ten on the 50 x 50 plot, one per PlanBlockCells on larger ones.
     static constexpr int MinPlanBlocks = 10;
     static constexpr int PlanBlockCells = CellCount / MinPlanBlocks;
-    // Blocks a thread prepares in a row on a large plot, so that the threads do not
-    // take short blocks in turn (CellShare::LargeBlockCells).
-    static constexpr int LargePlanRun = 16;
     // Cells per block of the final sum, at the least (the blocks are whole rows).
     static constexpr int SumBlockCells = 16384;
 
@@ -183,7 +180,6 @@ private:
     int width_ = 0, height_ = 0, cells_ = 0, paddedColumns_ = 0;
     bool bounded_ = false;
     int planBlocks_ = 0;
-    int planRun_ = 1;  // blocks a thread takes at once
     int sumBlocks_ = 1;
     std::vector<PlanFault> planFault_;
     std::exception_ptr planError_;           // the pass's first fault of preparation
