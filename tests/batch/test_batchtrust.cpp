@@ -93,6 +93,24 @@ bool WaitForLines(const std::string &path, std::size_t lines) {
     return false;
 }
 
+// Waits until process `pid` has used `cpu` of processor time, however loaded the
+// machine; false after a minute.
+bool WaitForCpuTime(pid_t pid, std::chrono::milliseconds cpu) {
+    const long ticksPerSecond = ::sysconf(_SC_CLK_TCK);
+    for (int k = 0; k < 6000; ++k) {
+        const std::string stat = ReadAll("/proc/" + std::to_string(pid) + "/stat");
+        // After the command's name in parentheses: fields 3 on; utime and stime are 14 and 15.
+        std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+        std::string skip;
+        for (int field = 3; field < 14; ++field) fields >> skip;
+        long long utime = 0, stime = 0;
+        fields >> utime >> stime;
+        if ((utime + stime) * 1000 / ticksPerSecond >= cpu.count()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
 int ExitStatus(pid_t pid) {
     int status = 0;
     ::waitpid(pid, &status, 0);
@@ -400,8 +418,10 @@ TEST(BatchTrust, ASecondSignalEndsAtOnceWithoutTemporaryFiles) {
         dir / "log");
     ASSERT_TRUE(WaitForLines(dir / "r/t.csv.part", 1)) << ReadAll(dir / "log");
     // The header is written before the set-up: a first signal before the first step
-    // would end the run there, before the second came.
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // would end the run there, before the second came. Start and set-up take some
+    // 50 ms of processor time, the first step over a second: the signals come within it
+    // even on a loaded machine, where a wait by the clock might not reach it.
+    ASSERT_TRUE(WaitForCpuTime(pid, std::chrono::milliseconds(300)));
     ::kill(pid, SIGINT);
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     ::kill(pid, SIGINT);
