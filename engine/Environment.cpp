@@ -79,7 +79,7 @@ void Simul::UpdateEnvironment() {
         UpdateRows(Plot, 0, Plot.Width, d, c);
         return;
     }
-    EnvironmentPass pass{Plot, d, c, blocks};
+    EnvironmentPass pass{Plot, d, c, blocks, {}, std::numeric_limits<int>::max(), nullptr};
     Step().ShareBlocks(blocks, &UpdateBlock, &pass);
     // The plain pass's fault; the blocks after its block may have been brought up to date.
     if (pass.fault) std::rethrow_exception(pass.fault);
