@@ -70,14 +70,10 @@ void CellShare::RunBlock(void *self, int block, int thread) {
     const std::int32_t *counts = share.plot_->Density.Data();
     std::copy(counts + begin, counts + end, share.before_ + begin);
     std::uint32_t state = static_cast<std::uint32_t>(share.blockDraws_[block]);
-    for (int c = begin; c < end; ++c) {
-        try {
-            share.work_(share.context_, c, state, thread);
-        } catch (...) {
-            share.fault_[block] = {std::current_exception(), c, state};
-            break;
-        }
-    }
+    int cell = begin;
+    try {
+        share.work_(share.context_, cell, end, state, thread);
+    } catch (...) { share.fault_[block] = {std::current_exception(), cell, state}; }
 }
 
 }  // namespace glebix

@@ -17,10 +17,11 @@ namespace glebix {
 
 class CellShare {
 public:
-    // Works out one cell from the generator state of its first draw, which it leaves
-    // after its last; raises a fault before it draws. `thread` is 0 for the calling
-    // thread, else the worker's number.
-    using CellWork = void (*)(void *context, int cell, std::uint32_t &state, int thread);
+    // Works out the cells from `cell` to `end` in order, each from the generator state
+    // of its first draw, which it leaves after its last; a cell raises a fault before
+    // it draws, with `cell` on it. `thread` is 0 for the calling thread, else the
+    // worker's number.
+    using CellWork = void (*)(void *context, int &cell, int end, std::uint32_t &state, int thread);
     // The draws of a cell, read before any cell is worked out.
     using CellDraws = std::uint32_t (*)(void *context, int cell);
 

@@ -148,10 +148,10 @@ private:
     CellShare &Share();
     bool ShareCells() const { return !ProcessMessages && DispersalThreads() > 1; }
     void BreedCell(int cell, std::uint32_t &state);
-    static void BreedSharedCell(void *self, int cell, std::uint32_t &state, int thread);
+    static void BreedSharedCells(void *self, int &cell, int end, std::uint32_t &state, int thread);
     double CrowdedMortality(std::int32_t exposed, std::int32_t excess) const;
     void SurviveCell(int cell, std::uint32_t &state, MortalityCache &kept);
-    static void SurviveSharedCell(void *self, int cell, std::uint32_t &state, int thread);
+    static void SurviveSharedCells(void *self, int &cell, int end, std::uint32_t &state, int thread);
     static std::uint32_t SurvivalDraws(void *self, int cell);
 
     int dispersalThreads_ = 0;                      // as set; 0 = one per processor

@@ -83,7 +83,7 @@ void Simul::ApplySurvival() {
     pass_.BaseMortality = static_cast<double>(base);
     const int cells = Plot.Cells();
     if (ShareCells()) {
-        Share().Run(Step(), Plot, RandomSeed, &SurviveSharedCell, &SurvivalDraws, this);
+        Share().Run(Step(), Plot, RandomSeed, &SurviveSharedCells, &SurvivalDraws, this);
         return;
     }
     for (int cell = 0; cell < cells; ++cell) {
@@ -98,9 +98,10 @@ std::uint32_t Simul::SurvivalDraws(void *self, int cell) {
     return a >= 1 && a <= MaxDrawnTrials ? static_cast<std::uint32_t>(a) : 0u;
 }
 
-void Simul::SurviveSharedCell(void *self, int cell, std::uint32_t &state, int thread) {
+void Simul::SurviveSharedCells(void *self, int &cell, int end, std::uint32_t &state, int thread) {
     Simul &s = *static_cast<Simul *>(self);
-    s.SurviveCell(cell, state, *s.mortality_[thread]);
+    MortalityCache &kept = *s.mortality_[thread];
+    for (; cell < end; ++cell) s.SurviveCell(cell, state, kept);
 }
 
 }  // namespace glebix

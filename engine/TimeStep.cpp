@@ -100,7 +100,7 @@ void Simul::BreedCell(int cell, std::uint32_t &state) {
 void Simul::Reproduce() {
     pass_.ResponseSureLimit = EnvResponseSureLimit(Species.ResponseOptimum, Species.ResponseTolerance);
     if (ShareCells()) {
-        Share().Run(Step(), Plot, RandomSeed, &BreedSharedCell, nullptr, this);
+        Share().Run(Step(), Plot, RandomSeed, &BreedSharedCells, nullptr, this);
         return;
     }
     for (int cell = 0, cells = Plot.Cells(); cell < cells; ++cell) {
@@ -109,8 +109,8 @@ void Simul::Reproduce() {
     }
 }
 
-void Simul::BreedSharedCell(void *self, int cell, std::uint32_t &state, int) {
-    static_cast<Simul *>(self)->BreedCell(cell, state);
+void Simul::BreedSharedCells(void *self, int &cell, int end, std::uint32_t &state, int) {
+    for (Simul &s = *static_cast<Simul *>(self); cell < end; ++cell) s.BreedCell(cell, state);
 }
 
 }  // namespace glebix
