@@ -147,7 +147,7 @@ struct Batch {
 BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, bool seedFromClock,
                       const std::function<void(const std::string &)> &report,
                       const std::function<void(std::int64_t, std::int64_t)> &progress, const StudyWarnings *warnings) {
-    Batch batch(options, report, {masterSeed, seedFromClock, {}, {}}, warnings);
+    Batch batch(options, report, {masterSeed, seedFromClock, {}, {}, {}}, warnings);
     const std::size_t runs = batch.outcome.Runs.size();
     const int jobs = RunsAtOnce(options.Jobs, runs);
     // The processors are shared between the runs at a time and the dispersal passes

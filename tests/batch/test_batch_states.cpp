@@ -31,7 +31,7 @@ RunRecord RunArgs(const std::vector<std::string> &args, int threads = 1) {
     const std::uint32_t master = options.Resumed ? options.Resumed->MasterSeed : *options.Seed;
     RunPlan plan = PlanRun(options, PlanStudyRun(Layout(options), 0, master));
     plan.DispersalThreads = threads;
-    return RunOne(options, plan, DescribeInputs(options), ManifestFacts{master, false, {}});
+    return RunOne(options, plan, DescribeInputs(options), ManifestFacts{master, false, {}, {}, {}});
 }
 
 // The lines of a text from line `from` (1 is the first).

@@ -96,7 +96,7 @@ TEST(PlotShapes, FastFormsEqualPlainFormsOnOddShapes) {
                     ExpectSame(p, f, what + ", dispersal");
                     if (f.fault == "-") {
                         EXPECT_EQ(Total(f.plot) + f.emigrants, before) << what;
-                        if (!bounded) EXPECT_EQ(f.emigrants, 0) << what;
+                        if (!bounded) { EXPECT_EQ(f.emigrants, 0) << what; }
                     }
                     for (int step = 1; step <= 3 && p.fault == "-"; ++step)
                         ExpectSame(Step(*plain, &Simul::TimeStepReference), Step(*fast, &Simul::TimeStep),
