@@ -66,18 +66,25 @@ void AppendGrid(Pieces &pieces, const char *name, const TPlot &plot, Cell cell) 
 
 }  // namespace
 
+StateHeader CaptureHeader(const Simul &simul, std::uint32_t masterSeed, std::uint32_t runSeed, std::int32_t step,
+                          std::int32_t stepCount) {
+    StateHeader header;
+    header.Settings = simul.Settings;
+    header.Species = simul.Species;
+    header.ChartCell = simul.ChartCell();
+    header.MasterSeed = masterSeed;
+    header.RunSeed = runSeed;
+    header.Step = step;
+    header.StepCount = stepCount;
+    header.Generator = simul.RandomSeed;
+    header.InputGridPlacement = simul.InputGridPlacement;
+    return header;
+}
+
 SavedRun CaptureRun(const Simul &simul, std::uint32_t masterSeed, std::uint32_t runSeed, std::int32_t step,
                     std::int32_t stepCount) {
     SavedRun run;
-    run.Settings = simul.Settings;
-    run.Species = simul.Species;
-    run.ChartCell = simul.ChartCell();
-    run.MasterSeed = masterSeed;
-    run.RunSeed = runSeed;
-    run.Step = step;
-    run.StepCount = stepCount;
-    run.Generator = simul.RandomSeed;
-    run.InputGridPlacement = simul.InputGridPlacement;
+    static_cast<StateHeader &>(run) = CaptureHeader(simul, masterSeed, runSeed, step, stepCount);
     run.Plot = simul.Plot;
     return run;
 }
@@ -94,8 +101,8 @@ void RestoreRun(const SavedRun &run, Simul &simul) {
 
 namespace {
 
-// The lines before the grids.
-void AppendHeader(std::string &out, const SavedRun &run) {
+// The lines before the grids, of a plot of `plot`'s shape.
+void AppendHeader(std::string &out, const StateHeader &run, const TPlot &plot) {
     out += std::string(StateFileMagic) + " " + std::to_string(StateFileVersion) + "\n";
     // One line "<kind> <name> <value>" per field.
     auto lines = [&out](const char *kind) {
@@ -111,8 +118,8 @@ void AppendHeader(std::string &out, const SavedRun &run) {
     // The plot's shape as the plot has it, whether its settings or a grid gave it; the
     // rows that a default value leaves out are not written then.
     TSettings written = run.Settings;
-    written.Plot = PlotSettings{std::to_string(run.Plot.Width), std::to_string(run.Plot.Height),
-                                run.Plot.Bounded ? EdgesBounded : EdgesTorus};
+    written.Plot =
+        PlotSettings{std::to_string(plot.Width), std::to_string(plot.Height), plot.Bounded ? EdgesBounded : EdgesTorus};
     VisitSettings(written, [&lines](const SettingRow &row, const auto &value) {
         if (!row.omittedWhenDefault || !IsDefaultValue(row, value)) lines("setting")(row.name, value);
     });
@@ -127,17 +134,18 @@ void AppendHeader(std::string &out, const SavedRun &run) {
         out += FormatShortest(p->XllCorner) + " " + FormatShortest(p->YllCorner) + " " + FormatShortest(p->CellSize);
     else
         out += "none";
-    out += "\nplot_extent " + std::to_string(run.Plot.NRows) + " " + std::to_string(run.Plot.NCols) + " " +
-           std::to_string(run.Plot.CellSize) + "\n";
+    out += "\nplot_extent " + std::to_string(plot.NRows) + " " + std::to_string(plot.NCols) + " " +
+           std::to_string(plot.CellSize) + "\n";
 }
 
 }  // namespace
 
-std::string WriteStateText(const SavedRun &run, const std::function<void(std::string_view)> &sink) {
+std::string WriteStateText(const StateSource &state, const std::function<void(std::string_view)> &sink) {
     Pieces pieces{sink, {}, {}};
-    AppendHeader(pieces.out, run);
-    const TPlot &plot = run.Plot;
-    AppendGrid(pieces, "density", plot, [&plot](std::string &o, int i, int j) { AppendNumber(o, plot.Density[i][j]); });
+    AppendHeader(pieces.out, state.Header, state.Plot);
+    const TPlot &plot = state.Plot;
+    const CellGrid<std::int32_t> &density = state.Density;
+    AppendGrid(pieces, "density", plot, [&density](std::string &o, int i, int j) { AppendNumber(o, density[i][j]); });
     AppendGrid(pieces, "compacted", plot,
                [&plot](std::string &o, int i, int j) { AppendShortest(o, plot.Env[i][j].Compacted); });
     AppendGrid(pieces, "decompacted", plot,
@@ -151,13 +159,13 @@ std::string WriteStateText(const SavedRun &run, const std::function<void(std::st
 std::string StateFileText(const SavedRun &run) {
     std::string text;
     text.reserve(static_cast<std::size_t>(run.Plot.Cells()) * StateBytesPerCell + PieceBytes);
-    WriteStateText(run, [&text](std::string_view piece) { text += piece; });
+    WriteStateText(SourceOf(run), [&text](std::string_view piece) { text += piece; });
     return text;
 }
 
-std::string WriteStateFile(const std::string &path, const SavedRun &run) {
+std::string WriteStateFile(const std::string &path, const StateSource &state) {
     std::string digest;
-    WriteFileAtomically(path, [&](const PieceSink &sink) { digest = WriteStateText(run, sink); });
+    WriteFileAtomically(path, [&](const PieceSink &sink) { digest = WriteStateText(state, sink); });
     return digest;
 }
 
