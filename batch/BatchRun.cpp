@@ -42,7 +42,8 @@ struct RunFiles : RunObserver {
           record(r),
           stepsDone(done),
           tableRows(rows),
-          states({p.SaveStatePath, p.CheckpointPath, o.CheckpointEvery}, masterSeed, p.Seed, r.StepCount) {}
+          states({p.SaveStatePath, p.CheckpointPath, o.CheckpointEvery, p.DispersalThreads}, masterSeed, p.Seed,
+                 r.StepCount) {}
     const BatchOptions &options;
     const RunPlan &plan;
     RunRecord &record;
@@ -147,7 +148,8 @@ void EndRecordings(const RunPlan &plan, const RunSession *run, RunRecord &record
     }
     LineWriter writer;  // in pieces: a large plot's state is never held whole
     out.files.OpenLines(plan.SaveStatePath, writer);
-    WriteStateText(*state, [&writer](std::string_view piece) { writer.Write(std::string(piece)); });
+    WriteStateText(
+        *state, [&writer](std::string_view piece) { writer.Write(piece); }, plan.DispersalThreads);
     writer.Close();
 }
 

@@ -51,9 +51,9 @@ SavedRun StateToSave(const Simul &simul, std::uint32_t masterSeed, std::uint32_t
     return run;
 }
 
-void SaveRunState(const std::string &path, const StateSource &state) {
+void SaveRunState(const std::string &path, const StateSource &state, int threads) {
     PrepareOutputFile(path);
-    WriteStateFile(path, state);
+    WriteStateFile(path, state, threads);
 }
 
 }  // namespace glebix::batch

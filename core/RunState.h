@@ -42,8 +42,9 @@ StateHeader HeaderToSave(const Simul &simul, std::uint32_t masterSeed, std::uint
 // That state, its plot copied.
 SavedRun StateToSave(const Simul &simul, std::uint32_t masterSeed, std::uint32_t runSeed, std::int32_t step,
                      std::int32_t stepCount);
-// Replaces `path` by the state file of `state`; the folder is made when missing, and a
-// path that holds anything but a plain file is refused (GlebixError naming it).
-void SaveRunState(const std::string &path, const StateSource &state);
+// Replaces `path` by the state file of `state`, formatted on `threads` threads (as
+// WriteStateText); the folder is made when missing, and a path that holds anything
+// but a plain file is refused (GlebixError naming it).
+void SaveRunState(const std::string &path, const StateSource &state, int threads = 1);
 
 }  // namespace glebix::batch

@@ -72,8 +72,11 @@ void RestoreRun(const SavedRun &run, Simul &simul);
 // The file's text, its checksum line included.
 std::string StateFileText(const SavedRun &run);
 // The same text handed to `sink` in pieces of about a megabyte, so that a large plot's
-// file is never held whole; returns the checksum.
-std::string WriteStateText(const StateSource &state, const std::function<void(std::string_view)> &sink);
+// file is never held whole; returns the checksum. The grids' pieces are formatted on
+// `threads` threads (0: one per processor; never more than the processors) while the
+// calling thread checksums them and hands them on; the text is the same.
+std::string WriteStateText(const StateSource &state, const std::function<void(std::string_view)> &sink,
+                           int threads = 1);
 
 // Checks the text of a setting's value as the front ends check a value they are
 // given; returns the problem, naming the setting and the text.
@@ -89,7 +92,7 @@ SavedRun ParseStateFile(std::string_view text, const std::string &path, SettingC
 
 // Replaces `path` by the state file of `state` with WriteFileAtomically; returns the
 // checksum.
-std::string WriteStateFile(const std::string &path, const StateSource &state);
+std::string WriteStateFile(const std::string &path, const StateSource &state, int threads = 1);
 inline std::string WriteStateFile(const std::string &path, const SavedRun &run) {
     return WriteStateFile(path, SourceOf(run));
 }
