@@ -126,7 +126,8 @@ void StartRecordings(const BatchOptions &options, const RunPlan &plan, const Run
 
 // The end of the animation, of the NetCDF file and of the state file, whatever the
 // end of the run: the animation and the NetCDF file hold the steps recorded so far;
-// the state is the last whole one. All are put in place with the other files.
+// the state is the last whole one, or none when a failed step left none whole (the
+// run's message then says so). All are put in place with the other files.
 void EndRecordings(const RunPlan &plan, const RunSession *run, RunRecord &record, RunFiles &out) {
     if (out.animation.IsOpen()) {
         out.animation.Finish();
