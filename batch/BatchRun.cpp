@@ -42,7 +42,8 @@ struct RunFiles : RunObserver {
           record(r),
           stepsDone(done),
           tableRows(rows),
-          states({p.SaveStatePath, p.CheckpointPath, o.CheckpointEvery}, masterSeed, p.Seed, r.StepCount) {}
+          states({p.SaveStatePath, p.CheckpointPath, o.CheckpointEvery, p.DispersalThreads}, masterSeed, p.Seed,
+                 r.StepCount) {}
     const BatchOptions &options;
     const RunPlan &plan;
     RunRecord &record;
@@ -53,8 +54,9 @@ struct RunFiles : RunObserver {
     MapAnimation animation;
     gis::NetcdfStack netcdf;
     StateOutputs states;
-    bool running = false;      // set up or put back: the engine holds a whole state
-    bool stateStaged = false;  // the end state was staged (or tried)
+    bool running = false;        // set up or put back: the engine holds a whole state
+    bool stateStaged = false;    // the end state was staged (or tried)
+    bool stateWithheld = false;  // no whole state was left to save
 
     void BeforeStep(const RunSession &run) override { states.BeforeStep(run.Engine(), run.StepIndex()); }
     void Stepped(const RunSession &run) override;
@@ -124,8 +126,9 @@ void StartRecordings(const BatchOptions &options, const RunPlan &plan, const Run
 
 // The end of the animation, of the NetCDF file and of the state file, whatever the
 // end of the run: the animation and the NetCDF file hold the steps recorded so far;
-// the state is the last whole one. All are put in place with the other files.
-void EndRecordings(const RunPlan &plan, const RunSession *run, const RunRecord &record, RunFiles &out) {
+// the state is the last whole one, or none when a failed step left none whole (the
+// run's message then says so). All are put in place with the other files.
+void EndRecordings(const RunPlan &plan, const RunSession *run, RunRecord &record, RunFiles &out) {
     if (out.animation.IsOpen()) {
         out.animation.Finish();
         out.files.Adopt(plan.AnimatePath);
@@ -136,12 +139,18 @@ void EndRecordings(const RunPlan &plan, const RunSession *run, const RunRecord &
     }
     if (plan.SaveStatePath.empty() || !run || !out.running || out.stateStaged) return;
     out.stateStaged = true;
-    const SavedRun state = record.Completed || record.Interrupted
-                               ? out.states.AtEnd(run->Engine(), record.StepsReached)
-                               : out.states.AfterFailure(run->Engine(), record.StepsReached);
+    const std::optional<StateSource> state = record.Completed || record.Interrupted
+                                                 ? out.states.AtEnd(run->Engine(), record.StepsReached)
+                                                 : out.states.AfterFailure(run->Engine(), record.StepsReached);
+    if (!state) {  // an earlier file there stays as it was
+        out.stateWithheld = true;
+        record.Message += Message("run.then", {Message("state.withheld", {plan.SaveStatePath})});
+        return;
+    }
     LineWriter writer;  // in pieces: a large plot's state is never held whole
     out.files.OpenLines(plan.SaveStatePath, writer);
-    WriteStateText(state, [&writer](std::string_view piece) { writer.Write(std::string(piece)); });
+    WriteStateText(
+        *state, [&writer](std::string_view piece) { writer.Write(piece); }, plan.DispersalThreads);
     writer.Close();
 }
 
@@ -201,9 +210,10 @@ void RemoveEarlierOutputs(const RunPlan &plan, const std::vector<std::string> &w
 
 // The end of a run, whatever it was: the manifest is written under its temporary
 // name first, so that a full disk keeps the earlier run whole; then the earlier
-// manifest goes, the outputs are put in place, and the manifest comes last.
+// manifest goes, the outputs are put in place, and the manifest comes last. With
+// `stateWithheld`, a file at the state's place is not this run's and is left alone.
 void EndRun(const BatchOptions &options, const RunPlan &plan, const std::vector<InputFileRecord> &inputs,
-            const ManifestFacts &facts, const Simul *simul, StagedFiles &files, RunRecord &record) {
+            const ManifestFacts &facts, const Simul *simul, bool stateWithheld, StagedFiles &files, RunRecord &record) {
     if (!simul) return;
     if (plan.ManifestPath.empty()) {  // the animation or a state file alone
         if (const std::string failure = files.PutAllInPlace(); !failure.empty()) Fail(record, failure, true);
@@ -227,7 +237,9 @@ void EndRun(const BatchOptions &options, const RunPlan &plan, const std::vector<
     }
     ::unlink(plan.ManifestPath.c_str());
     const std::string failure = files.PutAllInPlace();
-    RemoveEarlierOutputs(plan, files.Paths());
+    std::vector<std::string> kept = files.Paths();
+    if (stateWithheld) kept.push_back(plan.SaveStatePath);
+    RemoveEarlierOutputs(plan, kept);
     try {
         if (!failure.empty()) {
             Fail(record, failure, true);
@@ -271,7 +283,9 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
     }
     record.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     try {
-        if (out) EndRun(options, plan, inputs, started, run ? &run->Engine() : nullptr, out->files, record);
+        if (out)
+            EndRun(options, plan, inputs, started, run ? &run->Engine() : nullptr, out->stateWithheld, out->files,
+                   record);
     } catch (const std::bad_alloc &) { Fail(record, MsgOutOfMemory, true); }
     return record;
 }

@@ -117,7 +117,7 @@ void LineWriter::Open(const std::string &path) {
     }
 }
 
-void LineWriter::Write(const std::string &text) {
+void LineWriter::Write(std::string_view text) {
     for (std::size_t done = 0; done < text.size();) {
         const ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;

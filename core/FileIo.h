@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Errors.h"
@@ -65,9 +66,9 @@ public:
     LineWriter(const LineWriter &) = delete;
     LineWriter &operator=(const LineWriter &) = delete;
 
-    void Open(const std::string &path);   // creates or empties "<path>.part", or raises
-    void Write(const std::string &text);  // appends, or raises
-    void Close();                         // syncs and closes, or raises
+    void Open(const std::string &path);  // creates or empties "<path>.part", or raises
+    void Write(std::string_view text);   // appends, or raises
+    void Close();                        // syncs and closes, or raises
     // Cuts the file back to its first `size` bytes, as far as the system allows.
     void CutBack(std::uint64_t size);
     bool IsOpen() const { return fd_ >= 0; }

@@ -123,6 +123,7 @@ constexpr CatalogueEntry Entries[] = {
     {"run.point", "point {0}", "point {0}"},
     // Runs and warnings.
     {"run.then", " ; {0}", "; {0}"},
+    {"state.withheld", "--save-state « {0} » : aucun état enregistré, le pas qui a échoué avait déjà commencé à changer l'environnement (un fichier déjà là reste tel quel)", "--save-state \"{0}\": no state saved, the step that failed had already begun to change the environment (a file already there stays as it was)"},
     {"threads.refused_by_system", "le système a refusé {0} fil(s) d'exécution ; les simulations continuent avec ceux qui ont pu être créés", "the system refused {0} thread(s); the runs go on with those that could be created"},
     {"warning.nothing_kept", "--replicates ou --design sans aucune sortie ({0}) : rien des simulations ne sera gardé", "--replicates or --design without any output ({0}): nothing of the runs will be kept"},
     {"warning.fps", "--fps {0} : une animation GIF compte ses délais en centièmes de seconde ; elle est écrite à {1} images par seconde, et au-delà de {2} bien des visionneuses la ralentissent (souvent à 10 images par seconde)", "--fps {0}: a GIF animation counts its delays in hundredths of a second; it is written at {1} frames per second, and above {2} many viewers slow it down (often to 10 frames per second)"},

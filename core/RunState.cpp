@@ -35,17 +35,25 @@ std::optional<ResumeRefusal> ApplyOnResume(const std::string &name, const std::s
     return std::nullopt;
 }
 
+StateHeader HeaderToSave(const Simul &simul, std::uint32_t masterSeed, std::uint32_t runSeed, std::int32_t step,
+                         std::int32_t stepCount) {
+    StateHeader header = CaptureHeader(simul, masterSeed, runSeed, step, stepCount);
+    header.Settings.Run.StepCount = std::to_string(stepCount);
+    header.Settings.Run.ResultDirectory.clear();
+    return header;
+}
+
 SavedRun StateToSave(const Simul &simul, std::uint32_t masterSeed, std::uint32_t runSeed, std::int32_t step,
                      std::int32_t stepCount) {
-    SavedRun run = CaptureRun(simul, masterSeed, runSeed, step, stepCount);
-    run.Settings.Run.StepCount = std::to_string(stepCount);
-    run.Settings.Run.ResultDirectory.clear();
+    SavedRun run;
+    static_cast<StateHeader &>(run) = HeaderToSave(simul, masterSeed, runSeed, step, stepCount);
+    run.Plot = simul.Plot;
     return run;
 }
 
-void SaveRunState(const std::string &path, const SavedRun &run) {
+void SaveRunState(const std::string &path, const StateSource &state, int threads) {
     PrepareOutputFile(path);
-    WriteStateFile(path, run);
+    WriteStateFile(path, state, threads);
 }
 
 }  // namespace glebix::batch

@@ -34,13 +34,17 @@ std::optional<ResumeRefusal> ApplyOnResume(const std::string &name, const std::s
 std::variant<TSettings, ResumeRefusal> ResumedSettings(
     const SavedRun &saved, const std::vector<std::pair<std::string, std::string>> &overrides, std::int32_t steps);
 
-// The state of `simul` after `step` steps of a run of `stepCount` steps, as the batch
-// tool saves it: the step count's text is the count, and the result folder, a place
-// of the call that writes it, is not part of the run.
+// The values of the state of `simul` after `step` steps of a run of `stepCount` steps,
+// as the batch tool saves them: the step count's text is the count, and the result
+// folder, a place of the call that writes it, is not part of the run.
+StateHeader HeaderToSave(const Simul &simul, std::uint32_t masterSeed, std::uint32_t runSeed, std::int32_t step,
+                         std::int32_t stepCount);
+// That state, its plot copied.
 SavedRun StateToSave(const Simul &simul, std::uint32_t masterSeed, std::uint32_t runSeed, std::int32_t step,
                      std::int32_t stepCount);
-// Replaces `path` by the state file of `run`; the folder is made when missing, and a
-// path that holds anything but a plain file is refused (GlebixError naming it).
-void SaveRunState(const std::string &path, const SavedRun &run);
+// Replaces `path` by the state file of `state`, formatted on `threads` threads (as
+// WriteStateText); the folder is made when missing, and a path that holds anything
+// but a plain file is refused (GlebixError naming it).
+void SaveRunState(const std::string &path, const StateSource &state, int threads = 1);
 
 }  // namespace glebix::batch

@@ -119,6 +119,9 @@ public:
     void SetDispersalThreads(int count);
     int DispersalThreads() const;
     void UpdateEnvironment();
+    // The steps whose environment update has begun: a step that failed with this count
+    // unchanged left every cell's soil shares as they were before it.
+    std::uint64_t EnvironmentUpdatesBegun() const { return environmentUpdates_; }
 
     // Successes among `count` trials of probability p (rounded expectation above 100).
     std::int32_t DrawCount(std::int32_t count, double p);
@@ -155,6 +158,7 @@ private:
     static std::uint32_t SurvivalDraws(void *self, int cell);
 
     int dispersalThreads_ = 0;                      // as set; 0 = one per processor
+    std::uint64_t environmentUpdates_ = 0;          // see EnvironmentUpdatesBegun()
     std::shared_ptr<StepResources> step_;           // see Step()
     std::shared_ptr<FastDispersal> fastDispersal_;  // the pass of Disperse, with its offset table
     // Values of the pass under way that do not change from cell to cell.

@@ -1,6 +1,8 @@
 #include "StateFile.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <functional>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,9 +11,11 @@
 #include "AtomicFile.h"
 #include "Conversions.h"
 #include "Errors.h"
+#include "OrderedPieces.h"
 #include "SettingsRegistry.h"
 #include "Sha256.h"
 #include "StateValues.h"
+#include "Threads.h"
 
 namespace glebix {
 
@@ -30,54 +34,80 @@ void AppendKeyed(std::string &out, const char *key, std::uint32_t v) {
 // About what a cell takes in the three grids: a count and two reals of up to 17 digits,
 // with their separators.
 constexpr std::size_t StateBytesPerCell = 48;
-// The size of the pieces a state file is written in.
+// The most a piece of the grids' text takes while it is made: whole rows, each value
+// given MaxValueBytes.
 constexpr std::size_t PieceBytes = std::size_t{1} << 20;
+// The most a value takes with the blank or line end after it: a real in shortest form
+// has up to 24 characters ("-2.2250738585072014e-308"), a count 11.
+constexpr std::size_t MaxValueBytes = 25;
 
-// The text so far, handed on in pieces of about PieceBytes and checksummed as it goes.
-struct Pieces {
-    const std::function<void(std::string_view)> &sink;
-    std::string out;
-    Sha256Stream hash;
-
-    void Flush() {
-        hash.Update(out);
-        sink(out);
-        out.clear();
+// Appends rows `first` to `end` - 1 of a grid of `columns` columns, `format(at, i, j)`
+// writing cell (i, j) at `at` and returning the end of what it wrote.
+template <typename Format>
+void AppendRows(std::string &out, int first, int end, int columns, Format format) {
+    const std::size_t start = out.size();
+    out.resize(start + static_cast<std::size_t>(end - first) * columns * MaxValueBytes);
+    char *at = out.data() + start;
+    for (int i = first; i < end; ++i) {
+        for (int j = 0; j < columns; ++j) {
+            if (j > 0) *at++ = ' ';
+            at = format(at, i, j);
+        }
+        *at++ = '\n';
     }
-    void FlushWhenFull() {
-        if (out.size() >= PieceBytes) Flush();
+    out.resize(static_cast<std::size_t>(at - out.data()));
+}
+
+// The three grids' text, each its name's line and its rows, cut into pieces of whole
+// rows that can be made in any order.
+struct GridPieces {
+    const TPlot &plot;
+    const CellGrid<std::int32_t> &density;
+    int rowsPerPiece = std::max<int>(1, static_cast<int>(PieceBytes / (MaxValueBytes * plot.Height)));
+    int piecesPerGrid = (plot.Width + rowsPerPiece - 1) / rowsPerPiece;
+
+    std::size_t Count() const { return 3 * static_cast<std::size_t>(piecesPerGrid); }
+    void Make(std::size_t index, std::string &out) const {
+        static constexpr const char *names[] = {"density\n", "compacted\n", "decompacted\n"};
+        const int grid = static_cast<int>(index / piecesPerGrid), piece = static_cast<int>(index % piecesPerGrid);
+        if (piece == 0) out += names[grid];
+        const int first = piece * rowsPerPiece, end = std::min(plot.Width, first + rowsPerPiece);
+        const auto &cells = plot.Env;
+        auto real = [&out](char *at, double v) { return std::to_chars(at, out.data() + out.size(), v).ptr; };
+        if (grid == 0)
+            AppendRows(out, first, end, plot.Height, [&](char *at, int i, int j) {
+                return std::to_chars(at, out.data() + out.size(), density[i][j]).ptr;
+            });
+        else if (grid == 1)
+            AppendRows(out, first, end, plot.Height,
+                       [&](char *at, int i, int j) { return real(at, cells[i][j].Compacted); });
+        else
+            AppendRows(out, first, end, plot.Height,
+                       [&](char *at, int i, int j) { return real(at, cells[i][j].Decompacted); });
     }
 };
 
-template <typename Cell>
-void AppendGrid(Pieces &pieces, const char *name, const TPlot &plot, Cell cell) {
-    std::string &out = pieces.out;
-    out += name;
-    out += '\n';
-    for (int i = 0; i < plot.Width; ++i) {
-        for (int j = 0; j < plot.Height; ++j) {
-            if (j > 0) out += ' ';
-            cell(out, i, j);
-        }
-        out += '\n';
-        pieces.FlushWhenFull();
-    }
-}
-
 }  // namespace
+
+StateHeader CaptureHeader(const Simul &simul, std::uint32_t masterSeed, std::uint32_t runSeed, std::int32_t step,
+                          std::int32_t stepCount) {
+    StateHeader header;
+    header.Settings = simul.Settings;
+    header.Species = simul.Species;
+    header.ChartCell = simul.ChartCell();
+    header.MasterSeed = masterSeed;
+    header.RunSeed = runSeed;
+    header.Step = step;
+    header.StepCount = stepCount;
+    header.Generator = simul.RandomSeed;
+    header.InputGridPlacement = simul.InputGridPlacement;
+    return header;
+}
 
 SavedRun CaptureRun(const Simul &simul, std::uint32_t masterSeed, std::uint32_t runSeed, std::int32_t step,
                     std::int32_t stepCount) {
     SavedRun run;
-    run.Settings = simul.Settings;
-    run.Species = simul.Species;
-    run.ChartCell = simul.ChartCell();
-    run.MasterSeed = masterSeed;
-    run.RunSeed = runSeed;
-    run.Step = step;
-    run.StepCount = stepCount;
-    run.Generator = simul.RandomSeed;
-    run.InputGridPlacement = simul.InputGridPlacement;
+    static_cast<StateHeader &>(run) = CaptureHeader(simul, masterSeed, runSeed, step, stepCount);
     run.Plot = simul.Plot;
     return run;
 }
@@ -94,8 +124,8 @@ void RestoreRun(const SavedRun &run, Simul &simul) {
 
 namespace {
 
-// The lines before the grids.
-void AppendHeader(std::string &out, const SavedRun &run) {
+// The lines before the grids, of a plot of `plot`'s shape.
+void AppendHeader(std::string &out, const StateHeader &run, const TPlot &plot) {
     out += std::string(StateFileMagic) + " " + std::to_string(StateFileVersion) + "\n";
     // One line "<kind> <name> <value>" per field.
     auto lines = [&out](const char *kind) {
@@ -111,8 +141,8 @@ void AppendHeader(std::string &out, const SavedRun &run) {
     // The plot's shape as the plot has it, whether its settings or a grid gave it; the
     // rows that a default value leaves out are not written then.
     TSettings written = run.Settings;
-    written.Plot = PlotSettings{std::to_string(run.Plot.Width), std::to_string(run.Plot.Height),
-                                run.Plot.Bounded ? EdgesBounded : EdgesTorus};
+    written.Plot =
+        PlotSettings{std::to_string(plot.Width), std::to_string(plot.Height), plot.Bounded ? EdgesBounded : EdgesTorus};
     VisitSettings(written, [&lines](const SettingRow &row, const auto &value) {
         if (!row.omittedWhenDefault || !IsDefaultValue(row, value)) lines("setting")(row.name, value);
     });
@@ -127,23 +157,28 @@ void AppendHeader(std::string &out, const SavedRun &run) {
         out += FormatShortest(p->XllCorner) + " " + FormatShortest(p->YllCorner) + " " + FormatShortest(p->CellSize);
     else
         out += "none";
-    out += "\nplot_extent " + std::to_string(run.Plot.NRows) + " " + std::to_string(run.Plot.NCols) + " " +
-           std::to_string(run.Plot.CellSize) + "\n";
+    out += "\nplot_extent " + std::to_string(plot.NRows) + " " + std::to_string(plot.NCols) + " " +
+           std::to_string(plot.CellSize) + "\n";
 }
 
 }  // namespace
 
-std::string WriteStateText(const SavedRun &run, const std::function<void(std::string_view)> &sink) {
-    Pieces pieces{sink, {}, {}};
-    AppendHeader(pieces.out, run);
-    const TPlot &plot = run.Plot;
-    AppendGrid(pieces, "density", plot, [&plot](std::string &o, int i, int j) { AppendNumber(o, plot.Density[i][j]); });
-    AppendGrid(pieces, "compacted", plot,
-               [&plot](std::string &o, int i, int j) { AppendShortest(o, plot.Env[i][j].Compacted); });
-    AppendGrid(pieces, "decompacted", plot,
-               [&plot](std::string &o, int i, int j) { AppendShortest(o, plot.Env[i][j].Decompacted); });
-    pieces.Flush();
-    const std::string digest = pieces.hash.HexDigest();
+std::string WriteStateText(const StateSource &state, const std::function<void(std::string_view)> &sink, int threads) {
+    Sha256Stream hash;
+    auto take = [&hash, &sink](std::string_view piece) {
+        hash.Update(piece);
+        sink(piece);
+    };
+    std::string header;
+    AppendHeader(header, state.Header, state.Plot);
+    take(header);
+    const GridPieces grids{state.Plot, state.Density};
+    // A plot whose grids are each a piece has no use for threads.
+    const int processors = AvailableProcessors();
+    threads = grids.piecesPerGrid == 1 ? 1 : threads <= 0 ? processors : std::min(threads, processors);
+    MakePiecesInOrder(
+        grids.Count(), threads, [&grids](std::size_t index, std::string &out) { grids.Make(index, out); }, take);
+    const std::string digest = hash.HexDigest();
     sink("sha256 " + digest + "\n");
     return digest;
 }
@@ -151,13 +186,13 @@ std::string WriteStateText(const SavedRun &run, const std::function<void(std::st
 std::string StateFileText(const SavedRun &run) {
     std::string text;
     text.reserve(static_cast<std::size_t>(run.Plot.Cells()) * StateBytesPerCell + PieceBytes);
-    WriteStateText(run, [&text](std::string_view piece) { text += piece; });
+    WriteStateText(SourceOf(run), [&text](std::string_view piece) { text += piece; });
     return text;
 }
 
-std::string WriteStateFile(const std::string &path, const SavedRun &run) {
+std::string WriteStateFile(const std::string &path, const StateSource &state, int threads) {
     std::string digest;
-    WriteFileAtomically(path, [&](const PieceSink &sink) { digest = WriteStateText(run, sink); });
+    WriteFileAtomically(path, [&](const PieceSink &sink) { digest = WriteStateText(state, sink, threads); });
     return digest;
 }
 

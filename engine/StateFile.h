@@ -31,7 +31,8 @@ namespace glebix {
 inline constexpr const char *StateFileMagic = "GLEBIX-STATE";
 inline constexpr int StateFileVersion = 1;
 
-struct SavedRun {
+// The values of a state file before its grids.
+struct StateHeader {
     TSettings Settings;
     RunSpecies Species;
     CellIndex ChartCell;
@@ -41,13 +42,29 @@ struct SavedRun {
     std::int32_t StepCount = 0;                       // the run's StepCount as converted when it started
     std::uint32_t Generator = 0;                      // the generator's state after step `Step`
     std::optional<GridPlacement> InputGridPlacement;  // as Simul holds it
+};
+
+struct SavedRun : StateHeader {
     TPlot Plot{};
     std::string Checksum;  // the file's SHA-256 digest once written or read
 };
 
-// The state of `simul` after `step` completed steps.
+// A state to write, its grids read where they lie, none copied: a run's own plot, or
+// that plot's soil shares with counts kept apart (the counts before a step).
+struct StateSource {
+    StateHeader Header;
+    const TPlot &Plot;                      // the shape, the soil shares
+    const CellGrid<std::int32_t> &Density;  // the counts, of Plot's shape
+};
+
+// The values of `simul` after `step` completed steps.
+StateHeader CaptureHeader(const Simul &simul, std::uint32_t masterSeed, std::uint32_t runSeed, std::int32_t step,
+                          std::int32_t stepCount);
+// The state of `simul` after `step` completed steps, its plot copied.
 SavedRun CaptureRun(const Simul &simul, std::uint32_t masterSeed, std::uint32_t runSeed, std::int32_t step,
                     std::int32_t stepCount);
+// A saved run as a state to write.
+inline StateSource SourceOf(const SavedRun &run) { return {run, run.Plot, run.Plot.Density}; }
 // Puts a saved run into `simul`: settings, species values, chart cell, generator and
 // plot. No set-up follows; the next TimeStep is step `Step` + 1.
 void RestoreRun(const SavedRun &run, Simul &simul);
@@ -55,8 +72,11 @@ void RestoreRun(const SavedRun &run, Simul &simul);
 // The file's text, its checksum line included.
 std::string StateFileText(const SavedRun &run);
 // The same text handed to `sink` in pieces of about a megabyte, so that a large plot's
-// file is never held whole; returns the checksum.
-std::string WriteStateText(const SavedRun &run, const std::function<void(std::string_view)> &sink);
+// file is never held whole; returns the checksum. The grids' pieces are formatted on
+// `threads` threads (0: one per processor; never more than the processors) while the
+// calling thread checksums them and hands them on; the text is the same.
+std::string WriteStateText(const StateSource &state, const std::function<void(std::string_view)> &sink,
+                           int threads = 1);
 
 // Checks the text of a setting's value as the front ends check a value they are
 // given; returns the problem, naming the setting and the text.
@@ -70,9 +90,12 @@ using SettingCheck = std::optional<std::string> (*)(std::string_view name, std::
 // state beyond what a run with these settings reaches (StateReach.h).
 SavedRun ParseStateFile(std::string_view text, const std::string &path, SettingCheck checkSetting);
 
-// Replaces `path` by the state file of `run` with WriteFileAtomically; returns the
+// Replaces `path` by the state file of `state` with WriteFileAtomically; returns the
 // checksum.
-std::string WriteStateFile(const std::string &path, const SavedRun &run);
+std::string WriteStateFile(const std::string &path, const StateSource &state, int threads = 1);
+inline std::string WriteStateFile(const std::string &path, const SavedRun &run) {
+    return WriteStateFile(path, SourceOf(run));
+}
 // Reads and parses a state file; file errors carry the path in their context.
 SavedRun ReadStateFile(const std::string &path, SettingCheck checkSetting);
 

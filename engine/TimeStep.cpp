@@ -28,7 +28,8 @@ void Simul::StepWith(bool plainForms) {
         plainForms ? ApplySurvivalReference() : ApplySurvival();
         DisperseFast(plainForms);
     }
-    UpdateEnvironment();  // always last: it sees the counts the step left
+    ++environmentUpdates_;  // before it: a failure within it may leave the soil half changed
+    UpdateEnvironment();    // always last: it sees the counts the step left
 }
 
 StepResources &Simul::Step() {

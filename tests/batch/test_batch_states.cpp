@@ -41,6 +41,12 @@ std::string LinesFrom(const std::string &text, int from) {
     return text.substr(start);
 }
 
+// The grids of a state, from its text.
+std::string Grids(const SavedRun &run) {
+    const std::string text = StateFileText(run);
+    return text.substr(text.find("density\n"), text.rfind("sha256") - text.find("density\n"));
+}
+
 int RunProgram(const std::string &arguments) {
     const std::string command = std::string(GLEBIX_BATCH_PROGRAM) + " " + arguments + " >/dev/null 2>&1";
     const int status = std::system(command.c_str());
@@ -92,26 +98,60 @@ TEST(ResumedRun, CheckpointsAndAFailedStep) {
     ASSERT_TRUE(RunArgs({"--resume", dir / "c.txt", "--save-state", dir / "again.txt"}).Completed);
     EXPECT_TRUE(ReadAll(dir / "again.txt") == ReadAll(dir / "end.txt"));
 
-    // Reproduction overflows in the first step: the state saved is the one after set-up.
-    const RunRecord failed = RunArgs({"--seed", "3", "--set", "Fecundity=1e300", "--save-state", dir / "f.txt"});
-    ASSERT_FALSE(failed.Completed);
-    ASSERT_TRUE(
-        RunArgs({"--seed", "3", "--set", "Fecundity=1e300", "--steps", "0", "--save-state", dir / "s0.txt"}).Completed);
-    const SavedRun kept = ReadStateFile(dir / "f.txt", CheckSavedSetting),
-                   setUp = ReadStateFile(dir / "s0.txt", CheckSavedSetting);
-    EXPECT_EQ(kept.Step, 0);
-    EXPECT_EQ(kept.Generator, setUp.Generator);
-    auto grids = [](const SavedRun &run) {
-        const std::string text = StateFileText(run);
-        return text.substr(text.find("density\n"), text.rfind("sha256") - text.find("density\n"));
-    };
-    EXPECT_TRUE(grids(kept) == grids(setUp));
+    // Reproduction overflows in the first step, or survival once reproduction has
+    // changed the counts: the state saved is the one after set-up.
+    const std::vector<std::vector<std::string>> faults = {
+        {"--set", "Fecundity=1e300"}, {"--set", "MortalityAlpha=1e308", "--set", "CompactionC=1000"}};
+    for (const std::vector<std::string> &fault : faults) {
+        SCOPED_TRACE(fault[1]);
+        auto with = [&fault](std::vector<std::string> args) {
+            args.insert(args.end(), fault.begin(), fault.end());
+            return args;
+        };
+        const RunRecord failed = RunArgs(with({"--seed", "3", "--save-state", dir / "f.txt"}), 2);
+        ASSERT_FALSE(failed.Completed);
+        ASSERT_TRUE(RunArgs(with({"--seed", "3", "--steps", "0", "--save-state", dir / "s0.txt"})).Completed);
+        const SavedRun kept = ReadStateFile(dir / "f.txt", CheckSavedSetting),
+                       setUp = ReadStateFile(dir / "s0.txt", CheckSavedSetting);
+        EXPECT_EQ(kept.Step, 0);
+        EXPECT_EQ(kept.Generator, setUp.Generator);
+        EXPECT_TRUE(Grids(kept) == Grids(setUp));
+    }
 
     // A state file that cannot be written ends the run with one message naming it.
     std::filesystem::create_directory(dir / "taken");
     const RunRecord unwritable = RunArgs({"--seed", "3", "--steps", "2", "--save-state", dir / "taken"});
     EXPECT_FALSE(unwritable.Completed);
     EXPECT_EQ(unwritable.Message, "Accès au fichier refusé : " + (dir / "taken"));
+}
+
+// A saved state is always one the run reached. A step that fails while the soil shares
+// change leaves none whole: nothing is saved, the message says so naming the file,
+// and a file already there stays. An output that fails after a whole step saves that
+// step's state.
+TEST(ResumedRun, AFailedRunSavesOnlyAStateItReached) {
+    ScratchDir dir;
+    // C far below zero: the fauna's transfer overflows in the first environment update.
+    std::ofstream(dir / "s.txt") << "earlier";
+    const RunRecord soil = RunArgs({"--seed", "3", "--set", "SurvivalEnvSensitive=off", "--set", "CompactionC=-1e308",
+                                    "--save-state", dir / "s.txt", "--out", dir / "o"});
+    EXPECT_FALSE(soil.Completed);
+    EXPECT_NE(soil.Message.find(" ; --save-state « " + (dir / "s.txt") + " » : aucun état enregistré"),
+              std::string::npos)
+        << soil.Message;
+    EXPECT_EQ(ReadAll(dir / "s.txt"), "earlier");
+
+    // The checkpoint of step 2 cannot be written.
+    std::filesystem::create_directory(dir / "taken");
+    const RunRecord output = RunArgs({"--seed", "3", "--steps", "5", "--checkpoint", dir / "taken",
+                                      "--checkpoint-every", "2", "--save-state", dir / "c.txt"});
+    EXPECT_FALSE(output.Completed);
+    ASSERT_TRUE(RunArgs({"--seed", "3", "--steps", "2", "--save-state", dir / "two.txt"}).Completed);
+    const SavedRun kept = ReadStateFile(dir / "c.txt", CheckSavedSetting),
+                   two = ReadStateFile(dir / "two.txt", CheckSavedSetting);
+    EXPECT_EQ(kept.Step, 2);
+    EXPECT_EQ(kept.Generator, two.Generator);
+    EXPECT_TRUE(Grids(kept) == Grids(two));
 }
 
 TEST(ResumedRun, ReplicatesSaveIntoRunFoldersAsTheTraceDoes) {

@@ -1,15 +1,20 @@
 // Saved states: the checksum, the file's round trip, a resumed run that is the same run
-// as an unbroken one, and the refusal of every file that is not a whole state file of
-// a known version.
+// as an unbroken one, the text made on several threads, and the refusal of every file
+// that is not a whole state file of a known version.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
+#include "AtomicFile.h"
 #include "Errors.h"
+#include "OrderedPieces.h"
 #include "SettingsRegistry.h"
 #include "Sha256.h"
 #include "Simul.h"
@@ -295,8 +300,23 @@ TEST(StateFile, WriteAndReadBackWithTheFilesChecksum) {
     }
 }
 
-// A plot whose state is many pieces long is written piece by piece with the bytes and
-// checksum of its whole text, and reads back.
+// Fails with a full disk once two megabytes have been written.
+long FullAfterTwoMegabytes(int fd, const void *data, std::size_t size) {
+    static std::size_t written = 0;
+    if (written >= (std::size_t{2} << 20)) {
+        written = 0;  // for the next test
+        errno = ENOSPC;
+        return -1;
+    }
+    const long n = static_cast<long>(::write(fd, data, size));
+    written += n > 0 ? static_cast<std::size_t>(n) : 0;
+    return n;
+}
+
+// A plot whose state is many pieces long is written piece by piece, its grids
+// formatted on one thread or several, with the bytes and checksum of its whole text,
+// and reads back. A write that fails part-way leaves no file, and a sink that raises
+// stops every thread.
 TEST(StateFile, ALargePlotIsWrittenInPiecesAsItsWholeText) {
     testing::ScratchDir dir;
     auto s = std::make_unique<Simul>();
@@ -308,11 +328,56 @@ TEST(StateFile, ALargePlotIsWrittenInPiecesAsItsWholeText) {
     const SavedRun run = Captured(*s, 3u, 1, 1);
     const std::string text = StateFileText(run);
     ASSERT_GT(text.size(), std::size_t{4} << 20);
+    for (const int threads : {1, 2, 3, 0}) {
+        std::string pieces;
+        const std::string digest = WriteStateText(
+            SourceOf(run), [&pieces](std::string_view piece) { pieces += piece; }, threads);
+        EXPECT_TRUE(pieces == text) << threads;
+        EXPECT_EQ(digest, text.substr(text.size() - 65, 64));
+    }
     const std::string path = dir / "grand.txt";
-    const std::string checksum = WriteStateFile(path, run);
-    EXPECT_EQ(testing::ReadAll(path), text);
+    const std::string checksum = WriteStateFile(path, SourceOf(run), 2);
+    EXPECT_TRUE(testing::ReadAll(path) == text);
     EXPECT_EQ(text.substr(text.size() - 65, 64), checksum);
     EXPECT_EQ(ReadStateFile(path, AnySetting).Plot.Width, 700);
+
+    const std::string failed = dir / "plein.txt";
+    EXPECT_THROW(
+        WriteFileAtomically(
+            failed, [&run](const PieceSink &sink) { WriteStateText(SourceOf(run), sink, 2); }, FullAfterTwoMegabytes),
+        GlebixError);
+    EXPECT_EQ(dir.Entries(), (std::set<std::string>{"grand.txt"}));
+    int taken = 0;
+    auto stopAtThird = [&taken](std::string_view) {
+        if (++taken == 3) throw GlebixError("arrêt");
+    };
+    EXPECT_THROW(WriteStateText(SourceOf(run), stopAtThird, 2), GlebixError);
+    EXPECT_EQ(taken, 3);
+}
+
+// Pieces made on several threads come out in order, however many and on however many
+// threads; a piece that cannot be made stops the others and its error comes out.
+TEST(OrderedPieces, ComeOutInOrderOrStopOnAFailure) {
+    for (const std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{5}, std::size_t{200}}) {
+        for (const int threads : {1, 2, 4}) {
+            std::string out, expected;
+            for (std::size_t k = 0; k < count; ++k) expected += std::to_string(k) + ",";
+            MakePiecesInOrder(
+                count, threads, [](std::size_t k, std::string &piece) { piece += std::to_string(k) + ","; },
+                [&out](std::string_view piece) { out += piece; });
+            EXPECT_EQ(out, expected) << count << " " << threads;
+        }
+    }
+    std::size_t taken = 0;
+    auto failAt = [](std::size_t k, std::string &piece) {
+        if (k == 57) throw GlebixError("pièce 57");
+        piece = "x";
+    };
+    try {
+        MakePiecesInOrder(200, 2, failAt, [&taken](std::string_view) { ++taken; });
+        ADD_FAILURE() << "no error";
+    } catch (const GlebixError &e) { EXPECT_STREQ(e.what(), "pièce 57"); }
+    EXPECT_LE(taken, 57u);
 }
 
 }  // namespace
