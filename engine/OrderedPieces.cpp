@@ -18,6 +18,9 @@ constexpr std::size_t PiecesAheadPerThread = 2;
 // The pieces under way, shared by the threads under `mutex`. Piece k is made in slot
 // k % slots.size(), which piece k - slots.size() has left once it was handed on.
 struct Making {
+    Making(const PieceMaker &maker, std::size_t pieces, std::size_t slotCount)
+        : make(maker), count(pieces), slots(slotCount), made(slotCount, 0) {}
+
     const PieceMaker &make;
     std::size_t count;
     std::vector<std::string> slots;
@@ -71,8 +74,7 @@ struct Making {
 void MakePiecesInOrder(std::size_t count, int threads, const PieceMaker &make,
                        const std::function<void(std::string_view)> &take) {
     const std::size_t helpers = threads > 1 && count > 1 ? std::min<std::size_t>(threads - 1, count - 1) : 0;
-    Making m{make, count, std::vector<std::string>((helpers + 1) * PiecesAheadPerThread), {}};
-    m.made.assign(m.slots.size(), 0);
+    Making m(make, count, (helpers + 1) * PiecesAheadPerThread);
     std::vector<std::thread> helping = StartThreads(static_cast<int>(helpers), [&m](int) { m.Help(); });
     std::unique_lock lock(m.mutex);
     while (!m.stopped && m.nextToTake < count) {
