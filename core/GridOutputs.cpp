@@ -1,5 +1,8 @@
 #include "GridOutputs.h"
 
+#include <functional>
+#include <string_view>
+
 #include "Conversions.h"
 #include "Errors.h"
 #include "FileIo.h"
@@ -12,36 +15,64 @@ namespace glebix::batch {
 
 namespace {
 
-template <typename Cell>
-std::string AscGrid(const TPlot &plot, const GridPlacement &placement, Cell cell) {
+// Lines of a grid handed on at once: about a megabyte, so that a large plot's grid is
+// never held whole.
+constexpr std::size_t BlockBytes = std::size_t{1} << 20;
+
+using AppendCell = void (*)(std::string &out, const TPlot &plot, int i, int j);
+
+void AppendCount(std::string &out, const TPlot &plot, int i, int j) { AppendInteger(out, plot.Density[i][j]); }
+
+void AppendCompacted(std::string &out, const TPlot &plot, int i, int j) {
+    AppendShortest(out, plot.Env[i][j].Compacted);
+}
+
+// The grid's text, its header then its lines from the top (column index Height) down,
+// handed to `take` a block of lines at a time.
+void AscGrid(const TPlot &plot, const GridPlacement &placement, AppendCell cell,
+             const std::function<void(std::string_view)> &take) {
     std::string out = AsciiGridHeader(placement, {plot.Width, plot.Height});
-    out.reserve(out.size() + static_cast<std::size_t>(plot.Cells()) * 8);
     for (int j = plot.Height; j >= 1; --j) {
         for (int i = 1; i <= plot.Width; ++i) {
             if (i > 1) out += ' ';
-            cell(out, i - 1, j - 1);
+            cell(out, plot, i - 1, j - 1);
         }
         out += '\n';
+        if (out.size() >= BlockBytes || j == 1) {
+            take(out);
+            out.clear();
+        }
     }
-    return out;
+}
+
+std::string AscText(const TPlot &plot, const GridPlacement &placement, AppendCell cell) {
+    std::string text;
+    AscGrid(plot, placement, cell, [&text](std::string_view block) { text += block; });
+    return text;
+}
+
+void StageAscGrid(const std::string &path, const TPlot &plot, const GridPlacement &placement, AppendCell cell,
+                  StagedFiles &files) {
+    LineWriter writer;
+    files.OpenLines(path, writer);
+    AscGrid(plot, placement, cell, [&writer](std::string_view block) { writer.Write(block); });
+    writer.Close();
 }
 
 }  // namespace
 
 std::string DensityAsc(const TPlot &plot, const GridPlacement &placement) {
-    return AscGrid(plot, placement,
-                   [&plot](std::string &out, int i, int j) { AppendInteger(out, plot.Density[i][j]); });
+    return AscText(plot, placement, &AppendCount);
 }
 
 std::string CompactedAsc(const TPlot &plot, const GridPlacement &placement) {
-    return AscGrid(plot, placement,
-                   [&plot](std::string &out, int i, int j) { AppendShortest(out, plot.Env[i][j].Compacted); });
+    return AscText(plot, placement, &AppendCompacted);
 }
 
 void StageFinalGrids(const Simul &simul, const std::string &folder, StagedFiles &files) {
     const GridPlacement placement = simul.InputGridPlacement.value_or(GridPlacement{});
-    files.Write(Join(folder, DensityGridName), DensityAsc(simul.Plot, placement));
-    files.Write(Join(folder, CompactedGridName), CompactedAsc(simul.Plot, placement));
+    StageAscGrid(Join(folder, DensityGridName), simul.Plot, placement, &AppendCount, files);
+    StageAscGrid(Join(folder, CompactedGridName), simul.Plot, placement, &AppendCompacted, files);
     gis::StagePrjFiles(simul, {Join(folder, DensityGridName), Join(folder, CompactedGridName)}, files);
 }
 

@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -130,6 +131,30 @@ TEST(AscGrid, ReadBackGivesThePlot) {
     // The map's top-left square, cell (1, 50), opens the first grid line.
     const std::string text = DensityAsc(*plot);
     EXPECT_NE(text.find("cellsize 1\n49 1049 2049"), std::string::npos);
+}
+
+// A plot whose grids span several blocks of lines: the files are the grids' texts,
+// a line per column index from the top, a value per row index along it.
+TEST(AscGrid, ALargePlotsFilesAreItsTextsWrittenInBlocks) {
+    constexpr int Width = 300, Height = 2000;
+    auto simul = std::make_unique<Simul>();
+    simul->Plot = TPlot(Width, Height);
+    for (int i = 0; i < Width; ++i)
+        for (int j = 0; j < Height; ++j) {
+            simul->Plot.Density[i][j] = i * Height + j;
+            simul->Plot.Env[i][j].Compacted = (i + 0.5) / (j + 3.0);
+        }
+    glebix::testing::ScratchDir dir;
+    WriteFinalGrids(*simul, dir / "g");
+    const std::string density = glebix::testing::ReadAll(dir / (std::string("g/") + DensityGridName));
+    EXPECT_EQ(density, DensityAsc(simul->Plot));
+    EXPECT_EQ(glebix::testing::ReadAll(dir / (std::string("g/") + CompactedGridName)), CompactedAsc(simul->Plot));
+    EXPECT_GT(density.size(), std::size_t{3} << 20);
+    const std::size_t top = density.find("cellsize 1\n");
+    ASSERT_NE(top, std::string::npos);
+    EXPECT_EQ(density.compare(top + 11, 12, "1999 3999 59"), 0) << density.substr(top, 40);
+    EXPECT_EQ(std::count(density.begin() + static_cast<std::ptrdiff_t>(top), density.end(), '\n'), Height + 1);
+    EXPECT_TRUE(density.ends_with(" 598000\n"));
 }
 
 TEST(Trace, RowFormat) {
