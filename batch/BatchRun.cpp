@@ -42,8 +42,7 @@ struct RunFiles : RunObserver {
           record(r),
           stepsDone(done),
           tableRows(rows),
-          states({p.SaveStatePath, p.CheckpointPath, o.CheckpointEvery, p.DispersalThreads}, masterSeed, p.Seed,
-                 r.StepCount) {}
+          states({p.SaveStatePath, p.CheckpointPath, o.CheckpointEvery}, masterSeed, p.Seed, r.StepCount) {}
     const BatchOptions &options;
     const RunPlan &plan;
     RunRecord &record;
@@ -150,7 +149,7 @@ void EndRecordings(const RunPlan &plan, const RunSession *run, RunRecord &record
     LineWriter writer;  // in pieces: a large plot's state is never held whole
     out.files.OpenLines(plan.SaveStatePath, writer);
     WriteStateText(
-        *state, [&writer](std::string_view piece) { writer.Write(piece); }, plan.DispersalThreads);
+        *state, [&writer](std::string_view piece) { writer.Write(piece); }, run->Engine().DispersalThreads());
     writer.Close();
 }
 

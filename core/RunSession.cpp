@@ -87,7 +87,7 @@ SavedRun RunSession::State() const { return StateToSave(*simul_, masterSeed_, se
 
 void RunSession::SaveState(const std::string &path) const {
     const StateHeader header = HeaderToSave(*simul_, masterSeed_, seed_, step_, stepCount_);
-    SaveRunState(path, StateSource{header, simul_->Plot, simul_->Plot.Density}, threads_);
+    SaveRunState(path, StateSource{header, simul_->Plot, simul_->Plot.Density}, simul_->DispersalThreads());
 }
 
 std::string RunSession::ResultFilePath() const { return simul_->ResultFilePath(); }

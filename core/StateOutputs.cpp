@@ -28,7 +28,7 @@ void StateOutputs::BeforeStep(const Simul &simul, std::int32_t step) {
 
 void StateOutputs::AfterStep(const Simul &simul, std::int32_t step) {
     if (plan_.CheckpointPath.empty() || plan_.CheckpointEvery <= 0 || step % plan_.CheckpointEvery != 0) return;
-    WriteStateFile(plan_.CheckpointPath, AtEnd(simul, step), plan_.Threads);
+    WriteStateFile(plan_.CheckpointPath, AtEnd(simul, step), simul.DispersalThreads());
 }
 
 std::optional<StateSource> StateOutputs::AfterFailure(const Simul &simul, std::int32_t stepsReached) const {

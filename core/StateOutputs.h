@@ -16,7 +16,6 @@ struct StatePlan {
     std::string SavePath;        // --save-state; empty: none
     std::string CheckpointPath;  // --checkpoint; empty: none
     int CheckpointEvery = 0;     // steps between two checkpoints
-    int Threads = 1;             // the run's, which format a large plot's grids; 0: one per processor
 };
 
 class StateOutputs {
