@@ -111,9 +111,11 @@ private:
         int Cell = 0;
     };
     // Blocks of cells that the threads prepare and sum, and where chunks look for
-    // their first cell: ten on the 50 x 50 plot, one per PlanBlockCells on larger ones.
+    // their first cell: ten on the 50 x 50 plot, one per PlanBlockCells on larger ones
+    // (long for the reason CellShare's blocks are; a chunk's search for its first cell
+    // stays short beside its work).
     static constexpr int MinPlanBlocks = 10;
-    static constexpr int PlanBlockCells = CellCount / MinPlanBlocks;
+    static constexpr int PlanBlockCells = 4096;
     // Cells per block of the final sum, at the least (the blocks are whole rows).
     static constexpr int SumBlockCells = 16384;
 

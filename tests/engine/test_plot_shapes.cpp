@@ -163,6 +163,28 @@ TEST(PlotShapes, AnEnvironmentFaultOnSharedRowsIsTheFirstInOrder) {
     EXPECT_TRUE(std::equal(plain.Env[0], plain.Env[firstRow] + column + 1, shared.Env[0]));
 }
 
+// A plot of more blocks than the least for every process shared between threads: whole
+// steps, and a fault in a late block, as the plain forms give them.
+TEST(PlotShapes, ManyBlocksEqualThePlainForms) {
+    const Shape shape{430, 431};
+    const Spread few{"0.9", "0", "2"};
+    for (const int threads : {2, 3}) {
+        const std::string what = std::to_string(threads) + " threads";
+        auto plain = ShapedRun(shape, false, few, threads);
+        auto fast = ShapedRun(shape, false, few, threads);
+        for (int step = 1; step <= 2; ++step)
+            ExpectSame(Step(*plain, &Simul::TimeStepReference), Step(*fast, &Simul::TimeStep),
+                       what + ", step " + std::to_string(step));
+        for (Simul *s : {plain.get(), fast.get()}) {
+            s->Species.Fecundity = 1e308;  // births fault in the first cell that breeds
+            std::fill_n(s->Plot.Density.Data(), s->Plot.Cells() * 9 / 10, 0);
+        }
+        const StepOutcome p = Step(*plain, &Simul::TimeStepReference);
+        EXPECT_NE(p.fault, "-") << what;
+        ExpectSame(p, Step(*fast, &Simul::TimeStep), what + ", a fault in a late block");
+    }
+}
+
 // A plot larger than the step's two-lane grids allow: one work grid per thread, and
 // the offset table in use from the second pass on.
 TEST(PlotShapes, PlotWithOneWorkGridPerThreadEqualsThePlainPass) {
