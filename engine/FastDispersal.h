@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -71,12 +72,17 @@ private:
         CellMode Mode = CellMode::Empty;
     };
 
+    // Bytes between data of different threads.
+    static constexpr std::size_t ApartBytes = 128;
     // Widest offset that Counted cells count per offset.
     static constexpr int MaxCountedReach = 24;
     static constexpr int MaxCountedSide = 2 * MaxCountedReach + 1;
 
-    // What one thread works with in a pass.
-    struct Scratch {
+    // What one thread works with in a pass. Threads' scratches share no cache line (nor
+    // a pair of lines, which the processor fetches together): a thread writing its plan
+    // beside the lanes another thread reads for every mover slowed large plots' passes
+    // by half, depending on where the allocator put them.
+    struct alignas(ApartBytes) Scratch {
         // Arrivals minus departures on the step's work grids, modulo 2^32; lane 1 takes
         // every other tabled individual, so that consecutive ones rarely add to the same
         // value.
