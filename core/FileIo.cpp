@@ -115,6 +115,7 @@ void LineWriter::Open(const std::string &path) {
         ForgetTemporary(part);
         ThrowOutputError(failure, path);
     }
+    behind_.Start(fd_);
 }
 
 void LineWriter::Write(std::string_view text) {
@@ -124,11 +125,13 @@ void LineWriter::Write(std::string_view text) {
         if (n <= 0) ThrowOutputError(n < 0 ? errno : ENOSPC, path_);
         done += static_cast<std::size_t>(n);
     }
+    behind_.Wrote(text.size());
 }
 
 void LineWriter::CutBack(std::uint64_t size) {
     if (fd_ < 0) return;
-    if (::ftruncate(fd_, static_cast<off_t>(size)) == 0) ::lseek(fd_, static_cast<off_t>(size), SEEK_SET);
+    if (::ftruncate(fd_, static_cast<off_t>(size)) == 0 && ::lseek(fd_, static_cast<off_t>(size), SEEK_SET) >= 0)
+        behind_.Start(fd_, size);
 }
 
 void LineWriter::Close() {

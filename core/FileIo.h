@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "AtomicFile.h"
 #include "Errors.h"
 
 namespace glebix::batch {
@@ -76,6 +77,7 @@ public:
 private:
     int fd_ = -1;
     std::string path_;
+    WriteBehind behind_;
 };
 
 // Writes `contents` to "<path>.part", syncs it and renames it over `path`, or raises

@@ -35,6 +35,16 @@ int WriteAll(int fd, std::string_view contents, FileWriteFunction write) {
 
 }  // namespace
 
+void WriteBehind::Wrote(std::size_t bytes) {
+    written_ += bytes;
+    if (fd_ < 0 || written_ - handed_ < StepBytes) return;
+#if defined(__linux__)
+    // Only starts the writes; a failure here is met again, and reported, by the sync.
+    ::sync_file_range(fd_, static_cast<off_t>(handed_), static_cast<off_t>(written_ - handed_), SYNC_FILE_RANGE_WRITE);
+#endif
+    handed_ = written_;
+}
+
 void WriteFileAtomically(const std::string &path, const std::string &contents, FileWriteFunction write) {
     WriteFileAtomically(
         path, [&contents](const PieceSink &sink) { sink(contents); }, write);
@@ -51,9 +61,13 @@ void WriteFileAtomically(const std::string &path, const std::function<void(const
     ::fchmod(fd, 0666 & ~mask);
 
     int failure = 0;
+    WriteBehind behind;
+    behind.Start(fd);
     try {
         produce([&](std::string_view piece) {
-            if (!failure) failure = WriteAll(fd, piece, write ? write : PosixWrite);
+            if (failure) return;
+            failure = WriteAll(fd, piece, write ? write : PosixWrite);
+            behind.Wrote(piece.size());
         });
     } catch (...) {
         ::close(fd);

@@ -4,11 +4,32 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 
 namespace glebix {
+
+// Hands a file's bytes to the disk as they are written, a few megabytes at a time, so
+// that the sync that ends the file has little left to wait for: a large plot's file is
+// on the disk about when its last byte is made. Where the system cannot, the sync does
+// it all, as before.
+class WriteBehind {
+public:
+    // Bytes written since the last hand-over that make the next one.
+    static constexpr std::uint64_t StepBytes = std::uint64_t{8} << 20;
+
+    void Start(int fd, std::uint64_t size = 0) {
+        fd_ = fd;
+        handed_ = written_ = size;
+    }
+    void Wrote(std::size_t bytes);  // after `bytes` more were written
+
+private:
+    int fd_ = -1;
+    std::uint64_t handed_ = 0, written_ = 0;
+};
 
 // write(2)'s shape: returns the count written or -1 with errno set.
 using FileWriteFunction = long (*)(int fd, const void *data, std::size_t size);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "Errors.h"
+#include "FileIo.h"
 #include "StreamedFile.h"
 #include "TestFiles.h"
 
@@ -42,4 +43,21 @@ TEST(StreamedFile, ReplacesTheEarlierFileOnlyWhenFinished) {
     } catch (const GlebixError &e) {
         EXPECT_EQ(std::string(e.what()), "Nom de fichier incorrect : " + (dir / "missing/table.csv"));
     }
+}
+
+// A long file is handed to the disk as it is written; cut back behind what was handed
+// over and written on, it holds exactly what was kept and what came after.
+TEST(LineWriter, CutBackBehindBytesOnTheirWayToTheDisk) {
+    ScratchDir dir;
+    const std::string path = dir / "long.txt";
+    const std::string first(WriteBehind::StepBytes + 12345, 'a'), second(WriteBehind::StepBytes, 'b');
+    LineWriter writer;
+    writer.Open(path);
+    writer.Write(first);
+    writer.Write(second);
+    writer.CutBack(first.size() - 5);
+    writer.Write("fin\n");
+    writer.Write(second);
+    writer.Close();
+    EXPECT_EQ(ReadAll(path + ".part"), first.substr(0, first.size() - 5) + "fin\n" + second);
 }

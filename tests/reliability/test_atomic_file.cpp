@@ -57,3 +57,19 @@ TEST(AtomicFile, FailureKeepsTheEarlierFileAndNamesIt) {
         EXPECT_EQ(e.Context().Path, dir / "absent/b.csv");
     }
 }
+
+// A file of several megabytes reaches the disk while it is made: its pieces come out
+// whole and in order, however they fall about the hand-overs.
+TEST(AtomicFile, LargeFileInPiecesComesOutWhole) {
+    ScratchDir dir;
+    std::string expected;
+    WriteFileAtomically(dir / "grand.txt", [&expected](const PieceSink &sink) {
+        for (std::size_t k = 0; expected.size() < 3 * WriteBehind::StepBytes; ++k) {
+            const std::string piece(1 + k * 7919 % 1000003, static_cast<char>('a' + k % 26));
+            expected += piece;
+            sink(piece);
+        }
+    });
+    EXPECT_EQ(ReadAll(dir / "grand.txt"), expected);
+    EXPECT_EQ(dir.Entries(), (std::set<std::string>{"grand.txt"}));
+}
