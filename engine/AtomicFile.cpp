@@ -67,7 +67,7 @@ void WriteFileAtomically(const std::string &path, const std::function<void(const
         produce([&](std::string_view piece) {
             if (failure) return;
             failure = WriteAll(fd, piece, write ? write : PosixWrite);
-            behind.Wrote(piece.size());
+            if (!failure) behind.Wrote(piece.size());
         });
     } catch (...) {
         ::close(fd);

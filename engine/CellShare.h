@@ -27,7 +27,7 @@ public:
 
     // Blocks: ten on the 50 x 50 plot, one per BlockCells cells on larger ones. Long
     // blocks keep a thread on cells of its own, whose lines then stay in its core's
-    // cache; blocks of a few hundred cells made every pass of two threads 10-20 % slower.
+    // cache from one process to the next.
     static constexpr int MinBlockCount = 10;
     static constexpr int BlockCells = 16384;
 
