@@ -39,6 +39,20 @@ void PaintSwatch(QImage &image, int left, int top, int side, QRgb fill) {
     Fill(image, left + 1, top + 1, side - 2, side - 2, fill);
 }
 
+// Column i from the left, row j from the bottom, as the plot window lays them. A row of
+// cells is painted along its first line of pixels, which its other lines copy: a large
+// plot's map costs about one pass over its pixels.
+void PaintMap(QImage &image, const SlideLayout &l, const TPlot &plot, int cellSize) {
+    for (int j = plot.Height; j >= 1; --j) {
+        const int top = l.MapTop + (plot.Height - j) * cellSize;
+        QRgb *first = reinterpret_cast<QRgb *>(image.scanLine(top)) + l.MapLeft;
+        for (int i = 1; i <= plot.Width; ++i)
+            std::fill_n(first + (i - 1) * cellSize, cellSize, ToQRgb(DensityColour(plot.Density[i - 1][j - 1])));
+        for (int y = 1; y < cellSize; ++y)
+            std::copy_n(first, l.MapWidth, reinterpret_cast<QRgb *>(image.scanLine(top + y)) + l.MapLeft);
+    }
+}
+
 void PaintLegend(QImage &image, const SlideLayout &l) {
     const QRgb ink = ToQRgb(Ink);
     PaintText(image, l.LegendLeft, l.LegendTop, LegendTitle(), ink, l.Scale);
@@ -95,11 +109,7 @@ QImage SlideMapOf(const TPlot &plot, std::int32_t step, int cellSize) {
     image.fill(ToQRgb(Ground));
     PaintText(image, l.Margin, l.Margin, StepLabel(step), ToQRgb(Ink), l.Scale);
     Fill(image, l.MapLeft - 1, l.MapTop - 1, l.MapWidth + 2, l.MapHeight + 2, ToQRgb(Ink));
-    // Column i from the left, row j from the bottom, as the plot window lays them.
-    for (int i = 1; i <= plot.Width; ++i)
-        for (int j = 1; j <= plot.Height; ++j)
-            Fill(image, l.MapLeft + (i - 1) * cellSize, l.MapTop + (plot.Height - j) * cellSize, cellSize, cellSize,
-                 ToQRgb(DensityColour(plot.Density[i - 1][j - 1])));
+    PaintMap(image, l, plot, cellSize);
     PaintLegend(image, l);
     return image;
 }

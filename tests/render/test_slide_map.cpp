@@ -89,6 +89,25 @@ TEST(SlideMap, EveryPartLiesWhereTheLayoutPutsItAtEveryCellSize) {
     }
 }
 
+// Every pixel of the map, on a plot neither square nor 50 x 50, is its cell's colour.
+TEST(SlideMap, EveryPixelOfTheMapIsItsCellsColour) {
+    TPlot plot(37, 23);
+    for (int c = 0; c < plot.Cells(); ++c) plot.Density.Data()[c] = (c * 7919) % 1500 - 3;
+    for (const int cell : {1, MinAnimationCellSize, 7}) {
+        const SlideLayout l = SlideLayoutFor(cell, plot.Width, plot.Height);
+        const QImage picture = SlideMapOf(plot, 3, cell);
+        int wrong = 0;
+        for (int y = 0; y < l.MapHeight; ++y)
+            for (int x = 0; x < l.MapWidth; ++x) {
+                const int i = x / cell + 1, j = plot.Height - y / cell;
+                wrong +=
+                    picture.pixel(l.MapLeft + x, l.MapTop + y) != ToQRgb(DensityColour(plot.Density[i - 1][j - 1]));
+            }
+        EXPECT_EQ(wrong, 0) << cell << " pixels a cell";
+        EXPECT_EQ(picture.pixel(l.MapLeft + l.MapWidth, l.MapTop + l.MapHeight), qRgb(0, 0, 0));  // the frame
+    }
+}
+
 TEST(SlideMap, EveryColourIsInThePaletteAndEveryLabelInTheFont) {
     const std::vector<Rgb> palette = SlidePalette();
     std::set<QRgb> allowed;
