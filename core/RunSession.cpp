@@ -86,8 +86,8 @@ StepRecord RunSession::Record() const { return RecordStep(*simul_); }
 SavedRun RunSession::State() const { return StateToSave(*simul_, masterSeed_, seed_, step_, stepCount_); }
 
 void RunSession::SaveState(const std::string &path) const {
-    const StateHeader header = HeaderToSave(*simul_, masterSeed_, seed_, step_, stepCount_);
-    SaveRunState(path, StateSource{header, simul_->Plot, simul_->Plot.Density}, simul_->DispersalThreads());
+    SaveRunState(path, SourceOf(HeaderToSave(*simul_, masterSeed_, seed_, step_, stepCount_), simul_->Plot),
+                 simul_->DispersalThreads());
 }
 
 std::string RunSession::ResultFilePath() const { return simul_->ResultFilePath(); }

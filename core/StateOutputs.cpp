@@ -7,7 +7,7 @@ StateOutputs::StateOutputs(const StatePlan &plan, std::uint32_t masterSeed, std:
     : plan_(plan), masterSeed_(masterSeed), runSeed_(runSeed), stepCount_(stepCount) {}
 
 StateSource StateOutputs::AtEnd(const Simul &simul, std::int32_t step) const {
-    StateSource state{CaptureHeader(simul, masterSeed_, runSeed_, step, stepCount_), simul.Plot, simul.Plot.Density};
+    StateSource state = SourceOf(CaptureHeader(simul, masterSeed_, runSeed_, step, stepCount_), simul.Plot);
     // The result folder is a place of the invocation, given anew on resume, not a
     // setting of the run: states of the same run compare equal wherever they were made.
     state.Header.Settings.Run.ResultDirectory.clear();

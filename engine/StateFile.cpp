@@ -41,17 +41,19 @@ constexpr std::size_t PieceBytes = std::size_t{1} << 20;
 // has up to 24 characters ("-2.2250738585072014e-308"), a count 11.
 constexpr std::size_t MaxValueBytes = 25;
 
-// Appends rows `first` to `end` - 1 of a grid of `columns` columns, `format(at, i, j)`
-// writing cell (i, j) at `at` and returning the end of what it wrote.
+// Appends rows `first` to `end` - 1 of a grid of `columns` columns, `format(at, limit,
+// i, j)` writing cell (i, j) at `at`, short of `limit`, and returning the end of what it
+// wrote.
 template <typename Format>
 void AppendRows(std::string &out, int first, int end, int columns, Format format) {
     const std::size_t start = out.size();
     out.resize(start + static_cast<std::size_t>(end - first) * columns * MaxValueBytes);
     char *at = out.data() + start;
+    char *const limit = out.data() + out.size();
     for (int i = first; i < end; ++i) {
         for (int j = 0; j < columns; ++j) {
             if (j > 0) *at++ = ' ';
-            at = format(at, i, j);
+            at = format(at, limit, i, j);
         }
         *at++ = '\n';
     }
@@ -72,18 +74,16 @@ struct GridPieces {
         const int grid = static_cast<int>(index / piecesPerGrid), piece = static_cast<int>(index % piecesPerGrid);
         if (piece == 0) out += names[grid];
         const int first = piece * rowsPerPiece, end = std::min(plot.Width, first + rowsPerPiece);
-        const auto &cells = plot.Env;
-        auto real = [&out](char *at, double v) { return std::to_chars(at, out.data() + out.size(), v).ptr; };
-        if (grid == 0)
-            AppendRows(out, first, end, plot.Height, [&](char *at, int i, int j) {
-                return std::to_chars(at, out.data() + out.size(), density[i][j]).ptr;
+        if (grid == 0) {
+            AppendRows(out, first, end, plot.Height, [this](char *at, char *limit, int i, int j) {
+                return std::to_chars(at, limit, density[i][j]).ptr;
             });
-        else if (grid == 1)
-            AppendRows(out, first, end, plot.Height,
-                       [&](char *at, int i, int j) { return real(at, cells[i][j].Compacted); });
-        else
-            AppendRows(out, first, end, plot.Height,
-                       [&](char *at, int i, int j) { return real(at, cells[i][j].Decompacted); });
+            return;
+        }
+        const double TCellEnv::*share = grid == 1 ? &TCellEnv::Compacted : &TCellEnv::Decompacted;
+        AppendRows(out, first, end, plot.Height, [this, share](char *at, char *limit, int i, int j) {
+            return std::to_chars(at, limit, plot.Env[i][j].*share).ptr;
+        });
     }
 };
 

@@ -21,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "Plot.h"
 #include "Settings.h"
@@ -63,8 +64,10 @@ StateHeader CaptureHeader(const Simul &simul, std::uint32_t masterSeed, std::uin
 // The state of `simul` after `step` completed steps, its plot copied.
 SavedRun CaptureRun(const Simul &simul, std::uint32_t masterSeed, std::uint32_t runSeed, std::int32_t step,
                     std::int32_t stepCount);
+// A state to write of `header` and the grids of `plot`.
+inline StateSource SourceOf(StateHeader header, const TPlot &plot) { return {std::move(header), plot, plot.Density}; }
 // A saved run as a state to write.
-inline StateSource SourceOf(const SavedRun &run) { return {run, run.Plot, run.Plot.Density}; }
+inline StateSource SourceOf(const SavedRun &run) { return SourceOf(run, run.Plot); }
 // Puts a saved run into `simul`: settings, species values, chart cell, generator and
 // plot. No set-up follows; the next TimeStep is step `Step` + 1.
 void RestoreRun(const SavedRun &run, Simul &simul);

@@ -41,6 +41,21 @@ void PaintDensityCell(QImage &image, std::int32_t i, std::int32_t j, std::int32_
     }
 }
 
+// A row of cells is painted along its first line of pixels, which its other lines
+// copy: a large plot's map costs about one pass over its pixels.
+void PaintSolidCells(QImage &image, const TPlot &plot, int left, int bottom, int side) {
+    for (int j = 1; j <= plot.Height; ++j) {
+        const int top = bottom - side * j;
+        QRgb *const first = reinterpret_cast<QRgb *>(image.scanLine(top)) + left;
+        for (int i = 0; i < plot.Width; ++i) {
+            const Rgb colour = DensityColour(plot.Density[i][j - 1]);
+            std::fill_n(first + i * side, side, qRgb(colour.r, colour.g, colour.b));
+        }
+        for (int y = 1; y < side; ++y)
+            std::copy_n(first, plot.Width * side, reinterpret_cast<QRgb *>(image.scanLine(top + y)) + left);
+    }
+}
+
 std::optional<MapCell> MapCellAt(std::int64_t x, std::int64_t y, std::int64_t bottom) {
     const std::int64_t side = std::int64_t{MapCellPixels} * GridSide;
     if (x < MapLeft || x >= MapLeft + side || y >= bottom || y < bottom - side) return std::nullopt;

@@ -1,5 +1,5 @@
-// Painting of one density-map cell into an image: the plot window's map and the batch
-// tool's snapshots share it, so both show the same colours and geometry.
+// Painting of density-map cells into an image: the plot window's map, the batch tool's
+// snapshots and its animations share it, so all show the same colours and geometry.
 #pragma once
 
 #include <QImage>
@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "Outputs.h"
+#include "Plot.h"
 
 namespace glebix {
 
@@ -16,6 +17,11 @@ namespace glebix {
 // `bottom` - side (j - 1) - 1. Pixels outside the image are left out.
 void PaintDensityCell(QImage &image, std::int32_t i, std::int32_t j, std::int32_t n, std::int64_t bottom,
                       int side = MapCellPixels);
+
+// Paints every cell of `plot` as a `side` x `side` square wholly in its count's colour,
+// cell (i, j) from x = `left` + side (i - 1) and with its bottom row at
+// `bottom` - side (j - 1) - 1; the map lies within the image.
+void PaintSolidCells(QImage &image, const TPlot &plot, int left, int bottom, int side);
 
 // A cell of the map, row i and column j, each from 1 to 50.
 struct MapCell {

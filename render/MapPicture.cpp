@@ -19,22 +19,6 @@ constexpr int TextIndent = 4;  // from the field's left edge
 
 QRgb ToQRgb(Rgb c) { return qRgb(c.r, c.g, c.b); }
 
-// The cells of a map too small for rings, each wholly its colour, written straight
-// into the picture's rows: the millions of cells of a large plot without a call each.
-// The map lies within the picture (WindowPictureFor).
-void FillSmallCells(QImage &image, const TPlot &plot, const WindowPicture &p) {
-    const qsizetype stride = image.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
-    QRgb *const bits = reinterpret_cast<QRgb *>(image.bits());
-    const int side = p.CellSide;
-    for (int j = 1; j <= plot.Height; ++j) {
-        QRgb *const top = bits + static_cast<qsizetype>(p.MapBottom - side * j) * stride + MapLeft;
-        for (int i = 0; i < plot.Width; ++i) {
-            const QRgb colour = ToQRgb(DensityColour(plot.Density[i][j - 1]));
-            for (int y = 0; y < side; ++y) std::fill_n(top + y * stride + i * side, side, colour);
-        }
-    }
-}
-
 }  // namespace
 
 void PaintStepField(QImage &image, std::int32_t step) {
@@ -70,7 +54,8 @@ QImage RenderDensityMap(const TPlot &plot) {
     if (image.isNull()) return image;
     image.fill(qRgb(SnapshotBackground.r, SnapshotBackground.g, SnapshotBackground.b));
     if (p.CellSide < MinRingedCellSide) {
-        FillSmallCells(image, plot, p);
+        // Too small for rings: each cell wholly its colour.
+        PaintSolidCells(image, plot, MapLeft, p.MapBottom, p.CellSide);
         return image;
     }
     for (int j = 1; j <= plot.Height; ++j)

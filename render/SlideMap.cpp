@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <new>
 
+#include "DensityMapImage.h"
 #include "PixelFont.h"
 
 namespace glebix::batch {
@@ -37,20 +38,6 @@ void Fill(QImage &image, int left, int top, int width, int height, QRgb colour) 
 void PaintSwatch(QImage &image, int left, int top, int side, QRgb fill) {
     Fill(image, left, top, side, side, ToQRgb(Ink));
     Fill(image, left + 1, top + 1, side - 2, side - 2, fill);
-}
-
-// Column i from the left, row j from the bottom, as the plot window lays them. A row of
-// cells is painted along its first line of pixels, which its other lines copy: a large
-// plot's map costs about one pass over its pixels.
-void PaintMap(QImage &image, const SlideLayout &l, const TPlot &plot, int cellSize) {
-    for (int j = plot.Height; j >= 1; --j) {
-        const int top = l.MapTop + (plot.Height - j) * cellSize;
-        QRgb *first = reinterpret_cast<QRgb *>(image.scanLine(top)) + l.MapLeft;
-        for (int i = 1; i <= plot.Width; ++i)
-            std::fill_n(first + (i - 1) * cellSize, cellSize, ToQRgb(DensityColour(plot.Density[i - 1][j - 1])));
-        for (int y = 1; y < cellSize; ++y)
-            std::copy_n(first, l.MapWidth, reinterpret_cast<QRgb *>(image.scanLine(top + y)) + l.MapLeft);
-    }
 }
 
 void PaintLegend(QImage &image, const SlideLayout &l) {
@@ -109,7 +96,8 @@ QImage SlideMapOf(const TPlot &plot, std::int32_t step, int cellSize) {
     image.fill(ToQRgb(Ground));
     PaintText(image, l.Margin, l.Margin, StepLabel(step), ToQRgb(Ink), l.Scale);
     Fill(image, l.MapLeft - 1, l.MapTop - 1, l.MapWidth + 2, l.MapHeight + 2, ToQRgb(Ink));
-    PaintMap(image, l, plot, cellSize);
+    // Column i from the left, row j from the bottom, as the plot window lays them.
+    PaintSolidCells(image, plot, l.MapLeft, l.MapTop + l.MapHeight, cellSize);
     PaintLegend(image, l);
     return image;
 }
