@@ -1,13 +1,14 @@
-// The fast dispersal pass. The threads prepare every cell (capacity, excess, scale)
-// in blocks, keep its S, and count each block's individuals; the
-// first fault in cell order decides. The calling thread then numbers the blocks'
-// individuals in the reference's order and splits them into chunks, which every
-// thread takes from. Any thread can run any chunk: a chunk's first draw is at
-// 2 x (its first individual) after the pass's first state, which the generator
-// reaches by jumping ahead; the thread plans the chunk's cells from their S as it
-// meets them, so no plan of the whole plot is kept. Every thread adds its movers into its own
-// work grids of arrivals minus departures; the grids are summed at the end, so the
-// result does not depend on which thread ran what.
+// The fast dispersal pass. The threads count each block's individuals and prepare
+// its empty cells, whose capacity may fault. The calling thread then numbers the
+// individuals in the reference's order, up to the first such fault, and splits them
+// into chunks, which every thread takes from. Any thread can run any chunk: a chunk's
+// first draw is at 2 x (its first individual) after the pass's first state, which the
+// generator reaches by jumping ahead; the thread prepares and plans the chunk's cells
+// as it meets them, so nothing is kept per cell. The earliest fault in the reference's
+// order decides: that of a cell's preparation comes before its first individual's
+// draws. Every thread adds its movers into its own work grids of arrivals minus
+// departures; the grids are summed at the end, so the result does not depend on which
+// thread ran what.
 #include "FastDispersal.h"
 
 #include <algorithm>
@@ -64,6 +65,7 @@ std::int64_t FastDispersal::Run(StepResources &step, TPlot &plot, const RunSpeci
     while (plannedBlocks_.load(std::memory_order_acquire) < planBlocks_) std::this_thread::yield();
     const int cellsVisited = NumberIndividuals();
     ChooseTable(plain);
+    trackChunks_ = static_cast<bool>(yield);
     StartChunks();
     RunChunks(yield, cellsVisited);
     return FinishPass(seed);
@@ -102,21 +104,23 @@ void FastDispersal::PlanBlocks() {
     }
 }
 
-// The block's individuals up to its first fault go to blockFirst_[block + 1] until
-// they are numbered, and each cell's S to the step's cell values.
+// The block's individuals up to its first empty cell that faults go to
+// blockFirst_[block + 1] until they are numbered.
 void FastDispersal::PlanBlock(int block) {
     planFault_[block] = {};
     std::uint64_t individuals = 0;
     const std::int32_t *counts = plot_->Density.Data();
-    double *scales = step_->CellValues();
     for (int c = BlockBegin(block); c < BlockBegin(block + 1); ++c) {
+        if (counts[c] > 0) {
+            individuals += static_cast<std::uint64_t>(counts[c]);
+            continue;
+        }
         try {
-            scales[c] = prepare_(*plot_, *species_, c / height_, c % height_).S;
+            prepare_(*plot_, *species_, c / height_, c % height_);
         } catch (...) {
             planFault_[block] = {std::current_exception(), c};
             break;
         }
-        individuals += static_cast<std::uint64_t>(std::max(counts[c], 0));
     }
     blockFirst_[block + 1] = individuals;
 }
@@ -162,7 +166,6 @@ void FastDispersal::StartChunks() {
     chunkSize_ = ChunkSizeFor(total_, threadCount_);
     chunkCount_ = (total_ + chunkSize_ - 1) / chunkSize_;
     nextChunk_.store(0, std::memory_order_relaxed);
-    doneIndividuals_.store(0, std::memory_order_relaxed);
     earliestFault_.store(NoFault, std::memory_order_relaxed);
     yieldsDone_ = 0;
     yieldError_ = nullptr;
@@ -170,17 +173,33 @@ void FastDispersal::StartChunks() {
         Scratch &s = scratch_[t];
         s.Emigrants = 0;
         s.FaultKey = NoFault;
+        s.FaultCell = cells_;
         s.FaultMessage = nullptr;
+        s.FaultError = nullptr;
         s.PlanCell = -1;
         s.LargestN = -1;
     }
+    if (trackChunks_) TrackChunks();
     chunksReady_.store(true, std::memory_order_release);
 }
 
-// The calling thread takes chunks like the workers and yields as the work advances.
+void FastDispersal::TrackChunks() {
+    if (chunkCount_ > chunkDoneSize_) {
+        chunkDoneSize_ = std::max(chunkCount_, 2 * chunkDoneSize_);
+        chunkDone_.reset(new std::atomic<bool>[chunkDoneSize_]);
+    }
+    for (std::uint64_t k = 0; k < chunkCount_; ++k) chunkDone_[k].store(false, std::memory_order_relaxed);
+    chunksBehind_ = 0;
+    behindCell_ = 0;
+    behindFirst_ = 0;
+}
+
+// The calling thread takes chunks like the workers and yields as the work advances,
+// once for each cell that the reference would have reached: up to the cell of the
+// first fault.
 void FastDispersal::RunChunks(const std::function<void()> &yield, int cellsVisited) {
     const auto yieldSoFar = [&] {
-        if (total_ > 0) PaceYields(yield, cellsVisited * doneIndividuals_.load(std::memory_order_relaxed) / total_);
+        if (trackChunks_) PaceYields(yield, std::min(cellsVisited, CellsBehind()));
     };
     for (std::uint64_t chunk; (chunk = nextChunk_.fetch_add(1, std::memory_order_relaxed)) < chunkCount_;) {
         RunChunk(chunk, scratch_[0]);
@@ -192,31 +211,59 @@ void FastDispersal::RunChunks(const std::function<void()> &yield, int cellsVisit
         pool->Withdraw();
         while (!pool->WaitFor(std::chrono::milliseconds(1))) yieldSoFar();
     }
-    PaceYields(yield, cellsVisited);
-    if (yieldError_) std::rethrow_exception(yieldError_);
+    const Scratch *fault = EarliestFault();
+    PaceYields(yield, fault ? std::min(cellsVisited, fault->FaultCell + 1) : cellsVisited);
+    if (yieldError_) {
+        ClearGrids();
+        std::rethrow_exception(yieldError_);
+    }
+}
+
+// The cells before the first chunk not yet run through, which are prepared and drawn
+// without a fault.
+int FastDispersal::CellsBehind() {
+    while (chunksBehind_ < chunkCount_ && chunkDone_[chunksBehind_].load(std::memory_order_relaxed)) ++chunksBehind_;
+    if (chunksBehind_ == chunkCount_) return cells_;
+    const std::uint64_t next = chunksBehind_ * chunkSize_;
+    const std::int32_t *counts = plot_->Density.Data();
+    while (behindCell_ < cells_) {
+        const auto n = static_cast<std::uint64_t>(std::max(counts[behindCell_], 0));
+        if (behindFirst_ + n > next) break;
+        behindFirst_ += n;
+        ++behindCell_;
+    }
+    return behindCell_;
+}
+
+// The scratch of the earliest fault in the reference's order, if any.
+const FastDispersal::Scratch *FastDispersal::EarliestFault() const {
+    const Scratch *earliest = nullptr;
+    for (int t = 0; t < threadCount_; ++t) {
+        const Scratch &s = scratch_[t];
+        if (s.FaultKey != NoFault && (!earliest || s.FaultKey < earliest->FaultKey)) earliest = &s;
+    }
+    return earliest;
 }
 
 // The earliest fault decides and the plot keeps its counts; otherwise every thread's
 // arrivals minus departures are added to the counts the pass started from.
 std::int64_t FastDispersal::FinishPass(std::uint32_t &seed) {
-    std::uint64_t faultKey = NoFault;
-    const char *faultMessage = nullptr;
     std::int64_t emigrants = 0;
     const Scratch *largest = nullptr;
     for (int t = 0; t < threadCount_; ++t) {
         const Scratch &s = scratch_[t];
-        if (s.FaultKey < faultKey) {
-            faultKey = s.FaultKey;
-            faultMessage = s.FaultMessage;
-        }
         emigrants += s.Emigrants;
         if (s.LargestN >= 0 && (!largest || s.LargestN > largest->LargestN)) largest = &s;
     }
     NoteCandidate(largest);
-    if (faultKey != NoFault) {
+    if (const Scratch *fault = EarliestFault()) {
         ClearGrids();
-        seed = AdvanceRandom(startSeed_, faultKey + 1);  // both draws of the faulting individual
-        ThrowFloatFault(faultMessage);
+        if (fault->FaultError) {
+            seed = AdvanceRandom(startSeed_, fault->FaultKey);  // the draws before the cell
+            std::rethrow_exception(fault->FaultError);
+        }
+        seed = AdvanceRandom(startSeed_, fault->FaultKey + 1);  // both draws of the faulting individual
+        ThrowFloatFault(fault->FaultMessage);
     }
     seed = AdvanceRandom(startSeed_, 2 * total_);
     if (planError_) {
@@ -297,6 +344,7 @@ void FastDispersal::PaceYields(const std::function<void()> &yield, std::uint64_t
 void FastDispersal::RunChunk(std::uint64_t chunk, Scratch &scratch) {
     const std::uint64_t begin = chunk * chunkSize_;
     const std::uint64_t end = std::min(total_, begin + chunkSize_);
+    bool ok = true;
     // A fault before this chunk decides the pass: its draws cannot matter.
     if (earliestFault_.load(std::memory_order_relaxed) >= 2 * begin) {
         const int block =
@@ -309,13 +357,12 @@ void FastDispersal::RunChunk(std::uint64_t chunk, Scratch &scratch) {
             std::uint64_t n = static_cast<std::uint64_t>(std::max(counts[cell], 0));
             for (; cellFirst + n <= at; n = static_cast<std::uint64_t>(std::max(counts[++cell], 0))) cellFirst += n;
             const std::uint64_t count = std::min(end, cellFirst + n) - at;
-            bool ok = true;
             state = RunPiece(cell, cellFirst, at - cellFirst, count, state, scratch, ok);
             if (!ok) break;
             at += count;
         }
     }
-    doneIndividuals_.fetch_add(end - begin, std::memory_order_relaxed);
+    if (trackChunks_ && ok) chunkDone_[chunk].store(true, std::memory_order_relaxed);
 }
 
 // Adds the arrivals on the margins of the thread's grids to the cells they wrap to

@@ -58,8 +58,9 @@ private:
         Exact,    // scale too large for the approximations: the exact expression
     };
 
-    // What the pass knows of a cell before its draws, worked out from its S by the
-    // thread that meets it (again by the next one when a chunk ends inside the cell).
+    // What the pass knows of a cell before its draws, worked out from the cell's
+    // preparation by the thread that meets it (again by the next one when a chunk ends
+    // inside the cell).
     struct CellPlan {
         double S = 0;               // displacement scale
         double Scale = 0;           // S / CellSize
@@ -97,9 +98,14 @@ private:
         std::uint32_t Moving2[OffsetBlock];
         std::int32_t Di[OffsetBlock];  // their offsets
         std::int32_t Dj[OffsetBlock];
-        std::uint64_t FaultKey;    // 2 x individual + 1 of the earliest fault met, or NoFault
-        const char *FaultMessage;  // its message
-        int PlanCell = -1;         // the cell `Plan` is for
+        // The earliest fault met: its key (2 x individual + 1 for an individual's
+        // offsets, 2 x the cell's first individual for a cell's preparation) or
+        // NoFault, its cell, and its message or the preparation's error.
+        std::uint64_t FaultKey;
+        int FaultCell;
+        const char *FaultMessage;
+        std::exception_ptr FaultError;
+        int PlanCell = -1;  // the cell `Plan` is for
         CellPlan Plan;
         double StayScale = 0;  // the scale StayFrom was last worked out for
         std::uint64_t StayFrom = 0;
@@ -110,8 +116,8 @@ private:
         std::int32_t LargestReach = 0;
     };
 
-    // A fault of the preparation of a block's cells: it ends the pass at its cell,
-    // after the draws of the cells before it.
+    // A fault of the preparation of a block's empty cells: it ends the pass at its
+    // cell, after the draws of the cells before it.
     struct PlanFault {
         std::exception_ptr Error;
         int Cell = 0;
@@ -130,6 +136,7 @@ private:
     void PlanBlocks();
     void PlanBlock(int block);
     int NumberIndividuals();
+    void TrackChunks();
     void ChooseTable(bool plain);
     void StartChunks();
     void RunChunks(const std::function<void()> &yield, int cellsVisited);
@@ -142,8 +149,10 @@ private:
     void RunChunk(std::uint64_t chunk, Scratch &scratch);
     void FoldMargins(Scratch &scratch) const;
     void ClearGrids();
+    int CellsBehind();
+    const Scratch *EarliestFault() const;
     void PaceYields(const std::function<void()> &yield, std::uint64_t limit);
-    void RecordFault(std::uint64_t key, const char *message, Scratch &scratch);
+    void RecordFault(std::uint64_t key, int cell, const char *message, std::exception_ptr error, Scratch &scratch);
 
     // ---- A cell's individuals (FastDispersalCells.cpp) --------------------------
     const CellPlan &PlanFor(int cell, Scratch &scratch) const;
@@ -190,7 +199,7 @@ private:
     int planBlocks_ = 0;
     int sumBlocks_ = 1;
     std::vector<PlanFault> planFault_;
-    std::exception_ptr planError_;           // the pass's first fault of preparation
+    std::exception_ptr planError_;           // the first fault of the empty cells' preparation
     std::vector<std::uint64_t> blockFirst_;  // first individual of each block; [planBlocks_] = total
     std::atomic<int> nextPlanBlock_{0};
     std::atomic<int> plannedBlocks_{0};
@@ -200,9 +209,16 @@ private:
     std::uint64_t chunkCount_ = 0;
     std::uint32_t startSeed_ = 0;
     std::atomic<std::uint64_t> nextChunk_{0};
-    std::atomic<std::uint64_t> doneIndividuals_{0};
     std::atomic<std::uint64_t> earliestFault_{0};  // smallest fault key met so far
     std::uint64_t yieldsDone_ = 0;
+    // With yields only: which chunks ended without a fault, how many did from the
+    // first on, and the cell of the first individual of the next (and its number).
+    bool trackChunks_ = false;
+    std::unique_ptr<std::atomic<bool>[]> chunkDone_;
+    std::uint64_t chunkDoneSize_ = 0;
+    std::uint64_t chunksBehind_ = 0;
+    int behindCell_ = 0;
+    std::uint64_t behindFirst_ = 0;
     std::exception_ptr yieldError_;
 };
 

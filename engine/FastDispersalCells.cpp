@@ -3,7 +3,9 @@
 // the vectorised kernel, counted per offset, or read from the offset table).
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <limits>
+#include <utility>
 
 #include "FastDispersal.h"
 
@@ -50,16 +52,12 @@ void FastDispersal::PlanOf(const DispersalCell &cell, CellPlan &p) {
     }
 }
 
-// From the cell's count and the S its preparation kept.
+// From the cell's preparation, which may raise its fault.
 const FastDispersal::CellPlan &FastDispersal::PlanFor(int cell, Scratch &scratch) const {
     CellPlan &p = scratch.Plan;
     if (scratch.PlanCell == cell) return p;
+    PlanOf(prepare_(*plot_, *species_, cell / height_, cell % height_), p);
     scratch.PlanCell = cell;
-    DispersalCell prepared;
-    prepared.N = plot_->Density.Data()[cell];
-    prepared.S = step_->CellValues()[cell];
-    prepared.CellSize = plot_->CellSize;
-    PlanOf(prepared, p);
     if (p.Mode == CellMode::Counted || p.Mode == CellMode::Direct) {
         // Cells mostly share their scale: the threshold is worked out once per scale met.
         if (p.Scale != scratch.StayScale) scratch.StayFrom = StayThreshold(scratch.StayScale = p.Scale);
@@ -106,7 +104,15 @@ void FastDispersal::Arrive(Scratch &scratch, int row, int column, std::int64_t d
 
 std::uint32_t FastDispersal::RunPiece(int cell, std::uint64_t cellFirst, std::uint64_t first, std::uint64_t count,
                                       std::uint32_t state, Scratch &scratch, bool &ok) {
-    const CellPlan &p = PlanFor(cell, scratch);
+    const CellPlan *plan;
+    try {
+        plan = &PlanFor(cell, scratch);
+    } catch (...) {
+        RecordFault(2 * cellFirst, cell, nullptr, std::current_exception(), scratch);
+        ok = false;
+        return state;
+    }
+    const CellPlan &p = *plan;
     std::uint32_t moved = 0;
     switch (p.Mode) {
     case CellMode::Empty:
@@ -131,10 +137,13 @@ std::uint32_t FastDispersal::RunPiece(int cell, std::uint64_t cellFirst, std::ui
     return state;
 }
 
-void FastDispersal::RecordFault(std::uint64_t key, const char *message, Scratch &scratch) {
+void FastDispersal::RecordFault(std::uint64_t key, int cell, const char *message, std::exception_ptr error,
+                                Scratch &scratch) {
     if (key < scratch.FaultKey) {
         scratch.FaultKey = key;
+        scratch.FaultCell = cell;
         scratch.FaultMessage = message;
+        scratch.FaultError = std::move(error);
     }
     std::uint64_t seen = earliestFault_.load(std::memory_order_relaxed);
     while (key < seen && !earliestFault_.compare_exchange_weak(seen, key, std::memory_order_relaxed)) {}
@@ -149,7 +158,7 @@ std::uint32_t FastDispersal::RunExact(int cell, const CellPlan &p, std::uint64_t
         state = NextRandom(state1);
         std::int64_t di = 0, dj = 0;
         if (const char *fault = ExactOffsets(state1, state, p.S, p.CellSize, di, dj)) {
-            RecordFault(firstKey + 2 * k, fault, scratch);
+            RecordFault(firstKey + 2 * k, cell, fault, nullptr, scratch);
             ok = false;
             return state;
         }

@@ -46,10 +46,9 @@ public:
     }
     int LaneCount() const { return laneCount_; }  // distinct grids per thread
     int PaddedColumns() const { return height_ + 2 * Margin; }
-    // One value per cell (row by row) that a process keeps from one of its stages to
-    // the next, a double or a count; any value between passes.
-    double *CellValues() { return reinterpret_cast<double *>(values_.get()); }
-    std::int32_t *CellCounts() { return reinterpret_cast<std::int32_t *>(values_.get()); }
+    // One count per cell (row by row) that a process keeps from one of its stages to
+    // the next; any value between passes.
+    std::int32_t *CellCounts() { return counts_.get(); }
     std::size_t GridSize() const { return grids_.empty() ? 0 : grids_[0].size(); }
     // Index in a work grid of cell `cell` (row by row, Height a row) of the plot.
     int PaddedIndex(int cell) const { return (cell / height_ + Margin) * PaddedColumns() + cell % height_ + Margin; }
@@ -69,7 +68,7 @@ private:
     int width_ = 0, height_ = 0;
     int laneCount_ = Lanes;
     std::vector<std::vector<std::uint32_t>> grids_;
-    std::unique_ptr<std::byte[]> values_;  // sizeof(double) a cell
+    std::unique_ptr<std::int32_t[]> counts_;
     // The blocks under way in ShareBlocks.
     BlockWork work_ = nullptr;
     void *context_ = nullptr;

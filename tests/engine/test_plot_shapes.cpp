@@ -109,7 +109,8 @@ TEST(PlotShapes, FastFormsEqualPlainFormsOnOddShapes) {
 
 // The work grids that the step's processes share stay with the run: a pass that
 // faults after movers were added leaves them clean for the next pass, on every shape,
-// whichever thread met the fault.
+// whichever thread met the fault. Events are processed up to the fault's cell, as the
+// plain pass processes them.
 TEST(PlotShapes, PassAfterAFaultStartsFromCleanGrids) {
     for (const Shape shape : {Shape{50, 51}, Shape{333, 211}}) {
         for (const bool bounded : {false, true}) {
@@ -129,10 +130,15 @@ TEST(PlotShapes, PassAfterAFaultStartsFromCleanGrids) {
                         s->Plot.Density.Data()[c] = crowded ? 3 : 40;
                     }
                 }
+                int plainCalls = 0, fastCalls = 0;
+                plain->ProcessMessages = [&plainCalls] { ++plainCalls; };
+                fast->ProcessMessages = [&fastCalls] { ++fastCalls; };
                 const StepOutcome p = Step(*plain, &Simul::DisperseReference);
                 ASSERT_NE(p.fault, "-") << what;
                 ExpectSame(p, Step(*fast, &Simul::Disperse), what + ", the fault");
+                EXPECT_EQ(plainCalls, fastCalls) << what << ": events processed up to the fault's cell";
                 for (Simul *s : {plain.get(), fast.get()}) {
+                    s->ProcessMessages = nullptr;
                     s->Species.DispersalSigma = 0.9;
                     s->Species.DispersalSensitivity = 0;
                 }
@@ -195,6 +201,71 @@ TEST(PlotShapes, PlotWithOneWorkGridPerThreadEqualsThePlainPass) {
         for (int pass = 1; pass <= 2; ++pass)
             ExpectSame(Step(*plain, &Simul::DisperseReference), Step(*fast, &Simul::Disperse),
                        std::string(bounded ? "bounded" : "torus") + ", pass " + std::to_string(pass));
+    }
+}
+
+// A plot of many chunks where cells' preparations fault: a crowded cell whose scale
+// overflows, and an empty cell whose capacity does not fit, in either order. The plain
+// pass meets whichever comes first; the fast pass raises it with the same generator
+// state, plot and calls to the event processing, on any number of threads.
+TEST(PlotShapes, TheFirstFaultingCellDecidesWhateverItHolds) {
+    const Shape shape{333, 211};
+    const int early = 15000, late = 52000;
+    struct Case {
+        const char *name;
+        int crowded, empty;  // the faulting cells (-1: none)
+        const char *fault;
+    } cases[] = {{"a crowded cell", late, -1, MsgOverflow},
+                 {"a crowded cell, then an empty one", early, late, MsgOverflow},
+                 {"an empty cell, then a crowded one", late, early, MsgInvalidOperation}};
+    for (const Case &c : cases) {
+        for (const int threads : {1, 2, 3}) {
+            const std::string what = std::string(c.name) + ", " + std::to_string(threads) + " threads";
+            std::vector<int> yields;
+            std::vector<StepOutcome> outcomes;
+            for (const bool plainPass : {true, false}) {
+                auto s = ShapedRun(shape, false, Spreads[0], threads);
+                s->Species.DispersalSensitivity = 1100;  // 2^1100 where crowded
+                std::fill_n(s->Plot.Env.Data(), s->Plot.Cells(), TCellEnv{100.0, 0.0});
+                std::fill_n(s->Plot.Density.Data(), s->Plot.Cells(), 30);
+                if (c.crowded >= 0) s->Plot.Env.Data()[c.crowded] = {0.0, 100.0};
+                if (c.empty >= 0) {
+                    s->Plot.Env.Data()[c.empty] = {1e300, 0.0};
+                    s->Plot.Density.Data()[c.empty] = 0;
+                }
+                const TPlot before = s->Plot;
+                int calls = 0;
+                s->ProcessMessages = [&calls] { ++calls; };
+                outcomes.push_back(Step(*s, plainPass ? &Simul::DisperseReference : &Simul::Disperse));
+                yields.push_back(calls);
+                EXPECT_TRUE(outcomes.back().plot.Density == before.Density) << what << ": the plot kept";
+            }
+            EXPECT_EQ(outcomes[0].fault, c.fault) << what;
+            ExpectSame(outcomes[0], outcomes[1], what);
+            EXPECT_EQ(yields[0], std::min(c.crowded, c.empty < 0 ? c.crowded : c.empty) + 1) << what;
+            EXPECT_EQ(yields[0], yields[1]) << what;
+        }
+    }
+}
+
+// Event processing that raises ends the pass with the plot and generator as they were,
+// and the next pass starts from clean work grids.
+TEST(PlotShapes, APassEndedByTheEventProcessingLeavesNothingBehind) {
+    for (const int threads : {1, 2}) {
+        auto plain = ShapedRun({333, 211}, false, Spreads[0], threads);
+        auto fast = ShapedRun({333, 211}, false, Spreads[0], threads);
+        const TPlot before = fast->Plot;
+        const std::uint32_t seed = fast->RandomSeed;
+        int calls = 0;
+        fast->ProcessMessages = [&calls] {
+            if (++calls == 30000) throw std::runtime_error("stop");
+        };
+        EXPECT_THROW(fast->Disperse(), std::runtime_error);
+        EXPECT_TRUE(fast->Plot.Density == before.Density);
+        EXPECT_EQ(fast->RandomSeed, seed);
+        fast->ProcessMessages = nullptr;
+        ExpectSame(Step(*plain, &Simul::DisperseReference), Step(*fast, &Simul::Disperse),
+                   std::to_string(threads) + " threads, the pass after it");
     }
 }
 
