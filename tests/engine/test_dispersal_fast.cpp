@@ -306,6 +306,52 @@ TEST(FastDispersal, FaultsLikeTheReference) {
     }
 }
 
+// An empty cell's capacity, like that of a cell whose crowding factor is 1, is only a
+// possible fault, which the fast pass skips where it cannot come (below 2^61
+// divisors): shares around the edges of that range, and beyond it, fault or not as in
+// the reference, whatever the compaction constant.
+TEST(FastDispersal, AnEmptyCellFaultsAtTheEdgesOfItsCapacityAsTheReferenceDoes) {
+    const double constants[] = {0.301, 0.0, -0.00001, -0.5, 1e300};
+    for (const double c : constants) {
+        const double edge = static_cast<double>(0x1p61L * (c + 0.00001L));
+        const double shares[] = {0.0,
+                                 -0.0,
+                                 -1e-300,
+                                 std::nextafter(edge, -INFINITY),
+                                 edge,
+                                 std::nextafter(edge, INFINITY),
+                                 static_cast<double>(0x1p63L * (c + 0.00001L)),
+                                 1e300,
+                                 INFINITY,
+                                 -INFINITY,
+                                 NAN};
+        for (const double share : shares) {
+            for (const std::int32_t sensitivity : {0, 2}) {
+                for (const std::int32_t count : {0, -40}) {
+                    Simul ref, fast;
+                    Configure(ref, {0.5, sensitivity, c, 1});
+                    Configure(fast, {0.5, sensitivity, c, 1});
+                    for (int i = 0; i < GridSide; ++i)
+                        for (int j = 0; j < GridSide; ++j) {
+                            ref.Plot.Env[i][j] = {10.0, 90.0};
+                            ref.Plot.Density[i][j] = 20;
+                        }
+                    ref.Plot.Env[31][7].Compacted = share;
+                    ref.Plot.Density[31][7] = count;
+                    fast.Plot = ref.Plot;
+                    ref.RandomSeed = fast.RandomSeed = 7;
+                    const TPlot before = fast.Plot;
+                    const std::string what = "C " + std::to_string(c) + ", share " + std::to_string(share) +
+                                             ", sensitivity " + std::to_string(sensitivity) + ", count " +
+                                             std::to_string(count);
+                    ExpectSameOutcome(RunPass(ref, true), RunPass(fast, false), before, what);
+                    if (HasFailure()) return;
+                }
+            }
+        }
+    }
+}
+
 TEST(FastDispersal, YieldsOncePerCell) {
     for (int threads : {1, 2, 4}) {
         Simul s;
