@@ -224,15 +224,20 @@ void FastDispersal::RunChunks(const std::function<void()> &yield, int cellsVisit
 int FastDispersal::CellsBehind() {
     while (chunksBehind_ < chunkCount_ && chunkDone_[chunksBehind_].load(std::memory_order_relaxed)) ++chunksBehind_;
     if (chunksBehind_ == chunkCount_) return cells_;
-    const std::uint64_t next = chunksBehind_ * chunkSize_;
-    const std::int32_t *counts = plot_->Density.Data();
-    while (behindCell_ < cells_) {
-        const auto n = static_cast<std::uint64_t>(std::max(counts[behindCell_], 0));
-        if (behindFirst_ + n > next) break;
-        behindFirst_ += n;
-        ++behindCell_;
-    }
+    SeekIndividual(chunksBehind_ * chunkSize_, behindCell_, behindFirst_);
     return behindCell_;
+}
+
+// Moves `cell`, whose first individual in the pass is `cellFirst`, forward to the cell
+// that holds individual `at` (or to the plot's end); returns that cell's count.
+std::uint64_t FastDispersal::SeekIndividual(std::uint64_t at, int &cell, std::uint64_t &cellFirst) const {
+    const std::int32_t *counts = plot_->Density.Data();
+    for (; cell < cells_; ++cell) {
+        const auto n = static_cast<std::uint64_t>(std::max(counts[cell], 0));
+        if (cellFirst + n > at) return n;
+        cellFirst += n;
+    }
+    return 0;
 }
 
 // The scratch of the earliest fault in the reference's order, if any.
@@ -349,13 +354,11 @@ void FastDispersal::RunChunk(std::uint64_t chunk, Scratch &scratch) {
     if (earliestFault_.load(std::memory_order_relaxed) >= 2 * begin) {
         const int block =
             static_cast<int>(std::upper_bound(blockFirst_.begin(), blockFirst_.end(), begin) - blockFirst_.begin()) - 1;
-        const std::int32_t *counts = plot_->Density.Data();
         int cell = BlockBegin(block);
         std::uint64_t cellFirst = blockFirst_[block];
         std::uint32_t state = AdvanceRandom(startSeed_, 2 * begin);
         for (std::uint64_t at = begin; at < end;) {
-            std::uint64_t n = static_cast<std::uint64_t>(std::max(counts[cell], 0));
-            for (; cellFirst + n <= at; n = static_cast<std::uint64_t>(std::max(counts[++cell], 0))) cellFirst += n;
+            const std::uint64_t n = SeekIndividual(at, cell, cellFirst);
             const std::uint64_t count = std::min(end, cellFirst + n) - at;
             state = RunPiece(cell, cellFirst, at - cellFirst, count, state, scratch, ok);
             if (!ok) break;

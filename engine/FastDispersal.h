@@ -150,6 +150,7 @@ private:
     void FoldMargins(Scratch &scratch) const;
     void ClearGrids();
     int CellsBehind();
+    std::uint64_t SeekIndividual(std::uint64_t at, int &cell, std::uint64_t &cellFirst) const;
     const Scratch *EarliestFault() const;
     void PaceYields(const std::function<void()> &yield, std::uint64_t limit);
     void RecordFault(std::uint64_t key, int cell, const char *message, std::exception_ptr error, Scratch &scratch);

@@ -11,7 +11,7 @@ void PaintDensityCell(QImage &image, std::int32_t i, std::int32_t j, std::int32_
     const std::int64_t left = MapLeft + std::int64_t{side} * (i - 1);
     const std::int64_t top = bottom - std::int64_t{side} * j;
     const QRgb ring = qRgb(0, 0, 0);
-    const QRgb fill = qRgb(colour.r, colour.g, colour.b);
+    const QRgb fill = ToQRgb(colour);
     if (left >= 0 && top >= 0 && left + side <= image.width() && top + side <= image.height()) {
         // The whole square lies in the picture: a ring around the interior.
         const qsizetype stride = image.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
@@ -49,7 +49,7 @@ void PaintSolidCells(QImage &image, const TPlot &plot, int left, int bottom, int
         QRgb *const first = reinterpret_cast<QRgb *>(image.scanLine(top)) + left;
         for (int i = 0; i < plot.Width; ++i) {
             const Rgb colour = DensityColour(plot.Density[i][j - 1]);
-            std::fill_n(first + i * side, side, qRgb(colour.r, colour.g, colour.b));
+            std::fill_n(first + i * side, side, ToQRgb(colour));
         }
         for (int y = 1; y < side; ++y)
             std::copy_n(first, plot.Width * side, reinterpret_cast<QRgb *>(image.scanLine(top + y)) + left);

@@ -11,6 +11,8 @@
 
 namespace glebix {
 
+inline QRgb ToQRgb(Rgb c) { return qRgb(c.r, c.g, c.b); }
+
 // Paints cell (i, j), each from 1, in the colour of count n into `image` (32 bits per
 // pixel): a `side` x `side` square (7 x 7 in the plot window) whose outer ring is black
 // around its interior, x from 30 + side (i - 1) and its bottom row at

@@ -17,8 +17,6 @@ namespace {
 
 constexpr int TextIndent = 4;  // from the field's left edge
 
-QRgb ToQRgb(Rgb c) { return qRgb(c.r, c.g, c.b); }
-
 }  // namespace
 
 void PaintStepField(QImage &image, std::int32_t step) {

@@ -21,8 +21,6 @@ constexpr int MarginGlyphs = 1;  // margins of one glyph's pitch
 constexpr int SwatchGap = 3;     // font pixels between a swatch and its label
 constexpr int RowGap = 3;        // font pixels between two legend rows
 
-QRgb ToQRgb(Rgb c) { return qRgb(c.r, c.g, c.b); }
-
 // The first count of each class, from class 0 up.
 constexpr std::int32_t ClassFirstCounts[DensityClassCount] = {0, 1, 6, 11, 16, 21, 101, 501, 1001};
 
