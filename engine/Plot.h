@@ -6,6 +6,8 @@
 #include <span>
 #include <vector>
 
+#include "GridMemory.h"
+
 namespace glebix {
 
 // Side of the plot the windows show, and of every plot unless its size is set.
@@ -58,7 +60,7 @@ public:
 
 private:
     int columns_;
-    std::vector<T> cells_;
+    std::vector<T, GridAllocator<T>> cells_;
 };
 
 inline bool operator==(const TCellEnv &a, const TCellEnv &b) {

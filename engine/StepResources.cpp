@@ -17,7 +17,7 @@ void StepResources::UsePlot(int width, int height) {
     laneCount_ = std::int64_t{width} * height <= TwoLanesUpTo ? Lanes : 1;
     grids_.assign(static_cast<std::size_t>(threadCount_) * laneCount_, {});
     for (auto &grid : grids_) grid.assign(size, 0);
-    counts_ = std::make_unique_for_overwrite<std::int32_t[]>(static_cast<std::size_t>(width) * height);
+    counts_ = MakeGridArray<std::int32_t>(static_cast<std::size_t>(width) * height);
 }
 
 void StepResources::ShareBlocks(int blocks, BlockWork work, void *context) {

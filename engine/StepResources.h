@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "GridMemory.h"
 #include "WorkerPool.h"
 
 namespace glebix {
@@ -67,8 +68,8 @@ private:
     std::unique_ptr<WorkerPool> pool_;
     int width_ = 0, height_ = 0;
     int laneCount_ = Lanes;
-    std::vector<std::vector<std::uint32_t>> grids_;
-    std::unique_ptr<std::int32_t[]> counts_;
+    std::vector<std::vector<std::uint32_t, GridAllocator<std::uint32_t>>> grids_;
+    GridArray<std::int32_t> counts_;
     // The blocks under way in ShareBlocks.
     BlockWork work_ = nullptr;
     void *context_ = nullptr;
