@@ -184,10 +184,8 @@ void FastDispersal::StartChunks() {
 }
 
 void FastDispersal::TrackChunks() {
-    if (chunkCount_ > chunkDoneSize_) {
-        chunkDoneSize_ = std::max(chunkCount_, 2 * chunkDoneSize_);
-        chunkDone_.reset(new std::atomic<bool>[chunkDoneSize_]);
-    }
+    if (chunkCount_ > chunkDone_.size())
+        chunkDone_ = std::vector<std::atomic<bool>>(std::max<std::size_t>(chunkCount_, 2 * chunkDone_.size()));
     for (std::uint64_t k = 0; k < chunkCount_; ++k) chunkDone_[k].store(false, std::memory_order_relaxed);
     chunksBehind_ = 0;
     behindCell_ = 0;

@@ -215,8 +215,7 @@ private:
     // With yields only: which chunks ended without a fault, how many did from the
     // first on, and the cell of the first individual of the next (and its number).
     bool trackChunks_ = false;
-    std::unique_ptr<std::atomic<bool>[]> chunkDone_;
-    std::uint64_t chunkDoneSize_ = 0;
+    std::vector<std::atomic<bool>> chunkDone_;
     std::uint64_t chunksBehind_ = 0;
     int behindCell_ = 0;
     std::uint64_t behindFirst_ = 0;

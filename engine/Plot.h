@@ -13,7 +13,7 @@ namespace glebix {
 // Side of the plot the windows show, and of every plot unless its size is set.
 inline constexpr int GridSide = 50;
 inline constexpr int CellCount = GridSide * GridSide;
-// Largest number of cells along either side: a 4096 x 4096 plot needs about 0.8 GB on two threads.
+// Largest number of cells along either side: a 4096 x 4096 plot needs about 0.6 GB on two threads.
 inline constexpr int MaxPlotSide = 4096;
 
 // Largest count that reproduction and survival leave in a cell.
