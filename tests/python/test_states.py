@@ -1,6 +1,8 @@
 """Saved states: a run saved and taken up again goes on exactly as one that never
 stopped, and its file is the batch tool's, byte for byte, in both directions."""
 
+import json
+
 import pytest
 
 import glebix
@@ -99,11 +101,18 @@ def test_a_truncated_or_edited_state_is_refused_with_its_path(tmp_path):
     assert (tmp_path / "good.state").read_text() == text
 
 
+def test_the_settings_python_offers_are_those_the_batch_tool_records_with_their_defaults(tmp_path, batch):
+    batch("--steps", "0", "--seed", "1", "--out", "o")
+    recorded = json.loads((tmp_path / "o" / "manifest.json").read_text())["settings"]
+    assert recorded.pop("StepCount") == "0"  # an argument of a run in Python, not a setting
+    assert glebix.SETTINGS == recorded
+    assert list(glebix.SETTING_INFO) == list(glebix.SETTINGS)
+
+
 def test_resume_takes_a_setting_exactly_when_its_help_says_it_may_change(tmp_path):
     sim = glebix.Simulation(seed=9, steps=4)
     sim.setup()
     sim.save_state(tmp_path / "s.state")
-    assert set(glebix.SETTING_INFO) == set(glebix.SETTINGS)
     for name, info in glebix.SETTING_INFO.items():
         assert info["description"] and info["kind"], name
         value = glebix.SETTINGS[name]
