@@ -113,13 +113,16 @@ void AddCandidate(const PriorRuns &runs, const std::vector<std::size_t> &rows, s
 
 }  // namespace
 
-Candidates CandidatesOf(const PriorRuns &runs, std::span<const double> observed, bool averageReplicates) {
+Candidates CandidatesOf(const PriorRuns &runs, std::span<const double> observed, bool averageReplicates,
+                        std::span<const double> givenScales) {
     CheckRuns(runs);
     CheckObserved(observed, runs.Summaries.Cols);
     Candidates out;
     out.Parameters.Cols = runs.Parameters.Cols;
     out.Deviations.Cols = observed.size();
     out.Scales = SummaryScales(runs.Summaries);
+    for (std::size_t c = 0; c < givenScales.size() && c < out.Scales.size(); ++c)
+        if (givenScales[c] > 0 && std::isfinite(givenScales[c])) out.Scales[c] = {givenScales[c], ScaleRule::Given};
     if (!averageReplicates) {
         for (std::size_t r = 0; r < runs.Parameters.Rows; ++r) AddCandidate(runs, {r}, observed, out);
         return out;

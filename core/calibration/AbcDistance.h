@@ -16,7 +16,8 @@ namespace glebix::calibration {
 //     summary still varies: the mean absolute deviation from the median, times MadToSd.
 //   Constant: every run gives the same value. The summary cannot tell runs apart: it is
 //     left out of the distance (scale 0, deviation 0), which changes no run's rank.
-enum class ScaleRule { Mad, MeanDeviation, Constant };
+//   Given: the caller's scale (an observation's standard deviation).
+enum class ScaleRule { Mad, MeanDeviation, Constant, Given };
 inline constexpr double MadToSd = 1.482602218505602;  // 1 / the normal's upper quartile
 
 struct SummaryScale {
@@ -48,6 +49,7 @@ struct PriorRuns {
     Matrix Summaries;   // runs x summaries; a missing one is not a number
     std::vector<std::int64_t> Points;
     std::vector<std::uint64_t> Seeds;
+    std::vector<std::int64_t> Replicates;  // each run's replicate number, when known (else empty)
 };
 
 // One candidate of the rejection: a run, or the replicates of a point taken together.
@@ -72,6 +74,9 @@ struct Candidates {
 // first appear) make one candidate: its distance and deviations are the means over its
 // runs that did not fault, its parameters those of its first run; a point whose runs
 // all faulted is left out.
-Candidates CandidatesOf(const PriorRuns &runs, std::span<const double> observed, bool averageReplicates);
+// A summary given a positive scale in `givenScales` (an observation's standard deviation)
+// is divided by it rather than by its spread over the prior runs.
+Candidates CandidatesOf(const PriorRuns &runs, std::span<const double> observed, bool averageReplicates,
+                        std::span<const double> givenScales = {});
 
 }  // namespace glebix::calibration

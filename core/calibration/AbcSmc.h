@@ -66,8 +66,8 @@ public:
     std::size_t Runs() const { return completeRuns_ + generationRuns_; }
     const std::vector<SmcGeneration> &History() const { return history_; }
     const std::vector<Factor> &Factors() const { return factors_; }
-    // The last complete population, closest first is not implied: in acceptance order.
-    // Its ids give each particle's run number (from 1) as Point and its seed.
+    // The last complete population, in the order its particles were accepted. Its ids give
+    // each particle's run number (from 1, over the whole calibration) as Point, and its seed.
     Posterior Current() const;
 
     // The distance's summary scales, fixed on the prior generation by the caller and kept
