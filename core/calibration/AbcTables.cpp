@@ -9,12 +9,16 @@
 #include <map>
 #include <optional>
 #include <system_error>
+#include <type_traits>
 
 #include "CalibrationError.h"
 
 namespace glebix::calibration {
 
 namespace {
+
+// The index of a column a file does not have.
+constexpr std::size_t NoColumn = static_cast<std::size_t>(-1);
 
 // The fields of one line; false when a quote is left open or text follows a closing one.
 bool SplitLine(std::string_view line, std::vector<std::string> &fields) {
@@ -60,7 +64,7 @@ std::size_t ColumnOf(const CsvText &csv, const std::string &file, const std::str
     const auto at = std::find(csv.Header.begin(), csv.Header.end(), name);
     if (at != csv.Header.end()) return static_cast<std::size_t>(at - csv.Header.begin());
     if (required) throw CalibrationError("calibration.csv_column_missing", {file, name});
-    return static_cast<std::size_t>(-1);
+    return NoColumn;
 }
 
 [[noreturn]] void NotNumber(const std::string &file, std::size_t line, const std::string &column,
@@ -106,7 +110,7 @@ std::vector<Observation> ReadObservations(const CsvText &csv, const std::string 
         const auto v = Real(row[value]);
         if (!v || !std::isfinite(*v)) NotNumber(file, csv.Lines[r], "value", row[value]);
         o.Value = *v;
-        if (sd != static_cast<std::size_t>(-1) && !row[sd].empty()) {
+        if (sd != NoColumn && !row[sd].empty()) {
             const auto s = Real(row[sd]);
             if (!s || !(*s > 0) || !std::isfinite(*s)) NotNumber(file, csv.Lines[r], "sd", row[sd]);
             o.Sd = *s;
@@ -126,7 +130,7 @@ std::vector<std::vector<std::size_t>> RunRows(const CsvText &table, const std::s
                       seed = ColumnOf(table, file, "seed", false);
     const auto key = [&](const std::vector<std::string> &row) {
         std::string k = row[point];
-        for (std::size_t c : {replicate, seed}) k += '\n' + (c == static_cast<std::size_t>(-1) ? "" : row[c]);
+        for (std::size_t c : {replicate, seed}) k += '\n' + (c == NoColumn ? "" : row[c]);
         return k;
     };
     std::vector<std::vector<std::size_t>> runs;
@@ -140,78 +144,84 @@ std::vector<std::vector<std::size_t>> RunRows(const CsvText &table, const std::s
     return runs;
 }
 
-// The value of `column` in row `r`; missing when empty or not finite.
-double SummaryAt(const CsvText &table, const std::string &file, std::size_t r, std::size_t column) {
-    const std::string &text = table.Rows[r][column];
-    if (text.empty()) return std::numeric_limits<double>::quiet_NaN();
-    const auto v = Real(text);
-    if (!v) NotNumber(file, table.Lines[r], table.Header[column], text);
-    return *v;
-}
+// The runs of one table against the observations, a run at a time.
+class TableReader {
+public:
+    TableReader(const CsvText &table, const std::string &file, std::span<const Factor> factors,
+                std::span<const Observation> observations)
+        : table_(table), file_(file) {
+        step_ = ColumnOf(table, file, "step", false);
+        point_ = ColumnOf(table, file, "point");
+        seed_ = ColumnOf(table, file, "seed", false);
+        replicate_ = ColumnOf(table, file, "replicate", false);
+        for (const Factor &f : factors) factors_.push_back(ColumnOf(table, file, f.Name));
+        for (const Observation &o : observations) {
+            metrics_.push_back(ColumnOf(table, file, o.Metric));
+            const auto step = Whole<std::int64_t>(o.Step);
+            if (step_ != NoColumn ? !step : !o.Step.empty())
+                throw CalibrationError("calibration.observation_step", {o.Step});
+            steps_.push_back(step.value_or(0));
+        }
+    }
+
+    bool HasSteps() const { return step_ != NoColumn; }
+
+    void AddRun(const std::vector<std::size_t> &rows, PriorRuns &out) const {
+        const std::size_t first = rows.front();
+        std::vector<double> values;
+        for (std::size_t c : factors_) values.push_back(Number<double>(first, c));
+        out.Parameters.AppendRow(values);
+        out.Summaries.AppendRow(Summaries(rows));
+        out.Points.push_back(Number<std::int64_t>(first, point_));
+        out.Seeds.push_back(seed_ == NoColumn ? 0 : Number<std::uint64_t>(first, seed_));
+        if (replicate_ != NoColumn) out.Replicates.push_back(Number<std::int64_t>(first, replicate_));
+    }
+
+private:
+    template <class T>
+    T Number(std::size_t r, std::size_t column) const {
+        const std::string &text = table_.Rows[r][column];
+        std::optional<T> value;
+        if constexpr (std::is_floating_point_v<T>)
+            value = Real(text);
+        else
+            value = Whole<T>(text);
+        if (!value) NotNumber(file_, table_.Lines[r], table_.Header[column], text);
+        return *value;
+    }
+
+    // One summary per observation: the metric at the observation's step (or in the run's
+    // only row); missing when the run has no row at that step or no value there.
+    std::vector<double> Summaries(const std::vector<std::size_t> &rows) const {
+        std::map<std::int64_t, std::size_t> rowOfStep;
+        if (HasSteps())
+            for (std::size_t r : rows) rowOfStep.emplace(Number<std::int64_t>(r, step_), r);
+        std::vector<double> out;
+        for (std::size_t j = 0; j < metrics_.size(); ++j) {
+            const auto at = rowOfStep.find(steps_[j]);
+            const std::size_t r = HasSteps() ? (at == rowOfStep.end() ? NoColumn : at->second) : rows.front();
+            const bool missing = r == NoColumn || table_.Rows[r][metrics_[j]].empty();
+            out.push_back(missing ? std::numeric_limits<double>::quiet_NaN() : Number<double>(r, metrics_[j]));
+        }
+        return out;
+    }
+
+    const CsvText &table_;
+    const std::string &file_;
+    std::size_t step_, point_, seed_, replicate_;
+    std::vector<std::size_t> factors_, metrics_;
+    std::vector<std::int64_t> steps_;
+};
 
 }  // namespace
 
 PriorRuns RunsOfTable(const CsvText &table, const std::string &file, std::span<const Factor> factors,
                       std::span<const Observation> observations) {
-    const std::size_t stepColumn = ColumnOf(table, file, "step", false);
-    const bool steps = stepColumn != static_cast<std::size_t>(-1);
-    std::vector<std::size_t> factorColumns, metricColumns;
-    std::vector<std::int64_t> observationSteps;
-    for (const Factor &f : factors) factorColumns.push_back(ColumnOf(table, file, f.Name));
-    for (const Observation &o : observations) {
-        metricColumns.push_back(ColumnOf(table, file, o.Metric));
-        const auto step = Whole<std::int64_t>(o.Step);
-        if (steps ? !step : !o.Step.empty()) throw CalibrationError("calibration.observation_step", {o.Step});
-        observationSteps.push_back(step.value_or(0));
-    }
-    const std::size_t point = ColumnOf(table, file, "point"), seed = ColumnOf(table, file, "seed", false);
-    const std::size_t replicate = ColumnOf(table, file, "replicate", false);
+    const TableReader reader(table, file, factors, observations);
     PriorRuns out;
     out.Parameters = Matrix(0, factors.size());
     out.Summaries = Matrix(0, observations.size());
-    for (const auto &rows : RunRows(table, file, steps)) {
-        const std::size_t first = rows.front();
-        const auto &row = table.Rows[first];
-        std::vector<double> values;
-        for (std::size_t c : factorColumns) {
-            const auto v = Real(row[c]);
-            if (!v) NotNumber(file, table.Lines[first], table.Header[c], row[c]);
-            values.push_back(*v);
-        }
-        std::map<std::int64_t, std::size_t> rowOfStep;
-        if (steps) {
-            for (std::size_t r : rows) {
-                const auto step = Whole<std::int64_t>(table.Rows[r][stepColumn]);
-                if (!step) NotNumber(file, table.Lines[r], "step", table.Rows[r][stepColumn]);
-                rowOfStep.emplace(*step, r);
-            }
-        }
-        std::vector<double> summaries;
-        for (std::size_t j = 0; j < observations.size(); ++j) {
-            const auto at = steps ? rowOfStep.find(observationSteps[j]) : rowOfStep.end();
-            if (steps && at == rowOfStep.end())
-                summaries.push_back(std::numeric_limits<double>::quiet_NaN());
-            else
-                summaries.push_back(SummaryAt(table, file, steps ? at->second : first, metricColumns[j]));
-        }
-        const auto p = Whole<std::int64_t>(row[point]);
-        if (!p) NotNumber(file, table.Lines[first], "point", row[point]);
-        std::uint64_t s = 0;
-        if (seed != static_cast<std::size_t>(-1)) {
-            const auto parsed = Whole<std::uint64_t>(row[seed]);
-            if (!parsed) NotNumber(file, table.Lines[first], "seed", row[seed]);
-            s = *parsed;
-        }
-        if (replicate != static_cast<std::size_t>(-1)) {
-            const auto parsed = Whole<std::int64_t>(row[replicate]);
-            if (!parsed) NotNumber(file, table.Lines[first], "replicate", row[replicate]);
-            out.Replicates.push_back(*parsed);
-        }
-        out.Parameters.AppendRow(values);
-        out.Summaries.AppendRow(summaries);
-        out.Points.push_back(*p);
-        out.Seeds.push_back(s);
-    }
+    for (const auto &rows : RunRows(table, file, reader.HasSteps())) reader.AddRun(rows, out);
     return out;
 }
 
