@@ -103,6 +103,7 @@ constexpr CatalogueEntry Entries[] = {
     {"calibration.quantile", "calibration : le quantile des tolérances {0} est hors de ]0, 1[", "calibration: the tolerances' quantile {0} is outside (0, 1)"},
     {"calibration.stop_rule", "calibration : la tolérance visée {0} doit être positive ou nulle et le taux d'acceptation minimal {1} entre 0 et 1", "calibration: the target tolerance {0} must be zero or positive and the least acceptance rate {1} between 0 and 1"},
     {"calibration.generations", "calibration : il faut au moins une génération", "calibration: at least one generation is needed"},
+    {"calibration.no_population", "calibration : aucune génération complète après {0} simulations (le budget de simulations est-il plus petit que la population ?)", "calibration: no complete generation after {0} runs (is the run budget smaller than the population?)"},
     {"calibration.outside_prior", "calibration : {0} propositions de suite hors des bornes des facteurs", "calibration: {0} proposals in a row outside the factors' bounds"},
     {"calibration.no_batch", "calibration : des distances rendues sans lot de simulations en cours", "calibration: distances given back with no batch of runs out"},
     {"calibration.unreadable", "calibration : le fichier « {0} » ne peut être lu", "calibration: the file \"{0}\" cannot be read"},

@@ -197,6 +197,7 @@ void AbcSmc::Prepare() {
 }
 
 Posterior AbcSmc::Current() const {
+    if (history_.empty()) throw CalibrationError("calibration.no_population", {CountText(Runs())});
     Posterior out;
     out.Factors = factors_;
     out.Values = Matrix(particles_.Rows, factors_.size());

@@ -68,6 +68,7 @@ public:
     const std::vector<Factor> &Factors() const { return factors_; }
     // The last complete population, in the order its particles were accepted. Its ids give
     // each particle's run number (from 1, over the whole calibration) as Point, and its seed.
+    // Refused before the prior generation is complete.
     Posterior Current() const;
 
     // The distance's summary scales, fixed on the prior generation by the caller and kept

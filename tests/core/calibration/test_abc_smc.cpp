@@ -131,6 +131,12 @@ TEST(AbcSmc, StopRules) {
     EXPECT_TRUE(budget.NextBatch().empty());
     EXPECT_EQ(budget.Current().Values.Rows, 100u);
 
+    s.RunBudget = 50;  // less than the prior generation
+    AbcSmc tooSmall(MeanFactor(), s);
+    RunSmc(tooSmall, Observed, NormalMeanModel());
+    EXPECT_EQ(tooSmall.Stop(), SmcStop::Budget);
+    EXPECT_EQ(KeyOf([&] { tooSmall.Current(); }), "calibration.no_population");
+
     s.RunBudget = 0;
     s.MinAcceptance = 0.2;
     AbcSmc acceptance(MeanFactor(), s);
