@@ -85,7 +85,7 @@ Posterior Reject(const Candidates &candidates, std::span<const Factor> factors, 
         static_cast<std::size_t>(std::ceil(settings.AcceptFraction * static_cast<double>(n))), 1, n);
     Posterior out;
     out.Factors.assign(factors.begin(), factors.end());
-    out.Candidates = n;
+    out.CandidateCount = n;
     out.FaultedRuns = candidates.FaultedRuns;
     Matrix deviations;
     deviations.Cols = candidates.Deviations.Cols;

@@ -37,8 +37,8 @@ struct Posterior {
     std::vector<double> Weights;
     std::vector<double> Distances;
     std::vector<CandidateId> Ids;
-    double Tolerance = 0;  // the largest kept distance
-    std::size_t Candidates = 0;
+    double Tolerance = 0;            // the largest kept distance
+    std::size_t CandidateCount = 0;  // the candidates it was chosen from (a sequential one: its runs)
     std::size_t FaultedRuns = 0;
 };
 

@@ -209,7 +209,7 @@ Posterior AbcSmc::Current() const {
     for (std::size_t i = 0; i < particles_.Rows; ++i)
         out.Ids.push_back({runNumbers_[i] - 1, static_cast<std::int64_t>(runNumbers_[i]), seeds_[i], 1});
     out.Tolerance = distances_.empty() ? 0 : *std::max_element(distances_.begin(), distances_.end());
-    out.Candidates = completeRuns_;
+    out.CandidateCount = completeRuns_;
     return out;
 }
 

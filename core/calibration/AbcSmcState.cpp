@@ -115,14 +115,17 @@ struct StateReader {
     std::vector<double> weights, distances;
     std::vector<std::uint32_t> seeds;
     std::vector<std::size_t> runs;
+    bool sawSettings = false;
 
     bool Read(Fields &f) {
         const std::string_view kind = f.Word();
         if (kind == "settings") {
+            sawSettings = true;
             settings = {f.Number<std::size_t>(),  f.Number<double>(), f.Number<double>(),
                         f.Number<std::size_t>(),  f.Number<double>(), f.Number<std::size_t>(),
                         f.Number<std::uint64_t>()};
         } else if (kind == "factor") {
+            if (particles.Rows > 0) f.Fail();  // the particles' width is the factors' count
             const std::string_view scale = f.Word();
             if (scale != "linear" && scale != "log") f.Fail();
             const double low = f.Number<double>(), high = f.Number<double>();
@@ -149,6 +152,7 @@ struct StateReader {
     }
 
     void ReadParticle(Fields &f) {
+        if (factors.empty()) f.Fail();
         runs.push_back(f.Number<std::size_t>());
         seeds.push_back(f.Number<std::uint32_t>());
         distances.push_back(f.Number<double>());
@@ -175,7 +179,8 @@ AbcSmc AbcSmc::Restore(std::string_view text) {
         if (!reader.Read(fields)) break;
     }
     const std::size_t expected = reader.history.empty() ? 0 : reader.history.back().Accepted;
-    if (number >= lines.size() || reader.particles.Rows != expected) Fields("", number + 1).Fail();
+    if (number >= lines.size() || !reader.sawSettings || reader.factors.empty() || reader.particles.Rows != expected)
+        Fields("", number + 1).Fail();
     AbcSmc smc(reader.factors, reader.settings);
     smc.scales_ = std::move(reader.scales);
     smc.stop_ = reader.stop;

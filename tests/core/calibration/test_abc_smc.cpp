@@ -194,4 +194,8 @@ TEST(AbcSmc, BadSettingsAndStatesAreRefusedByKey) {
     }
     EXPECT_EQ(KeyOf([&] { AbcSmc::Restore(saved.substr(0, saved.size() / 2)); }), "calibration.bad_state");
     EXPECT_EQ(KeyOf([&] { AbcSmc::Restore(""); }), "calibration.bad_state");
+    std::string noSettings = saved;
+    const std::size_t at = noSettings.find("settings");
+    noSettings.erase(at, noSettings.find('\n', at) + 1 - at);
+    EXPECT_EQ(KeyOf([&] { AbcSmc::Restore(noSettings); }), "calibration.bad_state");
 }
