@@ -136,17 +136,27 @@ void AbcSmc::TakeDistances(std::span<const double> distances) {
 }
 
 // The weights of the accepted proposals against the previous population (still in
-// particles_), in logarithms so that no weight underflows.
+// particles_), in logarithms so that no weight underflows. Both populations are first
+// whitened by the kernel's factor, so each kernel term costs a plain squared length.
 void AbcSmc::Reweigh() {
     const std::size_t n = accepted_.Rows, d = factors_.size();
-    std::vector<double> logDensity(n);
-    std::vector<double> difference(d);
+    Matrix previous(0, d), proposals(0, d);
+    std::vector<double> logWeights;
+    for (std::size_t j = 0; j < particles_.Rows; ++j) {
+        if (!(weights_[j] > 0)) continue;
+        previous.AppendRow(kernel_->Whiten(particles_.Row(j)));
+        logWeights.push_back(std::log(weights_[j]));
+    }
+    for (std::size_t i = 0; i < n; ++i) proposals.AppendRow(kernel_->Whiten(accepted_.Row(i)));
+    std::vector<double> logDensity(n), terms(previous.Rows);
     for (std::size_t i = 0; i < n; ++i) {
-        std::vector<double> terms;
-        for (std::size_t j = 0; j < particles_.Rows; ++j) {
-            if (!(weights_[j] > 0)) continue;
-            for (std::size_t c = 0; c < d; ++c) difference[c] = accepted_(i, c) - particles_(j, c);
-            terms.push_back(std::log(weights_[j]) - kernel_->SquaredLength(difference) / 2);
+        for (std::size_t j = 0; j < previous.Rows; ++j) {
+            double squared = 0;
+            for (std::size_t c = 0; c < d; ++c) {
+                const double difference = proposals(i, c) - previous(j, c);
+                squared += difference * difference;
+            }
+            terms[j] = logWeights[j] - squared / 2;
         }
         const double top = *std::max_element(terms.begin(), terms.end());
         double sum = 0;

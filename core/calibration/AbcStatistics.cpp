@@ -104,25 +104,16 @@ std::vector<double> Cholesky::Times(std::span<const double> z) const {
     return out;
 }
 
-double Cholesky::SquaredLength(std::span<const double> x) const {
+std::vector<double> Cholesky::Whiten(std::span<const double> x) const {
     const std::size_t n = Lower.Rows;
     std::vector<double> y(n, 0.0);
-    double sum = 0;
     for (std::size_t k = 0; k < n; ++k) {
         if (!Kept[k]) continue;
         double s = x[k];
         for (std::size_t j = 0; j < k; ++j) s -= Lower(k, j) * y[j];
         y[k] = s / Lower(k, k);
-        sum += y[k] * y[k];
     }
-    return sum;
-}
-
-double Cholesky::LogRootDeterminant() const {
-    double sum = 0;
-    for (std::size_t k = 0; k < Lower.Rows; ++k)
-        if (Kept[k]) sum += std::log(Lower(k, k));
-    return sum;
+    return y;
 }
 
 std::uint64_t Mix64(std::uint64_t x) {

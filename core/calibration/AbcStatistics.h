@@ -49,10 +49,9 @@ struct Cholesky {
     std::vector<double> Solve(std::span<const double> rhs) const;
     // Lower * z.
     std::vector<double> Times(std::span<const double> z) const;
-    // The squared Mahalanobis length of `x` over the kept directions, and the log of the
-    // product of the kept pivots (half the log-determinant there).
-    double SquaredLength(std::span<const double> x) const;
-    double LogRootDeterminant() const;
+    // L^-1 x over the kept directions (0 in the others): a linear map, under which the
+    // squared Mahalanobis length of a difference is the plain squared length.
+    std::vector<double> Whiten(std::span<const double> x) const;
 };
 
 // splitmix64's finaliser: a bijection of 64-bit words whose outputs for neighbouring

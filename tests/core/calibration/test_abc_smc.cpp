@@ -199,3 +199,22 @@ TEST(AbcSmc, BadSettingsAndStatesAreRefusedByKey) {
     noSettings.erase(at, noSettings.find('\n', at) + 1 - at);
     EXPECT_EQ(KeyOf([&] { AbcSmc::Restore(noSettings); }), "calibration.bad_state");
 }
+
+// A logarithmic factor: the prior is flat in log k, the summary log k plus a normal error
+// of sd 1/4, so the posterior of log k is normal around the observed summary.
+TEST(AbcSmc, LogScaleFactorPosterior) {
+    constexpr double Sd = 0.25, Observed = 0.5;
+    const std::vector<Factor> k{{"k", 0.01, 100, FactorScale::Log}};
+    const Model model = [](std::span<const double> v, std::uint32_t seed) {
+        Stream stream(seed);
+        return std::vector<double>{std::log(v[0]) + Sd * stream.Normal()};
+    };
+    SmcSettings s = Settings(19);
+    s.TargetTolerance = 0.02;
+    AbcSmc smc(k, s);
+    RunSmc(smc, std::vector<double>{Observed}, model);
+    const FactorSummary f = Summarise(smc.Current())[0];
+    EXPECT_NEAR(f.Median, std::exp(Observed), 0.1 * std::exp(Observed));
+    EXPECT_NEAR(f.Low95, std::exp(Observed - Normal975 * Sd), 0.1 * std::exp(Observed - Normal975 * Sd));
+    EXPECT_NEAR(f.High95, std::exp(Observed + Normal975 * Sd), 0.1 * std::exp(Observed + Normal975 * Sd));
+}
