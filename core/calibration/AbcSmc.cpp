@@ -132,7 +132,18 @@ void AbcSmc::TakeDistances(std::span<const double> distances) {
     generationRuns_ += distances.size();
     batchOut_ = false;
     batch_.clear();
-    if (acceptedDistances_.size() == settings_.Population) CompleteGeneration();
+    if (acceptedDistances_.size() == settings_.Population) {
+        CompleteGeneration();
+        return;
+    }
+    // A prior generation of which no run gave a distance: the model faults everywhere.
+    if (history_.empty() && acceptedDistances_.empty() && generationRuns_ >= settings_.Population)
+        throw CalibrationError("calibration.none_accepted", {CountText(generationRuns_)});
+    // Even were every run still needed accepted, the generation would end below the least
+    // acceptance rate: it stops now, on the last complete population.
+    const double best = static_cast<double>(settings_.Population) /
+                        (generationRuns_ + settings_.Population - acceptedDistances_.size());
+    if (!history_.empty() && best < settings_.MinAcceptance) stop_ = SmcStop::Acceptance;
 }
 
 // The weights of the accepted proposals against the previous population (still in

@@ -28,7 +28,8 @@ struct SmcSettings {
     // Stops before handing out a run beyond this many in all (0: no limit); the result is
     // then the last complete generation.
     std::size_t RunBudget = 0;
-    // Stops after a generation that accepted fewer than this share of its runs.
+    // Stops after a generation that accepted fewer than this share of its runs, or as soon
+    // as the generation in progress cannot end above it.
     double MinAcceptance = 0;
     std::size_t MaxGenerations = 20;  // the prior generation included
     std::uint64_t Seed = 1;

@@ -7,6 +7,7 @@
 
 #include "AbcRejection.h"
 #include "AbcSmc.h"
+#include "AbcTables.h"
 #include "KnownPosteriors.h"
 
 using namespace glebix::calibration;
@@ -46,6 +47,12 @@ TEST(AbcSmc, NormalMeanPosterior) {
         EXPECT_LT(smc.History()[g].Tolerance, smc.History()[g - 1].Tolerance);
     const Posterior p = smc.Current();
     for (std::size_t i = 0; i < p.Values.Rows; ++i) EXPECT_LE(p.Distances[i], smc.History().back().Tolerance);
+    // Its particles written as a rejection's: each with its run's number and seed.
+    const CsvText csv = ParseCsv(PosteriorCsv(p, PriorRuns{}), "posterior.csv");
+    ASSERT_EQ(csv.Rows.size(), p.Values.Rows);
+    EXPECT_EQ(csv.Rows[0][0], std::to_string(p.Ids[0].Point));
+    EXPECT_EQ(csv.Rows[0][1], "");
+    EXPECT_EQ(csv.Rows[0][2], std::to_string(p.Ids[0].Seed));
 }
 
 // Plain rejection at the same tolerance against SMC: the same posterior within Monte Carlo
@@ -142,8 +149,20 @@ TEST(AbcSmc, StopRules) {
     AbcSmc acceptance(MeanFactor(), s);
     RunSmc(acceptance, Observed, NormalMeanModel());
     EXPECT_EQ(acceptance.Stop(), SmcStop::Acceptance);
+    // Stopped after a generation below the rate, or during one that could not end above it
+    // (more than 4 runs per particle made: 100 / (runs + 100 - accepted) < 0.2).
+    std::size_t complete = 0;
+    for (const SmcGeneration &g : acceptance.History()) complete += g.Runs;
     const SmcGeneration last = acceptance.History().back();
-    EXPECT_LT(static_cast<double>(last.Accepted) / last.Runs, 0.2);
+    EXPECT_TRUE(static_cast<double>(last.Accepted) / last.Runs < 0.2 || acceptance.Runs() - complete > 400);
+    for (std::size_t g = 1; g + 1 < acceptance.History().size(); ++g)
+        EXPECT_GE(static_cast<double>(acceptance.History()[g].Accepted) / acceptance.History()[g].Runs, 0.2);
+
+    // A model that always faults is refused once the prior generation's first batch is back.
+    const Model faults = [](std::span<const double>, std::uint32_t) { return std::vector<double>{}; };
+    s.MinAcceptance = 0;
+    AbcSmc never(MeanFactor(), s);
+    EXPECT_EQ(KeyOf([&] { RunSmc(never, Observed, faults); }), "calibration.none_accepted");
 }
 
 // Runs that fault are never accepted; the population is still full.
