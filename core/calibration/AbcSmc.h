@@ -83,7 +83,6 @@ public:
     static AbcSmc Restore(std::string_view text);
 
 private:
-    AbcSmc() = default;
     void Prepare();
     void StartGeneration();
     void CompleteGeneration();
