@@ -3,6 +3,8 @@
 #include <optional>
 #include <unordered_map>
 
+#include "CalibrationError.h"
+
 namespace glebix::batch {
 
 namespace {
@@ -112,6 +114,8 @@ std::string LocalMessageWithContext(const GlebixError &error) {
 
 std::string LocalExceptionMessage(const std::exception &error) {
     if (const auto *own = dynamic_cast<const GlebixError *>(&error)) return LocalMessageWithContext(*own);
+    if (const auto *calibration = dynamic_cast<const calibration::CalibrationError *>(&error))
+        return MessageIn(UserLanguage(), calibration->Key(), calibration->Args());
     return FromFrench(ExceptionMessage(error));
 }
 

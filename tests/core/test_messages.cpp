@@ -11,6 +11,8 @@
 #include <regex>
 #include <set>
 
+#include "AbcRejection.h"
+#include "CalibrationError.h"
 #include "Errors.h"
 #include "Language.h"
 #include "Messages.h"
@@ -80,9 +82,10 @@ TEST(MessageCatalogue, KeysOfTheSourcesAndOfTheCatalogueAgree) {
     const std::regex literal(R"re("([a-z]+)\.([a-z0-9_\-]+)")re");
     const std::filesystem::path root = GLEBIX_SOURCE_DIR;
     int files = 0;
-    for (const char *folder :
-         {"engine", "core", "batch", "render", "gis", "python/src", "python/glebix", "r/glebix/src", "r/glebix/R"}) {
+    for (const char *folder : {"engine", "core", "core/calibration", "batch", "render", "gis", "python/src",
+                               "python/glebix", "r/glebix/src", "r/glebix/R"}) {
         for (const auto &entry : std::filesystem::directory_iterator(root / folder)) {
+            if (!entry.is_regular_file()) continue;  // core/calibration is read on its own
             if (entry.path().filename().string().ends_with("MessageCatalogue.cpp")) continue;
             std::ifstream in(entry.path());
             const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -138,6 +141,22 @@ TEST(Messages, FillInTheUsersLanguageAndKeepUnknownKeys) {
     EXPECT_EQ(MessageIn(En, "option.value_missing", {"--seed"}), "--seed: value missing");
     EXPECT_EQ(MessageIn(En, "no.such.key", {}), "no.such.key");
     EXPECT_EQ(FillPlaceholders("{1} {0} {2}", {"a", "b"}), "b a {2}");
+}
+
+// The calibration's refusals carry a key and its arguments; the core gives their text in
+// the user's language (French here: the tests run under fr_FR).
+TEST(Messages, CalibrationRefusalsInBothLanguages) {
+    const calibration::CalibrationError error("calibration.accept_fraction", {"1.5"});
+    EXPECT_EQ(LocalExceptionMessage(error), "calibration : la fraction acceptée 1.5 est hors de ]0, 1]");
+    EXPECT_EQ(MessageIn(En, error.Key(), error.Args()), "calibration: the accept fraction 1.5 is outside (0, 1]");
+    try {
+        calibration::Candidates none;
+        none.Parameters.Cols = 1;
+        calibration::Reject(none, std::vector<calibration::Factor>{{"mu", 0, 1}}, {0.5});
+        FAIL();
+    } catch (const std::exception &e) {
+        EXPECT_EQ(LocalExceptionMessage(e), "calibration : aucune simulation à accepter (0 en erreur, sans résumés)");
+    }
 }
 
 // Engine messages as they leave the engine: composed, with their context, or from an

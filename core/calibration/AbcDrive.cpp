@@ -1,0 +1,64 @@
+#include "AbcDrive.h"
+
+#include <limits>
+
+#include "CalibrationError.h"
+
+namespace glebix::calibration {
+
+namespace {
+
+// A run's summaries, those of a faulted run as many missing values as expected.
+std::vector<double> Completed(std::vector<double> summaries, std::size_t count) {
+    if (summaries.empty()) summaries.assign(count, std::numeric_limits<double>::quiet_NaN());
+    if (summaries.size() != count)
+        throw CalibrationError("calibration.summary_count", {CountText(summaries.size()), CountText(count)});
+    return summaries;
+}
+
+}  // namespace
+
+PriorRuns SamplePrior(std::span<const Factor> factors, std::size_t runs, std::uint64_t seed, const Model &model) {
+    CheckFactors(factors);
+    Stream stream(seed);
+    PriorRuns out;
+    out.Parameters = Matrix(0, factors.size());
+    std::vector<std::vector<double>> results;
+    std::size_t count = 0;
+    for (std::size_t r = 0; r < runs; ++r) {
+        std::vector<double> values;
+        for (const Factor &f : factors)
+            values.push_back(FromWorking(f, WorkingLow(f) + stream.Uniform() * (WorkingHigh(f) - WorkingLow(f))));
+        out.Parameters.AppendRow(values);
+        out.Points.push_back(static_cast<std::int64_t>(r + 1));
+        out.Seeds.push_back(stream.Seed32());
+        results.push_back(model(values, static_cast<std::uint32_t>(out.Seeds.back())));
+        if (count == 0) count = results.back().size();
+    }
+    out.Summaries = Matrix(0, count);
+    for (const auto &summaries : results) out.Summaries.AppendRow(Completed(summaries, count));
+    return out;
+}
+
+void RunSmc(AbcSmc &smc, std::span<const double> observed, const Model &model, std::size_t maxBatches) {
+    CheckObserved(observed, observed.size());
+    for (std::size_t batches = 0; batches < maxBatches && !smc.Done(); ++batches) {
+        const std::vector<SmcPoint> &batch = smc.NextBatch();
+        if (batch.empty()) break;
+        Matrix summaries(0, observed.size());
+        for (const SmcPoint &p : batch) summaries.AppendRow(Completed(model(p.Values, p.Seed), observed.size()));
+        if (smc.DistanceScales().empty()) {
+            std::vector<double> scales;
+            for (const SummaryScale &s : SummaryScales(summaries)) scales.push_back(s.Scale);
+            smc.SetDistanceScales(scales);
+        }
+        std::vector<SummaryScale> scales;
+        for (double s : smc.DistanceScales()) scales.push_back({s, s > 0 ? ScaleRule::Mad : ScaleRule::Constant});
+        std::vector<double> distances;
+        for (std::size_t i = 0; i < summaries.Rows; ++i)
+            distances.push_back(DistanceOf(summaries.Row(i), observed, scales));
+        smc.TakeDistances(distances);
+    }
+}
+
+}  // namespace glebix::calibration

@@ -1,0 +1,200 @@
+// The text of a sequential calibration's state: one record per line, fields separated by
+// one space, numbers in shortest round-trip form (so a restored population is the saved
+// one to the last bit), the factor's name last so that it may hold spaces:
+//   glebix-abc-smc 1
+//   settings POPULATION QUANTILE TARGET BUDGET MIN-ACCEPTANCE MAX-GENERATIONS SEED
+//   factor linear|log LOW HIGH NAME           (one per factor, in order)
+//   scales S1 S2 ...
+//   stop running|tolerance|budget|acceptance|generations
+//   generation TOLERANCE RUNS ACCEPTED         (one per complete generation)
+//   particle RUN SEED DISTANCE WEIGHT V1 V2 ...  (the last population, working scale)
+//   end
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+
+#include "AbcSmc.h"
+#include "CalibrationError.h"
+
+namespace glebix::calibration {
+
+namespace {
+
+constexpr std::string_view Magic = "glebix-abc-smc 1";
+constexpr std::array<std::string_view, 5> StopNames = {"running", "tolerance", "budget", "acceptance", "generations"};
+
+void Add(std::string &out, double x) { out += ' ' + NumberText(x); }
+void Add(std::string &out, std::size_t x) { out += ' ' + CountText(x); }
+
+// The fields of one line, read in order; a missing or malformed field is a refusal
+// naming the line.
+class Fields {
+public:
+    Fields(std::string_view line, std::size_t number) : line_(line), number_(number) {}
+    std::string_view Word() {
+        if (at_ > line_.size()) Fail();
+        const std::size_t end = std::min(line_.find(' ', at_), line_.size());
+        const std::string_view word = line_.substr(at_, end - at_);
+        at_ = end + 1;
+        return word;
+    }
+    std::string_view Rest() {
+        if (at_ > line_.size()) Fail();
+        const std::string_view rest = line_.substr(at_);
+        at_ = line_.size() + 1;
+        return rest;
+    }
+    bool AtEnd() const { return at_ > line_.size(); }
+    template <class T>
+    T Number() {
+        const std::string_view word = Word();
+        T value{};
+        const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value);
+        if (ec != std::errc() || end != word.data() + word.size()) Fail();
+        return value;
+    }
+    [[noreturn]] void Fail() const { throw CalibrationError("calibration.bad_state", {CountText(number_)}); }
+
+private:
+    std::string_view line_;
+    std::size_t number_;
+    std::size_t at_ = 0;
+};
+
+std::vector<std::string_view> Lines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find('\n'), text.size());
+        lines.push_back(text.substr(0, end));
+        text.remove_prefix(std::min(end + 1, text.size()));
+    }
+    return lines;
+}
+
+}  // namespace
+
+std::string AbcSmc::Save() const {
+    std::string out(Magic);
+    out += "\nsettings";
+    const SmcSettings &s = settings_;
+    Add(out, s.Population), Add(out, s.Quantile), Add(out, s.TargetTolerance), Add(out, s.RunBudget);
+    Add(out, s.MinAcceptance), Add(out, s.MaxGenerations);
+    out += ' ' + std::to_string(s.Seed);
+    for (const Factor &f : factors_) {
+        out += f.Scale == FactorScale::Log ? "\nfactor log" : "\nfactor linear";
+        Add(out, f.Low), Add(out, f.High);
+        out += ' ' + f.Name;
+    }
+    out += "\nscales";
+    for (double v : scales_) Add(out, v);
+    out += "\nstop " + std::string(StopNames[static_cast<std::size_t>(stop_)]);
+    for (const SmcGeneration &g : history_) {
+        out += "\ngeneration";
+        Add(out, g.Tolerance), Add(out, g.Runs), Add(out, g.Accepted);
+    }
+    for (std::size_t i = 0; i < particles_.Rows; ++i) {
+        out += "\nparticle";
+        Add(out, runNumbers_[i]), Add(out, static_cast<std::size_t>(seeds_[i]));
+        Add(out, distances_[i]), Add(out, weights_[i]);
+        for (double v : particles_.Row(i)) Add(out, v);
+    }
+    return out + "\nend\n";
+}
+
+namespace {
+
+// Reads one record into the state under construction; false at "end".
+struct StateReader {
+    SmcSettings settings;
+    std::vector<Factor> factors;
+    std::vector<double> scales;
+    SmcStop stop = SmcStop::Running;
+    std::vector<SmcGeneration> history;
+    Matrix particles;
+    std::vector<double> weights, distances;
+    std::vector<std::uint32_t> seeds;
+    std::vector<std::size_t> runs;
+    bool sawSettings = false;
+
+    bool Read(Fields &f) {
+        const std::string_view kind = f.Word();
+        if (kind == "settings") {
+            sawSettings = true;
+            settings = {f.Number<std::size_t>(),  f.Number<double>(), f.Number<double>(),
+                        f.Number<std::size_t>(),  f.Number<double>(), f.Number<std::size_t>(),
+                        f.Number<std::uint64_t>()};
+        } else if (kind == "factor") {
+            if (particles.Rows > 0) f.Fail();  // the particles' width is the factors' count
+            const std::string_view scale = f.Word();
+            if (scale != "linear" && scale != "log") f.Fail();
+            const double low = f.Number<double>(), high = f.Number<double>();
+            factors.push_back(
+                {std::string(f.Rest()), low, high, scale == "log" ? FactorScale::Log : FactorScale::Linear});
+        } else if (kind == "scales") {
+            while (!f.AtEnd()) scales.push_back(f.Number<double>());
+        } else if (kind == "stop") {
+            const std::string_view name = f.Word();
+            const auto at = std::find(StopNames.begin(), StopNames.end(), name);
+            if (at == StopNames.end()) f.Fail();
+            stop = static_cast<SmcStop>(at - StopNames.begin());
+        } else if (kind == "generation") {
+            history.push_back({f.Number<double>(), f.Number<std::size_t>(), f.Number<std::size_t>()});
+        } else if (kind == "particle") {
+            ReadParticle(f);
+        } else if (kind == "end") {
+            return false;
+        } else {
+            f.Fail();
+        }
+        if (!f.AtEnd()) f.Fail();
+        return true;
+    }
+
+    void ReadParticle(Fields &f) {
+        if (factors.empty()) f.Fail();
+        runs.push_back(f.Number<std::size_t>());
+        seeds.push_back(f.Number<std::uint32_t>());
+        distances.push_back(f.Number<double>());
+        weights.push_back(f.Number<double>());
+        if (!(weights.back() > 0) || !std::isfinite(weights.back())) f.Fail();
+        std::vector<double> values;
+        for (std::size_t c = 0; c < factors.size(); ++c) values.push_back(f.Number<double>());
+        for (std::size_t c = 0; c < factors.size(); ++c)
+            if (!InSupport(factors[c], values[c])) f.Fail();
+        particles.Cols = factors.size();
+        particles.AppendRow(values);
+    }
+};
+
+}  // namespace
+
+AbcSmc AbcSmc::Restore(std::string_view text) {
+    const std::vector<std::string_view> lines = Lines(text);
+    if (lines.empty() || lines.front() != Magic) Fields("", 1).Fail();
+    StateReader reader;
+    std::size_t number = 1;
+    for (; number < lines.size(); ++number) {
+        Fields fields(lines[number], number + 1);
+        if (!reader.Read(fields)) break;
+    }
+    const std::size_t expected = reader.history.empty() ? 0 : reader.history.back().Accepted;
+    if (number >= lines.size() || !reader.sawSettings || reader.factors.empty() || reader.particles.Rows != expected)
+        Fields("", number + 1).Fail();
+    AbcSmc smc(reader.factors, reader.settings);
+    smc.scales_ = std::move(reader.scales);
+    smc.stop_ = reader.stop;
+    smc.history_ = std::move(reader.history);
+    smc.particles_ = std::move(reader.particles);
+    smc.particles_.Cols = smc.factors_.size();
+    smc.weights_ = std::move(reader.weights);
+    smc.distances_ = std::move(reader.distances);
+    smc.seeds_ = std::move(reader.seeds);
+    smc.runNumbers_ = std::move(reader.runs);
+    for (const SmcGeneration &g : smc.history_) smc.completeRuns_ += g.Runs;
+    smc.Prepare();
+    smc.StartGeneration();
+    return smc;
+}
+
+}  // namespace glebix::calibration
