@@ -7,6 +7,7 @@
 namespace glebix::batch {
 
 void NetcdfRecording::Start(const std::string &path, int every, const RunSession &session) {
+    session.RefuseInputClash("--netcdf", path);
     if (stack_.IsOpen()) stack_.Abandon();
     PrepareOutputFile(path);
     path_ = path;

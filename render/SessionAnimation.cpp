@@ -3,6 +3,7 @@
 namespace glebix::batch {
 
 void SessionAnimation::Ask(const std::string &path, int every, const AnimationLook &look, const RunSession &session) {
+    session.RefuseInputClash("--animate", path);
     animation_.Ask(path, every, look);
     if (session.IsReady()) animation_.Start(session.Plot(), session.StepIndex(), session.StepCount());
 }
