@@ -58,15 +58,25 @@ bool Inside(const std::string &path, const std::string &folder) {
            (folder.back() == '/' || path[folder.size()] == '/');
 }
 
-// The input files of the invocation's runs: with a design, the initial files of the
-// points too (of the first ones, as for the outputs below).
+// The initial files that `settings` name but the runs do not read (their mode is
+// another): still the user's files, which no output may replace.
+void AddUnreadInitialFiles(const TSettings &settings, std::vector<InputFile> &inputs) {
+    for (const InitialSource &source : InitialSources(settings.Initial))
+        if (!source.read && !source.path.empty()) inputs.push_back({std::string(source.role), source.path});
+}
+
+// The input files of the invocation's runs, and the initial files their settings name
+// without reading them: with a design, those of the points too (of the first ones, as
+// for the outputs below).
 std::vector<InputFile> AllInputs(const BatchOptions &options) {
     std::vector<InputFile> inputs = RunInputs(options);
+    if (!options.Resumed) AddUnreadInitialFiles(options.Settings, inputs);
     const std::size_t comparedPoints = options.StudyDesign ? std::min<std::size_t>(options.Points.size(), 1000) : 0;
     for (std::size_t k = 0; k < comparedPoints; ++k) {
         const TSettings settings = PointSettings(options, options.Points[k]);
         for (InputFile &in : RunInputs(options, &settings))
             if (!InitialPathSetting(in.Role).empty()) inputs.push_back(std::move(in));
+        AddUnreadInitialFiles(settings, inputs);
     }
     return inputs;
 }
@@ -253,7 +263,7 @@ std::string InputFileRead(const InputFile &input) {
 std::optional<std::string> InputClash(const TSettings &settings, const OutputKind &kind, const std::string &path) {
     std::vector<Place> outputs;
     AddOutputPlaces(kind, path, outputs, false);
-    for (const InitialSource &source : ReadInitialSources(settings.Initial)) {
+    for (const InitialSource &source : InitialSources(settings.Initial)) {
         if (source.path.empty()) continue;
         const Place input = InputPlace({std::string(source.role), source.path});
         for (const Place &out : outputs)
