@@ -33,6 +33,11 @@ void NetcdfRecording::Stepped(const RunSession &session) {
     if (every_ > 0 && (step % every_ == 0 || step == session.StepCount())) Record(session, false);
 }
 
+void NetcdfRecording::Abandon() {
+    every_ = 0;
+    if (stack_.IsOpen()) stack_.Abandon();
+}
+
 std::string NetcdfRecording::Finish() {
     every_ = 0;
     if (!stack_.IsOpen()) throw GlebixError(gis::MsgNotRecording());

@@ -94,6 +94,7 @@ extern "C" SEXP gx_setup(SEXP handle) {
         Simulation &s = Get(handle);
         s.Trace.Clear();
         s.Session->SetUp();
+        if (auto refusal = s.Animation.TakeRefusal()) throw *refusal;
         return R_NilValue;
     });
     END_RCPP
