@@ -166,7 +166,8 @@ class Simulation(_core.Simulation):
                 _core.Simulation.step(self, self.steps)
                 return self.trace
         except BaseException:
-            self._abandon_outputs()
+            with contextlib.suppress(RuntimeError):  # busy in another thread: its outputs stay
+                self._abandon_outputs()
             raise
 
     def step(self, n=1):
