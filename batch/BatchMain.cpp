@@ -22,6 +22,7 @@
 #include "StudyFileLocks.h"
 #include "StudyOutputs.h"
 #include "ShapeCheck.h"
+#include "TerminalText.h"
 #include "Validate.h"
 #include "Warnings.h"
 
@@ -32,11 +33,11 @@ namespace {
 // Longest list of problems printed; the rest are counted.
 constexpr std::size_t MaxProblemLines = 100;
 
+// Every text the program shows goes through here, in the terminal's encoding.
+void Emit(const std::string &text, std::FILE *stream) { std::fputs(ForTerminal(text).c_str(), stream); }
+
 // One line on stderr, control characters shown as \xNN so that it stays one line.
-void PrintLine(const std::string &line) {
-    const std::string out = EscapeControls(line) + '\n';
-    std::fputs(out.c_str(), stderr);
-}
+void PrintLine(const std::string &line) { Emit(EscapeControls(line) + '\n', stderr); }
 
 void PrintProblems(const std::vector<std::string> &problems) {
     for (std::size_t k = 0; k < problems.size() && k < MaxProblemLines; ++k)
@@ -48,7 +49,7 @@ void PrintProblems(const std::vector<std::string> &problems) {
 
 // Writes `text` to stdout; 0, or 1 after saying on stderr that it could not be written.
 int PrintToStdout(const std::string &text) {
-    std::fputs(text.c_str(), stdout);
+    Emit(text, stdout);
     if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
     PrintLine(Message("batch.stdout_failed", {LocalIoErrorMessage(errno, "-")}));
     return 1;
@@ -67,7 +68,7 @@ public:
             line += "  " + Message("progress.left", {std::to_string(left)});
         }
         line += "\x1b[K";
-        std::fputs(line.c_str(), stderr);
+        Emit(line, stderr);
         std::fflush(stderr);
         shown_ = true;
     }

@@ -1,6 +1,8 @@
 #include "BatchRun.h"
 
+#include <algorithm>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <new>
 #include <set>
@@ -11,6 +13,7 @@
 #include "Conversions.h"
 #include "Errors.h"
 #include "FileIo.h"
+#include "IncompleteFile.h"
 #include "MapAnimation.h"
 #include "MapPicture.h"
 #include "Messages.h"
@@ -192,11 +195,13 @@ bool IsSystemFault(const std::exception &e) {
 }
 
 // Removes the files an earlier run left at the places of this run's outputs and
-// that this run did not write, so that the folder holds one run's outputs only. With
-// plain system calls, which fail without ending the program when memory runs out.
+// that this run did not write, so that the folder holds one run's outputs only, and
+// the files an earlier failed run kept aside there. With plain system calls, which
+// fail without ending the program when memory runs out.
 void RemoveEarlierOutputs(const RunPlan &plan, const std::vector<std::string> &written) {
     const std::set<std::string> kept(written.begin(), written.end());
     std::vector<std::string> candidates = PlannedFiles(plan);
+    for (const std::string &file : FilesKeptAside(plan)) candidates.push_back(IncompleteName(file));
     if (!plan.SnapshotDir.empty()) {
         const std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(plan.SnapshotDir.c_str()), ::closedir);
         while (const dirent *e = dir ? ::readdir(dir.get()) : nullptr)
@@ -207,13 +212,58 @@ void RemoveEarlierOutputs(const RunPlan &plan, const std::vector<std::string> &w
         if (!kept.count(path) && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.c_str());
 }
 
+// Writes the manifest under its temporary name, or fails the run and removes it.
+bool StageManifest(const std::function<void()> &write, const std::string &part, RunRecord &record) {
+    try {
+        write();
+        return true;
+    } catch (const std::exception &e) {
+        ::unlink(part.c_str());
+        ForgetTemporary(part);
+        Fail(record, LocalExceptionMessage(e), true);
+        return false;
+    }
+}
+
+// The end of a failed run: no file it wrote takes the place of an earlier one, and no
+// earlier file goes. When it was set up, the files that hold what it did up to its
+// fault (the trace, the NetCDF stack, the animation, the state) are kept beside their
+// places under "<path>.incomplete"; the others are removed. The manifest says so.
+void EndFailedRun(const RunPlan &plan, const std::function<void(const ManifestFacts &)> &writeManifest,
+                  ManifestFacts facts, bool setUp, StagedFiles &files, RunRecord &record) {
+    const std::vector<std::string> aside = setUp ? FilesKeptAside(plan) : std::vector<std::string>();
+    facts.Written = files.PutAllAside([&aside](const std::string &path) {
+        return std::find(aside.begin(), aside.end(), path) == aside.end() ? std::string() : IncompleteName(path);
+    });
+    facts.KeptAside = true;
+    if (plan.ManifestPath.empty()) return;
+    const std::string part = PartName(plan.ManifestPath);
+    if (!StageManifest([&] { writeManifest(facts); }, part, record)) return;
+    try {
+        PutInPlace(part, plan.ManifestPath);
+    } catch (const std::exception &e) {
+        ::unlink(part.c_str());
+        ForgetTemporary(part);
+        Fail(record, LocalExceptionMessage(e), true);
+    }
+}
+
 // The end of a run, whatever it was: the manifest is written under its temporary
 // name first, so that a full disk keeps the earlier run whole; then the earlier
-// manifest goes, the outputs are put in place, and the manifest comes last. With
-// `stateWithheld`, a file at the state's place is not this run's and is left alone.
+// manifest goes, the outputs are put in place, and the manifest comes last. When the
+// state was withheld, a file at the state's place is not this run's and is left alone.
 void EndRun(const BatchOptions &options, const RunPlan &plan, const std::vector<InputFileRecord> &inputs,
-            const ManifestFacts &facts, const Simul *simul, bool stateWithheld, StagedFiles &files, RunRecord &record) {
+            const ManifestFacts &facts, const Simul *simul, RunFiles &out, RunRecord &record) {
     if (!simul) return;
+    StagedFiles &files = out.files;
+    auto writeManifest = [&](const ManifestFacts &written) {
+        LineWriter manifest;
+        manifest.Open(plan.ManifestPath);
+        manifest.Write(ManifestJson(options, plan, record, inputs, *simul, written));
+        manifest.Close();
+    };
+    if (!record.Completed && !record.Interrupted)
+        return EndFailedRun(plan, writeManifest, facts, out.running, files, record);
     if (plan.ManifestPath.empty()) {  // the animation or a state file alone
         if (const std::string failure = files.PutAllInPlace(); !failure.empty()) Fail(record, failure, true);
         return;
@@ -221,28 +271,18 @@ void EndRun(const BatchOptions &options, const RunPlan &plan, const std::vector<
     const std::string part = PartName(plan.ManifestPath);
     ManifestFacts written = facts;
     written.Written = files.Paths();
-    auto writeManifest = [&] {
-        LineWriter manifest;
-        manifest.Open(plan.ManifestPath);
-        manifest.Write(ManifestJson(options, plan, record, inputs, *simul, written));
-        manifest.Close();
-    };
-    try {
-        writeManifest();
-    } catch (const std::exception &e) {
-        ::unlink(part.c_str());
-        ForgetTemporary(part);
-        return Fail(record, LocalExceptionMessage(e), true);  // the staged files are removed with `files`
-    }
+    // A manifest that cannot be written fails the run: its staged files are removed
+    // with `files`, and the earlier run stays whole.
+    if (!StageManifest([&] { writeManifest(written); }, part, record)) return;
     ::unlink(plan.ManifestPath.c_str());
     const std::string failure = files.PutAllInPlace();
     std::vector<std::string> kept = files.Paths();
-    if (stateWithheld) kept.push_back(plan.SaveStatePath);
+    if (out.stateWithheld) kept.push_back(plan.SaveStatePath);
     RemoveEarlierOutputs(plan, kept);
     try {
         if (!failure.empty()) {
             Fail(record, failure, true);
-            writeManifest();
+            writeManifest(written);
         }
         PutInPlace(part, plan.ManifestPath);
     } catch (const std::exception &e) {
@@ -276,15 +316,15 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
         try {
             if (out) EndRecordings(plan, run.get(), record, *out);
         } catch (const std::exception &f) {
-            record.Message += Message("run.then", {LocalExceptionMessage(f)});
+            // A writer that failed fails again when it is closed: its error is told once.
+            const std::string then = FromFrench(LocalExceptionMessage(f));
+            if (record.Message.find(then) == std::string::npos) record.Message += Message("run.then", {then});
             record.SystemFault = true;
         }
     }
     record.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     try {
-        if (out)
-            EndRun(options, plan, inputs, started, run ? &run->Engine() : nullptr, out->stateWithheld, out->files,
-                   record);
+        if (out) EndRun(options, plan, inputs, started, run ? &run->Engine() : nullptr, *out, record);
     } catch (const std::bad_alloc &) { Fail(record, MsgOutOfMemory, true); }
     return record;
 }

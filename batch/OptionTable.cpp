@@ -57,8 +57,21 @@ void TakeParsed(Gathered &g, std::variant<Value, std::string> parsed, Target &ta
         target = std::get<Value>(std::move(parsed));
 }
 
+// A whole number from `minimum` to `maximum`; the refusal of any other text states
+// that range.
+bool CountIn(Gathered &g, const char *option, const std::string &value, int minimum, int maximum, int &target) {
+    const auto v = ParseCount(value, 0);
+    if (!v) {
+        g.problems.push_back(
+            Message("option.not_count_in", {option, value, std::to_string(minimum), std::to_string(maximum)}));
+        return false;
+    }
+    target = *v;
+    return true;
+}
+
 void FramesPerSecond(Gathered &g, const std::string &value) {
-    if (!Count(g, "--fps", value, 1, g.options.FramesPerSecond)) return;
+    if (!CountIn(g, "--fps", value, 1, MaxFramesPerSecond, g.options.FramesPerSecond)) return;
     if (auto problem = FramesPerSecondProblem("--fps", g.options.FramesPerSecond)) {
         g.problems.push_back(*problem);
         g.options.FramesPerSecond = DefaultFramesPerSecond;
@@ -71,7 +84,7 @@ void AnimateStyle(Gathered &g, const std::string &value) {
 
 void AnimateCellSize(Gathered &g, const std::string &value) {
     int size = 0;
-    if (!Count(g, "--animate-cell-size", value, 1, size)) return;
+    if (!CountIn(g, "--animate-cell-size", value, MinAnimationCellSize, MaxAnimationCellSize, size)) return;
     if (auto problem = CellSizeProblem("--animate-cell-size", size))
         g.problems.push_back(*problem);
     else

@@ -184,6 +184,20 @@ void StagedFiles::Adopt(const std::string &path) {
     paths_.push_back(path);
 }
 
+std::vector<std::string> StagedFiles::PutAllAside(const std::function<std::string(const std::string &)> &aside) {
+    std::vector<std::string> kept;
+    for (; placed_ < paths_.size(); ++placed_) {
+        const std::string part = PartName(paths_[placed_]);
+        const std::string name = aside(paths_[placed_]);
+        if (!name.empty() && ::rename(part.c_str(), name.c_str()) == 0)
+            kept.push_back(paths_[placed_]);
+        else
+            ::unlink(part.c_str());
+        ForgetTemporary(part);
+    }
+    return kept;
+}
+
 std::string StagedFiles::PutAllInPlace() {
     std::string first;
     for (; placed_ < paths_.size(); ++placed_) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -103,6 +104,10 @@ public:
     // Renames every file into place in the order staged; each failure is tried past
     // and the first one's message returned (empty when all succeed).
     std::string PutAllInPlace();
+    // Instead of putting the files in place: renames each file not yet in place to the
+    // name `aside` gives it, or removes it when that name is empty; each failure drops
+    // the file. Returns the final paths of the files kept so.
+    std::vector<std::string> PutAllAside(const std::function<std::string(const std::string &path)> &aside);
     // Every file staged so far, by final path.
     const std::vector<std::string> &Paths() const { return paths_; }
 

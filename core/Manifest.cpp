@@ -6,6 +6,7 @@
 
 #include "FileIo.h"
 #include "GeoTiffGrids.h"
+#include "IncompleteFile.h"
 #include "InputFile.h"
 #include "JsonText.h"
 #include "OutputRegistry.h"
@@ -85,14 +86,16 @@ bool Wrote(const OutputKind &kind, const std::string &path, const std::vector<st
                        [&path](const std::string &file) { return ParentOf(file) == path; });
 }
 
-// The outputs the run wrote, each by its place (or its folder's file); those not
-// written are left empty.
-void WrittenOutputs(const RunPlan &plan, const std::vector<std::string> &written, ManifestContents &c) {
+// The outputs the run wrote, each by its place (or its folder's file), or by the name
+// it is kept under aside; those not written are left empty.
+void WrittenOutputs(const RunPlan &plan, const ManifestFacts &facts, ManifestContents &c) {
     for (const OutputKind &kind : OutputKinds()) {
         if (!kind.recorded) continue;
         const std::string &path = plan.*kind.planned;
         const bool inside = kind.record == ManifestRecord::HeldFile && !path.empty();
-        c.*kind.recorded = Wrote(kind, path, written) ? inside ? kind.filesInside(path).front() : path : std::string();
+        const bool aside = facts.KeptAside && kind.staging != OutputStaging::Replaced;
+        const std::string place = inside ? kind.filesInside(path).front() : path;
+        c.*kind.recorded = !Wrote(kind, path, facts.Written) ? std::string() : aside ? IncompleteName(place) : place;
     }
 }
 
@@ -200,7 +203,7 @@ std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const
     c.Settings = simul.Settings;
     c.Inputs = inputs;
     c.Georeference = gis::RunGeoreference(simul);
-    WrittenOutputs(plan, facts.Written, c);
+    WrittenOutputs(plan, facts, c);
     c.AnimationFramesPerSecond = WrittenFramesPerSecond(options.FramesPerSecond);
     const AnimationLook look = AnimationLookOf(options);
     c.AnimationStyleText = AnimationStyleName(look.Style);

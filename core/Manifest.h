@@ -94,6 +94,8 @@ struct ManifestFacts {
     std::string Started;                // UtcNow() at the start of the run
     std::vector<std::string> Warnings;  // about this run's settings and inputs
     std::vector<std::string> Written;   // the files the run wrote, by final path
+    // A failed run's files, kept beside their places under "<path>.incomplete".
+    bool KeptAside = false;
 };
 
 // The manifest's JSON text, keys in alphabetical order. `simul` gives the settings

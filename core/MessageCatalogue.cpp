@@ -37,6 +37,7 @@ constexpr CatalogueEntry Entries[] = {
     {"option.no_value_taken", "{0} : cette option ne prend pas de valeur", "{0}: this option takes no value"},
     {"option.value_missing", "{0} : valeur manquante", "{0}: value missing"},
     {"option.not_count", "{0} : «{1}» n'est pas un nombre entier supérieur ou égal à {2}", "{0}: \"{1}\" is not a whole number greater than or equal to {2}"},
+    {"option.not_count_in", "{0} : «{1}» n'est pas un nombre entier de {2} à {3}", "{0}: \"{1}\" is not a whole number from {2} to {3}"},
     {"option.empty_path", "{0} : le chemin est vide", "{0}: the path is empty"},
     {"option.fps_bound", "{0} : au plus {1} images par seconde", "{0}: at most {1} frames per second"},
     {"option.bad_seed", "{0} : «{1}» n'est pas un entier décimal non signé de 32 bits (de 0 à 4294967295)", "{0}: \"{1}\" is not an unsigned 32-bit decimal integer (from 0 to 4294967295)"},

@@ -7,6 +7,7 @@
 namespace glebix::batch {
 
 void NetcdfRecording::Start(const std::string &path, int every, const RunSession &session) {
+    session.RefuseInputClash("--netcdf", path);
     if (stack_.IsOpen()) stack_.Abandon();
     PrepareOutputFile(path);
     path_ = path;
@@ -30,6 +31,11 @@ void NetcdfRecording::SetUp(const RunSession &session) {
 void NetcdfRecording::Stepped(const RunSession &session) {
     const std::int32_t step = session.StepIndex();
     if (every_ > 0 && (step % every_ == 0 || step == session.StepCount())) Record(session, false);
+}
+
+void NetcdfRecording::Abandon() {
+    every_ = 0;
+    if (stack_.IsOpen()) stack_.Abandon();
 }
 
 std::string NetcdfRecording::Finish() {

@@ -24,6 +24,10 @@ public:
     std::string Finish();
     // Records nothing more; a file under way stays until Finish.
     void Stop() { every_ = 0; }
+    // Records nothing more, and removes the file under way: nothing is put in place.
+    void Abandon();
+    // Asked to record, or holding records not yet put in place.
+    bool IsRecording() const { return every_ > 0 || IsOpen(); }
 
     void SetUp(const RunSession &session) override;
     void Stepped(const RunSession &session) override;

@@ -15,6 +15,7 @@
 #include "InitialSources.h"
 #include "Messages.h"
 #include "OutputRegistry.h"
+#include "RasterInput.h"
 #include "RunPlan.h"
 #include "StudyOutputs.h"
 
@@ -57,15 +58,25 @@ bool Inside(const std::string &path, const std::string &folder) {
            (folder.back() == '/' || path[folder.size()] == '/');
 }
 
-// The input files of the invocation's runs: with a design, the initial files of the
-// points too (of the first ones, as for the outputs below).
+// The initial files that `settings` name but the runs do not read (their mode is
+// another): still the user's files, which no output may replace.
+void AddUnreadInitialFiles(const TSettings &settings, std::vector<InputFile> &inputs) {
+    for (const InitialSource &source : InitialSources(settings.Initial))
+        if (!source.read && !source.path.empty()) inputs.push_back({std::string(source.role), source.path});
+}
+
+// The input files of the invocation's runs, and the initial files their settings name
+// without reading them: with a design, those of the points too (of the first ones, as
+// for the outputs below).
 std::vector<InputFile> AllInputs(const BatchOptions &options) {
     std::vector<InputFile> inputs = RunInputs(options);
+    if (!options.Resumed) AddUnreadInitialFiles(options.Settings, inputs);
     const std::size_t comparedPoints = options.StudyDesign ? std::min<std::size_t>(options.Points.size(), 1000) : 0;
     for (std::size_t k = 0; k < comparedPoints; ++k) {
         const TSettings settings = PointSettings(options, options.Points[k]);
         for (InputFile &in : RunInputs(options, &settings))
             if (!InitialPathSetting(in.Role).empty()) inputs.push_back(std::move(in));
+        AddUnreadInitialFiles(settings, inputs);
     }
     return inputs;
 }
@@ -78,11 +89,16 @@ std::string InputName(const InputFile &in) {
 
 std::string EmptyInputMessage(const std::string &name) { return Message("place.empty_input", {name}); }
 
+// An input at the file it reads, named by its path as given.
+Place InputPlace(const InputFile &in) {
+    return MakePlace(InputName(in) + " " + QuotedPath(in.Path), InputFileRead(in), false);
+}
+
 // An empty path names no file: it is said as such, and has no place to compare.
 std::vector<Place> InputPlaces(const BatchOptions &options, const std::vector<InputFile> &inputs) {
     std::vector<Place> places;
     for (const InputFile &in : inputs)
-        if (!in.Path.empty()) places.push_back(MakePlace(InputName(in) + " " + QuotedPath(in.Path), in.Path, false));
+        if (!in.Path.empty()) places.push_back(InputPlace(in));
     if (options.Resumed) {
         places.push_back(MakePlace("--resume " + QuotedPath(options.ResumePath), options.ResumePath, false));
         places.back().state = true;
@@ -91,19 +107,24 @@ std::vector<Place> InputPlaces(const BatchOptions &options, const std::vector<In
 }
 
 // The places of an output at `path`: the output, the folder of a file, the files a
-// folder holds by name.
-void AddOutputPlaces(const OutputKind &kind, const std::string &path, std::vector<Place> &places) {
+// folder holds by name. The output is named by its option, or by its path alone
+// without `byOption` (as the language bindings write it).
+void AddOutputPlaces(const OutputKind &kind, const std::string &path, std::vector<Place> &places,
+                     bool byOption = true) {
     if (path.empty()) return;
     if (!kind.option) {
         places.push_back(MakePlace(Message(kind.placeMessage, {QuotedPath(path)}), path, false));
         return;
     }
-    places.push_back(MakePlace(kind.option + (" " + QuotedPath(path)), path, kind.place == OutputPlace::Folder));
+    places.push_back(MakePlace(byOption ? kind.option + (" " + QuotedPath(path)) : QuotedPath(path), path,
+                               kind.place == OutputPlace::Folder));
     places.back().state = kind.stateFile;
     places.back().maps = kind.staging == OutputStaging::PerStep;
     if (kind.place == OutputPlace::File) {
         const std::string folder = ParentOf(path);
-        places.push_back(MakePlace(Message("place.folder_of", {kind.option, QuotedPath(folder)}), folder, true));
+        places.push_back(MakePlace(
+            Message("place.folder_of", {byOption ? std::string(kind.option) : QuotedPath(path), QuotedPath(folder)}),
+            folder, true));
     }
     if (kind.filesInside)
         for (const std::string &file : kind.filesInside(path))
@@ -234,6 +255,22 @@ std::optional<std::string> CheckFile(const Place &place) {
 }
 
 }  // namespace
+
+std::string InputFileRead(const InputFile &input) {
+    return InitialPathSetting(input.Role).empty() ? input.Path : gis::SplitRasterPath(input.Path).File;
+}
+
+std::optional<std::string> InputClash(const TSettings &settings, const OutputKind &kind, const std::string &path) {
+    std::vector<Place> outputs;
+    AddOutputPlaces(kind, path, outputs, false);
+    for (const InitialSource &source : InitialSources(settings.Initial)) {
+        if (source.path.empty()) continue;
+        const Place input = InputPlace({std::string(source.role), source.path});
+        for (const Place &out : outputs)
+            if (auto clash = Clash(out, input)) return clash;
+    }
+    return std::nullopt;
+}
 
 std::string EscapeControls(const std::string &text) {
     static constexpr char hex[] = "0123456789abcdef";

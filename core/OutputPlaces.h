@@ -3,10 +3,12 @@
 // be creatable and be writable, and no other invocation may write into it meanwhile.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "FolderLocks.h"
+#include "Settings.h"
 #include "StudyOptions.h"
 
 namespace glebix::batch {
@@ -15,6 +17,18 @@ namespace glebix::batch {
 std::string EscapeControls(const std::string &text);
 // "«path»", escaped as above.
 std::string QuotedPath(const std::string &path);
+
+struct OutputKind;
+
+// The file that an input path reads: for an initial file, the file before a band or a
+// NetCDF variable chosen after its last ':' (gis::SplitRasterPath), else the path.
+std::string InputFileRead(const InputFile &input);
+
+// The refusal of `kind`'s output at `path` written by a run with `settings` (as the
+// language bindings write one at any step) when it would replace a file that the run
+// reads, naming both; nothing when it would not. The batch tool's checks below apply
+// the same rule to every output of an invocation.
+std::optional<std::string> InputClash(const TSettings &settings, const OutputKind &kind, const std::string &path);
 
 // Every problem of the output places, one line each: clashes with an input or between
 // outputs (naming both), paths that cannot be files or folders, folders that a probe

@@ -107,4 +107,14 @@ std::vector<std::string> PlannedFiles(const RunPlan &plan) {
     return files;
 }
 
+std::vector<std::string> FilesKeptAside(const RunPlan &plan) {
+    std::vector<std::string> files;
+    for (const OutputKind &kind : OutputKinds()) {
+        const bool aside =
+            kind.staging == OutputStaging::Streamed || (kind.stateFile && kind.staging == OutputStaging::Whole);
+        if (kind.planned && kind.option && aside && !(plan.*kind.planned).empty()) files.push_back(plan.*kind.planned);
+    }
+    return files;
+}
+
 }  // namespace glebix::batch

@@ -122,5 +122,9 @@ bool IsSnapshotName(const std::string &name);
 // snapshots: the result file, the trace, the two grids, the animation and the state
 // at the end, those asked for. (The checkpoint is replaced as the run goes.)
 std::vector<std::string> PlannedFiles(const RunPlan &plan);
+// Those of them that hold what a run did up to its end, whatever the end: the files
+// written as it goes (the trace, the NetCDF stack, the animation) and the state. A
+// failed run keeps them aside (IncompleteName).
+std::vector<std::string> FilesKeptAside(const RunPlan &plan);
 
 }  // namespace glebix::batch

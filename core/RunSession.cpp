@@ -8,6 +8,8 @@
 #include "GeoTiffGrids.h"
 #include "GridOutputs.h"
 #include "NetcdfStack.h"
+#include "OutputPlaces.h"
+#include "OutputRegistry.h"
 #include "RasterInput.h"
 #include "ResultFile.h"
 #include "RunOutputs.h"
@@ -83,9 +85,14 @@ const TPlot &RunSession::Plot() const { return simul_->Plot; }
 
 StepRecord RunSession::Record() const { return RecordStep(*simul_); }
 
+void RunSession::RefuseInputClash(const char *option, const std::string &path) const {
+    if (auto clash = InputClash(settings_, *OutputKindOf(option), path)) throw GlebixError(*clash);
+}
+
 SavedRun RunSession::State() const { return StateToSave(*simul_, masterSeed_, seed_, step_, stepCount_); }
 
 void RunSession::SaveState(const std::string &path) const {
+    RefuseInputClash("--save-state", path);
     SaveRunState(path, SourceOf(HeaderToSave(*simul_, masterSeed_, seed_, step_, stepCount_), simul_->Plot),
                  simul_->DispersalThreads());
 }
@@ -95,6 +102,7 @@ std::string RunSession::ResultFilePath() const { return simul_->ResultFilePath()
 void RunSession::SetResultDirectory(const std::string &directory) { simul_->Settings.Run.ResultDirectory = directory; }
 
 std::string RunSession::WriteResultFile(const std::string &directory) {
+    RefuseInputClash("--out", directory);
     SetResultDirectory(directory);
     const std::string path = ResultFilePath();
     try {
@@ -125,6 +133,7 @@ void RunSession::StageResultFile(StagedFiles &files) const {
 }
 
 std::vector<std::string> RunSession::WriteAsc(const std::string &directory) const {
+    RefuseInputClash("--asc", directory);
     return WriteFinalGrids(*simul_, directory);
 }
 
@@ -133,6 +142,7 @@ void RunSession::StageAsc(const std::string &directory, StagedFiles &files) cons
 }
 
 std::vector<std::string> RunSession::WriteTif(const std::string &directory) const {
+    RefuseInputClash("--tif", directory);
     return gis::WriteTifGrids(*simul_, directory);
 }
 
@@ -140,7 +150,10 @@ void RunSession::StageTif(const std::string &directory, StagedFiles &files) cons
     gis::StageTifGrids(*simul_, directory, files);
 }
 
-void RunSession::WriteNetcdf(const std::string &path) const { gis::WriteNetcdfNow(path, *simul_, seed_, step_); }
+void RunSession::WriteNetcdf(const std::string &path) const {
+    RefuseInputClash("--netcdf", path);
+    gis::WriteNetcdfNow(path, *simul_, seed_, step_);
+}
 
 std::string RunSession::TraceRow() const { return batch::TraceRow(step_, *simul_, simul_->Plot.Bounded); }
 

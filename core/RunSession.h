@@ -90,6 +90,11 @@ public:
     // The record of the present state (RecordStep).
     StepRecord Record() const;
 
+    // Raises GlebixError unless the output that `option` names in the batch tool
+    // ("--tif"), written at `path`, leaves every file the run reads as it is
+    // (InputClash). Each writer below checks its own output so.
+    void RefuseInputClash(const char *option, const std::string &path) const;
+
     // The state at the present step, as the batch tool saves it.
     SavedRun State() const;
     // Replaces `path` by that state's file (SaveRunState).

@@ -31,6 +31,11 @@ public:
     // Puts the file in place with the frames so far; returns its path, or an empty
     // text when no animation was under way.
     std::string End();
+    // Drops the animation: its temporary file is removed, nothing is put in place.
+    void Abandon() {
+        animation_.Abandon();
+        path_.clear();
+    }
 
 private:
     std::string path_;

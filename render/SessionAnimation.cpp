@@ -1,15 +1,24 @@
 #include "SessionAnimation.h"
 
+#include <utility>
+
 namespace glebix::batch {
 
 void SessionAnimation::Ask(const std::string &path, int every, const AnimationLook &look, const RunSession &session) {
+    session.RefuseInputClash("--animate", path);
     animation_.Ask(path, every, look);
     if (session.IsReady()) animation_.Start(session.Plot(), session.StepIndex(), session.StepCount());
 }
 
 void SessionAnimation::SetUp(const RunSession &session) {
-    animation_.Start(session.Plot(), session.StepIndex(), session.StepCount());
+    try {
+        animation_.Start(session.Plot(), session.StepIndex(), session.StepCount());
+    } catch (const GlebixError &e) {
+        refusal_ = e;  // the other observers still follow the set-up
+    }
 }
+
+std::optional<GlebixError> SessionAnimation::TakeRefusal() { return std::exchange(refusal_, std::nullopt); }
 
 void SessionAnimation::Stepped(const RunSession &session) { animation_.AfterStep(session.Plot(), session.StepIndex()); }
 

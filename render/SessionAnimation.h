@@ -2,7 +2,10 @@
 // the language bindings ask for one.
 #pragma once
 
+#include <optional>
 #include <string>
+
+#include "Errors.h"
 
 #include "RunAnimation.h"
 #include "RunSession.h"
@@ -16,12 +19,20 @@ public:
     void Ask(const std::string &path, int every, const AnimationLook &look, const RunSession &session);
     // Puts the animation under way in place; its path, or an empty text when none was.
     std::string End() { return animation_.End(); }
+    // The refusal of the animation that a set-up was to start (its pictures too large,
+    // say), once: the set-up itself went on, and so do the steps, without it.
+    std::optional<GlebixError> TakeRefusal();
+    // Asked for and not yet put in place.
+    bool IsAsked() const { return animation_.IsAsked(); }
+    // Drops the animation under way, its temporary file removed.
+    void Abandon() { animation_.Abandon(); }
 
     void SetUp(const RunSession &session) override;
     void Stepped(const RunSession &session) override;
 
 private:
     RunAnimation animation_;
+    std::optional<GlebixError> refusal_;
 };
 
 }  // namespace glebix::batch

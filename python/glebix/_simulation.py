@@ -1,9 +1,13 @@
 """One simulation driven step by step."""
 
 import collections
+import contextlib
 import numbers
 import os
+import signal
 import tempfile
+import threading
+import warnings
 
 import numpy as np
 
@@ -20,7 +24,49 @@ from ._settings import (
     whole_number,
 )
 from ._tables import as_table
-from ._warnings import warn_all
+from ._warnings import GlebixWarning, warn_all
+
+#: The signals that end a run from outside: its files under temporary names go first.
+_ENDING_SIGNALS = (signal.SIGINT, signal.SIGTERM)
+
+
+def _ending_handler(previous):
+    """A handler that removes the staged files of every run, then does what `previous`
+    (the handler it replaces) did: calls it, or ends the process by the signal when it
+    was the default. A handler that raises (KeyboardInterrupt) ends the run by that
+    exception, which removes the run's own files on its way out."""
+
+    def handler(signum, frame):
+        if callable(previous):
+            return previous(signum, frame)
+        if previous == signal.SIG_IGN:
+            return None
+        _core.remove_staged_files()
+        signal.signal(signum, signal.SIG_DFL)
+        os.kill(os.getpid(), signum)
+        return None
+
+    return handler
+
+
+@contextlib.contextmanager
+def _staged_files_removed_on_signals(records):
+    """While `records` (a run writes files under temporary names), SIGINT and SIGTERM
+    remove those files before they act as they did; the handlers are put back after.
+    Signals can be handled in the main thread only: elsewhere nothing changes."""
+    if not records or threading.current_thread() is not threading.main_thread():
+        yield
+        return
+    previous = {number: signal.getsignal(number) for number in _ENDING_SIGNALS}
+    for number, handler in previous.items():
+        if handler is not None:  # None: set outside Python, left alone
+            signal.signal(number, _ending_handler(handler))
+    try:
+        yield
+    finally:
+        for number, handler in previous.items():
+            if handler is not None:
+                signal.signal(number, handler)
 
 #: One cell of the plot: its count and its soil shares (percent).
 Cell = collections.namedtuple("Cell", "density compacted decompacted")
@@ -100,20 +146,36 @@ class Simulation(_core.Simulation):
         with tempfile.TemporaryDirectory() as scratch:
             path = path_text("netcdf", netcdf) if netcdf is not None else os.path.join(scratch, "stack.nc")
             self._start_recording(path, every)
-            try:
-                self._run_steps()
-            finally:
-                written = self._finish_recording()
+            self._run_steps()
+            written = self._finish_recording()
             with xarray.open_dataset(written) as stack:
                 return stack.load()
 
     def _run_steps(self):
-        if getattr(self, "_resumed", False) and self.is_set_up:
-            self.step(max(self.steps - self.step_index, 0))
-            return self.trace
-        self.setup()
-        self.step(self.steps)
-        return self.trace
+        """The steps of run(). A run that ends on an exception (Ctrl-C included) puts
+        neither its NetCDF file nor its animation in place: their temporary files go,
+        and an earlier file under the name given stays."""
+        try:
+            with _staged_files_removed_on_signals(self._records):
+                if getattr(self, "_resumed", False) and self.is_set_up:
+                    _core.Simulation.step(self, max(self.steps - self.step_index, 0))
+                    return self.trace
+                refusal = self._setup_for_run()
+                if refusal:  # the animation could not start: the run goes on without it
+                    warnings.warn(refusal, GlebixWarning, stacklevel=3)
+                _core.Simulation.step(self, self.steps)
+                return self.trace
+        except BaseException:
+            with contextlib.suppress(RuntimeError):  # busy in another thread: its outputs stay
+                self._abandon_outputs()
+            raise
+
+    def step(self, n=1):
+        """Makes n time steps with the interpreter free for other threads. While an
+        animation or a recording is under way, SIGINT and SIGTERM remove its temporary
+        file before they act as they did."""
+        with _staged_files_removed_on_signals(self._records):
+            return super().step(n)
 
     def save_state(self, path):
         """Writes the run's state at its present step to `path` (replaced atomically), to

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -19,6 +20,7 @@
 
 #include "Conversions.h"
 #include "Errors.h"
+#include "FileIo.h"
 #include "InitialSources.h"
 #include "InputFile.h"
 #include "RasterInput.h"
@@ -325,6 +327,15 @@ void BindSimulation(py::module_ &m) {
         .def("_start_recording", &SimulationHandle::StartRecording, py::arg("path"), py::arg("every"),
              py::call_guard<py::gil_scoped_release>())
         .def("_finish_recording", &SimulationHandle::FinishRecording, py::call_guard<py::gil_scoped_release>())
+        .def("_abandon_outputs", &SimulationHandle::AbandonOutputs, py::call_guard<py::gil_scoped_release>())
+        .def_property_readonly("_records", &SimulationHandle::Records)
+        .def(
+            "_setup_for_run",
+            [](SimulationHandle &h) {
+                py::gil_scoped_release release;
+                return h.SetUpForRun();
+            },
+            "Run set-up for run(): the refusal of an animation it was to start is returned as its message.")
         .def_property_readonly("step_index", &SimulationHandle::StepIndex)
         .def_property_readonly("seed", &SimulationHandle::Seed)
         .def_property_readonly("master_seed", &SimulationHandle::MasterSeed)
@@ -374,7 +385,11 @@ PYBIND11_MODULE(_core, m) {
             SetGlebixError(e.Error, e.Point, e.Replicate);
         } catch (const SettingRefused &e) {
             PyErr_SetString(e.Unknown ? PyExc_KeyError : PyExc_ValueError, e.what());
-        } catch (const StateError &e) { PyErr_SetString(PyExc_RuntimeError, e.what()); }
+        } catch (const StateError &e) {
+            PyErr_SetString(PyExc_RuntimeError, e.what());
+        } catch (const std::bad_alloc &) {
+            PyErr_SetString(PyExc_MemoryError, batch::FromFrench(MsgOutOfMemory).c_str());
+        }
     });
 
     m.attr("TRACE_COLUMNS") =
@@ -426,6 +441,8 @@ PYBIND11_MODULE(_core, m) {
     m.def("study_seed", &batch::StudySeed, py::arg("master"), py::arg("point"), py::arg("replicate"),
           py::arg("replicates"), py::arg("independent"));
     m.def("clock_seed", &ClockSeed);
+    m.def("remove_staged_files", &batch::RemoveTemporaries,
+          "Removes every file still written under a temporary name, for a process that must end at once.");
     m.def("replicate_seed", &batch::ReplicateSeed, py::arg("master"), py::arg("run"));
     m.def("read_species", &ReadSpecies, py::arg("path"));
     m.def(

@@ -56,9 +56,19 @@ void SimulationHandle::RequireSetUp() const {
 }
 
 void SimulationHandle::SetUp() {
+    if (auto refusal = SetUpRefusal()) throw *refusal;
+}
+
+std::string SimulationHandle::SetUpForRun() {
+    const std::optional<GlebixError> refusal = SetUpRefusal();
+    return refusal ? batch::LocalMessageWithContext(*refusal) : std::string();
+}
+
+std::optional<GlebixError> SimulationHandle::SetUpRefusal() {
     const auto busy = TakeBusy();
     trace_.Clear();
     session_->SetUp();
+    return animation_.TakeRefusal();
 }
 
 void SimulationHandle::Step(std::int64_t count, const std::function<void()> &afterStep) {
@@ -120,6 +130,12 @@ std::string SimulationHandle::FinishRecording() {
         throw StateError(gis::MsgNotRecording());
     }
     return recording_.Finish();
+}
+
+void SimulationHandle::AbandonOutputs() {
+    const auto busy = TakeBusy();
+    recording_.Abandon();
+    animation_.Abandon();
 }
 
 TraceColumns SimulationHandle::TraceCopy() const {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "Errors.h"
 #include "InputFile.h"
 #include "NetcdfRecording.h"
 #include "RunSession.h"
@@ -53,8 +54,12 @@ public:
     SimulationHandle &operator=(const SimulationHandle &) = delete;
 
     // Set-up with the handle's seed: the plot is rebuilt and the trace restarts with
-    // row 0. Raises GlebixError from the input files and the species values.
+    // row 0. Raises GlebixError from the input files and the species values, and the
+    // refusal of an animation it was to start (the set-up done, the steps may follow).
     void SetUp();
+    // The same, but an animation's refusal is returned as its message instead (empty
+    // when none), for a run that goes on without it.
+    std::string SetUpForRun();
     // `count` time steps; `afterStep` (if any) runs after each one and may throw to
     // stop, the run then staying at the last step completed. An engine error leaves
     // the plot as the failed step left it, and no further step is allowed.
@@ -76,6 +81,11 @@ public:
     // last step. FinishRecording puts the file in place and returns its path.
     void StartRecording(const std::string &path, int every);
     std::string FinishRecording();
+    // Drops the recording and the animation under way, their temporary files removed:
+    // a run that ends on an error puts neither in place.
+    void AbandonOutputs();
+    // A recording or an animation is under way: its temporary file exists or will.
+    bool Records() const { return recording_.IsRecording() || animation_.IsAsked(); }
 
     // Asks for an animated map at `path` (RunAnimation): it starts now when the run is
     // set up, else at set-up, and is put in place at the last step.
@@ -97,6 +107,7 @@ public:
 
 private:
     std::unique_lock<std::mutex> TakeBusy();
+    std::optional<GlebixError> SetUpRefusal();
     void RequireSetUp() const;
 
     std::unique_ptr<batch::RunSession> session_;

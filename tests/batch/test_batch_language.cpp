@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include "../common/TestFiles.h"
+#include "TerminalText.h"
 
 using namespace glebix::testing;
 
@@ -89,3 +90,28 @@ TEST(BatchLanguage, FirstSetVariableDecides) {
 }
 
 }  // namespace
+
+// Under a locale of another encoding, the messages come in that encoding: the
+// catalogue's characters converted, a path's own bytes (already in that encoding) kept,
+// a character the encoding lacks transliterated. UTF-8 and the C locale are left as
+// they are.
+TEST(BatchLanguage, MessagesComeInTheTerminalsEncoding) {
+    using glebix::batch::InCodeset;
+    EXPECT_EQ(InCodeset("«été» → …", "ISO-8859-1"), "\xab\xe9t\xe9\xbb -> ...");
+    EXPECT_EQ(InCodeset("«\xe9t\xe9.txt» : Fichier introuvable", "ISO-8859-1"),
+              "\xab\xe9t\xe9.txt\xbb : Fichier introuvable");
+    EXPECT_EQ(InCodeset("«été»", "UTF-8"), "«été»");
+    EXPECT_EQ(InCodeset("«été»", "ANSI_X3.4-1968"), "«été»");
+    EXPECT_EQ(InCodeset("«été»", "NO-SUCH-CODESET"), "«été»");
+
+    ScratchDir dir;
+    const std::string locales = dir / "locales";
+    const std::string make = "mkdir -p '" + locales + "' && localedef -i fr_FR -f ISO-8859-1 '" + locales +
+                             "/fr_FR.ISO-8859-1' >/dev/null 2>&1";
+    if (std::system(make.c_str()) != 0) GTEST_SKIP() << "no ISO-8859-1 locale can be made here";
+    const Outcome o = RunIn("LOCPATH='" + locales + "' LC_ALL=fr_FR.ISO-8859-1", "--steps x", dir);
+    EXPECT_EQ(o.status, 2);
+    EXPECT_NE(o.output.find("--steps : \xabx\xbb n'est pas un nombre entier sup\xe9rieur ou \xe9gal \xe0 0"),
+              std::string::npos)
+        << o.output;
+}

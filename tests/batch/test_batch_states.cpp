@@ -99,7 +99,8 @@ TEST(ResumedRun, CheckpointsAndAFailedStep) {
     EXPECT_TRUE(ReadAll(dir / "again.txt") == ReadAll(dir / "end.txt"));
 
     // Reproduction overflows in the first step, or survival once reproduction has
-    // changed the counts: the state saved is the one after set-up.
+    // changed the counts: the state saved is the one after set-up, kept aside as a
+    // failed run's, and the earlier state stays.
     const std::vector<std::vector<std::string>> faults = {
         {"--set", "Fecundity=1e300"}, {"--set", "MortalityAlpha=1e308", "--set", "CompactionC=1000"}};
     for (const std::vector<std::string> &fault : faults) {
@@ -108,10 +109,12 @@ TEST(ResumedRun, CheckpointsAndAFailedStep) {
             args.insert(args.end(), fault.begin(), fault.end());
             return args;
         };
+        std::ofstream(dir / "f.txt") << "earlier";
         const RunRecord failed = RunArgs(with({"--seed", "3", "--save-state", dir / "f.txt"}), 2);
         ASSERT_FALSE(failed.Completed);
+        EXPECT_EQ(ReadAll(dir / "f.txt"), "earlier");
         ASSERT_TRUE(RunArgs(with({"--seed", "3", "--steps", "0", "--save-state", dir / "s0.txt"})).Completed);
-        const SavedRun kept = ReadStateFile(dir / "f.txt", CheckSavedSetting),
+        const SavedRun kept = ReadStateFile(dir / "f.txt.incomplete", CheckSavedSetting),
                        setUp = ReadStateFile(dir / "s0.txt", CheckSavedSetting);
         EXPECT_EQ(kept.Step, 0);
         EXPECT_EQ(kept.Generator, setUp.Generator);
@@ -128,7 +131,7 @@ TEST(ResumedRun, CheckpointsAndAFailedStep) {
 // A saved state is always one the run reached. A step that fails while the soil shares
 // change leaves none whole: nothing is saved, the message says so naming the file,
 // and a file already there stays. An output that fails after a whole step saves that
-// step's state.
+// step's state, aside.
 TEST(ResumedRun, AFailedRunSavesOnlyAStateItReached) {
     ScratchDir dir;
     // C far below zero: the fauna's transfer overflows in the first environment update.
@@ -147,7 +150,7 @@ TEST(ResumedRun, AFailedRunSavesOnlyAStateItReached) {
                                       "--checkpoint-every", "2", "--save-state", dir / "c.txt"});
     EXPECT_FALSE(output.Completed);
     ASSERT_TRUE(RunArgs({"--seed", "3", "--steps", "2", "--save-state", dir / "two.txt"}).Completed);
-    const SavedRun kept = ReadStateFile(dir / "c.txt", CheckSavedSetting),
+    const SavedRun kept = ReadStateFile(dir / "c.txt.incomplete", CheckSavedSetting),
                    two = ReadStateFile(dir / "two.txt", CheckSavedSetting);
     EXPECT_EQ(kept.Step, 2);
     EXPECT_EQ(kept.Generator, two.Generator);

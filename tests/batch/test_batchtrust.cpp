@@ -213,6 +213,41 @@ TEST(BatchTrust, AnOutputAimedAtAnInputOrAnotherOutputIsAUsageError) {
     EXPECT_FALSE(fs::exists(dir / "g"));
 }
 
+// A raster input read by band or variable ("f.tif:1", "f.nc:compacted") is its file,
+// whether it comes from --set or a design, and whether its mode reads it or not: an
+// output there is refused before anything is written, and the input stays.
+TEST(BatchTrust, AnInputChosenByBandOrVariableIsNeverAnOutput) {
+    ScratchDir dir;
+    ASSERT_EQ(Shell(Program + " --steps 1 --seed 1 --quiet --tif src --netcdf src/s.nc", dir).status, 0);
+    const std::string tif = ReadAll(dir / "src/compacted.tif"), nc = ReadAll(dir / "src/s.nc");
+    fs::create_directories(dir / "vt");
+    fs::create_directories(dir / "point-001/run-001");
+    for (const char *copy : {"victim.tif", "vt/compacted.tif", "point-001/run-001/p.tif"})
+        fs::copy_file(dir / "src/compacted.tif", dir / copy);
+    for (const char *copy : {"victim.nc", "v2.nc"}) fs::copy_file(dir / "src/s.nc", dir / copy);
+    dir.File("d.csv", "EnvFilePath\npoint-001/run-001/p.tif:1\n");
+    const std::string env = " --set EnvInitMode=0 --set EnvFilePath=";
+    const struct {
+        std::string arguments;
+        std::string message;
+    } cases[] = {
+        {env + "victim.tif:1 --netcdf victim.tif", "--netcdf «victim.tif» et EnvFilePath «victim.tif:1»"},
+        {env + "vt/compacted.tif:1 --tif vt", "la grille «vt/compacted.tif» et EnvFilePath «vt/compacted.tif:1»"},
+        {" --set DistFilePath=v2.nc:named --netcdf v2.nc", "--netcdf «v2.nc» et DistFilePath «v2.nc:named»"},
+        {env + "victim.nc:compacted --netcdf victim.nc", "--netcdf «victim.nc» et EnvFilePath «victim.nc:compacted»"},
+        {env + "src/compacted.tif --design d.csv --netcdf p.tif", "EnvFilePath «point-001/run-001/p.tif:1»"},
+    };
+    for (const auto &c : cases) {
+        const Outcome o = Shell(Program + " --steps 2 --seed 1 --quiet" + c.arguments, dir);
+        EXPECT_EQ(o.status, 2) << c.arguments << "\n" << o.output;
+        EXPECT_TRUE(Contains(o.output, c.message)) << c.arguments << "\n" << o.output;
+        EXPECT_TRUE(Contains(o.output, "désignent le même fichier")) << o.output;
+    }
+    for (const char *input : {"victim.tif", "vt/compacted.tif", "point-001/run-001/p.tif"})
+        EXPECT_EQ(ReadAll(dir / input), tif) << input;
+    for (const char *input : {"victim.nc", "v2.nc"}) EXPECT_EQ(ReadAll(dir / input), nc) << input;
+}
+
 TEST(BatchTrust, ValidateChecksOutputPlacesAndTheFirstStep) {
     ScratchDir dir;
     const std::string file = dir.File("file", "");
@@ -465,7 +500,7 @@ TEST(BatchTrust, AFailedManifestKeepsTheEarlierRun) {
 }
 
 // A full disk never leaves an empty or partial output: the folder holds the earlier
-// run whole, or the new run with a manifest that says how it ended.
+// run's outputs whole, with the manifest of the failed run when it had room.
 TEST(BatchTrust, AFullDiskLeavesOneTruthfulRun) {
     const glebix::testing::SmallTmpfs disk("size=256k");
     if (!disk.Mounted()) GTEST_SKIP() << "no tmpfs can be mounted here";
@@ -487,13 +522,77 @@ TEST(BatchTrust, AFullDiskLeavesOneTruthfulRun) {
     for (const auto &e : fs::recursive_directory_iterator(r)) {
         if (e.is_regular_file()) { EXPECT_GT(e.file_size(), 0u) << e.path(); }
     }
+    // The earlier run's outputs stay whole; the manifest is the failed run's, or the
+    // earlier one when the disk had no room left for it either.
     const std::string manifest = ReadAll(r + "/manifest.json");
+    for (const auto &[path, bytes] : earlier)
+        if (!path.ends_with("manifest.json") || !Contains(manifest, "\"seed\": 2,"))
+            EXPECT_EQ(ReadAll(path), bytes) << path;
     if (Contains(manifest, "\"seed\": 2,")) {
         EXPECT_TRUE(Contains(manifest, "\"status\": \"error\"")) << manifest;
         EXPECT_TRUE(Contains(manifest, "Disque plein")) << manifest;
-    } else {
-        for (const auto &[path, bytes] : earlier) EXPECT_EQ(ReadAll(path), bytes) << path;
     }
+}
+
+// Every file of a folder, by path, with its bytes (the manifest aside).
+std::map<std::string, std::string> FilesBelow(const std::string &dir) {
+    std::map<std::string, std::string> files;
+    for (const auto &e : fs::recursive_directory_iterator(dir))
+        if (e.is_regular_file() && e.path().filename() != "manifest.json")
+            files[e.path().string()] = ReadAll(e.path().string());
+    return files;
+}
+
+// A failed run, whether before its first step (a missing input), on a fault of the
+// model or on an output it cannot write, leaves every earlier output under the name
+// given as it was, byte for byte, and says its error once. What it did up to its fault
+// is kept aside under <name>.incomplete, and its manifest says so.
+TEST(BatchTrust, AFailedRunLeavesEveryEarlierOutputAsItWas) {
+    ScratchDir dir;
+    // (The checkpoint is left out: it is the run's own, replaced as the run goes.)
+    const std::string outputs =
+        " --out r --trace r/t.csv --snapshots r/maps --every 1 --asc r/g --tif r/tif"
+        " --netcdf r/s.nc --animate r/a.gif --save-state r/s.txt";
+    ASSERT_EQ(Shell(Program + " --steps 3 --seed 1 --quiet" + outputs, dir).status, 0);
+    const std::map<std::string, std::string> earlier = FilesBelow(dir / "r");
+    ASSERT_EQ(earlier.size(), 13u);
+    const struct {
+        std::string limit;
+        std::string arguments;
+        std::string message;
+        bool setUp;  // the run was set up: it keeps its files aside
+    } cases[] = {
+        {"", "--steps 3 --set EnvInitMode=0 --set EnvFilePath=absent.asc", "Fichier introuvable", false},
+        {"", "--steps 3 --set Fecundity=1e300", "virgule flottante", true},
+        // The NetCDF stack outgrows the largest file allowed midway.
+        {"trap '' XFSZ; ulimit -f 150; ", "--steps 400", "Écriture impossible du fichier NetCDF", true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const Outcome o = Shell(c.limit + Program + " --seed 2 " + c.arguments + outputs, dir);
+        EXPECT_EQ(o.status, 1) << o.output;
+        EXPECT_EQ(std::count(o.output.begin(), o.output.end(), '\n'), 1) << o.output;
+        EXPECT_TRUE(Contains(o.output, c.message)) << o.output;
+        const std::string manifest = ReadAll(dir / "r/manifest.json");
+        EXPECT_TRUE(Contains(manifest, "\"status\": \"error\"")) << manifest;
+        EXPECT_TRUE(PartFiles(dir / "r").empty());
+        for (const auto &[path, bytes] : FilesBelow(dir / "r")) {
+            if (path.ends_with(".incomplete")) {
+                EXPECT_TRUE(c.setUp) << path;
+                EXPECT_TRUE(Contains(manifest, fs::path(path).filename().string() + "\"")) << path;
+                fs::remove(path);
+                continue;
+            }
+            ASSERT_TRUE(earlier.count(path)) << path;
+            EXPECT_TRUE(earlier.at(path) == bytes) << path;
+        }
+        EXPECT_EQ(FilesBelow(dir / "r").size(), earlier.size());
+    }
+    // A later run that completes leaves its own outputs only, and no file aside.
+    ASSERT_EQ(Shell(Program + " --steps 2 --seed 3 --set Fecundity=1e300 --trace r/t.csv --quiet", dir).status, 1);
+    ASSERT_TRUE(fs::exists(dir / "r/t.csv.incomplete"));
+    ASSERT_EQ(Shell(Program + " --steps 2 --seed 3 --trace r/t.csv --quiet", dir).status, 0);
+    EXPECT_FALSE(fs::exists(dir / "r/t.csv.incomplete"));
 }
 
 // ---- Threads and memory ------------------------------------------------------------

@@ -1,5 +1,8 @@
 """The package's messages in the user's language, from the batch tool's catalogue."""
 
+import subprocess
+import sys
+
 import pytest
 
 import glebix
@@ -76,3 +79,22 @@ def test_the_bindings_own_refusals_and_the_descriptions_are_in_the_users_languag
         "probabilité de survie d'un individu à chaque pas de temps",
         "probability that an individual survives each time step",
     )
+
+
+# A set-up that needs more memory than the process may take, the limit set just above
+# what the process already holds.
+OUT_OF_MEMORY = """
+import resource, glebix
+sim = glebix.Simulation(seed=1, steps=1, PlotWidth=4096, PlotHeight=4096)
+held = next(int(line.split()[1]) for line in open("/proc/self/status") if line.startswith("VmSize:")) * 1024
+resource.setrlimit(resource.RLIMIT_AS, (held + (64 << 20),) * 2)
+try:
+    sim.setup()
+except MemoryError as error:
+    print(error)
+"""
+
+
+def test_out_of_memory_is_told_in_the_users_language(lang):
+    done = subprocess.run([sys.executable, "-c", OUT_OF_MEMORY], capture_output=True, text=True, timeout=120)
+    assert done.stdout.strip() == expected(lang, "Mémoire insuffisante", "Out of memory"), done.stderr

@@ -3,6 +3,10 @@ the batch tool's grid files, output folders made as needed, places that are not 
 files refused, the bound on threads, and the batch tool's warnings."""
 
 import os
+import signal
+import subprocess
+import sys
+import time
 import warnings
 
 import numpy as np
@@ -99,12 +103,19 @@ def test_animations_of_another_plot_size_are_the_batch_tools_bytes(batch, tmp_pa
         sim.animate(tmp_path / f"p-{style}.gif", every=3, style=style)
         sim.run()
         assert (tmp_path / f"p-{style}.gif").read_bytes() == (tmp_path / f"{style}.gif").read_bytes(), style
-    # A cell size whose picture passes the bound is refused when the animation starts.
+    # A cell size whose picture passes the bound is refused when the animation starts;
+    # the run goes on without it: setup() raises, run() warns and makes every step.
     sim = glebix.Simulation(seed=5, steps=6, PlotWidth=300, PlotHeight=20)
     sim.animate(tmp_path / "big.gif", style="map", cell_size=26)
     with pytest.raises(glebix.GlebixError, match="cell_size : à 26 pixels par case"):
         sim.setup()
-    sim.step(6)  # the run goes on without it
+    sim.step(6)
+    sim = glebix.Simulation(seed=5, steps=6, PlotWidth=300, PlotHeight=20)
+    sim.animate(tmp_path / "big.gif", style="map", cell_size=26)
+    with pytest.warns(glebix.GlebixWarning, match="cell_size : à 26 pixels par case"):
+        trace = sim.run(record_every=3, netcdf=tmp_path / "big.nc")
+    assert list(trace.time.values) == [0, 3, 6]
+    assert sim.step_index == 6
     assert not (tmp_path / "big.gif").exists()
 
 
@@ -169,3 +180,83 @@ def test_batch_warnings_are_python_warnings(batch, tmp_path):
     with pytest.raises(ValueError) as caught:
         glebix.run(steps=1, seed=1, jobs=100000)
     assert str(caught.value) == glebix._core.run_count_refusal("jobs", "100000")
+
+
+def test_an_output_never_replaces_a_file_the_run_reads(batch, tmp_path):
+    batch("--steps", 1, "--seed", 1, "--tif", "src")
+    original = (tmp_path / "src" / "compacted.tif").read_bytes()
+    (tmp_path / "grids").mkdir()
+    for name in ("chosen.tif", "grids/compacted.tif"):
+        (tmp_path / name).write_bytes(original)
+    chosen = tmp_path / "chosen.tif"
+    # A band chosen after the path names the file all the same.
+    sim = glebix.Simulation(seed=1, steps=3, EnvInitMode=0, EnvFilePath=f"{chosen}:1")
+    with pytest.raises(glebix.GlebixError, match="désignent le même fichier"):
+        sim.run(record_every=1, netcdf=chosen)
+    sim = glebix.Simulation(seed=1, steps=3, EnvInitMode=0, EnvFilePath=tmp_path / "grids" / "compacted.tif",
+                            DistFilePath=f"{chosen}:1")  # named, though its mode does not read it
+    sim.run()
+    for write in (lambda: sim.write_tif(tmp_path / "grids"), lambda: sim.write_netcdf(chosen),
+                  lambda: sim.animate(chosen), lambda: sim.save_state(tmp_path / "grids" / "compacted.tif")):
+        with pytest.raises(glebix.GlebixError, match="désignent le même fichier"):
+            write()
+    for name in ("chosen.tif", "grids/compacted.tif"):
+        assert (tmp_path / name).read_bytes() == original, name
+    assert sorted(os.listdir(tmp_path / "grids")) == ["compacted.tif"]
+
+
+def test_a_run_that_fails_keeps_the_earlier_files(tmp_path):
+    for name in ("s.nc", "a.gif"):
+        (tmp_path / name).write_bytes(b"earlier")
+    sim = glebix.Simulation(seed=3, steps=5, Fecundity=1e300)
+    sim.animate(tmp_path / "a.gif")
+    with pytest.raises(glebix.GlebixError):
+        sim.run(record_every=1, netcdf=tmp_path / "s.nc")
+    assert sorted(os.listdir(tmp_path)) == ["a.gif", "s.nc"]
+    assert {(tmp_path / n).read_bytes() for n in ("s.nc", "a.gif")} == {b"earlier"}
+
+
+# A long recorded run in a process of its own; with "handler", SIGTERM has a handler
+# of the script's, which must still be called.
+SIGNALLED_RUN = """
+import signal, sys, glebix
+place, handler, flag = sys.argv[1:]
+if handler:
+    def on_term(number, frame):
+        open(flag, "w").write("handled")
+        raise SystemExit(7)
+    signal.signal(signal.SIGTERM, on_term)
+sim = glebix.Simulation(seed=1, steps=1000000, PlotWidth=300, PlotHeight=300)
+sim.animate(place + "/a.gif")
+sim.run(record_every=1, netcdf=place + "/s.nc")
+"""
+
+
+@pytest.mark.parametrize("number, handler", [(signal.SIGTERM, ""), (signal.SIGINT, ""), (signal.SIGTERM, "handler")],
+                         ids=["term", "int", "term-handled"])
+def test_a_signal_removes_the_staged_files_and_then_acts_as_before(tmp_path, number, handler):
+    (tmp_path / "s.nc").write_bytes(b"earlier")
+    flag = tmp_path.parent / f"{tmp_path.name}-flag"
+    process = subprocess.Popen([sys.executable, "-c", SIGNALLED_RUN, str(tmp_path), handler, str(flag)],
+                               stderr=subprocess.PIPE)
+    deadline = time.monotonic() + 120
+    while not (tmp_path / "s.nc.part").exists() and time.monotonic() < deadline:
+        time.sleep(0.05)
+    time.sleep(0.3)  # some steps recorded
+    process.send_signal(number)
+    _, errors = process.communicate(timeout=120)
+    if handler:
+        assert process.returncode == 7
+        assert flag.read_text() == "handled"
+    elif number == signal.SIGINT:
+        assert b"KeyboardInterrupt" in errors
+    else:
+        assert process.returncode == -number
+    assert os.listdir(tmp_path) == ["s.nc"]
+    assert (tmp_path / "s.nc").read_bytes() == b"earlier"
+
+
+def test_a_run_puts_the_signal_handlers_back():
+    before = [signal.getsignal(number) for number in (signal.SIGINT, signal.SIGTERM)]
+    glebix.Simulation(seed=1, steps=2).run(record_every=1)
+    assert [signal.getsignal(number) for number in (signal.SIGINT, signal.SIGTERM)] == before

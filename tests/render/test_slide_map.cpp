@@ -140,6 +140,10 @@ TEST(AnimationOptions, StyleCellSizeAndRateAreCheckedWithTheirNames) {
          "--animate-cell-size : «1» hors de 2 à 40 pixels par case"},
         {{"--animate-cell-size", "8"}, "--animate-cell-size ne vaut que pour le style map (--animate-style map)"},
         {{"--fps", "101"}, "--fps : au plus 100 images par seconde"},
+        // A text that is no whole number is told the range the option takes.
+        {{"--animate-style", "map", "--animate-cell-size", "2.5"},
+         "--animate-cell-size : «2.5» n'est pas un nombre entier de 2 à 40"},
+        {{"--fps", "2,5"}, "--fps : «2,5» n'est pas un nombre entier de 1 à 100"},
     };
     for (const auto &c : cases) {
         const ParsedCommandLine parsed = ParseCommandLine(c.args);

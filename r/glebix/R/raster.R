@@ -32,10 +32,14 @@ glebix_stack <- function(sim, every, what = "density", file = tempfile(fileext =
   every <- count_argument(every, "every", 1, call)
   file <- path_argument(file, "file", call)
   gx_call(gx_record, handle, file, every)
-  written <- tryCatch({
+  # Put in place only when every step is made: after an error or an interrupt the
+  # temporary file goes and an earlier file under that name stays.
+  done <- FALSE
+  tryCatch({
     glebix_setup(sim)
     glebix_step(sim, gx_call(gx_info, handle)$steps)
-  }, finally = gx_call(gx_record, handle, "", 0L))
+    done <- TRUE
+  }, finally = gx_call(gx_record, handle, "", if (done) 0L else -1L))
   written <- file
   stack <- terra::rast(written, subds = what)
   last <- gx_call(gx_info, handle)$steps

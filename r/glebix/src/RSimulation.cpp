@@ -3,8 +3,10 @@
 #include <Rcpp.h>
 
 #include <cmath>
+#include <csignal>
 #include <memory>
 
+#include "FileIo.h"
 #include "Georeference.h"
 #include "NetcdfRecording.h"
 #include "RGlue.h"
@@ -52,6 +54,45 @@ Simulation &ReadySimulation(SEXP handle) {
     return s;
 }
 
+volatile std::sig_atomic_t TermPending = 0;
+extern "C" void NoteTerm(int) { TermPending = 1; }
+
+// While steps run with a recording or an animation under way, SIGTERM first removes
+// their temporary files, then acts as it did before (by default, ends the process);
+// a SIGTERM that was ignored stays ignored.
+class TermWatch {
+public:
+    explicit TermWatch(bool active) : active_(active) {
+        if (!active_) return;
+        TermPending = 0;
+        struct sigaction note {};
+        note.sa_handler = NoteTerm;
+        note.sa_flags = SA_RESTART;
+        sigemptyset(&note.sa_mask);
+        ::sigaction(SIGTERM, &note, &previous_);
+        if (previous_.sa_handler == SIG_IGN) Release();
+    }
+    ~TermWatch() { Release(); }
+    TermWatch(const TermWatch &) = delete;
+    TermWatch &operator=(const TermWatch &) = delete;
+
+    // Between two steps.
+    void Check() {
+        if (!active_ || !TermPending) return;
+        batch::RemoveTemporaries();
+        Release();
+        ::raise(SIGTERM);
+    }
+
+private:
+    void Release() {
+        if (active_) ::sigaction(SIGTERM, &previous_, nullptr);
+        active_ = false;
+    }
+    bool active_;
+    struct sigaction previous_ {};
+};
+
 // The engine of a simulation set up and not failed since.
 const Simul &ReadyEngine(SEXP handle) { return ReadySimulation(handle).Session->Engine(); }
 
@@ -94,6 +135,7 @@ extern "C" SEXP gx_setup(SEXP handle) {
         Simulation &s = Get(handle);
         s.Trace.Clear();
         s.Session->SetUp();
+        if (auto refusal = s.Animation.TakeRefusal()) throw *refusal;
         return R_NilValue;
     });
     END_RCPP
@@ -103,14 +145,17 @@ extern "C" SEXP gx_setup(SEXP handle) {
 extern "C" SEXP gx_step(SEXP handle, SEXP count) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
-        batch::RunSession &run = *ReadySimulation(handle).Session;
+        Simulation &s = ReadySimulation(handle);
+        batch::RunSession &run = *s.Session;
         const int n = Rcpp::as<int>(count);
         const std::int32_t step = run.StepIndex(), last = run.StepCount();
         if (n > last - step)
             throw GlebixError(batch::Message(
                 "r.steps_left", {std::to_string(last), std::to_string(step), std::to_string(last - step)}));
+        TermWatch term(s.Recording.IsRecording() || s.Animation.IsAsked());
         for (int k = 0; k < n; ++k) {
             CheckInterrupt();
+            term.Check();
             run.Step();
         }
         return R_NilValue;
@@ -199,12 +244,16 @@ extern "C" SEXP gx_write_netcdf(SEXP handle, SEXP path) {
 
 // Starts recording the grids into the NetCDF file at `path` as --netcdf --every
 // `every` does (from the next set-up, or now when set up); `every` 0 puts the file in
-// place and returns its path.
+// place and returns its path; a negative `every` drops it, nothing put in place.
 extern "C" SEXP gx_record(SEXP handle, SEXP path, SEXP every) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
         Simulation &s = Get(handle);
         const int k = Rcpp::as<int>(every);
+        if (k < 0) {
+            s.Recording.Abandon();
+            return R_NilValue;
+        }
         if (k == 0) return Rcpp::wrap(Utf8(s.Recording.Finish()));
         s.Recording.Start(Text(path), k, *s.Session);
         return R_NilValue;

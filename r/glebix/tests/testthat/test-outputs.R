@@ -143,3 +143,17 @@ test_that("the batch tool's warnings are R warnings of class glebix_warning", {
                  "point 2 : Survival vaut 1.5", class = "glebix_warning", fixed = TRUE)
   expect_no_warning(glebix_simulation(seed = 1))
 })
+
+test_that("no output replaces a file the run reads, even with a band chosen", {
+  dir <- tempfile("glebix-inputs-")
+  first <- glebix_step(glebix_setup(glebix_simulation(seed = 2, steps = 2)), 2)
+  grids <- glebix_write_asc(first, dir)
+  kept <- readLines(grids[2])
+  sim <- glebix_simulation(seed = 2, steps = 2, EnvInitMode = 0, EnvFilePath = grids[2])
+  glebix_step(glebix_setup(sim), 2)
+  expect_error(glebix_write_asc(sim, dir), "désignent le même fichier", class = "glebix_error")
+  expect_error(glebix_write_netcdf(sim, grids[2]), "désignent le même fichier", class = "glebix_error")
+  banded <- glebix_simulation(seed = 2, steps = 2, EnvInitMode = 0, EnvFilePath = paste0(grids[2], ":1"))
+  expect_error(glebix_animate(banded, grids[2]), "désignent le même fichier", class = "glebix_error")
+  expect_equal(readLines(grids[2]), kept)
+})

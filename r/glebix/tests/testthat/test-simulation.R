@@ -155,3 +155,30 @@ test_that("a user's interrupt stops steps and runs as an interrupt", {
   tools::pskill(as.integer(readLines(pid)), tools::SIGKILL)
   expect_equal(trimws(readLines(out)), c("interrupt", "interrupt"))
 })
+
+test_that("SIGTERM removes the temporary files of an animation under way, then ends R", {
+  dir <- tempfile("glebix-term-")
+  place <- file.path(dir, "place")
+  dir.create(place, recursive = TRUE)
+  writeLines("earlier", file.path(place, "a.gif"))
+  pid <- file.path(dir, "pid")
+  script <- file.path(dir, "child.R")
+  writeLines(c(
+    "library(glebix)",
+    "sim <- glebix_simulation(seed = 1, steps = 1e6, PlotWidth = 300, PlotHeight = 300)",
+    sprintf("glebix_animate(sim, '%s', every = 1)", file.path(place, "a.gif")),
+    "glebix_step(glebix_setup(sim), 1e6)"), script)
+  system2("sh", c("-c", shQuote(sprintf("echo $$ > '%s'; exec '%s' '%s' > /dev/null 2>&1", pid,
+                                        file.path(R.home("bin"), "Rscript"), script))),
+          wait = FALSE)
+  deadline <- Sys.time() + 60
+  wait_for <- function(done) while (!done() && Sys.time() < deadline) Sys.sleep(0.05)
+  wait_for(function() length(list.files(place)) > 1)
+  Sys.sleep(0.3)  # some frames written
+  child <- as.integer(readLines(pid))
+  tools::pskill(child, tools::SIGTERM)
+  wait_for(function() !file.exists(file.path("/proc", child)))
+  expect_false(file.exists(file.path("/proc", child)))
+  expect_equal(list.files(place), "a.gif")
+  expect_equal(readLines(file.path(place, "a.gif")), "earlier")
+})
