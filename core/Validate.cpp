@@ -58,7 +58,7 @@ std::vector<std::string> CheckSettings(const BatchOptions &options, const TSetti
     // the files are then read no further. A file that cannot be read is its own.
     std::optional<PlotShape> shape;
     try {
-        shape = simul->TakePlotShape();
+        shape = ReadsEmptyPath(settings.Initial) ? PlotShape{} : simul->TakePlotShape();
     } catch (const GlebixError &e) {
         // An unread file's error has its path: the file's check below says it.
         if (e.Context().Path.empty())
