@@ -57,11 +57,10 @@ PlotShape PlotShapeOf(const PlotSettings &settings) {
 
 namespace {
 
-// Refuses the plot side `setting` holding `text` when the settings demand it and it
-// differs from the grid's `side`.
-void CheckDemandedSide(const char *setting, const std::string &text, bool given, int side, GridSize grid,
-                       const std::string &path) {
-    const std::string defaultText = std::to_string(GridSide);
+// Refuses the plot side `setting` holding `text` when the settings demand it (given by
+// name, or another text than `defaultText`) and it differs from the grid's `side`.
+void CheckDemandedSide(const char *setting, const std::string &text, const std::string &defaultText, bool given,
+                       int side, GridSize grid, const std::string &path) {
     if (!given && text == defaultText) return;
     if (ParseWholeToken(text) == side) return;
     throw GlebixError("la grille du fichier « " + path + " » a " + SizeWords(grid.Columns, grid.Rows) +
@@ -85,8 +84,9 @@ PlotShape ShapeWithGrid(PlotShape shape, const PlotSettings &settings, GridSize 
         throw GlebixError(found + " ; celle du fichier « " + earlier + " », qui fait la taille de la parcelle, en a " +
                           SizeWords(shape.Width, shape.Height));
     }
-    CheckDemandedSide("PlotWidth", settings.Width, settings.WidthGiven, grid.Columns, grid, path);
-    CheckDemandedSide("PlotHeight", settings.Height, settings.HeightGiven, grid.Rows, grid, path);
+    const PlotSettings defaults;
+    CheckDemandedSide("PlotWidth", settings.Width, defaults.Width, settings.WidthGiven, grid.Columns, grid, path);
+    CheckDemandedSide("PlotHeight", settings.Height, defaults.Height, settings.HeightGiven, grid.Rows, grid, path);
     shape.Width = grid.Columns;
     shape.Height = grid.Rows;
     return shape;

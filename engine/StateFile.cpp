@@ -129,7 +129,8 @@ namespace {
 // The lines before the grids, of a plot of `plot`'s shape.
 void AppendHeader(std::string &out, const StateHeader &run, const TPlot &plot) {
     const bool keepsCrs = run.InputGridPlacement && run.InputGridCrs;
-    out += std::string(StateFileMagic) + " " + std::to_string(keepsCrs ? StateFileCrsVersion : 1) + "\n";
+    out += std::string(StateFileMagic) + " " + std::to_string(keepsCrs ? StateFileCrsVersion : StateFileFirstVersion) +
+           "\n";
     // One line "<kind> <name> <value>" per field.
     auto lines = [&out](const char *kind) {
         return [&out, kind](std::string_view name, const auto &value) {

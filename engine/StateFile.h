@@ -34,6 +34,7 @@ inline constexpr const char *StateFileMagic = "GLEBIX-STATE";
 // The newest version read. A state is written in the oldest version that holds it: 1
 // unless it has a grid's CRS to keep (version 2), so older programs read all they can.
 inline constexpr int StateFileVersion = 2;
+inline constexpr int StateFileFirstVersion = 1;
 inline constexpr int StateFileCrsVersion = 2;
 
 // The values of a state file before its grids.
