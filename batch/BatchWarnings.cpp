@@ -39,7 +39,11 @@ StudyWarnings CollectWarnings(const BatchOptions &options) {
     for (const InputFile &input : options.Inputs)
         if (input.Role == "species") species.push_back(input.Path);
     const auto settingsOf = [&options](int point) { return PointSettings(options, point); };
-    StudyWarnings w = RunWarnings(options.Settings, points, settingsOf, species, *options.Files);
+    StudyWarnings w;
+    if (options.Resumed)
+        w.Common = ResumedRunWarnings(options.Settings);
+    else
+        w = RunWarnings(options.Settings, points, settingsOf, species, *options.Files);
     const std::size_t runs = options.Points.size() * static_cast<std::size_t>(options.Replicates);
     if ((runs > 1 || options.StudyDesign) && !KeepsSomething(options)) w.Common.push_back(NothingKeptWarning());
     if (!options.AnimatePath.empty() && options.FramesPerSecond > MaxShownFramesPerSecond)

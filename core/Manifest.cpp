@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "FileIo.h"
+#include "InitialSources.h"
 #include "GeoTiffGrids.h"
 #include "IncompleteFile.h"
 #include "InputFile.h"
@@ -39,11 +40,13 @@ Json AbsolutePath(const std::string &path) {
 Json InputsArray(const std::vector<InputFileRecord> &inputs) {
     Json array = Json::Array();
     for (const InputFileRecord &in : inputs) {
-        array.PushBack(Json{{"role", in.Role},
-                            {"path", in.Path},
-                            {"absolute_path", AbsolutePath(in.Path)},
-                            {"size", in.Size < 0 ? Json() : Json(in.Size)},
-                            {"sha256", PathOrNull(in.Sha256)}});
+        Json entry{{"role", in.Role},
+                   {"path", in.Path},
+                   {"absolute_path", AbsolutePath(in.Path)},
+                   {"size", in.Size < 0 ? Json() : Json(in.Size)},
+                   {"sha256", PathOrNull(in.Sha256)}};
+        if (!in.GeoreferenceSha256.empty()) entry["georeference_sha256"] = in.GeoreferenceSha256;
+        array.PushBack(std::move(entry));
     }
     return array;
 }
@@ -118,17 +121,20 @@ std::vector<InputFileRecord> DescribeInputs(const BatchOptions &options, const T
                 continue;
             }
         }
-        InputFileRecord r{input.Role, input.Path, -1, {}};
+        InputFileRecord r{input.Role, input.Path, -1, {}, {}};
         const ReadInput &read = ReadInputOnce(*options.Files, input.Path);
         if (read.Bytes) {
             r.Size = static_cast<std::int64_t>(read.Bytes->size());
             r.Sha256 = Sha256Hex(*read.Bytes);
+            if (!InitialPathSetting(input.Role).empty()) r.GeoreferenceSha256 = GeoreferenceDigest(input.Path);
         }
         if (digests) (*digests)[input.Path] = r;
         records.push_back(std::move(r));
     }
     return records;
 }
+
+std::string GeoreferenceDigest(const std::string &path) { return Sha256Hex(gis::FileCrs(path)); }
 
 std::string UtcNow() {
     const std::time_t now = std::time(nullptr);

@@ -26,7 +26,15 @@ struct InputFileRecord {
     std::string Path;    // as given
     std::int64_t Size;   // bytes; -1 when the file could not be read
     std::string Sha256;  // hexadecimal digest; empty when the file could not be read
+    // Of an initial file, the digest of its georeference beyond its values (GDAL's
+    // checksum and the grid read leave out its CRS): GeoreferenceDigest. Empty otherwise.
+    std::string GeoreferenceSha256 = {};
 };
+
+// The digest of what places the initial file at `path` beyond its values: the SHA-256
+// of its CRS as WKT (of the empty text for none), its placement being among the grid's
+// values.
+std::string GeoreferenceDigest(const std::string &path);
 
 // Size and SHA-256 of every input the runs read (RunInputs, with a point's settings
 // when given), from the very bytes the runs use. `digests` (if any) keeps the records

@@ -81,6 +81,10 @@ void CheckInputs(const Json &inputs, BatchOptions &options, std::vector<std::str
             problems.push_back(MessageIn(UserLanguage(), "repeat.input_unread_before", what));
         } else if (Sha256Hex(*read.Bytes) != expected) {
             problems.push_back(MessageIn(UserLanguage(), "repeat.input_changed", what));
+        } else if (const std::string place = TextOf(input, "georeference_sha256");
+                   initial && !place.empty() && GeoreferenceDigest(path) != place) {
+            // A manifest from before the georeference was recorded has its values only.
+            problems.push_back(MessageIn(UserLanguage(), "repeat.input_georeference_changed", what));
         }
     }
 }

@@ -13,8 +13,10 @@ namespace glebix::batch {
 
 std::vector<InputFile> RunInputs(const BatchOptions &options, const TSettings *settings) {
     std::vector<InputFile> inputs = options.Inputs;
+    // A design's runs read the files their points' settings name, never the common ones.
+    const bool ownFiles = !options.Resumed && (settings || !options.StudyDesign);
     const InitialSettings &in = (settings ? *settings : options.Settings).Initial;
-    if (options.Resumed) return inputs;
+    if (!ownFiles) return inputs;
     for (const InitialSource &source : ReadInitialSources(in))
         inputs.push_back({std::string(source.role), source.path});
     for (const InputFile &input : inputs) {

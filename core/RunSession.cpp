@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "Conversions.h"
 #include "Errors.h"
 #include "FileIo.h"
 #include "GeoTiffGrids.h"
+#include "Georeference.h"
 #include "GridOutputs.h"
 #include "NetcdfStack.h"
 #include "OutputPlaces.h"
@@ -18,9 +20,20 @@
 
 namespace glebix::batch {
 
+namespace {
+
+// The settings as the session runs them: StepCount the steps it goes to, whichever way
+// they were asked for, so that every record of the run gives them.
+TSettings AsRun(TSettings settings, std::int32_t stepCount) {
+    if (ParseWholeToken(settings.Run.StepCount) != stepCount) settings.Run.StepCount = std::to_string(stepCount);
+    return settings;
+}
+
+}  // namespace
+
 RunSession::RunSession(RunStart start)
     : simul_(std::make_unique<Simul>()),
-      settings_(std::move(start.Settings)),
+      settings_(AsRun(std::move(start.Settings), start.StepCount)),
       inputs_(std::move(start.Inputs)),
       seed_(start.Seed),
       masterSeed_(start.MasterSeed),
@@ -32,7 +45,7 @@ RunSession::RunSession(RunStart start)
 
 RunSession::RunSession(const SavedRun &saved, const TSettings &settings, std::int32_t stepCount, int threads)
     : simul_(std::make_unique<Simul>()),
-      settings_(settings),
+      settings_(AsRun(settings, stepCount)),
       seed_(saved.RunSeed),
       masterSeed_(saved.MasterSeed),
       stepCount_(stepCount),
@@ -59,6 +72,8 @@ void RunSession::SetUp() {
     simul_->GivenInputs = inputs_ ? inputs_ : gis::InitialInputs(settings_);
     simul_->RefuseChartCellOutside = true;
     simul_->SetUpRun(seed_);
+    simul_->InputGridCrs.reset();
+    if (simul_->InputGridPlacement) simul_->InputGridCrs = gis::RunGeoreference(*simul_).CrsWkt;
     setUp_ = true;
     failed_ = false;
     Notify([this](RunObserver &o) { o.SetUp(*this); });

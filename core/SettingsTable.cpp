@@ -144,7 +144,9 @@ std::optional<std::string> ApplySetting(std::string_view name, std::string_view 
     const bool known = WithSetting(settings, name, SettingSetter::ByName, [&](const SettingRow &row, auto &member) {
         CheckedValue v;
         problem = Check(row, value, v);
-        if (!problem) Store(member, v);
+        if (problem) return;
+        Store(member, v);
+        NoteGivenByName(settings, &member);
     });
     if (!known) return UnknownSettingMessage(name);
     return problem;

@@ -42,6 +42,7 @@ std::vector<std::string> PlotShapeProblems(const BatchOptions &options) {
             RunInputs(options, &simul->Settings);  // read once, as the runs will read them
             if (!InputsReadable(simul->Settings.Initial, options.Files.get())) continue;
             const PlotShape shape = simul->TakePlotShape();
+            TakeChartCellDefault(simul->Settings.Run, shape);
             CheckChartCell("ChartCellX", simul->Settings.Run.ChartCellX, shape.Width);
             CheckChartCell("ChartCellY", simul->Settings.Run.ChartCellY, shape.Height);
         } catch (const std::exception &e) { problem = LocalExceptionMessage(e); }

@@ -15,6 +15,7 @@
 #include "InitialSources.h"
 #include "Messages.h"
 #include "OutputPlaces.h"
+#include "PlotShape.h"
 #include "RunPlan.h"
 #include "Simul.h"
 
@@ -22,12 +23,13 @@ namespace glebix::batch {
 
 namespace {
 
-// Reads one initial file into a scratch plot, so that a fault in one file does not
-// hide one in the other.
-void CheckInitialFile(const BatchOptions &options, const InitialSource &source, std::vector<std::string> &problems) {
+// Reads one initial file into a scratch plot of the run's shape, so that a fault in one
+// file does not hide one in the other.
+void CheckInitialFile(const BatchOptions &options, const InitialSource &source, const PlotShape &shape,
+                      std::vector<std::string> &problems) {
     const std::string &path = source.path;
     const std::string setting(source.pathSetting);
-    auto plot = std::make_unique<TPlot>();
+    auto plot = std::make_unique<TPlot>(shape.Width, shape.Height);
     try {
         source.readText(*InputFileBytes(path, options.Files.get()), path, *plot);
     } catch (GlebixError &e) {
@@ -49,10 +51,24 @@ bool ReadsEmptyPath(const InitialSettings &in) {
 std::vector<std::string> CheckSettings(const BatchOptions &options, const TSettings &settings) {
     std::vector<std::string> problems;
     RunInputs(options, &settings);
-    for (const InitialSource &source : ReadInitialSources(settings.Initial))
-        if (!source.path.empty()) CheckInitialFile(options, source, problems);
     auto simul = std::make_unique<Simul>();
     simul->Settings = settings;
+    simul->GivenInputs = options.Files;
+    // The plot's shape as the run's set-up takes it: a refused one is the problem, and
+    // the files are then read no further. A file that cannot be read is its own.
+    std::optional<PlotShape> shape;
+    try {
+        shape = ReadsEmptyPath(settings.Initial) ? PlotShape{} : simul->TakePlotShape();
+    } catch (const GlebixError &e) {
+        // An unread file's error has its path: the file's check below says it.
+        if (e.Context().Path.empty())
+            problems.push_back(LocalMessageWithContext(e));
+        else
+            shape = PlotShape{};
+    } catch (const std::exception &e) { problems.push_back(LocalExceptionMessage(e)); }
+    if (shape)
+        for (const InitialSource &source : ReadInitialSources(settings.Initial))
+            if (!source.path.empty()) CheckInitialFile(options, source, *shape, problems);
     try {
         simul->TakeSpeciesParameters();
     } catch (const std::exception &e) {

@@ -45,6 +45,12 @@ std::vector<std::string> SettingsWarnings(const TSettings &s) {
     return out;
 }
 
+std::vector<std::string> ResumedRunWarnings(const TSettings &s) {
+    std::vector<std::string> out;
+    OutsideAdvice(s, out);
+    return out;
+}
+
 std::vector<std::string> EnvironmentFileWarnings(const TPlot &read, const std::string &path) {
     int unnamed = 0;
     for (std::size_t c = 0; c < read.Env.Size(); ++c) unnamed += std::isnan(read.Env.Data()[c].Compacted) ? 1 : 0;

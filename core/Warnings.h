@@ -53,6 +53,10 @@ StudyWarnings CollectWarnings(const BatchOptions &options);
 // survival outside [0, 1].
 std::vector<std::string> SettingsWarnings(const TSettings &settings);
 
+// Warnings about a resumed run, which reads no initial file and takes its plot from the
+// state: its values outside their advised range only.
+std::vector<std::string> ResumedRunWarnings(const TSettings &settings);
+
 // An animation asked for at more frames per second than viewers show as written.
 std::string FramesPerSecondWarning(int framesPerSecond);
 

@@ -55,25 +55,58 @@ PlotShape PlotShapeOf(const PlotSettings &settings) {
     return shape;
 }
 
+namespace {
+
+// Refuses the plot side `setting` holding `text` when the settings demand it (given by
+// name, or another text than `defaultText`) and it differs from the grid's `side`.
+void CheckDemandedSide(const char *setting, const std::string &text, const std::string &defaultText, bool given,
+                       int side, GridSize grid, const std::string &path) {
+    if (!given && text == defaultText) return;
+    if (ParseWholeToken(text) == side) return;
+    throw GlebixError("la grille du fichier « " + path + " » a " + SizeWords(grid.Columns, grid.Rows) +
+                          ", qui font la taille de la parcelle",
+                      ErrorContext{setting, {}, 0, 0, text});
+}
+
+}  // namespace
+
 PlotShape ShapeWithGrid(PlotShape shape, const PlotSettings &settings, GridSize grid, const std::string &path,
-                        bool fixedSize) {
-    if (grid.Columns == shape.Width && grid.Rows == shape.Height) return shape;
-    const ErrorContext where{{}, path, 0, 0, {}};
+                        const std::string &earlier, bool fixedSize) {
+    const bool same = grid.Columns == shape.Width && grid.Rows == shape.Height;
     const std::string found = "la grille du fichier « " + path + " » a " + SizeWords(grid.Columns, grid.Rows);
-    if (fixedSize)
+    if (fixedSize && !same)
         throw GlebixError(found +
                               " ; la fenêtre ne montre que des parcelles de 50 × 50 : une parcelle d'une autre "
                               "taille se simule avec glebix-batch, ou depuis Python ou R",
-                          where);
+                          ErrorContext{{}, path, 0, 0, {}});
+    if (!earlier.empty()) {
+        if (same) return shape;
+        throw GlebixError(found + " ; celle du fichier « " + earlier + " », qui fait la taille de la parcelle, en a " +
+                          SizeWords(shape.Width, shape.Height));
+    }
     const PlotSettings defaults;
-    if (settings.Width != defaults.Width || settings.Height != defaults.Height || shape.Width != GridSide ||
-        shape.Height != GridSide)
-        throw GlebixError(found + " ; PlotWidth " + settings.Width + " et PlotHeight " + settings.Height +
-                              " en demandent " + SizeWords(shape.Width, shape.Height),
-                          ErrorContext{"PlotWidth", path, 0, 0, {}});
+    CheckDemandedSide("PlotWidth", settings.Width, defaults.Width, settings.WidthGiven, grid.Columns, grid, path);
+    CheckDemandedSide("PlotHeight", settings.Height, defaults.Height, settings.HeightGiven, grid.Rows, grid, path);
     shape.Width = grid.Columns;
     shape.Height = grid.Rows;
     return shape;
+}
+
+void TakeChartCellDefault(RunSettings &run, const PlotShape &shape) {
+    if (shape.Width == GridSide && shape.Height == GridSide) return;
+    const RunSettings defaults;
+    // The centre's index from 1: the middle cell of an odd side, the first of the two
+    // middle ones of an even side.
+    auto centre = [](int side) { return std::to_string((side + 1) / 2); };
+    if (!run.ChartCellXGiven && run.ChartCellX == defaults.ChartCellX) run.ChartCellX = centre(shape.Width);
+    if (!run.ChartCellYGiven && run.ChartCellY == defaults.ChartCellY) run.ChartCellY = centre(shape.Height);
+}
+
+void NoteGivenByName(TSettings &settings, const void *member) {
+    if (member == &settings.Plot.Width) settings.Plot.WidthGiven = true;
+    if (member == &settings.Plot.Height) settings.Plot.HeightGiven = true;
+    if (member == &settings.Run.ChartCellX) settings.Run.ChartCellXGiven = true;
+    if (member == &settings.Run.ChartCellY) settings.Run.ChartCellYGiven = true;
 }
 
 void CheckChartCell(const char *setting, const std::string &text, int side) {

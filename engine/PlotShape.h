@@ -32,12 +32,18 @@ bool IsEdgesSetting(std::string_view name);
 PlotShape PlotShapeOf(const PlotSettings &settings);
 
 // The shape once a grid input of size `grid` (the file `path`) is read: the grid's
-// size when the settings hold the default one and `fixedSize` is off, else `shape` if
-// the grid agrees. Raises GlebixError naming the file and the settings otherwise; with
-// `fixedSize` (the windows, which show 50 x 50 plots only) the message says where
-// other sizes run.
+// size, which each side the settings demand (given by name, or another text than the
+// default) must agree with, as must the grid `earlier` that gave `shape` (empty when
+// none did). Raises GlebixError naming the setting and its value, or the other file,
+// and the grid's size otherwise; with `fixedSize` (the windows, which show 50 x 50
+// plots only) any other size is refused, and the message says where it runs.
 PlotShape ShapeWithGrid(PlotShape shape, const PlotSettings &settings, GridSize grid, const std::string &path,
-                        bool fixedSize);
+                        const std::string &earlier, bool fixedSize);
+
+// The chart cell's texts of `run` on a plot of `shape`: left at their default and not
+// given, they stand for the plot's centre on any plot but the 50 x 50 one, and are
+// replaced by its index; otherwise kept.
+void TakeChartCellDefault(RunSettings &run, const PlotShape &shape);
 
 // The chart cell's index must lie in the plot: raises GlebixError naming the setting.
 void CheckChartCell(const char *setting, const std::string &text, int side);

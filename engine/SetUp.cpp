@@ -149,17 +149,21 @@ PlotShape Simul::TakePlotShape() const {
     const InitialSettings &in = Settings.Initial;
     PlotShape shape = PlotShapeOf(Settings.Plot);
     // A grid input sets the size; the environment file first.
+    std::string gridPath;
     auto withGrid = [&](bool used, const char *setting, const std::string &path) {
         if (!used) return;
+        std::optional<GridSize> size;
         try {
             const auto bytes = InputFileBytes(path, GivenInputs.get());
-            if (IsAsciiGrid(*bytes))
-                shape = ShapeWithGrid(shape, Settings.Plot, AsciiGridSize(*bytes, path), path, FixedPlotSize);
+            if (IsAsciiGrid(*bytes)) size = AsciiGridSize(*bytes, path);
         } catch (GlebixError &e) {
             if (e.Context().Setting.empty()) e.Context().Setting = setting;
             e.Context().Path = path;
             throw;
         }
+        if (!size) return;
+        shape = ShapeWithGrid(shape, Settings.Plot, *size, path, gridPath, FixedPlotSize);
+        if (gridPath.empty()) gridPath = path;
     };
     withGrid(in.EnvInitMode == EnvModeFile, "EnvFilePath", in.EnvFilePath);
     withGrid(in.DistInitMode == DistModeFile, "DistFilePath", in.DistFilePath);
@@ -169,6 +173,10 @@ PlotShape Simul::TakePlotShape() const {
 void Simul::InitialisePlot() {
     const InitialSettings &in = Settings.Initial;
     const PlotShape shape = TakePlotShape();
+    // The settings say the run as it is made: the size a grid gave, the chart cell taken.
+    if (ParseWholeToken(Settings.Plot.Width) != shape.Width) Settings.Plot.Width = std::to_string(shape.Width);
+    if (ParseWholeToken(Settings.Plot.Height) != shape.Height) Settings.Plot.Height = std::to_string(shape.Height);
+    TakeChartCellDefault(Settings.Run, shape);
     if (RefuseChartCellOutside) {
         CheckChartCell("ChartCellX", Settings.Run.ChartCellX, shape.Width);
         CheckChartCell("ChartCellY", Settings.Run.ChartCellY, shape.Height);
@@ -193,6 +201,7 @@ void Simul::InitialisePlot() {
     // The files are read after the loop: the environment file first, each only when
     // its mode asks for it.
     InputGridPlacement.reset();
+    InputGridCrs.reset();
     if (in.EnvInitMode == EnvModeFile)
         InputGridPlacement =
             ReadInitialFile(ReadEnvironmentText, "EnvFilePath", in.EnvFilePath, GivenInputs.get(), Plot);

@@ -68,17 +68,29 @@ struct RunSettings {
     bool SaveResults = false;             // write the result file at the last step
     std::string ResultDirectory;          // directory of the result file; read when it is written
     std::string StepCount = "300";        // whole number: steps of a run; read when a run starts
+    // Whether the chart cell's texts were given by name rather than left at their
+    // default, which on a plot of another size than 50 x 50 stands for its centre.
+    bool ChartCellXGiven = false;
+    bool ChartCellYGiven = false;
 };
 
-// Size and edges of the plot; read at set-up. A grid input sets the size when these
-// hold the default 50 x 50.
+// Size and edges of the plot; read at set-up. A grid input sets the size; a side given
+// by name, or holding another text than the default, must then agree with it.
 inline constexpr const char *EdgesTorus = "torus";      // a disperser beyond an edge comes in at the other
 inline constexpr const char *EdgesBounded = "bounded";  // it leaves the plot
 struct PlotSettings {
     std::string Width = "50";     // whole number: cells along the row index i, west to east
     std::string Height = "50";    // whole number: cells along the column index j, south to north
     std::string Edges = "torus";  // EdgesTorus or EdgesBounded
+    bool WidthGiven = false;      // set by name, so a demand even at the default text
+    bool HeightGiven = false;
 };
+
+struct TSettings;
+// Notes that the setting held in `member` of `settings` was given by name (a front end's
+// value, a design's, a params file's): the plot's sides and the chart cell then hold
+// even at their default texts.
+void NoteGivenByName(TSettings &settings, const void *member);
 
 struct TSettings {
     SpeciesSettings Species;

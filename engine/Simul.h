@@ -72,6 +72,10 @@ public:
     // Where the initial environment grid (else the distribution grid) lay; empty when
     // neither initial file was a grid. Set at set-up.
     std::optional<GridPlacement> InputGridPlacement;
+    // The coordinate reference system of that grid's file (WKT; empty for none), once
+    // looked up by the caller (the engine reads none): kept with the run, so that a
+    // resumed run's grids lie where the unbroken run's do. Unknown until then.
+    std::optional<std::string> InputGridCrs;
     // Bytes of input files already read by the caller; set-up reads the files it does
     // not find here. Null in the program: every set-up reads its files anew.
     std::shared_ptr<const InputBytes> GivenInputs;

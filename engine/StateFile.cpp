@@ -101,6 +101,7 @@ StateHeader CaptureHeader(const Simul &simul, std::uint32_t masterSeed, std::uin
     header.StepCount = stepCount;
     header.Generator = simul.RandomSeed;
     header.InputGridPlacement = simul.InputGridPlacement;
+    header.InputGridCrs = simul.InputGridCrs;
     return header;
 }
 
@@ -119,6 +120,7 @@ void RestoreRun(const SavedRun &run, Simul &simul) {
     simul.RandomSeed = run.Generator;
     simul.RunSeed = run.RunSeed;
     simul.InputGridPlacement = run.InputGridPlacement;
+    simul.InputGridCrs = run.InputGridCrs;
     simul.Plot = run.Plot;
 }
 
@@ -126,7 +128,9 @@ namespace {
 
 // The lines before the grids, of a plot of `plot`'s shape.
 void AppendHeader(std::string &out, const StateHeader &run, const TPlot &plot) {
-    out += std::string(StateFileMagic) + " " + std::to_string(StateFileVersion) + "\n";
+    const bool keepsCrs = run.InputGridPlacement && run.InputGridCrs;
+    out += std::string(StateFileMagic) + " " + std::to_string(keepsCrs ? StateFileCrsVersion : StateFileFirstVersion) +
+           "\n";
     // One line "<kind> <name> <value>" per field.
     auto lines = [&out](const char *kind) {
         return [&out, kind](std::string_view name, const auto &value) {
@@ -141,8 +145,9 @@ void AppendHeader(std::string &out, const StateHeader &run, const TPlot &plot) {
     // The plot's shape as the plot has it, whether its settings or a grid gave it; the
     // rows that a default value leaves out are not written then.
     TSettings written = run.Settings;
-    written.Plot =
-        PlotSettings{std::to_string(plot.Width), std::to_string(plot.Height), plot.Bounded ? EdgesBounded : EdgesTorus};
+    written.Plot.Width = std::to_string(plot.Width);
+    written.Plot.Height = std::to_string(plot.Height);
+    written.Plot.Edges = plot.Bounded ? EdgesBounded : EdgesTorus;
     VisitSettings(written, [&lines](const SettingRow &row, const auto &value) {
         if (!row.omittedWhenDefault || !IsDefaultValue(row, value)) lines("setting")(row.name, value);
     });
@@ -157,6 +162,10 @@ void AppendHeader(std::string &out, const StateHeader &run, const TPlot &plot) {
         out += FormatShortest(p->XllCorner) + " " + FormatShortest(p->YllCorner) + " " + FormatShortest(p->CellSize);
     else
         out += "none";
+    if (keepsCrs) {
+        out += "\ngrid_crs ";
+        AppendValue(out, *run.InputGridCrs);
+    }
     out += "\nplot_extent " + std::to_string(plot.NRows) + " " + std::to_string(plot.NCols) + " " +
            std::to_string(plot.CellSize) + "\n";
 }

@@ -9,6 +9,7 @@
 //   chart_cell <x> <y>
 //   master_seed <n>   run_seed <n>   step <n>   step_count <n>   generator <n>
 //   grid_placement <xllcorner> <yllcorner> <cellsize>, or "grid_placement none"
+//   grid_crs <quoted WKT, "" for none>   from version 2, after a placement only
 //   plot_extent <nrows> <ncols> <cellsize>
 //   density / compacted / decompacted, each followed by 50 lines of 50 values:
 //     line k holds row index k, its values for column index 1 to 50
@@ -30,7 +31,11 @@
 namespace glebix {
 
 inline constexpr const char *StateFileMagic = "GLEBIX-STATE";
-inline constexpr int StateFileVersion = 1;
+// The newest version read. A state is written in the oldest version that holds it: 1
+// unless it has a grid's CRS to keep (version 2), so older programs read all they can.
+inline constexpr int StateFileVersion = 2;
+inline constexpr int StateFileFirstVersion = 1;
+inline constexpr int StateFileCrsVersion = 2;
 
 // The values of a state file before its grids.
 struct StateHeader {
@@ -43,6 +48,7 @@ struct StateHeader {
     std::int32_t StepCount = 0;                       // the run's StepCount as converted when it started
     std::uint32_t Generator = 0;                      // the generator's state after step `Step`
     std::optional<GridPlacement> InputGridPlacement;  // as Simul holds it
+    std::optional<std::string> InputGridCrs;          // as Simul holds it; unknown in a version 1 file
 };
 
 struct SavedRun : StateHeader {

@@ -248,6 +248,11 @@ SavedRun ParseStateFile(std::string_view text, const std::string &path, SettingC
     ReadSpecies(lines, run.Settings, run.Species);
     ReadRunPlace(lines, shape, run);
     run.InputGridPlacement = ReadPlacement(lines, run.Settings.Initial);
+    if (run.InputGridPlacement && version >= StateFileCrsVersion) {
+        std::string crs;
+        if (!ParseValue(lines.Keyed("grid_crs"), crs)) lines.Fail("valeur illisible de « grid_crs »");
+        run.InputGridCrs = std::move(crs);
+    }
     std::int32_t extent[3];
     ReadNumbers(lines, "plot_extent", extent);
     if (extent[0] != shape.Width || extent[1] != shape.Height || extent[2] != 1)

@@ -67,6 +67,8 @@ Georeference RunGeoreference(const Simul &simul) {
         g.CrsWkt = FileCrs(source.path);
         break;
     }
+    // The CRS the run kept (a resumed run's, from its state) over the file's now.
+    if (simul.InputGridCrs) g.CrsWkt = *simul.InputGridCrs;
     return g;
 }
 

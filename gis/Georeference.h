@@ -24,7 +24,8 @@ struct Georeference {
 };
 
 // The georeference of the run's initial grid: the environment file's when it is a
-// grid, else the distribution file's.
+// grid, else the distribution file's; its CRS the one the run keeps when known
+// (Simul::InputGridCrs), else the file's.
 Georeference RunGeoreference(const Simul &simul);
 
 // The CRS of the file at `path` (a band path is allowed), as WKT2; empty when GDAL

@@ -5,6 +5,7 @@
 set -eu
 
 what=${1:-test}
+. "$(cd "$(dirname "$0")" && pwd)/language.sh"
 pkgs="make g++ cmake ninja-build qt6-base-dev libgl-dev zlib1g-dev libgif-dev"
 # Rasters read with GDAL, GeoTIFF and NetCDF grids written (GDAL, netCDF-C).
 pkgs="$pkgs libgdal-dev libnetcdf-dev"
@@ -44,7 +45,7 @@ for p in $pkgs; do
 done
 
 if [ -n "$missing" ]; then
-    echo "Installation des paquets manquants :$missing"
+    say "Installation des paquets manquants :$missing" "Installing the missing packages:$missing"
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
 fi

@@ -9,9 +9,11 @@ set -eu
 
 build=${1:-build}
 here=$(cd "$(dirname "$0")/.." && pwd)
+. "$here/scripts/language.sh"
 
 if ! command -v R >/dev/null 2>&1; then
-    echo "r-install : R est introuvable (paquet Debian r-base-dev)" >&2
+    say "r-install : R est introuvable (paquet Debian r-base-dev)" \
+        "r-install: R not found (Debian package r-base-dev)" >&2
     exit 1
 fi
 case $build in /*) ;; *) build="$here/$build" ;; esac
@@ -24,4 +26,4 @@ if (file.access(lib, 2) != 0) {
 }
 cat(lib)')
 R CMD INSTALL --library="$lib" "$build"/r/glebix_*.tar.gz
-echo "r-install : glebix installé dans $lib"
+say "r-install : glebix installé dans $lib" "r-install: glebix installed in $lib"

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include "Errors.h"
 #include "Sha256.h"
@@ -327,13 +328,39 @@ TEST(PlotShapes, AGridInputSetsTheSizeOrIsRefused) {
     EXPECT_EQ(s.Plot.Density[1][2], 1);  // top line, second value: row 2, column 3
     EXPECT_EQ(s.Plot.Density[3][0], 23);
 
-    s.Settings.Plot.Width = "5";
-    const std::string refused = SetUpMessage(s);
-    EXPECT_NE(refused.find("4 colonnes et 3 lignes"), std::string::npos) << refused;
-    EXPECT_NE(refused.find("PlotWidth 5"), std::string::npos) << refused;
-    s.Settings.Plot.Width = "4";
-    s.Settings.Plot.Height = "3";
-    EXPECT_EQ(SetUpMessage(s), "");
+    // The settings then say the size the run has.
+    EXPECT_EQ(s.Settings.Plot.Width, "4");
+    EXPECT_EQ(s.Settings.Plot.Height, "3");
+
+    // A side given by name is a demand even at the default text; one left alone is not.
+    const InitialSettings grid = s.Settings.Initial;
+    for (const auto &[width, given, refusal] :
+         {std::tuple{"5", false, "PlotWidth : « 5 »"}, std::tuple{"50", true, "PlotWidth : « 50 »"},
+          std::tuple{"4", true, ""}, std::tuple{"50", false, ""}}) {
+        Simul t;
+        t.Settings.Initial = grid;
+        t.Settings.Plot.Width = width;
+        t.Settings.Plot.WidthGiven = given;
+        const std::string message = SetUpMessage(t);
+        if (std::string(refusal).empty()) {
+            EXPECT_EQ(message, "") << width;
+            EXPECT_EQ(t.Plot.Width * 10 + t.Plot.Height, 43) << width;
+        } else {
+            EXPECT_EQ(message, std::string(refusal) + " : la grille du fichier « " + grid.DistFilePath +
+                                   " » a 4 colonnes et 3 lignes, qui font la taille de la parcelle");
+        }
+    }
+
+    // Two grids of different sizes: the message names both, each with its size.
+    Simul two;
+    two.Settings.Initial = grid;
+    two.Settings.Initial.EnvInitMode = EnvModeFile;
+    two.Settings.Initial.EnvFilePath = dir.File("e.asc", Grid(5, 3));
+    const std::string both = SetUpMessage(two);
+    EXPECT_NE(both.find("« " + grid.DistFilePath + " » a 4 colonnes et 3 lignes ; celle du fichier « " +
+                        two.Settings.Initial.EnvFilePath + " », qui fait la taille de la parcelle, en a 5 colonnes"),
+              std::string::npos)
+        << both;
 
     Simul windows;
     windows.FixedPlotSize = true;
@@ -341,6 +368,25 @@ TEST(PlotShapes, AGridInputSetsTheSizeOrIsRefused) {
     const std::string shown = SetUpMessage(windows);
     EXPECT_NE(shown.find("glebix-batch"), std::string::npos) << shown;
     EXPECT_NE(shown.find("Python ou R"), std::string::npos) << shown;
+}
+
+TEST(PlotShapes, TheDefaultChartCellIsTheCentreOfAnotherSize) {
+    for (const auto &[width, height, x, y] :
+         {std::tuple{50, 50, 8, 8}, std::tuple{5, 4, 3, 2}, std::tuple{1, 1, 1, 1}, std::tuple{20, 31, 10, 16}}) {
+        Simul s;
+        s.RefuseChartCellOutside = true;
+        s.Settings.Plot.Width = std::to_string(width);
+        s.Settings.Plot.Height = std::to_string(height);
+        EXPECT_EQ(SetUpMessage(s), "");
+        EXPECT_EQ(s.ChartCell().I * 100 + s.ChartCell().J, x * 100 + y) << width << " x " << height;
+        EXPECT_EQ(s.Settings.Run.ChartCellX, std::to_string(x));  // recorded as taken
+    }
+    // Given by name, the default text holds, and is refused outside a small plot.
+    Simul s;
+    s.RefuseChartCellOutside = true;
+    s.Settings.Plot.Width = "5";
+    s.Settings.Run.ChartCellXGiven = true;
+    EXPECT_NE(SetUpMessage(s).find("ChartCellX"), std::string::npos);
 }
 
 TEST(PlotShapes, TriplesBeyondThePlotAreRefusedByLine) {

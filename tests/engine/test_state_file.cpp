@@ -138,7 +138,27 @@ TEST(StateFile, EveryItemReadsBackExactly) {
     ASSERT_TRUE(after.InputGridPlacement);
     EXPECT_EQ(after.InputGridPlacement->XllCorner, 412345.5);
     EXPECT_EQ(after.Checksum, text.substr(text.size() - 65, 64));
-    EXPECT_EQ(text.substr(0, 15), "GLEBIX-STATE 1\n");
+    EXPECT_EQ(text.substr(0, 15), "GLEBIX-STATE 1\n");  // the oldest version that holds it
+    EXPECT_FALSE(after.InputGridCrs);
+
+    // A grid's CRS is kept from version 2, any text exactly; a file without it still
+    // reads, the CRS unknown.
+    for (const std::string crs :
+         {std::string("PROJCRS[\"RGF93 v1 / Lambert-93\",ID[\"EPSG\",2154]]\n\t\\"), std::string()}) {
+        s->InputGridCrs = crs;
+        const std::string kept = StateFileText(CaptureRun(*s, 4000000000u, 9u, 2, 300));
+        EXPECT_EQ(kept.substr(0, 15), "GLEBIX-STATE 2\n");
+        const SavedRun back = Parse(kept);
+        ASSERT_TRUE(back.InputGridCrs);
+        EXPECT_EQ(*back.InputGridCrs, crs);
+        EXPECT_EQ(StateFileText(back), kept);
+        Simul resumed;
+        RestoreRun(back, resumed);
+        EXPECT_EQ(resumed.InputGridCrs, crs);
+    }
+    // Without a placement there is no CRS to keep.
+    s->InputGridPlacement.reset();
+    EXPECT_EQ(StateFileText(CaptureRun(*s, 4000000000u, 9u, 2, 300)).substr(0, 15), "GLEBIX-STATE 1\n");
 }
 
 // The text with its checksum line made right again after an edit, as a careful forger
@@ -165,13 +185,13 @@ TEST(StateFile, RefusesWhatIsNotAWholeStateFileOfAKnownVersion) {
     std::string edited = good;
     edited[good.find("density\n") + 8] ^= 1;
     std::string future = good;
-    future.replace(0, 14, "GLEBIX-STATE 2");
+    future.replace(0, 14, "GLEBIX-STATE " + std::to_string(StateFileVersion + 1));
     struct Case {
         std::string text, expected;
     } cases[] = {
         {"", "ce n'est pas un fichier d'état"},
         {"ncols 50\nnrows 50\n", "ce n'est pas un fichier d'état"},
-        {Resealed(future), "version 2, plus récente"},
+        {Resealed(future), "version " + std::to_string(StateFileVersion + 1) + ", plus récente"},
         {good.substr(0, good.size() / 2), "tronqué"},
         {good.substr(0, good.size() - 1), "tronqué"},
         {edited, "modifié ou abîmé"},

@@ -7,6 +7,9 @@ is_whole_number <- function(x, minimum, maximum) {
 
 # A whole number from `minimum` to 2^31 - 1, as an R integer.
 count_argument <- function(x, name, minimum, call = sys.call(-1)) {
+  if (inherits(x, "glebix_simulation")) {
+    gx_stop(gx_message("r.simulation_not_count", name), setting = name, call = call)
+  }
   if (!is_whole_number(x, minimum, .Machine$integer.max)) {
     gx_stop(gx_message("r.not_count", name, describe_value(x), minimum, .Machine$integer.max),
             setting = name, token = describe_value(x), call = call)

@@ -9,8 +9,8 @@ glebix_raster <- function(sim, what = c("density", "compacted")) {
   need_terra("glebix_raster", call)
   handle <- handle_of(sim, call)
   place <- gx_call(gx_georeference, handle)
-  side <- 50 * place$cellsize
-  extent <- terra::ext(place$xmin, place$xmin + side, place$ymin, place$ymin + side)
+  extent <- terra::ext(place$xmin, place$xmin + place$columns * place$cellsize,
+                       place$ymin, place$ymin + place$lines * place$cellsize)
   layers <- lapply(what, function(w) {
     grid <- switch(w, density = glebix_density(sim), compacted = glebix_compacted(sim),
                    decompacted = glebix_decompacted(sim))
@@ -67,6 +67,6 @@ need_terra <- function(name, call) {
   }
 }
 
-# A [row, column] grid laid out as the map: picture line 1 is column 50, and along a
-# line the row index grows.
+# A [row, column] grid laid out as the map: picture line 1 is the last column, and along
+# a line the row index grows.
 map_layout <- function(grid) t(grid)[rev(seq_len(ncol(grid))), , drop = FALSE]

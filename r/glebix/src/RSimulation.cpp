@@ -271,14 +271,16 @@ extern "C" SEXP gx_end_animation(SEXP handle) {
     END_RCPP
 }
 
-// Where the grids lie: the initial grid's corner, cell size and CRS (WKT; "" for none).
+// Where the grids lie: the initial grid's corner, cell size and CRS (WKT; "" for none),
+// and the plot's columns (west to east) and lines (south to north).
 extern "C" SEXP gx_georeference(SEXP handle) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
         const gis::Georeference g = gis::RunGeoreference(Get(handle).Session->Engine());
         return Rcpp::List::create(Rcpp::Named("xmin") = g.Placement.XllCorner,
                                   Rcpp::Named("ymin") = g.Placement.YllCorner,
-                                  Rcpp::Named("cellsize") = g.Placement.CellSize, Rcpp::Named("crs") = Utf8(g.CrsWkt));
+                                  Rcpp::Named("cellsize") = g.Placement.CellSize, Rcpp::Named("crs") = Utf8(g.CrsWkt),
+                                  Rcpp::Named("columns") = g.Columns, Rcpp::Named("lines") = g.Lines);
     });
     END_RCPP
 }

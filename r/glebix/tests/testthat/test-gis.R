@@ -48,3 +48,24 @@ test_that("the time stack equals the batch tool's NetCDF file", {
   expect_equal(unname(terra::values(terra::rast(written, subds = "density"))[, 1]),
                unname(terra::values(stack[[4]])[, 1]))
 })
+
+test_that("the raster of a plot of another size lies where its grid lies", {
+  skip_if_not_installed("terra")
+  land <- terra::rast(nrows = 300, ncols = 400, xmin = 650000, xmax = 654000, ymin = 6859000,
+                      ymax = 6862000, crs = "EPSG:2154")
+  terra::values(land) <- rep(seq(10, 60, length.out = 400), 300)
+  path <- file.path(tempfile("glebix-"), "land.tif")
+  dir.create(dirname(path))
+  terra::writeRaster(land, path)
+  land <- terra::rast(path)
+  sim <- glebix_setup(glebix_simulation(seed = 3, steps = 1, EnvInitMode = 0, EnvFilePath = path))
+  raster <- glebix_raster(sim, "compacted")
+  expect_true(terra::compareGeom(land, raster))
+  expect_equal(terra::res(raster), c(10, 10))
+  expect_equal(terra::values(raster)[, 1], terra::values(land)[, 1])
+})
+
+test_that("a simulation given where a count is expected is said so", {
+  sim <- glebix_simulation(seed = 3, steps = 1)
+  expect_error(glebix_run(sim), "steps.*glebix_step\\(sim, n\\)")
+})
