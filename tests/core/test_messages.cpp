@@ -80,8 +80,8 @@ TEST(MessageCatalogue, KeysOfTheSourcesAndOfTheCatalogueAgree) {
     const std::regex literal(R"re("([a-z]+)\.([a-z0-9_\-]+)")re");
     const std::filesystem::path root = GLEBIX_SOURCE_DIR;
     int files = 0;
-    for (const char *folder :
-         {"engine", "core", "batch", "render", "gis", "python/src", "python/glebix", "r/glebix/src", "r/glebix/R"}) {
+    for (const char *folder : {"engine", "core", "core/analysis", "batch", "render", "gis", "python/src",
+                               "python/glebix", "r/glebix/src", "r/glebix/R"}) {
         for (const auto &entry : std::filesystem::directory_iterator(root / folder)) {
             if (entry.path().filename().string().ends_with("MessageCatalogue.cpp")) continue;
             std::ifstream in(entry.path());
