@@ -243,4 +243,17 @@ std::string DesignText(const std::vector<Factor> &factors, const UnitSample &sam
     return out;
 }
 
+SampledDesign SampleDesign(std::string_view factorsText, std::string_view source, const SampleRequest &request) {
+    SampledDesign out;
+    ParsedFactors factors = ParseFactorsText(factorsText, source);
+    out.Problems = std::move(factors.Problems);
+    if (!out.Problems.empty()) return out;
+    auto sample = SampleUnit(request, factors.Factors.size());
+    if (auto *problem = std::get_if<std::string>(&sample))
+        out.Problems.push_back(*problem);
+    else
+        out.Text = DesignText(factors.Factors, std::get<UnitSample>(sample));
+    return out;
+}
+
 }  // namespace glebix::analysis

@@ -64,6 +64,14 @@ std::variant<UnitSample, std::string> SampleUnit(const SampleRequest &request, s
 // sample's coordinates (ValueAt, ValueText).
 std::string DesignText(const std::vector<Factor> &factors, const UnitSample &sample);
 
+// The design file of `request` for the factors file `factorsText` read from `source`;
+// or the problems (of the file, naming its lines, or of the request), and no text.
+struct SampledDesign {
+    std::string Text;
+    std::vector<std::string> Problems;
+};
+SampledDesign SampleDesign(std::string_view factorsText, std::string_view source, const SampleRequest &request);
+
 // Points per base row (Saltelli) or per trajectory (Morris); 1 for the other methods.
 std::size_t PointsPerUnit(Method method, std::size_t factors);
 
