@@ -274,7 +274,7 @@ constexpr CatalogueEntry Entries[] = {
     {"help.points", "seulement ces points du plan (3, 2-5, 1,4,7-9)", "only these points of the design (3, 2-5, 1,4,7-9)"},
     {"help.slice", "seulement la I-ième de N parts contiguës des points\n(pour les tâches d'un job array)", "only the I-th of N contiguous shares of the points\n(for the tasks of a job array)"},
     {"help.independent-seeds", "une graine propre à chaque simulation du plan (par défaut,\nla répétition r de chaque point a la même graine)", "a seed of its own for every run of the design (by default,\nreplicate r of every point has the same seed)"},
-    {"help.sample", "écrit le plan d'une analyse de sensibilité (--design-out) sans rien lancer :\nfactorial, lhs, sobol, saltelli ou morris", "writes the design of a sensitivity analysis (--design-out) without running anything:\nfactorial, lhs, sobol, saltelli or morris"},
+    {"help.sample", "écrit le plan d'une analyse de sensibilité (--design-out),\nsans rien lancer : factorial, lhs, sobol, saltelli ou morris", "writes the design of a sensitivity analysis (--design-out),\nrunning nothing: factorial, lhs, sobol, saltelli or morris"},
     {"help.factors", "facteurs CSV name,low,high[,scale] (scale : linear ou log)", "CSV factors name,low,high[,scale] (scale: linear or log)"},
     {"help.samples", "N : points (lhs, sobol), lignes de base (saltelli)\nou trajectoires (morris)", "N: points (lhs, sobol), base rows (saltelli)\nor trajectories (morris)"},
     {"help.levels", "niveaux de la grille de factorial et de morris (4 par défaut)", "levels of the grid of factorial and morris (4 by default)"},
