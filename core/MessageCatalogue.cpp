@@ -54,7 +54,6 @@ constexpr CatalogueEntry Entries[] = {
     {"option.bad_method", "{0} : «{1}» n'est pas une méthode ({2})", "{0}: \"{1}\" is not a method ({2})"},
     {"option.bad_share", "{0} : «{1}» n'est pas une part de 0 à 1 (comme 0.05)", "{0}: \"{1}\" is not a share from 0 to 1 (as in 0.05)"},
     {"option.step_pair", "--at-step et --every-step ne vont pas ensemble", "--at-step and --every-step do not go together"},
-    {"option.output_is_input", "{0} « {1} » est aussi le fichier lu par {2}, qui ne sera pas remplacé", "{0} \"{1}\" is also the file read by {2}, which is not to be replaced"},
     {"repeat.result_exists", "--repeat : {0} existe déjà dans le dossier courant ; donnez un autre dossier avec --out", "--repeat: {0} already exists in the working folder; give another folder with --out"},
     // Settings by name, as the batch tool, Python and R take them.
     {"quote.open", "«", "\""},
@@ -128,6 +127,8 @@ constexpr CatalogueEntry Entries[] = {
     {"table.no_such_step", "aucune ligne au pas {0}", "no row at step {0}"},
     {"analysis.too_many_dropped", "{0} : {1} groupes de points sur {2} ont une simulation en échec ou absente, plus que la part permise ({3}, --max-dropped)", "{0}: {1} groups of points of {2} have a failed or absent run, more than the share allowed ({3}, --max-dropped)"},
     {"analysis.dropped", "{0} : {1} groupes de points sur {2} laissés de côté (simulation en échec ou absente)", "{0}: {1} groups of points of {2} left out (a failed or absent run)"},
+    {"analysis.empty_path", "le chemin du fichier à écrire est vide", "the path of the file to write is empty"},
+    {"analysis.output_is_input", "« {0} » est aussi un fichier lu : il ne sera pas remplacé", "\"{0}\" is also a file read: it is not to be replaced"},
     {"analysis.noisy", "{0} {1} : part du bruit {2} ; l'intervalle de ces indices contient 0 : {3}", "{0} {1}: noise share {2}; the interval of these indices holds 0: {3}"},
     // --repeat.
     {"repeat.unread", "--repeat « {0} » : {1}", "--repeat \"{0}\": {1}"},
@@ -216,6 +217,7 @@ constexpr CatalogueEntry Entries[] = {
     {"python.design_column_twice", "plan d'expérience : une colonne apparaît deux fois", "design: a column appears twice"},
     {"python.design_type", "plan d'expérience : un DataFrame ou une liste de dictionnaires est attendu", "design: a DataFrame or a list of dictionaries is expected"},
     {"python.design_empty", "plan d'expérience : aucun point", "design: no point"},
+    {"python.bad_method", "{0} : «{1}» n'est pas une méthode (factorial, lhs, sobol, saltelli ou morris)", "{0}: \"{1}\" is not a method (factorial, lhs, sobol, saltelli or morris)"},
     {"python.point_replicate", "point {0}, répétition {1}", "point {0}, replicate {1}"},
     {"progress.unit", "simulation", "run"},
     // R.

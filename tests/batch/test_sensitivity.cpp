@@ -85,4 +85,8 @@ TEST(SensitivityProgram, RefusalsWriteNothing) {
     EXPECT_EQ(ReadAll(table), "point,Survival,Fecundity,DispersalSensitivity,y\n1,0.4,1,2,abc\n");
     EXPECT_EQ(ReadAll(factors), Factors);
     EXPECT_FALSE(std::filesystem::exists(out));
+    // A design that cannot be written: exit status 1.
+    EXPECT_EQ(RunProgram("--sample lhs --factors " + factors + " --samples 4 --seed 1 --design-out " +
+                         dir / "missing/design.csv"),
+              1);
 }

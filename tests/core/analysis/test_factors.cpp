@@ -1,10 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "Factors.h"
 
 using namespace glebix::analysis;
 
 namespace {
+
+// The messages are compared in English; numbers are still read under the French
+// locale that ctest sets.
+class EnglishMessages : public ::testing::Environment {
+public:
+    void SetUp() override { ::setenv("LANGUAGE", "en", 1); }
+};
+const ::testing::Environment *const English = ::testing::AddGlobalTestEnvironment(new EnglishMessages);
 
 std::string OneProblem(const std::string &text) {
     const ParsedFactors parsed = ParseFactorsText(text, "f.csv");
