@@ -247,6 +247,7 @@ constexpr CatalogueEntry Entries[] = {
     {"r.print_step", "pas {0} sur {1}", "step {0} of {1}"},
     {"r.print_not_set_up", "{0} pas, pas encore initialisée", "{0} steps, not set up yet"},
     {"r.terra", "{0}() demande le paquet terra (install.packages(\"terra\"))", "{0}() needs the terra package (install.packages(\"terra\"))"},
+    {"r.metrics", "metrics : un vecteur de noms de colonnes du tableau est attendu", "metrics: a vector of the table's column names is expected"},
     {"r.style", "style : \"window\" ou \"map\" est attendu", "style: \"window\" or \"map\" is expected"},
     // The options' help in --help.
     {"help.steps", "nombre de pas de temps (300 par défaut ; avec 0,\ninitialise et s'arrête)", "number of time steps (300 by default; with 0,\nsets up and stops)"},
