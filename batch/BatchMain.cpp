@@ -17,6 +17,8 @@
 #include "Messages.h"
 #include "OutputPlaces.h"
 #include "Repeat.h"
+#include "SensitivityOptions.h"
+#include "SensitivityRun.h"
 #include "ResultFile.h"
 #include "Simul.h"
 #include "StudyFileLocks.h"
@@ -214,6 +216,7 @@ int Main(const std::vector<std::string> &arguments) {
     }
     if (options.Validate) return Validate(options, std::move(parsed.Problems));
     if (!parsed.Problems.empty()) return UsageError(parsed.Problems);
+    if (AsksSensitivity(options)) return RunSensitivity(options, PrintLine);
     if (options.RepeatManifest.empty()) return Run(options);
     BatchOptions repeat = options;
     if (!PrepareRepeat(repeat)) return 2;

@@ -13,6 +13,7 @@
 #include "OptionTable.h"
 #include "OutputRegistry.h"
 #include "ParamsFile.h"
+#include "SensitivityOptions.h"
 #include "SettingsTable.h"
 #include "SpeciesFile.h"
 
@@ -174,6 +175,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments) {
             ApplyEntry(*entry, g, value);
         }
     }
+    CheckSensitivity(g);
+    if (AsksSensitivity(g.options)) return parsed;  // no run to set up
     ApplyGathered(g);
     ApplyStudy(g);
     return parsed;

@@ -4,6 +4,7 @@
 
 #include "AnimationLook.h"
 #include "BatchOptions.h"
+#include "Conversions.h"
 #include "Messages.h"
 #include "PointSelection.h"
 #include "SettingsTable.h"
@@ -110,6 +111,21 @@ void Replicates(Gathered &g, const std::string &value) {
     o.ReplicateLayout = true;
 }
 
+// A sensitivity option's count: its value when it is one.
+std::optional<int> SensitivityCount(Gathered &g, const char *option, const std::string &value, int minimum) {
+    int count = 0;
+    if (!Count(g, option, value, minimum, count)) return std::nullopt;
+    return count;
+}
+
+void MaxDropped(Gathered &g, const std::string &value) {
+    const auto share = ParseRealToken(value);
+    if (share && *share >= 0 && *share <= 1)
+        g.options.Sensitivity.MaxDropped = *share;
+    else
+        g.problems.push_back(Message("option.bad_share", {"--max-dropped", value}));
+}
+
 void Points(Gathered &g, const std::string &value) { TakeParsed(g, ParsePointList(value), g.options.PointsAsked); }
 
 void SliceOption(Gathered &g, const std::string &value) { TakeParsed(g, ParseSlice(value), g.options.SliceAsked); }
@@ -155,6 +171,29 @@ const std::vector<OptionEntry> &OptionTable() {
         {"--slice", nullptr, "I/N", "help.slice", SliceOption},
         {"--independent-seeds", nullptr, nullptr, "help.independent-seeds",
          [](G &g, S) { g.options.IndependentSeeds = true; }},
+        {"--sample", nullptr, "METHOD", "help.sample", [](G &g, S v) { g.options.Sensitivity.SampleMethod = v; }},
+        {"--factors", nullptr, "FILE", "help.factors",
+         [](G &g, S v) { OutputPath(g, "--factors", v, g.options.Sensitivity.FactorsPath); }},
+        {"--samples", nullptr, "N", "help.samples",
+         [](G &g, S v) { g.options.Sensitivity.Samples = SensitivityCount(g, "--samples", v, 1); }},
+        {"--levels", nullptr, "P", "help.levels",
+         [](G &g, S v) { g.options.Sensitivity.Levels = SensitivityCount(g, "--levels", v, 2); }},
+        {"--pool", nullptr, "M", "help.pool",
+         [](G &g, S v) { g.options.Sensitivity.Pool = SensitivityCount(g, "--pool", v, 1); }},
+        {"--design-out", nullptr, "FILE", "help.design-out",
+         [](G &g, S v) { OutputPath(g, "--design-out", v, g.options.Sensitivity.DesignOut); }},
+        {"--analyse", nullptr, "TABLE", "help.analyse",
+         [](G &g, S v) { OutputPath(g, "--analyse", v, g.options.Sensitivity.AnalysePath); }},
+        {"--method", nullptr, "METHOD", "help.method", [](G &g, S v) { g.options.Sensitivity.Method = v; }},
+        {"--metric", nullptr, "COLUMN", "help.metric", [](G &g, S v) { g.options.Sensitivity.Metrics.push_back(v); }},
+        {"--indices", nullptr, "FILE", "help.indices",
+         [](G &g, S v) { OutputPath(g, "--indices", v, g.options.Sensitivity.IndicesPath); }},
+        {"--bootstrap", nullptr, "B", "help.bootstrap",
+         [](G &g, S v) { g.options.Sensitivity.Bootstrap = SensitivityCount(g, "--bootstrap", v, 0); }},
+        {"--at-step", nullptr, "K", "help.at-step",
+         [](G &g, S v) { g.options.Sensitivity.AtStep = SensitivityCount(g, "--at-step", v, 0); }},
+        {"--every-step", nullptr, nullptr, "help.every-step", [](G &g, S) { g.options.Sensitivity.EveryStep = true; }},
+        {"--max-dropped", nullptr, "SHARE", "help.max-dropped", MaxDropped},
         {"--strict", nullptr, nullptr, "help.strict", [](G &g, S) { g.options.Strict = true; }},
         {"--repeat", nullptr, "MANIFEST", "help.repeat",
          [](G &g, S v) { OutputPath(g, "--repeat", v, g.options.RepeatManifest); }},

@@ -24,6 +24,26 @@ struct InputFile {
     std::string Path;  // as given
 };
 
+// --sample and --analyse (core/analysis): a sensitivity study's design written, or the
+// indices of its table; either runs no simulation. The options' texts as given, checked
+// by the command line.
+struct SensitivityOptions {
+    std::string SampleMethod;          // --sample METHOD; empty: no design to write
+    std::string AnalysePath;           // --analyse TABLE; empty: no analysis
+    std::string FactorsPath;           // --factors FILE
+    std::optional<int> Samples;        // --samples N
+    std::optional<int> Levels;         // --levels P (factorial, morris)
+    std::optional<int> Pool;           // --pool M (morris)
+    std::string DesignOut;             // --design-out FILE
+    std::string Method;                // --method (the analysis)
+    std::vector<std::string> Metrics;  // --metric, in order
+    std::string IndicesPath;           // --indices FILE
+    std::optional<int> Bootstrap;      // --bootstrap B
+    std::optional<int> AtStep;         // --at-step K
+    bool EveryStep = false;            // --every-step
+    std::optional<double> MaxDropped;  // --max-dropped SHARE
+};
+
 // Most runs one invocation makes.
 inline constexpr int MaxReplicates = 1000000;
 
@@ -58,6 +78,7 @@ struct BatchOptions {
     bool Strict = false;                      // warnings are usage errors
     bool Validate = false;                    // check everything, run nothing
     std::string RepeatManifest;               // --repeat: the manifest of the run to repeat
+    SensitivityOptions Sensitivity;           // --sample, --analyse
     bool Quiet = false;                       // no progress line
     bool Help = false;
     bool Version = false;

@@ -11,6 +11,8 @@ pkgs="make g++ cmake ninja-build qt6-base-dev libgl-dev zlib1g-dev libgif-dev"
 pkgs="$pkgs libgdal-dev libnetcdf-dev"
 # The manifests' JSON (headers only).
 pkgs="$pkgs nlohmann-json3-dev"
+# The Sobol' sequences of the sensitivity analysis (Boost.Random, headers only).
+pkgs="$pkgs libboost-dev"
 pkgs="$pkgs qt6-translations-l10n"  # the standard dialogs in French
 if [ "$what" = screenshot ]; then
     pkgs="$pkgs xvfb xauth"  # scripts/screenshot.sh

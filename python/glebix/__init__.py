@@ -15,7 +15,11 @@ from ._core import GlebixError, __version__
 from ._settings import SETTING_INFO, SETTINGS
 from ._simulation import Simulation
 from ._sweep import run, sweep
+from ._sensitivity import analyse, sample
 from ._messages import message as _message
 from ._warnings import GlebixWarning
 
-__all__ = ["GlebixError", "GlebixWarning", "SETTING_INFO", "SETTINGS", "Simulation", "run", "sweep", "__version__"]
+__all__ = [
+    "GlebixError", "GlebixWarning", "SETTING_INFO", "SETTINGS", "Simulation", "analyse", "run", "sample", "sweep",
+    "__version__"
+]

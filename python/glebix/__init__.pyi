@@ -115,3 +115,25 @@ def sweep(
     progress: bool = False,
     **settings: _Setting,
 ) -> _Table: ...
+def sample(
+    method: Literal["factorial", "lhs", "sobol", "saltelli", "morris"],
+    factors: _Path,
+    design_out: _Path,
+    seed: int,
+    samples: int = 0,
+    levels: int = 4,
+    pool: int = 0,
+) -> str: ...
+def analyse(
+    table: _Path,
+    factors: _Path,
+    method: Literal["factorial", "lhs", "sobol", "saltelli", "morris"],
+    metrics: str | Iterable[str],
+    indices: _Path,
+    seed: int,
+    bootstrap: int = 1000,
+    at_step: int | None = None,
+    every_step: bool = False,
+    max_dropped: float = 0.05,
+    quiet: bool = False,
+) -> str: ...

@@ -28,6 +28,7 @@
 #include "RunSettings.h"
 #include "RunTrace.h"
 #include "SeedMixing.h"
+#include "Sensitivity.h"
 #include "SettingsTable.h"
 #include "Simul.h"
 #include "SimulationHandle.h"
@@ -369,6 +370,7 @@ void BindSimulation(py::module_ &m) {
 
 PYBIND11_MODULE(_core, m) {
     m.attr("__version__") = GLEBIX_VERSION;
+    python::AddSensitivity(m);
     NameMissingFolders(true);
     MainThreadId = py::module_::import("threading").attr("main_thread")().attr("ident").cast<unsigned long>();
     GlebixErrorType = PyErr_NewExceptionWithDoc(

@@ -82,11 +82,12 @@ TEST(MessageCatalogue, KeysOfTheSourcesAndOfTheCatalogueAgree) {
     const std::regex literal(R"re("([a-z]+)\.([a-z0-9_\-]+)")re");
     const std::filesystem::path root = GLEBIX_SOURCE_DIR;
     int files = 0;
-    for (const char *folder : {"engine", "core", "core/calibration", "batch", "render", "gis", "python/src",
+    for (const char *folder : {"engine", "core", "core/analysis", "core/calibration", "batch", "render", "gis", "python/src",
                                "python/glebix", "r/glebix/src", "r/glebix/R"}) {
         for (const auto &entry : std::filesystem::directory_iterator(root / folder)) {
-            if (!entry.is_regular_file()) continue;  // core/calibration is read on its own
-            if (entry.path().filename().string().ends_with("MessageCatalogue.cpp")) continue;
+            // A folder (core/analysis, core/calibration) is walked as an entry of the list of its own.
+            if (!entry.is_regular_file() || entry.path().filename().string().ends_with("MessageCatalogue.cpp"))
+                continue;
             std::ifstream in(entry.path());
             const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
             ++files;

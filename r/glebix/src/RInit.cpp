@@ -32,6 +32,8 @@ SEXP gx_unknown_setting(SEXP);
 SEXP gx_animate(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_end_animation(SEXP);
 SEXP gx_catalogue_message(SEXP, SEXP);
+SEXP gx_write_design(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
+SEXP gx_write_indices(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
 void gx_name_missing_folders();
 
 static const R_CallMethodDef CallEntries[] = {
@@ -62,6 +64,8 @@ static const R_CallMethodDef CallEntries[] = {
     {"gx_animate", (DL_FUNC)&gx_animate, 6},
     {"gx_end_animation", (DL_FUNC)&gx_end_animation, 1},
     {"gx_catalogue_message", (DL_FUNC)&gx_catalogue_message, 2},
+    {"gx_write_design", (DL_FUNC)&gx_write_design, 7},
+    {"gx_write_indices", (DL_FUNC)&gx_write_indices, 10},
     {nullptr, nullptr, 0},
 };
 

@@ -1,0 +1,48 @@
+#include "SensitivityRun.h"
+
+#include "Messages.h"
+#include "SensitivityFiles.h"
+
+namespace glebix::batch {
+
+namespace {
+
+constexpr int ExitWritten = 0, ExitNotWritten = 1, ExitUsage = 2;
+
+int Report(const analysis::FileOutcome &outcome, bool quiet, const std::function<void(const std::string &)> &print) {
+    for (const std::string &p : outcome.Problems) print(Message("batch.line", {p}));
+    if (!outcome.Problems.empty()) return ExitUsage;
+    if (!quiet)
+        for (const std::string &note : outcome.Notes) print(Message("batch.line", {note}));
+    for (const std::string &warning : outcome.Warnings) print(Message("batch.warning", {warning}));
+    if (outcome.WriteError.empty()) return ExitWritten;
+    print(Message("batch.line", {outcome.WriteError}));
+    return ExitNotWritten;
+}
+
+}  // namespace
+
+int RunSensitivity(const BatchOptions &options, const std::function<void(const std::string &)> &print) {
+    const SensitivityOptions &s = options.Sensitivity;
+    if (!s.SampleMethod.empty()) {
+        analysis::SampleRequest request;
+        request.Kind = *analysis::MethodNamed(s.SampleMethod);
+        request.Samples = s.Samples.value_or(0);
+        request.Seed = options.Seed.value_or(0);
+        request.Levels = s.Levels.value_or(request.Levels);
+        request.Pool = s.Pool.value_or(0);
+        return Report(analysis::WriteDesignFile(s.FactorsPath, request, s.DesignOut), options.Quiet, print);
+    }
+    analysis::AnalysisRequest request;
+    request.Kind = *analysis::MethodNamed(s.Method);
+    request.Metrics = s.Metrics;
+    request.Resamples = s.Bootstrap.value_or(analysis::DefaultResamples);
+    request.Seed = options.Seed.value_or(0);
+    if (s.AtStep) request.AtStep = *s.AtStep;
+    request.EveryStep = s.EveryStep;
+    request.MaxDropped = s.MaxDropped.value_or(analysis::DefaultMaxDropped);
+    return Report(analysis::WriteIndicesFile(s.AnalysePath, s.FactorsPath, request, s.IndicesPath), options.Quiet,
+                  print);
+}
+
+}  // namespace glebix::batch

@@ -1,0 +1,17 @@
+// --sample and --analyse: the design of a sensitivity study written, or the indices of
+// its table, each checked whole before anything is written and written atomically.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "StudyOptions.h"
+
+namespace glebix::batch {
+
+// The exit status: 0 when the file was written; 2 for a bad input or a refused output
+// place (nothing written); 1 when the file could not be written (an earlier file under
+// its name left as it was). Each problem, note and warning goes to `print`, one line.
+int RunSensitivity(const BatchOptions &options, const std::function<void(const std::string &)> &print);
+
+}  // namespace glebix::batch

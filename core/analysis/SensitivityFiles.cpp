@@ -1,0 +1,106 @@
+#include "SensitivityFiles.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include "AtomicFile.h"
+#include "Errors.h"
+#include "InputFile.h"
+#include "Messages.h"
+
+namespace glebix::analysis {
+
+namespace {
+
+using batch::Labelled;
+using batch::Message;
+
+bool SameFile(const std::string &a, const std::string &b) {
+    std::error_code error;
+    if (std::filesystem::equivalent(a, b, error)) return true;
+    const auto canonicalA = std::filesystem::weakly_canonical(a, error);
+    if (error) return false;
+    const auto canonicalB = std::filesystem::weakly_canonical(b, error);
+    return !error && canonicalA == canonicalB;
+}
+
+// The problems of writing `path`: empty, a folder there, or one of the inputs.
+void CheckPlace(const std::string &path, const std::vector<std::string> &inputs, FileOutcome &out) {
+    std::error_code error;
+    if (path.empty()) {
+        out.Problems.push_back(Message("analysis.empty_path"));
+        return;
+    }
+    if (std::filesystem::is_directory(path, error)) out.Problems.push_back(Labelled(path, Message("file.is_folder")));
+    for (const std::string &input : inputs)
+        if (SameFile(path, input)) out.Problems.push_back(Message("analysis.output_is_input", {path}));
+}
+
+// A small input file (the factors), or its problem.
+std::optional<std::string> ReadSmall(const std::string &path, FileOutcome &out) {
+    try {
+        return ReadInputFile(path);
+    } catch (const GlebixError &e) {
+        out.Problems.push_back(batch::LocalMessageWithContext(e));
+        return std::nullopt;
+    }
+}
+
+// A table of any size, or its problem.
+std::optional<std::string> ReadLarge(const std::string &path, FileOutcome &out) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    std::string text;
+    if (file) {
+        constexpr std::size_t Chunk = std::size_t{1} << 20;
+        std::vector<char> buffer(Chunk);
+        for (std::size_t got; (got = std::fread(buffer.data(), 1, Chunk, file.get())) > 0;)
+            text.append(buffer.data(), got);
+        if (!std::ferror(file.get())) return text;
+    }
+    out.Problems.push_back(batch::LocalIoErrorMessage(errno, path));
+    return std::nullopt;
+}
+
+void Write(const std::string &path, const std::string &text, FileOutcome &out) {
+    try {
+        WriteFileAtomically(path, text);
+    } catch (const GlebixError &e) { out.WriteError = batch::LocalMessageWithContext(e); }
+}
+
+}  // namespace
+
+FileOutcome WriteDesignFile(const std::string &factorsPath, const SampleRequest &request,
+                            const std::string &designPath) {
+    FileOutcome out;
+    CheckPlace(designPath, {factorsPath}, out);
+    const auto factors = ReadSmall(factorsPath, out);
+    if (!out.Problems.empty()) return out;
+    SampledDesign design = SampleDesign(*factors, factorsPath, request);
+    out.Problems = std::move(design.Problems);
+    if (out.Problems.empty()) Write(designPath, design.Text, out);
+    return out;
+}
+
+FileOutcome WriteIndicesFile(const std::string &tablePath, const std::string &factorsPath, AnalysisRequest request,
+                             const std::string &indicesPath) {
+    FileOutcome out;
+    CheckPlace(indicesPath, {tablePath, factorsPath}, out);
+    const auto factorsText = ReadSmall(factorsPath, out);
+    const auto table = ReadLarge(tablePath, out);
+    if (!out.Problems.empty()) return out;
+    ParsedFactors factors = ParseFactorsText(*factorsText, factorsPath);
+    out.Problems = std::move(factors.Problems);
+    if (!out.Problems.empty()) return out;
+    request.Factors = std::move(factors.Factors);
+    AnalysisOutcome analysis = AnalyseTable(*table, tablePath, request);
+    out.Problems = std::move(analysis.Problems);
+    out.Notes = std::move(analysis.Notes);
+    out.Warnings = std::move(analysis.Warnings);
+    if (out.Problems.empty()) Write(indicesPath, analysis.Csv, out);
+    return out;
+}
+
+}  // namespace glebix::analysis

@@ -1,0 +1,37 @@
+// The sensitivity analysis between files, as every front end (the batch tool, Python,
+// R) asks for it: a factors file sampled into a design file, a table of results
+// analysed into an indices file. Each checks everything before it writes, writes its
+// output atomically (an earlier file under the name stays whole when the write fails)
+// and never under the name of one of its inputs; so the front ends write the same
+// bytes and refuse the same inputs with the same messages.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "Indices.h"
+#include "Sampling.h"
+
+namespace glebix::analysis {
+
+struct FileOutcome {
+    // Bad inputs or a refused output place, in the user's language: nothing written.
+    std::vector<std::string> Problems;
+    // The output could not be written (a full disk, a folder without rights).
+    std::string WriteError;
+    std::vector<std::string> Notes;     // the analysis's units dropped
+    std::vector<std::string> Warnings;  // the analysis's indices unsure for the noise
+    bool Written() const { return Problems.empty() && WriteError.empty(); }
+};
+
+// Samples the factors of `factorsPath` into the design file `designPath`.
+FileOutcome WriteDesignFile(const std::string &factorsPath, const SampleRequest &request,
+                            const std::string &designPath);
+
+// Analyses the table `tablePath` for the factors of `factorsPath` into the indices
+// file `indicesPath`; the request's factors are those of the file. The table is read
+// whole, of any size.
+FileOutcome WriteIndicesFile(const std::string &tablePath, const std::string &factorsPath, AnalysisRequest request,
+                             const std::string &indicesPath);
+
+}  // namespace glebix::analysis

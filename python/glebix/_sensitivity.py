@@ -1,0 +1,49 @@
+"""Sensitivity analysis: the design of a study sampled from a factors file, and the
+indices of its table, written by the core as glebix-batch --sample and --analyse
+write them (docs/sensitivity.md)."""
+
+import os
+import sys
+
+from . import _core
+from ._warnings import warn_all
+
+
+def _path(value, name):
+    if not isinstance(value, (str, os.PathLike)):
+        raise TypeError(f"{name}: str or os.PathLike")
+    return os.fspath(value)
+
+
+def sample(method, factors, design_out, seed, samples=0, levels=4, pool=0):
+    """Writes the design of `method` ("factorial", "lhs", "sobol", "saltelli" or
+    "morris") for the factors file `factors` (name,low,high[,scale]) to `design_out`:
+    `samples` points, base rows or trajectories, `levels` grid levels (factorial,
+    morris), the `pool` of trajectories Morris chooses from; the same bytes as
+    glebix-batch --sample. Returns `design_out`. ValueError for a bad factors file or
+    request (nothing written), OSError when the file cannot be written."""
+    out = _path(design_out, "design_out")
+    _core.write_design(_path(factors, "factors"), method, int(samples), int(seed), int(levels), int(pool), out)
+    return out
+
+
+def analyse(table, factors, method, metrics, indices, seed, bootstrap=1000, at_step=None, every_step=False,
+            max_dropped=0.05, quiet=False):
+    """Writes the sensitivity indices of the table `table` (columns point, the
+    factors', the `metrics`') of a `method` design to `indices`
+    (metric,step,factor,index,estimate,low,high), with `bootstrap` resamples drawn from
+    `seed`; the same bytes as glebix-batch --analyse. The units dropped for failed runs
+    are printed on stderr unless `quiet`; indices left unsure by the noise are
+    GlebixWarnings. Returns `indices`. ValueError for a bad table or factors file
+    (nothing written), OSError when the file cannot be written."""
+    if isinstance(metrics, str):
+        metrics = [metrics]
+    out = _path(indices, "indices")
+    notes, warnings = _core.write_indices(_path(table, "table"), _path(factors, "factors"), method, list(metrics),
+                                          int(seed), int(bootstrap), at_step, bool(every_step), float(max_dropped),
+                                          out)
+    if not quiet:
+        for note in notes:
+            print(note, file=sys.stderr)
+    warn_all(warnings, stacklevel=2)
+    return out

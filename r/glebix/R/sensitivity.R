@@ -1,0 +1,45 @@
+# Sensitivity analysis: a factors file sampled into a design file, and a table of
+# results analysed into an indices file, by the core, as glebix-batch --sample and
+# --analyse write them.
+
+method_argument <- function(method, call) {
+  if (!is.character(method) || length(method) != 1 || is.na(method)) {
+    gx_stop(gx_message("python.bad_method", "method", describe_value(method)),
+            setting = "method", call = call)
+  }
+  method
+}
+
+glebix_sample <- function(method, factors, design_out, seed, samples = 0, levels = 4, pool = 0) {
+  call <- sys.call()
+  method <- method_argument(method, call)
+  factors <- path_argument(factors, "factors", call)
+  design_out <- path_argument(design_out, "design_out", call)
+  seed <- seed_argument(seed, call)
+  samples <- if (identical(samples, 0)) 0L else count_argument(samples, "samples", 1, call)
+  levels <- count_argument(levels, "levels", 2, call)
+  pool <- if (identical(pool, 0)) 0L else count_argument(pool, "pool", 1, call)
+  gx_call(gx_write_design, factors, method, samples, seed, levels, pool, design_out, call = call)
+  invisible(design_out)
+}
+
+glebix_analyse <- function(table, factors, method, metrics, indices, seed, bootstrap = 1000,
+                           at_step = NULL, every_step = FALSE, max_dropped = 0.05,
+                           quiet = FALSE) {
+  call <- sys.call()
+  method <- method_argument(method, call)
+  table <- path_argument(table, "table", call)
+  factors <- path_argument(factors, "factors", call)
+  indices <- path_argument(indices, "indices", call)
+  if (!is.character(metrics) || length(metrics) == 0 || anyNA(metrics)) {
+    gx_stop(gx_message("r.metrics"), setting = "metrics", call = call)
+  }
+  seed <- seed_argument(seed, call)
+  bootstrap <- if (identical(bootstrap, 0)) 0L else count_argument(bootstrap, "bootstrap", 1, call)
+  at_step <- if (is.null(at_step)) NA_integer_ else count_argument(at_step, "at_step", 0, call)
+  outcome <- gx_call(gx_write_indices, table, factors, method, metrics, seed, bootstrap, at_step,
+                     isTRUE(every_step), as.numeric(max_dropped), indices, call = call)
+  if (!isTRUE(quiet)) for (note in outcome$notes) message(note)
+  gx_warn(outcome$warnings, call)
+  invisible(indices)
+}

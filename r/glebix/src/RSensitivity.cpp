@@ -1,0 +1,66 @@
+// glebix_sample() and glebix_analyse(): the sensitivity analysis between files of the
+// core (SensitivityFiles.h), so that R writes the bytes glebix-batch writes.
+#include <optional>
+#include <string>
+
+#include "RGlue.h"
+#include "SensitivityFiles.h"
+
+using namespace glebix;
+using namespace glebix::r;
+
+namespace {
+
+analysis::Method MethodOf(SEXP method) {
+    const std::string name = Text(method);
+    const auto found = analysis::MethodNamed(name);
+    if (!found) throw GlebixError(batch::Message("python.bad_method", {"method", name}));
+    return *found;
+}
+
+// Raises the problems (joined) or the write's failure; the notes and warnings else.
+SEXP Outcome(const analysis::FileOutcome &outcome) {
+    std::string problems;
+    for (const std::string &p : outcome.Problems) problems += (problems.empty() ? "" : "\n") + p;
+    if (!problems.empty()) throw GlebixError(problems);
+    if (!outcome.WriteError.empty()) throw GlebixError(outcome.WriteError);
+    return Rcpp::List::create(Rcpp::Named("notes") = Utf8Vector(outcome.Notes),
+                              Rcpp::Named("warnings") = Utf8Vector(outcome.Warnings));
+}
+
+}  // namespace
+
+// The design of `method` for the factors file, written to `designOut`.
+extern "C" SEXP gx_write_design(SEXP factors, SEXP method, SEXP samples, SEXP seed, SEXP levels, SEXP pool,
+                                SEXP designOut) {
+    BEGIN_RCPP
+    return Guarded([&]() -> SEXP {
+        analysis::SampleRequest request;
+        request.Kind = MethodOf(method);
+        request.Samples = Rcpp::as<int>(samples);
+        request.Seed = static_cast<std::uint32_t>(Rcpp::as<double>(seed));
+        request.Levels = Rcpp::as<int>(levels);
+        request.Pool = Rcpp::as<int>(pool);
+        return Outcome(analysis::WriteDesignFile(Text(factors), request, Text(designOut)));
+    });
+    END_RCPP
+}
+
+// The indices of the table, written to `indices`; the step is NA for the last one.
+extern "C" SEXP gx_write_indices(SEXP table, SEXP factors, SEXP method, SEXP metrics, SEXP seed, SEXP bootstrap,
+                                 SEXP atStep, SEXP everyStep, SEXP maxDropped, SEXP indices) {
+    BEGIN_RCPP
+    return Guarded([&]() -> SEXP {
+        analysis::AnalysisRequest request;
+        request.Kind = MethodOf(method);
+        request.Metrics = Rcpp::as<std::vector<std::string>>(metrics);
+        request.Seed = static_cast<std::uint32_t>(Rcpp::as<double>(seed));
+        request.Resamples = Rcpp::as<int>(bootstrap);
+        const int step = Rcpp::as<int>(atStep);
+        if (step != NA_INTEGER) request.AtStep = step;
+        request.EveryStep = Rcpp::as<bool>(everyStep);
+        request.MaxDropped = Rcpp::as<double>(maxDropped);
+        return Outcome(analysis::WriteIndicesFile(Text(table), Text(factors), request, Text(indices)));
+    });
+    END_RCPP
+}

@@ -1,0 +1,36 @@
+# glebix_sample() and glebix_analyse() write what glebix-batch --sample and --analyse
+# write, and refuse what it refuses.
+
+test_that("the design and the indices are the batch tool's bytes", {
+  dir <- tempfile("glebix-")
+  dir.create(dir)
+  factors <- file.path(dir, "factors.csv")
+  writeLines(c("name,low,high,scale", "Survival,0.3,0.5,linear", "Fecundity,0.5,2,log"), factors)
+  design <- glebix_sample("morris", factors, file.path(dir, "d.csv"), seed = 4, samples = 6,
+                          levels = 4, pool = 12)
+  d <- read.csv(design)
+  expect_equal(names(d), c("Survival", "Fecundity"))
+  expect_equal(nrow(d), 6 * 3)
+  table <- data.frame(point = seq_len(nrow(d)), d, y = 3 * d$Survival + 2 * log(d$Fecundity))
+  write.csv(table, file.path(dir, "t.csv"), row.names = FALSE, quote = FALSE)
+  indices <- read.csv(glebix_analyse(file.path(dir, "t.csv"), factors, "morris", "y",
+                                     file.path(dir, "i.csv"), seed = 2, bootstrap = 20))
+  star <- indices[indices$index == "mu_star", ]
+  expect_equal(star$estimate, c(3 * 0.2, 2 * log(4)), tolerance = 1e-9)
+  out <- file.path(dir, "batch.csv")
+  run_batch("--sample", "morris", "--factors", factors, "--samples", "6", "--levels", "4",
+            "--pool", "12", "--seed", "4", "--design-out", out)
+  expect_identical(readBin(out, "raw", 1e6), readBin(design, "raw", 1e6))
+})
+
+test_that("bad inputs are refused and nothing is written", {
+  dir <- tempfile("glebix-")
+  dir.create(dir)
+  factors <- file.path(dir, "factors.csv")
+  writeLines(c("name,low,high", "Survival,0.5,0.3"), factors)
+  expect_error(glebix_sample("lhs", factors, file.path(dir, "d.csv"), seed = 1, samples = 4),
+               "factors.csv:2: ", class = "glebix_error")
+  expect_error(glebix_sample("halton", factors, file.path(dir, "d.csv"), seed = 1, samples = 4),
+               "halton", class = "glebix_error")
+  expect_false(file.exists(file.path(dir, "d.csv")))
+})

@@ -1,0 +1,92 @@
+// --sample and --analyse, as the program ships: a Morris study of a few settings
+// sampled, run with the design and analysed, and the refusals that write nothing.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include <sys/wait.h>
+
+#include "TestFiles.h"
+
+using namespace glebix::testing;
+
+namespace {
+
+int RunProgram(const std::string &arguments, const std::string &output = "/dev/null") {
+    const std::string command =
+        "LANGUAGE=en " + std::string(GLEBIX_BATCH_PROGRAM) + " " + arguments + " >" + output + " 2>&1";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+const char *const Factors =
+    "name,low,high,scale\nSurvival,0.3,0.5,linear\nFecundity,0.5,2,log\n"
+    "DispersalSensitivity,0,3,linear\n";
+
+}  // namespace
+
+TEST(SensitivityProgram, SampleRunAnalyse) {
+    ScratchDir dir;
+    const std::string factors = dir.File("factors.csv", Factors);
+    const std::string design = dir / "design.csv", table = dir / "table.csv", indices = dir / "indices.csv";
+    ASSERT_EQ(RunProgram("--sample morris --factors " + factors +
+                         " --samples 3 --levels 4 --pool 6 --seed 5 "
+                         "--design-out " +
+                         design),
+              0);
+    const std::string designText = ReadAll(design);
+    EXPECT_EQ(designText.substr(0, designText.find('\n')), "Survival,Fecundity,DispersalSensitivity");
+    ASSERT_EQ(RunProgram("--design " + design + " --steps 4 --seed 1 --quiet --table " + table), 0);
+    const std::string analyse = "--analyse " + table + " --factors " + factors +
+                                " --method morris --metric total_density --metric mean_compacted --seed 9 --indices ";
+    ASSERT_EQ(RunProgram(analyse + indices), 0);
+    const std::string text = ReadAll(indices);
+    EXPECT_EQ(text.substr(0, text.find('\n')), "metric,step,factor,index,estimate,low,high");
+    // Two metrics, three factors, three indices, at the table's last step.
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1 + 2 * 3 * 3);
+    EXPECT_NE(text.find("\ntotal_density,4,Survival,mu_star,"), std::string::npos);
+    // The same seed gives the same bytes; every step gives each step's rows.
+    ASSERT_EQ(RunProgram(analyse + dir / "again.csv"), 0);
+    EXPECT_EQ(ReadAll(dir / "again.csv"), text);
+    ASSERT_EQ(RunProgram(analyse + dir / "steps.csv --every-step --bootstrap 50"), 0);
+    const std::string steps = ReadAll(dir / "steps.csv");
+    EXPECT_EQ(std::count(steps.begin(), steps.end(), '\n'), 1 + 5 * 2 * 3 * 3);
+}
+
+// Usage errors exit 2 and write nothing; an output never replaces an input.
+TEST(SensitivityProgram, RefusalsWriteNothing) {
+    ScratchDir dir;
+    const std::string factors = dir.File("factors.csv", Factors);
+    const std::string bad = dir.File("bad.csv", "name,low,high\nSurvival,0.5,0.3\n");
+    const std::string out = dir / "out.csv", messages = dir / "messages.txt";
+    EXPECT_EQ(RunProgram("--sample lhs --factors " + bad + " --samples 4 --seed 1 --design-out " + out, messages), 2);
+    EXPECT_EQ(ReadAll(messages),
+              "glebix-batch: " + bad + ":2: column high: high (0.3) must be greater than low (0.5)\n");
+    EXPECT_EQ(RunProgram("--sample lhs --factors " + factors + " --samples 4 --design-out " + out, messages), 2);
+    EXPECT_NE(ReadAll(messages).find("--sample needs --seed"), std::string::npos);
+    EXPECT_EQ(RunProgram("--sample halton --factors " + factors + " --samples 4 --seed 1 --design-out " + out), 2);
+    EXPECT_EQ(RunProgram("--sample lhs --factors " + factors + " --samples 4 --seed 1 --steps 3 --design-out " + out),
+              2);
+    EXPECT_EQ(RunProgram("--metric total_density"), 2);
+    EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_EQ(RunProgram("--sample lhs --factors " + factors + " --samples 4 --seed 1 --design-out " + factors), 2);
+    const std::string table = dir.File("table.csv", "point,Survival,Fecundity,DispersalSensitivity,y\n1,0.4,1,2,abc\n");
+    EXPECT_EQ(RunProgram(
+                  "--analyse " + table + " --factors " + factors + " --method lhs --metric y --seed 1 --indices " + out,
+                  messages),
+              2);
+    EXPECT_EQ(
+        ReadAll(messages),
+        "glebix-batch: " + table + ":2: column y: \"abc\" is not a number (a missing value is written empty or NA)\n");
+    EXPECT_EQ(RunProgram("--analyse " + table + " --factors " + factors +
+                         " --method lhs --metric y --seed 1 --indices " + table),
+              2);
+    EXPECT_EQ(ReadAll(table), "point,Survival,Fecundity,DispersalSensitivity,y\n1,0.4,1,2,abc\n");
+    EXPECT_EQ(ReadAll(factors), Factors);
+    EXPECT_FALSE(std::filesystem::exists(out));
+    // A design that cannot be written: exit status 1.
+    EXPECT_EQ(RunProgram("--sample lhs --factors " + factors + " --samples 4 --seed 1 --design-out " +
+                         dir / "missing/design.csv"),
+              1);
+}
