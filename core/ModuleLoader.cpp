@@ -74,10 +74,25 @@ std::vector<std::string> ModuleFolders() {
     return {folder, folder + "/../lib/glebix"};
 }
 
+namespace {
+
+std::mutex modulesMutex;
+std::map<std::string, Loaded> &Modules() {
+    static auto *const modules = new std::map<std::string, Loaded>();  // lives until the process ends
+    return *modules;
+}
+
+}  // namespace
+
+const void *OpenModuleTable(const ModuleName &name) {
+    const std::lock_guard lock(modulesMutex);
+    const auto known = Modules().find(name.File);
+    return known == Modules().end() ? nullptr : known->second.table;
+}
+
 const void *ModuleTable(const ModuleName &name) {
-    static std::mutex mutex;
-    static std::map<std::string, Loaded> modules;
-    const std::lock_guard lock(mutex);
+    auto &modules = Modules();
+    const std::lock_guard lock(modulesMutex);
     auto known = modules.find(name.File);
     if (known == modules.end()) known = modules.emplace(name.File, Open(name)).first;
     if (!known->second.table) throw GlebixError(known->second.problem);

@@ -25,5 +25,8 @@ std::vector<std::string> ModuleFolders();
 // naming the module and the folders looked in when it is missing or cannot be
 // loaded; a failure is kept, so that every later call says the same at once.
 const void *ModuleTable(const ModuleName &name);
+// The table of module `name` when it is already open, else null: for a stand-in with
+// nothing to do unless the module was used (a destructor).
+const void *OpenModuleTable(const ModuleName &name);
 
 }  // namespace glebix
