@@ -4,6 +4,7 @@
 #include "MapAnimation.h"
 #include "MapPicture.h"
 #include "PictureModule.h"
+#include "SessionAnimation.h"
 
 namespace {
 
@@ -18,6 +19,13 @@ const PictureCapabilities Capabilities{
     [](MapAnimation &animation, const TPlot &plot, std::int32_t step) { animation.AddFrame(plot, step); },
     [](GifAnimation &gif) { gif.Finish(); },
     [](GifAnimation &gif) { gif.Abandon(); },
+    [](SessionAnimation &animation, const std::string &path, int every, const AnimationLook &look,
+       const RunSession &session) { animation.Ask(path, every, look, session); },
+    // Called by name, not through the object's table of virtual functions, which is the
+    // program's and leads back to the stand-ins.
+    [](SessionAnimation &animation, const RunSession &session) { animation.SessionAnimation::SetUp(session); },
+    [](SessionAnimation &animation, const RunSession &session) { animation.SessionAnimation::Stepped(session); },
+    [](RunAnimation &animation) { return animation.End(); },
 };
 
 }  // namespace
