@@ -31,26 +31,32 @@ std::string RunLabel(const BatchOptions &options, const RunRecord &record) {
 
 // Size and checksum of the inputs of every point's runs, read before any run starts:
 // each list of inputs once, and for every point (by its place in options.Points)
-// which one is its.
+// which one is its; nothing per point while every point has the first list, as with
+// most designs, however many points they have.
 struct PointInputs {
     std::vector<std::vector<InputFileRecord>> lists;
-    std::vector<std::uint32_t> listOf;
+    std::vector<std::uint32_t> listOf;  // empty: the first list for every point
 
     explicit PointInputs(const BatchOptions &options) {
         std::map<std::string, InputFileRecord> digests;
         std::map<std::string, std::uint32_t> known;  // a list by its roles and paths
-        for (int point : options.Points) {
-            const TSettings settings = PointSettings(options, point);
+        for (std::size_t k = 0; k < options.Points.size(); ++k) {
+            const TSettings settings = PointSettings(options, options.Points[k]);
             std::vector<InputFileRecord> list = DescribeInputs(options, &settings, &digests);
             std::string key;
             for (const InputFileRecord &r : list) key += r.Role + '\0' + r.Path + '\0';
             const auto [at, added] = known.try_emplace(key, static_cast<std::uint32_t>(lists.size()));
             if (added) lists.push_back(std::move(list));
-            listOf.push_back(at->second);
+            if (at->second != 0 && listOf.empty()) {
+                listOf.reserve(options.Points.size());
+                listOf.resize(k, 0);
+            }
+            if (!listOf.empty()) listOf.push_back(at->second);
             if (!options.StudyDesign) break;
         }
     }
     const std::vector<InputFileRecord> &Of(const std::vector<int> &points, int point) const {
+        if (listOf.empty()) return lists.at(0);
         const auto at = std::lower_bound(points.begin(), points.end(), point);
         return lists.at(listOf.at(at == points.end() ? 0 : static_cast<std::size_t>(at - points.begin())));
     }

@@ -136,6 +136,8 @@ ParsedDesign ParseDesignText(std::string_view text, std::string_view source) {
             parsed.Problems = CheckHeader(fields, source, lineNumber);
             parsed.Result.Columns = fields;
             if (!parsed.Problems.empty()) return parsed;
+            parsed.Result.Reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1,
+                                  text.size());
             continue;
         }
         ReadPoint(fields, lineNumber, source, parsed);
@@ -164,6 +166,12 @@ bool Design::AddPoint(std::int64_t line, const std::vector<std::string> &values)
     }
     lines_.push_back(static_cast<std::uint32_t>(line));
     return true;
+}
+
+void Design::Reserve(std::size_t points, std::size_t bytes) {
+    text_.reserve(std::min<std::size_t>(bytes, UINT32_MAX));
+    ends_.reserve(points * Columns.size());
+    lines_.reserve(points);
 }
 
 void Design::Trim() {

@@ -31,6 +31,9 @@ public:
     // Appends a point, one value per column. False when the design would outgrow
     // what it can hold (4 GiB of values).
     bool AddPoint(std::int64_t line, const std::vector<std::string> &values);
+    // Makes room for at most `points` points of `bytes` bytes of values in all, so that
+    // a large design is not copied as it grows.
+    void Reserve(std::size_t points, std::size_t bytes);
     // Gives back the room reserved for more points.
     void Trim();
 

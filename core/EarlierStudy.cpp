@@ -2,8 +2,8 @@
 
 #include <charconv>
 #include <filesystem>
-#include <map>
-#include <set>
+#include <algorithm>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -19,58 +19,71 @@ namespace fs = std::filesystem;
 namespace {
 
 // The number that `name` gives after `prefix`, when the layout would name it so.
-bool IsNumbered(const std::string &name, const std::string &prefix, std::string (*nameOf)(int)) {
-    if (name.rfind(prefix, 0) != 0) return false;
+std::optional<int> NumberOf(const std::string &name, const std::string &prefix, std::string (*nameOf)(int)) {
+    if (name.rfind(prefix, 0) != 0) return std::nullopt;
     int number = 0;
     const char *first = name.data() + prefix.size(), *last = name.data() + name.size();
     const auto [end, error] = std::from_chars(first, last, number);
-    return error == std::errc() && end == last && number > 0 && nameOf(number) == name;
+    if (error != std::errc() || end != last || number <= 0 || nameOf(number) != name) return std::nullopt;
+    return number;
 }
 
-bool IsRunFolder(const std::string &name) { return IsNumbered(name, "run-", RunFolderName); }
+std::optional<int> RunNumber(const std::string &name) { return NumberOf(name, "run-", RunFolderName); }
+std::optional<int> PointNumber(const std::string &name) { return NumberOf(name, "point-", PointFolderName); }
 
-// The study folders in `folder` (real folders, not links) that `wanted` does not accept.
-template <typename Wanted>
-void RemoveUnwanted(const fs::path &folder, Wanted wanted) {
-    std::vector<fs::path> unwanted;  // listed whole first: the folder is not changed while read
+bool IsRunFolder(const std::string &name) { return RunNumber(name).has_value(); }
+
+// The names in `folder` of the study folders it holds (real folders, not links).
+std::vector<std::string> StudyFoldersIn(const fs::path &folder) {
+    std::vector<std::string> names;  // listed whole first: the folder is not changed while read
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
+        std::string name = it->path().filename().string();
         std::error_code statusError;
-        if (IsStudyFolderName(name) && !wanted(name) && fs::is_directory(it->symlink_status(statusError)))
-            unwanted.push_back(it->path());
+        if (IsStudyFolderName(name) && fs::is_directory(it->symlink_status(statusError)))
+            names.push_back(std::move(name));
     }
-    for (const fs::path &path : unwanted) {
+    return names;
+}
+
+// The study folders in `folder` that `wanted` does not accept.
+template <typename Wanted>
+void RemoveUnwanted(const fs::path &folder, Wanted wanted) {
+    for (const std::string &name : StudyFoldersIn(folder)) {
+        if (wanted(name)) continue;
         std::error_code removeError;
-        fs::remove_all(path, removeError);  // what cannot be removed stays, as with earlier files
+        fs::remove_all(folder / name, removeError);  // what cannot be removed stays, as with earlier files
     }
 }
 
 }  // namespace
 
-bool IsStudyFolderName(const std::string &name) {
-    return IsRunFolder(name) || IsNumbered(name, "point-", PointFolderName);
-}
+bool IsStudyFolderName(const std::string &name) { return IsRunFolder(name) || PointNumber(name).has_value(); }
 
+// The folders the layout makes are told by their names, not listed: a study of a
+// million points would otherwise hold a million names until it ends.
 void RemoveEarlierStudy(const BatchOptions &options) {
     if (!options.StudyDesign && !options.ReplicateLayout) return;  // a single run lays out no folders
-    const StudyLayout layout = Layout(options);
-    std::set<std::string> top;                          // "run-002" or "point-003"
-    std::map<std::string, std::set<std::string>> runs;  // a point folder's runs
-    for (std::size_t k = 0; k < RunCount(layout); ++k) {
-        const std::string folder = PlanStudyRun(layout, k, 0).Folder;
-        const std::size_t slash = folder.find('/');
-        top.insert(folder.substr(0, slash));
-        if (slash != std::string::npos) runs[folder.substr(0, slash)].insert(folder.substr(slash + 1));
-    }
+    const auto isReplicate = [&options](const std::string &name) {
+        const std::optional<int> replicate = RunNumber(name);
+        return replicate && *replicate <= options.Replicates;
+    };
+    const auto isPoint = [&options](const std::string &name) {
+        const std::optional<int> point = PointNumber(name);
+        return point && std::binary_search(options.Points.begin(), options.Points.end(), *point);
+    };
+    // The first level holds point folders with a design, run folders without one.
+    const bool hasDesign = options.StudyDesign.has_value();
+    const auto isTop = [&](const std::string &name) { return hasDesign ? isPoint(name) : isReplicate(name); };
     const bool wholeStudy = !options.PointsAsked && !options.SliceAsked;
     for (const std::string &place : OutputFolders(options)) {
-        RemoveUnwanted(place, [&](const std::string &name) { return top.count(name) || !wholeStudy; });
-        for (const auto &entry : runs) {
-            const std::set<std::string> &kept = entry.second;
-            RemoveUnwanted(Join(place, entry.first),
-                           [&kept](const std::string &name) { return kept.count(name) || !IsRunFolder(name); });
-        }
+        const std::vector<std::string> found = StudyFoldersIn(place);
+        RemoveUnwanted(place, [&](const std::string &name) { return isTop(name) || !wholeStudy; });
+        if (!hasDesign) continue;
+        for (const std::string &point : found)
+            if (isPoint(point))
+                RemoveUnwanted(Join(place, point),
+                               [&](const std::string &name) { return isReplicate(name) || !IsRunFolder(name); });
     }
 }
 

@@ -229,6 +229,8 @@ constexpr CatalogueEntry Entries[] = {
     {"gis.no_such_variable", "le fichier NetCDF « {0} » n'a pas de variable « {1} »", "the NetCDF file \"{0}\" has no variable \"{1}\""},
     {"gis.variable_not_2d", "la variable « {0} » du fichier NetCDF « {1} » a {2} dimension(s) ({3}) ; seule une variable à deux dimensions (y, x) se lit comme grille", "the variable \"{0}\" of the NetCDF file \"{1}\" has {2} dimension(s) ({3}); only a two-dimensional variable (y, x) can be read as a grid"},
     {"gis.choose_variable", "le fichier NetCDF « {0} » a plusieurs variables ({1}) ; choisissez-en une en ajoutant son nom au chemin : « {0}:{2} »", "the NetCDF file \"{0}\" has several variables ({1}); choose one by adding its name to the path: \"{0}:{2}\""},
+    {"module.missing", "le module « {0} » ({1}) est introuvable ; il s'installe avec le programme et se cherche dans : {2}", "the module \"{0}\" ({1}) cannot be found; it is installed with the program and looked for in: {2}"},
+    {"module.unusable", "le module « {0} » ({1}) ne peut pas être chargé : {2}", "the module \"{0}\" ({1}) cannot be loaded: {2}"},
     {"gis.raster_not_written", "Écriture impossible de la grille : {0}", "Cannot write the grid: {0}"},
     {"gis.netcdf_not_written", "Écriture impossible du fichier NetCDF ({1}) : {0}", "Cannot write the NetCDF file ({1}): {0}"},
     {"gis.not_recording", "aucun enregistrement NetCDF en cours", "no NetCDF recording in progress"},

@@ -51,7 +51,9 @@ std::variant<std::vector<int>, std::string> SelectPoints(int pointCount, const s
         }
         for (int p = 1; p <= pointCount; ++p)
             if (chosen[static_cast<std::size_t>(p)]) points.push_back(p);
+        points.shrink_to_fit();
     } else {
+        points.reserve(static_cast<std::size_t>(std::max(pointCount, 0)));
         for (int p = 1; p <= pointCount; ++p) points.push_back(p);
     }
     if (slice) {

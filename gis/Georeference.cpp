@@ -3,19 +3,25 @@
 #include <map>
 #include <mutex>
 
-#include <ogr_spatialref.h>
-
-#include "GdalSession.h"
 #include "InitialSources.h"
 #include "InputFile.h"
 #include "Plot.h"
 #include "RasterInput.h"
 #include "Simul.h"
 
+// The code that needs GDAL is compiled into the GIS module (GdalHalves.cpp), the rest
+// into the core.
+#ifdef GLEBIX_GDAL_HALF
+#include <ogr_spatialref.h>
+
+#include "GdalSession.h"
+#endif
+
 namespace glebix::gis {
 
 namespace {
 
+#ifdef GLEBIX_GDAL_HALF
 std::string CrsOfFile(const std::string &path) {
     EnsureGdal();
     const QuietGdal quiet;
@@ -31,6 +37,7 @@ std::string CrsOfFile(const std::string &path) {
     return out;
 }
 
+#else
 // Whether the initial file at `path` holds a grid, from the bytes the run read.
 bool IsGridFile(const Simul &simul, const std::string &path) {
     if (simul.GivenInputs)
@@ -40,9 +47,11 @@ bool IsGridFile(const Simul &simul, const std::string &path) {
         return IsAsciiGrid(ReadInputFile(path));
     } catch (const std::exception &) { return false; }
 }
+#endif
 
 }  // namespace
 
+#ifdef GLEBIX_GDAL_HALF
 std::string FileCrs(const std::string &path) {
     static std::mutex mutex;
     static std::map<std::string, std::string> known;
@@ -55,6 +64,7 @@ std::string FileCrs(const std::string &path) {
     return known.emplace(path, crs).first->second;
 }
 
+#else
 Georeference RunGeoreference(const Simul &simul) {
     Georeference g;
     g.Columns = simul.Plot.Width;
@@ -71,7 +81,9 @@ Georeference RunGeoreference(const Simul &simul) {
     if (simul.InputGridCrs) g.CrsWkt = *simul.InputGridCrs;
     return g;
 }
+#endif
 
+#ifdef GLEBIX_GDAL_HALF
 std::string PrjText(const std::string &crsWkt) {
     if (crsWkt.empty()) return {};
     OGRSpatialReference srs;
@@ -84,6 +96,7 @@ std::string PrjText(const std::string &crsWkt) {
     return out;
 }
 
+#else
 std::string PrjPathOf(const std::string &gridPath) {
     const auto dot = gridPath.rfind('.');
     const auto slash = gridPath.rfind('/');
@@ -108,5 +121,6 @@ double CellCentreX(const Georeference &where, int column) {
 double CellCentreY(const Georeference &where, int line) {
     return where.Placement.YllCorner + (where.Lines - line - 0.5) * where.Placement.CellSize;
 }
+#endif
 
 }  // namespace glebix::gis

@@ -7,19 +7,26 @@
 #include <vector>
 #include <sys/stat.h>
 
-#include <gdal_priv.h>
-
 #include "AsciiGrid.h"
 #include "Conversions.h"
 #include "Errors.h"
-#include "GdalSession.h"
 #include "InitialSources.h"
 #include "GisMessages.h"
 #include "Plot.h"
 
+// The code that needs GDAL is compiled into the GIS module (GdalHalves.cpp), the rest
+// into the core.
+#ifdef GLEBIX_GDAL_HALF
+#include <gdal_priv.h>
+
+#include "GdalSession.h"
+#endif
+
 namespace glebix::gis {
 
 namespace {
+
+#ifndef GLEBIX_GDAL_HALF
 
 // How far into a file a null byte marks it as binary.
 constexpr std::size_t BinaryProbeBytes = 4096;
@@ -36,6 +43,7 @@ std::optional<int> BandNumber(const std::string &text) {
     return band;
 }
 
+#else
 // A variable of a NetCDF file that holds data: not a coordinate variable (named as its
 // one dimension) and not a scalar (a grid mapping).
 bool IsDataVariable(const GDALMDArray &array) {
@@ -96,9 +104,11 @@ std::string GridText(GDALRasterBand &band, const GridPlacement &placement, const
     }
     return out;
 }
+#endif
 
 }  // namespace
 
+#ifndef GLEBIX_GDAL_HALF
 RasterPath SplitRasterPath(const std::string &path) {
     const auto colon = path.rfind(':');
     if (IsFile(path) || colon == std::string::npos || colon + 1 == path.size()) return {path, {}, {}};
@@ -115,6 +125,7 @@ void CheckRasterSize(const std::string &path, long long columns, long long rows)
         throw GlebixError(MsgRasterSize(path, columns, rows, MaxPlotSide));
 }
 
+#else
 std::string RasterAsAsciiGrid(const std::string &path) {
     EnsureGdal();
     const QuietGdal quiet;
@@ -137,7 +148,9 @@ std::string RasterAsAsciiGrid(const std::string &path) {
     const GridPlacement placement = Placement(*ds, chosen.File);
     return GridText(*ds->GetRasterBand(band), placement, chosen.File);
 }
+#endif
 
+#ifndef GLEBIX_GDAL_HALF
 const ReadInput &ReadInitialInputOnce(InputBytes &store, const std::string &path) {
     if (const auto known = store.find(path); known != store.end()) return known->second;
     const RasterPath chosen = SplitRasterPath(path);
@@ -159,5 +172,6 @@ std::shared_ptr<const InputBytes> InitialInputs(const TSettings &settings) {
     for (const InitialSource &source : ReadInitialSources(settings.Initial)) ReadInitialInputOnce(*files, source.path);
     return files;
 }
+#endif
 
 }  // namespace glebix::gis

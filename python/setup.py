@@ -52,9 +52,12 @@ class CMakeBuild(build_ext):
             raise RuntimeError(f"{tree} : module compilé _core introuvable ou en double : {built}")
         target = pathlib.Path(self.get_ext_fullpath(ext.name))
         target.parent.mkdir(parents=True, exist_ok=True)
-        partial = target.with_name(target.name + ".part")
-        shutil.copyfile(built[0], partial)
-        os.replace(partial, target)
+        # The modules it opens on first need (GDAL and netCDF) lie beside it.
+        for source, place in [(built[0], target)] + [
+                (module, target.with_name(module.name)) for module in sorted(built[0].parent.glob("glebix-*.so"))]:
+            partial = place.with_name(place.name + ".part")
+            shutil.copyfile(source, partial)
+            os.replace(partial, place)
 
 
 setup(

@@ -22,8 +22,10 @@ mkdir -p "$out"
 rm -rf "$out/glebix" "$out"/glebix_*.tar.gz
 cp -R "$here/r/glebix" "$out/glebix"
 # The sources of the libraries the package links, as CMake lists them: the study core
-# (with gis/), its sensitivity analysis (core/analysis, Boost's headers from the system),
-# the calibration of core/calibration/ and the pictures, with their headers.
+# (with gis/, the GIS code that needs GDAL and netCDF included: the package links it
+# directly rather than as a module), its sensitivity analysis (core/analysis, Boost's
+# headers from the system), the calibration of core/calibration/ and the pictures, with
+# their headers.
 # The list ends at the first ")" outside a comment.
 library_sources() {
     # Comments first: a parenthesis in one would end the list early.
@@ -34,7 +36,8 @@ library_sources() {
             [ ! -e "$here/$1/$source.h" ] || echo "$here/$1/$source.h"
         done
 }
-sources=$( (library_sources core glebix_core; library_sources core/analysis glebix_analysis
+sources=$( (library_sources core glebix_core; library_sources core glebix_gis_code
+            library_sources core/analysis glebix_analysis
             library_sources core/calibration glebix_calibration
             library_sources render glebix_map_image
             library_sources render glebix_pictures) | sort -u)

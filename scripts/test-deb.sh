@@ -22,8 +22,9 @@ fail() {
 deb=$(ls "$tmp"/out/glebix_*.deb)
 dpkg-deb -x "$deb" "$tmp/root"
 bin="$tmp/root/usr/bin/glebix-batch"
-for program in "$bin" "$tmp/root/usr/bin/glebix"; do
-    [ -x "$program" ] || fail "$(basename "$program") manque dans le paquet"
+for program in "$bin" "$tmp/root/usr/bin/glebix" "$tmp"/root/usr/lib/glebix/glebix-gis.so \
+    "$tmp"/root/usr/lib/glebix/glebix-pictures.so; do
+    [ -f "$program" ] || fail "$(basename "$program") manque dans le paquet"
     if readelf -d "$program" | grep -E '\((RPATH|RUNPATH)\)'; then
         fail "$(basename "$program") installé garde un chemin de bibliothèques"
     fi
@@ -32,6 +33,11 @@ done
 "$bin" --version | grep -Eqx 'glebix-batch [0-9]+\.[0-9]+\.[0-9]+' || fail "--version : $("$bin" --version)"
 "$bin" --steps 2 --seed 1 --quiet --out "$tmp/run" || fail "la simulation de 2 pas a échoué"
 [ "$(wc -l <"$tmp/run/RireVed1a1p1.txt")" -eq 2500 ] || fail "fichier de résultats incomplet"
+# The modules, found beside the installed program: GDAL for the GeoTIFF grids, QtGui
+# for the snapshot.
+"$bin" --steps 1 --seed 1 --quiet --tif "$tmp/run/tif" --snapshots "$tmp/run/maps" ||
+    fail "la simulation avec --tif et --snapshots a échoué"
+[ -s "$tmp/run/tif/density.tif" ] && [ -s "$tmp/run/maps/map-00001.png" ] || fail "grille GeoTIFF ou image manquante"
 
 page=$(gzip -dc "$tmp/root/usr/share/man/man1/glebix-batch.1.gz" | sed 's/\\-/-/g')
 help=$("$bin" --help)

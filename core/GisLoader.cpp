@@ -1,0 +1,54 @@
+// The stand-ins of the gis:: functions that need GDAL or netCDF (GisModule.h): each
+// loads the GIS module on its first call and calls its own.
+#include "GeoTiffGrids.h"
+#include "Georeference.h"
+#include "GisModule.h"
+#include "NetcdfStack.h"
+#include "RasterInput.h"
+
+namespace glebix::gis {
+
+namespace {
+
+const GisCapabilities &Gis() { return *static_cast<const GisCapabilities *>(ModuleTable(GisModuleName)); }
+
+}  // namespace
+
+std::string RasterAsAsciiGrid(const std::string &path) { return Gis().rasterAsAsciiGrid(path); }
+
+std::string FileCrs(const std::string &path) { return Gis().fileCrs(path); }
+
+// Without a CRS there is nothing to convert, and no reason to load the module.
+std::string PrjText(const std::string &crsWkt) { return crsWkt.empty() ? std::string() : Gis().prjText(crsWkt); }
+
+void StageTifGrids(const Simul &simul, const std::string &folder, batch::StagedFiles &files) {
+    Gis().stageTifGrids(simul, folder, files);
+}
+
+std::vector<std::string> WriteTifGrids(const Simul &simul, const std::string &folder) {
+    return Gis().writeTifGrids(simul, folder);
+}
+
+void StagePrjFiles(const Simul &simul, const std::vector<std::string> &grids, batch::StagedFiles &files) {
+    if (!RunGeoreference(simul).CrsWkt.empty()) Gis().stagePrjFiles(simul, grids, files);
+}
+
+NetcdfStack::~NetcdfStack() {
+    if (IsOpen()) Abandon();
+}
+
+void NetcdfStack::Open(const std::string &path, const Simul &simul, std::uint32_t seed) {
+    Gis().netcdfOpen(*this, path, simul, seed);
+}
+
+void NetcdfStack::Record(std::int32_t step, const TPlot &plot) { Gis().netcdfRecord(*this, step, plot); }
+
+void NetcdfStack::Finish() { Gis().netcdfFinish(*this); }
+
+void NetcdfStack::Abandon() { Gis().netcdfAbandon(*this); }
+
+void WriteNetcdfNow(const std::string &path, const Simul &simul, std::uint32_t seed, std::int32_t step) {
+    Gis().writeNetcdfNow(path, simul, seed, step);
+}
+
+}  // namespace glebix::gis

@@ -1,0 +1,65 @@
+#!/bin/sh
+# The memory and the libraries of the batch tool as it ships, measured from outside.
+#   footprint.sh PROGRAM design: a design of 200 000 points run with --steps 0 --table
+#     peaks within 64 MB plus twice the design file's size (/usr/bin/time's maximum
+#     resident set size), and its table has a row per point.
+#   footprint.sh PROGRAM lean: --version and a default run with --out load neither
+#     GDAL, netCDF nor QtGui (the loader's own list, LD_DEBUG=libs) and peak under
+#     20 MB.
+set -eu
+program=$1
+what=$2
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+cd "$scratch"
+
+fail() {
+    echo "FAILED: $*" >&2
+    exit 1
+}
+
+# Maximum resident set size of the command, in kB; its output goes to run.log.
+peak_kb() {
+    /usr/bin/time -f %M -o peak.txt "$@" > run.log 2>&1 || { cat run.log >&2; fail "$* ended with an error"; }
+    tail -n 1 peak.txt
+}
+
+design() {
+    points=200000
+    awk -v n=$points 'BEGIN {
+        print "Survival,DispersalFirst"
+        for (k = 1; k <= n; k++) printf "0.%04d,%s\n", (k * 7919) % 10000, (k % 2 ? "on" : "off")
+    }' > design.csv
+    bytes=$(wc -c < design.csv)
+    bound=$((64 * 1024 + 2 * bytes / 1024))
+    peak=$(peak_kb "$program" --design design.csv --steps 0 --table table.csv --quiet --seed 1 --jobs 2)
+    echo "design of $points points, $bytes bytes: peak $peak kB, bound $bound kB"
+    [ "$peak" -le "$bound" ] || fail "the design's run peaked at $peak kB, beyond $bound kB"
+    rows=$(wc -l < table.csv)
+    [ "$rows" -eq $((points + 1)) ] || fail "the table has $rows lines for $points points"
+}
+
+# Fails when the run of the arguments loaded one of the large libraries.
+loads_nothing_large() {
+    LD_DEBUG=libs LD_DEBUG_OUTPUT="$scratch/libs" "$program" "$@" > run.log 2>&1 || { cat run.log >&2; fail "$*"; }
+    loaded=$(cat "$scratch"/libs.* | sed -n 's/.*calling init: //p' | sort -u)
+    rm -f "$scratch"/libs.*
+    count=$(echo "$loaded" | wc -l)
+    echo "glebix-batch $*: $count libraries"
+    if echo "$loaded" | grep -E 'libgdal|libnetcdf|libQt6Gui|libgif'; then fail "$* loaded the libraries above"; fi
+    [ "$count" -le 30 ] || { echo "$loaded" >&2; fail "$* loaded $count libraries"; }
+}
+
+lean() {
+    loads_nothing_large --version
+    loads_nothing_large --out run --steps 5 --seed 1 --quiet
+    rm -rf run
+    for args in "--version" "--out run --steps 5 --seed 1 --quiet"; do
+        # shellcheck disable=SC2086
+        peak=$(peak_kb "$program" $args)
+        echo "glebix-batch $args: peak $peak kB"
+        [ "$peak" -lt $((20 * 1024)) ] || fail "glebix-batch $args peaked at $peak kB"
+    done
+}
+
+"$what"
