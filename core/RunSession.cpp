@@ -53,6 +53,13 @@ RunSession::RunSession(const SavedRun &saved, const TSettings &settings, std::in
     simul_->SetDispersalThreads(threads_);
     RestoreRun(saved, *simul_);
     simul_->Settings = settings_;
+    if (simul_->InputGridPlacement && !simul_->InputGridCrs) {
+        // A state from before the CRS was kept: the grid file's own, while it can be read.
+        simul_->GivenInputs = gis::InitialInputs(settings_);
+        if (const gis::Georeference g = gis::RunGeoreference(*simul_); !g.Source.empty())
+            simul_->InputGridCrs = g.CrsWkt;
+        simul_->GivenInputs = nullptr;
+    }
     step_ = saved.Step;
     setUp_ = true;
 }

@@ -150,3 +150,28 @@ TEST(OutputRegistry, AFolderGivenWithATrailingSlashKeepsItsFiles) {
         EXPECT_TRUE(fs::is_regular_file(kind->filesInside(folder).front())) << kind->option;
     }
 }
+
+// The rule the bindings' writers follow: every kind of output, at the file a run reads
+// (by band or not) or at the folder holding it by name, is refused naming both; another
+// place is not, nor the file before the ':' once a file has the whole path as its name.
+TEST(OutputRegistry, EachKindIsRefusedOnTheFileTheRunReads) {
+    ScratchDir dir;
+    for (const OutputKind &kind : OutputKinds()) {
+        if (!kind.option || kind.scope != OutputScope::Run) continue;
+        SCOPED_TRACE(kind.option);
+        const bool file = kind.place == OutputPlace::File;
+        if (!file && !kind.filesInside) continue;  // the maps: no name an input could have
+        const std::string input = file ? dir / "in.dat" : kind.filesInside(dir.Path()).front();
+        glebix::testing::WriteAll(input, "ncols 1\n");
+        glebix::TSettings settings;
+        settings.Initial.EnvInitMode = 0;
+        settings.Initial.EnvFilePath = input + ":1";
+        const std::optional<std::string> clash = InputClash(settings, kind, file ? input : dir.Path());
+        ASSERT_TRUE(clash.has_value());
+        EXPECT_NE(clash->find("EnvFilePath «" + input + ":1»"), std::string::npos) << *clash;
+        EXPECT_EQ(InputClash(settings, kind, PlaceIn(kind, dir / "elsewhere")), std::nullopt);
+        glebix::testing::WriteAll(input + ":1", "ncols 1\n");  // now the whole path is the file read
+        EXPECT_EQ(InputClash(settings, kind, file ? input : dir.Path()), std::nullopt);
+        fs::remove(input + ":1");
+    }
+}

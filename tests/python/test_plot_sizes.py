@@ -2,6 +2,7 @@
 that contradicts it is refused as --validate refuses it, every record gives the true
 size, a resumed run keeps the grid's CRS, and --repeat notices a changed CRS."""
 
+import hashlib
 import json
 import os
 import subprocess
@@ -97,6 +98,16 @@ def test_a_resumed_run_keeps_the_crs(batch, land, tmp_path):
     half = ["--seed", "8", "--steps", "4", "--set", "EnvInitMode=0", "--set", f"EnvFilePath={land}"]
     batch(*half, "--save-state", "half.state", "--asc", "half")
     assert "ne nomme pas" in " ".join(json.loads((tmp_path / "half/manifest.json").read_text())["warnings"])
+
+    # A state of the first version, without the CRS, still resumes, the CRS then read
+    # from the grid file again.
+    lines = (tmp_path / "half.state").read_text().splitlines(keepends=True)
+    assert lines[0] == "GLEBIX-STATE 2\n"
+    text = "".join(["GLEBIX-STATE 1\n"] + [line for line in lines[1:-1] if not line.startswith("grid_crs ")])
+    (tmp_path / "old.state").write_text(text + "sha256 " + hashlib.sha256(text.encode()).hexdigest() + "\n")
+    batch("--resume", "old.state", "--steps", "8", "--tif", "old")
+    assert crs_of(tmp_path / "old/density.tif") == "2154"
+
     os.remove(land)  # the state holds all the resumed run needs
     batch("--resume", "half.state", "--steps", "8", "--tif", "on", "--asc", "on", "--netcdf", "on/s.nc")
     # The resumed run reads no initial file, and is warned about none.
