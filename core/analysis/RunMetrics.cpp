@@ -62,89 +62,110 @@ bool IsRunMetric(std::string_view name) {
            (name.substr(0, TimeMean.size()) == TimeMean && name.size() > TimeMean.size());
 }
 
+namespace {
+
+// Where the columns lie in the table.
+struct RunColumns {
+    std::vector<std::string> header;
+    int point = -1, replicate = -1, step = -1, status = -1;
+    std::vector<int> kept, metrics;
+};
+
+void ReadHeader(const std::vector<std::string> &fields, const std::vector<std::string> &kept,
+                const std::vector<std::string> &metrics, const std::string &where, RunColumns &c,
+                std::vector<std::string> &problems) {
+    c.header = fields;
+    c.point = Column(fields, "point");
+    c.replicate = Column(fields, "replicate");
+    c.step = Column(fields, "step");
+    c.status = Column(fields, "status");
+    for (const char *needed : {"point", "step"})
+        if (Column(fields, needed) < 0) problems.push_back(where + Message("table.missing_column", {needed}));
+    for (const std::string &k : kept) {
+        c.kept.push_back(Column(fields, k));
+        if (c.kept.back() < 0) problems.push_back(where + Message("table.missing_factor", {k}));
+    }
+    for (const std::string &m : metrics) {
+        c.metrics.push_back(Column(fields, ColumnOf(m)));
+        if (c.metrics.back() < 0) problems.push_back(where + Message("table.missing_metric", {ColumnOf(m)}));
+    }
+}
+
+// One row into its run (a new run when its point or replicate changes).
+void ReadRow(const std::vector<std::string> &fields, const RunColumns &c, const std::vector<std::string> &metrics,
+             const std::string &where, std::vector<Run> &runs, std::vector<std::string> &problems) {
+    const auto field = [&fields](int column) -> const std::string & {
+        return fields[static_cast<std::size_t>(column)];
+    };
+    const std::string key = field(c.point) + "," + (c.replicate >= 0 ? field(c.replicate) : std::string("1"));
+    if (runs.empty() || runs.back().key != key) {
+        runs.push_back({key, {}, {}, std::vector<std::vector<double>>(metrics.size())});
+        for (int k : c.kept) runs.back().first.push_back(field(k));
+        if (c.status >= 0) runs.back().first.push_back(field(c.status));
+    }
+    const auto s = batch::ParseCount(field(c.step), 0);
+    if (!s) {
+        problems.push_back(where + Message("design.column", {"step"}) + Message("table.bad_step", {field(c.step)}));
+        return;
+    }
+    runs.back().steps.push_back(*s);
+    for (std::size_t m = 0; m < metrics.size(); ++m) {
+        const std::string &text = field(c.metrics[m]);
+        const auto v = ParseRealToken(text);
+        if (!v && !(text.empty() || text == "NA" || text == "nan")) {
+            problems.push_back(where + Message("design.column", {ColumnOf(metrics[m])}) +
+                               Message("table.metric_not_number", {text}));
+            return;
+        }
+        runs.back().values[m].push_back(v ? *v : NotANumber);
+    }
+}
+
+std::string RunsText(const std::vector<Run> &runs, bool status, const std::vector<std::string> &kept,
+                     const std::vector<std::string> &metrics) {
+    std::string out = "point,replicate";
+    for (const std::string &k : kept) out += "," + batch::CsvField(k);
+    if (status) out += ",status";
+    for (const std::string &m : metrics) out += "," + batch::CsvField(m);
+    out += '\n';
+    for (const Run &run : runs) {
+        out += run.key;
+        for (const std::string &f : run.first) out += "," + batch::CsvField(f);
+        for (std::size_t m = 0; m < metrics.size(); ++m)
+            out += "," + IndexNumber(MetricOf(metrics[m], run, run.values[m]));
+        out += '\n';
+    }
+    return out;
+}
+
+}  // namespace
+
 RunMetricsTable RunMetricsOf(std::string_view text, std::string_view source, const std::vector<std::string> &kept,
                              const std::vector<std::string> &metrics) {
     RunMetricsTable out;
-    const auto where = [&](std::int64_t line) { return std::string(source) + ":" + std::to_string(line) + ": "; };
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-    std::vector<std::string> header, fields;
-    std::vector<int> keptColumns, metricColumns;
-    int point = -1, replicate = -1, step = -1, status = -1;
+    RunColumns columns;
+    std::vector<std::string> fields;
     std::vector<Run> runs;
     for (std::int64_t line = 1; !text.empty() && out.Problems.empty(); ++line) {
         const std::size_t end = text.find('\n');
         std::string_view row = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         if (!row.empty() && row.back() == '\r') row.remove_suffix(1);
-        if (row.find_first_not_of(" \t") == std::string_view::npos || row[row.find_first_not_of(" \t")] == '#')
-            continue;
-        if (auto problem = batch::SplitCsvLine(row, fields)) {
-            out.Problems.push_back(where(line) + *problem);
-            break;
-        }
-        if (header.empty()) {
-            header = fields;
-            point = Column(header, "point");
-            replicate = Column(header, "replicate");
-            step = Column(header, "step");
-            status = Column(header, "status");
-            for (const char *needed : {"point", "step"})
-                if (Column(header, needed) < 0)
-                    out.Problems.push_back(where(line) + Message("table.missing_column", {needed}));
-            for (const std::string &k : kept) {
-                keptColumns.push_back(Column(header, k));
-                if (keptColumns.back() < 0) out.Problems.push_back(where(line) + Message("table.missing_factor", {k}));
-            }
-            for (const std::string &m : metrics) {
-                metricColumns.push_back(Column(header, ColumnOf(m)));
-                if (metricColumns.back() < 0)
-                    out.Problems.push_back(where(line) + Message("table.missing_metric", {ColumnOf(m)}));
-            }
-            continue;
-        }
-        if (fields.size() != header.size()) {
-            out.Problems.push_back(where(line) + Message("design.field_count", {std::to_string(fields.size()),
-                                                                                std::to_string(header.size())}));
-            break;
-        }
-        const std::string key = fields[static_cast<std::size_t>(point)] + "," +
-                                (replicate >= 0 ? fields[static_cast<std::size_t>(replicate)] : std::string("1"));
-        if (runs.empty() || runs.back().key != key) {
-            runs.push_back({key, {}, {}, std::vector<std::vector<double>>(metrics.size())});
-            for (int c : keptColumns) runs.back().first.push_back(fields[static_cast<std::size_t>(c)]);
-            if (status >= 0) runs.back().first.push_back(fields[static_cast<std::size_t>(status)]);
-        }
-        const auto s = batch::ParseCount(fields[static_cast<std::size_t>(step)], 0);
-        if (!s) {
-            out.Problems.push_back(where(line) + Message("design.column", {"step"}) +
-                                   Message("table.bad_step", {fields[static_cast<std::size_t>(step)]}));
-            break;
-        }
-        runs.back().steps.push_back(*s);
-        for (std::size_t m = 0; m < metrics.size(); ++m) {
-            const std::string &field = fields[static_cast<std::size_t>(metricColumns[m])];
-            const auto v = ParseRealToken(field);
-            if (!v && !(field.empty() || field == "NA" || field == "nan")) {
-                out.Problems.push_back(where(line) + Message("design.column", {ColumnOf(metrics[m])}) +
-                                       Message("table.metric_not_number", {field}));
-                break;
-            }
-            runs.back().values[m].push_back(v ? *v : NotANumber);
-        }
+        const std::size_t first = row.find_first_not_of(" \t");
+        if (first == std::string_view::npos || row[first] == '#') continue;
+        const std::string where = std::string(source) + ":" + std::to_string(line) + ": ";
+        if (auto problem = batch::SplitCsvLine(row, fields))
+            out.Problems.push_back(where + *problem);
+        else if (columns.header.empty())
+            ReadHeader(fields, kept, metrics, where, columns, out.Problems);
+        else if (fields.size() != columns.header.size())
+            out.Problems.push_back(where + Message("design.field_count", {std::to_string(fields.size()),
+                                                                          std::to_string(columns.header.size())}));
+        else
+            ReadRow(fields, columns, metrics, where, runs, out.Problems);
     }
-    if (!out.Problems.empty()) return out;
-    out.Text = "point,replicate";
-    for (const std::string &k : kept) out.Text += "," + batch::CsvField(k);
-    if (status >= 0) out.Text += ",status";
-    for (const std::string &m : metrics) out.Text += "," + batch::CsvField(m);
-    out.Text += '\n';
-    for (const Run &run : runs) {
-        out.Text += run.key;
-        for (const std::string &f : run.first) out.Text += "," + batch::CsvField(f);
-        for (std::size_t m = 0; m < metrics.size(); ++m)
-            out.Text += "," + IndexNumber(MetricOf(metrics[m], run, run.values[m]));
-        out.Text += '\n';
-    }
+    if (out.Problems.empty()) out.Text = RunsText(runs, columns.status >= 0, kept, metrics);
     return out;
 }
 
