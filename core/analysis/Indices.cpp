@@ -4,10 +4,12 @@
 #include <cmath>
 
 #include "Conversions.h"
+#include "DesignFile.h"
 #include "Draws.h"
 #include "Estimators.h"
 #include "Messages.h"
 #include "ResultTable.h"
+#include "RunMetrics.h"
 #include "StudyTable.h"
 
 namespace glebix::analysis {
@@ -253,6 +255,35 @@ std::optional<std::vector<std::int64_t>> StepsAsked(const ResultTable &t, const 
     return std::vector<std::int64_t>{*r.AtStep};
 }
 
+// The header's fields of a table: its first line that is not blank nor a comment.
+std::vector<std::string> HeaderOf(std::string_view text) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    std::vector<std::string> fields;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view row = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (!row.empty() && row.back() == '\r') row.remove_suffix(1);
+        const std::size_t first = row.find_first_not_of(" \t");
+        if (first == std::string_view::npos || row[first] == '#') continue;
+        if (batch::SplitCsvLine(row, fields)) fields.clear();
+        break;
+    }
+    return fields;
+}
+
+// Whether the metrics asked are all run metrics (RunMetrics.h) of a table of steps
+// that has no column of those names.
+bool AsksRunMetrics(std::string_view text, const AnalysisRequest &r) {
+    const std::vector<std::string> header = HeaderOf(text);
+    const auto has = [&header](const std::string &n) {
+        return std::find(header.begin(), header.end(), n) != header.end();
+    };
+    if (!has("step")) return false;
+    return std::all_of(r.Metrics.begin(), r.Metrics.end(),
+                       [&](const std::string &m) { return IsRunMetric(m) && !has(m); });
+}
+
 }  // namespace
 
 std::string IndicesHeader() { return "metric,step,factor,index,estimate,low,high\n"; }
@@ -263,6 +294,13 @@ AnalysisOutcome AnalyseTable(std::string_view text, std::string_view source, con
     AnalysisOutcome outcome;
     std::vector<std::string> names;
     for (const Factor &f : request.Factors) names.push_back(f.Name);
+    if (!request.Metrics.empty() && AsksRunMetrics(text, request)) {
+        // One row per run, its metrics over its steps: then a table without steps.
+        RunMetricsTable runs = RunMetricsOf(text, source, names, request.Metrics);
+        outcome.Problems = std::move(runs.Problems);
+        if (!outcome.Problems.empty()) return outcome;
+        return AnalyseTable(runs.Text, source, request);
+    }
     ParsedTable parsed = ParseResultTable(text, source, names, request.Metrics);
     outcome.Problems = std::move(parsed.Problems);
     if (!outcome.Problems.empty()) return outcome;

@@ -50,6 +50,9 @@ struct AnalysisOutcome {
 };
 
 // The indices of the table `text` read from `source`. Deterministic from the seed.
+// When every metric asked is a run metric (RunMetrics.h: final_total, extinct, ...)
+// that the table of steps has no column for, each run's metrics are computed from its
+// rows first, and the indices are those of the runs (an empty step).
 AnalysisOutcome AnalyseTable(std::string_view text, std::string_view source, const AnalysisRequest &request);
 
 // "metric,step,factor,index,estimate,low,high\n".

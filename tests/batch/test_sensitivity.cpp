@@ -52,6 +52,15 @@ TEST(SensitivityProgram, SampleRunAnalyse) {
     ASSERT_EQ(RunProgram(analyse + dir / "steps.csv --every-step --bootstrap 50"), 0);
     const std::string steps = ReadAll(dir / "steps.csv");
     EXPECT_EQ(std::count(steps.begin(), steps.end(), '\n'), 1 + 5 * 2 * 3 * 3);
+    // The runs' metrics over their steps, with an empty step.
+    ASSERT_EQ(RunProgram("--analyse " + table + " --factors " + factors +
+                         " --method morris --metric final_total --metric time_mean_mean_compacted --seed 9"
+                         " --bootstrap 50 --indices " +
+                         dir / "runs.csv"),
+              0);
+    const std::string runs = ReadAll(dir / "runs.csv");
+    EXPECT_NE(runs.find("\nfinal_total,,Survival,mu_star,"), std::string::npos);
+    EXPECT_NE(runs.find("\ntime_mean_mean_compacted,,Fecundity,sigma,"), std::string::npos);
 }
 
 // Usage errors exit 2 and write nothing; an output never replaces an input.

@@ -9,6 +9,7 @@
 
 #include "Conversions.h"
 #include "Indices.h"
+#include "RunMetrics.h"
 
 using namespace glebix::analysis;
 
@@ -263,4 +264,34 @@ TEST(SensitivityIndices, LargeTablesAreQuick) {
         EXPECT_LT(seconds, 10) << MethodName(method);
         std::printf("%s, 100000 points, B = 1000: %.2f s\n", std::string(MethodName(method)).c_str(), seconds);
     }
+}
+
+// A run's metrics over its steps, from a study table, analysed as any metric.
+TEST(RunMetrics, ComputedFromEachRunsStepsAndAnalysed) {
+    std::string table = "point,replicate,seed,a,step,total_density,mean_compacted\n";
+    for (int p = 1; p <= 30; ++p)
+        for (int r = 1; r <= 2; ++r)
+            for (int step = 0; step <= 3; ++step) {
+                // Runs of odd points die at step 2; the others grow with a.
+                const int total = p % 2 == 1 && step >= 2 ? 0 : p * 10 + step;
+                table += std::to_string(p) + "," + std::to_string(r) + ",7," + std::to_string(p) + "," +
+                         std::to_string(step) + "," + std::to_string(total) + "," + std::to_string(step * 10) + "\n";
+            }
+    const RunMetricsTable runs =
+        RunMetricsOf(table, "t.csv", {"a"},
+                     {"final_total", "extinct", "extinction_step", "final_compacted", "time_mean_total_density"});
+    ASSERT_TRUE(runs.Problems.empty());
+    EXPECT_EQ(runs.Text.substr(0, runs.Text.find('\n', runs.Text.find('\n') + 1) + 1),
+              "point,replicate,a,final_total,extinct,extinction_step,final_compacted,time_mean_total_density\n"
+              "1,1,1,0,1,2,30,5.25\n");
+    EXPECT_NE(runs.Text.find("\n2,2,2,23,0,4,30,21.5\n"), std::string::npos);
+    const auto factors = Factors("name,low,high\na,1,30\n");
+    AnalysisRequest r = Request(Method::Lhs, factors, 20);
+    r.Metrics = {"extinct", "time_mean_total_density"};
+    const AnalysisOutcome out = AnalyseTable(table, "t.csv", r);
+    ASSERT_TRUE(out.Problems.empty()) << out.Problems.front();
+    EXPECT_NE(out.Csv.find("\nextinct,,a,PRCC,"), std::string::npos);
+    EXPECT_NE(out.Csv.find("\ntime_mean_total_density,,a,SRC,"), std::string::npos);
+    // Replicates that agree: no noise.
+    EXPECT_NE(out.Csv.find("\nextinct,,,noise_share,0,"), std::string::npos);
 }

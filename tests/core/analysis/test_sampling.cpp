@@ -124,3 +124,40 @@ TEST(Sampling, DesignFileReadsBackWithWholeValues) {
     EXPECT_EQ(design.Result.Columns, (std::vector<std::string>{"Survival", "DistMean", "DispersalSigma"}));
     for (int p = 1; p <= 30; ++p) EXPECT_EQ(design.Result.Value(p, 1).find('.'), std::string_view::npos);
 }
+
+namespace {
+
+// The spread of a Morris sample's trajectories as Campolongo et al. measure it: the
+// root of the sum over pairs of the squared sums of their points' distances.
+double Spread(const UnitSample &s, std::size_t k) {
+    const std::size_t trajectories = s.PointCount() / (k + 1);
+    double squares = 0;
+    for (std::size_t a = 0; a < trajectories; ++a)
+        for (std::size_t b = a + 1; b < trajectories; ++b) {
+            double d = 0;
+            for (std::size_t p = 0; p <= k; ++p)
+                for (std::size_t q = 0; q <= k; ++q) {
+                    double e = 0;
+                    for (std::size_t i = 0; i < k; ++i) {
+                        const double x = At(s, a * (k + 1) + p, i) - At(s, b * (k + 1) + q, i);
+                        e += x * x;
+                    }
+                    d += std::sqrt(e);
+                }
+            squares += d * d;
+        }
+    return std::sqrt(squares);
+}
+
+}  // namespace
+
+// The pool's first N trajectories are those drawn without a pool: the N chosen from
+// it are spread at least as widely.
+TEST(Sampling, MorrisPoolSpreadsTheTrajectories) {
+    const std::size_t k = 3;
+    for (std::uint32_t seed : {1u, 2u, 3u}) {
+        const double drawn = Spread(Sample(Method::Morris, 8, k, seed, 4, 0), k);
+        const double chosen = Spread(Sample(Method::Morris, 8, k, seed, 4, 40), k);
+        EXPECT_GT(chosen, drawn) << seed;
+    }
+}
