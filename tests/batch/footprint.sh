@@ -5,7 +5,8 @@
 #     resident set size), and its table has a row per point.
 #   footprint.sh PROGRAM lean: --version and a default run with --out load neither
 #     GDAL, netCDF nor QtGui (the loader's own list, LD_DEBUG=libs) and peak under
-#     20 MB.
+#     20 MB; without its modules beside it, the program still runs what needs none and
+#     names the missing one for a run that needs it.
 set -eu
 program=$1
 what=$2
@@ -50,7 +51,24 @@ loads_nothing_large() {
     [ "$count" -le 30 ] || { echo "$loaded" >&2; fail "$* loaded $count libraries"; }
 }
 
+# A copy of the program without its modules beside it: the runs that need one fail,
+# naming it; the others still run.
+without_modules() {
+    mkdir alone
+    cp "$program" alone/glebix-batch
+    LANGUAGE=en alone/glebix-batch --out plain --steps 1 --seed 1 --quiet || fail "a run without modules failed"
+    if LANGUAGE=en alone/glebix-batch --out tif --tif tif --steps 1 --seed 1 --quiet 2> tif.log; then
+        fail "a --tif run without the module succeeded"
+    fi
+    grep -q 'module "glebix-gis.so" (GDAL, netCDF) cannot be found' tif.log || { cat tif.log >&2; fail "no message"; }
+    if LANGUAGE=en alone/glebix-batch --out png --snapshots png --steps 1 --seed 1 --quiet 2> png.log; then
+        fail "a --snapshots run without the module succeeded"
+    fi
+    grep -q 'module "glebix-pictures.so" (QtGui, giflib)' png.log || { cat png.log >&2; fail "no message"; }
+}
+
 lean() {
+    without_modules
     loads_nothing_large --version
     loads_nothing_large --out run --steps 5 --seed 1 --quiet
     rm -rf run
