@@ -82,8 +82,8 @@ TEST(MessageCatalogue, KeysOfTheSourcesAndOfTheCatalogueAgree) {
     const std::regex literal(R"re("([a-z]+)\.([a-z0-9_\-]+)")re");
     const std::filesystem::path root = GLEBIX_SOURCE_DIR;
     int files = 0;
-    for (const char *folder : {"engine", "core", "core/analysis", "core/calibration", "batch", "render", "gis", "python/src",
-                               "python/glebix", "r/glebix/src", "r/glebix/R"}) {
+    for (const char *folder : {"engine", "core", "core/analysis", "core/calibration", "batch", "render", "gis",
+                               "python/src", "python/glebix", "r/glebix/src", "r/glebix/R"}) {
         for (const auto &entry : std::filesystem::directory_iterator(root / folder)) {
             // A folder (core/analysis, core/calibration) is walked as an entry of the list of its own.
             if (!entry.is_regular_file() || entry.path().filename().string().ends_with("MessageCatalogue.cpp"))
