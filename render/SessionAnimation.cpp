@@ -18,8 +18,6 @@ void SessionAnimation::SetUp(const RunSession &session) {
     }
 }
 
-std::optional<GlebixError> SessionAnimation::TakeRefusal() { return std::exchange(refusal_, std::nullopt); }
-
 void SessionAnimation::Stepped(const RunSession &session) { animation_.AfterStep(session.Plot(), session.StepIndex()); }
 
 }  // namespace glebix::batch

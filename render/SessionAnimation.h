@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "Errors.h"
 
@@ -21,7 +22,7 @@ public:
     std::string End() { return animation_.End(); }
     // The refusal of the animation that a set-up was to start (its pictures too large,
     // say), once: the set-up itself went on, and so do the steps, without it.
-    std::optional<GlebixError> TakeRefusal();
+    std::optional<GlebixError> TakeRefusal() { return std::exchange(refusal_, std::nullopt); }
     // Asked for and not yet put in place.
     bool IsAsked() const { return animation_.IsAsked(); }
     // Drops the animation under way, its temporary file removed.
