@@ -184,7 +184,7 @@ void Fail(RunRecord &record, const std::string &message, bool systemFault) {
     record.SystemFault = record.SystemFault || systemFault;
     if (!record.Completed && !record.Message.empty()) return;  // the first error tells
     record.Completed = record.Interrupted = false;
-    record.Message = FromFrench(message);
+    record.Message = message;
 }
 
 bool IsSystemFault(const std::exception &e) {
@@ -285,7 +285,7 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
         if (out)
             EndRun(options, plan, inputs, started, run ? &run->Engine() : nullptr, out->stateWithheld, out->files,
                    record);
-    } catch (const std::bad_alloc &) { Fail(record, MsgOutOfMemory, true); }
+    } catch (const std::bad_alloc &) { Fail(record, LocalMessage(MsgOutOfMemory), true); }
     return record;
 }
 

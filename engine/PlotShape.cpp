@@ -8,12 +8,6 @@ namespace glebix {
 
 namespace {
 
-std::string Quoted(std::string_view text) { return "« " + std::string(text) + " »"; }
-
-std::string SizeWords(int columns, int rows) {
-    return std::to_string(columns) + " colonnes et " + std::to_string(rows) + " lignes";
-}
-
 int TakeSide(const char *setting, const std::string &text) {
     if (auto problem = PlotSideProblem(text)) throw GlebixError(*problem, ErrorContext{setting, {}, 0, 0, text});
     return *ParseWholeToken(text);
@@ -21,17 +15,16 @@ int TakeSide(const char *setting, const std::string &text) {
 
 }  // namespace
 
-std::optional<std::string> PlotSideProblem(std::string_view text) {
+std::optional<EngineMessage> PlotSideProblem(std::string_view text) {
     const auto side = ParseWholeToken(text);
     if (side && *side >= 1 && *side <= MaxPlotSide) return std::nullopt;
-    return Quoted(text) + " n'est pas un nombre entier de cases de 1 à " + std::to_string(MaxPlotSide);
+    return EngineMessage("engine.plot_side", {text, std::to_string(MaxPlotSide)});
 }
 
 bool IsEdgesWord(std::string_view text) { return text == EdgesTorus || text == EdgesBounded; }
 
-std::string EdgesRefusal() {
-    return std::string(" n'est pas un bord de parcelle : ") + EdgesTorus + " (tore) ou " + EdgesBounded +
-           " (bords que les individus franchissent pour partir)";
+EngineMessage EdgesRefusal(std::string_view text) {
+    return EngineMessage("engine.edges", {text, EdgesTorus, EdgesBounded});
 }
 
 bool HasBoundedEdges(const PlotSettings &settings) { return settings.Edges == EdgesBounded; }
@@ -50,7 +43,7 @@ PlotShape PlotShapeOf(const PlotSettings &settings) {
     shape.Width = TakeSide("PlotWidth", settings.Width);
     shape.Height = TakeSide("PlotHeight", settings.Height);
     if (!IsEdgesWord(settings.Edges))
-        throw GlebixError(Quoted(settings.Edges) + EdgesRefusal(), ErrorContext{"Edges", {}, 0, 0, settings.Edges});
+        throw GlebixError(EdgesRefusal(settings.Edges), ErrorContext{"Edges", {}, 0, 0, settings.Edges});
     shape.Bounded = HasBoundedEdges(settings);
     return shape;
 }
@@ -59,18 +52,17 @@ PlotShape ShapeWithGrid(PlotShape shape, const PlotSettings &settings, GridSize 
                         bool fixedSize) {
     if (grid.Columns == shape.Width && grid.Rows == shape.Height) return shape;
     const ErrorContext where{{}, path, 0, 0, {}};
-    const std::string found = "la grille du fichier « " + path + " » a " + SizeWords(grid.Columns, grid.Rows);
+    const std::string columns = std::to_string(grid.Columns), rows = std::to_string(grid.Rows);
     if (fixedSize)
-        throw GlebixError(found +
-                              " ; la fenêtre ne montre que des parcelles de 50 × 50 : une parcelle d'une autre "
-                              "taille se simule avec glebix-batch, ou depuis Python ou R",
+        throw GlebixError(EngineMessage("engine.grid_size_window", {path, columns, rows, std::to_string(GridSide)}),
                           where);
     const PlotSettings defaults;
     if (settings.Width != defaults.Width || settings.Height != defaults.Height || shape.Width != GridSide ||
         shape.Height != GridSide)
-        throw GlebixError(found + " ; PlotWidth " + settings.Width + " et PlotHeight " + settings.Height +
-                              " en demandent " + SizeWords(shape.Width, shape.Height),
-                          ErrorContext{"PlotWidth", path, 0, 0, {}});
+        throw GlebixError(
+            EngineMessage("engine.grid_size_settings", {path, columns, rows, settings.Width, settings.Height,
+                                                        std::to_string(shape.Width), std::to_string(shape.Height)}),
+            ErrorContext{"PlotWidth", path, 0, 0, {}});
     shape.Width = grid.Columns;
     shape.Height = grid.Rows;
     return shape;
@@ -79,8 +71,7 @@ PlotShape ShapeWithGrid(PlotShape shape, const PlotSettings &settings, GridSize 
 void CheckChartCell(const char *setting, const std::string &text, int side) {
     const auto index = ParseWholeToken(text);
     if (index && (*index < 1 || *index > side))
-        throw GlebixError("la case du graphique " + Quoted(text) +
-                              " est hors de la parcelle, dont l'indice va de 1 à " + std::to_string(side),
+        throw GlebixError(EngineMessage("engine.chart_cell_outside", {text, std::to_string(side)}),
                           ErrorContext{setting, {}, 0, 0, text});
 }
 
