@@ -45,6 +45,15 @@ bool IsEdgesSetting(std::string_view name) {
     return found;
 }
 
+PlotSettings WithoutGridSize(PlotSettings settings) {
+    if (!settings.SizeFromGrid) return settings;
+    const PlotSettings defaults;
+    if (!settings.WidthGiven) settings.Width = defaults.Width;
+    if (!settings.HeightGiven) settings.Height = defaults.Height;
+    settings.SizeFromGrid = false;
+    return settings;
+}
+
 PlotShape PlotShapeOf(const PlotSettings &settings) {
     PlotShape shape;
     shape.Width = TakeSide("PlotWidth", settings.Width);
@@ -89,17 +98,24 @@ PlotShape ShapeWithGrid(PlotShape shape, const PlotSettings &settings, GridSize 
     CheckDemandedSide("PlotHeight", settings.Height, defaults.Height, settings.HeightGiven, grid.Rows, grid, path);
     shape.Width = grid.Columns;
     shape.Height = grid.Rows;
+    shape.FromGrid = true;
     return shape;
 }
 
 void TakeChartCellDefault(RunSettings &run, const PlotShape &shape) {
-    if (shape.Width == GridSide && shape.Height == GridSide) return;
     const RunSettings defaults;
+    if (run.ChartCellTaken) {
+        if (!run.ChartCellXGiven) run.ChartCellX = defaults.ChartCellX;
+        if (!run.ChartCellYGiven) run.ChartCellY = defaults.ChartCellY;
+        run.ChartCellTaken = false;
+    }
+    if (shape.Width == GridSide && shape.Height == GridSide) return;
     // The centre's index from 1: the middle cell of an odd side, the first of the two
     // middle ones of an even side.
     auto centre = [](int side) { return std::to_string((side + 1) / 2); };
     if (!run.ChartCellXGiven && run.ChartCellX == defaults.ChartCellX) run.ChartCellX = centre(shape.Width);
     if (!run.ChartCellYGiven && run.ChartCellY == defaults.ChartCellY) run.ChartCellY = centre(shape.Height);
+    run.ChartCellTaken = true;
 }
 
 void NoteGivenByName(TSettings &settings, const void *member) {

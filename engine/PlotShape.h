@@ -15,6 +15,7 @@ struct PlotShape {
     int Width = GridSide;   // cells along the row index i
     int Height = GridSide;  // cells along the column index j
     bool Bounded = false;
+    bool FromGrid = false;  // the size is a grid input's
 };
 
 // Why `text` cannot be a side of the plot (a whole number from 1 to MaxPlotSide).
@@ -30,6 +31,9 @@ bool IsEdgesSetting(std::string_view name);
 
 // The shape the settings give. Raises GlebixError naming the setting it refuses.
 PlotShape PlotShapeOf(const PlotSettings &settings);
+// `settings` as the user left them: a size that an earlier set-up's grid wrote is no
+// demand on the next set-up, whose own grid (or the default) sets it again.
+PlotSettings WithoutGridSize(PlotSettings settings);
 
 // The shape once a grid input of size `grid` (the file `path`) is read: the grid's
 // size, which each side the settings demand (given by name, or another text than the

@@ -147,7 +147,8 @@ void Simul::SetUpRun(std::optional<std::uint32_t> seed) {
 
 PlotShape Simul::TakePlotShape() const {
     const InitialSettings &in = Settings.Initial;
-    PlotShape shape = PlotShapeOf(Settings.Plot);
+    const PlotSettings plot = WithoutGridSize(Settings.Plot);
+    PlotShape shape = PlotShapeOf(plot);
     // A grid input sets the size; the environment file first.
     std::string gridPath;
     auto withGrid = [&](bool used, const char *setting, const std::string &path) {
@@ -162,7 +163,7 @@ PlotShape Simul::TakePlotShape() const {
             throw;
         }
         if (!size) return;
-        shape = ShapeWithGrid(shape, Settings.Plot, *size, path, gridPath, FixedPlotSize);
+        shape = ShapeWithGrid(shape, plot, *size, path, gridPath, FixedPlotSize);
         if (gridPath.empty()) gridPath = path;
     };
     withGrid(in.EnvInitMode == EnvModeFile, "EnvFilePath", in.EnvFilePath);
@@ -174,8 +175,10 @@ void Simul::InitialisePlot() {
     const InitialSettings &in = Settings.Initial;
     const PlotShape shape = TakePlotShape();
     // The settings say the run as it is made: the size a grid gave, the chart cell taken.
+    Settings.Plot = WithoutGridSize(Settings.Plot);
     if (ParseWholeToken(Settings.Plot.Width) != shape.Width) Settings.Plot.Width = std::to_string(shape.Width);
     if (ParseWholeToken(Settings.Plot.Height) != shape.Height) Settings.Plot.Height = std::to_string(shape.Height);
+    Settings.Plot.SizeFromGrid = shape.FromGrid;
     TakeChartCellDefault(Settings.Run, shape);
     if (RefuseChartCellOutside) {
         CheckChartCell("ChartCellX", Settings.Run.ChartCellX, shape.Width);

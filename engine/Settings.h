@@ -72,6 +72,7 @@ struct RunSettings {
     // default, which on a plot of another size than 50 x 50 stands for its centre.
     bool ChartCellXGiven = false;
     bool ChartCellYGiven = false;
+    bool ChartCellTaken = false;  // ChartCellX and ChartCellY hold the centre the last set-up took
 };
 
 // Size and edges of the plot; read at set-up. A grid input sets the size; a side given
@@ -84,6 +85,7 @@ struct PlotSettings {
     std::string Edges = "torus";  // EdgesTorus or EdgesBounded
     bool WidthGiven = false;      // set by name, so a demand even at the default text
     bool HeightGiven = false;
+    bool SizeFromGrid = false;  // Width and Height were written by the last set-up's grid
 };
 
 struct TSettings;

@@ -332,6 +332,23 @@ TEST(PlotShapes, AGridInputSetsTheSizeOrIsRefused) {
     EXPECT_EQ(s.Settings.Plot.Width, "4");
     EXPECT_EQ(s.Settings.Plot.Height, "3");
 
+    // A size or chart cell that one grid gave binds no later set-up of the same model:
+    // another grid, or none, sets them again.
+    Simul again;
+    again.Settings.Initial = s.Settings.Initial;
+    for (const auto &[columns, rows, chart] :
+         {std::tuple{4, 3, "2,2"}, std::tuple{7, 5, "4,3"}, std::tuple{0, 0, ""}}) {
+        if (columns > 0) {
+            again.Settings.Initial.DistFilePath = dir.File("again.asc", Grid(columns, rows));
+        } else {
+            again.Settings.Initial.DistInitMode = DistModeHomogeneous;
+        }
+        EXPECT_EQ(SetUpMessage(again), "") << columns;
+        EXPECT_EQ(again.Plot.Width * 100 + again.Plot.Height, columns > 0 ? columns * 100 + rows : 5050);
+        if (columns > 0) EXPECT_EQ(again.Settings.Run.ChartCellX + "," + again.Settings.Run.ChartCellY, chart);
+    }
+    EXPECT_EQ(again.Settings.Plot.Width + again.Settings.Run.ChartCellX, "508");
+
     // A side given by name is a demand even at the default text; one left alone is not.
     const InitialSettings grid = s.Settings.Initial;
     for (const auto &[width, given, refusal] :
