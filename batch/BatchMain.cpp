@@ -231,7 +231,7 @@ int BatchMain(const std::vector<std::string> &arguments) {
         return Main(arguments);
     } catch (const std::bad_alloc &) {
         RemoveTemporaries();
-        PrintLine(Message("batch.line", {FromFrench(MsgOutOfMemory)}));
+        PrintLine(Message("batch.line", {LocalMessage(MsgOutOfMemory)}));
         return 1;
     }
 }

@@ -99,7 +99,7 @@ void ApplyGathered(Gathered &g) {
         o.Inputs.push_back({"params", path});
         const ReadInput &read = ReadInputOnce(*o.Files, path);
         if (!read.Bytes) {
-            g.problems.push_back(Labelled("--params " + path, FromFrench(read.Error)));
+            g.problems.push_back(Labelled("--params " + path, LocalMessage(read.Error)));
             continue;
         }
         for (std::string &p : ParseParamsText(*read.Bytes, path, o.Settings)) g.problems.push_back(std::move(p));
@@ -123,7 +123,7 @@ void ApplyStudy(Gathered &g) {
         o.Inputs.push_back({"design", *g.designPath});
         const ReadInput &read = ReadInputOnce(*o.Files, *g.designPath);
         if (!read.Bytes) {
-            g.problems.push_back(Message("option.design_unread", {*g.designPath, FromFrench(read.Error)}));
+            g.problems.push_back(Message("option.design_unread", {*g.designPath, LocalMessage(read.Error)}));
             return;
         }
         ParsedDesign parsed = ParseDesignText(*read.Bytes, *g.designPath);

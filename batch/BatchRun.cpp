@@ -187,7 +187,7 @@ void Fail(RunRecord &record, const std::string &message, bool systemFault) {
     record.SystemFault = record.SystemFault || systemFault;
     if (!record.Completed && !record.Message.empty()) return;  // the first error tells
     record.Completed = record.Interrupted = false;
-    record.Message = FromFrench(message);
+    record.Message = message;
 }
 
 bool IsSystemFault(const std::exception &e) {
@@ -317,7 +317,7 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
             if (out) EndRecordings(plan, run.get(), record, *out);
         } catch (const std::exception &f) {
             // A writer that failed fails again when it is closed: its error is told once.
-            const std::string then = FromFrench(LocalExceptionMessage(f));
+            const std::string then = LocalExceptionMessage(f);
             if (record.Message.find(then) == std::string::npos) record.Message += Message("run.then", {then});
             record.SystemFault = true;
         }
@@ -325,7 +325,7 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
     record.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     try {
         if (out) EndRun(options, plan, inputs, started, run ? &run->Engine() : nullptr, *out, record);
-    } catch (const std::bad_alloc &) { Fail(record, MsgOutOfMemory, true); }
+    } catch (const std::bad_alloc &) { Fail(record, LocalMessage(MsgOutOfMemory), true); }
     return record;
 }
 

@@ -127,7 +127,7 @@ struct Batch {
         record.Completed = record.Interrupted = false;
         record.SystemFault = true;
         try {
-            record.Message = FromFrench(MsgOutOfMemory);
+            record.Message = LocalMessage(MsgOutOfMemory);
         } catch (const std::bad_alloc &) { record.Message.clear(); }
     }
 

@@ -204,7 +204,7 @@ std::string StagedFiles::PutAllInPlace() {
         try {
             PutInPlace(PartName(paths_[placed_]), paths_[placed_]);
         } catch (const GlebixError &e) {
-            if (first.empty()) first = e.what();
+            if (first.empty()) first = LocalMessage(e.Message());
             const std::string part = PartName(paths_[placed_]);
             ::unlink(part.c_str());
             ForgetTemporary(part);

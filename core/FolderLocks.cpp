@@ -23,7 +23,7 @@ std::string FolderLocks::Acquire(const std::vector<std::string> &folders) {
     for (const std::string &folder : folders) {
         try {
             MakeDirectories(folder);
-        } catch (const GlebixError &e) { return FromFrench(e.what()); }
+        } catch (const GlebixError &e) { return LocalMessage(e.Message()); }
         const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         struct stat st {};
         if (fd < 0 || ::fstat(fd, &st) != 0) {

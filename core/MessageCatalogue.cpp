@@ -4,7 +4,12 @@
 // refuses an entry without its English, or whose two texts differ in placeholders.
 #include "Messages.h"
 
+#include "SettingsRegistry.h"
+
+#include <deque>
 #include <iterator>
+#include <map>
+#include <string>
 #include <vector>
 
 namespace glebix::batch {
@@ -338,8 +343,24 @@ constexpr CatalogueEntry Entries[] = {
 std::span<const CatalogueEntry> Catalogue() {
     static const std::vector<CatalogueEntry> all = [] {
         std::vector<CatalogueEntry> entries(std::begin(Entries), std::end(Entries));
-        const std::span<const CatalogueEntry> engine = EngineCatalogue();
-        entries.insert(entries.end(), engine.begin(), engine.end());
+        // The engine's entries: its French by key, with the English of EngineEnglish();
+        // a key without its English or its French gets an empty text, which the tests refuse.
+        std::map<std::string_view, const char *> english;
+        for (const EnglishRow &row : EngineEnglish()) english.emplace(row.Key, row.English);
+        auto take = [&english](const char *key) {
+            const auto found = english.find(key);
+            if (found == english.end()) return "";
+            const char *text = found->second;
+            english.erase(found);
+            return text;
+        };
+        for (const EngineMessageRow &row : EngineMessageRows) entries.push_back({row.Key, row.French, take(row.Key)});
+        static std::deque<std::string> keys;  // kept for the entries' lifetime
+        for (const SettingRow &row : SettingRows()) {
+            const char *key = keys.emplace_back(SettingDescriptionKey(row)).c_str();
+            entries.push_back({key, row.description.data(), take(key)});
+        }
+        for (const auto &[key, text] : english) entries.push_back({key.data(), "", text});
         return entries;
     }();
     return all;

@@ -1,8 +1,9 @@
 // The messages of the batch tool and the language packages, in the user's language
 // (Language.h). Each message is one entry of the catalogue (MessageCatalogue.cpp): a
 // key, its French text and its English text, which name the same placeholders {0},
-// {1}, ... The engine's messages stay French, as the windows show them; FromFrench
-// gives them in the user's language where they leave the engine.
+// {1}, ... The engine's messages carry their key and arguments (EngineMessage); their
+// French is the engine's, as the windows show them, and RenderIn gives them in either
+// language.
 #pragma once
 
 #include <exception>
@@ -14,6 +15,7 @@
 
 #include "Errors.h"
 #include "Language.h"
+#include "SettingsRegistry.h"
 
 namespace glebix::batch {
 
@@ -23,14 +25,21 @@ struct CatalogueEntry {
     const char *English;
 };
 
-// Every entry: the core's, then the engine's (EngineMessageCatalogue.cpp), whose
-// patterns are tried in their order.
-std::span<const CatalogueEntry> Catalogue();
-std::span<const CatalogueEntry> EngineCatalogue();
+// The English of a text of the engine whose French the engine holds.
+struct EnglishRow {
+    const char *Key;
+    const char *English;
+};
 
-// `text` with each placeholder {k} replaced by args[k]; a placeholder without its
-// argument is left as written.
-std::string FillPlaceholders(std::string_view text, const std::vector<std::string> &args);
+// Every entry: the core's, then the engine's, each message of EngineMessages.h and each
+// setting's description with its English from EngineEnglish() (EngineMessageCatalogue.cpp).
+std::span<const CatalogueEntry> Catalogue();
+std::span<const EnglishRow> EngineEnglish();
+
+// The key of the description of a setting: "engine.describe.<name in lower case>".
+std::string SettingDescriptionKey(const SettingRow &row);
+// The description of a setting in the user's language.
+std::string SettingDescription(const SettingRow &row);
 
 // The message `key` in `language`, filled with `args`. An unknown key gives the key
 // itself, so that nothing is lost.
@@ -38,11 +47,11 @@ std::string MessageIn(Language language, std::string_view key, const std::vector
 // The same in the user's language.
 std::string Message(std::string_view key, std::initializer_list<std::string> args = {});
 
-// An engine's French message in `language`: in English, the English text of the first
-// "engine." entry whose French text it matches, each placeholder filled with the part
-// it matched (itself given by FromFrench); unchanged in French or when none matches.
-std::string FromFrenchIn(Language language, const std::string &french);
-std::string FromFrench(const std::string &french);
+// An engine's message in `language`: the text of its key, each argument that is a
+// message made in the same language; a text without key as it is.
+std::string RenderIn(Language language, const EngineMessage &message);
+// The same in the user's language.
+std::string LocalMessage(const EngineMessage &message);
 
 // "<label> : <text>" in the user's language.
 std::string Labelled(const std::string &label, const std::string &text);

@@ -48,7 +48,7 @@ std::vector<std::string> ReadParamsFile(const std::string &path, TSettings &sett
     std::string text;
     try {
         text = ReadInputFile(path);
-    } catch (const GlebixError &e) { return {Labelled("--params " + path, FromFrench(e.what()))}; }
+    } catch (const GlebixError &e) { return {Labelled("--params " + path, LocalMessage(e.Message()))}; }
     return ParseParamsText(text, path, settings);
 }
 

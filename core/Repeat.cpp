@@ -37,7 +37,7 @@ Json ReadManifest(const std::string &path, std::vector<std::string> &problems) {
     try {
         bytes = ReadInputFile(path);
     } catch (const GlebixError &e) {
-        problems.push_back(Message("repeat.unread", {path, FromFrench(e.what())}));
+        problems.push_back(Message("repeat.unread", {path, LocalMessage(e.Message())}));
         return {};
     }
     // Not a manifest unless an object, from either program, with its settings.
@@ -76,7 +76,8 @@ void CheckInputs(const Json &inputs, BatchOptions &options, std::vector<std::str
         const ReadInput &read =
             initial ? gis::ReadInitialInputOnce(*options.Files, path) : ReadInputOnce(*options.Files, path);
         if (!read.Bytes) {
-            problems.push_back(MessageIn(UserLanguage(), "repeat.input_unread", {path, role, FromFrench(read.Error)}));
+            problems.push_back(
+                MessageIn(UserLanguage(), "repeat.input_unread", {path, role, LocalMessage(read.Error)}));
         } else if (expected.empty()) {
             problems.push_back(MessageIn(UserLanguage(), "repeat.input_unread_before", what));
         } else if (Sha256Hex(*read.Bytes) != expected) {

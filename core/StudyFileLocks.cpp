@@ -43,7 +43,7 @@ std::string StudyFileLocks::Acquire(const std::vector<std::string> &files) {
     for (const std::string &file : files) {
         try {
             MakeDirectories(ParentOf(file));
-        } catch (const GlebixError &e) { return FromFrench(e.what()); }
+        } catch (const GlebixError &e) { return LocalMessage(e.Message()); }
         const std::string part = PartName(file);
         for (int attempt = 0;; ++attempt) {
             const int fd = ::open(part.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);

@@ -23,7 +23,7 @@ void Guard(std::string &error, Write write) {
     try {
         write();
     } catch (const std::exception &e) {
-        if (error.empty()) error = e.what();
+        if (error.empty()) error = LocalMessage(ErrorMessageOf(e));
     }
 }
 
@@ -74,7 +74,7 @@ std::string StudyOutputs::Open() {
             table_.Open(options_.TablePath);
             table_.Write(StudyTableHeader(columns, TableCountsEmigrants(options_)));
         }
-    } catch (const std::exception &e) { return Labelled("--table", FromFrench(e.what())); }
+    } catch (const std::exception &e) { return Labelled("--table", LocalMessage(ErrorMessageOf(e))); }
     if (!SummaryWanted(options_)) return {};
     Guard(summaryError_, [&] {
         MakeDirectories(PrimaryOutputDir(options_));
@@ -106,8 +106,8 @@ bool StudyOutputs::Finish(const std::function<void(const std::string &)> &report
         Settle(summary_, summaryError_, summaryWritten_, allResults, report);
     }
     if (table_.IsOpen()) Settle(table_, tableError_, tableWritten_, allResults, report);
-    if (report && !summaryError_.empty()) report(Labelled("summary.csv", FromFrench(summaryError_)));
-    if (report && !tableError_.empty()) report(Labelled("--table", FromFrench(tableError_)));
+    if (report && !summaryError_.empty()) report(Labelled("summary.csv", summaryError_));
+    if (report && !tableError_.empty()) report(Labelled("--table", tableError_));
     return summaryError_.empty() && tableError_.empty();
 }
 

@@ -108,12 +108,17 @@ Header ReadHeader(Tokens &tokens, const std::string &path) {
         tokens.Next();
         const std::string name = HeaderKeys[k];
         const auto value = tokens.Next();
-        if (!value) throw GlebixError("en-tête de grille incomplet : « " + name + " » sans valeur", Where(path, *key));
+        if (!value) throw GlebixError(EngineMessage("engine.grid_key_no_value", {name}), Where(path, *key));
         std::optional<double> &slot = h.Values[k];
-        if (slot) throw GlebixError("en-tête de grille : « " + name + " » donné deux fois", Where(path, *key));
+        if (slot) throw GlebixError(EngineMessage("engine.grid_key_twice", {name}), Where(path, *key));
         slot = k == NoDataValue && IsNanText(value->Text) ? std::nan("") : HeaderReal(*value, path);
     }
     return h;
+}
+
+// "en-tête de grille incomplet : « <key> » manque".
+EngineMessage MissingKey(const char *key) {
+    return EngineMessage("engine.grid_missing", {EngineMessage("engine.quoted", {key})});
 }
 
 // A size must be a whole number; anything else is read as a size that is not 50.
@@ -125,48 +130,48 @@ std::string SizeText(double v) {
 // cells are square, so a grid whose cells are not cannot be read as it.
 double CellSide(const Header &h, const ErrorContext &where) {
     const auto &dx = h.Values[Dx], &dy = h.Values[Dy], &cellSize = h.Values[CellSize];
+    const MessageArg absent = MessageKey("engine.grid_absent");
     if ((dx || dy) && (cellSize || !dx || !dy || *dx != *dy))
-        throw GlebixError("en-tête de grille : « dx » " + (dx ? FormatShortest(*dx) : "absent") + " et « dy » " +
-                              (dy ? FormatShortest(*dy) : "absent") +
-                              " décrivent des cases non carrées ; les cases de la parcelle sont carrées, d'un seul "
-                              "« cellsize »",
+        throw GlebixError(EngineMessage("engine.grid_not_square", {dx ? MessageArg(FormatShortest(*dx)) : absent,
+                                                                   dy ? MessageArg(FormatShortest(*dy)) : absent}),
                           where);
     const std::optional<double> side = cellSize ? cellSize : dx;
-    if (!side) throw GlebixError("en-tête de grille incomplet : « cellsize » manque", where);
-    if (!(*side > 0)) throw GlebixError("en-tête de grille : « cellsize » doit être positif", where);
+    if (!side) throw GlebixError(MissingKey(HeaderKeys[CellSize]), where);
+    if (!(*side > 0)) throw GlebixError(MessageKey("engine.grid_cellsize_positive"), where);
     return *side;
 }
 
 // The grid's size as a plot's, each side a whole number from 1 to MaxPlotSide.
 GridSize SizeOf(const Header &h, const std::string &path) {
     const ErrorContext where{{}, path, 0, 0, {}};
-    if (!h.Values[NCols]) throw GlebixError("en-tête de grille incomplet : « ncols » manque", where);
-    if (!h.Values[NRows]) throw GlebixError("en-tête de grille incomplet : « nrows » manque", where);
+    if (!h.Values[NCols]) throw GlebixError(MissingKey(HeaderKeys[NCols]), where);
+    if (!h.Values[NRows]) throw GlebixError(MissingKey(HeaderKeys[NRows]), where);
     const double columns = *h.Values[NCols], rows = *h.Values[NRows];
     auto fits = [](double v) { return v == std::floor(v) && v >= 1 && v <= MaxPlotSide; };
     if (!fits(columns) || !fits(rows))
-        throw GlebixError("la grille du fichier « " + path + " » a " + SizeText(columns) + " colonnes et " +
-                              SizeText(rows) + " lignes ; une parcelle en a de 1 à " + std::to_string(MaxPlotSide),
-                          where);
+        throw GlebixError(
+            EngineMessage("engine.grid_size", {path, SizeText(columns), SizeText(rows), std::to_string(MaxPlotSide)}),
+            where);
     return GridSize{static_cast<int>(columns), static_cast<int>(rows)};
 }
 
 GridPlacement CheckHeader(const Header &h, const std::string &path, GridSize wanted) {
     const ErrorContext where{{}, path, 0, 0, {}};
-    auto missing = [&where](const std::string &what) {
-        throw GlebixError("en-tête de grille incomplet : " + what + " manque", where);
+    auto missing = [&where](const EngineMessage &what) {
+        throw GlebixError(EngineMessage("engine.grid_missing", {what}), where);
     };
-    if (!h.Values[NCols]) missing("« ncols »");
-    if (!h.Values[NRows]) missing("« nrows »");
+    auto oneOf = [](HeaderKey corner, HeaderKey centre) {
+        return EngineMessage("engine.grid_one_of", {HeaderKeys[corner], HeaderKeys[centre]});
+    };
+    if (!h.Values[NCols]) missing(EngineMessage("engine.quoted", {HeaderKeys[NCols]}));
+    if (!h.Values[NRows]) missing(EngineMessage("engine.quoted", {HeaderKeys[NRows]}));
     if (*h.Values[NCols] != wanted.Columns || *h.Values[NRows] != wanted.Rows)
-        throw GlebixError("la grille du fichier « " + path + " » a " + SizeText(*h.Values[NCols]) + " colonnes et " +
-                              SizeText(*h.Values[NRows]) + " lignes ; la parcelle en demande " +
-                              std::to_string(wanted.Columns) + " × " + std::to_string(wanted.Rows),
-                          where);
-    if (h.Values[XllCorner].has_value() == h.Values[XllCenter].has_value())
-        missing("« xllcorner » ou « xllcenter » (un seul des deux)");
-    if (h.Values[YllCorner].has_value() == h.Values[YllCenter].has_value())
-        missing("« yllcorner » ou « yllcenter » (un seul des deux)");
+        throw GlebixError(
+            EngineMessage("engine.grid_size_wanted", {path, SizeText(*h.Values[NCols]), SizeText(*h.Values[NRows]),
+                                                      std::to_string(wanted.Columns), std::to_string(wanted.Rows)}),
+            where);
+    if (h.Values[XllCorner].has_value() == h.Values[XllCenter].has_value()) missing(oneOf(XllCorner, XllCenter));
+    if (h.Values[YllCorner].has_value() == h.Values[YllCenter].has_value()) missing(oneOf(YllCorner, YllCenter));
     GridPlacement p;
     p.CellSize = CellSide(h, where);
     p.XllCorner = h.Values[XllCorner] ? *h.Values[XllCorner] : *h.Values[XllCenter] - p.CellSize / 2;
@@ -206,7 +211,7 @@ GridPlacement ReadAsciiGrid(std::string_view bytes, const std::string &path, con
     int line = 0, along = 0;
     for (std::optional<Token> t; (t = tokens.Next());) {
         if (count == cells)
-            throw GlebixError("la grille du fichier « " + path + " » a plus de " + std::to_string(cells) + " valeurs",
+            throw GlebixError(EngineMessage("engine.grid_too_many_values", {path, std::to_string(cells)}),
                               Where(path, *t));
         const int at = along, atLine = line;
         ++count;
@@ -225,8 +230,7 @@ GridPlacement ReadAsciiGrid(std::string_view bytes, const std::string &path, con
         }
     }
     if (count < cells)
-        throw GlebixError("la grille du fichier « " + path + " » n'a que " + std::to_string(count) +
-                              " valeurs sur les " + std::to_string(cells) + " attendues",
+        throw GlebixError(EngineMessage("engine.grid_too_few", {path, std::to_string(count), std::to_string(cells)}),
                           ErrorContext{{}, path, 0, 0, {}});
     return placement;
 }

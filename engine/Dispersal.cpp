@@ -104,7 +104,7 @@ void Simul::DisperseReference() {
                 const std::uint32_t state1 = NextRandom(RandomSeed);  // U1, then U2
                 RandomSeed = NextRandom(state1);
                 std::int64_t di = 0, dj = 0;
-                if (const char *fault = ExactOffsets(state1, RandomSeed, cell.S, cell.CellSize, di, dj))
+                if (const MessageKey fault = ExactOffsets(state1, RandomSeed, cell.S, cell.CellSize, di, dj))
                     ThrowFloatFault(fault);
                 if (di == 0 && dj == 0) continue;  // stays
                 const int to = DestinationOf(Plot, i, j, di, dj);

@@ -33,7 +33,7 @@ using DispersalCellPreparation = DispersalCell (*)(const TPlot &, const RunSpeci
 // Displacements in cells at or beyond this magnitude do not fit an offset: the fault
 // of such a value (infinite: overflow; too large or not a number: invalid operation).
 inline constexpr double OffsetLimit = 9.2e18;
-inline const char *OffsetFault(double value) { return std::isinf(value) ? MsgOverflow : MsgInvalidOperation; }
+inline MessageKey OffsetFault(double value) { return std::isinf(value) ? MsgOverflow : MsgInvalidOperation; }
 
 // Offset in cells: the nearest integer, halves to even (the default rounding mode).
 inline std::int64_t DispersalOffset(double value) {
@@ -43,10 +43,10 @@ inline std::int64_t DispersalOffset(double value) {
 
 // Offsets of one individual whose draws U1 and U2 left the generator at `state1` and
 // `state2`: theta = 2 pi U1, R = sqrt(-2 ln max(U2, 0.001)), di from cos theta R S /
-// CellSize, dj from sin. Null, or the message of the fault of the first offset that
+// CellSize, dj from sin. No key, or the message of the fault of the first offset that
 // does not fit (di first; dj is then not worked out).
-inline const char *ExactOffsets(std::uint32_t state1, std::uint32_t state2, double S, std::int32_t cellSize,
-                                std::int64_t &di, std::int64_t &dj) {
+inline MessageKey ExactOffsets(std::uint32_t state1, std::uint32_t state2, double S, std::int32_t cellSize,
+                               std::int64_t &di, std::int64_t &dj) {
     const double theta = 2.0 * UniformOf(state1) * DispersalPi;
     const double radius = std::sqrt(-2.0 * std::log(std::max(UniformOf(state2), 0.001)));
     const double x = std::cos(theta) * radius * S / cellSize;
@@ -55,7 +55,7 @@ inline const char *ExactOffsets(std::uint32_t state1, std::uint32_t state2, doub
     const double y = std::sin(theta) * radius * S / cellSize;
     if (!(std::fabs(y) < OffsetLimit)) return OffsetFault(y);
     dj = static_cast<std::int64_t>(std::nearbyint(y));
-    return nullptr;
+    return {};
 }
 
 // 0-based index reached from `index` by `offset` along a side of `side` cells on the

@@ -26,12 +26,17 @@ std::string MessageWithContext(const GlebixError &error) {
     return where.empty() ? std::string(error.what()) : where + " : " + error.what();
 }
 
-std::string ExceptionMessage(const std::exception &error) {
-    if (const auto *own = dynamic_cast<const GlebixError *>(&error)) return MessageWithContext(*own);
+EngineMessage ErrorMessageOf(const std::exception &error) {
+    if (const auto *own = dynamic_cast<const GlebixError *>(&error)) return own->Message();
     if (dynamic_cast<const std::bad_alloc *>(&error)) return MsgOutOfMemory;
     if (const auto *system = dynamic_cast<const std::system_error *>(&error))
         return IoErrorMessage(system->code().value(), std::string());
-    return error.what();
+    return EngineMessage::Text(error.what());
+}
+
+std::string ExceptionMessage(const std::exception &error) {
+    if (const auto *own = dynamic_cast<const GlebixError *>(&error)) return MessageWithContext(*own);
+    return ErrorMessageOf(error).French();
 }
 
 void LocateInText(ErrorContext &context, std::string_view text, std::size_t offset, std::string_view token) {
@@ -55,7 +60,7 @@ void LocateInText(ErrorContext &context, std::string_view text, std::size_t offs
     context.Token = std::string(token.substr(0, cut)) + (cut < token.size() ? "…" : "");
 }
 
-void ThrowFloatFault(const char *message) { throw GlebixError(message); }
+void ThrowFloatFault(MessageKey message) { throw GlebixError(message); }
 
 void ThrowBadNumber() { throw GlebixError(MsgBadNumber); }
 
@@ -82,42 +87,42 @@ std::string FirstMissingFolder(std::string folder) {
 }
 
 // The message of a path that leads nowhere: the windows' one, or what is wrong with it.
-std::string WrongPathMessage(const std::string &path) {
-    if (!namesMissingFolders.load(std::memory_order_relaxed)) return "Nom de fichier incorrect";
-    if (path.empty()) return "Chemin vide";
-    return "Dossier inexistant « " + FirstMissingFolder(ParentFolder(path)) + " »";
+EngineMessage WrongPathMessage(const std::string &path) {
+    if (!namesMissingFolders.load(std::memory_order_relaxed)) return MessageKey("engine.bad_file_name");
+    if (path.empty()) return MessageKey("engine.empty_path");
+    return EngineMessage("engine.missing_folder", {FirstMissingFolder(ParentFolder(path))});
 }
 
 }  // namespace
 
 void NameMissingFolders(bool on) { namesMissingFolders.store(on); }
 
-std::string IoErrorMessage(int errnum, const std::string &path) {
+EngineMessage IoErrorMessage(int errnum, const std::string &path) {
     switch (errnum) {
     case ENOENT:
         // When the folder that would hold it exists, the file alone is missing.
         if (path.empty() || !IsDirectory(ParentFolder(path))) return WrongPathMessage(path);
-        return "Fichier introuvable";
+        return MessageKey("engine.file_not_found");
     case ENOTDIR:
     case ENAMETOOLONG:
     case EINVAL:
     case ELOOP:
-        return "Nom de fichier incorrect";
+        return MessageKey("engine.bad_file_name");
     case EMFILE:
     case ENFILE:
-        return "Trop de fichiers ouverts";
+        return MessageKey("engine.too_many_files");
     case EACCES:
     case EPERM:
     case EROFS:
     case EISDIR:
     case ETXTBSY:
-        return "Accès au fichier refusé";
+        return MessageKey("engine.access_denied");
     case ENOSPC:
     case EDQUOT:
     case EFBIG:
-        return "Disque plein";
+        return MessageKey("engine.disk_full");
     default:
-        return "Erreur E/S " + std::to_string(errnum);
+        return EngineMessage("engine.io_error", {std::to_string(errnum)});
     }
 }
 

@@ -1,7 +1,8 @@
-// The one error type of the engine: it carries the French message shown to the user
-// (what()) and, besides it, where the fault lies: the setting, the file, and for a
-// file's contents the line, the column and the refused token. The message never
-// includes the context, so the windows can show it unchanged.
+// The one error type of the engine: it carries the message by key with its arguments
+// (EngineMessages.h), its French text shown to the user (what()) and, besides it, where
+// the fault lies: the setting, the file, and for a file's contents the line, the column
+// and the refused token. The message never includes the context, so the windows can
+// show it unchanged.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,8 @@
 #include <string>
 #include <string_view>
 #include <utility>
+
+#include "EngineMessages.h"
 
 namespace glebix {
 
@@ -27,12 +30,17 @@ struct ErrorContext {
 
 class GlebixError : public std::runtime_error {
 public:
-    explicit GlebixError(const std::string &message, ErrorContext context = {})
-        : std::runtime_error(message), context_(std::move(context)) {}
+    explicit GlebixError(EngineMessage message, ErrorContext context = {})
+        : std::runtime_error(message.French()), message_(std::move(message)), context_(std::move(context)) {}
+    // A text made outside the engine, already in the user's language.
+    explicit GlebixError(const std::string &text, ErrorContext context = {})
+        : GlebixError(EngineMessage::Text(text), std::move(context)) {}
+    const EngineMessage &Message() const { return message_; }
     const ErrorContext &Context() const { return context_; }
     ErrorContext &Context() { return context_; }
 
 private:
+    EngineMessage message_;
     ErrorContext context_;
 };
 
@@ -58,26 +66,29 @@ std::string MessageWithContext(const GlebixError &error);
 void LocateInText(ErrorContext &context, std::string_view text, std::size_t offset, std::string_view token);
 
 // Messages of the floating-point faults.
-inline constexpr const char *MsgInvalidOperation = "Opération en virgule flottante incorrecte";
-inline constexpr const char *MsgDivisionByZero = "Division par zéro en virgule flottante";
-inline constexpr const char *MsgOverflow = "Débordement en virgule flottante";
+inline constexpr MessageKey MsgInvalidOperation = "engine.invalid_operation";
+inline constexpr MessageKey MsgDivisionByZero = "engine.division_by_zero";
+inline constexpr MessageKey MsgOverflow = "engine.overflow";
 // Message of an allocation that failed.
-inline constexpr const char *MsgOutOfMemory = "Mémoire insuffisante";
+inline constexpr MessageKey MsgOutOfMemory = "engine.out_of_memory";
+// The message of any exception an operation ends with, without its context: a
+// GlebixError's, MsgOutOfMemory for a failed allocation, the input/output message of a
+// system error, else its what() as a text.
+EngineMessage ErrorMessageOf(const std::exception &error);
 // The French message of any exception an operation ends with: a GlebixError with its
-// context (MessageWithContext), MsgOutOfMemory for a failed allocation, the
-// input/output message of a system error.
+// context (MessageWithContext), else ErrorMessageOf in French.
 std::string ExceptionMessage(const std::exception &error);
 // Message of a token that is not a number of the expected kind.
-inline constexpr const char *MsgBadNumber = "Saisie numérique incorrecte";
+inline constexpr MessageKey MsgBadNumber = "engine.bad_number";
 // A count of a grid written as a real that is not a whole number.
-inline constexpr const char *MsgCountNotWhole = "effectif non entier : les effectifs doivent être des nombres entiers";
+inline constexpr MessageKey MsgCountNotWhole = "engine.count_not_whole";
 
-[[noreturn]] void ThrowFloatFault(const char *message);
+[[noreturn]] void ThrowFloatFault(MessageKey message);
 [[noreturn]] void ThrowBadNumber();
 
 // Message for a failed file operation with the system's error number, by cause.
 // `path` is the file concerned: it tells a missing file from a missing directory.
-std::string IoErrorMessage(int errnum, const std::string &path);
+EngineMessage IoErrorMessage(int errnum, const std::string &path);
 // Whether IoErrorMessage says what is wrong with a path that leads nowhere: "Chemin
 // vide", or "Dossier inexistant « <the outermost missing folder> »". Off, it says
 // "Nom de fichier incorrect" as the windows do; the batch tool and the language

@@ -174,7 +174,7 @@ void FastDispersal::StartChunks() {
         s.Emigrants = 0;
         s.FaultKey = NoFault;
         s.FaultCell = cells_;
-        s.FaultMessage = nullptr;
+        s.FaultMessage = {};
         s.FaultError = nullptr;
         s.PlanCell = -1;
         s.LargestN = -1;

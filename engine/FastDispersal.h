@@ -103,7 +103,7 @@ private:
         // NoFault, its cell, and its message or the preparation's error.
         std::uint64_t FaultKey;
         int FaultCell;
-        const char *FaultMessage;
+        MessageKey FaultMessage;
         std::exception_ptr FaultError;
         int PlanCell = -1;  // the cell `Plan` is for
         CellPlan Plan;
@@ -153,7 +153,7 @@ private:
     std::uint64_t SeekIndividual(std::uint64_t at, int &cell, std::uint64_t &cellFirst) const;
     const Scratch *EarliestFault() const;
     void PaceYields(const std::function<void()> &yield, std::uint64_t limit);
-    void RecordFault(std::uint64_t key, int cell, const char *message, std::exception_ptr error, Scratch &scratch);
+    void RecordFault(std::uint64_t key, int cell, MessageKey message, std::exception_ptr error, Scratch &scratch);
 
     // ---- A cell's individuals (FastDispersalCells.cpp) --------------------------
     const CellPlan &PlanFor(int cell, Scratch &scratch) const;

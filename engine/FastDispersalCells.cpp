@@ -108,7 +108,7 @@ std::uint32_t FastDispersal::RunPiece(int cell, std::uint64_t cellFirst, std::ui
     try {
         plan = &PlanFor(cell, scratch);
     } catch (...) {
-        RecordFault(2 * cellFirst, cell, nullptr, std::current_exception(), scratch);
+        RecordFault(2 * cellFirst, cell, {}, std::current_exception(), scratch);
         ok = false;
         return state;
     }
@@ -137,7 +137,7 @@ std::uint32_t FastDispersal::RunPiece(int cell, std::uint64_t cellFirst, std::ui
     return state;
 }
 
-void FastDispersal::RecordFault(std::uint64_t key, int cell, const char *message, std::exception_ptr error,
+void FastDispersal::RecordFault(std::uint64_t key, int cell, MessageKey message, std::exception_ptr error,
                                 Scratch &scratch) {
     if (key < scratch.FaultKey) {
         scratch.FaultKey = key;
@@ -157,7 +157,7 @@ std::uint32_t FastDispersal::RunExact(int cell, const CellPlan &p, std::uint64_t
         const std::uint32_t state1 = NextRandom(state);
         state = NextRandom(state1);
         std::int64_t di = 0, dj = 0;
-        if (const char *fault = ExactOffsets(state1, state, p.S, p.CellSize, di, dj)) {
+        if (const MessageKey fault = ExactOffsets(state1, state, p.S, p.CellSize, di, dj)) {
             RecordFault(firstKey + 2 * k, cell, fault, nullptr, scratch);
             ok = false;
             return state;

@@ -13,15 +13,17 @@ namespace glebix {
 
 namespace {
 
-// "(chacune va de 1 à 50)", or the range of each index when they differ.
-std::string PlotRangeText(const TPlot &plot) {
-    if (plot.Width == plot.Height) return "(chacune va de 1 à " + std::to_string(plot.Width) + ")";
-    return "(la ligne va de 1 à " + std::to_string(plot.Width) + ", la colonne de 1 à " + std::to_string(plot.Height) +
-           ")";
+// A cell (i, j) outside the plot, with the range of both indices, or of each one when
+// they differ.
+EngineMessage CellOutsideMessage(std::int32_t i, std::int32_t j, const TPlot &plot) {
+    if (plot.Width == plot.Height)
+        return EngineMessage("engine.cell_outside", {std::to_string(i), std::to_string(j), std::to_string(plot.Width)});
+    return EngineMessage("engine.cell_outside_oblong", {std::to_string(i), std::to_string(j),
+                                                        std::to_string(plot.Width), std::to_string(plot.Height)});
 }
 
 // Raises `message` with the place of the token that starts at `offset`.
-[[noreturn]] void ThrowAt(const std::string &message, std::string_view text, const std::string &path,
+[[noreturn]] void ThrowAt(const EngineMessage &message, std::string_view text, const std::string &path,
                           std::size_t offset, std::string_view token, bool namesCell = false) {
     ErrorContext context;
     context.Path = path;
@@ -56,13 +58,11 @@ void ReadTriples(std::string_view text, const std::string &path, const TPlot &pl
         for (int k = 0; k < 2; ++k) {
             const std::int32_t index = k == 0 ? *i : *j;
             if (index < 1 || index > (k == 0 ? plot.Width : plot.Height))
-                ThrowAt("Case hors de la parcelle : ligne " + std::to_string(*i) + ", colonne " + std::to_string(*j) +
-                            " de la parcelle " + PlotRangeText(plot),
-                        text, path, starts[k], tokens[k], true);
+                ThrowAt(CellOutsideMessage(*i, *j, plot), text, path, starts[k], tokens[k], true);
         }
         try {
             apply(*i - 1, *j - 1, tokens[2]);
-        } catch (const GlebixError &e) { ThrowAt(e.what(), text, path, starts[2], tokens[2]); }
+        } catch (const GlebixError &e) { ThrowAt(e.Message(), text, path, starts[2], tokens[2]); }
     }
 }
 

@@ -21,9 +21,10 @@ struct FdCloser {
 
 }  // namespace
 
-std::string InputTooLargeMessage(const std::string &path) {
-    return "Fichier « " + path + " » trop grand : plus de " + std::to_string(MaxInputFileBytes >> 20) + " Mio (" +
-           std::to_string(MaxInputFileBytes) + " octets)";
+EngineMessage InputTooLargeMessage(const std::string &path) {
+    constexpr int mebibyteShift = 20;
+    return EngineMessage("engine.input_too_large",
+                         {path, std::to_string(MaxInputFileBytes >> mebibyteShift), std::to_string(MaxInputFileBytes)});
 }
 
 std::string ReadInputFile(const std::string &path) {
@@ -61,7 +62,7 @@ const ReadInput &ReadInputOnce(InputBytes &store, const std::string &path) {
     ReadInput read;
     try {
         read.Bytes = std::make_shared<const std::string>(ReadInputFile(path));
-    } catch (const GlebixError &e) { read.Error = e.what(); }
+    } catch (const GlebixError &e) { read.Error = e.Message(); }
     return store.emplace(path, std::move(read)).first->second;
 }
 

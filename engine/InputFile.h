@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "EngineMessages.h"
+
 namespace glebix {
 
 // Largest input file: 64 MiB. The largest meaningful initial file (2500 triples of
@@ -21,12 +23,12 @@ inline constexpr std::size_t MaxInputFileBytes = std::size_t{64} << 20;
 std::string ReadInputFile(const std::string &path);
 
 // "Fichier « <path> » trop grand : plus de 64 Mio (67108864 octets)".
-std::string InputTooLargeMessage(const std::string &path);
+EngineMessage InputTooLargeMessage(const std::string &path);
 
 // An input file as one read left it: its bytes, or the message of the failure.
 struct ReadInput {
     std::shared_ptr<const std::string> Bytes;  // null when the read failed
-    std::string Error;                         // the GlebixError message of the failure
+    EngineMessage Error;                       // the GlebixError message of the failure
 };
 
 // Input files already read, by path as given: set-up takes a file from here when it

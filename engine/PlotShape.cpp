@@ -8,12 +8,6 @@ namespace glebix {
 
 namespace {
 
-std::string Quoted(std::string_view text) { return "« " + std::string(text) + " »"; }
-
-std::string SizeWords(int columns, int rows) {
-    return std::to_string(columns) + " colonnes et " + std::to_string(rows) + " lignes";
-}
-
 int TakeSide(const char *setting, const std::string &text) {
     if (auto problem = PlotSideProblem(text)) throw GlebixError(*problem, ErrorContext{setting, {}, 0, 0, text});
     return *ParseWholeToken(text);
@@ -21,17 +15,16 @@ int TakeSide(const char *setting, const std::string &text) {
 
 }  // namespace
 
-std::optional<std::string> PlotSideProblem(std::string_view text) {
+std::optional<EngineMessage> PlotSideProblem(std::string_view text) {
     const auto side = ParseWholeToken(text);
     if (side && *side >= 1 && *side <= MaxPlotSide) return std::nullopt;
-    return Quoted(text) + " n'est pas un nombre entier de cases de 1 à " + std::to_string(MaxPlotSide);
+    return EngineMessage("engine.plot_side", {text, std::to_string(MaxPlotSide)});
 }
 
 bool IsEdgesWord(std::string_view text) { return text == EdgesTorus || text == EdgesBounded; }
 
-std::string EdgesRefusal() {
-    return std::string(" n'est pas un bord de parcelle : ") + EdgesTorus + " (tore) ou " + EdgesBounded +
-           " (bords que les individus franchissent pour partir)";
+EngineMessage EdgesRefusal(std::string_view text) {
+    return EngineMessage("engine.edges", {text, EdgesTorus, EdgesBounded});
 }
 
 bool HasBoundedEdges(const PlotSettings &settings) { return settings.Edges == EdgesBounded; }
@@ -59,12 +52,17 @@ PlotShape PlotShapeOf(const PlotSettings &settings) {
     shape.Width = TakeSide("PlotWidth", settings.Width);
     shape.Height = TakeSide("PlotHeight", settings.Height);
     if (!IsEdgesWord(settings.Edges))
-        throw GlebixError(Quoted(settings.Edges) + EdgesRefusal(), ErrorContext{"Edges", {}, 0, 0, settings.Edges});
+        throw GlebixError(EdgesRefusal(settings.Edges), ErrorContext{"Edges", {}, 0, 0, settings.Edges});
     shape.Bounded = HasBoundedEdges(settings);
     return shape;
 }
 
 namespace {
+
+// The grid's file, columns and rows, the first arguments of each message about its size.
+std::vector<MessageArg> GridSizeArgs(const std::string &path, GridSize grid) {
+    return {path, std::to_string(grid.Columns), std::to_string(grid.Rows)};
+}
 
 // Refuses the plot side `setting` holding `text` when the settings demand it (given by
 // name, or another text than `defaultText`) and it differs from the grid's `side`.
@@ -72,8 +70,7 @@ void CheckDemandedSide(const char *setting, const std::string &text, const std::
                        int side, GridSize grid, const std::string &path) {
     if (!given && text == defaultText) return;
     if (ParseWholeToken(text) == side) return;
-    throw GlebixError("la grille du fichier « " + path + " » a " + SizeWords(grid.Columns, grid.Rows) +
-                          ", qui font la taille de la parcelle",
+    throw GlebixError(EngineMessage("engine.grid_size_demand", GridSizeArgs(path, grid)),
                       ErrorContext{setting, {}, 0, 0, text});
 }
 
@@ -82,16 +79,16 @@ void CheckDemandedSide(const char *setting, const std::string &text, const std::
 PlotShape ShapeWithGrid(PlotShape shape, const PlotSettings &settings, GridSize grid, const std::string &path,
                         const std::string &earlier, bool fixedSize) {
     const bool same = grid.Columns == shape.Width && grid.Rows == shape.Height;
-    const std::string found = "la grille du fichier « " + path + " » a " + SizeWords(grid.Columns, grid.Rows);
-    if (fixedSize && !same)
-        throw GlebixError(found +
-                              " ; la fenêtre ne montre que des parcelles de 50 × 50 : une parcelle d'une autre "
-                              "taille se simule avec glebix-batch, ou depuis Python ou R",
-                          ErrorContext{{}, path, 0, 0, {}});
+    if (fixedSize && !same) {
+        auto args = GridSizeArgs(path, grid);
+        args.emplace_back(std::to_string(GridSide));
+        throw GlebixError(EngineMessage("engine.grid_size_window", std::move(args)), ErrorContext{{}, path, 0, 0, {}});
+    }
     if (!earlier.empty()) {
         if (same) return shape;
-        throw GlebixError(found + " ; celle du fichier « " + earlier + " », qui fait la taille de la parcelle, en a " +
-                          SizeWords(shape.Width, shape.Height));
+        auto args = GridSizeArgs(path, grid);
+        args.insert(args.end(), {earlier, std::to_string(shape.Width), std::to_string(shape.Height)});
+        throw GlebixError(EngineMessage("engine.grid_size_other_grid", std::move(args)));
     }
     const PlotSettings defaults;
     CheckDemandedSide("PlotWidth", settings.Width, defaults.Width, settings.WidthGiven, grid.Columns, grid, path);
@@ -128,8 +125,7 @@ void NoteGivenByName(TSettings &settings, const void *member) {
 void CheckChartCell(const char *setting, const std::string &text, int side) {
     const auto index = ParseWholeToken(text);
     if (index && (*index < 1 || *index > side))
-        throw GlebixError("la case du graphique " + Quoted(text) +
-                              " est hors de la parcelle, dont l'indice va de 1 à " + std::to_string(side),
+        throw GlebixError(EngineMessage("engine.chart_cell_outside", {text, std::to_string(side)}),
                           ErrorContext{setting, {}, 0, 0, text});
 }
 

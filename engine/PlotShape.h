@@ -8,6 +8,7 @@
 
 #include "AsciiGrid.h"
 #include "Settings.h"
+#include "EngineMessages.h"
 
 namespace glebix {
 
@@ -19,11 +20,10 @@ struct PlotShape {
 };
 
 // Why `text` cannot be a side of the plot (a whole number from 1 to MaxPlotSide).
-std::optional<std::string> PlotSideProblem(std::string_view text);
-// Whether `text` is an edges' setting ("torus" or "bounded"); what follows a refused
-// text quoted: " n'est pas un bord de parcelle : torus (tore) ou bounded (...)".
+std::optional<EngineMessage> PlotSideProblem(std::string_view text);
+// Whether `text` is an edges' setting ("torus" or "bounded"); the refusal of another.
 bool IsEdgesWord(std::string_view text);
-std::string EdgesRefusal();
+EngineMessage EdgesRefusal(std::string_view text);
 // Whether the settings make the plot's edges bounded (a refused word makes them not).
 bool HasBoundedEdges(const PlotSettings &settings);
 // Whether `name` is the setting of the plot's edges.

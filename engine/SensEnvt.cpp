@@ -8,18 +8,16 @@
 #include "FloatChecks.h"
 #include "Response.h"
 #include "Simul.h"
-#include "WordList.h"
 
 namespace glebix {
 
 void CheckResponseShape(std::int32_t shape, ShapeSource source) {
     if (IsKnownResponseShape(shape)) return;
-    std::vector<std::string> shapes;
-    for (std::int32_t k = 0; k < ResponseShapeCount; ++k) shapes.push_back(std::to_string(k));
-    const std::string allowed = JoinWords(shapes, "ou");
-    throw GlebixError(std::string("Forme de la réponse au milieu inconnue") +
-                      (source == ShapeSource::SpeciesFile ? " dans le fichier" : "") + " : " + std::to_string(shape) +
-                      " (valeurs admises : " + allowed + ")");
+    // The allowed shapes "0, 1" and the last one, "2".
+    std::string leading;
+    for (std::int32_t k = 0; k + 1 < ResponseShapeCount; ++k) leading += (k > 0 ? ", " : "") + std::to_string(k);
+    const MessageKey key = source == ShapeSource::SpeciesFile ? MessageKey("engine.shape_in_file") : "engine.shape";
+    throw GlebixError(EngineMessage(key, {std::to_string(shape), leading, std::to_string(ResponseShapeCount - 1)}));
 }
 
 double Simul::EnvResponse(double optimum, double tolerance, double x) const {

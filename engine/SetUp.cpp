@@ -240,8 +240,8 @@ RunSpecies SpeciesTakenFrom(const SpeciesSettings &s) {
     const bool bell = taken.ResponseShape != ResponseLogistic;
     if (!std::isfinite(taken.ResponseOptimum) || !std::isfinite(taken.ResponseTolerance) ||
         (bell && taken.ResponseTolerance == 0)) {
-        throw GlebixError("Réponse au milieu de forme " + std::to_string(taken.ResponseShape) +
-                              " : la tolérance doit être un nombre fini" + (bell ? " différent de 0" : ""),
+        throw GlebixError(EngineMessage(bell ? MessageKey("engine.tolerance_nonzero") : MessageKey("engine.tolerance"),
+                                        {std::to_string(taken.ResponseShape)}),
                           ErrorContext{"ResponseTolerance", {}, 0, 0, {}});
     }
     return taken;

@@ -232,7 +232,7 @@ SavedRun ReadStateFile(const std::string &path, SettingCheck checkSetting) {
                 const int failure = n < 0 ? errno : 0;
                 ::close(fd);
                 if (failure) ThrowIoError(failure, path);
-                if (n > 0) throw GlebixError("ce n'est pas un fichier d'état de Glebix (bien trop grand)");
+                if (n > 0) throw GlebixError(MessageKey("engine.state_too_large"));
                 break;
             }
             text.append(buffer, static_cast<std::size_t>(n));
@@ -241,7 +241,7 @@ SavedRun ReadStateFile(const std::string &path, SettingCheck checkSetting) {
         e.Context().Path = path;
         throw;
     }
-    if (text.empty()) throw GlebixError("fichier d'état vide", ErrorContext{{}, path, 0, 0, {}});
+    if (text.empty()) throw GlebixError(MessageKey("engine.state_empty"), ErrorContext{{}, path, 0, 0, {}});
     return ParseStateFile(text, path, checkSetting);
 }
 

@@ -29,7 +29,7 @@ void ReadItems(LineCursor &lines, const char *kind, Visitor visitAll, Check chec
     visitAll([&lines, kind, &check](std::string_view name, auto &value) {
         const std::string key = std::string(kind) + " " + std::string(name);
         const std::string_view written = lines.Keyed(key);
-        if (!ParseValue(written, value)) lines.Fail("valeur illisible de « " + key + " »");
+        if (!ParseValue(written, value)) lines.Fail(EngineMessage("engine.state_unreadable_value", {key}));
         check(name, CheckedText(written, value));
     });
 }
@@ -53,7 +53,8 @@ bool ReadSetting(LineCursor &lines, std::string_view name, std::string_view writ
     VisitSettings(settings, [&](const SettingRow &row, auto &value) {
         if (row.name != name) return;
         known = true;
-        if (!ParseValue(written, value)) lines.Fail("valeur illisible de « setting " + std::string(name) + " »");
+        if (!ParseValue(written, value))
+            lines.Fail(EngineMessage("engine.state_unreadable_value", {"setting " + std::string(name)}));
         if (auto problem = checkSetting(row.name, CheckedText(written, value))) lines.Fail(*problem);
     });
     return known;
@@ -69,24 +70,24 @@ void ReadSettings(LineCursor &lines, int version, TSettings &settings, SettingCh
         const std::string_view rest = lines.Keyed(key);
         const auto blank = rest.find(' ');
         const std::string name(rest.substr(0, blank));
-        if (blank == std::string_view::npos) lines.Fail("« setting " + name + " » sans valeur");
+        if (blank == std::string_view::npos) lines.Fail(EngineMessage("engine.state_no_value", {"setting " + name}));
         if (std::find(seen.begin(), seen.end(), name) != seen.end())
-            lines.Fail("« setting " + name + " » donné deux fois");
+            lines.Fail(EngineMessage("engine.state_twice", {"setting " + name}));
         if (!ReadSetting(lines, name, rest.substr(blank + 1), settings, checkSetting))
-            lines.Fail("paramètre inconnu « " + name + " »");
+            lines.Fail(EngineMessage("engine.state_unknown_setting", {name}));
         seen.push_back(name);
     }
     for (const SettingRow &row : SettingRows())
         if (row.firstStateVersion <= version && !row.omittedWhenDefault &&
             std::find(seen.begin(), seen.end(), row.name) == seen.end())
-            lines.Fail("« setting " + std::string(row.name) + " » manque");
+            lines.Fail(EngineMessage("engine.state_missing", {"setting " + std::string(row.name)}));
 }
 
 // The shape the settings read give, or a failure on the line read last.
 PlotShape ShapeRead(LineCursor &lines, const TSettings &settings) {
     try {
         return PlotShapeOf(settings.Plot);
-    } catch (const GlebixError &e) { lines.Fail(std::string(e.what())); }
+    } catch (const GlebixError &e) { lines.Fail(e.Message()); }
 }
 
 // The species values, which must be the ones set-up takes from `settings`.
@@ -94,28 +95,25 @@ void ReadSpecies(LineCursor &lines, const TSettings &settings, RunSpecies &speci
     std::vector<std::string> expected;
     try {
         expected = SpeciesTexts(SpeciesTakenFrom(settings.Species));
-    } catch (const GlebixError &e) {
-        lines.Fail(std::string("les paramètres de l'espèce ne se prennent pas : ") + e.what());
-    }
+    } catch (const GlebixError &e) { lines.Fail(EngineMessage("engine.state_species", {e.Message()})); }
     std::size_t k = 0;
     ReadItems(
         lines, "species", [&species](auto visit) { VisitRunSpecies(species, visit); },
         [&lines, &expected, &k](std::string_view name, std::string_view text) {
             if (text != expected[k++])
-                lines.Fail("valeur « " + std::string(text) + " » de « species " + std::string(name) +
-                           " », où les paramètres donnent « " + expected[k - 1] + " »");
+                lines.Fail(EngineMessage("engine.state_species_value", {text, name, expected[k - 1]}));
         });
 }
 
 std::uint32_t ReadUnsigned(LineCursor &lines, const char *key) {
     std::uint32_t v = 0;
-    if (!ParseNumber(lines.Keyed(key), v)) lines.Fail(std::string("valeur illisible de « ") + key + " »");
+    if (!ParseNumber(lines.Keyed(key), v)) lines.Fail(EngineMessage("engine.state_unreadable_value", {key}));
     return v;
 }
 
 std::int32_t ReadStepNumber(LineCursor &lines, const char *key) {
     std::int32_t v = 0;
-    if (!ParseNumber(lines.Keyed(key), v) || v < 0) lines.Fail(std::string("valeur illisible de « ") + key + " »");
+    if (!ParseNumber(lines.Keyed(key), v) || v < 0) lines.Fail(EngineMessage("engine.state_unreadable_value", {key}));
     return v;
 }
 
@@ -126,7 +124,7 @@ void ReadNumbers(LineCursor &lines, const char *key, std::int32_t (&values)[N]) 
     for (std::size_t k = 0; k < N; ++k) {
         const auto blank = k + 1 < N ? text.find(' ') : text.size();
         if (blank == std::string_view::npos || !ParseNumber(text.substr(0, blank), values[k]))
-            lines.Fail(std::string("valeurs illisibles de « ") + key + " »");
+            lines.Fail(EngineMessage("engine.state_unreadable_values", {key}));
         text.remove_prefix(std::min(text.size(), blank + 1));
     }
 }
@@ -139,12 +137,11 @@ std::optional<GridPlacement> ReadPlacement(LineCursor &lines, const InitialSetti
     for (double &v : values) {
         const auto blank = &v != &values[2] ? text.find(' ') : text.size();
         if (blank == std::string_view::npos || !ParseNumber(text.substr(0, blank), v) || !std::isfinite(v))
-            lines.Fail("valeurs illisibles de « grid_placement » : « " + std::string(lines.Current()) + " »");
+            lines.Fail(EngineMessage("engine.state_unreadable_placement", {lines.Current()}));
         text.remove_prefix(std::min(text.size(), blank + 1));
     }
-    if (!(values[2] > 0)) lines.Fail("« grid_placement » : la taille de case doit être positive");
-    if (ReadInitialSources(initial).empty())
-        lines.Fail("« grid_placement » sans fichier initial (seule une grille lue en donne une)");
+    if (!(values[2] > 0)) lines.Fail(MessageKey("engine.state_cell_size"));
+    if (ReadInitialSources(initial).empty()) lines.Fail(MessageKey("engine.state_placement_without_file"));
     return GridPlacement{values[0], values[1], values[2]};
 }
 
@@ -152,21 +149,20 @@ std::optional<GridPlacement> ReadPlacement(LineCursor &lines, const InitialSetti
 // or fails on the line for one beyond reach.
 template <typename Cell>
 void ReadGrid(LineCursor &lines, const char *name, const TPlot &plot, Cell cell) {
-    if (lines.Next(name) != name) lines.Fail(std::string("« ") + name + " » attendu");
+    if (lines.Next(name) != name) lines.Fail(EngineMessage("engine.state_expected", {name}));
     for (int i = 0; i < plot.Width; ++i) {
         std::string_view text = lines.Next(name);
         for (int j = 0; j < plot.Height; ++j) {
             const auto blank = j + 1 < plot.Height ? text.find(' ') : text.size();
             if (blank == std::string_view::npos || !cell(text.substr(0, blank), i, j))
-                lines.Fail(std::string("grille « ") + name + " » : il faut " + std::to_string(plot.Height) +
-                           " nombres par ligne");
+                lines.Fail(EngineMessage("engine.state_grid_width", {name, std::to_string(plot.Height)}));
             text.remove_prefix(std::min(text.size(), blank + 1));
         }
     }
 }
 
 void ReadPlot(LineCursor &lines, const ReachableState &reach, TPlot &plot) {
-    auto fail = [&lines](const std::optional<std::string> &problem) {
+    auto fail = [&lines](const std::optional<EngineMessage> &problem) {
         if (problem) lines.Fail(*problem);
         return true;
     };
@@ -189,28 +185,21 @@ std::string_view CheckEnvelope(std::string_view text, const std::string &path, s
     const std::string magic = std::string(StateFileMagic) + " ";
     const std::string_view first = text.substr(0, text.find('\n'));
     if (first.substr(0, magic.size()) != magic)
-        throw GlebixError("ce n'est pas un fichier d'état de Glebix (la première ligne doit être « " + magic +
-                              std::to_string(StateFileVersion) + " »)",
-                          where);
+        throw GlebixError(EngineMessage("engine.state_not_state", {magic + std::to_string(StateFileVersion)}), where);
     if (!ParseNumber(first.substr(magic.size()), version) || version < 1)
-        throw GlebixError("version de fichier d'état illisible : « " + std::string(first) + " »", where);
+        throw GlebixError(EngineMessage("engine.state_version_unread", {first}), where);
     if (version > StateFileVersion)
-        throw GlebixError("fichier d'état de version " + std::to_string(version) +
-                              ", plus récente que celle que ce programme sait lire (" +
-                              std::to_string(StateFileVersion) + ")",
-                          where);
+        throw GlebixError(
+            EngineMessage("engine.state_version_newer", {std::to_string(version), std::to_string(StateFileVersion)}),
+            where);
     const std::string_view key = "sha256 ";
     const auto lastStart = text.size() >= 2 ? text.rfind('\n', text.size() - 2) : std::string_view::npos;
     const std::string_view last = lastStart == std::string_view::npos ? std::string_view() : text.substr(lastStart + 1);
     if (text.back() != '\n' || last.size() != key.size() + 65 || last.substr(0, key.size()) != key)
-        throw GlebixError("fichier d'état tronqué : la ligne finale « sha256 » manque", where);
+        throw GlebixError(MessageKey("engine.state_truncated"), where);
     const std::string_view body = text.substr(0, lastStart + 1);
     checksum = std::string(last.substr(key.size(), 64));
-    if (Sha256Hex(body) != checksum)
-        throw GlebixError(
-            "fichier d'état modifié ou abîmé : sa somme de contrôle SHA-256 ne correspond pas à son "
-            "contenu",
-            where);
+    if (Sha256Hex(body) != checksum) throw GlebixError(MessageKey("engine.state_altered"), where);
     return body.substr(first.size() + 1);
 }
 
@@ -221,20 +210,19 @@ void ReadRunPlace(LineCursor &lines, const PlotShape &shape, SavedRun &run) {
     ReadNumbers(lines, "chart_cell", chart);
     run.ChartCell = TakenChartCell(run.Settings.Run, shape);
     if (chart[0] != run.ChartCell.I || chart[1] != run.ChartCell.J)
-        lines.Fail("case du graphique « " + std::string(lines.Current()) + " » autre que celle des paramètres");
+        lines.Fail(EngineMessage("engine.state_chart_cell", {lines.Current()}));
     run.MasterSeed = ReadUnsigned(lines, "master_seed");
     run.RunSeed = ReadUnsigned(lines, "run_seed");
     run.Step = ReadStepNumber(lines, "step");
     run.StepCount = ReadStepNumber(lines, "step_count");
     if (run.StepCount != FieldToInteger(run.Settings.Run.StepCount))
-        lines.Fail("nombre de pas « " + std::string(lines.Current()) + " » autre que celui du paramètre StepCount");
-    if (run.Step > run.StepCount) lines.Fail("le pas atteint dépasse le nombre de pas de la simulation");
+        lines.Fail(EngineMessage("engine.state_step_count", {lines.Current()}));
+    if (run.Step > run.StepCount) lines.Fail(MessageKey("engine.state_step_beyond"));
     run.Generator = ReadUnsigned(lines, "generator");
     // Every generator state follows some other, so only set-up's is known.
     const std::uint64_t cells = std::uint64_t(shape.Width) * std::uint64_t(shape.Height);
     if (run.Step == 0 && run.Generator != AdvanceRandom(run.RunSeed, SetUpDraws(run.Settings.Initial, cells)))
-        lines.Fail("état du générateur « " + std::string(lines.Current()) +
-                   " » autre que celui que la mise en place laisse au pas 0");
+        lines.Fail(EngineMessage("engine.state_generator", {lines.Current()}));
 }
 
 }  // namespace
@@ -250,14 +238,14 @@ SavedRun ParseStateFile(std::string_view text, const std::string &path, SettingC
     run.InputGridPlacement = ReadPlacement(lines, run.Settings.Initial);
     if (run.InputGridPlacement && version >= StateFileCrsVersion) {
         std::string crs;
-        if (!ParseValue(lines.Keyed("grid_crs"), crs)) lines.Fail("valeur illisible de « grid_crs »");
+        if (!ParseValue(lines.Keyed("grid_crs"), crs)) lines.Fail(EngineMessage("engine.state_unreadable_value", {"grid_crs"}));
         run.InputGridCrs = std::move(crs);
     }
     std::int32_t extent[3];
     ReadNumbers(lines, "plot_extent", extent);
     if (extent[0] != shape.Width || extent[1] != shape.Height || extent[2] != 1)
-        lines.Fail("étendue « " + std::string(lines.Current()) + " » : la parcelle est de " +
-                   std::to_string(shape.Width) + " × " + std::to_string(shape.Height) + " cases de 1");
+        lines.Fail(EngineMessage("engine.state_extent",
+                                 {lines.Current(), std::to_string(shape.Width), std::to_string(shape.Height)}));
     run.Plot = TPlot(shape.Width, shape.Height);
     run.Plot.Bounded = shape.Bounded;
     run.Plot.NRows = extent[0];
@@ -266,7 +254,7 @@ SavedRun ParseStateFile(std::string_view text, const std::string &path, SettingC
     ReadPlot(lines, ReachableState(run.Settings, run.Species, run.Step), run.Plot);
     if (!lines.AtEnd()) {
         lines.Next("");
-        lines.Fail("ligne en trop après les grilles");
+        lines.Fail(MessageKey("engine.state_extra_line"));
     }
     return run;
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "EngineMessages.h"
+
 namespace glebix::state {
 
 class LineCursor {
@@ -13,7 +15,7 @@ public:
     LineCursor(std::string_view body, const std::string &path) : rest_(body), path_(path) {}
 
     // Raises GlebixError on the line read last.
-    [[noreturn]] void Fail(const std::string &what) const;
+    [[noreturn]] void Fail(const MessageArg &what) const;
     // The next line; `expected` names it when there is none.
     std::string_view Next(const char *expected);
     // The rest of the next line after "<key> ", which it must begin with.

@@ -55,8 +55,9 @@ bool NoneNegative(const TSettings &settings, const RunSpecies &species, StateKep
     return none;
 }
 
-std::string Cell(int i, int j) {
-    return "case (ligne " + std::to_string(i) + ", colonne " + std::to_string(j) + ") : ";
+// A problem of cell (i, j), each from 1.
+EngineMessage Cell(int i, int j, EngineMessage problem) {
+    return EngineMessage("engine.state_cell", {std::to_string(i), std::to_string(j), std::move(problem)});
 }
 
 }  // namespace
@@ -72,39 +73,39 @@ ReachableState::ReachableState(const TSettings &settings, const RunSpecies &spec
     sumTolerance_ = (static_cast<double>(step) * RoundingsPerStep + 2) * HalfUlpBelow128;
 }
 
-std::optional<std::string> ReachableState::CountProblem(int i, int j, std::int32_t count) const {
+std::optional<EngineMessage> ReachableState::CountProblem(int i, int j, std::int32_t count) const {
     const std::int32_t mode = settings_.Initial.DistInitMode;
     if (step_ == 0 && mode != DistModeRandom && mode != DistModeFile) {
         const std::int32_t expected = PatternCount(mode, i, j, distConstant_, shape_.Width, shape_.Height);
         if (count != expected)
-            return Cell(i, j) + "effectif " + std::to_string(count) +
-                   " au pas 0, où la distribution initiale en donne " + std::to_string(expected);
+            return Cell(
+                i, j, EngineMessage("engine.state_count_at_start", {std::to_string(count), std::to_string(expected)}));
     }
     if (step_ > 0 && count > MaxCountAfterStep(shape_))
-        return Cell(i, j) + "effectif " + std::to_string(count) + " qu'aucune simulation n'atteint (au plus " +
-               std::to_string(MaxCountAfterStep(shape_)) + " après un pas de temps)";
+        return Cell(i, j,
+                    EngineMessage("engine.state_count_unreached",
+                                  {std::to_string(count), std::to_string(MaxCountAfterStep(shape_))}));
     if (countsStayWhole_ && count < 0)
-        return Cell(i, j) + "effectif négatif " + std::to_string(count) +
-               ", qu'aucune simulation n'atteint avec ces paramètres";
+        return Cell(i, j, EngineMessage("engine.state_count_negative", {std::to_string(count)}));
     return std::nullopt;
 }
 
-std::optional<std::string> ReachableState::SharesProblem(int i, int j, double compacted, double decompacted) const {
-    const auto values = [&] { return "parts " + FormatShortest(compacted) + " et " + FormatShortest(decompacted); };
-    if (!std::isfinite(compacted) || !std::isfinite(decompacted))
-        return Cell(i, j) + values() + " : une part doit être un nombre fini";
+std::optional<EngineMessage> ReachableState::SharesProblem(int i, int j, double compacted, double decompacted) const {
+    const auto shares = [&](MessageKey key, std::vector<MessageArg> more = {}) {
+        std::vector<MessageArg> args{FormatShortest(compacted), FormatShortest(decompacted)};
+        args.insert(args.end(), more.begin(), more.end());
+        return Cell(i, j, EngineMessage(key, std::move(args)));
+    };
+    if (!std::isfinite(compacted) || !std::isfinite(decompacted)) return shares("engine.state_shares_finite");
     if (step_ == 0 && settings_.Initial.EnvInitMode == EnvModeHomogeneous) {
         const double constant = FieldToReal(settings_.Initial.EnvConstant);
         const TCellEnv expected = HomogeneousCellEnv(constant);
         if (compacted != expected.Compacted || decompacted != expected.Decompacted)
-            return Cell(i, j) + values() + " au pas 0, où le milieu homogène donne " + FormatShortest(constant) +
-                   " et son complément";
+            return shares("engine.state_shares_at_start", {FormatShortest(constant)});
     }
     if (!sharesStayInRange_) return std::nullopt;
     const long double off = std::fabs(static_cast<long double>(compacted) + decompacted - 100);
-    if (compacted < 0 || decompacted < 0 || off > sumTolerance_)
-        return Cell(i, j) + values() +
-               " : avec ces paramètres, chaque part reste entre 0 et 100 et leur somme vaut 100";
+    if (compacted < 0 || decompacted < 0 || off > sumTolerance_) return shares("engine.state_shares_range");
     return std::nullopt;
 }
 

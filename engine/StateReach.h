@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 
+#include "EngineMessages.h"
 #include "PlotShape.h"
 #include "Settings.h"
 #include "Simul.h"
@@ -26,9 +27,9 @@ public:
     ReachableState(const TSettings &settings, const RunSpecies &species, std::int32_t step);
 
     // The problem with the count of cell (i, j), each from 1, if any.
-    std::optional<std::string> CountProblem(int i, int j, std::int32_t count) const;
+    std::optional<EngineMessage> CountProblem(int i, int j, std::int32_t count) const;
     // The problem with the shares of cell (i, j), if any.
-    std::optional<std::string> SharesProblem(int i, int j, double compacted, double decompacted) const;
+    std::optional<EngineMessage> SharesProblem(int i, int j, double compacted, double decompacted) const;
 
 private:
     const TSettings &settings_;

@@ -161,9 +161,7 @@ const ReadInput &ReadInitialInputOnce(InputBytes &store, const std::string &path
     ReadInput converted;
     try {
         converted.Bytes = std::make_shared<const std::string>(RasterAsAsciiGrid(path));
-    } catch (const GlebixError &e) { converted.Error = e.what(); } catch (const std::exception &e) {
-        converted.Error = ExceptionMessage(e);
-    }
+    } catch (const std::exception &e) { converted.Error = ErrorMessageOf(e); }
     return store[path] = std::move(converted);
 }
 

@@ -70,7 +70,7 @@ void SetGlebixError(const GlebixError &e, int point = 0, int replicate = 0) {
         error.attr("point") = point;
         error.attr("replicate") = replicate;
     }
-    error.attr("message") = py::str(batch::FromFrench(e.what()));
+    error.attr("message") = py::str(batch::LocalMessage(e.Message()));
     error.attr("setting") = TextOrNone(c.Setting);
     error.attr("path") = TextOrNone(c.Path);
     error.attr("line") = PositionOrNone(c.Line);
@@ -121,7 +121,7 @@ py::dict SettingInfo() {
         const SettingRow &row = *FindSettingRow(name);
         py::dict info;
         info["kind"] = batch::SettingKindText(name);
-        info["description"] = batch::FromFrench(std::string(row.description));
+        info["description"] = batch::SettingDescription(row);
         info["process"] = std::string(row.process);
         info["changes_on_resume"] = row.changesOnResume();
         out[py::str(name)] = info;
@@ -210,7 +210,7 @@ void BindInputStore(py::module_ &m) {
                 py::list files;
                 for (const auto &[path, read] : *s.Files) {
                     py::object bytes = read.Bytes ? py::object(py::bytes(*read.Bytes)) : py::object(py::none());
-                    files.append(py::make_tuple(path, bytes, read.Error));
+                    files.append(py::make_tuple(path, bytes, batch::LocalMessage(read.Error)));
                 }
                 return files;
             },
@@ -220,7 +220,7 @@ void BindInputStore(py::module_ &m) {
                     const auto t = f.cast<py::tuple>();
                     ReadInput read;
                     if (!t[1].is_none()) read.Bytes = std::make_shared<const std::string>(t[1].cast<std::string>());
-                    read.Error = t[2].cast<std::string>();
+                    read.Error = EngineMessage::Text(t[2].cast<std::string>());
                     (*s.Files)[t[0].cast<std::string>()] = std::move(read);
                 }
                 return s;
@@ -390,7 +390,7 @@ PYBIND11_MODULE(_core, m) {
         } catch (const StateError &e) {
             PyErr_SetString(PyExc_RuntimeError, e.what());
         } catch (const std::bad_alloc &) {
-            PyErr_SetString(PyExc_MemoryError, batch::FromFrench(MsgOutOfMemory).c_str());
+            PyErr_SetString(PyExc_MemoryError, batch::LocalMessage(MsgOutOfMemory).c_str());
         }
     });
 

@@ -49,7 +49,7 @@ void CheckPoint(const TSettings &settings, int point) {
     } catch (GlebixError &e) {
         if (point == 0) throw;
         throw GlebixError(
-            batch::Labelled(batch::Message("run.point", {std::to_string(point)}), batch::FromFrench(e.what())),
+            batch::Labelled(batch::Message("run.point", {std::to_string(point)}), batch::LocalMessage(e.Message())),
             e.Context());
     }
 }

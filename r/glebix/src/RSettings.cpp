@@ -52,7 +52,7 @@ extern "C" SEXP gx_settings_table() {
     for (const std::string &name : names) {
         texts.push_back(batch::SettingText(name, defaults));
         kinds.push_back(batch::SettingKindText(name));
-        notes.push_back(batch::FromFrench(std::string(FindSettingRow(name)->description)));
+        notes.push_back(batch::SettingDescription(*FindSettingRow(name)));
     }
     return Rcpp::List::create(Rcpp::Named("name") = r::Utf8Vector(names), Rcpp::Named("default") = r::Utf8Vector(texts),
                               Rcpp::Named("kind") = r::Utf8Vector(kinds),
