@@ -114,12 +114,15 @@ class MessageKey {
 public:
     constexpr MessageKey() = default;
     consteval MessageKey(const char *key) : row_(&EngineMessageRows[EngineMessageIndex(key)]) {}
+    // The key of row k of EngineMessageRows, for what walks them all.
+    static constexpr MessageKey Row(std::size_t k) { return MessageKey(&EngineMessageRows[k]); }
     constexpr explicit operator bool() const { return row_ != nullptr; }
     constexpr const char *Key() const { return row_->Key; }
     constexpr const char *French() const { return row_->French; }
     constexpr bool operator==(const MessageKey &other) const { return row_ == other.row_; }
 
 private:
+    constexpr explicit MessageKey(const EngineMessageRow *row) : row_(row) {}
     const EngineMessageRow *row_ = nullptr;
 };
 

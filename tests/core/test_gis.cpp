@@ -135,8 +135,8 @@ TEST(GisRasters, RefusalsNameTheFileAndTheFault) {
         InputBytes store;
         const ReadInput &read = ReadInitialInputOnce(store, c.path);
         EXPECT_FALSE(read.Bytes) << c.path;
-        EXPECT_NE(read.Error.find(c.expected), std::string::npos) << read.Error;
-        EXPECT_NE(read.Error.find(SplitRasterPath(c.path).File), std::string::npos) << read.Error;
+        EXPECT_NE(read.Error.French().find(c.expected), std::string::npos) << read.Error.French();
+        EXPECT_NE(read.Error.French().find(SplitRasterPath(c.path).File), std::string::npos) << read.Error.French();
     }
 }
 
@@ -202,6 +202,6 @@ TEST(GisOutputs, GeoTiffAndNetcdfCarryTheInputsGeoreference) {
     EXPECT_EQ(flags[0], 0);  // the NODATA cell
     EXPECT_EQ(flags[1], 1);
     InputBytes again;  // a recorded variable is not one grid
-    EXPECT_NE(ReadInitialInputOnce(again, dir / "run.nc:density").Error.find("a 3 dimension(s) (time, y, x)"),
+    EXPECT_NE(ReadInitialInputOnce(again, dir / "run.nc:density").Error.French().find("a 3 dimension(s) (time, y, x)"),
               std::string::npos);
 }

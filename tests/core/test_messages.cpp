@@ -1,10 +1,11 @@
 // The message catalogue: both languages of every message with the same placeholders,
-// every key the sources use present, the choice of language, and the engine's French
-// messages given in English.
+// every key the sources use present, the choice of language, and the engine's messages,
+// made by key, in French as the windows show them and in English.
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -16,6 +17,11 @@
 #include "Errors.h"
 #include "Language.h"
 #include "Messages.h"
+#include "AsciiGrid.h"
+#include "PlotShape.h"
+#include "Response.h"
+#include "Simul.h"
+#include "StateFile.h"
 #include "SettingsRegistry.h"
 
 using namespace glebix;
@@ -32,7 +38,7 @@ std::multiset<int> Placeholders(const std::string &text) {
     return found;
 }
 
-bool IsEngineKey(const std::string &key) { return key.rfind("engine.", 0) == 0; }
+constexpr Language Fr = Language::French, En = Language::English;
 
 }  // namespace
 
@@ -54,21 +60,31 @@ TEST(MessageCatalogue, EveryMessageHasBothLanguagesWithTheSamePlaceholders) {
     }
 }
 
-// Each engine message filled with plain arguments is found again, by its own entry
-// and not an earlier, looser one.
-TEST(MessageCatalogue, EachEngineMessageIsGivenInEnglish) {
-    const std::vector<std::string> args{"x0", "x1", "x2", "x3"};
-    for (const CatalogueEntry &e : Catalogue()) {
-        if (!IsEngineKey(e.Key)) continue;
-        SCOPED_TRACE(e.Key);
-        EXPECT_EQ(FromFrenchIn(Language::English, FillPlaceholders(e.French, args)), FillPlaceholders(e.English, args));
-        EXPECT_EQ(FromFrenchIn(Language::French, FillPlaceholders(e.French, args)), FillPlaceholders(e.French, args));
+// Every engine message, by key with sample arguments, in both languages: no placeholder
+// is left, every argument shows, and the French is the engine's own text.
+TEST(MessageCatalogue, EveryEngineMessageRendersInBothLanguages) {
+    const std::vector<std::string> samples{"a0", "b1", "c2", "d3", "e4", "f5", "g6", "h7"};
+    static const std::regex placeholder(R"(\{[0-9]+\})");
+    for (std::size_t k = 0; k < std::size(EngineMessageRows); ++k) {
+        const EngineMessageRow &row = EngineMessageRows[k];
+        SCOPED_TRACE(row.Key);
+        const std::multiset<int> used = Placeholders(row.French);
+        ASSERT_TRUE(used.empty() || *used.rbegin() < static_cast<int>(samples.size()));
+        const EngineMessage message(MessageKey::Row(k), std::vector<MessageArg>(samples.begin(), samples.end()));
+        const std::string french = RenderIn(Fr, message), english = RenderIn(En, message);
+        EXPECT_EQ(french, message.French());
+        EXPECT_EQ(french, FillPlaceholders(row.French, samples));
+        EXPECT_EQ(english, MessageIn(En, row.Key, samples));
+        for (const std::string &text : {french, english}) {
+            EXPECT_FALSE(std::regex_search(text, placeholder)) << text;
+            for (int n : used) EXPECT_NE(text.find(samples[static_cast<std::size_t>(n)]), std::string::npos) << text;
+        }
     }
 }
 
-// Every key a source names (the settings registry's warnings among them) is in the
-// catalogue, and every entry but the engine's (found by their French text) is named by
-// a source.
+// Every key a source names (the settings registry's warnings and the engine's errors
+// among them) is in the catalogue, and every entry but the settings' descriptions (found
+// by the setting's name) is named by a source.
 TEST(MessageCatalogue, KeysOfTheSourcesAndOfTheCatalogueAgree) {
     std::set<std::string> catalogue, prefixes;
     for (const CatalogueEntry &e : Catalogue()) {
@@ -86,8 +102,9 @@ TEST(MessageCatalogue, KeysOfTheSourcesAndOfTheCatalogueAgree) {
                                "python/src", "python/glebix", "r/glebix/src", "r/glebix/R"}) {
         for (const auto &entry : std::filesystem::directory_iterator(root / folder)) {
             // A folder (core/analysis, core/calibration) is walked as an entry of the list of its own.
-            if (!entry.is_regular_file() || entry.path().filename().string().ends_with("MessageCatalogue.cpp"))
-                continue;
+            if (!entry.is_regular_file()) continue;
+            const std::string name = entry.path().filename().string();
+            if (name.ends_with("MessageCatalogue.cpp") || name == "EngineMessages.h") continue;
             std::ifstream in(entry.path());
             const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
             ++files;
@@ -100,7 +117,7 @@ TEST(MessageCatalogue, KeysOfTheSourcesAndOfTheCatalogueAgree) {
     ASSERT_GT(files, 50);
     for (const std::string &key : used) EXPECT_TRUE(catalogue.count(key)) << key << " is not in the catalogue";
     for (const std::string &key : catalogue) {
-        if (!IsEngineKey(key)) { EXPECT_TRUE(used.count(key)) << key << " is used nowhere"; }
+        if (!key.starts_with("engine.describe.")) { EXPECT_TRUE(used.count(key)) << key << " is used nowhere"; }
     }
 }
 
@@ -115,8 +132,6 @@ TEST_P(LanguageChoice, FirstSetVariableDecides) {
     const LanguageCase &c = GetParam();
     EXPECT_EQ(ChooseLanguage({c.language, c.all, c.messages, c.lang}), c.expected);
 }
-
-constexpr Language Fr = Language::French, En = Language::English;
 
 INSTANTIATE_TEST_SUITE_P(Variables, LanguageChoice,
                          ::testing::Values(LanguageCase{nullptr, nullptr, nullptr, nullptr, En},
@@ -160,38 +175,85 @@ TEST(Messages, CalibrationRefusalsInBothLanguages) {
     }
 }
 
-// Engine messages as they leave the engine: composed, with their context, or from an
-// error number; a text no entry matches is kept.
-TEST(Messages, EngineMessagesInEnglish) {
-    EXPECT_EQ(FromFrenchIn(En, "fichier d'état incorrect : « step » manque"), "incorrect state file: \"step\" missing");
-    EXPECT_EQ(FromFrenchIn(En,
-                           "case (ligne 2, colonne 3) : effectif négatif -1, qu'aucune simulation n'atteint "
-                           "avec ces paramètres"),
-              "cell (row 2, column 3): negative count -1, which no run reaches with these settings");
-    EXPECT_EQ(FromFrenchIn(En, "en-tête de grille incomplet : « ncols » manque"),
-              "incomplete grid header: \"ncols\" missing");
-    EXPECT_EQ(FromFrenchIn(En, IoErrorMessage(EACCES, "x")), "File access denied");
-    EXPECT_EQ(FromFrenchIn(En, "un texte que nul ne connaît"), "un texte que nul ne connaît");
-    // The state file's settings, read by name.
-    EXPECT_EQ(FromFrenchIn(En, "fichier d'état incorrect : « setting Survival » donné deux fois"),
-              "incorrect state file: \"setting Survival\" given twice");
-    EXPECT_EQ(FromFrenchIn(En, "fichier d'état incorrect : paramètre inconnu « Survivl »"),
-              "incorrect state file: unknown setting \"Survivl\"");
-    EXPECT_EQ(FromFrenchIn(En, "en-tête de grille : « ncols » donné deux fois"), "grid header: \"ncols\" given twice");
+namespace {
+
+// The error `raise` ends with.
+GlebixError Raised(const std::function<void()> &raise) {
+    try {
+        raise();
+    } catch (const GlebixError &e) { return e; }
+    ADD_FAILURE() << "no error";
+    return GlebixError(std::string());
+}
+
+}  // namespace
+
+// Engine errors as the engine raises them: their French is letter for letter the text
+// the windows have always shown, and their English is made from the same key and
+// arguments, composed messages included.
+TEST(Messages, EngineErrorsInFrenchAsBeforeAndInEnglish) {
+    struct Case {
+        GlebixError error;
+        const char *french, *english;
+    } cases[] = {
+        {Raised([] {
+             ReadAsciiGrid("nrows 2\nxllcorner 0\n", "g.asc", [](int, int, std::string_view) {}, {2, 2});
+         }),
+         "en-tête de grille incomplet : « ncols » manque", "incomplete grid header: \"ncols\" missing"},
+        {Raised([] {
+             PlotShapeOf(PlotSettings{"50", "50", "tore"});
+         }),
+         "« tore » n'est pas un bord de parcelle : torus (tore) ou bounded (bords que les individus franchissent pour "
+         "partir)",
+         "\"tore\" is not a plot edge: torus (the plot wraps around) or bounded (edges that individuals cross to "
+         "leave)"},
+        {Raised([] { CheckResponseShape(7, ShapeSource::SpeciesFile); }),
+         "Forme de la réponse au milieu inconnue dans le fichier : 7 (valeurs admises : 0, 1 ou 2)",
+         "Unknown shape of the response to the environment in the file: 7 (allowed values: 0, 1 or 2)"},
+        {Raised([] {
+             ShapeWithGrid(PlotShape{}, PlotSettings{}, GridSize{40, 30}, "g.asc", true);
+         }),
+         "la grille du fichier « g.asc » a 40 colonnes et 30 lignes ; la fenêtre ne montre que des parcelles de 50 × "
+         "50 : une parcelle d'une autre taille se simule avec glebix-batch, ou depuis Python ou R",
+         "the grid of the file \"g.asc\" has 40 columns and 30 rows; the window shows only plots of 50 × 50: a plot "
+         "of another size is simulated with glebix-batch, or from Python or R"},
+        {Raised([] { ParseStateFile("GLEBIX-STATE 1\n", "s.txt", nullptr); }),
+         "fichier d'état tronqué : la ligne finale « sha256 » manque",
+         "truncated state file: the final \"sha256\" line is missing"},
+        {GlebixError(IoErrorMessage(EACCES, "x")), "Accès au fichier refusé", "File access denied"},
+    };
+    for (const Case &c : cases) {
+        EXPECT_STREQ(c.error.what(), c.french);
+        EXPECT_EQ(RenderIn(Fr, c.error.Message()), c.french);
+        EXPECT_EQ(RenderIn(En, c.error.Message()), c.english);
+    }
+    // Composed: a message whose argument is itself a message, each part in the language.
+    const EngineMessage cell(
+        "engine.state_incorrect",
+        {EngineMessage("engine.state_cell", {"2", "3", EngineMessage("engine.state_count_negative", {"-1"})})});
+    EXPECT_EQ(cell.French(),
+              "fichier d'état incorrect : case (ligne 2, colonne 3) : effectif négatif -1, qu'aucune simulation "
+              "n'atteint avec ces paramètres");
+    EXPECT_EQ(RenderIn(En, cell),
+              "incorrect state file: cell (row 2, column 3): negative count -1, which no run reaches with these "
+              "settings");
+    // A text made outside the engine stays as it is.
+    EXPECT_EQ(RenderIn(En, GlebixError("un texte déjà traduit").Message()), "un texte déjà traduit");
 
     GlebixError error(MsgBadNumber, ErrorContext{"EnvFilePath", "m.txt", 3, 7, "abc", false});
     EXPECT_EQ(MessageWithContext(error),
-              "EnvFilePath « m.txt », ligne 3, colonne 7 : « abc » : " + std::string(MsgBadNumber));
+              "EnvFilePath « m.txt », ligne 3, colonne 7 : « abc » : " + std::string(MsgBadNumber.French()));
     EXPECT_EQ(DescribeContext(error.Context(), ContextWords{"\"", "\"", "line ", "file line ", "column ", ": "}),
               "EnvFilePath \"m.txt\", line 3, column 7: \"abc\"");
 }
 
-// The registry's descriptions stay French in the engine; each has its English at the
-// boundary, so a description changed in one place only is caught here.
+// The registry's descriptions stay French in the engine; each has its English by the
+// setting's name.
 TEST(Messages, EverySettingDescriptionIsGivenInEnglish) {
     for (const SettingRow &row : SettingRows()) {
         const std::string french(row.description);
-        EXPECT_NE(FromFrenchIn(En, french), french) << row.name;
-        EXPECT_EQ(FromFrenchIn(Fr, french), french) << row.name;
+        EXPECT_NE(MessageIn(En, SettingDescriptionKey(row), {}), french) << row.name;
+        EXPECT_EQ(MessageIn(Fr, SettingDescriptionKey(row), {}), french) << row.name;
+        EXPECT_EQ(SettingDescription(row), french) << row.name;  // the tests run in French
     }
 }
