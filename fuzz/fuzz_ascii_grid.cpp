@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     try {
         s.SetUpRun(5u);
     } catch (const GlebixError &e) { message = e.what(); }
-    Require(message.empty() == accepted || message == MsgBadNumber || message == MsgCountNotWhole,
+    Require(message.empty() == accepted || message == MsgBadNumber.French() || message == MsgCountNotWhole.French(),
             "set-up and the reader disagree on whether the grid is whole");
     // The grid gives the plot its size; a set-up that failed leaves no plot to look at.
     if (!message.empty()) return 0;

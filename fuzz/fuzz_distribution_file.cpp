@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         Require(message.empty(), "a valid distribution file is refused");
         break;
     case FileOutcome::BadNumber:
-        Require(message == MsgBadNumber, "expected the numeric-input message");
+        Require(message == MsgBadNumber.French(), "expected the numeric-input message");
         break;
     case FileOutcome::OutOfPlot:
         Require(StartsWith(message, "Case hors de la parcelle"), "expected the out-of-plot message");

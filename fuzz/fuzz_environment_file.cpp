@@ -60,13 +60,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         Require(message.empty(), "a valid environment file is refused");
         break;
     case FileOutcome::BadNumber:
-        Require(message == MsgBadNumber, "expected the numeric-input message");
+        Require(message == MsgBadNumber.French(), "expected the numeric-input message");
         break;
     case FileOutcome::OutOfPlot:
         Require(StartsWith(message, "Case hors de la parcelle"), "expected the out-of-plot message");
         break;
     case FileOutcome::Overflow:
-        Require(message == MsgOverflow, "expected the overflow message");
+        Require(message == MsgOverflow.French(), "expected the overflow message");
         break;
     case FileOutcome::Grid:
         break;

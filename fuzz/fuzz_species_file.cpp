@@ -16,7 +16,8 @@ using namespace glebix::fuzz;
 namespace {
 
 bool KnownMessage(const std::string &m) {
-    return m == MsgBadNumber || m == MsgOverflow || StartsWith(m, "Forme de la réponse au milieu inconnue");
+    return m == MsgBadNumber.French() || m == MsgOverflow.French() ||
+           StartsWith(m, "Forme de la réponse au milieu inconnue");
 }
 
 }  // namespace

@@ -103,7 +103,7 @@ TEST(AsciiGrid, FaultsNameTheirPlace) {
               std::string::npos);
     EXPECT_NE(std::string(Refusal(head + "cellsize 2\n" + values).what()).find("deux fois"), std::string::npos);
     const GlebixError badHeader = Refusal("ncols 50\nnrows 50\nxllcorner 0,5\nyllcorner 0\ncellsize 1\n" + values);
-    EXPECT_STREQ(badHeader.what(), MsgBadNumber);
+    EXPECT_STREQ(badHeader.what(), MsgBadNumber.French());
     EXPECT_EQ(badHeader.Context().Line, 3);
     EXPECT_EQ(badHeader.Context().Column, 11);
     EXPECT_EQ(badHeader.Context().Token, "0,5");
@@ -119,7 +119,7 @@ TEST(AsciiGrid, ARefusedValueGetsItsLineColumnAndToken) {
                       });
         FAIL();
     } catch (const GlebixError &e) {
-        EXPECT_STREQ(e.what(), MsgBadNumber);
+        EXPECT_STREQ(e.what(), MsgBadNumber.French());
         EXPECT_EQ(e.Context().Path, "g.asc");
         EXPECT_EQ(e.Context().Line, 6);
         EXPECT_EQ(e.Context().Column, 11);

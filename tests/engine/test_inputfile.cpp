@@ -102,7 +102,7 @@ TEST(InputFile, ReadOnceThenGivenToSetUp) {
     EXPECT_EQ(*ReadInputOnce(*store, path).Bytes, "2 3 7\n");
     dir.File("dist.txt", "2 3 8\n");  // changed after the read
     EXPECT_EQ(*ReadInputOnce(*store, path).Bytes, "2 3 7\n");
-    EXPECT_EQ(ReadInputOnce(*store, dir.Sub("missing.txt")).Error, "Fichier introuvable");
+    EXPECT_EQ(ReadInputOnce(*store, dir.Sub("missing.txt")).Error.French(), "Fichier introuvable");
     dir.File("missing.txt", "1 1 1\n");  // appears too late
 
     Simul s;

@@ -163,7 +163,7 @@ TEST(PlotShapes, AnEnvironmentFaultOnSharedRowsIsTheFirstInOrder) {
         for (int i = firstRow; i < shape.width; ++i) s->Plot.Density[i][column] = 10;
         s->Species.CompactionC = -1.7e308;  // the fauna's transfer overflows where it lives
         outcomes.push_back(Step(*s, &Simul::UpdateEnvironment));
-        EXPECT_EQ(outcomes.back().fault, MsgOverflow) << threads << " threads";
+        EXPECT_EQ(outcomes.back().fault, MsgOverflow.French()) << threads << " threads";
     }
     const TPlot &plain = outcomes[0].plot, &shared = outcomes[1].plot;
     EXPECT_EQ(plain.Density, shared.Density);
@@ -216,9 +216,9 @@ TEST(PlotShapes, TheFirstFaultingCellDecidesWhateverItHolds) {
         const char *name;
         int crowded, empty;  // the faulting cells (-1: none)
         const char *fault;
-    } cases[] = {{"a crowded cell", late, -1, MsgOverflow},
-                 {"a crowded cell, then an empty one", early, late, MsgOverflow},
-                 {"an empty cell, then a crowded one", late, early, MsgInvalidOperation}};
+    } cases[] = {{"a crowded cell", late, -1, MsgOverflow.French()},
+                 {"a crowded cell, then an empty one", early, late, MsgOverflow.French()},
+                 {"an empty cell, then a crowded one", late, early, MsgInvalidOperation.French()}};
     for (const Case &c : cases) {
         for (const int threads : {1, 2, 3}) {
             const std::string what = std::string(c.name) + ", " + std::to_string(threads) + " threads";

@@ -114,7 +114,7 @@ TEST(EnvResponse, ShapesAndTheirRefusals) {
     s->Species.ResponseShape = 0;
     EXPECT_NEAR(s->EnvResponse(30, 5, 30), 1 / std::sqrt(6.28318 * 25), 1e-15);
     s->Species.ResponseShape = 2;
-    ExpectFault([&] { s->EnvResponse(-20000, 0, 0); }, MsgOverflow);
+    ExpectFault([&] { s->EnvResponse(-20000, 0, 0); }, MsgOverflow.French());
 
     s->Settings.Species.ResponseShape = 3;
     EXPECT_THROW(s->TakeSpeciesParameters(), GlebixError);
@@ -233,7 +233,7 @@ TEST(Disperse, ACapacityThatDoesNotFitFaultsEvenInAnEmptyCell) {
     auto s = MakeSimul(50);
     s->Plot.Env[30][30].Compacted = 1e300;
     s->Plot.Density[0][0] = 10;
-    ExpectFault([&] { s->Disperse(); }, MsgInvalidOperation);
+    ExpectFault([&] { s->Disperse(); }, MsgInvalidOperation.French());
     EXPECT_EQ(s->Plot.Density[0][0], 10);
 }
 
@@ -249,7 +249,7 @@ TEST(Disperse, HugeScalesStayOnTheGridOrFault) {
     f->Species.DispersalSensitivity = 50000;
     f->Plot.Density[0][0] = 3;
     const auto before = f->Plot;
-    ExpectFault([&] { f->Disperse(); }, MsgOverflow);
+    ExpectFault([&] { f->Disperse(); }, MsgOverflow.French());
     EXPECT_EQ(f->Plot.Density[0][0], before.Density[0][0]);  // the plot keeps its state
 }
 
@@ -284,7 +284,7 @@ TEST(UpdateEnvironment, FaunaTransferThenRelaxationByAtMostD) {
     EXPECT_EQ(off->Plot.Env[0][0].Compacted, 50);
     auto big = MakeSimul();
     big->Settings.Run.DecompactionD = "1e999";
-    ExpectFault([&] { big->UpdateEnvironment(); }, MsgOverflow);
+    ExpectFault([&] { big->UpdateEnvironment(); }, MsgOverflow.French());
 }
 
 TEST(TimeStep, OrderFollowsDispersalFirst) {

@@ -181,7 +181,7 @@ TEST(OffsetTable, SureEntriesAreTheExactOffsets) {
                 continue;
             }
             std::int64_t di = 0, dj = 0;
-            ASSERT_EQ(ExactOffsets(s1, s2, scale, 1, di, dj), nullptr);
+            ASSERT_FALSE(ExactOffsets(s1, s2, scale, 1, di, dj));
             ASSERT_EQ(entry, (di + reach) * side + dj + reach) << "scale " << scale << " states " << s1 << " " << s2;
             ASSERT_EQ(table.Shift(entry), di * paddedColumns + dj);
         }

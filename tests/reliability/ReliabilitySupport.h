@@ -49,7 +49,7 @@ inline bool StartsWith(const std::string &text, const std::string &prefix) {
 
 // The floating-point faults a time step may end with.
 inline bool IsFloatMessage(const std::string &m) {
-    return m == MsgInvalidOperation || m == MsgDivisionByZero || m == MsgOverflow;
+    return m == MsgInvalidOperation.French() || m == MsgDivisionByZero.French() || m == MsgOverflow.French();
 }
 
 // Every message a run set-up may end with: the input/output messages by cause, the
@@ -57,12 +57,8 @@ inline bool IsFloatMessage(const std::string &m) {
 // response curve that cannot be computed.
 inline bool IsSetUpMessage(const std::string &m) {
     static const std::set<std::string> exact = {
-        "Fichier introuvable",
-        "Nom de fichier incorrect",
-        "Trop de fichiers ouverts",
-        "Accès au fichier refusé",
-        "Disque plein",
-        MsgBadNumber,
+        "Fichier introuvable", "Nom de fichier incorrect", "Trop de fichiers ouverts", "Accès au fichier refusé",
+        "Disque plein",        MsgBadNumber.French(),
     };
     return exact.count(m) || IsFloatMessage(m) || StartsWith(m, "Erreur E/S ") ||
            StartsWith(m, "Case hors de la parcelle") || StartsWith(m, "Forme de la réponse au milieu") ||

@@ -169,7 +169,7 @@ TEST(ReaderErrors, MessageByCauseOfTheContents) {
         }
     // Only the environment file holds reals.
     ScratchDir dir;
-    EXPECT_EQ(ReadWith(Reader::Environment, dir.File("e.txt", "1 1 1e400\n")), MsgOverflow);
+    EXPECT_EQ(ReadWith(Reader::Environment, dir.File("e.txt", "1 1 1e400\n")), MsgOverflow.French());
     EXPECT_EQ(ReadWith(Reader::Environment, dir.File("f.txt", "1 1 +.5E-1\n")), "");
     EXPECT_EQ(ReadWith(Reader::Distribution, dir.File("g.txt", "1 1 7.5\n")), "Saisie numérique incorrecte");
     EXPECT_EQ(ReadWith(Reader::Distribution, dir.File("h.txt", "1 1 2147483648\n")), "Saisie numérique incorrecte");
@@ -181,7 +181,7 @@ TEST(ReaderErrors, SpeciesFileContents) {
         {"real as the shape", "0.4 2 2.0 0 0 0.301 0 1 0 0.5\n", "Saisie numérique incorrecte"},
         {"decimal comma", "0,4 2 2 0 0 0.301 0 1 0 0.5\n", "Saisie numérique incorrecte"},
         {"real as the sensitivity", "0.4 2 2 0 0 0.301 0 1 0.5 0.5\n", "Saisie numérique incorrecte"},
-        {"overflow", "1e999 2 2 0 0 0.301 0 1 0 0.5\n", MsgOverflow},
+        {"overflow", "1e999 2 2 0 0 0.301 0 1 0 0.5\n", MsgOverflow.French()},
         {"unknown shape", "0.4 2 3 0 0 0.301 0 1 0 0.5\n", "Forme de la réponse au milieu inconnue"},
         {"short file", "0.4 2\n", ""},
         {"empty file", "", ""},
