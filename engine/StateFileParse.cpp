@@ -238,7 +238,8 @@ SavedRun ParseStateFile(std::string_view text, const std::string &path, SettingC
     run.InputGridPlacement = ReadPlacement(lines, run.Settings.Initial);
     if (run.InputGridPlacement && version >= StateFileCrsVersion) {
         std::string crs;
-        if (!ParseValue(lines.Keyed("grid_crs"), crs)) lines.Fail(EngineMessage("engine.state_unreadable_value", {"grid_crs"}));
+        if (!ParseValue(lines.Keyed("grid_crs"), crs))
+            lines.Fail(EngineMessage("engine.state_unreadable_value", {"grid_crs"}));
         run.InputGridCrs = std::move(crs);
     }
     std::int32_t extent[3];
