@@ -3,6 +3,7 @@
 // made by key, in French as the windows show them and in English.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <functional>
@@ -121,6 +122,59 @@ TEST(MessageCatalogue, KeysOfTheSourcesAndOfTheCatalogueAgree) {
     }
 }
 
+namespace {
+
+// The code of a C++ source without its comments, its string literals kept.
+std::string WithoutComments(const std::string &text) {
+    std::string code;
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        const char c = text[k];
+        if (c == '"' || c == '\'') {
+            const std::size_t start = k;
+            for (++k; k < text.size() && text[k] != c; ++k)
+                if (text[k] == '\\') ++k;
+            code.append(text, start, k - start + 1);
+        } else if (text.compare(k, 2, "//") == 0) {
+            k = text.find('\n', k) - 1;
+            if (k + 1 == 0) break;  // the last line
+        } else if (text.compare(k, 2, "/*") == 0) {
+            k = text.find("*/", k + 2) + 1;
+        } else {
+            code += c;
+        }
+    }
+    return code;
+}
+
+}  // namespace
+
+// The engine raises its messages by key only: a text of its own in a string (a French
+// one, or one passed as a message's argument) would have no English.
+TEST(MessageCatalogue, EngineRaisesNoTextOutsideItsMessages) {
+    // Its quotation marks and the cut token's ellipsis, which are not messages.
+    const std::set<std::string> signs{"\"« \"", "\" »\"", "\"…\""};
+    const std::regex literal(R"re("(?:[^"\\]|\\.)*")re");
+    const std::regex textRaised(R"re((?:GlebixError|Fail|EngineMessage::Text)\(\s*(?:"|std::string\())re");
+    int files = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(std::filesystem::path(GLEBIX_SOURCE_DIR) / "engine")) {
+        const std::string name = entry.path().filename().string();
+        // The messages themselves, and the settings' descriptions, each with its English.
+        if (name == "EngineMessages.h" || name == "SettingsRegistry.h") continue;
+        if (!name.ends_with(".cpp") && !name.ends_with(".h")) continue;
+        std::ifstream in(entry.path());
+        const std::string code =
+            WithoutComments(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+        ++files;
+        EXPECT_FALSE(std::regex_search(code, textRaised)) << name << " raises a text";
+        for (auto it = std::sregex_iterator(code.begin(), code.end(), literal); it != std::sregex_iterator(); ++it) {
+            const std::string text = it->str();
+            const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
+            EXPECT_TRUE(ascii || signs.count(text)) << name << ": " << text;
+        }
+    }
+    ASSERT_GT(files, 20);
+}
+
 struct LanguageCase {
     const char *language, *all, *messages, *lang;
     Language expected;
@@ -194,7 +248,7 @@ GlebixError Raised(const std::function<void()> &raise) {
 TEST(Messages, EngineErrorsInFrenchAsBeforeAndInEnglish) {
     struct Case {
         GlebixError error;
-        const char *french, *english;
+        std::string french, english;
     } cases[] = {
         {Raised([] {
              ReadAsciiGrid("nrows 2\nxllcorner 0\n", "g.asc", [](int, int, std::string_view) {}, {2, 2});
@@ -211,7 +265,7 @@ TEST(Messages, EngineErrorsInFrenchAsBeforeAndInEnglish) {
          "Forme de la réponse au milieu inconnue dans le fichier : 7 (valeurs admises : 0, 1 ou 2)",
          "Unknown shape of the response to the environment in the file: 7 (allowed values: 0, 1 or 2)"},
         {Raised([] {
-             ShapeWithGrid(PlotShape{}, PlotSettings{}, GridSize{40, 30}, "g.asc", true);
+             ShapeWithGrid(PlotShape{}, PlotSettings{}, GridSize{40, 30}, "g.asc", "", true);
          }),
          "la grille du fichier « g.asc » a 40 colonnes et 30 lignes ; la fenêtre ne montre que des parcelles de 50 × "
          "50 : une parcelle d'une autre taille se simule avec glebix-batch, ou depuis Python ou R",
@@ -221,9 +275,32 @@ TEST(Messages, EngineErrorsInFrenchAsBeforeAndInEnglish) {
          "fichier d'état tronqué : la ligne finale « sha256 » manque",
          "truncated state file: the final \"sha256\" line is missing"},
         {GlebixError(IoErrorMessage(EACCES, "x")), "Accès au fichier refusé", "File access denied"},
+        // The plot's size: a side the settings demand, a second grid, the chart cell.
+        {Raised([] {
+             PlotSettings demanded;
+             demanded.Width = "40";
+             ShapeWithGrid(PlotShape{}, demanded, GridSize{30, 20}, "g.asc", "", false);
+         }),
+         "la grille du fichier « g.asc » a 30 colonnes et 20 lignes, qui font la taille de la parcelle",
+         "the grid of the file \"g.asc\" has 30 columns and 20 rows, which make the plot's size"},
+        {Raised([] {
+             ShapeWithGrid(PlotShape{30, 20}, PlotSettings{}, GridSize{40, 30}, "d.asc", "e.asc", false);
+         }),
+         "la grille du fichier « d.asc » a 40 colonnes et 30 lignes ; celle du fichier « e.asc », qui fait la "
+         "taille de la parcelle, en a 30 colonnes et 20 lignes",
+         "the grid of the file \"d.asc\" has 40 columns and 30 rows; that of the file \"e.asc\", which makes the "
+         "plot's size, has 30 columns and 20 rows"},
+        {Raised([] {
+             PlotShapeOf(PlotSettings{"0", "50", "torus"});
+         }),
+         "« 0 » n'est pas un nombre entier de cases de 1 à " + std::to_string(MaxPlotSide),
+         "\"0\" is not a whole number of cells from 1 to " + std::to_string(MaxPlotSide)},
+        {Raised([] { CheckChartCell("ChartCellX", "31", 30); }),
+         "la case du graphique « 31 » est hors de la parcelle, dont l'indice va de 1 à 30",
+         "the chart cell \"31\" is outside the plot, whose index runs from 1 to 30"},
     };
     for (const Case &c : cases) {
-        EXPECT_STREQ(c.error.what(), c.french);
+        EXPECT_EQ(c.error.what(), c.french);
         EXPECT_EQ(RenderIn(Fr, c.error.Message()), c.french);
         EXPECT_EQ(RenderIn(En, c.error.Message()), c.english);
     }
