@@ -250,6 +250,7 @@ constexpr CatalogueEntry Entries[] = {
     {"python.failed", "la simulation s'est arrêtée sur une erreur après le pas {0} : appelez setup() pour la reprendre au début", "the simulation stopped on an error after step {0}: call setup() to start it again from the beginning"},
     {"python.not_utf8", "«{0}» n'est pas un texte UTF-8 valide", "\"{0}\" is not valid UTF-8 text"},
     {"python.value_type", "paramètre {0} : une valeur de type {1} ne convient pas (nombre, booléen, texte ou chemin attendu)", "setting {0}: a value of type {1} does not fit (number, boolean, text or path expected)"},
+    {"python.path_type", "{0} : un chemin (str ou os.PathLike) est attendu, pas {1}", "{0}: a path (str or os.PathLike) is expected, not {1}"},
     {"python.whole_expected", "{0} : un nombre entier est attendu, pas {1}", "{0}: a whole number is expected, not {1}"},
     {"python.cell_type", "cell : {0} doit être un nombre entier, pas {1}", "cell: {0} must be a whole number, not {1}"},
     {"python.cell_range", "cell : {0} = {1} hors de 1 à {2}", "cell: {0} = {1} outside 1 to {2}"},

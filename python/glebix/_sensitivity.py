@@ -6,12 +6,13 @@ import os
 import sys
 
 from . import _core
+from ._messages import message
 from ._warnings import warn_all
 
 
 def _path(value, name):
     if not isinstance(value, (str, os.PathLike)):
-        raise TypeError(f"{name}: str or os.PathLike")
+        raise TypeError(message("python.path_type", name, type(value).__name__))
     return os.fspath(value)
 
 

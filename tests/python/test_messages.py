@@ -98,3 +98,37 @@ except MemoryError as error:
 def test_out_of_memory_is_told_in_the_users_language(lang):
     done = subprocess.run([sys.executable, "-c", OUT_OF_MEMORY], capture_output=True, text=True, timeout=120)
     assert done.stdout.strip() == expected(lang, "Mémoire insuffisante", "Out of memory"), done.stderr
+
+
+def test_the_plot_size_refusals_are_told_in_the_users_language(lang, tmp_path):
+    grids = {}
+    for name, columns in (("e.asc", 3), ("d.asc", 4)):
+        grids[name] = tmp_path / name
+        grids[name].write_text(f"ncols {columns}\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n" + "5 " * columns * 2)
+    env, dist = str(grids["e.asc"]), str(grids["d.asc"])
+    with pytest.raises(glebix.GlebixError) as caught:
+        glebix.Simulation(seed=1, steps=1, EnvInitMode=0, EnvFilePath=env, PlotWidth=4).setup()
+    assert caught.value.message == expected(
+        lang,
+        f"la grille du fichier « {env} » a 3 colonnes et 2 lignes, qui font la taille de la parcelle",
+        f'the grid of the file "{env}" has 3 columns and 2 rows, which make the plot\'s size',
+    )
+    with pytest.raises(glebix.GlebixError) as caught:
+        glebix.Simulation(seed=1, steps=1, EnvInitMode=0, EnvFilePath=env, DistInitMode=0, DistFilePath=dist).setup()
+    assert caught.value.message == expected(
+        lang,
+        f"la grille du fichier « {dist} » a 4 colonnes et 2 lignes ; celle du fichier « {env} », qui fait la taille "
+        "de la parcelle, en a 3 colonnes et 2 lignes",
+        f'the grid of the file "{dist}" has 4 columns and 2 rows; that of the file "{env}", which makes the plot\'s '
+        "size, has 3 columns and 2 rows",
+    )
+
+
+def test_a_path_of_another_type_is_refused_in_the_users_language(lang, tmp_path):
+    with pytest.raises(TypeError) as caught:
+        glebix.sample("lhs", 3, tmp_path / "d.csv", seed=1, samples=4)
+    assert str(caught.value) == expected(
+        lang,
+        "factors : un chemin (str ou os.PathLike) est attendu, pas int",
+        "factors: a path (str or os.PathLike) is expected, not int",
+    )
