@@ -271,7 +271,7 @@ constexpr CatalogueEntry Entries[] = {
     {"r.too_many_rows", "trop de lignes : simulations × (steps + 1) dépasse 2^31 - 1, le plus grand nombre de lignes d'un data.frame", "too many rows: runs × (steps + 1) exceeds 2^31 - 1, the largest number of rows of a data.frame"},
     {"r.design_row", "design, ligne {0} : ", "design, row {0}: "},
     {"r.failed_run", "point {0}, simulation {1} (graine {2}) : ", "point {0}, run {1} (seed {2}): "},
-    {"r.other_failures", " (et {0} autre(s) simulation(s) en erreur)", " (and {0} other run(s) in error)"},
+    {"study.other_failures", " (et {0} autre(s) simulation(s) en erreur)", " (and {0} other run(s) in error)"},
     {"r.unnamed_setting", "chaque paramètre doit être nommé", "every setting must be named"},
     {"r.setting_twice", "paramètre {0} donné deux fois", "setting {0} given twice"},
     {"r.setting_type", "paramètre {0} : valeur d'un type inattendu ({1})", "setting {0}: value of an unexpected type ({1})"},
