@@ -15,11 +15,13 @@
 #include "Errors.h"
 #include "InitialSources.h"
 #include "GisMessages.h"
+#include "InputFile.h"
 #include "Plot.h"
 
 // The code that needs GDAL is compiled into the GIS module (GdalHalves.cpp), the rest
 // into the core.
 #ifdef GLEBIX_GDAL_HALF
+#include <cpl_minixml.h>
 #include <gdal_priv.h>
 
 #include "GdalSession.h"
@@ -29,15 +31,8 @@ namespace glebix::gis {
 
 namespace {
 
-#ifndef GLEBIX_GDAL_HALF
-
 // How far into a file a null byte marks it as binary.
 constexpr std::size_t BinaryProbeBytes = 4096;
-
-bool IsFile(const std::string &path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
-}
 
 // The first BinaryProbeBytes of the file at `path`; empty when it cannot be read, for
 // the engine's reader to say why. A raster is handed to GDAL without being read whole.
@@ -59,6 +54,26 @@ std::string FileStart(const std::string &path) {
     return bytes;
 }
 
+// The root element of a GDAL virtual raster.
+constexpr std::string_view VrtRoot = "<VRTDataset";
+
+// A GDAL virtual raster: XML text whose root element is VRTDataset.
+bool IsVrtText(std::string_view bytes) {
+    auto rest = bytes.substr(std::min(bytes.size(), bytes.find_first_not_of(" \t\r\n")));
+    if (rest.starts_with("<?xml")) {
+        const auto end = rest.find("?>");
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 2);
+        rest = rest.substr(std::min(rest.size(), rest.find_first_not_of(" \t\r\n")));
+    }
+    return rest.starts_with(VrtRoot);
+}
+
+#ifndef GLEBIX_GDAL_HALF
+bool IsFile(const std::string &path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
 std::optional<int> BandNumber(const std::string &text) {
     int band = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), band);
@@ -67,6 +82,57 @@ std::optional<int> BandNumber(const std::string &text) {
 }
 
 #else
+// How deep VRTs naming VRTs are followed.
+constexpr int MaxVrtDepth = 8;
+// The largest VRT read to check its sources: a VRT is a short XML text.
+constexpr std::size_t MaxVrtBytes = std::size_t{1} << 24;
+
+// A path GDAL would read through one of its virtual file systems (/vsicurl/,
+// /vsizip/, ...), which reach the network or open archives: none is read.
+bool IsVirtualPath(std::string_view path) {
+    return path.starts_with("/vsi") || path.find(":/vsi") != std::string_view::npos ||
+           path.find("\"/vsi") != std::string_view::npos || path.find("://") != std::string_view::npos;
+}
+
+// The source files a VRT names (a warped VRT's SourceDataset too), its relative paths
+// taken from its folder.
+std::vector<std::string> VrtSources(const std::string &vrt, const std::string &text) {
+    std::vector<std::string> out;
+    CPLXMLNode *root = CPLParseXMLString(text.c_str());
+    const auto walk = [&](auto &&self, const CPLXMLNode *node) -> void {
+        for (; node; node = node->psNext) {
+            if (node->eType != CXT_Element) continue;
+            const std::string_view element = node->pszValue;
+            if (element == "SourceFilename" || element == "SourceDataset") {
+                const std::string name = CPLGetXMLValue(node, nullptr, "");
+                const bool relative = CPLTestBool(CPLGetXMLValue(node, "relativeToVRT", "0"));
+                const auto slash = vrt.rfind('/');
+                out.push_back(relative && slash != std::string::npos ? vrt.substr(0, slash + 1) + name : name);
+            }
+            self(self, node->psChild);
+        }
+    };
+    walk(walk, root);
+    CPLDestroyXMLNode(root);
+    return out;
+}
+
+// Refuses a VRT that names a remote or archive path, itself or through the VRTs it names.
+void CheckVrtSources(const std::string &vrt, const std::string &named, int depth) {
+    if (!IsVrtText(FileStart(vrt))) return;
+    struct stat st {};
+    if (::stat(vrt.c_str(), &st) != 0 || static_cast<std::uint64_t>(st.st_size) > MaxVrtBytes || depth > MaxVrtDepth)
+        throw GlebixError(MsgRasterUnreadable(named));
+    std::string text;
+    try {
+        text = ReadInputFile(vrt);
+    } catch (const std::exception &) { return; }  // GDAL says why it cannot read it
+    for (const std::string &source : VrtSources(vrt, text)) {
+        if (IsVirtualPath(source)) throw GlebixError(MsgVirtualSource(named, source));
+        CheckVrtSources(source, named, depth + 1);
+    }
+}
+
 // A variable of a NetCDF file that holds data: not a coordinate variable (named as its
 // one dimension) and not a scalar (a grid mapping).
 bool IsDataVariable(const GDALMDArray &array) {
@@ -200,7 +266,9 @@ RasterPath SplitRasterPath(const std::string &path) {
     return {file, {}, choice};
 }
 
-bool LooksLikeRaster(const std::string &bytes) { return bytes.find('\0') < std::min(bytes.size(), BinaryProbeBytes); }
+bool LooksLikeRaster(const std::string &bytes) {
+    return bytes.find('\0') < std::min(bytes.size(), BinaryProbeBytes) || IsVrtText(bytes);
+}
 
 void CheckRasterSize(const std::string &path, long long columns, long long rows) {
     if (columns < 1 || rows < 1 || columns > MaxPlotSide || rows > MaxPlotSide)
@@ -213,6 +281,8 @@ std::string RasterAsAsciiGrid(const std::string &path) {
     const QuietGdal quiet;
     const std::lock_guard lock(NetcdfMutex());
     const RasterPath chosen = SplitRasterPath(path);
+    if (IsVirtualPath(chosen.File)) throw GlebixError(MsgVirtualSource(chosen.File, chosen.File));
+    CheckVrtSources(chosen.File, chosen.File, 0);
     GdalDataset ds(GDALDataset::Open(chosen.File.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
     const bool netcdf = ds && std::string(ds->GetDriver()->GetDescription()) == "netCDF";
     if (!ds && !chosen.Variable) throw GlebixError(MsgRasterUnreadable(chosen.File));
