@@ -221,6 +221,8 @@ GridPlacement ReadAsciiGrid(std::string_view bytes, const std::string &path, con
             e.Context().Line = where.Line;
             e.Context().Column = where.Column;
             e.Context().Token = where.Token;
+            e.Context().GridLine = atLine + 1;
+            e.Context().GridColumn = at + 1;
             throw;
         }
     }

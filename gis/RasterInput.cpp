@@ -270,6 +270,10 @@ bool LooksLikeRaster(const std::string &bytes) {
     return bytes.find('\0') < std::min(bytes.size(), BinaryProbeBytes) || IsVrtText(bytes);
 }
 
+bool IsReadAsRaster(const std::string &path) {
+    return SplitRasterPath(path).File != path || LooksLikeRaster(FileStart(path));
+}
+
 void CheckRasterSize(const std::string &path, long long columns, long long rows) {
     if (columns < 1 || rows < 1 || columns > MaxPlotSide || rows > MaxPlotSide)
         throw GlebixError(MsgRasterSize(path, columns, rows, MaxPlotSide));

@@ -16,6 +16,7 @@
 #include "Georeference.h"
 #include "GridLayers.h"
 #include "InitialFiles.h"
+#include "Messages.h"
 #include "NetcdfStack.h"
 #include "RasterInput.h"
 #include "Simul.h"
@@ -244,6 +245,24 @@ TEST(GisRasters, PrjBesideAGridIsReadOrWarnedAbout) {
     const auto warning = UnreadPrjWarning(broken);
     ASSERT_TRUE(warning);
     EXPECT_NE(warning->find(dir / "broken.prj"), std::string::npos) << *warning;
+}
+
+// A fault in a raster's value names the raster's line and column, not those of the
+// grid text it is read as.
+TEST(GisRasters, FaultsCiteTheRastersLineAndColumn) {
+    ScratchDir dir;
+    const std::string tif = WriteRaster(dir / "counts.tif", {});  // the first value, 1.5, is no count
+    InputBytes store;
+    const ReadInput &read = ReadInitialInputOnce(store, tif);
+    ASSERT_TRUE(read.Bytes);
+    try {
+        ReadDistributionText(*read.Bytes, tif, *std::make_unique<TPlot>());
+        FAIL() << "a count of 1.5 was taken";
+    } catch (const GlebixError &e) {
+        const std::string cited = batch::LocalMessageWithContext(e);
+        const bool french = cited.find(tif + " », ligne 1, colonne 2 ") != std::string::npos;
+        EXPECT_TRUE(french || cited.find(tif + "\", line 1, column 2") != std::string::npos) << cited;
+    }
 }
 
 TEST(GisRasters, TextFilesAreLeftToTheEngine) {

@@ -154,7 +154,8 @@ def test_named_mask_is_the_environments_and_tifs_mark_its_holes(batch, land, tmp
     stack = xr.open_dataset(tmp_path / "both.nc")
     assert (stack.named.values == (values != NODATA)).all()
     assert stack.named_distribution.values.all()
-    compacted = gdal.Open(str(tmp_path / "both/compacted.tif")).GetRasterBand(1)
+    tif_file = gdal.Open(str(tmp_path / "both/compacted.tif"))  # the band lives as long as its dataset
+    compacted = tif_file.GetRasterBand(1)
     assert np.isnan(compacted.GetNoDataValue())
     assert (np.isnan(compacted.ReadAsArray()) == (values == NODATA)).all()
 
