@@ -24,7 +24,8 @@ std::vector<Value> Layer(const TPlot &plot, Cell cell) {
 }
 
 // The cells the initial file at `path` names: it is read again into a plot that holds
-// a mark in every cell, and the cells that lost it were named.
+// a mark in every cell, and the cells that lost it were named. Empty when it cannot be
+// read again.
 template <typename Read, typename Unnamed>
 std::vector<std::uint8_t> Named(const Simul &simul, const std::string &path, Read read, Unnamed unnamed) {
     auto plot = std::make_unique<TPlot>(simul.Plot.Width, simul.Plot.Height);
@@ -34,7 +35,9 @@ std::vector<std::uint8_t> Named(const Simul &simul, const std::string &path, Rea
         for (auto &count : row) count = INT32_MIN;
     try {
         read(*InputFileBytes(path, simul.GivenInputs.get()), path, *plot);
-    } catch (const std::exception &) {}  // the run read it: it cannot fail now
+    } catch (const std::exception &) {  // a resumed run's file may be gone: nothing is known
+        return {};
+    }
     return Layer<std::uint8_t>(*plot, [&](int i, int j) { return unnamed(*plot, i, j) ? 0 : 1; });
 }
 

@@ -21,7 +21,7 @@ std::vector<double> DecompactedLayer(const TPlot &plot);
 
 // The cells each initial file names, line by line from the top: 1 where the file names
 // the cell, 0 where it leaves it unnamed (a NODATA cell); empty for a grid that the run
-// does not read from a file.
+// does not read from a file, or whose file cannot be read again (a resumed run's).
 struct NamedCells {
     std::vector<std::uint8_t> Environment, Distribution;
 };
