@@ -3,6 +3,7 @@
 #include <unordered_map>
 
 #include "CalibrationError.h"
+#include "RasterInput.h"
 
 namespace glebix::batch {
 
@@ -57,9 +58,23 @@ std::string Labelled(const std::string &label, const std::string &text) {
     return label + Message("context_separator") + text;
 }
 
+namespace {
+
+// A raster read as its grid text is cited by its own line and column, not by those of
+// the text, which no one sees.
+ErrorContext CitedContext(const ErrorContext &context) {
+    if (context.GridLine == 0 || context.Path.empty() || !gis::IsReadAsRaster(context.Path)) return context;
+    ErrorContext cited = context;
+    cited.Line = context.GridLine;
+    cited.Column = context.GridColumn;
+    return cited;
+}
+
+}  // namespace
+
 std::string LocalDescribeContext(const ErrorContext &context) {
-    return UserLanguage() == Language::French ? DescribeContext(context)
-                                              : DescribeContext(context, EnglishContextWords);
+    const ErrorContext cited = CitedContext(context);
+    return UserLanguage() == Language::French ? DescribeContext(cited) : DescribeContext(cited, EnglishContextWords);
 }
 
 std::string LocalMessageWithContext(const GlebixError &error) {

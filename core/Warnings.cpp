@@ -6,6 +6,7 @@
 #include <type_traits>
 
 #include "Conversions.h"
+#include "Georeference.h"
 #include "InitialFiles.h"
 #include "InitialSources.h"
 #include "Messages.h"
@@ -204,6 +205,8 @@ std::vector<std::string> WarningsOf(const TSettings &settings, FileWarnings &fil
                                                                   : &files.Distribution(source.path));
         paths.push_back(source.path);
         out.insert(out.end(), found.back()->Warnings.begin(), found.back()->Warnings.end());
+        if (found.back()->Placement)
+            if (auto w = gis::UnreadPrjWarning(source.path)) out.push_back(*w);
     }
     if (found[0]->Placement && found[1]->Placement)
         if (auto w = PlacementWarning(paths[0], *found[0]->Placement, paths[1], *found[1]->Placement))

@@ -226,6 +226,8 @@ GridPlacement ReadAsciiGrid(std::string_view bytes, const std::string &path, con
             e.Context().Line = where.Line;
             e.Context().Column = where.Column;
             e.Context().Token = where.Token;
+            e.Context().GridLine = atLine + 1;
+            e.Context().GridColumn = at + 1;
             throw;
         }
     }
@@ -237,8 +239,8 @@ GridPlacement ReadAsciiGrid(std::string_view bytes, const std::string &path, con
 
 std::string AsciiGridHeader(const GridPlacement &placement, GridSize size) {
     return "ncols " + std::to_string(size.Columns) + "\nnrows " + std::to_string(size.Rows) + "\nxllcorner " +
-           FormatShortest(placement.XllCorner) + "\nyllcorner " + FormatShortest(placement.YllCorner) + "\ncellsize " +
-           FormatShortest(placement.CellSize) + "\n";
+           FormatPlainDecimal(placement.XllCorner) + "\nyllcorner " + FormatPlainDecimal(placement.YllCorner) +
+           "\ncellsize " + FormatPlainDecimal(placement.CellSize) + "\n";
 }
 
 }  // namespace glebix

@@ -224,10 +224,19 @@ std::int64_t TruncateBeyondDirect(long double x) {
     return static_cast<std::int64_t>(r);
 }
 
+// Room for the longest shortest plain decimal of a double: 309 digits before the point
+// for the largest, 324 after it for the smallest, with a sign and the point.
+constexpr std::size_t PlainDecimalChars = 512;
+
 std::string FormatShortest(double x) {
     std::string text;
     AppendShortest(text, x);
     return text;
+}
+
+std::string FormatPlainDecimal(double x) {
+    char buffer[PlainDecimalChars];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::fixed).ptr);
 }
 
 void AppendShortest(std::string &out, double x) {

@@ -74,5 +74,8 @@ inline std::int32_t Narrow32(std::int64_t v) { return static_cast<std::int32_t>(
 std::string FormatShortest(double x);
 // The same text appended to `out`, without a string of its own: grids write millions.
 void AppendShortest(std::string &out, double x);
+// A real in the shortest round-trip form written without an exponent ("500000",
+// "0.0001"), as every reader of ESRI ASCII grid headers takes it.
+std::string FormatPlainDecimal(double x);
 
 }  // namespace glebix

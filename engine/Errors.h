@@ -26,6 +26,9 @@ struct ErrorContext {
     // then called "ligne du fichier" and its column left out, so that neither is taken
     // for the plot's.
     bool NamesPlotCell = false;
+    // A grid's value: its line from the top and column from the west, each from 1, by
+    // which a raster read as its grid text (a GeoTIFF, ...) is cited.
+    std::int64_t GridLine = 0, GridColumn = 0;
 };
 
 class GlebixError : public std::runtime_error {

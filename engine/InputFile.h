@@ -9,12 +9,20 @@
 #include <string>
 
 #include "EngineMessages.h"
+#include "Plot.h"
 
 namespace glebix {
 
-// Largest input file: 64 MiB. The largest meaningful initial file (2500 triples of
-// 400-character tokens) is about 3 MB.
-inline constexpr std::size_t MaxInputFileBytes = std::size_t{64} << 20;
+// Longest text of one value of a grid the tool writes: a double in its shortest form
+// ("-2.2250738585072014e-308"), with the blank or line end after it.
+inline constexpr std::size_t MaxGridValueBytes = 25;
+// Room for a grid's header, and for a line end of two bytes on each line.
+inline constexpr std::size_t GridHeaderBytes = 4096;
+// Largest input file: the largest grid the tool writes and reads back, the ESRI ASCII
+// grid of a plot of MaxPlotSide x MaxPlotSide cells (about 400 MiB); a file beyond it
+// cannot be a plot's grid.
+inline constexpr std::size_t MaxInputFileBytes =
+    std::size_t{MaxPlotSide} * MaxPlotSide * MaxGridValueBytes + std::size_t{MaxPlotSide} * 2 + GridHeaderBytes;
 
 // The whole contents of the file at `path`. Raises GlebixError with the message by
 // cause when it cannot be opened or read (a directory is refused as "Accès au fichier
@@ -22,7 +30,7 @@ inline constexpr std::size_t MaxInputFileBytes = std::size_t{64} << 20;
 // A regular file is refused by its size before anything is read.
 std::string ReadInputFile(const std::string &path);
 
-// "Fichier « <path> » trop grand : plus de 64 Mio (67108864 octets)".
+// "Fichier « <path> » trop grand : plus de 400 Mio (419442688 octets)".
 EngineMessage InputTooLargeMessage(const std::string &path);
 
 // An input file as one read left it: its bytes, or the message of the failure.

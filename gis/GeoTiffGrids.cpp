@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <limits>
 #include <unistd.h>
 
 #include "FileIo.h"
@@ -18,13 +19,23 @@ namespace {
 // Lossless compression that every GIS reads.
 const char *const TifCreationOptions[] = {"COMPRESS=DEFLATE", "PREDICTOR=1", nullptr};
 
-// Writes one band of `type` from `values` to "<part>", placed as `where` says.
-void WriteTifPart(const std::string &path, const std::string &part, const Georeference &where, GDALDataType type,
-                  const void *values) {
+// One band's values and how they are marked.
+struct Band {
+    GDALDataType type;
+    const void *values;
+    bool soil;  // NaN is its NoData, which cells the environment file left unnamed hold
+};
+
+// The soil's value in cells the environment file leaves unnamed: GDAL, terra and QGIS
+// take a NaN NoData as the mask of a real band.
+constexpr double SoilNoData = std::numeric_limits<double>::quiet_NaN();
+
+// Writes one band to "<part>", placed as `where` says.
+void WriteTifPart(const std::string &path, const std::string &part, const Georeference &where, const Band &band) {
     EnsureGdal();
     const QuietGdal quiet;
     GDALDriver *driver = GetGDALDriverManager()->GetDriverByName("GTiff");
-    GdalDataset ds(driver ? driver->Create(part.c_str(), where.Columns, where.Lines, 1, type,
+    GdalDataset ds(driver ? driver->Create(part.c_str(), where.Columns, where.Lines, 1, band.type,
                                            const_cast<char **>(TifCreationOptions))
                           : nullptr);
     if (!ds) throw batch::OutputError(MsgRasterNotWritten(path));
@@ -35,8 +46,10 @@ void WriteTifPart(const std::string &path, const std::string &part, const Georef
         OGRSpatialReference srs;
         ok = ok && srs.importFromWkt(where.CrsWkt.c_str()) == OGRERR_NONE && ds->SetSpatialRef(&srs) == CE_None;
     }
-    ok = ok && ds->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, where.Columns, where.Lines, const_cast<void *>(values),
-                                              where.Columns, where.Lines, type, 0, 0) == CE_None;
+    if (band.soil) ok = ok && ds->GetRasterBand(1)->SetNoDataValue(SoilNoData) == CE_None;
+    ok = ok &&
+         ds->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, where.Columns, where.Lines, const_cast<void *>(band.values),
+                                        where.Columns, where.Lines, band.type, 0, 0) == CE_None;
     CPLErrorReset();
     ds->FlushCache();
     ds.reset();
@@ -45,11 +58,11 @@ void WriteTifPart(const std::string &path, const std::string &part, const Georef
 }
 
 // The file under its temporary name, removed again when it cannot be written whole.
-void WriteTif(const std::string &path, const Georeference &where, GDALDataType type, const void *values) {
+void WriteTif(const std::string &path, const Georeference &where, const Band &band) {
     const std::string part = batch::PartName(path);
     batch::RegisterTemporary(part);
     try {
-        WriteTifPart(path, part, where, type, values);
+        WriteTifPart(path, part, where, band);
     } catch (...) {
         ::unlink(part.c_str());
         batch::ForgetTemporary(part);
@@ -62,14 +75,16 @@ void WriteTif(const std::string &path, const Georeference &where, GDALDataType t
 void StageTifGrids(const Simul &simul, const std::string &folder, batch::StagedFiles &files) {
     const Georeference where = RunGeoreference(simul);
     const auto density = DensityLayer(simul.Plot);
-    const auto compacted = CompactedLayer(simul.Plot), decompacted = DecompactedLayer(simul.Plot);
-    const std::pair<const char *, std::pair<GDALDataType, const void *>> grids[] = {
-        {DensityTifName, {GDT_Int32, density.data()}},
-        {CompactedTifName, {GDT_Float64, compacted.data()}},
-        {DecompactedTifName, {GDT_Float64, decompacted.data()}}};
-    for (const auto &[name, layer] : grids) {
+    auto compacted = CompactedLayer(simul.Plot), decompacted = DecompactedLayer(simul.Plot);
+    const std::vector<std::uint8_t> named = NamedByFiles(simul).Environment;
+    for (std::size_t k = 0; k < named.size(); ++k)
+        if (!named[k]) compacted[k] = decompacted[k] = SoilNoData;
+    const std::pair<const char *, Band> grids[] = {{DensityTifName, {GDT_Int32, density.data(), false}},
+                                                   {CompactedTifName, {GDT_Float64, compacted.data(), true}},
+                                                   {DecompactedTifName, {GDT_Float64, decompacted.data(), true}}};
+    for (const auto &[name, band] : grids) {
         const std::string path = batch::Join(folder, name);
-        WriteTif(path, where, layer.first, layer.second);
+        WriteTif(path, where, band);
         files.Adopt(path);
     }
 }

@@ -1,6 +1,7 @@
 // The final grids of a run as GeoTIFF files (--tif): density.tif (32-bit whole
-// numbers), compacted.tif and decompacted.tif (64-bit reals), compressed, with the
-// georeference and CRS of the run's initial grid (Georeference.h). Also the ".prj"
+// numbers), compacted.tif and decompacted.tif (64-bit reals, NoData NaN in the cells
+// the environment file left unnamed), compressed, with the georeference and CRS of the
+// run's initial grid (Georeference.h). Also the ".prj"
 // files that give the ESRI ASCII grids of --asc that CRS.
 #pragma once
 

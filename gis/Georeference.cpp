@@ -1,10 +1,13 @@
 #include "Georeference.h"
 
+#include <cstdio>
 #include <map>
 #include <mutex>
+#include <sys/stat.h>
 
 #include "InitialSources.h"
 #include "InputFile.h"
+#include "Messages.h"
 #include "Plot.h"
 #include "RasterInput.h"
 #include "Simul.h"
@@ -21,13 +24,53 @@ namespace glebix::gis {
 
 namespace {
 
+bool IsPlainFile(const std::string &path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Whether the file at `path` begins as an ESRI ASCII grid.
+bool StartsAsAsciiGrid(const std::string &path) {
+    constexpr std::size_t HeadBytes = 256;
+    char head[HeadBytes];
+    std::FILE *file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    const std::size_t got = std::fread(head, 1, sizeof head, file);
+    std::fclose(file);
+    return IsAsciiGrid(std::string_view(head, got));
+}
+
 #ifdef GLEBIX_GDAL_HALF
+// The text of the file at `path`, at most MaxPrjBytes; empty when it cannot be read.
+constexpr std::size_t MaxPrjBytes = 1 << 16;
+
+std::string SmallFileText(const std::string &path) {
+    try {
+        std::string text = ReadInputFile(path);
+        return text.size() <= MaxPrjBytes ? text : std::string();
+    } catch (const std::exception &) { return {}; }
+}
+
+// The CRS of a ".prj" that GDAL's grid reader leaves for blanks around its WKT (as
+// gdalsrsinfo prints one, after a blank line), into `srs`.
+bool ReadTrimmedPrj(const std::string &gridPath, OGRSpatialReference &srs) {
+    const std::string prj = PrjPathOf(gridPath);
+    if (!IsPlainFile(prj) || !StartsAsAsciiGrid(gridPath)) return false;
+    const std::string text = SmallFileText(prj);
+    const auto first = text.find_first_not_of(" \t\r\n"), last = text.find_last_not_of(" \t\r\n");
+    if (first == std::string::npos) return false;
+    return srs.SetFromUserInput(text.substr(first, last - first + 1).c_str()) == OGRERR_NONE;
+}
+
 std::string CrsOfFile(const std::string &path) {
     EnsureGdal();
     const QuietGdal quiet;
     const std::lock_guard lock(NetcdfMutex());
-    const GdalDataset ds(GDALDataset::Open(SplitRasterPath(path).File.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
+    const std::string file = SplitRasterPath(path).File;
+    const GdalDataset ds(GDALDataset::Open(file.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
     const OGRSpatialReference *srs = ds ? ds->GetSpatialRef() : nullptr;
+    OGRSpatialReference fromPrj;
+    if (!srs && ReadTrimmedPrj(file, fromPrj)) srs = &fromPrj;
     if (!srs) return {};
     char *wkt = nullptr;
     const char *const options[] = {"FORMAT=WKT2_2019", nullptr};
@@ -80,6 +123,12 @@ Georeference RunGeoreference(const Simul &simul) {
     // The CRS the run kept (a resumed run's, from its state) over the file's now.
     if (simul.InputGridCrs) g.CrsWkt = *simul.InputGridCrs;
     return g;
+}
+
+std::optional<std::string> UnreadPrjWarning(const std::string &gridPath) {
+    if (!IsPlainFile(PrjPathOf(gridPath)) || !StartsAsAsciiGrid(gridPath) || !FileCrs(gridPath).empty())
+        return std::nullopt;
+    return batch::Message("gis.prj_unreadable", {PrjPathOf(gridPath), gridPath});
 }
 #endif
 

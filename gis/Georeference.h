@@ -4,6 +4,7 @@
 // the local grid: lower-left corner (0, 0), cell size 1, no CRS.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "AsciiGrid.h"
@@ -31,6 +32,10 @@ Georeference RunGeoreference(const Simul &simul);
 // The CRS of the file at `path` (a band path is allowed), as WKT2; empty when GDAL
 // finds none. Looked up once per path.
 std::string FileCrs(const std::string &path);
+
+// The warning for a ".prj" beside the grid at `gridPath` that gives no CRS (GDAL cannot
+// read it): the run's grids then have none. None without a ".prj" or with a readable one.
+std::optional<std::string> UnreadPrjWarning(const std::string &gridPath);
 
 // The CRS as an ESRI ".prj" text, as GDAL writes beside an ESRI ASCII grid; empty
 // for an empty or unreadable WKT.

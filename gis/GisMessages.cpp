@@ -35,6 +35,15 @@ std::string MsgNonSquareCells(const std::string &path, double width, double heig
 
 std::string MsgBottomUpRaster(const std::string &path) { return Message("gis.bottom_up", {path}); }
 
+std::string MsgNoCoordinates(const std::string &path, const std::string &variable, const std::string &yName,
+                             const std::string &xName) {
+    return Message("gis.no_coordinates", {path, variable, yName, xName});
+}
+
+std::string MsgVirtualSource(const std::string &path, const std::string &source) {
+    return Message("gis.virtual_source", {path, source});
+}
+
 std::string MsgRasterSize(const std::string &path, long long columns, long long rows, int side) {
     return Message("gis.size", {path, std::to_string(columns), std::to_string(rows), std::to_string(side)});
 }

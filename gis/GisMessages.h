@@ -13,6 +13,9 @@ std::string MsgNoSuchBand(const std::string &path, int band, int bands);
 std::string MsgRotatedRaster(const std::string &path);
 std::string MsgNonSquareCells(const std::string &path, double width, double height);
 std::string MsgBottomUpRaster(const std::string &path);
+std::string MsgNoCoordinates(const std::string &path, const std::string &variable, const std::string &yName,
+                             const std::string &xName);
+std::string MsgVirtualSource(const std::string &path, const std::string &source);
 std::string MsgRasterSize(const std::string &path, long long columns, long long rows, int side);
 std::string MsgNoSuchVariable(const std::string &path, const std::string &variable);
 std::string MsgVariableNot2D(const std::string &path, const std::string &variable,

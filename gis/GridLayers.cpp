@@ -23,11 +23,11 @@ std::vector<Value> Layer(const TPlot &plot, Cell cell) {
     return out;
 }
 
-// Marks the cells the initial file at `path` names: it is read again into a plot that
-// holds a mark in every cell, and the cells that lost it were named.
+// The cells the initial file at `path` names: it is read again into a plot that holds
+// a mark in every cell, and the cells that lost it were named. Empty when it cannot be
+// read again.
 template <typename Read, typename Unnamed>
-void MarkNamed(const Simul &simul, const std::string &path, Read read, Unnamed unnamed,
-               std::vector<std::uint8_t> &out) {
+std::vector<std::uint8_t> Named(const Simul &simul, const std::string &path, Read read, Unnamed unnamed) {
     auto plot = std::make_unique<TPlot>(simul.Plot.Width, simul.Plot.Height);
     for (auto &&row : plot->Env)
         for (auto &cell : row) cell.Compacted = std::nan("");
@@ -35,9 +35,10 @@ void MarkNamed(const Simul &simul, const std::string &path, Read read, Unnamed u
         for (auto &count : row) count = INT32_MIN;
     try {
         read(*InputFileBytes(path, simul.GivenInputs.get()), path, *plot);
-    } catch (const std::exception &) { return; }  // the run read it: it cannot fail now
-    const auto named = Layer<std::uint8_t>(*plot, [&](int i, int j) { return unnamed(*plot, i, j) ? 0 : 1; });
-    for (std::size_t k = 0; k < out.size(); ++k) out[k] = out[k] || named[k];
+    } catch (const std::exception &) {  // a resumed run's file may be gone: nothing is known
+        return {};
+    }
+    return Layer<std::uint8_t>(*plot, [&](int i, int j) { return unnamed(*plot, i, j) ? 0 : 1; });
 }
 
 }  // namespace
@@ -54,21 +55,22 @@ std::vector<double> DecompactedLayer(const TPlot &plot) {
     return Layer<double>(plot, [&plot](int i, int j) { return plot.Env[i][j].Decompacted; });
 }
 
-std::vector<std::uint8_t> NamedLayer(const Simul &simul) {
-    const std::vector<InitialSource> read = ReadInitialSources(simul.Settings.Initial);
-    const std::size_t cells = static_cast<std::size_t>(simul.Plot.Width) * simul.Plot.Height;
-    if (read.empty()) return std::vector<std::uint8_t>(cells, 1);
-    std::vector<std::uint8_t> out(cells, 0);
-    for (const InitialSource &source : read)
+NamedCells NamedByFiles(const Simul &simul) {
+    NamedCells out;
+    for (const InitialSource &source : ReadInitialSources(simul.Settings.Initial))
         if (source.grid == InitialGrid::Environment)
-            MarkNamed(
-                simul, source.path, source.readText,
-                [](const TPlot &p, int i, int j) { return std::isnan(p.Env[i][j].Compacted); }, out);
+            out.Environment = Named(simul, source.path, source.readText,
+                                    [](const TPlot &p, int i, int j) { return std::isnan(p.Env[i][j].Compacted); });
         else
-            MarkNamed(
-                simul, source.path, source.readText,
-                [](const TPlot &p, int i, int j) { return p.Density[i][j] == INT32_MIN; }, out);
+            out.Distribution = Named(simul, source.path, source.readText,
+                                     [](const TPlot &p, int i, int j) { return p.Density[i][j] == INT32_MIN; });
     return out;
+}
+
+std::vector<std::uint8_t> NamedLayer(const NamedCells &named, std::size_t cells) {
+    if (!named.Environment.empty()) return named.Environment;
+    if (!named.Distribution.empty()) return named.Distribution;
+    return std::vector<std::uint8_t>(cells, 1);
 }
 
 }  // namespace glebix::gis

@@ -19,8 +19,16 @@ std::vector<std::int32_t> DensityLayer(const TPlot &plot);
 std::vector<double> CompactedLayer(const TPlot &plot);
 std::vector<double> DecompactedLayer(const TPlot &plot);
 
-// 1 for every cell that the run's initial files name, 0 for one they all leave
-// unnamed; every cell is named when no initial file is read.
-std::vector<std::uint8_t> NamedLayer(const Simul &simul);
+// The cells each initial file names, line by line from the top: 1 where the file names
+// the cell, 0 where it leaves it unnamed (a NODATA cell); empty for a grid that the run
+// does not read from a file, or whose file cannot be read again (a resumed run's).
+struct NamedCells {
+    std::vector<std::uint8_t> Environment, Distribution;
+};
+NamedCells NamedByFiles(const Simul &simul);
+
+// The run's mask of named cells: those of the environment file, where the soil is
+// known; without one, those of the distribution file; every cell without initial files.
+std::vector<std::uint8_t> NamedLayer(const NamedCells &named, std::size_t cells);
 
 }  // namespace glebix::gis

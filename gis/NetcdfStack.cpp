@@ -1,11 +1,14 @@
 #include "NetcdfStack.h"
 
 #include <cerrno>
+#include <cmath>
 #include <fcntl.h>
 #include <netcdf.h>
 #include <unistd.h>
+#include <string_view>
 #include <vector>
 
+#include "Conversions.h"
 #include "FileIo.h"
 #include "GdalSession.h"
 #include "Georeference.h"
@@ -23,6 +26,14 @@ namespace glebix::gis {
 namespace {
 
 constexpr const char *CrsVariable = "crs";
+// What the masks hold: "named" the environment file's cells (or, without one, the
+// distribution file's; every cell without initial files), "named_distribution" the
+// distribution file's beside the environment file's.
+constexpr const char *EnvironmentMaskName = "cell named by the initial environment file";
+constexpr const char *DistributionMaskName = "cell named by the initial distribution file";
+constexpr const char *NoFileMaskName = "every cell: no initial file is read";
+// GDAL's own attribute of the grid mapping: the plot's geotransform, which rioxarray reads.
+constexpr const char *GeoTransformAttribute = "GeoTransform";
 // The classic format with 64-bit offsets: records are appended at the file's end with
 // no index to grow, and every NetCDF reader (GDAL, terra, xarray, Panoply) reads it.
 constexpr int FileFormat = NC_64BIT_OFFSET;
@@ -33,7 +44,7 @@ void PutText(int nc, int var, const char *name, const std::string &text, int &st
 
 // The CF attributes of `crsWkt` as GDAL's NetCDF driver writes them on its grid
 // mapping variable, copied onto `var` of `nc`: GDAL is made to write a one-cell file
-// beside `part`, which is removed again.
+// beside `part`, which is removed again. The one cell's own GeoTransform is left out.
 int CopyGridMapping(const std::string &part, const std::string &crsWkt, int nc, int var) {
     EnsureGdal();
     const QuietGdal quiet;
@@ -61,7 +72,8 @@ int CopyGridMapping(const std::string &part, const std::string &crsWkt, int nc, 
     for (int a = 0; status == NC_NOERR && inVar >= 0 && a < attributes; ++a) {
         char name[NC_MAX_NAME + 1];
         status = nc_inq_attname(in, inVar, a, name);
-        if (status == NC_NOERR) status = nc_copy_att(in, inVar, name, nc, var);
+        if (status == NC_NOERR && std::string_view(name) != GeoTransformAttribute)
+            status = nc_copy_att(in, inVar, name, nc, var);
     }
     if (in >= 0) nc_close(in);
     ::unlink(scratch.c_str());
@@ -70,16 +82,39 @@ int CopyGridMapping(const std::string &part, const std::string &crsWkt, int nc, 
 }
 
 struct AxisNames {
-    const char *standardName, *units;
+    const char *standardName, *units;  // no units attribute when empty
 };
 
-// The x and y axes' standard names and units by the kind of CRS.
+// Feet in metres, and how near a CRS's unit must be to one (WKT texts round them).
+constexpr double InternationalFoot = 0.3048, UsSurveyFoot = 1200.0 / 3937.0, UnitTolerance = 1e-12;
+
+// CF's name of a projected CRS's linear unit; empty for one it has no name for.
+const char *LinearUnitName(const OGRSpatialReference &srs) {
+    const double metres = srs.GetLinearUnits();
+    if (metres == 1.0) return "m";
+    if (std::abs(metres - InternationalFoot) < UnitTolerance) return "ft";
+    if (std::abs(metres - UsSurveyFoot) < UnitTolerance) return "US_survey_foot";
+    return "";
+}
+
+// The x and y axes' standard names and units by the kind of CRS. Without a unit the
+// axes carry no "units": GDAL takes the dimensionless "1" for axes that are not
+// spatial, then finds no geotransform and reads the rows upside down.
 std::pair<AxisNames, AxisNames> Axes(const std::string &crsWkt) {
     OGRSpatialReference srs;
-    if (!crsWkt.empty() && srs.importFromWkt(crsWkt.c_str()) == OGRERR_NONE && srs.IsGeographic())
-        return {{"longitude", "degrees_east"}, {"latitude", "degrees_north"}};
-    const bool metres = !crsWkt.empty() && srs.IsProjected() && srs.GetLinearUnits() == 1.0;
-    return {{"projection_x_coordinate", metres ? "m" : "1"}, {"projection_y_coordinate", metres ? "m" : "1"}};
+    const bool known = !crsWkt.empty() && srs.importFromWkt(crsWkt.c_str()) == OGRERR_NONE;
+    if (known && srs.IsGeographic()) return {{"longitude", "degrees_east"}, {"latitude", "degrees_north"}};
+    const char *units = known && srs.IsProjected() ? LinearUnitName(srs) : "";
+    return {{"projection_x_coordinate", units}, {"projection_y_coordinate", units}};
+}
+
+// GDAL's text of a geotransform: its six numbers, each followed by a blank.
+std::string GeoTransformText(const Georeference &where) {
+    double transform[6];
+    GeoTransformOf(where, transform);
+    std::string out;
+    for (const double value : transform) out += FormatShortest(value) + ' ';
+    return out;
 }
 
 }  // namespace
@@ -94,7 +129,7 @@ void NetcdfStack::Check(int status) const {
 
 void NetcdfStack::Open(const std::string &path, const Simul &simul, std::uint32_t seed) {
     const Georeference where = RunGeoreference(simul);  // before the lock, which it may take
-    const auto named = NamedLayer(simul);
+    const NamedCells named = NamedByFiles(simul);
     const std::lock_guard lock(NetcdfMutex());
     path_ = path;
     part_ = batch::PartName(path);
@@ -131,15 +166,28 @@ std::pair<int, int> NetcdfStack::DefineAxes(const Georeference &where, int (&dim
         PutText(nc_, var, "standard_name", names.standardName, status);
         PutText(nc_, var, "long_name", std::string(axis == std::string("X") ? "x" : "y") + " of the cell centre",
                 status);
-        PutText(nc_, var, "units", names.units, status);
+        if (*names.units) PutText(nc_, var, "units", names.units, status);
         PutText(nc_, var, "axis", axis, status);
     }
     Check(status);
     return {x, y};
 }
 
-// The three layers over time and the mask of named cells; the mask's id.
-int NetcdfStack::DefineLayers(const int (&gridDims)[3], bool crs) {
+// A mask of named cells, `longName` saying whose.
+int NetcdfStack::DefineMask(const char *name, const char *longName, const int (&gridDims)[3], bool crs) {
+    int mask = -1, status = NC_NOERR;
+    Check(nc_def_var(nc_, name, NC_BYTE, 2, gridDims + 1, &mask));
+    PutText(nc_, mask, "long_name", longName, status);
+    PutText(nc_, mask, "flag_meanings", "unnamed named", status);
+    const signed char flags[2] = {0, 1};
+    if (status == NC_NOERR) status = nc_put_att_schar(nc_, mask, "flag_values", NC_BYTE, 2, flags);
+    if (crs) PutText(nc_, mask, "grid_mapping", CrsVariable, status);
+    Check(status);
+    return mask;
+}
+
+// The three layers over time.
+void NetcdfStack::DefineLayers(const int (&gridDims)[3], bool crs) {
     struct Layer {
         const char *name;
         nc_type type;
@@ -149,21 +197,14 @@ int NetcdfStack::DefineLayers(const int (&gridDims)[3], bool crs) {
     const Layer layers[] = {{"density", NC_INT, "individuals in the cell", "1", &density_},
                             {"compacted", NC_DOUBLE, "compacted share of the soil", "percent", &compacted_},
                             {"decompacted", NC_DOUBLE, "decompacted share of the soil", "percent", &decompacted_}};
-    int status = NC_NOERR, named = -1;
+    int status = NC_NOERR;
     for (const Layer &layer : layers) {
         Check(nc_def_var(nc_, layer.name, layer.type, 3, gridDims, layer.id));
         PutText(nc_, *layer.id, "long_name", layer.longName, status);
         PutText(nc_, *layer.id, "units", layer.units, status);
         if (crs) PutText(nc_, *layer.id, "grid_mapping", CrsVariable, status);
     }
-    Check(nc_def_var(nc_, "named", NC_BYTE, 2, gridDims + 1, &named));
-    PutText(nc_, named, "long_name", "cell named by the initial files", status);
-    PutText(nc_, named, "flag_meanings", "unnamed named", status);
-    const signed char flags[2] = {0, 1};
-    if (status == NC_NOERR) status = nc_put_att_schar(nc_, named, "flag_values", NC_BYTE, 2, flags);
-    if (crs) PutText(nc_, named, "grid_mapping", CrsVariable, status);
     Check(status);
-    return named;
 }
 
 // The grid mapping, when there is a CRS, and the file's own attributes: conventions,
@@ -176,6 +217,7 @@ void NetcdfStack::DefineGlobals(const Simul &simul, std::uint32_t seed, const Ge
         Check(CopyGridMapping(part_, where.CrsWkt, nc_, crsVar));
         PutText(nc_, crsVar, "crs_wkt", where.CrsWkt, status);
         PutText(nc_, crsVar, "spatial_ref", where.CrsWkt, status);
+        PutText(nc_, crsVar, GeoTransformAttribute, GeoTransformText(where), status);
     }
     PutText(nc_, NC_GLOBAL, "Conventions", "CF-1.8", status);
     PutText(nc_, NC_GLOBAL, "title", "Glebix run", status);
@@ -188,11 +230,17 @@ void NetcdfStack::DefineGlobals(const Simul &simul, std::uint32_t seed, const Ge
     Check(status);
 }
 
-void NetcdfStack::Define(const Simul &simul, std::uint32_t seed, const Georeference &where,
-                         const std::vector<std::uint8_t> &mask) {
+void NetcdfStack::Define(const Simul &simul, std::uint32_t seed, const Georeference &where, const NamedCells &named) {
     int dims[3] = {-1, -1, -1};
     const auto [x, y] = DefineAxes(where, dims);
-    const int named = DefineLayers(dims, !where.CrsWkt.empty());
+    const bool crs = !where.CrsWkt.empty();
+    DefineLayers(dims, crs);
+    const bool both = !named.Environment.empty() && !named.Distribution.empty();
+    const char *maskName = !named.Environment.empty()    ? EnvironmentMaskName
+                           : !named.Distribution.empty() ? DistributionMaskName
+                                                         : NoFileMaskName;
+    const int mask = DefineMask("named", maskName, dims, crs);
+    const int distribution = both ? DefineMask("named_distribution", DistributionMaskName, dims, crs) : -1;
     DefineGlobals(simul, seed, where);
     Check(nc_enddef(nc_));
     std::vector<double> xs(static_cast<std::size_t>(where.Columns)), ys(static_cast<std::size_t>(where.Lines));
@@ -200,8 +248,12 @@ void NetcdfStack::Define(const Simul &simul, std::uint32_t seed, const Georefere
     for (int k = 0; k < where.Lines; ++k) { ys[k] = CellCentreY(where, k); }
     Check(nc_put_var_double(nc_, x, xs.data()));
     Check(nc_put_var_double(nc_, y, ys.data()));
-    const std::vector<signed char> maskValues(mask.begin(), mask.end());
-    Check(nc_put_var_schar(nc_, named, maskValues.data()));
+    const auto put = [&](int var, const std::vector<std::uint8_t> &cells) {
+        const std::vector<signed char> values(cells.begin(), cells.end());
+        Check(nc_put_var_schar(nc_, var, values.data()));
+    };
+    put(mask, NamedLayer(named, xs.size() * ys.size()));
+    if (both) put(distribution, named.Distribution);
 }
 
 void NetcdfStack::Record(std::int32_t step, const TPlot &plot) {

@@ -2,7 +2,9 @@
 // goes so that memory stays the same however many steps it records. Dimensions time,
 // y and x; variables density, compacted and decompacted (time, y, x); x and y the cell
 // centres of the run's georeference (Georeference.h), y from north to south; time the
-// step number; the mask "named" (1 where an initial file named the cell); the CRS as
+// step number; the mask "named" (1 where the environment file named the cell, or the
+// distribution file without one; GridLayers.h) and, when both files are read,
+// "named_distribution" (the distribution file's); the CRS as
 // the grid mapping "crs" when the run has one; the settings and the seed as global
 // attributes. The file is written under "<path>.part"; Finish leaves it complete and
 // synced there, for the caller to put in place with the run's other outputs.
@@ -13,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "GridLayers.h"
 #include "Plot.h"
 
 namespace glebix {
@@ -46,10 +49,10 @@ public:
 
 private:
     void Check(int status) const;
-    void Define(const Simul &simul, std::uint32_t seed, const Georeference &where,
-                const std::vector<std::uint8_t> &named);
+    void Define(const Simul &simul, std::uint32_t seed, const Georeference &where, const NamedCells &named);
     std::pair<int, int> DefineAxes(const Georeference &where, int (&dims)[3]);
-    int DefineLayers(const int (&gridDims)[3], bool crs);
+    void DefineLayers(const int (&gridDims)[3], bool crs);
+    int DefineMask(const char *name, const char *longName, const int (&gridDims)[3], bool crs);
     void DefineGlobals(const Simul &simul, std::uint32_t seed, const Georeference &where);
 
     int nc_ = -1;

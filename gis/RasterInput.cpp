@@ -5,18 +5,23 @@
 #include <cmath>
 #include <memory>
 #include <vector>
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "AsciiGrid.h"
 #include "Conversions.h"
 #include "Errors.h"
 #include "InitialSources.h"
 #include "GisMessages.h"
+#include "InputFile.h"
 #include "Plot.h"
 
 // The code that needs GDAL is compiled into the GIS module (GdalHalves.cpp), the rest
 // into the core.
 #ifdef GLEBIX_GDAL_HALF
+#include <cpl_minixml.h>
 #include <gdal_priv.h>
 
 #include "GdalSession.h"
@@ -26,11 +31,44 @@ namespace glebix::gis {
 
 namespace {
 
-#ifndef GLEBIX_GDAL_HALF
-
 // How far into a file a null byte marks it as binary.
 constexpr std::size_t BinaryProbeBytes = 4096;
 
+// The first BinaryProbeBytes of the file at `path`; empty when it cannot be read, for
+// the engine's reader to say why. A raster is handed to GDAL without being read whole.
+std::string FileStart(const std::string &path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    std::string bytes(BinaryProbeBytes, '\0');
+    std::size_t got = 0;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))  // a pipe is read once, by the engine
+        while (got < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+    ::close(fd);
+    bytes.resize(got);
+    return bytes;
+}
+
+// The root element of a GDAL virtual raster.
+constexpr std::string_view VrtRoot = "<VRTDataset";
+
+// A GDAL virtual raster: XML text whose root element is VRTDataset.
+bool IsVrtText(std::string_view bytes) {
+    auto rest = bytes.substr(std::min(bytes.size(), bytes.find_first_not_of(" \t\r\n")));
+    if (rest.starts_with("<?xml")) {
+        const auto end = rest.find("?>");
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 2);
+        rest = rest.substr(std::min(rest.size(), rest.find_first_not_of(" \t\r\n")));
+    }
+    return rest.starts_with(VrtRoot);
+}
+
+#ifndef GLEBIX_GDAL_HALF
 bool IsFile(const std::string &path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
@@ -44,6 +82,57 @@ std::optional<int> BandNumber(const std::string &text) {
 }
 
 #else
+// How deep VRTs naming VRTs are followed.
+constexpr int MaxVrtDepth = 8;
+// The largest VRT read to check its sources: a VRT is a short XML text.
+constexpr std::size_t MaxVrtBytes = std::size_t{1} << 24;
+
+// A path GDAL would read through one of its virtual file systems (/vsicurl/,
+// /vsizip/, ...), which reach the network or open archives: none is read.
+bool IsVirtualPath(std::string_view path) {
+    return path.starts_with("/vsi") || path.find(":/vsi") != std::string_view::npos ||
+           path.find("\"/vsi") != std::string_view::npos || path.find("://") != std::string_view::npos;
+}
+
+// The source files a VRT names (a warped VRT's SourceDataset too), its relative paths
+// taken from its folder.
+std::vector<std::string> VrtSources(const std::string &vrt, const std::string &text) {
+    std::vector<std::string> out;
+    CPLXMLNode *root = CPLParseXMLString(text.c_str());
+    const auto walk = [&](auto &&self, const CPLXMLNode *node) -> void {
+        for (; node; node = node->psNext) {
+            if (node->eType != CXT_Element) continue;
+            const std::string_view element = node->pszValue;
+            if (element == "SourceFilename" || element == "SourceDataset") {
+                const std::string name = CPLGetXMLValue(node, nullptr, "");
+                const bool relative = CPLTestBool(CPLGetXMLValue(node, "relativeToVRT", "0"));
+                const auto slash = vrt.rfind('/');
+                out.push_back(relative && slash != std::string::npos ? vrt.substr(0, slash + 1) + name : name);
+            }
+            self(self, node->psChild);
+        }
+    };
+    walk(walk, root);
+    CPLDestroyXMLNode(root);
+    return out;
+}
+
+// Refuses a VRT that names a remote or archive path, itself or through the VRTs it names.
+void CheckVrtSources(const std::string &vrt, const std::string &named, int depth) {
+    if (!IsVrtText(FileStart(vrt))) return;
+    struct stat st {};
+    if (::stat(vrt.c_str(), &st) != 0 || static_cast<std::uint64_t>(st.st_size) > MaxVrtBytes || depth > MaxVrtDepth)
+        throw GlebixError(MsgRasterUnreadable(named));
+    std::string text;
+    try {
+        text = ReadInputFile(vrt);
+    } catch (const std::exception &) { return; }  // GDAL says why it cannot read it
+    for (const std::string &source : VrtSources(vrt, text)) {
+        if (IsVirtualPath(source)) throw GlebixError(MsgVirtualSource(named, source));
+        CheckVrtSources(source, named, depth + 1);
+    }
+}
+
 // A variable of a NetCDF file that holds data: not a coordinate variable (named as its
 // one dimension) and not a scalar (a grid mapping).
 bool IsDataVariable(const GDALMDArray &array) {
@@ -70,20 +159,78 @@ std::string NetcdfVariable(const std::string &file, const std::optional<std::str
     return name;
 }
 
+// Two cell sides are the same when they differ by at most this share of the larger:
+// coordinates written as decimals differ in their last digits (0.001 degree read back
+// as 0.000999999999999997 across and 0.0009999999999999133 down).
+constexpr double SideTolerance = 1e-9;
+
+bool SameSide(double a, double b) { return std::abs(a - b) <= SideTolerance * std::max(std::abs(a), std::abs(b)); }
+
+// Where a raster lies, and whether the rows GDAL gives run from the south.
+struct RasterLayout {
+    GridPlacement placement;
+    bool southFirst = false;
+};
+
 // Where the raster lies, refusing what the plot cannot be: rotated, non-square or
 // flipped cells. A raster without a geotransform lies on the local grid.
-GridPlacement Placement(GDALDataset &ds, const std::string &path) {
+RasterLayout Placement(GDALDataset &ds, const std::string &path) {
     double gt[6] = {0, 1, 0, 0, 0, -1};
-    if (ds.GetGeoTransform(gt) != CE_None) return GridPlacement{};
+    if (ds.GetGeoTransform(gt) != CE_None) return {};
     if (gt[2] != 0 || gt[4] != 0) throw GlebixError(MsgRotatedRaster(path));
     if (!(gt[1] > 0) || !(gt[5] < 0)) throw GlebixError(MsgBottomUpRaster(path));
-    if (gt[1] != -gt[5]) throw GlebixError(MsgNonSquareCells(path, gt[1], -gt[5]));
-    return GridPlacement{gt[0], gt[3] + gt[5] * ds.GetRasterYSize(), gt[1]};
+    if (!SameSide(gt[1], -gt[5])) throw GlebixError(MsgNonSquareCells(path, gt[1], -gt[5]));
+    return {GridPlacement{gt[0], gt[3] + gt[5] * ds.GetRasterYSize(), gt[1]}, false};
+}
+
+// The values of the coordinate variable of `dimension`; empty without one.
+std::vector<double> CoordinateValues(const GDALDimension &dimension) {
+    const auto indexing = dimension.GetIndexingVariable();
+    if (!indexing || indexing->GetDimensionCount() != 1) return {};
+    std::vector<double> values(static_cast<std::size_t>(dimension.GetSize()));
+    const GUInt64 start[1] = {0};
+    const std::size_t count[1] = {values.size()};
+    if (!indexing->Read(start, count, nullptr, nullptr, GDALExtendedDataType::Create(GDT_Float64), values.data()))
+        return {};
+    return values;
+}
+
+// The step between evenly spaced coordinates; NaN when they are not, or too few.
+double EvenStep(const std::vector<double> &values) {
+    if (values.size() < 2) return std::nan("");
+    const double step = (values.back() - values.front()) / static_cast<double>(values.size() - 1);
+    for (std::size_t k = 1; k < values.size(); ++k)
+        if (!SameSide(values[k] - values[k - 1], step)) return std::nan("");
+    return step;
+}
+
+// Where a NetCDF variable lies when GDAL finds no geotransform (its x and y carry no
+// CF attributes): from its coordinate variables' values, which also tell which way its
+// rows run. GDAL then hands the file's rows over last first (or as stored, when
+// GDAL_NETCDF_BOTTOMUP is NO). Without evenly spaced coordinates on both axes the row
+// order is unknown, and the file is refused.
+RasterLayout NetcdfPlacement(const std::string &file, const std::string &variable, int columns, int rows) {
+    const GdalDataset md(GDALDataset::Open(file.c_str(), GDAL_OF_MULTIDIM_RASTER | GDAL_OF_READONLY));
+    const auto root = md ? md->GetRootGroup() : nullptr;
+    const auto array = root ? root->OpenMDArray(variable) : nullptr;
+    if (!array || array->GetDimensionCount() != 2) throw GlebixError(MsgRasterUnreadable(file));
+    const auto &dims = array->GetDimensions();
+    const std::vector<double> ys = CoordinateValues(*dims[0]), xs = CoordinateValues(*dims[1]);
+    const double dx = EvenStep(xs), dy = EvenStep(ys);
+    const bool known = xs.size() == static_cast<std::size_t>(columns) && ys.size() == static_cast<std::size_t>(rows);
+    if (!known || std::isnan(dx) || std::isnan(dy))
+        throw GlebixError(MsgNoCoordinates(file, variable, dims[0]->GetName(), dims[1]->GetName()));
+    if (!(dx > 0)) throw GlebixError(MsgBottomUpRaster(file));
+    if (!SameSide(dx, std::abs(dy))) throw GlebixError(MsgNonSquareCells(file, dx, std::abs(dy)));
+    const bool gdalFlips = CPLTestBool(CPLGetConfigOption("GDAL_NETCDF_BOTTOMUP", "YES"));
+    const bool storedNorthFirst = dy < 0;
+    const GridPlacement placement{xs.front() - dx / 2, std::min(ys.front(), ys.back()) - std::abs(dy) / 2, dx};
+    return {placement, storedNorthFirst == gdalFlips};
 }
 
 // The grid text of one band: the header, then the lines from the top. NODATA and NaN
 // cells are written as the nodata value, so that the engine leaves them unnamed.
-std::string GridText(GDALRasterBand &band, const GridPlacement &placement, const std::string &path) {
+std::string GridText(GDALRasterBand &band, const RasterLayout &layout, const std::string &path) {
     const int columns = band.GetXSize(), rows = band.GetYSize();
     int hasNoData = 0;
     const double noData = band.GetNoDataValue(&hasNoData);
@@ -92,11 +239,12 @@ std::string GridText(GDALRasterBand &band, const GridPlacement &placement, const
     std::vector<double> values(static_cast<std::size_t>(columns) * rows);
     if (band.RasterIO(GF_Read, 0, 0, columns, rows, values.data(), columns, rows, GDT_Float64, 0, 0) != CE_None)
         throw GlebixError(MsgRasterUnreadable(path));
-    std::string out = AsciiGridHeader(placement, GridSize{columns, rows}) + "nodata_value " + noDataText + "\n";
+    std::string out = AsciiGridHeader(layout.placement, GridSize{columns, rows}) + "nodata_value " + noDataText + "\n";
     out.reserve(out.size() + values.size() * 8);
-    for (int row = 0; row < rows; ++row) {
+    for (int line = 0; line < rows; ++line) {
+        const std::size_t row = static_cast<std::size_t>(layout.southFirst ? rows - 1 - line : line);
         for (int column = 0; column < columns; ++column) {
-            const double v = values[static_cast<std::size_t>(row) * columns + column];
+            const double v = values[row * columns + column];
             if (column > 0) out += ' ';
             out += std::isnan(v) || (finiteNoData && v == noData) ? noDataText : FormatShortest(v);
         }
@@ -118,7 +266,13 @@ RasterPath SplitRasterPath(const std::string &path) {
     return {file, {}, choice};
 }
 
-bool LooksLikeRaster(const std::string &bytes) { return bytes.find('\0') < std::min(bytes.size(), BinaryProbeBytes); }
+bool LooksLikeRaster(const std::string &bytes) {
+    return bytes.find('\0') < std::min(bytes.size(), BinaryProbeBytes) || IsVrtText(bytes);
+}
+
+bool IsReadAsRaster(const std::string &path) {
+    return SplitRasterPath(path).File != path || LooksLikeRaster(FileStart(path));
+}
 
 void CheckRasterSize(const std::string &path, long long columns, long long rows) {
     if (columns < 1 || rows < 1 || columns > MaxPlotSide || rows > MaxPlotSide)
@@ -131,11 +285,14 @@ std::string RasterAsAsciiGrid(const std::string &path) {
     const QuietGdal quiet;
     const std::lock_guard lock(NetcdfMutex());
     const RasterPath chosen = SplitRasterPath(path);
+    if (IsVirtualPath(chosen.File)) throw GlebixError(MsgVirtualSource(chosen.File, chosen.File));
+    CheckVrtSources(chosen.File, chosen.File, 0);
     GdalDataset ds(GDALDataset::Open(chosen.File.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
     const bool netcdf = ds && std::string(ds->GetDriver()->GetDescription()) == "netCDF";
     if (!ds && !chosen.Variable) throw GlebixError(MsgRasterUnreadable(chosen.File));
+    std::string variable;
     if (chosen.Variable || (netcdf && !chosen.Band)) {
-        const std::string variable = NetcdfVariable(chosen.File, chosen.Variable);
+        variable = NetcdfVariable(chosen.File, chosen.Variable);
         ds.reset(GDALDataset::Open(("NETCDF:\"" + chosen.File + "\":" + variable).c_str(), GDAL_OF_RASTER));
         if (!ds) throw GlebixError(MsgRasterUnreadable(chosen.File));
     }
@@ -145,8 +302,14 @@ std::string RasterAsAsciiGrid(const std::string &path) {
     const int band = chosen.Band.value_or(1);
     if (band > bands) throw GlebixError(MsgNoSuchBand(chosen.File, band, bands));
     CheckRasterSize(chosen.File, ds->GetRasterXSize(), ds->GetRasterYSize());
-    const GridPlacement placement = Placement(*ds, chosen.File);
-    return GridText(*ds->GetRasterBand(band), placement, chosen.File);
+    double transform[6];
+    const bool netcdfWithoutTransform =
+        std::string(ds->GetDriver()->GetDescription()) == "netCDF" && ds->GetGeoTransform(transform) != CE_None;
+    if (netcdfWithoutTransform && variable.empty()) variable = NetcdfVariable(chosen.File, std::nullopt);
+    const RasterLayout layout = netcdfWithoutTransform
+                                    ? NetcdfPlacement(chosen.File, variable, ds->GetRasterXSize(), ds->GetRasterYSize())
+                                    : Placement(*ds, chosen.File);
+    return GridText(*ds->GetRasterBand(band), layout, chosen.File);
 }
 #endif
 
@@ -154,10 +317,7 @@ std::string RasterAsAsciiGrid(const std::string &path) {
 const ReadInput &ReadInitialInputOnce(InputBytes &store, const std::string &path) {
     if (const auto known = store.find(path); known != store.end()) return known->second;
     const RasterPath chosen = SplitRasterPath(path);
-    if (chosen.File == path) {
-        const ReadInput &read = ReadInputOnce(store, path);
-        if (!read.Bytes || !LooksLikeRaster(*read.Bytes)) return read;
-    }
+    if (chosen.File == path && !LooksLikeRaster(FileStart(path))) return ReadInputOnce(store, path);
     ReadInput converted;
     try {
         converted.Bytes = std::make_shared<const std::string>(RasterAsAsciiGrid(path));

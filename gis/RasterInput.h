@@ -30,6 +30,9 @@ RasterPath SplitRasterPath(const std::string &path);
 // True when `bytes` cannot be a text the engine reads (a grid or triples): a file
 // holding a null byte near its start.
 bool LooksLikeRaster(const std::string &bytes);
+// Whether the initial file at `path` is read as a raster's grid text: a band or
+// variable chosen, or content that LooksLikeRaster.
+bool IsReadAsRaster(const std::string &path);
 
 // Raises GlebixError naming `path` unless a raster of `columns` x `rows` cells can be a
 // plot (at most MaxPlotSide a side). Its size then sets the plot's, as an ESRI ASCII

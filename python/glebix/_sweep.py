@@ -110,11 +110,11 @@ def _study(points, columns, replicates, seed, steps, jobs, client, independent_s
     bar = progress_bar(len(tasks), progress)
     try:
         if client is not None:
-            results = _run_on_dask(client, tasks, species, 1 if threads is None else threads, inputs, bar)
+            results, failures = _run_on_dask(client, tasks, species, 1 if threads is None else threads, inputs, bar)
         else:
             jobs = _core.runs_at_once(jobs, len(tasks))
             per_run = _core.dispersal_threads_per_run(threads or 0, jobs)
-            results = _core.run_study(tasks, species, jobs, per_run, inputs, bar.update)
+            results, failures = _core.run_study(tasks, species, jobs, per_run, inputs, bar.update)
     finally:
         bar.close()
     design = {name: _design_column([s[name] for s in point_settings]) for name in columns}
@@ -122,7 +122,21 @@ def _study(points, columns, replicates, seed, steps, jobs, client, independent_s
     if pandas is not None:
         table.attrs.update(master_seed=master, steps=steps, replicates=replicates,
                            independent_seeds=bool(independent_seeds))
+    if failures:
+        raise _study_error(failures, table)
     return table
+
+
+def _study_error(failures, table):
+    """The first failed run's error, once every other run has ended: `e.table` holds
+    every run's rows (a failed run's up to the step that failed) and `e.failures` each
+    failed run's error, in the runs' order."""
+    first = failures[0]
+    if len(failures) > 1:
+        first.args = (first.args[0] + message("study.other_failures", len(failures) - 1),)
+    first.table = table
+    first.failures = list(failures)
+    return first
 
 
 def _is_missing(value):
@@ -192,27 +206,20 @@ def _design_column(texts):
 
 
 def _run_task(task, inputs=None):
-    """One run of a study as a Dask task: its trace's columns. An engine error names
-    the point and the replicate, as the local runs' errors do."""
+    """One run of a study as a Dask task: its trace's columns, and its error (None when
+    it reached its last step). A failed run keeps its rows up to the step that failed,
+    and its error names the point and the replicate, as the local runs' errors do."""
     (point, replicate, seed, steps, texts), species, threads = task
     sim = _core.Simulation(seed, steps, threads, species, texts, inputs)
+    failure = None
     try:
         sim.setup()
         sim.step(steps)
     except GlebixError as e:
         e.point, e.replicate = point, replicate
         e.args = (labelled(message("python.point_replicate", point, replicate), e.args[0]),)
-        raise
-    return sim._trace_columns()
-
-
-def _count_finished(done, bar, failed):
-    """Moves `bar` on as the runs end, in any order, up to the first that failed: the
-    caller then collects the results in order and raises the first run's error."""
-    for future in done:
-        if failed(future):
-            return
-        bar.update()
+        failure = e
+    return sim._trace_columns(), failure
 
 
 def _run_on_dask(client, tasks, species, threads, inputs, bar):
@@ -221,12 +228,14 @@ def _run_on_dask(client, tasks, species, threads, inputs, bar):
     shared = client.scatter(inputs, broadcast=True, hash=False) if len(inputs) else None
     futures = client.map(_run_task, work, inputs=shared, pure=False)
     try:
-        _count_finished(_dask_completed(futures), bar, lambda f: f.status == "error")
-        return client.gather(futures)
+        for _ in _dask_completed(futures):
+            bar.update()
+        ended = client.gather(futures)
     finally:
         client.cancel(futures)
         if shared is not None:
             client.cancel(shared)
+    return [trace for trace, _ in ended], [failure for _, failure in ended if failure is not None]
 
 
 def _dask_completed(futures):

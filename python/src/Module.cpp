@@ -58,7 +58,8 @@ py::object PositionOrNone(std::int64_t v) { return v > 0 ? py::object(py::int_(v
 // glebix.GlebixError("<context> : <message>") with the message and each part of the
 // context as attributes (None when unknown).
 // A run of a study also gives its point and replicate, in front of the message too.
-void SetGlebixError(const GlebixError &e, int point = 0, int replicate = 0) {
+// A glebix.GlebixError for `e`, labelled with the run's place when `point` is above 0.
+py::object GlebixErrorObject(const GlebixError &e, int point = 0, int replicate = 0) {
     const ErrorContext &c = e.Context();
     const std::string where =
         point > 0
@@ -76,7 +77,11 @@ void SetGlebixError(const GlebixError &e, int point = 0, int replicate = 0) {
     error.attr("line") = PositionOrNone(c.Line);
     error.attr("column") = PositionOrNone(c.Column);
     error.attr("token") = TextOrNone(c.Token);
-    PyErr_SetObject(GlebixErrorType, error.ptr());
+    return error;
+}
+
+void SetGlebixError(const GlebixError &e, int point = 0, int replicate = 0) {
+    PyErr_SetObject(GlebixErrorType, GlebixErrorObject(e, point, replicate).ptr());
 }
 
 // The species file's values travel as a plain tuple of its numbers, so that a sweep's
@@ -258,9 +263,10 @@ std::vector<std::string> RunWarnings(const std::string &speciesPath, const Named
 using TaskTuple = std::tuple<int, int, std::uint32_t, std::int32_t, NamedTexts>;
 
 // glebix.sweep's runs on local threads; `report` (None or a callable) is told of the
-// runs as they end, and Ctrl-C stops them after their present step.
-py::list RunStudy(const std::vector<TaskTuple> &tuples, const py::object &species, int jobs, int threads,
-                  const InputStore *inputs, const py::object &report) {
+// runs as they end, and Ctrl-C stops them after their present step. Gives the traces in
+// the runs' order and a GlebixError for each run that failed.
+py::tuple RunStudy(const std::vector<TaskTuple> &tuples, const py::object &species, int jobs, int threads,
+                   const InputStore *inputs, const py::object &report) {
     std::vector<StudyTask> tasks;
     for (const auto &[point, replicate, seed, steps, texts] : tuples)
         tasks.push_back({point, replicate, seed, steps, texts});
@@ -272,14 +278,16 @@ py::list RunStudy(const std::vector<TaskTuple> &tuples, const py::object &specie
         if (!report.is_none() && ended > reported) report(ended - reported);
         reported = ended;
     };
-    std::vector<TraceColumns> traces;
+    StudyResults results;
     try {
         py::gil_scoped_release release;
-        traces = RunStudyTasks(tasks, values, jobs, threads, inputs ? inputs->Files : nullptr, watch);
+        results = RunStudyTasks(tasks, values, jobs, threads, inputs ? inputs->Files : nullptr, watch);
     } catch (const WatchInterrupted &) { throw py::error_already_set(); }
-    py::list out;
-    for (const TraceColumns &t : traces) out.append(TraceDict(t));
-    return out;
+    py::list traces;
+    for (const TraceColumns &t : results.Traces) traces.append(TraceDict(t));
+    py::list failures;
+    for (const RunFailed &f : results.Failures) failures.append(GlebixErrorObject(f.Error, f.Point, f.Replicate));
+    return py::make_tuple(traces, failures);
 }
 
 void BindSimulation(py::module_ &m) {
@@ -383,9 +391,7 @@ PYBIND11_MODULE(_core, m) {
     py::register_exception_translator([](std::exception_ptr p) {
         try {
             if (p) std::rethrow_exception(p);
-        } catch (const GlebixError &e) { SetGlebixError(e); } catch (const RunFailed &e) {
-            SetGlebixError(e.Error, e.Point, e.Replicate);
-        } catch (const SettingRefused &e) {
+        } catch (const GlebixError &e) { SetGlebixError(e); } catch (const SettingRefused &e) {
             PyErr_SetString(e.Unknown ? PyExc_KeyError : PyExc_ValueError, e.what());
         } catch (const StateError &e) {
             PyErr_SetString(PyExc_RuntimeError, e.what());

@@ -18,30 +18,30 @@ struct RunOutcome {
     std::optional<GlebixError> Error;
 };
 
+// One run; a run that fails keeps its trace up to the step that failed.
 RunOutcome RunTask(const TSettings &settings, const StudyTask &task, int threads,
                    const std::shared_ptr<const InputBytes> &inputs, const std::atomic<bool> &stop) {
     RunOutcome out;
     if (stop.load()) return out;
+    std::optional<SimulationHandle> run;
     try {
-        SimulationHandle run(settings, task.Seed, task.Steps, threads, inputs);
-        run.SetUp();
-        run.Step(task.Steps, [&stop] {
+        run.emplace(settings, task.Seed, task.Steps, threads, inputs);
+        run->SetUp();
+        run->Step(task.Steps, [&stop] {
             if (stop.load(std::memory_order_relaxed)) throw StopRequested{};
         });
-        out.Trace = run.TraceCopy();
-    } catch (const StopRequested &) {
-    } catch (const GlebixError &e) { out.Error = e; } catch (const std::exception &e) {
-        out.Error = GlebixError(e.what());
-    }
+    } catch (const StopRequested &) { return out; } catch (const GlebixError &e) {
+        out.Error = e;
+    } catch (const std::exception &e) { out.Error = GlebixError(e.what()); }
+    if (run) out.Trace = run->TraceCopy();
     return out;
 }
 
 }  // namespace
 
-std::vector<TraceColumns> RunStudyTasks(const std::vector<StudyTask> &tasks,
-                                        const std::optional<SpeciesFileContents> &species, int jobs, int threads,
-                                        std::shared_ptr<const InputBytes> inputs,
-                                        const std::function<void(std::size_t)> &watch) {
+StudyResults RunStudyTasks(const std::vector<StudyTask> &tasks, const std::optional<SpeciesFileContents> &species,
+                           int jobs, int threads, std::shared_ptr<const InputBytes> inputs,
+                           const std::function<void(std::size_t)> &watch) {
     std::vector<TSettings> settings;
     settings.reserve(tasks.size());
     for (const StudyTask &t : tasks) settings.push_back(BuildRunSettings(species, t.Texts));
@@ -51,17 +51,15 @@ std::vector<TraceColumns> RunStudyTasks(const std::vector<StudyTask> &tasks,
         tasks.size(), jobs,
         [&](std::size_t k, std::atomic<bool> &halt) {
             outcomes[k] = RunTask(settings[k], tasks[k], threads, inputs, halt);
-            // A failed run stops the others: the study raises its error.
-            if (outcomes[k].Error) halt = true;
         },
         watch, stop);
-    std::vector<TraceColumns> traces;
-    traces.reserve(tasks.size());
+    StudyResults results;
+    results.Traces.reserve(tasks.size());
     for (std::size_t k = 0; k < tasks.size(); ++k) {
-        if (outcomes[k].Error) throw RunFailed{*outcomes[k].Error, tasks[k].Point, tasks[k].Replicate};
-        traces.push_back(std::move(outcomes[k].Trace));
+        if (outcomes[k].Error) results.Failures.push_back({*outcomes[k].Error, tasks[k].Point, tasks[k].Replicate});
+        results.Traces.push_back(std::move(outcomes[k].Trace));
     }
-    return traces;
+    return results;
 }
 
 }  // namespace glebix::python

@@ -24,7 +24,7 @@ struct StudyTask {
     NamedTexts Texts;
 };
 
-// The first failed run of a study (in the runs' order), with its place.
+// A failed run of a study, with its place.
 struct RunFailed {
     GlebixError Error;
     int Point;
@@ -34,13 +34,19 @@ struct RunFailed {
 // Thrown when `watch` found an interrupt (the Python error is set).
 struct WatchInterrupted {};
 
+// Every run's trace in the runs' order (a failed run's up to the step that failed), and
+// the failed runs in that order.
+struct StudyResults {
+    std::vector<TraceColumns> Traces;
+    std::vector<RunFailed> Failures;
+};
+
 // Runs every task, `jobs` at a time, each dispersal pass on `threads` threads. `watch`
 // is called with the count of runs ended, from the calling thread, about every tenth
 // of a second; when it throws, the runs stop after their present step and the
-// exception goes on. Throws RunFailed for the first run (in order) that failed.
-std::vector<TraceColumns> RunStudyTasks(const std::vector<StudyTask> &tasks,
-                                        const std::optional<SpeciesFileContents> &species, int jobs, int threads,
-                                        std::shared_ptr<const InputBytes> inputs,
-                                        const std::function<void(std::size_t)> &watch);
+// exception goes on. A run that fails ends alone: the others go on.
+StudyResults RunStudyTasks(const std::vector<StudyTask> &tasks, const std::optional<SpeciesFileContents> &species,
+                           int jobs, int threads, std::shared_ptr<const InputBytes> inputs,
+                           const std::function<void(std::size_t)> &watch);
 
 }  // namespace glebix::python

@@ -169,7 +169,7 @@ TEST(BatchTrust, HugeAndEndlessInputsAreRefusedQuickly) {
     ScratchDir dir;
     Outcome o = Shell(Program + " --set EnvInitMode=0 --set EnvFilePath=/dev/zero --steps 1 --seed 1 --quiet", dir);
     EXPECT_EQ(o.status, 1);
-    EXPECT_TRUE(Contains(o.output, "Fichier « /dev/zero » trop grand : plus de 64 Mio")) << o.output;
+    EXPECT_TRUE(Contains(o.output, "Fichier « /dev/zero » trop grand : plus de 400 Mio")) << o.output;
     o = Shell(Program + " --validate --set DistInitMode=0 --set DistFilePath=/dev/urandom", dir);
     EXPECT_EQ(o.status, 2);
     EXPECT_TRUE(Contains(o.output, "DistFilePath « /dev/urandom » : Fichier « /dev/urandom » trop grand")) << o.output;

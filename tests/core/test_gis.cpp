@@ -3,14 +3,20 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <memory>
+#include <netcdf.h>
+#include <numeric>
 #include <ogr_spatialref.h>
+#include <unistd.h>
 
 #include "AsciiGrid.h"
 #include "Errors.h"
 #include "FileIo.h"
 #include "GdalSession.h"
 #include "GeoTiffGrids.h"
+#include "Georeference.h"
+#include "GridLayers.h"
 #include "InitialFiles.h"
+#include "Messages.h"
 #include "NetcdfStack.h"
 #include "RasterInput.h"
 #include "Simul.h"
@@ -57,6 +63,35 @@ std::string WriteRaster(const std::string &path, const RasterShape &shape) {
     GDALDriver *out = GetGDALDriverManager()->GetDriverByName(shape.driver);
     GdalDataset(out->CreateCopy(path.c_str(), ds.get(), FALSE, nullptr, nullptr, nullptr));
     return path;
+}
+
+// A NetCDF file of one variable "soil" (y, x) holding CellValue by line as stored, its
+// y and x coordinate variables with the values given and no attribute at all, as
+// xarray writes a DataArray; no coordinate variables when both are empty.
+std::string WriteBareNetcdf(const std::string &path, const std::vector<double> &ys, const std::vector<double> &xs) {
+    int nc = -1, dims[2], y = -1, x = -1, soil = -1;
+    EXPECT_EQ(nc_create(path.c_str(), NC_CLOBBER, &nc), NC_NOERR);
+    nc_def_dim(nc, "y", GridSide, &dims[0]);
+    nc_def_dim(nc, "x", GridSide, &dims[1]);
+    if (!ys.empty()) nc_def_var(nc, "y", NC_DOUBLE, 1, &dims[0], &y);
+    if (!xs.empty()) nc_def_var(nc, "x", NC_DOUBLE, 1, &dims[1], &x);
+    nc_def_var(nc, "soil", NC_DOUBLE, 2, dims, &soil);
+    nc_enddef(nc);
+    if (!ys.empty()) nc_put_var_double(nc, y, ys.data());
+    if (!xs.empty()) nc_put_var_double(nc, x, xs.data());
+    std::vector<double> values;
+    for (int line = 0; line < GridSide; ++line)
+        for (int column = 0; column < GridSide; ++column) values.push_back(CellValue(column, line) + 1e4);
+    nc_put_var_double(nc, soil, values.data());
+    EXPECT_EQ(nc_close(nc), NC_NOERR);
+    return path;
+}
+
+// `count` coordinates from `first` by `step`.
+std::vector<double> Coordinates(double first, double step, int count = GridSide) {
+    std::vector<double> out;
+    for (int k = 0; k < count; ++k) out.push_back(first + k * step);
+    return out;
 }
 
 std::unique_ptr<TPlot> ReadEnvironment(const std::string &path, InputBytes &store) {
@@ -140,6 +175,96 @@ TEST(GisRasters, RefusalsNameTheFileAndTheFault) {
     }
 }
 
+// A NetCDF variable whose axes carry no CF attributes lies and runs as its coordinate
+// values say, whichever way its rows are stored; without coordinates it is refused.
+TEST(GisRasters, BareNetcdfIsReadByItsCoordinatesNeverFlipped) {
+    ScratchDir dir;
+    const std::vector<double> xs = Coordinates(1005, 10);
+    std::vector<double> north = Coordinates(5495, -10), south = north;
+    std::reverse(south.begin(), south.end());
+    for (const auto &ys : {north, south}) {
+        const std::string path = WriteBareNetcdf(dir / "bare.nc", ys, xs);
+        InputBytes store;
+        const auto plot = ReadEnvironment(path, store);
+        const int top = ys == north ? GridSide - 1 : 0;  // the model's column index of the file's first line
+        EXPECT_EQ(plot->Env[3][top].Compacted, CellValue(3, 0) + 1e4) << (ys == north ? "north first" : "south first");
+        EXPECT_EQ(plot->Env[3][GridSide - 1 - top].Compacted, CellValue(3, GridSide - 1) + 1e4);
+        const auto placement = ReadEnvironmentText(*store.at(path).Bytes, path, *std::make_unique<TPlot>());
+        EXPECT_EQ(placement->XllCorner, 1000);
+        EXPECT_EQ(placement->YllCorner, 5000);
+        EXPECT_EQ(placement->CellSize, 10);
+        ::unlink(path.c_str());
+    }
+    // Degrees written as decimals are not exactly evenly spaced, nor square.
+    const std::string degrees =
+        WriteBareNetcdf(dir / "degrees.nc", Coordinates(45.0495, -0.001), Coordinates(2.0005, 0.001));
+    InputBytes store;
+    EXPECT_TRUE(ReadInitialInputOnce(store, degrees).Bytes) << store.at(degrees).Error;
+    std::vector<double> uneven = xs;
+    uneven[7] += 1;
+    const struct {
+        std::string path, expected;
+    } refused[] = {
+        {WriteBareNetcdf(dir / "none.nc", {}, {}), "le sens de ses lignes est inconnu"},
+        {WriteBareNetcdf(dir / "uneven.nc", north, uneven), "le sens de ses lignes est inconnu"},
+        {WriteBareNetcdf(dir / "oblong.nc", north, Coordinates(1005, 20)), "cases non carrées (20 × 10)"},
+    };
+    for (const auto &c : refused) {
+        const ReadInput &read = ReadInitialInputOnce(store, c.path);
+        EXPECT_FALSE(read.Bytes) << c.path;
+        EXPECT_NE(read.Error.find(c.expected), std::string::npos) << read.Error;
+        EXPECT_NE(read.Error.find(c.path), std::string::npos) << read.Error;
+    }
+}
+
+// Rasters are told by their first bytes and handed to GDAL whole, so that one larger
+// than the largest text the engine reads still reads.
+TEST(GisRasters, LargeRasterFilesAreNotReadWhole) {
+    ScratchDir dir;
+    const std::string tif = WriteRaster(dir / "padded.tif", {});
+    ASSERT_EQ(::truncate(tif.c_str(), static_cast<off_t>(MaxInputFileBytes + 1)), 0);  // sparse
+    InputBytes store;
+    EXPECT_EQ(ReadEnvironment(tif, store)->Env[3][GridSide - 1].Compacted, CellValue(3, 0));
+}
+
+// A ".prj" as gdalsrsinfo prints it (after a blank line) gives its CRS; one GDAL cannot
+// read gives a warning that names it.
+TEST(GisRasters, PrjBesideAGridIsReadOrWarnedAbout) {
+    ScratchDir dir;
+    const std::string grid = "ncols 50\nnrows 50\nxllcorner 0\nyllcorner 0\ncellsize 1\n";
+    const std::string blank = dir.File("blank.asc", grid), broken = dir.File("broken.asc", grid);
+    OGRSpatialReference lambert;
+    lambert.importFromEPSG(2154);
+    char *wkt = nullptr;
+    lambert.exportToWkt(&wkt);
+    dir.File("blank.prj", std::string("\n") + wkt + "\n");
+    CPLFree(wkt);
+    dir.File("broken.prj", "PROJCS[nonsense\n");
+    EXPECT_NE(FileCrs(blank).find("Lambert"), std::string::npos);
+    EXPECT_FALSE(UnreadPrjWarning(blank));
+    const auto warning = UnreadPrjWarning(broken);
+    ASSERT_TRUE(warning);
+    EXPECT_NE(warning->find(dir / "broken.prj"), std::string::npos) << *warning;
+}
+
+// A fault in a raster's value names the raster's line and column, not those of the
+// grid text it is read as.
+TEST(GisRasters, FaultsCiteTheRastersLineAndColumn) {
+    ScratchDir dir;
+    const std::string tif = WriteRaster(dir / "counts.tif", {});  // the first value, 1.5, is no count
+    InputBytes store;
+    const ReadInput &read = ReadInitialInputOnce(store, tif);
+    ASSERT_TRUE(read.Bytes);
+    try {
+        ReadDistributionText(*read.Bytes, tif, *std::make_unique<TPlot>());
+        FAIL() << "a count of 1.5 was taken";
+    } catch (const GlebixError &e) {
+        const std::string cited = batch::LocalMessageWithContext(e);
+        const bool french = cited.find(tif + " », ligne 1, colonne 2 ") != std::string::npos;
+        EXPECT_TRUE(french || cited.find(tif + "\", line 1, column 2") != std::string::npos) << cited;
+    }
+}
+
 TEST(GisRasters, TextFilesAreLeftToTheEngine) {
     ScratchDir dir;
     InputBytes store;
@@ -191,6 +316,7 @@ TEST(GisOutputs, GeoTiffAndNetcdfCarryTheInputsGeoreference) {
     nc->GetGeoTransform(gt);
     EXPECT_EQ(std::vector<double>(gt, gt + 6), (std::vector<double>{412000, 2, 0, 5610100, 0, -2}));
     EXPECT_STREQ(nc->GetSpatialRef()->GetAuthorityCode(nullptr), "2154");
+    EXPECT_STREQ(nc->GetMetadataItem("crs#GeoTransform"), "412000 2 0 5610100 0 -2 ");  // as rioxarray reads it
     for (int b = 1; b <= 3; ++b) {
         std::int32_t mark = -1;
         ASSERT_EQ(nc->GetRasterBand(b)->RasterIO(GF_Read, 1, 0, 1, 1, &mark, 1, 1, GDT_Int32, 0, 0), CE_None);
@@ -204,4 +330,44 @@ TEST(GisOutputs, GeoTiffAndNetcdfCarryTheInputsGeoreference) {
     InputBytes again;  // a recorded variable is not one grid
     EXPECT_NE(ReadInitialInputOnce(again, dir / "run.nc:density").Error.French().find("a 3 dimension(s) (time, y, x)"),
               std::string::npos);
+}
+
+// Without a CRS (the local grid, or a grid without .prj) the stack still reads north-up
+// in GDAL, as it does in xarray: its first line is the plot's top line.
+TEST(GisOutputs, NetcdfWithoutCrsReadsNorthUp) {
+    EnsureGdal();
+    ScratchDir dir;
+    const std::string asc = dir.File(
+        "land.asc",
+        "ncols 50\nnrows 50\nxllcorner 500000\nyllcorner 6500000\n"
+        "cellsize 10\nnodata_value -1\n" +
+            [] {
+                std::string lines;
+                for (int k = 0; k < CellCount; ++k) lines += k == 0 ? "-1 " : "40 ";
+                return lines;
+            }());
+    for (const bool local : {true, false}) {
+        Simul simul;
+        if (!local) {
+            simul.Settings.Initial.EnvInitMode = EnvModeFile;
+            simul.Settings.Initial.EnvFilePath = asc;
+        }
+        simul.SetUpRun(9);
+        for (int j = 0; j < GridSide; ++j) simul.Plot.Density[2][j] = j;  // the column index as a mark
+        WriteNetcdfNow(dir / "now.nc", simul, 9, 0);
+        GdalDataset nc(GDALDataset::Open(("NETCDF:\"" + dir / "now.nc" + "\":density").c_str(), GDAL_OF_RASTER));
+        ASSERT_TRUE(nc);
+        double gt[6];
+        ASSERT_EQ(nc->GetGeoTransform(gt), CE_None) << (local ? "local" : "asc");
+        const double corner = local ? 0 : 500000, top = local ? GridSide : 6500000 + 10 * GridSide;
+        EXPECT_EQ(std::vector<double>(gt, gt + 6), (std::vector<double>{corner, gt[1], 0, top, 0, -gt[1]}));
+        std::int32_t first = -1;
+        ASSERT_EQ(nc->GetRasterBand(1)->RasterIO(GF_Read, 2, 0, 1, 1, &first, 1, 1, GDT_Int32, 0, 0), CE_None);
+        EXPECT_EQ(first, GridSide - 1);
+        GdalDataset named(GDALDataset::Open(("NETCDF:\"" + dir / "now.nc" + "\":named").c_str(), GDAL_OF_RASTER));
+        std::int32_t corners[2] = {};
+        ASSERT_EQ(named->GetRasterBand(1)->RasterIO(GF_Read, 0, 0, 2, 1, corners, 2, 1, GDT_Int32, 0, 0), CE_None);
+        EXPECT_EQ(corners[0], local ? 1 : 0);  // the environment's NODATA cell
+        EXPECT_EQ(corners[1], 1);
+    }
 }

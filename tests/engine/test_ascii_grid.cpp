@@ -73,6 +73,8 @@ TEST(AsciiGrid, HeaderVariantsAndOrientation) {
     EXPECT_FALSE(IsAsciiGrid("25 25 10\n"));
     EXPECT_FALSE(IsAsciiGrid(""));
     EXPECT_EQ(AsciiGridHeader({}), "ncols 50\nnrows 50\nxllcorner 0\nyllcorner 0\ncellsize 1\n");
+    EXPECT_EQ(AsciiGridHeader({500000, 6.5e6, 1e-4}),
+              "ncols 50\nnrows 50\nxllcorner 500000\nyllcorner 6500000\ncellsize 0.0001\n");
 }
 
 TEST(AsciiGrid, NoDataCellsAreNotHandedOn) {

@@ -136,6 +136,18 @@ TEST(FormatShortest, UsesAPointAndRoundTrips) {
     EXPECT_EQ(FieldToReal(FormatShortest(0.1 + 0.2)), 0.1 + 0.2);
 }
 
+// Grid headers: no exponent, which some ESRI readers refuse, and still the exact value.
+TEST(FormatPlainDecimal, WritesNoExponentAndRoundTrips) {
+    EXPECT_EQ(FormatPlainDecimal(5e5), "500000");
+    EXPECT_EQ(FormatPlainDecimal(-2.5e-5), "-0.000025");
+    EXPECT_EQ(FormatPlainDecimal(0.001), "0.001");
+    for (const double x : {1e22, 123456789.125, 4.9e-324, 1.7976931348623157e308}) {
+        const std::string text = FormatPlainDecimal(x);
+        EXPECT_EQ(text.find('e'), std::string::npos) << text;
+        EXPECT_EQ(FieldToReal(text), x) << text;
+    }
+}
+
 TEST(ErrorBox, AppendsAFullStopWhenTheLastCharacterSortsAfterIt) {
     EXPECT_EQ(ErrorBoxText("Fichier introuvable"), "Fichier introuvable.");
     EXPECT_EQ(ErrorBoxText("Erreur E/S 5"), "Erreur E/S 5.");  // digits sort after the full stop

@@ -60,7 +60,7 @@ TEST(InputFile, PipesAreReadWhole) {
 }
 
 TEST(InputFile, EndlessAndHugeFilesAreRefusedByTheLimit) {
-    const std::string tooLarge = " trop grand : plus de 64 Mio (67108864 octets)";
+    const std::string tooLarge = " trop grand : plus de 400 Mio (419442688 octets)";
     EXPECT_EQ(ReadError("/dev/zero"), "Fichier « /dev/zero »" + tooLarge);
     EXPECT_EQ(ReadError("/dev/urandom"), "Fichier « /dev/urandom »" + tooLarge);
     // A sparse file is refused by its size, before anything is read.
@@ -78,7 +78,7 @@ TEST(InputFile, TheLimitHoldsForEveryReader) {
     ScratchDir dir;
     const std::string sparse = dir.File("sparse.txt", "");
     ASSERT_EQ(::truncate(sparse.c_str(), off_t{1} << 30), 0);
-    const std::string message = "Fichier « " + sparse + " » trop grand : plus de 64 Mio (67108864 octets)";
+    const std::string message = "Fichier « " + sparse + " » trop grand : plus de 400 Mio (419442688 octets)";
     for (int mode : {0, 1}) {
         Simul s;
         (mode == 0 ? s.Settings.Initial.EnvInitMode : s.Settings.Initial.DistInitMode) = 0;

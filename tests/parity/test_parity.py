@@ -152,3 +152,47 @@ def test_r_writes_the_batch_tools_bytes(study):
     r_table, table = pd.read_csv(root / "r.csv"), pd.read_csv(root / "batch.csv")
     pd.testing.assert_frame_equal(r_table[columns], table[columns], check_dtype=False)
     _same_files(root, "r")
+
+
+# A design whose middle point faults in its first step: every front end keeps the good
+# runs and the failed runs' rows up to the fault, and reports the failure.
+FAULTY = [{"Fecundity": "2"}, {"Fecundity": "1e300"}, {"Fecundity": "3"}]
+FAULT_COLUMNS = ["point", "replicate", "seed", "Fecundity", "step", "total_density", "mean_compacted"]
+
+R_FAULTY = """
+library(glebix)
+args <- commandArgs(trailingOnly = TRUE)
+design <- utils::read.csv(file.path(args[1], "faulty.csv"), colClasses = "character")
+if (length(args) > 1) future::plan(future::multisession, workers = 2)
+caught <- tryCatch(glebix_sweep(design, replicates = 2, seed = 5, steps = 4), glebix_error = function(e) e)
+stopifnot(inherits(caught, "glebix_error"))
+utils::write.csv(caught$result, file.path(args[1], if (length(args) > 1) "r-future.csv" else "r.csv"),
+                 row.names = FALSE)
+"""
+
+
+def test_a_faulting_point_costs_no_front_end_its_good_runs(tmp_path):
+    pd.DataFrame(FAULTY).to_csv(tmp_path / "faulty.csv", index=False)
+    done = subprocess.run([os.environ["GLEBIX_BATCH"], "--quiet", "--design", "faulty.csv", "--replicates", "2",
+                           "--seed", "5", "--steps", "4", "--table", "batch.csv"], cwd=tmp_path,
+                          capture_output=True, text=True)
+    assert done.returncode == 1 and "point 2" in done.stderr
+    table = pd.read_csv(tmp_path / "batch.csv")
+    assert sorted(set(table.point)) == [1, 2, 3] and len(table[table.point == 3]) == 2 * 5
+
+    with pytest.raises(glebix.GlebixError) as caught:
+        glebix.sweep(FAULTY, replicates=2, seed=5, steps=4, jobs=2)
+    e = caught.value
+    assert [(f.point, f.replicate) for f in e.failures] == [(2, 1), (2, 2)]
+    pd.testing.assert_frame_equal(e.table[FAULT_COLUMNS].reset_index(drop=True), table[FAULT_COLUMNS],
+                                  check_dtype=False)
+
+    if not _r_ready():
+        pytest.skip("R ou son paquet glebix manque")
+    script = tmp_path / "faulty.R"
+    script.write_text(R_FAULTY)
+    for extra, name in (([], "r.csv"), (["future"], "r-future.csv")):
+        done = subprocess.run(["Rscript", str(script), str(tmp_path), *extra], capture_output=True, text=True)
+        assert done.returncode == 0, done.stderr
+        r_table = pd.read_csv(tmp_path / name)
+        pd.testing.assert_frame_equal(r_table[FAULT_COLUMNS], table[FAULT_COLUMNS], check_dtype=False)

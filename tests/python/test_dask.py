@@ -49,7 +49,14 @@ def test_a_dask_sweep_equals_the_local_one(client, tmp_path, monkeypatch, capsys
     # The runs were made in the worker processes, which import glebix for them.
     assert any(client.run(lambda: "glebix" in sys.modules).values())
 
-    with pytest.raises(glebix.GlebixError) as caught:  # an error comes back with its point
-        glebix.sweep([{}, {"EnvInitMode": 0, "EnvFilePath": tmp_path / "missing.txt"}], seed=1, steps=2,
-                     client=client)
+    # A failed run comes back with its point; the good runs and its rows up to the fault
+    # are kept, as on local threads.
+    faulty = [{"Fecundity": 2}, {"Fecundity": 1e300}, {"Fecundity": 3}]
+    with pytest.raises(glebix.GlebixError) as caught:
+        glebix.sweep(faulty, seed=1, steps=3, client=client)
+    with pytest.raises(glebix.GlebixError) as local:
+        glebix.sweep(faulty, seed=1, steps=3, jobs=2)
     assert (caught.value.point, caught.value.replicate) == (2, 1)
+    assert [(f.point, f.replicate) for f in caught.value.failures] == [(2, 1)]
+    pd.testing.assert_frame_equal(caught.value.table, local.value.table)
+    assert sorted(set(caught.value.table.point)) == [1, 2, 3]

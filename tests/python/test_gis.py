@@ -3,6 +3,7 @@ GeoTIFF and NetCDF grids read back by GDAL and xarray, the same stack from Pytho
 
 import json
 import pathlib
+import re
 import subprocess
 
 import numpy as np
@@ -121,3 +122,58 @@ def test_refusals_name_the_file(batch, land, tmp_path):
     done = batch(*RUN, "--set", f"EnvFilePath={three}", "--out", "o", check=False)
     assert done.returncode == 1 and f"« {three} » a 3 bandes" in done.stderr
     batch(*RUN, "--set", f"EnvFilePath={three}:2", "--out", "o")
+
+
+def test_stacks_read_north_up_in_gdal_and_xarray_with_or_without_a_crs(batch, land, tmp_path):
+    values, tif, asc = land  # the ESRI grid has no .prj: no CRS
+    batch("--seed", "8", "--steps", "4", "--every", "2", "--set", "DistInitMode=1", "--netcdf", "local.nc",
+          "--asc", "local")
+    batch("--seed", "8", "--steps", "4", "--every", "2", "--set", "EnvInitMode=0", "--set", f"EnvFilePath={asc}",
+          "--netcdf", "asc.nc", "--asc", "asc")
+    batch(*RUN, "--set", f"EnvFilePath={tif}", "--netcdf", "tif.nc", "--asc", "tif")
+    for name in ("local", "asc", "tif"):
+        final = np.loadtxt(tmp_path / f"{name}/density.asc", skiprows=5)
+        band = gdal.Open(f"NETCDF:{tmp_path / name}.nc:density")
+        assert (band.GetRasterBand(band.RasterCount).ReadAsArray() == final).all(), name
+        stack = xr.open_dataset(tmp_path / f"{name}.nc")
+        assert (stack.density.isel(time=-1).values == final).all(), name
+        header = dict(line.split() for line in (tmp_path / f"{name}/density.asc").read_text().splitlines()[:5])
+        left, top = float(header["xllcorner"]), float(header["yllcorner"]) + 50 * float(header["cellsize"])
+        assert band.GetGeoTransform()[0] == left and band.GetGeoTransform()[3] == top, name
+        if name == "tif":  # rioxarray reads the grid mapping's own geotransform
+            transform = [float(v) for v in stack.crs.attrs["GeoTransform"].split()]
+            assert transform == [ORIGIN[0], CELL, 0.0, ORIGIN[1], 0.0, -CELL]
+
+
+def test_named_mask_is_the_environments_and_tifs_mark_its_holes(batch, land, tmp_path):
+    values, tif, _ = land
+    zeros = tmp_path / "zeros.tif"
+    write_tif(zeros, np.zeros((50, 50)))
+    batch(*RUN, "--set", f"EnvFilePath={tif}", "--set", "DistInitMode=0", "--set", f"DistFilePath={zeros}",
+          "--netcdf", "both.nc", "--tif", "both")
+    stack = xr.open_dataset(tmp_path / "both.nc")
+    assert (stack.named.values == (values != NODATA)).all()
+    assert stack.named_distribution.values.all()
+    tif_file = gdal.Open(str(tmp_path / "both/compacted.tif"))  # the band lives as long as its dataset
+    compacted = tif_file.GetRasterBand(1)
+    assert np.isnan(compacted.GetNoDataValue())
+    assert (np.isnan(compacted.ReadAsArray()) == (values == NODATA)).all()
+
+
+def test_vrt_over_a_local_raster_reads_and_remote_sources_are_refused(batch, land, tmp_path):
+    values, tif, _ = land
+    gdal.BuildVRT(str(tmp_path / "land.vrt"), [str(tif)])
+    batch(*RUN, "--set", f"EnvFilePath={tmp_path / 'land.vrt'}", "--out", "vrt")
+    batch(*RUN, "--set", f"EnvFilePath={tif}", "--out", "tif")
+    assert (tmp_path / "vrt/RireVed1a1p1.txt").read_bytes() == (tmp_path / "tif/RireVed1a1p1.txt").read_bytes()
+    local = (tmp_path / "land.vrt").read_text()
+    source = re.search(r"<SourceFilename[^>]*>[^<]*</SourceFilename>", local).group(0)
+
+    def naming(path):
+        return local.replace(source, f'<SourceFilename relativeToVRT="0">{path}</SourceFilename>')
+
+    (tmp_path / "remote.vrt").write_text(naming("/vsicurl/https://example.invalid/land.tif"))
+    (tmp_path / "outer.vrt").write_text(naming(tmp_path / "remote.vrt"))
+    for name in ("remote.vrt", "outer.vrt"):
+        done = batch(*RUN, "--set", f"EnvFilePath={tmp_path / name}", "--out", "o", check=False)
+        assert done.returncode != 0 and "/vsicurl/https://example.invalid/land.tif" in done.stderr, done.stderr

@@ -123,6 +123,11 @@ def test_an_engine_error_in_a_study_names_its_point_and_replicate(tmp_path, prog
     e = caught.value
     assert (e.point, e.replicate) == (2, 1)
     assert str(e).startswith("point 2, répétition 1 : ") and e.message == "Fichier introuvable"
+    # The other runs went on: the first point's rows are whole, and both failed runs are
+    # listed with the one that set up nothing.
+    assert str(e).endswith("(et 1 autre(s) simulation(s) en erreur)")
+    assert [(f.point, f.replicate) for f in e.failures] == [(2, 1), (2, 2)]
+    assert list(e.table.point) == [1] * 2 * 4
 
 
 def test_without_pandas_tables_are_dicts_of_arrays(monkeypatch):

@@ -105,7 +105,7 @@ run_points <- function(design, selected, replicates, seed, steps, cores, indepen
     condition <- failure_condition(f, call = call, prefix = prefix)
     if (length(failures) > 1) {
       condition$message <- paste0(condition$message,
-                                  gx_message("r.other_failures", length(failures) - 1))
+                                  gx_message("study.other_failures", length(failures) - 1))
     }
     condition$result <- result
     stop(condition)
