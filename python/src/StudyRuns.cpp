@@ -32,7 +32,7 @@ RunOutcome RunTask(const TSettings &settings, const StudyTask &task, int threads
         });
     } catch (const StopRequested &) { return out; } catch (const GlebixError &e) {
         out.Error = e;
-    } catch (const std::exception &e) { out.Error = GlebixError(e.what()); }
+    } catch (const std::exception &e) { out.Error = GlebixError(ErrorMessageOf(e)); }
     if (run) out.Trace = run->TraceCopy();
     return out;
 }

@@ -199,7 +199,7 @@ TEST(GisRasters, BareNetcdfIsReadByItsCoordinatesNeverFlipped) {
     const std::string degrees =
         WriteBareNetcdf(dir / "degrees.nc", Coordinates(45.0495, -0.001), Coordinates(2.0005, 0.001));
     InputBytes store;
-    EXPECT_TRUE(ReadInitialInputOnce(store, degrees).Bytes) << store.at(degrees).Error;
+    EXPECT_TRUE(ReadInitialInputOnce(store, degrees).Bytes) << store.at(degrees).Error.French();
     std::vector<double> uneven = xs;
     uneven[7] += 1;
     const struct {
@@ -212,8 +212,8 @@ TEST(GisRasters, BareNetcdfIsReadByItsCoordinatesNeverFlipped) {
     for (const auto &c : refused) {
         const ReadInput &read = ReadInitialInputOnce(store, c.path);
         EXPECT_FALSE(read.Bytes) << c.path;
-        EXPECT_NE(read.Error.find(c.expected), std::string::npos) << read.Error;
-        EXPECT_NE(read.Error.find(c.path), std::string::npos) << read.Error;
+        EXPECT_NE(read.Error.French().find(c.expected), std::string::npos) << read.Error.French();
+        EXPECT_NE(read.Error.French().find(c.path), std::string::npos) << read.Error.French();
     }
 }
 

@@ -67,7 +67,7 @@ void RunOne(const TSettings &settings, const RunJob &job, int steps, int threads
         result.Error = std::make_unique<GlebixError>(e);
     } catch (const std::exception &e) {
         result.Failed = true;
-        result.Error = std::make_unique<GlebixError>(e.what());
+        result.Error = std::make_unique<GlebixError>(ErrorMessageOf(e));
     }
     result.Rows = trace.Take();
 }
