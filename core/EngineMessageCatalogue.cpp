@@ -24,6 +24,7 @@ constexpr CatalogueEntry Entries[] = {
     {"engine.overflow", "Débordement en virgule flottante", "Floating-point overflow"},
     {"engine.out_of_memory", "Mémoire insuffisante", "Out of memory"},
     {"engine.bad_number", "Saisie numérique incorrecte", "Incorrect numeric input"},
+    {"engine.compacted_range", "taux de compaction hors d'échelle : de -{0} à {0} %", "compaction share out of scale: from -{0} to {0} %"},
     {"engine.count_not_whole", "effectif non entier : les effectifs doivent être des nombres entiers", "count not whole: counts must be whole numbers"},
     {"engine.input_too_large", "Fichier « {0} » trop grand : plus de {1} Mio ({2} octets)", "File \"{0}\" too large: more than {1} MiB ({2} bytes)"},
     {"engine.cell_outside", "Case hors de la parcelle : ligne {0}, colonne {1} de la parcelle (chacune va de 1 à {2})", "Cell outside the plot: row {0}, column {1} of the plot (each goes from 1 to {2})"},
