@@ -25,6 +25,7 @@ constexpr EnglishRow Entries[] = {
     {"engine.out_of_memory", "Out of memory"},
     {"engine.bad_number", "Incorrect numeric input"},
     {"engine.count_not_whole", "count not whole: counts must be whole numbers"},
+    {"engine.compacted_range", "compaction share out of scale: from -{0} to {0} %"},
     {"engine.input_too_large", "File \"{0}\" too large: more than {1} MiB ({2} bytes)"},
     {"engine.cell_outside", "Cell outside the plot: row {0}, column {1} of the plot (each goes from 1 to {2})"},
     {"engine.cell_outside_oblong", "Cell outside the plot: row {0}, column {1} of the plot (the row goes from 1 to {2}, the column from 1 to {3})"},

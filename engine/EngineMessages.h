@@ -36,6 +36,7 @@ inline constexpr EngineMessageRow EngineMessageRows[] = {
     {"engine.out_of_memory", "Mémoire insuffisante"},
     {"engine.bad_number", "Saisie numérique incorrecte"},
     {"engine.count_not_whole", "effectif non entier : les effectifs doivent être des nombres entiers"},
+    {"engine.compacted_range", "taux de compaction hors d'échelle : de -{0} à {0} %"},
     // Initial files of triples.
     {"engine.cell_outside", "Case hors de la parcelle : ligne {0}, colonne {1} de la parcelle (chacune va de 1 à {2})"},
     {"engine.cell_outside_oblong", "Case hors de la parcelle : ligne {0}, colonne {1} de la parcelle (la ligne va de 1 à {2}, la colonne de 1 à {3})"},

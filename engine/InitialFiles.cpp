@@ -68,6 +68,10 @@ void ReadTriples(std::string_view text, const std::string &path, const TPlot &pl
 
 }  // namespace
 
+EngineMessage CompactedShareRangeMessage() {
+    return EngineMessage("engine.compacted_range", {FormatPlainDecimal(MaxCompactedShare)});
+}
+
 namespace {
 
 // A cell's value of the environment file: a real, its complement at least 0.
@@ -75,6 +79,7 @@ void SetEnvironment(TPlot &plot, int i, int j, std::string_view token) {
     const auto value = ParseRealToken(token);
     if (!value) ThrowBadNumber();
     if (!std::isfinite(*value)) ThrowFloatFault(MsgOverflow);
+    if (std::abs(*value) > MaxCompactedShare) throw GlebixError(CompactedShareRangeMessage());
     plot.Env[i][j].Compacted = *value;
     plot.Env[i][j].Decompacted = std::max(0.0, 100.0 - *value);
 }

@@ -101,18 +101,21 @@ PlotShape ShapeWithGrid(PlotShape shape, const PlotSettings &settings, GridSize 
 
 void TakeChartCellDefault(RunSettings &run, const PlotShape &shape) {
     const RunSettings defaults;
-    if (run.ChartCellTaken) {
-        if (!run.ChartCellXGiven) run.ChartCellX = defaults.ChartCellX;
-        if (!run.ChartCellYGiven) run.ChartCellY = defaults.ChartCellY;
-        run.ChartCellTaken = false;
-    }
+    // The centre an earlier set-up took is the default again, for this plot to take its own.
+    if (run.ChartCellXTaken && !run.ChartCellXGiven) run.ChartCellX = defaults.ChartCellX;
+    if (run.ChartCellYTaken && !run.ChartCellYGiven) run.ChartCellY = defaults.ChartCellY;
+    run.ChartCellXTaken = run.ChartCellYTaken = false;
     if (shape.Width == GridSide && shape.Height == GridSide) return;
     // The centre's index from 1: the middle cell of an odd side, the first of the two
     // middle ones of an even side.
     auto centre = [](int side) { return std::to_string((side + 1) / 2); };
-    if (!run.ChartCellXGiven && run.ChartCellX == defaults.ChartCellX) run.ChartCellX = centre(shape.Width);
-    if (!run.ChartCellYGiven && run.ChartCellY == defaults.ChartCellY) run.ChartCellY = centre(shape.Height);
-    run.ChartCellTaken = true;
+    auto take = [&](std::string &text, bool given, const std::string &defaultText, int side) {
+        if (given || text != defaultText) return false;
+        text = centre(side);
+        return true;
+    };
+    run.ChartCellXTaken = take(run.ChartCellX, run.ChartCellXGiven, defaults.ChartCellX, shape.Width);
+    run.ChartCellYTaken = take(run.ChartCellY, run.ChartCellYGiven, defaults.ChartCellY, shape.Height);
 }
 
 void NoteGivenByName(TSettings &settings, const void *member) {

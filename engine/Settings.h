@@ -72,7 +72,9 @@ struct RunSettings {
     // default, which on a plot of another size than 50 x 50 stands for its centre.
     bool ChartCellXGiven = false;
     bool ChartCellYGiven = false;
-    bool ChartCellTaken = false;  // ChartCellX and ChartCellY hold the centre the last set-up took
+    // The texts hold the centre the last set-up took for them.
+    bool ChartCellXTaken = false;
+    bool ChartCellYTaken = false;
 };
 
 // Size and edges of the plot; read at set-up. A grid input sets the size; a side given

@@ -7,6 +7,7 @@
 #include "InitialFiles.h"
 #include "InitialSources.h"
 #include "InputFile.h"
+#include "RasterInput.h"
 #include "Simul.h"
 
 namespace glebix::gis {
@@ -33,8 +34,15 @@ std::vector<std::uint8_t> Named(const Simul &simul, const std::string &path, Rea
         for (auto &cell : row) cell.Compacted = std::nan("");
     for (auto &&row : plot->Density)
         for (auto &count : row) count = INT32_MIN;
+    // A resumed run holds no inputs: a raster is read as its grid text, as at set-up.
+    InputBytes readNow;
+    const InputBytes *given = simul.GivenInputs.get();
+    if (!given) {
+        ReadInitialInputOnce(readNow, path);
+        given = &readNow;
+    }
     try {
-        read(*InputFileBytes(path, simul.GivenInputs.get()), path, *plot);
+        read(*InputFileBytes(path, given), path, *plot);
     } catch (const std::exception &) {  // a resumed run's file may be gone: nothing is known
         return {};
     }

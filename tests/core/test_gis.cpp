@@ -265,6 +265,39 @@ TEST(GisRasters, FaultsCiteTheRastersLineAndColumn) {
     }
 }
 
+// A soil value of a Float64 raster beyond the model's scale names the raster and its
+// cell (line from the top, column), in French and in English.
+TEST(GisRasters, ASoilValueBeyondTheScaleNamesItsCell) {
+    ScratchDir dir;
+    constexpr int Columns = 4, Rows = 3;
+    EnsureGdal();
+    GdalDataset mem(GetGDALDriverManager()->GetDriverByName("MEM")->Create("", Columns, Rows, 1, GDT_Float64, nullptr));
+    std::vector<double> values(Columns * Rows, 40);
+    values[1 * Columns + 2] = 1e300;  // line 2, column 3
+    ASSERT_EQ(
+        mem->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, Columns, Rows, values.data(), Columns, Rows, GDT_Float64, 0, 0),
+        CE_None);
+    const std::string tif = dir / "huge.tif";
+    GdalDataset(GetGDALDriverManager()->GetDriverByName("GTiff")->CreateCopy(tif.c_str(), mem.get(), FALSE, nullptr,
+                                                                             nullptr, nullptr));
+    InputBytes store;
+    const ReadInput &read = ReadInitialInputOnce(store, tif);
+    ASSERT_TRUE(read.Bytes);
+    try {
+        ReadEnvironmentText(*read.Bytes, tif, *std::make_unique<TPlot>(Columns, Rows));
+        FAIL() << "a compacted share of 1e300 was taken";
+    } catch (const GlebixError &e) {
+        const std::string cited = batch::LocalMessageWithContext(e);
+        const bool french = cited.find(tif + " », ligne 2, colonne 3 ") != std::string::npos &&
+                            cited.find("taux de compaction hors d'échelle") != std::string::npos;
+        const bool english = cited.find(tif + "\", line 2, column 3") != std::string::npos &&
+                             cited.find("compaction share out of scale") != std::string::npos;
+        EXPECT_TRUE(french || english) << cited;
+        EXPECT_EQ(batch::RenderIn(batch::Language::English, e.Message()),
+                  "compaction share out of scale: from -10000000000000 to 10000000000000 %");
+    }
+}
+
 TEST(GisRasters, TextFilesAreLeftToTheEngine) {
     ScratchDir dir;
     InputBytes store;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "Conversions.h"
 #include "Errors.h"
+#include "InitialFiles.h"
 #include "Simul.h"
 #include "TestSupport.h"
 
@@ -164,6 +166,31 @@ TEST(InputFiles, BadContentsStopTheSetUp) {
     env.Settings.Initial.EnvInitMode = 0;
     env.Settings.Initial.EnvFilePath = dir.File("e.txt", "1 1 33,5");
     EXPECT_EQ(SetUpError(env), "Saisie numérique incorrecte");
+}
+
+// A compacted share beyond the model's scale is refused where it lies; the largest
+// within it steps without a fault, whatever C, the cell crowded or empty.
+TEST(InputFiles, CompactedSharesBeyondTheScaleAreRefusedWhereTheyLie) {
+    ScratchDir dir;
+    const std::string max = FormatPlainDecimal(MaxCompactedShare);
+    for (const std::string value : {"1e300", "-1e300", "1e14"}) {
+        Simul s;
+        s.Settings.Initial.EnvInitMode = 0;
+        s.Settings.Initial.EnvFilePath = dir.File("e.txt", "1 1 40\n2 3 " + value + "\n");
+        EXPECT_EQ(SetUpErrorWithContext(s), "EnvFilePath « " + dir.Sub("e.txt") + " », ligne 2, colonne 5 : « " +
+                                                value + " » : " + CompactedShareRangeMessage().French());
+    }
+    EXPECT_NE(CompactedShareRangeMessage().French().find("de -" + max + " à " + max), std::string::npos);
+    for (const char *c : {"0", "0.301"}) {
+        Simul s;
+        s.Settings.Species.CompactionC = c;
+        s.Settings.Initial.EnvInitMode = 0;
+        s.Settings.Initial.EnvFilePath = dir.File("e.txt", "1 1 " + max + "\n5 5 " + max + "\n");
+        s.Settings.Initial.DistInitMode = 0;
+        s.Settings.Initial.DistFilePath = dir.File("d.txt", "1 1 1000\n");
+        s.SetUpRun(1);
+        EXPECT_NO_THROW(for (int step = 0; step < 2; ++step) s.TimeStep()) << "C = " << c;
+    }
 }
 
 // Each fault says where it lies: the setting, the file, and for its contents the line,

@@ -177,3 +177,9 @@ def test_vrt_over_a_local_raster_reads_and_remote_sources_are_refused(batch, lan
     for name in ("remote.vrt", "outer.vrt"):
         done = batch(*RUN, "--set", f"EnvFilePath={tmp_path / name}", "--out", "o", check=False)
         assert done.returncode != 0 and "/vsicurl/https://example.invalid/land.tif" in done.stderr, done.stderr
+
+
+def test_the_largest_seed_reads_back_exactly_from_the_stack(batch, tmp_path):
+    batch("--seed", "4294967295", "--steps", "2", "--netcdf", "seed.nc")
+    assert xr.open_dataset(tmp_path / "seed.nc").attrs["seed"] == 4294967295
+    assert gdal.Open(f"NETCDF:{tmp_path}/seed.nc:density").GetMetadataItem("NC_GLOBAL#seed") == "4294967295"
