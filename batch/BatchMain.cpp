@@ -216,7 +216,7 @@ int Main(const std::vector<std::string> &arguments) {
     }
     if (options.Validate) return Validate(options, std::move(parsed.Problems));
     if (!parsed.Problems.empty()) return UsageError(parsed.Problems);
-    if (AsksSensitivity(options)) return RunSensitivity(options, PrintLine);
+    if (AsksSensitivity(options) || AsksCalibration(options)) return RunSensitivity(options, PrintLine);
     if (options.RepeatManifest.empty()) return Run(options);
     BatchOptions repeat = options;
     if (!PrepareRepeat(repeat)) return 2;
