@@ -336,10 +336,10 @@ void CheckAccept(double accept, FileOutcome &out) {
             Said(calibration::CalibrationError("calibration.accept_fraction", {FormatShortest(accept)})));
 }
 
-batch::JsonValue ManifestStart(const std::string &method, std::uint32_t seed, double accept,
+batch::JsonValue ManifestStart(const std::string &program, const std::string &method, std::uint32_t seed, double accept,
                                const std::vector<std::string> &arguments) {
     batch::JsonValue m = batch::JsonValue::Object();
-    m["program"] = "glebix-batch";
+    m["program"] = program;
     m["version"] = batch::VersionNumber();
     m["kind"] = "calibration";
     m["method"] = method;
@@ -379,8 +379,8 @@ FileOutcome Calibrate(const CalibrationRequest &request) {
     }
     if (faulted > 0)
         out.Notes.push_back(Message("calibration.faulted_runs", {CountOf(faulted), CountOf(result.RunCount)}));
-    batch::JsonValue manifest = ManifestStart(std::string(CalibrationMethodName(request.Method)), request.Seed,
-                                              request.Accept, request.Arguments);
+    batch::JsonValue manifest = ManifestStart(request.Program, std::string(CalibrationMethodName(request.Method)),
+                                              request.Seed, request.Accept, request.Arguments);
     manifest["samples"] = static_cast<std::int64_t>(request.Samples);
     manifest["replicates"] = static_cast<std::int64_t>(request.Replicates);
     manifest["steps"] = static_cast<std::int64_t>(*steps);
@@ -407,7 +407,8 @@ FileOutcome CalibrateTableFiles(const TableCalibrationRequest &request) {
         const Observed observed = ObservedOf(observations);
         const auto posterior = calibration::Reject(
             calibration::CandidatesOf(runs, observed.Values, false, observed.Sds), *factors, {request.Accept});
-        batch::JsonValue manifest = ManifestStart("abc-rejection", 0, request.Accept, request.Arguments);
+        batch::JsonValue manifest =
+            ManifestStart("glebix-batch", "abc-rejection", 0, request.Accept, request.Arguments);
         manifest["runs"] = static_cast<std::uint64_t>(runs.Parameters.Rows);
         manifest["inputs"] = InputsJson(
             {{"table", request.TablePath}, {"factors", request.FactorsPath}, {"observed", request.ObservedPath}});

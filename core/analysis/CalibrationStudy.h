@@ -59,7 +59,8 @@ struct CalibrationRequest {
     int Jobs = 0;        // runs at once; 0: one per processor
     TSettings Settings;  // of every run before the factors' values
     std::shared_ptr<const InputBytes> Inputs;
-    std::vector<std::string> Arguments;  // for the manifest
+    std::vector<std::string> Arguments;    // for the manifest
+    std::string Program = "glebix-batch";  // the front end, for the manifest
 };
 
 // Refuses, before any run: a factors file with faults or naming no setting, observations
