@@ -146,3 +146,25 @@ TEST(CalibrationProgram, BadInputRunsAndWritesNothing) {
     refused(" --method abc-smc --replicates 2 --factors " + factors + " --observed " + observed,
             "--replicates is for abc-rejection");
 }
+
+// Runs that fault (mode 0 reads a distribution file that is not given) have no distance:
+// none is kept, they are counted, and the others make the posterior.
+TEST(CalibrationProgram, FaultedRunsAreNeverKept) {
+    ScratchDir dir;
+    const std::string factors = dir.File("modes.csv", "name,low,high\nSurvival,0.2,0.8\nDistInitMode,0,4\n");
+    const std::string observed = Observations(dir), messages = dir / "messages.txt";
+    ASSERT_EQ(RunProgram("--calibrate --method abc-rejection --factors " + factors + " --observed " + observed +
+                             " --samples 60 --accept 0.5 --seed 3 --out " + dir / "cal" + Plot,
+                         messages),
+              0);
+    EXPECT_NE(ReadAll(messages).find("runs faulted"), std::string::npos);
+    const std::string manifest = ReadAll(dir / "cal/manifest.json");
+    EXPECT_EQ(manifest.find("\"faulted_runs\": 0,"), std::string::npos);
+    std::istringstream lines(ReadAll(dir / "cal/posterior.csv"));
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line.substr(line.rfind(',') + 1), "DistInitMode_run");
+    int kept = 0;
+    for (; std::getline(lines, line); ++kept) EXPECT_NE(line.substr(line.rfind(',') + 1), "0") << line;
+    EXPECT_EQ(kept, 30);
+}
