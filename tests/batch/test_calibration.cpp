@@ -152,19 +152,22 @@ TEST(CalibrationProgram, BadInputRunsAndWritesNothing) {
 TEST(CalibrationProgram, FaultedRunsAreNeverKept) {
     ScratchDir dir;
     const std::string factors = dir.File("modes.csv", "name,low,high\nSurvival,0.2,0.8\nDistInitMode,0,4\n");
-    const std::string observed = Observations(dir), messages = dir / "messages.txt";
+    const std::string observed = Observations(dir);
     ASSERT_EQ(RunProgram("--calibrate --method abc-rejection --factors " + factors + " --observed " + observed +
-                             " --samples 60 --accept 0.5 --seed 3 --out " + dir / "cal" + Plot,
-                         messages),
+                         " --samples 60 --accept 0.5 --seed 3 --out " + dir / "cal" + Plot),
               0);
-    EXPECT_NE(ReadAll(messages).find("runs faulted"), std::string::npos);
-    const std::string manifest = ReadAll(dir / "cal/manifest.json");
-    EXPECT_EQ(manifest.find("\"faulted_runs\": 0,"), std::string::npos);
+    const std::string manifest = ReadAll(dir / "cal/manifest.json"), key = "\"faulted_runs\": ";
+    const std::size_t at = manifest.find(key);
+    ASSERT_NE(at, std::string::npos);
+    int faulted = 0;
+    std::from_chars(manifest.data() + at + key.size(), manifest.data() + manifest.size(), faulted);
+    EXPECT_GT(faulted, 0);
     std::istringstream lines(ReadAll(dir / "cal/posterior.csv"));
     std::string line;
     std::getline(lines, line);
     EXPECT_EQ(line.substr(line.rfind(',') + 1), "DistInitMode_run");
     int kept = 0;
     for (; std::getline(lines, line); ++kept) EXPECT_NE(line.substr(line.rfind(',') + 1), "0") << line;
-    EXPECT_EQ(kept, 30);
+    // Half of the runs that did not fault.
+    EXPECT_EQ(kept, (60 - faulted + 1) / 2);
 }
