@@ -87,8 +87,8 @@ extern "C" SEXP gx_calibrate(SEXP factors, SEXP observed, SEXP out, SEXP method,
         request.Replicates = Rcpp::as<int>(replicates);
         request.Seed = static_cast<std::uint32_t>(Rcpp::as<double>(seed));
         request.Jobs = Rcpp::as<int>(jobs);
-        request.Settings = BuildSettings("", Rcpp::as<std::vector<std::string>>(names),
-                                         Rcpp::as<std::vector<std::string>>(values));
+        request.Settings =
+            BuildSettings("", Rcpp::as<std::vector<std::string>>(names), Rcpp::as<std::vector<std::string>>(values));
         request.Settings.Run.StepCount = std::to_string(Rcpp::as<int>(steps));
         request.Program = "glebix (R)";
         return Outcome(analysis::Calibrate(request));
