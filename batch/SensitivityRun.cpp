@@ -1,5 +1,6 @@
 #include "SensitivityRun.h"
 
+#include "BatchRun.h"
 #include "CalibrationStudy.h"
 #include "Messages.h"
 #include "SensitivityOptions.h"
@@ -50,6 +51,7 @@ int RunCalibration(const BatchOptions &options, const std::function<void(const s
     request.Settings = options.Settings;
     request.Inputs = options.Files;
     request.Arguments = options.Arguments;
+    request.Interrupted = [] { return StopSignal().load() != 0; };
     return Report(analysis::Calibrate(request), options.Quiet, print);
 }
 

@@ -130,6 +130,9 @@ std::vector<double> RunSummaries(std::string_view runTable, std::span<const Obse
 
 namespace {
 
+// Thrown when the request's Interrupted says so, once the runs under way have stopped.
+struct CalibrationInterrupted {};
+
 // One run to make: its point's values (each on its factor's own scale) and its seed.
 struct CalibrationRun {
     std::vector<double> Values;
@@ -172,7 +175,10 @@ calibration::Matrix RunAll(const CalibrationRequest &request, const std::vector<
                 summaries[k] = RunSummaries(RunTable(request, factors, runs[k], steps, halt), observations);
             } catch (const std::exception &) { summaries[k].clear(); }
         },
-        [](std::size_t) {}, stop);
+        [&request](std::size_t) {
+            if (request.Interrupted && request.Interrupted()) throw CalibrationInterrupted{};
+        },
+        stop);
     calibration::Matrix out(0, observations.size());
     for (auto &s : summaries) {
         if (s.empty()) ++faulted;
@@ -231,8 +237,24 @@ Calibrated Rejection(const CalibrationRequest &request, const std::vector<Factor
     return out;
 }
 
+// The state to go on from in the folder, or a fresh calibration; refuses the state of
+// another calibration (other factors, population, budget or seed).
+calibration::AbcSmc SmcToRun(const std::vector<Factor> &factors, const calibration::SmcSettings &settings,
+                             const std::filesystem::path &state, std::vector<std::string> &notes) {
+    calibration::AbcSmc fresh(factors, settings);
+    std::error_code error;
+    if (!std::filesystem::exists(state, error)) return fresh;
+    calibration::AbcSmc kept = calibration::AbcSmc::Restore(ReadInputFile(state.string()));
+    const auto head = [](const std::string &text) { return text.substr(0, text.find("\nscales")); };
+    if (head(kept.Save()) != head(fresh.Save()))
+        throw calibration::CalibrationError("calibration.other_state", {state.string()});
+    notes.push_back(Message("calibration.resumed", {state.string(), CountOf(kept.CompleteGenerations())}));
+    return kept;
+}
+
 Calibrated Smc(const CalibrationRequest &request, const std::vector<Factor> &factors,
-               std::span<const Observation> observations, std::int32_t steps, std::size_t &faulted) {
+               std::span<const Observation> observations, std::int32_t steps, std::size_t &faulted,
+               std::vector<std::string> &notes) {
     calibration::SmcSettings settings;
     settings.Population =
         std::max(calibration::MinPopulation,
@@ -240,14 +262,18 @@ Calibrated Smc(const CalibrationRequest &request, const std::vector<Factor> &fac
     settings.Quantile = SmcQuantile;
     settings.RunBudget = static_cast<std::size_t>(request.Samples);
     settings.Seed = request.Seed;
-    calibration::AbcSmc smc(factors, settings);
+    const std::filesystem::path state = std::filesystem::path(request.OutDir) / SmcStateFileName;
+    calibration::AbcSmc smc = SmcToRun(factors, settings, state, notes);
+    std::filesystem::create_directories(request.OutDir);
     const Observed observed = ObservedOf(observations);
     while (!smc.Done()) {
         const std::vector<calibration::SmcPoint> &batch = smc.NextBatch();
         if (batch.empty()) break;
         std::vector<CalibrationRun> runs;
         for (const auto &p : batch) runs.push_back({p.Values, p.Seed, static_cast<std::int64_t>(smc.Runs()) + 1, 1});
+        const std::size_t generations = smc.CompleteGenerations();
         calibration::TakeSummaries(smc, observed.Values, RunAll(request, factors, runs, observations, steps, faulted));
+        if (smc.CompleteGenerations() != generations) WriteFileAtomically(state.string(), smc.Save());
     }
     Calibrated out;
     out.Posterior = smc.Current();
@@ -350,9 +376,28 @@ batch::JsonValue ManifestStart(const std::string &program, const std::string &me
     return m;
 }
 
+// The method's calibration, or nothing when it failed or was interrupted (said in `out`).
+std::optional<Calibrated> RunMethod(const CalibrationRequest &request, const std::vector<Factor> &factors,
+                                    std::span<const Observation> observations, std::int32_t steps, std::size_t &faulted,
+                                    FileOutcome &out, bool *wasInterrupted) {
+    try {
+        if (request.Method == CalibrationMethod::Rejection)
+            return Rejection(request, factors, observations, steps, faulted);
+        return Smc(request, factors, observations, steps, faulted, out.Notes);
+    } catch (const calibration::CalibrationError &e) { out.WriteError = Said(e); } catch (const GlebixError &e) {
+        out.WriteError = batch::LocalMessageWithContext(e);
+    } catch (const std::filesystem::filesystem_error &e) {
+        out.WriteError = batch::Labelled(request.OutDir, e.code().message());
+    } catch (const CalibrationInterrupted &) {
+        if (wasInterrupted) *wasInterrupted = true;
+        out.WriteError = Message("calibration.interrupted");
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
-FileOutcome Calibrate(const CalibrationRequest &request) {
+FileOutcome Calibrate(const CalibrationRequest &request, bool *wasInterrupted) {
     FileOutcome out;
     CheckAccept(request.Accept, out);
     if (request.Method == CalibrationMethod::Smc && request.Replicates > 1)
@@ -367,27 +412,23 @@ FileOutcome Calibrate(const CalibrationRequest &request) {
     for (std::string &p : observations.Problems) out.Problems.push_back(std::move(p));
     if (!out.Problems.empty() || !factors || !steps) return out;
     std::size_t faulted = 0;
-    Calibrated result;
-    try {
-        result =
-            request.Method == CalibrationMethod::Rejection
-                ? Rejection(request, *factors, observations.Observations, static_cast<std::int32_t>(*steps), faulted)
-                : Smc(request, *factors, observations.Observations, static_cast<std::int32_t>(*steps), faulted);
-    } catch (const calibration::CalibrationError &e) {
-        out.WriteError = Said(e);
-        return out;
-    }
+    const auto result = RunMethod(request, *factors, observations.Observations, static_cast<std::int32_t>(*steps),
+                                  faulted, out, wasInterrupted);
+    if (!result) return out;
     if (faulted > 0)
-        out.Notes.push_back(Message("calibration.faulted_runs", {CountOf(faulted), CountOf(result.RunCount)}));
+        out.Notes.push_back(Message("calibration.faulted_runs", {CountOf(faulted), CountOf(result->RunCount)}));
     batch::JsonValue manifest = ManifestStart(request.Program, std::string(CalibrationMethodName(request.Method)),
                                               request.Seed, request.Accept, request.Arguments);
     manifest["samples"] = static_cast<std::int64_t>(request.Samples);
     manifest["replicates"] = static_cast<std::int64_t>(request.Replicates);
     manifest["steps"] = static_cast<std::int64_t>(*steps);
-    manifest["runs"] = static_cast<std::uint64_t>(result.RunCount);
+    manifest["runs"] = static_cast<std::uint64_t>(result->RunCount);
     manifest["faulted_runs"] = static_cast<std::uint64_t>(faulted);
     manifest["inputs"] = InputsJson({{"factors", request.FactorsPath}, {"observed", request.ObservedPath}});
-    WriteOutputs(request.OutDir, result.Posterior, result.Runs, std::move(manifest), out);
+    WriteOutputs(request.OutDir, result->Posterior, result->Runs, std::move(manifest), out);
+    std::error_code ignored;
+    if (out.WriteError.empty())
+        std::filesystem::remove(std::filesystem::path(request.OutDir) / SmcStateFileName, ignored);
     return out;
 }
 

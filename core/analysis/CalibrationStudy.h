@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -29,6 +30,9 @@ std::string_view CalibrationMethodName(CalibrationMethod method);
 inline constexpr const char *PosteriorFileName = "posterior.csv";
 inline constexpr const char *PosteriorSummaryFileName = "posterior-summary.csv";
 inline constexpr const char *CalibrationManifestName = "manifest.json";
+// abc-smc's state at its last complete generation, kept in the folder until the end: the
+// same calibration asked again goes on from it.
+inline constexpr const char *SmcStateFileName = "abc-smc-state.txt";
 inline constexpr double DefaultAcceptFraction = 0.1;
 
 // Whether `name` is a metric an observation may name: a column of a run's step record
@@ -61,12 +65,18 @@ struct CalibrationRequest {
     std::shared_ptr<const InputBytes> Inputs;
     std::vector<std::string> Arguments;    // for the manifest
     std::string Program = "glebix-batch";  // the front end, for the manifest
+    // Asked between the runs' steps; true stops the calibration (abc-smc keeps its last
+    // complete generation in the folder). Empty: never.
+    std::function<bool()> Interrupted;
 };
 
 // Refuses, before any run: a factors file with faults or naming no setting, observations
 // with faults, an accept fraction outside (0, 1], and a folder already holding a
-// calibration's results (they stay). Runs faulted are counted, never accepted.
-FileOutcome Calibrate(const CalibrationRequest &request);
+// calibration's results (they stay). Runs faulted are counted, never accepted. An
+// abc-smc whose folder holds its state (SmcStateFileName) goes on from it, refused when
+// the state is of another calibration; its outcome is then the unbroken one's.
+// Interrupted: nothing but that state written, and `*wasInterrupted` set.
+FileOutcome Calibrate(const CalibrationRequest &request, bool *wasInterrupted = nullptr);
 
 struct TableCalibrationRequest {
     std::string TablePath, FactorsPath, ObservedPath, OutDir;

@@ -171,3 +171,29 @@ TEST(CalibrationProgram, FaultedRunsAreNeverKept) {
     // Half of the runs that did not fault.
     EXPECT_EQ(kept, (60 - faulted + 1) / 2);
 }
+
+// abc-smc stopped by a signal keeps its last complete generation in the folder, and the
+// same command then ends as the unbroken calibration does, byte for byte.
+TEST(CalibrationProgram, InterruptedSmcResumesAsUnbroken) {
+    ScratchDir dir;
+    const std::string factors = dir.File("factors.csv", Factors), observed = Observations(dir);
+    const std::string smc = "--calibrate --method abc-smc --factors " + factors + " --observed " + observed +
+                            " --samples 1500 --accept 0.05 --seed 8 --set PlotWidth=15 --set PlotHeight=15"
+                            " --steps 20 --quiet --out ";
+    ASSERT_EQ(RunProgram(smc + dir / "unbroken"), 0);
+    const std::string broken = dir / "broken", state = broken + "/abc-smc-state.txt";
+    // Started in the background and interrupted once its first generation is kept.
+    const std::string script = "LANGUAGE=en " + std::string(GLEBIX_BATCH_PROGRAM) + " " + smc + broken +
+                               " & pid=$!; while kill -0 $pid 2>/dev/null && [ ! -f " + state +
+                               " ]; do sleep 0.01; done; kill -INT $pid 2>/dev/null; wait $pid; echo $? > " +
+                               dir / "status";
+    std::system(("sh -c '" + script + "' >/dev/null 2>&1").c_str());
+    const std::string status = ReadAll(dir / "status");
+    if (status != "130\n") GTEST_SKIP() << "ended before the signal: " << status;
+    EXPECT_TRUE(std::filesystem::exists(state));
+    EXPECT_FALSE(std::filesystem::exists(broken + "/posterior.csv"));
+    ASSERT_EQ(RunProgram(smc + broken), 0);
+    EXPECT_EQ(ReadAll(broken + "/posterior.csv"), ReadAll(dir / "unbroken/posterior.csv"));
+    EXPECT_EQ(ReadAll(broken + "/posterior-summary.csv"), ReadAll(dir / "unbroken/posterior-summary.csv"));
+    EXPECT_FALSE(std::filesystem::exists(state));
+}
