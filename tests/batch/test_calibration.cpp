@@ -178,7 +178,7 @@ TEST(CalibrationProgram, InterruptedSmcResumesAsUnbroken) {
     ScratchDir dir;
     const std::string factors = dir.File("factors.csv", Factors), observed = Observations(dir);
     const std::string smc = "--calibrate --method abc-smc --factors " + factors + " --observed " + observed +
-                            " --samples 1500 --accept 0.05 --seed 8 --set PlotWidth=15 --set PlotHeight=15"
+                            " --samples 2000 --accept 0.05 --seed 8 --set PlotWidth=20 --set PlotHeight=20"
                             " --steps 20 --quiet --out ";
     ASSERT_EQ(RunProgram(smc + dir / "unbroken"), 0);
     const std::string broken = dir / "broken", state = broken + "/abc-smc-state.txt";
