@@ -72,6 +72,8 @@ void CheckCalibrate(Gathered &g) {
 
 // --analyse TABLE --method abc-rejection: the table's runs calibrated.
 void CheckTableCalibration(Gathered &g) {
+    if (analysis::CalibrationMethodNamed(g.options.Sensitivity.Method) != analysis::CalibrationMethod::Rejection)
+        g.problems.push_back(Message("option.bad_method", {"--method", g.options.Sensitivity.Method, "abc-rejection"}));
     Needs(g, "--analyse", {"--factors", "--observed", "--out"});
     RefuseOthers(g, "--analyse", {"--factors", "--method", "--observed", "--accept", "--out"});
 }

@@ -110,6 +110,11 @@ TEST(CalibrationProgram, CalibratesATable) {
     ASSERT_TRUE(interval);
     EXPECT_LE(interval->Low, TrueSurvival);
     EXPECT_GE(interval->High, TrueSurvival);
+    // A table is calibrated by rejection only.
+    EXPECT_EQ(RunProgram("--analyse " + dir / "t.csv" + " --method abc-smc --factors " + factors + " --observed " +
+                         observed + " --out " + dir / "smc"),
+              2);
+    EXPECT_FALSE(std::filesystem::exists(dir / "smc"));
     // Earlier results are never replaced.
     const std::string before = ReadAll(dir / "cal/posterior.csv");
     EXPECT_EQ(RunProgram(analyse + dir / "cal"), 2);
