@@ -78,7 +78,7 @@ RunObservations ReadRunObservations(std::string_view text, const std::string &so
         return out;
     }
     for (std::size_t r = 0; r < out.Observations.size(); ++r) {
-        const Observation &o = out.Observations[r];
+        Observation &o = out.Observations[r];
         const std::string line = CountOf(csv.Lines[r]);
         if (!IsObservableMetric(o.Metric)) {
             out.Problems.push_back(Message("calibration.unknown_metric", {source, line, o.Metric}));
@@ -92,6 +92,8 @@ RunObservations ReadRunObservations(std::string_view text, const std::string &so
         const auto step = ParseWholeToken(o.Step);
         if (!step || *step < 0 || *step > steps)
             out.Problems.push_back(Message("calibration.step_outside", {source, line, o.Step, std::to_string(steps)}));
+        else
+            o.Step = std::to_string(*step);  // as a run's rows write it: "+05" is step 5
     }
     if (!out.Problems.empty()) out.Observations.clear();
     return out;

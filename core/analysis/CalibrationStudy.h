@@ -46,7 +46,8 @@ struct RunObservations {
 // Reads the observations of runs of `steps` steps. Refused besides the file's own faults
 // (a missing column, a value or sd that is not a number): a metric the core does not
 // know; a step column's metric without a whole step from 0 to `steps`; a run metric with
-// a step (it is the run's whole).
+// a step (it is the run's whole). Steps are given back in decimal without sign or
+// leading zeros.
 RunObservations ReadRunObservations(std::string_view text, const std::string &source, std::int32_t steps);
 
 // The summaries of one run, in the observations' order, from its rows as a study table
