@@ -216,6 +216,12 @@ int Main(const std::vector<std::string> &arguments) {
     }
     if (options.Validate) return Validate(options, std::move(parsed.Problems));
     if (!parsed.Problems.empty()) return UsageError(parsed.Problems);
+    if (AsksCalibration(options)) {
+        const SignalWatch signals;
+        const int status = RunSensitivity(options, PrintLine);
+        const int stop = StopSignal().load();
+        return stop != 0 ? 128 + stop : status;
+    }
     if (AsksSensitivity(options)) return RunSensitivity(options, PrintLine);
     if (options.RepeatManifest.empty()) return Run(options);
     BatchOptions repeat = options;

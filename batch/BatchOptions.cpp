@@ -176,6 +176,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &arguments) {
         }
     }
     CheckSensitivity(g);
+    if (g.options.Sensitivity.Calibrate) {
+        ApplyGathered(g);  // the settings of every run of the prior
+        return parsed;
+    }
     if (AsksSensitivity(g.options)) return parsed;  // no run to set up
     ApplyGathered(g);
     ApplyStudy(g);

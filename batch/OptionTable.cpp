@@ -126,6 +126,14 @@ void MaxDropped(Gathered &g, const std::string &value) {
         g.problems.push_back(Message("option.bad_share", {"--max-dropped", value}));
 }
 
+// The accept fraction as a number; its range is the calibration's to check.
+void Accept(Gathered &g, const std::string &value) {
+    if (const auto q = ParseRealToken(value))
+        g.options.Sensitivity.Accept = *q;
+    else
+        g.problems.push_back(Message("option.bad_share", {"--accept", value}));
+}
+
 void Points(Gathered &g, const std::string &value) { TakeParsed(g, ParsePointList(value), g.options.PointsAsked); }
 
 void SliceOption(Gathered &g, const std::string &value) { TakeParsed(g, ParseSlice(value), g.options.SliceAsked); }
@@ -194,6 +202,10 @@ const std::vector<OptionEntry> &OptionTable() {
          [](G &g, S v) { g.options.Sensitivity.AtStep = SensitivityCount(g, "--at-step", v, 0); }},
         {"--every-step", nullptr, nullptr, "help.every-step", [](G &g, S) { g.options.Sensitivity.EveryStep = true; }},
         {"--max-dropped", nullptr, "SHARE", "help.max-dropped", MaxDropped},
+        {"--calibrate", nullptr, nullptr, "help.calibrate", [](G &g, S) { g.options.Sensitivity.Calibrate = true; }},
+        {"--observed", nullptr, "FILE", "help.observed",
+         [](G &g, S v) { OutputPath(g, "--observed", v, g.options.Sensitivity.ObservedPath); }},
+        {"--accept", nullptr, "Q", "help.accept", Accept},
         {"--strict", nullptr, nullptr, "help.strict", [](G &g, S) { g.options.Strict = true; }},
         {"--repeat", nullptr, "MANIFEST", "help.repeat",
          [](G &g, S v) { OutputPath(g, "--repeat", v, g.options.RepeatManifest); }},

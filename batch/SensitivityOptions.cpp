@@ -4,6 +4,7 @@
 #include <set>
 
 #include "Messages.h"
+#include "CalibrationStudy.h"
 #include "Sampling.h"
 
 namespace glebix::batch {
@@ -12,9 +13,10 @@ namespace {
 
 // The options that only sampling or analysing take.
 const std::set<std::string> &SensitivityOnly() {
-    static const std::set<std::string> names = {"--factors",    "--samples", "--levels",     "--pool",
-                                                "--design-out", "--method",  "--metric",     "--indices",
-                                                "--bootstrap",  "--at-step", "--every-step", "--max-dropped"};
+    static const std::set<std::string> names = {"--factors",    "--samples",  "--levels",     "--pool",
+                                                "--design-out", "--method",   "--metric",     "--indices",
+                                                "--bootstrap",  "--at-step",  "--every-step", "--max-dropped",
+                                                "--calibrate",  "--observed", "--accept"};
     return names;
 }
 
@@ -54,7 +56,34 @@ void RefuseOthers(Gathered &g, const char *mode, const std::set<std::string> &ow
     }
 }
 
+void CheckCalibrationMethod(Gathered &g, const std::string &name) {
+    if (!analysis::CalibrationMethodNamed(name))
+        g.problems.push_back(Message("option.bad_method", {"--method", name, "abc-rejection, abc-smc"}));
+}
+
+// --calibrate takes the options of a run's settings besides its own.
+void CheckCalibrate(Gathered &g) {
+    CheckCalibrationMethod(g, g.options.Sensitivity.Method);
+    Needs(g, "--calibrate", {"--method", "--factors", "--observed", "--samples", "--seed", "--out"});
+    RefuseOthers(g, "--calibrate",
+                 {"--method", "--factors", "--observed", "--samples", "--accept", "--replicates", "--out", "--steps",
+                  "--set", "--params", "--species", "--jobs"});
+}
+
+// --analyse TABLE --method abc-rejection: the table's runs calibrated.
+void CheckTableCalibration(Gathered &g) {
+    if (analysis::CalibrationMethodNamed(g.options.Sensitivity.Method) != analysis::CalibrationMethod::Rejection)
+        g.problems.push_back(Message("option.bad_method", {"--method", g.options.Sensitivity.Method, "abc-rejection"}));
+    Needs(g, "--analyse", {"--factors", "--observed", "--out"});
+    RefuseOthers(g, "--analyse", {"--factors", "--method", "--observed", "--accept", "--out"});
+}
+
 }  // namespace
+
+bool AsksCalibration(const BatchOptions &options) {
+    return options.Sensitivity.Calibrate ||
+           (!options.Sensitivity.AnalysePath.empty() && analysis::CalibrationMethodNamed(options.Sensitivity.Method));
+}
 
 bool AsksSensitivity(const BatchOptions &options) {
     return !options.Sensitivity.SampleMethod.empty() || !options.Sensitivity.AnalysePath.empty();
@@ -62,7 +91,20 @@ bool AsksSensitivity(const BatchOptions &options) {
 
 void CheckSensitivity(Gathered &g) {
     const SensitivityOptions &s = g.options.Sensitivity;
-    const bool sample = Seen(g, "--sample"), analyse = Seen(g, "--analyse");
+    const bool sample = Seen(g, "--sample"), analyse = Seen(g, "--analyse"), calibrate = Seen(g, "--calibrate");
+    if (calibrate && (sample || analyse)) {
+        g.problems.push_back(
+            Message("option.not_with_sensitivity", {sample ? "--sample" : "--analyse", "--calibrate"}));
+        return;
+    }
+    if (calibrate) {
+        CheckCalibrate(g);
+        return;
+    }
+    if (analyse && analysis::CalibrationMethodNamed(s.Method)) {
+        CheckTableCalibration(g);
+        return;
+    }
     if (!sample && !analyse) {
         for (const std::string &option : g.seen)
             if (SensitivityOnly().count(option)) g.problems.push_back(Message("option.sensitivity_only", {option}));
@@ -80,6 +122,9 @@ void CheckSensitivity(Gathered &g) {
         return;
     }
     if (!s.Method.empty()) CheckMethod(g, "--method", s.Method);
+    if (Seen(g, "--observed") || Seen(g, "--accept"))
+        g.problems.push_back(Message("option.needed", {Seen(g, "--observed") ? "--observed" : "--accept",
+                                                       "--calibrate, --analyse --method abc-rejection"}));
     Needs(g, "--analyse", {"--factors", "--method", "--metric", "--indices", "--seed"});
     if (s.AtStep && s.EveryStep) g.problems.push_back(Message("option.step_pair"));
     RefuseOthers(g, "--analyse",

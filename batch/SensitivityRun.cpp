@@ -1,6 +1,9 @@
 #include "SensitivityRun.h"
 
+#include "BatchRun.h"
+#include "CalibrationStudy.h"
 #include "Messages.h"
+#include "SensitivityOptions.h"
 #include "SensitivityFiles.h"
 
 namespace glebix::batch {
@@ -22,8 +25,41 @@ int Report(const analysis::FileOutcome &outcome, bool quiet, const std::function
 
 }  // namespace
 
+namespace {
+
+int RunCalibration(const BatchOptions &options, const std::function<void(const std::string &)> &print) {
+    const SensitivityOptions &s = options.Sensitivity;
+    if (!s.Calibrate) {
+        analysis::TableCalibrationRequest table{s.AnalysePath,
+                                                s.FactorsPath,
+                                                s.ObservedPath,
+                                                options.OutDir,
+                                                s.Accept.value_or(analysis::DefaultAcceptFraction),
+                                                options.Arguments};
+        return Report(analysis::CalibrateTableFiles(table), options.Quiet, print);
+    }
+    analysis::CalibrationRequest request;
+    request.Method = *analysis::CalibrationMethodNamed(s.Method);
+    request.FactorsPath = s.FactorsPath;
+    request.ObservedPath = s.ObservedPath;
+    request.OutDir = options.OutDir;
+    request.Samples = s.Samples.value_or(0);
+    request.Accept = s.Accept.value_or(analysis::DefaultAcceptFraction);
+    request.Replicates = options.Replicates;
+    request.Seed = options.Seed.value_or(0);
+    request.Jobs = options.Jobs;
+    request.Settings = options.Settings;
+    request.Inputs = options.Files;
+    request.Arguments = options.Arguments;
+    request.Interrupted = [] { return StopSignal().load() != 0; };
+    return Report(analysis::Calibrate(request), options.Quiet, print);
+}
+
+}  // namespace
+
 int RunSensitivity(const BatchOptions &options, const std::function<void(const std::string &)> &print) {
     const SensitivityOptions &s = options.Sensitivity;
+    if (AsksCalibration(options)) return RunCalibration(options, print);
     if (!s.SampleMethod.empty()) {
         analysis::SampleRequest request;
         request.Kind = *analysis::MethodNamed(s.SampleMethod);

@@ -42,6 +42,9 @@ struct SensitivityOptions {
     std::optional<int> AtStep;         // --at-step K
     bool EveryStep = false;            // --every-step
     std::optional<double> MaxDropped;  // --max-dropped SHARE
+    bool Calibrate = false;            // --calibrate: runs the prior and calibrates
+    std::string ObservedPath;          // --observed FILE
+    std::optional<double> Accept;      // --accept q
 };
 
 // Most runs one invocation makes.

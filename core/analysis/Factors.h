@@ -12,23 +12,14 @@
 #include <string_view>
 #include <vector>
 
+#include "Factor.h"
 #include "SettingsRegistry.h"
 
 namespace glebix::analysis {
 
-enum class FactorScale { Linear, Log };
-
-struct Factor {
-    std::string Name;
-    double Low = 0;
-    double High = 1;
-    FactorScale Scale = FactorScale::Linear;
-    // The setting of that name; nullptr for a factor that is no setting.
-    const SettingRow *Setting = nullptr;
-    // Takes whole values only (a whole, mode or flag setting): sampled values are
-    // rounded (ValueAt) and the design records the rounded value.
-    bool Whole = false;
-};
+// One type with the calibration's prior (rounded by ValueAt).
+using glebix::Factor;
+using glebix::FactorScale;
 
 struct ParsedFactors {
     std::vector<Factor> Factors;

@@ -6,17 +6,12 @@
 
 namespace glebix::calibration {
 
-namespace {
-
-// A run's summaries, those of a faulted run as many missing values as expected.
-std::vector<double> Completed(std::vector<double> summaries, std::size_t count) {
+std::vector<double> CompletedSummaries(std::vector<double> summaries, std::size_t count) {
     if (summaries.empty()) summaries.assign(count, std::numeric_limits<double>::quiet_NaN());
     if (summaries.size() != count)
         throw CalibrationError("calibration.summary_count", {CountText(summaries.size()), CountText(count)});
     return summaries;
 }
-
-}  // namespace
 
 PriorRuns SamplePrior(std::span<const Factor> factors, std::size_t runs, std::uint64_t seed, const Model &model) {
     CheckFactors(factors);
@@ -36,8 +31,22 @@ PriorRuns SamplePrior(std::span<const Factor> factors, std::size_t runs, std::ui
         if (count == 0) count = results.back().size();
     }
     out.Summaries = Matrix(0, count);
-    for (const auto &summaries : results) out.Summaries.AppendRow(Completed(summaries, count));
+    for (const auto &summaries : results) out.Summaries.AppendRow(CompletedSummaries(summaries, count));
     return out;
+}
+
+void TakeSummaries(AbcSmc &smc, std::span<const double> observed, const Matrix &summaries) {
+    if (smc.DistanceScales().empty()) {
+        std::vector<double> scales;
+        for (const SummaryScale &s : SummaryScales(summaries)) scales.push_back(s.Scale);
+        smc.SetDistanceScales(scales);
+    }
+    std::vector<SummaryScale> scales;
+    for (double s : smc.DistanceScales()) scales.push_back({s, s > 0 ? ScaleRule::Mad : ScaleRule::Constant});
+    std::vector<double> distances;
+    for (std::size_t i = 0; i < summaries.Rows; ++i)
+        distances.push_back(DistanceOf(summaries.Row(i), observed, scales));
+    smc.TakeDistances(distances);
 }
 
 void RunSmc(AbcSmc &smc, std::span<const double> observed, const Model &model, std::size_t maxBatches) {
@@ -46,18 +55,9 @@ void RunSmc(AbcSmc &smc, std::span<const double> observed, const Model &model, s
         const std::vector<SmcPoint> &batch = smc.NextBatch();
         if (batch.empty()) break;
         Matrix summaries(0, observed.size());
-        for (const SmcPoint &p : batch) summaries.AppendRow(Completed(model(p.Values, p.Seed), observed.size()));
-        if (smc.DistanceScales().empty()) {
-            std::vector<double> scales;
-            for (const SummaryScale &s : SummaryScales(summaries)) scales.push_back(s.Scale);
-            smc.SetDistanceScales(scales);
-        }
-        std::vector<SummaryScale> scales;
-        for (double s : smc.DistanceScales()) scales.push_back({s, s > 0 ? ScaleRule::Mad : ScaleRule::Constant});
-        std::vector<double> distances;
-        for (std::size_t i = 0; i < summaries.Rows; ++i)
-            distances.push_back(DistanceOf(summaries.Row(i), observed, scales));
-        smc.TakeDistances(distances);
+        for (const SmcPoint &p : batch)
+            summaries.AppendRow(CompletedSummaries(model(p.Values, p.Seed), observed.size()));
+        TakeSummaries(smc, observed, summaries);
     }
 }
 

@@ -22,6 +22,15 @@ using Model = std::function<std::vector<double>(std::span<const double> values, 
 // once with its own seed, all from `seed`. Point k is numbered k (from 1).
 PriorRuns SamplePrior(std::span<const Factor> factors, std::size_t runs, std::uint64_t seed, const Model &model);
 
+// A run's summaries, those of a faulted run (none) as `count` missing values; refuses
+// another count.
+std::vector<double> CompletedSummaries(std::vector<double> summaries, std::size_t count);
+
+// The summaries of the runs of `smc`'s batch, in its order, turned into its distances.
+// The summary scales are fixed on the first batch of the prior generation, unless the
+// state already holds them.
+void TakeSummaries(AbcSmc &smc, std::span<const double> observed, const Matrix &summaries);
+
 // Runs the batches of `smc` through `model` until it stops, or until `maxBatches`
 // batches have been run (an interruption). The summary scales are fixed on the first
 // batch of the prior generation, unless the state already holds them.

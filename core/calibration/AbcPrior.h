@@ -1,5 +1,6 @@
-// The prior of a calibration: each factor uniform between its bounds, on its own scale
-// (linear, or logarithmic: uniform in the logarithm). The estimators work on the
+// The prior of a calibration: each factor (Factor.h, the sensitivity analysis's own)
+// uniform between its bounds, on its own scale (linear, or logarithmic: uniform in the
+// logarithm). The estimators work on the
 // "working" scale, where the prior is flat: the value itself, or its natural logarithm.
 #pragma once
 
@@ -7,16 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "Factor.h"
+
 namespace glebix::calibration {
 
-enum class FactorScale { Linear, Log };
-
-struct Factor {
-    std::string Name;
-    double Low = 0;
-    double High = 1;
-    FactorScale Scale = FactorScale::Linear;
-};
+using glebix::Factor;
+using glebix::FactorScale;
 
 // Refuses an empty list, a name given twice, bounds not finite or not increasing, and a
 // logarithmic factor whose low bound is not above 0.

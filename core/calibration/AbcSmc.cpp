@@ -209,6 +209,16 @@ void AbcSmc::Prepare() {
     if (history_.empty()) return;
     const std::vector<double> equal(distances_.size(), 1.0);
     tolerance_ = std::max(WeightedQuantile(distances_, equal, settings_.Quantile), settings_.TargetTolerance);
+    // Runs of equal summaries (extinct ones, say) may tie at the quantile, which would
+    // then stay at the last tolerance for ever: the next one is the largest distance
+    // below it.
+    const double last = history_.back().Tolerance;
+    if (tolerance_ >= last) {
+        double below = -1;
+        for (double d : distances_)
+            if (d < last) below = std::max(below, d);
+        if (below >= 0) tolerance_ = std::max(below, settings_.TargetTolerance);
+    }
     Matrix covariance = WeightedCovariance(particles_, weights_);
     for (double &v : covariance.Values) v *= KernelScale;
     kernel_.emplace(covariance);

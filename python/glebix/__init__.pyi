@@ -137,3 +137,17 @@ def analyse(
     max_dropped: float = 0.05,
     quiet: bool = False,
 ) -> str: ...
+def calibrate(
+    factors: _Path,
+    observed: _Path,
+    out: _Path,
+    seed: int,
+    samples: int,
+    method: Literal["abc-rejection", "abc-smc"] = "abc-rejection",
+    accept: float = 0.1,
+    replicates: int = 1,
+    steps: int = 300,
+    jobs: int = 0,
+    quiet: bool = False,
+    **settings: _Setting,
+) -> _Table: ...

@@ -7,6 +7,7 @@ import sys
 
 from . import _core
 from ._messages import message
+from ._settings import named_texts
 from ._warnings import warn_all
 
 
@@ -48,3 +49,24 @@ def analyse(table, factors, method, metrics, indices, seed, bootstrap=1000, at_s
             print(note, file=sys.stderr)
     warn_all(warnings, stacklevel=2)
     return out
+
+
+def calibrate(factors, observed, out, seed, samples, method="abc-rejection", accept=0.1, replicates=1, steps=300,
+              jobs=0, quiet=False, **settings):
+    """Calibrates the factors of the file `factors` (name,low,high[,scale], each a
+    setting) against the observations `observed` (step,metric,value[,sd]) by
+    approximate Bayesian computation, `method` "abc-rejection" or "abc-smc", from
+    `samples` runs of `steps` steps with the other `settings` given by name; writes
+    posterior.csv, posterior-summary.csv and manifest.json into the folder `out`, the
+    same bytes of posterior.csv as glebix-batch --calibrate. Returns the posterior as
+    a pandas DataFrame. ValueError for bad input (nothing run, nothing written),
+    OSError when the files cannot be written."""
+    import pandas as pd
+
+    folder = _path(out, "out")
+    notes = _core.calibrate(_path(factors, "factors"), _path(observed, "observed"), folder, method, int(samples),
+                            float(accept), int(replicates), int(seed), int(jobs), int(steps), named_texts(settings))
+    if not quiet:
+        for note in notes:
+            print(note, file=sys.stderr)
+    return pd.read_csv(os.path.join(folder, "posterior.csv"))

@@ -7,7 +7,9 @@
 #include <utility>
 #include <vector>
 
+#include "CalibrationStudy.h"
 #include "Messages.h"
+#include "RunSettings.h"
 #include "SensitivityFiles.h"
 
 namespace py = pybind11;
@@ -73,6 +75,33 @@ std::pair<std::vector<std::string>, std::vector<std::string>> WriteIndices(
     return Outcome(std::move(outcome));
 }
 
+// The calibration of glebix-batch --calibrate, the settings given by name; the notes.
+std::vector<std::string> Calibrate(const std::string &factors, const std::string &observed, const std::string &out,
+                                   const std::string &method, int samples, double accept, int replicates,
+                                   std::uint32_t seed, int jobs, std::int32_t steps, const NamedTexts &named) {
+    const auto kind = analysis::CalibrationMethodNamed(method);
+    if (!kind) throw py::value_error(batch::Message("python.bad_method", {"method", method}));
+    analysis::CalibrationRequest request;
+    request.Method = *kind;
+    request.FactorsPath = factors;
+    request.ObservedPath = observed;
+    request.OutDir = out;
+    request.Samples = samples;
+    request.Accept = accept;
+    request.Replicates = replicates;
+    request.Seed = seed;
+    request.Jobs = jobs;
+    request.Settings = BuildRunSettings(std::nullopt, named);
+    request.Settings.Run.StepCount = std::to_string(steps);
+    request.Program = "glebix (Python)";
+    analysis::FileOutcome outcome;
+    {
+        py::gil_scoped_release release;
+        outcome = analysis::Calibrate(request);
+    }
+    return Outcome(std::move(outcome)).first;
+}
+
 }  // namespace
 
 void AddSensitivity(py::module_ &m) {
@@ -82,6 +111,9 @@ void AddSensitivity(py::module_ &m) {
     m.def("write_indices", &WriteIndices, py::arg("table"), py::arg("factors"), py::arg("method"), py::arg("metrics"),
           py::arg("seed"), py::arg("bootstrap"), py::arg("at_step"), py::arg("every_step"), py::arg("max_dropped"),
           py::arg("indices"), "Analyses a table into an indices file, as glebix-batch --analyse; (notes, warnings).");
+    m.def("calibrate", &Calibrate, py::arg("factors"), py::arg("observed"), py::arg("out"), py::arg("method"),
+          py::arg("samples"), py::arg("accept"), py::arg("replicates"), py::arg("seed"), py::arg("jobs"),
+          py::arg("steps"), py::arg("settings"), "Calibrates into a folder, as glebix-batch --calibrate; the notes.");
 }
 
 }  // namespace glebix::python

@@ -43,3 +43,23 @@ glebix_analyse <- function(table, factors, method, metrics, indices, seed, boots
   gx_warn(outcome$warnings, call)
   invisible(indices)
 }
+
+glebix_calibrate <- function(factors, observed, out, seed, samples, method = "abc-rejection",
+                             accept = 0.1, replicates = 1, steps = 300, cores = 1, ...,
+                             quiet = FALSE) {
+  call <- sys.call()
+  method <- method_argument(method, call)
+  factors <- path_argument(factors, "factors", call)
+  observed <- path_argument(observed, "observed", call)
+  out <- path_argument(out, "out", call)
+  seed <- seed_argument(seed, call)
+  samples <- count_argument(samples, "samples", 1, call)
+  replicates <- count_argument(replicates, "replicates", 1, call)
+  steps <- count_argument(steps, "steps", 0, call)
+  cores <- cores_argument(cores, call)
+  settings <- dots_settings(list(...), call)
+  outcome <- gx_call(gx_calibrate, factors, observed, out, method, samples, as.numeric(accept),
+                     replicates, seed, cores, steps, settings$names, settings$values, call = call)
+  if (!isTRUE(quiet)) for (note in outcome$notes) message(note)
+  read.csv(file.path(out, "posterior.csv"))
+}

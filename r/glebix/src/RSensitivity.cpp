@@ -1,9 +1,12 @@
-// glebix_sample() and glebix_analyse(): the sensitivity analysis between files of the
-// core (SensitivityFiles.h), so that R writes the bytes glebix-batch writes.
+// glebix_sample(), glebix_analyse() and glebix_calibrate(): the sensitivity analysis
+// and the calibration between files of the core (SensitivityFiles.h,
+// CalibrationStudy.h), so that R writes the bytes glebix-batch writes.
 #include <optional>
 #include <string>
 
+#include "CalibrationStudy.h"
 #include "RGlue.h"
+#include "RSettings.h"
 #include "SensitivityFiles.h"
 
 using namespace glebix;
@@ -61,6 +64,34 @@ extern "C" SEXP gx_write_indices(SEXP table, SEXP factors, SEXP method, SEXP met
         request.EveryStep = Rcpp::as<bool>(everyStep);
         request.MaxDropped = Rcpp::as<double>(maxDropped);
         return Outcome(analysis::WriteIndicesFile(Text(table), Text(factors), request, Text(indices)));
+    });
+    END_RCPP
+}
+
+// The calibration of glebix-batch --calibrate into the folder `out`, the settings given
+// as names and texts; the notes.
+extern "C" SEXP gx_calibrate(SEXP factors, SEXP observed, SEXP out, SEXP method, SEXP samples, SEXP accept,
+                             SEXP replicates, SEXP seed, SEXP jobs, SEXP steps, SEXP names, SEXP values) {
+    BEGIN_RCPP
+    return Guarded([&]() -> SEXP {
+        const std::string name = Text(method);
+        const auto kind = analysis::CalibrationMethodNamed(name);
+        if (!kind) throw GlebixError(batch::Message("python.bad_method", {"method", name}));
+        analysis::CalibrationRequest request;
+        request.Method = *kind;
+        request.FactorsPath = Text(factors);
+        request.ObservedPath = Text(observed);
+        request.OutDir = Text(out);
+        request.Samples = Rcpp::as<int>(samples);
+        request.Accept = Rcpp::as<double>(accept);
+        request.Replicates = Rcpp::as<int>(replicates);
+        request.Seed = static_cast<std::uint32_t>(Rcpp::as<double>(seed));
+        request.Jobs = Rcpp::as<int>(jobs);
+        request.Settings =
+            BuildSettings("", Rcpp::as<std::vector<std::string>>(names), Rcpp::as<std::vector<std::string>>(values));
+        request.Settings.Run.StepCount = std::to_string(Rcpp::as<int>(steps));
+        request.Program = "glebix (R)";
+        return Outcome(analysis::Calibrate(request));
     });
     END_RCPP
 }

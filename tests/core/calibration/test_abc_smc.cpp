@@ -237,3 +237,23 @@ TEST(AbcSmc, LogScaleFactorPosterior) {
     EXPECT_NEAR(f.Low95, std::exp(Observed - Normal975 * Sd), 0.1 * std::exp(Observed - Normal975 * Sd));
     EXPECT_NEAR(f.High95, std::exp(Observed + Normal975 * Sd), 0.1 * std::exp(Observed + Normal975 * Sd));
 }
+
+// Runs that all give one summary (a population gone extinct: 0) tie at one distance; with
+// more than half the population there, the tolerance must still go below it.
+TEST(AbcSmc, TiedDistancesDoNotHoldTheTolerance) {
+    SmcSettings s = Settings(17);
+    s.Population = 200;
+    s.MaxGenerations = 8;
+    const Model extinctBelowZero = [](std::span<const double> v, std::uint32_t seed) {
+        return v[0] < 0 ? std::vector<double>{0.0} : NormalMeanModel()(v, seed);
+    };
+    AbcSmc smc(MeanFactor(), s);
+    RunSmc(smc, Observed, extinctBelowZero);
+    const auto &history = smc.History();
+    ASSERT_GE(history.size(), 4u);
+    for (std::size_t g = 2; g < history.size(); ++g) EXPECT_LT(history[g].Tolerance, history[g - 1].Tolerance);
+    const FactorSummary summary = Summarise(smc.Current())[0];
+    EXPECT_LT(summary.Low95, ObservedMean);
+    EXPECT_GT(summary.High95, ObservedMean);
+    EXPECT_GT(summary.Low95, 0);
+}

@@ -1,0 +1,463 @@
+#include "CalibrationStudy.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <filesystem>
+#include <limits>
+
+#include "AbcDrive.h"
+#include "AtomicFile.h"
+#include "CalibrationError.h"
+#include "Conversions.h"
+#include "Errors.h"
+#include "Factors.h"
+#include "JsonText.h"
+#include "Manifest.h"
+#include "Messages.h"
+#include "RunMetrics.h"
+#include "RunSession.h"
+#include "Sha256.h"
+#include "SettingsTable.h"
+#include "StudyOptions.h"
+#include "StudyRunner.h"
+#include "StudyTable.h"
+
+namespace glebix::analysis {
+
+namespace {
+
+using batch::Message;
+using calibration::Observation;
+
+constexpr double NotANumber = std::numeric_limits<double>::quiet_NaN();
+// The tolerances' quantile of abc-smc: each generation keeps the closer half.
+constexpr double SmcQuantile = 0.5;
+// Every run of a calibration records the emigrants' column, 0 on a torus.
+constexpr bool RecordEmigrants = true;
+
+bool IsStepColumn(std::string_view name) {
+    if (name == batch::EmigrantsColumnName) return true;
+    for (const char *column : batch::StepColumnNames)
+        if (name == column && name != "step") return true;
+    return false;
+}
+
+std::string CountOf(std::size_t n) { return std::to_string(n); }
+
+// A problem of a calibration's own, in the user's language.
+std::string Said(const calibration::CalibrationError &e) { return batch::LocalExceptionMessage(e); }
+
+}  // namespace
+
+std::optional<CalibrationMethod> CalibrationMethodNamed(std::string_view name) {
+    if (name == "abc-rejection") return CalibrationMethod::Rejection;
+    if (name == "abc-smc") return CalibrationMethod::Smc;
+    return std::nullopt;
+}
+
+std::string_view CalibrationMethodName(CalibrationMethod method) {
+    return method == CalibrationMethod::Rejection ? "abc-rejection" : "abc-smc";
+}
+
+bool IsObservableMetric(std::string_view name) {
+    if (IsStepColumn(name)) return true;
+    constexpr std::string_view TimeMean = "time_mean_";
+    if (name.substr(0, TimeMean.size()) == TimeMean) return IsStepColumn(name.substr(TimeMean.size()));
+    return IsRunMetric(name);
+}
+
+RunObservations ReadRunObservations(std::string_view text, const std::string &source, std::int32_t steps) {
+    RunObservations out;
+    calibration::CsvText csv;
+    try {
+        csv = calibration::ParseCsv(text, source);
+        out.Observations = calibration::ReadObservations(csv, source);
+    } catch (const calibration::CalibrationError &e) {
+        out.Problems.push_back(Said(e));
+        return out;
+    }
+    for (std::size_t r = 0; r < out.Observations.size(); ++r) {
+        Observation &o = out.Observations[r];
+        const std::string line = CountOf(csv.Lines[r]);
+        if (!IsObservableMetric(o.Metric)) {
+            out.Problems.push_back(Message("calibration.unknown_metric", {source, line, o.Metric}));
+            continue;
+        }
+        if (!IsStepColumn(o.Metric)) {
+            if (!o.Step.empty())
+                out.Problems.push_back(Message("calibration.run_metric_step", {source, line, o.Metric, o.Step}));
+            continue;
+        }
+        const auto step = ParseWholeToken(o.Step);
+        if (!step || *step < 0 || *step > steps)
+            out.Problems.push_back(Message("calibration.step_outside", {source, line, o.Step, std::to_string(steps)}));
+        else
+            o.Step = std::to_string(*step);  // as a run's rows write it: "+05" is step 5
+    }
+    if (!out.Problems.empty()) out.Observations.clear();
+    return out;
+}
+
+std::vector<double> RunSummaries(std::string_view runTable, std::span<const Observation> observations) {
+    std::vector<std::string> runMetrics;
+    for (const Observation &o : observations)
+        if (!IsStepColumn(o.Metric)) runMetrics.push_back(o.Metric);
+    calibration::CsvText rows = calibration::ParseCsv(runTable, "");
+    calibration::CsvText metrics;
+    if (!runMetrics.empty()) {
+        const RunMetricsTable table = RunMetricsOf(runTable, "", {}, runMetrics);
+        if (!table.Problems.empty()) return {};
+        metrics = calibration::ParseCsv(table.Text, "");
+    }
+    const auto column = [](const calibration::CsvText &csv, const std::string &name) {
+        return static_cast<std::size_t>(std::find(csv.Header.begin(), csv.Header.end(), name) - csv.Header.begin());
+    };
+    const std::size_t stepColumn = column(rows, "step");
+    std::vector<double> out;
+    for (const Observation &o : observations) {
+        const bool runMetric = !IsStepColumn(o.Metric);
+        const calibration::CsvText &csv = runMetric ? metrics : rows;
+        const std::size_t c = column(csv, o.Metric);
+        double value = NotANumber;
+        for (const auto &row : csv.Rows)
+            if (c < row.size() && (runMetric || row[stepColumn] == o.Step)) {
+                value = ParseRealToken(row[c]).value_or(NotANumber);
+                break;
+            }
+        out.push_back(value);
+    }
+    return out;
+}
+
+namespace {
+
+// Thrown when the request's Interrupted says so, once the runs under way have stopped.
+struct CalibrationInterrupted {};
+
+// One run to make: its point's values (each on its factor's own scale) and its seed.
+struct CalibrationRun {
+    std::vector<double> Values;
+    std::uint32_t Seed = 0;
+    std::int64_t Point = 0;
+    std::int64_t Replicate = 1;
+};
+
+// The run's rows as a study table holds them; throws on a fault of the run.
+std::string RunTable(const CalibrationRequest &request, const std::vector<Factor> &factors, const CalibrationRun &run,
+                     std::int32_t steps, const std::atomic<bool> &stop) {
+    TSettings settings = request.Settings;
+    for (std::size_t f = 0; f < factors.size(); ++f) {
+        const double value = factors[f].Whole ? std::nearbyint(run.Values[f]) : run.Values[f];
+        if (auto problem = batch::ApplySetting(factors[f].Name, ValueText(factors[f], value), settings))
+            throw GlebixError(*problem);
+    }
+    batch::RunSession session(batch::RunStart{settings, run.Seed, request.Seed, steps, 1, request.Inputs});
+    std::string table = batch::StudyTableHeader({}, RecordEmigrants);
+    const std::string prefix = batch::StudyRowPrefix(static_cast<int>(run.Point), 1, run.Seed, {});
+    session.SetUp();
+    batch::AppendStudyRow(table, prefix, 0, session.Record(), RecordEmigrants);
+    session.Run(steps, [&] {
+        if (stop.load(std::memory_order_relaxed)) throw GlebixError("stop");
+        batch::AppendStudyRow(table, prefix, session.StepIndex(), session.Record(), RecordEmigrants);
+    });
+    return table;
+}
+
+// Each run's summaries through the core's study runner; none for a run that faulted.
+calibration::Matrix RunAll(const CalibrationRequest &request, const std::vector<Factor> &factors,
+                           const std::vector<CalibrationRun> &runs, std::span<const Observation> observations,
+                           std::int32_t steps, std::size_t &faulted) {
+    std::vector<std::vector<double>> summaries(runs.size());
+    std::atomic<bool> stop{false};
+    batch::RunStudy(
+        runs.size(), batch::RunsAtOnce(request.Jobs, runs.size()),
+        [&](std::size_t k, std::atomic<bool> &halt) {
+            try {
+                summaries[k] = RunSummaries(RunTable(request, factors, runs[k], steps, halt), observations);
+            } catch (const std::exception &) { summaries[k].clear(); }
+        },
+        [&request](std::size_t) {
+            if (request.Interrupted && request.Interrupted()) throw CalibrationInterrupted{};
+        },
+        stop);
+    calibration::Matrix out(0, observations.size());
+    for (auto &s : summaries) {
+        if (s.empty()) ++faulted;
+        out.AppendRow(calibration::CompletedSummaries(std::move(s), observations.size()));
+    }
+    return out;
+}
+
+struct Observed {
+    std::vector<double> Values, Sds;
+};
+
+Observed ObservedOf(std::span<const Observation> observations) {
+    Observed out;
+    for (const Observation &o : observations) {
+        out.Values.push_back(o.Value);
+        out.Sds.push_back(o.Sd);
+    }
+    return out;
+}
+
+// The prior's points, each with its replicates, drawn from one stream of the seed.
+std::vector<CalibrationRun> PriorSample(const std::vector<Factor> &factors, const CalibrationRequest &request) {
+    calibration::Stream stream(request.Seed);
+    std::vector<CalibrationRun> runs;
+    for (int point = 1; point <= request.Samples; ++point) {
+        std::vector<double> values;
+        for (const Factor &f : factors) values.push_back(ValueAt(f, stream.Uniform()));
+        for (int r = 1; r <= request.Replicates; ++r) runs.push_back({values, stream.Seed32(), point, r});
+    }
+    return runs;
+}
+
+struct Calibrated {
+    calibration::Posterior Posterior;
+    calibration::PriorRuns Runs;
+    std::size_t RunCount = 0;
+};
+
+Calibrated Rejection(const CalibrationRequest &request, const std::vector<Factor> &factors,
+                     std::span<const Observation> observations, std::int32_t steps, std::size_t &faulted) {
+    const std::vector<CalibrationRun> runs = PriorSample(factors, request);
+    Calibrated out;
+    out.RunCount = runs.size();
+    out.Runs.Parameters = calibration::Matrix(0, factors.size());
+    for (const CalibrationRun &r : runs) {
+        out.Runs.Parameters.AppendRow(r.Values);
+        out.Runs.Points.push_back(r.Point);
+        out.Runs.Seeds.push_back(r.Seed);
+        out.Runs.Replicates.push_back(r.Replicate);
+    }
+    out.Runs.Summaries = RunAll(request, factors, runs, observations, steps, faulted);
+    const Observed observed = ObservedOf(observations);
+    const auto candidates = calibration::CandidatesOf(out.Runs, observed.Values, request.Replicates > 1, observed.Sds);
+    out.Posterior = calibration::Reject(candidates, factors, {request.Accept});
+    return out;
+}
+
+// The state to go on from in the folder, or a fresh calibration; refuses the state of
+// another calibration (other factors, population, budget or seed).
+calibration::AbcSmc SmcToRun(const std::vector<Factor> &factors, const calibration::SmcSettings &settings,
+                             const std::filesystem::path &state, std::vector<std::string> &notes) {
+    calibration::AbcSmc fresh(factors, settings);
+    std::error_code error;
+    if (!std::filesystem::exists(state, error)) return fresh;
+    calibration::AbcSmc kept = calibration::AbcSmc::Restore(ReadInputFile(state.string()));
+    const auto head = [](const std::string &text) { return text.substr(0, text.find("\nscales")); };
+    if (head(kept.Save()) != head(fresh.Save()))
+        throw calibration::CalibrationError("calibration.other_state", {state.string()});
+    notes.push_back(Message("calibration.resumed", {state.string(), CountOf(kept.CompleteGenerations())}));
+    return kept;
+}
+
+Calibrated Smc(const CalibrationRequest &request, const std::vector<Factor> &factors,
+               std::span<const Observation> observations, std::int32_t steps, std::size_t &faulted,
+               std::vector<std::string> &notes) {
+    calibration::SmcSettings settings;
+    settings.Population =
+        std::max(calibration::MinPopulation,
+                 static_cast<std::size_t>(std::ceil(request.Accept * static_cast<double>(request.Samples))));
+    settings.Quantile = SmcQuantile;
+    settings.RunBudget = static_cast<std::size_t>(request.Samples);
+    settings.Seed = request.Seed;
+    const std::filesystem::path state = std::filesystem::path(request.OutDir) / SmcStateFileName;
+    calibration::AbcSmc smc = SmcToRun(factors, settings, state, notes);
+    std::filesystem::create_directories(request.OutDir);
+    const Observed observed = ObservedOf(observations);
+    while (!smc.Done()) {
+        const std::vector<calibration::SmcPoint> &batch = smc.NextBatch();
+        if (batch.empty()) break;
+        std::vector<CalibrationRun> runs;
+        for (const auto &p : batch) runs.push_back({p.Values, p.Seed, static_cast<std::int64_t>(smc.Runs()) + 1, 1});
+        const std::size_t generations = smc.CompleteGenerations();
+        calibration::TakeSummaries(smc, observed.Values, RunAll(request, factors, runs, observations, steps, faulted));
+        if (smc.CompleteGenerations() != generations) WriteFileAtomically(state.string(), smc.Save());
+    }
+    Calibrated out;
+    out.Posterior = smc.Current();
+    out.RunCount = smc.Runs();
+    return out;
+}
+
+std::string DigestOf(const std::string &path) {
+    try {
+        return Sha256Hex(ReadInputFile(path));
+    } catch (const GlebixError &) { return {}; }
+}
+
+batch::JsonValue InputsJson(const std::vector<std::pair<std::string, std::string>> &inputs) {
+    batch::JsonValue out = batch::JsonValue::Array();
+    for (const auto &[role, path] : inputs)
+        out.PushBack(batch::JsonValue{{"role", role}, {"path", path}, {"sha256", DigestOf(path)}});
+    return out;
+}
+
+void WriteOutputs(const std::string &folder, const calibration::Posterior &posterior,
+                  const calibration::PriorRuns &runs, batch::JsonValue manifest, FileOutcome &out) {
+    const std::filesystem::path dir(folder);
+    try {
+        std::filesystem::create_directories(dir);
+        WriteFileAtomically((dir / PosteriorFileName).string(), calibration::PosteriorCsv(posterior, runs));
+        WriteFileAtomically((dir / PosteriorSummaryFileName).string(),
+                            calibration::PosteriorSummaryCsv(calibration::Summarise(posterior)));
+        manifest["accepted"] = static_cast<std::uint64_t>(posterior.Values.Rows);
+        manifest["tolerance"] = posterior.Tolerance;
+        manifest["outputs"] = batch::JsonValue(std::vector<std::string>{PosteriorFileName, PosteriorSummaryFileName});
+        WriteFileAtomically((dir / CalibrationManifestName).string(), batch::JsonText(manifest));
+    } catch (const GlebixError &e) {
+        out.WriteError = batch::LocalMessageWithContext(e);
+    } catch (const std::filesystem::filesystem_error &e) {
+        out.WriteError = batch::Labelled(folder, e.code().message());
+    }
+}
+
+// A folder that already holds a calibration's results is refused: they stay as they are.
+void CheckFolder(const std::string &folder, const std::vector<std::string> &inputs, FileOutcome &out) {
+    std::error_code error;
+    if (folder.empty()) {
+        out.Problems.push_back(Message("analysis.empty_path"));
+        return;
+    }
+    if (std::filesystem::exists(folder, error) && !std::filesystem::is_directory(folder, error))
+        out.Problems.push_back(batch::Labelled(folder, Message("calibration.out_not_folder")));
+    for (const char *name : {PosteriorFileName, PosteriorSummaryFileName, CalibrationManifestName})
+        if (std::filesystem::exists(std::filesystem::path(folder) / name, error))
+            out.Problems.push_back(Message("calibration.results_exist", {folder, name}));
+    for (const std::string &input : inputs)
+        if (std::filesystem::equivalent(folder, input, error))
+            out.Problems.push_back(Message("analysis.output_is_input", {folder}));
+}
+
+std::optional<std::vector<Factor>> ReadFactors(const std::string &path, bool settingsOnly, FileOutcome &out) {
+    std::string text;
+    try {
+        text = ReadInputFile(path);
+    } catch (const GlebixError &e) {
+        out.Problems.push_back(batch::LocalMessageWithContext(e));
+        return std::nullopt;
+    }
+    ParsedFactors parsed = ParseFactorsText(text, path);
+    for (std::string &p : parsed.Problems) out.Problems.push_back(std::move(p));
+    if (settingsOnly)
+        for (const Factor &f : parsed.Factors)
+            if (!f.Setting) out.Problems.push_back(Message("calibration.factor_not_setting", {path, f.Name}));
+    if (!out.Problems.empty()) return std::nullopt;
+    return parsed.Factors;
+}
+
+std::optional<std::string> ReadText(const std::string &path, FileOutcome &out) {
+    try {
+        return ReadInputFile(path);
+    } catch (const GlebixError &e) {
+        out.Problems.push_back(batch::LocalMessageWithContext(e));
+        return std::nullopt;
+    }
+}
+
+void CheckAccept(double accept, FileOutcome &out) {
+    if (!(accept > 0 && accept <= 1))
+        out.Problems.push_back(
+            Said(calibration::CalibrationError("calibration.accept_fraction", {FormatShortest(accept)})));
+}
+
+batch::JsonValue ManifestStart(const std::string &program, const std::string &method, std::uint32_t seed, double accept,
+                               const std::vector<std::string> &arguments) {
+    batch::JsonValue m = batch::JsonValue::Object();
+    m["program"] = program;
+    m["version"] = batch::VersionNumber();
+    m["kind"] = "calibration";
+    m["method"] = method;
+    m["seed"] = static_cast<std::uint64_t>(seed);
+    m["accept"] = accept;
+    m["arguments"] = batch::JsonValue(arguments);
+    m["created"] = batch::UtcNow();
+    return m;
+}
+
+// The method's calibration, or nothing when it failed or was interrupted (said in `out`).
+std::optional<Calibrated> RunMethod(const CalibrationRequest &request, const std::vector<Factor> &factors,
+                                    std::span<const Observation> observations, std::int32_t steps, std::size_t &faulted,
+                                    FileOutcome &out, bool *wasInterrupted) {
+    try {
+        if (request.Method == CalibrationMethod::Rejection)
+            return Rejection(request, factors, observations, steps, faulted);
+        return Smc(request, factors, observations, steps, faulted, out.Notes);
+    } catch (const calibration::CalibrationError &e) { out.WriteError = Said(e); } catch (const GlebixError &e) {
+        out.WriteError = batch::LocalMessageWithContext(e);
+    } catch (const std::filesystem::filesystem_error &e) {
+        out.WriteError = batch::Labelled(request.OutDir, e.code().message());
+    } catch (const CalibrationInterrupted &) {
+        if (wasInterrupted) *wasInterrupted = true;
+        out.WriteError = Message("calibration.interrupted");
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+FileOutcome Calibrate(const CalibrationRequest &request, bool *wasInterrupted) {
+    FileOutcome out;
+    CheckAccept(request.Accept, out);
+    if (request.Method == CalibrationMethod::Smc && request.Replicates > 1)
+        out.Problems.push_back(Message("calibration.smc_replicates"));
+    CheckFolder(request.OutDir, {request.FactorsPath, request.ObservedPath}, out);
+    const auto factors = ReadFactors(request.FactorsPath, true, out);
+    const auto steps = ParseWholeToken(request.Settings.Run.StepCount);
+    const auto text = ReadText(request.ObservedPath, out);
+    RunObservations observations;
+    if (text && steps)
+        observations = ReadRunObservations(*text, request.ObservedPath, static_cast<std::int32_t>(*steps));
+    for (std::string &p : observations.Problems) out.Problems.push_back(std::move(p));
+    if (!out.Problems.empty() || !factors || !steps) return out;
+    std::size_t faulted = 0;
+    const auto result = RunMethod(request, *factors, observations.Observations, static_cast<std::int32_t>(*steps),
+                                  faulted, out, wasInterrupted);
+    if (!result) return out;
+    if (faulted > 0)
+        out.Notes.push_back(Message("calibration.faulted_runs", {CountOf(faulted), CountOf(result->RunCount)}));
+    batch::JsonValue manifest = ManifestStart(request.Program, std::string(CalibrationMethodName(request.Method)),
+                                              request.Seed, request.Accept, request.Arguments);
+    manifest["samples"] = static_cast<std::int64_t>(request.Samples);
+    manifest["replicates"] = static_cast<std::int64_t>(request.Replicates);
+    manifest["steps"] = static_cast<std::int64_t>(*steps);
+    manifest["runs"] = static_cast<std::uint64_t>(result->RunCount);
+    manifest["faulted_runs"] = static_cast<std::uint64_t>(faulted);
+    manifest["inputs"] = InputsJson({{"factors", request.FactorsPath}, {"observed", request.ObservedPath}});
+    WriteOutputs(request.OutDir, result->Posterior, result->Runs, std::move(manifest), out);
+    std::error_code ignored;
+    if (out.WriteError.empty())
+        std::filesystem::remove(std::filesystem::path(request.OutDir) / SmcStateFileName, ignored);
+    return out;
+}
+
+FileOutcome CalibrateTableFiles(const TableCalibrationRequest &request) {
+    FileOutcome out;
+    CheckAccept(request.Accept, out);
+    CheckFolder(request.OutDir, {request.TablePath, request.FactorsPath, request.ObservedPath}, out);
+    const auto factors = ReadFactors(request.FactorsPath, false, out);
+    const auto table = ReadText(request.TablePath, out);
+    const auto observedText = ReadText(request.ObservedPath, out);
+    if (!out.Problems.empty() || !factors) return out;
+    try {
+        const auto observations = calibration::ReadObservations(
+            calibration::ParseCsv(*observedText, request.ObservedPath), request.ObservedPath);
+        const calibration::PriorRuns runs = calibration::RunsOfTable(calibration::ParseCsv(*table, request.TablePath),
+                                                                     request.TablePath, *factors, observations);
+        const Observed observed = ObservedOf(observations);
+        const auto posterior = calibration::Reject(
+            calibration::CandidatesOf(runs, observed.Values, false, observed.Sds), *factors, {request.Accept});
+        batch::JsonValue manifest =
+            ManifestStart("glebix-batch", "abc-rejection", 0, request.Accept, request.Arguments);
+        manifest["runs"] = static_cast<std::uint64_t>(runs.Parameters.Rows);
+        manifest["inputs"] = InputsJson(
+            {{"table", request.TablePath}, {"factors", request.FactorsPath}, {"observed", request.ObservedPath}});
+        WriteOutputs(request.OutDir, posterior, runs, std::move(manifest), out);
+    } catch (const calibration::CalibrationError &e) { out.Problems.push_back(Said(e)); }
+    return out;
+}
+
+}  // namespace glebix::analysis

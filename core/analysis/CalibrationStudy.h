@@ -1,0 +1,90 @@
+// Calibration of Glebix by approximate Bayesian computation, as every front end asks for
+// it: the prior is a factors file (Factors.h), the observations a file
+// `step,metric,value[,sd]` of metrics the core defines, and the runs go through the
+// core's study runner. Also the rejection on an existing table of runs, of any model.
+// Each checks everything before it runs or writes, and writes posterior.csv,
+// posterior-summary.csv and manifest.json into its folder, each atomically.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "AbcTables.h"
+#include "InputFile.h"
+#include "SensitivityFiles.h"
+#include "Settings.h"
+
+namespace glebix::analysis {
+
+enum class CalibrationMethod { Rejection, Smc };
+// "abc-rejection", "abc-smc".
+std::optional<CalibrationMethod> CalibrationMethodNamed(std::string_view name);
+std::string_view CalibrationMethodName(CalibrationMethod method);
+
+inline constexpr const char *PosteriorFileName = "posterior.csv";
+inline constexpr const char *PosteriorSummaryFileName = "posterior-summary.csv";
+inline constexpr const char *CalibrationManifestName = "manifest.json";
+// abc-smc's state at its last complete generation, kept in the folder until the end: the
+// same calibration asked again goes on from it.
+inline constexpr const char *SmcStateFileName = "abc-smc-state.txt";
+inline constexpr double DefaultAcceptFraction = 0.1;
+
+// Whether `name` is a metric an observation may name: a column of a run's step record
+// (total_density, mean_compacted, ..., emigrants) or a run metric (RunMetrics.h).
+bool IsObservableMetric(std::string_view name);
+
+struct RunObservations {
+    std::vector<calibration::Observation> Observations;
+    std::vector<std::string> Problems;  // naming file, line and column; in the user's language
+};
+// Reads the observations of runs of `steps` steps. Refused besides the file's own faults
+// (a missing column, a value or sd that is not a number): a metric the core does not
+// know; a step column's metric without a whole step from 0 to `steps`; a run metric with
+// a step (it is the run's whole). Steps are given back in decimal without sign or
+// leading zeros.
+RunObservations ReadRunObservations(std::string_view text, const std::string &source, std::int32_t steps);
+
+// The summaries of one run, in the observations' order, from its rows as a study table
+// holds them (a header, then one row per step); a missing value where a row lacks.
+std::vector<double> RunSummaries(std::string_view runTable, std::span<const calibration::Observation> observations);
+
+struct CalibrationRequest {
+    CalibrationMethod Method = CalibrationMethod::Rejection;
+    std::string FactorsPath, ObservedPath, OutDir;
+    int Samples = 0;  // runs of the prior (abc-rejection), the run budget (abc-smc)
+    double Accept = DefaultAcceptFraction;
+    int Replicates = 1;  // runs of each prior point, their distances averaged
+    std::uint32_t Seed = 0;
+    int Jobs = 0;        // runs at once; 0: one per processor
+    TSettings Settings;  // of every run before the factors' values
+    std::shared_ptr<const InputBytes> Inputs;
+    std::vector<std::string> Arguments;    // for the manifest
+    std::string Program = "glebix-batch";  // the front end, for the manifest
+    // Asked between the runs' steps; true stops the calibration (abc-smc keeps its last
+    // complete generation in the folder). Empty: never.
+    std::function<bool()> Interrupted;
+};
+
+// Refuses, before any run: a factors file with faults or naming no setting, observations
+// with faults, an accept fraction outside (0, 1], and a folder already holding a
+// calibration's results (they stay). Runs faulted are counted, never accepted. An
+// abc-smc whose folder holds its state (SmcStateFileName) goes on from it, refused when
+// the state is of another calibration; its outcome is then the unbroken one's.
+// Interrupted: nothing but that state written, and `*wasInterrupted` set.
+FileOutcome Calibrate(const CalibrationRequest &request, bool *wasInterrupted = nullptr);
+
+struct TableCalibrationRequest {
+    std::string TablePath, FactorsPath, ObservedPath, OutDir;
+    double Accept = DefaultAcceptFraction;
+    std::vector<std::string> Arguments;
+};
+// The rejection with its adjustment on a table of runs (calibration::RunsOfTable).
+FileOutcome CalibrateTableFiles(const TableCalibrationRequest &request);
+
+}  // namespace glebix::analysis

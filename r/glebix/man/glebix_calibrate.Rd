@@ -1,0 +1,51 @@
+\name{glebix_calibrate}
+\alias{glebix_calibrate}
+\title{Calibrate settings against observations}
+\description{
+Calibrates the settings named in the factors file \code{factors} (a CSV file
+\code{name,low,high[,scale]}, the prior of each) against the observations
+\code{observed} (a CSV file \code{step,metric,value[,sd]} of metrics the program defines,
+such as \code{total_density} or \code{mean_compacted} at a step, or \code{final_total}
+with an empty step) by approximate Bayesian computation: rejection with the
+local-linear regression adjustment (\code{"abc-rejection"}) or sequential Monte Carlo
+(\code{"abc-smc"}). Writes \code{posterior.csv}, \code{posterior-summary.csv} and
+\code{manifest.json} into the folder \code{out}, the files, byte for byte, that
+\code{glebix-batch --calibrate} writes for the same inputs.
+}
+\usage{
+glebix_calibrate(factors, observed, out, seed, samples, method = "abc-rejection",
+                 accept = 0.1, replicates = 1, steps = 300, cores = 1, ...,
+                 quiet = FALSE)
+}
+\arguments{
+  \item{factors}{the factors file: the prior.}
+  \item{observed}{the observations file.}
+  \item{out}{the folder written; one that already holds results is refused.}
+  \item{seed}{the seed of the whole calibration: the prior's points and every run's seed.}
+  \item{samples}{the runs of the prior (\code{"abc-rejection"}), or the run budget
+    (\code{"abc-smc"}).}
+  \item{method}{\code{"abc-rejection"} or \code{"abc-smc"}.}
+  \item{accept}{the share of the runs kept, in (0, 1].}
+  \item{replicates}{runs of each point of the prior, their distances averaged
+    (\code{"abc-rejection"} only).}
+  \item{steps}{the steps of every run.}
+  \item{cores}{runs at a time; 0 for one per processor. The results do not depend on it.}
+  \item{...}{the other settings of every run, by name.}
+  \item{quiet}{no message saying how many runs failed.}
+}
+\value{The posterior, \code{posterior.csv} as a data frame: \code{point},
+\code{replicate}, \code{seed}, \code{runs}, \code{distance}, \code{weight}, each
+factor's adjusted value and its run's value (\code{<factor>_run}). Bad input is an error
+of class \code{glebix_error} naming the file, the line and the column; nothing runs and
+nothing is written.}
+\examples{
+dir <- tempfile("calibration-")
+dir.create(dir)
+factors <- file.path(dir, "factors.csv")
+writeLines(c("name,low,high", "Survival,0.2,0.8"), factors)
+observed <- file.path(dir, "observed.csv")
+writeLines(c("step,metric,value", "5,total_density,6", "10,total_density,25"), observed)
+posterior <- glebix_calibrate(factors, observed, file.path(dir, "out"), seed = 3,
+                              samples = 100, steps = 10, PlotWidth = 10, PlotHeight = 10)
+summary(posterior$Survival)
+}

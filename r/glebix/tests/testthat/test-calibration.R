@@ -1,0 +1,47 @@
+# glebix_calibrate() is the batch tool's calibration: the same bytes of posterior.csv from
+# the same inputs, the same refusals before any run.
+
+calibration_inputs <- function() {
+  dir <- tempfile("glebix-")
+  dir.create(dir)
+  factors <- file.path(dir, "factors.csv")
+  writeLines(c("name,low,high", "Survival,0.2,0.8"), factors)
+  observed <- file.path(dir, "observed.csv")
+  writeLines(c("step,metric,value", "6,total_density,10", "12,total_density,60",
+               ",final_compacted,30"), observed)
+  list(dir = dir, factors = factors, observed = observed)
+}
+
+test_that("the posterior is the batch tool's bytes", {
+  batch_tool()
+  i <- calibration_inputs()
+  for (method in c("abc-rejection", "abc-smc")) {
+    r_out <- file.path(i$dir, paste0("r-", method))
+    posterior <- glebix_calibrate(i$factors, i$observed, r_out, seed = 7, samples = 60,
+                                  method = method, accept = 0.2, steps = 12, cores = 2,
+                                  PlotWidth = 10, PlotHeight = 10)
+    expect_equal(nrow(posterior), 12)
+    expect_true(all(posterior$Survival >= 0.2 & posterior$Survival <= 0.8))
+    batch_out <- file.path(i$dir, paste0("batch-", method))
+    run_batch("--calibrate", "--method", method, "--factors", i$factors, "--observed",
+              i$observed, "--samples", "60", "--accept", "0.2", "--seed", "7", "--out",
+              batch_out, "--set", "PlotWidth=10", "--set", "PlotHeight=10", "--steps", "12")
+    for (name in c("posterior.csv", "posterior-summary.csv")) {
+      expect_identical(readBin(file.path(r_out, name), "raw", 1e6),
+                       readBin(file.path(batch_out, name), "raw", 1e6))
+    }
+  }
+})
+
+test_that("bad input is refused before any run and nothing is written", {
+  i <- calibration_inputs()
+  out <- file.path(i$dir, "out")
+  expect_error(glebix_calibrate(i$factors, i$observed, out, seed = 1, samples = 10, accept = 0,
+                                steps = 12, PlotWidth = 10, PlotHeight = 10),
+               class = "glebix_error")
+  late <- file.path(i$dir, "late.csv")
+  writeLines(c("step,metric,value", "13,total_density,1"), late)
+  expect_error(glebix_calibrate(i$factors, late, out, seed = 1, samples = 10, steps = 12),
+               "late.csv", class = "glebix_error")
+  expect_false(file.exists(out))
+})

@@ -1,0 +1,211 @@
+// --calibrate and --analyse --method abc-rejection, as the program ships: a value of
+// Survival recovered from observations that Glebix itself made at it, the same bytes
+// from the same seed, and the refusals that run and write nothing.
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <filesystem>
+#include <optional>
+#include <sstream>
+
+#include <sys/wait.h>
+
+#include "TestFiles.h"
+
+using namespace glebix::testing;
+
+namespace {
+
+int RunProgram(const std::string &arguments, const std::string &output = "/dev/null") {
+    const std::string command =
+        "LANGUAGE=en " + std::string(GLEBIX_BATCH_PROGRAM) + " " + arguments + " >" + output + " 2>&1";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+constexpr double TrueSurvival = 0.42, PriorLow = 0.2, PriorHigh = 0.8;
+const char *const Factors = "name,low,high\nSurvival,0.2,0.8\n";
+// A tiny plot and a short run: a calibration of a few hundred runs takes a second.
+const std::string Plot = " --set PlotWidth=10 --set PlotHeight=10 --steps 20 --quiet ";
+
+// The total count at steps 5, 10 and 20 of a run at the true value.
+std::string Observations(ScratchDir &dir) {
+    const std::string trace = dir / "truth.csv";
+    EXPECT_EQ(RunProgram("--seed 5 --set Survival=0.42 --trace " + trace + Plot), 0);
+    std::istringstream lines(ReadAll(trace));
+    std::string line, out = "step,metric,value\n";
+    std::getline(lines, line);
+    while (std::getline(lines, line)) {
+        const std::string step = line.substr(0, line.find(','));
+        if (step == "5" || step == "10" || step == "20")
+            out += step + ",total_density," + line.substr(line.rfind(',') + 1) + "\n";
+    }
+    return dir.File("observed.csv", out);
+}
+
+struct Interval {
+    double Low = 0, High = 0;
+};
+
+// The 95 % interval of the one factor of a posterior-summary.csv.
+std::optional<Interval> Interval95(const std::string &summary) {
+    std::istringstream lines(summary);
+    std::string header, row;
+    if (!std::getline(lines, header) || header != "factor,median,mean,low50,high50,low95,high95") return std::nullopt;
+    if (!std::getline(lines, row)) return std::nullopt;
+    std::vector<double> values;
+    std::istringstream fields(row);
+    std::string field;
+    std::getline(fields, field, ',');
+    while (std::getline(fields, field, ',')) {
+        double v = 0;
+        if (std::from_chars(field.data(), field.data() + field.size(), v).ec != std::errc()) return std::nullopt;
+        values.push_back(v);
+    }
+    if (values.size() != 6) return std::nullopt;
+    return Interval{values[4], values[5]};
+}
+
+}  // namespace
+
+TEST(CalibrationProgram, RecoversSurvivalReproducibly) {
+    ScratchDir dir;
+    const std::string factors = dir.File("factors.csv", Factors), observed = Observations(dir);
+    const std::string calibrate =
+        "--calibrate --factors " + factors + " --observed " + observed + " --samples 300 --accept 0.1 --seed 3" + Plot;
+    ASSERT_EQ(RunProgram(calibrate + " --method abc-rejection --jobs 2 --out " + dir / "a"), 0);
+    const auto interval = Interval95(ReadAll(dir / "a/posterior-summary.csv"));
+    ASSERT_TRUE(interval);
+    EXPECT_LE(interval->Low, TrueSurvival);
+    EXPECT_GE(interval->High, TrueSurvival);
+    EXPECT_LT(interval->High - interval->Low, (PriorHigh - PriorLow) / 4);
+    // The seed makes the calibration, whatever the threads.
+    ASSERT_EQ(RunProgram(calibrate + " --method abc-rejection --jobs 1 --out " + dir / "b"), 0);
+    EXPECT_EQ(ReadAll(dir / "b/posterior.csv"), ReadAll(dir / "a/posterior.csv"));
+    // A step is a number, however written.
+    std::string padded = ReadAll(observed);
+    padded.replace(padded.find("\n5,"), 3, "\n+05,");
+    ASSERT_EQ(RunProgram("--calibrate --factors " + factors + " --observed " + dir.File("padded.csv", padded) +
+                         " --samples 300 --accept 0.1 --seed 3" + Plot + " --method abc-rejection --out " + dir / "c"),
+              0);
+    EXPECT_EQ(ReadAll(dir / "c/posterior.csv"), ReadAll(dir / "a/posterior.csv"));
+    const std::string posterior = ReadAll(dir / "a/posterior.csv");
+    EXPECT_EQ(posterior.substr(0, posterior.find('\n')),
+              "point,replicate,seed,runs,distance,weight,Survival,Survival_run");
+    EXPECT_NE(ReadAll(dir / "a/manifest.json").find("\"method\": \"abc-rejection\""), std::string::npos);
+    // Sequential Monte Carlo within its run budget.
+    ASSERT_EQ(RunProgram(calibrate + " --method abc-smc --out " + dir / "smc"), 0);
+    const auto smc = Interval95(ReadAll(dir / "smc/posterior-summary.csv"));
+    ASSERT_TRUE(smc);
+    EXPECT_LE(smc->Low, TrueSurvival);
+    EXPECT_GE(smc->High, TrueSurvival);
+    EXPECT_NE(ReadAll(dir / "smc/manifest.json").find("\"runs\": 300"), std::string::npos);
+}
+
+// A table of runs made elsewhere (here a sampled study) calibrated afterwards.
+TEST(CalibrationProgram, CalibratesATable) {
+    ScratchDir dir;
+    const std::string factors = dir.File("factors.csv", Factors), observed = Observations(dir);
+    ASSERT_EQ(RunProgram("--sample lhs --factors " + factors + " --samples 100 --seed 2 --design-out " + dir / "d.csv"),
+              0);
+    ASSERT_EQ(RunProgram("--design " + dir / "d.csv" + " --seed 4 --independent-seeds --table " + dir / "t.csv" + Plot),
+              0);
+    const std::string analyse = "--analyse " + dir / "t.csv" + " --method abc-rejection --factors " + factors +
+                                " --observed " + observed + " --accept 0.2 --out ";
+    ASSERT_EQ(RunProgram(analyse + dir / "cal"), 0);
+    const auto interval = Interval95(ReadAll(dir / "cal/posterior-summary.csv"));
+    ASSERT_TRUE(interval);
+    EXPECT_LE(interval->Low, TrueSurvival);
+    EXPECT_GE(interval->High, TrueSurvival);
+    // A table is calibrated by rejection only.
+    EXPECT_EQ(RunProgram("--analyse " + dir / "t.csv" + " --method abc-smc --factors " + factors + " --observed " +
+                         observed + " --out " + dir / "smc"),
+              2);
+    EXPECT_FALSE(std::filesystem::exists(dir / "smc"));
+    // Earlier results are never replaced.
+    const std::string before = ReadAll(dir / "cal/posterior.csv");
+    EXPECT_EQ(RunProgram(analyse + dir / "cal"), 2);
+    EXPECT_EQ(ReadAll(dir / "cal/posterior.csv"), before);
+}
+
+// Each refusal exits 2 before any run, names what is wrong, and writes nothing.
+TEST(CalibrationProgram, BadInputRunsAndWritesNothing) {
+    ScratchDir dir;
+    const std::string factors = dir.File("factors.csv", Factors), observed = Observations(dir);
+    const std::string out = dir / "out", messages = dir / "messages.txt";
+    const auto refused = [&](const std::string &arguments, const std::string &said) {
+        EXPECT_EQ(RunProgram("--calibrate --seed 1 --samples 10 --out " + out + Plot + arguments, messages), 2)
+            << arguments;
+        EXPECT_NE(ReadAll(messages).find(said), std::string::npos) << ReadAll(messages);
+        EXPECT_FALSE(std::filesystem::exists(out)) << arguments;
+    };
+    const std::string rejection = " --method abc-rejection --factors " + factors;
+    refused(rejection + " --observed " + observed + " --accept 0", "the accept fraction 0 is outside (0, 1]");
+    refused(rejection + " --observed " + observed + " --accept 1.5", "outside (0, 1]");
+    refused(" --method abc-magic --factors " + factors + " --observed " + observed, "\"abc-magic\" is not a method");
+    refused(" --method abc-rejection --factors " + dir.File("wide.csv", "name,low,high\nResponseShape,0,5\n") +
+                " --observed " + observed,
+            "column high: ");
+    refused(" --method abc-rejection --factors " + dir.File("other.csv", "name,low,high\nmu,0,1\n") + " --observed " +
+                observed,
+            "factor mu is not a Glebix setting");
+    const std::string late = dir.File("late.csv", "step,metric,value\n5,total_density,3\n21,total_density,9\n");
+    refused(rejection + " --observed " + late, "line 3, column step: \"21\" is not a whole step from 0 to 20");
+    const std::string unknown = dir.File("unknown.csv", "step,metric,value\n5,total_count,3\n");
+    refused(rejection + " --observed " + unknown, "line 2, column metric: \"total_count\" is not a known metric");
+    const std::string word = dir.File("word.csv", "step,metric,value\n5,total_density,three\n");
+    refused(rejection + " --observed " + word, "line 2, column value: \"three\" is not a number");
+    refused(" --method abc-smc --replicates 2 --factors " + factors + " --observed " + observed,
+            "--replicates is for abc-rejection");
+}
+
+// Runs that fault (mode 0 reads a distribution file that is not given) have no distance:
+// none is kept, they are counted, and the others make the posterior.
+TEST(CalibrationProgram, FaultedRunsAreNeverKept) {
+    ScratchDir dir;
+    const std::string factors = dir.File("modes.csv", "name,low,high\nSurvival,0.2,0.8\nDistInitMode,0,4\n");
+    const std::string observed = Observations(dir);
+    ASSERT_EQ(RunProgram("--calibrate --method abc-rejection --factors " + factors + " --observed " + observed +
+                         " --samples 60 --accept 0.5 --seed 3 --out " + dir / "cal" + Plot),
+              0);
+    const std::string manifest = ReadAll(dir / "cal/manifest.json"), key = "\"faulted_runs\": ";
+    const std::size_t at = manifest.find(key);
+    ASSERT_NE(at, std::string::npos);
+    int faulted = 0;
+    std::from_chars(manifest.data() + at + key.size(), manifest.data() + manifest.size(), faulted);
+    EXPECT_GT(faulted, 0);
+    std::istringstream lines(ReadAll(dir / "cal/posterior.csv"));
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line.substr(line.rfind(',') + 1), "DistInitMode_run");
+    int kept = 0;
+    for (; std::getline(lines, line); ++kept) EXPECT_NE(line.substr(line.rfind(',') + 1), "0") << line;
+    // Half of the runs that did not fault.
+    EXPECT_EQ(kept, (60 - faulted + 1) / 2);
+}
+
+// abc-smc stopped by a signal keeps its last complete generation in the folder, and the
+// same command then ends as the unbroken calibration does, byte for byte.
+TEST(CalibrationProgram, InterruptedSmcResumesAsUnbroken) {
+    ScratchDir dir;
+    const std::string factors = dir.File("factors.csv", Factors), observed = Observations(dir);
+    const std::string smc = "--calibrate --method abc-smc --factors " + factors + " --observed " + observed +
+                            " --samples 2000 --accept 0.05 --seed 8 --set PlotWidth=20 --set PlotHeight=20"
+                            " --steps 20 --quiet --out ";
+    ASSERT_EQ(RunProgram(smc + dir / "unbroken"), 0);
+    const std::string broken = dir / "broken", state = broken + "/abc-smc-state.txt";
+    // Started in the background and interrupted once its first generation is kept.
+    const std::string script = "LANGUAGE=en " + std::string(GLEBIX_BATCH_PROGRAM) + " " + smc + broken +
+                               " & pid=$!; while kill -0 $pid 2>/dev/null && [ ! -f " + state +
+                               " ]; do sleep 0.01; done; kill -INT $pid 2>/dev/null; wait $pid; echo $? > " +
+                               dir / "status";
+    std::system(("sh -c '" + script + "' >/dev/null 2>&1").c_str());
+    const std::string status = ReadAll(dir / "status");
+    if (status != "130\n") GTEST_SKIP() << "ended before the signal: " << status;
+    EXPECT_TRUE(std::filesystem::exists(state));
+    EXPECT_FALSE(std::filesystem::exists(broken + "/posterior.csv"));
+    ASSERT_EQ(RunProgram(smc + broken), 0);
+    EXPECT_EQ(ReadAll(broken + "/posterior.csv"), ReadAll(dir / "unbroken/posterior.csv"));
+    EXPECT_EQ(ReadAll(broken + "/posterior-summary.csv"), ReadAll(dir / "unbroken/posterior-summary.csv"));
+    EXPECT_FALSE(std::filesystem::exists(state));
+}

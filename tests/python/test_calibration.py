@@ -1,0 +1,58 @@
+"""glebix.calibrate() is the batch tool's calibration: the same bytes of posterior.csv
+from the same inputs, the same refusals before any run."""
+
+import os
+import subprocess
+
+import pytest
+
+import glebix
+
+PLOT = {"PlotWidth": 10, "PlotHeight": 10}
+BATCH_PLOT = ["--set", "PlotWidth=10", "--set", "PlotHeight=10", "--steps", "12", "--quiet"]
+
+
+@pytest.fixture
+def inputs(tmp_path):
+    factors = tmp_path / "factors.csv"
+    factors.write_text("name,low,high\nSurvival,0.2,0.8\n")
+    observed = tmp_path / "observed.csv"
+    observed.write_text("step,metric,value\n6,total_density,10\n12,total_density,60\n,final_compacted,30\n")
+    return factors, observed
+
+
+def batch(*arguments):
+    program = os.environ.get("GLEBIX_BATCH", "glebix-batch")
+    return subprocess.run([program, *arguments], capture_output=True, text=True, check=False)
+
+
+@pytest.mark.parametrize("method", ["abc-rejection", "abc-smc"])
+def test_same_posterior_as_the_batch_tool(tmp_path, inputs, method):
+    if not os.environ.get("GLEBIX_BATCH"):
+        pytest.skip("GLEBIX_BATCH names the built glebix-batch")
+    factors, observed = inputs
+    posterior = glebix.calibrate(factors, observed, tmp_path / "py", seed=7, samples=60, method=method, accept=0.2,
+                                 steps=12, jobs=2, **PLOT)
+    assert list(posterior.columns) == ["point", "replicate", "seed", "runs", "distance", "weight", "Survival",
+                                       "Survival_run"]
+    assert len(posterior) == 12
+    assert posterior["Survival"].between(0.2, 0.8).all()
+    done = batch("--calibrate", "--method", method, "--factors", str(factors), "--observed", str(observed),
+                 "--samples", "60", "--accept", "0.2", "--seed", "7", "--out", str(tmp_path / "batch"), *BATCH_PLOT)
+    assert done.returncode == 0, done.stderr
+    for name in ("posterior.csv", "posterior-summary.csv"):
+        assert (tmp_path / "py" / name).read_bytes() == (tmp_path / "batch" / name).read_bytes()
+
+
+def test_bad_input_refused_before_any_run(tmp_path, inputs):
+    factors, observed = inputs
+    out = tmp_path / "out"
+    with pytest.raises(ValueError, match=r"\(0, 1\]|\]0, 1\]"):
+        glebix.calibrate(factors, observed, out, seed=1, samples=10, accept=0, steps=12, **PLOT)
+    late = tmp_path / "late.csv"
+    late.write_text("step,metric,value\n13,total_density,1\n")
+    with pytest.raises(ValueError, match="late.csv"):
+        glebix.calibrate(factors, late, out, seed=1, samples=10, steps=12, **PLOT)
+    with pytest.raises(ValueError):
+        glebix.calibrate(factors, observed, out, seed=1, samples=10, method="abc-magic", steps=12, **PLOT)
+    assert not out.exists()
