@@ -54,6 +54,9 @@ constexpr CatalogueEntry Entries[] = {
     {"option.needed", "{0} demande {1}", "{0} needs {1}"},
     {"option.bad_method", "{0} : «{1}» n'est pas une méthode ({2})", "{0}: \"{1}\" is not a method ({2})"},
     {"option.bad_share", "{0} : «{1}» n'est pas une part de 0 à 1 (comme 0.05)", "{0}: \"{1}\" is not a share from 0 to 1 (as in 0.05)"},
+    {"option.bad_table_every", "{0} : «{1}» n'est ni un nombre entier supérieur ou égal à 1 ni last", "{0}: \"{1}\" is neither a whole number greater than or equal to 1 nor last"},
+    {"option.bad_table_metric", "{0} : «{1}» n'est pas une mesure d'une simulation (final_total, final_compacted, extinct, extinction_step, occupied_share, time_mean_COLONNE ou time_mean_COLONNE@A:B avec A <= B, COLONNE une colonne des pas)", "{0}: \"{1}\" is not a metric of a run (final_total, final_compacted, extinct, extinction_step, occupied_share, time_mean_COLUMN or time_mean_COLUMN@A:B with A <= B, COLUMN a column of the steps)"},
+    {"option.table_metric_twice", "{0} : «{1}» est demandé deux fois", "{0}: \"{1}\" is asked twice"},
     {"option.step_pair", "--at-step et --every-step ne vont pas ensemble", "--at-step and --every-step do not go together"},
     {"repeat.result_exists", "--repeat : {0} existe déjà dans le dossier courant ; donnez un autre dossier avec --out", "--repeat: {0} already exists in the working folder; give another folder with --out"},
     // Settings by name, as the batch tool, Python and R take them.
@@ -309,6 +312,8 @@ constexpr CatalogueEntry Entries[] = {
     {"help.jobs", "simulations menées à la fois (par défaut : le nombre\nde processeurs disponibles)", "runs carried out at once (by default: the number\nof available processors)"},
     {"help.design", "plan d'expérience CSV : une colonne par paramètre, une ligne\npar point ; chaque point dans point-NNN/run-RRR/", "CSV experimental design: one column per setting, one row\nper point; each point in point-NNN/run-RRR/"},
     {"help.table", "un CSV pour tout l'appel : une ligne par pas de temps de\nchaque simulation, pas 0 compris", "one CSV for the whole invocation: one row per time step\nof every run, step 0 included"},
+    {"help.table-every", "garder dans le tableau un pas sur K (et le dernier),\nou le dernier seul (last)", "keep in the table every K-th step (and the last),\nor the last alone (last)"},
+    {"help.table-metric", "ajouter au tableau la mesure NAME de chaque simulation\n(final_total, occupied_share, time_mean_total_density@100:300…)", "add to the table the metric NAME of each run\n(final_total, occupied_share, time_mean_total_density@100:300…)"},
     {"help.points", "seulement ces points du plan (3, 2-5, 1,4,7-9)", "only these points of the design (3, 2-5, 1,4,7-9)"},
     {"help.slice", "seulement la I-ième de N parts contiguës des points\n(pour les tâches d'un job array)", "only the I-th of N contiguous shares of the points\n(for the tasks of a job array)"},
     {"help.independent-seeds", "une graine propre à chaque simulation du plan (par défaut,\nla répétition r de chaque point a la même graine)", "a seed of its own for every run of the design (by default,\nreplicate r of every point has the same seed)"},

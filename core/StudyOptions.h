@@ -15,6 +15,7 @@
 #include "RunState.h"
 #include "Settings.h"
 #include "StateFile.h"
+#include "StudyTable.h"
 
 namespace glebix::batch {
 
@@ -70,6 +71,8 @@ struct BatchOptions {
     bool ReplicateLayout = false;             // --replicates given: outputs go into run-NNN/
     int Jobs = 0;                             // runs at a time; 0: the number of cores
     std::string TablePath;                    // the study table; empty: none
+    TableSteps TableStepsKept;                // --table-every: the steps of each run it keeps
+    std::vector<std::string> TableMetrics;    // --table-metric: run metrics as its last columns
     std::optional<Design> StudyDesign;        // --design, as read
     std::optional<PointList> PointsAsked;     // --points
     std::optional<Slice> SliceAsked;          // --slice
