@@ -1,5 +1,5 @@
 # Types of the package's public names, for editors and type checkers.
-from collections.abc import Iterable, Mapping
+from collections.abc import Iterable, Mapping, Sequence
 from os import PathLike
 from typing import Any, Literal, NamedTuple, Union, overload
 
@@ -99,6 +99,8 @@ def run(
     species: _Path | None = None,
     threads: int | None = None,
     progress: bool = False,
+    table_every: int | Literal["last"] | None = None,
+    table_metrics: str | Sequence[str] = (),
     **settings: _Setting,
 ) -> _Table: ...
 def sweep(
@@ -113,6 +115,8 @@ def sweep(
     species: _Path | None = None,
     threads: int | None = None,
     progress: bool = False,
+    table_every: int | Literal["last"] | None = None,
+    table_metrics: str | Sequence[str] = (),
     **settings: _Setting,
 ) -> _Table: ...
 def sample(
