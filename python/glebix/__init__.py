@@ -15,11 +15,12 @@ from ._core import GlebixError, __version__
 from ._settings import SETTING_INFO, SETTINGS
 from ._simulation import Simulation
 from ._sweep import run, sweep
-from ._sensitivity import analyse, sample
+from ._sensitivity import analyse, explore, sample
 from ._messages import message as _message
 from ._warnings import GlebixWarning
 
 __all__ = [
-    "GlebixError", "GlebixWarning", "SETTING_INFO", "SETTINGS", "Simulation", "analyse", "run", "sample", "sweep",
+    "GlebixError", "GlebixWarning", "SETTING_INFO", "SETTINGS", "Simulation", "analyse", "explore", "run", "sample",
+    "sweep",
     "__version__"
 ]

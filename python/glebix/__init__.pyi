@@ -141,3 +141,20 @@ def analyse(
     max_dropped: float = 0.05,
     quiet: bool = False,
 ) -> str: ...
+def explore(
+    factors: _Path,
+    method: Literal["factorial", "lhs", "sobol", "saltelli", "morris"],
+    metrics: str | Iterable[str],
+    folder: _Path,
+    seed: int,
+    samples: int = 0,
+    levels: int = 4,
+    pool: int = 0,
+    replicates: int = 1,
+    steps: int = 300,
+    bootstrap: int = 1000,
+    jobs: int = 0,
+    client: Any = None,
+    quiet: bool = False,
+    **settings: _Setting,
+) -> str: ...
