@@ -209,6 +209,8 @@ const std::vector<OptionEntry> &OptionTable() {
         {"--metric", nullptr, "COLUMN", "help.metric", [](G &g, S v) { g.options.Sensitivity.Metrics.push_back(v); }},
         {"--indices", nullptr, "FILE", "help.indices",
          [](G &g, S v) { OutputPath(g, "--indices", v, g.options.Sensitivity.IndicesPath); }},
+        {"--figure", nullptr, "FILE", "help.figure",
+         [](G &g, S v) { OutputPath(g, "--figure", v, g.options.Sensitivity.FigurePath); }},
         {"--bootstrap", nullptr, "B", "help.bootstrap",
          [](G &g, S v) { g.options.Sensitivity.Bootstrap = SensitivityCount(g, "--bootstrap", v, 0); }},
         {"--at-step", nullptr, "K", "help.at-step",

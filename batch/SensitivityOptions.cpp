@@ -12,9 +12,9 @@ namespace {
 
 // The options that only sampling or analysing take.
 const std::set<std::string> &SensitivityOnly() {
-    static const std::set<std::string> names = {"--factors",    "--samples", "--levels",     "--pool",
-                                                "--design-out", "--method",  "--metric",     "--indices",
-                                                "--bootstrap",  "--at-step", "--every-step", "--max-dropped"};
+    static const std::set<std::string> names = {"--factors", "--samples",    "--levels",     "--pool",   "--design-out",
+                                                "--method",  "--metric",     "--indices",    "--figure", "--bootstrap",
+                                                "--at-step", "--every-step", "--max-dropped"};
     return names;
 }
 
@@ -83,8 +83,8 @@ void CheckSensitivity(Gathered &g) {
     Needs(g, "--analyse", {"--factors", "--method", "--metric", "--indices", "--seed"});
     if (s.AtStep && s.EveryStep) g.problems.push_back(Message("option.step_pair"));
     RefuseOthers(g, "--analyse",
-                 {"--factors", "--method", "--metric", "--indices", "--bootstrap", "--at-step", "--every-step",
-                  "--max-dropped"});
+                 {"--factors", "--method", "--metric", "--indices", "--figure", "--bootstrap", "--at-step",
+                  "--every-step", "--max-dropped"});
 }
 
 }  // namespace glebix::batch

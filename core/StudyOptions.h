@@ -39,6 +39,7 @@ struct SensitivityOptions {
     std::string Method;                // --method (the analysis)
     std::vector<std::string> Metrics;  // --metric, in order
     std::string IndicesPath;           // --indices FILE
+    std::string FigurePath;            // --figure OUT.png; empty: none
     std::optional<int> Bootstrap;      // --bootstrap B
     std::optional<int> AtStep;         // --at-step K
     bool EveryStep = false;            // --every-step

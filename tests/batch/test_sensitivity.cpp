@@ -61,6 +61,22 @@ TEST(SensitivityProgram, SampleRunAnalyse) {
     const std::string runs = ReadAll(dir / "runs.csv");
     EXPECT_NE(runs.find("\nfinal_total,,Survival,mu_star,"), std::string::npos);
     EXPECT_NE(runs.find("\ntime_mean_mean_compacted,,Fecundity,sigma,"), std::string::npos);
+    // The figure: a PNG 800 pixels wide, a panel of three factors of three bars each
+    // per metric below the legend.
+    ASSERT_EQ(RunProgram(analyse + dir / "figured.csv --figure " + dir / "figure.png"), 0);
+    EXPECT_EQ(ReadAll(dir / "figured.csv"), text);
+    const std::string png = ReadAll(dir / "figure.png");
+    ASSERT_GT(png.size(), 24u);
+    EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
+    const auto bigEndian = [&png](std::size_t at) {
+        return (static_cast<unsigned char>(png[at]) << 24) | (static_cast<unsigned char>(png[at + 1]) << 16) |
+               (static_cast<unsigned char>(png[at + 2]) << 8) | static_cast<unsigned char>(png[at + 3]);
+    };
+    EXPECT_EQ(bigEndian(16), 800);
+    EXPECT_EQ(bigEndian(20), 10 + 20 + 2 * (20 + 3 * (3 * (8 + 3) + 8) + 10));
+    // Never in the place of an input.
+    EXPECT_EQ(RunProgram(analyse + dir / "other.csv --figure " + table), 2);
+    EXPECT_FALSE(std::filesystem::exists(dir / "other.csv"));
 }
 
 // Usage errors exit 2 and write nothing; an output never replaces an input.
