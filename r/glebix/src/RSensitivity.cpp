@@ -4,6 +4,7 @@
 #include <string>
 
 #include "RGlue.h"
+#include "RunMetrics.h"
 #include "SensitivityFiles.h"
 
 using namespace glebix;
@@ -62,5 +63,12 @@ extern "C" SEXP gx_write_indices(SEXP table, SEXP factors, SEXP method, SEXP met
         request.MaxDropped = Rcpp::as<double>(maxDropped);
         return Outcome(analysis::WriteIndicesFile(Text(table), Text(factors), request, Text(indices)));
     });
+    END_RCPP
+}
+
+// Whether a run records the metric `name` as a column of its table (--table-metric).
+extern "C" SEXP gx_is_recorded_metric(SEXP name) {
+    BEGIN_RCPP
+    return Rcpp::wrap(analysis::IsRecordedMetric(Text(name)));
     END_RCPP
 }
