@@ -59,8 +59,8 @@ def explore(factors, method, metrics, folder, seed, samples=0, levels=4, pool=0,
     (as sweep(), on local threads or on the Dask `client`), each run's last step kept
     in the table, with the run metrics among `metrics` as columns (as glebix-batch
     --table-every last --table-metric), then the table analysed (as analyse()).
-    Writes design.csv, table.csv, indices.csv and its manifest indices.json into
-    `folder` (created when missing); the seed samples, runs and resamples. Returns the
+    Writes plan.csv (the design), runs.csv (the table), indices.csv and its
+    manifest indices.json into `folder` (created when missing); the seed samples, runs and resamples. Returns the
     indices' path; the same indices as glebix-batch from the same files."""
     from ._sweep import sweep
 
@@ -69,13 +69,13 @@ def explore(factors, method, metrics, folder, seed, samples=0, levels=4, pool=0,
     metrics = list(metrics)
     folder = _path(folder, "folder")
     os.makedirs(folder, exist_ok=True)
-    design = sample(method, factors, os.path.join(folder, "design.csv"), seed, samples, levels, pool)
+    design = sample(method, factors, os.path.join(folder, "plan.csv"), seed, samples, levels, pool)
     with open(design, newline="", encoding="utf-8") as f:
         points = list(csv.DictReader(f))
     table = sweep(points, replicates=replicates, seed=seed, steps=steps, jobs=jobs, client=client,
                   table_every="last", table_metrics=[m for m in metrics if _recorded(m)], **settings)
-    _write_table(table, os.path.join(folder, "table.csv"))
-    return analyse(os.path.join(folder, "table.csv"), factors, method, metrics, os.path.join(folder, "indices.csv"),
+    _write_table(table, os.path.join(folder, "runs.csv"))
+    return analyse(os.path.join(folder, "runs.csv"), factors, method, metrics, os.path.join(folder, "indices.csv"),
                    seed, bootstrap=bootstrap, quiet=quiet)
 
 

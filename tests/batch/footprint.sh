@@ -47,7 +47,8 @@ design() {
 analysis() {
     points=100000
     printf 'name,low,high\na,0,1\nb,0,1\nc,0,1\n' > factors.csv
-    awk -v n=$points 'BEGIN {
+    # Numbers with a decimal point whatever the tests' locale.
+    LC_ALL=C awk -v n=$points 'BEGIN {
         print "point,a,b,c,y"
         for (k = 1; k <= n; k++) {
             a = ((k * 7919) % 10007) / 10007; b = ((k * 104729) % 10009) / 10009; c = ((k * 1299709) % 10037) / 10037

@@ -83,6 +83,6 @@ def test_explore_gives_the_batch_tools_indices(tmp_path, factors):
     for arguments in steps:
         done = batch(*arguments)
         assert done.returncode == 0, done.stderr
-    for name in ("design.csv", "table.csv", "indices.csv"):
-        assert (tmp_path / "py" / name).read_bytes() == (out / name).read_bytes(), name
+    for ours, theirs in (("plan.csv", "design.csv"), ("runs.csv", "table.csv"), ("indices.csv", "indices.csv")):
+        assert (tmp_path / "py" / ours).read_bytes() == (out / theirs).read_bytes(), ours
     assert (tmp_path / "py" / "indices.json").exists()

@@ -53,15 +53,15 @@ glebix_explore <- function(factors, method, metrics, folder, seed, samples = 0, 
     gx_stop(gx_message("r.metrics"), setting = "metrics", call = call)
   }
   dir.create(folder, showWarnings = FALSE, recursive = TRUE)
-  design <- glebix_sample(method, factors, file.path(folder, "design.csv"), seed = seed,
+  design <- glebix_sample(method, factors, file.path(folder, "plan.csv"), seed = seed,
                           samples = samples, levels = levels, pool = pool)
   points <- utils::read.csv(design, colClasses = "character", check.names = FALSE)
   recorded <- vapply(metrics, function(m) .Call(gx_is_recorded_metric, m), logical(1))
   table <- glebix_sweep(points, replicates = replicates, seed = seed, steps = steps,
                         cores = cores, ..., table_every = "last",
                         table_metrics = metrics[recorded])
-  write_table(table, file.path(folder, "table.csv"))
-  glebix_analyse(file.path(folder, "table.csv"), factors, method, metrics,
+  write_table(table, file.path(folder, "runs.csv"))
+  glebix_analyse(file.path(folder, "runs.csv"), factors, method, metrics,
                  file.path(folder, "indices.csv"), seed = seed, bootstrap = bootstrap,
                  quiet = quiet)
 }

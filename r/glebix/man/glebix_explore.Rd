@@ -7,8 +7,8 @@ design with \code{\link{glebix_sweep}} (on \code{cores} threads, or on the worke
 a \pkg{future} plan), keeps each run's last step in the table with the run metrics
 among \code{metrics} as columns (as \code{glebix-batch --table-every last
 --table-metric}), and analyses the table with \code{\link{glebix_analyse}}. Writes
-\code{design.csv}, \code{table.csv}, \code{indices.csv} and the analysis's manifest
-\code{indices.json} into \code{folder}. The indices are those \code{glebix-batch}
+\code{plan.csv} (the design), \code{runs.csv} (the table), \code{indices.csv} and the
+analysis's manifest \code{indices.json} into \code{folder}. The indices are those \code{glebix-batch}
 computes from the same files.
 }
 \usage{

@@ -54,9 +54,9 @@ test_that("an exploration gives the batch tool's design and indices", {
   run_batch("--analyse", file.path(out, "table.csv"), "--factors", factors, "--method", "morris",
             "--metric", "final_total", "--metric", "occupied_share", "--seed", "4",
             "--bootstrap", "50", "--indices", file.path(out, "indices.csv"))
-  for (name in c("design.csv", "indices.csv")) {
-    expect_identical(readBin(file.path(dir, "r", name), "raw", 1e6),
-                     readBin(file.path(out, name), "raw", 1e6))
-  }
+  expect_identical(readBin(file.path(dir, "r", "plan.csv"), "raw", 1e6),
+                   readBin(file.path(out, "design.csv"), "raw", 1e6))
+  expect_identical(readBin(file.path(dir, "r", "indices.csv"), "raw", 1e6),
+                   readBin(file.path(out, "indices.csv"), "raw", 1e6))
   expect_true(file.exists(file.path(dir, "r", "indices.json")))
 })
