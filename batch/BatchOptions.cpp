@@ -76,6 +76,9 @@ void CheckRepeat(Gathered &g) {
 void ApplyGathered(Gathered &g) {
     BatchOptions &o = g.options;
     if (o.CheckpointPath.empty() != (o.CheckpointEvery == 0)) g.problems.push_back(Message("option.checkpoint_pair"));
+    for (const char *option : {"--table-every", "--table-metric"})
+        if (o.TablePath.empty() && std::find(g.seen.begin(), g.seen.end(), option) != g.seen.end())
+            g.problems.push_back(Message("option.needed", {option, "--table"}));
     if (!o.RepeatManifest.empty()) CheckRepeat(g);
     if (o.AnimateCellSize && o.AnimateStyle != AnimationStyle::Map)
         g.problems.push_back(CellSizeWithoutMapMessage("--animate-cell-size", "--animate-style map"));

@@ -19,6 +19,7 @@
 #include "Messages.h"
 #include "NetcdfStack.h"
 #include "OutputRegistry.h"
+#include "RunMetrics.h"
 #include "RunOutputs.h"
 #include "RunSession.h"
 #include "StateOutputs.h"
@@ -56,13 +57,44 @@ struct RunFiles : RunObserver {
     MapAnimation animation;
     gis::NetcdfStack netcdf;
     StateOutputs states;
-    bool running = false;        // set up or put back: the engine holds a whole state
-    bool stateStaged = false;    // the end state was staged (or tried)
-    bool stateWithheld = false;  // no whole state was left to save
+    bool running = false;                                   // set up or put back: the engine holds a whole state
+    bool stateStaged = false;                               // the end state was staged (or tried)
+    bool stateWithheld = false;                             // no whole state was left to save
+    std::unique_ptr<analysis::RunMetricsRecorder> metrics;  // with --table-metric
+    std::string unkept;  // the row of the last step reached, when --table-every left it out
 
     void BeforeStep(const RunSession &run) override { states.BeforeStep(run.Engine(), run.StepIndex()); }
     void Stepped(const RunSession &run) override;
+    void TableRow(std::int32_t step, const StepRecord &r);
+    void EndTable(bool completed);
 };
+
+// The table's row of a step, when --table-every keeps it; the run's metrics see every
+// step.
+void RunFiles::TableRow(std::int32_t step, const StepRecord &r) {
+    if (!tableRows) return;
+    const bool emigrants = TableCountsEmigrants(options);
+    if (options.TableMetrics.empty() && options.TableStepsKept.KeepsAll())
+        return AppendStudyRow(*tableRows, plan.TablePrefix, step, r, emigrants);
+    if (!options.TableMetrics.empty()) {
+        if (!metrics) metrics = std::make_unique<analysis::RunMetricsRecorder>(options.TableMetrics);
+        metrics->Add(step, r);
+    }
+    unkept.clear();
+    AppendStudyRow(KeepsStep(options.TableStepsKept, step, record.StepCount) ? *tableRows : unkept, plan.TablePrefix,
+                   step, r, emigrants);
+}
+
+// A run that ended before its last step keeps the row of the last step it reached;
+// the metrics close every row of the run, missing when it did not complete.
+void RunFiles::EndTable(bool completed) {
+    if (!tableRows) return;
+    *tableRows += unkept;
+    unkept.clear();
+    if (!options.TableMetrics.empty())
+        AppendToRows(*tableRows, metrics ? metrics->Fields(completed)
+                                         : analysis::RunMetricsRecorder(options.TableMetrics).Fields(false));
+}
 
 // Creates the folders of every output of the run and opens the trace.
 void PrepareOutputs(const RunPlan &plan, StagedFiles &files, LineWriter &trace) {
@@ -78,7 +110,7 @@ void PrepareOutputs(const RunPlan &plan, StagedFiles &files, LineWriter &trace) 
 void RunFiles::Stepped(const RunSession &run) {
     const std::int32_t step = run.StepIndex();
     record.StepsReached = step;
-    if (tableRows) AppendStudyRow(*tableRows, plan.TablePrefix, step, run.Record(), TableCountsEmigrants(options));
+    TableRow(step, run.Record());
     // The per-step values are kept only for the summary.
     if (SummaryWanted(options)) {
         record.Series.Totals.push_back(TotalCount(run.Plot()));
@@ -164,8 +196,7 @@ void Steps(const BatchOptions &options, const RunPlan &plan, RunSession &run, Ru
     if (!options.Resumed) run.SetUp();
     out.running = true;
     record.StepsReached = run.StepIndex();
-    if (out.tableRows && !options.Resumed)
-        AppendStudyRow(*out.tableRows, plan.TablePrefix, 0, run.Record(), TableCountsEmigrants(options));
+    if (!options.Resumed) out.TableRow(0, run.Record());
     StartRecordings(options, plan, run, out);
     run.Observe(out);
     while (run.StepIndex() < record.StepCount) {
@@ -324,6 +355,7 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
     }
     record.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     try {
+        if (out) out->EndTable(record.Completed);
         if (out) EndRun(options, plan, inputs, started, run ? &run->Engine() : nullptr, *out, record);
     } catch (const std::bad_alloc &) { Fail(record, LocalMessage(MsgOutOfMemory), true); }
     return record;

@@ -1,5 +1,6 @@
 #include "OptionTable.h"
 
+#include <algorithm>
 #include <variant>
 
 #include "AnimationLook.h"
@@ -7,6 +8,7 @@
 #include "Conversions.h"
 #include "Messages.h"
 #include "PointSelection.h"
+#include "RunMetrics.h"
 #include "SettingsTable.h"
 
 namespace glebix::batch {
@@ -134,6 +136,23 @@ void Accept(Gathered &g, const std::string &value) {
         g.problems.push_back(Message("option.bad_share", {"--accept", value}));
 }
 
+void TableEvery(Gathered &g, const std::string &value) {
+    if (const auto steps = ParseTableSteps(value))
+        g.options.TableStepsKept = *steps;
+    else
+        g.problems.push_back(Message("option.bad_table_every", {"--table-every", value}));
+}
+
+void TableMetric(Gathered &g, const std::string &value) {
+    std::vector<std::string> &metrics = g.options.TableMetrics;
+    if (!analysis::IsRecordedMetric(value))
+        g.problems.push_back(Message("option.bad_table_metric", {"--table-metric", value}));
+    else if (std::find(metrics.begin(), metrics.end(), value) != metrics.end())
+        g.problems.push_back(Message("option.table_metric_twice", {"--table-metric", value}));
+    else
+        metrics.push_back(value);
+}
+
 void Points(Gathered &g, const std::string &value) { TakeParsed(g, ParsePointList(value), g.options.PointsAsked); }
 
 void SliceOption(Gathered &g, const std::string &value) { TakeParsed(g, ParseSlice(value), g.options.SliceAsked); }
@@ -175,6 +194,8 @@ const std::vector<OptionEntry> &OptionTable() {
         {"--jobs", nullptr, "J", "help.jobs", [](G &g, S v) { Count(g, "--jobs", v, 1, g.options.Jobs); }},
         {"--design", nullptr, "FILE", "help.design", [](G &g, S v) { InputPath(g, "--design", v, g.designPath); }},
         Output("--table"),
+        {"--table-every", nullptr, "K|last", "help.table-every", TableEvery},
+        {"--table-metric", nullptr, "NAME", "help.table-metric", TableMetric},
         {"--points", nullptr, "LIST", "help.points", Points},
         {"--slice", nullptr, "I/N", "help.slice", SliceOption},
         {"--independent-seeds", nullptr, nullptr, "help.independent-seeds",
@@ -196,6 +217,8 @@ const std::vector<OptionEntry> &OptionTable() {
         {"--metric", nullptr, "COLUMN", "help.metric", [](G &g, S v) { g.options.Sensitivity.Metrics.push_back(v); }},
         {"--indices", nullptr, "FILE", "help.indices",
          [](G &g, S v) { OutputPath(g, "--indices", v, g.options.Sensitivity.IndicesPath); }},
+        {"--figure", nullptr, "FILE", "help.figure",
+         [](G &g, S v) { OutputPath(g, "--figure", v, g.options.Sensitivity.FigurePath); }},
         {"--bootstrap", nullptr, "B", "help.bootstrap",
          [](G &g, S v) { g.options.Sensitivity.Bootstrap = SensitivityCount(g, "--bootstrap", v, 0); }},
         {"--at-step", nullptr, "K", "help.at-step",

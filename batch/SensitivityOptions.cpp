@@ -16,7 +16,7 @@ const std::set<std::string> &SensitivityOnly() {
     static const std::set<std::string> names = {"--factors",    "--samples",  "--levels",     "--pool",
                                                 "--design-out", "--method",   "--metric",     "--indices",
                                                 "--bootstrap",  "--at-step",  "--every-step", "--max-dropped",
-                                                "--calibrate",  "--observed", "--accept"};
+                                                "--calibrate",  "--observed", "--accept",     "--figure"};
     return names;
 }
 
@@ -128,8 +128,8 @@ void CheckSensitivity(Gathered &g) {
     Needs(g, "--analyse", {"--factors", "--method", "--metric", "--indices", "--seed"});
     if (s.AtStep && s.EveryStep) g.problems.push_back(Message("option.step_pair"));
     RefuseOthers(g, "--analyse",
-                 {"--factors", "--method", "--metric", "--indices", "--bootstrap", "--at-step", "--every-step",
-                  "--max-dropped"});
+                 {"--factors", "--method", "--metric", "--indices", "--figure", "--bootstrap", "--at-step",
+                  "--every-step", "--max-dropped"});
 }
 
 }  // namespace glebix::batch

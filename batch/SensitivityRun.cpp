@@ -1,7 +1,13 @@
 #include "SensitivityRun.h"
 
+#include <filesystem>
+
+#include "AtomicFile.h"
 #include "BatchRun.h"
 #include "CalibrationStudy.h"
+#include "Errors.h"
+#include "IndicesFigure.h"
+#include "InputFile.h"
 #include "Messages.h"
 #include "SensitivityOptions.h"
 #include "SensitivityFiles.h"
@@ -21,6 +27,23 @@ int Report(const analysis::FileOutcome &outcome, bool quiet, const std::function
     if (outcome.WriteError.empty()) return ExitWritten;
     print(Message("batch.line", {outcome.WriteError}));
     return ExitNotWritten;
+}
+
+bool SamePlace(const std::string &a, const std::string &b) {
+    std::error_code error;
+    const auto canonicalA = std::filesystem::weakly_canonical(a, error);
+    if (error) return false;
+    const auto canonicalB = std::filesystem::weakly_canonical(b, error);
+    return !error && canonicalA == canonicalB;
+}
+
+// The figure of the indices just written (the pictures module, loaded now).
+void WriteFigure(const std::string &indicesPath, const std::string &figurePath, analysis::FileOutcome &outcome) {
+    try {
+        WriteFileAtomically(figurePath, IndicesFigurePng(ReadInputFile(indicesPath)));
+    } catch (const GlebixError &e) {
+        outcome.WriteError = LocalMessageWithContext(e);
+    } catch (const std::exception &e) { outcome.WriteError = Labelled("--figure", FromFrench(e.what())); }
 }
 
 }  // namespace
@@ -77,8 +100,15 @@ int RunSensitivity(const BatchOptions &options, const std::function<void(const s
     if (s.AtStep) request.AtStep = *s.AtStep;
     request.EveryStep = s.EveryStep;
     request.MaxDropped = s.MaxDropped.value_or(analysis::DefaultMaxDropped);
-    return Report(analysis::WriteIndicesFile(s.AnalysePath, s.FactorsPath, request, s.IndicesPath), options.Quiet,
-                  print);
+    analysis::FileOutcome outcome;
+    for (const std::string &taken :
+         {s.AnalysePath, s.FactorsPath, s.IndicesPath, analysis::AnalysisManifestPath(s.IndicesPath)})
+        if (!s.FigurePath.empty() && SamePlace(s.FigurePath, taken))
+            outcome.Problems.push_back(Message("analysis.output_is_input", {s.FigurePath}));
+    if (outcome.Problems.empty())
+        outcome = analysis::WriteIndicesFile(s.AnalysePath, s.FactorsPath, request, s.IndicesPath);
+    if (outcome.Written() && !s.FigurePath.empty()) WriteFigure(s.IndicesPath, s.FigurePath, outcome);
+    return Report(outcome, options.Quiet, print);
 }
 
 }  // namespace glebix::batch

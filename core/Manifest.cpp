@@ -183,6 +183,29 @@ std::string ManifestText(const ManifestContents &c) {
     return JsonText(m);
 }
 
+InputFileRecord InputRecordOf(const std::string &role, const std::string &path, std::string_view bytes) {
+    return {role, path, static_cast<std::int64_t>(bytes.size()), Sha256Hex(bytes)};
+}
+
+std::string AnalysisManifestText(const AnalysisManifestContents &c) {
+    Json m = Json::Object();
+    m["program"] = "glebix sensitivity analysis";
+    m["version"] = VersionNumber();
+    m["inputs"] = InputsArray(c.Inputs);
+    m["method"] = c.Method;
+    m["metrics"] = c.Metrics;
+    m["seed"] = c.Seed;
+    m["bootstrap"] = c.Bootstrap;
+    m["steps"] = c.EveryStep ? Json("every") : c.AtStep ? Json(*c.AtStep) : Json("last");
+    m["max_dropped"] = c.MaxDropped;
+    m["outputs"] = Json{{"indices", c.Indices}, {"indices_sha256", c.IndicesSha256}};
+    m["started_utc"] = c.Started;
+    m["notes"] = c.Notes;
+    m["warnings"] = c.Warnings;
+    m["working_directory"] = PathOrNull(WorkingDirectory());
+    return JsonText(m);
+}
+
 std::string ManifestPathBeside(const std::string &resultFilePath) {
     const std::size_t slash = resultFilePath.find_last_of('/');
     const std::size_t dot = resultFilePath.find_last_of('.');

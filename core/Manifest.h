@@ -85,6 +85,30 @@ struct ManifestContents {
     bool IndependentSeeds = false;
 };
 
+// What the manifest of a sensitivity analysis states, written beside its indices file
+// (ManifestPathBeside): enough to make the same indices again and to tell that its
+// inputs are the same.
+struct AnalysisManifestContents {
+    std::vector<InputFileRecord> Inputs;  // the table and the factors, as read
+    std::string Method;
+    std::vector<std::string> Metrics;
+    std::uint32_t Seed = 0;
+    int Bootstrap = 0;                   // B; 0: no intervals
+    std::optional<std::int64_t> AtStep;  // absent: the table's last step
+    bool EveryStep = false;
+    double MaxDropped = 0;
+    std::string Indices;        // the indices file, as given
+    std::string IndicesSha256;  // of its bytes
+    std::string Started;        // UtcNow() when the analysis started
+    std::vector<std::string> Notes, Warnings;
+};
+
+// The record of an input from its bytes.
+InputFileRecord InputRecordOf(const std::string &role, const std::string &path, std::string_view bytes);
+
+// The analysis manifest's JSON text, keys in alphabetical order.
+std::string AnalysisManifestText(const AnalysisManifestContents &contents);
+
 // The folder the process runs in; empty when it cannot be told.
 std::string WorkingDirectory();
 

@@ -1,7 +1,8 @@
 // The pictures module, glebix-pictures (QtGui, giflib, zlib): the PNG snapshots and the
 // animated maps of render/. In the batch tool the render/ functions it calls
 // and the Python module call (MapPicture.h's DensityMapPng, the members of
-// MapAnimation.h, GifAnimation.h and SessionAnimation.h) are stand-ins that call
+// MapAnimation.h, GifAnimation.h and SessionAnimation.h, and IndicesFigure.h's
+// IndicesFigurePng) are stand-ins that call
 // through this table (render/PictureLoader.cpp), so that a run without pictures loads
 // none of those libraries. The module is the render/ code with PictureModuleEntry.cpp;
 // the windows, the tests and R link that code directly.
@@ -9,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "ModuleLoader.h"
 #include "Plot.h"
@@ -34,9 +36,10 @@ struct PictureCapabilities {
     void (*sessionSetUp)(SessionAnimation &animation, const RunSession &session);
     void (*sessionStepped)(SessionAnimation &animation, const RunSession &session);
     std::string (*runAnimationEnd)(RunAnimation &animation);
+    std::string (*indicesFigurePng)(std::string_view csv);
 };
 
 // The entry's name says the table's layout: a module built for another one is not used.
-inline constexpr ModuleName PictureModuleName{"glebix-pictures.so", "glebix_picture_capabilities_1", "QtGui, giflib"};
+inline constexpr ModuleName PictureModuleName{"glebix-pictures.so", "glebix_picture_capabilities_2", "QtGui, giflib"};
 
 }  // namespace glebix::batch

@@ -15,6 +15,7 @@
 #include "RunState.h"
 #include "Settings.h"
 #include "StateFile.h"
+#include "StudyTable.h"
 
 namespace glebix::batch {
 
@@ -38,6 +39,7 @@ struct SensitivityOptions {
     std::string Method;                // --method (the analysis)
     std::vector<std::string> Metrics;  // --metric, in order
     std::string IndicesPath;           // --indices FILE
+    std::string FigurePath;            // --figure OUT.png; empty: none
     std::optional<int> Bootstrap;      // --bootstrap B
     std::optional<int> AtStep;         // --at-step K
     bool EveryStep = false;            // --every-step
@@ -73,6 +75,8 @@ struct BatchOptions {
     bool ReplicateLayout = false;             // --replicates given: outputs go into run-NNN/
     int Jobs = 0;                             // runs at a time; 0: the number of cores
     std::string TablePath;                    // the study table; empty: none
+    TableSteps TableStepsKept;                // --table-every: the steps of each run it keeps
+    std::vector<std::string> TableMetrics;    // --table-metric: run metrics as its last columns
     std::optional<Design> StudyDesign;        // --design, as read
     std::optional<PointList> PointsAsked;     // --points
     std::optional<Slice> SliceAsked;          // --slice

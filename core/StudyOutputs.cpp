@@ -72,7 +72,7 @@ std::string StudyOutputs::Open() {
         if (!options_.TablePath.empty()) {
             MakeDirectories(ParentOf(options_.TablePath));
             table_.Open(options_.TablePath);
-            table_.Write(StudyTableHeader(columns, TableCountsEmigrants(options_)));
+            table_.Write(StudyTableHeader(columns, TableCountsEmigrants(options_), options_.TableMetrics));
         }
     } catch (const std::exception &e) { return Labelled("--table", LocalMessage(ErrorMessageOf(e))); }
     if (!SummaryWanted(options_)) return {};

@@ -32,7 +32,12 @@ StepRecord RecordStep(const Simul &simul) {
     r.CellDecompacted = plot.Env[i][j].Decompacted;
     r.MeanDensity = MeanDensity(plot);
     r.MeanCompacted = MeanCompacted(plot);
-    r.TotalDensity = TotalCount(plot);
+    for (std::size_t c = 0; c < plot.Density.Size(); ++c) {
+        const std::int32_t count = plot.Density.Data()[c];
+        r.TotalDensity += count;
+        r.OccupiedCells += count > 0 ? 1 : 0;
+    }
+    r.Cells = static_cast<std::int64_t>(plot.Density.Size());
     r.Emigrants = simul.Emigrants;
     return r;
 }
@@ -67,10 +72,53 @@ bool TableCountsEmigrants(bool bounded, const std::vector<std::string> &designCo
     return bounded || std::any_of(designColumns.begin(), designColumns.end(), IsEdgesSetting);
 }
 
-std::string StudyTableHeader(const std::vector<std::string> &designColumns, bool emigrants) {
+std::string StudyTableHeader(const std::vector<std::string> &designColumns, bool emigrants,
+                             const std::vector<std::string> &metricColumns) {
     std::string header = "point,replicate,seed,";
     for (const std::string &name : designColumns) header += CsvField(name) + ',';
-    return header + StepColumns(emigrants) + '\n';
+    header += StepColumns(emigrants);
+    for (const std::string &name : metricColumns) header += ',' + CsvField(name);
+    return header + '\n';
+}
+
+std::optional<double> StepColumnValue(const StepRecord &r, std::string_view column) {
+    if (column == "cell_density") return r.CellDensity;
+    if (column == "cell_compacted") return r.CellCompacted;
+    if (column == "cell_decompacted") return r.CellDecompacted;
+    if (column == "mean_density") return r.MeanDensity;
+    if (column == "mean_compacted") return r.MeanCompacted;
+    if (column == "total_density") return static_cast<double>(r.TotalDensity);
+    if (column == EmigrantsColumnName) return static_cast<double>(r.Emigrants);
+    if (column == OccupiedShareColumn)
+        return r.Cells > 0 ? static_cast<double>(r.OccupiedCells) / static_cast<double>(r.Cells) : 0.0;
+    return std::nullopt;
+}
+
+std::optional<TableSteps> ParseTableSteps(std::string_view text) {
+    if (text == "last") return TableSteps{1, true};
+    std::int32_t every = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), every);
+    if (ec != std::errc() || end != text.data() + text.size() || every < 1) return std::nullopt;
+    return TableSteps{every, false};
+}
+
+bool KeepsStep(const TableSteps &steps, std::int32_t step, std::int32_t lastStep) {
+    if (step == lastStep) return true;
+    return !steps.LastOnly && step % steps.Every == 0;
+}
+
+void AppendToRows(std::string &rows, std::string_view suffix) {
+    std::string out;
+    out.reserve(rows.size() + suffix.size() * 4);
+    std::size_t start = 0;
+    for (std::size_t end; (end = rows.find('\n', start)) != std::string::npos; start = end + 1) {
+        out.append(rows, start, end - start);
+        out += ',';
+        out += suffix;
+        out += '\n';
+    }
+    out.append(rows, start, std::string::npos);
+    rows = std::move(out);
 }
 
 std::string StudyRowPrefix(int point, int replicate, std::uint32_t seed, const std::vector<std::string> &designValues) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,7 +28,9 @@ struct StepRecord {
     double MeanDensity = 0;
     double MeanCompacted = 0;
     std::int64_t TotalDensity = 0;
-    std::int64_t Emigrants = 0;  // left a bounded plot in the step's dispersal (0 on a torus)
+    std::int64_t Emigrants = 0;      // left a bounded plot in the step's dispersal (0 on a torus)
+    std::int64_t OccupiedCells = 0;  // cells whose count is above 0
+    std::int64_t Cells = 0;          // cells of the plot
 };
 
 // The record of the engine's present state (after set-up or after a step).
@@ -53,8 +56,30 @@ inline constexpr const char *StepColumnNames[] = {
 // The values of those columns, reals in shortest round-trip form, without a line end.
 void AppendStepValues(std::string &out, std::int32_t step, const StepRecord &record, bool emigrants = false);
 
-// "point,replicate,seed,<design columns>,<step columns>\n".
-std::string StudyTableHeader(const std::vector<std::string> &designColumns, bool emigrants = false);
+// "point,replicate,seed,<design columns>,<step columns>[,<metric columns>]\n".
+std::string StudyTableHeader(const std::vector<std::string> &designColumns, bool emigrants = false,
+                             const std::vector<std::string> &metricColumns = {});
+
+// The value of the step column `column` (one of StepColumnNames but "step", or
+// "emigrants") in `record`, or "occupied_share": the share of the plot's cells whose
+// count is above 0. Nothing for another name.
+std::optional<double> StepColumnValue(const StepRecord &record, std::string_view column);
+inline constexpr const char *OccupiedShareColumn = "occupied_share";
+
+// Which steps of a run a study table keeps (--table-every): every `Every`-th from step
+// 0, and the run's last; or the last alone. The default keeps every step.
+struct TableSteps {
+    std::int32_t Every = 1;
+    bool LastOnly = false;
+    bool KeepsAll() const { return Every == 1 && !LastOnly; }
+};
+// "K" (a whole number from 1) or "last"; nothing for another text.
+std::optional<TableSteps> ParseTableSteps(std::string_view text);
+// Whether the row of `step` is kept, the run's last step being `lastStep` (the step it
+// was to reach; a run that ends earlier has its last row added by its writer).
+bool KeepsStep(const TableSteps &steps, std::int32_t step, std::int32_t lastStep);
+// Appends ",<suffix>" to every line of `rows` (each ended by a line end).
+void AppendToRows(std::string &rows, std::string_view suffix);
 
 // "point,replicate,seed,<design values>," : the start of every row of one run. The
 // design values are the settings' texts as the point's run uses them.

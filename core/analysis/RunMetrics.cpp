@@ -19,14 +19,48 @@ namespace {
 using batch::Message;
 
 constexpr std::string_view TimeMean = "time_mean_";
+constexpr char WindowMark = '@', WindowTo = ':';
 constexpr double NotANumber = std::numeric_limits<double>::quiet_NaN();
 
-// The step column each metric reads.
-std::string ColumnOf(const std::string &metric) {
-    if (metric == "final_total" || metric == "extinct" || metric == "extinction_step") return "total_density";
-    if (metric == "final_compacted") return "mean_compacted";
-    return metric.substr(TimeMean.size());
+// A metric's name taken apart: the step column it reads, and its window of steps.
+struct MetricName {
+    std::string column;
+    bool timeMean = false;
+    std::optional<std::int64_t> from, to;
+};
+
+std::optional<std::int64_t> WindowStep(std::string_view text) {
+    const auto step = batch::ParseCount(std::string(text), 0);
+    return step ? std::optional<std::int64_t>(*step) : std::nullopt;
 }
+
+MetricName Reads(std::string column, bool timeMean = false) {
+    MetricName m;
+    m.column = std::move(column);
+    m.timeMean = timeMean;
+    return m;
+}
+
+std::optional<MetricName> ParseMetric(std::string_view name) {
+    if (name == "final_total" || name == "extinct" || name == "extinction_step") return Reads("total_density");
+    if (name == "final_compacted") return Reads("mean_compacted");
+    if (name == batch::OccupiedShareColumn) return Reads(batch::OccupiedShareColumn);
+    if (name.substr(0, TimeMean.size()) != TimeMean || name.size() == TimeMean.size()) return std::nullopt;
+    MetricName m = Reads(std::string(name.substr(TimeMean.size())), true);
+    const std::size_t mark = m.column.find(WindowMark);
+    if (mark == std::string::npos) return m;
+    const std::string window = m.column.substr(mark + 1);
+    m.column.resize(mark);
+    const std::size_t to = window.find(WindowTo);
+    if (m.column.empty() || to == std::string::npos) return std::nullopt;
+    m.from = WindowStep(std::string_view(window).substr(0, to));
+    m.to = WindowStep(std::string_view(window).substr(to + 1));
+    if (!m.from || !m.to || *m.from > *m.to) return std::nullopt;
+    return m;
+}
+
+// The step column each metric reads.
+std::string ColumnOf(const std::string &metric) { return ParseMetric(metric)->column; }
 
 // One run's rows, as they come.
 struct Run {
@@ -36,14 +70,32 @@ struct Run {
     std::vector<std::vector<double>> values;  // per metric column, per row; NaN: missing
 };
 
-double MetricOf(const std::string &metric, const Run &run, const std::vector<double> &v) {
-    if (v.empty() || std::any_of(v.begin(), v.end(), [](double x) { return std::isnan(x); })) return NotANumber;
-    if (metric == "final_total" || metric == "final_compacted") return v.back();
+bool AnyMissing(const std::vector<double> &v) {
+    return v.empty() || std::any_of(v.begin(), v.end(), [](double x) { return std::isnan(x); });
+}
+
+double WindowMean(const MetricName &m, const std::vector<std::int64_t> &steps, const std::vector<double> &v) {
+    if (steps.empty() || steps.back() < *m.to) return NotANumber;
+    std::vector<double> inside;
+    for (std::size_t r = 0; r < v.size(); ++r)
+        if (steps[r] >= *m.from && steps[r] <= *m.to) inside.push_back(v[r]);
+    if (AnyMissing(inside)) return NotANumber;
+    double sum = 0;
+    for (double x : inside) sum += x;
+    return sum / static_cast<double>(inside.size());
+}
+
+// The metric over a run's steps `steps`, `v` holding its column's value at each.
+double MetricOf(const std::string &metric, const std::vector<std::int64_t> &steps, const std::vector<double> &v) {
+    const MetricName m = *ParseMetric(metric);
+    if (m.to) return WindowMean(m, steps, v);
+    if (AnyMissing(v)) return NotANumber;
+    if (!m.timeMean && metric != "extinct" && metric != "extinction_step") return v.back();
     if (metric == "extinct") return std::any_of(v.begin(), v.end(), [](double x) { return x == 0; }) ? 1 : 0;
     if (metric == "extinction_step") {
         for (std::size_t r = 0; r < v.size(); ++r)
-            if (v[r] == 0) return static_cast<double>(run.steps[r]);
-        return static_cast<double>(run.steps.back() + 1);
+            if (v[r] == 0) return static_cast<double>(steps[r]);
+        return static_cast<double>(steps.back() + 1);
     }
     double sum = 0;
     for (double x : v) sum += x;
@@ -57,9 +109,35 @@ int Column(const std::vector<std::string> &header, const std::string &name) {
 
 }  // namespace
 
-bool IsRunMetric(std::string_view name) {
-    return name == "final_total" || name == "final_compacted" || name == "extinct" || name == "extinction_step" ||
-           (name.substr(0, TimeMean.size()) == TimeMean && name.size() > TimeMean.size());
+bool IsRunMetric(std::string_view name) { return ParseMetric(name).has_value(); }
+
+bool IsRecordedMetric(std::string_view name) {
+    const auto m = ParseMetric(name);
+    return m && batch::StepColumnValue(batch::StepRecord{}, m->column).has_value();
+}
+
+RunMetricsRecorder::RunMetricsRecorder(std::vector<std::string> names)
+    : names_(std::move(names)), values_(names_.size()) {
+    for (const std::string &name : names_) columns_.push_back(ColumnOf(name));
+}
+
+void RunMetricsRecorder::Add(std::int64_t step, const batch::StepRecord &record) {
+    steps_.push_back(step);
+    for (std::size_t m = 0; m < names_.size(); ++m)
+        values_[m].push_back(batch::StepColumnValue(record, columns_[m]).value_or(NotANumber));
+}
+
+std::vector<double> RunMetricsRecorder::Values(bool completed) const {
+    std::vector<double> out(names_.size(), NotANumber);
+    if (!completed) return out;
+    for (std::size_t m = 0; m < names_.size(); ++m) out[m] = MetricOf(names_[m], steps_, values_[m]);
+    return out;
+}
+
+std::string RunMetricsRecorder::Fields(bool completed) const {
+    std::string out;
+    for (const double v : Values(completed)) out += (out.empty() ? "" : ",") + IndexNumber(v);
+    return out;
 }
 
 namespace {
@@ -132,7 +210,7 @@ std::string RunsText(const std::vector<Run> &runs, bool status, const std::vecto
         out += run.key;
         for (const std::string &f : run.first) out += "," + batch::CsvField(f);
         for (std::size_t m = 0; m < metrics.size(); ++m)
-            out += "," + IndexNumber(MetricOf(metrics[m], run, run.values[m]));
+            out += "," + IndexNumber(MetricOf(metrics[m], run.steps, run.values[m]));
         out += '\n';
     }
     return out;

@@ -9,7 +9,9 @@
 #include "AtomicFile.h"
 #include "Errors.h"
 #include "InputFile.h"
+#include "Manifest.h"
 #include "Messages.h"
+#include "Sha256.h"
 
 namespace glebix::analysis {
 
@@ -84,10 +86,45 @@ FileOutcome WriteDesignFile(const std::string &factorsPath, const SampleRequest 
     return out;
 }
 
+namespace {
+
+batch::AnalysisManifestContents ManifestOf(const std::string &tablePath, const std::string &table,
+                                           const std::string &factorsPath, const std::string &factors,
+                                           const AnalysisRequest &request) {
+    batch::AnalysisManifestContents m;
+    m.Started = batch::UtcNow();
+    m.Inputs = {batch::InputRecordOf("table", tablePath, table), batch::InputRecordOf("factors", factorsPath, factors)};
+    m.Method = MethodName(request.Kind);
+    m.Metrics = request.Metrics;
+    m.Seed = request.Seed;
+    m.Bootstrap = request.Resamples;
+    m.AtStep = request.AtStep;
+    m.EveryStep = request.EveryStep;
+    m.MaxDropped = request.MaxDropped;
+    return m;
+}
+
+// The indices, then their manifest: a manifest never tells of indices not written.
+void WriteIndicesAndManifest(const std::string &indicesPath, const std::string &csv,
+                             batch::AnalysisManifestContents manifest, FileOutcome &out) {
+    Write(indicesPath, csv, out);
+    if (!out.WriteError.empty()) return;
+    manifest.Indices = indicesPath;
+    manifest.IndicesSha256 = Sha256Hex(csv);
+    manifest.Notes = out.Notes;
+    manifest.Warnings = out.Warnings;
+    Write(AnalysisManifestPath(indicesPath), batch::AnalysisManifestText(manifest), out);
+}
+
+}  // namespace
+
+std::string AnalysisManifestPath(const std::string &indicesPath) { return batch::ManifestPathBeside(indicesPath); }
+
 FileOutcome WriteIndicesFile(const std::string &tablePath, const std::string &factorsPath, AnalysisRequest request,
                              const std::string &indicesPath) {
     FileOutcome out;
     CheckPlace(indicesPath, {tablePath, factorsPath}, out);
+    if (out.Problems.empty()) CheckPlace(AnalysisManifestPath(indicesPath), {tablePath, factorsPath, indicesPath}, out);
     const auto factorsText = ReadSmall(factorsPath, out);
     const auto table = ReadLarge(tablePath, out);
     if (!out.Problems.empty()) return out;
@@ -95,11 +132,12 @@ FileOutcome WriteIndicesFile(const std::string &tablePath, const std::string &fa
     out.Problems = std::move(factors.Problems);
     if (!out.Problems.empty()) return out;
     request.Factors = std::move(factors.Factors);
+    const batch::AnalysisManifestContents manifest = ManifestOf(tablePath, *table, factorsPath, *factorsText, request);
     AnalysisOutcome analysis = AnalyseTable(*table, tablePath, request);
     out.Problems = std::move(analysis.Problems);
     out.Notes = std::move(analysis.Notes);
     out.Warnings = std::move(analysis.Warnings);
-    if (out.Problems.empty()) Write(indicesPath, analysis.Csv, out);
+    if (out.Problems.empty()) WriteIndicesAndManifest(indicesPath, analysis.Csv, manifest, out);
     return out;
 }
 

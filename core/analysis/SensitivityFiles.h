@@ -30,7 +30,9 @@ FileOutcome WriteDesignFile(const std::string &factorsPath, const SampleRequest 
 
 // Analyses the table `tablePath` for the factors of `factorsPath` into the indices
 // file `indicesPath`; the request's factors are those of the file. The table is read
-// whole, of any size.
+// whole, of any size. Then its manifest (core/Manifest.h) is written beside it, at
+// AnalysisManifestPath: the inputs with their SHA-256, the request, the version.
+std::string AnalysisManifestPath(const std::string &indicesPath);
 FileOutcome WriteIndicesFile(const std::string &tablePath, const std::string &factorsPath, AnalysisRequest request,
                              const std::string &indicesPath);
 

@@ -15,12 +15,12 @@ from ._core import GlebixError, __version__
 from ._settings import SETTING_INFO, SETTINGS
 from ._simulation import Simulation
 from ._sweep import run, sweep
-from ._sensitivity import analyse, calibrate, sample
+from ._sensitivity import analyse, calibrate, explore, sample
 from ._messages import message as _message
 from ._warnings import GlebixWarning
 
 __all__ = [
-    "GlebixError", "GlebixWarning", "SETTING_INFO", "SETTINGS", "Simulation", "analyse", "calibrate", "run", "sample",
+    "GlebixError", "GlebixWarning", "SETTING_INFO", "SETTINGS", "Simulation", "analyse", "calibrate", "explore", "run", "sample",
     "sweep",
     "__version__"
 ]

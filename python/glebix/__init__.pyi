@@ -1,5 +1,5 @@
 # Types of the package's public names, for editors and type checkers.
-from collections.abc import Iterable, Mapping
+from collections.abc import Iterable, Mapping, Sequence
 from os import PathLike
 from typing import Any, Literal, NamedTuple, Union, overload
 
@@ -99,6 +99,8 @@ def run(
     species: _Path | None = None,
     threads: int | None = None,
     progress: bool = False,
+    table_every: int | Literal["last"] | None = None,
+    table_metrics: str | Sequence[str] = (),
     **settings: _Setting,
 ) -> _Table: ...
 def sweep(
@@ -113,6 +115,8 @@ def sweep(
     species: _Path | None = None,
     threads: int | None = None,
     progress: bool = False,
+    table_every: int | Literal["last"] | None = None,
+    table_metrics: str | Sequence[str] = (),
     **settings: _Setting,
 ) -> _Table: ...
 def sample(
@@ -151,3 +155,22 @@ def calibrate(
     quiet: bool = False,
     **settings: _Setting,
 ) -> _Table: ...
+
+
+def explore(
+    factors: _Path,
+    method: Literal["factorial", "lhs", "sobol", "saltelli", "morris"],
+    metrics: str | Iterable[str],
+    folder: _Path,
+    seed: int,
+    samples: int = 0,
+    levels: int = 4,
+    pool: int = 0,
+    replicates: int = 1,
+    steps: int = 300,
+    bootstrap: int = 1000,
+    jobs: int = 0,
+    client: Any = None,
+    quiet: bool = False,
+    **settings: _Setting,
+) -> str: ...

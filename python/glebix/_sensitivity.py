@@ -2,8 +2,11 @@
 indices of its table, written by the core as glebix-batch --sample and --analyse
 write them (docs/sensitivity.md)."""
 
+import csv
 import os
 import sys
+
+import numpy as np
 
 from . import _core
 from ._messages import message
@@ -70,3 +73,51 @@ def calibrate(factors, observed, out, seed, samples, method="abc-rejection", acc
         for note in notes:
             print(note, file=sys.stderr)
     return pd.read_csv(os.path.join(folder, "posterior.csv"))
+
+
+def explore(factors, method, metrics, folder, seed, samples=0, levels=4, pool=0, replicates=1, steps=300,
+            bootstrap=1000, jobs=0, client=None, quiet=False, **settings):
+    """Samples, runs and analyses in one call: the design of `method` for the factors
+    file `factors` (as sample()), its points run `replicates` times for `steps` steps
+    (as sweep(), on local threads or on the Dask `client`), each run's last step kept
+    in the table, with the run metrics among `metrics` as columns (as glebix-batch
+    --table-every last --table-metric), then the table analysed (as analyse()).
+    Writes plan.csv (the design), runs.csv (the table), indices.csv and its
+    manifest indices.json into `folder` (created when missing); the seed samples, runs and resamples. Returns the
+    indices' path; the same indices as glebix-batch from the same files."""
+    from ._sweep import sweep
+
+    if isinstance(metrics, str):
+        metrics = [metrics]
+    metrics = list(metrics)
+    folder = _path(folder, "folder")
+    os.makedirs(folder, exist_ok=True)
+    design = sample(method, factors, os.path.join(folder, "plan.csv"), seed, samples, levels, pool)
+    with open(design, newline="", encoding="utf-8") as f:
+        points = list(csv.DictReader(f))
+    table = sweep(points, replicates=replicates, seed=seed, steps=steps, jobs=jobs, client=client,
+                  table_every="last", table_metrics=[m for m in metrics if _recorded(m)], **settings)
+    _write_table(table, os.path.join(folder, "runs.csv"))
+    return analyse(os.path.join(folder, "runs.csv"), factors, method, metrics, os.path.join(folder, "indices.csv"),
+                   seed, bootstrap=bootstrap, quiet=quiet)
+
+
+def _recorded(metric):
+    """Whether a run records `metric` as a column of its table (a run metric)."""
+    try:
+        _core.check_table_metric(metric)
+        return True
+    except ValueError:
+        return False
+
+
+def _write_table(table, path):
+    """The table as CSV, reals in the shortest form that reads back the same (as the
+    batch tool writes them), whether a DataFrame or a dict of arrays."""
+    names = list(table.keys() if isinstance(table, dict) else table.columns)
+    columns = [np.asarray(table[name]) for name in names]
+    texts = [[_core.format_real(float(v)) if c.dtype.kind == "f" else str(v) for v in c] for c in columns]
+    with open(path, "w", newline="", encoding="utf-8") as f:
+        out = csv.writer(f, lineterminator="\n")
+        out.writerow(names)
+        out.writerows(zip(*texts))

@@ -34,10 +34,11 @@ _PROBLEMS_SHOWN = 20
 
 
 def run(steps=300, seed=None, replicates=1, jobs=0, *, client=None, species=None, threads=None, progress=False,
-        **settings):
+        table_every=None, table_metrics=(), **settings):
     """`replicates` runs of one setting; the table of glebix.sweep without design
     columns (point is 1)."""
-    return _study([{}], [], replicates, seed, steps, jobs, client, False, species, threads, progress, settings)
+    return _study([{}], [], replicates, seed, steps, jobs, client, False, species, threads, progress,
+                  (table_every, table_metrics), settings)
 
 
 def sweep(
@@ -52,6 +53,8 @@ def sweep(
     species=None,
     threads=None,
     progress=False,
+    table_every=None,
+    table_metrics=(),
     **settings,
 ):
     """Runs every point of `design` `replicates` times and returns one tidy table.
@@ -70,6 +73,11 @@ def sweep(
     species    a species parameter file; then **settings; then the point's row
     progress   True: a bar of the finished runs on the standard error, when tqdm is
                installed (without it, nothing is shown)
+    table_every    K: keep the rows of steps 0, K, 2K, ... and each run's last; "last":
+               the last alone (glebix-batch --table-every); None: every step
+    table_metrics  names of run metrics (final_total, occupied_share,
+               time_mean_total_density@100:300, ...) added as the last columns, each
+               run's value on each of its rows (glebix-batch --table-metric)
 
     Columns: point, replicate, seed, the design's columns (the values the runs use,
     as numbers when every value of the column is one, else as the settings' texts),
@@ -80,11 +88,47 @@ def sweep(
     """
     points, columns = _read_design(design)
     return _study(points, columns, replicates, seed, steps, jobs, client, independent_seeds, species, threads,
-                  progress, settings)
+                  progress, (table_every, table_metrics), settings)
+
+
+def _table_choice(table):
+    """The rows and metric columns asked, checked by the core before any run."""
+    every, metrics = table
+    metrics = [metrics] if isinstance(metrics, str) else list(metrics)
+    if every is not None:
+        every = str(every)
+        _core.table_steps_kept([], every, 0)
+    for name in metrics:
+        _core.check_table_metric(name)
+    if len(set(metrics)) != len(metrics):
+        raise ValueError(message("option.table_metric_twice", "table_metrics",
+                                 next(m for m in metrics if metrics.count(m) > 1)))
+    return every, metrics
+
+
+def _thinned(results, steps, table, failed):
+    """Each run's columns, cut to the rows kept, with its metrics as columns. A run that
+    failed (`failed` holds its place) keeps the row of the last step it reached, and its
+    metrics are missing, as in the batch tool's table."""
+    every, metrics = table
+    out = []
+    for r, place in zip(results, failed):
+        kept = {name: values for name, values in r.items() if not name.startswith("_")}
+        if every is not None:
+            mask = _core.table_steps_kept(r["step"], every, steps)
+            if len(mask):
+                mask[-1] = True
+            kept = {name: values[mask] for name, values in kept.items()}
+        completed = not place and len(r["step"]) > 0 and r["step"][-1] == steps
+        for name, value in zip(metrics, _core.run_metrics(metrics, r, completed) if metrics else []):
+            kept[name] = np.full(len(kept["step"]), value)
+        out.append(kept)
+    return out
 
 
 def _study(points, columns, replicates, seed, steps, jobs, client, independent_seeds, species, threads, progress,
-           settings):
+           table, settings):
+    table = _table_choice(table)
     replicates = check_count("replicates", replicates)
     steps = check_steps(steps)
     jobs = check_jobs(jobs)
@@ -118,7 +162,9 @@ def _study(points, columns, replicates, seed, steps, jobs, client, independent_s
     finally:
         bar.close()
     design = {name: _design_column([s[name] for s in point_settings]) for name in columns}
-    table = _assemble(tasks, results, design)
+    failed_runs = {(e.point, e.replicate) for e in failures}
+    failed = [(t[0], t[1]) in failed_runs for t in tasks]
+    table = _assemble(tasks, _thinned(results, steps, table, failed), design, table[1])
     if pandas is not None:
         table.attrs.update(master_seed=master, steps=steps, replicates=replicates,
                            independent_seeds=bool(independent_seeds))
@@ -219,7 +265,7 @@ def _run_task(task, inputs=None):
         e.point, e.replicate = point, replicate
         e.args = (labelled(message("python.point_replicate", point, replicate), e.args[0]),)
         failure = e
-    return sim._trace_columns(), failure
+    return sim._trace_columns(True), failure
 
 
 def _run_on_dask(client, tasks, species, threads, inputs, bar):
@@ -244,7 +290,7 @@ def _dask_completed(futures):
     return completed(futures)
 
 
-def _assemble(tasks, results, design):
+def _assemble(tasks, results, design, metrics=()):
     counts = np.array([len(r["step"]) for r in results], dtype=np.int64)
     points = np.repeat(np.array([t[0] for t in tasks], dtype=np.int64), counts)
     columns = {
@@ -260,4 +306,5 @@ def _assemble(tasks, results, design):
     if _core.table_counts_emigrants(bounded, list(design)):
         columns[EMIGRANTS_COLUMN] = np.concatenate(
             [r.get(EMIGRANTS_COLUMN, np.zeros(len(r["step"]), dtype=np.int64)) for r in results])
+    columns.update((name, np.concatenate([r[name] for r in results])) for name in metrics)
     return pandas.DataFrame(columns) if pandas is not None else columns

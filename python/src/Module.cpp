@@ -139,7 +139,9 @@ py::array_t<T> ColumnArray(const std::vector<T> &column) {
     return py::array_t<T>(static_cast<py::ssize_t>(column.size()), column.data());
 }
 
-py::dict TraceDict(const TraceColumns &t) {
+// With `occupied`, the occupied cells and the plot's cells too, which a study's run
+// metrics may need (run_metrics).
+py::dict TraceDict(const TraceColumns &t, bool occupied = false) {
     py::dict out;
     out[TraceColumnNames[0]] = ColumnArray(t.Step);
     out[TraceColumnNames[1]] = ColumnArray(t.CellDensity);
@@ -149,6 +151,10 @@ py::dict TraceDict(const TraceColumns &t) {
     out[TraceColumnNames[5]] = ColumnArray(t.MeanCompacted);
     out[TraceColumnNames[6]] = ColumnArray(t.TotalDensity);
     if (t.Bounded) out[batch::EmigrantsColumnName] = ColumnArray(t.Emigrants);
+    if (occupied) {
+        out["_occupied_cells"] = ColumnArray(t.OccupiedCells);
+        out["_cells"] = t.Cells;
+    }
     return out;
 }
 
@@ -284,7 +290,7 @@ py::tuple RunStudy(const std::vector<TaskTuple> &tuples, const py::object &speci
         results = RunStudyTasks(tasks, values, jobs, threads, inputs ? inputs->Files : nullptr, watch);
     } catch (const WatchInterrupted &) { throw py::error_already_set(); }
     py::list traces;
-    for (const TraceColumns &t : results.Traces) traces.append(TraceDict(t));
+    for (const TraceColumns &t : results.Traces) traces.append(TraceDict(t, true));
     py::list failures;
     for (const RunFailed &f : results.Failures) failures.append(GlebixErrorObject(f.Error, f.Point, f.Replicate));
     return py::make_tuple(traces, failures);
@@ -357,7 +363,10 @@ void BindSimulation(py::module_ &m) {
                                    const CellIndex cell = h.Engine().ChartCell();
                                    return py::make_tuple(cell.I, cell.J);
                                })
-        .def("_trace_columns", [](const SimulationHandle &h) { return TraceDict(h.TraceCopy()); })
+        .def(
+            "_trace_columns",
+            [](const SimulationHandle &h, bool occupied) { return TraceDict(h.TraceCopy(), occupied); },
+            py::arg("occupied") = false)
         .def_property_readonly("density",
                                [](const py::object &self) {
                                    const TPlot &p = PlotOf(self);

@@ -19,7 +19,9 @@ struct TraceColumns {
     std::vector<double> MeanCompacted;
     std::vector<std::int64_t> TotalDensity;
     std::vector<std::int64_t> Emigrants;
-    bool Bounded = false;  // the run's plot is bounded: its trace shows the emigrants
+    std::vector<std::int64_t> OccupiedCells;  // for the run metrics of a study's table
+    std::int64_t Cells = 0;                   // of the plot
+    bool Bounded = false;                     // the run's plot is bounded: its trace shows the emigrants
 
     std::size_t Size() const { return Step.size(); }
     void Clear();

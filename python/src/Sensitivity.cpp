@@ -1,5 +1,6 @@
 #include "Sensitivity.h"
 
+#include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
 #include <optional>
@@ -10,7 +11,9 @@
 #include "CalibrationStudy.h"
 #include "Messages.h"
 #include "RunSettings.h"
+#include "RunMetrics.h"
 #include "SensitivityFiles.h"
+#include "StudyTable.h"
 
 namespace py = pybind11;
 
@@ -102,9 +105,62 @@ std::vector<std::string> Calibrate(const std::string &factors, const std::string
     return Outcome(std::move(outcome)).first;
 }
 
+// Whether each step of `steps` stays in a study table thinned by `every` ("K" or
+// "last"), the run's last step being `last`.
+py::array_t<bool> TableStepsKept(const std::vector<std::int64_t> &steps, const std::string &every, std::int64_t last) {
+    const auto kept = batch::ParseTableSteps(every);
+    if (!kept) throw py::value_error(batch::Message("option.bad_table_every", {"table_every", every}));
+    py::array_t<bool> out(static_cast<py::ssize_t>(steps.size()));
+    auto mask = out.mutable_unchecked<1>();
+    for (std::size_t k = 0; k < steps.size(); ++k)
+        mask(static_cast<py::ssize_t>(k)) =
+            batch::KeepsStep(*kept, static_cast<std::int32_t>(steps[k]), static_cast<std::int32_t>(last));
+    return out;
+}
+
+void CheckTableMetric(const std::string &name) {
+    if (!analysis::IsRecordedMetric(name))
+        throw py::value_error(batch::Message("option.bad_table_metric", {"table_metrics", name}));
+}
+
+// The metrics `names` of one run from its trace's columns (with the occupied cells), as
+// the batch tool's runs compute them step by step; missing when it did not complete.
+std::vector<double> RunMetricValues(const std::vector<std::string> &names, const py::dict &trace, bool completed) {
+    for (const std::string &name : names) CheckTableMetric(name);
+    const auto column = [&trace](const char *name) { return trace[name].cast<std::vector<double>>(); };
+    const std::vector<double> step = column("step"), cellDensity = column("cell_density"),
+                              cellCompacted = column("cell_compacted"), cellDecompacted = column("cell_decompacted"),
+                              meanDensity = column("mean_density"), meanCompacted = column("mean_compacted"),
+                              total = column("total_density"), occupied = column("_occupied_cells");
+    const std::vector<double> emigrants = trace.contains(batch::EmigrantsColumnName)
+                                              ? column(batch::EmigrantsColumnName)
+                                              : std::vector<double>(step.size(), 0.0);
+    const auto cells = trace["_cells"].cast<std::int64_t>();
+    analysis::RunMetricsRecorder recorder(names);
+    for (std::size_t k = 0; k < step.size(); ++k) {
+        batch::StepRecord r;
+        r.CellDensity = static_cast<std::int32_t>(cellDensity[k]);
+        r.CellCompacted = cellCompacted[k];
+        r.CellDecompacted = cellDecompacted[k];
+        r.MeanDensity = meanDensity[k];
+        r.MeanCompacted = meanCompacted[k];
+        r.TotalDensity = static_cast<std::int64_t>(total[k]);
+        r.Emigrants = static_cast<std::int64_t>(emigrants[k]);
+        r.OccupiedCells = static_cast<std::int64_t>(occupied[k]);
+        r.Cells = cells;
+        recorder.Add(static_cast<std::int64_t>(step[k]), r);
+    }
+    return recorder.Values(completed);
+}
+
 }  // namespace
 
 void AddSensitivity(py::module_ &m) {
+    m.def("table_steps_kept", &TableStepsKept, py::arg("steps"), py::arg("every"), py::arg("last"),
+          "Which steps a study table thinned as glebix-batch --table-every keeps.");
+    m.def("check_table_metric", &CheckTableMetric, py::arg("name"), "Refuses a name --table-metric refuses.");
+    m.def("run_metrics", &RunMetricValues, py::arg("names"), py::arg("trace"), py::arg("completed"),
+          "The run metrics of one run from its trace, as glebix-batch --table-metric writes them.");
     m.def("write_design", &WriteDesign, py::arg("factors"), py::arg("method"), py::arg("samples"), py::arg("seed"),
           py::arg("levels"), py::arg("pool"), py::arg("design_out"),
           "Samples a factors file into a design file, as glebix-batch --sample.");

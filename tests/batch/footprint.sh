@@ -3,6 +3,10 @@
 #   footprint.sh PROGRAM design: a design of 200 000 points run with --steps 0 --table
 #     peaks within 64 MB plus twice the design file's size (/usr/bin/time's maximum
 #     resident set size), and its table has a row per point.
+#   footprint.sh PROGRAM analysis: --analyse of a 100 000-point table of three factors
+#     (lhs: PRCC and SRC) with B = 1000 peaks within 64 MB plus eight times the
+#     table's size and ends within 240 s (far beyond its 3 s on one idle core: time
+#     varies with the load), and writes a row per factor and index.
 #   footprint.sh PROGRAM lean: --version and a default run with --out load neither
 #     GDAL, netCDF nor QtGui (the loader's own list, LD_DEBUG=libs) and peak under
 #     20 MB; without its modules beside it, the program still runs what needs none and
@@ -38,6 +42,30 @@ design() {
     [ "$peak" -le "$bound" ] || fail "the design's run peaked at $peak kB, beyond $bound kB"
     rows=$(wc -l < table.csv)
     [ "$rows" -eq $((points + 1)) ] || fail "the table has $rows lines for $points points"
+}
+
+analysis() {
+    points=100000
+    printf 'name,low,high\na,0,1\nb,0,1\nc,0,1\n' > factors.csv
+    # Numbers with a decimal point whatever the tests' locale.
+    LC_ALL=C awk -v n=$points 'BEGIN {
+        print "point,a,b,c,y"
+        for (k = 1; k <= n; k++) {
+            a = ((k * 7919) % 10007) / 10007; b = ((k * 104729) % 10009) / 10009; c = ((k * 1299709) % 10037) / 10037
+            printf "%d,%.6f,%.6f,%.6f,%.6f\n", k, a, b, c, 4 * a + 2 * b * b + 0.1 * c
+        }
+    }' > table.csv
+    bytes=$(wc -c < table.csv)
+    bound=$((64 * 1024 + 8 * bytes / 1024))
+    start=$(date +%s)
+    peak=$(peak_kb "$program" --analyse table.csv --factors factors.csv --method lhs --metric y --seed 1 \
+        --bootstrap 1000 --indices indices.csv)
+    seconds=$(($(date +%s) - start))
+    echo "analysis of $points points, $bytes bytes, B = 1000: peak $peak kB (bound $bound kB), $seconds s"
+    [ "$peak" -le "$bound" ] || fail "the analysis peaked at $peak kB, beyond $bound kB"
+    [ "$seconds" -le 240 ] || fail "the analysis took $seconds s"
+    rows=$(wc -l < indices.csv)
+    [ "$rows" -eq 7 ] || fail "the indices file has $rows lines, not 1 + 3 factors x 2 indices"
 }
 
 # Fails when the run of the arguments loaded one of the large libraries.

@@ -61,6 +61,22 @@ TEST(SensitivityProgram, SampleRunAnalyse) {
     const std::string runs = ReadAll(dir / "runs.csv");
     EXPECT_NE(runs.find("\nfinal_total,,Survival,mu_star,"), std::string::npos);
     EXPECT_NE(runs.find("\ntime_mean_mean_compacted,,Fecundity,sigma,"), std::string::npos);
+    // The figure: a PNG 800 pixels wide, a panel of three factors of three bars each
+    // per metric below the legend.
+    ASSERT_EQ(RunProgram(analyse + dir / "figured.csv --figure " + dir / "figure.png"), 0);
+    EXPECT_EQ(ReadAll(dir / "figured.csv"), text);
+    const std::string png = ReadAll(dir / "figure.png");
+    ASSERT_GT(png.size(), 24u);
+    EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
+    const auto bigEndian = [&png](std::size_t at) {
+        return (static_cast<unsigned char>(png[at]) << 24) | (static_cast<unsigned char>(png[at + 1]) << 16) |
+               (static_cast<unsigned char>(png[at + 2]) << 8) | static_cast<unsigned char>(png[at + 3]);
+    };
+    EXPECT_EQ(bigEndian(16), 800);
+    EXPECT_EQ(bigEndian(20), 10 + 20 + 2 * (20 + 3 * (3 * (8 + 3) + 8) + 10));
+    // Never in the place of an input.
+    EXPECT_EQ(RunProgram(analyse + dir / "other.csv --figure " + table), 2);
+    EXPECT_FALSE(std::filesystem::exists(dir / "other.csv"));
 }
 
 // Usage errors exit 2 and write nothing; an output never replaces an input.
@@ -98,4 +114,62 @@ TEST(SensitivityProgram, RefusalsWriteNothing) {
     EXPECT_EQ(RunProgram("--sample lhs --factors " + factors + " --samples 4 --seed 1 --design-out " +
                          dir / "missing/design.csv"),
               1);
+}
+
+namespace {
+
+// Field `column` (from 0) of a CSV line without quotes.
+std::string Field(const std::string &line, std::size_t column) {
+    std::size_t from = 0;
+    for (std::size_t k = 0; k < column; ++k) from = line.find(',', from) + 1;
+    return line.substr(from, line.find(',', from) - from);
+}
+
+}  // namespace
+
+// A thinned table keeps the full table's rows as they were, and its metric columns
+// give the analysis the indices it computes from every step.
+TEST(SensitivityProgram, ThinnedTableWithMetrics) {
+    ScratchDir dir;
+    const std::string factors = dir.File("factors.csv", Factors);
+    const std::string design = dir / "design.csv", full = dir / "full.csv", last = dir / "last.csv";
+    ASSERT_EQ(
+        RunProgram("--sample morris --factors " + factors + " --samples 2 --levels 4 --seed 5 --design-out " + design),
+        0);
+    const std::string run = "--design " + design + " --steps 6 --seed 1 --replicates 2 --quiet --table ";
+    ASSERT_EQ(RunProgram(run + full), 0);
+    ASSERT_EQ(RunProgram(run + last + " --table-every last --table-metric final_total --table-metric occupied_share"),
+              0);
+    ASSERT_EQ(RunProgram(run + dir / "every4.csv --table-every 4"), 0);
+    const std::string fullText = ReadAll(full);
+    // Steps 0, 4 and the last (6); the step is field 7 after point, replicate, seed and
+    // the three factors.
+    const std::string every4 = ReadAll(dir / "every4.csv");
+    std::string expected;
+    for (std::size_t start = 0, end; (end = fullText.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string line = fullText.substr(start, end - start), step = Field(line, 6);
+        if (start == 0 || step == "0" || step == "4" || step == "6") expected += line + '\n';
+    }
+    EXPECT_EQ(every4, expected);
+    const std::string lastText = ReadAll(last);
+    EXPECT_EQ(lastText.substr(0, lastText.find('\n')),
+              fullText.substr(0, fullText.find('\n')) + ",final_total,occupied_share");
+    EXPECT_EQ(std::count(lastText.begin(), lastText.end(), '\n'), 1 + 2 * 4 * 2);
+    // Without bootstrap: its draws are seeded by the step, which only the thinned table has.
+    const std::string analyse =
+        " --factors " + factors + " --method morris --metric final_total --seed 9 --bootstrap 0 --indices ";
+    ASSERT_EQ(RunProgram("--analyse " + full + analyse + dir / "from-full.csv"), 0);
+    ASSERT_EQ(RunProgram("--analyse " + last + analyse + dir / "from-last.csv"), 0);
+    // The full table's run metric has no step; the column is read at each run's last.
+    std::string fromFull = ReadAll(dir / "from-full.csv"), fromLast = ReadAll(dir / "from-last.csv");
+    for (std::size_t at; (at = fromLast.find("final_total,6,")) != std::string::npos;)
+        fromLast.replace(at, 14, "final_total,,");
+    EXPECT_EQ(fromLast, fromFull);
+    ASSERT_EQ(RunProgram("--analyse " + last + " --factors " + factors +
+                         " --method morris --metric occupied_share --seed 9 --indices " + dir / "occupied.csv"),
+              0);
+    const std::string messages = dir / "messages.txt";
+    EXPECT_EQ(RunProgram(run + dir / "no.csv --table-metric mean_density", messages), 2);
+    EXPECT_NE(ReadAll(messages).find("\"mean_density\" is not a metric of a run"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir / "no.csv"));
 }

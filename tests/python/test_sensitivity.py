@@ -59,3 +59,30 @@ def test_refusals_write_nothing(tmp_path, factors):
     assert not (tmp_path / "d.csv").exists()
     with pytest.raises(OSError):
         glebix.sample("lhs", factors, tmp_path / "missing" / "d.csv", seed=1, samples=4)
+
+
+def test_explore_gives_the_batch_tools_indices(tmp_path, factors):
+    if "GLEBIX_BATCH" not in os.environ:
+        pytest.skip("GLEBIX_BATCH names the built glebix-batch")
+    metrics = ["final_total", "occupied_share"]
+    indices = glebix.explore(factors, "morris", metrics, tmp_path / "py", seed=4, samples=3, steps=5, replicates=2,
+                             bootstrap=50, quiet=True)
+    assert indices == str(tmp_path / "py" / "indices.csv")
+    out = tmp_path / "batch"
+    out.mkdir()
+    steps = [
+        ["--sample", "morris", "--factors", str(factors), "--samples", "3", "--seed", "4", "--design-out",
+         str(out / "design.csv")],
+        ["--design", str(out / "design.csv"), "--replicates", "2", "--seed", "4", "--steps", "5", "--quiet",
+         "--table", str(out / "table.csv"), "--table-every", "last", "--table-metric", "final_total",
+         "--table-metric", "occupied_share"],
+        ["--analyse", str(out / "table.csv"), "--factors", str(factors), "--method", "morris", "--metric",
+         "final_total", "--metric", "occupied_share", "--seed", "4", "--bootstrap", "50", "--indices",
+         str(out / "indices.csv")],
+    ]
+    for arguments in steps:
+        done = batch(*arguments)
+        assert done.returncode == 0, done.stderr
+    for ours, theirs in (("plan.csv", "design.csv"), ("runs.csv", "table.csv"), ("indices.csv", "indices.csv")):
+        assert (tmp_path / "py" / ours).read_bytes() == (out / theirs).read_bytes(), ours
+    assert (tmp_path / "py" / "indices.json").exists()

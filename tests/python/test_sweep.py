@@ -32,6 +32,22 @@ def test_a_sweep_is_the_batch_tools_study_table(batch, tmp_path, independent):
     assert table_lines(table, first_step=0) == [",".join(line.split(",")[-7:]) for line in lines]
 
 
+@pytest.mark.parametrize("every", ["3", "last"])
+def test_a_thinned_sweep_with_metrics_is_the_batch_tools_table(batch, tmp_path, every):
+    (tmp_path / "design.csv").write_text("Survival\n0.3\n0.5\n")
+    metrics = ["final_total", "occupied_share", "time_mean_total_density@2:7", "extinction_step"]
+    batch("--seed", 5, "--steps", 10, "--replicates", 2, "--design", "design.csv", "--table", "table.csv",
+          "--table-every", every, *[o for m in metrics for o in ("--table-metric", m)])
+    design = pd.read_csv(tmp_path / "design.csv", dtype=str)
+    table = glebix.sweep(design, replicates=2, seed=5, steps=10, table_every=every, table_metrics=metrics)
+    expected = pd.read_csv(tmp_path / "table.csv", float_precision="round_trip")
+    pd.testing.assert_frame_equal(table, expected, check_exact=True, check_dtype=False)
+    with pytest.raises(ValueError, match="mean_density"):
+        glebix.sweep(design, steps=2, table_metrics=["mean_density"])
+    with pytest.raises(ValueError, match="0"):
+        glebix.sweep(design, steps=2, table_every=0)
+
+
 @pytest.mark.parametrize("design", [None, "Edges\ntorus\nbounded\n"], ids=["bounded", "edges-varied"])
 def test_a_bounded_study_has_the_batch_tools_emigrants_column(batch, tmp_path, design):
     shape = dict(PlotWidth=20, PlotHeight=30, DistInitMode=2, DispersalSigma=2.5)

@@ -1,15 +1,33 @@
 # Many runs at once: replicates of one set of settings, and sweeps over a design.
 
 glebix_run <- function(steps = 300, seed = NULL, replicates = 1, cores = 1, ...,
-                       species = NULL, threads = NULL) {
+                       species = NULL, threads = NULL, table_every = NULL,
+                       table_metrics = character()) {
+  call <- sys.call()
   run_points(NULL, NULL, replicates, seed, steps, cores, FALSE, list(...), species, threads,
-             sys.call())
+             call, table_argument(table_every, table_metrics, call))
+}
+
+# glebix-batch's --table-every and --table-metric as the core takes them: the text of
+# the steps kept ("" for all) and the metrics' names; the core checks both.
+table_argument <- function(every, metrics, call) {
+  if (!is.null(every) && (length(every) != 1 || is.na(every))) {
+    gx_stop(gx_message("option.bad_table_every", "table_every", paste(every, collapse = " ")),
+            setting = "table_every", call = call)
+  }
+  if (!is.character(metrics) || anyNA(metrics)) {
+    gx_stop(gx_message("r.metrics"), setting = "table_metrics", call = call)
+  }
+  every <- if (is.null(every)) "" else if (is.numeric(every)) format(every, scientific = FALSE) else
+    as.character(every)
+  list(every = every, metrics = metrics)
 }
 
 glebix_sweep <- function(design, replicates = 1, seed = NULL, steps = 300, cores = 1,
                          independent_seeds = FALSE, ..., species = NULL, threads = NULL,
-                         points = NULL) {
+                         points = NULL, table_every = NULL, table_metrics = character()) {
   call <- sys.call()
+  table <- table_argument(table_every, table_metrics, call)
   if (!is.data.frame(design) || nrow(design) < 1 || ncol(design) < 1) {
     gx_stop(gx_message("r.design_type"), call = call)
   }
@@ -25,12 +43,12 @@ glebix_sweep <- function(design, replicates = 1, seed = NULL, steps = 300, cores
     points <- sort(as.integer(points))
   }
   run_points(design, points, replicates, seed, steps, cores, independent_seeds, list(...),
-             species, threads, call)
+             species, threads, call, table)
 }
 
 # Runs the selected points of `design` (all when NULL; a single point without design).
 run_points <- function(design, selected, replicates, seed, steps, cores, independent, dots,
-                       species, threads, call) {
+                       species, threads, call, table = list(every = "", metrics = character())) {
   settings <- dots_settings(dots, call)
   replicates <- count_argument(replicates, "replicates", 1, call)
   seed <- seed_argument(seed, call)
@@ -73,7 +91,8 @@ run_points <- function(design, selected, replicates, seed, steps, cores, indepen
   run_many <- function(points, only = integer(), cores = 1L) {
     gx_call(gx_run_many, species, settings$names, settings$values,
             colnames(texts) %||% character(), texts, points, replicates, as.integer(only), seed,
-            independent, steps, cores, as.integer(threads), report, call = call)
+            independent, steps, cores, as.integer(threads), report, table$every, table$metrics,
+            call = call)
   }
   columns <- if (on_future) {
     run_on_future(run_many, selected, replicates)

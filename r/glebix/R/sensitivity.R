@@ -63,3 +63,37 @@ glebix_calibrate <- function(factors, observed, out, seed, samples, method = "ab
   if (!isTRUE(quiet)) for (note in outcome$notes) message(note)
   read.csv(file.path(out, "posterior.csv"))
 }
+
+glebix_explore <- function(factors, method, metrics, folder, seed, samples = 0, levels = 4,
+                           pool = 0, replicates = 1, steps = 300, bootstrap = 1000, cores = 1,
+                           ..., quiet = FALSE) {
+  call <- sys.call()
+  folder <- path_argument(folder, "folder", call)
+  if (!is.character(metrics) || length(metrics) == 0 || anyNA(metrics)) {
+    gx_stop(gx_message("r.metrics"), setting = "metrics", call = call)
+  }
+  dir.create(folder, showWarnings = FALSE, recursive = TRUE)
+  design <- glebix_sample(method, factors, file.path(folder, "plan.csv"), seed = seed,
+                          samples = samples, levels = levels, pool = pool)
+  points <- utils::read.csv(design, colClasses = "character", check.names = FALSE)
+  recorded <- vapply(metrics, function(m) .Call(gx_is_recorded_metric, m), logical(1))
+  table <- glebix_sweep(points, replicates = replicates, seed = seed, steps = steps,
+                        cores = cores, ..., table_every = "last",
+                        table_metrics = metrics[recorded])
+  write_table(table, file.path(folder, "runs.csv"))
+  glebix_analyse(file.path(folder, "runs.csv"), factors, method, metrics,
+                 file.path(folder, "indices.csv"), seed = seed, bootstrap = bootstrap,
+                 quiet = quiet)
+}
+
+# A table as CSV with its reals in the shortest form that reads back the same, as the
+# batch tool writes them; NA as NA.
+write_table <- function(table, path) {
+  texts <- lapply(table, function(column) {
+    text <- if (is.double(column)) gx_format(column) else as.character(column)
+    text[is.na(column)] <- "NA"
+    text
+  })
+  lines <- c(paste(names(table), collapse = ","), do.call(paste, c(texts, sep = ",")))
+  writeLines(lines, path, useBytes = TRUE)
+}

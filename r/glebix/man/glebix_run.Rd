@@ -8,7 +8,8 @@ and returns every step of every run as one tidy data frame: the table that
 }
 \usage{
 glebix_run(steps = 300, seed = NULL, replicates = 1, cores = 1, ...,
-           species = NULL, threads = NULL)
+           species = NULL, threads = NULL, table_every = NULL,
+           table_metrics = character())
 }
 \arguments{
   \item{steps}{time steps of each run.}
@@ -22,6 +23,8 @@ glebix_run(steps = 300, seed = NULL, replicates = 1, cores = 1, ...,
   \item{threads}{threads of each run's dispersal pass; by default the cores left to each
     run (\code{cores} divided by the runs at a time, at least 1), or 1 on the workers of
     a future plan; at most 256.}
+  \item{table_every, table_metrics}{the rows kept and the run metrics added, as in
+    \code{\link{glebix_sweep}}.}
 }
 \value{
 A data frame with the columns \code{point} (always 1), \code{replicate}, \code{seed},

@@ -10,7 +10,7 @@ can be repeated from the command line.
 \usage{
 glebix_sweep(design, replicates = 1, seed = NULL, steps = 300, cores = 1,
              independent_seeds = FALSE, ..., species = NULL, threads = NULL,
-             points = NULL)
+             points = NULL, table_every = NULL, table_metrics = character())
 }
 \arguments{
   \item{design}{a data frame whose columns are setting names (see
@@ -35,6 +35,13 @@ glebix_sweep(design, replicates = 1, seed = NULL, steps = 300, cores = 1,
     --points} takes them; \code{NULL} runs them all. The points run keep their numbers,
     seeds and rows of the whole sweep, so shares of a large sweep run apart (on a
     cluster's nodes) bind with \code{rbind} into the whole sweep's table.}
+  \item{table_every}{as \code{glebix-batch --table-every}: \code{K} keeps the rows
+    of steps 0, K, 2K, \ldots and each run's last; \code{"last"} the last alone;
+    \code{NULL} every step.}
+  \item{table_metrics}{names of run metrics, as \code{glebix-batch --table-metric}
+    takes them (\code{"final_total"}, \code{"occupied_share"},
+    \code{"time_mean_total_density@100:300"}, \ldots), added as the last columns:
+    each run's value on each of its rows, \code{NA} for a run that did not complete.}
 }
 \value{
 A data frame with the columns \code{point}, \code{replicate}, \code{seed}, the

@@ -17,7 +17,7 @@ SEXP gx_trace(SEXP);
 SEXP gx_write_result_file(SEXP, SEXP);
 SEXP gx_info(SEXP);
 SEXP gx_setting_values(SEXP);
-SEXP gx_run_many(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
+SEXP gx_run_many(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_replicate_seed(SEXP, SEXP);
 SEXP gx_write_asc(SEXP, SEXP);
 SEXP gx_write_tif(SEXP, SEXP);
@@ -35,6 +35,7 @@ SEXP gx_catalogue_message(SEXP, SEXP);
 SEXP gx_write_design(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_write_indices(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_calibrate(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
+SEXP gx_is_recorded_metric(SEXP);
 void gx_name_missing_folders();
 
 static const R_CallMethodDef CallEntries[] = {
@@ -50,7 +51,7 @@ static const R_CallMethodDef CallEntries[] = {
     {"gx_write_result_file", (DL_FUNC)&gx_write_result_file, 2},
     {"gx_info", (DL_FUNC)&gx_info, 1},
     {"gx_setting_values", (DL_FUNC)&gx_setting_values, 1},
-    {"gx_run_many", (DL_FUNC)&gx_run_many, 14},
+    {"gx_run_many", (DL_FUNC)&gx_run_many, 16},
     {"gx_replicate_seed", (DL_FUNC)&gx_replicate_seed, 2},
     {"gx_write_asc", (DL_FUNC)&gx_write_asc, 2},
     {"gx_write_tif", (DL_FUNC)&gx_write_tif, 2},
@@ -68,6 +69,7 @@ static const R_CallMethodDef CallEntries[] = {
     {"gx_write_design", (DL_FUNC)&gx_write_design, 7},
     {"gx_write_indices", (DL_FUNC)&gx_write_indices, 10},
     {"gx_calibrate", (DL_FUNC)&gx_calibrate, 12},
+    {"gx_is_recorded_metric", (DL_FUNC)&gx_is_recorded_metric, 1},
     {nullptr, nullptr, 0},
 };
 

@@ -5,12 +5,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <memory>
 
 #include "RasterInput.h"
 #include "RGlue.h"
 #include "RSettings.h"
 #include "RTrace.h"
+#include "RunMetrics.h"
 #include "RunSession.h"
 #include "SeedMixing.h"
 #include "SettingsTable.h"
@@ -103,32 +105,83 @@ void RunAll(const std::vector<TSettings> &points, const std::vector<RunJob> &job
         stop);
 }
 
-// The runs' rows as columns: point, replicate, seed, then the trace's columns. Each
-// run's rows are released once gathered, so that a large sweep is not held twice
-// over.
-Rcpp::List Columns(const std::vector<RunJob> &jobs, std::vector<RunResult> &results, bool emigrants) {
+// What the study table keeps of each run (glebix-batch --table-every and
+// --table-metric): the rows of some steps, and the run's metrics as columns.
+struct TableChoice {
+    batch::TableSteps Steps;
+    std::vector<std::string> Metrics;
+    int StepCount = 0;
+};
+
+// The rows of one run that the table keeps; the metrics of the whole run are added to
+// `metrics` once per row kept (missing when it did not complete).
+std::vector<TraceValues> KeptRows(std::vector<TraceValues> &rows, bool failed, const TableChoice &choice,
+                                  std::vector<std::vector<double>> &metrics) {
+    if (choice.Steps.KeepsAll() && choice.Metrics.empty()) return std::move(rows);
+    std::vector<TraceValues> kept;
+    analysis::RunMetricsRecorder recorder(choice.Metrics);
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        recorder.Add(rows[k].Step, rows[k].Record);
+        if (k + 1 == rows.size() || batch::KeepsStep(choice.Steps, rows[k].Step, choice.StepCount))
+            kept.push_back(rows[k]);
+    }
+    const bool completed = !failed && !rows.empty() && rows.back().Step == choice.StepCount;
+    const std::vector<double> values = recorder.Values(completed);
+    for (std::size_t m = 0; m < values.size(); ++m) metrics[m].insert(metrics[m].end(), kept.size(), values[m]);
+    return kept;
+}
+
+// The runs' rows as columns: point, replicate, seed, the trace's columns, then the
+// metrics asked. Each run's rows are released once gathered, so that a large sweep is
+// not held twice over.
+Rcpp::List Columns(const std::vector<RunJob> &jobs, std::vector<RunResult> &results, bool emigrants,
+                   const TableChoice &choice) {
     std::vector<TraceValues> rows;
-    std::size_t count = 0;
-    for (const RunResult &r : results) count += r.Rows.size();
-    rows.reserve(count);
-    Rcpp::IntegerVector point(count), replicate(count);
-    Rcpp::NumericVector seed(count);
-    R_xlen_t at = 0;
+    std::vector<std::vector<double>> metrics(choice.Metrics.size());
+    std::vector<int> point, replicate;
+    std::vector<double> seed;
     for (std::size_t k = 0; k < jobs.size(); ++k) {
-        for (const TraceValues &v : results[k].Rows) {
-            point[at] = jobs[k].Point;
-            replicate[at] = jobs[k].Replicate;
-            seed[at] = jobs[k].Seed;
-            ++at;
+        const std::vector<TraceValues> kept = KeptRows(results[k].Rows, results[k].Failed, choice, metrics);
+        for (const TraceValues &v : kept) {
+            point.push_back(jobs[k].Point);
+            replicate.push_back(jobs[k].Replicate);
+            seed.push_back(jobs[k].Seed);
             rows.push_back(v);
         }
         std::vector<TraceValues>().swap(results[k].Rows);
     }
-    Rcpp::List out = Rcpp::List::create(point, replicate, seed);
+    Rcpp::List out = Rcpp::List::create(Rcpp::wrap(point), Rcpp::wrap(replicate), Rcpp::wrap(seed));
     Rcpp::CharacterVector names = {"point", "replicate", "seed"};
     AppendTraceColumns(rows, out, names, emigrants);
+    for (std::size_t m = 0; m < metrics.size(); ++m) {
+        Rcpp::NumericVector values = Rcpp::wrap(metrics[m]);
+        for (R_xlen_t k = 0; k < values.size(); ++k)
+            if (std::isnan(values[k])) values[k] = NA_REAL;
+        out.push_back(values);
+        names.push_back(Utf8(choice.Metrics[m]));
+    }
     out.attr("names") = names;
     return out;
+}
+
+// The choice's texts checked by the core, as the batch tool's options are.
+TableChoice TableChoiceOf(SEXP every, SEXP metrics, int stepCount) {
+    TableChoice choice;
+    choice.StepCount = stepCount;
+    const std::string everyText = Text(every);
+    if (!everyText.empty()) {
+        const auto steps = batch::ParseTableSteps(everyText);
+        if (!steps) throw GlebixError(batch::Message("option.bad_table_every", {"table_every", everyText}));
+        choice.Steps = *steps;
+    }
+    for (const std::string &name : Rcpp::as<std::vector<std::string>>(metrics)) {
+        if (!analysis::IsRecordedMetric(name))
+            throw GlebixError(batch::Message("option.bad_table_metric", {"table_metrics", name}));
+        if (std::find(choice.Metrics.begin(), choice.Metrics.end(), name) != choice.Metrics.end())
+            throw GlebixError(batch::Message("option.table_metric_twice", {"table_metrics", name}));
+        choice.Metrics.push_back(name);
+    }
+    return choice;
 }
 
 // The settings of every point: `base`, then the point's row of `design` (points x
@@ -198,12 +251,14 @@ using namespace glebix::r;
 // numbered in `only` when it is not empty, `report`
 // (an R function, or NULL) told of the runs as they end. Returns the
 // columns, with a "failures" attribute listing the runs that stopped on an error
-// (their rows go as far as they got) and a "used" attribute (UsedTexts).
+// (their rows go as far as they got) and a "used" attribute (UsedTexts). `tableEvery`
+// ("" for every step) and `tableMetrics` thin the rows and add the runs' metrics.
 extern "C" SEXP gx_run_many(SEXP species, SEXP names, SEXP values, SEXP pointNames, SEXP pointValues, SEXP selected,
                             SEXP replicates, SEXP only, SEXP master, SEXP independent, SEXP steps, SEXP cores,
-                            SEXP threads, SEXP report) {
+                            SEXP threads, SEXP report, SEXP tableEvery, SEXP tableMetrics) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
+        const TableChoice choice = TableChoiceOf(tableEvery, tableMetrics, Rcpp::as<int>(steps));
         const TSettings base = BuildSettings(Text(species), Rcpp::as<std::vector<std::string>>(names),
                                              Rcpp::as<std::vector<std::string>>(values));
         std::vector<TSettings> points = PointSettings(base, pointNames, pointValues);
@@ -222,7 +277,7 @@ extern "C" SEXP gx_run_many(SEXP species, SEXP names, SEXP values, SEXP pointNam
 
         const bool emigrants =
             batch::TableCountsEmigrants(HasBoundedEdges(base.Plot), Rcpp::as<std::vector<std::string>>(pointNames));
-        Rcpp::List out = Columns(jobs, results, emigrants);
+        Rcpp::List out = Columns(jobs, results, emigrants, choice);
         out.attr("failures") = Failures(jobs, results);
         out.attr("used") = UsedTexts(points, pointNames);
         return out;

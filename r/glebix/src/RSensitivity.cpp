@@ -7,6 +7,7 @@
 #include "CalibrationStudy.h"
 #include "RGlue.h"
 #include "RSettings.h"
+#include "RunMetrics.h"
 #include "SensitivityFiles.h"
 
 using namespace glebix;
@@ -93,5 +94,12 @@ extern "C" SEXP gx_calibrate(SEXP factors, SEXP observed, SEXP out, SEXP method,
         request.Program = "glebix (R)";
         return Outcome(analysis::Calibrate(request));
     });
+    END_RCPP
+}
+
+// Whether a run records the metric `name` as a column of its table (--table-metric).
+extern "C" SEXP gx_is_recorded_metric(SEXP name) {
+    BEGIN_RCPP
+    return Rcpp::wrap(analysis::IsRecordedMetric(Text(name)));
     END_RCPP
 }

@@ -21,6 +21,28 @@ test_that("a sweep has the batch table's columns and rows, in order of point, th
   expect_equal(out$DistMean, rep(c(5L, 8L), each = 8))
 })
 
+test_that("a thinned sweep with run metrics is the batch tool's thinned table", {
+  dir <- tempfile("glebix-")
+  dir.create(dir)
+  writeLines(c("Survival", "0.3", "0.5"), file.path(dir, "design.csv"))
+  metrics <- c("final_total", "occupied_share", "time_mean_total_density@2:7")
+  for (every in c("3", "last")) {
+    table <- file.path(dir, paste0("table-", every, ".csv"))
+    run_batch("--seed", "5", "--steps", "10", "--replicates", "2", "--design",
+              file.path(dir, "design.csv"), "--table", table, "--table-every", every,
+              rbind("--table-metric", metrics))
+    out <- glebix_sweep(data.frame(Survival = c(0.3, 0.5)), replicates = 2, seed = 5, steps = 10,
+                        table_every = every, table_metrics = metrics)
+    expected <- utils::read.csv(table, check.names = FALSE)
+    attr(out, "master_seed") <- NULL
+    expect_equal(names(out), names(expected))
+    expect_equal(as.list(out), as.list(expected), tolerance = 0)
+  }
+  expect_error(glebix_sweep(data.frame(Survival = 0.3), steps = 2, table_metrics = "mean_density"),
+               "mean_density")
+  expect_error(glebix_run(steps = 2, table_every = 0), "table_every")
+})
+
 test_that("replicate r of every point shares a seed, unless the seeds are independent", {
   design <- data.frame(Survival = c(0.4, 0.5))
   common <- glebix_sweep(design, replicates = 3, seed = 123, steps = 0)

@@ -34,3 +34,29 @@ test_that("bad inputs are refused and nothing is written", {
                "halton", class = "glebix_error")
   expect_false(file.exists(file.path(dir, "d.csv")))
 })
+
+test_that("an exploration gives the batch tool's design and indices", {
+  dir <- tempfile("glebix-")
+  dir.create(dir)
+  factors <- file.path(dir, "factors.csv")
+  writeLines(c("name,low,high", "Survival,0.3,0.5", "Fecundity,0.5,2"), factors)
+  metrics <- c("final_total", "occupied_share")
+  indices <- glebix_explore(factors, "morris", metrics, file.path(dir, "r"), seed = 4,
+                            samples = 3, steps = 5, replicates = 2, bootstrap = 50, quiet = TRUE)
+  expect_equal(indices, file.path(dir, "r", "indices.csv"))
+  out <- file.path(dir, "batch")
+  dir.create(out)
+  run_batch("--sample", "morris", "--factors", factors, "--samples", "3", "--seed", "4",
+            "--design-out", file.path(out, "design.csv"))
+  run_batch("--design", file.path(out, "design.csv"), "--replicates", "2", "--seed", "4",
+            "--steps", "5", "--table", file.path(out, "table.csv"), "--table-every", "last",
+            "--table-metric", "final_total", "--table-metric", "occupied_share")
+  run_batch("--analyse", file.path(out, "table.csv"), "--factors", factors, "--method", "morris",
+            "--metric", "final_total", "--metric", "occupied_share", "--seed", "4",
+            "--bootstrap", "50", "--indices", file.path(out, "indices.csv"))
+  expect_identical(readBin(file.path(dir, "r", "plan.csv"), "raw", 1e6),
+                   readBin(file.path(out, "design.csv"), "raw", 1e6))
+  expect_identical(readBin(file.path(dir, "r", "indices.csv"), "raw", 1e6),
+                   readBin(file.path(out, "indices.csv"), "raw", 1e6))
+  expect_true(file.exists(file.path(dir, "r", "indices.json")))
+})
