@@ -43,7 +43,7 @@ void WriteFigure(const std::string &indicesPath, const std::string &figurePath, 
         WriteFileAtomically(figurePath, IndicesFigurePng(ReadInputFile(indicesPath)));
     } catch (const GlebixError &e) {
         outcome.WriteError = LocalMessageWithContext(e);
-    } catch (const std::exception &e) { outcome.WriteError = Labelled("--figure", FromFrench(e.what())); }
+    } catch (const std::exception &e) { outcome.WriteError = Labelled("--figure", LocalExceptionMessage(e)); }
 }
 
 }  // namespace

@@ -163,36 +163,43 @@ R_FAULTY = """
 library(glebix)
 args <- commandArgs(trailingOnly = TRUE)
 design <- utils::read.csv(file.path(args[1], "faulty.csv"), colClasses = "character")
-if (length(args) > 1) future::plan(future::multisession, workers = 2)
-caught <- tryCatch(glebix_sweep(design, replicates = 2, seed = 5, steps = 4), glebix_error = function(e) e)
+if (args[3] == "future") future::plan(future::multisession, workers = 2)
+thin <- if (args[2] == "thin") list(table_every = "2", table_metrics = "final_total") else list()
+caught <- tryCatch(do.call(glebix_sweep, c(list(design, replicates = 2, seed = 5, steps = 4), thin)),
+                   glebix_error = function(e) e)
 stopifnot(inherits(caught, "glebix_error"))
-utils::write.csv(caught$result, file.path(args[1], if (length(args) > 1) "r-future.csv" else "r.csv"),
-                 row.names = FALSE)
+utils::write.csv(caught$result, file.path(args[1], paste0("r-", args[2], "-", args[3], ".csv")), row.names = FALSE)
 """
 
 
-def test_a_faulting_point_costs_no_front_end_its_good_runs(tmp_path):
+@pytest.mark.parametrize("thin", [False, True])
+def test_a_faulting_point_costs_no_front_end_its_good_runs(tmp_path, thin):
     pd.DataFrame(FAULTY).to_csv(tmp_path / "faulty.csv", index=False)
+    options = ["--table-every", "2", "--table-metric", "final_total"] if thin else []
     done = subprocess.run([os.environ["GLEBIX_BATCH"], "--quiet", "--design", "faulty.csv", "--replicates", "2",
-                           "--seed", "5", "--steps", "4", "--table", "batch.csv"], cwd=tmp_path,
+                           "--seed", "5", "--steps", "4", "--table", "batch.csv", *options], cwd=tmp_path,
                           capture_output=True, text=True)
     assert done.returncode == 1 and "point 2" in done.stderr
     table = pd.read_csv(tmp_path / "batch.csv")
-    assert sorted(set(table.point)) == [1, 2, 3] and len(table[table.point == 3]) == 2 * 5
+    assert sorted(set(table.point)) == [1, 2, 3] and len(table[table.point == 3]) == 2 * (3 if thin else 5)
+    columns = FAULT_COLUMNS + (["final_total"] if thin else [])
+    if thin:  # the failed runs keep the last step they reached, without metrics
+        assert table[table.point == 2].final_total.isna().all() and table[table.point != 2].final_total.notna().all()
 
+    extra = {"table_every": 2, "table_metrics": ["final_total"]} if thin else {}
     with pytest.raises(glebix.GlebixError) as caught:
-        glebix.sweep(FAULTY, replicates=2, seed=5, steps=4, jobs=2)
+        glebix.sweep(FAULTY, replicates=2, seed=5, steps=4, jobs=2, **extra)
     e = caught.value
     assert [(f.point, f.replicate) for f in e.failures] == [(2, 1), (2, 2)]
-    pd.testing.assert_frame_equal(e.table[FAULT_COLUMNS].reset_index(drop=True), table[FAULT_COLUMNS],
-                                  check_dtype=False)
+    pd.testing.assert_frame_equal(e.table[columns].reset_index(drop=True), table[columns], check_dtype=False)
 
     if not _r_ready():
         pytest.skip("R ou son paquet glebix manque")
     script = tmp_path / "faulty.R"
     script.write_text(R_FAULTY)
-    for extra, name in (([], "r.csv"), (["future"], "r-future.csv")):
-        done = subprocess.run(["Rscript", str(script), str(tmp_path), *extra], capture_output=True, text=True)
+    for plan in ("local", "future"):
+        kind = "thin" if thin else "whole"
+        done = subprocess.run(["Rscript", str(script), str(tmp_path), kind, plan], capture_output=True, text=True)
         assert done.returncode == 0, done.stderr
-        r_table = pd.read_csv(tmp_path / name)
-        pd.testing.assert_frame_equal(r_table[FAULT_COLUMNS], table[FAULT_COLUMNS], check_dtype=False)
+        r_table = pd.read_csv(tmp_path / f"r-{kind}-{plan}.csv")
+        pd.testing.assert_frame_equal(r_table[columns], table[columns], check_dtype=False)
