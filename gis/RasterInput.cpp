@@ -37,12 +37,15 @@ constexpr std::size_t BinaryProbeBytes = 4096;
 // The first BinaryProbeBytes of the file at `path`; empty when it cannot be read, for
 // the engine's reader to say why. A raster is handed to GDAL without being read whole.
 std::string FileStart(const std::string &path) {
+    // A pipe is read once, by the engine: it is not even opened here, since closing it
+    // would end its writer.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return {};
     std::string bytes(BinaryProbeBytes, '\0');
     std::size_t got = 0;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))  // a pipe is read once, by the engine
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
         while (got < bytes.size()) {
             const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
             if (n < 0 && errno == EINTR) continue;

@@ -62,7 +62,7 @@ inline bool IsSetUpMessage(const std::string &m) {
     };
     return exact.count(m) || IsFloatMessage(m) || StartsWith(m, "Erreur E/S ") ||
            StartsWith(m, "Case hors de la parcelle") || StartsWith(m, "Forme de la réponse au milieu") ||
-           StartsWith(m, "Réponse au milieu");
+           StartsWith(m, "Réponse au milieu") || StartsWith(m, "taux de compaction hors d'échelle");
 }
 
 }  // namespace glebix::reliability
