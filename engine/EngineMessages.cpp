@@ -40,6 +40,8 @@ std::string FillPlaceholders(std::string_view text, const std::vector<std::strin
     return out;
 }
 
+EngineMessage::EngineMessage(MessageKey key) : key_(key) {}
+
 EngineMessage::EngineMessage(MessageKey key, std::vector<MessageArg> args) : key_(key), args_(std::move(args)) {}
 
 EngineMessage EngineMessage::Text(std::string text) {

@@ -134,7 +134,9 @@ class MessageArg;
 class EngineMessage {
 public:
     EngineMessage() = default;
-    EngineMessage(MessageKey key, std::vector<MessageArg> args = {});
+    // Two constructors rather than a default argument: MessageArg is not complete yet.
+    EngineMessage(MessageKey key);
+    EngineMessage(MessageKey key, std::vector<MessageArg> args);
     static EngineMessage Text(std::string text);
 
     MessageKey Key() const { return key_; }

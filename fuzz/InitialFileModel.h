@@ -16,11 +16,12 @@
 namespace glebix::fuzz {
 
 enum class FileOutcome {
-    Complete,   // every triple applied
-    BadNumber,  // an incomplete triple, a token too long or not a number of its kind
-    OutOfPlot,  // a row or column outside 1..50
-    Overflow,   // a real beyond the range of a double
-    Grid,       // an ESRI ASCII grid: its own reader and target (fuzz_ascii_grid)
+    Complete,    // every triple applied
+    BadNumber,   // an incomplete triple, a token too long or not a number of its kind
+    OutOfPlot,   // a row or column outside 1..50
+    Overflow,    // a real beyond the range of a double
+    Grid,        // an ESRI ASCII grid: its own reader and target (fuzz_ascii_grid)
+    OutOfScale,  // a compacted share beyond MaxCompactedShare either way
 };
 
 // Longest token a reader accepts as a number.

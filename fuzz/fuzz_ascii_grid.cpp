@@ -30,10 +30,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::int64_t named = 0;
     bool accepted = true;
     try {
-        ReadAsciiGrid(text, "grille", [&named](int i, int j, std::string_view) {
-            Require(i >= 0 && i < MaxPlotSide && j >= 0 && j < MaxPlotSide, "a cell outside the largest plot");
-            ++named;
-        });
+        // The grid's own size, as set-up takes it.
+        ReadAsciiGrid(
+            text, "grille",
+            [&named](int i, int j, std::string_view) {
+                Require(i >= 0 && i < MaxPlotSide && j >= 0 && j < MaxPlotSide, "a cell outside the largest plot");
+                ++named;
+            },
+            AsciiGridSize(text, "grille"));
     } catch (const GlebixError &) { accepted = false; }
 
     std::string message;

@@ -1,6 +1,7 @@
 // Fuzzes the initial environment file reader through run set-up and compares the
 // resulting plot and outcome with the file model.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -8,6 +9,7 @@
 #include "Errors.h"
 #include "FuzzFiles.h"
 #include "InitialFileModel.h"
+#include "InitialFiles.h"
 #include "Simul.h"
 
 using namespace glebix;
@@ -45,6 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         const ModelReal v = ModelRealToken(token);
         if (!v.valid) return FileOutcome::BadNumber;
         if (v.overflow) return FileOutcome::Overflow;
+        if (std::abs(v.value) > MaxCompactedShare) return FileOutcome::OutOfScale;
         expected.Compacted[i][j] = v.value;
         expected.Decompacted[i][j] = std::max(0.0, 100.0 - v.value);
         return FileOutcome::Complete;
@@ -67,6 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         break;
     case FileOutcome::Overflow:
         Require(message == MsgOverflow.French(), "expected the overflow message");
+        break;
+    case FileOutcome::OutOfScale:
+        Require(StartsWith(message, "taux de compaction hors d'échelle"), "expected the out-of-scale message");
         break;
     case FileOutcome::Grid:
         break;
