@@ -17,6 +17,7 @@
 #include "Messages.h"
 #include "RunMetrics.h"
 #include "RunSession.h"
+#include "SensitivityFiles.h"
 #include "Sha256.h"
 #include "SettingsTable.h"
 #include "StudyOptions.h"
@@ -333,29 +334,15 @@ void CheckFolder(const std::string &folder, const std::vector<std::string> &inpu
 }
 
 std::optional<std::vector<Factor>> ReadFactors(const std::string &path, bool settingsOnly, FileOutcome &out) {
-    std::string text;
-    try {
-        text = ReadInputFile(path);
-    } catch (const GlebixError &e) {
-        out.Problems.push_back(batch::LocalMessageWithContext(e));
-        return std::nullopt;
-    }
-    ParsedFactors parsed = ParseFactorsText(text, path);
+    const auto text = ReadInputOrProblem(path, out);
+    if (!text) return std::nullopt;
+    ParsedFactors parsed = ParseFactorsText(*text, path);
     for (std::string &p : parsed.Problems) out.Problems.push_back(std::move(p));
     if (settingsOnly)
         for (const Factor &f : parsed.Factors)
             if (!f.Setting) out.Problems.push_back(Message("calibration.factor_not_setting", {path, f.Name}));
     if (!out.Problems.empty()) return std::nullopt;
     return parsed.Factors;
-}
-
-std::optional<std::string> ReadText(const std::string &path, FileOutcome &out) {
-    try {
-        return ReadInputFile(path);
-    } catch (const GlebixError &e) {
-        out.Problems.push_back(batch::LocalMessageWithContext(e));
-        return std::nullopt;
-    }
 }
 
 void CheckAccept(double accept, FileOutcome &out) {
@@ -407,7 +394,7 @@ FileOutcome Calibrate(const CalibrationRequest &request, bool *wasInterrupted) {
     CheckFolder(request.OutDir, {request.FactorsPath, request.ObservedPath}, out);
     const auto factors = ReadFactors(request.FactorsPath, true, out);
     const auto steps = ParseWholeToken(request.Settings.Run.StepCount);
-    const auto text = ReadText(request.ObservedPath, out);
+    const auto text = ReadInputOrProblem(request.ObservedPath, out);
     RunObservations observations;
     if (text && steps)
         observations = ReadRunObservations(*text, request.ObservedPath, static_cast<std::int32_t>(*steps));
@@ -439,8 +426,8 @@ FileOutcome CalibrateTableFiles(const TableCalibrationRequest &request) {
     CheckAccept(request.Accept, out);
     CheckFolder(request.OutDir, {request.TablePath, request.FactorsPath, request.ObservedPath}, out);
     const auto factors = ReadFactors(request.FactorsPath, false, out);
-    const auto table = ReadText(request.TablePath, out);
-    const auto observedText = ReadText(request.ObservedPath, out);
+    const auto table = ReadInputOrProblem(request.TablePath, out);
+    const auto observedText = ReadInputOrProblem(request.ObservedPath, out);
     if (!out.Problems.empty() || !factors) return out;
     try {
         const auto observations = calibration::ReadObservations(

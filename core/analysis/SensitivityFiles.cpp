@@ -15,6 +15,15 @@
 
 namespace glebix::analysis {
 
+std::optional<std::string> ReadInputOrProblem(const std::string &path, FileOutcome &out) {
+    try {
+        return ReadInputFile(path);
+    } catch (const GlebixError &e) {
+        out.Problems.push_back(batch::LocalMessageWithContext(e));
+        return std::nullopt;
+    }
+}
+
 namespace {
 
 using batch::Labelled;
@@ -39,16 +48,6 @@ void CheckPlace(const std::string &path, const std::vector<std::string> &inputs,
     if (std::filesystem::is_directory(path, error)) out.Problems.push_back(Labelled(path, Message("file.is_folder")));
     for (const std::string &input : inputs)
         if (SameFile(path, input)) out.Problems.push_back(Message("analysis.output_is_input", {path}));
-}
-
-// A small input file (the factors), or its problem.
-std::optional<std::string> ReadSmall(const std::string &path, FileOutcome &out) {
-    try {
-        return ReadInputFile(path);
-    } catch (const GlebixError &e) {
-        out.Problems.push_back(batch::LocalMessageWithContext(e));
-        return std::nullopt;
-    }
 }
 
 // A table of any size, or its problem.
@@ -78,7 +77,7 @@ FileOutcome WriteDesignFile(const std::string &factorsPath, const SampleRequest 
                             const std::string &designPath) {
     FileOutcome out;
     CheckPlace(designPath, {factorsPath}, out);
-    const auto factors = ReadSmall(factorsPath, out);
+    const auto factors = ReadInputOrProblem(factorsPath, out);
     if (!out.Problems.empty()) return out;
     SampledDesign design = SampleDesign(*factors, factorsPath, request);
     out.Problems = std::move(design.Problems);
@@ -125,7 +124,7 @@ FileOutcome WriteIndicesFile(const std::string &tablePath, const std::string &fa
     FileOutcome out;
     CheckPlace(indicesPath, {tablePath, factorsPath}, out);
     if (out.Problems.empty()) CheckPlace(AnalysisManifestPath(indicesPath), {tablePath, factorsPath, indicesPath}, out);
-    const auto factorsText = ReadSmall(factorsPath, out);
+    const auto factorsText = ReadInputOrProblem(factorsPath, out);
     const auto table = ReadLarge(tablePath, out);
     if (!out.Problems.empty()) return out;
     ParsedFactors factors = ParseFactorsText(*factorsText, factorsPath);

@@ -6,6 +6,7 @@
 // bytes and refuse the same inputs with the same messages.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,9 @@ struct FileOutcome {
     std::vector<std::string> Warnings;  // the analysis's indices unsure for the noise
     bool Written() const { return Problems.empty() && WriteError.empty(); }
 };
+
+// The whole input file at `path`, or nothing with its problem added to `out`.
+std::optional<std::string> ReadInputOrProblem(const std::string &path, FileOutcome &out);
 
 // Samples the factors of `factorsPath` into the design file `designPath`.
 FileOutcome WriteDesignFile(const std::string &factorsPath, const SampleRequest &request,
