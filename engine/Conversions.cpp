@@ -244,4 +244,32 @@ void AppendShortest(std::string &out, double x) {
     out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, x).ptr);
 }
 
+void AppendTenths(std::string &out, double value) {
+    // The exact decimal expansion of a double that can round up to a tenth needs at
+    // most 60 places: the digit after the tenths then decides, halves going up.
+    char digits[400];
+    const double magnitude = std::fabs(value);
+    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, magnitude, std::chars_format::fixed, 60);
+    std::string text(digits, end);
+    const auto point = text.find('.');
+    std::string whole = text.substr(0, point);
+    int tenths = text[point + 1] - '0';
+    if (text[point + 2] >= '5') {
+        if (++tenths == 10) {
+            tenths = 0;
+            // Carry into the whole part.
+            int k = static_cast<int>(whole.size()) - 1;
+            while (k >= 0 && whole[k] == '9') whole[k--] = '0';
+            if (k < 0)
+                whole.insert(whole.begin(), '1');
+            else
+                ++whole[k];
+        }
+    }
+    if (value < 0 && !(whole == "0" && tenths == 0)) out += '-';
+    out += whole;
+    out += '.';
+    out += static_cast<char>('0' + tenths);
+}
+
 }  // namespace glebix

@@ -34,6 +34,11 @@ bool FieldIsWholeReal(std::string_view text);
 std::optional<std::int32_t> ParseWholeToken(std::string_view token);
 std::optional<double> ParseRealToken(std::string_view token);
 
+// Appends `value` with one decimal, rounded half away from zero on its exact value
+// (5.25 -> "5.3", 0.04 -> "0.0", 100 -> "100.0"). A value that rounds to zero is
+// written without a sign.
+void AppendTenths(std::string &out, double value);
+
 // Reals to integers. Both raise "Opération en virgule flottante incorrecte" for a
 // value that is not a number or does not fit in 64 bits.
 //   Nearest: to the nearest integer, halves to the even one.

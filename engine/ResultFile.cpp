@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "AtomicFile.h"
+#include "Conversions.h"
 #include "Errors.h"
 #include "ResultFile.h"
 #include "Simul.h"
@@ -17,34 +18,6 @@ namespace glebix {
 ResultWriteFunction ResultWrite = [](int fd, const void *data, std::size_t size) -> long {
     return static_cast<long>(::write(fd, data, size));
 };
-
-void AppendTenths(std::string &out, double value) {
-    // The exact decimal expansion of a double that can round up to a tenth needs at
-    // most 60 places: the digit after the tenths then decides, halves going up.
-    char digits[400];
-    const double magnitude = std::fabs(value);
-    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, magnitude, std::chars_format::fixed, 60);
-    std::string text(digits, end);
-    const auto point = text.find('.');
-    std::string whole = text.substr(0, point);
-    int tenths = text[point + 1] - '0';
-    if (text[point + 2] >= '5') {
-        if (++tenths == 10) {
-            tenths = 0;
-            // Carry into the whole part.
-            int k = static_cast<int>(whole.size()) - 1;
-            while (k >= 0 && whole[k] == '9') whole[k--] = '0';
-            if (k < 0)
-                whole.insert(whole.begin(), '1');
-            else
-                ++whole[k];
-        }
-    }
-    if (value < 0 && !(whole == "0" && tenths == 0)) out += '-';
-    out += whole;
-    out += '.';
-    out += static_cast<char>('0' + tenths);
-}
 
 std::string ResultFileContents(const TPlot &plot) {
     std::string out;

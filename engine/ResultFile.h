@@ -10,11 +10,6 @@
 
 namespace glebix {
 
-// Appends `value` with one decimal, rounded half away from zero on its exact value
-// (5.25 -> "5.3", 0.04 -> "0.0", 100 -> "100.0"). A value that rounds to zero is
-// written without a sign.
-void AppendTenths(std::string &out, double value);
-
 // Name of the result file of run <inner>, <middle>, <outer> with base name `base`:
 // "<base><inner>a<middle>p<outer>.txt", the reals as whole numbers.
 std::string ResultFileName(const std::string &base, std::int32_t inner, double middle, double outer);

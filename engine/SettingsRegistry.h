@@ -14,7 +14,6 @@
 #include "InitialSources.h"
 #include "Plot.h"
 #include "Settings.h"
-#include "Simul.h"
 
 namespace glebix {
 

@@ -12,7 +12,6 @@
 #include "Errors.h"
 #include "InputFile.h"
 #include "Response.h"
-#include "ResultFile.h"
 #include "TextReader.h"
 
 namespace glebix {

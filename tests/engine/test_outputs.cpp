@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Conversions.h"
 #include "Errors.h"
 #include "Outputs.h"
 #include "ResultFile.h"
