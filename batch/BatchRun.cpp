@@ -23,6 +23,7 @@
 #include "RunOutputs.h"
 #include "RunSession.h"
 #include "StateOutputs.h"
+#include "StopRule.h"
 #include "StudyTable.h"
 #include "PlotShape.h"
 
@@ -65,6 +66,7 @@ struct RunFiles : RunObserver {
 
     void BeforeStep(const RunSession &run) override { states.BeforeStep(run.Engine(), run.StepIndex()); }
     void Stepped(const RunSession &run) override;
+    void CheckStop(std::int32_t step, const StepRecord &r);
     void TableRow(std::int32_t step, const StepRecord &r);
     void EndTable(bool completed);
 };
@@ -74,15 +76,28 @@ struct RunFiles : RunObserver {
 void RunFiles::TableRow(std::int32_t step, const StepRecord &r) {
     if (!tableRows) return;
     const bool emigrants = TableCountsEmigrants(options);
-    if (options.TableMetrics.empty() && options.TableStepsKept.KeepsAll())
+    const bool stopColumn = !options.StopRules.empty();
+    if (options.TableMetrics.empty() && options.TableStepsKept.KeepsAll() && !stopColumn)
         return AppendStudyRow(*tableRows, plan.TablePrefix, step, r, emigrants);
     if (!options.TableMetrics.empty()) {
         if (!metrics) metrics = std::make_unique<analysis::RunMetricsRecorder>(options.TableMetrics);
         metrics->Add(step, r);
     }
     unkept.clear();
-    AppendStudyRow(KeepsStep(options.TableStepsKept, step, record.StepCount) ? *tableRows : unkept, plan.TablePrefix,
-                   step, r, emigrants);
+    const bool last = step == record.StepCount || !record.StoppedBy.empty();
+    std::string &rows =
+        KeepsStep(options.TableStepsKept, last ? record.StepCount : step, record.StepCount) ? *tableRows : unkept;
+    AppendStudyRow(rows, plan.TablePrefix, step, r, emigrants);
+    if (stopColumn) AppendStoppedBy(rows, record.StoppedBy);
+}
+
+// Ends the run at `step` when one of the rules holds there: the steps it will not make
+// count as done for the progress line.
+void RunFiles::CheckStop(std::int32_t step, const StepRecord &r) {
+    const StopRule *rule = FirstHolding(options.StopRules, r);
+    if (!rule) return;
+    record.StoppedBy = rule->Text;
+    if (stepsDone && step < record.StepCount) stepsDone->fetch_add(record.StepCount - step, std::memory_order_relaxed);
 }
 
 // A run that ended before its last step keeps the row of the last step it reached;
@@ -110,14 +125,16 @@ void PrepareOutputs(const RunPlan &plan, StagedFiles &files, LineWriter &trace) 
 void RunFiles::Stepped(const RunSession &run) {
     const std::int32_t step = run.StepIndex();
     record.StepsReached = step;
-    TableRow(step, run.Record());
+    const StepRecord stepRecord = run.Record();
+    CheckStop(step, stepRecord);
+    TableRow(step, stepRecord);
     // The per-step values are kept only for the summary.
     if (SummaryWanted(options)) {
         record.Series.Totals.push_back(TotalCount(run.Plot()));
         record.Series.MeanCompacted.push_back(MeanCompacted(run.Plot()));
     }
     if (trace.IsOpen()) trace.Write(run.TraceRow());
-    const bool picture = IsPictureStep(step, options.Every, record.StepCount);
+    const bool picture = IsPictureStep(step, options.Every, record.StoppedBy.empty() ? record.StepCount : step);
     if (!plan.SnapshotDir.empty() && picture)
         files.Write(Join(plan.SnapshotDir, SnapshotName(step)), DensityMapPng(run.Plot(), step));
     if (animation.IsOpen() && picture) animation.AddFrame(run.Plot(), step);
@@ -196,10 +213,12 @@ void Steps(const BatchOptions &options, const RunPlan &plan, RunSession &run, Ru
     if (!options.Resumed) run.SetUp();
     out.running = true;
     record.StepsReached = run.StepIndex();
-    if (!options.Resumed) out.TableRow(0, run.Record());
+    const StepRecord start = run.Record();
+    out.CheckStop(run.StepIndex(), start);
+    if (!options.Resumed) out.TableRow(0, start);
     StartRecordings(options, plan, run, out);
     run.Observe(out);
-    while (run.StepIndex() < record.StepCount) {
+    while (run.StepIndex() < record.StepCount && record.StoppedBy.empty()) {
         if (StopSignal().load() != 0) {
             record.Interrupted = true;
             break;

@@ -10,6 +10,7 @@
 #include "PointSelection.h"
 #include "RunMetrics.h"
 #include "SettingsTable.h"
+#include "StopRule.h"
 
 namespace glebix::batch {
 
@@ -143,6 +144,14 @@ void TableEvery(Gathered &g, const std::string &value) {
         g.problems.push_back(Message("option.bad_table_every", {"--table-every", value}));
 }
 
+void StopWhen(Gathered &g, const std::string &value) {
+    ParsedStopRule parsed = ParseStopRule(value);
+    if (parsed.Rule)
+        g.options.StopRules.push_back(std::move(*parsed.Rule));
+    else
+        g.problems.push_back(std::move(parsed.Problem));
+}
+
 void TableMetric(Gathered &g, const std::string &value) {
     std::vector<std::string> &metrics = g.options.TableMetrics;
     if (!analysis::IsRecordedMetric(value))
@@ -196,6 +205,7 @@ const std::vector<OptionEntry> &OptionTable() {
         Output("--table"),
         {"--table-every", nullptr, "K|last", "help.table-every", TableEvery},
         {"--table-metric", nullptr, "NAME", "help.table-metric", TableMetric},
+        {"--stop-when", nullptr, "RULE", "help.stop-when", StopWhen},
         {"--points", nullptr, "LIST", "help.points", Points},
         {"--slice", nullptr, "I/N", "help.slice", SliceOption},
         {"--independent-seeds", nullptr, nullptr, "help.independent-seeds",

@@ -159,6 +159,10 @@ std::string ManifestText(const ManifestContents &c) {
     m["steps_reached"] = c.StepsReached;
     m["status"] = c.Completed ? "completed" : c.Interrupted ? "interrupted" : "error";
     m["message"] = c.Message.empty() ? Json() : Json(c.Message);
+    if (!c.StopRules.empty()) {
+        m["stop_when"] = c.StopRules;
+        m["stopped_by"] = c.StoppedBy.empty() ? Json() : Json(c.StoppedBy);
+    }
     m["started_utc"] = c.Started;
     m["elapsed_seconds"] = c.Seconds;
     m["settings"] = SettingsObject(c.Settings);
@@ -226,6 +230,8 @@ std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const
     c.StepsReached = record.StepsReached;
     c.Completed = record.Completed;
     c.Interrupted = record.Interrupted;
+    for (const StopRule &rule : options.StopRules) c.StopRules.push_back(rule.Text);
+    c.StoppedBy = record.StoppedBy;
     c.Message = record.Message;
     c.Started = facts.Started;
     c.Seconds = record.Seconds;

@@ -56,9 +56,11 @@ struct ManifestContents {
     std::int32_t StepCount = 0;
     std::int32_t StepsReached = 0;
     bool Completed = false;
-    bool Interrupted = false;  // stopped by a signal after a whole step
-    std::string Message;       // the error message when it ended on an error
-    std::string Started;       // UtcNow() at the start of the run
+    bool Interrupted = false;            // stopped by a signal after a whole step
+    std::vector<std::string> StopRules;  // --stop-when, as written
+    std::string StoppedBy;               // the rule that ended the run early; empty: none
+    std::string Message;                 // the error message when it ended on an error
+    std::string Started;                 // UtcNow() at the start of the run
     double Seconds = 0;
     TSettings Settings;  // as the run used them
     std::vector<InputFileRecord> Inputs;

@@ -70,6 +70,7 @@ struct RunRecord {
     std::int32_t StepsReached = 0;  // time steps completed
     bool Completed = false;         // reached its last step with every output written
     bool Interrupted = false;       // stopped by a signal after a whole step
+    std::string StoppedBy;          // the --stop-when rule that ended it early; empty: none
     bool SystemFault = false;       // an output could not be written, or memory ran out
     std::string Message;            // the error message when it ended on an error
     double Seconds = 0;             // wall-clock time of the run

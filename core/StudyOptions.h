@@ -15,6 +15,7 @@
 #include "RunState.h"
 #include "Settings.h"
 #include "StateFile.h"
+#include "StopRule.h"
 #include "StudyTable.h"
 
 namespace glebix::batch {
@@ -77,6 +78,7 @@ struct BatchOptions {
     std::string TablePath;                    // the study table; empty: none
     TableSteps TableStepsKept;                // --table-every: the steps of each run it keeps
     std::vector<std::string> TableMetrics;    // --table-metric: run metrics as its last columns
+    std::vector<StopRule> StopRules;          // --stop-when, in the order given
     std::optional<Design> StudyDesign;        // --design, as read
     std::optional<PointList> PointsAsked;     // --points
     std::optional<Slice> SliceAsked;          // --slice

@@ -65,6 +65,18 @@ StudyOutputs::StudyOutputs(const BatchOptions &options, const StudyLayout &layou
       tableWritten_(outcome.Runs.size()),
       summaryWritten_(outcome.Runs.size()) {}
 
+namespace {
+
+// The columns after a step's: the rule that stopped the run, then its metrics.
+std::vector<std::string> RunColumns(const BatchOptions &options) {
+    std::vector<std::string> columns;
+    if (!options.StopRules.empty()) columns.push_back(StoppedByColumn);
+    columns.insert(columns.end(), options.TableMetrics.begin(), options.TableMetrics.end());
+    return columns;
+}
+
+}  // namespace
+
 std::string StudyOutputs::Open() {
     const std::vector<std::string> columns =
         options_.StudyDesign ? options_.StudyDesign->Columns : std::vector<std::string>{};
@@ -72,7 +84,7 @@ std::string StudyOutputs::Open() {
         if (!options_.TablePath.empty()) {
             MakeDirectories(ParentOf(options_.TablePath));
             table_.Open(options_.TablePath);
-            table_.Write(StudyTableHeader(columns, TableCountsEmigrants(options_), options_.TableMetrics));
+            table_.Write(StudyTableHeader(columns, TableCountsEmigrants(options_), RunColumns(options_)));
         }
     } catch (const std::exception &e) { return Labelled("--table", LocalMessage(ErrorMessageOf(e))); }
     if (!SummaryWanted(options_)) return {};
