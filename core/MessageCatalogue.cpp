@@ -119,6 +119,7 @@ constexpr CatalogueEntry Entries[] = {
     {"calibration.quantile", "calibration : le quantile des tolérances {0} est hors de ]0, 1[", "calibration: the tolerances' quantile {0} is outside (0, 1)"},
     {"calibration.stop_rule", "calibration : la tolérance visée {0} doit être positive ou nulle et le taux d'acceptation minimal {1} entre 0 et 1", "calibration: the target tolerance {0} must be zero or positive and the least acceptance rate {1} between 0 and 1"},
     {"calibration.generations", "calibration : il faut au moins une génération", "calibration: at least one generation is needed"},
+    {"calibration.final_share", "calibration : la part de population d'une dernière génération écourtée {0} est hors de ]0, 1]", "calibration: the population share of a last generation cut short {0} is outside (0, 1]"},
     {"calibration.no_population", "calibration : aucune génération complète après {0} simulations (le budget de simulations est-il plus petit que la population ?)", "calibration: no complete generation after {0} runs (is the run budget smaller than the population?)"},
     {"calibration.outside_prior", "calibration : {0} propositions de suite hors des bornes des facteurs", "calibration: {0} proposals in a row outside the factors' bounds"},
     {"calibration.no_batch", "calibration : des distances rendues sans lot de simulations en cours", "calibration: distances given back with no batch of runs out"},
@@ -144,6 +145,7 @@ constexpr CatalogueEntry Entries[] = {
     {"calibration.output_is_input", "calibration : « {0} » serait à la fois lu et écrit ; choisissez un autre nom de sortie", "calibration: \"{0}\" would be both read and written; choose another output name"},
     {"calibration.not_written", "calibration : le fichier « {0} » ne peut être écrit", "calibration: the file \"{0}\" cannot be written"},
     {"calibration.bad_state", "calibration : l'état enregistré est illisible à la ligne {0}", "calibration: the saved state is unreadable at line {0}"},
+    {"calibration.state_version", "calibration : l'état enregistré « {0} » est au format {1}, et ce programme ne lit que le format {2} ; supprimez-le pour recommencer la calibration", "calibration: the saved state \"{0}\" is of format {1}, and this program reads only format {2}; remove it to start the calibration afresh"},
     // Sensitivity analysis: the factors file, the samplers, the table of results and the indices.
     {"factors.bad_column", "colonne «{0}» inconnue ou répétée (attendu : name, low, high et, au choix, scale)", "column \"{0}\" unknown or repeated (expected: name, low, high and, optionally, scale)"},
     {"factors.missing_column", "colonne {0} manquante (attendu : name, low, high et, au choix, scale)", "column {0} missing (expected: name, low, high and, optionally, scale)"},
