@@ -269,6 +269,7 @@ Calibrated Smc(const CalibrationRequest &request, const std::vector<Factor> &fac
     calibration::SmcSettings settings;
     settings.Population = SmcPopulation(static_cast<std::size_t>(request.Samples));
     settings.Quantile = SmcQuantile;
+    settings.LocalKernel = true;
     settings.RunBudget = static_cast<std::size_t>(request.Samples);
     settings.Seed = request.Seed;
     const std::filesystem::path state = std::filesystem::path(request.OutDir) / SmcStateFileName;

@@ -91,7 +91,7 @@ std::vector<double> AbcSmc::Propose() {
             std::upper_bound(cumulative_.begin(), cumulative_.end(), u) - cumulative_.begin(), particles_.Rows - 1);
         std::vector<double> z(d);
         for (double &v : z) v = stream_.Normal();
-        const std::vector<double> step = kernel_->Times(z);
+        const std::vector<double> step = KernelOf(j).Times(z);
         bool inside = true;
         for (std::size_t c = 0; c < d; ++c) {
             theta[c] = particles_(j, c) + step[c];
@@ -204,27 +204,26 @@ void AbcSmc::Take(std::span<const double> distances, const Matrix *differences) 
 }
 
 // The weights of the accepted proposals against the previous population (still in
-// particles_), in logarithms so that no weight underflows. Both populations are first
-// whitened by the kernel's factor, so each kernel term costs a plain squared length.
+// particles_), in logarithms so that no weight underflows. Each kernel term is the
+// squared length of the difference whitened by its kernel's factor, less the logarithm
+// of that factor's determinant when the kernels differ by particle.
 void AbcSmc::Reweigh() {
-    const std::size_t n = accepted_.Rows, d = factors_.size();
-    Matrix previous(0, d), proposals(0, d);
+    const std::size_t n = accepted_.Rows;
+    std::vector<std::size_t> kept;
     std::vector<double> logWeights;
     for (std::size_t j = 0; j < particles_.Rows; ++j) {
         if (!(weights_[j] > 0)) continue;
-        previous.AppendRow(kernel_->Whiten(particles_.Row(j)));
-        logWeights.push_back(std::log(weights_[j]));
+        kept.push_back(j);
+        logWeights.push_back(std::log(weights_[j]) - (settings_.LocalKernel ? LogDeterminant(KernelOf(j)) : 0.0));
     }
-    for (std::size_t i = 0; i < n; ++i) proposals.AppendRow(kernel_->Whiten(accepted_.Row(i)));
-    std::vector<double> logDensity(n), terms(previous.Rows);
+    std::vector<double> logDensity(n), terms(kept.size()), difference(factors_.size());
     for (std::size_t i = 0; i < n; ++i) {
-        for (std::size_t j = 0; j < previous.Rows; ++j) {
+        for (std::size_t k = 0; k < kept.size(); ++k) {
+            for (std::size_t c = 0; c < difference.size(); ++c)
+                difference[c] = accepted_(i, c) - particles_(kept[k], c);
             double squared = 0;
-            for (std::size_t c = 0; c < d; ++c) {
-                const double difference = proposals(i, c) - previous(j, c);
-                squared += difference * difference;
-            }
-            terms[j] = logWeights[j] - squared / 2;
+            for (double v : KernelOf(kept[k]).Whiten(difference)) squared += v * v;
+            terms[k] = logWeights[k] - squared / 2;
         }
         const double top = *std::max_element(terms.begin(), terms.end());
         double sum = 0;
@@ -291,6 +290,49 @@ bool AbcSmc::KeepPartialGeneration() {
     return true;
 }
 
+const Cholesky &AbcSmc::KernelOf(std::size_t particle) const { return kernels_[settings_.LocalKernel ? particle : 0]; }
+
+double AbcSmc::LogDeterminant(const Cholesky &factor) {
+    double sum = 0;
+    for (std::size_t c = 0; c < factor.Kept.size(); ++c)
+        if (factor.Kept[c]) sum += std::log(factor.Lower(c, c));
+    return sum;
+}
+
+// The optimal local covariance of Filippi, Barnes, Cornebise and Stumpf (2013), "On
+// optimality of kernels for approximate Bayesian computation using sequential Monte
+// Carlo", Stat. Appl. Genet. Mol. Biol. 12:87-107: particle i's kernel has covariance
+// sum_k w_k (theta_k - theta_i)(theta_k - theta_i)', over the particles k already within
+// the next tolerance, their weights renormalised; that is their covariance C plus
+// (m - theta_i)(m - theta_i)', m their mean. A particle far from the region of the next
+// tolerance jumps towards it; one inside it moves locally.
+void AbcSmc::LocalKernels(std::span<const double> distances) {
+    const std::size_t d = factors_.size();
+    Matrix within(0, d);
+    std::vector<double> weights;
+    for (std::size_t k = 0; k < particles_.Rows; ++k)
+        if (distances[k] <= tolerance_ && weights_[k] > 0) {
+            within.AppendRow(particles_.Row(k));
+            weights.push_back(weights_[k]);
+        }
+    if (within.Rows == 0) within = particles_, weights = weights_;
+    const Matrix covariance = WeightedCovariance(within, weights);
+    std::vector<double> mean(d, 0.0);
+    double total = 0;
+    for (std::size_t k = 0; k < within.Rows; ++k) {
+        total += weights[k];
+        for (std::size_t c = 0; c < d; ++c) mean[c] += weights[k] * within(k, c);
+    }
+    for (double &m : mean) m /= total;
+    for (std::size_t i = 0; i < particles_.Rows; ++i) {
+        Matrix local = covariance;
+        for (std::size_t a = 0; a < d; ++a)
+            for (std::size_t b = 0; b < d; ++b)
+                local(a, b) += (mean[a] - particles_(i, a)) * (mean[b] - particles_(i, b));
+        kernels_.emplace_back(local);
+    }
+}
+
 // The next tolerance, the kernel and the cumulative weights of the complete population.
 void AbcSmc::Prepare() {
     if (history_.empty()) return;
@@ -313,9 +355,14 @@ void AbcSmc::Prepare() {
         if (!below.empty())
             tolerance_ = std::max(WeightedQuantile(below, ones, settings_.Quantile), settings_.TargetTolerance);
     }
-    Matrix covariance = WeightedCovariance(particles_, weights_);
-    for (double &v : covariance.Values) v *= KernelScale;
-    kernel_.emplace(covariance);
+    kernels_.clear();
+    if (settings_.LocalKernel) {
+        LocalKernels(population);
+    } else {
+        Matrix covariance = WeightedCovariance(particles_, weights_);
+        for (double &v : covariance.Values) v *= KernelScale;
+        kernels_.emplace_back(covariance);
+    }
     cumulative_.clear();
     double sum = 0;
     for (double w : weights_) cumulative_.push_back(sum += w);

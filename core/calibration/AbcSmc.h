@@ -40,6 +40,9 @@ struct SmcSettings {
     // The distance of TakeDifferences rescaled on each generation's runs, not only on the
     // prior generation's.
     bool AdaptiveScales = false;
+    // Each particle moved by its own kernel, of the optimal local covariance, rather than
+    // by one kernel of twice the population's covariance.
+    bool LocalKernel = false;
 };
 inline constexpr std::size_t MinPopulation = 2;
 // The version of the state's text; a state of another version is refused, not guessed at.
@@ -112,6 +115,9 @@ private:
     void CompleteGeneration();
     void Take(std::span<const double> distances, const Matrix *differences);
     std::vector<SummaryScale> Scales() const;
+    const Cholesky &KernelOf(std::size_t particle) const;
+    static double LogDeterminant(const Cholesky &factor);
+    void LocalKernels(std::span<const double> distances);
     std::vector<double> DistancesUnderScales(const Matrix &differences) const;
     void UpdateScales();
     bool KeepPartialGeneration();
@@ -133,7 +139,7 @@ private:
     std::vector<double> scales_, given_;
     // Drawn from the last complete population.
     double tolerance_ = std::numeric_limits<double>::infinity();
-    std::optional<Cholesky> kernel_;
+    std::vector<Cholesky> kernels_;  // one, or one per particle with LocalKernel
     std::vector<double> cumulative_;
     // The generation in progress.
     Stream stream_{0};

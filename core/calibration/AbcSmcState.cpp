@@ -3,7 +3,7 @@
 // one to the last bit), the factor's name last so that it may hold spaces:
 //   glebix-abc-smc VERSION
 //   settings POPULATION QUANTILE TARGET BUDGET MIN-ACCEPTANCE MAX-GENERATIONS SEED FINAL-SHARE
-//            ADAPTIVE-SCALES (0 or 1)
+//            ADAPTIVE-SCALES LOCAL-KERNEL (each 0 or 1)
 //   factor linear|log LOW HIGH NAME           (one per factor, in order)
 //   scales S1 S2 ...
 //   stop running|tolerance|budget|acceptance|generations
@@ -86,7 +86,7 @@ std::string AbcSmc::Save() const {
     Add(out, s.MinAcceptance), Add(out, s.MaxGenerations);
     out += ' ' + std::to_string(s.Seed);
     Add(out, s.FinalShare);
-    Add(out, static_cast<std::size_t>(s.AdaptiveScales));
+    Add(out, static_cast<std::size_t>(s.AdaptiveScales)), Add(out, static_cast<std::size_t>(s.LocalKernel));
     for (const Factor &f : factors_) {
         out += f.Scale == FactorScale::Log ? "\nfactor log" : "\nfactor linear";
         Add(out, f.Low), Add(out, f.High);
@@ -132,9 +132,10 @@ struct StateReader {
             settings = {f.Number<std::size_t>(),   f.Number<double>(), f.Number<double>(),
                         f.Number<std::size_t>(),   f.Number<double>(), f.Number<std::size_t>(),
                         f.Number<std::uint64_t>(), f.Number<double>()};
-            const auto adaptive = f.Number<unsigned>();
-            if (adaptive > 1) f.Fail();
+            const auto adaptive = f.Number<unsigned>(), local = f.Number<unsigned>();
+            if (adaptive > 1 || local > 1) f.Fail();
             settings.AdaptiveScales = adaptive == 1;
+            settings.LocalKernel = local == 1;
         } else if (kind == "factor") {
             if (particles.Rows > 0) f.Fail();  // the particles' width is the factors' count
             const std::string_view scale = f.Word();

@@ -32,38 +32,46 @@ const std::vector<double> Observed{ObservedMean};
 
 }  // namespace
 
+// With either kernel: twice the population's covariance, or each particle's optimal local one.
 TEST(AbcSmc, NormalMeanPosterior) {
-    AbcSmc smc(MeanFactor(), Settings(11));
-    RunSmc(smc, Observed, NormalMeanModel());
-    ASSERT_EQ(smc.Stop(), SmcStop::Tolerance);
-    const FactorSummary s = Summarise(smc.Current())[0];
-    EXPECT_NEAR(s.Mean, ObservedMean, 0.1 * ObservedMean);
-    EXPECT_NEAR(s.Low95, ExactLow95, 0.1 * ExactLow95);
-    EXPECT_NEAR(s.High95, ExactHigh95, 0.1 * ExactHigh95);
-    EXPECT_NEAR(s.High95 - s.Low95, ExactHigh95 - ExactLow95, 0.1 * (ExactHigh95 - ExactLow95));
-    EXPECT_NEAR(s.Mean, ObservedMean, 0.1 * ExactSd);
-    // Adjusted by the regression on the particles' deviations, still the exact posterior.
-    const FactorSummary a = Summarise(smc.Adjusted())[0];
-    EXPECT_NEAR(a.Mean, ObservedMean, 0.1 * ExactSd);
-    EXPECT_NEAR(a.Low95, ExactLow95, 0.1 * ExactLow95);
-    EXPECT_NEAR(a.High95, ExactHigh95, 0.1 * ExactHigh95);
-    // Each generation within a smaller tolerance, every particle inside the prior.
-    for (std::size_t g = 1; g < smc.History().size(); ++g)
-        EXPECT_LT(smc.History()[g].Tolerance, smc.History()[g - 1].Tolerance);
-    const Posterior p = smc.Current();
-    for (std::size_t i = 0; i < p.Values.Rows; ++i) EXPECT_LE(p.Distances[i], smc.History().back().Tolerance);
-    // Its particles written as a rejection's: each with its run's number and seed.
-    const CsvText csv = ParseCsv(PosteriorCsv(p, PriorRuns{}), "posterior.csv");
-    ASSERT_EQ(csv.Rows.size(), p.Values.Rows);
-    EXPECT_EQ(csv.Rows[0][0], std::to_string(p.Ids[0].Point));
-    EXPECT_EQ(csv.Rows[0][1], "");
-    EXPECT_EQ(csv.Rows[0][2], std::to_string(p.Ids[0].Seed));
+    for (const bool local : {false, true}) {
+        SCOPED_TRACE(local ? "local kernel" : "global kernel");
+        SmcSettings settings = Settings(11);
+        settings.LocalKernel = local;
+        AbcSmc smc(MeanFactor(), settings);
+        RunSmc(smc, Observed, NormalMeanModel());
+        ASSERT_EQ(smc.Stop(), SmcStop::Tolerance);
+        const FactorSummary s = Summarise(smc.Current())[0];
+        EXPECT_NEAR(s.Mean, ObservedMean, 0.1 * ObservedMean);
+        EXPECT_NEAR(s.Low95, ExactLow95, 0.1 * ExactLow95);
+        EXPECT_NEAR(s.High95, ExactHigh95, 0.1 * ExactHigh95);
+        EXPECT_NEAR(s.High95 - s.Low95, ExactHigh95 - ExactLow95, 0.1 * (ExactHigh95 - ExactLow95));
+        EXPECT_NEAR(s.Mean, ObservedMean, 0.1 * ExactSd);
+        // Adjusted by the regression on the particles' deviations, still the exact posterior.
+        const FactorSummary a = Summarise(smc.Adjusted())[0];
+        EXPECT_NEAR(a.Mean, ObservedMean, 0.1 * ExactSd);
+        EXPECT_NEAR(a.Low95, ExactLow95, 0.1 * ExactLow95);
+        EXPECT_NEAR(a.High95, ExactHigh95, 0.1 * ExactHigh95);
+        // Each generation within a smaller tolerance, every particle inside the prior.
+        for (std::size_t g = 1; g < smc.History().size(); ++g)
+            EXPECT_LT(smc.History()[g].Tolerance, smc.History()[g - 1].Tolerance);
+        const Posterior p = smc.Current();
+        for (std::size_t i = 0; i < p.Values.Rows; ++i) EXPECT_LE(p.Distances[i], smc.History().back().Tolerance);
+        // Its particles written as a rejection's: each with its run's number and seed.
+        const CsvText csv = ParseCsv(PosteriorCsv(p, PriorRuns{}), "posterior.csv");
+        ASSERT_EQ(csv.Rows.size(), p.Values.Rows);
+        EXPECT_EQ(csv.Rows[0][0], std::to_string(p.Ids[0].Point));
+        EXPECT_EQ(csv.Rows[0][1], "");
+        EXPECT_EQ(csv.Rows[0][2], std::to_string(p.Ids[0].Seed));
+    }
 }
 
 // Plain rejection at the same tolerance against SMC: the same posterior within Monte Carlo
 // error, for at most half the runs.
 TEST(AbcSmc, ReachesTheRejectionsPosteriorWithHalfTheRuns) {
-    AbcSmc smc(MeanFactor(), Settings(3));
+    SmcSettings settings = Settings(3);
+    settings.LocalKernel = true;
+    AbcSmc smc(MeanFactor(), settings);
     int smcRuns = 0;
     RunSmc(smc, Observed, NormalMeanModel(&smcRuns));
     const Posterior ps = smc.Current();
@@ -119,6 +127,7 @@ TEST(AbcSmc, ResumedCalibrationEqualsTheUnbrokenOne) {
     for (const bool adaptive : {false, true})
         for (const std::size_t budget : {0, 1500}) {
             SmcSettings s = Settings(5);
+            s.LocalKernel = adaptive != (budget > 0);
             s.Population = 200;
             s.MaxGenerations = 5;
             s.AdaptiveScales = adaptive;
