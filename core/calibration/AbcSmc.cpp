@@ -283,11 +283,9 @@ void AbcSmc::UpdateScales() {
 }
 
 // At the budget: the generation in progress, if it accepted enough, becomes the last one.
-bool AbcSmc::KeepPartialGeneration() {
+void AbcSmc::KeepPartialGeneration() {
     const auto least = static_cast<std::size_t>(std::ceil(settings_.FinalShare * settings_.Population));
-    if (history_.empty() || acceptedDistances_.size() < std::max(least, MinPopulation)) return false;
-    CompleteGeneration();
-    return true;
+    if (!history_.empty() && acceptedDistances_.size() >= std::max(least, MinPopulation)) CompleteGeneration();
 }
 
 const Cholesky &AbcSmc::KernelOf(std::size_t particle) const { return kernels_[settings_.LocalKernel ? particle : 0]; }

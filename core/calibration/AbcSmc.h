@@ -120,7 +120,7 @@ private:
     void LocalKernels(std::span<const double> distances);
     std::vector<double> DistancesUnderScales(const Matrix &differences) const;
     void UpdateScales();
-    bool KeepPartialGeneration();
+    void KeepPartialGeneration();
     void Reweigh();
     std::vector<double> Propose();
     std::size_t BatchSize() const;
