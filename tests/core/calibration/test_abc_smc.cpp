@@ -310,3 +310,39 @@ TEST(AbcSmc, TiedDistancesDoNotHoldTheTolerance) {
     EXPECT_GT(summary.High95, ObservedMean);
     EXPECT_GT(summary.Low95, 0);
 }
+
+// The distance's scales: the prior generation's spread of each summary unless the caller
+// gives one; with AdaptiveScales, remade on each generation's runs, so that a summary
+// whose spread shrinks near the observations keeps its weight (the sample mean's spread
+// falls from the prior's, about 5.8, towards the posterior's), and the known posterior
+// is still reached.
+TEST(AbcSmc, DistanceScalesGivenOrAdaptive) {
+    const std::vector<Factor> two{{"mu", PriorLow, PriorHigh}, {"nu", PriorLow, PriorHigh}};
+    const Model model = [](std::span<const double> v, std::uint32_t seed) {
+        const double mean = NormalMeanModel()(v.first(1), seed)[0];
+        return std::vector<double>{mean, v[1]};
+    };
+    const std::vector<double> observed{ObservedMean, 0};
+    SmcSettings s = Settings(23);
+    s.Population = 300;
+    s.MaxGenerations = 2;
+    AbcSmc given(two, s);
+    given.SetGivenScales({0, 2.5});
+    RunSmc(given, observed, model);
+    ASSERT_EQ(given.DistanceScales().size(), 2u);
+    EXPECT_GT(given.DistanceScales()[0], 4);
+    EXPECT_EQ(given.DistanceScales()[1], 2.5);
+
+    s.Population = 1000;
+    s.MaxGenerations = 8;
+    s.TargetTolerance = 0;
+    s.AdaptiveScales = true;
+    s.LocalKernel = true;
+    AbcSmc adaptive(MeanFactor(), s);
+    RunSmc(adaptive, Observed, NormalMeanModel());
+    EXPECT_LT(adaptive.DistanceScales()[0], 1);
+    const FactorSummary f = Summarise(adaptive.Adjusted())[0];
+    EXPECT_NEAR(f.Mean, ObservedMean, 0.1 * ExactSd);
+    EXPECT_NEAR(f.Low95, ExactLow95, 0.1 * ExactLow95);
+    EXPECT_NEAR(f.High95, ExactHigh95, 0.1 * ExactHigh95);
+}
