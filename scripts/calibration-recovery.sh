@@ -1,13 +1,15 @@
 #!/bin/sh
 # A longer recovery study than the tests': observations made by Glebix at known values
 # of Survival and DecompactionD (total count at steps 10, 20 and 30, mean compacted
-# share at step 30),
-# calibrated back by rejection and by sequential Monte Carlo. Prints each method's
-# runs and 95 % intervals against the prior's width. Not part of `make test` (minutes).
-#   sh scripts/calibration-recovery.sh [build/glebix-batch] [samples]
+# share at step 30), calibrated back by rejection from N runs and by sequential Monte
+# Carlo from N / 2, each with two seeds so that their Monte Carlo noise shows. Prints
+# each calibration's runs, medians and 95 % intervals against the prior's width. Not
+# part of `make test` (a minute or so at the default size).
+#   sh scripts/calibration-recovery.sh [build/glebix-batch] [N] [seeds]
 set -eu
 batch=${1:-build/glebix-batch}
-samples=${2:-3000}
+samples=${2:-4000}
+seeds=${3:-7 8}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 plot="--set PlotWidth=20 --set PlotHeight=20 --steps 30 --quiet"
@@ -23,10 +25,14 @@ echo "true values: Survival 0.42 (prior width 0.6), DecompactionD 4 (prior width
 for method in abc-rejection abc-smc; do
     runs=$samples
     [ "$method" = abc-smc ] && runs=$((samples / 2))
-    # shellcheck disable=SC2086
-    "$batch" --calibrate --method "$method" --factors "$work/factors.csv" --observed "$work/observed.csv" \
-        --samples "$runs" --accept 0.05 --seed 7 --out "$work/$method" $plot
-    echo "$method, $runs runs:"
-    awk -F, 'NR > 1 {printf "  %s: median %.4g, 95 %% [%.4g, %.4g], width %.4g\n", $1, $2, $6, $7, $7 - $6}' \
-        "$work/$method/posterior-summary.csv"
+    for seed in $seeds; do
+        out="$work/$method-$seed"
+        # shellcheck disable=SC2086
+        "$batch" --calibrate --method "$method" --factors "$work/factors.csv" --observed "$work/observed.csv" \
+            --samples "$runs" --accept 0.05 --seed "$seed" --out "$out" $plot
+        made=$(sed -n 's/^ *"runs": \([0-9]*\),*$/\1/p' "$out/manifest.json")
+        echo "$method, seed $seed, $made runs:"
+        awk -F, 'NR > 1 {printf "  %s: median %.4g, 95 %% [%.4g, %.4g], width %.4g\n", $1, $2, $6, $7, $7 - $6}' \
+            "$out/posterior-summary.csv"
+    done
 done

@@ -34,6 +34,10 @@ using calibration::Observation;
 constexpr double NotANumber = std::numeric_limits<double>::quiet_NaN();
 // The tolerances' quantile of abc-smc: each generation keeps the closer half.
 constexpr double SmcQuantile = 0.5;
+// abc-smc's population, whatever the accept fraction: a twentieth of its run budget
+// (about five generations' worth), within these bounds.
+constexpr std::size_t SmcBudgetPerParticle = 20;
+constexpr std::size_t SmcLeastPopulation = 50, SmcMostPopulation = 1000;
 // Every run of a calibration records the emigrants' column, 0 on a torus.
 constexpr bool RecordEmigrants = true;
 
@@ -48,6 +52,10 @@ std::string CountOf(std::size_t n) { return std::to_string(n); }
 
 // A problem of a calibration's own, in the user's language.
 std::string Said(const calibration::CalibrationError &e) { return batch::LocalExceptionMessage(e); }
+
+std::size_t SmcPopulation(std::size_t budget) {
+    return std::clamp(budget / SmcBudgetPerParticle, SmcLeastPopulation, SmcMostPopulation);
+}
 
 }  // namespace
 
@@ -247,7 +255,7 @@ calibration::AbcSmc SmcToRun(const std::vector<Factor> &factors, const calibrati
     calibration::AbcSmc fresh(factors, settings);
     std::error_code error;
     if (!std::filesystem::exists(state, error)) return fresh;
-    calibration::AbcSmc kept = calibration::AbcSmc::Restore(ReadInputFile(state.string()));
+    calibration::AbcSmc kept = calibration::AbcSmc::Restore(ReadInputFile(state.string()), state.string());
     const auto head = [](const std::string &text) { return text.substr(0, text.find("\nscales")); };
     if (head(kept.Save()) != head(fresh.Save()))
         throw calibration::CalibrationError("calibration.other_state", {state.string()});
@@ -259,16 +267,16 @@ Calibrated Smc(const CalibrationRequest &request, const std::vector<Factor> &fac
                std::span<const Observation> observations, std::int32_t steps, std::size_t &faulted,
                std::vector<std::string> &notes) {
     calibration::SmcSettings settings;
-    settings.Population =
-        std::max(calibration::MinPopulation,
-                 static_cast<std::size_t>(std::ceil(request.Accept * static_cast<double>(request.Samples))));
+    settings.Population = SmcPopulation(static_cast<std::size_t>(request.Samples));
     settings.Quantile = SmcQuantile;
+    settings.LocalKernel = true;
     settings.RunBudget = static_cast<std::size_t>(request.Samples);
     settings.Seed = request.Seed;
     const std::filesystem::path state = std::filesystem::path(request.OutDir) / SmcStateFileName;
     calibration::AbcSmc smc = SmcToRun(factors, settings, state, notes);
     std::filesystem::create_directories(request.OutDir);
     const Observed observed = ObservedOf(observations);
+    smc.SetGivenScales(observed.Sds);
     while (!smc.Done()) {
         const std::vector<calibration::SmcPoint> &batch = smc.NextBatch();
         if (batch.empty()) break;
@@ -279,8 +287,9 @@ Calibrated Smc(const CalibrationRequest &request, const std::vector<Factor> &fac
         if (smc.CompleteGenerations() != generations) WriteFileAtomically(state.string(), smc.Save());
     }
     Calibrated out;
-    out.Posterior = smc.Current();
+    out.Posterior = smc.Adjusted();
     out.RunCount = smc.Runs();
+    faulted = smc.FaultedRuns();
     return out;
 }
 

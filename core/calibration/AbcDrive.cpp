@@ -36,17 +36,13 @@ PriorRuns SamplePrior(std::span<const Factor> factors, std::size_t runs, std::ui
 }
 
 void TakeSummaries(AbcSmc &smc, std::span<const double> observed, const Matrix &summaries) {
-    if (smc.DistanceScales().empty()) {
-        std::vector<double> scales;
-        for (const SummaryScale &s : SummaryScales(summaries)) scales.push_back(s.Scale);
-        smc.SetDistanceScales(scales);
+    Matrix differences(0, observed.size());
+    std::vector<double> row(observed.size());
+    for (std::size_t i = 0; i < summaries.Rows; ++i) {
+        for (std::size_t c = 0; c < observed.size(); ++c) row[c] = summaries(i, c) - observed[c];
+        differences.AppendRow(row);
     }
-    std::vector<SummaryScale> scales;
-    for (double s : smc.DistanceScales()) scales.push_back({s, s > 0 ? ScaleRule::Mad : ScaleRule::Constant});
-    std::vector<double> distances;
-    for (std::size_t i = 0; i < summaries.Rows; ++i)
-        distances.push_back(DistanceOf(summaries.Row(i), observed, scales));
-    smc.TakeDistances(distances);
+    smc.TakeDifferences(differences);
 }
 
 void RunSmc(AbcSmc &smc, std::span<const double> observed, const Model &model, std::size_t maxBatches) {

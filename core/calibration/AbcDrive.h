@@ -26,9 +26,8 @@ PriorRuns SamplePrior(std::span<const Factor> factors, std::size_t runs, std::ui
 // another count.
 std::vector<double> CompletedSummaries(std::vector<double> summaries, std::size_t count);
 
-// The summaries of the runs of `smc`'s batch, in its order, turned into its distances.
-// The summary scales are fixed on the first batch of the prior generation, unless the
-// state already holds them.
+// The summaries of the runs of `smc`'s batch, in its order, given back as their
+// differences from the observed ones (AbcSmc::TakeDifferences).
 void TakeSummaries(AbcSmc &smc, std::span<const double> observed, const Matrix &summaries);
 
 // Runs the batches of `smc` through `model` until it stops, or until `maxBatches`

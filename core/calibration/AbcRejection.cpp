@@ -27,12 +27,17 @@ void CheckRejection(const Candidates &candidates, std::span<const Factor> factor
         throw CalibrationError("calibration.none_accepted", {CountText(candidates.FaultedRuns)});
 }
 
-// The Epanechnikov weights of the kept distances; equal weights when every kept
-// candidate sits at the tolerance (the kernel would give them all 0).
-std::vector<double> EpanechnikovWeights(std::span<const double> distances, double tolerance) {
+// The Epanechnikov weights of the kept distances times their prior weights; the prior
+// weights alone when every kept candidate sits at the tolerance (the kernel would give
+// them all 0).
+std::vector<double> EpanechnikovWeights(std::span<const double> distances, double tolerance,
+                                        std::span<const double> prior) {
     std::vector<double> weights;
-    for (double d : distances) weights.push_back(tolerance > 0 ? 1 - (d / tolerance) * (d / tolerance) : 1.0);
-    if (std::accumulate(weights.begin(), weights.end(), 0.0) <= 0) std::fill(weights.begin(), weights.end(), 1.0);
+    for (std::size_t i = 0; i < distances.size(); ++i) {
+        const double d = distances[i];
+        weights.push_back(prior[i] * (tolerance > 0 ? 1 - (d / tolerance) * (d / tolerance) : 1.0));
+    }
+    if (std::accumulate(weights.begin(), weights.end(), 0.0) <= 0) weights.assign(prior.begin(), prior.end());
     return weights;
 }
 
@@ -48,7 +53,7 @@ double FromAdjusted(const Factor &f, AdjustScale scale, double adjusted) {
 }
 
 // Replaces posterior.Values by their regression-adjusted values.
-void AdjustLocalLinear(Posterior &posterior, const Matrix &deviations, AdjustScale scale) {
+void RegressOnDeviations(Posterior &posterior, const Matrix &deviations, AdjustScale scale) {
     const std::size_t n = deviations.Rows, k = deviations.Cols + 1;  // intercept first
     Matrix normal(k, k);
     const auto design = [&](std::size_t i, std::size_t a) { return a == 0 ? 1.0 : deviations(i, a - 1); };
@@ -73,6 +78,12 @@ void AdjustLocalLinear(Posterior &posterior, const Matrix &deviations, AdjustSca
 }
 
 }  // namespace
+
+void AdjustLocalLinear(Posterior &posterior, const Matrix &deviations, AdjustScale scale) {
+    if (posterior.Weights.empty()) posterior.Weights.assign(posterior.Unadjusted.Rows, 1.0);
+    posterior.Weights = EpanechnikovWeights(posterior.Distances, posterior.Tolerance, posterior.Weights);
+    RegressOnDeviations(posterior, deviations, scale);
+}
 
 Posterior Reject(const Candidates &candidates, std::span<const Factor> factors, const RejectionSettings &settings) {
     CheckRejection(candidates, factors, settings);
@@ -103,7 +114,6 @@ Posterior Reject(const Candidates &candidates, std::span<const Factor> factors, 
         out.Weights.assign(kept, 1.0);
         return out;
     }
-    out.Weights = EpanechnikovWeights(out.Distances, out.Tolerance);
     AdjustLocalLinear(out, deviations, settings.Scale);
     return out;
 }

@@ -48,6 +48,12 @@ struct Posterior {
 // the factors, and no candidate at all.
 Posterior Reject(const Candidates &candidates, std::span<const Factor> factors, const RejectionSettings &settings);
 
+// Beaumont, Zhang and Balding's adjustment of a weighted sample (its Weights; empty: each
+// 1), whose Unadjusted values, Distances and Tolerance are set: each weight is multiplied
+// by the Epanechnikov kernel of its distance at the tolerance, and the Values are the
+// Unadjusted ones regressed on `deviations` (a row per value) with these weights.
+void AdjustLocalLinear(Posterior &posterior, const Matrix &deviations, AdjustScale scale);
+
 struct FactorSummary {
     std::string Factor;
     double Median = 0, Mean = 0, Low50 = 0, High50 = 0, Low95 = 0, High95 = 0;

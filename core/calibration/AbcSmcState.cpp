@@ -1,13 +1,16 @@
 // The text of a sequential calibration's state: one record per line, fields separated by
 // one space, numbers in shortest round-trip form (so a restored population is the saved
 // one to the last bit), the factor's name last so that it may hold spaces:
-//   glebix-abc-smc 1
-//   settings POPULATION QUANTILE TARGET BUDGET MIN-ACCEPTANCE MAX-GENERATIONS SEED
+//   glebix-abc-smc VERSION
+//   settings POPULATION QUANTILE TARGET BUDGET MIN-ACCEPTANCE MAX-GENERATIONS SEED FINAL-SHARE
+//            ADAPTIVE-SCALES LOCAL-KERNEL (each 0 or 1)
 //   factor linear|log LOW HIGH NAME           (one per factor, in order)
 //   scales S1 S2 ...
 //   stop running|tolerance|budget|acceptance|generations
-//   generation TOLERANCE RUNS ACCEPTED         (one per complete generation)
-//   particle RUN SEED DISTANCE WEIGHT V1 V2 ...  (the last population, working scale)
+//   generation TOLERANCE RUNS ACCEPTED FAULTED  (one per complete generation)
+//   particle RUN SEED DISTANCE WEIGHT V1 V2 ... [D1 D2 ...]  (the last population: its
+//       values on the working scale, then its summaries' differences from the observed
+//       ones when they were given)
 //   end
 #include <algorithm>
 #include <array>
@@ -21,7 +24,7 @@ namespace glebix::calibration {
 
 namespace {
 
-constexpr std::string_view Magic = "glebix-abc-smc 1";
+constexpr std::string_view Magic = "glebix-abc-smc";
 constexpr std::array<std::string_view, 5> StopNames = {"running", "tolerance", "budget", "acceptance", "generations"};
 
 void Add(std::string &out, double x) { out += ' ' + NumberText(x); }
@@ -76,11 +79,14 @@ std::vector<std::string_view> Lines(std::string_view text) {
 
 std::string AbcSmc::Save() const {
     std::string out(Magic);
+    out += ' ' + CountText(SmcStateVersion);
     out += "\nsettings";
     const SmcSettings &s = settings_;
     Add(out, s.Population), Add(out, s.Quantile), Add(out, s.TargetTolerance), Add(out, s.RunBudget);
     Add(out, s.MinAcceptance), Add(out, s.MaxGenerations);
     out += ' ' + std::to_string(s.Seed);
+    Add(out, s.FinalShare);
+    Add(out, static_cast<std::size_t>(s.AdaptiveScales)), Add(out, static_cast<std::size_t>(s.LocalKernel));
     for (const Factor &f : factors_) {
         out += f.Scale == FactorScale::Log ? "\nfactor log" : "\nfactor linear";
         Add(out, f.Low), Add(out, f.High);
@@ -91,13 +97,15 @@ std::string AbcSmc::Save() const {
     out += "\nstop " + std::string(StopNames[static_cast<std::size_t>(stop_)]);
     for (const SmcGeneration &g : history_) {
         out += "\ngeneration";
-        Add(out, g.Tolerance), Add(out, g.Runs), Add(out, g.Accepted);
+        Add(out, g.Tolerance), Add(out, g.Runs), Add(out, g.Accepted), Add(out, g.Faulted);
     }
     for (std::size_t i = 0; i < particles_.Rows; ++i) {
         out += "\nparticle";
         Add(out, runNumbers_[i]), Add(out, static_cast<std::size_t>(seeds_[i]));
         Add(out, distances_[i]), Add(out, weights_[i]);
         for (double v : particles_.Row(i)) Add(out, v);
+        if (differences_.Rows == particles_.Rows)
+            for (double v : differences_.Row(i)) Add(out, v);
     }
     return out + "\nend\n";
 }
@@ -111,7 +119,7 @@ struct StateReader {
     std::vector<double> scales;
     SmcStop stop = SmcStop::Running;
     std::vector<SmcGeneration> history;
-    Matrix particles;
+    Matrix particles, differences;
     std::vector<double> weights, distances;
     std::vector<std::uint32_t> seeds;
     std::vector<std::size_t> runs;
@@ -121,9 +129,13 @@ struct StateReader {
         const std::string_view kind = f.Word();
         if (kind == "settings") {
             sawSettings = true;
-            settings = {f.Number<std::size_t>(),  f.Number<double>(), f.Number<double>(),
-                        f.Number<std::size_t>(),  f.Number<double>(), f.Number<std::size_t>(),
-                        f.Number<std::uint64_t>()};
+            settings = {f.Number<std::size_t>(),   f.Number<double>(), f.Number<double>(),
+                        f.Number<std::size_t>(),   f.Number<double>(), f.Number<std::size_t>(),
+                        f.Number<std::uint64_t>(), f.Number<double>()};
+            const auto adaptive = f.Number<unsigned>(), local = f.Number<unsigned>();
+            if (adaptive > 1 || local > 1) f.Fail();
+            settings.AdaptiveScales = adaptive == 1;
+            settings.LocalKernel = local == 1;
         } else if (kind == "factor") {
             if (particles.Rows > 0) f.Fail();  // the particles' width is the factors' count
             const std::string_view scale = f.Word();
@@ -139,7 +151,8 @@ struct StateReader {
             if (at == StopNames.end()) f.Fail();
             stop = static_cast<SmcStop>(at - StopNames.begin());
         } else if (kind == "generation") {
-            history.push_back({f.Number<double>(), f.Number<std::size_t>(), f.Number<std::size_t>()});
+            history.push_back(
+                {f.Number<double>(), f.Number<std::size_t>(), f.Number<std::size_t>(), f.Number<std::size_t>()});
         } else if (kind == "particle") {
             ReadParticle(f);
         } else if (kind == "end") {
@@ -164,14 +177,24 @@ struct StateReader {
             if (!InSupport(factors[c], values[c])) f.Fail();
         particles.Cols = factors.size();
         particles.AppendRow(values);
+        std::vector<double> deviation;
+        while (!f.AtEnd()) deviation.push_back(f.Number<double>());
+        if (particles.Rows == 1) differences.Cols = deviation.size();
+        if (deviation.size() != differences.Cols) f.Fail();
+        differences.AppendRow(deviation);
     }
 };
 
 }  // namespace
 
-AbcSmc AbcSmc::Restore(std::string_view text) {
+AbcSmc AbcSmc::Restore(std::string_view text, const std::string &source) {
     const std::vector<std::string_view> lines = Lines(text);
-    if (lines.empty() || lines.front() != Magic) Fields("", 1).Fail();
+    if (lines.empty()) Fields("", 1).Fail();
+    Fields head(lines.front(), 1);
+    if (head.Word() != Magic) head.Fail();
+    const std::string_view version = head.Rest();
+    if (version != CountText(SmcStateVersion))
+        throw CalibrationError("calibration.state_version", {source, std::string(version), CountText(SmcStateVersion)});
     StateReader reader;
     std::size_t number = 1;
     for (; number < lines.size(); ++number) {
@@ -189,9 +212,13 @@ AbcSmc AbcSmc::Restore(std::string_view text) {
     smc.particles_.Cols = smc.factors_.size();
     smc.weights_ = std::move(reader.weights);
     smc.distances_ = std::move(reader.distances);
+    smc.differences_ = std::move(reader.differences);
     smc.seeds_ = std::move(reader.seeds);
     smc.runNumbers_ = std::move(reader.runs);
-    for (const SmcGeneration &g : smc.history_) smc.completeRuns_ += g.Runs;
+    for (const SmcGeneration &g : smc.history_) {
+        smc.completeRuns_ += g.Runs;
+        smc.completeFaulted_ += g.Faulted;
+    }
     smc.Prepare();
     smc.StartGeneration();
     return smc;

@@ -25,7 +25,7 @@ glebix_calibrate(factors, observed, out, seed, samples, method = "abc-rejection"
   \item{samples}{the runs of the prior (\code{"abc-rejection"}), or the run budget
     (\code{"abc-smc"}).}
   \item{method}{\code{"abc-rejection"} or \code{"abc-smc"}.}
-  \item{accept}{the share of the runs kept, in (0, 1].}
+  \item{accept}{the share of the runs kept, in (0, 1], by \code{"abc-rejection"}.}
   \item{replicates}{runs of each point of the prior, their distances averaged
     (\code{"abc-rejection"} only).}
   \item{steps}{the steps of every run.}

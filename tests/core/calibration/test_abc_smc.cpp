@@ -32,33 +32,46 @@ const std::vector<double> Observed{ObservedMean};
 
 }  // namespace
 
+// With either kernel: twice the population's covariance, or each particle's optimal local one.
 TEST(AbcSmc, NormalMeanPosterior) {
-    AbcSmc smc(MeanFactor(), Settings(11));
-    RunSmc(smc, Observed, NormalMeanModel());
-    ASSERT_EQ(smc.Stop(), SmcStop::Tolerance);
-    const FactorSummary s = Summarise(smc.Current())[0];
-    EXPECT_NEAR(s.Mean, ObservedMean, 0.1 * ObservedMean);
-    EXPECT_NEAR(s.Low95, ExactLow95, 0.1 * ExactLow95);
-    EXPECT_NEAR(s.High95, ExactHigh95, 0.1 * ExactHigh95);
-    EXPECT_NEAR(s.High95 - s.Low95, ExactHigh95 - ExactLow95, 0.1 * (ExactHigh95 - ExactLow95));
-    EXPECT_NEAR(s.Mean, ObservedMean, 0.1 * ExactSd);
-    // Each generation within a smaller tolerance, every particle inside the prior.
-    for (std::size_t g = 1; g < smc.History().size(); ++g)
-        EXPECT_LT(smc.History()[g].Tolerance, smc.History()[g - 1].Tolerance);
-    const Posterior p = smc.Current();
-    for (std::size_t i = 0; i < p.Values.Rows; ++i) EXPECT_LE(p.Distances[i], smc.History().back().Tolerance);
-    // Its particles written as a rejection's: each with its run's number and seed.
-    const CsvText csv = ParseCsv(PosteriorCsv(p, PriorRuns{}), "posterior.csv");
-    ASSERT_EQ(csv.Rows.size(), p.Values.Rows);
-    EXPECT_EQ(csv.Rows[0][0], std::to_string(p.Ids[0].Point));
-    EXPECT_EQ(csv.Rows[0][1], "");
-    EXPECT_EQ(csv.Rows[0][2], std::to_string(p.Ids[0].Seed));
+    for (const bool local : {false, true}) {
+        SCOPED_TRACE(local ? "local kernel" : "global kernel");
+        SmcSettings settings = Settings(11);
+        settings.LocalKernel = local;
+        AbcSmc smc(MeanFactor(), settings);
+        RunSmc(smc, Observed, NormalMeanModel());
+        ASSERT_EQ(smc.Stop(), SmcStop::Tolerance);
+        const FactorSummary s = Summarise(smc.Current())[0];
+        EXPECT_NEAR(s.Mean, ObservedMean, 0.1 * ObservedMean);
+        EXPECT_NEAR(s.Low95, ExactLow95, 0.1 * ExactLow95);
+        EXPECT_NEAR(s.High95, ExactHigh95, 0.1 * ExactHigh95);
+        EXPECT_NEAR(s.High95 - s.Low95, ExactHigh95 - ExactLow95, 0.1 * (ExactHigh95 - ExactLow95));
+        EXPECT_NEAR(s.Mean, ObservedMean, 0.1 * ExactSd);
+        // Adjusted by the regression on the particles' deviations, still the exact posterior.
+        const FactorSummary a = Summarise(smc.Adjusted())[0];
+        EXPECT_NEAR(a.Mean, ObservedMean, 0.1 * ExactSd);
+        EXPECT_NEAR(a.Low95, ExactLow95, 0.1 * ExactLow95);
+        EXPECT_NEAR(a.High95, ExactHigh95, 0.1 * ExactHigh95);
+        // Each generation within a smaller tolerance, every particle inside the prior.
+        for (std::size_t g = 1; g < smc.History().size(); ++g)
+            EXPECT_LT(smc.History()[g].Tolerance, smc.History()[g - 1].Tolerance);
+        const Posterior p = smc.Current();
+        for (std::size_t i = 0; i < p.Values.Rows; ++i) EXPECT_LE(p.Distances[i], smc.History().back().Tolerance);
+        // Its particles written as a rejection's: each with its run's number and seed.
+        const CsvText csv = ParseCsv(PosteriorCsv(p, PriorRuns{}), "posterior.csv");
+        ASSERT_EQ(csv.Rows.size(), p.Values.Rows);
+        EXPECT_EQ(csv.Rows[0][0], std::to_string(p.Ids[0].Point));
+        EXPECT_EQ(csv.Rows[0][1], "");
+        EXPECT_EQ(csv.Rows[0][2], std::to_string(p.Ids[0].Seed));
+    }
 }
 
 // Plain rejection at the same tolerance against SMC: the same posterior within Monte Carlo
 // error, for at most half the runs.
 TEST(AbcSmc, ReachesTheRejectionsPosteriorWithHalfTheRuns) {
-    AbcSmc smc(MeanFactor(), Settings(3));
+    SmcSettings settings = Settings(3);
+    settings.LocalKernel = true;
+    AbcSmc smc(MeanFactor(), settings);
     int smcRuns = 0;
     RunSmc(smc, Observed, NormalMeanModel(&smcRuns));
     const Posterior ps = smc.Current();
@@ -100,30 +113,44 @@ TEST(AbcSmc, OneSeedGivesOneCalibration) {
 }
 
 // Interrupted after any number of batches (within a generation or between two), saved,
-// restored and run on: the same calibration as the unbroken one, to the last bit.
+// restored and run on: the same calibration as the unbroken one, to the last bit, its
+// faulted runs counted over the whole calibration; with fixed or adaptive scales, and
+// stopped by its generations or by its budget.
 TEST(AbcSmc, ResumedCalibrationEqualsTheUnbrokenOne) {
-    SmcSettings s = Settings(5);
-    s.Population = 200;
-    s.MaxGenerations = 5;
     const std::vector<Factor> factors{{"mu", PriorLow, PriorHigh}, {"k", 0.01, 100, FactorScale::Log}};
     const Model model = [](std::span<const double> v, std::uint32_t seed) {
         Stream stream(seed);
+        if (stream.Uniform() < 0.1) return std::vector<double>{};  // a run that faults
         return std::vector<double>{v[0] + stream.Normal() / 4, std::log(v[1]) + stream.Normal() / 4};
     };
     const std::vector<double> observed{1, 0.5};
-    AbcSmc unbroken(factors, s);
-    RunSmc(unbroken, observed, model);
-    ASSERT_EQ(unbroken.Stop(), SmcStop::Generations);
-    for (std::size_t batches : {1, 2, 3, 5, 8}) {
-        SCOPED_TRACE(batches);
-        AbcSmc first(factors, s);
-        RunSmc(first, observed, model, batches);
-        const std::string saved = first.Save();
-        AbcSmc resumed = AbcSmc::Restore(saved);
-        EXPECT_EQ(resumed.Save(), saved);
-        RunSmc(resumed, observed, model);
-        EXPECT_EQ(resumed.Save(), unbroken.Save());
-    }
+    for (const bool adaptive : {false, true})
+        for (const std::size_t budget : {0, 1500}) {
+            SmcSettings s = Settings(5);
+            s.LocalKernel = adaptive != (budget > 0);
+            s.Population = 200;
+            s.MaxGenerations = 5;
+            s.AdaptiveScales = adaptive;
+            s.RunBudget = budget;
+            AbcSmc unbroken(factors, s);
+            RunSmc(unbroken, observed, model);
+            ASSERT_EQ(unbroken.Stop(), budget > 0 ? SmcStop::Budget : SmcStop::Generations);
+            ASSERT_GT(unbroken.FaultedRuns(), 0u);
+            for (std::size_t batches : {1, 2, 3, 5, 8}) {
+                SCOPED_TRACE(std::to_string(batches) + (adaptive ? " adaptive" : " fixed") + std::to_string(budget));
+                AbcSmc first(factors, s);
+                RunSmc(first, observed, model, batches);
+                const std::string saved = first.Save();
+                AbcSmc resumed = AbcSmc::Restore(saved);
+                EXPECT_EQ(resumed.Save(), saved);
+                RunSmc(resumed, observed, model);
+                EXPECT_EQ(resumed.Save(), unbroken.Save());
+                EXPECT_EQ(resumed.Runs(), unbroken.Runs());
+                EXPECT_EQ(resumed.FaultedRuns(), unbroken.FaultedRuns());
+                EXPECT_EQ(PosteriorCsv(resumed.Adjusted(), PriorRuns{}),
+                          PosteriorCsv(unbroken.Adjusted(), PriorRuns{}));
+            }
+        }
 }
 
 TEST(AbcSmc, StopRules) {
@@ -136,7 +163,20 @@ TEST(AbcSmc, StopRules) {
     EXPECT_EQ(budget.Stop(), SmcStop::Budget);
     EXPECT_LE(budget.Runs(), 450u);
     EXPECT_TRUE(budget.NextBatch().empty());
-    EXPECT_EQ(budget.Current().Values.Rows, 100u);
+    // The generation cut short by the budget is the result when it accepted at least half
+    // a population; its runs are the budget's.
+    const std::size_t kept = budget.Current().Values.Rows;
+    EXPECT_GE(kept, 50u);
+    EXPECT_LE(kept, 100u);
+    EXPECT_EQ(budget.History().back().Accepted, kept);
+    std::size_t made = 0;
+    for (const SmcGeneration &g : budget.History()) made += g.Runs;
+    EXPECT_EQ(made, budget.Runs());
+    s.FinalShare = 1;  // only full generations
+    AbcSmc full(MeanFactor(), s);
+    RunSmc(full, Observed, NormalMeanModel());
+    EXPECT_EQ(full.Current().Values.Rows, 100u);
+    EXPECT_LT(full.History().size(), budget.History().size());
 
     s.RunBudget = 50;  // less than the prior generation
     AbcSmc tooSmall(MeanFactor(), s);
@@ -213,6 +253,19 @@ TEST(AbcSmc, BadSettingsAndStatesAreRefusedByKey) {
     }
     EXPECT_EQ(KeyOf([&] { AbcSmc::Restore(saved.substr(0, saved.size() / 2)); }), "calibration.bad_state");
     EXPECT_EQ(KeyOf([&] { AbcSmc::Restore(""); }), "calibration.bad_state");
+    // A state of an earlier format is refused as such, naming it, not misread.
+    std::string older = saved;
+    older.replace(0, older.find('\n'), "glebix-abc-smc 1");
+    try {
+        AbcSmc::Restore(older, "abc-smc-state.txt");
+        FAIL();
+    } catch (const CalibrationError &e) {
+        EXPECT_EQ(e.Key(), "calibration.state_version");
+        EXPECT_EQ(e.Args(), (std::vector<std::string>{"abc-smc-state.txt", "1", std::to_string(SmcStateVersion)}));
+    }
+    s = Settings(1);
+    s.FinalShare = 0;
+    EXPECT_EQ(KeyOf([&] { AbcSmc(MeanFactor(), s); }), "calibration.final_share");
     std::string noSettings = saved;
     const std::size_t at = noSettings.find("settings");
     noSettings.erase(at, noSettings.find('\n', at) + 1 - at);
@@ -256,4 +309,40 @@ TEST(AbcSmc, TiedDistancesDoNotHoldTheTolerance) {
     EXPECT_LT(summary.Low95, ObservedMean);
     EXPECT_GT(summary.High95, ObservedMean);
     EXPECT_GT(summary.Low95, 0);
+}
+
+// The distance's scales: the prior generation's spread of each summary unless the caller
+// gives one; with AdaptiveScales, remade on each generation's runs, so that a summary
+// whose spread shrinks near the observations keeps its weight (the sample mean's spread
+// falls from the prior's, about 5.8, towards the posterior's), and the known posterior
+// is still reached.
+TEST(AbcSmc, DistanceScalesGivenOrAdaptive) {
+    const std::vector<Factor> two{{"mu", PriorLow, PriorHigh}, {"nu", PriorLow, PriorHigh}};
+    const Model model = [](std::span<const double> v, std::uint32_t seed) {
+        const double mean = NormalMeanModel()(v.first(1), seed)[0];
+        return std::vector<double>{mean, v[1]};
+    };
+    const std::vector<double> observed{ObservedMean, 0};
+    SmcSettings s = Settings(23);
+    s.Population = 300;
+    s.MaxGenerations = 2;
+    AbcSmc given(two, s);
+    given.SetGivenScales({0, 2.5});
+    RunSmc(given, observed, model);
+    ASSERT_EQ(given.DistanceScales().size(), 2u);
+    EXPECT_GT(given.DistanceScales()[0], 4);
+    EXPECT_EQ(given.DistanceScales()[1], 2.5);
+
+    s.Population = 1000;
+    s.MaxGenerations = 8;
+    s.TargetTolerance = 0;
+    s.AdaptiveScales = true;
+    s.LocalKernel = true;
+    AbcSmc adaptive(MeanFactor(), s);
+    RunSmc(adaptive, Observed, NormalMeanModel());
+    EXPECT_LT(adaptive.DistanceScales()[0], 1);
+    const FactorSummary f = Summarise(adaptive.Adjusted())[0];
+    EXPECT_NEAR(f.Mean, ObservedMean, 0.1 * ExactSd);
+    EXPECT_NEAR(f.Low95, ExactLow95, 0.1 * ExactLow95);
+    EXPECT_NEAR(f.High95, ExactHigh95, 0.1 * ExactHigh95);
 }
