@@ -7,6 +7,7 @@
 #include "DesignFile.h"
 #include "Messages.h"
 #include "SettingsTable.h"
+#include "StudyTable.h"
 
 namespace glebix::analysis {
 
@@ -25,9 +26,14 @@ std::string_view Trimmed(std::string_view s) {
     return s;
 }
 
-// "factors.csv:4: column low: ".
-std::string Where(std::string_view source, std::int64_t line, std::string_view column) {
-    return std::string(source) + ":" + std::to_string(line) + ": " + Message("design.column", {std::string(column)});
+// "factors.csv:4: " for a file's line.
+std::string LinePlace(std::string_view source, std::int64_t line) {
+    return std::string(source) + ":" + std::to_string(line) + ": ";
+}
+
+// "factors.csv:4: column low: ", or "factor Survival: column low: ".
+std::string Where(const std::string &place, std::string_view column) {
+    return place + Message("design.column", {std::string(column)});
 }
 
 // Where each column lies in a line; -1 for an absent one.
@@ -46,7 +52,8 @@ std::vector<std::string> ReadHeader(const std::vector<std::string> &fields, std:
                     : f == ScaleColumn ? &layout.scale
                                        : nullptr;
         if (!slot || *slot >= 0)
-            problems.push_back(Where(source, line, std::to_string(c + 1)) + Message("factors.bad_column", {f}));
+            problems.push_back(Where(LinePlace(source, line), std::to_string(c + 1)) +
+                               Message("factors.bad_column", {f}));
         else
             *slot = static_cast<int>(c);
     }
@@ -77,12 +84,13 @@ std::optional<double> Bound(const Factor &factor, const std::string &text, const
 
 bool TakesNumber(const SettingRow &row) { return row.kind != SettingKind::Path && row.kind != SettingKind::Word; }
 
-void ReadFactor(const std::vector<std::string> &fields, const Layout &layout, std::string_view source,
-                std::int64_t line, ParsedFactors &parsed) {
+// One factor from its fields, its problems prefixed by `place`.
+void ReadFactor(const std::vector<std::string> &fields, const Layout &layout, const std::string &place,
+                ParsedFactors &parsed) {
     const std::size_t before = parsed.Problems.size();
     Factor factor;
     factor.Name = fields[static_cast<std::size_t>(layout.name)];
-    const std::string nameWhere = Where(source, line, NameColumn);
+    const std::string nameWhere = Where(place, NameColumn);
     if (factor.Name.empty()) parsed.Problems.push_back(nameWhere + Message("factors.empty_name"));
     for (const Factor &f : parsed.Factors)
         if (f.Name == factor.Name) parsed.Problems.push_back(nameWhere + Message("factors.twice", {factor.Name}));
@@ -96,22 +104,22 @@ void ReadFactor(const std::vector<std::string> &fields, const Layout &layout, st
     }
     if (parsed.Problems.size() > before) return;
     const auto low =
-        Bound(factor, fields[static_cast<std::size_t>(layout.low)], Where(source, line, LowColumn), parsed.Problems);
+        Bound(factor, fields[static_cast<std::size_t>(layout.low)], Where(place, LowColumn), parsed.Problems);
     const auto high =
-        Bound(factor, fields[static_cast<std::size_t>(layout.high)], Where(source, line, HighColumn), parsed.Problems);
+        Bound(factor, fields[static_cast<std::size_t>(layout.high)], Where(place, HighColumn), parsed.Problems);
     if (layout.scale >= 0) {
         const std::string &scale = fields[static_cast<std::size_t>(layout.scale)];
         if (scale == "log")
             factor.Scale = FactorScale::Log;
         else if (scale != "linear" && !scale.empty())
-            parsed.Problems.push_back(Where(source, line, ScaleColumn) + Message("factors.bad_scale", {scale}));
+            parsed.Problems.push_back(Where(place, ScaleColumn) + Message("factors.bad_scale", {scale}));
     }
     if (!low || !high) return;
     if (*low >= *high)
-        parsed.Problems.push_back(Where(source, line, HighColumn) +
+        parsed.Problems.push_back(Where(place, HighColumn) +
                                   Message("factors.not_above", {FormatShortest(*high), FormatShortest(*low)}));
     else if (factor.Scale == FactorScale::Log && *low <= 0)
-        parsed.Problems.push_back(Where(source, line, LowColumn) + Message("factors.log_low", {FormatShortest(*low)}));
+        parsed.Problems.push_back(Where(place, LowColumn) + Message("factors.log_low", {FormatShortest(*low)}));
     factor.Low = *low;
     factor.High = *high;
     if (parsed.Problems.size() == before) parsed.Factors.push_back(std::move(factor));
@@ -148,12 +156,33 @@ ParsedFactors ParseFactorsText(std::string_view text, std::string_view source) {
                 Message("design.field_count", {std::to_string(fields.size()), std::to_string(columns)}));
             continue;
         }
-        ReadFactor(fields, *layout, source, line, parsed);
+        ReadFactor(fields, *layout, LinePlace(source, line), parsed);
     }
     if (parsed.Problems.empty() && parsed.Factors.empty())
         parsed.Problems.push_back(batch::Labelled(std::string(source), Message("factors.none")));
     if (!parsed.Problems.empty()) parsed.Factors.clear();
     return parsed;
+}
+
+ParsedFactors FactorsFromRows(const std::vector<FactorRow> &rows) {
+    ParsedFactors parsed;
+    const Layout layout{0, 1, 2, 3};
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        const FactorRow &row = rows[k];
+        const std::string named = row.Name.empty() ? "#" + std::to_string(k + 1) : row.Name;
+        ReadFactor({row.Name, row.Low, row.High, row.Scale}, layout, Message("factors.row", {named}), parsed);
+    }
+    if (parsed.Problems.empty() && parsed.Factors.empty()) parsed.Problems.push_back(Message("factors.none_given"));
+    if (!parsed.Problems.empty()) parsed.Factors.clear();
+    return parsed;
+}
+
+std::string FactorsFileText(const std::vector<Factor> &factors) {
+    std::string text = std::string(NameColumn) + "," + LowColumn + "," + HighColumn + "," + ScaleColumn + "\n";
+    for (const Factor &f : factors)
+        text += batch::CsvField(f.Name) + "," + FormatShortest(f.Low) + "," + FormatShortest(f.High) + "," +
+                (f.Scale == FactorScale::Log ? "log" : "linear") + "\n";
+    return text;
 }
 
 double OnScale(const Factor &factor, double x) { return factor.Scale == FactorScale::Log ? std::log(x) : x; }

@@ -37,6 +37,21 @@ struct ParsedFactors {
 // of memory.
 ParsedFactors ParseFactorsText(std::string_view text, std::string_view source);
 
+// A factor as a front end's table or list gives it: the bounds as texts that
+// ParseRealToken reads (shortest round-trip form for a number), the scale empty,
+// "linear" or "log".
+struct FactorRow {
+    std::string Name, Low, High, Scale;
+};
+
+// The rows checked as the lines of a factors file are, each problem naming its factor
+// ("factor Survival: column low: ..."; "factor #2" for an empty name) rather than a
+// line; refused as well when there is no row.
+ParsedFactors FactorsFromRows(const std::vector<FactorRow> &rows);
+
+// The factors file (with a scale column) that reads back as `factors`.
+std::string FactorsFileText(const std::vector<Factor> &factors);
+
 // The factor's scale applied: log(x) for a log factor, x itself for a linear one.
 double OnScale(const Factor &factor, double x);
 

@@ -248,11 +248,16 @@ SampledDesign SampleDesign(std::string_view factorsText, std::string_view source
     ParsedFactors factors = ParseFactorsText(factorsText, source);
     out.Problems = std::move(factors.Problems);
     if (!out.Problems.empty()) return out;
-    auto sample = SampleUnit(request, factors.Factors.size());
+    return SampleFactors(factors.Factors, request);
+}
+
+SampledDesign SampleFactors(const std::vector<Factor> &factors, const SampleRequest &request) {
+    SampledDesign out;
+    auto sample = SampleUnit(request, factors.size());
     if (auto *problem = std::get_if<std::string>(&sample))
         out.Problems.push_back(*problem);
     else
-        out.Text = DesignText(factors.Factors, std::get<UnitSample>(sample));
+        out.Text = DesignText(factors, std::get<UnitSample>(sample));
     return out;
 }
 

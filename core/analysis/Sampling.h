@@ -71,6 +71,8 @@ struct SampledDesign {
     std::vector<std::string> Problems;
 };
 SampledDesign SampleDesign(std::string_view factorsText, std::string_view source, const SampleRequest &request);
+// The same for factors already read.
+SampledDesign SampleFactors(const std::vector<Factor> &factors, const SampleRequest &request);
 
 // Points per base row (Saltelli) or per trajectory (Morris); 1 for the other methods.
 std::size_t PointsPerUnit(Method method, std::size_t factors);

@@ -22,11 +22,35 @@ struct FileOutcome {
     std::string WriteError;
     std::vector<std::string> Notes;     // the analysis's units dropped
     std::vector<std::string> Warnings;  // the analysis's indices unsure for the noise
+    std::string Text;                   // the design or the indices made, written or not
     bool Written() const { return Problems.empty() && WriteError.empty(); }
 };
 
 // The whole input file at `path`, or nothing with its problem added to `out`.
 std::optional<std::string> ReadInputOrProblem(const std::string &path, FileOutcome &out);
+
+// Factors as a front end gives them: the path of a factors file, or rows
+// (FactorsFromRows), whose problems then name the factor.
+struct FactorsInput {
+    std::string Path;
+    std::optional<std::vector<FactorRow>> Rows;  // given: the factors, Path unused
+};
+
+// A table of results as a front end gives it: the path of a file, or its text.
+struct TableInput {
+    std::string Path;
+    std::optional<std::string> Text;  // given: the table, Path unused
+};
+
+// Samples the factors into a design (the outcome's Text), written to `designPath`
+// unless it is empty.
+FileOutcome SampleFactorsInput(const FactorsInput &factors, const SampleRequest &request,
+                               const std::string &designPath);
+
+// Analyses the table into indices (the outcome's Text), written with their manifest
+// to `indicesPath` unless it is empty; as WriteIndicesFile otherwise.
+FileOutcome AnalyseInputs(const TableInput &table, const FactorsInput &factors, AnalysisRequest request,
+                          const std::string &indicesPath);
 
 // Samples the factors of `factorsPath` into the design file `designPath`.
 FileOutcome WriteDesignFile(const std::string &factorsPath, const SampleRequest &request,

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <tuple>
 
 #include "Factors.h"
 
@@ -96,4 +97,33 @@ TEST(FactorsFile, ValuesFollowTheScaleAndWholeFactorsRound) {
     EXPECT_EQ(ValueAt(whole, 1.0), 3);
     EXPECT_EQ(ValueText(whole, 3), "3");
     EXPECT_EQ(ValueText(linear, 2.5), "2.5");
+}
+
+// Rows given by a front end read as the same lines of a file, their problems naming
+// the factor; the file they make reads back as the same factors.
+TEST(FactorRows, AreTheFileLinesTheyStandFor) {
+    const ParsedFactors file = ParseFactorsText(
+        "name,low,high,scale\nSurvival,0.2,0.6,\nDispersalSigma,0.5,8,log\nDistMean,1,20,linear\n", "f.csv");
+    const ParsedFactors rows = FactorsFromRows(
+        {{"Survival", "0.2", "0.6", ""}, {"DispersalSigma", "0.5", "8", "log"}, {"DistMean", "1", "20", "linear"}});
+    const ParsedFactors again = ParseFactorsText(FactorsFileText(rows.Factors), "again");
+    ASSERT_TRUE(rows.Problems.empty()) << rows.Problems.front();
+    for (const ParsedFactors *other : {&rows, &again}) {
+        ASSERT_EQ(other->Factors.size(), file.Factors.size());
+        for (std::size_t i = 0; i < file.Factors.size(); ++i) {
+            const Factor &a = file.Factors[i], &b = other->Factors[i];
+            EXPECT_EQ(std::tie(a.Name, a.Low, a.High, a.Scale, a.Whole, a.Setting),
+                      std::tie(b.Name, b.Low, b.High, b.Scale, b.Whole, b.Setting));
+        }
+    }
+    const ParsedFactors bad = FactorsFromRows(
+        {{"Survival", "0.6", "0.2", ""}, {"PlotWidth", "1", "5000", ""}, {"", "0", "1", ""}, {"x", "1", "2", "ln"}});
+    EXPECT_TRUE(bad.Factors.empty());
+    EXPECT_EQ(bad.Problems, (std::vector<std::string>{
+                                "factor Survival: column high: high (0.2) must be greater than low (0.6)",
+                                "factor PlotWidth: column high: setting PlotWidth: \"5000\" is not a whole number "
+                                "from 1 to 4096",
+                                "factor #3: column name: empty factor name",
+                                "factor x: column scale: \"ln\" is not a scale: linear or log"}));
+    EXPECT_EQ(FactorsFromRows({}).Problems, std::vector<std::string>{"no factor given"});
 }

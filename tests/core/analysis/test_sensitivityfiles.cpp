@@ -64,3 +64,34 @@ TEST(AnalysisManifest, NeverTakesTheNameOfAnInput) {
     EXPECT_EQ(ReadAll(dir / "indices.json"), "kept");
     EXPECT_FALSE(std::filesystem::exists(dir / "indices.txt"));
 }
+
+// Factors as rows and a table as text give the indices of the files they stand for,
+// byte for byte, written or not; a sample of rows is the factors file's design.
+TEST(AnalysisInputs, RowsAndTextEqualTheFiles) {
+    ScratchDir dir;
+    const std::string factors = dir.File("factors.csv", "name,low,high\na,1,12\nb,0,11\n");
+    const std::string table = dir.File("table.csv", LhsTable());
+    const FactorsInput rows{"", std::vector<FactorRow>{{"a", "1", "12", ""}, {"b", "0", "11", "linear"}}};
+    AnalysisRequest request;
+    request.Kind = Method::Lhs;
+    request.Metrics = {"y"};
+    request.Resamples = 30;
+    ASSERT_TRUE(WriteIndicesFile(table, factors, request, dir / "indices.csv").Written());
+    const FileOutcome given = AnalyseInputs({"", LhsTable()}, rows, request, "");
+    ASSERT_TRUE(given.Written()) << given.Problems.front();
+    EXPECT_EQ(given.Text, ReadAll(dir / "indices.csv"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "unwritten.json"));
+    // The output place is still checked against a file given.
+    EXPECT_FALSE(AnalyseInputs({table, std::nullopt}, rows, request, table).Written());
+    EXPECT_EQ(ReadAll(table), LhsTable());
+
+    SampleRequest sample;
+    sample.Kind = Method::Sobol;
+    sample.Samples = 8;
+    sample.Seed = 3;
+    ASSERT_TRUE(WriteDesignFile(factors, sample, dir / "design.csv").Written());
+    const FileOutcome design = SampleFactorsInput(rows, sample, "");
+    ASSERT_TRUE(design.Written());
+    EXPECT_EQ(design.Text, ReadAll(dir / "design.csv"));
+    EXPECT_FALSE(WriteDesignFile(factors, sample, "").Written());
+}
