@@ -333,10 +333,16 @@ void CheckFolder(const std::string &folder, const std::vector<std::string> &inpu
             out.Problems.push_back(Message("analysis.output_is_input", {folder}));
 }
 
-std::optional<std::vector<Factor>> ReadFactors(const std::string &path, bool settingsOnly, FileOutcome &out) {
-    const auto text = ReadInputOrProblem(path, out);
-    if (!text) return std::nullopt;
-    ParsedFactors parsed = ParseFactorsText(*text, path);
+std::optional<std::vector<Factor>> ReadFactors(const std::string &path, bool settingsOnly, FileOutcome &out,
+                                               const std::optional<std::vector<FactorRow>> &rows = std::nullopt) {
+    ParsedFactors parsed;
+    if (rows) {
+        parsed = FactorsFromRows(*rows);
+    } else {
+        const auto text = ReadInputOrProblem(path, out);
+        if (!text) return std::nullopt;
+        parsed = ParseFactorsText(*text, path);
+    }
     for (std::string &p : parsed.Problems) out.Problems.push_back(std::move(p));
     if (settingsOnly)
         for (const Factor &f : parsed.Factors)
@@ -386,13 +392,33 @@ std::optional<Calibrated> RunMethod(const CalibrationRequest &request, const std
 
 }  // namespace
 
+std::variant<CalibrationRequest, std::string> CalibrationRequestOf(CalibrationOptions options) {
+    const auto method = CalibrationMethodNamed(options.Method);
+    if (!method) return Message("python.bad_method", {"method", options.Method});
+    CalibrationRequest request;
+    request.Method = *method;
+    request.FactorsPath = std::move(options.Factors);
+    request.FactorRows = std::move(options.FactorRows);
+    request.ObservedPath = std::move(options.Observed);
+    request.OutDir = std::move(options.Out);
+    request.Samples = options.Samples;
+    request.Accept = options.Accept;
+    request.Replicates = options.Replicates;
+    request.Seed = options.Seed;
+    request.Jobs = options.Jobs;
+    request.Settings = std::move(options.Settings);
+    request.Settings.Run.StepCount = std::to_string(options.Steps);
+    request.Program = std::move(options.Program);
+    return request;
+}
+
 FileOutcome Calibrate(const CalibrationRequest &request, bool *wasInterrupted) {
     FileOutcome out;
     CheckAccept(request.Accept, out);
     if (request.Method == CalibrationMethod::Smc && request.Replicates > 1)
         out.Problems.push_back(Message("calibration.smc_replicates"));
-    CheckFolder(request.OutDir, {request.FactorsPath, request.ObservedPath}, out);
-    const auto factors = ReadFactors(request.FactorsPath, true, out);
+    CheckFolder(request.OutDir, {request.FactorRows ? "" : request.FactorsPath, request.ObservedPath}, out);
+    const auto factors = ReadFactors(request.FactorsPath, true, out, request.FactorRows);
     const auto steps = ParseWholeToken(request.Settings.Run.StepCount);
     const auto text = ReadInputOrProblem(request.ObservedPath, out);
     RunObservations observations;
