@@ -29,9 +29,6 @@ namespace {
 using batch::Labelled;
 using batch::Message;
 
-// How a table given as text is named in its problems.
-constexpr const char *TableSourceName = "table";
-
 bool SameFile(const std::string &a, const std::string &b) {
     std::error_code error;
     if (std::filesystem::equivalent(a, b, error)) return true;
@@ -76,64 +73,34 @@ void Write(const std::string &path, const std::string &text, FileOutcome &out) {
 
 }  // namespace
 
-namespace {
-
-// The factors and the text they were read from (a file's bytes, or the file the rows
-// make); nothing with the problems added to `out`.
-struct ReadFactors {
-    std::vector<Factor> Factors;
-    std::string Text;
-};
-std::optional<ReadFactors> FactorsOf(const FactorsInput &input, FileOutcome &out) {
-    ParsedFactors parsed;
-    ReadFactors read;
-    if (input.Rows) {
-        parsed = FactorsFromRows(*input.Rows);
-        if (parsed.Problems.empty()) read.Text = FactorsFileText(parsed.Factors);
-    } else {
-        auto text = ReadInputOrProblem(input.Path, out);
-        if (!text) return std::nullopt;
-        read.Text = std::move(*text);
-        parsed = ParseFactorsText(read.Text, input.Path);
-    }
-    out.Problems.insert(out.Problems.end(), parsed.Problems.begin(), parsed.Problems.end());
-    if (!out.Problems.empty()) return std::nullopt;
-    read.Factors = std::move(parsed.Factors);
-    return read;
-}
-
-// The input files a written output must not replace.
-std::vector<std::string> InputPaths(const FactorsInput &factors, const TableInput *table = nullptr) {
-    std::vector<std::string> paths;
-    if (table && !table->Text) paths.push_back(table->Path);
-    if (!factors.Rows) paths.push_back(factors.Path);
-    return paths;
-}
-
-}  // namespace
-
-FileOutcome SampleFactorsInput(const FactorsInput &factors, const SampleRequest &request,
-                               const std::string &designPath) {
+ParsedFactors ReadFactorsFile(const std::string &path) {
     FileOutcome out;
-    if (!designPath.empty()) CheckPlace(designPath, InputPaths(factors), out);
-    const auto read = FactorsOf(factors, out);
-    if (!read) return out;
-    SampledDesign design = SampleFactors(read->Factors, request);
-    out.Problems = std::move(design.Problems);
+    const auto text = ReadInputOrProblem(path, out);
+    if (!text) return ParsedFactors{{}, std::move(out.Problems)};
+    return ParseFactorsText(*text, path);
+}
+
+DesignOutcome SampleInto(const std::vector<Factor> &factors, const SampleRequest &request,
+                         const std::string &designPath, const std::vector<std::string> &inputs) {
+    DesignOutcome out;
+    if (!designPath.empty()) CheckPlace(designPath, inputs, out);
     if (!out.Problems.empty()) return out;
-    out.Text = std::move(design.Text);
-    if (!designPath.empty()) Write(designPath, out.Text, out);
+    out.Design = SampleFactors(factors, request);
+    out.Problems = out.Design.Problems;
+    if (out.Problems.empty() && !designPath.empty()) Write(designPath, out.Design.Text, out);
     return out;
 }
 
 FileOutcome WriteDesignFile(const std::string &factorsPath, const SampleRequest &request,
                             const std::string &designPath) {
-    if (designPath.empty()) {
-        FileOutcome out;
-        CheckPlace(designPath, {}, out);
-        return out;
-    }
-    return SampleFactorsInput({factorsPath, std::nullopt}, request, designPath);
+    FileOutcome out;
+    CheckPlace(designPath, {factorsPath}, out);
+    const auto factors = ReadInputOrProblem(factorsPath, out);
+    if (!out.Problems.empty()) return out;
+    SampledDesign design = SampleDesign(*factors, factorsPath, request);
+    out.Problems = std::move(design.Problems);
+    if (out.Problems.empty()) Write(designPath, design.Text, out);
+    return out;
 }
 
 namespace {
@@ -170,41 +137,48 @@ void WriteIndicesAndManifest(const std::string &indicesPath, const std::string &
 
 std::string AnalysisManifestPath(const std::string &indicesPath) { return batch::ManifestPathBeside(indicesPath); }
 
-FileOutcome AnalyseInputs(const TableInput &table, const FactorsInput &factors, AnalysisRequest request,
-                          const std::string &indicesPath) {
-    FileOutcome out;
-    const std::vector<std::string> inputs = InputPaths(factors, &table);
+IndicesOutcome AnalyseInto(const std::string &table, const std::string &tableSource, const std::vector<Factor> &factors,
+                           const std::string &factorsPath, AnalysisRequest request, const std::string &indicesPath) {
+    IndicesOutcome out;
+    std::vector<std::string> inputs;
+    for (const std::string &input : {tableSource, factorsPath})
+        if (!input.empty()) inputs.push_back(input);
     if (!indicesPath.empty()) {
         CheckPlace(indicesPath, inputs, out);
-        std::vector<std::string> taken = inputs;
-        taken.push_back(indicesPath);
-        if (out.Problems.empty()) CheckPlace(AnalysisManifestPath(indicesPath), taken, out);
+        inputs.push_back(indicesPath);
+        if (out.Problems.empty()) CheckPlace(AnalysisManifestPath(indicesPath), inputs, out);
     }
-    const auto read = FactorsOf(factors, out);
-    const auto tableText = table.Text ? table.Text : ReadLarge(table.Path, out);
     if (!out.Problems.empty()) return out;
-    request.Factors = read->Factors;
-    const std::string source = table.Text ? std::string(TableSourceName) : table.Path;
-    const batch::AnalysisManifestContents manifest =
-        ManifestOf(table.Text ? "" : table.Path, *tableText, factors.Rows ? "" : factors.Path, read->Text, request);
-    AnalysisOutcome analysis = AnalyseTable(*tableText, source, request);
+    std::string factorsText;
+    if (factorsPath.empty())
+        factorsText = FactorsText(factors);
+    else if (auto text = ReadInputOrProblem(factorsPath, out))
+        factorsText = std::move(*text);
+    else
+        return out;
+    request.Factors = factors;
+    const batch::AnalysisManifestContents manifest = ManifestOf(tableSource, table, factorsPath, factorsText, request);
+    AnalysisOutcome analysis = AnalyseTable(table, tableSource.empty() ? "table" : tableSource, request);
     out.Problems = std::move(analysis.Problems);
     out.Notes = std::move(analysis.Notes);
     out.Warnings = std::move(analysis.Warnings);
-    if (!out.Problems.empty()) return out;
-    out.Text = std::move(analysis.Csv);
-    if (!indicesPath.empty()) WriteIndicesAndManifest(indicesPath, out.Text, manifest, out);
+    out.Csv = std::move(analysis.Csv);
+    if (out.Problems.empty() && !indicesPath.empty()) WriteIndicesAndManifest(indicesPath, out.Csv, manifest, out);
     return out;
 }
 
 FileOutcome WriteIndicesFile(const std::string &tablePath, const std::string &factorsPath, AnalysisRequest request,
                              const std::string &indicesPath) {
-    if (indicesPath.empty()) {
-        FileOutcome out;
-        CheckPlace(indicesPath, {}, out);
-        return out;
-    }
-    return AnalyseInputs({tablePath, std::nullopt}, {factorsPath, std::nullopt}, std::move(request), indicesPath);
+    FileOutcome out;
+    CheckPlace(indicesPath, {tablePath, factorsPath}, out);
+    if (out.Problems.empty()) CheckPlace(AnalysisManifestPath(indicesPath), {tablePath, factorsPath, indicesPath}, out);
+    const auto factorsText = ReadInputOrProblem(factorsPath, out);
+    const auto table = ReadLarge(tablePath, out);
+    if (!out.Problems.empty()) return out;
+    ParsedFactors factors = ParseFactorsText(*factorsText, factorsPath);
+    out.Problems = std::move(factors.Problems);
+    if (!out.Problems.empty()) return out;
+    return AnalyseInto(*table, tablePath, factors.Factors, factorsPath, std::move(request), indicesPath);
 }
 
 }  // namespace glebix::analysis

@@ -22,35 +22,33 @@ struct FileOutcome {
     std::string WriteError;
     std::vector<std::string> Notes;     // the analysis's units dropped
     std::vector<std::string> Warnings;  // the analysis's indices unsure for the noise
-    std::string Text;                   // the design or the indices made, written or not
     bool Written() const { return Problems.empty() && WriteError.empty(); }
 };
 
 // The whole input file at `path`, or nothing with its problem added to `out`.
 std::optional<std::string> ReadInputOrProblem(const std::string &path, FileOutcome &out);
 
-// Factors as a front end gives them: the path of a factors file, or rows
-// (FactorsFromRows), whose problems then name the factor.
-struct FactorsInput {
-    std::string Path;
-    std::optional<std::vector<FactorRow>> Rows;  // given: the factors, Path unused
+// The factors of the file at `path`, its problems naming its lines.
+ParsedFactors ReadFactorsFile(const std::string &path);
+
+// The entry points of the front ends that hand over and take back tables (Python's
+// DataFrames, R's data frames): the factors already read (ReadFactorsFile or
+// FactorsFromRows), the outputs' texts returned, and each file written only when its
+// path is not empty, never over one of `inputs`.
+struct DesignOutcome : FileOutcome {
+    SampledDesign Design;
 };
+DesignOutcome SampleInto(const std::vector<Factor> &factors, const SampleRequest &request,
+                         const std::string &designPath, const std::vector<std::string> &inputs);
 
-// A table of results as a front end gives it: the path of a file, or its text.
-struct TableInput {
-    std::string Path;
-    std::optional<std::string> Text;  // given: the table, Path unused
+// The table's text `table` read from `tableSource` (its path, or empty for a table
+// handed over); `factorsPath` empty for factors given as rows, whose FactorsText the
+// manifest then records.
+struct IndicesOutcome : FileOutcome {
+    std::string Csv;
 };
-
-// Samples the factors into a design (the outcome's Text), written to `designPath`
-// unless it is empty.
-FileOutcome SampleFactorsInput(const FactorsInput &factors, const SampleRequest &request,
-                               const std::string &designPath);
-
-// Analyses the table into indices (the outcome's Text), written with their manifest
-// to `indicesPath` unless it is empty; as WriteIndicesFile otherwise.
-FileOutcome AnalyseInputs(const TableInput &table, const FactorsInput &factors, AnalysisRequest request,
-                          const std::string &indicesPath);
+IndicesOutcome AnalyseInto(const std::string &table, const std::string &tableSource, const std::vector<Factor> &factors,
+                           const std::string &factorsPath, AnalysisRequest request, const std::string &indicesPath);
 
 // Samples the factors of `factorsPath` into the design file `designPath`.
 FileOutcome WriteDesignFile(const std::string &factorsPath, const SampleRequest &request,

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <tuple>
 
 #include "Factors.h"
 
@@ -99,31 +98,33 @@ TEST(FactorsFile, ValuesFollowTheScaleAndWholeFactorsRound) {
     EXPECT_EQ(ValueText(linear, 2.5), "2.5");
 }
 
-// Rows given by a front end read as the same lines of a file, their problems naming
-// the factor; the file they make reads back as the same factors.
-TEST(FactorRows, AreTheFileLinesTheyStandFor) {
+// Factors handed over as rows are the file's factors, checked alike; a problem names
+// the factor, since there is no line.
+TEST(FactorsRows, EqualTheFileAndNameTheFactorInTheirProblems) {
     const ParsedFactors file = ParseFactorsText(
         "name,low,high,scale\nSurvival,0.2,0.6,\nDispersalSigma,0.5,8,log\nDistMean,1,20,linear\n", "f.csv");
-    const ParsedFactors rows = FactorsFromRows(
-        {{"Survival", "0.2", "0.6", ""}, {"DispersalSigma", "0.5", "8", "log"}, {"DistMean", "1", "20", "linear"}});
-    const ParsedFactors again = ParseFactorsText(FactorsFileText(rows.Factors), "again");
+    const ParsedFactors rows =
+        FactorsFromRows({{"Survival", 0.2, 0.6, ""}, {"DispersalSigma", 0.5, 8, "log"}, {"DistMean", 1, 20, "linear"}});
     ASSERT_TRUE(rows.Problems.empty()) << rows.Problems.front();
-    for (const ParsedFactors *other : {&rows, &again}) {
-        ASSERT_EQ(other->Factors.size(), file.Factors.size());
-        for (std::size_t i = 0; i < file.Factors.size(); ++i) {
-            const Factor &a = file.Factors[i], &b = other->Factors[i];
-            EXPECT_EQ(std::tie(a.Name, a.Low, a.High, a.Scale, a.Whole, a.Setting),
-                      std::tie(b.Name, b.Low, b.High, b.Scale, b.Whole, b.Setting));
-        }
+    ASSERT_EQ(rows.Factors.size(), file.Factors.size());
+    for (std::size_t i = 0; i < rows.Factors.size(); ++i) {
+        EXPECT_EQ(rows.Factors[i].Name, file.Factors[i].Name);
+        EXPECT_EQ(rows.Factors[i].Low, file.Factors[i].Low);
+        EXPECT_EQ(rows.Factors[i].High, file.Factors[i].High);
+        EXPECT_EQ(rows.Factors[i].Scale, file.Factors[i].Scale);
+        EXPECT_EQ(rows.Factors[i].Setting, file.Factors[i].Setting);
+        EXPECT_EQ(rows.Factors[i].Whole, file.Factors[i].Whole);
     }
-    const ParsedFactors bad = FactorsFromRows(
-        {{"Survival", "0.6", "0.2", ""}, {"PlotWidth", "1", "5000", ""}, {"", "0", "1", ""}, {"x", "1", "2", "ln"}});
+    // The text written for them reads back to the same factors.
+    const ParsedFactors again = ParseFactorsText(FactorsText(rows.Factors), "again");
+    ASSERT_EQ(again.Factors.size(), rows.Factors.size());
+    EXPECT_EQ(again.Factors[1].Scale, FactorScale::Log);
+
+    const ParsedFactors bad = FactorsFromRows({{"x", 2, 1, ""}, {"DistMean", 1.5, 20, ""}, {"y", 1, 2, "ln"}});
     EXPECT_TRUE(bad.Factors.empty());
-    EXPECT_EQ(bad.Problems, (std::vector<std::string>{
-                                "factor Survival: column high: high (0.2) must be greater than low (0.6)",
-                                "factor PlotWidth: column high: setting PlotWidth: \"5000\" is not a whole number "
-                                "from 1 to 4096",
-                                "factor #3: column name: empty factor name",
-                                "factor x: column scale: \"ln\" is not a scale: linear or log"}));
-    EXPECT_EQ(FactorsFromRows({}).Problems, std::vector<std::string>{"no factor given"});
+    ASSERT_EQ(bad.Problems.size(), 3u);
+    EXPECT_EQ(bad.Problems[0], "factor x: column high: high (1) must be greater than low (2)");
+    EXPECT_EQ(bad.Problems[1].rfind("factor DistMean: column low: ", 0), 0u) << bad.Problems[1];
+    EXPECT_EQ(bad.Problems[2], "factor y: column scale: \"ln\" is not a scale: linear or log");
+    EXPECT_EQ(FactorsFromRows({}).Problems.size(), 1u);
 }
