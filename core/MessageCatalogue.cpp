@@ -156,8 +156,6 @@ constexpr CatalogueEntry Entries[] = {
     {"factors.not_above", "high ({0}) doit être plus grand que low ({1})", "high ({0}) must be greater than low ({1})"},
     {"factors.log_low", "une échelle log demande low > 0, pas {0}", "a log scale needs low > 0, not {0}"},
     {"factors.none", "aucun facteur (une ligne name,low,high après l'en-tête)", "no factor (a line name,low,high after the header)"},
-    {"factors.none_given", "aucun facteur donné", "no factor given"},
-    {"factors.row", "facteur {0} : ", "factor {0}: "},
     {"sample.levels", "{0} niveaux : il en faut au moins 2", "{0} levels: at least 2 are needed"},
     {"sample.odd_levels", "morris : {0} niveaux ; la méthode demande un nombre pair de niveaux", "morris: {0} levels; the method needs an even number of levels"},
     {"sample.no_samples", "le nombre d'échantillons (--samples) doit être au moins 1", "the number of samples (--samples) must be at least 1"},

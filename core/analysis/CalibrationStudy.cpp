@@ -290,10 +290,15 @@ std::string DigestOf(const std::string &path) {
     } catch (const GlebixError &) { return {}; }
 }
 
-batch::JsonValue InputsJson(const std::vector<std::pair<std::string, std::string>> &inputs) {
+// The inputs by role and path; `given`, when not empty, the factors' digest when they
+// were given as rows (their path empty).
+batch::JsonValue InputsJson(const std::vector<std::pair<std::string, std::string>> &inputs,
+                            const std::string &given = {}) {
     batch::JsonValue out = batch::JsonValue::Array();
-    for (const auto &[role, path] : inputs)
-        out.PushBack(batch::JsonValue{{"role", role}, {"path", path}, {"sha256", DigestOf(path)}});
+    for (const auto &[role, path] : inputs) {
+        const std::string digest = role == "factors" && !given.empty() ? given : DigestOf(path);
+        out.PushBack(batch::JsonValue{{"role", role}, {"path", path}, {"sha256", digest}});
+    }
     return out;
 }
 
@@ -346,7 +351,9 @@ std::optional<std::vector<Factor>> ReadFactors(const std::string &path, bool set
     for (std::string &p : parsed.Problems) out.Problems.push_back(std::move(p));
     if (settingsOnly)
         for (const Factor &f : parsed.Factors)
-            if (!f.Setting) out.Problems.push_back(Message("calibration.factor_not_setting", {path, f.Name}));
+            if (!f.Setting)
+                out.Problems.push_back(
+                    Message("calibration.factor_not_setting", {rows ? std::string("factors") : path, f.Name}));
     if (!out.Problems.empty()) return std::nullopt;
     return parsed.Factors;
 }
@@ -439,7 +446,9 @@ FileOutcome Calibrate(const CalibrationRequest &request, bool *wasInterrupted) {
     manifest["steps"] = static_cast<std::int64_t>(*steps);
     manifest["runs"] = static_cast<std::uint64_t>(result->RunCount);
     manifest["faulted_runs"] = static_cast<std::uint64_t>(faulted);
-    manifest["inputs"] = InputsJson({{"factors", request.FactorsPath}, {"observed", request.ObservedPath}});
+    const std::string given = request.FactorRows ? Sha256Hex(FactorsText(*factors)) : std::string();
+    manifest["inputs"] = InputsJson(
+        {{"factors", request.FactorRows ? "" : request.FactorsPath}, {"observed", request.ObservedPath}}, given);
     WriteOutputs(request.OutDir, result->Posterior, result->Runs, std::move(manifest), out);
     std::error_code ignored;
     if (out.WriteError.empty())

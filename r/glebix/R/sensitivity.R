@@ -10,8 +10,8 @@ method_argument <- function(method, call) {
   method
 }
 
-# The factors as the core takes them: a factors file's path, or rows of texts (names,
-# lows, highs, scales) from a data.frame name, low, high[, scale] or a named list of
+# The factors as the core takes them: a factors file's path, or rows (names, lows,
+# highs, scales) from a data.frame name, low, high[, scale] or a named list of
 # c(low, high) or list(low, high, scale); the core checks them as a file's lines.
 factors_argument <- function(factors, call) {
   if (is.character(factors) && length(factors) == 1) {
@@ -27,14 +27,11 @@ factors_argument <- function(factors, call) {
   } else {
     gx_stop(gx_message("r.factors"), setting = "factors", call = call)
   }
-  list(path = "", rows = lapply(rows, factor_texts))
-}
-
-# A column of factors as texts: numbers in the shortest form that reads back the same.
-factor_texts <- function(x) {
-  text <- if (is.numeric(x)) gx_format(as.numeric(x)) else as.character(x)
-  text[is.na(text)] <- "NA"
-  text
+  texts <- function(x) ifelse(is.na(x), "", as.character(x))
+  # A bound that is no number is NA, which the core refuses naming the factor.
+  bounds <- function(x) suppressWarnings(as.numeric(x))
+  list(path = "", rows = list(texts(rows[[1]]), bounds(rows[[2]]), bounds(rows[[3]]),
+                              texts(rows[[4]])))
 }
 
 # The columns the core made as a data.frame, with the names as given.
@@ -52,9 +49,8 @@ glebix_sample <- function(method, factors, design_out = NULL, seed, samples = 0,
   samples <- if (identical(samples, 0)) 0L else count_argument(samples, "samples", 1, call)
   levels <- count_argument(levels, "levels", 2, call)
   pool <- if (identical(pool, 0)) 0L else count_argument(pool, "pool", 1, call)
-  made <- gx_call(gx_sample, factors$path, factors$rows, method, samples, seed, levels, pool,
-                  design_out, call = call)
-  design <- made_frame(made$columns)
+  design <- made_frame(gx_call(gx_sample, factors$path, factors$rows, method, samples, seed,
+                               levels, pool, design_out, call = call))
   cbind(data.frame(point = seq_len(nrow(design))), design)
 }
 

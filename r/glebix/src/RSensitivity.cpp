@@ -43,18 +43,33 @@ SEXP Outcome(const analysis::FileOutcome &outcome) {
                               Rcpp::Named("warnings") = Utf8Vector(outcome.Warnings));
 }
 
-// The factors: the path of a factors file, or (rows a list of the texts of names,
-// lows, highs and scales) rows.
-analysis::FactorsInput FactorsOf(SEXP path, SEXP rows) {
+// The factors as given: the path of a factors file, or rows (a list of the names, lows,
+// highs and scales), FactorsFromRows.
+struct GivenFactors {
+    std::string Path;  // empty for rows
+    std::optional<std::vector<analysis::FactorRow>> Rows;
+};
+
+GivenFactors FactorsOf(SEXP path, SEXP rows) {
     if (Rf_isNull(rows)) return {Text(path), std::nullopt};
     const Rcpp::List columns(rows);
     const auto names = Rcpp::as<std::vector<std::string>>(columns[0]);
-    const auto lows = Rcpp::as<std::vector<std::string>>(columns[1]);
-    const auto highs = Rcpp::as<std::vector<std::string>>(columns[2]);
+    const auto lows = Rcpp::as<std::vector<double>>(columns[1]);
+    const auto highs = Rcpp::as<std::vector<double>>(columns[2]);
     const auto scales = Rcpp::as<std::vector<std::string>>(columns[3]);
     std::vector<analysis::FactorRow> given;
     for (std::size_t k = 0; k < names.size(); ++k) given.push_back({names[k], lows[k], highs[k], scales[k]});
     return {"", std::move(given)};
+}
+
+// The factors read and checked; their problems raised.
+std::vector<analysis::Factor> ReadFactors(const GivenFactors &given) {
+    analysis::ParsedFactors parsed =
+        given.Rows ? analysis::FactorsFromRows(*given.Rows) : analysis::ReadFactorsFile(given.Path);
+    analysis::FileOutcome problems;
+    problems.Problems = std::move(parsed.Problems);
+    Outcome(problems);
+    return std::move(parsed.Factors);
 }
 
 // A CSV text the core made as named columns: a column whose fields are all numbers
@@ -89,9 +104,9 @@ Rcpp::List CsvColumns(const std::string &text) {
 
 // Raises the problems (joined) or the write's failure; the columns of what was made,
 // the notes and warnings else.
-Rcpp::List Made(const analysis::FileOutcome &outcome) {
+Rcpp::List Made(const analysis::FileOutcome &outcome, const std::string &text) {
     Outcome(outcome);
-    return Rcpp::List::create(Rcpp::Named("columns") = CsvColumns(outcome.Text),
+    return Rcpp::List::create(Rcpp::Named("columns") = CsvColumns(text),
                               Rcpp::Named("notes") = Utf8Vector(outcome.Notes),
                               Rcpp::Named("warnings") = Utf8Vector(outcome.Warnings));
 }
@@ -115,7 +130,7 @@ void CheckFigurePlace(const std::string &figure, const std::vector<std::string> 
 }  // namespace
 
 // The design of `method` for the factors (a file's path, or rows), written to
-// `designOut` unless it is ""; its columns.
+// `designOut` unless it is ""; its columns, holding the very numbers of the file.
 extern "C" SEXP gx_sample(SEXP factors, SEXP rows, SEXP method, SEXP samples, SEXP seed, SEXP levels, SEXP pool,
                           SEXP designOut) {
     BEGIN_RCPP
@@ -126,7 +141,20 @@ extern "C" SEXP gx_sample(SEXP factors, SEXP rows, SEXP method, SEXP samples, SE
         request.Seed = static_cast<std::uint32_t>(Rcpp::as<double>(seed));
         request.Levels = Rcpp::as<int>(levels);
         request.Pool = Rcpp::as<int>(pool);
-        return Made(analysis::SampleFactorsInput(FactorsOf(factors, rows), request, Text(designOut)));
+        const GivenFactors given = FactorsOf(factors, rows);
+        const std::vector<analysis::Factor> read = ReadFactors(given);
+        std::vector<std::string> inputs;
+        if (!given.Path.empty()) inputs.push_back(given.Path);
+        const analysis::DesignOutcome outcome = analysis::SampleInto(read, request, Text(designOut), inputs);
+        Outcome(outcome);
+        const std::vector<double> &values = outcome.Design.Values;
+        Rcpp::List columns;
+        for (std::size_t i = 0; i < read.size(); ++i) {
+            Rcpp::NumericVector column(values.size() / read.size());
+            for (R_xlen_t p = 0; p < column.size(); ++p) column[p] = values[p * read.size() + i];
+            columns.push_back(column, read[i].Name);
+        }
+        return columns;
     });
     END_RCPP
 }
@@ -147,18 +175,21 @@ extern "C" SEXP gx_analyse(SEXP table, SEXP tableText, SEXP factors, SEXP rows, 
         if (step != NA_INTEGER) request.AtStep = step;
         request.EveryStep = Rcpp::as<bool>(everyStep);
         request.MaxDropped = Rcpp::as<double>(maxDropped);
-        analysis::TableInput tableInput{Text(table), std::nullopt};
-        if (!Rf_isNull(tableText)) tableInput.Text = Text(tableText);
-        const analysis::FactorsInput factorsInput = FactorsOf(factors, rows);
+        const GivenFactors given = FactorsOf(factors, rows);
+        const std::string tablePath = Rf_isNull(tableText) ? Text(table) : "";
         const std::string indicesPath = Text(indices), figurePath = Text(figure);
-        const std::vector<std::string> taken = {tableInput.Text ? "" : tableInput.Path,
-                                                factorsInput.Rows ? "" : factorsInput.Path, indicesPath,
-                                                indicesPath.empty() ? "" : analysis::AnalysisManifestPath(indicesPath)};
-        CheckFigurePlace(figurePath, taken);
-        const analysis::FileOutcome outcome = analysis::AnalyseInputs(tableInput, factorsInput, request, indicesPath);
-        Rcpp::List made = Made(outcome);
+        CheckFigurePlace(figurePath, {tablePath, given.Path, indicesPath,
+                                      indicesPath.empty() ? "" : analysis::AnalysisManifestPath(indicesPath)});
+        const std::vector<analysis::Factor> read = ReadFactors(given);
+        analysis::FileOutcome reading;
+        const auto text = tablePath.empty() ? std::optional<std::string>(Text(tableText))
+                                            : analysis::ReadInputOrProblem(tablePath, reading);
+        Outcome(reading);
+        const analysis::IndicesOutcome outcome =
+            analysis::AnalyseInto(*text, tablePath, read, given.Path, request, indicesPath);
+        Rcpp::List made = Made(outcome, outcome.Csv);
         // The figure of glebix-batch --figure, from the same indices.
-        if (!figurePath.empty()) WriteFileAtomically(figurePath, batch::IndicesFigurePng(outcome.Text));
+        if (!figurePath.empty()) WriteFileAtomically(figurePath, batch::IndicesFigurePng(outcome.Csv));
         return made;
     });
     END_RCPP
@@ -170,7 +201,7 @@ extern "C" SEXP gx_calibrate(SEXP factors, SEXP rows, SEXP observed, SEXP out, S
                              SEXP replicates, SEXP seed, SEXP jobs, SEXP steps, SEXP names, SEXP values) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
-        analysis::FactorsInput given = FactorsOf(factors, rows);
+        GivenFactors given = FactorsOf(factors, rows);
         analysis::CalibrationOptions options;
         options.Factors = given.Path;
         options.FactorRows = std::move(given.Rows);
