@@ -310,6 +310,8 @@ constexpr CatalogueEntry Entries[] = {
     {"r.factors", "factors : un chemin de fichier, un data.frame (name, low, high[, scale]) ou une liste nommée comme list(Survival = c(0.3, 0.6)) est attendu", "factors: a file path, a data.frame (name, low, high[, scale]) or a named list such as list(Survival = c(0.3, 0.6)) is expected"},
     {"r.table", "table : un chemin de fichier ou un data.frame est attendu", "table: a file path or a data.frame is expected"},
     {"r.metric_function", "metric_functions : {0} doit être une fonction qui rend un seul nombre pour les lignes d'un passage", "metric_functions: {0} must be a function giving one number for the rows of a run"},
+    {"r.metric_function_column", "metric_functions : {0} est déjà une colonne du tableau", "metric_functions: {0} is already a column of the table"},
+    {"r.seed_needed", "{0} : une graine (seed) est demandée", "{0}: a seed is needed"},
     {"r.style", "style : \"window\" ou \"map\" est attendu", "style: \"window\" or \"map\" is expected"},
     // The options' help in --help.
     {"help.steps", "nombre de pas de temps (300 par défaut ; avec 0,\ninitialise et s'arrête)", "number of time steps (300 by default; with 0,\nsets up and stops)"},

@@ -42,6 +42,9 @@ made_frame <- function(columns) {
 glebix_sample <- function(method, factors, design_out = NULL, seed, samples = 0, levels = 4,
                           pool = 0) {
   call <- sys.call()
+  if (missing(seed)) {
+    gx_stop(gx_message("r.seed_needed", "glebix_sample"), setting = "seed", call = call)
+  }
   method <- method_argument(method, call)
   factors <- factors_argument(factors, call)
   design_out <- path_argument(design_out, "design_out", call)
@@ -58,6 +61,9 @@ glebix_analyse <- function(table, factors, method, metrics, indices = NULL, seed
                            at_step = NULL, every_step = FALSE, max_dropped = 0.05,
                            quiet = FALSE, figure = NULL) {
   call <- sys.call()
+  if (missing(seed)) {
+    gx_stop(gx_message("r.seed_needed", "glebix_analyse"), setting = "seed", call = call)
+  }
   method <- method_argument(method, call)
   table_text <- NULL
   if (is.data.frame(table)) {
@@ -99,7 +105,8 @@ glebix_calibrate <- function(factors, observed, out, seed, samples, method = "ab
   steps <- count_argument(steps, "steps", 0, call)
   cores <- cores_argument(cores, call)
   settings <- dots_settings(list(...), call)
-  outcome <- gx_call(gx_calibrate, factors$path, factors$rows, observed, out, method, samples, as.numeric(accept),
+  outcome <- gx_call(gx_calibrate, factors$path, factors$rows, observed, out, method, samples,
+                     as.numeric(accept),
                      replicates, seed, cores, steps, settings$names, settings$values, call = call)
   if (!isTRUE(quiet)) for (note in outcome$notes) message(note)
   read.csv(file.path(out, "posterior.csv"))
@@ -148,6 +155,9 @@ with_metric_functions <- function(table, functions, every, call) {
   run <- if ("replicate" %in% names(table)) paste(table$point, table$replicate) else table$point
   runs <- split(seq_len(nrow(table)), factor(run, levels = unique(run)))
   for (name in names(functions)) {
+    if (name %in% names(table)) {
+      gx_stop(gx_message("r.metric_function_column", name), setting = name, call = call)
+    }
     values <- vapply(runs, function(rows) {
       value <- functions[[name]](table[rows[order(table$step[rows])], , drop = FALSE])
       if (!is.numeric(value) || length(value) != 1) {
@@ -157,7 +167,8 @@ with_metric_functions <- function(table, functions, every, call) {
     }, numeric(1))
     table[[name]] <- unname(values[match(run, names(runs))])
   }
-  last <- unname(vapply(runs, function(rows) max(table$step[rows]), numeric(1))[match(run, names(runs))])
+  last <- vapply(runs, function(rows) max(table$step[rows]), numeric(1))
+  last <- unname(last[match(run, names(runs))])
   kept <- gx_call(gx_table_steps_kept, as.integer(table$step), every, as.integer(last), call = call)
   table <- table[kept, , drop = FALSE]
   rownames(table) <- NULL

@@ -180,4 +180,27 @@ test_that("a metric function gives a column of the table that the analysis takes
                               seed = 1, samples = 2, steps = 1,
                               metric_functions = list(x = function(rows) "many")),
                "metric_functions : x", class = "glebix_error")
+  expect_error(glebix_sweep(data.frame(Survival = 0.4), steps = 1, seed = 1,
+                            metric_functions = list(total_density = function(rows) 1)),
+               "total_density", class = "glebix_error")
+  expect_error(glebix_sample("lhs", list(Survival = c(0.3, 0.5)), samples = 4), "seed",
+               class = "glebix_error")
+})
+
+test_that("a sweep thins its table after its metric functions saw every step", {
+  seen <- integer()
+  steps <- function(rows) {
+    seen[length(seen) + 1] <<- nrow(rows)
+    max(rows$step)
+  }
+  design <- data.frame(Survival = c(0.3, 0.5))
+  plain <- glebix_sweep(design, replicates = 2, seed = 3, steps = 6, table_every = 3)
+  table <- glebix_sweep(design, replicates = 2, seed = 3, steps = 6, table_every = 3,
+                        metric_functions = list(steps = steps))
+  expect_equal(seen, rep(7L, 4))
+  expect_identical(attr(table, "master_seed"), attr(plain, "master_seed"))
+  kept <- table[names(plain)]
+  attr(kept, "master_seed") <- attr(plain, "master_seed")
+  expect_identical(kept, plain)
+  expect_true(all(table$steps == 6))
 })
