@@ -180,11 +180,19 @@ with_metric_functions <- function(table, functions, every, call) {
 # the batch tool writes them; NA as NA.
 table_lines <- function(table) {
   texts <- lapply(table, function(column) {
-    text <- if (is.double(column)) gx_format(column) else as.character(column)
+    text <- if (is.double(column)) gx_format(column) else csv_fields(as.character(column))
     text[is.na(column)] <- "NA"
     text
   })
-  c(paste(names(table), collapse = ","), do.call(paste, c(texts, sep = ",")))
+  c(paste(csv_fields(names(table)), collapse = ","), do.call(paste, c(texts, sep = ",")))
+}
+
+# Texts as CSV fields: within quotes (doubled inside) when they hold a comma, a quote or
+# a line end, or start with '#', which the core's reader would take for a comment.
+csv_fields <- function(text) {
+  quoted <- !is.na(text) & grepl("[,\"\n\r]|^#", text)
+  text[quoted] <- paste0("\"", gsub("\"", "\"\"", text[quoted], fixed = TRUE), "\"")
+  text
 }
 
 write_table <- function(table, path) {

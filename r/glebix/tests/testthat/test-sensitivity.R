@@ -125,6 +125,9 @@ test_that("factors as a file, a data frame or a named list are the same factors"
   indices <- glebix_analyse(table, factors, "lhs", "y", seed = 1, bootstrap = 10)
   expect_identical(glebix_analyse(table, frame, "lhs", "y", seed = 1, bootstrap = 10), indices)
   expect_identical(glebix_analyse(table, listed, "lhs", "y", seed = 1, bootstrap = 10), indices)
+  # A column of texts with commas and quotes is handed over whole.
+  table$note <- "a, \"b\""
+  expect_identical(glebix_analyse(table, listed, "lhs", "y", seed = 1, bootstrap = 10), indices)
   # A problem names the factor, and the ranges are checked as a file's are.
   expect_error(glebix_sample("lhs", list(Survival = c(0.6, 0.3)), seed = 1, samples = 4),
                "facteur Survival : .*high", class = "glebix_error")
