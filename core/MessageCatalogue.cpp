@@ -151,6 +151,7 @@ constexpr CatalogueEntry Entries[] = {
     // Sensitivity analysis: the factors file, the samplers, the table of results and the indices.
     {"factors.bad_column", "colonne «{0}» inconnue ou répétée (attendu : name, low, high et, au choix, scale)", "column \"{0}\" unknown or repeated (expected: name, low, high and, optionally, scale)"},
     {"factors.missing_column", "colonne {0} manquante (attendu : name, low, high et, au choix, scale)", "column {0} missing (expected: name, low, high and, optionally, scale)"},
+    {"factors.given", "facteur {0} : ", "factor {0}: "},
     {"factors.empty_name", "nom de facteur vide", "empty factor name"},
     {"factors.twice", "le facteur {0} figure deux fois", "factor {0} appears twice"},
     {"factors.not_numeric_setting", "le paramètre {0} ne prend pas de nombre (chemin ou mot) : il ne peut être un facteur", "setting {0} takes no number (a path or a word): it cannot be a factor"},
@@ -310,6 +311,11 @@ constexpr CatalogueEntry Entries[] = {
     {"r.print_not_set_up", "{0} pas, pas encore initialisée", "{0} steps, not set up yet"},
     {"r.terra", "{0}() demande le paquet terra (install.packages(\"terra\"))", "{0}() needs the terra package (install.packages(\"terra\"))"},
     {"r.metrics", "metrics : un vecteur de noms de colonnes du tableau est attendu", "metrics: a vector of the table's column names is expected"},
+    {"r.factors", "factors : un chemin de fichier, un data.frame (name, low, high[, scale]) ou une liste nommée comme list(Survival = c(0.3, 0.6)) est attendu", "factors: a file path, a data.frame (name, low, high[, scale]) or a named list such as list(Survival = c(0.3, 0.6)) is expected"},
+    {"r.table", "table : un chemin de fichier ou un data.frame est attendu", "table: a file path or a data.frame is expected"},
+    {"r.metric_function", "metric_functions : {0} doit être une fonction qui rend un seul nombre pour les lignes d'un passage", "metric_functions: {0} must be a function giving one number for the rows of a run"},
+    {"r.metric_function_column", "metric_functions : {0} est déjà une colonne du tableau", "metric_functions: {0} is already a column of the table"},
+    {"r.seed_needed", "{0} : une graine (seed) est demandée", "{0}: a seed is needed"},
     {"r.style", "style : \"window\" ou \"map\" est attendu", "style: \"window\" or \"map\" is expected"},
     // The options' help in --help.
     {"help.steps", "nombre de pas de temps (300 par défaut ; avec 0,\ninitialise et s'arrête)", "number of time steps (300 by default; with 0,\nsets up and stops)"},

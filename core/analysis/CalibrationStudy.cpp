@@ -299,10 +299,15 @@ std::string DigestOf(const std::string &path) {
     } catch (const GlebixError &) { return {}; }
 }
 
-batch::JsonValue InputsJson(const std::vector<std::pair<std::string, std::string>> &inputs) {
+// The inputs by role and path; `given`, when not empty, the factors' digest when they
+// were given as rows (their path empty).
+batch::JsonValue InputsJson(const std::vector<std::pair<std::string, std::string>> &inputs,
+                            const std::string &given = {}) {
     batch::JsonValue out = batch::JsonValue::Array();
-    for (const auto &[role, path] : inputs)
-        out.PushBack(batch::JsonValue{{"role", role}, {"path", path}, {"sha256", DigestOf(path)}});
+    for (const auto &[role, path] : inputs) {
+        const std::string digest = role == "factors" && !given.empty() ? given : DigestOf(path);
+        out.PushBack(batch::JsonValue{{"role", role}, {"path", path}, {"sha256", digest}});
+    }
     return out;
 }
 
@@ -342,14 +347,22 @@ void CheckFolder(const std::string &folder, const std::vector<std::string> &inpu
             out.Problems.push_back(Message("analysis.output_is_input", {folder}));
 }
 
-std::optional<std::vector<Factor>> ReadFactors(const std::string &path, bool settingsOnly, FileOutcome &out) {
-    const auto text = ReadInputOrProblem(path, out);
-    if (!text) return std::nullopt;
-    ParsedFactors parsed = ParseFactorsText(*text, path);
+std::optional<std::vector<Factor>> ReadFactors(const std::string &path, bool settingsOnly, FileOutcome &out,
+                                               const std::optional<std::vector<FactorRow>> &rows = std::nullopt) {
+    ParsedFactors parsed;
+    if (rows) {
+        parsed = FactorsFromRows(*rows);
+    } else {
+        const auto text = ReadInputOrProblem(path, out);
+        if (!text) return std::nullopt;
+        parsed = ParseFactorsText(*text, path);
+    }
     for (std::string &p : parsed.Problems) out.Problems.push_back(std::move(p));
     if (settingsOnly)
         for (const Factor &f : parsed.Factors)
-            if (!f.Setting) out.Problems.push_back(Message("calibration.factor_not_setting", {path, f.Name}));
+            if (!f.Setting)
+                out.Problems.push_back(
+                    Message("calibration.factor_not_setting", {rows ? std::string("factors") : path, f.Name}));
     if (!out.Problems.empty()) return std::nullopt;
     return parsed.Factors;
 }
@@ -395,13 +408,33 @@ std::optional<Calibrated> RunMethod(const CalibrationRequest &request, const std
 
 }  // namespace
 
+std::variant<CalibrationRequest, std::string> CalibrationRequestOf(CalibrationOptions options) {
+    const auto method = CalibrationMethodNamed(options.Method);
+    if (!method) return Message("python.bad_method", {"method", options.Method});
+    CalibrationRequest request;
+    request.Method = *method;
+    request.FactorsPath = std::move(options.Factors);
+    request.FactorRows = std::move(options.FactorRows);
+    request.ObservedPath = std::move(options.Observed);
+    request.OutDir = std::move(options.Out);
+    request.Samples = options.Samples;
+    request.Accept = options.Accept;
+    request.Replicates = options.Replicates;
+    request.Seed = options.Seed;
+    request.Jobs = options.Jobs;
+    request.Settings = std::move(options.Settings);
+    request.Settings.Run.StepCount = std::to_string(options.Steps);
+    request.Program = std::move(options.Program);
+    return request;
+}
+
 FileOutcome Calibrate(const CalibrationRequest &request, bool *wasInterrupted) {
     FileOutcome out;
     CheckAccept(request.Accept, out);
     if (request.Method == CalibrationMethod::Smc && request.Replicates > 1)
         out.Problems.push_back(Message("calibration.smc_replicates"));
-    CheckFolder(request.OutDir, {request.FactorsPath, request.ObservedPath}, out);
-    const auto factors = ReadFactors(request.FactorsPath, true, out);
+    CheckFolder(request.OutDir, {request.FactorRows ? "" : request.FactorsPath, request.ObservedPath}, out);
+    const auto factors = ReadFactors(request.FactorsPath, true, out, request.FactorRows);
     const auto steps = ParseWholeToken(request.Settings.Run.StepCount);
     const auto text = ReadInputOrProblem(request.ObservedPath, out);
     RunObservations observations;
@@ -422,7 +455,9 @@ FileOutcome Calibrate(const CalibrationRequest &request, bool *wasInterrupted) {
     manifest["steps"] = static_cast<std::int64_t>(*steps);
     manifest["runs"] = static_cast<std::uint64_t>(result->RunCount);
     manifest["faulted_runs"] = static_cast<std::uint64_t>(faulted);
-    manifest["inputs"] = InputsJson({{"factors", request.FactorsPath}, {"observed", request.ObservedPath}});
+    const std::string given = request.FactorRows ? Sha256Hex(FactorsText(*factors)) : std::string();
+    manifest["inputs"] = InputsJson(
+        {{"factors", request.FactorRows ? "" : request.FactorsPath}, {"observed", request.ObservedPath}}, given);
     WriteOutputs(request.OutDir, result->Posterior, result->Runs, std::move(manifest), out);
     std::error_code ignored;
     if (out.WriteError.empty())

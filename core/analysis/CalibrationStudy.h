@@ -13,6 +13,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "AbcTables.h"
@@ -57,7 +58,8 @@ std::vector<double> RunSummaries(std::string_view runTable, std::span<const cali
 struct CalibrationRequest {
     CalibrationMethod Method = CalibrationMethod::Rejection;
     std::string FactorsPath, ObservedPath, OutDir;
-    int Samples = 0;  // runs of the prior (abc-rejection), the run budget (abc-smc)
+    std::optional<std::vector<FactorRow>> FactorRows;  // given: the factors, FactorsPath unused
+    int Samples = 0;                                   // runs of the prior (abc-rejection), the run budget (abc-smc)
     double Accept = DefaultAcceptFraction;
     int Replicates = 1;  // runs of each prior point, their distances averaged
     std::uint32_t Seed = 0;
@@ -70,6 +72,24 @@ struct CalibrationRequest {
     // complete generation in the folder). Empty: never.
     std::function<bool()> Interrupted;
 };
+
+// A calibration as a binding asks for it, by named options: the method by name, the
+// factors file (or rows, FactorsFromRows), the runs' steps apart from their settings.
+struct CalibrationOptions {
+    std::string Factors, Observed, Out;
+    std::optional<std::vector<FactorRow>> FactorRows;  // given: the factors, Factors unused
+    std::string Method = "abc-rejection";
+    int Samples = 0;
+    double Accept = DefaultAcceptFraction;
+    int Replicates = 1;
+    std::uint32_t Seed = 0;
+    int Jobs = 0;
+    std::int32_t Steps = 0;
+    TSettings Settings;
+    std::string Program;
+};
+// The request, or the problem (in the user's language) of an unknown method.
+std::variant<CalibrationRequest, std::string> CalibrationRequestOf(CalibrationOptions options);
 
 // Refuses, before any run: a factors file with faults or naming no setting, observations
 // with faults, an accept fraction outside (0, 1], and a folder already holding a

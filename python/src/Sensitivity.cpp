@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "CalibrationStudy.h"
@@ -82,21 +83,22 @@ std::pair<std::vector<std::string>, std::vector<std::string>> WriteIndices(
 std::vector<std::string> Calibrate(const std::string &factors, const std::string &observed, const std::string &out,
                                    const std::string &method, int samples, double accept, int replicates,
                                    std::uint32_t seed, int jobs, std::int32_t steps, const NamedTexts &named) {
-    const auto kind = analysis::CalibrationMethodNamed(method);
-    if (!kind) throw py::value_error(batch::Message("python.bad_method", {"method", method}));
-    analysis::CalibrationRequest request;
-    request.Method = *kind;
-    request.FactorsPath = factors;
-    request.ObservedPath = observed;
-    request.OutDir = out;
-    request.Samples = samples;
-    request.Accept = accept;
-    request.Replicates = replicates;
-    request.Seed = seed;
-    request.Jobs = jobs;
-    request.Settings = BuildRunSettings(std::nullopt, named);
-    request.Settings.Run.StepCount = std::to_string(steps);
-    request.Program = "glebix (Python)";
+    analysis::CalibrationOptions options;
+    options.Factors = factors;
+    options.Observed = observed;
+    options.Out = out;
+    options.Method = method;
+    options.Samples = samples;
+    options.Accept = accept;
+    options.Replicates = replicates;
+    options.Seed = seed;
+    options.Jobs = jobs;
+    options.Steps = steps;
+    options.Settings = BuildRunSettings(std::nullopt, named);
+    options.Program = "glebix (Python)";
+    auto made = analysis::CalibrationRequestOf(std::move(options));
+    if (auto *problem = std::get_if<std::string>(&made)) throw py::value_error(*problem);
+    const auto &request = std::get<analysis::CalibrationRequest>(made);
     analysis::FileOutcome outcome;
     {
         py::gil_scoped_release release;

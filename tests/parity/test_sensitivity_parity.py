@@ -95,6 +95,11 @@ glebix_analyse(p("morris.csv"), p("morris-factors.csv"), "morris",
                seed = {seed}, bootstrap = 200, quiet = TRUE)
 glebix_analyse(p("saltelli.csv"), p("saltelli-factors.csv"), "saltelli", c("total_density", "mean_compacted"),
                p("saltelli-r-indices.csv"), seed = {seed}, bootstrap = 200, quiet = TRUE)
+# The factors as a data frame: the same design and indices.
+frame <- data.frame(name = c("Survival", "Fecundity"), low = c(0.3, 0.5), high = c(0.5, 2))
+design <- glebix_sample("saltelli", frame, p("saltelli-frame.design"), seed = {seed}, samples = 8)
+indices <- glebix_analyse(p("saltelli.csv"), frame, "saltelli", c("total_density", "mean_compacted"),
+                          p("saltelli-frame-indices.csv"), seed = {seed}, bootstrap = 200, quiet = TRUE)
 """
 
 
@@ -117,3 +122,5 @@ def test_r_gives_the_batch_tools_bytes(study):
     for method, _, _, _ in STUDIES:
         assert (root / f"{method}-r.design").read_bytes() == (root / f"{method}.design").read_bytes()
         assert (root / f"{method}-r-indices.csv").read_bytes() == (root / f"{method}-batch-indices.csv").read_bytes()
+    assert (root / "saltelli-frame.design").read_bytes() == (root / "saltelli.design").read_bytes()
+    assert (root / "saltelli-frame-indices.csv").read_bytes() == (root / "saltelli-batch-indices.csv").read_bytes()

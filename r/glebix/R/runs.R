@@ -25,9 +25,11 @@ table_argument <- function(every, metrics, call) {
 
 glebix_sweep <- function(design, replicates = 1, seed = NULL, steps = 300, cores = 1,
                          independent_seeds = FALSE, ..., species = NULL, threads = NULL,
-                         points = NULL, table_every = NULL, table_metrics = character()) {
+                         points = NULL, table_every = NULL, table_metrics = character(),
+                         metric_functions = list()) {
   call <- sys.call()
   table <- table_argument(table_every, table_metrics, call)
+  check_metric_functions(metric_functions, call)
   if (!is.data.frame(design) || nrow(design) < 1 || ncol(design) < 1) {
     gx_stop(gx_message("r.design_type"), call = call)
   }
@@ -42,8 +44,17 @@ glebix_sweep <- function(design, replicates = 1, seed = NULL, steps = 300, cores
     }
     points <- sort(as.integer(points))
   }
-  run_points(design, points, replicates, seed, steps, cores, independent_seeds, list(...),
-             species, threads, call, table)
+  if (!length(metric_functions)) {
+    return(run_points(design, points, replicates, seed, steps, cores, independent_seeds,
+                      list(...), species, threads, call, table))
+  }
+  # A metric function sees every step of its run: the runs keep them all, and the table
+  # is thinned once the functions have their values.
+  every <- table$every
+  table$every <- ""
+  result <- run_points(design, points, replicates, seed, steps, cores, independent_seeds,
+                       list(...), species, threads, call, table)
+  with_metric_functions(result, metric_functions, every, call)
 }
 
 # Runs the selected points of `design` (all when NULL; a single point without design).

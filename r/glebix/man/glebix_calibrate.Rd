@@ -18,7 +18,8 @@ glebix_calibrate(factors, observed, out, seed, samples, method = "abc-rejection"
                  quiet = FALSE)
 }
 \arguments{
-  \item{factors}{the factors file: the prior.}
+  \item{factors}{the prior: a factors file, or the factors in any other form
+    \code{\link{glebix_sample}} takes, each a setting.}
   \item{observed}{the observations file.}
   \item{out}{the folder written; one that already holds results is refused.}
   \item{seed}{the seed of the whole calibration: the prior's points and every run's seed.}

@@ -14,10 +14,10 @@ computes from the same files.
 \usage{
 glebix_explore(factors, method, metrics, folder, seed, samples = 0, levels = 4,
                pool = 0, replicates = 1, steps = 300, bootstrap = 1000, cores = 1,
-               ..., quiet = FALSE)
+               ..., quiet = FALSE, metric_functions = list())
 }
 \arguments{
-  \item{factors}{the factors file (\code{name,low,high[,scale]}).}
+  \item{factors}{the factors, in any form \code{\link{glebix_sample}} takes.}
   \item{method}{the method, as \code{\link{glebix_sample}} takes it.}
   \item{metrics}{the metrics analysed: run metrics (\code{"final_total"},
     \code{"occupied_share"}, \code{"time_mean_total_density@100:300"}, \ldots) or
@@ -27,6 +27,10 @@ glebix_explore(factors, method, metrics, folder, seed, samples = 0, levels = 4,
   \item{samples, levels, pool}{as in \code{\link{glebix_sample}}.}
   \item{replicates, steps, cores, ...}{as in \code{\link{glebix_sweep}}.}
   \item{bootstrap, quiet}{as in \code{\link{glebix_analyse}}.}
+  \item{metric_functions}{metrics of your own: a named list of functions, each given
+    one run's rows (a data frame of the table's columns, every step in step order) and
+    giving one number, \code{NA} for none. Each becomes a column of \code{runs.csv}
+    and a metric \code{metrics} may name.}
 }
 \value{
 The path of the indices file, invisibly.

@@ -10,7 +10,8 @@ can be repeated from the command line.
 \usage{
 glebix_sweep(design, replicates = 1, seed = NULL, steps = 300, cores = 1,
              independent_seeds = FALSE, ..., species = NULL, threads = NULL,
-             points = NULL, table_every = NULL, table_metrics = character())
+             points = NULL, table_every = NULL, table_metrics = character(),
+             metric_functions = list())
 }
 \arguments{
   \item{design}{a data frame whose columns are setting names (see
@@ -42,6 +43,10 @@ glebix_sweep(design, replicates = 1, seed = NULL, steps = 300, cores = 1,
     takes them (\code{"final_total"}, \code{"occupied_share"},
     \code{"time_mean_total_density@100:300"}, \ldots), added as the last columns:
     each run's value on each of its rows, \code{NA} for a run that did not complete.}
+  \item{metric_functions}{metrics of your own: a named list of functions, each given
+    one run's rows (a data frame of the table's columns, every step in step order,
+    before \code{table_every} thins them) and giving one number (\code{NA} for none),
+    a column of that name holding it on each of the run's rows, as a run metric.}
 }
 \value{
 A data frame with the columns \code{point}, \code{replicate}, \code{seed}, the

@@ -1,14 +1,25 @@
 // glebix_sample(), glebix_analyse() and glebix_calibrate(): the sensitivity analysis
-// and the calibration between files of the core (SensitivityFiles.h,
-// CalibrationStudy.h), so that R writes the bytes glebix-batch writes.
+// and the calibration of the core (SensitivityFiles.h, CalibrationStudy.h), so that R
+// makes and writes the bytes glebix-batch writes.
+#include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
+#include <variant>
+#include <vector>
+
+#include "AtomicFile.h"
+#include "Conversions.h"
+#include "DesignFile.h"
+#include "IndicesFigure.h"
 
 #include "CalibrationStudy.h"
 #include "RGlue.h"
 #include "RSettings.h"
 #include "RunMetrics.h"
 #include "SensitivityFiles.h"
+#include "StudyTable.h"
 
 using namespace glebix;
 using namespace glebix::r;
@@ -32,11 +43,96 @@ SEXP Outcome(const analysis::FileOutcome &outcome) {
                               Rcpp::Named("warnings") = Utf8Vector(outcome.Warnings));
 }
 
+// The factors as given: the path of a factors file, or rows (a list of the names, lows,
+// highs and scales), FactorsFromRows.
+struct GivenFactors {
+    std::string Path;  // empty for rows
+    std::optional<std::vector<analysis::FactorRow>> Rows;
+};
+
+GivenFactors FactorsOf(SEXP path, SEXP rows) {
+    if (Rf_isNull(rows)) return {Text(path), std::nullopt};
+    const Rcpp::List columns(rows);
+    const auto names = Rcpp::as<std::vector<std::string>>(columns[0]);
+    const auto lows = Rcpp::as<std::vector<double>>(columns[1]);
+    const auto highs = Rcpp::as<std::vector<double>>(columns[2]);
+    const auto scales = Rcpp::as<std::vector<std::string>>(columns[3]);
+    std::vector<analysis::FactorRow> given;
+    for (std::size_t k = 0; k < names.size(); ++k) given.push_back({names[k], lows[k], highs[k], scales[k]});
+    return {"", std::move(given)};
+}
+
+// The factors read and checked; their problems raised.
+std::vector<analysis::Factor> ReadFactors(const GivenFactors &given) {
+    analysis::ParsedFactors parsed =
+        given.Rows ? analysis::FactorsFromRows(*given.Rows) : analysis::ReadFactorsFile(given.Path);
+    analysis::FileOutcome problems;
+    problems.Problems = std::move(parsed.Problems);
+    Outcome(problems);
+    return std::move(parsed.Factors);
+}
+
+// A CSV text the core made as named columns: a column whose fields are all numbers
+// (or empty, or NA) as reals read exactly, any other as texts.
+Rcpp::List CsvColumns(const std::string &text) {
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::string> fields;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        if (batch::SplitCsvLine(std::string_view(text).substr(at, end - at), fields)) break;
+        rows.push_back(fields);
+        at = end + 1;
+    }
+    Rcpp::List out;
+    if (rows.empty()) return out;
+    for (std::size_t c = 0; c < rows[0].size(); ++c) {
+        std::vector<double> numbers;
+        std::vector<std::string> texts;
+        bool numeric = true;
+        for (std::size_t r = 1; r < rows.size(); ++r) {
+            const std::string &field = rows[r][c];
+            const auto value = field.empty() || field == "NA" ? std::optional<double>(NA_REAL) : ParseRealToken(field);
+            numeric = numeric && value.has_value();
+            numbers.push_back(value.value_or(NA_REAL));
+            texts.push_back(field);
+        }
+        out.push_back(numeric ? SEXP(Rcpp::wrap(numbers)) : SEXP(Utf8Vector(texts)), rows[0][c]);
+    }
+    return out;
+}
+
+// Raises the problems (joined) or the write's failure; the columns of what was made,
+// the notes and warnings else.
+Rcpp::List Made(const analysis::FileOutcome &outcome, const std::string &text) {
+    Outcome(outcome);
+    return Rcpp::List::create(Rcpp::Named("columns") = CsvColumns(text),
+                              Rcpp::Named("notes") = Utf8Vector(outcome.Notes),
+                              Rcpp::Named("warnings") = Utf8Vector(outcome.Warnings));
+}
+
+bool SamePlace(const std::string &a, const std::string &b) {
+    std::error_code error;
+    const auto canonicalA = std::filesystem::weakly_canonical(a, error);
+    if (error) return false;
+    const auto canonicalB = std::filesystem::weakly_canonical(b, error);
+    return !error && canonicalA == canonicalB;
+}
+
+// Refuses the figure's place when it is one of the `taken` (the inputs, the indices and
+// their manifest), before anything is written.
+void CheckFigurePlace(const std::string &figure, const std::vector<std::string> &taken) {
+    for (const std::string &path : taken)
+        if (!figure.empty() && !path.empty() && SamePlace(figure, path))
+            throw GlebixError(batch::Message("analysis.output_is_input", {figure}));
+}
+
 }  // namespace
 
-// The design of `method` for the factors file, written to `designOut`.
-extern "C" SEXP gx_write_design(SEXP factors, SEXP method, SEXP samples, SEXP seed, SEXP levels, SEXP pool,
-                                SEXP designOut) {
+// The design of `method` for the factors (a file's path, or rows), written to
+// `designOut` unless it is ""; its columns, holding the very numbers of the file.
+extern "C" SEXP gx_sample(SEXP factors, SEXP rows, SEXP method, SEXP samples, SEXP seed, SEXP levels, SEXP pool,
+                          SEXP designOut) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
         analysis::SampleRequest request;
@@ -45,14 +141,29 @@ extern "C" SEXP gx_write_design(SEXP factors, SEXP method, SEXP samples, SEXP se
         request.Seed = static_cast<std::uint32_t>(Rcpp::as<double>(seed));
         request.Levels = Rcpp::as<int>(levels);
         request.Pool = Rcpp::as<int>(pool);
-        return Outcome(analysis::WriteDesignFile(Text(factors), request, Text(designOut)));
+        const GivenFactors given = FactorsOf(factors, rows);
+        const std::vector<analysis::Factor> read = ReadFactors(given);
+        std::vector<std::string> inputs;
+        if (!given.Path.empty()) inputs.push_back(given.Path);
+        const analysis::DesignOutcome outcome = analysis::SampleInto(read, request, Text(designOut), inputs);
+        Outcome(outcome);
+        const std::vector<double> &values = outcome.Design.Values;
+        Rcpp::List columns;
+        for (std::size_t i = 0; i < read.size(); ++i) {
+            Rcpp::NumericVector column(values.size() / read.size());
+            for (R_xlen_t p = 0; p < column.size(); ++p) column[p] = values[p * read.size() + i];
+            columns.push_back(column, read[i].Name);
+        }
+        return columns;
     });
     END_RCPP
 }
 
-// The indices of the table, written to `indices`; the step is NA for the last one.
-extern "C" SEXP gx_write_indices(SEXP table, SEXP factors, SEXP method, SEXP metrics, SEXP seed, SEXP bootstrap,
-                                 SEXP atStep, SEXP everyStep, SEXP maxDropped, SEXP indices) {
+// The indices of the table (a file's path, or its text when `tableText` is not NULL),
+// written to `indices` unless it is "", their figure to `figure` unless it is ""; the
+// step is NA for the last one.
+extern "C" SEXP gx_analyse(SEXP table, SEXP tableText, SEXP factors, SEXP rows, SEXP method, SEXP metrics, SEXP seed,
+                           SEXP bootstrap, SEXP atStep, SEXP everyStep, SEXP maxDropped, SEXP indices, SEXP figure) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
         analysis::AnalysisRequest request;
@@ -64,35 +175,51 @@ extern "C" SEXP gx_write_indices(SEXP table, SEXP factors, SEXP method, SEXP met
         if (step != NA_INTEGER) request.AtStep = step;
         request.EveryStep = Rcpp::as<bool>(everyStep);
         request.MaxDropped = Rcpp::as<double>(maxDropped);
-        return Outcome(analysis::WriteIndicesFile(Text(table), Text(factors), request, Text(indices)));
+        const GivenFactors given = FactorsOf(factors, rows);
+        const std::string tablePath = Rf_isNull(tableText) ? Text(table) : "";
+        const std::string indicesPath = Text(indices), figurePath = Text(figure);
+        CheckFigurePlace(figurePath, {tablePath, given.Path, indicesPath,
+                                      indicesPath.empty() ? "" : analysis::AnalysisManifestPath(indicesPath)});
+        const std::vector<analysis::Factor> read = ReadFactors(given);
+        analysis::FileOutcome reading;
+        const auto text = tablePath.empty() ? std::optional<std::string>(Text(tableText))
+                                            : analysis::ReadInputOrProblem(tablePath, reading);
+        Outcome(reading);
+        const analysis::IndicesOutcome outcome =
+            analysis::AnalyseInto(*text, tablePath, read, given.Path, request, indicesPath);
+        Rcpp::List made = Made(outcome, outcome.Csv);
+        // The figure of glebix-batch --figure, from the same indices.
+        if (!figurePath.empty()) WriteFileAtomically(figurePath, batch::IndicesFigurePng(outcome.Csv));
+        return made;
     });
     END_RCPP
 }
 
-// The calibration of glebix-batch --calibrate into the folder `out`, the settings given
-// as names and texts; the notes.
-extern "C" SEXP gx_calibrate(SEXP factors, SEXP observed, SEXP out, SEXP method, SEXP samples, SEXP accept,
+// The calibration of glebix-batch --calibrate into the folder `out`, the factors a
+// file's path or rows, the settings given as names and texts; the notes.
+extern "C" SEXP gx_calibrate(SEXP factors, SEXP rows, SEXP observed, SEXP out, SEXP method, SEXP samples, SEXP accept,
                              SEXP replicates, SEXP seed, SEXP jobs, SEXP steps, SEXP names, SEXP values) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
-        const std::string name = Text(method);
-        const auto kind = analysis::CalibrationMethodNamed(name);
-        if (!kind) throw GlebixError(batch::Message("python.bad_method", {"method", name}));
-        analysis::CalibrationRequest request;
-        request.Method = *kind;
-        request.FactorsPath = Text(factors);
-        request.ObservedPath = Text(observed);
-        request.OutDir = Text(out);
-        request.Samples = Rcpp::as<int>(samples);
-        request.Accept = Rcpp::as<double>(accept);
-        request.Replicates = Rcpp::as<int>(replicates);
-        request.Seed = static_cast<std::uint32_t>(Rcpp::as<double>(seed));
-        request.Jobs = Rcpp::as<int>(jobs);
-        request.Settings =
+        GivenFactors given = FactorsOf(factors, rows);
+        analysis::CalibrationOptions options;
+        options.Factors = given.Path;
+        options.FactorRows = std::move(given.Rows);
+        options.Observed = Text(observed);
+        options.Out = Text(out);
+        options.Method = Text(method);
+        options.Samples = Rcpp::as<int>(samples);
+        options.Accept = Rcpp::as<double>(accept);
+        options.Replicates = Rcpp::as<int>(replicates);
+        options.Seed = static_cast<std::uint32_t>(Rcpp::as<double>(seed));
+        options.Jobs = Rcpp::as<int>(jobs);
+        options.Steps = Rcpp::as<int>(steps);
+        options.Settings =
             BuildSettings("", Rcpp::as<std::vector<std::string>>(names), Rcpp::as<std::vector<std::string>>(values));
-        request.Settings.Run.StepCount = std::to_string(Rcpp::as<int>(steps));
-        request.Program = "glebix (R)";
-        return Outcome(analysis::Calibrate(request));
+        options.Program = "glebix (R)";
+        auto made = analysis::CalibrationRequestOf(std::move(options));
+        if (auto *problem = std::get_if<std::string>(&made)) throw GlebixError(*problem);
+        return Outcome(analysis::Calibrate(std::get<analysis::CalibrationRequest>(made)));
     });
     END_RCPP
 }
@@ -101,5 +228,24 @@ extern "C" SEXP gx_calibrate(SEXP factors, SEXP observed, SEXP out, SEXP method,
 extern "C" SEXP gx_is_recorded_metric(SEXP name) {
     BEGIN_RCPP
     return Rcpp::wrap(analysis::IsRecordedMetric(Text(name)));
+    END_RCPP
+}
+
+// Whether each row of a study table, at `steps` of runs whose last steps are `lasts`,
+// stays when the table is thinned by `every` ("" keeps all), as glebix-batch
+// --table-every thins it.
+extern "C" SEXP gx_table_steps_kept(SEXP steps, SEXP every, SEXP lasts) {
+    BEGIN_RCPP
+    return Guarded([&]() -> SEXP {
+        const auto at = Rcpp::as<std::vector<int>>(steps);
+        const auto last = Rcpp::as<std::vector<int>>(lasts);
+        const std::string text = Text(every);
+        Rcpp::LogicalVector kept(at.size(), true);
+        if (text.empty()) return kept;
+        const auto rule = batch::ParseTableSteps(text);
+        if (!rule) throw GlebixError(batch::Message("option.bad_table_every", {"table_every", text}));
+        for (std::size_t k = 0; k < at.size(); ++k) kept[k] = batch::KeepsStep(*rule, at[k], last[k]);
+        return kept;
+    });
     END_RCPP
 }

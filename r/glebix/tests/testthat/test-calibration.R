@@ -17,7 +17,9 @@ test_that("the posterior is the batch tool's bytes", {
   i <- calibration_inputs()
   for (method in c("abc-rejection", "abc-smc")) {
     r_out <- file.path(i$dir, paste0("r-", method))
-    posterior <- glebix_calibrate(i$factors, i$observed, r_out, seed = 7, samples = 60,
+    # The prior as a named list is the factors file's.
+    prior <- if (method == "abc-smc") list(Survival = c(0.2, 0.8)) else i$factors
+    posterior <- glebix_calibrate(prior, i$observed, r_out, seed = 7, samples = 60,
                                   method = method, accept = 0.2, steps = 12, cores = 2,
                                   PlotWidth = 10, PlotHeight = 10)
     # The rejection keeps a fifth of its runs; abc-smc's population is its own (at least 50).
@@ -44,5 +46,8 @@ test_that("bad input is refused before any run and nothing is written", {
   writeLines(c("step,metric,value", "13,total_density,1"), late)
   expect_error(glebix_calibrate(i$factors, late, out, seed = 1, samples = 10, steps = 12),
                "late.csv", class = "glebix_error")
+  expect_error(glebix_calibrate(data.frame(name = "Survival", low = 0.8, high = 0.2), i$observed,
+                                out, seed = 1, samples = 10, steps = 12),
+               "facteur Survival", class = "glebix_error")
   expect_false(file.exists(out))
 })
