@@ -147,6 +147,7 @@ constexpr CatalogueEntry Entries[] = {
     // Sensitivity analysis: the factors file, the samplers, the table of results and the indices.
     {"factors.bad_column", "colonne «{0}» inconnue ou répétée (attendu : name, low, high et, au choix, scale)", "column \"{0}\" unknown or repeated (expected: name, low, high and, optionally, scale)"},
     {"factors.missing_column", "colonne {0} manquante (attendu : name, low, high et, au choix, scale)", "column {0} missing (expected: name, low, high and, optionally, scale)"},
+    {"factors.given", "facteur {0} : ", "factor {0}: "},
     {"factors.empty_name", "nom de facteur vide", "empty factor name"},
     {"factors.twice", "le facteur {0} figure deux fois", "factor {0} appears twice"},
     {"factors.not_numeric_setting", "le paramètre {0} ne prend pas de nombre (chemin ou mot) : il ne peut être un facteur", "setting {0} takes no number (a path or a word): it cannot be a factor"},

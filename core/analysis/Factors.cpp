@@ -7,6 +7,7 @@
 #include "DesignFile.h"
 #include "Messages.h"
 #include "SettingsTable.h"
+#include "StudyTable.h"
 
 namespace glebix::analysis {
 
@@ -25,9 +26,23 @@ std::string_view Trimmed(std::string_view s) {
     return s;
 }
 
-// "factors.csv:4: column low: ".
+// Where a factor is given: a file's line, or the factor's own name for one given as a
+// row by a front end.
+struct Place {
+    std::string_view source;
+    std::int64_t line = 0;
+    bool byName = false;
+};
+
+// "factors.csv:4: column low: ", or "factor alpha: column low: ".
+std::string Where(const Place &place, std::string_view name, std::string_view column) {
+    const std::string head = place.byName ? Message("factors.given", {std::string(name)})
+                                          : std::string(place.source) + ":" + std::to_string(place.line) + ": ";
+    return head + Message("design.column", {std::string(column)});
+}
+
 std::string Where(std::string_view source, std::int64_t line, std::string_view column) {
-    return std::string(source) + ":" + std::to_string(line) + ": " + Message("design.column", {std::string(column)});
+    return Where(Place{source, line}, {}, column);
 }
 
 // Where each column lies in a line; -1 for an absent one.
@@ -77,44 +92,48 @@ std::optional<double> Bound(const Factor &factor, const std::string &text, const
 
 bool TakesNumber(const SettingRow &row) { return row.kind != SettingKind::Path && row.kind != SettingKind::Word; }
 
-void ReadFactor(const std::vector<std::string> &fields, const Layout &layout, std::string_view source,
-                std::int64_t line, ParsedFactors &parsed) {
+// One factor's name, bounds and scale (empty: linear), checked.
+void ReadFactor(Factor factor, const std::string &lowText, const std::string &highText, const std::string &scale,
+                const Place &place, ParsedFactors &parsed) {
     const std::size_t before = parsed.Problems.size();
-    Factor factor;
-    factor.Name = fields[static_cast<std::size_t>(layout.name)];
-    const std::string nameWhere = Where(source, line, NameColumn);
-    if (factor.Name.empty()) parsed.Problems.push_back(nameWhere + Message("factors.empty_name"));
+    const auto where = [&](std::string_view column) { return Where(place, factor.Name, column); };
+    if (factor.Name.empty()) parsed.Problems.push_back(where(NameColumn) + Message("factors.empty_name"));
     for (const Factor &f : parsed.Factors)
-        if (f.Name == factor.Name) parsed.Problems.push_back(nameWhere + Message("factors.twice", {factor.Name}));
+        if (f.Name == factor.Name)
+            parsed.Problems.push_back(where(NameColumn) + Message("factors.twice", {factor.Name}));
     const SettingRow *row = FindSettingRow(factor.Name);
     if (row && row->setter == SettingSetter::ByName) {
         if (!TakesNumber(*row))
-            parsed.Problems.push_back(nameWhere + Message("factors.not_numeric_setting", {factor.Name}));
+            parsed.Problems.push_back(where(NameColumn) + Message("factors.not_numeric_setting", {factor.Name}));
         factor.Setting = row;
         factor.Whole =
             row->kind == SettingKind::Whole || row->kind == SettingKind::Mode || row->kind == SettingKind::Flag;
     }
     if (parsed.Problems.size() > before) return;
-    const auto low =
-        Bound(factor, fields[static_cast<std::size_t>(layout.low)], Where(source, line, LowColumn), parsed.Problems);
-    const auto high =
-        Bound(factor, fields[static_cast<std::size_t>(layout.high)], Where(source, line, HighColumn), parsed.Problems);
-    if (layout.scale >= 0) {
-        const std::string &scale = fields[static_cast<std::size_t>(layout.scale)];
-        if (scale == "log")
-            factor.Scale = FactorScale::Log;
-        else if (scale != "linear" && !scale.empty())
-            parsed.Problems.push_back(Where(source, line, ScaleColumn) + Message("factors.bad_scale", {scale}));
-    }
+    const auto low = Bound(factor, lowText, where(LowColumn), parsed.Problems);
+    const auto high = Bound(factor, highText, where(HighColumn), parsed.Problems);
+    if (scale == "log")
+        factor.Scale = FactorScale::Log;
+    else if (scale != "linear" && !scale.empty())
+        parsed.Problems.push_back(where(ScaleColumn) + Message("factors.bad_scale", {scale}));
     if (!low || !high) return;
     if (*low >= *high)
-        parsed.Problems.push_back(Where(source, line, HighColumn) +
+        parsed.Problems.push_back(where(HighColumn) +
                                   Message("factors.not_above", {FormatShortest(*high), FormatShortest(*low)}));
     else if (factor.Scale == FactorScale::Log && *low <= 0)
-        parsed.Problems.push_back(Where(source, line, LowColumn) + Message("factors.log_low", {FormatShortest(*low)}));
+        parsed.Problems.push_back(where(LowColumn) + Message("factors.log_low", {FormatShortest(*low)}));
     factor.Low = *low;
     factor.High = *high;
     if (parsed.Problems.size() == before) parsed.Factors.push_back(std::move(factor));
+}
+
+void ReadFactorLine(const std::vector<std::string> &fields, const Layout &layout, std::string_view source,
+                    std::int64_t line, ParsedFactors &parsed) {
+    const auto field = [&fields](int column) { return fields[static_cast<std::size_t>(column)]; };
+    Factor factor;
+    factor.Name = field(layout.name);
+    ReadFactor(std::move(factor), field(layout.low), field(layout.high),
+               layout.scale >= 0 ? field(layout.scale) : std::string(), Place{source, line}, parsed);
 }
 
 }  // namespace
@@ -148,12 +167,33 @@ ParsedFactors ParseFactorsText(std::string_view text, std::string_view source) {
                 Message("design.field_count", {std::to_string(fields.size()), std::to_string(columns)}));
             continue;
         }
-        ReadFactor(fields, *layout, source, line, parsed);
+        ReadFactorLine(fields, *layout, source, line, parsed);
     }
     if (parsed.Problems.empty() && parsed.Factors.empty())
         parsed.Problems.push_back(batch::Labelled(std::string(source), Message("factors.none")));
     if (!parsed.Problems.empty()) parsed.Factors.clear();
     return parsed;
+}
+
+ParsedFactors FactorsFromRows(const std::vector<FactorRow> &rows) {
+    ParsedFactors parsed;
+    for (const FactorRow &row : rows) {
+        Factor factor;
+        factor.Name = row.Name;
+        ReadFactor(std::move(factor), FormatShortest(row.Low), FormatShortest(row.High), row.Scale, Place{{}, 0, true},
+                   parsed);
+    }
+    if (parsed.Problems.empty() && parsed.Factors.empty()) parsed.Problems.push_back(Message("factors.none"));
+    if (!parsed.Problems.empty()) parsed.Factors.clear();
+    return parsed;
+}
+
+std::string FactorsText(const std::vector<Factor> &factors) {
+    std::string out = std::string(NameColumn) + "," + LowColumn + "," + HighColumn + "," + ScaleColumn + "\n";
+    for (const Factor &f : factors)
+        out += batch::CsvField(f.Name) + "," + FormatShortest(f.Low) + "," + FormatShortest(f.High) + "," +
+               (f.Scale == FactorScale::Log ? "log" : "linear") + "\n";
+    return out;
 }
 
 double OnScale(const Factor &factor, double x) { return factor.Scale == FactorScale::Log ? std::log(x) : x; }

@@ -37,6 +37,23 @@ struct ParsedFactors {
 // of memory.
 ParsedFactors ParseFactorsText(std::string_view text, std::string_view source);
 
+// One factor as a front end gives it: a row of a data frame, an entry of a dict or of
+// a named list. `Scale` is "linear", "log" or empty (linear).
+struct FactorRow {
+    std::string Name;
+    double Low = 0;
+    double High = 0;
+    std::string Scale;
+};
+
+// The factors of `rows`, checked as ParseFactorsText checks a file's lines, each
+// problem naming its factor ("factor alpha: column low: ...") instead of a line.
+ParsedFactors FactorsFromRows(const std::vector<FactorRow> &rows);
+
+// The factors file `name,low,high,scale` that ParseFactorsText reads back into
+// `factors` (bounds in shortest round-trip form).
+std::string FactorsText(const std::vector<Factor> &factors);
+
 // The factor's scale applied: log(x) for a log factor, x itself for a linear one.
 double OnScale(const Factor &factor, double x);
 

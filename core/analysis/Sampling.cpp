@@ -243,17 +243,29 @@ std::string DesignText(const std::vector<Factor> &factors, const UnitSample &sam
     return out;
 }
 
-SampledDesign SampleDesign(std::string_view factorsText, std::string_view source, const SampleRequest &request) {
+SampledDesign SampleFactors(const std::vector<Factor> &factors, const SampleRequest &request) {
     SampledDesign out;
-    ParsedFactors factors = ParseFactorsText(factorsText, source);
-    out.Problems = std::move(factors.Problems);
-    if (!out.Problems.empty()) return out;
-    auto sample = SampleUnit(request, factors.Factors.size());
-    if (auto *problem = std::get_if<std::string>(&sample))
+    auto sample = SampleUnit(request, factors.size());
+    if (auto *problem = std::get_if<std::string>(&sample)) {
         out.Problems.push_back(*problem);
-    else
-        out.Text = DesignText(factors.Factors, std::get<UnitSample>(sample));
+        return out;
+    }
+    const UnitSample &unit = std::get<UnitSample>(sample);
+    out.Text = DesignText(factors, unit);
+    out.Values.resize(unit.Values.size());
+    for (std::size_t v = 0; v < unit.Values.size(); ++v)
+        out.Values[v] = ValueAt(factors[v % unit.Factors], unit.Values[v]);
     return out;
+}
+
+SampledDesign SampleDesign(std::string_view factorsText, std::string_view source, const SampleRequest &request) {
+    ParsedFactors factors = ParseFactorsText(factorsText, source);
+    if (!factors.Problems.empty()) {
+        SampledDesign out;
+        out.Problems = std::move(factors.Problems);
+        return out;
+    }
+    return SampleFactors(factors.Factors, request);
 }
 
 }  // namespace glebix::analysis

@@ -66,11 +66,18 @@ std::string DesignText(const std::vector<Factor> &factors, const UnitSample &sam
 
 // The design file of `request` for the factors file `factorsText` read from `source`;
 // or the problems (of the file, naming its lines, or of the request), and no text.
+// Beside the text, its values as numbers (point p's factor i at p * k + i), the same
+// doubles the text reads back to, for the front ends that hand the design over as a
+// table.
 struct SampledDesign {
     std::string Text;
+    std::vector<double> Values;
     std::vector<std::string> Problems;
 };
 SampledDesign SampleDesign(std::string_view factorsText, std::string_view source, const SampleRequest &request);
+
+// The design of `request` for factors already read (FactorsFromRows, ParseFactorsText).
+SampledDesign SampleFactors(const std::vector<Factor> &factors, const SampleRequest &request);
 
 // Points per base row (Saltelli) or per trajectory (Morris); 1 for the other methods.
 std::size_t PointsPerUnit(Method method, std::size_t factors);

@@ -73,6 +73,24 @@ void Write(const std::string &path, const std::string &text, FileOutcome &out) {
 
 }  // namespace
 
+ParsedFactors ReadFactorsFile(const std::string &path) {
+    FileOutcome out;
+    const auto text = ReadInputOrProblem(path, out);
+    if (!text) return ParsedFactors{{}, std::move(out.Problems)};
+    return ParseFactorsText(*text, path);
+}
+
+DesignOutcome SampleInto(const std::vector<Factor> &factors, const SampleRequest &request,
+                         const std::string &designPath, const std::vector<std::string> &inputs) {
+    DesignOutcome out;
+    if (!designPath.empty()) CheckPlace(designPath, inputs, out);
+    if (!out.Problems.empty()) return out;
+    out.Design = SampleFactors(factors, request);
+    out.Problems = out.Design.Problems;
+    if (out.Problems.empty() && !designPath.empty()) Write(designPath, out.Design.Text, out);
+    return out;
+}
+
 FileOutcome WriteDesignFile(const std::string &factorsPath, const SampleRequest &request,
                             const std::string &designPath) {
     FileOutcome out;
@@ -119,6 +137,36 @@ void WriteIndicesAndManifest(const std::string &indicesPath, const std::string &
 
 std::string AnalysisManifestPath(const std::string &indicesPath) { return batch::ManifestPathBeside(indicesPath); }
 
+IndicesOutcome AnalyseInto(const std::string &table, const std::string &tableSource, const std::vector<Factor> &factors,
+                           const std::string &factorsPath, AnalysisRequest request, const std::string &indicesPath) {
+    IndicesOutcome out;
+    std::vector<std::string> inputs;
+    for (const std::string &input : {tableSource, factorsPath})
+        if (!input.empty()) inputs.push_back(input);
+    if (!indicesPath.empty()) {
+        CheckPlace(indicesPath, inputs, out);
+        inputs.push_back(indicesPath);
+        if (out.Problems.empty()) CheckPlace(AnalysisManifestPath(indicesPath), inputs, out);
+    }
+    if (!out.Problems.empty()) return out;
+    std::string factorsText;
+    if (factorsPath.empty())
+        factorsText = FactorsText(factors);
+    else if (auto text = ReadInputOrProblem(factorsPath, out))
+        factorsText = std::move(*text);
+    else
+        return out;
+    request.Factors = factors;
+    const batch::AnalysisManifestContents manifest = ManifestOf(tableSource, table, factorsPath, factorsText, request);
+    AnalysisOutcome analysis = AnalyseTable(table, tableSource.empty() ? "table" : tableSource, request);
+    out.Problems = std::move(analysis.Problems);
+    out.Notes = std::move(analysis.Notes);
+    out.Warnings = std::move(analysis.Warnings);
+    out.Csv = std::move(analysis.Csv);
+    if (out.Problems.empty() && !indicesPath.empty()) WriteIndicesAndManifest(indicesPath, out.Csv, manifest, out);
+    return out;
+}
+
 FileOutcome WriteIndicesFile(const std::string &tablePath, const std::string &factorsPath, AnalysisRequest request,
                              const std::string &indicesPath) {
     FileOutcome out;
@@ -130,14 +178,7 @@ FileOutcome WriteIndicesFile(const std::string &tablePath, const std::string &fa
     ParsedFactors factors = ParseFactorsText(*factorsText, factorsPath);
     out.Problems = std::move(factors.Problems);
     if (!out.Problems.empty()) return out;
-    request.Factors = std::move(factors.Factors);
-    const batch::AnalysisManifestContents manifest = ManifestOf(tablePath, *table, factorsPath, *factorsText, request);
-    AnalysisOutcome analysis = AnalyseTable(*table, tablePath, request);
-    out.Problems = std::move(analysis.Problems);
-    out.Notes = std::move(analysis.Notes);
-    out.Warnings = std::move(analysis.Warnings);
-    if (out.Problems.empty()) WriteIndicesAndManifest(indicesPath, analysis.Csv, manifest, out);
-    return out;
+    return AnalyseInto(*table, tablePath, factors.Factors, factorsPath, std::move(request), indicesPath);
 }
 
 }  // namespace glebix::analysis

@@ -28,6 +28,28 @@ struct FileOutcome {
 // The whole input file at `path`, or nothing with its problem added to `out`.
 std::optional<std::string> ReadInputOrProblem(const std::string &path, FileOutcome &out);
 
+// The factors of the file at `path`, its problems naming its lines.
+ParsedFactors ReadFactorsFile(const std::string &path);
+
+// The entry points of the front ends that hand over and take back tables (Python's
+// DataFrames, R's data frames): the factors already read (ReadFactorsFile or
+// FactorsFromRows), the outputs' texts returned, and each file written only when its
+// path is not empty, never over one of `inputs`.
+struct DesignOutcome : FileOutcome {
+    SampledDesign Design;
+};
+DesignOutcome SampleInto(const std::vector<Factor> &factors, const SampleRequest &request,
+                         const std::string &designPath, const std::vector<std::string> &inputs);
+
+// The table's text `table` read from `tableSource` (its path, or empty for a table
+// handed over); `factorsPath` empty for factors given as rows, whose FactorsText the
+// manifest then records.
+struct IndicesOutcome : FileOutcome {
+    std::string Csv;
+};
+IndicesOutcome AnalyseInto(const std::string &table, const std::string &tableSource, const std::vector<Factor> &factors,
+                           const std::string &factorsPath, AnalysisRequest request, const std::string &indicesPath);
+
 // Samples the factors of `factorsPath` into the design file `designPath`.
 FileOutcome WriteDesignFile(const std::string &factorsPath, const SampleRequest &request,
                             const std::string &designPath);

@@ -97,3 +97,34 @@ TEST(FactorsFile, ValuesFollowTheScaleAndWholeFactorsRound) {
     EXPECT_EQ(ValueText(whole, 3), "3");
     EXPECT_EQ(ValueText(linear, 2.5), "2.5");
 }
+
+// Factors handed over as rows are the file's factors, checked alike; a problem names
+// the factor, since there is no line.
+TEST(FactorsRows, EqualTheFileAndNameTheFactorInTheirProblems) {
+    const ParsedFactors file = ParseFactorsText(
+        "name,low,high,scale\nSurvival,0.2,0.6,\nDispersalSigma,0.5,8,log\nDistMean,1,20,linear\n", "f.csv");
+    const ParsedFactors rows =
+        FactorsFromRows({{"Survival", 0.2, 0.6, ""}, {"DispersalSigma", 0.5, 8, "log"}, {"DistMean", 1, 20, "linear"}});
+    ASSERT_TRUE(rows.Problems.empty()) << rows.Problems.front();
+    ASSERT_EQ(rows.Factors.size(), file.Factors.size());
+    for (std::size_t i = 0; i < rows.Factors.size(); ++i) {
+        EXPECT_EQ(rows.Factors[i].Name, file.Factors[i].Name);
+        EXPECT_EQ(rows.Factors[i].Low, file.Factors[i].Low);
+        EXPECT_EQ(rows.Factors[i].High, file.Factors[i].High);
+        EXPECT_EQ(rows.Factors[i].Scale, file.Factors[i].Scale);
+        EXPECT_EQ(rows.Factors[i].Setting, file.Factors[i].Setting);
+        EXPECT_EQ(rows.Factors[i].Whole, file.Factors[i].Whole);
+    }
+    // The text written for them reads back to the same factors.
+    const ParsedFactors again = ParseFactorsText(FactorsText(rows.Factors), "again");
+    ASSERT_EQ(again.Factors.size(), rows.Factors.size());
+    EXPECT_EQ(again.Factors[1].Scale, FactorScale::Log);
+
+    const ParsedFactors bad = FactorsFromRows({{"x", 2, 1, ""}, {"DistMean", 1.5, 20, ""}, {"y", 1, 2, "ln"}});
+    EXPECT_TRUE(bad.Factors.empty());
+    ASSERT_EQ(bad.Problems.size(), 3u);
+    EXPECT_EQ(bad.Problems[0], "factor x: column high: high (1) must be greater than low (2)");
+    EXPECT_EQ(bad.Problems[1].rfind("factor DistMean: column low: ", 0), 0u) << bad.Problems[1];
+    EXPECT_EQ(bad.Problems[2], "factor y: column scale: \"ln\" is not a scale: linear or log");
+    EXPECT_EQ(FactorsFromRows({}).Problems.size(), 1u);
+}

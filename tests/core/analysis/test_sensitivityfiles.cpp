@@ -64,3 +64,38 @@ TEST(AnalysisManifest, NeverTakesTheNameOfAnInput) {
     EXPECT_EQ(ReadAll(dir / "indices.json"), "kept");
     EXPECT_FALSE(std::filesystem::exists(dir / "indices.txt"));
 }
+
+// The entry points of the front ends give back the very texts the files hold, and
+// write nothing without a path: factors as rows and the table as text analyse to the
+// bytes of the files.
+TEST(FrontEndEntries, GiveTheFilesBytesWithOrWithoutWriting) {
+    ScratchDir dir;
+    const std::string factorsPath = dir.File("factors.csv", "name,low,high\na,1,12\nb,0,11\n");
+    const std::string table = dir.File("table.csv", LhsTable());
+    SampleRequest sample;
+    sample.Samples = 12;
+    sample.Seed = 5;
+    ASSERT_TRUE(WriteDesignFile(factorsPath, sample, dir / "design.csv").Written());
+    const ParsedFactors rows = FactorsFromRows({{"a", 1, 12, ""}, {"b", 0, 11, "linear"}});
+    ASSERT_TRUE(rows.Problems.empty());
+    const DesignOutcome design = SampleInto(rows.Factors, sample, "", {});
+    ASSERT_TRUE(design.Written());
+    EXPECT_EQ(design.Design.Text, ReadAll(dir / "design.csv"));
+    EXPECT_EQ(design.Design.Values.size(), 24u);
+    EXPECT_FALSE(SampleInto(rows.Factors, sample, factorsPath, {factorsPath}).Written());
+    EXPECT_EQ(ReadAll(factorsPath), "name,low,high\na,1,12\nb,0,11\n");
+
+    AnalysisRequest request;
+    request.Kind = Method::Lhs;
+    request.Metrics = {"y"};
+    request.Resamples = 30;
+    request.Seed = 17;
+    ASSERT_TRUE(WriteIndicesFile(table, factorsPath, request, dir / "indices.csv").Written());
+    const IndicesOutcome given = AnalyseInto(LhsTable(), "", rows.Factors, "", request, "");
+    ASSERT_TRUE(given.Written()) << (given.Problems.empty() ? given.WriteError : given.Problems.front());
+    EXPECT_EQ(given.Csv, ReadAll(dir / "indices.csv"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "given.csv"));
+    ASSERT_TRUE(AnalyseInto(LhsTable(), "", rows.Factors, "", request, dir / "given.csv").Written());
+    EXPECT_EQ(ReadAll(dir / "given.csv"), given.Csv);
+    EXPECT_NE(ReadAll(dir / "given.json").find(glebix::Sha256Hex(FactorsText(rows.Factors))), std::string::npos);
+}
