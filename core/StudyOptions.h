@@ -36,6 +36,7 @@ struct SensitivityOptions {
     std::optional<int> Levels;         // --levels P (factorial, morris)
     std::optional<int> Pool;           // --pool M (morris)
     std::string DesignOut;             // --design-out FILE
+    bool RunsSample = false;           // --sample with a run's outputs: the design run at once
     std::string Method;                // --method (the analysis)
     std::vector<std::string> Metrics;  // --metric, in order
     std::string IndicesPath;           // --indices FILE
