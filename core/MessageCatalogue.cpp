@@ -279,6 +279,12 @@ constexpr CatalogueEntry Entries[] = {
     {"python.design_type", "plan d'expérience : un DataFrame ou une liste de dictionnaires est attendu", "design: a DataFrame or a list of dictionaries is expected"},
     {"python.design_empty", "plan d'expérience : aucun point", "design: no point"},
     {"python.bad_method", "{0} : «{1}» n'est pas une méthode (factorial, lhs, sobol, saltelli ou morris)", "{0}: \"{1}\" is not a method (factorial, lhs, sobol, saltelli or morris)"},
+    {"python.seed_needed", "{0} : une graine (seed) est demandée", "{0}: a seed is needed"},
+    {"python.factors_type", "factors : un chemin, un dict de (low, high[, scale]) par nom ou un DataFrame de colonnes name, low, high[, scale] est attendu, pas {0}", "factors: a path, a dict of (low, high[, scale]) by name or a DataFrame with columns name, low, high[, scale] is expected, not {0}"},
+    {"python.factor_entry", "factors : {0} : (low, high) ou (low, high, scale) est attendu, pas {1}", "factors: {0}: (low, high) or (low, high, scale) is expected, not {1}"},
+    {"python.table_type", "table : un chemin ou un DataFrame est attendu, pas {0}", "table: a path or a DataFrame is expected, not {0}"},
+    {"python.metric_function", "metric_functions : {0} doit être une fonction d'un DataFrame rendant un nombre, et ne pas être le nom d'une colonne", "metric_functions: {0} must be a function of a DataFrame that returns a number, and not the name of a column"},
+    {"python.metric_value", "metric_functions : {0} a rendu {1}, qui n'est pas un nombre", "metric_functions: {0} returned {1}, which is not a number"},
     {"python.point_replicate", "point {0}, répétition {1}", "point {0}, replicate {1}"},
     {"progress.unit", "simulation", "run"},
     // R.
