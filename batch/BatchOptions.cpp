@@ -143,7 +143,7 @@ bool TakeSample(Gathered &g, int &pointCount) {
     analysis::SampledDesign design = analysis::SampleDesign(*read.Bytes, factors, SampleRequestOf(o));
     for (std::string &p : design.Problems) g.problems.push_back(std::move(p));
     if (!design.Problems.empty()) return false;
-    const std::string &source = o.Sensitivity.DesignOut.empty() ? factors : o.Sensitivity.DesignOut;
+    const std::string source = o.Sensitivity.DesignOut.empty() ? std::string("--sample") : o.Sensitivity.DesignOut;
     return TakeDesign(g, design.Text, source, pointCount);
 }
 
