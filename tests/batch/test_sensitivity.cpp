@@ -219,9 +219,7 @@ TEST(SensitivityProgram, SampleRunRefusals) {
     EXPECT_NE(ReadAll(messages).find("--design-out " + table + " is also an output of the runs"), std::string::npos);
     EXPECT_EQ(RunProgram("--sample lhs --seed 2 --factors " + factors + " --table " + table), 2);
     // A factor that is no setting may be sampled, not run; --validate checks all.
-    const std::string other = dir.File("other.csv", "name,low,high
-rain,0,1
-");
+    const std::string other = dir.File("other.csv", "name,low,high\nrain,0,1\n");
     EXPECT_EQ(RunProgram("--sample lhs --samples 3 --seed 2 --factors " + other + " --table " + table, messages), 2);
     EXPECT_NE(ReadAll(messages).find("--sample:1: column 1: unknown setting: \"rain\""), std::string::npos);
     EXPECT_EQ(RunProgram("--validate " + head + " --table " + table), 0);
