@@ -4,6 +4,7 @@ write them (docs/sensitivity.md)."""
 
 import csv
 import io
+import math
 import os
 import sys
 
@@ -12,6 +13,7 @@ import numpy as np
 from . import _core
 from ._messages import message
 from ._settings import named_texts
+from ._tables import as_table, pandas
 from ._warnings import warn_all
 
 
@@ -60,19 +62,36 @@ def sample(method, factors, design_out=None, seed=None, samples=0, levels=4, poo
     scale])} or a DataFrame with those columns), drawn from `seed` (required):
     `samples` points, base rows or trajectories, `levels` grid levels (factorial,
     morris), the `pool` of trajectories Morris chooses from. Returns it as a pandas
-    DataFrame, columns `point` (from 1) then the factors, holding the values the design
+    DataFrame (a dict of NumPy arrays without pandas), columns `point` (from 1) then the factors, holding the values the design
     file holds; writes that file to `design_out` when given (the same bytes as
     glebix-batch --sample --design-out). ValueError for bad factors or request (nothing
     written), OSError when the file cannot be written."""
-    import pandas as pd
-
     out = "" if design_out is None else _path(design_out, "design_out")
     names, whole, values = _core.sample_design(_factors(factors), method, int(samples), _seed(seed), int(levels),
                                                int(pool), out)
     columns = {"point": np.arange(1, len(values) + 1, dtype=np.int64)}
     for i, name in enumerate(names):
         columns[name] = values[:, i].astype(np.int64) if whole[i] else values[:, i]
-    return pd.DataFrame(columns)
+    return as_table(columns)
+
+
+def _indices_table(text):
+    """The indices file's text as a table: as pandas.read_csv reads it (NA and empty
+    fields missing, numbers read back exactly), or a dict of NumPy arrays without
+    pandas."""
+    if pandas is not None:
+        return pandas.read_csv(io.StringIO(text), float_precision="round_trip",
+                               dtype={"metric": str, "factor": str, "index": str})
+    rows = list(csv.reader(io.StringIO(text)))
+    names, rows = rows[0], rows[1:]
+    columns = {}
+    for k, name in enumerate(names):
+        values = [r[k] for r in rows]
+        if name in ("metric", "factor", "index"):
+            columns[name] = np.array(values, dtype=object)
+        else:
+            columns[name] = np.array([math.nan if v in ("", "NA") else float(v) for v in values])
+    return columns
 
 
 def _table_text(table):
@@ -88,15 +107,14 @@ def analyse(table, factors, method, metrics, indices=None, seed=None, bootstrap=
     """The sensitivity indices of `table` (a CSV file's path or a DataFrame, columns
     point, the factors', the `metrics`') of a `method` design, for `factors` (as
     sample() takes them), with `bootstrap` resamples drawn from `seed` (required).
-    Returns them as a pandas DataFrame with the columns of indices.csv (metric, step,
+    Returns them as a pandas DataFrame (a dict of NumPy arrays without pandas) with
+    the columns of indices.csv (metric, step,
     factor, index, estimate, low, high; NaN for NA and an empty step or factor).
     Writes indices.csv to `indices` with its manifest beside it, and the figure (PNG)
     to `figure`, when given: the same bytes as glebix-batch --analyse --indices
     --figure. The units dropped for failed runs are printed on stderr unless `quiet`;
     indices left unsure by the noise are GlebixWarnings. ValueError for a bad table
     or factors (nothing written), OSError when a file cannot be written."""
-    import pandas as pd
-
     if isinstance(metrics, str):
         metrics = [metrics]
     if isinstance(table, (str, os.PathLike)):
@@ -114,8 +132,7 @@ def analyse(table, factors, method, metrics, indices=None, seed=None, bootstrap=
         for note in notes:
             print(note, file=sys.stderr)
     warn_all(warnings, stacklevel=2)
-    return pd.read_csv(io.StringIO(csv_text), float_precision="round_trip",
-                       dtype={"metric": str, "factor": str, "index": str})
+    return _indices_table(csv_text)
 
 
 def calibrate(factors, observed, out, seed, samples, method="abc-rejection", accept=0.1, replicates=1, steps=300,
@@ -160,7 +177,12 @@ def explore(factors, method, metrics, folder, seed, samples=0, levels=4, pool=0,
     folder = _path(folder, "folder")
     os.makedirs(folder, exist_ok=True)
     points = sample(method, factors, os.path.join(folder, "plan.csv"), seed, samples, levels, pool)
-    table = sweep(points.drop(columns="point"), replicates=replicates, seed=seed, steps=steps, jobs=jobs,
+    names = [name for name in points if name != "point"]
+    if pandas is not None:
+        design = points[names]
+    else:
+        design = [{name: points[name][k].item() for name in names} for k in range(len(points["point"]))]
+    table = sweep(design, replicates=replicates, seed=seed, steps=steps, jobs=jobs,
                   client=client, table_every="last",
                   table_metrics=[m for m in metrics if m not in functions and _recorded(m)],
                   metric_functions=functions, **settings)

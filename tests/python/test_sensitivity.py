@@ -179,3 +179,18 @@ def test_metric_functions_become_columns_the_analysis_takes(tmp_path, factors):
         glebix.sweep([{"Survival": 0.4}], seed=1, steps=2, metric_functions={"step": len})
     with pytest.raises(ValueError, match="bad"):
         glebix.sweep([{"Survival": 0.4}], seed=1, steps=2, metric_functions={"bad": lambda rows: "x"})
+
+
+def test_without_pandas_the_tables_are_dicts_of_the_same_values(tmp_path, factors, monkeypatch):
+    pd = pytest.importorskip("pandas")
+    design = glebix.sample("lhs", factors, seed=3, samples=12)
+    table = design.assign(y=design["Survival"] * design["Fecundity"])
+    indices = glebix.analyse(table, factors, "lhs", "y", seed=4, bootstrap=20)
+    from glebix import _sensitivity
+    monkeypatch.setattr(_sensitivity, "pandas", None)
+    monkeypatch.setattr(_sensitivity, "as_table", lambda columns: columns)
+    plain_design = glebix.sample("lhs", factors, seed=3, samples=12)
+    plain_indices = glebix.analyse(table, factors, "lhs", "y", seed=4, bootstrap=20)
+    pd.testing.assert_frame_equal(pd.DataFrame(plain_design), design)
+    for name in indices.columns:
+        assert list(map(str, plain_indices[name])) == list(map(str, indices[name])), name
