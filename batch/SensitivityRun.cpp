@@ -114,6 +114,9 @@ int WriteSampledDesign(const BatchOptions &options, const std::function<void(con
     for (const std::string &output : StudyWideFiles(options))
         if (SamePlace(s.DesignOut, output))
             outcome.Problems.push_back(Message("option.design_out_clash", {s.DesignOut}));
+    for (const InputFile &input : options.Inputs)
+        if (outcome.Problems.empty() && SamePlace(s.DesignOut, input.Path))
+            outcome.Problems.push_back(Message("analysis.output_is_input", {s.DesignOut}));
     if (outcome.Problems.empty())
         outcome = analysis::WriteDesignFile(s.FactorsPath, SampleRequestOf(options), s.DesignOut);
     return Report(outcome, true, print);

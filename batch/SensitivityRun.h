@@ -15,7 +15,7 @@ namespace glebix::batch {
 int RunSensitivity(const BatchOptions &options, const std::function<void(const std::string &)> &print);
 
 // --sample run at once with --design-out: the design written before the runs, never
-// over the study's table or summary; its status as RunSensitivity's.
+// over the study's table or summary nor an input; its status as RunSensitivity's.
 int WriteSampledDesign(const BatchOptions &options, const std::function<void(const std::string &)> &print);
 
 }  // namespace glebix::batch

@@ -217,6 +217,9 @@ TEST(SensitivityProgram, SampleRunRefusals) {
     EXPECT_EQ(RunProgram(head + " --metric y --table " + table), 2);
     EXPECT_EQ(RunProgram(head + " --table " + table + " --design-out " + table, messages), 2);
     EXPECT_NE(ReadAll(messages).find("--design-out " + table + " is also an output of the runs"), std::string::npos);
+    const std::string params = dir.File("run.params", "Survival=0.4\n");
+    EXPECT_EQ(RunProgram(head + " --params " + params + " --table " + table + " --design-out " + params), 2);
+    EXPECT_EQ(ReadAll(params), "Survival=0.4\n");
     EXPECT_EQ(RunProgram("--sample lhs --seed 2 --factors " + factors + " --table " + table), 2);
     // A factor that is no setting may be sampled, not run; --validate checks all.
     const std::string other = dir.File("other.csv", "name,low,high\nrain,0,1\n");
