@@ -290,10 +290,14 @@ std::string DigestOf(const std::string &path) {
     } catch (const GlebixError &) { return {}; }
 }
 
-batch::JsonValue InputsJson(const std::vector<std::pair<std::string, std::string>> &inputs) {
+// Each input's digest; factors handed over, `given`, have that of their text.
+batch::JsonValue InputsJson(const std::vector<std::pair<std::string, std::string>> &inputs,
+                            const std::optional<std::vector<Factor>> &given = std::nullopt) {
     batch::JsonValue out = batch::JsonValue::Array();
-    for (const auto &[role, path] : inputs)
-        out.PushBack(batch::JsonValue{{"role", role}, {"path", path}, {"sha256", DigestOf(path)}});
+    for (const auto &[role, path] : inputs) {
+        const std::string digest = role == "factors" && given ? Sha256Hex(FactorsText(*given)) : DigestOf(path);
+        out.PushBack(batch::JsonValue{{"role", role}, {"path", path}, {"sha256", digest}});
+    }
     return out;
 }
 
@@ -333,16 +337,21 @@ void CheckFolder(const std::string &folder, const std::vector<std::string> &inpu
             out.Problems.push_back(Message("analysis.output_is_input", {folder}));
 }
 
-std::optional<std::vector<Factor>> ReadFactors(const std::string &path, bool settingsOnly, FileOutcome &out) {
-    const auto text = ReadInputOrProblem(path, out);
-    if (!text) return std::nullopt;
-    ParsedFactors parsed = ParseFactorsText(*text, path);
+// The factors, each a setting when `settingsOnly`, named in a problem by `source`.
+std::optional<std::vector<Factor>> CheckedFactors(ParsedFactors parsed, const std::string &source, bool settingsOnly,
+                                                  FileOutcome &out) {
     for (std::string &p : parsed.Problems) out.Problems.push_back(std::move(p));
     if (settingsOnly)
         for (const Factor &f : parsed.Factors)
-            if (!f.Setting) out.Problems.push_back(Message("calibration.factor_not_setting", {path, f.Name}));
+            if (!f.Setting) out.Problems.push_back(Message("calibration.factor_not_setting", {source, f.Name}));
     if (!out.Problems.empty()) return std::nullopt;
     return parsed.Factors;
+}
+
+std::optional<std::vector<Factor>> ReadFactors(const std::string &path, bool settingsOnly, FileOutcome &out) {
+    const auto text = ReadInputOrProblem(path, out);
+    if (!text) return std::nullopt;
+    return CheckedFactors(ParseFactorsText(*text, path), path, settingsOnly, out);
 }
 
 void CheckAccept(double accept, FileOutcome &out) {
@@ -392,7 +401,8 @@ FileOutcome Calibrate(const CalibrationRequest &request, bool *wasInterrupted) {
     if (request.Method == CalibrationMethod::Smc && request.Replicates > 1)
         out.Problems.push_back(Message("calibration.smc_replicates"));
     CheckFolder(request.OutDir, {request.FactorsPath, request.ObservedPath}, out);
-    const auto factors = ReadFactors(request.FactorsPath, true, out);
+    const auto factors = request.Factors ? CheckedFactors(ParsedFactors{*request.Factors, {}}, "factors", true, out)
+                                         : ReadFactors(request.FactorsPath, true, out);
     const auto steps = ParseWholeToken(request.Settings.Run.StepCount);
     const auto text = ReadInputOrProblem(request.ObservedPath, out);
     RunObservations observations;
@@ -413,7 +423,8 @@ FileOutcome Calibrate(const CalibrationRequest &request, bool *wasInterrupted) {
     manifest["steps"] = static_cast<std::int64_t>(*steps);
     manifest["runs"] = static_cast<std::uint64_t>(result->RunCount);
     manifest["faulted_runs"] = static_cast<std::uint64_t>(faulted);
-    manifest["inputs"] = InputsJson({{"factors", request.FactorsPath}, {"observed", request.ObservedPath}});
+    manifest["inputs"] =
+        InputsJson({{"factors", request.FactorsPath}, {"observed", request.ObservedPath}}, request.Factors);
     WriteOutputs(request.OutDir, result->Posterior, result->Runs, std::move(manifest), out);
     std::error_code ignored;
     if (out.WriteError.empty())

@@ -57,6 +57,9 @@ std::vector<double> RunSummaries(std::string_view runTable, std::span<const cali
 struct CalibrationRequest {
     CalibrationMethod Method = CalibrationMethod::Rejection;
     std::string FactorsPath, ObservedPath, OutDir;
+    // The factors handed over by a front end (FactorsFromRows) instead of the file of
+    // FactorsPath; the manifest then records their FactorsText's digest.
+    std::optional<std::vector<Factor>> Factors;
     int Samples = 0;  // runs of the prior (abc-rejection), the run budget (abc-smc)
     double Accept = DefaultAcceptFraction;
     int Replicates = 1;  // runs of each prior point, their distances averaged

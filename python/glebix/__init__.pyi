@@ -148,7 +148,7 @@ def analyse(
     figure: _Path | None = None,
 ) -> _Table: ...
 def calibrate(
-    factors: _Path,
+    factors: _Factors,
     observed: _Path,
     out: _Path,
     seed: int,

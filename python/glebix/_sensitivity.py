@@ -137,9 +137,10 @@ def analyse(table, factors, method, metrics, indices=None, seed=None, bootstrap=
 
 def calibrate(factors, observed, out, seed, samples, method="abc-rejection", accept=0.1, replicates=1, steps=300,
               jobs=0, quiet=False, **settings):
-    """Calibrates the factors of the file `factors` (name,low,high[,scale], each a
-    setting) against the observations `observed` (step,metric,value[,sd]) by
-    approximate Bayesian computation, `method` "abc-rejection" or "abc-smc", from
+    """Calibrates the factors `factors` (as sample() takes them: a file
+    name,low,high[,scale], a dict or a DataFrame; each a setting) against the
+    observations `observed` (step,metric,value[,sd]) by approximate Bayesian
+    computation, `method` "abc-rejection" or "abc-smc", from
     `samples` runs of `steps` steps with the other `settings` given by name; writes
     posterior.csv, posterior-summary.csv and manifest.json into the folder `out`, the
     same bytes of posterior.csv as glebix-batch --calibrate. Returns the posterior as
@@ -148,7 +149,7 @@ def calibrate(factors, observed, out, seed, samples, method="abc-rejection", acc
     import pandas as pd
 
     folder = _path(out, "out")
-    notes = _core.calibrate(_path(factors, "factors"), _path(observed, "observed"), folder, method, int(samples),
+    notes = _core.calibrate(_factors(factors), _path(observed, "observed"), folder, method, int(samples),
                             float(accept), int(replicates), int(seed), int(jobs), int(steps), named_texts(settings))
     if not quiet:
         for note in notes:

@@ -190,14 +190,17 @@ std::pair<std::vector<std::string>, std::vector<std::string>> WriteIndices(
 }
 
 // The calibration of glebix-batch --calibrate, the settings given by name; the notes.
-std::vector<std::string> Calibrate(const std::string &factors, const std::string &observed, const std::string &out,
+std::vector<std::string> Calibrate(const py::object &factors, const std::string &observed, const std::string &out,
                                    const std::string &method, int samples, double accept, int replicates,
                                    std::uint32_t seed, int jobs, std::int32_t steps, const NamedTexts &named) {
     const auto kind = analysis::CalibrationMethodNamed(method);
     if (!kind) throw py::value_error(batch::Message("python.bad_method", {"method", method}));
     analysis::CalibrationRequest request;
     request.Method = *kind;
-    request.FactorsPath = factors;
+    if (py::isinstance<py::str>(factors))
+        request.FactorsPath = factors.cast<std::string>();
+    else
+        request.Factors = FactorsOf(factors);
     request.ObservedPath = observed;
     request.OutDir = out;
     request.Samples = samples;
