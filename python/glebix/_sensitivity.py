@@ -208,11 +208,14 @@ def _write_table(table, path):
 
 
 def _write_csv(table, stream):
-    """The table as CSV, reals in the shortest form that reads back the same (as the
-    batch tool writes them), whether a DataFrame or a dict of arrays."""
-    names = list(table.keys() if isinstance(table, dict) else table.columns)
-    columns = [np.asarray(table[name]) for name in names]
-    texts = [[_core.format_real(float(v)) if c.dtype.kind == "f" else str(v) for v in c] for c in columns]
-    out = csv.writer(stream, lineterminator="\n")
-    out.writerow(names)
-    out.writerows(zip(*texts))
+    """The table as CSV, whether a DataFrame or a dict of arrays, as the core writes a
+    study table (reals in the shortest form that reads back the same)."""
+    names = [str(name) for name in (table.keys() if isinstance(table, dict) else table.columns)]
+    columns = []
+    for name in (table.keys() if isinstance(table, dict) else table.columns):
+        values = np.asarray(table[name])
+        if values.dtype.kind in "iuf":
+            columns.append(values.astype(np.float64 if values.dtype.kind == "f" else np.int64))
+        else:
+            columns.append([str(v) for v in values])
+    stream.write(_core.table_text(names, columns))

@@ -15,6 +15,7 @@
 #include "Messages.h"
 #include "RunSettings.h"
 #include "RunMetrics.h"
+#include "ResultTable.h"
 #include "SensitivityFiles.h"
 #include "StudyTable.h"
 
@@ -43,6 +44,32 @@ std::pair<std::vector<std::string>, std::vector<std::string>> Outcome(analysis::
         throw py::error_already_set();
     }
     return {std::move(outcome.Notes), std::move(outcome.Warnings)};
+}
+
+// A table's columns as CSV text (analysis::TableText): each column a NumPy array of
+// reals or of whole numbers, or a list of texts.
+std::string TableTextOf(const std::vector<std::string> &names, const std::vector<py::object> &columns) {
+    std::vector<analysis::TableColumn> out(names.size());
+    for (std::size_t c = 0; c < names.size() && c < columns.size(); ++c) {
+        analysis::TableColumn &column = out[c];
+        column.Name = names[c];
+        if (py::isinstance<py::array>(columns[c])) {
+            const auto array = columns[c].cast<py::array>();
+            const char kind = array.dtype().kind();
+            if (kind == 'i' || kind == 'u') {
+                column.Type = analysis::TableColumn::Kind::Whole;
+                column.Wholes = columns[c].cast<std::vector<std::int64_t>>();
+                continue;
+            }
+            if (kind == 'f') {
+                column.Reals = columns[c].cast<std::vector<double>>();
+                continue;
+            }
+        }
+        column.Type = analysis::TableColumn::Kind::Text;
+        column.Texts = columns[c].cast<std::vector<std::string>>();
+    }
+    return analysis::TableText(out);
 }
 
 [[noreturn]] void RaiseOsError(const std::string &text) {
@@ -275,6 +302,8 @@ void AddSensitivity(py::module_ &m) {
     m.def("check_table_metric", &CheckTableMetric, py::arg("name"), "Refuses a name --table-metric refuses.");
     m.def("run_metrics", &RunMetricValues, py::arg("names"), py::arg("trace"), py::arg("completed"),
           "The run metrics of one run from its trace, as glebix-batch --table-metric writes them.");
+    m.def("table_text", &TableTextOf, py::arg("names"), py::arg("columns"),
+          "A table's columns (arrays of reals or whole numbers, lists of texts) as the CSV text a study table is.");
     m.def("sample_design", &SampleDesign, py::arg("factors"), py::arg("method"), py::arg("samples"), py::arg("seed"),
           py::arg("levels"), py::arg("pool"), py::arg("design_out"),
           "Samples factors (a file's path or (name, low, high, scale) rows): (names, whole, values); writes the "
