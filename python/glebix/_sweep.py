@@ -163,6 +163,9 @@ def _thinned(results, steps, table, failed):
 def _study(points, columns, replicates, seed, steps, jobs, client, independent_seeds, species, threads, progress,
            table, settings):
     table = _table_choice(table)
+    for name in table[2]:
+        if name in columns:
+            raise ValueError(message("python.metric_function", name))
     replicates = check_count("replicates", replicates)
     steps = check_steps(steps)
     jobs = check_jobs(jobs)

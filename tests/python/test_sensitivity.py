@@ -177,6 +177,8 @@ def test_metric_functions_become_columns_the_analysis_takes(tmp_path, factors):
     assert set(indices["metric"]) == {"peak", "final_total"}
     with pytest.raises(ValueError, match="step"):
         glebix.sweep([{"Survival": 0.4}], seed=1, steps=2, metric_functions={"step": len})
+    with pytest.raises(ValueError, match="Survival"):
+        glebix.sweep([{"Survival": 0.4}], seed=1, steps=2, metric_functions={"Survival": len})
     with pytest.raises(ValueError, match="bad"):
         glebix.sweep([{"Survival": 0.4}], seed=1, steps=2, metric_functions={"bad": lambda rows: "x"})
 
