@@ -46,6 +46,8 @@ def _factors(factors):
             rows.append((str(name), float(bounds[0]), float(bounds[1]), str(scale)))
         return rows
     if hasattr(factors, "columns") and hasattr(factors, "itertuples"):
+        if not {"name", "low", "high"} <= set(factors.columns):
+            raise TypeError(message("python.factors_type", type(factors).__name__))
         has_scale = "scale" in factors.columns
         rows = []
         for row in factors.to_dict("records"):

@@ -129,6 +129,8 @@ def test_factors_as_dict_or_dataframe_are_the_files(tmp_path, factors):
         glebix.sample("lhs", {"Survival": (0.5, 0.3)}, seed=1, samples=4)
     with pytest.raises(TypeError):
         glebix.sample("lhs", {"Survival": 0.5}, seed=1, samples=4)
+    with pytest.raises(TypeError):
+        glebix.sample("lhs", as_frame.drop(columns="low"), seed=1, samples=4)
 
 
 def test_a_table_as_dataframe_gives_the_files_indices_and_figure(tmp_path, factors):
