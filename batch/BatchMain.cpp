@@ -167,6 +167,7 @@ int Run(const BatchOptions &options) {
         PrintLine(Message("batch.line", {problem}));
         return 2;
     }
+    if (const int status = WriteSampledDesign(options, PrintLine); status != 0) return status;
     const SignalWatch signals;
     // A resumed run has its seeds from the state file.
     const bool fromClock = !options.Seed && !options.Resumed;

@@ -13,6 +13,7 @@
 #include "OptionTable.h"
 #include "OutputRegistry.h"
 #include "ParamsFile.h"
+#include "Sampling.h"
 #include "SensitivityOptions.h"
 #include "SettingsTable.h"
 #include "SpeciesFile.h"
@@ -119,10 +120,39 @@ void ApplyGathered(Gathered &g) {
     }
 }
 
+// The design's text read as --design reads it; false when it is refused.
+bool TakeDesign(Gathered &g, const std::string &text, const std::string &source, int &pointCount) {
+    ParsedDesign parsed = ParseDesignText(text, source);
+    for (std::string &p : parsed.Problems) g.problems.push_back(std::move(p));
+    if (!parsed.Problems.empty()) return false;
+    g.options.StudyDesign = std::move(parsed.Result);
+    pointCount = static_cast<int>(std::min<std::size_t>(g.options.StudyDesign->PointCount(), INT32_MAX));
+    return true;
+}
+
+// --sample with a run's outputs: the design sampled from the factors file, the very
+// text --design-out writes, read as --design reads that file.
+bool TakeSample(Gathered &g, int &pointCount) {
+    BatchOptions &o = g.options;
+    const std::string &factors = o.Sensitivity.FactorsPath;
+    o.Inputs.push_back({"factors", factors});
+    const ReadInput &read = ReadInputOnce(*o.Files, factors);
+    if (!read.Bytes) {
+        g.problems.push_back(Labelled("--factors " + factors, LocalMessage(read.Error)));
+        return false;
+    }
+    analysis::SampledDesign design = analysis::SampleDesign(*read.Bytes, factors, SampleRequestOf(o));
+    for (std::string &p : design.Problems) g.problems.push_back(std::move(p));
+    if (!design.Problems.empty()) return false;
+    const std::string source = o.Sensitivity.DesignOut.empty() ? std::string("--sample") : o.Sensitivity.DesignOut;
+    return TakeDesign(g, design.Text, source, pointCount);
+}
+
 // Reads the design and works out the points to run and their number of runs.
 void ApplyStudy(Gathered &g) {
     BatchOptions &o = g.options;
     int pointCount = 1;
+    if (o.Sensitivity.RunsSample && !TakeSample(g, pointCount)) return;
     if (g.designPath) {
         o.Inputs.push_back({"design", *g.designPath});
         const ReadInput &read = ReadInputOnce(*o.Files, *g.designPath);
@@ -130,11 +160,7 @@ void ApplyStudy(Gathered &g) {
             g.problems.push_back(Message("option.design_unread", {*g.designPath, LocalMessage(read.Error)}));
             return;
         }
-        ParsedDesign parsed = ParseDesignText(*read.Bytes, *g.designPath);
-        for (std::string &p : parsed.Problems) g.problems.push_back(std::move(p));
-        if (!parsed.Problems.empty()) return;
-        o.StudyDesign = std::move(parsed.Result);
-        pointCount = static_cast<int>(std::min<std::size_t>(o.StudyDesign->PointCount(), INT32_MAX));
+        if (!TakeDesign(g, *read.Bytes, *g.designPath, pointCount)) return;
     }
     auto selected = SelectPoints(pointCount, o.PointsAsked, o.SliceAsked);
     if (auto *problem = std::get_if<std::string>(&selected)) {

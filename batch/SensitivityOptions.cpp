@@ -5,6 +5,7 @@
 
 #include "Messages.h"
 #include "CalibrationStudy.h"
+#include "OutputRegistry.h"
 #include "Sampling.h"
 
 namespace glebix::batch {
@@ -78,7 +79,45 @@ void CheckTableCalibration(Gathered &g) {
     RefuseOthers(g, "--analyse", {"--factors", "--method", "--observed", "--accept", "--out"});
 }
 
+// Whether a run's output is asked (--out, --table, ...).
+bool AsksRunOutput(const Gathered &g) {
+    return std::any_of(g.seen.begin(), g.seen.end(), [](const std::string &o) { return OutputKindOf(o) != nullptr; });
+}
+
+// --sample: the design written (--design-out), run at once as --design runs one (a
+// run's outputs given), or both.
+void CheckSample(Gathered &g) {
+    SensitivityOptions &s = g.options.Sensitivity;
+    CheckMethod(g, "--sample", s.SampleMethod);
+    Needs(g, "--sample", {"--factors", "--seed"});
+    if (s.SampleMethod != "factorial") Needs(g, "--sample", {"--samples"});
+    s.RunsSample = AsksRunOutput(g);
+    if (!s.RunsSample) {
+        if (!Seen(g, "--design-out")) g.problems.push_back(Message("option.sample_output"));
+        RefuseOthers(g, "--sample", {"--factors", "--samples", "--levels", "--pool", "--design-out"});
+        return;
+    }
+    // A run's options are those of a study, the design being the sample's.
+    for (const char *option : {"--design", "--resume", "--repeat"})
+        if (Seen(g, option)) g.problems.push_back(Message("option.not_with_sample_run", {option}));
+    for (const std::string &option : g.seen)
+        if (SensitivityOnly().count(option) && option != "--factors" && option != "--samples" && option != "--levels" &&
+            option != "--pool" && option != "--design-out")
+            g.problems.push_back(Message("option.not_with_sample_run", {option}));
+}
+
 }  // namespace
+
+analysis::SampleRequest SampleRequestOf(const BatchOptions &options) {
+    const SensitivityOptions &s = options.Sensitivity;
+    analysis::SampleRequest request;
+    request.Kind = analysis::MethodNamed(s.SampleMethod).value_or(request.Kind);
+    request.Samples = s.Samples.value_or(0);
+    request.Seed = options.Seed.value_or(0);
+    request.Levels = s.Levels.value_or(request.Levels);
+    request.Pool = s.Pool.value_or(0);
+    return request;
+}
 
 bool AsksCalibration(const BatchOptions &options) {
     return options.Sensitivity.Calibrate ||
@@ -86,6 +125,7 @@ bool AsksCalibration(const BatchOptions &options) {
 }
 
 bool AsksSensitivity(const BatchOptions &options) {
+    if (options.Sensitivity.RunsSample) return false;
     return !options.Sensitivity.SampleMethod.empty() || !options.Sensitivity.AnalysePath.empty();
 }
 
@@ -115,10 +155,7 @@ void CheckSensitivity(Gathered &g) {
         return;
     }
     if (sample) {
-        CheckMethod(g, "--sample", s.SampleMethod);
-        Needs(g, "--sample", {"--factors", "--design-out", "--seed"});
-        if (s.SampleMethod != "factorial") Needs(g, "--sample", {"--samples"});
-        RefuseOthers(g, "--sample", {"--factors", "--samples", "--levels", "--pool", "--design-out"});
+        CheckSample(g);
         return;
     }
     if (!s.Method.empty()) CheckMethod(g, "--method", s.Method);

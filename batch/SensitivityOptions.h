@@ -3,18 +3,25 @@
 #pragma once
 
 #include "OptionTable.h"
+#include "Sampling.h"
 
 namespace glebix::batch {
 
-// Whether the invocation samples or analyses rather than runs.
+// Whether the invocation samples or analyses rather than runs (a sample run at once,
+// given a run's outputs, is a study).
 bool AsksSensitivity(const BatchOptions &options);
+
+// The sample --sample asks for, with its seed.
+analysis::SampleRequest SampleRequestOf(const BatchOptions &options);
 
 // Whether it calibrates: --calibrate, or --analyse with a calibration's method.
 bool AsksCalibration(const BatchOptions &options);
 
 // Adds the problems of the sensitivity options to what the options gathered: the one
 // or the other of --sample and --analyse, each with the options it needs (and --seed),
-// none of the options of a run, and no sensitivity option without them.
+// none of the options of a run (unless --sample is given a run's outputs: then a
+// study's options, but --design, --resume and --repeat), and no sensitivity option
+// without them.
 void CheckSensitivity(Gathered &g);
 
 }  // namespace glebix::batch

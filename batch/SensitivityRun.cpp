@@ -11,6 +11,7 @@
 #include "Messages.h"
 #include "SensitivityOptions.h"
 #include "SensitivityFiles.h"
+#include "StudyOutputs.h"
 
 namespace glebix::batch {
 
@@ -84,13 +85,8 @@ int RunSensitivity(const BatchOptions &options, const std::function<void(const s
     const SensitivityOptions &s = options.Sensitivity;
     if (AsksCalibration(options)) return RunCalibration(options, print);
     if (!s.SampleMethod.empty()) {
-        analysis::SampleRequest request;
-        request.Kind = *analysis::MethodNamed(s.SampleMethod);
-        request.Samples = s.Samples.value_or(0);
-        request.Seed = options.Seed.value_or(0);
-        request.Levels = s.Levels.value_or(request.Levels);
-        request.Pool = s.Pool.value_or(0);
-        return Report(analysis::WriteDesignFile(s.FactorsPath, request, s.DesignOut), options.Quiet, print);
+        return Report(analysis::WriteDesignFile(s.FactorsPath, SampleRequestOf(options), s.DesignOut), options.Quiet,
+                      print);
     }
     analysis::AnalysisRequest request;
     request.Kind = *analysis::MethodNamed(s.Method);
@@ -109,6 +105,21 @@ int RunSensitivity(const BatchOptions &options, const std::function<void(const s
         outcome = analysis::WriteIndicesFile(s.AnalysePath, s.FactorsPath, request, s.IndicesPath);
     if (outcome.Written() && !s.FigurePath.empty()) WriteFigure(s.IndicesPath, s.FigurePath, outcome);
     return Report(outcome, options.Quiet, print);
+}
+
+int WriteSampledDesign(const BatchOptions &options, const std::function<void(const std::string &)> &print) {
+    const SensitivityOptions &s = options.Sensitivity;
+    if (!s.RunsSample || s.DesignOut.empty()) return ExitWritten;
+    analysis::FileOutcome outcome;
+    for (const std::string &output : StudyWideFiles(options))
+        if (SamePlace(s.DesignOut, output))
+            outcome.Problems.push_back(Message("option.design_out_clash", {s.DesignOut}));
+    for (const InputFile &input : options.Inputs)
+        if (outcome.Problems.empty() && SamePlace(s.DesignOut, input.Path))
+            outcome.Problems.push_back(Message("analysis.output_is_input", {s.DesignOut}));
+    if (outcome.Problems.empty())
+        outcome = analysis::WriteDesignFile(s.FactorsPath, SampleRequestOf(options), s.DesignOut);
+    return Report(outcome, true, print);
 }
 
 }  // namespace glebix::batch

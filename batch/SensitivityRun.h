@@ -14,4 +14,8 @@ namespace glebix::batch {
 // its name left as it was). Each problem, note and warning goes to `print`, one line.
 int RunSensitivity(const BatchOptions &options, const std::function<void(const std::string &)> &print);
 
+// --sample run at once with --design-out: the design written before the runs, never
+// over the study's table or summary nor an input; its status as RunSensitivity's.
+int WriteSampledDesign(const BatchOptions &options, const std::function<void(const std::string &)> &print);
+
 }  // namespace glebix::batch

@@ -22,12 +22,13 @@ namespace glebix::batch {
 
 // An input file that a run reads, kept for the manifest.
 struct InputFile {
-    std::string Role;  // "params", "species", "design", "environment" or "distribution"
+    std::string Role;  // "params", "species", "design", "factors", "environment" or "distribution"
     std::string Path;  // as given
 };
 
 // --sample and --analyse (core/analysis): a sensitivity study's design written, or the
-// indices of its table; either runs no simulation. The options' texts as given, checked
+// indices of its table; --sample given a run's outputs runs its design as a study. The
+// options' texts as given, checked
 // by the command line.
 struct SensitivityOptions {
     std::string SampleMethod;          // --sample METHOD; empty: no design to write
@@ -37,6 +38,7 @@ struct SensitivityOptions {
     std::optional<int> Levels;         // --levels P (factorial, morris)
     std::optional<int> Pool;           // --pool M (morris)
     std::string DesignOut;             // --design-out FILE
+    bool RunsSample = false;           // --sample with a run's outputs: the design run at once
     std::string Method;                // --method (the analysis)
     std::vector<std::string> Metrics;  // --metric, in order
     std::string IndicesPath;           // --indices FILE

@@ -93,12 +93,6 @@ int Height(const Indices &in) {
     return Margin + LegendHeight + PanelCount(in) * panel;
 }
 
-std::string Lower(std::string text) {
-    for (char &c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
 std::string Short(double v) {
     char text[32];
     const auto [end, ec] = std::to_chars(text, text + sizeof text, v, std::chars_format::general, NumberDigits);
@@ -125,7 +119,7 @@ struct Canvas {
         std::string text;
     };
     std::vector<Text> texts;  // painted once the painter is done
-    void Write(int left, int top, const std::string &text) { texts.push_back({left, top, Lower(text)}); }
+    void Write(int left, int top, const std::string &text) { texts.push_back({left, top, text}); }
 };
 
 void Legend(Canvas &c, const std::vector<std::string> &names) {

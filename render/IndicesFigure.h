@@ -2,7 +2,8 @@
 // indices file's text, for each metric, a bar per factor and index with its 95 %
 // interval; with several steps (--every-step), for each metric and index, a line per
 // factor against the step, its interval as a vertical stroke at each step. Labels in
-// the built-in font of PixelFont.h, lower-cased; the noise share is left out.
+// the built-in font of PixelFont.h, as written (a character the font lacks is left a
+// blank); the noise share is left out.
 #pragma once
 
 #include <string>

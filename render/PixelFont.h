@@ -1,6 +1,6 @@
 // Text painted from a built-in font of 5 x 7 pixel glyphs, without the system's fonts,
-// so that every machine paints the same pixels: digits, the lower-case letters, the
-// space and "-><_.:@*+".
+// so that every machine paints the same pixels: digits, the letters of both cases, the
+// space and "-><_.,:@*+()/".
 #pragma once
 
 #include <QRgb>

@@ -347,24 +347,24 @@ void CheckFolder(const std::string &folder, const std::vector<std::string> &inpu
             out.Problems.push_back(Message("analysis.output_is_input", {folder}));
 }
 
-std::optional<std::vector<Factor>> ReadFactors(const std::string &path, bool settingsOnly, FileOutcome &out,
-                                               const std::optional<std::vector<FactorRow>> &rows = std::nullopt) {
-    ParsedFactors parsed;
-    if (rows) {
-        parsed = FactorsFromRows(*rows);
-    } else {
-        const auto text = ReadInputOrProblem(path, out);
-        if (!text) return std::nullopt;
-        parsed = ParseFactorsText(*text, path);
-    }
+// The factors, each a setting when `settingsOnly`, named in a problem by `source`.
+std::optional<std::vector<Factor>> CheckedFactors(ParsedFactors parsed, const std::string &source, bool settingsOnly,
+                                                  FileOutcome &out) {
     for (std::string &p : parsed.Problems) out.Problems.push_back(std::move(p));
     if (settingsOnly)
         for (const Factor &f : parsed.Factors)
-            if (!f.Setting)
-                out.Problems.push_back(
-                    Message("calibration.factor_not_setting", {rows ? std::string("factors") : path, f.Name}));
+            if (!f.Setting) out.Problems.push_back(Message("calibration.factor_not_setting", {source, f.Name}));
     if (!out.Problems.empty()) return std::nullopt;
     return parsed.Factors;
+}
+
+// The factors of the file at `path`, or `rows` when given (a front end's).
+std::optional<std::vector<Factor>> ReadFactors(const std::string &path, bool settingsOnly, FileOutcome &out,
+                                               const std::optional<std::vector<FactorRow>> &rows = std::nullopt) {
+    if (rows) return CheckedFactors(FactorsFromRows(*rows), "factors", settingsOnly, out);
+    const auto text = ReadInputOrProblem(path, out);
+    if (!text) return std::nullopt;
+    return CheckedFactors(ParseFactorsText(*text, path), path, settingsOnly, out);
 }
 
 void CheckAccept(double accept, FileOutcome &out) {

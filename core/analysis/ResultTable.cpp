@@ -8,6 +8,7 @@
 #include "DesignFile.h"
 #include "Messages.h"
 #include "SettingsTable.h"
+#include "StudyTable.h"
 
 namespace glebix::analysis {
 
@@ -208,6 +209,55 @@ std::vector<PointValues> ValuesAtStep(const ResultTable &t, std::int64_t step) {
     for (PointValues &v : out)
         for (std::size_t p = 0; p < t.PointCount; ++p)
             if (v.Count[p] == 0) v.Mean[p] = NotANumber;
+    return out;
+}
+
+std::size_t TableColumn::Size() const {
+    switch (Type) {
+    case Kind::Real:
+        return Reals.size();
+    case Kind::Whole:
+        return Wholes.size();
+    case Kind::Text:
+        return Texts.size();
+    }
+    return 0;
+}
+
+namespace {
+
+void AppendField(std::string &out, const TableColumn &column, std::size_t row) {
+    if (row >= column.Size()) return;
+    switch (column.Type) {
+    case TableColumn::Kind::Real:
+        AppendShortest(out, column.Reals[row]);
+        break;
+    case TableColumn::Kind::Whole:
+        out += std::to_string(column.Wholes[row]);
+        break;
+    case TableColumn::Kind::Text:
+        out += batch::CsvField(column.Texts[row]);
+        break;
+    }
+}
+
+}  // namespace
+
+std::string TableText(const std::vector<TableColumn> &columns) {
+    std::string out;
+    std::size_t rows = 0;
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        out += (c ? "," : "") + batch::CsvField(columns[c].Name);
+        rows = std::max(rows, columns[c].Size());
+    }
+    out += '\n';
+    for (std::size_t r = 0; r < rows; ++r) {
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            if (c) out += ',';
+            AppendField(out, columns[c], r);
+        }
+        out += '\n';
+    }
     return out;
 }
 

@@ -49,6 +49,24 @@ struct ParsedTable {
 ParsedTable ParseResultTable(std::string_view text, std::string_view source, const std::vector<std::string> &factors,
                              const std::vector<std::string> &metrics);
 
+// A column of a table handed over by a front end (a DataFrame's, a data frame's):
+// reals, whole numbers or texts, the one of its kind filled.
+struct TableColumn {
+    enum class Kind { Real, Whole, Text };
+    std::string Name;
+    Kind Type = Kind::Real;
+    std::vector<double> Reals;
+    std::vector<std::int64_t> Wholes;
+    std::vector<std::string> Texts;
+    std::size_t Size() const;
+};
+
+// The columns as the CSV text that ParseResultTable reads and glebix-batch --table
+// writes: reals in shortest round-trip form (nan for a missing one, which the analysis
+// takes as missing), whole numbers in decimal, texts quoted where needed (CsvField);
+// rows up to the longest column, a shorter one's missing fields empty. Locale-free.
+std::string TableText(const std::vector<TableColumn> &columns);
+
 // One metric at one step, point by point (index p - 1): the number of valid rows, the
 // mean of their values (NaN without any: the point failed or is absent) and the sum of
 // their squared deviations from it.

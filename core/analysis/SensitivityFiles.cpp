@@ -91,6 +91,14 @@ DesignOutcome SampleInto(const std::vector<Factor> &factors, const SampleRequest
     return out;
 }
 
+std::optional<std::string> ReadTableOrProblem(const std::string &path, FileOutcome &out) {
+    return ReadLarge(path, out);
+}
+
+void CheckOutputPlace(const std::string &path, const std::vector<std::string> &inputs, FileOutcome &out) {
+    CheckPlace(path, inputs, out);
+}
+
 FileOutcome WriteDesignFile(const std::string &factorsPath, const SampleRequest &request,
                             const std::string &designPath) {
     FileOutcome out;

@@ -28,6 +28,13 @@ struct FileOutcome {
 // The whole input file at `path`, or nothing with its problem added to `out`.
 std::optional<std::string> ReadInputOrProblem(const std::string &path, FileOutcome &out);
 
+// A table of results of any size, or nothing with its problem added to `out`.
+std::optional<std::string> ReadTableOrProblem(const std::string &path, FileOutcome &out);
+
+// The problems of writing an output at `path` (empty, a folder, one of `inputs`) added
+// to `out`: the rule of every output of the analysis, its figure's too.
+void CheckOutputPlace(const std::string &path, const std::vector<std::string> &inputs, FileOutcome &out);
+
 // The factors of the file at `path`, its problems naming its lines.
 ParsedFactors ReadFactorsFile(const std::string &path);
 

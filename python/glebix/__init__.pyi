@@ -1,5 +1,5 @@
 # Types of the package's public names, for editors and type checkers.
-from collections.abc import Iterable, Mapping, Sequence
+from collections.abc import Callable, Iterable, Mapping, Sequence
 from os import PathLike
 from typing import Any, Literal, NamedTuple, Union, overload
 
@@ -101,6 +101,7 @@ def run(
     progress: bool = False,
     table_every: int | Literal["last"] | None = None,
     table_metrics: str | Sequence[str] = (),
+    metric_functions: Mapping[str, Callable[[Any], float]] | None = None,
     **settings: _Setting,
 ) -> _Table: ...
 def sweep(
@@ -117,32 +118,37 @@ def sweep(
     progress: bool = False,
     table_every: int | Literal["last"] | None = None,
     table_metrics: str | Sequence[str] = (),
+    metric_functions: Mapping[str, Callable[[Any], float]] | None = None,
     **settings: _Setting,
 ) -> _Table: ...
+# A factors file, {name: (low, high)} or {name: (low, high, "log")}, or a DataFrame
+# with the columns name, low, high[, scale].
+_Factors = Union[_Path, Mapping[str, Sequence[Any]], Any]
 def sample(
     method: Literal["factorial", "lhs", "sobol", "saltelli", "morris"],
-    factors: _Path,
-    design_out: _Path,
-    seed: int,
+    factors: _Factors,
+    design_out: _Path | None = None,
+    seed: int | None = None,
     samples: int = 0,
     levels: int = 4,
     pool: int = 0,
-) -> str: ...
+) -> _Table: ...
 def analyse(
-    table: _Path,
-    factors: _Path,
+    table: _Path | _Table,
+    factors: _Factors,
     method: Literal["factorial", "lhs", "sobol", "saltelli", "morris"],
     metrics: str | Iterable[str],
-    indices: _Path,
-    seed: int,
+    indices: _Path | None = None,
+    seed: int | None = None,
     bootstrap: int = 1000,
     at_step: int | None = None,
     every_step: bool = False,
     max_dropped: float = 0.05,
     quiet: bool = False,
-) -> str: ...
+    figure: _Path | None = None,
+) -> _Table: ...
 def calibrate(
-    factors: _Path,
+    factors: _Factors,
     observed: _Path,
     out: _Path,
     seed: int,
@@ -158,7 +164,7 @@ def calibrate(
 
 
 def explore(
-    factors: _Path,
+    factors: _Factors,
     method: Literal["factorial", "lhs", "sobol", "saltelli", "morris"],
     metrics: str | Iterable[str],
     folder: _Path,
@@ -172,5 +178,7 @@ def explore(
     jobs: int = 0,
     client: Any = None,
     quiet: bool = False,
+    metric_functions: Mapping[str, Callable[[Any], float]] | None = None,
+    figure: _Path | None = None,
     **settings: _Setting,
-) -> str: ...
+) -> _Table: ...

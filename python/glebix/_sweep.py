@@ -34,11 +34,11 @@ _PROBLEMS_SHOWN = 20
 
 
 def run(steps=300, seed=None, replicates=1, jobs=0, *, client=None, species=None, threads=None, progress=False,
-        table_every=None, table_metrics=(), **settings):
+        table_every=None, table_metrics=(), metric_functions=None, **settings):
     """`replicates` runs of one setting; the table of glebix.sweep without design
     columns (point is 1)."""
     return _study([{}], [], replicates, seed, steps, jobs, client, False, species, threads, progress,
-                  (table_every, table_metrics), settings)
+                  (table_every, table_metrics, metric_functions), settings)
 
 
 def sweep(
@@ -55,6 +55,7 @@ def sweep(
     progress=False,
     table_every=None,
     table_metrics=(),
+    metric_functions=None,
     **settings,
 ):
     """Runs every point of `design` `replicates` times and returns one tidy table.
@@ -78,6 +79,11 @@ def sweep(
     table_metrics  names of run metrics (final_total, occupied_share,
                time_mean_total_density@100:300, ...) added as the last columns, each
                run's value on each of its rows (glebix-batch --table-metric)
+    metric_functions  {name: f}: a column `name` after those, each run's f(rows) on
+               each of its rows, `rows` a DataFrame of the run's rows of every step
+               (before table_every thins them), in step order, with the columns step,
+               cell_density, ..., total_density (and emigrants when counted); f
+               returns a number; a failed run's value is missing (NaN)
 
     Columns: point, replicate, seed, the design's columns (the values the runs use,
     as numbers when every value of the column is one, else as the settings' texts),
@@ -88,12 +94,13 @@ def sweep(
     """
     points, columns = _read_design(design)
     return _study(points, columns, replicates, seed, steps, jobs, client, independent_seeds, species, threads,
-                  progress, (table_every, table_metrics), settings)
+                  progress, (table_every, table_metrics, metric_functions), settings)
 
 
 def _table_choice(table):
-    """The rows and metric columns asked, checked by the core before any run."""
-    every, metrics = table
+    """The rows and metric columns asked, checked by the core before any run; the
+    metric functions by name."""
+    every, metrics, functions = table
     metrics = [metrics] if isinstance(metrics, str) else list(metrics)
     if every is not None:
         every = str(every)
@@ -103,24 +110,51 @@ def _table_choice(table):
     if len(set(metrics)) != len(metrics):
         raise ValueError(message("option.table_metric_twice", "table_metrics",
                                  next(m for m in metrics if metrics.count(m) > 1)))
-    return every, metrics
+    functions = dict(functions or {})
+    taken = set(metrics) | {"point", "replicate", "seed", "step", EMIGRANTS_COLUMN, *TRACE_COLUMNS}
+    for name, function in functions.items():
+        if not isinstance(name, str) or not callable(function) or name in taken:
+            raise ValueError(message("python.metric_function", name))
+    return every, metrics, functions
+
+
+def _function_values(functions, run, completed):
+    """Each metric function's value for one run: f of the run's rows in step order,
+    missing for a run that did not complete."""
+    if not functions:
+        return {}
+    if not completed:
+        return {name: math.nan for name in functions}
+    rows = {name: values for name, values in run.items() if not name.startswith("_")}
+    rows = pandas.DataFrame(rows) if pandas is not None else rows
+    values = {}
+    for name, function in functions.items():
+        value = function(rows)
+        try:
+            values[name] = float(value)
+        except (TypeError, ValueError):
+            raise ValueError(message("python.metric_value", name, repr(value))) from None
+    return values
 
 
 def _thinned(results, steps, table, failed):
     """Each run's columns, cut to the rows kept, with its metrics as columns. A run that
     failed (`failed` holds its place) keeps the row of the last step it reached, and its
     metrics are missing, as in the batch tool's table."""
-    every, metrics = table
+    every, metrics, functions = table
     out = []
     for r, place in zip(results, failed):
+        completed = not place and len(r["step"]) > 0 and r["step"][-1] == steps
+        computed = _function_values(functions, r, completed)
         kept = {name: values for name, values in r.items() if not name.startswith("_")}
         if every is not None:
             mask = _core.table_steps_kept(r["step"], every, steps)
             if len(mask):
                 mask[-1] = True
             kept = {name: values[mask] for name, values in kept.items()}
-        completed = not place and len(r["step"]) > 0 and r["step"][-1] == steps
         for name, value in zip(metrics, _core.run_metrics(metrics, r, completed) if metrics else []):
+            kept[name] = np.full(len(kept["step"]), value)
+        for name, value in computed.items():
             kept[name] = np.full(len(kept["step"]), value)
         out.append(kept)
     return out
@@ -129,6 +163,9 @@ def _thinned(results, steps, table, failed):
 def _study(points, columns, replicates, seed, steps, jobs, client, independent_seeds, species, threads, progress,
            table, settings):
     table = _table_choice(table)
+    for name in table[2]:
+        if name in columns:
+            raise ValueError(message("python.metric_function", name))
     replicates = check_count("replicates", replicates)
     steps = check_steps(steps)
     jobs = check_jobs(jobs)
@@ -164,7 +201,7 @@ def _study(points, columns, replicates, seed, steps, jobs, client, independent_s
     design = {name: _design_column([s[name] for s in point_settings]) for name in columns}
     failed_runs = {(e.point, e.replicate) for e in failures}
     failed = [(t[0], t[1]) in failed_runs for t in tasks]
-    table = _assemble(tasks, _thinned(results, steps, table, failed), design, table[1])
+    table = _assemble(tasks, _thinned(results, steps, table, failed), design, [*table[1], *table[2]])
     if pandas is not None:
         table.attrs.update(master_seed=master, steps=steps, replicates=replicates,
                            independent_seeds=bool(independent_seeds))

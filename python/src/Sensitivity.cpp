@@ -9,10 +9,14 @@
 #include <variant>
 #include <vector>
 
+#include "AtomicFile.h"
 #include "CalibrationStudy.h"
+#include "Errors.h"
+#include "IndicesFigure.h"
 #include "Messages.h"
 #include "RunSettings.h"
 #include "RunMetrics.h"
+#include "ResultTable.h"
 #include "SensitivityFiles.h"
 #include "StudyTable.h"
 
@@ -41,6 +45,141 @@ std::pair<std::vector<std::string>, std::vector<std::string>> Outcome(analysis::
         throw py::error_already_set();
     }
     return {std::move(outcome.Notes), std::move(outcome.Warnings)};
+}
+
+// A table's columns as CSV text (analysis::TableText): each column a NumPy array of
+// reals or of whole numbers, or a list of texts.
+std::string TableTextOf(const std::vector<std::string> &names, const std::vector<py::object> &columns) {
+    std::vector<analysis::TableColumn> out(names.size());
+    for (std::size_t c = 0; c < names.size() && c < columns.size(); ++c) {
+        analysis::TableColumn &column = out[c];
+        column.Name = names[c];
+        if (py::isinstance<py::array>(columns[c])) {
+            const auto array = columns[c].cast<py::array>();
+            const char kind = array.dtype().kind();
+            if (kind == 'i' || kind == 'u') {
+                column.Type = analysis::TableColumn::Kind::Whole;
+                column.Wholes = columns[c].cast<std::vector<std::int64_t>>();
+                continue;
+            }
+            if (kind == 'f') {
+                column.Reals = columns[c].cast<std::vector<double>>();
+                continue;
+            }
+        }
+        column.Type = analysis::TableColumn::Kind::Text;
+        column.Texts = columns[c].cast<std::vector<std::string>>();
+    }
+    return analysis::TableText(out);
+}
+
+[[noreturn]] void RaiseOsError(const std::string &text) {
+    PyErr_SetString(PyExc_OSError, text.c_str());
+    throw py::error_already_set();
+}
+
+// The factors as the Python side hands them over: the path of a factors file, or rows
+// (name, low, high, scale) made from a dict or a DataFrame; the core checks both alike.
+using FactorTuple = std::tuple<std::string, double, double, std::string>;
+std::vector<analysis::FactorRow> FactorRowsOf(const py::object &factors) {
+    std::vector<analysis::FactorRow> rows;
+    for (const auto &[name, low, high, scale] : factors.cast<std::vector<FactorTuple>>())
+        rows.push_back({name, low, high, scale});
+    return rows;
+}
+
+std::vector<analysis::Factor> FactorsOf(const py::object &factors) {
+    analysis::ParsedFactors parsed = py::isinstance<py::str>(factors)
+                                         ? analysis::ReadFactorsFile(factors.cast<std::string>())
+                                         : analysis::FactorsFromRows(FactorRowsOf(factors));
+    analysis::FileOutcome problems;
+    problems.Problems = std::move(parsed.Problems);
+    Outcome(std::move(problems));
+    return std::move(parsed.Factors);
+}
+
+std::vector<std::string> InputsOf(const py::object &factors) {
+    if (py::isinstance<py::str>(factors)) return {factors.cast<std::string>()};
+    return {};
+}
+
+// The design's factors' names, whether each is whole, and its values (a row per point);
+// written to `designOut` too unless it is empty.
+py::tuple SampleDesign(const py::object &factors, const std::string &method, int samples, std::uint32_t seed,
+                       int levels, int pool, const std::string &designOut) {
+    analysis::SampleRequest request;
+    request.Kind = MethodOf(method, "method");
+    request.Samples = samples;
+    request.Seed = seed;
+    request.Levels = levels;
+    request.Pool = pool;
+    const std::vector<analysis::Factor> read = FactorsOf(factors);
+    analysis::DesignOutcome outcome;
+    {
+        py::gil_scoped_release release;
+        outcome = analysis::SampleInto(read, request, designOut, InputsOf(factors));
+    }
+    Outcome(outcome);
+    py::list names, whole;
+    for (const analysis::Factor &f : read) {
+        names.append(f.Name);
+        whole.append(f.Whole);
+    }
+    const std::vector<double> &values = outcome.Design.Values;
+    const auto columns = static_cast<py::ssize_t>(read.size());
+    py::array_t<double> points({static_cast<py::ssize_t>(values.size()) / columns, columns});
+    std::copy(values.begin(), values.end(), points.mutable_data());
+    return py::make_tuple(names, whole, points);
+}
+
+// The figure of the indices `csv`, through the pictures module, never over an input.
+void WriteIndicesFigure(const std::string &csv, const std::string &figure, const std::vector<std::string> &taken) {
+    analysis::FileOutcome place;
+    analysis::CheckOutputPlace(figure, taken, place);
+    Outcome(std::move(place));
+    try {
+        WriteFileAtomically(figure, batch::IndicesFigurePng(csv));
+    } catch (const GlebixError &e) {
+        RaiseOsError(batch::LocalMessageWithContext(e));
+    } catch (const std::exception &e) { RaiseOsError(batch::Labelled("figure", batch::LocalExceptionMessage(e))); }
+}
+
+// The indices of a table (the file `tablePath`, or the text `tableText` when the path
+// is empty) as the CSV text, with the notes and warnings; the indices file and the
+// figure written too unless their paths are empty.
+py::tuple AnalyseTable(const std::string &tablePath, const std::string &tableText, const py::object &factors,
+                       const std::string &method, const std::vector<std::string> &metrics, std::uint32_t seed,
+                       int bootstrap, std::optional<std::int64_t> atStep, bool everyStep, double maxDropped,
+                       const std::string &indices, const std::string &figure) {
+    analysis::AnalysisRequest request;
+    request.Kind = MethodOf(method, "method");
+    request.Metrics = metrics;
+    request.Seed = seed;
+    request.Resamples = bootstrap;
+    request.AtStep = atStep;
+    request.EveryStep = everyStep;
+    request.MaxDropped = maxDropped;
+    const std::vector<analysis::Factor> read = FactorsOf(factors);
+    std::vector<std::string> taken = InputsOf(factors);
+    if (!tablePath.empty()) taken.push_back(tablePath);
+    if (!indices.empty()) taken.insert(taken.end(), {indices, analysis::AnalysisManifestPath(indices)});
+    if (!figure.empty()) {
+        analysis::FileOutcome place;
+        analysis::CheckOutputPlace(figure, taken, place);
+        Outcome(std::move(place));
+    }
+    analysis::IndicesOutcome outcome;
+    {
+        py::gil_scoped_release release;
+        std::optional<std::string> text = tableText;
+        if (!tablePath.empty()) text = analysis::ReadTableOrProblem(tablePath, outcome);
+        if (text)
+            outcome = analysis::AnalyseInto(*text, tablePath, read, InputsOf(factors).empty() ? "" : taken.front(),
+                                            request, indices);
+    }
+    auto [notes, warnings] = Outcome(outcome);
+    if (!figure.empty()) WriteIndicesFigure(outcome.Csv, figure, taken);
+    return py::make_tuple(outcome.Csv, notes, warnings);
 }
 
 void WriteDesign(const std::string &factors, const std::string &method, int samples, std::uint32_t seed, int levels,
@@ -80,11 +219,14 @@ std::pair<std::vector<std::string>, std::vector<std::string>> WriteIndices(
 }
 
 // The calibration of glebix-batch --calibrate, the settings given by name; the notes.
-std::vector<std::string> Calibrate(const std::string &factors, const std::string &observed, const std::string &out,
+std::vector<std::string> Calibrate(const py::object &factors, const std::string &observed, const std::string &out,
                                    const std::string &method, int samples, double accept, int replicates,
                                    std::uint32_t seed, int jobs, std::int32_t steps, const NamedTexts &named) {
     analysis::CalibrationOptions options;
-    options.Factors = factors;
+    if (py::isinstance<py::str>(factors))
+        options.Factors = factors.cast<std::string>();
+    else
+        options.FactorRows = FactorRowsOf(factors);
     options.Observed = observed;
     options.Out = out;
     options.Method = method;
@@ -163,6 +305,17 @@ void AddSensitivity(py::module_ &m) {
     m.def("check_table_metric", &CheckTableMetric, py::arg("name"), "Refuses a name --table-metric refuses.");
     m.def("run_metrics", &RunMetricValues, py::arg("names"), py::arg("trace"), py::arg("completed"),
           "The run metrics of one run from its trace, as glebix-batch --table-metric writes them.");
+    m.def("table_text", &TableTextOf, py::arg("names"), py::arg("columns"),
+          "A table's columns (arrays of reals or whole numbers, lists of texts) as the CSV text a study table is.");
+    m.def("sample_design", &SampleDesign, py::arg("factors"), py::arg("method"), py::arg("samples"), py::arg("seed"),
+          py::arg("levels"), py::arg("pool"), py::arg("design_out"),
+          "Samples factors (a file's path or (name, low, high, scale) rows): (names, whole, values); writes the "
+          "design file of glebix-batch --sample unless design_out is empty.");
+    m.def("analyse_table", &AnalyseTable, py::arg("table_path"), py::arg("table_text"), py::arg("factors"),
+          py::arg("method"), py::arg("metrics"), py::arg("seed"), py::arg("bootstrap"), py::arg("at_step"),
+          py::arg("every_step"), py::arg("max_dropped"), py::arg("indices"), py::arg("figure"),
+          "The indices of a table as glebix-batch --analyse computes them: (csv, notes, warnings); writes the "
+          "indices file and the figure unless their paths are empty.");
     m.def("write_design", &WriteDesign, py::arg("factors"), py::arg("method"), py::arg("samples"), py::arg("seed"),
           py::arg("levels"), py::arg("pool"), py::arg("design_out"),
           "Samples a factors file into a design file, as glebix-batch --sample.");

@@ -173,3 +173,59 @@ TEST(SensitivityProgram, ThinnedTableWithMetrics) {
     EXPECT_NE(ReadAll(messages).find("\"mean_density\" is not a metric of a run"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(dir / "no.csv"));
 }
+
+// --sample given a run's outputs runs its design at once: the very table that
+// --design-out then --design makes, whatever the study's options; with --design-out
+// as well, the design written is the one run.
+TEST(SensitivityProgram, SampleRunsAtOnceAsItsDesignWould) {
+    ScratchDir dir;
+    const std::string factors = dir.File("factors.csv", Factors);
+    const std::string study = " --seed 7 --steps 6 --replicates 2 --jobs 2 --quiet";
+    for (const std::string sample : {"--sample morris --levels 4 --pool 5 --samples 2", "--sample saltelli --samples 2",
+                                     "--sample factorial --levels 2"}) {
+        for (const std::string table : {" --table-every 3", " --table-every last --table-metric final_total"}) {
+            SCOPED_TRACE(sample + table);
+            const std::string head = sample + " --factors " + factors + study + table + " --table ";
+            ASSERT_EQ(RunProgram(sample + " --factors " + factors + " --seed 7 --design-out " + dir / "design.csv"), 0);
+            ASSERT_EQ(RunProgram("--design " + dir / "design.csv" + study + table + " --table " + dir / "two.csv"), 0);
+            ASSERT_EQ(RunProgram(head + dir / "one.csv"), 0);
+            EXPECT_EQ(ReadAll(dir / "one.csv"), ReadAll(dir / "two.csv"));
+            ASSERT_EQ(RunProgram(head + dir / "both.csv --design-out " + dir / "written.csv"), 0);
+            EXPECT_EQ(ReadAll(dir / "both.csv"), ReadAll(dir / "two.csv"));
+            EXPECT_EQ(ReadAll(dir / "written.csv"), ReadAll(dir / "design.csv"));
+        }
+    }
+    // A folder of results too, with the runs' result files.
+    ASSERT_EQ(RunProgram("--sample lhs --samples 3 --factors " + factors + study + " --out " + dir / "runs"), 0);
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "runs"));
+}
+
+// Without --design-out or a run's output there is nothing to do; a run's sample takes
+// no --design nor analysis option, and its design never replaces its table. Nothing
+// is written.
+TEST(SensitivityProgram, SampleRunRefusals) {
+    ScratchDir dir;
+    const std::string factors = dir.File("factors.csv", Factors);
+    const std::string head = "--sample lhs --samples 3 --seed 2 --factors " + factors;
+    const std::string messages = dir / "messages.txt", table = dir / "table.csv";
+    EXPECT_EQ(RunProgram(head + " --steps 3", messages), 2);
+    EXPECT_NE(ReadAll(messages).find("--sample needs --design-out (the design written) or a run's outputs"),
+              std::string::npos);
+    const std::string design = dir.File("design.csv", "Survival\n0.4\n");
+    EXPECT_EQ(RunProgram(head + " --design " + design + " --table " + table, messages), 2);
+    EXPECT_NE(ReadAll(messages).find("--design is not used with --sample followed by runs"), std::string::npos);
+    EXPECT_EQ(RunProgram(head + " --metric y --table " + table), 2);
+    EXPECT_EQ(RunProgram(head + " --table " + table + " --design-out " + table, messages), 2);
+    EXPECT_NE(ReadAll(messages).find("--design-out " + table + " is also an output of the runs"), std::string::npos);
+    const std::string params = dir.File("run.params", "Survival=0.4\n");
+    EXPECT_EQ(RunProgram(head + " --params " + params + " --table " + table + " --design-out " + params), 2);
+    EXPECT_EQ(ReadAll(params), "Survival=0.4\n");
+    EXPECT_EQ(RunProgram("--sample lhs --seed 2 --factors " + factors + " --table " + table), 2);
+    // A factor that is no setting may be sampled, not run; --validate checks all.
+    const std::string other = dir.File("other.csv", "name,low,high\nrain,0,1\n");
+    EXPECT_EQ(RunProgram("--sample lhs --samples 3 --seed 2 --factors " + other + " --table " + table, messages), 2);
+    EXPECT_NE(ReadAll(messages).find("--sample:1: column 1: unknown setting: \"rain\""), std::string::npos);
+    EXPECT_EQ(RunProgram("--validate " + head + " --table " + table), 0);
+    EXPECT_FALSE(std::filesystem::exists(table));
+    EXPECT_EQ(ReadAll(design), "Survival\n0.4\n");
+}

@@ -57,3 +57,16 @@ def test_bad_input_refused_before_any_run(tmp_path, inputs):
     with pytest.raises(ValueError):
         glebix.calibrate(factors, observed, out, seed=1, samples=10, method="abc-magic", steps=12, **PLOT)
     assert not out.exists()
+
+
+def test_factors_as_a_dict_calibrate_as_their_file(tmp_path, inputs):
+    factors, observed = inputs
+    from_file = glebix.calibrate(factors, observed, tmp_path / "file", seed=3, samples=30, accept=0.2, steps=12,
+                                 **PLOT)
+    from_dict = glebix.calibrate({"Survival": (0.2, 0.8)}, observed, tmp_path / "dict", seed=3, samples=30,
+                                 accept=0.2, steps=12, **PLOT)
+    assert (tmp_path / "dict" / "posterior.csv").read_bytes() == (tmp_path / "file" / "posterior.csv").read_bytes()
+    assert from_dict.equals(from_file)
+    with pytest.raises(ValueError, match="rain"):
+        glebix.calibrate({"rain": (0, 1)}, observed, tmp_path / "no", seed=3, samples=30, steps=12, **PLOT)
+    assert not (tmp_path / "no").exists()

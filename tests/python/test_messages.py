@@ -126,9 +126,9 @@ def test_the_plot_size_refusals_are_told_in_the_users_language(lang, tmp_path):
 
 def test_a_path_of_another_type_is_refused_in_the_users_language(lang, tmp_path):
     with pytest.raises(TypeError) as caught:
-        glebix.sample("lhs", 3, tmp_path / "d.csv", seed=1, samples=4)
+        glebix.sample("lhs", tmp_path / "f.csv", 3, seed=1, samples=4)
     assert str(caught.value) == expected(
         lang,
-        "factors : un chemin (str ou os.PathLike) est attendu, pas int",
-        "factors: a path (str or os.PathLike) is expected, not int",
+        "design_out : un chemin (str ou os.PathLike) est attendu, pas int",
+        "design_out: a path (str or os.PathLike) is expected, not int",
     )

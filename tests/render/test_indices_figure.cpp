@@ -7,6 +7,7 @@
 #include <string>
 
 #include "IndicesFigure.h"
+#include "PixelFont.h"
 
 using namespace glebix::batch;
 
@@ -55,4 +56,16 @@ TEST(IndicesFigure, EveryStepGivesAPanelPerIndex) {
     EXPECT_EQ(image.height(), 10 + 20 + 3 * (20 + 160 + 10));
     // The same text gives the same picture.
     EXPECT_EQ(IndicesFigurePng(csv), IndicesFigurePng(csv));
+}
+
+// Labels keep the case they are written in: two factors' names differing only in case
+// paint differently, and every character of a setting's or metric's name has a glyph.
+TEST(IndicesFigure, LabelsShowNamesAsWritten) {
+    const auto figure = [](const std::string &factor) {
+        const std::string csv = "metric,step,factor,index,estimate,low,high\ny,," + factor + ",PRCC,0.5,0.25,0.75\n";
+        return Decoded(IndicesFigurePng(csv));
+    };
+    EXPECT_NE(figure("DistMean"), figure("distmean"));
+    EXPECT_EQ(figure("DistMean"), figure("DistMean"));
+    EXPECT_TRUE(HasGlyphs("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_@:.-+*,()/ "));
 }

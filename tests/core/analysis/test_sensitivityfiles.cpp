@@ -2,8 +2,11 @@
 // the indices written, and comes only with indices.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
+#include <limits>
 
+#include "ResultTable.h"
 #include "SensitivityFiles.h"
 #include "Sha256.h"
 #include "TestFiles.h"
@@ -98,4 +101,42 @@ TEST(FrontEndEntries, GiveTheFilesBytesWithOrWithoutWriting) {
     ASSERT_TRUE(AnalyseInto(LhsTable(), "", rows.Factors, "", request, dir / "given.csv").Written());
     EXPECT_EQ(ReadAll(dir / "given.csv"), given.Csv);
     EXPECT_NE(ReadAll(dir / "given.json").find(glebix::Sha256Hex(FactorsText(rows.Factors))), std::string::npos);
+}
+
+// A table handed over as columns reads back to its values, missing reals missing, and
+// analyses to the bytes of the same table written as a file.
+TEST(FrontEndEntries, ColumnsMakeTheTableTheirFileIs) {
+    using Kind = TableColumn::Kind;
+    std::vector<TableColumn> columns(5);
+    columns[0] = {"point", Kind::Whole, {}, {}, {}};
+    columns[1] = {"a", Kind::Whole, {}, {}, {}};
+    columns[2] = {"b", Kind::Whole, {}, {}, {}};
+    columns[3] = {"y", Kind::Real, {}, {}, {}};
+    columns[4] = {"status, as text", Kind::Text, {}, {}, {}};
+    for (int p = 1; p <= 12; ++p) {
+        columns[0].Wholes.push_back(p);
+        columns[1].Wholes.push_back(p);
+        columns[2].Wholes.push_back((p * 7) % 12);
+        columns[3].Reals.push_back(3 * p + (p * 7) % 12);
+        columns[4].Texts.push_back("ok");
+    }
+    const std::string text = TableText(columns);
+    EXPECT_EQ(text.substr(0, text.find('\n')), "point,a,b,y,\"status, as text\"");
+    AnalysisRequest request;
+    request.Kind = Method::Lhs;
+    request.Metrics = {"y"};
+    request.Resamples = 30;
+    request.Seed = 17;
+    const ParsedFactors rows = FactorsFromRows({{"a", 1, 12, ""}, {"b", 0, 11, ""}});
+    const IndicesOutcome fromColumns = AnalyseInto(text, "", rows.Factors, "", request, "");
+    const IndicesOutcome fromFile = AnalyseInto(LhsTable(), "", rows.Factors, "", request, "");
+    ASSERT_TRUE(fromColumns.Written()) << fromColumns.Problems.front();
+    EXPECT_EQ(fromColumns.Csv, fromFile.Csv);
+    // Reals read back exactly; a missing one is a failed run's.
+    columns[3].Reals[0] = 0.1 + 0.2;
+    columns[3].Reals[1] = std::numeric_limits<double>::quiet_NaN();
+    const ParsedTable parsed = ParseResultTable(TableText(columns), "t", {"a", "b"}, {"y"});
+    ASSERT_TRUE(parsed.Problems.empty()) << parsed.Problems.front();
+    EXPECT_EQ(parsed.Table.RowMetrics[0], 0.1 + 0.2);
+    EXPECT_TRUE(std::isnan(parsed.Table.RowMetrics[1]));
 }
