@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "AbcTables.h"
+#include "CalibrationFigureData.h"
+#include "GridObservations.h"
 #include "InputFile.h"
 #include "SensitivityFiles.h"
 #include "Settings.h"
@@ -54,6 +56,10 @@ RunObservations ReadRunObservations(std::string_view text, const std::string &so
 // holds them (a header, then one row per step); a missing value where a row lacks.
 std::vector<double> RunSummaries(std::string_view runTable, std::span<const calibration::Observation> observations);
 
+// Draws the calibration's figure as PNG bytes (the pictures module's, handed in by the
+// front end); raises on a fault.
+using CalibrationFigureDrawer = std::function<std::string(const batch::CalibrationFigureData &)>;
+
 struct CalibrationRequest {
     CalibrationMethod Method = CalibrationMethod::Rejection;
     std::string FactorsPath, ObservedPath, OutDir;
@@ -69,20 +75,29 @@ struct CalibrationRequest {
     // Asked between the runs' steps; true stops the calibration (abc-smc keeps its last
     // complete generation in the folder). Empty: never.
     std::function<bool()> Interrupted;
+    // Observed grids, `[FIELD@]STEP:FILE` (GridObservations.h), compared as `GridCompare`.
+    std::vector<std::string> ObservedGrids;
+    GridCompare Compare = DefaultGridCompare;
+    // The figure's file, written once the results are; empty: none.
+    std::string FigurePath;
+    CalibrationFigureDrawer DrawFigure;
 };
 
 // Refuses, before any run: a factors file with faults or naming no setting, observations
-// with faults, an accept fraction outside (0, 1], and a folder already holding a
-// calibration's results (they stay). Runs faulted are counted, never accepted. An
-// abc-smc whose folder holds its state (SmcStateFileName) goes on from it, refused when
-// the state is of another calibration; its outcome is then the unbroken one's.
-// Interrupted: nothing but that state written, and `*wasInterrupted` set.
+// or observed grids with faults (the plot's size from a set-up of the request's settings), an accept fraction outside
+// (0, 1], and a folder already holding a calibration's results (they stay). Runs faulted are counted, never accepted.
+// An abc-smc whose folder holds its state (SmcStateFileName) goes on from it, refused when the state is of another
+// calibration; its outcome is then the unbroken one's. Interrupted: nothing but that state written, and
+// `*wasInterrupted` set. The figure, when asked, is written after the results; its fault is the outcome's WriteError,
+// and the results stay.
 FileOutcome Calibrate(const CalibrationRequest &request, bool *wasInterrupted = nullptr);
 
 struct TableCalibrationRequest {
     std::string TablePath, FactorsPath, ObservedPath, OutDir;
     double Accept = DefaultAcceptFraction;
     std::vector<std::string> Arguments;
+    std::string FigurePath;  // as CalibrationRequest's
+    CalibrationFigureDrawer DrawFigure;
 };
 // The rejection with its adjustment on a table of runs (calibration::RunsOfTable).
 FileOutcome CalibrateTableFiles(const TableCalibrationRequest &request);

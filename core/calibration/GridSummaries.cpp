@@ -6,10 +6,14 @@ namespace glebix::calibration {
 
 std::string_view GridSummaryName(GridSummary summary) {
     switch (summary) {
-    case GridSummary::Mean: return "mean";
-    case GridSummary::Variance: return "variance";
-    case GridSummary::OccupiedShare: return "occupied";
-    case GridSummary::MoranI: return "moran";
+    case GridSummary::Mean:
+        return "mean";
+    case GridSummary::Variance:
+        return "variance";
+    case GridSummary::OccupiedShare:
+        return "occupied";
+    case GridSummary::MoranI:
+        return "moran";
     }
     return "";
 }
@@ -61,10 +65,14 @@ double MoranI(const ValueGrid &grid) {
 
 double SummaryOf(const ValueGrid &grid, GridSummary summary) {
     switch (summary) {
-    case GridSummary::Mean: return GridMean(grid);
-    case GridSummary::Variance: return GridVariance(grid);
-    case GridSummary::OccupiedShare: return OccupiedShare(grid);
-    case GridSummary::MoranI: return MoranI(grid);
+    case GridSummary::Mean:
+        return GridMean(grid);
+    case GridSummary::Variance:
+        return GridVariance(grid);
+    case GridSummary::OccupiedShare:
+        return OccupiedShare(grid);
+    case GridSummary::MoranI:
+        return MoranI(grid);
     }
     return 0;
 }
