@@ -141,6 +141,7 @@ constexpr CatalogueEntry Entries[] = {
     {"calibration.grid_not_number", "la valeur d'une cellule observée doit être un nombre (avec un point, comme 0.4)", "an observed cell's value must be a number (with a point, as in 0.4)"},
     {"calibration.grid_no_value", "« {0} » : la cellule {1}, {2} n'a pas de valeur (nodata) ; une grille observée en donne une à chaque cellule", "\"{0}\": cell {1}, {2} has no value (nodata); an observed grid gives every cell one"},
     {"calibration.grid_no_plot", "--observed-grid : la taille du terrain est inconnue : {0}", "--observed-grid: the plot's size is unknown: {0}"},
+    {"calibration.grid_cells_few", "calibration : {0} simulations acceptées pour {1} résumés (une cellule par résumé) : l'ajustement par régression les reproduit exactement ; acceptez-en davantage que de résumés", "calibration: {0} accepted runs for {1} summaries (one per cell): the regression adjustment fits them exactly; accept more runs than there are summaries"},
     {"calibration.grid_compare", "--grid-compare « {0} » : summaries ou cells attendu", "--grid-compare \"{0}\": summaries or cells expected"},
     {"calibration.figure_exists", "calibration : « {0} » existe déjà ; la figure ne le remplace pas : choisissez un autre nom", "calibration: \"{0}\" already exists; the figure does not replace it: choose another name"},
     {"calibration.figure_no_drawer", "la figure ne peut être dessinée ici (module des images absent)", "the figure cannot be drawn here (no pictures module)"},

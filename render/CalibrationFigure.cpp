@@ -179,6 +179,7 @@ int Pairs(Canvas &c, const CalibrationFigureData &d, int top) {
 
 void PredictivePanel(Canvas &c, const CalibrationFigureData::Series &s, int top) {
     auto [firstStep, lastStep] = RangeOf(s.Steps);
+    const std::string steps = "step " + Short(firstStep) + " > " + Short(lastStep);
     if (firstStep == lastStep) {  // one step: drawn in the middle
         firstStep -= 1;
         lastStep += 1;
@@ -191,7 +192,7 @@ void PredictivePanel(Canvas &c, const CalibrationFigureData::Series &s, int top)
     c.Write(Margin, top, s.Metric);
     c.Write(Margin, plotTop, Short(hi));
     c.Write(Margin, plotTop + PredictiveHeight - GlyphHeight, Short(lo));
-    c.Write(left, plotTop + PredictiveHeight + 2, "step " + Short(firstStep) + " > " + Short(lastStep));
+    c.Write(left, plotTop + PredictiveHeight + 2, steps);
     QPainter p(&c.image);
     p.setPen(QColor::fromRgb(Axis));
     p.drawRect(left, plotTop, width, PredictiveHeight);
