@@ -565,8 +565,8 @@ FileOutcome Calibrate(const CalibrationRequest &request, bool *wasInterrupted) {
     if (faulted > 0)
         out.Notes.push_back(Message("calibration.faulted_runs", {CountOf(faulted), CountOf(result->RunCount)}));
     // The regression of the adjustment fits as many summaries as points exactly.
-    if (targets.Compare == GridCompare::Cells && !targets.Grids.empty() &&
-        result->Posterior.Values.Rows <= targets.Size())
+    if (request.Method == CalibrationMethod::Rejection && targets.Compare == GridCompare::Cells &&
+        !targets.Grids.empty() && result->Posterior.Values.Rows <= targets.Size())
         out.Notes.push_back(
             Message("calibration.grid_cells_few", {CountOf(result->Posterior.Values.Rows), CountOf(targets.Size())}));
     batch::JsonValue manifest = ManifestStart(request.Program, std::string(CalibrationMethodName(request.Method)),
