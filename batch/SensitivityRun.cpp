@@ -78,9 +78,8 @@ int RunCalibration(const BatchOptions &options, const std::function<void(const s
     request.Inputs = options.Files;
     request.Arguments = options.Arguments;
     request.Interrupted = [] { return StopSignal().load() != 0; };
-    request.ObservedGrids = s.Grids;
-    if (!s.GridCompare.empty()) request.Compare = *analysis::GridCompareNamed(s.GridCompare);
-    request.FigurePath = s.FigurePath;
+    // The comparison's name was checked with the command line.
+    analysis::TakeGridOptions(request, s.Grids, s.GridCompare, s.FigurePath);
     request.DrawFigure = CalibrationFigurePng;
     return Report(analysis::Calibrate(request), options.Quiet, print);
 }

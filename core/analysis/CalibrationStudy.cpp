@@ -540,6 +540,16 @@ void WriteFigure(const std::string &path, const CalibrationFigureDrawer &draw, c
 
 }  // namespace
 
+std::optional<std::string> TakeGridOptions(CalibrationRequest &request, std::vector<std::string> grids,
+                                           const std::string &compare, std::string figure) {
+    const auto named = compare.empty() ? std::optional(DefaultGridCompare) : GridCompareNamed(compare);
+    if (!named) return Message("calibration.grid_compare", {compare});
+    request.ObservedGrids = std::move(grids);
+    request.Compare = *named;
+    request.FigurePath = std::move(figure);
+    return std::nullopt;
+}
+
 FileOutcome Calibrate(const CalibrationRequest &request, bool *wasInterrupted) {
     FileOutcome out;
     CheckAccept(request.Accept, out);

@@ -83,6 +83,12 @@ struct CalibrationRequest {
     CalibrationFigureDrawer DrawFigure;
 };
 
+// The observed grids, their comparison by name ("summaries", "cells"; empty: the
+// default) and the figure's path, as every front end takes them; the refusal of an
+// unknown comparison, in the user's language.
+std::optional<std::string> TakeGridOptions(CalibrationRequest &request, std::vector<std::string> grids,
+                                           const std::string &compare, std::string figure);
+
 // Refuses, before any run: a factors file with faults or naming no setting, observations
 // or observed grids with faults (the plot's size from a set-up of the request's settings), an accept fraction outside
 // (0, 1], and a folder already holding a calibration's results (they stay). Runs faulted are counted, never accepted.

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "CalibrationFigure.h"
 #include "CalibrationStudy.h"
 #include "Messages.h"
 #include "RunSettings.h"
@@ -81,7 +82,9 @@ std::pair<std::vector<std::string>, std::vector<std::string>> WriteIndices(
 // The calibration of glebix-batch --calibrate, the settings given by name; the notes.
 std::vector<std::string> Calibrate(const std::string &factors, const std::string &observed, const std::string &out,
                                    const std::string &method, int samples, double accept, int replicates,
-                                   std::uint32_t seed, int jobs, std::int32_t steps, const NamedTexts &named) {
+                                   std::uint32_t seed, int jobs, std::int32_t steps, const NamedTexts &named,
+                                   const std::vector<std::string> &observedGrids, const std::string &gridCompare,
+                                   const std::string &figure) {
     const auto kind = analysis::CalibrationMethodNamed(method);
     if (!kind) throw py::value_error(batch::Message("python.bad_method", {"method", method}));
     analysis::CalibrationRequest request;
@@ -97,6 +100,9 @@ std::vector<std::string> Calibrate(const std::string &factors, const std::string
     request.Settings = BuildRunSettings(std::nullopt, named);
     request.Settings.Run.StepCount = std::to_string(steps);
     request.Program = "glebix (Python)";
+    if (auto refused = analysis::TakeGridOptions(request, observedGrids, gridCompare, figure))
+        throw py::value_error(*refused);
+    request.DrawFigure = batch::CalibrationFigurePng;
     analysis::FileOutcome outcome;
     {
         py::gil_scoped_release release;
@@ -169,7 +175,9 @@ void AddSensitivity(py::module_ &m) {
           py::arg("indices"), "Analyses a table into an indices file, as glebix-batch --analyse; (notes, warnings).");
     m.def("calibrate", &Calibrate, py::arg("factors"), py::arg("observed"), py::arg("out"), py::arg("method"),
           py::arg("samples"), py::arg("accept"), py::arg("replicates"), py::arg("seed"), py::arg("jobs"),
-          py::arg("steps"), py::arg("settings"), "Calibrates into a folder, as glebix-batch --calibrate; the notes.");
+          py::arg("steps"), py::arg("settings"), py::arg("observed_grids") = std::vector<std::string>{},
+          py::arg("grid_compare") = "", py::arg("figure") = "",
+          "Calibrates into a folder, as glebix-batch --calibrate; the notes.");
 }
 
 }  // namespace glebix::python

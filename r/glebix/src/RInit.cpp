@@ -34,7 +34,7 @@ SEXP gx_end_animation(SEXP);
 SEXP gx_catalogue_message(SEXP, SEXP);
 SEXP gx_write_design(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_write_indices(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
-SEXP gx_calibrate(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
+SEXP gx_calibrate(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_is_recorded_metric(SEXP);
 void gx_name_missing_folders();
 
@@ -68,7 +68,7 @@ static const R_CallMethodDef CallEntries[] = {
     {"gx_catalogue_message", (DL_FUNC)&gx_catalogue_message, 2},
     {"gx_write_design", (DL_FUNC)&gx_write_design, 7},
     {"gx_write_indices", (DL_FUNC)&gx_write_indices, 10},
-    {"gx_calibrate", (DL_FUNC)&gx_calibrate, 12},
+    {"gx_calibrate", (DL_FUNC)&gx_calibrate, 15},
     {"gx_is_recorded_metric", (DL_FUNC)&gx_is_recorded_metric, 1},
     {nullptr, nullptr, 0},
 };

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "CalibrationFigure.h"
 #include "CalibrationStudy.h"
 #include "RGlue.h"
 #include "RSettings.h"
@@ -72,7 +73,8 @@ extern "C" SEXP gx_write_indices(SEXP table, SEXP factors, SEXP method, SEXP met
 // The calibration of glebix-batch --calibrate into the folder `out`, the settings given
 // as names and texts; the notes.
 extern "C" SEXP gx_calibrate(SEXP factors, SEXP observed, SEXP out, SEXP method, SEXP samples, SEXP accept,
-                             SEXP replicates, SEXP seed, SEXP jobs, SEXP steps, SEXP names, SEXP values) {
+                             SEXP replicates, SEXP seed, SEXP jobs, SEXP steps, SEXP names, SEXP values, SEXP grids,
+                             SEXP compare, SEXP figure) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
         const std::string name = Text(method);
@@ -92,6 +94,10 @@ extern "C" SEXP gx_calibrate(SEXP factors, SEXP observed, SEXP out, SEXP method,
             BuildSettings("", Rcpp::as<std::vector<std::string>>(names), Rcpp::as<std::vector<std::string>>(values));
         request.Settings.Run.StepCount = std::to_string(Rcpp::as<int>(steps));
         request.Program = "glebix (R)";
+        if (auto refused = analysis::TakeGridOptions(request, Rcpp::as<std::vector<std::string>>(grids), Text(compare),
+                                                     Text(figure)))
+            throw GlebixError(*refused);
+        request.DrawFigure = batch::CalibrationFigurePng;
         return Outcome(analysis::Calibrate(request));
     });
     END_RCPP
