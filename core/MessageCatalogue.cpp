@@ -369,7 +369,7 @@ constexpr CatalogueEntry Entries[] = {
     {"help.indices", "le CSV des indices : metric,step,factor,index,estimate,low,high", "the CSV of the indices: metric,step,factor,index,estimate,low,high"},
     {"help.bootstrap", "rééchantillonnages des intervalles à 95 % (1000 par défaut)", "resamples of the 95 % intervals (1000 by default)"},
     {"help.at-step", "le pas K du tableau (par défaut : son dernier pas)", "step K of the table (by default: its last step)"},
-    {"help.figure", "une image PNG des indices : barres et intervalles,\nou courbes au fil des pas avec --every-step", "a PNG picture of the indices: bars and intervals,\nor lines over the steps with --every-step"},
+    {"help.figure", "une image PNG des indices : barres et intervalles,\nou courbes au fil des pas avec --every-step ; avec une calibration,\nles lois a posteriori et la bande prédite autour des observations", "a PNG picture of the indices: bars and intervals,\nor lines over the steps with --every-step; with a calibration,\nthe posterior and the predicted band around the observations"},
     {"help.every-step", "des indices à chaque pas du tableau", "indices at every step of the table"},
     {"help.max-dropped", "part des groupes de points que des simulations en échec\npeuvent retirer (0.05 par défaut)", "share of the groups of points that failed runs\nmay remove (0.05 by default)"},
     {"help.strict", "chaque avertissement devient une erreur d'utilisation", "every warning becomes a usage error"},
