@@ -15,6 +15,7 @@
 #include "Factors.h"
 #include "JsonText.h"
 #include "Manifest.h"
+#include "RasterInput.h"
 #include "Messages.h"
 #include "RunMetrics.h"
 #include "RunSession.h"
@@ -550,6 +551,56 @@ std::optional<std::string> TakeGridOptions(CalibrationRequest &request, std::vec
     return std::nullopt;
 }
 
+namespace {
+
+// The observed series and grids, their problems said in `out`.
+Targets ReadTargets(const CalibrationRequest &request, std::int32_t steps, FileOutcome &out) {
+    Targets targets;
+    targets.Compare = request.Compare;
+    const auto text = ReadInputOrProblem(request.ObservedPath, out);
+    if (!text) return targets;
+    RunObservations observations = ReadRunObservations(*text, request.ObservedPath, steps);
+    for (std::string &p : observations.Problems) out.Problems.push_back(std::move(p));
+    targets.Series = std::move(observations.Observations);
+    if (!request.ObservedGrids.empty()) targets.Grids = ObservedGrids(request, steps, out);
+    return targets;
+}
+
+batch::JsonValue CalibrationManifest(const CalibrationRequest &request, const Targets &targets,
+                                     const Calibrated &result, std::int32_t steps, std::size_t faulted) {
+    batch::JsonValue manifest = ManifestStart(request.Program, std::string(CalibrationMethodName(request.Method)),
+                                              request.Seed, request.Accept, request.Arguments);
+    manifest["samples"] = static_cast<std::int64_t>(request.Samples);
+    manifest["replicates"] = static_cast<std::int64_t>(request.Replicates);
+    manifest["steps"] = static_cast<std::int64_t>(steps);
+    manifest["runs"] = static_cast<std::uint64_t>(result.RunCount);
+    manifest["faulted_runs"] = static_cast<std::uint64_t>(faulted);
+    std::vector<std::pair<std::string, std::string>> inputs = {{"factors", request.FactorsPath},
+                                                               {"observed", request.ObservedPath}};
+    for (const GridObservation &g : targets.Grids)
+        inputs.emplace_back("observed_grid", gis::SplitRasterPath(g.Path).File);
+    manifest["inputs"] = InputsJson(inputs);
+    if (!targets.Grids.empty()) {
+        manifest["observed_grids"] = batch::JsonValue(request.ObservedGrids);
+        manifest["grid_compare"] = std::string(GridCompareName(targets.Compare));
+    }
+    return manifest;
+}
+
+// The notes of a calibration that ran: its faulted runs, and a cell-by-cell comparison
+// whose regression adjustment fits its kept runs exactly (no more of them than entries).
+void RunNotes(const CalibrationRequest &request, const Targets &targets, const Calibrated &result, std::size_t faulted,
+              FileOutcome &out) {
+    if (faulted > 0)
+        out.Notes.push_back(Message("calibration.faulted_runs", {CountOf(faulted), CountOf(result.RunCount)}));
+    if (request.Method == CalibrationMethod::Rejection && targets.Compare == GridCompare::Cells &&
+        !targets.Grids.empty() && result.Posterior.Values.Rows <= targets.Size())
+        out.Notes.push_back(
+            Message("calibration.grid_cells_few", {CountOf(result.Posterior.Values.Rows), CountOf(targets.Size())}));
+}
+
+}  // namespace
+
 FileOutcome Calibrate(const CalibrationRequest &request, bool *wasInterrupted) {
     FileOutcome out;
     CheckAccept(request.Accept, out);
@@ -559,55 +610,25 @@ FileOutcome Calibrate(const CalibrationRequest &request, bool *wasInterrupted) {
     CheckFigurePlace(request.FigurePath, request.OutDir, out);
     const auto factors = ReadFactors(request.FactorsPath, true, out);
     const auto steps = ParseWholeToken(request.Settings.Run.StepCount);
-    const auto text = ReadInputOrProblem(request.ObservedPath, out);
-    Targets targets;
-    targets.Compare = request.Compare;
-    if (text && steps) {
-        RunObservations observations = ReadRunObservations(*text, request.ObservedPath, *steps);
-        for (std::string &p : observations.Problems) out.Problems.push_back(std::move(p));
-        targets.Series = std::move(observations.Observations);
-        if (steps && !request.ObservedGrids.empty()) targets.Grids = ObservedGrids(request, *steps, out);
-    }
+    const Targets targets = steps ? ReadTargets(request, *steps, out) : Targets{};
     if (!out.Problems.empty() || !factors || !steps) return out;
     std::size_t faulted = 0;
     const auto result = RunMethod(request, *factors, targets, *steps, faulted, out, wasInterrupted);
     if (!result) return out;
-    if (faulted > 0)
-        out.Notes.push_back(Message("calibration.faulted_runs", {CountOf(faulted), CountOf(result->RunCount)}));
-    // The regression of the adjustment fits as many summaries as points exactly.
-    if (request.Method == CalibrationMethod::Rejection && targets.Compare == GridCompare::Cells &&
-        !targets.Grids.empty() && result->Posterior.Values.Rows <= targets.Size())
-        out.Notes.push_back(
-            Message("calibration.grid_cells_few", {CountOf(result->Posterior.Values.Rows), CountOf(targets.Size())}));
-    batch::JsonValue manifest = ManifestStart(request.Program, std::string(CalibrationMethodName(request.Method)),
-                                              request.Seed, request.Accept, request.Arguments);
-    manifest["samples"] = static_cast<std::int64_t>(request.Samples);
-    manifest["replicates"] = static_cast<std::int64_t>(request.Replicates);
-    manifest["steps"] = static_cast<std::int64_t>(*steps);
-    manifest["runs"] = static_cast<std::uint64_t>(result->RunCount);
-    manifest["faulted_runs"] = static_cast<std::uint64_t>(faulted);
-    std::vector<std::pair<std::string, std::string>> inputs = {{"factors", request.FactorsPath},
-                                                               {"observed", request.ObservedPath}};
-    for (const GridObservation &g : targets.Grids) inputs.emplace_back("observed_grid", g.Path);
-    manifest["inputs"] = InputsJson(inputs);
-    if (!targets.Grids.empty()) {
-        manifest["observed_grids"] = batch::JsonValue(request.ObservedGrids);
-        manifest["grid_compare"] = std::string(GridCompareName(targets.Compare));
-    }
-    WriteOutputs(request.OutDir, result->Posterior, result->Runs, std::move(manifest), out);
+    RunNotes(request, targets, *result, faulted, out);
+    WriteOutputs(request.OutDir, result->Posterior, result->Runs,
+                 CalibrationManifest(request, targets, *result, *steps, faulted), out);
     std::error_code ignored;
     if (out.WriteError.empty())
         std::filesystem::remove(std::filesystem::path(request.OutDir) / SmcStateFileName, ignored);
     if (out.WriteError.empty() && !request.FigurePath.empty()) {
-        const auto summaries = [&](std::size_t row) -> const std::vector<double> * {
-            if (request.Method == CalibrationMethod::Smc) {
-                const auto found = result->RunSummaries.find(row);
-                return found == result->RunSummaries.end() ? nullptr : &found->second;
-            }
-            return nullptr;
+        // abc-smc's runs are not prior runs: their summaries are kept by run number.
+        const auto smcRuns = [&result](std::size_t row) -> const std::vector<double> * {
+            const auto found = result->RunSummaries.find(row);
+            return found == result->RunSummaries.end() ? nullptr : &found->second;
         };
         WriteFigure(request.FigurePath, request.DrawFigure,
-                    FigureData(result->Posterior, result->Runs, summaries, targets), out);
+                    FigureData(result->Posterior, result->Runs, smcRuns, targets), out);
     }
     return out;
 }
