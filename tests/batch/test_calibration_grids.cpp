@@ -104,12 +104,17 @@ TEST(CalibrationGridsProgram, ACompactedGridRecoversWhatCountsCannotAndRepeats) 
     const std::string manifest = ReadAll(dir / "grid/manifest.json");
     EXPECT_NE(manifest.find("\"observed_grid\""), std::string::npos);
     EXPECT_NE(manifest.find("\"grid_compare\": \"summaries\""), std::string::npos);
-    // A GeoTIFF of the same values (doubles, as the grid holds them) observes the same.
-    if (std::system(("gdal_translate -q -of GTiff -ot Float64 --config AAIGRID_DATATYPE Float64 " + c.grids +
-                     "/compacted.asc " + dir / "c.tif")
-                        .c_str()) == 0) {
-        ASSERT_EQ(RunProgram(Calibration(c, dir / "tif") + " --observed-grid compacted@10:" + dir / "c.tif"), 0);
-        EXPECT_EQ(ReadAll(dir / "tif/posterior.csv"), ReadAll(dir / "grid/posterior.csv"));
+    // A GeoTIFF, or a NetCDF variable, of the same values (doubles, as the grid holds
+    // them) observes the same.
+    for (const auto &[format, file] : {std::pair{"GTiff", "c.tif"}, {"netCDF", "c.nc"}}) {
+        const std::string translate = "gdal_translate -q -of " + std::string(format) +
+                                      " -ot Float64 --config AAIGRID_DATATYPE Float64 " + c.grids + "/compacted.asc " +
+                                      dir / file + " >/dev/null 2>&1";
+        if (std::system(translate.c_str()) != 0) continue;
+        const std::string variable = std::string(format) == "netCDF" ? ":Band1" : "";
+        const std::string out = dir / (std::string(file) + ".out");
+        ASSERT_EQ(RunProgram(Calibration(c, out) + " --observed-grid compacted@10:" + dir / file + variable), 0);
+        EXPECT_EQ(ReadAll(out + "/posterior.csv"), ReadAll(dir / "grid/posterior.csv")) << file;
     }
     // Cell by cell, with more accepted runs than cells.
     ASSERT_EQ(RunProgram("--calibrate --method abc-rejection --factors " + c.factors + " --observed " + c.observed +
