@@ -28,6 +28,9 @@ constexpr int PairSide = 170;
 constexpr int PredictiveHeight = 130;
 constexpr int PredictiveLabelWidth = 70;
 constexpr int PointSide = 3;
+constexpr int PointOffset = PointSide / 2;  // a point's square centred on its place
+constexpr int BandWidth = 5;
+constexpr int LabelGap = 2;  // between a panel's edge and its labels
 constexpr int TextScale = 1;
 constexpr int NumberDigits = 3;
 constexpr QRgb Background = 0xFFFFFFFF, Ink = 0xFF000000, Axis = 0xFFA0A0A0, Bar = 0xFF1F77B4, Band = 0xFFB0C8E8,
@@ -125,20 +128,21 @@ void Histogram(Canvas &c, const CalibrationFigureData &d, std::size_t f, int lef
         const int bin = static_cast<int>(std::floor((factor.Values[k] - factor.Low) / span * HistogramBins));
         bins[static_cast<std::size_t>(std::clamp(bin, 0, HistogramBins - 1))] += w;
     }
-    const double tallest = std::max(*std::max_element(bins.begin(), bins.end()), 1e-300);
+    const double tallest = *std::max_element(bins.begin(), bins.end());
     QPainter p(&c.image);
     const int base = top + HistogramHeight;
     p.setPen(QColor::fromRgb(Axis));
     p.drawLine(left, base, left + width, base);
     for (int b = 0; b < HistogramBins; ++b) {
         const int x0 = left + b * width / HistogramBins, x1 = left + (b + 1) * width / HistogramBins;
-        const int h = static_cast<int>(std::lround(bins[static_cast<std::size_t>(b)] / tallest * HistogramHeight));
+        const double share = tallest > 0 ? bins[static_cast<std::size_t>(b)] / tallest : 0;
+        const int h = static_cast<int>(std::lround(share * HistogramHeight));
         if (h > 0) p.fillRect(x0, base - h, std::max(1, x1 - x0 - 1), h, QColor::fromRgb(Bar));
     }
-    c.Write(left, base + 2, Short(factor.Low));
+    c.Write(left, base + LabelGap, Short(factor.Low));
     const std::string high = Short(factor.High);
-    c.Write(left + width - TextWidth(high, TextScale), base + 2, high);
-    c.Write(left, base + 2 + LabelHeight, factor.Name);
+    c.Write(left + width - TextWidth(high, TextScale), base + LabelGap, high);
+    c.Write(left, base + LabelGap + LabelHeight, factor.Name);
 }
 
 int Marginals(Canvas &c, const CalibrationFigureData &d, int top) {
@@ -159,9 +163,10 @@ void Scatter(Canvas &c, const CalibrationFigureData &d, std::size_t a, std::size
     const std::size_t n = std::min(fa.Values.size(), fb.Values.size());
     for (std::size_t k = 0; k < n; ++k)
         if (std::isfinite(fa.Values[k]) && std::isfinite(fb.Values[k]))
-            p.fillRect(x(fa.Values[k]) - 1, y(fb.Values[k]) - 1, PointSide, PointSide, QColor::fromRgb(Point));
-    c.Write(left, top + PairSide + 2, fa.Name + " >");
-    c.Write(left, top + PairSide + 2 + LabelHeight, fb.Name + " ^");
+            p.fillRect(x(fa.Values[k]) - PointOffset, y(fb.Values[k]) - PointOffset, PointSide, PointSide,
+                       QColor::fromRgb(Point));
+    c.Write(left, top + PairSide + LabelGap, fa.Name + " >");
+    c.Write(left, top + PairSide + LabelGap + LabelHeight, fb.Name + " ^");
 }
 
 int Pairs(Canvas &c, const CalibrationFigureData &d, int top) {
@@ -192,19 +197,21 @@ void PredictivePanel(Canvas &c, const CalibrationFigureData::Series &s, int top)
     c.Write(Margin, top, s.Metric);
     c.Write(Margin, plotTop, Short(hi));
     c.Write(Margin, plotTop + PredictiveHeight - GlyphHeight, Short(lo));
-    c.Write(left, plotTop + PredictiveHeight + 2, steps);
+    c.Write(left, plotTop + PredictiveHeight + LabelGap, steps);
     QPainter p(&c.image);
     p.setPen(QColor::fromRgb(Axis));
     p.drawRect(left, plotTop, width, PredictiveHeight);
     for (std::size_t k = 0; k < s.Steps.size(); ++k) {
         if (!std::isfinite(s.BandLow[k]) || !std::isfinite(s.BandHigh[k])) continue;
         const int top0 = y(s.BandHigh[k]), bottom = y(s.BandLow[k]);
-        p.fillRect(x(s.Steps[k]) - 2, top0, 5, std::max(1, bottom - top0 + 1), QColor::fromRgb(Band));
+        p.fillRect(x(s.Steps[k]) - BandWidth / 2, top0, BandWidth, std::max(1, bottom - top0 + 1),
+                   QColor::fromRgb(Band));
     }
     p.setPen(QColor::fromRgb(Ink));
     for (std::size_t k = 0; k < s.Steps.size(); ++k)
         if (std::isfinite(s.Observed[k]))
-            p.fillRect(x(s.Steps[k]) - 1, y(s.Observed[k]) - 1, PointSide, PointSide, QColor::fromRgb(Ink));
+            p.fillRect(x(s.Steps[k]) - PointOffset, y(s.Observed[k]) - PointOffset, PointSide, PointSide,
+                       QColor::fromRgb(Ink));
 }
 
 int Predictive(Canvas &c, const CalibrationFigureData &d, int top) {
