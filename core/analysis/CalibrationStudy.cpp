@@ -536,7 +536,10 @@ void WriteFigure(const std::string &path, const CalibrationFigureDrawer &draw, c
     try {
         if (!draw) throw GlebixError(Message("calibration.figure_no_drawer"));
         WriteFileAtomically(path, draw(data));
-    } catch (const std::exception &e) { out.WriteError = batch::Labelled(path, batch::LocalExceptionMessage(e)); }
+    } catch (const std::exception &e) {
+        const std::string said = batch::LocalExceptionMessage(e);  // a file's fault names it already
+        out.WriteError = said.find(path) == std::string::npos ? batch::Labelled(path, said) : said;
+    }
 }
 
 }  // namespace
