@@ -90,12 +90,14 @@ std::optional<std::string> TakeGridOptions(CalibrationRequest &request, std::vec
                                            const std::string &compare, std::string figure);
 
 // Refuses, before any run: a factors file with faults or naming no setting, observations
-// or observed grids with faults (the plot's size from a set-up of the request's settings), an accept fraction outside
-// (0, 1], and a folder already holding a calibration's results (they stay). Runs faulted are counted, never accepted.
-// An abc-smc whose folder holds its state (SmcStateFileName) goes on from it, refused when the state is of another
-// calibration; its outcome is then the unbroken one's. Interrupted: nothing but that state written, and
-// `*wasInterrupted` set. The figure, when asked, is written after the results; its fault is the outcome's WriteError,
-// and the results stay.
+// with faults, an accept fraction outside (0, 1], and a folder already holding a
+// calibration's results (they stay). Runs faulted are counted, never accepted. An
+// abc-smc whose folder holds its state (SmcStateFileName) goes on from it, refused when
+// the state is of another calibration; its outcome is then the unbroken one's.
+// Interrupted: nothing but that state written, and `*wasInterrupted` set.
+// Observed grids with faults are refused too, read at the plot's size that a set-up of
+// the request's settings gives. The figure, when asked, is written after the results;
+// its fault is the outcome's WriteError, and the results stay.
 FileOutcome Calibrate(const CalibrationRequest &request, bool *wasInterrupted = nullptr);
 
 struct TableCalibrationRequest {
