@@ -22,8 +22,8 @@ struct CalibrationFigureData {
     std::vector<Factor> Factors;
     std::vector<double> Weights;  // of the accepted points
     std::vector<Series> Predictive;
-    // The panels' titles, in the user's language.
-    std::string MarginalTitle, PairsTitle, PredictiveTitle;
+    // The panels' titles and the word before the steps' range, in the user's language.
+    std::string MarginalTitle, PairsTitle, PredictiveTitle, StepWord;
 };
 
 // The posterior predictive band: these quantiles of the accepted runs' values.

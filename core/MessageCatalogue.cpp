@@ -147,6 +147,7 @@ constexpr CatalogueEntry Entries[] = {
     {"calibration.figure_no_drawer", "la figure ne peut être dessinée ici (module des images absent)", "the figure cannot be drawn here (no pictures module)"},
     {"calibration.figure_marginal", "densité a posteriori", "posterior density"},
     {"calibration.figure_pairs", "points acceptés", "accepted points"},
+    {"calibration.figure_step", "pas", "step"},
     {"calibration.figure_predictive", "observé et bande des quantiles 0.05 à 0.95 des simulations acceptées", "observed and band of the 0.05 to 0.95 quantiles of the accepted runs"},
     {"calibration.factor_not_setting", "calibration : « {0} » : le facteur {1} n'est pas un réglage de Glebix ; une calibration fait varier des réglages", "calibration: \"{0}\": factor {1} is not a Glebix setting; a calibration varies settings"},
     {"calibration.results_exist", "calibration : le dossier « {0} » contient déjà des résultats ({1}) ; ils sont gardés : choisissez un autre dossier", "calibration: the folder \"{0}\" already holds results ({1}); they are kept: choose another folder"},

@@ -182,9 +182,9 @@ int Pairs(Canvas &c, const CalibrationFigureData &d, int top) {
     return top + PairsSection(d);
 }
 
-void PredictivePanel(Canvas &c, const CalibrationFigureData::Series &s, int top) {
+void PredictivePanel(Canvas &c, const CalibrationFigureData::Series &s, const std::string &stepWord, int top) {
     auto [firstStep, lastStep] = RangeOf(s.Steps);
-    const std::string steps = "step " + Short(firstStep) + " > " + Short(lastStep);
+    const std::string steps = stepWord + " " + Short(firstStep) + " > " + Short(lastStep);
     if (firstStep == lastStep) {  // one step: drawn in the middle
         firstStep -= 1;
         lastStep += 1;
@@ -219,7 +219,7 @@ int Predictive(Canvas &c, const CalibrationFigureData &d, int top) {
     c.Write(Margin, top + Margin / 2, d.PredictiveTitle);
     int at = top + TitleHeight;
     for (const auto &s : d.Predictive) {
-        PredictivePanel(c, s, at);
+        PredictivePanel(c, s, d.StepWord, at);
         at += LabelHeight + PredictiveHeight + LabelHeight + Margin;
     }
     return at;

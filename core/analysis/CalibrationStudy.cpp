@@ -527,6 +527,7 @@ batch::CalibrationFigureData FigureData(const calibration::Posterior &posterior,
     data.MarginalTitle = Message("calibration.figure_marginal");
     data.PairsTitle = Message("calibration.figure_pairs");
     data.PredictiveTitle = Message("calibration.figure_predictive");
+    data.StepWord = Message("calibration.figure_step");
     return data;
 }
 
