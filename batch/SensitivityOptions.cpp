@@ -14,10 +14,10 @@ namespace {
 
 // The options that only sampling or analysing take.
 const std::set<std::string> &SensitivityOnly() {
-    static const std::set<std::string> names = {"--factors",    "--samples",  "--levels",     "--pool",
-                                                "--design-out", "--method",   "--metric",     "--indices",
-                                                "--bootstrap",  "--at-step",  "--every-step", "--max-dropped",
-                                                "--calibrate",  "--observed", "--accept",     "--figure"};
+    static const std::set<std::string> names = {
+        "--factors",   "--samples",  "--levels",    "--pool",    "--design-out",    "--method",
+        "--metric",    "--indices",  "--bootstrap", "--at-step", "--every-step",    "--max-dropped",
+        "--calibrate", "--observed", "--accept",    "--figure",  "--observed-grid", "--grid-compare"};
     return names;
 }
 
@@ -68,7 +68,10 @@ void CheckCalibrate(Gathered &g) {
     Needs(g, "--calibrate", {"--method", "--factors", "--observed", "--samples", "--seed", "--out"});
     RefuseOthers(g, "--calibrate",
                  {"--method", "--factors", "--observed", "--samples", "--accept", "--replicates", "--out", "--steps",
-                  "--set", "--params", "--species", "--jobs"});
+                  "--set", "--params", "--species", "--jobs", "--observed-grid", "--grid-compare", "--figure"});
+    const std::string &compare = g.options.Sensitivity.GridCompare;
+    if (!compare.empty() && !analysis::GridCompareNamed(compare))
+        g.problems.push_back(Message("calibration.grid_compare", {compare}));
 }
 
 // --analyse TABLE --method abc-rejection: the table's runs calibrated.
@@ -76,7 +79,7 @@ void CheckTableCalibration(Gathered &g) {
     if (analysis::CalibrationMethodNamed(g.options.Sensitivity.Method) != analysis::CalibrationMethod::Rejection)
         g.problems.push_back(Message("option.bad_method", {"--method", g.options.Sensitivity.Method, "abc-rejection"}));
     Needs(g, "--analyse", {"--factors", "--observed", "--out"});
-    RefuseOthers(g, "--analyse", {"--factors", "--method", "--observed", "--accept", "--out"});
+    RefuseOthers(g, "--analyse", {"--factors", "--method", "--observed", "--accept", "--out", "--figure"});
 }
 
 // Whether a run's output is asked (--out, --table, ...).

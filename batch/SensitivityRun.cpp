@@ -6,6 +6,7 @@
 #include "BatchRun.h"
 #include "CalibrationStudy.h"
 #include "Errors.h"
+#include "CalibrationFigure.h"
 #include "IndicesFigure.h"
 #include "InputFile.h"
 #include "Messages.h"
@@ -59,7 +60,9 @@ int RunCalibration(const BatchOptions &options, const std::function<void(const s
                                                 s.ObservedPath,
                                                 options.OutDir,
                                                 s.Accept.value_or(analysis::DefaultAcceptFraction),
-                                                options.Arguments};
+                                                options.Arguments,
+                                                s.FigurePath,
+                                                CalibrationFigurePng};
         return Report(analysis::CalibrateTableFiles(table), options.Quiet, print);
     }
     analysis::CalibrationRequest request;
@@ -76,6 +79,9 @@ int RunCalibration(const BatchOptions &options, const std::function<void(const s
     request.Inputs = options.Files;
     request.Arguments = options.Arguments;
     request.Interrupted = [] { return StopSignal().load() != 0; };
+    // The comparison's name was checked with the command line.
+    analysis::TakeGridOptions(request, s.Grids, s.GridCompare, s.FigurePath);
+    request.DrawFigure = CalibrationFigurePng;
     return Report(analysis::Calibrate(request), options.Quiet, print);
 }
 

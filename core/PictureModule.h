@@ -2,7 +2,7 @@
 // animated maps of render/. In the batch tool the render/ functions it calls
 // and the Python module call (MapPicture.h's DensityMapPng, the members of
 // MapAnimation.h, GifAnimation.h and SessionAnimation.h, and IndicesFigure.h's
-// IndicesFigurePng) are stand-ins that call
+// IndicesFigurePng, CalibrationFigure.h's CalibrationFigurePng) are stand-ins that call
 // through this table (render/PictureLoader.cpp), so that a run without pictures loads
 // none of those libraries. The module is the render/ code with PictureModuleEntry.cpp;
 // the windows, the tests and R link that code directly.
@@ -23,6 +23,7 @@ class RunAnimation;
 class RunSession;
 class SessionAnimation;
 struct AnimationLook;
+struct CalibrationFigureData;
 
 struct PictureCapabilities {
     std::string (*densityMapPng)(const TPlot &plot, std::int32_t step);
@@ -37,9 +38,10 @@ struct PictureCapabilities {
     void (*sessionStepped)(SessionAnimation &animation, const RunSession &session);
     std::string (*runAnimationEnd)(RunAnimation &animation);
     std::string (*indicesFigurePng)(std::string_view csv);
+    std::string (*calibrationFigurePng)(const CalibrationFigureData &data);
 };
 
 // The entry's name says the table's layout: a module built for another one is not used.
-inline constexpr ModuleName PictureModuleName{"glebix-pictures.so", "glebix_picture_capabilities_2", "QtGui, giflib"};
+inline constexpr ModuleName PictureModuleName{"glebix-pictures.so", "glebix_picture_capabilities_3", "QtGui, giflib"};
 
 }  // namespace glebix::batch

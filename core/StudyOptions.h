@@ -50,6 +50,8 @@ struct SensitivityOptions {
     bool Calibrate = false;            // --calibrate: runs the prior and calibrates
     std::string ObservedPath;          // --observed FILE
     std::optional<double> Accept;      // --accept q
+    std::vector<std::string> Grids;    // --observed-grid [FIELD@]STEP:FILE, in order
+    std::string GridCompare;           // --grid-compare summaries|cells; empty: summaries
 };
 
 // Most runs one invocation makes.

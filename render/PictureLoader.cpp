@@ -1,5 +1,6 @@
 // The stand-ins of the render/ functions the batch tool and the Python module call
 // (PictureModule.h): each loads the pictures module on its first call and calls its own.
+#include "CalibrationFigure.h"
 #include "IndicesFigure.h"
 #include "MapAnimation.h"
 #include "MapPicture.h"
@@ -19,6 +20,8 @@ const PictureCapabilities &Pictures() {
 std::string DensityMapPng(const TPlot &plot, std::int32_t step) { return Pictures().densityMapPng(plot, step); }
 
 std::string IndicesFigurePng(std::string_view csv) { return Pictures().indicesFigurePng(csv); }
+
+std::string CalibrationFigurePng(const CalibrationFigureData &data) { return Pictures().calibrationFigurePng(data); }
 
 void MapAnimation::Open(const std::string &path, const AnimationLook &look, int width, int height) {
     Pictures().animationOpen(*this, path, look, width, height);

@@ -1,6 +1,7 @@
 // The entry of the pictures module (PictureModule.h): its table, filled with the
 // render/ code. The module is linked so that these names mean its own functions, not
 // the batch tool's stand-ins of the same names.
+#include "CalibrationFigure.h"
 #include "IndicesFigure.h"
 #include "MapAnimation.h"
 #include "MapPicture.h"
@@ -28,8 +29,9 @@ const PictureCapabilities Capabilities{
     [](SessionAnimation &animation, const RunSession &session) { animation.SessionAnimation::Stepped(session); },
     [](RunAnimation &animation) { return animation.End(); },
     &IndicesFigurePng,
+    &CalibrationFigurePng,
 };
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) const void *glebix_picture_capabilities_2() { return &Capabilities; }
+extern "C" __attribute__((visibility("default"))) const void *glebix_picture_capabilities_3() { return &Capabilities; }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <map>
 
 #include "AbcDrive.h"
 #include "AtomicFile.h"
@@ -14,6 +15,7 @@
 #include "Factors.h"
 #include "JsonText.h"
 #include "Manifest.h"
+#include "RasterInput.h"
 #include "Messages.h"
 #include "RunMetrics.h"
 #include "RunSession.h"
@@ -144,6 +146,18 @@ namespace {
 // Thrown when the request's Interrupted says so, once the runs under way have stopped.
 struct CalibrationInterrupted {};
 
+// What the runs are compared with: the observed series, then the observed grids' entries.
+struct Targets {
+    std::vector<Observation> Series;
+    std::vector<GridObservation> Grids;
+    GridCompare Compare = DefaultGridCompare;
+    std::size_t Size() const {
+        std::size_t n = Series.size();
+        for (const GridObservation &g : Grids) n += GridEntries(g.Values, Compare).size();
+        return n;
+    }
+};
+
 // One run to make: its point's values (each on its factor's own scale) and its seed.
 struct CalibrationRun {
     std::vector<double> Values;
@@ -152,9 +166,11 @@ struct CalibrationRun {
     std::int64_t Replicate = 1;
 };
 
-// The run's rows as a study table holds them; throws on a fault of the run.
-std::string RunTable(const CalibrationRequest &request, const std::vector<Factor> &factors, const CalibrationRun &run,
-                     std::int32_t steps, const std::atomic<bool> &stop) {
+// The run's summaries: its rows as a study table holds them, and its grids at the
+// observed steps captured while it runs; throws on a fault of the run.
+std::vector<double> RunTargets(const CalibrationRequest &request, const std::vector<Factor> &factors,
+                               const CalibrationRun &run, std::int32_t steps, const Targets &targets,
+                               const std::atomic<bool> &stop) {
     TSettings settings = request.Settings;
     for (std::size_t f = 0; f < factors.size(); ++f) {
         const double value = factors[f].Whole ? std::nearbyint(run.Values[f]) : run.Values[f];
@@ -162,6 +178,8 @@ std::string RunTable(const CalibrationRequest &request, const std::vector<Factor
             throw GlebixError(*problem);
     }
     batch::RunSession session(batch::RunStart{settings, run.Seed, request.Seed, steps, 1, request.Inputs});
+    GridCapture capture(targets.Grids);
+    session.Observe(capture);
     std::string table = batch::StudyTableHeader({}, RecordEmigrants);
     const std::string prefix = batch::StudyRowPrefix(static_cast<int>(run.Point), 1, run.Seed, {});
     session.SetUp();
@@ -170,30 +188,34 @@ std::string RunTable(const CalibrationRequest &request, const std::vector<Factor
         if (stop.load(std::memory_order_relaxed)) throw GlebixError("stop");
         batch::AppendStudyRow(table, prefix, session.StepIndex(), session.Record(), RecordEmigrants);
     });
-    return table;
+    std::vector<double> out = RunSummaries(table, targets.Series);
+    const std::vector<double> grids = CapturedEntries(capture, targets.Grids, targets.Compare);
+    if (out.empty() || (grids.empty() && !targets.Grids.empty())) return {};
+    out.insert(out.end(), grids.begin(), grids.end());
+    return out;
 }
 
 // Each run's summaries through the core's study runner; none for a run that faulted.
 calibration::Matrix RunAll(const CalibrationRequest &request, const std::vector<Factor> &factors,
-                           const std::vector<CalibrationRun> &runs, std::span<const Observation> observations,
-                           std::int32_t steps, std::size_t &faulted) {
+                           const std::vector<CalibrationRun> &runs, const Targets &targets, std::int32_t steps,
+                           std::size_t &faulted) {
     std::vector<std::vector<double>> summaries(runs.size());
     std::atomic<bool> stop{false};
     batch::RunStudy(
         runs.size(), batch::RunsAtOnce(request.Jobs, runs.size()),
         [&](std::size_t k, std::atomic<bool> &halt) {
             try {
-                summaries[k] = RunSummaries(RunTable(request, factors, runs[k], steps, halt), observations);
+                summaries[k] = RunTargets(request, factors, runs[k], steps, targets, halt);
             } catch (const std::exception &) { summaries[k].clear(); }
         },
         [&request](std::size_t) {
             if (request.Interrupted && request.Interrupted()) throw CalibrationInterrupted{};
         },
         stop);
-    calibration::Matrix out(0, observations.size());
+    calibration::Matrix out(0, targets.Size());
     for (auto &s : summaries) {
         if (s.empty()) ++faulted;
-        out.AppendRow(calibration::CompletedSummaries(std::move(s), observations.size()));
+        out.AppendRow(calibration::CompletedSummaries(std::move(s), targets.Size()));
     }
     return out;
 }
@@ -208,6 +230,17 @@ Observed ObservedOf(std::span<const Observation> observations) {
         out.Values.push_back(o.Value);
         out.Sds.push_back(o.Sd);
     }
+    return out;
+}
+
+// The observed grids' entries follow the series', scaled by their spread over the runs.
+Observed ObservedOf(const Targets &targets) {
+    Observed out = ObservedOf(targets.Series);
+    for (const GridObservation &g : targets.Grids)
+        for (double v : GridEntries(g.Values, targets.Compare)) {
+            out.Values.push_back(v);
+            out.Sds.push_back(0);
+        }
     return out;
 }
 
@@ -227,10 +260,12 @@ struct Calibrated {
     calibration::Posterior Posterior;
     calibration::PriorRuns Runs;
     std::size_t RunCount = 0;
+    // abc-smc's runs' summaries by the row its ids give (those made since a resume only).
+    std::map<std::size_t, std::vector<double>> RunSummaries;
 };
 
-Calibrated Rejection(const CalibrationRequest &request, const std::vector<Factor> &factors,
-                     std::span<const Observation> observations, std::int32_t steps, std::size_t &faulted) {
+Calibrated Rejection(const CalibrationRequest &request, const std::vector<Factor> &factors, const Targets &targets,
+                     std::int32_t steps, std::size_t &faulted) {
     const std::vector<CalibrationRun> runs = PriorSample(factors, request);
     Calibrated out;
     out.RunCount = runs.size();
@@ -241,8 +276,8 @@ Calibrated Rejection(const CalibrationRequest &request, const std::vector<Factor
         out.Runs.Seeds.push_back(r.Seed);
         out.Runs.Replicates.push_back(r.Replicate);
     }
-    out.Runs.Summaries = RunAll(request, factors, runs, observations, steps, faulted);
-    const Observed observed = ObservedOf(observations);
+    out.Runs.Summaries = RunAll(request, factors, runs, targets, steps, faulted);
+    const Observed observed = ObservedOf(targets);
     const auto candidates = calibration::CandidatesOf(out.Runs, observed.Values, request.Replicates > 1, observed.Sds);
     out.Posterior = calibration::Reject(candidates, factors, {request.Accept});
     return out;
@@ -263,9 +298,8 @@ calibration::AbcSmc SmcToRun(const std::vector<Factor> &factors, const calibrati
     return kept;
 }
 
-Calibrated Smc(const CalibrationRequest &request, const std::vector<Factor> &factors,
-               std::span<const Observation> observations, std::int32_t steps, std::size_t &faulted,
-               std::vector<std::string> &notes) {
+Calibrated Smc(const CalibrationRequest &request, const std::vector<Factor> &factors, const Targets &targets,
+               std::int32_t steps, std::size_t &faulted, std::vector<std::string> &notes) {
     calibration::SmcSettings settings;
     settings.Population = SmcPopulation(static_cast<std::size_t>(request.Samples));
     settings.Quantile = SmcQuantile;
@@ -275,21 +309,26 @@ Calibrated Smc(const CalibrationRequest &request, const std::vector<Factor> &fac
     const std::filesystem::path state = std::filesystem::path(request.OutDir) / SmcStateFileName;
     calibration::AbcSmc smc = SmcToRun(factors, settings, state, notes);
     std::filesystem::create_directories(request.OutDir);
-    const Observed observed = ObservedOf(observations);
+    const Observed observed = ObservedOf(targets);
     smc.SetGivenScales(observed.Sds);
+    std::map<std::size_t, std::vector<double>> kept;
     while (!smc.Done()) {
         const std::vector<calibration::SmcPoint> &batch = smc.NextBatch();
         if (batch.empty()) break;
         std::vector<CalibrationRun> runs;
         for (const auto &p : batch) runs.push_back({p.Values, p.Seed, static_cast<std::int64_t>(smc.Runs()) + 1, 1});
         const std::size_t generations = smc.CompleteGenerations();
-        calibration::TakeSummaries(smc, observed.Values, RunAll(request, factors, runs, observations, steps, faulted));
+        const calibration::Matrix summaries = RunAll(request, factors, runs, targets, steps, faulted);
+        for (std::size_t k = 0; k < runs.size(); ++k)  // run numbers as the population's ids give them
+            kept[smc.Runs() + k] = {summaries.Row(k).begin(), summaries.Row(k).end()};
+        calibration::TakeSummaries(smc, observed.Values, summaries);
         if (smc.CompleteGenerations() != generations) WriteFileAtomically(state.string(), smc.Save());
     }
     Calibrated out;
     out.Posterior = smc.Adjusted();
     out.RunCount = smc.Runs();
     faulted = smc.FaultedRuns();
+    out.RunSummaries = std::move(kept);
     return out;
 }
 
@@ -389,12 +428,11 @@ batch::JsonValue ManifestStart(const std::string &program, const std::string &me
 
 // The method's calibration, or nothing when it failed or was interrupted (said in `out`).
 std::optional<Calibrated> RunMethod(const CalibrationRequest &request, const std::vector<Factor> &factors,
-                                    std::span<const Observation> observations, std::int32_t steps, std::size_t &faulted,
-                                    FileOutcome &out, bool *wasInterrupted) {
+                                    const Targets &targets, std::int32_t steps, std::size_t &faulted, FileOutcome &out,
+                                    bool *wasInterrupted) {
     try {
-        if (request.Method == CalibrationMethod::Rejection)
-            return Rejection(request, factors, observations, steps, faulted);
-        return Smc(request, factors, observations, steps, faulted, out.Notes);
+        if (request.Method == CalibrationMethod::Rejection) return Rejection(request, factors, targets, steps, faulted);
+        return Smc(request, factors, targets, steps, faulted, out.Notes);
     } catch (const calibration::CalibrationError &e) { out.WriteError = Said(e); } catch (const GlebixError &e) {
         out.WriteError = batch::LocalMessageWithContext(e);
     } catch (const std::filesystem::filesystem_error &e) {
@@ -425,8 +463,194 @@ std::variant<CalibrationRequest, std::string> CalibrationRequestOf(CalibrationOp
     request.Settings = std::move(options.Settings);
     request.Settings.Run.StepCount = std::to_string(options.Steps);
     request.Program = std::move(options.Program);
+    if (auto refused =
+            TakeGridOptions(request, std::move(options.ObservedGrids), options.GridCompare, std::move(options.Figure)))
+        return *refused;
     return request;
 }
+
+namespace {
+
+// A figure asked beside a calibration must not replace a file already there.
+void CheckFigurePlace(const std::string &figure, const std::string &folder, FileOutcome &out) {
+    std::error_code error;
+    if (figure.empty()) return;
+    if (std::filesystem::exists(figure, error)) out.Problems.push_back(Message("calibration.figure_exists", {figure}));
+    if (std::filesystem::equivalent(figure, folder, error))
+        out.Problems.push_back(Message("analysis.output_is_input", {figure}));
+}
+
+// The observed grids, read at the size of the plot the runs' settings give (one set-up
+// of them, which draws nothing from the runs' seeds).
+std::vector<GridObservation> ObservedGrids(const CalibrationRequest &request, std::int32_t steps, FileOutcome &out) {
+    int columns = 0, rows = 0;
+    try {
+        batch::RunSession session(
+            batch::RunStart{request.Settings, request.Seed, request.Seed, steps, 1, request.Inputs});
+        session.SetUp();
+        columns = session.Plot().Width;
+        rows = session.Plot().Height;
+    } catch (const GlebixError &e) {
+        out.Problems.push_back(Message("calibration.grid_no_plot", {batch::LocalMessageWithContext(e)}));
+        return {};
+    }
+    GridObservations grids = ReadGridObservations(request.ObservedGrids, steps, columns, rows);
+    for (std::string &p : grids.Problems) out.Problems.push_back(std::move(p));
+    return std::move(grids.Grids);
+}
+
+// Where each summary of the runs is drawn in the figure: its metric's panel and its step
+// (0 for a run's whole); a cell of a grid compared cell by cell is left out (no panel).
+struct EntryPlace {
+    std::string Metric;
+    double Step = 0;
+};
+
+std::vector<std::optional<EntryPlace>> EntryPlaces(const Targets &targets) {
+    std::vector<std::optional<EntryPlace>> out;
+    for (const Observation &o : targets.Series)
+        out.push_back(EntryPlace{o.Metric, static_cast<double>(ParseWholeToken(o.Step).value_or(0))});
+    for (const GridObservation &g : targets.Grids) {
+        const std::size_t n = GridEntries(g.Values, targets.Compare).size();
+        if (targets.Compare == GridCompare::Cells) {
+            out.insert(out.end(), n, std::nullopt);
+            continue;
+        }
+        for (const calibration::GridSummary summary : calibration::GridSummaries)
+            out.push_back(EntryPlace{
+                std::string(GridFieldName(g.Field)) + " " + std::string(calibration::GridSummaryName(summary)),
+                static_cast<double>(g.Step)});
+    }
+    return out;
+}
+
+using SummariesOfRow = std::function<const std::vector<double> *(std::size_t row)>;
+
+// The band of the accepted runs' values of summary `entry`: its weighted quantiles.
+std::pair<double, double> Band(const calibration::Posterior &posterior, const calibration::PriorRuns &runs,
+                               const SummariesOfRow &smcRuns, std::size_t entry) {
+    std::vector<double> values, weights;
+    for (std::size_t k = 0; k < posterior.Ids.size(); ++k) {
+        const std::size_t row = posterior.Ids[k].Row;
+        const std::vector<double> *held = smcRuns(row);
+        const double v = held                                                       ? (*held)[entry]
+                         : row < runs.Summaries.Rows && entry < runs.Summaries.Cols ? runs.Summaries(row, entry)
+                                                                                    : NotANumber;
+        if (!std::isfinite(v) || !(posterior.Weights[k] > 0)) continue;
+        values.push_back(v);
+        weights.push_back(posterior.Weights[k]);
+    }
+    if (values.empty()) return {NotANumber, NotANumber};
+    return {calibration::WeightedQuantile(values, weights, batch::BandLowLevel),
+            calibration::WeightedQuantile(values, weights, batch::BandHighLevel)};
+}
+
+batch::CalibrationFigureData FigureData(const calibration::Posterior &posterior, const calibration::PriorRuns &runs,
+                                        const SummariesOfRow &smcRuns, const Targets &targets) {
+    batch::CalibrationFigureData data;
+    for (std::size_t f = 0; f < posterior.Factors.size(); ++f) {
+        batch::CalibrationFigureData::Factor factor{
+            posterior.Factors[f].Name, posterior.Factors[f].Low, posterior.Factors[f].High, {}};
+        for (std::size_t k = 0; k < posterior.Values.Rows; ++k) factor.Values.push_back(posterior.Values(k, f));
+        data.Factors.push_back(std::move(factor));
+    }
+    data.Weights = posterior.Weights;
+    const Observed observed = ObservedOf(targets);
+    const auto places = EntryPlaces(targets);
+    for (std::size_t e = 0; e < places.size(); ++e) {
+        if (!places[e]) continue;
+        auto series = std::find_if(data.Predictive.begin(), data.Predictive.end(),
+                                   [&](const auto &s) { return s.Metric == places[e]->Metric; });
+        if (series == data.Predictive.end())
+            series = data.Predictive.insert(data.Predictive.end(), {places[e]->Metric, {}, {}, {}, {}});
+        const auto [low, high] = Band(posterior, runs, smcRuns, e);
+        series->Steps.push_back(places[e]->Step);
+        series->Observed.push_back(observed.Values[e]);
+        series->BandLow.push_back(low);
+        series->BandHigh.push_back(high);
+    }
+    data.MarginalTitle = Message("calibration.figure_marginal");
+    data.PairsTitle = Message("calibration.figure_pairs");
+    data.PredictiveTitle = Message("calibration.figure_predictive");
+    data.StepWord = Message("calibration.figure_step");
+    return data;
+}
+
+// Written after the results, which stay whatever happens to it.
+void WriteFigure(const std::string &path, const CalibrationFigureDrawer &draw, const batch::CalibrationFigureData &data,
+                 FileOutcome &out) {
+    try {
+        if (!draw) throw GlebixError(Message("calibration.figure_no_drawer"));
+        WriteFileAtomically(path, draw(data));
+    } catch (const std::exception &e) {
+        const std::string said = batch::LocalExceptionMessage(e);  // a file's fault names it already
+        out.WriteError = said.find(path) == std::string::npos ? batch::Labelled(path, said) : said;
+    }
+}
+
+}  // namespace
+
+std::optional<std::string> TakeGridOptions(CalibrationRequest &request, std::vector<std::string> grids,
+                                           const std::string &compare, std::string figure) {
+    const auto named = compare.empty() ? std::optional(DefaultGridCompare) : GridCompareNamed(compare);
+    if (!named) return Message("calibration.grid_compare", {compare});
+    request.ObservedGrids = std::move(grids);
+    request.Compare = *named;
+    request.FigurePath = std::move(figure);
+    return std::nullopt;
+}
+
+namespace {
+
+// The observed series and grids, their problems said in `out`.
+Targets ReadTargets(const CalibrationRequest &request, std::int32_t steps, FileOutcome &out) {
+    Targets targets;
+    targets.Compare = request.Compare;
+    const auto text = ReadInputOrProblem(request.ObservedPath, out);
+    if (!text) return targets;
+    RunObservations observations = ReadRunObservations(*text, request.ObservedPath, steps);
+    for (std::string &p : observations.Problems) out.Problems.push_back(std::move(p));
+    targets.Series = std::move(observations.Observations);
+    if (!request.ObservedGrids.empty()) targets.Grids = ObservedGrids(request, steps, out);
+    return targets;
+}
+
+batch::JsonValue CalibrationManifest(const CalibrationRequest &request, const std::vector<Factor> &factors,
+                                     const Targets &targets, const Calibrated &result, std::int32_t steps,
+                                     std::size_t faulted) {
+    batch::JsonValue manifest = ManifestStart(request.Program, std::string(CalibrationMethodName(request.Method)),
+                                              request.Seed, request.Accept, request.Arguments);
+    manifest["samples"] = static_cast<std::int64_t>(request.Samples);
+    manifest["replicates"] = static_cast<std::int64_t>(request.Replicates);
+    manifest["steps"] = static_cast<std::int64_t>(steps);
+    manifest["runs"] = static_cast<std::uint64_t>(result.RunCount);
+    manifest["faulted_runs"] = static_cast<std::uint64_t>(faulted);
+    std::vector<std::pair<std::string, std::string>> inputs = {
+        {"factors", request.FactorRows ? "" : request.FactorsPath}, {"observed", request.ObservedPath}};
+    for (const GridObservation &g : targets.Grids)
+        inputs.emplace_back("observed_grid", gis::SplitRasterPath(g.Path).File);
+    // Factors handed over as rows are recorded by the digest of their factors text.
+    manifest["inputs"] = InputsJson(inputs, request.FactorRows ? Sha256Hex(FactorsText(factors)) : std::string());
+    if (!targets.Grids.empty()) {
+        manifest["observed_grids"] = batch::JsonValue(request.ObservedGrids);
+        manifest["grid_compare"] = std::string(GridCompareName(targets.Compare));
+    }
+    return manifest;
+}
+
+// The notes of a calibration that ran: its faulted runs, and a cell-by-cell comparison
+// whose regression adjustment fits its kept runs exactly (no more of them than entries).
+void RunNotes(const CalibrationRequest &request, const Targets &targets, const Calibrated &result, std::size_t faulted,
+              FileOutcome &out) {
+    if (faulted > 0)
+        out.Notes.push_back(Message("calibration.faulted_runs", {CountOf(faulted), CountOf(result.RunCount)}));
+    if (request.Method == CalibrationMethod::Rejection && targets.Compare == GridCompare::Cells &&
+        !targets.Grids.empty() && result.Posterior.Values.Rows <= targets.Size())
+        out.Notes.push_back(
+            Message("calibration.grid_cells_few", {CountOf(result.Posterior.Values.Rows), CountOf(targets.Size())}));
+}
+
+}  // namespace
 
 FileOutcome Calibrate(const CalibrationRequest &request, bool *wasInterrupted) {
     FileOutcome out;
@@ -434,34 +658,29 @@ FileOutcome Calibrate(const CalibrationRequest &request, bool *wasInterrupted) {
     if (request.Method == CalibrationMethod::Smc && request.Replicates > 1)
         out.Problems.push_back(Message("calibration.smc_replicates"));
     CheckFolder(request.OutDir, {request.FactorRows ? "" : request.FactorsPath, request.ObservedPath}, out);
+    CheckFigurePlace(request.FigurePath, request.OutDir, out);
     const auto factors = ReadFactors(request.FactorsPath, true, out, request.FactorRows);
     const auto steps = ParseWholeToken(request.Settings.Run.StepCount);
-    const auto text = ReadInputOrProblem(request.ObservedPath, out);
-    RunObservations observations;
-    if (text && steps)
-        observations = ReadRunObservations(*text, request.ObservedPath, static_cast<std::int32_t>(*steps));
-    for (std::string &p : observations.Problems) out.Problems.push_back(std::move(p));
+    const Targets targets = steps ? ReadTargets(request, *steps, out) : Targets{};
     if (!out.Problems.empty() || !factors || !steps) return out;
     std::size_t faulted = 0;
-    const auto result = RunMethod(request, *factors, observations.Observations, static_cast<std::int32_t>(*steps),
-                                  faulted, out, wasInterrupted);
+    const auto result = RunMethod(request, *factors, targets, *steps, faulted, out, wasInterrupted);
     if (!result) return out;
-    if (faulted > 0)
-        out.Notes.push_back(Message("calibration.faulted_runs", {CountOf(faulted), CountOf(result->RunCount)}));
-    batch::JsonValue manifest = ManifestStart(request.Program, std::string(CalibrationMethodName(request.Method)),
-                                              request.Seed, request.Accept, request.Arguments);
-    manifest["samples"] = static_cast<std::int64_t>(request.Samples);
-    manifest["replicates"] = static_cast<std::int64_t>(request.Replicates);
-    manifest["steps"] = static_cast<std::int64_t>(*steps);
-    manifest["runs"] = static_cast<std::uint64_t>(result->RunCount);
-    manifest["faulted_runs"] = static_cast<std::uint64_t>(faulted);
-    const std::string given = request.FactorRows ? Sha256Hex(FactorsText(*factors)) : std::string();
-    manifest["inputs"] = InputsJson(
-        {{"factors", request.FactorRows ? "" : request.FactorsPath}, {"observed", request.ObservedPath}}, given);
-    WriteOutputs(request.OutDir, result->Posterior, result->Runs, std::move(manifest), out);
+    RunNotes(request, targets, *result, faulted, out);
+    WriteOutputs(request.OutDir, result->Posterior, result->Runs,
+                 CalibrationManifest(request, *factors, targets, *result, *steps, faulted), out);
     std::error_code ignored;
     if (out.WriteError.empty())
         std::filesystem::remove(std::filesystem::path(request.OutDir) / SmcStateFileName, ignored);
+    if (out.WriteError.empty() && !request.FigurePath.empty()) {
+        // abc-smc's runs are not prior runs: their summaries are kept by run number.
+        const auto smcRuns = [&result](std::size_t row) -> const std::vector<double> * {
+            const auto found = result->RunSummaries.find(row);
+            return found == result->RunSummaries.end() ? nullptr : &found->second;
+        };
+        WriteFigure(request.FigurePath, request.DrawFigure,
+                    FigureData(result->Posterior, result->Runs, smcRuns, targets), out);
+    }
     return out;
 }
 
@@ -469,6 +688,7 @@ FileOutcome CalibrateTableFiles(const TableCalibrationRequest &request) {
     FileOutcome out;
     CheckAccept(request.Accept, out);
     CheckFolder(request.OutDir, {request.TablePath, request.FactorsPath, request.ObservedPath}, out);
+    CheckFigurePlace(request.FigurePath, request.OutDir, out);
     const auto factors = ReadFactors(request.FactorsPath, false, out);
     const auto table = ReadInputOrProblem(request.TablePath, out);
     const auto observedText = ReadInputOrProblem(request.ObservedPath, out);
@@ -487,6 +707,14 @@ FileOutcome CalibrateTableFiles(const TableCalibrationRequest &request) {
         manifest["inputs"] = InputsJson(
             {{"table", request.TablePath}, {"factors", request.FactorsPath}, {"observed", request.ObservedPath}});
         WriteOutputs(request.OutDir, posterior, runs, std::move(manifest), out);
+        if (out.WriteError.empty() && !request.FigurePath.empty()) {
+            Targets targets;
+            targets.Series = observations;
+            WriteFigure(request.FigurePath, request.DrawFigure,
+                        FigureData(
+                            posterior, runs, [](std::size_t) { return nullptr; }, targets),
+                        out);
+        }
     } catch (const calibration::CalibrationError &e) { out.Problems.push_back(Said(e)); }
     return out;
 }

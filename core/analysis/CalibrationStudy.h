@@ -17,6 +17,8 @@
 #include <vector>
 
 #include "AbcTables.h"
+#include "CalibrationFigureData.h"
+#include "GridObservations.h"
 #include "InputFile.h"
 #include "SensitivityFiles.h"
 #include "Settings.h"
@@ -55,6 +57,10 @@ RunObservations ReadRunObservations(std::string_view text, const std::string &so
 // holds them (a header, then one row per step); a missing value where a row lacks.
 std::vector<double> RunSummaries(std::string_view runTable, std::span<const calibration::Observation> observations);
 
+// Draws the calibration's figure as PNG bytes (the pictures module's, handed in by the
+// front end); raises on a fault.
+using CalibrationFigureDrawer = std::function<std::string(const batch::CalibrationFigureData &)>;
+
 struct CalibrationRequest {
     CalibrationMethod Method = CalibrationMethod::Rejection;
     std::string FactorsPath, ObservedPath, OutDir;
@@ -71,6 +77,12 @@ struct CalibrationRequest {
     // Asked between the runs' steps; true stops the calibration (abc-smc keeps its last
     // complete generation in the folder). Empty: never.
     std::function<bool()> Interrupted;
+    // Observed grids, `[FIELD@]STEP:FILE` (GridObservations.h), compared as `GridCompare`.
+    std::vector<std::string> ObservedGrids;
+    GridCompare Compare = DefaultGridCompare;
+    // The figure's file, written once the results are; empty: none.
+    std::string FigurePath;
+    CalibrationFigureDrawer DrawFigure;
 };
 
 // A calibration as a binding asks for it, by named options: the method by name, the
@@ -87,9 +99,18 @@ struct CalibrationOptions {
     std::int32_t Steps = 0;
     TSettings Settings;
     std::string Program;
+    std::vector<std::string> ObservedGrids;  // as TakeGridOptions takes them
+    std::string GridCompare, Figure;
 };
-// The request, or the problem (in the user's language) of an unknown method.
+// The request, or the problem (in the user's language) of an unknown method or grid
+// comparison. The figure's drawer is the caller's to set.
 std::variant<CalibrationRequest, std::string> CalibrationRequestOf(CalibrationOptions options);
+
+// The observed grids, their comparison by name ("summaries", "cells"; empty: the
+// default) and the figure's path, as every front end takes them; the refusal of an
+// unknown comparison, in the user's language.
+std::optional<std::string> TakeGridOptions(CalibrationRequest &request, std::vector<std::string> grids,
+                                           const std::string &compare, std::string figure);
 
 // Refuses, before any run: a factors file with faults or naming no setting, observations
 // with faults, an accept fraction outside (0, 1], and a folder already holding a
@@ -97,12 +118,17 @@ std::variant<CalibrationRequest, std::string> CalibrationRequestOf(CalibrationOp
 // abc-smc whose folder holds its state (SmcStateFileName) goes on from it, refused when
 // the state is of another calibration; its outcome is then the unbroken one's.
 // Interrupted: nothing but that state written, and `*wasInterrupted` set.
+// Observed grids with faults are refused too, read at the plot's size that a set-up of
+// the request's settings gives. The figure, when asked, is written after the results;
+// its fault is the outcome's WriteError, and the results stay.
 FileOutcome Calibrate(const CalibrationRequest &request, bool *wasInterrupted = nullptr);
 
 struct TableCalibrationRequest {
     std::string TablePath, FactorsPath, ObservedPath, OutDir;
     double Accept = DefaultAcceptFraction;
     std::vector<std::string> Arguments;
+    std::string FigurePath;  // as CalibrationRequest's
+    CalibrationFigureDrawer DrawFigure;
 };
 // The rejection with its adjustment on a table of runs (calibration::RunsOfTable).
 FileOutcome CalibrateTableFiles(const TableCalibrationRequest &request);

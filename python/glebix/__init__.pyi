@@ -159,6 +159,9 @@ def calibrate(
     steps: int = 300,
     jobs: int = 0,
     quiet: bool = False,
+    observed_grids: dict[int | str, _Path] | list[str] | str | None = None,
+    grid_compare: Literal["summaries", "cells"] = "summaries",
+    figure: _Path | None = None,
     **settings: _Setting,
 ) -> _Table: ...
 

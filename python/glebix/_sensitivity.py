@@ -138,7 +138,11 @@ def analyse(table, factors, method, metrics, indices=None, seed=None, bootstrap=
 
 
 def calibrate(factors, observed, out, seed, samples, method="abc-rejection", accept=0.1, replicates=1, steps=300,
-              jobs=0, quiet=False, **settings):
+              jobs=0, quiet=False,
+              observed_grids=None,
+              grid_compare="summaries",
+              figure=None,
+              **settings):
     """Calibrates the factors `factors` (as sample() takes them: a file
     name,low,high[,scale], a dict or a DataFrame; each a setting) against the
     observations `observed` (step,metric,value[,sd]) by approximate Bayesian
@@ -147,16 +151,35 @@ def calibrate(factors, observed, out, seed, samples, method="abc-rejection", acc
     posterior.csv, posterior-summary.csv and manifest.json into the folder `out`, the
     same bytes of posterior.csv as glebix-batch --calibrate. Returns the posterior as
     a pandas DataFrame. ValueError for bad input (nothing run, nothing written),
-    OSError when the files cannot be written."""
+    OSError when the files cannot be written.
+
+    `observed_grids`, as glebix-batch --observed-grid: a dict {step: path} (a key such
+    as "compacted@10" names the field) or a list of "[FIELD@]STEP:FILE" texts;
+    `grid_compare` "summaries" or "cells" (--grid-compare); `figure`, a PNG file drawn
+    after the results (--figure)."""
     import pandas as pd
 
     folder = _path(out, "out")
     notes = _core.calibrate(_factors(factors), _path(observed, "observed"), folder, method, int(samples),
-                            float(accept), int(replicates), int(seed), int(jobs), int(steps), named_texts(settings))
+                            float(accept), int(replicates), int(seed), int(jobs), int(steps), named_texts(settings),
+                            observed_grids=_grid_specs(observed_grids),
+                            grid_compare=str(grid_compare),
+                            figure="" if figure is None else _path(figure, "figure"))
     if not quiet:
         for note in notes:
             print(note, file=sys.stderr)
     return pd.read_csv(os.path.join(folder, "posterior.csv"))
+
+
+def _grid_specs(observed_grids):
+    """The observed grids as the texts of glebix-batch --observed-grid."""
+    if observed_grids is None:
+        return []
+    if isinstance(observed_grids, (str, os.PathLike)):
+        observed_grids = [observed_grids]
+    if isinstance(observed_grids, dict):
+        return [f"{step}:{os.fspath(path)}" for step, path in observed_grids.items()]
+    return [os.fspath(grid) for grid in observed_grids]
 
 
 def explore(factors, method, metrics, folder, seed, samples=0, levels=4, pool=0, replicates=1, steps=300,

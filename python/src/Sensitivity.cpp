@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "AtomicFile.h"
+#include "CalibrationFigure.h"
 #include "CalibrationStudy.h"
 #include "Errors.h"
 #include "IndicesFigure.h"
@@ -221,7 +222,9 @@ std::pair<std::vector<std::string>, std::vector<std::string>> WriteIndices(
 // The calibration of glebix-batch --calibrate, the settings given by name; the notes.
 std::vector<std::string> Calibrate(const py::object &factors, const std::string &observed, const std::string &out,
                                    const std::string &method, int samples, double accept, int replicates,
-                                   std::uint32_t seed, int jobs, std::int32_t steps, const NamedTexts &named) {
+                                   std::uint32_t seed, int jobs, std::int32_t steps, const NamedTexts &named,
+                                   const std::vector<std::string> &observedGrids, const std::string &gridCompare,
+                                   const std::string &figure) {
     analysis::CalibrationOptions options;
     if (py::isinstance<py::str>(factors))
         options.Factors = factors.cast<std::string>();
@@ -238,9 +241,13 @@ std::vector<std::string> Calibrate(const py::object &factors, const std::string 
     options.Steps = steps;
     options.Settings = BuildRunSettings(std::nullopt, named);
     options.Program = "glebix (Python)";
+    options.ObservedGrids = observedGrids;
+    options.GridCompare = gridCompare;
+    options.Figure = figure;
     auto made = analysis::CalibrationRequestOf(std::move(options));
     if (auto *problem = std::get_if<std::string>(&made)) throw py::value_error(*problem);
-    const auto &request = std::get<analysis::CalibrationRequest>(made);
+    auto &request = std::get<analysis::CalibrationRequest>(made);
+    request.DrawFigure = batch::CalibrationFigurePng;
     analysis::FileOutcome outcome;
     {
         py::gil_scoped_release release;
@@ -324,7 +331,9 @@ void AddSensitivity(py::module_ &m) {
           py::arg("indices"), "Analyses a table into an indices file, as glebix-batch --analyse; (notes, warnings).");
     m.def("calibrate", &Calibrate, py::arg("factors"), py::arg("observed"), py::arg("out"), py::arg("method"),
           py::arg("samples"), py::arg("accept"), py::arg("replicates"), py::arg("seed"), py::arg("jobs"),
-          py::arg("steps"), py::arg("settings"), "Calibrates into a folder, as glebix-batch --calibrate; the notes.");
+          py::arg("steps"), py::arg("settings"), py::arg("observed_grids") = std::vector<std::string>{},
+          py::arg("grid_compare") = "", py::arg("figure") = "",
+          "Calibrates into a folder, as glebix-batch --calibrate; the notes.");
 }
 
 }  // namespace glebix::python

@@ -70,3 +70,43 @@ def test_factors_as_a_dict_calibrate_as_their_file(tmp_path, inputs):
     with pytest.raises(ValueError, match="rain"):
         glebix.calibrate({"rain": (0, 1)}, observed, tmp_path / "no", seed=3, samples=30, steps=12, **PLOT)
     assert not (tmp_path / "no").exists()
+
+
+def _grid(tmp_path):
+    """The final density grid of a run on the tests' plot, as glebix-batch --asc writes it."""
+    done = batch("--seed", "5", "--asc", str(tmp_path / "truth"), *BATCH_PLOT)
+    assert done.returncode == 0, done.stderr
+    return tmp_path / "truth" / "density.asc"
+
+
+def test_observed_grids_in_every_form_give_the_batch_tools_bytes(tmp_path, inputs):
+    if not os.environ.get("GLEBIX_BATCH"):
+        pytest.skip("GLEBIX_BATCH names the built glebix-batch")
+    factors, observed = inputs
+    grid = _grid(tmp_path)
+    done = batch("--calibrate", "--method", "abc-rejection", "--factors", str(factors), "--observed", str(observed),
+                 "--samples", "60", "--accept", "0.2", "--seed", "7", "--out", str(tmp_path / "batch"),
+                 "--observed-grid", f"12:{grid}", "--observed-grid", f"compacted@6:{grid.parent / 'compacted.asc'}",
+                 "--figure", str(tmp_path / "batch.png"), *BATCH_PLOT)
+    assert done.returncode == 0, done.stderr
+    forms = {"dict": {12: grid, "compacted@6": grid.parent / "compacted.asc"},
+             "list": [f"12:{grid}", f"compacted@6:{grid.parent / 'compacted.asc'}"]}
+    for form, grids in forms.items():
+        glebix.calibrate(factors, observed, tmp_path / form, seed=7, samples=60, accept=0.2, steps=12,
+                         observed_grids=grids, figure=tmp_path / f"{form}.png", **PLOT)
+        for name in ("posterior.csv", "posterior-summary.csv"):
+            assert (tmp_path / form / name).read_bytes() == (tmp_path / "batch" / name).read_bytes(), form
+        assert (tmp_path / f"{form}.png").read_bytes() == (tmp_path / "batch.png").read_bytes()
+
+
+def test_bad_grids_refused_before_any_run(tmp_path, inputs):
+    factors, observed = inputs
+    small = tmp_path / "small.asc"
+    small.write_text("ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 1 1\n1 1 1\n")
+    out = tmp_path / "out"
+    with pytest.raises(ValueError, match="small.asc"):
+        glebix.calibrate(factors, observed, out, seed=1, samples=10, steps=12, observed_grids={12: small}, **PLOT)
+    with pytest.raises(ValueError, match="pixels"):
+        glebix.calibrate(factors, observed, out, seed=1, samples=10, steps=12, observed_grids={12: small},
+                         grid_compare="pixels", **PLOT)
+    assert not out.exists()

@@ -91,9 +91,21 @@ glebix_analyse <- function(table, factors, method, metrics, indices = NULL, seed
   made_frame(outcome$columns)
 }
 
+# The observed grids as the texts of glebix-batch --observed-grid: a named vector or
+# list (names the steps, or "compacted@10") of paths, or "[FIELD@]STEP:FILE" texts.
+grid_specs <- function(observed_grids) {
+  if (is.null(observed_grids)) return(character())
+  paths <- vapply(observed_grids, as.character, "")
+  if (is.null(names(observed_grids))) return(unname(paths))
+  paste0(names(observed_grids), ":", paths)
+}
+
 glebix_calibrate <- function(factors, observed, out, seed, samples, method = "abc-rejection",
                              accept = 0.1, replicates = 1, steps = 300, cores = 1, ...,
-                             quiet = FALSE) {
+                             quiet = FALSE,
+                             observed_grids = NULL,
+                             grid_compare = "summaries",
+                             figure = NULL) {
   call <- sys.call()
   method <- method_argument(method, call)
   factors <- factors_argument(factors, call)
@@ -105,9 +117,12 @@ glebix_calibrate <- function(factors, observed, out, seed, samples, method = "ab
   steps <- count_argument(steps, "steps", 0, call)
   cores <- cores_argument(cores, call)
   settings <- dots_settings(list(...), call)
+  grids <- grid_specs(observed_grids)
+  figure <- if (is.null(figure)) "" else path_argument(figure, "figure", call)
   outcome <- gx_call(gx_calibrate, factors$path, factors$rows, observed, out, method, samples,
                      as.numeric(accept),
-                     replicates, seed, cores, steps, settings$names, settings$values, call = call)
+                     replicates, seed, cores, steps, settings$names, settings$values,
+                     grids, as.character(grid_compare), figure, call = call)
   if (!isTRUE(quiet)) for (note in outcome$notes) message(note)
   read.csv(file.path(out, "posterior.csv"))
 }

@@ -15,7 +15,8 @@ local-linear regression adjustment (\code{"abc-rejection"}) or sequential Monte 
 \usage{
 glebix_calibrate(factors, observed, out, seed, samples, method = "abc-rejection",
                  accept = 0.1, replicates = 1, steps = 300, cores = 1, ...,
-                 quiet = FALSE)
+                 quiet = FALSE, observed_grids = NULL, grid_compare = "summaries",
+                 figure = NULL)
 }
 \arguments{
   \item{factors}{the prior: a factors file, or the factors in any other form
@@ -33,6 +34,14 @@ glebix_calibrate(factors, observed, out, seed, samples, method = "abc-rejection"
   \item{cores}{runs at a time; 0 for one per processor. The results do not depend on it.}
   \item{...}{the other settings of every run, by name.}
   \item{quiet}{no message saying how many runs failed.}
+  \item{observed_grids}{observed grids, as \code{glebix-batch --observed-grid}: a named
+    vector or list of raster paths whose names are the steps (\code{c("10" = "d.asc")}),
+    a name such as \code{"compacted@10"} observing the compacted share, or texts
+    \code{"[FIELD@]STEP:FILE"}; each must have the plot's size.}
+  \item{grid_compare}{\code{"summaries"} (each grid's mean, variance, occupied share and
+    Moran's I) or \code{"cells"} (each cell).}
+  \item{figure}{a PNG file drawn once the results are written: the posterior's
+    marginals, its pairs, and the observations against the accepted runs' band.}
 }
 \value{The posterior, \code{posterior.csv} as a data frame: \code{point},
 \code{replicate}, \code{seed}, \code{runs}, \code{distance}, \code{weight}, each

@@ -14,6 +14,7 @@
 #include "DesignFile.h"
 #include "IndicesFigure.h"
 
+#include "CalibrationFigure.h"
 #include "CalibrationStudy.h"
 #include "RGlue.h"
 #include "RSettings.h"
@@ -196,9 +197,11 @@ extern "C" SEXP gx_analyse(SEXP table, SEXP tableText, SEXP factors, SEXP rows, 
 }
 
 // The calibration of glebix-batch --calibrate into the folder `out`, the factors a
-// file's path or rows, the settings given as names and texts; the notes.
+// file's path or rows, the settings given as names and texts, the observed grids and
+// the figure as --observed-grid, --grid-compare and --figure take them; the notes.
 extern "C" SEXP gx_calibrate(SEXP factors, SEXP rows, SEXP observed, SEXP out, SEXP method, SEXP samples, SEXP accept,
-                             SEXP replicates, SEXP seed, SEXP jobs, SEXP steps, SEXP names, SEXP values) {
+                             SEXP replicates, SEXP seed, SEXP jobs, SEXP steps, SEXP names, SEXP values, SEXP grids,
+                             SEXP compare, SEXP figure) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
         GivenFactors given = FactorsOf(factors, rows);
@@ -217,9 +220,14 @@ extern "C" SEXP gx_calibrate(SEXP factors, SEXP rows, SEXP observed, SEXP out, S
         options.Settings =
             BuildSettings("", Rcpp::as<std::vector<std::string>>(names), Rcpp::as<std::vector<std::string>>(values));
         options.Program = "glebix (R)";
+        options.ObservedGrids = Rcpp::as<std::vector<std::string>>(grids);
+        options.GridCompare = Text(compare);
+        options.Figure = Text(figure);
         auto made = analysis::CalibrationRequestOf(std::move(options));
         if (auto *problem = std::get_if<std::string>(&made)) throw GlebixError(*problem);
-        return Outcome(analysis::Calibrate(std::get<analysis::CalibrationRequest>(made)));
+        auto &request = std::get<analysis::CalibrationRequest>(made);
+        request.DrawFigure = batch::CalibrationFigurePng;
+        return Outcome(analysis::Calibrate(request));
     });
     END_RCPP
 }

@@ -51,3 +51,40 @@ test_that("bad input is refused before any run and nothing is written", {
                "facteur Survival", class = "glebix_error")
   expect_false(file.exists(out))
 })
+
+test_that("observed grids in either form and the figure are the batch tool's bytes", {
+  batch_tool()
+  i <- calibration_inputs()
+  plot <- c("--set", "PlotWidth=10", "--set", "PlotHeight=10", "--steps", "12")
+  truth <- file.path(i$dir, "truth")
+  run_batch("--seed", "5", "--asc", truth, plot)
+  density <- file.path(truth, "density.asc")
+  compacted <- file.path(truth, "compacted.asc")
+  batch_out <- file.path(i$dir, "batch")
+  run_batch("--calibrate", "--method", "abc-rejection", "--factors", i$factors, "--observed",
+            i$observed, "--samples", "60", "--accept", "0.2", "--seed", "7", "--out", batch_out,
+            "--observed-grid", paste0("12:", density), "--observed-grid",
+            paste0("compacted@6:", compacted), "--figure", file.path(i$dir, "batch.png"), plot)
+  forms <- list(named = c("12" = density, "compacted@6" = compacted),
+                texts = c(paste0("12:", density), paste0("compacted@6:", compacted)))
+  for (form in names(forms)) {
+    r_out <- file.path(i$dir, form)
+    png <- file.path(i$dir, paste0(form, ".png"))
+    glebix_calibrate(i$factors, i$observed, r_out, seed = 7, samples = 60, accept = 0.2,
+                     steps = 12, observed_grids = forms[[form]], figure = png,
+                     PlotWidth = 10, PlotHeight = 10)
+    for (name in c("posterior.csv", "posterior-summary.csv")) {
+      expect_identical(readBin(file.path(r_out, name), "raw", 1e6),
+                       readBin(file.path(batch_out, name), "raw", 1e6))
+    }
+    expect_identical(readBin(png, "raw", 1e7), readBin(file.path(i$dir, "batch.png"), "raw", 1e7))
+  }
+  small <- file.path(i$dir, "small.asc")
+  writeLines(c("ncols 3", "nrows 2", "xllcorner 0", "yllcorner 0", "cellsize 1", "1 1 1", "1 1 1"),
+             small)
+  out <- file.path(i$dir, "out")
+  expect_error(glebix_calibrate(i$factors, i$observed, out, seed = 1, samples = 10, steps = 12,
+                                observed_grids = c("12" = small), PlotWidth = 10, PlotHeight = 10),
+               "small.asc", class = "glebix_error")
+  expect_false(file.exists(out))
+})
