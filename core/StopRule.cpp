@@ -42,7 +42,8 @@ ParsedStopRule ParseStopRule(std::string_view text) {
     if (!StepColumnValue(StepRecord{}, rule.Column))
         return {std::nullopt, Message("option.bad_stop_column", {"--stop-when", std::string(text), rule.Column})};
     const std::optional<double> threshold = ParseRealToken(rest);
-    if (!threshold || !std::isfinite(*threshold)) return {std::nullopt, Message("option.bad_stop_when", {"--stop-when", std::string(text)})};
+    if (!threshold || !std::isfinite(*threshold))
+        return {std::nullopt, Message("option.bad_stop_when", {"--stop-when", std::string(text)})};
     rule.Threshold = *threshold;
     return {std::move(rule), {}};
 }
