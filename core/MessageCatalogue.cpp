@@ -299,7 +299,7 @@ constexpr CatalogueEntry Entries[] = {
     {"python.design_type", "plan d'expérience : un DataFrame ou une liste de dictionnaires est attendu", "design: a DataFrame or a list of dictionaries is expected"},
     {"python.design_empty", "plan d'expérience : aucun point", "design: no point"},
     {"python.bad_method", "{0} : «{1}» n'est pas une méthode (factorial, lhs, sobol, saltelli ou morris)", "{0}: \"{1}\" is not a method (factorial, lhs, sobol, saltelli or morris)"},
-    {"python.seed_needed", "{0} : une graine (seed) est demandée", "{0}: a seed is needed"},
+    {"binding.seed_needed", "{0} : une graine (seed) est demandée", "{0}: a seed is needed"},
     {"python.factors_type", "factors : un chemin, un dict de (low, high[, scale]) par nom ou un DataFrame de colonnes name, low, high[, scale] est attendu, pas {0}", "factors: a path, a dict of (low, high[, scale]) by name or a DataFrame with columns name, low, high[, scale] is expected, not {0}"},
     {"python.factor_entry", "factors : {0} : (low, high) ou (low, high, scale) est attendu, pas {1}", "factors: {0}: (low, high) or (low, high, scale) is expected, not {1}"},
     {"python.table_type", "table : un chemin ou un DataFrame est attendu, pas {0}", "table: a path or a DataFrame is expected, not {0}"},
@@ -340,7 +340,6 @@ constexpr CatalogueEntry Entries[] = {
     {"r.table", "table : un chemin de fichier ou un data.frame est attendu", "table: a file path or a data.frame is expected"},
     {"r.metric_function", "metric_functions : {0} doit être une fonction qui rend un seul nombre pour les lignes d'un passage", "metric_functions: {0} must be a function giving one number for the rows of a run"},
     {"r.metric_function_column", "metric_functions : {0} est déjà une colonne du tableau", "metric_functions: {0} is already a column of the table"},
-    {"r.seed_needed", "{0} : une graine (seed) est demandée", "{0}: a seed is needed"},
     {"r.style", "style : \"window\" ou \"map\" est attendu", "style: \"window\" or \"map\" is expected"},
     // The options' help in --help.
     {"help.steps", "nombre de pas de temps (300 par défaut ; avec 0,\ninitialise et s'arrête)", "number of time steps (300 by default; with 0,\nsets up and stops)"},

@@ -25,7 +25,7 @@ def _path(value, name):
 
 def _seed(seed, name="seed"):
     if seed is None:
-        raise ValueError(message("python.seed_needed", name))
+        raise ValueError(message("binding.seed_needed", name))
     return int(seed)
 
 

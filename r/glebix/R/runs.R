@@ -1,6 +1,6 @@
 # Many runs at once: replicates of one set of settings, and sweeps over a design.
 
-glebix_run <- function(steps = 300, seed = NULL, replicates = 1, cores = 1, ...,
+glebix_run <- function(steps = 300, seed = NULL, replicates = 1, cores = 0, ...,
                        species = NULL, threads = NULL, table_every = NULL,
                        table_metrics = character()) {
   call <- sys.call()
@@ -23,7 +23,7 @@ table_argument <- function(every, metrics, call) {
   list(every = every, metrics = metrics)
 }
 
-glebix_sweep <- function(design, replicates = 1, seed = NULL, steps = 300, cores = 1,
+glebix_sweep <- function(design, replicates = 1, seed = NULL, steps = 300, cores = 0,
                          independent_seeds = FALSE, ..., species = NULL, threads = NULL,
                          points = NULL, table_every = NULL, table_metrics = character(),
                          metric_functions = list()) {
@@ -81,15 +81,15 @@ run_points <- function(design, selected, replicates, seed, steps, cores, indepen
     setting_matrix(design, function(row) gx_message("r.design_row", row), call)
   }
   on_future <- use_future()
-  # The processors left to each run's dispersal pass when `cores` runs go at once; one
-  # on the workers of a future plan, where every run is a task.
-  runs_at_once <- min(cores, length(selected) * replicates)
+  # Each run's dispersal threads: those asked for, one on the workers of a future plan
+  # (every run is a task there), else 0, for the core's rule to share the processors
+  # between the runs at once.
   threads <- if (!is.null(threads)) {
     threads_argument(threads, call)
   } else if (on_future) {
     1L
   } else {
-    max(1L, cores %/% runs_at_once)
+    0L
   }
   gx_warn(gx_call(gx_run_warnings, species, settings$names, settings$values,
                   colnames(texts) %||% character(), texts, selected, call = call), call)

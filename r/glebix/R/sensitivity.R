@@ -43,7 +43,7 @@ glebix_sample <- function(method, factors, design_out = NULL, seed, samples = 0,
                           pool = 0) {
   call <- sys.call()
   if (missing(seed)) {
-    gx_stop(gx_message("r.seed_needed", "glebix_sample"), setting = "seed", call = call)
+    gx_stop(gx_message("binding.seed_needed", "glebix_sample"), setting = "seed", call = call)
   }
   method <- method_argument(method, call)
   factors <- factors_argument(factors, call)
@@ -62,7 +62,7 @@ glebix_analyse <- function(table, factors, method, metrics, indices = NULL, seed
                            quiet = FALSE, figure = NULL) {
   call <- sys.call()
   if (missing(seed)) {
-    gx_stop(gx_message("r.seed_needed", "glebix_analyse"), setting = "seed", call = call)
+    gx_stop(gx_message("binding.seed_needed", "glebix_analyse"), setting = "seed", call = call)
   }
   method <- method_argument(method, call)
   table_text <- NULL
@@ -101,7 +101,7 @@ grid_specs <- function(observed_grids) {
 }
 
 glebix_calibrate <- function(factors, observed, out, seed, samples, method = "abc-rejection",
-                             accept = 0.1, replicates = 1, steps = 300, cores = 1, ...,
+                             accept = 0.1, replicates = 1, steps = 300, cores = 0, ...,
                              quiet = FALSE,
                              observed_grids = NULL,
                              grid_compare = "summaries",
@@ -128,7 +128,7 @@ glebix_calibrate <- function(factors, observed, out, seed, samples, method = "ab
 }
 
 glebix_explore <- function(factors, method, metrics, folder, seed, samples = 0, levels = 4,
-                           pool = 0, replicates = 1, steps = 300, bootstrap = 1000, cores = 1,
+                           pool = 0, replicates = 1, steps = 300, bootstrap = 1000, cores = 0,
                            ..., quiet = FALSE, metric_functions = list()) {
   call <- sys.call()
   folder <- path_argument(folder, "folder", call)

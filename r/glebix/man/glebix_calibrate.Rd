@@ -14,7 +14,7 @@ local-linear regression adjustment (\code{"abc-rejection"}) or sequential Monte 
 }
 \usage{
 glebix_calibrate(factors, observed, out, seed, samples, method = "abc-rejection",
-                 accept = 0.1, replicates = 1, steps = 300, cores = 1, ...,
+                 accept = 0.1, replicates = 1, steps = 300, cores = 0, ...,
                  quiet = FALSE, observed_grids = NULL, grid_compare = "summaries",
                  figure = NULL)
 }
@@ -31,7 +31,7 @@ glebix_calibrate(factors, observed, out, seed, samples, method = "abc-rejection"
   \item{replicates}{runs of each point of the prior, their distances averaged
     (\code{"abc-rejection"} only).}
   \item{steps}{the steps of every run.}
-  \item{cores}{runs at a time; 0 for one per processor. The results do not depend on it.}
+  \item{cores}{runs at a time; 0, the default, for one per processor. The results do not depend on it.}
   \item{...}{the other settings of every run, by name.}
   \item{quiet}{no message saying how many runs failed.}
   \item{observed_grids}{observed grids, as \code{glebix-batch --observed-grid}: a named

@@ -13,7 +13,7 @@ computes from the same files.
 }
 \usage{
 glebix_explore(factors, method, metrics, folder, seed, samples = 0, levels = 4,
-               pool = 0, replicates = 1, steps = 300, bootstrap = 1000, cores = 1,
+               pool = 0, replicates = 1, steps = 300, bootstrap = 1000, cores = 0,
                ..., quiet = FALSE, metric_functions = list())
 }
 \arguments{

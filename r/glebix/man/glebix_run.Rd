@@ -7,7 +7,7 @@ and returns every step of every run as one tidy data frame: the table that
 \code{glebix-batch --replicates R --table} writes.
 }
 \usage{
-glebix_run(steps = 300, seed = NULL, replicates = 1, cores = 1, ...,
+glebix_run(steps = 300, seed = NULL, replicates = 1, cores = 0, ...,
            species = NULL, threads = NULL, table_every = NULL,
            table_metrics = character())
 }
@@ -17,7 +17,7 @@ glebix_run(steps = 300, seed = NULL, replicates = 1, cores = 1, ...,
     generator. Run 1 uses the master seed itself, run \code{r} the seed the batch tool
     derives for its replicate \code{r}.}
   \item{replicates}{number of runs.}
-  \item{cores}{runs at a time, from 0 (one per processor) to 256. The results do not depend on it.}
+  \item{cores}{runs at a time, from 0 (the default: one per processor) to 256. The results do not depend on it.}
   \item{...}{settings by name (see \code{\link{glebix_settings}}).}
   \item{species}{a species parameter file, applied before the settings.}
   \item{threads}{threads of each run's dispersal pass; by default the cores left to each

@@ -8,7 +8,7 @@ returns one tidy data frame: the rows, columns, values and seeds of
 can be repeated from the command line.
 }
 \usage{
-glebix_sweep(design, replicates = 1, seed = NULL, steps = 300, cores = 1,
+glebix_sweep(design, replicates = 1, seed = NULL, steps = 300, cores = 0,
              independent_seeds = FALSE, ..., species = NULL, threads = NULL,
              points = NULL, table_every = NULL, table_metrics = character(),
              metric_functions = list())
@@ -21,7 +21,7 @@ glebix_sweep(design, replicates = 1, seed = NULL, steps = 300, cores = 1,
   \item{replicates}{runs of each point.}
   \item{seed}{the master seed; \code{NULL} draws one from R's generator.}
   \item{steps}{time steps of each run.}
-  \item{cores}{runs at a time, from 0 (one per processor) to 256. The results do not depend on it. Progress
+  \item{cores}{runs at a time, from 0 (the default: one per processor) to 256. The results do not depend on it. Progress
     and futures are as in \code{\link{glebix_run}}.}
   \item{independent_seeds}{by default, replicate \code{r} of every point uses the
     seed of run \code{r} of \code{\link{glebix_run}}, so points are compared on common

@@ -272,8 +272,9 @@ extern "C" SEXP gx_run_many(SEXP species, SEXP names, SEXP values, SEXP pointNam
             PlanJobs(chosen, Rcpp::as<int>(replicates), Rcpp::as<std::vector<int>>(only),
                      static_cast<std::uint32_t>(Rcpp::as<double>(master)), Rcpp::as<bool>(independent));
         std::vector<RunResult> results(jobs.size());
-        const int runsAtOnce = batch::RunsAtOnce(std::max(1, Rcpp::as<int>(cores)), jobs.size());
-        RunAll(points, jobs, stepCount, runsAtOnce, Rcpp::as<int>(threads), report, results);
+        const int runsAtOnce = batch::RunsAtOnce(Rcpp::as<int>(cores), jobs.size());
+        RunAll(points, jobs, stepCount, runsAtOnce, batch::DispersalThreadsPerRun(Rcpp::as<int>(threads), runsAtOnce),
+               report, results);
 
         const bool emigrants =
             batch::TableCountsEmigrants(HasBoundedEdges(base.Plot), Rcpp::as<std::vector<std::string>>(pointNames));

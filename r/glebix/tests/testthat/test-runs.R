@@ -5,6 +5,9 @@ test_that("runs give the same rows on one core and on two", {
   expect_identical(two, one)
   expect_identical(glebix_run(steps = 10, seed = 4, replicates = 3, cores = 2),
                    glebix_run(steps = 10, seed = 4, replicates = 3, cores = 1))
+  # By default, one run per processor, as Python's and the batch tool's.
+  expect_identical(glebix_run(steps = 10, seed = 4, replicates = 3),
+                   glebix_run(steps = 10, seed = 4, replicates = 3, cores = 1))
 })
 
 test_that("a sweep has the batch table's columns and rows, in order of point, then replicate", {
