@@ -188,6 +188,8 @@ const std::vector<OptionEntry> &OptionTable() {
         {"--every", nullptr, "K", "help.every", [](G &g, S v) { Count(g, "--every", v, 1, g.options.Every); }},
         Output("--asc"),
         Output("--tif"),
+        {"--tif-every", nullptr, "K", "help.tif-every",
+         [](G &g, S v) { Count(g, "--tif-every", v, 1, g.options.TifEvery); }},
         Output("--netcdf"),
         Output("--animate"),
         {"--fps", nullptr, "F", "help.fps", FramesPerSecond},
