@@ -184,6 +184,7 @@ const std::vector<OptionEntry> &OptionTable() {
         {"--species", nullptr, "FILE", "help.species", [](G &g, S v) { InputPath(g, "--species", v, g.speciesPath); }},
         Output("--out"),
         Output("--trace"),
+        {"--follow", nullptr, "X,Y", "help.follow", [](G &g, S v) { g.options.FollowPoint = v; }},
         Output("--snapshots"),
         {"--every", nullptr, "K", "help.every", [](G &g, S v) { Count(g, "--every", v, 1, g.options.Every); }},
         Output("--asc"),

@@ -104,3 +104,52 @@ def test_step_grids_keep_earlier_files_and_inputs(batch, land, tmp_path):
 def test_tif_every_needs_tif(batch):
     done = batch("--steps", "2", "--tif-every", "1", check=False)
     assert done.returncode == 2 and "--tif-every" in done.stderr and "--tif" in done.stderr
+
+
+def trace_rows(path):
+    return path.read_text().splitlines()
+
+
+def test_follow_names_the_cell_gdal_reports_at_that_point(batch, land, tmp_path):
+    batch(*run_args(land, 25), "--tif", "g")
+    ds = gdal.Open(str(tmp_path / "g/density.tif"))
+    density = ds.GetRasterBand(1).ReadAsArray()
+    line, column = np.unravel_index(np.argmax(density), density.shape)  # a cell that differs from most
+    x0, dx, _, y0, _, dy = ds.GetGeoTransform()
+    centre = (x0 + (column + 0.5) * dx, y0 + (line + 0.5) * dy)
+    # GDAL's own answer for the pixel at that point.
+    px, py = (int(v) for v in gdal.ApplyGeoTransform(gdal.InvGeoTransform(ds.GetGeoTransform()), *centre))
+    assert (py, px) == (line, column)
+    batch(*run_args(land, 25), "--follow", f"{centre[0]!r},{centre[1]!r}", "--trace", "f.csv")
+    i, j = column + 1, SIDE - line  # i west to east, j south to north
+    batch(*run_args(land, 25), "--set", f"ChartCellX={i}", "--set", f"ChartCellY={j}", "--trace", "c.csv")
+    assert trace_rows(tmp_path / "f.csv") == trace_rows(tmp_path / "c.csv")
+    assert int(trace_rows(tmp_path / "f.csv")[-1].split(",")[1]) == density[line, column] > 0
+
+
+@pytest.mark.parametrize("point, cell", [
+    ((ORIGIN[0] + 18 * CELL, ORIGIN[1] - 8 * CELL), (19, 43)),  # on a corner: the cell east and north
+    ((ORIGIN[0], ORIGIN[1] - SIDE * CELL), (1, 1)),  # the plot's south-west corner
+    ((ORIGIN[0] + SIDE * CELL - 1e-6, ORIGIN[1] - 1e-6), (SIDE, SIDE)),
+], ids=["edge", "south-west", "north-east"])
+def test_follow_on_edges(batch, land, tmp_path, point, cell):
+    batch(*run_args(land, 3), "--follow", f"{point[0]!r},{point[1]!r}", "--trace", "f.csv")
+    batch(*run_args(land, 3), "--set", f"ChartCellX={cell[0]}", "--set", f"ChartCellY={cell[1]}", "--trace", "c.csv")
+    assert trace_rows(tmp_path / "f.csv") == trace_rows(tmp_path / "c.csv")
+
+
+def test_follow_refusals_and_the_local_grid(batch, land, tmp_path):
+    east = ORIGIN[0] + SIDE * CELL  # the east edge is outside
+    refused = batch(*run_args(land, 3), "--follow", f"{east!r},5610050", "--trace", "t.csv", check=False)
+    assert refused.returncode == 2 and not (tmp_path / "t.csv").exists()
+    assert "--follow" in refused.stderr and "412100" in refused.stderr and "5610000" in refused.stderr
+    both = batch(*run_args(land, 3), "--follow", "412001,5610001", "--set", "ChartCellY=4", check=False)
+    assert both.returncode == 2 and "--follow" in both.stderr and "ChartCell" in both.stderr
+    for bad in ("412001", "412001;5610001", "412001,5610001,3", "4,12e"):
+        done = batch("--steps", "1", "--follow", bad, check=False)
+        assert done.returncode == 2 and bad in done.stderr, bad
+    # Without an initial grid: the local grid, lower-left corner (0, 0), cell size 1.
+    batch("--seed", "4", "--steps", "3", "--follow", "2.5,49.5", "--trace", "l.csv")
+    batch("--seed", "4", "--steps", "3", "--set", "ChartCellX=3", "--set", "ChartCellY=50", "--trace", "m.csv")
+    assert trace_rows(tmp_path / "l.csv") == trace_rows(tmp_path / "m.csv")
+    assert batch("--steps", "1", "--follow", "50,3", check=False).returncode == 2
