@@ -101,6 +101,16 @@ def test_step_grids_keep_earlier_files_and_inputs(batch, land, tmp_path):
         "density-000000.tif", "density-000004.tif"]
 
 
+def test_a_resumed_run_records_the_step_grids_of_the_unbroken_run(batch, land, tmp_path):
+    batch(*run_args(land, 20), "--tif", "whole", "--tif-every", "5")
+    batch(*run_args(land, 12), "--save-state", "s.txt")
+    batch("--resume", "s.txt", "--steps", "20", "--tif", "resumed", "--tif-every", "5")
+    resumed = sorted(n for n in os.listdir(tmp_path / "resumed") if n.startswith("density"))
+    assert resumed == ["density-000012.tif", "density-000015.tif", "density-000020.tif", "density.tif"]
+    for name in resumed[1:]:
+        assert np.array_equal(band(tmp_path / "resumed" / name)[3], band(tmp_path / "whole" / name)[3]), name
+
+
 def test_tif_every_needs_tif(batch):
     done = batch("--steps", "2", "--tif-every", "1", check=False)
     assert done.returncode == 2 and "--tif-every" in done.stderr and "--tif" in done.stderr
