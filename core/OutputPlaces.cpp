@@ -196,6 +196,15 @@ std::optional<std::size_t> RunHolding(const StudyLayout &layout, const std::stri
     return position * static_cast<std::size_t>(layout.Replicates) + static_cast<std::size_t>(*replicate - 1);
 }
 
+// A file that lies in a folder of files of recorded steps under one of their names.
+std::optional<std::string> StepFileClash(const Place &file, const Place &folder) {
+    if (file.folder || !folder.steps || ParentOf(file.key) != folder.key ||
+        !IsStepFileOf(*folder.steps, folder.options, fs::path(file.key).filename().string()))
+        return std::nullopt;
+    return Message(folder.steps->staging == OutputStaging::PerStep ? "place.map_name" : "place.step_grid_name",
+                   {file.name, folder.name});
+}
+
 // The clash of two places, if any: the same file, a file where a folder must be, or a
 // file among the snapshots.
 std::optional<std::string> Clash(const Place &a, const Place &b) {
@@ -208,10 +217,7 @@ std::optional<std::string> Clash(const Place &a, const Place &b) {
     for (const auto &[file, other] : {std::pair{&a, &b}, std::pair{&b, &a}}) {
         if (!file->folder && Inside(other->key, file->key))
             return Message("place.file_holds_files", {file->name, other->name});
-        if (!file->folder && other->steps && ParentOf(file->key) == other->key &&
-            IsStepFileOf(*other->steps, other->options, fs::path(file->key).filename().string()))
-            return Message(other->steps->staging == OutputStaging::PerStep ? "place.map_name" : "place.step_grid_name",
-                           {file->name, other->name});
+        if (auto clash = StepFileClash(*file, *other)) return clash;
     }
     return std::nullopt;
 }
@@ -323,8 +329,10 @@ std::vector<std::string> CheckOutputPlaces(const BatchOptions &options) {
     const std::size_t runs = std::min<std::size_t>(RunCount(layout), comparedRuns);
     for (std::size_t index = 1; index < runs; ++index) AddRunPlaces(options, layout, index, later);
     for (const Place &out : later)
-        for (const Place &in : inputs)
+        for (const Place &in : inputs) {
             if (out.key == in.key && !(out.state && in.state)) add(Message("place.same_file", {out.name, in.name}));
+            add(StepFileClash(in, out));
+        }
     LaterRunClashes(options, add);
     for (const Place &p : first) add(p.folder ? CheckFolder(p) : CheckFile(p));
     return problems;

@@ -93,6 +93,13 @@ def test_step_grids_keep_earlier_files_and_inputs(batch, land, tmp_path):
     assert refused.returncode == 2 and "--tif" in refused.stderr and "density-000010.tif" in refused.stderr
     batch(*run_args(moved, 5), "--tif", "t")
     assert band(moved)[3].shape == (SIDE, SIDE)
+    # So in the folder of a later run.
+    (tmp_path / "r/run-002").mkdir(parents=True)
+    later = tmp_path / "r/run-002/density-000005.tif"
+    os.replace(moved, later)
+    refused = batch(*run_args(later, 5), "--tif", "r", "--tif-every", "5", "--replicates", "2", check=False)
+    assert refused.returncode == 2 and "density-000005.tif" in refused.stderr
+    os.replace(later, moved)
     # A completed run with --tif-every leaves its own step grids only.
     batch(*run_args(moved, 4), "--tif", "u", "--tif-every", "2")
     (tmp_path / "u/density-000003.tif").write_bytes(b"older")
