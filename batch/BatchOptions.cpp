@@ -9,6 +9,7 @@
 
 #include "CloseNames.h"
 #include "Errors.h"
+#include "FollowedCell.h"
 #include "Messages.h"
 #include "OptionTable.h"
 #include "OutputRegistry.h"
@@ -43,9 +44,21 @@ void ApplyResume(Gathered &g) {
     }
     // What a resumed run may be given: its outputs, its last step and the settings read
     // at every step. Anything else would set a run up, or plan several.
-    static const std::set<std::string> allowed = {
-        "--resume",           "--steps", "--set",      "--every",  "--fps",   "--animate-style", "--animate-cell-size",
-        "--checkpoint-every", "--jobs",  "--validate", "--strict", "--quiet", "--help",          "--version"};
+    static const std::set<std::string> allowed = {"--resume",
+                                                  "--steps",
+                                                  "--set",
+                                                  "--every",
+                                                  "--fps",
+                                                  "--animate-style",
+                                                  "--animate-cell-size",
+                                                  "--checkpoint-every",
+                                                  "--tif-every",
+                                                  "--jobs",
+                                                  "--validate",
+                                                  "--strict",
+                                                  "--quiet",
+                                                  "--help",
+                                                  "--version"};
     std::set<std::string> refused;
     for (const std::string &option : g.seen)
         if (!allowed.count(option) && !OutputKindOf(option) && refused.insert(option).second)
@@ -68,7 +81,7 @@ void ApplyResume(Gathered &g) {
 void CheckRepeat(Gathered &g) {
     static const char *const fixed[] = {"--steps",      "--seed",   "--set",    "--params", "--species",
                                         "--replicates", "--design", "--points", "--slice",  "--independent-seeds",
-                                        "--stop-when"};
+                                        "--stop-when",  "--follow"};
     for (const char *name : fixed)
         if (std::find(g.seen.begin(), g.seen.end(), name) != g.seen.end())
             g.problems.push_back(Message("option.not_with_repeat", {name}));
@@ -81,6 +94,7 @@ void ApplyGathered(Gathered &g) {
     for (const char *option : {"--table-every", "--table-metric"})
         if (o.TablePath.empty() && std::find(g.seen.begin(), g.seen.end(), option) != g.seen.end())
             g.problems.push_back(Message("option.needed", {option, "--table"}));
+    if (o.TifDir.empty() && o.TifEvery > 0) g.problems.push_back(Message("option.needed", {"--tif-every", "--tif"}));
     if (!o.RepeatManifest.empty()) CheckRepeat(g);
     if (o.AnimateCellSize && o.AnimateStyle != AnimationStyle::Map)
         g.problems.push_back(CellSizeWithoutMapMessage("--animate-cell-size", "--animate-style map"));
@@ -118,6 +132,8 @@ void ApplyGathered(Gathered &g) {
         if (auto p = ApplySetting(set.substr(0, equals), set.substr(equals + 1), o.Settings))
             g.problems.push_back(Labelled("--set", *p));
     }
+    if (std::find(g.seen.begin(), g.seen.end(), "--follow") != g.seen.end())
+        if (auto p = FollowMapPoint("--follow", o.FollowPoint, o.Settings, *o.Files)) g.problems.push_back(*p);
 }
 
 // The design's text read as --design reads it; false when it is refused.

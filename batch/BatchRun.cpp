@@ -67,6 +67,7 @@ struct RunFiles : RunObserver {
     void BeforeStep(const RunSession &run) override { states.BeforeStep(run.Engine(), run.StepIndex()); }
     void Stepped(const RunSession &run) override;
     void CheckStop(std::int32_t step, const StepRecord &r);
+    void StepGrids(const RunSession &run, std::int32_t step, bool first = false);
     void TableRow(std::int32_t step, const StepRecord &r);
     void EndTable(bool completed);
 };
@@ -111,6 +112,14 @@ void RunFiles::EndTable(bool completed) {
                                          : analysis::RunMetricsRecorder(options.TableMetrics).Fields(false));
 }
 
+// The GeoTIFF grids of a recorded step (--tif-every): the first step, every K-th and
+// the last one (the stop step of a run that a rule stops).
+void RunFiles::StepGrids(const RunSession &run, std::int32_t step, bool first) {
+    if (plan.TifDir.empty() || options.TifEvery <= 0) return;
+    const std::int32_t last = record.StoppedBy.empty() ? record.StepCount : step;
+    if (first || IsPictureStep(step, options.TifEvery, last)) run.StageTif(plan.TifDir, files, step);
+}
+
 // Creates the folders of every output of the run and opens the trace.
 void PrepareOutputs(const RunPlan &plan, StagedFiles &files, LineWriter &trace) {
     for (const OutputKind &kind : OutputKinds())
@@ -134,6 +143,7 @@ void RunFiles::Stepped(const RunSession &run) {
         record.Series.MeanCompacted.push_back(MeanCompacted(run.Plot()));
     }
     if (trace.IsOpen()) trace.Write(run.TraceRow());
+    StepGrids(run, step);
     const bool picture = IsPictureStep(step, options.Every, record.StoppedBy.empty() ? record.StepCount : step);
     if (!plan.SnapshotDir.empty() && picture)
         files.Write(Join(plan.SnapshotDir, SnapshotName(step)), DensityMapPng(run.Plot(), step));
@@ -216,6 +226,7 @@ void Steps(const BatchOptions &options, const RunPlan &plan, RunSession &run, Ru
     const StepRecord start = run.Record();
     out.CheckStop(run.StepIndex(), start);
     if (!options.Resumed) out.TableRow(0, start);
+    out.StepGrids(run, run.StepIndex(), true);
     StartRecordings(options, plan, run, out);
     run.Observe(out);
     while (run.StepIndex() < record.StepCount && record.StoppedBy.empty()) {
@@ -248,14 +259,16 @@ bool IsSystemFault(const std::exception &e) {
 // that this run did not write, so that the folder holds one run's outputs only, and
 // the files an earlier failed run kept aside there. With plain system calls, which
 // fail without ending the program when memory runs out.
-void RemoveEarlierOutputs(const RunPlan &plan, const std::vector<std::string> &written) {
+void RemoveEarlierOutputs(const BatchOptions &options, const RunPlan &plan, const std::vector<std::string> &written) {
     const std::set<std::string> kept(written.begin(), written.end());
     std::vector<std::string> candidates = PlannedFiles(plan);
     for (const std::string &file : FilesKeptAside(plan)) candidates.push_back(IncompleteName(file));
-    if (!plan.SnapshotDir.empty()) {
-        const std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(plan.SnapshotDir.c_str()), ::closedir);
+    for (const OutputKind &kind : OutputKinds()) {
+        if (!kind.isStepFile || !kind.planned || (plan.*kind.planned).empty()) continue;
+        const std::string &folder = plan.*kind.planned;
+        const std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(folder.c_str()), ::closedir);
         while (const dirent *e = dir ? ::readdir(dir.get()) : nullptr)
-            if (IsSnapshotName(e->d_name)) candidates.push_back(Join(plan.SnapshotDir, e->d_name));
+            if (IsStepFileOf(kind, &options, e->d_name)) candidates.push_back(Join(folder, e->d_name));
     }
     struct stat st {};
     for (const std::string &path : candidates)
@@ -328,7 +341,7 @@ void EndRun(const BatchOptions &options, const RunPlan &plan, const std::vector<
     const std::string failure = files.PutAllInPlace();
     std::vector<std::string> kept = files.Paths();
     if (out.stateWithheld) kept.push_back(plan.SaveStatePath);
-    RemoveEarlierOutputs(plan, kept);
+    RemoveEarlierOutputs(options, plan, kept);
     try {
         if (!failure.empty()) {
             Fail(record, failure, true);

@@ -21,8 +21,8 @@ std::string FileCrs(const std::string &path) { return Gis().fileCrs(path); }
 // Without a CRS there is nothing to convert, and no reason to load the module.
 std::string PrjText(const std::string &crsWkt) { return crsWkt.empty() ? std::string() : Gis().prjText(crsWkt); }
 
-void StageTifGrids(const Simul &simul, const std::string &folder, batch::StagedFiles &files) {
-    Gis().stageTifGrids(simul, folder, files);
+void StageTifGrids(const Simul &simul, const std::string &folder, batch::StagedFiles &files, std::int32_t step) {
+    Gis().stageTifGrids(simul, folder, files, step);
 }
 
 std::vector<std::string> WriteTifGrids(const Simul &simul, const std::string &folder) {

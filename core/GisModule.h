@@ -31,7 +31,7 @@ struct GisCapabilities {
     std::string (*rasterAsAsciiGrid)(const std::string &path);
     std::string (*fileCrs)(const std::string &path);
     std::string (*prjText)(const std::string &crsWkt);
-    void (*stageTifGrids)(const Simul &simul, const std::string &folder, batch::StagedFiles &files);
+    void (*stageTifGrids)(const Simul &simul, const std::string &folder, batch::StagedFiles &files, std::int32_t step);
     std::vector<std::string> (*writeTifGrids)(const Simul &simul, const std::string &folder);
     void (*stagePrjFiles)(const Simul &simul, const std::vector<std::string> &grids, batch::StagedFiles &files);
     void (*netcdfOpen)(NetcdfStack &stack, const std::string &path, const Simul &simul, std::uint32_t seed);
@@ -42,6 +42,6 @@ struct GisCapabilities {
 };
 
 // The entry's name says the table's layout: a module built for another one is not used.
-inline constexpr ModuleName GisModuleName{"glebix-gis.so", "glebix_gis_capabilities_1", "GDAL, netCDF"};
+inline constexpr ModuleName GisModuleName{"glebix-gis.so", "glebix_gis_capabilities_2", "GDAL, netCDF"};
 
 }  // namespace glebix::gis

@@ -32,7 +32,10 @@ struct Place {
     std::string key;   // resolved: absolute, symbolic links followed where they exist
     bool folder = false;
     bool state = false;  // a state file: a resumed run may write the state it read
-    bool maps = false;   // the folder of the maps of every recorded step
+    // The output whose folder holds files of recorded steps (maps, grids), and whether
+    // it holds them as the invocation asks; nullptr: none.
+    const OutputKind *steps = nullptr;
+    const BatchOptions *options = nullptr;
 };
 
 std::string Resolved(const std::string &path) {
@@ -109,8 +112,8 @@ std::vector<Place> InputPlaces(const BatchOptions &options, const std::vector<In
 // The places of an output at `path`: the output, the folder of a file, the files a
 // folder holds by name. The output is named by its option, or by its path alone
 // without `byOption` (as the language bindings write it).
-void AddOutputPlaces(const OutputKind &kind, const std::string &path, std::vector<Place> &places,
-                     bool byOption = true) {
+void AddOutputPlaces(const OutputKind &kind, const std::string &path, std::vector<Place> &places, bool byOption = true,
+                     const BatchOptions *options = nullptr) {
     if (path.empty()) return;
     if (!kind.option) {
         places.push_back(MakePlace(Message(kind.placeMessage, {QuotedPath(path)}), path, false));
@@ -119,7 +122,10 @@ void AddOutputPlaces(const OutputKind &kind, const std::string &path, std::vecto
     places.push_back(MakePlace(byOption ? kind.option + (" " + QuotedPath(path)) : QuotedPath(path), path,
                                kind.place == OutputPlace::Folder));
     places.back().state = kind.stateFile;
-    places.back().maps = kind.staging == OutputStaging::PerStep;
+    if (kind.isStepFile) {
+        places.back().steps = &kind;
+        places.back().options = options;
+    }
     if (kind.place == OutputPlace::File) {
         const std::string folder = ParentOf(path);
         places.push_back(MakePlace(
@@ -136,7 +142,7 @@ void AddRunPlaces(const BatchOptions &options, const StudyLayout &layout, std::s
                   std::vector<Place> &places) {
     const RunPlan plan = PlanRun(options, PlanStudyRun(layout, index, 0));
     for (const OutputKind &kind : OutputKinds())
-        if (kind.scope == OutputScope::Run) AddOutputPlaces(kind, plan.*kind.planned, places);
+        if (kind.scope == OutputScope::Run) AddOutputPlaces(kind, plan.*kind.planned, places, true, &options);
 }
 
 // The files written for the whole invocation (the study table, the summary), and
@@ -144,7 +150,7 @@ void AddRunPlaces(const BatchOptions &options, const StudyLayout &layout, std::s
 std::vector<Place> StudyPlaces(const BatchOptions &options) {
     std::vector<Place> places;
     for (const OutputKind &kind : OutputKinds())
-        if (kind.scope == OutputScope::Study) AddOutputPlaces(kind, AskedPath(options, kind), places);
+        if (kind.scope == OutputScope::Study) AddOutputPlaces(kind, AskedPath(options, kind), places, true, &options);
     return places;
 }
 
@@ -190,6 +196,15 @@ std::optional<std::size_t> RunHolding(const StudyLayout &layout, const std::stri
     return position * static_cast<std::size_t>(layout.Replicates) + static_cast<std::size_t>(*replicate - 1);
 }
 
+// A file that lies in a folder of files of recorded steps under one of their names.
+std::optional<std::string> StepFileClash(const Place &file, const Place &folder) {
+    if (file.folder || !folder.steps || ParentOf(file.key) != folder.key ||
+        !IsStepFileOf(*folder.steps, folder.options, fs::path(file.key).filename().string()))
+        return std::nullopt;
+    return Message(folder.steps->staging == OutputStaging::PerStep ? "place.map_name" : "place.step_grid_name",
+                   {file.name, folder.name});
+}
+
 // The clash of two places, if any: the same file, a file where a folder must be, or a
 // file among the snapshots.
 std::optional<std::string> Clash(const Place &a, const Place &b) {
@@ -202,9 +217,7 @@ std::optional<std::string> Clash(const Place &a, const Place &b) {
     for (const auto &[file, other] : {std::pair{&a, &b}, std::pair{&b, &a}}) {
         if (!file->folder && Inside(other->key, file->key))
             return Message("place.file_holds_files", {file->name, other->name});
-        if (!file->folder && other->maps && ParentOf(file->key) == other->key &&
-            IsSnapshotName(fs::path(file->key).filename().string()))
-            return Message("place.map_name", {file->name, other->name});
+        if (auto clash = StepFileClash(*file, *other)) return clash;
     }
     return std::nullopt;
 }
@@ -316,8 +329,10 @@ std::vector<std::string> CheckOutputPlaces(const BatchOptions &options) {
     const std::size_t runs = std::min<std::size_t>(RunCount(layout), comparedRuns);
     for (std::size_t index = 1; index < runs; ++index) AddRunPlaces(options, layout, index, later);
     for (const Place &out : later)
-        for (const Place &in : inputs)
+        for (const Place &in : inputs) {
             if (out.key == in.key && !(out.state && in.state)) add(Message("place.same_file", {out.name, in.name}));
+            add(StepFileClash(in, out));
+        }
     LaterRunClashes(options, add);
     for (const Place &p : first) add(p.folder ? CheckFolder(p) : CheckFile(p));
     return problems;

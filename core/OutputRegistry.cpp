@@ -41,6 +41,8 @@ std::vector<std::string> TifGridsInside(const std::string &folder) {
     return files;
 }
 
+bool IsSteppedTif(const std::string &name) { return gis::IsSteppedTifName(name); }
+
 std::string ManifestByRule(const BatchOptions &options) {
     const std::string primary = PrimaryOutputDir(options);
     return primary.empty() ? primary : Join(primary, "manifest.json");
@@ -50,30 +52,43 @@ std::string ManifestByRule(const BatchOptions &options) {
 constexpr OutputKind Kinds[] = {
 //   option          value   help               place   scope  keeps  staging    lock    state  manifest key   record
 //   asked               by rule         planned             recorded        place message        files inside      rank
+//   step files      asked every
     {"--out",        "DIR",  "help.out",        Folder, Run,   true,  Whole,     Dir,    false, "result_file", HeldFile,
-     &B::OutDir,         nullptr,        &P::OutDir,         &M::ResultFile, "place.result_file", ResultFileInside, 1},
+     &B::OutDir,         nullptr,        &P::OutDir,         &M::ResultFile, "place.result_file", ResultFileInside, 1,
+     nullptr,        nullptr},
     {"--table",      "FILE", "help.table",      File,   Study, true,  StudyWide, Itself, false, nullptr,       Place,
-     &B::TablePath,      nullptr,        nullptr,            nullptr,        nullptr,             nullptr,          0},
+     &B::TablePath,      nullptr,        nullptr,            nullptr,        nullptr,             nullptr,          0,
+     nullptr,        nullptr},
     {"--trace",      "FILE", "help.trace",      File,   Run,   true,  Streamed,  Dir,    false, "trace",       Place,
-     &B::TracePath,      nullptr,        &P::TracePath,      &M::Trace,      nullptr,             nullptr,          5},
+     &B::TracePath,      nullptr,        &P::TracePath,      &M::Trace,      nullptr,             nullptr,          5,
+     nullptr,        nullptr},
     {"--snapshots",  "DIR",  "help.snapshots",  Folder, Run,   true,  PerStep,   Dir,    false, "snapshots",   Place,
-     &B::SnapshotDir,    nullptr,        &P::SnapshotDir,    &M::Snapshots,  nullptr,             nullptr,          4},
+     &B::SnapshotDir,    nullptr,        &P::SnapshotDir,    &M::Snapshots,  nullptr,             nullptr,          4,
+     IsSnapshotName, nullptr},
     {"--asc",        "DIR",  "help.asc",        Folder, Run,   true,  Whole,     Dir,    false, "asc",         Place,
-     &B::AscDir,         nullptr,        &P::AscDir,         &M::Asc,        "place.grid",        AscGridsInside,   2},
+     &B::AscDir,         nullptr,        &P::AscDir,         &M::Asc,        "place.grid",        AscGridsInside,   2,
+     nullptr,        nullptr},
     {"--tif",        "DIR",  "help.tif",        Folder, Run,   true,  Whole,     Dir,    false, "tif",         Place,
-     &B::TifDir,         nullptr,        &P::TifDir,         &M::Tif,        "place.grid",        TifGridsInside,   3},
+     &B::TifDir,         nullptr,        &P::TifDir,         &M::Tif,        "place.grid",        TifGridsInside,   3,
+     IsSteppedTif,   &B::TifEvery},
     {"--netcdf",     "FILE", "help.netcdf",     File,   Run,   true,  Streamed,  Dir,    false, "netcdf",      Place,
-     &B::NetcdfPath,     nullptr,        &P::NetcdfPath,     &M::Netcdf,     nullptr,             nullptr,          6},
+     &B::NetcdfPath,     nullptr,        &P::NetcdfPath,     &M::Netcdf,     nullptr,             nullptr,          6,
+     nullptr,        nullptr},
     {"--animate",    "FILE", "help.animate",    File,   Run,   true,  Streamed,  Dir,    false, "animation",   Place,
-     &B::AnimatePath,    nullptr,        &P::AnimatePath,    &M::Animation,  nullptr,             nullptr,          0},
+     &B::AnimatePath,    nullptr,        &P::AnimatePath,    &M::Animation,  nullptr,             nullptr,          0,
+     nullptr,        nullptr},
     {"--save-state", "FILE", "help.save-state", File,   Run,   true,  Whole,     Dir,    true,  "state",       Place,
-     &B::SaveStatePath,  nullptr,        &P::SaveStatePath,  &M::State,      nullptr,             nullptr,          0},
+     &B::SaveStatePath,  nullptr,        &P::SaveStatePath,  &M::State,      nullptr,             nullptr,          0,
+     nullptr,        nullptr},
     {"--checkpoint", "FILE", "help.checkpoint", File,   Run,   true,  Replaced,  Dir,    true,  "checkpoint",  Place,
-     &B::CheckpointPath, nullptr,        &P::CheckpointPath, &M::Checkpoint, nullptr,             nullptr,          0},
+     &B::CheckpointPath, nullptr,        &P::CheckpointPath, &M::Checkpoint, nullptr,             nullptr,          0,
+     nullptr,        nullptr},
     {nullptr,        "FILE", nullptr,           File,   Run,   false, Whole,     None,   false, nullptr,       Place,
-     nullptr,            ManifestByRule, &P::ManifestPath,   nullptr,        "place.manifest",    nullptr,          0},
+     nullptr,            ManifestByRule, &P::ManifestPath,   nullptr,        "place.manifest",    nullptr,          0,
+     nullptr,        nullptr},
     {nullptr,        "FILE", nullptr,           File,   Study, false, StudyWide, Itself, false, nullptr,       Place,
-     nullptr,            SummaryPath,    nullptr,            nullptr,        "place.summary",     nullptr,          0},
+     nullptr,            SummaryPath,    nullptr,            nullptr,        "place.summary",     nullptr,          0,
+     nullptr,        nullptr},
 };
 // clang-format on
 
@@ -89,6 +104,11 @@ const OutputKind *OutputKindOf(std::string_view option) {
 
 std::string AskedPath(const BatchOptions &options, const OutputKind &kind) {
     return kind.asked ? options.*kind.asked : kind.placedByRule(options);
+}
+
+bool IsStepFileOf(const OutputKind &kind, const BatchOptions *options, const std::string &name) {
+    if (!kind.isStepFile || (kind.stepsAsked && !(options && options->*kind.stepsAsked > 0))) return false;
+    return kind.isStepFile(name);
 }
 
 std::string FolderOfOutput(const OutputKind &kind, const std::string &path) {

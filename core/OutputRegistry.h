@@ -63,6 +63,12 @@ struct OutputKind {
     // Its rank among the outputs whose folder holds the manifests and the summary (the
     // first one asked for does); 0: never.
     int recordsRank;
+    // Whether a name is that of a file the folder holds for a recorded step (a map, the
+    // grids of a step); nullptr: it holds none.
+    bool (*isStepFile)(const std::string &name);
+    // The option's count of steps between two such files: the folder holds them only
+    // when it is asked for; nullptr: whenever the output is.
+    int BatchOptions::*stepsAsked;
 };
 
 // Every kind of output, in the order the warnings and the place checks name them.
@@ -74,6 +80,10 @@ const OutputKind *OutputKindOf(std::string_view option);
 // The path the invocation gives a kind of output: its option's, or the one its rule
 // gives (the manifest and the summary, in the first output folder); empty when none.
 std::string AskedPath(const BatchOptions &options, const OutputKind &kind);
+
+// Whether the output at `path` holds files of recorded steps as `options` ask, and
+// `name` (a file name) is one of them.
+bool IsStepFileOf(const OutputKind &kind, const BatchOptions *options, const std::string &name);
 
 // The folder an output is written into: the folder itself, or the file's folder.
 std::string FolderOfOutput(const OutputKind &kind, const std::string &path);

@@ -168,8 +168,8 @@ std::vector<std::string> RunSession::WriteTif(const std::string &directory) cons
     return gis::WriteTifGrids(*simul_, directory);
 }
 
-void RunSession::StageTif(const std::string &directory, StagedFiles &files) const {
-    gis::StageTifGrids(*simul_, directory, files);
+void RunSession::StageTif(const std::string &directory, StagedFiles &files, std::int32_t step) const {
+    gis::StageTifGrids(*simul_, directory, files, step);
 }
 
 void RunSession::WriteNetcdf(const std::string &path) const {

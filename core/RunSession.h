@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "GeoTiffGrids.h"
 #include "InputFile.h"
 #include "Plot.h"
 #include "Settings.h"
@@ -112,7 +113,9 @@ public:
     std::vector<std::string> WriteAsc(const std::string &directory) const;
     void StageAsc(const std::string &directory, StagedFiles &files) const;
     std::vector<std::string> WriteTif(const std::string &directory) const;
-    void StageTif(const std::string &directory, StagedFiles &files) const;
+    // `step`: the names of the grids of that recorded step (gis::TifGridNameAt), or the
+    // final ones.
+    void StageTif(const std::string &directory, StagedFiles &files, std::int32_t step = gis::FinalTifStep) const;
     // The present grids as a NetCDF file of one record.
     void WriteNetcdf(const std::string &path) const;
     // The trace's row of the present step (with its line end).

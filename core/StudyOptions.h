@@ -66,6 +66,8 @@ struct BatchOptions {
     int Every = 10;                                // steps between two snapshots
     std::string AscDir;                            // final grids; empty: none
     std::string TifDir;                            // final grids as GeoTIFF; empty: none
+    std::string FollowPoint;                       // --follow X,Y as given; empty: none
+    int TifEvery = 0;                              // the grids every TifEvery steps too; 0: none
     std::string NetcdfPath;                        // the grids every K steps as NetCDF; empty: none
     std::string AnimatePath;                       // animated GIF of the map; empty: none
     int FramesPerSecond = DefaultFramesPerSecond;  // of the animation

@@ -72,7 +72,7 @@ void WriteTif(const std::string &path, const Georeference &where, const Band &ba
 
 }  // namespace
 
-void StageTifGrids(const Simul &simul, const std::string &folder, batch::StagedFiles &files) {
+void StageTifGrids(const Simul &simul, const std::string &folder, batch::StagedFiles &files, std::int32_t step) {
     const Georeference where = RunGeoreference(simul);
     const auto density = DensityLayer(simul.Plot);
     auto compacted = CompactedLayer(simul.Plot), decompacted = DecompactedLayer(simul.Plot);
@@ -83,7 +83,7 @@ void StageTifGrids(const Simul &simul, const std::string &folder, batch::StagedF
                                                    {CompactedTifName, {GDT_Float64, compacted.data(), true}},
                                                    {DecompactedTifName, {GDT_Float64, decompacted.data(), true}}};
     for (const auto &[name, band] : grids) {
-        const std::string path = batch::Join(folder, name);
+        const std::string path = batch::Join(folder, TifGridNameAt(name, step));
         WriteTif(path, where, band);
         files.Adopt(path);
     }

@@ -1,5 +1,6 @@
 #include "Georeference.h"
 
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <mutex>
@@ -9,6 +10,7 @@
 #include "InputFile.h"
 #include "Messages.h"
 #include "Plot.h"
+#include "PlotShape.h"
 #include "RasterInput.h"
 #include "Simul.h"
 
@@ -161,6 +163,41 @@ void GeoTransformOf(const Georeference &where, double transform[6]) {
     transform[3] = placement.YllCorner + placement.CellSize * where.Lines;
     transform[4] = 0;
     transform[5] = -placement.CellSize;
+}
+
+Georeference InitialGeoreference(const TSettings &settings, InputBytes &store) {
+    Georeference g;
+    const PlotShape shape = PlotShapeOf(WithoutGridSize(settings.Plot));
+    g.Columns = shape.Width;
+    g.Lines = shape.Height;
+    for (const InitialSource &source : ReadInitialSources(settings.Initial)) {
+        const ReadInput &read = ReadInitialInputOnce(store, source.path);
+        if (!read.Bytes) throw GlebixError(read.Error);
+        const std::shared_ptr<const std::string> &bytes = read.Bytes;
+        if (!IsAsciiGrid(*bytes)) continue;
+        const GridSize size = AsciiGridSize(*bytes, source.path);
+        g.Placement = ReadAsciiGrid(
+            *bytes, source.path, [](int, int, std::string_view) {}, size);
+        g.Columns = size.Columns;
+        g.Lines = size.Rows;
+        g.Source = source.path;
+        break;
+    }
+    return g;
+}
+
+Extent PlotExtent(const Georeference &where) {
+    const GridPlacement &p = where.Placement;
+    return {p.XllCorner, p.YllCorner, p.XllCorner + p.CellSize * where.Columns, p.YllCorner + p.CellSize * where.Lines};
+}
+
+std::optional<CellIndex> CellAtPoint(const Georeference &where, double x, double y) {
+    const GridPlacement &p = where.Placement;
+    const double column = std::floor((x - p.XllCorner) / p.CellSize);
+    const double line = std::floor((y - p.YllCorner) / p.CellSize);
+    // Also refuses NaN, and keeps the conversion below in range.
+    if (!(column >= 0 && column < where.Columns && line >= 0 && line < where.Lines)) return std::nullopt;
+    return CellIndex{static_cast<std::int32_t>(column) + 1, static_cast<std::int32_t>(line) + 1};
 }
 
 double CellCentreX(const Georeference &where, int column) {

@@ -8,7 +8,10 @@
 #include <string>
 
 #include "AsciiGrid.h"
+#include "InputFile.h"
 #include "Plot.h"
+#include "Settings.h"
+#include "Simul.h"
 
 namespace glebix {
 class Simul;
@@ -28,6 +31,25 @@ struct Georeference {
 // grid, else the distribution file's; its CRS the one the run keeps when known
 // (Simul::InputGridCrs), else the file's.
 Georeference RunGeoreference(const Simul &simul);
+
+// The placement and size that a run of `settings` will have, known before its set-up
+// from its initial grid (the environment file's when it is a grid, else the
+// distribution file's), each file read once into `store` as the runs read it
+// (ReadInitialInputOnce); the local grid without one. No CRS. Raises GlebixError when
+// an initial file cannot be read.
+Georeference InitialGeoreference(const TSettings &settings, InputBytes &store);
+
+// The cell that holds the point (x, y) in the coordinates of `where`: I from 1 west to
+// east, J from 1 south to north, as ChartCellX and ChartCellY count. A point on the
+// edge between two cells lies in the cell east of it (north of it); the plot's east
+// and north edges are outside. None outside the plot.
+std::optional<CellIndex> CellAtPoint(const Georeference &where, double x, double y);
+
+// The plot's extent in the coordinates of `where`: west, south, east, north.
+struct Extent {
+    double West, South, East, North;
+};
+Extent PlotExtent(const Georeference &where);
 
 // The CRS of the file at `path` (a band path is allowed), as WKT2; empty when GDAL
 // finds none. Looked up once per path.

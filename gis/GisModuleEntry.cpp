@@ -30,4 +30,4 @@ const GisCapabilities Capabilities{
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) const void *glebix_gis_capabilities_1() { return &Capabilities; }
+extern "C" __attribute__((visibility("default"))) const void *glebix_gis_capabilities_2() { return &Capabilities; }

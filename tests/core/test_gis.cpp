@@ -404,3 +404,49 @@ TEST(GisOutputs, NetcdfWithoutCrsReadsNorthUp) {
         EXPECT_EQ(corners[1], 1);
     }
 }
+
+// A map point's cell agrees with the cell centres the grids are written with, whatever
+// the corner and cell size; edges go east and north, the plot's own east and north
+// edges and NaN lie outside.
+TEST(GisPoints, CellAtPointInvertsTheCellCentresAndTakesEdgesEastAndNorth) {
+    ScratchDir dir;
+    const std::string tif = WriteRaster(dir / "land.tif", {});
+    TSettings settings;
+    settings.Initial.EnvInitMode = EnvModeFile;
+    settings.Initial.EnvFilePath = tif;
+    InputBytes store;
+    const Georeference where = InitialGeoreference(settings, store);
+    EXPECT_EQ(where.Source, tif);
+    for (int column : {0, 17, GridSide - 1})
+        for (int line : {0, 8, GridSide - 1}) {
+            const auto cell = CellAtPoint(where, CellCentreX(where, column), CellCentreY(where, line));
+            ASSERT_TRUE(cell);
+            EXPECT_EQ(cell->I, column + 1);
+            EXPECT_EQ(cell->J, GridSide - line);
+        }
+    EXPECT_EQ(CellAtPoint(where, 412000 + 18 * 2, 5610100 - 8 * 2)->I, 19);
+    EXPECT_EQ(CellAtPoint(where, 412000 + 18 * 2, 5610100 - 8 * 2)->J, 43);
+    const Extent e = PlotExtent(where);
+    EXPECT_EQ(std::vector<double>({e.West, e.South, e.East, e.North}),
+              std::vector<double>({412000, 5610000, 412100, 5610100}));
+    EXPECT_TRUE(CellAtPoint(where, e.West, e.South));
+    for (const auto &[x, y] : {std::pair{e.East, e.South}, std::pair{e.West, e.North},
+                               std::pair{e.West - 1e-9, 5610050.0}, std::pair{std::nan(""), 5610050.0}})
+        EXPECT_FALSE(CellAtPoint(where, x, y)) << x << " " << y;
+    // Without an initial grid: the local grid of the plot's own size.
+    TSettings local;
+    local.Plot.Width = "7";
+    const Georeference plain = InitialGeoreference(local, store);
+    EXPECT_EQ(CellAtPoint(plain, 6.99, 0)->I, 7);
+    EXPECT_FALSE(CellAtPoint(plain, 7, 0));
+}
+
+TEST(GisOutputs, StepGridNamesSortByStepAndAreToldApart) {
+    EXPECT_EQ(TifGridNameAt(DensityTifName, FinalTifStep), "density.tif");
+    EXPECT_EQ(TifGridNameAt(CompactedTifName, 10), "compacted-000010.tif");
+    EXPECT_EQ(TifGridNameAt(DensityTifName, 1234567), "density-1234567.tif");
+    for (const char *name : {"density-000000.tif", "decompacted-1234567.tif"}) EXPECT_TRUE(IsSteppedTifName(name));
+    for (const char *name :
+         {"density.tif", "density-00010.tif", "density-00001x.tif", "land-000010.tif", "density-000010.tiff"})
+        EXPECT_FALSE(IsSteppedTifName(name)) << name;
+}
