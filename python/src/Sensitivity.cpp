@@ -183,42 +183,6 @@ py::tuple AnalyseTable(const std::string &tablePath, const std::string &tableTex
     return py::make_tuple(outcome.Csv, notes, warnings);
 }
 
-void WriteDesign(const std::string &factors, const std::string &method, int samples, std::uint32_t seed, int levels,
-                 int pool, const std::string &designOut) {
-    analysis::SampleRequest request;
-    request.Kind = MethodOf(method, "method");
-    request.Samples = samples;
-    request.Seed = seed;
-    request.Levels = levels;
-    request.Pool = pool;
-    analysis::FileOutcome outcome;
-    {
-        py::gil_scoped_release release;
-        outcome = analysis::WriteDesignFile(factors, request, designOut);
-    }
-    Outcome(std::move(outcome));
-}
-
-std::pair<std::vector<std::string>, std::vector<std::string>> WriteIndices(
-    const std::string &table, const std::string &factors, const std::string &method,
-    const std::vector<std::string> &metrics, std::uint32_t seed, int bootstrap, std::optional<std::int64_t> atStep,
-    bool everyStep, double maxDropped, const std::string &indices) {
-    analysis::AnalysisRequest request;
-    request.Kind = MethodOf(method, "method");
-    request.Metrics = metrics;
-    request.Seed = seed;
-    request.Resamples = bootstrap;
-    request.AtStep = atStep;
-    request.EveryStep = everyStep;
-    request.MaxDropped = maxDropped;
-    analysis::FileOutcome outcome;
-    {
-        py::gil_scoped_release release;
-        outcome = analysis::WriteIndicesFile(table, factors, request, indices);
-    }
-    return Outcome(std::move(outcome));
-}
-
 // The calibration of glebix-batch --calibrate, the settings given by name; the notes.
 std::vector<std::string> Calibrate(const py::object &factors, const std::string &observed, const std::string &out,
                                    const std::string &method, int samples, double accept, int replicates,
@@ -248,11 +212,18 @@ std::vector<std::string> Calibrate(const py::object &factors, const std::string 
     if (auto *problem = std::get_if<std::string>(&made)) throw py::value_error(*problem);
     auto &request = std::get<analysis::CalibrationRequest>(made);
     request.DrawFigure = batch::CalibrationFigurePng;
+    // Ctrl-C stops the runs under way; abc-smc keeps its last complete generation.
+    request.Interrupted = [] {
+        py::gil_scoped_acquire acquire;
+        return PyErr_CheckSignals() != 0;
+    };
     analysis::FileOutcome outcome;
+    bool interrupted = false;
     {
         py::gil_scoped_release release;
-        outcome = analysis::Calibrate(request);
+        outcome = analysis::Calibrate(request, &interrupted);
     }
+    if (interrupted) throw py::error_already_set();
     return Outcome(std::move(outcome)).first;
 }
 
@@ -323,12 +294,6 @@ void AddSensitivity(py::module_ &m) {
           py::arg("every_step"), py::arg("max_dropped"), py::arg("indices"), py::arg("figure"),
           "The indices of a table as glebix-batch --analyse computes them: (csv, notes, warnings); writes the "
           "indices file and the figure unless their paths are empty.");
-    m.def("write_design", &WriteDesign, py::arg("factors"), py::arg("method"), py::arg("samples"), py::arg("seed"),
-          py::arg("levels"), py::arg("pool"), py::arg("design_out"),
-          "Samples a factors file into a design file, as glebix-batch --sample.");
-    m.def("write_indices", &WriteIndices, py::arg("table"), py::arg("factors"), py::arg("method"), py::arg("metrics"),
-          py::arg("seed"), py::arg("bootstrap"), py::arg("at_step"), py::arg("every_step"), py::arg("max_dropped"),
-          py::arg("indices"), "Analyses a table into an indices file, as glebix-batch --analyse; (notes, warnings).");
     m.def("calibrate", &Calibrate, py::arg("factors"), py::arg("observed"), py::arg("out"), py::arg("method"),
           py::arg("samples"), py::arg("accept"), py::arg("replicates"), py::arg("seed"), py::arg("jobs"),
           py::arg("steps"), py::arg("settings"), py::arg("observed_grids") = std::vector<std::string>{},

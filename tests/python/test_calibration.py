@@ -2,13 +2,18 @@
 from the same inputs, the same refusals before any run."""
 
 import os
+import signal
 import subprocess
+import sys
+import time
 
 import pytest
 
 import glebix
 
 PLOT = {"PlotWidth": 10, "PlotHeight": 10}
+# Long enough for a calibration to save its first generation, or to stop on Ctrl-C.
+STATE_WAIT_SECONDS = 60
 BATCH_PLOT = ["--set", "PlotWidth=10", "--set", "PlotHeight=10", "--steps", "12", "--quiet"]
 
 
@@ -110,3 +115,23 @@ def test_bad_grids_refused_before_any_run(tmp_path, inputs):
         glebix.calibrate(factors, observed, out, seed=1, samples=10, steps=12, observed_grids={12: small},
                          grid_compare="pixels", **PLOT)
     assert not out.exists()
+
+
+def test_ctrl_c_keeps_the_last_generation_and_the_same_call_goes_on_to_the_unbroken_bytes(tmp_path, inputs):
+    factors, observed = inputs
+    arguments = dict(seed=5, samples=12000, method="abc-smc", steps=12, quiet=True, **PLOT)
+    broken, unbroken = tmp_path / "broken", tmp_path / "unbroken"
+    child = subprocess.Popen([sys.executable, "-c", "import glebix, sys; glebix.calibrate(*sys.argv[1:4], **%r)"
+                              % arguments, str(factors), str(observed), str(broken)])
+    state = broken / "abc-smc-state.txt"
+    deadline = time.monotonic() + STATE_WAIT_SECONDS
+    while not state.exists() and child.poll() is None and time.monotonic() < deadline:
+        time.sleep(0.01)
+    child.send_signal(signal.SIGINT)
+    assert child.wait(timeout=STATE_WAIT_SECONDS) != 0, "the calibration ended before Ctrl-C"
+    assert state.exists() and not (broken / "posterior.csv").exists()
+    glebix.calibrate(factors, observed, broken, **arguments)
+    glebix.calibrate(factors, observed, unbroken, **arguments)
+    assert not state.exists()
+    for name in ("posterior.csv", "posterior-summary.csv"):
+        assert (broken / name).read_bytes() == (unbroken / name).read_bytes()

@@ -227,7 +227,21 @@ extern "C" SEXP gx_calibrate(SEXP factors, SEXP rows, SEXP observed, SEXP out, S
         if (auto *problem = std::get_if<std::string>(&made)) throw GlebixError(*problem);
         auto &request = std::get<analysis::CalibrationRequest>(made);
         request.DrawFigure = batch::CalibrationFigurePng;
-        return Outcome(analysis::Calibrate(request));
+        // An interrupt or a time limit stops the runs under way (abc-smc keeps its last
+        // complete generation); R's condition goes on once the calibration has ended.
+        std::optional<Rcpp::LongjumpException> jump;
+        request.Interrupted = [&jump] {
+            try {
+                CheckInterrupt();
+                return false;
+            } catch (const Rcpp::LongjumpException &e) {
+                jump = e;
+                return true;
+            }
+        };
+        analysis::FileOutcome outcome = analysis::Calibrate(request);
+        if (jump) throw *jump;
+        return Outcome(std::move(outcome));
     });
     END_RCPP
 }

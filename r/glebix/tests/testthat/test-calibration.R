@@ -88,3 +88,28 @@ test_that("observed grids in either form and the figure are the batch tool's byt
                "small.asc", class = "glebix_error")
   expect_false(file.exists(out))
 })
+
+test_that("a time limit stops abc-smc at its last generation, and the same call goes on to the unbroken bytes", {
+  i <- calibration_inputs()
+  broken <- file.path(i$dir, "broken")
+  unbroken <- file.path(i$dir, "unbroken")
+  calibrate <- function(out) {
+    glebix_calibrate(i$factors, i$observed, out, seed = 5, samples = 12000, method = "abc-smc",
+                     steps = 12, quiet = TRUE, PlotWidth = 10, PlotHeight = 10)
+  }
+  caught <- tryCatch({
+    setTimeLimit(elapsed = 1.5, transient = TRUE)
+    calibrate(broken)
+  }, error = function(e) "error")
+  setTimeLimit()
+  expect_equal(caught, "error")
+  expect_true(file.exists(file.path(broken, "abc-smc-state.txt")))
+  expect_false(file.exists(file.path(broken, "posterior.csv")))
+  calibrate(broken)
+  calibrate(unbroken)
+  expect_false(file.exists(file.path(broken, "abc-smc-state.txt")))
+  for (name in c("posterior.csv", "posterior-summary.csv")) {
+    expect_identical(readBin(file.path(broken, name), "raw", 1e6),
+                     readBin(file.path(unbroken, name), "raw", 1e6))
+  }
+})
