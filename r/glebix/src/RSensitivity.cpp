@@ -2,10 +2,8 @@
 // and the calibration of the core (SensitivityFiles.h, CalibrationStudy.h), so that R
 // makes and writes the bytes glebix-batch writes.
 #include <algorithm>
-#include <filesystem>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <variant>
 #include <vector>
 
@@ -112,22 +110,6 @@ Rcpp::List Made(const analysis::FileOutcome &outcome, const std::string &text) {
                               Rcpp::Named("warnings") = Utf8Vector(outcome.Warnings));
 }
 
-bool SamePlace(const std::string &a, const std::string &b) {
-    std::error_code error;
-    const auto canonicalA = std::filesystem::weakly_canonical(a, error);
-    if (error) return false;
-    const auto canonicalB = std::filesystem::weakly_canonical(b, error);
-    return !error && canonicalA == canonicalB;
-}
-
-// Refuses the figure's place when it is one of the `taken` (the inputs, the indices and
-// their manifest), before anything is written.
-void CheckFigurePlace(const std::string &figure, const std::vector<std::string> &taken) {
-    for (const std::string &path : taken)
-        if (!figure.empty() && !path.empty() && SamePlace(figure, path))
-            throw GlebixError(batch::Message("analysis.output_is_input", {figure}));
-}
-
 }  // namespace
 
 // The design of `method` for the factors (a file's path, or rows), written to
@@ -179,12 +161,18 @@ extern "C" SEXP gx_analyse(SEXP table, SEXP tableText, SEXP factors, SEXP rows, 
         const GivenFactors given = FactorsOf(factors, rows);
         const std::string tablePath = Rf_isNull(tableText) ? Text(table) : "";
         const std::string indicesPath = Text(indices), figurePath = Text(figure);
-        CheckFigurePlace(figurePath, {tablePath, given.Path, indicesPath,
-                                      indicesPath.empty() ? "" : analysis::AnalysisManifestPath(indicesPath)});
+        if (!figurePath.empty()) {
+            analysis::FileOutcome place;
+            analysis::CheckOutputPlace(figurePath,
+                                       {tablePath, given.Path, indicesPath,
+                                        indicesPath.empty() ? "" : analysis::AnalysisManifestPath(indicesPath)},
+                                       place);
+            Outcome(place);
+        }
         const std::vector<analysis::Factor> read = ReadFactors(given);
         analysis::FileOutcome reading;
         const auto text = tablePath.empty() ? std::optional<std::string>(Text(tableText))
-                                            : analysis::ReadInputOrProblem(tablePath, reading);
+                                            : analysis::ReadTableOrProblem(tablePath, reading);
         Outcome(reading);
         const analysis::IndicesOutcome outcome =
             analysis::AnalyseInto(*text, tablePath, read, given.Path, request, indicesPath);
