@@ -454,6 +454,7 @@ std::variant<CalibrationRequest, std::string> CalibrationRequestOf(CalibrationOp
     request.FactorsPath = std::move(options.Factors);
     request.FactorRows = std::move(options.FactorRows);
     request.ObservedPath = std::move(options.Observed);
+    request.SpeciesPath = std::move(options.Species);
     request.OutDir = std::move(options.Out);
     request.Samples = options.Samples;
     request.Accept = options.Accept;
@@ -627,6 +628,7 @@ batch::JsonValue CalibrationManifest(const CalibrationRequest &request, const st
     manifest["faulted_runs"] = static_cast<std::uint64_t>(faulted);
     std::vector<std::pair<std::string, std::string>> inputs = {
         {"factors", request.FactorRows ? "" : request.FactorsPath}, {"observed", request.ObservedPath}};
+    if (!request.SpeciesPath.empty()) inputs.emplace_back("species", request.SpeciesPath);
     for (const GridObservation &g : targets.Grids)
         inputs.emplace_back("observed_grid", gis::SplitRasterPath(g.Path).File);
     // Factors handed over as rows are recorded by the digest of their factors text.
@@ -657,7 +659,8 @@ FileOutcome Calibrate(const CalibrationRequest &request, bool *wasInterrupted) {
     CheckAccept(request.Accept, out);
     if (request.Method == CalibrationMethod::Smc && request.Replicates > 1)
         out.Problems.push_back(Message("calibration.smc_replicates"));
-    CheckFolder(request.OutDir, {request.FactorRows ? "" : request.FactorsPath, request.ObservedPath}, out);
+    CheckFolder(request.OutDir,
+                {request.FactorRows ? "" : request.FactorsPath, request.ObservedPath, request.SpeciesPath}, out);
     CheckFigurePlace(request.FigurePath, request.OutDir, out);
     const auto factors = ReadFactors(request.FactorsPath, true, out, request.FactorRows);
     const auto steps = ParseWholeToken(request.Settings.Run.StepCount);

@@ -64,6 +64,8 @@ using CalibrationFigureDrawer = std::function<std::string(const batch::Calibrati
 struct CalibrationRequest {
     CalibrationMethod Method = CalibrationMethod::Rejection;
     std::string FactorsPath, ObservedPath, OutDir;
+    // The species file whose values Settings holds, for the manifest's inputs; empty: none.
+    std::string SpeciesPath;
     std::optional<std::vector<FactorRow>> FactorRows;  // given: the factors, FactorsPath unused
     int Samples = 0;                                   // runs of the prior (abc-rejection), the run budget (abc-smc)
     double Accept = DefaultAcceptFraction;
@@ -97,7 +99,8 @@ struct CalibrationOptions {
     std::uint32_t Seed = 0;
     int Jobs = 0;
     std::int32_t Steps = 0;
-    TSettings Settings;
+    TSettings Settings;   // holding the species file's values first, when Species names one
+    std::string Species;  // as CalibrationRequest's SpeciesPath
     std::string Program;
     std::vector<std::string> ObservedGrids;  // as TakeGridOptions takes them
     std::string GridCompare, Figure;

@@ -142,6 +142,7 @@ def calibrate(factors, observed, out, seed, samples, method="abc-rejection", acc
               observed_grids=None,
               grid_compare="summaries",
               figure=None,
+              species=None,
               **settings):
     """Calibrates the factors `factors` (as sample() takes them: a file
     name,low,high[,scale], a dict or a DataFrame; each a setting) against the
@@ -156,7 +157,8 @@ def calibrate(factors, observed, out, seed, samples, method="abc-rejection", acc
     `observed_grids`, as glebix-batch --observed-grid: a dict {step: path} (a key such
     as "compacted@10" names the field) or a list of "[FIELD@]STEP:FILE" texts;
     `grid_compare` "summaries" or "cells" (--grid-compare); `figure`, a PNG file drawn
-    after the results (--figure)."""
+    after the results (--figure); `species`, a species parameter file applied before
+    `settings` (--species), recorded among the manifest's inputs."""
     import pandas as pd
 
     folder = _path(out, "out")
@@ -164,7 +166,8 @@ def calibrate(factors, observed, out, seed, samples, method="abc-rejection", acc
                             float(accept), int(replicates), int(seed), int(jobs), int(steps), named_texts(settings),
                             observed_grids=_grid_specs(observed_grids),
                             grid_compare=str(grid_compare),
-                            figure="" if figure is None else _path(figure, "figure"))
+                            figure="" if figure is None else _path(figure, "figure"),
+                            species="" if species is None else _path(species, "species"))
     if not quiet:
         for note in notes:
             print(note, file=sys.stderr)

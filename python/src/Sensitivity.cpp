@@ -224,7 +224,7 @@ std::vector<std::string> Calibrate(const py::object &factors, const std::string 
                                    const std::string &method, int samples, double accept, int replicates,
                                    std::uint32_t seed, int jobs, std::int32_t steps, const NamedTexts &named,
                                    const std::vector<std::string> &observedGrids, const std::string &gridCompare,
-                                   const std::string &figure) {
+                                   const std::string &figure, const std::string &species) {
     analysis::CalibrationOptions options;
     if (py::isinstance<py::str>(factors))
         options.Factors = factors.cast<std::string>();
@@ -239,7 +239,15 @@ std::vector<std::string> Calibrate(const py::object &factors, const std::string 
     options.Seed = seed;
     options.Jobs = jobs;
     options.Steps = steps;
-    options.Settings = BuildRunSettings(std::nullopt, named);
+    std::optional<SpeciesFileContents> speciesValues;
+    if (!species.empty()) try {
+            speciesValues = ReadSpeciesFile(species);
+        } catch (GlebixError &e) {
+            if (e.Context().Path.empty()) e.Context().Path = species;
+            throw;
+        }
+    options.Settings = BuildRunSettings(speciesValues, named);
+    options.Species = species;
     options.Program = "glebix (Python)";
     options.ObservedGrids = observedGrids;
     options.GridCompare = gridCompare;
@@ -332,7 +340,7 @@ void AddSensitivity(py::module_ &m) {
     m.def("calibrate", &Calibrate, py::arg("factors"), py::arg("observed"), py::arg("out"), py::arg("method"),
           py::arg("samples"), py::arg("accept"), py::arg("replicates"), py::arg("seed"), py::arg("jobs"),
           py::arg("steps"), py::arg("settings"), py::arg("observed_grids") = std::vector<std::string>{},
-          py::arg("grid_compare") = "", py::arg("figure") = "",
+          py::arg("grid_compare") = "", py::arg("figure") = "", py::arg("species") = "",
           "Calibrates into a folder, as glebix-batch --calibrate; the notes.");
 }
 

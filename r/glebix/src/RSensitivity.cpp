@@ -201,7 +201,7 @@ extern "C" SEXP gx_analyse(SEXP table, SEXP tableText, SEXP factors, SEXP rows, 
 // the figure as --observed-grid, --grid-compare and --figure take them; the notes.
 extern "C" SEXP gx_calibrate(SEXP factors, SEXP rows, SEXP observed, SEXP out, SEXP method, SEXP samples, SEXP accept,
                              SEXP replicates, SEXP seed, SEXP jobs, SEXP steps, SEXP names, SEXP values, SEXP grids,
-                             SEXP compare, SEXP figure) {
+                             SEXP compare, SEXP figure, SEXP species) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
         GivenFactors given = FactorsOf(factors, rows);
@@ -217,8 +217,9 @@ extern "C" SEXP gx_calibrate(SEXP factors, SEXP rows, SEXP observed, SEXP out, S
         options.Seed = static_cast<std::uint32_t>(Rcpp::as<double>(seed));
         options.Jobs = Rcpp::as<int>(jobs);
         options.Steps = Rcpp::as<int>(steps);
-        options.Settings =
-            BuildSettings("", Rcpp::as<std::vector<std::string>>(names), Rcpp::as<std::vector<std::string>>(values));
+        options.Species = Text(species);
+        options.Settings = BuildSettings(options.Species, Rcpp::as<std::vector<std::string>>(names),
+                                         Rcpp::as<std::vector<std::string>>(values));
         options.Program = "glebix (R)";
         options.ObservedGrids = Rcpp::as<std::vector<std::string>>(grids);
         options.GridCompare = Text(compare);
