@@ -71,7 +71,8 @@ struct CalibrationRun {
 };
 // Each run's summaries in the runs' order, none for a run that faulted: how a front end
 // makes a batch of runs (the prior sample, one abc-smc generation) where it likes, each
-// through CalibrationRunSummaries. A fault of its own (an exception) ends the calibration.
+// through CalibrationRunSummaries. An exception of its own ends the calibration: a
+// GlebixError as the outcome's WriteError, any other thrown on to Calibrate's caller.
 using CalibrationBatchRunner = std::function<std::vector<std::vector<double>>(const std::vector<CalibrationRun> &)>;
 
 struct CalibrationRequest {
