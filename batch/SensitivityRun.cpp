@@ -77,6 +77,8 @@ int RunCalibration(const BatchOptions &options, const std::function<void(const s
     request.Jobs = options.Jobs;
     request.Settings = options.Settings;
     request.Inputs = options.Files;
+    for (const InputFile &input : options.Inputs)
+        if (input.Role == "species") request.SpeciesPath = input.Path;
     request.Arguments = options.Arguments;
     request.Interrupted = [] { return StopSignal().load() != 0; };
     // The comparison's name was checked with the command line.

@@ -141,30 +141,18 @@ std::vector<double> RunSummaries(std::string_view runTable, std::span<const Obse
     return out;
 }
 
+std::size_t CalibrationTargets::Size() const {
+    std::size_t n = Series.size();
+    for (const GridObservation &g : Grids) n += GridEntries(g.Values, Compare).size();
+    return n;
+}
+
 namespace {
 
 // Thrown when the request's Interrupted says so, once the runs under way have stopped.
 struct CalibrationInterrupted {};
 
-// What the runs are compared with: the observed series, then the observed grids' entries.
-struct Targets {
-    std::vector<Observation> Series;
-    std::vector<GridObservation> Grids;
-    GridCompare Compare = DefaultGridCompare;
-    std::size_t Size() const {
-        std::size_t n = Series.size();
-        for (const GridObservation &g : Grids) n += GridEntries(g.Values, Compare).size();
-        return n;
-    }
-};
-
-// One run to make: its point's values (each on its factor's own scale) and its seed.
-struct CalibrationRun {
-    std::vector<double> Values;
-    std::uint32_t Seed = 0;
-    std::int64_t Point = 0;
-    std::int64_t Replicate = 1;
-};
+using Targets = CalibrationTargets;
 
 // The run's summaries: its rows as a study table holds them, and its grids at the
 // observed steps captured while it runs; throws on a fault of the run.
@@ -196,9 +184,9 @@ std::vector<double> RunTargets(const CalibrationRequest &request, const std::vec
 }
 
 // Each run's summaries through the core's study runner; none for a run that faulted.
-calibration::Matrix RunAll(const CalibrationRequest &request, const std::vector<Factor> &factors,
-                           const std::vector<CalibrationRun> &runs, const Targets &targets, std::int32_t steps,
-                           std::size_t &faulted) {
+std::vector<std::vector<double>> LocalBatch(const CalibrationRequest &request, const std::vector<Factor> &factors,
+                                            const std::vector<CalibrationRun> &runs, const Targets &targets,
+                                            std::int32_t steps) {
     std::vector<std::vector<double>> summaries(runs.size());
     std::atomic<bool> stop{false};
     batch::RunStudy(
@@ -212,6 +200,24 @@ calibration::Matrix RunAll(const CalibrationRequest &request, const std::vector<
             if (request.Interrupted && request.Interrupted()) throw CalibrationInterrupted{};
         },
         stop);
+    return summaries;
+}
+
+// The batch's runs, on this machine or through the request's runner, as a matrix of
+// their summaries (missing values for a run that faulted, counted in `faulted`).
+calibration::Matrix RunAll(const CalibrationRequest &request, const std::vector<Factor> &factors,
+                           const std::vector<CalibrationRun> &runs, const Targets &targets, std::int32_t steps,
+                           std::size_t &faulted) {
+    std::vector<std::vector<double>> summaries;
+    if (!request.RunBatch) {
+        summaries = LocalBatch(request, factors, runs, targets, steps);
+    } else {
+        summaries = request.RunBatch(runs);
+        if (summaries.size() != runs.size())
+            throw calibration::CalibrationError("calibration.run_count",
+                                                {CountOf(summaries.size()), CountOf(runs.size())});
+        if (request.Interrupted && request.Interrupted()) throw CalibrationInterrupted{};
+    }
     calibration::Matrix out(0, targets.Size());
     for (auto &s : summaries) {
         if (s.empty()) ++faulted;
@@ -454,6 +460,7 @@ std::variant<CalibrationRequest, std::string> CalibrationRequestOf(CalibrationOp
     request.FactorsPath = std::move(options.Factors);
     request.FactorRows = std::move(options.FactorRows);
     request.ObservedPath = std::move(options.Observed);
+    request.SpeciesPath = std::move(options.Species);
     request.OutDir = std::move(options.Out);
     request.Samples = options.Samples;
     request.Accept = options.Accept;
@@ -627,6 +634,7 @@ batch::JsonValue CalibrationManifest(const CalibrationRequest &request, const st
     manifest["faulted_runs"] = static_cast<std::uint64_t>(faulted);
     std::vector<std::pair<std::string, std::string>> inputs = {
         {"factors", request.FactorRows ? "" : request.FactorsPath}, {"observed", request.ObservedPath}};
+    if (!request.SpeciesPath.empty()) inputs.emplace_back("species", request.SpeciesPath);
     for (const GridObservation &g : targets.Grids)
         inputs.emplace_back("observed_grid", gis::SplitRasterPath(g.Path).File);
     // Factors handed over as rows are recorded by the digest of their factors text.
@@ -652,12 +660,34 @@ void RunNotes(const CalibrationRequest &request, const Targets &targets, const C
 
 }  // namespace
 
+CalibrationRunInputs CalibrationRunInputsOf(const CalibrationRequest &request) {
+    FileOutcome out;
+    CalibrationRunInputs inputs;
+    const auto factors = ReadFactors(request.FactorsPath, true, out, request.FactorRows);
+    const auto steps = ParseWholeToken(request.Settings.Run.StepCount);
+    if (steps) inputs.Targets = ReadTargets(request, *steps, out);
+    if (factors) inputs.Factors = *factors;
+    inputs.Steps = steps.value_or(0);
+    inputs.Problems = std::move(out.Problems);
+    return inputs;
+}
+
+std::vector<double> CalibrationRunSummaries(const CalibrationRequest &request, const std::vector<Factor> &factors,
+                                            const CalibrationRun &run, const CalibrationTargets &targets,
+                                            std::int32_t steps) {
+    const std::atomic<bool> never{false};
+    try {
+        return RunTargets(request, factors, run, steps, targets, never);
+    } catch (const std::exception &) { return {}; }
+}
+
 FileOutcome Calibrate(const CalibrationRequest &request, bool *wasInterrupted) {
     FileOutcome out;
     CheckAccept(request.Accept, out);
     if (request.Method == CalibrationMethod::Smc && request.Replicates > 1)
         out.Problems.push_back(Message("calibration.smc_replicates"));
-    CheckFolder(request.OutDir, {request.FactorRows ? "" : request.FactorsPath, request.ObservedPath}, out);
+    CheckFolder(request.OutDir,
+                {request.FactorRows ? "" : request.FactorsPath, request.ObservedPath, request.SpeciesPath}, out);
     CheckFigurePlace(request.FigurePath, request.OutDir, out);
     const auto factors = ReadFactors(request.FactorsPath, true, out, request.FactorRows);
     const auto steps = ParseWholeToken(request.Settings.Run.StepCount);

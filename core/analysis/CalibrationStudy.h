@@ -61,9 +61,25 @@ std::vector<double> RunSummaries(std::string_view runTable, std::span<const cali
 // front end); raises on a fault.
 using CalibrationFigureDrawer = std::function<std::string(const batch::CalibrationFigureData &)>;
 
+// One run a calibration asks for: its point's values (each on its factor's own scale),
+// its seed and its run number (the point's, then its replicate).
+struct CalibrationRun {
+    std::vector<double> Values;
+    std::uint32_t Seed = 0;
+    std::int64_t Point = 0;
+    std::int64_t Replicate = 1;
+};
+// Each run's summaries in the runs' order, none for a run that faulted: how a front end
+// makes a batch of runs (the prior sample, one abc-smc generation) where it likes, each
+// through CalibrationRunSummaries. An exception of its own ends the calibration: a
+// GlebixError as the outcome's WriteError, any other thrown on to Calibrate's caller.
+using CalibrationBatchRunner = std::function<std::vector<std::vector<double>>(const std::vector<CalibrationRun> &)>;
+
 struct CalibrationRequest {
     CalibrationMethod Method = CalibrationMethod::Rejection;
     std::string FactorsPath, ObservedPath, OutDir;
+    // The species file whose values Settings holds, for the manifest's inputs; empty: none.
+    std::string SpeciesPath;
     std::optional<std::vector<FactorRow>> FactorRows;  // given: the factors, FactorsPath unused
     int Samples = 0;                                   // runs of the prior (abc-rejection), the run budget (abc-smc)
     double Accept = DefaultAcceptFraction;
@@ -83,7 +99,35 @@ struct CalibrationRequest {
     // The figure's file, written once the results are; empty: none.
     std::string FigurePath;
     CalibrationFigureDrawer DrawFigure;
+    // Empty: the runs of each batch on this machine's threads (Jobs at once), Interrupted
+    // asked between their steps; given, Interrupted is asked after each batch.
+    CalibrationBatchRunner RunBatch;
 };
+
+// What a calibration's runs are compared with: the observed series, then the observed
+// grids' entries (GridEntries of each, as Compare takes them).
+struct CalibrationTargets {
+    std::vector<calibration::Observation> Series;
+    std::vector<GridObservation> Grids;
+    GridCompare Compare = DefaultGridCompare;
+    std::size_t Size() const;
+};
+
+// What every run of a request needs, read as Calibrate reads it; the problems (in the
+// user's language) instead when its factors, steps or observations have faults.
+struct CalibrationRunInputs {
+    std::vector<Factor> Factors;
+    CalibrationTargets Targets;
+    std::int32_t Steps = 0;
+    std::vector<std::string> Problems;
+};
+CalibrationRunInputs CalibrationRunInputsOf(const CalibrationRequest &request);
+
+// The summaries of one run of a calibration, in the targets' order, the same whichever
+// machine or thread makes it; none when the run faulted.
+std::vector<double> CalibrationRunSummaries(const CalibrationRequest &request, const std::vector<Factor> &factors,
+                                            const CalibrationRun &run, const CalibrationTargets &targets,
+                                            std::int32_t steps);
 
 // A calibration as a binding asks for it, by named options: the method by name, the
 // factors file (or rows, FactorsFromRows), the runs' steps apart from their settings.
@@ -97,7 +141,8 @@ struct CalibrationOptions {
     std::uint32_t Seed = 0;
     int Jobs = 0;
     std::int32_t Steps = 0;
-    TSettings Settings;
+    TSettings Settings;   // holding the species file's values first, when Species names one
+    std::string Species;  // as CalibrationRequest's SpeciesPath
     std::string Program;
     std::vector<std::string> ObservedGrids;  // as TakeGridOptions takes them
     std::string GridCompare, Figure;

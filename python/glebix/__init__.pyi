@@ -162,6 +162,8 @@ def calibrate(
     observed_grids: dict[int | str, _Path] | list[str] | str | None = None,
     grid_compare: Literal["summaries", "cells"] = "summaries",
     figure: _Path | None = None,
+    species: _Path | None = None,
+    client: Any = None,
     **settings: _Setting,
 ) -> _Table: ...
 

@@ -3,6 +3,7 @@ indices of its table, written by the core as glebix-batch --sample and --analyse
 write them (docs/sensitivity.md)."""
 
 import csv
+import functools
 import io
 import math
 import os
@@ -15,6 +16,10 @@ from ._messages import message
 from ._settings import named_texts
 from ._tables import as_table, pandas
 from ._warnings import warn_all
+
+
+# Calibrations whose files a worker process keeps read at once.
+_UNITS_KEPT = 4
 
 
 def _path(value, name):
@@ -142,6 +147,8 @@ def calibrate(factors, observed, out, seed, samples, method="abc-rejection", acc
               observed_grids=None,
               grid_compare="summaries",
               figure=None,
+              species=None,
+              client=None,
               **settings):
     """Calibrates the factors `factors` (as sample() takes them: a file
     name,low,high[,scale], a dict or a DataFrame; each a setting) against the
@@ -156,19 +163,62 @@ def calibrate(factors, observed, out, seed, samples, method="abc-rejection", acc
     `observed_grids`, as glebix-batch --observed-grid: a dict {step: path} (a key such
     as "compacted@10" names the field) or a list of "[FIELD@]STEP:FILE" texts;
     `grid_compare` "summaries" or "cells" (--grid-compare); `figure`, a PNG file drawn
-    after the results (--figure)."""
+    after the results (--figure); `species`, a species parameter file applied before
+    `settings` (--species), recorded among the manifest's inputs.
+
+    With a Dask `client`, each batch of runs (the prior sample, an abc-smc generation)
+    is made by the cluster's workers, one task per run, and the same posterior.csv
+    results; the workers read the factors, observations, grids and species files at
+    the same paths."""
     import pandas as pd
 
     folder = _path(out, "out")
-    notes = _core.calibrate(_factors(factors), _path(observed, "observed"), folder, method, int(samples),
-                            float(accept), int(replicates), int(seed), int(jobs), int(steps), named_texts(settings),
-                            observed_grids=_grid_specs(observed_grids),
+    factors = _factors(factors)
+    observed = _path(observed, "observed")
+    named = named_texts(settings)
+    grids = _grid_specs(observed_grids)
+    species = "" if species is None else _path(species, "species")
+    run_batch = None
+    if client is not None:
+        unit = (factors if isinstance(factors, str) else tuple(factors), observed, int(seed), int(steps),
+                tuple(named), tuple(grids), str(grid_compare), species)
+        run_batch = _dask_batches(client, unit)
+    notes = _core.calibrate(factors, observed, folder, method, int(samples),
+                            float(accept), int(replicates), int(seed), int(jobs), int(steps), named,
+                            observed_grids=grids,
                             grid_compare=str(grid_compare),
-                            figure="" if figure is None else _path(figure, "figure"))
+                            figure="" if figure is None else _path(figure, "figure"),
+                            species=species, run_batch=run_batch)
     if not quiet:
         for note in notes:
             print(note, file=sys.stderr)
     return pd.read_csv(os.path.join(folder, "posterior.csv"))
+
+
+@functools.lru_cache(maxsize=_UNITS_KEPT)
+def _calibration_unit(unit):
+    """The calibration's one-run maker in this process, its files read once."""
+    factors, observed, seed, steps, named, grids, compare, species = unit
+    return _core.CalibrationUnit(factors if isinstance(factors, str) else list(factors), observed, seed, steps,
+                                 list(named), list(grids), compare, species)
+
+
+def _calibration_task(unit, run):
+    """One run of a calibration as a Dask task: its summaries, or None when it faulted."""
+    return _calibration_unit(unit).run(*run)
+
+
+def _dask_batches(client, unit):
+    """Each batch's runs as tasks of the Dask `client`, their summaries in the batch's order."""
+
+    def run_batch(runs):
+        futures = client.map(_calibration_task, [unit] * len(runs), runs, pure=False)
+        try:
+            return client.gather(futures)
+        finally:
+            client.cancel(futures)
+
+    return run_batch
 
 
 def _grid_specs(observed_grids):

@@ -183,35 +183,85 @@ py::tuple AnalyseTable(const std::string &tablePath, const std::string &tableTex
     return py::make_tuple(outcome.Csv, notes, warnings);
 }
 
-// The calibration of glebix-batch --calibrate, the settings given by name; the notes.
-std::vector<std::string> Calibrate(const py::object &factors, const std::string &observed, const std::string &out,
-                                   const std::string &method, int samples, double accept, int replicates,
-                                   std::uint32_t seed, int jobs, std::int32_t steps, const NamedTexts &named,
-                                   const std::vector<std::string> &observedGrids, const std::string &gridCompare,
-                                   const std::string &figure) {
+// What every run of a calibration depends on, as Python gives it: the factors (a file's
+// path or rows), the observations, the master seed, the runs' steps and settings (the
+// species file's values first), the observed grids and their comparison.
+analysis::CalibrationOptions RunOptionsOf(const py::object &factors, const std::string &observed, std::uint32_t seed,
+                                          std::int32_t steps, const NamedTexts &named,
+                                          const std::vector<std::string> &observedGrids, const std::string &gridCompare,
+                                          const std::string &species) {
     analysis::CalibrationOptions options;
     if (py::isinstance<py::str>(factors))
         options.Factors = factors.cast<std::string>();
     else
         options.FactorRows = FactorRowsOf(factors);
     options.Observed = observed;
+    options.Seed = seed;
+    options.Steps = steps;
+    std::optional<SpeciesFileContents> speciesValues;
+    if (!species.empty()) try {
+            speciesValues = ReadSpeciesFile(species);
+        } catch (GlebixError &e) {
+            if (e.Context().Path.empty()) e.Context().Path = species;
+            throw;
+        }
+    options.Settings = BuildRunSettings(speciesValues, named);
+    options.Species = species;
+    options.ObservedGrids = observedGrids;
+    options.GridCompare = gridCompare;
+    return options;
+}
+
+analysis::CalibrationRequest RequestOf(analysis::CalibrationOptions options) {
+    auto made = analysis::CalibrationRequestOf(std::move(options));
+    if (auto *problem = std::get_if<std::string>(&made)) throw py::value_error(*problem);
+    return std::move(std::get<analysis::CalibrationRequest>(made));
+}
+
+// A fault of Python's in the runner of a batch, its exception set again in Python's
+// error indicator; raised once the calibration has come back.
+struct RunnerFailed {};
+
+// Each batch's runs handed to `runBatch` ([(values, seed, point, replicate)] to one list
+// of summaries, or None for a run that faulted, per run), Python's lock held meanwhile.
+analysis::CalibrationBatchRunner PythonRunner(const py::object &runBatch) {
+    return [&runBatch](const std::vector<analysis::CalibrationRun> &runs) {
+        py::gil_scoped_acquire acquire;
+        try {
+            py::list work;
+            for (const analysis::CalibrationRun &r : runs)
+                work.append(py::make_tuple(r.Values, r.Seed, r.Point, r.Replicate));
+            std::vector<std::vector<double>> out;
+            for (py::handle summaries : runBatch(work))
+                out.push_back(summaries.is_none() ? std::vector<double>{} : summaries.cast<std::vector<double>>());
+            return out;
+        } catch (py::error_already_set &e) {
+            e.restore();
+            throw RunnerFailed{};
+        }
+    };
+}
+
+// The calibration of glebix-batch --calibrate, the settings given by name; the notes.
+// `runBatch`, when not None, makes each batch's runs (PythonRunner).
+std::vector<std::string> Calibrate(const py::object &factors, const std::string &observed, const std::string &out,
+                                   const std::string &method, int samples, double accept, int replicates,
+                                   std::uint32_t seed, int jobs, std::int32_t steps, const NamedTexts &named,
+                                   const std::vector<std::string> &observedGrids, const std::string &gridCompare,
+                                   const std::string &figure, const std::string &species, const py::object &runBatch) {
+    analysis::CalibrationOptions options =
+        RunOptionsOf(factors, observed, seed, steps, named, observedGrids, gridCompare, species);
     options.Out = out;
     options.Method = method;
     options.Samples = samples;
     options.Accept = accept;
     options.Replicates = replicates;
-    options.Seed = seed;
     options.Jobs = jobs;
-    options.Steps = steps;
-    options.Settings = BuildRunSettings(std::nullopt, named);
     options.Program = "glebix (Python)";
-    options.ObservedGrids = observedGrids;
-    options.GridCompare = gridCompare;
     options.Figure = figure;
-    auto made = analysis::CalibrationRequestOf(std::move(options));
-    if (auto *problem = std::get_if<std::string>(&made)) throw py::value_error(*problem);
-    auto &request = std::get<analysis::CalibrationRequest>(made);
+    analysis::CalibrationRequest request = RequestOf(std::move(options));
     request.DrawFigure = batch::CalibrationFigurePng;
+    if (!runBatch.is_none()) request.RunBatch = PythonRunner(runBatch);
     // Ctrl-C stops the runs under way; abc-smc keeps its last complete generation.
     request.Interrupted = [] {
         py::gil_scoped_acquire acquire;
@@ -219,13 +269,43 @@ std::vector<std::string> Calibrate(const py::object &factors, const std::string 
     };
     analysis::FileOutcome outcome;
     bool interrupted = false;
-    {
+    try {
         py::gil_scoped_release release;
         outcome = analysis::Calibrate(request, &interrupted);
-    }
+    } catch (const RunnerFailed &) { throw py::error_already_set(); }
     if (interrupted) throw py::error_already_set();
     return Outcome(std::move(outcome)).first;
 }
+
+// One run of a calibration where a worker makes it: the request's factors and targets
+// read once, then any run's summaries as the core makes them.
+class CalibrationUnit {
+public:
+    CalibrationUnit(const py::object &factors, const std::string &observed, std::uint32_t seed, std::int32_t steps,
+                    const NamedTexts &named, const std::vector<std::string> &observedGrids,
+                    const std::string &gridCompare, const std::string &species)
+        : Request(RequestOf(RunOptionsOf(factors, observed, seed, steps, named, observedGrids, gridCompare, species))),
+          Inputs(analysis::CalibrationRunInputsOf(Request)) {
+        analysis::FileOutcome problems;
+        problems.Problems = Inputs.Problems;
+        Outcome(std::move(problems));
+    }
+    // The run's summaries, or None when it faulted.
+    py::object Run(std::vector<double> values, std::uint32_t seed, std::int64_t point, std::int64_t replicate) const {
+        std::vector<double> summaries;
+        {
+            py::gil_scoped_release release;
+            summaries = analysis::CalibrationRunSummaries(
+                Request, Inputs.Factors, {std::move(values), seed, point, replicate}, Inputs.Targets, Inputs.Steps);
+        }
+        if (summaries.empty()) return py::none();
+        return py::cast(summaries);
+    }
+
+private:
+    analysis::CalibrationRequest Request;
+    analysis::CalibrationRunInputs Inputs;
+};
 
 // Whether each step of `steps` stays in a study table thinned by `every` ("K" or
 // "last"), the run's last step being `last`.
@@ -297,8 +377,15 @@ void AddSensitivity(py::module_ &m) {
     m.def("calibrate", &Calibrate, py::arg("factors"), py::arg("observed"), py::arg("out"), py::arg("method"),
           py::arg("samples"), py::arg("accept"), py::arg("replicates"), py::arg("seed"), py::arg("jobs"),
           py::arg("steps"), py::arg("settings"), py::arg("observed_grids") = std::vector<std::string>{},
-          py::arg("grid_compare") = "", py::arg("figure") = "",
-          "Calibrates into a folder, as glebix-batch --calibrate; the notes.");
+          py::arg("grid_compare") = "", py::arg("figure") = "", py::arg("species") = "",
+          py::arg("run_batch") = py::none(), "Calibrates into a folder, as glebix-batch --calibrate; the notes.");
+    py::class_<CalibrationUnit>(m, "CalibrationUnit", "One run of a calibration, as a worker makes it.")
+        .def(py::init<const py::object &, const std::string &, std::uint32_t, std::int32_t, const NamedTexts &,
+                      const std::vector<std::string> &, const std::string &, const std::string &>(),
+             py::arg("factors"), py::arg("observed"), py::arg("seed"), py::arg("steps"), py::arg("settings"),
+             py::arg("observed_grids"), py::arg("grid_compare"), py::arg("species"))
+        .def("run", &CalibrationUnit::Run, py::arg("values"), py::arg("seed"), py::arg("point"), py::arg("replicate"),
+             "The run's summaries, or None when it faulted.");
 }
 
 }  // namespace glebix::python

@@ -50,6 +50,33 @@ def test_same_posterior_as_the_batch_tool(tmp_path, inputs, method):
         assert (tmp_path / "py" / name).read_bytes() == (tmp_path / "batch" / name).read_bytes()
 
 
+def test_species_file_gives_the_batch_tools_bytes_and_is_recorded(tmp_path, inputs):
+    if not os.environ.get("GLEBIX_BATCH"):
+        pytest.skip("GLEBIX_BATCH names the built glebix-batch")
+    import json
+
+    factors, observed = inputs
+    species = tmp_path / "species.txt"
+    species.write_text("0.7 3 1 0.5 2 0.2 0 0.9 1 1.25\n")
+    glebix.calibrate(factors, observed, tmp_path / "py", seed=4, samples=30, accept=0.2, steps=12, species=species,
+                     **PLOT)
+    glebix.calibrate(factors, observed, tmp_path / "none", seed=4, samples=30, accept=0.2, steps=12, **PLOT)
+    done = batch("--calibrate", "--method", "abc-rejection", "--factors", str(factors), "--observed", str(observed),
+                 "--samples", "30", "--accept", "0.2", "--seed", "4", "--species", str(species), "--out",
+                 str(tmp_path / "batch"), *BATCH_PLOT)
+    assert done.returncode == 0, done.stderr
+    posterior = (tmp_path / "py" / "posterior.csv").read_bytes()
+    assert posterior == (tmp_path / "batch" / "posterior.csv").read_bytes()
+    assert posterior != (tmp_path / "none" / "posterior.csv").read_bytes()
+    for folder in ("py", "batch"):
+        inputs_of = json.loads((tmp_path / folder / "manifest.json").read_text())["inputs"]
+        assert [i["path"] for i in inputs_of if i["role"] == "species"] == [str(species)]
+    with pytest.raises(Exception, match="missing.txt"):
+        glebix.calibrate(factors, observed, tmp_path / "no", seed=4, samples=30, steps=12,
+                         species=tmp_path / "missing.txt", **PLOT)
+    assert not (tmp_path / "no").exists()
+
+
 def test_bad_input_refused_before_any_run(tmp_path, inputs):
     factors, observed = inputs
     out = tmp_path / "out"

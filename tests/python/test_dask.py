@@ -1,5 +1,6 @@
 """A sweep on a Dask cluster of two worker processes gives the local table."""
 
+import json
 import os
 import signal
 import sys
@@ -60,3 +61,38 @@ def test_a_dask_sweep_equals_the_local_one(client, tmp_path, monkeypatch, capsys
     assert [(f.point, f.replicate) for f in caught.value.failures] == [(2, 1)]
     pd.testing.assert_frame_equal(caught.value.table, local.value.table)
     assert sorted(set(caught.value.table.point)) == [1, 2, 3]
+
+
+@pytest.mark.parametrize("method", ["abc-rejection", "abc-smc"])
+def test_a_calibration_on_dask_equals_the_local_one(client, tmp_path, method):
+    # Mode 0 reads a distribution file not given: some runs fault, and fault alike there.
+    factors = tmp_path / "factors.csv"
+    factors.write_text("name,low,high\nSurvival,0.2,0.8\nDistInitMode,0,4\n")
+    observed = tmp_path / "observed.csv"
+    observed.write_text("step,metric,value\n6,total_density,10\n12,total_density,60\n,final_compacted,30\n")
+    plot = {"PlotWidth": 10, "PlotHeight": 10}
+    remote = glebix.calibrate(factors, observed, tmp_path / "dask", seed=11, samples=60, method=method, accept=0.3,
+                              steps=12, client=client, quiet=True, **plot)
+    local = glebix.calibrate(factors, observed, tmp_path / "local", seed=11, samples=60, method=method, accept=0.3,
+                             steps=12, jobs=2, quiet=True, **plot)
+    assert (tmp_path / "dask" / "posterior.csv").read_bytes() == (tmp_path / "local" / "posterior.csv").read_bytes()
+    pd.testing.assert_frame_equal(remote, local)
+    faulted = [json.loads((tmp_path / f / "manifest.json").read_text())["faulted_runs"] for f in ("dask", "local")]
+    assert faulted[0] == faulted[1] > 0
+
+
+# A fault of the cluster reaches the caller as it was raised, with no results written.
+def test_a_failing_cluster_calibration_raises_and_writes_nothing(tmp_path):
+    observed = tmp_path / "observed.csv"
+    observed.write_text("step,metric,value\n6,total_density,10\n")
+    factors = tmp_path / "factors.csv"
+    factors.write_text("name,low,high\nSurvival,0.2,0.8\n")
+
+    def gone(*_, **__):
+        raise RuntimeError("no worker")
+
+    broken = type("Broken", (), {"map": gone})()
+    with pytest.raises(RuntimeError, match="no worker"):
+        glebix.calibrate(factors, observed, tmp_path / "out", seed=1, samples=10, steps=12, client=broken,
+                         PlotWidth=10, PlotHeight=10)
+    assert not (tmp_path / "out" / "posterior.csv").exists()

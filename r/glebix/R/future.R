@@ -25,3 +25,15 @@ run_on_future <- function(run_many, selected, replicates) {
   attr(columns, "failures") <- do.call(c, lapply(parts, attr, "failures"))
   columns
 }
+
+# Each run of a calibration's batch `runs` (as the core hands them over), one future per
+# run: `unit` the arguments every run shares, as gx_calibration_run takes them. Each
+# run's summaries, NULL for a run that faulted, in the batch's order.
+calibration_on_future <- function(unit, runs) {
+  future.apply::future_lapply(runs, function(run) calibration_run(unit, run),
+                              future.seed = FALSE)
+}
+
+calibration_run <- function(unit, run) {
+  do.call(gx_call, c(list(gx_calibration_run), unit, list(run), list(call = NULL)))
+}

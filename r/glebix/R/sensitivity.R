@@ -105,7 +105,8 @@ glebix_calibrate <- function(factors, observed, out, seed, samples, method = "ab
                              quiet = FALSE,
                              observed_grids = NULL,
                              grid_compare = "summaries",
-                             figure = NULL) {
+                             figure = NULL,
+                             species = NULL) {
   call <- sys.call()
   method <- method_argument(method, call)
   factors <- factors_argument(factors, call)
@@ -119,10 +120,14 @@ glebix_calibrate <- function(factors, observed, out, seed, samples, method = "ab
   settings <- dots_settings(list(...), call)
   grids <- grid_specs(observed_grids)
   figure <- if (is.null(figure)) "" else path_argument(figure, "figure", call)
+  species <- path_argument(species, "species", call)
+  unit <- list(factors$path, factors$rows, observed, seed, steps, settings$names,
+               settings$values, grids, as.character(grid_compare), species)
+  run_batch <- if (use_future()) function(runs) calibration_on_future(unit, runs)
   outcome <- gx_call(gx_calibrate, factors$path, factors$rows, observed, out, method, samples,
                      as.numeric(accept),
                      replicates, seed, cores, steps, settings$names, settings$values,
-                     grids, as.character(grid_compare), figure, call = call)
+                     grids, as.character(grid_compare), figure, species, run_batch, call = call)
   if (!isTRUE(quiet)) for (note in outcome$notes) message(note)
   read.csv(file.path(out, "posterior.csv"))
 }

@@ -16,7 +16,7 @@ local-linear regression adjustment (\code{"abc-rejection"}) or sequential Monte 
 glebix_calibrate(factors, observed, out, seed, samples, method = "abc-rejection",
                  accept = 0.1, replicates = 1, steps = 300, cores = 0, ...,
                  quiet = FALSE, observed_grids = NULL, grid_compare = "summaries",
-                 figure = NULL)
+                 figure = NULL, species = NULL)
 }
 \arguments{
   \item{factors}{the prior: a factors file, or the factors in any other form
@@ -42,7 +42,15 @@ glebix_calibrate(factors, observed, out, seed, samples, method = "abc-rejection"
     Moran's I) or \code{"cells"} (each cell).}
   \item{figure}{a PNG file drawn once the results are written: the posterior's
     marginals, its pairs, and the observations against the accepted runs' band.}
+  \item{species}{a species parameter file, applied before the settings of \code{...}
+    as \code{glebix-batch --species} applies it, and recorded among the manifest's
+    inputs.}
 }
+\details{With a \code{future::plan()} other than sequential and future.apply
+installed, as for \code{\link{glebix_sweep}}, each batch of runs (the prior's sample, or
+one generation of \code{"abc-smc"}) is made on the plan's workers, one future per run,
+with the same results; the workers read the factors, observations, grids and species
+files at the same paths. \code{cores} then does not apply.}
 \value{The posterior, \code{posterior.csv} as a data frame: \code{point},
 \code{replicate}, \code{seed}, \code{runs}, \code{distance}, \code{weight}, each
 factor's adjusted value and its run's value (\code{<factor>_run}). Bad input is an error

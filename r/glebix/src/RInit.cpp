@@ -34,7 +34,9 @@ SEXP gx_end_animation(SEXP);
 SEXP gx_catalogue_message(SEXP, SEXP);
 SEXP gx_sample(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_analyse(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
-SEXP gx_calibrate(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
+SEXP gx_calibrate(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP,
+                  SEXP);
+SEXP gx_calibration_run(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_is_recorded_metric(SEXP);
 SEXP gx_table_steps_kept(SEXP, SEXP, SEXP);
 void gx_name_missing_folders();
@@ -69,7 +71,8 @@ static const R_CallMethodDef CallEntries[] = {
     {"gx_catalogue_message", (DL_FUNC)&gx_catalogue_message, 2},
     {"gx_sample", (DL_FUNC)&gx_sample, 8},
     {"gx_analyse", (DL_FUNC)&gx_analyse, 13},
-    {"gx_calibrate", (DL_FUNC)&gx_calibrate, 16},
+    {"gx_calibrate", (DL_FUNC)&gx_calibrate, 18},
+    {"gx_calibration_run", (DL_FUNC)&gx_calibration_run, 11},
     {"gx_is_recorded_metric", (DL_FUNC)&gx_is_recorded_metric, 1},
     {"gx_table_steps_kept", (DL_FUNC)&gx_table_steps_kept, 3},
     {nullptr, nullptr, 0},

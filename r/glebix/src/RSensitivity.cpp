@@ -184,37 +184,78 @@ extern "C" SEXP gx_analyse(SEXP table, SEXP tableText, SEXP factors, SEXP rows, 
     END_RCPP
 }
 
+namespace {
+
+// What every run of a calibration depends on, as R gives it: the factors (a file's path
+// or rows), the observations, the master seed, the runs' steps and settings (the species
+// file's values first), the observed grids and their comparison.
+analysis::CalibrationOptions RunOptionsOf(SEXP factors, SEXP rows, SEXP observed, SEXP seed, SEXP steps, SEXP names,
+                                          SEXP values, SEXP grids, SEXP compare, SEXP species) {
+    GivenFactors given = FactorsOf(factors, rows);
+    analysis::CalibrationOptions options;
+    options.Factors = given.Path;
+    options.FactorRows = std::move(given.Rows);
+    options.Observed = Text(observed);
+    options.Seed = static_cast<std::uint32_t>(Rcpp::as<double>(seed));
+    options.Steps = Rcpp::as<int>(steps);
+    options.Species = Text(species);
+    options.Settings = BuildSettings(options.Species, Rcpp::as<std::vector<std::string>>(names),
+                                     Rcpp::as<std::vector<std::string>>(values));
+    options.ObservedGrids = Rcpp::as<std::vector<std::string>>(grids);
+    options.GridCompare = Text(compare);
+    return options;
+}
+
+analysis::CalibrationRequest RequestOf(analysis::CalibrationOptions options) {
+    auto made = analysis::CalibrationRequestOf(std::move(options));
+    if (auto *problem = std::get_if<std::string>(&made)) throw GlebixError(*problem);
+    return std::move(std::get<analysis::CalibrationRequest>(made));
+}
+
+// Each batch's runs handed to the R function `runBatch` (a list of runs, each
+// list(values, seed, point, replicate), to a list of each run's summaries, NULL for a
+// run that faulted). The core asks for it on the calling thread, where R may be called.
+analysis::CalibrationBatchRunner RRunner(SEXP runBatch) {
+    return [runBatch](const std::vector<analysis::CalibrationRun> &runs) {
+        Rcpp::List work(runs.size());
+        for (std::size_t k = 0; k < runs.size(); ++k)
+            work[k] = Rcpp::List::create(Rcpp::Named("values") = runs[k].Values,
+                                         Rcpp::Named("seed") = static_cast<double>(runs[k].Seed),
+                                         Rcpp::Named("point") = static_cast<double>(runs[k].Point),
+                                         Rcpp::Named("replicate") = static_cast<double>(runs[k].Replicate));
+        const Rcpp::List done = Rcpp::Function(runBatch)(work);
+        std::vector<std::vector<double>> out;
+        for (R_xlen_t k = 0; k < done.size(); ++k)
+            out.push_back(Rf_isNull(done[k]) ? std::vector<double>{} : Rcpp::as<std::vector<double>>(done[k]));
+        return out;
+    };
+}
+
+}  // namespace
+
 // The calibration of glebix-batch --calibrate into the folder `out`, the factors a
-// file's path or rows, the settings given as names and texts, the observed grids and
-// the figure as --observed-grid, --grid-compare and --figure take them; the notes.
+// file's path or rows, the settings given as names and texts (after the species file's
+// when `species` is not empty), the observed grids and the figure as --observed-grid,
+// --grid-compare and --figure take them; `runBatch`, an R function or NULL, makes each
+// batch's runs (RRunner). The notes.
 extern "C" SEXP gx_calibrate(SEXP factors, SEXP rows, SEXP observed, SEXP out, SEXP method, SEXP samples, SEXP accept,
                              SEXP replicates, SEXP seed, SEXP jobs, SEXP steps, SEXP names, SEXP values, SEXP grids,
-                             SEXP compare, SEXP figure) {
+                             SEXP compare, SEXP figure, SEXP species, SEXP runBatch) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
-        GivenFactors given = FactorsOf(factors, rows);
-        analysis::CalibrationOptions options;
-        options.Factors = given.Path;
-        options.FactorRows = std::move(given.Rows);
-        options.Observed = Text(observed);
+        analysis::CalibrationOptions options =
+            RunOptionsOf(factors, rows, observed, seed, steps, names, values, grids, compare, species);
         options.Out = Text(out);
         options.Method = Text(method);
         options.Samples = Rcpp::as<int>(samples);
         options.Accept = Rcpp::as<double>(accept);
         options.Replicates = Rcpp::as<int>(replicates);
-        options.Seed = static_cast<std::uint32_t>(Rcpp::as<double>(seed));
         options.Jobs = Rcpp::as<int>(jobs);
-        options.Steps = Rcpp::as<int>(steps);
-        options.Settings =
-            BuildSettings("", Rcpp::as<std::vector<std::string>>(names), Rcpp::as<std::vector<std::string>>(values));
         options.Program = "glebix (R)";
-        options.ObservedGrids = Rcpp::as<std::vector<std::string>>(grids);
-        options.GridCompare = Text(compare);
         options.Figure = Text(figure);
-        auto made = analysis::CalibrationRequestOf(std::move(options));
-        if (auto *problem = std::get_if<std::string>(&made)) throw GlebixError(*problem);
-        auto &request = std::get<analysis::CalibrationRequest>(made);
+        analysis::CalibrationRequest request = RequestOf(std::move(options));
         request.DrawFigure = batch::CalibrationFigurePng;
+        if (!Rf_isNull(runBatch)) request.RunBatch = RRunner(runBatch);
         // An interrupt or a time limit stops the runs under way (abc-smc keeps its last
         // complete generation); R's condition goes on once the calibration has ended.
         std::optional<Rcpp::LongjumpException> jump;
@@ -230,6 +271,29 @@ extern "C" SEXP gx_calibrate(SEXP factors, SEXP rows, SEXP observed, SEXP out, S
         analysis::FileOutcome outcome = analysis::Calibrate(request);
         if (jump) throw *jump;
         return Outcome(std::move(outcome));
+    });
+    END_RCPP
+}
+
+// One run's summaries of the calibration the first arguments describe (as
+// gx_calibrate's), as a worker makes it; NULL when the run faulted.
+extern "C" SEXP gx_calibration_run(SEXP factors, SEXP rows, SEXP observed, SEXP seed, SEXP steps, SEXP names,
+                                   SEXP values, SEXP grids, SEXP compare, SEXP species, SEXP run) {
+    BEGIN_RCPP
+    return Guarded([&]() -> SEXP {
+        const analysis::CalibrationRequest request =
+            RequestOf(RunOptionsOf(factors, rows, observed, seed, steps, names, values, grids, compare, species));
+        const analysis::CalibrationRunInputs inputs = analysis::CalibrationRunInputsOf(request);
+        if (!inputs.Problems.empty()) throw GlebixError(inputs.Problems.front());
+        const Rcpp::List given(run);
+        const analysis::CalibrationRun one{Rcpp::as<std::vector<double>>(given["values"]),
+                                           static_cast<std::uint32_t>(Rcpp::as<double>(given["seed"])),
+                                           static_cast<std::int64_t>(Rcpp::as<double>(given["point"])),
+                                           static_cast<std::int64_t>(Rcpp::as<double>(given["replicate"]))};
+        const std::vector<double> summaries =
+            analysis::CalibrationRunSummaries(request, inputs.Factors, one, inputs.Targets, inputs.Steps);
+        if (summaries.empty()) return R_NilValue;
+        return Rcpp::wrap(summaries);
     });
     END_RCPP
 }

@@ -113,3 +113,47 @@ test_that("a time limit stops abc-smc at its last generation, and the same call 
                      readBin(file.path(unbroken, name), "raw", 1e6))
   }
 })
+
+test_that("on the workers of a future plan, a calibration gives the local bytes", {
+  skip_if_not_installed("future.apply")
+  i <- calibration_inputs()
+  # Mode 0 reads a distribution file not given: some runs fault, and fault alike there.
+  writeLines(c("name,low,high", "Survival,0.2,0.8", "DistInitMode,0,4"), i$factors)
+  calibrate <- function(method, out) {
+    glebix_calibrate(i$factors, i$observed, file.path(i$dir, out), seed = 11, samples = 60,
+                     method = method, accept = 0.3, steps = 12, quiet = TRUE,
+                     PlotWidth = 10, PlotHeight = 10)
+  }
+  for (method in c("abc-rejection", "abc-smc")) calibrate(method, paste0("local-", method))
+  old <- future::plan(future::multisession, workers = 2)
+  on.exit(future::plan(old), add = TRUE)
+  for (method in c("abc-rejection", "abc-smc")) {
+    calibrate(method, paste0("future-", method))
+    for (name in c("posterior.csv", "posterior-summary.csv")) {
+      expect_identical(readBin(file.path(i$dir, paste0("future-", method), name), "raw", 1e6),
+                       readBin(file.path(i$dir, paste0("local-", method), name), "raw", 1e6))
+    }
+  }
+  manifest <- readLines(file.path(i$dir, "future-abc-rejection", "manifest.json"))
+  expect_false(any(grepl("\"faulted_runs\": 0,", manifest, fixed = TRUE)))
+})
+
+test_that("a species file gives the batch tool's bytes and is recorded", {
+  batch_tool()
+  i <- calibration_inputs()
+  species <- file.path(i$dir, "species.txt")
+  writeLines("0.7 3 1 0.5 2 0.2 0 0.9 1 1.25", species)
+  glebix_calibrate(i$factors, i$observed, file.path(i$dir, "r"), seed = 4, samples = 30,
+                   accept = 0.2, steps = 12, species = species, quiet = TRUE,
+                   PlotWidth = 10, PlotHeight = 10)
+  run_batch("--calibrate", "--method", "abc-rejection", "--factors", i$factors, "--observed",
+            i$observed, "--samples", "30", "--accept", "0.2", "--seed", "4", "--species", species,
+            "--out", file.path(i$dir, "batch"), "--set", "PlotWidth=10", "--set",
+            "PlotHeight=10", "--steps", "12")
+  expect_identical(readBin(file.path(i$dir, "r", "posterior.csv"), "raw", 1e6),
+                   readBin(file.path(i$dir, "batch", "posterior.csv"), "raw", 1e6))
+  for (folder in c("r", "batch")) {
+    manifest <- paste(readLines(file.path(i$dir, folder, "manifest.json")), collapse = "\n")
+    expect_match(manifest, "\"role\": \"species\"", fixed = TRUE)
+  }
+})
