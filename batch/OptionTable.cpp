@@ -246,6 +246,8 @@ const std::vector<OptionEntry> &OptionTable() {
          [](G &g, S v) { g.options.Sensitivity.Grids.push_back(v); }},
         {"--grid-compare", nullptr, "MODE", "help.grid-compare",
          [](G &g, S v) { g.options.Sensitivity.GridCompare = v; }},
+        {"--prior-sample", nullptr, "DESIGN", "help.prior-sample",
+         [](G &g, S v) { g.options.Sensitivity.PriorSample = v; }},
         {"--strict", nullptr, nullptr, "help.strict", [](G &g, S) { g.options.Strict = true; }},
         {"--repeat", nullptr, "MANIFEST", "help.repeat",
          [](G &g, S v) { OutputPath(g, "--repeat", v, g.options.RepeatManifest); }},

@@ -15,9 +15,9 @@ namespace {
 // The options that only sampling or analysing take.
 const std::set<std::string> &SensitivityOnly() {
     static const std::set<std::string> names = {
-        "--factors",   "--samples",  "--levels",    "--pool",    "--design-out",    "--method",
-        "--metric",    "--indices",  "--bootstrap", "--at-step", "--every-step",    "--max-dropped",
-        "--calibrate", "--observed", "--accept",    "--figure",  "--observed-grid", "--grid-compare"};
+        "--factors", "--samples",   "--levels",        "--pool",         "--design-out",  "--method",    "--metric",
+        "--indices", "--bootstrap", "--at-step",       "--every-step",   "--max-dropped", "--calibrate", "--observed",
+        "--accept",  "--figure",    "--observed-grid", "--grid-compare", "--prior-sample"};
     return names;
 }
 
@@ -66,12 +66,19 @@ void CheckCalibrationMethod(Gathered &g, const std::string &name) {
 void CheckCalibrate(Gathered &g) {
     CheckCalibrationMethod(g, g.options.Sensitivity.Method);
     Needs(g, "--calibrate", {"--method", "--factors", "--observed", "--samples", "--seed", "--out"});
-    RefuseOthers(g, "--calibrate",
-                 {"--method", "--factors", "--observed", "--samples", "--accept", "--replicates", "--out", "--steps",
-                  "--set", "--params", "--species", "--jobs", "--observed-grid", "--grid-compare", "--figure"});
+    RefuseOthers(
+        g, "--calibrate",
+        {"--method", "--factors", "--observed", "--samples", "--accept", "--replicates", "--out", "--steps", "--set",
+         "--params", "--species", "--jobs", "--observed-grid", "--grid-compare", "--figure", "--prior-sample"});
     const std::string &compare = g.options.Sensitivity.GridCompare;
     if (!compare.empty() && !analysis::GridCompareNamed(compare))
         g.problems.push_back(Message("calibration.grid_compare", {compare}));
+    const std::string &prior = g.options.Sensitivity.PriorSample;
+    if (!prior.empty() && !analysis::PriorSampleNamed(prior))
+        g.problems.push_back(Message("calibration.prior_sample", {prior}));
+    // abc-smc draws its first population itself.
+    if (!prior.empty() && g.options.Sensitivity.Method == "abc-smc")
+        g.problems.push_back(Message("option.needed", {"--prior-sample", "--method abc-rejection"}));
 }
 
 // --analyse TABLE --method abc-rejection: the table's runs calibrated.

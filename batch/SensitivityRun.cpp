@@ -71,6 +71,8 @@ int RunCalibration(const BatchOptions &options, const std::function<void(const s
     request.ObservedPath = s.ObservedPath;
     request.OutDir = options.OutDir;
     request.Samples = s.Samples.value_or(0);
+    // The design's name was checked with the command line.
+    if (!s.PriorSample.empty()) request.Prior = *analysis::PriorSampleNamed(s.PriorSample);
     request.Accept = s.Accept.value_or(analysis::DefaultAcceptFraction);
     request.Replicates = options.Replicates;
     request.Seed = options.Seed.value_or(0);

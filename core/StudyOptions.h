@@ -52,6 +52,7 @@ struct SensitivityOptions {
     std::optional<double> Accept;      // --accept q
     std::vector<std::string> Grids;    // --observed-grid [FIELD@]STEP:FILE, in order
     std::string GridCompare;           // --grid-compare summaries|cells; empty: summaries
+    std::string PriorSample;           // --prior-sample lhs|sobol|uniform; empty: lhs
 };
 
 // Most runs one invocation makes.

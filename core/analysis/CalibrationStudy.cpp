@@ -19,6 +19,7 @@
 #include "Messages.h"
 #include "RunMetrics.h"
 #include "RunSession.h"
+#include "Sampling.h"
 #include "SensitivityFiles.h"
 #include "Sha256.h"
 #include "SettingsTable.h"
@@ -69,6 +70,24 @@ std::optional<CalibrationMethod> CalibrationMethodNamed(std::string_view name) {
 
 std::string_view CalibrationMethodName(CalibrationMethod method) {
     return method == CalibrationMethod::Rejection ? "abc-rejection" : "abc-smc";
+}
+
+std::optional<PriorSample> PriorSampleNamed(std::string_view name) {
+    for (PriorSample s : {PriorSample::Lhs, PriorSample::Sobol, PriorSample::Uniform})
+        if (PriorSampleName(s) == name) return s;
+    return std::nullopt;
+}
+
+std::string_view PriorSampleName(PriorSample sample) {
+    switch (sample) {
+    case PriorSample::Lhs:
+        return "lhs";
+    case PriorSample::Sobol:
+        return "sobol";
+    case PriorSample::Uniform:
+        return "uniform";
+    }
+    return {};
 }
 
 bool IsObservableMetric(std::string_view name) {
@@ -251,12 +270,33 @@ Observed ObservedOf(const Targets &targets) {
 }
 
 // The prior's points, each with its replicates, drawn from one stream of the seed.
-std::vector<CalibrationRun> PriorSample(const std::vector<Factor> &factors, const CalibrationRequest &request) {
+// The prior's points on the unit cube, row by row: independent draws from `stream`, or
+// the sampler's points, seeded by the stream's first word so that they share nothing
+// with the runs' seeds drawn after it.
+std::vector<double> PriorUnitPoints(const CalibrationRequest &request, std::size_t factors,
+                                    calibration::Stream &stream) {
+    if (request.Prior == PriorSample::Uniform) return {};
+    SampleRequest sample;
+    sample.Kind = request.Prior == PriorSample::Sobol ? Method::Sobol : Method::Lhs;
+    sample.Samples = request.Samples;
+    sample.Seed = stream.Seed32();
+    auto made = SampleUnit(sample, factors);
+    if (auto *problem = std::get_if<std::string>(&made)) throw GlebixError(*problem);
+    return std::move(std::get<UnitSample>(made).Values);
+}
+
+// The prior's points, each with its replicates and their own seeds, all from the seed.
+std::vector<CalibrationRun> PriorRuns(const std::vector<Factor> &factors, const CalibrationRequest &request) {
     calibration::Stream stream(request.Seed);
+    const std::vector<double> unit = PriorUnitPoints(request, factors.size(), stream);
     std::vector<CalibrationRun> runs;
     for (int point = 1; point <= request.Samples; ++point) {
         std::vector<double> values;
-        for (const Factor &f : factors) values.push_back(ValueAt(f, stream.Uniform()));
+        for (std::size_t i = 0; i < factors.size(); ++i) {
+            const double u =
+                unit.empty() ? stream.Uniform() : unit[static_cast<std::size_t>(point - 1) * factors.size() + i];
+            values.push_back(ValueAt(factors[i], u));
+        }
         for (int r = 1; r <= request.Replicates; ++r) runs.push_back({values, stream.Seed32(), point, r});
     }
     return runs;
@@ -272,7 +312,7 @@ struct Calibrated {
 
 Calibrated Rejection(const CalibrationRequest &request, const std::vector<Factor> &factors, const Targets &targets,
                      std::int32_t steps, std::size_t &faulted) {
-    const std::vector<CalibrationRun> runs = PriorSample(factors, request);
+    const std::vector<CalibrationRun> runs = PriorRuns(factors, request);
     Calibrated out;
     out.RunCount = runs.size();
     out.Runs.Parameters = calibration::Matrix(0, factors.size());
@@ -470,6 +510,13 @@ std::variant<CalibrationRequest, std::string> CalibrationRequestOf(CalibrationOp
     request.Settings = std::move(options.Settings);
     request.Settings.Run.StepCount = std::to_string(options.Steps);
     request.Program = std::move(options.Program);
+    if (!options.Prior.empty()) {
+        const auto prior = PriorSampleNamed(options.Prior);
+        if (!prior) return Message("calibration.prior_sample", {options.Prior});
+        if (request.Method != CalibrationMethod::Rejection)  // abc-smc draws its first population itself
+            return Message("option.needed", {"prior_sample", "abc-rejection"});
+        request.Prior = *prior;
+    }
     if (auto refused =
             TakeGridOptions(request, std::move(options.ObservedGrids), options.GridCompare, std::move(options.Figure)))
         return *refused;
@@ -628,6 +675,8 @@ batch::JsonValue CalibrationManifest(const CalibrationRequest &request, const st
     batch::JsonValue manifest = ManifestStart(request.Program, std::string(CalibrationMethodName(request.Method)),
                                               request.Seed, request.Accept, request.Arguments);
     manifest["samples"] = static_cast<std::int64_t>(request.Samples);
+    if (request.Method == CalibrationMethod::Rejection)
+        manifest["prior_sample"] = std::string(PriorSampleName(request.Prior));
     manifest["replicates"] = static_cast<std::int64_t>(request.Replicates);
     manifest["steps"] = static_cast<std::int64_t>(steps);
     manifest["runs"] = static_cast<std::uint64_t>(result.RunCount);

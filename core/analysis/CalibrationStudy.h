@@ -30,6 +30,15 @@ enum class CalibrationMethod { Rejection, Smc };
 std::optional<CalibrationMethod> CalibrationMethodNamed(std::string_view name);
 std::string_view CalibrationMethodName(CalibrationMethod method);
 
+// How abc-rejection places its N prior points on the factors' unit cube (Sampling.h):
+// a Latin hypercube or a shifted Sobol' sequence cover it more evenly than independent
+// uniform draws, for the same runs.
+enum class PriorSample { Lhs, Sobol, Uniform };
+inline constexpr PriorSample DefaultPriorSample = PriorSample::Lhs;
+// "lhs", "sobol", "uniform".
+std::optional<PriorSample> PriorSampleNamed(std::string_view name);
+std::string_view PriorSampleName(PriorSample sample);
+
 inline constexpr const char *PosteriorFileName = "posterior.csv";
 inline constexpr const char *PosteriorSummaryFileName = "posterior-summary.csv";
 inline constexpr const char *CalibrationManifestName = "manifest.json";
@@ -82,6 +91,7 @@ struct CalibrationRequest {
     std::string SpeciesPath;
     std::optional<std::vector<FactorRow>> FactorRows;  // given: the factors, FactorsPath unused
     int Samples = 0;                                   // runs of the prior (abc-rejection), the run budget (abc-smc)
+    PriorSample Prior = DefaultPriorSample;            // abc-rejection's
     double Accept = DefaultAcceptFraction;
     int Replicates = 1;  // runs of each prior point, their distances averaged
     std::uint32_t Seed = 0;
@@ -146,6 +156,7 @@ struct CalibrationOptions {
     std::string Program;
     std::vector<std::string> ObservedGrids;  // as TakeGridOptions takes them
     std::string GridCompare, Figure;
+    std::string Prior;  // PriorSampleNamed; empty: DefaultPriorSample
 };
 // The request, or the problem (in the user's language) of an unknown method or grid
 // comparison. The figure's drawer is the caller's to set.

@@ -164,6 +164,7 @@ def calibrate(
     figure: _Path | None = None,
     species: _Path | None = None,
     client: Any = None,
+    prior_sample: Literal["lhs", "sobol", "uniform"] | None = None,
     **settings: _Setting,
 ) -> _Table: ...
 

@@ -149,6 +149,7 @@ def calibrate(factors, observed, out, seed, samples, method="abc-rejection", acc
               figure=None,
               species=None,
               client=None,
+              prior_sample=None,
               **settings):
     """Calibrates the factors `factors` (as sample() takes them: a file
     name,low,high[,scale], a dict or a DataFrame; each a setting) against the
@@ -164,7 +165,9 @@ def calibrate(factors, observed, out, seed, samples, method="abc-rejection", acc
     as "compacted@10" names the field) or a list of "[FIELD@]STEP:FILE" texts;
     `grid_compare` "summaries" or "cells" (--grid-compare); `figure`, a PNG file drawn
     after the results (--figure); `species`, a species parameter file applied before
-    `settings` (--species), recorded among the manifest's inputs.
+    `settings` (--species), recorded among the manifest's inputs; `prior_sample`,
+    abc-rejection's prior points: "lhs" (the default), "sobol" or "uniform"
+    (--prior-sample).
 
     With a Dask `client`, each batch of runs (the prior sample, an abc-smc generation)
     is made by the cluster's workers, one task per run, and the same posterior.csv
@@ -188,7 +191,8 @@ def calibrate(factors, observed, out, seed, samples, method="abc-rejection", acc
                             observed_grids=grids,
                             grid_compare=str(grid_compare),
                             figure="" if figure is None else _path(figure, "figure"),
-                            species=species, run_batch=run_batch)
+                            species=species, run_batch=run_batch,
+                            prior_sample="" if prior_sample is None else str(prior_sample))
     if not quiet:
         for note in notes:
             print(note, file=sys.stderr)

@@ -248,7 +248,8 @@ std::vector<std::string> Calibrate(const py::object &factors, const std::string 
                                    const std::string &method, int samples, double accept, int replicates,
                                    std::uint32_t seed, int jobs, std::int32_t steps, const NamedTexts &named,
                                    const std::vector<std::string> &observedGrids, const std::string &gridCompare,
-                                   const std::string &figure, const std::string &species, const py::object &runBatch) {
+                                   const std::string &figure, const std::string &species, const py::object &runBatch,
+                                   const std::string &priorSample) {
     analysis::CalibrationOptions options =
         RunOptionsOf(factors, observed, seed, steps, named, observedGrids, gridCompare, species);
     options.Out = out;
@@ -259,6 +260,7 @@ std::vector<std::string> Calibrate(const py::object &factors, const std::string 
     options.Jobs = jobs;
     options.Program = "glebix (Python)";
     options.Figure = figure;
+    options.Prior = priorSample;
     analysis::CalibrationRequest request = RequestOf(std::move(options));
     request.DrawFigure = batch::CalibrationFigurePng;
     if (!runBatch.is_none()) request.RunBatch = PythonRunner(runBatch);
@@ -378,7 +380,8 @@ void AddSensitivity(py::module_ &m) {
           py::arg("samples"), py::arg("accept"), py::arg("replicates"), py::arg("seed"), py::arg("jobs"),
           py::arg("steps"), py::arg("settings"), py::arg("observed_grids") = std::vector<std::string>{},
           py::arg("grid_compare") = "", py::arg("figure") = "", py::arg("species") = "",
-          py::arg("run_batch") = py::none(), "Calibrates into a folder, as glebix-batch --calibrate; the notes.");
+          py::arg("run_batch") = py::none(), py::arg("prior_sample") = "",
+          "Calibrates into a folder, as glebix-batch --calibrate; the notes.");
     py::class_<CalibrationUnit>(m, "CalibrationUnit", "One run of a calibration, as a worker makes it.")
         .def(py::init<const py::object &, const std::string &, std::uint32_t, std::int32_t, const NamedTexts &,
                       const std::vector<std::string> &, const std::string &, const std::string &>(),

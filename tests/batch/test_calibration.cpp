@@ -275,3 +275,53 @@ TEST(CalibrationProgram, SmcMatchesTheRejectionWithHalfTheRuns) {
               0);
     EXPECT_EQ(ReadAll(dir / "one/posterior.csv"), ReadAll(dir / "smc/posterior.csv"));
 }
+
+// The prior's points of each design, read from a posterior that keeps every run.
+std::vector<double> PriorPoints(ScratchDir &dir, const std::string &observed, const std::string &design) {
+    const std::string factors = dir.File("prior.csv", Factors), out = dir / ("prior-" + design);
+    EXPECT_EQ(RunProgram("--calibrate --method abc-rejection --factors " + factors + " --observed " + observed +
+                         " --samples 20 --accept 1 --seed 3 --out " + out +
+                         (design.empty() ? "" : " --prior-sample " + design) + Plot),
+              0);
+    std::istringstream lines(ReadAll(out + "/posterior.csv"));
+    std::string line;
+    std::getline(lines, line);
+    std::vector<double> values;
+    while (std::getline(lines, line)) {
+        const std::string field = line.substr(line.rfind(',') + 1);
+        double value = 0;
+        std::from_chars(field.data(), field.data() + field.size(), value);
+        values.push_back(value);
+    }
+    return values;
+}
+
+// Each of N equal strata of the prior's range holds one of N Latin hypercube points,
+// the default; independent draws leave some strata empty and fill others twice.
+TEST(CalibrationProgram, ThePriorIsALatinHypercubeUnlessAskedOtherwise) {
+    ScratchDir dir;
+    const std::string observed = Observations(dir);
+    const auto strata = [](const std::vector<double> &points) {
+        std::vector<int> counts(points.size(), 0);
+        for (double p : points)
+            ++counts[static_cast<std::size_t>((p - PriorLow) / (PriorHigh - PriorLow) * points.size())];
+        return counts;
+    };
+    const std::vector<double> lhs = PriorPoints(dir, observed, "");
+    ASSERT_EQ(lhs.size(), 20u);
+    EXPECT_EQ(strata(lhs), std::vector<int>(20, 1));
+    EXPECT_EQ(PriorPoints(dir, observed, "lhs"), lhs);
+    const std::vector<double> uniform = PriorPoints(dir, observed, "uniform");
+    ASSERT_EQ(uniform.size(), 20u);
+    EXPECT_NE(strata(uniform), std::vector<int>(20, 1));
+    EXPECT_EQ(PriorPoints(dir, observed, "sobol").size(), 20u);
+    // An unknown design, and a design for abc-smc, which draws its own population.
+    const std::string factors = dir.File("f.csv", Factors);
+    EXPECT_EQ(RunProgram("--calibrate --method abc-rejection --factors " + factors + " --observed " + observed +
+                         " --samples 20 --seed 3 --prior-sample halton --out " + dir / "no" + Plot),
+              2);
+    EXPECT_EQ(RunProgram("--calibrate --method abc-smc --factors " + factors + " --observed " + observed +
+                         " --samples 60 --seed 3 --prior-sample lhs --out " + dir / "no" + Plot),
+              2);
+    EXPECT_FALSE(std::filesystem::exists(dir / "no"));
+}

@@ -162,3 +162,22 @@ def test_ctrl_c_keeps_the_last_generation_and_the_same_call_goes_on_to_the_unbro
     assert not state.exists()
     for name in ("posterior.csv", "posterior-summary.csv"):
         assert (broken / name).read_bytes() == (unbroken / name).read_bytes()
+
+
+def test_the_prior_design_is_the_batch_tools_and_abc_smc_refuses_one(tmp_path, inputs):
+    if not os.environ.get("GLEBIX_BATCH"):
+        pytest.skip("GLEBIX_BATCH names the built glebix-batch")
+    factors, observed = inputs
+    for design in ("sobol", "uniform"):
+        done = batch("--calibrate", "--method", "abc-rejection", "--factors", str(factors), "--observed",
+                     str(observed), "--samples", "40", "--accept", "0.2", "--seed", "9", "--prior-sample", design,
+                     "--out", str(tmp_path / f"batch-{design}"), *BATCH_PLOT)
+        assert done.returncode == 0, done.stderr
+        glebix.calibrate(factors, observed, tmp_path / design, seed=9, samples=40, accept=0.2, steps=12,
+                         prior_sample=design, **PLOT)
+        assert ((tmp_path / design / "posterior.csv").read_bytes()
+                == (tmp_path / f"batch-{design}" / "posterior.csv").read_bytes())
+    with pytest.raises(ValueError, match="abc-rejection"):
+        glebix.calibrate(factors, observed, tmp_path / "smc", seed=9, samples=60, method="abc-smc", steps=12,
+                         prior_sample="lhs", **PLOT)
+    assert not (tmp_path / "smc").exists()

@@ -106,7 +106,8 @@ glebix_calibrate <- function(factors, observed, out, seed, samples, method = "ab
                              observed_grids = NULL,
                              grid_compare = "summaries",
                              figure = NULL,
-                             species = NULL) {
+                             species = NULL,
+                             prior_sample = NULL) {
   call <- sys.call()
   method <- method_argument(method, call)
   factors <- factors_argument(factors, call)
@@ -127,7 +128,8 @@ glebix_calibrate <- function(factors, observed, out, seed, samples, method = "ab
   outcome <- gx_call(gx_calibrate, factors$path, factors$rows, observed, out, method, samples,
                      as.numeric(accept),
                      replicates, seed, cores, steps, settings$names, settings$values,
-                     grids, as.character(grid_compare), figure, species, run_batch, call = call)
+                     grids, as.character(grid_compare), figure, species, run_batch,
+                     if (is.null(prior_sample)) "" else as.character(prior_sample), call = call)
   if (!isTRUE(quiet)) for (note in outcome$notes) message(note)
   read.csv(file.path(out, "posterior.csv"))
 }

@@ -16,7 +16,7 @@ local-linear regression adjustment (\code{"abc-rejection"}) or sequential Monte 
 glebix_calibrate(factors, observed, out, seed, samples, method = "abc-rejection",
                  accept = 0.1, replicates = 1, steps = 300, cores = 0, ...,
                  quiet = FALSE, observed_grids = NULL, grid_compare = "summaries",
-                 figure = NULL, species = NULL)
+                 figure = NULL, species = NULL, prior_sample = NULL)
 }
 \arguments{
   \item{factors}{the prior: a factors file, or the factors in any other form
@@ -45,6 +45,9 @@ glebix_calibrate(factors, observed, out, seed, samples, method = "abc-rejection"
   \item{species}{a species parameter file, applied before the settings of \code{...}
     as \code{glebix-batch --species} applies it, and recorded among the manifest's
     inputs.}
+  \item{prior_sample}{how \code{"abc-rejection"} places its prior points:
+    \code{"lhs"} (a Latin hypercube; the default), \code{"sobol"} or \code{"uniform"}
+    (independent draws), as \code{glebix-batch --prior-sample}.}
 }
 \details{With a \code{future::plan()} other than sequential and future.apply
 installed, as for \code{\link{glebix_sweep}}, each batch of runs (the prior's sample, or

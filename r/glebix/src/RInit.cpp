@@ -35,7 +35,7 @@ SEXP gx_catalogue_message(SEXP, SEXP);
 SEXP gx_sample(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_analyse(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_calibrate(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP,
-                  SEXP);
+                  SEXP, SEXP);
 SEXP gx_calibration_run(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_is_recorded_metric(SEXP);
 SEXP gx_table_steps_kept(SEXP, SEXP, SEXP);
@@ -71,7 +71,7 @@ static const R_CallMethodDef CallEntries[] = {
     {"gx_catalogue_message", (DL_FUNC)&gx_catalogue_message, 2},
     {"gx_sample", (DL_FUNC)&gx_sample, 8},
     {"gx_analyse", (DL_FUNC)&gx_analyse, 13},
-    {"gx_calibrate", (DL_FUNC)&gx_calibrate, 18},
+    {"gx_calibrate", (DL_FUNC)&gx_calibrate, 19},
     {"gx_calibration_run", (DL_FUNC)&gx_calibration_run, 11},
     {"gx_is_recorded_metric", (DL_FUNC)&gx_is_recorded_metric, 1},
     {"gx_table_steps_kept", (DL_FUNC)&gx_table_steps_kept, 3},

@@ -240,7 +240,7 @@ analysis::CalibrationBatchRunner RRunner(SEXP runBatch) {
 // batch's runs (RRunner). The notes.
 extern "C" SEXP gx_calibrate(SEXP factors, SEXP rows, SEXP observed, SEXP out, SEXP method, SEXP samples, SEXP accept,
                              SEXP replicates, SEXP seed, SEXP jobs, SEXP steps, SEXP names, SEXP values, SEXP grids,
-                             SEXP compare, SEXP figure, SEXP species, SEXP runBatch) {
+                             SEXP compare, SEXP figure, SEXP species, SEXP runBatch, SEXP priorSample) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
         analysis::CalibrationOptions options =
@@ -253,6 +253,7 @@ extern "C" SEXP gx_calibrate(SEXP factors, SEXP rows, SEXP observed, SEXP out, S
         options.Jobs = Rcpp::as<int>(jobs);
         options.Program = "glebix (R)";
         options.Figure = Text(figure);
+        options.Prior = Text(priorSample);
         analysis::CalibrationRequest request = RequestOf(std::move(options));
         request.DrawFigure = batch::CalibrationFigurePng;
         if (!Rf_isNull(runBatch)) request.RunBatch = RRunner(runBatch);

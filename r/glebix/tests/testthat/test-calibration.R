@@ -157,3 +157,22 @@ test_that("a species file gives the batch tool's bytes and is recorded", {
     expect_match(manifest, "\"role\": \"species\"", fixed = TRUE)
   }
 })
+
+test_that("the prior design is the batch tool's, and abc-smc refuses one", {
+  batch_tool()
+  i <- calibration_inputs()
+  glebix_calibrate(i$factors, i$observed, file.path(i$dir, "r"), seed = 9, samples = 40,
+                   accept = 0.2, steps = 12, prior_sample = "sobol", quiet = TRUE,
+                   PlotWidth = 10, PlotHeight = 10)
+  run_batch("--calibrate", "--method", "abc-rejection", "--factors", i$factors, "--observed",
+            i$observed, "--samples", "40", "--accept", "0.2", "--seed", "9", "--prior-sample",
+            "sobol", "--out", file.path(i$dir, "batch"), "--set", "PlotWidth=10", "--set",
+            "PlotHeight=10", "--steps", "12")
+  expect_identical(readBin(file.path(i$dir, "r", "posterior.csv"), "raw", 1e6),
+                   readBin(file.path(i$dir, "batch", "posterior.csv"), "raw", 1e6))
+  expect_error(glebix_calibrate(i$factors, i$observed, file.path(i$dir, "smc"), seed = 9,
+                                samples = 60, method = "abc-smc", steps = 12, prior_sample = "lhs",
+                                PlotWidth = 10, PlotHeight = 10),
+               "abc-rejection")
+  expect_false(file.exists(file.path(i$dir, "smc")))
+})
