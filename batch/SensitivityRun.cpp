@@ -1,12 +1,14 @@
 #include "SensitivityRun.h"
 
 #include <filesystem>
+#include <variant>
 
 #include "AtomicFile.h"
 #include "BatchRun.h"
 #include "CalibrationStudy.h"
 #include "Errors.h"
 #include "CalibrationFigure.h"
+#include "Conversions.h"
 #include "IndicesFigure.h"
 #include "InputFile.h"
 #include "Messages.h"
@@ -65,26 +67,35 @@ int RunCalibration(const BatchOptions &options, const std::function<void(const s
                                                 CalibrationFigurePng};
         return Report(analysis::CalibrateTableFiles(table), options.Quiet, print);
     }
-    analysis::CalibrationRequest request;
-    request.Method = *analysis::CalibrationMethodNamed(s.Method);
-    request.FactorsPath = s.FactorsPath;
-    request.ObservedPath = s.ObservedPath;
-    request.OutDir = options.OutDir;
-    request.Samples = s.Samples.value_or(0);
-    // The design's name was checked with the command line.
-    if (!s.PriorSample.empty()) request.Prior = *analysis::PriorSampleNamed(s.PriorSample);
-    request.Accept = s.Accept.value_or(analysis::DefaultAcceptFraction);
-    request.Replicates = options.Replicates;
-    request.Seed = options.Seed.value_or(0);
-    request.Jobs = options.Jobs;
-    request.Settings = options.Settings;
-    request.Inputs = options.Files;
+    analysis::CalibrationOptions given;
+    given.Factors = s.FactorsPath;
+    given.Observed = s.ObservedPath;
+    given.Out = options.OutDir;
+    given.Method = s.Method;
+    given.Samples = s.Samples.value_or(0);
+    given.Accept = s.Accept.value_or(analysis::DefaultAcceptFraction);
+    given.Replicates = options.Replicates;
+    given.Seed = options.Seed.value_or(0);
+    given.Jobs = options.Jobs;
+    given.Steps = FieldToInteger(options.Settings.Run.StepCount);
+    given.Settings = options.Settings;
     for (const InputFile &input : options.Inputs)
-        if (input.Role == "species") request.SpeciesPath = input.Path;
+        if (input.Role == "species") given.Species = input.Path;
+    given.Program = "glebix-batch";
+    given.ObservedGrids = s.Grids;
+    given.GridCompare = s.GridCompare;
+    given.Figure = s.FigurePath;
+    given.Prior = s.PriorSample;
+    auto made = analysis::CalibrationRequestOf(std::move(given));
+    if (const auto *problem = std::get_if<std::string>(&made)) {  // the command line checked every name
+        analysis::FileOutcome refused;
+        refused.Problems.push_back(*problem);
+        return Report(refused, options.Quiet, print);
+    }
+    analysis::CalibrationRequest &request = std::get<analysis::CalibrationRequest>(made);
+    request.Inputs = options.Files;
     request.Arguments = options.Arguments;
     request.Interrupted = [] { return StopSignal().load() != 0; };
-    // The comparison's name was checked with the command line.
-    analysis::TakeGridOptions(request, s.Grids, s.GridCompare, s.FigurePath);
     request.DrawFigure = CalibrationFigurePng;
     return Report(analysis::Calibrate(request), options.Quiet, print);
 }
