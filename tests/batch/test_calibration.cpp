@@ -10,18 +10,12 @@
 
 #include <sys/wait.h>
 
+#include "BatchProgram.h"
 #include "TestFiles.h"
 
 using namespace glebix::testing;
 
 namespace {
-
-int RunProgram(const std::string &arguments, const std::string &output = "/dev/null") {
-    const std::string command =
-        "LANGUAGE=en " + std::string(GLEBIX_BATCH_PROGRAM) + " " + arguments + " >" + output + " 2>&1";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 constexpr double TrueSurvival = 0.42, PriorLow = 0.2, PriorHigh = 0.8;
 const char *const Factors = "name,low,high\nSurvival,0.2,0.8\n";
@@ -41,29 +35,6 @@ std::string Observations(ScratchDir &dir) {
             out += step + ",total_density," + line.substr(line.rfind(',') + 1) + "\n";
     }
     return dir.File("observed.csv", out);
-}
-
-struct Interval {
-    double Low = 0, High = 0;
-};
-
-// The 95 % interval of the one factor of a posterior-summary.csv.
-std::optional<Interval> Interval95(const std::string &summary) {
-    std::istringstream lines(summary);
-    std::string header, row;
-    if (!std::getline(lines, header) || header != "factor,median,mean,low50,high50,low95,high95") return std::nullopt;
-    if (!std::getline(lines, row)) return std::nullopt;
-    std::vector<double> values;
-    std::istringstream fields(row);
-    std::string field;
-    std::getline(fields, field, ',');
-    while (std::getline(fields, field, ',')) {
-        double v = 0;
-        if (std::from_chars(field.data(), field.data() + field.size(), v).ec != std::errc()) return std::nullopt;
-        values.push_back(v);
-    }
-    if (values.size() != 6) return std::nullopt;
-    return Interval{values[4], values[5]};
 }
 
 }  // namespace

@@ -12,18 +12,12 @@
 
 #include <sys/wait.h>
 
+#include "BatchProgram.h"
 #include "TestFiles.h"
 
 using namespace glebix::testing;
 
 namespace {
-
-int RunProgram(const std::string &arguments, const std::string &output = "/dev/null") {
-    const std::string command =
-        "LANGUAGE=en " + std::string(GLEBIX_BATCH_PROGRAM) + " " + arguments + " >" + output + " 2>&1";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 constexpr double TrueDecompaction = 4;
 constexpr int PlotSide = 10;
@@ -47,24 +41,6 @@ Case MakeCase(ScratchDir &dir) {
 std::string Calibration(const Case &c, const std::string &out) {
     return "--calibrate --method abc-rejection --factors " + c.factors + " --observed " + c.observed +
            " --samples 200 --accept 0.1 --seed 3 --out " + out + Plot;
-}
-
-// The 95 % interval of the one factor of a posterior-summary.csv.
-std::optional<std::pair<double, double>> Interval95(const std::string &summary) {
-    std::istringstream lines(summary);
-    std::string row;
-    if (!std::getline(lines, row) || !std::getline(lines, row)) return std::nullopt;
-    std::vector<double> values;
-    std::istringstream fields(row);
-    std::string field;
-    std::getline(fields, field, ',');
-    while (std::getline(fields, field, ',')) {
-        double v = 0;
-        if (std::from_chars(field.data(), field.data() + field.size(), v).ec != std::errc()) return std::nullopt;
-        values.push_back(v);
-    }
-    if (values.size() != 6) return std::nullopt;
-    return std::pair{values[4], values[5]};
 }
 
 // A grid of `columns` x `rows` cells, each `cell`.
@@ -95,9 +71,9 @@ TEST(CalibrationGridsProgram, ACompactedGridRecoversWhatCountsCannotAndRepeats) 
     const auto counts = Interval95(ReadAll(dir / "counts/posterior-summary.csv"));
     const auto grids = Interval95(ReadAll(dir / "grid/posterior-summary.csv"));
     ASSERT_TRUE(counts && grids);
-    EXPECT_LE(grids->first, TrueDecompaction);
-    EXPECT_GE(grids->second, TrueDecompaction);
-    EXPECT_LT(4 * (grids->second - grids->first), counts->second - counts->first);
+    EXPECT_LE(grids->Low, TrueDecompaction);
+    EXPECT_GE(grids->High, TrueDecompaction);
+    EXPECT_LT(4 * (grids->High - grids->Low), counts->High - counts->Low);
     // The same seed, whatever the threads; the grid is an input of the manifest.
     ASSERT_EQ(RunProgram(Calibration(c, dir / "again") + grid + " --jobs 1"), 0);
     EXPECT_EQ(ReadAll(dir / "again/posterior.csv"), ReadAll(dir / "grid/posterior.csv"));
@@ -123,7 +99,7 @@ TEST(CalibrationGridsProgram, ACompactedGridRecoversWhatCountsCannotAndRepeats) 
               0);
     const auto cells = Interval95(ReadAll(dir / "cells/posterior-summary.csv"));
     ASSERT_TRUE(cells);
-    EXPECT_LT(4 * (cells->second - cells->first), counts->second - counts->first);
+    EXPECT_LT(4 * (cells->High - cells->Low), counts->High - counts->Low);
 }
 
 // Each refusal exits 2 before any run, names the grid and what is wrong, writes nothing.

@@ -7,18 +7,12 @@
 
 #include <sys/wait.h>
 
+#include "BatchProgram.h"
 #include "TestFiles.h"
 
 using namespace glebix::testing;
 
 namespace {
-
-int RunProgram(const std::string &arguments, const std::string &output = "/dev/null") {
-    const std::string command =
-        "LANGUAGE=en " + std::string(GLEBIX_BATCH_PROGRAM) + " " + arguments + " >" + output + " 2>&1";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 const char *const Factors =
     "name,low,high,scale\nSurvival,0.3,0.5,linear\nFecundity,0.5,2,log\n"

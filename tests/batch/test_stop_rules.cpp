@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 
 #include "StopRule.h"
+#include "BatchProgram.h"
 #include "TestFiles.h"
 
 using namespace glebix::testing;
@@ -17,13 +18,6 @@ using glebix::batch::ParseStopRule;
 using glebix::batch::StepRecord;
 
 namespace {
-
-int RunProgram(const std::string &arguments) {
-    const std::string command =
-        "LANGUAGE=en " + std::string(GLEBIX_BATCH_PROGRAM) + " " + arguments + " >/dev/null 2>&1";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 // A small plot where a weak survival ends the population within a few steps.
 const std::string Dying = "--set PlotWidth=10 --set PlotHeight=10 --set Survival=0.2 --seed 3 --quiet";
