@@ -157,7 +157,6 @@ glebix_explore <- function(factors, method, metrics, folder, seed, samples = 0, 
   glebix_analyse(file.path(folder, "runs.csv"), factors, method, metrics,
                  file.path(folder, "indices.csv"), seed = seed, bootstrap = bootstrap,
                  quiet = quiet)
-  invisible(file.path(folder, "indices.csv"))
 }
 
 check_metric_functions <- function(functions, call) {

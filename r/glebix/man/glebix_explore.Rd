@@ -33,7 +33,8 @@ glebix_explore(factors, method, metrics, folder, seed, samples = 0, levels = 4,
     and a metric \code{metrics} may name.}
 }
 \value{
-The path of the indices file, invisibly.
+The indices as a data frame, the columns of \code{indices.csv}, as
+\code{\link{glebix_analyse}} returns them.
 }
 \examples{
 factors <- tempfile(fileext = ".csv")
@@ -41,5 +42,5 @@ writeLines(c("name,low,high", "Survival,0.3,0.5", "Fecundity,0.5,2"), factors)
 indices <- glebix_explore(factors, "morris", c("final_total", "occupied_share"),
                           file.path(tempdir(), "explore"), seed = 3, samples = 2, steps = 5,
                           bootstrap = 20)
-head(read.csv(indices))
+head(indices)
 }

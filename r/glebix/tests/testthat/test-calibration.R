@@ -89,25 +89,35 @@ test_that("observed grids in either form and the figure are the batch tool's byt
   expect_false(file.exists(out))
 })
 
-test_that("a time limit stops abc-smc at its last generation, and the same call goes on to the unbroken bytes", {
+test_that("an interrupt stops abc-smc at its last generation, and the same call goes on to the unbroken bytes", {
+  # A child R process is interrupted as a user would, once its first generation is kept.
   i <- calibration_inputs()
   broken <- file.path(i$dir, "broken")
   unbroken <- file.path(i$dir, "unbroken")
-  calibrate <- function(out) {
-    glebix_calibrate(i$factors, i$observed, out, seed = 5, samples = 12000, method = "abc-smc",
-                     steps = 12, quiet = TRUE, PlotWidth = 10, PlotHeight = 10)
-  }
-  caught <- tryCatch({
-    setTimeLimit(elapsed = 1.5, transient = TRUE)
-    calibrate(broken)
-  }, error = function(e) "error")
-  setTimeLimit()
-  expect_equal(caught, "error")
-  expect_true(file.exists(file.path(broken, "abc-smc-state.txt")))
+  call <- sprintf(paste0("glebix_calibrate('%s', '%s', '%%s', seed = 5, samples = 20000, ",
+                         "method = 'abc-smc', steps = 12, quiet = TRUE, PlotWidth = 10, PlotHeight = 10)"),
+                  i$factors, i$observed)
+  out <- file.path(i$dir, "out")
+  pid <- file.path(i$dir, "pid")
+  script <- file.path(i$dir, "child.R")
+  writeLines(c("library(glebix)",
+               sprintf("cat(tryCatch({%s; 'done'}, interrupt = function(e) 'interrupt'), '\\n')",
+                       sprintf(call, broken))), script)
+  system2("sh", c("-c", shQuote(sprintf("echo $$ > '%s'; exec '%s' '%s' > '%s' 2>&1", pid,
+                                        file.path(R.home("bin"), "Rscript"), script, out))),
+          wait = FALSE)
+  state <- file.path(broken, "abc-smc-state.txt")
+  deadline <- Sys.time() + 60
+  wait_for <- function(done) while (!done() && Sys.time() < deadline) Sys.sleep(0.02)
+  wait_for(function() file.exists(state))
+  tools::pskill(as.integer(readLines(pid)), tools::SIGINT)
+  wait_for(function() length(readLines(out, warn = FALSE)) >= 1)
+  expect_equal(trimws(readLines(out)), "interrupt")
+  expect_true(file.exists(state))
   expect_false(file.exists(file.path(broken, "posterior.csv")))
-  calibrate(broken)
-  calibrate(unbroken)
-  expect_false(file.exists(file.path(broken, "abc-smc-state.txt")))
+  eval(parse(text = sprintf(call, broken)))
+  eval(parse(text = sprintf(call, unbroken)))
+  expect_false(file.exists(state))
   for (name in c("posterior.csv", "posterior-summary.csv")) {
     expect_identical(readBin(file.path(broken, name), "raw", 1e6),
                      readBin(file.path(unbroken, name), "raw", 1e6))
