@@ -86,8 +86,7 @@ void RunFiles::TableRow(std::int32_t step, const StepRecord &r) {
     }
     unkept.clear();
     const bool last = step == record.StepCount || !record.StoppedBy.empty();
-    std::string &rows =
-        KeepsStep(options.TableStepsKept, last ? record.StepCount : step, record.StepCount) ? *tableRows : unkept;
+    std::string &rows = last || KeepsStep(options.TableStepsKept, step, record.StepCount) ? *tableRows : unkept;
     AppendStudyRow(rows, plan.TablePrefix, step, r, emigrants);
     if (stopColumn) AppendStoppedBy(rows, record.StoppedBy);
 }
