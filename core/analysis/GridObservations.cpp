@@ -13,7 +13,7 @@ namespace {
 using batch::Message;
 using calibration::ValueGrid;
 
-// The separators of a spec: FIELD@STEP:FILE.
+// The separators of an observed grid's text: FIELD@STEP:FILE.
 constexpr char FieldMark = '@';
 constexpr char StepMark = ':';
 
@@ -23,18 +23,18 @@ std::optional<GridField> GridFieldNamed(std::string_view name) {
     return std::nullopt;
 }
 
-// The spec split, its problem said in `problems` when it has none.
-std::optional<GridObservation> ParseSpec(const std::string &spec, std::int32_t steps,
-                                         std::vector<std::string> &problems) {
+// The text split, its problem said in `problems` when it has none.
+std::optional<GridObservation> ParseGridText(const std::string &text, std::int32_t steps,
+                                             std::vector<std::string> &problems) {
     GridObservation out;
-    out.Spec = spec;
-    std::string_view rest = spec;
+    out.Text = text;
+    std::string_view rest = text;
     const auto colon = rest.find(StepMark);
     const auto at = rest.find(FieldMark);
     if (at != std::string_view::npos && at < colon) {
         const auto field = GridFieldNamed(rest.substr(0, at));
         if (!field) {
-            problems.push_back(Message("calibration.grid_field", {spec, std::string(rest.substr(0, at))}));
+            problems.push_back(Message("calibration.grid_field", {text, std::string(rest.substr(0, at))}));
             return std::nullopt;
         }
         out.Field = *field;
@@ -42,13 +42,13 @@ std::optional<GridObservation> ParseSpec(const std::string &spec, std::int32_t s
     }
     const auto split = rest.find(StepMark);
     if (split == std::string_view::npos || split + 1 == rest.size()) {
-        problems.push_back(Message("calibration.grid_spec", {spec}));
+        problems.push_back(Message("calibration.grid_form", {text}));
         return std::nullopt;
     }
     const auto step = ParseWholeToken(rest.substr(0, split));
     if (!step || *step < 0 || *step > steps) {
         problems.push_back(
-            Message("calibration.grid_step", {spec, std::string(rest.substr(0, split)), std::to_string(steps)}));
+            Message("calibration.grid_step", {text, std::string(rest.substr(0, split)), std::to_string(steps)}));
         return std::nullopt;
     }
     out.Step = *step;
@@ -63,7 +63,7 @@ std::optional<ValueGrid> ReadValues(const GridObservation &grid, int columns, in
     InputBytes store;
     const ReadInput &read = gis::ReadInitialInputOnce(store, grid.Path);
     if (!read.Bytes) {
-        problems.push_back(Message("calibration.grid_unreadable", {grid.Spec, batch::LocalMessage(read.Error)}));
+        problems.push_back(Message("calibration.grid_unreadable", {grid.Text, batch::LocalMessage(read.Error)}));
         return std::nullopt;
     }
     try {
@@ -112,11 +112,11 @@ std::string_view GridCompareName(GridCompare compare) {
     return compare == GridCompare::Summaries ? "summaries" : "cells";
 }
 
-GridObservations ReadGridObservations(const std::vector<std::string> &specs, std::int32_t steps, int columns,
+GridObservations ReadGridObservations(const std::vector<std::string> &texts, std::int32_t steps, int columns,
                                       int rows) {
     GridObservations out;
-    for (const std::string &spec : specs) {
-        auto grid = ParseSpec(spec, steps, out.Problems);
+    for (const std::string &text : texts) {
+        auto grid = ParseGridText(text, steps, out.Problems);
         if (!grid) continue;
         auto values = ReadValues(*grid, columns, rows, out.Problems);
         if (!values) continue;

@@ -29,7 +29,7 @@ std::optional<GridCompare> GridCompareNamed(std::string_view name);  // "summari
 std::string_view GridCompareName(GridCompare compare);
 
 struct GridObservation {
-    std::string Spec;  // as given
+    std::string Text;  // as given
     GridField Field = GridField::Density;
     std::int32_t Step = 0;
     std::string Path;  // the raster, with its band or variable after ':' if chosen
@@ -41,11 +41,11 @@ struct GridObservations {
     std::vector<std::string> Problems;  // each naming the grid; in the user's language
 };
 
-// Reads every `specs` grid for runs of `steps` steps on a plot of `columns` x `rows`
-// cells. Refused, each named: a spec of another form, an unknown field, a step outside
+// Reads every `texts` grid for runs of `steps` steps on a plot of `columns` x `rows`
+// cells. Refused, each named: a text of another form, an unknown field, a step outside
 // 0 to `steps`, a file that cannot be read as a raster, a grid of another size than the
 // plot (both sizes said), a cell without a value or not a number.
-GridObservations ReadGridObservations(const std::vector<std::string> &specs, std::int32_t steps, int columns, int rows);
+GridObservations ReadGridObservations(const std::vector<std::string> &texts, std::int32_t steps, int columns, int rows);
 
 // The entries an observed grid adds to the summary vector, in this order: its summaries
 // (in GridSummaries' order), or its cells row by row from the south-west.

@@ -179,7 +179,7 @@ def calibrate(factors, observed, out, seed, samples, method="abc-rejection", acc
     factors = _factors(factors)
     observed = _path(observed, "observed")
     named = named_texts(settings)
-    grids = _grid_specs(observed_grids)
+    grids = _grid_texts(observed_grids)
     species = "" if species is None else _path(species, "species")
     run_batch = None
     if client is not None:
@@ -225,7 +225,7 @@ def _dask_batches(client, unit):
     return run_batch
 
 
-def _grid_specs(observed_grids):
+def _grid_texts(observed_grids):
     """The observed grids as the texts of glebix-batch --observed-grid."""
     if observed_grids is None:
         return []

@@ -93,7 +93,7 @@ glebix_analyse <- function(table, factors, method, metrics, indices = NULL, seed
 
 # The observed grids as the texts of glebix-batch --observed-grid: a named vector or
 # list (names the steps, or "compacted@10") of paths, or "[FIELD@]STEP:FILE" texts.
-grid_specs <- function(observed_grids) {
+grid_texts <- function(observed_grids) {
   if (is.null(observed_grids)) return(character())
   paths <- vapply(observed_grids, as.character, "")
   if (is.null(names(observed_grids))) return(unname(paths))
@@ -119,7 +119,7 @@ glebix_calibrate <- function(factors, observed, out, seed, samples, method = "ab
   steps <- count_argument(steps, "steps", 0, call)
   cores <- cores_argument(cores, call)
   settings <- dots_settings(list(...), call)
-  grids <- grid_specs(observed_grids)
+  grids <- grid_texts(observed_grids)
   figure <- if (is.null(figure)) "" else path_argument(figure, "figure", call)
   species <- path_argument(species, "species", call)
   unit <- list(factors$path, factors$rows, observed, seed, steps, settings$names,
