@@ -95,6 +95,8 @@ void ApplyGathered(Gathered &g) {
         if (o.TablePath.empty() && std::find(g.seen.begin(), g.seen.end(), option) != g.seen.end())
             g.problems.push_back(Message("option.needed", {option, "--table"}));
     if (o.TifDir.empty() && o.TifEvery > 0) g.problems.push_back(Message("option.needed", {"--tif-every", "--tif"}));
+    if (o.NetcdfPath.empty() && std::find(g.seen.begin(), g.seen.end(), "--netcdf-deflate") != g.seen.end())
+        g.problems.push_back(Message("option.needed", {"--netcdf-deflate", "--netcdf"}));
     if (!o.RepeatManifest.empty()) CheckRepeat(g);
     if (o.AnimateCellSize && o.AnimateStyle != AnimationStyle::Map)
         g.problems.push_back(CellSizeWithoutMapMessage("--animate-cell-size", "--animate-style map"));

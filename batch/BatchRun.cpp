@@ -179,7 +179,7 @@ void StartRecordings(const BatchOptions &options, const RunPlan &plan, const Run
         out.animation.AddFrame(run.Plot(), run.StepIndex());
     }
     if (!plan.NetcdfPath.empty()) {
-        out.netcdf.Open(plan.NetcdfPath, run.Engine(), plan.Seed);
+        out.netcdf.Open(plan.NetcdfPath, run.Engine(), plan.Seed, options.NetcdfDeflate);
         out.netcdf.Record(run.StepIndex(), run.Plot());
     }
 }

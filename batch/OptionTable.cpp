@@ -6,6 +6,7 @@
 #include "AnimationLook.h"
 #include "BatchOptions.h"
 #include "Conversions.h"
+#include "NetcdfStack.h"
 #include "Messages.h"
 #include "PointSelection.h"
 #include "RunMetrics.h"
@@ -72,6 +73,15 @@ bool CountIn(Gathered &g, const char *option, const std::string &value, int mini
     }
     target = *v;
     return true;
+}
+
+void NetcdfDeflate(Gathered &g, const std::string &value) {
+    const auto level = ParseCount(value, 0);
+    if (level && *level <= gis::MaxDeflateLevel)
+        g.options.NetcdfDeflate = *level;
+    else
+        g.problems.push_back(
+            Message("option.not_count_in", {"--netcdf-deflate", value, "0", std::to_string(gis::MaxDeflateLevel)}));
 }
 
 void FramesPerSecond(Gathered &g, const std::string &value) {
@@ -192,6 +202,7 @@ const std::vector<OptionEntry> &OptionTable() {
         {"--tif-every", nullptr, "K", "help.tif-every",
          [](G &g, S v) { Count(g, "--tif-every", v, 1, g.options.TifEvery); }},
         Output("--netcdf"),
+        {"--netcdf-deflate", nullptr, "LEVEL", "help.netcdf-deflate", NetcdfDeflate},
         Output("--animate"),
         {"--fps", nullptr, "F", "help.fps", FramesPerSecond},
         {"--animate-style", nullptr, "STYLE", "help.animate-style", AnimateStyle},

@@ -37,8 +37,8 @@ NetcdfStack::~NetcdfStack() {
     if (IsOpen()) Abandon();
 }
 
-void NetcdfStack::Open(const std::string &path, const Simul &simul, std::uint32_t seed) {
-    Gis().netcdfOpen(*this, path, simul, seed);
+void NetcdfStack::Open(const std::string &path, const Simul &simul, std::uint32_t seed, int deflateLevel) {
+    Gis().netcdfOpen(*this, path, simul, seed, deflateLevel);
 }
 
 void NetcdfStack::Record(std::int32_t step, const TPlot &plot) { Gis().netcdfRecord(*this, step, plot); }
@@ -47,8 +47,9 @@ void NetcdfStack::Finish() { Gis().netcdfFinish(*this); }
 
 void NetcdfStack::Abandon() { Gis().netcdfAbandon(*this); }
 
-void WriteNetcdfNow(const std::string &path, const Simul &simul, std::uint32_t seed, std::int32_t step) {
-    Gis().writeNetcdfNow(path, simul, seed, step);
+void WriteNetcdfNow(const std::string &path, const Simul &simul, std::uint32_t seed, std::int32_t step,
+                    int deflateLevel) {
+    Gis().writeNetcdfNow(path, simul, seed, step, deflateLevel);
 }
 
 }  // namespace glebix::gis

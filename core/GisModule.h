@@ -34,14 +34,16 @@ struct GisCapabilities {
     void (*stageTifGrids)(const Simul &simul, const std::string &folder, batch::StagedFiles &files, std::int32_t step);
     std::vector<std::string> (*writeTifGrids)(const Simul &simul, const std::string &folder);
     void (*stagePrjFiles)(const Simul &simul, const std::vector<std::string> &grids, batch::StagedFiles &files);
-    void (*netcdfOpen)(NetcdfStack &stack, const std::string &path, const Simul &simul, std::uint32_t seed);
+    void (*netcdfOpen)(NetcdfStack &stack, const std::string &path, const Simul &simul, std::uint32_t seed,
+                       int deflateLevel);
     void (*netcdfRecord)(NetcdfStack &stack, std::int32_t step, const TPlot &plot);
     void (*netcdfFinish)(NetcdfStack &stack);
     void (*netcdfAbandon)(NetcdfStack &stack);
-    void (*writeNetcdfNow)(const std::string &path, const Simul &simul, std::uint32_t seed, std::int32_t step);
+    void (*writeNetcdfNow)(const std::string &path, const Simul &simul, std::uint32_t seed, std::int32_t step,
+                           int deflateLevel);
 };
 
 // The entry's name says the table's layout: a module built for another one is not used.
-inline constexpr ModuleName GisModuleName{"glebix-gis.so", "glebix_gis_capabilities_2", "GDAL, netCDF"};
+inline constexpr ModuleName GisModuleName{"glebix-gis.so", "glebix_gis_capabilities_3", "GDAL, netCDF"};
 
 }  // namespace glebix::gis

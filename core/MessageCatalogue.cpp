@@ -360,6 +360,7 @@ constexpr CatalogueEntry Entries[] = {
     {"help.asc", "grilles finales density.asc et compacted.asc\n(grilles ASCII ESRI)", "final grids density.asc and compacted.asc\n(ESRI ASCII grids)"},
     {"help.tif", "grilles finales density.tif, compacted.tif et decompacted.tif\n(GeoTIFF, géoréférencées comme la grille initiale)", "final grids density.tif, compacted.tif and decompacted.tif\n(GeoTIFF, georeferenced as the initial grid)"},
     {"help.tif-every", "aussi les grilles GeoTIFF de l'état initial, d'un pas sur K\net du dernier : density-000010.tif…", "also the GeoTIFF grids of the initial state, of every K-th step\nand of the last one: density-000010.tif…"},
+    {"help.netcdf-deflate", "niveau de compression des grilles NetCDF, de 0 (aucune) à 9 ;\npar défaut 4", "compression level of the NetCDF grids, from 0 (none) to 9;\n4 by default"},
     {"help.netcdf", "grilles density, compacted et decompacted en NetCDF (CF-1.8) :\naprès l'initialisation, tous les K pas (--every)\net après le dernier", "grids density, compacted and decompacted in NetCDF (CF-1.8):\nafter the set-up, every K steps (--every)\nand after the last one"},
     {"help.animate", "GIF animé de la carte des densités : après l'initialisation,\ntous les K pas de temps (--every) et après le dernier", "animated GIF of the density map: after the set-up,\nevery K time steps (--every) and after the last one"},
     {"help.fps", "images par seconde de l'animation (10 par défaut, de 1 à 100)", "frames per second of the animation (10 by default, from 1 to 100)"},

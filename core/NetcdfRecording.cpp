@@ -6,12 +6,13 @@
 
 namespace glebix::batch {
 
-void NetcdfRecording::Start(const std::string &path, int every, const RunSession &session) {
+void NetcdfRecording::Start(const std::string &path, int every, const RunSession &session, int deflateLevel) {
     session.RefuseInputClash("--netcdf", path);
     if (stack_.IsOpen()) stack_.Abandon();
     PrepareOutputFile(path);
     path_ = path;
     every_ = every;
+    deflateLevel_ = deflateLevel;
     if (session.IsReady()) Record(session, false);
 }
 
@@ -19,7 +20,7 @@ void NetcdfRecording::Start(const std::string &path, int every, const RunSession
 void NetcdfRecording::Record(const RunSession &session, bool anew) {
     if (anew || !stack_.IsOpen()) {
         if (stack_.IsOpen()) stack_.Abandon();
-        stack_.Open(path_, session.Engine(), session.Seed());
+        stack_.Open(path_, session.Engine(), session.Seed(), deflateLevel_);
     }
     stack_.Record(session.StepIndex(), session.Plot());
 }

@@ -17,7 +17,8 @@ public:
     // Records into `path` from now: its folder is created when missing, and a path
     // that holds something other than a plain file is refused (GlebixError). A
     // recording under way is dropped.
-    void Start(const std::string &path, int every, const RunSession &session);
+    void Start(const std::string &path, int every, const RunSession &session,
+               int deflateLevel = gis::DefaultDeflateLevel);
     bool IsOpen() const { return stack_.IsOpen(); }
     // Puts the file in place with the records so far and stops; returns its path.
     // Raises GlebixError when nothing is recorded.
@@ -38,6 +39,7 @@ private:
     gis::NetcdfStack stack_;
     std::string path_;
     int every_ = 0;  // 0: not recording
+    int deflateLevel_ = gis::DefaultDeflateLevel;
 };
 
 }  // namespace glebix::batch

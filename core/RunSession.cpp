@@ -172,9 +172,9 @@ void RunSession::StageTif(const std::string &directory, StagedFiles &files, std:
     gis::StageTifGrids(*simul_, directory, files, step);
 }
 
-void RunSession::WriteNetcdf(const std::string &path) const {
+void RunSession::WriteNetcdf(const std::string &path, int deflateLevel) const {
     RefuseInputClash("--netcdf", path);
-    gis::WriteNetcdfNow(path, *simul_, seed_, step_);
+    gis::WriteNetcdfNow(path, *simul_, seed_, step_, deflateLevel);
 }
 
 std::string RunSession::TraceRow() const { return batch::TraceRow(step_, *simul_, simul_->Plot.Bounded); }

@@ -13,6 +13,7 @@
 
 #include "GeoTiffGrids.h"
 #include "InputFile.h"
+#include "NetcdfStack.h"
 #include "Plot.h"
 #include "Settings.h"
 #include "StateFile.h"
@@ -117,7 +118,7 @@ public:
     // final ones.
     void StageTif(const std::string &directory, StagedFiles &files, std::int32_t step = gis::FinalTifStep) const;
     // The present grids as a NetCDF file of one record.
-    void WriteNetcdf(const std::string &path) const;
+    void WriteNetcdf(const std::string &path, int deflateLevel = gis::DefaultDeflateLevel) const;
     // The trace's row of the present step (with its line end).
     std::string TraceRow() const;
 

@@ -11,6 +11,7 @@
 #include "AnimationLook.h"
 #include "DesignFile.h"
 #include "InputFile.h"
+#include "NetcdfStack.h"
 #include "PointSelection.h"
 #include "RunState.h"
 #include "Settings.h"
@@ -70,6 +71,7 @@ struct BatchOptions {
     std::string FollowPoint;                       // --follow X,Y as given; empty: none
     int TifEvery = 0;                              // the grids every TifEvery steps too; 0: none
     std::string NetcdfPath;                        // the grids every K steps as NetCDF; empty: none
+    int NetcdfDeflate = gis::DefaultDeflateLevel;  // of its layers; 0: not compressed
     std::string AnimatePath;                       // animated GIF of the map; empty: none
     int FramesPerSecond = DefaultFramesPerSecond;  // of the animation
     AnimationStyle AnimateStyle = AnimationStyle::Window;

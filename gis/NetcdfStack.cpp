@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cmath>
 #include <fcntl.h>
+#include <hdf5.h>
 #include <netcdf.h>
 #include <unistd.h>
 #include <string_view>
@@ -34,9 +35,17 @@ constexpr const char *DistributionMaskName = "cell named by the initial distribu
 constexpr const char *NoFileMaskName = "every cell: no initial file is read";
 // GDAL's own attribute of the grid mapping: the plot's geotransform, which rioxarray reads.
 constexpr const char *GeoTransformAttribute = "GeoTransform";
-// The classic format with 64-bit offsets: records are appended at the file's end with
-// no index to grow, and every NetCDF reader (GDAL, terra, xarray, Panoply) reads it.
-constexpr int FileFormat = NC_64BIT_OFFSET;
+// NetCDF-4 held to the classic data model: compressed chunks, and the types and
+// attributes that every NetCDF reader (GDAL, terra, xarray, Panoply) reads.
+constexpr int FileFormat = NC_NETCDF4 | NC_CLASSIC_MODEL;
+// The byte shuffle before deflate packs the doubles' exponents together.
+constexpr int Shuffle = 1;
+
+// A file HDF5 could not close (a full disk, a file size limit) stays in its lists, and
+// its exit handler would close it again and crash the process on its way out. Every
+// file written here is closed or abandoned by its owner, so the handler has nothing
+// else to do. (It must be declined before the library starts: hence at load.)
+const bool Hdf5ExitHandlerDeclined = H5dont_atexit() >= 0;
 
 void PutText(int nc, int var, const char *name, const std::string &text, int &status) {
     if (status == NC_NOERR) status = nc_put_att_text(nc, var, name, text.size(), text.c_str());
@@ -127,13 +136,14 @@ void NetcdfStack::Check(int status) const {
     if (status != NC_NOERR) throw batch::OutputError(MsgNetcdfNotWritten(path_, nc_strerror(status)));
 }
 
-void NetcdfStack::Open(const std::string &path, const Simul &simul, std::uint32_t seed) {
+void NetcdfStack::Open(const std::string &path, const Simul &simul, std::uint32_t seed, int deflateLevel) {
     const Georeference where = RunGeoreference(simul);  // before the lock, which it may take
     const NamedCells named = NamedByFiles(simul);
     const std::lock_guard lock(NetcdfMutex());
     path_ = path;
     part_ = batch::PartName(path);
     records_ = 0;
+    deflateLevel_ = deflateLevel;
     batch::RegisterTemporary(part_);
     Check(nc_create(part_.c_str(), NC_CLOBBER | FileFormat, &nc_));
     try {
@@ -187,7 +197,9 @@ int NetcdfStack::DefineMask(const char *name, const char *longName, const int (&
 }
 
 // The three layers over time.
-void NetcdfStack::DefineLayers(const int (&gridDims)[3], bool crs) {
+void NetcdfStack::DefineLayers(const int (&gridDims)[3], const Georeference &where, bool crs) {
+    // One chunk per record: a record is written, and mostly read, whole.
+    const std::size_t record[3] = {1, static_cast<std::size_t>(where.Lines), static_cast<std::size_t>(where.Columns)};
     struct Layer {
         const char *name;
         nc_type type;
@@ -200,6 +212,8 @@ void NetcdfStack::DefineLayers(const int (&gridDims)[3], bool crs) {
     int status = NC_NOERR;
     for (const Layer &layer : layers) {
         Check(nc_def_var(nc_, layer.name, layer.type, 3, gridDims, layer.id));
+        Check(nc_def_var_chunking(nc_, *layer.id, NC_CHUNKED, record));
+        if (deflateLevel_ > 0) Check(nc_def_var_deflate(nc_, *layer.id, Shuffle, 1, deflateLevel_));
         PutText(nc_, *layer.id, "long_name", layer.longName, status);
         PutText(nc_, *layer.id, "units", layer.units, status);
         if (crs) PutText(nc_, *layer.id, "grid_mapping", CrsVariable, status);
@@ -234,7 +248,7 @@ void NetcdfStack::Define(const Simul &simul, std::uint32_t seed, const Georefere
     int dims[3] = {-1, -1, -1};
     const auto [x, y] = DefineAxes(where, dims);
     const bool crs = !where.CrsWkt.empty();
-    DefineLayers(dims, crs);
+    DefineLayers(dims, where, crs);
     const bool both = !named.Environment.empty() && !named.Distribution.empty();
     const char *maskName = !named.Environment.empty()    ? EnvironmentMaskName
                            : !named.Distribution.empty() ? DistributionMaskName
@@ -294,10 +308,11 @@ void NetcdfStack::Abandon() {
     batch::ForgetTemporary(part_);
 }
 
-void WriteNetcdfNow(const std::string &path, const Simul &simul, std::uint32_t seed, std::int32_t step) {
+void WriteNetcdfNow(const std::string &path, const Simul &simul, std::uint32_t seed, std::int32_t step,
+                    int deflateLevel) {
     batch::PrepareOutputFile(path);
     NetcdfStack stack;
-    stack.Open(path, simul, seed);
+    stack.Open(path, simul, seed, deflateLevel);
     stack.Record(step, simul.Plot);
     stack.Finish();
     batch::PutInPlace(batch::PartName(path), path);

@@ -335,7 +335,7 @@ TEST(GisOutputs, GeoTiffAndNetcdfCarryTheInputsGeoreference) {
     EXPECT_EQ(cell, simul.Plot.Env[3][GridSide - 1].Compacted);
 
     NetcdfStack stack;
-    stack.Open(dir / "run.nc", simul, 5);
+    stack.Open(dir / "run.nc", simul, 5, DefaultDeflateLevel);
     for (int step : {0, 10, 20}) {
         simul.Plot.Density[1][GridSide - 1] = step;  // a mark of the record
         stack.Record(step, simul.Plot);
@@ -387,7 +387,7 @@ TEST(GisOutputs, NetcdfWithoutCrsReadsNorthUp) {
         }
         simul.SetUpRun(9);
         for (int j = 0; j < GridSide; ++j) simul.Plot.Density[2][j] = j;  // the column index as a mark
-        WriteNetcdfNow(dir / "now.nc", simul, 9, 0);
+        WriteNetcdfNow(dir / "now.nc", simul, 9, 0, DefaultDeflateLevel);
         GdalDataset nc(GDALDataset::Open(("NETCDF:\"" + dir / "now.nc" + "\":density").c_str(), GDAL_OF_RASTER));
         ASSERT_TRUE(nc);
         double gt[6];

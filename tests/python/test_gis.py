@@ -183,3 +183,32 @@ def test_the_largest_seed_reads_back_exactly_from_the_stack(batch, tmp_path):
     batch("--seed", "4294967295", "--steps", "2", "--netcdf", "seed.nc")
     assert xr.open_dataset(tmp_path / "seed.nc").attrs["seed"] == 4294967295
     assert gdal.Open(f"NETCDF:{tmp_path}/seed.nc:density").GetMetadataItem("NC_GLOBAL#seed") == "4294967295"
+
+
+def test_stacks_are_deflated_by_record_and_every_level_reads_the_same(batch, tmp_path):
+    run = ["--steps", "12", "--seed", "4", "--every", "3", "--set", "PlotWidth=60", "--set", "PlotHeight=40"]
+    for level in ("0", "4", "9"):
+        batch(*run, "--netcdf", f"s{level}.nc", "--netcdf-deflate", level)
+    batch(*run, "--netcdf", "default.nc")
+    assert (tmp_path / "default.nc").read_bytes() == (tmp_path / "s4.nc").read_bytes()
+    plain = xr.open_dataset(tmp_path / "s0.nc")
+    for level in ("0", "4", "9"):
+        stack = xr.open_dataset(tmp_path / f"s{level}.nc")
+        for name in ("density", "compacted", "decompacted"):
+            np.testing.assert_array_equal(stack[name].values, plain[name].values)
+            encoding = stack[name].encoding
+            assert encoding["chunksizes"] == (1, 40, 60)
+            assert encoding["zlib"] == (level != "0") and encoding.get("complevel", 0) == int(level)
+        # GDAL reads every record of the compressed file as the plain one's.
+        compacted = gdal.Open(f"NETCDF:{tmp_path}/s{level}.nc:compacted")
+        np.testing.assert_array_equal(compacted.GetRasterBand(5).ReadAsArray(), plain.compacted.isel(time=4).values)
+    assert (tmp_path / "s4.nc").stat().st_size < (tmp_path / "s0.nc").stat().st_size * 3 / 4
+
+
+def test_a_deflate_level_out_of_range_or_without_a_stack_is_refused(batch, tmp_path):
+    for arguments, told in ((["--netcdf", "s.nc", "--netcdf-deflate", "10"], "de 0 à 9"),
+                            (["--netcdf", "s.nc", "--netcdf-deflate", "1,5"], "de 0 à 9"),
+                            (["--netcdf-deflate", "5"], "--netcdf-deflate demande --netcdf")):
+        done = batch("--steps", "1", *arguments, check=False)
+        assert done.returncode == 2 and told in done.stderr, done.stderr
+        assert not (tmp_path / "s.nc").exists()
