@@ -66,7 +66,7 @@ struct RunFiles : RunObserver {
 
     void BeforeStep(const RunSession &run) override { states.BeforeStep(run.Engine(), run.StepIndex()); }
     void Stepped(const RunSession &run) override;
-    void CheckStop(std::int32_t step, const StepRecord &r);
+    void TakeStop(const RunSession &run);
     void StepGrids(const RunSession &run, std::int32_t step, bool first = false);
     void TableRow(std::int32_t step, const StepRecord &r);
     void EndTable(bool completed);
@@ -91,12 +91,12 @@ void RunFiles::TableRow(std::int32_t step, const StepRecord &r) {
     if (stopColumn) AppendStoppedBy(rows, record.StoppedBy);
 }
 
-// Ends the run at `step` when one of the rules holds there: the steps it will not make
+// Ends the run's record where a rule stopped the session: the steps it will not make
 // count as done for the progress line.
-void RunFiles::CheckStop(std::int32_t step, const StepRecord &r) {
-    const StopRule *rule = FirstHolding(options.StopRules, r);
-    if (!rule) return;
-    record.StoppedBy = rule->Text;
+void RunFiles::TakeStop(const RunSession &run) {
+    if (run.StoppedBy().empty() || !record.StoppedBy.empty()) return;
+    record.StoppedBy = run.StoppedBy();
+    const std::int32_t step = run.StepIndex();
     if (stepsDone && step < record.StepCount) stepsDone->fetch_add(record.StepCount - step, std::memory_order_relaxed);
 }
 
@@ -134,7 +134,7 @@ void RunFiles::Stepped(const RunSession &run) {
     const std::int32_t step = run.StepIndex();
     record.StepsReached = step;
     const StepRecord stepRecord = run.Record();
-    CheckStop(step, stepRecord);
+    TakeStop(run);
     TableRow(step, stepRecord);
     // The per-step values are kept only for the summary.
     if (SummaryWanted(options)) {
@@ -219,16 +219,17 @@ void EndRecordings(const RunPlan &plan, const RunSession *run, RunRecord &record
 void Steps(const BatchOptions &options, const RunPlan &plan, RunSession &run, RunFiles &out) {
     RunRecord &record = out.record;
     PrepareOutputs(plan, out.files, out.trace);
+    run.StopWhen(options.StopRules);
     if (!options.Resumed) run.SetUp();
     out.running = true;
     record.StepsReached = run.StepIndex();
     const StepRecord start = run.Record();
-    out.CheckStop(run.StepIndex(), start);
+    out.TakeStop(run);
     if (!options.Resumed) out.TableRow(0, start);
     out.StepGrids(run, run.StepIndex(), true);
     StartRecordings(options, plan, run, out);
     run.Observe(out);
-    while (run.StepIndex() < record.StepCount && record.StoppedBy.empty()) {
+    while (run.StepIndex() < record.StepCount && run.StoppedBy().empty()) {
         if (StopSignal().load() != 0) {
             record.Interrupted = true;
             break;

@@ -340,6 +340,7 @@ constexpr CatalogueEntry Entries[] = {
     {"r.print_step", "pas {0} sur {1}", "step {0} of {1}"},
     {"r.print_not_set_up", "{0} pas, pas encore initialisée", "{0} steps, not set up yet"},
     {"r.terra", "{0}() demande le paquet terra (install.packages(\"terra\"))", "{0}() needs the terra package (install.packages(\"terra\"))"},
+    {"r.stop_when", "stop_when : un vecteur de règles de --stop-when est attendu (\"extinct\", \"total_density<1\")", "stop_when: a vector of --stop-when rules is expected (\"extinct\", \"total_density<1\")"},
     {"r.metrics", "metrics : un vecteur de noms de colonnes du tableau est attendu", "metrics: a vector of the table's column names is expected"},
     {"r.factors", "factors : un chemin de fichier, un data.frame (name, low, high[, scale]) ou une liste nommée comme list(Survival = c(0.3, 0.6)) est attendu", "factors: a file path, a data.frame (name, low, high[, scale]) or a named list such as list(Survival = c(0.3, 0.6)) is expected"},
     {"r.table", "table : un chemin de fichier ou un data.frame est attendu", "table: a file path or a data.frame is expected"},

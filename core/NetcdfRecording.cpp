@@ -31,7 +31,7 @@ void NetcdfRecording::SetUp(const RunSession &session) {
 
 void NetcdfRecording::Stepped(const RunSession &session) {
     const std::int32_t step = session.StepIndex();
-    if (every_ > 0 && (step % every_ == 0 || step == session.StepCount())) Record(session, false);
+    if (every_ > 0 && (step % every_ == 0 || step == session.LastStep())) Record(session, false);
 }
 
 void NetcdfRecording::Abandon() {

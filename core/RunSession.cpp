@@ -83,6 +83,8 @@ void RunSession::SetUp() {
     if (simul_->InputGridPlacement) simul_->InputGridCrs = gis::RunGeoreference(*simul_).CrsWkt;
     setUp_ = true;
     failed_ = false;
+    stoppedBy_.clear();
+    CheckStopRules();
     Notify([this](RunObserver &o) { o.SetUp(*this); });
 }
 
@@ -93,14 +95,26 @@ void RunSession::Step() {
     simul_->TimeStep();
     failed_ = false;
     ++step_;
+    CheckStopRules();
     Notify([this](RunObserver &o) { o.Stepped(*this); });
 }
 
 void RunSession::Run(std::int64_t count, const std::function<void()> &afterEach) {
-    for (std::int64_t k = 0; k < count; ++k) {
+    for (std::int64_t k = 0; k < count && stoppedBy_.empty(); ++k) {
         Step();
         if (afterEach) afterEach();
     }
+}
+
+void RunSession::StopWhen(std::vector<StopRule> rules) {
+    stopRules_ = std::move(rules);
+    stoppedBy_.clear();
+    if (HoldsRun()) CheckStopRules();
+}
+
+void RunSession::CheckStopRules() {
+    if (stopRules_.empty() || !stoppedBy_.empty()) return;
+    if (const StopRule *rule = FirstHolding(stopRules_, Record())) stoppedBy_ = rule->Text;
 }
 
 const TPlot &RunSession::Plot() const { return simul_->Plot; }

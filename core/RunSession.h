@@ -17,6 +17,7 @@
 #include "Plot.h"
 #include "Settings.h"
 #include "StateFile.h"
+#include "StopRule.h"
 #include "StudyTable.h"
 
 namespace glebix {
@@ -73,8 +74,17 @@ public:
     // One time step. An engine error leaves the plot as the failed step left it, and
     // the run failed; a failed run or one not set up raises std::logic_error.
     void Step();
-    // `count` steps; `afterEach` (if any) runs after each one and may throw to stop.
+    // `count` steps, fewer when a stopping rule holds; `afterEach` (if any) runs after
+    // each one and may throw to stop.
     void Run(std::int64_t count, const std::function<void()> &afterEach = {});
+    // The run ends early at the first state (the one it starts from, or one after a
+    // whole step) where one of `rules` holds: Run makes no further step, and the
+    // observers see that step as the last (LastStep).
+    void StopWhen(std::vector<StopRule> rules);
+    // The rule that stopped the run as the user wrote it; empty while none has.
+    const std::string &StoppedBy() const { return stoppedBy_; }
+    // The run's last step: its step count, or the step a rule stopped it at.
+    std::int32_t LastStep() const { return stoppedBy_.empty() ? stepCount_ : step_.load(); }
 
     bool IsReady() const { return setUp_.load() && !failed_.load(); }
     // Set up or put back: the engine holds a whole run, also after a failed step.
@@ -125,6 +135,7 @@ public:
 private:
     template <typename Call>
     void Notify(Call call);
+    void CheckStopRules();
 
     std::unique_ptr<Simul> simul_;
     TSettings settings_;
@@ -136,6 +147,8 @@ private:
     std::atomic<bool> setUp_{false};
     std::atomic<bool> failed_{false};
     std::vector<RunObserver *> observers_;
+    std::vector<StopRule> stopRules_;
+    std::string stoppedBy_;
 };
 
 }  // namespace glebix::batch

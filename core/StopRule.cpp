@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "Conversions.h"
+#include "Errors.h"
 #include "Messages.h"
 
 namespace glebix::batch {
@@ -26,11 +27,11 @@ constexpr double ExtinctBelow = 1;
 
 }  // namespace
 
-ParsedStopRule ParseStopRule(std::string_view text) {
+ParsedStopRule ParseStopRule(std::string_view text, const std::string &name) {
     if (text == ExtinctRule) return {StopRule{std::string(text), "total_density", Comparison::Below, ExtinctBelow}, {}};
     const std::size_t at = text.find_first_of("<>");
     if (at == std::string_view::npos || at == 0)
-        return {std::nullopt, Message("option.bad_stop_when", {"--stop-when", std::string(text)})};
+        return {std::nullopt, Message("option.bad_stop_when", {name, std::string(text)})};
     StopRule rule{std::string(text), std::string(text.substr(0, at)), Comparison::Below, 0};
     std::string_view rest = text.substr(at);
     for (const auto &[sign, compare] : Comparisons)
@@ -40,12 +41,22 @@ ParsedStopRule ParseStopRule(std::string_view text) {
             break;
         }
     if (!StepColumnValue(StepRecord{}, rule.Column))
-        return {std::nullopt, Message("option.bad_stop_column", {"--stop-when", std::string(text), rule.Column})};
+        return {std::nullopt, Message("option.bad_stop_column", {name, std::string(text), rule.Column})};
     const std::optional<double> threshold = ParseRealToken(rest);
     if (!threshold || !std::isfinite(*threshold))
-        return {std::nullopt, Message("option.bad_stop_when", {"--stop-when", std::string(text)})};
+        return {std::nullopt, Message("option.bad_stop_when", {name, std::string(text)})};
     rule.Threshold = *threshold;
     return {std::move(rule), {}};
+}
+
+std::vector<StopRule> StopRulesOf(const std::vector<std::string> &texts, const std::string &name) {
+    std::vector<StopRule> rules;
+    for (const std::string &text : texts) {
+        ParsedStopRule parsed = ParseStopRule(text, name);
+        if (!parsed.Rule) throw GlebixError(parsed.Problem);
+        rules.push_back(std::move(*parsed.Rule));
+    }
+    return rules;
 }
 
 bool Holds(const StopRule &rule, const StepRecord &record) {

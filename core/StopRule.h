@@ -27,12 +27,15 @@ struct StopRule {
     double Threshold = 0;
 };
 
-// The rule `text`, or the catalogue's message of why it is not one.
+// The rule `text`, or the catalogue's message of why it is not one, naming the
+// option or argument `name` it was given to.
 struct ParsedStopRule {
     std::optional<StopRule> Rule;
     std::string Problem;
 };
-ParsedStopRule ParseStopRule(std::string_view text);
+ParsedStopRule ParseStopRule(std::string_view text, const std::string &name = "--stop-when");
+// The rules of `texts`; raises GlebixError with the first one's problem.
+std::vector<StopRule> StopRulesOf(const std::vector<std::string> &texts, const std::string &name);
 
 // Whether `rule` holds for `record`.
 bool Holds(const StopRule &rule, const StepRecord &record);

@@ -27,8 +27,9 @@ void RunAnimation::Start(const TPlot &plot, std::int32_t step, std::int32_t last
     if (step >= last_) End();
 }
 
-void RunAnimation::AfterStep(const TPlot &plot, std::int32_t step) {
+void RunAnimation::AfterStep(const TPlot &plot, std::int32_t step, std::int32_t last) {
     if (!animation_.IsOpen()) return;
+    last_ = last;
     if (IsPictureStep(step, every_, last_)) animation_.AddFrame(plot, step);
     if (step >= last_) End();
 }

@@ -26,8 +26,8 @@ public:
     // is no longer asked for.
     void Start(const TPlot &plot, std::int32_t step, std::int32_t last);
     // The frame of the state after `step`, when it is one; the file put in place at
-    // the last step.
-    void AfterStep(const TPlot &plot, std::int32_t step);
+    // the last step, `last` (which a stopping rule may bring forward).
+    void AfterStep(const TPlot &plot, std::int32_t step, std::int32_t last);
     // Puts the file in place with the frames so far; returns its path, or an empty
     // text when no animation was under way.
     std::string End();

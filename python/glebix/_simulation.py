@@ -75,7 +75,8 @@ Cell = collections.namedtuple("Cell", "density compacted decompacted")
 class Simulation(_core.Simulation):
     """One run of the model.
 
-    Simulation(seed=None, steps=300, threads=0, species=None, replicate=None, **settings)
+    Simulation(seed=None, steps=300, threads=0, species=None, replicate=None, stop_when=None,
+               **settings)
 
     seed      the generator's seed (0 to 2**32 - 1); drawn from the clock when None
     replicate with a seed: this is run `replicate` of a study whose master seed is
@@ -86,6 +87,10 @@ class Simulation(_core.Simulation):
     threads   threads of each dispersal pass, 0 for one per processor (results do
               not depend on it)
     species   a species parameter file, applied before the settings
+    stop_when a rule or a list of rules of glebix-batch --stop-when ("extinct",
+              "total_density<1", "mean_compacted>=90"): the run ends at the first
+              state (after set-up or after a whole step) where one holds, and
+              stopped_by then names it; run() and step() make no further step
     settings  any of glebix.SETTINGS by name, as numbers, bools or strings, checked as
               glebix-batch --set checks them
 
@@ -98,7 +103,7 @@ class Simulation(_core.Simulation):
     files are issued as glebix.GlebixWarning.
     """
 
-    def __init__(self, seed=None, steps=300, threads=0, species=None, replicate=None, **settings):
+    def __init__(self, seed=None, steps=300, threads=0, species=None, replicate=None, stop_when=None, **settings):
         texts = named_texts(settings)
         if replicate is not None and seed is None:
             raise ValueError(message("replicate.needs_seed"))
@@ -107,16 +112,19 @@ class Simulation(_core.Simulation):
             master, seed = seed, _core.replicate_seed(seed, check_count("replicate", replicate))
         super().__init__(seed, check_steps(steps), check_threads(threads), species_values(species), texts,
                          master=master)
+        if stop_when is not None:
+            self._stop_when([stop_when] if isinstance(stop_when, str) else [str(rule) for rule in stop_when])
         species_path = "" if species is None else os.fsdecode(os.fspath(species))
         warn_all(_core.run_warnings(species_path, texts, [], None), stacklevel=2)
 
     @classmethod
-    def resume(cls, path, steps=None, threads=0, **settings):
+    def resume(cls, path, steps=None, threads=0, stop_when=None, **settings):
         """A saved run put back from the state file at `path` (written by save_state() or
         glebix-batch --save-state), ready to step from the saved step + 1 up to `steps`
         (the saved step count when None). The seeds and settings are the saved ones;
         only DecompactionD, EnvDynamic and DispersalFirst may be given, and apply from
-        the next step. The trace holds the steps made after the saved one."""
+        the next step. The trace holds the steps made after the saved one. stop_when
+        as for Simulation(), checked from the saved state on."""
         sim = cls.__new__(cls)
         _core.Simulation.__init__(
             sim,
@@ -126,6 +134,8 @@ class Simulation(_core.Simulation):
             check_threads(threads),
         )
         sim._resumed = True
+        if stop_when is not None:
+            sim._stop_when([stop_when] if isinstance(stop_when, str) else [str(rule) for rule in stop_when])
         return sim
 
     def run(self, record_every=None, netcdf=None):

@@ -352,6 +352,12 @@ void BindSimulation(py::module_ &m) {
             },
             "Run set-up for run(): the refusal of an animation it was to start is returned as its message.")
         .def_property_readonly("step_index", &SimulationHandle::StepIndex)
+        .def("_stop_when", &SimulationHandle::StopWhen, py::arg("rules"))
+        .def_property_readonly("stopped_by",
+                               [](SimulationHandle &h) -> py::object {
+                                   const std::string rule = h.StoppedBy();
+                                   return rule.empty() ? py::object(py::none()) : py::object(py::str(rule));
+                               })
         .def_property_readonly("seed", &SimulationHandle::Seed)
         .def_property_readonly("master_seed", &SimulationHandle::MasterSeed)
         .def_property_readonly("steps", &SimulationHandle::Steps)

@@ -77,6 +77,17 @@ void SimulationHandle::Step(std::int64_t count, const std::function<void()> &aft
     session_->Run(count, afterStep);
 }
 
+void SimulationHandle::StopWhen(const std::vector<std::string> &rules) {
+    auto parsed = batch::StopRulesOf(rules, "stop_when");
+    const auto busy = TakeBusy();
+    session_->StopWhen(std::move(parsed));
+}
+
+std::string SimulationHandle::StoppedBy() {
+    const auto busy = TakeBusy();
+    return session_->StoppedBy();
+}
+
 void SimulationHandle::SaveState(const std::string &path) {
     const auto busy = TakeBusy();
     RequireSetUp();

@@ -64,6 +64,11 @@ public:
     // stop, the run then staying at the last step completed. An engine error leaves
     // the plot as the failed step left it, and no further step is allowed.
     void Step(std::int64_t count, const std::function<void()> &afterStep = {});
+    // Stops the run early where one of the rules (--stop-when's texts) holds; raises
+    // GlebixError naming `stop_when` for a text that is no rule.
+    void StopWhen(const std::vector<std::string> &rules);
+    // The rule that stopped the run; empty while none has.
+    std::string StoppedBy();
     // Replaces `path` by the state file of the run at its present step, with the seeds
     // and the step count the batch tool writes for the same run.
     void SaveState(const std::string &path);

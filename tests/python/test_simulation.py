@@ -233,3 +233,28 @@ def test_an_interrupted_run_stops_between_steps_and_goes_on_unchanged():
     sim.step(300 - reached if reached < 300 else 0)
     unbroken = glebix.Simulation(seed=13, steps=max(300, reached), threads=1).run()
     assert sim.trace.equals(unbroken)
+
+
+def test_a_stopping_rule_ends_the_run_where_the_batch_tool_ends_it(batch, tmp_path):
+    rules = ["extinct", "mean_compacted<30"]
+    batch("--seed", 5, "--steps", 200, "--trace", "trace.csv", "--netcdf", "stack.nc", "--every", 40,
+          *[a for rule in rules for a in ("--stop-when", rule)])
+    sim = glebix.Simulation(seed=5, steps=200, stop_when=rules)
+    stack = sim.run(record_every=40, netcdf=tmp_path / "py.nc")
+    assert sim.stopped_by == "mean_compacted<30" and 0 < sim.step_index < 200
+    assert table_lines(sim.trace) == trace_lines(tmp_path / "trace.csv")
+    import xarray as xr
+    written = xr.open_dataset(tmp_path / "stack.nc")
+    assert list(stack.time.values) == list(written.time.values) and stack.time.values[-1] == sim.step_index
+    np.testing.assert_array_equal(stack.density.values, written.density.values)
+    sim.step(3)  # a stopped run makes no further step
+    assert sim.step_index == stack.time.values[-1]
+    # A resumed run checks its rules from the saved state on; a rule that holds there
+    # stops it before its first step.
+    sim.save_state(tmp_path / "s.state")
+    again = glebix.Simulation.resume(tmp_path / "s.state", steps=200, stop_when="mean_compacted<30")
+    assert again.stopped_by == "mean_compacted<30" and len(again.run()) == 0
+    assert glebix.Simulation(seed=5, steps=3).run().step.iloc[-1] == 3  # no rule, no stop
+    for bad in ("x<1", "total_density<1,5", "total_density"):
+        with pytest.raises(glebix.GlebixError, match="stop_when"):
+            glebix.Simulation(seed=5, stop_when=bad)

@@ -223,7 +223,7 @@ TEST(RunAnimation, FramesAtTheStartEveryKStepsAndTheLast) {
     animation.Start(plot, 0, 7);
     for (std::int32_t step = 1; step <= 7; ++step) {
         plot.Density[step][step] = step * 100;
-        animation.AfterStep(plot, step);
+        animation.AfterStep(plot, step, 7);
     }
     EXPECT_EQ(animation.End(), "");  // put in place at the last step already
     const ReadGif read(dir / "new/sub/r.gif");
@@ -235,7 +235,7 @@ TEST(RunAnimation, FramesAtTheStartEveryKStepsAndTheLast) {
     // Ended early, it keeps the frames so far.
     animation.Ask(dir / "early.gif", 1, {});
     animation.Start(plot, 0, 100);
-    animation.AfterStep(plot, 1);
+    animation.AfterStep(plot, 1, 100);
     EXPECT_EQ(animation.End(), dir / "early.gif");
     EXPECT_EQ(ReadGif(dir / "early.gif").gif->ImageCount, 2);
 }

@@ -1,7 +1,7 @@
 # One simulation driven step by step.
 
 glebix_simulation <- function(seed = NULL, steps = 300, threads = 0, species = NULL, ...,
-                              replicate = NULL) {
+                              replicate = NULL, stop_when = NULL) {
   call <- sys.call()
   settings <- dots_settings(list(...), call)
   if (!is.null(replicate) && is.null(seed)) {
@@ -18,6 +18,7 @@ glebix_simulation <- function(seed = NULL, steps = 300, threads = 0, species = N
   species <- path_argument(species, "species", call)
   handle <- gx_call(gx_new, species, settings$names, settings$values, steps, threads, seed,
                     master, call = call)
+  stop_when_argument(handle, stop_when, call)
   gx_warn(gx_call(gx_run_warnings, species, settings$names, settings$values, character(),
                   matrix(NA_character_, 1, 0), 1L, call = call), call)
   structure(list(handle = handle), class = "glebix_simulation")
@@ -50,6 +51,17 @@ glebix_decompacted <- function(sim) gx_call(gx_shares, handle_of(sim, sys.call()
 
 glebix_trace <- function(sim) as_data_frame(gx_call(gx_trace, handle_of(sim, sys.call())))
 
+# glebix-batch's --stop-when rules, which the core checks.
+stop_when_argument <- function(handle, rules, call) {
+  if (is.null(rules)) return(invisible())
+  if (!is.character(rules) || anyNA(rules)) {
+    gx_stop(gx_message("r.stop_when"), setting = "stop_when", call = call)
+  }
+  gx_call(gx_stop_when, handle, rules, call = call)
+}
+
+glebix_stopped_by <- function(sim) gx_call(gx_info, handle_of(sim, sys.call()))$stopped_by
+
 glebix_seed <- function(sim) gx_call(gx_info, handle_of(sim, sys.call()))$seed
 
 glebix_write_result_file <- function(sim, directory) {
@@ -67,7 +79,7 @@ glebix_save_state <- function(sim, path) {
   invisible(path)
 }
 
-glebix_resume <- function(path, steps = NULL, threads = 0, ...) {
+glebix_resume <- function(path, steps = NULL, threads = 0, ..., stop_when = NULL) {
   call <- sys.call()
   settings <- dots_settings(list(...), call)
   path <- path_argument(path, "path", call)
@@ -75,6 +87,7 @@ glebix_resume <- function(path, steps = NULL, threads = 0, ...) {
   threads <- threads_argument(threads, call)
   handle <- gx_call(gx_resume, path, settings$names, settings$values, steps, threads,
                     call = call)
+  stop_when_argument(handle, stop_when, call)
   structure(list(handle = handle), class = "glebix_simulation")
 }
 

@@ -19,7 +19,7 @@ made after the saved one; \code{\link{glebix_setup}} starts the run afresh from 
 }
 \usage{
 glebix_save_state(sim, path)
-glebix_resume(path, steps = NULL, threads = 0, ...)
+glebix_resume(path, steps = NULL, threads = 0, ..., stop_when = NULL)
 }
 \arguments{
   \item{sim}{a simulation that has been set up.}
@@ -27,6 +27,8 @@ glebix_resume(path, steps = NULL, threads = 0, ...)
   \item{steps}{the step count to go on to; \code{NULL} keeps the saved one.}
   \item{threads}{threads of the dispersal pass, as in \code{\link{glebix_simulation}}.}
   \item{...}{settings read at every step, by name.}
+  \item{stop_when}{rules that end the run early, as for
+    \code{\link{glebix_simulation}}, checked from the saved state on.}
 }
 \value{
 \code{glebix_save_state()}: the path, invisibly. \code{glebix_resume()}: a simulation

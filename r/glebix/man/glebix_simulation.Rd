@@ -1,6 +1,7 @@
 \name{glebix_simulation}
 \alias{glebix_simulation}
 \alias{glebix_seed}
+\alias{glebix_stopped_by}
 \alias{print.glebix_simulation}
 \title{A simulation to drive step by step}
 \description{
@@ -9,8 +10,9 @@ until \code{\link{glebix_setup}}.
 }
 \usage{
 glebix_simulation(seed = NULL, steps = 300, threads = 0, species = NULL, ...,
-                  replicate = NULL)
+                  replicate = NULL, stop_when = NULL)
 glebix_seed(sim)
+glebix_stopped_by(sim)
 \method{print}{glebix_simulation}(x, ...)
 }
 \arguments{
@@ -29,12 +31,18 @@ glebix_seed(sim)
     k-th run of a design with independent seeds): it draws from that run's seed, and
     a saved state records the master seed as the study's does. \code{NULL}: the seed
     is the run's own.}
+  \item{stop_when}{\code{NULL}, or rules of \code{glebix-batch --stop-when}:
+    \code{"extinct"}, or a step column and a threshold such as \code{"total_density<1"}
+    or \code{"mean_compacted>=90"}. The run ends at the first state (after set-up or
+    after a whole step) where one holds: \code{\link{glebix_step}} makes no further
+    step, and \code{glebix_stopped_by()} names the rule (\code{NA} while none has).}
   \item{sim, x}{a simulation.}
 }
 \value{
 An object of class \code{glebix_simulation}, a handle on the engine: the functions
 that step it change it in place. It does not survive \code{saveRDS()} or the end of
-the session. \code{glebix_seed()} gives the seed as a number.
+the session. \code{glebix_seed()} gives the seed as a number;
+\code{glebix_stopped_by()} the rule that stopped the run, or \code{NA}.
 }
 \section{Errors}{
 An unknown name stops with \code{"paramètre inconnu"} and the closest names; a value
@@ -50,4 +58,8 @@ sim <- glebix_simulation(seed = 42, steps = 50, Survival = 0.45, DistInitMode = 
 sim
 glebix_seed(sim)
 try(glebix_simulation(Survivl = 0.45))
+early <- glebix_simulation(seed = 42, steps = 200, stop_when = "mean_compacted<30")
+glebix_setup(early)
+glebix_step(early, 200)
+glebix_stopped_by(early)
 }

@@ -16,6 +16,7 @@ SEXP gx_shares(SEXP, SEXP);
 SEXP gx_trace(SEXP);
 SEXP gx_write_result_file(SEXP, SEXP);
 SEXP gx_info(SEXP);
+SEXP gx_stop_when(SEXP, SEXP);
 SEXP gx_setting_values(SEXP);
 SEXP gx_run_many(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_replicate_seed(SEXP, SEXP);
@@ -53,6 +54,7 @@ static const R_CallMethodDef CallEntries[] = {
     {"gx_trace", (DL_FUNC)&gx_trace, 1},
     {"gx_write_result_file", (DL_FUNC)&gx_write_result_file, 2},
     {"gx_info", (DL_FUNC)&gx_info, 1},
+    {"gx_stop_when", (DL_FUNC)&gx_stop_when, 2},
     {"gx_setting_values", (DL_FUNC)&gx_setting_values, 1},
     {"gx_run_many", (DL_FUNC)&gx_run_many, 16},
     {"gx_replicate_seed", (DL_FUNC)&gx_replicate_seed, 2},

@@ -153,11 +153,21 @@ extern "C" SEXP gx_step(SEXP handle, SEXP count) {
             throw GlebixError(batch::Message(
                 "r.steps_left", {std::to_string(last), std::to_string(step), std::to_string(last - step)}));
         TermWatch term(s.Recording.IsRecording() || s.Animation.IsAsked());
-        for (int k = 0; k < n; ++k) {
+        for (int k = 0; k < n && run.StoppedBy().empty(); ++k) {
             CheckInterrupt();
             term.Check();
             run.Step();
         }
+        return R_NilValue;
+    });
+    END_RCPP
+}
+
+// The rules that end the run early (glebix-batch's --stop-when texts).
+extern "C" SEXP gx_stop_when(SEXP handle, SEXP rules) {
+    BEGIN_RCPP
+    return Guarded([&]() -> SEXP {
+        Get(handle).Session->StopWhen(batch::StopRulesOf(Rcpp::as<std::vector<std::string>>(rules), "stop_when"));
         return R_NilValue;
     });
     END_RCPP
@@ -340,7 +350,10 @@ extern "C" SEXP gx_info(SEXP handle) {
         return Rcpp::List::create(Rcpp::Named("seed") = static_cast<double>(s.Seed()),
                                   Rcpp::Named("steps") = s.StepCount(), Rcpp::Named("step") = s.StepIndex(),
                                   Rcpp::Named("set_up") = s.IsReady(),
-                                  Rcpp::Named("threads") = s.Engine().DispersalThreads());
+                                  Rcpp::Named("threads") = s.Engine().DispersalThreads(),
+                                  Rcpp::Named("stopped_by") = s.StoppedBy().empty()
+                                                                  ? Rcpp::CharacterVector::create(NA_STRING)
+                                                                  : Utf8Vector({s.StoppedBy()}));
     });
     END_RCPP
 }

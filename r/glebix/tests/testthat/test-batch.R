@@ -33,6 +33,23 @@ test_that("the trace has the batch trace's columns and values", {
   expect_equal(ours[-1, ], theirs, ignore_attr = TRUE, tolerance = 1e-14)
 })
 
+test_that("a stopping rule ends the run where the batch tool ends it", {
+  trace_path <- tempfile("glebix-trace-", fileext = ".csv")
+  rules <- c("extinct", "mean_compacted<30")
+  run_batch("--seed", "5", "--steps", "200", "--trace", trace_path, "--stop-when", rules[1],
+            "--stop-when", rules[2])
+  theirs <- utils::read.csv(trace_path)
+  sim <- ready(seed = 5, steps = 200, stop_when = rules)
+  glebix_step(sim, 200)
+  expect_identical(glebix_stopped_by(sim), rules[2])
+  ours <- glebix_trace(sim)
+  expect_equal(ours[-1, ], theirs, ignore_attr = TRUE, tolerance = 1e-14)
+  expect_lt(nrow(theirs), 200)
+  expect_true(is.na(glebix_stopped_by(ready(seed = 5, steps = 3))))
+  expect_error(glebix_simulation(seed = 5, stop_when = "x<1"), "stop_when", class = "glebix_error")
+  expect_error(glebix_simulation(seed = 5, stop_when = 3), "stop_when", class = "glebix_error")
+})
+
 test_that("a sweep gives the batch tool's table for the same design", {
   tool <- batch_tool()
   design <- data.frame(Survival = c(0.35, 0.5), DistInitMode = c(4L, 1L),
