@@ -159,7 +159,10 @@ void CheckSensitivity(Gathered &g) {
     }
     if (!sample && !analyse) {
         for (const std::string &option : g.seen)
-            if (SensitivityOnly().count(option)) g.problems.push_back(Message("option.sensitivity_only", {option}));
+            if (option == "--gather")  // a calibration's batch is gathered, nothing else
+                g.problems.push_back(Message("option.needed", {option, "--calibrate"}));
+            else if (SensitivityOnly().count(option))
+                g.problems.push_back(Message("option.sensitivity_only", {option}));
         return;
     }
     if (sample && analyse) {

@@ -233,6 +233,17 @@ GatheredBatch GatherCalibrationSlices(const std::string &folder, const Calibrati
     return out;
 }
 
+std::optional<std::string> CalibrationSliceNotReplaced(const std::string &folder, const CalibrationSlice &slice) {
+    const std::string path =
+        (std::filesystem::path(folder) / CalibrationSliceFileName(slice.Batch, slice.Slice)).string();
+    std::error_code error;
+    if (!std::filesystem::exists(path, error)) return std::nullopt;
+    try {
+        if (ReadCalibrationSlice(ReadInputFile(path), path).Batch.Points == slice.Batch.Points) return std::nullopt;
+    } catch (const GlebixError &) { return std::nullopt; }
+    return Message("calibration.slice_not_replaced", {path});
+}
+
 std::string WriteCalibrationSlice(const std::string &folder, const CalibrationSlice &slice) {
     const std::string path =
         (std::filesystem::path(folder) / CalibrationSliceFileName(slice.Batch, slice.Slice)).string();
@@ -240,7 +251,29 @@ std::string WriteCalibrationSlice(const std::string &folder, const CalibrationSl
     return path;
 }
 
+std::string GatheredLine(const CalibrationBatchId &batch) {
+    return CountText(batch.Generation) + ' ' + CountText(batch.Batch) + ' ' + batch.Points + '\n';
+}
+
+bool IsGatheredCalibrationBatch(const std::string &folder, const CalibrationBatchId &batch) {
+    const std::filesystem::path path = std::filesystem::path(folder) / GatheredBatchesFileName;
+    std::error_code error;
+    if (!std::filesystem::exists(path, error)) return false;
+    try {
+        const std::string text = "\n" + ReadInputFile(path.string());
+        return text.find("\n" + GatheredLine(batch)) != std::string::npos;
+    } catch (const GlebixError &) { return false; }  // the batch's slices run again, to the same bytes
+}
+
+void KeepGatheredCalibrationBatches(const std::string &folder, const std::vector<CalibrationBatchId> &batches) {
+    std::string text;
+    for (const CalibrationBatchId &batch : batches) text += GatheredLine(batch);
+    WriteFileAtomically((std::filesystem::path(folder) / GatheredBatchesFileName).string(), text);
+}
+
 void RemoveCalibrationSlices(const std::string &folder, std::size_t generation) {
+    std::error_code removed;
+    std::filesystem::remove(std::filesystem::path(folder) / GatheredBatchesFileName, removed);
     for (const std::filesystem::path &path : SliceFiles(folder)) {
         std::error_code ignored;
         try {

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,10 +64,22 @@ struct GatheredBatch {
 };
 GatheredBatch GatherCalibrationSlices(const std::string &folder, const CalibrationBatchId &batch, std::size_t runs);
 
+// The refusal (in the user's language) to write `slice` where its file holds an intact
+// slice of another batch, which stays; nothing when its place is free, holds the same
+// slice, or a file that is no intact slice.
+std::optional<std::string> CalibrationSliceNotReplaced(const std::string &folder, const CalibrationSlice &slice);
 // Writes the slice file into `folder` at once or not at all; its path.
 std::string WriteCalibrationSlice(const std::string &folder, const CalibrationSlice &slice);
 
-// Removes the slice files of `folder` of generations up to `generation` (0: all).
+// The batches of the generation in progress that a gathering has taken, kept in
+// `folder` (one line "GENERATION BATCH POINTS" each) so that the slices of the next batch
+// take them as the gathering did; none after the generation is kept.
+inline constexpr const char *GatheredBatchesFileName = "calibration-gathered.txt";
+bool IsGatheredCalibrationBatch(const std::string &folder, const CalibrationBatchId &batch);
+void KeepGatheredCalibrationBatches(const std::string &folder, const std::vector<CalibrationBatchId> &batches);
+
+// Removes the slice files of `folder` of generations up to `generation` (0: all), and the
+// list of the gathered batches.
 void RemoveCalibrationSlices(const std::string &folder, std::size_t generation);
 
 }  // namespace glebix::analysis

@@ -181,13 +181,12 @@ struct SlicesRefused {
     std::vector<std::string> Problems;
 };
 
-// The batch a calibration made in slices is at: its generation and place in it, whether
-// its slice files, when all there, are taken rather than a slice run again (not for the
-// last batch of a calibration in slices, which the gathering ends), and whether this
-// invocation has gathered a batch already.
+// The batch a calibration made in slices is at: its generation and place in it, the
+// batches of its generation gathered so far, and whether this invocation has gathered a
+// batch already.
 struct SlicePlace {
     std::size_t Generation = 0, Batch = 0;
-    bool MayTake = false;
+    std::vector<CalibrationBatchId> Taken;
     bool Gathered = false;
 };
 
@@ -271,6 +270,7 @@ std::string WhatRunsGive(const Targets &targets, std::int32_t steps) {
     const auto [first, last] = batch::SliceBounds(static_cast<int>(runs.size()), *request.Slice);
     const std::vector<CalibrationRun> share(runs.begin() + first, runs.begin() + last);
     CalibrationSlice slice{id, *request.Slice, runs.size(), static_cast<std::size_t>(first), {}};
+    if (auto refused = CalibrationSliceNotReplaced(request.OutDir, slice)) throw SlicesRefused{{*refused}};
     slice.Summaries = MadeBatch(request, factors, share, targets, steps);
     std::filesystem::create_directories(request.OutDir);
     const std::string path = WriteCalibrationSlice(request.OutDir, slice);
@@ -282,9 +282,10 @@ std::string WhatRunsGive(const Targets &targets, std::int32_t steps) {
 }
 
 // The batch's summaries from its slice files when the calibration is made in slices;
-// nothing when its runs are made here. A slice runs its share of the first batch whose
-// slice files are not all there; the gathering refuses slice files that do not make the
-// batch, and stops at the first batch without any once it has gathered one.
+// nothing when its runs are made here. A slice runs its share of the first batch not
+// gathered yet; the gathering refuses slice files that do not make the batch, and stops
+// at the first batch without any once it has gathered one, keeping the list of the
+// batches of the generation gathered so far for the slices to come.
 std::optional<std::vector<std::vector<double>>> SlicedBatch(const CalibrationRequest &request,
                                                             const std::vector<Factor> &factors,
                                                             const std::vector<CalibrationRun> &runs,
@@ -295,17 +296,21 @@ std::optional<std::vector<std::vector<double>>> SlicedBatch(const CalibrationReq
                                 CalibrationBatchDigest(runs, WhatRunsGive(targets, steps))};
     GatheredBatch gathered = GatherCalibrationSlices(request.OutDir, id, runs.size());
     if (request.Slice) {
-        if (place.MayTake && !gathered.None && gathered.Problems.empty()) return std::move(gathered.Summaries);
+        if (IsGatheredCalibrationBatch(request.OutDir, id) && !gathered.None && gathered.Problems.empty())
+            return std::move(gathered.Summaries);
         RunSlice(request, factors, runs, targets, steps, id);
     }
-    if (gathered.None && place.Gathered)
+    if (gathered.None && place.Gathered) {
+        KeepGatheredCalibrationBatches(request.OutDir, place.Taken);
         throw CalibrationStopped{CalibrationEnd::BatchPending,
                                  Message("calibration.batch_pending", {CountOf(id.Generation), CountOf(id.Batch)})};
+    }
     if (gathered.None)
         throw SlicesRefused{
             {Message("calibration.slices_none", {CountOf(id.Generation), CountOf(id.Batch), request.OutDir})}};
     if (!gathered.Problems.empty()) throw SlicesRefused{std::move(gathered.Problems)};
     place.Gathered = true;
+    place.Taken.push_back(id);
     return std::move(gathered.Summaries);
 }
 
@@ -405,7 +410,7 @@ Calibrated Rejection(const CalibrationRequest &request, const std::vector<Factor
         out.Runs.Seeds.push_back(r.Seed);
         out.Runs.Replicates.push_back(r.Replicate);
     }
-    SlicePlace place{1, 1, false, false};  // the prior's sample is the calibration's one batch
+    SlicePlace place{1, 1, {}, false};  // the prior's sample is the calibration's one batch
     out.Runs.Summaries = RunAll(request, factors, runs, targets, steps, faulted, place);
     const Observed observed = ObservedOf(targets);
     const auto candidates = calibration::CandidatesOf(out.Runs, observed.Values, request.Replicates > 1, observed.Sds);
@@ -450,8 +455,8 @@ Calibrated Smc(const CalibrationRequest &request, const std::vector<Factor> &fac
         for (const auto &p : batch) runs.push_back({p.Values, p.Seed, static_cast<std::int64_t>(smc.Runs()) + 1, 1});
         const std::size_t generations = smc.CompleteGenerations();
         place.Batch = place.Generation == generations + 1 ? place.Batch + 1 : 1;
+        if (place.Batch == 1) place.Taken.clear();
         place.Generation = generations + 1;
-        place.MayTake = true;
         const calibration::Matrix summaries = RunAll(request, factors, runs, targets, steps, faulted, place);
         for (std::size_t k = 0; k < runs.size(); ++k)  // run numbers as the population's ids give them
             kept[smc.Runs() + k] = {summaries.Row(k).begin(), summaries.Row(k).end()};
