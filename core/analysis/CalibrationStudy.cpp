@@ -300,8 +300,10 @@ std::optional<std::vector<std::vector<double>>> SlicedBatch(const CalibrationReq
             return std::move(gathered.Summaries);
         RunSlice(request, factors, runs, targets, steps, id);
     }
-    if (gathered.None && place.Gathered) {
+    // What this gathering took stays taken, for the slices of the batch it stops at.
+    if ((gathered.None || !gathered.Problems.empty()) && !place.Taken.empty())
         KeepGatheredCalibrationBatches(request.OutDir, place.Taken);
+    if (gathered.None && place.Gathered) {
         throw CalibrationStopped{CalibrationEnd::BatchPending,
                                  Message("calibration.batch_pending", {CountOf(id.Generation), CountOf(id.Batch)})};
     }
