@@ -208,3 +208,22 @@ TEST(CalibrationSlicesProgram, ASliceOfAnotherBatchIsRefusedAndKept) {
     ASSERT_EQ(RunProgram(command + out + " --gather"), Written);
     ExpectSameResults(out, dir / "unbroken");
 }
+
+// A slice task stopped by a signal leaves no slice file, not even half of one; run again,
+// it writes its slice.
+TEST(CalibrationSlicesProgram, AStoppedSliceTaskLeavesNoFileAndRunsAgain) {
+    ScratchDir dir;
+    std::string command = Calibration(dir, "abc-rejection", "3000");
+    command.replace(command.find("PlotWidth=10"), 12, "PlotWidth=20");
+    const std::string out = dir / "sliced";
+    const std::string script = "LANGUAGE=en " + std::string(GLEBIX_BATCH_PROGRAM) + " " + command + out +
+                               " --slice 1/2 & pid=$!; sleep 0.3; kill -INT $pid 2>/dev/null; wait $pid; echo $? > " +
+                               dir / "status";
+    std::system(("sh -c '" + script + "' >/dev/null 2>&1").c_str());
+    if (ReadAll(dir / "status") != "130\n") GTEST_SKIP() << "ended before the signal: " << ReadAll(dir / "status");
+    if (std::filesystem::exists(out)) {
+        for (const auto &entry : std::filesystem::directory_iterator(out)) ADD_FAILURE() << "left " << entry.path();
+    }
+    ASSERT_EQ(RunProgram(command + out + " --slice 1/2"), Written);
+    EXPECT_EQ(SliceFiles(out).size(), 1u);
+}
