@@ -259,6 +259,7 @@ const std::vector<OptionEntry> &OptionTable() {
          [](G &g, S v) { g.options.Sensitivity.GridCompare = v; }},
         {"--prior-sample", nullptr, "DESIGN", "help.prior-sample",
          [](G &g, S v) { g.options.Sensitivity.PriorSample = v; }},
+        {"--gather", nullptr, nullptr, "help.gather", [](G &g, S) { g.options.Sensitivity.Gather = true; }},
         {"--strict", nullptr, nullptr, "help.strict", [](G &g, S) { g.options.Strict = true; }},
         {"--repeat", nullptr, "MANIFEST", "help.repeat",
          [](G &g, S v) { OutputPath(g, "--repeat", v, g.options.RepeatManifest); }},

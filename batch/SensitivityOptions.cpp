@@ -15,9 +15,9 @@ namespace {
 // The options that only sampling or analysing take.
 const std::set<std::string> &SensitivityOnly() {
     static const std::set<std::string> names = {
-        "--factors", "--samples",   "--levels",        "--pool",         "--design-out",  "--method",    "--metric",
-        "--indices", "--bootstrap", "--at-step",       "--every-step",   "--max-dropped", "--calibrate", "--observed",
-        "--accept",  "--figure",    "--observed-grid", "--grid-compare", "--prior-sample"};
+        "--factors", "--samples",   "--levels",        "--pool",         "--design-out",   "--method",    "--metric",
+        "--indices", "--bootstrap", "--at-step",       "--every-step",   "--max-dropped",  "--calibrate", "--observed",
+        "--accept",  "--figure",    "--observed-grid", "--grid-compare", "--prior-sample", "--gather"};
     return names;
 }
 
@@ -66,10 +66,12 @@ void CheckCalibrationMethod(Gathered &g, const std::string &name) {
 void CheckCalibrate(Gathered &g) {
     CheckCalibrationMethod(g, g.options.Sensitivity.Method);
     Needs(g, "--calibrate", {"--method", "--factors", "--observed", "--samples", "--seed", "--out"});
-    RefuseOthers(
-        g, "--calibrate",
-        {"--method", "--factors", "--observed", "--samples", "--accept", "--replicates", "--out", "--steps", "--set",
-         "--params", "--species", "--jobs", "--observed-grid", "--grid-compare", "--figure", "--prior-sample"});
+    RefuseOthers(g, "--calibrate",
+                 {"--method", "--factors", "--observed", "--samples", "--accept", "--replicates", "--out", "--steps",
+                  "--set", "--params", "--species", "--jobs", "--observed-grid", "--grid-compare", "--figure",
+                  "--prior-sample", "--slice", "--gather"});
+    // A batch's slices are run first, then gathered by another invocation.
+    if (Seen(g, "--slice") && Seen(g, "--gather")) g.problems.push_back(Message("option.slice_gather"));
     const std::string &compare = g.options.Sensitivity.GridCompare;
     if (!compare.empty() && !analysis::GridCompareNamed(compare))
         g.problems.push_back(Message("calibration.grid_compare", {compare}));
@@ -157,7 +159,10 @@ void CheckSensitivity(Gathered &g) {
     }
     if (!sample && !analyse) {
         for (const std::string &option : g.seen)
-            if (SensitivityOnly().count(option)) g.problems.push_back(Message("option.sensitivity_only", {option}));
+            if (option == "--gather")  // a calibration's batch is gathered, nothing else
+                g.problems.push_back(Message("option.needed", {option, "--calibrate"}));
+            else if (SensitivityOnly().count(option))
+                g.problems.push_back(Message("option.sensitivity_only", {option}));
         return;
     }
     if (sample && analyse) {

@@ -21,6 +21,9 @@ namespace glebix::batch {
 namespace {
 
 constexpr int ExitWritten = 0, ExitNotWritten = 1, ExitUsage = 2;
+// A calibration's gathering kept what its slice files gave, and another batch now waits
+// for its slices.
+constexpr int ExitBatchPending = 3;
 
 int Report(const analysis::FileOutcome &outcome, bool quiet, const std::function<void(const std::string &)> &print) {
     for (const std::string &p : outcome.Problems) print(Message("batch.line", {p}));
@@ -97,7 +100,15 @@ int RunCalibration(const BatchOptions &options, const std::function<void(const s
     request.Arguments = options.Arguments;
     request.Interrupted = [] { return StopSignal().load() != 0; };
     request.DrawFigure = CalibrationFigurePng;
-    return Report(analysis::Calibrate(request), options.Quiet, print);
+    request.Slice = options.SliceAsked;
+    request.Gather = s.Gather;
+    analysis::CalibrationEnd end = analysis::CalibrationEnd::Written;
+    const analysis::FileOutcome outcome = analysis::Calibrate(request, end);
+    const int status = Report(outcome, options.Quiet, print);
+    if (status != ExitWritten || end != analysis::CalibrationEnd::BatchPending) return status;
+    // What waits is said even when quiet: a job script goes on by it.
+    if (options.Quiet && !outcome.Notes.empty()) print(Message("batch.line", {outcome.Notes.back()}));
+    return ExitBatchPending;
 }
 
 }  // namespace

@@ -54,6 +54,7 @@ struct SensitivityOptions {
     std::vector<std::string> Grids;    // --observed-grid [FIELD@]STEP:FILE, in order
     std::string GridCompare;           // --grid-compare summaries|cells; empty: summaries
     std::string PriorSample;           // --prior-sample lhs|sobol|uniform; empty: lhs
+    bool Gather = false;               // --gather: the pending batch taken from its slice files
 };
 
 // Most runs one invocation makes.

@@ -10,6 +10,7 @@
 #include "AbcDrive.h"
 #include "AtomicFile.h"
 #include "CalibrationError.h"
+#include "CalibrationSlices.h"
 #include "Conversions.h"
 #include "Errors.h"
 #include "Factors.h"
@@ -170,6 +171,24 @@ namespace {
 
 // Thrown when the request's Interrupted says so, once the runs under way have stopped.
 struct CalibrationInterrupted {};
+// Thrown to end a calibration made in slices short of its results, with what is said.
+struct CalibrationStopped {
+    CalibrationEnd End;
+    std::string Said;
+};
+// Thrown when the slice files of the batch to gather do not make it.
+struct SlicesRefused {
+    std::vector<std::string> Problems;
+};
+
+// The batch a calibration made in slices is at: its generation and place in it, the
+// batches of its generation gathered so far, and whether this invocation has gathered a
+// batch already.
+struct SlicePlace {
+    std::size_t Generation = 0, Batch = 0;
+    std::vector<CalibrationBatchId> Taken;
+    bool Gathered = false;
+};
 
 using Targets = CalibrationTargets;
 
@@ -222,20 +241,91 @@ std::vector<std::vector<double>> LocalBatch(const CalibrationRequest &request, c
     return summaries;
 }
 
-// The batch's runs, on this machine or through the request's runner, as a matrix of
-// their summaries (missing values for a run that faulted, counted in `faulted`).
+// The batch's runs on this machine or through the request's runner.
+std::vector<std::vector<double>> MadeBatch(const CalibrationRequest &request, const std::vector<Factor> &factors,
+                                           const std::vector<CalibrationRun> &runs, const Targets &targets,
+                                           std::int32_t steps) {
+    if (!request.RunBatch) return LocalBatch(request, factors, runs, targets, steps);
+    std::vector<std::vector<double>> summaries = request.RunBatch(runs);
+    if (summaries.size() != runs.size())
+        throw calibration::CalibrationError("calibration.run_count", {CountOf(summaries.size()), CountOf(runs.size())});
+    if (request.Interrupted && request.Interrupted()) throw CalibrationInterrupted{};
+    return summaries;
+}
+
+// What a run's summaries are: its steps and the targets' metrics, steps and grids.
+std::string WhatRunsGive(const Targets &targets, std::int32_t steps) {
+    std::string text = "steps " + std::to_string(steps) + "\n";
+    for (const Observation &o : targets.Series) text += o.Metric + ' ' + o.Step + '\n';
+    for (const GridObservation &g : targets.Grids)
+        text += std::string(GridFieldName(g.Field)) + ' ' + std::to_string(g.Step) + ' ' +
+                std::string(GridCompareName(targets.Compare)) + '\n';
+    return text;
+}
+
+// The request's slice of the batch made and written to its slice file; always throws.
+[[noreturn]] void RunSlice(const CalibrationRequest &request, const std::vector<Factor> &factors,
+                           const std::vector<CalibrationRun> &runs, const Targets &targets, std::int32_t steps,
+                           const CalibrationBatchId &id) {
+    const auto [first, last] = batch::SliceBounds(static_cast<int>(runs.size()), *request.Slice);
+    const std::vector<CalibrationRun> share(runs.begin() + first, runs.begin() + last);
+    CalibrationSlice slice{id, *request.Slice, runs.size(), static_cast<std::size_t>(first), {}};
+    if (auto refused = CalibrationSliceNotReplaced(request.OutDir, slice)) throw SlicesRefused{{*refused}};
+    slice.Summaries = MadeBatch(request, factors, share, targets, steps);
+    std::filesystem::create_directories(request.OutDir);
+    const std::string path = WriteCalibrationSlice(request.OutDir, slice);
+    throw CalibrationStopped{
+        CalibrationEnd::SliceWritten,
+        Message("calibration.slice_written",
+                {std::to_string(request.Slice->Index), std::to_string(request.Slice->Count), CountOf(share.size()),
+                 CountOf(runs.size()), CountOf(id.Generation), CountOf(id.Batch), path})};
+}
+
+// The batch's summaries from its slice files when the calibration is made in slices;
+// nothing when its runs are made here. A slice runs its share of the first batch not
+// gathered yet; the gathering refuses slice files that do not make the batch, and stops
+// at the first batch without any once it has gathered one, keeping the list of the
+// batches of the generation gathered so far for the slices to come.
+std::optional<std::vector<std::vector<double>>> SlicedBatch(const CalibrationRequest &request,
+                                                            const std::vector<Factor> &factors,
+                                                            const std::vector<CalibrationRun> &runs,
+                                                            const Targets &targets, std::int32_t steps,
+                                                            SlicePlace &place) {
+    if (!request.Slice && !request.Gather) return std::nullopt;
+    const CalibrationBatchId id{place.Generation, place.Batch,
+                                CalibrationBatchDigest(runs, WhatRunsGive(targets, steps))};
+    GatheredBatch gathered = GatherCalibrationSlices(request.OutDir, id, runs.size());
+    if (request.Slice) {
+        if (IsGatheredCalibrationBatch(request.OutDir, id) && !gathered.None && gathered.Problems.empty())
+            return std::move(gathered.Summaries);
+        RunSlice(request, factors, runs, targets, steps, id);
+    }
+    // What this gathering took stays taken, for the slices of the batch it stops at.
+    if ((gathered.None || !gathered.Problems.empty()) && !place.Taken.empty())
+        KeepGatheredCalibrationBatches(request.OutDir, place.Taken);
+    if (gathered.None && place.Gathered) {
+        throw CalibrationStopped{CalibrationEnd::BatchPending,
+                                 Message("calibration.batch_pending", {CountOf(id.Generation), CountOf(id.Batch)})};
+    }
+    if (gathered.None)
+        throw SlicesRefused{
+            {Message("calibration.slices_none", {CountOf(id.Generation), CountOf(id.Batch), request.OutDir})}};
+    if (!gathered.Problems.empty()) throw SlicesRefused{std::move(gathered.Problems)};
+    place.Gathered = true;
+    place.Taken.push_back(id);
+    return std::move(gathered.Summaries);
+}
+
+// The batch's runs, on this machine, through the request's runner or from slice files, as
+// a matrix of their summaries (missing values for a run that faulted, counted in `faulted`).
 calibration::Matrix RunAll(const CalibrationRequest &request, const std::vector<Factor> &factors,
                            const std::vector<CalibrationRun> &runs, const Targets &targets, std::int32_t steps,
-                           std::size_t &faulted) {
+                           std::size_t &faulted, SlicePlace &place) {
     std::vector<std::vector<double>> summaries;
-    if (!request.RunBatch) {
-        summaries = LocalBatch(request, factors, runs, targets, steps);
+    if (auto sliced = SlicedBatch(request, factors, runs, targets, steps, place)) {
+        summaries = std::move(*sliced);
     } else {
-        summaries = request.RunBatch(runs);
-        if (summaries.size() != runs.size())
-            throw calibration::CalibrationError("calibration.run_count",
-                                                {CountOf(summaries.size()), CountOf(runs.size())});
-        if (request.Interrupted && request.Interrupted()) throw CalibrationInterrupted{};
+        summaries = MadeBatch(request, factors, runs, targets, steps);
     }
     calibration::Matrix out(0, targets.Size());
     for (auto &s : summaries) {
@@ -322,7 +412,8 @@ Calibrated Rejection(const CalibrationRequest &request, const std::vector<Factor
         out.Runs.Seeds.push_back(r.Seed);
         out.Runs.Replicates.push_back(r.Replicate);
     }
-    out.Runs.Summaries = RunAll(request, factors, runs, targets, steps, faulted);
+    SlicePlace place{1, 1, {}, false};  // the prior's sample is the calibration's one batch
+    out.Runs.Summaries = RunAll(request, factors, runs, targets, steps, faulted, place);
     const Observed observed = ObservedOf(targets);
     const auto candidates = calibration::CandidatesOf(out.Runs, observed.Values, request.Replicates > 1, observed.Sds);
     out.Posterior = calibration::Reject(candidates, factors, {request.Accept});
@@ -358,18 +449,26 @@ Calibrated Smc(const CalibrationRequest &request, const std::vector<Factor> &fac
     const Observed observed = ObservedOf(targets);
     smc.SetGivenScales(observed.Sds);
     std::map<std::size_t, std::vector<double>> kept;
+    SlicePlace place;
     while (!smc.Done()) {
         const std::vector<calibration::SmcPoint> &batch = smc.NextBatch();
         if (batch.empty()) break;
         std::vector<CalibrationRun> runs;
         for (const auto &p : batch) runs.push_back({p.Values, p.Seed, static_cast<std::int64_t>(smc.Runs()) + 1, 1});
         const std::size_t generations = smc.CompleteGenerations();
-        const calibration::Matrix summaries = RunAll(request, factors, runs, targets, steps, faulted);
+        place.Batch = place.Generation == generations + 1 ? place.Batch + 1 : 1;
+        if (place.Batch == 1) place.Taken.clear();
+        place.Generation = generations + 1;
+        const calibration::Matrix summaries = RunAll(request, factors, runs, targets, steps, faulted, place);
         for (std::size_t k = 0; k < runs.size(); ++k)  // run numbers as the population's ids give them
             kept[smc.Runs() + k] = {summaries.Row(k).begin(), summaries.Row(k).end()};
         calibration::TakeSummaries(smc, observed.Values, summaries);
-        if (smc.CompleteGenerations() != generations) WriteFileAtomically(state.string(), smc.Save());
+        if (smc.CompleteGenerations() == generations || request.Slice) continue;  // a slice advances nothing
+        WriteFileAtomically(state.string(), smc.Save());
+        if (request.Gather) RemoveCalibrationSlices(request.OutDir, place.Generation);
     }
+    if (request.Slice)
+        throw CalibrationStopped{CalibrationEnd::NothingToRun, Message("calibration.slices_nothing", {request.OutDir})};
     Calibrated out;
     out.Posterior = smc.Adjusted();
     out.RunCount = smc.Runs();
@@ -475,7 +574,7 @@ batch::JsonValue ManifestStart(const std::string &program, const std::string &me
 // The method's calibration, or nothing when it failed or was interrupted (said in `out`).
 std::optional<Calibrated> RunMethod(const CalibrationRequest &request, const std::vector<Factor> &factors,
                                     const Targets &targets, std::int32_t steps, std::size_t &faulted, FileOutcome &out,
-                                    bool *wasInterrupted) {
+                                    CalibrationEnd &end) {
     try {
         if (request.Method == CalibrationMethod::Rejection) return Rejection(request, factors, targets, steps, faulted);
         return Smc(request, factors, targets, steps, faulted, out.Notes);
@@ -484,8 +583,13 @@ std::optional<Calibrated> RunMethod(const CalibrationRequest &request, const std
     } catch (const std::filesystem::filesystem_error &e) {
         out.WriteError = batch::Labelled(request.OutDir, e.code().message());
     } catch (const CalibrationInterrupted &) {
-        if (wasInterrupted) *wasInterrupted = true;
+        end = CalibrationEnd::Interrupted;
         out.WriteError = Message("calibration.interrupted");
+    } catch (const CalibrationStopped &stopped) {
+        end = stopped.End;
+        out.Notes.push_back(stopped.Said);
+    } catch (SlicesRefused &refused) {
+        for (std::string &p : refused.Problems) out.Problems.push_back(std::move(p));
     }
     return std::nullopt;
 }
@@ -731,6 +835,14 @@ std::vector<double> CalibrationRunSummaries(const CalibrationRequest &request, c
 }
 
 FileOutcome Calibrate(const CalibrationRequest &request, bool *wasInterrupted) {
+    CalibrationEnd end = CalibrationEnd::Written;
+    FileOutcome out = Calibrate(request, end);
+    if (wasInterrupted && end == CalibrationEnd::Interrupted) *wasInterrupted = true;
+    return out;
+}
+
+FileOutcome Calibrate(const CalibrationRequest &request, CalibrationEnd &end) {
+    end = CalibrationEnd::Written;
     FileOutcome out;
     CheckAccept(request.Accept, out);
     if (request.Method == CalibrationMethod::Smc && request.Replicates > 1)
@@ -743,14 +855,16 @@ FileOutcome Calibrate(const CalibrationRequest &request, bool *wasInterrupted) {
     const Targets targets = steps ? ReadTargets(request, *steps, out) : Targets{};
     if (!out.Problems.empty() || !factors || !steps) return out;
     std::size_t faulted = 0;
-    const auto result = RunMethod(request, *factors, targets, *steps, faulted, out, wasInterrupted);
+    const auto result = RunMethod(request, *factors, targets, *steps, faulted, out, end);
     if (!result) return out;
     RunNotes(request, targets, *result, faulted, out);
     WriteOutputs(request.OutDir, result->Posterior, result->Runs,
                  CalibrationManifest(request, *factors, targets, *result, *steps, faulted), out);
     std::error_code ignored;
-    if (out.WriteError.empty())
+    if (out.WriteError.empty()) {
         std::filesystem::remove(std::filesystem::path(request.OutDir) / SmcStateFileName, ignored);
+        if (request.Gather) RemoveCalibrationSlices(request.OutDir, 0);
+    }
     if (out.WriteError.empty() && !request.FigurePath.empty()) {
         // abc-smc's runs are not prior runs: their summaries are kept by run number.
         const auto smcRuns = [&result](std::size_t row) -> const std::vector<double> * {

@@ -20,6 +20,7 @@
 #include "CalibrationFigureData.h"
 #include "GridObservations.h"
 #include "InputFile.h"
+#include "PointSelection.h"
 #include "SensitivityFiles.h"
 #include "Settings.h"
 
@@ -112,6 +113,13 @@ struct CalibrationRequest {
     // Empty: the runs of each batch on this machine's threads (Jobs at once), Interrupted
     // asked between their steps; given, Interrupted is asked after each batch.
     CalibrationBatchRunner RunBatch;
+    // Set: only this slice's share of the pending batch (the first one whose slice files
+    // are not all in OutDir) is run, and written to a slice file there
+    // (CalibrationSlices.h); the calibration does not advance.
+    std::optional<batch::Slice> Slice;
+    // The pending batch's runs taken from its slice files in OutDir; the calibration goes
+    // on as far as its slice files take it.
+    bool Gather = false;
 };
 
 // What a calibration's runs are compared with: the observed series, then the observed
@@ -178,6 +186,14 @@ std::optional<std::string> TakeGridOptions(CalibrationRequest &request, std::vec
 // the request's settings gives. The figure, when asked, is written after the results;
 // its fault is the outcome's WriteError, and the results stay.
 FileOutcome Calibrate(const CalibrationRequest &request, bool *wasInterrupted = nullptr);
+
+// How a calibration ended when its outcome has no problem and no write error: its results
+// written; one slice of a batch written (Slice); a batch waiting for its slice files
+// after the gathering kept what came before it (Gather); nothing left to run in slices
+// (Slice: every batch has its slice files, the gathering is next). Interrupted when
+// stopped by the request's Interrupted.
+enum class CalibrationEnd { Written, SliceWritten, BatchPending, NothingToRun, Interrupted };
+FileOutcome Calibrate(const CalibrationRequest &request, CalibrationEnd &end);
 
 struct TableCalibrationRequest {
     std::string TablePath, FactorsPath, ObservedPath, OutDir;
