@@ -79,9 +79,19 @@ void ApplyResume(Gathered &g) {
 
 // The options that would change what a repeated run does: the manifest says it all.
 void CheckRepeat(Gathered &g) {
-    static const char *const fixed[] = {"--steps",      "--seed",   "--set",    "--params", "--species",
-                                        "--replicates", "--design", "--points", "--slice",  "--independent-seeds",
-                                        "--stop-when",  "--follow"};
+    static const char *const fixed[] = {"--steps",
+                                        "--seed",
+                                        "--set",
+                                        "--map",
+                                        "--params",
+                                        "--species",
+                                        "--replicates",
+                                        "--design",
+                                        "--points",
+                                        "--slice",
+                                        "--independent-seeds",
+                                        "--stop-when",
+                                        "--follow"};
     for (const char *name : fixed)
         if (std::find(g.seen.begin(), g.seen.end(), name) != g.seen.end())
             g.problems.push_back(Message("option.not_with_repeat", {name}));

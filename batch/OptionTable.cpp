@@ -11,6 +11,7 @@
 #include "PointSelection.h"
 #include "RunMetrics.h"
 #include "SettingsTable.h"
+#include "SoilMaps.h"
 #include "StopRule.h"
 
 namespace glebix::batch {
@@ -51,6 +52,25 @@ void Steps(Gathered &g, const std::string &value) {
         g.options.Settings.Run.StepCount = value;
         g.steps = steps;
     }
+}
+
+// --map NAME=FILE: the batch tool's spelling of the setting of NAME's map set to FILE,
+// applied in its place among the --set options.
+void Map(Gathered &g, const std::string &value) {
+    const auto equals = value.find('=');
+    if (equals == std::string::npos || equals + 1 == value.size()) {
+        g.problems.push_back(Message("option.map_form", {value}));
+        return;
+    }
+    const std::string name = value.substr(0, equals);
+    const std::string_view setting = SoilMapSetting(name);
+    if (setting.empty()) {
+        std::string names;
+        for (const std::string_view n : SettingsWithMaps()) names += (names.empty() ? "" : ", ") + std::string(n);
+        g.problems.push_back(Message("option.map_name", {name, names}));
+        return;
+    }
+    g.sets.push_back(std::string(setting) + value.substr(equals));
 }
 
 // Stores what `parse` makes of `value` in `target`, or keeps its problem.
@@ -185,6 +205,7 @@ const std::vector<OptionEntry> &OptionTable() {
         {"--steps", nullptr, "N", "help.steps", Steps},
         {"--seed", nullptr, "S", "help.seed", Seed},
         {"--set", nullptr, "NAME=VALUE", "help.set", [](G &g, S v) { g.sets.push_back(v); }},
+        {"--map", nullptr, "NAME=FILE", "help.map", Map},
         {"--params", nullptr, "FILE", "help.params",
          [](G &g, S v) {
              std::optional<std::string> path;

@@ -77,15 +77,24 @@ std::string PlacementText(const GridPlacement &p) {
 
 }  // namespace
 
+namespace {
+
+// Two grids of the settings `settingA` and `settingB` that lie at different places; the
+// written grids take the first one's.
+std::optional<std::string> PlacementsDiffer(const std::string &pathA, const GridPlacement &a, std::string_view settingA,
+                                            const std::string &pathB, const GridPlacement &b,
+                                            std::string_view settingB) {
+    if (a.XllCorner == b.XllCorner && a.YllCorner == b.YllCorner && a.CellSize == b.CellSize) return std::nullopt;
+    return Message("warning.placement",
+                   {pathA, PlacementText(a), pathB, PlacementText(b), std::string(settingA), std::string(settingB)});
+}
+
+}  // namespace
+
 std::optional<std::string> PlacementWarning(const std::string &environmentPath, const GridPlacement &environment,
                                             const std::string &distributionPath, const GridPlacement &distribution) {
-    if (environment.XllCorner == distribution.XllCorner && environment.YllCorner == distribution.YllCorner &&
-        environment.CellSize == distribution.CellSize)
-        return std::nullopt;
-    return Message("warning.placement",
-                   {environmentPath, PlacementText(environment), distributionPath, PlacementText(distribution),
-                    std::string(InitialPathSetting(InitialGrid::Environment)),
-                    std::string(InitialPathSetting(InitialGrid::Distribution))});
+    return PlacementsDiffer(environmentPath, environment, InitialPathSetting(InitialGrid::Environment),
+                            distributionPath, distribution, InitialPathSetting(InitialGrid::Distribution));
 }
 
 std::optional<std::string> SpeciesRoundingWarning(const std::string &path, const char *setting, double fileValue,
@@ -133,6 +142,15 @@ public:
         });
     }
 
+    // A soil map: where it lies, which must be where the plot lies.
+    const FileFindings &Map(const std::string &path) {
+        return Cached(maps_, path, [&](const std::string &bytes) {
+            if (!IsAsciiGrid(bytes)) return FileFindings{};
+            const auto ignore = [](int, int, std::string_view) {};
+            return FileFindings{{}, ReadAsciiGrid(bytes, path, ignore, AsciiGridSize(bytes, path))};
+        });
+    }
+
 private:
     using Cache = std::map<std::string, FileFindings>;
 
@@ -152,7 +170,7 @@ private:
     }
 
     InputBytes &files_;
-    Cache environment_, distribution_;
+    Cache environment_, distribution_, maps_;
 };
 
 // The species files as read, for the rounding of their values; a file that cannot be
@@ -199,11 +217,14 @@ std::vector<std::string> WarningsOf(const TSettings &settings, FileWarnings &fil
     const FileFindings none;
     std::vector<const FileFindings *> found;
     std::vector<std::string> paths;
+    std::vector<std::string_view> settingNames;
     for (const InitialSource &source : InitialSources(settings.Initial)) {
         found.push_back(!source.read                              ? &none
+                        : IsSoilMap(source.grid)                  ? &files.Map(source.path)
                         : source.grid == InitialGrid::Environment ? &files.Environment(source.path)
                                                                   : &files.Distribution(source.path));
         paths.push_back(source.path);
+        settingNames.push_back(source.pathSetting);
         out.insert(out.end(), found.back()->Warnings.begin(), found.back()->Warnings.end());
         if (found.back()->Placement)
             if (auto w = gis::UnreadPrjWarning(source.path)) out.push_back(*w);
@@ -211,6 +232,13 @@ std::vector<std::string> WarningsOf(const TSettings &settings, FileWarnings &fil
     if (found[0]->Placement && found[1]->Placement)
         if (auto w = PlacementWarning(paths[0], *found[0]->Placement, paths[1], *found[1]->Placement))
             out.push_back(*w);
+    // The soil maps, after the two initial files, against the grid that places the plot.
+    const std::size_t placing = found[0]->Placement ? 0 : 1;
+    for (std::size_t k = 2; k < found.size() && found[placing]->Placement; ++k)
+        if (found[k]->Placement)
+            if (auto w = PlacementsDiffer(paths[placing], *found[placing]->Placement, settingNames[placing], paths[k],
+                                          *found[k]->Placement, settingNames[k]))
+                out.push_back(*w);
     return out;
 }
 

@@ -30,11 +30,12 @@ DispersalCell PrepareCell(const TPlot &plot, const RunSpecies &species, int i, i
     // through the check of the base below: neither can come from a share from 0 to
     // 2^61 divisors (a capacity from 0 to 2^61) and a count below the largest.
     const double compacted = plot.Env[i][j].Compacted;
-    const bool capacityUnused = unitGrowth && compacted >= 0 &&
-                                compacted < 0x1p61L * (species.CompactionC + 0.00001L) &&
+    const double c =
+        CellValue(plot.Soil.CompactionC, species.CompactionC, static_cast<std::size_t>(i) * plot.Height + j);
+    const bool capacityUnused = unitGrowth && compacted >= 0 && compacted < 0x1p61L * (c + 0.00001L) &&
                                 cell.N < std::numeric_limits<std::int32_t>::max();
     Crowding crowding;  // excess 0
-    if (!capacityUnused) crowding = CellCrowding(compacted, species.CompactionC, 0.00001L, cell.N);
+    if (!capacityUnused) crowding = CellCrowding(compacted, c, 0.00001L, cell.N);
     if (cell.N <= 0) return cell;
     if (plot.CellSize == 0) ThrowFloatFault(MsgDivisionByZero);
     // S depends on the cell only, so it is computed once per cell. A finite positive

@@ -40,6 +40,10 @@ inline constexpr EngineMessageRow EngineMessageRows[] = {
     // Initial files of triples.
     {"engine.cell_outside", "Case hors de la parcelle : ligne {0}, colonne {1} de la parcelle (chacune va de 1 à {2})"},
     {"engine.cell_outside_oblong", "Case hors de la parcelle : ligne {0}, colonne {1} de la parcelle (la ligne va de 1 à {2}, la colonne de 1 à {3})"},
+    // Grids of per-cell soil values.
+    {"engine.soil_map_not_grid", "une carte de valeurs par case doit être une grille (ESRI ASCII, GeoTIFF…) de la taille de la parcelle"},
+    {"engine.soil_map_value", "case ligne {0}, colonne {1} de la parcelle : la valeur doit être un nombre fini"},
+    {"engine.soil_map_nodata", "case ligne {0}, colonne {1} de la parcelle sans valeur (nodata) : une carte donne une valeur à chaque case"},
     // The species' response to the environment.
     {"engine.shape_in_file", "Forme de la réponse au milieu inconnue dans le fichier : {0} (valeurs admises : {1} ou {2})"},
     {"engine.shape", "Forme de la réponse au milieu inconnue : {0} (valeurs admises : {1} ou {2})"},

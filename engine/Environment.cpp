@@ -1,5 +1,6 @@
 // Physical environment dynamics: the fauna moves compacted soil into the decompacted
-// share, then the decompacted share relaxes back by at most D per step.
+// share, then the decompacted share relaxes back by at most D per step. A cell's D and
+// C are those of the soil maps where they are given.
 #include <algorithm>
 #include <cmath>
 #include <exception>
@@ -29,9 +30,14 @@ struct EnvironmentPass {
     std::exception_ptr fault;
 };
 
-void UpdateRows(TPlot &plot, int firstRow, int endRow, double d, long double c) {
+// With maps, a cell's D and C are its own (SoilMaps.h); without, the run's for every cell.
+template <bool Mapped>
+void UpdateRowsOf(TPlot &plot, int firstRow, int endRow, double runD, long double runC) {
     for (int i = firstRow; i < endRow; ++i) {
         for (int j = 0; j < plot.Height; ++j) {
+            const std::size_t cell = static_cast<std::size_t>(i) * plot.Height + j;
+            const double d = Mapped ? CellValue(plot.Soil.DecompactionD, runD, cell) : runD;
+            const long double c = Mapped ? CellValue(plot.Soil.CompactionC, static_cast<double>(runC), cell) : runC;
             TCellEnv &env = plot.Env[i][j];
             // Transfer by the fauna.
             const double moved = StoreDouble(std::min(plot.Density[i][j] * c, static_cast<long double>(env.Compacted)));
@@ -49,6 +55,13 @@ void UpdateRows(TPlot &plot, int firstRow, int endRow, double d, long double c) 
             env.Decompacted = decompacted;
         }
     }
+}
+
+void UpdateRows(TPlot &plot, int firstRow, int endRow, double d, long double c) {
+    if (plot.Soil.Any())
+        UpdateRowsOf<true>(plot, firstRow, endRow, d, c);
+    else
+        UpdateRowsOf<false>(plot, firstRow, endRow, d, c);
 }
 
 void UpdateBlock(void *context, int block, int) {
@@ -72,7 +85,8 @@ void Simul::UpdateEnvironment() {
     // D lives as the text of its field and is converted at every step.
     const double d = FieldToReal(Settings.Run.DecompactionD);
     if (!Settings.Run.EnvDynamic) return;
-    if (!std::isfinite(d)) ThrowFloatFault(MsgOverflow);
+    // A map's values were checked when it was read; the number then goes unused.
+    if (!std::isfinite(d) && Plot.Soil.DecompactionD.empty()) ThrowFloatFault(MsgOverflow);
     const long double c = Species.CompactionC;
     const int blocks = std::max(1, std::min(Plot.Width, Plot.Cells() / EnvironmentBlockCells));
     if (!ShareCells() || blocks == 1) {

@@ -4,6 +4,7 @@
 
 #include "InitialFiles.h"
 #include "SettingsRegistry.h"
+#include "SoilMapFiles.h"
 
 namespace glebix {
 
@@ -15,6 +16,17 @@ std::vector<InitialSource> InitialSources(const InitialSettings &in) {
             out.push_back({grid, role, modeSetting, mode, pathSetting, path, mode == fileMode,
                            grid == InitialGrid::Environment ? ReadEnvironmentText : ReadDistributionText});
         });
+    VisitSoilMapSettings(in, [&out](const SettingRow &row, const std::string &path) {
+        const bool c = row.name == "CompactionCMapPath";
+        out.push_back({c ? InitialGrid::CompactionCMap : InitialGrid::DecompactionDMap,
+                       c ? "compaction_c_map" : "decompaction_d_map",
+                       {},
+                       0,
+                       row.name,
+                       path,
+                       !path.empty(),
+                       c ? ReadCompactionCMapText : ReadDecompactionDMapText});
+    });
     return out;
 }
 

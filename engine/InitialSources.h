@@ -15,7 +15,14 @@
 
 namespace glebix {
 
-enum class InitialGrid { Environment, Distribution };
+// The plot's soil and counts, or a map of per-cell soil values (SoilMaps.h).
+enum class InitialGrid { Environment, Distribution, CompactionCMap, DecompactionDMap };
+
+// A map of soil values: it has no mode, and is read whenever its path is given; it
+// neither sets the plot's size nor places the plot, but must lie on it.
+inline bool IsSoilMap(InitialGrid grid) {
+    return grid == InitialGrid::CompactionCMap || grid == InitialGrid::DecompactionDMap;
+}
 
 struct InitialSource {
     InitialGrid grid;
@@ -29,7 +36,7 @@ struct InitialSource {
     std::optional<GridPlacement> (*readText)(std::string_view text, const std::string &path, TPlot &plot);
 };
 
-// Both initial files, in the state file's order.
+// The initial files, in the state file's order, then the soil maps.
 std::vector<InitialSource> InitialSources(const InitialSettings &in);
 // Those of them the run reads.
 std::vector<InitialSource> ReadInitialSources(const InitialSettings &in);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "GridMemory.h"
+#include "SoilMaps.h"
 
 namespace glebix {
 
@@ -81,6 +82,7 @@ struct TPlot {
     bool Bounded = false;       // individuals dispersing beyond an edge leave (else: a torus)
     CellGrid<TCellEnv> Env;
     CellGrid<std::int32_t> Density;
+    SoilMaps Soil;  // per-cell values in place of the run's CompactionC and DecompactionD
 
     int Cells() const { return Width * Height; }
     // The plot the windows show and the model's original one: 50 x 50 on a torus.

@@ -13,6 +13,7 @@
 #include "PlotShape.h"
 #include "Response.h"
 #include "Simul.h"
+#include "SoilMapFiles.h"
 
 namespace glebix {
 
@@ -213,6 +214,7 @@ void Simul::InitialisePlot() {
             ReadInitialFile(ReadDistributionText, "DistFilePath", in.DistFilePath, GivenInputs.get(), Plot);
         if (!InputGridPlacement) InputGridPlacement = placement;
     }
+    ReadSoilMaps(in, GivenInputs.get(), Plot);
 }
 
 void Simul::TakeSpeciesParameters() { Species = SpeciesTakenFrom(Settings.Species); }

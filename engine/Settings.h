@@ -55,6 +55,9 @@ struct InitialSettings {
     std::string DistMean = "5";                  // whole number: mean count of the random distribution
     std::string DistVariability = "20";          // half-width of the random distribution
     std::string DistFilePath;                    // initial distribution file, mode 0 only
+    // Grids of per-cell values that replace CompactionC and DecompactionD; empty: none.
+    std::string CompactionCMapPath;
+    std::string DecompactionDMapPath;
 };
 
 // Environment dynamics, outputs and run settings.

@@ -255,6 +255,19 @@ void VisitPlotSettings(P &p, Visit visit) {
           p.Edges);
 }
 
+// The grids of per-cell soil values (SoilMaps.h), left out of a state file without them.
+template <typename I, typename Visit>
+void VisitSoilMapSettings(I &in, Visit visit) {
+    constexpr int Since = 3;
+    constexpr bool Omitted = true;
+    visit(SettingRow{"CompactionCMapPath", SettingKind::Path, SettingRead::AtSetUp, SettingSetter::ByName, "soil",
+                     "grille de CompactionC par case, à la place du nombre", NoMinimum, NoMaximum, Since, Omitted},
+          in.CompactionCMapPath);
+    visit(SettingRow{"DecompactionDMapPath", SettingKind::Path, SettingRead::AtSetUp, SettingSetter::ByName, "soil",
+                     "grille de DecompactionD par case, à la place du nombre", NoMinimum, NoMaximum, Since, Omitted},
+          in.DecompactionDMapPath);
+}
+
 // Every setting, in the state file's order, handed to visit(row, member) for a const or
 // a non-const TSettings alike. A row's member is a std::string for Real, Whole and Path,
 // bool for Flag, std::int32_t for Mode and double for RealValue.
@@ -272,6 +285,7 @@ void VisitSettings(S &s, Visit visit) {
                      "plus grand retour de la part décompactée par case et par pas de temps"}
               .KeepsWhenNotNegative(StateKept::Shares),
           ru.DecompactionD);
+    VisitSoilMapSettings(in, visit);
     VisitOutputSettings(ru, visit);
     VisitPlotSettings(s.Plot, visit);
 }

@@ -126,11 +126,28 @@ void RestoreRun(const SavedRun &run, Simul &simul) {
 
 namespace {
 
+// The soil maps in use, each its name's line and its rows: the values themselves, so that
+// a resumed run needs none of the files.
+void AppendSoilMaps(std::string &out, const TPlot &plot) {
+    for (const auto &[name, map] : {std::pair{"compaction_c_map\n", &plot.Soil.CompactionC},
+                                    std::pair{"decompaction_d_map\n", &plot.Soil.DecompactionD}}) {
+        if (map->empty()) continue;
+        out += name;
+        const double *values = map->data();
+        const int height = plot.Height;
+        AppendRows(out, 0, plot.Width, height, [values, height](char *at, char *limit, int i, int j) {
+            return std::to_chars(at, limit, values[static_cast<std::size_t>(i) * height + j]).ptr;
+        });
+    }
+}
+
 // The lines before the grids, of a plot of `plot`'s shape.
 void AppendHeader(std::string &out, const StateHeader &run, const TPlot &plot) {
     const bool keepsCrs = run.InputGridPlacement && run.InputGridCrs;
-    out += std::string(StateFileMagic) + " " + std::to_string(keepsCrs ? StateFileCrsVersion : StateFileFirstVersion) +
-           "\n";
+    const int version = plot.Soil.Any() ? StateFileSoilMapsVersion
+                        : keepsCrs      ? StateFileCrsVersion
+                                        : StateFileFirstVersion;
+    out += std::string(StateFileMagic) + " " + std::to_string(version) + "\n";
     // One line "<kind> <name> <value>" per field.
     auto lines = [&out](const char *kind) {
         return [&out, kind](std::string_view name, const auto &value) {
@@ -168,6 +185,7 @@ void AppendHeader(std::string &out, const StateHeader &run, const TPlot &plot) {
     }
     out += "\nplot_extent " + std::to_string(plot.NRows) + " " + std::to_string(plot.NCols) + " " +
            std::to_string(plot.CellSize) + "\n";
+    AppendSoilMaps(out, plot);
 }
 
 }  // namespace
@@ -207,9 +225,9 @@ std::string WriteStateFile(const std::string &path, const StateSource &state, in
 
 namespace {
 
-// Far beyond any state file (about 60 bytes a cell, 150 kB at 50 x 50): a larger
-// file is not one.
-constexpr std::size_t StateFileLimit = std::size_t{64} * MaxPlotSide * MaxPlotSide + (std::size_t{1} << 20);
+// Far beyond any state file (about 60 bytes a cell, 150 kB at 50 x 50, and up to 50
+// more with both soil maps): a larger file is not one.
+constexpr std::size_t StateFileLimit = std::size_t{128} * MaxPlotSide * MaxPlotSide + (std::size_t{1} << 20);
 
 }  // namespace
 

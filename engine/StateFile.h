@@ -11,6 +11,8 @@
 //   grid_placement <xllcorner> <yllcorner> <cellsize>, or "grid_placement none"
 //   grid_crs <quoted WKT, "" for none>   from version 2, after a placement only
 //   plot_extent <nrows> <ncols> <cellsize>
+//   compaction_c_map, decompaction_d_map   from version 3, each only when its map is in
+//     use (SoilMaps.h), followed by its lines as the grids below
 //   density / compacted / decompacted, each followed by 50 lines of 50 values:
 //     line k holds row index k, its values for column index 1 to 50
 //   sha256 <digest of every byte above this line>
@@ -32,10 +34,12 @@ namespace glebix {
 
 inline constexpr const char *StateFileMagic = "GLEBIX-STATE";
 // The newest version read. A state is written in the oldest version that holds it: 1
-// unless it has a grid's CRS to keep (version 2), so older programs read all they can.
-inline constexpr int StateFileVersion = 2;
+// unless it has a grid's CRS to keep (version 2) or soil maps (version 3), so older
+// programs read all they can.
+inline constexpr int StateFileVersion = 3;
 inline constexpr int StateFileFirstVersion = 1;
 inline constexpr int StateFileCrsVersion = 2;
+inline constexpr int StateFileSoilMapsVersion = 3;  // a plot with soil maps
 
 // The values of a state file before its grids.
 struct StateHeader {

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "Conversions.h"
@@ -141,7 +142,9 @@ std::optional<GridPlacement> ReadPlacement(LineCursor &lines, const InitialSetti
         text.remove_prefix(std::min(text.size(), blank + 1));
     }
     if (!(values[2] > 0)) lines.Fail(MessageKey("engine.state_cell_size"));
-    if (ReadInitialSources(initial).empty()) lines.Fail(MessageKey("engine.state_placement_without_file"));
+    const std::vector<InitialSource> read = ReadInitialSources(initial);
+    if (std::none_of(read.begin(), read.end(), [](const InitialSource &s) { return !IsSoilMap(s.grid); }))
+        lines.Fail(MessageKey("engine.state_placement_without_file"));
     return GridPlacement{values[0], values[1], values[2]};
 }
 
@@ -158,6 +161,25 @@ void ReadGrid(LineCursor &lines, const char *name, const TPlot &plot, Cell cell)
                 lines.Fail(EngineMessage("engine.state_grid_width", {name, std::to_string(plot.Height)}));
             text.remove_prefix(std::min(text.size(), blank + 1));
         }
+    }
+}
+
+// The soil maps that the settings name, whose values the file keeps (version 3 on;
+// an older file has none). Every value finite, as set-up reads them.
+void ReadSoilMapGrids(LineCursor &lines, int version, const InitialSettings &in, TPlot &plot) {
+    if (version < StateFileSoilMapsVersion) return;
+    const std::size_t cells = static_cast<std::size_t>(plot.Cells());
+    for (const auto &[name, path, map] :
+         {std::tuple{"compaction_c_map", &in.CompactionCMapPath, &plot.Soil.CompactionC},
+          std::tuple{"decompaction_d_map", &in.DecompactionDMapPath, &plot.Soil.DecompactionD}}) {
+        if (path->empty()) continue;
+        map->assign(cells, 0.0);
+        double *values = map->data();
+        const int height = plot.Height;
+        ReadGrid(lines, name, plot, [values, height](std::string_view t, int i, int j) {
+            double &v = values[static_cast<std::size_t>(i) * height + j];
+            return ParseNumber(t, v) && std::isfinite(v);
+        });
     }
 }
 
@@ -252,7 +274,8 @@ SavedRun ParseStateFile(std::string_view text, const std::string &path, SettingC
     run.Plot.NRows = extent[0];
     run.Plot.NCols = extent[1];
     run.Plot.CellSize = extent[2];
-    ReadPlot(lines, ReachableState(run.Settings, run.Species, run.Step), run.Plot);
+    ReadSoilMapGrids(lines, version, run.Settings.Initial, run.Plot);
+    ReadPlot(lines, ReachableState(run.Settings, run.Species, run.Step, run.Plot.Soil), run.Plot);
     if (!lines.AtEnd()) {
         lines.Next("");
         lines.Fail(MessageKey("engine.state_extra_line"));

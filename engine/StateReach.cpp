@@ -55,6 +55,10 @@ bool NoneNegative(const TSettings &settings, const RunSpecies &species, StateKep
     return none;
 }
 
+bool NoneNegative(const std::vector<double> &map) {
+    return std::all_of(map.begin(), map.end(), [](double v) { return v >= 0; });
+}
+
 // A problem of cell (i, j), each from 1.
 EngineMessage Cell(int i, int j, EngineMessage problem) {
     return EngineMessage("engine.state_cell", {std::to_string(i), std::to_string(j), std::move(problem)});
@@ -62,14 +66,16 @@ EngineMessage Cell(int i, int j, EngineMessage problem) {
 
 }  // namespace
 
-ReachableState::ReachableState(const TSettings &settings, const RunSpecies &species, std::int32_t step)
+ReachableState::ReachableState(const TSettings &settings, const RunSpecies &species, std::int32_t step,
+                               const SoilMaps &maps)
     : settings_(settings),
       step_(step),
       shape_(PlotShapeOf(settings.Plot)),
       distConstant_(FieldToInteger(settings.Initial.DistConstant)) {
     countsStayWhole_ = CountsStartWhole(settings.Initial) && NoneNegative(settings, species, StateKept::Counts);
-    sharesStayInRange_ =
-        countsStayWhole_ && SharesStartInRange(settings.Initial) && NoneNegative(settings, species, StateKept::Shares);
+    sharesStayInRange_ = countsStayWhole_ && SharesStartInRange(settings.Initial) &&
+                         NoneNegative(settings, species, StateKept::Shares) && NoneNegative(maps.CompactionC) &&
+                         NoneNegative(maps.DecompactionD);
     sumTolerance_ = (static_cast<double>(step) * RoundingsPerStep + 2) * HalfUlpBelow128;
 }
 

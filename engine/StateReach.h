@@ -24,7 +24,8 @@ namespace glebix {
 
 class ReachableState {
 public:
-    ReachableState(const TSettings &settings, const RunSpecies &species, std::int32_t step);
+    // `maps`: the run's soil maps, whose values count as the settings they replace.
+    ReachableState(const TSettings &settings, const RunSpecies &species, std::int32_t step, const SoilMaps &maps = {});
 
     // The problem with the count of cell (i, j), each from 1, if any.
     std::optional<EngineMessage> CountProblem(int i, int j, std::int32_t count) const;

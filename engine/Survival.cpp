@@ -30,7 +30,8 @@ void Simul::ApplySurvivalReference() {
             Yield();
             const std::int32_t n = Plot.Density[i][j];
             const std::int32_t a = std::min(n, DensityCap);  // individuals exposed
-            const Crowding crowding = CellCrowding(Plot.Env[i][j].Compacted, Species.CompactionC, 0.0001L, a);
+            const double c = CellValue(Plot.Soil.CompactionC, Species.CompactionC, i * Plot.Height + j);
+            const Crowding crowding = CellCrowding(Plot.Env[i][j].Compacted, c, 0.0001L, a);
             double p = 0;
             if (Settings.Species.SurvivalEnvSensitive && crowding.Excess > 0)
                 p = CrowdedMortality(a, crowding.Excess);
@@ -48,7 +49,8 @@ void Simul::SurviveCell(int cell, std::uint32_t &state, MortalityCache &kept) {
     std::int32_t &count = Plot.Density.Data()[cell];
     const std::int32_t n = count;
     const std::int32_t a = std::min(n, DensityCap);
-    const Crowding crowding = CellCrowding(Plot.Env.Data()[cell].Compacted, Species.CompactionC, 0.0001L, a);
+    const double c = CellValue(Plot.Soil.CompactionC, Species.CompactionC, cell);
+    const Crowding crowding = CellCrowding(Plot.Env.Data()[cell].Compacted, c, 0.0001L, a);
     double p = 0;
     if (Settings.Species.SurvivalEnvSensitive && crowding.Excess > 0) {
         if (const double *known = kept.Find(a, crowding.Excess)) {

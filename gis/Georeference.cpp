@@ -117,7 +117,7 @@ Georeference RunGeoreference(const Simul &simul) {
     if (!simul.InputGridPlacement) return g;
     g.Placement = *simul.InputGridPlacement;
     for (const InitialSource &source : ReadInitialSources(simul.Settings.Initial)) {
-        if (!IsGridFile(simul, source.path)) continue;
+        if (IsSoilMap(source.grid) || !IsGridFile(simul, source.path)) continue;
         g.Source = source.path;
         g.CrsWkt = FileCrs(source.path);
         break;
@@ -171,6 +171,7 @@ Georeference InitialGeoreference(const TSettings &settings, InputBytes &store) {
     g.Columns = shape.Width;
     g.Lines = shape.Height;
     for (const InitialSource &source : ReadInitialSources(settings.Initial)) {
+        if (IsSoilMap(source.grid)) continue;  // a map lies on the plot; it places nothing
         const ReadInput &read = ReadInitialInputOnce(store, source.path);
         if (!read.Bytes) throw GlebixError(read.Error);
         const std::shared_ptr<const std::string> &bytes = read.Bytes;

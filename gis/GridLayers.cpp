@@ -66,7 +66,9 @@ std::vector<double> DecompactedLayer(const TPlot &plot) {
 NamedCells NamedByFiles(const Simul &simul) {
     NamedCells out;
     for (const InitialSource &source : ReadInitialSources(simul.Settings.Initial))
-        if (source.grid == InitialGrid::Environment)
+        if (IsSoilMap(source.grid))
+            continue;
+        else if (source.grid == InitialGrid::Environment)
             out.Environment = Named(simul, source.path, source.readText,
                                     [](const TPlot &p, int i, int j) { return std::isnan(p.Env[i][j].Compacted); });
         else

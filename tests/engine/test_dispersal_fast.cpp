@@ -249,6 +249,11 @@ TEST(FastDispersal, MatchesTheReferenceOnRandomPlotsAndSettings) {
             Configure(ref, p);
             Configure(fast, p);
             FillPlot(ref, kind, rng);
+            // Every third trial under a map of CompactionC that varies from cell to cell.
+            if (trial % 3 == 0) {
+                ref.Plot.Soil.CompactionC.resize(CellCount);
+                for (double &c : ref.Plot.Soil.CompactionC) c = rng() % 7 == 0 ? 0.0 : (rng() % 2000) / 1000.0;
+            }
             fast.Plot = ref.Plot;
             ref.RandomSeed = fast.RandomSeed = rng();
             fast.SetDispersalThreads(1 + trial % 4);

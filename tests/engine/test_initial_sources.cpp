@@ -27,8 +27,19 @@ TEST(InitialSources, TheModesChooseTheFilesARunReads) {
         std::vector<std::string> read;
         for (const InitialSource &s : ReadInitialSources(in)) read.push_back(s.path);
         EXPECT_EQ(read, c.read) << c.envMode << " " << c.distMode;
-        EXPECT_EQ(InitialSources(in).size(), 2u);  // a file not read is still listed, with its path
+        EXPECT_EQ(InitialSources(in).size(), 4u);  // a file not read is still listed, with its path
     }
+}
+
+// A soil map has no mode: it is read whenever its path is given.
+TEST(InitialSources, ASoilMapIsReadWhenItsPathIsGiven) {
+    InitialSettings in;
+    in.DecompactionDMapPath = "d.asc";
+    std::vector<std::string> read;
+    for (const InitialSource &s : ReadInitialSources(in)) read.push_back(std::string(s.pathSetting));
+    EXPECT_EQ(read, std::vector<std::string>{"DecompactionDMapPath"});
+    in.CompactionCMapPath = "c.asc";
+    EXPECT_EQ(ReadInitialSources(in).size(), 2u);
 }
 
 TEST(InitialSources, EachNamesRegistrySettingsOfItsKinds) {
@@ -36,9 +47,9 @@ TEST(InitialSources, EachNamesRegistrySettingsOfItsKinds) {
         SCOPED_TRACE(std::string(s.role));
         const SettingRow *path = FindSettingRow(s.pathSetting);
         const SettingRow *mode = FindSettingRow(s.modeSetting);
-        ASSERT_TRUE(path && mode);
+        ASSERT_TRUE(path && (mode || IsSoilMap(s.grid)));
         EXPECT_EQ(path->kind, SettingKind::Path);
-        EXPECT_EQ(mode->kind, SettingKind::Mode);
+        if (mode) { EXPECT_EQ(mode->kind, SettingKind::Mode); }
         EXPECT_EQ(InitialPathSetting(s.role), s.pathSetting);
         EXPECT_EQ(InitialPathSetting(s.grid), s.pathSetting);
     }

@@ -98,7 +98,9 @@ def test_a_view_keeps_its_simulation_alive():
 def test_settings_round_trip_and_defaults_match_the_batch_manifest(batch, tmp_path):
     batch("--seed", 1, "--steps", 0, "--out", "out")
     batch_settings = manifest(tmp_path / "out" / "manifest.json")["settings"]
-    assert glebix.SETTINGS == {k: v for k, v in batch_settings.items() if k != "StepCount"}
+    # A soil map's setting is recorded only when a map is in use.
+    unused_maps = {k: "" for k in glebix.SETTINGS if k.endswith("MapPath")}
+    assert glebix.SETTINGS == {**unused_maps, **{k: v for k, v in batch_settings.items() if k != "StepCount"}}
     sim = glebix.Simulation(seed=3, steps=15, **VARIED)
     copy = glebix.Simulation(seed=sim.seed, steps=sim.steps, **sim.settings)
     assert sim.run().equals(copy.run())
@@ -258,3 +260,18 @@ def test_a_stopping_rule_ends_the_run_where_the_batch_tool_ends_it(batch, tmp_pa
     for bad in ("x<1", "total_density<1,5", "total_density"):
         with pytest.raises(glebix.GlebixError, match="stop_when"):
             glebix.Simulation(seed=5, stop_when=bad)
+
+
+def test_a_soil_map_gives_the_batch_tools_bytes(batch, tmp_path):
+    rows = ["ncols 50", "nrows 50", "xllcorner 0", "yllcorner 0", "cellsize 1"]
+    rows += [" ".join("0.2" if i <= 25 else "0.45" for i in range(1, 51)) for _ in range(50)]
+    (tmp_path / "c.asc").write_text("\n".join(rows) + "\n")
+    batch("--seed", 3, "--steps", 40, "--set", "Survival=0.6", "--out", "out", "--map", "CompactionC=c.asc")
+    sim = glebix.Simulation(seed=3, steps=40, Survival=0.6, CompactionCMapPath=str(tmp_path / "c.asc"))
+    sim.run()
+    (tmp_path / "py").mkdir()
+    sim.write_result_file(tmp_path / "py")
+    mapped = (tmp_path / "out" / "RireVed1a1p1.txt").read_bytes()
+    assert (tmp_path / "py" / "RireVed1a1p1.txt").read_bytes() == mapped
+    batch("--seed", 3, "--steps", 40, "--set", "Survival=0.6", "--out", "number")
+    assert (tmp_path / "number" / "RireVed1a1p1.txt").read_bytes() != mapped
