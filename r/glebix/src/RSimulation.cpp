@@ -347,13 +347,12 @@ extern "C" SEXP gx_info(SEXP handle) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
         const batch::RunSession &s = *Get(handle).Session;
-        return Rcpp::List::create(Rcpp::Named("seed") = static_cast<double>(s.Seed()),
-                                  Rcpp::Named("steps") = s.StepCount(), Rcpp::Named("step") = s.StepIndex(),
-                                  Rcpp::Named("set_up") = s.IsReady(),
-                                  Rcpp::Named("threads") = s.Engine().DispersalThreads(),
-                                  Rcpp::Named("stopped_by") = s.StoppedBy().empty()
-                                                                  ? Rcpp::CharacterVector::create(NA_STRING)
-                                                                  : Utf8Vector({s.StoppedBy()}));
+        return Rcpp::List::create(
+            Rcpp::Named("seed") = static_cast<double>(s.Seed()), Rcpp::Named("steps") = s.StepCount(),
+            Rcpp::Named("step") = s.StepIndex(), Rcpp::Named("set_up") = s.IsReady(),
+            Rcpp::Named("threads") = s.Engine().DispersalThreads(),
+            Rcpp::Named("stopped_by") =
+                s.StoppedBy().empty() ? Rcpp::CharacterVector::create(NA_STRING) : Utf8Vector({s.StoppedBy()}));
     });
     END_RCPP
 }
