@@ -26,7 +26,7 @@ Json PathOrNull(const std::string &path) { return path.empty() ? Json() : Json(p
 Json SettingsObject(const TSettings &settings) {
     Json object = Json::Object();
     object["StepCount"] = settings.Run.StepCount;
-    for (const std::string &name : SettingNames()) object[name] = SettingText(name, settings);
+    for (const std::string &name : RecordedSettingNames(settings)) object[name] = SettingText(name, settings);
     return object;
 }
 

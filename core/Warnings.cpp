@@ -7,6 +7,7 @@
 
 #include "Conversions.h"
 #include "Georeference.h"
+#include "Habitat.h"
 #include "InitialFiles.h"
 #include "InitialSources.h"
 #include "Messages.h"
@@ -133,6 +134,14 @@ public:
         });
     }
 
+    // A habitat grid says nothing beside its values but where it lies.
+    const FileFindings &Habitat(const std::string &path) {
+        return Cached(habitat_, path, [&](const std::string &bytes) {
+            auto plot = PlotFor(bytes, path);
+            return FileFindings{{}, ReadHabitatText(bytes, path, *plot)};
+        });
+    }
+
 private:
     using Cache = std::map<std::string, FileFindings>;
 
@@ -152,7 +161,7 @@ private:
     }
 
     InputBytes &files_;
-    Cache environment_, distribution_;
+    Cache environment_, distribution_, habitat_;
 };
 
 // The species files as read, for the rounding of their values; a file that cannot be
@@ -200,9 +209,10 @@ std::vector<std::string> WarningsOf(const TSettings &settings, FileWarnings &fil
     std::vector<const FileFindings *> found;
     std::vector<std::string> paths;
     for (const InitialSource &source : InitialSources(settings.Initial)) {
-        found.push_back(!source.read                              ? &none
-                        : source.grid == InitialGrid::Environment ? &files.Environment(source.path)
-                                                                  : &files.Distribution(source.path));
+        found.push_back(!source.read                               ? &none
+                        : source.grid == InitialGrid::Environment  ? &files.Environment(source.path)
+                        : source.grid == InitialGrid::Distribution ? &files.Distribution(source.path)
+                                                                   : &files.Habitat(source.path));
         paths.push_back(source.path);
         out.insert(out.end(), found.back()->Warnings.begin(), found.back()->Warnings.end());
         if (found.back()->Placement)

@@ -8,6 +8,7 @@
 
 #include "Conversions.h"
 #include "FloatChecks.h"
+#include "Habitat.h"
 #include "Simul.h"
 #include "StepResources.h"
 
@@ -32,6 +33,7 @@ struct EnvironmentPass {
 void UpdateRows(TPlot &plot, int firstRow, int endRow, double d, long double c) {
     for (int i = firstRow; i < endRow; ++i) {
         for (int j = 0; j < plot.Height; ++j) {
+            if (!IsHabitat(plot, static_cast<std::size_t>(i) * plot.Height + j)) continue;  // its soil stays
             TCellEnv &env = plot.Env[i][j];
             // Transfer by the fauna.
             const double moved = StoreDouble(std::min(plot.Density[i][j] * c, static_cast<long double>(env.Compacted)));

@@ -15,7 +15,7 @@
 
 namespace glebix {
 
-enum class InitialGrid { Environment, Distribution };
+enum class InitialGrid { Environment, Distribution, Habitat };
 
 struct InitialSource {
     InitialGrid grid;
@@ -29,7 +29,7 @@ struct InitialSource {
     std::optional<GridPlacement> (*readText)(std::string_view text, const std::string &path, TPlot &plot);
 };
 
-// Both initial files, in the state file's order.
+// The initial files (the habitat mask last), in the state file's order.
 std::vector<InitialSource> InitialSources(const InitialSettings &in);
 // Those of them the run reads.
 std::vector<InitialSource> ReadInitialSources(const InitialSettings &in);

@@ -55,6 +55,8 @@ struct InitialSettings {
     std::string DistMean = "5";                  // whole number: mean count of the random distribution
     std::string DistVariability = "20";          // half-width of the random distribution
     std::string DistFilePath;                    // initial distribution file, mode 0 only
+    std::string HabitatFilePath;                 // habitat mask (Habitat.h); empty: every cell is habitat
+    bool EnvNoDataNonHabitat = false;            // the environment file's unnamed cells are no habitat
 };
 
 // Environment dynamics, outputs and run settings.

@@ -4,6 +4,7 @@
 
 #include "Conversions.h"
 #include "Errors.h"
+#include "Habitat.h"
 #include "InitialSources.h"
 #include "SettingsRegistry.h"
 #include "Sha256.h"
@@ -178,6 +179,19 @@ void ReadPlot(LineCursor &lines, const ReachableState &reach, TPlot &plot) {
     });
 }
 
+// The habitat mask: 1 or 0 a cell, and no individual off the habitat.
+void ReadHabitat(LineCursor &lines, TPlot &plot) {
+    plot.Habitat = CellGrid<std::uint8_t>(plot.Width, plot.Height);
+    ReadGrid(lines, "habitat", plot, [&](std::string_view t, int i, int j) {
+        if (t != "0" && t != "1") return false;
+        plot.Habitat[i][j] = t == "1" ? 1 : 0;
+        if (t == "0" && plot.Density[i][j] != 0)
+            lines.Fail(EngineMessage("engine.state_habitat_occupied", {std::to_string(i + 1), std::to_string(j + 1),
+                                                                       std::to_string(plot.Density[i][j])}));
+        return true;
+    });
+}
+
 // The first line, then the checksum: what a file is and whether it is whole come
 // before what it says. Returns the body that the checksum covers.
 std::string_view CheckEnvelope(std::string_view text, const std::string &path, std::string &checksum, int &version) {
@@ -236,7 +250,10 @@ SavedRun ParseStateFile(std::string_view text, const std::string &path, SettingC
     ReadSpecies(lines, run.Settings, run.Species);
     ReadRunPlace(lines, shape, run);
     run.InputGridPlacement = ReadPlacement(lines, run.Settings.Initial);
-    if (run.InputGridPlacement && version >= StateFileCrsVersion) {
+    // From the habitat's version on, the CRS line is there when the CRS was known.
+    const bool crsLine =
+        version == StateFileCrsVersion || (version > StateFileCrsVersion && lines.NextBegins("grid_crs "));
+    if (run.InputGridPlacement && crsLine) {
         std::string crs;
         if (!ParseValue(lines.Keyed("grid_crs"), crs))
             lines.Fail(EngineMessage("engine.state_unreadable_value", {"grid_crs"}));
@@ -253,6 +270,7 @@ SavedRun ParseStateFile(std::string_view text, const std::string &path, SettingC
     run.Plot.NCols = extent[1];
     run.Plot.CellSize = extent[2];
     ReadPlot(lines, ReachableState(run.Settings, run.Species, run.Step), run.Plot);
+    if (UsesHabitatMask(run.Settings.Initial)) ReadHabitat(lines, run.Plot);
     if (!lines.AtEnd()) {
         lines.Next("");
         lines.Fail(MessageKey("engine.state_extra_line"));
