@@ -214,7 +214,9 @@ std::vector<std::string> WarningsOf(const TSettings &settings, FileWarnings &fil
                         : source.grid == InitialGrid::Distribution ? &files.Distribution(source.path)
                                                                    : &files.Habitat(source.path));
         paths.push_back(source.path);
-        out.insert(out.end(), found.back()->Warnings.begin(), found.back()->Warnings.end());
+        // Unnamed soil is no habitat then, not soil that fills with fauna.
+        const bool unnamedOffHabitat = source.grid == InitialGrid::Environment && settings.Initial.EnvNoDataNonHabitat;
+        if (!unnamedOffHabitat) out.insert(out.end(), found.back()->Warnings.begin(), found.back()->Warnings.end());
         if (found.back()->Placement)
             if (auto w = gis::UnreadPrjWarning(source.path)) out.push_back(*w);
     }

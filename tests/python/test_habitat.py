@@ -118,3 +118,25 @@ def test_python_runs_the_batch_tools_bytes(batch, tmp_path):
         assert (tmp_path / "python" / name).read_bytes() == (tmp_path / "batch" / name).read_bytes()
     # The trace's columns, the lost individuals last.
     assert list(sim.trace)[-1] == "lost"
+
+
+def test_a_geotiff_habitat_is_read_as_its_grid(batch, tmp_path):
+    mask = roads()
+    write_habitat(tmp_path / "habitat.asc", mask)
+    ds = gdal.GetDriverByName("GTiff").Create(str(tmp_path / "habitat.tif"), 50, 50, 1, gdal.GDT_Int16)
+    ds.SetGeoTransform((512000, 10, 0, 6400500, 0, -10))
+    ds.GetRasterBand(1).WriteArray(mask)
+    ds.GetRasterBand(1).SetNoDataValue(-1)
+    ds = None
+    for name in ("habitat.asc", "habitat.tif"):
+        batch("--seed", 6, "--steps", 5, "--set", f"HabitatFilePath={tmp_path / name}", "--out", name + ".out")
+    assert (tmp_path / "habitat.tif.out" / "RireVed1a1p1.txt").read_bytes() == \
+        (tmp_path / "habitat.asc.out" / "RireVed1a1p1.txt").read_bytes()
+    # A value other than 1, 0 or nodata is refused, naming the file and the cell.
+    mask[3, 7] = 5
+    ds = gdal.GetDriverByName("GTiff").Create(str(tmp_path / "bad.tif"), 50, 50, 1, gdal.GDT_Int16)
+    ds.GetRasterBand(1).WriteArray(mask)
+    ds = None
+    refused = batch("--steps", 1, "--set", f"HabitatFilePath={tmp_path / 'bad.tif'}", check=False)
+    assert refused.returncode == 1
+    assert "bad.tif" in refused.stderr and "« 5 »" in refused.stderr
