@@ -111,6 +111,8 @@ constexpr EnglishRow Entries[] = {
     {"engine.describe.distmean", "mean count of the random distribution"},
     {"engine.describe.distvariability", "half-range of the random distribution"},
     {"engine.describe.distfilepath", "file of the initial distribution (mode 0)"},
+    {"engine.describe.habitatfilepath", "habitat grid: 1 habitat, 0 or nodata no habitat (empty: every cell is habitat)"},
+    {"engine.describe.envnodatanonhabitat", "the cells the environment file leaves unnamed are no habitat"},
     {"engine.describe.envdynamic", "the fauna reshapes the soil"},
     {"engine.describe.decompactiond", "largest return of the decompacted share per cell and per time step"},
     {"engine.describe.plotwidth", "cells of the plot from west to east (rows i; an initial grid gives it)"},
