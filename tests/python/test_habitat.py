@@ -136,7 +136,8 @@ def test_a_geotiff_habitat_is_read_as_its_grid(batch, tmp_path):
     mask[3, 7] = 5
     ds = gdal.GetDriverByName("GTiff").Create(str(tmp_path / "bad.tif"), 50, 50, 1, gdal.GDT_Int16)
     ds.GetRasterBand(1).WriteArray(mask)
+    ds.GetRasterBand(1).SetNoDataValue(-1)
     ds = None
     refused = batch("--steps", 1, "--set", f"HabitatFilePath={tmp_path / 'bad.tif'}", check=False)
     assert refused.returncode == 1
-    assert "bad.tif" in refused.stderr and "« 5 »" in refused.stderr
+    assert "bad.tif" in refused.stderr and "ligne 4, colonne 8 : « 5 »" in refused.stderr
