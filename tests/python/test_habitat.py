@@ -141,3 +141,18 @@ def test_a_geotiff_habitat_is_read_as_its_grid(batch, tmp_path):
     refused = batch("--steps", 1, "--set", f"HabitatFilePath={tmp_path / 'bad.tif'}", check=False)
     assert refused.returncode == 1
     assert "bad.tif" in refused.stderr and "ligne 4, colonne 8 : « 5 »" in refused.stderr
+
+
+def test_a_resumed_run_needs_no_habitat_file_and_equals_the_unbroken_one(batch, tmp_path):
+    habitat = write_habitat(tmp_path / "habitat.asc", roads())
+    common = ["--seed", 12, "--set", "DistInitMode=1", "--set", f"HabitatFilePath={habitat}"]
+    batch(*common, "--steps", 9, "--out", "whole", "--trace", "whole.csv")
+    batch(*common, "--steps", 4, "--save-state", "s.state")
+    assert (tmp_path / "s.state").read_text().startswith("GLEBIX-STATE 3\n")
+    habitat.unlink()
+    batch("--resume", "s.state", "--steps", 9, "--out", "resumed", "--trace", "resumed.csv")
+    assert (tmp_path / "resumed" / "RireVed1a1p1.txt").read_bytes() == \
+        (tmp_path / "whole" / "RireVed1a1p1.txt").read_bytes()
+    whole = (tmp_path / "whole.csv").read_text().splitlines()
+    resumed = (tmp_path / "resumed.csv").read_text().splitlines()
+    assert resumed[0] == whole[0] and resumed[1:] == whole[5:]
