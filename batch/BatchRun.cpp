@@ -13,6 +13,7 @@
 #include "Conversions.h"
 #include "Errors.h"
 #include "FileIo.h"
+#include "Habitat.h"
 #include "IncompleteFile.h"
 #include "MapAnimation.h"
 #include "MapPicture.h"
@@ -76,10 +77,10 @@ struct RunFiles : RunObserver {
 // step.
 void RunFiles::TableRow(std::int32_t step, const StepRecord &r) {
     if (!tableRows) return;
-    const bool emigrants = TableCountsEmigrants(options);
+    const CountColumns counts = TableCounts(options);
     const bool stopColumn = !options.StopRules.empty();
     if (options.TableMetrics.empty() && options.TableStepsKept.KeepsAll() && !stopColumn)
-        return AppendStudyRow(*tableRows, plan.TablePrefix, step, r, emigrants);
+        return AppendStudyRow(*tableRows, plan.TablePrefix, step, r, counts);
     if (!options.TableMetrics.empty()) {
         if (!metrics) metrics = std::make_unique<analysis::RunMetricsRecorder>(options.TableMetrics);
         metrics->Add(step, r);
@@ -87,7 +88,7 @@ void RunFiles::TableRow(std::int32_t step, const StepRecord &r) {
     unkept.clear();
     const bool last = step == record.StepCount || !record.StoppedBy.empty();
     std::string &rows = last || KeepsStep(options.TableStepsKept, step, record.StepCount) ? *tableRows : unkept;
-    AppendStudyRow(rows, plan.TablePrefix, step, r, emigrants);
+    AppendStudyRow(rows, plan.TablePrefix, step, r, counts);
     if (stopColumn) AppendStoppedBy(rows, record.StoppedBy);
 }
 
@@ -125,7 +126,7 @@ void PrepareOutputs(const RunPlan &plan, StagedFiles &files, LineWriter &trace) 
         if (kind.planned && !(plan.*kind.planned).empty()) MakeDirectories(FolderOfOutput(kind, plan.*kind.planned));
     if (!plan.TracePath.empty()) {
         files.OpenLines(plan.TracePath, trace);
-        trace.Write(TraceHeader(HasBoundedEdges(plan.Settings.Plot)));
+        trace.Write(TraceHeader({HasBoundedEdges(plan.Settings.Plot), UsesHabitatMask(plan.Settings.Initial)}));
     }
 }
 

@@ -28,14 +28,22 @@ void AppendCompacted(std::string &out, const TPlot &plot, int i, int j) {
 }
 
 // The grid's text, its header then its lines from the top (column index Height) down,
-// handed to `take` a block of lines at a time.
+// handed to `take` a block of lines at a time. With a habitat mask, the cells off the
+// habitat hold the nodata value that the header then gives.
 void AscGrid(const TPlot &plot, const GridPlacement &placement, AppendCell cell,
              const std::function<void(std::string_view)> &take) {
     std::string out = AsciiGridHeader(placement, {plot.Width, plot.Height});
+    const bool masked = plot.Habitat.Size() > 0;
+    std::string noData;
+    AppendInteger(noData, AscNoData);
+    if (masked) out += "NODATA_value " + noData + "\n";
     for (int j = plot.Height; j >= 1; --j) {
         for (int i = 1; i <= plot.Width; ++i) {
             if (i > 1) out += ' ';
-            cell(out, plot, i - 1, j - 1);
+            if (masked && !plot.Habitat[i - 1][j - 1])
+                out += noData;
+            else
+                cell(out, plot, i - 1, j - 1);
         }
         out += '\n';
         if (out.size() >= BlockBytes || j == 1) {

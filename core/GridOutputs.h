@@ -21,6 +21,9 @@ class StagedFiles;
 // from 1 to 50, so the grid looks like the map.
 inline constexpr const char *DensityGridName = "density.asc";
 inline constexpr const char *CompactedGridName = "compacted.asc";
+// The value of the cells off the habitat in both grids of a run with a habitat mask,
+// which their header's NODATA_value then gives; a run without a mask has no such line.
+inline constexpr int AscNoData = -9999;
 // A run whose initial file was a grid passes on where that grid lay.
 std::string DensityAsc(const TPlot &plot, const GridPlacement &placement = {});
 std::string CompactedAsc(const TPlot &plot, const GridPlacement &placement = {});

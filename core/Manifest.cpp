@@ -12,7 +12,6 @@
 #include "JsonText.h"
 #include "OutputRegistry.h"
 #include "SettingsTable.h"
-#include "SoilMaps.h"
 #include "Simul.h"
 
 namespace glebix::batch {
@@ -27,12 +26,7 @@ Json PathOrNull(const std::string &path) { return path.empty() ? Json() : Json(p
 Json SettingsObject(const TSettings &settings) {
     Json object = Json::Object();
     object["StepCount"] = settings.Run.StepCount;
-    for (const std::string &name : SettingNames()) {
-        const std::string text = SettingText(name, settings);
-        // A soil map is named only when in use, so that a run without one says what it said before maps.
-        if (text.empty() && IsSoilMapSetting(name)) continue;
-        object[name] = text;
-    }
+    for (const std::string &name : RecordedSettingNames(settings)) object[name] = SettingText(name, settings);
     return object;
 }
 

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Errors.h"
+#include "InitialSources.h"
 #include "InputFile.h"
 #include "Manifest.h"
 #include "Messages.h"

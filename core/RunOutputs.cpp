@@ -13,11 +13,11 @@ namespace glebix::batch {
 
 // ---- Trace -------------------------------------------------------------------
 
-std::string TraceHeader(bool emigrants) { return StepColumns(emigrants) + "\n"; }
+std::string TraceHeader(CountColumns counts) { return StepColumns(counts) + "\n"; }
 
-std::string TraceRow(std::int32_t step, const Simul &simul, bool emigrants) {
+std::string TraceRow(std::int32_t step, const Simul &simul, CountColumns counts) {
     std::string row;
-    AppendStepValues(row, step, RecordStep(simul), emigrants);
+    AppendStepValues(row, step, RecordStep(simul), counts);
     row += '\n';
     return row;
 }

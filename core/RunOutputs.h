@@ -19,10 +19,10 @@ namespace glebix::batch {
 
 // ---- Trace -------------------------------------------------------------------
 // Header line of the trace CSV (with its line end).
-std::string TraceHeader(bool emigrants = false);
+std::string TraceHeader(CountColumns counts = {});
 // One trace row after step `step`: the chart cell's count and shares, MeanDensity,
 // MeanCompacted and the plot's total count; reals in shortest round-trip form.
-std::string TraceRow(std::int32_t step, const Simul &simul, bool emigrants = false);
+std::string TraceRow(std::int32_t step, const Simul &simul, CountColumns counts = {});
 
 // ---- Summary across replicates -----------------------------------------------
 // summary.csv: per step, the number of runs that reached it, then the mean and the

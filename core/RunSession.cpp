@@ -191,6 +191,8 @@ void RunSession::WriteNetcdf(const std::string &path, int deflateLevel) const {
     gis::WriteNetcdfNow(path, *simul_, seed_, step_, deflateLevel);
 }
 
-std::string RunSession::TraceRow() const { return batch::TraceRow(step_, *simul_, simul_->Plot.Bounded); }
+std::string RunSession::TraceRow() const {
+    return batch::TraceRow(step_, *simul_, {simul_->Plot.Bounded, simul_->Plot.Habitat.Size() > 0});
+}
 
 }  // namespace glebix::batch

@@ -242,6 +242,15 @@ const std::vector<std::string> &SettingNames() {
     return names;
 }
 
+std::vector<std::string> RecordedSettingNames(const TSettings &settings) {
+    std::vector<std::string> out;
+    VisitSettings(settings, [&out](const SettingRow &row, const auto &member) {
+        if (row.setter == SettingSetter::ByName && !(row.extension && IsDefaultValue(row, member)))
+            out.emplace_back(row.name);
+    });
+    return out;
+}
+
 const std::vector<std::string> &ResumeSettableNames() {
     static const std::vector<std::string> names = [] {
         std::vector<std::string> out;

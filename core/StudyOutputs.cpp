@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "FileIo.h"
+#include "Habitat.h"
 #include "IncompleteFile.h"
 #include "Messages.h"
 #include "OutputPlaces.h"
@@ -46,6 +47,14 @@ bool TableCountsEmigrants(const BatchOptions &options) {
     return options.StudyDesign ? TableCountsEmigrants(bounded, options.StudyDesign->Columns) : bounded;
 }
 
+CountColumns TableCounts(const BatchOptions &options) {
+    const InitialSettings &in = options.Settings.Initial;
+    bool lost = UsesHabitatMask(in);
+    if (options.StudyDesign)
+        for (const std::string &name : options.StudyDesign->Columns) lost = lost || MaskMayVaryWith(in, name);
+    return {TableCountsEmigrants(options), lost};
+}
+
 std::string SummaryPath(const BatchOptions &options) {
     return SummaryWanted(options) ? Join(PrimaryOutputDir(options), "summary.csv") : std::string();
 }
@@ -84,7 +93,7 @@ std::string StudyOutputs::Open() {
         if (!options_.TablePath.empty()) {
             MakeDirectories(ParentOf(options_.TablePath));
             table_.Open(options_.TablePath);
-            table_.Write(StudyTableHeader(columns, TableCountsEmigrants(options_), RunColumns(options_)));
+            table_.Write(StudyTableHeader(columns, TableCounts(options_), RunColumns(options_)));
         }
     } catch (const std::exception &e) { return Labelled("--table", LocalMessage(ErrorMessageOf(e))); }
     if (!SummaryWanted(options_)) return {};

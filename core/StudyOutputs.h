@@ -24,6 +24,9 @@ bool SummaryWanted(const BatchOptions &options);
 // Whether the study table has the emigrants column: its plots are bounded, or a
 // design sets their edges (its torus runs then count 0).
 bool TableCountsEmigrants(const BatchOptions &options);
+// The counts the study table shows: the emigrants as above, and the lost individuals
+// when a run may hold a habitat mask (its settings use one, or a design may set one).
+CountColumns TableCounts(const BatchOptions &options);
 // Where summary.csv goes; empty when it is not written.
 std::string SummaryPath(const BatchOptions &options);
 // The files written for the whole invocation: the table and the summary, those asked for.

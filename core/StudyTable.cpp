@@ -39,17 +39,19 @@ StepRecord RecordStep(const Simul &simul) {
     }
     r.Cells = static_cast<std::int64_t>(plot.Density.Size());
     r.Emigrants = simul.Emigrants;
+    r.Lost = simul.Lost;
     return r;
 }
 
-std::string StepColumns(bool emigrants) {
+std::string StepColumns(CountColumns counts) {
     std::string header;
     for (const char *name : StepColumnNames) header += (header.empty() ? "" : ",") + std::string(name);
-    if (emigrants) header += std::string(",") + EmigrantsColumnName;
+    if (counts.Emigrants) header += std::string(",") + EmigrantsColumnName;
+    if (counts.Lost) header += std::string(",") + LostColumnName;
     return header;
 }
 
-void AppendStepValues(std::string &out, std::int32_t step, const StepRecord &r, bool emigrants) {
+void AppendStepValues(std::string &out, std::int32_t step, const StepRecord &r, CountColumns counts) {
     AppendInteger(out, step);
     out += ',';
     AppendInteger(out, r.CellDensity);
@@ -63,20 +65,22 @@ void AppendStepValues(std::string &out, std::int32_t step, const StepRecord &r, 
     out += FormatShortest(r.MeanCompacted);
     out += ',';
     AppendInteger(out, r.TotalDensity);
-    if (!emigrants) return;
-    out += ',';
-    AppendInteger(out, r.Emigrants);
+    for (const auto &[shown, value] : {std::pair{counts.Emigrants, r.Emigrants}, std::pair{counts.Lost, r.Lost}}) {
+        if (!shown) continue;
+        out += ',';
+        AppendInteger(out, value);
+    }
 }
 
 bool TableCountsEmigrants(bool bounded, const std::vector<std::string> &designColumns) {
     return bounded || std::any_of(designColumns.begin(), designColumns.end(), IsEdgesSetting);
 }
 
-std::string StudyTableHeader(const std::vector<std::string> &designColumns, bool emigrants,
+std::string StudyTableHeader(const std::vector<std::string> &designColumns, CountColumns counts,
                              const std::vector<std::string> &metricColumns) {
     std::string header = "point,replicate,seed,";
     for (const std::string &name : designColumns) header += CsvField(name) + ',';
-    header += StepColumns(emigrants);
+    header += StepColumns(counts);
     for (const std::string &name : metricColumns) header += ',' + CsvField(name);
     return header + '\n';
 }
@@ -89,6 +93,7 @@ std::optional<double> StepColumnValue(const StepRecord &r, std::string_view colu
     if (column == "mean_compacted") return r.MeanCompacted;
     if (column == "total_density") return static_cast<double>(r.TotalDensity);
     if (column == EmigrantsColumnName) return static_cast<double>(r.Emigrants);
+    if (column == LostColumnName) return static_cast<double>(r.Lost);
     if (column == OccupiedShareColumn)
         return r.Cells > 0 ? static_cast<double>(r.OccupiedCells) / static_cast<double>(r.Cells) : 0.0;
     return std::nullopt;
@@ -134,9 +139,9 @@ std::string StudyRowPrefix(int point, int replicate, std::uint32_t seed, const s
 }
 
 void AppendStudyRow(std::string &out, std::string_view prefix, std::int32_t step, const StepRecord &record,
-                    bool emigrants) {
+                    CountColumns counts) {
     out += prefix;
-    AppendStepValues(out, step, record, emigrants);
+    AppendStepValues(out, step, record, counts);
     out += '\n';
 }
 

@@ -29,6 +29,7 @@ struct StepRecord {
     double MeanCompacted = 0;
     std::int64_t TotalDensity = 0;
     std::int64_t Emigrants = 0;      // left a bounded plot in the step's dispersal (0 on a torus)
+    std::int64_t Lost = 0;           // landed off the habitat in the step's dispersal (0 without a mask)
     std::int64_t OccupiedCells = 0;  // cells whose count is above 0
     std::int64_t Cells = 0;          // cells of the plot
 };
@@ -43,10 +44,17 @@ void AppendInteger(std::string &out, std::int64_t v);
 
 // "step,cell_density,cell_compacted,cell_decompacted,mean_density,mean_compacted,total_density"
 // without a line end: the columns of a step, shared with the trace.
-// With `emigrants`, a last column "emigrants" follows: tables and traces of bounded
-// plots have it, those of the torus keep the columns above.
-std::string StepColumns(bool emigrants = false);
+// The counts that may follow those columns, in this order: "emigrants", which tables and
+// traces of bounded plots have (those of the torus keep the columns above), then "lost",
+// which those of runs with a habitat mask have (Habitat.h).
+struct CountColumns {
+    bool Emigrants = false;
+    bool Lost = false;
+    CountColumns(bool emigrants = false, bool lost = false) : Emigrants(emigrants), Lost(lost) {}
+};
+std::string StepColumns(CountColumns counts = {});
 inline constexpr const char *EmigrantsColumnName = "emigrants";
+inline constexpr const char *LostColumnName = "lost";
 // Whether a study's table has that column: its plots are bounded, or its design varies
 // the edges (its torus runs then count 0). A single run's trace has it when bounded.
 bool TableCountsEmigrants(bool bounded, const std::vector<std::string> &designColumns);
@@ -54,14 +62,14 @@ bool TableCountsEmigrants(bool bounded, const std::vector<std::string> &designCo
 inline constexpr const char *StepColumnNames[] = {
     "step", "cell_density", "cell_compacted", "cell_decompacted", "mean_density", "mean_compacted", "total_density"};
 // The values of those columns, reals in shortest round-trip form, without a line end.
-void AppendStepValues(std::string &out, std::int32_t step, const StepRecord &record, bool emigrants = false);
+void AppendStepValues(std::string &out, std::int32_t step, const StepRecord &record, CountColumns counts = {});
 
 // "point,replicate,seed,<design columns>,<step columns>[,<metric columns>]\n".
-std::string StudyTableHeader(const std::vector<std::string> &designColumns, bool emigrants = false,
+std::string StudyTableHeader(const std::vector<std::string> &designColumns, CountColumns counts = {},
                              const std::vector<std::string> &metricColumns = {});
 
 // The value of the step column `column` (one of StepColumnNames but "step", or
-// "emigrants") in `record`, or "occupied_share": the share of the plot's cells whose
+// "emigrants", "lost") in `record`, or "occupied_share": the share of the plot's cells whose
 // count is above 0. Nothing for another name.
 std::optional<double> StepColumnValue(const StepRecord &record, std::string_view column);
 inline constexpr const char *OccupiedShareColumn = "occupied_share";
@@ -87,7 +95,7 @@ std::string StudyRowPrefix(int point, int replicate, std::uint32_t seed, const s
 
 // One row: the run's prefix, then the step's values and a line end.
 void AppendStudyRow(std::string &out, std::string_view prefix, std::int32_t step, const StepRecord &record,
-                    bool emigrants = false);
+                    CountColumns counts = {});
 
 // A CSV field: as it is, or within quotes (doubled inside) when it holds a comma, a
 // quote, a line end, blanks at either end, or starts with '#'; a design file written

@@ -7,6 +7,7 @@
 
 #include "Conversions.h"
 #include "Georeference.h"
+#include "Habitat.h"
 #include "InitialFiles.h"
 #include "InitialSources.h"
 #include "Messages.h"
@@ -151,6 +152,14 @@ public:
         });
     }
 
+    // A habitat grid says nothing beside its values but where it lies.
+    const FileFindings &Habitat(const std::string &path) {
+        return Cached(habitat_, path, [&](const std::string &bytes) {
+            auto plot = PlotFor(bytes, path);
+            return FileFindings{{}, ReadHabitatText(bytes, path, *plot)};
+        });
+    }
+
 private:
     using Cache = std::map<std::string, FileFindings>;
 
@@ -170,7 +179,7 @@ private:
     }
 
     InputBytes &files_;
-    Cache environment_, distribution_, maps_;
+    Cache environment_, distribution_, habitat_, maps_;
 };
 
 // The species files as read, for the rounding of their values; a file that cannot be
@@ -219,20 +228,24 @@ std::vector<std::string> WarningsOf(const TSettings &settings, FileWarnings &fil
     std::vector<std::string> paths;
     std::vector<std::string_view> settingNames;
     for (const InitialSource &source : InitialSources(settings.Initial)) {
-        found.push_back(!source.read                              ? &none
-                        : IsSoilMap(source.grid)                  ? &files.Map(source.path)
-                        : source.grid == InitialGrid::Environment ? &files.Environment(source.path)
-                                                                  : &files.Distribution(source.path));
+        found.push_back(!source.read                               ? &none
+                        : IsSoilMap(source.grid)                   ? &files.Map(source.path)
+                        : source.grid == InitialGrid::Environment  ? &files.Environment(source.path)
+                        : source.grid == InitialGrid::Distribution ? &files.Distribution(source.path)
+                                                                   : &files.Habitat(source.path));
         paths.push_back(source.path);
         settingNames.push_back(source.pathSetting);
-        out.insert(out.end(), found.back()->Warnings.begin(), found.back()->Warnings.end());
+        // Unnamed soil is no habitat then, not soil that fills with fauna.
+        const bool unnamedOffHabitat = source.grid == InitialGrid::Environment && settings.Initial.EnvNoDataNonHabitat;
+        if (!unnamedOffHabitat) out.insert(out.end(), found.back()->Warnings.begin(), found.back()->Warnings.end());
         if (found.back()->Placement)
             if (auto w = gis::UnreadPrjWarning(source.path)) out.push_back(*w);
     }
     if (found[0]->Placement && found[1]->Placement)
         if (auto w = PlacementWarning(paths[0], *found[0]->Placement, paths[1], *found[1]->Placement))
             out.push_back(*w);
-    // The soil maps, after the two initial files, against the grid that places the plot.
+    // The habitat and the soil maps, after the two initial files, against the grid that
+    // places the plot.
     const std::size_t placing = found[0]->Placement ? 0 : 1;
     for (std::size_t k = 2; k < found.size() && found[placing]->Placement; ++k)
         if (found[k]->Placement)

@@ -14,6 +14,7 @@
 #include "Crowding.h"
 #include "FastDispersal.h"
 #include "FloatChecks.h"
+#include "Habitat.h"
 #include "Simul.h"
 #include "Threads.h"
 
@@ -85,6 +86,7 @@ void Simul::DisperseFast(bool plainForm) {
     }
     if (!fastDispersal_) fastDispersal_ = std::make_shared<FastDispersal>();
     Emigrants = fastDispersal_->Run(Step(), Plot, Species, RandomSeed, ProcessMessages, plainForm);
+    Lost = TakeOffNonHabitat(Plot);
 }
 
 void Simul::DisperseReference() {
@@ -121,6 +123,7 @@ void Simul::DisperseReference() {
     for (std::size_t c = 0; c < stayers.Size(); ++c)
         Plot.Density.Data()[c] = Narrow32(static_cast<std::int64_t>(stayers.Data()[c]) + arrivals.Data()[c]);
     Emigrants = emigrants;
+    Lost = TakeOffNonHabitat(Plot);
 }
 
 }  // namespace glebix

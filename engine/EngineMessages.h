@@ -64,6 +64,9 @@ inline constexpr EngineMessageRow EngineMessageRows[] = {
     {"engine.grid_size_window", "la grille du fichier « {0} » a {1} colonnes et {2} lignes ; la fenêtre ne montre que des parcelles de {3} × {3} : une parcelle d'une autre taille se simule avec glebix-batch, ou depuis Python ou R"},
     {"engine.grid_too_many_values", "la grille du fichier « {0} » a plus de {1} valeurs"},
     {"engine.grid_too_few", "la grille du fichier « {0} » n'a que {1} valeurs sur les {2} attendues"},
+    // The habitat mask.
+    {"engine.habitat_value", "valeur d'habitat « {0} » : une case vaut 1 (habitat), 0 ou nodata (hors habitat)"},
+    {"engine.habitat_not_grid", "le fichier de l'habitat « {0} » n'est pas une grille (grille ESRI ASCII, ou raster que GDAL lit)"},
     // The plot's settings.
     {"engine.plot_side", "« {0} » n'est pas un nombre entier de cases de 1 à {1}"},
     {"engine.edges", "« {0} » n'est pas un bord de parcelle : {1} (tore) ou {2} (bords que les individus franchissent pour partir)"},
@@ -96,6 +99,7 @@ inline constexpr EngineMessageRow EngineMessageRows[] = {
     {"engine.state_generator", "état du générateur « {0} » autre que celui que la mise en place laisse au pas 0"},
     {"engine.state_extent", "étendue « {0} » : la parcelle est de {1} × {2} cases de 1"},
     {"engine.state_extra_line", "ligne en trop après les grilles"},
+    {"engine.state_habitat_occupied", "la case {0}, {1} est hors habitat mais compte {2} individus"},
     {"engine.state_cell", "case (ligne {0}, colonne {1}) : {2}"},
     {"engine.state_count_at_start", "effectif {0} au pas 0, où la distribution initiale en donne {1}"},
     {"engine.state_count_unreached", "effectif {0} qu'aucune simulation n'atteint (au plus {1} après un pas de temps)"},

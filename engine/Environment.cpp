@@ -9,6 +9,7 @@
 
 #include "Conversions.h"
 #include "FloatChecks.h"
+#include "Habitat.h"
 #include "Simul.h"
 #include "StepResources.h"
 
@@ -36,6 +37,7 @@ void UpdateRowsOf(TPlot &plot, int firstRow, int endRow, double runD, long doubl
     for (int i = firstRow; i < endRow; ++i) {
         for (int j = 0; j < plot.Height; ++j) {
             const std::size_t cell = static_cast<std::size_t>(i) * plot.Height + j;
+            if (!IsHabitat(plot, cell)) continue;  // its soil stays
             const double d = Mapped ? CellValue(plot.Soil.DecompactionD, runD, cell) : runD;
             const long double c = Mapped ? CellValue(plot.Soil.CompactionC, static_cast<double>(runC), cell) : runC;
             TCellEnv &env = plot.Env[i][j];

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "Habitat.h"
 #include "InitialFiles.h"
 #include "SettingsRegistry.h"
 #include "SoilMapFiles.h"
@@ -14,7 +15,9 @@ std::vector<InitialSource> InitialSources(const InitialSettings &in) {
         in, [&out](InitialGrid grid, std::string_view role, std::string_view modeSetting, std::int32_t mode,
                    std::int32_t fileMode, std::string_view pathSetting, const std::string &path) {
             out.push_back({grid, role, modeSetting, mode, pathSetting, path, mode == fileMode,
-                           grid == InitialGrid::Environment ? ReadEnvironmentText : ReadDistributionText});
+                           grid == InitialGrid::Environment    ? ReadEnvironmentText
+                           : grid == InitialGrid::Distribution ? ReadDistributionText
+                                                               : ReadHabitatText});
         });
     VisitSoilMapSettings(in, [&out](const SettingRow &row, const std::string &path) {
         const bool c = row.name == "CompactionCMapPath";

@@ -15,8 +15,9 @@
 
 namespace glebix {
 
-// The plot's soil and counts, or a map of per-cell soil values (SoilMaps.h).
-enum class InitialGrid { Environment, Distribution, CompactionCMap, DecompactionDMap };
+// The plot's soil and counts, its habitat mask, or a map of per-cell soil values
+// (SoilMaps.h).
+enum class InitialGrid { Environment, Distribution, Habitat, CompactionCMap, DecompactionDMap };
 
 // A map of soil values: it has no mode, and is read whenever its path is given; it
 // neither sets the plot's size nor places the plot, but must lie on it.
@@ -36,7 +37,8 @@ struct InitialSource {
     std::optional<GridPlacement> (*readText)(std::string_view text, const std::string &path, TPlot &plot);
 };
 
-// The initial files, in the state file's order, then the soil maps.
+// The initial files (the habitat mask last), in the state file's order, then the
+// soil maps.
 std::vector<InitialSource> InitialSources(const InitialSettings &in);
 // Those of them the run reads.
 std::vector<InitialSource> ReadInitialSources(const InitialSettings &in);

@@ -83,6 +83,9 @@ struct TPlot {
     CellGrid<TCellEnv> Env;
     CellGrid<std::int32_t> Density;
     SoilMaps Soil;  // per-cell values in place of the run's CompactionC and DecompactionD
+    // 1 where the fauna can live, 0 where it cannot, when a habitat mask is in use
+    // (Habitat.h); no cells otherwise.
+    CellGrid<std::uint8_t> Habitat{0, 0};
 
     int Cells() const { return Width * Height; }
     // The plot the windows show and the model's original one: 50 x 50 on a torus.

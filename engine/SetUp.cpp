@@ -8,6 +8,7 @@
 #include "Conversions.h"
 #include "Errors.h"
 #include "FloatChecks.h"
+#include "Habitat.h"
 #include "InitialFiles.h"
 #include "InputFile.h"
 #include "PlotShape.h"
@@ -169,6 +170,7 @@ PlotShape Simul::TakePlotShape() const {
     };
     withGrid(in.EnvInitMode == EnvModeFile, "EnvFilePath", in.EnvFilePath);
     withGrid(in.DistInitMode == DistModeFile, "DistFilePath", in.DistFilePath);
+    withGrid(!in.HabitatFilePath.empty(), "HabitatFilePath", in.HabitatFilePath);
     return shape;
 }
 
@@ -195,6 +197,7 @@ void Simul::InitialisePlot() {
     Plot.NRows = Plot.Width * Plot.CellSize;
     Plot.NCols = Plot.Height * Plot.CellSize;
     Emigrants = 0;
+    Lost = 0;
     // Each cell's environment draw comes before its distribution draw.
     for (int i = 1; i <= Plot.Width; ++i) {
         for (int j = 1; j <= Plot.Height; ++j) {
@@ -214,6 +217,8 @@ void Simul::InitialisePlot() {
             ReadInitialFile(ReadDistributionText, "DistFilePath", in.DistFilePath, GivenInputs.get(), Plot);
         if (!InputGridPlacement) InputGridPlacement = placement;
     }
+    const auto habitat = SetUpHabitat(in, GivenInputs.get(), Plot);
+    if (!InputGridPlacement) InputGridPlacement = habitat;
     ReadSoilMaps(in, GivenInputs.get(), Plot);
 }
 

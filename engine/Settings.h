@@ -58,6 +58,8 @@ struct InitialSettings {
     // Grids of per-cell values that replace CompactionC and DecompactionD; empty: none.
     std::string CompactionCMapPath;
     std::string DecompactionDMapPath;
+    std::string HabitatFilePath;       // habitat mask (Habitat.h); empty: every cell is habitat
+    bool EnvNoDataNonHabitat = false;  // the environment file's unnamed cells are no habitat
 };
 
 // Environment dynamics, outputs and run settings.

@@ -83,6 +83,10 @@ struct SettingRow {
     double advisedMaximum = std::numeric_limits<double>::infinity();
     std::string_view outsideAdvice = {};
     StateKept keptWhenNotNegative = StateKept::Nothing;
+    // A model extension, off at its default: every record of a run (the state file, the
+    // manifest, the NetCDF attributes) leaves it out while it has its default, so that a
+    // run without it keeps the bytes it had before the extension.
+    bool extension = false;
     // May change when a saved run resumes: only what the model reads at every step.
     bool changesOnResume() const { return read == SettingRead::EveryStep; }
     // This row, given by the species file's value at `position`.
@@ -95,6 +99,13 @@ struct SettingRow {
     constexpr SettingRow KeepsWhenNotNegative(StateKept kept) const {
         SettingRow row = *this;
         row.keptWhenNotNegative = kept;
+        return row;
+    }
+    // This row, as a model extension.
+    constexpr SettingRow AsExtension() const {
+        SettingRow row = *this;
+        row.extension = true;
+        row.omittedWhenDefault = true;
         return row;
     }
     // This row, with the warning `advice` for a value outside [low, high].
@@ -194,6 +205,14 @@ void VisitInitialSettings(I &in, Visit visit) {
     visit(SettingRow{"DistFilePath", K::Path, R, N, "initial distribution",
                      "fichier de la répartition initiale (mode 0)"},
           in.DistFilePath);
+    visit(SettingRow{"HabitatFilePath", K::Path, R, N, "habitat",
+                     "grille de l'habitat : 1 habitat, 0 ou nodata hors habitat (vide : tout est habitat)"}
+              .AsExtension(),
+          in.HabitatFilePath);
+    visit(SettingRow{"EnvNoDataNonHabitat", K::Flag, R, N, "habitat",
+                     "les cases que le fichier du milieu ne nomme pas sont hors habitat"}
+              .AsExtension(),
+          in.EnvNoDataNonHabitat);
 }
 
 // The initial files: each one's grid and role (as the manifest names it), the setting of
@@ -204,6 +223,9 @@ void VisitInitialFileSettings(I &in, Visit visit) {
           in.EnvFilePath);
     visit(InitialGrid::Distribution, "distribution", "DistInitMode", in.DistInitMode, DistModeFile, "DistFilePath",
           in.DistFilePath);
+    // Read whenever a path is given: its "mode" is whether one is.
+    visit(InitialGrid::Habitat, "habitat", "HabitatFilePath", std::int32_t{!in.HabitatFilePath.empty()}, 1,
+          "HabitatFilePath", in.HabitatFilePath);
 }
 
 // The display, chart, result-file and run-length settings, in the state file's order.
@@ -261,10 +283,12 @@ void VisitSoilMapSettings(I &in, Visit visit) {
     constexpr int Since = 3;
     constexpr bool Omitted = true;
     visit(SettingRow{"CompactionCMapPath", SettingKind::Path, SettingRead::AtSetUp, SettingSetter::ByName, "soil",
-                     "grille de CompactionC par case, à la place du nombre", NoMinimum, NoMaximum, Since, Omitted},
+                     "grille de CompactionC par case, à la place du nombre", NoMinimum, NoMaximum, Since, Omitted}
+              .AsExtension(),
           in.CompactionCMapPath);
     visit(SettingRow{"DecompactionDMapPath", SettingKind::Path, SettingRead::AtSetUp, SettingSetter::ByName, "soil",
-                     "grille de DecompactionD par case, à la place du nombre", NoMinimum, NoMaximum, Since, Omitted},
+                     "grille de DecompactionD par case, à la place du nombre", NoMinimum, NoMaximum, Since, Omitted}
+              .AsExtension(),
           in.DecompactionDMapPath);
 }
 

@@ -63,6 +63,8 @@ public:
     std::uint32_t RunSeed = 0;     // the seed the last set-up started the generator from
     // Individuals that left a bounded plot in the last dispersal pass.
     std::int64_t Emigrants = 0;
+    // Individuals that landed on cells that are no habitat in the last dispersal pass.
+    std::int64_t Lost = 0;
     // The windows show 50 x 50 plots only: on, a grid of another size is refused with
     // a message saying where it runs.
     bool FixedPlotSize = false;

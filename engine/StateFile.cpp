@@ -68,15 +68,24 @@ struct GridPieces {
     int rowsPerPiece = std::max<int>(1, static_cast<int>(PieceBytes / (MaxValueBytes * plot.Height)));
     int piecesPerGrid = (plot.Width + rowsPerPiece - 1) / rowsPerPiece;
 
-    std::size_t Count() const { return 3 * static_cast<std::size_t>(piecesPerGrid); }
+    // The habitat grid follows the soil's when the plot has a mask.
+    int grids = plot.Habitat.Size() > 0 ? 4 : 3;
+
+    std::size_t Count() const { return static_cast<std::size_t>(grids) * piecesPerGrid; }
     void Make(std::size_t index, std::string &out) const {
-        static constexpr const char *names[] = {"density\n", "compacted\n", "decompacted\n"};
+        static constexpr const char *names[] = {"density\n", "compacted\n", "decompacted\n", "habitat\n"};
         const int grid = static_cast<int>(index / piecesPerGrid), piece = static_cast<int>(index % piecesPerGrid);
         if (piece == 0) out += names[grid];
         const int first = piece * rowsPerPiece, end = std::min(plot.Width, first + rowsPerPiece);
         if (grid == 0) {
             AppendRows(out, first, end, plot.Height, [this](char *at, char *limit, int i, int j) {
                 return std::to_chars(at, limit, density[i][j]).ptr;
+            });
+            return;
+        }
+        if (grid == 3) {
+            AppendRows(out, first, end, plot.Height, [this](char *at, char *limit, int i, int j) {
+                return std::to_chars(at, limit, int{plot.Habitat[i][j]}).ptr;
             });
             return;
         }
@@ -144,9 +153,9 @@ void AppendSoilMaps(std::string &out, const TPlot &plot) {
 // The lines before the grids, of a plot of `plot`'s shape.
 void AppendHeader(std::string &out, const StateHeader &run, const TPlot &plot) {
     const bool keepsCrs = run.InputGridPlacement && run.InputGridCrs;
-    const int version = plot.Soil.Any() ? StateFileSoilMapsVersion
-                        : keepsCrs      ? StateFileCrsVersion
-                                        : StateFileFirstVersion;
+    const int version = plot.Habitat.Size() > 0 || plot.Soil.Any() ? StateFileExtensionsVersion
+                        : keepsCrs                                 ? StateFileCrsVersion
+                                                                   : StateFileFirstVersion;
     out += std::string(StateFileMagic) + " " + std::to_string(version) + "\n";
     // One line "<kind> <name> <value>" per field.
     auto lines = [&out](const char *kind) {

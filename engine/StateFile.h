@@ -15,6 +15,7 @@
 //     use (SoilMaps.h), followed by its lines as the grids below
 //   density / compacted / decompacted, each followed by 50 lines of 50 values:
 //     line k holds row index k, its values for column index 1 to 50
+//   habitat, laid out as those, 1 or 0 a cell   from version 3, with a habitat mask only
 //   sha256 <digest of every byte above this line>
 // Reals are in shortest round-trip form, so reading gives back the very same doubles.
 #pragma once
@@ -34,12 +35,13 @@ namespace glebix {
 
 inline constexpr const char *StateFileMagic = "GLEBIX-STATE";
 // The newest version read. A state is written in the oldest version that holds it: 1
-// unless it has a grid's CRS to keep (version 2) or soil maps (version 3), so older
-// programs read all they can.
+// unless it has a grid's CRS to keep (version 2), or a habitat mask or soil maps
+// (version 3, whose CRS line is there when the CRS is known), so older programs read
+// all they can.
 inline constexpr int StateFileVersion = 3;
 inline constexpr int StateFileFirstVersion = 1;
 inline constexpr int StateFileCrsVersion = 2;
-inline constexpr int StateFileSoilMapsVersion = 3;  // a plot with soil maps
+inline constexpr int StateFileExtensionsVersion = 3;  // a habitat mask or soil maps
 
 // The values of a state file before its grids.
 struct StateHeader {

@@ -5,6 +5,7 @@
 
 #include "Conversions.h"
 #include "Errors.h"
+#include "Habitat.h"
 #include "InitialSources.h"
 #include "SettingsRegistry.h"
 #include "Sha256.h"
@@ -167,7 +168,7 @@ void ReadGrid(LineCursor &lines, const char *name, const TPlot &plot, Cell cell)
 // The soil maps that the settings name, whose values the file keeps (version 3 on;
 // an older file has none). Every value finite, as set-up reads them.
 void ReadSoilMapGrids(LineCursor &lines, int version, const InitialSettings &in, TPlot &plot) {
-    if (version < StateFileSoilMapsVersion) return;
+    if (version < StateFileExtensionsVersion) return;
     const std::size_t cells = static_cast<std::size_t>(plot.Cells());
     for (const auto &[name, path, map] :
          {std::tuple{"compaction_c_map", &in.CompactionCMapPath, &plot.Soil.CompactionC},
@@ -197,6 +198,19 @@ void ReadPlot(LineCursor &lines, const ReachableState &reach, TPlot &plot) {
         TCellEnv &env = plot.Env[i][j];
         return ParseNumber(t, env.Decompacted) &&
                fail(reach.SharesProblem(i + 1, j + 1, env.Compacted, env.Decompacted));
+    });
+}
+
+// The habitat mask: 1 or 0 a cell, and no individual off the habitat.
+void ReadHabitat(LineCursor &lines, TPlot &plot) {
+    plot.Habitat = CellGrid<std::uint8_t>(plot.Width, plot.Height);
+    ReadGrid(lines, "habitat", plot, [&](std::string_view t, int i, int j) {
+        if (t != "0" && t != "1") return false;
+        plot.Habitat[i][j] = t == "1" ? 1 : 0;
+        if (t == "0" && plot.Density[i][j] != 0)
+            lines.Fail(EngineMessage("engine.state_habitat_occupied", {std::to_string(i + 1), std::to_string(j + 1),
+                                                                       std::to_string(plot.Density[i][j])}));
+        return true;
     });
 }
 
@@ -258,7 +272,10 @@ SavedRun ParseStateFile(std::string_view text, const std::string &path, SettingC
     ReadSpecies(lines, run.Settings, run.Species);
     ReadRunPlace(lines, shape, run);
     run.InputGridPlacement = ReadPlacement(lines, run.Settings.Initial);
-    if (run.InputGridPlacement && version >= StateFileCrsVersion) {
+    // From the habitat's version on, the CRS line is there when the CRS was known.
+    const bool crsLine =
+        version == StateFileCrsVersion || (version > StateFileCrsVersion && lines.NextBegins("grid_crs "));
+    if (run.InputGridPlacement && crsLine) {
         std::string crs;
         if (!ParseValue(lines.Keyed("grid_crs"), crs))
             lines.Fail(EngineMessage("engine.state_unreadable_value", {"grid_crs"}));
@@ -276,6 +293,7 @@ SavedRun ParseStateFile(std::string_view text, const std::string &path, SettingC
     run.Plot.CellSize = extent[2];
     ReadSoilMapGrids(lines, version, run.Settings.Initial, run.Plot);
     ReadPlot(lines, ReachableState(run.Settings, run.Species, run.Step, run.Plot.Soil), run.Plot);
+    if (UsesHabitatMask(run.Settings.Initial)) ReadHabitat(lines, run.Plot);
     if (!lines.AtEnd()) {
         lines.Next("");
         lines.Fail(MessageKey("engine.state_extra_line"));

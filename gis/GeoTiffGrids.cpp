@@ -23,7 +23,8 @@ const char *const TifCreationOptions[] = {"COMPRESS=DEFLATE", "PREDICTOR=1", nul
 struct Band {
     GDALDataType type;
     const void *values;
-    bool soil;  // NaN is its NoData, which cells the environment file left unnamed hold
+    bool soil;            // NaN is its NoData, which cells the environment file left unnamed hold
+    bool counts = false;  // CountNoData is its NoData, which cells off the habitat hold
 };
 
 // The soil's value in cells the environment file leaves unnamed: GDAL, terra and QGIS
@@ -47,6 +48,7 @@ void WriteTifPart(const std::string &path, const std::string &part, const Georef
         ok = ok && srs.importFromWkt(where.CrsWkt.c_str()) == OGRERR_NONE && ds->SetSpatialRef(&srs) == CE_None;
     }
     if (band.soil) ok = ok && ds->GetRasterBand(1)->SetNoDataValue(SoilNoData) == CE_None;
+    if (band.counts) ok = ok && ds->GetRasterBand(1)->SetNoDataValue(CountNoData) == CE_None;
     ok = ok &&
          ds->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, where.Columns, where.Lines, const_cast<void *>(band.values),
                                         where.Columns, where.Lines, band.type, 0, 0) == CE_None;
@@ -74,12 +76,16 @@ void WriteTif(const std::string &path, const Georeference &where, const Band &ba
 
 void StageTifGrids(const Simul &simul, const std::string &folder, batch::StagedFiles &files, std::int32_t step) {
     const Georeference where = RunGeoreference(simul);
-    const auto density = DensityLayer(simul.Plot);
+    auto density = DensityLayer(simul.Plot);
     auto compacted = CompactedLayer(simul.Plot), decompacted = DecompactedLayer(simul.Plot);
     const std::vector<std::uint8_t> named = NamedByFiles(simul).Environment;
     for (std::size_t k = 0; k < named.size(); ++k)
         if (!named[k]) compacted[k] = decompacted[k] = SoilNoData;
-    const std::pair<const char *, Band> grids[] = {{DensityTifName, {GDT_Int32, density.data(), false}},
+    FillNonHabitat(simul.Plot, density, CountNoData);
+    FillNonHabitat(simul.Plot, compacted, SoilNoData);
+    FillNonHabitat(simul.Plot, decompacted, SoilNoData);
+    const bool masked = simul.Plot.Habitat.Size() > 0;
+    const std::pair<const char *, Band> grids[] = {{DensityTifName, {GDT_Int32, density.data(), false, masked}},
                                                    {CompactedTifName, {GDT_Float64, compacted.data(), true}},
                                                    {DecompactedTifName, {GDT_Float64, decompacted.data(), true}}};
     for (const auto &[name, band] : grids) {

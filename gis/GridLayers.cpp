@@ -71,7 +71,7 @@ NamedCells NamedByFiles(const Simul &simul) {
         else if (source.grid == InitialGrid::Environment)
             out.Environment = Named(simul, source.path, source.readText,
                                     [](const TPlot &p, int i, int j) { return std::isnan(p.Env[i][j].Compacted); });
-        else
+        else if (source.grid == InitialGrid::Distribution)
             out.Distribution = Named(simul, source.path, source.readText,
                                      [](const TPlot &p, int i, int j) { return p.Density[i][j] == INT32_MIN; });
     return out;

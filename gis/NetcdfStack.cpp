@@ -196,9 +196,10 @@ int NetcdfStack::DefineMask(const char *name, const char *longName, const int (&
     return mask;
 }
 
-// The three layers over time.
-void NetcdfStack::DefineLayers(const int (&gridDims)[3], const Georeference &where, bool crs) {
-    // One chunk per record: a record is written, and mostly read, whole.
+// The three layers over time, one chunk per record (a record is written, and mostly
+// read, whole); with a habitat mask, each with the fill value that cells off the
+// habitat hold.
+void NetcdfStack::DefineLayers(const int (&gridDims)[3], const Georeference &where, bool crs, bool masked) {
     const std::size_t record[3] = {1, static_cast<std::size_t>(where.Lines), static_cast<std::size_t>(where.Columns)};
     struct Layer {
         const char *name;
@@ -217,6 +218,10 @@ void NetcdfStack::DefineLayers(const int (&gridDims)[3], const Georeference &whe
         PutText(nc_, *layer.id, "long_name", layer.longName, status);
         PutText(nc_, *layer.id, "units", layer.units, status);
         if (crs) PutText(nc_, *layer.id, "grid_mapping", CrsVariable, status);
+        if (!masked || status != NC_NOERR) continue;
+        const double soilFill = std::nan("");
+        status = layer.type == NC_INT ? nc_put_att_int(nc_, *layer.id, "_FillValue", NC_INT, 1, &CountNoData)
+                                      : nc_put_att_double(nc_, *layer.id, "_FillValue", NC_DOUBLE, 1, &soilFill);
     }
     Check(status);
 }
@@ -239,7 +244,7 @@ void NetcdfStack::DefineGlobals(const Simul &simul, std::uint32_t seed, const Ge
     const double seedValue = seed;  // exact: a double holds every 32-bit whole number
     if (status == NC_NOERR) status = nc_put_att_double(nc_, NC_GLOBAL, "seed", NC_DOUBLE, 1, &seedValue);
     PutText(nc_, NC_GLOBAL, "setting_StepCount", simul.Settings.Run.StepCount, status);
-    for (const std::string &name : batch::SettingNames())
+    for (const std::string &name : batch::RecordedSettingNames(simul.Settings))
         PutText(nc_, NC_GLOBAL, ("setting_" + name).c_str(), batch::SettingText(name, simul.Settings), status);
     Check(status);
 }
@@ -248,7 +253,7 @@ void NetcdfStack::Define(const Simul &simul, std::uint32_t seed, const Georefere
     int dims[3] = {-1, -1, -1};
     const auto [x, y] = DefineAxes(where, dims);
     const bool crs = !where.CrsWkt.empty();
-    DefineLayers(dims, where, crs);
+    DefineLayers(dims, where, crs, simul.Plot.Habitat.Size() > 0);
     const bool both = !named.Environment.empty() && !named.Distribution.empty();
     const char *maskName = !named.Environment.empty()    ? EnvironmentMaskName
                            : !named.Distribution.empty() ? DistributionMaskName
@@ -271,8 +276,11 @@ void NetcdfStack::Define(const Simul &simul, std::uint32_t seed, const Georefere
 }
 
 void NetcdfStack::Record(std::int32_t step, const TPlot &plot) {
-    const auto density = DensityLayer(plot);
-    const auto compacted = CompactedLayer(plot), decompacted = DecompactedLayer(plot);
+    auto density = DensityLayer(plot);
+    auto compacted = CompactedLayer(plot), decompacted = DecompactedLayer(plot);
+    FillNonHabitat(plot, density, CountNoData);
+    FillNonHabitat(plot, compacted, std::nan(""));
+    FillNonHabitat(plot, decompacted, std::nan(""));
     const std::lock_guard lock(NetcdfMutex());
     const std::size_t start[3] = {records_, 0, 0};
     const std::size_t count[3] = {1, static_cast<std::size_t>(plot.Height), static_cast<std::size_t>(plot.Width)};

@@ -58,7 +58,7 @@ private:
     void Check(int status) const;
     void Define(const Simul &simul, std::uint32_t seed, const Georeference &where, const NamedCells &named);
     std::pair<int, int> DefineAxes(const Georeference &where, int (&dims)[3]);
-    void DefineLayers(const int (&gridDims)[3], const Georeference &where, bool crs);
+    void DefineLayers(const int (&gridDims)[3], const Georeference &where, bool crs, bool masked);
     int DefineMask(const char *name, const char *longName, const int (&gridDims)[3], bool crs);
     void DefineGlobals(const Simul &simul, std::uint32_t seed, const Georeference &where);
 

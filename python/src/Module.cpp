@@ -151,6 +151,7 @@ py::dict TraceDict(const TraceColumns &t, bool occupied = false) {
     out[TraceColumnNames[5]] = ColumnArray(t.MeanCompacted);
     out[TraceColumnNames[6]] = ColumnArray(t.TotalDensity);
     if (t.Bounded) out[batch::EmigrantsColumnName] = ColumnArray(t.Emigrants);
+    if (t.Masked) out[batch::LostColumnName] = ColumnArray(t.Lost);
     if (occupied) {
         out["_occupied_cells"] = ColumnArray(t.OccupiedCells);
         out["_cells"] = t.Cells;

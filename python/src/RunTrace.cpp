@@ -5,12 +5,12 @@
 namespace glebix::python {
 
 void TraceColumns::Clear() {
-    for (auto *v : {&Step, &CellDensity, &TotalDensity, &Emigrants, &OccupiedCells}) v->clear();
+    for (auto *v : {&Step, &CellDensity, &TotalDensity, &Emigrants, &Lost, &OccupiedCells}) v->clear();
     for (auto *v : {&CellCompacted, &CellDecompacted, &MeanDensity, &MeanCompacted}) v->clear();
 }
 
 void TraceColumns::Reserve(std::size_t rows) {
-    for (auto *v : {&Step, &CellDensity, &TotalDensity, &Emigrants, &OccupiedCells}) v->reserve(rows);
+    for (auto *v : {&Step, &CellDensity, &TotalDensity, &Emigrants, &Lost, &OccupiedCells}) v->reserve(rows);
     for (auto *v : {&CellCompacted, &CellDecompacted, &MeanDensity, &MeanCompacted}) v->reserve(rows);
 }
 
@@ -23,6 +23,7 @@ void AppendTraceRow(TraceColumns &trace, std::int64_t step, const batch::StepRec
     trace.MeanCompacted.push_back(r.MeanCompacted);
     trace.TotalDensity.push_back(r.TotalDensity);
     trace.Emigrants.push_back(r.Emigrants);
+    trace.Lost.push_back(r.Lost);
     trace.OccupiedCells.push_back(r.OccupiedCells);
     trace.Cells = r.Cells;
 }

@@ -19,9 +19,11 @@ struct TraceColumns {
     std::vector<double> MeanCompacted;
     std::vector<std::int64_t> TotalDensity;
     std::vector<std::int64_t> Emigrants;
+    std::vector<std::int64_t> Lost;
     std::vector<std::int64_t> OccupiedCells;  // for the run metrics of a study's table
     std::int64_t Cells = 0;                   // of the plot
     bool Bounded = false;                     // the run's plot is bounded: its trace shows the emigrants
+    bool Masked = false;                      // the run has a habitat mask: its trace shows the lost
 
     std::size_t Size() const { return Step.size(); }
     void Clear();
@@ -29,7 +31,8 @@ struct TraceColumns {
 };
 
 // Column names, in the order of the batch tool's trace; a bounded plot's trace has
-// batch::EmigrantsColumnName last.
+// batch::EmigrantsColumnName after them, and one with a habitat mask
+// batch::LostColumnName last.
 inline constexpr const auto &TraceColumnNames = batch::StepColumnNames;
 
 // Appends `record` as the row of the state after step `step`: the values of the batch

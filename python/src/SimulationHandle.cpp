@@ -155,6 +155,7 @@ TraceColumns SimulationHandle::TraceCopy() const {
     columns.Reserve(rows.size());
     for (const batch::TracedStep &row : rows) AppendTraceRow(columns, row.Step, row.Record);
     columns.Bounded = !rows.empty() && session_->Plot().Bounded;
+    columns.Masked = !rows.empty() && session_->Plot().Habitat.Size() > 0;
     return columns;
 }
 

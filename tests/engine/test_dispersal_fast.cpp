@@ -265,6 +265,61 @@ TEST(FastDispersal, MatchesTheReferenceOnRandomPlotsAndSettings) {
     }
 }
 
+// With a habitat mask, on a torus and a bounded plot, on one to four threads: the same
+// counts, lost individuals, generator state and faults; no individual stays off the
+// habitat, and every one that was on the plot is still there, gone or lost.
+TEST(FastDispersal, MatchesTheReferenceWithAHabitatMask) {
+    const PassSetting settings[] = {{0.5, 0, 0.301, 1},  {2.5, 1, 0.301, 1}, {6.0, 2, 0.301, 1},
+                                    {20.0, 1, 0.301, 1}, {1.0, 0, 0.301, 3}, {0.5, 1000, 1e-300, 1}};
+    const PlotKind kinds[] = {PlotKind::Few, PlotKind::Dense, PlotKind::Crowded};
+    std::mt19937 rng(20261209);
+    int trial = 0, faults = 0;
+    for (const PassSetting &p : settings) {
+        for (PlotKind kind : kinds) {
+            for (bool bounded : {false, true}) {
+                ++trial;
+                Simul ref, fast;
+                Configure(ref, p);
+                FillPlot(ref, kind, rng);
+                ref.Plot.Bounded = bounded;
+                ref.Plot.Habitat = CellGrid<std::uint8_t>(GridSide, GridSide);
+                for (int c = 0; c < CellCount; ++c) {
+                    ref.Plot.Habitat.Data()[c] = rng() % 4 != 0;
+                    if (!ref.Plot.Habitat.Data()[c]) ref.Plot.Density.Data()[c] = 0;
+                }
+                Configure(fast, p);
+                fast.Plot = ref.Plot;
+                ref.RandomSeed = fast.RandomSeed = rng();
+                const int threads = 1 + trial % 4;
+                fast.SetDispersalThreads(threads);
+                const std::string what = "trial " + std::to_string(trial) + " threads " + std::to_string(threads);
+                std::int64_t before = 0;
+                for (int c = 0; c < CellCount; ++c) before += ref.Plot.Density.Data()[c];
+                TPlot start;
+                start = fast.Plot;
+                const Outcome r = RunPass(ref, true);
+                const Outcome f = RunPass(fast, false);
+                ExpectSameOutcome(r, f, start, what);
+                EXPECT_EQ(ref.Lost, fast.Lost) << what;
+                EXPECT_EQ(ref.Emigrants, fast.Emigrants) << what;
+                if (HasFailure()) return;
+                if (r.fault) {
+                    ++faults;
+                    continue;
+                }
+                std::int64_t after = 0;
+                for (int c = 0; c < CellCount; ++c) {
+                    after += fast.Plot.Density.Data()[c];
+                    if (!fast.Plot.Habitat.Data()[c]) ASSERT_EQ(fast.Plot.Density.Data()[c], 0) << what;
+                }
+                EXPECT_EQ(before, after + fast.Emigrants + fast.Lost) << what;
+                EXPECT_GT(fast.Lost, 0) << what;
+            }
+        }
+    }
+    EXPECT_GE(faults, 1) << "the setting meant to fault";
+}
+
 // Faults: the fast pass raises the reference's error, leaves the plot as it was and
 // leaves the generator where the reference leaves it.
 TEST(FastDispersal, FaultsLikeTheReference) {

@@ -11,12 +11,15 @@ namespace {
 TEST(InitialSources, TheModesChooseTheFilesARunReads) {
     const struct {
         std::int32_t envMode, distMode;
+        std::string habitat;
         std::vector<std::string> read;  // the paths read, in order
     } cases[] = {
-        {EnvModeRandom, DistModeCentre, {}},
-        {EnvModeFile, DistModeCentre, {"e.txt"}},
-        {EnvModeHomogeneous, DistModeFile, {"d.txt"}},
-        {EnvModeFile, DistModeFile, {"e.txt", "d.txt"}},
+        {EnvModeRandom, DistModeCentre, "", {}},
+        {EnvModeFile, DistModeCentre, "", {"e.txt"}},
+        {EnvModeHomogeneous, DistModeFile, "", {"d.txt"}},
+        {EnvModeFile, DistModeFile, "", {"e.txt", "d.txt"}},
+        {EnvModeRandom, DistModeCentre, "h.asc", {"h.asc"}},  // a habitat file is read when given
+        {EnvModeFile, DistModeFile, "h.asc", {"e.txt", "d.txt", "h.asc"}},
     };
     for (const auto &c : cases) {
         InitialSettings in;
@@ -24,10 +27,11 @@ TEST(InitialSources, TheModesChooseTheFilesARunReads) {
         in.DistInitMode = c.distMode;
         in.EnvFilePath = "e.txt";
         in.DistFilePath = "d.txt";
+        in.HabitatFilePath = c.habitat;
         std::vector<std::string> read;
         for (const InitialSource &s : ReadInitialSources(in)) read.push_back(s.path);
         EXPECT_EQ(read, c.read) << c.envMode << " " << c.distMode;
-        EXPECT_EQ(InitialSources(in).size(), 4u);  // a file not read is still listed, with its path
+        EXPECT_EQ(InitialSources(in).size(), 5u);  // a file not read is still listed, with its path
     }
 }
 
@@ -49,7 +53,9 @@ TEST(InitialSources, EachNamesRegistrySettingsOfItsKinds) {
         const SettingRow *mode = FindSettingRow(s.modeSetting);
         ASSERT_TRUE(path && (mode || IsSoilMap(s.grid)));
         EXPECT_EQ(path->kind, SettingKind::Path);
-        if (mode) { EXPECT_EQ(mode->kind, SettingKind::Mode); }
+        // The habitat file and the soil maps have no mode: each is read whenever its path
+        // is given.
+        if (mode) EXPECT_EQ(mode->kind, s.grid == InitialGrid::Habitat ? SettingKind::Path : SettingKind::Mode);
         EXPECT_EQ(InitialPathSetting(s.role), s.pathSetting);
         EXPECT_EQ(InitialPathSetting(s.grid), s.pathSetting);
     }

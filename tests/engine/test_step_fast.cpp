@@ -331,6 +331,55 @@ TEST(FastStep, ProcessesMatchTheirPlainFormsOnRandomPlotsAndSettings) {
     EXPECT_GE(faults, 30) << "the trials meant to fault";
 }
 
+// Whole steps with a habitat mask, on one to three threads, torus and bounded: the
+// plain and the fast forms agree, also on the lost individuals, and the cells off the
+// habitat end every step empty with the soil they began with.
+TEST(FastStep, StepsWithAHabitatMaskMatchTheirPlainForms) {
+    std::uint32_t plotSeed = 500;
+    int faults = 0;
+    for (const Trial &t : Trials) {
+        for (Counts kind : {Counts::Small, Counts::Extreme}) {
+            Simul plain, fast;
+            Prepare(plain, t, kind, plotSeed);
+            Prepare(fast, t, kind, plotSeed);
+            std::mt19937 rng(plotSeed);
+            plain.Plot.Bounded = fast.Plot.Bounded = plotSeed % 2 == 0;
+            plain.Plot.Habitat = CellGrid<std::uint8_t>(GridSide, GridSide);
+            for (int c = 0; c < CellCount; ++c) {
+                plain.Plot.Habitat.Data()[c] = rng() % 5 != 0;
+                if (!plain.Plot.Habitat.Data()[c]) plain.Plot.Density.Data()[c] = 0;
+            }
+            fast.Plot.Habitat = plain.Plot.Habitat;
+            fast.Plot.Density = plain.Plot.Density;
+            const CellGrid<TCellEnv> soil = plain.Plot.Env;
+            const int threads = 1 + static_cast<int>(plotSeed % 3);
+            fast.SetDispersalThreads(threads);
+            ++plotSeed;
+            for (int step = 1; step <= 2; ++step) {
+                const std::string what = "trial " + std::to_string(&t - Trials) + ", counts " +
+                                         std::to_string(static_cast<int>(kind)) + ", threads " +
+                                         std::to_string(threads) + ", step " + std::to_string(step);
+                const Outcome p = RunProcess(plain, &Simul::TimeStepReference);
+                const Outcome f = RunProcess(fast, &Simul::TimeStep, threads == 1);
+                ExpectSame(p, f, what);
+                EXPECT_EQ(plain.Lost, fast.Lost) << what;
+                EXPECT_TRUE(plain.Plot.Env == fast.Plot.Env) << what;
+                if (HasFailure()) return;
+                if (p.fault != "-") {
+                    ++faults;
+                    break;
+                }
+                for (int c = 0; c < CellCount; ++c) {
+                    if (fast.Plot.Habitat.Data()[c]) continue;
+                    ASSERT_EQ(fast.Plot.Density.Data()[c], 0) << what;
+                    ASSERT_TRUE(fast.Plot.Env.Data()[c] == soil.Data()[c]) << what;
+                }
+            }
+        }
+    }
+    EXPECT_GE(faults, 10) << "the trials meant to fault";
+}
+
 TEST(FastStep, CellPreparationMatchesThePlainOne) {
     std::uint32_t plotSeed = 100;
     for (const Trial &t : Trials) {

@@ -99,3 +99,20 @@ test_that("a bounded plot's trace and table end with the batch tool's emigrants"
   # Neither bounded nor varying the edges: the columns stay those of the torus.
   expect_false("emigrants" %in% names(glebix_run(steps = 1, seed = 8)))
 })
+
+test_that("a habitat mask gives the batch tool's result file", {
+  habitat <- tempfile("habitat-", fileext = ".asc")
+  cells <- matrix(1L, 50, 50)
+  cells[20, ] <- 0L
+  cells[, 10] <- -1L
+  writeLines(c("ncols 50", "nrows 50", "xllcorner 0", "yllcorner 0", "cellsize 1", "nodata_value -1",
+               apply(cells, 1, paste, collapse = " ")), habitat)
+  out <- tempfile("glebix-batch-")
+  run_batch("--seed", "21", "--steps", "10", "--set", "DistInitMode=1", "--set",
+            paste0("HabitatFilePath=", habitat), "--out", out)
+  sim <- glebix_step(ready(seed = 21, steps = 10, DistInitMode = 1L, HabitatFilePath = habitat), 10)
+  mine <- tempfile("glebix-r-")
+  dir.create(mine)
+  ours <- glebix_write_result_file(sim, mine)
+  expect_identical(readBin(ours, "raw", 1e6), readBin(file.path(out, "RireVed1a1p1.txt"), "raw", 1e6))
+})
