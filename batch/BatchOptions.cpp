@@ -81,7 +81,7 @@ void ApplyResume(Gathered &g) {
 void CheckRepeat(Gathered &g) {
     static const char *const fixed[] = {"--steps",      "--seed",   "--set",    "--params", "--species",
                                         "--replicates", "--design", "--points", "--slice",  "--independent-seeds",
-                                        "--stop-when",  "--follow"};
+                                        "--stop-when",  "--follow", "--events"};
     for (const char *name : fixed)
         if (std::find(g.seen.begin(), g.seen.end(), name) != g.seen.end())
             g.problems.push_back(Message("option.not_with_repeat", {name}));

@@ -12,6 +12,7 @@
 #include "JsonText.h"
 #include "OutputRegistry.h"
 #include "SettingsTable.h"
+#include "StateFile.h"
 #include "Simul.h"
 
 namespace glebix::batch {
@@ -23,10 +24,20 @@ namespace {
 // A path, or null for an output not asked for.
 Json PathOrNull(const std::string &path) { return path.empty() ? Json() : Json(path); }
 
+// A setting that came after the first records (a state file's later version) and that
+// they leave out at its default: a run that does not use it is recorded as before it.
+bool LeftOut(const std::string &name, const TSettings &settings) {
+    const SettingRow &row = *FindSettingRow(name);
+    static const TSettings defaults = DefaultSettings();
+    return row.omittedWhenDefault && row.firstStateVersion > StateFileFirstVersion &&
+           SettingText(name, settings) == SettingText(name, defaults);
+}
+
 Json SettingsObject(const TSettings &settings) {
     Json object = Json::Object();
     object["StepCount"] = settings.Run.StepCount;
-    for (const std::string &name : SettingNames()) object[name] = SettingText(name, settings);
+    for (const std::string &name : SettingNames())
+        if (!LeftOut(name, settings)) object[name] = SettingText(name, settings);
     return object;
 }
 
@@ -235,7 +246,7 @@ std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const
     c.Message = record.Message;
     c.Started = facts.Started;
     c.Seconds = record.Seconds;
-    c.Settings = simul.Settings;
+    c.Settings = simul.SettingsAsBegun();  // before the events changed any
     c.Inputs = inputs;
     c.Georeference = gis::RunGeoreference(simul);
     WrittenOutputs(plan, facts, c);

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Errors.h"
+#include "EventInputs.h"
 #include "InputFile.h"
 #include "Manifest.h"
 #include "Messages.h"
@@ -71,8 +72,9 @@ void CheckInputs(const Json &inputs, BatchOptions &options, std::vector<std::str
         if (role == "design") continue;
         if (role == "species" || role == "params") options.Inputs.push_back({role, path});
         const std::vector<std::string> what{path, role};
-        // An initial raster is checksummed as the grid the runs read it as (RasterInput.h).
-        const bool initial = role == "environment" || role == "distribution";
+        // An initial raster or a mask is checksummed as the grid the runs read it as
+        // (RasterInput.h).
+        const bool initial = IsGridInput(role);
         const ReadInput &read =
             initial ? gis::ReadInitialInputOnce(*options.Files, path) : ReadInputOnce(*options.Files, path);
         if (!read.Bytes) {

@@ -11,6 +11,7 @@
 //   grid_placement <xllcorner> <yllcorner> <cellsize>, or "grid_placement none"
 //   grid_crs <quoted WKT, "" for none>   from version 2, after a placement only
 //   plot_extent <nrows> <ncols> <cellsize>
+//   the run's schedule of events, from version 3, only when it has one (EventsState.h)
 //   density / compacted / decompacted, each followed by 50 lines of 50 values:
 //     line k holds row index k, its values for column index 1 to 50
 //   sha256 <digest of every byte above this line>
@@ -19,6 +20,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,14 +28,16 @@
 
 #include "Plot.h"
 #include "Settings.h"
+#include "SettingsRegistry.h"
 #include "Simul.h"
 
 namespace glebix {
 
 inline constexpr const char *StateFileMagic = "GLEBIX-STATE";
 // The newest version read. A state is written in the oldest version that holds it: 1
-// unless it has a grid's CRS to keep (version 2), so older programs read all they can.
-inline constexpr int StateFileVersion = 2;
+// unless it has a grid's CRS to keep (version 2) or a schedule of events (version 3), so
+// older programs read all they can.
+inline constexpr int StateFileVersion = EventsStateVersion;
 inline constexpr int StateFileFirstVersion = 1;
 inline constexpr int StateFileCrsVersion = 2;
 
@@ -49,6 +53,7 @@ struct StateHeader {
     std::uint32_t Generator = 0;                      // the generator's state after step `Step`
     std::optional<GridPlacement> InputGridPlacement;  // as Simul holds it
     std::optional<std::string> InputGridCrs;          // as Simul holds it; unknown in a version 1 file
+    std::shared_ptr<const EventSchedule> Events;      // as Simul holds it (EventsState.h)
 };
 
 struct SavedRun : StateHeader {

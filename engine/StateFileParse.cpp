@@ -4,6 +4,7 @@
 
 #include "Conversions.h"
 #include "Errors.h"
+#include "EventsState.h"
 #include "InitialSources.h"
 #include "SettingsRegistry.h"
 #include "Sha256.h"
@@ -225,6 +226,15 @@ void ReadRunPlace(LineCursor &lines, const PlotShape &shape, SavedRun &run) {
         lines.Fail(EngineMessage("engine.state_generator", {lines.Current()}));
 }
 
+// The run's schedule, which a state has when, and only when, its settings name one.
+void ReadEvents(LineCursor &lines, int version, const PlotShape &shape, SettingCheck checkSetting, SavedRun &run) {
+    const bool named = !run.Settings.Run.EventsFilePath.empty();
+    if (version >= EventsStateVersion && lines.NextBegins("events "))
+        run.Events = ReadEventsSection(lines, shape.Width, shape.Height, checkSetting);
+    if (named && !run.Events) lines.Fail(EngineMessage("engine.state_expected", {"events"}));
+    if (!named && run.Events) lines.Fail(EngineMessage("engine.state_unknown_setting", {"events"}));
+}
+
 }  // namespace
 
 SavedRun ParseStateFile(std::string_view text, const std::string &path, SettingCheck checkSetting) {
@@ -236,7 +246,9 @@ SavedRun ParseStateFile(std::string_view text, const std::string &path, SettingC
     ReadSpecies(lines, run.Settings, run.Species);
     ReadRunPlace(lines, shape, run);
     run.InputGridPlacement = ReadPlacement(lines, run.Settings.Initial);
-    if (run.InputGridPlacement && version >= StateFileCrsVersion) {
+    // From the version that may keep a schedule, a placement's CRS is kept when known.
+    if (run.InputGridPlacement &&
+        (version == StateFileCrsVersion || (version >= EventsStateVersion && lines.NextBegins("grid_crs ")))) {
         std::string crs;
         if (!ParseValue(lines.Keyed("grid_crs"), crs))
             lines.Fail(EngineMessage("engine.state_unreadable_value", {"grid_crs"}));
@@ -252,7 +264,9 @@ SavedRun ParseStateFile(std::string_view text, const std::string &path, SettingC
     run.Plot.NRows = extent[0];
     run.Plot.NCols = extent[1];
     run.Plot.CellSize = extent[2];
-    ReadPlot(lines, ReachableState(run.Settings, run.Species, run.Step), run.Plot);
+    ReadEvents(lines, version, shape, checkSetting, run);
+    const TSettings reached = run.Events ? SettingsAnEventMayGive(run.Settings, *run.Events) : run.Settings;
+    ReadPlot(lines, ReachableState(reached, run.Species, run.Step), run.Plot);
     if (!lines.AtEnd()) {
         lines.Next("");
         lines.Fail(MessageKey("engine.state_extra_line"));
