@@ -81,16 +81,21 @@ std::string_view InputSetting(std::string_view role) {
     return InitialPathSetting(role);
 }
 
-std::vector<InputFile> EventInputFiles(const TSettings &settings, InputBytes &files) {
+std::vector<InputFile> EventFiles(const TSettings &settings, InputBytes &files) {
     const std::string &path = settings.Run.EventsFilePath;
     if (path.empty()) return {};
     std::vector<InputFile> inputs{{EventsRole, path}};
     const ReadInput &read = ReadInputOnce(files, path);
     if (!read.Bytes) return inputs;
-    for (const std::string &mask : ParseEventsText(*read.Bytes, path).MaskPaths) {
+    for (const std::string &mask : ParseEventsText(*read.Bytes, path).MaskPaths)
         inputs.push_back({EventMaskRole, mask});
-        gis::ReadInitialInputOnce(files, mask);
-    }
+    return inputs;
+}
+
+std::vector<InputFile> EventInputFiles(const TSettings &settings, InputBytes &files) {
+    std::vector<InputFile> inputs = EventFiles(settings, files);
+    for (const InputFile &input : inputs)
+        if (input.Role == EventMaskRole) gis::ReadInitialInputOnce(files, input.Path);
     return inputs;
 }
 

@@ -25,9 +25,11 @@ bool IsGridInput(std::string_view role);
 // The setting that names an input of `role`; empty for an input an option names.
 std::string_view InputSetting(std::string_view role);
 
-// The schedule `settings` name and its masks, each read into `files` once (the masks as
-// grids): nothing when they name none. The masks of a schedule that cannot be read are
-// not known; its run fails on it.
+// The schedule `settings` name and its masks, the schedule read into `files` once:
+// nothing when they name none. The masks of a schedule that cannot be read are not
+// known; its run fails on it.
+std::vector<InputFile> EventFiles(const TSettings &settings, InputBytes &files);
+// The same, each mask read into `files` too, as a grid.
 std::vector<InputFile> EventInputFiles(const TSettings &settings, InputBytes &files);
 
 // The schedule `settings` name, its masks read on a plot of `width` x `height` cells,

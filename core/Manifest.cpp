@@ -12,7 +12,6 @@
 #include "JsonText.h"
 #include "OutputRegistry.h"
 #include "SettingsTable.h"
-#include "StateFile.h"
 #include "Simul.h"
 
 namespace glebix::batch {
@@ -24,20 +23,11 @@ namespace {
 // A path, or null for an output not asked for.
 Json PathOrNull(const std::string &path) { return path.empty() ? Json() : Json(path); }
 
-// A setting that came after the first records (a state file's later version) and that
-// they leave out at its default: a run that does not use it is recorded as before it.
-bool LeftOut(const std::string &name, const TSettings &settings) {
-    const SettingRow &row = *FindSettingRow(name);
-    static const TSettings defaults = DefaultSettings();
-    return row.omittedWhenDefault && row.firstStateVersion > StateFileFirstVersion &&
-           SettingText(name, settings) == SettingText(name, defaults);
-}
-
 Json SettingsObject(const TSettings &settings) {
     Json object = Json::Object();
     object["StepCount"] = settings.Run.StepCount;
     for (const std::string &name : SettingNames())
-        if (!LeftOut(name, settings)) object[name] = SettingText(name, settings);
+        if (!LeftOutOfRecords(name, settings)) object[name] = SettingText(name, settings);
     return object;
 }
 

@@ -277,9 +277,13 @@ std::string InputFileRead(const InputFile &input) {
 std::optional<std::string> InputClash(const TSettings &settings, const OutputKind &kind, const std::string &path) {
     std::vector<Place> outputs;
     AddOutputPlaces(kind, path, outputs, false);
-    for (const InitialSource &source : InitialSources(settings.Initial)) {
-        if (source.path.empty()) continue;
-        const Place input = InputPlace({std::string(source.role), source.path});
+    std::vector<InputFile> inputs;
+    for (const InitialSource &source : InitialSources(settings.Initial))
+        if (!source.path.empty()) inputs.push_back({std::string(source.role), source.path});
+    InputBytes schedule;
+    for (InputFile &in : EventFiles(settings, schedule)) inputs.push_back(std::move(in));
+    for (const InputFile &in : inputs) {
+        const Place input = InputPlace(in);
         for (const Place &out : outputs)
             if (auto clash = Clash(out, input)) return clash;
     }

@@ -13,6 +13,7 @@
 #include "SettingsRegistry.h"
 #include "WordList.h"
 #include "PlotShape.h"
+#include "StateFile.h"
 
 namespace glebix::batch {
 
@@ -208,6 +209,13 @@ std::string SettingText(std::string_view name, const TSettings &settings) {
     WithSetting(settings, name, SettingSetter::ByName,
                 [&text](const SettingRow &, const auto &member) { text = TextOf(member); });
     return text;
+}
+
+bool LeftOutOfRecords(std::string_view name, const TSettings &settings) {
+    const SettingRow *row = FindSettingRow(name);
+    static const TSettings defaults = DefaultSettings();
+    return row && row->omittedWhenDefault && row->firstStateVersion > StateFileFirstVersion &&
+           SettingText(name, settings) == SettingText(name, defaults);
 }
 
 std::string SettingKindText(std::string_view name) {

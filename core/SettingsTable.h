@@ -43,6 +43,12 @@ std::optional<std::string> CheckSavedSetting(std::string_view name, std::string_
 // numbers). Empty for an unknown name.
 std::string SettingText(std::string_view name, const TSettings &settings);
 
+// Whether a run's records (its manifest, its NetCDF file) leave the setting `name` out:
+// a setting that came after the first records and that a state file leaves out at its
+// default, holding that default, so that a run that does not use it is recorded as
+// before it.
+bool LeftOutOfRecords(std::string_view name, const TSettings &settings);
+
 // How a setting's value is written, in one word with its range where it has one:
 // "real", "whole", "whole 1-50", "mode 0-2", "flag", "path". Empty for an unknown name.
 std::string SettingKindText(std::string_view name);

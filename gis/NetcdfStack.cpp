@@ -226,7 +226,8 @@ void NetcdfStack::DefineGlobals(const Simul &simul, std::uint32_t seed, const Ge
     if (status == NC_NOERR) status = nc_put_att_double(nc_, NC_GLOBAL, "seed", NC_DOUBLE, 1, &seedValue);
     PutText(nc_, NC_GLOBAL, "setting_StepCount", simul.Settings.Run.StepCount, status);
     for (const std::string &name : batch::SettingNames())
-        PutText(nc_, NC_GLOBAL, ("setting_" + name).c_str(), batch::SettingText(name, simul.Settings), status);
+        if (!batch::LeftOutOfRecords(name, simul.Settings))
+            PutText(nc_, NC_GLOBAL, ("setting_" + name).c_str(), batch::SettingText(name, simul.Settings), status);
     Check(status);
 }
 
