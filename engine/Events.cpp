@@ -99,6 +99,12 @@ void ApplyEvents(Simul &simul, const EventSchedule &schedule, std::int32_t step)
         if (event.AppliesAt(step)) ApplyEvent(simul, schedule, event);
 }
 
+bool EventsChangeMoreThanCountsAt(const EventSchedule &schedule, std::int32_t step) {
+    return std::any_of(schedule.Events.begin(), schedule.Events.end(), [step](const ScheduledEvent &e) {
+        return e.Action != EventAction::RemoveFauna && e.AppliesAt(step);
+    });
+}
+
 TSettings SettingsAnEventMayGive(const TSettings &settings, const EventSchedule &schedule) {
     TSettings out = settings;
     for (const ScheduledEvent &event : schedule.Events) {

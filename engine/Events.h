@@ -59,6 +59,10 @@ struct EventSchedule {
 // for a probability strictly between 0 and 1; no event can fault.
 void ApplyEvents(Simul &simul, const EventSchedule &schedule, std::int32_t step);
 
+// Whether an event of step `step` changes the soil or a setting, which the counts and
+// the generator kept before the step cannot give back.
+bool EventsChangeMoreThanCountsAt(const EventSchedule &schedule, std::int32_t step);
+
 // `settings` with every setting a Set event of `schedule` names given the values the
 // run could hold at some step: the lowest one of those values and the settings' own.
 // For the bounds a saved state is checked against (StateReach.h).
