@@ -36,3 +36,18 @@ def test_a_faulty_schedule_is_refused_at_set_up(tmp_path):
     (tmp_path / "ev.csv").write_text(HEADER + "3,,remove_fauna,all,2\n")
     with pytest.raises(Exception, match=r"ev\.csv:2: colonne value : «2»"):
         glebix.Simulation(seed=1, steps=5, EventsFilePath=tmp_path / "ev.csv").run()
+
+
+def test_a_geotiff_mask_acts_as_the_same_cells_in_an_ascii_grid(batch, tmp_path):
+    from osgeo import gdal
+
+    gdal.UseExceptions()
+    track(tmp_path / "track.asc")
+    gdal.Translate(str(tmp_path / "track.tif"), str(tmp_path / "track.asc"), format="GTiff")
+    for name in ("asc", "tif"):
+        (tmp_path / f"{name}.csv").write_text(HEADER + f"3,4,add_compacted,track.{name},30\n5,,remove_fauna,track.{name},0.6\n")
+        batch("--seed", 2, "--steps", 12, "--events", f"{name}.csv", "--out", name)
+    assert (tmp_path / "asc/RireVed1a1p1.txt").read_bytes() == (tmp_path / "tif/RireVed1a1p1.txt").read_bytes()
+    plain = batch("--seed", 2, "--steps", 12, "--out", "plain")
+    assert plain.returncode == 0
+    assert (tmp_path / "plain/RireVed1a1p1.txt").read_bytes() != (tmp_path / "tif/RireVed1a1p1.txt").read_bytes()
