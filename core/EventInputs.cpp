@@ -39,7 +39,7 @@ std::shared_ptr<const std::string> GridBytes(const std::string &path, const Inpu
 std::optional<std::string> ReadMask(ParsedEvents &parsed, std::size_t k, const std::string &schedulePath, int width,
                                     int height, const InputBytes *given) {
     const std::string &path = parsed.MaskPaths[k];
-    const std::string place = EventsPlace(schedulePath, parsed.MaskLines[k], EventColumns[3]);
+    const std::string place = EventsPlace(schedulePath, parsed.MaskLines[k], EventWhereColumn);
     auto plot = std::make_unique<TPlot>(width, height);
     try {
         ReadEnvironmentText(*GridBytes(path, given), path, *plot);

@@ -17,6 +17,8 @@ namespace glebix::batch {
 
 // The header's names, in their order.
 inline constexpr const char *EventColumns[] = {"step", "every", "action", "where", "value"};
+// The column that names a cell action's mask.
+inline constexpr const char *EventWhereColumn = EventColumns[3];
 
 struct ParsedEvents {
     // The events, their masks listed once each by their `where` without their cells.
