@@ -13,6 +13,7 @@
 #include "BatchOptions.h"
 #include "BatchRun.h"
 #include "Errors.h"
+#include "EventInputs.h"
 #include "FileIo.h"
 #include "Messages.h"
 #include "OutputPlaces.h"
@@ -153,6 +154,7 @@ int UsageError(const std::vector<std::string> &problems) {
 
 int Run(const BatchOptions &options) {
     if (auto problems = PlotShapeProblems(options); !problems.empty()) return UsageError(problems);
+    if (auto problems = EventScheduleProblems(options); !problems.empty()) return UsageError(problems);
     if (auto problems = CheckOutputPlaces(options); !problems.empty()) return UsageError(problems);
     const StudyWarnings warnings = CollectWarnings(options);
     PrintWarnings(warnings);

@@ -91,7 +91,8 @@ void CheckRepeat(Gathered &g) {
                                         "--slice",
                                         "--independent-seeds",
                                         "--stop-when",
-                                        "--follow"};
+                                        "--follow",
+                                        "--events"};
     for (const char *name : fixed)
         if (std::find(g.seen.begin(), g.seen.end(), name) != g.seen.end())
             g.problems.push_back(Message("option.not_with_repeat", {name}));

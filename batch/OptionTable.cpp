@@ -125,6 +125,13 @@ void AnimateCellSize(Gathered &g, const std::string &value) {
         g.options.AnimateCellSize = size;
 }
 
+// --events FILE: the setting that names the schedule, among the --set texts.
+void EventsOption(Gathered &g, const std::string &value) {
+    std::optional<std::string> path;
+    InputPath(g, "--events", value, path);
+    if (path) g.sets.push_back(std::string(EventsPathSetting) + "=" + *path);
+}
+
 void Seed(Gathered &g, const std::string &value) {
     if (auto s = ParseSeed(value))
         g.options.Seed = *s;
@@ -213,6 +220,7 @@ const std::vector<OptionEntry> &OptionTable() {
              if (path) g.paramsPaths.push_back(*path);
          }},
         {"--species", nullptr, "FILE", "help.species", [](G &g, S v) { InputPath(g, "--species", v, g.speciesPath); }},
+        {"--events", nullptr, "FILE", "help.events", EventsOption},
         Output("--out"),
         Output("--trace"),
         {"--follow", nullptr, "X,Y", "help.follow", [](G &g, S v) { g.options.FollowPoint = v; }},

@@ -235,7 +235,7 @@ std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const
     c.Message = record.Message;
     c.Started = facts.Started;
     c.Seconds = record.Seconds;
-    c.Settings = simul.Settings;
+    c.Settings = simul.SettingsAsBegun();  // before the events changed any
     c.Inputs = inputs;
     c.Georeference = gis::RunGeoreference(simul);
     WrittenOutputs(plan, facts, c);

@@ -12,6 +12,7 @@
 
 #include "Errors.h"
 #include "FileIo.h"
+#include "EventInputs.h"
 #include "InitialSources.h"
 #include "Messages.h"
 #include "OutputRegistry.h"
@@ -78,7 +79,7 @@ std::vector<InputFile> AllInputs(const BatchOptions &options) {
     for (std::size_t k = 0; k < comparedPoints; ++k) {
         const TSettings settings = PointSettings(options, options.Points[k]);
         for (InputFile &in : RunInputs(options, &settings))
-            if (!InitialPathSetting(in.Role).empty()) inputs.push_back(std::move(in));
+            if (!InputSetting(in.Role).empty()) inputs.push_back(std::move(in));
         AddUnreadInitialFiles(settings, inputs);
     }
     return inputs;
@@ -86,7 +87,7 @@ std::vector<InputFile> AllInputs(const BatchOptions &options) {
 
 // The setting or option that names an input.
 std::string InputName(const InputFile &in) {
-    const std::string_view setting = InitialPathSetting(in.Role);
+    const std::string_view setting = InputSetting(in.Role);
     return setting.empty() ? "--" + in.Role : std::string(setting);
 }
 
@@ -270,15 +271,19 @@ std::optional<std::string> CheckFile(const Place &place) {
 }  // namespace
 
 std::string InputFileRead(const InputFile &input) {
-    return InitialPathSetting(input.Role).empty() ? input.Path : gis::SplitRasterPath(input.Path).File;
+    return IsGridInput(input.Role) ? gis::SplitRasterPath(input.Path).File : input.Path;
 }
 
 std::optional<std::string> InputClash(const TSettings &settings, const OutputKind &kind, const std::string &path) {
     std::vector<Place> outputs;
     AddOutputPlaces(kind, path, outputs, false);
-    for (const InitialSource &source : InitialSources(settings.Initial)) {
-        if (source.path.empty()) continue;
-        const Place input = InputPlace({std::string(source.role), source.path});
+    std::vector<InputFile> inputs;
+    for (const InitialSource &source : InitialSources(settings.Initial))
+        if (!source.path.empty()) inputs.push_back({std::string(source.role), source.path});
+    InputBytes schedule;
+    for (InputFile &in : EventFiles(settings, schedule)) inputs.push_back(std::move(in));
+    for (const InputFile &in : inputs) {
+        const Place input = InputPlace(in);
         for (const Place &out : outputs)
             if (auto clash = Clash(out, input)) return clash;
     }

@@ -5,6 +5,7 @@
 
 #include "Errors.h"
 #include "InitialSources.h"
+#include "EventInputs.h"
 #include "InputFile.h"
 #include "Manifest.h"
 #include "Messages.h"
@@ -73,8 +74,9 @@ void CheckInputs(const Json &inputs, BatchOptions &options, std::vector<std::str
         if (role == "design") continue;
         if (role == "species" || role == "params") options.Inputs.push_back({role, path});
         const std::vector<std::string> what{path, role};
-        // An initial raster is checksummed as the grid the runs read it as (RasterInput.h).
-        const bool initial = !InitialPathSetting(role).empty();
+        // An initial raster or a mask is checksummed as the grid the runs read it as
+        // (RasterInput.h).
+        const bool initial = IsGridInput(role);
         const ReadInput &read =
             initial ? gis::ReadInitialInputOnce(*options.Files, path) : ReadInputOnce(*options.Files, path);
         if (!read.Bytes) {

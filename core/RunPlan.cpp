@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "EventInputs.h"
 #include "FileIo.h"
 #include "InitialSources.h"
 #include "RasterInput.h"
@@ -19,8 +20,10 @@ std::vector<InputFile> RunInputs(const BatchOptions &options, const TSettings *s
     if (!ownFiles) return inputs;
     for (const InitialSource &source : ReadInitialSources(in))
         inputs.push_back({std::string(source.role), source.path});
+    for (InputFile &input : EventInputFiles(settings ? *settings : options.Settings, *options.Files))
+        inputs.push_back(std::move(input));
     for (const InputFile &input : inputs) {
-        if (!InitialPathSetting(input.Role).empty())
+        if (IsGridInput(input.Role))
             gis::ReadInitialInputOnce(*options.Files, input.Path);
         else
             ReadInputOnce(*options.Files, input.Path);

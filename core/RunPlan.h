@@ -16,8 +16,9 @@ namespace glebix::batch {
 
 // Every input file the runs read: the --species and --params files in the order given,
 // the design, then the initial environment and distribution files when their mode
-// reads one (with `settings`, a point's, when given; none on resume, which has no
-// set-up, nor for a design without `settings`: its runs read their points' files).
+// reads one, and the schedule of events with its masks (with `settings`, a point's,
+// when given; none on resume, which has no set-up, nor for a design without
+// `settings`: its runs read their points' files).
 // Each is read once into options.Files (a failed read is kept there and fails the
 // runs). Not thread-safe: the inputs of every point are read before the runs start.
 std::vector<InputFile> RunInputs(const BatchOptions &options, const TSettings *settings = nullptr);

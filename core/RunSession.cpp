@@ -5,6 +5,7 @@
 
 #include "Conversions.h"
 #include "Errors.h"
+#include "EventInputs.h"
 #include "FileIo.h"
 #include "GeoTiffGrids.h"
 #include "Georeference.h"
@@ -79,6 +80,8 @@ void RunSession::SetUp() {
     simul_->GivenInputs = inputs_ ? inputs_ : gis::InitialInputs(settings_);
     simul_->RefuseChartCellOutside = true;
     simul_->SetUpRun(seed_);
+    simul_->Events =
+        LoadEventSchedule(simul_->Settings, simul_->Plot.Width, simul_->Plot.Height, simul_->GivenInputs.get());
     simul_->InputGridCrs.reset();
     if (simul_->InputGridPlacement) simul_->InputGridCrs = gis::RunGeoreference(*simul_).CrsWkt;
     setUp_ = true;

@@ -13,6 +13,7 @@
 #include "SettingsRegistry.h"
 #include "WordList.h"
 #include "PlotShape.h"
+#include "StateFile.h"
 
 namespace glebix::batch {
 

@@ -1,5 +1,7 @@
 #include "StateOutputs.h"
 
+#include "Events.h"
+
 namespace glebix::batch {
 
 StateOutputs::StateOutputs(const StatePlan &plan, std::uint32_t masterSeed, std::uint32_t runSeed,
@@ -34,6 +36,8 @@ void StateOutputs::AfterStep(const Simul &simul, std::int32_t step) {
 std::optional<StateSource> StateOutputs::AfterFailure(const Simul &simul, std::int32_t stepsReached) const {
     if (!kept_ || keptStep_ != stepsReached) return AtEnd(simul, stepsReached);
     if (simul.EnvironmentUpdatesBegun() != keptEnvironmentUpdates_) return std::nullopt;
+    // The step's events changed the soil or the settings before its processes.
+    if (simul.Events && EventsChangeMoreThanCountsAt(*simul.Events, stepsReached + 1)) return std::nullopt;
     StateSource state{AtEnd(simul, stepsReached).Header, simul.Plot, keptDensity_};
     state.Header.Generator = keptGenerator_;
     return state;

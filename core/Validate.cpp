@@ -11,6 +11,7 @@
 
 #include "Conversions.h"
 #include "Errors.h"
+#include "EventInputs.h"
 #include "InitialFiles.h"
 #include "InitialSources.h"
 #include "Messages.h"
@@ -178,6 +179,7 @@ std::vector<std::string> ValidateRun(const BatchOptions &options) {
             for (const std::string &p : own)
                 if (!inAll(p)) problems.push_back(Labelled(Message("run.point", {std::to_string(point)}), p));
     }
+    for (std::string &p : EventScheduleProblems(options)) problems.push_back(std::move(p));
     // With the inputs sound, every run is tried as far as its first step.
     if (problems.empty()) CheckRuns(options, problems);
     for (std::string &p : CheckOutputPlaces(options)) problems.push_back(std::move(p));

@@ -93,6 +93,7 @@ inline constexpr EngineMessageRow EngineMessageRows[] = {
     {"engine.state_cell_size", "« grid_placement » : la taille de case doit être positive"},
     {"engine.state_placement_without_file", "« grid_placement » sans fichier initial (seule une grille lue en donne une)"},
     {"engine.state_grid_width", "grille « {0} » : il faut {1} nombres par ligne"},
+    {"engine.state_mask_row", "masque « {0} » : il faut {1} caractères 0 ou 1 par ligne"},
     {"engine.state_chart_cell", "case du graphique « {0} » autre que celle des paramètres"},
     {"engine.state_step_count", "nombre de pas « {0} » autre que celui du paramètre StepCount"},
     {"engine.state_step_beyond", "le pas atteint dépasse le nombre de pas de la simulation"},

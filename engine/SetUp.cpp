@@ -143,6 +143,9 @@ void Simul::SetUpRun(std::optional<std::uint32_t> seed) {
     else
         ReseedFromClock();
     RunSeed = RandomSeed;
+    Events.reset();
+    StepsBegun = 0;
+    SettingsBeforeEvents.reset();
     InitialisePlot();
     TakeSpeciesParameters();
 }

@@ -73,6 +73,7 @@ struct RunSettings {
     bool SaveResults = false;             // write the result file at the last step
     std::string ResultDirectory;          // directory of the result file; read when it is written
     std::string StepCount = "300";        // whole number: steps of a run; read when a run starts
+    std::string EventsFilePath;           // schedule of management events; read at set-up, not in the windows
     // Whether the chart cell's texts were given by name rather than left at their
     // default, which on a plot of another size than 50 x 50 stands for its centre.
     bool ChartCellXGiven = false;

@@ -61,6 +61,11 @@ struct SpeciesFileValue {
 // 32 bits, or its shares within 0 to 100 (StateReach.h).
 enum class StateKept { Nothing, Counts, Shares };
 
+// The setting that names a run's schedule of management events (Events.h), and the
+// state file's version that first records one.
+inline constexpr std::string_view EventsPathSetting = "EventsFilePath";
+inline constexpr int EventsStateVersion = 3;
+
 inline constexpr std::int32_t NoMinimum = INT32_MIN;
 inline constexpr std::int32_t NoMaximum = INT32_MAX;
 
@@ -310,6 +315,12 @@ void VisitSettings(S &s, Visit visit) {
               .KeepsWhenNotNegative(StateKept::Shares),
           ru.DecompactionD);
     VisitSoilMapSettings(in, visit);
+    // The windows offer no schedule: a state file names one only when a run had it.
+    visit(SettingRow{EventsPathSetting, K::Path, R::AtSetUp, N, "events",
+                     "calendrier des interventions (CSV step,every,action,where,value)", NoMinimum, NoMaximum,
+                     EventsStateVersion, true}
+              .AsExtension(),
+          ru.EventsFilePath);
     VisitOutputSettings(ru, visit);
     VisitPlotSettings(s.Plot, visit);
 }

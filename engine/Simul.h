@@ -21,6 +21,7 @@
 namespace glebix {
 
 class CellShare;
+struct EventSchedule;
 class FastDispersal;
 class StepResources;
 class MortalityCache;
@@ -81,6 +82,17 @@ public:
     // Bytes of input files already read by the caller; set-up reads the files it does
     // not find here. Null in the program: every set-up reads its files anew.
     std::shared_ptr<const InputBytes> GivenInputs;
+
+    // ---- Management events (Events.h) -----------------------------------------
+    // The run's schedule, applied at the start of each step; none: nothing happens
+    // besides the processes. Set-up clears it: the front ends give it after set-up.
+    std::shared_ptr<const EventSchedule> Events;
+    // The steps begun since set-up, or since the saved step a run was put back at: the
+    // events' clock.
+    std::int32_t StepsBegun = 0;
+    // The settings as the run began, kept when an event first changes one of them.
+    std::optional<TSettings> SettingsBeforeEvents;
+    const TSettings &SettingsAsBegun() const { return SettingsBeforeEvents ? *SettingsBeforeEvents : Settings; }
 
     // Lets pending window events run; called at every yield point of the processes.
     // Does nothing by default.

@@ -11,6 +11,7 @@
 #include "AtomicFile.h"
 #include "Conversions.h"
 #include "Errors.h"
+#include "EventsState.h"
 #include "OrderedPieces.h"
 #include "SettingsRegistry.h"
 #include "Sha256.h"
@@ -111,6 +112,7 @@ StateHeader CaptureHeader(const Simul &simul, std::uint32_t masterSeed, std::uin
     header.Generator = simul.RandomSeed;
     header.InputGridPlacement = simul.InputGridPlacement;
     header.InputGridCrs = simul.InputGridCrs;
+    header.Events = simul.Events;
     return header;
 }
 
@@ -131,6 +133,9 @@ void RestoreRun(const SavedRun &run, Simul &simul) {
     simul.InputGridPlacement = run.InputGridPlacement;
     simul.InputGridCrs = run.InputGridCrs;
     simul.Plot = run.Plot;
+    simul.Events = run.Events;
+    simul.StepsBegun = run.Step;
+    simul.SettingsBeforeEvents.reset();
 }
 
 namespace {
@@ -153,9 +158,9 @@ void AppendSoilMaps(std::string &out, const TPlot &plot) {
 // The lines before the grids, of a plot of `plot`'s shape.
 void AppendHeader(std::string &out, const StateHeader &run, const TPlot &plot) {
     const bool keepsCrs = run.InputGridPlacement && run.InputGridCrs;
-    const int version = plot.Habitat.Size() > 0 || plot.Soil.Any() ? StateFileExtensionsVersion
-                        : keepsCrs                                 ? StateFileCrsVersion
-                                                                   : StateFileFirstVersion;
+    const int version = plot.Habitat.Size() > 0 || plot.Soil.Any() || run.Events ? StateFileExtensionsVersion
+                        : keepsCrs                                               ? StateFileCrsVersion
+                                                                                 : StateFileFirstVersion;
     out += std::string(StateFileMagic) + " " + std::to_string(version) + "\n";
     // One line "<kind> <name> <value>" per field.
     auto lines = [&out](const char *kind) {
@@ -195,6 +200,7 @@ void AppendHeader(std::string &out, const StateHeader &run, const TPlot &plot) {
     out += "\nplot_extent " + std::to_string(plot.NRows) + " " + std::to_string(plot.NCols) + " " +
            std::to_string(plot.CellSize) + "\n";
     AppendSoilMaps(out, plot);
+    if (run.Events) AppendEventsSection(out, *run.Events, plot.Width, plot.Height);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 //   plot_extent <nrows> <ncols> <cellsize>
 //   compaction_c_map, decompaction_d_map   from version 3, each only when its map is in
 //     use (SoilMaps.h), followed by its lines as the grids below
+//   the run's schedule of events, from version 3, only when it has one (EventsState.h)
 //   density / compacted / decompacted, each followed by 50 lines of 50 values:
 //     line k holds row index k, its values for column index 1 to 50
 //   habitat, laid out as those, 1 or 0 a cell   from version 3, with a habitat mask only
@@ -22,6 +23,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,15 +31,16 @@
 
 #include "Plot.h"
 #include "Settings.h"
+#include "SettingsRegistry.h"
 #include "Simul.h"
 
 namespace glebix {
 
 inline constexpr const char *StateFileMagic = "GLEBIX-STATE";
 // The newest version read. A state is written in the oldest version that holds it: 1
-// unless it has a grid's CRS to keep (version 2), or a habitat mask or soil maps
-// (version 3, whose CRS line is there when the CRS is known), so older programs read
-// all they can.
+// unless it has a grid's CRS to keep (version 2), or a habitat mask, soil maps or a
+// schedule of events (version 3, whose CRS line is there when the CRS is known), so
+// older programs read all they can.
 inline constexpr int StateFileVersion = 3;
 inline constexpr int StateFileFirstVersion = 1;
 inline constexpr int StateFileCrsVersion = 2;
@@ -55,6 +58,7 @@ struct StateHeader {
     std::uint32_t Generator = 0;                      // the generator's state after step `Step`
     std::optional<GridPlacement> InputGridPlacement;  // as Simul holds it
     std::optional<std::string> InputGridCrs;          // as Simul holds it; unknown in a version 1 file
+    std::shared_ptr<const EventSchedule> Events;      // as Simul holds it (EventsState.h)
 };
 
 struct SavedRun : StateHeader {

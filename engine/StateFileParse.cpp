@@ -6,6 +6,7 @@
 #include "Conversions.h"
 #include "Errors.h"
 #include "Habitat.h"
+#include "EventsState.h"
 #include "InitialSources.h"
 #include "SettingsRegistry.h"
 #include "Sha256.h"
@@ -261,6 +262,15 @@ void ReadRunPlace(LineCursor &lines, const PlotShape &shape, SavedRun &run) {
         lines.Fail(EngineMessage("engine.state_generator", {lines.Current()}));
 }
 
+// The run's schedule, which a state has when, and only when, its settings name one.
+void ReadEvents(LineCursor &lines, int version, const PlotShape &shape, SettingCheck checkSetting, SavedRun &run) {
+    const bool named = !run.Settings.Run.EventsFilePath.empty();
+    if (version >= EventsStateVersion && lines.NextBegins("events "))
+        run.Events = ReadEventsSection(lines, shape.Width, shape.Height, checkSetting);
+    if (named && !run.Events) lines.Fail(EngineMessage("engine.state_expected", {"events"}));
+    if (!named && run.Events) lines.Fail(EngineMessage("engine.state_unknown_setting", {"events"}));
+}
+
 }  // namespace
 
 SavedRun ParseStateFile(std::string_view text, const std::string &path, SettingCheck checkSetting) {
@@ -292,7 +302,9 @@ SavedRun ParseStateFile(std::string_view text, const std::string &path, SettingC
     run.Plot.NCols = extent[1];
     run.Plot.CellSize = extent[2];
     ReadSoilMapGrids(lines, version, run.Settings.Initial, run.Plot);
-    ReadPlot(lines, ReachableState(run.Settings, run.Species, run.Step, run.Plot.Soil), run.Plot);
+    ReadEvents(lines, version, shape, checkSetting, run);
+    const TSettings reached = run.Events ? SettingsAnEventMayGive(run.Settings, *run.Events) : run.Settings;
+    ReadPlot(lines, ReachableState(reached, run.Species, run.Step, run.Plot.Soil), run.Plot);
     if (UsesHabitatMask(run.Settings.Initial)) ReadHabitat(lines, run.Plot);
     if (!lines.AtEnd()) {
         lines.Next("");

@@ -8,6 +8,7 @@
 #include "Conversions.h"
 #include "FloatChecks.h"
 #include "CellShare.h"
+#include "Events.h"
 #include "Simul.h"
 #include "StepResources.h"
 #include "TrialCount.h"
@@ -19,6 +20,8 @@ void Simul::TimeStep() { StepWith(false); }
 void Simul::TimeStepReference() { StepWith(true); }
 
 void Simul::StepWith(bool plainForms) {
+    ++StepsBegun;
+    if (Events) ApplyEvents(*this, *Events, StepsBegun);
     plainForms ? ReproduceReference() : Reproduce();
     // The order of mortality and dispersal is read once per step.
     if (Settings.Species.DispersalFirst) {

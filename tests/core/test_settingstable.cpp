@@ -170,12 +170,13 @@ TEST(SettingsTable, AcceptedTextConvertsAsTheFieldWould) {
 }
 
 TEST(SettingsTable, EveryNameHasATextAndAcceptsItBack) {
-    EXPECT_EQ(SettingNames().size(), 33u);
+    EXPECT_EQ(SettingNames().size(), 34u);
     const TSettings defaults;
     for (const std::string &name : SettingNames()) {
         TSettings s;
         const std::string text = SettingText(name, defaults);
-        if (name == "EnvFilePath" || name == "DistFilePath" || name == "HabitatFilePath" || IsSoilMapSetting(name))
+        if (name == "EnvFilePath" || name == "DistFilePath" || name == "HabitatFilePath" || name == "EventsFilePath" ||
+            IsSoilMapSetting(name))
             continue;  // empty by default
         EXPECT_EQ(ApplySetting(name, text, s), std::nullopt) << name << "=" << text;
         EXPECT_EQ(SettingText(name, s), text) << name;

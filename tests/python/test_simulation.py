@@ -98,10 +98,10 @@ def test_a_view_keeps_its_simulation_alive():
 def test_settings_round_trip_and_defaults_match_the_batch_manifest(batch, tmp_path):
     batch("--seed", 1, "--steps", 0, "--out", "out")
     batch_settings = manifest(tmp_path / "out" / "manifest.json")["settings"]
-    # The model extensions' settings (habitat mask, soil maps) are left out of the manifest at their default.
+    # The model extensions' settings (habitat mask, soil maps, events) are left out of the manifest at their default.
     recorded = {k: v for k, v in batch_settings.items() if k != "StepCount"}
     assert {k: v for k, v in glebix.SETTINGS.items() if k in recorded} == recorded
-    assert set(glebix.SETTINGS) - set(recorded) == {"HabitatFilePath", "EnvNoDataNonHabitat", "CompactionCMapPath", "DecompactionDMapPath"}
+    assert set(glebix.SETTINGS) - set(recorded) == {"HabitatFilePath", "EnvNoDataNonHabitat", "CompactionCMapPath", "DecompactionDMapPath", "EventsFilePath"}
     sim = glebix.Simulation(seed=3, steps=15, **VARIED)
     copy = glebix.Simulation(seed=sim.seed, steps=sim.steps, **sim.settings)
     assert sim.run().equals(copy.run())

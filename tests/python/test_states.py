@@ -105,10 +105,10 @@ def test_the_settings_python_offers_are_those_the_batch_tool_records_with_their_
     batch("--steps", "0", "--seed", "1", "--out", "o")
     recorded = json.loads((tmp_path / "o" / "manifest.json").read_text())["settings"]
     assert recorded.pop("StepCount") == "0"  # an argument of a run in Python, not a setting
-    # The model extensions' settings (habitat mask, soil maps) are left out while at their default.
+    # The model extensions' settings (habitat mask, soil maps, events) are left out while at their default.
     offered = {name: value for name, value in glebix.SETTINGS.items() if name in recorded}
     assert offered == recorded
-    assert set(glebix.SETTINGS) - set(recorded) == {"HabitatFilePath", "EnvNoDataNonHabitat", "CompactionCMapPath", "DecompactionDMapPath"}
+    assert set(glebix.SETTINGS) - set(recorded) == {"HabitatFilePath", "EnvNoDataNonHabitat", "CompactionCMapPath", "DecompactionDMapPath", "EventsFilePath"}
     assert list(glebix.SETTING_INFO) == list(glebix.SETTINGS)
 
 

@@ -1,0 +1,137 @@
+#include "EventInputs.h"
+
+#include <algorithm>
+#include <set>
+#include <tuple>
+
+#include "Conversions.h"
+#include "Errors.h"
+#include "EventsFile.h"
+#include "InitialFiles.h"
+#include "InitialSources.h"
+#include "Messages.h"
+#include "RasterInput.h"
+#include "RunPlan.h"
+#include "Simul.h"
+
+namespace glebix::batch {
+
+namespace {
+
+// A mask's values: 1 inside, 0 (or no value) outside.
+constexpr double InsideValue = 1;
+constexpr double OutsideValue = 0;
+
+// The bytes of a grid input: `given`'s when it holds the path (its failure raised),
+// else read now as the initial files are.
+std::shared_ptr<const std::string> GridBytes(const std::string &path, const InputBytes *given) {
+    InputBytes store;
+    const ReadInput *read = nullptr;
+    if (given)
+        if (const auto found = given->find(path); found != given->end()) read = &found->second;
+    if (!read) read = &gis::ReadInitialInputOnce(store, path);
+    if (!read->Bytes) throw GlebixError(read->Error, ErrorContext{{}, path, 0, 0, {}});
+    return read->Bytes;
+}
+
+// The cells of mask `k` of `parsed`, read with the initial environment's reader on a
+// scratch plot whose shares start at 0; a problem names the schedule's line.
+std::optional<std::string> ReadMask(ParsedEvents &parsed, std::size_t k, const std::string &schedulePath, int width,
+                                    int height, const InputBytes *given) {
+    const std::string &path = parsed.MaskPaths[k];
+    const std::string place = EventsPlace(schedulePath, parsed.MaskLines[k], EventWhereColumn);
+    auto plot = std::make_unique<TPlot>(width, height);
+    try {
+        ReadEnvironmentText(*GridBytes(path, given), path, *plot);
+    } catch (const GlebixError &e) { return place + LocalMessageWithContext(e); }
+    std::vector<std::uint8_t> &inside = parsed.Schedule.Masks[k].Inside;
+    inside.assign(static_cast<std::size_t>(plot->Cells()), 0);
+    for (int cell = 0; cell < plot->Cells(); ++cell) {
+        const double value = plot->Env.Data()[cell].Compacted;
+        if (value != InsideValue && value != OutsideValue)
+            return place + Message("events.mask_value", {path, std::to_string(cell / height + 1),
+                                                         std::to_string(cell % height + 1), FormatShortest(value)});
+        inside[static_cast<std::size_t>(cell)] = value == InsideValue;
+    }
+    return std::nullopt;
+}
+
+// The schedule at `path` with its masks' cells, and its problems.
+ParsedEvents ReadSchedule(const std::string &path, int width, int height, const InputBytes *given) {
+    ParsedEvents parsed;
+    try {
+        parsed = ParseEventsText(*InputFileBytes(path, given), path);
+    } catch (GlebixError &e) {
+        e.Context().Setting = EventsPathSetting;
+        e.Context().Path = path;
+        parsed.Problems.push_back(LocalMessageWithContext(e));
+        return parsed;
+    }
+    for (std::size_t k = 0; k < parsed.MaskPaths.size(); ++k)
+        if (auto problem = ReadMask(parsed, k, path, width, height, given)) parsed.Problems.push_back(*problem);
+    return parsed;
+}
+
+}  // namespace
+
+bool IsGridInput(std::string_view role) { return !InitialPathSetting(role).empty() || role == EventMaskRole; }
+
+std::string_view InputSetting(std::string_view role) {
+    if (role == EventsRole || role == EventMaskRole) return EventsPathSetting;
+    return InitialPathSetting(role);
+}
+
+std::vector<InputFile> EventFiles(const TSettings &settings, InputBytes &files) {
+    const std::string &path = settings.Run.EventsFilePath;
+    if (path.empty()) return {};
+    std::vector<InputFile> inputs{{EventsRole, path}};
+    const ReadInput &read = ReadInputOnce(files, path);
+    if (!read.Bytes) return inputs;
+    for (const std::string &mask : ParseEventsText(*read.Bytes, path).MaskPaths)
+        inputs.push_back({EventMaskRole, mask});
+    return inputs;
+}
+
+std::vector<InputFile> EventInputFiles(const TSettings &settings, InputBytes &files) {
+    std::vector<InputFile> inputs = EventFiles(settings, files);
+    for (const InputFile &input : inputs)
+        if (input.Role == EventMaskRole) gis::ReadInitialInputOnce(files, input.Path);
+    return inputs;
+}
+
+std::shared_ptr<const EventSchedule> LoadEventSchedule(const TSettings &settings, int width, int height,
+                                                       const InputBytes *given) {
+    const std::string &path = settings.Run.EventsFilePath;
+    if (path.empty()) return nullptr;
+    ParsedEvents parsed = ReadSchedule(path, width, height, given);
+    if (!parsed.Problems.empty()) throw GlebixError(parsed.Problems.front());
+    return std::make_shared<const EventSchedule>(std::move(parsed.Schedule));
+}
+
+std::vector<std::string> EventScheduleProblems(const BatchOptions &options) {
+    std::vector<std::string> problems;
+    if (options.Resumed) return problems;
+    const bool severalPoints = options.StudyDesign && options.Points.size() > 1;
+    std::set<std::tuple<std::string, int, int>> checked;  // each schedule once per plot size
+    auto simul = std::make_unique<Simul>();
+    simul->GivenInputs = options.Files;
+    for (const int point : options.Points) {
+        simul->Settings = PointSettings(options, point);
+        const std::string &path = simul->Settings.Run.EventsFilePath;
+        if (path.empty()) continue;
+        RunInputs(options, &simul->Settings);
+        PlotShape shape;
+        try {
+            shape = simul->TakePlotShape();
+        } catch (const std::exception &) { continue; }
+        if (!checked.emplace(path, shape.Width, shape.Height).second) continue;
+        for (std::string &problem : ReadSchedule(path, shape.Width, shape.Height, options.Files.get()).Problems) {
+            if (severalPoints) problem = Labelled(Message("run.point", {std::to_string(point)}), problem);
+            if (std::find(problems.begin(), problems.end(), problem) == problems.end())
+                problems.push_back(std::move(problem));
+        }
+    }
+    return problems;
+}
+
+}  // namespace glebix::batch

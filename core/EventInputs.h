@@ -1,0 +1,46 @@
+// A run's schedule of management events as the front ends read it: the schedule file
+// and the masks it names (each read as an initial environment file is, on the run's
+// plot), listed among the run's inputs, checked before anything runs, and handed to
+// the engine after set-up.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Events.h"
+#include "InputFile.h"
+#include "StudyOptions.h"
+
+namespace glebix::batch {
+
+// The roles of the schedule and of its masks among a run's inputs (the manifest's).
+inline constexpr const char *EventsRole = "events";
+inline constexpr const char *EventMaskRole = "event_mask";
+
+// Whether an input of `role` is read as a grid, a raster's as its grid text: the
+// initial files and the masks.
+bool IsGridInput(std::string_view role);
+// The setting that names an input of `role`; empty for an input an option names.
+std::string_view InputSetting(std::string_view role);
+
+// The schedule `settings` name and its masks, the schedule read into `files` once:
+// nothing when they name none. The masks of a schedule that cannot be read are not
+// known; its run fails on it.
+std::vector<InputFile> EventFiles(const TSettings &settings, InputBytes &files);
+// The same, each mask read into `files` too, as a grid.
+std::vector<InputFile> EventInputFiles(const TSettings &settings, InputBytes &files);
+
+// The schedule `settings` name, its masks read on a plot of `width` x `height` cells,
+// from `given` where it holds them, else from their files; null when they name none.
+// Raises GlebixError with the first problem: its file, line and column.
+std::shared_ptr<const EventSchedule> LoadEventSchedule(const TSettings &settings, int width, int height,
+                                                       const InputBytes *given);
+
+// Every problem of the schedules of the invocation's runs, each once, labelled with its
+// point when a design has several; nothing for a resumed run, whose state holds its
+// schedule. A run whose plot cannot be told is left to the plot's check.
+std::vector<std::string> EventScheduleProblems(const BatchOptions &options);
+
+}  // namespace glebix::batch
