@@ -7,6 +7,7 @@
 
 #include "AtomicFile.h"
 #include "CalibrationError.h"
+#include "TextLines.h"
 #include "Errors.h"
 #include "InputFile.h"
 #include "Messages.h"
@@ -62,16 +63,6 @@ private:
     const std::string &source_;
     std::size_t at_ = 0;
 };
-
-std::vector<std::string_view> Lines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
-        const std::size_t end = std::min(text.find('\n'), text.size());
-        lines.push_back(text.substr(0, end));
-        text.remove_prefix(std::min(end + 1, text.size()));
-    }
-    return lines;
-}
 
 std::string SliceName(const batch::Slice &slice) {
     return std::to_string(slice.Index) + "/" + std::to_string(slice.Count);
@@ -180,7 +171,7 @@ CalibrationSlice ReadCalibrationSlice(std::string_view text, const std::string &
     const auto fail = [&source](std::size_t line) -> CalibrationSlice {
         throw GlebixError(Message("calibration.slice_corrupt", {source, CountText(line)}));
     };
-    const std::vector<std::string_view> lines = Lines(text);
+    const std::vector<std::string_view> lines = calibration::TextLines(text);
     if (digestAt == std::string_view::npos || text.empty() || text.back() != '\n') return fail(lines.size());
     const std::string_view body = text.substr(0, digestAt + 1);
     if (text.substr(digestAt + 1) != std::string(DigestRecord) + Sha256Hex(body) + '\n') return fail(lines.size());

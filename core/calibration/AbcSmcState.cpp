@@ -19,6 +19,7 @@
 
 #include "AbcSmc.h"
 #include "CalibrationError.h"
+#include "TextLines.h"
 
 namespace glebix::calibration {
 
@@ -64,16 +65,6 @@ private:
     std::size_t number_;
     std::size_t at_ = 0;
 };
-
-std::vector<std::string_view> Lines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
-        const std::size_t end = std::min(text.find('\n'), text.size());
-        lines.push_back(text.substr(0, end));
-        text.remove_prefix(std::min(end + 1, text.size()));
-    }
-    return lines;
-}
 
 }  // namespace
 
@@ -188,7 +179,7 @@ struct StateReader {
 }  // namespace
 
 AbcSmc AbcSmc::Restore(std::string_view text, const std::string &source) {
-    const std::vector<std::string_view> lines = Lines(text);
+    const std::vector<std::string_view> lines = TextLines(text);
     if (lines.empty()) Fields("", 1).Fail();
     Fields head(lines.front(), 1);
     if (head.Word() != Magic) head.Fail();

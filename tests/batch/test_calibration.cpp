@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 
 #include "BatchProgram.h"
+#include "CalibrationObservations.h"
 #include "TestFiles.h"
 
 using namespace glebix::testing;
@@ -19,29 +20,13 @@ namespace {
 
 constexpr double TrueSurvival = 0.42, PriorLow = 0.2, PriorHigh = 0.8;
 const char *const Factors = "name,low,high\nSurvival,0.2,0.8\n";
-// A tiny plot and a short run: a calibration of a few hundred runs takes a second.
-const std::string Plot = " --set PlotWidth=10 --set PlotHeight=10 --steps 20 --quiet ";
-
-// The total count at steps 5, 10 and 20 of a run at the true value.
-std::string Observations(ScratchDir &dir) {
-    const std::string trace = dir / "truth.csv";
-    EXPECT_EQ(RunProgram("--seed 5 --set Survival=0.42 --trace " + trace + Plot), 0);
-    std::istringstream lines(ReadAll(trace));
-    std::string line, out = "step,metric,value\n";
-    std::getline(lines, line);
-    while (std::getline(lines, line)) {
-        const std::string step = line.substr(0, line.find(','));
-        if (step == "5" || step == "10" || step == "20")
-            out += step + ",total_density," + line.substr(line.rfind(',') + 1) + "\n";
-    }
-    return dir.File("observed.csv", out);
-}
+const std::string &Plot = CalibrationPlot;
 
 }  // namespace
 
 TEST(CalibrationProgram, RecoversSurvivalReproducibly) {
     ScratchDir dir;
-    const std::string factors = dir.File("factors.csv", Factors), observed = Observations(dir);
+    const std::string factors = dir.File("factors.csv", Factors), observed = SurvivalObservations(dir);
     const std::string calibrate =
         "--calibrate --factors " + factors + " --observed " + observed + " --samples 300 --accept 0.1 --seed 3" + Plot;
     ASSERT_EQ(RunProgram(calibrate + " --method abc-rejection --jobs 2 --out " + dir / "a"), 0);
@@ -76,7 +61,7 @@ TEST(CalibrationProgram, RecoversSurvivalReproducibly) {
 // A table of runs made elsewhere (here a sampled study) calibrated afterwards.
 TEST(CalibrationProgram, CalibratesATable) {
     ScratchDir dir;
-    const std::string factors = dir.File("factors.csv", Factors), observed = Observations(dir);
+    const std::string factors = dir.File("factors.csv", Factors), observed = SurvivalObservations(dir);
     ASSERT_EQ(RunProgram("--sample lhs --factors " + factors + " --samples 100 --seed 2 --design-out " + dir / "d.csv"),
               0);
     ASSERT_EQ(RunProgram("--design " + dir / "d.csv" + " --seed 4 --independent-seeds --table " + dir / "t.csv" + Plot),
@@ -102,7 +87,7 @@ TEST(CalibrationProgram, CalibratesATable) {
 // Each refusal exits 2 before any run, names what is wrong, and writes nothing.
 TEST(CalibrationProgram, BadInputRunsAndWritesNothing) {
     ScratchDir dir;
-    const std::string factors = dir.File("factors.csv", Factors), observed = Observations(dir);
+    const std::string factors = dir.File("factors.csv", Factors), observed = SurvivalObservations(dir);
     const std::string out = dir / "out", messages = dir / "messages.txt";
     const auto refused = [&](const std::string &arguments, const std::string &said) {
         EXPECT_EQ(RunProgram("--calibrate --seed 1 --samples 10 --out " + out + Plot + arguments, messages), 2)
@@ -135,7 +120,7 @@ TEST(CalibrationProgram, BadInputRunsAndWritesNothing) {
 TEST(CalibrationProgram, FaultedRunsAreNeverKept) {
     ScratchDir dir;
     const std::string factors = dir.File("modes.csv", "name,low,high\nSurvival,0.2,0.8\nDistInitMode,0,4\n");
-    const std::string observed = Observations(dir);
+    const std::string observed = SurvivalObservations(dir);
     ASSERT_EQ(RunProgram("--calibrate --method abc-rejection --factors " + factors + " --observed " + observed +
                          " --samples 60 --accept 0.5 --seed 3 --out " + dir / "cal" + Plot),
               0);
@@ -172,7 +157,7 @@ std::string ManifestBody(const std::string &text, const std::string &folder) {
 TEST(CalibrationProgram, InterruptedSmcResumesAsUnbroken) {
     ScratchDir dir;
     const std::string factors = dir.File("factors.csv", "name,low,high\nSurvival,0.2,0.8\nDistInitMode,0,4\n");
-    const std::string observed = Observations(dir);
+    const std::string observed = SurvivalObservations(dir);
     const std::string smc = "--calibrate --method abc-smc --factors " + factors + " --observed " + observed +
                             " --samples 2000 --accept 0.05 --seed 8 --set PlotWidth=20 --set PlotHeight=20"
                             " --steps 20 --quiet --out ";
@@ -200,7 +185,7 @@ TEST(CalibrationProgram, InterruptedSmcResumesAsUnbroken) {
 // A state left by an earlier format of abc-smc is refused by its version, and stays.
 TEST(CalibrationProgram, OlderSmcStateIsRefused) {
     ScratchDir dir;
-    const std::string factors = dir.File("factors.csv", Factors), observed = Observations(dir);
+    const std::string factors = dir.File("factors.csv", Factors), observed = SurvivalObservations(dir);
     std::filesystem::create_directories(dir / "cal");
     const std::string older = "glebix-abc-smc 1\nsettings 15 0.5 0 300 0 20 3\nend\n";
     const std::string state = dir.File("cal/abc-smc-state.txt", older);
@@ -219,7 +204,7 @@ TEST(CalibrationProgram, OlderSmcStateIsRefused) {
 // one thread as on two.
 TEST(CalibrationProgram, SmcMatchesTheRejectionWithHalfTheRuns) {
     ScratchDir dir;
-    const std::string factors = dir.File("factors.csv", Factors), observed = Observations(dir);
+    const std::string factors = dir.File("factors.csv", Factors), observed = SurvivalObservations(dir);
     const std::string calibrate =
         "--calibrate --factors " + factors + " --observed " + observed + " --accept 0.05 --seed 3" + Plot;
     constexpr int RejectionRuns = 3000;
@@ -271,7 +256,7 @@ std::vector<double> PriorPoints(ScratchDir &dir, const std::string &observed, co
 // the default; independent draws leave some strata empty and fill others twice.
 TEST(CalibrationProgram, ThePriorIsALatinHypercubeUnlessAskedOtherwise) {
     ScratchDir dir;
-    const std::string observed = Observations(dir);
+    const std::string observed = SurvivalObservations(dir);
     const auto strata = [](const std::vector<double> &points) {
         std::vector<int> counts(points.size(), 0);
         for (double p : points)

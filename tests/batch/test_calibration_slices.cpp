@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "BatchProgram.h"
+#include "CalibrationObservations.h"
 #include "TestFiles.h"
 
 using namespace glebix::testing;
@@ -17,28 +18,13 @@ namespace {
 
 constexpr int Written = 0, Refused = 2, BatchPending = 3;
 constexpr int MostGatherings = 40;  // far above the generations of a budget of 600 runs
-const std::string Plot = " --set PlotWidth=10 --set PlotHeight=10 --steps 20 --quiet ";
-
-// The total count at steps 5, 10 and 20 of a run at Survival 0.42.
-std::string Observations(ScratchDir &dir) {
-    const std::string trace = dir / "truth.csv";
-    EXPECT_EQ(RunProgram("--seed 5 --set Survival=0.42 --trace " + trace + Plot), 0);
-    std::istringstream lines(ReadAll(trace));
-    std::string line, out = "step,metric,value\n";
-    std::getline(lines, line);
-    while (std::getline(lines, line)) {
-        const std::string step = line.substr(0, line.find(','));
-        if (step == "5" || step == "10" || step == "20")
-            out += step + ",total_density," + line.substr(line.rfind(',') + 1) + "\n";
-    }
-    return dir.File("observed.csv", out);
-}
+const std::string &Plot = CalibrationPlot;
 
 // The command of a calibration but its folder; `extra` adds options.
 std::string Calibration(ScratchDir &dir, const std::string &method, const std::string &samples,
                         const std::string &extra = "") {
     const std::string factors = dir.File("factors.csv", "name,low,high\nSurvival,0.2,0.8\n");
-    return "--calibrate --method " + method + " --factors " + factors + " --observed " + Observations(dir) +
+    return "--calibrate --method " + method + " --factors " + factors + " --observed " + SurvivalObservations(dir) +
            " --samples " + samples + " --accept 0.1 --seed 3" + Plot + extra + " --out ";
 }
 
