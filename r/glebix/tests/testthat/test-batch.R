@@ -36,8 +36,9 @@ test_that("the trace has the batch trace's columns and values", {
 test_that("a stopping rule ends the run where the batch tool ends it", {
   trace_path <- tempfile("glebix-trace-", fileext = ".csv")
   rules <- c("extinct", "mean_compacted<30")
+  # system2 hands its arguments to a shell: "<" must be quoted.
   run_batch("--seed", "5", "--steps", "200", "--trace", trace_path, "--stop-when", rules[1],
-            "--stop-when", rules[2])
+            "--stop-when", shQuote(rules[2]))
   theirs <- utils::read.csv(trace_path)
   sim <- ready(seed = 5, steps = 200, stop_when = rules)
   glebix_step(sim, 200)
