@@ -27,7 +27,7 @@
 #include "ShapeCheck.h"
 #include "TerminalText.h"
 #include "Validate.h"
-#include "Warnings.h"
+#include "BatchWarnings.h"
 
 namespace glebix::batch {
 

@@ -6,7 +6,7 @@
 #include "Messages.h"
 #include "OutputRegistry.h"
 #include "RunPlan.h"
-#include "Warnings.h"
+#include "BatchWarnings.h"
 
 namespace glebix::batch {
 

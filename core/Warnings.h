@@ -19,8 +19,6 @@
 
 namespace glebix::batch {
 
-struct BatchOptions;
-
 // The warnings of one invocation.
 struct StudyWarnings {
     std::vector<std::string> Common;                  // about every run
@@ -43,11 +41,6 @@ StudyWarnings RunWarnings(const TSettings &common, const std::vector<std::pair<i
 StudyWarnings RunWarnings(const TSettings &common, const std::vector<int> &points,
                           const std::function<TSettings(int)> &settingsOf, const std::vector<std::string> &speciesPaths,
                           InputBytes &files);
-
-// Every warning of an invocation: those of the settings, the initial files and the
-// species file, for the common settings and then for each point whose row changes
-// them; and a study that keeps nothing. Reads the inputs into options.Files.
-StudyWarnings CollectWarnings(const BatchOptions &options);
 
 // Warnings about the settings alone: a file path that the mode does not read, and a
 // survival outside [0, 1].

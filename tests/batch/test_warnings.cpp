@@ -8,7 +8,7 @@
 #include "BatchOptions.h"
 #include "SettingsTable.h"
 #include "TestFiles.h"
-#include "Warnings.h"
+#include "BatchWarnings.h"
 
 using namespace glebix;
 using namespace glebix::batch;

@@ -11,7 +11,7 @@
 #include "OutputPlaces.h"
 #include "OutputRegistry.h"
 #include "TestFiles.h"
-#include "Warnings.h"
+#include "BatchWarnings.h"
 
 using namespace glebix::batch;
 using glebix::testing::ReadAll;

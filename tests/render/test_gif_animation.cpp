@@ -14,7 +14,7 @@
 #include "MapPicture.h"
 #include "RunOutputs.h"
 #include "TestFiles.h"
-#include "Warnings.h"
+#include "BatchWarnings.h"
 
 namespace glebix::batch {
 namespace {
