@@ -11,7 +11,7 @@
 #include "Errors.h"
 #include "EarlierStudy.h"
 #include "Messages.h"
-#include "OrderedOutput.h"
+#include "OrderedPieces.h"
 #include "StudyOutputs.h"
 #include "StudyRunner.h"
 #include "Threads.h"
@@ -80,7 +80,7 @@ struct Batch {
     const StudyWarnings *warnings;
     int dispersalThreads = 1;
     BatchOutcome outcome;
-    OrderedOutput *output = nullptr;  // hands the table rows on in run order
+    OrderedPieces *output = nullptr;  // hands the table rows on in run order
     std::atomic<std::int64_t> stepsDone{0};
     std::vector<RunRecord> pending;  // a run's record until its rows are consumed, by index % window
     std::mutex mutex;                // guards the calls of `report`
@@ -120,7 +120,7 @@ struct Batch {
             }
         }
         pending[index % pending.size()] = std::move(record);
-        output->Submit(index, std::move(rows));
+        output->Submit(index, rows);
     }
 
     static void OutOfMemory(RunRecord &record) {
@@ -172,7 +172,7 @@ BatchOutcome RunBatch(const BatchOptions &options, std::uint32_t masterSeed, boo
     // slower than the others, and bounds the rows and records waiting to be written.
     const std::size_t window = 2 * static_cast<std::size_t>(jobs);
     batch.pending.resize(window);
-    OrderedOutput output(
+    OrderedPieces output(
         [&](std::size_t index, std::string &rows) { ordered.Consume(index, batch.pending[index % window], rows); },
         window);
     batch.output = &output;

@@ -1,10 +1,7 @@
 #include "OrderedPieces.h"
 
-#include <condition_variable>
-#include <exception>
-#include <mutex>
+#include <atomic>
 #include <thread>
-#include <vector>
 
 #include "Threads.h"
 
@@ -15,96 +12,112 @@ namespace {
 // Pieces a thread may have made ahead of the one handed on next.
 constexpr std::size_t PiecesAheadPerThread = 2;
 
-// The pieces under way, shared by the threads under `mutex`. Piece k is made in slot
-// k % slots.size(), which piece k - slots.size() has left once it was handed on.
-struct Making {
-    Making(const PieceMaker &maker, std::size_t pieces, std::size_t slotCount)
-        : make(maker), count(pieces), slots(slotCount), made(slotCount, 0) {}
+}  // namespace
 
-    const PieceMaker &make;
-    std::size_t count;
-    std::vector<std::string> slots;
-    std::vector<char> made;  // by slot: holds its piece, made and not yet handed on
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::size_t nextToMake = 0, nextToTake = 0;
-    bool stopped = false;
-    std::exception_ptr failure;
+OrderedPieces::OrderedPieces(Consumer consume, std::size_t window)
+    : consume_(std::move(consume)), slots_(window < 1 ? 1 : window) {}
 
-    bool MayMake() const { return nextToMake < count && nextToMake < nextToTake + slots.size(); }
+void OrderedPieces::WaitForTurn(std::size_t index) {
+    std::unique_lock lock(mutex_);
+    turn_.wait(lock, [&] { return index < next_ + slots_.size(); });
+}
 
-    // Makes the next piece, the lock held on entry and on return.
-    void MakeOne(std::unique_lock<std::mutex> &lock) {
-        const std::size_t index = nextToMake++, slot = index % slots.size();
-        std::string out = std::move(slots[slot]);
+void OrderedPieces::Submit(std::size_t index, std::string &piece) {
+    std::unique_lock lock(mutex_);
+    Slot &slot = slots_[index % slots_.size()];
+    slot.text.swap(piece);
+    slot.ready = true;
+    ++held_;
+    if (!consuming_) HandOnReady(lock);
+}
+
+// Hands on the pieces ready in order, the lock released during each call: no other
+// thread touches a ready slot before it is handed on, and pieces handed in meanwhile
+// are taken up by this loop.
+void OrderedPieces::HandOnReady(std::unique_lock<std::mutex> &lock) {
+    consuming_ = true;
+    for (Slot *slot; (slot = &slots_[next_ % slots_.size()])->ready;) {
         lock.unlock();
-        out.clear();
         try {
-            make(index, out);
+            consume_(next_, slot->text);
         } catch (...) {
             lock.lock();
-            Stop(std::current_exception());
-            return;
+            if (!failure_) failure_ = std::current_exception();
+            lock.unlock();
         }
+        slot->text.clear();
         lock.lock();
-        slots[slot] = std::move(out);
-        made[slot] = 1;
-        changed.notify_all();
+        slot->ready = false;
+        --held_;
+        ++next_;
+        turn_.notify_all();
     }
+    consuming_ = false;
+}
 
-    void Stop(std::exception_ptr error) {
-        if (!failure) failure = error;
-        stopped = true;
-        changed.notify_all();
+void OrderedPieces::Fail(std::exception_ptr error) {
+    std::lock_guard lock(mutex_);
+    if (!failure_) failure_ = std::move(error);
+}
+
+bool OrderedPieces::Failed() const {
+    std::lock_guard lock(mutex_);
+    return failure_ != nullptr;
+}
+
+std::exception_ptr OrderedPieces::Failure() const {
+    std::lock_guard lock(mutex_);
+    return failure_;
+}
+
+std::string OrderedPieces::Error() const {
+    const std::exception_ptr failure = Failure();
+    if (!failure) return {};
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception &e) { return e.what(); } catch (...) {
     }
+    return "?";  // not a standard exception: the failure is still known
+}
 
-    // A thread other than the calling one: makes pieces until none is left.
-    void Help() {
-        std::unique_lock lock(mutex);
-        for (;;) {
-            changed.wait(lock, [this] { return stopped || nextToMake >= count || MayMake(); });
-            if (stopped || nextToMake >= count) return;
-            MakeOne(lock);
-        }
-    }
-};
+std::size_t OrderedPieces::Consumed() const {
+    std::lock_guard lock(mutex_);
+    return next_;
+}
 
-}  // namespace
+std::size_t OrderedPieces::Held() const {
+    std::lock_guard lock(mutex_);
+    return held_;
+}
 
 void MakePiecesInOrder(std::size_t count, int threads, const PieceMaker &make,
                        const std::function<void(std::string_view)> &take) {
     const std::size_t helpers = threads > 1 && count > 1 ? std::min<std::size_t>(threads - 1, count - 1) : 0;
-    Making m(make, count, (helpers + 1) * PiecesAheadPerThread);
-    std::vector<std::thread> helping = StartThreads(static_cast<int>(helpers), [&m](int) { m.Help(); });
-    std::unique_lock lock(m.mutex);
-    while (!m.stopped && m.nextToTake < count) {
-        const std::size_t slot = m.nextToTake % m.slots.size();
-        if (m.made[slot]) {
-            std::string piece = std::move(m.slots[slot]);
-            lock.unlock();
-            try {
-                take(piece);
-            } catch (...) {
-                lock.lock();
-                m.Stop(std::current_exception());
-                break;
+    // Once a piece has failed, the others are handed on empty and not taken.
+    const OrderedPieces *made = nullptr;
+    OrderedPieces order(
+        [&](std::size_t, std::string &piece) {
+            if (!made->Failed()) take(piece);
+        },
+        (helpers + 1) * PiecesAheadPerThread);
+    made = &order;
+    std::atomic<std::size_t> nextToMake{0};
+    auto work = [&] {
+        std::string piece;
+        for (std::size_t k; (k = nextToMake.fetch_add(1)) < count;) {
+            order.WaitForTurn(k);
+            if (!order.Failed()) {
+                try {
+                    make(k, piece);
+                } catch (...) { order.Fail(std::current_exception()); }
             }
-            lock.lock();
-            m.slots[slot] = std::move(piece);  // its storage serves again
-            m.made[slot] = 0;
-            ++m.nextToTake;
-            m.changed.notify_all();
-        } else if (m.MayMake()) {
-            m.MakeOne(lock);
-        } else {
-            m.changed.wait(lock);
+            order.Submit(k, piece);
         }
-    }
-    m.stopped = true;
-    m.changed.notify_all();
-    lock.unlock();
+    };
+    std::vector<std::thread> helping = StartThreads(static_cast<int>(helpers), [&work](int) { work(); });
+    work();
     for (std::thread &t : helping) t.join();
-    if (m.failure) std::rethrow_exception(m.failure);
+    if (const std::exception_ptr failure = order.Failure()) std::rethrow_exception(failure);
 }
 
 }  // namespace glebix

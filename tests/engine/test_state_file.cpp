@@ -14,7 +14,6 @@
 
 #include "AtomicFile.h"
 #include "Errors.h"
-#include "OrderedPieces.h"
 #include "SettingsRegistry.h"
 #include "Sha256.h"
 #include "Simul.h"
@@ -143,7 +142,7 @@ TEST(StateFile, EveryItemReadsBackExactly) {
 
     // A grid's CRS is kept from version 2, any text exactly; a file without it still
     // reads, the CRS unknown.
-    for (const std::string crs :
+    for (const std::string &crs :
          {std::string("PROJCRS[\"RGF93 v1 / Lambert-93\",ID[\"EPSG\",2154]]\n\t\\"), std::string()}) {
         s->InputGridCrs = crs;
         const std::string kept = StateFileText(CaptureRun(*s, 4000000000u, 9u, 2, 300));
@@ -373,31 +372,6 @@ TEST(StateFile, ALargePlotIsWrittenInPiecesAsItsWholeText) {
     };
     EXPECT_THROW(WriteStateText(SourceOf(run), stopAtThird, 2), GlebixError);
     EXPECT_EQ(taken, 3);
-}
-
-// Pieces made on several threads come out in order, however many and on however many
-// threads; a piece that cannot be made stops the others and its error comes out.
-TEST(OrderedPieces, ComeOutInOrderOrStopOnAFailure) {
-    for (const std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{5}, std::size_t{200}}) {
-        for (const int threads : {1, 2, 4}) {
-            std::string out, expected;
-            for (std::size_t k = 0; k < count; ++k) expected += std::to_string(k) + ",";
-            MakePiecesInOrder(
-                count, threads, [](std::size_t k, std::string &piece) { piece += std::to_string(k) + ","; },
-                [&out](std::string_view piece) { out += piece; });
-            EXPECT_EQ(out, expected) << count << " " << threads;
-        }
-    }
-    std::size_t taken = 0;
-    auto failAt = [](std::size_t k, std::string &piece) {
-        if (k == 57) throw GlebixError("pièce 57");
-        piece = "x";
-    };
-    try {
-        MakePiecesInOrder(200, 2, failAt, [&taken](std::string_view) { ++taken; });
-        ADD_FAILURE() << "no error";
-    } catch (const GlebixError &e) { EXPECT_STREQ(e.what(), "pièce 57"); }
-    EXPECT_LE(taken, 57u);
 }
 
 }  // namespace
