@@ -27,6 +27,7 @@
 #include "StopRule.h"
 #include "StudyTable.h"
 #include "PlotShape.h"
+#include "RecordedSteps.h"
 
 namespace glebix::batch {
 
@@ -116,8 +117,7 @@ void RunFiles::EndTable(bool completed) {
 // the last one (the stop step of a run that a rule stops).
 void RunFiles::StepGrids(const RunSession &run, std::int32_t step, bool first) {
     if (plan.TifDir.empty() || options.TifEvery <= 0) return;
-    const std::int32_t last = record.StoppedBy.empty() ? record.StepCount : step;
-    if (first || IsPictureStep(step, options.TifEvery, last)) run.StageTif(plan.TifDir, files, step);
+    if (first || IsRecordedStep(step, options.TifEvery, run.LastStep())) run.StageTif(plan.TifDir, files, step);
 }
 
 // Creates the folders of every output of the run and opens the trace.
@@ -144,7 +144,7 @@ void RunFiles::Stepped(const RunSession &run) {
     }
     if (trace.IsOpen()) trace.Write(run.TraceRow());
     StepGrids(run, step);
-    const bool picture = IsPictureStep(step, options.Every, record.StoppedBy.empty() ? record.StepCount : step);
+    const bool picture = IsRecordedStep(step, options.Every, run.LastStep());
     if (!plan.SnapshotDir.empty() && picture)
         files.Write(Join(plan.SnapshotDir, SnapshotName(step)), DensityMapPng(run.Plot(), step));
     if (animation.IsOpen() && picture) animation.AddFrame(run.Plot(), step);

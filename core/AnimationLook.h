@@ -69,8 +69,4 @@ std::optional<std::string> FramesPerSecondProblem(const std::string &option, std
 std::variant<AnimationLook, std::string> LookFromArguments(const std::string &style,
                                                            std::optional<std::int64_t> cellSize, std::int64_t fps);
 
-// Whether the state after `step` is a picture (a frame, a snapshot): every `every`
-// steps, and the last step `last`.
-inline bool IsPictureStep(std::int32_t step, int every, std::int32_t last) { return step % every == 0 || step == last; }
-
 }  // namespace glebix::batch

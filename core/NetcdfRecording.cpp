@@ -3,6 +3,7 @@
 #include "Errors.h"
 #include "FileIo.h"
 #include "GisMessages.h"
+#include "RecordedSteps.h"
 
 namespace glebix::batch {
 
@@ -31,7 +32,7 @@ void NetcdfRecording::SetUp(const RunSession &session) {
 
 void NetcdfRecording::Stepped(const RunSession &session) {
     const std::int32_t step = session.StepIndex();
-    if (every_ > 0 && (step % every_ == 0 || step == session.LastStep())) Record(session, false);
+    if (every_ > 0 && IsRecordedStep(step, every_, session.LastStep())) Record(session, false);
 }
 
 void NetcdfRecording::Abandon() {

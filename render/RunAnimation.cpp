@@ -1,6 +1,7 @@
 #include "RunAnimation.h"
 
 #include "FileIo.h"
+#include "RecordedSteps.h"
 
 namespace glebix::batch {
 
@@ -30,7 +31,7 @@ void RunAnimation::Start(const TPlot &plot, std::int32_t step, std::int32_t last
 void RunAnimation::AfterStep(const TPlot &plot, std::int32_t step, std::int32_t last) {
     if (!animation_.IsOpen()) return;
     last_ = last;
-    if (IsPictureStep(step, every_, last_)) animation_.AddFrame(plot, step);
+    if (IsRecordedStep(step, every_, last_)) animation_.AddFrame(plot, step);
     if (step >= last_) End();
 }
 

@@ -1,0 +1,15 @@
+// Which states of a run an output over time records: the one it starts from, every
+// `every` steps, and the last step (the step count, or the step a stopping rule ended
+// the run at). Snapshots, animations, NetCDF stacks and step-stamped GeoTIFFs all
+// follow it.
+#pragma once
+
+#include <cstdint>
+
+namespace glebix::batch {
+
+inline bool IsRecordedStep(std::int32_t step, int every, std::int32_t last) {
+    return step % every == 0 || step == last;
+}
+
+}  // namespace glebix::batch
