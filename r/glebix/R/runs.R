@@ -11,13 +11,16 @@ glebix_run <- function(steps = 300, seed = NULL, replicates = 1, cores = 0, ...,
              stop_rules_argument(stop_when, call))
 }
 
-# glebix-batch's --stop-when rules as texts (none: character()); the core reads them.
+# glebix-batch's --stop-when rules as texts (none: character()), checked by the core
+# before anything runs.
 stop_rules_argument <- function(rules, call) {
   if (is.null(rules)) return(character())
   if (!is.character(rules) || anyNA(rules)) {
     gx_stop(gx_message("r.stop_when"), setting = "stop_when", call = call)
   }
-  enc2utf8(rules)
+  rules <- enc2utf8(rules)
+  gx_call(gx_check_stop_rules, rules, call = call)
+  rules
 }
 
 # glebix-batch's --table-every and --table-metric as the core takes them: the text of

@@ -5,6 +5,7 @@ glebix_simulation <- function(seed = NULL, steps = 300, threads = 0, species = N
                               events = NULL) {
   call <- sys.call()
   settings <- dots_settings(extension_settings(list(...), habitat, maps, events, call), call)
+  rules <- stop_rules_argument(stop_when, call)
   if (!is.null(replicate) && is.null(seed)) {
     gx_stop(gx_message("replicate.needs_seed"), setting = "replicate", call = call)
   }
@@ -19,7 +20,7 @@ glebix_simulation <- function(seed = NULL, steps = 300, threads = 0, species = N
   species <- path_argument(species, "species", call)
   handle <- gx_call(gx_new, species, settings$names, settings$values, steps, threads, seed,
                     master, call = call)
-  stop_when_argument(handle, stop_when, call)
+  if (length(rules)) gx_call(gx_stop_when, handle, rules, call = call)
   gx_warn(gx_call(gx_run_warnings, species, settings$names, settings$values, character(),
                   matrix(NA_character_, 1, 0), 1L, call = call), call)
   structure(list(handle = handle), class = "glebix_simulation")

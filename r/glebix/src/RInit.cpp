@@ -17,6 +17,7 @@ SEXP gx_trace(SEXP);
 SEXP gx_write_result_file(SEXP, SEXP);
 SEXP gx_info(SEXP);
 SEXP gx_stop_when(SEXP, SEXP);
+SEXP gx_check_stop_rules(SEXP);
 SEXP gx_setting_values(SEXP);
 SEXP gx_run_many(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_replicate_seed(SEXP, SEXP);
@@ -57,6 +58,7 @@ static const R_CallMethodDef CallEntries[] = {
     {"gx_write_result_file", (DL_FUNC)&gx_write_result_file, 2},
     {"gx_info", (DL_FUNC)&gx_info, 1},
     {"gx_stop_when", (DL_FUNC)&gx_stop_when, 2},
+    {"gx_check_stop_rules", (DL_FUNC)&gx_check_stop_rules, 1},
     {"gx_setting_values", (DL_FUNC)&gx_setting_values, 1},
     {"gx_run_many", (DL_FUNC)&gx_run_many, 17},
     {"gx_replicate_seed", (DL_FUNC)&gx_replicate_seed, 2},

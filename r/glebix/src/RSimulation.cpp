@@ -173,6 +173,16 @@ extern "C" SEXP gx_stop_when(SEXP handle, SEXP rules) {
     END_RCPP
 }
 
+// Refuses `rules` with the core's message unless each is a stopping rule.
+extern "C" SEXP gx_check_stop_rules(SEXP rules) {
+    BEGIN_RCPP
+    return Guarded([&]() -> SEXP {
+        batch::StopRulesOf(Rcpp::as<std::vector<std::string>>(rules), "stop_when");
+        return R_NilValue;
+    });
+    END_RCPP
+}
+
 extern "C" SEXP gx_density(SEXP handle) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {

@@ -140,6 +140,17 @@ test_that("bad extension and rule arguments are refused before anything runs", {
           "DecompactionDMapPath")
   refused(glebix_sweep(data.frame(Survival = 0.4), stop_when = "x<1"), "stop_when", "")
   refused(glebix_run(stop_when = 1), "stop_when", "stop_when")
+  # A bad rule is refused before the settings' warnings are given.
+  warned <- 0
+  e <- withCallingHandlers(
+    tryCatch(glebix_sweep(data.frame(Survival = 1.5), stop_when = "total_density<1,5"),
+             error = identity),
+    warning = function(w) {
+      warned <<- warned + 1
+      invokeRestart("muffleWarning")
+    })
+  expect_match(conditionMessage(e), "total_density<1,5", fixed = TRUE)
+  expect_equal(warned, 0)
   # A missing file stops the study before its first run, the file named.
   missing <- file.path(tempdir(), "none.csv")
   expect_error(glebix_run(steps = 1, events = missing), basename(missing), class = "glebix_error")
