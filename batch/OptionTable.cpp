@@ -6,6 +6,7 @@
 #include "AnimationLook.h"
 #include "BatchOptions.h"
 #include "Conversions.h"
+#include "NetcdfRecording.h"
 #include "NetcdfStack.h"
 #include "Messages.h"
 #include "PointSelection.h"
@@ -96,12 +97,10 @@ bool CountIn(Gathered &g, const char *option, const std::string &value, int mini
 }
 
 void NetcdfDeflate(Gathered &g, const std::string &value) {
-    const auto level = ParseCount(value, 0);
-    if (level && *level <= gis::MaxDeflateLevel)
+    if (const auto level = ParseDeflateLevel(value))
         g.options.NetcdfDeflate = *level;
     else
-        g.problems.push_back(
-            Message("option.not_count_in", {"--netcdf-deflate", value, "0", std::to_string(gis::MaxDeflateLevel)}));
+        g.problems.push_back(DeflateLevelRefusal("--netcdf-deflate", value));
 }
 
 void FramesPerSecond(Gathered &g, const std::string &value) {

@@ -5,12 +5,20 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "NetcdfStack.h"
 #include "RunSession.h"
 
 namespace glebix::batch {
+
+// A deflate level of the grids (--netcdf-deflate): a whole number from 0 (not
+// compressed) to gis::MaxDeflateLevel; nothing for another text.
+std::optional<int> ParseDeflateLevel(std::string_view text);
+// The refusal of `shown`, a level given for the option or argument `name`.
+std::string DeflateLevelRefusal(const std::string &name, const std::string &shown);
 
 class NetcdfRecording : public RunObserver {
 public:

@@ -48,11 +48,15 @@ bool TableCountsEmigrants(const BatchOptions &options) {
 }
 
 CountColumns TableCounts(const BatchOptions &options) {
-    const InitialSettings &in = options.Settings.Initial;
+    return TableCounts(options.Settings,
+                       options.StudyDesign ? options.StudyDesign->Columns : std::vector<std::string>{});
+}
+
+CountColumns TableCounts(const TSettings &settings, const std::vector<std::string> &designColumns) {
+    const InitialSettings &in = settings.Initial;
     bool lost = UsesHabitatMask(in);
-    if (options.StudyDesign)
-        for (const std::string &name : options.StudyDesign->Columns) lost = lost || MaskMayVaryWith(in, name);
-    return {TableCountsEmigrants(options), lost};
+    for (const std::string &name : designColumns) lost = lost || MaskMayVaryWith(in, name);
+    return {TableCountsEmigrants(HasBoundedEdges(settings.Plot), designColumns), lost};
 }
 
 std::string SummaryPath(const BatchOptions &options) {

@@ -7,6 +7,7 @@
 #include "RunOutputs.h"
 #include "SeedMixing.h"
 #include "Simul.h"
+#include "StudyOutputs.h"
 #include "StudySummary.h"
 #include "StudyTable.h"
 
@@ -66,4 +67,16 @@ TEST(StudySummary, OneBlockPerPointLedByItsValuesAndTheSameNumbersAsWithoutADesi
     EXPECT_EQ(SummaryRows(SummaryPrefix(3, {"0.5"}), runs),
               "3,0.5,1,2,12,2.8284271247461903,2,0.7071067811865476\n"
               "3,0.5,2,1,20,NA,2.5,NA\n");
+}
+
+// The columns a front end's table has for its settings and design, as the batch tool's.
+TEST(StudyTable, LostColumnWhenARunMayHaveAMask) {
+    TSettings settings = DefaultSettings();
+    EXPECT_FALSE(TableCounts(settings, {}).Lost);
+    EXPECT_FALSE(TableCounts(settings, {"Survival", "EnvInitMode"}).Lost);
+    EXPECT_TRUE(TableCounts(settings, {"Survival", "HabitatFilePath"}).Lost);
+    settings.Initial.HabitatFilePath = "habitat.asc";
+    EXPECT_TRUE(TableCounts(settings, {}).Lost);
+    EXPECT_FALSE(TableCounts(settings, {}).Emigrants);
+    EXPECT_TRUE(TableCounts(settings, {"Edges"}).Emigrants);
 }

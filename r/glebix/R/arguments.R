@@ -65,3 +65,40 @@ describe_value <- function(x) {
 }
 
 gx_format <- function(x) .Call(gx_format_reals, x)
+
+# The model's extensions given by argument, added to the settings of `...` (`dots`)
+# under their settings' names: `habitat` (HabitatFilePath), `maps` (the soil map of
+# each setting that names it, as the core maps those names) and `events`
+# (EventsFilePath). A setting given both ways is refused.
+extension_settings <- function(dots, habitat, maps, events, call) {
+  given <- list()
+  if (!is.null(habitat)) given$HabitatFilePath <- path_argument(habitat, "habitat", call)
+  if (!is.null(maps)) {
+    if (!(is.character(maps) || is.list(maps)) || !length(maps) || is.null(names(maps)) ||
+        anyNA(names(maps)) || !all(nzchar(names(maps))) || anyDuplicated(names(maps))) {
+      gx_stop(gx_message("r.maps"), setting = "maps", call = call)
+    }
+    settings <- gx_call(gx_map_settings, enc2utf8(names(maps)), call = call)
+    for (k in seq_along(maps)) {
+      given[[settings[k]]] <- path_argument(maps[[k]], paste0("maps$", names(maps)[k]), call)
+    }
+  }
+  if (!is.null(events)) given$EventsFilePath <- path_argument(events, "events", call)
+  argument <- c(HabitatFilePath = "habitat", EventsFilePath = "events")
+  for (name in intersect(names(given), names(dots))) {
+    shown <- if (name %in% names(argument)) argument[[name]] else "maps"
+    gx_stop(gx_message("r.extension_twice", shown, name), setting = name, call = call)
+  }
+  c(dots, given)
+}
+
+# A deflate level of the NetCDF grids: a whole number from 0 (not compressed) to the
+# writer's bound, refused with the batch tool's message; NULL for the writer's default.
+deflate_argument <- function(x, call = sys.call(-1)) {
+  bound <- .Call(gx_deflate_bound, describe_value(x), "deflate")
+  if (is.null(x)) return(as.integer(bound$default))
+  if (!is_whole_number(x, 0, bound$max)) {
+    gx_stop(bound$message, setting = "deflate", token = describe_value(x), call = call)
+  }
+  as.integer(x)
+}

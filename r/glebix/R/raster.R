@@ -22,16 +22,18 @@ glebix_raster <- function(sim, what = c("density", "compacted")) {
 }
 
 # Set-up and every step with the grids recorded into a NetCDF file as glebix-batch
-# --netcdf FILE --every K writes it: the layers of `what`, one per recorded step,
-# named "step_N" with time() the step number.
-glebix_stack <- function(sim, every, what = "density", file = tempfile(fileext = ".nc")) {
+# --netcdf FILE --every K --netcdf-deflate LEVEL writes it: the layers of `what`, one
+# per recorded step, named "step_N" with time() the step number.
+glebix_stack <- function(sim, every, what = "density", file = tempfile(fileext = ".nc"),
+                         deflate = NULL) {
   call <- sys.call()
   what <- match.arg(what, c("density", "compacted", "decompacted"))
   need_terra("glebix_stack", call)
   handle <- handle_of(sim, call)
   every <- count_argument(every, "every", 1, call)
   file <- path_argument(file, "file", call)
-  gx_call(gx_record, handle, file, every)
+  deflate <- deflate_argument(deflate, call)
+  gx_call(gx_record, handle, file, every, deflate)
   # Put in place only when every step is made: after an error or an interrupt the
   # temporary file goes and an earlier file under that name stays.
   done <- FALSE
@@ -39,10 +41,11 @@ glebix_stack <- function(sim, every, what = "density", file = tempfile(fileext =
     glebix_setup(sim)
     glebix_step(sim, gx_call(gx_info, handle)$steps)
     done <- TRUE
-  }, finally = gx_call(gx_record, handle, "", if (done) 0L else -1L))
+  }, finally = gx_call(gx_record, handle, "", if (done) 0L else -1L, deflate))
   written <- file
   stack <- terra::rast(written, subds = what)
-  last <- gx_call(gx_info, handle)$steps
+  # The step a stopping rule ended the run at, or its last.
+  last <- gx_call(gx_info, handle)$step
   steps <- unique(c(seq(0L, last, by = every), last))
   names(stack) <- paste0("step_", steps)
   terra::time(stack, tstep = "") <- steps

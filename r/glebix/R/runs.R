@@ -2,10 +2,25 @@
 
 glebix_run <- function(steps = 300, seed = NULL, replicates = 1, cores = 0, ...,
                        species = NULL, threads = NULL, table_every = NULL,
-                       table_metrics = character()) {
+                       table_metrics = character(), habitat = NULL, maps = NULL, events = NULL,
+                       stop_when = NULL) {
   call <- sys.call()
-  run_points(NULL, NULL, replicates, seed, steps, cores, FALSE, list(...), species, threads,
-             call, table_argument(table_every, table_metrics, call))
+  dots <- extension_settings(list(...), habitat, maps, events, call)
+  run_points(NULL, NULL, replicates, seed, steps, cores, FALSE, dots, species, threads,
+             call, table_argument(table_every, table_metrics, call),
+             stop_rules_argument(stop_when, call))
+}
+
+# glebix-batch's --stop-when rules as texts (none: character()), checked by the core
+# before anything runs.
+stop_rules_argument <- function(rules, call) {
+  if (is.null(rules)) return(character())
+  if (!is.character(rules) || anyNA(rules)) {
+    gx_stop(gx_message("r.stop_when"), setting = "stop_when", call = call)
+  }
+  rules <- enc2utf8(rules)
+  gx_call(gx_check_stop_rules, rules, call = call)
+  rules
 }
 
 # glebix-batch's --table-every and --table-metric as the core takes them: the text of
@@ -26,8 +41,11 @@ table_argument <- function(every, metrics, call) {
 glebix_sweep <- function(design, replicates = 1, seed = NULL, steps = 300, cores = 0,
                          independent_seeds = FALSE, ..., species = NULL, threads = NULL,
                          points = NULL, table_every = NULL, table_metrics = character(),
-                         metric_functions = list()) {
+                         metric_functions = list(), habitat = NULL, maps = NULL, events = NULL,
+                         stop_when = NULL) {
   call <- sys.call()
+  dots <- extension_settings(list(...), habitat, maps, events, call)
+  rules <- stop_rules_argument(stop_when, call)
   table <- table_argument(table_every, table_metrics, call)
   check_metric_functions(metric_functions, call)
   if (!is.data.frame(design) || nrow(design) < 1 || ncol(design) < 1) {
@@ -46,20 +64,21 @@ glebix_sweep <- function(design, replicates = 1, seed = NULL, steps = 300, cores
   }
   if (!length(metric_functions)) {
     return(run_points(design, points, replicates, seed, steps, cores, independent_seeds,
-                      list(...), species, threads, call, table))
+                      dots, species, threads, call, table, rules))
   }
   # A metric function sees every step of its run: the runs keep them all, and the table
   # is thinned once the functions have their values.
   every <- table$every
   table$every <- ""
   result <- run_points(design, points, replicates, seed, steps, cores, independent_seeds,
-                       list(...), species, threads, call, table)
+                       dots, species, threads, call, table, rules)
   with_metric_functions(result, metric_functions, every, call)
 }
 
 # Runs the selected points of `design` (all when NULL; a single point without design).
 run_points <- function(design, selected, replicates, seed, steps, cores, independent, dots,
-                       species, threads, call, table = list(every = "", metrics = character())) {
+                       species, threads, call, table = list(every = "", metrics = character()),
+                       rules = character()) {
   settings <- dots_settings(dots, call)
   replicates <- count_argument(replicates, "replicates", 1, call)
   seed <- seed_argument(seed, call)
@@ -103,7 +122,7 @@ run_points <- function(design, selected, replicates, seed, steps, cores, indepen
     gx_call(gx_run_many, species, settings$names, settings$values,
             colnames(texts) %||% character(), texts, points, replicates, as.integer(only), seed,
             independent, steps, cores, as.integer(threads), report, table$every, table$metrics,
-            call = call)
+            rules, call = call)
   }
   columns <- if (on_future) {
     run_on_future(run_many, selected, replicates)

@@ -1,9 +1,11 @@
 # One simulation driven step by step.
 
 glebix_simulation <- function(seed = NULL, steps = 300, threads = 0, species = NULL, ...,
-                              replicate = NULL, stop_when = NULL) {
+                              replicate = NULL, stop_when = NULL, habitat = NULL, maps = NULL,
+                              events = NULL) {
   call <- sys.call()
-  settings <- dots_settings(list(...), call)
+  settings <- dots_settings(extension_settings(list(...), habitat, maps, events, call), call)
+  rules <- stop_rules_argument(stop_when, call)
   if (!is.null(replicate) && is.null(seed)) {
     gx_stop(gx_message("replicate.needs_seed"), setting = "replicate", call = call)
   }
@@ -18,7 +20,7 @@ glebix_simulation <- function(seed = NULL, steps = 300, threads = 0, species = N
   species <- path_argument(species, "species", call)
   handle <- gx_call(gx_new, species, settings$names, settings$values, steps, threads, seed,
                     master, call = call)
-  stop_when_argument(handle, stop_when, call)
+  if (length(rules)) gx_call(gx_stop_when, handle, rules, call = call)
   gx_warn(gx_call(gx_run_warnings, species, settings$names, settings$values, character(),
                   matrix(NA_character_, 1, 0), 1L, call = call), call)
   structure(list(handle = handle), class = "glebix_simulation")
@@ -54,10 +56,7 @@ glebix_trace <- function(sim) as_data_frame(gx_call(gx_trace, handle_of(sim, sys
 # glebix-batch's --stop-when rules, which the core checks.
 stop_when_argument <- function(handle, rules, call) {
   if (is.null(rules)) return(invisible())
-  if (!is.character(rules) || anyNA(rules)) {
-    gx_stop(gx_message("r.stop_when"), setting = "stop_when", call = call)
-  }
-  gx_call(gx_stop_when, handle, rules, call = call)
+  gx_call(gx_stop_when, handle, stop_rules_argument(rules, call), call = call)
 }
 
 glebix_stopped_by <- function(sim) gx_call(gx_info, handle_of(sim, sys.call()))$stopped_by

@@ -9,7 +9,8 @@ and returns every step of every run as one tidy data frame: the table that
 \usage{
 glebix_run(steps = 300, seed = NULL, replicates = 1, cores = 0, ...,
            species = NULL, threads = NULL, table_every = NULL,
-           table_metrics = character())
+           table_metrics = character(), habitat = NULL, maps = NULL, events = NULL,
+           stop_when = NULL)
 }
 \arguments{
   \item{steps}{time steps of each run.}
@@ -25,11 +26,26 @@ glebix_run(steps = 300, seed = NULL, replicates = 1, cores = 0, ...,
     a future plan; at most 256.}
   \item{table_every, table_metrics}{the rows kept and the run metrics added, as in
     \code{\link{glebix_sweep}}.}
+  \item{habitat}{an ESRI ASCII grid or raster of the plot's size, 1 where the species
+    may live: the habitat mask, the setting \code{HabitatFilePath} (which may be given
+    instead, not both).}
+  \item{maps}{soil maps, a named character vector or list of file paths such as
+    \code{c(DecompactionD = "d.asc", CompactionC = "c.asc")}: each replaces the
+    setting it is named by with one value per cell, as \code{glebix-batch --map
+    NAME=FILE}; the settings \code{DecompactionDMapPath} and \code{CompactionCMapPath}
+    (not both ways). A name that has no map is refused, with the names that have one.}
+  \item{events}{a schedule of management events (a CSV file, see the batch tool's
+    \code{--events}): the setting \code{EventsFilePath} (not both ways).}
+  \item{stop_when}{\code{NULL}, or rules of \code{glebix-batch --stop-when}, as in
+    \code{\link{glebix_simulation}}: each run ends at the first state where one holds,
+    and a \code{stopped_by} column follows the step columns: the rule on the row of
+    the run's stop, \code{""} on the others.}
 }
 \value{
 A data frame with the columns \code{point} (always 1), \code{replicate}, \code{seed},
 \code{step} and the columns of \code{\link{glebix_trace}} (with \code{emigrants} for
-a bounded plot); the rows of a run are
+a bounded plot and \code{lost} with a habitat mask), then \code{stopped_by} with
+\code{stop_when}; the rows of a run are
 contiguous, step 0 first, in replicate order. Its attribute \code{master_seed} is the
 master seed (also the seed of replicate 1).
 }

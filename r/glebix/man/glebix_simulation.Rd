@@ -10,7 +10,8 @@ until \code{\link{glebix_setup}}.
 }
 \usage{
 glebix_simulation(seed = NULL, steps = 300, threads = 0, species = NULL, ...,
-                  replicate = NULL, stop_when = NULL)
+                  replicate = NULL, stop_when = NULL, habitat = NULL, maps = NULL,
+                  events = NULL)
 glebix_seed(sim)
 glebix_stopped_by(sim)
 \method{print}{glebix_simulation}(x, ...)
@@ -36,6 +37,16 @@ glebix_stopped_by(sim)
     or \code{"mean_compacted>=90"}. The run ends at the first state (after set-up or
     after a whole step) where one holds: \code{\link{glebix_step}} makes no further
     step, and \code{glebix_stopped_by()} names the rule (\code{NA} while none has).}
+  \item{habitat}{an ESRI ASCII grid or raster of the plot's size, 1 where the species
+    may live: the habitat mask, the setting \code{HabitatFilePath} (which may be given
+    instead, not both).}
+  \item{maps}{soil maps, a named character vector or list of file paths such as
+    \code{c(DecompactionD = "d.asc", CompactionC = "c.asc")}: each replaces the
+    setting it is named by with one value per cell, as \code{glebix-batch --map
+    NAME=FILE}; the settings \code{DecompactionDMapPath} and \code{CompactionCMapPath}
+    (not both ways). A name that has no map is refused, with the names that have one.}
+  \item{events}{a schedule of management events (a CSV file, see the batch tool's
+    \code{--events}): the setting \code{EventsFilePath} (not both ways).}
   \item{sim, x}{a simulation.}
 }
 \value{

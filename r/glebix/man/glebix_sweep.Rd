@@ -11,7 +11,8 @@ can be repeated from the command line.
 glebix_sweep(design, replicates = 1, seed = NULL, steps = 300, cores = 0,
              independent_seeds = FALSE, ..., species = NULL, threads = NULL,
              points = NULL, table_every = NULL, table_metrics = character(),
-             metric_functions = list())
+             metric_functions = list(), habitat = NULL, maps = NULL, events = NULL,
+             stop_when = NULL)
 }
 \arguments{
   \item{design}{a data frame whose columns are setting names (see
@@ -47,12 +48,28 @@ glebix_sweep(design, replicates = 1, seed = NULL, steps = 300, cores = 0,
     one run's rows (a data frame of the table's columns, every step in step order,
     before \code{table_every} thins them) and giving one number (\code{NA} for none),
     a column of that name holding it on each of the run's rows, as a run metric.}
+  \item{habitat}{an ESRI ASCII grid or raster of the plot's size, 1 where the species
+    may live: the habitat mask, the setting \code{HabitatFilePath} (which may be given
+    instead, not both).}
+  \item{maps}{soil maps, a named character vector or list of file paths such as
+    \code{c(DecompactionD = "d.asc", CompactionC = "c.asc")}: each replaces the
+    setting it is named by with one value per cell, as \code{glebix-batch --map
+    NAME=FILE}; the settings \code{DecompactionDMapPath} and \code{CompactionCMapPath}
+    (not both ways; a design column may name one per point). A name that has no map is refused, with the names that have one.}
+  \item{events}{a schedule of management events (a CSV file, see the batch tool's
+    \code{--events}): the setting \code{EventsFilePath} (not both ways).}
+  \item{stop_when}{\code{NULL}, or rules of \code{glebix-batch --stop-when}, as in
+    \code{\link{glebix_simulation}}: each run ends at the first state where one holds,
+    and a \code{stopped_by} column follows the step columns: the rule on the row of
+    the run's stop, \code{""} on the others.}
 }
 \value{
 A data frame with the columns \code{point}, \code{replicate}, \code{seed}, the
 design's columns in design order (with the design's values), \code{step} and the
 columns of \code{\link{glebix_trace}}, with \code{emigrants} last when the plots are
-bounded or the design varies \code{Edges} (0 for torus runs). Rows come in order of point, then replicate,
+bounded or the design varies \code{Edges} (0 for torus runs), then \code{lost} when a
+run may have a habitat mask (the individuals that landed off the habitat in the step's
+dispersal), then \code{stopped_by} with \code{stop_when}, then the run metrics. Rows come in order of point, then replicate,
 then step, step 0 being the state right after set-up. Its attribute
 \code{master_seed} is the master seed.
 }

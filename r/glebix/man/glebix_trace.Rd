@@ -17,7 +17,9 @@ A data frame with the columns \code{step}; \code{cell_density},
 (settings \code{ChartCellX}, \code{ChartCellY}); \code{mean_density} and
 \code{mean_compacted}, the plot's means as the chart shows them; and
 \code{total_density}, the plot's total count; for a bounded plot (setting
-\code{Edges}), last, \code{emigrants}, the individuals that left the plot in the step.
+\code{Edges}), then \code{emigrants}, the individuals that left the plot in the step;
+with a habitat mask, last, \code{lost}, those that landed off the habitat in the step's
+dispersal.
 }
 \examples{
 sim <- glebix_step(glebix_setup(glebix_simulation(seed = 3, steps = 40)), 40)

@@ -16,6 +16,8 @@
 #include "RunSession.h"
 #include "SeedMixing.h"
 #include "SettingsTable.h"
+#include "StopRule.h"
+#include "StudyOutputs.h"
 #include "StudyRunner.h"
 #include "Simul.h"
 #include "Warnings.h"
@@ -33,6 +35,7 @@ struct RunJob {
 
 struct RunResult {
     std::vector<TraceValues> Rows;  // step 0 first, as far as the run got
+    std::string StoppedBy;          // the rule that ended the run early; empty: none
     bool Failed = false;
     std::unique_ptr<GlebixError> Error;
 };
@@ -56,14 +59,18 @@ void CheckPoint(const TSettings &settings, int point) {
     }
 }
 
-void RunOne(const TSettings &settings, const RunJob &job, int steps, int threads, const std::atomic<bool> &cancel,
-            RunResult &result) {
+// One run, ended early where one of `rules` holds, as the batch tool's.
+void RunOne(const TSettings &settings, const RunJob &job, int steps, int threads,
+            const std::vector<batch::StopRule> &rules, const std::atomic<bool> &cancel, RunResult &result) {
     batch::StepTrace trace;
     try {
         batch::RunSession run(batch::RunStart{settings, job.Seed, job.Seed, steps, threads, nullptr});
         run.Observe(trace);
+        run.StopWhen(rules);
         run.SetUp();
-        for (int step = 1; step <= steps && !cancel.load(std::memory_order_relaxed); ++step) run.Step();
+        while (run.StepIndex() < steps && run.StoppedBy().empty() && !cancel.load(std::memory_order_relaxed))
+            run.Step();
+        result.StoppedBy = run.StoppedBy();
     } catch (const GlebixError &e) {
         result.Failed = true;
         result.Error = std::make_unique<GlebixError>(e);
@@ -89,13 +96,13 @@ void ReportFinished(SEXP report, std::size_t count) {
 // reports the runs ended and watches for an interrupt or a time limit, after which the
 // runs stop at their next step and R's condition goes on once every thread has ended.
 void RunAll(const std::vector<TSettings> &points, const std::vector<RunJob> &jobs, int steps, int cores, int threads,
-            SEXP report, std::vector<RunResult> &results) {
+            const std::vector<batch::StopRule> &rules, SEXP report, std::vector<RunResult> &results) {
     std::atomic<bool> stop{false};
     std::size_t reported = 0;
     batch::RunStudy(
         jobs.size(), cores,
         [&](std::size_t k, std::atomic<bool> &halt) {
-            if (!halt.load()) RunOne(points[jobs[k].Point - 1], jobs[k], steps, threads, halt, results[k]);
+            if (!halt.load()) RunOne(points[jobs[k].Point - 1], jobs[k], steps, threads, rules, halt, results[k]);
         },
         [&](std::size_t ended) {
             CheckInterrupt();
@@ -106,16 +113,19 @@ void RunAll(const std::vector<TSettings> &points, const std::vector<RunJob> &job
 }
 
 // What the study table keeps of each run (glebix-batch --table-every and
-// --table-metric): the rows of some steps, and the run's metrics as columns.
+// --table-metric): the rows of some steps, and the run's metrics as columns; with
+// stopping rules, the column of the rule that stopped each run.
 struct TableChoice {
     batch::TableSteps Steps;
     std::vector<std::string> Metrics;
     int StepCount = 0;
+    bool StopColumn = false;
+    batch::CountColumns Counts;
 };
 
 // The rows of one run that the table keeps; the metrics of the whole run are added to
 // `metrics` once per row kept (missing when it did not complete).
-std::vector<TraceValues> KeptRows(std::vector<TraceValues> &rows, bool failed, const TableChoice &choice,
+std::vector<TraceValues> KeptRows(std::vector<TraceValues> &rows, const RunResult &run, const TableChoice &choice,
                                   std::vector<std::vector<double>> &metrics) {
     if (choice.Steps.KeepsAll() && choice.Metrics.empty()) return std::move(rows);
     std::vector<TraceValues> kept;
@@ -125,34 +135,41 @@ std::vector<TraceValues> KeptRows(std::vector<TraceValues> &rows, bool failed, c
         if (k + 1 == rows.size() || batch::KeepsStep(choice.Steps, rows[k].Step, choice.StepCount))
             kept.push_back(rows[k]);
     }
-    const bool completed = !failed && !rows.empty() && rows.back().Step == choice.StepCount;
+    const bool completed =
+        !run.Failed && !rows.empty() && (rows.back().Step == choice.StepCount || !run.StoppedBy.empty());
     const std::vector<double> values = recorder.Values(completed);
     for (std::size_t m = 0; m < values.size(); ++m) metrics[m].insert(metrics[m].end(), kept.size(), values[m]);
     return kept;
 }
 
-// The runs' rows as columns: point, replicate, seed, the trace's columns, then the
-// metrics asked. Each run's rows are released once gathered, so that a large sweep is
-// not held twice over.
-Rcpp::List Columns(const std::vector<RunJob> &jobs, std::vector<RunResult> &results, bool emigrants,
-                   const TableChoice &choice) {
+// The runs' rows as columns: point, replicate, seed, the trace's columns, the rule
+// that stopped the run (on the row of its stop, "" on the others), then the metrics
+// asked. Each run's rows are released once gathered, so that a large sweep is not held
+// twice over.
+Rcpp::List Columns(const std::vector<RunJob> &jobs, std::vector<RunResult> &results, const TableChoice &choice) {
     std::vector<TraceValues> rows;
     std::vector<std::vector<double>> metrics(choice.Metrics.size());
     std::vector<int> point, replicate;
     std::vector<double> seed;
+    std::vector<std::string> stoppedBy;
     for (std::size_t k = 0; k < jobs.size(); ++k) {
-        const std::vector<TraceValues> kept = KeptRows(results[k].Rows, results[k].Failed, choice, metrics);
+        const std::vector<TraceValues> kept = KeptRows(results[k].Rows, results[k], choice, metrics);
         for (const TraceValues &v : kept) {
             point.push_back(jobs[k].Point);
             replicate.push_back(jobs[k].Replicate);
             seed.push_back(jobs[k].Seed);
             rows.push_back(v);
+            if (choice.StopColumn) stoppedBy.push_back(&v == &kept.back() ? results[k].StoppedBy : std::string());
         }
         std::vector<TraceValues>().swap(results[k].Rows);
     }
     Rcpp::List out = Rcpp::List::create(Rcpp::wrap(point), Rcpp::wrap(replicate), Rcpp::wrap(seed));
     Rcpp::CharacterVector names = {"point", "replicate", "seed"};
-    AppendTraceColumns(rows, out, names, emigrants);
+    AppendTraceColumns(rows, out, names, choice.Counts);
+    if (choice.StopColumn) {
+        out.push_back(Utf8Vector(stoppedBy));
+        names.push_back(batch::StoppedByColumn);
+    }
     for (std::size_t m = 0; m < metrics.size(); ++m) {
         Rcpp::NumericVector values = Rcpp::wrap(metrics[m]);
         for (R_xlen_t k = 0; k < values.size(); ++k)
@@ -165,9 +182,10 @@ Rcpp::List Columns(const std::vector<RunJob> &jobs, std::vector<RunResult> &resu
 }
 
 // The choice's texts checked by the core, as the batch tool's options are.
-TableChoice TableChoiceOf(SEXP every, SEXP metrics, int stepCount) {
+TableChoice TableChoiceOf(SEXP every, SEXP metrics, int stepCount, bool stopColumn) {
     TableChoice choice;
     choice.StepCount = stepCount;
+    choice.StopColumn = stopColumn;
     const std::string everyText = Text(every);
     if (!everyText.empty()) {
         const auto steps = batch::ParseTableSteps(everyText);
@@ -252,13 +270,16 @@ using namespace glebix::r;
 // (an R function, or NULL) told of the runs as they end. Returns the
 // columns, with a "failures" attribute listing the runs that stopped on an error
 // (their rows go as far as they got) and a "used" attribute (UsedTexts). `tableEvery`
-// ("" for every step) and `tableMetrics` thin the rows and add the runs' metrics.
+// ("" for every step) and `tableMetrics` thin the rows and add the runs' metrics;
+// `stopWhen` (glebix-batch's --stop-when texts) ends each run early.
 extern "C" SEXP gx_run_many(SEXP species, SEXP names, SEXP values, SEXP pointNames, SEXP pointValues, SEXP selected,
                             SEXP replicates, SEXP only, SEXP master, SEXP independent, SEXP steps, SEXP cores,
-                            SEXP threads, SEXP report, SEXP tableEvery, SEXP tableMetrics) {
+                            SEXP threads, SEXP report, SEXP tableEvery, SEXP tableMetrics, SEXP stopWhen) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
-        const TableChoice choice = TableChoiceOf(tableEvery, tableMetrics, Rcpp::as<int>(steps));
+        const std::vector<batch::StopRule> rules =
+            batch::StopRulesOf(Rcpp::as<std::vector<std::string>>(stopWhen), "stop_when");
+        TableChoice choice = TableChoiceOf(tableEvery, tableMetrics, Rcpp::as<int>(steps), !rules.empty());
         const TSettings base = BuildSettings(Text(species), Rcpp::as<std::vector<std::string>>(names),
                                              Rcpp::as<std::vector<std::string>>(values));
         std::vector<TSettings> points = PointSettings(base, pointNames, pointValues);
@@ -274,11 +295,10 @@ extern "C" SEXP gx_run_many(SEXP species, SEXP names, SEXP values, SEXP pointNam
         std::vector<RunResult> results(jobs.size());
         const int runsAtOnce = batch::RunsAtOnce(Rcpp::as<int>(cores), jobs.size());
         RunAll(points, jobs, stepCount, runsAtOnce, batch::DispersalThreadsPerRun(Rcpp::as<int>(threads), runsAtOnce),
-               report, results);
+               rules, report, results);
 
-        const bool emigrants =
-            batch::TableCountsEmigrants(HasBoundedEdges(base.Plot), Rcpp::as<std::vector<std::string>>(pointNames));
-        Rcpp::List out = Columns(jobs, results, emigrants, choice);
+        choice.Counts = batch::TableCounts(base, Rcpp::as<std::vector<std::string>>(pointNames));
+        Rcpp::List out = Columns(jobs, results, choice);
         out.attr("failures") = Failures(jobs, results);
         out.attr("used") = UsedTexts(points, pointNames);
         return out;

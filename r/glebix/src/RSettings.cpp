@@ -9,6 +9,7 @@
 #include "RGlue.h"
 #include "SettingsRegistry.h"
 #include "SettingsTable.h"
+#include "SoilMaps.h"
 #include "SpeciesFile.h"
 
 namespace glebix::r {
@@ -109,5 +110,26 @@ extern "C" SEXP gx_format_reals(SEXP x) {
         }
     }
     return out;
+    END_RCPP
+}
+
+// The setting of each soil map named in `names` ("DecompactionD" ->
+// "DecompactionDMapPath"); refuses a name that has no map, listing those that have one.
+extern "C" SEXP gx_map_settings(SEXP names) {
+    BEGIN_RCPP
+    return r::Guarded([&]() -> SEXP {
+        std::vector<std::string> settings;
+        for (const std::string &name : r::Texts(names)) {
+            const std::string_view setting = SoilMapSetting(name);
+            if (setting.empty()) {
+                std::string known;
+                for (const std::string_view n : SettingsWithMaps())
+                    known += (known.empty() ? "" : ", ") + std::string(n);
+                throw GlebixError(batch::Message("r.map_name", {name, known}), ErrorContext{"maps", {}, 0, 0, name});
+            }
+            settings.emplace_back(setting);
+        }
+        return r::Utf8Vector(settings);
+    });
     END_RCPP
 }

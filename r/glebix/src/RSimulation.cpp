@@ -173,6 +173,16 @@ extern "C" SEXP gx_stop_when(SEXP handle, SEXP rules) {
     END_RCPP
 }
 
+// Refuses `rules` with the core's message unless each is a stopping rule.
+extern "C" SEXP gx_check_stop_rules(SEXP rules) {
+    BEGIN_RCPP
+    return Guarded([&]() -> SEXP {
+        batch::StopRulesOf(Rcpp::as<std::vector<std::string>>(rules), "stop_when");
+        return R_NilValue;
+    });
+    END_RCPP
+}
+
 extern "C" SEXP gx_density(SEXP handle) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
@@ -197,7 +207,8 @@ extern "C" SEXP gx_trace(SEXP handle) {
         Rcpp::List out;
         Rcpp::CharacterVector names;
         const Simulation &s = ReadySimulation(handle);
-        AppendTraceColumns(s.Trace.Copy(), out, names, s.Session->Plot().Bounded);
+        const TPlot &plot = s.Session->Plot();
+        AppendTraceColumns(s.Trace.Copy(), out, names, {plot.Bounded, plot.Habitat.Size() > 0});
         out.attr("names") = names;
         return out;
     });
@@ -253,9 +264,10 @@ extern "C" SEXP gx_write_netcdf(SEXP handle, SEXP path) {
 }
 
 // Starts recording the grids into the NetCDF file at `path` as --netcdf --every
-// `every` does (from the next set-up, or now when set up); `every` 0 puts the file in
-// place and returns its path; a negative `every` drops it, nothing put in place.
-extern "C" SEXP gx_record(SEXP handle, SEXP path, SEXP every) {
+// `every` --netcdf-deflate `deflate` does (from the next set-up, or now when set up);
+// `every` 0 puts the file in place and returns its path; a negative `every` drops it,
+// nothing put in place.
+extern "C" SEXP gx_record(SEXP handle, SEXP path, SEXP every, SEXP deflate) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
         Simulation &s = Get(handle);
@@ -265,7 +277,7 @@ extern "C" SEXP gx_record(SEXP handle, SEXP path, SEXP every) {
             return R_NilValue;
         }
         if (k == 0) return Rcpp::wrap(Utf8(s.Recording.Finish()));
-        s.Recording.Start(Text(path), k, *s.Session);
+        s.Recording.Start(Text(path), k, *s.Session, Rcpp::as<int>(deflate));
         return R_NilValue;
     });
     END_RCPP
@@ -367,5 +379,15 @@ extern "C" SEXP gx_setting_values(SEXP handle) {
         for (const std::string &name : batch::SettingNames()) texts.push_back(batch::SettingText(name, settings));
         return Utf8Vector(texts);
     });
+    END_RCPP
+}
+
+// The refusal of `shown`, a deflate level outside the NetCDF writer's bounds, given for
+// `setting`; and those bounds.
+extern "C" SEXP gx_deflate_bound(SEXP shown, SEXP setting) {
+    BEGIN_RCPP
+    return Rcpp::List::create(Rcpp::Named("max") = gis::MaxDeflateLevel,
+                              Rcpp::Named("default") = gis::DefaultDeflateLevel,
+                              Rcpp::Named("message") = Utf8(batch::DeflateLevelRefusal(Text(setting), Text(shown))));
     END_RCPP
 }

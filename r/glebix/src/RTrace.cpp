@@ -5,10 +5,10 @@
 namespace glebix::r {
 
 void AppendTraceColumns(const std::vector<TraceValues> &rows, Rcpp::List &out, Rcpp::CharacterVector &names,
-                        bool emigrants) {
+                        batch::CountColumns counts) {
     const R_xlen_t n = static_cast<R_xlen_t>(rows.size());
     Rcpp::IntegerVector step(n), cell(n);
-    Rcpp::NumericVector compacted(n), decompacted(n), meanDensity(n), meanCompacted(n), total(n), emigrated(n);
+    Rcpp::NumericVector compacted(n), decompacted(n), meanDensity(n), meanCompacted(n), total(n), emigrated(n), lost(n);
     for (R_xlen_t k = 0; k < n; ++k) {
         const TraceValues &v = rows[static_cast<std::size_t>(k)];
         step[k] = v.Step;
@@ -19,6 +19,7 @@ void AppendTraceColumns(const std::vector<TraceValues> &rows, Rcpp::List &out, R
         meanCompacted[k] = v.Record.MeanCompacted;
         total[k] = static_cast<double>(v.Record.TotalDensity);
         emigrated[k] = static_cast<double>(v.Record.Emigrants);
+        lost[k] = static_cast<double>(v.Record.Lost);
     }
     // In the order of the batch tool's columns, whose names they take.
     const SEXP columns[] = {step, cell, compacted, decompacted, meanDensity, meanCompacted, total};
@@ -27,9 +28,14 @@ void AppendTraceColumns(const std::vector<TraceValues> &rows, Rcpp::List &out, R
         out.push_back(columns[k]);
         names.push_back(batch::StepColumnNames[k]);
     }
-    if (!emigrants) return;
-    out.push_back(emigrated);
-    names.push_back(batch::EmigrantsColumnName);
+    if (counts.Emigrants) {
+        out.push_back(emigrated);
+        names.push_back(batch::EmigrantsColumnName);
+    }
+    if (counts.Lost) {
+        out.push_back(lost);
+        names.push_back(batch::LostColumnName);
+    }
 }
 
 }  // namespace glebix::r

@@ -18,9 +18,9 @@ namespace glebix::r {
 using TraceValues = batch::TracedStep;
 
 // The rows' columns appended to `out`, named as the batch tool's trace names them; the
-// total is a double (it may exceed R's integers). With `emigrants`, the emigrants
-// column comes last (see batch::TableCountsEmigrants).
+// total is a double (it may exceed R's integers). The counts of `counts` follow, in
+// the batch tool's order (see batch::TableCounts).
 void AppendTraceColumns(const std::vector<TraceValues> &rows, Rcpp::List &out, Rcpp::CharacterVector &names,
-                        bool emigrants);
+                        batch::CountColumns counts);
 
 }  // namespace glebix::r
