@@ -156,7 +156,8 @@ void CheckRuns(const BatchOptions &options, std::vector<std::string> &problems) 
             simul->Settings = PointSettings(options, run.Point);
             if (ReadsEmptyPath(simul->Settings.Initial)) continue;
             simul->SetUpRun(run.Seed);
-            simul->Events = schedules.For(*simul, options.Files.get());
+            // A resumed run's schedule is its state's: its file is not read again.
+            if (!options.Resumed) simul->Events = schedules.For(*simul, options.Files.get());
             if (FieldToInteger(options.Settings.Run.StepCount) > 0) simul->TimeStep();
         } catch (const std::exception &e) { message = LocalExceptionMessage(e); }
         if (message.empty()) continue;

@@ -224,6 +224,10 @@ TEST(EventsProgram, ARunResumedBeforeAnEventMeetsIt) {
     const std::string rest = ReadAll(dir.Sub("rest.csv"));
     EXPECT_EQ(whole.substr(whole.find("\n6,")), rest.substr(rest.find("\n6,")));
     EXPECT_EQ(Batch(dir, "--resume s.txt --events ev.csv --out again"), 2);
+    // The state holds the schedule: neither the resumed run nor its check reads the file.
+    std::filesystem::remove(dir.Sub("ev.csv"));
+    EXPECT_EQ(Batch(dir, "--resume s.txt --steps 20 --validate"), 0);
+    EXPECT_EQ(Batch(dir, "--resume s.txt --steps 20 --out later"), 0);
 }
 
 }  // namespace
