@@ -85,9 +85,9 @@ void LateEventProblems(const ParsedEvents &parsed, const std::string &path, std:
 }
 
 // A run that saves its state may be resumed beyond its last step, where its later
-// events then apply.
+// events then apply; a repeat runs what its manifest's run ran.
 bool KeepsLaterEvents(const BatchOptions &options) {
-    return !options.SaveStatePath.empty() || !options.CheckpointPath.empty();
+    return !options.SaveStatePath.empty() || !options.CheckpointPath.empty() || !options.RepeatManifest.empty();
 }
 
 }  // namespace

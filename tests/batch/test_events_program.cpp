@@ -133,6 +133,10 @@ TEST(EventsProgram, AGoodScheduleValidatesAndWritesNothing) {
     EXPECT_EQ(Batch(dir, "--seed 1 --steps 4 --events later.csv --checkpoint c.txt --checkpoint-every 2 --validate"),
               0);
     EXPECT_EQ(Batch(dir, "--seed 1 --steps 4 --events later.csv --out out"), 2);
+    // A repeat runs what its manifest's run ran.
+    ASSERT_EQ(Batch(dir, "--seed 1 --steps 4 --events later.csv --save-state s.txt --out first"), 0);
+    EXPECT_EQ(Batch(dir, "--repeat first/manifest.json --out again --validate"), 0);
+    EXPECT_EQ(Batch(dir, "--repeat first/manifest.json --out again"), 0);
 }
 
 // A design's points are refused by their own schedules, each point named.
