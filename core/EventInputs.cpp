@@ -72,6 +72,24 @@ ParsedEvents ReadSchedule(const std::string &path, int width, int height, const 
     return parsed;
 }
 
+// The events of `parsed` that begin after `lastStep`: they would never apply, which
+// tells of a wrong step or step count.
+void LateEventProblems(const ParsedEvents &parsed, const std::string &path, std::int64_t lastStep,
+                       std::vector<std::string> &problems) {
+    const std::vector<ScheduledEvent> &events = parsed.Schedule.Events;
+    for (std::size_t k = 0; k < events.size(); ++k)
+        if (events[k].Step > lastStep)
+            problems.push_back(
+                EventsPlace(path, parsed.EventLines[k], EventStepColumn) +
+                Message("events.after_last_step", {std::to_string(events[k].Step), std::to_string(lastStep)}));
+}
+
+// A run that saves its state may be resumed beyond its last step, where its later
+// events then apply; a repeat runs what its manifest's run ran.
+bool KeepsLaterEvents(const BatchOptions &options) {
+    return !options.SaveStatePath.empty() || !options.CheckpointPath.empty() || !options.RepeatManifest.empty();
+}
+
 }  // namespace
 
 bool IsGridInput(std::string_view role) { return !InitialPathSetting(role).empty() || role == EventMaskRole; }
@@ -112,7 +130,7 @@ std::vector<std::string> EventScheduleProblems(const BatchOptions &options) {
     std::vector<std::string> problems;
     if (options.Resumed) return problems;
     const bool severalPoints = options.StudyDesign && options.Points.size() > 1;
-    std::set<std::tuple<std::string, int, int>> checked;  // each schedule once per plot size
+    std::set<std::tuple<std::string, int, int, std::int64_t>> checked;  // once per plot size and step count
     auto simul = std::make_unique<Simul>();
     simul->GivenInputs = options.Files;
     for (const int point : options.Points) {
@@ -124,8 +142,11 @@ std::vector<std::string> EventScheduleProblems(const BatchOptions &options) {
         try {
             shape = simul->TakePlotShape();
         } catch (const std::exception &) { continue; }
-        if (!checked.emplace(path, shape.Width, shape.Height).second) continue;
-        for (std::string &problem : ReadSchedule(path, shape.Width, shape.Height, options.Files.get()).Problems) {
+        const std::int64_t lastStep = FieldToInteger(simul->Settings.Run.StepCount);
+        if (!checked.emplace(path, shape.Width, shape.Height, lastStep).second) continue;
+        ParsedEvents parsed = ReadSchedule(path, shape.Width, shape.Height, options.Files.get());
+        if (!KeepsLaterEvents(options)) LateEventProblems(parsed, path, lastStep, parsed.Problems);
+        for (std::string &problem : parsed.Problems) {
             if (severalPoints) problem = Labelled(Message("run.point", {std::to_string(point)}), problem);
             if (std::find(problems.begin(), problems.end(), problem) == problems.end())
                 problems.push_back(std::move(problem));

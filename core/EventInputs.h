@@ -40,7 +40,10 @@ std::shared_ptr<const EventSchedule> LoadEventSchedule(const TSettings &settings
 
 // Every problem of the schedules of the invocation's runs, each once, labelled with its
 // point when a design has several; nothing for a resumed run, whose state holds its
-// schedule. A run whose plot cannot be told is left to the plot's check.
+// schedule. A run whose plot cannot be told is left to the plot's check. An event
+// that begins after the run's last step is one, unless the run saves its state (it
+// may be resumed further) or repeats a manifest's run. The run and --validate both
+// refuse these.
 std::vector<std::string> EventScheduleProblems(const BatchOptions &options);
 
 }  // namespace glebix::batch

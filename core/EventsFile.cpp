@@ -155,7 +155,9 @@ void ReadEventLine(LineReader &r) {
         ReadShare(r, event);
         ReadWhere(r, event);
     }
-    if (!r.failed) r.parsed.Schedule.Events.push_back(std::move(event));
+    if (r.failed) return;
+    r.parsed.Schedule.Events.push_back(std::move(event));
+    r.parsed.EventLines.push_back(r.line);
 }
 
 bool IsHeader(const std::vector<std::string> &fields) {

@@ -17,15 +17,17 @@ namespace glebix::batch {
 
 // The header's names, in their order.
 inline constexpr const char *EventColumns[] = {"step", "every", "action", "where", "value"};
-// The column that names a cell action's mask.
+// The column of an event's first step, and the one that names a cell action's mask.
+inline constexpr const char *EventStepColumn = EventColumns[0];
 inline constexpr const char *EventWhereColumn = EventColumns[3];
 
 struct ParsedEvents {
     // The events, their masks listed once each by their `where` without their cells.
     EventSchedule Schedule;
-    std::vector<std::string> MaskPaths;   // each mask's file, by MaskFilePath
-    std::vector<std::int64_t> MaskLines;  // the line that first names each mask
-    std::vector<std::string> Problems;    // "<file>:<line>: column <name>: ..." each
+    std::vector<std::string> MaskPaths;    // each mask's file, by MaskFilePath
+    std::vector<std::int64_t> MaskLines;   // the line that first names each mask
+    std::vector<std::int64_t> EventLines;  // the line of each event
+    std::vector<std::string> Problems;     // "<file>:<line>: column <name>: ..." each
 };
 
 // Reads a schedule from its bytes; `path` names it in the problems and places the masks.

@@ -117,6 +117,7 @@ constexpr CatalogueEntry Entries[] = {
     {"events.header", "la première ligne doit être l'en-tête step,every,action,where,value", "the first line must be the header step,every,action,where,value"},
     {"events.decimal_comma", "«{0}» : un nombre à virgule décimale ; les nombres s'écrivent avec un point (0.4 et non 0,4)", "\"{0}\": a number with a decimal comma; numbers are written with a point (0.4, not 0,4)"},
     {"events.bad_step", "«{0}» n'est pas un pas entier à partir de 1", "\"{0}\" is not a whole step from 1"},
+    {"events.after_last_step", "«{0}» : l'événement commence après le dernier pas de la simulation ({1}) et ne s'appliquerait jamais", "\"{0}\": the event begins after the run's last step ({1}) and would never apply"},
     {"events.bad_every", "«{0}» n'est pas un nombre entier de pas de 0 ou plus (vide ou 0 : une seule fois)", "\"{0}\" is not a whole number of steps from 0 (empty or 0: once)"},
     {"events.bad_action", "action inconnue «{0}» (set_compacted, add_compacted, remove_fauna ou set){1}", "unknown action \"{0}\" (set_compacted, add_compacted, remove_fauna or set){1}"},
     {"events.where_empty", "vide : all, un fichier de masque, ou pour set le nom d'un paramètre", "empty: all, a mask file, or for set a setting's name"},

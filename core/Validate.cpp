@@ -5,6 +5,7 @@
 #include <optional>
 #include <set>
 #include <string_view>
+#include <tuple>
 #include <map>
 #include <memory>
 #include <new>
@@ -120,8 +121,24 @@ std::vector<std::size_t> TriedRuns(const BatchOptions &options, const StudyLayou
     return {runs.begin(), runs.end()};
 }
 
-// The set-up and the first time step of the runs tried, on a scratch engine: the
-// faults that come at once. Runs failing alike are reported on one line.
+// The schedules of the runs tried, each loaded once per plot size, as a run loads its own.
+class LoadedSchedules {
+public:
+    std::shared_ptr<const EventSchedule> For(const Simul &simul, const InputBytes *given) {
+        const std::string &path = simul.Settings.Run.EventsFilePath;
+        if (path.empty()) return nullptr;
+        auto &schedule = loaded_[{path, simul.Plot.Width, simul.Plot.Height}];
+        if (!schedule) schedule = LoadEventSchedule(simul.Settings, simul.Plot.Width, simul.Plot.Height, given);
+        return schedule;
+    }
+
+private:
+    std::map<std::tuple<std::string, int, int>, std::shared_ptr<const EventSchedule>> loaded_;
+};
+
+// The set-up and the first time step of the runs tried, on a scratch engine, with
+// their schedules' events: the faults that come at once. Runs failing alike are
+// reported on one line.
 void CheckRuns(const BatchOptions &options, std::vector<std::string> &problems) {
     const std::uint32_t master = options.Seed ? *options.Seed : ClockSeed();
     const StudyLayout layout = Layout(options);
@@ -131,6 +148,7 @@ void CheckRuns(const BatchOptions &options, std::vector<std::string> &problems) 
     simul->SetDispersalThreads(1);
     simul->GivenInputs = options.Files;
     simul->RefuseChartCellOutside = true;
+    LoadedSchedules schedules;
     for (const std::size_t index : TriedRuns(options, layout)) {
         const StudyRun run = PlanStudyRun(layout, index, master);
         std::string message;
@@ -138,6 +156,8 @@ void CheckRuns(const BatchOptions &options, std::vector<std::string> &problems) 
             simul->Settings = PointSettings(options, run.Point);
             if (ReadsEmptyPath(simul->Settings.Initial)) continue;
             simul->SetUpRun(run.Seed);
+            // A resumed run's schedule is its state's: its file is not read again.
+            if (!options.Resumed) simul->Events = schedules.For(*simul, options.Files.get());
             if (FieldToInteger(options.Settings.Run.StepCount) > 0) simul->TimeStep();
         } catch (const std::exception &e) { message = LocalExceptionMessage(e); }
         if (message.empty()) continue;

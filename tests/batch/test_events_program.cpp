@@ -1,5 +1,7 @@
 // Schedules of management events through the shipped batch tool: every fault stops
-// everything before a file is written, a schedule with no event changes no byte, a
+// everything before a file is written, --validate refuses what the run refuses in the
+// same words, an event after the run's last step is a fault unless the run saves its
+// state, a schedule with no event changes no byte, a
 // design over schedules gives one table, the manifest and --repeat check the schedule
 // and its masks, and a run resumed before an event meets it as the unbroken run.
 #include <gtest/gtest.h>
@@ -7,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sys/wait.h>
 
 #include "TestFiles.h"
@@ -58,6 +61,99 @@ TEST(EventsProgram, EveryFaultStopsEverythingBeforeAFileIsWritten) {
         EXPECT_EQ(Batch(dir, "--seed 1 --steps 5 --events ev.csv --validate"), 2) << line;
     }
     EXPECT_EQ(Batch(dir, "--seed 1 --steps 5 --events missing.csv --out out"), 2);
+}
+
+// Every file under `dir` but the captured standard error.
+std::set<std::string> FilesIn(const ScratchDir &dir) {
+    std::set<std::string> names;
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(dir.Path()))
+        if (entry.path().filename() != "stderr.txt") names.insert(entry.path().string());
+    return names;
+}
+
+// The lines of `text` but the last: a refused run's help hint.
+std::string AllButLastLine(const std::string &text) {
+    const auto last = text.rfind('\n', text.size() >= 2 ? text.size() - 2 : 0);
+    return last == std::string::npos ? std::string() : text.substr(0, last + 1);
+}
+
+TEST(EventsProgram, ValidateRefusesWhatTheRunRefusesInTheSameWords) {
+    ScratchDir dir;
+    dir.File("track.asc", Track());
+    dir.File("two.asc", "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 0\n0 2\n");
+    std::string odd = Track();
+    odd[odd.rfind('0')] = '2';
+    dir.File("odd.asc", odd);
+    const std::string faults[] = {
+        std::string(Header) + "5,,plough,all,1\n",
+        std::string(Header) + "5,,remove_fauna,all,0,5\n",
+        std::string(Header) + "5,,set_compacted,two.asc,10\n",
+        std::string(Header) + "5,,set_compacted,odd.asc,10\n",
+        std::string(Header) + "5,,set_compacted,gone.asc,10\n",
+        std::string(Header) + "5,,set,CompactionC,1\n",
+        std::string(Header) + "2,3,add_compacted,track.asc,5\n9,,set_compacted,track.asc,90\n",
+        std::string(Header) + "6,,remove_fauna,all,1.5\n7,,set_compacted,all,50\n",
+        "step,when,action,where,value\n",
+    };
+    const std::string arguments = "--seed 1 --steps 5 --events ev.csv --out out --trace t.csv --asc grids ";
+    for (const std::string &schedule : faults) {
+        dir.File("ev.csv", schedule);
+        const std::set<std::string> before = FilesIn(dir);
+        std::string ran, validated;
+        EXPECT_EQ(Batch(dir, arguments, &ran), 2) << schedule;
+        EXPECT_EQ(FilesIn(dir), before) << schedule;
+        EXPECT_EQ(Batch(dir, arguments + "--validate", &validated), 2) << schedule;
+        EXPECT_EQ(FilesIn(dir), before) << schedule;
+        EXPECT_FALSE(validated.empty()) << schedule;
+        EXPECT_EQ(AllButLastLine(ran), validated) << schedule;
+    }
+    // The late events are each said, by their line and their step.
+    dir.File("ev.csv",
+             std::string(Header) + "6,,set_compacted,all,50\n5,,set_compacted,all,50\n8,2,set,EnvDynamic,off\n");
+    std::string err;
+    EXPECT_EQ(Batch(dir, arguments + "--validate", &err), 2);
+    EXPECT_NE(err.find("ev.csv:2: colonne step : «6»"), std::string::npos) << err;
+    EXPECT_NE(err.find("ev.csv:4: colonne step : «8»"), std::string::npos) << err;
+    EXPECT_EQ(err.find("ev.csv:3:"), std::string::npos) << err;
+}
+
+TEST(EventsProgram, AGoodScheduleValidatesAndWritesNothing) {
+    ScratchDir dir;
+    dir.File("track.asc", Track());
+    dir.File("ev.csv", std::string(Header) + "1,3,set_compacted,track.asc,90\n2,,remove_fauna,track.asc,0.5\n");
+    const std::set<std::string> before = FilesIn(dir);
+    std::string err;
+    EXPECT_EQ(
+        Batch(dir, "--seed 1 --steps 4 --events ev.csv --out out --trace t.csv --save-state s.txt --validate", &err), 0)
+        << err;
+    EXPECT_EQ(FilesIn(dir), before);
+    // A run that saves its state keeps the events after its last step for the resumed run.
+    dir.File("later.csv", std::string(Header) + "9,,set_compacted,track.asc,90\n");
+    EXPECT_EQ(Batch(dir, "--seed 1 --steps 4 --events later.csv --save-state s.txt --validate"), 0);
+    EXPECT_EQ(Batch(dir, "--seed 1 --steps 4 --events later.csv --checkpoint c.txt --checkpoint-every 2 --validate"),
+              0);
+    EXPECT_EQ(Batch(dir, "--seed 1 --steps 4 --events later.csv --out out"), 2);
+    // A repeat runs what its manifest's run ran.
+    ASSERT_EQ(Batch(dir, "--seed 1 --steps 4 --events later.csv --save-state s.txt --out first"), 0);
+    EXPECT_EQ(Batch(dir, "--repeat first/manifest.json --out again --validate"), 0);
+    EXPECT_EQ(Batch(dir, "--repeat first/manifest.json --out again"), 0);
+}
+
+// A design's points are refused by their own schedules, each point named.
+TEST(EventsProgram, ADesignNamesThePointWhoseScheduleIsRefused) {
+    ScratchDir dir;
+    dir.File("early.csv", std::string(Header) + "3,,set_compacted,all,95\n");
+    dir.File("late.csv", std::string(Header) + "9,,set_compacted,all,95\n");
+    dir.File("design.csv", "EventsFilePath\nearly.csv\nlate.csv\nearly.csv\n");
+    std::string ran, validated;
+    EXPECT_EQ(Batch(dir, "--design design.csv --seed 4 --steps 5 --table study.csv", &ran), 2);
+    EXPECT_FALSE(std::filesystem::exists(dir.Sub("study.csv")));
+    EXPECT_EQ(Batch(dir, "--design design.csv --seed 4 --steps 5 --table study.csv --validate", &validated), 2);
+    EXPECT_EQ(AllButLastLine(ran), validated);
+    EXPECT_NE(validated.find("point 2"), std::string::npos) << validated;
+    EXPECT_EQ(validated.find("point 1"), std::string::npos) << validated;
+    EXPECT_EQ(validated.find("point 3"), std::string::npos) << validated;
+    EXPECT_EQ(Batch(dir, "--design design.csv --seed 4 --steps 9 --table study.csv --validate"), 0);
 }
 
 TEST(EventsProgram, AScheduleWithoutEventsChangesNoByte) {
@@ -132,6 +228,10 @@ TEST(EventsProgram, ARunResumedBeforeAnEventMeetsIt) {
     const std::string rest = ReadAll(dir.Sub("rest.csv"));
     EXPECT_EQ(whole.substr(whole.find("\n6,")), rest.substr(rest.find("\n6,")));
     EXPECT_EQ(Batch(dir, "--resume s.txt --events ev.csv --out again"), 2);
+    // The state holds the schedule: neither the resumed run nor its check reads the file.
+    std::filesystem::remove(dir.Sub("ev.csv"));
+    EXPECT_EQ(Batch(dir, "--resume s.txt --steps 20 --validate"), 0);
+    EXPECT_EQ(Batch(dir, "--resume s.txt --steps 20 --out later"), 0);
 }
 
 }  // namespace

@@ -52,6 +52,11 @@ TEST(EventsFile, ReadsEveryActionInLineOrder) {
     // One mask, in the schedule's folder, named by the line that first names it.
     EXPECT_EQ(p.MaskPaths, std::vector<std::string>{"scenarios/track.asc"});
     EXPECT_EQ(p.MaskLines, std::vector<std::int64_t>{3});
+    // Each event's own line, for the problems found once the run is known.
+    EXPECT_EQ(p.EventLines, (std::vector<std::int64_t>{3, 5, 6, 7, 8}));
+    EXPECT_EQ(
+        ParseEventsText(std::string(Header) + "0,,set,EnvDynamic,off\n2,,set,EnvDynamic,off\n", "ev.csv").EventLines,
+        std::vector<std::int64_t>{3});
     EXPECT_EQ(MaskFilePath("scenarios/ev.csv", "/abs/m.tif:1"), "/abs/m.tif:1");
     EXPECT_TRUE(ParseEventsText(Header, "ev.csv").Problems.empty());
 }
