@@ -8,6 +8,7 @@
 #include "Conversions.h"
 #include "NetcdfStack.h"
 #include "Messages.h"
+#include "NetcdfRecording.h"
 #include "PointSelection.h"
 #include "RunMetrics.h"
 #include "SettingsTable.h"
@@ -62,15 +63,12 @@ void Map(Gathered &g, const std::string &value) {
         g.problems.push_back(Message("option.map_form", {value}));
         return;
     }
-    const std::string name = value.substr(0, equals);
-    const std::string_view setting = SoilMapSetting(name);
-    if (setting.empty()) {
-        std::string names;
-        for (const std::string_view n : SettingsWithMaps()) names += (names.empty() ? "" : ", ") + std::string(n);
-        g.problems.push_back(Message("option.map_name", {name, names}));
+    const SoilMapChoice map = SoilMapOf("--map", value.substr(0, equals));
+    if (!map.Problem.empty()) {
+        g.problems.push_back(map.Problem);
         return;
     }
-    g.sets.push_back(std::string(setting) + value.substr(equals));
+    g.sets.push_back(map.Setting + value.substr(equals));
 }
 
 // Stores what `parse` makes of `value` in `target`, or keeps its problem.
@@ -96,12 +94,11 @@ bool CountIn(Gathered &g, const char *option, const std::string &value, int mini
 }
 
 void NetcdfDeflate(Gathered &g, const std::string &value) {
-    const auto level = ParseCount(value, 0);
-    if (level && *level <= gis::MaxDeflateLevel)
-        g.options.NetcdfDeflate = *level;
+    const DeflateChoice level = DeflateLevelOf("--netcdf-deflate", value);
+    if (level.Problem.empty())
+        g.options.NetcdfDeflate = level.Level;
     else
-        g.problems.push_back(
-            Message("option.not_count_in", {"--netcdf-deflate", value, "0", std::to_string(gis::MaxDeflateLevel)}));
+        g.problems.push_back(level.Problem);
 }
 
 void FramesPerSecond(Gathered &g, const std::string &value) {

@@ -3,8 +3,17 @@
 #include "Errors.h"
 #include "FileIo.h"
 #include "GisMessages.h"
+#include "Messages.h"
+#include "SettingsTable.h"
 
 namespace glebix::batch {
+
+DeflateChoice DeflateLevelOf(const std::string &option, std::string_view text) {
+    const auto level = ParseCount(text, 0);
+    if (level && *level <= gis::MaxDeflateLevel) return {*level, {}};
+    return {gis::DefaultDeflateLevel,
+            Message("option.not_count_in", {option, std::string(text), "0", std::to_string(gis::MaxDeflateLevel)})};
+}
 
 void NetcdfRecording::Start(const std::string &path, int every, const RunSession &session, int deflateLevel) {
     session.RefuseInputClash("--netcdf", path);

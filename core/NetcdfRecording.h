@@ -6,11 +6,20 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "NetcdfStack.h"
 #include "RunSession.h"
 
 namespace glebix::batch {
+
+// The deflate level of `text` given to `option`: a whole number from 0 to
+// gis::MaxDeflateLevel, or the message refusing it.
+struct DeflateChoice {
+    int Level = gis::DefaultDeflateLevel;
+    std::string Problem;
+};
+DeflateChoice DeflateLevelOf(const std::string &option, std::string_view text);
 
 class NetcdfRecording : public RunObserver {
 public:

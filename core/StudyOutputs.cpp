@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include "FileIo.h"
-#include "Habitat.h"
 #include "IncompleteFile.h"
 #include "Messages.h"
 #include "OutputPlaces.h"
@@ -48,10 +47,9 @@ bool TableCountsEmigrants(const BatchOptions &options) {
 }
 
 CountColumns TableCounts(const BatchOptions &options) {
-    const InitialSettings &in = options.Settings.Initial;
-    bool lost = UsesHabitatMask(in);
-    if (options.StudyDesign)
-        for (const std::string &name : options.StudyDesign->Columns) lost = lost || MaskMayVaryWith(in, name);
+    const std::vector<std::string> none;
+    const bool lost =
+        TableCountsLost(options.Settings.Initial, options.StudyDesign ? options.StudyDesign->Columns : none);
     return {TableCountsEmigrants(options), lost};
 }
 
