@@ -81,19 +81,22 @@ def test_a_simulation_spells_the_landscape_as_the_batch_tool_does(batch, tmp_pat
 
 @pytest.mark.parametrize("every", [None, "7"])
 def test_a_stopped_study_is_the_batch_tools_table(batch, tmp_path, every):
-    (tmp_path / "design.csv").write_text("Survival\n0.2\n0.3\n")
+    (tmp_path / "design.csv").write_text("Survival\n0.2\n0.3\n0.9\n")
     metrics = ["final_total", "extinction_step"]
     thinning = [] if every is None else ["--table-every", every]
     batch("--seed", 11, "--steps", 300, "--replicates", 2, "--design", "design.csv", "--table", "table.csv",
           "--stop-when", "extinct", "--stop-when", "mean_compacted<5", *thinning, *sets(DYING),
           *[a for m in metrics for a in ("--table-metric", m)])
-    table = glebix.sweep([{"Survival": 0.2}, {"Survival": 0.3}], replicates=2, seed=11, steps=300, jobs=2,
+    table = glebix.sweep([{"Survival": s} for s in (0.2, 0.3, 0.9)], replicates=2, seed=11, steps=300, jobs=2,
                          table_every=every, table_metrics=metrics, stop_when=["extinct", "mean_compacted<5"],
                          **DYING)
     assert table_text(table) == read(tmp_path / "table.csv")
-    # Every run stopped before its last step; only its last row names the rule.
+    # The dying runs stopped before their last step, and only their last row names the
+    # rule; the runs that live on reach it.
     last = table.groupby(["point", "replicate"]).tail(1)
-    assert (last.step < 300).all() and (last.stopped_by == "extinct").all()
+    dying = last.point < 3
+    assert (last.step[dying] < 300).all() and (last.stopped_by[dying] == "extinct").all()
+    assert (last.step[~dying] == 300).all()
     assert (table.drop(last.index).stopped_by == "").all()
     assert list(table.columns[-3:]) == ["stopped_by", *metrics]
 
