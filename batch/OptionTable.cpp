@@ -63,15 +63,12 @@ void Map(Gathered &g, const std::string &value) {
         g.problems.push_back(Message("option.map_form", {value}));
         return;
     }
-    const std::string name = value.substr(0, equals);
-    const std::string_view setting = SoilMapSetting(name);
-    if (setting.empty()) {
-        std::string names;
-        for (const std::string_view n : SettingsWithMaps()) names += (names.empty() ? "" : ", ") + std::string(n);
-        g.problems.push_back(Message("option.map_name", {name, names}));
+    const SoilMapChoice map = SoilMapOf("--map", value.substr(0, equals));
+    if (!map.Problem.empty()) {
+        g.problems.push_back(map.Problem);
         return;
     }
-    g.sets.push_back(std::string(setting) + value.substr(equals));
+    g.sets.push_back(map.Setting + value.substr(equals));
 }
 
 // Stores what `parse` makes of `value` in `target`, or keeps its problem.
@@ -97,10 +94,11 @@ bool CountIn(Gathered &g, const char *option, const std::string &value, int mini
 }
 
 void NetcdfDeflate(Gathered &g, const std::string &value) {
-    if (const auto level = ParseDeflateLevel(value))
-        g.options.NetcdfDeflate = *level;
+    const DeflateChoice level = DeflateLevelOf("--netcdf-deflate", value);
+    if (level.Problem.empty())
+        g.options.NetcdfDeflate = level.Level;
     else
-        g.problems.push_back(DeflateLevelRefusal("--netcdf-deflate", value));
+        g.problems.push_back(level.Problem);
 }
 
 void FramesPerSecond(Gathered &g, const std::string &value) {

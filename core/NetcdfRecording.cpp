@@ -9,14 +9,11 @@
 
 namespace glebix::batch {
 
-std::optional<int> ParseDeflateLevel(std::string_view text) {
+DeflateChoice DeflateLevelOf(const std::string &option, std::string_view text) {
     const auto level = ParseCount(text, 0);
-    if (!level || *level > gis::MaxDeflateLevel) return std::nullopt;
-    return level;
-}
-
-std::string DeflateLevelRefusal(const std::string &name, const std::string &shown) {
-    return Message("option.not_count_in", {name, shown, "0", std::to_string(gis::MaxDeflateLevel)});
+    if (level && *level <= gis::MaxDeflateLevel) return {*level, {}};
+    return {gis::DefaultDeflateLevel,
+            Message("option.not_count_in", {option, std::string(text), "0", std::to_string(gis::MaxDeflateLevel)})};
 }
 
 void NetcdfRecording::Start(const std::string &path, int every, const RunSession &session, int deflateLevel) {

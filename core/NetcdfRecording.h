@@ -14,11 +14,13 @@
 
 namespace glebix::batch {
 
-// A deflate level of the grids (--netcdf-deflate): a whole number from 0 (not
-// compressed) to gis::MaxDeflateLevel; nothing for another text.
-std::optional<int> ParseDeflateLevel(std::string_view text);
-// The refusal of `shown`, a level given for the option or argument `name`.
-std::string DeflateLevelRefusal(const std::string &name, const std::string &shown);
+// The deflate level of `text` given to `option`: a whole number from 0 to
+// gis::MaxDeflateLevel, or the message refusing it.
+struct DeflateChoice {
+    int Level = gis::DefaultDeflateLevel;
+    std::string Problem;
+};
+DeflateChoice DeflateLevelOf(const std::string &option, std::string_view text);
 
 class NetcdfRecording : public RunObserver {
 public:

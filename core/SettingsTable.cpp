@@ -11,6 +11,7 @@
 #include "Conversions.h"
 #include "Messages.h"
 #include "SettingsRegistry.h"
+#include "SoilMaps.h"
 #include "WordList.h"
 #include "PlotShape.h"
 #include "StateFile.h"
@@ -281,6 +282,14 @@ std::string SettingNamesParagraph(Language language) {
     }
     const std::string settable = JoinWords(ResumeSettableNames(), MessageIn(language, "word.and", {}));
     return text + line + "\n" + MessageIn(language, "usage.resume", {settable}) + "\n";
+}
+
+SoilMapChoice SoilMapOf(const std::string &option, std::string_view name) {
+    const std::string_view setting = SoilMapSetting(name);
+    if (!setting.empty()) return {std::string(setting), {}};
+    std::string names;
+    for (const std::string_view n : SettingsWithMaps()) names += (names.empty() ? "" : ", ") + std::string(n);
+    return {{}, Message("option.map_name", {option, std::string(name), names})};
 }
 
 std::optional<int> ParseCount(std::string_view text, int minimum) {

@@ -65,6 +65,15 @@ std::string SettingNamesParagraph(Language language);
 // number from `minimum` to 2^31 - 1. Empty when refused.
 std::optional<int> ParseCount(std::string_view text, int minimum);
 
+// The setting that names the per-cell map of the setting `name` (SoilMapSetting), or
+// the message refusing `name` given to `option`, which names the settings that have a
+// map.
+struct SoilMapChoice {
+    std::string Setting;
+    std::string Problem;
+};
+SoilMapChoice SoilMapOf(const std::string &option, std::string_view name);
+
 // Strict check of a seed: an unsigned 32-bit decimal number, no sign.
 std::optional<unsigned> ParseSeed(std::string_view text);
 

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include "FileIo.h"
-#include "Habitat.h"
 #include "IncompleteFile.h"
 #include "Messages.h"
 #include "OutputPlaces.h"
@@ -53,10 +52,8 @@ CountColumns TableCounts(const BatchOptions &options) {
 }
 
 CountColumns TableCounts(const TSettings &settings, const std::vector<std::string> &designColumns) {
-    const InitialSettings &in = settings.Initial;
-    bool lost = UsesHabitatMask(in);
-    for (const std::string &name : designColumns) lost = lost || MaskMayVaryWith(in, name);
-    return {TableCountsEmigrants(HasBoundedEdges(settings.Plot), designColumns), lost};
+    return {TableCountsEmigrants(HasBoundedEdges(settings.Plot), designColumns),
+            TableCountsLost(settings.Initial, designColumns)};
 }
 
 std::string SummaryPath(const BatchOptions &options) {

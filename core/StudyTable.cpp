@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "Conversions.h"
+#include "Habitat.h"
 #include "Outputs.h"
 #include "Simul.h"
 #include "PlotShape.h"
@@ -74,6 +75,11 @@ void AppendStepValues(std::string &out, std::int32_t step, const StepRecord &r, 
 
 bool TableCountsEmigrants(bool bounded, const std::vector<std::string> &designColumns) {
     return bounded || std::any_of(designColumns.begin(), designColumns.end(), IsEdgesSetting);
+}
+
+bool TableCountsLost(const InitialSettings &in, const std::vector<std::string> &designColumns) {
+    return UsesHabitatMask(in) || std::any_of(designColumns.begin(), designColumns.end(),
+                                              [&in](const std::string &name) { return MaskMayVaryWith(in, name); });
 }
 
 std::string StudyTableHeader(const std::vector<std::string> &designColumns, CountColumns counts,

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Plot.h"
+#include "Settings.h"
 
 namespace glebix {
 class Simul;
@@ -58,6 +59,9 @@ inline constexpr const char *LostColumnName = "lost";
 // Whether a study's table has that column: its plots are bounded, or its design varies
 // the edges (its torus runs then count 0). A single run's trace has it when bounded.
 bool TableCountsEmigrants(bool bounded, const std::vector<std::string> &designColumns);
+// Whether a study's table has the lost column: the common settings `in` give a habitat
+// mask, or one of its design columns may give some points one.
+bool TableCountsLost(const InitialSettings &in, const std::vector<std::string> &designColumns);
 // The same names one by one, in that order.
 inline constexpr const char *StepColumnNames[] = {
     "step", "cell_density", "cell_compacted", "cell_decompacted", "mean_density", "mean_compacted", "total_density"};

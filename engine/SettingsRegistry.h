@@ -65,6 +65,8 @@ enum class StateKept { Nothing, Counts, Shares };
 // state file's version that first records one.
 inline constexpr std::string_view EventsPathSetting = "EventsFilePath";
 inline constexpr int EventsStateVersion = 3;
+// The setting that names the habitat grid (Habitat.h).
+inline constexpr std::string_view HabitatPathSetting = "HabitatFilePath";
 
 inline constexpr std::int32_t NoMinimum = INT32_MIN;
 inline constexpr std::int32_t NoMaximum = INT32_MAX;
@@ -210,7 +212,7 @@ void VisitInitialSettings(I &in, Visit visit) {
     visit(SettingRow{"DistFilePath", K::Path, R, N, "initial distribution",
                      "fichier de la répartition initiale (mode 0)"},
           in.DistFilePath);
-    visit(SettingRow{"HabitatFilePath", K::Path, R, N, "habitat",
+    visit(SettingRow{HabitatPathSetting, K::Path, R, N, "habitat",
                      "grille de l'habitat : 1 habitat, 0 ou nodata hors habitat (vide : tout est habitat)"}
               .AsExtension(),
           in.HabitatFilePath);

@@ -39,6 +39,10 @@ class Simulation:
         species: _Path | None = None,
         replicate: int | None = None,
         stop_when: str | Sequence[str] | None = None,
+        *,
+        habitat: _Path | None = None,
+        maps: Mapping[str, _Path] | None = None,
+        events: _Path | None = None,
         **settings: _Setting,
     ) -> None: ...
     @classmethod
@@ -53,9 +57,9 @@ class Simulation:
     def setup(self) -> None: ...
     def step(self, n: int = 1) -> None: ...
     @overload
-    def run(self, record_every: None = None, netcdf: _Path | None = None) -> _Table: ...
+    def run(self, record_every: None = None, netcdf: _Path | None = None, deflate: int | None = None) -> _Table: ...
     @overload
-    def run(self, record_every: int, netcdf: _Path | None = None) -> Any: ...
+    def run(self, record_every: int, netcdf: _Path | None = None, deflate: int | None = None) -> Any: ...
     def save_state(self, path: _Path) -> None: ...
     def write_result_file(self, directory: _Path) -> str: ...
     def write_asc(self, directory: _Path) -> list[str]: ...
@@ -112,6 +116,10 @@ def run(
     table_every: int | Literal["last"] | None = None,
     table_metrics: str | Sequence[str] = (),
     metric_functions: Mapping[str, Callable[[Any], float]] | None = None,
+    stop_when: str | Sequence[str] | None = None,
+    habitat: _Path | None = None,
+    maps: Mapping[str, _Path] | None = None,
+    events: _Path | None = None,
     **settings: _Setting,
 ) -> _Table: ...
 def sweep(
@@ -129,6 +137,10 @@ def sweep(
     table_every: int | Literal["last"] | None = None,
     table_metrics: str | Sequence[str] = (),
     metric_functions: Mapping[str, Callable[[Any], float]] | None = None,
+    stop_when: str | Sequence[str] | None = None,
+    habitat: _Path | None = None,
+    maps: Mapping[str, _Path] | None = None,
+    events: _Path | None = None,
     **settings: _Setting,
 ) -> _Table: ...
 # A factors file, {name: (low, high)} or {name: (low, high, "log")}, or a DataFrame

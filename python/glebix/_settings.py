@@ -1,6 +1,7 @@
 """Python values to the texts glebix-batch's --set takes, and the checks of names and
 values that --set makes."""
 
+import collections.abc
 import numbers
 import os
 
@@ -74,6 +75,40 @@ def named_texts(settings):
             raise unknown_setting(name)
         pairs.append((name, setting_text(name, value)))
     return pairs
+
+
+def landscape_settings(settings, habitat=None, maps=None, events=None):
+    """`settings` with those that habitat=, maps= and events= spell: the habitat grid,
+    each soil map under the setting of its map (ask the core which), the schedule of
+    management events. A setting given both ways is refused, as is a path that is not
+    one."""
+    spelled = []
+    if habitat is not None:
+        spelled.append(("habitat", _core.HABITAT_SETTING, habitat))
+    if maps is not None:
+        if not isinstance(maps, collections.abc.Mapping):
+            raise TypeError(message("python.maps_type", type(maps).__name__))
+        spelled += [(f"maps[{name!r}]", _core.soil_map_setting(str(name)), path) for name, path in maps.items()]
+    if events is not None:
+        spelled.append(("events", _core.EVENTS_SETTING, events))
+    merged = dict(settings)
+    for keyword, setting, path in spelled:
+        if setting in merged:
+            raise ValueError(message("python.keyword_twice", keyword, setting))
+        if not isinstance(path, (str, bytes, os.PathLike)):
+            raise TypeError(message("python.path_type", keyword, type(path).__name__))
+        merged[setting] = path_text(keyword, path)
+    return merged
+
+
+def stop_rules(stop_when):
+    """The texts of stop_when (a rule or rules, or None), checked by the core: a text
+    that is no rule raises GlebixError before anything runs."""
+    if stop_when is None:
+        return []
+    rules = [stop_when] if isinstance(stop_when, str) else [str(rule) for rule in stop_when]
+    _core.check_stop_rules(rules)
+    return rules
 
 
 def species_values(species):

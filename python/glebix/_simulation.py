@@ -18,9 +18,11 @@ from ._settings import (
     check_seed,
     check_steps,
     check_threads,
+    landscape_settings,
     named_texts,
     path_text,
     species_values,
+    stop_rules,
     whole_number,
 )
 from ._tables import as_table
@@ -76,7 +78,7 @@ class Simulation(_core.Simulation):
     """One run of the model.
 
     Simulation(seed=None, steps=300, threads=0, species=None, replicate=None, stop_when=None,
-               **settings)
+               habitat=None, maps=None, events=None, **settings)
 
     seed      the generator's seed (0 to 2**32 - 1); drawn from the clock when None
     replicate with a seed: this is run `replicate` of a study whose master seed is
@@ -91,8 +93,15 @@ class Simulation(_core.Simulation):
               "total_density<1", "mean_compacted>=90"): the run ends at the first
               state (after set-up or after a whole step) where one holds, and
               stopped_by then names it; run() and step() make no further step
+    habitat   a habitat grid (1 habitat, 0 or nodata not): HabitatFilePath, as
+              glebix-batch --set HabitatFilePath=FILE
+    maps      {setting: path} of per-cell soil maps, e.g. {"DecompactionD": "d.asc"}:
+              the setting's map path (DecompactionDMapPath), as glebix-batch --map
+              DecompactionD=FILE; a setting without a map is refused
+    events    a schedule of management events: EventsFilePath, as glebix-batch --events
     settings  any of glebix.SETTINGS by name, as numbers, bools or strings, checked as
-              glebix-batch --set checks them
+              glebix-batch --set checks them; a setting also given by habitat, maps or
+              events is refused. Paths are str or os.PathLike
 
     setup() runs the set-up, step(n) makes n time steps with the interpreter free for
     other threads, run() does both. density, compacted and decompacted are read-only
@@ -103,8 +112,10 @@ class Simulation(_core.Simulation):
     files are issued as glebix.GlebixWarning.
     """
 
-    def __init__(self, seed=None, steps=300, threads=0, species=None, replicate=None, stop_when=None, **settings):
-        texts = named_texts(settings)
+    def __init__(self, seed=None, steps=300, threads=0, species=None, replicate=None, stop_when=None, *,
+                 habitat=None, maps=None, events=None, **settings):
+        texts = named_texts(landscape_settings(settings, habitat, maps, events))
+        rules = stop_rules(stop_when)
         if replicate is not None and seed is None:
             raise ValueError(message("replicate.needs_seed"))
         seed, master = check_seed(seed), None
@@ -112,8 +123,8 @@ class Simulation(_core.Simulation):
             master, seed = seed, _core.replicate_seed(seed, check_count("replicate", replicate))
         super().__init__(seed, check_steps(steps), check_threads(threads), species_values(species), texts,
                          master=master)
-        if stop_when is not None:
-            self._stop_when([stop_when] if isinstance(stop_when, str) else [str(rule) for rule in stop_when])
+        if rules:
+            self._stop_when(rules)
         species_path = "" if species is None else os.fsdecode(os.fspath(species))
         warn_all(_core.run_warnings(species_path, texts, [], None), stacklevel=2)
 
@@ -134,18 +145,23 @@ class Simulation(_core.Simulation):
             check_threads(threads),
         )
         sim._resumed = True
-        if stop_when is not None:
-            sim._stop_when([stop_when] if isinstance(stop_when, str) else [str(rule) for rule in stop_when])
+        rules = stop_rules(stop_when)
+        if rules:
+            sim._stop_when(rules)
         return sim
 
-    def run(self, record_every=None, netcdf=None):
+    def run(self, record_every=None, netcdf=None, deflate=None):
         """Set-up, then `steps` time steps; returns the trace. A resumed run makes the
         steps left up to `steps` instead, with no set-up.
 
         With record_every=K, returns instead the grids over time as an xarray.Dataset,
         the file glebix-batch --netcdf FILE --every K writes: recorded after set-up,
         every K steps and after the last step. It is written to `netcdf` when given
-        (and kept), else to a temporary file."""
+        (and kept), else to a temporary file, its layers deflated at `deflate` (0, not
+        compressed, to 9; None: the batch tool's default level), as
+        --netcdf-deflate LEVEL does (checked even without record_every, where it has no
+        file to act on)."""
+        level = None if deflate is None else _core.deflate_level(str(whole_number("deflate", deflate)))
         if record_every is None:
             return self._run_steps()
         every = check_steps(record_every)
@@ -155,7 +171,10 @@ class Simulation(_core.Simulation):
 
         with tempfile.TemporaryDirectory() as scratch:
             path = path_text("netcdf", netcdf) if netcdf is not None else os.path.join(scratch, "stack.nc")
-            self._start_recording(path, every)
+            if level is None:
+                self._start_recording(path, every)
+            else:
+                self._start_recording(path, every, level)
             self._run_steps()
             written = self._finish_recording()
             with xarray.open_dataset(written) as stack:

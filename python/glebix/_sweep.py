@@ -18,9 +18,11 @@ from ._settings import (
     check_seed,
     check_steps,
     check_threads,
+    landscape_settings,
     named_texts,
     setting_text,
     species_values,
+    stop_rules,
     unknown_setting,
 )
 from ._tables import pandas
@@ -28,17 +30,21 @@ from ._warnings import warn_all
 
 TRACE_COLUMNS = _core.TRACE_COLUMNS
 EMIGRANTS_COLUMN = _core.EMIGRANTS_COLUMN
+LOST_COLUMN = _core.LOST_COLUMN
+STOPPED_BY_COLUMN = _core.STOPPED_BY_COLUMN
 
 # Most problems of a design listed in one error.
 _PROBLEMS_SHOWN = 20
 
 
 def run(steps=300, seed=None, replicates=1, jobs=0, *, client=None, species=None, threads=None, progress=False,
-        table_every=None, table_metrics=(), metric_functions=None, **settings):
+        table_every=None, table_metrics=(), metric_functions=None, stop_when=None, habitat=None, maps=None,
+        events=None, **settings):
     """`replicates` runs of one setting; the table of glebix.sweep without design
     columns (point is 1)."""
+    settings = landscape_settings(settings, habitat, maps, events)
     return _study([{}], [], replicates, seed, steps, jobs, client, False, species, threads, progress,
-                  (table_every, table_metrics, metric_functions), settings)
+                  (table_every, table_metrics, metric_functions), settings, stop_when)
 
 
 def sweep(
@@ -56,6 +62,10 @@ def sweep(
     table_every=None,
     table_metrics=(),
     metric_functions=None,
+    stop_when=None,
+    habitat=None,
+    maps=None,
+    events=None,
     **settings,
 ):
     """Runs every point of `design` `replicates` times and returns one tidy table.
@@ -84,17 +94,27 @@ def sweep(
                (before table_every thins them), in step order, with the columns step,
                cell_density, ..., total_density (and emigrants when counted); f
                returns a number; a failed run's value is missing (NaN)
+    stop_when  a rule or a list of rules of glebix-batch --stop-when ("extinct",
+               "total_density<1", ...): each run ends at the first state where one
+               holds (its last row, which table_every keeps); a stopped run is
+               complete, its metrics taken over the steps it made
+    habitat, maps, events  the habitat grid, the per-cell soil maps and the schedule
+               of management events of every run, as for glebix.Simulation
 
     Columns: point, replicate, seed, the design's columns (the values the runs use,
     as numbers when every value of the column is one, else as the settings' texts),
     step, cell_density, cell_compacted, cell_decompacted, mean_density,
-    mean_compacted, total_density, and emigrants when the plots are bounded or the
-    design varies their edges (0 for its torus runs); runs in order of point, then
-    replicate; row step 0 of each run is its state after set-up.
+    mean_compacted, total_density, emigrants when the plots are bounded or the
+    design varies their edges (0 for its torus runs), lost when the runs have a
+    habitat mask or the design may give one (0 for runs without), stopped_by with
+    stop_when (the rule on the row a run stopped at, "" elsewhere), then the metrics;
+    runs in order of point, then replicate; row step 0 of each run is its state after
+    set-up. These are the columns and values of glebix-batch's --table.
     """
     points, columns = _read_design(design)
+    settings = landscape_settings(settings, habitat, maps, events)
     return _study(points, columns, replicates, seed, steps, jobs, client, independent_seeds, species, threads,
-                  progress, (table_every, table_metrics, metric_functions), settings)
+                  progress, (table_every, table_metrics, metric_functions), settings, stop_when)
 
 
 def _table_choice(table):
@@ -111,7 +131,8 @@ def _table_choice(table):
         raise ValueError(message("option.table_metric_twice", "table_metrics",
                                  next(m for m in metrics if metrics.count(m) > 1)))
     functions = dict(functions or {})
-    taken = set(metrics) | {"point", "replicate", "seed", "step", EMIGRANTS_COLUMN, *TRACE_COLUMNS}
+    taken = set(metrics) | {"point", "replicate", "seed", "step", EMIGRANTS_COLUMN, LOST_COLUMN, STOPPED_BY_COLUMN,
+                            *TRACE_COLUMNS}
     for name, function in functions.items():
         if not isinstance(name, str) or not callable(function) or name in taken:
             raise ValueError(message("python.metric_function", name))
@@ -137,14 +158,17 @@ def _function_values(functions, run, completed):
     return values
 
 
-def _thinned(results, steps, table, failed):
+def _thinned(results, steps, table, failed, stopping):
     """Each run's columns, cut to the rows kept, with its metrics as columns. A run that
     failed (`failed` holds its place) keeps the row of the last step it reached, and its
-    metrics are missing, as in the batch tool's table."""
+    metrics are missing, as in the batch tool's table. With `stopping` (rules given),
+    the stopped_by column names on a stopped run's last row the rule that stopped it;
+    such a run is complete."""
     every, metrics, functions = table
     out = []
     for r, place in zip(results, failed):
-        completed = not place and len(r["step"]) > 0 and r["step"][-1] == steps
+        stopped = r.get("_stopped_by", "")
+        completed = not place and len(r["step"]) > 0 and (r["step"][-1] == steps or bool(stopped))
         computed = _function_values(functions, r, completed)
         kept = {name: values for name, values in r.items() if not name.startswith("_")}
         if every is not None:
@@ -152,6 +176,10 @@ def _thinned(results, steps, table, failed):
             if len(mask):
                 mask[-1] = True
             kept = {name: values[mask] for name, values in kept.items()}
+        if stopping:
+            kept[STOPPED_BY_COLUMN] = np.full(len(kept["step"]), "", dtype=object)
+            if len(kept["step"]):
+                kept[STOPPED_BY_COLUMN][-1] = stopped
         for name, value in zip(metrics, _core.run_metrics(metrics, r, completed) if metrics else []):
             kept[name] = np.full(len(kept["step"]), value)
         for name, value in computed.items():
@@ -161,8 +189,9 @@ def _thinned(results, steps, table, failed):
 
 
 def _study(points, columns, replicates, seed, steps, jobs, client, independent_seeds, species, threads, progress,
-           table, settings):
+           table, settings, stop_when=None):
     table = _table_choice(table)
+    rules = stop_rules(stop_when)
     for name in table[2]:
         if name in columns:
             raise ValueError(message("python.metric_function", name))
@@ -183,6 +212,7 @@ def _study(points, columns, replicates, seed, steps, jobs, client, independent_s
     for texts in point_texts:
         for path in _core.input_paths(species, texts):
             inputs.read(path)
+        inputs.read_events(species, texts)
     design_points = list(enumerate(point_texts, start=1)) if columns else []
     warn_all(_core.run_warnings(species_path, base, design_points, inputs), stacklevel=3)
 
@@ -191,17 +221,20 @@ def _study(points, columns, replicates, seed, steps, jobs, client, independent_s
     bar = progress_bar(len(tasks), progress)
     try:
         if client is not None:
-            results, failures = _run_on_dask(client, tasks, species, 1 if threads is None else threads, inputs, bar)
+            results, failures = _run_on_dask(client, tasks, (species, 1 if threads is None else threads, rules), inputs,
+                                             bar)
         else:
             jobs = _core.runs_at_once(jobs, len(tasks))
             per_run = _core.dispersal_threads_per_run(threads or 0, jobs)
-            results, failures = _core.run_study(tasks, species, jobs, per_run, inputs, bar.update)
+            results, failures = _core.run_study(tasks, species, rules, jobs, per_run, inputs, bar.update)
     finally:
         bar.close()
     design = {name: _design_column([s[name] for s in point_settings]) for name in columns}
     failed_runs = {(e.point, e.replicate) for e in failures}
     failed = [(t[0], t[1]) in failed_runs for t in tasks]
-    table = _assemble(tasks, _thinned(results, steps, table, failed), design, [*table[1], *table[2]])
+    lost = _core.table_counts_lost(species, base, columns)
+    run_columns = [*([STOPPED_BY_COLUMN] if rules else []), *table[1], *table[2]]
+    table = _assemble(tasks, _thinned(results, steps, table, failed, bool(rules)), design, run_columns, lost)
     if pandas is not None:
         table.attrs.update(master_seed=master, steps=steps, replicates=replicates,
                            independent_seeds=bool(independent_seeds))
@@ -292,8 +325,10 @@ def _run_task(task, inputs=None):
     """One run of a study as a Dask task: its trace's columns, and its error (None when
     it reached its last step). A failed run keeps its rows up to the step that failed,
     and its error names the point and the replicate, as the local runs' errors do."""
-    (point, replicate, seed, steps, texts), species, threads = task
+    (point, replicate, seed, steps, texts), species, threads, rules = task
     sim = _core.Simulation(seed, steps, threads, species, texts, inputs)
+    if rules:
+        sim._stop_when(rules)
     failure = None
     try:
         sim.setup()
@@ -302,11 +337,15 @@ def _run_task(task, inputs=None):
         e.point, e.replicate = point, replicate
         e.args = (labelled(message("python.point_replicate", point, replicate), e.args[0]),)
         failure = e
-    return sim._trace_columns(True), failure
+    trace = sim._trace_columns(True)
+    trace["_stopped_by"] = sim.stopped_by or ""
+    return trace, failure
 
 
-def _run_on_dask(client, tasks, species, threads, inputs, bar):
-    work = [(t, species, threads) for t in tasks]
+def _run_on_dask(client, tasks, how, inputs, bar):
+    """The runs of `tasks` as Dask tasks, each made with `how`: the species values, the
+    threads of its dispersal passes and the stopping rules."""
+    work = [(t, *how) for t in tasks]
     # The input files go to every worker once, not with every task.
     shared = client.scatter(inputs, broadcast=True, hash=False) if len(inputs) else None
     futures = client.map(_run_task, work, inputs=shared, pure=False)
@@ -327,7 +366,7 @@ def _dask_completed(futures):
     return completed(futures)
 
 
-def _assemble(tasks, results, design, metrics=()):
+def _assemble(tasks, results, design, metrics=(), lost=False):
     counts = np.array([len(r["step"]) for r in results], dtype=np.int64)
     points = np.repeat(np.array([t[0] for t in tasks], dtype=np.int64), counts)
     columns = {
@@ -343,5 +382,8 @@ def _assemble(tasks, results, design, metrics=()):
     if _core.table_counts_emigrants(bounded, list(design)):
         columns[EMIGRANTS_COLUMN] = np.concatenate(
             [r.get(EMIGRANTS_COLUMN, np.zeros(len(r["step"]), dtype=np.int64)) for r in results])
+    if lost:  # runs without a mask lose none
+        columns[LOST_COLUMN] = np.concatenate(
+            [r.get(LOST_COLUMN, np.zeros(len(r["step"]), dtype=np.int64)) for r in results])
     columns.update((name, np.concatenate([r[name] for r in results])) for name in metrics)
     return pandas.DataFrame(columns) if pandas is not None else columns

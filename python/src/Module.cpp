@@ -20,11 +20,16 @@
 
 #include "Conversions.h"
 #include "Errors.h"
+#include "EventInputs.h"
 #include "FileIo.h"
 #include "InitialSources.h"
 #include "InputFile.h"
 #include "RasterInput.h"
 #include "Messages.h"
+#include "NetcdfRecording.h"
+#include "SettingsRegistry.h"
+#include "StopRule.h"
+#include "StudyTable.h"
 #include "RunSettings.h"
 #include "RunTrace.h"
 #include "SeedMixing.h"
@@ -155,6 +160,7 @@ py::dict TraceDict(const TraceColumns &t, bool occupied = false) {
     if (occupied) {
         out["_occupied_cells"] = ColumnArray(t.OccupiedCells);
         out["_cells"] = t.Cells;
+        out["_stopped_by"] = t.StoppedBy;
     }
     return out;
 }
@@ -216,6 +222,15 @@ void BindInputStore(py::module_ &m) {
             "read", [](InputStore &s, const std::string &path) { gis::ReadInitialInputOnce(*s.Files, path); },
             py::arg("path"), py::call_guard<py::gil_scoped_release>(),
             "Reads the file unless already held; a failed read is kept and fails the runs that use it.")
+        .def(
+            "read_events",
+            [](InputStore &s, const py::object &species, const NamedTexts &settings) {
+                const TSettings run = BuildRunSettings(SpeciesFromObject(species), settings);
+                py::gil_scoped_release release;
+                batch::EventInputFiles(run, *s.Files);
+            },
+            py::arg("species"), py::arg("settings"),
+            "Reads the schedule of management events these settings name, and its masks, unless already held.")
         .def("__len__", [](const InputStore &s) { return s.Files->size(); })
         .def(py::pickle(
             [](const InputStore &s) {
@@ -269,11 +284,12 @@ std::vector<std::string> RunWarnings(const std::string &speciesPath, const Named
 
 using TaskTuple = std::tuple<int, int, std::uint32_t, std::int32_t, NamedTexts>;
 
-// glebix.sweep's runs on local threads; `report` (None or a callable) is told of the
-// runs as they end, and Ctrl-C stops them after their present step. Gives the traces in
-// the runs' order and a GlebixError for each run that failed.
-py::tuple RunStudy(const std::vector<TaskTuple> &tuples, const py::object &species, int jobs, int threads,
-                   const InputStore *inputs, const py::object &report) {
+// glebix.sweep's runs on local threads, each ending where one of `stopRules` holds; `report` (None or a callable) is
+// told of the runs as they end, and Ctrl-C stops them after their present step. Gives the traces in the runs' order and
+// a GlebixError for each run that failed.
+py::tuple RunStudy(const std::vector<TaskTuple> &tuples, const py::object &species,
+                   const std::vector<std::string> &stopRules, int jobs, int threads, const InputStore *inputs,
+                   const py::object &report) {
     std::vector<StudyTask> tasks;
     for (const auto &[point, replicate, seed, steps, texts] : tuples)
         tasks.push_back({point, replicate, seed, steps, texts});
@@ -288,7 +304,7 @@ py::tuple RunStudy(const std::vector<TaskTuple> &tuples, const py::object &speci
     StudyResults results;
     try {
         py::gil_scoped_release release;
-        results = RunStudyTasks(tasks, values, jobs, threads, inputs ? inputs->Files : nullptr, watch);
+        results = RunStudyTasks(tasks, values, stopRules, jobs, threads, inputs ? inputs->Files : nullptr, watch);
     } catch (const WatchInterrupted &) { throw py::error_already_set(); }
     py::list traces;
     for (const TraceColumns &t : results.Traces) traces.append(TraceDict(t, true));
@@ -341,7 +357,7 @@ void BindSimulation(py::module_ &m) {
              py::call_guard<py::gil_scoped_release>())
         .def("write_netcdf", &SimulationHandle::WriteNetcdf, py::arg("path"), py::call_guard<py::gil_scoped_release>())
         .def("_start_recording", &SimulationHandle::StartRecording, py::arg("path"), py::arg("every"),
-             py::call_guard<py::gil_scoped_release>())
+             py::arg("deflate") = gis::DefaultDeflateLevel, py::call_guard<py::gil_scoped_release>())
         .def("_finish_recording", &SimulationHandle::FinishRecording, py::call_guard<py::gil_scoped_release>())
         .def("_abandon_outputs", &SimulationHandle::AbandonOutputs, py::call_guard<py::gil_scoped_release>())
         .def_property_readonly("_records", &SimulationHandle::Records)
@@ -419,7 +435,15 @@ PYBIND11_MODULE(_core, m) {
     m.attr("TRACE_COLUMNS") =
         py::tuple(py::cast(std::vector<std::string>(std::begin(TraceColumnNames), std::end(TraceColumnNames))));
     m.attr("EMIGRANTS_COLUMN") = batch::EmigrantsColumnName;
+    m.attr("LOST_COLUMN") = batch::LostColumnName;
     m.def("table_counts_emigrants", &batch::TableCountsEmigrants, py::arg("bounded"), py::arg("design_columns"));
+    m.def(
+        "table_counts_lost",
+        [](const py::object &species, const NamedTexts &settings, const std::vector<std::string> &designColumns) {
+            return batch::TableCountsLost(BuildRunSettings(SpeciesFromObject(species), settings).Initial,
+                                          designColumns);
+        },
+        py::arg("species"), py::arg("settings"), py::arg("design_columns"));
     BindInputStore(m);
     BindSimulation(m);
     m.def("setting_names", [] { return batch::SettingNames(); });
@@ -442,9 +466,31 @@ PYBIND11_MODULE(_core, m) {
         py::arg("points"), py::arg("replicates"), py::arg("master"), py::arg("independent"));
     m.def("runs_at_once", &batch::RunsAtOnce, py::arg("asked"), py::arg("runs"));
     m.def("dispersal_threads_per_run", &batch::DispersalThreadsPerRun, py::arg("asked"), py::arg("runs_at_once"));
-    m.def("run_study", &RunStudy, py::arg("tasks"), py::arg("species"), py::arg("jobs"), py::arg("threads"),
-          py::arg("inputs"), py::arg("report"));
+    m.def("run_study", &RunStudy, py::arg("tasks"), py::arg("species"), py::arg("stop_when"), py::arg("jobs"),
+          py::arg("threads"), py::arg("inputs"), py::arg("report"));
+    m.attr("STOPPED_BY_COLUMN") = batch::StoppedByColumn;
+    m.def(
+        "check_stop_rules", [](const std::vector<std::string> &rules) { batch::StopRulesOf(rules, "stop_when"); },
+        py::arg("rules"), "Raises GlebixError naming stop_when for the first text that is no rule.");
     m.attr("GRID_SIDE") = GridSide;
+    m.attr("HABITAT_SETTING") = std::string(HabitatPathSetting);
+    m.attr("EVENTS_SETTING") = std::string(EventsPathSetting);
+    m.def(
+        "soil_map_setting",
+        [](const std::string &name) {
+            batch::SoilMapChoice map = batch::SoilMapOf("maps", name);
+            if (!map.Problem.empty()) throw py::value_error(map.Problem);
+            return map.Setting;
+        },
+        py::arg("name"), "The setting that names the per-cell map of `name`; ValueError for a name without one.");
+    m.def(
+        "deflate_level",
+        [](const std::string &text) {
+            batch::DeflateChoice level = batch::DeflateLevelOf("deflate", text);
+            if (!level.Problem.empty()) throw py::value_error(level.Problem);
+            return level.Level;
+        },
+        py::arg("text"), "The NetCDF deflate level of `text`; ValueError outside 0 to the highest.");
     m.attr("MAX_THREADS") = batch::MaxThreads;
     m.def("threads_refusal", &batch::ThreadCountRefusal, py::arg("shown"));
     m.def("run_count_refusal", &batch::RunCountRefusal, py::arg("setting"), py::arg("shown"));

@@ -7,6 +7,7 @@ namespace glebix::python {
 void TraceColumns::Clear() {
     for (auto *v : {&Step, &CellDensity, &TotalDensity, &Emigrants, &Lost, &OccupiedCells}) v->clear();
     for (auto *v : {&CellCompacted, &CellDecompacted, &MeanDensity, &MeanCompacted}) v->clear();
+    StoppedBy.clear();
 }
 
 void TraceColumns::Reserve(std::size_t rows) {

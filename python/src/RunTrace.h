@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "StudyTable.h"
@@ -24,6 +25,7 @@ struct TraceColumns {
     std::int64_t Cells = 0;                   // of the plot
     bool Bounded = false;                     // the run's plot is bounded: its trace shows the emigrants
     bool Masked = false;                      // the run has a habitat mask: its trace shows the lost
+    std::string StoppedBy;                    // the rule that ended a study's run early, if one did
 
     std::size_t Size() const { return Step.size(); }
     void Clear();

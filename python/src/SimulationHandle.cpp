@@ -129,9 +129,9 @@ std::string SimulationHandle::WriteNetcdf(const std::string &path) {
     return path;
 }
 
-void SimulationHandle::StartRecording(const std::string &path, int every) {
+void SimulationHandle::StartRecording(const std::string &path, int every, int deflateLevel) {
     const auto busy = TakeBusy();
-    recording_.Start(path, every, *session_);
+    recording_.Start(path, every, *session_, deflateLevel);
 }
 
 std::string SimulationHandle::FinishRecording() {

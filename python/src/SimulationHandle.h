@@ -83,8 +83,9 @@ public:
     std::string WriteNetcdf(const std::string &path);
     // Records the grids into the NetCDF file at `path` as --netcdf --every `every` does:
     // after set-up (or now, when set up already), every `every` steps and after the
-    // last step. FinishRecording puts the file in place and returns its path.
-    void StartRecording(const std::string &path, int every);
+    // last step, its layers deflated at `deflateLevel`. FinishRecording puts the file in
+    // place and returns its path.
+    void StartRecording(const std::string &path, int every, int deflateLevel = gis::DefaultDeflateLevel);
     std::string FinishRecording();
     // Drops the recording and the animation under way, their temporary files removed:
     // a run that ends on an error puts neither in place.

@@ -19,13 +19,14 @@ struct RunOutcome {
 };
 
 // One run; a run that fails keeps its trace up to the step that failed.
-RunOutcome RunTask(const TSettings &settings, const StudyTask &task, int threads,
-                   const std::shared_ptr<const InputBytes> &inputs, const std::atomic<bool> &stop) {
+RunOutcome RunTask(const TSettings &settings, const StudyTask &task, const std::vector<std::string> &stopRules,
+                   int threads, const std::shared_ptr<const InputBytes> &inputs, const std::atomic<bool> &stop) {
     RunOutcome out;
     if (stop.load()) return out;
     std::optional<SimulationHandle> run;
     try {
         run.emplace(settings, task.Seed, task.Steps, threads, inputs);
+        if (!stopRules.empty()) run->StopWhen(stopRules);
         run->SetUp();
         run->Step(task.Steps, [&stop] {
             if (stop.load(std::memory_order_relaxed)) throw StopRequested{};
@@ -33,15 +34,18 @@ RunOutcome RunTask(const TSettings &settings, const StudyTask &task, int threads
     } catch (const StopRequested &) { return out; } catch (const GlebixError &e) {
         out.Error = e;
     } catch (const std::exception &e) { out.Error = GlebixError(ErrorMessageOf(e)); }
-    if (run) out.Trace = run->TraceCopy();
+    if (run) {
+        out.Trace = run->TraceCopy();
+        out.Trace.StoppedBy = run->StoppedBy();
+    }
     return out;
 }
 
 }  // namespace
 
 StudyResults RunStudyTasks(const std::vector<StudyTask> &tasks, const std::optional<SpeciesFileContents> &species,
-                           int jobs, int threads, std::shared_ptr<const InputBytes> inputs,
-                           const std::function<void(std::size_t)> &watch) {
+                           const std::vector<std::string> &stopRules, int jobs, int threads,
+                           std::shared_ptr<const InputBytes> inputs, const std::function<void(std::size_t)> &watch) {
     std::vector<TSettings> settings;
     settings.reserve(tasks.size());
     for (const StudyTask &t : tasks) settings.push_back(BuildRunSettings(species, t.Texts));
@@ -50,7 +54,7 @@ StudyResults RunStudyTasks(const std::vector<StudyTask> &tasks, const std::optio
     batch::RunStudy(
         tasks.size(), jobs,
         [&](std::size_t k, std::atomic<bool> &halt) {
-            outcomes[k] = RunTask(settings[k], tasks[k], threads, inputs, halt);
+            outcomes[k] = RunTask(settings[k], tasks[k], stopRules, threads, inputs, halt);
         },
         watch, stop);
     StudyResults results;

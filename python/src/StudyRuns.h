@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "Errors.h"
@@ -41,12 +42,13 @@ struct StudyResults {
     std::vector<RunFailed> Failures;
 };
 
-// Runs every task, `jobs` at a time, each dispersal pass on `threads` threads. `watch`
+// Runs every task, `jobs` at a time, each dispersal pass on `threads` threads, each run
+// ending where one of `stopRules` (--stop-when's texts) holds. `watch`
 // is called with the count of runs ended, from the calling thread, about every tenth
 // of a second; when it throws, the runs stop after their present step and the
 // exception goes on. A run that fails ends alone: the others go on.
 StudyResults RunStudyTasks(const std::vector<StudyTask> &tasks, const std::optional<SpeciesFileContents> &species,
-                           int jobs, int threads, std::shared_ptr<const InputBytes> inputs,
-                           const std::function<void(std::size_t)> &watch);
+                           const std::vector<std::string> &stopRules, int jobs, int threads,
+                           std::shared_ptr<const InputBytes> inputs, const std::function<void(std::size_t)> &watch);
 
 }  // namespace glebix::python

@@ -5,6 +5,7 @@ import os
 import pathlib
 import subprocess
 
+import numpy as np
 import pytest
 
 import glebix
@@ -49,6 +50,22 @@ def table_lines(table, first_step=1):
         out.append(",".join([str(row.step), str(row.cell_density), *map(_core.format_real, reals),
                              str(row.total_density), *emigrants]))
     return out
+
+
+def table_text(table):
+    """A study table as the batch tool writes its --table: whole numbers in decimal, reals
+    in shortest round-trip form, texts as CSV fields."""
+
+    def field(value):
+        if isinstance(value, str):
+            return f'"{value.replace(chr(34), chr(34) * 2)}"' if any(c in value for c in ',"\n') else value
+        if isinstance(value, (int, np.integer)):
+            return str(int(value))
+        return _core.format_real(float(value))
+
+    lines = [",".join(table.columns)]
+    lines += [",".join(map(field, row)) for row in table.itertuples(index=False)]
+    return "\n".join(lines) + "\n"
 
 
 def manifest(path):

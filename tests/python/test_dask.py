@@ -10,6 +10,8 @@ import pytest
 
 import glebix
 
+from conftest import batch, table_text  # noqa: F401  (the fixture)
+
 distributed = pytest.importorskip("distributed")
 
 # The cluster's start, the sweep and the shutdown together must end well within this.
@@ -61,6 +63,21 @@ def test_a_dask_sweep_equals_the_local_one(client, tmp_path, monkeypatch, capsys
     assert [(f.point, f.replicate) for f in caught.value.failures] == [(2, 1)]
     pd.testing.assert_frame_equal(caught.value.table, local.value.table)
     assert sorted(set(caught.value.table.point)) == [1, 2, 3]
+
+
+def test_a_dask_study_with_a_mask_and_stopping_rules_is_the_batch_tools_table(client, batch, tmp_path):
+    rows = ["ncols 10", "nrows 10", "xllcorner 0", "yllcorner 0", "cellsize 1"]
+    rows += [" ".join("0" if column == 4 else "1" for column in range(10))] * 10
+    (tmp_path / "habitat.asc").write_text("\n".join(rows) + "\n")
+    (tmp_path / "design.csv").write_text("Survival\n0.2\n0.3\n")
+    batch("--seed", 12, "--steps", 300, "--replicates", 2, "--design", "design.csv", "--table", "table.csv",
+          "--table-every", "9", "--stop-when", "extinct", "--set", "PlotWidth=10", "--set", "PlotHeight=10",
+          "--set", f"HabitatFilePath={tmp_path / 'habitat.asc'}")
+    table = glebix.sweep([{"Survival": 0.2}, {"Survival": 0.3}], replicates=2, seed=12, steps=300, client=client,
+                         table_every=9, stop_when="extinct", habitat=tmp_path / "habitat.asc", PlotWidth=10,
+                         PlotHeight=10)
+    assert table_text(table) == (tmp_path / "table.csv").read_text()
+    assert list(table.columns[-2:]) == ["lost", "stopped_by"] and (table.stopped_by == "extinct").sum() == 4
 
 
 @pytest.mark.parametrize("method", ["abc-rejection", "abc-smc"])

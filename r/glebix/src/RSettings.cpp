@@ -120,14 +120,9 @@ extern "C" SEXP gx_map_settings(SEXP names) {
     return r::Guarded([&]() -> SEXP {
         std::vector<std::string> settings;
         for (const std::string &name : r::Texts(names)) {
-            const std::string_view setting = SoilMapSetting(name);
-            if (setting.empty()) {
-                std::string known;
-                for (const std::string_view n : SettingsWithMaps())
-                    known += (known.empty() ? "" : ", ") + std::string(n);
-                throw GlebixError(batch::Message("r.map_name", {name, known}), ErrorContext{"maps", {}, 0, 0, name});
-            }
-            settings.emplace_back(setting);
+            batch::SoilMapChoice map = batch::SoilMapOf("maps", name);
+            if (!map.Problem.empty()) throw GlebixError(map.Problem, ErrorContext{"maps", {}, 0, 0, name});
+            settings.push_back(std::move(map.Setting));
         }
         return r::Utf8Vector(settings);
     });
