@@ -1,6 +1,7 @@
 #include "EventInputs.h"
 
 #include <algorithm>
+#include <optional>
 #include <set>
 #include <tuple>
 
@@ -126,27 +127,52 @@ std::shared_ptr<const EventSchedule> LoadEventSchedule(const TSettings &settings
     return std::make_shared<const EventSchedule>(std::move(parsed.Schedule));
 }
 
+namespace {
+
+// The plot `settings` make, its grids from `simul`'s given inputs; none when it cannot
+// be told (the plot's own check says why).
+std::optional<PlotShape> ShapeOf(Simul &simul, const TSettings &settings) {
+    simul.Settings = settings;
+    try {
+        return simul.TakePlotShape();
+    } catch (const std::exception &) { return std::nullopt; }
+}
+
+std::vector<std::string> ProblemsOn(const TSettings &settings, const PlotShape &shape, const InputBytes *given,
+                                    bool laterEventsKept) {
+    const std::string &path = settings.Run.EventsFilePath;
+    ParsedEvents parsed = ReadSchedule(path, shape.Width, shape.Height, given);
+    if (!laterEventsKept) LateEventProblems(parsed, path, FieldToInteger(settings.Run.StepCount), parsed.Problems);
+    return std::move(parsed.Problems);
+}
+
+}  // namespace
+
+std::vector<std::string> RunScheduleProblems(const TSettings &settings, std::shared_ptr<const InputBytes> given,
+                                             bool laterEventsKept) {
+    if (settings.Run.EventsFilePath.empty()) return {};
+    Simul simul;
+    simul.GivenInputs = std::move(given);
+    const std::optional<PlotShape> shape = ShapeOf(simul, settings);
+    return shape ? ProblemsOn(settings, *shape, simul.GivenInputs.get(), laterEventsKept) : std::vector<std::string>{};
+}
+
 std::vector<std::string> EventScheduleProblems(const BatchOptions &options) {
     std::vector<std::string> problems;
     if (options.Resumed) return problems;
     const bool severalPoints = options.StudyDesign && options.Points.size() > 1;
-    std::set<std::tuple<std::string, int, int, std::int64_t>> checked;  // once per plot size and step count
+    std::set<std::tuple<std::string, int, int, std::string>> checked;  // once per plot size and step count
     auto simul = std::make_unique<Simul>();
     simul->GivenInputs = options.Files;
     for (const int point : options.Points) {
-        simul->Settings = PointSettings(options, point);
-        const std::string &path = simul->Settings.Run.EventsFilePath;
-        if (path.empty()) continue;
-        RunInputs(options, &simul->Settings);
-        PlotShape shape;
-        try {
-            shape = simul->TakePlotShape();
-        } catch (const std::exception &) { continue; }
-        const std::int64_t lastStep = FieldToInteger(simul->Settings.Run.StepCount);
-        if (!checked.emplace(path, shape.Width, shape.Height, lastStep).second) continue;
-        ParsedEvents parsed = ReadSchedule(path, shape.Width, shape.Height, options.Files.get());
-        if (!KeepsLaterEvents(options)) LateEventProblems(parsed, path, lastStep, parsed.Problems);
-        for (std::string &problem : parsed.Problems) {
+        TSettings settings = PointSettings(options, point);
+        if (settings.Run.EventsFilePath.empty()) continue;
+        RunInputs(options, &settings);
+        const std::optional<PlotShape> shape = ShapeOf(*simul, settings);
+        if (!shape ||
+            !checked.emplace(settings.Run.EventsFilePath, shape->Width, shape->Height, settings.Run.StepCount).second)
+            continue;
+        for (std::string &problem : ProblemsOn(settings, *shape, options.Files.get(), KeepsLaterEvents(options))) {
             if (severalPoints) problem = Labelled(Message("run.point", {std::to_string(point)}), problem);
             if (std::find(problems.begin(), problems.end(), problem) == problems.end())
                 problems.push_back(std::move(problem));

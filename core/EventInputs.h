@@ -38,6 +38,15 @@ std::vector<InputFile> EventInputFiles(const TSettings &settings, InputBytes &fi
 std::shared_ptr<const EventSchedule> LoadEventSchedule(const TSettings &settings, int width, int height,
                                                        const InputBytes *given);
 
+// Every problem of the schedule of one run with `settings` (its step count included),
+// its files from `given` where it holds them: the schedule's and its masks', and each
+// event that begins after the last step unless `laterEventsKept` (the run may be
+// resumed further). Nothing when the settings name none, or when the run's plot cannot
+// be told (the plot's own check says why). The language packages check a study's runs
+// with it before any starts.
+std::vector<std::string> RunScheduleProblems(const TSettings &settings, std::shared_ptr<const InputBytes> given,
+                                             bool laterEventsKept);
+
 // Every problem of the schedules of the invocation's runs, each once, labelled with its
 // point when a design has several; nothing for a resumed run, whose state holds its
 // schedule. A run whose plot cannot be told is left to the plot's check. An event

@@ -12,8 +12,11 @@ namespace glebix::batch {
 DeflateChoice DeflateLevelOf(const std::string &option, std::string_view text) {
     const auto level = ParseCount(text, 0);
     if (level && *level <= gis::MaxDeflateLevel) return {*level, {}};
-    return {gis::DefaultDeflateLevel,
-            Message("option.not_count_in", {option, std::string(text), "0", std::to_string(gis::MaxDeflateLevel)})};
+    return {gis::DefaultDeflateLevel, DeflateLevelRefusal(option, std::string(text))};
+}
+
+std::string DeflateLevelRefusal(const std::string &option, const std::string &shown) {
+    return Message("option.not_count_in", {option, shown, "0", std::to_string(gis::MaxDeflateLevel)});
 }
 
 void NetcdfRecording::Start(const std::string &path, int every, const RunSession &session, int deflateLevel) {

@@ -21,6 +21,8 @@ struct DeflateChoice {
     std::string Problem;
 };
 DeflateChoice DeflateLevelOf(const std::string &option, std::string_view text);
+// The refusal of `shown`, a level given for `option` that is not one.
+std::string DeflateLevelRefusal(const std::string &option, const std::string &shown);
 
 class NetcdfRecording : public RunObserver {
 public:

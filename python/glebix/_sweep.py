@@ -212,7 +212,7 @@ def _study(points, columns, replicates, seed, steps, jobs, client, independent_s
     for texts in point_texts:
         for path in _core.input_paths(species, texts):
             inputs.read(path)
-        inputs.read_events(species, texts)
+        inputs.read_events(species, texts, steps)
     design_points = list(enumerate(point_texts, start=1)) if columns else []
     warn_all(_core.run_warnings(species_path, base, design_points, inputs), stacklevel=3)
 

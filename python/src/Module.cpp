@@ -224,13 +224,17 @@ void BindInputStore(py::module_ &m) {
             "Reads the file unless already held; a failed read is kept and fails the runs that use it.")
         .def(
             "read_events",
-            [](InputStore &s, const py::object &species, const NamedTexts &settings) {
-                const TSettings run = BuildRunSettings(SpeciesFromObject(species), settings);
+            [](InputStore &s, const py::object &species, const NamedTexts &settings, std::int64_t steps) {
+                TSettings run = BuildRunSettings(SpeciesFromObject(species), settings);
+                run.Run.StepCount = std::to_string(steps);
                 py::gil_scoped_release release;
                 batch::EventInputFiles(run, *s.Files);
+                const std::vector<std::string> problems = batch::RunScheduleProblems(run, s.Files, false);
+                if (!problems.empty()) throw GlebixError(problems.front());
             },
-            py::arg("species"), py::arg("settings"),
-            "Reads the schedule of management events these settings name, and its masks, unless already held.")
+            py::arg("species"), py::arg("settings"), py::arg("steps"),
+            "Reads the schedule of management events these settings name, and its masks, unless already held, "
+            "and refuses it with its first problem for a run of `steps` steps.")
         .def("__len__", [](const InputStore &s) { return s.Files->size(); })
         .def(py::pickle(
             [](const InputStore &s) {

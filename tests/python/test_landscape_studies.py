@@ -133,6 +133,25 @@ def test_bad_keywords_are_refused_before_anything_runs(monkeypatch, tmp_path, la
             call(steps=2, **keywords)
 
 
+@pytest.mark.parametrize("study", ["run", "sweep"])
+def test_a_schedule_the_batch_tool_refuses_is_refused_before_anything_runs(monkeypatch, batch, tmp_path, study):
+    def forbidden(*_):
+        raise AssertionError("a run started")
+
+    monkeypatch.setattr(_core, "run_study", forbidden)
+    call = {"run": glebix.run, "sweep": lambda **kw: glebix.sweep([{"Survival": 0.5}], **kw)}[study]
+    schedules = {"late.csv": "step,every,action,where,value\n2,,add_compacted,all,10\n9,,add_compacted,all,10\n",
+                 "unknown.csv": "step,every,action,where,value\n2,,plough,all,10\n",
+                 "nomask.csv": "step,every,action,where,value\n2,,add_compacted,gone.asc,10\n"}
+    for name, text in schedules.items():
+        (tmp_path / name).write_text(text)
+        refused = batch("--steps", 4, *sets(SMALL), "--events", tmp_path / name, check=False)
+        assert refused.returncode == 2, name
+        with pytest.raises(glebix.GlebixError) as caught:
+            call(steps=4, events=tmp_path / name, **SMALL)
+        assert str(caught.value).split(" : ", 1)[-1] in refused.stderr, name
+
+
 def test_a_recorded_stack_takes_the_batch_tools_deflate_level(batch, tmp_path):
     run = dict(seed=4, steps=6, PlotWidth=30, PlotHeight=20)
     sizes = {}

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <memory>
 
+#include "EventInputs.h"
 #include "RasterInput.h"
 #include "RGlue.h"
 #include "RSettings.h"
@@ -51,6 +52,8 @@ void CheckPoint(const TSettings &settings, int point) {
     try {
         scratch->InitialisePlot();
         scratch->TakeSpeciesParameters();
+        const std::vector<std::string> problems = batch::RunScheduleProblems(settings, scratch->GivenInputs, false);
+        if (!problems.empty()) throw GlebixError(problems.front());
     } catch (GlebixError &e) {
         if (point == 0) throw;
         throw GlebixError(

@@ -388,6 +388,6 @@ extern "C" SEXP gx_deflate_bound(SEXP shown, SEXP setting) {
     BEGIN_RCPP
     return Rcpp::List::create(Rcpp::Named("max") = gis::MaxDeflateLevel,
                               Rcpp::Named("default") = gis::DefaultDeflateLevel,
-                              Rcpp::Named("message") = Utf8(batch::DeflateLevelOf(Text(setting), Text(shown)).Problem));
+                              Rcpp::Named("message") = Utf8(batch::DeflateLevelRefusal(Text(setting), Text(shown))));
     END_RCPP
 }

@@ -156,6 +156,27 @@ test_that("bad extension and rule arguments are refused before anything runs", {
   expect_error(glebix_run(steps = 1, events = missing), basename(missing), class = "glebix_error")
 })
 
+test_that("a schedule the batch tool refuses stops a study before its first run", {
+  header <- "step,every,action,where,value"
+  schedules <- list(late = c(header, "2,,add_compacted,all,10", "9,,add_compacted,all,10"),
+                    unknown = c(header, "2,,plough,all,10"),
+                    nomask = c(header, "2,,add_compacted,gone.asc,10"))
+  for (name in names(schedules)) {
+    events <- write_lines(schedules[[name]], paste0(name, ".csv"))
+    said <- suppressWarnings(system2(batch_tool(), c("--steps", "4", small_sets, "--events",
+                                                     shQuote(events)), stdout = TRUE, stderr = TRUE))
+    expect_equal(attr(said, "status"), 2L, info = name)
+    for (study in list(function(...) glebix_run(...),
+                       function(...) glebix_sweep(data.frame(Survival = 0.5), ...))) {
+      e <- tryCatch(do.call(study, c(list(steps = 4L, events = events), small_plot)),
+                    error = identity)
+      expect_s3_class(e, "glebix_error")
+      problem <- sub("^[^:]*: ", "", conditionMessage(e))
+      expect_true(any(grepl(problem, said, fixed = TRUE)), info = paste(name, problem))
+    }
+  }
+})
+
 test_that("the time stack takes a deflate level, the batch tool's bounds refused", {
   skip_if_not_installed("terra")
   dir <- tempfile("glebix-")
