@@ -94,6 +94,7 @@ constexpr CatalogueEntry Entries[] = {
     {"threads.refused", "threads : «{0}» n'est pas un nombre de fils de 0 à {1}", "threads: \"{0}\" is not a number of threads from 0 to {1}"},
     {"jobs.refused", "{0} : «{1}» n'est pas un nombre de simulations simultanées de 0 (une par processeur) à {2}", "{0}: \"{1}\" is not a number of simultaneous runs from 0 (one per processor) to {2}"},
     {"resume.fixed_setting", "{0} : ne peut pas changer à la reprise (seuls {1}, lus à chaque pas de temps, le peuvent)", "{0}: cannot change on resuming (only {1}, read at every time step, can)"},
+    {"resume.map_in_use", "{0} : la carte par case « {1} » en donne les valeurs pour toute la simulation ; un nombre ne changerait rien à la reprise", "{0}: the per-cell map \"{1}\" gives its values for the whole run; a number would change nothing on resuming"},
     {"resume.steps_before", "{0} est avant le pas enregistré ({1})", "{0} is before the saved step ({1})"},
     {"points.empty", "--points : la liste est vide (attendu : des numéros de points à partir de 1, comme 3, 2-5 ou 1,4,7-9)", "--points: the list is empty (expected: point numbers from 1, as in 3, 2-5 or 1,4,7-9)"},
     {"points.bad_item", "--points : «{0}» n'est pas un point ni un intervalle (attendu : des numéros de points à partir de 1, comme 3, 2-5 ou 1,4,7-9)", "--points: \"{0}\" is neither a point nor a range (expected: point numbers from 1, as in 3, 2-5 or 1,4,7-9)"},

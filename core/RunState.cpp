@@ -5,6 +5,7 @@
 #include "FileIo.h"
 #include "Messages.h"
 #include "SettingsTable.h"
+#include "SoilMaps.h"
 #include "WordList.h"
 
 namespace glebix::batch {
@@ -31,6 +32,11 @@ std::variant<TSettings, ResumeRefusal> ResumedSettings(
 
 std::optional<ResumeRefusal> ApplyOnResume(const std::string &name, const std::string &text, TSettings &settings) {
     if (auto refusal = RefusedOnResume(name)) return ResumeRefusal{name, *refusal, true};
+    // A map's values replace the number for the whole run: a new number would change nothing.
+    if (const std::string_view map = SoilMapSetting(name); !map.empty()) {
+        const std::string path = SettingText(map, settings);
+        if (!path.empty()) return ResumeRefusal{name, Message("resume.map_in_use", {name, path}), true};
+    }
     if (auto problem = ApplySetting(name, text, settings)) return ResumeRefusal{name, *problem};
     return std::nullopt;
 }

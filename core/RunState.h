@@ -27,7 +27,8 @@ struct ResumeRefusal {
     bool Fixed = false;  // the setting may not change on resume (else its value is refused)
 };
 // Applies `text` to the setting `name` of resumed `settings`, by the resume's rule:
-// only a setting read at every step may change. The refusal when it is not taken.
+// only a setting read at every step may change, and not one whose per-cell map is in
+// use. The refusal when it is not taken.
 std::optional<ResumeRefusal> ApplyOnResume(const std::string &name, const std::string &text, TSettings &settings);
 // The settings of `saved` taken up to `steps`, with `overrides` (name, text) applied in
 // order; or the first refusal: a setting that may not change, or a value --set refuses.

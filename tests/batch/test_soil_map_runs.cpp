@@ -82,3 +82,23 @@ TEST(SoilMapRuns, BadMapsAndNamesAreRefused) {
     EXPECT_NE(ReadAll(dir / "said.txt").find("NAME=FILE"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(dir / "RireVed1a1p1.txt"));
 }
+
+// A resumed run takes its maps from the state: a new number for a setting that a map
+// replaces would change nothing, so it is refused, naming the map, and the state stays.
+TEST(SoilMapRuns, AResumedRunRefusesANumberItsMapReplaces) {
+    ScratchDir dir;
+    const std::string map = dir.File("d.asc", Grid("5.5", 3, 3, "2"));
+    ASSERT_EQ(RunProgram("--seed 2 --steps 4 --map DecompactionD=" + map + " --save-state " + (dir / "m.state")), 0);
+    ASSERT_EQ(RunProgram("--seed 2 --steps 4 --save-state " + (dir / "n.state")), 0);
+    const std::string saved = ReadAll(dir / "m.state");
+    EXPECT_EQ(RunProgram("--resume " + (dir / "m.state") + " --steps 8 --set DecompactionD=9 --save-state " +
+                             (dir / "m.state"),
+                         dir / "said.txt"),
+              2);
+    const std::string said = ReadAll(dir / "said.txt");
+    EXPECT_NE(said.find("DecompactionD"), std::string::npos) << said;
+    EXPECT_NE(said.find("d.asc"), std::string::npos) << said;
+    EXPECT_EQ(ReadAll(dir / "m.state"), saved);
+    // Without a map the number may change on resuming, as before.
+    EXPECT_EQ(RunProgram("--resume " + (dir / "n.state") + " --steps 8 --set DecompactionD=9"), 0);
+}
