@@ -1,6 +1,6 @@
 # Quick start: `make run` builds and starts the program, `make test` builds and runs
 # every test. Both first install the Debian packages that are missing.
-# `make test` checks the formatting and the documentation, runs the suite in the normal
+# `make test` checks the formatting, the source folders' layers and the documentation, runs the suite in the normal
 # build, installs the Python package with pip into a temporary virtual environment and
 # runs the Python tests against that install (test-pip), runs the documentation's
 # runnable examples (docs-run), then runs the suite again under AddressSanitizer and
@@ -14,7 +14,7 @@ JOBS ?= $(shell nproc)
 # Debian's interpreter, which has NumPy and pandas.
 PYTHON ?= /usr/bin/python3
 
-.PHONY: run test format-check docs-check format test-plain r-check test-sanitize fuzz long-run build deps-run \
+.PHONY: run test format-check layers-check docs-check format test-plain r-check test-sanitize fuzz long-run build deps-run \
 	deps-test clean r-package test-r docs-run test-pip test-parity deb r-install
 
 run: deps-run
@@ -24,6 +24,7 @@ run: deps-run
 
 test: deps-test
 	$(MAKE) --no-print-directory format-check
+	$(MAKE) --no-print-directory layers-check
 	$(MAKE) --no-print-directory docs-check
 	$(MAKE) --no-print-directory test-plain
 	$(MAKE) --no-print-directory test-pip
@@ -70,9 +71,15 @@ test-parity:
 		LC_ALL=fr_FR.UTF-8 $(PYTHON) -m pytest -q -p no:cacheprovider tests/parity
 
 # The C++ sources must be as clang-format writes them (.clang-format).
-FORMAT_DIRS = engine core batch render ui app tests bench fuzz python r gis
+FORMAT_DIRS = engine core batch render ui app tests bench fuzz python r
 format-check:
 	git ls-files $(FORMAT_DIRS) | grep -E '\.(cpp|h)$$' | xargs clang-format --dry-run -Werror
+
+# The source folders in layers (scripts/check-layers.py): no folder includes one on its
+# own layer or above; the checker's own tests first.
+layers-check:
+	python3 scripts/test_check_layers.py
+	python3 scripts/check-layers.py
 
 # The parameter table, the map's legend, every link of README.md and docs/*.md
 # against the tree, and a runnable/not runnable mark on every code block; the

@@ -271,7 +271,7 @@ std::optional<std::string> CheckFile(const Place &place) {
 }  // namespace
 
 std::string InputFileRead(const InputFile &input) {
-    return IsGridInput(input.Role) ? gis::SplitRasterPath(input.Path).File : input.Path;
+    return IsGridInput(input.Role) ? SplitRasterPath(input.Path).File : input.Path;
 }
 
 std::optional<std::string> InputClash(const TSettings &settings, const OutputKind &kind, const std::string &path) {

@@ -21,7 +21,7 @@ std::string QuotedPath(const std::string &path);
 struct OutputKind;
 
 // The file that an input path reads: for an initial file, the file before a band or a
-// NetCDF variable chosen after its last ':' (gis::SplitRasterPath), else the path.
+// NetCDF variable chosen after its last ':' (SplitRasterPath), else the path.
 std::string InputFileRead(const InputFile &input);
 
 // The refusal of `kind`'s output at `path` written by a run with `settings` (as the

@@ -1,7 +1,7 @@
 // The engine's messages by key, in the engine's own language, French, as the windows
 // show them: one row per message, its key and its French text with the placeholders
 // {0}, {1}, ... of its arguments. The core's catalogue gives each key's English
-// (core/EngineMessageCatalogue.cpp). An error carries the key and the arguments
+// (core/messages/EngineMessageCatalogue.cpp). An error carries the key and the arguments
 // (EngineMessage), so its text is made in either language without reading French.
 #pragma once
 

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Assembles the R package's source in $BUILD/r/glebix: the files of r/glebix, with the
-# sources of the engine, of the study core (with gis/) and of the pictures copied into
+# sources of the engine, of the study core (with its rooms, core/gis included) and of the pictures copied into
 # src/ and a compile rule for each source appended to src/Makevars,
 # then builds the source tarball $BUILD/r/glebix_<version>.tar.gz. Its vignette is
 # built (R CMD build installs the package in a temporary library for that) when knitr
@@ -22,7 +22,7 @@ mkdir -p "$out"
 rm -rf "$out/glebix" "$out"/glebix_*.tar.gz
 cp -R "$here/r/glebix" "$out/glebix"
 # The sources of the libraries the package links, as CMake lists them: the study core
-# (with gis/, the GIS code that needs GDAL and netCDF included: the package links it
+# (with core/gis/, the GIS code that needs GDAL and netCDF included: the package links it
 # directly rather than as a module), its sensitivity analysis (core/analysis, Boost's
 # headers from the system), the calibration of core/calibration/ and the pictures, with
 # their headers.
@@ -41,7 +41,7 @@ sources=$( (library_sources core glebix_core; library_sources core glebix_gis_co
             library_sources core/calibration glebix_calibration
             library_sources render glebix_map_image
             library_sources render glebix_pictures) | sort -u)
-for f in "$here"/engine/*.cpp "$here"/engine/*.h "$here"/core/*.h "$here"/core/calibration/*.h $sources; do
+for f in "$here"/engine/*.cpp "$here"/engine/*.h "$here"/core/*.h "$here"/core/*/*.h $sources; do
     name=$(basename "$f")
     # A glue file of the same name would be overwritten without a word.
     if [ -e "$here/r/glebix/src/$name" ]; then

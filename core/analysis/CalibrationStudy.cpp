@@ -788,8 +788,7 @@ batch::JsonValue CalibrationManifest(const CalibrationRequest &request, const st
     std::vector<std::pair<std::string, std::string>> inputs = {
         {"factors", request.FactorRows ? "" : request.FactorsPath}, {"observed", request.ObservedPath}};
     if (!request.SpeciesPath.empty()) inputs.emplace_back("species", request.SpeciesPath);
-    for (const GridObservation &g : targets.Grids)
-        inputs.emplace_back("observed_grid", gis::SplitRasterPath(g.Path).File);
+    for (const GridObservation &g : targets.Grids) inputs.emplace_back("observed_grid", SplitRasterPath(g.Path).File);
     // Factors handed over as rows are recorded by the digest of their factors text.
     manifest["inputs"] = InputsJson(inputs, request.FactorRows ? Sha256Hex(FactorsText(factors)) : std::string());
     if (!targets.Grids.empty()) {

@@ -4,10 +4,7 @@
 // which the engine then reads as it reads any grid: a NODATA or NaN cell is a cell the
 // file does not name, and the results equal those of the same values given as a grid.
 //
-// A path may choose a band or a NetCDF variable after its last ':': "land.tif:2",
-// "soil.nc:compaction". The whole path is taken as a file first; only when no file
-// has that name is the text after the last ':' a choice (a band number from 1, or a
-// variable name) and the text before it the file.
+// A path may choose a band or a NetCDF variable after its last ':' (RasterPath.h).
 #pragma once
 
 #include <memory>
@@ -15,24 +12,10 @@
 #include <string>
 
 #include "InputFile.h"
+#include "RasterPath.h"
 #include "Settings.h"
 
 namespace glebix::gis {
-
-// A path split into the file and what it chooses in it.
-struct RasterPath {
-    std::string File;
-    std::optional<int> Band;              // 1-based
-    std::optional<std::string> Variable;  // a NetCDF variable
-};
-RasterPath SplitRasterPath(const std::string &path);
-
-// True when `bytes` cannot be a text the engine reads (a grid or triples): a file
-// holding a null byte near its start.
-bool LooksLikeRaster(const std::string &bytes);
-// Whether the initial file at `path` is read as a raster's grid text: a band or
-// variable chosen, or content that LooksLikeRaster.
-bool IsReadAsRaster(const std::string &path);
 
 // Raises GlebixError naming `path` unless a raster of `columns` x `rows` cells can be a
 // plot (at most MaxPlotSide a side). Its size then sets the plot's, as an ESRI ASCII

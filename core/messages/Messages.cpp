@@ -3,7 +3,7 @@
 #include <unordered_map>
 
 #include "CalibrationError.h"
-#include "RasterInput.h"
+#include "RasterPath.h"
 
 namespace glebix::batch {
 
@@ -63,7 +63,7 @@ namespace {
 // A raster read as its grid text is cited by its own line and column, not by those of
 // the text, which no one sees.
 ErrorContext CitedContext(const ErrorContext &context) {
-    if (context.GridLine == 0 || context.Path.empty() || !gis::IsReadAsRaster(context.Path)) return context;
+    if (context.GridLine == 0 || context.Path.empty() || !IsReadAsRaster(context.Path)) return context;
     ErrorContext cited = context;
     cited.Line = context.GridLine;
     cited.Column = context.GridColumn;
