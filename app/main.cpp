@@ -1,10 +1,11 @@
 // Program entry: Qt's own French texts are installed, the settings start at their
-// defaults (the program-wide engine object holds them), the windows are created in
-// their fixed order, the launcher is shown and the event loop runs until " Quitter"
+// defaults (the engine object that this function owns and hands to the windows holds
+// them), the windows are created in their fixed order, the launcher is shown and the event loop runs until " Quitter"
 // or the launcher's closing ends it.
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #include "MessagePump.h"
 #include "ProgramWindows.h"
@@ -37,7 +38,9 @@ int main(int argc, char *argv[]) {
     QApplication::setApplicationName(QStringLiteral("Glebix"));
     glebix::InstallQtFrench(app);
 
-    glebix::Simul &sim = glebix::TheSimul();
+    const auto engine = std::make_unique<glebix::Simul>();
+    glebix::Simul &sim = *engine;
+    sim.FixedPlotSize = true;
     sim.Settings = glebix::DefaultSettings();
     // The processes yield once per cell; events are handled there every few ms.
     sim.ProcessMessages = glebix::PumpWindowEventsThrottled;

@@ -1,7 +1,7 @@
 // The engine object: the live plot, the settings, the generator and the work grids of
 // one model, with run set-up, the time step and its four processes, and the result
-// file. The program keeps one program-wide instance (TheSimul); tests and the batch
-// tool make their own. Windows read its state through plain member access.
+// file. Each front end owns its own (the windowed program's main, each run session).
+// Windows read its state through plain member access.
 #pragma once
 
 #include <cstdint>
@@ -217,8 +217,5 @@ std::uint64_t SetUpDraws(const InitialSettings &initial, std::uint64_t cells = C
 
 // The low 32 bits of a monotonic clock in nanoseconds: the seed of a run without one.
 std::uint32_t ClockSeed();
-
-// The program-wide instance used by the windows.
-Simul &TheSimul();
 
 }  // namespace glebix

@@ -22,7 +22,7 @@ class TForm2 : public OuterSizedWindow {
     Q_OBJECT
 
 public:
-    explicit TForm2(Simul &simul = TheSimul(), QWidget *parent = nullptr);
+    explicit TForm2(Simul &simul, QWidget *parent = nullptr);
 
     // Shows `step` in the step field, in plain decimal form.
     void ShowStepNumber(std::int32_t step);

@@ -37,7 +37,7 @@ class TForm3 : public OuterSizedWindow {
     Q_OBJECT
 
 public:
-    explicit TForm3(Simul &simul = TheSimul(), QWidget *parent = nullptr);
+    explicit TForm3(Simul &simul, QWidget *parent = nullptr);
 
     // Draws the step axis and the value axis for the current outer size.
     void AffAxes();

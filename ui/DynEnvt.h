@@ -14,7 +14,7 @@ namespace glebix {
 class TForm10 : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm10(Simul &simul = TheSimul(), QWidget *parent = nullptr);
+    explicit TForm10(Simul &simul, QWidget *parent = nullptr);
 
     QRadioButton *RadioButton1;  // "Milieu physique constant"
     QRadioButton *RadioButton2;  // "Milieu physique modifié"

@@ -16,7 +16,7 @@ class FileChooser;
 class TForm5 : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm5(Simul &simul = TheSimul(), QWidget *parent = nullptr);
+    explicit TForm5(Simul &simul, QWidget *parent = nullptr);
 
     // Loads the species file selected in the file list into the fields and the
     // response curve, then hides the dialog and shows it again. On an error the

@@ -25,7 +25,7 @@ class TForm1 : public OuterSizedWindow {
     Q_OBJECT
 
 public:
-    explicit TForm1(Simul &simul = TheSimul(), QWidget *parent = nullptr);
+    explicit TForm1(Simul &simul, QWidget *parent = nullptr);
 
     // The plot window and the chart window that runs show and draw into.
     void SetOutputWindows(TForm2 *plotWindow, TForm3 *chartWindow);

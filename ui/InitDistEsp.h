@@ -17,7 +17,7 @@ class FileChooser;
 class TForm9 : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm9(Simul &simul = TheSimul(), QWidget *parent = nullptr);
+    explicit TForm9(Simul &simul, QWidget *parent = nullptr);
 
     // Double-click in the file list: the selected file's full path goes into Edit4,
     // or an empty text without a selection.

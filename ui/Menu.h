@@ -57,7 +57,7 @@ private:
 // before the menu window, when this object goes away.
 class MenuAndDialogs {
 public:
-    explicit MenuAndDialogs(Simul &simul = TheSimul());
+    explicit MenuAndDialogs(Simul &simul);
 
     ParameterDialogs Dialogs();
 

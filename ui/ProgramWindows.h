@@ -14,7 +14,7 @@ namespace glebix {
 // its creation order, when this object goes away (after the event loop has ended).
 class ProgramWindows {
 public:
-    explicit ProgramWindows(Simul &simul = TheSimul());
+    explicit ProgramWindows(Simul &simul);
 
     TForm1 Launcher;
     TForm2 PlotWindow;

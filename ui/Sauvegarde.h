@@ -16,7 +16,7 @@ class FileChooser;
 class TForm7 : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm7(Simul &simul = TheSimul(), QWidget *parent = nullptr);
+    explicit TForm7(Simul &simul, QWidget *parent = nullptr);
 
     // Double-click in the directory list: the directory open until then goes into
     // the field.

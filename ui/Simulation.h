@@ -12,7 +12,7 @@ namespace glebix {
 class TForm12 : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm12(Simul &simul = TheSimul(), QWidget *parent = nullptr);
+    explicit TForm12(Simul &simul, QWidget *parent = nullptr);
 
     QLineEdit *Edit1;  // "Nombre de pas de temps", whole number, read when a run starts
 };

@@ -13,7 +13,7 @@ namespace glebix {
 class TForm6 : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm6(Simul &simul = TheSimul(), QWidget *parent = nullptr);
+    explicit TForm6(Simul &simul, QWidget *parent = nullptr);
 
     // Puts row x and column y into the chart cell fields, as typing them would.
     void SetChartCell(int x, int y);

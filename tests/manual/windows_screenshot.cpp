@@ -6,6 +6,7 @@
 // A context menu closes when another opens, so each is taken from the screen while it
 // is open and laid onto the final picture at its place.
 #include <QApplication>
+#include <memory>
 #include <QFileInfo>
 #include <QMenu>
 #include <QPainter>
@@ -50,7 +51,9 @@ int main(int argc, char *argv[]) {
     if (argc != 2) return 2;
     const QString output = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
 
-    Simul &sim = TheSimul();
+    const auto engine = std::make_unique<Simul>();
+    Simul &sim = *engine;
+    sim.FixedPlotSize = true;
     sim.ProcessMessages = PumpWindowEventsThrottled;
     int status = 1;
     {
