@@ -5,6 +5,9 @@
 
 namespace glebix::batch {
 
+// The core's names are this layer's words.
+using namespace glebix::core;
+
 namespace {
 
 // The options whose value has the given name, as a bash case pattern ("--out|--asc").

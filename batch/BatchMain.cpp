@@ -31,6 +31,9 @@
 
 namespace glebix::batch {
 
+// The core's names are this layer's words.
+using namespace glebix::core;
+
 namespace {
 
 // Longest list of problems printed; the rest are counted.

@@ -12,6 +12,9 @@
 
 namespace glebix::batch {
 
+// The core's names are this layer's words.
+using namespace glebix::core;
+
 struct ParsedCommandLine {
     BatchOptions Options;
     std::vector<std::string> Problems;  // one line each; any problem is a usage error

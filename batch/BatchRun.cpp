@@ -57,7 +57,7 @@ struct RunFiles : RunObserver {
     std::string *tableRows;
     StagedFiles files;
     LineWriter trace;
-    MapAnimation animation;
+    render::MapAnimation animation;
     gis::NetcdfStack netcdf;
     StateOutputs states;
     bool running = false;                                   // set up or put back: the engine holds a whole state
@@ -146,7 +146,7 @@ void RunFiles::Stepped(const RunSession &run) {
     StepGrids(run, step);
     const bool picture = IsRecordedStep(step, options.Every, run.LastStep());
     if (!plan.SnapshotDir.empty() && picture)
-        files.Write(Join(plan.SnapshotDir, SnapshotName(step)), DensityMapPng(run.Plot(), step));
+        files.Write(Join(plan.SnapshotDir, SnapshotName(step)), render::DensityMapPng(run.Plot(), step));
     if (animation.IsOpen() && picture) animation.AddFrame(run.Plot(), step);
     if (netcdf.IsOpen() && picture) netcdf.Record(step, run.Plot());
     states.AfterStep(run.Engine(), step);

@@ -17,6 +17,9 @@
 
 namespace glebix::batch {
 
+// The core's names are this layer's words.
+using namespace glebix::core;
+
 // The number of the signal that asked the runs to stop, 0 until one comes: every run
 // then ends after its current step, and no run starts.
 std::atomic<int> &StopSignal();

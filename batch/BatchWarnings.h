@@ -3,9 +3,20 @@
 
 #include "Warnings.h"
 
+namespace glebix::core {
+struct BatchOptions;
+}
+
 namespace glebix::batch {
 
-struct BatchOptions;
+// The core's names are this layer's words.
+using namespace glebix::core;
+
+// An animation asked for at more frames per second than viewers show as written.
+std::string FramesPerSecondWarning(int framesPerSecond);
+
+// Replicates or a design, and no output place to keep anything in.
+std::string NothingKeptWarning();
 
 // Every warning of an invocation: those of the settings, the initial files and the
 // species file, for the common settings and then for each point whose row changes

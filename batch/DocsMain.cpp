@@ -11,6 +11,7 @@
 
 int main(int argc, char **argv) {
     using namespace glebix::batch;
+    using namespace glebix::core;
     if (argc != 3) {
         std::cerr << "Utilisation : glebix-batch-docs PAGE_DE_MANUEL COMPLÈTEMENT_BASH\n";
         return 2;

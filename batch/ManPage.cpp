@@ -8,6 +8,9 @@
 
 namespace glebix::batch {
 
+// The core's names are this layer's words.
+using namespace glebix::core;
+
 namespace {
 
 // What the options that the usage text lists without help do.

@@ -7,6 +7,9 @@
 
 namespace glebix::batch {
 
+// The core's names are this layer's words.
+using namespace glebix::core;
+
 // Whether the invocation samples or analyses rather than runs (a sample run at once,
 // given a run's outputs, is a study).
 bool AsksSensitivity(const BatchOptions &options);

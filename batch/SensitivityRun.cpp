@@ -47,7 +47,7 @@ bool SamePlace(const std::string &a, const std::string &b) {
 // The figure of the indices just written (the pictures module, loaded now).
 void WriteFigure(const std::string &indicesPath, const std::string &figurePath, analysis::FileOutcome &outcome) {
     try {
-        WriteFileAtomically(figurePath, IndicesFigurePng(ReadInputFile(indicesPath)));
+        WriteFileAtomically(figurePath, render::IndicesFigurePng(ReadInputFile(indicesPath)));
     } catch (const GlebixError &e) {
         outcome.WriteError = LocalMessageWithContext(e);
     } catch (const std::exception &e) { outcome.WriteError = Labelled("--figure", LocalExceptionMessage(e)); }
@@ -67,7 +67,7 @@ int RunCalibration(const BatchOptions &options, const std::function<void(const s
                                                 s.Accept.value_or(analysis::DefaultAcceptFraction),
                                                 options.Arguments,
                                                 s.FigurePath,
-                                                CalibrationFigurePng};
+                                                render::CalibrationFigurePng};
         return Report(analysis::CalibrateTableFiles(table), options.Quiet, print);
     }
     analysis::CalibrationOptions given;
@@ -99,7 +99,7 @@ int RunCalibration(const BatchOptions &options, const std::function<void(const s
     request.Inputs = options.Files;
     request.Arguments = options.Arguments;
     request.Interrupted = [] { return StopSignal().load() != 0; };
-    request.DrawFigure = CalibrationFigurePng;
+    request.DrawFigure = render::CalibrationFigurePng;
     request.Slice = options.SliceAsked;
     request.Gather = s.Gather;
     analysis::CalibrationEnd end = analysis::CalibrationEnd::Written;

@@ -18,6 +18,9 @@
 
 namespace glebix::batch {
 
+// The core's names are this layer's words.
+using namespace glebix::core;
+
 namespace {
 
 // "point 2, simulation 3 : ", "simulation 3 : ", or nothing for a lone run.

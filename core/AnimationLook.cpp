@@ -4,7 +4,7 @@
 
 #include "Messages.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 namespace {
 
@@ -69,4 +69,4 @@ std::variant<AnimationLook, std::string> LookFromArguments(const std::string &st
     return look;
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -9,7 +9,7 @@
 #include <string>
 #include <variant>
 
-namespace glebix::batch {
+namespace glebix::core {
 
 enum class AnimationStyle { Window, Map };
 
@@ -69,4 +69,4 @@ std::optional<std::string> FramesPerSecondProblem(const std::string &option, std
 std::variant<AnimationLook, std::string> LookFromArguments(const std::string &style,
                                                            std::optional<std::int64_t> cellSize, std::int64_t fps);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace glebix::batch {
+namespace glebix::core {
 
 struct CalibrationFigureData {
     struct Factor {
@@ -30,4 +30,4 @@ struct CalibrationFigureData {
 inline constexpr double BandLowLevel = 0.05;
 inline constexpr double BandHighLevel = 0.95;
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -5,7 +5,7 @@
 #include "Messages.h"
 #include "SettingsTable.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 namespace {
 
@@ -192,4 +192,4 @@ std::vector<std::string> DesignValues(const Design &design, const TSettings &poi
     return values;
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -15,7 +15,7 @@
 
 #include "Settings.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 // The points are held end to end, a few bytes beyond their text each, so that a
 // design of a million points takes little more memory than its file.
@@ -64,4 +64,4 @@ void ApplyDesignPoint(const Design &design, int point, TSettings &settings);
 // The values of the design's columns as the point's run uses them, in column order.
 std::vector<std::string> DesignValues(const Design &design, const TSettings &pointSettings);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -12,7 +12,7 @@
 #include "RunPlan.h"
 #include "StudyPlan.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 namespace fs = std::filesystem;
 
@@ -87,4 +87,4 @@ void RemoveEarlierStudy(const BatchOptions &options) {
     }
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

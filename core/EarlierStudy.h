@@ -6,7 +6,7 @@
 
 #include "StudyOptions.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 // Whether `name` is one of the folders the study layout makes ("run-004", "point-012").
 bool IsStudyFolderName(const std::string &name);
@@ -19,4 +19,4 @@ bool IsStudyFolderName(const std::string &name);
 // only the earlier runs within this invocation's points go.
 void RemoveEarlierStudy(const BatchOptions &options);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

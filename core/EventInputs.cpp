@@ -15,7 +15,7 @@
 #include "RunPlan.h"
 #include "Simul.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 namespace {
 
@@ -181,4 +181,4 @@ std::vector<std::string> EventScheduleProblems(const BatchOptions &options) {
     return problems;
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -13,7 +13,7 @@
 #include "InputFile.h"
 #include "StudyOptions.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 // The roles of the schedule and of its masks among a run's inputs (the manifest's).
 inline constexpr const char *EventsRole = "events";
@@ -55,4 +55,4 @@ std::vector<std::string> RunScheduleProblems(const TSettings &settings, std::sha
 // refuse these.
 std::vector<std::string> EventScheduleProblems(const BatchOptions &options);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

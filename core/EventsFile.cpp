@@ -11,7 +11,7 @@
 #include "Messages.h"
 #include "SettingsTable.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 namespace {
 
@@ -206,4 +206,4 @@ ParsedEvents ParseEventsText(std::string_view text, const std::string &path) {
     return parsed;
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -13,7 +13,7 @@
 
 #include "Events.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 // The header's names, in their order.
 inline constexpr const char *EventColumns[] = {"step", "every", "action", "where", "value"};
@@ -41,4 +41,4 @@ std::string MaskFilePath(const std::string &schedulePath, const std::string &whe
 // "<file>:<line>: column <name>: ", which the schedule's problems begin with.
 std::string EventsPlace(const std::string &path, std::int64_t line, std::string_view column);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

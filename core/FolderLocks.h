@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace glebix::batch {
+namespace glebix::core {
 
 // Exclusive locks (flock) on output folders, held while the object lives.
 class FolderLocks {
@@ -24,4 +24,4 @@ private:
     std::vector<int> fds_;
 };
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

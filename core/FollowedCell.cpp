@@ -6,7 +6,7 @@
 #include "Messages.h"
 #include "SettingsTable.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 std::optional<MapPoint> ParseMapPoint(std::string_view text) {
     const std::size_t comma = text.find(',');
@@ -39,4 +39,4 @@ std::optional<std::string> FollowMapPoint(const char *option, std::string_view t
     return std::nullopt;
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -9,7 +9,7 @@
 #include "InputFile.h"
 #include "Settings.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 struct MapPoint {
     double X = 0;
@@ -27,4 +27,4 @@ std::optional<MapPoint> ParseMapPoint(std::string_view text);
 std::optional<std::string> FollowMapPoint(const char *option, std::string_view text, TSettings &settings,
                                           InputBytes &store);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -11,7 +11,7 @@
 #include "Simul.h"
 #include "StudyTable.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 namespace {
 
@@ -95,4 +95,4 @@ std::vector<std::string> WriteFinalGrids(const Simul &simul, const std::string &
     return files.Paths();
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -12,7 +12,7 @@ namespace glebix {
 class Simul;
 }
 
-namespace glebix::batch {
+namespace glebix::core {
 
 class StagedFiles;
 
@@ -35,4 +35,4 @@ void StageFinalGrids(const Simul &simul, const std::string &folder, StagedFiles 
 // holds something other than a plain file refused. Returns the files' paths.
 std::vector<std::string> WriteFinalGrids(const Simul &simul, const std::string &folder);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

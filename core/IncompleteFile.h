@@ -12,7 +12,7 @@
 #include "RunPlan.h"
 #include "StudyPlan.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 // "<path>.incomplete" and "<path>.incomplete.json".
 std::string IncompleteName(const std::string &path);
@@ -30,4 +30,4 @@ std::string IncompleteManifestText(const std::string &path, const StudyLayout &l
                                    const std::map<std::size_t, std::string> &messages,
                                    const std::vector<bool> &written);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-namespace glebix::batch {
+namespace glebix::core {
 
 namespace {
 
@@ -192,4 +192,4 @@ std::string JsonText(const JsonValue &value) {
     return out;
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

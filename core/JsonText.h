@@ -8,7 +8,7 @@
 
 #include "JsonValue.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 // `value` as indented text. Strings are written as UTF-8 with only quotes, backslashes
 // and control characters escaped; bytes that are not UTF-8 become U+FFFD. Numbers
@@ -20,4 +20,4 @@ std::string JsonText(const JsonValue &value);
 // A real as JsonText writes it.
 std::string JsonNumber(double value);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace glebix::batch {
+namespace glebix::core {
 
 JsonValue::JsonValue(const std::vector<std::string> &texts) : kind_(Kind::Array) {
     items_.assign(texts.begin(), texts.end());
@@ -37,4 +37,4 @@ void JsonValue::PushBack(JsonValue item) {
     items_.push_back(std::move(item));
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-namespace glebix::batch {
+namespace glebix::core {
 
 class JsonValue {
 public:
@@ -62,4 +62,4 @@ private:
     std::vector<Member> members_;
 };
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

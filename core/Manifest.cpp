@@ -14,7 +14,7 @@
 #include "SettingsTable.h"
 #include "Simul.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 using Json = JsonValue;
 
@@ -262,4 +262,4 @@ std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const
     return ManifestText(c);
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -18,7 +18,7 @@ namespace glebix {
 class Simul;
 }
 
-namespace glebix::batch {
+namespace glebix::core {
 
 // An input file as the runs use it.
 struct InputFileRecord {
@@ -137,4 +137,4 @@ struct ManifestFacts {
 std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const RunRecord &record,
                          const std::vector<InputFileRecord> &inputs, const Simul &simul, const ManifestFacts &facts);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -7,7 +7,7 @@
 #include "RecordedSteps.h"
 #include "SettingsTable.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 DeflateChoice DeflateLevelOf(const std::string &option, std::string_view text) {
     const auto level = ParseCount(text, 0);
@@ -60,4 +60,4 @@ std::string NetcdfRecording::Finish() {
     return path_;
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -12,7 +12,7 @@
 #include "NetcdfStack.h"
 #include "RunSession.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 // The deflate level of `text` given to `option`: a whole number from 0 to
 // gis::MaxDeflateLevel, or the message refusing it.
@@ -54,4 +54,4 @@ private:
     int deflateLevel_ = gis::DefaultDeflateLevel;
 };
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

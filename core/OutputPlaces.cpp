@@ -20,7 +20,7 @@
 #include "RunPlan.h"
 #include "StudyOutputs.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 namespace fs = std::filesystem;
 
@@ -354,4 +354,4 @@ std::vector<std::string> OutputFolders(const BatchOptions &options) {
     return folders;
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

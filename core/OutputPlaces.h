@@ -11,7 +11,7 @@
 #include "Settings.h"
 #include "StudyOptions.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 // `text` with control characters shown as \xNN, so that a message stays one line.
 std::string EscapeControls(const std::string &text);
@@ -39,4 +39,4 @@ std::vector<std::string> CheckOutputPlaces(const BatchOptions &options);
 // trace, the animation and the state files), each once.
 std::vector<std::string> OutputFolders(const BatchOptions &options);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

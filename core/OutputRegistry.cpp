@@ -10,7 +10,7 @@
 #include "ResultFile.h"
 #include "StudyOutputs.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 namespace {
 
@@ -115,4 +115,4 @@ std::string FolderOfOutput(const OutputKind &kind, const std::string &path) {
     return kind.place == OutputPlace::Folder || path.empty() ? path : ParentOf(path);
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

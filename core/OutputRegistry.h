@@ -14,7 +14,7 @@
 #include "RunPlan.h"
 #include "StudyOptions.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 enum class OutputPlace { File, Folder };
 
@@ -88,4 +88,4 @@ bool IsStepFileOf(const OutputKind &kind, const BatchOptions *options, const std
 // The folder an output is written into: the folder itself, or the file's folder.
 std::string FolderOfOutput(const OutputKind &kind, const std::string &path);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -5,7 +5,7 @@
 #include "Messages.h"
 #include "SettingsTable.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 namespace {
 
@@ -52,4 +52,4 @@ std::vector<std::string> ReadParamsFile(const std::string &path, TSettings &sett
     return ParseParamsText(text, path, settings);
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

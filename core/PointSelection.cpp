@@ -6,7 +6,7 @@
 
 #include "SettingsTable.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 std::variant<PointList, std::string> ParsePointList(std::string_view text) {
     PointList list;
@@ -63,4 +63,4 @@ std::variant<std::vector<int>, std::string> SelectPoints(int pointCount, const s
     return points;
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -10,7 +10,7 @@
 #include <variant>
 #include <vector>
 
-namespace glebix::batch {
+namespace glebix::core {
 
 // Inclusive ranges of point numbers, as written.
 struct PointList {
@@ -38,4 +38,4 @@ std::pair<int, int> SliceBounds(int count, const Slice &slice);
 std::variant<std::vector<int>, std::string> SelectPoints(int pointCount, const std::optional<PointList> &list,
                                                          const std::optional<Slice> &slice);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

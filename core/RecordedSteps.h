@@ -6,10 +6,10 @@
 
 #include <cstdint>
 
-namespace glebix::batch {
+namespace glebix::core {
 
 inline bool IsRecordedStep(std::int32_t step, int every, std::int32_t last) {
     return step % every == 0 || step == last;
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

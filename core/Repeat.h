@@ -7,7 +7,7 @@
 
 #include "StudyOptions.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 // Reads the manifest at `path` into `options`: the settings as the run used them, the
 // run's own seed, and its species and parameter files (listed again in the new
@@ -19,4 +19,4 @@ namespace glebix::batch {
 // problems, one line each; when there are any, nothing must be run.
 std::vector<std::string> LoadRepeat(const std::string &path, BatchOptions &options);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

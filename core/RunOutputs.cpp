@@ -9,7 +9,7 @@
 #include "Simul.h"
 #include "StudyTable.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 // ---- Trace -------------------------------------------------------------------
 
@@ -26,4 +26,4 @@ std::string TraceRow(std::int32_t step, const Simul &simul, CountColumns counts)
 
 std::string SummaryCsv(const std::vector<StepSeries> &runs) { return SummaryHeader({}, false) + SummaryRows("", runs); }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -15,7 +15,7 @@ namespace glebix {
 class Simul;
 }
 
-namespace glebix::batch {
+namespace glebix::core {
 
 // ---- Trace -------------------------------------------------------------------
 // Header line of the trace CSV (with its line end).
@@ -30,4 +30,4 @@ std::string TraceRow(std::int32_t step, const Simul &simul, CountColumns counts 
 // MeanCompacted. Runs are taken in their order, whatever order they ended in.
 std::string SummaryCsv(const std::vector<StepSeries> &runs);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -10,7 +10,7 @@
 #include "OutputRegistry.h"
 #include "StudyTable.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 std::vector<InputFile> RunInputs(const BatchOptions &options, const TSettings *settings) {
     std::vector<InputFile> inputs = options.Inputs;
@@ -122,4 +122,4 @@ std::vector<std::string> FilesKeptAside(const RunPlan &plan) {
     return files;
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

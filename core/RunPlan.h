@@ -12,7 +12,7 @@
 #include "StudySummary.h"
 #include "StudyPlan.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 // Every input file the runs read: the --species and --params files in the order given,
 // the design, then the initial environment and distribution files when their mode
@@ -129,4 +129,4 @@ std::vector<std::string> PlannedFiles(const RunPlan &plan);
 // failed run keeps them aside (IncompleteName).
 std::vector<std::string> FilesKeptAside(const RunPlan &plan);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -19,7 +19,7 @@
 #include "RunState.h"
 #include "Simul.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 namespace {
 
@@ -195,7 +195,7 @@ void RunSession::WriteNetcdf(const std::string &path, int deflateLevel) const {
 }
 
 std::string RunSession::TraceRow() const {
-    return batch::TraceRow(step_, *simul_, {simul_->Plot.Bounded, simul_->Plot.Habitat.Size() > 0});
+    return core::TraceRow(step_, *simul_, {simul_->Plot.Bounded, simul_->Plot.Habitat.Size() > 0});
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -24,7 +24,7 @@ namespace glebix {
 class Simul;
 }
 
-namespace glebix::batch {
+namespace glebix::core {
 
 class RunSession;
 class StagedFiles;
@@ -151,4 +151,4 @@ private:
     std::string stoppedBy_;
 };
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -8,7 +8,7 @@
 #include "SoilMaps.h"
 #include "WordList.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 std::optional<std::string> RefusedOnResume(const std::string &name) {
     const auto &settable = ResumeSettableNames();
@@ -62,4 +62,4 @@ void SaveRunState(const std::string &path, const StateSource &state, int threads
     WriteStateFile(path, state, threads);
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

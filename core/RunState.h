@@ -12,7 +12,7 @@
 #include "Settings.h"
 #include "StateFile.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 // Why the setting `name` cannot be changed on resume ("<name> : ..."); nothing when it can.
 std::optional<std::string> RefusedOnResume(const std::string &name);
@@ -48,4 +48,4 @@ SavedRun StateToSave(const Simul &simul, std::uint32_t masterSeed, std::uint32_t
 // but a plain file is refused (GlebixError naming it).
 void SaveRunState(const std::string &path, const StateSource &state, int threads = 1);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

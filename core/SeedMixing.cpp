@@ -1,6 +1,6 @@
 #include "SeedMixing.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 std::uint64_t SplitMix64(std::uint64_t x) {
     std::uint64_t z = x + 0x9E3779B97F4A7C15ull;
@@ -20,4 +20,4 @@ std::uint32_t StudySeed(std::uint32_t master, int point, int replicate, int repl
     return ReplicateSeed(master, (point - 1) * replicates + replicate);
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

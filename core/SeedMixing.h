@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-namespace glebix::batch {
+namespace glebix::core {
 
 // splitmix64: a bijective 64-bit mixer whose outputs for neighbouring inputs are
 // uncorrelated.
@@ -21,4 +21,4 @@ std::uint32_t ReplicateSeed(std::uint32_t master, int run);
 // that no two runs of the study share a seed.
 std::uint32_t StudySeed(std::uint32_t master, int point, int replicate, int replicates, bool independent);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -10,7 +10,7 @@
 #include "RunPlan.h"
 #include "Simul.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 namespace {
 
@@ -53,4 +53,4 @@ std::vector<std::string> PlotShapeProblems(const BatchOptions &options) {
     return problems;
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -8,10 +8,10 @@
 
 #include "StudyOptions.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 // One line per distinct problem, labelled with its point when a design has several;
 // nothing for a resumed run, whose plot is the saved one.
 std::vector<std::string> PlotShapeProblems(const BatchOptions &options);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace glebix::batch {
+namespace glebix::core {
 
 void StepTrace::Clear(std::size_t rows) {
     std::lock_guard lock(mutex_);
@@ -35,4 +35,4 @@ void StepTrace::SetUp(const RunSession &session) {
 
 void StepTrace::Stepped(const RunSession &session) { Add(session); }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -10,7 +10,7 @@
 #include "RunSession.h"
 #include "StudyTable.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 struct TracedStep {
     std::int32_t Step = 0;
@@ -35,4 +35,4 @@ private:
     std::vector<TracedStep> rows_;
 };
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -8,7 +8,7 @@
 #include "Errors.h"
 #include "Messages.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 namespace {
 
@@ -87,4 +87,4 @@ void AppendStoppedBy(std::string &rows, std::string_view rule) {
     rows += '\n';
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

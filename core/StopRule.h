@@ -12,7 +12,7 @@
 
 #include "StudyTable.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 inline constexpr const char *ExtinctRule = "extinct";
 // The study table's column that names, on the row of the step a run stopped at, the
@@ -46,4 +46,4 @@ const StopRule *FirstHolding(const std::vector<StopRule> &rules, const StepRecor
 // row of `rows`, which ends with a line end.
 void AppendStoppedBy(std::string &rows, std::string_view rule);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -11,7 +11,7 @@
 #include "Messages.h"
 #include "OutputPlaces.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 namespace {
 
@@ -67,4 +67,4 @@ std::string StudyFileLocks::Acquire(const std::vector<std::string> &files) {
     return {};
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

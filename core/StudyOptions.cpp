@@ -4,7 +4,7 @@
 #define GLEBIX_VERSION "unknown"
 #endif
 
-namespace glebix::batch {
+namespace glebix::core {
 
 AnimationLook AnimationLookOf(const BatchOptions &options) {
     return {options.AnimateStyle, options.AnimateCellSize, options.FramesPerSecond};
@@ -14,4 +14,4 @@ std::string VersionNumber() { return GLEBIX_VERSION; }
 
 std::string VersionText() { return "glebix-batch " + VersionNumber(); }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

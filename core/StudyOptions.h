@@ -19,7 +19,7 @@
 #include "StopRule.h"
 #include "StudyTable.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 // An input file that a run reads, kept for the manifest.
 struct InputFile {
@@ -115,4 +115,4 @@ AnimationLook AnimationLookOf(const BatchOptions &options);
 std::string VersionText();
 std::string VersionNumber();
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -13,7 +13,7 @@
 #include "StudyTable.h"
 #include "PlotShape.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 namespace {
 
@@ -166,4 +166,4 @@ void StudyOutputs::FlushGroup() {
     groupRuns_.clear();
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -16,7 +16,7 @@
 #include "StreamedFile.h"
 #include "StudySummary.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 // Whether the runs keep their per-step totals for summary.csv: with replicates or a
 // design, and a place to write it.
@@ -74,4 +74,4 @@ private:
     int groupPoint_ = 0;
 };
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

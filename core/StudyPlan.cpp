@@ -2,7 +2,7 @@
 
 #include "SeedMixing.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 namespace {
 
@@ -35,4 +35,4 @@ StudyRun PlanStudyRun(const StudyLayout &layout, std::size_t index, std::uint32_
     return run;
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace glebix::batch {
+namespace glebix::core {
 
 struct StudyLayout {
     std::vector<int> Points{1};     // the points to run, in increasing order; point 1 without a design
@@ -33,4 +33,4 @@ StudyRun PlanStudyRun(const StudyLayout &layout, std::size_t index, std::uint32_
 std::string RunFolderName(int replicate);
 std::string PointFolderName(int point);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

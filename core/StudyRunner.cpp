@@ -9,7 +9,7 @@
 #include "Threads.h"
 #include "ThreadCount.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 namespace {
 
@@ -67,4 +67,4 @@ int DispersalThreadsPerRun(int asked, int runsAtOnce) {
     return std::max(1, AvailableProcessors() / std::max(1, runsAtOnce));
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

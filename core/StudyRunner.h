@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <functional>
 
-namespace glebix::batch {
+namespace glebix::core {
 
 // How often the waiting thread looks at the runs: progress and interruptions.
 inline constexpr std::chrono::milliseconds WatchInterval{100};
@@ -31,4 +31,4 @@ int RunsAtOnce(int asked, std::size_t runs);
 // processors shared between the runs at once, at least 1.
 int DispersalThreadsPerRun(int asked, int runsAtOnce);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

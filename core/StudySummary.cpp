@@ -6,7 +6,7 @@
 #include "Conversions.h"
 #include "StudyTable.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 namespace {
 
@@ -72,4 +72,4 @@ std::string SummaryRows(std::string_view prefix, const std::vector<StepSeries> &
     return out;
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace glebix::batch {
+namespace glebix::core {
 
 // Per-step values of one run, step 1 first, as far as the run got.
 struct StepSeries {
@@ -28,4 +28,4 @@ std::string SummaryRows(std::string_view prefix, const std::vector<StepSeries> &
 // "point,<values>," for SummaryRows.
 std::string SummaryPrefix(int point, const std::vector<std::string> &designValues);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

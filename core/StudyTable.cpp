@@ -9,7 +9,7 @@
 #include "Simul.h"
 #include "PlotShape.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 void AppendInteger(std::string &out, std::int64_t v) {
     char text[24];
@@ -167,4 +167,4 @@ std::string CsvField(std::string_view text) {
     return out + '"';
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -18,7 +18,7 @@ namespace glebix {
 class Simul;
 }
 
-namespace glebix::batch {
+namespace glebix::core {
 
 // What a run records after a step: the chart cell's count and shares, and the plot's
 // means and total, as the cell chart would show them.
@@ -106,4 +106,4 @@ void AppendStudyRow(std::string &out, std::string_view prefix, std::int32_t step
 // with it reads back to the same values.
 std::string CsvField(std::string_view text);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -2,7 +2,7 @@
 
 #include "Messages.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 std::string ThreadCountRefusal(const std::string &shown) {
     return Message("threads.refused", {shown, std::to_string(MaxThreads)});
@@ -12,4 +12,4 @@ std::string RunCountRefusal(const std::string &setting, const std::string &shown
     return Message("jobs.refused", {setting, shown, std::to_string(MaxThreads)});
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

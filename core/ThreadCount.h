@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace glebix::batch {
+namespace glebix::core {
 
 inline constexpr int MaxThreads = 256;
 
@@ -15,4 +15,4 @@ std::string ThreadCountRefusal(const std::string &shown);
 // `setting` outside [0, MaxThreads], 0 meaning one per processor (RunsAtOnce).
 std::string RunCountRefusal(const std::string &setting, const std::string &shown);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

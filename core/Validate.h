@@ -6,7 +6,7 @@
 
 #include "StudyOptions.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 // Every problem that would stop or spoil a run, one line each, without writing
 // anything: the initial files are read in full, the species values taken, the set-up
@@ -14,4 +14,4 @@ namespace glebix::batch {
 // checked (CheckOutputPlaces).
 std::vector<std::string> ValidateRun(const BatchOptions &options);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -14,7 +14,7 @@
 #include "RasterInput.h"
 #include "SpeciesFile.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 namespace {
 
@@ -312,4 +312,4 @@ StudyWarnings RunWarnings(const TSettings &common, const std::vector<std::pair<i
     return RunWarnings(common, numbers, settingsOf, speciesPaths, files);
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -17,7 +17,7 @@
 #include "Plot.h"
 #include "Settings.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 // The warnings of one invocation.
 struct StudyWarnings {
@@ -50,12 +50,6 @@ std::vector<std::string> SettingsWarnings(const TSettings &settings);
 // state: its values outside their advised range only.
 std::vector<std::string> ResumedRunWarnings(const TSettings &settings);
 
-// An animation asked for at more frames per second than viewers show as written.
-std::string FramesPerSecondWarning(int framesPerSecond);
-
-// Replicates or a design, and no output place to keep anything in.
-std::string NothingKeptWarning();
-
 // Initial files, as read into a plot: cells of the environment file left unnamed
 // (counted as the cells whose Compacted is still NaN, the reader having started from a
 // plot of NaN) and negative counts in the distribution file.
@@ -73,4 +67,4 @@ std::optional<std::string> PlacementWarning(const std::string &environmentPath, 
 std::optional<std::string> SpeciesRoundingWarning(const std::string &path, const char *setting, double fileValue,
                                                   const std::string &shown);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -14,20 +14,20 @@ using namespace glebix::fuzz;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char *>(data), size);
     TSettings settings = DefaultSettings();
-    const auto problems = batch::ParseParamsText(text, "fuzz", settings);
+    const auto problems = core::ParseParamsText(text, "fuzz", settings);
     std::size_t lines = 1;
     for (char c : text) lines += c == '\n';
     Require(problems.size() <= lines, "more problems than lines");
     for (const std::string &p : problems) Require(StartsWith(p, "fuzz:"), "a problem does not name its source");
 
     std::string written;
-    for (const std::string &name : batch::SettingNames())
-        written += name + "=" + batch::SettingText(name, settings) + "\n";
+    for (const std::string &name : core::SettingNames())
+        written += name + "=" + core::SettingText(name, settings) + "\n";
     TSettings again = DefaultSettings();
-    const auto reread = batch::ParseParamsText(written, "again", again);
+    const auto reread = core::ParseParamsText(written, "again", again);
     Require(reread.empty(), "accepted settings cannot be read back");
-    for (const std::string &name : batch::SettingNames())
-        Require(batch::SettingText(name, again) == batch::SettingText(name, settings),
+    for (const std::string &name : core::SettingNames())
+        Require(core::SettingText(name, again) == core::SettingText(name, settings),
                 "a setting changed on reading back");
     return 0;
 }

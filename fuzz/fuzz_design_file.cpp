@@ -13,15 +13,15 @@ using namespace glebix::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char *>(data), size);
-    const batch::ParsedDesign parsed = batch::ParseDesignText(text, "fuzz");
+    const core::ParsedDesign parsed = core::ParseDesignText(text, "fuzz");
     for (const std::string &p : parsed.Problems) Require(StartsWith(p, "fuzz"), "a problem does not name its source");
     if (!parsed.Problems.empty()) return 0;
-    const batch::Design &design = parsed.Result;
+    const core::Design &design = parsed.Result;
     Require(design.PointCount() > 0, "a design without points was accepted");
 
     std::string written;
     for (std::size_t c = 0; c < design.Columns.size(); ++c)
-        written += (c ? "," : "") + batch::CsvField(design.Columns[c]);
+        written += (c ? "," : "") + core::CsvField(design.Columns[c]);
     written += '\n';
     const int points = static_cast<int>(design.PointCount());
     for (int point = 1; point <= points; ++point) {
@@ -29,11 +29,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             // An empty line would be skipped: a point without values writes "" fields.
             written += c ? "," : "";
             const std::string_view value = design.Value(point, c);
-            written += value.empty() ? "\"\"" : batch::CsvField(value);
+            written += value.empty() ? "\"\"" : core::CsvField(value);
         }
         written += '\n';
     }
-    const batch::ParsedDesign again = batch::ParseDesignText(written, "again");
+    const core::ParsedDesign again = core::ParseDesignText(written, "again");
     Require(again.Problems.empty(), "an accepted design cannot be read back");
     Require(again.Result.Columns == design.Columns, "the columns changed on reading back");
     Require(again.Result.PointCount() == design.PointCount(), "the number of points changed on reading back");

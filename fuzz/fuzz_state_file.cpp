@@ -18,13 +18,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     text += "sha256 " + Sha256Hex(text) + "\n";
     SavedRun run;
     try {
-        run = ParseStateFile(text, "etat", batch::CheckSavedSetting);
+        run = ParseStateFile(text, "etat", core::CheckSavedSetting);
     } catch (const GlebixError &e) {
         Require(e.Context().Path == "etat", "a refusal without the file's name");
         return 0;
     }
     const std::string written = StateFileText(run);
-    Require(StateFileText(ParseStateFile(written, "etat", batch::CheckSavedSetting)) == written,
+    Require(StateFileText(ParseStateFile(written, "etat", core::CheckSavedSetting)) == written,
             "a written state does not read back");
     return 0;
 }

@@ -13,7 +13,7 @@
 #include "PixelFont.h"
 #include "PngFile.h"
 
-namespace glebix::batch {
+namespace glebix::render {
 
 namespace {
 
@@ -244,4 +244,4 @@ std::string CalibrationFigurePng(const CalibrationFigureData &data) {
                      c.image.bytesPerLine() / static_cast<qsizetype>(sizeof(std::uint32_t)));
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::render

@@ -10,7 +10,10 @@
 
 #include "CalibrationFigureData.h"
 
-namespace glebix::batch {
+namespace glebix::render {
+
+// The core's names are this layer's words.
+using namespace glebix::core;
 
 inline constexpr int CalibrationFigureWidth = 800;
 
@@ -19,4 +22,4 @@ int CalibrationFigureHeight(const CalibrationFigureData &data);
 // The figure as PNG bytes, CalibrationFigureWidth x CalibrationFigureHeight(data).
 std::string CalibrationFigurePng(const CalibrationFigureData &data);
 
-}  // namespace glebix::batch
+}  // namespace glebix::render

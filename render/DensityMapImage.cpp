@@ -4,7 +4,7 @@
 
 #include "Outputs.h"
 
-namespace glebix {
+namespace glebix::render {
 
 void PaintDensityCell(QImage &image, std::int32_t i, std::int32_t j, std::int32_t n, std::int64_t bottom, int side) {
     const Rgb colour = DensityColour(n);
@@ -63,4 +63,4 @@ std::optional<MapCell> MapCellAt(std::int64_t x, std::int64_t y, std::int64_t bo
                    static_cast<std::int32_t>((bottom - 1 - y) / MapCellPixels + 1)};
 }
 
-}  // namespace glebix
+}  // namespace glebix::render

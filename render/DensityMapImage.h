@@ -9,7 +9,7 @@
 #include "Outputs.h"
 #include "Plot.h"
 
-namespace glebix {
+namespace glebix::render {
 
 inline QRgb ToQRgb(Rgb c) { return qRgb(c.r, c.g, c.b); }
 
@@ -35,4 +35,4 @@ struct MapCell {
 // `bottom` - 1, or nothing outside the map.
 std::optional<MapCell> MapCellAt(std::int64_t x, std::int64_t y, std::int64_t bottom);
 
-}  // namespace glebix
+}  // namespace glebix::render

@@ -13,7 +13,10 @@
 #include "FileIo.h"
 #include "Messages.h"
 
-namespace glebix::batch {
+namespace glebix::render {
+
+// The core's names are this layer's words.
+using namespace glebix::core;
 
 namespace {
 
@@ -185,4 +188,4 @@ void GifAnimation::Finish() {
     if (failed) throw OutputError(Labelled(LocalIoErrorMessage(failure, path_), path_));
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::render

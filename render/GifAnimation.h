@@ -12,7 +12,7 @@
 class QImage;
 struct GifFileType;
 
-namespace glebix::batch {
+namespace glebix::render {
 
 class GifAnimation {
 public:
@@ -57,4 +57,4 @@ private:
     int writeErrno_ = 0;                // errno of the first failed write
 };
 
-}  // namespace glebix::batch
+}  // namespace glebix::render

@@ -14,7 +14,10 @@
 #include "PixelFont.h"
 #include "PngFile.h"
 
-namespace glebix::batch {
+namespace glebix::render {
+
+// The core's names are this layer's words.
+using namespace glebix::core;
 
 namespace {
 
@@ -229,4 +232,4 @@ std::string IndicesFigurePng(std::string_view csv) {
                      c.image.bytesPerLine() / static_cast<qsizetype>(sizeof(std::uint32_t)));
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::render

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace glebix::batch {
+namespace glebix::render {
 
 inline constexpr int FigureWidth = 800;
 
@@ -20,4 +20,4 @@ int IndicesFigureHeight(std::string_view csv);
 // The figure as PNG bytes, FigureWidth x IndicesFigureHeight(csv).
 std::string IndicesFigurePng(std::string_view csv);
 
-}  // namespace glebix::batch
+}  // namespace glebix::render

@@ -7,7 +7,7 @@
 #include "Messages.h"
 #include "SlideMap.h"
 
-namespace glebix::batch {
+namespace glebix::render {
 
 namespace {
 
@@ -40,4 +40,4 @@ void MapAnimation::AddFrame(const TPlot &plot, std::int32_t step) {
     gif_.AddFrame(look_.Style == AnimationStyle::Map ? SlideMapOf(plot, step, cellSize_) : MapPictureOf(plot, step));
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::render

@@ -10,7 +10,10 @@
 #include "GifAnimation.h"
 #include "Plot.h"
 
-namespace glebix::batch {
+namespace glebix::render {
+
+// The core's names are this layer's words.
+using namespace glebix::core;
 
 class MapAnimation {
 public:
@@ -33,4 +36,4 @@ private:
     GifAnimation gif_;
 };
 
-}  // namespace glebix::batch
+}  // namespace glebix::render

@@ -11,7 +11,10 @@
 #include "PixelFont.h"
 #include "PngFile.h"
 
-namespace glebix::batch {
+namespace glebix::render {
+
+// The core's names are this layer's words.
+using namespace glebix::core;
 
 namespace {
 
@@ -92,4 +95,4 @@ std::string DensityMapPng(const TPlot &plot, std::int32_t step) {
                      image.bytesPerLine() / static_cast<qsizetype>(sizeof(std::uint32_t)));
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::render

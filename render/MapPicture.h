@@ -12,7 +12,7 @@
 
 class QImage;
 
-namespace glebix::batch {
+namespace glebix::render {
 
 // The plot window's step field: left 32, top 32, 249 x 21 pixels.
 inline constexpr int StepFieldLeft = 32;
@@ -69,4 +69,4 @@ inline constexpr Rgb SnapshotBackground = {240, 240, 240};
 // The PNG bytes of the map after `step`, with the step field (MapPictureOf).
 std::string DensityMapPng(const TPlot &plot, std::int32_t step);
 
-}  // namespace glebix::batch
+}  // namespace glebix::render

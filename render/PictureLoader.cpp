@@ -7,7 +7,10 @@
 #include "PictureModule.h"
 #include "SessionAnimation.h"
 
-namespace glebix::batch {
+namespace glebix::render {
+
+// The core's names are this layer's words.
+using namespace glebix::core;
 
 namespace {
 
@@ -62,4 +65,4 @@ std::string RunAnimation::End() {
     return table ? static_cast<const PictureCapabilities *>(table)->runAnimationEnd(*this) : std::string();
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::render

@@ -11,7 +11,7 @@
 namespace {
 
 using namespace glebix;
-using namespace glebix::batch;
+using namespace glebix::render;
 
 const PictureCapabilities Capabilities{
     &DensityMapPng,

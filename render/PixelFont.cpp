@@ -3,7 +3,7 @@
 #include <QImage>
 #include <cstdint>
 
-namespace glebix::batch {
+namespace glebix::render {
 
 namespace {
 
@@ -84,4 +84,4 @@ void PaintText(QImage &image, int left, int top, std::string_view text, QRgb col
     }
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::render

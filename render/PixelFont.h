@@ -8,7 +8,7 @@
 
 class QImage;
 
-namespace glebix::batch {
+namespace glebix::render {
 
 inline constexpr int GlyphWidth = 5;
 inline constexpr int GlyphHeight = 7;
@@ -23,4 +23,4 @@ int TextWidth(std::string_view text, int scale);
 // characters the font lacks.
 void PaintText(QImage &image, int left, int top, std::string_view text, QRgb colour, int scale);
 
-}  // namespace glebix::batch
+}  // namespace glebix::render

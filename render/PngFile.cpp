@@ -4,7 +4,7 @@
 #include <vector>
 #include <zlib.h>
 
-namespace glebix::batch {
+namespace glebix::render {
 
 namespace {
 
@@ -84,4 +84,4 @@ std::string EncodePng(const std::uint32_t *pixels, int width, int height, std::p
     return png;
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::render

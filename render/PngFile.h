@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <string>
 
-namespace glebix::batch {
+namespace glebix::render {
 
 // The PNG bytes of a `width` x `height` picture, 8-bit RGB, whose row y starts at
 // `pixels` + y * `stride` 32-bit words, each 0xAARRGGBB (alpha ignored). Raises
 // std::bad_alloc when memory runs out.
 std::string EncodePng(const std::uint32_t *pixels, int width, int height, std::ptrdiff_t stride);
 
-}  // namespace glebix::batch
+}  // namespace glebix::render

@@ -3,7 +3,7 @@
 #include "FileIo.h"
 #include "RecordedSteps.h"
 
-namespace glebix::batch {
+namespace glebix::render {
 
 void RunAnimation::Ask(const std::string &path, int every, const AnimationLook &look) {
     animation_.Abandon();
@@ -43,4 +43,4 @@ std::string RunAnimation::End() {
     return path;
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::render

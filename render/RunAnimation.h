@@ -11,7 +11,10 @@
 #include "MapAnimation.h"
 #include "Plot.h"
 
-namespace glebix::batch {
+namespace glebix::render {
+
+// The core's names are this layer's words.
+using namespace glebix::core;
 
 class RunAnimation {
 public:
@@ -45,4 +48,4 @@ private:
     MapAnimation animation_;
 };
 
-}  // namespace glebix::batch
+}  // namespace glebix::render

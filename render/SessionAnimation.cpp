@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace glebix::batch {
+namespace glebix::render {
 
 void SessionAnimation::Ask(const std::string &path, int every, const AnimationLook &look, const RunSession &session) {
     session.RefuseInputClash("--animate", path);
@@ -22,4 +22,4 @@ void SessionAnimation::Stepped(const RunSession &session) {
     animation_.AfterStep(session.Plot(), session.StepIndex(), session.LastStep());
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::render

@@ -11,7 +11,10 @@
 #include "RunAnimation.h"
 #include "RunSession.h"
 
-namespace glebix::batch {
+namespace glebix::render {
+
+// The core's names are this layer's words.
+using namespace glebix::core;
 
 class SessionAnimation : public RunObserver {
 public:
@@ -36,4 +39,4 @@ private:
     std::optional<GlebixError> refusal_;
 };
 
-}  // namespace glebix::batch
+}  // namespace glebix::render

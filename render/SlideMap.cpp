@@ -7,7 +7,7 @@
 #include "DensityMapImage.h"
 #include "PixelFont.h"
 
-namespace glebix::batch {
+namespace glebix::render {
 
 namespace {
 
@@ -110,4 +110,4 @@ std::vector<Rgb> SlidePalette() {
     return palette;
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::render

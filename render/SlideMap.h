@@ -13,7 +13,7 @@
 
 class QImage;
 
-namespace glebix::batch {
+namespace glebix::render {
 
 // The label of the step above the map.
 std::string StepLabel(std::int32_t step);
@@ -39,4 +39,4 @@ QImage SlideMapOf(const TPlot &plot, std::int32_t step, int cellSize);
 // Every colour such a picture can hold.
 std::vector<Rgb> SlidePalette();
 
-}  // namespace glebix::batch
+}  // namespace glebix::render

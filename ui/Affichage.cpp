@@ -62,11 +62,11 @@ void TForm2::DrawDensityCell(std::int32_t i, std::int32_t j, std::int32_t n) {
     // Row i runs to the right, column j upwards from 60 px above the outer bottom edge.
     const std::int64_t bottom = MapBottom();
     if (simul_.ProcessMessages) simul_.ProcessMessages();
-    PaintDensityCell(picture_, i, j, n, bottom);
+    render::PaintDensityCell(picture_, i, j, n, bottom);
 }
 
 QString TForm2::CellToolTip(QPoint pos) const {
-    const std::optional<MapCell> cell = MapCellAt(pos.x(), pos.y(), MapBottom());
+    const std::optional<render::MapCell> cell = render::MapCellAt(pos.x(), pos.y(), MapBottom());
     if (!cell) return QString();
     const TCellEnv &env = simul_.Plot.Env[cell->I - 1][cell->J - 1];
     std::string text = "Ligne " + std::to_string(cell->I) + ", colonne " + std::to_string(cell->J) + " : " +
@@ -94,15 +94,15 @@ void TForm2::ExportGridsAs() {
     // The plot as it is now; the grids are those the batch tool writes.
     auto plot = std::make_shared<const TPlot>(simul_.Plot);
     AskExportDirectory(this, QStringLiteral("Exporter les grilles"), [plot](const std::string &directory) {
-        WriteFileAtomically(directory + "/density.asc", batch::DensityAsc(*plot));
-        WriteFileAtomically(directory + "/compacted.asc", batch::CompactedAsc(*plot));
+        WriteFileAtomically(directory + "/density.asc", core::DensityAsc(*plot));
+        WriteFileAtomically(directory + "/compacted.asc", core::CompactedAsc(*plot));
     });
 }
 
 bool TForm2::event(QEvent *event) {
     if (event->type() == QEvent::ToolTip) {
         auto *help = static_cast<QHelpEvent *>(event);
-        const std::optional<MapCell> cell = MapCellAt(help->pos().x(), help->pos().y(), MapBottom());
+        const std::optional<render::MapCell> cell = render::MapCellAt(help->pos().x(), help->pos().y(), MapBottom());
         if (!cell) {
             QToolTip::hideText();
             event->ignore();
@@ -136,8 +136,8 @@ void TForm2::resizeEvent(QResizeEvent *event) {
 }
 
 void TForm2::mousePressEvent(QMouseEvent *event) {
-    const std::optional<MapCell> cell =
-        MapCellAt(event->position().toPoint().x(), event->position().toPoint().y(), MapBottom());
+    const std::optional<render::MapCell> cell =
+        render::MapCellAt(event->position().toPoint().x(), event->position().toPoint().y(), MapBottom());
     if (event->button() == Qt::LeftButton && cell) {
         ChooseChartCell(cell->I, cell->J);
         event->accept();

@@ -5,7 +5,7 @@
 namespace glebix {
 
 void RunManifest::SetUpRun(Simul &simul, std::optional<std::uint32_t> seed) {
-    started_ = batch::UtcNow();
+    started_ = core::UtcNow();
     start_ = std::chrono::steady_clock::now();
     seedFromClock_ = !seed;
     inputs_.clear();
@@ -32,9 +32,9 @@ void RunManifest::SetUpRun(Simul &simul, std::optional<std::uint32_t> seed) {
     simul.SetUpRun(seed);
 }
 
-batch::ManifestContents RunManifest::Contents(const Simul &simul, std::int32_t stepCount,
-                                              std::int32_t stepsReached) const {
-    batch::ManifestContents c;
+core::ManifestContents RunManifest::Contents(const Simul &simul, std::int32_t stepCount,
+                                             std::int32_t stepsReached) const {
+    core::ManifestContents c;
     c.Program = "glebix";
     c.Seed = c.MasterSeed = simul.RunSeed;
     c.SeedFromClock = seedFromClock_;
@@ -50,8 +50,8 @@ batch::ManifestContents RunManifest::Contents(const Simul &simul, std::int32_t s
 }
 
 void RunManifest::Write(const Simul &simul, std::int32_t stepCount, std::int32_t stepsReached) const {
-    WriteFileAtomically(batch::ManifestPathBeside(simul.ResultFilePath()),
-                        batch::ManifestText(Contents(simul, stepCount, stepsReached)));
+    WriteFileAtomically(core::ManifestPathBeside(simul.ResultFilePath()),
+                        core::ManifestText(Contents(simul, stepCount, stepsReached)));
 }
 
 }  // namespace glebix

@@ -29,10 +29,10 @@ public:
     void Write(const Simul &simul, std::int32_t stepCount, std::int32_t stepsReached) const;
 
     // What Write writes.
-    batch::ManifestContents Contents(const Simul &simul, std::int32_t stepCount, std::int32_t stepsReached) const;
+    core::ManifestContents Contents(const Simul &simul, std::int32_t stepCount, std::int32_t stepsReached) const;
 
 private:
-    std::vector<batch::InputFileRecord> inputs_;
+    std::vector<core::InputFileRecord> inputs_;
     std::string started_;
     std::chrono::steady_clock::time_point start_;
     bool seedFromClock_ = true;

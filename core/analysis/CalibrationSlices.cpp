@@ -17,9 +17,9 @@ namespace glebix::analysis {
 
 namespace {
 
-using batch::Message;
 using calibration::CountText;
 using calibration::NumberText;
+using core::Message;
 
 constexpr std::string_view Magic = "glebix-calibration-slice";
 constexpr std::string_view FilePrefix = "calibration-slice-", FileSuffix = ".txt";
@@ -64,7 +64,7 @@ private:
     std::size_t at_ = 0;
 };
 
-std::string SliceName(const batch::Slice &slice) {
+std::string SliceName(const core::Slice &slice) {
     return std::to_string(slice.Index) + "/" + std::to_string(slice.Count);
 }
 
@@ -93,13 +93,13 @@ void Assemble(const std::vector<Found> &found, const CalibrationBatchId &batch, 
     const int count = found.front().Slice.Slice.Count;
     std::map<int, const Found *> byIndex;
     for (const Found &f : found) {
-        const batch::Slice &slice = f.Slice.Slice;
+        const core::Slice &slice = f.Slice.Slice;
         if (slice.Count != count) {
             out.Problems.push_back(
                 Message("calibration.slice_other_count", {f.Path, SliceName(slice), std::to_string(count)}));
             continue;
         }
-        const auto [first, last] = batch::SliceBounds(static_cast<int>(runs), slice);
+        const auto [first, last] = core::SliceBounds(static_cast<int>(runs), slice);
         if (f.Slice.Runs != runs || f.Slice.First != static_cast<std::size_t>(first) ||
             f.Slice.Summaries.size() != static_cast<std::size_t>(last - first)) {
             out.Problems.push_back(Message("calibration.slice_other_batch", {f.Path}));
@@ -140,7 +140,7 @@ std::string CalibrationBatchDigest(const std::vector<CalibrationRun> &runs, std:
     return Sha256Hex(text);
 }
 
-std::string CalibrationSliceFileName(const CalibrationBatchId &batch, const batch::Slice &slice) {
+std::string CalibrationSliceFileName(const CalibrationBatchId &batch, const core::Slice &slice) {
     return std::string(FilePrefix) + "g" + CountText(batch.Generation) + "-b" + CountText(batch.Batch) + "-" +
            std::to_string(slice.Index) + "of" + std::to_string(slice.Count) + std::string(FileSuffix);
 }
@@ -214,7 +214,7 @@ GatheredBatch GatherCalibrationSlices(const std::string &folder, const Calibrati
                 out.Problems.push_back(Message("calibration.slice_other_batch", {f.Path}));
             else
                 found.push_back(std::move(f));
-        } catch (const GlebixError &e) { out.Problems.push_back(batch::LocalMessageWithContext(e)); }
+        } catch (const GlebixError &e) { out.Problems.push_back(core::LocalMessageWithContext(e)); }
     }
     if (found.empty() && out.Problems.empty()) {
         out.None = true;

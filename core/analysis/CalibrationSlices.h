@@ -40,13 +40,13 @@ std::string CalibrationBatchDigest(const std::vector<CalibrationRun> &runs, std:
 
 struct CalibrationSlice {
     CalibrationBatchId Batch;
-    batch::Slice Slice;
+    core::Slice Slice;
     std::size_t Runs = 0, First = 0;             // the batch's runs; the first of this slice's share
     std::vector<std::vector<double>> Summaries;  // of the share's runs; none for a run that faulted
 };
 
 // "calibration-slice-gG-bB-IofN.txt".
-std::string CalibrationSliceFileName(const CalibrationBatchId &batch, const batch::Slice &slice);
+std::string CalibrationSliceFileName(const CalibrationBatchId &batch, const core::Slice &slice);
 bool IsCalibrationSliceFileName(std::string_view name);
 std::string CalibrationSliceText(const CalibrationSlice &slice);
 // Refuses (a GlebixError naming `source`) a text cut short, malformed or edited.

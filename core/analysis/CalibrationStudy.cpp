@@ -32,8 +32,8 @@ namespace glebix::analysis {
 
 namespace {
 
-using batch::Message;
 using calibration::Observation;
+using core::Message;
 
 constexpr double NotANumber = std::numeric_limits<double>::quiet_NaN();
 // The tolerances' quantile of abc-smc: each generation keeps the closer half.
@@ -46,8 +46,8 @@ constexpr std::size_t SmcLeastPopulation = 50, SmcMostPopulation = 1000;
 constexpr bool RecordEmigrants = true;
 
 bool IsStepColumn(std::string_view name) {
-    if (name == batch::EmigrantsColumnName) return true;
-    for (const char *column : batch::StepColumnNames)
+    if (name == core::EmigrantsColumnName) return true;
+    for (const char *column : core::StepColumnNames)
         if (name == column && name != "step") return true;
     return false;
 }
@@ -55,7 +55,7 @@ bool IsStepColumn(std::string_view name) {
 std::string CountOf(std::size_t n) { return std::to_string(n); }
 
 // A problem of a calibration's own, in the user's language.
-std::string Said(const calibration::CalibrationError &e) { return batch::LocalExceptionMessage(e); }
+std::string Said(const calibration::CalibrationError &e) { return core::LocalExceptionMessage(e); }
 
 std::size_t SmcPopulation(std::size_t budget) {
     return std::clamp(budget / SmcBudgetPerParticle, SmcLeastPopulation, SmcMostPopulation);
@@ -200,19 +200,19 @@ std::vector<double> RunTargets(const CalibrationRequest &request, const std::vec
     TSettings settings = request.Settings;
     for (std::size_t f = 0; f < factors.size(); ++f) {
         const double value = factors[f].Whole ? std::nearbyint(run.Values[f]) : run.Values[f];
-        if (auto problem = batch::ApplySetting(factors[f].Name, ValueText(factors[f], value), settings))
+        if (auto problem = core::ApplySetting(factors[f].Name, ValueText(factors[f], value), settings))
             throw GlebixError(*problem);
     }
-    batch::RunSession session(batch::RunStart{settings, run.Seed, request.Seed, steps, 1, request.Inputs});
+    core::RunSession session(core::RunStart{settings, run.Seed, request.Seed, steps, 1, request.Inputs});
     GridCapture capture(targets.Grids);
     session.Observe(capture);
-    std::string table = batch::StudyTableHeader({}, RecordEmigrants);
-    const std::string prefix = batch::StudyRowPrefix(static_cast<int>(run.Point), 1, run.Seed, {});
+    std::string table = core::StudyTableHeader({}, RecordEmigrants);
+    const std::string prefix = core::StudyRowPrefix(static_cast<int>(run.Point), 1, run.Seed, {});
     session.SetUp();
-    batch::AppendStudyRow(table, prefix, 0, session.Record(), RecordEmigrants);
+    core::AppendStudyRow(table, prefix, 0, session.Record(), RecordEmigrants);
     session.Run(steps, [&] {
         if (stop.load(std::memory_order_relaxed)) throw GlebixError("stop");
-        batch::AppendStudyRow(table, prefix, session.StepIndex(), session.Record(), RecordEmigrants);
+        core::AppendStudyRow(table, prefix, session.StepIndex(), session.Record(), RecordEmigrants);
     });
     std::vector<double> out = RunSummaries(table, targets.Series);
     const std::vector<double> grids = CapturedEntries(capture, targets.Grids, targets.Compare);
@@ -227,8 +227,8 @@ std::vector<std::vector<double>> LocalBatch(const CalibrationRequest &request, c
                                             std::int32_t steps) {
     std::vector<std::vector<double>> summaries(runs.size());
     std::atomic<bool> stop{false};
-    batch::RunStudy(
-        runs.size(), batch::RunsAtOnce(request.Jobs, runs.size()),
+    core::RunStudy(
+        runs.size(), core::RunsAtOnce(request.Jobs, runs.size()),
         [&](std::size_t k, std::atomic<bool> &halt) {
             try {
                 summaries[k] = RunTargets(request, factors, runs[k], steps, targets, halt);
@@ -267,7 +267,7 @@ std::string WhatRunsGive(const Targets &targets, std::int32_t steps) {
 [[noreturn]] void RunSlice(const CalibrationRequest &request, const std::vector<Factor> &factors,
                            const std::vector<CalibrationRun> &runs, const Targets &targets, std::int32_t steps,
                            const CalibrationBatchId &id) {
-    const auto [first, last] = batch::SliceBounds(static_cast<int>(runs.size()), *request.Slice);
+    const auto [first, last] = core::SliceBounds(static_cast<int>(runs.size()), *request.Slice);
     const std::vector<CalibrationRun> share(runs.begin() + first, runs.begin() + last);
     CalibrationSlice slice{id, *request.Slice, runs.size(), static_cast<std::size_t>(first), {}};
     if (auto refused = CalibrationSliceNotReplaced(request.OutDir, slice)) throw SlicesRefused{{*refused}};
@@ -485,18 +485,18 @@ std::string DigestOf(const std::string &path) {
 
 // The inputs by role and path; `given`, when not empty, the factors' digest when they
 // were given as rows (their path empty).
-batch::JsonValue InputsJson(const std::vector<std::pair<std::string, std::string>> &inputs,
-                            const std::string &given = {}) {
-    batch::JsonValue out = batch::JsonValue::Array();
+core::JsonValue InputsJson(const std::vector<std::pair<std::string, std::string>> &inputs,
+                           const std::string &given = {}) {
+    core::JsonValue out = core::JsonValue::Array();
     for (const auto &[role, path] : inputs) {
         const std::string digest = role == "factors" && !given.empty() ? given : DigestOf(path);
-        out.PushBack(batch::JsonValue{{"role", role}, {"path", path}, {"sha256", digest}});
+        out.PushBack(core::JsonValue{{"role", role}, {"path", path}, {"sha256", digest}});
     }
     return out;
 }
 
 void WriteOutputs(const std::string &folder, const calibration::Posterior &posterior,
-                  const calibration::PriorRuns &runs, batch::JsonValue manifest, FileOutcome &out) {
+                  const calibration::PriorRuns &runs, core::JsonValue manifest, FileOutcome &out) {
     const std::filesystem::path dir(folder);
     try {
         std::filesystem::create_directories(dir);
@@ -505,12 +505,12 @@ void WriteOutputs(const std::string &folder, const calibration::Posterior &poste
                             calibration::PosteriorSummaryCsv(calibration::Summarise(posterior)));
         manifest["accepted"] = static_cast<std::uint64_t>(posterior.Values.Rows);
         manifest["tolerance"] = posterior.Tolerance;
-        manifest["outputs"] = batch::JsonValue(std::vector<std::string>{PosteriorFileName, PosteriorSummaryFileName});
-        WriteFileAtomically((dir / CalibrationManifestName).string(), batch::JsonText(manifest));
+        manifest["outputs"] = core::JsonValue(std::vector<std::string>{PosteriorFileName, PosteriorSummaryFileName});
+        WriteFileAtomically((dir / CalibrationManifestName).string(), core::JsonText(manifest));
     } catch (const GlebixError &e) {
-        out.WriteError = batch::LocalMessageWithContext(e);
+        out.WriteError = core::LocalMessageWithContext(e);
     } catch (const std::filesystem::filesystem_error &e) {
-        out.WriteError = batch::Labelled(folder, e.code().message());
+        out.WriteError = core::Labelled(folder, e.code().message());
     }
 }
 
@@ -522,7 +522,7 @@ void CheckFolder(const std::string &folder, const std::vector<std::string> &inpu
         return;
     }
     if (std::filesystem::exists(folder, error) && !std::filesystem::is_directory(folder, error))
-        out.Problems.push_back(batch::Labelled(folder, Message("calibration.out_not_folder")));
+        out.Problems.push_back(core::Labelled(folder, Message("calibration.out_not_folder")));
     for (const char *name : {PosteriorFileName, PosteriorSummaryFileName, CalibrationManifestName})
         if (std::filesystem::exists(std::filesystem::path(folder) / name, error))
             out.Problems.push_back(Message("calibration.results_exist", {folder, name}));
@@ -557,17 +557,17 @@ void CheckAccept(double accept, FileOutcome &out) {
             Said(calibration::CalibrationError("calibration.accept_fraction", {FormatShortest(accept)})));
 }
 
-batch::JsonValue ManifestStart(const std::string &program, const std::string &method, std::uint32_t seed, double accept,
-                               const std::vector<std::string> &arguments) {
-    batch::JsonValue m = batch::JsonValue::Object();
+core::JsonValue ManifestStart(const std::string &program, const std::string &method, std::uint32_t seed, double accept,
+                              const std::vector<std::string> &arguments) {
+    core::JsonValue m = core::JsonValue::Object();
     m["program"] = program;
-    m["version"] = batch::VersionNumber();
+    m["version"] = core::VersionNumber();
     m["kind"] = "calibration";
     m["method"] = method;
     m["seed"] = static_cast<std::uint64_t>(seed);
     m["accept"] = accept;
-    m["arguments"] = batch::JsonValue(arguments);
-    m["created"] = batch::UtcNow();
+    m["arguments"] = core::JsonValue(arguments);
+    m["created"] = core::UtcNow();
     return m;
 }
 
@@ -579,9 +579,9 @@ std::optional<Calibrated> RunMethod(const CalibrationRequest &request, const std
         if (request.Method == CalibrationMethod::Rejection) return Rejection(request, factors, targets, steps, faulted);
         return Smc(request, factors, targets, steps, faulted, out.Notes);
     } catch (const calibration::CalibrationError &e) { out.WriteError = Said(e); } catch (const GlebixError &e) {
-        out.WriteError = batch::LocalMessageWithContext(e);
+        out.WriteError = core::LocalMessageWithContext(e);
     } catch (const std::filesystem::filesystem_error &e) {
-        out.WriteError = batch::Labelled(request.OutDir, e.code().message());
+        out.WriteError = core::Labelled(request.OutDir, e.code().message());
     } catch (const CalibrationInterrupted &) {
         end = CalibrationEnd::Interrupted;
         out.WriteError = Message("calibration.interrupted");
@@ -643,13 +643,13 @@ void CheckFigurePlace(const std::string &figure, const std::string &folder, File
 std::vector<GridObservation> ObservedGrids(const CalibrationRequest &request, std::int32_t steps, FileOutcome &out) {
     int columns = 0, rows = 0;
     try {
-        batch::RunSession session(
-            batch::RunStart{request.Settings, request.Seed, request.Seed, steps, 1, request.Inputs});
+        core::RunSession session(
+            core::RunStart{request.Settings, request.Seed, request.Seed, steps, 1, request.Inputs});
         session.SetUp();
         columns = session.Plot().Width;
         rows = session.Plot().Height;
     } catch (const GlebixError &e) {
-        out.Problems.push_back(Message("calibration.grid_no_plot", {batch::LocalMessageWithContext(e)}));
+        out.Problems.push_back(Message("calibration.grid_no_plot", {core::LocalMessageWithContext(e)}));
         return {};
     }
     GridObservations grids = ReadGridObservations(request.ObservedGrids, steps, columns, rows);
@@ -699,15 +699,15 @@ std::pair<double, double> Band(const calibration::Posterior &posterior, const ca
         weights.push_back(posterior.Weights[k]);
     }
     if (values.empty()) return {NotANumber, NotANumber};
-    return {calibration::WeightedQuantile(values, weights, batch::BandLowLevel),
-            calibration::WeightedQuantile(values, weights, batch::BandHighLevel)};
+    return {calibration::WeightedQuantile(values, weights, core::BandLowLevel),
+            calibration::WeightedQuantile(values, weights, core::BandHighLevel)};
 }
 
-batch::CalibrationFigureData FigureData(const calibration::Posterior &posterior, const calibration::PriorRuns &runs,
-                                        const SummariesOfRow &smcRuns, const Targets &targets) {
-    batch::CalibrationFigureData data;
+core::CalibrationFigureData FigureData(const calibration::Posterior &posterior, const calibration::PriorRuns &runs,
+                                       const SummariesOfRow &smcRuns, const Targets &targets) {
+    core::CalibrationFigureData data;
     for (std::size_t f = 0; f < posterior.Factors.size(); ++f) {
-        batch::CalibrationFigureData::Factor factor{
+        core::CalibrationFigureData::Factor factor{
             posterior.Factors[f].Name, posterior.Factors[f].Low, posterior.Factors[f].High, {}};
         for (std::size_t k = 0; k < posterior.Values.Rows; ++k) factor.Values.push_back(posterior.Values(k, f));
         data.Factors.push_back(std::move(factor));
@@ -735,14 +735,14 @@ batch::CalibrationFigureData FigureData(const calibration::Posterior &posterior,
 }
 
 // Written after the results, which stay whatever happens to it.
-void WriteFigure(const std::string &path, const CalibrationFigureDrawer &draw, const batch::CalibrationFigureData &data,
+void WriteFigure(const std::string &path, const CalibrationFigureDrawer &draw, const core::CalibrationFigureData &data,
                  FileOutcome &out) {
     try {
         if (!draw) throw GlebixError(Message("calibration.figure_no_drawer"));
         WriteFileAtomically(path, draw(data));
     } catch (const std::exception &e) {
-        const std::string said = batch::LocalExceptionMessage(e);  // a file's fault names it already
-        out.WriteError = said.find(path) == std::string::npos ? batch::Labelled(path, said) : said;
+        const std::string said = core::LocalExceptionMessage(e);  // a file's fault names it already
+        out.WriteError = said.find(path) == std::string::npos ? core::Labelled(path, said) : said;
     }
 }
 
@@ -773,11 +773,11 @@ Targets ReadTargets(const CalibrationRequest &request, std::int32_t steps, FileO
     return targets;
 }
 
-batch::JsonValue CalibrationManifest(const CalibrationRequest &request, const std::vector<Factor> &factors,
-                                     const Targets &targets, const Calibrated &result, std::int32_t steps,
-                                     std::size_t faulted) {
-    batch::JsonValue manifest = ManifestStart(request.Program, std::string(CalibrationMethodName(request.Method)),
-                                              request.Seed, request.Accept, request.Arguments);
+core::JsonValue CalibrationManifest(const CalibrationRequest &request, const std::vector<Factor> &factors,
+                                    const Targets &targets, const Calibrated &result, std::int32_t steps,
+                                    std::size_t faulted) {
+    core::JsonValue manifest = ManifestStart(request.Program, std::string(CalibrationMethodName(request.Method)),
+                                             request.Seed, request.Accept, request.Arguments);
     manifest["samples"] = static_cast<std::int64_t>(request.Samples);
     if (request.Method == CalibrationMethod::Rejection)
         manifest["prior_sample"] = std::string(PriorSampleName(request.Prior));
@@ -792,7 +792,7 @@ batch::JsonValue CalibrationManifest(const CalibrationRequest &request, const st
     // Factors handed over as rows are recorded by the digest of their factors text.
     manifest["inputs"] = InputsJson(inputs, request.FactorRows ? Sha256Hex(FactorsText(factors)) : std::string());
     if (!targets.Grids.empty()) {
-        manifest["observed_grids"] = batch::JsonValue(request.ObservedGrids);
+        manifest["observed_grids"] = core::JsonValue(request.ObservedGrids);
         manifest["grid_compare"] = std::string(GridCompareName(targets.Compare));
     }
     return manifest;
@@ -893,8 +893,7 @@ FileOutcome CalibrateTableFiles(const TableCalibrationRequest &request) {
         const Observed observed = ObservedOf(observations);
         const auto posterior = calibration::Reject(
             calibration::CandidatesOf(runs, observed.Values, false, observed.Sds), *factors, {request.Accept});
-        batch::JsonValue manifest =
-            ManifestStart("glebix-batch", "abc-rejection", 0, request.Accept, request.Arguments);
+        core::JsonValue manifest = ManifestStart("glebix-batch", "abc-rejection", 0, request.Accept, request.Arguments);
         manifest["runs"] = static_cast<std::uint64_t>(runs.Parameters.Rows);
         manifest["inputs"] = InputsJson(
             {{"table", request.TablePath}, {"factors", request.FactorsPath}, {"observed", request.ObservedPath}});

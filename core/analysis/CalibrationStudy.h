@@ -69,7 +69,7 @@ std::vector<double> RunSummaries(std::string_view runTable, std::span<const cali
 
 // Draws the calibration's figure as PNG bytes (the pictures module's, handed in by the
 // front end); raises on a fault.
-using CalibrationFigureDrawer = std::function<std::string(const batch::CalibrationFigureData &)>;
+using CalibrationFigureDrawer = std::function<std::string(const core::CalibrationFigureData &)>;
 
 // One run a calibration asks for: its point's values (each on its factor's own scale),
 // its seed and its run number (the point's, then its replicate).
@@ -116,7 +116,7 @@ struct CalibrationRequest {
     // Set: only this slice's share of the pending batch (the first one whose slice files
     // are not all in OutDir) is run, and written to a slice file there
     // (CalibrationSlices.h); the calibration does not advance.
-    std::optional<batch::Slice> Slice;
+    std::optional<core::Slice> Slice;
     // The pending batch's runs taken from its slice files in OutDir; the calibration goes
     // on as far as its slice files take it.
     bool Gather = false;

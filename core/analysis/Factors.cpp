@@ -13,7 +13,7 @@ namespace glebix::analysis {
 
 namespace {
 
-using batch::Message;
+using core::Message;
 
 constexpr const char *NameColumn = "name";
 constexpr const char *LowColumn = "low";
@@ -82,7 +82,7 @@ std::optional<double> Bound(const Factor &factor, const std::string &text, const
     }
     if (factor.Setting) {
         TSettings scratch;
-        if (auto problem = batch::ApplySetting(factor.Name, text, scratch)) {
+        if (auto problem = core::ApplySetting(factor.Name, text, scratch)) {
             problems.push_back(where + *problem);
             return std::nullopt;
         }
@@ -149,7 +149,7 @@ ParsedFactors ParseFactorsText(std::string_view text, std::string_view source) {
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         if (!row.empty() && row.back() == '\r') row.remove_suffix(1);
         if (Trimmed(row).empty() || Trimmed(row).front() == '#') continue;
-        if (auto problem = batch::SplitCsvLine(row, fields)) {
+        if (auto problem = core::SplitCsvLine(row, fields)) {
             parsed.Problems.push_back(std::string(source) + ":" + std::to_string(line) + ": " + *problem);
             if (!layout) return parsed;
             continue;
@@ -170,7 +170,7 @@ ParsedFactors ParseFactorsText(std::string_view text, std::string_view source) {
         ReadFactorLine(fields, *layout, source, line, parsed);
     }
     if (parsed.Problems.empty() && parsed.Factors.empty())
-        parsed.Problems.push_back(batch::Labelled(std::string(source), Message("factors.none")));
+        parsed.Problems.push_back(core::Labelled(std::string(source), Message("factors.none")));
     if (!parsed.Problems.empty()) parsed.Factors.clear();
     return parsed;
 }
@@ -191,7 +191,7 @@ ParsedFactors FactorsFromRows(const std::vector<FactorRow> &rows) {
 std::string FactorsText(const std::vector<Factor> &factors) {
     std::string out = std::string(NameColumn) + "," + LowColumn + "," + HighColumn + "," + ScaleColumn + "\n";
     for (const Factor &f : factors)
-        out += batch::CsvField(f.Name) + "," + FormatShortest(f.Low) + "," + FormatShortest(f.High) + "," +
+        out += core::CsvField(f.Name) + "," + FormatShortest(f.Low) + "," + FormatShortest(f.High) + "," +
                (f.Scale == FactorScale::Log ? "log" : "linear") + "\n";
     return out;
 }

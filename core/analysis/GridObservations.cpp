@@ -10,8 +10,8 @@ namespace glebix::analysis {
 
 namespace {
 
-using batch::Message;
 using calibration::ValueGrid;
+using core::Message;
 
 // The separators of an observed grid's text: FIELD@STEP:FILE.
 constexpr char FieldMark = '@';
@@ -63,7 +63,7 @@ std::optional<ValueGrid> ReadValues(const GridObservation &grid, int columns, in
     InputBytes store;
     const ReadInput &read = gis::ReadInitialInputOnce(store, grid.Path);
     if (!read.Bytes) {
-        problems.push_back(Message("calibration.grid_unreadable", {grid.Text, batch::LocalMessage(read.Error)}));
+        problems.push_back(Message("calibration.grid_unreadable", {grid.Text, core::LocalMessage(read.Error)}));
         return std::nullopt;
     }
     try {
@@ -94,7 +94,7 @@ std::optional<ValueGrid> ReadValues(const GridObservation &grid, int columns, in
                 return std::nullopt;
             }
         return values;
-    } catch (const GlebixError &e) { problems.push_back(batch::LocalMessageWithContext(e)); }
+    } catch (const GlebixError &e) { problems.push_back(core::LocalMessageWithContext(e)); }
     return std::nullopt;
 }
 
@@ -152,7 +152,7 @@ GridCapture::GridCapture(const std::vector<GridObservation> &grids) {
     for (const GridObservation &g : grids) kept_.emplace(std::pair{g.Step, g.Field}, ValueGrid{});
 }
 
-void GridCapture::Take(const batch::RunSession &session) {
+void GridCapture::Take(const core::RunSession &session) {
     const TPlot &plot = session.Plot();
     for (auto &[key, grid] : kept_) {
         if (key.first != session.StepIndex()) continue;

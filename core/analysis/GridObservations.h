@@ -54,16 +54,16 @@ std::vector<double> GridEntries(const calibration::ValueGrid &grid, GridCompare 
 std::vector<std::string> GridEntryNames(const GridObservation &grid, GridCompare compare);
 
 // Keeps a run's grids at the steps the observations name, as the run passes them.
-class GridCapture : public batch::RunObserver {
+class GridCapture : public core::RunObserver {
 public:
     explicit GridCapture(const std::vector<GridObservation> &grids);
-    void SetUp(const batch::RunSession &session) override { Take(session); }
-    void Stepped(const batch::RunSession &session) override { Take(session); }
+    void SetUp(const core::RunSession &session) override { Take(session); }
+    void Stepped(const core::RunSession &session) override { Take(session); }
     // The grid kept of `field` at `step`; null when the run did not reach it.
     const calibration::ValueGrid *Grid(GridField field, std::int32_t step) const;
 
 private:
-    void Take(const batch::RunSession &session);
+    void Take(const core::RunSession &session);
     std::map<std::pair<std::int32_t, GridField>, calibration::ValueGrid> kept_;
 };
 

@@ -16,7 +16,7 @@ namespace glebix::analysis {
 
 namespace {
 
-using batch::Message;
+using core::Message;
 
 // A metric's own seed part, from its name, so that a metric's intervals do not depend
 // on the other metrics asked.
@@ -101,7 +101,7 @@ std::optional<Structure> CheckStructure(const ResultTable &t, const AnalysisRequ
     Structure s;
     s.perUnit = PointsPerUnit(r.Kind, r.Factors.size());
     if (t.PointCount % s.perUnit != 0) {
-        problems.push_back(batch::Labelled(
+        problems.push_back(core::Labelled(
             std::string(source),
             Message("table.point_count",
                     {std::to_string(t.PointCount), std::string(MethodName(r.Kind)), std::to_string(s.perUnit)})));
@@ -125,7 +125,7 @@ struct Batch {
     std::vector<std::pair<std::string, Estimate>> rows;  // "factor,index" and the estimate
 
     void Add(const std::string &factor, const char *index, const Estimate &e) {
-        rows.emplace_back(batch::CsvField(factor) + "," + index, e);
+        rows.emplace_back(core::CsvField(factor) + "," + index, e);
     }
 };
 
@@ -230,7 +230,7 @@ void AnalyseOne(Batch &b, const PointValues &v) {
     if (v.Replicated()) Noise(b, v);
     for (const auto &[name, e] : b.rows) {
         std::string &out = b.outcome.Csv;
-        out += batch::CsvField(b.metric) + "," + b.stepText + "," + name + "," + IndexNumber(e.Value) + "," +
+        out += core::CsvField(b.metric) + "," + b.stepText + "," + name + "," + IndexNumber(e.Value) + "," +
                IndexNumber(e.Low) + "," + IndexNumber(e.High) + "\n";
     }
 }
@@ -240,7 +240,7 @@ std::optional<std::vector<std::int64_t>> StepsAsked(const ResultTable &t, const 
     const std::vector<std::int64_t> steps = t.Steps();
     if (!t.HasSteps) {
         if (r.AtStep || r.EveryStep) {
-            problems.push_back(batch::Labelled(std::string(source), Message("table.no_step_column")));
+            problems.push_back(core::Labelled(std::string(source), Message("table.no_step_column")));
             return std::nullopt;
         }
         return steps;
@@ -249,7 +249,7 @@ std::optional<std::vector<std::int64_t>> StepsAsked(const ResultTable &t, const 
     if (!r.AtStep) return std::vector<std::int64_t>{steps.back()};
     if (!std::binary_search(steps.begin(), steps.end(), *r.AtStep)) {
         problems.push_back(
-            batch::Labelled(std::string(source), Message("table.no_such_step", {std::to_string(*r.AtStep)})));
+            core::Labelled(std::string(source), Message("table.no_such_step", {std::to_string(*r.AtStep)})));
         return std::nullopt;
     }
     return std::vector<std::int64_t>{*r.AtStep};
@@ -266,7 +266,7 @@ std::vector<std::string> HeaderOf(std::string_view text) {
         if (!row.empty() && row.back() == '\r') row.remove_suffix(1);
         const std::size_t first = row.find_first_not_of(" \t");
         if (first == std::string_view::npos || row[first] == '#') continue;
-        if (batch::SplitCsvLine(row, fields)) fields.clear();
+        if (core::SplitCsvLine(row, fields)) fields.clear();
         break;
     }
     return fields;

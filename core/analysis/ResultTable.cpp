@@ -14,7 +14,7 @@ namespace glebix::analysis {
 
 namespace {
 
-using batch::Message;
+using core::Message;
 
 constexpr double NotANumber = std::numeric_limits<double>::quiet_NaN();
 
@@ -77,7 +77,7 @@ void ReadRow(const std::vector<std::string> &fields, const Layout &layout, const
              const std::vector<std::string> &metrics, std::string_view source, std::int64_t line, ParsedTable &parsed) {
     ResultTable &t = parsed.Table;
     const std::string &pointText = fields[static_cast<std::size_t>(layout.point)];
-    const auto point = batch::ParseCount(pointText, 1);
+    const auto point = core::ParseCount(pointText, 1);
     if (!point) {
         parsed.Problems.push_back(Where(source, line, "point") + Message("table.bad_point", {pointText}));
         return;
@@ -85,7 +85,7 @@ void ReadRow(const std::vector<std::string> &fields, const Layout &layout, const
     std::int64_t step = 0;
     if (layout.step >= 0) {
         const std::string &stepText = fields[static_cast<std::size_t>(layout.step)];
-        const auto s = batch::ParseCount(stepText, 0);
+        const auto s = core::ParseCount(stepText, 0);
         if (!s) {
             parsed.Problems.push_back(Where(source, line, "step") + Message("table.bad_step", {stepText}));
             return;
@@ -156,7 +156,7 @@ ParsedTable ParseResultTable(std::string_view text, std::string_view source, con
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         if (!row.empty() && row.back() == '\r') row.remove_suffix(1);
         if (Trimmed(row).empty() || Trimmed(row).front() == '#') continue;
-        if (auto problem = batch::SplitCsvLine(row, fields)) {
+        if (auto problem = core::SplitCsvLine(row, fields)) {
             parsed.Problems.push_back(Where(source, line) + *problem);
             if (!layout) return parsed;
             continue;
@@ -177,7 +177,7 @@ ParsedTable ParseResultTable(std::string_view text, std::string_view source, con
         ReadRow(fields, *layout, factors, metrics, source, line, parsed);
     }
     if (parsed.Problems.empty() && parsed.Table.RowPoint.empty())
-        parsed.Problems.push_back(batch::Labelled(std::string(source), Message("table.no_row")));
+        parsed.Problems.push_back(core::Labelled(std::string(source), Message("table.no_row")));
     return parsed;
 }
 
@@ -236,7 +236,7 @@ void AppendField(std::string &out, const TableColumn &column, std::size_t row) {
         out += std::to_string(column.Wholes[row]);
         break;
     case TableColumn::Kind::Text:
-        out += batch::CsvField(column.Texts[row]);
+        out += core::CsvField(column.Texts[row]);
         break;
     }
 }
@@ -247,7 +247,7 @@ std::string TableText(const std::vector<TableColumn> &columns) {
     std::string out;
     std::size_t rows = 0;
     for (std::size_t c = 0; c < columns.size(); ++c) {
-        out += (c ? "," : "") + batch::CsvField(columns[c].Name);
+        out += (c ? "," : "") + core::CsvField(columns[c].Name);
         rows = std::max(rows, columns[c].Size());
     }
     out += '\n';

@@ -16,7 +16,7 @@ namespace glebix::analysis {
 
 namespace {
 
-using batch::Message;
+using core::Message;
 
 constexpr std::string_view TimeMean = "time_mean_";
 constexpr char WindowMark = '@', WindowTo = ':';
@@ -30,7 +30,7 @@ struct MetricName {
 };
 
 std::optional<std::int64_t> WindowStep(std::string_view text) {
-    const auto step = batch::ParseCount(std::string(text), 0);
+    const auto step = core::ParseCount(std::string(text), 0);
     return step ? std::optional<std::int64_t>(*step) : std::nullopt;
 }
 
@@ -44,7 +44,7 @@ MetricName Reads(std::string column, bool timeMean = false) {
 std::optional<MetricName> ParseMetric(std::string_view name) {
     if (name == "final_total" || name == "extinct" || name == "extinction_step") return Reads("total_density");
     if (name == "final_compacted") return Reads("mean_compacted");
-    if (name == batch::OccupiedShareColumn) return Reads(batch::OccupiedShareColumn);
+    if (name == core::OccupiedShareColumn) return Reads(core::OccupiedShareColumn);
     if (name.substr(0, TimeMean.size()) != TimeMean || name.size() == TimeMean.size()) return std::nullopt;
     MetricName m = Reads(std::string(name.substr(TimeMean.size())), true);
     const std::size_t mark = m.column.find(WindowMark);
@@ -113,7 +113,7 @@ bool IsRunMetric(std::string_view name) { return ParseMetric(name).has_value(); 
 
 bool IsRecordedMetric(std::string_view name) {
     const auto m = ParseMetric(name);
-    return m && batch::StepColumnValue(batch::StepRecord{}, m->column).has_value();
+    return m && core::StepColumnValue(core::StepRecord{}, m->column).has_value();
 }
 
 RunMetricsRecorder::RunMetricsRecorder(std::vector<std::string> names)
@@ -121,10 +121,10 @@ RunMetricsRecorder::RunMetricsRecorder(std::vector<std::string> names)
     for (const std::string &name : names_) columns_.push_back(ColumnOf(name));
 }
 
-void RunMetricsRecorder::Add(std::int64_t step, const batch::StepRecord &record) {
+void RunMetricsRecorder::Add(std::int64_t step, const core::StepRecord &record) {
     steps_.push_back(step);
     for (std::size_t m = 0; m < names_.size(); ++m)
-        values_[m].push_back(batch::StepColumnValue(record, columns_[m]).value_or(NotANumber));
+        values_[m].push_back(core::StepColumnValue(record, columns_[m]).value_or(NotANumber));
 }
 
 std::vector<double> RunMetricsRecorder::Values(bool completed) const {
@@ -181,7 +181,7 @@ void ReadRow(const std::vector<std::string> &fields, const RunColumns &c, const 
         for (int k : c.kept) runs.back().first.push_back(field(k));
         if (c.status >= 0) runs.back().first.push_back(field(c.status));
     }
-    const auto s = batch::ParseCount(field(c.step), 0);
+    const auto s = core::ParseCount(field(c.step), 0);
     if (!s) {
         problems.push_back(where + Message("design.column", {"step"}) + Message("table.bad_step", {field(c.step)}));
         return;
@@ -202,13 +202,13 @@ void ReadRow(const std::vector<std::string> &fields, const RunColumns &c, const 
 std::string RunsText(const std::vector<Run> &runs, bool status, const std::vector<std::string> &kept,
                      const std::vector<std::string> &metrics) {
     std::string out = "point,replicate";
-    for (const std::string &k : kept) out += "," + batch::CsvField(k);
+    for (const std::string &k : kept) out += "," + core::CsvField(k);
     if (status) out += ",status";
-    for (const std::string &m : metrics) out += "," + batch::CsvField(m);
+    for (const std::string &m : metrics) out += "," + core::CsvField(m);
     out += '\n';
     for (const Run &run : runs) {
         out += run.key;
-        for (const std::string &f : run.first) out += "," + batch::CsvField(f);
+        for (const std::string &f : run.first) out += "," + core::CsvField(f);
         for (std::size_t m = 0; m < metrics.size(); ++m)
             out += "," + IndexNumber(MetricOf(metrics[m], run.steps, run.values[m]));
         out += '\n';
@@ -233,7 +233,7 @@ RunMetricsTable RunMetricsOf(std::string_view text, std::string_view source, con
         const std::size_t first = row.find_first_not_of(" \t");
         if (first == std::string_view::npos || row[first] == '#') continue;
         const std::string where = std::string(source) + ":" + std::to_string(line) + ": ";
-        if (auto problem = batch::SplitCsvLine(row, fields))
+        if (auto problem = core::SplitCsvLine(row, fields))
             out.Problems.push_back(where + *problem);
         else if (columns.header.empty())
             ReadHeader(fields, kept, metrics, where, columns, out.Problems);

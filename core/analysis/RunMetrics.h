@@ -34,7 +34,7 @@ class RunMetricsRecorder {
 public:
     // `names` must be run metrics whose columns a step record holds (StepColumnValue).
     explicit RunMetricsRecorder(std::vector<std::string> names);
-    void Add(std::int64_t step, const batch::StepRecord &record);
+    void Add(std::int64_t step, const core::StepRecord &record);
     // The values, in the names' order; all missing when the run did not complete.
     std::vector<double> Values(bool completed) const;
     // The same as CSV fields, "NA" for a missing one, without a line end.

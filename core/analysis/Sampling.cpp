@@ -14,7 +14,7 @@ namespace glebix::analysis {
 
 namespace {
 
-using batch::Message;
+using core::Message;
 
 constexpr std::array<std::string_view, 5> MethodNames = {"factorial", "lhs", "sobol", "saltelli", "morris"};
 
@@ -231,7 +231,7 @@ std::variant<UnitSample, std::string> SampleUnit(const SampleRequest &r, std::si
 
 std::string DesignText(const std::vector<Factor> &factors, const UnitSample &sample) {
     std::string out;
-    for (std::size_t i = 0; i < factors.size(); ++i) out += (i ? "," : "") + batch::CsvField(factors[i].Name);
+    for (std::size_t i = 0; i < factors.size(); ++i) out += (i ? "," : "") + core::CsvField(factors[i].Name);
     out += '\n';
     for (std::size_t p = 0; p < sample.PointCount(); ++p) {
         for (std::size_t i = 0; i < factors.size(); ++i) {

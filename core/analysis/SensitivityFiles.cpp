@@ -19,15 +19,15 @@ std::optional<std::string> ReadInputOrProblem(const std::string &path, FileOutco
     try {
         return ReadInputFile(path);
     } catch (const GlebixError &e) {
-        out.Problems.push_back(batch::LocalMessageWithContext(e));
+        out.Problems.push_back(core::LocalMessageWithContext(e));
         return std::nullopt;
     }
 }
 
 namespace {
 
-using batch::Labelled;
-using batch::Message;
+using core::Labelled;
+using core::Message;
 
 bool SameFile(const std::string &a, const std::string &b) {
     std::error_code error;
@@ -61,14 +61,14 @@ std::optional<std::string> ReadLarge(const std::string &path, FileOutcome &out) 
             text.append(buffer.data(), got);
         if (!std::ferror(file.get())) return text;
     }
-    out.Problems.push_back(batch::LocalIoErrorMessage(errno, path));
+    out.Problems.push_back(core::LocalIoErrorMessage(errno, path));
     return std::nullopt;
 }
 
 void Write(const std::string &path, const std::string &text, FileOutcome &out) {
     try {
         WriteFileAtomically(path, text);
-    } catch (const GlebixError &e) { out.WriteError = batch::LocalMessageWithContext(e); }
+    } catch (const GlebixError &e) { out.WriteError = core::LocalMessageWithContext(e); }
 }
 
 }  // namespace
@@ -113,12 +113,12 @@ FileOutcome WriteDesignFile(const std::string &factorsPath, const SampleRequest 
 
 namespace {
 
-batch::AnalysisManifestContents ManifestOf(const std::string &tablePath, const std::string &table,
-                                           const std::string &factorsPath, const std::string &factors,
-                                           const AnalysisRequest &request) {
-    batch::AnalysisManifestContents m;
-    m.Started = batch::UtcNow();
-    m.Inputs = {batch::InputRecordOf("table", tablePath, table), batch::InputRecordOf("factors", factorsPath, factors)};
+core::AnalysisManifestContents ManifestOf(const std::string &tablePath, const std::string &table,
+                                          const std::string &factorsPath, const std::string &factors,
+                                          const AnalysisRequest &request) {
+    core::AnalysisManifestContents m;
+    m.Started = core::UtcNow();
+    m.Inputs = {core::InputRecordOf("table", tablePath, table), core::InputRecordOf("factors", factorsPath, factors)};
     m.Method = MethodName(request.Kind);
     m.Metrics = request.Metrics;
     m.Seed = request.Seed;
@@ -131,19 +131,19 @@ batch::AnalysisManifestContents ManifestOf(const std::string &tablePath, const s
 
 // The indices, then their manifest: a manifest never tells of indices not written.
 void WriteIndicesAndManifest(const std::string &indicesPath, const std::string &csv,
-                             batch::AnalysisManifestContents manifest, FileOutcome &out) {
+                             core::AnalysisManifestContents manifest, FileOutcome &out) {
     Write(indicesPath, csv, out);
     if (!out.WriteError.empty()) return;
     manifest.Indices = indicesPath;
     manifest.IndicesSha256 = Sha256Hex(csv);
     manifest.Notes = out.Notes;
     manifest.Warnings = out.Warnings;
-    Write(AnalysisManifestPath(indicesPath), batch::AnalysisManifestText(manifest), out);
+    Write(AnalysisManifestPath(indicesPath), core::AnalysisManifestText(manifest), out);
 }
 
 }  // namespace
 
-std::string AnalysisManifestPath(const std::string &indicesPath) { return batch::ManifestPathBeside(indicesPath); }
+std::string AnalysisManifestPath(const std::string &indicesPath) { return core::ManifestPathBeside(indicesPath); }
 
 IndicesOutcome AnalyseInto(const std::string &table, const std::string &tableSource, const std::vector<Factor> &factors,
                            const std::string &factorsPath, AnalysisRequest request, const std::string &indicesPath) {
@@ -165,7 +165,7 @@ IndicesOutcome AnalyseInto(const std::string &table, const std::string &tableSou
     else
         return out;
     request.Factors = factors;
-    const batch::AnalysisManifestContents manifest = ManifestOf(tableSource, table, factorsPath, factorsText, request);
+    const core::AnalysisManifestContents manifest = ManifestOf(tableSource, table, factorsPath, factorsText, request);
     AnalysisOutcome analysis = AnalyseTable(table, tableSource.empty() ? "table" : tableSource, request);
     out.Problems = std::move(analysis.Problems);
     out.Notes = std::move(analysis.Notes);

@@ -11,7 +11,7 @@
 #include "Errors.h"
 #include "Messages.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 namespace fs = std::filesystem;
 
@@ -213,4 +213,4 @@ std::string StagedFiles::PutAllInPlace() {
     return first;
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -16,7 +16,7 @@
 #include "AtomicFile.h"
 #include "Errors.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 // An output that could not be written: a fault of the system the run ran on, not of
 // the model or its inputs.
@@ -116,4 +116,4 @@ private:
     std::size_t placed_ = 0;  // files already put in place
 };
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

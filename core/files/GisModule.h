@@ -19,7 +19,7 @@ namespace glebix {
 class Simul;
 }
 
-namespace glebix::batch {
+namespace glebix::core {
 class StagedFiles;
 }
 
@@ -31,9 +31,9 @@ struct GisCapabilities {
     std::string (*rasterAsAsciiGrid)(const std::string &path);
     std::string (*fileCrs)(const std::string &path);
     std::string (*prjText)(const std::string &crsWkt);
-    void (*stageTifGrids)(const Simul &simul, const std::string &folder, batch::StagedFiles &files, std::int32_t step);
+    void (*stageTifGrids)(const Simul &simul, const std::string &folder, core::StagedFiles &files, std::int32_t step);
     std::vector<std::string> (*writeTifGrids)(const Simul &simul, const std::string &folder);
-    void (*stagePrjFiles)(const Simul &simul, const std::vector<std::string> &grids, batch::StagedFiles &files);
+    void (*stagePrjFiles)(const Simul &simul, const std::vector<std::string> &grids, core::StagedFiles &files);
     void (*netcdfOpen)(NetcdfStack &stack, const std::string &path, const Simul &simul, std::uint32_t seed,
                        int deflateLevel);
     void (*netcdfRecord)(NetcdfStack &stack, std::int32_t step, const TPlot &plot);

@@ -62,8 +62,8 @@ Loaded Open(const ModuleName &name) {
         }
         causes += std::string(causes.empty() ? "" : "; ") + (error ? error : path + ": " + name.Entry);
     }
-    loaded.problem = causes.empty() ? batch::Message("module.missing", {name.File, name.Needs, tried})
-                                    : batch::Message("module.unusable", {name.File, name.Needs, causes});
+    loaded.problem = causes.empty() ? core::Message("module.missing", {name.File, name.Needs, tried})
+                                    : core::Message("module.unusable", {name.File, name.Needs, causes});
     return loaded;
 }
 

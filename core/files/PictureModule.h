@@ -15,28 +15,31 @@
 #include "ModuleLoader.h"
 #include "Plot.h"
 
-namespace glebix::batch {
-
+namespace glebix::render {
 class GifAnimation;
 class MapAnimation;
 class RunAnimation;
-class RunSession;
 class SessionAnimation;
+}  // namespace glebix::render
+
+namespace glebix::core {
+
+class RunSession;
 struct AnimationLook;
 struct CalibrationFigureData;
 
 struct PictureCapabilities {
     std::string (*densityMapPng)(const TPlot &plot, std::int32_t step);
-    void (*animationOpen)(MapAnimation &animation, const std::string &path, const AnimationLook &look, int width,
-                          int height);
-    void (*animationAddFrame)(MapAnimation &animation, const TPlot &plot, std::int32_t step);
-    void (*gifFinish)(GifAnimation &gif);
-    void (*gifAbandon)(GifAnimation &gif);
-    void (*sessionAsk)(SessionAnimation &animation, const std::string &path, int every, const AnimationLook &look,
-                       const RunSession &session);
-    void (*sessionSetUp)(SessionAnimation &animation, const RunSession &session);
-    void (*sessionStepped)(SessionAnimation &animation, const RunSession &session);
-    std::string (*runAnimationEnd)(RunAnimation &animation);
+    void (*animationOpen)(render::MapAnimation &animation, const std::string &path, const AnimationLook &look,
+                          int width, int height);
+    void (*animationAddFrame)(render::MapAnimation &animation, const TPlot &plot, std::int32_t step);
+    void (*gifFinish)(render::GifAnimation &gif);
+    void (*gifAbandon)(render::GifAnimation &gif);
+    void (*sessionAsk)(render::SessionAnimation &animation, const std::string &path, int every,
+                       const AnimationLook &look, const RunSession &session);
+    void (*sessionSetUp)(render::SessionAnimation &animation, const RunSession &session);
+    void (*sessionStepped)(render::SessionAnimation &animation, const RunSession &session);
+    std::string (*runAnimationEnd)(render::RunAnimation &animation);
     std::string (*indicesFigurePng)(std::string_view csv);
     std::string (*calibrationFigurePng)(const CalibrationFigureData &data);
 };
@@ -44,4 +47,4 @@ struct PictureCapabilities {
 // The entry's name says the table's layout: a module built for another one is not used.
 inline constexpr ModuleName PictureModuleName{"glebix-pictures.so", "glebix_picture_capabilities_3", "QtGui, giflib"};
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

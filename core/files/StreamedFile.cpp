@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <unistd.h>
 
-namespace glebix::batch {
+namespace glebix::core {
 
 StreamedFile::~StreamedFile() { Abandon(); }
 
@@ -54,4 +54,4 @@ void StreamedFile::Abandon() {
     ForgetTemporary(part);
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

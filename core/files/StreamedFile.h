@@ -11,7 +11,7 @@
 
 #include "FileIo.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 class StreamedFile {
 public:
@@ -43,4 +43,4 @@ private:
     bool failed_ = false;
 };
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

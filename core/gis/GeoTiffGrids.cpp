@@ -39,7 +39,7 @@ void WriteTifPart(const std::string &path, const std::string &part, const Georef
     GdalDataset ds(driver ? driver->Create(part.c_str(), where.Columns, where.Lines, 1, band.type,
                                            const_cast<char **>(TifCreationOptions))
                           : nullptr);
-    if (!ds) throw batch::OutputError(MsgRasterNotWritten(path));
+    if (!ds) throw core::OutputError(MsgRasterNotWritten(path));
     double transform[6];
     GeoTransformOf(where, transform);
     bool ok = ds->SetGeoTransform(transform) == CE_None;
@@ -55,26 +55,26 @@ void WriteTifPart(const std::string &path, const std::string &part, const Georef
     CPLErrorReset();
     ds->FlushCache();
     ds.reset();
-    if (!ok || CPLGetLastErrorType() >= CE_Failure) throw batch::OutputError(MsgRasterNotWritten(path));
-    batch::SyncWrittenFile(part);
+    if (!ok || CPLGetLastErrorType() >= CE_Failure) throw core::OutputError(MsgRasterNotWritten(path));
+    core::SyncWrittenFile(part);
 }
 
 // The file under its temporary name, removed again when it cannot be written whole.
 void WriteTif(const std::string &path, const Georeference &where, const Band &band) {
-    const std::string part = batch::PartName(path);
-    batch::RegisterTemporary(part);
+    const std::string part = core::PartName(path);
+    core::RegisterTemporary(part);
     try {
         WriteTifPart(path, part, where, band);
     } catch (...) {
         ::unlink(part.c_str());
-        batch::ForgetTemporary(part);
+        core::ForgetTemporary(part);
         throw;
     }
 }
 
 }  // namespace
 
-void StageTifGrids(const Simul &simul, const std::string &folder, batch::StagedFiles &files, std::int32_t step) {
+void StageTifGrids(const Simul &simul, const std::string &folder, core::StagedFiles &files, std::int32_t step) {
     const Georeference where = RunGeoreference(simul);
     auto density = DensityLayer(simul.Plot);
     auto compacted = CompactedLayer(simul.Plot), decompacted = DecompactedLayer(simul.Plot);
@@ -89,21 +89,21 @@ void StageTifGrids(const Simul &simul, const std::string &folder, batch::StagedF
                                                    {CompactedTifName, {GDT_Float64, compacted.data(), true}},
                                                    {DecompactedTifName, {GDT_Float64, decompacted.data(), true}}};
     for (const auto &[name, band] : grids) {
-        const std::string path = batch::Join(folder, TifGridNameAt(name, step));
+        const std::string path = core::Join(folder, TifGridNameAt(name, step));
         WriteTif(path, where, band);
         files.Adopt(path);
     }
 }
 
 std::vector<std::string> WriteTifGrids(const Simul &simul, const std::string &folder) {
-    for (const char *name : TifGridNames) batch::PrepareOutputFile(batch::Join(folder, name));
-    batch::StagedFiles files;
+    for (const char *name : TifGridNames) core::PrepareOutputFile(core::Join(folder, name));
+    core::StagedFiles files;
     StageTifGrids(simul, folder, files);
     if (std::string problem = files.PutAllInPlace(); !problem.empty()) throw GlebixError(problem);
     return files.Paths();
 }
 
-void StagePrjFiles(const Simul &simul, const std::vector<std::string> &grids, batch::StagedFiles &files) {
+void StagePrjFiles(const Simul &simul, const std::vector<std::string> &grids, core::StagedFiles &files) {
     const std::string prj = PrjText(RunGeoreference(simul).CrsWkt);
     if (prj.empty()) return;
     for (const std::string &grid : grids) files.Write(PrjPathOf(grid), prj);

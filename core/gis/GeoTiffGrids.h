@@ -15,7 +15,7 @@ namespace glebix {
 class Simul;
 }
 
-namespace glebix::batch {
+namespace glebix::core {
 class StagedFiles;
 }
 
@@ -59,13 +59,13 @@ inline bool IsSteppedTifName(std::string_view name) {
 
 // Stages the three GeoTIFF files of the run's present plot in `folder`, under the
 // names of `step` (TifGridNameAt).
-void StageTifGrids(const Simul &simul, const std::string &folder, batch::StagedFiles &files,
+void StageTifGrids(const Simul &simul, const std::string &folder, core::StagedFiles &files,
                    std::int32_t step = FinalTifStep);
 // The same, put in place at once; returns the files' paths.
 std::vector<std::string> WriteTifGrids(const Simul &simul, const std::string &folder);
 
 // Stages a ".prj" beside each of `grids` (the ESRI ASCII grids' paths) when the run's
 // initial grid has a CRS; nothing otherwise.
-void StagePrjFiles(const Simul &simul, const std::vector<std::string> &grids, batch::StagedFiles &files);
+void StagePrjFiles(const Simul &simul, const std::vector<std::string> &grids, core::StagedFiles &files);
 
 }  // namespace glebix::gis

@@ -130,7 +130,7 @@ Georeference RunGeoreference(const Simul &simul) {
 std::optional<std::string> UnreadPrjWarning(const std::string &gridPath) {
     if (!IsPlainFile(PrjPathOf(gridPath)) || !StartsAsAsciiGrid(gridPath) || !FileCrs(gridPath).empty())
         return std::nullopt;
-    return batch::Message("gis.prj_unreadable", {PrjPathOf(gridPath), gridPath});
+    return core::Message("gis.prj_unreadable", {PrjPathOf(gridPath), gridPath});
 }
 #endif
 

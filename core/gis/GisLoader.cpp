@@ -21,7 +21,7 @@ std::string FileCrs(const std::string &path) { return Gis().fileCrs(path); }
 // Without a CRS there is nothing to convert, and no reason to load the module.
 std::string PrjText(const std::string &crsWkt) { return crsWkt.empty() ? std::string() : Gis().prjText(crsWkt); }
 
-void StageTifGrids(const Simul &simul, const std::string &folder, batch::StagedFiles &files, std::int32_t step) {
+void StageTifGrids(const Simul &simul, const std::string &folder, core::StagedFiles &files, std::int32_t step) {
     Gis().stageTifGrids(simul, folder, files, step);
 }
 
@@ -29,7 +29,7 @@ std::vector<std::string> WriteTifGrids(const Simul &simul, const std::string &fo
     return Gis().writeTifGrids(simul, folder);
 }
 
-void StagePrjFiles(const Simul &simul, const std::vector<std::string> &grids, batch::StagedFiles &files) {
+void StagePrjFiles(const Simul &simul, const std::vector<std::string> &grids, core::StagedFiles &files) {
     if (!RunGeoreference(simul).CrsWkt.empty()) Gis().stagePrjFiles(simul, grids, files);
 }
 

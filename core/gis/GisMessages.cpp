@@ -15,7 +15,7 @@ std::string List(const std::vector<std::string> &names) {
 
 }  // namespace
 
-using batch::Message;
+using core::Message;
 
 std::string MsgRasterUnreadable(const std::string &path) { return Message("gis.raster_unreadable", {path}); }
 

@@ -58,7 +58,7 @@ int CopyGridMapping(const std::string &part, const std::string &crsWkt, int nc, 
     EnsureGdal();
     const QuietGdal quiet;
     const std::string scratch = part + ".crs";
-    batch::RegisterTemporary(scratch);
+    core::RegisterTemporary(scratch);
     int status = NC_NOERR;
     {
         GDALDriver *mem = GetGDALDriverManager()->GetDriverByName("MEM");
@@ -86,7 +86,7 @@ int CopyGridMapping(const std::string &part, const std::string &crsWkt, int nc, 
     }
     if (in >= 0) nc_close(in);
     ::unlink(scratch.c_str());
-    batch::ForgetTemporary(scratch);
+    core::ForgetTemporary(scratch);
     return status;
 }
 
@@ -133,7 +133,7 @@ NetcdfStack::~NetcdfStack() {
 }
 
 void NetcdfStack::Check(int status) const {
-    if (status != NC_NOERR) throw batch::OutputError(MsgNetcdfNotWritten(path_, nc_strerror(status)));
+    if (status != NC_NOERR) throw core::OutputError(MsgNetcdfNotWritten(path_, nc_strerror(status)));
 }
 
 void NetcdfStack::Open(const std::string &path, const Simul &simul, std::uint32_t seed, int deflateLevel) {
@@ -141,10 +141,10 @@ void NetcdfStack::Open(const std::string &path, const Simul &simul, std::uint32_
     const NamedCells named = NamedByFiles(simul);
     const std::lock_guard lock(NetcdfMutex());
     path_ = path;
-    part_ = batch::PartName(path);
+    part_ = core::PartName(path);
     records_ = 0;
     deflateLevel_ = deflateLevel;
-    batch::RegisterTemporary(part_);
+    core::RegisterTemporary(part_);
     Check(nc_create(part_.c_str(), NC_CLOBBER | FileFormat, &nc_));
     try {
         Define(simul, seed, where, named);
@@ -152,7 +152,7 @@ void NetcdfStack::Open(const std::string &path, const Simul &simul, std::uint32_
         nc_close(nc_);
         nc_ = -1;
         ::unlink(part_.c_str());
-        batch::ForgetTemporary(part_);
+        core::ForgetTemporary(part_);
         throw;
     }
 }
@@ -244,8 +244,8 @@ void NetcdfStack::DefineGlobals(const Simul &simul, std::uint32_t seed, const Ge
     const double seedValue = seed;  // exact: a double holds every 32-bit whole number
     if (status == NC_NOERR) status = nc_put_att_double(nc_, NC_GLOBAL, "seed", NC_DOUBLE, 1, &seedValue);
     PutText(nc_, NC_GLOBAL, "setting_StepCount", simul.Settings.Run.StepCount, status);
-    for (const std::string &name : batch::RecordedSettingNames(simul.Settings))
-        PutText(nc_, NC_GLOBAL, ("setting_" + name).c_str(), batch::SettingText(name, simul.Settings), status);
+    for (const std::string &name : core::RecordedSettingNames(simul.Settings))
+        PutText(nc_, NC_GLOBAL, ("setting_" + name).c_str(), core::SettingText(name, simul.Settings), status);
     Check(status);
 }
 
@@ -299,11 +299,11 @@ void NetcdfStack::Finish() {
         nc_ = -1;
         if (status != NC_NOERR) {
             ::unlink(part_.c_str());
-            batch::ForgetTemporary(part_);
+            core::ForgetTemporary(part_);
             Check(status);
         }
     }
-    batch::SyncWrittenFile(part_);
+    core::SyncWrittenFile(part_);
 }
 
 void NetcdfStack::Abandon() {
@@ -313,17 +313,17 @@ void NetcdfStack::Abandon() {
     }
     nc_ = -1;
     ::unlink(part_.c_str());
-    batch::ForgetTemporary(part_);
+    core::ForgetTemporary(part_);
 }
 
 void WriteNetcdfNow(const std::string &path, const Simul &simul, std::uint32_t seed, std::int32_t step,
                     int deflateLevel) {
-    batch::PrepareOutputFile(path);
+    core::PrepareOutputFile(path);
     NetcdfStack stack;
     stack.Open(path, simul, seed, deflateLevel);
     stack.Record(step, simul.Plot);
     stack.Finish();
-    batch::PutInPlace(batch::PartName(path), path);
+    core::PutInPlace(core::PartName(path), path);
 }
 
 }  // namespace glebix::gis

@@ -41,7 +41,7 @@ public:
 
     // Creates "<path>.part" with everything but the records, for the run `simul`
     // holds (set up or put back) started with `seed`, its layers deflated at
-    // `deflateLevel` (0: stored as they are). Raises batch::OutputError.
+    // `deflateLevel` (0: stored as they are). Raises core::OutputError.
     void Open(const std::string &path, const Simul &simul, std::uint32_t seed, int deflateLevel);
     // Appends the plot as it is after `step`.
     void Record(std::int32_t step, const TPlot &plot);

@@ -7,7 +7,7 @@
 
 #include "Messages.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 namespace {
 
@@ -75,4 +75,4 @@ std::string SuggestionText(std::string_view name, const std::vector<std::string>
     return Message("suggestion", {JoinWords(close, Message("word.or"))});
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

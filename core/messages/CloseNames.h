@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace glebix::batch {
+namespace glebix::core {
 
 // The names of `known` that `name` most likely meant, closest first, at most three:
 // the same letters in another case, a name that `name` begins (three letters at
@@ -18,4 +18,4 @@ std::vector<std::string> CloseNames(std::string_view name, const std::vector<std
 // message that names `name` as unknown; empty when no name is close.
 std::string SuggestionText(std::string_view name, const std::vector<std::string> &known);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -4,7 +4,7 @@
 // to its French.
 #include "Messages.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 namespace {
 
@@ -140,4 +140,4 @@ constexpr EnglishRow Entries[] = {
 
 std::span<const EnglishRow> EngineEnglish() { return Entries; }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-namespace glebix::batch {
+namespace glebix::core {
 
 namespace {
 
@@ -29,4 +29,4 @@ Language UserLanguage() {
     return ChooseLanguage(values);
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -5,7 +5,7 @@
 #include <array>
 #include <string_view>
 
-namespace glebix::batch {
+namespace glebix::core {
 
 enum class Language { French, English };
 
@@ -21,4 +21,4 @@ Language ChooseLanguage(const std::array<const char *, 4> &values);
 // The language of the present environment.
 Language UserLanguage();
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

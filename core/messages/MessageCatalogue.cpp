@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace glebix::batch {
+namespace glebix::core {
 
 namespace {
 
@@ -469,4 +469,4 @@ std::span<const CatalogueEntry> Catalogue() {
     return all;
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -5,7 +5,7 @@
 #include "CalibrationError.h"
 #include "RasterPath.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 namespace {
 
@@ -94,4 +94,4 @@ std::string LocalIoErrorMessage(int errnum, const std::string &path) {
     return LocalMessage(IoErrorMessage(errnum, path));
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

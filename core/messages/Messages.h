@@ -17,7 +17,7 @@
 #include "Language.h"
 #include "SettingsRegistry.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 struct CatalogueEntry {
     const char *Key;
@@ -63,4 +63,4 @@ std::string LocalMessageWithContext(const GlebixError &error);
 std::string LocalExceptionMessage(const std::exception &error);
 std::string LocalIoErrorMessage(int errnum, const std::string &path);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

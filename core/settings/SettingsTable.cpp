@@ -16,7 +16,7 @@
 #include "PlotShape.h"
 #include "StateFile.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 namespace {
 
@@ -307,4 +307,4 @@ std::optional<unsigned> ParseSeed(std::string_view text) {
     return v;
 }
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -13,7 +13,7 @@
 #include "Settings.h"
 #include "SettingsRegistry.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 
 // Sets `name` to `value` in `settings` when both are acceptable. Returns the one-line
 // problem otherwise (the setting and the text are named), leaving `settings` as it was.
@@ -77,4 +77,4 @@ SoilMapChoice SoilMapOf(const std::string &option, std::string_view name);
 // Strict check of a seed: an unsigned 32-bit decimal number, no sign.
 std::optional<unsigned> ParseSeed(std::string_view text);
 
-}  // namespace glebix::batch
+}  // namespace glebix::core

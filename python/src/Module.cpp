@@ -67,16 +67,15 @@ py::object PositionOrNone(std::int64_t v) { return v > 0 ? py::object(py::int_(v
 py::object GlebixErrorObject(const GlebixError &e, int point = 0, int replicate = 0) {
     const ErrorContext &c = e.Context();
     const std::string where =
-        point > 0
-            ? batch::Labelled(
-                  batch::Message("python.point_replicate", {std::to_string(point), std::to_string(replicate)}), "")
-            : "";
-    py::object error = py::reinterpret_borrow<py::object>(GlebixErrorType)(where + batch::LocalMessageWithContext(e));
+        point > 0 ? core::Labelled(
+                        core::Message("python.point_replicate", {std::to_string(point), std::to_string(replicate)}), "")
+                  : "";
+    py::object error = py::reinterpret_borrow<py::object>(GlebixErrorType)(where + core::LocalMessageWithContext(e));
     if (point > 0) {
         error.attr("point") = point;
         error.attr("replicate") = replicate;
     }
-    error.attr("message") = py::str(batch::LocalMessage(e.Message()));
+    error.attr("message") = py::str(core::LocalMessage(e.Message()));
     error.attr("setting") = TextOrNone(c.Setting);
     error.attr("path") = TextOrNone(c.Path);
     error.attr("line") = PositionOrNone(c.Line);
@@ -101,7 +100,7 @@ std::optional<SpeciesFileContents> SpeciesFromObject(const py::object &species) 
     if (species.is_none()) return std::nullopt;
     const auto t = species.cast<py::tuple>();
     if (t.size() != SpeciesFileValueCount)
-        throw py::value_error(batch::Message("python.species_values", {std::to_string(SpeciesFileValueCount)}));
+        throw py::value_error(core::Message("python.species_values", {std::to_string(SpeciesFileValueCount)}));
     SpeciesFileContents c;
     for (int k = 0; k < SpeciesFileValueCount; ++k) c.Values[k] = t[k].cast<double>();
     ApplySpeciesValues(c.Values, c.Species);
@@ -119,7 +118,7 @@ py::tuple ReadSpecies(const std::string &path) {
 
 py::dict SettingTexts(const TSettings &settings) {
     py::dict out;
-    for (const std::string &name : batch::SettingNames()) out[py::str(name)] = batch::SettingText(name, settings);
+    for (const std::string &name : core::SettingNames()) out[py::str(name)] = core::SettingText(name, settings);
     return out;
 }
 
@@ -127,11 +126,11 @@ py::dict SettingTexts(const TSettings &settings) {
 // whether it may change on resume.
 py::dict SettingInfo() {
     py::dict out;
-    for (const std::string &name : batch::SettingNames()) {
+    for (const std::string &name : core::SettingNames()) {
         const SettingRow &row = *FindSettingRow(name);
         py::dict info;
-        info["kind"] = batch::SettingKindText(name);
-        info["description"] = batch::SettingDescription(row);
+        info["kind"] = core::SettingKindText(name);
+        info["description"] = core::SettingDescription(row);
         info["process"] = std::string(row.process);
         info["changes_on_resume"] = row.changesOnResume();
         out[py::str(name)] = info;
@@ -155,8 +154,8 @@ py::dict TraceDict(const TraceColumns &t, bool occupied = false) {
     out[TraceColumnNames[4]] = ColumnArray(t.MeanDensity);
     out[TraceColumnNames[5]] = ColumnArray(t.MeanCompacted);
     out[TraceColumnNames[6]] = ColumnArray(t.TotalDensity);
-    if (t.Bounded) out[batch::EmigrantsColumnName] = ColumnArray(t.Emigrants);
-    if (t.Masked) out[batch::LostColumnName] = ColumnArray(t.Lost);
+    if (t.Bounded) out[core::EmigrantsColumnName] = ColumnArray(t.Emigrants);
+    if (t.Masked) out[core::LostColumnName] = ColumnArray(t.Lost);
     if (occupied) {
         out["_occupied_cells"] = ColumnArray(t.OccupiedCells);
         out["_cells"] = t.Cells;
@@ -192,7 +191,7 @@ unsigned long MainThreadId = 0;
 constexpr auto SignalCheckInterval = std::chrono::milliseconds(100);
 
 void StepReleased(SimulationHandle &h, std::int64_t count) {
-    if (count < 0) throw py::value_error(batch::Message("python.negative_steps", {std::to_string(count)}));
+    if (count < 0) throw py::value_error(core::Message("python.negative_steps", {std::to_string(count)}));
     std::function<void()> afterStep;
     if (PyThread_get_thread_ident() == MainThreadId) {
         afterStep = [last = std::chrono::steady_clock::now()]() mutable {
@@ -228,8 +227,8 @@ void BindInputStore(py::module_ &m) {
                 TSettings run = BuildRunSettings(SpeciesFromObject(species), settings);
                 run.Run.StepCount = std::to_string(steps);
                 py::gil_scoped_release release;
-                batch::EventInputFiles(run, *s.Files);
-                const std::vector<std::string> problems = batch::RunScheduleProblems(run, s.Files, false);
+                core::EventInputFiles(run, *s.Files);
+                const std::vector<std::string> problems = core::RunScheduleProblems(run, s.Files, false);
                 if (!problems.empty()) throw GlebixError(problems.front());
             },
             py::arg("species"), py::arg("settings"), py::arg("steps"),
@@ -241,7 +240,7 @@ void BindInputStore(py::module_ &m) {
                 py::list files;
                 for (const auto &[path, read] : *s.Files) {
                     py::object bytes = read.Bytes ? py::object(py::bytes(*read.Bytes)) : py::object(py::none());
-                    files.append(py::make_tuple(path, bytes, batch::LocalMessage(read.Error)));
+                    files.append(py::make_tuple(path, bytes, core::LocalMessage(read.Error)));
                 }
                 return files;
             },
@@ -283,7 +282,7 @@ std::vector<std::string> RunWarnings(const std::string &speciesPath, const Named
     }
     InputBytes scratch;
     InputBytes &files = inputs ? *inputs->Files : scratch;
-    return batch::RunWarnings(BuildRunSettings(species, named), pointSettings, speciesPaths, files).All();
+    return core::RunWarnings(BuildRunSettings(species, named), pointSettings, speciesPaths, files).All();
 }
 
 using TaskTuple = std::tuple<int, int, std::uint32_t, std::int32_t, NamedTexts>;
@@ -329,7 +328,7 @@ void BindSimulation(py::module_ &m) {
              py::arg("inputs") = py::none(), py::arg("master") = py::none())
         .def(py::init([](const std::string &path, const NamedTexts &overrides, std::optional<std::int32_t> steps,
                          int threads) {
-                 return std::make_unique<SimulationHandle>(ReadStateFile(path, batch::CheckSavedSetting), overrides,
+                 return std::make_unique<SimulationHandle>(ReadStateFile(path, core::CheckSavedSetting), overrides,
                                                            steps, threads);
              }),
              py::arg("state"), py::arg("overrides"), py::arg("steps"), py::arg("threads"))
@@ -350,10 +349,10 @@ void BindSimulation(py::module_ &m) {
             "animate",
             [](SimulationHandle &h, const std::string &path, int every, const std::string &style,
                std::optional<std::int64_t> cellSize, std::int64_t fps) {
-                auto look = batch::LookFromArguments(style, cellSize, fps);
+                auto look = core::LookFromArguments(style, cellSize, fps);
                 if (auto *problem = std::get_if<std::string>(&look)) throw SettingRefused(*problem, "", false);
                 py::gil_scoped_release release;
-                h.Animate(path, every, std::get<batch::AnimationLook>(look));
+                h.Animate(path, every, std::get<core::AnimationLook>(look));
             },
             py::arg("path"), py::arg("every"), py::arg("style"), py::arg("cell_size"), py::arg("fps"))
         .def("end_animation", &SimulationHandle::EndAnimation, py::call_guard<py::gil_scoped_release>())
@@ -432,49 +431,48 @@ PYBIND11_MODULE(_core, m) {
         } catch (const StateError &e) {
             PyErr_SetString(PyExc_RuntimeError, e.what());
         } catch (const std::bad_alloc &) {
-            PyErr_SetString(PyExc_MemoryError, batch::LocalMessage(MsgOutOfMemory).c_str());
+            PyErr_SetString(PyExc_MemoryError, core::LocalMessage(MsgOutOfMemory).c_str());
         }
     });
 
     m.attr("TRACE_COLUMNS") =
         py::tuple(py::cast(std::vector<std::string>(std::begin(TraceColumnNames), std::end(TraceColumnNames))));
-    m.attr("EMIGRANTS_COLUMN") = batch::EmigrantsColumnName;
-    m.attr("LOST_COLUMN") = batch::LostColumnName;
-    m.def("table_counts_emigrants", &batch::TableCountsEmigrants, py::arg("bounded"), py::arg("design_columns"));
+    m.attr("EMIGRANTS_COLUMN") = core::EmigrantsColumnName;
+    m.attr("LOST_COLUMN") = core::LostColumnName;
+    m.def("table_counts_emigrants", &core::TableCountsEmigrants, py::arg("bounded"), py::arg("design_columns"));
     m.def(
         "table_counts_lost",
         [](const py::object &species, const NamedTexts &settings, const std::vector<std::string> &designColumns) {
-            return batch::TableCountsLost(BuildRunSettings(SpeciesFromObject(species), settings).Initial,
-                                          designColumns);
+            return core::TableCountsLost(BuildRunSettings(SpeciesFromObject(species), settings).Initial, designColumns);
         },
         py::arg("species"), py::arg("settings"), py::arg("design_columns"));
     BindInputStore(m);
     BindSimulation(m);
-    m.def("setting_names", [] { return batch::SettingNames(); });
+    m.def("setting_names", [] { return core::SettingNames(); });
     m.def("setting_info", &SettingInfo);
     m.def(
         "study_runs",
         [](int points, int replicates, std::uint32_t master, bool independent) {
-            batch::StudyLayout layout;
+            core::StudyLayout layout;
             layout.Points.clear();
             for (int p = 1; p <= points; ++p) layout.Points.push_back(p);
             layout.Replicates = replicates;
             layout.IndependentSeeds = independent;
             std::vector<std::tuple<int, int, std::uint32_t>> out;
-            for (std::size_t k = 0; k < batch::RunCount(layout); ++k) {
-                const batch::StudyRun run = batch::PlanStudyRun(layout, k, master);
+            for (std::size_t k = 0; k < core::RunCount(layout); ++k) {
+                const core::StudyRun run = core::PlanStudyRun(layout, k, master);
                 out.emplace_back(run.Point, run.Replicate, run.Seed);
             }
             return out;
         },
         py::arg("points"), py::arg("replicates"), py::arg("master"), py::arg("independent"));
-    m.def("runs_at_once", &batch::RunsAtOnce, py::arg("asked"), py::arg("runs"));
-    m.def("dispersal_threads_per_run", &batch::DispersalThreadsPerRun, py::arg("asked"), py::arg("runs_at_once"));
+    m.def("runs_at_once", &core::RunsAtOnce, py::arg("asked"), py::arg("runs"));
+    m.def("dispersal_threads_per_run", &core::DispersalThreadsPerRun, py::arg("asked"), py::arg("runs_at_once"));
     m.def("run_study", &RunStudy, py::arg("tasks"), py::arg("species"), py::arg("stop_when"), py::arg("jobs"),
           py::arg("threads"), py::arg("inputs"), py::arg("report"));
-    m.attr("STOPPED_BY_COLUMN") = batch::StoppedByColumn;
+    m.attr("STOPPED_BY_COLUMN") = core::StoppedByColumn;
     m.def(
-        "check_stop_rules", [](const std::vector<std::string> &rules) { batch::StopRulesOf(rules, "stop_when"); },
+        "check_stop_rules", [](const std::vector<std::string> &rules) { core::StopRulesOf(rules, "stop_when"); },
         py::arg("rules"), "Raises GlebixError naming stop_when for the first text that is no rule.");
     m.attr("GRID_SIDE") = GridSide;
     m.attr("HABITAT_SETTING") = std::string(HabitatPathSetting);
@@ -482,7 +480,7 @@ PYBIND11_MODULE(_core, m) {
     m.def(
         "soil_map_setting",
         [](const std::string &name) {
-            batch::SoilMapChoice map = batch::SoilMapOf("maps", name);
+            core::SoilMapChoice map = core::SoilMapOf("maps", name);
             if (!map.Problem.empty()) throw py::value_error(map.Problem);
             return map.Setting;
         },
@@ -490,34 +488,34 @@ PYBIND11_MODULE(_core, m) {
     m.def(
         "deflate_level",
         [](const std::string &text) {
-            batch::DeflateChoice level = batch::DeflateLevelOf("deflate", text);
+            core::DeflateChoice level = core::DeflateLevelOf("deflate", text);
             if (!level.Problem.empty()) throw py::value_error(level.Problem);
             return level.Level;
         },
         py::arg("text"), "The NetCDF deflate level of `text`; ValueError outside 0 to the highest.");
-    m.attr("MAX_THREADS") = batch::MaxThreads;
-    m.def("threads_refusal", &batch::ThreadCountRefusal, py::arg("shown"));
-    m.def("run_count_refusal", &batch::RunCountRefusal, py::arg("setting"), py::arg("shown"));
+    m.attr("MAX_THREADS") = core::MaxThreads;
+    m.def("threads_refusal", &core::ThreadCountRefusal, py::arg("shown"));
+    m.def("run_count_refusal", &core::RunCountRefusal, py::arg("setting"), py::arg("shown"));
     m.def("run_warnings", &RunWarnings, py::arg("species"), py::arg("settings"), py::arg("points"), py::arg("inputs"),
           py::call_guard<py::gil_scoped_release>());
-    m.def("unknown_setting_message", &batch::UnknownSettingMessage, py::arg("name"));
+    m.def("unknown_setting_message", &core::UnknownSettingMessage, py::arg("name"));
     m.def(
         "message",
         [](const std::string &key, const std::vector<std::string> &args) {
-            return batch::MessageIn(batch::UserLanguage(), key, args);
+            return core::MessageIn(core::UserLanguage(), key, args);
         },
         py::arg("key"), py::arg("args") = std::vector<std::string>{},
         "The catalogue's message `key` in the user's language, its placeholders {0}, {1}, ... filled with args.");
-    m.def("null_byte_problem", &batch::NullByteProblem, py::arg("text"),
+    m.def("null_byte_problem", &core::NullByteProblem, py::arg("text"),
           "The problem of a text holding a null byte, which no value or path may hold; None otherwise.");
     m.def("default_settings", [] { return SettingTexts(DefaultSettings()); });
     m.def("format_real", &FormatShortest, "A real in shortest round-trip form, as the tables write it.");
-    m.def("study_seed", &batch::StudySeed, py::arg("master"), py::arg("point"), py::arg("replicate"),
+    m.def("study_seed", &core::StudySeed, py::arg("master"), py::arg("point"), py::arg("replicate"),
           py::arg("replicates"), py::arg("independent"));
     m.def("clock_seed", &ClockSeed);
-    m.def("remove_staged_files", &batch::RemoveTemporaries,
+    m.def("remove_staged_files", &core::RemoveTemporaries,
           "Removes every file still written under a temporary name, for a process that must end at once.");
-    m.def("replicate_seed", &batch::ReplicateSeed, py::arg("master"), py::arg("run"));
+    m.def("replicate_seed", &core::ReplicateSeed, py::arg("master"), py::arg("run"));
     m.def("read_species", &ReadSpecies, py::arg("path"));
     m.def(
         "run_settings",

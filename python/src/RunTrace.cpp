@@ -15,7 +15,7 @@ void TraceColumns::Reserve(std::size_t rows) {
     for (auto *v : {&CellCompacted, &CellDecompacted, &MeanDensity, &MeanCompacted}) v->reserve(rows);
 }
 
-void AppendTraceRow(TraceColumns &trace, std::int64_t step, const batch::StepRecord &r) {
+void AppendTraceRow(TraceColumns &trace, std::int64_t step, const core::StepRecord &r) {
     trace.Step.push_back(step);
     trace.CellDensity.push_back(r.CellDensity);
     trace.CellCompacted.push_back(r.CellCompacted);

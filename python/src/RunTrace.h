@@ -33,12 +33,12 @@ struct TraceColumns {
 };
 
 // Column names, in the order of the batch tool's trace; a bounded plot's trace has
-// batch::EmigrantsColumnName after them, and one with a habitat mask
-// batch::LostColumnName last.
-inline constexpr const auto &TraceColumnNames = batch::StepColumnNames;
+// core::EmigrantsColumnName after them, and one with a habitat mask
+// core::LostColumnName last.
+inline constexpr const auto &TraceColumnNames = core::StepColumnNames;
 
 // Appends `record` as the row of the state after step `step`: the values of the batch
 // tool's trace and study table.
-void AppendTraceRow(TraceColumns &trace, std::int64_t step, const batch::StepRecord &record);
+void AppendTraceRow(TraceColumns &trace, std::int64_t step, const core::StepRecord &record);
 
 }  // namespace glebix::python

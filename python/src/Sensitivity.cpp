@@ -29,7 +29,7 @@ namespace {
 
 analysis::Method MethodOf(const std::string &name, const char *argument) {
     const auto method = analysis::MethodNamed(name);
-    if (!method) throw py::value_error(batch::Message("python.bad_method", {argument, name}));
+    if (!method) throw py::value_error(core::Message("python.bad_method", {argument, name}));
     return *method;
 }
 
@@ -139,10 +139,10 @@ void WriteIndicesFigure(const std::string &csv, const std::string &figure, const
     analysis::CheckOutputPlace(figure, taken, place);
     Outcome(std::move(place));
     try {
-        WriteFileAtomically(figure, batch::IndicesFigurePng(csv));
-    } catch (const GlebixError &e) {
-        RaiseOsError(batch::LocalMessageWithContext(e));
-    } catch (const std::exception &e) { RaiseOsError(batch::Labelled("figure", batch::LocalExceptionMessage(e))); }
+        WriteFileAtomically(figure, render::IndicesFigurePng(csv));
+    } catch (const GlebixError &e) { RaiseOsError(core::LocalMessageWithContext(e)); } catch (const std::exception &e) {
+        RaiseOsError(core::Labelled("figure", core::LocalExceptionMessage(e)));
+    }
 }
 
 // The indices of a table (the file `tablePath`, or the text `tableText` when the path
@@ -262,7 +262,7 @@ std::vector<std::string> Calibrate(const py::object &factors, const std::string 
     options.Figure = figure;
     options.Prior = priorSample;
     analysis::CalibrationRequest request = RequestOf(std::move(options));
-    request.DrawFigure = batch::CalibrationFigurePng;
+    request.DrawFigure = render::CalibrationFigurePng;
     if (!runBatch.is_none()) request.RunBatch = PythonRunner(runBatch);
     // Ctrl-C stops the runs under way; abc-smc keeps its last complete generation.
     request.Interrupted = [] {
@@ -312,19 +312,19 @@ private:
 // Whether each step of `steps` stays in a study table thinned by `every` ("K" or
 // "last"), the run's last step being `last`.
 py::array_t<bool> TableStepsKept(const std::vector<std::int64_t> &steps, const std::string &every, std::int64_t last) {
-    const auto kept = batch::ParseTableSteps(every);
-    if (!kept) throw py::value_error(batch::Message("option.bad_table_every", {"table_every", every}));
+    const auto kept = core::ParseTableSteps(every);
+    if (!kept) throw py::value_error(core::Message("option.bad_table_every", {"table_every", every}));
     py::array_t<bool> out(static_cast<py::ssize_t>(steps.size()));
     auto mask = out.mutable_unchecked<1>();
     for (std::size_t k = 0; k < steps.size(); ++k)
         mask(static_cast<py::ssize_t>(k)) =
-            batch::KeepsStep(*kept, static_cast<std::int32_t>(steps[k]), static_cast<std::int32_t>(last));
+            core::KeepsStep(*kept, static_cast<std::int32_t>(steps[k]), static_cast<std::int32_t>(last));
     return out;
 }
 
 void CheckTableMetric(const std::string &name) {
     if (!analysis::IsRecordedMetric(name))
-        throw py::value_error(batch::Message("option.bad_table_metric", {"table_metrics", name}));
+        throw py::value_error(core::Message("option.bad_table_metric", {"table_metrics", name}));
 }
 
 // The metrics `names` of one run from its trace's columns (with the occupied cells), as
@@ -336,13 +336,13 @@ std::vector<double> RunMetricValues(const std::vector<std::string> &names, const
                               cellCompacted = column("cell_compacted"), cellDecompacted = column("cell_decompacted"),
                               meanDensity = column("mean_density"), meanCompacted = column("mean_compacted"),
                               total = column("total_density"), occupied = column("_occupied_cells");
-    const std::vector<double> emigrants = trace.contains(batch::EmigrantsColumnName)
-                                              ? column(batch::EmigrantsColumnName)
+    const std::vector<double> emigrants = trace.contains(core::EmigrantsColumnName)
+                                              ? column(core::EmigrantsColumnName)
                                               : std::vector<double>(step.size(), 0.0);
     const auto cells = trace["_cells"].cast<std::int64_t>();
     analysis::RunMetricsRecorder recorder(names);
     for (std::size_t k = 0; k < step.size(); ++k) {
-        batch::StepRecord r;
+        core::StepRecord r;
         r.CellDensity = static_cast<std::int32_t>(cellDensity[k]);
         r.CellCompacted = cellCompacted[k];
         r.CellDecompacted = cellDecompacted[k];

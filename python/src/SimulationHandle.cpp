@@ -12,20 +12,20 @@ namespace glebix::python {
 
 SimulationHandle::SimulationHandle(const TSettings &settings, std::uint32_t seed, std::int32_t steps, int threads,
                                    std::shared_ptr<const InputBytes> inputs, std::optional<std::uint32_t> master)
-    : session_(std::make_unique<batch::RunSession>(
-          batch::RunStart{settings, seed, master.value_or(seed), steps, threads, std::move(inputs)})) {
-    for (batch::RunObserver *o : std::initializer_list<batch::RunObserver *>{&trace_, &animation_, &recording_})
+    : session_(std::make_unique<core::RunSession>(
+          core::RunStart{settings, seed, master.value_or(seed), steps, threads, std::move(inputs)})) {
+    for (core::RunObserver *o : std::initializer_list<core::RunObserver *>{&trace_, &animation_, &recording_})
         session_->Observe(*o);
 }
 
 namespace {
 
 TSettings ResumedSettings(const SavedRun &saved, const NamedTexts &overrides, std::int32_t steps) {
-    auto resumed = batch::ResumedSettings(saved, overrides, steps);
-    if (auto *refusal = std::get_if<batch::ResumeRefusal>(&resumed))
+    auto resumed = core::ResumedSettings(saved, overrides, steps);
+    if (auto *refusal = std::get_if<core::ResumeRefusal>(&resumed))
         throw SettingRefused(refusal->Message, refusal->Setting, false);
-    if (auto problem = batch::StepsBeforeSaved(steps, saved))
-        throw SettingRefused(batch::Labelled("steps", *problem), "steps", false);
+    if (auto problem = core::StepsBeforeSaved(steps, saved))
+        throw SettingRefused(core::Labelled("steps", *problem), "steps", false);
     return std::get<TSettings>(std::move(resumed));
 }
 
@@ -33,11 +33,11 @@ TSettings ResumedSettings(const SavedRun &saved, const NamedTexts &overrides, st
 
 SimulationHandle::SimulationHandle(const SavedRun &saved, const NamedTexts &overrides,
                                    std::optional<std::int32_t> steps, int threads)
-    : session_(std::make_unique<batch::RunSession>(saved,
-                                                   ResumedSettings(saved, overrides, steps.value_or(saved.StepCount)),
-                                                   steps.value_or(saved.StepCount), threads)) {
+    : session_(std::make_unique<core::RunSession>(saved,
+                                                  ResumedSettings(saved, overrides, steps.value_or(saved.StepCount)),
+                                                  steps.value_or(saved.StepCount), threads)) {
     trace_.Clear(static_cast<std::size_t>(session_->StepCount() - saved.Step));
-    for (batch::RunObserver *o : std::initializer_list<batch::RunObserver *>{&trace_, &animation_, &recording_})
+    for (core::RunObserver *o : std::initializer_list<core::RunObserver *>{&trace_, &animation_, &recording_})
         session_->Observe(*o);
 }
 
@@ -45,14 +45,14 @@ SimulationHandle::~SimulationHandle() = default;
 
 std::unique_lock<std::mutex> SimulationHandle::TakeBusy() {
     std::unique_lock lock(busy_, std::try_to_lock);
-    if (!lock.owns_lock()) throw StateError(batch::Message("python.busy"));
+    if (!lock.owns_lock()) throw StateError(core::Message("python.busy"));
     return lock;
 }
 
 void SimulationHandle::RequireSetUp() const {
-    if (!session_->HoldsRun()) throw StateError(batch::Message("python.not_set_up"));
+    if (!session_->HoldsRun()) throw StateError(core::Message("python.not_set_up"));
     if (session_->HasFailed())
-        throw StateError(batch::Message("python.failed", {std::to_string(session_->StepIndex())}));
+        throw StateError(core::Message("python.failed", {std::to_string(session_->StepIndex())}));
 }
 
 void SimulationHandle::SetUp() {
@@ -61,7 +61,7 @@ void SimulationHandle::SetUp() {
 
 std::string SimulationHandle::SetUpForRun() {
     const std::optional<GlebixError> refusal = SetUpRefusal();
-    return refusal ? batch::LocalMessageWithContext(*refusal) : std::string();
+    return refusal ? core::LocalMessageWithContext(*refusal) : std::string();
 }
 
 std::optional<GlebixError> SimulationHandle::SetUpRefusal() {
@@ -78,7 +78,7 @@ void SimulationHandle::Step(std::int64_t count, const std::function<void()> &aft
 }
 
 void SimulationHandle::StopWhen(const std::vector<std::string> &rules) {
-    auto parsed = batch::StopRulesOf(rules, "stop_when");
+    auto parsed = core::StopRulesOf(rules, "stop_when");
     const auto busy = TakeBusy();
     session_->StopWhen(std::move(parsed));
 }
@@ -106,7 +106,7 @@ std::vector<std::string> SimulationHandle::WriteGrids(const std::string &directo
     return session_->WriteAsc(directory);
 }
 
-void SimulationHandle::Animate(const std::string &path, int every, const batch::AnimationLook &look) {
+void SimulationHandle::Animate(const std::string &path, int every, const core::AnimationLook &look) {
     const auto busy = TakeBusy();
     animation_.Ask(path, every, look, *session_);
 }
@@ -151,9 +151,9 @@ void SimulationHandle::AbandonOutputs() {
 
 TraceColumns SimulationHandle::TraceCopy() const {
     TraceColumns columns;
-    const std::vector<batch::TracedStep> rows = trace_.Copy();
+    const std::vector<core::TracedStep> rows = trace_.Copy();
     columns.Reserve(rows.size());
-    for (const batch::TracedStep &row : rows) AppendTraceRow(columns, row.Step, row.Record);
+    for (const core::TracedStep &row : rows) AppendTraceRow(columns, row.Step, row.Record);
     columns.Bounded = !rows.empty() && session_->Plot().Bounded;
     columns.Masked = !rows.empty() && session_->Plot().Habitat.Size() > 0;
     return columns;

@@ -95,7 +95,7 @@ public:
 
     // Asks for an animated map at `path` (RunAnimation): it starts now when the run is
     // set up, else at set-up, and is put in place at the last step.
-    void Animate(const std::string &path, int every, const batch::AnimationLook &look);
+    void Animate(const std::string &path, int every, const core::AnimationLook &look);
     // Puts the animation under way in place with its frames so far; returns its path,
     // or an empty text when there was none.
     std::string EndAnimation();
@@ -116,10 +116,10 @@ private:
     std::optional<GlebixError> SetUpRefusal();
     void RequireSetUp() const;
 
-    std::unique_ptr<batch::RunSession> session_;
-    batch::StepTrace trace_;
-    batch::SessionAnimation animation_;
-    batch::NetcdfRecording recording_;
+    std::unique_ptr<core::RunSession> session_;
+    core::StepTrace trace_;
+    render::SessionAnimation animation_;
+    core::NetcdfRecording recording_;
     std::mutex busy_;
 };
 

@@ -51,7 +51,7 @@ StudyResults RunStudyTasks(const std::vector<StudyTask> &tasks, const std::optio
     for (const StudyTask &t : tasks) settings.push_back(BuildRunSettings(species, t.Texts));
     std::vector<RunOutcome> outcomes(tasks.size());
     std::atomic<bool> stop{false};
-    batch::RunStudy(
+    core::RunStudy(
         tasks.size(), jobs,
         [&](std::size_t k, std::atomic<bool> &halt) {
             outcomes[k] = RunTask(settings[k], tasks[k], stopRules, threads, inputs, halt);

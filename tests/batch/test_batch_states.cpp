@@ -281,7 +281,7 @@ TEST(Animation, OneFrameAfterSetUpThenEveryKStepsAndTheLast) {
     ASSERT_NE(gif, nullptr);
     ASSERT_EQ(DGifSlurp(gif), GIF_OK);
     EXPECT_EQ(gif->ImageCount, 4);  // steps 0, 5, 10, 12
-    const QImage first = MapPictureOf(ReadStateFile(dir / "s0.txt", CheckSavedSetting).Plot, 0);
+    const QImage first = render::MapPictureOf(ReadStateFile(dir / "s0.txt", CheckSavedSetting).Plot, 0);
     const SavedImage &frame = gif->SavedImages[0];
     int differing = 0;
     for (int y = 0; y < first.height(); ++y) {

@@ -12,7 +12,7 @@
 #include "Conversions.h"
 #include "ResultFile.h"
 #include "SettingsTable.h"
-#include "Warnings.h"
+#include "BatchWarnings.h"
 #include "Validate.h"
 
 using namespace glebix;

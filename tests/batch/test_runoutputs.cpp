@@ -20,7 +20,8 @@
 #include "Simul.h"
 
 using namespace glebix;
-using namespace glebix::batch;
+using namespace glebix::core;
+using namespace glebix::render;
 
 namespace {
 

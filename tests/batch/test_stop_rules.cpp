@@ -14,8 +14,8 @@
 #include "TestFiles.h"
 
 using namespace glebix::testing;
-using glebix::batch::ParseStopRule;
-using glebix::batch::StepRecord;
+using glebix::core::ParseStopRule;
+using glebix::core::StepRecord;
 
 namespace {
 

@@ -13,6 +13,7 @@
 
 using namespace glebix;
 using namespace glebix::batch;
+using namespace glebix::core;
 using glebix::testing::ReadAll;
 using glebix::testing::ScratchDir;
 namespace fs = std::filesystem;

@@ -6,7 +6,7 @@
 #include "StudyTable.h"
 
 using namespace glebix;
-using namespace glebix::batch;
+using namespace glebix::core;
 
 TEST(DesignFile, ReadsTheFormsThatToolsWrite) {
     const ParsedDesign p = ParseDesignText(

@@ -8,7 +8,7 @@
 #include "TestFiles.h"
 
 using namespace glebix;
-using namespace glebix::batch;
+using namespace glebix::core;
 
 namespace {
 

@@ -259,7 +259,7 @@ TEST(GisRasters, FaultsCiteTheRastersLineAndColumn) {
         ReadDistributionText(*read.Bytes, tif, *std::make_unique<TPlot>());
         FAIL() << "a count of 1.5 was taken";
     } catch (const GlebixError &e) {
-        const std::string cited = batch::LocalMessageWithContext(e);
+        const std::string cited = core::LocalMessageWithContext(e);
         const bool french = cited.find(tif + " », ligne 1, colonne 2 ") != std::string::npos;
         EXPECT_TRUE(french || cited.find(tif + "\", line 1, column 2") != std::string::npos) << cited;
     }
@@ -287,13 +287,13 @@ TEST(GisRasters, ASoilValueBeyondTheScaleNamesItsCell) {
         ReadEnvironmentText(*read.Bytes, tif, *std::make_unique<TPlot>(Columns, Rows));
         FAIL() << "a compacted share of 1e300 was taken";
     } catch (const GlebixError &e) {
-        const std::string cited = batch::LocalMessageWithContext(e);
+        const std::string cited = core::LocalMessageWithContext(e);
         const bool french = cited.find(tif + " », ligne 2, colonne 3 ") != std::string::npos &&
                             cited.find("taux de compaction hors d'échelle") != std::string::npos;
         const bool english = cited.find(tif + "\", line 2, column 3") != std::string::npos &&
                              cited.find("compaction share out of scale") != std::string::npos;
         EXPECT_TRUE(french || english) << cited;
-        EXPECT_EQ(batch::RenderIn(batch::Language::English, e.Message()),
+        EXPECT_EQ(core::RenderIn(core::Language::English, e.Message()),
                   "compaction share out of scale: from -10000000000000 to 10000000000000 %");
     }
 }
@@ -341,7 +341,7 @@ TEST(GisOutputs, GeoTiffAndNetcdfCarryTheInputsGeoreference) {
         stack.Record(step, simul.Plot);
     }
     stack.Finish();
-    batch::PutInPlace(dir / "run.nc.part", dir / "run.nc");
+    core::PutInPlace(dir / "run.nc.part", dir / "run.nc");
     GdalDataset nc(GDALDataset::Open(("NETCDF:\"" + dir / "run.nc" + "\":density").c_str(), GDAL_OF_RASTER));
     ASSERT_TRUE(nc);
     ASSERT_EQ(nc->GetRasterCount(), 3);

@@ -10,7 +10,7 @@
 #include "Manifest.h"
 
 using namespace glebix;
-using namespace glebix::batch;
+using namespace glebix::core;
 
 namespace {
 

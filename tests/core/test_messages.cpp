@@ -26,7 +26,7 @@
 #include "SettingsRegistry.h"
 
 using namespace glebix;
-using namespace glebix::batch;
+using namespace glebix::core;
 
 namespace {
 

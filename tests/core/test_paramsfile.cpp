@@ -5,7 +5,7 @@
 #include "SettingsTable.h"
 
 using namespace glebix;
-using namespace glebix::batch;
+using namespace glebix::core;
 
 TEST(ParamsFile, AppliesLinesInOrderSkippingBlanksAndComments) {
     TSettings s;

@@ -4,7 +4,7 @@
 #include "PointSelection.h"
 #include "StudyPlan.h"
 
-using namespace glebix::batch;
+using namespace glebix::core;
 
 namespace {
 

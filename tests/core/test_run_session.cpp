@@ -19,7 +19,7 @@
 #include "StepTrace.h"
 #include "TestFiles.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 namespace {
 
 using glebix::testing::ScratchDir;
@@ -212,4 +212,4 @@ TEST(RunSession, StagedResultFileIsTheWholeFileWrittenInBlocks) {
 }
 
 }  // namespace
-}  // namespace glebix::batch
+}  // namespace glebix::core

@@ -8,7 +8,7 @@
 #include "SoilMaps.h"
 
 using namespace glebix;
-using namespace glebix::batch;
+using namespace glebix::core;
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "TestFiles.h"
 
 using namespace glebix;
-using namespace glebix::batch;
+using namespace glebix::core;
 using glebix::testing::ReadAll;
 using glebix::testing::ScratchDir;
 using glebix::testing::WriteAll;

@@ -13,7 +13,7 @@
 #include "StudyRunner.h"
 #include "Threads.h"
 
-namespace glebix::batch {
+namespace glebix::core {
 namespace {
 
 struct Tally {
@@ -90,4 +90,4 @@ TEST(StudyRunner, ProcessorsAreSharedBetweenTheRunsAtOnce) {
 }
 
 }  // namespace
-}  // namespace glebix::batch
+}  // namespace glebix::core

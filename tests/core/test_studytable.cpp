@@ -12,7 +12,7 @@
 #include "StudyTable.h"
 
 using namespace glebix;
-using namespace glebix::batch;
+using namespace glebix::core;
 
 TEST(StudyTable, HeaderAndPrefixQuoteWhatCsvNeeds) {
     EXPECT_EQ(StudyTableHeader({}), "point,replicate,seed," + StepColumns() + "\n");

@@ -8,7 +8,7 @@
 
 #include "CalibrationFigure.h"
 
-using namespace glebix::batch;
+using namespace glebix::render;
 
 namespace {
 

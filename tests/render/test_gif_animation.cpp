@@ -16,9 +16,10 @@
 #include "TestFiles.h"
 #include "BatchWarnings.h"
 
-namespace glebix::batch {
+namespace glebix::render {
 namespace {
 
+using namespace glebix::batch;
 using glebix::testing::ReadAll;
 using glebix::testing::ScratchDir;
 using glebix::testing::WriteAll;
@@ -167,4 +168,4 @@ TEST(StepField, ShowsTheStepInThePlotWindowsField) {
 }
 
 }  // namespace
-}  // namespace glebix::batch
+}  // namespace glebix::render

@@ -9,7 +9,7 @@
 #include "IndicesFigure.h"
 #include "PixelFont.h"
 
-using namespace glebix::batch;
+using namespace glebix::render;
 
 namespace {
 

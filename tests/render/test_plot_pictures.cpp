@@ -15,7 +15,7 @@
 #include "SlideMap.h"
 #include "TestFiles.h"
 
-namespace glebix::batch {
+namespace glebix::render {
 namespace {
 
 using glebix::testing::ScratchDir;
@@ -191,4 +191,4 @@ TEST(PlotPictures, AMapStyleTooLargeForAPictureIsRefusedByItsOption) {
 }
 
 }  // namespace
-}  // namespace glebix::batch
+}  // namespace glebix::render

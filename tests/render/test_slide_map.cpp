@@ -18,9 +18,10 @@
 #include "SlideMap.h"
 #include "TestFiles.h"
 
-namespace glebix::batch {
+namespace glebix::render {
 namespace {
 
+using namespace glebix::batch;
 using glebix::testing::ReadAll;
 using glebix::testing::ScratchDir;
 
@@ -241,4 +242,4 @@ TEST(RunAnimation, FramesAtTheStartEveryKStepsAndTheLast) {
 }
 
 }  // namespace
-}  // namespace glebix::batch
+}  // namespace glebix::render

@@ -26,7 +26,7 @@ class TestProgram : public QObject {
 private slots:
     void waysOut_data() {
         const QString result = QString::fromStdString(ResultFileName());
-        const QString manifest = QString::fromStdString(batch::ManifestPathBeside(ResultFileName()));
+        const QString manifest = QString::fromStdString(core::ManifestPathBeside(ResultFileName()));
         QTest::addColumn<QString>("way");
         QTest::addColumn<QString>("said");
         QTest::addColumn<QStringList>("files");
@@ -74,7 +74,7 @@ private:
         ScratchDir again;
         const int status = QProcess::execute(
             QStringLiteral(GLEBIX_BATCH_PROGRAM),
-            {QStringLiteral("--repeat"), QString::fromStdString(batch::ManifestPathBeside(result)),
+            {QStringLiteral("--repeat"), QString::fromStdString(core::ManifestPathBeside(result)),
              QStringLiteral("--out"), QString::fromStdString(again.Path()), QStringLiteral("--quiet")});
         QCOMPARE(status, 0);
         QVERIFY(ReadAll(again / ResultFileName()) == ReadAll(result));

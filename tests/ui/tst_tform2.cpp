@@ -261,8 +261,8 @@ private slots:
         simul->Plot.Density[4][5] = 0;  // the run goes on while the dialogs are open
         form.DrawDensityMap();
         QVERIFY(AcceptExportDialog(form, dir.path()));
-        QCOMPARE(ReadAll(dir.filePath("density.asc").toStdString()), batch::DensityAsc(chosen));
-        QCOMPARE(ReadAll(dir.filePath("compacted.asc").toStdString()), batch::CompactedAsc(chosen));
+        QCOMPARE(ReadAll(dir.filePath("density.asc").toStdString()), core::DensityAsc(chosen));
+        QCOMPARE(ReadAll(dir.filePath("compacted.asc").toStdString()), core::CompactedAsc(chosen));
         const QString png = dir.filePath(QStringLiteral("carte.png"));
         QVERIFY(AcceptExportDialog(form, png));
         const QImage saved(png);

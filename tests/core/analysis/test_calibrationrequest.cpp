@@ -72,7 +72,7 @@ CalibrationRequest FaultingRequest(const ScratchDir &dir, const std::string &met
     options.Seed = 3;
     options.Jobs = 2;
     options.Steps = 12;
-    for (const char *side : {"PlotWidth", "PlotHeight"}) glebix::batch::ApplySetting(side, "10", options.Settings);
+    for (const char *side : {"PlotWidth", "PlotHeight"}) glebix::core::ApplySetting(side, "10", options.Settings);
     return std::get<CalibrationRequest>(CalibrationRequestOf(options));
 }
 

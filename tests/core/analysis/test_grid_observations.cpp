@@ -20,20 +20,20 @@ constexpr int Width = 7, Height = 5;  // not square: rows and columns cannot be 
 
 TEST(GridObservations, ARunsWrittenGridsReadBackAsTheCellsItsObserverKept) {
     glebix::testing::ScratchDir dir;
-    batch::RunStart start;
+    core::RunStart start;
     for (const auto &[name, text] : {std::pair{"PlotWidth", "7"}, {"PlotHeight", "5"}, {"DistInitMode", "1"}})
-        ASSERT_FALSE(batch::ApplySetting(name, text, start.Settings)) << name;
+        ASSERT_FALSE(core::ApplySetting(name, text, start.Settings)) << name;
     start.Seed = 11u;
     start.StepCount = Steps;
-    batch::RunSession session(start);
+    core::RunSession session(start);
     GridObservation density{"", GridField::Density, Steps, "", {}}, compacted = density;
     compacted.Field = GridField::Compacted;
     GridCapture capture({density, compacted});
     session.Observe(capture);
     session.SetUp();
     session.Run(Steps);
-    const std::string densityFile = dir.File("d.asc", batch::DensityAsc(session.Plot()));
-    const std::string compactedFile = dir.File("c.asc", batch::CompactedAsc(session.Plot()));
+    const std::string densityFile = dir.File("d.asc", core::DensityAsc(session.Plot()));
+    const std::string compactedFile = dir.File("c.asc", core::CompactedAsc(session.Plot()));
     const GridObservations read = ReadGridObservations(
         {std::to_string(Steps) + ":" + densityFile, "compacted@" + std::to_string(Steps) + ":" + compactedFile}, Steps,
         Width, Height);

@@ -7,7 +7,7 @@
 #include "StudyTable.h"
 
 using namespace glebix::analysis;
-using glebix::batch::StepRecord;
+using glebix::core::StepRecord;
 
 namespace {
 

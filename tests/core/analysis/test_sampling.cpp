@@ -118,7 +118,7 @@ TEST(Sampling, DesignFileReadsBackWithWholeValues) {
         "name,low,high,scale\nSurvival,0.2,0.6,linear\nDistMean,1,9,linear\nDispersalSigma,0.5,8,log\n", "f.csv");
     ASSERT_TRUE(factors.Problems.empty());
     const std::string text = DesignText(factors.Factors, Sample(Method::Lhs, 30, 3, 2));
-    const glebix::batch::ParsedDesign design = glebix::batch::ParseDesignText(text, "design.csv");
+    const glebix::core::ParsedDesign design = glebix::core::ParseDesignText(text, "design.csv");
     ASSERT_TRUE(design.Problems.empty()) << design.Problems.front();
     ASSERT_EQ(design.Result.PointCount(), 30u);
     EXPECT_EQ(design.Result.Columns, (std::vector<std::string>{"Survival", "DistMean", "DispersalSigma"}));
