@@ -31,6 +31,8 @@
 
 namespace glebix::batch {
 
+using namespace glebix::invocation;
+
 // The core's names are this layer's words.
 using namespace glebix::core;
 

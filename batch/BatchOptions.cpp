@@ -21,6 +21,8 @@
 
 namespace glebix::batch {
 
+using namespace glebix::invocation;
+
 namespace {
 
 std::string UnknownOptionMessage(const std::string &option) {

@@ -31,6 +31,8 @@
 
 namespace glebix::batch {
 
+using namespace glebix::invocation;
+
 std::atomic<int> &StopSignal() {
     static std::atomic<int> signal{0};
     return signal;

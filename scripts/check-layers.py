@@ -16,8 +16,8 @@ import os
 import re
 import sys
 
-# From the bottom: the model, the core's rooms, the core, what stands on it, the front
-# ends, and the programs and checks that link them.
+# From the bottom: the model, the core's rooms, the core, what stands on it, the command
+# line's own planning, the front ends, and the programs and checks that link them.
 LAYERS = [
     ["engine"],
     ["core/calibration"],
@@ -28,6 +28,7 @@ LAYERS = [
     ["core"],
     ["core/analysis"],
     ["render"],
+    ["invocation"],
     ["batch", "ui", "python/src", "r/glebix/src"],
     ["app", "bench", "fuzz"],
 ]

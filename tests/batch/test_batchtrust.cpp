@@ -30,6 +30,7 @@
 
 using namespace glebix;
 using namespace glebix::batch;
+using namespace glebix::invocation;
 using glebix::testing::ReadAll;
 using glebix::testing::ScratchDir;
 namespace fs = std::filesystem;

@@ -12,6 +12,7 @@
 
 using namespace glebix;
 using namespace glebix::batch;
+using namespace glebix::invocation;
 using glebix::testing::ReadAll;
 using glebix::testing::ScratchDir;
 using glebix::testing::WriteAll;

@@ -6,7 +6,10 @@
 
 #include "StudyOptions.h"
 
-namespace glebix::core {
+namespace glebix::invocation {
+
+// The core's names are this layer's words.
+using namespace glebix::core;
 
 // Whether `name` is one of the folders the study layout makes ("run-004", "point-012").
 bool IsStudyFolderName(const std::string &name);
@@ -19,4 +22,4 @@ bool IsStudyFolderName(const std::string &name);
 // only the earlier runs within this invocation's points go.
 void RemoveEarlierStudy(const BatchOptions &options);
 
-}  // namespace glebix::core
+}  // namespace glebix::invocation

@@ -7,7 +7,10 @@
 
 #include "StudyOptions.h"
 
-namespace glebix::core {
+namespace glebix::invocation {
+
+// The core's names are this layer's words.
+using namespace glebix::core;
 
 // Reads the manifest at `path` into `options`: the settings as the run used them, the
 // run's own seed, and its species and parameter files (listed again in the new
@@ -19,4 +22,4 @@ namespace glebix::core {
 // problems, one line each; when there are any, nothing must be run.
 std::vector<std::string> LoadRepeat(const std::string &path, BatchOptions &options);
 
-}  // namespace glebix::core
+}  // namespace glebix::invocation

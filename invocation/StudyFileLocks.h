@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace glebix::core {
+namespace glebix::invocation {
 
 class StudyFileLocks {
 public:
@@ -30,4 +30,4 @@ private:
     std::vector<Held> held_;
 };
 
-}  // namespace glebix::core
+}  // namespace glebix::invocation

@@ -14,7 +14,7 @@
 #include "SettingsTable.h"
 #include "StateFile.h"
 
-namespace glebix::core {
+namespace glebix::invocation {
 
 using Json = nlohmann::json;
 
@@ -131,4 +131,4 @@ std::vector<std::string> LoadRepeat(const std::string &path, BatchOptions &optio
     return problems;
 }
 
-}  // namespace glebix::core
+}  // namespace glebix::invocation

@@ -11,7 +11,10 @@
 #include "Messages.h"
 #include "OutputPlaces.h"
 
-namespace glebix::core {
+namespace glebix::invocation {
+
+// The core's names are this layer's words.
+using namespace glebix::core;
 
 namespace {
 
@@ -67,4 +70,4 @@ std::string StudyFileLocks::Acquire(const std::vector<std::string> &files) {
     return {};
 }
 
-}  // namespace glebix::core
+}  // namespace glebix::invocation

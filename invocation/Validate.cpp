@@ -21,7 +21,7 @@
 #include "RunPlan.h"
 #include "Simul.h"
 
-namespace glebix::core {
+namespace glebix::invocation {
 
 namespace {
 
@@ -206,4 +206,4 @@ std::vector<std::string> ValidateRun(const BatchOptions &options) {
     return problems;
 }
 
-}  // namespace glebix::core
+}  // namespace glebix::invocation

@@ -10,7 +10,7 @@
 
 #include "StateFile.h"
 
-namespace glebix::core {
+namespace glebix::invocation {
 
 struct StatePlan {
     std::string SavePath;        // --save-state; empty: none
@@ -48,4 +48,4 @@ private:
     CellGrid<std::int32_t> keptDensity_{0, 0};
 };
 
-}  // namespace glebix::core
+}  // namespace glebix::invocation

@@ -8,7 +8,7 @@
 
 #include "Settings.h"
 
-namespace glebix::core {
+namespace glebix::invocation {
 
 // Applies every acceptable line of `text` to `settings`, in order, and returns one
 // problem per refused line, each "<source>:<line>: <what>". Blanks around the name
@@ -20,4 +20,4 @@ std::vector<std::string> ParseParamsText(std::string_view text, std::string_view
 // file that cannot be read gives a single problem naming it.
 std::vector<std::string> ReadParamsFile(const std::string &path, TSettings &settings);
 
-}  // namespace glebix::core
+}  // namespace glebix::invocation

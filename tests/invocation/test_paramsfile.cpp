@@ -5,7 +5,7 @@
 #include "SettingsTable.h"
 
 using namespace glebix;
-using namespace glebix::core;
+using namespace glebix::invocation;
 
 TEST(ParamsFile, AppliesLinesInOrderSkippingBlanksAndComments) {
     TSettings s;

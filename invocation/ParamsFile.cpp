@@ -5,7 +5,10 @@
 #include "Messages.h"
 #include "SettingsTable.h"
 
-namespace glebix::core {
+namespace glebix::invocation {
+
+// The core's names are this layer's words.
+using namespace glebix::core;
 
 namespace {
 
@@ -52,4 +55,4 @@ std::vector<std::string> ReadParamsFile(const std::string &path, TSettings &sett
     return ParseParamsText(text, path, settings);
 }
 
-}  // namespace glebix::core
+}  // namespace glebix::invocation

@@ -8,10 +8,13 @@
 
 #include "StudyOptions.h"
 
-namespace glebix::core {
+namespace glebix::invocation {
+
+// The core's names are this layer's words.
+using namespace glebix::core;
 
 // One line per distinct problem, labelled with its point when a design has several;
 // nothing for a resumed run, whose plot is the saved one.
 std::vector<std::string> PlotShapeProblems(const BatchOptions &options);
 
-}  // namespace glebix::core
+}  // namespace glebix::invocation

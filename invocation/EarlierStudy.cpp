@@ -12,7 +12,7 @@
 #include "RunPlan.h"
 #include "StudyPlan.h"
 
-namespace glebix::core {
+namespace glebix::invocation {
 
 namespace fs = std::filesystem;
 
@@ -87,4 +87,4 @@ void RemoveEarlierStudy(const BatchOptions &options) {
     }
 }
 
-}  // namespace glebix::core
+}  // namespace glebix::invocation

@@ -6,7 +6,10 @@
 
 #include "StudyOptions.h"
 
-namespace glebix::core {
+namespace glebix::invocation {
+
+// The core's names are this layer's words.
+using namespace glebix::core;
 
 // Every problem that would stop or spoil a run, one line each, without writing
 // anything: the initial files are read in full, the species values taken, the set-up
@@ -14,4 +17,4 @@ namespace glebix::core {
 // checked (CheckOutputPlaces).
 std::vector<std::string> ValidateRun(const BatchOptions &options);
 
-}  // namespace glebix::core
+}  // namespace glebix::invocation

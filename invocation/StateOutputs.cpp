@@ -2,7 +2,7 @@
 
 #include "Events.h"
 
-namespace glebix::core {
+namespace glebix::invocation {
 
 StateOutputs::StateOutputs(const StatePlan &plan, std::uint32_t masterSeed, std::uint32_t runSeed,
                            std::int32_t stepCount)
@@ -43,4 +43,4 @@ std::optional<StateSource> StateOutputs::AfterFailure(const Simul &simul, std::i
     return state;
 }
 
-}  // namespace glebix::core
+}  // namespace glebix::invocation

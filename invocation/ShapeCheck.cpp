@@ -10,7 +10,7 @@
 #include "RunPlan.h"
 #include "Simul.h"
 
-namespace glebix::core {
+namespace glebix::invocation {
 
 namespace {
 
@@ -53,4 +53,4 @@ std::vector<std::string> PlotShapeProblems(const BatchOptions &options) {
     return problems;
 }
 
-}  // namespace glebix::core
+}  // namespace glebix::invocation
