@@ -67,4 +67,6 @@ int DispersalThreadsPerRun(int asked, int runsAtOnce) {
     return std::max(1, AvailableProcessors() / std::max(1, runsAtOnce));
 }
 
+int TaskThreadsPerRun(int asked) { return asked > 0 ? asked : 1; }
+
 }  // namespace glebix::core

@@ -31,4 +31,9 @@ int RunsAtOnce(int asked, std::size_t runs);
 // processors shared between the runs at once, at least 1.
 int DispersalThreadsPerRun(int asked, int runsAtOnce);
 
+// Threads of the dispersal pass of a run handed to a distributed engine as a task of
+// its own (a Dask task, a future): `asked` when given (above 0), else 1, the worker's
+// processors being shared by the tasks its scheduler places there.
+int TaskThreadsPerRun(int asked);
+
 }  // namespace glebix::core

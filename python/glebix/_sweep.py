@@ -221,8 +221,8 @@ def _study(points, columns, replicates, seed, steps, jobs, client, independent_s
     bar = progress_bar(len(tasks), progress)
     try:
         if client is not None:
-            results, failures = _run_on_dask(client, tasks, (species, 1 if threads is None else threads, rules), inputs,
-                                             bar)
+            results, failures = _run_on_dask(client, tasks, (species, _core.task_threads_per_run(threads or 0), rules),
+                                             inputs, bar)
         else:
             jobs = _core.runs_at_once(jobs, len(tasks))
             per_run = _core.dispersal_threads_per_run(threads or 0, jobs)

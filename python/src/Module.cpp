@@ -468,6 +468,7 @@ PYBIND11_MODULE(_core, m) {
         py::arg("points"), py::arg("replicates"), py::arg("master"), py::arg("independent"));
     m.def("runs_at_once", &core::RunsAtOnce, py::arg("asked"), py::arg("runs"));
     m.def("dispersal_threads_per_run", &core::DispersalThreadsPerRun, py::arg("asked"), py::arg("runs_at_once"));
+    m.def("task_threads_per_run", &core::TaskThreadsPerRun, py::arg("asked"));
     m.def("run_study", &RunStudy, py::arg("tasks"), py::arg("species"), py::arg("stop_when"), py::arg("jobs"),
           py::arg("threads"), py::arg("inputs"), py::arg("report"));
     m.attr("STOPPED_BY_COLUMN") = core::StoppedByColumn;

@@ -67,12 +67,12 @@ describe_value <- function(x) {
 gx_format <- function(x) .Call(gx_format_reals, x)
 
 # The model's extensions given by argument, added to the settings of `...` (`dots`)
-# under their settings' names: `habitat` (HabitatFilePath), `maps` (the soil map of
-# each setting that names it, as the core maps those names) and `events`
-# (EventsFilePath). A setting given both ways is refused.
+# under their settings' names, as the core names them: `habitat`, `maps` (the soil map
+# of each setting that names it) and `events`. A setting given both ways is refused.
 extension_settings <- function(dots, habitat, maps, events, call) {
+  named <- .Call(gx_extension_settings)
   given <- list()
-  if (!is.null(habitat)) given$HabitatFilePath <- path_argument(habitat, "habitat", call)
+  if (!is.null(habitat)) given[[named[["habitat"]]]] <- path_argument(habitat, "habitat", call)
   if (!is.null(maps)) {
     if (!(is.character(maps) || is.list(maps)) || !length(maps) || is.null(names(maps)) ||
         anyNA(names(maps)) || !all(nzchar(names(maps))) || anyDuplicated(names(maps))) {
@@ -83,22 +83,20 @@ extension_settings <- function(dots, habitat, maps, events, call) {
       given[[settings[k]]] <- path_argument(maps[[k]], paste0("maps$", names(maps)[k]), call)
     }
   }
-  if (!is.null(events)) given$EventsFilePath <- path_argument(events, "events", call)
-  argument <- c(HabitatFilePath = "habitat", EventsFilePath = "events")
+  if (!is.null(events)) given[[named[["events"]]]] <- path_argument(events, "events", call)
   for (name in intersect(names(given), names(dots))) {
-    shown <- if (name %in% names(argument)) argument[[name]] else "maps"
+    shown <- if (name %in% named) names(named)[match(name, named)] else "maps"
     gx_stop(gx_message("r.extension_twice", shown, name), setting = name, call = call)
   }
   c(dots, given)
 }
 
-# A deflate level of the NetCDF grids: a whole number from 0 (not compressed) to the
-# writer's bound, refused with the batch tool's message; NULL for the writer's default.
+# A deflate level of the NetCDF grids, read by the core as the batch tool reads
+# --netcdf-deflate: a single number, in its shortest form; NULL for the writer's default.
 deflate_argument <- function(x, call = sys.call(-1)) {
-  bound <- .Call(gx_deflate_bound, describe_value(x), "deflate")
-  if (is.null(x)) return(as.integer(bound$default))
-  if (!is_whole_number(x, 0, bound$max)) {
-    gx_stop(bound$message, setting = "deflate", token = describe_value(x), call = call)
-  }
-  as.integer(x)
+  shown <- describe_value(x)
+  text <- if (is.null(x)) NULL else if (is.numeric(x) && length(x) == 1 && !is.na(x)) shown else NA_character_
+  level <- .Call(gx_deflate_level, text, shown, "deflate")
+  if (nzchar(level$message)) gx_stop(level$message, setting = "deflate", token = shown, call = call)
+  as.integer(level$level)
 }

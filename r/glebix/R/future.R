@@ -11,10 +11,10 @@ use_future <- function() {
 
 # The columns of every run of the points `selected`, `replicates` each, one future per
 # run: `run_many(point, replicate)` gives a run's columns with the seed the whole study
-# gives it. Bound in order of point, then replicate, as one local call returns them.
+# gives it. Bound in the core's order of a study's runs, as one local call returns them.
 run_on_future <- function(run_many, selected, replicates) {
-  runs <- expand.grid(replicate = seq_len(replicates), point = selected)
-  parts <- future.apply::future_lapply(seq_len(nrow(runs)), function(k) {
+  runs <- .Call(gx_study_runs, as.integer(selected), as.integer(replicates))
+  parts <- future.apply::future_lapply(seq_along(runs$point), function(k) {
     run_many(runs$point[k], runs$replicate[k])
   }, future.seed = FALSE)
   columns <- lapply(seq_along(parts[[1]]), function(k) {

@@ -100,16 +100,11 @@ run_points <- function(design, selected, replicates, seed, steps, cores, indepen
     setting_matrix(design, function(row) gx_message("r.design_row", row), call)
   }
   on_future <- use_future()
-  # Each run's dispersal threads: those asked for, one on the workers of a future plan
-  # (every run is a task there), else 0, for the core's rule to share the processors
-  # between the runs at once.
-  threads <- if (!is.null(threads)) {
-    threads_argument(threads, call)
-  } else if (on_future) {
-    1L
-  } else {
-    0L
-  }
+  # Each run's dispersal threads: those asked for, else 0, for the core's rule to share
+  # the processors between the runs at once; on a future plan every run is a task, and
+  # the core's rule for a task decides.
+  threads <- if (is.null(threads)) 0L else threads_argument(threads, call)
+  if (on_future) threads <- .Call(gx_task_threads, threads)
   gx_warn(gx_call(gx_run_warnings, species, settings$names, settings$values,
                   colnames(texts) %||% character(), texts, selected, call = call), call)
   # The runs as they end, to progressr when it is installed: shown within

@@ -15,10 +15,10 @@ Rcpp::CharacterVector Utf8Vector(const std::vector<std::string> &texts) {
 Rcpp::List Failure(const GlebixError &error) {
     const ErrorContext &c = error.Context();
     Rcpp::List failure = Rcpp::List::create(
-        Rcpp::Named("message") = Utf8(batch::LocalMessage(error.Message())), Rcpp::Named("setting") = Utf8(c.Setting),
+        Rcpp::Named("message") = Utf8(core::LocalMessage(error.Message())), Rcpp::Named("setting") = Utf8(c.Setting),
         Rcpp::Named("path") = Utf8(c.Path), Rcpp::Named("line") = static_cast<double>(c.Line),
         Rcpp::Named("column") = static_cast<double>(c.Column), Rcpp::Named("token") = Utf8(c.Token),
-        Rcpp::Named("where") = Utf8(batch::LocalDescribeContext(c)));
+        Rcpp::Named("where") = Utf8(core::LocalDescribeContext(c)));
     failure.attr("class") = "glebix_failure";
     return failure;
 }

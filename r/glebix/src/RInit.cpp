@@ -21,12 +21,15 @@ SEXP gx_check_stop_rules(SEXP);
 SEXP gx_setting_values(SEXP);
 SEXP gx_run_many(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
 SEXP gx_replicate_seed(SEXP, SEXP);
+SEXP gx_study_runs(SEXP, SEXP);
+SEXP gx_task_threads(SEXP);
 SEXP gx_write_asc(SEXP, SEXP);
 SEXP gx_write_tif(SEXP, SEXP);
 SEXP gx_write_netcdf(SEXP, SEXP);
 SEXP gx_record(SEXP, SEXP, SEXP, SEXP);
-SEXP gx_deflate_bound(SEXP, SEXP);
+SEXP gx_deflate_level(SEXP, SEXP, SEXP);
 SEXP gx_map_settings(SEXP);
+SEXP gx_extension_settings();
 SEXP gx_georeference(SEXP);
 SEXP gx_threads_bound(SEXP, SEXP);
 SEXP gx_run_warnings(SEXP, SEXP, SEXP, SEXP, SEXP, SEXP);
@@ -62,12 +65,15 @@ static const R_CallMethodDef CallEntries[] = {
     {"gx_setting_values", (DL_FUNC)&gx_setting_values, 1},
     {"gx_run_many", (DL_FUNC)&gx_run_many, 17},
     {"gx_replicate_seed", (DL_FUNC)&gx_replicate_seed, 2},
+    {"gx_study_runs", (DL_FUNC)&gx_study_runs, 2},
+    {"gx_task_threads", (DL_FUNC)&gx_task_threads, 1},
     {"gx_write_asc", (DL_FUNC)&gx_write_asc, 2},
     {"gx_write_tif", (DL_FUNC)&gx_write_tif, 2},
     {"gx_write_netcdf", (DL_FUNC)&gx_write_netcdf, 2},
     {"gx_record", (DL_FUNC)&gx_record, 4},
-    {"gx_deflate_bound", (DL_FUNC)&gx_deflate_bound, 2},
+    {"gx_deflate_level", (DL_FUNC)&gx_deflate_level, 3},
     {"gx_map_settings", (DL_FUNC)&gx_map_settings, 1},
+    {"gx_extension_settings", (DL_FUNC)&gx_extension_settings, 0},
     {"gx_georeference", (DL_FUNC)&gx_georeference, 1},
     {"gx_threads_bound", (DL_FUNC)&gx_threads_bound, 2},
     {"gx_run_warnings", (DL_FUNC)&gx_run_warnings, 6},

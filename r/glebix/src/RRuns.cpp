@@ -52,22 +52,22 @@ void CheckPoint(const TSettings &settings, int point) {
     try {
         scratch->InitialisePlot();
         scratch->TakeSpeciesParameters();
-        const std::vector<std::string> problems = batch::RunScheduleProblems(settings, scratch->GivenInputs, false);
+        const std::vector<std::string> problems = core::RunScheduleProblems(settings, scratch->GivenInputs, false);
         if (!problems.empty()) throw GlebixError(problems.front());
     } catch (GlebixError &e) {
         if (point == 0) throw;
         throw GlebixError(
-            batch::Labelled(batch::Message("run.point", {std::to_string(point)}), batch::LocalMessage(e.Message())),
+            core::Labelled(core::Message("run.point", {std::to_string(point)}), core::LocalMessage(e.Message())),
             e.Context());
     }
 }
 
 // One run, ended early where one of `rules` holds, as the batch tool's.
 void RunOne(const TSettings &settings, const RunJob &job, int steps, int threads,
-            const std::vector<batch::StopRule> &rules, const std::atomic<bool> &cancel, RunResult &result) {
-    batch::StepTrace trace;
+            const std::vector<core::StopRule> &rules, const std::atomic<bool> &cancel, RunResult &result) {
+    core::StepTrace trace;
     try {
-        batch::RunSession run(batch::RunStart{settings, job.Seed, job.Seed, steps, threads, nullptr});
+        core::RunSession run(core::RunStart{settings, job.Seed, job.Seed, steps, threads, nullptr});
         run.Observe(trace);
         run.StopWhen(rules);
         run.SetUp();
@@ -99,10 +99,10 @@ void ReportFinished(SEXP report, std::size_t count) {
 // reports the runs ended and watches for an interrupt or a time limit, after which the
 // runs stop at their next step and R's condition goes on once every thread has ended.
 void RunAll(const std::vector<TSettings> &points, const std::vector<RunJob> &jobs, int steps, int cores, int threads,
-            const std::vector<batch::StopRule> &rules, SEXP report, std::vector<RunResult> &results) {
+            const std::vector<core::StopRule> &rules, SEXP report, std::vector<RunResult> &results) {
     std::atomic<bool> stop{false};
     std::size_t reported = 0;
-    batch::RunStudy(
+    core::RunStudy(
         jobs.size(), cores,
         [&](std::size_t k, std::atomic<bool> &halt) {
             if (!halt.load()) RunOne(points[jobs[k].Point - 1], jobs[k], steps, threads, rules, halt, results[k]);
@@ -119,11 +119,11 @@ void RunAll(const std::vector<TSettings> &points, const std::vector<RunJob> &job
 // --table-metric): the rows of some steps, and the run's metrics as columns; with
 // stopping rules, the column of the rule that stopped each run.
 struct TableChoice {
-    batch::TableSteps Steps;
+    core::TableSteps Steps;
     std::vector<std::string> Metrics;
     int StepCount = 0;
     bool StopColumn = false;
-    batch::CountColumns Counts;
+    core::CountColumns Counts;
 };
 
 // The rows of one run that the table keeps; the metrics of the whole run are added to
@@ -135,7 +135,7 @@ std::vector<TraceValues> KeptRows(std::vector<TraceValues> &rows, const RunResul
     analysis::RunMetricsRecorder recorder(choice.Metrics);
     for (std::size_t k = 0; k < rows.size(); ++k) {
         recorder.Add(rows[k].Step, rows[k].Record);
-        if (k + 1 == rows.size() || batch::KeepsStep(choice.Steps, rows[k].Step, choice.StepCount))
+        if (k + 1 == rows.size() || core::KeepsStep(choice.Steps, rows[k].Step, choice.StepCount))
             kept.push_back(rows[k]);
     }
     const bool completed =
@@ -171,7 +171,7 @@ Rcpp::List Columns(const std::vector<RunJob> &jobs, std::vector<RunResult> &resu
     AppendTraceColumns(rows, out, names, choice.Counts);
     if (choice.StopColumn) {
         out.push_back(Utf8Vector(stoppedBy));
-        names.push_back(batch::StoppedByColumn);
+        names.push_back(core::StoppedByColumn);
     }
     for (std::size_t m = 0; m < metrics.size(); ++m) {
         Rcpp::NumericVector values = Rcpp::wrap(metrics[m]);
@@ -191,15 +191,15 @@ TableChoice TableChoiceOf(SEXP every, SEXP metrics, int stepCount, bool stopColu
     choice.StopColumn = stopColumn;
     const std::string everyText = Text(every);
     if (!everyText.empty()) {
-        const auto steps = batch::ParseTableSteps(everyText);
-        if (!steps) throw GlebixError(batch::Message("option.bad_table_every", {"table_every", everyText}));
+        const auto steps = core::ParseTableSteps(everyText);
+        if (!steps) throw GlebixError(core::Message("option.bad_table_every", {"table_every", everyText}));
         choice.Steps = *steps;
     }
     for (const std::string &name : Rcpp::as<std::vector<std::string>>(metrics)) {
         if (!analysis::IsRecordedMetric(name))
-            throw GlebixError(batch::Message("option.bad_table_metric", {"table_metrics", name}));
+            throw GlebixError(core::Message("option.bad_table_metric", {"table_metrics", name}));
         if (std::find(choice.Metrics.begin(), choice.Metrics.end(), name) != choice.Metrics.end())
-            throw GlebixError(batch::Message("option.table_metric_twice", {"table_metrics", name}));
+            throw GlebixError(core::Message("option.table_metric_twice", {"table_metrics", name}));
         choice.Metrics.push_back(name);
     }
     return choice;
@@ -231,7 +231,7 @@ std::vector<RunJob> PlanJobs(const std::vector<int> &selected, int replicates, c
         for (int r = 1; r <= replicates; ++r) numbers.push_back(r);
     std::vector<RunJob> jobs;
     for (int p : selected)
-        for (int r : numbers) jobs.push_back({p, r, batch::StudySeed(master, p, r, replicates, independent)});
+        for (int r : numbers) jobs.push_back({p, r, core::StudySeed(master, p, r, replicates, independent)});
     return jobs;
 }
 
@@ -243,7 +243,7 @@ Rcpp::CharacterMatrix UsedTexts(const std::vector<TSettings> &points, SEXP names
     for (int c = 0; c < designNames.size(); ++c) {
         const std::string name = Rcpp::as<std::string>(designNames[c]);
         for (std::size_t p = 0; p < points.size(); ++p)
-            used(static_cast<int>(p), c) = Utf8(batch::SettingText(name, points[p]));
+            used(static_cast<int>(p), c) = Utf8(core::SettingText(name, points[p]));
     }
     return used;
 }
@@ -280,8 +280,8 @@ extern "C" SEXP gx_run_many(SEXP species, SEXP names, SEXP values, SEXP pointNam
                             SEXP threads, SEXP report, SEXP tableEvery, SEXP tableMetrics, SEXP stopWhen) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
-        const std::vector<batch::StopRule> rules =
-            batch::StopRulesOf(Rcpp::as<std::vector<std::string>>(stopWhen), "stop_when");
+        const std::vector<core::StopRule> rules =
+            core::StopRulesOf(Rcpp::as<std::vector<std::string>>(stopWhen), "stop_when");
         TableChoice choice = TableChoiceOf(tableEvery, tableMetrics, Rcpp::as<int>(steps), !rules.empty());
         const TSettings base = BuildSettings(Text(species), Rcpp::as<std::vector<std::string>>(names),
                                              Rcpp::as<std::vector<std::string>>(values));
@@ -296,11 +296,11 @@ extern "C" SEXP gx_run_many(SEXP species, SEXP names, SEXP values, SEXP pointNam
             PlanJobs(chosen, Rcpp::as<int>(replicates), Rcpp::as<std::vector<int>>(only),
                      static_cast<std::uint32_t>(Rcpp::as<double>(master)), Rcpp::as<bool>(independent));
         std::vector<RunResult> results(jobs.size());
-        const int runsAtOnce = batch::RunsAtOnce(Rcpp::as<int>(cores), jobs.size());
-        RunAll(points, jobs, stepCount, runsAtOnce, batch::DispersalThreadsPerRun(Rcpp::as<int>(threads), runsAtOnce),
+        const int runsAtOnce = core::RunsAtOnce(Rcpp::as<int>(cores), jobs.size());
+        RunAll(points, jobs, stepCount, runsAtOnce, core::DispersalThreadsPerRun(Rcpp::as<int>(threads), runsAtOnce),
                rules, report, results);
 
-        choice.Counts = batch::TableCounts(base, Rcpp::as<std::vector<std::string>>(pointNames));
+        choice.Counts = core::TableCounts(base, Rcpp::as<std::vector<std::string>>(pointNames));
         Rcpp::List out = Columns(jobs, results, choice);
         out.attr("failures") = Failures(jobs, results);
         out.attr("used") = UsedTexts(points, pointNames);
@@ -313,7 +313,31 @@ extern "C" SEXP gx_run_many(SEXP species, SEXP names, SEXP values, SEXP pointNam
 extern "C" SEXP gx_replicate_seed(SEXP master, SEXP run) {
     BEGIN_RCPP
     return Rcpp::wrap(static_cast<double>(
-        batch::ReplicateSeed(static_cast<std::uint32_t>(Rcpp::as<double>(master)), Rcpp::as<int>(run))));
+        core::ReplicateSeed(static_cast<std::uint32_t>(Rcpp::as<double>(master)), Rcpp::as<int>(run))));
+    END_RCPP
+}
+
+// The runs of the points `selected`, `replicates` each, in the order of the core's
+// studies (point, then replicate): the tasks of a study on a future plan.
+extern "C" SEXP gx_study_runs(SEXP selected, SEXP replicates) {
+    BEGIN_RCPP
+    core::StudyLayout layout;
+    layout.Points = Rcpp::as<std::vector<int>>(selected);
+    layout.Replicates = Rcpp::as<int>(replicates);
+    std::vector<int> points, runs;
+    for (std::size_t k = 0; k < core::RunCount(layout); ++k) {
+        const core::StudyRun run = core::PlanStudyRun(layout, k, 0);
+        points.push_back(run.Point);
+        runs.push_back(run.Replicate);
+    }
+    return Rcpp::List::create(Rcpp::Named("point") = points, Rcpp::Named("replicate") = runs);
+    END_RCPP
+}
+
+// The dispersal threads of one run handed to a future as a task of its own.
+extern "C" SEXP gx_task_threads(SEXP asked) {
+    BEGIN_RCPP
+    return Rcpp::wrap(core::TaskThreadsPerRun(Rcpp::as<int>(asked)));
     END_RCPP
 }
 
@@ -334,7 +358,7 @@ extern "C" SEXP gx_run_warnings(SEXP species, SEXP names, SEXP values, SEXP poin
         std::vector<std::string> speciesPaths;
         if (!speciesPath.empty()) speciesPaths.push_back(speciesPath);
         InputBytes files;
-        return Utf8Vector(batch::RunWarnings(base, chosen, speciesPaths, files).All());
+        return Utf8Vector(core::RunWarnings(base, chosen, speciesPaths, files).All());
     });
     END_RCPP
 }

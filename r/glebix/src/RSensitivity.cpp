@@ -28,7 +28,7 @@ namespace {
 analysis::Method MethodOf(SEXP method) {
     const std::string name = Text(method);
     const auto found = analysis::MethodNamed(name);
-    if (!found) throw GlebixError(batch::Message("python.bad_method", {"method", name}));
+    if (!found) throw GlebixError(core::Message("python.bad_method", {"method", name}));
     return *found;
 }
 
@@ -79,7 +79,7 @@ Rcpp::List CsvColumns(const std::string &text) {
     std::size_t at = 0;
     while (at < text.size()) {
         const std::size_t end = std::min(text.find('\n', at), text.size());
-        if (batch::SplitCsvLine(std::string_view(text).substr(at, end - at), fields)) break;
+        if (core::SplitCsvLine(std::string_view(text).substr(at, end - at), fields)) break;
         rows.push_back(fields);
         at = end + 1;
     }
@@ -178,7 +178,7 @@ extern "C" SEXP gx_analyse(SEXP table, SEXP tableText, SEXP factors, SEXP rows, 
             analysis::AnalyseInto(*text, tablePath, read, given.Path, request, indicesPath);
         Rcpp::List made = Made(outcome, outcome.Csv);
         // The figure of glebix-batch --figure, from the same indices.
-        if (!figurePath.empty()) WriteFileAtomically(figurePath, batch::IndicesFigurePng(outcome.Csv));
+        if (!figurePath.empty()) WriteFileAtomically(figurePath, render::IndicesFigurePng(outcome.Csv));
         return made;
     });
     END_RCPP
@@ -255,7 +255,7 @@ extern "C" SEXP gx_calibrate(SEXP factors, SEXP rows, SEXP observed, SEXP out, S
         options.Figure = Text(figure);
         options.Prior = Text(priorSample);
         analysis::CalibrationRequest request = RequestOf(std::move(options));
-        request.DrawFigure = batch::CalibrationFigurePng;
+        request.DrawFigure = render::CalibrationFigurePng;
         if (!Rf_isNull(runBatch)) request.RunBatch = RRunner(runBatch);
         // An interrupt or a time limit stops the runs under way (abc-smc keeps its last
         // complete generation); R's condition goes on once the calibration has ended.
@@ -317,9 +317,9 @@ extern "C" SEXP gx_table_steps_kept(SEXP steps, SEXP every, SEXP lasts) {
         const std::string text = Text(every);
         Rcpp::LogicalVector kept(at.size(), true);
         if (text.empty()) return kept;
-        const auto rule = batch::ParseTableSteps(text);
-        if (!rule) throw GlebixError(batch::Message("option.bad_table_every", {"table_every", text}));
-        for (std::size_t k = 0; k < at.size(); ++k) kept[k] = batch::KeepsStep(*rule, at[k], last[k]);
+        const auto rule = core::ParseTableSteps(text);
+        if (!rule) throw GlebixError(core::Message("option.bad_table_every", {"table_every", text}));
+        for (std::size_t k = 0; k < at.size(); ++k) kept[k] = core::KeepsStep(*rule, at[k], last[k]);
         return kept;
     });
     END_RCPP

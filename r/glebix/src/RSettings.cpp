@@ -21,7 +21,7 @@ std::vector<std::string> Texts(SEXP x) { return Rcpp::as<std::vector<std::string
 }  // namespace
 
 void ApplyOrRaise(const std::string &name, const std::string &value, TSettings &settings) {
-    if (auto problem = batch::ApplySetting(name, value, settings))
+    if (auto problem = core::ApplySetting(name, value, settings))
         throw GlebixError(*problem, ErrorContext{name, {}, 0, 0, value});
 }
 
@@ -47,13 +47,13 @@ using namespace glebix;
 // name, default, kind, description of every setting, in the batch tool's order.
 extern "C" SEXP gx_settings_table() {
     BEGIN_RCPP
-    const std::vector<std::string> &names = batch::SettingNames();
+    const std::vector<std::string> &names = core::SettingNames();
     const TSettings defaults = DefaultSettings();
     std::vector<std::string> texts, kinds, notes;
     for (const std::string &name : names) {
-        texts.push_back(batch::SettingText(name, defaults));
-        kinds.push_back(batch::SettingKindText(name));
-        notes.push_back(batch::SettingDescription(*FindSettingRow(name)));
+        texts.push_back(core::SettingText(name, defaults));
+        kinds.push_back(core::SettingKindText(name));
+        notes.push_back(core::SettingDescription(*FindSettingRow(name)));
     }
     return Rcpp::List::create(Rcpp::Named("name") = r::Utf8Vector(names), Rcpp::Named("default") = r::Utf8Vector(texts),
                               Rcpp::Named("kind") = r::Utf8Vector(kinds),
@@ -64,14 +64,14 @@ extern "C" SEXP gx_settings_table() {
 // The message of an unknown setting name, with the names it most likely meant.
 extern "C" SEXP gx_unknown_setting(SEXP name) {
     BEGIN_RCPP
-    return Rcpp::wrap(r::Utf8(batch::UnknownSettingMessage(r::Text(name))));
+    return Rcpp::wrap(r::Utf8(core::UnknownSettingMessage(r::Text(name))));
     END_RCPP
 }
 
 // The catalogue's message `key` in the user's language, filled with `args`.
 extern "C" SEXP gx_catalogue_message(SEXP key, SEXP args) {
     BEGIN_RCPP
-    return Rcpp::wrap(r::Utf8(batch::MessageIn(batch::UserLanguage(), r::Text(key), r::Texts(args))));
+    return Rcpp::wrap(r::Utf8(core::MessageIn(core::UserLanguage(), r::Text(key), r::Texts(args))));
     END_RCPP
 }
 
@@ -85,7 +85,7 @@ extern "C" SEXP gx_check_settings(SEXP names, SEXP values) {
     std::vector<std::string> problems;
     for (std::size_t k = 0; k < n.size() && k < v.size(); ++k) {
         TSettings scratch = DefaultSettings();
-        problems.push_back(batch::ApplySetting(n[k], v[k], scratch).value_or(""));
+        problems.push_back(core::ApplySetting(n[k], v[k], scratch).value_or(""));
     }
     return r::Utf8Vector(problems);
     END_RCPP
@@ -113,6 +113,14 @@ extern "C" SEXP gx_format_reals(SEXP x) {
     END_RCPP
 }
 
+// The settings that the `habitat` and `events` arguments give.
+extern "C" SEXP gx_extension_settings() {
+    BEGIN_RCPP
+    return Rcpp::CharacterVector::create(Rcpp::Named("habitat") = std::string(HabitatPathSetting),
+                                         Rcpp::Named("events") = std::string(EventsPathSetting));
+    END_RCPP
+}
+
 // The setting of each soil map named in `names` ("DecompactionD" ->
 // "DecompactionDMapPath"); refuses a name that has no map, listing those that have one.
 extern "C" SEXP gx_map_settings(SEXP names) {
@@ -120,7 +128,7 @@ extern "C" SEXP gx_map_settings(SEXP names) {
     return r::Guarded([&]() -> SEXP {
         std::vector<std::string> settings;
         for (const std::string &name : r::Texts(names)) {
-            batch::SoilMapChoice map = batch::SoilMapOf("maps", name);
+            core::SoilMapChoice map = core::SoilMapOf("maps", name);
             if (!map.Problem.empty()) throw GlebixError(map.Problem, ErrorContext{"maps", {}, 0, 0, name});
             settings.push_back(std::move(map.Setting));
         }

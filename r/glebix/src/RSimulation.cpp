@@ -27,14 +27,14 @@ namespace {
 
 // A run session with the trace, the animation and the NetCDF recording that follow it.
 struct Simulation {
-    explicit Simulation(std::unique_ptr<batch::RunSession> session) : Session(std::move(session)) {
-        for (batch::RunObserver *o : std::initializer_list<batch::RunObserver *>{&Trace, &Animation, &Recording})
+    explicit Simulation(std::unique_ptr<core::RunSession> session) : Session(std::move(session)) {
+        for (core::RunObserver *o : std::initializer_list<core::RunObserver *>{&Trace, &Animation, &Recording})
             Session->Observe(*o);
     }
-    std::unique_ptr<batch::RunSession> Session;
-    batch::StepTrace Trace;
-    batch::SessionAnimation Animation;
-    batch::NetcdfRecording Recording;
+    std::unique_ptr<core::RunSession> Session;
+    core::StepTrace Trace;
+    render::SessionAnimation Animation;
+    core::NetcdfRecording Recording;
 };
 
 using Handle = Rcpp::XPtr<Simulation>;
@@ -43,14 +43,14 @@ using Handle = Rcpp::XPtr<Simulation>;
 // but not the engine.
 Simulation &Get(SEXP handle) {
     Handle h(handle);
-    if (!h.get()) throw GlebixError(batch::Message("r.lost"));
+    if (!h.get()) throw GlebixError(core::Message("r.lost"));
     return *h;
 }
 
 Simulation &ReadySimulation(SEXP handle) {
     Simulation &s = Get(handle);
-    if (s.Session->HasFailed()) throw GlebixError(batch::Message("r.failed"));
-    if (!s.Session->HoldsRun()) throw GlebixError(batch::Message("r.not_set_up"));
+    if (s.Session->HasFailed()) throw GlebixError(core::Message("r.failed"));
+    if (!s.Session->HoldsRun()) throw GlebixError(core::Message("r.not_set_up"));
     return s;
 }
 
@@ -79,7 +79,7 @@ public:
     // Between two steps.
     void Check() {
         if (!active_ || !TermPending) return;
-        batch::RemoveTemporaries();
+        core::RemoveTemporaries();
         Release();
         ::raise(SIGTERM);
     }
@@ -115,7 +115,7 @@ using namespace glebix::r;
 extern "C" SEXP gx_new(SEXP species, SEXP names, SEXP values, SEXP steps, SEXP threads, SEXP seed, SEXP master) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
-        batch::RunStart start;
+        core::RunStart start;
         start.Settings = BuildSettings(Text(species), Rcpp::as<std::vector<std::string>>(names),
                                        Rcpp::as<std::vector<std::string>>(values));
         start.StepCount = Rcpp::as<int>(steps);
@@ -124,7 +124,7 @@ extern "C" SEXP gx_new(SEXP species, SEXP names, SEXP values, SEXP steps, SEXP t
         start.Seed = static_cast<std::uint32_t>(Rcpp::as<double>(seed));
         const double m = Rcpp::as<double>(master);
         start.MasterSeed = std::isnan(m) ? start.Seed : static_cast<std::uint32_t>(m);
-        return Handle(new Simulation(std::make_unique<batch::RunSession>(std::move(start))), true);
+        return Handle(new Simulation(std::make_unique<core::RunSession>(std::move(start))), true);
     });
     END_RCPP
 }
@@ -146,12 +146,12 @@ extern "C" SEXP gx_step(SEXP handle, SEXP count) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
         Simulation &s = ReadySimulation(handle);
-        batch::RunSession &run = *s.Session;
+        core::RunSession &run = *s.Session;
         const int n = Rcpp::as<int>(count);
         const std::int32_t step = run.StepIndex(), last = run.StepCount();
         if (n > last - step)
-            throw GlebixError(batch::Message(
-                "r.steps_left", {std::to_string(last), std::to_string(step), std::to_string(last - step)}));
+            throw GlebixError(core::Message("r.steps_left",
+                                            {std::to_string(last), std::to_string(step), std::to_string(last - step)}));
         TermWatch term(s.Recording.IsRecording() || s.Animation.IsAsked());
         for (int k = 0; k < n && run.StoppedBy().empty(); ++k) {
             CheckInterrupt();
@@ -167,7 +167,7 @@ extern "C" SEXP gx_step(SEXP handle, SEXP count) {
 extern "C" SEXP gx_stop_when(SEXP handle, SEXP rules) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
-        Get(handle).Session->StopWhen(batch::StopRulesOf(Rcpp::as<std::vector<std::string>>(rules), "stop_when"));
+        Get(handle).Session->StopWhen(core::StopRulesOf(Rcpp::as<std::vector<std::string>>(rules), "stop_when"));
         return R_NilValue;
     });
     END_RCPP
@@ -177,7 +177,7 @@ extern "C" SEXP gx_stop_when(SEXP handle, SEXP rules) {
 extern "C" SEXP gx_check_stop_rules(SEXP rules) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
-        batch::StopRulesOf(Rcpp::as<std::vector<std::string>>(rules), "stop_when");
+        core::StopRulesOf(Rcpp::as<std::vector<std::string>>(rules), "stop_when");
         return R_NilValue;
     });
     END_RCPP
@@ -230,17 +230,17 @@ extern "C" SEXP gx_write_asc(SEXP handle, SEXP directory) {
     END_RCPP
 }
 
-// Asks for an animated map at `path` (batch::RunAnimation): `every` steps apart, in
+// Asks for an animated map at `path` (render::RunAnimation): `every` steps apart, in
 // the look `style`, `cellSize` (NA: the default) and `fps` ask for.
 extern "C" SEXP gx_animate(SEXP handle, SEXP path, SEXP every, SEXP style, SEXP cellSize, SEXP fps) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
         Simulation &s = Get(handle);
         const int size = Rcpp::as<int>(cellSize);
-        auto look = batch::LookFromArguments(Text(style), size == NA_INTEGER ? std::nullopt : std::optional(size),
-                                             Rcpp::as<int>(fps));
+        auto look = core::LookFromArguments(Text(style), size == NA_INTEGER ? std::nullopt : std::optional(size),
+                                            Rcpp::as<int>(fps));
         if (auto *problem = std::get_if<std::string>(&look)) throw GlebixError(*problem);
-        s.Animation.Ask(Text(path), Rcpp::as<int>(every), std::get<batch::AnimationLook>(look), *s.Session);
+        s.Animation.Ask(Text(path), Rcpp::as<int>(every), std::get<core::AnimationLook>(look), *s.Session);
         return R_NilValue;
     });
     END_RCPP
@@ -313,8 +313,8 @@ extern "C" SEXP gx_threads_bound(SEXP shown, SEXP setting) {
     BEGIN_RCPP
     const std::string name = Text(setting);
     const std::string message =
-        name == "threads" ? batch::ThreadCountRefusal(Text(shown)) : batch::RunCountRefusal(name, Text(shown));
-    return Rcpp::List::create(Rcpp::Named("max") = batch::MaxThreads, Rcpp::Named("message") = Utf8(message),
+        name == "threads" ? core::ThreadCountRefusal(Text(shown)) : core::RunCountRefusal(name, Text(shown));
+    return Rcpp::List::create(Rcpp::Named("max") = core::MaxThreads, Rcpp::Named("message") = Utf8(message),
                               Rcpp::Named("processors") = AvailableProcessors());
     END_RCPP
 }
@@ -334,21 +334,21 @@ extern "C" SEXP gx_save_state(SEXP handle, SEXP path) {
 extern "C" SEXP gx_resume(SEXP path, SEXP names, SEXP values, SEXP steps, SEXP threads) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
-        const SavedRun saved = ReadStateFile(Text(path), batch::CheckSavedSetting);
+        const SavedRun saved = ReadStateFile(Text(path), core::CheckSavedSetting);
         const std::vector<std::string> keys = Rcpp::as<std::vector<std::string>>(names);
         const std::vector<std::string> texts = Rcpp::as<std::vector<std::string>>(values);
         std::vector<std::pair<std::string, std::string>> overrides;
         for (std::size_t k = 0; k < keys.size() && k < texts.size(); ++k) overrides.emplace_back(keys[k], texts[k]);
         const int asked = Rcpp::as<int>(steps);
         const std::int32_t stepCount = asked == NA_INTEGER ? saved.StepCount : asked;
-        if (auto problem = batch::StepsBeforeSaved(stepCount, saved))
-            throw GlebixError(batch::Labelled("steps", *problem),
+        if (auto problem = core::StepsBeforeSaved(stepCount, saved))
+            throw GlebixError(core::Labelled("steps", *problem),
                               ErrorContext{"steps", {}, 0, 0, std::to_string(stepCount)});
-        auto resumed = batch::ResumedSettings(saved, overrides, stepCount);
-        if (auto *refusal = std::get_if<batch::ResumeRefusal>(&resumed))
+        auto resumed = core::ResumedSettings(saved, overrides, stepCount);
+        if (auto *refusal = std::get_if<core::ResumeRefusal>(&resumed))
             throw GlebixError(refusal->Message, ErrorContext{refusal->Setting, {}, 0, 0, {}});
         auto session =
-            std::make_unique<batch::RunSession>(saved, std::get<TSettings>(resumed), stepCount, Rcpp::as<int>(threads));
+            std::make_unique<core::RunSession>(saved, std::get<TSettings>(resumed), stepCount, Rcpp::as<int>(threads));
         return Handle(new Simulation(std::move(session)), true);
     });
     END_RCPP
@@ -358,7 +358,7 @@ extern "C" SEXP gx_resume(SEXP path, SEXP names, SEXP values, SEXP steps, SEXP t
 extern "C" SEXP gx_info(SEXP handle) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
-        const batch::RunSession &s = *Get(handle).Session;
+        const core::RunSession &s = *Get(handle).Session;
         return Rcpp::List::create(
             Rcpp::Named("seed") = static_cast<double>(s.Seed()), Rcpp::Named("steps") = s.StepCount(),
             Rcpp::Named("step") = s.StepIndex(), Rcpp::Named("set_up") = s.IsReady(),
@@ -370,24 +370,30 @@ extern "C" SEXP gx_info(SEXP handle) {
 }
 
 // The text of every setting as the simulation's runs use it, in the order of
-// batch::SettingNames().
+// core::SettingNames().
 extern "C" SEXP gx_setting_values(SEXP handle) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
         const TSettings &settings = Get(handle).Session->Engine().Settings;
         std::vector<std::string> texts;
-        for (const std::string &name : batch::SettingNames()) texts.push_back(batch::SettingText(name, settings));
+        for (const std::string &name : core::SettingNames()) texts.push_back(core::SettingText(name, settings));
         return Utf8Vector(texts);
     });
     END_RCPP
 }
 
-// The refusal of `shown`, a deflate level outside the NetCDF writer's bounds, given for
-// `setting`; and those bounds.
-extern "C" SEXP gx_deflate_bound(SEXP shown, SEXP setting) {
+// The NetCDF deflate level of `text` (NULL: the writer's default) as the core reads it,
+// with its refusal naming `shown` for `setting` (empty when the level is taken); NA
+// `text`, a value that is no single number, is refused.
+extern "C" SEXP gx_deflate_level(SEXP text, SEXP shown, SEXP setting) {
     BEGIN_RCPP
-    return Rcpp::List::create(Rcpp::Named("max") = gis::MaxDeflateLevel,
-                              Rcpp::Named("default") = gis::DefaultDeflateLevel,
-                              Rcpp::Named("message") = Utf8(batch::DeflateLevelRefusal(Text(setting), Text(shown))));
+    core::DeflateChoice level;
+    if (!Rf_isNull(text)) {
+        const Rcpp::CharacterVector given(text);
+        const bool number = given.size() == 1 && given[0] != NA_STRING;
+        if (number) level = core::DeflateLevelOf(Text(setting), Text(text));
+        if (!number || !level.Problem.empty()) level.Problem = core::DeflateLevelRefusal(Text(setting), Text(shown));
+    }
+    return Rcpp::List::create(Rcpp::Named("level") = level.Level, Rcpp::Named("message") = Utf8(level.Problem));
     END_RCPP
 }

@@ -5,7 +5,7 @@
 namespace glebix::r {
 
 void AppendTraceColumns(const std::vector<TraceValues> &rows, Rcpp::List &out, Rcpp::CharacterVector &names,
-                        batch::CountColumns counts) {
+                        core::CountColumns counts) {
     const R_xlen_t n = static_cast<R_xlen_t>(rows.size());
     Rcpp::IntegerVector step(n), cell(n);
     Rcpp::NumericVector compacted(n), decompacted(n), meanDensity(n), meanCompacted(n), total(n), emigrated(n), lost(n);
@@ -23,18 +23,18 @@ void AppendTraceColumns(const std::vector<TraceValues> &rows, Rcpp::List &out, R
     }
     // In the order of the batch tool's columns, whose names they take.
     const SEXP columns[] = {step, cell, compacted, decompacted, meanDensity, meanCompacted, total};
-    static_assert(std::size(columns) == std::size(batch::StepColumnNames));
+    static_assert(std::size(columns) == std::size(core::StepColumnNames));
     for (std::size_t k = 0; k < std::size(columns); ++k) {
         out.push_back(columns[k]);
-        names.push_back(batch::StepColumnNames[k]);
+        names.push_back(core::StepColumnNames[k]);
     }
     if (counts.Emigrants) {
         out.push_back(emigrated);
-        names.push_back(batch::EmigrantsColumnName);
+        names.push_back(core::EmigrantsColumnName);
     }
     if (counts.Lost) {
         out.push_back(lost);
-        names.push_back(batch::LostColumnName);
+        names.push_back(core::LostColumnName);
     }
 }
 

@@ -15,12 +15,12 @@
 
 namespace glebix::r {
 
-using TraceValues = batch::TracedStep;
+using TraceValues = core::TracedStep;
 
 // The rows' columns appended to `out`, named as the batch tool's trace names them; the
 // total is a double (it may exceed R's integers). The counts of `counts` follow, in
-// the batch tool's order (see batch::TableCounts).
+// the batch tool's order (see core::TableCounts).
 void AppendTraceColumns(const std::vector<TraceValues> &rows, Rcpp::List &out, Rcpp::CharacterVector &names,
-                        batch::CountColumns counts);
+                        core::CountColumns counts);
 
 }  // namespace glebix::r

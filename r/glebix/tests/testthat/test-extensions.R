@@ -186,7 +186,7 @@ test_that("the time stack takes a deflate level, the batch tool's bounds refused
   packed <- glebix_stack(sim, every = 2, file = file.path(dir, "packed.nc"), deflate = 9)
   expect_equal(unname(terra::values(packed)), unname(terra::values(plain)))
   expect_lt(file.size(file.path(dir, "packed.nc")), file.size(file.path(dir, "plain.nc")))
-  for (level in list(10, -1, 2.5, "4")) {
+  for (level in list(10, -1, 2.5, "4", NA, c(1, 2))) {
     e <- tryCatch(glebix_stack(sim, every = 2, file = file.path(dir, "bad.nc"), deflate = level),
                   error = identity)
     expect_s3_class(e, "glebix_error")
