@@ -14,7 +14,7 @@ using namespace glebix::fuzz;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char *>(data), size);
     TSettings settings = DefaultSettings();
-    const auto problems = core::ParseParamsText(text, "fuzz", settings);
+    const auto problems = invocation::ParseParamsText(text, "fuzz", settings);
     std::size_t lines = 1;
     for (char c : text) lines += c == '\n';
     Require(problems.size() <= lines, "more problems than lines");
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     for (const std::string &name : core::SettingNames())
         written += name + "=" + core::SettingText(name, settings) + "\n";
     TSettings again = DefaultSettings();
-    const auto reread = core::ParseParamsText(written, "again", again);
+    const auto reread = invocation::ParseParamsText(written, "again", again);
     Require(reread.empty(), "accepted settings cannot be read back");
     for (const std::string &name : core::SettingNames())
         Require(core::SettingText(name, again) == core::SettingText(name, settings),
