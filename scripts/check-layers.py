@@ -16,10 +16,12 @@ import os
 import re
 import sys
 
-# From the bottom: the model, the core's rooms, the core, what stands on it, the command
+# From the bottom: the engine's platform, the model, its state file, the core's rooms, the core, what stands on it, the command
 # line's own planning, the front ends, and the programs and checks that link them.
 LAYERS = [
+    ["engine/platform"],
     ["engine"],
+    ["engine/state"],
     ["core/calibration"],
     ["core/messages"],
     ["core/files"],

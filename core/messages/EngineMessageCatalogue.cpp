@@ -1,5 +1,5 @@
 // The engine's own texts in English, by key: its messages, whose French the engine
-// holds (engine/EngineMessages.h) and shows in the windows, and what each setting of its
+// holds (engine/platform/EngineMessages.h) and shows in the windows, and what each setting of its
 // registry is, whose French is the registry's description. Catalogue() joins each row
 // to its French.
 #include "Messages.h"
@@ -10,7 +10,7 @@ namespace {
 
 // clang-format off
 constexpr EnglishRow Entries[] = {
-    // The engine's messages (engine/EngineMessages.h).
+    // The engine's messages (engine/platform/EngineMessages.h).
     {"engine.file_not_found", "File not found"},
     {"engine.bad_file_name", "Incorrect file name"},
     {"engine.empty_path", "Empty path"},

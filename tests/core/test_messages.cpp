@@ -99,9 +99,9 @@ TEST(MessageCatalogue, KeysOfTheSourcesAndOfTheCatalogueAgree) {
     const std::regex literal(R"re("([a-z]+)\.([a-z0-9_\-]+)")re");
     const std::filesystem::path root = GLEBIX_SOURCE_DIR;
     int files = 0;
-    for (const char *folder :
-         {"engine", "core", "core/analysis", "core/calibration", "core/messages", "core/files", "core/settings",
-          "core/gis", "invocation", "batch", "render", "python/src", "python/glebix", "r/glebix/src", "r/glebix/R"}) {
+    for (const char *folder : {"engine", "engine/platform", "engine/state", "core", "core/analysis", "core/calibration",
+                               "core/messages", "core/files", "core/settings", "core/gis", "invocation", "batch",
+                               "render", "python/src", "python/glebix", "r/glebix/src", "r/glebix/R"}) {
         for (const auto &entry : std::filesystem::directory_iterator(root / folder)) {
             // A folder of the core is walked as an entry of the list of its own.
             if (!entry.is_regular_file()) continue;
@@ -157,7 +157,8 @@ TEST(MessageCatalogue, EngineRaisesNoTextOutsideItsMessages) {
     const std::regex literal(R"re("(?:[^"\\]|\\.)*")re");
     const std::regex textRaised(R"re((?:GlebixError|Fail|EngineMessage::Text)\(\s*(?:"|std::string\())re");
     int files = 0;
-    for (const auto &entry : std::filesystem::directory_iterator(std::filesystem::path(GLEBIX_SOURCE_DIR) / "engine")) {
+    const std::filesystem::path engine = std::filesystem::path(GLEBIX_SOURCE_DIR) / "engine";
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(engine)) {
         const std::string name = entry.path().filename().string();
         // The messages themselves, and the settings' descriptions, each with its English.
         if (name == "EngineMessages.h" || name == "SettingsRegistry.h") continue;
