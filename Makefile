@@ -71,7 +71,7 @@ test-parity:
 		LC_ALL=fr_FR.UTF-8 $(PYTHON) -m pytest -q -p no:cacheprovider tests/parity
 
 # The C++ sources must be as clang-format writes them (.clang-format).
-FORMAT_DIRS = engine core invocation batch render ui app tests bench fuzz python r
+FORMAT_DIRS = engine core invocation recorders batch render ui app tests bench fuzz python r
 format-check:
 	git ls-files $(FORMAT_DIRS) | grep -E '\.(cpp|h)$$' | xargs clang-format --dry-run -Werror
 

@@ -13,25 +13,17 @@
 #include "Conversions.h"
 #include "Errors.h"
 #include "FileIo.h"
-#include "Habitat.h"
 #include "IncompleteFile.h"
-#include "MapAnimation.h"
-#include "MapPicture.h"
 #include "Messages.h"
-#include "NetcdfStack.h"
 #include "OutputRegistry.h"
+#include "Recorders.h"
 #include "RunMetrics.h"
 #include "RunOutputs.h"
 #include "RunSession.h"
-#include "StateOutputs.h"
 #include "StopRule.h"
 #include "StudyTable.h"
-#include "PlotShape.h"
-#include "RecordedSteps.h"
 
 namespace glebix::batch {
-
-using namespace glebix::invocation;
 
 std::atomic<int> &StopSignal() {
     static std::atomic<int> signal{0};
@@ -40,9 +32,9 @@ std::atomic<int> &StopSignal() {
 
 namespace {
 
-// What one run writes, from its start to its end whatever the end: the files put in
-// place together, the ones written as it goes, and its states. It follows the run's
-// steps.
+// What one run writes, from its start to its end whatever the end: its rows of the
+// study table and its series for the summary, and through its recorders its outputs,
+// put in place together. It follows the run's steps.
 struct RunFiles : RunObserver {
     RunFiles(const BatchOptions &o, const RunPlan &p, std::uint32_t masterSeed, RunRecord &r,
              std::atomic<std::int64_t> *done, std::string *rows)
@@ -51,27 +43,33 @@ struct RunFiles : RunObserver {
           record(r),
           stepsDone(done),
           tableRows(rows),
-          states({p.SaveStatePath, p.CheckpointPath, o.CheckpointEvery}, masterSeed, p.Seed, r.StepCount) {}
+          context{o, p, r, masterSeed, files, {}},
+          recorders(recorders::MakeRecorders(context)) {}
     const BatchOptions &options;
     const RunPlan &plan;
     RunRecord &record;
     std::atomic<std::int64_t> *stepsDone;
     std::string *tableRows;
     StagedFiles files;
-    LineWriter trace;
-    render::MapAnimation animation;
-    gis::NetcdfStack netcdf;
-    StateOutputs states;
+    recorders::RecordingContext context;
+    std::vector<std::unique_ptr<recorders::Recorder>> recorders;
     bool running = false;                                   // set up or put back: the engine holds a whole state
-    bool stateStaged = false;                               // the end state was staged (or tried)
-    bool stateWithheld = false;                             // no whole state was left to save
     std::unique_ptr<analysis::RunMetricsRecorder> metrics;  // with --table-metric
     std::string unkept;  // the row of the last step reached, when --table-every left it out
 
-    void BeforeStep(const RunSession &run) override { states.BeforeStep(run.Engine(), run.StepIndex()); }
+    template <typename Hook>
+    void EachRecorder(Hook hook) {
+        for (const auto &recorder : recorders) hook(*recorder);
+    }
+    void BeforeStep(const RunSession &run) override {
+        EachRecorder([&run](recorders::Recorder &r) { r.BeforeStep(run); });
+    }
     void Stepped(const RunSession &run) override;
+    void Begin(const RunSession &run);
+    void End(const RunSession *run) {
+        EachRecorder([&](recorders::Recorder &r) { r.End(run, running); });
+    }
     void TakeStop(const RunSession &run);
-    void StepGrids(const RunSession &run, std::int32_t step, bool first = false);
     void TableRow(std::int32_t step, const StepRecord &r);
     void EndTable(bool completed);
 };
@@ -115,52 +113,34 @@ void RunFiles::EndTable(bool completed) {
                                          : analysis::RunMetricsRecorder(options.TableMetrics).Fields(false));
 }
 
-// The GeoTIFF grids of a recorded step (--tif-every): the first step, every K-th and
-// the last one (the stop step of a run that a rule stops).
-void RunFiles::StepGrids(const RunSession &run, std::int32_t step, bool first) {
-    if (plan.TifDir.empty() || options.TifEvery <= 0) return;
-    if (first || IsRecordedStep(step, options.TifEvery, run.LastStep())) run.StageTif(plan.TifDir, files, step);
-}
-
-// Creates the folders of every output of the run and opens the trace.
-void PrepareOutputs(const RunPlan &plan, StagedFiles &files, LineWriter &trace) {
-    for (const OutputKind &kind : OutputKinds())
-        if (kind.planned && !(plan.*kind.planned).empty()) MakeDirectories(FolderOfOutput(kind, plan.*kind.planned));
-    if (!plan.TracePath.empty()) {
-        files.OpenLines(plan.TracePath, trace);
-        trace.Write(TraceHeader({HasBoundedEdges(plan.Settings.Plot), UsesHabitatMask(plan.Settings.Initial)}));
-    }
+// The state the steps start from: set up, or put back.
+void RunFiles::Begin(const RunSession &run) {
+    running = true;
+    record.StepsReached = run.StepIndex();
+    TakeStop(run);
+    if (!options.Resumed) TableRow(0, run.Record());
+    EachRecorder([&run](recorders::Recorder &r) { r.Begin(run); });
 }
 
 // The outputs of one completed step.
 void RunFiles::Stepped(const RunSession &run) {
     const std::int32_t step = run.StepIndex();
     record.StepsReached = step;
-    const StepRecord stepRecord = run.Record();
     TakeStop(run);
-    TableRow(step, stepRecord);
+    TableRow(step, run.Record());
     // The per-step values are kept only for the summary.
     if (SummaryWanted(options)) {
         record.Series.Totals.push_back(TotalCount(run.Plot()));
         record.Series.MeanCompacted.push_back(MeanCompacted(run.Plot()));
     }
-    if (trace.IsOpen()) trace.Write(run.TraceRow());
-    StepGrids(run, step);
-    const bool picture = IsRecordedStep(step, options.Every, run.LastStep());
-    if (!plan.SnapshotDir.empty() && picture)
-        files.Write(Join(plan.SnapshotDir, SnapshotName(step)), render::DensityMapPng(run.Plot(), step));
-    if (animation.IsOpen() && picture) animation.AddFrame(run.Plot(), step);
-    if (netcdf.IsOpen() && picture) netcdf.Record(step, run.Plot());
-    states.AfterStep(run.Engine(), step);
+    EachRecorder([&run](recorders::Recorder &r) { r.Stepped(run); });
     if (stepsDone) stepsDone->fetch_add(1, std::memory_order_relaxed);
 }
 
-// The outputs written once the last step is done.
-void FinalOutputs(const RunPlan &plan, const RunSession &run, const RunRecord &record, StagedFiles &files) {
-    // As the launcher does: a run without steps writes no result file.
-    if (record.StepCount > 0 && !plan.OutDir.empty()) run.StageResultFile(files);
-    if (!plan.AscDir.empty()) run.StageAsc(plan.AscDir, files);
-    if (!plan.TifDir.empty()) run.StageTif(plan.TifDir, files);
+// Creates the folders of every output of the run.
+void MakeOutputFolders(const RunPlan &plan) {
+    for (const OutputKind &kind : OutputKinds())
+        if (kind.planned && !(plan.*kind.planned).empty()) MakeDirectories(FolderOfOutput(kind, plan.*kind.planned));
 }
 
 // One session per run, so that runs on other threads share nothing but the inputs: to
@@ -175,62 +155,15 @@ std::unique_ptr<RunSession> MakeSession(const BatchOptions &options, const RunPl
         RunStart{std::move(settings), plan.Seed, masterSeed, stepCount, plan.DispersalThreads, options.Files});
 }
 
-// The animation and the NetCDF file start with the state the steps start from.
-void StartRecordings(const BatchOptions &options, const RunPlan &plan, const RunSession &run, RunFiles &out) {
-    if (!plan.AnimatePath.empty()) {
-        out.animation.Open(PartName(plan.AnimatePath), AnimationLookOf(options), run.Plot().Width, run.Plot().Height);
-        out.animation.AddFrame(run.Plot(), run.StepIndex());
-    }
-    if (!plan.NetcdfPath.empty()) {
-        out.netcdf.Open(plan.NetcdfPath, run.Engine(), plan.Seed, options.NetcdfDeflate);
-        out.netcdf.Record(run.StepIndex(), run.Plot());
-    }
-}
-
-// The end of the animation, of the NetCDF file and of the state file, whatever the
-// end of the run: the animation and the NetCDF file hold the steps recorded so far;
-// the state is the last whole one, or none when a failed step left none whole (the
-// run's message then says so). All are put in place with the other files.
-void EndRecordings(const RunPlan &plan, const RunSession *run, RunRecord &record, RunFiles &out) {
-    if (out.animation.IsOpen()) {
-        out.animation.Finish();
-        out.files.Adopt(plan.AnimatePath);
-    }
-    if (out.netcdf.IsOpen()) {
-        out.netcdf.Finish();
-        out.files.Adopt(plan.NetcdfPath);
-    }
-    if (plan.SaveStatePath.empty() || !run || !out.running || out.stateStaged) return;
-    out.stateStaged = true;
-    const std::optional<StateSource> state = record.Completed || record.Interrupted
-                                                 ? out.states.AtEnd(run->Engine(), record.StepsReached)
-                                                 : out.states.AfterFailure(run->Engine(), record.StepsReached);
-    if (!state) {  // an earlier file there stays as it was
-        out.stateWithheld = true;
-        record.Message += Message("run.then", {Message("state.withheld", {plan.SaveStatePath})});
-        return;
-    }
-    LineWriter writer;  // in pieces: a large plot's state is never held whole
-    out.files.OpenLines(plan.SaveStatePath, writer);
-    WriteStateText(
-        *state, [&writer](std::string_view piece) { writer.Write(piece); }, run->Engine().DispersalThreads());
-    writer.Close();
-}
-
 // The set-up (or the saved state put back) and the steps, up to the last or to a
 // stop request.
-void Steps(const BatchOptions &options, const RunPlan &plan, RunSession &run, RunFiles &out) {
+void Steps(const BatchOptions &options, RunSession &run, RunFiles &out) {
     RunRecord &record = out.record;
-    PrepareOutputs(plan, out.files, out.trace);
+    MakeOutputFolders(out.plan);
+    out.EachRecorder([](recorders::Recorder &r) { r.Prepare(); });
     run.StopWhen(options.StopRules);
     if (!options.Resumed) run.SetUp();
-    out.running = true;
-    record.StepsReached = run.StepIndex();
-    const StepRecord start = run.Record();
-    out.TakeStop(run);
-    if (!options.Resumed) out.TableRow(0, start);
-    out.StepGrids(run, run.StepIndex(), true);
-    StartRecordings(options, plan, run, out);
+    out.Begin(run);
     run.Observe(out);
     while (run.StepIndex() < record.StepCount && run.StoppedBy().empty()) {
         if (StopSignal().load() != 0) {
@@ -239,10 +172,9 @@ void Steps(const BatchOptions &options, const RunPlan &plan, RunSession &run, Ru
         }
         run.Step();
     }
-    if (!record.Interrupted) FinalOutputs(plan, run, record, out.files);
-    out.trace.Close();
+    if (!record.Interrupted) out.EachRecorder([&run](recorders::Recorder &r) { r.Complete(run); });
     record.Completed = !record.Interrupted;
-    EndRecordings(plan, &run, record, out);
+    out.End(&run);
 }
 
 // A run that ends on an error. Whichever error tells, a fault of the system (an output
@@ -343,7 +275,7 @@ void EndRun(const BatchOptions &options, const RunPlan &plan, const std::vector<
     ::unlink(plan.ManifestPath.c_str());
     const std::string failure = files.PutAllInPlace();
     std::vector<std::string> kept = files.Paths();
-    if (out.stateWithheld) kept.push_back(plan.SaveStatePath);
+    kept.insert(kept.end(), out.context.leftAlone.begin(), out.context.leftAlone.end());
     RemoveEarlierOutputs(options, plan, kept);
     try {
         if (!failure.empty()) {
@@ -376,11 +308,11 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
         record.StepCount = FieldToInteger(plan.Settings.Run.StepCount);
         run = MakeSession(options, plan, facts.MasterSeed, record.StepCount);
         out = std::make_unique<RunFiles>(options, plan, facts.MasterSeed, record, stepsDone, tableRows);
-        Steps(options, plan, *run, *out);
+        Steps(options, *run, *out);
     } catch (const std::exception &e) {
         Fail(record, LocalExceptionMessage(e), IsSystemFault(e));
         try {
-            if (out) EndRecordings(plan, run.get(), record, *out);
+            if (out) out->End(run.get());
         } catch (const std::exception &f) {
             // A writer that failed fails again when it is closed: its error is told once.
             const std::string then = LocalExceptionMessage(f);

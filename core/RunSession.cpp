@@ -1,20 +1,14 @@
 #include "RunSession.h"
 
-#include <algorithm>
 #include <stdexcept>
 
 #include "Conversions.h"
 #include "Errors.h"
 #include "EventInputs.h"
-#include "FileIo.h"
-#include "GeoTiffGrids.h"
 #include "Georeference.h"
-#include "GridOutputs.h"
-#include "NetcdfStack.h"
 #include "OutputPlaces.h"
 #include "OutputRegistry.h"
 #include "RasterInput.h"
-#include "ResultFile.h"
 #include "RunOutputs.h"
 #include "RunState.h"
 #include "Simul.h"
@@ -139,60 +133,6 @@ void RunSession::SaveState(const std::string &path) const {
 std::string RunSession::ResultFilePath() const { return simul_->ResultFilePath(); }
 
 void RunSession::SetResultDirectory(const std::string &directory) { simul_->Settings.Run.ResultDirectory = directory; }
-
-std::string RunSession::WriteResultFile(const std::string &directory) {
-    RefuseInputClash("--out", directory);
-    SetResultDirectory(directory);
-    const std::string path = ResultFilePath();
-    try {
-        PrepareOutputFile(path);
-        simul_->WriteResultFile();
-    } catch (GlebixError &e) {
-        if (e.Context().Path.empty()) e.Context().Path = path;
-        throw;
-    }
-    return path;
-}
-
-void RunSession::StageResultFile(StagedFiles &files) const {
-    // A block of rows at a time, so that a large plot's file is never held whole.
-    constexpr std::size_t BlockBytes = std::size_t{1} << 20;
-    const TPlot &plot = simul_->Plot;
-    const int rowsPerBlock = static_cast<int>(
-        std::max<std::size_t>(1, BlockBytes / (ResultLineBytes * static_cast<std::size_t>(plot.Height))));
-    LineWriter writer;
-    files.OpenLines(ResultFilePath(), writer);
-    std::string block;
-    for (int first = 0; first < plot.Width; first += rowsPerBlock) {
-        block.clear();
-        AppendResultRows(block, plot, first, std::min(plot.Width, first + rowsPerBlock));
-        writer.Write(block);
-    }
-    writer.Close();
-}
-
-std::vector<std::string> RunSession::WriteAsc(const std::string &directory) const {
-    RefuseInputClash("--asc", directory);
-    return WriteFinalGrids(*simul_, directory);
-}
-
-void RunSession::StageAsc(const std::string &directory, StagedFiles &files) const {
-    StageFinalGrids(*simul_, directory, files);
-}
-
-std::vector<std::string> RunSession::WriteTif(const std::string &directory) const {
-    RefuseInputClash("--tif", directory);
-    return gis::WriteTifGrids(*simul_, directory);
-}
-
-void RunSession::StageTif(const std::string &directory, StagedFiles &files, std::int32_t step) const {
-    gis::StageTifGrids(*simul_, directory, files, step);
-}
-
-void RunSession::WriteNetcdf(const std::string &path, int deflateLevel) const {
-    RefuseInputClash("--netcdf", path);
-    gis::WriteNetcdfNow(path, *simul_, seed_, step_, deflateLevel);
-}
 
 std::string RunSession::TraceRow() const {
     return core::TraceRow(step_, *simul_, {simul_->Plot.Bounded, simul_->Plot.Habitat.Size() > 0});

@@ -1,7 +1,7 @@
 // One run of the model, as every front end drives it: set up from settings and a seed,
 // or a saved run put back; stepped, with observers following each step; its grids and
-// step record read; its state saved; its outputs written, each the same bytes
-// whichever front end asks. The pictures are drawn by observers (render/).
+// step record read; its state saved. Its outputs are written by observers, each the
+// same bytes whichever front end asks (SessionWriters.h, the recorders).
 #pragma once
 
 #include <atomic>
@@ -11,9 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "GeoTiffGrids.h"
 #include "InputFile.h"
-#include "NetcdfStack.h"
 #include "Plot.h"
 #include "Settings.h"
 #include "StateFile.h"
@@ -27,7 +25,6 @@ class Simul;
 namespace glebix::core {
 
 class RunSession;
-class StagedFiles;
 
 // Follows a session. An observer that throws ends the call that stepped: the run stays
 // at the last whole step, and it may go on.
@@ -104,7 +101,7 @@ public:
 
     // Raises GlebixError unless the output that `option` names in the batch tool
     // ("--tif"), written at `path`, leaves every file the run reads as it is
-    // (InputClash). Each writer below checks its own output so.
+    // (InputClash). Every writer of an output checks its place so.
     void RefuseInputClash(const char *option, const std::string &path) const;
 
     // The state at the present step, as the batch tool saves it.
@@ -116,19 +113,6 @@ public:
     // the next set-up takes again from Settings().
     std::string ResultFilePath() const;
     void SetResultDirectory(const std::string &directory);
-    // Writes the result file into `directory`, created when missing; returns its path.
-    std::string WriteResultFile(const std::string &directory);
-    void StageResultFile(StagedFiles &files) const;
-    // The present grids as ESRI ASCII and as GeoTIFF files in `directory`, placed where
-    // the initial grid lay; returns their paths.
-    std::vector<std::string> WriteAsc(const std::string &directory) const;
-    void StageAsc(const std::string &directory, StagedFiles &files) const;
-    std::vector<std::string> WriteTif(const std::string &directory) const;
-    // `step`: the names of the grids of that recorded step (gis::TifGridNameAt), or the
-    // final ones.
-    void StageTif(const std::string &directory, StagedFiles &files, std::int32_t step = gis::FinalTifStep) const;
-    // The present grids as a NetCDF file of one record.
-    void WriteNetcdf(const std::string &path, int deflateLevel = gis::DefaultDeflateLevel) const;
     // The trace's row of the present step (with its line end).
     std::string TraceRow() const;
 

@@ -61,13 +61,9 @@ std::string Simul::ResultFilePath(const std::string &base, std::int32_t inner, d
 
 std::string Simul::ResultFilePath() const { return Settings.Run.ResultDirectory + "/" + ResultFileName(); }
 
-namespace {
-
 void WriteResultFileAt(const std::string &path, const TPlot &plot) {
     WriteFileAtomically(path, ResultFileContents(plot), ResultWrite);
 }
-
-}  // namespace
 
 void Simul::WriteResultFile() { WriteResultFileAt(ResultFilePath(), Plot); }
 

@@ -24,6 +24,8 @@ std::string ResultFileContents(const TPlot &plot);
 // The lines of the plot's rows i from `first` to before `last` appended to `out`: the
 // file is its rows in order, so a large plot's can be written a block at a time.
 void AppendResultRows(std::string &out, const TPlot &plot, int first, int last);
+// Replaces the file at `path` by the result file of `plot`, whole or not at all.
+void WriteResultFileAt(const std::string &path, const TPlot &plot);
 
 // write(2) by default; returns the count written or -1 with errno set.
 using ResultWriteFunction = long (*)(int fd, const void *data, std::size_t size);

@@ -17,7 +17,7 @@ import re
 import sys
 
 # From the bottom: the engine's platform, the model, its state file, the core's rooms, the core, what stands on it, the command
-# line's own planning, the front ends, and the programs and checks that link them.
+# line's own planning, the recorders of a run's outputs, the front ends, and the programs and checks that link them.
 LAYERS = [
     ["engine/platform"],
     ["engine"],
@@ -31,6 +31,7 @@ LAYERS = [
     ["core/analysis"],
     ["render"],
     ["invocation"],
+    ["recorders"],
     ["batch", "ui", "python/src", "r/glebix/src"],
     ["app", "bench", "fuzz"],
 ]

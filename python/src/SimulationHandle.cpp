@@ -6,6 +6,7 @@
 #include "GisMessages.h"
 #include "Messages.h"
 #include "RunState.h"
+#include "SessionWriters.h"
 #include "Simul.h"
 
 namespace glebix::python {
@@ -97,13 +98,13 @@ void SimulationHandle::SaveState(const std::string &path) {
 std::string SimulationHandle::WriteResultFile(const std::string &directory) {
     const auto busy = TakeBusy();
     RequireSetUp();
-    return session_->WriteResultFile(directory);
+    return core::WriteResultFile(*session_, directory);
 }
 
 std::vector<std::string> SimulationHandle::WriteGrids(const std::string &directory) {
     const auto busy = TakeBusy();
     RequireSetUp();
-    return session_->WriteAsc(directory);
+    return core::WriteAscGrids(*session_, directory);
 }
 
 void SimulationHandle::Animate(const std::string &path, int every, const core::AnimationLook &look) {
@@ -119,13 +120,13 @@ std::string SimulationHandle::EndAnimation() {
 std::vector<std::string> SimulationHandle::WriteTifGrids(const std::string &directory) {
     const auto busy = TakeBusy();
     RequireSetUp();
-    return session_->WriteTif(directory);
+    return core::WriteTifGrids(*session_, directory);
 }
 
 std::string SimulationHandle::WriteNetcdf(const std::string &path) {
     const auto busy = TakeBusy();
     RequireSetUp();
-    session_->WriteNetcdf(path);
+    core::WriteNetcdfRecord(*session_, path);
     return path;
 }
 

@@ -526,9 +526,11 @@ TEST(BatchTrust, AFullDiskLeavesOneTruthfulRun) {
     // The earlier run's outputs stay whole; the manifest is the failed run's, or the
     // earlier one when the disk had no room left for it either.
     const std::string manifest = ReadAll(r + "/manifest.json");
-    for (const auto &[path, bytes] : earlier)
-        if (!path.ends_with("manifest.json") || !Contains(manifest, "\"seed\": 2,"))
+    for (const auto &[path, bytes] : earlier) {
+        if (!path.ends_with("manifest.json") || !Contains(manifest, "\"seed\": 2,")) {
             EXPECT_EQ(ReadAll(path), bytes) << path;
+        }
+    }
     if (Contains(manifest, "\"seed\": 2,")) {
         EXPECT_TRUE(Contains(manifest, "\"status\": \"error\"")) << manifest;
         EXPECT_TRUE(Contains(manifest, "Disque plein")) << manifest;

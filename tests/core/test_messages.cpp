@@ -100,8 +100,8 @@ TEST(MessageCatalogue, KeysOfTheSourcesAndOfTheCatalogueAgree) {
     const std::filesystem::path root = GLEBIX_SOURCE_DIR;
     int files = 0;
     for (const char *folder : {"engine", "engine/platform", "engine/state", "core", "core/analysis", "core/calibration",
-                               "core/messages", "core/files", "core/settings", "core/gis", "invocation", "batch",
-                               "render", "python/src", "python/glebix", "r/glebix/src", "r/glebix/R"}) {
+                               "core/messages", "core/files", "core/settings", "core/gis", "invocation", "recorders",
+                               "batch", "render", "python/src", "python/glebix", "r/glebix/src", "r/glebix/R"}) {
         for (const auto &entry : std::filesystem::directory_iterator(root / folder)) {
             // A folder of the core is walked as an entry of the list of its own.
             if (!entry.is_regular_file()) continue;

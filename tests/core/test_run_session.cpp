@@ -14,6 +14,7 @@
 #include "ResultFile.h"
 #include "RunSession.h"
 #include "RunState.h"
+#include "SessionWriters.h"
 #include "SettingsTable.h"
 #include "Simul.h"
 #include "StepTrace.h"
@@ -173,7 +174,7 @@ TEST(RunSession, OutputsRefusePlacesThatAreNotPlainFilesAndNameThem) {
     RunSession run(Start());
     run.SetUp();
     std::filesystem::create_directories(dir / "taken/RireVed1a1p1.txt");
-    for (const auto &write : std::vector<std::function<void()>>{[&] { run.WriteResultFile(dir / "taken"); },
+    for (const auto &write : std::vector<std::function<void()>>{[&] { WriteResultFile(run, dir / "taken"); },
                                                                 [&] { run.SaveState(dir / "taken"); }}) {
         try {
             write();
@@ -181,7 +182,7 @@ TEST(RunSession, OutputsRefusePlacesThatAreNotPlainFilesAndNameThem) {
         } catch (const GlebixError &e) { EXPECT_NE(MessageWithContext(e).find(dir / "taken"), std::string::npos); }
     }
     // A new folder is made.
-    EXPECT_EQ(run.WriteResultFile(dir / "new/sub"), dir / "new/sub/RireVed1a1p1.txt");
+    EXPECT_EQ(WriteResultFile(run, dir / "new/sub"), dir / "new/sub/RireVed1a1p1.txt");
     EXPECT_TRUE(std::filesystem::is_regular_file(dir / "new/sub/RireVed1a1p1.txt"));
     // The folder is the call's: the run's settings, and the next set-up, keep theirs.
     EXPECT_EQ(run.Settings().Run.ResultDirectory, "");
@@ -204,7 +205,7 @@ TEST(RunSession, StagedResultFileIsTheWholeFileWrittenInBlocks) {
         run.Run(1);
         {
             StagedFiles files;
-            run.StageResultFile(files);
+            StageResultFile(run, files);
             ASSERT_EQ(files.PutAllInPlace(), "");
         }
         EXPECT_EQ(glebix::testing::ReadAll(run.ResultFilePath()), ResultFileContents(run.Plot())) << width;

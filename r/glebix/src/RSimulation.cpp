@@ -15,6 +15,7 @@
 #include "RunSession.h"
 #include "RunState.h"
 #include "SessionAnimation.h"
+#include "SessionWriters.h"
 #include "SettingsTable.h"
 #include "Simul.h"
 #include "StepTrace.h"
@@ -218,7 +219,7 @@ extern "C" SEXP gx_trace(SEXP handle) {
 extern "C" SEXP gx_write_result_file(SEXP handle, SEXP directory) {
     BEGIN_RCPP
     return Guarded(
-        [&]() -> SEXP { return Rcpp::wrap(ReadySimulation(handle).Session->WriteResultFile(Text(directory))); });
+        [&]() -> SEXP { return Rcpp::wrap(core::WriteResultFile(*ReadySimulation(handle).Session, Text(directory))); });
     END_RCPP
 }
 
@@ -226,7 +227,8 @@ extern "C" SEXP gx_write_result_file(SEXP handle, SEXP directory) {
 // files' paths.
 extern "C" SEXP gx_write_asc(SEXP handle, SEXP directory) {
     BEGIN_RCPP
-    return Guarded([&]() -> SEXP { return Utf8Vector(ReadySimulation(handle).Session->WriteAsc(Text(directory))); });
+    return Guarded(
+        [&]() -> SEXP { return Utf8Vector(core::WriteAscGrids(*ReadySimulation(handle).Session, Text(directory))); });
     END_RCPP
 }
 
@@ -249,7 +251,8 @@ extern "C" SEXP gx_animate(SEXP handle, SEXP path, SEXP every, SEXP style, SEXP 
 // The same as GeoTIFF files, as glebix-batch --tif writes them.
 extern "C" SEXP gx_write_tif(SEXP handle, SEXP directory) {
     BEGIN_RCPP
-    return Guarded([&]() -> SEXP { return Utf8Vector(ReadySimulation(handle).Session->WriteTif(Text(directory))); });
+    return Guarded(
+        [&]() -> SEXP { return Utf8Vector(core::WriteTifGrids(*ReadySimulation(handle).Session, Text(directory))); });
     END_RCPP
 }
 
@@ -257,7 +260,7 @@ extern "C" SEXP gx_write_tif(SEXP handle, SEXP directory) {
 extern "C" SEXP gx_write_netcdf(SEXP handle, SEXP path) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
-        ReadySimulation(handle).Session->WriteNetcdf(Text(path));
+        core::WriteNetcdfRecord(*ReadySimulation(handle).Session, Text(path));
         return Rcpp::wrap(Utf8(Text(path)));
     });
     END_RCPP
