@@ -1,10 +1,10 @@
 // Every kind of output an invocation may write, one row each: the option that asks for
 // it, its place, whether it keeps something of the runs, how it is written and locked,
 // and how the manifest records it. The place checks, the warnings, the run plans, the
-// staging, the manifest and the usage text walk this table. The writing is wired by
-// hand still: a new kind also needs its path members in StudyOptions.h, RunPlan.h and
-// Manifest.h, its calls in the batch tool's BatchRun.cpp and in RunSession, and its
-// functions in the bindings.
+// staging, the manifest and the usage text walk this table; a run output is written by
+// the recorder its option names (recorders/Recorders.cpp). A new kind also needs its
+// path members in StudyOptions.h, RunPlan.h and Manifest.h, and its functions in the
+// bindings.
 #pragma once
 
 #include <span>
