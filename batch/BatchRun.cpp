@@ -140,7 +140,7 @@ void RunFiles::Stepped(const RunSession &run) {
 // Creates the folders of every output of the run.
 void MakeOutputFolders(const RunPlan &plan) {
     for (const OutputKind &kind : OutputKinds())
-        if (kind.planned && !(plan.*kind.planned).empty()) MakeDirectories(FolderOfOutput(kind, plan.*kind.planned));
+        if (kind.planned && !PlaceOf(plan, kind).empty()) MakeDirectories(FolderOfOutput(kind, PlaceOf(plan, kind)));
 }
 
 // One session per run, so that runs on other threads share nothing but the inputs: to
@@ -148,7 +148,7 @@ void MakeOutputFolders(const RunPlan &plan) {
 std::unique_ptr<RunSession> MakeSession(const BatchOptions &options, const RunPlan &plan, std::uint32_t masterSeed,
                                         std::int32_t stepCount) {
     TSettings settings = plan.Settings;  // when resumed: with what --set and --steps changed
-    settings.Run.ResultDirectory = plan.OutDir;
+    settings.Run.ResultDirectory = PlaceOf(plan, "--out");
     if (options.Resumed)
         return std::make_unique<RunSession>(*options.Resumed, settings, stepCount, plan.DispersalThreads);
     return std::make_unique<RunSession>(
@@ -199,8 +199,8 @@ void RemoveEarlierOutputs(const BatchOptions &options, const RunPlan &plan, cons
     std::vector<std::string> candidates = PlannedFiles(plan);
     for (const std::string &file : FilesKeptAside(plan)) candidates.push_back(IncompleteName(file));
     for (const OutputKind &kind : OutputKinds()) {
-        if (!kind.isStepFile || !kind.planned || (plan.*kind.planned).empty()) continue;
-        const std::string &folder = plan.*kind.planned;
+        if (!kind.isStepFile || !kind.planned || PlaceOf(plan, kind).empty()) continue;
+        const std::string &folder = PlaceOf(plan, kind);
         const std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(folder.c_str()), ::closedir);
         while (const dirent *e = dir ? ::readdir(dir.get()) : nullptr)
             if (IsStepFileOf(kind, &options, e->d_name)) candidates.push_back(Join(folder, e->d_name));
@@ -234,11 +234,12 @@ void EndFailedRun(const RunPlan &plan, const std::function<void(const ManifestFa
         return std::find(aside.begin(), aside.end(), path) == aside.end() ? std::string() : IncompleteName(path);
     });
     facts.KeptAside = true;
-    if (plan.ManifestPath.empty()) return;
-    const std::string part = PartName(plan.ManifestPath);
+    const std::string &manifestPath = ManifestPlace(plan);
+    if (manifestPath.empty()) return;
+    const std::string part = PartName(manifestPath);
     if (!StageManifest([&] { writeManifest(facts); }, part, record)) return;
     try {
-        PutInPlace(part, plan.ManifestPath);
+        PutInPlace(part, manifestPath);
     } catch (const std::exception &e) {
         ::unlink(part.c_str());
         ForgetTemporary(part);
@@ -254,25 +255,26 @@ void EndRun(const BatchOptions &options, const RunPlan &plan, const std::vector<
             const ManifestFacts &facts, const Simul *simul, RunFiles &out, RunRecord &record) {
     if (!simul) return;
     StagedFiles &files = out.files;
+    const std::string &manifestPath = ManifestPlace(plan);
     auto writeManifest = [&](const ManifestFacts &written) {
         LineWriter manifest;
-        manifest.Open(plan.ManifestPath);
+        manifest.Open(manifestPath);
         manifest.Write(ManifestJson(options, plan, record, inputs, *simul, written));
         manifest.Close();
     };
     if (!record.Completed && !record.Interrupted)
         return EndFailedRun(plan, writeManifest, facts, out.running, files, record);
-    if (plan.ManifestPath.empty()) {  // the animation or a state file alone
+    if (manifestPath.empty()) {  // the animation or a state file alone
         if (const std::string failure = files.PutAllInPlace(); !failure.empty()) Fail(record, failure, true);
         return;
     }
-    const std::string part = PartName(plan.ManifestPath);
+    const std::string part = PartName(manifestPath);
     ManifestFacts written = facts;
     written.Written = files.Paths();
     // A manifest that cannot be written fails the run: its staged files are removed
     // with `files`, and the earlier run stays whole.
     if (!StageManifest([&] { writeManifest(written); }, part, record)) return;
-    ::unlink(plan.ManifestPath.c_str());
+    ::unlink(manifestPath.c_str());
     const std::string failure = files.PutAllInPlace();
     std::vector<std::string> kept = files.Paths();
     kept.insert(kept.end(), out.context.leftAlone.begin(), out.context.leftAlone.end());
@@ -282,7 +284,7 @@ void EndRun(const BatchOptions &options, const RunPlan &plan, const std::vector<
             Fail(record, failure, true);
             writeManifest(written);
         }
-        PutInPlace(part, plan.ManifestPath);
+        PutInPlace(part, manifestPath);
     } catch (const std::exception &e) {
         ::unlink(part.c_str());
         ForgetTemporary(part);

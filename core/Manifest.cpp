@@ -94,7 +94,7 @@ bool Wrote(const OutputKind &kind, const std::string &path, const std::vector<st
 void WrittenOutputs(const RunPlan &plan, const ManifestFacts &facts, ManifestContents &c) {
     for (const OutputKind &kind : OutputKinds()) {
         if (!kind.recorded) continue;
-        const std::string &path = plan.*kind.planned;
+        const std::string &path = PlaceOf(plan, kind);
         const bool inside = kind.record == ManifestRecord::HeldFile && !path.empty();
         const bool aside = facts.KeptAside && kind.staging != OutputStaging::Replaced;
         const std::string place = inside ? kind.filesInside(path).front() : path;

@@ -143,7 +143,7 @@ void AddRunPlaces(const BatchOptions &options, const StudyLayout &layout, std::s
                   std::vector<Place> &places) {
     const RunPlan plan = PlanRun(options, PlanStudyRun(layout, index, 0));
     for (const OutputKind &kind : OutputKinds())
-        if (kind.scope == OutputScope::Run) AddOutputPlaces(kind, plan.*kind.planned, places, true, &options);
+        if (kind.scope == OutputScope::Run) AddOutputPlaces(kind, PlaceOf(plan, kind), places, true, &options);
 }
 
 // The files written for the whole invocation (the study table, the summary), and

@@ -20,7 +20,6 @@ using enum OutputStaging;
 using enum ManifestRecord;
 using enum OutputLock;
 using B = BatchOptions;
-using P = RunPlan;
 using M = ManifestContents;
 
 // Named as the engine writes it (Simul::ResultFilePath), so that the file planned is
@@ -54,40 +53,40 @@ constexpr OutputKind Kinds[] = {
 //   asked               by rule         planned             recorded        place message        files inside      rank
 //   step files      asked every
     {"--out",        "DIR",  "help.out",        Folder, Run,   true,  Whole,     Dir,    false, "result_file", HeldFile,
-     &B::OutDir,         nullptr,        &P::OutDir,         &M::ResultFile, "place.result_file", ResultFileInside, 1,
+     &B::OutDir,         nullptr,        true,               &M::ResultFile, "place.result_file", ResultFileInside, 1,
      nullptr,        nullptr},
     {"--table",      "FILE", "help.table",      File,   Study, true,  StudyWide, Itself, false, nullptr,       Place,
-     &B::TablePath,      nullptr,        nullptr,            nullptr,        nullptr,             nullptr,          0,
+     &B::TablePath,      nullptr,        false,              nullptr,        nullptr,             nullptr,          0,
      nullptr,        nullptr},
     {"--trace",      "FILE", "help.trace",      File,   Run,   true,  Streamed,  Dir,    false, "trace",       Place,
-     &B::TracePath,      nullptr,        &P::TracePath,      &M::Trace,      nullptr,             nullptr,          5,
+     &B::TracePath,      nullptr,        true,               &M::Trace,      nullptr,             nullptr,          5,
      nullptr,        nullptr},
     {"--snapshots",  "DIR",  "help.snapshots",  Folder, Run,   true,  PerStep,   Dir,    false, "snapshots",   Place,
-     &B::SnapshotDir,    nullptr,        &P::SnapshotDir,    &M::Snapshots,  nullptr,             nullptr,          4,
+     &B::SnapshotDir,    nullptr,        true,               &M::Snapshots,  nullptr,             nullptr,          4,
      IsSnapshotName, nullptr},
     {"--asc",        "DIR",  "help.asc",        Folder, Run,   true,  Whole,     Dir,    false, "asc",         Place,
-     &B::AscDir,         nullptr,        &P::AscDir,         &M::Asc,        "place.grid",        AscGridsInside,   2,
+     &B::AscDir,         nullptr,        true,               &M::Asc,        "place.grid",        AscGridsInside,   2,
      nullptr,        nullptr},
     {"--tif",        "DIR",  "help.tif",        Folder, Run,   true,  Whole,     Dir,    false, "tif",         Place,
-     &B::TifDir,         nullptr,        &P::TifDir,         &M::Tif,        "place.grid",        TifGridsInside,   3,
+     &B::TifDir,         nullptr,        true,               &M::Tif,        "place.grid",        TifGridsInside,   3,
      IsSteppedTif,   &B::TifEvery},
     {"--netcdf",     "FILE", "help.netcdf",     File,   Run,   true,  Streamed,  Dir,    false, "netcdf",      Place,
-     &B::NetcdfPath,     nullptr,        &P::NetcdfPath,     &M::Netcdf,     nullptr,             nullptr,          6,
+     &B::NetcdfPath,     nullptr,        true,               &M::Netcdf,     nullptr,             nullptr,          6,
      nullptr,        nullptr},
     {"--animate",    "FILE", "help.animate",    File,   Run,   true,  Streamed,  Dir,    false, "animation",   Place,
-     &B::AnimatePath,    nullptr,        &P::AnimatePath,    &M::Animation,  nullptr,             nullptr,          0,
+     &B::AnimatePath,    nullptr,        true,               &M::Animation,  nullptr,             nullptr,          0,
      nullptr,        nullptr},
     {"--save-state", "FILE", "help.save-state", File,   Run,   true,  Whole,     Dir,    true,  "state",       Place,
-     &B::SaveStatePath,  nullptr,        &P::SaveStatePath,  &M::State,      nullptr,             nullptr,          0,
+     &B::SaveStatePath,  nullptr,        true,               &M::State,      nullptr,             nullptr,          0,
      nullptr,        nullptr},
     {"--checkpoint", "FILE", "help.checkpoint", File,   Run,   true,  Replaced,  Dir,    true,  "checkpoint",  Place,
-     &B::CheckpointPath, nullptr,        &P::CheckpointPath, &M::Checkpoint, nullptr,             nullptr,          0,
+     &B::CheckpointPath, nullptr,        true,               &M::Checkpoint, nullptr,             nullptr,          0,
      nullptr,        nullptr},
     {nullptr,        "FILE", nullptr,           File,   Run,   false, Whole,     None,   false, nullptr,       Place,
-     nullptr,            ManifestByRule, &P::ManifestPath,   nullptr,        "place.manifest",    nullptr,          0,
+     nullptr,            ManifestByRule, true,               nullptr,        "place.manifest",    nullptr,          0,
      nullptr,        nullptr},
     {nullptr,        "FILE", nullptr,           File,   Study, false, StudyWide, Itself, false, nullptr,       Place,
-     nullptr,            SummaryPath,    nullptr,            nullptr,        "place.summary",     nullptr,          0,
+     nullptr,            SummaryPath,    false,              nullptr,        "place.summary",     nullptr,          0,
      nullptr,        nullptr},
 };
 // clang-format on
@@ -109,6 +108,33 @@ std::string AskedPath(const BatchOptions &options, const OutputKind &kind) {
 bool IsStepFileOf(const OutputKind &kind, const BatchOptions *options, const std::string &name) {
     if (!kind.isStepFile || (kind.stepsAsked && !(options && options->*kind.stepsAsked > 0))) return false;
     return kind.isStepFile(name);
+}
+
+namespace {
+
+std::size_t RowOf(const OutputKind &kind) { return static_cast<std::size_t>(&kind - std::begin(Kinds)); }
+
+}  // namespace
+
+const std::string &PlaceOf(const RunPlan &plan, const OutputKind &kind) {
+    static const std::string none;
+    const std::size_t row = RowOf(kind);
+    return row < plan.Places.size() ? plan.Places[row] : none;
+}
+
+void SetPlace(RunPlan &plan, const OutputKind &kind, std::string path) {
+    if (plan.Places.size() < std::size(Kinds)) plan.Places.resize(std::size(Kinds));
+    plan.Places[RowOf(kind)] = std::move(path);
+}
+
+const std::string &PlaceOf(const RunPlan &plan, std::string_view option) {
+    return PlaceOf(plan, *OutputKindOf(option));
+}
+
+const std::string &ManifestPlace(const RunPlan &plan) {
+    const auto manifest = std::find_if(std::begin(Kinds), std::end(Kinds),
+                                       [](const OutputKind &k) { return k.placedByRule == ManifestByRule; });
+    return PlaceOf(plan, *manifest);
 }
 
 std::string FolderOfOutput(const OutputKind &kind, const std::string &path) {

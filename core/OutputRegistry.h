@@ -55,7 +55,7 @@ struct OutputKind {
     ManifestRecord record;
     std::string BatchOptions::*asked;                   // the path given; nullptr: placed by rule
     std::string (*placedByRule)(const BatchOptions &);  // the place without an option
-    std::string RunPlan::*planned;                      // a run's path; nullptr for a study output
+    bool planned;                                       // a run's own, placed by its plan (PlaceOf)
     std::string ManifestContents::*recorded;            // nullptr: not listed in the manifest
     // How a message names the place when no option names it ("le manifeste «…»"), or
     // the files a folder holds ("la grille «…»"): a catalogue key; nullptr when none.
@@ -86,6 +86,14 @@ std::string AskedPath(const BatchOptions &options, const OutputKind &kind);
 // Whether the output at `path` holds files of recorded steps as `options` ask, and
 // `name` (a file name) is one of them.
 bool IsStepFileOf(const OutputKind &kind, const BatchOptions *options, const std::string &name);
+
+// The place `plan` gives its run's output of `kind` (a planned one); empty when the
+// output is not asked for.
+const std::string &PlaceOf(const RunPlan &plan, const OutputKind &kind);
+void SetPlace(RunPlan &plan, const OutputKind &kind, std::string path);
+// The place of the run's output that `option` asks for ("--out"), and of its manifest.
+const std::string &PlaceOf(const RunPlan &plan, std::string_view option);
+const std::string &ManifestPlace(const RunPlan &plan);
 
 // The folder an output is written into: the folder itself, or the file's folder.
 std::string FolderOfOutput(const OutputKind &kind, const std::string &path);

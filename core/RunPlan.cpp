@@ -77,9 +77,9 @@ RunPlan PlanRun(const BatchOptions &options, const StudyRun &run) {
         if (!kind.planned) continue;
         const std::string path = AskedPath(options, kind);
         if (kind.place == OutputPlace::Folder || path.empty() || run.Folder.empty())
-            plan.*kind.planned = place(path);
+            SetPlace(plan, kind, place(path));
         else
-            plan.*kind.planned = Join(place(ParentOf(path)), std::filesystem::path(path).filename().string());
+            SetPlace(plan, kind, Join(place(ParentOf(path)), std::filesystem::path(path).filename().string()));
     }
     return plan;
 }
@@ -103,11 +103,11 @@ std::vector<std::string> PlannedFiles(const RunPlan &plan) {
     for (const OutputKind &kind : OutputKinds()) {
         // Those asked for by an option: the manifest, placed by rule, is not listed.
         const bool staged = kind.staging == OutputStaging::Whole || kind.staging == OutputStaging::Streamed;
-        if (!kind.planned || !kind.option || !staged || (plan.*kind.planned).empty()) continue;
+        if (!kind.planned || !kind.option || !staged || PlaceOf(plan, kind).empty()) continue;
         if (kind.filesInside)
-            for (std::string &file : kind.filesInside(plan.*kind.planned)) files.push_back(std::move(file));
+            for (std::string &file : kind.filesInside(PlaceOf(plan, kind))) files.push_back(std::move(file));
         else
-            files.push_back(plan.*kind.planned);
+            files.push_back(PlaceOf(plan, kind));
     }
     return files;
 }
@@ -117,7 +117,7 @@ std::vector<std::string> FilesKeptAside(const RunPlan &plan) {
     for (const OutputKind &kind : OutputKinds()) {
         const bool aside =
             kind.staging == OutputStaging::Streamed || (kind.stateFile && kind.staging == OutputStaging::Whole);
-        if (kind.planned && kind.option && aside && !(plan.*kind.planned).empty()) files.push_back(plan.*kind.planned);
+        if (kind.planned && kind.option && aside && !PlaceOf(plan, kind).empty()) files.push_back(PlaceOf(plan, kind));
     }
     return files;
 }

@@ -31,23 +31,16 @@ StudyLayout Layout(const BatchOptions &options);
 
 // Where one run writes. Paths are empty for the outputs not asked for.
 struct RunPlan {
-    int Run = 1;                 // position in the invocation's order, from 1
-    int Point = 1;               // point of the design; 1 without one
-    int Replicate = 1;           // from 1
-    TSettings Settings;          // the point's settings
-    std::string TablePrefix;     // the start of the run's rows in the study table
-    std::uint32_t Seed = 0;      // the seed given to the set-up
-    std::string OutDir;          // result file folder
-    std::string TracePath;       // trace CSV
-    std::string SnapshotDir;     // PNG maps
-    std::string AscDir;          // final grids
-    std::string TifDir;          // final grids as GeoTIFF
-    std::string NetcdfPath;      // grids over time as NetCDF
-    std::string AnimatePath;     // animated GIF
-    std::string SaveStatePath;   // state at the end
-    std::string CheckpointPath;  // state every few steps
-    std::string ManifestPath;    // manifest.json; empty when no output is asked for
-    int DispersalThreads = 0;    // threads of each dispersal pass; 0: one per processor
+    int Run = 1;              // position in the invocation's order, from 1
+    int Point = 1;            // point of the design; 1 without one
+    int Replicate = 1;        // from 1
+    TSettings Settings;       // the point's settings
+    std::string TablePrefix;  // the start of the run's rows in the study table
+    std::uint32_t Seed = 0;   // the seed given to the set-up
+    // The place of each of the run's own outputs, by its row of the output registry
+    // (PlaceOf); empty for one not asked for. The manifest's is empty when no output is.
+    std::vector<std::string> Places;
+    int DispersalThreads = 0;  // threads of each dispersal pass; 0: one per processor
 };
 
 // The plan of the invocation's run `run` of a study with master seed `master`: with a

@@ -46,7 +46,7 @@ std::vector<std::unique_ptr<Recorder>> MakeRecorders(RecordingContext &context) 
     for (const RecorderRow &row : Rows) {
         const OutputKind *kind = OutputKindOf(row.option);
         if (!kind || !kind->planned) throw std::logic_error(std::string("no run output is asked by ") + row.option);
-        if (const std::string &path = context.plan.*kind->planned; !path.empty())
+        if (const std::string &path = PlaceOf(context.plan, *kind); !path.empty())
             made.push_back(row.make(context, path));
     }
     return made;

@@ -13,6 +13,7 @@
 #include "Conversions.h"
 #include "TestFiles.h"
 #include "Manifest.h"
+#include "OutputRegistry.h"
 #include "MapPicture.h"
 #include "RunOutputs.h"
 #include "RunPlan.h"
@@ -198,7 +199,7 @@ TEST(Manifest, AnyBytesGiveValidJson) {
                          "a\xc3"};
     const std::string tracePath = "t\x1f.csv";
     RunPlan plan;
-    plan.TracePath = tracePath;
+    SetPlace(plan, *OutputKindOf("--trace"), tracePath);
     RunRecord record;
     record.Message = std::string("a\"b\n\x01", 5);
     Simul simul;

@@ -36,16 +36,18 @@ TEST(Recorders, EveryKindOfOutputARunWritesHasOneRecorderAndNoOtherKindHasOne) {
 RunPlan PlanWithEveryOutput(const ScratchDir &dir) {
     RunPlan plan;
     plan.Settings.Initial.DistInitMode = DistModeRandom;
-    plan.Settings.Run.ResultDirectory = plan.OutDir = dir / "out";
     plan.Seed = 41u;
-    plan.TracePath = dir / "trace.csv";
-    plan.SnapshotDir = dir / "maps";
-    plan.AscDir = dir / "asc";
-    plan.TifDir = dir / "tif";
-    plan.NetcdfPath = dir / "stack.nc";
-    plan.AnimatePath = dir / "run.gif";
-    plan.SaveStatePath = dir / "state.txt";
-    plan.CheckpointPath = dir / "checkpoint.txt";
+    for (const auto &[option, name] : {std::pair{"--out", "out"},
+                                       {"--trace", "trace.csv"},
+                                       {"--snapshots", "maps"},
+                                       {"--asc", "asc"},
+                                       {"--tif", "tif"},
+                                       {"--netcdf", "stack.nc"},
+                                       {"--animate", "run.gif"},
+                                       {"--save-state", "state.txt"},
+                                       {"--checkpoint", "checkpoint.txt"}})
+        SetPlace(plan, *OutputKindOf(option), dir / name);
+    plan.Settings.Run.ResultDirectory = PlaceOf(plan, "--out");
     return plan;
 }
 
@@ -82,26 +84,28 @@ TEST(Recorders, OutputsOverTimeRecordTheStartEveryKStepsAndTheLast) {
     auto recorders = MakeRecorders(context);
     EXPECT_EQ(recorders.size(), static_cast<std::size_t>(std::ranges::count_if(OutputKinds(), IsRunOutput)));
     for (const OutputKind &kind : OutputKinds())
-        if (kind.planned && !(plan.*kind.planned).empty()) MakeDirectories(FolderOfOutput(kind, plan.*kind.planned));
+        if (kind.planned && !PlaceOf(plan, kind).empty()) MakeDirectories(FolderOfOutput(kind, PlaceOf(plan, kind)));
 
     RunSession run(RunStart{plan.Settings, plan.Seed, 7u, StepCount, 1, nullptr});
     Record(recorders, run, record);
     ASSERT_EQ(files.PutAllInPlace(), "");
 
-    EXPECT_EQ(NamesIn(plan.SnapshotDir), (std::set<std::string>{SnapshotName(3), SnapshotName(6), SnapshotName(8)}));
+    EXPECT_EQ(NamesIn(PlaceOf(plan, "--snapshots")),
+              (std::set<std::string>{SnapshotName(3), SnapshotName(6), SnapshotName(8)}));
     std::set<std::string> tifs;
     for (const char *grid : gis::TifGridNames) {
         tifs.insert(grid);
         for (const std::int32_t step : {0, 3, 6, 8}) tifs.insert(gis::TifGridNameAt(grid, step));
     }
-    EXPECT_EQ(NamesIn(plan.TifDir), tifs);
-    const std::string trace = ReadAll(plan.TracePath);
+    EXPECT_EQ(NamesIn(PlaceOf(plan, "--tif")), tifs);
+    const std::string trace = ReadAll(PlaceOf(plan, "--trace"));
     EXPECT_EQ(std::ranges::count(trace, '\n'), 1 + StepCount);  // the header and a row per step
-    EXPECT_EQ(ReadAll(plan.SaveStatePath), StateFileText(run.State()));
+    EXPECT_EQ(ReadAll(PlaceOf(plan, "--save-state")), StateFileText(run.State()));
     EXPECT_TRUE(context.leftAlone.empty());
-    for (const std::string &path : {plan.NetcdfPath, plan.AnimatePath, plan.CheckpointPath, run.ResultFilePath()})
-        EXPECT_GT(std::filesystem::file_size(path), 0u) << path;
-    EXPECT_EQ(NamesIn(plan.AscDir).size(), 2u);
+    for (const char *option : {"--netcdf", "--animate", "--checkpoint"})
+        EXPECT_GT(std::filesystem::file_size(PlaceOf(plan, option)), 0u) << option;
+    EXPECT_GT(std::filesystem::file_size(run.ResultFilePath()), 0u);
+    EXPECT_EQ(NamesIn(PlaceOf(plan, "--asc")).size(), 2u);
 }
 
 }  // namespace
