@@ -3,8 +3,8 @@
 // and how the manifest records it. The place checks, the warnings, the run plans, the
 // staging, the manifest and the usage text walk this table; a run output is written by
 // the recorder its option names (recorders/Recorders.cpp). A new kind also needs its
-// path members in StudyOptions.h, RunPlan.h and Manifest.h, and its functions in the
-// bindings.
+// path member in StudyOptions.h (what the option asks) and Manifest.h (what the manifest
+// lists), and its functions in the bindings.
 #pragma once
 
 #include <span>
