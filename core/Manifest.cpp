@@ -51,10 +51,16 @@ Json InputsArray(const std::vector<InputFileRecord> &inputs) {
     return array;
 }
 
+const std::string &ListedOutput(const ManifestContents &m, const std::string &key) {
+    static const std::string none;
+    const auto at = m.Outputs.find(key);
+    return at == m.Outputs.end() ? none : at->second;
+}
+
 Json OutputsObject(const ManifestContents &m) {
     Json object = Json::Object();
     for (const OutputKind &kind : OutputKinds())
-        if (kind.manifestKey) object[kind.manifestKey] = PathOrNull(m.*kind.recorded);
+        if (kind.manifestKey) object[kind.manifestKey] = PathOrNull(ListedOutput(m, kind.manifestKey));
     return object;
 }
 
@@ -93,12 +99,14 @@ bool Wrote(const OutputKind &kind, const std::string &path, const std::vector<st
 // it is kept under aside; those not written are left empty.
 void WrittenOutputs(const RunPlan &plan, const ManifestFacts &facts, ManifestContents &c) {
     for (const OutputKind &kind : OutputKinds()) {
-        if (!kind.recorded) continue;
+        if (!kind.manifestKey) continue;
         const std::string &path = PlaceOf(plan, kind);
         const bool inside = kind.record == ManifestRecord::HeldFile && !path.empty();
         const bool aside = facts.KeptAside && kind.staging != OutputStaging::Replaced;
         const std::string place = inside ? kind.filesInside(path).front() : path;
-        c.*kind.recorded = !Wrote(kind, path, facts.Written) ? std::string() : aside ? IncompleteName(place) : place;
+        c.Outputs[kind.manifestKey] = !Wrote(kind, path, facts.Written) ? std::string()
+                                      : aside                           ? IncompleteName(place)
+                                                                        : place;
     }
 }
 
@@ -169,7 +177,7 @@ std::string ManifestText(const ManifestContents &c) {
     m["inputs"] = InputsArray(c.Inputs);
     m["outputs"] = OutputsObject(c);
     if (c.Georeference) m["georeference"] = GeoreferenceObject(*c.Georeference);
-    if (!c.Animation.empty()) {
+    if (!ListedOutput(c, "animation").empty()) {
         m["animation_frames_per_second"] = c.AnimationFramesPerSecond;
         m["animation_style"] = c.AnimationStyleText;
         if (c.AnimationCellSize > 0) m["animation_cell_size"] = c.AnimationCellSize;

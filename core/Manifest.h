@@ -64,9 +64,9 @@ struct ManifestContents {
     double Seconds = 0;
     TSettings Settings;  // as the run used them
     std::vector<InputFileRecord> Inputs;
-    std::string ResultFile, Trace, Snapshots, Asc;  // the outputs; empty for those not written
-    std::string Animation, State, Checkpoint;
-    std::string Tif, Netcdf;
+    // The outputs written, by their key under "outputs" (OutputKind::manifestKey); one
+    // not written is missing or empty.
+    std::map<std::string, std::string> Outputs;
     // Where the initial grid lay and its CRS: the grids written lie there too. The
     // windows, which write no GIS grids, leave it out.
     std::optional<gis::Georeference> Georeference;

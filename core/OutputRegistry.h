@@ -51,12 +51,11 @@ struct OutputKind {
     OutputStaging staging;
     OutputLock lock;
     bool stateFile;           // a state file: may replace the state the run was resumed from
-    const char *manifestKey;  // under the manifest's "outputs"; nullptr: not listed there
+    const char *manifestKey;  // under the manifest's "outputs" (ManifestContents::Outputs); nullptr: not there
     ManifestRecord record;
     std::string BatchOptions::*asked;                   // the path given; nullptr: placed by rule
     std::string (*placedByRule)(const BatchOptions &);  // the place without an option
     bool planned;                                       // a run's own, placed by its plan (PlaceOf)
-    std::string ManifestContents::*recorded;            // nullptr: not listed in the manifest
     // How a message names the place when no option names it ("le manifeste «…»"), or
     // the files a folder holds ("la grille «…»"): a catalogue key; nullptr when none.
     const char *placeMessage;

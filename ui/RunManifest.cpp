@@ -1,6 +1,7 @@
 #include "RunManifest.h"
 
 #include "AtomicFile.h"
+#include "OutputRegistry.h"
 
 namespace glebix {
 
@@ -45,7 +46,7 @@ core::ManifestContents RunManifest::Contents(const Simul &simul, std::int32_t st
     c.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     c.Settings = simul.Settings;
     c.Inputs = inputs_;
-    c.ResultFile = simul.ResultFilePath();
+    c.Outputs[core::OutputKindOf("--out")->manifestKey] = simul.ResultFilePath();
     return c;
 }
 

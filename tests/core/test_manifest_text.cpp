@@ -30,9 +30,7 @@ ManifestContents EveryKind() {
     c.Seconds = 0.0001;
     c.Inputs = {{"species", "/data/x/../espèce.txt", 1234, std::string(64, 'a')},
                 {"params", "/data/missing.txt", -1, ""}};
-    c.ResultFile = "out/RireVed1a1p1.txt";
-    c.Asc = "out/grids";
-    c.Animation = "out/a.gif";
+    c.Outputs = {{"result_file", "out/RireVed1a1p1.txt"}, {"asc", "out/grids"}, {"animation", "out/a.gif"}};
     c.Georeference = gis::Georeference{{123456.5, -0.0, 100.0}, 50, 50, "PROJCRS[\"x\",\n  ID[]]", "env.asc"};
     c.AnimationFramesPerSecond = 12.5;
     c.AnimationStyleText = "map";
