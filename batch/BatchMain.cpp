@@ -203,9 +203,9 @@ int Run(const BatchOptions &options) {
 // replace one already there.
 bool PrepareRepeat(BatchOptions &options) {
     std::vector<std::string> problems = LoadRepeat(options.RepeatManifest, options);
-    if (problems.empty() && options.OutDir.empty()) {
-        options.OutDir = ".";
-        if (std::filesystem::exists(Join(options.OutDir, ResultFileName())))
+    if (problems.empty() && OutputAsked(options, "--out").empty()) {
+        options.Outputs["--out"] = ".";
+        if (std::filesystem::exists(Join(".", ResultFileName())))
             problems.push_back(Message("repeat.result_exists", {ResultFileName()}));
     }
     for (const std::string &p : problems) PrintLine(Message("batch.line", {p}));

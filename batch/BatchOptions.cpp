@@ -103,12 +103,15 @@ void CheckRepeat(Gathered &g) {
 // Applies the gathered files and --set texts in their order of precedence.
 void ApplyGathered(Gathered &g) {
     BatchOptions &o = g.options;
-    if (o.CheckpointPath.empty() != (o.CheckpointEvery == 0)) g.problems.push_back(Message("option.checkpoint_pair"));
+    if (OutputAsked(o, "--checkpoint").empty() != (o.CheckpointEvery == 0))
+        g.problems.push_back(Message("option.checkpoint_pair"));
     for (const char *option : {"--table-every", "--table-metric"})
-        if (o.TablePath.empty() && std::find(g.seen.begin(), g.seen.end(), option) != g.seen.end())
+        if (OutputAsked(o, "--table").empty() && std::find(g.seen.begin(), g.seen.end(), option) != g.seen.end())
             g.problems.push_back(Message("option.needed", {option, "--table"}));
-    if (o.TifDir.empty() && o.TifEvery > 0) g.problems.push_back(Message("option.needed", {"--tif-every", "--tif"}));
-    if (o.NetcdfPath.empty() && std::find(g.seen.begin(), g.seen.end(), "--netcdf-deflate") != g.seen.end())
+    if (OutputAsked(o, "--tif").empty() && o.TifEvery > 0)
+        g.problems.push_back(Message("option.needed", {"--tif-every", "--tif"}));
+    if (OutputAsked(o, "--netcdf").empty() &&
+        std::find(g.seen.begin(), g.seen.end(), "--netcdf-deflate") != g.seen.end())
         g.problems.push_back(Message("option.needed", {"--netcdf-deflate", "--netcdf"}));
     if (!o.RepeatManifest.empty()) CheckRepeat(g);
     if (o.AnimateCellSize && o.AnimateStyle != AnimationStyle::Map)

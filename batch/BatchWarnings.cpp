@@ -46,7 +46,7 @@ StudyWarnings CollectWarnings(const BatchOptions &options) {
         w = RunWarnings(options.Settings, points, settingsOf, species, *options.Files);
     const std::size_t runs = options.Points.size() * static_cast<std::size_t>(options.Replicates);
     if ((runs > 1 || options.StudyDesign) && !KeepsSomething(options)) w.Common.push_back(NothingKeptWarning());
-    if (!options.AnimatePath.empty() && options.FramesPerSecond > MaxShownFramesPerSecond)
+    if (!OutputAsked(options, "--animate").empty() && options.FramesPerSecond > MaxShownFramesPerSecond)
         w.Common.push_back(FramesPerSecondWarning(options.FramesPerSecond));
     if (options.Points.empty() && options.SliceAsked)
         w.Common.push_back(Message("warning.empty_slice", {std::to_string(options.SliceAsked->Index),

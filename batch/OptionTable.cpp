@@ -305,7 +305,7 @@ const OptionEntry *FindOption(const std::string &name) {
 
 void ApplyEntry(const OptionEntry &entry, Gathered &g, const std::string &value) {
     if (entry.output)
-        OutputPath(g, entry.name, value, g.options.*entry.output->asked);
+        OutputPath(g, entry.name, value, g.options.Outputs[entry.name]);
     else
         entry.apply(g, value);
 }

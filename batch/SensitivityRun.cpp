@@ -63,7 +63,7 @@ int RunCalibration(const BatchOptions &options, const std::function<void(const s
         analysis::TableCalibrationRequest table{s.AnalysePath,
                                                 s.FactorsPath,
                                                 s.ObservedPath,
-                                                options.OutDir,
+                                                OutputAsked(options, "--out"),
                                                 s.Accept.value_or(analysis::DefaultAcceptFraction),
                                                 options.Arguments,
                                                 s.FigurePath,
@@ -73,7 +73,7 @@ int RunCalibration(const BatchOptions &options, const std::function<void(const s
     analysis::CalibrationOptions given;
     given.Factors = s.FactorsPath;
     given.Observed = s.ObservedPath;
-    given.Out = options.OutDir;
+    given.Out = OutputAsked(options, "--out");
     given.Method = s.Method;
     given.Samples = s.Samples.value_or(0);
     given.Accept = s.Accept.value_or(analysis::DefaultAcceptFraction);

@@ -113,7 +113,7 @@ struct Batch {
             record.Point = run.Point;
             record.Replicate = run.Replicate;
             record.Seed = run.Seed;
-            if (StopSignal().load() == 0) record = Run(run, options.TablePath.empty() ? nullptr : &rows);
+            if (StopSignal().load() == 0) record = Run(run, OutputAsked(options, "--table").empty() ? nullptr : &rows);
         } catch (const std::bad_alloc &) { OutOfMemory(record); }
         {
             std::lock_guard lock(mutex);

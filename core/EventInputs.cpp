@@ -88,7 +88,8 @@ void LateEventProblems(const ParsedEvents &parsed, const std::string &path, std:
 // A run that saves its state may be resumed beyond its last step, where its later
 // events then apply; a repeat runs what its manifest's run ran.
 bool KeepsLaterEvents(const BatchOptions &options) {
-    return !options.SaveStatePath.empty() || !options.CheckpointPath.empty() || !options.RepeatManifest.empty();
+    return !OutputAsked(options, "--save-state").empty() || !OutputAsked(options, "--checkpoint").empty() ||
+           !options.RepeatManifest.empty();
 }
 
 }  // namespace

@@ -49,43 +49,43 @@ std::string ManifestByRule(const BatchOptions &options) {
 // clang-format off
 constexpr OutputKind Kinds[] = {
 //   option          value   help               place   scope  keeps  staging    lock    state  manifest key   record
-//   asked               by rule         planned  place message        files inside      rank
+//   by rule         planned  place message        files inside      rank
 //   step files      asked every
     {"--out",        "DIR",  "help.out",        Folder, Run,   true,  Whole,     Dir,    false, "result_file", HeldFile,
-     &B::OutDir,         nullptr,        true,    "place.result_file", ResultFileInside, 1,
+     nullptr,        true,    "place.result_file", ResultFileInside, 1,
      nullptr,        nullptr},
     {"--table",      "FILE", "help.table",      File,   Study, true,  StudyWide, Itself, false, nullptr,       Place,
-     &B::TablePath,      nullptr,        false,   nullptr,             nullptr,          0,
+     nullptr,        false,   nullptr,             nullptr,          0,
      nullptr,        nullptr},
     {"--trace",      "FILE", "help.trace",      File,   Run,   true,  Streamed,  Dir,    false, "trace",       Place,
-     &B::TracePath,      nullptr,        true,    nullptr,             nullptr,          5,
+     nullptr,        true,    nullptr,             nullptr,          5,
      nullptr,        nullptr},
     {"--snapshots",  "DIR",  "help.snapshots",  Folder, Run,   true,  PerStep,   Dir,    false, "snapshots",   Place,
-     &B::SnapshotDir,    nullptr,        true,    nullptr,             nullptr,          4,
+     nullptr,        true,    nullptr,             nullptr,          4,
      IsSnapshotName, nullptr},
     {"--asc",        "DIR",  "help.asc",        Folder, Run,   true,  Whole,     Dir,    false, "asc",         Place,
-     &B::AscDir,         nullptr,        true,    "place.grid",        AscGridsInside,   2,
+     nullptr,        true,    "place.grid",        AscGridsInside,   2,
      nullptr,        nullptr},
     {"--tif",        "DIR",  "help.tif",        Folder, Run,   true,  Whole,     Dir,    false, "tif",         Place,
-     &B::TifDir,         nullptr,        true,    "place.grid",        TifGridsInside,   3,
+     nullptr,        true,    "place.grid",        TifGridsInside,   3,
      IsSteppedTif,   &B::TifEvery},
     {"--netcdf",     "FILE", "help.netcdf",     File,   Run,   true,  Streamed,  Dir,    false, "netcdf",      Place,
-     &B::NetcdfPath,     nullptr,        true,    nullptr,             nullptr,          6,
+     nullptr,        true,    nullptr,             nullptr,          6,
      nullptr,        nullptr},
     {"--animate",    "FILE", "help.animate",    File,   Run,   true,  Streamed,  Dir,    false, "animation",   Place,
-     &B::AnimatePath,    nullptr,        true,    nullptr,             nullptr,          0,
+     nullptr,        true,    nullptr,             nullptr,          0,
      nullptr,        nullptr},
     {"--save-state", "FILE", "help.save-state", File,   Run,   true,  Whole,     Dir,    true,  "state",       Place,
-     &B::SaveStatePath,  nullptr,        true,    nullptr,             nullptr,          0,
+     nullptr,        true,    nullptr,             nullptr,          0,
      nullptr,        nullptr},
     {"--checkpoint", "FILE", "help.checkpoint", File,   Run,   true,  Replaced,  Dir,    true,  "checkpoint",  Place,
-     &B::CheckpointPath, nullptr,        true,    nullptr,             nullptr,          0,
+     nullptr,        true,    nullptr,             nullptr,          0,
      nullptr,        nullptr},
     {nullptr,        "FILE", nullptr,           File,   Run,   false, Whole,     None,   false, nullptr,       Place,
-     nullptr,            ManifestByRule, true,    "place.manifest",    nullptr,          0,
+     ManifestByRule, true,    "place.manifest",    nullptr,          0,
      nullptr,        nullptr},
     {nullptr,        "FILE", nullptr,           File,   Study, false, StudyWide, Itself, false, nullptr,       Place,
-     nullptr,            SummaryPath,    false,   "place.summary",     nullptr,          0,
+     SummaryPath,    false,   "place.summary",     nullptr,          0,
      nullptr,        nullptr},
 };
 // clang-format on
@@ -101,7 +101,7 @@ const OutputKind *OutputKindOf(std::string_view option) {
 }
 
 std::string AskedPath(const BatchOptions &options, const OutputKind &kind) {
-    return kind.asked ? options.*kind.asked : kind.placedByRule(options);
+    return kind.option ? OutputAsked(options, kind.option) : kind.placedByRule(options);
 }
 
 bool IsStepFileOf(const OutputKind &kind, const BatchOptions *options, const std::string &name) {

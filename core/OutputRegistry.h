@@ -53,8 +53,7 @@ struct OutputKind {
     bool stateFile;           // a state file: may replace the state the run was resumed from
     const char *manifestKey;  // under the manifest's "outputs" (ManifestContents::Outputs); nullptr: not there
     ManifestRecord record;
-    std::string BatchOptions::*asked;                   // the path given; nullptr: placed by rule
-    std::string (*placedByRule)(const BatchOptions &);  // the place without an option
+    std::string (*placedByRule)(const BatchOptions &);  // the place without an option (else OutputAsked)
     bool planned;                                       // a run's own, placed by its plan (PlaceOf)
     // How a message names the place when no option names it ("le manifeste «…»"), or
     // the files a folder holds ("la grille «…»"): a catalogue key; nullptr when none.

@@ -63,7 +63,7 @@ RunPlan PlanRun(const BatchOptions &options, const StudyRun &run) {
     plan.Replicate = run.Replicate;
     plan.Seed = options.Resumed ? options.Resumed->RunSeed : run.Seed;
     plan.Settings = PointSettings(options, run.Point);
-    if (!options.TablePath.empty()) {
+    if (!OutputAsked(options, "--table").empty()) {
         const std::vector<std::string> values =
             options.StudyDesign ? DesignValues(*options.StudyDesign, plan.Settings) : std::vector<std::string>{};
         plan.TablePrefix = StudyRowPrefix(run.Point, run.Replicate, plan.Seed, values);

@@ -6,6 +6,12 @@
 
 namespace glebix::core {
 
+const std::string &OutputAsked(const BatchOptions &options, std::string_view option) {
+    static const std::string none;
+    const auto at = options.Outputs.find(option);
+    return at == options.Outputs.end() ? none : at->second;
+}
+
 AnimationLook AnimationLookOf(const BatchOptions &options) {
     return {options.AnimateStyle, options.AnimateCellSize, options.FramesPerSecond};
 }

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "AnimationLook.h"
@@ -61,31 +63,24 @@ struct SensitivityOptions {
 inline constexpr int MaxReplicates = 1000000;
 
 struct BatchOptions {
-    TSettings Settings;                            // defaults, then --species, --params, --set
+    TSettings Settings;  // defaults, then --species, --params, --set
+    // The place each output option gives ("--trace": its file), by the option; an
+    // output not asked for is missing (OutputAsked).
+    std::map<std::string, std::string, std::less<>> Outputs;
     std::optional<std::uint32_t> Seed;             // master seed; the clock when absent
-    std::string OutDir;                            // result file directory; empty: no result file
-    std::string TracePath;                         // per-step CSV; empty: none
-    std::string SnapshotDir;                       // PNG maps; empty: none
     int Every = 10;                                // steps between two snapshots
-    std::string AscDir;                            // final grids; empty: none
-    std::string TifDir;                            // final grids as GeoTIFF; empty: none
     std::string FollowPoint;                       // --follow X,Y as given; empty: none
     int TifEvery = 0;                              // the grids every TifEvery steps too; 0: none
-    std::string NetcdfPath;                        // the grids every K steps as NetCDF; empty: none
     int NetcdfDeflate = gis::DefaultDeflateLevel;  // of its layers; 0: not compressed
-    std::string AnimatePath;                       // animated GIF of the map; empty: none
     int FramesPerSecond = DefaultFramesPerSecond;  // of the animation
     AnimationStyle AnimateStyle = AnimationStyle::Window;
     std::optional<int> AnimateCellSize;  // of the map style; the default when absent
-    std::string SaveStatePath;           // the state at the end of the run; empty: none
-    std::string CheckpointPath;          // the state every CheckpointEvery steps; empty: none
     int CheckpointEvery = 0;
     std::string ResumePath;                   // --resume; empty: a run from set-up
     std::shared_ptr<const SavedRun> Resumed;  // the state read from ResumePath
     int Replicates = 1;                       // number of runs
     bool ReplicateLayout = false;             // --replicates given: outputs go into run-NNN/
     int Jobs = 0;                             // runs at a time; 0: the number of cores
-    std::string TablePath;                    // the study table; empty: none
     TableSteps TableStepsKept;                // --table-every: the steps of each run it keeps
     std::vector<std::string> TableMetrics;    // --table-metric: run metrics as its last columns
     std::vector<StopRule> StopRules;          // --stop-when, in the order given
@@ -107,6 +102,9 @@ struct BatchOptions {
     std::shared_ptr<InputBytes> Files = std::make_shared<InputBytes>();
     std::vector<std::string> Arguments;  // the command line, for the manifest
 };
+
+// The place `option` ("--tif") gives an output; empty when it is not given.
+const std::string &OutputAsked(const BatchOptions &options, std::string_view option);
 
 // How the animation looks and plays.
 AnimationLook AnimationLookOf(const BatchOptions &options);

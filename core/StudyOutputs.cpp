@@ -91,9 +91,9 @@ std::string StudyOutputs::Open() {
     const std::vector<std::string> columns =
         options_.StudyDesign ? options_.StudyDesign->Columns : std::vector<std::string>{};
     try {
-        if (!options_.TablePath.empty()) {
-            MakeDirectories(ParentOf(options_.TablePath));
-            table_.Open(options_.TablePath);
+        if (!OutputAsked(options_, "--table").empty()) {
+            MakeDirectories(ParentOf(OutputAsked(options_, "--table")));
+            table_.Open(OutputAsked(options_, "--table"));
             table_.Write(StudyTableHeader(columns, TableCounts(options_), RunColumns(options_)));
         }
     } catch (const std::exception &e) { return Labelled("--table", LocalMessage(ErrorMessageOf(e))); }

@@ -21,8 +21,7 @@ TEST(BatchOptions, Defaults) {
     EXPECT_EQ(p.Options.Replicates, 1);
     EXPECT_FALSE(p.Options.ReplicateLayout);
     EXPECT_EQ(p.Options.Jobs, 0);
-    EXPECT_TRUE(p.Options.OutDir.empty() && p.Options.TracePath.empty() && p.Options.SnapshotDir.empty() &&
-                p.Options.AscDir.empty());
+    EXPECT_TRUE(p.Options.Outputs.empty());
 }
 
 TEST(BatchOptions, EveryOptionInBothForms) {
@@ -32,11 +31,9 @@ TEST(BatchOptions, EveryOptionInBothForms) {
     const BatchOptions &o = p.Options;
     EXPECT_EQ(o.Settings.Run.StepCount, "12");
     EXPECT_EQ(o.Seed, 4294967295u);
-    EXPECT_EQ(o.OutDir, "o");
-    EXPECT_EQ(o.TracePath, "t.csv");
-    EXPECT_EQ(o.SnapshotDir, "s");
+    EXPECT_EQ(o.Outputs,
+              (decltype(o.Outputs){{"--out", "o"}, {"--trace", "t.csv"}, {"--snapshots", "s"}, {"--asc", "a"}}));
     EXPECT_EQ(o.Every, 3);
-    EXPECT_EQ(o.AscDir, "a");
     EXPECT_EQ(o.Replicates, 1);
     EXPECT_TRUE(o.ReplicateLayout);
     EXPECT_EQ(o.Jobs, 2);
