@@ -27,7 +27,8 @@ TSettings AsRun(TSettings settings, std::int32_t stepCount) {
 }  // namespace
 
 RunSession::RunSession(RunStart start)
-    : simul_(std::make_unique<Simul>()),
+    : owned_(std::make_unique<Simul>()),
+      simul_(owned_.get()),
       settings_(AsRun(std::move(start.Settings), start.StepCount)),
       inputs_(std::move(start.Inputs)),
       seed_(start.Seed),
@@ -39,7 +40,8 @@ RunSession::RunSession(RunStart start)
 }
 
 RunSession::RunSession(const SavedRun &saved, const TSettings &settings, std::int32_t stepCount, int threads)
-    : simul_(std::make_unique<Simul>()),
+    : owned_(std::make_unique<Simul>()),
+      simul_(owned_.get()),
       settings_(AsRun(settings, stepCount)),
       seed_(saved.RunSeed),
       masterSeed_(saved.MasterSeed),
@@ -59,6 +61,9 @@ RunSession::RunSession(const SavedRun &saved, const TSettings &settings, std::in
     setUp_ = true;
 }
 
+RunSession::RunSession(Simul &engine, std::int32_t stepCount)
+    : simul_(&engine), seed_(0), masterSeed_(0), stepCount_(stepCount), threads_(engine.DispersalThreads()) {}
+
 RunSession::~RunSession() = default;
 
 template <typename Call>
@@ -67,6 +72,7 @@ void RunSession::Notify(Call call) {
 }
 
 void RunSession::SetUp() {
+    if (!owned_) throw std::logic_error("RunSession::SetUp: the engine's owner sets it up (AdoptSetUp)");
     setUp_ = false;
     failed_ = true;
     step_ = 0;
@@ -78,6 +84,17 @@ void RunSession::SetUp() {
         LoadEventSchedule(simul_->Settings, simul_->Plot.Width, simul_->Plot.Height, simul_->GivenInputs.get());
     simul_->InputGridCrs.reset();
     if (simul_->InputGridPlacement) simul_->InputGridCrs = gis::RunGeoreference(*simul_).CrsWkt;
+    setUp_ = true;
+    failed_ = false;
+    stoppedBy_.clear();
+    CheckStopRules();
+    Notify([this](RunObserver &o) { o.SetUp(*this); });
+}
+
+void RunSession::AdoptSetUp() {
+    if (owned_) throw std::logic_error("RunSession::AdoptSetUp: the session sets its own engine up (SetUp)");
+    seed_ = masterSeed_ = simul_->RunSeed;
+    step_ = 0;
     setUp_ = true;
     failed_ = false;
     stoppedBy_.clear();

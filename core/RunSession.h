@@ -58,6 +58,10 @@ public:
     // `saved` put back, ready to step on to `stepCount` with `settings` (the saved
     // ones, with the changes a resumed run allows: ResumedSettings).
     RunSession(const SavedRun &saved, const TSettings &settings, std::int32_t stepCount, int threads);
+    // A run of `engine`, which the caller owns, sets up itself (AdoptSetUp) and may
+    // change as it goes: the windows' dialogs change its settings between two steps.
+    // The engine outlives the session.
+    RunSession(Simul &engine, std::int32_t stepCount);
     ~RunSession();
     RunSession(const RunSession &) = delete;
     RunSession &operator=(const RunSession &) = delete;
@@ -68,6 +72,9 @@ public:
     // Sets the run up with its seed, anew after a set-up or a resume. Raises GlebixError
     // from the input files and the settings, and the run is then failed.
     void SetUp();
+    // The engine of a session that does not own it was set up by its owner, with the
+    // seed it then took: the run is at step 0 and the observers are told.
+    void AdoptSetUp();
     // One time step. An engine error leaves the plot as the failed step left it, and
     // the run failed; a failed run or one not set up raises std::logic_error.
     void Step();
@@ -92,8 +99,9 @@ public:
     std::uint32_t Seed() const { return seed_; }
     std::uint32_t MasterSeed() const { return masterSeed_; }
     int Threads() const { return threads_; }
-    // The settings set-up takes; the steps read the engine's own (Engine().Settings).
-    const TSettings &Settings() const { return settings_; }
+    // The settings set-up takes; the steps read the engine's own (Engine().Settings),
+    // which are those of an engine the session does not own.
+    const TSettings &Settings() const { return owned_ ? settings_ : simul_->Settings; }
     const Simul &Engine() const { return *simul_; }
     const TPlot &Plot() const;
     // The record of the present state (RecordStep).
@@ -121,7 +129,8 @@ private:
     void Notify(Call call);
     void CheckStopRules();
 
-    std::unique_ptr<Simul> simul_;
+    std::unique_ptr<Simul> owned_;  // null when the caller owns the engine
+    Simul *simul_;
     TSettings settings_;
     std::shared_ptr<const InputBytes> inputs_;
     std::uint32_t seed_, masterSeed_;

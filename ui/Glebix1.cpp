@@ -13,6 +13,7 @@
 #include "ErrorBox.h"
 #include "Errors.h"
 #include "MessagePump.h"
+#include "RunSession.h"
 #include "Simul.h"
 #include "WindowPlacement.h"
 
@@ -86,7 +87,9 @@ void TForm1::RunSimulations() {
     // Hiding and showing again clears the previous run's chart.
     chartWindow_->hide();
     chartWindow_->show();
+    core::RunSession session(sim, StepCount);
     manifest_.SetUpRun(sim, Seed);
+    session.AdoptSetUp();
     ShowInFront(plotWindow_);
 
     for (std::int64_t step = 1; step <= StepCount; ++step) {
@@ -95,7 +98,7 @@ void TForm1::RunSimulations() {
         if (StopRequested) break;
         Edit1->setText(QStringLiteral("Simulations en cours"));
         RepaintNow();
-        sim.TimeStep();
+        session.Step();
         plotWindow_->ShowStepNumber(StepIndex);
         chartWindow_->RepaintNow();
         ShowInFront(chartWindow_);

@@ -169,6 +169,40 @@ TEST(RunSession, AFaultAtSetUpNamesTheSettingAndTellsNoObserver) {
     EXPECT_THROW(run.Step(), std::logic_error);
 }
 
+// A session over an engine its owner sets up and changes as it goes (the windows') steps
+// it as the engine would step alone: the same grids and generator, with the settings
+// its owner changed between two steps; its observers follow the run.
+TEST(RunSession, AnEngineItsOwnerSetsUpStepsAsItWouldAlone) {
+    const RunStart start = Start();
+    Simul alone, owned, unchanged;
+    for (Simul *engine : {&alone, &owned, &unchanged}) {
+        engine->Settings = start.Settings;
+        engine->SetUpRun(start.Seed);
+    }
+    RunSession run(owned, StepCount);
+    Tally tally;
+    run.Observe(tally);
+    EXPECT_THROW(run.SetUp(), std::logic_error);
+    run.AdoptSetUp();
+    EXPECT_EQ(run.Seed(), start.Seed);
+    for (std::int32_t step = 1; step <= StepCount; ++step) {
+        if (step == StepCount / 2)
+            for (Simul *engine : {&alone, &owned}) ASSERT_FALSE(ApplySetting("EnvDynamic", "0", engine->Settings));
+        alone.TimeStep();
+        unchanged.TimeStep();
+        run.Step();
+    }
+    EXPECT_FALSE(run.Settings().Run.EnvDynamic);
+    const auto whole = [&start](const Simul &engine) {
+        return StateFileText(StateToSave(engine, start.Seed, start.Seed, StepCount, StepCount));
+    };
+    EXPECT_EQ(whole(alone), Whole(run));
+    unchanged.Settings = owned.Settings;  // its grids alone tell it from the changed run
+    EXPECT_NE(whole(unchanged), Whole(run));
+    EXPECT_EQ(tally.setUps, 1);
+    EXPECT_EQ(tally.after, StepCount);
+}
+
 TEST(RunSession, OutputsRefusePlacesThatAreNotPlainFilesAndNameThem) {
     ScratchDir dir;
     RunSession run(Start());
