@@ -2,9 +2,9 @@
 // it, its place, whether it keeps something of the runs, how it is written and locked,
 // and how the manifest records it. The place checks, the warnings, the run plans, the
 // staging, the manifest and the usage text walk this table; a run output is written by
-// the recorder its option names (recorders/Recorders.cpp). A new kind also needs its
-// path member in StudyOptions.h (what the option asks) and Manifest.h (what the manifest
-// lists), and its functions in the bindings.
+// the recorder its option names (recorders/Recorders.cpp). The options hold an output's
+// place by its option, a run plan by its row and a manifest by its key, so a new kind
+// is its row, its recorder, its messages and its functions in the bindings.
 #pragma once
 
 #include <span>
