@@ -225,8 +225,8 @@ bool StageManifest(const std::function<void()> &write, const std::string &part, 
 
 // The end of a failed run: no file it wrote takes the place of an earlier one, and no
 // earlier file goes. When it was set up, the files that hold what it did up to its
-// fault (the trace, the NetCDF stack, the animation, the state) are kept beside their
-// places under "<path>.incomplete"; the others are removed. The manifest says so.
+// fault (FilesKeptAside) are kept beside their places under "<path>.incomplete"; the
+// others are removed. The manifest says so.
 void EndFailedRun(const RunPlan &plan, const std::function<void(const ManifestFacts &)> &writeManifest,
                   ManifestFacts facts, bool setUp, StagedFiles &files, RunRecord &record) {
     const std::vector<std::string> aside = setUp ? FilesKeptAside(plan) : std::vector<std::string>();

@@ -1,7 +1,7 @@
 // Which states of a run an output over time records: the one it starts from, every
 // `every` steps, and the last step (the step count, or the step a stopping rule ended
-// the run at). Snapshots, animations, NetCDF stacks and step-stamped GeoTIFFs all
-// follow it.
+// the run at). Every output over time follows it: the recorders of a batch run and the
+// recordings the bindings ask for.
 #pragma once
 
 #include <cstdint>

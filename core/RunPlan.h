@@ -50,8 +50,8 @@ struct RunPlan {
 RunPlan PlanRun(const BatchOptions &options, const StudyRun &run);
 
 // Folder of summary.csv and of the run-NNN folders that hold the manifests: that of
-// the output asked for of lowest rank (OutputKind::recordsRank: --out, --asc, --tif,
-// --snapshots, the trace's folder, the NetCDF file's). Empty when none is asked for.
+// the output asked for of lowest rank (OutputKind::recordsRank), the folder itself or
+// the file's. Empty when none is asked for.
 std::string PrimaryOutputDir(const BatchOptions &options);
 
 // How one run ended.
@@ -118,8 +118,8 @@ bool IsSnapshotName(const std::string &name);
 // at the end, those asked for. (The checkpoint is replaced as the run goes.)
 std::vector<std::string> PlannedFiles(const RunPlan &plan);
 // Those of them that hold what a run did up to its end, whatever the end: the files
-// written as it goes (the trace, the NetCDF stack, the animation) and the state. A
-// failed run keeps them aside (IncompleteName).
+// streamed as it goes (OutputStaging::Streamed) and the state. A failed run keeps them
+// aside (IncompleteName).
 std::vector<std::string> FilesKeptAside(const RunPlan &plan);
 
 }  // namespace glebix::core

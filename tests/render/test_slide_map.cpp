@@ -11,6 +11,7 @@
 #include <set>
 
 #include "BatchOptions.h"
+#include "DensityMapImage.h"
 #include "Errors.h"
 #include "MapAnimation.h"
 #include "PixelFont.h"
@@ -24,8 +25,6 @@ namespace {
 using namespace glebix::batch;
 using glebix::testing::ReadAll;
 using glebix::testing::ScratchDir;
-
-QRgb ToQRgb(Rgb c) { return qRgb(c.r, c.g, c.b); }
 
 // Counts of every class, one a column, and one cell below zero.
 TPlot ClassPlot() {
