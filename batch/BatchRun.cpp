@@ -247,19 +247,25 @@ void EndFailedRun(const RunPlan &plan, const std::function<void(const ManifestFa
     }
 }
 
+// What the run was; of one whose set-up failed, what its engine holds.
+RunDescription Described(const RunSession &run) {
+    if (run.HoldsRun()) return run.Description();
+    return DescribeRun(run.Engine(), run.Seed(), run.MasterSeed(), run.StepIndex(), run.StepCount());
+}
+
 // The end of a run, whatever it was: the manifest is written under its temporary
 // name first, so that a full disk keeps the earlier run whole; then the earlier
 // manifest goes, the outputs are put in place, and the manifest comes last. When the
 // state was withheld, a file at the state's place is not this run's and is left alone.
 void EndRun(const BatchOptions &options, const RunPlan &plan, const std::vector<InputFileRecord> &inputs,
-            const ManifestFacts &facts, const Simul *simul, RunFiles &out, RunRecord &record) {
-    if (!simul) return;
+            const ManifestFacts &facts, const RunSession *run, RunFiles &out, RunRecord &record) {
+    if (!run) return;
     StagedFiles &files = out.files;
     const std::string &manifestPath = ManifestPlace(plan);
     auto writeManifest = [&](const ManifestFacts &written) {
         LineWriter manifest;
         manifest.Open(manifestPath);
-        manifest.Write(ManifestJson(options, plan, record, inputs, *simul, written));
+        manifest.Write(ManifestJson(options, plan, record, inputs, run->Engine(), Described(*run), written));
         manifest.Close();
     };
     if (!record.Completed && !record.Interrupted)
@@ -325,7 +331,7 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
     record.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     try {
         if (out) out->EndTable(record.Completed);
-        if (out) EndRun(options, plan, inputs, started, run ? &run->Engine() : nullptr, *out, record);
+        if (out) EndRun(options, plan, inputs, started, run.get(), *out, record);
     } catch (const std::bad_alloc &) { Fail(record, LocalMessage(MsgOutOfMemory), true); }
     return record;
 }

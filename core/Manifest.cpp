@@ -226,7 +226,8 @@ std::string ManifestPathBeside(const std::string &resultFilePath) {
 }
 
 std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const RunRecord &record,
-                         const std::vector<InputFileRecord> &inputs, const Simul &simul, const ManifestFacts &facts) {
+                         const std::vector<InputFileRecord> &inputs, const Simul &simul, const RunDescription &run,
+                         const ManifestFacts &facts) {
     ManifestContents c;
     c.Program = "glebix-batch";
     c.Run = plan.Replicate;
@@ -245,7 +246,7 @@ std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const
     c.Seconds = record.Seconds;
     c.Settings = simul.SettingsAsBegun();  // before the events changed any
     c.Inputs = inputs;
-    c.Georeference = gis::RunGeoreference(simul);
+    c.Georeference = run.Georeference;
     WrittenOutputs(plan, facts, c);
     c.AnimationFramesPerSecond = WrittenFramesPerSecond(options.FramesPerSecond);
     const AnimationLook look = AnimationLookOf(options);

@@ -11,6 +11,7 @@
 
 #include "StudyOptions.h"
 #include "Georeference.h"
+#include "RunDescription.h"
 #include "RunPlan.h"
 #include "Sha256.h"  // the digest of the inputs
 
@@ -133,8 +134,9 @@ struct ManifestFacts {
 };
 
 // The manifest's JSON text, keys in alphabetical order. `simul` gives the settings
-// and the result file's path as the run used them.
+// and the result file's path as the run used them, `run` where its grids lie.
 std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const RunRecord &record,
-                         const std::vector<InputFileRecord> &inputs, const Simul &simul, const ManifestFacts &facts);
+                         const std::vector<InputFileRecord> &inputs, const Simul &simul, const RunDescription &run,
+                         const ManifestFacts &facts);
 
 }  // namespace glebix::core

@@ -57,6 +57,7 @@ RunSession::RunSession(const SavedRun &saved, const TSettings &settings, std::in
             simul_->InputGridCrs = g.CrsWkt;
         simul_->GivenInputs = nullptr;
     }
+    description_ = DescribeRun(*simul_, seed_, masterSeed_, saved.Step, stepCount_);
     step_ = saved.Step;
     setUp_ = true;
 }
@@ -76,6 +77,7 @@ void RunSession::SetUp() {
     setUp_ = false;
     failed_ = true;
     step_ = 0;
+    description_.reset();
     simul_->Settings = settings_;
     simul_->GivenInputs = inputs_ ? inputs_ : gis::InitialInputs(settings_);
     simul_->RefuseChartCellOutside = true;
@@ -83,7 +85,8 @@ void RunSession::SetUp() {
     simul_->Events =
         LoadEventSchedule(simul_->Settings, simul_->Plot.Width, simul_->Plot.Height, simul_->GivenInputs.get());
     simul_->InputGridCrs.reset();
-    if (simul_->InputGridPlacement) simul_->InputGridCrs = gis::RunGeoreference(*simul_).CrsWkt;
+    description_ = DescribeRun(*simul_, seed_, masterSeed_, 0, stepCount_);
+    if (simul_->InputGridPlacement) simul_->InputGridCrs = description_->Georeference.CrsWkt;
     setUp_ = true;
     failed_ = false;
     stoppedBy_.clear();
@@ -94,6 +97,7 @@ void RunSession::SetUp() {
 void RunSession::AdoptSetUp() {
     if (owned_) throw std::logic_error("RunSession::AdoptSetUp: the session sets its own engine up (SetUp)");
     seed_ = masterSeed_ = simul_->RunSeed;
+    description_.reset();
     step_ = 0;
     setUp_ = true;
     failed_ = false;
@@ -134,6 +138,12 @@ void RunSession::CheckStopRules() {
 const TPlot &RunSession::Plot() const { return simul_->Plot; }
 
 StepRecord RunSession::Record() const { return RecordStep(*simul_); }
+
+const RunDescription &RunSession::Description() const {
+    if (!HoldsRun()) throw std::logic_error("RunSession::Description: the run is not set up");
+    if (!description_) description_ = DescribeRun(*simul_, seed_, masterSeed_, 0, stepCount_);
+    return *description_;
+}
 
 void RunSession::RefuseInputClash(const char *option, const std::string &path) const {
     if (auto clash = InputClash(settings_, *OutputKindOf(option), path)) throw GlebixError(*clash);

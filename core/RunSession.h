@@ -13,6 +13,7 @@
 
 #include "InputFile.h"
 #include "Plot.h"
+#include "RunDescription.h"
 #include "Settings.h"
 #include "StateFile.h"
 #include "StopRule.h"
@@ -106,6 +107,9 @@ public:
     const TPlot &Plot() const;
     // The record of the present state (RecordStep).
     StepRecord Record() const;
+    // What the run is (its size, edges, georeference, seeds and steps), made when it was
+    // set up or put back; of an engine the session does not own, when first asked.
+    const RunDescription &Description() const;
 
     // Raises GlebixError unless the output that `option` names in the batch tool
     // ("--tif"), written at `path`, leaves every file the run reads as it is
@@ -140,6 +144,7 @@ private:
     std::atomic<bool> setUp_{false};
     std::atomic<bool> failed_{false};
     std::vector<RunObserver *> observers_;
+    mutable std::optional<RunDescription> description_;
     std::vector<StopRule> stopRules_;
     std::string stoppedBy_;
 };

@@ -22,6 +22,8 @@ struct GridPlacement {
     double XllCorner = 0;
     double YllCorner = 0;
     double CellSize = 1;
+
+    bool operator==(const GridPlacement &) const = default;
 };
 
 // True when the first token of `bytes` is a header key.

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include "InitialSources.h"
+#include "RasterPath.h"
 #include "InputFile.h"
 #include "Messages.h"
 #include "Plot.h"
@@ -83,11 +84,13 @@ std::string CrsOfFile(const std::string &path) {
 }
 
 #else
-// Whether the initial file at `path` holds a grid, from the bytes the run read.
+// Whether the initial file at `path` holds a grid, from the bytes the run read, or
+// else (a resumed run reads none) from the file: a raster is read as a grid.
 bool IsGridFile(const Simul &simul, const std::string &path) {
     if (simul.GivenInputs)
         if (const auto known = simul.GivenInputs->find(path); known != simul.GivenInputs->end())
             return known->second.Bytes && IsAsciiGrid(*known->second.Bytes);
+    if (IsReadAsRaster(path)) return true;
     try {
         return IsAsciiGrid(ReadInputFile(path));
     } catch (const std::exception &) { return false; }

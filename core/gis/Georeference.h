@@ -25,6 +25,8 @@ struct Georeference {
     int Lines = GridSide;    // its height: cells along y
     std::string CrsWkt;      // WKT2; empty when there is none
     std::string Source;      // the initial file that gave it; empty for the local grid
+
+    bool operator==(const Georeference &) const = default;
 };
 
 // The georeference of the run's initial grid: the environment file's when it is a

@@ -111,6 +111,11 @@ def test_a_resumed_run_keeps_the_crs(batch, land, tmp_path):
     (tmp_path / "old.state").write_text(text + "sha256 " + hashlib.sha256(text.encode()).hexdigest() + "\n")
     batch("--resume", "old.state", "--steps", "8", "--tif", "old")
     assert crs_of(tmp_path / "old/density.tif") == "2154"
+    # The resumed run's manifest places its grids as the unbroken run's does, the grid
+    # file named as their source.
+    placed = {folder: json.loads((tmp_path / folder / "manifest.json").read_text())["georeference"]
+              for folder in ("old", "whole")}
+    assert placed["old"] == placed["whole"] and placed["old"]["source"] == land
     for name in ("density.tif", "compacted.tif"):  # the cell the file leaves unnamed is NoData in both
         np.testing.assert_array_equal(grid_of(tmp_path / "old" / name), grid_of(tmp_path / "whole" / name))
 

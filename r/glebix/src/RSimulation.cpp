@@ -301,7 +301,9 @@ extern "C" SEXP gx_end_animation(SEXP handle) {
 extern "C" SEXP gx_georeference(SEXP handle) {
     BEGIN_RCPP
     return Guarded([&]() -> SEXP {
-        const gis::Georeference g = gis::RunGeoreference(Get(handle).Session->Engine());
+        const core::RunSession &run = *Get(handle).Session;
+        if (!run.HoldsRun()) throw GlebixError(core::Message("r.not_set_up"));
+        const gis::Georeference &g = run.Description().Georeference;
         return Rcpp::List::create(Rcpp::Named("xmin") = g.Placement.XllCorner,
                                   Rcpp::Named("ymin") = g.Placement.YllCorner,
                                   Rcpp::Named("cellsize") = g.Placement.CellSize, Rcpp::Named("crs") = Utf8(g.CrsWkt),

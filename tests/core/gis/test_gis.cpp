@@ -19,6 +19,9 @@
 #include "Messages.h"
 #include "NetcdfStack.h"
 #include "RasterInput.h"
+#include "RunDescription.h"
+#include "RunSession.h"
+#include "SettingsTable.h"
 #include "Simul.h"
 #include "TestFiles.h"
 
@@ -363,6 +366,34 @@ TEST(GisOutputs, GeoTiffAndNetcdfCarryTheInputsGeoreference) {
     InputBytes again;  // a recorded variable is not one grid
     EXPECT_NE(ReadInitialInputOnce(again, dir / "run.nc:density").Error.French().find("a 3 dimension(s) (time, y, x)"),
               std::string::npos);
+}
+
+// One run told alike on every path: before its set-up from its settings and files (as
+// --validate finds it), by its session once set up, and by the session it is resumed
+// in.
+TEST(RunDescription, ARunIsToldAlikeBeforeSetUpOnceSetUpAndResumed) {
+    ScratchDir dir;
+    TSettings onGrid;
+    onGrid.Initial.EnvInitMode = EnvModeFile;
+    onGrid.Initial.EnvFilePath = WriteRaster(dir / "land.tif", {});
+    TSettings local;
+    for (const auto &[name, text] : {std::pair{"PlotWidth", "40"}, {"PlotHeight", "25"}, {"Edges", "bounded"}})
+        ASSERT_FALSE(core::ApplySetting(name, text, local)) << name;
+    constexpr std::int32_t StepCount = 12, SavedAt = 4;
+    for (const TSettings &settings : {onGrid, local}) {
+        auto store = std::make_shared<InputBytes>();
+        const core::RunDescription planned = core::DescribePlannedRun(settings, *store, 5, 7, StepCount);
+        core::RunSession run(core::RunStart{settings, 5, 7, StepCount, 1, store});
+        run.SetUp();
+        EXPECT_EQ(run.Description(), planned);
+        run.Run(SavedAt);
+        const core::RunSession resumed(run.State(), settings, StepCount, 1);
+        core::RunDescription expected = planned;
+        expected.StartStep = SavedAt;
+        EXPECT_EQ(resumed.Description(), expected);
+    }
+    EXPECT_EQ(core::DescribePlannedRun(local, *std::make_shared<InputBytes>(), 5, 7, StepCount).Georeference.Columns,
+              40);
 }
 
 // Without a CRS (the local grid, or a grid without .prj) the stack still reads north-up
