@@ -77,20 +77,21 @@ std::string CompactedAsc(const TPlot &plot, const GridPlacement &placement) {
     return AscText(plot, placement, &AppendCompacted);
 }
 
-void StageFinalGrids(const Simul &simul, const std::string &folder, StagedFiles &files) {
-    const GridPlacement placement = simul.InputGridPlacement.value_or(GridPlacement{});
-    StageAscGrid(Join(folder, DensityGridName), simul.Plot, placement, &AppendCount, files);
-    StageAscGrid(Join(folder, CompactedGridName), simul.Plot, placement, &AppendCompacted, files);
-    gis::StagePrjFiles(simul, {Join(folder, DensityGridName), Join(folder, CompactedGridName)}, files);
+void StageFinalGrids(const Simul &simul, const gis::Georeference &where, const std::string &folder,
+                     StagedFiles &files) {
+    StageAscGrid(Join(folder, DensityGridName), simul.Plot, where.Placement, &AppendCount, files);
+    StageAscGrid(Join(folder, CompactedGridName), simul.Plot, where.Placement, &AppendCompacted, files);
+    gis::StagePrjFiles(where, {Join(folder, DensityGridName), Join(folder, CompactedGridName)}, files);
 }
 
-std::vector<std::string> WriteFinalGrids(const Simul &simul, const std::string &folder) {
+std::vector<std::string> WriteFinalGrids(const Simul &simul, const gis::Georeference &where,
+                                         const std::string &folder) {
     for (const char *name : {DensityGridName, CompactedGridName}) {
         PrepareOutputFile(Join(folder, name));
         PrepareOutputFile(gis::PrjPathOf(Join(folder, name)));
     }
     StagedFiles files;
-    StageFinalGrids(simul, folder, files);
+    StageFinalGrids(simul, where, folder, files);
     if (std::string problem = files.PutAllInPlace(); !problem.empty()) throw GlebixError(problem);
     return files.Paths();
 }

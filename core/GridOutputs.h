@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "AsciiGrid.h"
+#include "Georeference.h"
 #include "Plot.h"
 
 namespace glebix {
@@ -28,11 +29,12 @@ inline constexpr int AscNoData = -9999;
 std::string DensityAsc(const TPlot &plot, const GridPlacement &placement = {});
 std::string CompactedAsc(const TPlot &plot, const GridPlacement &placement = {});
 
-// Stages both grids of the run's present plot in `folder`, placed where its initial
-// grid lay (or at (0, 0)), with a ".prj" beside each when that grid has a CRS.
-void StageFinalGrids(const Simul &simul, const std::string &folder, StagedFiles &files);
+// Stages both grids of the run's present plot in `folder`, placed `where` the run's
+// description puts its initial grid (the local grid: at (0, 0)), with a ".prj" beside
+// each when that grid has a CRS.
+void StageFinalGrids(const Simul &simul, const gis::Georeference &where, const std::string &folder, StagedFiles &files);
 // The same, put in place at once: the folder created when missing, and a path that
 // holds something other than a plain file refused. Returns the files' paths.
-std::vector<std::string> WriteFinalGrids(const Simul &simul, const std::string &folder);
+std::vector<std::string> WriteFinalGrids(const Simul &simul, const gis::Georeference &where, const std::string &folder);
 
 }  // namespace glebix::core

@@ -33,7 +33,8 @@ void NetcdfRecording::Start(const std::string &path, int every, const RunSession
 void NetcdfRecording::Record(const RunSession &session, bool anew) {
     if (anew || !stack_.IsOpen()) {
         if (stack_.IsOpen()) stack_.Abandon();
-        stack_.Open(path_, session.Engine(), session.Seed(), deflateLevel_);
+        const RunDescription &run = session.Description();
+        stack_.Open(path_, session.Engine(), run.Georeference, run.Seed, deflateLevel_);
     }
     stack_.Record(session.StepIndex(), session.Plot());
 }

@@ -42,21 +42,22 @@ void StageResultFile(const RunSession &run, StagedFiles &files) {
 
 std::vector<std::string> WriteAscGrids(const RunSession &run, const std::string &directory) {
     run.RefuseInputClash("--asc", directory);
-    return WriteFinalGrids(run.Engine(), directory);
+    return WriteFinalGrids(run.Engine(), run.Description().Georeference, directory);
 }
 
 std::vector<std::string> WriteTifGrids(const RunSession &run, const std::string &directory) {
     run.RefuseInputClash("--tif", directory);
-    return gis::WriteTifGrids(run.Engine(), directory);
+    return gis::WriteTifGrids(run.Engine(), run.Description().Georeference, directory);
 }
 
 void StageTifGrids(const RunSession &run, const std::string &directory, StagedFiles &files, std::int32_t step) {
-    gis::StageTifGrids(run.Engine(), directory, files, step);
+    gis::StageTifGrids(run.Engine(), run.Description().Georeference, directory, files, step);
 }
 
 void WriteNetcdfRecord(const RunSession &run, const std::string &path, int deflateLevel) {
     run.RefuseInputClash("--netcdf", path);
-    gis::WriteNetcdfNow(path, run.Engine(), run.Seed(), run.StepIndex(), deflateLevel);
+    const RunDescription &described = run.Description();
+    gis::WriteNetcdfNow(path, run.Engine(), described.Georeference, described.Seed, run.StepIndex(), deflateLevel);
 }
 
 }  // namespace glebix::core

@@ -10,7 +10,9 @@ class AscRecorder : public Recorder {
 public:
     AscRecorder(RecordingContext &context, std::string folder) : context_(context), folder_(std::move(folder)) {}
 
-    void Complete(const RunSession &run) override { StageFinalGrids(run.Engine(), folder_, context_.files); }
+    void Complete(const RunSession &run) override {
+        StageFinalGrids(run.Engine(), run.Description().Georeference, folder_, context_.files);
+    }
 
 private:
     RecordingContext &context_;

@@ -12,7 +12,8 @@ public:
     NetcdfRecorder(RecordingContext &context, std::string path) : context_(context), path_(std::move(path)) {}
 
     void Begin(const RunSession &run) override {
-        stack_.Open(path_, run.Engine(), context_.plan.Seed, context_.options.NetcdfDeflate);
+        const RunDescription &described = run.Description();
+        stack_.Open(path_, run.Engine(), described.Georeference, described.Seed, context_.options.NetcdfDeflate);
         stack_.Record(run.StepIndex(), run.Plot());
     }
     void Stepped(const RunSession &run) override {

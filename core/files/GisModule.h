@@ -26,24 +26,26 @@ class StagedFiles;
 namespace glebix::gis {
 
 class NetcdfStack;
+struct Georeference;
 
 struct GisCapabilities {
     std::string (*rasterAsAsciiGrid)(const std::string &path);
     std::string (*fileCrs)(const std::string &path);
     std::string (*prjText)(const std::string &crsWkt);
-    void (*stageTifGrids)(const Simul &simul, const std::string &folder, core::StagedFiles &files, std::int32_t step);
-    std::vector<std::string> (*writeTifGrids)(const Simul &simul, const std::string &folder);
-    void (*stagePrjFiles)(const Simul &simul, const std::vector<std::string> &grids, core::StagedFiles &files);
-    void (*netcdfOpen)(NetcdfStack &stack, const std::string &path, const Simul &simul, std::uint32_t seed,
-                       int deflateLevel);
+    void (*stageTifGrids)(const Simul &simul, const Georeference &where, const std::string &folder,
+                          core::StagedFiles &files, std::int32_t step);
+    std::vector<std::string> (*writeTifGrids)(const Simul &simul, const Georeference &where, const std::string &folder);
+    void (*stagePrjFiles)(const Georeference &where, const std::vector<std::string> &grids, core::StagedFiles &files);
+    void (*netcdfOpen)(NetcdfStack &stack, const std::string &path, const Simul &simul, const Georeference &where,
+                       std::uint32_t seed, int deflateLevel);
     void (*netcdfRecord)(NetcdfStack &stack, std::int32_t step, const TPlot &plot);
     void (*netcdfFinish)(NetcdfStack &stack);
     void (*netcdfAbandon)(NetcdfStack &stack);
-    void (*writeNetcdfNow)(const std::string &path, const Simul &simul, std::uint32_t seed, std::int32_t step,
-                           int deflateLevel);
+    void (*writeNetcdfNow)(const std::string &path, const Simul &simul, const Georeference &where, std::uint32_t seed,
+                           std::int32_t step, int deflateLevel);
 };
 
 // The entry's name says the table's layout: a module built for another one is not used.
-inline constexpr ModuleName GisModuleName{"glebix-gis.so", "glebix_gis_capabilities_3", "GDAL, netCDF"};
+inline constexpr ModuleName GisModuleName{"glebix-gis.so", "glebix_gis_capabilities_4", "GDAL, netCDF"};
 
 }  // namespace glebix::gis

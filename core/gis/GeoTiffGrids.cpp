@@ -74,8 +74,8 @@ void WriteTif(const std::string &path, const Georeference &where, const Band &ba
 
 }  // namespace
 
-void StageTifGrids(const Simul &simul, const std::string &folder, core::StagedFiles &files, std::int32_t step) {
-    const Georeference where = RunGeoreference(simul);
+void StageTifGrids(const Simul &simul, const Georeference &where, const std::string &folder, core::StagedFiles &files,
+                   std::int32_t step) {
     auto density = DensityLayer(simul.Plot);
     auto compacted = CompactedLayer(simul.Plot), decompacted = DecompactedLayer(simul.Plot);
     const std::vector<std::uint8_t> named = NamedByFiles(simul).Environment;
@@ -95,16 +95,16 @@ void StageTifGrids(const Simul &simul, const std::string &folder, core::StagedFi
     }
 }
 
-std::vector<std::string> WriteTifGrids(const Simul &simul, const std::string &folder) {
+std::vector<std::string> WriteTifGrids(const Simul &simul, const Georeference &where, const std::string &folder) {
     for (const char *name : TifGridNames) core::PrepareOutputFile(core::Join(folder, name));
     core::StagedFiles files;
-    StageTifGrids(simul, folder, files);
+    StageTifGrids(simul, where, folder, files);
     if (std::string problem = files.PutAllInPlace(); !problem.empty()) throw GlebixError(problem);
     return files.Paths();
 }
 
-void StagePrjFiles(const Simul &simul, const std::vector<std::string> &grids, core::StagedFiles &files) {
-    const std::string prj = PrjText(RunGeoreference(simul).CrsWkt);
+void StagePrjFiles(const Georeference &where, const std::vector<std::string> &grids, core::StagedFiles &files) {
+    const std::string prj = PrjText(where.CrsWkt);
     if (prj.empty()) return;
     for (const std::string &grid : grids) files.Write(PrjPathOf(grid), prj);
 }

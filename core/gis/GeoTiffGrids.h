@@ -21,6 +21,8 @@ class StagedFiles;
 
 namespace glebix::gis {
 
+struct Georeference;
+
 inline constexpr const char *DensityTifName = "density.tif";
 inline constexpr const char *CompactedTifName = "compacted.tif";
 inline constexpr const char *DecompactedTifName = "decompacted.tif";
@@ -58,14 +60,14 @@ inline bool IsSteppedTifName(std::string_view name) {
 }
 
 // Stages the three GeoTIFF files of the run's present plot in `folder`, under the
-// names of `step` (TifGridNameAt).
-void StageTifGrids(const Simul &simul, const std::string &folder, core::StagedFiles &files,
+// names of `step` (TifGridNameAt), lying `where` the run's description places them.
+void StageTifGrids(const Simul &simul, const Georeference &where, const std::string &folder, core::StagedFiles &files,
                    std::int32_t step = FinalTifStep);
 // The same, put in place at once; returns the files' paths.
-std::vector<std::string> WriteTifGrids(const Simul &simul, const std::string &folder);
+std::vector<std::string> WriteTifGrids(const Simul &simul, const Georeference &where, const std::string &folder);
 
-// Stages a ".prj" beside each of `grids` (the ESRI ASCII grids' paths) when the run's
-// initial grid has a CRS; nothing otherwise.
-void StagePrjFiles(const Simul &simul, const std::vector<std::string> &grids, core::StagedFiles &files);
+// Stages a ".prj" beside each of `grids` (the ESRI ASCII grids' paths) when `where`
+// has a CRS; nothing otherwise.
+void StagePrjFiles(const Georeference &where, const std::vector<std::string> &grids, core::StagedFiles &files);
 
 }  // namespace glebix::gis

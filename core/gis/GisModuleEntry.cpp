@@ -19,9 +19,8 @@ const GisCapabilities Capabilities{
     &StageTifGrids,
     &WriteTifGrids,
     &StagePrjFiles,
-    [](NetcdfStack &stack, const std::string &path, const Simul &simul, std::uint32_t seed, int deflateLevel) {
-        stack.Open(path, simul, seed, deflateLevel);
-    },
+    [](NetcdfStack &stack, const std::string &path, const Simul &simul, const Georeference &where, std::uint32_t seed,
+       int deflateLevel) { stack.Open(path, simul, where, seed, deflateLevel); },
     [](NetcdfStack &stack, std::int32_t step, const TPlot &plot) { stack.Record(step, plot); },
     [](NetcdfStack &stack) { stack.Finish(); },
     [](NetcdfStack &stack) { stack.Abandon(); },
@@ -30,4 +29,4 @@ const GisCapabilities Capabilities{
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) const void *glebix_gis_capabilities_3() { return &Capabilities; }
+extern "C" __attribute__((visibility("default"))) const void *glebix_gis_capabilities_4() { return &Capabilities; }

@@ -136,8 +136,8 @@ void NetcdfStack::Check(int status) const {
     if (status != NC_NOERR) throw core::OutputError(MsgNetcdfNotWritten(path_, nc_strerror(status)));
 }
 
-void NetcdfStack::Open(const std::string &path, const Simul &simul, std::uint32_t seed, int deflateLevel) {
-    const Georeference where = RunGeoreference(simul);  // before the lock, which it may take
+void NetcdfStack::Open(const std::string &path, const Simul &simul, const Georeference &where, std::uint32_t seed,
+                       int deflateLevel) {
     const NamedCells named = NamedByFiles(simul);
     const std::lock_guard lock(NetcdfMutex());
     path_ = path;
@@ -316,11 +316,11 @@ void NetcdfStack::Abandon() {
     core::ForgetTemporary(part_);
 }
 
-void WriteNetcdfNow(const std::string &path, const Simul &simul, std::uint32_t seed, std::int32_t step,
-                    int deflateLevel) {
+void WriteNetcdfNow(const std::string &path, const Simul &simul, const Georeference &where, std::uint32_t seed,
+                    std::int32_t step, int deflateLevel) {
     core::PrepareOutputFile(path);
     NetcdfStack stack;
-    stack.Open(path, simul, seed, deflateLevel);
+    stack.Open(path, simul, where, seed, deflateLevel);
     stack.Record(step, simul.Plot);
     stack.Finish();
     core::PutInPlace(core::PartName(path), path);

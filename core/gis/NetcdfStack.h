@@ -40,9 +40,11 @@ public:
     NetcdfStack &operator=(const NetcdfStack &) = delete;
 
     // Creates "<path>.part" with everything but the records, for the run `simul`
-    // holds (set up or put back) started with `seed`, its layers deflated at
-    // `deflateLevel` (0: stored as they are). Raises core::OutputError.
-    void Open(const std::string &path, const Simul &simul, std::uint32_t seed, int deflateLevel);
+    // holds (set up or put back) started with `seed`, its grids lying `where` the
+    // run's description places them, its layers deflated at `deflateLevel` (0: stored
+    // as they are). Raises core::OutputError.
+    void Open(const std::string &path, const Simul &simul, const Georeference &where, std::uint32_t seed,
+              int deflateLevel);
     // Appends the plot as it is after `step`.
     void Record(std::int32_t step, const TPlot &plot);
     // Closes and syncs the part file.
@@ -70,7 +72,7 @@ private:
 };
 
 // Writes the plot `simul` holds as a NetCDF file of one record (its step `step`).
-void WriteNetcdfNow(const std::string &path, const Simul &simul, std::uint32_t seed, std::int32_t step,
-                    int deflateLevel);
+void WriteNetcdfNow(const std::string &path, const Simul &simul, const Georeference &where, std::uint32_t seed,
+                    std::int32_t step, int deflateLevel);
 
 }  // namespace glebix::gis

@@ -147,7 +147,7 @@ TEST(AscGrid, ALargePlotsFilesAreItsTextsWrittenInBlocks) {
             simul->Plot.Env[i][j].Compacted = (i + 0.5) / (j + 3.0);
         }
     glebix::testing::ScratchDir dir;
-    WriteFinalGrids(*simul, dir / "g");
+    WriteFinalGrids(*simul, gis::RunGeoreference(*simul), dir / "g");
     const std::string density = glebix::testing::ReadAll(dir / (std::string("g/") + DensityGridName));
     EXPECT_EQ(density, DensityAsc(simul->Plot));
     EXPECT_EQ(glebix::testing::ReadAll(dir / (std::string("g/") + CompactedGridName)), CompactedAsc(simul->Plot));

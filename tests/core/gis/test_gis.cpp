@@ -320,7 +320,7 @@ TEST(GisOutputs, GeoTiffAndNetcdfCarryTheInputsGeoreference) {
     ReadInitialInputOnce(*store, tif);
     simul.GivenInputs = store;
     simul.SetUpRun(5);
-    WriteTifGrids(simul, dir / "grids");
+    WriteTifGrids(simul, RunGeoreference(simul), dir / "grids");
     for (const char *name : TifGridNames) {
         GdalDataset ds(GDALDataset::Open((dir / "grids/" + name).c_str(), GDAL_OF_RASTER));
         ASSERT_TRUE(ds) << name;
@@ -338,7 +338,7 @@ TEST(GisOutputs, GeoTiffAndNetcdfCarryTheInputsGeoreference) {
     EXPECT_EQ(cell, simul.Plot.Env[3][GridSide - 1].Compacted);
 
     NetcdfStack stack;
-    stack.Open(dir / "run.nc", simul, 5, DefaultDeflateLevel);
+    stack.Open(dir / "run.nc", simul, RunGeoreference(simul), 5, DefaultDeflateLevel);
     for (int step : {0, 10, 20}) {
         simul.Plot.Density[1][GridSide - 1] = step;  // a mark of the record
         stack.Record(step, simul.Plot);
@@ -418,7 +418,7 @@ TEST(GisOutputs, NetcdfWithoutCrsReadsNorthUp) {
         }
         simul.SetUpRun(9);
         for (int j = 0; j < GridSide; ++j) simul.Plot.Density[2][j] = j;  // the column index as a mark
-        WriteNetcdfNow(dir / "now.nc", simul, 9, 0, DefaultDeflateLevel);
+        WriteNetcdfNow(dir / "now.nc", simul, RunGeoreference(simul), 9, 0, DefaultDeflateLevel);
         GdalDataset nc(GDALDataset::Open(("NETCDF:\"" + dir / "now.nc" + "\":density").c_str(), GDAL_OF_RASTER));
         ASSERT_TRUE(nc);
         double gt[6];
