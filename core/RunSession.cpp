@@ -87,11 +87,7 @@ void RunSession::SetUp() {
     simul_->InputGridCrs.reset();
     description_ = DescribeRun(*simul_, seed_, masterSeed_, 0, stepCount_);
     if (simul_->InputGridPlacement) simul_->InputGridCrs = description_->Georeference.CrsWkt;
-    setUp_ = true;
-    failed_ = false;
-    stoppedBy_.clear();
-    CheckStopRules();
-    Notify([this](RunObserver &o) { o.SetUp(*this); });
+    BeginAtStepZero();
 }
 
 void RunSession::AdoptSetUp() {
@@ -99,6 +95,12 @@ void RunSession::AdoptSetUp() {
     seed_ = masterSeed_ = simul_->RunSeed;
     description_.reset();
     step_ = 0;
+    BeginAtStepZero();
+}
+
+// The engine holds a run set up at step 0: its stopping rules are checked from there,
+// and the observers told.
+void RunSession::BeginAtStepZero() {
     setUp_ = true;
     failed_ = false;
     stoppedBy_.clear();

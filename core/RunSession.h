@@ -132,6 +132,7 @@ private:
     template <typename Call>
     void Notify(Call call);
     void CheckStopRules();
+    void BeginAtStepZero();
 
     std::unique_ptr<Simul> owned_;  // null when the caller owns the engine
     Simul *simul_;
