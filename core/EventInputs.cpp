@@ -94,8 +94,6 @@ bool KeepsLaterEvents(const BatchOptions &options) {
 
 }  // namespace
 
-bool IsGridInput(std::string_view role) { return !InitialPathSetting(role).empty() || role == EventMaskRole; }
-
 std::string_view InputSetting(std::string_view role) {
     if (role == EventsRole || role == EventMaskRole) return EventsPathSetting;
     return InitialPathSetting(role);

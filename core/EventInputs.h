@@ -11,17 +11,11 @@
 
 #include "Events.h"
 #include "InputFile.h"
+#include "InputRecords.h"
 #include "StudyOptions.h"
 
 namespace glebix::core {
 
-// The roles of the schedule and of its masks among a run's inputs (the manifest's).
-inline constexpr const char *EventsRole = "events";
-inline constexpr const char *EventMaskRole = "event_mask";
-
-// Whether an input of `role` is read as a grid, a raster's as its grid text: the
-// initial files and the masks.
-bool IsGridInput(std::string_view role);
 // The setting that names an input of `role`; empty for an input an option names.
 std::string_view InputSetting(std::string_view role);
 

@@ -129,20 +129,12 @@ std::vector<InputFileRecord> DescribeInputs(const BatchOptions &options, const T
                 continue;
             }
         }
-        InputFileRecord r{input.Role, input.Path, -1, {}, {}};
-        const ReadInput &read = ReadInputOnce(*options.Files, input.Path);
-        if (read.Bytes) {
-            r.Size = static_cast<std::int64_t>(read.Bytes->size());
-            r.Sha256 = Sha256Hex(*read.Bytes);
-            if (!InitialPathSetting(input.Role).empty()) r.GeoreferenceSha256 = GeoreferenceDigest(input.Path);
-        }
+        InputFileRecord r = RecordRunInput(*options.Files, input);
         if (digests) (*digests)[input.Path] = r;
         records.push_back(std::move(r));
     }
     return records;
 }
-
-std::string GeoreferenceDigest(const std::string &path) { return Sha256Hex(gis::FileCrs(path)); }
 
 std::string UtcNow() {
     const std::time_t now = std::time(nullptr);
@@ -193,10 +185,6 @@ std::string ManifestText(const ManifestContents &c) {
     }
     m["command"] = c.Command;
     return JsonText(m);
-}
-
-InputFileRecord InputRecordOf(const std::string &role, const std::string &path, std::string_view bytes) {
-    return {role, path, static_cast<std::int64_t>(bytes.size()), Sha256Hex(bytes)};
 }
 
 std::string AnalysisManifestText(const AnalysisManifestContents &c) {

@@ -11,6 +11,7 @@
 
 #include "StudyOptions.h"
 #include "Georeference.h"
+#include "InputRecords.h"
 #include "RunDescription.h"
 #include "RunPlan.h"
 #include "Sha256.h"  // the digest of the inputs
@@ -20,22 +21,6 @@ class Simul;
 }
 
 namespace glebix::core {
-
-// An input file as the runs use it.
-struct InputFileRecord {
-    std::string Role;    // "species", "params", "environment" or "distribution"
-    std::string Path;    // as given
-    std::int64_t Size;   // bytes; -1 when the file could not be read
-    std::string Sha256;  // hexadecimal digest; empty when the file could not be read
-    // Of an initial file, the digest of its georeference beyond its values (GDAL's
-    // checksum and the grid read leave out its CRS): GeoreferenceDigest. Empty otherwise.
-    std::string GeoreferenceSha256 = {};
-};
-
-// The digest of what places the initial file at `path` beyond its values: the SHA-256
-// of its CRS as WKT (of the empty text for none), its placement being among the grid's
-// values.
-std::string GeoreferenceDigest(const std::string &path);
 
 // Size and SHA-256 of every input the runs read (RunInputs, with a point's settings
 // when given), from the very bytes the runs use. `digests` (if any) keeps the records
@@ -105,9 +90,6 @@ struct AnalysisManifestContents {
     std::string Started;        // UtcNow() when the analysis started
     std::vector<std::string> Notes, Warnings;
 };
-
-// The record of an input from its bytes.
-InputFileRecord InputRecordOf(const std::string &role, const std::string &path, std::string_view bytes);
 
 // The analysis manifest's JSON text, keys in alphabetical order.
 std::string AnalysisManifestText(const AnalysisManifestContents &contents);

@@ -4,9 +4,8 @@
 
 #include "EventInputs.h"
 #include "FileIo.h"
-#include "InitialSources.h"
-#include "RasterInput.h"
 #include "InputFile.h"
+#include "InputRecords.h"
 #include "OutputRegistry.h"
 #include "StudyTable.h"
 
@@ -16,18 +15,10 @@ std::vector<InputFile> RunInputs(const BatchOptions &options, const TSettings *s
     std::vector<InputFile> inputs = options.Inputs;
     // A design's runs read the files their points' settings name, never the common ones.
     const bool ownFiles = !options.Resumed && (settings || !options.StudyDesign);
-    const InitialSettings &in = (settings ? *settings : options.Settings).Initial;
     if (!ownFiles) return inputs;
-    for (const InitialSource &source : ReadInitialSources(in))
-        inputs.push_back({std::string(source.role), source.path});
-    for (InputFile &input : EventInputFiles(settings ? *settings : options.Settings, *options.Files))
+    for (InputFile &input : SettingsInputs(settings ? *settings : options.Settings, *options.Files))
         inputs.push_back(std::move(input));
-    for (const InputFile &input : inputs) {
-        if (IsGridInput(input.Role))
-            gis::ReadInitialInputOnce(*options.Files, input.Path);
-        else
-            ReadInputOnce(*options.Files, input.Path);
-    }
+    for (const InputFile &input : options.Inputs) ReadRunInput(*options.Files, input);
     return inputs;
 }
 

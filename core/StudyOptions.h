@@ -17,17 +17,12 @@
 #include "PointSelection.h"
 #include "RunState.h"
 #include "Settings.h"
+#include "InputRecords.h"
 #include "StateFile.h"
 #include "StopRule.h"
 #include "StudyTable.h"
 
 namespace glebix::core {
-
-// An input file that a run reads, kept for the manifest.
-struct InputFile {
-    std::string Role;  // "params", "species", "design", "factors", "environment" or "distribution"
-    std::string Path;  // as given
-};
 
 // --sample and --analyse (core/analysis): a sensitivity study's design written, or the
 // indices of its table; --sample given a run's outputs runs its design as a study. The

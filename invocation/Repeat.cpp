@@ -4,13 +4,10 @@
 #include <nlohmann/json.hpp>
 
 #include "Errors.h"
-#include "InitialSources.h"
-#include "EventInputs.h"
 #include "InputFile.h"
+#include "InputRecords.h"
 #include "Manifest.h"
 #include "Messages.h"
-#include "InitialSources.h"
-#include "RasterInput.h"
 #include "SettingsTable.h"
 #include "StateFile.h"
 
@@ -74,22 +71,25 @@ void CheckInputs(const Json &inputs, BatchOptions &options, std::vector<std::str
         if (role == "design") continue;
         if (role == "species" || role == "params") options.Inputs.push_back({role, path});
         const std::vector<std::string> what{path, role};
-        // An initial raster or a mask is checksummed as the grid the runs read it as
-        // (RasterInput.h).
-        const bool initial = IsGridInput(role);
-        const ReadInput &read =
-            initial ? gis::ReadInitialInputOnce(*options.Files, path) : ReadInputOnce(*options.Files, path);
-        if (!read.Bytes) {
+        const InputFileRecord recorded{role, path, 0, expected, TextOf(input, "georeference_sha256")};
+        switch (CompareWithRecord(*options.Files, recorded)) {
+        case InputChange::None:
+            break;
+        case InputChange::Unread: {
+            const ReadInput &read = ReadRunInput(*options.Files, {role, path});
             problems.push_back(
                 MessageIn(UserLanguage(), "repeat.input_unread", {path, role, LocalMessage(read.Error)}));
-        } else if (expected.empty()) {
+            break;
+        }
+        case InputChange::UnreadBefore:
             problems.push_back(MessageIn(UserLanguage(), "repeat.input_unread_before", what));
-        } else if (Sha256Hex(*read.Bytes) != expected) {
+            break;
+        case InputChange::Values:
             problems.push_back(MessageIn(UserLanguage(), "repeat.input_changed", what));
-        } else if (const std::string place = TextOf(input, "georeference_sha256");
-                   initial && !place.empty() && GeoreferenceDigest(path) != place) {
-            // A manifest from before the georeference was recorded has its values only.
+            break;
+        case InputChange::Georeference:
             problems.push_back(MessageIn(UserLanguage(), "repeat.input_georeference_changed", what));
+            break;
         }
     }
 }

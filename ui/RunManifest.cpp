@@ -1,6 +1,8 @@
 #include "RunManifest.h"
 
 #include "AtomicFile.h"
+#include "InitialSources.h"
+#include "InputRecords.h"
 #include "OutputRegistry.h"
 
 namespace glebix {
@@ -10,20 +12,16 @@ void RunManifest::SetUpRun(Simul &simul, std::optional<std::uint32_t> seed) {
     start_ = std::chrono::steady_clock::now();
     seedFromClock_ = !seed;
     inputs_.clear();
+    // The windows read the initial files; a schedule of events is the other programs'.
     auto files = std::make_shared<InputBytes>();
-    const InitialSettings &initial = simul.Settings.Initial;
-    const std::pair<const char *, const std::string *> named[] = {
-        {"environment", initial.EnvInitMode == EnvModeFile ? &initial.EnvFilePath : nullptr},
-        {"distribution", initial.DistInitMode == DistModeFile ? &initial.DistFilePath : nullptr}};
-    for (const auto &[role, path] : named) {
-        if (!path) continue;
-        const ReadInput &read = ReadInputOnce(*files, *path);
-        if (!read.Bytes) {
+    for (const InitialSource &source : ReadInitialSources(simul.Settings.Initial)) {
+        const core::InputFileRecord record = core::RecordRunInput(*files, {std::string(source.role), source.path});
+        if (record.Size < 0) {
             // Set-up reads it itself and reports the failure with all it knows.
-            files->erase(*path);
+            files->erase(source.path);
             continue;
         }
-        inputs_.push_back({role, *path, static_cast<std::int64_t>(read.Bytes->size()), Sha256Hex(*read.Bytes)});
+        inputs_.push_back(record);
     }
     struct Forget {
         Simul &simul;

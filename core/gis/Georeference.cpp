@@ -100,16 +100,42 @@ bool IsGridFile(const Simul &simul, const std::string &path) {
 }  // namespace
 
 #ifdef GLEBIX_GDAL_HALF
+namespace {
+
+// What tells whether a file's CRS may have changed since it was read: the time of the
+// last change, the size and the inode of the file and of the sidecars GDAL reads it from
+// (".prj", ".aux.xml"), a missing one as such.
+std::string CrsStamp(const std::string &path) {
+    const std::string file = SplitRasterPath(path).File;
+    std::string stamp;
+    for (const std::string &part : {file, PrjPathOf(file), file + ".aux.xml"}) {
+        struct stat st {};
+        if (::stat(part.c_str(), &st) != 0) {
+            stamp += "-;";
+            continue;
+        }
+        for (const auto n : {static_cast<long long>(st.st_mtim.tv_sec), static_cast<long long>(st.st_mtim.tv_nsec),
+                             static_cast<long long>(st.st_size), static_cast<long long>(st.st_ino)})
+            stamp += std::to_string(n) + ',';
+        stamp += ';';
+    }
+    return stamp;
+}
+
+}  // namespace
+
 std::string FileCrs(const std::string &path) {
     static std::mutex mutex;
-    static std::map<std::string, std::string> known;
+    static std::map<std::string, std::pair<std::string, std::string>> known;  // path -> stamp, CRS
+    const std::string stamp = CrsStamp(path);
     {
         const std::lock_guard lock(mutex);
-        if (const auto k = known.find(path); k != known.end()) return k->second;
+        if (const auto k = known.find(path); k != known.end() && k->second.first == stamp) return k->second.second;
     }
-    const std::string crs = CrsOfFile(path);
+    std::string crs = CrsOfFile(path);
     const std::lock_guard lock(mutex);
-    return known.emplace(path, crs).first->second;
+    known[path] = {stamp, crs};
+    return crs;
 }
 
 #else

@@ -54,7 +54,8 @@ struct Extent {
 Extent PlotExtent(const Georeference &where);
 
 // The CRS of the file at `path` (a band path is allowed), as WKT2; empty when GDAL
-// finds none. Looked up once per path.
+// finds none. Looked up again only when the file or a sidecar of it has changed, so
+// that a program running many runs opens it once, and sees a CRS changed between them.
 std::string FileCrs(const std::string &path);
 
 // The warning for a ".prj" beside the grid at `gridPath` that gives no CRS (GDAL cannot

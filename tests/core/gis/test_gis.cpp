@@ -1,6 +1,7 @@
 // Rasters written by GDAL read as initial files, the refusals of what the plot cannot
 // be, and the GeoTIFF and NetCDF grids read back by GDAL.
 #include <cmath>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
 #include <netcdf.h>
@@ -16,6 +17,7 @@
 #include "Georeference.h"
 #include "GridLayers.h"
 #include "InitialFiles.h"
+#include "InputRecords.h"
 #include "Messages.h"
 #include "NetcdfStack.h"
 #include "RasterInput.h"
@@ -480,4 +482,77 @@ TEST(GisOutputs, StepGridNamesSortByStepAndAreToldApart) {
     for (const char *name :
          {"density.tif", "density-00010.tif", "density-00001x.tif", "land-000010.tif", "density-000010.tiff"})
         EXPECT_FALSE(IsSteppedTifName(name)) << name;
+}
+
+// A record of an input, checked again as --repeat checks it: its values as the runs read
+// them (a raster's as its grid), and apart from them the initial file's CRS, which the
+// grid text leaves out. A record from before the CRS was recorded is checked by its
+// values alone.
+TEST(InputRecords, AnInputRecordedOnceIsCheckedAgainByItsValuesThenItsCrs) {
+    ScratchDir dir;
+    const std::string tif = WriteRaster(dir / "land.tif", {});
+    const core::InputFile land{"environment", tif};
+    InputBytes first;
+    const core::InputFileRecord record = core::RecordRunInput(first, land);
+    ASSERT_GT(record.Size, 0);
+    EXPECT_FALSE(record.GeoreferenceSha256.empty());
+    // What the runs read is the grid, not the file's bytes.
+    EXPECT_EQ(record.Size, static_cast<std::int64_t>(first.at(tif).Bytes->size()));
+    EXPECT_NE(record.Size, static_cast<std::int64_t>(ReadInputFile(tif).size()));
+    auto again = [&](const core::InputFileRecord &r) {
+        InputBytes store;
+        return core::CompareWithRecord(store, r);
+    };
+    EXPECT_EQ(again(record), core::InputChange::None);
+
+    // The same values placed in another CRS.
+    {
+        GdalDataset ds(static_cast<GDALDataset *>(GDALOpen(tif.c_str(), GA_Update)));
+        OGRSpatialReference srs;
+        srs.importFromEPSG(32631);
+        ds->SetSpatialRef(&srs);
+    }
+    EXPECT_EQ(again(record), core::InputChange::Georeference);
+    core::InputFileRecord older = record;
+    older.GeoreferenceSha256.clear();
+    EXPECT_EQ(again(older), core::InputChange::None);
+
+    RasterShape moved;
+    moved.transform[0] += 2;
+    WriteRaster(tif, moved);
+    EXPECT_EQ(again(record), core::InputChange::Values) << "the placement is among the grid's values";
+    core::InputFileRecord unread = record;
+    unread.Sha256.clear();
+    EXPECT_EQ(again(unread), core::InputChange::UnreadBefore);
+    std::filesystem::remove(tif);
+    EXPECT_EQ(again(record), core::InputChange::Unread);
+
+    // An input that is not a grid is its bytes, and places nothing.
+    InputBytes store;
+    const core::InputFileRecord species = core::RecordRunInput(store, {"species", dir.File("sp.txt", "a b\n")});
+    EXPECT_EQ(species.Size, 4);
+    EXPECT_TRUE(species.GeoreferenceSha256.empty());
+}
+
+// The files a run's settings make it read, in the order every record lists them: the
+// initial files its modes read, then the schedule and its masks, each read once.
+TEST(InputRecords, TheSettingsListTheInitialFilesThenTheScheduleAndItsMasks) {
+    ScratchDir dir;
+    TSettings settings;
+    settings.Initial.EnvInitMode = EnvModeFile;
+    settings.Initial.EnvFilePath = WriteRaster(dir / "land.tif", {});
+    settings.Initial.HabitatFilePath = dir.File("mask.txt", "1 1 1\n");
+    settings.Run.EventsFilePath = dir.File("ev.csv", "step,every,action,where,value\n1,,set_compacted,m.asc,50\n");
+    InputBytes store;
+    std::vector<std::pair<std::string, std::string>> listed;
+    for (const core::InputFile &input : core::SettingsInputs(settings, store)) {
+        listed.emplace_back(input.Role, input.Path);
+        EXPECT_TRUE(store.count(input.Path)) << input.Path;
+    }
+    EXPECT_EQ(listed, (std::vector<std::pair<std::string, std::string>>{{"environment", settings.Initial.EnvFilePath},
+                                                                        {"habitat", settings.Initial.HabitatFilePath},
+                                                                        {core::EventsRole, settings.Run.EventsFilePath},
+                                                                        {core::EventMaskRole, dir / "m.asc"}}));
+    // The unread mask is listed, its failure kept for the run to report.
+    EXPECT_FALSE(store.at(dir / "m.asc").Bytes);
 }
