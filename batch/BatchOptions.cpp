@@ -44,8 +44,8 @@ void ApplyResume(Gathered &g) {
         g.problems.push_back(Labelled("--resume", LocalMessageWithContext(e)));
         return;
     }
-    // What a resumed run may be given: its outputs, its last step and the settings read
-    // at every step. Anything else would set a run up, or plan several.
+    // What a resumed run may be given: its outputs and their tunings, its last step and
+    // the settings read at every step. Anything else would set a run up, or plan several.
     static const std::set<std::string> allowed = {"--resume",
                                                   "--steps",
                                                   "--set",
@@ -54,7 +54,6 @@ void ApplyResume(Gathered &g) {
                                                   "--animate-style",
                                                   "--animate-cell-size",
                                                   "--checkpoint-every",
-                                                  "--tif-every",
                                                   "--jobs",
                                                   "--validate",
                                                   "--strict",
@@ -63,7 +62,7 @@ void ApplyResume(Gathered &g) {
                                                   "--version"};
     std::set<std::string> refused;
     for (const std::string &option : g.seen)
-        if (!allowed.count(option) && !OutputKindOf(option) && refused.insert(option).second)
+        if (!allowed.count(option) && !OutputKindOf(option) && !TunedBy(option) && refused.insert(option).second)
             g.problems.push_back(Message("option.not_with_resume", {option}));
     o.Settings = o.Resumed->Settings;
     if (g.steps) {
@@ -108,11 +107,10 @@ void ApplyGathered(Gathered &g) {
     for (const char *option : {"--table-every", "--table-metric"})
         if (OutputAsked(o, "--table").empty() && std::find(g.seen.begin(), g.seen.end(), option) != g.seen.end())
             g.problems.push_back(Message("option.needed", {option, "--table"}));
-    if (OutputAsked(o, "--tif").empty() && o.TifEvery > 0)
-        g.problems.push_back(Message("option.needed", {"--tif-every", "--tif"}));
-    if (OutputAsked(o, "--netcdf").empty() &&
-        std::find(g.seen.begin(), g.seen.end(), "--netcdf-deflate") != g.seen.end())
-        g.problems.push_back(Message("option.needed", {"--netcdf-deflate", "--netcdf"}));
+    for (const OutputKind &kind : OutputKinds())
+        if (kind.tuning.option && OutputAsked(o, kind.option).empty() &&
+            std::find(g.seen.begin(), g.seen.end(), kind.tuning.option) != g.seen.end())
+            g.problems.push_back(Message("option.needed", {kind.tuning.option, kind.option}));
     if (!o.RepeatManifest.empty()) CheckRepeat(g);
     if (o.AnimateCellSize && o.AnimateStyle != AnimationStyle::Map)
         g.problems.push_back(CellSizeWithoutMapMessage("--animate-cell-size", "--animate-style map"));

@@ -6,8 +6,6 @@
 #include "AnimationLook.h"
 #include "BatchOptions.h"
 #include "Conversions.h"
-#include "NetcdfRecording.h"
-#include "NetcdfStack.h"
 #include "Messages.h"
 #include "PointSelection.h"
 #include "RunMetrics.h"
@@ -23,6 +21,19 @@ namespace {
 OptionEntry Output(const char *option) {
     const OutputKind &kind = *OutputKindOf(option);
     return {kind.option, nullptr, kind.valueName, kind.help, nullptr, &kind};
+}
+
+// The table as listed, each output's tuning option (if any) right after it.
+std::vector<OptionEntry> WithTunings(std::initializer_list<OptionEntry> listed) {
+    std::vector<OptionEntry> table;
+    for (const OptionEntry &entry : listed) {
+        table.push_back(entry);
+        if (const OutputKind *kind = entry.output; kind && kind->tuning.option) {
+            const OutputTuning &t = kind->tuning;
+            table.push_back({t.option, nullptr, t.valueName, t.help, nullptr, nullptr, kind});
+        }
+    }
+    return table;
 }
 
 bool Count(Gathered &g, const char *option, const std::string &value, int minimum, int &target) {
@@ -91,14 +102,6 @@ bool CountIn(Gathered &g, const char *option, const std::string &value, int mini
     }
     target = *v;
     return true;
-}
-
-void NetcdfDeflate(Gathered &g, const std::string &value) {
-    const DeflateChoice level = DeflateLevelOf("--netcdf-deflate", value);
-    if (level.Problem.empty())
-        g.options.NetcdfDeflate = level.Level;
-    else
-        g.problems.push_back(level.Problem);
 }
 
 void FramesPerSecond(Gathered &g, const std::string &value) {
@@ -205,7 +208,7 @@ void SliceOption(Gathered &g, const std::string &value) { TakeParsed(g, ParseSli
 const std::vector<OptionEntry> &OptionTable() {
     using G = Gathered;
     using S = const std::string &;
-    static const std::vector<OptionEntry> table = {
+    static const std::vector<OptionEntry> table = WithTunings({
         {"--steps", nullptr, "N", "help.steps", Steps},
         {"--seed", nullptr, "S", "help.seed", Seed},
         {"--set", nullptr, "NAME=VALUE", "help.set", [](G &g, S v) { g.sets.push_back(v); }},
@@ -225,10 +228,7 @@ const std::vector<OptionEntry> &OptionTable() {
         {"--every", nullptr, "K", "help.every", [](G &g, S v) { Count(g, "--every", v, 1, g.options.Every); }},
         Output("--asc"),
         Output("--tif"),
-        {"--tif-every", nullptr, "K", "help.tif-every",
-         [](G &g, S v) { Count(g, "--tif-every", v, 1, g.options.TifEvery); }},
         Output("--netcdf"),
-        {"--netcdf-deflate", nullptr, "LEVEL", "help.netcdf-deflate", NetcdfDeflate},
         Output("--animate"),
         {"--fps", nullptr, "F", "help.fps", FramesPerSecond},
         {"--animate-style", nullptr, "STYLE", "help.animate-style", AnimateStyle},
@@ -293,7 +293,7 @@ const std::vector<OptionEntry> &OptionTable() {
         {"--quiet", nullptr, nullptr, "help.quiet", [](G &g, S) { g.options.Quiet = true; }},
         {"--help", "-h", nullptr, nullptr, [](G &g, S) { g.options.Help = true; }},
         {"--version", nullptr, nullptr, nullptr, [](G &g, S) { g.options.Version = true; }},
-    };
+    });
     return table;
 }
 
@@ -304,10 +304,17 @@ const OptionEntry *FindOption(const std::string &name) {
 }
 
 void ApplyEntry(const OptionEntry &entry, Gathered &g, const std::string &value) {
-    if (entry.output)
+    if (entry.output) {
         OutputPath(g, entry.name, value, g.options.Outputs[entry.name]);
-    else
+    } else if (entry.tuned) {
+        const TuningValue taken = entry.tuned->tuning.parse(entry.name, value);
+        if (taken.Problem.empty())
+            g.options.Tunings[entry.name] = taken.Value;
+        else
+            g.problems.push_back(taken.Problem);
+    } else {
         entry.apply(g, value);
+    }
 }
 
 namespace {

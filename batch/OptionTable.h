@@ -38,6 +38,7 @@ struct OptionEntry {
     const char *help;       // the catalogue key of its help, in lines separated by '\n'
     ApplyOption apply;
     const OutputKind *output = nullptr;  // an output's path, kept in its member of the options
+    const OutputKind *tuned = nullptr;   // the output whose tuning option it is (OutputTuning)
 };
 
 // Every option, in the order of the usage text.

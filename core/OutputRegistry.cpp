@@ -7,7 +7,10 @@
 #include "GeoTiffGrids.h"
 #include "Georeference.h"
 #include "GridOutputs.h"
+#include "Messages.h"
+#include "NetcdfRecording.h"
 #include "ResultFile.h"
+#include "SettingsTable.h"
 #include "StudyOutputs.h"
 
 namespace glebix::core {
@@ -19,7 +22,6 @@ using enum OutputScope;
 using enum OutputStaging;
 using enum ManifestRecord;
 using enum OutputLock;
-using B = BatchOptions;
 
 // Named as the engine writes it (Simul::ResultFilePath), so that the file planned is
 // the very one staged.
@@ -41,6 +43,21 @@ std::vector<std::string> TifGridsInside(const std::string &folder) {
 
 bool IsSteppedTif(const std::string &name) { return gis::IsSteppedTifName(name); }
 
+TuningValue StepCount(const std::string &option, std::string_view value) {
+    constexpr int Fewest = 1;
+    if (const auto count = ParseCount(value, Fewest)) return {*count, {}};
+    return {0, Message("option.not_count", {option, std::string(value), std::to_string(Fewest)})};
+}
+
+TuningValue DeflateLevel(const std::string &option, std::string_view value) {
+    const DeflateChoice choice = DeflateLevelOf(option, value);
+    return {choice.Level, choice.Problem};
+}
+
+constexpr OutputTuning NoTuning{};
+constexpr OutputTuning TifSteps{"--tif-every", "K", "help.tif-every", StepCount, true};
+constexpr OutputTuning NetcdfDeflate{"--netcdf-deflate", "LEVEL", "help.netcdf-deflate", DeflateLevel, false};
+
 std::string ManifestByRule(const BatchOptions &options) {
     const std::string primary = PrimaryOutputDir(options);
     return primary.empty() ? primary : Join(primary, "manifest.json");
@@ -50,43 +67,43 @@ std::string ManifestByRule(const BatchOptions &options) {
 constexpr OutputKind Kinds[] = {
 //   option          value   help               place   scope  keeps  staging    lock    state  manifest key   record
 //   by rule         planned  place message        files inside      rank
-//   step files      asked every
+//   step files      tuning
     {"--out",        "DIR",  "help.out",        Folder, Run,   true,  Whole,     Dir,    false, "result_file", HeldFile,
      nullptr,        true,    "place.result_file", ResultFileInside, 1,
-     nullptr,        nullptr},
+     nullptr,        NoTuning},
     {"--table",      "FILE", "help.table",      File,   Study, true,  StudyWide, Itself, false, nullptr,       Place,
      nullptr,        false,   nullptr,             nullptr,          0,
-     nullptr,        nullptr},
+     nullptr,        NoTuning},
     {"--trace",      "FILE", "help.trace",      File,   Run,   true,  Streamed,  Dir,    false, "trace",       Place,
      nullptr,        true,    nullptr,             nullptr,          5,
-     nullptr,        nullptr},
+     nullptr,        NoTuning},
     {"--snapshots",  "DIR",  "help.snapshots",  Folder, Run,   true,  PerStep,   Dir,    false, "snapshots",   Place,
      nullptr,        true,    nullptr,             nullptr,          4,
      IsSnapshotName, nullptr},
     {"--asc",        "DIR",  "help.asc",        Folder, Run,   true,  Whole,     Dir,    false, "asc",         Place,
      nullptr,        true,    "place.grid",        AscGridsInside,   2,
-     nullptr,        nullptr},
+     nullptr,        NoTuning},
     {"--tif",        "DIR",  "help.tif",        Folder, Run,   true,  Whole,     Dir,    false, "tif",         Place,
      nullptr,        true,    "place.grid",        TifGridsInside,   3,
-     IsSteppedTif,   &B::TifEvery},
+     IsSteppedTif,   TifSteps},
     {"--netcdf",     "FILE", "help.netcdf",     File,   Run,   true,  Streamed,  Dir,    false, "netcdf",      Place,
      nullptr,        true,    nullptr,             nullptr,          6,
-     nullptr,        nullptr},
+     nullptr,        NetcdfDeflate},
     {"--animate",    "FILE", "help.animate",    File,   Run,   true,  Streamed,  Dir,    false, "animation",   Place,
      nullptr,        true,    nullptr,             nullptr,          0,
-     nullptr,        nullptr},
+     nullptr,        NoTuning},
     {"--save-state", "FILE", "help.save-state", File,   Run,   true,  Whole,     Dir,    true,  "state",       Place,
      nullptr,        true,    nullptr,             nullptr,          0,
-     nullptr,        nullptr},
+     nullptr,        NoTuning},
     {"--checkpoint", "FILE", "help.checkpoint", File,   Run,   true,  Replaced,  Dir,    true,  "checkpoint",  Place,
      nullptr,        true,    nullptr,             nullptr,          0,
-     nullptr,        nullptr},
+     nullptr,        NoTuning},
     {nullptr,        "FILE", nullptr,           File,   Run,   false, Whole,     None,   false, nullptr,       Place,
      ManifestByRule, true,    "place.manifest",    nullptr,          0,
-     nullptr,        nullptr},
+     nullptr,        NoTuning},
     {nullptr,        "FILE", nullptr,           File,   Study, false, StudyWide, Itself, false, nullptr,       Place,
      SummaryPath,    false,   "place.summary",     nullptr,          0,
-     nullptr,        nullptr},
+     nullptr,        NoTuning},
 };
 // clang-format on
 
@@ -104,8 +121,21 @@ std::string AskedPath(const BatchOptions &options, const OutputKind &kind) {
     return kind.option ? OutputAsked(options, kind.option) : kind.placedByRule(options);
 }
 
+const OutputKind *TunedBy(std::string_view option) {
+    const auto at = std::find_if(std::begin(Kinds), std::end(Kinds), [option](const OutputKind &k) {
+        return k.tuning.option && option == k.tuning.option;
+    });
+    return at == std::end(Kinds) ? nullptr : &*at;
+}
+
+std::optional<int> TuningOf(const BatchOptions &options, const OutputKind &kind) {
+    if (!kind.tuning.option) return std::nullopt;
+    const auto given = options.Tunings.find(kind.tuning.option);
+    return given == options.Tunings.end() ? std::nullopt : std::optional<int>(given->second);
+}
+
 bool IsStepFileOf(const OutputKind &kind, const BatchOptions *options, const std::string &name) {
-    if (!kind.isStepFile || (kind.stepsAsked && !(options && options->*kind.stepsAsked > 0))) return false;
+    if (!kind.isStepFile || (kind.tuning.countsSteps && !(options && TuningOf(*options, kind)))) return false;
     return kind.isStepFile(name);
 }
 

@@ -7,6 +7,7 @@
 // is its row, its recorder, its messages and its functions in the bindings.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -41,6 +42,22 @@ enum class OutputLock { None, Dir, Itself };
 // its folder holds (the result file).
 enum class ManifestRecord { Place, HeldFile };
 
+// An option's whole number, or the message refusing the text given for it.
+struct TuningValue {
+    int Value = 0;
+    std::string Problem;
+};
+
+// An option that tunes an output ("--tif-every K"): its facts for the usage text, and
+// how its value is taken. Its value is kept in the options by its name (TuningOf).
+struct OutputTuning {
+    const char *option = nullptr;  // nullptr: the output has none
+    const char *valueName = nullptr;
+    const char *help = nullptr;  // catalogue key
+    TuningValue (*parse)(const std::string &option, std::string_view value) = nullptr;
+    bool countsSteps = false;  // its value is the count of steps between two files of steps
+};
+
 struct OutputKind {
     const char *option;     // nullptr: written without being asked for
     const char *valueName;  // of the usage text
@@ -66,9 +83,9 @@ struct OutputKind {
     // Whether a name is that of a file the folder holds for a recorded step (a map, the
     // grids of a step); nullptr: it holds none.
     bool (*isStepFile)(const std::string &name);
-    // The option's count of steps between two such files: the folder holds them only
-    // when it is asked for; nullptr: whenever the output is.
-    int BatchOptions::*stepsAsked;
+    // The option that tunes it, given only with it; its files of recorded steps (if
+    // any) are there only when that option is given, if `countsSteps`.
+    OutputTuning tuning;
 };
 
 // Every kind of output, in the order the warnings and the place checks name them.
@@ -80,6 +97,11 @@ const OutputKind *OutputKindOf(std::string_view option);
 // The path the invocation gives a kind of output: its option's, or the one its rule
 // gives (the manifest and the summary, in the first output folder); empty when none.
 std::string AskedPath(const BatchOptions &options, const OutputKind &kind);
+
+// The kind the option `option` tunes ("--tif-every"); nullptr for any other option.
+const OutputKind *TunedBy(std::string_view option);
+// The value given to the option that tunes `kind`; none when it was not given.
+std::optional<int> TuningOf(const BatchOptions &options, const OutputKind &kind);
 
 // Whether the output at `path` holds files of recorded steps as `options` ask, and
 // `name` (a file name) is one of them.

@@ -13,7 +13,6 @@
 #include "AnimationLook.h"
 #include "DesignFile.h"
 #include "InputFile.h"
-#include "NetcdfStack.h"
 #include "PointSelection.h"
 #include "RunState.h"
 #include "Settings.h"
@@ -65,8 +64,7 @@ struct BatchOptions {
     std::optional<std::uint32_t> Seed;             // master seed; the clock when absent
     int Every = 10;                                // steps between two snapshots
     std::string FollowPoint;                       // --follow X,Y as given; empty: none
-    int TifEvery = 0;                              // the grids every TifEvery steps too; 0: none
-    int NetcdfDeflate = gis::DefaultDeflateLevel;  // of its layers; 0: not compressed
+    std::map<std::string, int> Tunings;  // the values of the options that tune an output, by option (TuningOf)
     int FramesPerSecond = DefaultFramesPerSecond;  // of the animation
     AnimationStyle AnimateStyle = AnimationStyle::Window;
     std::optional<int> AnimateCellSize;  // of the map style; the default when absent

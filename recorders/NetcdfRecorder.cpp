@@ -1,5 +1,6 @@
 // The grids of the start and of each recorded step in one NetCDF file (--netcdf).
 #include "NetcdfStack.h"
+#include "OutputRegistry.h"
 #include "RecordedSteps.h"
 #include "RecorderKinds.h"
 
@@ -13,7 +14,8 @@ public:
 
     void Begin(const RunSession &run) override {
         const RunDescription &described = run.Description();
-        stack_.Open(path_, run.Engine(), described.Georeference, described.Seed, context_.options.NetcdfDeflate);
+        const int deflate = TuningOf(context_.options, *OutputKindOf("--netcdf")).value_or(gis::DefaultDeflateLevel);
+        stack_.Open(path_, run.Engine(), described.Georeference, described.Seed, deflate);
         stack_.Record(run.StepIndex(), run.Plot());
     }
     void Stepped(const RunSession &run) override {

@@ -1,5 +1,6 @@
 // The grids as GeoTIFF files (--tif): the final ones, and with --tif-every those of
 // the recorded steps, from the step the run starts at.
+#include "OutputRegistry.h"
 #include "RecordedSteps.h"
 #include "RecorderKinds.h"
 #include "SessionWriters.h"
@@ -11,7 +12,7 @@ namespace {
 class TifRecorder : public Recorder {
 public:
     TifRecorder(RecordingContext &context, std::string folder)
-        : context_(context), folder_(std::move(folder)), every_(context.options.TifEvery) {}
+        : context_(context), folder_(std::move(folder)), every_(TuningOf(context.options, *OutputKindOf("--tif")).value_or(0)) {}
 
     void Begin(const RunSession &run) override {
         if (every_ > 0) StageTifGrids(run, folder_, context_.files, run.StepIndex());

@@ -205,6 +205,16 @@ def test_stacks_are_deflated_by_record_and_every_level_reads_the_same(batch, tmp
     assert (tmp_path / "s4.nc").stat().st_size < (tmp_path / "s0.nc").stat().st_size * 3 / 4
 
 
+def test_a_resumed_run_tunes_its_outputs_as_a_run_from_set_up_does(batch, tmp_path):
+    batch("--steps", "4", "--seed", "4", "--save-state", "s.txt")
+    batch("--resume", "s.txt", "--steps", "8", "--netcdf", "r.nc", "--netcdf-deflate", "0",
+          "--tif", "tif", "--tif-every", "2")
+    encoding = xr.open_dataset(tmp_path / "r.nc")["density"].encoding
+    assert not encoding["zlib"]
+    assert sorted(p.name for p in (tmp_path / "tif").glob("density-*.tif")) == [
+        "density-000004.tif", "density-000006.tif", "density-000008.tif"]
+
+
 def test_a_deflate_level_out_of_range_or_without_a_stack_is_refused(batch, tmp_path):
     for arguments, told in ((["--netcdf", "s.nc", "--netcdf-deflate", "10"], "de 0 à 9"),
                             (["--netcdf", "s.nc", "--netcdf-deflate", "1,5"], "de 0 à 9"),

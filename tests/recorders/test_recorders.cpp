@@ -74,7 +74,7 @@ void Record(std::vector<std::unique_ptr<Recorder>> &recorders, RunSession &run, 
 TEST(Recorders, OutputsOverTimeRecordTheStartEveryKStepsAndTheLast) {
     ScratchDir dir;
     BatchOptions options;
-    options.Every = options.TifEvery = Every;
+    options.Every = options.Tunings["--tif-every"] = Every;
     options.CheckpointEvery = Every;
     const RunPlan plan = PlanWithEveryOutput(dir);
     RunRecord record;
