@@ -1,6 +1,7 @@
 # Quick start: `make run` builds and starts the program, `make test` builds and runs
 # every test. Both first install the Debian packages that are missing.
-# `make test` checks the formatting, the source folders' layers and the documentation, runs the suite in the normal
+# `make test` checks the formatting, the source folders' layers, where output formats are named
+# and the documentation, runs the suite in the normal
 # build, installs the Python package with pip into a temporary virtual environment and
 # runs the Python tests against that install (test-pip), runs the documentation's
 # runnable examples (docs-run), then runs the suite again under AddressSanitizer and
@@ -14,7 +15,7 @@ JOBS ?= $(shell nproc)
 # Debian's interpreter, which has NumPy and pandas.
 PYTHON ?= /usr/bin/python3
 
-.PHONY: run test format-check layers-check docs-check format test-plain r-check test-sanitize fuzz long-run build deps-run \
+.PHONY: run test format-check layers-check formats-check docs-check format test-plain r-check test-sanitize fuzz long-run build deps-run \
 	deps-test clean r-package test-r docs-run test-pip test-parity deb r-install
 
 run: deps-run
@@ -25,6 +26,7 @@ run: deps-run
 test: deps-test
 	$(MAKE) --no-print-directory format-check
 	$(MAKE) --no-print-directory layers-check
+	$(MAKE) --no-print-directory formats-check
 	$(MAKE) --no-print-directory docs-check
 	$(MAKE) --no-print-directory test-plain
 	$(MAKE) --no-print-directory test-pip
@@ -80,6 +82,12 @@ format-check:
 layers-check:
 	python3 scripts/test_check_layers.py
 	python3 scripts/check-layers.py
+
+# Each output format named in few files outside its own (scripts/check-formats.py):
+# the outputs are wired through the registry's rows; the checker's own tests first.
+formats-check:
+	python3 scripts/test_check_formats.py
+	python3 scripts/check-formats.py
 
 # The parameter table, the map's legend, every link of README.md and docs/*.md
 # against the tree, and a runnable/not runnable mark on every code block; the

@@ -10,7 +10,7 @@ using namespace glebix::core;
 
 namespace {
 
-// The options whose value has the given name, as a bash case pattern ("--out|--asc").
+// The options whose value has the given name, as a bash case pattern ("--out|--trace").
 std::string OptionsTaking(bool (*takes)(const std::string &valueName)) {
     std::string out;
     for (const OptionHelp &o : OptionHelps(Language::French))

@@ -46,20 +46,9 @@ void ApplyResume(Gathered &g) {
     }
     // What a resumed run may be given: its outputs and their tunings, its last step and
     // the settings read at every step. Anything else would set a run up, or plan several.
-    static const std::set<std::string> allowed = {"--resume",
-                                                  "--steps",
-                                                  "--set",
-                                                  "--every",
-                                                  "--fps",
-                                                  "--animate-style",
-                                                  "--animate-cell-size",
-                                                  "--checkpoint-every",
-                                                  "--jobs",
-                                                  "--validate",
-                                                  "--strict",
-                                                  "--quiet",
-                                                  "--help",
-                                                  "--version"};
+    static const std::set<std::string> allowed = {
+        "--resume",           "--steps", "--set",      "--every",  "--fps",   "--animate-style", "--animate-cell-size",
+        "--checkpoint-every", "--jobs",  "--validate", "--strict", "--quiet", "--help",          "--version"};
     std::set<std::string> refused;
     for (const std::string &option : g.seen)
         if (!allowed.count(option) && !OutputKindOf(option) && !TunedBy(option) && refused.insert(option).second)

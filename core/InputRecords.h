@@ -1,6 +1,6 @@
 // A run's input files as the runs read them, and their records: which files a run's
 // settings make it read, how each is read (a grid input as its grid text, so that a
-// raster and the ASCII grid of the same values are one input), and the size and digests
+// raster and the text grid of the same values are one input), and the size and digests
 // that the manifest states and --repeat checks again. Every front end reads, lists and
 // checksums its inputs here, so that a record made by one is checked alike by another.
 #pragma once

@@ -6,7 +6,6 @@
 
 #include "FileIo.h"
 #include "InitialSources.h"
-#include "GeoTiffGrids.h"
 #include "IncompleteFile.h"
 #include "InputFile.h"
 #include "JsonText.h"

@@ -21,7 +21,7 @@ std::string QuotedPath(const std::string &path);
 struct OutputKind;
 
 // The file that an input path reads: for an initial file, the file before a band or a
-// NetCDF variable chosen after its last ':' (SplitRasterPath), else the path.
+// variable chosen after its last ':' (SplitRasterPath), else the path.
 std::string InputFileRead(const InputFile &input);
 
 // The refusal of `kind`'s output at `path` written by a run with `settings` (as the
@@ -35,8 +35,8 @@ std::optional<std::string> InputClash(const TSettings &settings, const OutputKin
 // file cannot be created in. Creates nothing that stays.
 std::vector<std::string> CheckOutputPlaces(const BatchOptions &options);
 
-// The folders given for the outputs (--out, --snapshots, --asc, the folders of the
-// trace, the animation and the state files), each once.
+// The folders of the outputs asked for: a folder output's own, a file output's
+// folder, each once.
 std::vector<std::string> OutputFolders(const BatchOptions &options);
 
 }  // namespace glebix::core

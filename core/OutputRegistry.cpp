@@ -10,6 +10,7 @@
 #include "Messages.h"
 #include "NetcdfRecording.h"
 #include "ResultFile.h"
+#include "SnapshotNames.h"
 #include "SettingsTable.h"
 #include "StudyOutputs.h"
 

@@ -48,7 +48,7 @@ struct TuningValue {
     std::string Problem;
 };
 
-// An option that tunes an output ("--tif-every K"): its facts for the usage text, and
+// An option that tunes an output, given only with it: its facts for the usage text, and
 // how its value is taken. Its value is kept in the options by its name (TuningOf).
 struct OutputTuning {
     const char *option = nullptr;  // nullptr: the output has none
@@ -98,7 +98,7 @@ const OutputKind *OutputKindOf(std::string_view option);
 // gives (the manifest and the summary, in the first output folder); empty when none.
 std::string AskedPath(const BatchOptions &options, const OutputKind &kind);
 
-// The kind the option `option` tunes ("--tif-every"); nullptr for any other option.
+// The kind the option `option` tunes (its OutputTuning::option); nullptr for any other option.
 const OutputKind *TunedBy(std::string_view option);
 // The value given to the option that tunes `kind`; none when it was not given.
 std::optional<int> TuningOf(const BatchOptions &options, const OutputKind &kind);

@@ -2,8 +2,7 @@
 // grids lie (the initial grid's placement and CRS), its seeds and its steps. A run
 // session makes it once the run is set up or put back (RunSession::Description); the
 // manifest and the bindings' rasters read it there. Before set-up, the same facts but
-// the generator's come from the settings and the initial files (DescribePlannedRun),
-// as --validate finds them.
+// the generator's come from the settings and the initial files (DescribePlannedRun).
 #pragma once
 
 #include <cstdint>

@@ -75,20 +75,6 @@ RunPlan PlanRun(const BatchOptions &options, const StudyRun &run) {
     return plan;
 }
 
-std::string SnapshotName(std::int32_t step) {
-    std::string digits = std::to_string(step);
-    if (digits.size() < 5) digits.insert(0, 5 - digits.size(), '0');
-    return "map-" + digits + ".png";
-}
-
-bool IsSnapshotName(const std::string &name) {
-    constexpr std::size_t prefix = 4, suffix = 4;  // "map-", ".png"
-    if (name.size() < prefix + 5 + suffix || name.rfind("map-", 0) != 0 || !name.ends_with(".png")) return false;
-    for (std::size_t k = prefix; k < name.size() - suffix; ++k)
-        if (name[k] < '0' || name[k] > '9') return false;
-    return true;
-}
-
 std::vector<std::string> PlannedFiles(const RunPlan &plan) {
     std::vector<std::string> files;
     for (const OutputKind &kind : OutputKinds()) {

@@ -109,10 +109,6 @@ private:
     std::int32_t first_, last_;
 };
 
-// Name of the snapshot after `step`: "map-00010.png"; IsSnapshotName tells such a name.
-std::string SnapshotName(std::int32_t step);
-bool IsSnapshotName(const std::string &name);
-
 // The output files that a run at `plan` may write, besides the manifest and the
 // snapshots: the result file, the trace, the two grids, the animation and the state
 // at the end, those asked for. (The checkpoint is replaced as the run goes.)

@@ -112,7 +112,7 @@ public:
     const RunDescription &Description() const;
 
     // Raises GlebixError unless the output that `option` names in the batch tool
-    // ("--tif"), written at `path`, leaves every file the run reads as it is
+    // ("--trace"), written at `path`, leaves every file the run reads as it is
     // (InputClash). Every writer of an output checks its place so.
     void RefuseInputClash(const char *option, const std::string &path) const;
 

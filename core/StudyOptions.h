@@ -39,7 +39,7 @@ struct SensitivityOptions {
     std::string Method;                // --method (the analysis)
     std::vector<std::string> Metrics;  // --metric, in order
     std::string IndicesPath;           // --indices FILE
-    std::string FigurePath;            // --figure OUT.png; empty: none
+    std::string FigurePath;            // --figure OUT; empty: none
     std::optional<int> Bootstrap;      // --bootstrap B
     std::optional<int> AtStep;         // --at-step K
     bool EveryStep = false;            // --every-step
@@ -61,9 +61,9 @@ struct BatchOptions {
     // The place each output option gives ("--trace": its file), by the option; an
     // output not asked for is missing (OutputAsked).
     std::map<std::string, std::string, std::less<>> Outputs;
-    std::optional<std::uint32_t> Seed;             // master seed; the clock when absent
-    int Every = 10;                                // steps between two snapshots
-    std::string FollowPoint;                       // --follow X,Y as given; empty: none
+    std::optional<std::uint32_t> Seed;   // master seed; the clock when absent
+    int Every = 10;                      // steps between two snapshots
+    std::string FollowPoint;             // --follow X,Y as given; empty: none
     std::map<std::string, int> Tunings;  // the values of the options that tune an output, by option (TuningOf)
     int FramesPerSecond = DefaultFramesPerSecond;  // of the animation
     AnimationStyle AnimateStyle = AnimationStyle::Window;
@@ -96,7 +96,7 @@ struct BatchOptions {
     std::vector<std::string> Arguments;  // the command line, for the manifest
 };
 
-// The place `option` ("--tif") gives an output; empty when it is not given.
+// The place `option` ("--trace") gives an output; empty when it is not given.
 const std::string &OutputAsked(const BatchOptions &options, std::string_view option);
 
 // How the animation looks and plays.

@@ -91,7 +91,7 @@ struct SettingRow {
     std::string_view outsideAdvice = {};
     StateKept keptWhenNotNegative = StateKept::Nothing;
     // A model extension, off at its default: every record of a run (the state file, the
-    // manifest, the NetCDF attributes) leaves it out while it has its default, so that a
+    // manifest, the grid files' attributes) leaves it out while it has its default, so that a
     // run without it keeps the bytes it had before the extension.
     bool extension = false;
     // May change when a saved run resumes: only what the model reads at every step.

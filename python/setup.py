@@ -52,7 +52,7 @@ class CMakeBuild(build_ext):
             raise RuntimeError(f"{tree} : module compilé _core introuvable ou en double : {built}")
         target = pathlib.Path(self.get_ext_fullpath(ext.name))
         target.parent.mkdir(parents=True, exist_ok=True)
-        # The modules it opens on first need (GDAL and netCDF) lie beside it.
+        # The modules it opens on first need (GIS, pictures) lie beside it.
         for source, place in [(built[0], target)] + [
                 (module, target.with_name(module.name)) for module in sorted(built[0].parent.glob("glebix-*.so"))]:
             partial = place.with_name(place.name + ".part")

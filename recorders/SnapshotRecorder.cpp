@@ -2,6 +2,7 @@
 #include "MapPicture.h"
 #include "RecordedSteps.h"
 #include "RecorderKinds.h"
+#include "SnapshotNames.h"
 
 namespace glebix::recorders {
 

@@ -12,7 +12,9 @@ namespace {
 class TifRecorder : public Recorder {
 public:
     TifRecorder(RecordingContext &context, std::string folder)
-        : context_(context), folder_(std::move(folder)), every_(TuningOf(context.options, *OutputKindOf("--tif")).value_or(0)) {}
+        : context_(context),
+          folder_(std::move(folder)),
+          every_(TuningOf(context.options, *OutputKindOf("--tif")).value_or(0)) {}
 
     void Begin(const RunSession &run) override {
         if (every_ > 0) StageTifGrids(run, folder_, context_.files, run.StepIndex());

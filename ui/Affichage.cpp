@@ -94,8 +94,8 @@ void TForm2::ExportGridsAs() {
     // The plot as it is now; the grids are those the batch tool writes.
     auto plot = std::make_shared<const TPlot>(simul_.Plot);
     AskExportDirectory(this, QStringLiteral("Exporter les grilles"), [plot](const std::string &directory) {
-        WriteFileAtomically(directory + "/density.asc", core::DensityAsc(*plot));
-        WriteFileAtomically(directory + "/compacted.asc", core::CompactedAsc(*plot));
+        WriteFileAtomically(directory + '/' + core::DensityGridName, core::DensityAsc(*plot));
+        WriteFileAtomically(directory + '/' + core::CompactedGridName, core::CompactedAsc(*plot));
     });
 }
 

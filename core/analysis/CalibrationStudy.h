@@ -67,7 +67,7 @@ RunObservations ReadRunObservations(std::string_view text, const std::string &so
 // holds them (a header, then one row per step); a missing value where a row lacks.
 std::vector<double> RunSummaries(std::string_view runTable, std::span<const calibration::Observation> observations);
 
-// Draws the calibration's figure as PNG bytes (the pictures module's, handed in by the
+// Draws the calibration's figure as a picture file's bytes (the pictures module's, handed in by the
 // front end); raises on a fault.
 using CalibrationFigureDrawer = std::function<std::string(const core::CalibrationFigureData &)>;
 

@@ -33,7 +33,7 @@ std::string ParentOf(const std::string &path);
 // Raises OutputError("<message for errnum> : <path>").
 [[noreturn]] void ThrowOutputError(int errnum, const std::string &path);
 
-// Flushes to disk a file that another library wrote (GDAL, netCDF), as every output
+// Flushes to disk a file that another library wrote (a module's), as every output
 // is flushed before its rename; throws ThrowOutputError's error when it cannot.
 void SyncWrittenFile(const std::string &path);
 

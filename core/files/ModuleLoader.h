@@ -1,5 +1,5 @@
-// Modules: the parts of Glebix that need large libraries most runs never use (GDAL and
-// netCDF for raster files, QtGui and giflib for pictures), built as shared libraries
+// Modules: the parts of Glebix that need large libraries most runs never use (those of
+// rasters, those of pictures), built as shared libraries
 // beside the programs and opened on first need. Each module gives the core one table
 // of what it does, through a C function whose name says the table's version; the core
 // calls through the table only (GisModule.h, PictureModule.h).
@@ -13,7 +13,7 @@ namespace glebix {
 struct ModuleName {
     const char *File;   // "glebix-gis.so"
     const char *Entry;  // its C function that returns the table
-    const char *Needs;  // what it brings, for the message when it is missing: "GDAL, netCDF"
+    const char *Needs;  // the libraries it brings, for the message when it is missing
 };
 
 // The folders where the modules of this program lie, in the order they are looked in:

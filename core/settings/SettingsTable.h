@@ -50,7 +50,7 @@ std::string SettingKindText(std::string_view name);
 // Every name that ApplySetting accepts, in the registry's order.
 const std::vector<std::string> &SettingNames();
 
-// The names a run's records (its manifest, its NetCDF attributes) give with their texts:
+// The names a run's records (its manifest, its grid files' attributes) give with their texts:
 // every name above but a model extension's at its default (SettingRow::extension).
 std::vector<std::string> RecordedSettingNames(const TSettings &settings);
 

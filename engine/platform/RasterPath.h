@@ -1,4 +1,4 @@
-// What an initial file's path names: a file, or a band or NetCDF variable chosen in one
+// What an initial file's path names: a file, or a band or variable chosen in one
 // after its last ':' ("land.tif:2", "soil.nc:compaction"), and whether the file is read
 // as a raster's grid text rather than as the text the engine reads. The whole path is
 // taken as a file first; only when no file has that name is the text after the last ':'
@@ -20,7 +20,7 @@ inline constexpr std::size_t BinaryProbeBytes = 4096;
 struct RasterPath {
     std::string File;
     std::optional<int> Band;              // 1-based
-    std::optional<std::string> Variable;  // a NetCDF variable
+    std::optional<std::string> Variable;  // a variable of a file of several
 };
 RasterPath SplitRasterPath(const std::string &path);
 

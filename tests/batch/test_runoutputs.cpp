@@ -14,6 +14,7 @@
 #include "TestFiles.h"
 #include "Manifest.h"
 #include "OutputRegistry.h"
+#include "SnapshotNames.h"
 #include "MapPicture.h"
 #include "RunOutputs.h"
 #include "RunPlan.h"

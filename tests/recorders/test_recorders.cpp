@@ -9,6 +9,7 @@
 
 #include "GeoTiffGrids.h"
 #include "OutputRegistry.h"
+#include "SnapshotNames.h"
 #include "Recorders.h"
 #include "SettingsTable.h"
 #include "TestFiles.h"
