@@ -76,6 +76,29 @@ def test_geotiff_runs_as_its_ascii_grid_and_outputs_keep_its_crs(batch, land, tm
     assert manifest["outputs"]["tif"] == "a"
 
 
+def test_a_session_places_its_outputs_in_the_crs_the_file_has_at_each_run(land, tmp_path):
+    _, tif, asc = land
+    runs = iter(range(1000))
+
+    def crs_of_a_run(path):
+        sim = glebix.Simulation(seed=3, steps=1, EnvInitMode=0, EnvFilePath=str(path))
+        sim.setup()
+        wkt = gdal.Open(sim.write_tif(tmp_path / f"out{next(runs)}")[0]).GetProjection()
+        return osr.SpatialReference(wkt).GetAuthorityCode(None) if wkt else None
+
+    assert crs_of_a_run(tif) == "2154"
+    ds = gdal.Open(str(tif), gdal.GA_Update)
+    moved = osr.SpatialReference()
+    moved.ImportFromEPSG(32631)
+    ds.SetProjection(moved.ExportToWkt())
+    ds = None
+    assert crs_of_a_run(tif) == "32631"
+    # A grid's CRS lies beside it: given, then taken away.
+    assert crs_of_a_run(asc) is None
+    asc.with_suffix(".prj").write_text(moved.ExportToWkt())
+    assert crs_of_a_run(asc) == "32631"
+
+
 def test_netcdf_stack_matches_snapshots_and_final_grids(batch, land, tmp_path):
     values, tif, _ = land
     batch(*RUN, "--set", f"EnvFilePath={tif}", "--snapshots", "maps", "--asc", "maps", "--netcdf", "stack.nc")
