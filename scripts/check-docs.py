@@ -2,8 +2,8 @@
 """Checks the documentation against the tree.
 
 1. Every setting that the batch tool knows by name (the registry,
-   engine/SettingsRegistry.h) has a row in the parameter table of docs/model.md, and
-   every row of a setting of engine/Settings.h gives the default that the code gives.
+   engine/plot/SettingsRegistry.h) has a row in the parameter table of docs/model.md, and
+   every row of a setting of engine/plot/Settings.h gives the default that the code gives.
 2. Every fill colour of the density classes (engine/Outputs.cpp) appears in the
    legend picture docs/density-classes.svg.
 3. Every relative link and image in README.md and docs/*.md names a file that
@@ -28,7 +28,7 @@ import unicodedata
 from urllib.parse import unquote
 
 PARAMETER_PAGE = "docs/model.md"
-REGISTRY = "engine/SettingsRegistry.h"
+REGISTRY = "engine/plot/SettingsRegistry.h"
 PARAMETER_SECTION = re.compile(r"^##\s+.*parameter table", re.IGNORECASE)
 LEGEND_PICTURE = "docs/density-classes.svg"
 
@@ -264,7 +264,7 @@ def check_parameter_table(root):
         names = list(dict.fromkeys(setting_names(f.read())))
     if len(names) < 5:
         return [REGISTRY + " : registre des paramètres illisible (%d noms trouvés)" % len(names)]
-    with open(os.path.join(root, "engine/Settings.h"), encoding="utf-8") as f:
+    with open(os.path.join(root, "engine/plot/Settings.h"), encoding="utf-8") as f:
         defaults = setting_defaults(f.read())
     with open(os.path.join(root, PARAMETER_PAGE), encoding="utf-8") as f:
         rows = table_rows(f.read().split("\n"))
@@ -281,7 +281,7 @@ def check_parameter_table(root):
             if "`%s`" % name in row[0] and (len(row) <= column or row[column] != default):
                 found = row[column] if len(row) > column else ""
                 problems.append(
-                    "%s : %s vaut %s par défaut dans engine/Settings.h, le tableau dit « %s »"
+                    "%s : %s vaut %s par défaut dans engine/plot/Settings.h, le tableau dit « %s »"
                     % (PARAMETER_PAGE, name, default, found)
                 )
     return problems

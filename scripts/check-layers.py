@@ -16,10 +16,12 @@ import os
 import re
 import sys
 
-# From the bottom: the engine's platform, the model, its state file, the core's rooms, the core, what stands on it, the command
+# From the bottom: the engine's platform, the plot and its settings, the inputs read onto it, the model, its state file, the core's rooms, the core, what stands on it, the command
 # line's own planning, the recorders of a run's outputs, the front ends, and the programs and checks that link them.
 LAYERS = [
     ["engine/platform"],
+    ["engine/plot"],
+    ["engine/inputs"],
     ["engine"],
     ["engine/state"],
     ["core/calibration"],

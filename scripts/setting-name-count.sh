@@ -3,7 +3,7 @@
 # figures and R help pages left out): one line per setting, then the median and the
 # most. Run from the top of a clone.
 set -eu
-names=$(grep -o 'SettingRow{"[A-Za-z]*", K::[A-Za-z]*, R[:A-Za-z]*, [A-Za-z:]*' engine/SettingsRegistry.h | grep -v -E "W$|Windows$|Steps$" | sed 's/.*{"//;s/".*//')
+names=$(grep -o 'SettingRow{"[A-Za-z]*", K::[A-Za-z]*, R[:A-Za-z]*, [A-Za-z:]*' engine/plot/SettingsRegistry.h | grep -v -E "W$|Windows$|Steps$" | sed 's/.*{"//;s/".*//')
 sources=$(git ls-files '*.cpp' '*.h' '*.py' '*.pyi' '*.R' | grep -v -E '(^|/)(tests|docs|fuzz|figures)/|(^|/)test_')
 for n in $names; do
     printf '%s %s\n' "$(echo "$sources" | xargs grep -lw "$n" | wc -l)" "$n"

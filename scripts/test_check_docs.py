@@ -167,11 +167,11 @@ class Tree(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.TemporaryDirectory()
         self.root = self.dir.name
-        for d in ("docs", "core", "engine"):
+        for d in ("docs", "core", "engine", "engine/plot"):
             os.mkdir(os.path.join(self.root, d))
-        self.write("engine/SettingsRegistry.h", SETTINGS_SOURCE * 2)
+        self.write("engine/plot/SettingsRegistry.h", SETTINGS_SOURCE * 2)
         self.write("engine/Outputs.cpp", OUTPUTS_SOURCE)
-        self.write("engine/Settings.h", SETTINGS_HEADER)
+        self.write("engine/plot/Settings.h", SETTINGS_HEADER)
         colours = check_docs.class_colours(OUTPUTS_SOURCE)
         self.write("docs/density-classes.svg", "".join('<rect fill="%s"/>' % c for c in colours))
         defaults = check_docs.setting_defaults(SETTINGS_HEADER)
@@ -217,7 +217,7 @@ class Tree(unittest.TestCase):
         self.assertIn("Survival vaut 0.4", problems[0])
 
     def test_an_unreadable_settings_table_is_a_problem(self):
-        self.write("engine/SettingsRegistry.h", "// moved elsewhere\n")
+        self.write("engine/plot/SettingsRegistry.h", "// moved elsewhere\n")
         self.assertEqual(len(self.problems()), 1)
 
     def test_a_colour_missing_from_the_legend(self):

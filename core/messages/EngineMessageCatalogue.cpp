@@ -91,7 +91,7 @@ constexpr EnglishRow Entries[] = {
     {"engine.state_shares_finite", "shares {0} and {1}: a share must be a finite number"},
     {"engine.state_shares_at_start", "shares {0} and {1} at step 0, where the homogeneous environment gives {2} and its complement"},
     {"engine.state_shares_range", "shares {0} and {1}: with these settings, each share stays between 0 and 100 and their sum is 100"},
-    // What each setting is (engine/SettingsRegistry.h), as R's glebix_settings() and
+    // What each setting is (engine/plot/SettingsRegistry.h), as R's glebix_settings() and
     // Python's SETTING_INFO give it.
     {"engine.describe.survival", "probability that an individual survives each time step"},
     {"engine.describe.fecundity", "offspring per individual and per time step"},

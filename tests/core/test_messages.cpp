@@ -99,13 +99,14 @@ TEST(MessageCatalogue, KeysOfTheSourcesAndOfTheCatalogueAgree) {
     const std::regex literal(R"re("([a-z]+)\.([a-z0-9_\-]+)")re");
     const std::filesystem::path root = GLEBIX_SOURCE_DIR;
     int files = 0;
-    for (const char *folder : {"engine", "engine/platform", "engine/state", "core", "core/analysis", "core/calibration",
-                               "core/messages", "core/files", "core/settings", "core/gis", "invocation", "recorders",
-                               "batch", "render", "python/src", "python/glebix", "r/glebix/src", "r/glebix/R"}) {
-        for (const auto &entry : std::filesystem::directory_iterator(root / folder)) {
-            // A folder of the core is walked as an entry of the list of its own.
-            if (!entry.is_regular_file()) continue;
+    // Each folder with its rooms, so that a room added later is read too.
+    for (const char *folder : {"engine", "core", "invocation", "recorders", "batch", "render", "python/src",
+                               "python/glebix", "r/glebix/src", "r/glebix/R"}) {
+        for (const auto &entry : std::filesystem::recursive_directory_iterator(root / folder)) {
             const std::string name = entry.path().filename().string();
+            const std::string suffix = entry.path().extension().string();
+            if (!entry.is_regular_file() || (suffix != ".h" && suffix != ".cpp" && suffix != ".py" && suffix != ".R"))
+                continue;
             if (name.ends_with("MessageCatalogue.cpp") || name == "EngineMessages.h") continue;
             std::ifstream in(entry.path());
             const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

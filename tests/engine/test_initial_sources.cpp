@@ -55,7 +55,7 @@ TEST(InitialSources, EachNamesRegistrySettingsOfItsKinds) {
         EXPECT_EQ(path->kind, SettingKind::Path);
         // The habitat file and the soil maps have no mode: each is read whenever its path
         // is given.
-        if (mode) EXPECT_EQ(mode->kind, s.grid == InitialGrid::Habitat ? SettingKind::Path : SettingKind::Mode);
+        if (mode) { EXPECT_EQ(mode->kind, s.grid == InitialGrid::Habitat ? SettingKind::Path : SettingKind::Mode); }
         EXPECT_EQ(InitialPathSetting(s.role), s.pathSetting);
         EXPECT_EQ(InitialPathSetting(s.grid), s.pathSetting);
     }

@@ -345,7 +345,7 @@ TEST(PlotShapes, AGridInputSetsTheSizeOrIsRefused) {
         }
         EXPECT_EQ(SetUpMessage(again), "") << columns;
         EXPECT_EQ(again.Plot.Width * 100 + again.Plot.Height, columns > 0 ? columns * 100 + rows : 5050);
-        if (columns > 0) EXPECT_EQ(again.Settings.Run.ChartCellX + "," + again.Settings.Run.ChartCellY, chart);
+        if (columns > 0) { EXPECT_EQ(again.Settings.Run.ChartCellX + "," + again.Settings.Run.ChartCellY, chart); }
     }
     EXPECT_EQ(again.Settings.Plot.Width + again.Settings.Run.ChartCellX, "508");
 

@@ -11,7 +11,7 @@
 #include <variant>
 #include <vector>
 
-#include "InitialSources.h"
+#include "InitialGrid.h"
 #include "Plot.h"
 #include "Settings.h"
 

@@ -10,20 +10,11 @@
 #include <vector>
 
 #include "AsciiGrid.h"
+#include "InitialGrid.h"
 #include "Plot.h"
 #include "Settings.h"
 
 namespace glebix {
-
-// The plot's soil and counts, its habitat mask, or a map of per-cell soil values
-// (SoilMaps.h).
-enum class InitialGrid { Environment, Distribution, Habitat, CompactionCMap, DecompactionDMap };
-
-// A map of soil values: it has no mode, and is read whenever its path is given; it
-// neither sets the plot's size nor places the plot, but must lie on it.
-inline bool IsSoilMap(InitialGrid grid) {
-    return grid == InitialGrid::CompactionCMap || grid == InitialGrid::DecompactionDMap;
-}
 
 struct InitialSource {
     InitialGrid grid;
