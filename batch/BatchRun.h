@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "BatchOptions.h"
-#include "Manifest.h"
+#include "StudyManifest.h"
 #include "RunPlan.h"
 #include "StudyOutputs.h"
 #include "ThreadCount.h"
@@ -17,8 +17,9 @@
 
 namespace glebix::batch {
 
-// The core's names are this layer's words.
+// The core's and the planning's names are this layer's words.
 using namespace glebix::core;
+using namespace glebix::invocation;
 
 // The number of the signal that asked the runs to stop, 0 until one comes: every run
 // then ends after its current step, and no run starts.

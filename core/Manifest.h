@@ -9,11 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "StudyOptions.h"
 #include "Georeference.h"
 #include "InputRecords.h"
 #include "RunDescription.h"
-#include "RunPlan.h"
 #include "Sha256.h"  // the digest of the inputs
 
 namespace glebix {
@@ -21,12 +19,6 @@ class Simul;
 }
 
 namespace glebix::core {
-
-// Size and SHA-256 of every input the runs read (RunInputs, with a point's settings
-// when given), from the very bytes the runs use. `digests` (if any) keeps the records
-// by path, so that a file used by many points is checksummed once.
-std::vector<InputFileRecord> DescribeInputs(const BatchOptions &options, const TSettings *settings = nullptr,
-                                            std::map<std::string, InputFileRecord> *digests = nullptr);
 
 // The time now, "2026-01-31T12:00:00Z".
 std::string UtcNow();
@@ -103,22 +95,5 @@ std::string ManifestText(const ManifestContents &contents);
 // Where the windows write the manifest of a result file: beside it, with the same
 // name and ".json" in place of its extension ("RireVed1a1p1.json").
 std::string ManifestPathBeside(const std::string &resultFilePath);
-
-// What the manifest says besides the options, the plan and the record.
-struct ManifestFacts {
-    std::uint32_t MasterSeed = 0;
-    bool SeedFromClock = false;
-    std::string Started;                // UtcNow() at the start of the run
-    std::vector<std::string> Warnings;  // about this run's settings and inputs
-    std::vector<std::string> Written;   // the files the run wrote, by final path
-    // A failed run's files, kept beside their places under "<path>.incomplete".
-    bool KeptAside = false;
-};
-
-// The manifest's JSON text, keys in alphabetical order. `simul` gives the settings
-// and the result file's path as the run used them, `run` where its grids lie.
-std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const RunRecord &record,
-                         const std::vector<InputFileRecord> &inputs, const Simul &simul, const RunDescription &run,
-                         const ManifestFacts &facts);
 
 }  // namespace glebix::core

@@ -13,7 +13,6 @@
 #include <string_view>
 #include <vector>
 
-#include "Manifest.h"
 #include "RunPlan.h"
 #include "StudyOptions.h"
 

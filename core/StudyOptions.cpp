@@ -16,8 +16,6 @@ AnimationLook AnimationLookOf(const BatchOptions &options) {
     return {options.AnimateStyle, options.AnimateCellSize, options.FramesPerSecond};
 }
 
-std::string VersionNumber() { return GLEBIX_VERSION; }
-
 std::string VersionText() { return "glebix-batch " + VersionNumber(); }
 
 }  // namespace glebix::core

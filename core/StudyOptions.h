@@ -17,6 +17,7 @@
 #include "RunState.h"
 #include "Settings.h"
 #include "InputRecords.h"
+#include "Version.h"
 #include "StateFile.h"
 #include "StopRule.h"
 #include "StudyTable.h"
@@ -102,8 +103,7 @@ const std::string &OutputAsked(const BatchOptions &options, std::string_view opt
 // How the animation looks and plays.
 AnimationLook AnimationLookOf(const BatchOptions &options);
 
-// The program's version, "glebix-batch <version>", and the version alone.
+// The program's version as --version gives it, "glebix-batch <version>" (Version.h).
 std::string VersionText();
-std::string VersionNumber();
 
 }  // namespace glebix::core

@@ -24,7 +24,7 @@
 #include "SensitivityFiles.h"
 #include "Sha256.h"
 #include "SettingsTable.h"
-#include "StudyOptions.h"
+#include "Version.h"
 #include "StudyRunner.h"
 #include "StudyTable.h"
 

@@ -13,6 +13,7 @@
 #include "Conversions.h"
 #include "TestFiles.h"
 #include "Manifest.h"
+#include "StudyManifest.h"
 #include "OutputRegistry.h"
 #include "SnapshotNames.h"
 #include "MapPicture.h"
@@ -23,6 +24,7 @@
 
 using namespace glebix;
 using namespace glebix::core;
+using namespace glebix::invocation;
 using namespace glebix::render;
 
 namespace {

@@ -8,6 +8,7 @@
 
 #include "JsonText.h"
 #include "Manifest.h"
+#include "Version.h"
 
 using namespace glebix;
 using namespace glebix::core;
