@@ -14,6 +14,7 @@
 #include "BatchRun.h"
 #include "Errors.h"
 #include "EventInputs.h"
+#include "ScheduleChecks.h"
 #include "FileIo.h"
 #include "Messages.h"
 #include "OutputPlaces.h"

@@ -12,7 +12,6 @@
 #include "InitialSources.h"
 #include "Messages.h"
 #include "RasterInput.h"
-#include "RunPlan.h"
 #include "Simul.h"
 
 namespace glebix::core {
@@ -85,13 +84,6 @@ void LateEventProblems(const ParsedEvents &parsed, const std::string &path, std:
                 Message("events.after_last_step", {std::to_string(events[k].Step), std::to_string(lastStep)}));
 }
 
-// A run that saves its state may be resumed beyond its last step, where its later
-// events then apply; a repeat runs what its manifest's run ran.
-bool KeepsLaterEvents(const BatchOptions &options) {
-    return !OutputAsked(options, "--save-state").empty() || !OutputAsked(options, "--checkpoint").empty() ||
-           !options.RepeatManifest.empty();
-}
-
 }  // namespace
 
 std::string_view InputSetting(std::string_view role) {
@@ -126,58 +118,29 @@ std::shared_ptr<const EventSchedule> LoadEventSchedule(const TSettings &settings
     return std::make_shared<const EventSchedule>(std::move(parsed.Schedule));
 }
 
-namespace {
-
-// The plot `settings` make, its grids from `simul`'s given inputs; none when it cannot
-// be told (the plot's own check says why).
-std::optional<PlotShape> ShapeOf(Simul &simul, const TSettings &settings) {
-    simul.Settings = settings;
+std::optional<PlotShape> ScheduledPlotShape(Simul &scratch, const TSettings &settings) {
+    scratch.Settings = settings;
     try {
-        return simul.TakePlotShape();
+        return scratch.TakePlotShape();
     } catch (const std::exception &) { return std::nullopt; }
 }
 
-std::vector<std::string> ProblemsOn(const TSettings &settings, const PlotShape &shape, const InputBytes *given,
-                                    bool laterEventsKept) {
+std::vector<std::string> ScheduleProblemsOn(const TSettings &settings, const PlotShape &shape, const InputBytes *given,
+                                            bool laterEventsKept) {
     const std::string &path = settings.Run.EventsFilePath;
     ParsedEvents parsed = ReadSchedule(path, shape.Width, shape.Height, given);
     if (!laterEventsKept) LateEventProblems(parsed, path, FieldToInteger(settings.Run.StepCount), parsed.Problems);
     return std::move(parsed.Problems);
 }
 
-}  // namespace
-
 std::vector<std::string> RunScheduleProblems(const TSettings &settings, std::shared_ptr<const InputBytes> given,
                                              bool laterEventsKept) {
     if (settings.Run.EventsFilePath.empty()) return {};
     Simul simul;
     simul.GivenInputs = std::move(given);
-    const std::optional<PlotShape> shape = ShapeOf(simul, settings);
-    return shape ? ProblemsOn(settings, *shape, simul.GivenInputs.get(), laterEventsKept) : std::vector<std::string>{};
-}
-
-std::vector<std::string> EventScheduleProblems(const BatchOptions &options) {
-    std::vector<std::string> problems;
-    if (options.Resumed) return problems;
-    const bool severalPoints = options.StudyDesign && options.Points.size() > 1;
-    std::set<std::tuple<std::string, int, int, std::string>> checked;  // once per plot size and step count
-    auto simul = std::make_unique<Simul>();
-    simul->GivenInputs = options.Files;
-    for (const int point : options.Points) {
-        TSettings settings = PointSettings(options, point);
-        if (settings.Run.EventsFilePath.empty()) continue;
-        RunInputs(options, &settings);
-        const std::optional<PlotShape> shape = ShapeOf(*simul, settings);
-        if (!shape ||
-            !checked.emplace(settings.Run.EventsFilePath, shape->Width, shape->Height, settings.Run.StepCount).second)
-            continue;
-        for (std::string &problem : ProblemsOn(settings, *shape, options.Files.get(), KeepsLaterEvents(options))) {
-            if (severalPoints) problem = Labelled(Message("run.point", {std::to_string(point)}), problem);
-            if (std::find(problems.begin(), problems.end(), problem) == problems.end())
-                problems.push_back(std::move(problem));
-        }
-    }
-    return problems;
+    const std::optional<PlotShape> shape = ScheduledPlotShape(simul, settings);
+    return shape ? ScheduleProblemsOn(settings, *shape, simul.GivenInputs.get(), laterEventsKept)
+                 : std::vector<std::string>{};
 }
 
 }  // namespace glebix::core

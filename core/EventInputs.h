@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,7 +13,12 @@
 #include "Events.h"
 #include "InputFile.h"
 #include "InputRecords.h"
-#include "StudyOptions.h"
+#include "PlotShape.h"
+#include "Settings.h"
+
+namespace glebix {
+class Simul;
+}
 
 namespace glebix::core {
 
@@ -41,12 +47,12 @@ std::shared_ptr<const EventSchedule> LoadEventSchedule(const TSettings &settings
 std::vector<std::string> RunScheduleProblems(const TSettings &settings, std::shared_ptr<const InputBytes> given,
                                              bool laterEventsKept);
 
-// Every problem of the schedules of the invocation's runs, each once, labelled with its
-// point when a design has several; nothing for a resumed run, whose state holds its
-// schedule. A run whose plot cannot be told is left to the plot's check. An event
-// that begins after the run's last step is one, unless the run saves its state (it
-// may be resumed further) or repeats a manifest's run. The run and --validate both
-// refuse these.
-std::vector<std::string> EventScheduleProblems(const BatchOptions &options);
+// The plot that `settings` make, its grids from `scratch`'s given inputs; none when it
+// cannot be told (the plot's own check says why).
+std::optional<PlotShape> ScheduledPlotShape(Simul &scratch, const TSettings &settings);
+// The problems of the schedule `settings` name on a plot of `shape`, as
+// RunScheduleProblems finds them.
+std::vector<std::string> ScheduleProblemsOn(const TSettings &settings, const PlotShape &shape, const InputBytes *given,
+                                            bool laterEventsKept);
 
 }  // namespace glebix::core

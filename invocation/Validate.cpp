@@ -13,6 +13,7 @@
 #include "Conversions.h"
 #include "Errors.h"
 #include "EventInputs.h"
+#include "ScheduleChecks.h"
 #include "InitialFiles.h"
 #include "InitialSources.h"
 #include "Messages.h"
