@@ -61,8 +61,10 @@ for f in "$out"/glebix/src/*.cpp; do
     printf '\n%s.o: %s.cpp\n\t$(CXX) $(ALL_CPPFLAGS) $(ALL_CXXFLAGS) $(GLEBIX_CXXFLAGS) $(%s_FLAGS) -c %s.cpp -o $@\n' \
         "$name" "$name" "$name" "$name" >>"$out/glebix/src/Makevars"
 done
-# The NetCDF files name the version that wrote them.
-printf '\nNetcdfStack_FLAGS = -DGLEBIX_VERSION=\\"%s\\"\n' "$version" >>"$out/glebix/src/Makevars"
+# The NetCDF files and the manifests name the version that wrote them.
+for unit in NetcdfStack Version; do
+    printf '\n%s_FLAGS = -DGLEBIX_VERSION=\\"%s\\"\n' "$unit" "$version" >>"$out/glebix/src/Makevars"
+done
 cd "$out"
 vignettes=--no-build-vignettes
 if [ "${GLEBIX_R_VIGNETTES:-1}" != 0 ]; then
