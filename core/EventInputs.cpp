@@ -104,8 +104,7 @@ std::vector<InputFile> EventFiles(const TSettings &settings, InputBytes &files) 
 
 std::vector<InputFile> EventInputFiles(const TSettings &settings, InputBytes &files) {
     std::vector<InputFile> inputs = EventFiles(settings, files);
-    for (const InputFile &input : inputs)
-        if (input.Role == EventMaskRole) gis::ReadInitialInputOnce(files, input.Path);
+    for (const InputFile &input : inputs) ReadRunInput(files, input);
     return inputs;
 }
 

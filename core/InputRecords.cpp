@@ -40,8 +40,8 @@ std::vector<InputFile> SettingsInputs(const TSettings &settings, InputBytes &sto
     std::vector<InputFile> inputs;
     for (const InitialSource &source : ReadInitialSources(settings.Initial))
         inputs.push_back({std::string(source.role), source.path});
-    for (InputFile &input : EventFiles(settings, store)) inputs.push_back(std::move(input));
     for (const InputFile &input : inputs) ReadRunInput(store, input);
+    for (InputFile &input : EventInputFiles(settings, store)) inputs.push_back(std::move(input));
     return inputs;
 }
 
