@@ -14,6 +14,7 @@ namespace glebix::batch {
 
 // The core's names are this layer's words.
 using namespace glebix::core;
+using namespace glebix::invocation;
 
 struct ParsedCommandLine {
     BatchOptions Options;

@@ -16,6 +16,7 @@
 #include "IncompleteFile.h"
 #include "Messages.h"
 #include "OutputRegistry.h"
+#include "OutputsAsked.h"
 #include "Recorders.h"
 #include "RunMetrics.h"
 #include "RunOutputs.h"

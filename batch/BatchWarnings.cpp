@@ -5,6 +5,7 @@
 #include "Conversions.h"
 #include "Messages.h"
 #include "OutputRegistry.h"
+#include "OutputsAsked.h"
 #include "RunPlan.h"
 #include "BatchWarnings.h"
 

@@ -3,14 +3,15 @@
 
 #include "Warnings.h"
 
-namespace glebix::core {
+namespace glebix::invocation {
 struct BatchOptions;
 }
 
 namespace glebix::batch {
 
-// The core's names are this layer's words.
+// The core's and the invocation's names are this layer's words.
 using namespace glebix::core;
+using namespace glebix::invocation;
 
 // An animation asked for at more frames per second than viewers show as written.
 std::string FramesPerSecondWarning(int framesPerSecond);

@@ -13,6 +13,7 @@ namespace glebix::batch {
 
 // The core's names are this layer's words.
 using namespace glebix::core;
+using namespace glebix::invocation;
 
 // What the options gather before the settings are applied in their order of
 // precedence: the species file, then the --params files, then the --set texts.

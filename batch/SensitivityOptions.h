@@ -9,6 +9,7 @@ namespace glebix::batch {
 
 // The core's names are this layer's words.
 using namespace glebix::core;
+using namespace glebix::invocation;
 
 // Whether the invocation samples or analyses rather than runs (a sample run at once,
 // given a run's outputs, is a study).

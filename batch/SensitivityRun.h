@@ -11,6 +11,7 @@ namespace glebix::batch {
 
 // The core's names are this layer's words.
 using namespace glebix::core;
+using namespace glebix::invocation;
 
 // The exit status: 0 when the file was written; 2 for a bad input or a refused output
 // place (nothing written); 1 when the file could not be written (an earlier file under

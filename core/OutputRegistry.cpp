@@ -12,7 +12,6 @@
 #include "ResultFile.h"
 #include "SnapshotNames.h"
 #include "SettingsTable.h"
-#include "StudyOutputs.h"
 
 namespace glebix::core {
 
@@ -23,6 +22,7 @@ using enum OutputScope;
 using enum OutputStaging;
 using enum ManifestRecord;
 using enum OutputLock;
+using enum PlacedBy;
 
 // Named as the engine writes it (Simul::ResultFilePath), so that the file planned is
 // the very one staged.
@@ -59,51 +59,46 @@ constexpr OutputTuning NoTuning{};
 constexpr OutputTuning TifSteps{"--tif-every", "K", "help.tif-every", StepCount, true};
 constexpr OutputTuning NetcdfDeflate{"--netcdf-deflate", "LEVEL", "help.netcdf-deflate", DeflateLevel, false};
 
-std::string ManifestByRule(const BatchOptions &options) {
-    const std::string primary = PrimaryOutputDir(options);
-    return primary.empty() ? primary : Join(primary, "manifest.json");
-}
-
 // clang-format off
 constexpr OutputKind Kinds[] = {
 //   option          value   help               place   scope  keeps  staging    lock    state  manifest key   record
-//   by rule         planned  place message        files inside      rank
+//   placed by       planned  place message        files inside      rank
 //   step files      tuning
     {"--out",        "DIR",  "help.out",        Folder, Run,   true,  Whole,     Dir,    false, "result_file", HeldFile,
-     nullptr,        true,    "place.result_file", ResultFileInside, 1,
+     Option,         true,    "place.result_file", ResultFileInside, 1,
      nullptr,        NoTuning},
     {"--table",      "FILE", "help.table",      File,   Study, true,  StudyWide, Itself, false, nullptr,       Place,
-     nullptr,        false,   nullptr,             nullptr,          0,
+     Option,         false,   nullptr,             nullptr,          0,
      nullptr,        NoTuning},
     {"--trace",      "FILE", "help.trace",      File,   Run,   true,  Streamed,  Dir,    false, "trace",       Place,
-     nullptr,        true,    nullptr,             nullptr,          5,
+     Option,         true,    nullptr,             nullptr,          5,
      nullptr,        NoTuning},
     {"--snapshots",  "DIR",  "help.snapshots",  Folder, Run,   true,  PerStep,   Dir,    false, "snapshots",   Place,
-     nullptr,        true,    nullptr,             nullptr,          4,
-     IsSnapshotName, nullptr},
+     Option,         true,    nullptr,             nullptr,          4,
+     IsSnapshotName, NoTuning},
     {"--asc",        "DIR",  "help.asc",        Folder, Run,   true,  Whole,     Dir,    false, "asc",         Place,
-     nullptr,        true,    "place.grid",        AscGridsInside,   2,
+     Option,         true,    "place.grid",        AscGridsInside,   2,
      nullptr,        NoTuning},
     {"--tif",        "DIR",  "help.tif",        Folder, Run,   true,  Whole,     Dir,    false, "tif",         Place,
-     nullptr,        true,    "place.grid",        TifGridsInside,   3,
+     Option,         true,    "place.grid",        TifGridsInside,   3,
      IsSteppedTif,   TifSteps},
     {"--netcdf",     "FILE", "help.netcdf",     File,   Run,   true,  Streamed,  Dir,    false, "netcdf",      Place,
-     nullptr,        true,    nullptr,             nullptr,          6,
+     Option,         true,    nullptr,             nullptr,          6,
      nullptr,        NetcdfDeflate},
     {"--animate",    "FILE", "help.animate",    File,   Run,   true,  Streamed,  Dir,    false, "animation",   Place,
-     nullptr,        true,    nullptr,             nullptr,          0,
+     Option,         true,    nullptr,             nullptr,          0,
      nullptr,        NoTuning},
     {"--save-state", "FILE", "help.save-state", File,   Run,   true,  Whole,     Dir,    true,  "state",       Place,
-     nullptr,        true,    nullptr,             nullptr,          0,
+     Option,         true,    nullptr,             nullptr,          0,
      nullptr,        NoTuning},
     {"--checkpoint", "FILE", "help.checkpoint", File,   Run,   true,  Replaced,  Dir,    true,  "checkpoint",  Place,
-     nullptr,        true,    nullptr,             nullptr,          0,
+     Option,         true,    nullptr,             nullptr,          0,
      nullptr,        NoTuning},
     {nullptr,        "FILE", nullptr,           File,   Run,   false, Whole,     None,   false, nullptr,       Place,
-     ManifestByRule, true,    "place.manifest",    nullptr,          0,
+     RunManifest,    true,    "place.manifest",    nullptr,          0,
      nullptr,        NoTuning},
     {nullptr,        "FILE", nullptr,           File,   Study, false, StudyWide, Itself, false, nullptr,       Place,
-     SummaryPath,    false,   "place.summary",     nullptr,          0,
+     StudySummary,   false,   "place.summary",     nullptr,          0,
      nullptr,        NoTuning},
 };
 // clang-format on
@@ -118,10 +113,6 @@ const OutputKind *OutputKindOf(std::string_view option) {
     return at == std::end(Kinds) ? nullptr : &*at;
 }
 
-std::string AskedPath(const BatchOptions &options, const OutputKind &kind) {
-    return kind.option ? OutputAsked(options, kind.option) : kind.placedByRule(options);
-}
-
 const OutputKind *TunedBy(std::string_view option) {
     const auto at = std::find_if(std::begin(Kinds), std::end(Kinds), [option](const OutputKind &k) {
         return k.tuning.option && option == k.tuning.option;
@@ -129,42 +120,16 @@ const OutputKind *TunedBy(std::string_view option) {
     return at == std::end(Kinds) ? nullptr : &*at;
 }
 
-std::optional<int> TuningOf(const BatchOptions &options, const OutputKind &kind) {
-    if (!kind.tuning.option) return std::nullopt;
-    const auto given = options.Tunings.find(kind.tuning.option);
-    return given == options.Tunings.end() ? std::nullopt : std::optional<int>(given->second);
+std::size_t OutputRow(const OutputKind &kind) { return static_cast<std::size_t>(&kind - std::begin(Kinds)); }
+
+const OutputKind &PlacedByRule(PlacedBy rule) {
+    return *std::find_if(std::begin(Kinds), std::end(Kinds),
+                         [rule](const OutputKind &k) { return k.placedBy == rule; });
 }
 
-bool IsStepFileOf(const OutputKind &kind, const BatchOptions *options, const std::string &name) {
-    if (!kind.isStepFile || (kind.tuning.countsSteps && !(options && TuningOf(*options, kind)))) return false;
+bool IsStepFile(const OutputKind &kind, bool tuned, const std::string &name) {
+    if (!kind.isStepFile || (kind.tuning.countsSteps && !tuned)) return false;
     return kind.isStepFile(name);
-}
-
-namespace {
-
-std::size_t RowOf(const OutputKind &kind) { return static_cast<std::size_t>(&kind - std::begin(Kinds)); }
-
-}  // namespace
-
-const std::string &PlaceOf(const RunPlan &plan, const OutputKind &kind) {
-    static const std::string none;
-    const std::size_t row = RowOf(kind);
-    return row < plan.Places.size() ? plan.Places[row] : none;
-}
-
-void SetPlace(RunPlan &plan, const OutputKind &kind, std::string path) {
-    if (plan.Places.size() < std::size(Kinds)) plan.Places.resize(std::size(Kinds));
-    plan.Places[RowOf(kind)] = std::move(path);
-}
-
-const std::string &PlaceOf(const RunPlan &plan, std::string_view option) {
-    return PlaceOf(plan, *OutputKindOf(option));
-}
-
-const std::string &ManifestPlace(const RunPlan &plan) {
-    const auto manifest = std::find_if(std::begin(Kinds), std::end(Kinds),
-                                       [](const OutputKind &k) { return k.placedByRule == ManifestByRule; });
-    return PlaceOf(plan, *manifest);
 }
 
 std::string FolderOfOutput(const OutputKind &kind, const std::string &path) {

@@ -1,10 +1,11 @@
-// Every kind of output an invocation may write, one row each: the option that asks for
+// Every kind of output a run or a study may write, one row each: the option that asks for
 // it, its place, whether it keeps something of the runs, how it is written and locked,
 // and how the manifest records it. The place checks, the warnings, the run plans, the
 // staging, the manifest and the usage text walk this table; a run output is written by
-// the recorder its option names (recorders/Recorders.cpp). The options hold an output's
-// place by its option, a run plan by its row and a manifest by its key, so a new kind
-// is its row, its recorder, its messages and its functions in the bindings.
+// the recorder its option names (recorders/Recorders.cpp). The command line's options
+// hold an output's place by its option, a run plan by its row (invocation/OutputsAsked.h)
+// and a manifest by its key, so a new kind is its row, its recorder, its messages and its
+// functions in the bindings.
 #pragma once
 
 #include <optional>
@@ -12,9 +13,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "RunPlan.h"
-#include "StudyOptions.h"
 
 namespace glebix::core {
 
@@ -36,6 +34,10 @@ enum class OutputStaging {
 // What keeps another invocation from writing the output meanwhile: a lock on its
 // folder (Dir: the folder itself, or the file's), or on the study-wide file itself.
 enum class OutputLock { None, Dir, Itself };
+
+// Where an output goes when no option names it: the run's manifest and the study's
+// summary follow the first output folder asked for.
+enum class PlacedBy { Option, RunManifest, StudySummary };
 
 // What the manifest's "outputs" holds for a written output: its place, or the one file
 // its folder holds (the result file).
@@ -69,8 +71,8 @@ struct OutputKind {
     bool stateFile;           // a state file: may replace the state the run was resumed from
     const char *manifestKey;  // under the manifest's "outputs" (ManifestContents::Outputs); nullptr: not there
     ManifestRecord record;
-    std::string (*placedByRule)(const BatchOptions &);  // the place without an option (else OutputAsked)
-    bool planned;                                       // a run's own, placed by its plan (PlaceOf)
+    PlacedBy placedBy;
+    bool planned;  // a run's own, placed by its plan (PlaceOf)
     // How a message names the place when no option names it ("le manifeste «…»"), or
     // the files a folder holds ("la grille «…»"): a catalogue key; nullptr when none.
     const char *placeMessage;
@@ -93,26 +95,17 @@ std::span<const OutputKind> OutputKinds();
 // The kind that `option` asks for ("--trace"); nullptr for any other option.
 const OutputKind *OutputKindOf(std::string_view option);
 
-// The path the invocation gives a kind of output: its option's, or the one its rule
-// gives (the manifest and the summary, in the first output folder); empty when none.
-std::string AskedPath(const BatchOptions &options, const OutputKind &kind);
-
 // The kind the option `option` tunes (its OutputTuning::option); nullptr for any other option.
 const OutputKind *TunedBy(std::string_view option);
-// The value given to the option that tunes `kind`; none when it was not given.
-std::optional<int> TuningOf(const BatchOptions &options, const OutputKind &kind);
 
-// Whether the output at `path` holds files of recorded steps as `options` ask, and
-// `name` (a file name) is one of them.
-bool IsStepFileOf(const OutputKind &kind, const BatchOptions *options, const std::string &name);
+// The kind's row in OutputKinds(), from 0.
+std::size_t OutputRow(const OutputKind &kind);
+// The kind placed by `rule`; there is one of each.
+const OutputKind &PlacedByRule(PlacedBy rule);
 
-// The place `plan` gives its run's output of `kind` (a planned one); empty when the
-// output is not asked for.
-const std::string &PlaceOf(const RunPlan &plan, const OutputKind &kind);
-void SetPlace(RunPlan &plan, const OutputKind &kind, std::string path);
-// The place of the run's output that `option` asks for ("--out"), and of its manifest.
-const std::string &PlaceOf(const RunPlan &plan, std::string_view option);
-const std::string &ManifestPlace(const RunPlan &plan);
+// Whether `name` (a file name) is one of the files of recorded steps that the kind's
+// folder holds, when `tuned` says whether the option that tunes it was given.
+bool IsStepFile(const OutputKind &kind, bool tuned, const std::string &name);
 
 // The folder an output is written into: the folder itself, or the file's folder.
 std::string FolderOfOutput(const OutputKind &kind, const std::string &path);

@@ -6,7 +6,7 @@
 #include "Errors.h"
 #include "EventInputs.h"
 #include "Georeference.h"
-#include "OutputPlaces.h"
+#include "OutputClash.h"
 #include "OutputRegistry.h"
 #include "RasterInput.h"
 #include "RunOutputs.h"

@@ -82,6 +82,11 @@ bool TableCountsLost(const InitialSettings &in, const std::vector<std::string> &
                                               [&in](const std::string &name) { return MaskMayVaryWith(in, name); });
 }
 
+CountColumns TableCounts(const TSettings &settings, const std::vector<std::string> &designColumns) {
+    return {TableCountsEmigrants(HasBoundedEdges(settings.Plot), designColumns),
+            TableCountsLost(settings.Initial, designColumns)};
+}
+
 std::string StudyTableHeader(const std::vector<std::string> &designColumns, CountColumns counts,
                              const std::vector<std::string> &metricColumns) {
     std::string header = "point,replicate,seed,";

@@ -62,6 +62,8 @@ bool TableCountsEmigrants(bool bounded, const std::vector<std::string> &designCo
 // Whether a study's table has the lost column: the common settings `in` give a habitat
 // mask, or one of its design columns may give some points one.
 bool TableCountsLost(const InitialSettings &in, const std::vector<std::string> &designColumns);
+// Both, for the runs of `settings` and a design of `designColumns` (none without one).
+CountColumns TableCounts(const TSettings &settings, const std::vector<std::string> &designColumns);
 // The same names one by one, in that order.
 inline constexpr const char *StepColumnNames[] = {
     "step", "cell_density", "cell_compacted", "cell_decompacted", "mean_density", "mean_compacted", "total_density"};

@@ -6,6 +6,7 @@
 #include "FileIo.h"
 #include "IncompleteFile.h"
 #include "OutputRegistry.h"
+#include "OutputsAsked.h"
 #include "SettingsTable.h"
 #include "Simul.h"
 

@@ -1,6 +1,7 @@
 // The grids of the start and of each recorded step in one NetCDF file (--netcdf).
 #include "NetcdfStack.h"
 #include "OutputRegistry.h"
+#include "OutputsAsked.h"
 #include "RecordedSteps.h"
 #include "RecorderKinds.h"
 

@@ -18,6 +18,7 @@
 namespace glebix::recorders {
 
 using namespace glebix::core;
+using namespace glebix::invocation;
 
 // What every recorder of a run shares.
 struct RecordingContext {

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "OutputsAsked.h"
 #include "RecorderKinds.h"
 
 namespace glebix::recorders {

@@ -1,6 +1,7 @@
 // The grids as GeoTIFF files (--tif): the final ones, and with --tif-every those of
 // the recorded steps, from the step the run starts at.
 #include "OutputRegistry.h"
+#include "OutputsAsked.h"
 #include "RecordedSteps.h"
 #include "RecorderKinds.h"
 #include "SessionWriters.h"

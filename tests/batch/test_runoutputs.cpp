@@ -15,6 +15,7 @@
 #include "Manifest.h"
 #include "StudyManifest.h"
 #include "OutputRegistry.h"
+#include "OutputsAsked.h"
 #include "SnapshotNames.h"
 #include "MapPicture.h"
 #include "RunOutputs.h"

@@ -7,7 +7,6 @@
 #include "RunOutputs.h"
 #include "SeedMixing.h"
 #include "Simul.h"
-#include "StudyOutputs.h"
 #include "StudySummary.h"
 #include "StudyTable.h"
 

@@ -9,6 +9,7 @@
 
 #include "GeoTiffGrids.h"
 #include "OutputRegistry.h"
+#include "OutputsAsked.h"
 #include "SnapshotNames.h"
 #include "Recorders.h"
 #include "SettingsTable.h"

@@ -18,7 +18,7 @@
 #include "SeedMixing.h"
 #include "SettingsTable.h"
 #include "StopRule.h"
-#include "StudyOutputs.h"
+#include "StudyTable.h"
 #include "StudyRunner.h"
 #include "Simul.h"
 #include "Warnings.h"

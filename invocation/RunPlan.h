@@ -12,7 +12,9 @@
 #include "StudySummary.h"
 #include "StudyPlan.h"
 
-namespace glebix::core {
+namespace glebix::invocation {
+
+using namespace glebix::core;
 
 // Every input file the runs read: the --species and --params files in the order given,
 // the design, then the initial environment and distribution files when their mode
@@ -118,4 +120,4 @@ std::vector<std::string> PlannedFiles(const RunPlan &plan);
 // aside (IncompleteName).
 std::vector<std::string> FilesKeptAside(const RunPlan &plan);
 
-}  // namespace glebix::core
+}  // namespace glebix::invocation

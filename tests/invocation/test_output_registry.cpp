@@ -10,6 +10,7 @@
 #include "BatchOptions.h"
 #include "OutputPlaces.h"
 #include "OutputRegistry.h"
+#include "OutputsAsked.h"
 #include "TestFiles.h"
 #include "BatchWarnings.h"
 

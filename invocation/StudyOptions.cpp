@@ -4,7 +4,7 @@
 #define GLEBIX_VERSION "unknown"
 #endif
 
-namespace glebix::core {
+namespace glebix::invocation {
 
 const std::string &OutputAsked(const BatchOptions &options, std::string_view option) {
     static const std::string none;
@@ -18,4 +18,4 @@ AnimationLook AnimationLookOf(const BatchOptions &options) {
 
 std::string VersionText() { return "glebix-batch " + VersionNumber(); }
 
-}  // namespace glebix::core
+}  // namespace glebix::invocation

@@ -16,7 +16,9 @@
 #include "StreamedFile.h"
 #include "StudySummary.h"
 
-namespace glebix::core {
+namespace glebix::invocation {
+
+using namespace glebix::core;
 
 // Whether the runs keep their per-step totals for summary.csv: with replicates or a
 // design, and a place to write it.
@@ -27,8 +29,6 @@ bool TableCountsEmigrants(const BatchOptions &options);
 // The counts the study table shows: the emigrants as above, and the lost individuals
 // when a run may hold a habitat mask (its settings use one, or a design may set one).
 CountColumns TableCounts(const BatchOptions &options);
-// The same for the runs of `settings` and a design of `designColumns` (none without one).
-CountColumns TableCounts(const TSettings &settings, const std::vector<std::string> &designColumns);
 // Where summary.csv goes; empty when it is not written.
 std::string SummaryPath(const BatchOptions &options);
 // The files written for the whole invocation: the table and the summary, those asked for.
@@ -74,4 +74,4 @@ private:
     int groupPoint_ = 0;
 };
 
-}  // namespace glebix::core
+}  // namespace glebix::invocation

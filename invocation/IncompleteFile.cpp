@@ -1,6 +1,6 @@
 #include "IncompleteFile.h"
 
-namespace glebix::core {
+namespace glebix::invocation {
 
 namespace {
 
@@ -99,4 +99,4 @@ std::string IncompleteManifestText(const std::string &path, const StudyLayout &l
            ",\n  \"whole\": " + list(whole) + ",\n  \"not_whole\": " + list(others) + "\n}\n";
 }
 
-}  // namespace glebix::core
+}  // namespace glebix::invocation

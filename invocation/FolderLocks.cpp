@@ -12,7 +12,7 @@
 #include "Messages.h"
 #include "OutputPlaces.h"
 
-namespace glebix::core {
+namespace glebix::invocation {
 
 FolderLocks::~FolderLocks() {
     for (int fd : fds_) ::close(fd);
@@ -44,4 +44,4 @@ std::string FolderLocks::Acquire(const std::vector<std::string> &folders) {
     return {};
 }
 
-}  // namespace glebix::core
+}  // namespace glebix::invocation

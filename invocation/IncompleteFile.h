@@ -12,7 +12,9 @@
 #include "RunPlan.h"
 #include "StudyPlan.h"
 
-namespace glebix::core {
+namespace glebix::invocation {
+
+using namespace glebix::core;
 
 // "<path>.incomplete" and "<path>.incomplete.json".
 std::string IncompleteName(const std::string &path);
@@ -30,4 +32,4 @@ std::string IncompleteManifestText(const std::string &path, const StudyLayout &l
                                    const std::map<std::size_t, std::string> &messages,
                                    const std::vector<bool> &written);
 
-}  // namespace glebix::core
+}  // namespace glebix::invocation

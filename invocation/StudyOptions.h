@@ -1,5 +1,6 @@
 // What one invocation asks of a study: its settings, seeds, runs and outputs. The
-// command line fills it (ParseCommandLine); the core plans, runs and records from it.
+// command line fills it (ParseCommandLine); this folder plans and records its runs from
+// it, and the core runs them.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +23,9 @@
 #include "StopRule.h"
 #include "StudyTable.h"
 
-namespace glebix::core {
+namespace glebix::invocation {
+
+using namespace glebix::core;
 
 // --sample and --analyse (core/analysis): a sensitivity study's design written, or the
 // indices of its table; --sample given a run's outputs runs its design as a study. The
@@ -106,4 +109,4 @@ AnimationLook AnimationLookOf(const BatchOptions &options);
 // The program's version as --version gives it, "glebix-batch <version>" (Version.h).
 std::string VersionText();
 
-}  // namespace glebix::core
+}  // namespace glebix::invocation

@@ -10,10 +10,11 @@
 #include "Messages.h"
 #include "OutputPlaces.h"
 #include "OutputRegistry.h"
+#include "OutputsAsked.h"
 #include "StudyTable.h"
 #include "PlotShape.h"
 
-namespace glebix::core {
+namespace glebix::invocation {
 
 namespace {
 
@@ -43,17 +44,12 @@ bool SummaryWanted(const BatchOptions &options) {
 
 bool TableCountsEmigrants(const BatchOptions &options) {
     const bool bounded = HasBoundedEdges(options.Settings.Plot);
-    return options.StudyDesign ? TableCountsEmigrants(bounded, options.StudyDesign->Columns) : bounded;
+    return options.StudyDesign ? core::TableCountsEmigrants(bounded, options.StudyDesign->Columns) : bounded;
 }
 
 CountColumns TableCounts(const BatchOptions &options) {
-    return TableCounts(options.Settings,
-                       options.StudyDesign ? options.StudyDesign->Columns : std::vector<std::string>{});
-}
-
-CountColumns TableCounts(const TSettings &settings, const std::vector<std::string> &designColumns) {
-    return {TableCountsEmigrants(HasBoundedEdges(settings.Plot), designColumns),
-            TableCountsLost(settings.Initial, designColumns)};
+    return core::TableCounts(options.Settings,
+                             options.StudyDesign ? options.StudyDesign->Columns : std::vector<std::string>{});
 }
 
 std::string SummaryPath(const BatchOptions &options) {
@@ -166,4 +162,4 @@ void StudyOutputs::FlushGroup() {
     groupRuns_.clear();
 }
 
-}  // namespace glebix::core
+}  // namespace glebix::invocation

@@ -7,9 +7,10 @@
 #include "InputFile.h"
 #include "InputRecords.h"
 #include "OutputRegistry.h"
+#include "OutputsAsked.h"
 #include "StudyTable.h"
 
-namespace glebix::core {
+namespace glebix::invocation {
 
 std::vector<InputFile> RunInputs(const BatchOptions &options, const TSettings *settings) {
     std::vector<InputFile> inputs = options.Inputs;
@@ -99,4 +100,4 @@ std::vector<std::string> FilesKeptAside(const RunPlan &plan) {
     return files;
 }
 
-}  // namespace glebix::core
+}  // namespace glebix::invocation

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace glebix::core {
+namespace glebix::invocation {
 
 // Exclusive locks (flock) on output folders, held while the object lives.
 class FolderLocks {
@@ -24,4 +24,4 @@ private:
     std::vector<int> fds_;
 };
 
-}  // namespace glebix::core
+}  // namespace glebix::invocation
