@@ -147,13 +147,15 @@ void MakeOutputFolders(const RunPlan &plan) {
 // One session per run, so that runs on other threads share nothing but the inputs: to
 // set up, or the saved run put back (then the steps go on from its step).
 std::unique_ptr<RunSession> MakeSession(const BatchOptions &options, const RunPlan &plan, std::uint32_t masterSeed,
-                                        std::int32_t stepCount) {
+                                        std::int32_t stepCount, const std::vector<InputFileRecord> &inputs) {
     TSettings settings = plan.Settings;  // when resumed: with what --set and --steps changed
     settings.Run.ResultDirectory = PlaceOf(plan, "--out");
-    if (options.Resumed)
-        return std::make_unique<RunSession>(*options.Resumed, settings, stepCount, plan.DispersalThreads);
-    return std::make_unique<RunSession>(
-        RunStart{std::move(settings), plan.Seed, masterSeed, stepCount, plan.DispersalThreads, options.Files});
+    std::unique_ptr<RunSession> run =
+        options.Resumed ? std::make_unique<RunSession>(*options.Resumed, settings, stepCount, plan.DispersalThreads)
+                        : std::make_unique<RunSession>(RunStart{std::move(settings), plan.Seed, masterSeed, stepCount,
+                                                                plan.DispersalThreads, options.Files});
+    run->RecordInputs(inputs);
+    return run;
 }
 
 // The set-up (or the saved state put back) and the steps, up to the last or to a
@@ -248,25 +250,19 @@ void EndFailedRun(const RunPlan &plan, const std::function<void(const ManifestFa
     }
 }
 
-// What the run was; of one whose set-up failed, what its engine holds.
-RunDescription Described(const RunSession &run) {
-    if (run.HoldsRun()) return run.Description();
-    return DescribeRun(run.Engine(), run.Seed(), run.MasterSeed(), run.StepIndex(), run.StepCount());
-}
-
 // The end of a run, whatever it was: the manifest is written under its temporary
 // name first, so that a full disk keeps the earlier run whole; then the earlier
 // manifest goes, the outputs are put in place, and the manifest comes last. When the
 // state was withheld, a file at the state's place is not this run's and is left alone.
-void EndRun(const BatchOptions &options, const RunPlan &plan, const std::vector<InputFileRecord> &inputs,
-            const ManifestFacts &facts, const RunSession *run, RunFiles &out, RunRecord &record) {
+void EndRun(const BatchOptions &options, const RunPlan &plan, const ManifestFacts &facts, const RunSession *run,
+            RunFiles &out, RunRecord &record) {
     if (!run) return;
     StagedFiles &files = out.files;
     const std::string &manifestPath = ManifestPlace(plan);
     auto writeManifest = [&](const ManifestFacts &written) {
         LineWriter manifest;
         manifest.Open(manifestPath);
-        manifest.Write(ManifestJson(options, plan, record, inputs, run->Engine(), Described(*run), written));
+        manifest.Write(ManifestJson(options, plan, record, run->Engine(), run->DescriptionSoFar(), written));
         manifest.Close();
     };
     if (!record.Completed && !record.Interrupted)
@@ -315,7 +311,7 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
     std::unique_ptr<RunSession> run;
     try {
         record.StepCount = FieldToInteger(plan.Settings.Run.StepCount);
-        run = MakeSession(options, plan, facts.MasterSeed, record.StepCount);
+        run = MakeSession(options, plan, facts.MasterSeed, record.StepCount, inputs);
         out = std::make_unique<RunFiles>(options, plan, facts.MasterSeed, record, stepsDone, tableRows);
         Steps(options, *run, *out);
     } catch (const std::exception &e) {
@@ -332,7 +328,7 @@ RunRecord RunOne(const BatchOptions &options, const RunPlan &plan, const std::ve
     record.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     try {
         if (out) out->EndTable(record.Completed);
-        if (out) EndRun(options, plan, inputs, started, run.get(), *out, record);
+        if (out) EndRun(options, plan, started, run.get(), *out, record);
     } catch (const std::bad_alloc &) { Fail(record, LocalMessage(MsgOutOfMemory), true); }
     return record;
 }

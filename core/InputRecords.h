@@ -38,6 +38,8 @@ struct InputFileRecord {
     // Of an initial file, the digest of its georeference beyond its values (GDAL's
     // checksum and the grid read leave out its CRS): GeoreferenceDigest. Empty otherwise.
     std::string GeoreferenceSha256 = {};
+
+    bool operator==(const InputFileRecord &) const = default;
 };
 
 // The digest of what places the initial file at `path` beyond its values: the SHA-256

@@ -1,14 +1,18 @@
 // What a run is, as every record of it tells: the plot's size and edges, where its
-// grids lie (the initial grid's placement and CRS), its seeds and its steps. A run
-// session makes it once the run is set up or put back (RunSession::Description); the
-// manifest and the bindings' rasters read it there. Before set-up, the same facts but
-// the generator's come from the settings and the initial files (DescribePlannedRun).
+// grids lie (the initial grid's placement and CRS), its seeds and its steps, and the
+// input files it read with their digests. A run session makes it once the run is set up
+// or put back (RunSession::Description); the manifest and the bindings' rasters read it
+// there. Before set-up, the same facts but the generator's and the inputs' come from the
+// settings and the initial files (DescribePlannedRun).
 #pragma once
 
 #include <cstdint>
 
+#include <vector>
+
 #include "Georeference.h"
 #include "InputFile.h"
+#include "InputRecords.h"
 #include "Settings.h"
 
 namespace glebix {
@@ -24,6 +28,9 @@ struct RunDescription {
     std::uint32_t MasterSeed = 0;    // the study's that Seed came from
     std::int32_t StartStep = 0;      // the step it was set up or put back at
     std::int32_t StepCount = 0;      // the step it goes to
+    // The files it read, as recorded when they were read (RecordRunInput); empty when
+    // its owner recorded none (RunSession::RecordInputs).
+    std::vector<InputFileRecord> Inputs = {};
 
     bool operator==(const RunDescription &) const = default;
 };

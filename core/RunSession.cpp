@@ -57,7 +57,7 @@ RunSession::RunSession(const SavedRun &saved, const TSettings &settings, std::in
             simul_->InputGridCrs = g.CrsWkt;
         simul_->GivenInputs = nullptr;
     }
-    description_ = DescribeRun(*simul_, seed_, masterSeed_, saved.Step, stepCount_);
+    description_ = Describe(saved.Step);
     step_ = saved.Step;
     setUp_ = true;
 }
@@ -85,7 +85,7 @@ void RunSession::SetUp() {
     simul_->Events =
         LoadEventSchedule(simul_->Settings, simul_->Plot.Width, simul_->Plot.Height, simul_->GivenInputs.get());
     simul_->InputGridCrs.reset();
-    description_ = DescribeRun(*simul_, seed_, masterSeed_, 0, stepCount_);
+    description_ = Describe(0);
     if (simul_->InputGridPlacement) simul_->InputGridCrs = description_->Georeference.CrsWkt;
     BeginAtStepZero();
 }
@@ -143,8 +143,21 @@ StepRecord RunSession::Record() const { return RecordStep(*simul_); }
 
 const RunDescription &RunSession::Description() const {
     if (!HoldsRun()) throw std::logic_error("RunSession::Description: the run is not set up");
-    if (!description_) description_ = DescribeRun(*simul_, seed_, masterSeed_, 0, stepCount_);
+    if (!description_) description_ = Describe(0);
     return *description_;
+}
+
+RunDescription RunSession::DescriptionSoFar() const { return HoldsRun() ? Description() : Describe(StepIndex()); }
+
+void RunSession::RecordInputs(std::vector<InputFileRecord> records) {
+    inputRecords_ = std::move(records);
+    if (description_) description_->Inputs = inputRecords_;
+}
+
+RunDescription RunSession::Describe(std::int32_t startStep) const {
+    RunDescription described = DescribeRun(*simul_, seed_, masterSeed_, startStep, stepCount_);
+    described.Inputs = inputRecords_;
+    return described;
 }
 
 void RunSession::RefuseInputClash(const char *option, const std::string &path) const {

@@ -107,9 +107,14 @@ public:
     const TPlot &Plot() const;
     // The record of the present state (RecordStep).
     StepRecord Record() const;
-    // What the run is (its size, edges, georeference, seeds and steps), made when it was
-    // set up or put back; of an engine the session does not own, when first asked.
+    // What the run is (its size, edges, georeference, seeds, steps and inputs), made when
+    // it was set up or put back; of an engine the session does not own, when first asked.
     const RunDescription &Description() const;
+    // The same of a run whose set-up failed: what its engine holds, at the step it is at.
+    RunDescription DescriptionSoFar() const;
+    // The records of the files the run reads, made where they were read (the batch tool
+    // reads a point's files once for all its runs); the description holds them.
+    void RecordInputs(std::vector<InputFileRecord> records);
 
     // Raises GlebixError unless the output that `option` names in the batch tool
     // ("--trace"), written at `path`, leaves every file the run reads as it is
@@ -133,6 +138,7 @@ private:
     void Notify(Call call);
     void CheckStopRules();
     void BeginAtStepZero();
+    RunDescription Describe(std::int32_t startStep) const;
 
     std::unique_ptr<Simul> owned_;  // null when the caller owns the engine
     Simul *simul_;
@@ -146,6 +152,7 @@ private:
     std::atomic<bool> failed_{false};
     std::vector<RunObserver *> observers_;
     mutable std::optional<RunDescription> description_;
+    std::vector<InputFileRecord> inputRecords_;
     std::vector<StopRule> stopRules_;
     std::string stoppedBy_;
 };

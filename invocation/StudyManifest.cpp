@@ -66,9 +66,8 @@ std::vector<InputFileRecord> DescribeInputs(const BatchOptions &options, const T
     return records;
 }
 
-std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const RunRecord &record,
-                         const std::vector<InputFileRecord> &inputs, const Simul &simul, const RunDescription &run,
-                         const ManifestFacts &facts) {
+std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const RunRecord &record, const Simul &simul,
+                         const RunDescription &run, const ManifestFacts &facts) {
     ManifestContents c;
     c.Program = "glebix-batch";
     c.Run = plan.Replicate;
@@ -86,7 +85,7 @@ std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const
     c.Started = facts.Started;
     c.Seconds = record.Seconds;
     c.Settings = simul.SettingsAsBegun();  // before the events changed any
-    c.Inputs = inputs;
+    c.Inputs = run.Inputs;
     c.Georeference = run.Georeference;
     WrittenOutputs(plan, facts, c);
     c.AnimationFramesPerSecond = WrittenFramesPerSecond(options.FramesPerSecond);

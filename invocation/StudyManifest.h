@@ -41,9 +41,9 @@ struct ManifestFacts {
 };
 
 // The manifest's JSON text, keys in alphabetical order. `simul` gives the settings
-// and the result file's path as the run used them, `run` where its grids lie.
-std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const RunRecord &record,
-                         const std::vector<InputFileRecord> &inputs, const Simul &simul, const RunDescription &run,
-                         const ManifestFacts &facts);
+// and the result file's path as the run used them, `run` where its grids lie and the
+// input files it read.
+std::string ManifestJson(const BatchOptions &options, const RunPlan &plan, const RunRecord &record, const Simul &simul,
+                         const RunDescription &run, const ManifestFacts &facts);
 
 }  // namespace glebix::invocation

@@ -207,7 +207,7 @@ TEST(Manifest, AnyBytesGiveValidJson) {
     RunRecord record;
     record.Message = std::string("a\"b\n\x01", 5);
     Simul simul;
-    const std::string json = ManifestJson(options, plan, record, {}, simul, DescribeRun(simul, 0, 0, 0, 0),
+    const std::string json = ManifestJson(options, plan, record, simul, DescribeRun(simul, 0, 0, 0, 0),
                                           ManifestFacts{0, false, {}, {}, {tracePath}});
     for (char c : json) EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << int(c);
     QJsonParseError error;

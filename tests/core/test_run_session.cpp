@@ -10,6 +10,7 @@
 
 #include "Errors.h"
 #include "FileIo.h"
+#include "InputRecords.h"
 #include "NetcdfRecording.h"
 #include "ResultFile.h"
 #include "RunSession.h"
@@ -167,6 +168,31 @@ TEST(RunSession, AFaultAtSetUpNamesTheSettingAndTellsNoObserver) {
     EXPECT_EQ(tally.setUps, 0);
     EXPECT_FALSE(run.HoldsRun());
     EXPECT_THROW(run.Step(), std::logic_error);
+}
+
+// The input records a session is given stay in its description whatever the run does:
+// set-up remakes the description, a resumed run is described anew, and a run whose
+// set-up failed is described from what its engine holds; each manifest reads them there.
+TEST(RunSession, ItsDescriptionKeepsTheInputsRecordedForItSetUpResumedOrFailed) {
+    const std::vector<InputFileRecord> records = {InputRecordOf("species", "espèce.txt", "Survival 0.9\n")};
+    RunSession run(Start());
+    run.RecordInputs(records);
+    run.SetUp();
+    EXPECT_EQ(run.Description().Inputs, records);
+    run.Run(4);
+    RunSession resumed(run.State(), run.Settings(), StepCount, 1);
+    resumed.RecordInputs(records);
+    EXPECT_EQ(resumed.Description().Inputs, records);
+    EXPECT_EQ(resumed.Description().StartStep, 4);
+
+    RunStart start = Start();
+    start.Settings.Initial.DistInitMode = DistModeFile;
+    start.Settings.Initial.DistFilePath = "/nonexistent/distribution.txt";
+    RunSession failed(start);
+    failed.RecordInputs(records);
+    EXPECT_THROW(failed.SetUp(), GlebixError);
+    EXPECT_EQ(failed.DescriptionSoFar().Inputs, records);
+    EXPECT_EQ(failed.DescriptionSoFar().Seed, 41u);
 }
 
 // A session over an engine its owner sets up and changes as it goes (the windows') steps
