@@ -90,6 +90,7 @@ void TForm1::RunSimulations() {
     core::RunSession session(sim, StepCount);
     manifest_.SetUpRun(sim, Seed);
     session.AdoptSetUp();
+    manifest_.Follow(session);
     ShowInFront(plotWindow_);
 
     for (std::int64_t step = 1; step <= StepCount; ++step) {

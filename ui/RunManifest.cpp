@@ -4,6 +4,7 @@
 #include "InitialSources.h"
 #include "InputRecords.h"
 #include "OutputRegistry.h"
+#include "RunSession.h"
 
 namespace glebix {
 
@@ -12,6 +13,7 @@ void RunManifest::SetUpRun(Simul &simul, std::optional<std::uint32_t> seed) {
     start_ = std::chrono::steady_clock::now();
     seedFromClock_ = !seed;
     inputs_.clear();
+    run_.reset();
     // The windows read the initial files; a schedule of events is the other programs'.
     auto files = std::make_shared<InputBytes>();
     for (const InitialSource &source : ReadInitialSources(simul.Settings.Initial)) {
@@ -31,6 +33,11 @@ void RunManifest::SetUpRun(Simul &simul, std::optional<std::uint32_t> seed) {
     simul.SetUpRun(seed);
 }
 
+void RunManifest::Follow(core::RunSession &session) {
+    session.RecordInputs(inputs_);
+    run_ = session.Description();
+}
+
 core::ManifestContents RunManifest::Contents(const Simul &simul, std::int32_t stepCount,
                                              std::int32_t stepsReached) const {
     core::ManifestContents c;
@@ -43,7 +50,8 @@ core::ManifestContents RunManifest::Contents(const Simul &simul, std::int32_t st
     c.Started = started_;
     c.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     c.Settings = simul.Settings;
-    c.Inputs = inputs_;
+    c.Inputs = run_ ? run_->Inputs : inputs_;
+    if (run_) c.Georeference = run_->Georeference;
     c.Outputs[core::OutputKindOf("--out")->manifestKey] = simul.ResultFilePath();
     return c;
 }

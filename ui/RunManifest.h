@@ -2,7 +2,8 @@
 // (RireVed1a1p1.json) with the batch tool's keys, so that glebix-batch --repeat can
 // run it again and give the same result file. It records the seed the set-up took,
 // every setting's text, the initial files with their checksums, the step count and
-// the steps reached, and when the run started.
+// the steps reached, and when the run started; where its grids lie and its inputs are
+// read from the run's description, as in the batch tool's manifest.
 #pragma once
 
 #include <chrono>
@@ -14,7 +15,12 @@
 
 #include "InputFile.h"
 #include "Manifest.h"
+#include "RunDescription.h"
 #include "Simul.h"
+
+namespace glebix::core {
+class RunSession;
+}
 
 namespace glebix {
 
@@ -24,6 +30,9 @@ public:
     // settings name are read first, and set-up parses those very bytes, so that the
     // checksums are those of what the run used; the next set-up reads its files anew.
     void SetUpRun(Simul &simul, std::optional<std::uint32_t> seed);
+    // The session that steps the run set up: it is given the inputs' records, and the
+    // manifest takes the run's description from it.
+    void Follow(core::RunSession &session);
 
     // Writes the manifest beside the result file of `simul`'s settings, atomically.
     void Write(const Simul &simul, std::int32_t stepCount, std::int32_t stepsReached) const;
@@ -33,6 +42,7 @@ public:
 
 private:
     std::vector<core::InputFileRecord> inputs_;
+    std::optional<core::RunDescription> run_;  // of the session that steps the run
     std::string started_;
     std::chrono::steady_clock::time_point start_;
     bool seedFromClock_ = true;

@@ -299,11 +299,10 @@ private slots:
         QVERIFY(errors.isEmpty());
         const QString path = dir->filePath(QStringLiteral("RireVed1a1p1.json"));
         const QJsonObject m = QJsonDocument::fromJson(QByteArray::fromStdString(ReadAll(path.toStdString()))).object();
-        const QStringList keys = {
-            "command",          "elapsed_seconds", "inputs",     "master_seed",   "message",     "outputs",
-            "program",          "replicates",      "run",        "seed",          "seed_source", "settings",
-            "started_utc",      "status",          "step_count", "steps_reached", "version",     "warnings",
-            "working_directory"};
+        const QStringList keys = {"command",    "elapsed_seconds", "georeference", "inputs",      "master_seed",
+                                  "message",    "outputs",         "program",      "replicates",  "run",
+                                  "seed",       "seed_source",     "settings",     "started_utc", "status",
+                                  "step_count", "steps_reached",   "version",      "warnings",    "working_directory"};
         QCOMPARE(m.keys(), keys);
         QCOMPARE(m["program"].toString(), QStringLiteral("glebix"));
         QCOMPARE(m["seed"].toInteger(), static_cast<qint64>(simul->RunSeed));
@@ -319,8 +318,34 @@ private slots:
         QCOMPARE(inputs[0]["role"].toString(), QStringLiteral("environment"));
         QCOMPARE(inputs[0]["size"].toInt(), 18);
         QCOMPARE(inputs[0]["sha256"].toString().size(), 64);
+        // A list of cells places nothing: the plot lies at the origin, without a CRS.
+        QVERIFY(m["georeference"]["source"].isNull());
+        QVERIFY(m["georeference"]["crs_wkt"].isNull());
         // The program reads its files anew at the next set-up.
         QVERIFY(!simul->GivenInputs);
+    }
+
+    // A grid that places the plot is in the manifest's georeference, as the batch tool's
+    // manifest gives it: the file, its corner and its cell size.
+    void manifestSaysWhereTheInitialGridPlacedThePlot() {
+        const std::string grid = dir->filePath(QStringLiteral("milieu.asc")).toStdString();
+        std::string text = "ncols 50\nnrows 50\nxllcorner 500000\nyllcorner 6500000\ncellsize 10\n";
+        for (int cell = 0; cell < 50 * 50; ++cell) text += "40 ";
+        WriteAll(grid, text);
+        simul->Settings.Initial.EnvInitMode = EnvModeFile;
+        simul->Settings.Initial.EnvFilePath = grid;
+        simul->Settings.Run.StepCount = "1";
+        simul->Settings.Run.SaveResults = true;
+        launcher->Button2->click();
+        QVERIFY(errors.isEmpty());
+        const QString path = dir->filePath(QStringLiteral("RireVed1a1p1.json"));
+        const QJsonObject m = QJsonDocument::fromJson(QByteArray::fromStdString(ReadAll(path.toStdString()))).object();
+        QCOMPARE(m["georeference"]["source"].toString(), QString::fromStdString(grid));
+        QCOMPARE(m["georeference"]["xllcorner"].toDouble(), 500000.0);
+        QCOMPARE(m["georeference"]["yllcorner"].toDouble(), 6500000.0);
+        QCOMPARE(m["georeference"]["cellsize"].toDouble(), 10.0);
+        const QJsonArray inputs = m["inputs"].toArray();
+        QCOMPARE(inputs[0]["path"].toString(), QString::fromStdString(grid));
     }
 
     // An export dialog opened during a run leaves the run going: it ends while the

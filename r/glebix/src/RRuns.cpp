@@ -18,6 +18,7 @@
 #include "SeedMixing.h"
 #include "SettingsTable.h"
 #include "StopRule.h"
+#include "StudyPlan.h"
 #include "StudyTable.h"
 #include "StudyRunner.h"
 #include "Simul.h"
