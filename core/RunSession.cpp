@@ -164,11 +164,16 @@ void RunSession::RefuseInputClash(const char *option, const std::string &path) c
     if (auto clash = InputClash(settings_, *OutputKindOf(option), path)) throw GlebixError(*clash);
 }
 
-SavedRun RunSession::State() const { return StateToSave(*simul_, masterSeed_, seed_, step_, stepCount_); }
+// The state's seeds and step count are the run's description's, as every record's are.
+SavedRun RunSession::State() const {
+    const RunDescription run = DescriptionSoFar();
+    return StateToSave(*simul_, run.MasterSeed, run.Seed, step_, run.StepCount);
+}
 
 void RunSession::SaveState(const std::string &path) const {
     RefuseInputClash("--save-state", path);
-    SaveRunState(path, SourceOf(HeaderToSave(*simul_, masterSeed_, seed_, step_, stepCount_), simul_->Plot),
+    const RunDescription run = DescriptionSoFar();
+    SaveRunState(path, SourceOf(HeaderToSave(*simul_, run.MasterSeed, run.Seed, step_, run.StepCount), simul_->Plot),
                  simul_->DispersalThreads());
 }
 
