@@ -164,16 +164,12 @@ void RunSession::RefuseInputClash(const char *option, const std::string &path) c
     if (auto clash = InputClash(settings_, *OutputKindOf(option), path)) throw GlebixError(*clash);
 }
 
-// The state's seeds and step count are the run's description's, as every record's are.
-SavedRun RunSession::State() const {
-    const RunDescription run = DescriptionSoFar();
-    return StateToSave(*simul_, run.MasterSeed, run.Seed, step_, run.StepCount);
-}
+// The description is made from these same fields, so the state agrees with it as it is.
+SavedRun RunSession::State() const { return StateToSave(*simul_, masterSeed_, seed_, step_, stepCount_); }
 
 void RunSession::SaveState(const std::string &path) const {
     RefuseInputClash("--save-state", path);
-    const RunDescription run = DescriptionSoFar();
-    SaveRunState(path, SourceOf(HeaderToSave(*simul_, run.MasterSeed, run.Seed, step_, run.StepCount), simul_->Plot),
+    SaveRunState(path, SourceOf(HeaderToSave(*simul_, masterSeed_, seed_, step_, stepCount_), simul_->Plot),
                  simul_->DispersalThreads());
 }
 
