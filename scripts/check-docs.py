@@ -4,7 +4,7 @@
 1. Every setting that the batch tool knows by name (the registry,
    engine/plot/SettingsRegistry.h) has a row in the parameter table of docs/model.md, and
    every row of a setting of engine/plot/Settings.h gives the default that the code gives.
-2. Every fill colour of the density classes (engine/Outputs.cpp) appears in the
+2. Every fill colour of the density classes (engine/model/Outputs.cpp) appears in the
    legend picture docs/density-classes.svg.
 3. Every relative link and image in README.md and docs/*.md names a file that
    exists, and every anchor (#...) names a heading of its page.
@@ -288,14 +288,14 @@ def check_parameter_table(root):
 
 
 def check_legend(root):
-    with open(os.path.join(root, "engine/Outputs.cpp"), encoding="utf-8") as f:
+    with open(os.path.join(root, "engine/model/Outputs.cpp"), encoding="utf-8") as f:
         colours = class_colours(f.read())
     if len(colours) < 10:
-        return ["engine/Outputs.cpp : couleurs des classes illisibles (%d trouvées)" % len(colours)]
+        return ["engine/model/Outputs.cpp : couleurs des classes illisibles (%d trouvées)" % len(colours)]
     with open(os.path.join(root, LEGEND_PICTURE), encoding="utf-8") as f:
         picture = f.read().lower()
     return [
-        "%s : la couleur %s de engine/Outputs.cpp manque à la légende" % (LEGEND_PICTURE, c)
+        "%s : la couleur %s de engine/model/Outputs.cpp manque à la légende" % (LEGEND_PICTURE, c)
         for c in colours
         if 'fill="%s"' % c not in picture
     ]

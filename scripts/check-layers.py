@@ -16,13 +16,17 @@ import os
 import re
 import sys
 
-# From the bottom: the engine's platform, the plot and its settings, the inputs read onto it, the model, its state file, the core's rooms, the core, what stands on it, the command
-# line's own planning, the recorders of a run's outputs, the front ends, and the programs and checks that link them.
+# From the bottom: the engine's platform, the plot and its settings, the inputs read onto it, the
+# equations that the model's plain and fast forms share, its fast passes, the model, its state
+# file, the core's rooms, the core, what stands on it, the command line's own planning, the
+# recorders of a run's outputs, the front ends, and the programs and checks that link them.
 LAYERS = [
     ["engine/platform"],
     ["engine/plot"],
     ["engine/inputs"],
-    ["engine"],
+    ["engine/model/equations"],
+    ["engine/model/fast"],
+    ["engine/model"],
     ["engine/state"],
     ["core/calibration"],
     ["core/messages"],

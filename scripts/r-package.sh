@@ -41,7 +41,7 @@ sources=$( (library_sources core glebix_core; library_sources core glebix_gis_co
             library_sources core/calibration glebix_calibration
             library_sources render glebix_map_image
             library_sources render glebix_pictures) | sort -u)
-for f in "$here"/engine/*.cpp "$here"/engine/*.h "$here"/engine/*/*.cpp "$here"/engine/*/*.h "$here"/core/*.h "$here"/core/*/*.h $sources; do
+for f in "$here"/engine/*/*.cpp "$here"/engine/*/*.h "$here"/engine/*/*/*.cpp "$here"/engine/*/*/*.h "$here"/core/*.h "$here"/core/*/*.h $sources; do
     name=$(basename "$f")
     # A glue file of the same name would be overwritten without a word.
     if [ -e "$here/r/glebix/src/$name" ]; then

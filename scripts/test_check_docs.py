@@ -167,10 +167,10 @@ class Tree(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.TemporaryDirectory()
         self.root = self.dir.name
-        for d in ("docs", "core", "engine", "engine/plot"):
+        for d in ("docs", "core", "engine", "engine/plot", "engine/model"):
             os.mkdir(os.path.join(self.root, d))
         self.write("engine/plot/SettingsRegistry.h", SETTINGS_SOURCE * 2)
-        self.write("engine/Outputs.cpp", OUTPUTS_SOURCE)
+        self.write("engine/model/Outputs.cpp", OUTPUTS_SOURCE)
         self.write("engine/plot/Settings.h", SETTINGS_HEADER)
         colours = check_docs.class_colours(OUTPUTS_SOURCE)
         self.write("docs/density-classes.svg", "".join('<rect fill="%s"/>' % c for c in colours))

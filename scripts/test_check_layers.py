@@ -16,7 +16,7 @@ check_layers = types.SimpleNamespace(
 # A tree in layers: the core stands on a room of its own and on the engine, and a front
 # end on the core.
 LAYERED = {
-    "engine/Plot.h": "#pragma once\n#include <vector>\n",
+    "engine/plot/Plot.h": "#pragma once\n#include <vector>\n",
     "core/messages/Messages.h": '#include "Plot.h"\n',
     "core/Run.cpp": '#include "Messages.h"\n#include "Plot.h"\n#include "Run.h"\n',
     "core/Run.h": "",
@@ -40,7 +40,7 @@ class CheckLayers(unittest.TestCase):
 
     def test_an_include_up_or_across_is_refused_with_its_line(self):
         cases = {
-            "engine/Up.cpp": ("\n#include \"Run.h\"\n", "engine/Up.cpp:2: includes core/Run.h"),
+            "engine/model/Up.cpp": ("\n#include \"Run.h\"\n", "engine/model/Up.cpp:2: includes core/Run.h"),
             "core/messages/Up.cpp": ('#include "Run.h"\n', "core/messages/Up.cpp:1: includes core/Run.h"),
             "batch/Across.cpp": ('#include "Window.h"\n', "batch/Across.cpp:1: includes ui/Window.h"),
         }

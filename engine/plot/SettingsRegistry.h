@@ -327,18 +327,39 @@ void VisitSettings(S &s, Visit visit) {
     VisitPlotSettings(s.Plot, visit);
 }
 
-// The species values a run converted at set-up, in the state file's order.
-template <typename P, typename Visit>
-void VisitRunSpecies(P &r, Visit visit) {
-    visit("Survival", r.Survival);
-    visit("Fecundity", r.Fecundity);
-    visit("ResponseShape", r.ResponseShape);
-    visit("ResponseOptimum", r.ResponseOptimum);
-    visit("ResponseTolerance", r.ResponseTolerance);
-    visit("DispersalSensitivity", r.DispersalSensitivity);
-    visit("DispersalSigma", r.DispersalSigma);
-    visit("CompactionC", r.CompactionC);
-    visit("MortalityAlpha", r.MortalityAlpha);
+// The row of the species setting that `member` of `sp` holds.
+template <typename Sp, typename M>
+SettingRow SpeciesRowOf(Sp &sp, const M &member) {
+    SettingRow found{};
+    VisitSpeciesSettings(sp, [&](const SettingRow &row, const auto &held) {
+        if (static_cast<const void *>(&held) == static_cast<const void *>(&member)) found = row;
+    });
+    return found;
+}
+
+// The species values a run takes at set-up (RunSpecies.h), in the state file's order, each
+// with the species setting it is taken from: visit(row, setting, value).
+template <typename Sp, typename Run, typename Visit>
+void VisitRunSpeciesSources(Sp &sp, Run &run, Visit visit) {
+    const auto from = [&](const auto &setting, auto &value) { visit(SpeciesRowOf(sp, setting), setting, value); };
+    from(sp.Survival, run.Survival);
+    from(sp.Fecundity, run.Fecundity);
+    from(sp.ResponseShape, run.ResponseShape);
+    from(sp.ResponseOptimum, run.ResponseOptimum);
+    from(sp.ResponseTolerance, run.ResponseTolerance);
+    from(sp.DispersalSensitivity, run.DispersalSensitivity);
+    from(sp.DispersalSigma, run.DispersalSigma);
+    from(sp.CompactionC, run.CompactionC);
+    from(sp.MortalityAlpha, run.MortalityAlpha);
+}
+
+// The species values a run took at set-up, by their settings' names, in the state file's
+// order: visit(name, value).
+template <typename Run, typename Visit>
+void VisitRunSpecies(Run &run, Visit visit) {
+    const SpeciesSettings names;
+    VisitRunSpeciesSources(names, run,
+                           [&](const SettingRow &row, const auto &, auto &value) { visit(row.name, value); });
 }
 
 // A setting's value, of its member's type; none for a row the registry does not hold.

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Dispersal.h"
+#include "DispersalCell.h"
 #include "Errors.h"
 #include "Simul.h"
 #include "TestSupport.h"

@@ -1,8 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <map>
+#include <set>
+#include <string>
+#include <string_view>
+#include <type_traits>
+
 #include "Conversions.h"
 #include "Errors.h"
 #include "InitialFiles.h"
+#include "SettingsRegistry.h"
 #include "Simul.h"
 #include "TestSupport.h"
 
@@ -260,6 +267,46 @@ TEST(SetUpRun, AFailedSetUpKeepsThePreviousSpeciesValues) {
     s.Settings.Initial.DistInitMode = 4;
     s.Settings.Initial.EnvConstant = "1e400";  // read whatever the mode
     EXPECT_EQ(SetUpError(s), "Débordement en virgule flottante");
+}
+
+// Each value a run takes from the species settings comes from the setting of its name:
+// set apart, every one comes back under that name, and a text setting that gives no
+// finite real is refused by its own name.
+TEST(SetUpRun, EachSpeciesValueIsTakenFromTheSettingOfItsName) {
+    SpeciesSettings settings;
+    settings.Survival = "0.11";
+    settings.Fecundity = "2.2";
+    settings.MortalityAlpha = "3.3";
+    settings.CompactionC = "0.44";
+    settings.DispersalSensitivity = "5";
+    settings.DispersalSigma = "0.66";
+    settings.ResponseShape = 1;
+    settings.ResponseOptimum = 7.7;
+    settings.ResponseTolerance = 8.8;
+    const std::map<std::string, double> expected{
+        {"Survival", 0.11},    {"Fecundity", 2.2},          {"MortalityAlpha", 3.3},
+        {"CompactionC", 0.44}, {"DispersalSensitivity", 5}, {"DispersalSigma", 0.66},
+        {"ResponseShape", 1},  {"ResponseOptimum", 7.7},    {"ResponseTolerance", 8.8}};
+    std::set<std::string> seen;
+    const RunSpecies taken = SpeciesTakenFrom(settings);
+    VisitRunSpecies(taken, [&](std::string_view name, const auto &value) {
+        EXPECT_EQ(static_cast<double>(value), expected.at(std::string(name))) << name;
+        seen.insert(std::string(name));
+    });
+    EXPECT_EQ(seen.size(), expected.size());
+
+    for (const std::string_view refused :
+         {"Survival", "Fecundity", "MortalityAlpha", "CompactionC", "DispersalSigma"}) {
+        SpeciesSettings bad;
+        VisitSpeciesSettings(bad, [&](const SettingRow &row, auto &member) {
+            if constexpr (std::is_same_v<std::decay_t<decltype(member)>, std::string>)
+                if (row.name == refused) member = "1e400";
+        });
+        try {
+            SpeciesTakenFrom(bad);
+            ADD_FAILURE() << refused << " was taken";
+        } catch (const GlebixError &e) { EXPECT_EQ(e.Context().Setting, refused); }
+    }
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 
 #include "Conversions.h"
 #include "Crowding.h"
-#include "Dispersal.h"
+#include "DispersalCell.h"
 #include "Errors.h"
 #include "Events.h"
 #include "FloatChecks.h"

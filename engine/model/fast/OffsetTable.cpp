@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "Dispersal.h"
+#include "DispersalCell.h"
 
 namespace glebix {
 namespace {

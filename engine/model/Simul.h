@@ -16,6 +16,7 @@
 #include "PlotShape.h"
 #include "Plot.h"
 #include "Random.h"
+#include "RunSpecies.h"
 #include "Settings.h"
 
 namespace glebix {
@@ -30,19 +31,6 @@ class MortalityCache;
 struct CellIndex {
     std::int32_t I = 1;
     std::int32_t J = 1;
-};
-
-// Species values taken from the settings at run set-up, fixed for the run.
-struct RunSpecies {
-    double Survival = 0;
-    double Fecundity = 0;
-    std::int32_t ResponseShape = 0;
-    double ResponseOptimum = 0;
-    double ResponseTolerance = 0;
-    std::int32_t DispersalSensitivity = 0;
-    double DispersalSigma = 0;
-    double CompactionC = 0;
-    double MortalityAlpha = 0;
 };
 
 class Simul {

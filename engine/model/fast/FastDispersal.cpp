@@ -17,7 +17,7 @@
 #include <thread>
 
 #include "Errors.h"
-#include "Simul.h"
+#include "RunSpecies.h"
 
 namespace glebix {
 namespace {

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cmath>
 #include <string>
+#include <string_view>
+#include <type_traits>
 
 #include "Conversions.h"
 #include "Errors.h"
@@ -13,6 +15,7 @@
 #include "InputFile.h"
 #include "PlotShape.h"
 #include "Response.h"
+#include "SettingsRegistry.h"
 #include "Simul.h"
 #include "SoilMapFiles.h"
 
@@ -28,9 +31,9 @@ bool InCentre(int k, int n) {
 }
 
 // A real taken from a field must be a finite double; a refusal names the setting.
-double TakeReal(const std::string &text, const char *setting) {
+double TakeReal(const std::string &text, std::string_view setting) {
     const double v = FieldToReal(text);
-    if (!std::isfinite(v)) throw GlebixError(MsgOverflow, ErrorContext{setting, {}, 0, 0, text});
+    if (!std::isfinite(v)) throw GlebixError(MsgOverflow, ErrorContext{std::string(setting), {}, 0, 0, text});
     return v;
 }
 
@@ -229,15 +232,17 @@ void Simul::TakeSpeciesParameters() { Species = SpeciesTakenFrom(Settings.Specie
 
 RunSpecies SpeciesTakenFrom(const SpeciesSettings &s) {
     RunSpecies taken;
-    taken.Survival = TakeReal(s.Survival, "Survival");
-    taken.Fecundity = TakeReal(s.Fecundity, "Fecundity");
-    taken.ResponseShape = s.ResponseShape;
-    taken.ResponseOptimum = s.ResponseOptimum;
-    taken.ResponseTolerance = s.ResponseTolerance;
-    taken.DispersalSensitivity = FieldToInteger(s.DispersalSensitivity);
-    taken.DispersalSigma = TakeReal(s.DispersalSigma, "DispersalSigma");
-    taken.CompactionC = TakeReal(s.CompactionC, "CompactionC");
-    taken.MortalityAlpha = TakeReal(s.MortalityAlpha, "MortalityAlpha");
+    // A text setting becomes a finite real or a whole number; the others are taken as they are.
+    VisitRunSpeciesSources(s, taken, [](const SettingRow &row, const auto &setting, auto &value) {
+        using Value = std::decay_t<decltype(value)>;
+        if constexpr (std::is_same_v<std::decay_t<decltype(setting)>, Value>) {
+            value = setting;
+        } else if constexpr (std::is_same_v<Value, double>) {
+            value = TakeReal(setting, row.name);
+        } else {
+            value = FieldToInteger(setting);
+        }
+    });
 
     // The response curve needs a known shape, finite parameters and, for the two
     // bell shapes, a tolerance other than 0.

@@ -13,7 +13,7 @@
 #include <memory>
 #include <vector>
 
-#include "Dispersal.h"
+#include "DispersalCell.h"
 #include "DispersalKernel.h"
 #include "OffsetTable.h"
 #include "Plot.h"
