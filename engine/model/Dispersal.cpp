@@ -2,17 +2,13 @@
 // grows with its cell's crowding; the plot is a torus. The pass is synchronous: every
 // cell disperses from its count at the start of the pass.
 #include <algorithm>
-#include <cmath>
-#include <cstring>
-#include <limits>
-
-#include <thread>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
 
 #include "Conversions.h"
-#include "Crowding.h"
 #include "DispersalCell.h"
 #include "FastDispersal.h"
-#include "FloatChecks.h"
 #include "Habitat.h"
 #include "Simul.h"
 #include "Threads.h"
