@@ -130,10 +130,7 @@ void RunFiles::Stepped(const RunSession &run) {
     TakeStop(run);
     TableRow(step, run.Record());
     // The per-step values are kept only for the summary.
-    if (SummaryWanted(options)) {
-        record.Series.Totals.push_back(TotalCount(run.Plot()));
-        record.Series.MeanCompacted.push_back(MeanCompacted(run.Plot()));
-    }
+    if (SummaryWanted(options)) record.Series.Append(TotalCount(run.Plot()), MeanCompacted(run.Plot()));
     EachRecorder([&run](recorders::Recorder &r) { r.Stepped(run); });
     if (stepsDone) stepsDone->fetch_add(1, std::memory_order_relaxed);
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "Conversions.h"
+#include "RowColumns.h"
 #include "StudyTable.h"
 
 namespace glebix::core {
@@ -45,16 +46,22 @@ std::string SummaryPrefix(int point, const std::vector<std::string> &designValue
     return prefix;
 }
 
+void StepSeries::Append(std::int64_t total, double meanCompacted) {
+    MakeRoomForRow(Totals, MeanCompacted);
+    Totals.push_back(total);
+    MeanCompacted.push_back(meanCompacted);
+}
+
 std::string SummaryRows(std::string_view prefix, const std::vector<StepSeries> &runs) {
     std::string out;
     std::size_t longest = 0;
-    for (const StepSeries &r : runs) longest = std::max(longest, r.Totals.size());
+    for (const StepSeries &r : runs) longest = std::max(longest, r.Steps());
     std::vector<double> totals, compacted;
     for (std::size_t s = 0; s < longest; ++s) {
         totals.clear();
         compacted.clear();
         for (const StepSeries &r : runs) {
-            if (s < r.Totals.size()) {
+            if (s < r.Steps()) {
                 totals.push_back(static_cast<double>(r.Totals[s]));
                 compacted.push_back(r.MeanCompacted[s]);
             }

@@ -5,6 +5,8 @@
 // file serves the whole study; the blocks come in point order.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -16,6 +18,12 @@ namespace glebix::core {
 struct StepSeries {
     std::vector<std::int64_t> Totals;   // the plot's total count
     std::vector<double> MeanCompacted;  // MeanCompacted
+
+    // The values of the next step, in both series or, when memory is refused
+    // (std::bad_alloc), in neither.
+    void Append(std::int64_t total, double meanCompacted);
+    // The steps both series hold.
+    std::size_t Steps() const { return std::min(Totals.size(), MeanCompacted.size()); }
 };
 
 // "step,runs,..." without a design; "point,<design columns>,step,runs,..." with one.

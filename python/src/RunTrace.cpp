@@ -1,5 +1,6 @@
 #include "RunTrace.h"
 
+#include "RowColumns.h"
 #include "StudyTable.h"
 
 namespace glebix::python {
@@ -16,6 +17,8 @@ void TraceColumns::Reserve(std::size_t rows) {
 }
 
 void AppendTraceRow(TraceColumns &trace, std::int64_t step, const core::StepRecord &r) {
+    core::MakeRoomForRow(trace.Step, trace.CellDensity, trace.CellCompacted, trace.CellDecompacted, trace.MeanDensity,
+                         trace.MeanCompacted, trace.TotalDensity, trace.Emigrants, trace.Lost, trace.OccupiedCells);
     trace.Step.push_back(step);
     trace.CellDensity.push_back(r.CellDensity);
     trace.CellCompacted.push_back(r.CellCompacted);

@@ -68,6 +68,20 @@ TEST(StudySummary, OneBlockPerPointLedByItsValuesAndTheSameNumbersAsWithoutADesi
               "3,0.5,2,1,20,NA,2.5,NA\n");
 }
 
+// A run whose memory ran out while its step was recorded counts for the steps both of
+// its series hold, and never reads past the shorter one; Append keeps them even.
+TEST(StudySummary, ARunCountsForTheStepsBothItsSeriesHold) {
+    StepSeries even;
+    even.Append(10, 1.5);
+    even.Append(20, 2.5);
+    ASSERT_EQ(even.Totals.size(), even.MeanCompacted.size());
+    const StepSeries cut{{14, 40}, {2.5}};  // the second step's mean was refused
+    EXPECT_EQ(cut.Steps(), 1u);
+    EXPECT_EQ(SummaryRows("", {even, cut}),
+              "1,2,12,2.8284271247461903,2,0.7071067811865476\n"
+              "2,1,20,NA,2.5,NA\n");
+}
+
 // The columns a front end's table has for its settings and design, as the batch tool's.
 TEST(StudyTable, LostColumnWhenARunMayHaveAMask) {
     TSettings settings = DefaultSettings();
