@@ -6,19 +6,16 @@
 namespace glebix::python {
 
 void TraceColumns::Clear() {
-    for (auto *v : {&Step, &CellDensity, &TotalDensity, &Emigrants, &Lost, &OccupiedCells}) v->clear();
-    for (auto *v : {&CellCompacted, &CellDecompacted, &MeanDensity, &MeanCompacted}) v->clear();
+    EachColumn([](auto &column) { column.clear(); });
     StoppedBy.clear();
 }
 
 void TraceColumns::Reserve(std::size_t rows) {
-    for (auto *v : {&Step, &CellDensity, &TotalDensity, &Emigrants, &Lost, &OccupiedCells}) v->reserve(rows);
-    for (auto *v : {&CellCompacted, &CellDecompacted, &MeanDensity, &MeanCompacted}) v->reserve(rows);
+    EachColumn([rows](auto &column) { column.reserve(rows); });
 }
 
 void AppendTraceRow(TraceColumns &trace, std::int64_t step, const core::StepRecord &r) {
-    core::MakeRoomForRow(trace.Step, trace.CellDensity, trace.CellCompacted, trace.CellDecompacted, trace.MeanDensity,
-                         trace.MeanCompacted, trace.TotalDensity, trace.Emigrants, trace.Lost, trace.OccupiedCells);
+    trace.EachColumn([](auto &column) { core::MakeRoomForOne(column); });
     trace.Step.push_back(step);
     trace.CellDensity.push_back(r.CellDensity);
     trace.CellCompacted.push_back(r.CellCompacted);

@@ -30,6 +30,13 @@ struct TraceColumns {
     std::size_t Size() const { return Step.size(); }
     void Clear();
     void Reserve(std::size_t rows);
+
+    // Calls each(column) for every per-step column.
+    template <typename Each>
+    void EachColumn(Each each) {
+        each(Step), each(CellDensity), each(CellCompacted), each(CellDecompacted), each(MeanDensity);
+        each(MeanCompacted), each(TotalDensity), each(Emigrants), each(Lost), each(OccupiedCells);
+    }
 };
 
 // Column names, in the order of the batch tool's trace; a bounded plot's trace has
